@@ -1,0 +1,9 @@
+#include "platform/headless/headless_platform.h"
+
+namespace platform::headless {
+
+HeadlessPlatform::HeadlessPlatform() {
+  seams_.clock = &clock;
+}
+
+}  // namespace platform::headless

@@ -1,0 +1,18 @@
+#include "testsupport/trace_capture.h"
+
+namespace testsupport {
+
+TraceCapture::TraceCapture() {
+  previous_ = SetDebugTraceHook([this](const DebugTraceLine& line) { lines_.push_back(line); });
+}
+
+TraceCapture::~TraceCapture() { SetDebugTraceHook(std::move(previous_)); }
+
+bool TraceCapture::Contains(const std::string& fragment) const {
+  for (const auto& line : lines_) {
+    if (line.text.find(fragment) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace testsupport

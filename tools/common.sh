@@ -1,0 +1,38 @@
+# Shared by the tools: the packages the project needs and how to get them on Debian.
+# Sourced, not run.
+
+TAMVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Everything the build, the tests, the benchmarks and the program need.
+TAMVIK_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+)
+
+# Installs the packages that dpkg does not report as installed; apt-get update runs only when
+# something is missing.
+tamvik_install_missing() {
+  local missing=()
+  local p
+  for p in "${TAMVIK_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+tamvik_jobs() {
+  nproc 2>/dev/null || echo 2
+}
