@@ -4,6 +4,8 @@ namespace platform::headless {
 
 HeadlessPlatform::HeadlessPlatform() {
   seams_.clock = &clock;
+  seams_.config = &config;
+  seams_.window = &window;
 }
 
 }  // namespace platform::headless

@@ -2,7 +2,9 @@
 // Every headless service in one object, for tests: nothing here needs a display, an input device
 // or a sound card, and everything a test wants to observe or inject is reachable as a member.
 
+#include "platform/config.h"
 #include "platform/headless/headless_clock.h"
+#include "platform/headless/headless_window.h"
 #include "platform/platform.h"
 
 namespace platform::headless {
@@ -17,6 +19,8 @@ class HeadlessPlatform {
   Platform& seams() { return seams_; }
 
   HeadlessClock clock;
+  MemoryConfig config;  // empty and absent until a test sets a value
+  HeadlessWindow window;
 
  private:
   Platform seams_;
