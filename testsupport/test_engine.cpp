@@ -2,8 +2,15 @@
 
 namespace testsupport {
 
+namespace {
+platform::Platform& WithCodecs(platform::Platform& seams, platform::WaveCodecs* codecs) {
+  seams.codecs = codecs;
+  return seams;
+}
+}  // namespace
+
 TestEngine::TestEngine()
-    : context_(std::make_unique<EngineContext>(host.seams())),
+    : context_(std::make_unique<EngineContext>(WithCodecs(host.seams(), &codecs))),
       scope_(std::make_unique<ContextScope>(*context_)) {}
 
 TestEngine::~TestEngine() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/app/context.h"
+#include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
 
 namespace testsupport {
@@ -15,6 +16,8 @@ class TestEngine {
   ~TestEngine();
 
   platform::headless::HeadlessPlatform host;
+  // The real wave codecs (pure software), plugged into host.seams().codecs.
+  platform::ffmpeg::FfmpegWaveCodecs codecs;
   EngineContext& ctx() { return *context_; }
 
  private:

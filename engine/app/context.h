@@ -9,18 +9,37 @@
 
 #include "engine/app/frame_rate.h"
 #include "engine/app/game_task.h"
+#include "engine/files/file_io.h"
+#include "engine/files/random.h"
+#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/text_draw.h"
+#include "engine/input/dinput.h"
+#include "engine/sound/dsound_func.h"
 #include "platform/platform.h"
+
+class EngineServices;
 
 class EngineContext {
  public:
-  explicit EngineContext(platform::Platform& seams) : platform(seams), frame_rate(*seams.clock) {}
+  explicit EngineContext(platform::Platform& seams)
+      : platform(seams), frame_rate(*seams.clock), file_io(seams), input(seams.input),
+        ddraw(seams.display, seams.window), ddraw_text(seams) {}
   EngineContext(const EngineContext&) = delete;
   EngineContext& operator=(const EngineContext&) = delete;
 
   platform::Platform& platform;
+  // How the frame loop reaches the engine services (engine/app/spine/engine_services.h); null
+  // means the production forwarding. Tests install a recording one.
+  EngineServices* services = nullptr;
 
   CFrameRate frame_rate;  // the application object: game clock, frame gate, application state
   CGameTask game_task;    // the task list
+  FileIO file_io;         // the file layer: search order, drive records, install directory
+  GameRandom random;      // the program's random generator
+  CDinput input;          // keyboard, mouse, joystick, game keys and key assignment
+  CDdrawFunc ddraw;       // the display: surfaces, compose layers, fades, flip, blits
+  CDdrawText ddraw_text;  // the glyph fonts and text drawing
+  CDsoundFunc dsound;     // sound: wave files, codec conversion (streamed channels and effects)
 };
 
 // The current context. Calling it with none current is a programming error and aborts.

@@ -1,10 +1,17 @@
 #pragma once
 // The application object: the millisecond game clock, the 60-per-second frame gate and the
-// application state (active flag, cursor flag, loop mode, quit request).
+// application state (active flag, cursor flag, loop mode, quit request, main window, menu).
+// The accessors the rest of the program uses are in engine/app/app_state.h.
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/clock.h"
+
+namespace platform {
+class Window;
+}
+struct AppMenu;
 
 class CFrameRate {
  public:
@@ -20,8 +27,11 @@ class CFrameRate {
   // Application state read and written by the frame loop and the window procedure.
   uint32_t active = 0;        // 1 while the application is the active one
   uint32_t cursor_shown = 1;  // 1 while this program has the system cursor shown
-  uint32_t loop_mode = 1;     // 1 normal (poll), 0 while a movie plays (block)
+  // 1 normal (poll), 0 while a movie plays (block). Written by the movie's streaming thread too.
+  std::atomic<uint32_t> loop_mode = 1;
   uint32_t quit_request = 0;  // 1 once somebody asked the program to end
+  platform::Window* main_window = nullptr;  // the program window, once created
+  const AppMenu* menu = nullptr;            // the loaded menu, once the window exists
 
   // Gate state, exposed for the frame-rate trace and for tests.
   uint32_t frame_number() const { return frame_number_; }

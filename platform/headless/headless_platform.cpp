@@ -6,6 +6,10 @@ HeadlessPlatform::HeadlessPlatform() {
   seams_.clock = &clock;
   seams_.config = &config;
   seams_.window = &window;
+  seams_.display = &display;
+  seams_.files = &files;
+  seams_.input = &input;
+  seams_.audio = &audio;
 }
 
 }  // namespace platform::headless

@@ -1,14 +1,16 @@
-// The program's entry: builds the real platform seams and an engine context on them.
+// The program's entry: builds the real platform, an engine context on it, and runs the game. The
+// program takes no command-line arguments; its settings file is described in README.md.
 
 #include "engine/app/context.h"
-#include "platform/clock.h"
-#include "platform/platform.h"
+#include "engine/app/spine/spine.h"
+#include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+#include "platform/sdl/sdl_platform.h"
 
 int main() {
-  platform::SystemClock clock;
-  platform::Platform seams;
-  seams.clock = &clock;
-  EngineContext context(seams);
+  platform::sdl::SdlPlatform host;
+  platform::ffmpeg::FfmpegWaveCodecs codecs;  // the codecs for compressed wave files
+  host.seams().codecs = &codecs;
+  EngineContext context(host.seams());
   ContextScope scope(context);
-  return 0;
+  return WinMain();
 }

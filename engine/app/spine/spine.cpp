@@ -1,0 +1,190 @@
+#include "engine/app/spine/spine.h"
+
+#include <cstdio>
+
+#include "debug/debug_menu.h"
+#include "engine/app/app_state.h"
+#include "engine/app/context.h"
+#include "engine/app/spine/engine_services.h"
+#include "flow/game_boot.h"
+
+namespace {
+
+using platform::EventKind;
+
+// The menu that comes with the window. It is never shown; only its quit command is handled.
+constexpr AppMenu kMainMenu = {101, platform::kCommandQuit};
+
+void PostClose(platform::Window* window) { window->PostEvent({EventKind::kClose, 0}); }
+
+// What the window's destruction does: the loop is told to end with exit code 0.
+void OnDestroy(platform::Window* window) { window->PostEvent({EventKind::kQuit, 0}); }
+
+}  // namespace
+
+int WinMain() {
+  int exit_code = 0;
+  platform::Window* window = AppStart(exit_code);
+  if (window == nullptr) return exit_code;
+  while (MessageLoopStep(window, exit_code)) {
+  }
+  return exit_code;
+}
+
+platform::Window* AppStart(int& exit_code) {
+  exit_code = 0;
+  platform::Window* seam = Ctx().platform.window;
+  if (seam == nullptr) return nullptr;
+  if (seam->AnotherInstanceRunning()) {
+    seam->MessageBox(false, "TAMVIKＰＣ版已經啟動了", "ERROR");
+    return nullptr;
+  }
+  platform::Window* window = CreateMainWindow();
+  if (window == nullptr) return nullptr;
+  // A failed start-up has already released the engine and asked the window to close; the loop
+  // then only carries the close out.
+  AppInit(window);
+  return window;
+}
+
+bool MessageLoopStep(platform::Window* window, int& exit_code) {
+  platform::Event event;
+  if (AppGetLoopMode() != 0) {
+    // Normal: pending events go before frames.
+    if (window->PollEvent(event)) {
+      if (event.kind == EventKind::kQuit) {
+        exit_code = static_cast<int>(event.param);
+        return false;
+      }
+      MainWndProc(window, event);
+      return true;
+    }
+    if (AppFrame(window) == 0) window->Idle();
+    return true;
+  }
+  // A movie plays: one frame after each event.
+  if (!window->WaitEvent(event, -1)) return true;
+  if (event.kind == EventKind::kQuit) {
+    exit_code = static_cast<int>(event.param);
+    return false;
+  }
+  MainWndProc(window, event);
+  AppFrame(window);
+  return true;
+}
+
+platform::Window* CreateMainWindow() {
+  platform::Window* window = Ctx().platform.window;
+  if (window == nullptr) return nullptr;
+  if (!window->Create(kMainWindowTitle, kMainWindowWidth, kMainWindowHeight)) return nullptr;
+  CFrameRate& app = Ctx().frame_rate;
+  app.main_window = window;
+  app.menu = &kMainMenu;
+  Services().CreateDirectInput();
+  return window;
+}
+
+int AppInit(platform::Window* window) {
+  // A missing install shows its box and sets the quit request: the first frame ends the program.
+  CheckInstall();
+
+  EngineServices& services = Services();
+  if (services.InitDirectDraw(window) == 0) {
+    AppTerm(window);
+    PostClose(window);
+    return 0;
+  }
+  services.LoadFont();
+  // The glyph renderer packs pixels as the display does: RGB565 when pure green is 0x7E0.
+  services.SetPixelMode(services.GetPrimaryColor(1) == 0x7E0 ? 2 : 1);
+  DebugMenuReset();
+  services.SoundInit(window);
+  services.InputInit();
+  services.ScanDrives();
+  services.SeedRandom();
+  GameBootInit();
+  return 1;
+}
+
+int AppFrame(platform::Window* window) {
+  CFrameRate& app = Ctx().frame_rate;
+  if (app.Update() == 0) return 0;
+  if (app.active == 0) return 1;
+
+  EngineServices& services = Services();
+  services.InputGetState();
+  if (DebugFrameHook() == 0) Ctx().game_task.ExecTask();
+  services.SoundUpdate(app.GetTime());
+  services.AnimeExec(app.GetTime());
+  if (services.ShowWindow() == 0) {
+    char text[256];
+    std::snprintf(text, sizeof text, "CDdrawFunc::ShowWindow Failed\n");
+    window->MessageBox(true, text, "ERROR");
+    AppTerm(window);
+    PostClose(window);
+  }
+  if (app.quit_request != 0) {
+    AppTerm(window);
+    PostClose(window);
+  }
+  return 1;
+}
+
+void AppTerm(platform::Window*) {
+  Ctx().frame_rate.active = 0;
+  EngineServices& services = Services();
+  // A movie draws straight to the display from its own thread: it must be gone before the display
+  // and the sound are released.
+  services.MovieStopAndClose();
+  services.ReleaseDirectDraw();
+  services.SoundRelease();
+  services.FreeFont();
+}
+
+void MainWndProc(platform::Window* window, const platform::Event& event) {
+  if (window == nullptr) return;
+  // Events still queued for a destroyed window are dropped; only its destruction notice counts.
+  if (!window->IsCreated() && event.kind != EventKind::kDestroy) return;
+  EngineServices& services = Services();
+  switch (event.kind) {
+    case EventKind::kActivateApp: {
+      Ctx().frame_rate.active = event.param;
+      const int movie = services.MovieGetState();
+      if (event.param == 1 && movie == 2) {
+        services.MovieResume();
+      } else if (event.param != 1 && movie == 1) {
+        services.MoviePause();
+      }
+      break;
+    }
+    case EventKind::kSysKeyDown:
+      if (event.param == platform::kVkF4) RequestQuit(window);
+      break;
+    case EventKind::kCommand:
+      if ((event.param & 0xFFFFu) == platform::kCommandQuit) RequestQuit(window);
+      break;
+    case EventKind::kClose:
+      window->Destroy();
+      OnDestroy(window);
+      break;
+    case EventKind::kDestroy:
+      OnDestroy(window);
+      break;
+    case EventKind::kUser13:
+      services.MovieOnGraphEvent(window);
+      break;
+    case EventKind::kSysCommand:                  // Alt alone opens no system menu
+    case EventKind::kInputLanguageChangeRequest:  // refused
+    case EventKind::kPaint:
+    case EventKind::kQuit:
+    case EventKind::kNone:
+      break;
+  }
+}
+
+int RequestQuit(platform::Window* window) {
+  if (Services().MovieGetState() != 0) return 0;
+  AppTerm(window);
+  PostClose(window);
+  return 1;
+}

@@ -1,0 +1,156 @@
+#pragma once
+// The sound service `CDsoundFunc`, its wave-file layer: reading a wave file's head (format,
+// sample data, optional "loop" marker), choosing a codec driver for compressed data, sizing the
+// blocks a channel streams in, reading and converting one block, and closing. Everything here
+// works on a format block and a channel block handed in by the caller (the streamed channels use
+// their working copies; compressed static effects use the spare format block).
+//
+// Wave file head, as read (little-endian): somewhere in the first kWaveHeaderSize bytes the form
+// type "WAVE" directly followed by the "fmt " chunk: its size, the 18-byte format record (extra
+// bytes of a compressed format follow inside the chunk); at or after the format record "data",
+// the data size, and optionally "loop" with a loop point, after which the samples start.
+//
+// Block sizes: the source block is two seconds of source data (average bytes per second x 2 x the
+// refill interval / 60); the PCM block is the source block for PCM files, else the PCM that one
+// source block converts to; a channel's sound buffer holds kBufferBlocks PCM blocks.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/files/file_io.h"
+#include "platform/sound_buffer.h"
+#include "platform/wave_codec.h"
+
+// Bytes of a wave file's head that are read and searched.
+constexpr uint32_t kWaveHeaderSize = 2048;
+// Size of the name buffers: names are at most kWaveNameSize - 1 bytes.
+constexpr uint32_t kWaveNameSize = 1024;
+// Codec driver table: one identifier per driver priority 0..127; 0 is an empty entry.
+constexpr uint32_t kAcmDriverSlots = 128;
+// Refill interval in 1/60 s frames.
+constexpr uint32_t kRefillInterval = 60;
+// PCM blocks per channel buffer.
+constexpr uint32_t kBufferBlocks = 8;
+// Largest average byte rate a wave file may declare (96 kHz, stereo, 16 bits); more is taken as
+// a damaged header, since the blocks are sized from it.
+constexpr uint32_t kMaxWaveBytesPerSecond = 384000;
+
+// What a wave head says.
+struct WaveHead {
+  uint32_t format_offset = 0;  // offset of the format record
+  uint32_t format_size = 0;    // size of the "fmt " chunk
+  platform::WaveFormatEx format;  // the record; extra size limited to what the chunk holds
+  uint32_t chunk_start = 0;    // offset right after the data size (where the data chunk's body starts)
+  uint32_t data_start = 0;     // offset of the samples (8 bytes further with a loop marker)
+  uint32_t data_size = 0;      // the data size as stored
+  uint32_t loop_flag = 0;
+  uint32_t loop_point = 0;
+};
+
+// Reads a wave head from the n bytes given; every search and copy stays inside them. False (with
+// a trace) when no "WAVEfmt " or no "data" lies inside, the format chunk is shorter than 16
+// bytes or reaches past the bytes given, or the format cannot be streamed (zero channels, rate,
+// average byte rate or block align, or a byte rate above kMaxWaveBytesPerSecond).
+bool ReadWaveHead(const uint8_t* bytes, uint32_t n, WaveHead* out);
+
+// One wave file's name and head, and what the head says.
+struct SoundFormatBlock {
+  std::string name;                               // the file name, as the game names it
+  std::array<uint8_t, kWaveHeaderSize> header{};  // the first bytes of the file
+  uint32_t header_bytes = 0;                      // how many of them the file had
+  uint32_t format_offset = 0;  // offset of the format record (the "fmt " chunk's body)
+  uint32_t data_offset = 0;    // offset of the sample data
+  uint32_t data_size = 0;      // size of the sample data
+  uint32_t format_size = 0;    // size of the "fmt " chunk
+  platform::WaveFormatEx source_format;  // the file's format (extra size limited to the chunk)
+  platform::WaveFormatEx pcm_format;     // the format of the sound buffer
+
+  // Copies the name; false (with a trace, name unchanged) for null or a name that does not fit
+  // kWaveNameSize - 1 bytes.
+  bool SetName(const char* file_name);
+};
+
+// The conversion header of a channel: its source and PCM block buffers with the lengths of the
+// current conversion and what it used.
+struct AcmStreamHeader {
+  uint8_t* source = nullptr;
+  uint32_t source_length = 0;
+  uint32_t source_used = 0;
+  uint8_t* destination = nullptr;
+  uint32_t destination_length = 0;
+  uint32_t destination_used = 0;
+  bool prepared = false;
+};
+
+// One streamed channel's state (the fields the streamed channels work with).
+struct SoundChannel {
+  FileHandle file = kInvalidFile;                  // the open wave file
+  std::unique_ptr<platform::CodecStream> stream;   // conversion stream (compressed files)
+  std::unique_ptr<platform::CodecDriver> driver;   // the driver the stream runs on
+  AcmStreamHeader stream_header;
+  uint32_t status = 0;       // 0 stopped, 1 starting, 2 playing, 3 last data read, 4 paused
+  uint32_t last_refill = 0;  // ms
+  uint32_t loop_flag = 0;    // 1 when the file carries a "loop" marker
+  uint32_t loop_point = 0;   // PCM bytes from the start of the sample data
+  std::vector<uint8_t> source_block;
+  uint32_t source_block_size = 0;
+  uint8_t* pcm_block = nullptr;  // the PCM block buffer: source_block itself for PCM files
+  std::vector<uint8_t> pcm_block_storage;
+  uint32_t pcm_block_size = 0;
+  std::unique_ptr<platform::SoundBuffer> buffer;
+  uint32_t buffer_size = 0;
+  uint32_t write_position = 0;
+  uint32_t pcm_data_size = 0;     // PCM size of the whole sample data
+  uint32_t pcm_rate = 0;          // PCM bytes per second
+  uint32_t bytes_played = 0;
+  uint32_t time_played = 0;       // ms
+  uint32_t source_data_size = 0;  // source size of the sample data
+  uint32_t data_start = 0;        // file offset of the sample data
+  uint32_t data_end = 0;          // file offset where reading stops: the end of the data chunk
+  uint32_t block_length = 0;      // PCM bytes of the block being written
+  uint32_t refill_interval = 0;   // 1/60 s frames
+  uint32_t loop_restart = 0;      // the file has just been rewound for a loop
+  uint32_t skipped = 0;           // PCM bytes dropped since the rewind
+  uint32_t volume = 0;            // 0-100
+  uint32_t fade_start_time = 0;
+  uint32_t fade_length = 0;       // frames; 0 = no fade
+  uint32_t fade_start_volume = 0;
+  uint32_t fade_target_volume = 0;
+};
+
+class CDsoundFunc {
+ public:
+  CDsoundFunc() = default;
+  CDsoundFunc(const CDsoundFunc&) = delete;
+  CDsoundFunc& operator=(const CDsoundFunc&) = delete;
+
+  // Finds every codec driver and files its identifier under its priority (below 128; a later
+  // driver of the same priority replaces an earlier one). 0 when the search fails.
+  int EnumAcmDrivers();
+
+  // Reads the head of the file named in the format block (all search places) and fills the
+  // format block and the channel's file figures. 0 (with a trace) when the file cannot be opened
+  // or its head is not a usable wave head.
+  int OpenWave(SoundFormatBlock& format, SoundChannel& channel);
+  // Sets up the conversion: PCM files are used as they are; compressed ones get the suggested
+  // PCM format, the scaled loop point and a stream on the first driver that takes them.
+  int OpenAcm(SoundFormatBlock& format, SoundChannel& channel);
+  // Opens the file for streaming at the sample data and allocates the block buffers.
+  int OpenStream(SoundFormatBlock& format, SoundChannel& channel);
+  // Reads up to one source block, never past the end of the data chunk; `bytes_read` is less
+  // than a block at the end of the data. 0 on a read error.
+  int ReadSourceBlock(SoundChannel& channel, uint32_t* bytes_read);
+  // Converts the `bytes_read` bytes just read into the PCM block and sets the channel's block
+  // length. Source bytes the converter did not use are read again next time (the file is moved
+  // back by them). 0 when the conversion fails.
+  int ConvertSourceBlock(SoundChannel& channel, uint32_t bytes_read);
+  // Closes the conversion, the file and the block buffers; safe on a channel opened only in part
+  // or not at all.
+  void CloseAcm(SoundChannel& channel);
+
+  // Codec driver identifiers by priority.
+  std::array<uint32_t, kAcmDriverSlots> acm_drivers{};
+};

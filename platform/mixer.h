@@ -1,0 +1,56 @@
+#pragma once
+// The software mixer behind every audio backend: it owns the list of sound buffers and turns
+// them into the device's output, 16-bit interleaved stereo at the device rate. Every playing
+// buffer is resampled (linear interpolation) to the device rate, scaled by its volume and added;
+// the sum is saturated to 16 bits. Mono buffers are heard equally on both sides.
+//
+// The mixer's mutex is the device lock: Mix holds it while it reads the buffers, and every
+// buffer call that changes what Mix reads takes it, so the device's thread (an audio callback)
+// and the program's thread may use the mixer at the same time.
+//
+// Buffers keep the mixer's shared state alive: a buffer may outlive its mixer (it is then never
+// heard again) and the mixer may outlive its buffers.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/sound_buffer.h"
+
+namespace platform {
+
+constexpr uint32_t kDefaultDeviceRate = 44100;
+
+struct MixerShared {
+  std::mutex mutex;
+  std::vector<SoundBuffer*> buffers;  // every live buffer, in creation order
+  uint32_t device_rate = kDefaultDeviceRate;
+};
+
+class Mixer {
+ public:
+  explicit Mixer(uint32_t device_rate = kDefaultDeviceRate);
+  Mixer(const Mixer&) = delete;
+  Mixer& operator=(const Mixer&) = delete;
+
+  // A new buffer, zero-filled (silence for 16-bit; 128 for 8-bit), stopped at position 0 with
+  // full volume. Null when the format is not valid or the size is not within one frame and
+  // kMaxBufferSize.
+  std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, uint32_t size);
+
+  // Output frames per second; buffers keep their own rates.
+  void SetDeviceRate(uint32_t rate);
+  uint32_t device_rate() const;
+  size_t buffer_count() const;
+
+  // Writes `frames` frames of interleaved stereo output (2 x frames samples) and advances every
+  // playing buffer by that much device time.
+  void Mix(int16_t* out, size_t frames);
+
+ private:
+  std::shared_ptr<MixerShared> shared_;
+};
+
+}  // namespace platform

@@ -1,0 +1,456 @@
+// Files and drives on POSIX calls. Game paths are translated segment by segment: an exact-case
+// entry is taken when it exists, otherwise the directory's listing (cached, keyed by the
+// directory's identity and change times, and dropped whenever this layer itself adds or removes
+// an entry) gives the case-folded match.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/config.h"
+#include "platform/files.h"
+
+namespace platform {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool FoldedEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+std::string JoinHost(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::string_view TrimSpace(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// Opens with retries on interruption.
+int OpenRetry(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, const void* data, size_t count) {
+  const char* p = static_cast<const char*>(data);
+  while (count > 0) {
+    ssize_t n = ::write(fd, p, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    p += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+struct PosixFiles::Impl {
+  struct Listing {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    timespec mtime{};
+    timespec ctime{};
+    std::vector<std::string> names;  // sorted, so that a folded match is deterministic
+  };
+  std::unordered_map<std::string, Listing> listings;
+  std::set<int> open_handles;
+};
+
+PosixFiles::PosixFiles() : impl_(std::make_unique<Impl>()) {}
+
+PosixFiles::~PosixFiles() {
+  for (int fd : impl_->open_handles) ::close(fd);
+}
+
+void PosixFiles::SetDrive(int index, uint32_t type, std::string directory) {
+  if (index < 0 || index >= 26) return;
+  drives_[index].type = type;
+  drives_[index].present = type != kDriveNoRoot;
+  drives_[index].directory = std::move(directory);
+}
+
+void PosixFiles::ClearDrive(int index) {
+  if (index < 0 || index >= 26) return;
+  drives_[index] = Drive{};
+}
+
+bool ParseDriveSetting(const std::string& text, uint32_t* type, std::string* directory) {
+  std::string_view s = TrimSpace(text);
+  size_t space = s.find_first_of(" \t");
+  std::string_view word = s.substr(0, space);
+  std::string_view rest = space == std::string_view::npos ? std::string_view() : s.substr(space);
+  rest = TrimSpace(rest);
+  if (FoldedEqual(word, "cdrom")) {
+    *type = kDriveCdrom;
+  } else if (FoldedEqual(word, "fixed")) {
+    if (rest.empty()) return false;  // a hard disc always has a root
+    *type = kDriveFixed;
+  } else {
+    return false;
+  }
+  *directory = std::string(rest);
+  return true;
+}
+
+int PosixFiles::LoadDrives(const Config& config) {
+  int count = 0;
+  for (int i = 0; i < 26; ++i) {
+    std::string key = "Drive ";
+    key += static_cast<char>('A' + i);
+    auto value = config.Get(key);
+    if (!value) continue;
+    uint32_t type = kDriveNoRoot;
+    std::string directory;
+    if (!ParseDriveSetting(*value, &type, &directory)) continue;
+    SetDrive(i, type, std::move(directory));
+    ++count;
+  }
+  return count;
+}
+
+void PosixFiles::SetWorkingDirectory(std::string directory) {
+  working_directory_ = std::move(directory);
+}
+
+void PosixFiles::ForgetListings() { impl_->listings.clear(); }
+
+bool PosixFiles::MatchEntry(const std::string& dir, const std::string& name, std::string* entry) {
+  struct stat st;
+  std::string exact = JoinHost(dir.empty() ? std::string(".") : dir, name);
+  if (::stat(exact.c_str(), &st) == 0) {
+    *entry = name;
+    return true;
+  }
+  const std::string key = dir.empty() ? std::string(".") : dir;
+  struct stat dst;
+  if (::stat(key.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode)) {
+    impl_->listings.erase(key);
+    return false;
+  }
+  Impl::Listing& listing = impl_->listings[key];
+  bool fresh = listing.dev == dst.st_dev && listing.ino == dst.st_ino &&
+               SameTime(listing.mtime, dst.st_mtim) && SameTime(listing.ctime, dst.st_ctim);
+  if (!fresh) {
+    listing = Impl::Listing{};
+    DIR* d = ::opendir(key.c_str());
+    if (d == nullptr) {
+      impl_->listings.erase(key);
+      return false;
+    }
+    while (dirent* e = ::readdir(d)) {
+      std::string_view n = e->d_name;
+      if (n == "." || n == "..") continue;
+      listing.names.emplace_back(n);
+    }
+    ::closedir(d);
+    std::sort(listing.names.begin(), listing.names.end());
+    listing.dev = dst.st_dev;
+    listing.ino = dst.st_ino;
+    listing.mtime = dst.st_mtim;
+    listing.ctime = dst.st_ctim;
+  }
+  for (const std::string& n : listing.names) {
+    if (FoldedEqual(n, name)) {
+      *entry = n;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::string* parent) {
+  if (path == nullptr || path[0] == '\0') return false;
+  std::string_view p = path;
+  if (IsSeparator(p.back())) return false;  // names a directory, never a file
+
+  std::string base;
+  if (p.size() >= 2 && p[1] == ':' &&
+      ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'))) {
+    int index = FoldAscii(p[0]) - 'a';
+    const Drive& drive = drives_[index];
+    if (!drive.present || drive.directory.empty()) return false;
+    base = drive.directory;
+    p.remove_prefix(2);
+  } else if (IsSeparator(p.front())) {
+    base = "/";
+  } else {
+    base = working_directory_;
+  }
+
+  std::vector<std::string_view> segments;
+  while (!p.empty()) {
+    while (!p.empty() && IsSeparator(p.front())) p.remove_prefix(1);
+    size_t end = 0;
+    while (end < p.size() && !IsSeparator(p[end])) ++end;
+    if (end > 0) segments.push_back(p.substr(0, end));
+    p.remove_prefix(end);
+  }
+  if (segments.empty()) return false;
+
+  std::string current = base;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    std::string name(segments[i]);
+    std::string entry;
+    bool last = i + 1 == segments.size();
+    if (name == "." || name == "..") {
+      if (last) return false;
+      entry = name;
+    } else if (!MatchEntry(current, name, &entry)) {
+      if (!last) return false;
+      if (parent) *parent = current.empty() ? std::string(".") : current;
+      if (found) *found = false;
+      *out = JoinHost(current, name);
+      return true;
+    }
+    if (last && parent) *parent = current.empty() ? std::string(".") : current;
+    current = JoinHost(current, entry);
+  }
+  if (found) *found = true;
+  *out = current;
+  return true;
+}
+
+bool PosixFiles::HostPath(const char* path, std::string* out) {
+  return Resolve(path, out, nullptr, nullptr);
+}
+
+uint32_t PosixFiles::LogicalDrives() {
+  uint32_t mask = 0;
+  for (int i = 0; i < 26; ++i) {
+    if (drives_[i].present) mask |= 1u << i;
+  }
+  return mask;
+}
+
+uint32_t PosixFiles::DriveType(int index) {
+  if (index < 0 || index >= 26) return kDriveNoRoot;
+  return drives_[index].type;
+}
+
+bool PosixFiles::IsOpen(intptr_t handle) const {
+  return handle >= 0 && handle <= INT32_MAX &&
+         impl_->open_handles.count(static_cast<int>(handle)) != 0;
+}
+
+intptr_t PosixFiles::Open(const char* path, bool write) {
+  std::string host;
+  std::string parent;
+  bool found = false;
+  if (!Resolve(path, &host, &found, &parent)) return -1;
+  int fd = write ? OpenRetry(host.c_str(), O_WRONLY | O_CREAT, 0666)
+                 : OpenRetry(host.c_str(), O_RDONLY);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  if (write && !found) impl_->listings.erase(parent);  // the directory gained an entry
+  impl_->open_handles.insert(fd);
+  return fd;
+}
+
+bool PosixFiles::Close(intptr_t handle) {
+  if (!IsOpen(handle)) return false;
+  int fd = static_cast<int>(handle);
+  impl_->open_handles.erase(fd);
+  return ::close(fd) == 0;
+}
+
+int64_t PosixFiles::Size(intptr_t handle) {
+  if (!IsOpen(handle)) return -1;
+  struct stat st;
+  if (::fstat(static_cast<int>(handle), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool PosixFiles::Read(intptr_t handle, void* buffer, uint32_t count, uint32_t* bytes_read) {
+  if (bytes_read) *bytes_read = 0;
+  if (!IsOpen(handle)) return false;
+  if (count > 0 && buffer == nullptr) return false;
+  char* p = static_cast<char*>(buffer);
+  uint32_t total = 0;
+  while (total < count) {
+    ssize_t n = ::read(static_cast<int>(handle), p + total, count - total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (bytes_read) *bytes_read = total;
+      return false;
+    }
+    if (n == 0) break;  // end of file
+    total += static_cast<uint32_t>(n);
+  }
+  if (bytes_read) *bytes_read = total;
+  return true;
+}
+
+bool PosixFiles::Write(intptr_t handle, const void* buffer, uint32_t count) {
+  if (!IsOpen(handle)) return false;
+  if (count > 0 && buffer == nullptr) return false;
+  return WriteAll(static_cast<int>(handle), buffer, count);
+}
+
+int64_t PosixFiles::Seek(intptr_t handle, int64_t distance, int method) {
+  if (!IsOpen(handle)) return -1;
+  int whence;
+  switch (method) {
+    case 0: whence = SEEK_SET; break;
+    case 1: whence = SEEK_CUR; break;
+    case 2: whence = SEEK_END; break;
+    default: return -1;
+  }
+  off_t pos = ::lseek(static_cast<int>(handle), static_cast<off_t>(distance), whence);
+  return pos < 0 ? -1 : static_cast<int64_t>(pos);
+}
+
+bool PosixFiles::LastWriteTime(intptr_t handle, LocalTime* out) {
+  if (!IsOpen(handle) || out == nullptr) return false;
+  struct stat st;
+  if (::fstat(static_cast<int>(handle), &st) != 0) return false;
+  tzset();
+  std::tm tm{};
+  time_t t = st.st_mtim.tv_sec;
+  if (::localtime_r(&t, &tm) == nullptr) return false;
+  out->year = tm.tm_year + 1900;
+  out->month = tm.tm_mon + 1;
+  out->day = tm.tm_mday;
+  out->hour = tm.tm_hour;
+  out->minute = tm.tm_min;
+  out->second = tm.tm_sec;
+  return true;
+}
+
+bool PosixFiles::IsFile(const char* path) {
+  std::string host;
+  bool found = false;
+  if (!Resolve(path, &host, &found, nullptr) || !found) return false;
+  struct stat st;
+  return ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
+  std::string src_host;
+  std::string dst_host;
+  std::string dst_parent;
+  bool src_found = false;
+  bool dst_found = false;
+  if (!Resolve(source, &src_host, &src_found, nullptr) || !src_found) return false;
+  if (!Resolve(target, &dst_host, &dst_found, &dst_parent)) return false;
+
+  int in = OpenRetry(src_host.c_str(), O_RDONLY);
+  if (in < 0) return false;
+  struct stat sst;
+  if (::fstat(in, &sst) != 0 || !S_ISREG(sst.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  struct stat dst;
+  if (::stat(dst_host.c_str(), &dst) == 0) {
+    // Onto itself (under any name), onto a non-file, or onto a kept target: refused.
+    bool same = dst.st_dev == sst.st_dev && dst.st_ino == sst.st_ino;
+    if (same || !S_ISREG(dst.st_mode) || !overwrite) {
+      ::close(in);
+      return false;
+    }
+  }
+
+  // The copy goes to a temporary file beside the target and replaces it in one step, so a
+  // failed copy never leaves a half-written target behind.
+  std::string temp = JoinHost(dst_parent, ".copy-XXXXXX");
+  std::vector<char> temp_name(temp.begin(), temp.end());
+  temp_name.push_back('\0');
+  int out = ::mkstemp(temp_name.data());
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char block[65536];
+  for (;;) {
+    ssize_t n = ::read(in, block, sizeof block);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    if (!WriteAll(out, block, static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(in);
+  if (ok) {
+    ::fchmod(out, sst.st_mode & 0777);
+    const timespec times[2] = {sst.st_atim, sst.st_mtim};
+    ::futimens(out, times);
+  }
+  if (::close(out) != 0) ok = false;
+  if (ok) {
+    if (overwrite) {
+      ok = ::rename(temp_name.data(), dst_host.c_str()) == 0;
+    } else {
+      // link() refuses an existing target atomically; file systems without hard links fall back
+      // to a checked rename.
+      if (::link(temp_name.data(), dst_host.c_str()) == 0) {
+        ::unlink(temp_name.data());
+      } else if (errno == EEXIST) {
+        ok = false;
+      } else {
+        struct stat again;
+        ok = ::stat(dst_host.c_str(), &again) != 0 &&
+             ::rename(temp_name.data(), dst_host.c_str()) == 0;
+      }
+    }
+  }
+  if (!ok) ::unlink(temp_name.data());
+  impl_->listings.erase(dst_parent);
+  return ok;
+}
+
+bool PosixFiles::Delete(const char* path) {
+  std::string host;
+  std::string parent;
+  bool found = false;
+  if (!Resolve(path, &host, &found, &parent) || !found) return false;
+  struct stat st;
+  if (::lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  bool ok = ::unlink(host.c_str()) == 0;
+  impl_->listings.erase(parent);
+  return ok;
+}
+
+}  // namespace platform

@@ -1,0 +1,297 @@
+#include "platform/sdl/sdl_window.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/sysinfo.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace platform::sdl {
+
+namespace {
+
+// Longest single wait inside WaitEvent: a posted event whose wake-up could not be queued is still
+// seen this soon.
+constexpr int kWaitSliceMs = 100;
+
+bool IsHeadlessDriver(const char* name) {
+  return name != nullptr && (std::strcmp(name, "dummy") == 0 || std::strcmp(name, "offscreen") == 0);
+}
+
+// The machine's memory figures in bytes, from /proc/meminfo, else sysinfo().
+struct MemoryFigures {
+  uint64_t total = 0;
+  uint64_t available = 0;
+  uint64_t swap_total = 0;
+  uint64_t swap_free = 0;
+};
+
+MemoryFigures ReadMemoryFigures() {
+  MemoryFigures figures;
+  bool have_total = false;
+  bool have_available = false;
+  std::ifstream in("/proc/meminfo");
+  std::string line;
+  while (in && std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string key;
+    unsigned long long kb = 0;
+    if (!(fields >> key >> kb)) continue;
+    const uint64_t bytes = static_cast<uint64_t>(kb) * 1024u;
+    if (key == "MemTotal:") {
+      figures.total = bytes;
+      have_total = true;
+    } else if (key == "MemAvailable:") {
+      figures.available = bytes;
+      have_available = true;
+    } else if (key == "SwapTotal:") {
+      figures.swap_total = bytes;
+    } else if (key == "SwapFree:") {
+      figures.swap_free = bytes;
+    }
+  }
+  if (!have_total || !have_available) {
+    struct sysinfo info {};
+    if (sysinfo(&info) == 0) {
+      const uint64_t unit = info.mem_unit != 0 ? info.mem_unit : 1;
+      figures.total = info.totalram * unit;
+      figures.available = (info.freeram + info.bufferram) * unit;
+      figures.swap_total = info.totalswap * unit;
+      figures.swap_free = info.freeswap * unit;
+    }
+  }
+  if (figures.available > figures.total) figures.available = figures.total;
+  return figures;
+}
+
+}  // namespace
+
+SdlWindow::SdlWindow() : SdlWindow(Options{}) {}
+
+SdlWindow::SdlWindow(Options options) : options_(std::move(options)) {
+  if (options_.lock_path.empty()) options_.lock_path = DefaultLockPath();
+  if (SDL_InitSubSystem(SDL_INIT_EVENTS) == 0) {
+    events_ready_ = true;
+    wake_type_ = SDL_RegisterEvents(1);
+    if (wake_type_ == static_cast<uint32_t>(-1)) wake_type_ = 0;
+  } else {
+    std::fprintf(stderr, "tamvik: SDL events unavailable: %s\n", SDL_GetError());
+  }
+}
+
+SdlWindow::~SdlWindow() {
+  Destroy();
+  if (video_ready_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (events_ready_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
+  if (lock_fd_ >= 0) ::close(lock_fd_);  // closing the file releases the lock
+}
+
+std::string SdlWindow::DefaultLockPath() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/tamvik.lock";
+  return "/tmp/tamvik-" + std::to_string(static_cast<unsigned long>(::getuid())) + ".lock";
+}
+
+bool SdlWindow::AnotherInstanceRunning() {
+  if (lock_fd_ >= 0) return false;  // this copy is the running one
+  const int fd = ::open(options_.lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    // Without a lock file nothing can be told; the program runs.
+    std::fprintf(stderr, "tamvik: cannot open the lock file %s: %s\n", options_.lock_path.c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    lock_fd_ = fd;
+    return false;
+  }
+  const bool held = errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
+bool SdlWindow::Create(const std::string& title, int width, int height) {
+  if (window_ != nullptr) return true;
+  if (!video_ready_) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      std::fprintf(stderr, "tamvik: SDL video unavailable: %s\n", SDL_GetError());
+      return false;
+    }
+    video_ready_ = true;
+  }
+  const uint32_t flags =
+      SDL_WINDOW_SHOWN | (options_.windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_FULLSCREEN_DESKTOP);
+  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                             height, flags);
+  if (window_ == nullptr) {
+    std::fprintf(stderr, "tamvik: cannot create the window: %s\n", SDL_GetError());
+    return false;
+  }
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer_ == nullptr) {
+    std::fprintf(stderr, "tamvik: cannot create a renderer: %s\n", SDL_GetError());
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    return false;
+  }
+  // The picture keeps its size and shape; SDL scales it to the window and adds black bars.
+  SDL_RenderSetLogicalSize(renderer_, width, height);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderPresent(renderer_);
+  SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
+  // A new window comes up as the active one; focus events report later changes.
+  PostEvent({EventKind::kActivateApp, 1});
+  return true;
+}
+
+void SdlWindow::Destroy() {
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+  renderer_ = nullptr;
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+}
+
+bool SdlWindow::TakePosted(Event& out) {
+  std::lock_guard lock(posted_mutex_);
+  if (posted_.empty()) return false;
+  out = posted_.front();
+  posted_.pop_front();
+  return true;
+}
+
+bool SdlWindow::Translate(const SDL_Event& event, Event& out) {
+  if (wake_type_ != 0 && event.type == wake_type_) return false;  // only ends a wait
+  for (const auto& [id, listener] : listeners_) listener(event);
+  switch (event.type) {
+    case SDL_QUIT:
+      out = {EventKind::kSysKeyDown, kVkF4};
+      return true;
+    case SDL_KEYDOWN:
+      if (event.key.keysym.sym == SDLK_F4 && (event.key.keysym.mod & KMOD_ALT) != 0) {
+        out = {EventKind::kSysKeyDown, kVkF4};
+        return true;
+      }
+      return false;
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          out = {EventKind::kActivateApp, 1};
+          return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          out = {EventKind::kActivateApp, 0};
+          return true;
+        case SDL_WINDOWEVENT_EXPOSED:
+          out = {EventKind::kPaint, 0};
+          return true;
+        default:
+          return false;
+      }
+    default:
+      return false;  // everything the game does not handle
+  }
+}
+
+bool SdlWindow::PollEvent(Event& out) {
+  if (TakePosted(out)) return true;
+  if (!events_ready_) return false;
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    if (Translate(event, out)) return true;
+    if (TakePosted(out)) return true;
+  }
+  return false;
+}
+
+bool SdlWindow::WaitEvent(Event& out, int timeout_ms) {
+  const uint32_t start = SDL_GetTicks();
+  for (;;) {
+    if (PollEvent(out)) return true;
+    int slice = kWaitSliceMs;
+    if (timeout_ms >= 0) {
+      const uint32_t waited = SDL_GetTicks() - start;
+      if (waited >= static_cast<uint32_t>(timeout_ms)) return false;
+      slice = std::min<int>(slice, timeout_ms - static_cast<int>(waited));
+    }
+    if (!events_ready_) {
+      SDL_Delay(static_cast<uint32_t>(slice));
+      continue;
+    }
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, slice) != 0 && Translate(event, out)) return true;
+  }
+}
+
+void SdlWindow::PostEvent(const Event& event) {
+  {
+    std::lock_guard lock(posted_mutex_);
+    posted_.push_back(event);
+  }
+  if (events_ready_ && wake_type_ != 0) {
+    SDL_Event wake;
+    SDL_zero(wake);
+    wake.type = wake_type_;
+    SDL_PushEvent(&wake);  // thread-safe; a failure only delays the event to the next slice
+  }
+}
+
+void SdlWindow::Idle() { SDL_Delay(1); }
+
+void SdlWindow::MessageBox(bool owned, const std::string& text, const std::string& caption) {
+  std::fprintf(stderr, "tamvik: %s: %s%s", caption.c_str(), text.c_str(),
+               !text.empty() && text.back() == '\n' ? "" : "\n");
+  const char* driver = video_ready_ ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
+  if (IsHeadlessDriver(driver)) return;  // nobody could answer it: taken as OK
+  SDL_Window* parent = owned ? window_ : nullptr;
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), parent) != 0) {
+    std::fprintf(stderr, "tamvik: the message box could not be shown: %s\n", SDL_GetError());
+  }
+}
+
+void SdlWindow::SetCursorVisible(bool visible) {
+  cursor_visible_ = visible;
+  if (video_ready_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+uint64_t SdlWindow::MemoryStatus(int index) {
+  const MemoryFigures m = ReadMemoryFigures();
+  if (index == 0) return m.total;
+  if (index == 1) return m.available;
+  // Virtual memory: what this process may map. With no address-space limit, what the machine
+  // can commit (memory and swap).
+  uint64_t total_virtual = m.total + m.swap_total;
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+    total_virtual = static_cast<uint64_t>(limit.rlim_cur);
+  }
+  if (index == 2) return total_virtual;
+  const uint64_t available_virtual = m.available + m.swap_free;
+  return available_virtual < total_virtual ? available_virtual : total_virtual;
+}
+
+int SdlWindow::AddEventListener(EventListener listener) {
+  const int id = next_listener_id_++;
+  listeners_.emplace_back(id, std::move(listener));
+  return id;
+}
+
+void SdlWindow::RemoveEventListener(int id) {
+  for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
+    if (it->first == id) {
+      listeners_.erase(it);
+      return;
+    }
+  }
+}
+
+}  // namespace platform::sdl

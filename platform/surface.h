@@ -1,0 +1,127 @@
+#pragma once
+// The portable 16-bit surface that every display backend and the engine's drawing code share: a
+// rectangle of 16-bit pixels in one of the two layouts the display may choose, addressed row by
+// row through the pitch (bytes from one row to the next, never assumed to be width x 2).
+//
+// A surface also carries what the engine's drawing rules need: a "video memory" flag (kept only so
+// the engine can report where a surface would live), a source colour key, a lock that hands out
+// the pixel pointer and pitch, and a "lost" flag. A lost surface refuses locks and blits until it
+// is restored; restoring does not bring the pixels back (they are filled with a junk pattern, so
+// code that forgets to redraw after a loss shows it).
+//
+// Colours: the engine passes colours as COLORREF values 0x00BBGGRR. PackColorRef turns one into a
+// pixel by truncating each channel to its field; UnpackToColorRef turns a pixel back by repeating
+// each field's top bits into the low bits (so full fields give 0xFF again).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace platform {
+
+enum class PixelLayout : uint8_t {
+  kRgb565,  // red 15-11, green 10-5, blue 4-0
+  kRgb555,  // bit 15 zero, red 14-10, green 9-5, blue 4-0
+};
+
+uint16_t PackColorRef(uint32_t colorref, PixelLayout layout);
+uint32_t UnpackToColorRef(uint16_t pixel, PixelLayout layout);
+
+// The pattern a restored surface is filled with.
+constexpr uint16_t kLostSurfaceJunk = 0xA5A5;
+
+struct SurfaceOptions {
+  bool video_memory = false;
+  // Extra bytes at the end of every row (rounded up to an even number). Test backends use it so
+  // that code assuming pitch == width x 2 draws visibly wrong pictures.
+  int pitch_padding = 0;
+};
+
+// What a lock hands out.
+struct SurfaceLock {
+  uint8_t* bits = nullptr;  // pixel (x, y) is at bits + y x pitch + 2x
+  int32_t pitch = 0;        // bytes
+  int32_t width = 0;
+  int32_t height = 0;
+  PixelLayout layout = PixelLayout::kRgb565;
+};
+
+class Surface {
+ public:
+  // Largest width or height accepted, and the largest pixel block.
+  static constexpr int kMaxSide = 16384;
+  static constexpr size_t kMaxBytes = size_t{256} << 20;
+
+  // A zero-filled surface, or null when the size is not 1..kMaxSide on both sides, the block
+  // would exceed kMaxBytes or the memory cannot be had.
+  static std::unique_ptr<Surface> Create(int width, int height, PixelLayout layout,
+                                         const SurfaceOptions& options = {});
+
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+  ~Surface();
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  int pitch() const { return pitch_; }
+  PixelLayout layout() const { return layout_; }
+  bool video_memory() const { return video_memory_; }
+  // Bytes of the pixel block: height x pitch.
+  size_t size_bytes() const { return static_cast<size_t>(height_) * static_cast<size_t>(pitch_); }
+
+  // Source colour key (used by keyed blits).
+  void SetColorKey(uint16_t key) {
+    color_key_ = key;
+    has_color_key_ = true;
+  }
+  bool has_color_key() const { return has_color_key_; }
+  uint16_t color_key() const { return color_key_; }
+
+  // Locks the whole surface. False (and `out` untouched) while the surface is lost. Locks nest:
+  // each successful Lock needs one Unlock.
+  bool Lock(SurfaceLock& out);
+  void Unlock();
+  bool locked() const { return lock_count_ > 0; }
+
+  // Lost state. The back buffer of a flip chain is lost whenever its front is.
+  bool IsLost() const;
+  void SetLost(bool lost) { lost_ = lost; }
+  // Clears the lost flag (of the chain's back buffer too) and fills the pixels with
+  // kLostSurfaceJunk. False, with nothing changed, while a test has made restoring fail.
+  bool Restore();
+  void SetRestoreFails(bool fails) { restore_fails_ = fails; }
+
+  // Flip chain: makes `back` the back buffer of this (front) surface.
+  void AttachBackBuffer(Surface& back);
+  Surface* back_buffer() const { return back_; }
+  // Exchanges the pixel memory of two surfaces of the same size, pitch and layout (the flip).
+  // False, with nothing changed, when they differ.
+  bool ExchangePixels(Surface& other);
+
+  // Direct pixel access for the portable drawing code, which checks the lost and locked state
+  // itself. y must lie in 0..height-1.
+  uint16_t* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * row_words_; }
+  const uint16_t* Row(int y) const { return pixels_.get() + static_cast<size_t>(y) * row_words_; }
+  // Whether two surfaces currently share pixel memory (only ever the same surface).
+  bool SamePixels(const Surface& other) const { return pixels_.get() == other.pixels_.get(); }
+
+ private:
+  Surface() = default;
+
+  int width_ = 0;
+  int height_ = 0;
+  int pitch_ = 0;
+  size_t row_words_ = 0;
+  PixelLayout layout_ = PixelLayout::kRgb565;
+  bool video_memory_ = false;
+  std::unique_ptr<uint16_t[]> pixels_;
+  bool has_color_key_ = false;
+  uint16_t color_key_ = 0;
+  int lock_count_ = 0;
+  bool lost_ = false;
+  bool restore_fails_ = false;
+  Surface* front_ = nullptr;  // set on a flip chain's back buffer
+  Surface* back_ = nullptr;   // set on a flip chain's front
+};
+
+}  // namespace platform

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/config.h"
+#include "platform/files.h"
+#include "testsupport/temp_tree.h"
+
+namespace {
+
+using platform::PosixFiles;
+
+TEST(PosixFiles, TranslatesGamePathsSegmentBySegment) {
+  testsupport::TempTree tree;
+  tree.Write("cwd/Movie/OP.MPG", "");
+  tree.Write("cwd/movie/ed.mpg", "");  // both spellings of a folder exist side by side
+  tree.Write("cwd/se/SE.TAB", "");
+  tree.Write("disc/Tamvik1/Voice/v1.wav", "");
+  tree.Write("abs/File.Bin", "");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.Path("cwd"));
+  files.SetDrive('E' - 'A', platform::kDriveCdrom, tree.Path("disc"));
+  files.SetDrive('F' - 'A', platform::kDriveCdrom, "");
+
+  struct Case {
+    std::string asked;
+    bool ok;
+    std::string host;  // expected host path
+  };
+  const std::vector<Case> cases = {
+      {"Movie\\OP.MPG", true, tree.Path("cwd/Movie/OP.MPG")},
+      {"movie\\ed.mpg", true, tree.Path("cwd/movie/ed.mpg")},  // exact case wins
+      {"MOVIE\\op.mpg", true, tree.Path("cwd/Movie/OP.MPG")},
+      {"se\\se.tab", true, tree.Path("cwd/se/SE.TAB")},
+      {"se/./SE.TAB", true, tree.Path("cwd/se/./SE.TAB")},
+      {"se\\\\SE.TAB", true, tree.Path("cwd/se/SE.TAB")},
+      {"E:\\TAMVIK1\\voice\\V1.WAV", true, tree.Path("disc/Tamvik1/Voice/v1.wav")},
+      {"e:/tamvik1/voice/v1.wav", true, tree.Path("disc/Tamvik1/Voice/v1.wav")},
+      {tree.Path("ABS/file.bin"), true, tree.Path("abs/File.Bin")},
+      // A missing last segment keeps the name as given (a write creates it).
+      {"se\\New.Dat", true, tree.Path("cwd/se/New.Dat")},
+      {"nodir\\x.bin", false, ""},
+      {"se\\", false, ""},
+      {"", false, ""},
+      {"F:\\x.bin", false, ""},  // a CD drive without a disc
+      {"G:\\x.bin", false, ""},  // no such drive
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked);
+    std::string host;
+    EXPECT_EQ(files.HostPath(c.asked.c_str(), &host), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(host, c.host);
+    }
+  }
+}
+
+TEST(PosixFiles, ListingsFollowNewFilesAndRemovals) {
+  testsupport::TempTree tree;
+  tree.MakeDir("save");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.root());
+  EXPECT_FALSE(files.IsFile("SAVE\\SLOT1.DAT"));  // lists save/
+
+  // Created through the layer.
+  intptr_t h = files.Open("save\\slot1.dat", true);
+  ASSERT_GE(h, 0);
+  files.Close(h);
+  EXPECT_TRUE(files.IsFile("SAVE\\SLOT1.DAT"));
+
+  // Created and removed behind the layer's back.
+  tree.Write("save/Slot2.dat", "x");
+  EXPECT_TRUE(files.IsFile("save\\SLOT2.DAT"));
+  tree.Remove("save/Slot2.dat");
+  EXPECT_FALSE(files.IsFile("save\\SLOT2.DAT"));
+
+  // Copied and deleted through the layer.
+  EXPECT_TRUE(files.Copy("save\\slot1.dat", "save\\Slot3.dat", false));
+  EXPECT_TRUE(files.IsFile("SAVE\\SLOT3.DAT"));
+  EXPECT_TRUE(files.Delete("save\\SLOT3.DAT"));
+  EXPECT_FALSE(files.IsFile("save\\slot3.dat"));
+  EXPECT_FALSE(tree.Exists("save/Slot3.dat"));
+}
+
+TEST(PosixFiles, WriteOpenCreatesAndNeverTruncates) {
+  testsupport::TempTree tree;
+  tree.Write("f.bin", "0123456789abcdefghij");
+  tree.MakeDir("dir");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.root());
+
+  intptr_t h = files.Open("F.BIN", true);
+  ASSERT_GE(h, 0);
+  EXPECT_TRUE(files.Write(h, "XY", 2));
+  EXPECT_EQ(files.Seek(h, 0, 2), 20);
+  EXPECT_TRUE(files.Write(h, "!", 1));
+  EXPECT_EQ(files.Size(h), 21);
+  files.Close(h);
+  EXPECT_EQ(tree.Read("f.bin"), "XY23456789abcdefghij!");
+
+  EXPECT_LT(files.Open("dir", false), 0);  // directories are not files
+  EXPECT_LT(files.Open("dir", true), 0);
+  EXPECT_LT(files.Open("missing.bin", false), 0);
+  EXPECT_FALSE(tree.Exists("missing.bin"));  // a read open creates nothing
+  EXPECT_FALSE(files.IsFile("dir"));
+}
+
+TEST(PosixFiles, HandlesThatAreNotOpenFailWithoutTouchingBuffers) {
+  testsupport::TempTree tree;
+  tree.Write("f.bin", "abc");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.root());
+  intptr_t h = files.Open("f.bin", false);
+  ASSERT_GE(h, 0);
+  EXPECT_TRUE(files.Close(h));
+
+  char buffer[4] = "zzz";
+  uint32_t got = 7;
+  for (intptr_t bad : {h, intptr_t{-1}, intptr_t{0}, intptr_t{1}, intptr_t{2}, intptr_t{1} << 40}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(files.Read(bad, buffer, 3, &got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_STREQ(buffer, "zzz");
+    EXPECT_FALSE(files.Write(bad, "q", 1));
+    EXPECT_EQ(files.Size(bad), -1);
+    EXPECT_EQ(files.Seek(bad, 0, 0), -1);
+    platform::LocalTime t;
+    EXPECT_FALSE(files.LastWriteTime(bad, &t));
+    EXPECT_FALSE(files.Close(bad));
+  }
+}
+
+TEST(PosixFiles, CopyKeepsTimeAndNeverDestroysItsSource) {
+  testsupport::TempTree tree;
+  tree.Write("a.dat", "source data");
+  tree.SetModifiedTime("a.dat", 996710700);
+  tree.Write("b.dat", "old");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.root());
+
+  EXPECT_FALSE(files.Copy("a.dat", "b.dat", false));
+  EXPECT_EQ(tree.Read("b.dat"), "old");
+  EXPECT_TRUE(files.Copy("a.dat", "B.DAT", true));
+  EXPECT_EQ(tree.Read("b.dat"), "source data");
+  EXPECT_FALSE(tree.Exists("B.DAT"));  // the existing spelling was replaced
+  intptr_t h = files.Open("b.dat", false);
+  ASSERT_GE(h, 0);
+  platform::LocalTime copied;
+  ASSERT_TRUE(files.LastWriteTime(h, &copied));
+  files.Close(h);
+  h = files.Open("a.dat", false);
+  platform::LocalTime original;
+  ASSERT_TRUE(files.LastWriteTime(h, &original));
+  files.Close(h);
+  EXPECT_EQ(copied.year, original.year);
+  EXPECT_EQ(copied.minute, original.minute);
+
+  EXPECT_FALSE(files.Copy("a.dat", "a.dat", true));
+  EXPECT_FALSE(files.Copy("a.dat", "A.DAT", true));
+  EXPECT_EQ(tree.Read("a.dat"), "source data");
+  EXPECT_FALSE(files.Copy("none.dat", "c.dat", true));
+  EXPECT_FALSE(tree.Exists("c.dat"));
+
+  // No temporary file is left behind.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(tree.root())) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.dat", "b.dat"}));
+}
+
+TEST(DriveSettings, ReadFromTheSettingsFile) {
+  struct Case {
+    const char* text;
+    bool ok;
+    uint32_t type;
+    const char* directory;
+  };
+  const Case cases[] = {
+      {"cdrom /media/disc1", true, platform::kDriveCdrom, "/media/disc1"},
+      {"CDROM  /path with spaces/disc ", true, platform::kDriveCdrom, "/path with spaces/disc"},
+      {"cdrom", true, platform::kDriveCdrom, ""},
+      {"fixed /home/me", true, platform::kDriveFixed, "/home/me"},
+      {"fixed", false, 0, ""},
+      {"floppy /mnt", false, 0, ""},
+      {"", false, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    uint32_t type = 0;
+    std::string directory;
+    EXPECT_EQ(platform::ParseDriveSetting(c.text, &type, &directory), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(type, c.type);
+      EXPECT_EQ(directory, c.directory);
+    }
+  }
+
+  platform::MemoryConfig config;
+  config.Set("Drive E", "cdrom /media/disc1");
+  config.Set("drive g", "cdrom");
+  config.Set("Drive C", "fixed /");
+  config.Set("Drive Q", "nonsense");
+  PosixFiles files;
+  EXPECT_EQ(files.LoadDrives(config), 3);
+  EXPECT_EQ(files.LogicalDrives(), (1u << 2) | (1u << 4) | (1u << 6));
+  EXPECT_EQ(files.DriveType(4), platform::kDriveCdrom);
+  EXPECT_EQ(files.drive(4).directory, "/media/disc1");
+  EXPECT_EQ(files.DriveType(6), platform::kDriveCdrom);
+  EXPECT_EQ(files.DriveType(2), platform::kDriveFixed);
+  EXPECT_EQ(files.DriveType(16), platform::kDriveNoRoot);
+  EXPECT_EQ(files.DriveType(26), platform::kDriveNoRoot);
+  EXPECT_EQ(files.DriveType(-1), platform::kDriveNoRoot);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+#include "testsupport/wav_writer.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+
+namespace testsupport {
+
+namespace {
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void PutId(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more) {
+  out.insert(out.end(), more.begin(), more.end());
+}
+
+// "fmt " chunk body and its true size.
+std::vector<uint8_t> FormatBody(const WavFile& wav) {
+  std::vector<uint8_t> body(platform::kWaveFormatExSize);
+  platform::WriteWaveFormat(wav.format, body.data());
+  if (wav.short_format) body.resize(16);
+  Append(body, wav.format_extra);
+  return body;
+}
+
+}  // namespace
+
+std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> out;
+  PutId(out, id);
+  Put32(out, static_cast<uint32_t>(body.size()));
+  Append(out, body);
+  if (body.size() % 2 != 0) out.push_back(0);
+  return out;
+}
+
+std::vector<uint8_t> WavFile::Bytes() const {
+  const std::vector<uint8_t> fmt = FormatBody(*this);
+  std::vector<uint8_t> body;  // everything after "RIFF" size
+  PutId(body, "WAVE");
+  Append(body, before_format);
+  PutId(body, "fmt ");
+  Put32(body, format_chunk_size.value_or(static_cast<uint32_t>(fmt.size())));
+  Append(body, fmt);
+  Append(body, between);
+  PutId(body, "data");
+  const uint32_t marker = loop_point.has_value() ? 8 : 0;
+  const uint32_t true_size = static_cast<uint32_t>(data.size()) + (loop_in_size ? marker : 0);
+  Put32(body, data_chunk_size.value_or(true_size));
+  if (loop_point.has_value()) {
+    PutId(body, "loop");
+    Put32(body, *loop_point);
+  }
+  Append(body, data);
+  if ((data.size() + marker) % 2 != 0) body.push_back(0);
+  Append(body, trailing);
+
+  std::vector<uint8_t> out = prefix;
+  PutId(out, "RIFF");
+  Put32(out, static_cast<uint32_t>(body.size()));
+  Append(out, body);
+  return out;
+}
+
+uint32_t WavFile::DataOffset() const {
+  return static_cast<uint32_t>(prefix.size() + 12 + before_format.size() + 8 +
+                               FormatBody(*this).size() + between.size() + 8 +
+                               (loop_point.has_value() ? 8 : 0));
+}
+
+WavFile PcmWav(uint16_t channels, uint32_t samples_per_sec, uint16_t bits,
+               const std::vector<int16_t>& samples) {
+  WavFile wav;
+  wav.format.format_tag = platform::kWaveFormatPcm;
+  wav.format.channels = channels;
+  wav.format.samples_per_sec = samples_per_sec;
+  wav.format.bits_per_sample = bits;
+  wav.format.block_align = static_cast<uint16_t>(channels * bits / 8);
+  wav.format.avg_bytes_per_sec = samples_per_sec * wav.format.block_align;
+  wav.short_format = true;
+  if (bits == 8) {
+    for (int16_t s : samples) wav.data.push_back(static_cast<uint8_t>((s >> 8) + 128));
+  } else {
+    wav.data = SampleBytes(samples);
+  }
+  return wav;
+}
+
+std::optional<WavFile> EncodedWav(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec,
+                                  const std::vector<int16_t>& samples, uint32_t block_size) {
+  platform::ffmpeg::EncodedWave encoded;
+  if (!platform::ffmpeg::EncodeWave(format_tag, channels, samples_per_sec, samples.data(),
+                                    samples.size() / channels, block_size, &encoded)) {
+    return std::nullopt;
+  }
+  WavFile wav;
+  wav.format = encoded.format;
+  wav.format_extra = encoded.extra;
+  wav.data = encoded.data;
+  // Compressed files carry a "fact" chunk with the sample count before their data.
+  std::vector<uint8_t> fact;
+  Put32(fact, static_cast<uint32_t>(samples.size() / channels));
+  wav.between = Chunk("fact", fact);
+  return wav;
+}
+
+std::vector<int16_t> Tone(uint16_t channels, uint32_t samples_per_sec, uint32_t frames, double hz,
+                          int16_t amplitude) {
+  std::vector<int16_t> out;
+  out.reserve(static_cast<size_t>(frames) * channels);
+  const double step = 2.0 * 3.14159265358979323846 * hz / samples_per_sec;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const double v = std::sin(step * i) * amplitude;
+    for (uint16_t c = 0; c < channels; ++c) {
+      out.push_back(static_cast<int16_t>(std::lround(c == 0 ? v : v / 2)));
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> SampleBytes(const std::vector<int16_t>& samples) {
+  std::vector<uint8_t> out;
+  out.reserve(samples.size() * 2);
+  for (int16_t s : samples) {
+    const uint16_t u = static_cast<uint16_t>(s);
+    out.push_back(static_cast<uint8_t>(u));
+    out.push_back(static_cast<uint8_t>(u >> 8));
+  }
+  return out;
+}
+
+std::vector<int16_t> BytesToSamples(const std::vector<uint8_t>& bytes) {
+  std::vector<int16_t> out(bytes.size() / 2);
+  for (size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+  }
+  return out;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+bool WriteCaptureWav(const std::string& path, const std::vector<int16_t>& samples,
+                     uint32_t samples_per_sec, uint16_t channels) {
+  return WriteBytes(path, PcmWav(channels, samples_per_sec, 16, samples).Bytes());
+}
+
+}  // namespace testsupport
