@@ -18,8 +18,8 @@ namespace {
 void BM_AdpcmDecode(benchmark::State& state) {
   const uint16_t tag = static_cast<uint16_t>(state.range(0));
   const uint32_t rate = 22050;
-  auto wav = testsupport::EncodedWav(tag, 2, rate, testsupport::Tone(2, rate, rate * 10, 440, 12000),
-                                     1024);
+  auto wav = testsupport::EncodedWav(tag, 2, rate,
+                                     testsupport::Tone(2, rate, rate * 10, 440, 12000), 1024);
   if (!wav) {
     state.SkipWithError("no encoder");
     return;
@@ -63,7 +63,9 @@ void BM_AdpcmDecode(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(data.size()));
 }
-BENCHMARK(BM_AdpcmDecode)->Arg(platform::kWaveFormatImaAdpcm)->Arg(platform::kWaveFormatMsAdpcm)
+BENCHMARK(BM_AdpcmDecode)
+    ->Arg(platform::kWaveFormatImaAdpcm)
+    ->Arg(platform::kWaveFormatMsAdpcm)
     ->Unit(benchmark::kMillisecond);
 
 // One iteration is 10 ms of 44100 Hz output with three looping streams (music 44100 stereo, voice

@@ -2,6 +2,9 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/gfx_types.h"
+#include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
 #include "platform/window.h"
 #include "scene/ui/tamvik_func.h"
@@ -15,4 +18,11 @@ int CheckInstall() {
   return 0;
 }
 
-void GameBootInit() { CTamvikGeneral::StartManager(); }
+void GameBootInit() {
+  // The key assignment; the defaults stay when save\key.dat is missing.
+  Ctx().input.LoadKeyConfig();
+  // Restart the game: the debug surfaces hidden, then the mode manager in mode 0.
+  Ctx().ddraw.SetVisible(SURFACE_DEBUG, 0);
+  Ctx().ddraw.SetVisible(SURFACE_DEBUG2, 0);
+  CTamvikGeneral::StartManager();
+}

@@ -24,6 +24,12 @@ class Audio {
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
 
+  // Holds the output while the program is in the background (an unfocused program is silent):
+  // nothing is mixed and no buffer's play cursor moves until the output resumes. The choice
+  // holds across Open and Close; a new Audio is not paused.
+  virtual void SetPaused(bool paused) = 0;
+  virtual bool IsPaused() const = 0;
+
   // A new buffer (see Mixer::CreateBuffer); null when the device is not open, or the format or
   // size is not valid.
   virtual std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, uint32_t size) = 0;

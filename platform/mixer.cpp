@@ -41,7 +41,8 @@ void Mixer::Mix(int16_t* out, size_t frames) {
     std::fill(accumulator, accumulator + 2 * n, 0);
     for (SoundBuffer* buffer : shared_->buffers) {
       if (!buffer->playing_) continue;
-      const uint64_t step = (static_cast<uint64_t>(buffer->format_.samples_per_sec) << 32) / device_rate;
+      const uint64_t step =
+          (static_cast<uint64_t>(buffer->format_.samples_per_sec) << 32) / device_rate;
       buffer->MixInto(accumulator, n, step);
     }
     for (uint32_t i = 0; i < 2 * n; ++i) {

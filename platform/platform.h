@@ -9,6 +9,7 @@
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/input.h"
+#include "platform/movie.h"
 #include "platform/wave_codec.h"
 #include "platform/window.h"
 
@@ -23,6 +24,7 @@ struct Platform {
   Input* input = nullptr;    // keyboard, mouse, joystick and the system cursor
   Audio* audio = nullptr;    // sound output; null (or a device that fails to open): no sound
   WaveCodecs* codecs = nullptr;  // wave codecs for compressed wave data; null: none installed
+  Movies* movies = nullptr;  // movie files; null: no movie opens
 };
 
 }  // namespace platform

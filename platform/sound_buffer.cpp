@@ -71,8 +71,9 @@ bool SoundBuffer::Unlock(const LockedRegions& written) {
   if (!locked_) return false;
   uint8_t* first = lock_first_ != 0 ? staging_.data() : nullptr;
   uint8_t* second = lock_second_ != 0 ? staging_.data() + lock_first_ : nullptr;
-  const bool first_ok = written.first_size == 0 ? (written.first == nullptr || written.first == first)
-                                                 : (written.first == first && written.first_size <= lock_first_);
+  const bool first_ok = written.first_size == 0
+                            ? (written.first == nullptr || written.first == first)
+                            : (written.first == first && written.first_size <= lock_first_);
   const bool second_ok = written.second_size == 0
                              ? (written.second == nullptr || written.second == second)
                              : (written.second == second && written.second_size <= lock_second_);
@@ -144,9 +145,11 @@ void SoundBuffer::MixInto(int32_t* accumulator, uint32_t frames, uint64_t step) 
   if (!playing_) return;
   const bool stereo = format_.channels == 2;
   if (format_.bits_per_sample == 16) {
-    stereo ? MixFrames<16, 2>(accumulator, frames, step) : MixFrames<16, 1>(accumulator, frames, step);
+    stereo ? MixFrames<16, 2>(accumulator, frames, step)
+           : MixFrames<16, 1>(accumulator, frames, step);
   } else {
-    stereo ? MixFrames<8, 2>(accumulator, frames, step) : MixFrames<8, 1>(accumulator, frames, step);
+    stereo ? MixFrames<8, 2>(accumulator, frames, step)
+           : MixFrames<8, 1>(accumulator, frames, step);
   }
 }
 

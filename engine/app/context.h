@@ -12,6 +12,7 @@
 #include "engine/files/file_io.h"
 #include "engine/files/random.h"
 #include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/sprite.h"
 #include "engine/gfx/text_draw.h"
 #include "engine/input/dinput.h"
 #include "engine/sound/dsound_func.h"
@@ -23,7 +24,11 @@ class EngineContext {
  public:
   explicit EngineContext(platform::Platform& seams)
       : platform(seams), frame_rate(*seams.clock), file_io(seams), input(seams.input),
-        ddraw(seams.display, seams.window), ddraw_text(seams) {}
+        ddraw(seams.display, seams.window), ddraw_spr(ddraw), ddraw_text(seams) {
+    // The compose draws each surface's sprite buffer; the display's release deletes the sprites.
+    ddraw.hooks().draw_sprites = [this](SurfaceId id) { return ddraw_spr.DrawBuffer(id); };
+    ddraw.hooks().delete_all_sprites = [this] { ddraw_spr.DeleteAllSprite(); };
+  }
   EngineContext(const EngineContext&) = delete;
   EngineContext& operator=(const EngineContext&) = delete;
 
@@ -38,6 +43,7 @@ class EngineContext {
   GameRandom random;      // the program's random generator
   CDinput input;          // keyboard, mouse, joystick, game keys and key assignment
   CDdrawFunc ddraw;       // the display: surfaces, compose layers, fades, flip, blits
+  CDdrawSpr ddraw_spr;    // sprites and the sprite buffer
   CDdrawText ddraw_text;  // the glyph fonts and text drawing
   CDsoundFunc dsound;     // sound: wave files, codec conversion (streamed channels and effects)
 };

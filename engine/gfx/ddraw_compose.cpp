@@ -190,45 +190,11 @@ int CDdrawFunc::DrawLayerParts(int position, SurfaceId id) {
 }
 
 // The cross-fade: the cross-fade rectangle of surface 9 blended onto the same rectangle of the
-// back buffer with the cross-fade alpha, colour key on. As with every software blend, a surface
-// that cannot be locked draws nothing and the step still succeeds.
+// back buffer with the cross-fade alpha, colour key on. As with every alpha blit, a surface that
+// cannot be locked draws nothing and the step still succeeds.
 int CDdrawFunc::XfadeBlend() {
-  Surface* source = GetSurface(SURFACE_XFADE);
-  Surface* back = GetSurface(SURFACE_BACK);
-  if (source == nullptr || back == nullptr) return 0;
-  Rect s = xfade_rect_;
-  Rect d = xfade_rect_;
-  if (ClipBltRect(source, &s, back, &d, 0, nullptr)) return 1;
-  if (s.left < 0 || s.top < 0 || s.right > source->width() || s.bottom > source->height()) {
-    DebugPrint("CDdrawFunc::ShowWindow: cross-fade rectangle (%d,%d,%d,%d) outside surface 9\n",
-               s.left, s.top, s.right, s.bottom);
-    return 0;
-  }
-  platform::SurfaceLock src_lock;
-  platform::SurfaceLock dst_lock;
-  if (!LockSurface(source, &src_lock)) return 1;
-  if (!LockSurface(back, &dst_lock)) {
-    source->Unlock();
-    return 1;
-  }
-  const uint32_t word = static_cast<uint32_t>(xfade_alpha_);
-  const uint32_t level = std::min<uint32_t>(word & 0xFFFF, 256);
-  const uint32_t mode = word & 0xFFFF0000u;
-  const auto key = static_cast<uint16_t>(color_key_);
-  // Same-size rectangles after clipping (the two rectangles start equal and share one surface
-  // size), so the source width is the destination width.
-  const int w = d.right - d.left;
-  const int h = d.bottom - d.top;
-  if (MatchedLayout() == platform::PixelLayout::kRgb565) {
-    BlitBlend16(dst_lock.bits, dst_lock.pitch, d.left, d.top, w, h, src_lock.bits, src_lock.pitch,
-                s.left, s.top, w, level, mode, key, 0);
-  } else {
-    BlitBlend16For555(dst_lock.bits, dst_lock.pitch, d.left, d.top, w, h, src_lock.bits,
-                      src_lock.pitch, s.left, s.top, w, level, mode, key, 0);
-  }
-  back->Unlock();
-  source->Unlock();
-  return 1;
+  return BltAlpha(GetSurface(SURFACE_XFADE), xfade_rect_, GetSurface(SURFACE_BACK), xfade_rect_, 1,
+                  static_cast<BlendWord>(xfade_alpha_));
 }
 
 int CDdrawFunc::ApplyFade() {

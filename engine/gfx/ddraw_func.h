@@ -21,6 +21,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "engine/gfx/blend_blit.h"
 #include "engine/gfx/gfx_types.h"
 #include "platform/display.h"
 #include "platform/window.h"
@@ -169,6 +170,67 @@ class CDdrawFunc {
   int FillSurfaceRect(SurfaceId id, int left, int top, int right, int bottom, int fill);
   int BltColorFill(platform::Surface* surface, Rect rect, int fill);
 
+  // ---- Alpha blits, transform and polygon ----
+  // Software blend of the source rectangle onto the destination rectangle (no stretching; the
+  // two are clipped against the destination as a blit is). The alpha word's low half is the
+  // level (above 256 counts as 256), its high half the blend mode. A surface that cannot be
+  // locked draws nothing and the call still returns 1. No update bit is set.
+  int BltAlpha(platform::Surface* source, Rect source_rect, platform::Surface* destination,
+               Rect destination_rect, int color_key, BlendWord alpha);
+  // The same with the tint colour (a pixel) that blend mode 7 mixes with the source.
+  int BltAlphaWork(platform::Surface* source, Rect source_rect, platform::Surface* destination,
+                   Rect destination_rect, int color_key, BlendWord alpha, uint16_t tint);
+  // The blend on locked memory: picks the blitter by the display layout and the colour-key flag.
+  // Areas must lie inside their pictures; the blended area is the smaller of the two sizes.
+  void BltAlphaSoft(const void* source, int32_t source_pitch, int32_t source_x, int32_t source_y,
+                    int32_t source_width, int32_t source_height, void* destination,
+                    int32_t destination_pitch, int32_t destination_x, int32_t destination_y,
+                    int32_t destination_width, int32_t destination_height, int color_key,
+                    uint32_t level, uint32_t mode, uint16_t tint);
+  // Rotated / zoomed sprite draw through the quad rasterizer. `corners` is the four-corner block
+  // (four 16.16 factors: top width, right height, bottom width, left height) or null; left,
+  // right, top and bottom are the zoomed picture's edges relative to its centre (left and top
+  // are 0 or negative). Rotation is radians x 256. 1, or 0 when a surface cannot be locked.
+  int PutTransform(platform::Surface* source, const Rect* source_rect,
+                   platform::Surface* destination, const Rect* destination_rect, int color_key,
+                   uint32_t flags, const BltFx* fx, int32_t rotation, const int32_t* corners,
+                   int32_t left, int32_t right, int32_t top, int32_t bottom);
+  // A solid quadrilateral (a polygon entry of the sprite buffer). 1, or 0 when the destination
+  // cannot be locked.
+  int DrawPolygon(platform::Surface* destination, const PolygonBlock* polygon);
+
+  // ---- Boxes and text size ----
+  // Boxes: style 0 solid, 1 checker, 2-9 tinted over the read surface, above 9 nothing.
+  // DrawBox reads from the primary (id 1).
+  int DrawBox(SurfaceId id, ColorRef color, int left, int top, int right, int bottom, int style);
+  int DrawBoxEx(SurfaceId id, ColorRef color, Rect rect, int style, SurfaceId read_id);
+  int DrawBoxWork(platform::Surface* surface, ColorRef color, Rect rect, int style,
+                  SurfaceId read_id);
+  // CDdrawText::GetTextWidth of the whole string ((height << 16) | width); 0 when the surface is
+  // missing or lost and cannot be restored. The three middle arguments are not read.
+  uint32_t GetTextSize(const char* text, int32_t unused1, int32_t unused2, int32_t unused3,
+                       SurfaceId id);
+
+  // ---- Bitmaps and BMX pictures ----
+  // Loads a Windows bitmap file (found through the file layer) with its top-left corner at
+  // (x, y) of the surface id; a layer gets a larger surface when the picture needs one.
+  int LoadBitmap(const char* name, int x, int y, int fill, SurfaceId id);
+  // The rectangle of the last bitmap that passed the size checks.
+  void GetBitmapRect(Rect* rect) const;
+  // Makes room for a w x h picture at (x, y): a layer's surface (resized when needed), or the
+  // surface itself when the picture fits it; null otherwise.
+  platform::Surface* PrepareBmxSurface(int x, int y, int width, int height,
+                                       platform::Surface* surface, int fill);
+  // Draws width x height BMX words (bit 15 transparent, else 5-5-5 colour) at (x, y), darkened
+  // by a level below 256.
+  int DrawBmx(const uint16_t* pixels, int x, int y, int width, int height,
+              platform::Surface* surface, int fill, int level);
+  // Darkens one colour by its luma (level 256 = unchanged); each channel is clamped to 0..max.
+  static void ScaleBrightness(int32_t level, uint32_t red, uint32_t red_max, uint32_t green,
+                              uint32_t green_max, uint32_t blue, uint32_t blue_max,
+                              uint32_t* out_red, uint32_t* out_green, uint32_t* out_blue);
+  static int CountBits(uint32_t mask);
+
  private:
   enum class FlipResult { kShown, kSkipped, kFailed };
 
@@ -212,6 +274,7 @@ class CDdrawFunc {
   std::array<std::unique_ptr<LayerRec>, 5> layers_;
   int fade_level_ = 0;
   int fade_type_ = 0;
+  Rect last_bitmap_rect_{};
 };
 
 // The free forms callers use for user surfaces (on the current context's display object).

@@ -87,3 +87,25 @@ constexpr uint32_t kSurfaceCapsVideoMemory = 0x4000;
 
 // What CDdrawFunc::LockSurface fills in.
 using SurfaceDesc = platform::SurfaceLock;
+
+// A solid quadrilateral as the sprite buffer keeps it (CDdrawFunc::DrawPolygon): corners A-D
+// relative to the origin, zoomed, turned in the plane by angle3 and out of it (with perspective
+// from the viewer distance) by angle2 about the vertical and angle1 about the horizontal axis.
+// Angles are radians x 256; zooms 16.16.
+struct PolygonPoint {
+  int32_t x = 0;
+  int32_t y = 0;
+};
+
+struct PolygonBlock {
+  int32_t x = 0;  // origin
+  int32_t y = 0;
+  PolygonPoint corner[4];  // A, B, C, D
+  int32_t angle1 = 0;
+  int32_t angle2 = 0;
+  int32_t angle3 = 0;
+  int32_t zoom_x = 0x10000;
+  int32_t zoom_y = 0x10000;
+  uint32_t color = 0;  // a pixel of the destination's layout (low 16 bits)
+  int32_t distance = 0;
+};

@@ -1,9 +1,18 @@
 #pragma once
-// The sound service `CDsoundFunc`, its wave-file layer: reading a wave file's head (format,
-// sample data, optional "loop" marker), choosing a codec driver for compressed data, sizing the
-// blocks a channel streams in, reading and converting one block, and closing. Everything here
-// works on a format block and a channel block handed in by the caller (the streamed channels use
-// their working copies; compressed static effects use the spare format block).
+// The sound service `CDsoundFunc`: the sound device, three streamed channels (BGM, Voice, SE) and
+// the 512 numbered static effects.
+//
+// Streamed channels (sound_channels.cpp): each plays one wave file from a ring of kBufferBlocks
+// PCM blocks, refilled from the file while it plays (compressed files converted block by block),
+// with a loop point, linear volume fades over game-clock frames, pause, and the milliseconds
+// played. Update(now) runs once per frame. Static effects (static_se.cpp): whole files loaded into
+// their own buffers by slot number and played once from the start.
+//
+// The wave-file layer (wave_file.cpp): reading a wave file's head (format, sample data, optional
+// "loop" marker), choosing a codec driver for compressed data, sizing the blocks a channel
+// streams in, reading and converting one block, and closing. Everything there works on a format
+// block and a channel block handed in by the caller (a streamed channel's own blocks; compressed
+// static effects use the spare format block and a scratch channel).
 //
 // Wave file head, as read (little-endian): somewhere in the first kWaveHeaderSize bytes the form
 // type "WAVE" directly followed by the "fmt " chunk: its size, the 18-byte format record (extra
@@ -40,12 +49,13 @@ constexpr uint32_t kMaxWaveBytesPerSecond = 384000;
 
 // What a wave head says.
 struct WaveHead {
-  uint32_t format_offset = 0;  // offset of the format record
-  uint32_t format_size = 0;    // size of the "fmt " chunk
+  uint32_t format_offset = 0;     // offset of the format record
+  uint32_t format_size = 0;       // size of the "fmt " chunk
   platform::WaveFormatEx format;  // the record; extra size limited to what the chunk holds
-  uint32_t chunk_start = 0;    // offset right after the data size (where the data chunk's body starts)
-  uint32_t data_start = 0;     // offset of the samples (8 bytes further with a loop marker)
-  uint32_t data_size = 0;      // the data size as stored
+  uint32_t chunk_start =
+      0;                    // offset right after the data size (where the data chunk's body starts)
+  uint32_t data_start = 0;  // offset of the samples (8 bytes further with a loop marker)
+  uint32_t data_size = 0;   // the data size as stored
   uint32_t loop_flag = 0;
   uint32_t loop_point = 0;
 };
@@ -61,10 +71,10 @@ struct SoundFormatBlock {
   std::string name;                               // the file name, as the game names it
   std::array<uint8_t, kWaveHeaderSize> header{};  // the first bytes of the file
   uint32_t header_bytes = 0;                      // how many of them the file had
-  uint32_t format_offset = 0;  // offset of the format record (the "fmt " chunk's body)
-  uint32_t data_offset = 0;    // offset of the sample data
-  uint32_t data_size = 0;      // size of the sample data
-  uint32_t format_size = 0;    // size of the "fmt " chunk
+  uint32_t format_offset = 0;            // offset of the format record (the "fmt " chunk's body)
+  uint32_t data_offset = 0;              // offset of the sample data
+  uint32_t data_size = 0;                // size of the sample data
+  uint32_t format_size = 0;              // size of the "fmt " chunk
   platform::WaveFormatEx source_format;  // the file's format (extra size limited to the chunk)
   platform::WaveFormatEx pcm_format;     // the format of the sound buffer
 
@@ -87,9 +97,9 @@ struct AcmStreamHeader {
 
 // One streamed channel's state (the fields the streamed channels work with).
 struct SoundChannel {
-  FileHandle file = kInvalidFile;                  // the open wave file
-  std::unique_ptr<platform::CodecStream> stream;   // conversion stream (compressed files)
-  std::unique_ptr<platform::CodecDriver> driver;   // the driver the stream runs on
+  FileHandle file = kInvalidFile;                 // the open wave file
+  std::unique_ptr<platform::CodecStream> stream;  // conversion stream (compressed files)
+  std::unique_ptr<platform::CodecDriver> driver;  // the driver the stream runs on
   AcmStreamHeader stream_header;
   uint32_t status = 0;       // 0 stopped, 1 starting, 2 playing, 3 last data read, 4 paused
   uint32_t last_refill = 0;  // ms
@@ -103,9 +113,9 @@ struct SoundChannel {
   std::unique_ptr<platform::SoundBuffer> buffer;
   uint32_t buffer_size = 0;
   uint32_t write_position = 0;
-  uint32_t pcm_data_size = 0;     // PCM size of the whole sample data
-  uint32_t pcm_rate = 0;          // PCM bytes per second
-  uint32_t bytes_played = 0;
+  uint32_t pcm_data_size = 0;  // PCM size of the whole sample data
+  uint32_t pcm_rate = 0;       // PCM bytes per second
+  uint64_t bytes_played = 0;      // PCM bytes played since the start (wide: a loop may run hours)
   uint32_t time_played = 0;       // ms
   uint32_t source_data_size = 0;  // source size of the sample data
   uint32_t data_start = 0;        // file offset of the sample data
@@ -114,11 +124,31 @@ struct SoundChannel {
   uint32_t refill_interval = 0;   // 1/60 s frames
   uint32_t loop_restart = 0;      // the file has just been rewound for a loop
   uint32_t skipped = 0;           // PCM bytes dropped since the rewind
+  uint32_t loop_silent = 0;       // the loop point lies beyond the data: silence after a pass
   uint32_t volume = 0;            // 0-100
   uint32_t fade_start_time = 0;
-  uint32_t fade_length = 0;       // frames; 0 = no fade
+  uint32_t fade_length = 0;  // frames; 0 = no fade
   uint32_t fade_start_volume = 0;
   uint32_t fade_target_volume = 0;
+};
+
+namespace platform {
+class Audio;
+class Window;
+}  // namespace platform
+
+// Streamed channel numbers, as the queries take them.
+constexpr int kChannelBgm = 0;
+constexpr int kChannelVoice = 1;
+constexpr int kChannelSe = 2;
+constexpr int kSoundChannels = 3;
+
+// Static sound effect slots, numbered 0..kStaticSeSlots - 1.
+constexpr int kStaticSeSlots = 512;
+
+// The static effects: one whole-effect buffer per slot, or none.
+struct StaticSETable {
+  std::array<std::unique_ptr<platform::SoundBuffer>, kStaticSeSlots> slot;
 };
 
 class CDsoundFunc {
@@ -126,6 +156,106 @@ class CDsoundFunc {
   CDsoundFunc() = default;
   CDsoundFunc(const CDsoundFunc&) = delete;
   CDsoundFunc& operator=(const CDsoundFunc&) = delete;
+
+  // --- Service (sound_channels.cpp) ---
+
+  // Opens the sound device and finds the codec drivers; then every channel's volume is 100 with
+  // no fade and the static table is empty. 0 when there is no device (every other call then
+  // does nothing) or the driver search failed (PCM still plays). The window is not needed.
+  int Init(platform::Window* window);
+  // Stops the channels, releases the static effects and closes the device.
+  void Release();
+  // The per-frame step at game-clock time `now` (ms): each non-stopped channel in the order BGM,
+  // Voice, SE runs its update; one that fails is traced ("BGM_Convert Failed\n", ...) and stopped.
+  void Update(int32_t now);
+  // Whether the device is open.
+  bool HasDevice() const { return device_ != nullptr; }
+
+  // --- Channels by number (kChannelBgm, kChannelVoice, kChannelSe); the families below call
+  // these. Numbers outside 0..2 do nothing (queries answer as for a stopped channel). ---
+
+  // Starts the file on the channel (stopping what it played); 1, or 0 with the channel stopped.
+  int PlayChannel(int ch, const char* file_name);
+  // True when the channel's status is 0.
+  bool IsChannelStop(int ch) const;
+  // Stops and closes the channel.
+  void StopChannel(int ch);
+  // Stops the buffer and keeps everything open (status 4); 0 when the channel was stopped. Only
+  // playing a file again leaves the pause.
+  int PauseChannel(int ch);
+  // The channel's per-frame step (fade, position, refill); 0 on a conversion or buffer failure.
+  int UpdateChannel(int ch, uint32_t now);
+  // Volume 0-100 read back from the buffer (and kept as the channel's volume); -1 without a
+  // device or a buffer.
+  int GetChannelVolume(int ch);
+  // Sets the volume (clamped to 0..100) at once (frames <= 0, or no buffer) or fades to it
+  // linearly over `frames` 1/60 s frames of game time. 0 without a device or when the buffer
+  // refuses the volume.
+  int SetChannelVolume(int ch, int volume, int frames);
+  // True when no fade runs.
+  bool IsChannelFadeEnd(int ch) const;
+
+  int PlayBGM(const char* file_name) { return PlayChannel(kChannelBgm, file_name); }
+  int PlayVoice(const char* file_name) { return PlayChannel(kChannelVoice, file_name); }
+  int PlaySE(const char* file_name) { return PlayChannel(kChannelSe, file_name); }
+  bool IsBGMStop() const { return IsChannelStop(kChannelBgm); }
+  bool IsVoiceStop() const { return IsChannelStop(kChannelVoice); }
+  bool IsSEStop() const { return IsChannelStop(kChannelSe); }
+  void StopBGM() { StopChannel(kChannelBgm); }
+  void StopVoice() { StopChannel(kChannelVoice); }
+  void StopSE() { StopChannel(kChannelSe); }
+  int PauseBGM() { return PauseChannel(kChannelBgm); }
+  int PauseVoice() { return PauseChannel(kChannelVoice); }
+  int PauseSE() { return PauseChannel(kChannelSe); }
+  int UpdateBGM(uint32_t now) { return UpdateChannel(kChannelBgm, now); }
+  int UpdateVoice(uint32_t now) { return UpdateChannel(kChannelVoice, now); }
+  int UpdateSE(uint32_t now) { return UpdateChannel(kChannelSe, now); }
+  int GetBGMVolume() { return GetChannelVolume(kChannelBgm); }
+  int GetVoiceVolume() { return GetChannelVolume(kChannelVoice); }
+  int GetSEVolume() { return GetChannelVolume(kChannelSe); }
+  // These always answer 1.
+  int SetBGMVolume(int volume, int frames) { return SetVolumeFamily(kChannelBgm, volume, frames); }
+  int SetVoiceVolume(int volume, int frames) {
+    return SetVolumeFamily(kChannelVoice, volume, frames);
+  }
+  int SetSEVolume(int volume, int frames) { return SetVolumeFamily(kChannelSe, volume, frames); }
+  bool IsBGMFadeEnd() const { return IsChannelFadeEnd(kChannelBgm); }
+  bool IsVoiceFadeEnd() const { return IsChannelFadeEnd(kChannelVoice); }
+  bool IsSEFadeEnd() const { return IsChannelFadeEnd(kChannelSe); }
+
+  // Milliseconds the voice has played (from the play cursor); -1 while the voice channel is
+  // stopped. A voice counts from its start until the channel stops itself after its last byte,
+  // also while paused.
+  int32_t GetVoiceTime() const;
+  // The channel's file name while it is not stopped; null otherwise or without a device.
+  const char* GetPlayFileName(int ch) const;
+  // The loop flag of the channel's current or last file; 0 without a device or for another
+  // number.
+  int GetLoopFlag(int ch) const;
+
+  // The refill step of a channel: writes the next block of the file (or, after the last data,
+  // silence just ahead of the play cursor; the channel stops itself once every PCM byte has
+  // played). 1, or 0 on a read, conversion or buffer failure.
+  int ConvertBlock(SoundFormatBlock& format, SoundChannel& channel);
+
+  // --- Static effects (static_se.cpp) ---
+
+  // Loads names[0..count) into slots 0..count - 1 (count capped at kStaticSeSlots); the other
+  // slots keep what they hold. A name that fails is traced and leaves its slot empty. 0 without
+  // a device.
+  int SELoadStatic(const char* const* names, int count);
+  // Empties every slot (with a device).
+  void SERemoveStatic();
+  // Plays the slot once from its start (a playing slot restarts); nothing for an empty slot or a
+  // number outside 0..511.
+  void PlayStaticSE(int slot);
+  // Stops the slot, or every slot for -1.
+  void StopStaticSE(int slot);
+  // Empties every slot.
+  void ReleaseStaticSE();
+  // Loads one wave file, PCM or compressed, whole into a new buffer in the slot; 1, or 0 with the
+  // slot empty. Bad PCM files show their box.
+  int LoadWaveToBuffer(int slot, const char* file_name);
 
   // Finds every codec driver and files its identifier under its priority (below 128; a later
   // driver of the same priority replaces an earlier one). 0 when the search fails.
@@ -153,4 +283,31 @@ class CDsoundFunc {
 
   // Codec driver identifiers by priority.
   std::array<uint32_t, kAcmDriverSlots> acm_drivers{};
+
+  // The format blocks: spare (compressed static effects), then one per channel.
+  SoundFormatBlock spare_format;
+  std::array<SoundFormatBlock, kSoundChannels> formats;
+  // The channels' state.
+  std::array<SoundChannel, kSoundChannels> channels;
+  StaticSETable static_se;
+
+ private:
+  int SetVolumeFamily(int ch, int volume, int frames) {
+    SetChannelVolume(ch, volume, frames);
+    return 1;
+  }
+  // The shared workers, on one channel's blocks.
+  int PlayWorker(SoundFormatBlock& format, SoundChannel& channel);
+  void StopWorker(SoundChannel& channel);
+  int SetVolumeWorker(SoundChannel& channel, int volume, int frames);
+  int ReadVolume(SoundChannel& channel);
+  void FadeStep(SoundChannel& channel, uint32_t now);
+  bool HasRoom(const SoundChannel& channel) const;
+  int WriteBlock(SoundChannel& channel, const uint8_t* data, uint32_t length);
+  int WriteSilence(SoundChannel& channel);
+  int ClearBuffer(SoundChannel& channel);
+  int LoadPcmEffect(int slot, const char* path);
+  int LoadCompressedEffect(int slot, const char* file_name);
+
+  platform::Audio* device_ = nullptr;  // the open sound device; null: no sound
 };

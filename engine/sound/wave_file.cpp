@@ -49,13 +49,14 @@ bool ReadWaveHead(const uint8_t* h, uint32_t n, WaveHead* out) {
               std::min<uint32_t>(out->format_size, platform::kWaveFormatExSize));
   out->format = platform::ReadWaveFormat(record);
   // Extra bytes belong to the format only as far as the chunk reaches.
-  out->format.extra_size = static_cast<uint16_t>(
-      out->format_size > platform::kWaveFormatExSize
-          ? std::min<uint32_t>(out->format.extra_size, out->format_size - platform::kWaveFormatExSize)
-          : 0);
+  out->format.extra_size =
+      static_cast<uint16_t>(out->format_size > platform::kWaveFormatExSize
+                                ? std::min<uint32_t>(out->format.extra_size,
+                                                     out->format_size - platform::kWaveFormatExSize)
+                                : 0);
   const platform::WaveFormatEx& f = out->format;
-  if (f.channels == 0 || f.samples_per_sec == 0 || f.avg_bytes_per_sec == 0 ||
-      f.block_align == 0 || f.avg_bytes_per_sec > kMaxWaveBytesPerSecond) {
+  if (f.channels == 0 || f.samples_per_sec == 0 || f.avg_bytes_per_sec == 0 || f.block_align == 0 ||
+      f.avg_bytes_per_sec > kMaxWaveBytesPerSecond) {
     DebugPrint("DS SoundFile Format Error: tag %u, %u channels, %u Hz, %u bytes/s, align %u\n",
                f.format_tag, f.channels, f.samples_per_sec, f.avg_bytes_per_sec, f.block_align);
     return false;
@@ -147,8 +148,8 @@ int CDsoundFunc::OpenWave(SoundFormatBlock& format, SoundChannel& channel) {
   channel.loop_flag = head.loop_flag;
   channel.data_start = head.data_start;
   // Reading stops at the end of the data chunk, so chunks after it are never played.
-  channel.data_end = static_cast<uint32_t>(std::min<uint64_t>(
-      static_cast<uint64_t>(head.chunk_start) + head.data_size, file_size));
+  channel.data_end = static_cast<uint32_t>(
+      std::min<uint64_t>(static_cast<uint64_t>(head.chunk_start) + head.data_size, file_size));
   channel.data_end = std::max(channel.data_end, channel.data_start);
   channel.refill_interval = kRefillInterval;
   channel.source_block_size = head.format.avg_bytes_per_sec * 2 * kRefillInterval / 60;
@@ -293,8 +294,7 @@ int CDsoundFunc::ReadSourceBlock(SoundChannel& channel, uint32_t* bytes_read) {
   *bytes_read = 0;
   const uint32_t position =
       channel.file == kInvalidFile ? kSeekFailed : io.Seek(channel.file, 0, kSeekCurrent);
-  if (position == kSeekFailed ||
-      channel.source_block.size() < channel.source_block_size) {
+  if (position == kSeekFailed || channel.source_block.size() < channel.source_block_size) {
     DebugPrint("mmioRead Error\n");
     return 0;
   }

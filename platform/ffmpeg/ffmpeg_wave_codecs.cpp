@@ -78,7 +78,8 @@ class FfmpegStream final : public CodecStream {
       const uint32_t align = source_.block_align;
       uint32_t partial = 0;
       if (source_bytes % align != 0 && !SamplesFor(source_bytes % align, &partial)) return false;
-      bytes = (static_cast<uint64_t>(source_bytes / align) * samples_per_block_ + partial) * pcm_align_;
+      bytes =
+          (static_cast<uint64_t>(source_bytes / align) * samples_per_block_ + partial) * pcm_align_;
     }
     if (bytes > 0xFFFFFFFFu) return false;
     *pcm_bytes = static_cast<uint32_t>(bytes);
@@ -149,7 +150,8 @@ class FfmpegStream final : public CodecStream {
       std::vector<uint8_t> silent(bytes, 0);
       std::vector<uint8_t> pcm;
       uint32_t count = 0;
-      if (Decode(silent.data(), bytes, &pcm)) count = static_cast<uint32_t>(pcm.size() / pcm_align_);
+      if (Decode(silent.data(), bytes, &pcm))
+        count = static_cast<uint32_t>(pcm.size() / pcm_align_);
       it = samples_for_.emplace(bytes, count).first;
     }
     *samples = it->second;
@@ -178,9 +180,8 @@ class FfmpegStream final : public CodecStream {
     SamplesFor(rest, &samples);
     const uint32_t rest_pcm = samples * pcm_align_;
     if (capacity - *written < rest_pcm) return true;
-    if (rest_pcm != 0 &&
-        !DecodeBlock(source + static_cast<size_t>(whole) * align, rest, destination + *written,
-                     rest_pcm)) {
+    if (rest_pcm != 0 && !DecodeBlock(source + static_cast<size_t>(whole) * align, rest,
+                                      destination + *written, rest_pcm)) {
       *used = 0;
       *written = 0;
       return false;
@@ -209,9 +210,9 @@ class FfmpegStream final : public CodecStream {
     while (pos < length) {
       uint8_t* frame_data = nullptr;
       int frame_size = 0;
-      const int taken = av_parser_parse2(parser_, ctx_, &frame_data, &frame_size, input_.data() + pos,
-                                         static_cast<int>(length - pos), AV_NOPTS_VALUE,
-                                         AV_NOPTS_VALUE, 0);
+      const int taken =
+          av_parser_parse2(parser_, ctx_, &frame_data, &frame_size, input_.data() + pos,
+                           static_cast<int>(length - pos), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
       if (taken < 0) return false;
       pos += static_cast<uint32_t>(taken);
       // A damaged frame is skipped, as a player would.
@@ -282,11 +283,10 @@ class FfmpegStream final : public CodecStream {
       swr_free(&swr_);
       AVChannelLayout out_layout;
       av_channel_layout_default(&out_layout, source_.channels);
-      const int ret = swr_alloc_set_opts2(&swr_, &out_layout, AV_SAMPLE_FMT_S16,
-                                          static_cast<int>(source_.samples_per_sec),
-                                          &frame_->ch_layout,
-                                          static_cast<AVSampleFormat>(frame_->format),
-                                          frame_->sample_rate, 0, nullptr);
+      const int ret = swr_alloc_set_opts2(
+          &swr_, &out_layout, AV_SAMPLE_FMT_S16, static_cast<int>(source_.samples_per_sec),
+          &frame_->ch_layout, static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0,
+          nullptr);
       av_channel_layout_uninit(&out_layout);
       if (ret < 0 || swr_init(swr_) < 0) {
         swr_free(&swr_);
@@ -301,8 +301,8 @@ class FfmpegStream final : public CodecStream {
     const size_t old = out->size();
     out->resize(old + static_cast<size_t>(room) * pcm_align_);
     uint8_t* dst = out->data() + old;
-    const int got = swr_convert(swr_, &dst, room,
-                                const_cast<const uint8_t**>(frame_->extended_data), count);
+    const int got =
+        swr_convert(swr_, &dst, room, const_cast<const uint8_t**>(frame_->extended_data), count);
     if (got < 0) {
       out->resize(old);
       return false;

@@ -14,7 +14,7 @@ std::unique_ptr<SoundBuffer> HeadlessAudio::CreateBuffer(const PcmFormat& format
 }
 
 void HeadlessAudio::Pump(uint32_t ms) {
-  if (!open_) return;
+  if (!open_ || paused_) return;
   carry_ += static_cast<uint64_t>(ms) * mixer_.device_rate();
   const uint64_t frames = carry_ / 1000;
   carry_ %= 1000;
@@ -22,7 +22,7 @@ void HeadlessAudio::Pump(uint32_t ms) {
 }
 
 void HeadlessAudio::PumpFrames(uint32_t frames) {
-  if (!open_ || frames == 0) return;
+  if (!open_ || paused_ || frames == 0) return;
   std::vector<int16_t> block(static_cast<size_t>(frames) * 2);
   mixer_.Mix(block.data(), frames);
   pumped_frames += frames;

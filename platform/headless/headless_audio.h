@@ -16,11 +16,13 @@ class HeadlessAudio final : public Audio {
   bool Open() override;
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
+  void SetPaused(bool paused) override { paused_ = paused; }
+  bool IsPaused() const override { return paused_; }
   std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, uint32_t size) override;
 
   // Lets `ms` milliseconds of device time pass: mixes that many frames at the device rate (the
   // fraction of a frame left over is carried to the next call). Nothing happens while the device
-  // is not open.
+  // is not open or is paused (nothing is mixed or captured; the buffers stand still).
   void Pump(uint32_t ms);
   // The same in frames.
   void PumpFrames(uint32_t frames);
@@ -40,6 +42,7 @@ class HeadlessAudio final : public Audio {
  private:
   Mixer mixer_;
   bool open_ = false;
+  bool paused_ = false;
   uint64_t carry_ = 0;  // ms x rate left over below one frame, in 1/1000 frames
 };
 

@@ -10,6 +10,7 @@ HeadlessPlatform::HeadlessPlatform() {
   seams_.files = &files;
   seams_.input = &input;
   seams_.audio = &audio;
+  seams_.movies = &movies;
 }
 
 }  // namespace platform::headless

@@ -8,6 +8,7 @@
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_display.h"
 #include "platform/headless/headless_input.h"
+#include "platform/headless/headless_movie.h"
 #include "platform/headless/headless_window.h"
 #include "platform/platform.h"
 
@@ -29,6 +30,7 @@ class HeadlessPlatform {
   PosixFiles files;  // no drives until a test sets some (SetDrive or LoadDrives)
   HeadlessInput input;  // keys, mouse, joystick and cursor set by the test
   HeadlessAudio audio;  // sound device: mixes when the test pumps time, keeps what it mixed
+  HeadlessMovies movies{clock};  // scripted movies registered by the test, timed by `clock`
 
  private:
   Platform seams_;

@@ -30,8 +30,14 @@ bool SdlAudio::Open() {
   }
   mixer_.SetDeviceRate(static_cast<uint32_t>(have.freq));
   device_ = device;
-  SDL_PauseAudioDevice(device, 0);
+  SDL_PauseAudioDevice(device, paused_ ? 1 : 0);
   return true;
+}
+
+void SdlAudio::SetPaused(bool paused) {
+  paused_ = paused;
+  // Pausing waits for a running callback to end, so nothing is mixed after this returns.
+  if (device_ != 0) SDL_PauseAudioDevice(device_, paused ? 1 : 0);
 }
 
 void SdlAudio::Close() {

@@ -23,6 +23,9 @@ class SdlAudio final : public Audio {
   bool Open() override;
   void Close() override;
   bool IsOpen() const override { return device_ != 0; }
+  // Pauses the SDL device: the callback is not called and the device plays silence.
+  void SetPaused(bool paused) override;
+  bool IsPaused() const override { return paused_; }
   std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, uint32_t size) override;
 
   // The rate the device plays at (valid while open).
@@ -33,6 +36,7 @@ class SdlAudio final : public Audio {
 
   Mixer mixer_;
   uint32_t device_ = 0;  // SDL_AudioDeviceID; 0 while closed
+  bool paused_ = false;
 };
 
 }  // namespace platform::sdl

@@ -24,7 +24,8 @@ namespace {
 constexpr int kWaitSliceMs = 100;
 
 bool IsHeadlessDriver(const char* name) {
-  return name != nullptr && (std::strcmp(name, "dummy") == 0 || std::strcmp(name, "offscreen") == 0);
+  return name != nullptr &&
+         (std::strcmp(name, "dummy") == 0 || std::strcmp(name, "offscreen") == 0);
 }
 
 // The machine's memory figures in bytes, from /proc/meminfo, else sysinfo().
@@ -103,7 +104,8 @@ std::string SdlWindow::DefaultLockPath() {
 
 bool SdlWindow::AnotherInstanceRunning() {
   if (lock_fd_ >= 0) return false;  // this copy is the running one
-  const int fd = ::open(options_.lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd =
+      ::open(options_.lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
     // Without a lock file nothing can be told; the program runs.
     std::fprintf(stderr, "tamvik: cannot open the lock file %s: %s\n", options_.lock_path.c_str(),

@@ -3,6 +3,8 @@
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/files/random.h"
+#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/text_draw.h"
 #include "engine/input/dinput.h"
 
 namespace {
@@ -11,18 +13,17 @@ namespace {
 // engine yet answer as a successful service would and do nothing.
 class ProductionServices final : public EngineServices {
  public:
-  int InitDirectDraw(platform::Window*) override { return 1; }
-  uint32_t GetPrimaryColor(int index) override {
-    // Pure red, green and blue of the 16-bit display.
-    static constexpr uint32_t kRgb565[3] = {0xF800, 0x07E0, 0x001F};
-    return index >= 0 && index < 3 ? kRgb565[index] : 0;
-  }
-  void ReleaseDirectDraw() override {}
-  int ShowWindow() override { return 1; }
+  // The display takes its owner window from the context.
+  int InitDirectDraw(platform::Window*) override { return Ctx().ddraw.InitDirectDraw(); }
+  uint32_t GetPrimaryColor(int index) override { return Ctx().ddraw.GetPrimaryColor(index); }
+  void ReleaseDirectDraw() override { Ctx().ddraw.ReleaseDirectDraw(); }
+  int ShowWindow() override { return Ctx().ddraw.ShowWindow(); }
 
-  int LoadFont() override { return 1; }
-  void SetPixelMode(int) override {}
-  void FreeFont() override {}
+  int LoadFont() override { return Ctx().ddraw_text.LoadFont(); }
+  void SetPixelMode(int mode) override {
+    Ctx().ddraw_text.SetPixelMode(static_cast<uint32_t>(mode));
+  }
+  void FreeFont() override { Ctx().ddraw_text.FreeFont(); }
 
   int SoundInit(platform::Window*) override { return 1; }
   void SoundUpdate(int32_t) override {}

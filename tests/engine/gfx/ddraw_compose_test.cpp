@@ -376,7 +376,6 @@ TEST_P(ComposeTest, ResizeGivesALayerALargerSurfaceAndASecondResizeGivesTheFirst
 
   trace.Clear();
   EXPECT_EQ(dd.ResizeSurface(9, 1, 800, 600), 0);
-  display().video_memory_fails = true;
   display().fail_step = platform::headless::HeadlessDisplay::Step::kSurface;
   display().fail_surface_index = display().surfaces_made;
   EXPECT_EQ(dd.ResizeSurface(5, 1, 800, 600), 0);

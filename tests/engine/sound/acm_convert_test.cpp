@@ -36,9 +36,9 @@ WavFile Encoded(const Codec& c, std::vector<int16_t>* source = nullptr) {
 // One whole decode of the data through a stream of its own.
 std::vector<uint8_t> WholeDecode(SoundRig& rig, const std::vector<uint8_t>& data) {
   platform::WaveCodecs& codecs = *rig.engine.ctx().platform.codecs;
-  std::vector<uint8_t> record(rig.format.header.begin() + rig.format.format_offset,
-                              rig.format.header.begin() + rig.format.format_offset +
-                                  rig.format.format_size);
+  std::vector<uint8_t> record(
+      rig.format.header.begin() + rig.format.format_offset,
+      rig.format.header.begin() + rig.format.format_offset + rig.format.format_size);
   std::unique_ptr<platform::CodecDriver> driver;
   std::unique_ptr<platform::CodecStream> stream;
   for (uint32_t id : rig.dsound().acm_drivers) {
@@ -196,8 +196,8 @@ TEST(AcmConversion, StreamSizeForAGivenSourceLengthIsExact) {
       {0, 0},
       {1024, spb * 4},
       {5 * 1024, 5 * spb * 4},
-      {1024 + 7, spb * 4},                      // a partial block too short for its header
-      {1024 + 8, (spb + 1) * 4},                // just the header: one sample
+      {1024 + 7, spb * 4},        // a partial block too short for its header
+      {1024 + 8, (spb + 1) * 4},  // just the header: one sample
       {1024 + 8 + 16, (spb + 1 + 16) * 4},
       {1024 + 8 + 16 + 5, (spb + 1 + 16) * 4},  // 5 bytes too few for 8 more samples
   };
@@ -210,10 +210,9 @@ TEST(AcmConversion, StreamSizeForAGivenSourceLengthIsExact) {
     std::vector<uint8_t> out(c.pcm + 64);
     uint32_t used = 0;
     uint32_t written = 0;
-    ASSERT_TRUE(rig.channel.stream->Convert(wav.data.data(), c.source, out.data(),
-                                            static_cast<uint32_t>(out.size()),
-                                            platform::kConvertBlockAlign | platform::kConvertEnd,
-                                            &used, &written));
+    ASSERT_TRUE(rig.channel.stream->Convert(
+        wav.data.data(), c.source, out.data(), static_cast<uint32_t>(out.size()),
+        platform::kConvertBlockAlign | platform::kConvertEnd, &used, &written));
     EXPECT_EQ(used, c.source);
     EXPECT_EQ(written, c.pcm);
   }
@@ -283,6 +282,34 @@ TEST(AcmConversion, DamagedCompressedDataEndsCleanly) {
   }
 }
 
+TEST(AcmConversion, UndecodableBlockFailsTheConversion) {
+  // Block headers that no decoder accepts: an MS ADPCM predictor beyond the seven coefficient
+  // pairs, an IMA ADPCM step index beyond the step table.
+  struct Case {
+    uint16_t tag;
+    size_t offset;  // byte within the second block
+    uint8_t value;
+  };
+  const Case cases[] = {
+      {platform::kWaveFormatMsAdpcm, 0, 9},
+      {platform::kWaveFormatImaAdpcm, 2, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tag);
+    SoundRig rig;
+    WavFile wav = Encoded({c.tag, 1, 22050, 512});
+    wav.data[512 + c.offset] = c.value;
+    rig.Put("a.wav", wav);
+    ASSERT_TRUE(rig.OpenAll());
+    testsupport::TraceCapture trace;
+    uint32_t n = 0;
+    ASSERT_EQ(rig.dsound().ReadSourceBlock(rig.channel, &n), 1);
+    EXPECT_EQ(rig.dsound().ConvertSourceBlock(rig.channel, n), 0);
+    EXPECT_TRUE(trace.Contains("AcmStreamConvert Failed:"));
+    rig.dsound().CloseAcm(rig.channel);
+  }
+}
+
 TEST(AcmConversion, CloseReleasesEverythingAndMayRepeat) {
   SoundRig rig;
   rig.Put("a.wav", Encoded({platform::kWaveFormatImaAdpcm, 1, 22050, 512}));
@@ -306,7 +333,8 @@ TEST(AcmConversion, CloseReleasesEverythingAndMayRepeat) {
 
 TEST(AcmConversion, MpegAudioStreamsThroughTheFrameParser) {
   const uint32_t rate = 22050;
-  auto wav = testsupport::EncodedWav(platform::kWaveFormatMpeg, 1, rate, Tone(1, rate, rate * 3, 440, 12000));
+  auto wav = testsupport::EncodedWav(platform::kWaveFormatMpeg, 1, rate,
+                                     Tone(1, rate, rate * 3, 440, 12000));
   if (!wav.has_value()) GTEST_SKIP() << "no MPEG audio encoder in this FFmpeg";
   SoundRig rig;
   rig.Put("a.wav", *wav);

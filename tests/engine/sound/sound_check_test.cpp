@@ -30,14 +30,16 @@ std::vector<int16_t> Chord(uint32_t rate, uint32_t frames) {
 
 int16_t Peak(const std::vector<int16_t>& s, size_t from, size_t to) {
   int16_t peak = 0;
-  for (size_t i = from; i < to; ++i) peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(s[i])));
+  for (size_t i = from; i < to; ++i)
+    peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(s[i])));
   return peak;
 }
 
 TEST(SoundCheck, StreamedMusicAndAnEffectComeOutOfTheMix) {
   SoundRig rig;
   const uint32_t rate = 22050;
-  auto music = testsupport::EncodedWav(platform::kWaveFormatImaAdpcm, 2, rate, Chord(rate, rate * 3));
+  auto music =
+      testsupport::EncodedWav(platform::kWaveFormatImaAdpcm, 2, rate, Chord(rate, rate * 3));
   ASSERT_TRUE(music.has_value());
   rig.Put("music.wav", *music);
   ASSERT_TRUE(rig.OpenAll());
@@ -59,7 +61,8 @@ TEST(SoundCheck, StreamedMusicAndAnEffectComeOutOfTheMix) {
   auto beep = audio.CreateBuffer({1, 11025, 8}, static_cast<uint32_t>(beep16.size()));
   ASSERT_NE(beep, nullptr);
   ASSERT_TRUE(beep->Lock(0, beep->size(), &r));
-  for (size_t i = 0; i < beep16.size(); ++i) r.first[i] = static_cast<uint8_t>((beep16[i] >> 8) + 128);
+  for (size_t i = 0; i < beep16.size(); ++i)
+    r.first[i] = static_cast<uint8_t>((beep16[i] >> 8) + 128);
   ASSERT_TRUE(beep->Unlock(r));
   beep->SetVolume(-600);
 

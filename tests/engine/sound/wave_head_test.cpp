@@ -130,8 +130,8 @@ TEST(WaveHead, RefusesHeadsThatAreMissingDoNotFitOrMakeNoSense) {
   };
   const std::vector<uint8_t> good = Pcm(1, 22050, 16, 200).Bytes();
   const Case cases[] = {
-      {"\"WAVEfmt \" only after 2048 bytes",
-       with([](WavFile& w) { w.prefix.assign(2100, 0); }), "WAVEfmt"},
+      {"\"WAVEfmt \" only after 2048 bytes", with([](WavFile& w) { w.prefix.assign(2100, 0); }),
+       "WAVEfmt"},
       {"a chunk between \"WAVE\" and \"fmt \"",
        with([](WavFile& w) { w.before_format = Chunk("JUNK", std::vector<uint8_t>(20)); }),
        "WAVEfmt"},
@@ -202,9 +202,9 @@ TEST(WaveHead, ReadingStopsAtTheEndOfTheDataChunkAndOfTheFile) {
   struct Case {
     const char* what;
     WavFile wav;
-    size_t cut;         // bytes kept of the file (0: all)
-    uint32_t data_size; // what the channel takes as the data size
-    uint32_t readable;  // sample bytes the reader delivers
+    size_t cut;          // bytes kept of the file (0: all)
+    uint32_t data_size;  // what the channel takes as the data size
+    uint32_t readable;   // sample bytes the reader delivers
   };
   WavFile trailing = Pcm(1, 22050, 16, 500);
   trailing.trailing = Chunk("LIST", std::vector<uint8_t>(3000, 0x7F));
@@ -225,7 +225,8 @@ TEST(WaveHead, ReadingStopsAtTheEndOfTheDataChunkAndOfTheFile) {
     ASSERT_TRUE(rig.OpenAll());
     EXPECT_EQ(rig.channel.source_data_size, c.data_size);
     EXPECT_EQ(rig.channel.pcm_data_size, c.data_size);
-    const uint32_t stored = c.wav.data_chunk_size.value_or(static_cast<uint32_t>(c.wav.data.size()));
+    const uint32_t stored =
+        c.wav.data_chunk_size.value_or(static_cast<uint32_t>(c.wav.data.size()));
     EXPECT_EQ(trace.Contains("data cut to the file"), c.data_size != stored);
     const std::vector<uint8_t> pcm = rig.StreamAll();
     ASSERT_EQ(pcm.size(), c.readable);

@@ -47,8 +47,8 @@ TEST(InstallSettings, StyleIsANumberOrZero) {
   const struct {
     std::optional<std::string> value;
     uint32_t style;
-  } cases[] = {{std::nullopt, 0}, {"0", 0}, {"1", 1}, {"2", 2}, {"0x2", 2}, {"disc", 0},
-               {"", 0},           {"-1", 0xFFFFFFFFu}};
+  } cases[] = {{std::nullopt, 0}, {"0", 0},    {"1", 1}, {"2", 2},
+               {"0x2", 2},        {"disc", 0}, {"", 0},  {"-1", 0xFFFFFFFFu}};
   for (const auto& c : cases) {
     testsupport::TestEngine engine;
     engine.host.config.Set("Install Directory", "/g");

@@ -19,7 +19,9 @@ class RecordingServices final : public EngineServices {
   int show_window = 1;
   int movie_state = 0;
 
-  int InitDirectDraw(platform::Window*) override { return Note("InitDirectDraw", init_direct_draw); }
+  int InitDirectDraw(platform::Window*) override {
+    return Note("InitDirectDraw", init_direct_draw);
+  }
   uint32_t GetPrimaryColor(int index) override {
     Record("GetPrimaryColor(" + std::to_string(index) + ")");
     return index == 1 ? green : 0;

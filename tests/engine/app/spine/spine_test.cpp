@@ -9,8 +9,8 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "testsupport/test_engine.h"
 #include "tests/engine/app/spine/recording_services.h"
+#include "testsupport/test_engine.h"
 
 namespace {
 
@@ -81,9 +81,9 @@ TEST_F(Spine, StartsTheEngineInItsFixedOrder) {
   ASSERT_NE(AppGetMenu(), nullptr);
   EXPECT_EQ(AppGetMenu()->quit_command, 40002u);
 
-  EXPECT_EQ(services.log, (Log{"CreateDirectInput", "InitDirectDraw", "LoadFont", "GetPrimaryColor(1)",
-                               "SetPixelMode(2)", "SoundInit", "InputInit", "ScanDrives",
-                               "SeedRandom"}));
+  EXPECT_EQ(services.log,
+            (Log{"CreateDirectInput", "InitDirectDraw", "LoadFont", "GetPrimaryColor(1)",
+                 "SetPixelMode(2)", "SoundInit", "InputInit", "ScanDrives", "SeedRandom"}));
   // The install check ran first; the game booted last.
   EXPECT_EQ(install_dir_when_display_starts, "/games/tamvik\\");
   EXPECT_FALSE(manager_before_boot);
@@ -97,7 +97,9 @@ TEST(SpineStart, PixelModeFollowsTheDisplaysGreen) {
   const struct {
     uint32_t green;
     const char* mode;
-  } cases[] = {{0x7E0, "SetPixelMode(2)"}, {0x3E0, "SetPixelMode(1)"}, {0, "SetPixelMode(1)"},
+  } cases[] = {{0x7E0, "SetPixelMode(2)"},
+               {0x3E0, "SetPixelMode(1)"},
+               {0, "SetPixelMode(1)"},
                {0xFFFF, "SetPixelMode(1)"}};
   for (const auto& c : cases) {
     Program p;
@@ -140,8 +142,9 @@ TEST_F(Spine, MissingInstallShowsItsBoxAndTheFirstFrameQuits) {
   EXPECT_TRUE(services.log.empty());
   NextTick();
   EXPECT_TRUE(MessageLoopStep(w, code));  // the first frame runs whole, then quits
-  EXPECT_EQ(services.log,
-            Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
+  EXPECT_EQ(
+      services.log,
+      Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
   EXPECT_EQ(RunLoop(w), 0);
 }
 
@@ -191,8 +194,9 @@ TEST_F(Spine, FlipFailureShowsItsBoxOnceClosesAndLaterFramesRunNothing) {
 
   NextTick();
   AppFrame(w);
-  EXPECT_EQ(services.log,
-            Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
+  EXPECT_EQ(
+      services.log,
+      Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_TRUE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
@@ -220,7 +224,8 @@ TEST(SpineQuit, QuitPathsAgainstTheMovieState) {
   } cases[] = {
       {"Alt+F4", {EventKind::kSysKeyDown, platform::kVkF4}, kQuitsUnlessMovie},
       {"quit command", {EventKind::kCommand, 40002}, kQuitsUnlessMovie},
-      {"quit command, notification in the high word", {EventKind::kCommand, 0x10000 | 40002},
+      {"quit command, notification in the high word",
+       {EventKind::kCommand, 0x10000 | 40002},
        kQuitsUnlessMovie},
       {"close", {EventKind::kClose, 0}, kAlwaysQuits},
       {"Alt+F5", {EventKind::kSysKeyDown, 0x74}, kNeverQuits},
@@ -235,7 +240,8 @@ TEST(SpineQuit, QuitPathsAgainstTheMovieState) {
       p.services.log.clear();
       p.window().PostEvent(c.event);
       const auto code = RunLoop(w);
-      const bool quits = c.outcome == kAlwaysQuits || (c.outcome == kQuitsUnlessMovie && movie == 0);
+      const bool quits =
+          c.outcome == kAlwaysQuits || (c.outcome == kQuitsUnlessMovie && movie == 0);
       if (quits) {
         EXPECT_EQ(code, 0);
         EXPECT_FALSE(p.window().IsCreated());
@@ -263,8 +269,9 @@ TEST_F(Spine, SetQuitIsCarriedOutAtTheEndOfTheNextFrameStoppingAMovieFirst) {
   NextTick();
   AppFrame(w);
   // The movie is stopped and closed before the display and the sound it uses are released.
-  EXPECT_EQ(services.log,
-            Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
+  EXPECT_EQ(
+      services.log,
+      Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
   EXPECT_EQ(RunLoop(w), 0);
 }
 
@@ -320,8 +327,14 @@ TEST_F(Spine, WindowProcedureHandlesActivationAndTheMovieNotice) {
     int movie;
     Log calls;
   } cases[] = {
-      {1, 2, {"MovieResume"}}, {0, 1, {"MoviePause"}}, {1, 1, {}}, {0, 2, {}},
-      {1, 0, {}},              {0, 0, {}},             {1, 3, {}}, {0, 3, {}},
+      {1, 2, {"MovieResume"}},
+      {0, 1, {"MoviePause"}},
+      {1, 1, {}},
+      {0, 2, {}},
+      {1, 0, {}},
+      {0, 0, {}},
+      {1, 3, {}},
+      {0, 3, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("active " + std::to_string(c.active) + ", movie " + std::to_string(c.movie));
