@@ -12,6 +12,10 @@ if(TAMVIK_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(tamvik_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TAMVIK_FUZZ)
+  # Coverage for libFuzzer in every library; the fuzz targets link the fuzzer itself.
+  target_compile_options(tamvik_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 
 # tamvik_library(<name> [DIRS <dir>...] [DEPS <target>...])
 # One static library from every .cpp in the given folders (default: the current folder).

@@ -6,7 +6,9 @@
 // stands for drive X; "/rest" is an absolute host path; anything else is relative to the working
 // directory (the process's current directory unless one is set). Every segment matches the
 // directory's entries case-insensitively (ASCII letters): the data mixes "Movie\" and "movie\",
-// "SE.TAB" and "se.tab". An exact-case entry always wins over a folded match.
+// "SE.TAB" and "se.tab". An exact-case entry always wins over a folded match. A ".." at a
+// drive's root stays at the root, so a path on a drive never leads out of its directory. Only
+// regular files open (a named pipe or a device is refused without being opened).
 //
 // Drive table: each of the 26 entries has a type (the system's drive-type values: 1 no drive,
 // 3 fixed, 5 CD-ROM), a present bit (the letter is in the logical-drives mask) and a host

@@ -1,5 +1,7 @@
 #include "platform/movie.h"
 
+#include <cmath>
+
 #include "platform/clock.h"
 
 namespace platform {
@@ -11,6 +13,12 @@ uint32_t MovieRowStride(int width, int bits_per_pixel) {
   }
   const uint32_t row = static_cast<uint32_t>(width) * static_cast<uint32_t>(bits_per_pixel / 8);
   return (row + 3u) & ~3u;
+}
+
+int MovieWaitMs(double seconds) {
+  if (!(seconds > 0)) return 0;
+  if (seconds * 1000.0 >= kMovieLongestWaitMs) return kMovieLongestWaitMs;
+  return static_cast<int>(std::ceil(seconds * 1000.0));
 }
 
 void MovieClock::Run() {

@@ -58,6 +58,11 @@ struct MovieFrame {
 // 0 when the figures are not positive or too large.
 uint32_t MovieRowStride(int width, int bits_per_pixel);
 
+// Milliseconds until something `seconds` ahead is due, for NextDueMs: 0 when it is due (or the
+// figure is not a number), rounded up, at most kMovieLongestWaitMs (the caller asks again).
+constexpr int kMovieLongestWaitMs = 1000;
+int MovieWaitMs(double seconds);
+
 // One open movie. Destroying it stops it and releases everything it holds.
 class Movie {
  public:

@@ -60,6 +60,26 @@ int OpenRetry(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+// Opens a regular file only. Anything else (a named pipe, a device, a directory) is refused
+// before it is opened, since opening some of them blocks (a pipe without a writer) or acts on
+// a device; the open itself does not block either, in case the entry changed in between.
+int OpenRegular(const char* path, int flags, mode_t mode = 0) {
+  struct stat st;
+  if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return -1;
+  int fd = OpenRetry(path, flags | O_NONBLOCK, mode);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  const int fl = ::fcntl(fd, F_GETFL);
+  if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 bool WriteAll(int fd, const void* data, size_t count) {
   const char* p = static_cast<const char*>(data);
   while (count > 0) {
@@ -197,12 +217,14 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
   if (IsSeparator(p.back())) return false;  // names a directory, never a file
 
   std::string base;
+  bool on_drive = false;
   if (p.size() >= 2 && p[1] == ':' &&
       ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'))) {
     int index = FoldAscii(p[0]) - 'a';
     const Drive& drive = drives_[index];
     if (!drive.present || drive.directory.empty()) return false;
     base = drive.directory;
+    on_drive = true;
     p.remove_prefix(2);
   } else if (IsSeparator(p.front())) {
     base = "/";
@@ -220,6 +242,9 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
   }
   if (segments.empty()) return false;
 
+  // A drive's root has no parent: ".." there stays at the root, so no path on a drive leads
+  // out of the directory standing for it.
+  size_t depth = 0;
   std::string current = base;
   for (size_t i = 0; i < segments.size(); ++i) {
     std::string name(segments[i]);
@@ -227,6 +252,10 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
     bool last = i + 1 == segments.size();
     if (name == "." || name == "..") {
       if (last) return false;
+      if (name == "..") {
+        if (on_drive && depth == 0) continue;
+        if (depth > 0) --depth;
+      }
       entry = name;
     } else if (!MatchEntry(current, name, &entry)) {
       if (!last) return false;
@@ -236,6 +265,7 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
       return true;
     }
     if (last && parent) *parent = current.empty() ? std::string(".") : current;
+    if (entry != "." && entry != "..") ++depth;
     current = JoinHost(current, entry);
   }
   if (found) *found = true;
@@ -270,14 +300,9 @@ intptr_t PosixFiles::Open(const char* path, bool write) {
   std::string parent;
   bool found = false;
   if (!Resolve(path, &host, &found, &parent)) return -1;
-  int fd = write ? OpenRetry(host.c_str(), O_WRONLY | O_CREAT, 0666)
-                 : OpenRetry(host.c_str(), O_RDONLY);
+  int fd = write ? OpenRegular(host.c_str(), O_WRONLY | O_CREAT, 0666)
+                 : OpenRegular(host.c_str(), O_RDONLY);
   if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
   if (write && !found) impl_->listings.erase(parent);  // the directory gained an entry
   impl_->open_handles.insert(fd);
   return fd;
@@ -370,10 +395,10 @@ bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
   if (!Resolve(source, &src_host, &src_found, nullptr) || !src_found) return false;
   if (!Resolve(target, &dst_host, &dst_found, &dst_parent)) return false;
 
-  int in = OpenRetry(src_host.c_str(), O_RDONLY);
+  int in = OpenRegular(src_host.c_str(), O_RDONLY);
   if (in < 0) return false;
   struct stat sst;
-  if (::fstat(in, &sst) != 0 || !S_ISREG(sst.st_mode)) {
+  if (::fstat(in, &sst) != 0) {
     ::close(in);
     return false;
   }

@@ -11,12 +11,19 @@ TAMVIK_PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
 )
 
-# Installs the packages that dpkg does not report as installed; apt-get update runs only when
-# something is missing.
+# Only tools/fuzz needs these (clang and its libFuzzer runtime); the build, the tests and CI do not.
+TAMVIK_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# Installs the packages that dpkg does not report as installed (the given ones, else
+# TAMVIK_PACKAGES); apt-get update runs only when something is missing.
 tamvik_install_missing() {
+  local wanted=("$@")
+  if [ ${#wanted[@]} -eq 0 ]; then
+    wanted=("${TAMVIK_PACKAGES[@]}")
+  fi
   local missing=()
   local p
-  for p in "${TAMVIK_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$p")
     fi

@@ -11,10 +11,12 @@
 #include "engine/app/game_task.h"
 #include "engine/files/file_io.h"
 #include "engine/files/random.h"
+#include "engine/gfx/anime.h"
 #include "engine/gfx/ddraw_func.h"
 #include "engine/gfx/sprite.h"
 #include "engine/gfx/text_draw.h"
 #include "engine/input/dinput.h"
+#include "engine/movie/movie.h"
 #include "engine/sound/dsound_func.h"
 #include "platform/platform.h"
 
@@ -24,10 +26,13 @@ class EngineContext {
  public:
   explicit EngineContext(platform::Platform& seams)
       : platform(seams), frame_rate(*seams.clock), file_io(seams), input(seams.input),
-        ddraw(seams.display, seams.window), ddraw_spr(ddraw), ddraw_text(seams) {
+        ddraw(seams.display, seams.window), ddraw_spr(ddraw), ddraw_text(seams),
+        anime(frame_rate, input, ddraw, ddraw_spr) {
     // The compose draws each surface's sprite buffer; the display's release deletes the sprites.
     ddraw.hooks().draw_sprites = [this](SurfaceId id) { return ddraw_spr.DrawBuffer(id); };
     ddraw.hooks().delete_all_sprites = [this] { ddraw_spr.DeleteAllSprite(); };
+    // A surface restore lets the animations redraw (messages re-typed, dissolves restarted).
+    ddraw.hooks().redraw_text = [this] { anime.RedrawText(); };
   }
   EngineContext(const EngineContext&) = delete;
   EngineContext& operator=(const EngineContext&) = delete;
@@ -45,7 +50,9 @@ class EngineContext {
   CDdrawFunc ddraw;       // the display: surfaces, compose layers, fades, flip, blits
   CDdrawSpr ddraw_spr;    // sprites and the sprite buffer
   CDdrawText ddraw_text;  // the glyph fonts and text drawing
+  CDdrawAnime anime;      // the animation list (after the sprites: deleted before them)
   CDsoundFunc dsound;     // sound: wave files, codec conversion (streamed channels and effects)
+  CMovie movie;           // the movie player (after the display and sound: closed before them)
 };
 
 // The current context. Calling it with none current is a programming error and aborts.

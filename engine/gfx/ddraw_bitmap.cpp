@@ -166,24 +166,21 @@ Surface* CDdrawFunc::PrepareBmxSurface(int x, int y, int width, int height, Surf
                                        int fill) {
   if (surface == nullptr) return nullptr;
   const SurfaceId id = GetSurfaceNo(surface);
-  // The size tests compare as unsigned numbers, so a negative position never fits a surface
-  // that is not a layer.
-  const uint32_t right = static_cast<uint32_t>(x) + static_cast<uint32_t>(width);
-  const uint32_t bottom = static_cast<uint32_t>(y) + static_cast<uint32_t>(height);
+  const int64_t right = int64_t{x} + width;
+  const int64_t bottom = int64_t{y} + height;
   if (IsLayerId(id)) {
+    // A layer takes any position: what lies off its surface is cut when the picture is drawn.
     if (!GiveBackLayerSurface(id, fill)) return nullptr;
     if (right > kScreenWidth || bottom > kScreenHeight) {
       const auto size = [](int64_t v) {
-        return static_cast<int>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
+        return static_cast<int>(std::min<int64_t>(v, std::numeric_limits<int32_t>::max()));
       };
-      if (!ResizeSurface(id, fill, size(int64_t{x} + width), size(int64_t{y} + height))) {
-        return nullptr;
-      }
+      if (!ResizeSurface(id, fill, size(right), size(bottom))) return nullptr;
     }
     return GetSurface(id);
   }
-  if (right > static_cast<uint32_t>(surface->width()) ||
-      bottom > static_cast<uint32_t>(surface->height())) {
+  // Any other surface must hold the whole picture (a negative position never fits).
+  if (x < 0 || y < 0 || right > surface->width() || bottom > surface->height()) {
     DebugPrint("Bmx Size is too Large (x:%d y:%d w:%d h:%d\n", x, y, width, height);
     return nullptr;
   }

@@ -26,18 +26,20 @@ bool FitsInt32(int64_t v) {
 
 }  // namespace
 
-CDdrawSpr::CDdrawSpr(CDdrawFunc& ddraw)
+CDdrawSpr::CDdrawSpr(CDdrawFunc& ddraw, int mirror_blocks)
     : ddraw_(ddraw),
       entries_(std::make_unique<SprBufferEntry[]>(kEntryCount)),
       entry_stack_(std::make_unique<SprBufferEntry*[]>(kEntryCount)),
       mirrors_(std::make_unique<BltFx[]>(kMirrorBlockCount)),
       mirror_stack_(std::make_unique<BltFx*[]>(kMirrorBlockCount)) {
-  for (int i = 0; i < kEntryCount; ++i) entry_stack_[static_cast<size_t>(i)] = &entries_[static_cast<size_t>(i)];
+  for (int i = 0; i < kEntryCount; ++i) {
+    entry_stack_[static_cast<size_t>(i)] = &entries_[static_cast<size_t>(i)];
+  }
   entry_top_ = kEntryCount;
-  for (int i = 0; i < kMirrorBlockCount; ++i) {
+  mirror_top_ = std::clamp(mirror_blocks, 0, kMirrorBlockCount);
+  for (int i = 0; i < mirror_top_; ++i) {
     mirror_stack_[static_cast<size_t>(i)] = &mirrors_[static_cast<size_t>(i)];
   }
-  mirror_top_ = kMirrorBlockCount;
 }
 
 CDdrawSpr::~CDdrawSpr() {

@@ -121,7 +121,9 @@ class CDdrawSpr {
   // The name callers give persistent entries.
   static constexpr const char* kBuffered = "Buffered";
 
-  explicit CDdrawSpr(CDdrawFunc& ddraw);
+  // `mirror_blocks` (at most 1024) sizes the mirroring-block pool; the game uses the full pool,
+  // tests a small one to reach its end.
+  explicit CDdrawSpr(CDdrawFunc& ddraw, int mirror_blocks = kMirrorBlockCount);
   // Deletes every sprite, then every entry and buffer.
   ~CDdrawSpr();
   CDdrawSpr(const CDdrawSpr&) = delete;
@@ -258,6 +260,7 @@ class CDdrawSpr {
                                   platform::Surface* surface, int color_key, int priority,
                                   uint32_t mirror);
   void LinkBuffer(SprBufferEntry* entry);
+  void Detach(SprBufferEntry* entry);
   void UnlinkBuffer(SprBufferEntry* entry);
   void RemoveEntry(SprBufferEntry* entry);
   void FreeBuffer(SprBuffer* buffer);
@@ -267,8 +270,10 @@ class CDdrawSpr {
 
   SprRec* sprites_ = nullptr;
   SprBuffer* buffers_ = nullptr;
-  // The buffer whose walk is running: it is not freed under the walk when it empties.
+  // The buffer whose walk is running (it is not freed under the walk) and the link the walk
+  // goes to next (moved on when that entry leaves its list during a draw).
   SprBuffer* walking_ = nullptr;
+  SprLink* walk_next_ = nullptr;
 
   std::unique_ptr<SprBufferEntry[]> entries_;
   std::unique_ptr<SprBufferEntry*[]> entry_stack_;

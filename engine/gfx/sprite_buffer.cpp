@@ -135,13 +135,14 @@ void InsertNewest(SprBuffer& buffer, SprBufferEntry* e) {
   tail.prev = e;
 }
 
-void Detach(SprBufferEntry* e) {
+}  // namespace
+
+void CDdrawSpr::Detach(SprBufferEntry* e) {
+  if (walk_next_ == e) walk_next_ = e->next;
   e->prev->next = e->next;
   e->next->prev = e->prev;
   e->next = e->prev = nullptr;
 }
-
-}  // namespace
 
 void CDdrawSpr::LinkBuffer(SprBufferEntry* entry) {
   SprBuffer* buffer = FindBuffer(entry->surface_id, entry->surface);
@@ -171,6 +172,7 @@ void CDdrawSpr::UnlinkBuffer(SprBufferEntry* entry) {
 }
 
 void CDdrawSpr::FreeBuffer(SprBuffer* buffer) {
+  if (buffer == walking_) return;  // emptied under its own walk: freed when the walk ends
   for (SprBuffer** link = &buffers_; *link != nullptr; link = &(*link)->next) {
     if (*link == buffer) {
       *link = buffer->next;
@@ -225,7 +227,17 @@ void CDdrawSpr::DeleteAllBuffer() {
     SprBufferEntry* e = &entries_[static_cast<size_t>(i)];
     if (e->in_use) RemoveEntry(e);
   }
-  while (buffers_ != nullptr) FreeBuffer(buffers_);
+  // A buffer whose walk is running stays (empty) until the walk is over.
+  SprBuffer** link = &buffers_;
+  while (*link != nullptr) {
+    SprBuffer* b = *link;
+    if (b == walking_) {
+      link = &b->next;
+      continue;
+    }
+    *link = b->next;
+    delete b;
+  }
 }
 
 // ---- Setters ----
@@ -374,13 +386,16 @@ int CDdrawSpr::DrawSpriteBuffer(const SprRec* sprite) {
 int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destination) {
   if (buffer == nullptr || destination == nullptr) return 0;
   SprBuffer* const outer = walking_;
+  SprLink* const outer_next = walk_next_;
   walking_ = buffer;
   uint32_t remaining = buffer->count;
   int visited = 0;
   for (int p = kPriorityCount - 1; p >= 0; --p) {
     const SprLink* const tail = &buffer->tail[static_cast<size_t>(p)];
     for (SprLink* n = buffer->head[static_cast<size_t>(p)].next; n != tail;) {
-      SprLink* const next = n->next;  // the draw may remove this entry
+      // The entry after this one; Detach moves it on if a draw takes that entry out of the list
+      // (a surface restore during a draw runs the redraw hook).
+      walk_next_ = n->next;
       auto* e = static_cast<SprBufferEntry*>(n);
       if (e->type == kSprEntryPolygon) {
         ddraw_.DrawPolygon(destination, &e->polygon);
@@ -393,12 +408,13 @@ int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destin
       if (e->name == nullptr) RemoveEntry(e);
       ++visited;
       if (remaining > 0) --remaining;
-      n = next;
+      n = walk_next_;
     }
     // The lower lists are empty once every entry has been seen.
     if (remaining == 0) break;
   }
   walking_ = outer;
+  walk_next_ = outer_next;
   if (buffer->surface_id == 0 && buffer->count == 0 && buffer != outer) FreeBuffer(buffer);
   return visited;
 }

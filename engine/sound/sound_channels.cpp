@@ -139,8 +139,7 @@ int CDsoundFunc::UpdateChannel(int ch, uint32_t now) {
   const uint32_t advance = cursor >= counted ? cursor - counted : cursor + c.buffer_size - counted;
   c.bytes_played += advance;
   // From the whole count, so that no fraction of a millisecond is lost per update.
-  c.time_played =
-      c.pcm_rate == 0 ? 0 : static_cast<uint32_t>(c.bytes_played * 1000 / c.pcm_rate);
+  c.time_played = c.pcm_rate == 0 ? 0 : static_cast<uint32_t>(c.bytes_played * 1000 / c.pcm_rate);
 
   bool due = c.status == 3;
   if (static_cast<uint64_t>(now - c.last_refill) * 60 / 1000 >= c.refill_interval) {
@@ -196,8 +195,8 @@ int CDsoundFunc::PlayWorker(SoundFormatBlock& f, SoundChannel& c) {
   if (OpenWave(f, c) == 0 || OpenAcm(f, c) == 0) return fail();
   // A loop point inside a sample frame would shift every later sample by a byte: it is taken at
   // the frame that holds it.
-  const uint32_t frame = static_cast<uint32_t>(f.pcm_format.channels) *
-                         (f.pcm_format.bits_per_sample / 8u);
+  const uint32_t frame =
+      static_cast<uint32_t>(f.pcm_format.channels) * (f.pcm_format.bits_per_sample / 8u);
   if (frame != 0) c.loop_point -= c.loop_point % frame;
 
   c.buffer = device_->CreateBuffer(BufferFormat(f.pcm_format), c.buffer_size);
@@ -223,11 +222,11 @@ int CDsoundFunc::PlayWorker(SoundFormatBlock& f, SoundChannel& c) {
 
 void CDsoundFunc::StopWorker(SoundChannel& c) {
   if (c.status == 0) return;
-  // A fade cannot go on without the buffer: it ends at its target, so that a caller waiting for
-  // its end is not left waiting when the file ends first.
+  // A fade cannot go on without the buffer: it ends where it stood (the level the next play takes
+  // anyway), so that a caller waiting for its end is not left waiting when the file ends first.
   if (c.fade_length != 0) {
-    c.volume = c.fade_target_volume;
     c.fade_start_volume = c.volume;
+    c.fade_target_volume = c.volume;
     c.fade_length = 0;
   }
   CloseAcm(c);
@@ -273,7 +272,8 @@ void CDsoundFunc::FadeStep(SoundChannel& c, uint32_t now) {
     SetVolumeWorker(c, target, 0);
   } else {
     const int64_t start = c.fade_start_volume;
-    const int64_t step = duration == 0 ? 0 : (target - start) * std::max<int64_t>(elapsed, 0) / duration;
+    const int64_t step =
+        duration == 0 ? 0 : (target - start) * std::max<int64_t>(elapsed, 0) / duration;
     const int volume = static_cast<int>(std::clamp<int64_t>(start + step, 0, 100));
     if (!c.buffer->SetVolume(ToDeviceVolume(volume))) {
       DebugPrint("Volume Fade Fail\n");
@@ -365,8 +365,8 @@ int CDsoundFunc::WriteBlock(SoundChannel& c, const uint8_t* data, uint32_t lengt
   }
   if (r.first_size != 0) std::memcpy(r.first, data, r.first_size);
   if (r.second_size != 0) std::memcpy(r.second, data + r.first_size, r.second_size);
-  c.write_position = static_cast<uint32_t>((static_cast<uint64_t>(c.write_position) + length) %
-                                           c.buffer_size);
+  c.write_position =
+      static_cast<uint32_t>((static_cast<uint64_t>(c.write_position) + length) % c.buffer_size);
   if (!c.buffer->Unlock(r)) {
     DebugPrint("DS Unlock Falid\n");
     c.buffer.reset();

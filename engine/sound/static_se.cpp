@@ -50,7 +50,8 @@ class RiffWalk {
   // `parent` when given. The position is then at the chunk's body (after the form type).
   bool Descend(RiffChunk* out, const RiffChunk* parent, const char* id, const char* form) {
     uint64_t limit = file_size_;
-    if (parent != nullptr) limit = std::min<uint64_t>(limit, parent->data_offset + uint64_t{parent->size});
+    if (parent != nullptr)
+      limit = std::min<uint64_t>(limit, parent->data_offset + uint64_t{parent->size});
     const uint32_t at = io_.Seek(file_, 0, kSeekCurrent);
     if (at == kSeekFailed) return false;
     uint64_t pos = at;
@@ -62,7 +63,8 @@ class RiffWalk {
       std::memcpy(c.id, header, 4);
       c.size = Get32(header + 4);
       c.data_offset = static_cast<uint32_t>(pos + 8);
-      if (std::memcmp(c.id, id, 4) == 0 && (form == nullptr || std::memcmp(header + 8, form, 4) == 0)) {
+      if (std::memcmp(c.id, id, 4) == 0 &&
+          (form == nullptr || std::memcmp(header + 8, form, 4) == 0)) {
         if (form != nullptr) {
           std::memcpy(c.form, header + 8, 4);
         }
@@ -172,7 +174,8 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
 
   RiffWalk walk(io, file);
   RiffChunk riff;
-  if (!walk.Descend(&riff, nullptr, "RIFF", "WAVE")) return close_fail("Could not Descend into Wave File");
+  if (!walk.Descend(&riff, nullptr, "RIFF", "WAVE"))
+    return close_fail("Could not Descend into Wave File");
   RiffChunk fmt;
   if (!walk.Descend(&fmt, &riff, "fmt ", nullptr)) {
     DebugPrint("DS SoundFile has no format chunk: %s\n", path);
@@ -225,7 +228,8 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
     return 0;
   }
   if (r.first_size != 0) std::memcpy(r.first, samples.data() + start, r.first_size);
-  if (r.second_size != 0) std::memcpy(r.second, samples.data() + start + r.first_size, r.second_size);
+  if (r.second_size != 0)
+    std::memcpy(r.second, samples.data() + start + r.first_size, r.second_size);
   if (!buffer->Unlock(r)) {
     DebugPrint("DS Unlock Falid\n");
     return 0;
@@ -263,7 +267,6 @@ int CDsoundFunc::LoadCompressedEffect(int slot, const char* file_name) {
 
   // Block after block until the data ends or the buffer is full. Each read moves on through the
   // data (a read that converts nothing fails), so this ends.
-  c.status = 1;
   uint32_t total = 0;
   for (;;) {
     uint32_t n = 0;
@@ -273,7 +276,6 @@ int CDsoundFunc::LoadCompressedEffect(int slot, const char* file_name) {
     total += length;
     if (n < c.source_block_size || total == c.buffer_size) break;
   }
-  c.status = 3;
   std::unique_ptr<platform::SoundBuffer> buffer = std::move(c.buffer);
   CloseAcm(c);
   static_se.slot[slot] = std::move(buffer);

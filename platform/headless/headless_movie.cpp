@@ -1,6 +1,5 @@
 #include "platform/headless/headless_movie.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -46,8 +45,7 @@ class ScriptedMoviePlayback final : public Movie {
   int NextDueMs() override {
     if (!clock_.running() || stopped_ || !info_.has_video) return -1;
     if (next_ >= script_.frames.size()) return 0;
-    const double wait = (script_.frames[next_].time - clock_.Seconds()) * 1000.0;
-    return wait <= 0 ? 0 : static_cast<int>(std::ceil(wait));
+    return MovieWaitMs(script_.frames[next_].time - clock_.Seconds());
   }
 
   bool TakeFrame(MovieFrame* out) override {

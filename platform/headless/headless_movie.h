@@ -34,9 +34,9 @@ struct MovieRecord {
   int runs = 0;
   int pauses = 0;
   int stops = 0;
-  int closed = 0;    // movie objects destroyed
-  int taken = 0;     // pictures handed out
-  int dropped = 0;   // pictures passed over because a later one was due too
+  int closed = 0;   // movie objects destroyed
+  int taken = 0;    // pictures handed out
+  int dropped = 0;  // pictures passed over because a later one was due too
 };
 
 class HeadlessMovies final : public Movies {

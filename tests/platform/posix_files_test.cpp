@@ -1,8 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/config.h"
@@ -47,6 +53,16 @@ TEST(PosixFiles, TranslatesGamePathsSegmentBySegment) {
       {"", false, ""},
       {"F:\\x.bin", false, ""},  // a CD drive without a disc
       {"G:\\x.bin", false, ""},  // no such drive
+      // A drive's root has no parent: ".." there stays on the drive, as on the system the game
+      // names its paths for, so no path on a disc reaches the host's folders around it.
+      {"E:\\..\\TAMVIK1\\voice\\V1.WAV", true, tree.Path("disc/Tamvik1/Voice/v1.wav")},
+      {"E:..\\..\\tamvik1\\VOICE\\v1.wav", true, tree.Path("disc/Tamvik1/Voice/v1.wav")},
+      {"E:\\..\\abs\\File.Bin", false, ""},
+      {"E:\\Tamvik1\\..\\..\\abs\\File.Bin", false, ""},
+      {"E:\\Tamvik1\\..\\Tamvik1\\voice\\v1.wav", true,
+       tree.Path("disc/Tamvik1/../Tamvik1/Voice/v1.wav")},
+      // Relative paths may still climb above the working directory.
+      {"..\\abs\\file.bin", true, tree.Path("cwd/../abs/File.Bin")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked);
@@ -106,6 +122,38 @@ TEST(PosixFiles, WriteOpenCreatesAndNeverTruncates) {
   EXPECT_LT(files.Open("missing.bin", false), 0);
   EXPECT_FALSE(tree.Exists("missing.bin"));  // a read open creates nothing
   EXPECT_FALSE(files.IsFile("dir"));
+}
+
+// Opening a named pipe that has no writer would wait for one forever; a data path that names
+// one (or a device) must fail at once, for reading, writing and copying alike.
+TEST(PosixFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
+  testsupport::TempTree tree;
+  tree.MakeDir("cwd/Data");
+  ASSERT_EQ(::mkfifo(tree.Path("cwd/Data/Feed").c_str(), 0600), 0);
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.Path("cwd"));
+
+  std::promise<std::vector<bool>> results;
+  std::future<std::vector<bool>> done = results.get_future();
+  std::thread worker([&] {
+    std::vector<bool> r;
+    r.push_back(files.Open("data\\FEED", false) == -1);
+    r.push_back(files.Open("Data\\Feed", true) == -1);
+    r.push_back(!files.Copy("Data\\Feed", "Data\\copy.bin", true));
+    r.push_back(!files.IsFile("Data\\Feed"));
+    r.push_back(files.Open("/dev/null", false) == -1);
+    results.set_value(r);
+  });
+  const bool in_time = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!in_time) {
+    // Give the blocked open its writer so that the thread can end.
+    const int unblock = ::open(tree.Path("cwd/Data/Feed").c_str(), O_WRONLY | O_NONBLOCK);
+    if (unblock >= 0) ::close(unblock);
+  }
+  worker.join();
+  ASSERT_TRUE(in_time) << "an open of a named pipe waited";
+  EXPECT_EQ(done.get(), std::vector<bool>(5, true));
+  EXPECT_FALSE(tree.Exists("cwd/Data/copy.bin"));
 }
 
 TEST(PosixFiles, HandlesThatAreNotOpenFailWithoutTouchingBuffers) {

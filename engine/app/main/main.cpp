@@ -3,6 +3,7 @@
 
 #include "engine/app/context.h"
 #include "engine/app/spine/spine.h"
+#include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/sdl/sdl_platform.h"
 
@@ -10,6 +11,8 @@ int main() {
   platform::sdl::SdlPlatform host;
   platform::ffmpeg::FfmpegWaveCodecs codecs;  // the codecs for compressed wave files
   host.seams().codecs = &codecs;
+  platform::ffmpeg::FfmpegMovies movies(host.clock, &host.audio);  // the movie files
+  host.seams().movies = &movies;
   EngineContext context(host.seams());
   ContextScope scope(context);
   return WinMain();

@@ -25,9 +25,9 @@ class ProductionServices final : public EngineServices {
   }
   void FreeFont() override { Ctx().ddraw_text.FreeFont(); }
 
-  int SoundInit(platform::Window*) override { return 1; }
-  void SoundUpdate(int32_t) override {}
-  void SoundRelease() override {}
+  int SoundInit(platform::Window* window) override { return Ctx().dsound.Init(window); }
+  void SoundUpdate(int32_t time) override { Ctx().dsound.Update(time); }
+  void SoundRelease() override { Ctx().dsound.Release(); }
 
   int CreateDirectInput() override { return Ctx().input.CreateDirectInput(); }
   int InputInit() override { return Ctx().input.Init(); }
@@ -36,13 +36,14 @@ class ProductionServices final : public EngineServices {
   int ScanDrives() override { return Ctx().file_io.ScanDrives(); }
   void SeedRandom() override { ::SeedRandom(); }
 
-  void AnimeExec(int32_t) override {}
+  void AnimeExec(int32_t time) override { Ctx().anime.Exec(static_cast<uint32_t>(time)); }
 
-  int MovieGetState() override { return 0; }
-  void MoviePause() override {}
-  void MovieResume() override {}
-  void MovieOnGraphEvent(platform::Window*) override {}
-  void MovieStopAndClose() override {}
+  int MovieGetState() override { return Ctx().movie.GetMovieState(); }
+  void MoviePause() override { Ctx().movie.Pause(); }
+  void MovieResume() override { Ctx().movie.Resume(); }
+  void MovieOnGraphEvent(platform::Window* window) override { Ctx().movie.OnGraphEvent(window); }
+  void MovieStopAndClose() override { Ctx().movie.StopAndClose(); }
+  int MovieRenderDue() override { return Ctx().movie.RenderDue(); }
 };
 
 }  // namespace

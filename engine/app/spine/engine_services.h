@@ -61,6 +61,10 @@ class EngineServices {
   // nothing draws any more, and leaves the player in state 0 with loop mode 1. Nothing when no
   // movie is open. Shutdown calls it before it releases the display and the sound.
   virtual void MovieStopAndClose() = 0;
+  // While a movie plays (loop mode 0), on the main thread: shows the movie's picture when one is
+  // due (end check, picture, overlay) and returns the milliseconds until the next is due, or -1
+  // when none will come by itself (the loop then waits for an event alone).
+  virtual int MovieRenderDue() { return -1; }
 };
 
 // The services the frame loop uses now: the context's installed ones, else the production ones.

@@ -62,8 +62,10 @@ bool MessageLoopStep(platform::Window* window, int& exit_code) {
     if (AppFrame(window) == 0) window->Idle();
     return true;
   }
-  // A movie plays: one frame after each event.
-  if (!window->WaitEvent(event, -1)) return true;
+  // A movie plays: one frame after each event. The movie's pictures are shown here, on the main
+  // thread, when due; the wait for an event ends when the next picture is due, and a picture
+  // shown is no event (no frame runs for it).
+  if (!window->WaitEvent(event, Services().MovieRenderDue())) return true;
   if (event.kind == EventKind::kQuit) {
     exit_code = static_cast<int>(event.param);
     return false;
@@ -149,6 +151,9 @@ void MainWndProc(platform::Window* window, const platform::Event& event) {
   switch (event.kind) {
     case EventKind::kActivateApp: {
       Ctx().frame_rate.active = event.param;
+      // The game clock and the sound updates stop while inactive; the output pauses with them,
+      // so that the sound rings do not run on into stale data.
+      if (platform::Audio* audio = Ctx().platform.audio) audio->SetPaused(event.param != 1);
       const int movie = services.MovieGetState();
       if (event.param == 1 && movie == 2) {
         services.MovieResume();

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "sound_scene.h"
 #include "sound_test_support.h"
 
 namespace {
@@ -86,6 +87,48 @@ TEST(SoundCheck, StreamedMusicAndAnEffectComeOutOfTheMix) {
   EXPECT_LT(Peak(s, 3 * second + 100, s.size()), 100);
 
   if (const char* path = std::getenv("TAMVIK_SOUND_CHECK_WAV")) {
+    EXPECT_TRUE(testsupport::WriteCaptureWav(path, s, audio.device_rate()));
+  }
+}
+
+// The sound scene (sound_scene.h) on the headless device. With TAMVIK_SOUND_SCENE_WAV set to a
+// path the mix is written there for a person to listen to:
+//   TAMVIK_SOUND_SCENE_WAV=/tmp/scene.wav test_engine_sound --gtest_filter=SoundCheck.Channels*
+// The same scene plays through the real sound device with
+//   TAMVIK_SOUND_CHECK_PLAY=1 test_platform_sdl --gtest_filter=SdlSoundCheck.*
+TEST(SoundCheck, ChannelsFadeAndEffectsByNumber) {
+  testsupport::TestEngine engine;
+  testsupport::TempTree tree;
+  auto& audio = engine.host.audio;
+  const soundtest::SceneLog log =
+      soundtest::PlaySoundScene(engine, tree, [&](uint32_t ms) { audio.Pump(ms); });
+  EXPECT_EQ(log.init, 1);
+  EXPECT_EQ(log.played_music, 1);
+  EXPECT_EQ(log.played_voice, 1);
+  EXPECT_EQ(log.played_se, 1);
+  EXPECT_NEAR(log.voice_time_at_2s, 1000, 20);
+  EXPECT_TRUE(log.voice_stopped_at_3s);
+  // Two seconds of fade from 5.5 s, seen at the first frame after it.
+  EXPECT_GE(log.music_fade_end, 7500);
+  EXPECT_LT(log.music_fade_end, 7540);
+  EXPECT_TRUE(log.music_stopped);
+
+  const std::vector<int16_t>& s = audio.captured;
+  const size_t second = 2 * audio.device_rate();
+  ASSERT_GE(s.size(), 8 * second);
+  const auto peak = [&](double from, double to) {
+    return Peak(s, static_cast<size_t>(from * second) & ~size_t{1},
+                static_cast<size_t>(to * second) & ~size_t{1});
+  };
+  const int16_t music = peak(0.1, 0.9);
+  EXPECT_GT(music, 4000);
+  EXPECT_LT(music, 5600);
+  EXPECT_GT(peak(1.2, 2.3), music);                   // the voice over the ducked music
+  EXPECT_GT(peak(3.5, 3.6), peak(3.2, 3.45) + 3000);  // effect 0 over the music
+  EXPECT_LT(peak(7.0, 7.45), music / 3);              // nearly faded out
+  EXPECT_EQ(peak(7.6, 8.4), 0);                       // stopped: silence
+
+  if (const char* path = std::getenv("TAMVIK_SOUND_SCENE_WAV")) {
     EXPECT_TRUE(testsupport::WriteCaptureWav(path, s, audio.device_rate()));
   }
 }

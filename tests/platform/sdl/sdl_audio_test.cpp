@@ -31,4 +31,25 @@ TEST(SdlAudio, TheDeviceCallbackPullsTheMix) {
   buffer->Stop();
 }
 
+TEST(SdlAudio, PausedOutputHoldsEveryBuffer) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  SdlAudio audio;
+  audio.SetPaused(true);  // before opening: the device opens paused
+  if (!audio.Open()) GTEST_SKIP() << "no SDL audio device: " << SDL_GetError();
+  EXPECT_TRUE(audio.IsPaused());
+  auto buffer = audio.CreateBuffer({2, 22050, 16}, 22050 * 4);
+  ASSERT_NE(buffer, nullptr);
+  ASSERT_TRUE(buffer->Play(true));
+  SDL_Delay(200);
+  EXPECT_EQ(buffer->GetCurrentPosition(), 0u);
+  audio.SetPaused(false);
+  for (int i = 0; i < 500 && buffer->GetCurrentPosition() == 0; ++i) SDL_Delay(10);
+  EXPECT_GT(buffer->GetCurrentPosition(), 0u);
+  audio.SetPaused(true);
+  const uint32_t held = buffer->GetCurrentPosition();
+  SDL_Delay(200);
+  EXPECT_EQ(buffer->GetCurrentPosition(), held);
+  audio.Close();
+}
+
 }  // namespace

@@ -1,0 +1,62 @@
+#pragma once
+// Entry functions that drive the engine's readers of outside bytes with arbitrary input. Each
+// one takes any byte string, runs one reader the way the engine uses it and checks what must
+// hold for every input (bounded output, progress, paths kept inside their roots). A broken rule
+// is reported through the failure handler; memory faults are left to the sanitizers.
+//
+// The same functions run under libFuzzer (fuzz/*_fuzz.cpp, clang builds only) and in the
+// ordinary test suite (tests/fuzz_smoke), which feeds every seed and mutated variants of it.
+//
+// Multi-part inputs (several files, or a file and drawing parameters) are cut at kPartMark; a
+// missing part is empty.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace fuzz {
+
+using Bytes = std::vector<uint8_t>;
+using Entry = void (*)(const uint8_t* data, size_t size);
+using SeedMaker = std::vector<Bytes> (*)();
+
+struct Target {
+  const char* name;
+  Entry entry;
+  SeedMaker seeds;  // a handful of small valid (and some deliberately odd) inputs
+};
+
+// Every target, in a fixed order.
+std::span<const Target> Targets();
+// The target of that name, or null.
+const Target* FindTarget(std::string_view name);
+
+// Separator of the parts of a multi-part input.
+inline constexpr uint8_t kPartMark[4] = {'|', 0xF5, 'Z', '|'};
+// Cuts the input at every kPartMark; always gives at least `parts` pieces (the rest empty), the
+// last one taking everything after the (parts - 1)-th mark.
+std::vector<Bytes> SplitParts(const uint8_t* data, size_t size, size_t parts);
+// Joins pieces with kPartMark between them (for the seeds).
+Bytes JoinParts(const std::vector<Bytes>& parts);
+
+// Called when an entry finds a broken rule; the default prints the message and aborts, so that
+// libFuzzer keeps the input. Tests install a handler that records a failure instead.
+using FailureHandler = void (*)(const char* target, const char* what);
+void SetFailureHandler(FailureHandler handler);
+
+// The entries (see fuzz_entries.cpp for what each one checks).
+void LzssEntry(const uint8_t* data, size_t size);
+void TextFileEntry(const uint8_t* data, size_t size);
+void GlyphFontEntry(const uint8_t* data, size_t size);
+void KeyConfigEntry(const uint8_t* data, size_t size);
+void WaveHeadEntry(const uint8_t* data, size_t size);
+void WaveConvertEntry(const uint8_t* data, size_t size);
+void PathEntry(const uint8_t* data, size_t size);
+// Readers still being written elsewhere (bitmaps, BMX pictures, static effects).
+void BmpEntry(const uint8_t* data, size_t size);
+void BmxEntry(const uint8_t* data, size_t size);
+void StaticSeEntry(const uint8_t* data, size_t size);
+
+}  // namespace fuzz

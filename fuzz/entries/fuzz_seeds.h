@@ -1,0 +1,24 @@
+#pragma once
+// Seed inputs of the fuzz entries, made by the test-fixture writers (LZSS encoder, wave writer,
+// glyph font fixture): a handful of small valid inputs and a few deliberately odd ones per
+// target. tools/fuzz writes them into fuzz/corpus/<target>/ before a run; the smoke test feeds
+// them (and variants of them) straight to the entries.
+
+#include <vector>
+
+#include "fuzz/entries/fuzz_entries.h"
+
+namespace fuzz {
+
+std::vector<Bytes> LzssSeeds();
+std::vector<Bytes> TextFileSeeds();
+std::vector<Bytes> GlyphFontSeeds();
+std::vector<Bytes> KeyConfigSeeds();
+std::vector<Bytes> WaveHeadSeeds();
+std::vector<Bytes> WaveConvertSeeds();
+std::vector<Bytes> PathSeeds();
+std::vector<Bytes> BmpSeeds();
+std::vector<Bytes> BmxSeeds();
+std::vector<Bytes> StaticSeSeeds();
+
+}  // namespace fuzz

@@ -1,0 +1,113 @@
+// Fuzz entries of the picture readers: Windows bitmap files and BMX pixel blocks.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/app/context.h"
+#include "engine/gfx/bmp_reader.h"
+#include "engine/gfx/ddraw_func.h"
+#include "fuzz/entries/entry_support.h"
+#include "testsupport/temp_tree.h"
+#include "testsupport/test_engine.h"
+
+namespace fuzz {
+
+using namespace detail;
+
+namespace {
+
+// The drawing targets the entries pick from: two compose layers (which grow for large
+// pictures), the cross-fade picture and a scratch surface (which do not).
+constexpr SurfaceId kTargets[] = {SURFACE_BG, SURFACE_TEXT, SURFACE_XFADE, SURFACE_SCRATCH};
+
+}  // namespace
+
+// Parts: control, file. Control bytes: 0 flags (bits 0-1 the target surface, bit 2 fill, bit 3
+// RGB555), 1-2 and 3-4 the position (signed). The headers are parsed as the loader reads them
+// (at most kBmpHeaderBytes of the file); when they pass, every stored row lies inside the file
+// and decodes into exactly `width` colours. Then the file loads through the display.
+void BmpEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "bmp";
+  const std::vector<Bytes> parts = SplitParts(data, size, 2);
+  const Bytes& control = parts[0];
+  const Bytes& file = parts[1];
+  const uint8_t flags = ByteAt(control, 0);
+
+  const size_t head_size = std::min(file.size(), kBmpHeaderBytes);
+  auto head = ExactCopy(file.data(), head_size);
+  BmpInfo info;
+  if (ParseBmpHeader(head.get(), head_size, file.size(), &info)) {
+    Check(info.width > 0 && info.width <= kBmpMaxSide && info.height > 0 &&
+              info.height <= kBmpMaxSide,
+          kName, "size outside the accepted range");
+    const uint64_t row_bits = uint64_t{static_cast<uint32_t>(info.width)} * info.bits;
+    Check(info.stride >= (row_bits + 7) / 8, kName, "stride shorter than a row");
+    const uint64_t end =
+        info.pixel_offset + uint64_t{info.stride} * static_cast<uint32_t>(info.height);
+    Check(end <= file.size(), kName, "rows reach past the file");
+    if (end <= file.size()) {
+      std::unique_ptr<uint32_t[]> colours(new uint32_t[static_cast<size_t>(info.width)]);
+      // Rows are decoded from exactly sized copies; a few rows are enough for the row code.
+      const int rows = std::min(info.height, 4);
+      for (int r = 0; r < rows; ++r) {
+        auto row = ExactCopy(file.data() + info.pixel_offset + size_t{info.stride} * r,
+                             info.stride);
+        DecodeBmpRow(info, row.get(), colours.get());
+      }
+    }
+  }
+
+  testsupport::GameTree& tree = Tree();
+  tree.Write("cwd/pic/test.bmp", file);
+  testsupport::TestEngine engine;
+  engine.host.files.SetWorkingDirectory(tree.cwd());
+  if (flags & 8) engine.host.config.Set("Pixel Format", "555");
+  CDdrawFunc& ddraw = engine.ctx().ddraw;
+  Check(ddraw.InitDirectDraw() == 1, kName, "display set-up failed");
+  const int x = static_cast<int16_t>(Le16(control, 1));
+  const int y = static_cast<int16_t>(Le16(control, 3));
+  ddraw.LoadBitmap("PIC\\Test.BMP", x, y, (flags >> 2) & 1, kTargets[flags & 3]);
+  Rect rect{};
+  ddraw.GetBitmapRect(&rect);
+  ddraw.ReleaseDirectDraw();
+}
+
+// Control bytes: 0 flags (bits 0-1 the target surface, bit 2 fill, bit 3 RGB555), 1-2 and 3-4
+// the position, 5-6 and 7-8 the picture size, 9-10 the darkening level (all signed); the rest are
+// the pixel words, repeated to fill the picture (the caller always hands a whole picture). Sizes
+// whose picture would take more than 8 MiB are not drawn (the harness would have to make them).
+void BmxEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "bmx";
+  if (size < 11) return;
+  const Bytes control(data, data + 11);
+  const uint8_t flags = control[0];
+  const int x = static_cast<int16_t>(Le16(control, 1));
+  const int y = static_cast<int16_t>(Le16(control, 3));
+  const int width = static_cast<int16_t>(Le16(control, 5));
+  const int height = static_cast<int16_t>(Le16(control, 7));
+  const int level = static_cast<int16_t>(Le16(control, 9));
+  const size_t count = width > 0 && height > 0 ? size_t(width) * size_t(height) : 1;
+  if (count > (size_t{4} << 20)) return;
+  std::unique_ptr<uint16_t[]> pixels(new uint16_t[count]);
+  const size_t words = (size - 11) / 2;
+  for (size_t i = 0; i < count; ++i) {
+    if (words == 0) {
+      pixels[i] = static_cast<uint16_t>(i * 0x9E37u);
+    } else {
+      const size_t w = i % words;
+      pixels[i] = static_cast<uint16_t>(data[11 + 2 * w] | (data[12 + 2 * w] << 8));
+    }
+  }
+
+  testsupport::TestEngine engine;
+  if (flags & 8) engine.host.config.Set("Pixel Format", "555");
+  CDdrawFunc& ddraw = engine.ctx().ddraw;
+  Check(ddraw.InitDirectDraw() == 1, kName, "display set-up failed");
+  platform::Surface* target = ddraw.GetSurface(kTargets[flags & 3]);
+  ddraw.DrawBmx(pixels.get(), x, y, width, height, target, (flags >> 2) & 1, level);
+  ddraw.ReleaseDirectDraw();
+}
+
+}  // namespace fuzz

@@ -1,0 +1,23 @@
+// The frame loop's animation step reaches the context's animation list.
+
+#include <gtest/gtest.h>
+
+#include "engine/app/context.h"
+#include "engine/app/spine/engine_services.h"
+#include "testsupport/test_engine.h"
+
+namespace {
+
+TEST(SpineAnime, ProductionServicesStepTheAnimationList) {
+  testsupport::TestEngine engine;
+  ASSERT_EQ(engine.ctx().services, nullptr);
+  AnimeRec* fade = Ctx().anime.CreateFade(0, 256, 60, 0);
+  ASSERT_EQ(Ctx().anime.SetAutoClear(&fade), 1);
+  Services().AnimeExec(1000);
+  Services().AnimeExec(1500);  // 30 frames later
+  EXPECT_EQ(Ctx().ddraw.GetFadeLevel(), 128);
+  for (int32_t t = 2000; t <= 2200; t += 100) Services().AnimeExec(t);
+  EXPECT_EQ(fade, nullptr);
+}
+
+}  // namespace
