@@ -20,6 +20,8 @@ enum class EventKind : uint32_t {
   kQuit,          // ends the message loop; param is the exit code
   kUser13,        // the movie player's end notice (WM_USER + 13)
   kPaint,
+  kInput,         // a key or mouse message; the game reads input by polling, so it only wakes
+                  // the loop (while a movie plays, a frame runs after every message)
 };
 
 struct Event {

@@ -25,7 +25,7 @@ void AppSetActive(uint32_t flag);
 uint32_t AppIsActive();
 
 // 1 normal (the loop polls and runs frames when idle), 0 while a movie plays (the loop waits for
-// each event and runs one frame after it). Safe to call from the movie's streaming thread.
+// each event and runs one frame after it).
 void AppSetLoopMode(uint32_t mode);
 uint32_t AppGetLoopMode();
 

@@ -27,7 +27,8 @@ class CFrameRate {
   // Application state read and written by the frame loop and the window procedure.
   uint32_t active = 0;        // 1 while the application is the active one
   uint32_t cursor_shown = 1;  // 1 while this program has the system cursor shown
-  // 1 normal (poll), 0 while a movie plays (block). Written by the movie's streaming thread too.
+  // 1 normal (poll), 0 while a movie plays (block). The movie player switches it on the main
+  // thread; it stays atomic so that a decoder thread could read it safely.
   std::atomic<uint32_t> loop_mode = 1;
   uint32_t quit_request = 0;  // 1 once somebody asked the program to end
   platform::Window* main_window = nullptr;  // the program window, once created

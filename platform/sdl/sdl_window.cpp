@@ -184,7 +184,15 @@ bool SdlWindow::Translate(const SDL_Event& event, Event& out) {
         out = {EventKind::kSysKeyDown, kVkF4};
         return true;
       }
-      return false;
+      out = {EventKind::kInput, 0};
+      return true;
+    case SDL_KEYUP:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEWHEEL:
+      out = {EventKind::kInput, 0};
+      return true;
     case SDL_WINDOWEVENT:
       switch (event.window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:

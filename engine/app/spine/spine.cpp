@@ -181,6 +181,7 @@ void MainWndProc(platform::Window* window, const platform::Event& event) {
     case EventKind::kSysCommand:                  // Alt alone opens no system menu
     case EventKind::kInputLanguageChangeRequest:  // refused
     case EventKind::kPaint:
+    case EventKind::kInput:
     case EventKind::kQuit:
     case EventKind::kNone:
       break;
