@@ -15,6 +15,7 @@
 #include "engine/gfx/ddraw_func.h"
 #include "engine/gfx/sprite.h"
 #include "engine/gfx/text_draw.h"
+#include "engine/gfx/window.h"
 #include "engine/input/dinput.h"
 #include "engine/movie/movie.h"
 #include "engine/sound/dsound_func.h"
@@ -27,10 +28,16 @@ class EngineContext {
   explicit EngineContext(platform::Platform& seams)
       : platform(seams), frame_rate(*seams.clock), file_io(seams), input(seams.input),
         ddraw(seams.display, seams.window), ddraw_spr(ddraw), ddraw_text(seams),
-        anime(frame_rate, input, ddraw, ddraw_spr) {
+        ddraw_window(ddraw, ddraw_spr, ddraw_text), anime(frame_rate, input, ddraw, ddraw_spr) {
     // The compose draws each surface's sprite buffer; the display's release deletes the sprites.
     ddraw.hooks().draw_sprites = [this](SurfaceId id) { return ddraw_spr.DrawBuffer(id); };
-    ddraw.hooks().delete_all_sprites = [this] { ddraw_spr.DeleteAllSprite(); };
+    // ... and each layer's windows before the layer's own picture.
+    ddraw.hooks().draw_windows = [this](SurfaceId id) { return ddraw_window.Draw(id); };
+    // Windows are made of sprites, so they go first.
+    ddraw.hooks().delete_all_sprites = [this] {
+      ddraw_window.DeleteAll();
+      ddraw_spr.DeleteAllSprite();
+    };
     // A surface restore lets the animations redraw (messages re-typed, dissolves restarted).
     ddraw.hooks().redraw_text = [this] { anime.RedrawText(); };
   }
@@ -50,6 +57,7 @@ class EngineContext {
   CDdrawFunc ddraw;       // the display: surfaces, compose layers, fades, flip, blits
   CDdrawSpr ddraw_spr;    // sprites and the sprite buffer
   CDdrawText ddraw_text;  // the glyph fonts and text drawing
+  CDdrawWindow ddraw_window;  // framed windows (after the sprites: deleted before them)
   CDdrawAnime anime;      // the animation list (after the sprites: deleted before them)
   CDsoundFunc dsound;     // sound: wave files, codec conversion (streamed channels and effects)
   CMovie movie;           // the movie player (after the display and sound: closed before them)

@@ -7,18 +7,18 @@
 #include "engine/app/frame_rate.h"
 #include "engine/input/dinput.h"
 
-// Kinds 3-7, 9 and 12 add their steps here when they are built.
+// Kind 12 adds its step here when it is built.
 const CDdrawAnime::StepFunc CDdrawAnime::kSteps[kAnimeKindCount] = {
     nullptr,                           // 0 ended (handled by Exec itself)
     nullptr,                           // 1 unused
     nullptr,                           // 2 timer: no step
     nullptr,                           // 3 portrait group: no step
-    nullptr,                           // 4 cell list
-    nullptr,                           // 5 cell loop
-    nullptr,                           // 6 talk mouth
-    nullptr,                           // 7 message typing
+    &CDdrawAnime::StepCellAnime,       // 4
+    &CDdrawAnime::StepCellLoop,        // 5
+    &CDdrawAnime::StepTalk,            // 6
+    &CDdrawAnime::StepMessage,         // 7
     &CDdrawAnime::StepXfade,           // 8
-    nullptr,                           // 9 window animation
+    &CDdrawAnime::StepWindowAnime,     // 9
     &CDdrawAnime::StepSpriteAnime,     // 10
     &CDdrawAnime::StepLayerScroll,     // 11
     nullptr,                           // 12 sprite-file sequence

@@ -26,9 +26,11 @@
 // step as a member `void StepXxx(AnimeRec*, uint32_t now)` and put it in the kind's row of the
 // step table (kSteps in anime.cpp). Setters reach their block with BlockOf<Block>(handle).
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "engine/gfx/gfx_types.h"
@@ -37,7 +39,9 @@ class CDdrawFunc;
 class CDdrawSpr;
 class CDinput;
 class CFrameRate;
+struct SprBufferEntry;
 struct SprRec;
+struct WindowRec;
 
 class CDdrawAnime;
 struct AnimeRec;
@@ -170,12 +174,126 @@ struct AnimePointMoveBlock final : AnimeBlock {
   AnimePoint cached_point, cached_velocity, cached_acceleration;
 };
 
+struct AnimeWindowBlock final : AnimeBlock {
+  WindowRec* window = nullptr;
+  int32_t start_a = 0, target_a = 0, amount_a = 0;
+  int32_t start_b = 0, target_b = 0, amount_b = 0;
+  int32_t mode = 0;  // 0 Move, 1 SetOpen, 2 SetTurn
+  uint32_t duration = 0;  // ms
+  uint32_t last = 0;      // when the start values were applied
+};
+
 struct AnimeFadeBlock final : AnimeBlock {
   int32_t type = 0;  // 0 toward black, 1 toward white
   int32_t start_level = 0;
   int32_t end_level = 0;
   int32_t frames = 0;
   uint32_t start = 0;
+};
+
+// ---- Portrait cells, talk mouth and message typing (kinds 3-7) ----
+
+// A cell table: sprites indexed by cell number (a null entry is no cell). The table stays the
+// caller's and must outlive the animations that read it; cell numbers outside it are skipped.
+using AnimeCellTable = std::span<SprRec* const>;
+
+// A cell an animation shows as a persistent sprite-buffer entry, and the sprite it shows (so that
+// an entry already removed with its sprite is never taken for someone else's).
+struct AnimeShownCell {
+  SprBufferEntry* entry = nullptr;
+  const SprRec* sprite = nullptr;
+};
+
+// A step of a cell list: the cell and how long it is shown (ms). Bit 31 of the duration holds the
+// cell at random: at the end of each duration it goes on only when a random byte is 0-3.
+struct AnimeCellPair {
+  uint32_t cell = 0;
+  uint32_t duration = 0;
+};
+constexpr uint32_t kCellHoldRandom = 0x80000000u;
+
+// Talk modes and clocks (SetTalkMode).
+constexpr int32_t kTalkIdle = 0;    // the mouth closes on its base cell
+constexpr int32_t kTalkRandom = 1;  // random mouth cells
+constexpr int32_t kTalkText = 2;    // cells from the mouth text
+constexpr int32_t kTalkGameClock = 0;
+constexpr int32_t kTalkVoiceClock = 1;  // timed by the voice channel; waits for a voice
+
+// Portrait group (kind 3): a base picture with a cell animation and a talk animation above it.
+struct AnimeSprGroupBlock final : AnimeBlock {
+  uint32_t identifier = 0;  // the caller's
+  int32_t x = 0, y = 0;     // the portrait position
+  SprRec* base = nullptr;
+  AnimeRec* cell_anime = nullptr;  // kind 4, deleted by its owner
+  AnimeRec* talk_anime = nullptr;  // kind 6, deleted by its owner
+  AnimeShownCell base_entry;
+
+  void CleanUp(CDdrawAnime& anime, AnimeRec& record) override;
+};
+
+// Cell list (kind 4). The caller makes the block and fills `range`; the animation owns it then.
+struct AnimeCellListBlock final : AnimeBlock {
+  SurfaceId surface = 0;
+  int32_t x = 0, y = 0;
+  uint32_t duration = 0;  // of the cell shown; bit 31 = random hold
+  uint32_t last = 0;
+  uint32_t index = 0;
+  uint32_t base = 0;
+  uint32_t range = 0;  // number of pairs - 1 (cut to the pair list at creation)
+  AnimeCellTable cells;
+  AnimeShownCell shown;
+  std::vector<AnimeCellPair> pairs;
+
+  void CleanUp(CDdrawAnime& anime, AnimeRec& record) override;
+};
+
+// Cell loop (kind 5): idle until a random start, then the list once at the interval, ending on
+// cell 0, which stays shown.
+struct AnimeCellLoopBlock final : AnimeBlock {
+  SurfaceId surface = 0;
+  WindowRec* window = nullptr;  // non-null: cells are drawn into the window's text sprite
+  int32_t x = 0, y = 0;
+  uint32_t interval = 0;
+  uint32_t last = 0;
+  uint32_t position = 0;
+  AnimeCellTable cells;
+  AnimeShownCell shown;
+  std::vector<uint32_t> list;  // cell numbers, ending with cell 0
+
+  void CleanUp(CDdrawAnime& anime, AnimeRec& record) override;
+};
+
+// Talk mouth (kind 6). The mouth text is the record's data (zero-ended), or empty.
+struct AnimeTalkBlock final : AnimeBlock {
+  SurfaceId surface = 0;
+  int32_t x = 0, y = 0;
+  uint32_t current = 0;  // the cell the mouth is on
+  uint32_t base = 0;     // the closed mouth
+  int32_t text_position = -1;  // -1: no text runs
+  uint32_t interval = 0;       // ms until the next cell
+  int64_t last = 0;            // game clock or voice time of the last change
+  int32_t mode = kTalkIdle;
+  int32_t clock = kTalkVoiceClock;
+  AnimeCellTable cells;
+  AnimeShownCell shown;
+
+  void CleanUp(CDdrawAnime& anime, AnimeRec& record) override;
+};
+
+// Message typing (kind 7). The record's data is the text block: the message (double-byte text)
+// ended by a zero byte and one more byte, then the mouth text ended by a zero byte.
+struct AnimeMessageBlock final : AnimeBlock {
+  int32_t start_x = 0, start_y = 0;
+  int32_t x = 0, y = 0;   // the typing cursor, in the window's text coordinates
+  uint32_t typed = 0;     // bytes of the message typed
+  uint32_t length = 0;    // bytes of the message (up to its zero byte)
+  uint32_t mouth_position = 0;  // where the mouth text starts in the text block
+  uint32_t interval = 0;        // ms per character
+  uint32_t last = 0;
+  WindowRec* window = nullptr;
+
+  // Types the message again up to the bytes typed so far (after a surface restore).
+  void Redraw(CDdrawAnime& anime, AnimeRec& record) override;
 };
 
 class CDdrawAnime {
@@ -220,6 +338,63 @@ class CDdrawAnime {
   int32_t GetTimer(AnimeRec* handle, int mode, int end);
   int ResetTimer(AnimeRec* handle);
 
+  // ---- Portrait group (kind 3) ----
+  // Shows the base sprite at (0, 0) of the surface (colour key on) and links the group; the
+  // entries of the cell and talk animations are moved above the base entry. Null for a base
+  // that is not a live sprite or when the entry cannot be made.
+  AnimeRec* CreateSprGroup(SurfaceId id, uint32_t identifier, int x, int y, SprRec* base,
+                           AnimeRec* cell_anime, AnimeRec* talk_anime);
+  AnimeSprGroupBlock* GetSprGroupParam(AnimeRec* handle) const;
+  AnimeRec* GetGroupCell(AnimeRec* handle) const;
+  AnimeRec* GetGroupTalk(AnimeRec* handle) const;
+
+  // ---- Cell list (kind 4) ----
+  // Shows the pairs in turn at (x, y), each for its duration; index and base start at `first`,
+  // whose cell is shown at (0, 0) until the first step. The block is the caller's, with `range`
+  // filled (a range beyond the pair list is cut to it); the animation owns it. Null for a null
+  // block.
+  AnimeRec* CreateCellAnime(SurfaceId id, std::unique_ptr<AnimeCellListBlock> block,
+                            std::vector<AnimeCellPair> pairs, int x, int y, uint32_t first,
+                            AnimeCellTable cells);
+
+  // ---- Cell loop (kind 5) ----
+  // Waits for a random start (about one frame in 128), then shows the listed cells one per
+  // interval, ending on cell 0, which stays; then waits again. A list without its 0 ends as if
+  // it had one. With a window the cells are drawn into the window's text sprite at (x, y);
+  // without, they are entries at priority 2047 of the surface. Nothing is shown at creation.
+  AnimeRec* CreateCellLoopEx(SurfaceId id, WindowRec* window, std::vector<uint32_t> list, int x,
+                             int y, uint32_t interval, AnimeCellTable cells);
+  AnimeRec* CreateCellLoop(SurfaceId id, std::vector<uint32_t> list, int x, int y,
+                           uint32_t interval, AnimeCellTable cells);
+  // Removes the entry a cell loop shows.
+  int HideCellLoop(AnimeRec* handle);
+
+  // ---- Talk mouth (kind 6) ----
+  // Shows the base cell at (0, 0) and links an idle mouth on the voice clock. The block is the
+  // caller's; the animation owns it. Null for a null block.
+  AnimeRec* SetTalkSurface(SurfaceId id, std::unique_ptr<AnimeTalkBlock> block, int x, int y,
+                           uint32_t base, AnimeCellTable cells);
+  // Mode kTalkIdle / kTalkRandom / kTalkText and clock kTalkGameClock / kTalkVoiceClock.
+  int SetTalkMode(AnimeRec* handle, int32_t mode, int32_t clock);
+  // The mouth text (a copy; null clears it).
+  int SetText(AnimeRec* handle, const char* text);
+  // Shows cell base + n at once and sets mode kTalkText (without a text the mouth stays there).
+  int PutCell(AnimeRec* handle, int32_t n);
+
+  // ---- Message typing (kind 7) ----
+  // Types the message of the text block into the window's text sprite from (x, y) of its text
+  // rectangle, one character (two bytes) per interval; with a mouth text, one per 100 ms. Game
+  // key bit 1 or 2 types the rest at once. Ends by itself at the end of the message. Null when
+  // the window is not a window of the list.
+  AnimeRec* CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
+                          uint32_t interval);
+  int DeleteMessage(AnimeRec* handle);
+  // Types the next character of the message: 1, or 0 at the end of the message (or when its
+  // window is gone).
+  int TypeMessageChar(AnimeMessageBlock& block, std::span<const uint8_t> text);
+  // 1 while the last character typed is a pause mark.
+  uint32_t punctuation() const { return punctuation_; }
+
   // ---- Cross-fade (kind 8) ----
   // Fades the picture of surface 9 out over the layer: mode 0 dissolves it in 16 phases of
   // `phase_time` ms, mode 1 fades its alpha over 16 x `phase_time` ms. Null when the id is not a
@@ -234,6 +409,16 @@ class CDdrawAnime {
   // live (null or deleted) fails the apply, which ends the animation.
   AnimeRec* CreateSpriteAnime(SprRec* sprite, int start_a, int target_a, int step_a, int start_b,
                               int target_b, int step_b, int mode, uint32_t interval);
+
+  // ---- Window move, open or turn (kind 9) ----
+  // Moves two values from their starts toward their targets by `amount` per `duration` ms
+  // (linear in the time since the start, stopping at the targets) and applies them to the
+  // window: mode 0 Move (x, y), 1 SetOpen (percents), 2 SetTurn (degrees). Duration 0 applies
+  // the targets at the first step after the starts. A window that is not live (null or deleted)
+  // fails the apply, which ends the animation.
+  AnimeRec* CreateWindowAnime(WindowRec* window, int start_a, int target_a, int amount_a,
+                              int start_b, int target_b, int amount_b, int mode,
+                              uint32_t duration);
 
   // ---- Layer scroll (kind 11) ----
   // Scrolls the layer by (dx, dy) every `interval` ms, `moves` times. Null when the id is not a
@@ -296,7 +481,12 @@ class CDdrawAnime {
   // The record, its kind clean-up run, marked or freed.
   void Remove(AnimeRec* record);
 
+  void StepCellAnime(AnimeRec* record, uint32_t now);
+  void StepCellLoop(AnimeRec* record, uint32_t now);
+  void StepTalk(AnimeRec* record, uint32_t now);
+  void StepMessage(AnimeRec* record, uint32_t now);
   void StepXfade(AnimeRec* record, uint32_t now);
+  void StepWindowAnime(AnimeRec* record, uint32_t now);
   void StepSpriteAnime(AnimeRec* record, uint32_t now);
   void StepLayerScroll(AnimeRec* record, uint32_t now);
   void StepWave(AnimeRec* record, uint32_t now);
@@ -304,6 +494,7 @@ class CDdrawAnime {
   void StepFade(AnimeRec* record, uint32_t now);
 
   bool ApplySprite(AnimeSpriteBlock& block, int32_t a, int32_t b);
+  bool ApplyWindow(const AnimeWindowBlock& block, int32_t a, int32_t b);
   void DissolvePhases(AnimeRec* record, AnimeXfadeBlock& block, uint32_t now);
   void DrawWave(const AnimeWaveBlock& block);
 
@@ -312,6 +503,10 @@ class CDdrawAnime {
   CDdrawFunc& ddraw_;
   CDdrawSpr& sprites_;
 
+  // The pause marks of the message typing, as lead byte x 256 + trail byte.
+  static const std::array<uint16_t, 9> kPunctuation;
+
   AnimeRec* head_ = nullptr;  // newest first
+  uint32_t punctuation_ = 0;  // the last character typed is a pause mark
   int exec_depth_ = 0;        // Exec calls running
 };

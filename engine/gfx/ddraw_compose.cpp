@@ -197,16 +197,24 @@ int CDdrawFunc::XfadeBlend() {
                   static_cast<BlendWord>(xfade_alpha_));
 }
 
-int CDdrawFunc::ApplyFade() {
+CDdrawFunc::FlipResult CDdrawFunc::ApplyFade() {
   // In flip mode the back buffer is the flip buffer; it is faded in place all the same (there is
   // no slow video memory to avoid here).
   Surface* back = GetSurface(SURFACE_BACK);
   platform::SurfaceLock lock;
-  if (back == nullptr || !LockSurface(back, &lock)) return 0;
+  if (back == nullptr) return FlipResult::kFailed;
+  if (!LockSurface(back, &lock)) {
+    // In flip mode 1 the back buffer goes with the screen: a screen lost after the layers were
+    // drawn takes the composed picture along. Once it is restored the frame is skipped, as a
+    // flip that meets a lost screen skips it, and the next frame composes again.
+    if (!back->IsLost() || !RestoreAllSurfaces() || back->IsLost()) return FlipResult::kFailed;
+    DebugPrint("CDdrawFunc::ShowWindow: screen restored under the fade, frame skipped\n");
+    return FlipResult::kSkipped;
+  }
   FadePixels(lock.bits, lock.pitch, std::min(lock.width, kScreenWidth),
              std::min(lock.height, kScreenHeight), MatchedLayout(), fade_level_, fade_type_);
   back->Unlock();
-  return 1;
+  return FlipResult::kShown;
 }
 
 int CDdrawFunc::ShowWindow() {
@@ -221,7 +229,16 @@ int CDdrawFunc::ShowWindow() {
     if (xfade_position_ == p && !XfadeBlend()) return 0;
   }
   if (hooks_.draw_sprites && !hooks_.draw_sprites(SURFACE_BACK)) return 0;
-  if (fade_level_ != 0 && !ApplyFade()) return 0;
+  if (fade_level_ != 0) {
+    switch (ApplyFade()) {
+      case FlipResult::kShown:
+        break;
+      case FlipResult::kSkipped:
+        return 1;  // update word kept: the next frame composes again
+      case FlipResult::kFailed:
+        return 0;
+    }
+  }
   for (SurfaceId id : {SURFACE_DEBUG, SURFACE_DEBUG2}) {
     if (!IsVisible(id)) continue;
     if (hooks_.draw_windows && !hooks_.draw_windows(id)) return 0;

@@ -243,7 +243,9 @@ class CDdrawFunc {
   // Shows the back buffer: in flip mode 0 (when asked) copies id 2 into the flip buffer, then
   // exchanges the chain's buffers and presents the new front.
   FlipResult FlipChain(bool copy_back_buffer);
-  int ApplyFade();
+  // Fades the back buffer: kShown when done, kSkipped when it was lost with the screen and is
+  // restored (nothing to show this frame), kFailed otherwise.
+  FlipResult ApplyFade();
   int XfadeBlend();
   int DrawLayerParts(int position, SurfaceId id);
 

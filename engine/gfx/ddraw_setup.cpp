@@ -254,7 +254,11 @@ int CDdrawFunc::RestoreAllSurfaces() {
       {SURFACE_SCRATCH2, SURFACE_SCRATCH2, 0}};
   for (const Check& c : kChecks) {
     Surface* s = surfaces_[static_cast<size_t>(c.id)];
-    if (s == nullptr || !s->IsLost()) continue;
+    if (s == nullptr) continue;
+    // The flip buffer is part of the primary's chain and comes back with it, also when the
+    // display reports only the flip buffer lost (else every copy into it would fail for good).
+    const Surface* chained = c.id == SURFACE_PRIMARY ? s->back_buffer() : nullptr;
+    if (!s->IsLost() && (chained == nullptr || !chained->IsLost())) continue;
     if (!s->Restore()) return 0;
     ClearSurface(c.clear_id, c.fill);
   }
