@@ -77,6 +77,9 @@ class Files {
   virtual bool Copy(const char* source, const char* target, bool overwrite) = 0;
   // Deletes a regular file.
   virtual bool Delete(const char* path) = 0;
+  // Replaces a whole file with `size` bytes: they go to a temporary file beside it, which then
+  // takes the file's place in one step, so on any failure the old file stays as it was.
+  virtual bool Replace(const char* path, const void* data, uint32_t size) = 0;
 };
 
 // The portable implementation on POSIX calls, used by the headless backend and the real program.
@@ -119,6 +122,7 @@ class PosixFiles final : public Files {
   bool HostPath(const char* path, std::string* out) override;
   bool Copy(const char* source, const char* target, bool overwrite) override;
   bool Delete(const char* path) override;
+  bool Replace(const char* path, const void* data, uint32_t size) override;
 
  private:
   struct Impl;

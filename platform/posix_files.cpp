@@ -466,6 +466,29 @@ bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
   return ok;
 }
 
+bool PosixFiles::Replace(const char* path, const void* data, uint32_t size) {
+  if (size > 0 && data == nullptr) return false;
+  std::string host;
+  std::string parent;
+  bool found = false;
+  if (!Resolve(path, &host, &found, &parent)) return false;
+  struct stat st;
+  if (found && (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return false;
+
+  std::string temp = JoinHost(parent, ".save-XXXXXX");
+  std::vector<char> temp_name(temp.begin(), temp.end());
+  temp_name.push_back('\0');
+  int out = ::mkstemp(temp_name.data());
+  if (out < 0) return false;
+  bool ok = WriteAll(out, data, size) && ::fsync(out) == 0;
+  if (ok && found) ::fchmod(out, st.st_mode & 0777);
+  if (::close(out) != 0) ok = false;
+  if (ok) ok = ::rename(temp_name.data(), host.c_str()) == 0;
+  if (!ok) ::unlink(temp_name.data());
+  impl_->listings.erase(parent);
+  return ok;
+}
+
 bool PosixFiles::Delete(const char* path) {
   std::string host;
   std::string parent;

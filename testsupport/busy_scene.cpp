@@ -2,8 +2,10 @@
 
 #include <array>
 #include <limits>
+#include <string>
 
 #include "engine/app/context.h"
+#include "testsupport/glyph_font_fixture.h"
 
 namespace testsupport {
 
@@ -35,7 +37,43 @@ void Paint(platform::Surface* s, F f) {
   s->Unlock();
 }
 
+// The message: six lines of sixteen characters, typed one per 16 ms (one a frame).
+constexpr int kMessageLines = 6;
+constexpr int kMessageColumns = 16;
+constexpr uint32_t kTypingInterval = 16;
+
+const Rect kMessageFrame{40, 300, 600, 470};
+const Rect kMessageInner{48, 306, 592, 464};
+const Rect kMessageText{64, 314, 480, 462};
+
 }  // namespace
+
+std::vector<uint8_t> BusyMessageText() {
+  std::vector<uint8_t> text;
+  for (int line = 0; line < kMessageLines; ++line) {
+    for (int i = 0; i < kMessageColumns; ++i) {
+      const uint16_t code = kFixtureGlyphs[(line + i) % kFixtureGlyphCount].code;
+      text.push_back(static_cast<uint8_t>(code >> 8));
+      text.push_back(static_cast<uint8_t>(code & 0xFF));
+    }
+    text.push_back('$');
+    text.push_back('$');
+  }
+  text.push_back(0);
+  return text;
+}
+
+bool RestartMessage(BusyScene& scene) {
+  CDdrawAnime& anime = Ctx().anime;
+  if (scene.message_window == nullptr ||
+      anime.BlockOf<AnimeMessageBlock>(scene.message) != nullptr) {
+    return false;
+  }
+  Ctx().ddraw_window.ClearTextPiece(scene.message_window, CDdrawWindow::kTextSprite);
+  scene.message = anime.CreateMessage(scene.message_window, 0, 0, BusyMessageText(),
+                                      kTypingInterval);
+  return scene.message != nullptr;
+}
 
 BusyScene BuildBusyScene(const BusySceneOptions& options) {
   BusyScene scene;
@@ -152,8 +190,27 @@ BusyScene BuildBusyScene(const BusySceneOptions& options) {
   }
   scene.xfade = anime.CreateXfade(SURFACE_FG, options.animation_ms / 16, 0, 0, kScreenWidth,
                                   kScreenHeight, 1);
-  scene.fade = anime.CreateFade(64, 160, static_cast<int>(uint64_t{options.animation_ms} * 60 / 1000),
-                                0);
+  const auto fade_frames = static_cast<int>(uint64_t{options.animation_ms} * 60 / 1000);
+  scene.fade = anime.CreateFade(64, 160, fade_frames, 0);
+
+  if (options.windows) {
+    CDdrawWindow& windows = Ctx().ddraw_window;
+    scene.message_window = windows.Create(SURFACE_TEXT, kMessageFrame, kMessageInner,
+                                          kMessageText, 0x603018, 7);
+    scene.panel = windows.Create(SURFACE_FC, {420, 20, 620, 220}, {426, 26, 614, 214},
+                                 {436, 34, 604, 210}, 0x604020, 0);
+    if (scene.panel != nullptr) {
+      // Three lines of the fixture's characters.
+      const std::vector<uint8_t> text = BusyMessageText();
+      for (int line = 0; line < 3; ++line) {
+        const std::string row(text.begin() + line * (kMessageColumns * 2 + 2),
+                              text.begin() + line * (kMessageColumns * 2 + 2) + 12);
+        windows.DrawText(scene.panel, CDdrawWindow::kTextSprite, row.c_str(), 16, 14 + 26 * line,
+                         0xF0F0F0);
+      }
+    }
+    RestartMessage(scene);
+  }
   ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1);
   return scene;
 }

@@ -5,6 +5,8 @@
 // buffer, opaque and keyed, translucent in several blend modes, zoomed, mirrored and rotated; an
 // alpha cross-fade over the foreground layer and a screen fade running. The animations run for a
 // long time (minutes of game clock), so every frame composes and nothing ends under a benchmark.
+// Two framed windows with text: a translucent message window on the text layer into which a
+// message is typed one character a frame, and a solid panel on the layer below it.
 //
 // The display must be open (CDdrawFunc::InitDirectDraw or the spine's start-up) before it is
 // built on the current context.
@@ -15,6 +17,7 @@
 struct AnimeRec;
 struct SprBufferEntry;
 struct SprRec;
+struct WindowRec;
 
 namespace testsupport {
 
@@ -25,6 +28,8 @@ struct BusySceneOptions {
   uint32_t animation_ms = 20u * 60u * 1000u;
   // Sprites made in video memory (with the system-memory fallback) instead of system memory.
   bool video_sprites = false;
+  // The two windows and the typed message.
+  bool windows = true;
 };
 
 struct BusyScene {
@@ -33,6 +38,9 @@ struct BusyScene {
   AnimeRec* scroll[5] = {};              // one per layer, bottom to top
   AnimeRec* xfade = nullptr;
   AnimeRec* fade = nullptr;
+  WindowRec* message_window = nullptr;  // translucent, on the text layer
+  WindowRec* panel = nullptr;           // solid, on the layer below, with a few lines of text
+  AnimeRec* message = nullptr;          // typing into the message window
   // Entries by kind, for checks.
   int opaque = 0;
   int translucent = 0;
@@ -44,5 +52,13 @@ struct BusyScene {
 // Builds the scene on the current context. Every part that could not be made is left null (or
 // counted out), so a caller can check what it got.
 BusyScene BuildBusyScene(const BusySceneOptions& options = {});
+
+// Once the message has been typed to its end: clears the message window's text and types the
+// message again. Returns whether it restarted (this allocates; a benchmark does it untimed).
+bool RestartMessage(BusyScene& scene);
+
+// The message's bytes: lines of the fixture font's double-byte characters (testsupport/
+// glyph_font_fixture.h) parted by "$$".
+std::vector<uint8_t> BusyMessageText();
 
 }  // namespace testsupport

@@ -284,6 +284,20 @@ int FileIO::CopyFile(const char* src, const char* dst, int overwrite) {
   return 1;
 }
 
+int FileIO::SaveFile(const char* name, const void* data, uint32_t size) {
+  if (!has_install_dir_ || name == nullptr || seams_.files == nullptr) {
+    DebugPrint("FileIO::SaveFile: no install directory\n");
+    return 0;
+  }
+  char path[kPathMax];
+  if (!JoinPath(install_dir_.c_str(), name, path)) return 0;
+  if (!seams_.files->Replace(path, data, size)) {
+    DebugPrint("FileIO::SaveFile: %s failed\n", path);
+    return 0;
+  }
+  return 1;
+}
+
 int FileIO::DeleteFile(const char* name) {
   if (!has_install_dir_ || name == nullptr || seams_.files == nullptr) {
     DebugPrint("FileIO::DeleteFile: no install directory\n");

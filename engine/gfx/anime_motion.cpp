@@ -14,12 +14,29 @@ namespace {
 
 constexpr int32_t kStepEnding = 2;
 
-// One step of a value toward its target by the step's size, stopping at the target.
-int32_t Toward(int32_t value, int32_t target, int32_t step) {
-  const int64_t size = std::llabs(int64_t{step});
-  if (value >= target) return static_cast<int32_t>(std::max<int64_t>(value - size, target));
-  return static_cast<int32_t>(std::min<int64_t>(value + size, target));
+// `count` steps of a value toward its target by the step's size, stopping at the target.
+int32_t Toward(int32_t value, int32_t target, int32_t step, uint64_t count = 1) {
+  const __int128 size = static_cast<__int128>(std::llabs(int64_t{step})) * count;
+  if (value >= target) return static_cast<int32_t>(std::max<__int128>(value - size, target));
+  return static_cast<int32_t>(std::min<__int128>(value + size, target));
 }
+
+// A scroll position after `count` moves of `step`. With a wrap every move leaves the position
+// in 0..wrap-1, so the moves add up modulo the wrap; without one the sum is held in range.
+int64_t MoveBy(int64_t position, int64_t step, uint64_t count, int32_t wrap) {
+  const __int128 end = static_cast<__int128>(position) + static_cast<__int128>(step) * count;
+  if (wrap == 0) {
+    return static_cast<int64_t>(std::clamp<__int128>(end, std::numeric_limits<int64_t>::min(),
+                                                     std::numeric_limits<int64_t>::max()));
+  }
+  const __int128 w = wrap > 0 ? wrap : -static_cast<__int128>(wrap);
+  __int128 r = end % w;
+  if (r < 0) r += w;
+  return static_cast<int64_t>(r);
+}
+
+// Catch-up moves of a scroll beyond this many are made at once instead of one by one.
+constexpr uint64_t kScrollMovesOneByOne = 1024;
 
 // Two's-complement addition (the motion of an endless point move may run past the range).
 int32_t AddWrapping(int32_t a, int32_t b) {
@@ -119,18 +136,18 @@ void CDdrawAnime::StepSpriteAnime(AnimeRec* record, uint32_t now) {
     record->step = kStepEnding;
     return;
   }
-  uint32_t t = now - block.last;
+  const uint32_t t = now - block.last;
   if (t < block.interval) return;
   block.last = now;
-  while (t >= block.interval) {
-    const int32_t a = Toward(block.a, block.target_a, block.step_a);
-    const int32_t b = Toward(block.b, block.target_b, block.step_b);
-    // Every applied value asks for a compose, the last one included.
-    if (!ApplySprite(block, a, b) || (a == block.target_a && b == block.target_b)) {
-      record->step = kStepEnding;
-      break;
-    }
-    t -= block.interval;
+  // One move per whole interval, each clamped at its target; the time left over is dropped. Each
+  // move's values replace the previous ones, so only where the moves end is applied: a late
+  // frame costs one apply however long it was (a move with a step of 0 never gets anywhere).
+  const uint64_t moves = t / block.interval;
+  const int32_t a = Toward(block.a, block.target_a, block.step_a, moves);
+  const int32_t b = Toward(block.b, block.target_b, block.step_b, moves);
+  // Every applied value asks for a compose, the last one included.
+  if (!ApplySprite(block, a, b) || (a == block.target_a && b == block.target_b)) {
+    record->step = kStepEnding;
   }
 }
 
@@ -198,6 +215,23 @@ void CDdrawAnime::StepLayerScroll(AnimeRec* record, uint32_t now) {
   block.last = now;
   // Holding the skip key makes every move count four and go four times as far.
   const int64_t m = SkipHeld() ? 4 : 1;
+  // The moves due: the first when the time left runs out, then one per whole interval (with an
+  // interval of 0, all of them); no more than the scroll has left. After a long stall all but the
+  // last are made at once, so that a frame never works through millions of moves one by one.
+  const uint64_t due = block.interval == 0
+                           ? std::numeric_limits<uint64_t>::max()
+                           : 1 + (uint64_t{t} - block.time_left - 1) / block.interval;
+  const int64_t remaining = int64_t{block.moves} - block.moves_done;
+  const uint64_t until_end = remaining <= 0 ? 1 : static_cast<uint64_t>((remaining + m - 1) / m);
+  const uint64_t moves = std::min(due, until_end);
+  if (moves > kScrollMovesOneByOne) {
+    const uint64_t bulk = moves - 1;
+    block.x = MoveBy(block.x, int64_t{block.dx} * m, bulk, block.wrap_width);
+    block.y = MoveBy(block.y, int64_t{block.dy} * m, bulk, block.wrap_height);
+    block.moves_done += static_cast<int64_t>(bulk) * m;
+    t -= static_cast<uint32_t>(uint64_t{block.time_left} + (bulk - 1) * block.interval);
+    block.time_left = block.interval;
+  }
   while (t > block.time_left) {
     block.x += int64_t{block.dx} * m;
     block.y += int64_t{block.dy} * m;

@@ -93,13 +93,11 @@ uint32_t CDinput::GetDefaultPadConfig(uint32_t entry) {
 }
 
 int CDinput::SaveKeyConfig() {
-  FileIO& io = Ctx().file_io;
-  const FileHandle file = io.OpenWrite(kKeyFile);
-  if (file == kInvalidFile) return 0;
-  const bool written = io.Write(file, key_config_.keyboard.data(), kKeyConfigEntries) != 0 &&
-                       io.Write(file, key_config_.pad.data(), kKeyConfigEntries) != 0;
-  io.Close(file);
-  if (!written) {
+  // The whole file replaces the old one in one step, so a failed save keeps the old assignment.
+  uint8_t image[2 * kKeyConfigEntries];
+  std::memcpy(image, key_config_.keyboard.data(), kKeyConfigEntries);
+  std::memcpy(image + kKeyConfigEntries, key_config_.pad.data(), kKeyConfigEntries);
+  if (Ctx().file_io.SaveFile(kKeyFile, image, sizeof image) == 0) {
     // The player must not be told the assignment is kept when it is not.
     DebugPrint("Key Config Save Fail\n");
     return 0;

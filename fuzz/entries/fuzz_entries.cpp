@@ -98,11 +98,53 @@ Bytes JoinParts(const std::vector<Bytes>& parts) {
 }
 
 // --- LZSS ----------------------------------------------------------------------------------
+namespace {
+
+// The stream format read the plain way, as the oracle for the decoder: flag bits from the
+// lowest, 1 a literal, 0 a two-byte reference into the 4096-byte zero-filled ring whose writes
+// start at 4078; exactly dst_len bytes; 1 only when the source is used up exactly.
+int ModelLzss(const uint8_t* src, uint32_t n, uint8_t* out, uint32_t dst_len) {
+  std::vector<uint8_t> ring(4096, 0);
+  uint32_t r = 4078;
+  uint32_t ip = 0;
+  uint32_t op = 0;
+  uint32_t flags = 0;
+  int bits = 0;
+  while (op < dst_len) {
+    if (bits == 0) {
+      if (ip >= n) break;
+      flags = src[ip++];
+      bits = 8;
+    }
+    const bool literal = (flags & 1) != 0;
+    flags >>= 1;
+    --bits;
+    if (literal) {
+      if (ip >= n) break;
+      out[op++] = ring[r] = src[ip++];
+      r = (r + 1) % 4096;
+    } else {
+      if (n - ip < 2) break;
+      const uint32_t pos = src[ip] | ((src[ip + 1] & 0xF0u) << 4);
+      const uint32_t length = (src[ip + 1] & 0x0Fu) + 3;
+      ip += 2;
+      for (uint32_t k = 0; k < length && op < dst_len; ++k) {
+        out[op++] = ring[r] = ring[(pos + k) % 4096];
+        r = (r + 1) % 4096;
+      }
+    }
+  }
+  if (op < dst_len) return 0;
+  return ip == n ? 1 : 0;
+}
+
+}  // namespace
+
 // Byte 0 picks the mode. Odd: the rest (up to 1024 bytes) is plain data, encoded by the fixture
 // encoder and decoded again, which must give it back exactly with result 1. Even: bytes 1-2 are a
 // destination length and the rest a stream; it is decoded into exactly sized buffers of that
-// length and of a longer one, whose common part must agree (the decoder reads nothing but its
-// source and its ring).
+// length and of a longer one, each compared with the plain reading of the format (result, every
+// byte written and every byte left as it was).
 void LzssEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "lzss";
   if (size < 1) return;
@@ -131,19 +173,20 @@ void LzssEntry(const uint8_t* data, size_t size) {
   std::memset(b.get(), 0x22, longer);
   const int ra = LzssDecode(src.get(), src_len, a.get(), dst_len);
   const int rb = LzssDecode(src.get(), src_len, b.get(), longer);
-  Check(ra == 0 || ra == 1, kName, "result not 0 or 1");
-  Check(rb == 0 || rb == 1, kName, "result not 0 or 1");
-  // Where the short decode filled its destination, the long one wrote the same bytes.
-  if (ra == 1 || rb == 1) {
-    Check(std::memcmp(a.get(), b.get(), dst_len) == 0, kName, "decodes of one stream differ");
-  }
+  Bytes ma(dst_len, 0x11);
+  Bytes mb(longer, 0x22);
+  Check(ra == ModelLzss(src.get(), src_len, ma.data(), dst_len), kName, "result differs");
+  Check(rb == ModelLzss(src.get(), src_len, mb.data(), longer), kName, "result differs");
+  Check(ma.empty() || std::memcmp(a.get(), ma.data(), dst_len) == 0, kName, "output differs");
+  Check(std::memcmp(b.get(), mb.data(), longer) == 0, kName, "output differs");
 }
 
 // --- Text-file reader ----------------------------------------------------------------------
 // Bytes 0-1: the line buffer size (signed 16-bit); the rest is the file, found through the search
-// order by a name of another case. Lines are read into an exactly sized buffer until the end;
-// each is NUL-terminated inside the buffer, holds no line feed, the lines never hold more than
-// the file and the reading ends within one call per byte.
+// order by a name of another case. Lines are read into an exactly sized buffer until the end and
+// compared with the split rule read the plain way: a line is the bytes up to the next line feed
+// or maximum - 1 bytes, whichever comes first; the line feed is taken only when it ended the
+// line; a call with nothing left (or a buffer without room for a character) ends the reading.
 void TextFileEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "text_file";
   if (size < 2) return;
@@ -157,20 +200,26 @@ void TextFileEntry(const uint8_t* data, size_t size) {
   Check(file.Open("TEXT\\Table.TXT") == 1, kName, "an existing file did not open");
   const size_t room = maximum > 0 ? static_cast<size_t>(maximum) : 1;
   std::unique_ptr<char[]> line(new char[room]);
-  size_t total = 0;
-  const size_t calls = size + 2;
-  size_t call = 0;
-  for (; call < calls && !file.IsEnd(); ++call) {
+  const uint8_t* text = data + 2;
+  const size_t length = size - 2;
+  size_t pos = 0;
+  for (size_t call = 0; call <= length + 1 && !file.IsEnd(); ++call) {
     char* got = file.GetLine(line.get(), maximum);
     Check(got == line.get(), kName, "GetLine returned another buffer");
-    if (maximum <= 0) continue;
-    const size_t n = strnlen(line.get(), room);
-    Check(n < room, kName, "line not terminated inside the buffer");
-    Check(std::memchr(line.get(), '\n', n) == nullptr, kName, "line feed stored");
-    total += n;
+    if (maximum <= 1 || pos >= length) {
+      Check(file.IsEnd() == 1, kName, "reading did not end");
+      Check(maximum <= 0 || line[0] == '\0', kName, "an ended read left text in the buffer");
+      break;
+    }
+    size_t take = 0;
+    while (take < room - 1 && pos + take < length && text[pos + take] != '\n') ++take;
+    Check(std::memcmp(line.get(), text + pos, take) == 0 && line[take] == '\0', kName,
+          "line differs from the split rule");
+    pos += take;
+    if (take < room - 1 && pos < length) ++pos;  // the line feed that ended the line
+    Check(file.IsEnd() == 0, kName, "reading ended with text left");
   }
   Check(file.IsEnd() == 1, kName, "reading did not end");
-  Check(total <= size - 2, kName, "lines hold more than the file");
 }
 
 // --- Glyph fonts -----------------------------------------------------------------------------
@@ -178,7 +227,8 @@ void TextFileEntry(const uint8_t* data, size_t size) {
 // CHT.DAT, ENG12.DAT, CHT24.DAT; bit 3 RGB565; bit 4 with a background), 1-2 and 3-4 the pen
 // (signed), 5-6 and 7-8 the background offset (signed), 9 and 10 the destination size - 1 (up to
 // 96 x 64), 11 row padding in pixels. The fonts load from a fresh working directory, then the
-// text is measured and drawn every way into exactly sized pictures.
+// text is measured and drawn every way into exactly sized pictures; no draw changes a pixel
+// outside the glyph cells its layout rule gives (nor the row padding).
 void GlyphFontEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "glyph_font";
   const std::vector<Bytes> parts = SplitParts(data, size, 5);
@@ -228,13 +278,66 @@ void GlyphFontEntry(const uint8_t* data, size_t size) {
   const int length = static_cast<int>(s.size());
   const uint32_t extent = CDdrawText::GetTextWidth(chars, length);
   Check((extent >> 16) >= CDdrawText::kLineHeight, kName, "text height below one line");
+
+  // Every draw writes inside its glyph cells only (24 pixels high at the pen's row).
+  struct Cell {
+    int64_t left;
+    int cell_width;
+  };
+  std::vector<Cell> cells;
+  auto clear = [&] {
+    std::fill(dst_px.get(), dst_px.get() + pixels, 0x1234);
+    cells.clear();
+  };
+  auto check_cells = [&](const char* what) {
+    for (int py = 0; py < height; ++py) {
+      const bool row_in = py >= y && py < y + CDdrawText::kLineHeight;
+      for (int px = 0; px < width + pad; ++px) {
+        bool inside = false;
+        for (const Cell& c : cells) {
+          inside = inside || (row_in && px < width && px >= c.left && px < c.left + c.cell_width);
+        }
+        if (!inside && dst_px[static_cast<size_t>(py) * (width + pad) + px] != 0x1234) {
+          Check(false, kName, what);
+          return;
+        }
+      }
+    }
+  };
+
+  clear();
   text.DrawTextToDesc(chars, length, x, y, bx, by, dst, (flags & 16) ? &bg : nullptr, 0x00C0FFEE);
+  for (int64_t i = 0, pen = x; i < length;) {
+    const uint8_t c = s[static_cast<size_t>(i)];
+    const int w = (c >= 32 && c <= 127) ? 12 : 24;
+    cells.push_back({pen, w});
+    pen += w;
+    i += w == 12 ? 1 : 2;
+  }
+  check_cells("a text draw wrote outside its glyph cells");
+
+  clear();
   text.DrawStringToDesc(chars, length, x, y, dst, bg, 0x00FF8040);
+  for (int64_t i = 0, pen = x; i < length;) {
+    if (s[static_cast<size_t>(i)] & 0x80) {
+      cells.push_back({pen, 24});
+      pen += 24;
+      i += 2;
+    } else {
+      pen += 12;
+      i += 1;
+    }
+  }
+  check_cells("a string draw wrote outside its glyph cells");
+
   // Single glyphs at the pen, each given two readable bytes.
   for (size_t i = 0; i + 1 < s.size(); i += 2) {
+    clear();
+    cells.push_back({x, 24});
     text.DrawGlyph24Ex(chars + i, x, y, dst, 0xFFFF);
     text.DrawGlyph12Ex(chars + i, x, y, dst, 0xFFFF);
     text.DrawGlyphBuf(chars + i, x, y, dst, bg, 0x00FFFFFF);
+    check_cells("a glyph draw wrote outside its cell");
     const uint16_t code = static_cast<uint16_t>((s[i] << 8) | s[i + 1]);
     const int found = text.FindCode(code);
     Check(found == -1 || (found >= 0 && static_cast<uint32_t>(found) < text.code_count()), kName,
@@ -244,9 +347,10 @@ void GlyphFontEntry(const uint8_t* data, size_t size) {
 }
 
 // --- Key assignment --------------------------------------------------------------------------
-// The input is save\key.dat. After loading, every pad number indexes the pad state, and a frame
-// of input with every key, mouse button and joystick button held runs through the assignment
-// and the masks.
+// The input is save\key.dat. After loading, each entry the file holds is its byte (a pad
+// number of 32 or more reads as none) and every other entry keeps its default; then a frame of
+// input with every key, mouse button and joystick button held runs through the assignment and
+// the masks.
 void KeyConfigEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "key_config";
   testsupport::GameTree& tree = Tree();
@@ -260,7 +364,14 @@ void KeyConfigEntry(const uint8_t* data, size_t size) {
   di.Init();
   Check(di.LoadKeyConfig() == 1, kName, "an existing key file did not load");
   const KeyConfig& config = di.key_config();
-  for (uint8_t pad : config.pad) Check(pad < kPadStateSize, kName, "pad number outside the state");
+  for (uint32_t i = 0; i < kKeyConfigEntries; ++i) {
+    const uint32_t key = i < size ? data[i] : CDinput::GetDefaultKeyConfig(i);
+    const size_t at = kKeyConfigEntries + i;
+    const uint32_t pad =
+        at < size ? (data[at] < kPadStateSize ? data[at] : 0u) : CDinput::GetDefaultPadConfig(i);
+    Check(config.keyboard[i] == key, kName, "key entry differs from the file");
+    Check(config.pad[i] == pad, kName, "pad entry differs from the file");
+  }
 
   in.keys.fill(0x80);
   in.mouse.buttons.fill(0x80);

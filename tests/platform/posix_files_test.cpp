@@ -1,9 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -263,6 +265,51 @@ TEST(DriveSettings, ReadFromTheSettingsFile) {
   EXPECT_EQ(files.DriveType(16), platform::kDriveNoRoot);
   EXPECT_EQ(files.DriveType(26), platform::kDriveNoRoot);
   EXPECT_EQ(files.DriveType(-1), platform::kDriveNoRoot);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PosixFiles, ReplaceWritesWholeFilesAndKeepsTheOldOneOnFailure) {
+  testsupport::TempTree tree;
+  tree.Write("Save/KEY.DAT", "an old, longer file");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.root());
+
+  // A shorter file replaces the longer one whole (no stale tail), under the existing spelling.
+  EXPECT_TRUE(files.Replace("save\\key.dat", "new", 3));
+  EXPECT_EQ(tree.Read("Save/KEY.DAT"), "new");
+  EXPECT_TRUE(files.Replace("save\\system.dat", "made", 4));  // a new file in an existing folder
+  EXPECT_EQ(tree.Read("Save/system.dat"), "made");
+  // The listing cache knows the new file at once.
+  EXPECT_TRUE(files.IsFile("SAVE\\SYSTEM.DAT"));
+
+  // No folder to hold it, or a folder in its place: refused, nothing changed.
+  EXPECT_FALSE(files.Replace("nowhere\\key.dat", "x", 1));
+  tree.MakeDir("Save/dir.dat");
+  EXPECT_FALSE(files.Replace("save\\dir.dat", "x", 1));
+
+  // A write that cannot finish (files may grow to 2 bytes only) leaves the old file intact.
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  rlimit small = previous;
+  small.rlim_cur = 2;
+  auto* previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool replaced = files.Replace("save\\key.dat", "too long", 8);
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previous_handler);
+  EXPECT_FALSE(replaced);
+  EXPECT_EQ(tree.Read("Save/KEY.DAT"), "new");
+
+  // No temporary file is left behind.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(tree.Path("Save"))) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"KEY.DAT", "dir.dat", "system.dat"}));
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "engine/gfx/anime.h"
 #include "engine/gfx/sprite.h"
+#include "engine/gfx/window.h"
 #include "tests/engine/faults/fault_rig.h"
 
 namespace {
@@ -24,7 +27,13 @@ TEST(DisplayFaults, BusySceneRunsAndShowsEveryFrame) {
   EXPECT_EQ(p.scene.entries.size(), 120u);
   EXPECT_NE(p.scene.xfade, nullptr);
   EXPECT_NE(p.scene.fade, nullptr);
+  EXPECT_NE(p.scene.message_window, nullptr);
+  EXPECT_NE(p.scene.panel, nullptr);
+  EXPECT_NE(p.scene.message, nullptr);
   EXPECT_TRUE(p.KeepsShowing(10));
+  const auto* typing = Ctx().anime.BlockOf<AnimeMessageBlock>(p.scene.message);
+  ASSERT_NE(typing, nullptr);
+  EXPECT_GT(typing->typed, 0u);
   EXPECT_TRUE(p.host_window().boxes.empty());
 }
 
@@ -84,6 +93,12 @@ const LostCase kLostCases[] = {
     {"sprite picture",
      [](BusyProgram& p) { return Ctx().ddraw_spr.GetSpriteSurface(p.scene.sprites.at(3)); },
      Outcome::kRuns},
+    // The message window's text sprite, into which the message is being typed.
+    {"window text sprite",
+     [](BusyProgram& p) {
+       return Ctx().ddraw_spr.GetSpriteSurface(p.scene.message_window->text_sprite);
+     },
+     Outcome::kRuns},
     // System-memory surfaces are never restored: a loss there ends the program with the box.
     {"back buffer", [](BusyProgram&) { return ById(SURFACE_BACK); }, Outcome::kFatal},
     {"bottom layer", [](BusyProgram&) { return ById(SURFACE_ROOT); }, Outcome::kFatal},
@@ -101,16 +116,33 @@ void ExpectOutcome(BusyProgram& p, Outcome outcome) {
   EXPECT_TRUE(p.host_window().boxes.empty());
 }
 
-TEST(DisplayFaults, SurfaceLostBeforeAFrame) {
-  for (const LostCase& c : kLostCases) {
-    SCOPED_TRACE(c.name);
-    BusyProgram p;
-    ASSERT_TRUE(p.KeepsShowing(2));
-    platform::Surface* s = c.surface(p);
-    ASSERT_NE(s, nullptr);
-    s->SetLost(true);
-    ExpectOutcome(p, c.outcome);
+// One program per surface of the table (each case is its own test).
+class LostSurface : public ::testing::TestWithParam<LostCase> {};
+
+std::string CaseName(const ::testing::TestParamInfo<LostCase>& info) {
+  std::string name;
+  bool upper = true;
+  for (const char* c = info.param.name; *c != '\0'; ++c) {
+    if (*c == ' ' || *c == '-') {
+      upper = true;
+      continue;
+    }
+    name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
+    upper = false;
   }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(DisplayFaults, LostSurface, ::testing::ValuesIn(kLostCases), CaseName);
+
+TEST_P(LostSurface, BeforeAFrame) {
+  const LostCase& c = GetParam();
+  BusyProgram p;
+  ASSERT_TRUE(p.KeepsShowing(2));
+  platform::Surface* s = c.surface(p);
+  ASSERT_NE(s, nullptr);
+  s->SetLost(true);
+  ExpectOutcome(p, c.outcome);
 }
 
 // The compose hooks are the seams inside a compose: each layer's windows come before its own
@@ -159,22 +191,21 @@ class ComposeLoss {
   std::function<int(SurfaceId)> sprites_;
 };
 
-TEST(DisplayFaults, SurfaceLostAtEveryStepOfTheCompose) {
-  for (const LostCase& c : kLostCases) {
-    for (int at = 0; at < ComposeLoss::kPoints; ++at) {
-      SCOPED_TRACE(std::string(c.name) + ", point " + std::to_string(at));
-      BusyProgram p;
-      ASSERT_TRUE(p.KeepsShowing(1));
-      platform::Surface* s = c.surface(p);
-      ASSERT_NE(s, nullptr);
-      ComposeLoss loss(s, at);
-      p.Step();
-      if (c.outcome == Outcome::kRuns) {
-        EXPECT_EQ(loss.points(), ComposeLoss::kPoints) << "the compose stopped early";
-      }
-      loss.Stop();
-      ExpectOutcome(p, c.outcome);
+TEST_P(LostSurface, AtEveryStepOfTheCompose) {
+  const LostCase& c = GetParam();
+  for (int at = 0; at < ComposeLoss::kPoints; ++at) {
+    SCOPED_TRACE("point " + std::to_string(at));
+    BusyProgram p;
+    ASSERT_TRUE(p.KeepsShowing(1));
+    platform::Surface* s = c.surface(p);
+    ASSERT_NE(s, nullptr);
+    ComposeLoss loss(s, at);
+    p.Step();
+    if (c.outcome == Outcome::kRuns) {
+      EXPECT_EQ(loss.points(), ComposeLoss::kPoints) << "the compose stopped early";
     }
+    loss.Stop();
+    ExpectOutcome(p, c.outcome);
   }
 }
 

@@ -72,6 +72,19 @@ class FaultyFiles final : public platform::Files {
     return !copy_fails && real_.Copy(source, target, overwrite);
   }
   bool Delete(const char* path) override { return real_.Delete(path); }
+  // A whole-file save needs room for all of it (its temporary file is written first).
+  bool Replace(const char* path, const void* data, uint32_t size) override {
+    ++writes;
+    if (write_open_fails) return false;
+    if (disk_full) {
+      if (disk_room < size) {
+        ++failed_writes;
+        return false;
+      }
+      disk_room -= size;
+    }
+    return real_.Replace(path, data, size);
+  }
 
  private:
   platform::Files& real_;

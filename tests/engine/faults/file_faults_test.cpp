@@ -47,6 +47,8 @@ TEST(FileFaults, KeyAssignmentSaveOnAFullDiscReportsFailureAndTheProgramGoesOn) 
     ASSERT_TRUE(p.started);
     testsupport::TraceCapture trace;
     CDinput& input = Ctx().input;
+    const std::string old_file(32, '\x07');
+    p.tree.Write("install/save/key.dat", old_file);
     input.SetKeyConfig(0, 0x1E);
     input.SetPadConfig(0, 9);
     p.files.disk_full = true;
@@ -54,7 +56,14 @@ TEST(FileFaults, KeyAssignmentSaveOnAFullDiscReportsFailureAndTheProgramGoesOn) 
 
     EXPECT_EQ(input.SaveKeyConfig(), c.saved ? 1 : 0);
     EXPECT_EQ(trace.Contains("Key Config Save Fail"), !c.saved);
-    EXPECT_EQ(p.KeyFile().size(), c.room);
+    // A failed save keeps the old file whole; a good one replaces it whole.
+    if (c.saved) {
+      ASSERT_EQ(p.KeyFile().size(), 32u);
+      EXPECT_EQ(p.KeyFile()[0], 0x1E);
+      EXPECT_EQ(p.KeyFile()[16], 9);
+    } else {
+      EXPECT_EQ(p.KeyFile(), old_file);
+    }
     // What the player chose stays in force whether or not it could be kept.
     EXPECT_EQ(input.GetKeyConfig(0), 0x1Eu);
     EXPECT_EQ(input.GetPadConfig(0), 9u);

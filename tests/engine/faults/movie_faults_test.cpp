@@ -136,7 +136,9 @@ TEST(MovieFaults, FaultsWhileAMoviePlaysThroughTheLoop) {
        },
        false},
       {"Alt+F4 (refused while the movie plays)",
-       [](MovieProgram& p) { p.host_window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4}); },
+       [](MovieProgram& p) {
+         p.host_window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+       },
        false},
       // The next frame carries the quit out, stopping the movie first.
       {"the game asks to quit", [](MovieProgram&) { AppSetQuit(); }, true},

@@ -396,12 +396,26 @@ TEST(FileWrite, CopyAndDeleteNeedTheInstallDirectory) {
   EXPECT_EQ(io.CopyFile("a.dat", "b.dat", 1), 0);
   EXPECT_EQ(io.DeleteFile("a.dat"), 0);
   EXPECT_EQ(io.OpenWrite("a.dat"), kInvalidFile);
+  EXPECT_EQ(io.SaveFile("a.dat", "x", 1), 0);
   EXPECT_TRUE(tree.Exists("cwd/a.dat"));
   EXPECT_FALSE(tree.Exists("cwd/b.dat"));
   io.SetInstallDir(nullptr);  // changes nothing
   EXPECT_EQ(io.GetInstallDir(), nullptr);
   io.SetInstallStyle(2);
   EXPECT_EQ(io.GetInstallStyle(), 2u);
+}
+
+TEST(FileWrite, SaveFileReplacesAWholeFileUnderTheInstallDirectory) {
+  Layer layer;
+  layer.tree.Write("install/save/data1.sav", "an older and longer save");
+  layer.tree.Write("cwd/save/data1.sav", "not this one");
+  EXPECT_EQ(layer.io().SaveFile("save\\DATA1.SAV", "new save", 8), 1);
+  EXPECT_EQ(layer.tree.Read("install/save/data1.sav"), "new save");
+  EXPECT_EQ(layer.tree.Read("cwd/save/data1.sav"), "not this one");
+  // No folder for it: refused, with a trace.
+  testsupport::TraceCapture trace;
+  EXPECT_EQ(layer.io().SaveFile("nosuch\\data1.sav", "x", 1), 0);
+  EXPECT_TRUE(trace.Contains("FileIO::SaveFile"));
 }
 
 // Runs a body with TZ set, restoring the previous value afterwards.

@@ -139,6 +139,9 @@ TEST_P(AlphaTest, ALockFailureDrawsNothingAndStillSucceeds) {
   const Rect r{0, 0, 32, 32};
   PaintSource(Src(), r);
   const uint16_t under = Pack(0x445566);
+  // In flip mode 1 the back buffer is the screen's flip buffer, which a restore of the screen
+  // would bring back (cleared): here the screen cannot be restored, so it stays unlockable.
+  ddraw().GetSurface(SURFACE_PRIMARY)->SetRestoreFails(true);
   for (int flip_mode : {0, 1}) {
     ddraw().SetFlipMode(flip_mode);
     Surface* back = ddraw().GetSurface(SURFACE_BACK);

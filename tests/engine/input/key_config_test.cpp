@@ -154,9 +154,11 @@ TEST_F(KeyConfigTest, SaveFailsWhenTheFileCannotBeWritten) {
   ExpectConfig(kExpectedDefaults);
 }
 
-TEST_F(KeyConfigTest, FailedWriteIsNotReportedAsSaved) {
-  // Files may grow to 16 bytes only, as on a full disc: the keyboard half is written, the pad
-  // half is refused.
+TEST_F(KeyConfigTest, FailedWriteIsNotReportedAsSavedAndKeepsTheOldFile) {
+  // Files may grow to 16 bytes only, as on a full disc: the new file cannot be written whole.
+  const std::vector<uint8_t> old_file(32, 0x07);
+  WriteKeyFile(old_file);
+  di.SetKeyConfig(0, 0x1E);
   rlimit previous{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
   rlimit small = previous;
@@ -171,7 +173,7 @@ TEST_F(KeyConfigTest, FailedWriteIsNotReportedAsSaved) {
   EXPECT_EQ(saved, 0);
   EXPECT_TRUE(trace.Contains("Key Config Save Fail\n"));
   EXPECT_FALSE(trace.Contains("Key Config Save\n"));
-  EXPECT_EQ(ReadKeyFile().size(), 16u);
+  EXPECT_EQ(ReadKeyFile(), old_file);
 }
 
 TEST_F(KeyConfigTest, MaskKeysClearsListedCodesUpToTheEnd) {
