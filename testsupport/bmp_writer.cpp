@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/little_endian.h"
+
 namespace testsupport {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
+using platform::PutLe16;
+using platform::PutLe32;
 
 int BitsOf(BmpFormat f) {
   switch (f) {
@@ -64,24 +60,24 @@ std::vector<uint8_t> WriteBmp(const BmpPicture& picture, const BmpOptions& optio
   std::vector<uint8_t> out;
   out.push_back(options.bad_signature ? 'M' : 'B');
   out.push_back(options.bad_signature ? 'B' : 'M');
-  Put32(out, file_size);
-  Put32(out, 0);
-  Put32(out, options.stored_offset.value_or(offset));
-  Put32(out, options.stored_info_size.value_or(40));
-  Put32(out, static_cast<uint32_t>(options.stored_width.value_or(picture.width)));
-  Put32(out, static_cast<uint32_t>(
-                 options.stored_height.value_or(options.top_down ? -picture.height : picture.height)));
-  Put16(out, options.stored_planes.value_or(1));
-  Put16(out, options.stored_bits.value_or(static_cast<uint16_t>(bits)));
-  Put32(out, options.stored_compression.value_or(HasMasks(options.format) ? 3 : 0));
-  Put32(out, stride * static_cast<uint32_t>(picture.height));
-  Put32(out, 2835);
-  Put32(out, 2835);
-  Put32(out, options.stored_colors_used.value_or(static_cast<uint32_t>(palette.size())));
-  Put32(out, 0);
+  PutLe32(out, file_size);
+  PutLe32(out, 0);
+  PutLe32(out, options.stored_offset.value_or(offset));
+  PutLe32(out, options.stored_info_size.value_or(40));
+  PutLe32(out, static_cast<uint32_t>(options.stored_width.value_or(picture.width)));
+  PutLe32(out, static_cast<uint32_t>(options.stored_height.value_or(
+                   options.top_down ? -picture.height : picture.height)));
+  PutLe16(out, options.stored_planes.value_or(1));
+  PutLe16(out, options.stored_bits.value_or(static_cast<uint16_t>(bits)));
+  PutLe32(out, options.stored_compression.value_or(HasMasks(options.format) ? 3 : 0));
+  PutLe32(out, stride * static_cast<uint32_t>(picture.height));
+  PutLe32(out, 2835);
+  PutLe32(out, 2835);
+  PutLe32(out, options.stored_colors_used.value_or(static_cast<uint32_t>(palette.size())));
+  PutLe32(out, 0);
   if (HasMasks(options.format)) {
     const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
-    for (int i = 0; i < 3; ++i) Put32(out, options.stored_masks[i].value_or(masks[i]));
+    for (int i = 0; i < 3; ++i) PutLe32(out, options.stored_masks[i].value_or(masks[i]));
   }
   for (uint32_t c : palette) {
     out.push_back(static_cast<uint8_t>(Blue(c)));

@@ -1,5 +1,6 @@
 #include "testsupport/glyph_font_fixture.h"
 
+#include "platform/little_endian.h"
 #include "testsupport/temp_tree.h"
 
 namespace testsupport {
@@ -36,11 +37,6 @@ void AppendGlyph(std::vector<uint8_t>& out, int width, int (*level)(int, int, in
   }
 }
 
-void AppendCode(std::vector<uint8_t>& out, uint16_t code) {
-  out.push_back(static_cast<uint8_t>(code & 0xFF));
-  out.push_back(static_cast<uint8_t>(code >> 8));
-}
-
 std::vector<uint8_t> MakeEng12() {
   std::vector<uint8_t> out;
   for (int c = 32; c < 128; ++c) AppendGlyph(out, 12, FixtureLevel12, c);
@@ -52,7 +48,7 @@ std::vector<uint8_t> MakeEng12() {
 GlyphFontFiles MakeGlyphFont() {
   GlyphFontFiles font;
   for (int i = 0; i < kFixtureGlyphCount; ++i) {
-    AppendCode(font.cht, kFixtureGlyphs[i].code);
+    platform::PutLe16(font.cht, kFixtureGlyphs[i].code);
     AppendGlyph(font.cht24, 24, FixtureLevel24, i);
   }
   font.eng12 = MakeEng12();
@@ -62,7 +58,7 @@ GlyphFontFiles MakeGlyphFont() {
 GlyphFontFiles MakeOversizeGlyphFont(int count) {
   GlyphFontFiles font;
   for (int i = 0; i < count; ++i) {
-    AppendCode(font.cht, static_cast<uint16_t>(0x8140 + i));
+    platform::PutLe16(font.cht, static_cast<uint16_t>(0x8140 + i));
     AppendGlyph(font.cht24, 24, FixtureLevel24, i);
   }
   font.eng12 = MakeEng12();

@@ -5,14 +5,14 @@
 #include <fstream>
 
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+#include "platform/little_endian.h"
 
 namespace testsupport {
 
 namespace {
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+using platform::PutLe32;
+
 void PutId(std::vector<uint8_t>& out, const char* id) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id[i]));
 }
@@ -34,7 +34,7 @@ std::vector<uint8_t> FormatBody(const WavFile& wav) {
 std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body) {
   std::vector<uint8_t> out;
   PutId(out, id);
-  Put32(out, static_cast<uint32_t>(body.size()));
+  PutLe32(out, static_cast<uint32_t>(body.size()));
   Append(out, body);
   if (body.size() % 2 != 0) out.push_back(0);
   return out;
@@ -46,16 +46,16 @@ std::vector<uint8_t> WavFile::Bytes() const {
   PutId(body, "WAVE");
   Append(body, before_format);
   PutId(body, "fmt ");
-  Put32(body, format_chunk_size.value_or(static_cast<uint32_t>(fmt.size())));
+  PutLe32(body, format_chunk_size.value_or(static_cast<uint32_t>(fmt.size())));
   Append(body, fmt);
   Append(body, between);
   PutId(body, "data");
   const uint32_t marker = loop_point.has_value() ? 8 : 0;
   const uint32_t true_size = static_cast<uint32_t>(data.size()) + (loop_in_size ? marker : 0);
-  Put32(body, data_chunk_size.value_or(true_size));
+  PutLe32(body, data_chunk_size.value_or(true_size));
   if (loop_point.has_value()) {
     PutId(body, "loop");
-    Put32(body, *loop_point);
+    PutLe32(body, *loop_point);
   }
   Append(body, data);
   if ((data.size() + marker) % 2 != 0) body.push_back(0);
@@ -63,7 +63,7 @@ std::vector<uint8_t> WavFile::Bytes() const {
 
   std::vector<uint8_t> out = prefix;
   PutId(out, "RIFF");
-  Put32(out, static_cast<uint32_t>(body.size()));
+  PutLe32(out, static_cast<uint32_t>(body.size()));
   Append(out, body);
   return out;
 }
@@ -105,7 +105,7 @@ std::optional<WavFile> EncodedWav(uint16_t format_tag, uint16_t channels, uint32
   wav.data = encoded.data;
   // Compressed files carry a "fact" chunk with the sample count before their data.
   std::vector<uint8_t> fact;
-  Put32(fact, static_cast<uint32_t>(samples.size() / channels));
+  PutLe32(fact, static_cast<uint32_t>(samples.size() / channels));
   wav.between = Chunk("fact", fact);
   return wav;
 }

@@ -7,12 +7,13 @@
 
 #include "engine/app/debug_trace.h"
 #include "engine/gfx/anime.h"
+#include "engine/gfx/anime_steps.h"
 #include "engine/gfx/ddraw_func.h"
 #include "engine/gfx/sprite.h"
 
-namespace {
+using namespace anime_steps;
 
-constexpr int32_t kStepEnding = 2;
+namespace {
 
 // `count` steps of a value toward its target by the step's size, stopping at the target.
 int32_t Toward(int32_t value, int32_t target, int32_t step, uint64_t count = 1) {
@@ -88,67 +89,34 @@ AnimeRec* CDdrawAnime::CreateSpriteAnime(SprRec* sprite, int start_a, int target
 }
 
 bool CDdrawAnime::ApplySprite(AnimeSpriteBlock& block, int32_t a, int32_t b) {
-  // A sprite deleted under the animation fails the apply (and so ends the animation) instead of
-  // being written to.
-  if (!sprites_.IsSprite(block.sprite)) return false;
-  int done = 0;
-  switch (block.mode) {
-    case 0:
-      done = sprites_.SetSpriteRect(block.sprite, a, b);
-      break;
-    case 1:
-      done = sprites_.SetSpriteScale(block.sprite, a, b);
-      break;
-    case 2:
-      done = sprites_.SetSpriteTurn(block.sprite, a, b);
-      break;
-    default:
-      break;
-  }
-  if (done == 0) return false;
+  static constexpr PairSetters<CDdrawSpr, SprRec> kSetters{
+      &CDdrawSpr::IsSprite,
+      {&CDdrawSpr::SetSpriteRect, &CDdrawSpr::SetSpriteScale, &CDdrawSpr::SetSpriteTurn}};
+  if (!ApplyPair(sprites_, kSetters, block.sprite, block.mode, a, b)) return false;
   block.a = a;
   block.b = b;
+  // Every applied value asks for a compose, the last one included.
   ddraw_.SetUpdate(SURFACE_ALL_LAYERS, 1);
   return true;
 }
 
 void CDdrawAnime::StepSpriteAnime(AnimeRec* record, uint32_t now) {
   auto& block = static_cast<AnimeSpriteBlock&>(*record->param);
-  switch (record->step) {
-    case 0:
-      if (ApplySprite(block, block.start_a, block.start_b)) {
-        block.last = now;
-        record->step = 1;
-      } else {
-        record->step = kStepEnding;
-      }
-      return;
-    case 1:
-      break;
-    default:
-      record->kind = kAnimeEnded;
-      return;
-  }
-
-  if (block.interval == 0) {
+  const auto apply = [&](int32_t a, int32_t b) { return ApplySprite(block, a, b); };
+  StepPair(*record, block, now, apply, [&]() -> std::optional<PairValues> {
     // No time per step: the targets at once (stepping would never wait).
-    ApplySprite(block, block.target_a, block.target_b);
-    record->step = kStepEnding;
-    return;
-  }
-  const uint32_t t = now - block.last;
-  if (t < block.interval) return;
-  block.last = now;
-  // One move per whole interval, each clamped at its target; the time left over is dropped. Each
-  // move's values replace the previous ones, so only where the moves end is applied: a late
-  // frame costs one apply however long it was (a move with a step of 0 never gets anywhere).
-  const uint64_t moves = t / block.interval;
-  const int32_t a = Toward(block.a, block.target_a, block.step_a, moves);
-  const int32_t b = Toward(block.b, block.target_b, block.step_b, moves);
-  // Every applied value asks for a compose, the last one included.
-  if (!ApplySprite(block, a, b) || (a == block.target_a && b == block.target_b)) {
-    record->step = kStepEnding;
-  }
+    if (block.interval == 0) return PairValues{block.target_a, block.target_b};
+    const uint32_t t = now - block.last;
+    if (t < block.interval) return std::nullopt;
+    block.last = now;
+    // One move per whole interval, each clamped at its target; the time left over is dropped.
+    // Each move's values replace the previous ones, so only where the moves end is applied: a
+    // late frame costs one apply however long it was (a move with a step of 0 never gets
+    // anywhere).
+    const uint64_t moves = t / block.interval;
+    return PairValues{Toward(block.a, block.target_a, block.step_a, moves),
+                      Toward(block.b, block.target_b, block.step_b, moves)};
+  });
 }
 
 // ---- Layer scroll (kind 11) ----
@@ -197,18 +165,12 @@ int CDdrawAnime::SetScrollPrecision(AnimeRec* handle, int x_divisor, int y_divis
 
 void CDdrawAnime::StepLayerScroll(AnimeRec* record, uint32_t now) {
   auto& block = static_cast<AnimeScrollBlock&>(*record->param);
-  switch (record->step) {
-    case 0:
-      block.moves_done = 0;
-      block.last = now;
-      record->step = 1;
-      return;
-    case 1:
-      break;
-    default:
-      record->kind = kAnimeEnded;
-      return;
-  }
+  const auto start = [&] {
+    block.moves_done = 0;
+    block.last = now;
+    record->step = kStepRunning;
+  };
+  if (!Running(*record, start)) return;
 
   uint32_t t = now - block.last;
   if (t <= block.time_left) return;
@@ -295,17 +257,11 @@ int CDdrawAnime::SetMoveCtrl2(AnimeRec* handle, const AnimePoint* lowest,
 
 void CDdrawAnime::StepPointMove(AnimeRec* record, uint32_t now) {
   auto& block = static_cast<AnimePointMoveBlock&>(*record->param);
-  switch (record->step) {
-    case 0:
-      block.start = now;
-      record->step = 1;
-      return;
-    case 1:
-      break;
-    default:
-      record->kind = kAnimeEnded;
-      return;
-  }
+  const auto start = [&] {
+    block.start = now;
+    record->step = kStepRunning;
+  };
+  if (!Running(*record, start)) return;
 
   const auto f = static_cast<uint32_t>(uint64_t{now - block.start} * 60 / 1000);
   if (block.frames != 0 && int64_t{f} >= block.frames) {

@@ -4,6 +4,7 @@
 
 #include "engine/app/debug_trace.h"
 #include "engine/gfx/anime.h"
+#include "engine/gfx/anime_steps.h"
 #include "engine/gfx/ddraw_func.h"
 
 namespace {
@@ -37,17 +38,11 @@ AnimeRec* CDdrawAnime::CreateWave(int left, int top, int right, int bottom, int 
 
 void CDdrawAnime::StepWave(AnimeRec* record, uint32_t now) {
   auto& block = static_cast<AnimeWaveBlock&>(*record->param);
-  switch (record->step) {
-    case 0:
-      block.last = now;
-      record->step = 1;
-      return;
-    case 1:
-      break;
-    default:
-      record->kind = kAnimeEnded;
-      return;
-  }
+  const auto start = [&] {
+    block.last = now;
+    record->step = anime_steps::kStepRunning;
+  };
+  if (!anime_steps::Running(*record, start)) return;
   if (now - block.last < block.interval) return;
   block.phase += 1;
   if (int64_t{block.phase} >= 4 * int64_t{block.period}) block.phase = 0;

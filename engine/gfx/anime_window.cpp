@@ -6,12 +6,13 @@
 
 #include "engine/app/context.h"
 #include "engine/gfx/anime.h"
+#include "engine/gfx/anime_steps.h"
 #include "engine/gfx/ddraw_func.h"
 #include "engine/gfx/window.h"
 
-namespace {
+using namespace anime_steps;
 
-constexpr int32_t kStepEnding = 2;
+namespace {
 
 // The value `elapsed` ms after the start: start moved toward the target by elapsed x amount /
 // duration (the amount taken as a size; the direction comes from start and target), stopping at
@@ -48,51 +49,21 @@ AnimeRec* CDdrawAnime::CreateWindowAnime(WindowRec* window, int start_a, int tar
 }
 
 bool CDdrawAnime::ApplyWindow(const AnimeWindowBlock& block, int32_t a, int32_t b) {
-  CDdrawWindow& windows = Ctx().ddraw_window;
-  // A window deleted under the animation fails the apply (and so ends the animation) instead of
-  // being written to.
-  if (!windows.IsWindow(block.window)) return false;
-  int done = 0;
-  switch (block.mode) {
-    case 0:
-      done = windows.Move(block.window, a, b);
-      break;
-    case 1:
-      done = windows.SetOpen(block.window, a, b);
-      break;
-    case 2:
-      done = windows.SetTurn(block.window, a, b);
-      break;
-    default:
-      break;
-  }
-  if (done == 0) return false;
+  static constexpr PairSetters<CDdrawWindow, WindowRec> kSetters{
+      &CDdrawWindow::IsWindow,
+      {&CDdrawWindow::Move, &CDdrawWindow::SetOpen, &CDdrawWindow::SetTurn}};
+  if (!ApplyPair(Ctx().ddraw_window, kSetters, block.window, block.mode, a, b)) return false;
   ddraw_.SetUpdate(SURFACE_ALL_LAYERS, 1);
   return true;
 }
 
 void CDdrawAnime::StepWindowAnime(AnimeRec* record, uint32_t now) {
   auto& block = static_cast<AnimeWindowBlock&>(*record->param);
-  switch (record->step) {
-    case 0:
-      if (ApplyWindow(block, block.start_a, block.start_b)) {
-        block.last = now;
-        record->step = 1;
-      } else {
-        record->step = kStepEnding;
-      }
-      return;
-    case 1:
-      break;
-    default:
-      record->kind = kAnimeEnded;
-      return;
-  }
-
-  const uint32_t t = now - block.last;
-  const int32_t a = Progress(block.start_a, block.target_a, block.amount_a, t, block.duration);
-  const int32_t b = Progress(block.start_b, block.target_b, block.amount_b, t, block.duration);
-  if (!ApplyWindow(block, a, b) || (a == block.target_a && b == block.target_b)) {
-    record->step = kStepEnding;
-  }
+  const auto apply = [&](int32_t a, int32_t b) { return ApplyWindow(block, a, b); };
+  StepPair(*record, block, now, apply, [&] {
+    const uint32_t t = now - block.last;
+    return std::optional(
+        PairValues{Progress(block.start_a, block.target_a, block.amount_a, t, block.duration),
+                   Progress(block.start_b, block.target_b, block.amount_b, t, block.duration)});
+  });
 }

@@ -125,6 +125,23 @@ struct Area {
   int height;
 };
 
+uint8_t* PixelAt(void* base, int32_t pitch, int32_t x, int32_t y) {
+  return static_cast<uint8_t*>(base) + static_cast<ptrdiff_t>(y) * pitch +
+         static_cast<ptrdiff_t>(x) * 2;
+}
+const uint8_t* PixelAt(const void* base, int32_t pitch, int32_t x, int32_t y) {
+  return static_cast<const uint8_t*>(base) + static_cast<ptrdiff_t>(y) * pitch +
+         static_cast<ptrdiff_t>(x) * 2;
+}
+
+// The area of a call without a second source (it is never read).
+Area OneSource(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, const void* src,
+               int32_t src_pitch, int32_t src_x, int32_t src_y, int32_t width, int32_t height) {
+  const uint8_t* first = PixelAt(src, src_pitch, src_x, src_y);
+  return {PixelAt(dst, dst_pitch, dst_x, dst_y), dst_pitch, first, src_pitch, first, 0, width,
+          height};
+}
+
 // The byte span [lo, hi) that `height` rows of `width` pixels cover.
 struct Span {
   uintptr_t lo, hi;
@@ -338,18 +355,10 @@ void Blend(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t w
            int32_t src_width, uint32_t level, uint32_t mode, uint16_t key, uint16_t tint) {
   if (width <= 0 || height <= 0) return;
   const uint32_t a = std::min<uint32_t>(level, 256);
-  Area area{};
-  area.dst = static_cast<uint8_t*>(dst) + static_cast<ptrdiff_t>(dst_y) * dst_pitch +
-             static_cast<ptrdiff_t>(dst_x) * 2;
-  area.dst_advance = dst_pitch;
-  area.src = static_cast<const uint8_t*>(src) + static_cast<ptrdiff_t>(src_y) * src_pitch +
-             static_cast<ptrdiff_t>(src_x) * 2;
+  Area area =
+      OneSource(dst, dst_pitch, dst_x, dst_y, src, src_pitch, src_x, src_y, width, height);
   // After `width` pixels the source skips pitch - 2 * source width bytes.
   area.src_advance = src_pitch + 2 * (static_cast<ptrdiff_t>(width) - src_width);
-  area.aux = area.src;  // no second source: never read
-  area.aux_advance = 0;
-  area.width = width;
-  area.height = height;
 
   const uint32_t lift_r = L::kRedMax * a / 256, lift_g = L::kGreenMax * a / 256,
                  lift_b = L::kBlueMax * a / 256;
@@ -507,15 +516,6 @@ struct MaskedShadowOp {
   }
 };
 
-uint8_t* PixelAt(void* base, int32_t pitch, int32_t x, int32_t y) {
-  return static_cast<uint8_t*>(base) + static_cast<ptrdiff_t>(y) * pitch +
-         static_cast<ptrdiff_t>(x) * 2;
-}
-const uint8_t* PixelAt(const void* base, int32_t pitch, int32_t x, int32_t y) {
-  return static_cast<const uint8_t*>(base) + static_cast<ptrdiff_t>(y) * pitch +
-         static_cast<ptrdiff_t>(x) * 2;
-}
-
 }  // namespace
 
 void BlitBlend16(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t width,
@@ -580,14 +580,8 @@ void BlitBright16(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, in
   if (width <= 0 || height <= 0) return;
   const bool is565 = BrightIs565(layout);
   const V16 factor = Splat(static_cast<uint32_t>(BrightStep(level)));
-  const Area area{PixelAt(dst, dst_pitch, dst_x, dst_y),
-                  dst_pitch,
-                  PixelAt(src, src_pitch, src_x, src_y),
-                  src_pitch,
-                  PixelAt(src, src_pitch, src_x, src_y),  // no second source: never read
-                  0,
-                  width,
-                  height};
+  const Area area =
+      OneSource(dst, dst_pitch, dst_x, dst_y, src, src_pitch, src_x, src_y, width, height);
   if (is565) {
     Run(area, BrightOp<true>{factor});
   } else {
@@ -622,14 +616,8 @@ void BlitShadow16(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, in
                   int32_t mask_y, int layout) {
   if (width <= 0 || height <= 0) return;
   const bool is565 = layout == kBrightLayout565;
-  const Area area{PixelAt(dst, dst_pitch, dst_x, dst_y),
-                  dst_pitch,
-                  PixelAt(mask, mask_pitch, mask_x, mask_y),
-                  mask_pitch,
-                  PixelAt(mask, mask_pitch, mask_x, mask_y),  // no second source: never read
-                  0,
-                  width,
-                  height};
+  const Area area =
+      OneSource(dst, dst_pitch, dst_x, dst_y, mask, mask_pitch, mask_x, mask_y, width, height);
   Run(area, MaskedShadowOp{Splat(is565 ? 0x07FF : 0x03FF),
                            static_cast<uint16_t>(is565 ? Rgb565::kHalfMask : Rgb555::kHalfMask)});
 }

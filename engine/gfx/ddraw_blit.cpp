@@ -35,8 +35,28 @@ Status Check(const Surface& a, const Surface& b) {
   return Status::kOk;
 }
 
-bool MirrorBit(uint32_t flags, const BltFx* fx, uint32_t bit) {
-  return (flags & kBltDdFx) != 0 && fx != nullptr && (fx->ddfx & bit) != 0;
+// Runs `draw` once both surfaces can be drawn (a fill passes its surface twice). A lost surface
+// makes the display object restore what it can (announced with "Surface Lost!" when
+// `trace_lost`) and try again; a surface held locked is tried again. 1 when drawn; 0 when the
+// restore fails or after kMaxAttempts tries, with a trace naming `who`.
+template <class Draw>
+int DrawWhenReady(CDdrawFunc& ddraw, const Surface& a, const Surface& b, const char* who,
+                  bool trace_lost, Draw&& draw) {
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    switch (Check(a, b)) {
+      case Status::kOk:
+        draw();
+        return 1;
+      case Status::kLost:
+        if (trace_lost) DebugPrint("Surface Lost!\n");
+        if (!ddraw.RestoreAllSurfaces()) return 0;
+        break;
+      case Status::kBusy:
+        break;
+    }
+  }
+  DebugPrint("%s: gave up after %d tries\n", who, kMaxAttempts);
+  return 0;
 }
 
 // i * a / b for i < b, without overflow for any 32-bit rectangle.
@@ -150,26 +170,13 @@ int CDdrawFunc::BltSurface(Surface* source, Rect source_rect, Surface* destinati
     return 0;
   }
   if (color_key != 0) SetColorKey(source);
-  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    switch (Check(*source, *destination)) {
-      case Status::kOk: {
-        uint16_t key = source->color_key();
-        PixelCopy how{color_key != 0 ? &key : nullptr, MirrorBit(flags, fx, kBltFxMirrorLeftRight),
-                      MirrorBit(flags, fx, kBltFxMirrorUpDown)};
-        CopyPixels(*source, s, *destination, d, how);
-        if (destination_no != 0) SetUpdate(destination_no, 1);
-        return 1;
-      }
-      case Status::kLost:
-        DebugPrint("Surface Lost!\n");
-        if (!RestoreAllSurfaces()) return 0;
-        break;
-      case Status::kBusy:
-        break;
-    }
-  }
-  DebugPrint("CDdrawFunc::BltSurface: gave up after %d tries\n", kMaxAttempts);
-  return 0;
+  return DrawWhenReady(*this, *source, *destination, "CDdrawFunc::BltSurface", true, [&] {
+    uint16_t key = source->color_key();
+    PixelCopy how{color_key != 0 ? &key : nullptr, MirrorBit(flags, fx, kBltFxMirrorLeftRight),
+                  MirrorBit(flags, fx, kBltFxMirrorUpDown)};
+    CopyPixels(*source, s, *destination, d, how);
+    if (destination_no != 0) SetUpdate(destination_no, 1);
+  });
 }
 
 int CDdrawFunc::BltWait(Surface* destination, const Rect* destination_rect, Surface* source,
@@ -185,25 +192,13 @@ int CDdrawFunc::BltWait(Surface* destination, const Rect* destination_rect, Surf
     DebugPrint("CDdrawFunc::BltWait: rectangle outside its surface\n");
     return 0;
   }
-  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    switch (Check(*source, *destination)) {
-      case Status::kOk: {
-        uint16_t key = source->color_key();
-        bool keyed = (flags & kBltKeySrc) != 0 && source->has_color_key();
-        PixelCopy how{keyed ? &key : nullptr, MirrorBit(flags, fx, kBltFxMirrorLeftRight),
-                      MirrorBit(flags, fx, kBltFxMirrorUpDown)};
-        CopyPixels(*source, s, *destination, d, how);
-        return 1;
-      }
-      case Status::kLost:
-        if (!RestoreAllSurfaces()) return 0;
-        break;
-      case Status::kBusy:
-        break;
-    }
-  }
-  DebugPrint("CDdrawFunc::BltWait: gave up after %d tries\n", kMaxAttempts);
-  return 0;
+  return DrawWhenReady(*this, *source, *destination, "CDdrawFunc::BltWait", false, [&] {
+    uint16_t key = source->color_key();
+    bool keyed = (flags & kBltKeySrc) != 0 && source->has_color_key();
+    PixelCopy how{keyed ? &key : nullptr, MirrorBit(flags, fx, kBltFxMirrorLeftRight),
+                  MirrorBit(flags, fx, kBltFxMirrorUpDown)};
+    CopyPixels(*source, s, *destination, d, how);
+  });
 }
 
 int CDdrawFunc::BltColorFill(Surface* surface, Rect rect, int fill) {
@@ -217,20 +212,9 @@ int CDdrawFunc::BltColorFill(Surface* surface, Rect rect, int fill) {
                rect.left, rect.top, rect.right, rect.bottom, surface->width(), surface->height());
     return 0;
   }
-  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    switch (Check(*surface, *surface)) {
-      case Status::kOk:
-        FillPixels(*surface, rect, fill != 0 ? static_cast<uint16_t>(color_key_) : 0);
-        return 1;
-      case Status::kLost:
-        if (!RestoreAllSurfaces()) return 0;
-        break;
-      case Status::kBusy:
-        break;
-    }
-  }
-  DebugPrint("CDdrawFunc::BltColorFill: gave up after %d tries\n", kMaxAttempts);
-  return 0;
+  return DrawWhenReady(*this, *surface, *surface, "CDdrawFunc::BltColorFill", false, [&] {
+    FillPixels(*surface, rect, fill != 0 ? static_cast<uint16_t>(color_key_) : 0);
+  });
 }
 
 int CDdrawFunc::FillSurfaceRect(SurfaceId id, int left, int top, int right, int bottom, int fill) {

@@ -39,9 +39,17 @@ int64_t Perspective(int64_t value, int64_t depth, int64_t distance) {
 
 double Radians(int32_t angle) { return static_cast<double>(angle) / 256.0; }
 
-bool MirrorBit(uint32_t flags, const BltFx* fx, uint32_t bit) {
-  return (flags & kBltDdFx) != 0 && fx != nullptr && (fx->ddfx & bit) != 0;
-}
+// A turn by an angle (radians x 256) of a pair of coordinates in their plane:
+// (a, b) -> (a cos - b sin, a sin + b cos), each truncated.
+struct Turn {
+  explicit Turn(int32_t angle) : c(std::cos(Radians(angle))), s(std::sin(Radians(angle))) {}
+  void operator()(int64_t& a, int64_t& b) const {
+    const auto u = static_cast<double>(a), v = static_cast<double>(b);
+    a = Trunc(u * c - v * s);
+    b = Trunc(u * s + v * c);
+  }
+  double c, s;
+};
 
 // The rasterizer's clip area on a surface: the screen, or less when the surface is smaller.
 int32_t ClipWidth(const SurfaceDesc& d) { return std::min(d.width, kScreenWidth); }
@@ -54,9 +62,7 @@ QuadCorners TransformCorners(const Rect& destination, int32_t rotation, const in
                              uint32_t flags, const BltFx* fx) {
   const int64_t cx = int64_t{destination.left} - left;
   const int64_t cy = int64_t{destination.top} - top;
-  const double t = Radians(rotation);
-  const double c = std::cos(t);
-  const double s = std::sin(t);
+  const Turn turn(rotation);
   // Offsets of P0-P3 from the centre.
   std::array<std::pair<int64_t, int64_t>, 4> offsets{{{left, top}, {right, top}, {right, bottom},
                                                       {left, bottom}}};
@@ -69,11 +75,9 @@ QuadCorners TransformCorners(const Rect& destination, int32_t rotation, const in
   }
   QuadCorners p{};
   for (size_t i = 0; i < 4; ++i) {
-    const double u = static_cast<double>(offsets[i].first);
-    const double v = static_cast<double>(offsets[i].second);
-    const int64_t x = Trunc(u * c - v * s) / divisor;
-    const int64_t y = Trunc(u * s + v * c) / divisor;
-    p[i] = {ToCoordinate(cx + x), ToCoordinate(cy + y)};
+    auto [x, y] = offsets[i];
+    turn(x, y);
+    p[i] = {ToCoordinate(cx + x / divisor), ToCoordinate(cy + y / divisor)};
   }
   if (MirrorBit(flags, fx, kBltFxMirrorLeftRight)) {
     std::swap(p[0], p[1]);
@@ -97,31 +101,23 @@ QuadCorners PolygonCorners(const PolygonBlock& polygon) {
     v[i].z = 0;
   }
   if (polygon.angle3 != 0) {
-    const double c = std::cos(Radians(polygon.angle3)), s = std::sin(Radians(polygon.angle3));
-    for (Point3& p : v) {
-      const auto x = static_cast<double>(p.x), y = static_cast<double>(p.y);
-      p.x = Trunc(x * c - y * s);
-      p.y = Trunc(x * s + y * c);
-    }
+    const Turn turn(polygon.angle3);
+    for (Point3& p : v) turn(p.x, p.y);
   }
   const int64_t ey = int64_t{polygon.distance} * polygon.zoom_y / 65536;
   if (polygon.angle2 != 0) {
-    const double c = std::cos(Radians(polygon.angle2)), s = std::sin(Radians(polygon.angle2));
+    const Turn turn(polygon.angle2);
     for (Point3& p : v) {
-      const auto x = static_cast<double>(p.x), z = static_cast<double>(p.z);
-      p.x = Trunc(x * c - z * s);
-      p.z = Trunc(x * s + z * c);
+      turn(p.x, p.z);
       // A viewer distance of 0 has no perspective: the polygon is drawn flat.
       if (ey != 0) p.y = Perspective(p.y, p.z, ey);
     }
   }
   const int64_t ex = int64_t{polygon.distance} * polygon.zoom_x / 65536;
   if (polygon.angle1 != 0) {
-    const double c = std::cos(Radians(polygon.angle1)), s = std::sin(Radians(polygon.angle1));
+    const Turn turn(polygon.angle1);
     for (Point3& p : v) {
-      const auto y = static_cast<double>(p.y), z = static_cast<double>(p.z);
-      p.y = Trunc(y * c - z * s);
-      p.z = Trunc(y * s + z * c);
+      turn(p.y, p.z);
       if (ex != 0) p.x = Perspective(p.x, p.z, ex);
     }
   }

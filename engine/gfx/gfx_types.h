@@ -82,6 +82,11 @@ struct BltFx {
   uint32_t ddfx = 0;
 };
 
+// True when the flags and the effects block ask for that mirror bit (kBltFxMirror*).
+inline bool MirrorBit(uint32_t flags, const BltFx* fx, uint32_t bit) {
+  return (flags & kBltDdFx) != 0 && fx != nullptr && (fx->ddfx & bit) != 0;
+}
+
 // CDdrawFunc::GetSurfaceCaps: the bit of a surface in video memory.
 constexpr uint32_t kSurfaceCapsVideoMemory = 0x4000;
 

@@ -16,10 +16,6 @@ namespace {
 
 constexpr int64_t kOne = 0x10000;
 
-bool MirrorBit(uint32_t flags, const BltFx* fx, uint32_t bit) {
-  return (flags & kBltDdFx) != 0 && fx != nullptr && (fx->ddfx & bit) != 0;
-}
-
 bool FitsInt32(int64_t v) {
   return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
 }

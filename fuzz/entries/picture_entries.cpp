@@ -107,7 +107,7 @@ void BmpEntry(const uint8_t* data, size_t size) {
 // the position, 5-6 and 7-8 the picture size, 9-10 the darkening level (all signed); the rest are
 // the pixel words, repeated to fill the picture (the caller always hands a whole picture). Sizes
 // whose picture would take more than 512 KiB are not drawn (the harness would have to make them,
-and small pictures reach the same checks and clipping far faster).
+// and small pictures reach the same checks and clipping far faster).
 void BmxEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "bmx";
   if (size < 11) return;

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/little_endian.h"
+
 namespace platform::headless {
 
 namespace {
@@ -18,16 +20,6 @@ void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v >> 16));
   out.push_back(static_cast<uint8_t>(v >> 8));
   out.push_back(static_cast<uint8_t>(v));
-}
-
-void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  PutLe16(out, v & 0xFFFF);
-  PutLe16(out, v >> 16);
 }
 
 const std::array<uint32_t, 256>& CrcTable() {

@@ -88,7 +88,7 @@ TEST_P(WindowAnimeTest, DurationZeroJumpsToTheTargetsAtTheFirstPlayStep) {
   Frame(16);
   EXPECT_EQ(h, nullptr);  // ended by itself; the holder's variable was cleared
   ASSERT_TRUE(Compose());
-  EXPECT_EQ(Shown(200, 150), Tint(Pack(kGrey), Pack(kBlue), 128));
+  EXPECT_EQ(Shown(200, 150), Blend(Pack(kGrey), Pack(kBlue), 128));
 }
 
 TEST_P(WindowAnimeTest, TurnModeTurnsBothSpritesAndLeavesTheOpenPercentages) {

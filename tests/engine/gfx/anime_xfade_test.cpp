@@ -33,18 +33,6 @@ class XfadeTest : public AnimePixelTest {
     EXPECT_EQ(ddraw().ShowWindow(), 1);
     return display().FramePixel(x, y);
   }
-  // floor(s * a / 256) + floor(d * (256 - a) / 256) per channel.
-  uint16_t Blend(uint16_t s, uint16_t d, int a) const {
-    uint32_t out = 0;
-    const bool is565 = GetParam() == PixelLayout::kRgb565;
-    for (uint32_t mask : {is565 ? 0xF800u : 0x7C00u, is565 ? 0x07E0u : 0x03E0u, 0x001Fu}) {
-      const int shift = __builtin_ctz(mask);
-      const uint32_t sc = (s & mask) >> shift;
-      const uint32_t dc = (d & mask) >> shift;
-      out |= ((sc * a / 256) + (dc * (256 - a) / 256)) << shift;
-    }
-    return static_cast<uint16_t>(out);
-  }
   // Runs the two set-up steps of a new cross-fade.
   void Begin() { Frames(2, 16); }
 

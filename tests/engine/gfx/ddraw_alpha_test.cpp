@@ -20,26 +20,9 @@ class AlphaTest : public DisplayTest {
   Surface* Src() { return ddraw().GetSurface(SURFACE_SCRATCH); }
   Surface* Dst() { return ddraw().GetSurface(SURFACE_SCRATCH2); }
 
-  // Channel fields of a pixel: shifts and widths of red, green, blue.
-  struct Field {
-    int shift, bits;
-  };
-  std::array<Field, 3> Fields() const {
-    if (GetParam() == PixelLayout::kRgb565) return {{{11, 5}, {5, 6}, {0, 5}}};
-    return {{{10, 5}, {5, 5}, {0, 5}}};
-  }
   // Mode 0 of one pixel by its definition: each channel floor(s a / 256) + floor(d (256 - a) /
   // 256); a destination equal to the source stays as it is.
-  uint16_t Mix(uint16_t s, uint16_t d, unsigned a) const {
-    if (s == d) return d;
-    unsigned out = 0;
-    for (Field f : Fields()) {
-      const unsigned m = (1u << f.bits) - 1;
-      const unsigned cs = (s >> f.shift) & m, cd = (d >> f.shift) & m;
-      out |= (cs * a / 256 + cd * (256 - a) / 256) << f.shift;
-    }
-    return static_cast<uint16_t>(out);
-  }
+  uint16_t Mix(uint16_t s, uint16_t d, unsigned a) const { return s == d ? d : Blend(s, d, a); }
   // Distinct values in every channel, with a key pixel every 7th.
   void PaintSource(Surface* s, Rect r) {
     for (int y = r.top; y < r.bottom; ++y) {

@@ -24,19 +24,6 @@ class BoxTest : public DisplayTest {
     DisplayTest::SetUp();
     Paint(SURFACE_SCRATCH, {0, 0, 640, 480}, kUnder);
   }
-  // Tint of one pixel by its definition: per channel floor(s a / 256) + floor(c (256 - a) / 256).
-  uint16_t Tint(uint16_t s, uint16_t c, unsigned a) const {
-    const bool rgb565 = GetParam() == PixelLayout::kRgb565;
-    const int shifts[3] = {rgb565 ? 11 : 10, 5, 0};
-    const int bits[3] = {5, rgb565 ? 6 : 5, 5};
-    unsigned out = 0;
-    for (int i = 0; i < 3; ++i) {
-      const unsigned m = (1u << bits[i]) - 1;
-      const unsigned cs = (s >> shifts[i]) & m, cc = (c >> shifts[i]) & m;
-      out |= (cs * a / 256 + cc * (256 - a) / 256) << shifts[i];
-    }
-    return static_cast<uint16_t>(out);
-  }
 };
 
 TEST_P(BoxTest, SolidBoxFillsItsRectangleWithTheMatchedColour) {
@@ -88,7 +75,7 @@ TEST_P(BoxTest, TintedStylesBlendTheReadSurfaceTowardTheColour) {
         const bool inside = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
         const uint16_t s = Pixel(read, x, y);
         const uint16_t want =
-            inside && s != Key() ? Tint(s, Pack(kOrange), kLevel[static_cast<size_t>(style)]) : kUnder;
+            inside && s != Key() ? Blend(s, Pack(kOrange), kLevel[static_cast<size_t>(style)]) : kUnder;
         ASSERT_EQ(Pixel(SURFACE_SCRATCH, x, y), want) << "style " << style << " at " << x << "," << y;
       }
     }
@@ -99,7 +86,7 @@ TEST_P(BoxTest, TintedStylesBlendTheReadSurfaceTowardTheColour) {
 TEST_P(BoxTest, DrawBoxTintsTheLastFrameShown) {
   Paint(SURFACE_PRIMARY, {0, 0, 640, 480}, Pack(0xFFFFFF));
   ASSERT_EQ(ddraw().DrawBox(SURFACE_SCRATCH, 0x000000, 0, 0, 4, 4, 2), 1);
-  EXPECT_EQ(Pixel(SURFACE_SCRATCH, 3, 3), Tint(Pack(0xFFFFFF), 0, 128));
+  EXPECT_EQ(Pixel(SURFACE_SCRATCH, 3, 3), Blend(Pack(0xFFFFFF), 0, 128));
 }
 
 TEST_P(BoxTest, StylesBeyondNineDrawNothingAndThePrimaryIsRefused) {

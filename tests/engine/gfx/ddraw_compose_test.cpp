@@ -39,17 +39,6 @@ class ComposeTest : public DisplayTest {
     return shown;
   }
   uint16_t Shown(int x, int y) const { return engine.host.display.FramePixel(x, y); }
-  // floor(s * a / 256) + floor(d * (256 - a) / 256) per channel.
-  uint16_t Blend(uint16_t s, uint16_t d, int a) const {
-    uint32_t out = 0;
-    const bool is565 = GetParam() == PixelLayout::kRgb565;
-    for (uint32_t mask : {is565 ? 0xF800u : 0x7C00u, is565 ? 0x07E0u : 0x03E0u, 0x001Fu}) {
-      int shift = __builtin_ctz(mask);
-      uint32_t sc = (s & mask) >> shift, dc = (d & mask) >> shift;
-      out |= ((sc * a / 256) + (dc * (256 - a) / 256)) << shift;
-    }
-    return static_cast<uint16_t>(out);
-  }
   // floor(c * (256 - level) / 256) per channel.
   uint16_t Darken(uint16_t p, int level) const { return Blend(0, p, level); }
 

@@ -45,6 +45,21 @@ class DisplayTest : public ::testing::TestWithParam<PixelLayout> {
   static void Paint(platform::Surface* s, Rect r, uint16_t value) { PaintRect(s, r, value); }
   void Paint(SurfaceId id, Rect r, uint16_t value) { Paint(ddraw().GetSurface(id), r, value); }
 
+  // The blend (or tint) of one pixel by its definition, in the test's layout: per channel
+  // floor(s a / 256) + floor(d (256 - a) / 256).
+  uint16_t Blend(uint16_t s, uint16_t d, unsigned a) const {
+    const bool rgb565 = GetParam() == PixelLayout::kRgb565;
+    const int shifts[3] = {rgb565 ? 11 : 10, 5, 0};
+    const int bits[3] = {5, rgb565 ? 6 : 5, 5};
+    unsigned out = 0;
+    for (int i = 0; i < 3; ++i) {
+      const unsigned m = (1u << bits[i]) - 1;
+      const unsigned cs = (s >> shifts[i]) & m, cd = (d >> shifts[i]) & m;
+      out |= (cs * a / 256 + cd * (256 - a) / 256) << shifts[i];
+    }
+    return static_cast<uint16_t>(out);
+  }
+
   testsupport::TestEngine engine;
 };
 

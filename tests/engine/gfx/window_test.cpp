@@ -137,7 +137,7 @@ TEST_P(WindowTest, TranslucentBoxesFollowTheOpenPercentagesOverTheBackBuffer) {
       ASSERT_EQ(win().SetOpen(w, c.open_x, c.open_y), 1);
       Paint(SURFACE_SCRATCH, {0, 0, 640, 480}, 0x1357);
       ASSERT_TRUE(Compose());
-      const uint16_t tinted = Tint(Pack(kGrey), Pack(kBlue), levels[style - 6]);
+      const uint16_t tinted = Blend(Pack(kGrey), Pack(kBlue), levels[style - 6]);
       int wrong = 0;
       for (int y = 90; y < 270 && wrong == 0; ++y) {
         for (int x = 90; x < 310; ++x) {
@@ -386,7 +386,7 @@ TEST_P(WindowTest, SetColorRebuildsTheFrameSpriteBelowStyleSix) {
   ASSERT_EQ(win().SetColor(t, kBlue), 1);
   EXPECT_EQ(t->frame_sprite, frame);
   ASSERT_TRUE(Compose());
-  EXPECT_EQ(Shown(450, 350), Tint(Pack(kGrey), Pack(kBlue), 64));
+  EXPECT_EQ(Shown(450, 350), Blend(Pack(kGrey), Pack(kBlue), 64));
 }
 
 // ---- Pieces ----
@@ -603,7 +603,7 @@ TEST_P(WindowTest, AWindowWithBig5TextCanBeSeenInAWrittenFrame) {
       {64 + 48 + 7, 320 + 7, GlyphOnGrey(0xFFFFFF, 9)},                 // "的", the diagonal
       {64 + 1, 320 + 48, Glyph(Pack(kNavy), 0x40C0FF, 1)},              // "中" on the layer
       {64 + 0, 320 + 48 + 5, Pack(kNavy)},                              // its level-0 column
-      {100, 262, Tint(Pack(kGrey), Pack(0xFFFFFF), 128)},               // name plate
+      {100, 262, Blend(Pack(kGrey), Pack(0xFFFFFF), 128)},               // name plate
       // Layer text repaints its cells from the frame picture, which a translucent window keeps
       // transparent: covered pixels blend with the colour key, uncovered ones stay see-through.
       {48 + 5, 266 + 5, Glyph(Key(), kInk, 15)},                        // "一" on the plate

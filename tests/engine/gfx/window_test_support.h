@@ -86,20 +86,6 @@ class WindowTest : public display_test::DisplayTest {
     return Glyph(text().MakeColor16(0xF0, 0xF0, 0xF0), color, level);
   }
 
-  // Tint of one pixel by its definition: per channel floor(s a / 256) + floor(c (256 - a) / 256).
-  uint16_t Tint(uint16_t s, uint16_t c, unsigned a) const {
-    const bool rgb565 = GetParam() == PixelLayout::kRgb565;
-    const int shifts[3] = {rgb565 ? 11 : 10, 5, 0};
-    const int bits[3] = {5, rgb565 ? 6 : 5, 5};
-    unsigned out = 0;
-    for (int i = 0; i < 3; ++i) {
-      const unsigned m = (1u << bits[i]) - 1;
-      const unsigned cs = (s >> shifts[i]) & m, cc = (c >> shifts[i]) & m;
-      out |= (cs * a / 256 + cc * (256 - a) / 256) << shifts[i];
-    }
-    return static_cast<uint16_t>(out);
-  }
-
   testsupport::TempTree fonts;
 };
 
