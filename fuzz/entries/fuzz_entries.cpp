@@ -290,14 +290,17 @@ void GlyphFontEntry(const uint8_t* data, size_t size) {
     cells.clear();
   };
   auto check_cells = [&](const char* what) {
+    std::vector<bool> column(static_cast<size_t>(width + pad), false);
+    for (const Cell& c : cells) {
+      const int64_t from = std::max<int64_t>(c.left, 0);
+      const int64_t to = std::min<int64_t>(c.left + c.cell_width, width);
+      for (int64_t px = from; px < to; ++px) column[static_cast<size_t>(px)] = true;
+    }
     for (int py = 0; py < height; ++py) {
       const bool row_in = py >= y && py < y + CDdrawText::kLineHeight;
       for (int px = 0; px < width + pad; ++px) {
-        bool inside = false;
-        for (const Cell& c : cells) {
-          inside = inside || (row_in && px < width && px >= c.left && px < c.left + c.cell_width);
-        }
-        if (!inside && dst_px[static_cast<size_t>(py) * (width + pad) + px] != 0x1234) {
+        if (!(row_in && column[static_cast<size_t>(px)]) &&
+            dst_px[static_cast<size_t>(py) * (width + pad) + px] != 0x1234) {
           Check(false, kName, what);
           return;
         }
@@ -330,8 +333,8 @@ void GlyphFontEntry(const uint8_t* data, size_t size) {
   }
   check_cells("a string draw wrote outside its glyph cells");
 
-  // Single glyphs at the pen, each given two readable bytes.
-  for (size_t i = 0; i + 1 < s.size(); i += 2) {
+  // Single glyphs at the pen, each given two readable bytes (the first 32 pairs).
+  for (size_t i = 0; i + 1 < s.size() && i < 64; i += 2) {
     clear();
     cells.push_back({x, 24});
     text.DrawGlyph24Ex(chars + i, x, y, dst, 0xFFFF);
