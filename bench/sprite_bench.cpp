@@ -1,13 +1,13 @@
 // The sprite buffer's per-frame work: one compose with 1024 persistent 16 x 16 keyed entries on a
 // layer, at random priorities or all at the back (2047), and the bare draw walk over 1024
 // entries that draw nothing (zoom 0), which isolates the cost of visiting the priority lists.
-// The random priorities come from a local generator (this is not game code).
+// The random priorities and places come from the engine's own generator.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
 
+#include "engine/files/random.h"
 #include "engine/gfx/ddraw_func.h"
 #include "engine/gfx/sprite.h"
 #include "testsupport/test_engine.h"
@@ -37,14 +37,14 @@ struct Scene {
 
   // range(0): 0 random priorities, 1 all at 2047.
   void Fill(const benchmark::State& state, int32_t zoom) {
-    std::mt19937 gen(12345);
-    std::uniform_int_distribution<int> priority(0, CDdrawSpr::kPriorityCount - 1);
-    std::uniform_int_distribution<int> x(0, 640 - 16);
-    std::uniform_int_distribution<int> y(0, 480 - 16);
+    GameRandom gen;
+    gen.Seed(12345);
     for (int i = 0; i < kEntries; ++i) {
-      const int p = state.range(0) == 0 ? priority(gen) : CDdrawSpr::kPriorityCount - 1;
-      SprBufferEntry* e = spr().SetBuffer(CDdrawSpr::kBuffered, sprite, x(gen), y(gen), SURFACE_BG,
-                                          1, p);
+      const int p = state.range(0) == 0 ? gen.Next() % CDdrawSpr::kPriorityCount
+                                        : CDdrawSpr::kPriorityCount - 1;
+      const int x = gen.Next() % (640 - 16 + 1);
+      const int y = gen.Next() % (480 - 16 + 1);
+      SprBufferEntry* e = spr().SetBuffer(CDdrawSpr::kBuffered, sprite, x, y, SURFACE_BG, 1, p);
       spr().SetBufferZoom(e, zoom, zoom);
     }
   }

@@ -28,7 +28,7 @@ long Config::GetInt(std::string_view key, long fallback) const {
   if (!value || value->empty()) return fallback;
   char* end = nullptr;
   long n = std::strtol(value->c_str(), &end, 0);
-  if (end == value->c_str() || *Trim(end).data() != '\0') return fallback;
+  if (end == value->c_str() || !Trim(end).empty()) return fallback;
   return n;
 }
 

@@ -1,10 +1,18 @@
 #pragma once
-// Little-endian numbers appended to a byte vector, as the file formats written here store them.
+// Little-endian numbers as the wave, bitmap and font files store them: read from bytes, and
+// appended to a byte vector by the writers.
 
 #include <cstdint>
 #include <vector>
 
 namespace platform {
+
+inline uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+inline uint32_t GetLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 
 inline void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));

@@ -415,9 +415,7 @@ bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
   // The copy goes to a temporary file beside the target and replaces it in one step, so a
   // failed copy never leaves a half-written target behind.
   std::string temp = JoinHost(dst_parent, ".copy-XXXXXX");
-  std::vector<char> temp_name(temp.begin(), temp.end());
-  temp_name.push_back('\0');
-  int out = ::mkstemp(temp_name.data());
+  int out = ::mkstemp(temp.data());  // fills in the XXXXXX
   if (out < 0) {
     ::close(in);
     return false;
@@ -446,22 +444,22 @@ bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
   if (::close(out) != 0) ok = false;
   if (ok) {
     if (overwrite) {
-      ok = ::rename(temp_name.data(), dst_host.c_str()) == 0;
+      ok = ::rename(temp.c_str(), dst_host.c_str()) == 0;
     } else {
       // link() refuses an existing target atomically; file systems without hard links fall back
       // to a checked rename.
-      if (::link(temp_name.data(), dst_host.c_str()) == 0) {
-        ::unlink(temp_name.data());
+      if (::link(temp.c_str(), dst_host.c_str()) == 0) {
+        ::unlink(temp.c_str());
       } else if (errno == EEXIST) {
         ok = false;
       } else {
         struct stat again;
         ok = ::stat(dst_host.c_str(), &again) != 0 &&
-             ::rename(temp_name.data(), dst_host.c_str()) == 0;
+             ::rename(temp.c_str(), dst_host.c_str()) == 0;
       }
     }
   }
-  if (!ok) ::unlink(temp_name.data());
+  if (!ok) ::unlink(temp.c_str());
   impl_->listings.erase(dst_parent);
   return ok;
 }
@@ -476,15 +474,13 @@ bool PosixFiles::Replace(const char* path, const void* data, uint32_t size) {
   if (found && (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return false;
 
   std::string temp = JoinHost(parent, ".save-XXXXXX");
-  std::vector<char> temp_name(temp.begin(), temp.end());
-  temp_name.push_back('\0');
-  int out = ::mkstemp(temp_name.data());
+  int out = ::mkstemp(temp.data());  // fills in the XXXXXX
   if (out < 0) return false;
   bool ok = WriteAll(out, data, size) && ::fsync(out) == 0;
   if (ok && found) ::fchmod(out, st.st_mode & 0777);
   if (::close(out) != 0) ok = false;
-  if (ok) ok = ::rename(temp_name.data(), host.c_str()) == 0;
-  if (!ok) ::unlink(temp_name.data());
+  if (ok) ok = ::rename(temp.c_str(), host.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
   impl_->listings.erase(parent);
   return ok;
 }

@@ -1,14 +1,10 @@
 #include "platform/wave_codec.h"
+#include "platform/little_endian.h"
 
 namespace platform {
 
 namespace {
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -21,13 +17,13 @@ void Put32(uint8_t* p, uint32_t v) {
 
 WaveFormatEx ReadWaveFormat(const uint8_t* bytes) {
   WaveFormatEx f;
-  f.format_tag = Get16(bytes);
-  f.channels = Get16(bytes + 2);
-  f.samples_per_sec = Get32(bytes + 4);
-  f.avg_bytes_per_sec = Get32(bytes + 8);
-  f.block_align = Get16(bytes + 12);
-  f.bits_per_sample = Get16(bytes + 14);
-  f.extra_size = Get16(bytes + 16);
+  f.format_tag = GetLe16(bytes);
+  f.channels = GetLe16(bytes + 2);
+  f.samples_per_sec = GetLe32(bytes + 4);
+  f.avg_bytes_per_sec = GetLe32(bytes + 8);
+  f.block_align = GetLe16(bytes + 12);
+  f.bits_per_sample = GetLe16(bytes + 14);
+  f.extra_size = GetLe16(bytes + 16);
   return f;
 }
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+#include "platform/headless/frame_image.h"
 #include "platform/little_endian.h"
 
 namespace testsupport {
@@ -143,16 +143,10 @@ std::vector<int16_t> BytesToSamples(const std::vector<uint8_t>& bytes) {
   return out;
 }
 
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
 bool WriteCaptureWav(const std::string& path, const std::vector<int16_t>& samples,
                      uint32_t samples_per_sec, uint16_t channels) {
-  return WriteBytes(path, PcmWav(channels, samples_per_sec, 16, samples).Bytes());
+  return platform::headless::WriteFileBytes(path,
+                                           PcmWav(channels, samples_per_sec, 16, samples).Bytes());
 }
 
 }  // namespace testsupport

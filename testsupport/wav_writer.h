@@ -57,8 +57,6 @@ std::vector<int16_t> Tone(uint16_t channels, uint32_t samples_per_sec, uint32_t 
 std::vector<uint8_t> SampleBytes(const std::vector<int16_t>& samples);
 std::vector<int16_t> BytesToSamples(const std::vector<uint8_t>& bytes);
 
-// Writes bytes to a host path; false on failure.
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Writes interleaved 16-bit samples as a PCM wave file (for a person to listen to).
 bool WriteCaptureWav(const std::string& path, const std::vector<int16_t>& samples,
                      uint32_t samples_per_sec, uint16_t channels = 2);

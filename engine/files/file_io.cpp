@@ -122,33 +122,24 @@ FileHandle FileIO::OpenWrite(const char* name) {
 int FileIO::FindFile(const char* name, char* out, uint32_t places) {
   if (name == nullptr || out == nullptr) return 0;
   char path[kPathMax];
-  if (places & kSearchSelf) {
-    if (JoinPath("", name, path) && ExistPath(path)) {
-      std::memcpy(out, path, std::strlen(path) + 1);
-      return 1;
-    }
-  }
-  if ((places & kSearchInstall) && has_install_dir_) {
-    if (JoinPath(install_dir_.c_str(), name, path) && ExistPath(path)) {
-      std::memcpy(out, path, std::strlen(path) + 1);
-      return 1;
-    }
-  }
+  // prefix + name exists: its path goes to `out`.
+  auto found_at = [&](const char* prefix) {
+    if (!JoinPath(prefix, name, path) || !ExistPath(path)) return false;
+    std::memcpy(out, path, std::strlen(path) + 1);
+    return true;
+  };
+  if ((places & kSearchSelf) && found_at("")) return 1;
+  if ((places & kSearchInstall) && has_install_dir_ && found_at(install_dir_.c_str())) return 1;
   if (!(places & kSearchDrives)) return 0;
-  if (previous_find_drive_ != -1 && DriveUsable(previous_find_drive_)) {
-    if (JoinPath(drives_[previous_find_drive_].root.c_str(), name, path) && ExistPath(path)) {
-      std::memcpy(out, path, std::strlen(path) + 1);
-      return 1;
-    }
-    previous_find_drive_ = -1;
+  if (previous_find_drive_ != -1 && DriveUsable(previous_find_drive_) &&
+      found_at(drives_[previous_find_drive_].root.c_str())) {
+    return 1;
   }
   previous_find_drive_ = -1;
   ScanDrives();
   for (int i = 0; i < kDriveCount; ++i) {
-    if (!DriveUsable(i)) continue;
-    if (JoinPath(drives_[i].root.c_str(), name, path) && ExistPath(path)) {
+    if (DriveUsable(i) && found_at(drives_[i].root.c_str())) {
       previous_find_drive_ = i;
-      std::memcpy(out, path, std::strlen(path) + 1);
       return 1;
     }
   }
@@ -158,9 +149,9 @@ int FileIO::FindFile(const char* name, char* out, uint32_t places) {
 int FileIO::FindFileAll(const char* name, char* out) { return FindFile(name, out, kSearchAll); }
 
 int FileIO::Exist(const char* name, uint32_t places) {
+  // FindFile only answers with a path it has just seen to exist.
   char path[kPathMax];
-  if (!FindFile(name, path, places)) return 0;
-  return ExistPath(path);
+  return FindFile(name, path, places);
 }
 
 int FileIO::ExistPath(const char* path) {

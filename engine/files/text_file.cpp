@@ -2,12 +2,9 @@
 
 #include "engine/app/context.h"
 #include "engine/app/debug_trace.h"
-
-CTextFile::~CTextFile() { Reset(); }
+#include "engine/files/file_io.h"
 
 void CTextFile::Reset() {
-  if (handle_ != kInvalidFile && HasCtx()) Ctx().file_io.Close(handle_);
-  handle_ = kInvalidFile;
   text_.clear();
   text_.shrink_to_fit();
   position_ = 0;
@@ -18,12 +15,14 @@ void CTextFile::Reset() {
 int CTextFile::Open(const char* name) {
   Reset();
   FileIO& io = Ctx().file_io;
-  handle_ = io.Open(name, FileMode::kRead, kSearchAll, 1);
-  if (handle_ == kInvalidFile) return 0;
-  uint32_t size = io.GetSize(handle_);
+  const FileHandle handle = io.Open(name, FileMode::kRead, kSearchAll, 1);
+  if (handle == kInvalidFile) return 0;
+  uint32_t size = io.GetSize(handle);
   text_.resize(size);
   uint32_t got = 0;
-  if (size > 0 && !io.Read(handle_, text_.data(), size, &got)) got = 0;
+  if (size > 0 && !io.Read(handle, text_.data(), size, &got)) got = 0;
+  // The whole text is in memory now: the file is not needed any more.
+  io.Close(handle);
   if (got != size) {
     // The text is built over the bytes that were actually read.
     DebugPrint("CTextFile::Open: %s: read %u of %u bytes\n", name, got, size);

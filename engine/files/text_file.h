@@ -2,15 +2,14 @@
 // Whole-file text reader: reads a file found by the full search order into memory and hands it
 // out one line at a time (the battle text tables).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-
-#include "engine/files/file_io.h"
 
 class CTextFile {
  public:
   CTextFile() = default;
-  ~CTextFile();
+  ~CTextFile() = default;
   CTextFile(const CTextFile&) = delete;
   CTextFile& operator=(const CTextFile&) = delete;
 
@@ -27,9 +26,8 @@ class CTextFile {
  private:
   void Reset();
 
-  FileHandle handle_ = kInvalidFile;
   std::string text_;    // the bytes actually read
   size_t position_ = 0;
-  bool open_ = false;   // a stream exists
+  bool open_ = false;   // a file was read
   bool failed_ = false;
 };

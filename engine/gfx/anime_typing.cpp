@@ -104,13 +104,12 @@ int CDdrawAnime::TypeMessageChar(AnimeMessageBlock& block, std::span<const uint8
 
 void CDdrawAnime::StepMessage(AnimeRec* record, uint32_t now) {
   auto* block = static_cast<AnimeMessageBlock*>(record->param.get());
-  const bool mouth = HasMouthText(*block, record->data);
   switch (record->step) {
     case kStepStart:
       record->step = kStepBegin;
       return;
     case kStepBegin:
-      if (mouth) block->interval = kMouthInterval;
+      if (HasMouthText(*block, record->data)) block->interval = kMouthInterval;
       block->last = now;
       record->step = kStepRun;
       return;
@@ -118,7 +117,6 @@ void CDdrawAnime::StepMessage(AnimeRec* record, uint32_t now) {
       // A late frame types every character that is due.
       while (now - block->last > block->interval) {
         block->last += block->interval;
-        if (mouth) block->interval = kMouthInterval;
         if ((input_.GetKeyHold() & kSkipKeys) != 0) {
           while (TypeMessageChar(*block, record->data) != 0) {
           }

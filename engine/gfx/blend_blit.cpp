@@ -437,8 +437,11 @@ void Blend(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t w
 constexpr int kBrightLevel[kBrightTableCount] = {0, 16, 1, 15, 2, 14, 3, 13, 4,
                                                  12, 5, 11, 6, 10, 7, 9, 8, 8};
 
+// `ready`: the layout is fixed (by the first brightness blit or MakeBrightTable16). The blits
+// need nothing more; the 18 x 65536 entries are filled only when someone reads them (`filled`).
 struct BrightTables {
   bool ready = false;
+  bool filled = false;
   int layout = 0;
   uint16_t table[kBrightTableCount][65536];
 };
@@ -459,10 +462,23 @@ uint16_t BrightEntry(bool is565, uint32_t factor, uint32_t p) {
                                (b * factor / 16));
 }
 
-// Builds the tables on first use; true when they hold RGB565 entries.
+// Fills every table in the recorded layout.
+void FillBrightTables(BrightTables& t) {
+  const bool is565 = t.layout == kBrightLayout565;
+  for (int i = 0; i < kBrightTableCount; ++i) {
+    const auto factor = static_cast<uint32_t>(kBrightLevel[i]);
+    for (uint32_t p = 0; p < 65536; ++p) t.table[i][p] = BrightEntry(is565, factor, p);
+  }
+  t.filled = true;
+}
+
+// Fixes the tables' layout on first use; true when it is RGB565.
 bool BrightIs565(int layout) {
   BrightTables& t = Tables();
-  if (!t.ready) MakeBrightTable16(layout);
+  if (!t.ready) {
+    t.layout = layout == kBrightLayout565 ? kBrightLayout565 : kBrightLayout555;
+    t.ready = true;
+  }
   return t.layout == kBrightLayout565;
 }
 
@@ -551,22 +567,22 @@ void BlitBlend16AltFor555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t d
 
 void MakeBrightTable16(int layout) {
   BrightTables& t = Tables();
-  const bool is565 = layout == kBrightLayout565;
-  for (int i = 0; i < kBrightTableCount; ++i) {
-    const auto factor = static_cast<uint32_t>(kBrightLevel[i]);
-    for (uint32_t p = 0; p < 65536; ++p) t.table[i][p] = BrightEntry(is565, factor, p);
-  }
-  t.layout = is565 ? kBrightLayout565 : kBrightLayout555;
+  t.layout = layout == kBrightLayout565 ? kBrightLayout565 : kBrightLayout555;
   t.ready = true;
+  FillBrightTables(t);
 }
 
 const uint16_t* BrightTable(int t) {
-  const BrightTables& tables = Tables();
+  BrightTables& tables = Tables();
   if (!tables.ready || t < 0 || t >= kBrightTableCount) return nullptr;
+  if (!tables.filled) FillBrightTables(tables);
   return tables.table[t];
 }
 
-void ResetBrightTables() { Tables().ready = false; }
+void ResetBrightTables() {
+  Tables().ready = false;
+  Tables().filled = false;
+}
 
 int BrightStep(int32_t level) {
   const int64_t step = (static_cast<int64_t>(level) + 8) / 16;

@@ -62,16 +62,17 @@ void BlitBlend16AltFor555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t d
 // Brightness tables: table t scales every channel of a pixel by L(t)/16, with
 // L = 0, 16, 1, 15, 2, 14, ..., 8, 8 (table 2k holds k/16, table 2k + 1 holds (16 - k)/16).
 // RGB565 keeps only the upper five bits of green (the lowest green bit of an entry is 0); RGB555
-// ignores bit 15 of the index. The tables are built once, on the first brightness blit, in that
-// call's layout, and then kept whatever layout later calls name (the display's layout never
-// changes in a run).
+// ignores bit 15 of the index. The first brightness blit makes the tables ready in that call's
+// layout, which is then kept whatever layout later calls name (the display's layout never
+// changes in a run). The blits compute the same values in their lanes, so the entries themselves
+// are filled only when BrightTable first hands one out.
 inline constexpr int kBrightTableCount = 18;
 // Builds all 18 tables in the given layout and marks them ready.
 void MakeBrightTable16(int layout);
 // Table t (0-17) when the tables are ready, else null.
 const uint16_t* BrightTable(int t);
-// Forgets the tables, so that the next brightness blit builds them again (tests run both layouts
-// in one process).
+// Forgets the tables, so that the next brightness blit makes them ready again (tests run both
+// layouts in one process).
 void ResetBrightTables();
 
 // Level 0-256 to the brightness step 0-16: (level + 8) / 16, truncated toward zero; a step above

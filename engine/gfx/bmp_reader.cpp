@@ -5,17 +5,13 @@
 #include <utility>
 
 #include "engine/app/debug_trace.h"
+#include "platform/little_endian.h"
 
 namespace {
 
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitFields = 3;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool Fail(const char* why) {
   DebugPrint("Bitmap header invalid: %s\n", why);
@@ -55,14 +51,14 @@ bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t file_size, BmpInf
   if (data == nullptr || out == nullptr) return false;
   if (size < 14 + 40) return Fail("file shorter than its headers");
   if (data[0] != 'B' || data[1] != 'M') return Fail("no BM signature");
-  const uint32_t offset = U32(data + 10);
-  const uint32_t info_size = U32(data + 14);
-  const auto width = static_cast<int32_t>(U32(data + 18));
-  const auto height = static_cast<int32_t>(U32(data + 22));
-  const uint16_t planes = U16(data + 26);
-  const uint16_t bits = U16(data + 28);
-  const uint32_t compression = U32(data + 30);
-  const uint32_t colors_used = U32(data + 46);
+  const uint32_t offset = platform::GetLe32(data + 10);
+  const uint32_t info_size = platform::GetLe32(data + 14);
+  const auto width = static_cast<int32_t>(platform::GetLe32(data + 18));
+  const auto height = static_cast<int32_t>(platform::GetLe32(data + 22));
+  const uint16_t planes = platform::GetLe16(data + 26);
+  const uint16_t bits = platform::GetLe16(data + 28);
+  const uint32_t compression = platform::GetLe32(data + 30);
+  const uint32_t colors_used = platform::GetLe32(data + 46);
 
   if (info_size < 40 || info_size > 124) return Fail("info header size");
   if (width <= 0 || width > kBmpMaxSide) return Fail("width");
@@ -93,7 +89,7 @@ bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t file_size, BmpInf
   if (bitfields) {
     const uint64_t at = info_size == 40 ? tables : 14 + 40;
     if (at + 12 > size) return Fail("masks past the header bytes");
-    for (int i = 0; i < 3; ++i) info.masks[i] = U32(data + at + 4 * i);
+    for (int i = 0; i < 3; ++i) info.masks[i] = platform::GetLe32(data + at + 4 * i);
     if (info_size == 40) tables += 12;
     for (uint32_t m : info.masks) {
       if (!Contiguous(m)) return Fail("channel mask");
@@ -145,7 +141,7 @@ void DecodeBmpRow(const BmpInfo& info, const uint8_t* row, uint32_t* out) {
     }
     case 16:
       for (int32_t x = 0; x < w; ++x) {
-        const uint32_t p = U16(row + 2 * x);
+        const uint32_t p = platform::GetLe16(row + 2 * x);
         out[x] = ColorRefOf(Channel(p, info.masks[0]), Channel(p, info.masks[1]),
                             Channel(p, info.masks[2]));
       }
@@ -158,7 +154,7 @@ void DecodeBmpRow(const BmpInfo& info, const uint8_t* row, uint32_t* out) {
       break;
     case 32:
       for (int32_t x = 0; x < w; ++x) {
-        const uint32_t p = U32(row + 4 * x);
+        const uint32_t p = platform::GetLe32(row + 4 * x);
         out[x] = ColorRefOf(Channel(p, info.masks[0]), Channel(p, info.masks[1]),
                             Channel(p, info.masks[2]));
       }

@@ -264,7 +264,6 @@ class CDdrawSpr {
   void UnlinkBuffer(SprBufferEntry* entry);
   void RemoveEntry(SprBufferEntry* entry);
   void FreeBuffer(SprBuffer* buffer);
-  int DrawBufferOnto(SurfaceId id, platform::Surface* destination);
 
   CDdrawFunc& ddraw_;
 

@@ -353,13 +353,11 @@ int CDdrawSpr::SetPolygonDistance(SprBufferEntry* entry, int32_t distance) {
 
 // ---- Drawing ----
 
-int CDdrawSpr::DrawBuffer(SurfaceId id) { return DrawBufferOnto(id, ddraw_.GetSurface(SURFACE_BACK)); }
-
-int CDdrawSpr::DrawBufferAt(SurfaceId id, Surface* destination) {
-  return DrawBufferOnto(id, destination);
+int CDdrawSpr::DrawBuffer(SurfaceId id) {
+  return DrawBufferAt(id, ddraw_.GetSurface(SURFACE_BACK));
 }
 
-int CDdrawSpr::DrawBufferOnto(SurfaceId id, Surface* destination) {
+int CDdrawSpr::DrawBufferAt(SurfaceId id, Surface* destination) {
   if (ddraw_.GetSurface(id) == nullptr || destination == nullptr) return 0;
   SprBuffer* buffer = FindBuffer(id, nullptr);
   if (buffer == nullptr) return 1;

@@ -36,6 +36,11 @@ int BlendChannel(int a, int b, int level) {
   return v > 255 ? 255 : v;
 }
 
+// A COLORREF (0x00BBGGRR) packed in the text object's pixel layout.
+uint16_t Color16(const CDdrawText& text, uint32_t colour) {
+  return text.MakeColor16(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
 int Level(const uint8_t* row, int column) {
   uint8_t byte = row[column >> 1];
   return (column & 1) ? (byte & 0x0F) : (byte >> 4);
@@ -265,7 +270,7 @@ int CDdrawText::DrawGlyph24(const char* ch, int x, int y, int bx, int by,
                             uint32_t colour) const {
   const uint8_t* glyph = Glyph24(ch);
   if (glyph == nullptr) return kMissing24;
-  uint16_t c = MakeColor16(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+  uint16_t c = Color16(*this, colour);
   BlendCellOverBackground(glyph, 24, x, y, bx, by, destination, background, c,
                           pixel_mode_ == kModeRgb565);
   return kAdvance24;
@@ -278,7 +283,7 @@ int CDdrawText::DrawGlyph12(const char* ch, int x, int y, int bx, int by,
   if (byte < 32 || byte > 127) return 0;
   const uint8_t* glyph = Glyph12(byte);
   if (glyph != nullptr) {
-    uint16_t c = MakeColor16(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    uint16_t c = Color16(*this, colour);
     BlendCellOverBackground(glyph, 12, x, y, bx, by, destination, background, c,
                             pixel_mode_ == kModeRgb565);
   }
@@ -290,7 +295,7 @@ namespace {
 // The pixel each level writes when the partner is the fixed light grey.
 void GreyLut(const CDdrawText& text, uint32_t colour, uint16_t (&lut)[16]) {
   uint16_t grey = text.MakeColor16(0xF0, 0xF0, 0xF0);
-  uint16_t c = text.MakeColor16(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+  uint16_t c = Color16(text, colour);
   for (int l = 0; l < 16; ++l) lut[l] = text.BlendPixel16(grey, c, l);
 }
 
@@ -361,10 +366,7 @@ int CDdrawText::DrawGlyphBuf(const char* ch, int x, int y, const SurfaceDesc& de
   if (glyph == nullptr) return kMissing24;
   if (!DescUsable(destination) || !DescUsable(source)) return 0;
   uint16_t lut[16];
-  for (int l = 0; l < 16; ++l) {
-    uint32_t c = BlendColorRef(kLightGrey, colour, l);
-    lut[l] = MakeColor16(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-  }
+  for (int l = 0; l < 16; ++l) lut[l] = Color16(*this, BlendColorRef(kLightGrey, colour, l));
   Span span = CellInside(24, x, y, destination);
   // Uncovered pixels copy the source pixel; where the source has none they are left alone.
   Span src_span = CellInside(24, x, y, source);

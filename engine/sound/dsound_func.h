@@ -66,6 +66,15 @@ struct WaveHead {
 // average byte rate or block align, or a byte rate above kMaxWaveBytesPerSecond).
 bool ReadWaveHead(const uint8_t* bytes, uint32_t n, WaveHead* out);
 
+// The sound-buffer format that plays PCM of the wave format.
+inline platform::PcmFormat BufferFormat(const platform::WaveFormatEx& f) {
+  platform::PcmFormat format;
+  format.channels = f.channels;
+  format.samples_per_sec = f.samples_per_sec;
+  format.bits_per_sample = f.bits_per_sample;
+  return format;
+}
+
 // One wave file's name and head, and what the head says.
 struct SoundFormatBlock {
   std::string name;                               // the file name, as the game names it
@@ -304,6 +313,9 @@ class CDsoundFunc {
   void FadeStep(SoundChannel& channel, uint32_t now);
   bool HasRoom(const SoundChannel& channel) const;
   int WriteBlock(SoundChannel& channel, const uint8_t* data, uint32_t length);
+  // Writes `length` bytes at the write position (silence when `data` is null) and moves it on
+  // around the ring.
+  int WriteRing(SoundChannel& channel, const uint8_t* data, uint32_t length);
   int WriteSilence(SoundChannel& channel);
   int ClearBuffer(SoundChannel& channel);
   int LoadPcmEffect(int slot, const char* path);

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "engine/app/context.h"
 #include "engine/app/debug_trace.h"
@@ -32,14 +31,6 @@ int FromDeviceVolume(int32_t device_volume) { return (device_volume + 10000) / 1
 // The byte a sample of silence is made of: 8-bit samples are unsigned around 128.
 uint8_t SilenceByte(const platform::PcmFormat& format) {
   return format.bits_per_sample == 8 ? 0x80 : 0x00;
-}
-
-platform::PcmFormat BufferFormat(const platform::WaveFormatEx& f) {
-  platform::PcmFormat format;
-  format.channels = f.channels;
-  format.samples_per_sec = f.samples_per_sec;
-  format.bits_per_sample = f.bits_per_sample;
-  return format;
 }
 
 }  // namespace
@@ -355,6 +346,10 @@ int CDsoundFunc::WriteBlock(SoundChannel& c, const uint8_t* data, uint32_t lengt
     c.skipped = 0;
     c.loop_restart = 0;
   }
+  return WriteRing(c, data, length);
+}
+
+int CDsoundFunc::WriteRing(SoundChannel& c, const uint8_t* data, uint32_t length) {
   if (length == 0) return 1;
   if (c.buffer == nullptr || length > c.buffer_size) return 0;
   platform::LockedRegions r;
@@ -363,8 +358,14 @@ int CDsoundFunc::WriteBlock(SoundChannel& c, const uint8_t* data, uint32_t lengt
     c.buffer.reset();
     return 0;
   }
-  if (r.first_size != 0) std::memcpy(r.first, data, r.first_size);
-  if (r.second_size != 0) std::memcpy(r.second, data + r.first_size, r.second_size);
+  if (data != nullptr) {
+    if (r.first_size != 0) std::memcpy(r.first, data, r.first_size);
+    if (r.second_size != 0) std::memcpy(r.second, data + r.first_size, r.second_size);
+  } else {
+    const uint8_t silence = SilenceByte(c.buffer->format());
+    if (r.first_size != 0) std::memset(r.first, silence, r.first_size);
+    if (r.second_size != 0) std::memset(r.second, silence, r.second_size);
+  }
   c.write_position =
       static_cast<uint32_t>((static_cast<uint64_t>(c.write_position) + length) % c.buffer_size);
   if (!c.buffer->Unlock(r)) {
@@ -377,28 +378,12 @@ int CDsoundFunc::WriteBlock(SoundChannel& c, const uint8_t* data, uint32_t lengt
 
 int CDsoundFunc::WriteSilence(SoundChannel& c) {
   if (c.buffer == nullptr) return 0;
-  const std::vector<uint8_t> silence(c.pcm_block_size, SilenceByte(c.buffer->format()));
-  const uint32_t restart = c.loop_restart;
-  c.loop_restart = 0;
-  const int result = WriteBlock(c, silence.data(), c.pcm_block_size);
-  c.loop_restart = restart;
-  return result;
+  // Written in place (no loop-point dropping applies to silence).
+  return WriteRing(c, nullptr, c.pcm_block_size);
 }
 
 int CDsoundFunc::ClearBuffer(SoundChannel& c) {
-  platform::LockedRegions r;
-  if (!c.buffer->Lock(0, c.buffer_size, &r)) {
-    DebugPrint("DS Lock Falid\n");
-    c.buffer.reset();
-    return 0;
-  }
-  const uint8_t silence = SilenceByte(c.buffer->format());
-  if (r.first_size != 0) std::memset(r.first, silence, r.first_size);
-  if (r.second_size != 0) std::memset(r.second, silence, r.second_size);
-  if (!c.buffer->Unlock(r)) {
-    DebugPrint("DS Unlock Falid\n");
-    c.buffer.reset();
-    return 0;
-  }
-  return 1;
+  // The whole ring from its start; the write position comes back to 0.
+  c.write_position = 0;
+  return WriteRing(c, nullptr, c.buffer_size);
 }

@@ -14,6 +14,7 @@
 #include "engine/app/debug_trace.h"
 #include "engine/sound/dsound_func.h"
 #include "platform/audio.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -24,10 +25,6 @@ void Box(const char* text) {
   if (platform::Window* window = Ctx().platform.window) window->MessageBox(false, text, "");
 }
 
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // One RIFF chunk: its identifier, body size, where the body starts (after the form type for
 // "RIFF") and the form type.
@@ -61,7 +58,7 @@ class RiffWalk {
       if (pos + want > limit || !ReadAt(pos, header, want)) return false;
       RiffChunk c;
       std::memcpy(c.id, header, 4);
-      c.size = Get32(header + 4);
+      c.size = platform::GetLe32(header + 4);
       c.data_offset = static_cast<uint32_t>(pos + 8);
       if (std::memcmp(c.id, id, 4) == 0 &&
           (form == nullptr || std::memcmp(header + 8, form, 4) == 0)) {
@@ -211,12 +208,8 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
   size_t start = 0;
   if (samples.size() >= 8 && std::memcmp(samples.data(), "loop", 4) == 0) start = 8;
 
-  platform::PcmFormat format;
-  format.channels = f.channels;
-  format.samples_per_sec = f.samples_per_sec;
-  format.bits_per_sample = f.bits_per_sample;
   const uint32_t size = static_cast<uint32_t>(samples.size() - start);
-  std::unique_ptr<platform::SoundBuffer> buffer = device_->CreateBuffer(format, size);
+  std::unique_ptr<platform::SoundBuffer> buffer = device_->CreateBuffer(BufferFormat(f), size);
   if (buffer == nullptr) {
     DebugPrint("Could not Create Sound Buffer.: %s\n", path);
     Box("Could not Create Sound Buffer.");
@@ -253,11 +246,7 @@ int CDsoundFunc::LoadCompressedEffect(int slot, const char* file_name) {
 
   // A buffer for the whole converted data, so that nothing wraps onto the effect's start.
   c.buffer_size = c.pcm_data_size;
-  platform::PcmFormat format;
-  format.channels = spare_format.pcm_format.channels;
-  format.samples_per_sec = spare_format.pcm_format.samples_per_sec;
-  format.bits_per_sample = spare_format.pcm_format.bits_per_sample;
-  c.buffer = device_->CreateBuffer(format, c.buffer_size);
+  c.buffer = device_->CreateBuffer(BufferFormat(spare_format.pcm_format), c.buffer_size);
   c.write_position = 0;
   if (c.buffer == nullptr) {
     DebugPrint("DS CreateBuffer Fail\n");

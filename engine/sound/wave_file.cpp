@@ -6,16 +6,13 @@
 #include "engine/app/context.h"
 #include "engine/app/debug_trace.h"
 #include "engine/sound/dsound_func.h"
+#include "platform/little_endian.h"
 
 namespace {
 
 // The error number traced for a conversion the codecs cannot make.
 constexpr int kCodecNotPossible = 512;
 
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The first offset >= from where `pattern` starts with `tail` more bytes after it, all inside
 // the n bytes; -1 when there is none.
@@ -38,7 +35,7 @@ bool ReadWaveHead(const uint8_t* h, uint32_t n, WaveHead* out) {
     return false;
   }
   out->format_offset = static_cast<uint32_t>(form) + 12;
-  out->format_size = Get32(h + form + 8);
+  out->format_size = platform::GetLe32(h + form + 8);
   // The chunk must hold at least the 16 bytes of a format record and lie inside the head.
   if (out->format_size < 16 || out->format_size > n - out->format_offset) {
     DebugPrint("DS SoundFile Header Error: format chunk of %u bytes\n", out->format_size);
@@ -66,12 +63,12 @@ bool ReadWaveHead(const uint8_t* h, uint32_t n, WaveHead* out) {
     DebugPrint("DS SoundFile Header Error: no \"data\"\n");
     return false;
   }
-  out->data_size = Get32(h + data + 4);
+  out->data_size = platform::GetLe32(h + data + 4);
   out->chunk_start = static_cast<uint32_t>(data) + 8;
   out->data_start = out->chunk_start;
   if (static_cast<uint64_t>(out->data_start) + 8 <= n &&
       std::memcmp(h + out->data_start, "loop", 4) == 0) {
-    out->loop_point = Get32(h + out->data_start + 4);
+    out->loop_point = platform::GetLe32(h + out->data_start + 4);
     out->data_start += 8;
     out->loop_flag = 1;
   }

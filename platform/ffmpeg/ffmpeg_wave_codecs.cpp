@@ -4,6 +4,8 @@
 #include <cstring>
 #include <map>
 
+#include "platform/sound_buffer.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -39,9 +41,13 @@ constexpr TagMap kTagMap[] = {
 // Added to the level of every message a codec context logs: errors become debug messages.
 constexpr int kQuietLogOffset = AV_LOG_DEBUG - AV_LOG_ERROR;
 
-// The channel counts and rates the PCM side can take (the sound buffers' range).
+// The channel counts and rates the PCM side can take: those of a 16-bit sound buffer.
 bool PcmShapeOk(uint16_t channels, uint32_t rate) {
-  return (channels == 1 || channels == 2) && rate >= 100 && rate <= 200000;
+  PcmFormat pcm;
+  pcm.channels = channels;
+  pcm.samples_per_sec = rate;
+  pcm.bits_per_sample = 16;
+  return pcm.Valid();
 }
 
 // One conversion stream: a decoder, a converter to packed 16-bit samples and, for frame codecs,

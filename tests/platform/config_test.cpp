@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <string>
+
+#include "testsupport/temp_tree.h"
 
 namespace {
 
@@ -25,23 +25,20 @@ TEST(ConfigText, ParsesKeysCaseInsensitivelyAndIgnoresNoise) {
 }
 
 TEST(FileConfig, MissingFileIsAbsentAndAPresentFileAnswers) {
-  const auto dir = std::filesystem::temp_directory_path() / "tamvik_config_test";
-  std::filesystem::create_directories(dir);
-  const auto path = dir / "tamvik.conf";
-  std::filesystem::remove(path);
+  testsupport::TempTree dir;
+  const std::string path = dir.Path("tamvik.conf");
 
-  platform::FileConfig missing(path.string());
+  platform::FileConfig missing(path);
   EXPECT_FALSE(missing.Present());
   EXPECT_FALSE(missing.Get("Install Directory").has_value());
 
-  std::ofstream(path) << "Install Style=0x2\nWindowed=yes\n";
-  platform::FileConfig present(path.string());
+  dir.Write("tamvik.conf", "Install Style=0x2\nWindowed=yes\n");
+  platform::FileConfig present(path);
   EXPECT_TRUE(present.Present());
   EXPECT_EQ(present.GetInt("install style", -1), 2);
   EXPECT_EQ(present.GetInt("windowed", -1), -1);  // not a number
   EXPECT_EQ(present.GetInt("absent", 7), 7);
   EXPECT_FALSE(present.Get("Install Directory").has_value());
-  std::filesystem::remove_all(dir);
 }
 
 TEST(MemoryConfig, IsAbsentUntilSomethingIsSet) {

@@ -1,7 +1,5 @@
 #include "engine/app/spine/spine.h"
 
-#include <cstdio>
-
 #include "debug/debug_menu.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
@@ -15,7 +13,11 @@ using platform::EventKind;
 // The menu that comes with the window. It is never shown; only its quit command is handled.
 constexpr AppMenu kMainMenu = {101, platform::kCommandQuit};
 
-void PostClose(platform::Window* window) { window->PostEvent({EventKind::kClose, 0}); }
+// Releases the engine and asks the window to close (a quit, or a display that failed).
+void TermAndClose(platform::Window* window) {
+  AppTerm(window);
+  window->PostEvent({EventKind::kClose, 0});
+}
 
 // What the window's destruction does: the loop is told to end with exit code 0.
 void OnDestroy(platform::Window* window) { window->PostEvent({EventKind::kQuit, 0}); }
@@ -92,8 +94,7 @@ int AppInit(platform::Window* window) {
 
   EngineServices& services = Services();
   if (services.InitDirectDraw(window) == 0) {
-    AppTerm(window);
-    PostClose(window);
+    TermAndClose(window);
     return 0;
   }
   services.LoadFont();
@@ -119,15 +120,11 @@ int AppFrame(platform::Window* window) {
   services.SoundUpdate(app.GetTime());
   services.AnimeExec(app.GetTime());
   if (services.ShowWindow() == 0) {
-    char text[256];
-    std::snprintf(text, sizeof text, "CDdrawFunc::ShowWindow Failed\n");
-    window->MessageBox(true, text, "ERROR");
-    AppTerm(window);
-    PostClose(window);
+    window->MessageBox(true, "CDdrawFunc::ShowWindow Failed\n", "ERROR");
+    TermAndClose(window);
   }
   if (app.quit_request != 0) {
-    AppTerm(window);
-    PostClose(window);
+    TermAndClose(window);
   }
   return 1;
 }
@@ -190,7 +187,6 @@ void MainWndProc(platform::Window* window, const platform::Event& event) {
 
 int RequestQuit(platform::Window* window) {
   if (Services().MovieGetState() != 0) return 0;
-  AppTerm(window);
-  PostClose(window);
+  TermAndClose(window);
   return 1;
 }

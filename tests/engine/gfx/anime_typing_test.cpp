@@ -258,11 +258,7 @@ TEST_P(TypingTest, RedrawTextAfterARestoreTypesExactlyWhatWasTyped) {
   Frame(0);
   Frame(160);  // three steps: the first glyph at x 12, then a line break with two glyphs
   const Surface* s = w->text_sprite->surface;
-  auto grab = [&] {
-    std::vector<uint16_t> p;
-    for (int y = 0; y < s->height(); ++y) p.insert(p.end(), s->Row(y), s->Row(y) + s->width());
-    return p;
-  };
+  auto grab = [&] { return Snapshot(s); };
   const std::vector<uint16_t> typed = grab();
   EXPECT_TRUE(Cell(w, 24, 24, 1));
   EXPECT_TRUE(Cell(w, 48, 24, -1));

@@ -32,11 +32,6 @@ class AlphaTest : public DisplayTest {
       }
     }
   }
-  std::vector<uint16_t> Snapshot(Surface* s) {
-    std::vector<uint16_t> out;
-    for (int y = 0; y < s->height(); ++y) out.insert(out.end(), s->Row(y), s->Row(y) + s->width());
-    return out;
-  }
 };
 
 TEST_P(AlphaTest, LevelsAboveFullBlendAsFullAndKeyedPixelsLeaveTheDestination) {

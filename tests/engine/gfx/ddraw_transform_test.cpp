@@ -172,11 +172,6 @@ class TransformTest : public DisplayTest {
     for (auto [c, r] : keyed) Paint(Src(), {4 * c, 4 * r, 4 * c + 4, 4 * r + 4}, Key());
   }
   static uint16_t Value(int x, int y) { return static_cast<uint16_t>(0x1000 + y * 0x40 + x); }
-  std::vector<uint16_t> Snapshot(Surface* s) {
-    std::vector<uint16_t> out;
-    for (int y = 0; y < s->height(); ++y) out.insert(out.end(), s->Row(y), s->Row(y) + s->width());
-    return out;
-  }
 };
 
 // An unturned transform draw covers exactly the plain blit's rectangle, keeps every row in place

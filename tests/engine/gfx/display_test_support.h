@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/gfx/ddraw_func.h"
 #include "testsupport/test_engine.h"
@@ -44,6 +45,12 @@ class DisplayTest : public ::testing::TestWithParam<PixelLayout> {
   uint16_t Pixel(SurfaceId id, int x, int y) { return Pixel(ddraw().GetSurface(id), x, y); }
   static void Paint(platform::Surface* s, Rect r, uint16_t value) { PaintRect(s, r, value); }
   void Paint(SurfaceId id, Rect r, uint16_t value) { Paint(ddraw().GetSurface(id), r, value); }
+  // Every pixel of a surface, row by row (without the pitch padding).
+  static std::vector<uint16_t> Snapshot(const platform::Surface* s) {
+    std::vector<uint16_t> out;
+    for (int y = 0; y < s->height(); ++y) out.insert(out.end(), s->Row(y), s->Row(y) + s->width());
+    return out;
+  }
 
   // The blend (or tint) of one pixel by its definition, in the test's layout: per channel
   // floor(s a / 256) + floor(d (256 - a) / 256).

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <fstream>
 #include <iterator>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "platform/headless/frame_image.h"
+#include "testsupport/stored_png.h"
 #include "testsupport/trace_capture.h"
 #include "window_test_support.h"
 
@@ -545,35 +545,6 @@ TEST_P(WindowTest, EnumListsWindowsAndPieces) {
 
 // ---- A frame for a person to look at ----
 
-// Reads the 8-bit RGB rows back out of a PNG whose picture data lies in stored deflate blocks.
-std::vector<uint8_t> StoredPngRows(const std::vector<uint8_t>& png) {
-  auto be32 = [&](size_t at) {
-    return uint32_t{png[at]} << 24 | uint32_t{png[at + 1]} << 16 | uint32_t{png[at + 2]} << 8 |
-           png[at + 3];
-  };
-  std::vector<uint8_t> z;
-  for (size_t at = 8; at + 12 <= png.size();) {
-    const uint32_t len = be32(at);
-    if (at + 12 + len > png.size()) break;
-    if (std::memcmp(&png[at + 4], "IDAT", 4) == 0) {
-      z.insert(z.end(), png.begin() + static_cast<ptrdiff_t>(at + 8),
-               png.begin() + static_cast<ptrdiff_t>(at + 8 + len));
-    }
-    at += 12 + len;
-  }
-  std::vector<uint8_t> rows;
-  for (size_t p = 2; p + 5 <= z.size();) {
-    const bool last = (z[p] & 1) != 0;
-    const size_t n = z[p + 1] | z[p + 2] << 8;
-    if (p + 5 + n > z.size()) break;
-    rows.insert(rows.end(), z.begin() + static_cast<ptrdiff_t>(p + 5),
-                z.begin() + static_cast<ptrdiff_t>(p + 5 + n));
-    p += 5 + n;
-    if (last) break;
-  }
-  return rows;
-}
-
 TEST_P(WindowTest, AWindowWithBig5TextCanBeSeenInAWrittenFrame) {
   // A message window: a dark solid box, a translucent name plate, text typed into the text
   // sprite and a line drawn onto the layer.
@@ -622,7 +593,7 @@ TEST_P(WindowTest, AWindowWithBig5TextCanBeSeenInAWrittenFrame) {
   }
   std::ifstream file(path, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
-  const std::vector<uint8_t> rows = StoredPngRows(bytes);
+  const std::vector<uint8_t> rows = testsupport::ReadStoredPng(bytes).rows;
   ASSERT_EQ(rows.size(), 480u * (1 + 640 * 3));
   // The written pixels are the frame's, widened by bit replication.
   const bool rgb565 = GetParam() == PixelLayout::kRgb565;
