@@ -12,8 +12,8 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/gfx/blend_blit.h"
-#include "engine/gfx/quad_raster.h"
+#include "engine/gfx/pixels/blend_blit.h"
+#include "engine/gfx/pixels/quad_raster.h"
 
 #ifdef TAMVIK_BENCH_SDL
 #include <SDL.h>

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/test_engine.h"
 
 #ifdef TAMVIK_BENCH_SDL

@@ -19,6 +19,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "testsupport/busy_scene.h"
 #include "testsupport/glyph_font_fixture.h"
@@ -65,7 +66,7 @@ struct BusyFrame {
     testsupport::WriteGlyphFont(tree, testsupport::MakeGlyphFont());
     engine.host.files.SetWorkingDirectory(tree.root());
     int code = 0;
-    window = AppStart(code);
+    window = AppStart(MakeGameHooks(), code);
     AppSetActive(1);
     scene = testsupport::BuildBusyScene();
   }

@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "engine/files/random.h"
-#include "engine/gfx/ddraw_func.h"
-#include "engine/gfx/sprite.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "testsupport/test_engine.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/app/game_task.h"
+#include "engine/core/game_task.h"
 
 namespace {
 

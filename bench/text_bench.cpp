@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/gfx/text_draw.h"
+#include "engine/gfx/text/text_draw.h"
 #include "platform/surface.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"

@@ -2,7 +2,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"

@@ -2,7 +2,7 @@
 // The game-mode manager: the top task of the game, which switches on its mode number each frame
 // and starts the game's sequences.
 
-#include "engine/app/game_task.h"
+#include "engine/core/game_task.h"
 
 class CTamvikGeneral {
  public:

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 
 namespace testsupport {
 

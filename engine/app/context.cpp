@@ -3,8 +3,53 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/app/engine_services.h"
+
 namespace {
 EngineContext* g_current = nullptr;
+}
+
+EngineContext::EngineContext(platform::Platform& seams)
+    : platform(seams),
+      frame_rate(*seams.clock),
+      file_io(seams),
+      input(seams.input, file_io),
+      ddraw(seams.display, seams.window, file_io),
+      ddraw_spr(ddraw),
+      ddraw_text(seams),
+      ddraw_window(ddraw, ddraw_spr, ddraw_text),
+      dsound(seams, file_io, frame_rate),
+      // The talk mouth follows the voice channel's clock.
+      anime(frame_rate, input, ddraw, ddraw_spr, ddraw_window, random,
+            [this] { return dsound.GetVoiceTime(); }),
+      movie(seams, frame_rate, ddraw),
+      production_services_(MakeProductionServices(*this)),
+      services_(production_services_.get()) {
+  // A missing-file box shows over a full-screen display, with the cursor.
+  file_io.SetBeforeFatalBox([this] {
+    ddraw.FlipToGDI(1);
+    if (frame_rate.cursor_shown != 0) return;
+    frame_rate.cursor_shown = 1;
+    if (platform.window != nullptr) platform.window->SetCursorVisible(true);
+  });
+  // The compose draws each surface's sprite buffer; the display's release deletes the sprites.
+  ddraw.hooks().draw_sprites = [this](SurfaceId id) { return ddraw_spr.DrawBuffer(id); };
+  // ... and each layer's windows before the layer's own picture.
+  ddraw.hooks().draw_windows = [this](SurfaceId id) { return ddraw_window.Draw(id); };
+  // Windows are made of sprites, so they go first.
+  ddraw.hooks().delete_all_sprites = [this] {
+    ddraw_window.DeleteAll();
+    ddraw_spr.DeleteAllSprite();
+  };
+  // A surface restore lets the animations redraw (messages re-typed, dissolves restarted).
+  ddraw.hooks().redraw_text = [this] { anime.RedrawText(); };
+  anime.RegisterEngineKinds();
+}
+
+EngineContext::~EngineContext() = default;
+
+void EngineContext::UseServices(EngineServices* services) {
+  services_ = services != nullptr ? services : production_services_.get();
 }
 
 EngineContext& Ctx() {

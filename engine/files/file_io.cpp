@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/app/app_state.h"
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "platform/platform.h"
 
 namespace {
@@ -303,10 +301,7 @@ void FileIO::ShowNotFound(const char* name) {
   if (name == nullptr) name = "";
   DebugPrint("FileIO: file not found: %s\n", name);
   // The box must show over a full-screen display, with the cursor.
-  if (HasCtx()) {
-    Ctx().ddraw.FlipToGDI(1);
-    AppShowCursor();
-  }
+  if (before_fatal_box_) before_fatal_box_();
   std::string text = "没有找到以下的档案。\n";
   text += name;
   text += "\n请重新安装游戏。";

@@ -11,7 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace platform {
 struct Platform;
@@ -116,6 +118,9 @@ class FileIO {
 
   // The fatal box for a missing file, then the window is asked to close.
   void ShowNotFound(const char* name);
+  // Runs before the fatal box so that it shows over a full-screen display, with the cursor (the
+  // engine context flips the display to the desktop and shows the cursor).
+  void SetBeforeFatalBox(std::function<void()> hook) { before_fatal_box_ = std::move(hook); }
 
   // Observation for tests and the debug menu.
   const DriveRec& drive(int index) const { return drives_[index]; }
@@ -129,6 +134,7 @@ class FileIO {
   bool DriveUsable(int drive) const;
 
   platform::Platform& seams_;
+  std::function<void()> before_fatal_box_;
   std::string install_dir_;
   bool has_install_dir_ = false;
   uint32_t install_style_ = 0;

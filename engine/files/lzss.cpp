@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #pragma once
 // The program's random numbers: one linear congruential generator for the whole game (scenes,
 // minigames and battles all draw from it). Its state lives in the engine context, so every test
-// starts from a fresh one. The C library's rand is never used.
+// starts from a fresh one; game code draws from it through GetRandom (engine/app/doors.h). The C
+// library's rand is never used.
 
 #include <cstdint>
 
@@ -16,6 +17,11 @@ class GameRandom {
     state_ = state_ * 214013u + 2531011u;
     return static_cast<int>((state_ >> 16) & 0x7FFF);
   }
+  // 0..255: the exclusive-or of the two bytes of the next value.
+  int NextByte() {
+    const int r = Next();
+    return (r ^ (r >> 8)) & 0xFF;
+  }
   uint32_t state() const { return state_; }
 
  private:
@@ -24,12 +30,3 @@ class GameRandom {
 
 // Largest value GetRandom returns.
 constexpr int kRandomMax = 32767;
-
-// Seeds the current context's generator from the tick count (once, at start-up).
-void SeedRandom();
-// Seeds the current context's generator with a given value.
-void SeedRandom(uint32_t seed);
-// The next value, 0..32767, from the current context's generator.
-int GetRandom();
-// 0..255: the exclusive-or of the two bytes of the next GetRandom value.
-int GetRandomByte();

@@ -1,7 +1,6 @@
 #include "engine/files/text_file.h"
 
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "engine/files/file_io.h"
 
 void CTextFile::Reset() {
@@ -14,7 +13,7 @@ void CTextFile::Reset() {
 
 int CTextFile::Open(const char* name) {
   Reset();
-  FileIO& io = Ctx().file_io;
+  FileIO& io = files_;
   const FileHandle handle = io.Open(name, FileMode::kRead, kSearchAll, 1);
   if (handle == kInvalidFile) return 0;
   uint32_t size = io.GetSize(handle);

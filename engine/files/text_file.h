@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <string>
 
+class FileIO;
+
 class CTextFile {
  public:
-  CTextFile() = default;
+  // The text is read through `files`.
+  explicit CTextFile(FileIO& files) : files_(files) {}
   ~CTextFile() = default;
   CTextFile(const CTextFile&) = delete;
   CTextFile& operator=(const CTextFile&) = delete;
@@ -26,6 +29,7 @@ class CTextFile {
  private:
   void Reset();
 
+  FileIO& files_;
   std::string text_;    // the bytes actually read
   size_t position_ = 0;
   bool open_ = false;   // a file was read

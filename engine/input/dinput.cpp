@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/files/file_io.h"
 #include "platform/input.h"
 
 // The logical key word: bits 0-14, bits 15-31 always 0.
@@ -54,7 +55,8 @@ static_assert(sizeof(KeyConfig) == 32, "save\\key.dat holds the two tables back 
 class CDinput {
  public:
   // `input` may be null (no input seam): nothing is then ever read.
-  explicit CDinput(platform::Input* input) : input_(input) {}
+  // `input` is the devices seam; `files` reads and saves the key assignment (save\key.dat).
+  CDinput(platform::Input* input, FileIO& files) : input_(input), files_(files) {}
   CDinput(const CDinput&) = delete;
   CDinput& operator=(const CDinput&) = delete;
 
@@ -111,6 +113,7 @@ class CDinput {
   void MoveCursor();
 
   platform::Input* input_;
+  FileIO& files_;
   bool started_ = false;         // the input system started
   bool keyboard_ready_ = false;  // the keyboard was opened
   bool mouse_ready_ = false;     // the mouse was opened

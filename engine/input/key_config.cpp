@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "engine/files/file_io.h"
 #include "engine/input/dinput.h"
 
@@ -97,7 +96,7 @@ int CDinput::SaveKeyConfig() {
   uint8_t image[2 * kKeyConfigEntries];
   std::memcpy(image, key_config_.keyboard.data(), kKeyConfigEntries);
   std::memcpy(image + kKeyConfigEntries, key_config_.pad.data(), kKeyConfigEntries);
-  if (Ctx().file_io.SaveFile(kKeyFile, image, sizeof image) == 0) {
+  if (files_.SaveFile(kKeyFile, image, sizeof image) == 0) {
     // The player must not be told the assignment is kept when it is not.
     DebugPrint("Key Config Save Fail\n");
     return 0;
@@ -107,7 +106,7 @@ int CDinput::SaveKeyConfig() {
 }
 
 int CDinput::LoadKeyConfig() {
-  FileIO& io = Ctx().file_io;
+  FileIO& io = files_;
   if (io.Exist(kKeyFile, kSearchInstall) == 0) return 0;
   const FileHandle file = io.Open(kKeyFile, FileMode::kRead, kSearchInstall, 0);
   if (file == kInvalidFile) return 0;

@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "engine/app/app_state.h"
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/core/debug_trace.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/surface.h"
@@ -37,8 +36,8 @@ void MovieObject::SetSrcMargin(int left, int top, int right, int bottom) {
 int MovieObject::Open(const char* path, platform::Display* display, platform::Surface* primary,
                       int back_buffer, std::function<int()> end_check) {
   Close();
-  platform::Files* files = Ctx().platform.files;
-  platform::Movies* movies = Ctx().platform.movies;
+  platform::Files* files = seams_.files;
+  platform::Movies* movies = seams_.movies;
   std::string host;
   if (path == nullptr || files == nullptr || movies == nullptr || !files->HostPath(path, &host)) {
     DebugPrint("MovieObject::Open: no movie file at %s\n", path != nullptr ? path : "(null)");
@@ -46,7 +45,7 @@ int MovieObject::Open(const char* path, platform::Display* display, platform::Su
     return -2;
   }
   int made = 0;
-  auto renderer = std::make_unique<CMovieRenderer>(display, primary, back_buffer, &made);
+  auto renderer = std::make_unique<CMovieRenderer>(player_, ddraw_, display, primary, back_buffer, &made);
   if (made == 0) {
     DebugPrint("open failed.\n");
     return -2;
@@ -136,9 +135,9 @@ int CMovie::Play(platform::Window*, const char* path) {
   if (state_ != kMovieNone) return 0;
   state_ = kMoviePlaying;
   stop_request_ = 0;  // a stop asked of the previous movie is not this one's
-  AppSetLoopMode(0);
+  app_.loop_mode.store(0);
 
-  CDdrawFunc& ddraw = Ctx().ddraw;
+  CDdrawFunc& ddraw = ddraw_;
   // A snapshot of the screen: the composed layers in scratch 13 and the cross-fade picture 9.
   ddraw.CopySurface(SURFACE_PRIMARY, SURFACE_BACK, 0);
   ddraw.CaptureLayers(SURFACE_TEXT, SURFACE_SCRATCH2);
@@ -151,7 +150,7 @@ int CMovie::Play(platform::Window*, const char* path) {
   } else {
     DebugPrint("making movie object\n");
   }
-  object_ = std::make_unique<MovieObject>();
+  object_ = std::make_unique<MovieObject>(*this, ddraw_, seams_);
   object_->SetRect(dest_.left, dest_.top, dest_.right, dest_.bottom);
   object_->SetSrcMargin(trims_[0], trims_[1], trims_[2], trims_[3]);
   if (object_->Open(path, ddraw.GetDirectDraw(), ddraw.GetSurface(SURFACE_PRIMARY), 1,
@@ -160,7 +159,7 @@ int CMovie::Play(platform::Window*, const char* path) {
     // Nothing plays: everything the start changed goes back, so that the game goes on.
     object_.reset();
     ddraw.SetUpdate(0, 0);
-    AppSetLoopMode(1);
+    app_.loop_mode.store(1);
     state_ = kMovieNone;
     return 0;
   }
@@ -192,7 +191,7 @@ void CMovie::OnGraphEvent(platform::Window*) {
     object_->Close();
     object_.reset();
   }
-  CDdrawFunc& ddraw = Ctx().ddraw;
+  CDdrawFunc& ddraw = ddraw_;
   ddraw.SetUpdate(0, 0);
   // The movie's rectangle on the screen is blanked: scratch 13 is cleared to black and copied
   // onto it; then the whole picture is composed again.
@@ -239,8 +238,8 @@ int CMovie::CheckEnd() {
   stop_request_ = 0;
   object_->Pause();
   state_ = kMovieEnded;
-  AppSetLoopMode(1);
-  if (platform::Window* window = GetMainWindow()) {
+  app_.loop_mode.store(1);
+  if (platform::Window* window = app_.main_window) {
     window->PostEvent({platform::EventKind::kUser13, 0});
   }
   return 1;
@@ -261,7 +260,7 @@ void CMovie::StopAndClose() {
   }
   stop_request_ = 0;
   if (state_ == kMovieNone) return;
-  Ctx().ddraw.SetUpdate(0, 0);
-  AppSetLoopMode(1);
+  ddraw_.SetUpdate(0, 0);
+  app_.loop_mode.store(1);
   state_ = kMovieNone;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The movie player `CMovie` (one per engine context: Ctx().movie) and the wrapper of one movie,
+// The movie player `CMovie` (one per engine context) and the wrapper of one movie,
 // `MovieObject`.
 //
 // While a movie plays the player holds the engine's compose (bit 0 of the update word), switches
@@ -22,7 +22,9 @@
 #include <functional>
 #include <memory>
 
+#include "engine/core/frame_rate.h"
 #include "engine/gfx/gfx_types.h"
+#include "platform/platform.h"
 #include "engine/movie/movie_renderer.h"
 #include "platform/movie.h"
 
@@ -41,10 +43,15 @@ constexpr MovieState kMovieEnded = 3;
 // The overlay: called after each presented picture while a movie plays.
 using MovieOverlayFunc = std::function<void()>;
 
+class CDdrawFunc;
+class CMovie;
+
 class MovieObject {
  public:
   // state(): 0 created, 1 opened, 2 running, 3 stopped, 4 paused.
-  MovieObject() = default;
+  // The player and the display the renderer works with; the seams open the file.
+  MovieObject(CMovie& player, CDdrawFunc& ddraw, platform::Platform& seams)
+      : player_(player), ddraw_(ddraw), seams_(seams) {}
   ~MovieObject();
   MovieObject(const MovieObject&) = delete;
   MovieObject& operator=(const MovieObject&) = delete;
@@ -83,6 +90,9 @@ class MovieObject {
  private:
   int state_ = 0;
   double duration_ = 0;
+  CMovie& player_;
+  CDdrawFunc& ddraw_;
+  platform::Platform& seams_;
   std::unique_ptr<platform::Movie> movie_;
   std::unique_ptr<CMovieRenderer> renderer_;
   platform::MovieFrame frame_;  // the picture being shown (its buffer is reused)
@@ -92,7 +102,10 @@ class MovieObject {
 
 class CMovie {
  public:
-  CMovie() = default;
+  // `seams` opens movie files; `app` holds the loop mode and the main window that gets the end
+  // notice; `ddraw` is the display whose compose the player holds while a movie plays.
+  CMovie(platform::Platform& seams, CFrameRate& app, CDdrawFunc& ddraw)
+      : seams_(seams), app_(app), ddraw_(ddraw) {}
   ~CMovie();
   CMovie(const CMovie&) = delete;
   CMovie& operator=(const CMovie&) = delete;
@@ -143,6 +156,9 @@ class CMovie {
   int play_mode_ = 2;
   Rect dest_{32, 16, 608, 336};
   int trims_[4] = {0, 30, 0, 27};
+  platform::Platform& seams_;
+  CFrameRate& app_;
+  CDdrawFunc& ddraw_;
   std::unique_ptr<MovieObject> object_;
   int stop_request_ = 0;
 };

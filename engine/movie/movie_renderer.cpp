@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/movie/movie.h"
+#include "engine/core/debug_trace.h"
 #include "platform/display.h"
 #include "platform/surface.h"
 
@@ -14,8 +15,9 @@ constexpr Rect kScreenRect{0, 0, kScreenWidth, kScreenHeight};
 
 }  // namespace
 
-CMovieRenderer::CMovieRenderer(platform::Display* display, platform::Surface* primary,
-                               int back_buffer, int* result) {
+CMovieRenderer::CMovieRenderer(CMovie& player, CDdrawFunc& ddraw, platform::Display* display,
+                               platform::Surface* primary, int back_buffer, int* result)
+    : player_(player), ddraw_(ddraw) {
   int ok = 1;
   if (display == nullptr || primary == nullptr) {
     ok = 0;
@@ -119,8 +121,8 @@ int CMovieRenderer::Present() {
   }
   const Rect destination{dest_x_, dest_y_, dest_x_ + dest_width_, dest_y_ + dest_height_};
 
-  CMovie& player = Ctx().movie;
-  CDdrawFunc& ddraw = Ctx().ddraw;
+  CMovie& player = player_;
+  CDdrawFunc& ddraw = ddraw_;
   player.CallOverlay(2);
   if (primary_->IsLost()) {
     // The screen was lost: this picture is dropped; a restored screen shows the snapshot taken

@@ -20,12 +20,16 @@ class Display;
 class Surface;
 }  // namespace platform
 
+class CDdrawFunc;
+class CMovie;
+
 class CMovieRenderer {
  public:
   // Needs the display and its primary surface; with `back_buffer` set, also the primary's
-  // attached back buffer. `result` receives 1 when the renderer can work, else 0.
-  CMovieRenderer(platform::Display* display, platform::Surface* primary, int back_buffer,
-                 int* result);
+  // attached back buffer. `result` receives 1 when the renderer can work, else 0. The player
+  // gets the overlay call after each picture; the engine display restores a lost screen.
+  CMovieRenderer(CMovie& player, CDdrawFunc& ddraw, platform::Display* display,
+                 platform::Surface* primary, int back_buffer, int* result);
   ~CMovieRenderer();
   CMovieRenderer(const CMovieRenderer&) = delete;
   CMovieRenderer& operator=(const CMovieRenderer&) = delete;
@@ -56,6 +60,8 @@ class CMovieRenderer {
   // Puts the target onto the primary and presents it; 1 when shown.
   int Present();
 
+  CMovie& player_;
+  CDdrawFunc& ddraw_;
   std::function<int()> end_check_;
   platform::MovieFormat type_;
   platform::Display* display_ = nullptr;

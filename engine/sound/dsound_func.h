@@ -29,7 +29,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/frame_rate.h"
 #include "engine/files/file_io.h"
+#include "platform/platform.h"
 #include "platform/sound_buffer.h"
 #include "platform/wave_codec.h"
 
@@ -162,7 +164,10 @@ struct StaticSETable {
 
 class CDsoundFunc {
  public:
-  CDsoundFunc() = default;
+  // `seams` gives the sound device, the codecs and the window for the effect boxes; `files` opens
+  // the wave files; `clock` is the game clock the fades start from.
+  CDsoundFunc(platform::Platform& seams, FileIO& files, const CFrameRate& clock)
+      : seams_(seams), files_(files), clock_(clock) {}
   CDsoundFunc(const CDsoundFunc&) = delete;
   CDsoundFunc& operator=(const CDsoundFunc&) = delete;
 
@@ -321,5 +326,8 @@ class CDsoundFunc {
   int LoadPcmEffect(int slot, const char* path);
   int LoadCompressedEffect(int slot, const char* file_name);
 
+  platform::Platform& seams_;
+  FileIO& files_;
+  const CFrameRate& clock_;
   platform::Audio* device_ = nullptr;  // the open sound device; null: no sound
 };

@@ -12,8 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "engine/sound/dsound_func.h"
 #include "platform/audio.h"
 
@@ -40,7 +39,7 @@ uint8_t SilenceByte(const platform::PcmFormat& format) {
 
 int CDsoundFunc::Init(platform::Window*) {
   device_ = nullptr;
-  platform::Audio* audio = Ctx().platform.audio;
+  platform::Audio* audio = seams_.audio;
   if (audio == nullptr || !audio->Open()) {
     DebugPrint("DirectSoundCreate Failed\n");
     return 0;
@@ -239,7 +238,7 @@ int CDsoundFunc::SetVolumeWorker(SoundChannel& c, int volume, int frames) {
     if (c.buffer != nullptr && !c.buffer->SetVolume(ToDeviceVolume(volume))) return 0;
     return 1;
   }
-  c.fade_start_time = static_cast<uint32_t>(Ctx().frame_rate.GetTime());
+  c.fade_start_time = static_cast<uint32_t>(clock_.GetTime());
   c.fade_length = static_cast<uint32_t>(frames);
   const int current = ReadVolume(c);
   c.fade_start_volume = static_cast<uint32_t>(current < 0 ? volume : current);
@@ -319,7 +318,7 @@ int CDsoundFunc::ConvertBlock(SoundFormatBlock&, SoundChannel& c) {
         c.loop_silent = 1;
         return 1;
       }
-      if (Ctx().file_io.Seek(c.file, static_cast<int32_t>(c.data_start), kSeekStart) ==
+      if (files_.Seek(c.file, static_cast<int32_t>(c.data_start), kSeekStart) ==
           kSeekFailed) {
         DebugPrint("mmioRead Error\n");
         return 0;

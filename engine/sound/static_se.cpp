@@ -10,8 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "engine/sound/dsound_func.h"
 #include "platform/audio.h"
 #include "platform/little_endian.h"
@@ -21,8 +20,8 @@ namespace {
 bool ValidSlot(int slot) { return slot >= 0 && slot < kStaticSeSlots; }
 
 // A message box without owner and caption; the game goes on once it is closed.
-void Box(const char* text) {
-  if (platform::Window* window = Ctx().platform.window) window->MessageBox(false, text, "");
+void Box(platform::Window* window, const char* text) {
+  if (window != nullptr) window->MessageBox(false, text, "");
 }
 
 
@@ -146,7 +145,7 @@ int CDsoundFunc::LoadWaveToBuffer(int slot, const char* file_name) {
   static_se.slot[slot].reset();
   if (device_ == nullptr || file_name == nullptr) return 0;
   char path[kPathMax];
-  if (std::strlen(file_name) >= kPathMax || Ctx().file_io.FindFileAll(file_name, path) == 0) {
+  if (std::strlen(file_name) >= kPathMax || files_.FindFileAll(file_name, path) == 0) {
     DebugPrint("DS SoundFile not found: %s\n", file_name);
     return 0;
   }
@@ -154,7 +153,7 @@ int CDsoundFunc::LoadWaveToBuffer(int slot, const char* file_name) {
 }
 
 int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
-  FileIO& io = Ctx().file_io;
+  FileIO& io = files_;
   const FileHandle file = io.Open(path, FileMode::kRead, kSearchSelf, 0);
   if (file == kInvalidFile) {
     DebugPrint("DS SoundFile Open Falid\n");
@@ -164,7 +163,7 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
     io.Close(file);
     if (box != nullptr) {
       DebugPrint("%s: %s\n", box, path);
-      Box(box);
+      Box(seams_.window, box);
     }
     return 0;
   };
@@ -212,7 +211,7 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
   std::unique_ptr<platform::SoundBuffer> buffer = device_->CreateBuffer(BufferFormat(f), size);
   if (buffer == nullptr) {
     DebugPrint("Could not Create Sound Buffer.: %s\n", path);
-    Box("Could not Create Sound Buffer.");
+    Box(seams_.window, "Could not Create Sound Buffer.");
     return 0;
   }
   platform::LockedRegions r;

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "engine/sound/dsound_func.h"
 #include "platform/little_endian.h"
 
@@ -88,7 +87,7 @@ bool SoundFormatBlock::SetName(const char* file_name) {
 
 int CDsoundFunc::EnumAcmDrivers() {
   DebugPrint("ACM Driver Search Start\n");
-  platform::WaveCodecs* codecs = Ctx().platform.codecs;
+  platform::WaveCodecs* codecs = seams_.codecs;
   std::vector<platform::CodecDriverDetails> drivers;
   if (codecs == nullptr || !codecs->EnumDrivers(&drivers)) {
     DebugPrint("acmDriverEnum Error\n");
@@ -105,7 +104,7 @@ int CDsoundFunc::EnumAcmDrivers() {
 }
 
 int CDsoundFunc::OpenWave(SoundFormatBlock& format, SoundChannel& channel) {
-  FileIO& io = Ctx().file_io;
+  FileIO& io = files_;
   const FileHandle file = io.Open(format.name.c_str(), FileMode::kRead, kSearchAll, 0);
   if (file == kInvalidFile) {
     DebugPrint("DS SoundFile Open Falid\n");
@@ -173,7 +172,7 @@ int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
     return 0;
   }
 
-  platform::WaveCodecs* codecs = Ctx().platform.codecs;
+  platform::WaveCodecs* codecs = seams_.codecs;
   uint32_t max_format = 0;
   if (codecs == nullptr || !codecs->MaxFormatSize(&max_format)) {
     DebugPrint("acmMetrics failed mmr=%u!", 1u);
@@ -247,7 +246,7 @@ int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
 }
 
 int CDsoundFunc::OpenStream(SoundFormatBlock& format, SoundChannel& channel) {
-  FileIO& io = Ctx().file_io;
+  FileIO& io = files_;
   char path[kPathMax];
   if (format.name.size() >= kPathMax || io.FindFileAll(format.name.c_str(), path) == 0) return 0;
   channel.file = io.Open(path, FileMode::kRead, kSearchSelf, 0);
@@ -287,7 +286,7 @@ int CDsoundFunc::OpenStream(SoundFormatBlock& format, SoundChannel& channel) {
 }
 
 int CDsoundFunc::ReadSourceBlock(SoundChannel& channel, uint32_t* bytes_read) {
-  FileIO& io = Ctx().file_io;
+  FileIO& io = files_;
   *bytes_read = 0;
   const uint32_t position =
       channel.file == kInvalidFile ? kSeekFailed : io.Seek(channel.file, 0, kSeekCurrent);
@@ -339,7 +338,7 @@ int CDsoundFunc::ConvertSourceBlock(SoundChannel& channel, uint32_t bytes_read) 
   }
   // The bytes read but not used are read again with the next block.
   if (header.source_used < n) {
-    Ctx().file_io.Seek(channel.file, -static_cast<int32_t>(n - header.source_used), kSeekCurrent);
+    files_.Seek(channel.file, -static_cast<int32_t>(n - header.source_used), kSeekCurrent);
   }
   channel.block_length = header.destination_used;
   return 1;
@@ -355,7 +354,7 @@ void CDsoundFunc::CloseAcm(SoundChannel& channel) {
   header.source = nullptr;
   header.destination = nullptr;
   if (channel.file != kInvalidFile) {
-    Ctx().file_io.Close(channel.file);
+    files_.Close(channel.file);
     channel.file = kInvalidFile;
   }
   channel.source_block = std::vector<uint8_t>();

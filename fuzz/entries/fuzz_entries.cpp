@@ -14,7 +14,7 @@
 #include "engine/files/file_io.h"
 #include "engine/files/lzss.h"
 #include "engine/files/text_file.h"
-#include "engine/gfx/text_draw.h"
+#include "engine/gfx/text/text_draw.h"
 #include "engine/input/dinput.h"
 #include "engine/sound/dsound_func.h"
 #include "fuzz/entries/entry_support.h"
@@ -196,7 +196,7 @@ void TextFileEntry(const uint8_t* data, size_t size) {
   testsupport::TestEngine engine;
   engine.host.files.SetWorkingDirectory(tree.cwd());
 
-  CTextFile file;
+  CTextFile file(Ctx().file_io);
   Check(file.Open("TEXT\\Table.TXT") == 1, kName, "an existing file did not open");
   const size_t room = maximum > 0 ? static_cast<size_t>(maximum) : 1;
   std::unique_ptr<char[]> line(new char[room]);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/app/context.h"
-#include "engine/gfx/bmp_reader.h"
-#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/pixels/bmp_reader.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "fuzz/entries/entry_support.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"

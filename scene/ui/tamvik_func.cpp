@@ -1,7 +1,7 @@
 #include "scene/ui/tamvik_func.h"
 
 #include "engine/app/context.h"
-#include "engine/app/debug_trace.h"
+#include "engine/core/debug_trace.h"
 #include "engine/files/file_io.h"
 #include "platform/config.h"
 

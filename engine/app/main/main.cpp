@@ -1,8 +1,11 @@
-// The program's entry: builds the real platform, an engine context on it, and runs the game. The
-// program takes no command-line arguments; its settings file is described in README.md.
+// The program's entry and composition root: builds the real platform, the engine and game
+// contexts on it, wires the game into the engine and runs it. The program takes no command-line
+// arguments; its settings file is described in README.md.
 
 #include "engine/app/context.h"
+#include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
+#include "game/game_context.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/sdl/sdl_platform.h"
@@ -13,7 +16,10 @@ int main() {
   host.seams().codecs = &codecs;
   platform::ffmpeg::FfmpegMovies movies(host.clock, &host.audio);  // the movie files
   host.seams().movies = &movies;
-  EngineContext context(host.seams());
-  ContextScope scope(context);
-  return WinMain();
+  EngineContext engine(host.seams());
+  ContextScope engine_scope(engine);
+  GameContext game;
+  WireGameSequences(game.sequences);
+  GameScope game_scope(game);
+  return WinMain(MakeGameHooks());
 }

@@ -15,7 +15,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/spine/engine_services.h"
+#include "engine/app/engine_services.h"
 #include "engine/app/spine/spine.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"

@@ -1,10 +1,8 @@
 #include "engine/app/spine/spine.h"
 
-#include "debug/debug_menu.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/spine/engine_services.h"
-#include "flow/game_boot.h"
+#include "engine/app/engine_services.h"
 
 namespace {
 
@@ -24,17 +22,18 @@ void OnDestroy(platform::Window* window) { window->PostEvent({EventKind::kQuit, 
 
 }  // namespace
 
-int WinMain() {
+int WinMain(const GameHooks& hooks) {
   int exit_code = 0;
-  platform::Window* window = AppStart(exit_code);
+  platform::Window* window = AppStart(hooks, exit_code);
   if (window == nullptr) return exit_code;
   while (MessageLoopStep(window, exit_code)) {
   }
   return exit_code;
 }
 
-platform::Window* AppStart(int& exit_code) {
+platform::Window* AppStart(const GameHooks& hooks, int& exit_code) {
   exit_code = 0;
+  Ctx().game_hooks = hooks;
   platform::Window* seam = Ctx().platform.window;
   if (seam == nullptr) return nullptr;
   if (seam->AnotherInstanceRunning()) {
@@ -90,7 +89,8 @@ platform::Window* CreateMainWindow() {
 
 int AppInit(platform::Window* window) {
   // A missing install shows its box and sets the quit request: the first frame ends the program.
-  CheckInstall();
+  const GameHooks& game = Ctx().game_hooks;
+  if (game.check_install) game.check_install();
 
   EngineServices& services = Services();
   if (services.InitDirectDraw(window) == 0) {
@@ -100,12 +100,12 @@ int AppInit(platform::Window* window) {
   services.LoadFont();
   // The glyph renderer packs pixels as the display does: RGB565 when pure green is 0x7E0.
   services.SetPixelMode(services.GetPrimaryColor(1) == 0x7E0 ? 2 : 1);
-  DebugMenuReset();
+  if (game.debug_reset) game.debug_reset();
   services.SoundInit(window);
   services.InputInit();
   services.ScanDrives();
   services.SeedRandom();
-  GameBootInit();
+  if (game.boot) game.boot();
   return 1;
 }
 
@@ -116,7 +116,8 @@ int AppFrame(platform::Window* window) {
 
   EngineServices& services = Services();
   services.InputGetState();
-  if (DebugFrameHook() == 0) Ctx().game_task.ExecTask();
+  const GameHooks& game = Ctx().game_hooks;
+  if (!game.debug_frame || game.debug_frame() == 0) Ctx().game_task.ExecTask();
   services.SoundUpdate(app.GetTime());
   services.AnimeExec(app.GetTime());
   if (services.ShowWindow() == 0) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "engine/app/game_hooks.h"
 #include "platform/window.h"
 
 // The window title, also the name the single-instance test looks for (UTF-8).
@@ -14,13 +15,15 @@ inline constexpr const char* kMainWindowTitle = "TAMVIKPC版";
 inline constexpr int kMainWindowWidth = 640;
 inline constexpr int kMainWindowHeight = 480;
 
-// The entry: single-instance test, window, engine start-up, then the message loop until the quit
-// event; returns the quit event's exit code (0 when the program ends before its loop).
-int WinMain();
+// The entry: single-instance test, window, engine start-up (with the game's hooks), then the
+// message loop until the quit event; returns the quit event's exit code (0 when the program ends
+// before its loop).
+int WinMain(const GameHooks& hooks);
 
-// The entry's part before the loop. Returns the window when the loop should run; null when the
-// program ends at once, with `exit_code` set.
-platform::Window* AppStart(int& exit_code);
+// The entry's part before the loop; the hooks are kept in the current context for the start-up
+// and every frame. Returns the window when the loop should run; null when the program ends at
+// once, with `exit_code` set.
+platform::Window* AppStart(const GameHooks& hooks, int& exit_code);
 
 // One iteration of the message loop, reading the loop mode anew:
 // - loop mode 1: a waiting event is taken and dispatched and no frame runs; when none waits, one

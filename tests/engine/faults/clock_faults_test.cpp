@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "engine/gfx/anime.h"
-#include "engine/gfx/sprite.h"
+#include "engine/anime/anime.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "tests/engine/faults/fault_rig.h"
 
 namespace {

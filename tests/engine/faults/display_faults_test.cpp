@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/gfx/anime.h"
-#include "engine/gfx/sprite.h"
-#include "engine/gfx/window.h"
+#include "engine/anime/anime.h"
+#include "engine/gfx/sprite/sprite.h"
+#include "engine/gfx/window/window.h"
 #include "tests/engine/faults/fault_rig.h"
 
 namespace {

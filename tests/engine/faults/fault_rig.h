@@ -15,6 +15,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "testsupport/busy_scene.h"
 #include "testsupport/temp_tree.h"
@@ -38,7 +39,7 @@ class Program {
   // The spine's start-up, then the program made active (as the window system does at once).
   // False when the program ended before its loop.
   bool Start() {
-    window = AppStart(exit_code);
+    window = AppStart(MakeGameHooks(), exit_code);
     if (window == nullptr) return false;
     host_window().PostEvent({platform::EventKind::kActivateApp, 1});
     return Step();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/app/doors.h"
 #include "engine/files/random.h"
 #include "testsupport/lzss_writer.h"
 #include "testsupport/test_engine.h"

@@ -1,3 +1,4 @@
+#include "engine/app/doors.h"
 #include "engine/files/random.h"
 
 #include <gtest/gtest.h>

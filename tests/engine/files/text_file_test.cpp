@@ -67,7 +67,7 @@ TEST(TextFile, ReadsLinesByTheSplitRule) {
     SCOPED_TRACE(c.what);
     TextLayer layer;
     layer.tree.Write("install/text/table.txt", c.contents);
-    CTextFile file;
+    CTextFile file(Ctx().file_io);
     EXPECT_EQ(file.IsEnd(), 1);  // nothing open yet
     ASSERT_EQ(file.Open("TEXT\\Table.txt"), 1);
     EXPECT_EQ(file.IsEnd(), 0);
@@ -77,7 +77,7 @@ TEST(TextFile, ReadsLinesByTheSplitRule) {
 
 TEST(TextFile, MissingFileRaisesTheFatalBox) {
   TextLayer layer;
-  CTextFile file;
+  CTextFile file(Ctx().file_io);
   EXPECT_EQ(file.Open("text\\none.txt"), 0);
   ASSERT_EQ(layer.engine.host.window.boxes.size(), 1u);
   EXPECT_EQ(layer.engine.host.window.boxes[0].caption, "FILE OPEN ERROR");
@@ -91,7 +91,7 @@ TEST(TextFile, MissingFileRaisesTheFatalBox) {
 TEST(TextFile, TooSmallBufferEndsTheReadInsteadOfLoopingForEver) {
   TextLayer layer;
   layer.tree.Write("install/t.txt", "abc\n");
-  CTextFile file;
+  CTextFile file(Ctx().file_io);
   ASSERT_EQ(file.Open("t.txt"), 1);
   char buffer[4] = "zzz";
   file.GetLine(buffer, 1);
@@ -105,7 +105,7 @@ TEST(TextFile, ReopeningReplacesTheText) {
   TextLayer layer;
   layer.tree.Write("install/a.txt", "from a\n");
   layer.tree.Write("install/b.txt", "from b\n");
-  CTextFile file;
+  CTextFile file(Ctx().file_io);
   ASSERT_EQ(file.Open("a.txt"), 1);
   char buffer[32];
   file.GetLine(buffer, sizeof buffer);

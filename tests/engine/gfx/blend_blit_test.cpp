@@ -1,4 +1,4 @@
-#include "engine/gfx/blend_blit.h"
+#include "engine/gfx/pixels/blend_blit.h"
 
 #include <gtest/gtest.h>
 

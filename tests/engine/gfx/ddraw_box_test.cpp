@@ -7,7 +7,7 @@
 #include <string>
 
 #include "display_test_support.h"
-#include "engine/gfx/text_big5.h"
+#include "engine/gfx/text/text_big5.h"
 
 namespace {
 

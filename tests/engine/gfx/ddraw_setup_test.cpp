@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "display_test_support.h"
+#include "engine/app/doors.h"
 #include "testsupport/trace_capture.h"
 
 namespace {

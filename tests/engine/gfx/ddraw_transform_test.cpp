@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "display_test_support.h"
-#include "engine/gfx/ddraw_transform.h"
+#include "engine/gfx/display/ddraw_transform.h"
 
 namespace {
 

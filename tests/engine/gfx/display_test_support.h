@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/gfx/ddraw_func.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/test_engine.h"
 
 namespace display_test {

@@ -1,4 +1,4 @@
-#include "engine/gfx/quad_raster.h"
+#include "engine/gfx/pixels/quad_raster.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "display_test_support.h"
-#include "engine/gfx/blend_blit.h"
-#include "engine/gfx/sprite.h"
+#include "engine/gfx/pixels/blend_blit.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "picture16.h"
 
 namespace sprite_test {

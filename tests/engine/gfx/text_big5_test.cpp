@@ -1,4 +1,4 @@
-#include "engine/gfx/text_big5.h"
+#include "engine/gfx/text/text_big5.h"
 
 #include <gtest/gtest.h>
 

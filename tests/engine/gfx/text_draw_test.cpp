@@ -1,4 +1,4 @@
-#include "engine/gfx/text_draw.h"
+#include "engine/gfx/text/text_draw.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/gfx/text_big5.h"
+#include "engine/gfx/text/text_big5.h"
 #include "platform/surface.h"
 #include "tests/engine/gfx/text_test_support.h"
 #include "testsupport/test_engine.h"

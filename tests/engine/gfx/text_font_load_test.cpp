@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/gfx/text_big5.h"
-#include "engine/gfx/text_draw.h"
+#include "engine/gfx/text/text_big5.h"
+#include "engine/gfx/text/text_draw.h"
 #include "tests/engine/gfx/text_test_support.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"

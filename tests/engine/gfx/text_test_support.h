@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/app/context.h"
-#include "engine/gfx/text_draw.h"
+#include "engine/gfx/text/text_draw.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"

@@ -2,7 +2,7 @@
 // the line-break marker, moving, opening and turning, colour rebuild, pieces, the list and its
 // refusals, the listing, and a frame with Big5 text written as an image.
 
-#include "engine/gfx/window.h"
+#include "engine/gfx/window/window.h"
 
 #include <gtest/gtest.h>
 

@@ -7,12 +7,12 @@
 
 #include <string>
 
-#include "anime_test_support.h"
+#include "tests/engine/anime/anime_test_support.h"
 #include "display_test_support.h"
-#include "engine/gfx/sprite.h"
-#include "engine/gfx/text_big5.h"
-#include "engine/gfx/text_draw.h"
-#include "engine/gfx/window.h"
+#include "engine/gfx/sprite/sprite.h"
+#include "engine/gfx/text/text_big5.h"
+#include "engine/gfx/text/text_draw.h"
+#include "engine/gfx/window/window.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"
 

@@ -14,6 +14,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "platform/sdl/sdl_platform.h"
 
@@ -106,7 +107,7 @@ TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   ContextScope scope(context);
 
   int code = -1;
-  platform::Window* window = AppStart(code);
+  platform::Window* window = AppStart(MakeGameHooks(), code);
   ASSERT_EQ(window, &host.window);
   EXPECT_EQ(AppIsQuit(), 0u);
 

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "engine/app/context.h"
-#include "engine/app/spine/engine_services.h"
+#include "engine/app/engine_services.h"
 #include "testsupport/test_engine.h"
 
 namespace {
 
 TEST(SpineAnime, ProductionServicesStepTheAnimationList) {
   testsupport::TestEngine engine;
-  ASSERT_EQ(engine.ctx().services, nullptr);
   AnimeRec* fade = Ctx().anime.CreateFade(0, 256, 60, 0);
   ASSERT_EQ(Ctx().anime.SetAutoClear(&fade), 1);
   Services().AnimeExec(1000);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/app/spine/engine_services.h"
+#include "engine/app/engine_services.h"
 
 class RecordingServices final : public EngineServices {
  public:

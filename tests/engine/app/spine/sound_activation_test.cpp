@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/app/context.h"
-#include "engine/app/spine/engine_services.h"
+#include "engine/app/engine_services.h"
 #include "engine/app/spine/spine.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
@@ -65,7 +65,6 @@ TEST(SpineSound, ProductionServicesStartStepAndReleaseTheSoundService) {
   testsupport::TestEngine engine;
   testsupport::TempTree tree;
   engine.host.audio.SetDeviceRate(kRate);
-  ASSERT_EQ(engine.ctx().services, nullptr);
   EXPECT_EQ(Services().SoundInit(nullptr), 1);
   EXPECT_TRUE(engine.host.audio.IsOpen());
   const std::string path = tree.Write("voice.wav", Voice(0.5).Bytes());
@@ -85,7 +84,7 @@ TEST(SpineSound, AnInactiveProgramIsSilentAndResumesWhereItStopped) {
   testsupport::TestEngine engine;
   testsupport::TempTree tree;
   SoundOnlyServices services;
-  engine.ctx().services = &services;
+  engine.ctx().UseServices(&services);
   auto& audio = engine.host.audio;
   audio.SetDeviceRate(kRate);
   platform::Window* w = CreateMainWindow();

@@ -1,3 +1,4 @@
+#include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ std::optional<int> RunLoop(platform::Window* window, int limit = 20) {
 // A fresh engine whose services are recorded, with the install settings present.
 struct Program {
   Program() {
-    engine.ctx().services = &services;
+    engine.ctx().UseServices(&services);
     engine.host.config.Set("Install Directory", "/games/tamvik");
   }
 
@@ -46,7 +47,7 @@ struct Program {
   void NextTick() { engine.host.clock.Advance(17); }
   platform::Window* Start() {
     int code = -1;
-    platform::Window* w = AppStart(code);
+    platform::Window* w = AppStart(MakeGameHooks(), code);
     EXPECT_NE(w, nullptr);
     return w;
   }
@@ -374,18 +375,18 @@ TEST_F(Spine, WindowProcedureHandlesActivationAndTheMovieNotice) {
 TEST_F(Spine, WholeRunEndsWithTheQuitEventsCode) {
   // Alt+F4 waiting from the start: the program starts, quits and returns 0.
   window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
-  EXPECT_EQ(WinMain(), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
   EXPECT_FALSE(window().IsCreated());
   EXPECT_EQ(Count("FreeFont"), 1);
 
   Program other;
   other.window().PostEvent({EventKind::kQuit, 3});
-  EXPECT_EQ(WinMain(), 3);
+  EXPECT_EQ(WinMain(MakeGameHooks()), 3);
 }
 
 TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   window().another_instance = true;
-  EXPECT_EQ(WinMain(), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_FALSE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
@@ -397,7 +398,7 @@ TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
 
 TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgramQuietly) {
   window().create_fails = true;
-  EXPECT_EQ(WinMain(), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
   EXPECT_TRUE(window().boxes.empty());
   EXPECT_TRUE(services.log.empty());
   EXPECT_EQ(GetMainWindow(), nullptr);

@@ -1,0 +1,230 @@
+// The animation list: creation, the per-frame walk, deletion, stop, callbacks, the restore
+// redraw, the debug listing and the timer.
+
+#include "engine/anime/anime.h"
+
+#include "engine/core/debug_trace.h"
+#include "engine/core/frame_rate.h"
+#include "engine/input/dinput.h"
+
+CDdrawAnime::CDdrawAnime(CFrameRate& frame_rate, CDinput& input, CDdrawFunc& ddraw,
+                         CDdrawSpr& sprites, CDdrawWindow& windows, GameRandom& random,
+                         VoiceClock voice_clock)
+    : frame_rate_(frame_rate), input_(input), ddraw_(ddraw), sprites_(sprites),
+      windows_(windows), random_(random), voice_clock_(std::move(voice_clock)) {}
+
+int CDdrawAnime::RegisterKind(int32_t kind, StepFunc step) {
+  if (kind <= kAnimeEnded || kind >= kAnimeKindCount) return 0;
+  steps_[static_cast<size_t>(kind)] = std::move(step);
+  return 1;
+}
+
+void CDdrawAnime::RegisterEngineKinds() {
+  // Kinds 2 (timer) and 3 (portrait group) have no step; 0 is handled by Exec itself and 12 (the
+  // sprite-file sequence) belongs to the layer that reads sprite files.
+  using Member = void (CDdrawAnime::*)(AnimeRec*, uint32_t);
+  static constexpr struct {
+    int32_t kind;
+    Member step;
+  } kEngineKinds[] = {
+      {kAnimeCellList, &CDdrawAnime::StepCellAnime},   {kAnimeCellLoop, &CDdrawAnime::StepCellLoop},
+      {kAnimeTalk, &CDdrawAnime::StepTalk},            {kAnimeMessage, &CDdrawAnime::StepMessage},
+      {kAnimeXfade, &CDdrawAnime::StepXfade},          {kAnimeWindow, &CDdrawAnime::StepWindowAnime},
+      {kAnimeSprite, &CDdrawAnime::StepSpriteAnime},   {kAnimeLayerScroll, &CDdrawAnime::StepLayerScroll},
+      {kAnimeWave, &CDdrawAnime::StepWave},            {kAnimePointMove, &CDdrawAnime::StepPointMove},
+      {kAnimeFade, &CDdrawAnime::StepFade},
+  };
+  for (const auto& entry : kEngineKinds) {
+    RegisterKind(entry.kind, [this, step = entry.step](AnimeRec* record, uint32_t now) {
+      (this->*step)(record, now);
+    });
+  }
+}
+
+CDdrawAnime::~CDdrawAnime() {
+  exec_depth_ = 0;
+  DeleteAll();
+}
+
+bool CDdrawAnime::SkipHeld() const { return (input_.GetKeyHold() & kGameKey2) != 0; }
+
+uint32_t CDdrawAnime::Now() const { return static_cast<uint32_t>(frame_rate_.GetTime()); }
+
+// ---- The list ----
+
+AnimeRec* CDdrawAnime::Link(int32_t kind, std::unique_ptr<AnimeBlock> param) {
+  auto* record = new AnimeRec;
+  record->kind = kind;
+  record->param = std::move(param);
+  record->next = head_;
+  head_ = record;
+  return record;
+}
+
+void CDdrawAnime::Free(AnimeRec* record) {
+  for (AnimeRec** link = &head_; *link != nullptr; link = &(*link)->next) {
+    if (*link == record) {
+      *link = record->next;
+      delete record;
+      return;
+    }
+  }
+}
+
+void CDdrawAnime::Sweep() {
+  AnimeRec** link = &head_;
+  while (*link != nullptr) {
+    AnimeRec* record = *link;
+    if (record->deleted) {
+      *link = record->next;
+      delete record;
+    } else {
+      link = &record->next;
+    }
+  }
+}
+
+void CDdrawAnime::Remove(AnimeRec* record) {
+  // Hidden first, so that a clean-up that reaches the list again does not find it.
+  record->deleted = true;
+  if (record->param) record->param->CleanUp(*this, *record);
+  if (exec_depth_ == 0) Free(record);
+}
+
+int CDdrawAnime::Exec(uint32_t now) {
+  ++exec_depth_;
+  AnimeRec* record = head_;
+  while (record != nullptr) {
+    // Read before the step: a step or a callback may end or delete any record, but a record
+    // deleted during Exec stays linked (only marked) until Exec frees it, so this link holds.
+    AnimeRec* next = record->next;
+    if (!record->deleted && record->stop == 0) {
+      if (record->kind == kAnimeEnded) {
+        if (record->callback != nullptr) record->callback(record->callback_argument);
+        // Ended by itself: freed without the kind's clean-up (unless the callback deleted it).
+        record->deleted = true;
+      } else if (record->kind > 0 && record->kind < kAnimeKindCount) {
+        if (const StepFunc& step = steps_[static_cast<size_t>(record->kind)]) step(record, now);
+      }
+    }
+    if (record->deleted && exec_depth_ == 1) Free(record);
+    record = next;
+  }
+  --exec_depth_;
+  // Records deleted behind the walk (and during a nested Exec) go now.
+  if (exec_depth_ == 0) Sweep();
+  return 1;
+}
+
+int CDdrawAnime::IsAnime(const AnimeRec* handle) const {
+  if (handle == nullptr) return 0;
+  for (const AnimeRec* record = head_; record != nullptr; record = record->next) {
+    if (record == handle) return record->deleted ? 0 : 1;
+  }
+  return 0;
+}
+
+int CDdrawAnime::Delete(AnimeRec* handle) {
+  if (!IsAnime(handle)) return 0;
+  Remove(handle);
+  return 1;
+}
+
+int CDdrawAnime::DeleteRef(AnimeRec** variable) {
+  if (variable == nullptr) return 0;
+  AnimeRec* handle = *variable;
+  *variable = nullptr;
+  return Delete(handle);
+}
+
+void CDdrawAnime::DeleteAll() {
+  AnimeRec* record = head_;
+  while (record != nullptr) {
+    AnimeRec* next = record->next;
+    if (!record->deleted) Remove(record);
+    record = next;
+  }
+  if (exec_depth_ == 0) Sweep();
+}
+
+int CDdrawAnime::SetStopWord(AnimeRec* handle, uint32_t value) {
+  if (!IsAnime(handle)) return 0;
+  handle->stop = value;
+  return 1;
+}
+
+int CDdrawAnime::SetStop(AnimeRec* handle, uint32_t value) {
+  if (!IsAnime(handle)) return 0;
+  handle->stop = value;
+  if (value == 0 && handle->param) handle->param->Resume(*this, *handle);
+  return 1;
+}
+
+int CDdrawAnime::SetCallback(AnimeRec* handle, AnimeCallback callback, uintptr_t argument) {
+  if (!IsAnime(handle)) return 0;
+  handle->callback = callback;
+  handle->callback_argument = argument;
+  return 1;
+}
+
+int CDdrawAnime::SetAutoClear(AnimeRec** variable) {
+  if (variable == nullptr || !IsAnime(*variable)) return 0;
+  return SetCallback(*variable, &CDdrawAnime::ClearOwnerPtr, reinterpret_cast<uintptr_t>(variable));
+}
+
+void CDdrawAnime::ClearOwnerPtr(uintptr_t address) {
+  if (address != 0) *reinterpret_cast<AnimeRec**>(address) = nullptr;
+}
+
+void CDdrawAnime::RedrawText() {
+  for (AnimeRec* record = head_; record != nullptr; record = record->next) {
+    if (record->deleted || record->stop != 0 || !record->param) continue;
+    record->param->Redraw(*this, *record);
+  }
+}
+
+void CDdrawAnime::Enum() const {
+  auto address = [](const void* p) {
+    return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p));
+  };
+  DebugPrint("CDdrawAnime::Enum Anime Playlist\n");
+  int index = 0;
+  for (const AnimeRec* record = head_; record != nullptr; record = record->next, ++index) {
+    if (record->deleted) continue;
+    DebugPrint("\tNo%3d Commnad:%.02d ", index, record->kind);
+    DebugPrint("Next:%.08lx ", address(record->next));
+    DebugPrint("Param:%.08lx Data:%.08lx\n", address(record->param.get()),
+               address(record->data.empty() ? nullptr : record->data.data()));
+  }
+  DebugPrint("CDdrawAnime::Enum Anime Playlist End.\n");
+}
+
+// ---- Timer ----
+
+AnimeRec* CDdrawAnime::CreateTimer() {
+  auto block = std::make_unique<AnimeTimerBlock>();
+  block->start = Now();
+  return Link(kAnimeTimer, std::move(block));
+}
+
+int32_t CDdrawAnime::GetTimer(AnimeRec* handle, int mode, int end) {
+  auto* block = BlockOf<AnimeTimerBlock>(handle);
+  if (block == nullptr) return -1;
+  const uint32_t elapsed = Now() - block->start;
+  if (end != 0) handle->kind = kAnimeEnded;
+  switch (mode) {
+    case 0:
+      return static_cast<int32_t>(uint64_t{elapsed} * 60 / 1000);
+    case 1:
+      return static_cast<int32_t>(elapsed);
+    default:
+      return -1;
+  }
+}
+
+int CDdrawAnime::ResetTimer(AnimeRec* handle) {
+  auto* block = BlockOf<AnimeTimerBlock>(handle);
+  if (block == nullptr) return 0;
+  block->start = Now();
+  return 1;
+}

@@ -1,0 +1,18 @@
+#include "engine/app/main/game_wiring.h"
+
+#include "debug/debug_menu.h"
+#include "flow/game_boot.h"
+#include "game/game_sequences.h"
+
+GameHooks MakeGameHooks() {
+  GameHooks hooks;
+  hooks.check_install = [] { return CheckInstall(); };
+  hooks.boot = [] { GameBootInit(); };
+  hooks.debug_reset = [] { DebugMenuReset(); };
+  hooks.debug_frame = [] { return DebugFrameHook(); };
+  return hooks;
+}
+
+void WireGameSequences(GameSequences&) {
+  // No sequence is built yet: every entry keeps its "not there" default.
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The composition root's wiring of the game into the engine: the game's hooks for the spine and
+// the real entries of the game's sequences. The program (main.cpp) and the whole-program test
+// driver (testsupport/program_driver.h) both wire the game this way.
+
+#include "engine/app/game_hooks.h"
+
+struct GameSequences;
+
+// The game's start-up and frame hooks: the install check, the boot, the debug menu's reset and
+// its frame hook.
+GameHooks MakeGameHooks();
+
+// Fills every sequence entry that is built with its real start and is-running functions.
+void WireGameSequences(GameSequences& sequences);

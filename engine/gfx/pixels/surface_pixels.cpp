@@ -1,0 +1,184 @@
+#include "engine/gfx/pixels/surface_pixels.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// One source picture as rows of words.
+struct Picture {
+  const uint16_t* base;  // top-left pixel of the rectangle
+  size_t stride;         // words from one row to the next
+};
+
+// Integer steps of i * num / den for i = 0, 1, 2, ... without a multiplication per step.
+class Stepper {
+ public:
+  Stepper(int num, int den) : whole_(num / den), rest_(num % den), den_(den) {}
+  int value() const { return value_; }
+  void Next() {
+    value_ += whole_;
+    acc_ += rest_;
+    if (acc_ >= den_) {
+      acc_ -= den_;
+      ++value_;
+    }
+  }
+
+ private:
+  int whole_, rest_, den_;
+  int value_ = 0;
+  int acc_ = 0;
+};
+
+void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
+  if (key == nullptr) {
+    std::memcpy(d, s, static_cast<size_t>(w) * 2);
+    return;
+  }
+  const uint16_t k = *key;
+  for (int i = 0; i < w; ++i) {
+    uint16_t v = s[i];
+    d[i] = v == k ? d[i] : v;
+  }
+}
+
+void CopyRowMirrored(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
+  const uint16_t* last = s + w - 1;
+  if (key == nullptr) {
+    for (int i = 0; i < w; ++i) d[i] = last[-i];
+    return;
+  }
+  const uint16_t k = *key;
+  for (int i = 0; i < w; ++i) {
+    uint16_t v = last[-i];
+    d[i] = v == k ? d[i] : v;
+  }
+}
+
+// Source column of every destination column, worked out once per blit.
+constexpr int kMaxColumnTable = 4096;
+
+void CopyRowByTable(const uint16_t* s, const int* columns, uint16_t* d, int dw,
+                    const uint16_t* key) {
+  if (key == nullptr) {
+    for (int i = 0; i < dw; ++i) d[i] = s[columns[i]];
+    return;
+  }
+  const uint16_t k = *key;
+  for (int i = 0; i < dw; ++i) {
+    uint16_t v = s[columns[i]];
+    d[i] = v == k ? d[i] : v;
+  }
+}
+
+void CopyRowStretched(const uint16_t* s, int sw, uint16_t* d, int dw, bool mirror,
+                      const uint16_t* key) {
+  Stepper col(sw, dw);
+  const uint16_t k = key != nullptr ? *key : 0;
+  for (int i = 0; i < dw; ++i, col.Next()) {
+    uint16_t v = s[mirror ? sw - 1 - col.value() : col.value()];
+    if (key == nullptr || v != k) d[i] = v;
+  }
+}
+
+void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& d,
+               const PixelCopy& how) {
+  const int dw = d.right - d.left;
+  const int dh = d.bottom - d.top;
+  const bool same_width = sw == dw;
+  int columns[kMaxColumnTable];
+  const bool table = !same_width && dw <= kMaxColumnTable;
+  if (table) {
+    Stepper col(sw, dw);
+    for (int i = 0; i < dw; ++i, col.Next()) {
+      columns[i] = how.mirror_x ? sw - 1 - col.value() : col.value();
+    }
+  }
+  Stepper row(sh, dh);
+  for (int j = 0; j < dh; ++j, row.Next()) {
+    int sj = how.mirror_y ? sh - 1 - row.value() : row.value();
+    const uint16_t* s = src.base + static_cast<size_t>(sj) * src.stride;
+    uint16_t* out = dst.Row(d.top + j) + d.left;
+    if (same_width && !how.mirror_x) {
+      CopyRowSame(s, out, dw, how.key);
+    } else if (same_width) {
+      CopyRowMirrored(s, out, dw, how.key);
+    } else if (table) {
+      CopyRowByTable(s, columns, out, dw, how.key);
+    } else {
+      CopyRowStretched(s, sw, out, dw, how.mirror_x, how.key);
+    }
+  }
+}
+
+bool Overlap(const Rect& a, const Rect& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+}  // namespace
+
+void CopyPixels(const platform::Surface& source, const Rect& s, platform::Surface& destination,
+                const Rect& d, const PixelCopy& how) {
+  const int sw = s.right - s.left;
+  const int sh = s.bottom - s.top;
+  if (source.SamePixels(destination) && Overlap(s, d)) {
+    // The same picture on both sides: read from a copy of the source rectangle.
+    std::vector<uint16_t> temp(static_cast<size_t>(sw) * static_cast<size_t>(sh));
+    for (int j = 0; j < sh; ++j) {
+      std::memcpy(temp.data() + static_cast<size_t>(j) * sw, source.Row(s.top + j) + s.left,
+                  static_cast<size_t>(sw) * 2);
+    }
+    CopyRects({temp.data(), static_cast<size_t>(sw)}, sw, sh, destination, d, how);
+    return;
+  }
+  size_t stride = static_cast<size_t>(source.pitch()) / 2;
+  CopyRects({source.Row(s.top) + s.left, stride}, sw, sh, destination, d, how);
+}
+
+void FillPixels(platform::Surface& surface, const Rect& rect, uint16_t value) {
+  const int w = rect.right - rect.left;
+  for (int y = rect.top; y < rect.bottom; ++y) std::fill_n(surface.Row(y) + rect.left, w, value);
+}
+
+namespace {
+
+// The fade of one row in one layout. Every field value times the factor fits in 16 bits (at most
+// 63 x 256), so the per-channel products are made in 16-bit lanes, eight pixels at a time; the
+// result is the packed in-place form's (each field floor(c x f / 256)).
+template <bool kRgb565>
+void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add) {
+  constexpr int kRedShift = kRgb565 ? 11 : 10;
+  constexpr uint16_t kGreenMax = kRgb565 ? 63 : 31;
+  for (int x = 0; x < width; ++x) {
+    const uint16_t p = row[x];
+    const auto r = static_cast<uint16_t>(((p >> kRedShift) & 31) * f >> 8);
+    const auto g = static_cast<uint16_t>(((p >> 5) & kGreenMax) * f >> 8);
+    const auto b = static_cast<uint16_t>((p & 31) * f >> 8);
+    row[x] = static_cast<uint16_t>((r << kRedShift | g << 5 | b) + add);
+  }
+}
+
+}  // namespace
+
+void FadePixels(uint8_t* bits, int32_t pitch, int width, int height, platform::PixelLayout layout,
+                int level, int type) {
+  if (type != 0 && type != 1) return;
+  level = std::clamp(level, 0, 256);
+  const auto f = static_cast<uint16_t>(256 - level);
+  const bool is565 = layout == platform::PixelLayout::kRgb565;
+  uint16_t add = 0;
+  if (type == 1) {
+    const uint32_t w = static_cast<uint32_t>(level) * 31 / 256;
+    add = static_cast<uint16_t>((w << (is565 ? 11 : 10)) | ((is565 ? 2 * w : w) << 5) | w);
+  }
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<uint16_t*>(bits + static_cast<size_t>(y) * pitch);
+    if (is565) {
+      FadeRow<true>(row, width, f, add);
+    } else {
+      FadeRow<false>(row, width, f, add);
+    }
+  }
+}

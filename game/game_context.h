@@ -1,0 +1,37 @@
+#pragma once
+// The game context: the state the areas of the game share (the system and story state, the
+// script variables, as they are built) and the sequence entries by which one area starts another
+// (GameSequences). The program builds one at start beside the engine context and makes it
+// current; a test builds a fresh one per case (testsupport::TestGame). Game code reaches it
+// through Game(), as it reaches the engine through Ctx().
+//
+// Areas that keep large fixed state of their own (the battle) keep it in a context of their own
+// in their own folder, made current the same way.
+
+#include "game/game_sequences.h"
+
+class GameContext {
+ public:
+  GameContext() = default;
+  GameContext(const GameContext&) = delete;
+  GameContext& operator=(const GameContext&) = delete;
+
+  GameSequences sequences;
+};
+
+// The current game context. Calling it with none current is a programming error and aborts.
+GameContext& Game();
+// Whether a game context is current.
+bool HasGame();
+
+// Makes a game context current for its lifetime and restores the previous one afterwards.
+class GameScope {
+ public:
+  explicit GameScope(GameContext& context);
+  ~GameScope();
+  GameScope(const GameScope&) = delete;
+  GameScope& operator=(const GameScope&) = delete;
+
+ private:
+  GameContext* previous_;
+};
