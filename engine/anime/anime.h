@@ -321,6 +321,9 @@ class CDdrawAnime {
   int RegisterKind(int32_t kind, StepFunc step);
   // Registers the steps of the kinds the engine itself builds (all but the sprite-file kind 12).
   void RegisterEngineKinds();
+  // A new record of the kind with its block, linked at the head (stepped first): the creators
+  // of every kind, also those registered from outside the engine, make their records here.
+  AnimeRec* Link(int32_t kind, std::unique_ptr<AnimeBlock> param);
 
   // ---- The list ----
   // One step of every animation at game-clock time `now` (ms), newest first; returns 1.
@@ -489,8 +492,6 @@ class CDdrawAnime {
 
  private:
 
-  // A new record of the kind with its block, linked at the head (stepped first).
-  AnimeRec* Link(int32_t kind, std::unique_ptr<AnimeBlock> param);
   // Unlinks and frees the record.
   void Free(AnimeRec* record);
   // Frees every record marked deleted.
