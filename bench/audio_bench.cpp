@@ -14,7 +14,7 @@
 namespace {
 
 // Decodes ten seconds of 22050 Hz stereo ADPCM in two-second reads; bytes processed are source
-// bytes.
+// bytes, the counter pcm_MB/s the PCM made.
 void BM_AdpcmDecode(benchmark::State& state) {
   const uint16_t tag = static_cast<uint16_t>(state.range(0));
   const uint32_t rate = 22050;
@@ -62,6 +62,12 @@ void BM_AdpcmDecode(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(data.size()));
+  // PCM bytes made per second (16-bit stereo), in MB/s.
+  uint32_t pcm_bytes = 0;
+  stream->PcmSize(static_cast<uint32_t>(data.size()), &pcm_bytes);
+  state.counters["pcm_MB/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * pcm_bytes / 1e6,
+                         benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AdpcmDecode)
     ->Arg(platform::kWaveFormatImaAdpcm)

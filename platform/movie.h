@@ -38,6 +38,9 @@ struct MovieFormat {
 // What an open movie says about itself.
 struct MovieInfo {
   double duration = 0;  // seconds, as the file states it; 0 when it does not say
+  // The stated duration is only a guess (worked out from the bit rate, as for an elementary
+  // stream): the movie ends with its pictures, not by it.
+  bool duration_estimated = false;
   bool has_video = false;
   bool has_audio = false;  // a sound track that is played (needs an open sound device)
   MovieFormat format;      // of the pictures (width and height 0 without video)
@@ -80,14 +83,20 @@ class Movie {
   // The movie clock in seconds.
   virtual double Position() = 0;
   // Milliseconds until the next picture is due: 0 when one is due now, or when the stream has
-  // ended (so that the end is noticed at once); a short polling interval while the decoder has
-  // not yet produced the next picture; -1 while the movie does not run.
+  // ended (EndOfStream, so that the end is noticed at once); after the last picture, the time it
+  // has left on screen; a short polling interval while the decoder has not yet produced the next
+  // picture; -1 while the movie does not run.
   virtual int NextDueMs() = 0;
   // Takes the picture that is due now: the latest one whose time has come (earlier ones are
   // dropped). False when none is due. `out` is overwritten (its buffer may be reused).
   virtual bool TakeFrame(MovieFrame* out) = 0;
-  // True once the stream has no more pictures to give.
+  // True once the stream has no more pictures to give and the last one has had its time on
+  // screen (a source that does not know how long a picture lasts: as soon as none is left).
   virtual bool EndOfStream() = 0;
+  // Whether the stated duration may end the movie: it is not an estimate and no picture lasts
+  // beyond it. A source that decodes ahead knows this only once it has read the whole stream and
+  // says false until then; a source that cannot tell says true.
+  virtual bool StatedLengthHolds() { return !info().duration_estimated; }
 };
 
 // The service that opens movies (one backend per program: FFmpeg, or the scripted test source).

@@ -23,6 +23,8 @@ namespace platform {
 // Wave format tags.
 constexpr uint16_t kWaveFormatPcm = 0x0001;
 constexpr uint16_t kWaveFormatMsAdpcm = 0x0002;
+constexpr uint16_t kWaveFormatALaw = 0x0006;
+constexpr uint16_t kWaveFormatMuLaw = 0x0007;
 constexpr uint16_t kWaveFormatImaAdpcm = 0x0011;
 constexpr uint16_t kWaveFormatMpeg = 0x0050;
 constexpr uint16_t kWaveFormatMpegLayer3 = 0x0055;

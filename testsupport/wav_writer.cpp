@@ -5,6 +5,7 @@
 
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/frame_image.h"
+#include "platform/ima_adpcm.h"
 #include "platform/little_endian.h"
 
 namespace testsupport {
@@ -107,6 +108,79 @@ std::optional<WavFile> EncodedWav(uint16_t format_tag, uint16_t channels, uint32
   std::vector<uint8_t> fact;
   PutLe32(fact, static_cast<uint32_t>(samples.size() / channels));
   wav.between = Chunk("fact", fact);
+  return wav;
+}
+
+WavFile ImaAdpcmWav(uint16_t channels, uint32_t samples_per_sec,
+                    const std::vector<int16_t>& samples, uint16_t block_align,
+                    std::vector<int16_t>* decoded) {
+  static constexpr int32_t kStep[] = {
+      7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
+      25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
+      88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
+      307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
+      1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
+      3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+      12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+  const uint32_t header = 4u * channels;
+  const uint32_t per_block = platform::ImaAdpcmBlockSamples(block_align, channels);
+  const size_t frames = samples.size() / channels;
+  WavFile wav;
+  std::vector<platform::ImaAdpcmChannel> state(channels);
+  std::vector<int16_t> back;
+  for (size_t start = 0; start < frames; start += per_block) {
+    auto source = [&](size_t frame, uint32_t c) -> int32_t {
+      return frame < frames ? samples[frame * channels + c] : 0;
+    };
+    std::vector<uint8_t> block(block_align, 0);
+    std::vector<int16_t> out(static_cast<size_t>(per_block) * channels);
+    for (uint32_t c = 0; c < channels; ++c) {
+      platform::ImaAdpcmChannel& s = state[c];
+      s.sample = source(start, c);
+      const auto first = static_cast<uint16_t>(s.sample);
+      block[4 * c] = static_cast<uint8_t>(first);
+      block[4 * c + 1] = static_cast<uint8_t>(first >> 8);
+      block[4 * c + 2] = static_cast<uint8_t>(s.index);
+      out[c] = static_cast<int16_t>(s.sample);
+      for (uint32_t i = 1; i < per_block; ++i) {
+        int32_t difference = source(start + i, c) - s.sample;
+        uint32_t code = 0;
+        if (difference < 0) {
+          code = 8;
+          difference = -difference;
+        }
+        int32_t step = kStep[s.index];
+        for (uint32_t bit = 4; bit != 0; bit >>= 1, step >>= 1) {
+          if (difference >= step) {
+            code |= bit;
+            difference -= step;
+          }
+        }
+        out[static_cast<size_t>(i) * channels + c] = platform::ImaAdpcmExpand(s, code);
+        // Where nibble i - 1 of this channel goes.
+        const uint32_t n = i - 1;
+        const size_t at = channels == 1 ? header + n / 2
+                                        : header + (n / 8) * header + 4 * c + (n % 8) / 2;
+        block[at] |= static_cast<uint8_t>((n % 2 == 0) ? code : code << 4);
+      }
+    }
+    wav.data.insert(wav.data.end(), block.begin(), block.end());
+    back.insert(back.end(), out.begin(), out.end());
+  }
+  wav.format.format_tag = platform::kWaveFormatImaAdpcm;
+  wav.format.channels = channels;
+  wav.format.samples_per_sec = samples_per_sec;
+  wav.format.block_align = block_align;
+  wav.format.bits_per_sample = 4;
+  wav.format.avg_bytes_per_sec =
+      static_cast<uint32_t>(static_cast<uint64_t>(samples_per_sec) * block_align / per_block);
+  // The extra bytes: samples per block.
+  wav.format_extra = {static_cast<uint8_t>(per_block), static_cast<uint8_t>(per_block >> 8)};
+  wav.format.extra_size = 2;
+  std::vector<uint8_t> fact;
+  PutLe32(fact, static_cast<uint32_t>(frames));
+  wav.between = Chunk("fact", fact);
+  if (decoded != nullptr) *decoded = std::move(back);
   return wav;
 }
 

@@ -48,6 +48,15 @@ WavFile PcmWav(uint16_t channels, uint32_t samples_per_sec, uint16_t bits,
 std::optional<WavFile> EncodedWav(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec,
                                   const std::vector<int16_t>& samples, uint32_t block_size = 0);
 
+// IMA ADPCM (4 bits) encoded by the reference algorithm in blocks of `block_align` bytes (4 x
+// channels header bytes plus whole groups of 4 bytes per channel); each block starts from its
+// first sample and the step index the previous block ended with. `decoded`, when given, receives
+// what the reference decoder gives back (the encoder tracks it exactly), frames padded with
+// silence to whole blocks.
+WavFile ImaAdpcmWav(uint16_t channels, uint32_t samples_per_sec,
+                    const std::vector<int16_t>& samples, uint16_t block_align,
+                    std::vector<int16_t>* decoded = nullptr);
+
 // A sine tone, interleaved, the same on every channel (the second channel at half amplitude so
 // that left and right can be told apart).
 std::vector<int16_t> Tone(uint16_t channels, uint32_t samples_per_sec, uint32_t frames, double hz,

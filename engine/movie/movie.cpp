@@ -107,10 +107,11 @@ int MovieObject::End() {
   const double position = movie_->Position();
   DebugPrint("MovieObject::End = MovieTime=%d NowPos=%d\n", TraceTime(duration_),
              TraceTime(position));
-  // A stated length of 0 says nothing: such a movie ends with its stream.
-  if (duration_ > 0 && duration_ - position < 0.1) return 1;
-  // The pictures may end before the stated length (a longer sound track, a short file): the
-  // movie ends with its last picture.
+  // A stated length of 0 says nothing, an estimated one (an elementary stream) or one that ends
+  // before the last picture is not the end: such movies end with their stream.
+  if (duration_ > 0 && duration_ - position < 0.1 && movie_->StatedLengthHolds()) return 1;
+  // The pictures may also end before the stated length (a longer sound track, a short file):
+  // the movie ends once its last picture has had its time on screen.
   return movie_->EndOfStream() ? 1 : 0;
 }
 
@@ -194,7 +195,10 @@ void CMovie::OnGraphEvent(platform::Window*) {
   CDdrawFunc& ddraw = ddraw_;
   ddraw.SetUpdate(0, 0);
   // The movie's rectangle on the screen is blanked: scratch 13 is cleared to black and copied
-  // onto it; then the whole picture is composed again.
+  // onto it; then the whole picture is composed again, so that what the layers hold under the
+  // rectangle shows from the next frame on. Black, not the transparent colour key: the copy goes
+  // straight onto the visible screen, where the key colour is no transparency but a cyan box
+  // until that compose.
   ddraw.ClearSurface(SURFACE_SCRATCH2, 0);
   ddraw.Blt(SURFACE_SCRATCH2, dest_, SURFACE_PRIMARY, dest_, 0);
   platform::Display* display = ddraw.GetDirectDraw();

@@ -7,8 +7,8 @@
 // movie's pictures go straight onto the primary surface through the renderer. The main loop asks
 // RenderDue in every iteration: it shows the picture that is due (end check, picture, overlay)
 // and says how long the loop may wait for an event before the next one is due. The end check
-// finishes a movie that is within 0.1 s of its stated length, that has run out of pictures, or
-// that was asked to stop: the movie is paused, the state becomes 3, loop mode 1 returns and the
+// finishes a movie that is within 0.1 s of its stated length (when that length holds), whose last
+// picture has had its time on screen, or that was asked to stop: the movie is paused, the state becomes 3, loop mode 1 returns and the
 // user-13 event is posted; its handler (OnGraphEvent) closes the movie, releases the compose,
 // blanks the movie's rectangle on the screen and asks for a full compose.
 //
@@ -70,8 +70,9 @@ class MovieObject {
   void Stop();
   // Stops (unless stopped) and lets go of the movie and the renderer.
   void Close();
-  // 1 when there is no movie, when less than 0.1 s of its stated length is left, or when its
-  // stream has no more pictures; else 0.
+  // 1 when there is no movie, when less than 0.1 s of its stated length is left and the movie
+  // says that length holds (not an estimate, no picture beyond it), or when its stream has ended
+  // and the last picture has had its time on screen; else 0.
   int End();
 
   // The movie clock in seconds; -1.0 without a movie.

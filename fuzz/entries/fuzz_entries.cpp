@@ -674,6 +674,7 @@ std::span<const Target> Targets() {
       {"bmp", BmpEntry, BmpSeeds},
       {"bmx", BmxEntry, BmxSeeds},
       {"static_se", StaticSeEntry, StaticSeSeeds},
+      {"movie", MovieEntry, MovieSeeds},
   };
   return kTargets;
 }

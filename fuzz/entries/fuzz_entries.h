@@ -58,5 +58,7 @@ void PathEntry(const uint8_t* data, size_t size);
 void BmpEntry(const uint8_t* data, size_t size);
 void BmxEntry(const uint8_t* data, size_t size);
 void StaticSeEntry(const uint8_t* data, size_t size);
+// Movie files through the FFmpeg movie source.
+void MovieEntry(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

@@ -20,5 +20,6 @@ std::vector<Bytes> PathSeeds();
 std::vector<Bytes> BmpSeeds();
 std::vector<Bytes> BmxSeeds();
 std::vector<Bytes> StaticSeSeeds();
+std::vector<Bytes> MovieSeeds();
 
 }  // namespace fuzz

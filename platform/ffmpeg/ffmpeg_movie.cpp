@@ -13,6 +13,7 @@
 
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/ffmpeg/picture_convert.h"
 #include "platform/sound_buffer.h"
 
 extern "C" {
@@ -24,7 +25,6 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/pixfmt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 namespace platform::ffmpeg {
@@ -71,7 +71,6 @@ class FfmpegMovie final : public Movie {
     cv_.notify_all();
     if (thread_.joinable()) thread_.join();
     buffer_.reset();
-    sws_freeContext(sws_);
     swr_free(&swr_);
     av_frame_free(&frame_);
     av_packet_free(&packet_);
@@ -112,6 +111,10 @@ class FfmpegMovie final : public Movie {
 
     if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
       info_.duration = static_cast<double>(format_->duration) / AV_TIME_BASE;
+      // Without time stamps to measure (an elementary stream) the length is worked out from the
+      // bit rate, which says little about where the pictures end.
+      info_.duration_estimated =
+          format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
     } else if (video_index_ >= 0) {
       const AVStream* stream = format_->streams[video_index_];
       if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
@@ -159,7 +162,8 @@ class FfmpegMovie final : public Movie {
     FeedSound();
     const double now = movie_clock_.Seconds();
     std::lock_guard lock(mutex_);
-    if (frames_.empty()) return done_ ? 0 : kPollMs;
+    // After the last picture the end is due once that picture has had its time on screen.
+    if (frames_.empty()) return done_ ? MovieWaitMs(pictures_end_ - now) : kPollMs;
     return MovieWaitMs(frames_.front().time - now);
   }
 
@@ -184,8 +188,18 @@ class FfmpegMovie final : public Movie {
   }
 
   bool EndOfStream() override {
+    const double now = movie_clock_.Seconds();
     std::lock_guard lock(mutex_);
-    return done_ && frames_.empty();
+    return done_ && frames_.empty() && now >= pictures_end_;
+  }
+
+  bool StatedLengthHolds() override {
+    if (info_.duration_estimated) return false;
+    std::lock_guard lock(mutex_);
+    // Pictures without time stamps at the end of a file are left out of the length FFmpeg
+    // states: a length that ends before the last picture is not the movie's end. Half a picture
+    // of slack takes up the rounding of the time stamps.
+    return done_ && pictures_end_ <= info_.duration + frame_duration_ / 2;
   }
 
   bool WaitDecoded(int timeout_ms) {
@@ -345,13 +359,6 @@ class FfmpegMovie final : public Movie {
         frame_->height > kMaxSide) {
       return;
     }
-    const AVPixelFormat target =
-        layout_ == PixelLayout::kRgb565 ? AV_PIX_FMT_RGB565 : AV_PIX_FMT_RGB555;
-    // A picture of another size (a new sequence header) is scaled to the movie's size.
-    sws_ = sws_getCachedContext(sws_, frame_->width, frame_->height,
-                                static_cast<AVPixelFormat>(frame_->format), w, h, target,
-                                SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (sws_ == nullptr) return;
     MovieFrame picture;
     {
       std::lock_guard lock(mutex_);
@@ -368,13 +375,12 @@ class FfmpegMovie final : public Movie {
     picture.layout = layout_;
     picture.stride = stride_;
     picture.pixels.resize(static_cast<size_t>(stride_) * static_cast<size_t>(h));
-    uint8_t* planes[4] = {picture.pixels.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {stride_, 0, 0, 0};
-    if (sws_scale(sws_, frame_->data, frame_->linesize, 0, frame_->height, planes, strides) != h)
-      return;
+    // A picture of another size (a new sequence header) is scaled to the movie's size.
+    if (!converter_.Convert(frame_, w, h, layout_, picture.pixels.data(), stride_)) return;
     std::unique_lock lock(mutex_);
     cv_.wait(lock, [&] { return quit_ || frames_.size() < kMaxQueuedFrames; });
     if (quit_) return;
+    pictures_end_ = std::max(pictures_end_, picture.time + frame_duration_);
     frames_.push_back(std::move(picture));
     cv_.notify_all();
   }
@@ -509,7 +515,7 @@ class FfmpegMovie final : public Movie {
   AVCodecContext* sound_ = nullptr;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;
-  SwsContext* sws_ = nullptr;
+  PictureConverter converter_;
   SwrContext* swr_ = nullptr;
   int swr_format_ = -1;
   int swr_channels_ = 0;
@@ -534,6 +540,7 @@ class FfmpegMovie final : public Movie {
   std::deque<SoundChunk> sound_chunks_;
   size_t queued_sound_frames_ = 0;
   double sound_decoded_until_ = 0;
+  double pictures_end_ = 0;  // when the latest picture decoded so far has had its time
   std::thread thread_;
 
   // The sound buffer (main thread).

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <utility>
 
+#include "platform/ima_adpcm.h"
 #include "platform/sound_buffer.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
@@ -23,20 +26,44 @@ namespace {
 
 using Entry = FfmpegWaveCodecs::Entry;
 
-// The tags this build maps, in driver order.
-struct TagMap {
-  uint16_t tag;
+// The drivers that come first, with the names and format sizes the system's codecs give them.
+struct KnownCodec {
   AVCodecID codec;
   const char* short_name;
   uint32_t format_size;
-  bool framed;
 };
-constexpr TagMap kTagMap[] = {
-    {kWaveFormatMsAdpcm, AV_CODEC_ID_ADPCM_MS, "MS-ADPCM", 50, false},
-    {kWaveFormatImaAdpcm, AV_CODEC_ID_ADPCM_IMA_WAV, "IMA ADPCM", 20, false},
-    {kWaveFormatMpeg, AV_CODEC_ID_MP2, "MPEG Audio", 40, true},
-    {kWaveFormatMpegLayer3, AV_CODEC_ID_MP3, "MPEG Layer-3", 30, true},
+constexpr KnownCodec kKnownCodecs[] = {
+    {AV_CODEC_ID_ADPCM_MS, "MS-ADPCM", 50},
+    {AV_CODEC_ID_ADPCM_IMA_WAV, "IMA ADPCM", 20},
+    {AV_CODEC_ID_MP2, "MPEG Audio", 40},
+    {AV_CODEC_ID_MP3, "MPEG Layer-3", 30},
 };
+constexpr uint32_t kMaxDrivers = 127;  // priorities 1..127 of the driver table
+
+// Largest packet of whole blocks handed to a block decoder at once.
+constexpr uint32_t kBlockPacketBytes = 1u << 16;
+
+// The codec FFmpeg's RIFF tag table maps a wave format tag to; none for PCM (the engine's own
+// business) and for the extensible format (whose real format is named by a GUID that this layer
+// does not read).
+AVCodecID TagCodec(uint16_t tag) {
+  constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
+  if (tag == kWaveFormatPcm || tag == kWaveFormatExtensible) return AV_CODEC_ID_NONE;
+  const AVCodecTag* const table[] = {avformat_get_riff_audio_tags(), nullptr};
+  return av_codec_get_id(table, tag);
+}
+
+// Whether the RIFF tag table has a tag for the codec.
+bool HasRiffTag(AVCodecID codec) {
+  const AVCodecTag* const table[] = {avformat_get_riff_audio_tags(), nullptr};
+  unsigned int tag = 0;
+  return av_codec_get_tag2(table, codec, &tag) != 0 && tag != kWaveFormatPcm;
+}
+
+// Whether IMA ADPCM data of this format is decoded by the reference arithmetic.
+bool ReferenceIma(AVCodecID codec, const WaveFormatEx& source) {
+  return codec == AV_CODEC_ID_ADPCM_IMA_WAV && source.bits_per_sample == 4;
+}
 
 // Added to the level of every message a codec context logs: errors become debug messages.
 constexpr int kQuietLogOffset = AV_LOG_DEBUG - AV_LOG_ERROR;
@@ -112,10 +139,15 @@ class FfmpegStream final : public CodecStream {
   FfmpegStream(const Entry& entry, const WaveFormatEx& source)
       : codec_id_(static_cast<AVCodecID>(entry.codec_id)),
         framed_(entry.framed),
+        ima_(ReferenceIma(codec_id_, source)),
         source_(source),
         pcm_align_(source.channels * 2u) {}
 
   bool Init(const uint8_t* extra, uint32_t extra_size) {
+    if (ima_) {
+      samples_per_block_ = ImaAdpcmBlockSamples(source_.block_align, source_.channels);
+      return samples_per_block_ != 0;
+    }
     const AVCodec* codec = avcodec_find_decoder(codec_id_);
     if (codec == nullptr) return false;
     ctx_ = avcodec_alloc_context3(codec);
@@ -151,6 +183,10 @@ class FfmpegStream final : public CodecStream {
   // decoder itself with a silent block of that size, so that the sizes always agree with what
   // the decoder delivers; a size too small to hold a block header gives 0.
   bool SamplesFor(uint32_t bytes, uint32_t* samples) {
+    if (ima_) {
+      *samples = ImaAdpcmBlockSamples(bytes, source_.channels);
+      return true;
+    }
     auto it = samples_for_.find(bytes);
     if (it == samples_for_.end()) {
       std::vector<uint8_t> silent(bytes, 0);
@@ -169,16 +205,22 @@ class FfmpegStream final : public CodecStream {
     const uint32_t align = source_.block_align;
     const uint32_t whole = length / align;
     const uint32_t block_pcm = samples_per_block_ * pcm_align_;
-    for (uint32_t b = 0; b < whole; ++b) {
-      if (capacity - *written < block_pcm) return true;
-      if (!DecodeBlock(source + static_cast<size_t>(b) * align, align, destination + *written,
-                       block_pcm)) {
+    // Whole blocks go to the decoder several at a time (blocks decode independently, so this
+    // gives the same PCM as one block per packet).
+    const uint32_t per_packet = std::max<uint32_t>(1, kBlockPacketBytes / align);
+    for (uint32_t b = 0; b < whole;) {
+      const uint32_t fit = (capacity - *written) / block_pcm;
+      const uint32_t n = std::min({per_packet, whole - b, fit});
+      if (n == 0) return true;
+      if (!DecodeBlock(source + static_cast<size_t>(b) * align, n * align, destination + *written,
+                       n * block_pcm)) {
         *used = 0;
         *written = 0;
         return false;
       }
-      *written += block_pcm;
-      *used += align;
+      *written += n * block_pcm;
+      *used += n * align;
+      b += n;
     }
     const uint32_t rest = length - whole * align;
     if (rest == 0 || (flags & kConvertEnd) == 0) return true;
@@ -198,13 +240,43 @@ class FfmpegStream final : public CodecStream {
     return true;
   }
 
-  // Decodes one block into exactly `pcm_bytes` bytes (the size the size query promised).
+  // Decodes one block (or a run of whole blocks) into exactly `pcm_bytes` bytes (the size the
+  // size query promised).
   bool DecodeBlock(const uint8_t* block, uint32_t size, uint8_t* out, uint32_t pcm_bytes) {
+    if (ima_) return DecodeIma(block, size, out, pcm_bytes);
     scratch_.clear();
     if (!Decode(block, size, &scratch_)) return false;
+    // A run of whole blocks that stops short has a block the decoder refused.
+    if (size % source_.block_align == 0 && size > source_.block_align &&
+        scratch_.size() < pcm_bytes) {
+      return false;
+    }
     const size_t n = std::min<size_t>(scratch_.size(), pcm_bytes);
     std::memcpy(out, scratch_.data(), n);
     std::memset(out + n, 0, pcm_bytes - n);
+    return true;
+  }
+
+  bool DecodeIma(const uint8_t* data, uint32_t size, uint8_t* out, uint32_t pcm_bytes) {
+    const uint32_t align = source_.block_align;
+    uint32_t done = 0;
+    for (uint32_t at = 0; at < size; at += align) {
+      const uint32_t bytes = std::min(align, size - at);
+      const uint32_t samples = ImaAdpcmBlockSamples(bytes, source_.channels);
+      const uint32_t block_pcm = samples * pcm_align_;
+      if (block_pcm > pcm_bytes - done) return false;
+      samples_.resize(static_cast<size_t>(samples) * source_.channels);
+      if (!DecodeImaAdpcmBlock(data + at, bytes, source_.channels, samples_.data())) return false;
+      // Little-endian 16-bit PCM.
+      uint8_t* dst = out + done;
+      for (int16_t v : samples_) {
+        const auto u = static_cast<uint16_t>(v);
+        *dst++ = static_cast<uint8_t>(u);
+        *dst++ = static_cast<uint8_t>(u >> 8);
+      }
+      done += block_pcm;
+    }
+    std::memset(out + done, 0, pcm_bytes - done);
     return true;
   }
 
@@ -319,6 +391,7 @@ class FfmpegStream final : public CodecStream {
 
   AVCodecID codec_id_;
   bool framed_;
+  bool ima_;  // IMA ADPCM by the reference arithmetic
   WaveFormatEx source_;
   uint32_t pcm_align_;
   uint32_t samples_per_block_ = 0;
@@ -335,6 +408,7 @@ class FfmpegStream final : public CodecStream {
   std::vector<uint8_t> input_;
   std::vector<uint8_t> scratch_;
   std::vector<uint8_t> pending_;
+  std::vector<int16_t> samples_;
 };
 
 class FfmpegDriver final : public CodecDriver {
@@ -345,7 +419,8 @@ class FfmpegDriver final : public CodecDriver {
                                           const WaveFormatEx& pcm) override {
     if (source_format == nullptr || size < kWaveFormatExSize) return nullptr;
     const WaveFormatEx source = ReadWaveFormat(source_format);
-    if (source.format_tag != entry_.tag || !PcmShapeOk(source.channels, source.samples_per_sec)) {
+    if (TagCodec(source.format_tag) != static_cast<AVCodecID>(entry_.codec_id) ||
+        !PcmShapeOk(source.channels, source.samples_per_sec)) {
       return nullptr;
     }
     if (!entry_.framed && source.block_align == 0) return nullptr;
@@ -364,11 +439,39 @@ class FfmpegDriver final : public CodecDriver {
 }  // namespace
 
 FfmpegWaveCodecs::FfmpegWaveCodecs() {
+  // The decoders that wave tags map to: the known ones first, then by codec id.
+  std::vector<AVCodecID> order;
+  for (const KnownCodec& known : kKnownCodecs) order.push_back(known.codec);
+  std::vector<AVCodecID> rest;
+  void* at = nullptr;
+  while (const AVCodec* codec = av_codec_iterate(&at)) {
+    if (!av_codec_is_decoder(codec) || codec->type != AVMEDIA_TYPE_AUDIO) continue;
+    if (std::find(order.begin(), order.end(), codec->id) == order.end() &&
+        std::find(rest.begin(), rest.end(), codec->id) == rest.end() && HasRiffTag(codec->id)) {
+      rest.push_back(codec->id);
+    }
+  }
+  std::sort(rest.begin(), rest.end());
+  order.insert(order.end(), rest.begin(), rest.end());
+
   uint32_t next = 1;
-  for (const TagMap& map : kTagMap) {
-    if (avcodec_find_decoder(map.codec) == nullptr) continue;
-    entries_.push_back(Entry{next++, map.tag, static_cast<int>(map.codec), map.short_name,
-                             map.format_size, map.framed});
+  for (AVCodecID codec : order) {
+    if (next > kMaxDrivers) break;
+    if (avcodec_find_decoder(codec) == nullptr || !HasRiffTag(codec)) continue;
+    Entry entry{next, static_cast<int>(codec), avcodec_get_name(codec), kWaveFormatExSize, false};
+    for (const KnownCodec& known : kKnownCodecs) {
+      if (known.codec == codec) {
+        entry.short_name = known.short_name;
+        entry.format_size = known.format_size;
+      }
+    }
+    // A codec FFmpeg has a parser for comes in frames of its own length.
+    if (AVCodecParserContext* parser = av_parser_init(codec)) {
+      entry.framed = true;
+      av_parser_close(parser);
+    }
+    entries_.push_back(std::move(entry));
+    ++next;
   }
 }
 
@@ -407,8 +510,10 @@ std::unique_ptr<CodecDriver> FfmpegWaveCodecs::OpenDriver(uint32_t id) {
 }
 
 bool FfmpegWaveCodecs::Supports(uint16_t format_tag) const {
-  return std::any_of(entries_.begin(), entries_.end(),
-                     [&](const Entry& e) { return e.tag == format_tag; });
+  const AVCodecID codec = TagCodec(format_tag);
+  return codec != AV_CODEC_ID_NONE &&
+         std::any_of(entries_.begin(), entries_.end(),
+                     [&](const Entry& e) { return e.codec_id == static_cast<int>(codec); });
 }
 
 bool EncodeWave(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec,
@@ -418,6 +523,8 @@ bool EncodeWave(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec
   if (format_tag == kWaveFormatMsAdpcm) id = AV_CODEC_ID_ADPCM_MS;
   if (format_tag == kWaveFormatImaAdpcm) id = AV_CODEC_ID_ADPCM_IMA_WAV;
   if (format_tag == kWaveFormatMpeg) id = AV_CODEC_ID_MP2;
+  if (format_tag == kWaveFormatALaw) id = AV_CODEC_ID_PCM_ALAW;
+  if (format_tag == kWaveFormatMuLaw) id = AV_CODEC_ID_PCM_MULAW;
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return false;
   const bool framed = format_tag == kWaveFormatMpeg;
@@ -433,8 +540,12 @@ bool EncodeWave(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec
     ctx->sample_fmt = codec->sample_fmts != nullptr ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     if (framed) ctx->bit_rate = channels == 1 ? 64000 : 128000;
     if (!framed && block_size != 0) av_opt_set_int(ctx->priv_data, "block_size", block_size, 0);
-    ok = avcodec_open2(ctx, codec, nullptr) >= 0 && ctx->frame_size > 0;
+    ok = avcodec_open2(ctx, codec, nullptr) >= 0;
   }
+  // Sample codecs (A-law, mu-law) take frames of any length: a block is one sample frame.
+  const bool per_sample = ok && ctx->frame_size == 0;
+  if (per_sample) ctx->frame_size = 1024;
+  ok = ok && ctx->frame_size > 0;
   const bool planar = ok && av_sample_fmt_is_planar(ctx->sample_fmt);
   if (ok) {
     frame->nb_samples = ctx->frame_size;
@@ -490,8 +601,9 @@ bool EncodeWave(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec
     } else {
       f.block_align = static_cast<uint16_t>(ctx->block_align);
       f.bits_per_sample = static_cast<uint16_t>(ctx->bits_per_coded_sample);
+      const int block_samples = per_sample ? 1 : ctx->frame_size;
       f.avg_bytes_per_sec = static_cast<uint32_t>(static_cast<uint64_t>(samples_per_sec) *
-                                                  ctx->block_align / ctx->frame_size);
+                                                  ctx->block_align / block_samples);
       out->extra.assign(ctx->extradata, ctx->extradata + ctx->extradata_size);
     }
     f.extra_size = static_cast<uint16_t>(out->extra.size());

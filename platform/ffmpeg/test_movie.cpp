@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+#include "platform/ffmpeg/picture_convert.h"
 #include "platform/wave_codec.h"
 
 extern "C" {
@@ -14,6 +15,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
@@ -52,6 +54,10 @@ struct Writer {
   SwsContext* sws = nullptr;
   AVStream* video_stream = nullptr;
   AVStream* sound_stream = nullptr;
+  // The untimed tail: the pictures from `tail_from` on gathered into one packet.
+  int tail_from = -1;
+  std::vector<uint8_t> tail;
+  int64_t tail_pts = AV_NOPTS_VALUE;
 };
 
 // The MP2 frames of the sound, encoded by the wave codecs' encoder and cut into frames.
@@ -118,8 +124,28 @@ bool DrainVideo(Writer& w, std::string* error) {
       *error = "the MPEG video encoder failed: " + AvError(ret);
       return false;
     }
+    if (w.tail_from >= 0 && w.packet->pts >= w.tail_from) {
+      if (w.tail.empty()) w.tail_pts = w.packet->pts;
+      w.tail.insert(w.tail.end(), w.packet->data, w.packet->data + w.packet->size);
+      av_packet_unref(w.packet);
+      continue;
+    }
     if (!WritePacket(w, w.packet, w.video->time_base, w.video_stream, error)) return false;
   }
+}
+
+// The gathered tail as one packet stamped with its first picture's time.
+bool WriteTail(Writer& w, std::string* error) {
+  if (w.tail.empty()) return true;
+  if (av_new_packet(w.packet, static_cast<int>(w.tail.size())) < 0) return false;
+  std::copy(w.tail.begin(), w.tail.end(), w.packet->data);
+  w.packet->pts = w.packet->dts = w.tail_pts;
+  w.packet->duration = 1;
+  if (w.tail_pts == 0) w.packet->flags |= AV_PKT_FLAG_KEY;
+  const bool ok = WritePacket(w, w.packet, w.video->time_base, w.video_stream, error);
+  av_packet_unref(w.packet);
+  w.tail.clear();
+  return ok;
 }
 
 bool SetUpVideo(Writer& w, const TestMovieOptions& shape, std::string* error) {
@@ -220,13 +246,16 @@ bool WriteTestMovie(const std::string& path, const TestMovieOptions& shape, std:
   if (shape.frames < 0 ||
       (shape.frames > 0 && (shape.width < 16 || shape.height < 16 || shape.fps < 1)) ||
       (shape.sound && (shape.channels < 1 || shape.channels > 2)) ||
-      (shape.frames == 0 && !shape.sound)) {
+      (shape.frames == 0 && !shape.sound) || shape.untimed_tail < 0 ||
+      (shape.untimed_tail > 0 && shape.untimed_tail >= shape.frames) ||
+      (shape.elementary && (shape.mpeg2 || shape.sound || shape.frames == 0))) {
     *why = "the movie asked for cannot be made";
     return false;
   }
   Writer w;
-  int ret = avformat_alloc_output_context2(&w.output, nullptr, shape.mpeg2 ? "vob" : "mpeg",
-                                           path.c_str());
+  if (shape.untimed_tail > 0) w.tail_from = shape.frames - shape.untimed_tail - 1;
+  const char* muxer = shape.elementary ? "mpeg1video" : shape.mpeg2 ? "vob" : "mpeg";
+  int ret = avformat_alloc_output_context2(&w.output, nullptr, muxer, path.c_str());
   if (ret < 0 || w.output == nullptr) {
     *why = "no MPEG system stream muxer";
     return false;
@@ -287,7 +316,7 @@ bool WriteTestMovie(const std::string& path, const TestMovieOptions& shape, std:
   }
   if (shape.frames > 0) {
     avcodec_send_frame(w.video, nullptr);
-    if (!DrainVideo(w, why)) return false;
+    if (!DrainVideo(w, why) || !WriteTail(w, why)) return false;
   }
   if (!write_sound_until(1e9)) return false;
   ret = av_write_trailer(w.output);
@@ -296,6 +325,131 @@ bool WriteTestMovie(const std::string& path, const TestMovieOptions& shape, std:
     return false;
   }
   return true;
+}
+
+namespace {
+
+// Copies an image's rows into a movie frame's rows.
+void CopyRows(const uint8_t* data, int linesize, int width, int height, MovieFrame* out) {
+  const size_t row = static_cast<size_t>(width) * 2;
+  out->pixels.assign(static_cast<size_t>(out->stride) * static_cast<size_t>(height), 0);
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(data + static_cast<size_t>(y) * static_cast<size_t>(linesize), row,
+                out->pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(out->stride));
+  }
+}
+
+// Owns what one decoding pass holds.
+struct Reader {
+  ~Reader() {
+    sws_freeContext(sws);
+    av_freep(&image[0]);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&video);
+    avformat_close_input(&format);
+  }
+  AVFormatContext* format = nullptr;
+  AVCodecContext* video = nullptr;
+  AVFrame* frame = nullptr;
+  AVPacket* packet = nullptr;
+  SwsContext* sws = nullptr;
+  uint8_t* image[4] = {};
+  int image_lines[4] = {};
+};
+
+}  // namespace
+
+bool ConvertMoviePictures(const std::string& path, PixelLayout layout, ConvertedPictures* out,
+                          std::string* error) {
+  std::string reason;
+  std::string* why = error != nullptr ? error : &reason;
+  if (out == nullptr) return false;
+  *out = ConvertedPictures{};
+  Reader r;
+  if (avformat_open_input(&r.format, path.c_str(), nullptr, nullptr) < 0 ||
+      avformat_find_stream_info(r.format, nullptr) < 0) {
+    *why = "cannot read " + path;
+    return false;
+  }
+  const int index = av_find_best_stream(r.format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (index < 0) {
+    *why = "no video stream";
+    return false;
+  }
+  const AVCodecParameters* par = r.format->streams[index]->codecpar;
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  r.video = codec != nullptr ? avcodec_alloc_context3(codec) : nullptr;
+  r.frame = av_frame_alloc();
+  r.packet = av_packet_alloc();
+  if (r.video == nullptr || r.frame == nullptr || r.packet == nullptr ||
+      avcodec_parameters_to_context(r.video, par) < 0) {
+    *why = "cannot set up the decoder";
+    return false;
+  }
+  r.video->log_level_offset = kQuietLogOffset;
+  r.video->thread_count = 1;
+  if (avcodec_open2(r.video, codec, nullptr) < 0) {
+    *why = "cannot open the decoder";
+    return false;
+  }
+  const int w = par->width;
+  const int h = par->height;
+  const int stride = static_cast<int>(MovieRowStride(w, 16));
+  const AVPixelFormat target =
+      layout == PixelLayout::kRgb565 ? AV_PIX_FMT_RGB565 : AV_PIX_FMT_RGB555;
+  if (stride == 0 || av_image_alloc(r.image, r.image_lines, w, h, target, 64) < 0) {
+    *why = "cannot make the reference image";
+    return false;
+  }
+  constexpr size_t kGuard = 64;
+  constexpr uint8_t kGuardByte = 0xA5;
+  PictureConverter converter;
+  std::vector<uint8_t> buffer;
+  bool ok = true;
+  auto take = [&]() {
+    while (ok && avcodec_receive_frame(r.video, r.frame) == 0) {
+      MovieFrame frame;
+      frame.width = w;
+      frame.height = h;
+      frame.layout = layout;
+      frame.stride = stride;
+      const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(h);
+      buffer.assign(size + kGuard, kGuardByte);
+      if (!converter.Convert(r.frame, w, h, layout, buffer.data(), stride)) {
+        *why = "our conversion failed";
+        ok = false;
+        break;
+      }
+      for (size_t i = size; i < buffer.size(); ++i) {
+        if (buffer[i] != kGuardByte) out->guard_intact = false;
+      }
+      frame.pixels.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
+      out->ours.push_back(frame);
+
+      r.sws = sws_getCachedContext(r.sws, r.frame->width, r.frame->height,
+                                   static_cast<AVPixelFormat>(r.frame->format), w, h, target,
+                                   SWS_BILINEAR, nullptr, nullptr, nullptr);
+      if (r.sws == nullptr || sws_scale(r.sws, r.frame->data, r.frame->linesize, 0,
+                                        r.frame->height, r.image, r.image_lines) != h) {
+        *why = "the reference conversion failed";
+        ok = false;
+        break;
+      }
+      CopyRows(r.image[0], r.image_lines[0], w, h, &frame);
+      out->reference.push_back(std::move(frame));
+      av_frame_unref(r.frame);
+    }
+  };
+  while (ok && av_read_frame(r.format, r.packet) >= 0) {
+    if (r.packet->stream_index == index && avcodec_send_packet(r.video, r.packet) >= 0) take();
+    av_packet_unref(r.packet);
+  }
+  if (ok) {
+    avcodec_send_packet(r.video, nullptr);
+    take();
+  }
+  return ok;
 }
 
 }  // namespace platform::ffmpeg

@@ -14,6 +14,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/movie.h"
 
 namespace platform::ffmpeg {
 
@@ -31,6 +34,13 @@ struct TestMovieOptions {
   double sound_seconds = -1;
   double tone_start = 0;
   double tone_hz = 440;
+  // The last `untimed_tail` pictures are written without time stamps of their own (they follow
+  // the last stamped picture in one packet), as some encoders leave them; FFmpeg's stated length
+  // then ends where the stamps end.
+  int untimed_tail = 0;
+  // An MPEG-1 video elementary stream (".m1v"): pictures only, no system layer and no time
+  // stamps (needs mpeg2 and sound off).
+  bool elementary = false;
 };
 
 constexpr uint32_t kTestMovieRed = 0xDC1E1E;
@@ -47,5 +57,18 @@ int16_t TestMovieSample(const TestMovieOptions& shape, int64_t i);
 
 // Writes the movie; false with the reason in `error` when an encoder or the file fails.
 bool WriteTestMovie(const std::string& path, const TestMovieOptions& shape, std::string* error);
+
+// Every picture of a movie file, decoded with FFmpeg and converted to 16-bit `layout` two ways:
+// `ours` by the movie's own picture conversion, each into a buffer followed by guard bytes that
+// are checked afterwards, and `reference` by FFmpeg's scaler alone into an image buffer as FFmpeg
+// allocates one (aligned and padded). Frames as a movie hands them out (size, stride, rows);
+// their times are left 0.
+struct ConvertedPictures {
+  std::vector<MovieFrame> ours;
+  std::vector<MovieFrame> reference;
+  bool guard_intact = true;  // no byte after any of ours was written
+};
+bool ConvertMoviePictures(const std::string& path, PixelLayout layout, ConvertedPictures* out,
+                          std::string* error);
 
 }  // namespace platform::ffmpeg

@@ -98,6 +98,11 @@ class FfmpegMovie : public MovieFixture {
     return steps;
   }
 
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
   FfmpegMovies ffmpeg;
 };
 
@@ -204,7 +209,7 @@ TEST_F(FfmpegMovie, SoundIsMixedInStepWithTheMovieClock) {
   EXPECT_GT(loudest(2.1, 2.3), 6000);
 }
 
-TEST_F(FfmpegMovie, PlayerShowsTheMovieAndEndsNearItsLength) {
+TEST_F(FfmpegMovie, PlayerShowsTheMovieToItsLastPicture) {
   TestMovieOptions shape;
   const std::string path = Make("Movie/OP.mpg", shape);
   engine.host.seams().movies = &ffmpeg;
@@ -214,8 +219,11 @@ TEST_F(FfmpegMovie, PlayerShowsTheMovieAndEndsNearItsLength) {
   const int presented = display().frames_presented;
   PlayOutDecoded(400);
   EXPECT_EQ(player().GetMovieState(), kMovieEnded);
-  EXPECT_NEAR(player().GetPos(), player().movie_object()->duration() - 0.1, 0.06);
-  EXPECT_GE(display().frames_presented - presented, 25);
+  // FFmpeg states a length a little short of the pictures (a system stream stamps packets, not
+  // pictures): the movie ends once its last picture (1.16 s) has had its 0.04 s.
+  EXPECT_LT(player().movie_object()->duration(), 1.2);
+  EXPECT_NEAR(player().GetPos(), 1.2, 0.06);
+  EXPECT_EQ(display().frames_presented - presented, 30);
   // Rows 30..92 of the picture fill (32, 16) - (608, 336): on the right red above picture row 60
   // and blue below, on the left the grey above.
   const PixelLayout layout = primary().layout();
@@ -287,6 +295,90 @@ TEST_F(FfmpegMovie, SoundOnlyAndDamagedFilesFailOrEndCleanly) {
     PlayOutDecoded(400);
     EXPECT_EQ(player().GetMovieState(), kMovieEnded);
     player().OnGraphEvent(&window());
+  }
+}
+
+TEST_F(FfmpegMovie, EveryDecodedPictureIsShownBeforeTheMovieEnds) {
+  // The end comes by the stated length only where that length holds; otherwise once the stream
+  // has ended and its last picture has had its time. Counted: the pictures the player presented
+  // against those FFmpeg decodes from the same file.
+  struct Row {
+    const char* name;
+    TestMovieOptions shape;
+    double cut = 1.0;           // part of the file kept
+    bool length_holds = false;  // the stated length may end the movie (else: not asked)
+  };
+  TestMovieOptions covering;  // the sound track outlasts the pictures: the length covers them
+  covering.sound_seconds = 1.3;
+  TestMovieOptions exact;  // pictures only: FFmpeg's length ends short of the last ones
+  exact.sound = false;
+  TestMovieOptions untimed;  // 45 pictures at 30 per second, the last 5 without time stamps
+  untimed.sound = false;
+  untimed.frames = 45;
+  untimed.fps = 30;
+  untimed.untimed_tail = 5;
+  TestMovieOptions elementary;  // no time stamps at all: the length is a guess from the bit rate
+  elementary.sound = false;
+  elementary.elementary = true;
+  elementary.frames = 25;
+  TestMovieOptions cut = exact;
+  Row rows[] = {
+      {"a length that covers the pictures", covering, 1.0, true},
+      {"a length short of the pictures", exact},
+      {"last pictures without time stamps", untimed},
+      {"elementary stream", elementary},
+      {"cut in the middle of a picture", cut, 0.7},
+      {"cut before any whole picture", cut, 0.02},
+  };
+  engine.host.seams().movies = &ffmpeg;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string path = Make(row.shape.elementary ? "end.m1v" : "end.mpg", row.shape);
+    if (row.cut < 1.0) {
+      const std::string whole = ReadAll(path);
+      path = tree.Write("cut.mpg", whole.substr(0, static_cast<size_t>(whole.size() * row.cut)));
+    }
+    // A file FFmpeg cannot read at all has no pictures.
+    platform::ffmpeg::ConvertedPictures decoded;
+    platform::ffmpeg::ConvertMoviePictures(path, primary().layout(), &decoded, nullptr);
+    const int presented = display().frames_presented;
+    if (player().Play(&window(), path.c_str()) == 0) {
+      // A file without a picture to show may fail to start; it must not leave anything held.
+      EXPECT_EQ(decoded.reference.size(), 0u);
+      EXPECT_EQ(player().GetMovieState(), kMovieNone);
+      continue;
+    }
+    const double duration = player().movie_object()->duration();
+    const bool estimated = player().movie_object()->movie()->info().duration_estimated;
+    PlayOutDecoded(1000);
+    ASSERT_EQ(player().GetMovieState(), kMovieEnded);  // no hang
+    const int shown = display().frames_presented - presented;
+    const int count = static_cast<int>(decoded.reference.size());
+    EXPECT_EQ(shown, count);
+    const bool holds = player().movie_object()->movie()->StatedLengthHolds();
+    if (row.length_holds) {
+      EXPECT_TRUE(holds);
+      EXPECT_FALSE(estimated);
+      EXPECT_GE(duration, 1.2);
+      EXPECT_EQ(count, row.shape.frames);
+    }
+    if (std::string(row.name) == "a length short of the pictures") {
+      EXPECT_FALSE(holds);
+      EXPECT_LT(duration, 1.2);
+      EXPECT_GE(player().GetPos(), 1.19);
+    }
+    if (std::string(row.name) == "last pictures without time stamps") {
+      EXPECT_EQ(count, 45);
+      EXPECT_LT(duration, 1.4);  // FFmpeg's length stops where the stamps stop
+      EXPECT_GE(player().GetPos(), 1.49);
+    }
+    if (std::string(row.name) == "elementary stream") {
+      EXPECT_TRUE(estimated);
+      EXPECT_EQ(count, 25);
+      EXPECT_GE(player().GetPos(), 0.99);
+    }
+    player().OnGraphEvent(&window());
+    EXPECT_EQ(player().GetMovieState(), kMovieNone);
   }
 }
 

@@ -119,10 +119,12 @@ TEST_F(Movie, PlaysToItsEndAndTheNoticeCleansUp) {
   EXPECT_EQ(Pixel(SURFACE_PRIMARY, 31, 16), 0x5555);
   EXPECT_EQ(display().FramePixel(300, 200), 0);
   EXPECT_EQ(player().GetPos(), -1.0);
-  // The next frame composes the layers again.
+  // The next frame composes the layers again: what they hold shows in the rectangle.
   const int presented = display().frames_presented;
   EXPECT_EQ(Ctx().ddraw.ShowWindow(), 1);
   EXPECT_EQ(display().frames_presented, presented + 1);
+  EXPECT_EQ(display().FramePixel(300, 200), root->Row(200)[300]);
+  EXPECT_EQ(display().FramePixel(32, 16), root->Row(16)[32]);
 
   // A second notice does nothing; a new movie starts afresh.
   player().OnGraphEvent(&window());

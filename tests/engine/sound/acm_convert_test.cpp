@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "channel_rig.h"
 #include "sound_test_support.h"
+#include "platform/ima_adpcm.h"
 #include "testsupport/trace_capture.h"
 
 namespace {
@@ -238,7 +241,7 @@ TEST(AcmConversion, FailuresAreTracedAndLeaveNothingOpen) {
     SoundRig rig;
     WavFile wav = Encoded({platform::kWaveFormatImaAdpcm, 1, 22050, 512});
     const std::string what = c.what;
-    if (what == "a format no codec knows") wav.format.format_tag = 0x0031;
+    if (what == "a format no codec knows") wav.format.format_tag = 0x7777;  // no decoder for it
     if (what == "a format every driver refuses") wav.format.bits_per_sample = 0;
     if (what == "a block larger than two seconds of data") wav.format.avg_bytes_per_sec = 200;
     rig.Put("a.wav", wav);
@@ -347,6 +350,90 @@ TEST(AcmConversion, MpegAudioStreamsThroughTheFrameParser) {
   EXPECT_LT(seconds, 3.2);
   EXPECT_LE(pcm.size(), rig.channel.pcm_data_size);
   rig.dsound().CloseAcm(rig.channel);
+}
+
+TEST(AcmConversion, ImaAdpcmDecodesByTheReferenceArithmetic) {
+  // Files from the reference encoder: the stream gives back exactly what the encoder tracked,
+  // whole blocks and a final block cut short, and that is the tone within the quantisation.
+  const struct {
+    uint16_t channels;
+    uint32_t rate;
+    uint16_t block_align;
+    uint32_t cut;  // bytes cut off the data's end
+  } cases[] = {{1, 22050, 512, 0}, {1, 22050, 256, 101}, {2, 44100, 1024, 0}, {2, 22050, 512, 77}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, blocks of " << c.block_align
+                                    << ", " << c.cut << " bytes cut");
+    const std::vector<int16_t> source = Tone(c.channels, c.rate, c.rate * 5 / 2, 440, 12000);
+    std::vector<int16_t> tracked;
+    WavFile wav = testsupport::ImaAdpcmWav(c.channels, c.rate, source, c.block_align, &tracked);
+    wav.data.resize(wav.data.size() - c.cut);
+    SoundRig rig;
+    rig.Put("a.wav", wav);
+    ASSERT_TRUE(rig.OpenAll());
+    const std::vector<int16_t> decoded = testsupport::BytesToSamples(rig.StreamAll());
+    // The last block: as many samples as its bytes hold.
+    const uint32_t whole = static_cast<uint32_t>(wav.data.size()) / c.block_align;
+    const uint32_t rest = static_cast<uint32_t>(wav.data.size()) % c.block_align;
+    const size_t frames = static_cast<size_t>(whole) *
+                              platform::ImaAdpcmBlockSamples(c.block_align, c.channels) +
+                          platform::ImaAdpcmBlockSamples(rest, c.channels);
+    ASSERT_EQ(decoded.size(), frames * c.channels);
+    EXPECT_EQ(rig.channel.pcm_data_size, decoded.size() * 2);
+    const size_t at = soundtest::FirstDifference(decoded, tracked, decoded.size());
+    EXPECT_EQ(at, decoded.size()) << "first difference at sample " << at;
+    double error = 0;
+    const size_t n = std::min(decoded.size(), source.size());
+    for (size_t i = 0; i < n; ++i) error += std::abs(decoded[i] - source[i]);
+    EXPECT_LT(error / n, 120.0);
+    rig.dsound().CloseAcm(rig.channel);
+  }
+}
+
+TEST(AcmConversion, AnyTagFfmpegDecodesPlaysAndOthersAreRefused) {
+  // A-law (tag 6) was never in a hand-made list: it converts because FFmpeg's RIFF table maps it.
+  const std::vector<int16_t> source = soundtest::Marked(22050 * 2);
+  auto alaw = testsupport::EncodedWav(platform::kWaveFormatALaw, 1, 22050, source);
+  if (!alaw.has_value()) GTEST_SKIP() << "no A-law encoder in this FFmpeg";
+  {
+    testsupport::TraceCapture trace;
+    soundtest::ChannelRig rig(22050);
+    ASSERT_EQ(rig.init_result, 1);
+    EXPECT_TRUE(trace.Contains("pcm_alaw\n"));  // in the driver table
+    const std::string path = rig.Put("alaw.wav", *alaw);
+    ASSERT_EQ(rig.dsound().PlayBGM(path.c_str()), 1);
+    rig.Seconds(1.5);
+    // What the device mixed is the decoder's PCM, sample by sample, and that is the source
+    // within A-law's quantisation (one step of the value's segment: 1/16 of it, 32 near zero).
+    const std::vector<int16_t> decoded = soundtest::DecodeWhole(*rig.engine.ctx().platform.codecs,
+                                                                *alaw);
+    ASSERT_GE(decoded.size(), source.size());  // the encoder pads its last frame
+    const std::vector<int16_t> heard = rig.Left();
+    ASSERT_GT(heard.size(), 22050u);
+    // The mix starts where the device started pulling; find the file's first sample in it.
+    size_t start = 0;
+    while (start < 4000 && !(heard[start] == decoded[0] && heard[start + 1] == decoded[1] &&
+                             heard[start + 2] == decoded[2])) {
+      ++start;
+    }
+    ASSERT_LT(start, 4000u);
+    for (size_t i = 0; i < 22050 && start + i < heard.size(); ++i) {
+      ASSERT_EQ(heard[start + i], decoded[i]) << i;
+    }
+    for (size_t i = 0; i < source.size(); ++i) {
+      ASSERT_LE(std::abs(decoded[i] - source[i]), std::max(32, std::abs(source[i]) / 16)) << i;
+    }
+  }
+  // A tag no decoder takes fails as a format no codec knows, and nothing plays.
+  {
+    soundtest::ChannelRig rig(22050);
+    WavFile unknown = *alaw;
+    unknown.format.format_tag = 0x7777;
+    const std::string path = rig.Put("unknown.wav", unknown);
+    testsupport::TraceCapture trace;
+    EXPECT_EQ(rig.dsound().PlayBGM(path.c_str()), 0);
+    EXPECT_TRUE(trace.Contains("ACM Format Suggest Fail:"));
+  }
 }
 
 }  // namespace
