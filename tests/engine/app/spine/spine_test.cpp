@@ -10,6 +10,7 @@
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "tests/engine/app/spine/recording_services.h"
+#include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 
 namespace {
@@ -34,12 +35,15 @@ std::optional<int> RunLoop(platform::Window* window, int limit = 20) {
   return std::nullopt;
 }
 
-// A fresh engine whose services are recorded, with the install settings present.
+// A fresh engine whose services are recorded, with the install settings present (and naming a
+// directory that exists).
 struct Program {
   Program() {
     engine.ctx().services = &services;
-    engine.host.config.Set("Install Directory", "/games/tamvik");
+    engine.host.config.Set("Install Directory", install());
   }
+
+  std::string install() const { return tree.root(); }
 
   platform::headless::HeadlessWindow& window() { return engine.host.window; }
   // Makes the next 1/60 s step due.
@@ -56,6 +60,7 @@ struct Program {
     return n;
   }
 
+  testsupport::TempTree tree;
   testsupport::TestEngine engine;
   RecordingServices services;
 };
@@ -85,7 +90,7 @@ TEST_F(Spine, StartsTheEngineInItsFixedOrder) {
             (Log{"CreateDirectInput", "InitDirectDraw", "LoadFont", "GetPrimaryColor(1)",
                  "SetPixelMode(2)", "SoundInit", "InputInit", "ScanDrives", "SeedRandom"}));
   // The install check ran first; the game booted last.
-  EXPECT_EQ(install_dir_when_display_starts, "/games/tamvik\\");
+  EXPECT_EQ(install_dir_when_display_starts, install() + "\\");
   EXPECT_FALSE(manager_before_boot);
   EXPECT_NE(Ctx().game_task.FindTask("CTamvikGeneral::GeneralManeger"), nullptr);
   EXPECT_TRUE(window().boxes.empty());
@@ -120,7 +125,7 @@ TEST_F(Spine, DisplayFailureReleasesTheEngineClosesAndStartsNothingMore) {
   ASSERT_EQ(pending.size(), 1u);
   EXPECT_EQ(pending[0].kind, EventKind::kClose);
 
-  EXPECT_EQ(RunLoop(w), 0);
+  EXPECT_EQ(RunLoop(w), kExitSetupFailed);
   EXPECT_FALSE(window().IsCreated());
 }
 
@@ -130,7 +135,7 @@ TEST_F(Spine, MissingInstallShowsItsBoxAndTheFirstFrameQuits) {
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_TRUE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
-  EXPECT_EQ(window().boxes[0].text, "没有安装TAMVIKＰＣ版");
+  EXPECT_EQ(window().boxes[0].text, "没有安装TAMVIKＰＣ版\nno settings");
   EXPECT_EQ(AppIsQuit(), 1u);
   EXPECT_EQ(Ctx().file_io.GetInstallDir(), nullptr);
   EXPECT_EQ(Count("SeedRandom"), 1);  // start-up goes on regardless
@@ -145,7 +150,7 @@ TEST_F(Spine, MissingInstallShowsItsBoxAndTheFirstFrameQuits) {
   EXPECT_EQ(
       services.log,
       Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
-  EXPECT_EQ(RunLoop(w), 0);
+  EXPECT_EQ(RunLoop(w), kExitNotInstalled);
 }
 
 RecordingServices* g_recorder = nullptr;
@@ -212,7 +217,7 @@ TEST_F(Spine, FlipFailureShowsItsBoxOnceClosesAndLaterFramesRunNothing) {
   }
   EXPECT_TRUE(services.log.empty());
   EXPECT_EQ(window().boxes.size(), 1u);
-  EXPECT_EQ(RunLoop(w), 0);
+  EXPECT_EQ(RunLoop(w), kExitSetupFailed);
 }
 
 TEST(SpineQuit, QuitPathsAgainstTheMovieState) {
@@ -385,7 +390,7 @@ TEST_F(Spine, WholeRunEndsWithTheQuitEventsCode) {
 
 TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   window().another_instance = true;
-  EXPECT_EQ(WinMain(), 0);
+  EXPECT_EQ(WinMain(), kExitAlreadyRunning);
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_FALSE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
@@ -395,9 +400,9 @@ TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   EXPECT_TRUE(services.log.empty());
 }
 
-TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgramQuietly) {
+TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgram) {
   window().create_fails = true;
-  EXPECT_EQ(WinMain(), 0);
+  EXPECT_EQ(WinMain(), kExitSetupFailed);
   EXPECT_TRUE(window().boxes.empty());
   EXPECT_TRUE(services.log.empty());
   EXPECT_EQ(GetMainWindow(), nullptr);
