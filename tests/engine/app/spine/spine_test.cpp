@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -9,6 +10,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/app/debug_trace.h"
 #include "tests/engine/app/spine/recording_services.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
@@ -386,6 +388,29 @@ TEST_F(Spine, WholeRunEndsWithTheQuitEventsCode) {
   Program other;
   other.window().PostEvent({EventKind::kQuit, 3});
   EXPECT_EQ(WinMain(), 3);
+}
+
+TEST_F(Spine, TraceSwitchSendsTracesToStderrForTheRun) {
+  unsetenv("TAMVIK_TRACE");  // the setting alone decides here
+  engine.host.config.Set("Trace", "1");
+  services.probe = [](const std::string& entry) {
+    if (entry == "InitDirectDraw") DebugPrint("probe %d\n", 7);
+  };
+  window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(WinMain(), 0);
+  DebugPrint("after the run\n");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("] probe 7\n"), std::string::npos) << err;
+  EXPECT_EQ(err.find("after the run"), std::string::npos) << err;
+
+  // Off by default.
+  Program quiet;
+  quiet.services.probe = services.probe;
+  quiet.window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(WinMain(), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
