@@ -203,7 +203,6 @@ FileConfig::FileConfig(std::string path) : path_(std::move(path)) {
   // start-up, and the opened file is checked again.
   struct stat st;
   if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    exists_ = true;
     problem_ = "cannot read the settings file " + path_ + ": not a regular file";
     return;
   }
@@ -212,15 +211,14 @@ FileConfig::FileConfig(std::string path) : path_(std::move(path)) {
     fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
+    const int open_errno = errno;
+    if (open_errno == ENOENT || open_errno == ENOTDIR) {
       problem_ = "no settings file at " + path_;
     } else {
-      exists_ = true;
-      problem_ = "cannot read the settings file " + path_ + ": " + std::strerror(errno);
+      problem_ = "cannot read the settings file " + path_ + ": " + std::strerror(open_errno);
     }
     return;
   }
-  exists_ = true;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     problem_ = "cannot read the settings file " + path_ + ": not a regular file";
     ::close(fd);

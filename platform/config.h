@@ -77,15 +77,12 @@ class FileConfig final : public Config {
   std::string Problem() const override { return problem_; }
   std::string Location() const override { return path_; }
   const std::string& path() const { return path_; }
-  // Whether the file exists (whether or not it could be read).
-  bool exists() const { return exists_; }
   // The lines that were ignored, each as "<path>:<line>: <what>".
   const std::vector<std::string>& notes() const { return notes_; }
 
  private:
   std::string path_;
   bool present_ = false;
-  bool exists_ = false;
   std::string problem_;
   std::vector<std::string> notes_;
   std::map<std::string, std::string> values_;
