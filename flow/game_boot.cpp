@@ -1,5 +1,7 @@
 #include "flow/game_boot.h"
 
+#include <string>
+
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -10,10 +12,15 @@
 #include "scene/ui/tamvik_func.h"
 
 int CheckInstall() {
-  if (TamvikFunc::SetInstallPaths() != 0) return 1;
+  std::string cause;
+  if (TamvikFunc::SetInstallPaths(&cause) != 0) return 1;
   platform::Window* owner = GetMainWindow();
   platform::Window* window = owner != nullptr ? owner : Ctx().platform.window;
-  if (window != nullptr) window->MessageBox(owner != nullptr, "没有安装TAMVIKＰＣ版", "ERROR");
+  // The box's own words, then what is wrong, so that the user need not guess.
+  std::string text = "没有安装TAMVIKＰＣ版";
+  if (!cause.empty()) text += "\n" + cause;
+  if (window != nullptr) window->MessageBox(owner != nullptr, text, "ERROR");
+  AppSetExitStatus(kExitNotInstalled);
   AppSetQuit();
   return 0;
 }

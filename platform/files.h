@@ -67,6 +67,11 @@ class Files {
 
   // Whether the path names an existing regular file.
   virtual bool IsFile(const char* path) = 0;
+  // What the path names (links followed); kMissing also when a directory on the way is missing.
+  enum class Kind { kMissing, kFile, kDirectory, kOther };
+  virtual Kind KindOf(const char* path) { return IsFile(path) ? Kind::kFile : Kind::kMissing; }
+  // The host directory relative paths resolve in, for messages; empty when unknown.
+  virtual std::string WorkingDirectory() { return {}; }
   // The host path a game path stands for (for services that open files themselves, such as the
   // movie decoder). When the last segment does not exist the result ends with the name as given.
   // False when a directory on the way is missing, the drive has no directory, or the path is
@@ -78,7 +83,11 @@ class Files {
   // Deletes a regular file.
   virtual bool Delete(const char* path) = 0;
   // Replaces a whole file with `size` bytes: they go to a temporary file beside it, which then
-  // takes the file's place in one step, so on any failure the old file stays as it was.
+  // takes the file's place in one step, so on any failure the old file stays as it was. The new
+  // contents are on the disc, and the directory entry too, before it returns true. A file that
+  // is a symbolic link is written through to the file it points to (the link stays); a replaced
+  // file keeps its permission bits; a new one gets 0666 less the umask. Temporary files that a
+  // killed process left in that directory are removed.
   virtual bool Replace(const char* path, const void* data, uint32_t size) = 0;
 };
 
@@ -119,6 +128,8 @@ class PosixFiles final : public Files {
   int64_t Seek(intptr_t handle, int64_t distance, int method) override;
   bool LastWriteTime(intptr_t handle, LocalTime* out) override;
   bool IsFile(const char* path) override;
+  Kind KindOf(const char* path) override;
+  std::string WorkingDirectory() override;
   bool HostPath(const char* path, std::string* out) override;
   bool Copy(const char* source, const char* target, bool overwrite) override;
   bool Delete(const char* path) override;
@@ -136,6 +147,22 @@ class PosixFiles final : public Files {
   Drive drives_[26];
   std::string working_directory_;
   std::unique_ptr<Impl> impl_;
+};
+
+// A fresh directory of this user's own (mode 0700, a new name made by mkdtemp) under $TMPDIR,
+// else /tmp, for files a program writes for itself: no other user can put a link or a file of the
+// same name there first. Removed, with the files in it, when the object dies.
+class PrivateTempDirectory {
+ public:
+  PrivateTempDirectory();
+  ~PrivateTempDirectory();
+  PrivateTempDirectory(const PrivateTempDirectory&) = delete;
+  PrivateTempDirectory& operator=(const PrivateTempDirectory&) = delete;
+  // Empty when it could not be made.
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 // The settings text of one drive key, "cdrom <dir>", "fixed <dir>" or "cdrom" (a CD drive

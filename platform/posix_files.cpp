@@ -9,7 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <set>
 #include <string_view>
@@ -93,6 +97,96 @@ bool WriteAll(int fd, const void* data, size_t count) {
     count -= static_cast<size_t>(n);
   }
   return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Follows `path` while it names a symbolic link, to the file (or the missing name) at the end of
+// the chain. False for a loop or a link that cannot be read.
+bool FollowLinks(std::string* path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path->c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<size_t>(n) >= link.size()) return false;
+    link.resize(static_cast<size_t>(n));
+    *path = link.front() == '/' ? link : JoinHost(DirectoryOf(*path), link);
+  }
+  return false;
+}
+
+// Temporary save files are ".save-" and six letters or digits.
+constexpr std::string_view kSaveTempPrefix = ".save-";
+constexpr size_t kSaveTempSuffix = 6;
+
+bool IsSaveTempName(std::string_view name) {
+  if (name.size() != kSaveTempPrefix.size() + kSaveTempSuffix) return false;
+  if (name.substr(0, kSaveTempPrefix.size()) != kSaveTempPrefix) return false;
+  for (char c : name.substr(kSaveTempPrefix.size())) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+// Creates a new temporary save file in `dir` with mode 0666, so that the umask applies as it
+// does to any new file; never through a link, never over an existing entry.
+int CreateSaveTemp(const std::string& dir, std::string* temp) {
+  static std::atomic<uint64_t> counter{0};
+  constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    // A unique name, not a secret one: O_EXCL refuses any entry that is already there.
+    uint64_t x = (static_cast<uint64_t>(::getpid()) << 32) ^
+                 static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 24) ^
+                 (++counter * 0x9E3779B97F4A7C15ull);
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    std::string name(kSaveTempPrefix);
+    for (size_t i = 0; i < kSaveTempSuffix; ++i) {
+      name += kAlphabet[x % 36];
+      x /= 36;
+    }
+    *temp = JoinHost(dir, name);
+    const int fd = OpenRetry(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+// Removes the temporary save files a killed process left in `dir` (this user's regular files of
+// that name shape only). One copy of the program runs at a time, so none of them is in use.
+void RemoveLeftoverSaves(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  std::vector<std::string> stale;
+  while (dirent* e = ::readdir(d)) {
+    if (!IsSaveTempName(e->d_name)) continue;
+    struct stat st;
+    if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) stale.emplace_back(e->d_name);
+  }
+  for (const std::string& name : stale) ::unlinkat(::dirfd(d), name.c_str(), 0);
+  ::closedir(d);
+}
+
+// Puts a directory's entries on the disc. File systems that cannot sync a directory say EINVAL;
+// nothing more can be done there.
+bool SyncDirectory(const std::string& dir) {
+  const int fd = OpenRetry(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  ::close(fd);
+  return ok;
 }
 
 }  // namespace
@@ -386,6 +480,25 @@ bool PosixFiles::IsFile(const char* path) {
   return ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+Files::Kind PosixFiles::KindOf(const char* path) {
+  std::string host;
+  bool found = false;
+  if (!Resolve(path, &host, &found, nullptr) || !found) return Kind::kMissing;
+  struct stat st;
+  if (::stat(host.c_str(), &st) != 0) return Kind::kMissing;
+  if (S_ISREG(st.st_mode)) return Kind::kFile;
+  if (S_ISDIR(st.st_mode)) return Kind::kDirectory;
+  return Kind::kOther;
+}
+
+std::string PosixFiles::WorkingDirectory() {
+  if (!working_directory_.empty()) return working_directory_;
+  std::string dir(PATH_MAX, '\0');
+  if (::getcwd(dir.data(), dir.size()) == nullptr) return {};
+  dir.resize(std::strlen(dir.c_str()));
+  return dir;
+}
+
 bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
   std::string src_host;
   std::string dst_host;
@@ -470,18 +583,31 @@ bool PosixFiles::Replace(const char* path, const void* data, uint32_t size) {
   std::string parent;
   bool found = false;
   if (!Resolve(path, &host, &found, &parent)) return false;
+  // A save file that is a link is written through: the file it points to is replaced, in its
+  // own directory, and the link stays.
+  std::string target = host;
+  if (!FollowLinks(&target)) return false;
+  const std::string dir = target == host ? parent : DirectoryOf(target);
   struct stat st;
-  if (found && (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return false;
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return false;
 
-  std::string temp = JoinHost(parent, ".save-XXXXXX");
-  int out = ::mkstemp(temp.data());  // fills in the XXXXXX
+  RemoveLeftoverSaves(dir);
+  std::string temp;
+  int out = CreateSaveTemp(dir, &temp);
   if (out < 0) return false;
-  bool ok = WriteAll(out, data, size) && ::fsync(out) == 0;
-  if (ok && found) ::fchmod(out, st.st_mode & 0777);
+  bool ok = WriteAll(out, data, size);
+  // A replaced file keeps its permission bits; a new one has 0666 less the umask from its
+  // creation.
+  if (ok && exists) ok = ::fchmod(out, st.st_mode & 07777) == 0;
+  if (ok) ok = ::fsync(out) == 0;
   if (::close(out) != 0) ok = false;
-  if (ok) ok = ::rename(temp.c_str(), host.c_str()) == 0;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());
+  // The rename itself is on the disc only once the directory is.
+  if (ok) ok = SyncDirectory(dir);
   impl_->listings.erase(parent);
+  impl_->listings.erase(dir);
   return ok;
 }
 
@@ -495,6 +621,27 @@ bool PosixFiles::Delete(const char* path) {
   bool ok = ::unlink(host.c_str()) == 0;
   impl_->listings.erase(parent);
   return ok;
+}
+
+PrivateTempDirectory::PrivateTempDirectory() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") +
+                        "/tamvik-XXXXXX";
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+PrivateTempDirectory::~PrivateTempDirectory() {
+  if (path_.empty()) return;
+  if (DIR* d = ::opendir(path_.c_str())) {
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d)) {
+      std::string_view n = e->d_name;
+      if (n != "." && n != "..") names.emplace_back(n);
+    }
+    for (const std::string& name : names) ::unlinkat(::dirfd(d), name.c_str(), 0);
+    ::closedir(d);
+  }
+  ::rmdir(path_.c_str());
 }
 
 }  // namespace platform

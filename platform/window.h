@@ -38,6 +38,11 @@ class Window {
  public:
   virtual ~Window() = default;
 
+  // False (with the reason for a person in `reason`) when no window could be seen: only a
+  // stand-in display without a screen would open, and the user did not ask for one. Checked
+  // before anything else, so that an unseen program holds nothing.
+  virtual bool DisplayAvailable(std::string* /*reason*/) { return true; }
+
   // True when another copy of the program already runs. When none does, this copy becomes the
   // running one for as long as the backend lives.
   virtual bool AnotherInstanceRunning() = 0;
@@ -60,6 +65,10 @@ class Window {
   // A modal box with an OK button. `owned`: owned by the program window (else no owner).
   // Texts are UTF-8.
   virtual void MessageBox(bool owned, const std::string& text, const std::string& caption) = 0;
+
+  // Tells the person who started the program about a problem that has no box of its own (one
+  // line of UTF-8; the real backend writes it to stderr).
+  virtual void Report(const std::string& text) = 0;
 
   // Shows or hides the system mouse cursor over the window.
   virtual void SetCursorVisible(bool visible) = 0;

@@ -7,6 +7,13 @@ void AppSetQuit() { Ctx().frame_rate.quit_request = 1; }
 
 uint32_t AppIsQuit() { return Ctx().frame_rate.quit_request; }
 
+void AppSetExitStatus(int status) {
+  int& current = Ctx().frame_rate.exit_status;
+  if (current == kExitNormal) current = status;
+}
+
+int AppGetExitStatus() { return Ctx().frame_rate.exit_status; }
+
 void AppSetActive(uint32_t flag) { Ctx().frame_rate.active = flag; }
 
 uint32_t AppIsActive() { return Ctx().frame_rate.active; }

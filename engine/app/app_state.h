@@ -16,6 +16,22 @@ struct AppMenu {
   uint32_t quit_command;  // 40002
 };
 
+// What the program ends with. 0 only for a normal end; every way of ending because something is
+// wrong has its own status, so that scripts and launchers can tell them apart.
+enum AppExitStatus : int {
+  kExitNormal = 0,
+  kExitNotInstalled = 2,    // the install box: no usable settings or install directory
+  kExitAlreadyRunning = 3,  // another copy runs
+  kExitNoDisplay = 4,       // no display to show the window on
+  kExitSetupFailed = 5,     // the window, the display or the glyph fonts could not be set up, or
+                            // the display failed while running
+};
+
+// Records why the program will end; the first status recorded stays (later failures are often
+// consequences of the first). The loop ends with it once the window is gone.
+void AppSetExitStatus(int status);
+int AppGetExitStatus();
+
 // Asks the program to end: the next frame that runs releases the engine and closes the window.
 void AppSetQuit();
 uint32_t AppIsQuit();

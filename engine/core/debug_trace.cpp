@@ -53,3 +53,25 @@ void DebugPrintWindow(const char* window, int x, int y, const char* format, ...)
 DebugTraceHook SetDebugTraceHook(DebugTraceHook hook) {
   return std::exchange(Hook(), std::move(hook));
 }
+
+TraceToStream::TraceToStream(std::FILE* out)
+    : out_(out), start_(std::chrono::steady_clock::now()) {
+  previous_ = SetDebugTraceHook([this](const DebugTraceLine& line) {
+    const auto elapsed = std::chrono::steady_clock::now() - start_;
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    std::string text = line.text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (line.window.empty()) {
+      std::fprintf(out_, "[%4lld.%03lld] %s\n", ms / 1000, ms % 1000, text.c_str());
+    } else {
+      std::fprintf(out_, "[%4lld.%03lld] <%s %d,%d> %s\n", ms / 1000, ms % 1000,
+                   line.window.c_str(), line.x, line.y, text.c_str());
+    }
+  });
+}
+
+TraceToStream::~TraceToStream() {
+  std::fflush(out_);
+  SetDebugTraceHook(std::move(previous_));
+}

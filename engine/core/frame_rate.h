@@ -31,6 +31,7 @@ class CFrameRate {
   // thread; it stays atomic so that a decoder thread could read it safely.
   std::atomic<uint32_t> loop_mode = 1;
   uint32_t quit_request = 0;  // 1 once somebody asked the program to end
+  int exit_status = 0;        // what the program ends with (AppExitStatus); the first failure's
   platform::Window* main_window = nullptr;  // the program window, once created
   const AppMenu* menu = nullptr;            // the loaded menu, once the window exists
 

@@ -671,6 +671,7 @@ std::span<const Target> Targets() {
       {"wave_head", WaveHeadEntry, WaveHeadSeeds},
       {"wave_convert", WaveConvertEntry, WaveConvertSeeds},
       {"path", PathEntry, PathSeeds},
+      {"settings", SettingsEntry, SettingsSeeds},
       {"bmp", BmpEntry, BmpSeeds},
       {"bmx", BmxEntry, BmxSeeds},
       {"static_se", StaticSeEntry, StaticSeSeeds},

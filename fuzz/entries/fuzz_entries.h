@@ -54,6 +54,7 @@ void KeyConfigEntry(const uint8_t* data, size_t size);
 void WaveHeadEntry(const uint8_t* data, size_t size);
 void WaveConvertEntry(const uint8_t* data, size_t size);
 void PathEntry(const uint8_t* data, size_t size);
+void SettingsEntry(const uint8_t* data, size_t size);
 // Readers still being written elsewhere (bitmaps, BMX pictures, static effects).
 void BmpEntry(const uint8_t* data, size_t size);
 void BmxEntry(const uint8_t* data, size_t size);

@@ -183,6 +183,19 @@ std::vector<Bytes> PathSeeds() {
   return seeds;
 }
 
+std::vector<Bytes> SettingsSeeds() {
+  return {
+      Text("# settings\nInstall Directory = /home/me/games/tamvik\nInstall Style = 0\n"
+           "Windowed = 1\n"),
+      Text("\xEF\xBB\xBFInstall Directory=/g\r\nWindowed = yes\r\nTrace = On\r\n"),
+      Text("Drive E = cdrom /media/cdrom0\nDrive F = cdrom\nDrive C = fixed /home/me\n"
+           "Drive Q = floppy\n"),
+      Text("Pixel Format = 0555\nInstall Style = 0x2\nWindowed = maybe\nInstal Directory = /x\n"),
+      Text("broken line\n=no key\n\n   \t\nTrace=\nkey = value = more\n"),
+      Text("Install Style = -99999999999999999999\nInstall Style = +3\n"),
+  };
+}
+
 std::vector<Bytes> BmpSeeds() {
   // A small two-colour picture with a cyan corner, in every stored form.
   testsupport::BmpPicture picture(5, 3, 0x00336699);

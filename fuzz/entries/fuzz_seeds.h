@@ -17,6 +17,7 @@ std::vector<Bytes> KeyConfigSeeds();
 std::vector<Bytes> WaveHeadSeeds();
 std::vector<Bytes> WaveConvertSeeds();
 std::vector<Bytes> PathSeeds();
+std::vector<Bytes> SettingsSeeds();
 std::vector<Bytes> BmpSeeds();
 std::vector<Bytes> BmxSeeds();
 std::vector<Bytes> StaticSeSeeds();

@@ -4,6 +4,12 @@
 
 namespace platform::headless {
 
+bool HeadlessWindow::DisplayAvailable(std::string* reason) {
+  if (no_display.empty()) return true;
+  if (reason != nullptr) *reason = no_display;
+  return false;
+}
+
 bool HeadlessWindow::Create(const std::string& t, int w, int h) {
   if (create_fails) return false;
   title = t;

@@ -21,6 +21,7 @@ struct RecordedBox {
 
 class HeadlessWindow final : public Window {
  public:
+  bool DisplayAvailable(std::string* reason) override;
   bool AnotherInstanceRunning() override { return another_instance; }
   bool Create(const std::string& title, int width, int height) override;
   void Destroy() override { created_ = false; }
@@ -30,16 +31,20 @@ class HeadlessWindow final : public Window {
   void PostEvent(const Event& event) override;
   void Idle() override { ++idle_calls; }
   void MessageBox(bool owned, const std::string& text, const std::string& caption) override;
+  void Report(const std::string& text) override { reports.push_back(text); }
   void SetCursorVisible(bool visible) override { cursor_visible = visible; }
   uint64_t MemoryStatus(int index) override;
 
   // What tests set.
   bool another_instance = false;
+  // Non-empty: no display, for this reason.
+  std::string no_display;
   bool create_fails = false;
   std::array<uint64_t, 4> memory = {512u << 20, 256u << 20, 2048u << 20, 1536u << 20};
 
   // What tests read.
   std::vector<RecordedBox> boxes;
+  std::vector<std::string> reports;  // what Report was given, in order
   bool cursor_visible = true;
   std::string title;
   int width = 0;

@@ -2,13 +2,15 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+
 namespace platform::sdl {
 
 namespace {
 
 SdlWindow::Options WindowOptions(const Config& config, const std::string& lock_path) {
   SdlWindow::Options options;
-  options.windowed = config.GetInt("Windowed", 0) == 1;
+  options.windowed = config.GetSwitch("Windowed", false);
   options.lock_path = lock_path;
   return options;
 }
@@ -21,6 +23,8 @@ SdlPlatform::SdlPlatform() : SdlPlatform(DefaultConfigPath(), std::string()) {}
 
 SdlPlatform::SdlPlatform(const std::string& config_path, const std::string& lock_path)
     : config(config_path), window(WindowOptions(config, lock_path)) {
+  // Lines of the settings that were ignored, so that a misspelt key or a wrong value is seen.
+  for (const std::string& note : config.notes()) std::fprintf(stderr, "tamvik: %s\n", note.c_str());
   files.LoadDrives(config);
   seams_.clock = &clock;
   seams_.config = &config;

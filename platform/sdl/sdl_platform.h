@@ -19,6 +19,7 @@ namespace platform::sdl {
 class SdlPlatform {
  public:
   // Settings from DefaultConfigPath(); the window in full screen unless they say "Windowed=1".
+  // The settings lines that were ignored are written to stderr.
   SdlPlatform();
   // Settings from the given file; `lock_path` empty: the default single-instance lock.
   SdlPlatform(const std::string& config_path, const std::string& lock_path);

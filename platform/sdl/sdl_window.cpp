@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
@@ -26,6 +28,67 @@ constexpr int kWaitSliceMs = 100;
 bool IsHeadlessDriver(const char* name) {
   return name != nullptr &&
          (std::strcmp(name, "dummy") == 0 || std::strcmp(name, "offscreen") == 0);
+}
+
+// Whether the user named this video driver in SDL's own environment variable (a comma-separated
+// list of driver names).
+bool UserAskedForDriver(const char* name) {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if (asked == nullptr || name == nullptr) return false;
+  std::string list = asked;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    if (SDL_strcasecmp(list.substr(start, end - start).c_str(), name) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A directory only this user can change: its own, and not writable by group or others; its
+// parent may not be swapped by anyone else either.
+bool PrivateDirectory(const std::string& dir) {
+  struct stat st;
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (st.st_uid != ::geteuid() || (st.st_mode & 022) != 0) return false;
+  const size_t slash = dir.find_last_of('/');
+  const std::string parent = slash == 0 ? "/" : dir.substr(0, slash);
+  struct stat pst;
+  if (::stat(parent.c_str(), &pst) != 0) return false;
+  const bool owner_ok = pst.st_uid == ::geteuid() || pst.st_uid == 0;
+  return owner_ok && ((pst.st_mode & 022) == 0 || (pst.st_mode & S_ISVTX) != 0);
+}
+
+// Makes `dir` and its missing parents (mode 0700); true when it then is a private directory.
+bool MakePrivateDirectory(const std::string& dir) {
+  for (size_t pos = 1; pos != std::string::npos;) {
+    pos = dir.find('/', pos + 1);
+    const std::string part = dir.substr(0, pos);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return PrivateDirectory(dir);
+}
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return home;
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+// An absolute directory from the environment variable, else `fallback` under the home directory.
+std::string XdgDirectory(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  if (value != nullptr && value[0] == '/') return value;
+  const std::string home = HomeDirectory();
+  return home.empty() ? std::string() : home + "/" + fallback;
 }
 
 // The machine's memory figures in bytes, from /proc/meminfo, else sysinfo().
@@ -79,7 +142,6 @@ MemoryFigures ReadMemoryFigures() {
 SdlWindow::SdlWindow() : SdlWindow(Options{}) {}
 
 SdlWindow::SdlWindow(Options options) : options_(std::move(options)) {
-  if (options_.lock_path.empty()) options_.lock_path = DefaultLockPath();
   if (SDL_InitSubSystem(SDL_INIT_EVENTS) == 0) {
     events_ready_ = true;
     wake_type_ = SDL_RegisterEvents(1);
@@ -97,19 +159,66 @@ SdlWindow::~SdlWindow() {
 }
 
 std::string SdlWindow::DefaultLockPath() {
+  // Only in a directory that nobody else can write: there no other user can make the lock file
+  // first (and hold it, or point it elsewhere).
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/tamvik.lock";
-  return "/tmp/tamvik-" + std::to_string(static_cast<unsigned long>(::getuid())) + ".lock";
+  if (runtime != nullptr && runtime[0] == '/' && PrivateDirectory(runtime)) {
+    return std::string(runtime) + "/tamvik.lock";
+  }
+  for (const auto& [variable, fallback] :
+       {std::pair{"XDG_STATE_HOME", ".local/state"}, std::pair{"XDG_CONFIG_HOME", ".config"}}) {
+    const std::string base = XdgDirectory(variable, fallback);
+    if (base.empty()) continue;
+    const std::string dir = base + "/tamvik";
+    if (MakePrivateDirectory(dir)) return dir + "/tamvik.lock";
+  }
+  return {};
+}
+
+bool SdlWindow::DisplayAvailable(std::string* reason) {
+  if (!video_ready_) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      if (reason != nullptr) {
+        *reason = std::string("no video driver of SDL opens (") + SDL_GetError() +
+                  "); start the game in a desktop session";
+      }
+      return false;
+    }
+    video_ready_ = true;
+  }
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!IsHeadlessDriver(driver) || UserAskedForDriver(driver)) return true;
+  if (reason != nullptr) {
+    *reason = std::string("only SDL's \"") + driver +
+              "\" video driver opens, which shows nothing; start the game in a desktop session "
+              "(DISPLAY or WAYLAND_DISPLAY set), or set SDL_VIDEODRIVER=" + driver +
+              " to run it unseen on purpose";
+  }
+  return false;
 }
 
 bool SdlWindow::AnotherInstanceRunning() {
   if (lock_fd_ >= 0) return false;  // this copy is the running one
-  const int fd =
-      ::open(options_.lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (options_.lock_path.empty()) options_.lock_path = DefaultLockPath();
+  if (options_.lock_path.empty()) {
+    Report("no private directory for the single-instance lock (XDG_RUNTIME_DIR, "
+           "~/.local/state/tamvik or ~/.config/tamvik); a second copy will not be noticed");
+    return false;
+  }
+  // Never through a link, never blocking on something that is not a file.
+  const int fd = ::open(options_.lock_path.c_str(),
+                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  struct stat st;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+    ::close(fd);
+    Report("the lock file " + options_.lock_path +
+           " is not a file of this user; a second copy will not be noticed");
+    return false;
+  }
   if (fd < 0) {
     // Without a lock file nothing can be told; the program runs.
-    std::fprintf(stderr, "tamvik: cannot open the lock file %s: %s\n", options_.lock_path.c_str(),
-                 std::strerror(errno));
+    Report("cannot open the lock file " + options_.lock_path + ": " + std::strerror(errno) +
+           "; a second copy will not be noticed");
     return false;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -256,6 +365,11 @@ void SdlWindow::PostEvent(const Event& event) {
 }
 
 void SdlWindow::Idle() { SDL_Delay(1); }
+
+void SdlWindow::Report(const std::string& text) {
+  std::fprintf(stderr, "tamvik: %s%s", text.c_str(),
+               !text.empty() && text.back() == '\n' ? "" : "\n");
+}
 
 void SdlWindow::MessageBox(bool owned, const std::string& text, const std::string& caption) {
   std::fprintf(stderr, "tamvik: %s: %s%s", caption.c_str(), text.c_str(),

@@ -10,8 +10,11 @@
 // messages go before input. Every SDL event pumped here is also handed to the event listeners,
 // for the services that read keyboard and mouse events.
 //
-// The single-instance test holds an advisory lock (flock) on a file in the user's runtime
-// directory for as long as the object lives.
+// The display test refuses SDL's stand-in drivers ("offscreen", "dummy": no picture anywhere)
+// unless the user named that driver in SDL_VIDEODRIVER.
+//
+// The single-instance test holds an advisory lock (flock) on a file in a directory only this user
+// can write, for as long as the object lives; the lock file is opened without following links.
 //
 // This header includes no SDL header: the SDL types are only declared.
 
@@ -35,7 +38,8 @@ class SdlWindow final : public Window {
  public:
   struct Options {
     bool windowed = false;  // false: desktop full screen
-    std::string lock_path;  // single-instance lock file; empty: DefaultLockPath()
+    std::string lock_path;  // single-instance lock file; empty: DefaultLockPath(), found when
+                            // the instance test runs
   };
 
   SdlWindow();
@@ -44,6 +48,7 @@ class SdlWindow final : public Window {
   SdlWindow(const SdlWindow&) = delete;
   SdlWindow& operator=(const SdlWindow&) = delete;
 
+  bool DisplayAvailable(std::string* reason) override;
   bool AnotherInstanceRunning() override;
   bool Create(const std::string& title, int width, int height) override;
   void Destroy() override;
@@ -56,6 +61,8 @@ class SdlWindow final : public Window {
   // Shows an SDL message box (none under the dummy video driver) and always writes the caption
   // and text to stderr, so that a start from a terminal shows why the program ended.
   void MessageBox(bool owned, const std::string& text, const std::string& caption) override;
+  // Writes "tamvik: <text>" to stderr.
+  void Report(const std::string& text) override;
   void SetCursorVisible(bool visible) override;
   uint64_t MemoryStatus(int index) override;
 
@@ -74,7 +81,10 @@ class SdlWindow final : public Window {
   bool windowed() const { return options_.windowed; }
   const std::string& lock_path() const { return options_.lock_path; }
 
-  // $XDG_RUNTIME_DIR/tamvik.lock, else /tmp/tamvik-<uid>.lock.
+  // $XDG_RUNTIME_DIR/tamvik.lock when that directory is this user's alone, else tamvik.lock in
+  // the user's state directory ($XDG_STATE_HOME/tamvik, ~/.local/state/tamvik) or configuration
+  // directory ($XDG_CONFIG_HOME/tamvik, ~/.config/tamvik), made (mode 0700) when missing and used
+  // only when nobody else can write it. Empty when none qualifies.
   static std::string DefaultLockPath();
 
  private:

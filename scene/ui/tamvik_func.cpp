@@ -4,27 +4,47 @@
 #include "engine/core/debug_trace.h"
 #include "engine/files/file_io.h"
 #include "platform/config.h"
+#include "platform/files.h"
 
 namespace {
 constexpr const char* kInstallDirectoryKey = "Install Directory";
 constexpr const char* kInstallStyleKey = "Install Style";
 }  // namespace
 
-int TamvikFunc::GetInstallDirectory(std::string& out) {
-  const platform::Config* config = Ctx().platform.config;
-  if (config == nullptr || !config->Present()) {
-    DebugPrint("TamvikFunc::GetInstallDirectory no settings\n");
+int TamvikFunc::GetInstallDirectory(std::string& out, std::string* cause) {
+  std::string why;
+  auto refuse = [&](const std::string& reason) {
+    DebugPrint("TamvikFunc::GetInstallDirectory %s\n", reason.c_str());
+    if (cause != nullptr) *cause = reason;
     return 0;
-  }
+  };
+  const platform::Config* config = Ctx().platform.config;
+  if (config == nullptr) return refuse("no settings");
+  if (!config->Present()) return refuse(config->Problem());
   const auto value = config->Get(kInstallDirectoryKey);
   if (!value || value->empty()) {
-    DebugPrint("TamvikFunc::GetInstallDirectory no value\n");
-    return 0;
+    const std::string where = config->Location();
+    return refuse(std::string("no value \"") + kInstallDirectoryKey + "\" in " +
+                  (where.empty() ? std::string("the settings") : where));
   }
   if (value->size() > kInstallDirectoryMax) {
-    DebugPrint("TamvikFunc::GetInstallDirectory too long (%u bytes)\n",
-               static_cast<unsigned>(value->size()));
-    return 0;
+    return refuse("the install directory is too long (" + std::to_string(value->size()) +
+                  " bytes; at most " + std::to_string(kInstallDirectoryMax) +
+                  " leave room for the game's file names)");
+  }
+  if (platform::Files* files = Ctx().platform.files) {
+    // The directory as a path of its own: without trailing separators.
+    std::string dir = *value;
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    switch (files->KindOf(dir.c_str())) {
+      case platform::Files::Kind::kDirectory:
+        break;
+      case platform::Files::Kind::kMissing:
+        return refuse("the install directory " + *value + " does not exist");
+      case platform::Files::Kind::kFile:
+      case platform::Files::Kind::kOther:
+        return refuse("the install directory " + *value + " is not a directory");
+    }
   }
   out = *value + "\\";
   return 1;
@@ -36,9 +56,9 @@ uint32_t TamvikFunc::GetInstallStyle() {
   return static_cast<uint32_t>(config->GetInt(kInstallStyleKey, 0));
 }
 
-int TamvikFunc::SetInstallPaths() {
+int TamvikFunc::SetInstallPaths(std::string* cause) {
   std::string directory;
-  const int found = GetInstallDirectory(directory);
+  const int found = GetInstallDirectory(directory, cause);
   if (found != 0) Ctx().file_io.SetInstallDir(directory.c_str());
   Ctx().file_io.SetInstallStyle(GetInstallStyle());
   return found;

@@ -7,27 +7,33 @@
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "flow/tamvik_general.h"
+#include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 
 namespace {
 
 TEST(CheckInstall, PresentInstallPassesQuietly) {
+  testsupport::TempTree tree;
   testsupport::TestEngine engine;
-  engine.host.config.Set("Install Directory", "/games/tamvik");
+  engine.host.config.Set("Install Directory", tree.root());
   EXPECT_EQ(CheckInstall(), 1);
   EXPECT_TRUE(engine.host.window.boxes.empty());
   EXPECT_EQ(AppIsQuit(), 0u);
+  EXPECT_EQ(AppGetExitStatus(), kExitNormal);
 }
 
-TEST(CheckInstall, MissingInstallShowsItsBoxAndAsksToQuit) {
+TEST(CheckInstall, MissingInstallShowsItsBoxWithTheCauseAndAsksToQuit) {
   testsupport::TestEngine engine;
   engine.ctx().frame_rate.main_window = &engine.host.window;
+  engine.host.config.Set("Install Style", "1");
   EXPECT_EQ(CheckInstall(), 0);
   ASSERT_EQ(engine.host.window.boxes.size(), 1u);
   EXPECT_TRUE(engine.host.window.boxes[0].owned);
   EXPECT_EQ(engine.host.window.boxes[0].caption, "ERROR");
-  EXPECT_EQ(engine.host.window.boxes[0].text, "没有安装TAMVIKＰＣ版");
+  EXPECT_EQ(engine.host.window.boxes[0].text,
+            "没有安装TAMVIKＰＣ版\nno value \"Install Directory\" in the settings");
   EXPECT_EQ(AppIsQuit(), 1u);
+  EXPECT_EQ(AppGetExitStatus(), kExitNotInstalled);
 }
 
 TEST(CheckInstall, BeforeTheWindowExistsTheBoxHasNoOwner) {

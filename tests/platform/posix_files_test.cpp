@@ -8,6 +8,7 @@
 #include <csignal>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -310,6 +311,129 @@ TEST(PosixFiles, ReplaceWritesWholeFilesAndKeepsTheOldOneOnFailure) {
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"KEY.DAT", "dir.dat", "system.dat"}));
+}
+
+}  // namespace
+
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What a save leaves behind: the right mode, links kept, the temporary files of a killed process
+// gone, and only those.
+TEST(PosixFiles, ReplaceKeepsModesWritesThroughLinksAndClearsLeftovers) {
+  testsupport::TempTree tree;
+  tree.MakeDir("save");
+  tree.MakeDir("elsewhere");
+  PosixFiles files;
+  files.SetWorkingDirectory(tree.root());
+
+  // A new file gets 0666 less the umask, whatever the umask.
+  for (mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}}) {
+    SCOPED_TRACE(mask);
+    const mode_t before = ::umask(mask);
+    const std::string name = "new" + std::to_string(mask) + ".dat";
+    EXPECT_TRUE(files.Replace(("save\\" + name).c_str(), "x", 1));
+    ::umask(before);
+    EXPECT_EQ(ModeOf(tree.Path("save/" + name)), 0666 & ~mask);
+  }
+
+  // A replaced file keeps its mode.
+  tree.Write("save/system.dat", "old");
+  ASSERT_EQ(::chmod(tree.Path("save/system.dat").c_str(), 0640), 0);
+  EXPECT_TRUE(files.Replace("save\\system.dat", "newer", 5));
+  EXPECT_EQ(tree.Read("save/system.dat"), "newer");
+  EXPECT_EQ(ModeOf(tree.Path("save/system.dat")), 0640u);
+
+  // A save file that is a link (relative or absolute, or a chain) is written through to its
+  // target in its own directory; the links stay.
+  tree.Write("elsewhere/key.dat", "old keys");
+  ASSERT_EQ(::chmod(tree.Path("elsewhere/key.dat").c_str(), 0604), 0);
+  ASSERT_EQ(::symlink("../elsewhere/key.dat", tree.Path("save/key.dat").c_str()), 0);
+  ASSERT_EQ(::symlink(tree.Path("save/key.dat").c_str(), tree.Path("save/chain.dat").c_str()), 0);
+  EXPECT_TRUE(files.Replace("save\\KEY.DAT", "new keys", 8));
+  EXPECT_EQ(tree.Read("elsewhere/key.dat"), "new keys");
+  EXPECT_EQ(ModeOf(tree.Path("elsewhere/key.dat")), 0604u);
+  EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("save/key.dat")));
+  EXPECT_TRUE(files.Replace("save\\chain.dat", "third", 5));
+  EXPECT_EQ(tree.Read("elsewhere/key.dat"), "third");
+  EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("save/chain.dat")));
+  // A link to a file not made yet makes it there.
+  ASSERT_EQ(::symlink("../elsewhere/album.dat", tree.Path("save/album.dat").c_str()), 0);
+  EXPECT_TRUE(files.Replace("save\\album.dat", "album", 5));
+  EXPECT_EQ(tree.Read("elsewhere/album.dat"), "album");
+  EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("save/album.dat")));
+  // A loop of links is refused.
+  ASSERT_EQ(::symlink("loop2.dat", tree.Path("save/loop1.dat").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1.dat", tree.Path("save/loop2.dat").c_str()), 0);
+  EXPECT_FALSE(files.Replace("save\\loop1.dat", "x", 1));
+
+  // A process killed before its rename left temporary files; the next save into that directory
+  // removes them, and nothing of another shape.
+  tree.Write("save/.save-Ab12Cd", "half a save");
+  tree.Write("save/.save-zzzzzz", "another");
+  tree.Write("save/.save-toolong1", "not ours");
+  tree.Write("save/.copy-abcdef", "not a save");
+  ASSERT_EQ(::symlink("../elsewhere/key.dat", tree.Path("save/.save-link01").c_str()), 0);
+  EXPECT_TRUE(files.Replace("save\\system.dat", "fourth", 6));
+  const auto names = Entries(tree.Path("save"));
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".save-Ab12Cd"), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".save-zzzzzz"), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".save-toolong1"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".copy-abcdef"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".save-link01"), 1);  // links are not ours
+  EXPECT_EQ(tree.Read("elsewhere/key.dat"), "third");
+  // The save itself leaves no temporary file.
+  for (const auto& name : names) {
+    if (name != ".save-link01") {
+      EXPECT_FALSE(name.size() == 12 && name.rfind(".save-", 0) == 0);
+    }
+  }
+}
+
+TEST(PosixFiles, KindsAndTheWorkingDirectory) {
+  testsupport::TempTree tree;
+  tree.MakeDir("Dir");
+  tree.Write("file", "x");
+  ASSERT_EQ(::mkfifo(tree.Path("pipe").c_str(), 0600), 0);
+  PosixFiles files;
+  using Kind = platform::Files::Kind;
+  EXPECT_EQ(files.KindOf(tree.Path("dir").c_str()), Kind::kDirectory);  // any case
+  EXPECT_EQ(files.KindOf(tree.Path("file").c_str()), Kind::kFile);
+  EXPECT_EQ(files.KindOf(tree.Path("pipe").c_str()), Kind::kOther);
+  EXPECT_EQ(files.KindOf(tree.Path("none").c_str()), Kind::kMissing);
+  EXPECT_EQ(files.KindOf(tree.Path("none/deeper").c_str()), Kind::kMissing);
+  EXPECT_EQ(files.WorkingDirectory(), std::filesystem::current_path().string());
+  files.SetWorkingDirectory(tree.root());
+  EXPECT_EQ(files.WorkingDirectory(), tree.root());
+  EXPECT_EQ(files.KindOf("DIR"), Kind::kDirectory);
+}
+
+TEST(PrivateTempDirectory, IsNewOwnAndGoneAfterwards) {
+  std::string path;
+  {
+    platform::PrivateTempDirectory a;
+    platform::PrivateTempDirectory b;
+    path = a.path();
+    ASSERT_FALSE(path.empty());
+    EXPECT_NE(a.path(), b.path());
+    EXPECT_EQ(ModeOf(path), 0700u);
+    std::ofstream(path + "/movie.mpg") << "data";
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace

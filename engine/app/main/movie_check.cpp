@@ -5,12 +5,11 @@
 //   tamvik_movie [movie file]
 //
 // Without a file it writes the generated test movie (MPEG-1 pictures of a known pattern with an
-// MPEG audio tone) into the temporary directory and plays that. The settings file is the game's
+// MPEG audio tone) into a fresh private temporary directory, plays it and removes it. The settings file is the game's
 // (README.md): "Windowed=1" gives a window instead of the whole screen. Quitting through the
 // window is refused while a movie plays, as in the game; the movie ends by itself.
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "engine/app/app_state.h"
@@ -20,14 +19,19 @@
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/ffmpeg/test_movie.h"
+#include "platform/files.h"
 #include "platform/sdl/sdl_platform.h"
 
 namespace {
 
-// The generated test movie: 4 s of 320 x 240 pictures, the tone starting after 1 s.
-bool WriteCheckMovie(std::string* path) {
-  const char* dir = std::getenv("TMPDIR");
-  *path = std::string(dir != nullptr && dir[0] == '/' ? dir : "/tmp") + "/tamvik-test-movie.mpg";
+// The generated test movie: 4 s of 320 x 240 pictures, the tone starting after 1 s. Written into
+// a directory of this program's own, never to a fixed name in the shared temporary directory.
+bool WriteCheckMovie(const platform::PrivateTempDirectory& dir, std::string* path) {
+  if (dir.path().empty()) {
+    std::fprintf(stderr, "tamvik_movie: cannot make a temporary directory for the test movie\n");
+    return false;
+  }
+  *path = dir.path() + "/test-movie.mpg";
   platform::ffmpeg::TestMovieOptions shape;
   shape.width = 320;
   shape.height = 240;
@@ -50,9 +54,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string path;
+  platform::PrivateTempDirectory scratch;  // removed with the movie at the end
   if (argc == 2) {
     path = argv[1];
-  } else if (!WriteCheckMovie(&path)) {
+  } else if (!WriteCheckMovie(scratch, &path)) {
     return 1;
   }
 

@@ -1,8 +1,15 @@
 #include "engine/app/spine/spine.h"
 
+#include <cstdio>
+#include <optional>
+#include <string>
+
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
+#include "engine/core/debug_trace.h"
+#include "platform/config.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -17,12 +24,36 @@ void TermAndClose(platform::Window* window) {
   window->PostEvent({EventKind::kClose, 0});
 }
 
-// What the window's destruction does: the loop is told to end with exit code 0.
-void OnDestroy(platform::Window* window) { window->PostEvent({EventKind::kQuit, 0}); }
+// What the window's destruction does: the loop is told to end, with the status of the failure
+// that ended the program, or 0.
+void OnDestroy(platform::Window* window) {
+  window->PostEvent({EventKind::kQuit, static_cast<uint32_t>(AppGetExitStatus())});
+}
+
+// The glyph fonts did not load: names the files that are missing and where they were looked for.
+void ReportFontsMissing(platform::Window* window) {
+  static constexpr const char* kFontFiles[] = {"CHT.DAT", "ENG12.DAT", "CHT24.DAT"};
+  platform::Files* files = Ctx().platform.files;
+  std::string missing;
+  for (const char* name : kFontFiles) {
+    if (files != nullptr && files->IsFile(name)) continue;
+    missing += missing.empty() ? "" : ", ";
+    missing += name;
+  }
+  std::string where = files != nullptr ? files->WorkingDirectory() : std::string();
+  if (where.empty()) where = "(unknown)";
+  window->Report("glyph fonts not found in the working directory " + where + ": " +
+                 (missing.empty() ? std::string("a font file could not be read")
+                                  : "missing " + missing) +
+                 " (the game reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)");
+}
 
 }  // namespace
 
 int WinMain(const GameHooks& hooks) {
+  // The engine's traces go to stderr only when asked for ("Trace" or TAMVIK_TRACE).
+  std::optional<TraceToStream> trace;
+  if (platform::TraceWanted(Ctx().platform.config)) trace.emplace(stderr);
   int exit_code = 0;
   platform::Window* window = AppStart(hooks, exit_code);
   if (window == nullptr) return exit_code;
@@ -36,12 +67,23 @@ platform::Window* AppStart(const GameHooks& hooks, int& exit_code) {
   Ctx().game_hooks = hooks;
   platform::Window* seam = Ctx().platform.window;
   if (seam == nullptr) return nullptr;
+  // A program nobody can see must not run, nor hold the single-instance lock.
+  std::string no_display;
+  if (!seam->DisplayAvailable(&no_display)) {
+    seam->Report("no display: " + no_display);
+    exit_code = kExitNoDisplay;
+    return nullptr;
+  }
   if (seam->AnotherInstanceRunning()) {
     seam->MessageBox(false, "TAMVIKＰＣ版已經啟動了", "ERROR");
+    exit_code = kExitAlreadyRunning;
     return nullptr;
   }
   platform::Window* window = CreateMainWindow();
-  if (window == nullptr) return nullptr;
+  if (window == nullptr) {
+    exit_code = kExitSetupFailed;
+    return nullptr;
+  }
   // A failed start-up has already released the engine and asked the window to close; the loop
   // then only carries the close out.
   AppInit(window);
@@ -94,10 +136,16 @@ int AppInit(platform::Window* window) {
 
   EngineServices& services = Services();
   if (services.InitDirectDraw(window) == 0) {
+    AppSetExitStatus(kExitSetupFailed);
     TermAndClose(window);
     return 0;
   }
-  services.LoadFont();
+  // Without its fonts the game shows no text: said, and the first frame ends the program.
+  if (services.LoadFont() == 0) {
+    ReportFontsMissing(window);
+    AppSetExitStatus(kExitSetupFailed);
+    AppSetQuit();
+  }
   // The glyph renderer packs pixels as the display does: RGB565 when pure green is 0x7E0.
   services.SetPixelMode(services.GetPrimaryColor(1) == 0x7E0 ? 2 : 1);
   if (game.debug_reset) game.debug_reset();
@@ -122,6 +170,7 @@ int AppFrame(platform::Window* window) {
   services.AnimeExec(app.GetTime());
   if (services.ShowWindow() == 0) {
     window->MessageBox(true, "CDdrawFunc::ShowWindow Failed\n", "ERROR");
+    AppSetExitStatus(kExitSetupFailed);
     TermAndClose(window);
   }
   if (app.quit_request != 0) {

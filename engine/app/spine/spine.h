@@ -15,14 +15,16 @@ inline constexpr const char* kMainWindowTitle = "TAMVIKPC版";
 inline constexpr int kMainWindowWidth = 640;
 inline constexpr int kMainWindowHeight = 480;
 
-// The entry: single-instance test, window, engine start-up (with the game's hooks), then the
-// message loop until the quit event; returns the quit event's exit code (0 when the program ends
-// before its loop).
+// The entry: display test, single-instance test, window, engine start-up (with the game's hooks),
+// then the message loop until the quit event; returns the quit event's exit code, the program's
+// exit status (AppExitStatus, engine/app/app_state.h: 0 only for a normal end). The engine's
+// traces go to stderr while it runs when the trace switch is on (platform::TraceWanted).
 int WinMain(const GameHooks& hooks);
 
 // The entry's part before the loop; the hooks are kept in the current context for the start-up
 // and every frame. Returns the window when the loop should run; null when the program ends at
-// once, with `exit_code` set.
+// once, with `exit_code` set: kExitNoDisplay (said through Window::Report, before the
+// single-instance lock is taken), kExitAlreadyRunning (its box) or kExitSetupFailed (no window).
 platform::Window* AppStart(const GameHooks& hooks, int& exit_code);
 
 // One iteration of the message loop, reading the loop mode anew:
@@ -37,7 +39,8 @@ bool MessageLoopStep(platform::Window* window, int& exit_code);
 platform::Window* CreateMainWindow();
 
 // Starts the engine services in their fixed order; 1, or 0 when the display cannot start (the
-// engine is then released and the window asked to close).
+// engine is then released and the window asked to close). Missing glyph fonts are reported
+// (Window::Report) and end the program at its first frame, as a missing install does.
 int AppInit(platform::Window* window);
 
 // One frame. Returns 1 when a new 1/60 s step was due (whether or not the program is active),

@@ -6,7 +6,8 @@
 // shows as a failed expectation instead of a hang.
 //
 // A fault either leaves the program running (later frames still reach the screen, no box) or
-// ends it the specified way (its box once, the window closed, the loop ended with code 0).
+// ends it the specified way (its box once, the window closed, the loop ended with the set-up
+// failure's exit status).
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "testsupport/busy_scene.h"
+#include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 
@@ -31,6 +33,11 @@ class Program {
   Program() {
     engine.host.config.Set("Install Directory", tree.Path("install"));
     engine.host.files.SetWorkingDirectory(tree.cwd());
+    // The glyph fonts the start-up requires, in the working directory.
+    const testsupport::GlyphFontFiles font = testsupport::MakeGlyphFont();
+    tree.Write("cwd/CHT.DAT", font.cht);
+    tree.Write("cwd/CHT24.DAT", font.cht24);
+    tree.Write("cwd/ENG12.DAT", font.eng12);
   }
 
   platform::headless::HeadlessWindow& host_window() { return engine.host.window; }
@@ -82,10 +89,10 @@ class Program {
   }
 
   // The specified end of a fatal failure: the box once (owned, "ERROR"), then the loop ends with
-  // code 0 within `iterations` and the display is closed.
+  // the set-up failure's status within `iterations` and the display is closed.
   void ExpectFatalBox(const std::string& text, int iterations = 10) {
     EXPECT_TRUE(RunToEnd(iterations)) << "the program did not end";
-    EXPECT_EQ(exit_code, 0);
+    EXPECT_EQ(exit_code, kExitSetupFailed);
     ASSERT_EQ(engine.host.window.boxes.size(), 1u);
     EXPECT_EQ(engine.host.window.boxes[0].text, text);
     EXPECT_EQ(engine.host.window.boxes[0].caption, "ERROR");

@@ -65,6 +65,8 @@ class FaultyFiles final : public platform::Files {
     return real_.LastWriteTime(handle, out);
   }
   bool IsFile(const char* path) override { return real_.IsFile(path); }
+  Kind KindOf(const char* path) override { return real_.KindOf(path); }
+  std::string WorkingDirectory() override { return real_.WorkingDirectory(); }
   bool HostPath(const char* path, std::string* out) override {
     return !no_host_paths && real_.HostPath(path, out);
   }

@@ -13,6 +13,7 @@
 #include "engine/app/context.h"
 #include "platform/config.h"
 #include "platform/sdl/sdl_window.h"
+#include "testsupport/temp_tree.h"
 
 namespace {
 
@@ -22,13 +23,10 @@ class SdlDisplaySmoke : public ::testing::TestWithParam<PixelLayout> {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    lock_ = (std::filesystem::temp_directory_path() /
-             ("tamvik_sdl_display_" + std::to_string(::getpid()) + ".lock"))
-                .string();
+    lock_ = tree_.Path("lock");
     if (GetParam() == PixelLayout::kRgb555) config_.Set("Pixel Format", "555");
   }
-  void TearDown() override { std::filesystem::remove(lock_); }
-
+  testsupport::TempTree tree_;  // a fresh private directory for the lock
   std::string lock_;
   platform::MemoryConfig config_;
 };

@@ -2,7 +2,9 @@
 
 #include "platform/sdl/sdl_window.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +19,8 @@
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "platform/sdl/sdl_platform.h"
+#include "testsupport/glyph_font_fixture.h"
+#include "testsupport/temp_tree.h"
 
 namespace {
 
@@ -24,21 +28,18 @@ using platform::Event;
 using platform::EventKind;
 using platform::sdl::SdlWindow;
 
-// A scratch directory of this test process, removed at the end.
+// A scratch directory of this test (a fresh private one), removed at the end.
 class SdlSmoke : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tamvik_sdl_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = tree_.root();
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string Path(const char* name) const { return (dir_ / name).string(); }
 
+  testsupport::TempTree tree_;
   // Waits up to two seconds for an event of the given kind, skipping others.
   static bool WaitFor(SdlWindow& window, EventKind kind, Event* got = nullptr) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
@@ -100,8 +101,10 @@ TEST_F(SdlSmoke, WindowOpensTakesPostedEventsAndHoldsTheInstanceLock) {
 
 TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   std::ofstream(Path("tamvik.conf")) << "Install Directory=" << dir_.string() << "\n"
-                                     << "Windowed=1\n";
+                                     << "Windowed=yes\n";
+  testsupport::WriteGlyphFont(tree_, testsupport::MakeGlyphFont());
   platform::sdl::SdlPlatform host(Path("tamvik.conf"), Path("lock"));
+  host.files.SetWorkingDirectory(dir_.string());
   EXPECT_TRUE(host.window.windowed());
   EngineContext context(host.seams());
   ContextScope scope(context);
@@ -128,6 +131,118 @@ TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   EXPECT_FALSE(running);
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(host.window.IsCreated());
+}
+
+// Only SDL's stand-in driver would open (as it does on a machine without a display): the program
+// says so and ends before it takes the single-instance lock, unless the user named that driver.
+TEST_F(SdlSmoke, NoDisplayIsRefusedBeforeTheLockUnlessAskedFor) {
+  unsetenv("SDL_VIDEODRIVER");
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  std::ofstream(Path("tamvik.conf")) << "Install Directory=" << dir_.string() << "\n";
+  {
+    platform::sdl::SdlPlatform host(Path("tamvik.conf"), Path("lock"));
+    std::string reason;
+    EXPECT_FALSE(host.window.DisplayAvailable(&reason));
+    EXPECT_NE(reason.find("SDL_VIDEODRIVER="), std::string::npos) << reason;
+
+    EngineContext context(host.seams());
+    ContextScope scope(context);
+    ::testing::internal::CaptureStderr();
+    int code = -1;
+    EXPECT_EQ(AppStart(MakeGameHooks(), code), nullptr);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, kExitNoDisplay);
+    EXPECT_EQ(err.rfind("tamvik: no display: ", 0), 0u) << err;
+    EXPECT_FALSE(host.window.IsCreated());
+    EXPECT_FALSE(std::filesystem::exists(Path("lock")));  // the lock was never taken
+  }
+  // Named in SDL's own variable: run unseen on purpose.
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  {
+    platform::sdl::SdlWindow window(SdlWindow::Options{false, Path("lock")});
+    std::string reason;
+    const bool available = window.DisplayAvailable(&reason);
+    // The offscreen driver may lack what it needs on this machine; then nothing opens at all.
+    if (!available) {
+      EXPECT_NE(reason.find("no video driver of SDL opens"), std::string::npos);
+    }
+  }
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  platform::sdl::SdlWindow dummy(SdlWindow::Options{false, Path("lock")});
+  std::string reason;
+  EXPECT_TRUE(dummy.DisplayAvailable(&reason)) << reason;
+}
+
+// The lock file is never reached through a link, and two copies of one user still exclude each
+// other.
+TEST_F(SdlSmoke, LockIsNotFollowedThroughALink) {
+  tree_.Write("victim", "keep me");
+  ASSERT_EQ(::symlink(Path("victim").c_str(), Path("lock").c_str()), 0);
+  SdlWindow window(SdlWindow::Options{false, Path("lock")});
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(window.AnotherInstanceRunning());  // runs, but says it cannot tell
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("cannot open the lock file"), std::string::npos) << err;
+  EXPECT_EQ(tree_.Read("victim"), "keep me");
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("victim").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & 0777, 0600u);  // not made the lock's mode either
+
+  // A plain lock path: the first copy holds it, the second sees it held.
+  SdlWindow first(SdlWindow::Options{false, Path("lock2")});
+  SdlWindow second(SdlWindow::Options{false, Path("lock2")});
+  EXPECT_FALSE(first.AnotherInstanceRunning());
+  EXPECT_TRUE(second.AnotherInstanceRunning());
+}
+
+// The default lock lives only in a directory nobody else can write.
+TEST_F(SdlSmoke, DefaultLockIsInAPrivateDirectory) {
+  struct Saved {
+    explicit Saved(const char* name) : name(name) {
+      const char* v = std::getenv(name);
+      if (v != nullptr) value = v;
+      had = v != nullptr;
+    }
+    ~Saved() {
+      if (had) {
+        setenv(name, value.c_str(), 1);
+      } else {
+        unsetenv(name);
+      }
+    }
+    const char* name;
+    std::string value;
+    bool had = false;
+  } runtime("XDG_RUNTIME_DIR"), state("XDG_STATE_HOME"), config("XDG_CONFIG_HOME");
+
+  const std::string own = tree_.MakeDir("run");
+  ASSERT_EQ(::chmod(own.c_str(), 0700), 0);
+  const std::string shared = tree_.MakeDir("shared");
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  setenv("XDG_STATE_HOME", Path("state").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", Path("config").c_str(), 1);
+
+  setenv("XDG_RUNTIME_DIR", own.c_str(), 1);
+  EXPECT_EQ(SdlWindow::DefaultLockPath(), own + "/tamvik.lock");
+
+  // A runtime directory others can write (or none) is passed over for the state directory,
+  // made private when missing.
+  for (const char* value : {shared.c_str(), static_cast<const char*>(nullptr)}) {
+    if (value != nullptr) {
+      setenv("XDG_RUNTIME_DIR", value, 1);
+    } else {
+      unsetenv("XDG_RUNTIME_DIR");
+    }
+    EXPECT_EQ(SdlWindow::DefaultLockPath(), Path("state") + "/tamvik/tamvik.lock");
+    struct stat st {};
+    ASSERT_EQ(::stat((Path("state") + "/tamvik").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+
+  // A state directory others can write is passed over for the configuration directory.
+  ASSERT_EQ(::chmod((Path("state") + "/tamvik").c_str(), 0777), 0);
+  EXPECT_EQ(SdlWindow::DefaultLockPath(), Path("config") + "/tamvik/tamvik.lock");
 }
 
 }  // namespace

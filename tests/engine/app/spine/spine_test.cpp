@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -10,7 +11,9 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/core/debug_trace.h"
 #include "tests/engine/app/spine/recording_services.h"
+#include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 
 namespace {
@@ -35,12 +38,15 @@ std::optional<int> RunLoop(platform::Window* window, int limit = 20) {
   return std::nullopt;
 }
 
-// A fresh engine whose services are recorded, with the install settings present.
+// A fresh engine whose services are recorded, with the install settings present (and naming a
+// directory that exists).
 struct Program {
   Program() {
     engine.ctx().UseServices(&services);
-    engine.host.config.Set("Install Directory", "/games/tamvik");
+    engine.host.config.Set("Install Directory", install());
   }
+
+  std::string install() const { return tree.root(); }
 
   platform::headless::HeadlessWindow& window() { return engine.host.window; }
   // Makes the next 1/60 s step due.
@@ -57,6 +63,7 @@ struct Program {
     return n;
   }
 
+  testsupport::TempTree tree;
   testsupport::TestEngine engine;
   RecordingServices services;
 };
@@ -86,7 +93,7 @@ TEST_F(Spine, StartsTheEngineInItsFixedOrder) {
             (Log{"CreateDirectInput", "InitDirectDraw", "LoadFont", "GetPrimaryColor(1)",
                  "SetPixelMode(2)", "SoundInit", "InputInit", "ScanDrives", "SeedRandom"}));
   // The install check ran first; the game booted last.
-  EXPECT_EQ(install_dir_when_display_starts, "/games/tamvik\\");
+  EXPECT_EQ(install_dir_when_display_starts, install() + "\\");
   EXPECT_FALSE(manager_before_boot);
   EXPECT_NE(Ctx().game_task.FindTask("CTamvikGeneral::GeneralManeger"), nullptr);
   EXPECT_TRUE(window().boxes.empty());
@@ -121,7 +128,7 @@ TEST_F(Spine, DisplayFailureReleasesTheEngineClosesAndStartsNothingMore) {
   ASSERT_EQ(pending.size(), 1u);
   EXPECT_EQ(pending[0].kind, EventKind::kClose);
 
-  EXPECT_EQ(RunLoop(w), 0);
+  EXPECT_EQ(RunLoop(w), kExitSetupFailed);
   EXPECT_FALSE(window().IsCreated());
 }
 
@@ -131,7 +138,7 @@ TEST_F(Spine, MissingInstallShowsItsBoxAndTheFirstFrameQuits) {
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_TRUE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
-  EXPECT_EQ(window().boxes[0].text, "没有安装TAMVIKＰＣ版");
+  EXPECT_EQ(window().boxes[0].text, "没有安装TAMVIKＰＣ版\nno settings");
   EXPECT_EQ(AppIsQuit(), 1u);
   EXPECT_EQ(Ctx().file_io.GetInstallDir(), nullptr);
   EXPECT_EQ(Count("SeedRandom"), 1);  // start-up goes on regardless
@@ -146,7 +153,7 @@ TEST_F(Spine, MissingInstallShowsItsBoxAndTheFirstFrameQuits) {
   EXPECT_EQ(
       services.log,
       Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
-  EXPECT_EQ(RunLoop(w), 0);
+  EXPECT_EQ(RunLoop(w), kExitNotInstalled);
 }
 
 RecordingServices* g_recorder = nullptr;
@@ -213,7 +220,7 @@ TEST_F(Spine, FlipFailureShowsItsBoxOnceClosesAndLaterFramesRunNothing) {
   }
   EXPECT_TRUE(services.log.empty());
   EXPECT_EQ(window().boxes.size(), 1u);
-  EXPECT_EQ(RunLoop(w), 0);
+  EXPECT_EQ(RunLoop(w), kExitSetupFailed);
 }
 
 TEST(SpineQuit, QuitPathsAgainstTheMovieState) {
@@ -384,9 +391,32 @@ TEST_F(Spine, WholeRunEndsWithTheQuitEventsCode) {
   EXPECT_EQ(WinMain(MakeGameHooks()), 3);
 }
 
+TEST_F(Spine, TraceSwitchSendsTracesToStderrForTheRun) {
+  unsetenv("TAMVIK_TRACE");  // the setting alone decides here
+  engine.host.config.Set("Trace", "1");
+  services.probe = [](const std::string& entry) {
+    if (entry == "InitDirectDraw") DebugPrint("probe %d\n", 7);
+  };
+  window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  DebugPrint("after the run\n");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("] probe 7\n"), std::string::npos) << err;
+  EXPECT_EQ(err.find("after the run"), std::string::npos) << err;
+
+  // Off by default.
+  Program quiet;
+  quiet.services.probe = services.probe;
+  quiet.window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
 TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   window().another_instance = true;
-  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks()), kExitAlreadyRunning);
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_FALSE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
@@ -396,9 +426,9 @@ TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   EXPECT_TRUE(services.log.empty());
 }
 
-TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgramQuietly) {
+TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgram) {
   window().create_fails = true;
-  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks()), kExitSetupFailed);
   EXPECT_TRUE(window().boxes.empty());
   EXPECT_TRUE(services.log.empty());
   EXPECT_EQ(GetMainWindow(), nullptr);
