@@ -3,7 +3,10 @@
 namespace testsupport {
 
 TraceCapture::TraceCapture() {
-  previous_ = SetDebugTraceHook([this](const DebugTraceLine& line) { lines_.push_back(line); });
+  previous_ = SetDebugTraceHook([this](const DebugTraceLine& line) {
+    lines_.push_back(line);
+    if (previous_) previous_(line);
+  });
 }
 
 TraceCapture::~TraceCapture() { SetDebugTraceHook(std::move(previous_)); }

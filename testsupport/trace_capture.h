@@ -1,5 +1,6 @@
 #pragma once
-// Collects the debug trace while it lives, for tests that check what was reported.
+// Collects the debug trace while it lives, for tests that check what was reported. Captures nest:
+// each line also reaches the capture (or hook) that was installed before this one.
 
 #include <string>
 #include <vector>

@@ -71,6 +71,7 @@ bool HeadlessDisplay::Present(const Surface& front) {
                 static_cast<size_t>(frame_width) * 2);
   }
   ++frames_presented;
+  if (on_present) on_present(*this);
   return true;
 }
 

@@ -9,6 +9,7 @@
 // benchmarks.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,9 @@ class HeadlessDisplay final : public Display {
   bool video_memory_fails = false;
   bool present_fails = false;
   int pitch_padding = 16;
+  // Called after every successful present, with the new frame in place (a test driver records
+  // each presented frame here; the display keeps only the latest).
+  std::function<void(const HeadlessDisplay&)> on_present;
 
   // What tests read.
   bool open = false;

@@ -42,7 +42,7 @@ TEST(ClockFaults, LeapOfTheTickCountIsCaughtUpInOneFrame) {
     int y = 0;
     Ctx().ddraw.GetLayerScroll(SURFACE_TEXT, &x, &y);
 
-    p.engine.host.clock.Advance(leap);
+    p.host().clock.Advance(leap);
     EXPECT_TRUE(p.KeepsShowing(3));
     EXPECT_EQ(anime.IsAnime(stuck), 1);
     EXPECT_EQ(anime.IsAnime(wrapped), 1);
@@ -96,7 +96,7 @@ TEST(ClockFaults, LongScrollCatchUpLandsWhereMoveByMoveWould) {
       anime.SetScrollWrap(scroll, 640, 480);
       ASSERT_TRUE(p.KeepsShowing(2));
       for (int i = 0; i < split; ++i) {
-        p.engine.host.clock.Advance(5000 / split - 17);  // the step adds the frame's 17 ms
+        p.host().clock.Advance(5000 / split - 17);  // the step adds the frame's 17 ms
         p.Step();
       }
       ASSERT_TRUE(p.KeepsShowing(2));

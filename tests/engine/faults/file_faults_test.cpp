@@ -19,14 +19,14 @@ using faults::Program;
 struct FilesProgram : Program {
   FilesProgram() {
     tree.MakeDir("install/save");
-    engine.host.seams().files = &files;
+    host().seams().files = &files;
     started = Start();
   }
-  ~FilesProgram() { engine.host.seams().files = &engine.host.files; }
+  ~FilesProgram() { host().seams().files = &host().files; }
 
   std::string KeyFile() const { return tree.Read("install/save/key.dat"); }
 
-  FaultyFiles files{engine.host.files};
+  FaultyFiles files{host().files};
   bool started = false;
 };
 

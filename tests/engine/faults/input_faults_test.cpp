@@ -71,7 +71,7 @@ TEST(InputFaults, EveryDeviceFaultLeavesTheFrameLoopRunning) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     faults::Program p;
-    HeadlessInput& input = p.engine.host.input;
+    HeadlessInput& input = p.host().input;
     input.joystick_attached = !c.before_start;
     if (c.before_start) c.fault(input);
     ASSERT_TRUE(p.Start());
@@ -87,10 +87,10 @@ TEST(InputFaults, EveryDeviceFaultLeavesTheFrameLoopRunning) {
 
 TEST(InputFaults, WithoutAnInputSeamTheProgramRunsWithoutKeys) {
   faults::Program p;
-  p.engine.host.seams().input = nullptr;
+  p.host().seams().input = nullptr;
   // The input service took its seam when the engine was built; a program without one is built
   // without it.
-  platform::Platform seams = p.engine.host.seams();
+  platform::Platform seams = p.host().seams();
   EngineContext context(seams);
   ContextScope scope(context);
   p.window = AppStart(MakeGameHooks(), p.exit_code);
@@ -102,7 +102,7 @@ TEST(InputFaults, WithoutAnInputSeamTheProgramRunsWithoutKeys) {
   EXPECT_EQ(Ctx().input.GetKeyHold(), 0u);
   AppSetQuit();
   EXPECT_TRUE(p.RunToEnd(5));
-  p.engine.host.seams().input = &p.engine.host.input;
+  p.host().seams().input = &p.host().input;
 }
 
 }  // namespace

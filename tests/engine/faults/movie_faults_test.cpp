@@ -66,23 +66,23 @@ TEST(MovieFaults, MovieThatCannotStartLeavesTheGameRunning) {
       {"no such file", [](MovieProgram& p) { p.path = p.tree.Path("cwd/none.mpg"); }},
       {"no movie service",
        [](MovieProgram& p) {
-         p.engine.host.movies.Add(p.path, Solid(1.0, 900));
-         p.engine.host.seams().movies = nullptr;
+         p.host().movies.Add(p.path, Solid(1.0, 900));
+         p.host().seams().movies = nullptr;
        }},
       {"no pictures",
        [](MovieProgram& p) {
          ScriptedMovie script = Solid(1.0, 900);
          script.has_video = false;
-         p.engine.host.movies.Add(p.path, script);
+         p.host().movies.Add(p.path, script);
        }},
       {"pictures of another depth",
-       [](MovieProgram& p) { p.engine.host.movies.Add(p.path, Solid(1.0, 900, 24)); }},
+       [](MovieProgram& p) { p.host().movies.Add(p.path, Solid(1.0, 900, 24)); }},
       {"pictures in the other layout",
        [](MovieProgram& p) {
          ScriptedMovie script = Solid(1.0, 900);
          script.layout_as_asked = false;
          script.format.layout = platform::PixelLayout::kRgb555;
-         p.engine.host.movies.Add(p.path, script);
+         p.host().movies.Add(p.path, script);
        }},
   };
   for (const auto& c : cases) {
@@ -99,21 +99,21 @@ TEST(MovieFaults, MovieThatCannotStartLeavesTheGameRunning) {
     p.host_window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
     EXPECT_TRUE(p.RunToEnd(5));
     EXPECT_TRUE(p.host_window().boxes.empty());
-    p.engine.host.seams().movies = &p.engine.host.movies;
+    p.host().seams().movies = &p.host().movies;
   }
 }
 
 TEST(MovieFaults, MovieWithoutHostPathsCannotStart) {
   MovieProgram p;
   ASSERT_TRUE(p.started);
-  p.engine.host.movies.Add(p.path, Solid(1.0, 900));
-  FaultyFiles files(p.engine.host.files);
+  p.host().movies.Add(p.path, Solid(1.0, 900));
+  FaultyFiles files(p.host().files);
   files.no_host_paths = true;
-  p.engine.host.seams().files = &files;
+  p.host().seams().files = &files;
   EXPECT_EQ(p.player().Play(p.window, p.path.c_str()), 0);
   EXPECT_EQ(AppGetLoopMode(), 1u);
   EXPECT_TRUE(p.KeepsShowing(3));
-  p.engine.host.seams().files = &p.engine.host.files;
+  p.host().seams().files = &p.host().files;
 }
 
 TEST(MovieFaults, FaultsWhileAMoviePlaysThroughTheLoop) {
@@ -147,7 +147,7 @@ TEST(MovieFaults, FaultsWhileAMoviePlaysThroughTheLoop) {
     SCOPED_TRACE(c.name);
     MovieProgram p;
     ASSERT_TRUE(p.KeepsShowing(2));
-    p.engine.host.movies.Add(p.path, Solid(1.0, 900));
+    p.host().movies.Add(p.path, Solid(1.0, 900));
     ASSERT_EQ(p.player().Play(p.window, p.path.c_str()), 1);
     for (int i = 0; i < 10; ++i) p.MovieStep();
     ASSERT_EQ(p.player().GetMovieState(), kMoviePlaying);
@@ -171,7 +171,7 @@ TEST(MovieFaults, FaultsWhileAMoviePlaysThroughTheLoop) {
 TEST(MovieFaults, PresentThatFailsWhileAMoviePlaysEndsTheProgramWithTheFrameBox) {
   MovieProgram p;
   ASSERT_TRUE(p.KeepsShowing(2));
-  p.engine.host.movies.Add(p.path, Solid(1.0, 900));
+  p.host().movies.Add(p.path, Solid(1.0, 900));
   ASSERT_EQ(p.player().Play(p.window, p.path.c_str()), 1);
   for (int i = 0; i < 5; ++i) p.MovieStep();
   p.display().present_fails = true;

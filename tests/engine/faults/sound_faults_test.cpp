@@ -31,19 +31,13 @@ struct Plays {
 class SoundProgram : public BusyProgram {
  public:
   SoundProgram() {
-    engine.host.audio.SetDeviceRate(kRate);
+    host().audio.SetDeviceRate(kRate);
     const auto samples = testsupport::Tone(1, kRate, kRate * 12, 440.0, 8000);
     wav = tree.Write("cwd/long.wav", testsupport::PcmWav(1, kRate, 16, samples).Bytes());
   }
 
-  // Loop iterations with the device's time moving along with the clock.
-  bool RunWithSound(int iterations) {
-    for (int i = 0; i < iterations; ++i) {
-      engine.host.audio.Pump(17);
-      if (!Step()) return false;
-    }
-    return true;
-  }
+  // Loop iterations (the driver moves the device's time along with the clock).
+  bool RunWithSound(int iterations) { return Run(iterations); }
 
   Plays PlayAll() {
     CDsoundFunc& s = Ctx().dsound;
@@ -64,9 +58,9 @@ TEST(SoundFaults, WithoutASoundDeviceTheProgramRunsSilently) {
     // The fault is in place before the program starts.
     faults::Program p;
     if (fault == Fault::kNoSeam) {
-      p.engine.host.seams().audio = nullptr;
+      p.host().seams().audio = nullptr;
     } else {
-      p.engine.host.audio.no_device = true;
+      p.host().audio.no_device = true;
     }
     ASSERT_TRUE(p.Start());
     testsupport::BuildBusyScene(options);
@@ -91,7 +85,7 @@ TEST(SoundFaults, WithoutASoundDeviceTheProgramRunsSilently) {
     p.host_window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
     EXPECT_TRUE(p.RunToEnd(5));
     EXPECT_EQ(p.exit_code, 0);
-    p.engine.host.seams().audio = &p.engine.host.audio;
+    p.host().seams().audio = &p.host().audio;
   }
 }
 
@@ -102,7 +96,7 @@ TEST(SoundFaults, DeviceThatGoesAwayUnderPlayingChannelsLeavesThemHarmless) {
   ASSERT_EQ(plays.bgm + plays.voice + plays.se, 3);
   ASSERT_TRUE(p.RunWithSound(30));
   // The device is unplugged: the buffers stay, no longer heard; new plays fail.
-  p.engine.host.audio.Close();
+  p.host().audio.Close();
   EXPECT_TRUE(p.RunWithSound(200));  // past several refills
   EXPECT_EQ(Ctx().dsound.PlayVoice(p.wav.c_str()), 0);
   Ctx().dsound.PlayStaticSE(0);
@@ -118,8 +112,8 @@ TEST(SoundFaults, DeviceThatGoesAwayUnderPlayingChannelsLeavesThemHarmless) {
 TEST(SoundFaults, WaveFileThatStopsReadingEndsItsChannelOnly) {
   SoundProgram p;
   ASSERT_TRUE(p.started);
-  FaultyFiles files(p.engine.host.files);
-  p.engine.host.seams().files = &files;
+  FaultyFiles files(p.host().files);
+  p.host().seams().files = &files;
   testsupport::TraceCapture trace;
   const Plays plays = p.PlayAll();
   ASSERT_EQ(plays.bgm + plays.voice + plays.se, 3);
@@ -138,7 +132,7 @@ TEST(SoundFaults, WaveFileThatStopsReadingEndsItsChannelOnly) {
   EXPECT_EQ(Ctx().dsound.PlayBGM(p.wav.c_str()), 1);
   EXPECT_TRUE(p.KeepsShowing(3));
   EXPECT_TRUE(p.host_window().boxes.empty());
-  p.engine.host.seams().files = &p.engine.host.files;
+  p.host().seams().files = &p.host().files;
 }
 
 }  // namespace
