@@ -3,6 +3,7 @@
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
+#include "platform/pixel_traits.h"
 
 namespace {
 
@@ -98,8 +99,9 @@ int AppInit(platform::Window* window) {
     return 0;
   }
   services.LoadFont();
-  // The glyph renderer packs pixels as the display does: RGB565 when pure green is 0x7E0.
-  services.SetPixelMode(services.GetPrimaryColor(1) == 0x7E0 ? 2 : 1);
+  // The glyph renderer packs pixels as the display does: RGB565 when pure green fills RGB565's
+  // green field.
+  services.SetPixelMode(services.GetPrimaryColor(1) == platform::Rgb565Traits::kGreenMask ? 2 : 1);
   if (game.debug_reset) game.debug_reset();
   services.SoundInit(window);
   services.InputInit();
