@@ -71,7 +71,6 @@ BENCHMARK(BM_BlitBlend)->Apply(BlendArgs);
 
 void BM_BlitBright16B(benchmark::State& state) {
   const int layout = state.range(0) != 0 ? kBrightLayout555 : kBrightLayout565;
-  ResetBrightTables();
   const auto a = Picture(kW, kH, 3, 0, 0xFFFF), b = Picture(kW, kH, 4, 0, 0xFFFF);
   std::vector<uint16_t> dst(kW * kH);
   for (auto _ : state) {
@@ -81,12 +80,10 @@ void BM_BlitBright16B(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(state.iterations() * kW * kH * 2);
-  ResetBrightTables();
 }
 BENCHMARK(BM_BlitBright16B)->ArgName("555")->Arg(0)->Arg(1);
 
 void BM_BlitBright16(benchmark::State& state) {
-  ResetBrightTables();
   const auto a = Picture(kW, kH, 3, 0, 0xFFFF);
   std::vector<uint16_t> dst(kW * kH);
   for (auto _ : state) {
@@ -95,7 +92,6 @@ void BM_BlitBright16(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(state.iterations() * kW * kH * 2);
-  ResetBrightTables();
 }
 BENCHMARK(BM_BlitBright16);
 

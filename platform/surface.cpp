@@ -6,31 +6,13 @@
 namespace platform {
 
 uint16_t PackColorRef(uint32_t colorref, PixelLayout layout) {
-  uint32_t r = colorref & 0xFF;
-  uint32_t g = (colorref >> 8) & 0xFF;
-  uint32_t b = (colorref >> 16) & 0xFF;
-  if (layout == PixelLayout::kRgb565) {
-    return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-  }
-  return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+  return FormatOf(layout).Pack8(colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
 }
 
 uint32_t UnpackToColorRef(uint16_t pixel, PixelLayout layout) {
-  uint32_t r5, g, b5;
-  if (layout == PixelLayout::kRgb565) {
-    r5 = (pixel >> 11) & 0x1F;
-    uint32_t g6 = (pixel >> 5) & 0x3F;
-    b5 = pixel & 0x1F;
-    g = (g6 << 2) | (g6 >> 4);
-  } else {
-    r5 = (pixel >> 10) & 0x1F;
-    uint32_t g5 = (pixel >> 5) & 0x1F;
-    b5 = pixel & 0x1F;
-    g = (g5 << 3) | (g5 >> 2);
-  }
-  uint32_t r = (r5 << 3) | (r5 >> 2);
-  uint32_t b = (b5 << 3) | (b5 >> 2);
-  return r | (g << 8) | (b << 16);
+  const PixelFormat& f = FormatOf(layout);
+  return f.red.To8Repeated(f.red.Field(pixel)) | f.green.To8Repeated(f.green.Field(pixel)) << 8 |
+         f.blue.To8Repeated(f.blue.Field(pixel)) << 16;
 }
 
 std::unique_ptr<Surface> Surface::Create(int width, int height, PixelLayout layout,

@@ -17,12 +17,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace platform {
+#include "platform/pixel_traits.h"
 
-enum class PixelLayout : uint8_t {
-  kRgb565,  // red 15-11, green 10-5, blue 4-0
-  kRgb555,  // bit 15 zero, red 14-10, green 9-5, blue 4-0
-};
+namespace platform {
 
 uint16_t PackColorRef(uint32_t colorref, PixelLayout layout);
 uint32_t UnpackToColorRef(uint16_t pixel, PixelLayout layout);

@@ -26,6 +26,37 @@ TEST(ColorPacking, EveryPixelSurvivesTheTripToAColorRefAndBack) {
   EXPECT_EQ(platform::PackColorRef(0x00FF0000, PixelLayout::kRgb555), 0x001F);
 }
 
+// The compile-time traits and the run-time lookup give the same layout, field by field, and the
+// layout of matched colours is RGB555 only for exactly its fields.
+template <PixelLayout L>
+void ExpectTraitsMatchLookup() {
+  using T = platform::PixelTraits<L>;
+  const platform::PixelFormat& f = platform::FormatOf(L);
+  EXPECT_EQ(f.layout, L);
+  EXPECT_EQ(T::kRedMask, f.red.mask());
+  EXPECT_EQ(T::kGreenMask, f.green.mask());
+  EXPECT_EQ(T::kBlueMask, f.blue.mask());
+  EXPECT_EQ(T::kFields, f.fields());
+  EXPECT_EQ(T::kRedMask | T::kGreenMask | T::kBlueMask, T::kFields);
+  EXPECT_EQ(T::kRedMask & T::kGreenMask, 0);
+  EXPECT_EQ(T::kGreenMask & T::kBlueMask, 0);
+  // The matched primaries (full channels) OR to the fields and give the layout back.
+  const uint32_t primaries = platform::PackColorRef(0x0000FF, L) |
+                             platform::PackColorRef(0x00FF00, L) |
+                             platform::PackColorRef(0xFF0000, L);
+  EXPECT_EQ(primaries, T::kFields);
+  EXPECT_EQ(platform::LayoutOfFields(primaries), L);
+}
+
+TEST(PixelTraits, CompileTimeAndRunTimeAgree) {
+  ExpectTraitsMatchLookup<PixelLayout::kRgb565>();
+  ExpectTraitsMatchLookup<PixelLayout::kRgb555>();
+  // Nothing matched (no display yet) and anything unexpected count as RGB565.
+  for (uint32_t fields : {0u, 0x7FFEu, 0x8000u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(platform::LayoutOfFields(fields), PixelLayout::kRgb565) << std::hex << fields;
+  }
+}
+
 TEST(SurfaceCreate, RefusesImpossibleSizesAndPadsThePitchWhenAsked) {
   for (auto [w, h] : {std::pair{0, 1}, {1, 0}, {-5, 10}, {Surface::kMaxSide + 1, 1},
                       {Surface::kMaxSide, Surface::kMaxSide}}) {

@@ -10,6 +10,7 @@
 #include "engine/core/debug_trace.h"
 #include "platform/config.h"
 #include "platform/files.h"
+#include "platform/pixel_traits.h"
 
 namespace {
 
@@ -146,8 +147,9 @@ int AppInit(platform::Window* window) {
     AppSetExitStatus(kExitSetupFailed);
     AppSetQuit();
   }
-  // The glyph renderer packs pixels as the display does: RGB565 when pure green is 0x7E0.
-  services.SetPixelMode(services.GetPrimaryColor(1) == 0x7E0 ? 2 : 1);
+  // The glyph renderer packs pixels as the display does: RGB565 when pure green fills RGB565's
+  // green field.
+  services.SetPixelMode(services.GetPrimaryColor(1) == platform::Rgb565Traits::kGreenMask ? 2 : 1);
   if (game.debug_reset) game.debug_reset();
   services.SoundInit(window);
   services.InputInit();

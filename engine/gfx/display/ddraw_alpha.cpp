@@ -112,7 +112,7 @@ void CDdrawFunc::BltAlphaSoft(const void* source, int32_t source_pitch, int32_t 
   level = std::min<uint32_t>(level, 256);
   mode &= 0xFFFF0000u;
   const auto key = static_cast<uint16_t>(color_key_);
-  const bool rgb565 = (primary_colors_[0] | primary_colors_[1] | primary_colors_[2]) == 0xFFFF;
+  const bool rgb565 = MatchedLayout() == platform::PixelLayout::kRgb565;
   auto* blit = rgb565 ? (color_key != 0 ? &BlitBlend16 : &BlitBlend16Alt)
                       : (color_key != 0 ? &BlitBlend16For555 : &BlitBlend16AltFor555);
   blit(destination, destination_pitch, destination_x, destination_y, w, h, source, source_pitch,

@@ -12,6 +12,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/pixels/bmp_reader.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "platform/pixel_traits.h"
 
 using platform::Surface;
 
@@ -220,9 +221,11 @@ int CDdrawFunc::DrawBmx(const uint16_t* pixels, int x, int y, int width, int hei
       buffer[i] = fill == 0 ? static_cast<uint16_t>(k) : 0;
       continue;
     }
-    uint32_t r = rm * ((p >> 10) & 31) / 31;
-    uint32_t g = gm * ((p >> 5) & 31) / 31;
-    uint32_t b = bm * (p & 31) / 31;
+    // The colour of a BMX word is RGB555; each field is rescaled to the display's width.
+    constexpr platform::PixelFormat kBmx = platform::kRgb555Format;
+    uint32_t r = rm * kBmx.red.Field(p) / kBmx.red.max();
+    uint32_t g = gm * kBmx.green.Field(p) / kBmx.green.max();
+    uint32_t b = bm * kBmx.blue.Field(p) / kBmx.blue.max();
     uint32_t q = r << (gb + bb) | g << bb | b;
     if (darken && q != k) {
       ScaleBrightness(level, r, rm, g, gm, b, bm, &r, &g, &b);

@@ -94,7 +94,9 @@ class CDdrawFunc {
   uint32_t ColorMatch(SurfaceId id, ColorRef color);
   int LockSurface(platform::Surface* surface, SurfaceDesc* desc);
   int RestoreAllSurfaces();
-  // The layout of the matched colours (RGB555 when red | green | blue == 0x7FFF).
+  // The display's pixel layout, as the matched colours give it (RGB555 when red | green | blue
+  // are exactly its fields, RGB565 otherwise, also before a display is open). Everything in the
+  // display object that depends on the layout asks here.
   platform::PixelLayout MatchedLayout() const;
 
   // ---- Compose layers, fades and flip ----

@@ -3,6 +3,7 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "platform/pixel_traits.h"
 
 using platform::Surface;
 using platform::SurfaceRole;
@@ -217,9 +218,7 @@ uint32_t CDdrawFunc::GetPrimaryColor(int index) const {
 }
 
 platform::PixelLayout CDdrawFunc::MatchedLayout() const {
-  return (primary_colors_[0] | primary_colors_[1] | primary_colors_[2]) == 0x7FFF
-             ? platform::PixelLayout::kRgb555
-             : platform::PixelLayout::kRgb565;
+  return platform::LayoutOfFields(primary_colors_[0] | primary_colors_[1] | primary_colors_[2]);
 }
 
 uint32_t CDdrawFunc::ColorMatch(SurfaceId id, ColorRef color) {

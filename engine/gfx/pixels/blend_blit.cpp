@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "platform/pixel_traits.h"
+
 // Every blitter here is one row loop over eight pixels at a time (the compiler's generic vector
 // type, one 16-bit lane per pixel) with a per-mode operation chosen once per call, so the inner
 // loop never branches on the mode, the layout or the key. All channel products fit in 16 bits
@@ -51,24 +53,17 @@ inline V16 Min(V16 a, V16 b) {
 
 // ---- Pixel layouts ----------------------------------------------------------------------------
 
-struct Rgb565 {
-  static constexpr int kRedShift = 11;
-  static constexpr int kGreenShift = 5;
-  static constexpr uint16_t kRedMax = 31;
-  static constexpr uint16_t kGreenMax = 63;
-  static constexpr uint16_t kBlueMax = 31;
-  static constexpr uint16_t kHalfMask = 0x7BEF;  // (p >> 1) & this halves every channel
-  static constexpr uint16_t kFields = 0xFFFF;    // the bits the channels occupy
-};
-struct Rgb555 {
-  static constexpr int kRedShift = 10;
-  static constexpr int kGreenShift = 5;
-  static constexpr uint16_t kRedMax = 31;
-  static constexpr uint16_t kGreenMax = 31;
-  static constexpr uint16_t kBlueMax = 31;
-  static constexpr uint16_t kHalfMask = 0x3DEF;
-  static constexpr uint16_t kFields = 0x7FFF;
-};
+// The layouts as compile-time traits: every shift, mask and maximum below is a constant of the
+// instantiation. Blue lies at bit 0 in both layouts, which the lanes rely on (no blue shift).
+using Rgb565 = platform::Rgb565Traits;
+using Rgb555 = platform::Rgb555Traits;
+static_assert(Rgb565::kBlueShift == 0 && Rgb555::kBlueShift == 0);
+
+// The layout of a table-driven blit's layout argument.
+constexpr platform::PixelLayout BrightLayoutOf(int layout) {
+  return layout == kBrightLayout565 ? platform::PixelLayout::kRgb565
+                                    : platform::PixelLayout::kRgb555;
+}
 
 struct Channels {
   V16 r, g, b;
@@ -76,11 +71,11 @@ struct Channels {
 template <class L>
 inline Channels Split(V16 p) {
   return {(p >> L::kRedShift) & L::kRedMax, (p >> L::kGreenShift) & L::kGreenMax,
-          p & L::kBlueMax};
+          (p >> L::kBlueShift) & L::kBlueMax};
 }
 template <class L>
 inline V16 Pack(V16 r, V16 g, V16 b) {
-  return (r << L::kRedShift) | (g << L::kGreenShift) | b;
+  return (r << L::kRedShift) | (g << L::kGreenShift) | (b << L::kBlueShift);
 }
 // floor(c * w / 256) on field units, w = 0-256.
 inline V16 Weigh(V16 c, V16 w) { return (c * w) >> 8; }
@@ -104,9 +99,7 @@ inline V16 MulHi(V16 x, V16 y) {
 // bits of floor(f * weight / 256) << shift, and masking to the field drops the rest.
 template <class L>
 inline V16 Scale(V16 p, V16 w8) {
-  constexpr auto kR = static_cast<uint16_t>(L::kRedMax << L::kRedShift);
-  constexpr auto kG = static_cast<uint16_t>(L::kGreenMax << L::kGreenShift);
-  constexpr uint16_t kB = L::kBlueMax;
+  constexpr uint16_t kR = L::kRedMask, kG = L::kGreenMask, kB = L::kBlueMask;
   return (MulHi(p & kR, w8) & kR) | (MulHi(p & kG, w8) & kG) | MulHi(p & kB, w8);
 }
 
@@ -414,9 +407,9 @@ void Blend(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t w
       const uint32_t ia = 256 - a;
       const uint32_t c_r = (tint >> L::kRedShift) & L::kRedMax;
       const uint32_t c_g = (tint >> L::kGreenShift) & L::kGreenMax;
-      const uint32_t c_b = tint & L::kBlueMax;
+      const uint32_t c_b = (tint >> L::kBlueShift) & L::kBlueMax;
       const uint32_t term = (c_r * ia / 256) << L::kRedShift | (c_g * ia / 256) << L::kGreenShift |
-                            (c_b * ia / 256);
+                            (c_b * ia / 256) << L::kBlueShift;
       RunBlend<kKey>(area, TintOp<L>{{}, Splat(a << 8), Splat(term)}, key);
       break;
     }
@@ -437,87 +430,75 @@ void Blend(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t w
 constexpr int kBrightLevel[kBrightTableCount] = {0, 16, 1, 15, 2, 14, 3, 13, 4,
                                                  12, 5, 11, 6, 10, 7, 9, 8, 8};
 
-// `ready`: the layout is fixed (by the first brightness blit or MakeBrightTable16). The blits
-// need nothing more; the 18 x 65536 entries are filled only when someone reads them (`filled`).
-struct BrightTables {
-  bool ready = false;
-  bool filled = false;
-  int layout = 0;
+// One table entry: every channel's upper five bits of pixel p times factor/16, truncated.
+template <class L>
+constexpr uint16_t BrightEntry(uint32_t factor, uint32_t p) {
+  constexpr int kR = L::kFormat.red.shift5(), kG = L::kFormat.green.shift5(),
+                kB = L::kFormat.blue.shift5();
+  const uint32_t r = (p >> kR) & 31, g = (p >> kG) & 31, b = (p >> kB) & 31;
+  return static_cast<uint16_t>((r * factor / 16) << kR | (g * factor / 16) << kG |
+                               (b * factor / 16) << kB);
+}
+
+// The 18 tables of one layout, filled when constructed.
+template <class L>
+struct BrightTableSet {
   uint16_t table[kBrightTableCount][65536];
+  BrightTableSet() {
+    for (int i = 0; i < kBrightTableCount; ++i) {
+      const auto factor = static_cast<uint32_t>(kBrightLevel[i]);
+      for (uint32_t p = 0; p < 65536; ++p) table[i][p] = BrightEntry<L>(factor, p);
+    }
+  }
 };
-BrightTables& Tables() {
-  static BrightTables tables;
+
+// The tables of one layout, built on the first request for them and constant from then on. The
+// blits never ask (they compute the same values in their lanes), so a run that only draws never
+// builds them.
+template <class L>
+const BrightTableSet<L>& BrightTables() {
+  static const BrightTableSet<L> tables;
   return tables;
-}
-
-// One table entry: every channel of pixel p times factor/16, truncated, kept to 5 bits.
-uint16_t BrightEntry(bool is565, uint32_t factor, uint32_t p) {
-  if (is565) {
-    const uint32_t r = (p >> 11) & 31, g = (p >> 6) & 31, b = p & 31;
-    return static_cast<uint16_t>((r * factor / 16) << 11 | (g * factor / 16) << 6 |
-                                 (b * factor / 16));
-  }
-  const uint32_t r = (p >> 10) & 31, g = (p >> 5) & 31, b = p & 31;
-  return static_cast<uint16_t>((r * factor / 16) << 10 | (g * factor / 16) << 5 |
-                               (b * factor / 16));
-}
-
-// Fills every table in the recorded layout.
-void FillBrightTables(BrightTables& t) {
-  const bool is565 = t.layout == kBrightLayout565;
-  for (int i = 0; i < kBrightTableCount; ++i) {
-    const auto factor = static_cast<uint32_t>(kBrightLevel[i]);
-    for (uint32_t p = 0; p < 65536; ++p) t.table[i][p] = BrightEntry(is565, factor, p);
-  }
-  t.filled = true;
-}
-
-// Fixes the tables' layout on first use; true when it is RGB565.
-bool BrightIs565(int layout) {
-  BrightTables& t = Tables();
-  if (!t.ready) {
-    t.layout = layout == kBrightLayout565 ? kBrightLayout565 : kBrightLayout555;
-    t.ready = true;
-  }
-  return t.layout == kBrightLayout565;
 }
 
 // The brightness blits compute the table entries in the lanes instead of looking them up: the
 // same values (the tests hold one against the other), without a gather per pixel.
-template <bool k565>
+template <class L>
 inline Channels Split5(V16 p) {
-  if constexpr (k565) return {p >> 11, (p >> 6) & 31, p & 31};
-  return {(p >> 10) & 31, (p >> 5) & 31, p & 31};
+  constexpr int kR = L::kFormat.red.shift5(), kG = L::kFormat.green.shift5(),
+                kB = L::kFormat.blue.shift5();
+  return {(p >> kR) & 31, (p >> kG) & 31, (p >> kB) & 31};
 }
-template <bool k565>
+template <class L>
 inline V16 Pack5(V16 r, V16 g, V16 b) {
-  if constexpr (k565) return (r << 11) | (g << 6) | b;
-  return (r << 10) | (g << 5) | b;
+  constexpr int kR = L::kFormat.red.shift5(), kG = L::kFormat.green.shift5(),
+                kB = L::kFormat.blue.shift5();
+  return (r << kR) | (g << kG) | (b << kB);
 }
 
-template <bool k565>
+template <class L>
 struct BrightOp {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsAux = false;
   static constexpr bool kReadsDest = false;
   V16 factor;
   V16 operator()(V16 s, V16, V16, int, int) const {
-    const Channels c = Split5<k565>(s);
-    return Pack5<k565>((c.r * factor) >> 4, (c.g * factor) >> 4, (c.b * factor) >> 4);
+    const Channels c = Split5<L>(s);
+    return Pack5<L>((c.r * factor) >> 4, (c.g * factor) >> 4, (c.b * factor) >> 4);
   }
 };
 
-template <bool k565>
+template <class L>
 struct CrossFadeOp {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsAux = true;
   static constexpr bool kReadsDest = false;
   V16 factor_a, factor_b;
   V16 operator()(V16 a, V16 b, V16, int, int) const {
-    const Channels ca = Split5<k565>(a), cb = Split5<k565>(b);
-    return Pack5<k565>(((ca.r * factor_a) >> 4) + ((cb.r * factor_b) >> 4),
-                       ((ca.g * factor_a) >> 4) + ((cb.g * factor_b) >> 4),
-                       ((ca.b * factor_a) >> 4) + ((cb.b * factor_b) >> 4));
+    const Channels ca = Split5<L>(a), cb = Split5<L>(b);
+    return Pack5<L>(((ca.r * factor_a) >> 4) + ((cb.r * factor_b) >> 4),
+                    ((ca.g * factor_a) >> 4) + ((cb.g * factor_b) >> 4),
+                    ((ca.b * factor_a) >> 4) + ((cb.b * factor_b) >> 4));
   }
 };
 
@@ -565,23 +546,12 @@ void BlitBlend16AltFor555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t d
                        src_y, src_width, level, mode, key, tint);
 }
 
-void MakeBrightTable16(int layout) {
-  BrightTables& t = Tables();
-  t.layout = layout == kBrightLayout565 ? kBrightLayout565 : kBrightLayout555;
-  t.ready = true;
-  FillBrightTables(t);
-}
-
-const uint16_t* BrightTable(int t) {
-  BrightTables& tables = Tables();
-  if (!tables.ready || t < 0 || t >= kBrightTableCount) return nullptr;
-  if (!tables.filled) FillBrightTables(tables);
-  return tables.table[t];
-}
-
-void ResetBrightTables() {
-  Tables().ready = false;
-  Tables().filled = false;
+const uint16_t* BrightTable(int layout, int t) {
+  if (t < 0 || t >= kBrightTableCount) return nullptr;
+  if (BrightLayoutOf(layout) == platform::PixelLayout::kRgb565) {
+    return BrightTables<Rgb565>().table[t];
+  }
+  return BrightTables<Rgb555>().table[t];
 }
 
 int BrightStep(int32_t level) {
@@ -594,14 +564,13 @@ void BlitBright16(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, in
                   int32_t height, const void* src, int32_t src_pitch, int32_t src_x,
                   int32_t src_y, int32_t level, int layout) {
   if (width <= 0 || height <= 0) return;
-  const bool is565 = BrightIs565(layout);
   const V16 factor = Splat(static_cast<uint32_t>(BrightStep(level)));
   const Area area =
       OneSource(dst, dst_pitch, dst_x, dst_y, src, src_pitch, src_x, src_y, width, height);
-  if (is565) {
-    Run(area, BrightOp<true>{factor});
+  if (BrightLayoutOf(layout) == platform::PixelLayout::kRgb565) {
+    Run(area, BrightOp<Rgb565>{factor});
   } else {
-    Run(area, BrightOp<false>{factor});
+    Run(area, BrightOp<Rgb555>{factor});
   }
 }
 
@@ -610,7 +579,6 @@ void BlitBright16B(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, i
                    const void* b, int32_t b_pitch, int32_t b_x, int32_t b_y, int32_t level,
                    int layout) {
   if (width <= 0 || height <= 0) return;
-  const bool is565 = BrightIs565(layout);
   const auto step = static_cast<uint32_t>(BrightStep(level));
   const Area area{PixelAt(dst, dst_pitch, dst_x, dst_y),
                   dst_pitch,
@@ -620,10 +588,10 @@ void BlitBright16B(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, i
                   b_pitch,
                   width,
                   height};
-  if (is565) {
-    Run(area, CrossFadeOp<true>{Splat(16 - step), Splat(step)});
+  if (BrightLayoutOf(layout) == platform::PixelLayout::kRgb565) {
+    Run(area, CrossFadeOp<Rgb565>{Splat(16 - step), Splat(step)});
   } else {
-    Run(area, CrossFadeOp<false>{Splat(16 - step), Splat(step)});
+    Run(area, CrossFadeOp<Rgb555>{Splat(16 - step), Splat(step)});
   }
 }
 
@@ -631,9 +599,9 @@ void BlitShadow16(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, in
                   int32_t height, const void* mask, int32_t mask_pitch, int32_t mask_x,
                   int32_t mask_y, int layout) {
   if (width <= 0 || height <= 0) return;
-  const bool is565 = layout == kBrightLayout565;
+  const platform::PixelFormat& format = platform::FormatOf(BrightLayoutOf(layout));
   const Area area =
       OneSource(dst, dst_pitch, dst_x, dst_y, mask, mask_pitch, mask_x, mask_y, width, height);
-  Run(area, MaskedShadowOp{Splat(is565 ? 0x07FF : 0x03FF),
-                           static_cast<uint16_t>(is565 ? Rgb565::kHalfMask : Rgb555::kHalfMask)});
+  // The transparent colour is the colour key, cyan: full green and blue.
+  Run(area, MaskedShadowOp{Splat(format.green.mask() | format.blue.mask()), format.half_mask()});
 }

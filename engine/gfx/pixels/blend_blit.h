@@ -9,7 +9,8 @@
 // or height is 0 or less draws nothing.
 //
 // Pixel layouts: RGB565 (red 15-11, green 10-5, blue 4-0) and RGB555 (bit 15 zero, red 14-10,
-// green 9-5, blue 4-0). Channel arithmetic works in field units (0-31, 0-63 for RGB565 green).
+// green 9-5, blue 4-0), as platform/pixel_traits.h defines them. Channel arithmetic works in
+// field units (0-31, 0-63 for RGB565 green).
 
 #include <cstdint>
 
@@ -61,19 +62,14 @@ void BlitBlend16AltFor555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t d
 
 // Brightness tables: table t scales every channel of a pixel by L(t)/16, with
 // L = 0, 16, 1, 15, 2, 14, ..., 8, 8 (table 2k holds k/16, table 2k + 1 holds (16 - k)/16).
-// RGB565 keeps only the upper five bits of green (the lowest green bit of an entry is 0); RGB555
-// ignores bit 15 of the index. The first brightness blit makes the tables ready in that call's
-// layout, which is then kept whatever layout later calls name (the display's layout never
-// changes in a run). The blits compute the same values in their lanes, so the entries themselves
-// are filled only when BrightTable first hands one out.
+// The tables work on five bits per channel: RGB565 keeps only the upper five bits of green (the
+// lowest green bit of an entry is 0); RGB555 ignores bit 15 of the index. Each layout has its own
+// constant set of tables, built on first use; every blit works in the layout it names. The blits
+// compute the same values in their lanes and never read the tables.
 inline constexpr int kBrightTableCount = 18;
-// Builds all 18 tables in the given layout and marks them ready.
-void MakeBrightTable16(int layout);
-// Table t (0-17) when the tables are ready, else null.
-const uint16_t* BrightTable(int t);
-// Forgets the tables, so that the next brightness blit makes them ready again (tests run both
-// layouts in one process).
-void ResetBrightTables();
+// Table t (0-17) of the given layout (16: RGB565, any other value: RGB555), 65536 entries;
+// null for any other t.
+const uint16_t* BrightTable(int layout, int t);
 
 // Level 0-256 to the brightness step 0-16: (level + 8) / 16, truncated toward zero; a step above
 // 16, also the huge one a level below -23 gives when taken unsigned, becomes 16.

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/pixel_traits.h"
+
 namespace {
 
 // One source picture as rows of words.
@@ -147,16 +149,16 @@ namespace {
 // The fade of one row in one layout. Every field value times the factor fits in 16 bits (at most
 // 63 x 256), so the per-channel products are made in 16-bit lanes, eight pixels at a time; the
 // result is the packed in-place form's (each field floor(c x f / 256)).
-template <bool kRgb565>
+template <platform::PixelLayout kLayout>
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add) {
-  constexpr int kRedShift = kRgb565 ? 11 : 10;
-  constexpr uint16_t kGreenMax = kRgb565 ? 63 : 31;
+  using L = platform::PixelTraits<kLayout>;
   for (int x = 0; x < width; ++x) {
     const uint16_t p = row[x];
-    const auto r = static_cast<uint16_t>(((p >> kRedShift) & 31) * f >> 8);
-    const auto g = static_cast<uint16_t>(((p >> 5) & kGreenMax) * f >> 8);
-    const auto b = static_cast<uint16_t>((p & 31) * f >> 8);
-    row[x] = static_cast<uint16_t>((r << kRedShift | g << 5 | b) + add);
+    const auto r = static_cast<uint16_t>(((p >> L::kRedShift) & L::kRedMax) * f >> 8);
+    const auto g = static_cast<uint16_t>(((p >> L::kGreenShift) & L::kGreenMax) * f >> 8);
+    const auto b = static_cast<uint16_t>(((p >> L::kBlueShift) & L::kBlueMax) * f >> 8);
+    row[x] = static_cast<uint16_t>(
+        (r << L::kRedShift | g << L::kGreenShift | b << L::kBlueShift) + add);
   }
 }
 
@@ -167,18 +169,23 @@ void FadePixels(uint8_t* bits, int32_t pitch, int width, int height, platform::P
   if (type != 0 && type != 1) return;
   level = std::clamp(level, 0, 256);
   const auto f = static_cast<uint16_t>(256 - level);
-  const bool is565 = layout == platform::PixelLayout::kRgb565;
+  const platform::PixelFormat& format = platform::FormatOf(layout);
   uint16_t add = 0;
   if (type == 1) {
+    // A fade to white adds the same share of full to every channel: five-bit steps, doubled in a
+    // six-bit field.
     const uint32_t w = static_cast<uint32_t>(level) * 31 / 256;
-    add = static_cast<uint16_t>((w << (is565 ? 11 : 10)) | ((is565 ? 2 * w : w) << 5) | w);
+    const auto lift = [w](const platform::PixelChannel& c) {
+      return c.Place(w << (c.bits - 5));
+    };
+    add = static_cast<uint16_t>(lift(format.red) | lift(format.green) | lift(format.blue));
   }
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<uint16_t*>(bits + static_cast<size_t>(y) * pitch);
-    if (is565) {
-      FadeRow<true>(row, width, f, add);
+    if (layout == platform::PixelLayout::kRgb565) {
+      FadeRow<platform::PixelLayout::kRgb565>(row, width, f, add);
     } else {
-      FadeRow<false>(row, width, f, add);
+      FadeRow<platform::PixelLayout::kRgb555>(row, width, f, add);
     }
   }
 }

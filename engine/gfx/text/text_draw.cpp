@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/debug_trace.h"
+#include "platform/pixel_traits.h"
 #include "platform/platform.h"
 #include "platform/surface.h"
 
@@ -18,15 +19,22 @@ struct Rgb {
   int b;
 };
 
-// 8-bit channels of a 16-bit pixel, low bits zero (no bit replication).
-Rgb Unpack(uint16_t p, bool rgb565) {
-  if (rgb565) return {(p >> 8) & 0xF8, (p >> 3) & 0xFC, (p << 3) & 0xF8};
-  return {(p >> 7) & 0xF8, (p >> 2) & 0xF8, (p << 3) & 0xF8};
+// The pixel layout of a pixel mode: RGB565 for kModeRgb565, RGB555 for any other value.
+constexpr platform::PixelLayout LayoutOfMode(uint32_t mode) {
+  return mode == CDdrawText::kModeRgb565 ? platform::PixelLayout::kRgb565
+                                         : platform::PixelLayout::kRgb555;
 }
 
-uint16_t Pack(int r, int g, int b, bool rgb565) {
-  if (rgb565) return static_cast<uint16_t>(((r << 8) & 0xF800) | ((g << 3) & 0x7E0) | (b >> 3));
-  return static_cast<uint16_t>(((r << 7) & 0x7C00) | ((g << 2) & 0x3E0) | (b >> 3));
+// 8-bit channels of a 16-bit pixel, low bits zero (no bit replication).
+constexpr Rgb Unpack(uint16_t p, const platform::PixelFormat& f) {
+  return {static_cast<int>(f.red.To8(f.red.Field(p))),
+          static_cast<int>(f.green.To8(f.green.Field(p))),
+          static_cast<int>(f.blue.To8(f.blue.Field(p)))};
+}
+
+// 8-bit channels (0-255) packed, each truncated to its field.
+constexpr uint16_t Pack(int r, int g, int b, const platform::PixelFormat& f) {
+  return f.Pack8(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b));
 }
 
 // floor(a x (16 - level) / 16) + floor(b x level / 16), at most 255. Both weights are exact in
@@ -77,16 +85,18 @@ uint16_t* PixelAt(const SurfaceDesc& pic, int64_t x, int64_t y) {
 
 // Rewrites every pixel of the cell that lies inside both pictures from the background: covered
 // pixels blend the background with the colour, uncovered ones copy it.
+// Built once per layout, so the channel shifts and masks of the inner loop are constants.
+template <platform::PixelLayout kLayout>
 void BlendCellOverBackground(const uint8_t* glyph, int cell_width, int x, int y, int bx, int by,
-                             const SurfaceDesc& dst, const SurfaceDesc& bg,
-                             uint16_t colour, bool rgb565) {
+                             const SurfaceDesc& dst, const SurfaceDesc& bg, uint16_t colour) {
+  constexpr platform::PixelFormat kFormat = platform::FormatOf(kLayout);
   if (!CDdrawText::DescUsable(dst) || !CDdrawText::DescUsable(bg)) return;
   Span span = CellInside(cell_width, x, y, dst);
   span.Intersect(CellInside(cell_width, bx, by, bg));
   if (span.Empty()) return;
 
   // The colour's share per level, per channel.
-  Rgb c = Unpack(colour, rgb565);
+  Rgb c = Unpack(colour, kFormat);
   Rgb share[16];
   for (int l = 0; l < 16; ++l) share[l] = {c.r * l / 16, c.g * l / 16, c.b * l / 16};
 
@@ -103,12 +113,25 @@ void BlendCellOverBackground(const uint8_t* glyph, int cell_width, int x, int y,
         *out = b;
         continue;
       }
-      Rgb p = Unpack(b, rgb565);
+      Rgb p = Unpack(b, kFormat);
       const Rgb& s = share[level];
       int w = 16 - level;
       *out = Pack(std::min(255, p.r * w / 16 + s.r), std::min(255, p.g * w / 16 + s.g),
-                  std::min(255, p.b * w / 16 + s.b), rgb565);
+                  std::min(255, p.b * w / 16 + s.b), kFormat);
     }
+  }
+}
+
+// The cell blend in the layout of a pixel mode.
+void BlendCellOverBackground(const uint8_t* glyph, int cell_width, int x, int y, int bx, int by,
+                             const SurfaceDesc& dst, const SurfaceDesc& bg, uint16_t colour,
+                             uint32_t mode) {
+  if (LayoutOfMode(mode) == platform::PixelLayout::kRgb565) {
+    BlendCellOverBackground<platform::PixelLayout::kRgb565>(glyph, cell_width, x, y, bx, by, dst,
+                                                            bg, colour);
+  } else {
+    BlendCellOverBackground<platform::PixelLayout::kRgb555>(glyph, cell_width, x, y, bx, by, dst,
+                                                            bg, colour);
   }
 }
 
@@ -176,15 +199,15 @@ bool ReadFontFile(platform::Files* files, const char* name, size_t limit, std::v
 // --- Colour helpers --------------------------------------------------------------------------
 
 uint16_t CDdrawText::MakeColor16(uint8_t red, uint8_t green, uint8_t blue) const {
-  return Pack(red, green, blue, pixel_mode_ == kModeRgb565);
+  return Pack(red, green, blue, platform::FormatOf(LayoutOfMode(pixel_mode_)));
 }
 
 uint16_t CDdrawText::BlendPixel16(uint16_t background, uint16_t colour, int level) const {
-  bool rgb565 = pixel_mode_ == kModeRgb565;
-  Rgb a = Unpack(background, rgb565);
-  Rgb b = Unpack(colour, rgb565);
+  const platform::PixelFormat& format = platform::FormatOf(LayoutOfMode(pixel_mode_));
+  Rgb a = Unpack(background, format);
+  Rgb b = Unpack(colour, format);
   return Pack(BlendChannel(a.r, b.r, level), BlendChannel(a.g, b.g, level),
-              BlendChannel(a.b, b.b, level), rgb565);
+              BlendChannel(a.b, b.b, level), format);
 }
 
 uint32_t CDdrawText::BlendColorRef(uint32_t a, uint32_t b, int level) {
@@ -272,7 +295,7 @@ int CDdrawText::DrawGlyph24(const char* ch, int x, int y, int bx, int by,
   if (glyph == nullptr) return kMissing24;
   uint16_t c = Color16(*this, colour);
   BlendCellOverBackground(glyph, 24, x, y, bx, by, destination, background, c,
-                          pixel_mode_ == kModeRgb565);
+                          pixel_mode_);
   return kAdvance24;
 }
 
@@ -285,7 +308,7 @@ int CDdrawText::DrawGlyph12(const char* ch, int x, int y, int bx, int by,
   if (glyph != nullptr) {
     uint16_t c = Color16(*this, colour);
     BlendCellOverBackground(glyph, 12, x, y, bx, by, destination, background, c,
-                            pixel_mode_ == kModeRgb565);
+                            pixel_mode_);
   }
   return kAdvance12;
 }

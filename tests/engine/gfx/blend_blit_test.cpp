@@ -277,19 +277,12 @@ uint16_t BrightReference(bool is565, int f, uint16_t p) {
   return static_cast<uint16_t>((r * f / 16) << 10 | (g * f / 16) << 5 | (b * f / 16));
 }
 
-class BrightTest : public ::testing::Test {
- protected:
-  BrightTest() { ResetBrightTables(); }
-  ~BrightTest() override { ResetBrightTables(); }
-};
-
-TEST_F(BrightTest, TablesHoldEveryEntryInTheirLayout) {
+TEST(BrightTest, TablesHoldEveryEntryInTheirLayout) {
   for (int layout : {kBrightLayout565, kBrightLayout555}) {
-    ResetBrightTables();
-    EXPECT_EQ(BrightTable(0), nullptr);
-    MakeBrightTable16(layout);
+    EXPECT_EQ(BrightTable(layout, -1), nullptr);
+    EXPECT_EQ(BrightTable(layout, kBrightTableCount), nullptr);
     for (int t = 0; t < kBrightTableCount; ++t) {
-      const uint16_t* table = BrightTable(t);
+      const uint16_t* table = BrightTable(layout, t);
       ASSERT_NE(table, nullptr);
       for (uint32_t p = 0; p < 65536; ++p) {
         ASSERT_EQ(table[p], BrightReference(layout == 16, kLevelOfTable[t], uint16_t(p)))
@@ -301,7 +294,7 @@ TEST_F(BrightTest, TablesHoldEveryEntryInTheirLayout) {
   for (int s = 0; s <= 16; ++s) EXPECT_EQ(kLevelOfTable[kTableOfStep[s]], s);
 }
 
-TEST_F(BrightTest, LevelToStepAtItsEdges) {
+TEST(BrightTest, LevelToStepAtItsEdges) {
   const std::pair<int32_t, int> cases[] = {{0, 0},     {7, 0},     {8, 1},   {23, 1},
                                            {24, 2},    {128, 8},   {247, 15}, {248, 16},
                                            {256, 16},  {1000, 16}, {-8, 0},  {-23, 0},
@@ -311,9 +304,8 @@ TEST_F(BrightTest, LevelToStepAtItsEdges) {
 
 // A row of 37 pixels covering all channel values, through both table blits at every level,
 // compared with the tables themselves.
-TEST_F(BrightTest, BlitsMatchTheTablesAtEveryLevel) {
+TEST(BrightTest, BlitsMatchTheTablesAtEveryLevel) {
   for (int layout : {kBrightLayout565, kBrightLayout555}) {
-    ResetBrightTables();
     const int w = 37, h = 2;
     Picture a(w, h, 0), b(w, h, 0);
     for (int y = 0; y < h; ++y) {
@@ -328,8 +320,8 @@ TEST_F(BrightTest, BlitsMatchTheTablesAtEveryLevel) {
       BlitBright16B(fade.data(), fade.pitch(), 0, 0, w, h, a.data(), a.pitch(), 0, 0, b.data(),
                     b.pitch(), 0, 0, level, layout);
       const int s = BrightStep(level);
-      const uint16_t* to_s = BrightTable(kTableOfStep[s]);
-      const uint16_t* to_rest = BrightTable(kTableOfStep[16 - s]);
+      const uint16_t* to_s = BrightTable(layout, kTableOfStep[s]);
+      const uint16_t* to_rest = BrightTable(layout, kTableOfStep[16 - s]);
       ASSERT_NE(to_s, nullptr);
       for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -343,7 +335,7 @@ TEST_F(BrightTest, BlitsMatchTheTablesAtEveryLevel) {
   }
 }
 
-TEST_F(BrightTest, FullLevelDropsTheLowGreenBitOf565) {
+TEST(BrightTest, FullLevelDropsTheLowGreenBitOf565) {
   Picture src(3, 1, 0), dst(3, 1, 0);
   src.at(0, 0) = 0xFFFF;
   src.at(1, 0) = 0x0020;  // green 1: only the dropped bit
@@ -354,9 +346,8 @@ TEST_F(BrightTest, FullLevelDropsTheLowGreenBitOf565) {
   EXPECT_EQ(dst.at(2, 0), 0x1234 & ~0x0020);
 }
 
-TEST_F(BrightTest, CrossFadeEnds) {
+TEST(BrightTest, CrossFadeEnds) {
   for (int layout : {16, 15}) {
-    ResetBrightTables();
     const Layout& l = layout == 16 ? k565 : k555;
     Picture a(2, 1, 0), b(2, 1, 0), dst(2, 1, 0);
     a.at(0, 0) = Pack(l, {31, layout == 16 ? 62 : 31, 9});
@@ -378,19 +369,42 @@ TEST_F(BrightTest, CrossFadeEnds) {
   }
 }
 
-// The tables keep the layout of the first brightness blit; a reset lets the next one choose.
-TEST_F(BrightTest, FirstLayoutStays) {
+// Each call works in the layout it names, whatever came before: both layouts' tables and blits
+// are right in one process, in either order.
+TEST(BrightTest, BothLayoutsInOneProcessInEitherOrder) {
+  const uint16_t pixels[] = {0x7FFF, 0xFFFF, 0x8421, 0x1234, 0xF81F};
+  const int orders[2][4] = {{kBrightLayout555, kBrightLayout565, kBrightLayout555, kBrightLayout565},
+                            {kBrightLayout565, kBrightLayout555, kBrightLayout565, kBrightLayout555}};
+  for (const auto& order : orders) {
+    for (int layout : order) {
+      const bool is565 = layout == kBrightLayout565;
+      for (int t : {0, 1, 7, 17}) {
+        const uint16_t* table = BrightTable(layout, t);
+        ASSERT_NE(table, nullptr);
+        for (uint16_t p : pixels) {
+          EXPECT_EQ(table[p], BrightReference(is565, kLevelOfTable[t], p))
+              << "layout " << layout << " table " << t << " pixel " << p;
+        }
+      }
+      Picture src(5, 1, 0), dst(5, 1, 0);
+      for (int x = 0; x < 5; ++x) src.at(x, 0) = pixels[x];
+      BlitBright16(dst.data(), dst.pitch(), 0, 0, 5, 1, src.data(), src.pitch(), 0, 0, 256, layout);
+      for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(dst.at(x, 0), BrightReference(is565, 16, pixels[x])) << "layout " << layout;
+      }
+    }
+  }
+  // The reading of 0x7FFF tells the layouts apart.
   Picture src(1, 1, 0x7FFF), dst(1, 1, 0);
   BlitBright16(dst.data(), dst.pitch(), 0, 0, 1, 1, src.data(), src.pitch(), 0, 0, 256, 16);
-  EXPECT_EQ(dst.at(0, 0), 0x7FDF);  // RGB565 reading of 0x7FFF
-  BlitBright16(dst.data(), dst.pitch(), 0, 0, 1, 1, src.data(), src.pitch(), 0, 0, 256, 15);
-  EXPECT_EQ(dst.at(0, 0), 0x7FDF) << "still RGB565";
-  ResetBrightTables();
+  EXPECT_EQ(dst.at(0, 0), 0x7FDF);
   BlitBright16(dst.data(), dst.pitch(), 0, 0, 1, 1, src.data(), src.pitch(), 0, 0, 256, 15);
   EXPECT_EQ(dst.at(0, 0), 0x7FFF);
+  BlitBright16(dst.data(), dst.pitch(), 0, 0, 1, 1, src.data(), src.pitch(), 0, 0, 256, 16);
+  EXPECT_EQ(dst.at(0, 0), 0x7FDF);
 }
 
-TEST_F(BrightTest, MaskedShadowHalvesUnderTheMask) {
+TEST(BrightTest, MaskedShadowHalvesUnderTheMask) {
   for (auto [layout, transparent, half] :
        {std::tuple{16, uint16_t{0x07FF}, uint16_t{0x7BEF}}, {15, 0x03FF, 0x3DEF}}) {
     Picture mask(10, 2, transparent), dst(10, 2, 0xFFFF);
@@ -406,7 +420,7 @@ TEST_F(BrightTest, MaskedShadowHalvesUnderTheMask) {
   }
 }
 
-TEST_F(BrightTest, EmptyAreasDrawNothing) {
+TEST(BrightTest, EmptyAreasDrawNothing) {
   Picture src(4, 4, 0xFFFF), dst(4, 4, 0x1234);
   const Picture before = dst;
   for (auto [w, h] : {std::pair{0, 4}, {4, 0}, {-5, 4}, {4, -2}}) {

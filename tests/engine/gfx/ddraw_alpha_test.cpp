@@ -165,4 +165,17 @@ TEST_P(AlphaTest, FlipModeOneGivesTheSamePixelsAsFlipModeZero) {
 
 INSTANTIATE_FOR_BOTH_LAYOUTS(AlphaTest);
 
+// Before a display opens no colours are matched: the display object answers RGB565, and the
+// software blend works in the layout it answers (the halving mask tells the layouts apart).
+TEST(AlphaWithoutDisplay, BlendsInTheLayoutTheDisplayObjectAnswers) {
+  testsupport::TestEngine engine;
+  auto& dd = engine.ctx().ddraw;
+  EXPECT_EQ(dd.MatchedLayout(), PixelLayout::kRgb565);
+  const std::array<uint16_t, 2> src = {0xFFFF, 0x0841};
+  std::array<uint16_t, 2> dst = {0x0000, 0xFFFF};
+  dd.BltAlphaSoft(src.data(), 4, 0, 0, 2, 1, dst.data(), 4, 0, 0, 2, 1, 0, 128, kBlendAlpha, 0);
+  EXPECT_EQ(dst[0], 0x7BEF);  // RGB555 would give 0x3DEF
+  EXPECT_EQ(dst[1], 0x7C0F);  // 0x0020 + 0x7BEF; RGB555 would give 0x420F
+}
+
 }  // namespace
