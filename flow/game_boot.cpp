@@ -8,6 +8,7 @@
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 #include "scene/ui/tamvik_func.h"
 

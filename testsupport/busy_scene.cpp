@@ -4,7 +4,11 @@
 #include <limits>
 #include <string>
 
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/sprite/sprite.h"
+#include "engine/gfx/window/window.h"
 #include "testsupport/glyph_font_fixture.h"
 
 namespace testsupport {

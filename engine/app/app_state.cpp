@@ -1,6 +1,8 @@
 #include "engine/app/app_state.h"
 
 #include "engine/app/context.h"
+#include "engine/core/frame_rate.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 
 void AppSetQuit() { Ctx().frame_rate.quit_request = 1; }

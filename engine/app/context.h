@@ -4,30 +4,41 @@
 // reaches the current context through Ctx().
 //
 // Only the context, the game's doors (doors.h, app_state.h) and the layers above the engine
-// include this file: engine services are handed their collaborators by their constructors, here,
-// and never look the context up. Adding a service: include its header, add a member in
-// construction order, and wire it in context.cpp.
+// include this file: engine services are handed their collaborators by their constructors (in
+// context.cpp) and never look the context up.
+//
+// The services are held in a block built in context.cpp and reached through the references
+// below, so this header names no service header: a change to one service's header rebuilds only
+// the files that include it. Code that uses `Ctx().<service>` includes that service's header.
+// Adding a service: a forward declaration and a reference here, the member in construction order
+// and its wiring in context.cpp.
 
 #include <memory>
 
-#include "engine/anime/anime.h"
 #include "engine/app/game_hooks.h"
-#include "engine/core/frame_rate.h"
-#include "engine/core/game_task.h"
-#include "engine/files/file_io.h"
-#include "engine/files/random.h"
-#include "engine/gfx/display/ddraw_func.h"
-#include "engine/gfx/sprite/sprite.h"
-#include "engine/gfx/text/text_draw.h"
-#include "engine/gfx/window/window.h"
-#include "engine/input/dinput.h"
-#include "engine/movie/movie.h"
-#include "engine/sound/dsound_func.h"
-#include "platform/platform.h"
 
+namespace platform {
+struct Platform;
+}
+
+class CDdrawAnime;
+class CDdrawFunc;
+class CDdrawSpr;
+class CDdrawText;
+class CDdrawWindow;
+class CDinput;
+class CDsoundFunc;
+class CFrameRate;
+class CGameTask;
+class CMovie;
 class EngineServices;
+class FileIO;
+class GameRandom;
 
 class EngineContext {
+  struct Services;  // every service by value, in construction order (context.cpp)
+  std::unique_ptr<Services> services_block_;
+
  public:
   // Builds every service on the seams and wires them to one another (see context.cpp).
   explicit EngineContext(platform::Platform& seams);
@@ -37,18 +48,18 @@ class EngineContext {
 
   platform::Platform& platform;
 
-  CFrameRate frame_rate;  // the application object: game clock, frame gate, application state
-  CGameTask game_task;    // the task list
-  FileIO file_io;         // the file layer: search order, drive records, install directory
-  GameRandom random;      // the program's random generator
-  CDinput input;          // keyboard, mouse, joystick, game keys and key assignment
-  CDdrawFunc ddraw;       // the display: surfaces, compose layers, fades, flip, blits
-  CDdrawSpr ddraw_spr;    // sprites and the sprite buffer
-  CDdrawText ddraw_text;  // the glyph fonts and text drawing
-  CDdrawWindow ddraw_window;  // framed windows (after the sprites: deleted before them)
-  CDsoundFunc dsound;     // sound: wave files, codec conversion (streamed channels and effects)
-  CDdrawAnime anime;      // the animation list (after the sprites: deleted before them)
-  CMovie movie;           // the movie player (after the display and sound: closed before them)
+  CFrameRate& frame_rate;  // the application object: game clock, frame gate, application state
+  CGameTask& game_task;    // the task list
+  FileIO& file_io;         // the file layer: search order, drive records, install directory
+  GameRandom& random;      // the program's random generator
+  CDinput& input;          // keyboard, mouse, joystick, game keys and key assignment
+  CDdrawFunc& ddraw;       // the display: surfaces, compose layers, fades, flip, blits
+  CDdrawSpr& ddraw_spr;    // sprites and the sprite buffer
+  CDdrawText& ddraw_text;  // the glyph fonts and text drawing
+  CDdrawWindow& ddraw_window;  // framed windows (after the sprites: deleted before them)
+  CDsoundFunc& dsound;     // sound: wave files, codec conversion (streamed channels and effects)
+  CDdrawAnime& anime;      // the animation list (after the sprites: deleted before them)
+  CMovie& movie;           // the movie player (after the display and sound: closed before them)
 
   // The game's start-up and frame hooks the spine calls (given to WinMain or AppStart).
   GameHooks game_hooks;

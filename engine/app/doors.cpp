@@ -1,6 +1,9 @@
 #include "engine/app/doors.h"
 
 #include "engine/app/context.h"
+#include "engine/files/random.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "platform/platform.h"
 
 void SeedRandom() { Ctx().random.Seed(Ctx().platform.clock->TickCount()); }
 

@@ -1,11 +1,15 @@
 #include "engine/app/engine_services.h"
 
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/files/random.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/text/text_draw.h"
 #include "engine/input/dinput.h"
+#include "engine/movie/movie.h"
+#include "engine/sound/dsound_func.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/files/file_io.h"
 #include "platform/input.h"
+
+class FileIO;
 
 // The logical key word: bits 0-14, bits 15-31 always 0.
 using GameKeyBits = uint32_t;

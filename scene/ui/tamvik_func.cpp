@@ -5,6 +5,7 @@
 #include "engine/files/file_io.h"
 #include "platform/config.h"
 #include "platform/files.h"
+#include "platform/platform.h"
 
 namespace {
 constexpr const char* kInstallDirectoryKey = "Install Directory";

@@ -6,6 +6,8 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/core/frame_rate.h"
+#include "engine/core/game_task.h"
 #include "flow/tamvik_general.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"

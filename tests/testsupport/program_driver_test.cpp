@@ -8,7 +8,9 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/core/game_task.h"
 #include "engine/input/dinput.h"
+#include "engine/sound/dsound_func.h"
 #include "testsupport/busy_scene.h"
 #include "testsupport/wav_writer.h"
 

@@ -16,6 +16,7 @@
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
 #include "engine/app/spine/spine.h"
+#include "engine/movie/movie.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/ffmpeg/test_movie.h"

@@ -8,9 +8,12 @@
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
 #include "engine/core/debug_trace.h"
+#include "engine/core/frame_rate.h"
+#include "engine/core/game_task.h"
 #include "platform/config.h"
 #include "platform/files.h"
 #include "platform/pixel_traits.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/files/file_io.h"
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/pixels/bmp_reader.h"
 #include "engine/gfx/display/ddraw_func.h"

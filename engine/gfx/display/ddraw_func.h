@@ -21,11 +21,12 @@
 #include <memory>
 #include <unordered_map>
 
-#include "engine/files/file_io.h"
 #include "engine/gfx/pixels/blend_blit.h"
 #include "engine/gfx/gfx_types.h"
 #include "platform/display.h"
 #include "platform/window.h"
+
+class FileIO;
 
 struct ComposeHooks {
   // Draws the windows of a surface id onto the back buffer (the window service's Draw). 1 / 0.

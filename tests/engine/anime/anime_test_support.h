@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/gfx/display_test_support.h"
 #include "engine/anime/anime.h"
+#include "engine/core/frame_rate.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/input/dinput.h"
+#include "tests/engine/gfx/display_test_support.h"
 #include "testsupport/test_engine.h"
 
 namespace anime_test {

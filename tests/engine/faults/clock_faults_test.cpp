@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/anime/anime.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "tests/engine/faults/fault_rig.h"
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/anime/anime.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "engine/gfx/window/window.h"
 #include "tests/engine/faults/fault_rig.h"

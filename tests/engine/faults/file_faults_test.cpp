@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/files/file_io.h"
 #include "engine/input/dinput.h"
 #include "tests/engine/faults/fault_rig.h"
 #include "tests/engine/faults/faulty_files.h"

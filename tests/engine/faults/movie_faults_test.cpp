@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/movie/movie.h"
 #include "platform/headless/headless_movie.h"
 #include "tests/engine/faults/fault_rig.h"

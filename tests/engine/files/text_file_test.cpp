@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/files/file_io.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/trace_capture.h"

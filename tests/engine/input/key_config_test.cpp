@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/files/file_io.h"
 #include "engine/app/context.h"
 #include "engine/input/dinput.h"
 #include "testsupport/temp_tree.h"

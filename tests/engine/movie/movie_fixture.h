@@ -8,6 +8,9 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/core/frame_rate.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/movie/movie.h"
 #include "platform/headless/headless_movie.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"

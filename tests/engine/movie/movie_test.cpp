@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/app/spine/spine.h"
+#include "engine/core/frame_rate.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "tests/engine/movie/movie_fixture.h"
 #include "testsupport/trace_capture.h"
 

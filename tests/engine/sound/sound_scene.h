@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "engine/app/context.h"
+#include "engine/core/frame_rate.h"
+#include "engine/sound/dsound_func.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/wav_writer.h"

@@ -11,7 +11,10 @@
 #include <string>
 
 #include "engine/app/context.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "platform/clock.h"
 #include "platform/config.h"
+#include "platform/platform.h"
 #include "platform/sdl/sdl_window.h"
 #include "testsupport/temp_tree.h"
 

@@ -18,6 +18,7 @@
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
+#include "engine/core/frame_rate.h"
 #include "platform/sdl/sdl_platform.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/app/context.h"
+#include "engine/files/file_io.h"
 #include "scene/ui/tamvik_func.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/test_engine.h"
 
 namespace {

@@ -10,6 +10,8 @@
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
 #include "engine/app/spine/spine.h"
+#include "engine/core/frame_rate.h"
+#include "engine/sound/dsound_func.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/wav_writer.h"
