@@ -18,6 +18,7 @@
 #include <new>
 
 #include "engine/app/app_state.h"
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
