@@ -8,6 +8,7 @@
 // Areas that keep large fixed state of their own (the battle) keep it in a context of their own
 // in their own folder, made current the same way.
 
+#include "engine/core/current.h"
 #include "game/game_sequences.h"
 
 class GameContext {
@@ -25,13 +26,4 @@ GameContext& Game();
 bool HasGame();
 
 // Makes a game context current for its lifetime and restores the previous one afterwards.
-class GameScope {
- public:
-  explicit GameScope(GameContext& context);
-  ~GameScope();
-  GameScope(const GameScope&) = delete;
-  GameScope& operator=(const GameScope&) = delete;
-
- private:
-  GameContext* previous_;
-};
+using GameScope = Current<GameContext>::Scope;

@@ -19,6 +19,10 @@ constexpr int8_t kIndexMove[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2
 
 }  // namespace
 
+int32_t ImaAdpcmStepSize(int32_t index) {
+  return kStep[std::clamp<int32_t>(index, 0, kImaAdpcmMaxIndex)];
+}
+
 int16_t ImaAdpcmExpand(ImaAdpcmChannel& channel, uint32_t code) {
   const int32_t step = kStep[channel.index];
   int32_t difference = step >> 3;

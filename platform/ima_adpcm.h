@@ -24,6 +24,9 @@ struct ImaAdpcmChannel {
 
 constexpr int32_t kImaAdpcmMaxIndex = 88;
 
+// The quantiser step at a step index (0..kImaAdpcmMaxIndex).
+int32_t ImaAdpcmStepSize(int32_t index);
+
 // Decodes one 4-bit code; updates the state and returns the new sample.
 int16_t ImaAdpcmExpand(ImaAdpcmChannel& channel, uint32_t code);
 

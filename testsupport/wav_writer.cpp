@@ -114,14 +114,6 @@ std::optional<WavFile> EncodedWav(uint16_t format_tag, uint16_t channels, uint32
 WavFile ImaAdpcmWav(uint16_t channels, uint32_t samples_per_sec,
                     const std::vector<int16_t>& samples, uint16_t block_align,
                     std::vector<int16_t>* decoded) {
-  static constexpr int32_t kStep[] = {
-      7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-      25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-      88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-      307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-      1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-      3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
-      12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
   const uint32_t header = 4u * channels;
   const uint32_t per_block = platform::ImaAdpcmBlockSamples(block_align, channels);
   const size_t frames = samples.size() / channels;
@@ -149,7 +141,7 @@ WavFile ImaAdpcmWav(uint16_t channels, uint32_t samples_per_sec,
           code = 8;
           difference = -difference;
         }
-        int32_t step = kStep[s.index];
+        int32_t step = platform::ImaAdpcmStepSize(s.index);
         for (uint32_t bit = 4; bit != 0; bit >>= 1, step >>= 1) {
           if (difference >= step) {
             code |= bit;

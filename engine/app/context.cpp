@@ -1,8 +1,5 @@
 #include "engine/app/context.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "engine/anime/anime.h"
 #include "engine/app/engine_services.h"
 #include "engine/core/frame_rate.h"
@@ -17,10 +14,6 @@
 #include "engine/movie/movie.h"
 #include "engine/sound/dsound_func.h"
 #include "platform/platform.h"
-
-namespace {
-EngineContext* g_current = nullptr;
-}
 
 struct EngineContext::Services {
   explicit Services(platform::Platform& seams)
@@ -100,16 +93,6 @@ void EngineContext::UseServices(EngineServices* services) {
   services_ = services != nullptr ? services : production_services_.get();
 }
 
-EngineContext& Ctx() {
-  if (g_current == nullptr) {
-    std::fputs("engine context used before one was made current\n", stderr);
-    std::abort();
-  }
-  return *g_current;
-}
+EngineContext& Ctx() { return Current<EngineContext>::Get("engine context"); }
 
-bool HasCtx() { return g_current != nullptr; }
-
-ContextScope::ContextScope(EngineContext& context) : previous_(g_current) { g_current = &context; }
-
-ContextScope::~ContextScope() { g_current = previous_; }
+bool HasCtx() { return Current<EngineContext>::Has(); }

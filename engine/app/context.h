@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "engine/app/game_hooks.h"
+#include "engine/core/current.h"
 
 namespace platform {
 struct Platform;
@@ -81,13 +82,4 @@ EngineContext& Ctx();
 bool HasCtx();
 
 // Makes a context current for its lifetime and restores the previous one afterwards.
-class ContextScope {
- public:
-  explicit ContextScope(EngineContext& context);
-  ~ContextScope();
-  ContextScope(const ContextScope&) = delete;
-  ContextScope& operator=(const ContextScope&) = delete;
-
- private:
-  EngineContext* previous_;
-};
+using ContextScope = Current<EngineContext>::Scope;
