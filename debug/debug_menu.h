@@ -6,3 +6,7 @@
 void DebugMenuReset();
 // Called every frame before the task list; the task list runs only when it returns 0.
 int DebugFrameHook();
+// Deletes the menu's windows (and their text) when it has any; the game restart calls it.
+void DebugMenuClose();
+// A menu entry that does nothing.
+void DebugNop(int);

@@ -2,15 +2,19 @@
 
 #include <string>
 
+#include "debug/debug_menu.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
+#include "game/save_files.h"
+#include "game/system_data.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "scene/ui/tamvik_func.h"
+#include "scene/ui/tamvik_icon.h"
 
 int CheckInstall() {
   std::string cause;
@@ -27,10 +31,25 @@ int CheckInstall() {
 }
 
 void GameBootInit() {
+  LoadSystemData();
+  SystemData* system = GetSystemData();
+  system->setResumePoint(0);
+  system->setCesaMode(0);
+  system->setSkipSlg(0);
+  system->setSkipMiniGame(0);
+  system->setSkipMovie(0);
+  TamvikFunc::LoadSystemSe();
   // The key assignment; the defaults stay when save\key.dat is missing.
   Ctx().input.LoadKeyConfig();
-  // Restart the game: the debug surfaces hidden, then the mode manager in mode 0.
+  GameRestart();
+}
+
+void GameRestart() {
   Ctx().ddraw.SetVisible(SURFACE_DEBUG, 0);
   Ctx().ddraw.SetVisible(SURFACE_DEBUG2, 0);
+  DebugMenuClose();
+  CTamvikIcon::StartMouseCursorSeq();
   CTamvikGeneral::StartManager();
 }
+
+void GameExit() { AppSetQuit(); }

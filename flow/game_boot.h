@@ -7,5 +7,13 @@
 // ends the program. 1 installed, 0 missing.
 int CheckInstall();
 
-// Boots the game once the engine runs: creates the top task, the game-mode manager, in mode 0.
+// Boots the game once the engine runs, in this order: save\system.dat into the system data
+// (a missing or damaged file leaves the defaults); the resume point and the four developer
+// switches cleared; the 17 system sounds; the key assignment (save\key.dat); GameRestart.
 void GameBootInit();
+// (Re)starts the game: the debug surfaces 10 and 11 hidden, the debug menu's windows closed, the
+// mouse pointer task started unless it runs, and the game-mode manager created in mode 0. The
+// debug menu calls it too.
+void GameRestart();
+// Asks the program to quit: the next frame shuts the engine down and closes the window.
+void GameExit();

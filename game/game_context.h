@@ -10,6 +10,8 @@
 
 #include "engine/core/current.h"
 #include "game/game_sequences.h"
+#include "game/macro_vars.h"
+#include "game/system_data.h"
 
 class GameContext {
  public:
@@ -17,6 +19,10 @@ class GameContext {
   GameContext(const GameContext&) = delete;
   GameContext& operator=(const GameContext&) = delete;
 
+  // The system data and story state blocks and the game fonts.
+  CTamvikSystemData system_data;
+  // The script variables and the interpreter's stacks.
+  MacroVars macro;
   GameSequences sequences;
 };
 

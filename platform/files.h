@@ -82,6 +82,9 @@ class Files {
   virtual bool Copy(const char* source, const char* target, bool overwrite) = 0;
   // Deletes a regular file.
   virtual bool Delete(const char* path) = 0;
+  // Makes the directory the path names (its parent must exist). True when it was made or
+  // already is a directory; false when something else stands there or it cannot be made.
+  virtual bool MakeDirectory(const char* path) = 0;
   // Replaces a whole file with `size` bytes: they go to a temporary file beside it, which then
   // takes the file's place in one step, so on any failure the old file stays as it was. The new
   // contents are on the disc, and the directory entry too, before it returns true. A file that
@@ -133,6 +136,7 @@ class PosixFiles final : public Files {
   bool HostPath(const char* path, std::string* out) override;
   bool Copy(const char* source, const char* target, bool overwrite) override;
   bool Delete(const char* path) override;
+  bool MakeDirectory(const char* path) override;
   bool Replace(const char* path, const void* data, uint32_t size) override;
 
  private:

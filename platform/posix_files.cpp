@@ -611,6 +611,20 @@ bool PosixFiles::Replace(const char* path, const void* data, uint32_t size) {
   return ok;
 }
 
+bool PosixFiles::MakeDirectory(const char* path) {
+  std::string host;
+  std::string parent;
+  bool found = false;
+  if (!Resolve(path, &host, &found, &parent)) return false;
+  if (found) {
+    struct stat st;
+    return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  const bool made = ::mkdir(host.c_str(), 0777) == 0;
+  impl_->listings.erase(parent);
+  return made;
+}
+
 bool PosixFiles::Delete(const char* path) {
   std::string host;
   std::string parent;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/core/debug_trace.h"
 #include "platform/platform.h"
@@ -280,6 +281,18 @@ int FileIO::SaveFile(const char* name, const void* data, uint32_t size) {
   }
   char path[kPathMax];
   if (!JoinPath(install_dir_.c_str(), name, path)) return 0;
+  // The folders of the name are made when missing (data copied from a disc has no save
+  // folder); the install directory itself must exist.
+  const size_t base = install_dir_.size();
+  for (size_t i = base; path[i] != '\0'; ++i) {
+    if ((path[i] != '\\' && path[i] != '/') || i == base) continue;
+    const std::string folder(path, i);
+    if (seams_.files->KindOf(folder.c_str()) != platform::Files::Kind::kMissing) continue;
+    if (!seams_.files->MakeDirectory(folder.c_str())) {
+      DebugPrint("FileIO::SaveFile: cannot make the folder %s\n", folder.c_str());
+      return 0;
+    }
+  }
   if (!seams_.files->Replace(path, data, size)) {
     DebugPrint("FileIO::SaveFile: %s failed\n", path);
     return 0;

@@ -113,7 +113,8 @@ class FileIO {
   int CopyFile(const char* src, const char* dst, int overwrite);
   int DeleteFile(const char* name);
   // Writes a whole save file inside the install directory so that it is never lost: the bytes
-  // replace the old file in one step, and on any failure the old file stays. 1 done, 0 not.
+  // replace the old file in one step, and on any failure the old file stays. Folders of the
+  // name that are missing under the install directory are made first. 1 done, 0 not.
   int SaveFile(const char* name, const void* data, uint32_t size);
 
   // The fatal box for a missing file, then the window is asked to close.

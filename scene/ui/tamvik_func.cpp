@@ -3,6 +3,7 @@
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/files/file_io.h"
+#include "engine/sound/dsound_func.h"
 #include "platform/config.h"
 #include "platform/files.h"
 #include "platform/platform.h"
@@ -63,4 +64,25 @@ int TamvikFunc::SetInstallPaths(std::string* cause) {
   if (found != 0) Ctx().file_io.SetInstallDir(directory.c_str());
   Ctx().file_io.SetInstallStyle(GetInstallStyle());
   return found;
+}
+
+const char* const* TamvikFunc::SystemSeNames() {
+  static const char* const kNames[kSystemSeCount] = {
+      "tamvik1\\system\\se\\TE00.WAV", "tamvik1\\system\\se\\TE01.WAV",
+      "tamvik1\\system\\se\\TE02.WAV", "tamvik1\\system\\se\\TE03.WAV",
+      "tamvik1\\system\\se\\TE04.WAV", "tamvik1\\system\\se\\TE05.WAV",
+      "tamvik1\\system\\se\\Dummy.WAV", "tamvik1\\system\\se\\TE07.WAV",
+      "tamvik1\\system\\se\\TE08.WAV", "tamvik1\\system\\se\\TE09.WAV",
+      "tamvik1\\system\\se\\TE10.WAV", "tamvik1\\system\\se\\TE11.WAV",
+      "tamvik1\\system\\se\\TE12.WAV", "tamvik1\\system\\se\\TE13.WAV",
+      "tamvik1\\system\\se\\TE14.WAV", "tamvik1\\system\\se\\TE15.WAV",
+      "tamvik1\\system\\se\\TE16.WAV",
+  };
+  return kNames;
+}
+
+int TamvikFunc::LoadSystemSe() {
+  CDsoundFunc& sound = Ctx().dsound;
+  sound.SERemoveStatic();
+  return sound.SELoadStatic(SystemSeNames(), kSystemSeCount);
 }

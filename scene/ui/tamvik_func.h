@@ -1,6 +1,6 @@
 #pragma once
 // TamvikFunc: the scene engine's shared helpers. So far: the install settings, read from the
-// settings store that stands in for the registry (platform/config.h).
+// settings store that stands in for the registry (platform/config.h), and the system sounds.
 
 #include <cstdint>
 #include <string>
@@ -26,4 +26,14 @@ class TamvikFunc {
   // Hands the directory (when found) and the style to the file layer; returns the directory's
   // result (with its reason in `cause` when 0). Called by the install check at start-up.
   static int SetInstallPaths(std::string* cause = nullptr);
+
+  // The 17 system sound effects, in static slots 0-16.
+  static constexpr int kSystemSeCount = 17;
+  // The file names of the system sounds, slot by slot: "tamvik1\system\se\TE00.WAV" ..
+  // "TE05.WAV", "Dummy.WAV" in slot 6, "TE07.WAV" .. "TE16.WAV".
+  static const char* const* SystemSeNames();
+  // Empties the static effect table, then loads the system sounds into slots 0-16 (a file that
+  // does not load leaves its slot empty, with a trace). The sound layer's result: 0 without a
+  // sound device.
+  static int LoadSystemSe();
 };

@@ -9,8 +9,20 @@
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_general.h"
+#include "game/save_files.h"
+#include "game/system_data.h"
+#include "scene/ui/tamvik_func.h"
+#include "scene/ui/tamvik_icon.h"
+#include "engine/gfx/gfx_types.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/sound/dsound_func.h"
+#include "testsupport/faulty_files.h"
+#include "testsupport/program_driver.h"
+#include "testsupport/save_data_builder.h"
+#include "testsupport/wav_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
+#include "testsupport/test_game.h"
 
 namespace {
 
@@ -46,7 +58,7 @@ TEST(CheckInstall, BeforeTheWindowExistsTheBoxHasNoOwner) {
 }
 
 TEST(GameBoot, CreatesTheModeManagerInModeZero) {
-  testsupport::TestEngine engine;
+  testsupport::TestGame game;
   GameBootInit();
   GameTaskRec* manager = Ctx().game_task.FindTask("CTamvikGeneral::GeneralManeger");
   ASSERT_NE(manager, nullptr);
@@ -59,6 +71,96 @@ TEST(GameBoot, CreatesTheModeManagerInModeZero) {
   Ctx().game_task.ExecTask();
   Ctx().game_task.ExecTask();
   EXPECT_EQ(Ctx().game_task.FindTask("CTamvikGeneral::GeneralManeger"), manager);
+}
+
+// The program started headless on a tree holding a system.dat (when given) and the 17 system
+// sounds, every file open logged.
+struct BootRig {
+  explicit BootRig(const std::vector<uint8_t>* system_dat) {
+    if (system_dat != nullptr) d.tree.Write("install/save/system.dat", *system_dat);
+    d.tree.Write("install/save/key.dat", std::vector<uint8_t>(32, 0));
+    const auto wav = testsupport::PcmWav(1, 22050, 16, std::vector<int16_t>(64, 1000)).Bytes();
+    for (int i = 0; i < TamvikFunc::kSystemSeCount; ++i) {
+      std::string name = TamvikFunc::SystemSeNames()[i];
+      for (char& c : name) c = c == '\\' ? '/' : c;
+      d.tree.Write("install/" + name, wav);
+    }
+    d.host().seams().files = &files;
+    started = d.Start();
+  }
+  ~BootRig() { d.host().seams().files = &d.host().files; }
+  // Position of the first logged open whose path contains the fragment; -1 when none.
+  int Opened(const std::string& fragment) const {
+    for (size_t i = 0; i < files.opened.size(); ++i) {
+      if (files.opened[i].find(fragment) != std::string::npos) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  testsupport::ProgramDriver d;
+  testsupport::FaultyFiles files{d.host().files};
+  bool started = false;
+};
+
+TEST(GameBoot, KeepsTheSystemDataButClearsTheResumePointAndTheDeveloperSwitches) {
+  testsupport::ByteBuilder file(272);
+  for (size_t i = 0; i < 272; ++i) file.U8(i, static_cast<uint8_t>(i + 1));
+  file.U32(12, 5).U32(256, 1).U32(260, 1).U32(264, 1).U32(268, 1);
+  BootRig rig(&file.bytes());
+  ASSERT_TRUE(rig.started);
+  testsupport::ByteBuilder want = file;
+  want.U32(12, 0).U32(256, 0).U32(260, 0).U32(264, 0).U32(268, 0);
+  const SystemData& s = *GetSystemData();
+  EXPECT_EQ(std::vector<uint8_t>(s.bytes(), s.bytes() + 272), want.bytes());
+}
+
+TEST(GameBoot, RunsItsStepsInOrder) {
+  BootRig rig(nullptr);
+  ASSERT_TRUE(rig.started);
+  // No system.dat: the defaults.
+  EXPECT_EQ(GetSystemData()->cursorSpeed(), 2);
+  EXPECT_EQ(GetSystemData()->resumePoint(), 0u);
+  // The files in the order the boot reads them.
+  const int system = rig.Opened("system.dat");
+  const int first_se = rig.Opened("TE00.WAV");
+  const int last_se = rig.Opened("TE16.WAV");
+  const int keys = rig.Opened("key.dat");
+  ASSERT_GE(system, 0);
+  EXPECT_LT(system, first_se);
+  EXPECT_LT(first_se, last_se);
+  EXPECT_LT(last_se, keys);
+  // The 17 system sounds, in slots 0-16.
+  for (int i = 0; i < TamvikFunc::kSystemSeCount; ++i) {
+    EXPECT_NE(Ctx().dsound.static_se.slot[static_cast<size_t>(i)], nullptr) << i;
+  }
+  EXPECT_EQ(Ctx().dsound.static_se.slot[17], nullptr);
+  // Then the restart: debug surfaces hidden, the pointer task and the manager.
+  EXPECT_EQ(Ctx().ddraw.IsVisible(SURFACE_DEBUG), 0u);
+  EXPECT_EQ(Ctx().ddraw.IsVisible(SURFACE_DEBUG2), 0u);
+  EXPECT_TRUE(CTamvikIcon::IsMouseCursorSeq());
+  EXPECT_NE(Ctx().game_task.FindTask(CTamvikGeneral::kManagerTaskName), nullptr);
+  EXPECT_TRUE(rig.d.Run(3));
+  EXPECT_TRUE(CTamvikIcon::IsMouseCursorSeq()) << "the pointer task keeps running";
+}
+
+TEST(GameBoot, ASecondRestartStartsNoSecondPointerTask) {
+  testsupport::TestGame game;
+  GameRestart();
+  GameRestart();
+  int pointers = 0;
+  for (GameTaskRec* t = Ctx().game_task.FindTask(CTamvikIcon::kMouseCursorTaskName); t != nullptr;
+       t = t->next) {
+    if (t->name == CTamvikIcon::kMouseCursorTaskName) ++pointers;
+  }
+  EXPECT_EQ(pointers, 1);
+  EXPECT_EQ(CTamvikIcon::StartMouseCursorSeq(), 0);
+}
+
+TEST(GameBoot, GameExitAsksToQuit) {
+  testsupport::TestGame game;
+  EXPECT_EQ(AppIsQuit(), 0u);
+  GameExit();
+  EXPECT_EQ(AppIsQuit(), 1u);
 }
 
 }  // namespace

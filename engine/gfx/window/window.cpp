@@ -388,7 +388,7 @@ int32_t CDdrawWindow::DrawText(WindowRec* window, int sprite_index, const char* 
 }
 
 int32_t CDdrawWindow::DrawText(WindowRec* window, int sprite_index, const char* text, int x,
-                               int y, const void* /*font*/, ColorRef color,
+                               int y, const GameFont* /*font*/, ColorRef color,
                                ColorRef /*second_color*/) {
   return DrawText(window, sprite_index, text, x, y, color);
 }

@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "engine/gfx/gfx_types.h"
+#include "engine/gfx/text/game_font.h"
 
 class CDdrawFunc;
 class CDdrawSpr;
@@ -131,10 +132,11 @@ class CDdrawWindow {
   // with light grey).
   int32_t DrawText(WindowRec* window, int sprite_index, const char* text, int x, int y,
                    ColorRef color);
-  // The form the message typing calls: a font and a second colour are accepted and not used;
-  // the text is drawn with the glyph fonts in the first colour.
+  // The form that names a font (game_font.h) and a second colour. All text is drawn with the
+  // glyph fonts at their one size (24-pixel cells), the size nearest every game font's height:
+  // the font and the second colour do not change the pixels (a null font is the same).
   int32_t DrawText(WindowRec* window, int sprite_index, const char* text, int x, int y,
-                   const void* font, ColorRef color, ColorRef second_color);
+                   const GameFont* font, ColorRef color, ColorRef second_color);
 
   // Debug listing of the windows and their pieces (trace only). 1.
   int Enum() const;

@@ -8,12 +8,12 @@
 #include "engine/files/file_io.h"
 #include "engine/input/dinput.h"
 #include "tests/engine/faults/fault_rig.h"
-#include "tests/engine/faults/faulty_files.h"
+#include "testsupport/faulty_files.h"
 #include "testsupport/trace_capture.h"
 
 namespace {
 
-using faults::FaultyFiles;
+using testsupport::FaultyFiles;
 using faults::Program;
 
 // The program running with the faulty files seam in place of the real one.

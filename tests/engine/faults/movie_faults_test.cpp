@@ -11,12 +11,12 @@
 #include "engine/movie/movie.h"
 #include "platform/headless/headless_movie.h"
 #include "tests/engine/faults/fault_rig.h"
-#include "tests/engine/faults/faulty_files.h"
+#include "testsupport/faulty_files.h"
 
 namespace {
 
 using faults::BusyProgram;
-using faults::FaultyFiles;
+using testsupport::FaultyFiles;
 using platform::EventKind;
 using platform::headless::HeadlessMovies;
 using platform::headless::ScriptedMovie;

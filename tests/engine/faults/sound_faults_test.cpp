@@ -9,14 +9,14 @@
 
 #include "engine/sound/dsound_func.h"
 #include "tests/engine/faults/fault_rig.h"
-#include "tests/engine/faults/faulty_files.h"
+#include "testsupport/faulty_files.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/wav_writer.h"
 
 namespace {
 
 using faults::BusyProgram;
-using faults::FaultyFiles;
+using testsupport::FaultyFiles;
 using platform::EventKind;
 
 constexpr uint32_t kRate = 22050;

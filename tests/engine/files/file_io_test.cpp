@@ -412,10 +412,15 @@ TEST(FileWrite, SaveFileReplacesAWholeFileUnderTheInstallDirectory) {
   EXPECT_EQ(layer.io().SaveFile("save\\DATA1.SAV", "new save", 8), 1);
   EXPECT_EQ(layer.tree.Read("install/save/data1.sav"), "new save");
   EXPECT_EQ(layer.tree.Read("cwd/save/data1.sav"), "not this one");
-  // No folder for it: refused, with a trace.
+  // A missing folder is made first.
+  EXPECT_EQ(layer.io().SaveFile("nosuch\\deeper\\data1.sav", "x", 1), 1);
+  EXPECT_EQ(layer.tree.Read("install/nosuch/deeper/data1.sav"), "x");
+  // A file where the folder should be: refused, with a trace.
+  layer.tree.Write("install/afile", "not a folder");
   testsupport::TraceCapture trace;
-  EXPECT_EQ(layer.io().SaveFile("nosuch\\data1.sav", "x", 1), 0);
+  EXPECT_EQ(layer.io().SaveFile("afile\\data1.sav", "x", 1), 0);
   EXPECT_TRUE(trace.Contains("FileIO::SaveFile"));
+  EXPECT_EQ(layer.tree.Read("install/afile"), "not a folder");
 }
 
 // Runs a body with TZ set, restoring the previous value afterwards.

@@ -202,6 +202,17 @@ TEST_P(WindowTest, TextMustFitTheTextRectangle) {
     std::function<int32_t(const Case&)> draw;
     std::function<uint16_t(const Case&)> glyph;
   };
+  GameFont font24;
+  font24.height = 24;
+  font24.width = 12;
+  font24.weight = 500;
+  font24.char_set = kChineseBig5Charset;
+  font24.pitch_and_family = 0x31;
+  GameFont font32 = font24;
+  font32.height = 32;
+  font32.width = 15;
+  font32.weight = 600;
+  font32.pitch_and_family = 0x52;
   const Form forms[] = {
       // Onto the layer, each cell repainted from the frame's picture (the red box).
       {"DrawTextWindow", ddraw().GetSurface(kLayer), 130, 120, kLayer,
@@ -211,11 +222,21 @@ TEST_P(WindowTest, TextMustFitTheTextRectangle) {
       {"DrawText", w->text_sprite->surface, 30, 20, SURFACE_ALL_LAYERS,
        [&](const Case& c) { return win().DrawText(w, 0, c.text.c_str(), c.x, c.y, kInk); },
        [&](const Case& c) { return GlyphOnGrey(kInk, level(c.text)); }},
-      // The typing form: a font and a second colour are taken and the first colour is used.
-      {"DrawText with font", w->text_sprite->surface, 30, 20, SURFACE_ALL_LAYERS,
+      // The font forms: the glyph fonts draw every font at their one size, in the first colour;
+      // a 24-pixel font, a 32-pixel one and none give the same pixels.
+      {"DrawText with a 24-pixel font", w->text_sprite->surface, 30, 20, SURFACE_ALL_LAYERS,
        [&](const Case& c) {
-         static const int font = 0;
-         return win().DrawText(w, 0, c.text.c_str(), c.x, c.y, &font, kInk, 0xC0C0C0);
+         return win().DrawText(w, 0, c.text.c_str(), c.x, c.y, &font24, kInk, 0xC0C0C0);
+       },
+       [&](const Case& c) { return GlyphOnGrey(kInk, level(c.text)); }},
+      {"DrawText with a 32-pixel font", w->text_sprite->surface, 30, 20, SURFACE_ALL_LAYERS,
+       [&](const Case& c) {
+         return win().DrawText(w, 0, c.text.c_str(), c.x, c.y, &font32, kInk, 0x00FF00);
+       },
+       [&](const Case& c) { return GlyphOnGrey(kInk, level(c.text)); }},
+      {"DrawText with no font", w->text_sprite->surface, 30, 20, SURFACE_ALL_LAYERS,
+       [&](const Case& c) {
+         return win().DrawText(w, 0, c.text.c_str(), c.x, c.y, nullptr, kInk, 0);
        },
        [&](const Case& c) { return GlyphOnGrey(kInk, level(c.text)); }},
   };

@@ -149,7 +149,8 @@ TEST_F(KeyConfigTest, PadNumbersOutsideThePadStateLoadAsNone) {
 }
 
 TEST_F(KeyConfigTest, SaveFailsWhenTheFileCannotBeWritten) {
-  tree.Remove("save");  // no save directory: the open fails
+  tree.Remove("save");
+  tree.Write("save", "a file where the save folder should be");
   EXPECT_EQ(di.SaveKeyConfig(), 0);
   EXPECT_FALSE(tree.Exists("save/key.dat"));
   ExpectConfig(kExpectedDefaults);

@@ -16,6 +16,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "game/game_context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "engine/core/frame_rate.h"
@@ -109,6 +110,8 @@ TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   EXPECT_TRUE(host.window.windowed());
   EngineContext context(host.seams());
   ContextScope scope(context);
+  GameContext game;
+  GameScope game_scope(game);
 
   int code = -1;
   platform::Window* window = AppStart(MakeGameHooks(), code);

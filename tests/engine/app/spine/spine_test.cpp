@@ -18,6 +18,7 @@
 #include "tests/engine/app/spine/recording_services.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
+#include "testsupport/test_game.h"
 
 namespace {
 
@@ -67,7 +68,9 @@ struct Program {
   }
 
   testsupport::TempTree tree;
-  testsupport::TestEngine engine;
+  // The game beside the engine: the game's hooks boot it.
+  testsupport::TestGame game;
+  testsupport::TestEngine& engine = game.engine;
   RecordingServices services;
 };
 

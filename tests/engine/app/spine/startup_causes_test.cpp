@@ -18,6 +18,7 @@
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
+#include "testsupport/test_game.h"
 
 namespace {
 
@@ -56,7 +57,9 @@ struct Start {
   }
 
   testsupport::GameTree tree;
-  testsupport::TestEngine engine;
+  // The game beside the engine: the game's hooks boot it.
+  testsupport::TestGame game;
+  testsupport::TestEngine& engine = game.engine;
   std::unique_ptr<platform::FileConfig> file_config;
 };
 

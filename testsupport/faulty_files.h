@@ -2,15 +2,17 @@
 // A files seam that passes every call to a real one and fails the ones a test picks: a full disc
 // (writes fail, or write only part of what they were given and then fail), reads that start
 // failing after a number of good ones (a disc taken out while a file streams), opens for writing
-// refused, copies refused, and no host paths.
+// refused, copies refused, the last step of a whole-file save (the rename over the old file)
+// refused, directories that cannot be made, and no host paths.
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
-namespace faults {
+namespace testsupport {
 
 class FaultyFiles final : public platform::Files {
  public:
@@ -24,16 +26,22 @@ class FaultyFiles final : public platform::Files {
   // Reads fail once this many have succeeded (-1: never).
   int reads_before_failure = -1;
   bool copy_fails = false;
+  // A whole-file save whose rename is refused: its temporary file is dropped, the old file stays.
+  bool rename_fails = false;
+  bool make_directory_fails = false;
   bool no_host_paths = false;
 
   // What tests read.
   int writes = 0;
   int failed_writes = 0;
   int failed_reads = 0;
+  // Every path opened, in order (a log of what the program read and wrote, and when).
+  std::vector<std::string> opened;
 
   uint32_t LogicalDrives() override { return real_.LogicalDrives(); }
   uint32_t DriveType(int index) override { return real_.DriveType(index); }
   intptr_t Open(const char* path, bool write) override {
+    opened.push_back(path != nullptr ? path : "");
     if (write && write_open_fails) return -1;
     return real_.Open(path, write);
   }
@@ -74,10 +82,13 @@ class FaultyFiles final : public platform::Files {
     return !copy_fails && real_.Copy(source, target, overwrite);
   }
   bool Delete(const char* path) override { return real_.Delete(path); }
+  bool MakeDirectory(const char* path) override {
+    return !make_directory_fails && real_.MakeDirectory(path);
+  }
   // A whole-file save needs room for all of it (its temporary file is written first).
   bool Replace(const char* path, const void* data, uint32_t size) override {
     ++writes;
-    if (write_open_fails) return false;
+    if (write_open_fails || rename_fails) return false;
     if (disk_full) {
       if (disk_room < size) {
         ++failed_writes;
@@ -92,4 +103,4 @@ class FaultyFiles final : public platform::Files {
   platform::Files& real_;
 };
 
-}  // namespace faults
+}  // namespace testsupport
