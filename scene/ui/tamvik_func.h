@@ -1,9 +1,20 @@
 #pragma once
 // TamvikFunc: the scene engine's shared helpers. So far: the install settings, read from the
-// settings store that stands in for the registry (platform/config.h), and the system sounds.
+// settings store that stands in for the registry (platform/config.h), the system sounds, and the
+// sprite files (the part reader, the loads and the builder dispatch; defined in scene/sprite/,
+// library scene_sprite, with the types in scene/sprite/spr_file.h).
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "engine/files/file_io.h"
+
+struct SprFileHeader;
+struct SprParts;
+struct SprPart;
+struct SprLoadParam;
+class SprPartStore;
 
 class TamvikFunc {
  public:
@@ -36,4 +47,30 @@ class TamvikFunc {
   // does not load leaves its slot empty, with a trace). The sound layer's result: 0 without a
   // sound device.
   static int LoadSystemSe();
+
+  // ---- Sprite files (scene/sprite/spx_load.cpp) ----
+
+  // Seeks to 0 and reads the 256-byte header, then CheckSprHeader. 0 (trace) for a file shorter
+  // than the header.
+  static int ReadSprHeader(FileHandle file, SprFileHeader* header);
+  // The magic must match ("Not SprFile", 0); the directory entries are then put in host order.
+  static int CheckSprHeader(SprFileHeader* header);
+  // Reads the parts whose kind is in the mask (mask 0: every part) into `parts`; a later entry of
+  // a kind replaces an earlier one, kinds above 13 are skipped, an entry reaching past the end of
+  // the file or failing to read is refused (trace). The total bytes read, 0 on failure.
+  static uint32_t ReadSpxParts(const char* name, uint32_t mask, SprPartStore* parts);
+  // Reads the parts (through the sprite cache when the request's use-cache word is set) and builds
+  // them (BuildSpx). After a miss the cache owns the parts, also when the build failed; without
+  // the cache they are freed. The build's result; 0 when nothing was read.
+  static int LoadSpxSplitData(const char* name, SprLoadParam* param, uint32_t mask);
+  // Builds the parts by mask (0: the mask of the parts present). 1 / 0.
+  static int BuildSpx(const SprParts& parts, SprLoadParam* param, uint32_t mask);
+  // One sprite per image of the table (null for an empty image or one that fails to decode) into
+  // the request's sprite table and count. 1; 0 when the table cannot be read.
+  static int BuildSprites(SprLoadParam* param, const SprPart& colours, const SprPart& images);
+  // The hit rows of record n of the last kind-12 part: byte 0 = R (low 8 bits), then per row the
+  // low byte of its code and its four values as stored (big-endian): 1 + 9R bytes. Empty when the
+  // file or the part is missing, n is too large ("RequestNo is too Large") or the rows pass the
+  // part's end.
+  static std::vector<uint8_t> LoadSpxHitData(const char* name, uint32_t n);
 };
