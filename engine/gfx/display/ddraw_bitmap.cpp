@@ -215,13 +215,16 @@ int CDdrawFunc::DrawBmx(const uint16_t* pixels, int x, int y, int width, int hei
     DebugPrint("DrawBmx: no memory for %d x %d\n", width, height);
     return 0;
   }
-  for (size_t i = 0; i < count; ++i) {
-    const uint16_t p = pixels[i];
-    if ((p & 0x8000) != 0) {
-      // Transparent: the colour key with fill flag 0, black otherwise.
-      buffer[i] = fill == 0 ? static_cast<uint16_t>(k) : 0;
-      continue;
-    }
+  // A word's pixel depends only on its 15 colour bits, so each colour is converted once and
+  // remembered: pictures hold far fewer colours than pixels.
+  constexpr size_t kColours = 0x8000;
+  std::unique_ptr<uint16_t[]> converted(new (std::nothrow) uint16_t[kColours]);
+  std::unique_ptr<uint8_t[]> known(new (std::nothrow) uint8_t[kColours]());
+  if (converted == nullptr || known == nullptr) {
+    DebugPrint("DrawBmx: no memory for the colour table\n");
+    return 0;
+  }
+  const auto convert = [&](uint16_t p) {
     // The colour of a BMX word is RGB555; each field is rescaled to the display's width.
     constexpr platform::PixelFormat kBmx = platform::kRgb555Format;
     uint32_t r = rm * kBmx.red.Field(p) / kBmx.red.max();
@@ -232,7 +235,20 @@ int CDdrawFunc::DrawBmx(const uint16_t* pixels, int x, int y, int width, int hei
       ScaleBrightness(level, r, rm, g, gm, b, bm, &r, &g, &b);
       q = r << (gb + bb) | g << bb | b;
     }
-    buffer[i] = static_cast<uint16_t>(q);
+    return static_cast<uint16_t>(q);
+  };
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t p = pixels[i];
+    if ((p & 0x8000) != 0) {
+      // Transparent: the colour key with fill flag 0, black otherwise.
+      buffer[i] = fill == 0 ? static_cast<uint16_t>(k) : 0;
+      continue;
+    }
+    if (known[p] == 0) {
+      converted[p] = convert(p);
+      known[p] = 1;
+    }
+    buffer[i] = converted[p];
   }
 
   // The converted picture at (x, y), cut to the surface.
