@@ -25,6 +25,7 @@
 
 #include "engine/app/game_hooks.h"
 #include "platform/window.h"
+#include "scene/scene_context.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_game.h"
 #include "testsupport/trace_capture.h"
@@ -156,6 +157,9 @@ class ProgramDriver {
 
   GameTree tree;
   TestGame game;
+  // The scene's state, current beside the game's, as the program has it.
+  SceneContext scene;
+  SceneScope scene_scope{scene};
   platform::Window* window = nullptr;
   int exit_code = -1;
   bool ended = false;

@@ -1,11 +1,12 @@
-// The program's entry and composition root: builds the real platform, the engine and game
-// contexts on it, wires the game into the engine and runs it. The program takes no command-line
-// arguments; its settings file is described in README.md.
+// The program's entry and composition root: builds the real platform, the engine, game and
+// scene contexts on it, wires the game into the engine and runs it. The program takes no
+// command-line arguments; its settings file is described in README.md.
 
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "game/game_context.h"
+#include "scene/scene_context.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/sdl/sdl_platform.h"
@@ -21,5 +22,7 @@ int main() {
   GameContext game;
   WireGameSequences(game.sequences);
   GameScope game_scope(game);
+  SceneContext scene;  // the scene's own state (sprite cache, ...)
+  SceneScope scene_scope(scene);
   return WinMain(MakeGameHooks());
 }
