@@ -42,7 +42,7 @@ class CTamvikMacro {
   static constexpr int kToyCount = 100;
   // Inline commands decoded in one pass at most; a runaway script (a GOTO to itself) then yields
   // the frame. Chosen so that a full pass costs about one frame (docs/scene/script.md).
-  static constexpr int kInlineLimit = 200000;
+  static constexpr int kInlineLimit = 400000;
   // The largest script taken: jump targets are 16-bit word indexes.
   static constexpr uint32_t kMaxScriptBytes = 2 * 65536;
 
