@@ -69,3 +69,12 @@ uint16_t GetMacroP(int index) {
 void SetMacroP(int index, uint16_t value) {
   if (uint16_t* v = VarAt("SetMacroP", index, kMacroPCount, kMacroACount)) *v = value;
 }
+
+uint16_t GetMacroVar(int index) {
+  const uint16_t* v = VarAt("GetMacroVar", index, kMacroVarSpace, 0);
+  return v != nullptr ? *v : 0;
+}
+
+void SetMacroVar(int index, uint16_t value) {
+  if (uint16_t* v = VarAt("SetMacroVar", index, kMacroVarSpace, 0)) *v = value;
+}

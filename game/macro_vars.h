@@ -15,6 +15,11 @@ constexpr size_t kMacroStackSize = 1000;
 constexpr size_t kMacroACount = 256;
 constexpr size_t kMacroPCount = 100;
 constexpr size_t kMacroVarWords = kMacroACount + kMacroPCount;
+// The whole variable space scripts can address: A[], P[] and the A backup. A P operand reaches
+// word 256 + nn for nn up to 255, so P[100..255] lands in the backup (the fields lie in this
+// order); the backup is not part of the save image.
+constexpr size_t kMacroABackupCount = 256;
+constexpr size_t kMacroVarSpace = kMacroVarWords + kMacroABackupCount;
 constexpr size_t kMacroVarBlockSize = 8720;
 
 using MacroVarBlock = std::array<uint8_t, kMacroVarBlockSize>;
@@ -32,7 +37,8 @@ struct MacroVars {
   uint32_t depth1 = 0;
   std::array<uint32_t, kMacroStackSize> stack2{};
   uint32_t depth2 = 0;
-  std::array<uint16_t, kMacroVarWords> vars{};
+  // A[0..255], P[0..99], then the A backup (kMacroVarSpace words).
+  std::array<uint16_t, kMacroVarSpace> vars{};
 
   void Pack(MacroVarBlock& out) const;
   // Whether the block can be taken: both depths below the stack size (a larger depth would index
@@ -49,3 +55,7 @@ uint16_t GetMacroA(int index);
 void SetMacroA(int index, uint16_t value);
 uint16_t GetMacroP(int index);
 void SetMacroP(int index, uint16_t value);
+// A word of the whole variable space (A, P, A backup) by its index; an index past the space
+// reads 0 and writes nothing, with a trace.
+uint16_t GetMacroVar(int index);
+void SetMacroVar(int index, uint16_t value);

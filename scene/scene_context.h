@@ -1,10 +1,12 @@
 #pragma once
 // The scene's own state, made current like the game context: the program holds one for its run
 // and each test a fresh one (testsupport::TestScene). Scene code reaches it through Scene().
-// So far: the sprite cache and what the sprite-file loads remember of the last picture.
+// So far: the sprite cache, what the sprite-file loads remember of the last picture, and the
+// script interpreter.
 
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
+#include "scene/script/tamvik_macro.h"
 #include "scene/sprite/spx_cache.h"
 
 class SceneContext {
@@ -18,6 +20,8 @@ class SceneContext {
   Rect last_spr_rect;
   // Whether the last picture load drew a sprite-file picture (rather than a bitmap).
   int last_picture_from_spr = 0;
+  // The script interpreter: its scene files, read position, flags and toy table.
+  CTamvikMacro macro;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.

@@ -676,6 +676,7 @@ std::span<const Target> Targets() {
       {"bmx", BmxEntry, BmxSeeds},
       {"static_se", StaticSeEntry, StaticSeSeeds},
       {"movie", MovieEntry, MovieSeeds},
+      {"script", ScriptEntry, ScriptSeeds},
   };
   return kTargets;
 }

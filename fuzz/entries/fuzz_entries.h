@@ -61,5 +61,7 @@ void BmxEntry(const uint8_t* data, size_t size);
 void StaticSeEntry(const uint8_t* data, size_t size);
 // Movie files through the FFmpeg movie source.
 void MovieEntry(const uint8_t* data, size_t size);
+// Scene scripts and message tables through the interpreter.
+void ScriptEntry(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

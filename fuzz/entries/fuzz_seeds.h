@@ -19,6 +19,7 @@ std::vector<Bytes> WaveConvertSeeds();
 std::vector<Bytes> PathSeeds();
 std::vector<Bytes> SettingsSeeds();
 std::vector<Bytes> BmpSeeds();
+std::vector<Bytes> ScriptSeeds();
 std::vector<Bytes> BmxSeeds();
 std::vector<Bytes> StaticSeSeeds();
 std::vector<Bytes> MovieSeeds();

@@ -1,14 +1,182 @@
 #pragma once
-// The script interpreter. So far: packing the script variables into their save image and back
-// (the variables themselves live in the game context, game/macro_vars.h).
+// The scene-script interpreter. One object lives in the scene context (Scene().macro); the
+// script variables and its two stacks live in the game context (Game().macro), shared with the
+// other areas and the save files.
+//
+// A scene is a pair of files: the script "Macro\CCSS.bin" (big-endian 16-bit command words, jump
+// targets as word indexes) and its message table "Macro\CCSStbl.bin". The read position is a
+// word index into the script; every fetch is bounded, and a fetch, jump, call, return or toy
+// target past the script is a decode error (a trace with the scene code and word index, the
+// continue flag 0, HasDecodeError()).
+//
+// Decoding runs in the task "CTamvikMacro::DecodeMacro": each frame it decodes inline commands
+// until one starts a command task (which clears the continue flag and sets it again when done),
+// an error, the trace or step flag, or the per-pass command limit ends the pass.
 
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/game_task.h"
 #include "game/macro_vars.h"
+
+struct AnimeRec;
+
+// A message as the look-up finds it: pointers into the message table (valid until the next
+// table is loaded). An empty entry has voice -1 and no lip text.
+struct MessageData {
+  const uint8_t* text = nullptr;
+  int32_t voice = -1;
+  const uint8_t* lip = nullptr;
+};
+
+// One clickable spot of the toy table.
+struct MacroToy {
+  uint16_t icon = 0;    // icon pattern; 0: not clickable
+  uint16_t target = 0;  // word index of its handler
+};
 
 class CTamvikMacro {
  public:
+  static constexpr int kToyCount = 100;
+  // Inline commands decoded in one pass at most; a runaway script (a GOTO to itself) then yields
+  // the frame. Chosen so that a full pass costs about one frame (docs/scene/script.md).
+  static constexpr int kInlineLimit = 400000;
+  // The largest script taken: jump targets are 16-bit word indexes.
+  static constexpr uint32_t kMaxScriptBytes = 2 * 65536;
+
+  CTamvikMacro();
+
+  // ---- Variables (in Game()) ----
   // The two stacks with their depths, A[] and P[] into the 8720-byte block.
   static void SaveVars(MacroVarBlock& block);
-  // The same out of the block; 0 (nothing changed, with a trace) when a stack depth in it is
-  // 1000 or more, else 1.
+  // The same out of the block; a stack depth of 1000 or more is reduced modulo 1000 with a
+  // trace. Returns 1.
   static int LoadVars(const MacroVarBlock& block);
+
+  void MPush(uint32_t value);
+  uint32_t MPop();
+  void Push2(uint32_t value);
+  uint32_t Pop2();
+
+  // ---- Files ----
+  // Loads the scene's script and message table; both are installed only when both were read.
+  // 1 loaded (read position 0), 0 failed (nothing changed).
+  int MacroLoad(uint16_t scene);
+  // The scene start's load: the scene code unchanged after a debug restart (ADV state byte 42),
+  // else the next scene of the succession table (byte 12 := its wall variant). 0 when no row.
+  int LoadNextScene();
+  // The battle map's message file "Tamvik2\Macro\M<nn>MES.BIN" as the message table; a file that
+  // does not open keeps the table held. 1 / 0.
+  int LoadSlgMessage(int map);
+
+  // The message by its id: 1 found, 0 not (also for a table that does not hold together).
+  int FindMessageData(MessageData* out, uint16_t id) const;
+  // FindMessageData, with 1000 added to the voice number from chapter 8 on (not for an empty
+  // entry).
+  int GetMessageData(MessageData* out, uint16_t id) const;
+  // "tamvik1\voice\NNNN.wav" for a voice number.
+  static std::string VoiceFileName(int32_t voice);
+
+  // ---- Items (P[0..9]) ----
+  static int GetItemNum();
+  // P[n] for n below 10, else 0.
+  static uint16_t GetItem(int n);
+
+  // ---- Decoding ----
+  // The decode task's function and its name.
+  static void DecodeMacro(GameTaskRec* task);
+  static constexpr const char* kDecodeMacroName = "CTamvikMacro::DecodeMacro";
+  // Starts the decode task (no owner) at its decoding step, with the continue flag set; the
+  // scene start (the scene controller's) comes before it. Null when the task list refuses.
+  GameTaskRec* StartDecoding();
+  // One decoding pass of the decode task (step 3).
+  void DecodePass(GameTaskRec* task);
+
+  // Starts a command task owned by `owner` with a fresh zeroed 16-byte work block (or the block
+  // given, which the list takes). Returns 1, 0 when the list refuses.
+  static int SetDecodeTask(GameTaskRec* owner, TaskFunc function, const char* name,
+                           void* work = nullptr);
+
+  // Read position := word `index`; past the script it is a decode error. 1 / 0.
+  int Jump(uint32_t index);
+  // The return of a call: stack-1 depth, read position and IF flag off the stacks.
+  int Return();
+  // Layers 5 and 6 visible as the backgrounds-shown flag says, 7 as the character-shown flag
+  // says; continue flag := 1.
+  void RestoreLayers();
+
+  // A word of the script at the read position, which moves on; past the end a decode error
+  // (false, *word 0).
+  bool Fetch(uint16_t* word);
+  // An operand: A[nn] (0x10nn), the variable word 256 + nn (0x20nn), the next word (0x80xx) or
+  // the word itself.
+  bool GetOperand(uint16_t* value);
+  // Marks a decode error: trace, continue flag 0, error state.
+  void DecodeError(const char* what, uint32_t value);
+
+  void SetDebugTrace(uint32_t on) { trace_ = on; }
+  void SetStepMode(uint32_t on) { step_mode_ = on; }
+  void SetDebugKeyWait(uint32_t on) { step_hold_ = on; }
+
+  // ---- State ----
+  const std::vector<uint16_t>& script() const { return script_; }
+  bool has_script() const { return has_script_; }
+  const std::vector<uint8_t>& table() const { return table_; }
+  uint32_t position() const { return position_; }
+  bool HasDecodeError() const { return decode_error_; }
+  void ClearDecodeError() { decode_error_ = false; }
+
+  uint32_t continue_flag = 0;
+  uint32_t if_flag = 0;
+  uint32_t faded_out = 0;
+  uint32_t backgrounds_shown = 0;
+  uint32_t face_shown = 0;
+  uint32_t chara_shown = 0;
+  uint32_t scene_ready = 0;
+  uint32_t item_shown = 0;
+  uint16_t shown_face = 0;
+  uint16_t shown_chara = 99;
+  uint16_t shown_chara_face = 0;
+  uint32_t cancel_lock = 0;
+  uint16_t extras_wall = 0;
+  std::array<MacroToy, kToyCount> toys{};
+  AnimeRec* wait_timer = nullptr;
+  uint32_t trace() const { return trace_; }
+  uint32_t step_mode() const { return step_mode_; }
+  uint32_t step_hold() const { return step_hold_; }
+
+ private:
+  // One command or expression at the read position.
+  void DecodeOne(GameTaskRec* task);
+  void DecodeCommand(GameTaskRec* task, uint8_t opcode);
+  void DecodeShiki(uint16_t first);
+  void DecodeIf();
+  void DecodeElseIf();
+  void DecodeSwitch();
+  void DecodeNextScene();
+  void DecodeCopyA();
+  void SetToy();
+  void ClearToy();
+  void Call(uint32_t target, uint32_t return_to);
+  // Reads `count` operands that the command does not use.
+  void SkipOperands(int count);
+
+  std::vector<uint16_t> script_;  // host-order words
+  bool has_script_ = false;
+  std::vector<uint8_t> table_;
+  uint32_t position_ = 0;
+  bool decode_error_ = false;
+  uint32_t trace_ = 0;
+  uint32_t step_mode_ = 0;
+  uint32_t step_hold_ = 0;
 };
+
+// The scene-succession row of a scene code, or null.
+struct SceneSuccession {
+  uint16_t scene;
+  uint16_t next;
+  uint8_t wall;
+};
+const SceneSuccession* FindSceneSuccession(uint16_t scene);

@@ -148,23 +148,25 @@ TEST(MacroVars, SaveVarsWritesTheExactBlockAndLoadVarsTakesItBack) {
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()), image.bytes());
 }
 
-TEST(MacroVars, LoadVarsRefusesADepthThatWouldIndexPastAStack) {
+TEST(MacroVars, LoadVarsReducesADepthThatWouldIndexPastAStack) {
   const struct {
-    uint32_t depth1, depth2;
-  } cases[] = {{1000, 0}, {0, 1000}, {0xFFFFFFFFu, 0}, {0, 0xFFFFFFFFu}};
+    uint32_t depth1, depth2, want1, want2;
+  } cases[] = {{1000, 0, 0, 0},
+               {0, 1000, 0, 0},
+               {0xFFFFFFFFu, 0, 295, 0},
+               {0, 5000, 0, 0},
+               {1234, 999, 234, 999}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.depth1 << " " << c.depth2);
     testsupport::TestGame game;
-    SetMacroA(1, 77);
-    const MacroVars before = Game().macro;
+    testsupport::TraceCapture trace;
     const auto image = testsupport::MacroVarBlockBytes(c.depth1, c.depth2);
     MacroVarBlock block;
     std::memcpy(block.data(), image.bytes().data(), block.size());
-    EXPECT_EQ(CTamvikMacro::LoadVars(block), 0);
-    EXPECT_EQ(Game().macro.vars, before.vars);
-    EXPECT_EQ(Game().macro.stack1, before.stack1);
-    EXPECT_EQ(Game().macro.depth1, before.depth1);
-    EXPECT_EQ(Game().macro.depth2, before.depth2);
+    EXPECT_EQ(CTamvikMacro::LoadVars(block), 1);
+    EXPECT_EQ(Game().macro.depth1, c.want1);
+    EXPECT_EQ(Game().macro.depth2, c.want2);
+    EXPECT_TRUE(trace.Contains("reduced to"));
   }
 }
 

@@ -1,0 +1,14 @@
+#pragma once
+// The interpreter's command tasks: the commands that wait run as tasks owned by the decode task.
+// Each reads its operands when it starts, holds the continue flag at 0 while it runs, sets it to
+// 1 when done and ends by clearing its function; when its owner is gone it ends at once without
+// touching the flag.
+
+#include "engine/core/game_task.h"
+
+// Starts the command task of that name under the decode task. A command whose task is not built
+// yet is traced and decoding stays stopped.
+void StartCommandTask(GameTaskRec* owner, const char* name);
+
+// WAIT: done when the timer has read more than n frames.
+void DecodeWait(GameTaskRec* task);
