@@ -22,10 +22,12 @@
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
+#include "flow/tamvik_general.h"
 #include "testsupport/busy_scene.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
+#include "testsupport/test_scene.h"
 
 // ---- Allocation counting (this program only) ----
 
@@ -69,6 +71,8 @@ struct BusyFrame {
     int code = 0;
     window = AppStart(MakeGameHooks(), code);
     AppSetActive(1);
+    // The engine's scene alone, without the game-mode manager's sequences.
+    CTamvikGeneral::StopManager();
     scene = testsupport::BuildBusyScene();
   }
 
@@ -79,7 +83,9 @@ struct BusyFrame {
   }
 
   testsupport::GameTree tree;
-  testsupport::TestEngine engine;
+  // The engine with the game and the scene the game's hooks boot.
+  testsupport::TestScene contexts;
+  testsupport::TestEngine& engine = contexts.game.engine;
   platform::Window* window = nullptr;
   testsupport::BusyScene scene;
 };

@@ -8,6 +8,8 @@
 // Areas that keep large fixed state of their own (the battle) keep it in a context of their own
 // in their own folder, made current the same way.
 
+#include <cstdint>
+
 #include "engine/core/current.h"
 #include "game/game_sequences.h"
 #include "game/macro_vars.h"
@@ -24,6 +26,8 @@ class GameContext {
   // The script variables and the interpreter's stacks.
   MacroVars macro;
   GameSequences sequences;
+  // The game-mode manager's copy of the last title result (1 until a title has ended).
+  uint32_t last_title_result = 1;
 };
 
 // The current game context. Calling it with none current is a programming error and aborts.

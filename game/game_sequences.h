@@ -43,8 +43,37 @@ struct GameSequences {
   GameSequence<void(GameTaskRec* owner, int which)> extras{"extras"};
   // The eyecatch between scenes: owner task, its number.
   GameSequence<void(GameTaskRec* owner, int number)> eyecatch{"eyecatch"};
-  // The battle of the stage chosen before.
+  // The battle of the stage chosen before; its exit hands back with game mode 28.
   GameSequence<void()> battle{"battle"};
-  // A minigame: game number, mode; 1 started, 0 not.
+  // A minigame: game number, mode; 1 started, 0 not. is_running: a minigame runs.
   GameSequence<int(int game, int mode)> minigame{"minigame"};
+  // The minigame framework's per-frame step (the function of the task "mg_task").
+  std::function<void()> minigame_step;
+  // The result of the last minigame for the script.
+  std::function<int()> minigame_result;
+
+  // ---- What the game-mode manager starts; each hands back by setting the next mode ----
+  // The boot save check (sets 15).
+  GameSequence<void(GameTaskRec* owner)> save_check{"boot save check"};
+  // The maker-logo sequence: form 0 the logo, 1 the staff card (both set 5, or 3).
+  GameSequence<void(GameTaskRec* owner, int form)> logo{"maker logo"};
+  // The opening movie (sets 3).
+  GameSequence<void(GameTaskRec* owner)> opening{"opening"};
+  // The title; it leaves its result (1-7, 0 while it runs) for title_result.
+  GameSequence<void(GameTaskRec* owner)> title{"title"};
+  std::function<int()> title_result;
+  // The save offer between scenes (sets 38).
+  GameSequence<void(GameTaskRec* owner)> save_offer{"save offer"};
+  // The quit confirmation; the program quits from there when the player confirms.
+  GameSequence<void(GameTaskRec* owner)> quit_confirm{"quit confirmation"};
+  // The ending: ending number. ending_prepare sets its screen up before it starts.
+  GameSequence<void(GameTaskRec* owner, int ending)> ending{"ending"};
+  std::function<void()> ending_prepare;
+  // The scene controller: started under the owner (sets 31, 32 or 33 when the scene ends);
+  // scene_end ends it, scene_screen sets the layers up for story scenes, scene_minigame is the
+  // minigame number the script asked for.
+  GameSequence<void(GameTaskRec* owner)> scene{"scene controller"};
+  std::function<void()> scene_end;
+  std::function<void()> scene_screen;
+  std::function<int()> scene_minigame;
 };

@@ -1,13 +1,16 @@
 #pragma once
 // The scene's own state, made current like the game context: the program holds one for its run
 // and each test a fresh one (testsupport::TestScene). Scene code reaches it through Scene().
-// So far: the sprite cache, what the sprite-file loads remember of the last picture, and the
-// script interpreter.
+// So far: the sprite cache, what the sprite-file loads remember of the last picture, the script
+// interpreter, the handles of the running fades and the virtual keys.
 
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
+#include "engine/input/dinput.h"
 #include "scene/script/tamvik_macro.h"
 #include "scene/sprite/spx_cache.h"
+
+struct AnimeRec;
 
 class SceneContext {
  public:
@@ -22,6 +25,15 @@ class SceneContext {
   int last_picture_from_spr = 0;
   // The script interpreter: its scene files, read position, flags and toy table.
   CTamvikMacro macro;
+
+  // The running cross-fade and screen fade (scene/ui/tamvik_screen.cpp); each animation clears
+  // its own handle when it ends.
+  AnimeRec* xfade_handle = nullptr;
+  AnimeRec* screen_fade_handle = nullptr;
+  // Virtual-key mode (1: key triggers come from the virtual state, not the devices) and the
+  // virtual state, game-key bits.
+  int virtual_key_mode = 0;
+  GameKeyBits virtual_keys = 0;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.

@@ -39,29 +39,7 @@ bool ReadEven(const char* name, uint32_t limit, std::vector<uint8_t>* out) {
 // Message tables: the directory and records must lie inside this many bytes.
 constexpr uint32_t kMaxTableBytes = 2 * 65536 * 2;
 
-const SceneSuccession kSuccession[] = {
-    {0x0000, 0x0100, 0}, {0x0100, 0x0101, 0}, {0x0101, 0x0102, 1}, {0x0102, 0x0103, 1},
-    {0x0103, 0x0201, 1}, {0x0206, 0x0202, 1}, {0x0202, 0x0203, 0}, {0x0203, 0x0204, 0},
-    {0x0204, 0x0205, 0}, {0x0205, 0x0301, 1}, {0x0309, 0x0308, 1}, {0x0308, 0x0302, 0},
-    {0x0306, 0x0303, 1}, {0x0307, 0x0303, 1}, {0x0303, 0x0304, 1}, {0x0304, 0x0305, 0},
-    {0x0305, 0x0400, 1}, {0x0400, 0x0401, 1}, {0x0401, 0x0402, 1}, {0x0402, 0x0403, 0},
-    {0x0403, 0x0501, 1}, {0x0504, 0x0502, 1}, {0x0502, 0x0503, 0}, {0x0503, 0x0601, 0},
-    {0x0604, 0x0605, 1}, {0x0605, 0x0606, 1}, {0x0606, 0x0607, 1}, {0x0607, 0x0700, 1},
-    {0x0700, 0x0701, 0}, {0x0701, 0x0702, 0}, {0x0702, 0x0801, 0}, {0x0802, 0x0803, 0},
-    {0x0803, 0x0804, 0}, {0x0804, 0x0805, 0}, {0x0806, 0x0807, 0}, {0x0807, 0x0900, 1},
-    {0x0901, 0x0902, 1}, {0x0902, 0x0903, 1}, {0x0903, 0x0904, 1}, {0x0904, 0x0905, 1},
-    {0x0905, 0x0A01, 0}, {0x0A01, 0x0A02, 0}, {0x0A02, 0x0A03, 0}, {0x0A03, 0x0A04, 0},
-    {0x0109, 0x0109, 0}, {0x0107, 0x0107, 0}, {0x0108, 0x0108, 0},
-};
-
 }  // namespace
-
-const SceneSuccession* FindSceneSuccession(uint16_t scene) {
-  for (const SceneSuccession& row : kSuccession) {
-    if (row.scene == scene) return &row;
-  }
-  return nullptr;
-}
 
 int CTamvikMacro::MacroLoad(uint16_t scene) {
   char script_name[32];
@@ -95,7 +73,7 @@ int CTamvikMacro::LoadNextScene() {
     adv.setDebugRestart(0);
     return MacroLoad(adv.sceneCode());
   }
-  const SceneSuccession* row = FindSceneSuccession(adv.sceneCode());
+  const SceneSuccessionRow* row = FindSuccession(adv.sceneCode());
   if (row == nullptr) {
     DebugPrint("LoadNextScene: scene %.04x has no successor\n", adv.sceneCode());
     return 0;

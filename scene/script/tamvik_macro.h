@@ -37,6 +37,16 @@ struct MacroToy {
   uint16_t target = 0;  // word index of its handler
 };
 
+// One row of the scene succession table: a scene, the scene after it and the wall variant (0/1)
+// the next scene shows.
+struct SceneSuccessionRow {
+  uint16_t scene;
+  uint16_t next;
+  uint8_t wall;
+};
+// The scene code of the table's end row.
+inline constexpr uint16_t kSuccessionEnd = 0x0FFF;
+
 class CTamvikMacro {
  public:
   static constexpr int kToyCount = 100;
@@ -171,12 +181,12 @@ class CTamvikMacro {
   uint32_t trace_ = 0;
   uint32_t step_mode_ = 0;
   uint32_t step_hold_ = 0;
-};
 
-// The scene-succession row of a scene code, or null.
-struct SceneSuccession {
-  uint16_t scene;
-  uint16_t next;
-  uint8_t wall;
+ public:
+  // ---- Scene succession ----
+  // The succession table's row of a scene (the first that names it), or null
+  // (scene/script/scene_succession.cpp).
+  static const SceneSuccessionRow* FindSuccession(uint16_t scene);
+  // The scene that follows a scene; the scene itself when the table has no row for it.
+  static uint16_t GetNextScene(uint16_t scene);
 };
-const SceneSuccession* FindSceneSuccession(uint16_t scene);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engine/files/file_io.h"
+#include "engine/gfx/gfx_types.h"
+#include "engine/input/dinput.h"
 
 struct SprFileHeader;
 struct SprParts;
@@ -73,4 +75,49 @@ class TamvikFunc {
   // file or the part is missing, n is too large ("RequestNo is too Large") or the rows pass the
   // part's end.
   static std::vector<uint8_t> LoadSpxHitData(const char* name, uint32_t n);
+
+  // ---- Fades and keys (scene/ui/tamvik_screen.cpp; state in the scene context) ----
+
+  // A cross-fade of the layer from the picture captured on surface 9, its alpha faded over 16
+  // phases of `phase_ms` milliseconds, over the whole screen or a rectangle. The handle is kept
+  // and clears itself when the cross-fade ends. 1 started, 0 not (no layer, the fast key held, or
+  // a cross-fade already running).
+  static int StartCrossFade(SurfaceId layer, uint32_t phase_ms);
+  static int StartCrossFadeRect(SurfaceId layer, uint32_t phase_ms, int left, int top, int right,
+                                int bottom);
+  // No screen fade runs (the one started by StartScreenFade).
+  static bool IsFadeDone();
+
+  // The game-key mask of logical key 0-14 (key 3 is bits 0 and 3); 0 above 14.
+  static GameKeyBits GetKeyMask(int key);
+  // Virtual-key mode: while on, IsKeyTriggered reads the virtual state instead of the devices.
+  static void SetVirtualKeyMode();
+  static void ResetVirtualKeyMode();
+  // Adds the key's mask to the virtual state; the mask.
+  static GameKeyBits PressVirtualKey(int key);
+  static void ClearVirtualKeys();
+
+  // ---- Stand-ins until the scene services and the message window are built ----
+
+  // Loads picture `picture` of a sprite file onto a surface: not built yet, returns 0 (the
+  // surface keeps what it held).
+  static int LoadSprToSurface(const char* name, int picture, int x, int y, SurfaceId surface,
+                              int color_key);
+  // Tear-down of the story screen's blinking face, bust-up sprites and message window: nothing
+  // to tear down yet.
+  static void ReleaseBlinkAnm();
+  static void ReleaseNcSpx(int flag);
+  static void CloseMessageWindow();
 };
+
+// A full-screen fade from level `from` to level `to` (0 the picture, 256 black) over
+// `milliseconds` (frames = ms x 60 / 1000; 0 frames sets the level at once). Replaces the handle
+// of a fade still running (that fade runs on).
+void StartScreenFade(int from, int to, int milliseconds);
+// No cross-fade runs.
+bool IsScreenFadeDone();
+// The key's mask ANDed with this frame's new presses (the virtual state while virtual-key mode is
+// on): non-zero when triggered.
+GameKeyBits IsKeyTriggered(int key);
+// The key's mask ANDed with the devices' held keys (never the virtual state).
+GameKeyBits IsKeyHeld(int key);

@@ -23,6 +23,7 @@
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/test_game.h"
+#include "testsupport/test_scene.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ TEST(CheckInstall, BeforeTheWindowExistsTheBoxHasNoOwner) {
 }
 
 TEST(GameBoot, CreatesTheModeManagerInModeZero) {
-  testsupport::TestGame game;
+  testsupport::TestScene scene;
   GameBootInit();
   GameTaskRec* manager = Ctx().game_task.FindTask("CTamvikGeneral::GeneralManeger");
   ASSERT_NE(manager, nullptr);

@@ -2,6 +2,7 @@
 
 #include "debug/debug_menu.h"
 #include "flow/game_boot.h"
+#include "flow/general_stand_ins.h"
 #include "game/game_sequences.h"
 
 GameHooks MakeGameHooks() {
@@ -13,6 +14,7 @@ GameHooks MakeGameHooks() {
   return hooks;
 }
 
-void WireGameSequences(GameSequences&) {
-  // No sequence is built yet: every entry keeps its "not there" default.
+void WireGameSequences(GameSequences& sequences) {
+  // What the game-mode manager starts is not built yet: stand-ins that hand back at once.
+  FillManagerStandIns(sequences);
 }

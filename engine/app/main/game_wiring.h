@@ -11,5 +11,6 @@ struct GameSequences;
 // its frame hook.
 GameHooks MakeGameHooks();
 
-// Fills every sequence entry that is built with its real start and is-running functions.
+// Fills every sequence entry with its real start and is-running functions (stand-ins for the
+// sequences not built yet).
 void WireGameSequences(GameSequences& sequences);

@@ -16,6 +16,7 @@
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
+#include "flow/tamvik_general.h"
 #include "testsupport/busy_scene.h"
 #include "testsupport/program_driver.h"
 
@@ -47,6 +48,9 @@ class BusyProgram : public Program {
  public:
   explicit BusyProgram(testsupport::BusySceneOptions options = SmallScene()) {
     started = Start();
+    // The engine's scene alone: the game-mode manager would set the layers up for its own
+    // sequences on its way to the story.
+    if (started) CTamvikGeneral::StopManager();
     if (started) scene = testsupport::BuildBusyScene(options);
   }
 

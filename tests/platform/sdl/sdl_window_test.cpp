@@ -17,6 +17,7 @@
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "game/game_context.h"
+#include "scene/scene_context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "engine/core/frame_rate.h"
@@ -112,6 +113,8 @@ TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   ContextScope scope(context);
   GameContext game;
   GameScope game_scope(game);
+  SceneContext scene;
+  SceneScope scene_scope(scene);
 
   int code = -1;
   platform::Window* window = AppStart(MakeGameHooks(), code);

@@ -19,6 +19,7 @@
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/test_game.h"
+#include "testsupport/test_scene.h"
 
 namespace {
 
@@ -68,8 +69,9 @@ struct Program {
   }
 
   testsupport::TempTree tree;
-  // The game beside the engine: the game's hooks boot it.
-  testsupport::TestGame game;
+  // The game and the scene beside the engine: the game's hooks boot it.
+  testsupport::TestScene scene;
+  testsupport::TestGame& game = scene.game;
   testsupport::TestEngine& engine = game.engine;
   RecordingServices services;
 };

@@ -19,6 +19,7 @@
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/test_game.h"
+#include "testsupport/test_scene.h"
 
 namespace {
 
@@ -57,8 +58,9 @@ struct Start {
   }
 
   testsupport::GameTree tree;
-  // The game beside the engine: the game's hooks boot it.
-  testsupport::TestGame game;
+  // The game and the scene beside the engine: the game's hooks boot it.
+  testsupport::TestScene scene;
+  testsupport::TestGame& game = scene.game;
   testsupport::TestEngine& engine = game.engine;
   std::unique_ptr<platform::FileConfig> file_config;
 };
