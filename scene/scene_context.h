@@ -6,6 +6,7 @@
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 #include "scene/sprite/spx_cache.h"
+#include "scene/sprite/tamvik_spr.h"
 
 class SceneContext {
  public:
@@ -18,6 +19,9 @@ class SceneContext {
   Rect last_spr_rect;
   // Whether the last picture load drew a sprite-file picture (rather than a bitmap).
   int last_picture_from_spr = 0;
+  // Unit, animation-list and battle-map records, the unit handles and kind 12 of the animation
+  // list (registered while the scene context lives).
+  CTamvikSpr tamvik_spr;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.
