@@ -314,8 +314,9 @@ uint32_t SpxAnimeKind::GetLoopCount(AnimeRec* handle) const {
 
 void SpxAnimeKind::StepBlink(SpxAnimeBlock& block) {
   if (block.blink_period == 0) return;
-  ++block.blink_counter;
-  if (block.blink_counter % block.blink_period == 0) {
+  // Kept below the period (the same test as counting on, without overflowing).
+  block.blink_counter = (block.blink_counter + 1) % block.blink_period;
+  if (block.blink_counter == 0) {
     if (block.drawn == nullptr) {
       units_.PutAnmFrame(block);
       Update(block);
