@@ -103,6 +103,10 @@ TEST_F(SpxAnimeTest, FramesFollowTheGameClock) {
        {{0, 0, 100, 0, 0, 0}, {50, 0, 100, 0, 0, 0}, {100, 2, 110, 0, 0, 0},
         {150, 2, 110, 0, 0, 0}, {200, 2, 110, 1, 1, 0}},
        {0x1001}},
+      // 2^31 ms is 10737418 passes of 200 ms and 48 ms more: caught up in bounded work.
+      {"a long stall", kTwoFrames, 1, 256,
+       {{0, 0, 100, 0, 0, 0}, {2147483648u, 0, 100, 0, 1, 10737418}, {2147483748u, 1, 110, 0, 1, 10737418}},
+       {}},
       {"a late step skips frames and still calls their events", kSkippable, 0, 256,
        {{0, 0, 100, 0, 0, 0}, {250, 3, 100, 0, 0, 0}, {300, 3, 100, 1, 1, 0}},
        {0x1003}},
