@@ -9,6 +9,7 @@
 #include "engine/input/dinput.h"
 #include "scene/script/tamvik_macro.h"
 #include "scene/sprite/spx_cache.h"
+#include "scene/sprite/tamvik_spr.h"
 
 struct AnimeRec;
 
@@ -34,6 +35,10 @@ class SceneContext {
   // virtual state, game-key bits.
   int virtual_key_mode = 0;
   GameKeyBits virtual_keys = 0;
+
+  // Unit, animation-list and battle-map records, the unit handles and kind 12 of the animation
+  // list (registered while the scene context lives).
+  CTamvikSpr tamvik_spr;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.

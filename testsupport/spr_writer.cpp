@@ -99,6 +99,92 @@ std::vector<uint8_t> ImagePart(const std::vector<SprImage>& images, uint16_t sca
   return RecordPart(records, {scale_flag, decoder}, data);
 }
 
+SprUnitEntry BoxEntry(uint16_t sprite, int16_t x, int16_t y, int16_t w, int16_t h) {
+  SprUnitEntry e;
+  e.sprite = sprite;
+  e.x = x;
+  e.y = y;
+  e.right = static_cast<int16_t>(w - 1);
+  e.bottom = static_cast<int16_t>(h - 1);
+  e.centre_x = static_cast<int16_t>(w - 1);
+  return e;
+}
+
+std::vector<uint8_t> UnitPart(const std::vector<std::vector<SprUnitEntry>>& units,
+                              uint16_t scale_flag,
+                              const std::vector<std::optional<uint16_t>>& stated) {
+  std::vector<SprRecord> records;
+  std::vector<uint8_t> entries;
+  for (size_t j = 0; j < units.size(); ++j) {
+    const uint16_t count = j < stated.size() && stated[j] ? *stated[j]
+                                                          : static_cast<uint16_t>(units[j].size());
+    records.push_back(SprRecord{}.U16(4, count));
+    for (const SprUnitEntry& e : units[j]) {
+      std::array<uint16_t, 20> w{};
+      w[0] = e.flags;
+      w[6] = static_cast<uint16_t>(e.left);
+      w[7] = static_cast<uint16_t>(e.top);
+      w[8] = static_cast<uint16_t>(e.centre_x);
+      w[10] = static_cast<uint16_t>(e.right);
+      w[11] = static_cast<uint16_t>(e.bottom);
+      w[15] = e.sprite;
+      w[16] = static_cast<uint16_t>(e.x);
+      w[17] = static_cast<uint16_t>(e.y);
+      w[18] = e.rotation;
+      for (const auto& [k, v] : e.words) {
+        if (k >= 0 && k < 20) w[static_cast<size_t>(k)] = v;
+      }
+      const size_t at = entries.size();
+      entries.resize(at + 40);
+      for (size_t k = 0; k < 20; ++k) PutBe16(entries, at + 2 * k, w[k]);
+    }
+  }
+  return RecordPart(records, {scale_flag}, entries);
+}
+
+std::vector<uint8_t> AnimationPart(const std::vector<std::vector<SprFrameSpec>>& animations,
+                                   const std::vector<std::optional<uint16_t>>& stated) {
+  std::vector<SprRecord> records;
+  std::vector<uint8_t> frames;
+  for (size_t j = 0; j < animations.size(); ++j) {
+    const uint16_t count = j < stated.size() && stated[j]
+                               ? *stated[j]
+                               : static_cast<uint16_t>(animations[j].size());
+    records.push_back(SprRecord{}.U16(4, count));
+    for (const SprFrameSpec& f : animations[j]) {
+      const size_t at = frames.size();
+      frames.resize(at + 4);
+      PutBe16(frames, at, f.unit);
+      PutBe16(frames, at + 2, f.wait);
+    }
+  }
+  return RecordPart(records, {}, frames);
+}
+
+std::vector<uint8_t> SlgMapPart(const std::vector<std::array<uint16_t, 8>>& rows,
+                                uint16_t scale_flag) {
+  std::vector<SprRecord> records;
+  for (const auto& row : rows) {
+    SprRecord r;
+    for (int k = 0; k < 8; ++k) r.U16(2 * k, row[static_cast<size_t>(k)]);
+    records.push_back(r);
+  }
+  return RecordPart(records, {scale_flag});
+}
+
+std::vector<uint8_t> AnimationFile(const std::vector<SprRgb>& colours,
+                                   const std::vector<SprImage>& images,
+                                   const std::vector<std::vector<SprUnitEntry>>& units,
+                                   const std::vector<std::vector<SprFrameSpec>>& animations,
+                                   uint16_t scale_flag) {
+  SprFileWriter w;
+  w.Add(1, ColourPart(colours));
+  w.Add(2, ImagePart(images, scale_flag));
+  w.Add(4, UnitPart(units, scale_flag));
+  if (!animations.empty()) w.Add(5, AnimationPart(animations));
+  return w.Build();
+}
+
 std::vector<uint8_t> HitPart(const std::vector<std::vector<SprHitRow>>& tables) {
   std::vector<SprRecord> records;
   std::vector<uint8_t> rows;

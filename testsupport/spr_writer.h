@@ -95,6 +95,43 @@ struct SprHitRow {
 // One record per table; the rows of every table after the records.
 std::vector<uint8_t> HitPart(const std::vector<std::vector<SprHitRow>>& tables);
 
+// ---- Unit table (kind 4), animation table (kind 5), battle-map data (kind 13) ----
+
+// One unit entry (20 words, big-endian in the part); the named words, the others zero unless
+// set through `words`.
+struct SprUnitEntry {
+  uint16_t flags = 0;   // word 0: 0x10 / 0x20 mirroring
+  int16_t left = 0;     // word 6
+  int16_t top = 0;      // word 7
+  int16_t centre_x = 0; // word 8
+  int16_t right = 0;    // word 10 (inclusive)
+  int16_t bottom = 0;   // word 11 (inclusive)
+  uint16_t sprite = 0;  // word 15
+  int16_t x = 0;        // word 16
+  int16_t y = 0;        // word 17
+  uint16_t rotation = 0;  // word 18
+  std::vector<std::pair<int, uint16_t>> words;  // further (word, value) pairs, applied last
+};
+// A unit of one entry: sprite `sprite` with its box (0, 0, w - 1, h - 1) at (x, y).
+SprUnitEntry BoxEntry(uint16_t sprite, int16_t x, int16_t y, int16_t w, int16_t h);
+
+// Records (u16 count at byte 4), then the entries of every unit in order. `stated` overrides the
+// counts the records give (a sum passing the part's end).
+std::vector<uint8_t> UnitPart(const std::vector<std::vector<SprUnitEntry>>& units,
+                              uint16_t scale_flag = 1,
+                              const std::vector<std::optional<uint16_t>>& stated = {});
+
+struct SprFrameSpec {
+  uint16_t unit = 0;
+  uint16_t wait = 0;  // ticks, or an event code with any bit of 0xF000
+};
+std::vector<uint8_t> AnimationPart(const std::vector<std::vector<SprFrameSpec>>& animations,
+                                   const std::vector<std::optional<uint16_t>>& stated = {});
+
+// Kind 13: header (count, scale flag), then the 16-byte records as 8 big-endian words.
+std::vector<uint8_t> SlgMapPart(const std::vector<std::array<uint16_t, 8>>& rows,
+                                uint16_t scale_flag = 1);
+
 // ---- The file ----
 
 class SprFileWriter {
@@ -121,6 +158,13 @@ class SprFileWriter {
   std::string magic_ = "ZEVA SPRED";
   bool reverse_data_ = false;
 };
+
+// A file with colours, images, units and (when any) animations.
+std::vector<uint8_t> AnimationFile(const std::vector<SprRgb>& colours,
+                                   const std::vector<SprImage>& images,
+                                   const std::vector<std::vector<SprUnitEntry>>& units,
+                                   const std::vector<std::vector<SprFrameSpec>>& animations,
+                                   uint16_t scale_flag = 1);
 
 // A file with a colour table and an image table: the common picture file.
 std::vector<uint8_t> PictureFile(const std::vector<SprRgb>& colours,

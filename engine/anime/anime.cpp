@@ -124,6 +124,14 @@ int CDdrawAnime::IsAnime(const AnimeRec* handle) const {
   return 0;
 }
 
+std::vector<AnimeRec*> CDdrawAnime::Records(int32_t kind) const {
+  std::vector<AnimeRec*> out;
+  for (AnimeRec* record = head_; record != nullptr; record = record->next) {
+    if (!record->deleted && record->kind == kind) out.push_back(record);
+  }
+  return out;
+}
+
 int CDdrawAnime::Delete(AnimeRec* handle) {
   if (!IsAnime(handle)) return 0;
   Remove(handle);

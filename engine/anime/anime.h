@@ -337,6 +337,9 @@ class CDdrawAnime {
   void DeleteAll();
   // 1 when the pointer is a live animation of the list.
   int IsAnime(const AnimeRec* handle) const;
+  // The live animations of a kind, newest first (for a layer that deletes its kind's records
+  // by what they play).
+  std::vector<AnimeRec*> Records(int32_t kind) const;
   int SetStopWord(AnimeRec* handle, uint32_t value);
   // The same; clearing it also lets the kind redraw what it shows (Resume).
   int SetStop(AnimeRec* handle, uint32_t value);

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "engine/gfx/gfx_types.h"
+#include "scene/sprite/tamvik_spr.h"
 #include "scene/sprite/spr_file.h"
 
 namespace platform {
@@ -66,8 +67,5 @@ int DecodeSpr(const SprPart& colours, const uint8_t* data, uint32_t size,
 // 2w for BMX (decoder word 1). 0 for an empty record.
 uint64_t SprImageBytes(const SprImageRecord& record, uint32_t decoder);
 
-// The rectangle of the last image decoded (also of the last that failed).
-class CTamvikSpr {
- public:
-  static void GetSprRect(Rect* rect);
-};
+// The rectangle of the last image decoded (also of the last that failed) is
+// CTamvikSpr::GetSprRect (tamvik_spr.h).

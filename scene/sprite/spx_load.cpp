@@ -9,6 +9,7 @@
 #include "scene/scene_context.h"
 #include "scene/sprite/spr_file.h"
 #include "scene/sprite/spr_image.h"
+#include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_func.h"
 
 namespace {
@@ -36,6 +37,42 @@ class FileCloser {
 
 const char* NameOf(const SprLoadParam* param) {
   return param->file_name != nullptr ? param->file_name : "";
+}
+
+// The blocks of a unit (40-byte entries) or animation (4-byte frames) table: per record its
+// count (u16 at byte 4) and that many entries, the entries of all records following the records
+// in order. False (trace) when the table cannot be read or the running sum passes the part.
+bool ReadSprBlocks(const SprPart& part, uint32_t entry_size, const char* what,
+                   std::vector<SprRawBlock>* blocks) {
+  uint32_t count = 0;
+  const uint8_t* records = SprRecordTable(part, &count, what);
+  if (records == nullptr) return false;
+  uint64_t at = 16 + uint64_t{16} * count;
+  blocks->assign(count, {});
+  for (uint32_t j = 0; j < count; ++j) {
+    const uint16_t n = SprBe16(records + 16 * size_t{j} + 4);
+    const uint64_t size = uint64_t{n} * entry_size;
+    if (at + size > part.size) {
+      DebugPrint("%s: record %u: %u entries at %llu pass the part's end (%u bytes)\n", what, j, n,
+                 static_cast<unsigned long long>(at), part.size);
+      blocks->clear();
+      return false;
+    }
+    (*blocks)[j].count = n;
+    (*blocks)[j].bytes.assign(part.data + at, part.data + at + size);
+    at += size;
+  }
+  return true;
+}
+
+// The sprites and the unit record of a file whose unit table has been read.
+SprUnit* BuildSpritesAndUnit(const SprParts& parts, SprLoadParam* param,
+                             const std::vector<SprRawBlock>& units) {
+  if (!TamvikFunc::BuildSprites(param, parts[kSprColourTable], parts[kSprImageTable])) {
+    return nullptr;
+  }
+  const uint16_t scale_flag = SprBe16(parts[kSprUnitTable].data + 2);
+  return Scene().tamvik_spr.BuildUnit(NameOf(param), param->sprites, &units, scale_flag);
 }
 
 }  // namespace
@@ -140,12 +177,36 @@ int TamvikFunc::BuildSpx(const SprParts& parts, SprLoadParam* param, uint32_t ma
                           static_cast<uint32_t>(param->image), param->x, param->y, param->level,
                           param->color_key, target);
     }
-    case kSprMaskUnit:
-    case kSprMaskAnimation:
-      // The unit and animation-list builders are not there yet: these loads fail as a load
-      // missing a part does.
-      DebugPrint("%s: ALL Anm Param is not Exist\n", NameOf(param));
-      return 0;
+    case kSprMaskUnit: {
+      std::vector<SprRawBlock> units;
+      if (!has({kSprImageTable, kSprUnitTable})) {
+        DebugPrint("%s: ALL Anm Param is not Exist\n", NameOf(param));
+        return 0;
+      }
+      if (!ReadSprBlocks(parts[kSprUnitTable], 40, "BuildSpx unit table", &units)) return 0;
+      param->unit = BuildSpritesAndUnit(parts, param, units);
+      return param->unit != nullptr ? 1 : 0;
+    }
+    case kSprMaskAnimation: {
+      if (!has({kSprImageTable, kSprUnitTable, kSprAnimationTable})) {
+        DebugPrint("%s: ALL Anm Param is not Exist\n", NameOf(param));
+        return 0;
+      }
+      // Both tables are checked before anything is made or referenced.
+      std::vector<SprRawBlock> units, animations;
+      if (!ReadSprBlocks(parts[kSprUnitTable], 40, "BuildSpx unit table", &units) ||
+          !ReadSprBlocks(parts[kSprAnimationTable], 4, "BuildSpx animation table", &animations)) {
+        return 0;
+      }
+      CTamvikSpr& records = Scene().tamvik_spr;
+      // The list holds one reference of its unit: the one a find adds, or the new record's own.
+      SprUnit* unit = records.FindUnit(NameOf(param));
+      if (unit == nullptr) unit = BuildSpritesAndUnit(parts, param, units);
+      if (unit == nullptr) return 0;
+      param->unit = unit;
+      param->anm = records.BuildAnm(NameOf(param), unit, &animations);
+      return param->anm != nullptr ? 1 : 0;
+    }
     case kSprMaskNcSet:
       // The character-set builder is not there yet.
       if (!has({kSprImageTable, kSprNcPictureTable, kSprNcBodyTable, kSprNcEyeCells,
@@ -161,10 +222,25 @@ int TamvikFunc::BuildSpx(const SprParts& parts, SprLoadParam* param, uint32_t ma
       if (has({kSprImageTable, kSprFaceTable})) DebugPrint("%s: face cannot be built\n", NameOf(param));
       param->image = -1;
       return 0;
-    case kSprMaskSlgMap:
-      // The battle-map sprite builder is not there yet.
-      DebugPrint("ALL SlgMap Param is not Exist\n");
-      return 0;
+    case kSprMaskSlgMap: {
+      if (!has({kSprImageTable, kSprSlgMapData})) {
+        DebugPrint("ALL SlgMap Param is not Exist\n");
+        return 0;
+      }
+      CTamvikSpr& records = Scene().tamvik_spr;
+      if (SlgMapSpr* existing = records.FindSlgMap(NameOf(param))) {
+        param->slg_map = existing;
+        return 1;
+      }
+      const SprPart& data = parts[kSprSlgMapData];
+      uint32_t count = 0;
+      const uint8_t* rows = SprRecordTable(data, &count, "BuildSpx battle-map data");
+      if (rows == nullptr) return 0;
+      if (!BuildSprites(param, parts[kSprColourTable], parts[kSprImageTable])) return 0;
+      param->slg_map =
+          records.BuildSlgMap(NameOf(param), param->sprites, count, SprBe16(data.data + 2), rows);
+      return param->slg_map != nullptr ? 1 : 0;
+    }
     default:
       return 0;
   }
@@ -233,4 +309,52 @@ std::vector<uint8_t> TamvikFunc::LoadSpxHitData(const char* name, uint32_t n) {
     std::memcpy(out + 1, row + 2, 8);
   }
   return block;
+}
+
+// ---- Unit, animation-list and battle-map files ----
+
+SprUnit* TamvikFunc::LoadUnitFile(const char* name, int sprite_memory) {
+  if (SprUnit* held = Scene().tamvik_spr.FindUnit(name)) return held;
+  SprLoadParam param;
+  param.file_name = name;
+  param.sprite_memory = sprite_memory;
+  if (LoadSpxSplitData(name, &param, kSprMaskUnit) != 1) return nullptr;
+  return param.unit;
+}
+
+SprAnm* TamvikFunc::LoadAnmFile(const char* name, int sprite_memory, int level) {
+  if (SprAnm* held = Scene().tamvik_spr.FindAnm(name)) return held;
+  SprLoadParam param;
+  param.file_name = name;
+  param.sprite_memory = sprite_memory;
+  param.level = level;
+  param.use_cache = 1;
+  if (LoadSpxSplitData(name, &param, kSprMaskAnimation) != 1) return nullptr;
+  return param.anm;
+}
+
+SlgMapSpr* TamvikFunc::LoadSlgMapFile(const char* name, int sprite_memory) {
+  SprLoadParam param;
+  param.file_name = name;
+  param.sprite_memory = sprite_memory;
+  if (LoadSpxSplitData(name, &param, kSprMaskSlgMap) != 1) return nullptr;
+  return param.slg_map;
+}
+
+int TamvikFunc::ReleaseUnitFile(SprUnit*& unit) {
+  SprUnit* held = unit;
+  unit = nullptr;
+  return held != nullptr ? Scene().tamvik_spr.ReleaseUnitRec(held) : 0;
+}
+
+int TamvikFunc::ReleaseAnmFile(SprAnm*& anm) {
+  SprAnm* held = anm;
+  anm = nullptr;
+  return held != nullptr ? Scene().tamvik_spr.ReleaseAnmRec(held) : 0;
+}
+
+int TamvikFunc::ReleaseSlgMapFile(SlgMapSpr*& map) {
+  SlgMapSpr* held = map;
+  map = nullptr;
+  return held != nullptr ? Scene().tamvik_spr.ReleaseSlgMap(held) : 0;
 }

@@ -17,6 +17,9 @@ struct SprParts;
 struct SprPart;
 struct SprLoadParam;
 class SprPartStore;
+struct SprUnit;
+struct SprAnm;
+struct SlgMapSpr;
 
 class TamvikFunc {
  public:
@@ -108,6 +111,20 @@ class TamvikFunc {
   static void ReleaseBlinkAnm();
   static void ReleaseNcSpx(int flag);
   static void CloseMessageWindow();
+
+  // The record of that file held already (one more reference), else a load: unit mask 22
+  // without the cache, animation mask 54 through the cache, battle-map mask 8198 without it (an
+  // existing battle-map record is reused). Null on failure.
+  static SprUnit* LoadUnitFile(const char* name, int sprite_memory = 0);
+  static SprAnm* LoadAnmFile(const char* name, int sprite_memory = 0, int level = 256);
+  static SprAnm* LoadAnmFileAtLevel(const char* name, int level) {
+    return LoadAnmFile(name, 0, level);
+  }
+  static SlgMapSpr* LoadSlgMapFile(const char* name, int sprite_memory = 0);
+  // Clear the variable, then drop one reference of its record: 1, or 0 for a null variable.
+  static int ReleaseUnitFile(SprUnit*& unit);
+  static int ReleaseAnmFile(SprAnm*& anm);
+  static int ReleaseSlgMapFile(SlgMapSpr*& map);
 };
 
 // A full-screen fade from level `from` to level `to` (0 the picture, 256 black) over

@@ -138,7 +138,7 @@ TEST_F(SpxCacheTest, AHitNeedsTheSameMask) {
     return TamvikFunc::LoadSpxSplitData(name.c_str(), &param, mask);
   };
   EXPECT_EQ(load(kSprMaskPicture), 1);
-  EXPECT_EQ(load(kSprMaskAnimation), 0);  // built by a later issue; its parts stay cached
+  EXPECT_EQ(load(kSprMaskAnimation), 1);  // empty unit and animation tables; parts cached
   EXPECT_EQ(cache().count(), 2u);
   // The name table finds the newer (mask 54) entry: the picture load reads the file again.
   trace.Clear();
