@@ -268,19 +268,7 @@ void CTamvikMacro::DecodeIf() {
   uint16_t comparator = 0;
   uint16_t b = 0;
   if (!Fetch(&skip) || !GetOperand(&a) || !Fetch(&comparator) || !GetOperand(&b)) return;
-  comparator &= 0xFF;
-  const bool yes = Compare(a, comparator, b);
-  if (trace_ != 0) {
-    DebugPrint("DecodeIf %d %d %d = %s\n", a, b, comparator, yes ? "TRUE" : "FALSE");
-  }
-  if (yes) {
-    if_flag = 1;
-    uint16_t opening = 0;
-    Fetch(&opening);
-  } else {
-    if_flag = 0;
-    Jump(skip);
-  }
+  Branch("DecodeIf", skip, a, comparator, b);
 }
 
 void CTamvikMacro::DecodeElseIf() {
@@ -298,12 +286,16 @@ void CTamvikMacro::DecodeElseIf() {
   uint16_t comparator = 0;
   uint16_t b = 0;
   if (!GetOperand(&a) || !Fetch(&comparator) || !GetOperand(&b)) return;
+  Branch("DecodeElseIf", skip, a, comparator, b);
+}
+
+void CTamvikMacro::Branch(const char* what, uint16_t skip, uint16_t a, uint16_t comparator,
+                          uint16_t b) {
   comparator &= 0xFF;
   const bool yes = Compare(a, comparator, b);
-  if (trace_ != 0) {
-    DebugPrint("DecodeElseIf %d %d %d = %s\n", a, b, comparator, yes ? "TRUE" : "FALSE");
-  }
+  if (trace_ != 0) DebugPrint("%s %d %d %d = %s\n", what, a, b, comparator, yes ? "TRUE" : "FALSE");
   if (yes) {
+    // The condition holds: the block's opening word is passed over and its commands run.
     if_flag = 1;
     uint16_t opening = 0;
     Fetch(&opening);

@@ -164,6 +164,9 @@ class CTamvikMacro {
   void DecodeShiki(uint16_t first);
   void DecodeIf();
   void DecodeElseIf();
+  // The end of an IF or ELSE IF: compares, traces, and either enters the block (IF flag 1) or
+  // jumps to `skip` (IF flag 0).
+  void Branch(const char* what, uint16_t skip, uint16_t a, uint16_t comparator, uint16_t b);
   void DecodeSwitch();
   void DecodeNextScene();
   void DecodeCopyA();

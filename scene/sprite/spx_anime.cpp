@@ -222,31 +222,19 @@ BlendWord SpxAnimeKind::GetSpxAlpha(AnimeRec* handle) const {
 }
 
 int SpxAnimeKind::SetFreeAtEnd(AnimeRec* handle, uint32_t on) {
-  SpxAnimeBlock* block = Block(handle);
-  if (block == nullptr) return 0;
-  block->free_at_end = on;
-  return 1;
+  return SetField(handle, &SpxAnimeBlock::free_at_end, on);
 }
 
 int SpxAnimeKind::SetLoop(AnimeRec* handle, uint32_t on) {
-  SpxAnimeBlock* block = Block(handle);
-  if (block == nullptr) return 0;
-  block->loop = on;
-  return 1;
+  return SetField(handle, &SpxAnimeBlock::loop, on);
 }
 
 int SpxAnimeKind::SetSpxColorKey(AnimeRec* handle, uint32_t on) {
-  SpxAnimeBlock* block = Block(handle);
-  if (block == nullptr) return 0;
-  block->color_key = on;
-  return 1;
+  return SetField(handle, &SpxAnimeBlock::color_key, on);
 }
 
 int SpxAnimeKind::SetStartDelay(AnimeRec* handle, uint32_t ticks) {
-  SpxAnimeBlock* block = Block(handle);
-  if (block == nullptr) return 0;
-  block->start_delay = ticks;
-  return 1;
+  return SetField(handle, &SpxAnimeBlock::start_delay, ticks);
 }
 
 int SpxAnimeKind::SetSpxPriority(AnimeRec* handle, int priority) {
@@ -258,17 +246,11 @@ int SpxAnimeKind::SetSpxPriority(AnimeRec* handle, int priority) {
 }
 
 int SpxAnimeKind::SetSpxRev(AnimeRec* handle, uint32_t reverse) {
-  SpxAnimeBlock* block = Block(handle);
-  if (block == nullptr) return 0;
-  block->reverse = reverse;
-  return 1;
+  return SetField(handle, &SpxAnimeBlock::reverse, reverse);
 }
 
 int SpxAnimeKind::SetSpeed(AnimeRec* handle, uint32_t speed) {
-  SpxAnimeBlock* block = Block(handle);
-  if (block == nullptr) return 0;
-  block->speed = speed;
-  return 1;
+  return SetField(handle, &SpxAnimeBlock::speed, speed);
 }
 
 int SpxAnimeKind::SetBlink(AnimeRec* handle, int32_t period) {

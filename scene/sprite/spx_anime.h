@@ -113,6 +113,14 @@ class SpxAnimeKind {
   uint32_t GetLoopCount(AnimeRec* handle) const;
   void SetSoundHook(SpxSoundHook hook) { hook_ = hook; }
   SpxAnimeBlock* Block(AnimeRec* handle) const;
+  // Sets one field of a live animation's block: 1, or 0 when the handle is not one of this kind.
+  template <class Field, class Value>
+  int SetField(AnimeRec* handle, Field SpxAnimeBlock::*field, Value value) const {
+    SpxAnimeBlock* block = Block(handle);
+    if (block == nullptr) return 0;
+    block->*field = static_cast<Field>(value);
+    return 1;
+  }
 
   // Releases the drawn unit and draws the current frame again (unless blinking), then requests
   // an update of the surface with the flag.
