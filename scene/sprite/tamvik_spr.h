@@ -134,6 +134,8 @@ class CTamvikSpr {
                uint32_t reverse = 0, int priority = 0, int32_t zoom_x = 0x10000,
                int32_t zoom_y = 0x10000);
   int ReleaseUnit(SprUnitHandle** handle);
+  // The same call under its second name.
+  int ReleaseUnitFwd(SprUnitHandle** handle) { return ReleaseUnit(handle); }
   int MoveUnit(SprUnitHandle* handle, int dx, int dy);
   int SetUnitPriority(SprUnitHandle* handle, int priority);
   SprRec* GetUnitSprID(const SprUnit* unit, uint32_t n) const;
@@ -169,6 +171,10 @@ class CTamvikSpr {
   const SprAnmFrame* GetAnmFrame(const SprAnm* anm, uint32_t n, uint32_t m) const;
   // 0 for a missing frame.
   uint16_t GetAnmFrameWait(const SprAnm* anm, uint32_t n, uint32_t m) const;
+  // The same call under its second name.
+  uint16_t GetAnmFrameWaitFwd(const SprAnm* anm, uint32_t n, uint32_t m) const {
+    return GetAnmFrameWait(anm, n, m);
+  }
   uint16_t GetAnmFrameUnitNo(const SprAnm* anm, uint32_t n, uint32_t m) const;
   SprRec* GetAnmUnitSprID(const SprAnm* anm, uint32_t n) const;
   // The sprites of every entry of the frame's unit; returns their count.
