@@ -65,10 +65,11 @@ GlyphFontFiles MakeOversizeGlyphFont(int count) {
   return font;
 }
 
-void WriteGlyphFont(TempTree& tree, const GlyphFontFiles& font) {
-  tree.Write("CHT.DAT", font.cht);
-  tree.Write("CHT24.DAT", font.cht24);
-  tree.Write("ENG12.DAT", font.eng12);
+void WriteGlyphFont(TempTree& tree, const GlyphFontFiles& font, const std::string& folder) {
+  const std::string prefix = folder.empty() ? "" : folder + "/";
+  tree.Write(prefix + "CHT.DAT", font.cht);
+  tree.Write(prefix + "CHT24.DAT", font.cht24);
+  tree.Write(prefix + "ENG12.DAT", font.eng12);
 }
 
 }  // namespace testsupport

@@ -47,7 +47,8 @@ GlyphFontFiles MakeGlyphFont();
 // A font of `count` codes 0x8140, 0x8141, ... (ascending) with a glyph each.
 GlyphFontFiles MakeOversizeGlyphFont(int count);
 
-// Writes the three files under their usual upper-case names at the tree's root.
-void WriteGlyphFont(TempTree& tree, const GlyphFontFiles& font);
+// Writes the three files under their usual upper-case names at the tree's root, or in `folder`
+// of the tree (for example "cwd", the working directory of a GameTree).
+void WriteGlyphFont(TempTree& tree, const GlyphFontFiles& font, const std::string& folder = "");
 
 }  // namespace testsupport

@@ -129,10 +129,7 @@ ProgramDriver::ProgramDriver(Options options) : options_(std::move(options)) {
   host().config.Set("Install Directory", tree.Path("install"));
   host().files.SetWorkingDirectory(tree.cwd());
   // The glyph fonts the start-up requires, in the working directory.
-  const GlyphFontFiles font = MakeGlyphFont();
-  tree.Write("cwd/CHT.DAT", font.cht);
-  tree.Write("cwd/CHT24.DAT", font.cht24);
-  tree.Write("cwd/ENG12.DAT", font.eng12);
+  WriteGlyphFont(tree, MakeGlyphFont(), "cwd");
   if (options_.wire_sequences) WireGameSequences(game.sequences());
   host().display.on_present = [this](const platform::headless::HeadlessDisplay& d) {
     PresentedFrame f;

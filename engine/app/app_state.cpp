@@ -24,11 +24,13 @@ void AppSetLoopMode(uint32_t mode) { Ctx().frame_rate.loop_mode.store(mode); }
 
 uint32_t AppGetLoopMode() { return Ctx().frame_rate.loop_mode.load(); }
 
-void AppShowCursor() {
-  CFrameRate& app = Ctx().frame_rate;
+void AppShowCursor() { AppShowCursor(Ctx()); }
+
+void AppShowCursor(EngineContext& context) {
+  CFrameRate& app = context.frame_rate;
   if (app.cursor_shown != 0) return;
   app.cursor_shown = 1;
-  if (Ctx().platform.window != nullptr) Ctx().platform.window->SetCursorVisible(true);
+  if (context.platform.window != nullptr) context.platform.window->SetCursorVisible(true);
 }
 
 void AppHideCursor() {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class EngineContext;
+
 namespace platform {
 class Window;
 }
@@ -48,6 +50,8 @@ uint32_t AppGetLoopMode();
 // The system mouse cursor over the window. The flag mirrors what this program last set, so each
 // call changes the cursor at most once and repeated calls do nothing.
 void AppShowCursor();
+// The same on a given context (the context's own hooks, which run whatever context is current).
+void AppShowCursor(EngineContext& context);
 void AppHideCursor();
 uint32_t AppIsCursorShown();
 

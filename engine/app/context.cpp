@@ -1,6 +1,7 @@
 #include "engine/app/context.h"
 
 #include "engine/anime/anime.h"
+#include "engine/app/app_state.h"
 #include "engine/app/engine_services.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
@@ -64,9 +65,7 @@ EngineContext::EngineContext(platform::Platform& seams)
   // A missing-file box shows over a full-screen display, with the cursor.
   file_io.SetBeforeFatalBox([this] {
     ddraw.FlipToGDI(1);
-    if (frame_rate.cursor_shown != 0) return;
-    frame_rate.cursor_shown = 1;
-    if (platform.window != nullptr) platform.window->SetCursorVisible(true);
+    AppShowCursor(*this);
   });
   // The compose draws each surface's sprite buffer; the display's release deletes the sprites.
   ddraw.hooks().draw_sprites = [this](SurfaceId id) { return ddraw_spr.DrawBuffer(id); };

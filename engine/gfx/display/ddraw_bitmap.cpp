@@ -215,14 +215,15 @@ int CDdrawFunc::DrawBmx(const uint16_t* pixels, int x, int y, int width, int hei
     DebugPrint("DrawBmx: no memory for %d x %d\n", width, height);
     return 0;
   }
-  // A word's pixel depends only on its 15 colour bits, so each colour is converted once and
-  // remembered: pictures hold far fewer colours than pixels.
+  // A word's pixel depends only on its 15 colour bits, so a large picture converts each colour
+  // once and remembers it (pictures hold far fewer colours than pixels); a small one, for which
+  // the table would cost more than it saves, converts pixel by pixel.
   constexpr size_t kColours = 0x8000;
-  std::unique_ptr<uint16_t[]> converted(new (std::nothrow) uint16_t[kColours]);
-  std::unique_ptr<uint8_t[]> known(new (std::nothrow) uint8_t[kColours]());
-  if (converted == nullptr || known == nullptr) {
-    DebugPrint("DrawBmx: no memory for the colour table\n");
-    return 0;
+  std::unique_ptr<uint16_t[]> converted;
+  std::unique_ptr<uint8_t[]> known;
+  if (count >= kColours / 8) {
+    converted.reset(new (std::nothrow) uint16_t[kColours]);
+    known.reset(new (std::nothrow) uint8_t[kColours]());
   }
   const auto convert = [&](uint16_t p) {
     // The colour of a BMX word is RGB555; each field is rescaled to the display's width.
@@ -242,6 +243,10 @@ int CDdrawFunc::DrawBmx(const uint16_t* pixels, int x, int y, int width, int hei
     if ((p & 0x8000) != 0) {
       // Transparent: the colour key with fill flag 0, black otherwise.
       buffer[i] = fill == 0 ? static_cast<uint16_t>(k) : 0;
+      continue;
+    }
+    if (converted == nullptr || known == nullptr) {
+      buffer[i] = convert(p);
       continue;
     }
     if (known[p] == 0) {

@@ -28,10 +28,7 @@ constexpr const char* kNotInstalled = "没有安装TAMVIKＰＣ版\n";
 struct Start {
   Start() {
     tree.MakeDir("conf");
-    const testsupport::GlyphFontFiles font = testsupport::MakeGlyphFont();
-    tree.Write("cwd/CHT.DAT", font.cht);
-    tree.Write("cwd/ENG12.DAT", font.eng12);
-    tree.Write("cwd/CHT24.DAT", font.cht24);
+    testsupport::WriteGlyphFont(tree, testsupport::MakeGlyphFont(), "cwd");
     engine.host.files.SetWorkingDirectory(tree.cwd());
   }
 
