@@ -100,12 +100,21 @@ class TamvikFunc {
   static GameKeyBits PressVirtualKey(int key);
   static void ClearVirtualKeys();
 
-  // ---- Stand-ins until the scene services and the message window are built ----
+  // ---- Whole pictures (scene/sprite/spx_picture.cpp) ----
 
-  // Loads picture `picture` of a sprite file onto a surface: not built yet, returns 0 (the
-  // surface keeps what it held).
+  // Draws image `picture` of a sprite file at (x, y) of a surface (cache on, picture mask). 1 / 0.
   static int LoadSprToSurface(const char* name, int picture, int x, int y, SurfaceId surface,
                               int color_key);
+  static int LoadSprToSurfaceNoPos(const char* name, int picture, SurfaceId surface,
+                                   int color_key);
+  static int LoadSprToSurfaceFirst(const char* name, SurfaceId surface, int color_key);
+  // Image 0 of a sprite file, else a bitmap file, at (x, y) of a surface. 1 / 0.
+  static int LoadPicture(const char* name, int x, int y, int color_key, SurfaceId surface);
+  // The rectangle of the last picture placed, from whichever loader drew it.
+  static void GetPictureRect(Rect* rect);
+
+  // ---- Stand-ins until the message window is built ----
+
   // Tear-down of the story screen's blinking face, bust-up sprites and message window: nothing
   // to tear down yet.
   static void ReleaseBlinkAnm();

@@ -78,7 +78,6 @@ GameKeyBits IsKeyTriggered(int key) {
 
 GameKeyBits IsKeyHeld(int key) { return TamvikFunc::GetKeyMask(key) & Ctx().input.GetKeyHold(); }
 
-int TamvikFunc::LoadSprToSurface(const char*, int, int, int, SurfaceId, int) { return 0; }
 void TamvikFunc::ReleaseBlinkAnm() {}
 void TamvikFunc::ReleaseNcSpx(int) {}
 void TamvikFunc::CloseMessageWindow() {}
