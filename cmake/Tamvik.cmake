@@ -59,6 +59,11 @@ function(tamvik_test name)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE tamvik_options ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(TAMVIK_SANITIZE)
+    # The test bodies (assertion macros, fixtures) are most of the sanitizer build's compile time
+    # and gain nothing from the optimiser; the code under test keeps the build type's level.
+    target_compile_options(${name} PRIVATE -O0)
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
