@@ -63,6 +63,23 @@ TEST(DebugMenuWiring, GameRestartDeletesAnOpenMenusWindowsThroughItsEntry) {
   EXPECT_TRUE(driver.Run(2));
 }
 
+TEST(DebugMenuWiring, TheKeylessFrameReadsTheInputOfTheFrame) {
+  testsupport::ProgramDriver driver;
+  ASSERT_TRUE(driver.Start());
+  CDebugMenu& menu = driver.debug_menu;
+  menu.DebugMenuBuild();
+  driver.Schedule({testsupport::GameKeyDown(driver.frame() + 1, kGameKeyTab),
+                   testsupport::GameKeyDown(driver.frame() + 2, kGameKeyDown)});
+  ASSERT_TRUE(driver.Step());
+  menu.DebugMenuFrame();
+  EXPECT_EQ(menu.open, 1);
+  EXPECT_EQ(WindowsOn(SURFACE_DEBUG2), 1);
+  ASSERT_TRUE(driver.Step());  // Tab still held: no second toggle; down newly pressed
+  menu.DebugMenuFrame();
+  EXPECT_EQ(menu.open, 1);
+  EXPECT_EQ(menu.cursor, 2);
+}
+
 TEST(DebugMenuWiring, TestsFillTheCloseEntryTheSameWay) {
   testsupport::ProgramDriver::Options options;
   options.wire_sequences = false;
