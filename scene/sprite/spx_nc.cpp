@@ -225,6 +225,9 @@ int TamvikFunc::LoadNcSpx(const char* name, int body, int picture, int x, int y,
                           SurfaceId surface) {
   if (name == nullptr) return -1;
   PortraitState& state = Scene().portraits;
+  // Callers release the old set first. One still held is released here: its animations read the
+  // cell tables the new set is about to reuse.
+  if (state.nc_body != nullptr || state.nc_group != nullptr) ReleaseNcSpx();
   state.nc_body = nullptr;
   state.nc_eyes.clear();
   state.nc_lips.clear();

@@ -438,6 +438,14 @@ TEST_P(NcTest, ReleaseFreesEveryPieceAndASecondReleaseFindsNothing) {
   // A set loaded again after the release.
   EXPECT_EQ(Load(TwoPictures(), 0, 0, 0xFFFF, 0xFFFF), 11);
   EXPECT_EQ(TamvikFunc::GetNcX(), 210);
+  // A set loaded over one still held: the old one goes (its animations read the tables the new
+  // set reuses), and the new one plays.
+  EXPECT_EQ(Load(TwoPictures(), 0, 0, 0, 0), 11);
+  EXPECT_EQ(Entries(kTarget).size(), 3u);  // body, eyes and lips of the new set only
+  EXPECT_EQ(anime().Records(kAnimeSprGroup).size(), 1u);
+  EXPECT_EQ(anime().Records(kAnimeCellList).size(), 1u);
+  for (int i = 0; i < 4; ++i) Frame(1000);
+  EXPECT_EQ(TamvikFunc::ReleaseNcSpx(), 1);
 }
 
 INSTANTIATE_PORTRAIT_LAYOUTS(NcTest);
