@@ -186,6 +186,35 @@ TEST_P(FaceTest, BlinkLoopPlaysHalfClosedHalfAndEndsOnOpenEyes) {
   EXPECT_EQ(TamvikFunc::ReleaseBlinkAnm(), 1);  // nothing left, no harm
 }
 
+TEST_P(FaceTest, BlinkLoopOnTheWindowDrawsIntoItsTextSprite) {
+  PutTwoFaces();
+  ASSERT_EQ(ADVShowWindow(), 1);
+  ASSERT_EQ(TamvikFunc::PutAdvKao(2), 9);
+  uint32_t seed = 1;
+  for (;; ++seed) {
+    GameRandom ref;
+    ref.Seed(seed);
+    if (ref.Next() < 256) break;
+  }
+  SeedRandom(seed);
+  ASSERT_EQ(TamvikFunc::CreateBlinkAnmOnWindow({1, 2, 1, 0}, 0, 0, 50), 1);
+  const platform::Surface* text = spr().GetSpriteSurface(state().message_window->text_sprite);
+  // The eye band of the face in the window: rows 16 + E.. of the text sprite.
+  const auto band = [&] { return text->Row(16 + 32)[16]; };
+  EXPECT_EQ(band(), Portrait(FaceValue(1, 32)));
+  Frame(16);  // the random start
+  const uint8_t expected[] = {FaceValue(1, 96), FaceValue(1, 128), FaceValue(1, 96),
+                              FaceValue(1, 32)};
+  for (uint8_t value : expected) {
+    Frame(50);
+    EXPECT_EQ(band(), Portrait(value));
+  }
+  EXPECT_TRUE(Entries(SURFACE_TEXT).size() <= 1u);  // no cell entries: only the shade
+  EXPECT_EQ(TamvikFunc::ReleaseBlinkAnm(), 1);
+  EXPECT_EQ(TamvikFunc::CloseMessageWindow(), 1);
+  EXPECT_EQ(TamvikFunc::CreateBlinkAnmOnWindow({1, 0}, 0, 0, 50), 0);  // no window
+}
+
 TEST_P(FaceTest, ClearFaceAreaFillsTheFaceBox) {
   Fill(kTarget, {0, 0, 640, 480}, Pack(0x00FF00));
   EXPECT_EQ(TamvikFunc::ClearFaceArea(kTarget, 0), 1);

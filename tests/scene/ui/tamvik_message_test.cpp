@@ -95,6 +95,20 @@ TEST_P(MessageTest, OneWindowAtATimeWithItsFramePictureAndShade) {
   EXPECT_EQ(TextPixel(607, 127), Portrait(kFrameValue));
   EXPECT_EQ(TextPixel(300, 64), Key());
 
+  // The redraw's frame sprite: the box in the inner rectangle for style 3, none for 6-9.
+  const auto frame_pixel = [&](int x, int y) {
+    return spr().GetSpriteSurface(Window()->frame_sprite)->Row(y)[x];
+  };
+  EXPECT_NE(frame_pixel(16, 16), Key());
+  EXPECT_EQ(frame_pixel(15, 15), Key());
+  window->style = 7;
+  TamvikFunc::RedrawMessageWindow();
+  EXPECT_EQ(frame_pixel(16, 16), Key());
+  EXPECT_EQ(state().window_shade->alpha, 127u);
+  window->style = 3;
+  TamvikFunc::RedrawMessageWindow();
+  EXPECT_NE(frame_pixel(16, 16), Key());
+
   EXPECT_EQ(ADVShowWindow(), 0);
   EXPECT_TRUE(trace.Contains("MessageWindow already Exsist!"));
   EXPECT_EQ(Windows(), 1);
