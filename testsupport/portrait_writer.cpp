@@ -34,20 +34,20 @@ SprRgb PortraitColour(uint8_t value) {
           static_cast<uint8_t>((value * 7) % 29)};
 }
 
-std::vector<uint8_t> FaceFile(const FaceFileSpec& spec) {
+std::vector<uint8_t> FaceFile(const FaceFileContents& contents) {
   std::vector<SprImage> images;
-  for (int i = 0; i < spec.images; ++i) {
+  for (int i = 0; i < contents.images; ++i) {
     std::vector<uint8_t> values(static_cast<size_t>(kFaceImageWidth) * kFaceImageHeight);
     for (int y = 0; y < kFaceImageHeight; ++y) {
       std::fill_n(values.begin() + static_cast<ptrdiff_t>(y) * kFaceImageWidth, kFaceImageWidth,
                   FaceValue(i, y));
     }
     SprImage image = Image8(kFaceImageWidth, kFaceImageHeight, values);
-    if (spec.broken_image == i) image.data.resize(image.data.size() / 2);
+    if (contents.broken_image == i) image.data.resize(image.data.size() / 2);
     images.push_back(image);
   }
   std::vector<SprRecord> records;
-  for (const FaceRecord& r : spec.records) {
+  for (const FaceRecord& r : contents.records) {
     records.push_back(SprRecord().U16(0, r.index).U16(2, r.result).U16(6, r.eye_top));
   }
   SprFileWriter writer;
@@ -59,14 +59,14 @@ std::vector<uint8_t> FaceFile(const FaceFileSpec& spec) {
 
 uint8_t NcValue(int image) { return static_cast<uint8_t>(200 + image); }
 
-std::vector<uint8_t> NcFile(const NcFileSpec& spec) {
+std::vector<uint8_t> NcFile(const NcFileContents& contents) {
   std::vector<SprImage> images;
-  for (size_t i = 0; i < spec.image_sizes.size(); ++i) {
-    const auto [w, h] = spec.image_sizes[i];
+  for (size_t i = 0; i < contents.image_sizes.size(); ++i) {
+    const auto [w, h] = contents.image_sizes[i];
     images.push_back(Image8(w, h, std::vector<uint8_t>(size_t{w} * h, NcValue(static_cast<int>(i)))));
   }
   std::vector<SprRecord> pictures;
-  for (const NcPictureRecord& p : spec.pictures) {
+  for (const NcPictureRecord& p : contents.pictures) {
     pictures.push_back(SprRecord()
                            .U16(0, p.number)
                            .U16(2, p.result)
@@ -90,11 +90,11 @@ std::vector<uint8_t> NcFile(const NcFileSpec& spec) {
   };
   SprFileWriter writer;
   writer.Add(1, ColourPart(Palette()));
-  writer.Add(2, ImagePart(images, spec.scale_flag));
+  writer.Add(2, ImagePart(images, contents.scale_flag));
   writer.Add(6, RecordPart(pictures));
-  writer.Add(7, RecordPart(cells(spec.bodies), {0, spec.default_x, spec.default_y}));
-  writer.Add(8, RecordPart(cells(spec.eyes)));
-  if (!spec.without_lips) writer.Add(9, RecordPart(cells(spec.lips)));
+  writer.Add(7, RecordPart(cells(contents.bodies), {0, contents.default_x, contents.default_y}));
+  writer.Add(8, RecordPart(cells(contents.eyes)));
+  if (!contents.without_lips) writer.Add(9, RecordPart(cells(contents.lips)));
   return writer.Build();
 }
 

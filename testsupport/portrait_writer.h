@@ -27,7 +27,7 @@ struct FaceRecord {
   uint16_t eye_top = 32;
 };
 
-struct FaceFileSpec {
+struct FaceFileContents {
   std::vector<FaceRecord> records;
   int images = 1;
   // An image whose data is cut short (it does not decode).
@@ -39,7 +39,7 @@ struct FaceFileSpec {
 uint8_t FaceValue(int image, int row);
 // The colour of that value.
 SprRgb PortraitColour(uint8_t value);
-std::vector<uint8_t> FaceFile(const FaceFileSpec& spec);
+std::vector<uint8_t> FaceFile(const FaceFileContents& contents);
 
 // ---- Character picture sets (kinds 1, 2, 6-9) ----
 
@@ -62,7 +62,7 @@ struct NcCellRecord {
   uint32_t duration = 0;
 };
 
-struct NcFileSpec {
+struct NcFileContents {
   std::vector<NcPictureRecord> pictures;
   uint16_t default_x = 0;
   uint16_t default_y = 0;
@@ -76,7 +76,7 @@ struct NcFileSpec {
 };
 
 uint8_t NcValue(int image);
-std::vector<uint8_t> NcFile(const NcFileSpec& spec);
+std::vector<uint8_t> NcFile(const NcFileContents& contents);
 
 // ---- Window pictures ----
 

@@ -25,13 +25,13 @@ constexpr SurfaceId kTarget = SURFACE_FG;
 
 // ---- Faces ----
 
-FaceFileSpec Faces(std::vector<FaceRecord> records, int images = 1,
+FaceFileContents Faces(std::vector<FaceRecord> records, int images = 1,
                    std::optional<int> broken = std::nullopt) {
-  FaceFileSpec spec;
-  spec.records = std::move(records);
-  spec.images = images;
-  spec.broken_image = broken;
-  return spec;
+  FaceFileContents contents;
+  contents.records = std::move(records);
+  contents.images = images;
+  contents.broken_image = broken;
+  return contents;
 }
 
 class FaceTest : public PortraitRig {
@@ -105,7 +105,7 @@ TEST_P(FaceTest, FaceInTheMessageWindowGoesIntoItsTextSpriteAt16x16) {
 TEST_P(FaceTest, UnusableFacesGiveMinusOneAndBuildNothing) {
   struct Case {
     const char* what;
-    FaceFileSpec file;
+    FaceFileContents file;
     int face;
   };
   const Case cases[] = {
@@ -232,24 +232,24 @@ INSTANTIATE_PORTRAIT_LAYOUTS(FaceTest);
 
 // Image 0 the body (40 x 60), 1-3 eyes, 4-6 lips (8 x 4). Pictures 0 and 3: picture 0 with eye
 // records 0-1 and lip records 0-2, picture 3 with eye record 2 and lip record 3.
-NcFileSpec TwoPictures() {
-  NcFileSpec spec;
-  spec.image_sizes = {{40, 60}, {8, 4}, {8, 4}, {8, 4}, {8, 4}, {8, 4}, {8, 4}};
-  spec.pictures = {{0, 11, 3, 6, 2, 0, 3, 0}, {3, 22, 3, 6, 1, 2, 1, 3}};
-  spec.default_x = 100;
-  spec.default_y = 50;
-  spec.bodies = {{0, 10, 20}};
-  spec.eyes = {{1, 12, 14, 2000}, {2, 12, 14, 150}, {3, 12, 14, 100}};
-  spec.lips = {{4, 16, 30}, {5, 16, 30}, {6, 16, 30}, {5, 16, 30}};
-  return spec;
+NcFileContents TwoPictures() {
+  NcFileContents contents;
+  contents.image_sizes = {{40, 60}, {8, 4}, {8, 4}, {8, 4}, {8, 4}, {8, 4}, {8, 4}};
+  contents.pictures = {{0, 11, 3, 6, 2, 0, 3, 0}, {3, 22, 3, 6, 1, 2, 1, 3}};
+  contents.default_x = 100;
+  contents.default_y = 50;
+  contents.bodies = {{0, 10, 20}};
+  contents.eyes = {{1, 12, 14, 2000}, {2, 12, 14, 150}, {3, 12, 14, 100}};
+  contents.lips = {{4, 16, 30}, {5, 16, 30}, {6, 16, 30}, {5, 16, 30}};
+  return contents;
 }
 
 class NcTest : public PortraitRig {
  protected:
   // Each file under a name of its own: the sets go through the sprite cache.
-  int Load(const NcFileSpec& spec, int body, int picture, int x, int y) {
+  int Load(const NcFileContents& contents, int body, int picture, int x, int y) {
     name_ = "tamvik1\\chara\\nc" + std::to_string(++files_) + ".spr";
-    Put(name_, NcFile(spec));
+    Put(name_, NcFile(contents));
     return TamvikFunc::LoadNcSpx(name_.c_str(), body, picture, x, y, kTarget);
   }
   void ExpectNothingBuilt() {
@@ -284,10 +284,10 @@ TEST_P(NcTest, PositionScaleAndTheFileDefault) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    NcFileSpec spec = TwoPictures();
-    spec.scale_flag = c.scale_flag;
-    spec.image_sizes[0] = {4, 6};
-    ASSERT_EQ(Load(spec, 0, 0, c.x, c.y), 11);
+    NcFileContents contents = TwoPictures();
+    contents.scale_flag = c.scale_flag;
+    contents.image_sizes[0] = {4, 6};
+    ASSERT_EQ(Load(contents, 0, 0, c.x, c.y), 11);
     const SprRec* body = state().nc_body;
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->x, c.body_x);
@@ -362,7 +362,7 @@ TEST_P(NcTest, APictureNumberInRangeButNotListedTakesTheFirstRecord) {
 TEST_P(NcTest, OutOfRangeAndCorruptSetsBuildNothing) {
   struct Case {
     const char* what;
-    NcFileSpec spec;
+    NcFileContents contents;
     int body, picture;
   };
   std::vector<Case> cases;
@@ -370,29 +370,29 @@ TEST_P(NcTest, OutOfRangeAndCorruptSetsBuildNothing) {
   cases.push_back({"negative picture number", TwoPictures(), 0, -1});
   cases.push_back({"body index past part 7", TwoPictures(), 1, 0});
   {
-    NcFileSpec s = TwoPictures();
+    NcFileContents s = TwoPictures();
     s.pictures[0].eye_first = 2;  // records 2-3 of three
     cases.push_back({"eye range past part 8", s, 0, 0});
   }
   {
-    NcFileSpec s = TwoPictures();
+    NcFileContents s = TwoPictures();
     s.pictures[0].lip_count = 5;
     cases.push_back({"lip range past part 9", s, 0, 0});
   }
   {
-    NcFileSpec s = TwoPictures();
+    NcFileContents s = TwoPictures();
     s.without_lips = true;
     cases.push_back({"no part 9", s, 0, 0});
   }
   {
-    NcFileSpec s = TwoPictures();
+    NcFileContents s = TwoPictures();
     s.bodies[0].image = 9;
     cases.push_back({"body image missing", s, 0, 0});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TraceCapture trace;
-    EXPECT_EQ(Load(c.spec, c.body, c.picture, 0, 0), -1);
+    EXPECT_EQ(Load(c.contents, c.body, c.picture, 0, 0), -1);
     ExpectNothingBuilt();
     EXPECT_EQ(TamvikFunc::ReleaseNcSpx(), 0);
     if (std::string(c.what) == "no part 9") {

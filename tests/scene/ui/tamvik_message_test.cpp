@@ -306,8 +306,8 @@ TEST_P(MessageTest, WindowCharsAreDrawnTwoBytesAt24PixelSteps) {
 // TAMVIK_MESSAGE_FRAMES=<folder> every composed frame is written there as a PNG to look at.
 TEST_P(MessageTest, MessageSceneWithFaceAndTalkingCharacter) {
   PutWindowPictures();
-  Put("tamvik1\\system\\kao.spr", FaceFile(FaceFileSpec{{{0, 3, 24}}, 1, std::nullopt}));
-  NcFileSpec nc;
+  Put("tamvik1\\system\\kao.spr", FaceFile(FaceFileContents{{{0, 3, 24}}, 1, std::nullopt}));
+  NcFileContents nc;
   nc.image_sizes = {{120, 200}, {40, 12}, {40, 12}, {16, 8}, {16, 10}, {16, 12}, {16, 14},
                     {16, 16}, {16, 18}};
   nc.pictures = {{0, 1, 2, 8, 2, 0, 6, 0}};
