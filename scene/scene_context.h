@@ -8,6 +8,7 @@
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "scene/script/tamvik_macro.h"
+#include "scene/sprite/portrait_state.h"
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
 
@@ -39,6 +40,11 @@ class SceneContext {
   // Unit, animation-list and battle-map records, the unit handles and kind 12 of the animation
   // list (registered while the scene context lives).
   CTamvikSpr tamvik_spr;
+
+  // The face portrait with its blink loop, the character picture set (NC set), the message
+  // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).
+  // Last, so that it goes first: its animations read its own cell tables.
+  PortraitState portraits;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.
