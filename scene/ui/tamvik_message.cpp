@@ -92,9 +92,13 @@ void ShowWindowShadeOn(SurfaceId surface, int style) {
   TamvikFunc::RemoveWindowShade();
   state.window_shade = MakeWindowShade(style);
   if (state.window_shade == nullptr) return;
-  state.window_shade_entry =
-      Ctx().ddraw_spr.SetBuffer(CDdrawSpr::kBuffered, state.window_shade, kWindowShadeX,
-                                kWindowShadeY, surface, 1, kBackMost);
+  // The compose draws a layer's windows before its sprite entries, so a shade meant to lie under
+  // the text layer's window (and its face and text) goes to the front of the layer below it; on
+  // the root layer it lies at the back of that layer.
+  const bool under_text_window = surface == SURFACE_TEXT;
+  state.window_shade_entry = Ctx().ddraw_spr.SetBuffer(
+      CDdrawSpr::kBuffered, state.window_shade, kWindowShadeX, kWindowShadeY,
+      under_text_window ? SURFACE_FC : surface, 1, under_text_window ? kFrontMost : kBackMost);
 }
 
 }  // namespace

@@ -114,20 +114,23 @@ TEST_P(MessageTest, OneWindowAtATimeWithItsFramePictureAndShade) {
   EXPECT_EQ(Windows(), 1);
   EXPECT_EQ(Window(), window);
 
-  // The shade: one entry at the back of surface 8.
-  auto shade = Entries(SURFACE_TEXT);
+  // The shade: one entry under the text layer's window, at the front of the layer below (the
+  // compose draws a layer's windows before its entries).
+  EXPECT_TRUE(Entries(SURFACE_TEXT).empty());
+  auto shade = Entries(SURFACE_FC);
   ASSERT_EQ(shade.size(), 1u);
   EXPECT_EQ(shade[0]->sprite, state().window_shade);
   EXPECT_EQ(shade[0]->x, 24);
   EXPECT_EQ(shade[0]->y, 346);
-  EXPECT_EQ(shade[0]->priority, 2047);
-  // On the root layer for the menus that want it there.
+  EXPECT_EQ(shade[0]->priority, 0);
+  // On the root layer (at its back) for the menus that want it there.
   TamvikFunc::ShowWindowShadeOnRoot();
-  EXPECT_TRUE(Entries(SURFACE_TEXT).empty());
+  EXPECT_TRUE(Entries(SURFACE_FC).empty());
   ASSERT_EQ(Entries(SURFACE_ROOT).size(), 1u);
+  EXPECT_EQ(Entries(SURFACE_ROOT)[0]->priority, 2047);
   TamvikFunc::ShowWindowShadeOnText();
   EXPECT_TRUE(Entries(SURFACE_ROOT).empty());
-  ASSERT_EQ(Entries(SURFACE_TEXT).size(), 1u);
+  ASSERT_EQ(Entries(SURFACE_FC).size(), 1u);
 
   const SprRec* shade_sprite = state().window_shade;
   EXPECT_EQ(TamvikFunc::CloseMessageWindow(), 1);
@@ -321,9 +324,6 @@ TEST_P(MessageTest, MessageSceneWithFaceAndTalkingCharacter) {
 
   ASSERT_EQ(ADVShowWindow(), 1);
   const uint16_t ink = Ink();
-  // The shade on surface 8 is drawn after the windows of that layer and would cover the window:
-  // here it stands on the root layer, behind everything.
-  TamvikFunc::ShowWindowShadeOnRoot();
   ASSERT_EQ(TamvikFunc::PutAdvKao(1), 3);
   ASSERT_EQ(TamvikFunc::CreateBlinkAnmOnWindow({1, 2, 1, 0}, 0, 0, 50), 1);
   ASSERT_EQ(TamvikFunc::LoadNcSpxFilePos("tamvik1\\chara\\scene.spr", 0, 0, SURFACE_FC), 1);
@@ -347,7 +347,8 @@ TEST_P(MessageTest, MessageSceneWithFaceAndTalkingCharacter) {
   // Ten characters at 100 ms (two 50 ms frames each), after the typing's two start steps.
   EXPECT_GE(typed_frames, 20);
   EXPECT_LE(typed_frames, 26);
-  // The face in the window, the character on layer 7, the line in the window.
+  // The face in the window, the character on layer 7, the line in the window: the window and
+  // what it holds lie over its shade.
   EXPECT_EQ(Shown(16 + 16, 338 + 16), Portrait(FaceValue(0, 0)));
   EXPECT_EQ(Shown(400 + 2, 80 + 2), Portrait(NcValue(0)));
   EXPECT_EQ(Shown(124 + 1, 366 + 1), ink);
