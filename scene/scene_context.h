@@ -10,6 +10,7 @@
 #include "scene/script/tamvik_macro.h"
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "scene/ui/tamvik_icon.h"
 
 struct AnimeRec;
 
@@ -39,6 +40,10 @@ class SceneContext {
   // Unit, animation-list and battle-map records, the unit handles and kind 12 of the animation
   // list (registered while the scene context lives).
   CTamvikSpr tamvik_spr;
+
+  // The mouse pointer and the command icons (scene/ui/tamvik_icon.h): their sprite files,
+  // animation handles and the current icon code.
+  TamvikIconState icon;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.
