@@ -236,6 +236,38 @@ TEST_F(CommandIcon, TransitionsPlayVanishingAppearingAndSteadyAnimations) {
   EXPECT_EQ(CTamvikIcon::GetIconCode(), CTamvikIcon::kNoIcon);
 }
 
+TEST_F(CommandIcon, SetIconDuringATransitionFollowsTheTaskStep) {
+  const struct {
+    const char* what;
+    uint8_t from;    // shown looping first
+    uint8_t first;   // asked for: the transition starts
+    uint8_t second;  // asked for during it
+    bool replays;    // SetIcon itself starts an animation
+    Played played;   // from the frame after the second request
+  } cases[] = {
+      {"vanishing before 6, then 9", 3, 6, 9, false, {{2, 0}, {7, 0}, {9, 0}, {9, 1}}},
+      {"vanishing before 6, then 0", 3, 6, 0, true, {{2, 0}, {0, 0}, {0, 1}}},
+      {"vanishing to neutral, then 12", 9, 0, 12, true, {{10, 0}, {12, 0}, {12, 1}}},
+      {"appearing 3, then 0", 0, 3, 0, true, {{1, 0}, {0, 0}, {0, 1}}},
+      {"appearing 3, then 3 again", 0, 3, 3, false, {{1, 0}, {3, 0}, {3, 1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CTamvikIcon::SetIcon(CTamvikIcon::kNoIcon);
+    rig.Played(2);
+    Show(c.from);
+    CTamvikIcon::SetIcon(c.first);
+    ASSERT_TRUE(rig.d.Step());
+    // The playing animation marked through a block word nothing reads: a fresh one has 0.
+    ASSERT_EQ(rig.kind().SetField(rig.icon().icon_anime, &SpxAnimeBlock::unused, 1), 1);
+    CTamvikIcon::SetIcon(c.second);
+    SpxAnimeBlock* now = rig.kind().Block(rig.icon().icon_anime);
+    ASSERT_NE(now, nullptr);
+    EXPECT_EQ(now->unused == 0, c.replays);
+    EXPECT_EQ(rig.Played(40), c.played);
+  }
+}
+
 TEST_F(CommandIcon, CodesAboveTheLastIconBecomeNoIconAtTheEndOfTheFrame) {
   Show(3);
   CTamvikIcon::SetIcon(0);
