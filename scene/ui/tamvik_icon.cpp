@@ -44,7 +44,18 @@ TamvikIconState& State() { return Scene().icon; }
 CTamvikSpr& Units() { return Scene().tamvik_spr; }
 
 GameTaskRec* PointerTask() { return Ctx().game_task.FindTask(CTamvikIcon::kMouseCursorTaskName); }
-GameTaskRec* IconTask() { return Ctx().game_task.FindTask(CTamvikIcon::kIconTaskName); }
+// The icon task that still runs. An ended one (function cleared) stays in the list until the
+// next pass reaches it, and a click wait that ends and another that starts before then must get a
+// task of their own, so the ended record is passed over.
+GameTaskRec* IconTask() {
+  for (GameTaskRec* task = Ctx().game_task.FindTask(CTamvikIcon::kIconTaskName); task != nullptr;
+       task = task->next) {
+    if (!task->deleted && task->function != nullptr && task->name == CTamvikIcon::kIconTaskName) {
+      return task;
+    }
+  }
+  return nullptr;
+}
 
 bool IsIconCode(uint8_t code) {
   return code == 0 || code == CTamvikIcon::kNoIcon || (code % 3 == 0 && code <= kLastIconCode);

@@ -335,6 +335,22 @@ TEST_F(CommandIcon, ASecondStartIsRefusedAndTheEndRestoresPointerAndKeys) {
   EXPECT_EQ(CTamvikIcon::GetIconCode(), 3);
 }
 
+TEST_F(CommandIcon, AClickWaitEndingAndAnotherStartingInOneFrameGetTheirOwnTask) {
+  Show(3);
+  GameTaskRec* first = rig.IconTask();
+  CTamvikIcon::EndIconSeq();
+  // The ended task is still in the list until the next pass frees it.
+  EXPECT_EQ(rig.IconTask(), first);
+  ASSERT_EQ(CTamvikIcon::StartIconSeq(), 1);
+  CTamvikIcon::SetIcon(6);
+  EXPECT_EQ(rig.Played(3), (Played{{-1, -1}, {6, 1}}));
+  int tasks = 0;
+  for (GameTaskRec* t = Ctx().game_task.root(); t != nullptr; t = t->next) {
+    tasks += t->name == CTamvikIcon::kIconTaskName ? 1 : 0;
+  }
+  EXPECT_EQ(tasks, 1);
+}
+
 TEST_F(CommandIcon, WaitIconLoopsAnimation22AtItsPlace) {
   CTamvikIcon::ShowWaitIcon();
   AnimeRec* wait = rig.icon().wait_icon;
