@@ -11,6 +11,7 @@
 #include "scene/sprite/portrait_state.h"
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "scene/ui/tamvik_icon.h"
 
 struct AnimeRec;
 
@@ -40,6 +41,10 @@ class SceneContext {
   // Unit, animation-list and battle-map records, the unit handles and kind 12 of the animation
   // list (registered while the scene context lives).
   CTamvikSpr tamvik_spr;
+
+  // The mouse pointer and the command icons (scene/ui/tamvik_icon.h): their sprite files,
+  // animation handles and the current icon code.
+  TamvikIconState icon;
 
   // The face portrait with its blink loop, the character picture set (NC set), the message
   // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).

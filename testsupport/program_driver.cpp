@@ -146,7 +146,9 @@ ProgramDriver::ProgramDriver(Options options) : options_(std::move(options)) {
 ProgramDriver::~ProgramDriver() { host().display.on_present = nullptr; }
 
 bool ProgramDriver::Start() {
-  window = AppStart(options_.hooks ? *options_.hooks : MakeGameHooks(debug_menu), exit_code);
+  GameHooks hooks = options_.hooks ? *options_.hooks : MakeGameHooks(debug_menu);
+  if (!options_.hooks && options_.boot) hooks.boot = options_.boot;
+  window = AppStart(hooks, exit_code);
   if (window == nullptr) {
     ended = true;
     return false;

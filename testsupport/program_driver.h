@@ -99,6 +99,9 @@ class ProgramDriver {
   struct Options {
     // The game's hooks; the composition root's (MakeGameHooks with debug_menu) when not given.
     std::optional<GameHooks> hooks;
+    // With the composition root's hooks: a boot in place of the game's (for a test that starts
+    // only the pieces it looks at).
+    std::function<void()> boot;
     // Fills the game's sequences with the real ones (WireGameSequences, with debug_menu's close);
     // a test that fills fakes turns this off and fills sequences() before Start.
     bool wire_sequences = true;

@@ -115,6 +115,52 @@ class TamvikFunc {
   // The rectangle of the last picture placed, from whichever loader drew it.
   static void GetPictureRect(Rect* rect);
 
+  // ---- Scene services: mouse, walls, eyecatch, sound, movies (scene/ui/tamvik_services.cpp;
+  //      the wall loader in scene/script/macro_walls.cpp) ----
+
+  // Key-mouse mode: on, the direction keys move the pointer by the step the cursor-speed option
+  // gives (system data word 52: 0 -> 1, 1 -> 2, 3 -> 6, 4 -> 7, else 4); off, step 0.
+  static void SetKeyMouse(int on);
+  // Moves the system pointer (the coordinates are taken as 16-bit values).
+  static void SetMouseCursorPos(int x, int y);
+  // 1 when the mouse moved this frame.
+  static uint32_t GetMouseFlag();
+  // Whether the message window is open.
+  static bool HasMessageWindow();
+  // The message window is open, the pointer is in the face box (32,354-112,450, edges included)
+  // and key 0 was newly pressed.
+  static bool IsFaceBoxClicked();
+
+  // The wall of a scene into surface 4 at 0,0: "tamvik1\WALL\Kabe<nnnn>.spr" with nnnn =
+  // (scene >> 8) x 100 + variant; scene 0x0109 shows the extras wall instead
+  // (CTamvikMacro::LoadOmakeWall). 1 / 0.
+  static int LoadWallPicture(uint16_t scene_code, int variant);
+  // The eyecatch of the chapter into surface 4 at 0,0: "tamvik1\icatch\ic<nnnn>.spr" with nnnn
+  // = chapter x 100 (+ 1 or 2 in chapter 5, + P[83] & 255 in chapter 10). 1 / 0.
+  static int LoadEyecatchPicture();
+  // The eyecatch file name for the current state (what LoadEyecatchPicture loads).
+  static std::string EyecatchFileName();
+  // Clears layers 5-8 to colour 1 and puts the now-loading picture on layer 4.
+  static void ShowNowLoading();
+
+  // The voice channel is playing.
+  static bool IsVoicePlaying();
+  // The script variable P[83].
+  static uint16_t GetMacroP83();
+
+  // The movie rectangles and source trims (left, top, right, bottom).
+  static constexpr Rect kMovieRect{32, 32, 608, 320};
+  static constexpr int kMovieTrims[4] = {30, 39, 30, 41};
+  static constexpr Rect kMovieFullRect{0, 0, 640, 480};
+  static constexpr int kMovieFullTrims[4] = {16, 0, 16, 0};
+  // A movie in the picture area / over the whole screen: 0 unless the display is full screen
+  // and the file is found (FileIO::FindFileAll); else the player's result.
+  static int PlayMovie(const char* name);
+  static int PlayMovieFullScreen(const char* name);
+  static void GetMovieRect(Rect* rect);
+  // Asks the movie to stop; true once the player holds no movie.
+  static bool StopMovie();
+
   // ---- Face portraits (scene/sprite/spx_face.cpp; state in the scene context) ----
 
   // The face box on a surface (the message window's face area on the screen) and in the message
@@ -235,3 +281,9 @@ GameKeyBits IsKeyHeld(int key);
 // The message window in the default style, redrawn (trace "ADVShowWindow"). 1, or 0 when a
 // window exists already.
 int ADVShowWindow();
+// A system sound: 0 stops the streamed effect; 1-17 but 7 play static slot n - 1; 7 and 18 and
+// above stream "tamvik1\system\SE\TE<n - 1>.wav" (slot 6 holds a dummy, so 7 comes from disc).
+// Negative numbers do nothing.
+void PlaySystemSe(int n);
+// x, y inside left, top, right, bottom, edges included.
+bool PointInRect(int x, int y, int left, int top, int right, int bottom);
