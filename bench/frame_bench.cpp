@@ -21,6 +21,7 @@
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
+#include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 #include "flow/tamvik_general.h"
 #include "testsupport/busy_scene.h"
@@ -69,7 +70,7 @@ struct BusyFrame {
     testsupport::WriteGlyphFont(tree, testsupport::MakeGlyphFont());
     engine.host.files.SetWorkingDirectory(tree.root());
     int code = 0;
-    window = AppStart(MakeGameHooks(), code);
+    window = AppStart(MakeGameHooks(debug_menu), code);
     AppSetActive(1);
     // The engine's scene alone, without the game-mode manager's sequences.
     CTamvikGeneral::StopManager();
@@ -83,6 +84,8 @@ struct BusyFrame {
   }
 
   testsupport::GameTree tree;
+  // The game's debug menu, whose reset and frame hook the spine calls.
+  CDebugMenu debug_menu;
   // The engine with the game and the scene the game's hooks boot.
   testsupport::TestScene contexts;
   testsupport::TestEngine& engine = contexts.game.engine;

@@ -2,13 +2,14 @@
 
 #include <string>
 
-#include "debug/debug_menu.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
+#include "game/game_context.h"
 #include "game/save_files.h"
 #include "game/system_data.h"
 #include "platform/platform.h"
@@ -47,7 +48,12 @@ void GameBootInit() {
 void GameRestart() {
   Ctx().ddraw.SetVisible(SURFACE_DEBUG, 0);
   Ctx().ddraw.SetVisible(SURFACE_DEBUG2, 0);
-  DebugMenuClose();
+  const GameSequences& sequences = Game().sequences;
+  if (sequences.debug_menu_close) {
+    sequences.debug_menu_close();
+  } else {
+    DebugPrint("GameSequences: debug menu close is not there\n");
+  }
   CTamvikIcon::StartMouseCursorSeq();
   CTamvikGeneral::StartManager();
 }

@@ -11,9 +11,9 @@ int CheckInstall();
 // (a missing or damaged file leaves the defaults); the resume point and the four developer
 // switches cleared; the 17 system sounds; the key assignment (save\key.dat); GameRestart.
 void GameBootInit();
-// (Re)starts the game: the debug surfaces 10 and 11 hidden, the debug menu's windows closed, the
-// mouse pointer task started unless it runs, and the game-mode manager created in mode 0. The
-// debug menu calls it too.
+// (Re)starts the game: the debug surfaces 10 and 11 hidden, the debug menu's windows closed
+// (GameSequences::debug_menu_close), the mouse pointer task started unless it runs, and the
+// game-mode manager created in mode 0. The debug menu calls it too.
 void GameRestart();
 // Asks the program to quit: the next frame shuts the engine down and closes the window.
 void GameExit();

@@ -376,7 +376,7 @@ void CTamvikGeneral::ResetAdvScreen() {
     }
   }
   TamvikFunc::ReleaseBlinkAnm();
-  TamvikFunc::ReleaseNcSpx(0);
+  TamvikFunc::ReleaseNcSpx();
   TamvikFunc::CloseMessageWindow();
   // 1: the transparent fill.
   for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC, SURFACE_TEXT}) ddraw.ClearSurface(id, 1);

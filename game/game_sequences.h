@@ -76,4 +76,9 @@ struct GameSequences {
   std::function<void()> scene_end;
   std::function<void()> scene_screen;
   std::function<int()> scene_minigame;
+
+  // ---- The developer debug menu ----
+  // Clears the text of the debug menu's windows and deletes them (the game restart calls it;
+  // harmless when the menu was never opened).
+  std::function<void()> debug_menu_close;
 };

@@ -8,8 +8,10 @@
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "scene/script/tamvik_macro.h"
+#include "scene/sprite/portrait_state.h"
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "scene/ui/tamvik_icon.h"
 #include "scene/ui/tamvik_trust.h"
 
 struct AnimeRec;
@@ -44,6 +46,15 @@ class SceneContext {
   // The eyecatch's trust panel: its texts, the last showing's heroine rows and, while a showing
   // runs, its windows, sprites and animations.
   CTamvikTrust trust;
+
+  // The mouse pointer and the command icons (scene/ui/tamvik_icon.h): their sprite files,
+  // animation handles and the current icon code.
+  TamvikIconState icon;
+
+  // The face portrait with its blink loop, the character picture set (NC set), the message
+  // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).
+  // Last, so that it goes first: its animations read its own cell tables.
+  PortraitState portraits;
 };
 
 // The current scene context. Calling it with none current is a programming error and aborts.

@@ -130,7 +130,7 @@ ProgramDriver::ProgramDriver(Options options) : options_(std::move(options)) {
   host().files.SetWorkingDirectory(tree.cwd());
   // The glyph fonts the start-up requires, in the working directory.
   WriteGlyphFont(tree, MakeGlyphFont(), "cwd");
-  if (options_.wire_sequences) WireGameSequences(game.sequences());
+  if (options_.wire_sequences) WireGameSequences(game.sequences(), debug_menu);
   host().display.on_present = [this](const platform::headless::HeadlessDisplay& d) {
     PresentedFrame f;
     f.frame = frame_;
@@ -146,7 +146,9 @@ ProgramDriver::ProgramDriver(Options options) : options_(std::move(options)) {
 ProgramDriver::~ProgramDriver() { host().display.on_present = nullptr; }
 
 bool ProgramDriver::Start() {
-  window = AppStart(options_.hooks ? *options_.hooks : MakeGameHooks(), exit_code);
+  GameHooks hooks = options_.hooks ? *options_.hooks : MakeGameHooks(debug_menu);
+  if (!options_.hooks && options_.boot) hooks.boot = options_.boot;
+  window = AppStart(hooks, exit_code);
   if (window == nullptr) {
     ended = true;
     return false;

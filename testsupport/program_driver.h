@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "debug/debug_menu.h"
 #include "engine/app/game_hooks.h"
 #include "platform/window.h"
 #include "scene/scene_context.h"
@@ -96,10 +97,13 @@ Checkpoint When(std::string name, std::function<bool(const ProgramDriver&)> reac
 class ProgramDriver {
  public:
   struct Options {
-    // The game's hooks; the composition root's (MakeGameHooks) when not given.
+    // The game's hooks; the composition root's (MakeGameHooks with debug_menu) when not given.
     std::optional<GameHooks> hooks;
-    // Fills the game's sequences with the real ones (WireGameSequences); a test that fills fakes
-    // turns this off and fills sequences() before Start.
+    // With the composition root's hooks: a boot in place of the game's (for a test that starts
+    // only the pieces it looks at).
+    std::function<void()> boot;
+    // Fills the game's sequences with the real ones (WireGameSequences, with debug_menu's close);
+    // a test that fills fakes turns this off and fills sequences() before Start.
     bool wire_sequences = true;
     // Milliseconds of clock (and of sound device time) per frame.
     uint32_t frame_ms = 17;
@@ -160,6 +164,9 @@ class ProgramDriver {
   // The scene's state, current beside the game's, as the program has it.
   SceneContext scene;
   SceneScope scene_scope{scene};
+  // The game's debug menu, as the composition root makes it: its reset and frame hook are the
+  // spine's (MakeGameHooks), its close the game restart's (WireGameSequences).
+  CDebugMenu debug_menu;
   platform::Window* window = nullptr;
   int exit_code = -1;
   bool ended = false;

@@ -18,6 +18,7 @@
 // Movie files are found by the callers and handed over as full game paths; the files seam turns
 // them into host paths and the movie seam (platform/movie.h) opens them.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -148,6 +149,8 @@ class CMovie {
   // For tests and checks.
   MovieObject* movie_object() const { return object_.get(); }
   Rect dest_rect() const { return dest_; }
+  // Left, top, right, bottom trims of the source picture.
+  std::array<int, 4> src_margin() const { return {trims_[0], trims_[1], trims_[2], trims_[3]}; }
   int play_mode() const { return play_mode_; }
   int stop_request() const { return stop_request_; }
 

@@ -80,6 +80,9 @@ class CTamvikMacro {
   // The battle map's message file "Tamvik2\Macro\M<nn>MES.BIN" as the message table; a file that
   // does not open keeps the table held. 1 / 0.
   int LoadSlgMessage(int map);
+  // The extras wall `extras_wall` (0-3) into surface 4 at 0,0. A number outside 0-3 loads
+  // nothing (0, with a trace).
+  int LoadOmakeWall();
 
   // The message by its id: 1 found, 0 not (also for a table that does not hold together).
   int FindMessageData(MessageData* out, uint16_t id) const;

@@ -7,6 +7,7 @@
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "scene/scene_context.h"
+#include "scene/sprite/portrait_state.h"
 #include "scene/sprite/spr_file.h"
 #include "scene/sprite/spr_image.h"
 #include "scene/sprite/tamvik_spr.h"
@@ -208,20 +209,21 @@ int TamvikFunc::BuildSpx(const SprParts& parts, SprLoadParam* param, uint32_t ma
       return param->anm != nullptr ? 1 : 0;
     }
     case kSprMaskNcSet:
-      // The character-set builder is not there yet.
       if (!has({kSprImageTable, kSprNcPictureTable, kSprNcBodyTable, kSprNcEyeCells,
                 kSprNcLipCells})) {
         DebugPrint("ALL NC Param is not Exist\n");
-      } else {
-        DebugPrint("%s: NC set cannot be built\n", NameOf(param));
+        param->image = -1;
+        return 0;
       }
-      param->image = -1;
-      return 0;
+      param->image = BuildNcSpx(parts, param);
+      return param->image != -1 ? 1 : 0;
     case kSprMaskFace:
-      // The face builder is not there yet.
-      if (has({kSprImageTable, kSprFaceTable})) DebugPrint("%s: face cannot be built\n", NameOf(param));
-      param->image = -1;
-      return 0;
+      if (!has({kSprImageTable, kSprFaceTable})) {
+        param->image = -1;
+        return 0;
+      }
+      param->image = BuildFaceSpx(parts, param);
+      return param->image != -1 ? 1 : 0;
     case kSprMaskSlgMap: {
       if (!has({kSprImageTable, kSprSlgMapData})) {
         DebugPrint("ALL SlgMap Param is not Exist\n");

@@ -1,5 +1,4 @@
-// Screen fades, cross-fades and the logical-key tests, with their state in the scene context;
-// the stand-ins of the story screen's pieces not built yet.
+// Screen fades, cross-fades and the logical-key tests, with their state in the scene context.
 
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -77,7 +76,3 @@ GameKeyBits IsKeyTriggered(int key) {
 }
 
 GameKeyBits IsKeyHeld(int key) { return TamvikFunc::GetKeyMask(key) & Ctx().input.GetKeyHold(); }
-
-void TamvikFunc::ReleaseBlinkAnm() {}
-void TamvikFunc::ReleaseNcSpx(int) {}
-void TamvikFunc::CloseMessageWindow() {}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
@@ -11,12 +12,15 @@
 #include "flow/tamvik_general.h"
 #include "game/save_files.h"
 #include "game/system_data.h"
+#include "platform/surface.h"
+#include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
 #include "scene/ui/tamvik_icon.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/sound/dsound_func.h"
 #include "testsupport/faulty_files.h"
+#include "testsupport/icon_files.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/save_data_builder.h"
 #include "testsupport/wav_writer.h"
@@ -77,8 +81,9 @@ TEST(GameBoot, CreatesTheModeManagerInModeZero) {
 // The program started headless on a tree holding a system.dat (when given) and the 17 system
 // sounds, every file open logged.
 struct BootRig {
-  explicit BootRig(const std::vector<uint8_t>* system_dat) {
+  explicit BootRig(const std::vector<uint8_t>* system_dat, bool pointer = false) {
     if (system_dat != nullptr) d.tree.Write("install/save/system.dat", *system_dat);
+    if (pointer) d.tree.Write("install/tamvik1/system/ICON/point.SPR", testsupport::PointerSprFile());
     d.tree.Write("install/save/key.dat", std::vector<uint8_t>(32, 0));
     const auto wav = testsupport::PcmWav(1, 22050, 16, std::vector<int16_t>(64, 1000)).Bytes();
     for (int i = 0; i < TamvikFunc::kSystemSeCount; ++i) {
@@ -155,6 +160,34 @@ TEST(GameBoot, ASecondRestartStartsNoSecondPointerTask) {
   }
   EXPECT_EQ(pointers, 1);
   EXPECT_EQ(CTamvikIcon::StartMouseCursorSeq(), 0);
+}
+
+TEST(GameBoot, ThePointerTaskIsTheRealOneAndFollowsTheMouse) {
+  BootRig rig(nullptr, /*pointer=*/true);
+  ASSERT_TRUE(rig.started);
+  const SceneContext& scene = rig.d.scene;
+  ASSERT_TRUE(rig.d.RunUntil("pointer shown", [&](const testsupport::ProgramDriver&) {
+    return scene.icon.pointer_anime != nullptr;
+  }, 5));
+  ASSERT_NE(scene.icon.pointer_file, nullptr);
+  EXPECT_EQ(AppIsCursorShown(), 0u);
+  // The boot's sequences hide it before the first scene shows it again (as a scene's start
+  // does); from then on it follows the mouse.
+  ASSERT_TRUE(rig.d.Run(20));
+  CTamvikIcon::ShowMouseCursor();
+  const uint16_t yellow = platform::PackColorRef(
+      testsupport::SprColourRef(testsupport::kPointerColour), platform::PixelLayout::kRgb565);
+  for (const auto& [x, y] : {std::pair{150, 120}, std::pair{420, 330}}) {
+    rig.d.Schedule(testsupport::PointerMove(rig.d.frame() + 1, x, y));
+    Ctx().ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1);
+    ASSERT_TRUE(rig.d.Step());
+    EXPECT_EQ(rig.d.display().FramePixel(x + 2, y + 2), yellow) << x;
+  }
+  int pointers = 0;
+  for (GameTaskRec* t = Ctx().game_task.root(); t != nullptr; t = t->next) {
+    if (t->name == CTamvikIcon::kMouseCursorTaskName && !t->deleted) ++pointers;
+  }
+  EXPECT_EQ(pointers, 1);
 }
 
 TEST(GameBoot, GameExitAsksToQuit) {

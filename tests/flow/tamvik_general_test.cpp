@@ -13,6 +13,7 @@
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
+#include "engine/gfx/window/window.h"
 #include "engine/input/dinput.h"
 #include "engine/sound/dsound_func.h"
 #include "flow/general_stand_ins.h"
@@ -573,6 +574,18 @@ TEST_F(Manager, ResetAdvScreenSetsTheLayersBackUp) {
   EXPECT_GT(ddraw.GetLayerIndex(SURFACE_BG), ddraw.GetLayerIndex(SURFACE_FG));
   CTamvikGeneral::ResetAdvScreen();
   EXPECT_GT(ddraw.GetLayerIndex(SURFACE_BG), ddraw.GetLayerIndex(SURFACE_FG));
+}
+
+TEST_F(Manager, ResetAdvScreenClosesTheMessageWindow) {
+  ASSERT_TRUE(d.Start());
+  ASSERT_EQ(ADVShowWindow(), 1);
+  ASSERT_NE(Ctx().ddraw_window.head(), nullptr);
+  CTamvikGeneral::ResetAdvScreen();
+  EXPECT_EQ(Ctx().ddraw_window.head(), nullptr);
+  EXPECT_EQ(Scene().portraits.message_window, nullptr);
+  EXPECT_EQ(Scene().portraits.window_shade, nullptr);
+  // A new story screen opens its window again.
+  EXPECT_EQ(ADVShowWindow(), 1);
 }
 
 // ---- The disc check and the disc prompt ----

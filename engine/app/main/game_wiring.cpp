@@ -5,16 +5,17 @@
 #include "flow/general_stand_ins.h"
 #include "game/game_sequences.h"
 
-GameHooks MakeGameHooks() {
+GameHooks MakeGameHooks(CDebugMenu& menu) {
   GameHooks hooks;
   hooks.check_install = [] { return CheckInstall(); };
   hooks.boot = [] { GameBootInit(); };
-  hooks.debug_reset = [] { DebugMenuReset(); };
-  hooks.debug_frame = [] { return DebugFrameHook(); };
+  hooks.debug_reset = [&menu] { menu.DebugMenuReset(); };
+  hooks.debug_frame = [&menu] { return menu.DebugFrameHook(); };
   return hooks;
 }
 
-void WireGameSequences(GameSequences& sequences) {
+void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // What the game-mode manager starts is not built yet: stand-ins that hand back at once.
   FillManagerStandIns(sequences);
+  sequences.debug_menu_close = [&menu] { menu.DebugMenuClose(); };
 }

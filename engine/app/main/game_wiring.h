@@ -5,12 +5,13 @@
 
 #include "engine/app/game_hooks.h"
 
+class CDebugMenu;
 struct GameSequences;
 
-// The game's start-up and frame hooks: the install check, the boot, the debug menu's reset and
-// its frame hook.
-GameHooks MakeGameHooks();
+// The game's start-up and frame hooks: the install check, the boot, and the debug menu's reset
+// and frame hook (of `menu`, which must outlive the spine's run).
+GameHooks MakeGameHooks(CDebugMenu& menu);
 
 // Fills every sequence entry with its real start and is-running functions (stand-ins for the
-// sequences not built yet).
-void WireGameSequences(GameSequences& sequences);
+// sequences not built yet), and the debug menu's close with `menu`'s.
+void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);

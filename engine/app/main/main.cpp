@@ -2,6 +2,7 @@
 // scene contexts on it, wires the game into the engine and runs it. The program takes no
 // command-line arguments; its settings file is described in README.md.
 
+#include "debug/debug_menu.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
@@ -20,9 +21,11 @@ int main() {
   EngineContext engine(host.seams());
   ContextScope engine_scope(engine);
   GameContext game;
-  WireGameSequences(game.sequences);
+  // The developer debug menu: made before the spine starts, gone after it ends.
+  CDebugMenu debug_menu;
+  WireGameSequences(game.sequences, debug_menu);
   GameScope game_scope(game);
   SceneContext scene;  // the scene's own state (sprite cache, ...)
   SceneScope scene_scope(scene);
-  return WinMain(MakeGameHooks());
+  return WinMain(MakeGameHooks(debug_menu));
 }

@@ -93,7 +93,7 @@ TEST(InputFaults, WithoutAnInputSeamTheProgramRunsWithoutKeys) {
   platform::Platform seams = p.host().seams();
   EngineContext context(seams);
   ContextScope scope(context);
-  p.window = AppStart(MakeGameHooks(), p.exit_code);
+  p.window = AppStart(MakeGameHooks(p.debug_menu), p.exit_code);
   ASSERT_NE(p.window, nullptr);
   p.host_window().PostEvent({platform::EventKind::kActivateApp, 1});
   testsupport::BuildBusyScene(BusyProgram::SmallScene());

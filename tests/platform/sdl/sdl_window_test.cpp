@@ -19,6 +19,7 @@
 #include "game/game_context.h"
 #include "scene/scene_context.h"
 #include "engine/app/main/game_wiring.h"
+#include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 #include "engine/core/frame_rate.h"
 #include "platform/sdl/sdl_platform.h"
@@ -116,8 +117,9 @@ TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   SceneContext scene;
   SceneScope scene_scope(scene);
 
+  CDebugMenu debug_menu;
   int code = -1;
-  platform::Window* window = AppStart(MakeGameHooks(), code);
+  platform::Window* window = AppStart(MakeGameHooks(debug_menu), code);
   ASSERT_EQ(window, &host.window);
   EXPECT_EQ(AppIsQuit(), 0u);
 
@@ -155,8 +157,9 @@ TEST_F(SdlSmoke, NoDisplayIsRefusedBeforeTheLockUnlessAskedFor) {
     EngineContext context(host.seams());
     ContextScope scope(context);
     ::testing::internal::CaptureStderr();
+    CDebugMenu debug_menu;
     int code = -1;
-    EXPECT_EQ(AppStart(MakeGameHooks(), code), nullptr);
+    EXPECT_EQ(AppStart(MakeGameHooks(debug_menu), code), nullptr);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, kExitNoDisplay);
     EXPECT_EQ(err.rfind("tamvik: no display: ", 0), 0u) << err;

@@ -350,9 +350,9 @@ TEST_P(SprImageTest, MasksBuildThroughTheirBuildersOrFail) {
       {kSprMaskUnit, "", 7, 1},
       {kSprMaskAnimation, "", 7, 1},
       {kSprMaskSlgMap, "", 7, 1},
-      // The character-set and face builders are not there yet.
-      {kSprMaskNcSet, "NC set cannot be built", -1, 0},
-      {kSprMaskFace, "face cannot be built", -1, 0},
+      // Empty NC and face tables: no picture, no face.
+      {kSprMaskNcSet, "out of range", -1, 0},
+      {kSprMaskFace, "no face record for face 7", -1, 0},
       {1u << 3, "", 7, 0},
   };
   for (const Case& c : cases) {

@@ -13,7 +13,6 @@
 
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "engine/gfx/text/text_big5.h"
@@ -163,11 +162,8 @@ class TrustShowing : public ::testing::TestWithParam<platform::PixelLayout> {
  protected:
   static ProgramDriver::Options Options() {
     ProgramDriver::Options options;
-    GameHooks hooks = MakeGameHooks();
     // Only what the panel needs of the game's start: the system sounds.
-    hooks.boot = [] { TamvikFunc::LoadSystemSe(); };
-    options.hooks = hooks;
-    options.wire_sequences = false;
+    options.boot = [] { TamvikFunc::LoadSystemSe(); };
     return options;
   }
 
@@ -330,10 +326,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, TrustShowing,
 
 TEST(TrustMissingFiles, ShowingRunsToItsEndWithoutThePictures) {
   ProgramDriver::Options options;
-  GameHooks hooks = MakeGameHooks();
-  hooks.boot = [] {};
-  options.hooks = hooks;
-  options.wire_sequences = false;
+  options.boot = [] {};
   ProgramDriver d(options);
   ASSERT_TRUE(d.Start());
   GetAdvState()->setSceneCode(0x0100);

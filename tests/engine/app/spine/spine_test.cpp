@@ -1,4 +1,5 @@
 #include "engine/app/main/game_wiring.h"
+#include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +59,7 @@ struct Program {
   void NextTick() { engine.host.clock.Advance(17); }
   platform::Window* Start() {
     int code = -1;
-    platform::Window* w = AppStart(MakeGameHooks(), code);
+    platform::Window* w = AppStart(MakeGameHooks(debug_menu), code);
     EXPECT_NE(w, nullptr);
     return w;
   }
@@ -69,6 +70,8 @@ struct Program {
   }
 
   testsupport::TempTree tree;
+  // The game's debug menu, whose reset and frame hook the spine calls.
+  CDebugMenu debug_menu;
   // The game and the scene beside the engine: the game's hooks boot it.
   testsupport::TestScene scene;
   testsupport::TestGame& game = scene.game;
@@ -390,13 +393,13 @@ TEST_F(Spine, WindowProcedureHandlesActivationAndTheMovieNotice) {
 TEST_F(Spine, WholeRunEndsWithTheQuitEventsCode) {
   // Alt+F4 waiting from the start: the program starts, quits and returns 0.
   window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
-  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks(debug_menu)), 0);
   EXPECT_FALSE(window().IsCreated());
   EXPECT_EQ(Count("FreeFont"), 1);
 
   Program other;
   other.window().PostEvent({EventKind::kQuit, 3});
-  EXPECT_EQ(WinMain(MakeGameHooks()), 3);
+  EXPECT_EQ(WinMain(MakeGameHooks(other.debug_menu)), 3);
 }
 
 TEST_F(Spine, TraceSwitchSendsTracesToStderrForTheRun) {
@@ -407,7 +410,7 @@ TEST_F(Spine, TraceSwitchSendsTracesToStderrForTheRun) {
   };
   window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks(debug_menu)), 0);
   DebugPrint("after the run\n");
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("] probe 7\n"), std::string::npos) << err;
@@ -418,13 +421,13 @@ TEST_F(Spine, TraceSwitchSendsTracesToStderrForTheRun) {
   quiet.services.probe = services.probe;
   quiet.window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(WinMain(MakeGameHooks()), 0);
+  EXPECT_EQ(WinMain(MakeGameHooks(quiet.debug_menu)), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   window().another_instance = true;
-  EXPECT_EQ(WinMain(MakeGameHooks()), kExitAlreadyRunning);
+  EXPECT_EQ(WinMain(MakeGameHooks(debug_menu)), kExitAlreadyRunning);
   ASSERT_EQ(window().boxes.size(), 1u);
   EXPECT_FALSE(window().boxes[0].owned);
   EXPECT_EQ(window().boxes[0].caption, "ERROR");
@@ -436,7 +439,7 @@ TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
 
 TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgram) {
   window().create_fails = true;
-  EXPECT_EQ(WinMain(MakeGameHooks()), kExitSetupFailed);
+  EXPECT_EQ(WinMain(MakeGameHooks(debug_menu)), kExitSetupFailed);
   EXPECT_TRUE(window().boxes.empty());
   EXPECT_TRUE(services.log.empty());
   EXPECT_EQ(GetMainWindow(), nullptr);

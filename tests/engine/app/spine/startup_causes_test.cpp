@@ -13,6 +13,7 @@
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
+#include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 #include "platform/config.h"
 #include "testsupport/glyph_font_fixture.h"
@@ -43,7 +44,7 @@ struct Start {
     file_config = std::make_unique<platform::FileConfig>(conf());
     engine.host.seams().config = file_config.get();
     int code = -1;
-    platform::Window* window = AppStart(MakeGameHooks(), code);
+    platform::Window* window = AppStart(MakeGameHooks(debug_menu), code);
     if (window == nullptr) return code;
     window->PostEvent({platform::EventKind::kActivateApp, 1});
     for (int i = 0; i < 30; ++i) {
@@ -55,6 +56,8 @@ struct Start {
   }
 
   testsupport::GameTree tree;
+  // The game's debug menu, whose reset and frame hook the spine calls.
+  CDebugMenu debug_menu;
   // The game and the scene beside the engine: the game's hooks boot it.
   testsupport::TestScene scene;
   testsupport::TestGame& game = scene.game;
