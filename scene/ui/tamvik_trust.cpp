@@ -70,8 +70,8 @@ constexpr std::array<uint8_t, 25> kDefence{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 2
 
 // The texts of the panel, in the game's two-byte text: the names by code, the mood pairs (high:
 // strength and full; middle: ordinary and mood; low: emotion and poor) and the bonus labels.
-constexpr std::array<const char*, 6> kNames{"ＴＡＭＶＩＫ", "ＬＵＮＥＴ", "ＹＳＯＬ",
-                                            "ＴＥＺＡＶＩ", "ＤＡＶＯＮＥ", "ＢＲＩＳＥ"};
+// A card's text area is 128 pixels wide: five 24-pixel characters at most.
+constexpr std::array<const char*, 6> kNames{"坦薇", "露妮", "伊索", "提莎", "達芳", "布莉"};
 constexpr std::array<const char*, 6> kMoods{"元氣", "十足", "普通", "心情", "情緒", "低落"};
 constexpr std::array<const char*, 3> kLabels{"攻", "防", "移"};
 

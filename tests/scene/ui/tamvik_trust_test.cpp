@@ -17,6 +17,7 @@
 #include "engine/gfx/sprite/sprite.h"
 #include "engine/gfx/text/text_big5.h"
 #include "engine/gfx/window/window.h"
+#include "engine/sound/dsound_func.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "platform/display.h"
@@ -112,9 +113,18 @@ TEST(TrustFaces, BandsChooseTheFaceAndTheMoodLines) {
     EXPECT_EQ(trust.ChooseFace(CTamvikTrust::kLunet, 1, c.trust, c.chapter), c.face)
         << std::hex << c.trust;
     const auto lines = trust.PageLines({CTamvikTrust::kLunet, c.trust, 0}, 1, c.chapter);
-    EXPECT_EQ(lines[0], Big5("ＬＵＮＥＴ"));
+    EXPECT_EQ(lines[0], Big5("露妮"));
     EXPECT_EQ(lines[1], c.line1) << std::hex << c.trust;
     EXPECT_EQ(lines[2], c.line2) << std::hex << c.trust;
+  }
+  // Every line fits the card's text area (128 pixels: five 24-pixel characters), which draws
+  // nothing of a line that would leave it.
+  for (uint16_t code = 0; code < CTamvikTrust::kEmpty; ++code) {
+    for (int page : {1, 2}) {
+      for (const std::string& line : trust.PageLines({code, 0x8000 + 40, 0}, page, 3)) {
+        EXPECT_LE(line.size(), 10u) << "code " << code << " page " << page;
+      }
+    }
   }
   // Page-2 faces, the blank card for mode 0 and for an empty panel.
   EXPECT_EQ(trust.ChooseFace(CTamvikTrust::kBrise, 2, 0x8000, 1), 18);
@@ -180,7 +190,9 @@ class TrustShowing : public ::testing::TestWithParam<platform::PixelLayout> {
       if (n == 6) continue;
       char name[64];
       std::snprintf(name, sizeof name, "install/tamvik1/system/se/TE%02d.WAV", n);
-      d.tree.Write(name, testsupport::PcmWav(testsupport::Tone(100 + n * 10, 2000)));
+      // 50 ms each, so that turns four frames apart are heard as separate starts.
+      d.tree.Write(name, testsupport::PcmWav(1, 22050, 16, std::vector<int16_t>(1102, 2000))
+                             .Bytes());
     }
   }
 
@@ -203,9 +215,9 @@ class TrustShowing : public ::testing::TestWithParam<platform::PixelLayout> {
 
   CTamvikTrust& trust() { return d.scene.trust; }
   uint16_t Pack(uint32_t colorref) const { return platform::PackColorRef(colorref, GetParam()); }
-  uint16_t Shown(int x, int y) const { return d.display().FramePixel(x, y); }
+  uint16_t Shown(int x, int y) { return d.display().FramePixel(x, y); }
   // The presented colour at the middle of panel i's face when the card is at home.
-  uint16_t FaceShown(int i) const {
+  uint16_t FaceShown(int i) {
     const int x = 32 + (i % 2) * 288 + kFaceX + testsupport::kTrustFaceWidth / 2;
     const int y = 48 + (i / 2) * 128 + kFaceY + testsupport::kTrustFaceHeight / 2;
     return Shown(x, y);
@@ -215,15 +227,36 @@ class TrustShowing : public ::testing::TestWithParam<platform::PixelLayout> {
   }
   int Step() const { return TaskStepOf(Ctx().game_task.FindTask(CTamvikTrust::kTaskName)); }
   static int TaskStepOf(GameTaskRec* task) { return task == nullptr ? -1 : TaskStep(task); }
+  // One frame, counting the starts of the turn sound (system sound 12, static slot 11) and of
+  // the closing sound (4, slot 3).
+  bool Frame() {
+    const bool running = d.Step();
+    const auto playing = [](int slot) {
+      const auto& held = Ctx().dsound.static_se.slot[static_cast<size_t>(slot)];
+      return held != nullptr && held->IsPlaying();
+    };
+    const bool turn = playing(11), closing = playing(3);
+    if (turn && !turn_was_playing) ++turn_sounds;
+    if (closing && !close_was_playing) ++close_sounds;
+    turn_was_playing = turn;
+    close_was_playing = closing;
+    return running;
+  }
+  bool Frames(int n) {
+    for (int i = 0; i < n; ++i) {
+      if (!Frame()) return false;
+    }
+    return true;
+  }
   // Frames until the condition holds, -1 when not within `limit`.
   int FramesUntil(const std::function<bool()>& done, int limit) {
     for (int i = 0; i <= limit; ++i) {
       if (done()) return i;
-      if (!d.Step()) return -1;
+      if (!Frame()) return -1;
     }
     return -1;
   }
-  void SaveFrame(const char* name) const {
+  void SaveFrame(const char* name) {
     if (const char* dir = std::getenv("TAMVIK_TRUST_FRAMES")) {
       d.display().SaveFramePng(std::string(dir) + "/" + name + ".png");
     }
@@ -235,10 +268,12 @@ class TrustShowing : public ::testing::TestWithParam<platform::PixelLayout> {
 
   ProgramDriver d;
   GameTaskRec* owner = nullptr;
+  int turn_sounds = 0, close_sounds = 0;
+  bool turn_was_playing = false, close_was_playing = false;
 };
 
 TEST_P(TrustShowing, CardsSlideInTurnToTheirFacesAndCloseOnDecideAfterTwoSeconds) {
-  Begin(0x0100, 0);  // chapter 1: LUNET, TAMVIK, YSOL, DAVONE by rank, two empty panels
+  Begin(0x0100, 0);  // chapter 1: TAMVIK, LUNET, YSOL, DAVONE by rank, two empty panels
   // The slides end with every card at home, still blank.
   ASSERT_GE(FramesUntil([&] { return Step() == 20; }, 60), 0);
   for (int i = 0; i < 6; ++i) {
@@ -248,9 +283,9 @@ TEST_P(TrustShowing, CardsSlideInTurnToTheirFacesAndCloseOnDecideAfterTwoSeconds
   }
   // Turns start 10 + 2i frames after the page began; all six done, the page timer runs.
   ASSERT_GE(FramesUntil([&] { return Step() == 22; }, 120), 0);
-  d.Step();
+  Frame();
   SaveFrame("trust_page1");
-  const uint8_t high_faces[] = {5, 1, 9, 3};  // LUNET, TAMVIK, YSOL, DAVONE, page 1 high
+  const uint8_t high_faces[] = {1, 5, 9, 3};  // TAMVIK, LUNET, YSOL, DAVONE, page 1 high
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(trust().panels()[i].face_unit, high_faces[i]) << i;
     EXPECT_EQ(FaceShown(i), FaceColour(high_faces[i])) << i;
@@ -259,15 +294,19 @@ TEST_P(TrustShowing, CardsSlideInTurnToTheirFacesAndCloseOnDecideAfterTwoSeconds
     EXPECT_EQ(trust().panels()[i].face_unit, 24) << i;
     EXPECT_EQ(FaceShown(i), FaceColour(24)) << i;
   }
+  // Only the odd panels that hold a heroine turned with a sound: 1 and 3, not the empty 5.
+  EXPECT_EQ(turn_sounds, 2);
+  EXPECT_EQ(close_sounds, 0);
   // Keys before two seconds of the page do nothing.
   Press(kGameKey0);
-  d.Run(3);
+  Frames(3);
   EXPECT_EQ(Step(), 22);
-  ASSERT_TRUE(d.Run(120));
+  ASSERT_TRUE(Frames(120));
   EXPECT_EQ(Step(), 22);  // nothing pressed: the page stays
   Press(kGameKey0);
-  d.Run(2);
+  Frames(2);
   EXPECT_GE(Step(), 40);
+  EXPECT_EQ(close_sounds, 1);
   // The closing turns, the slides out, then nothing left behind.
   ASSERT_GE(FramesUntil([&] { return !CTamvikTrust::IsCheckKaoPanelRunning(); }, 200), 0);
   EXPECT_FALSE(trust().HoldsAnything());
@@ -281,7 +320,7 @@ TEST_P(TrustShowing, SecondPageComesByItselfAndTheSideKeysSwitchPages) {
   const int to_page2 = FramesUntil([&] { return Step() >= 30; }, 200);
   EXPECT_GE(to_page2, 119);
   ASSERT_GE(FramesUntil([&] { return Step() == 32; }, 200), 0);
-  d.Step();
+  Frame();
   SaveFrame("trust_page2");
   for (int i = 0; i < 6; ++i) {
     const CTamvikTrust::PanelRow& row = trust().rows()[i];
@@ -296,16 +335,16 @@ TEST_P(TrustShowing, SecondPageComesByItselfAndTheSideKeysSwitchPages) {
   }
   // Key 7 (left) before 31 frames of the page does nothing; after, back to page 1.
   Press(kGameKeyLeft);
-  d.Run(3);
+  Frames(3);
   EXPECT_EQ(Step(), 32);
-  d.Run(30);
+  Frames(30);
   Press(kGameKeyLeft);
-  d.Run(2);
+  Frames(2);
   EXPECT_GE(Step(), 33);
   ASSERT_GE(FramesUntil([&] { return Step() == 35; }, 200), 0);
   EXPECT_EQ(trust().panels()[0].face_mode, 1);
   // Cancel closes from page 1 as well.
-  d.Run(31);
+  Frames(31);
   Press(kGameKey1);
   ASSERT_GE(FramesUntil([&] { return !CTamvikTrust::IsCheckKaoPanelRunning(); }, 200), 0);
   EXPECT_FALSE(trust().HoldsAnything());
@@ -315,7 +354,7 @@ TEST_P(TrustShowing, OwnerGoneTakesTheShowingWithIt) {
   Begin(0x0501, 0);
   ASSERT_GE(FramesUntil([&] { return Step() == 21; }, 100), 0);
   Ctx().game_task.DelTask(owner);
-  d.Step();
+  Frame();
   EXPECT_FALSE(CTamvikTrust::IsCheckKaoPanelRunning());
   EXPECT_FALSE(trust().HoldsAnything());
 }
