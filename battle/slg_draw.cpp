@@ -28,10 +28,11 @@ SprBufferEntry* SlgSprCreate(const char* buffer, SprRec* sprite, int x, int y, S
 SprBufferEntry* SlgPolyCreate(const char* buffer, SlgPoly* poly, SurfaceId surface) {
   if (poly == nullptr) return nullptr;
   CDdrawSpr& sprites = Sprites();
-  if (buffer != nullptr) sprites.DeleteBuffer(&poly->entry);
+  if (buffer != nullptr && !poly->one_frame) sprites.DeleteBuffer(&poly->entry);
   SprBufferEntry* entry = sprites.SetPolygonBuffer(buffer, surface, SlgPriority(poly->depth));
   poly->surface = surface;
   poly->entry = entry;
+  poly->one_frame = buffer == nullptr;
   if (entry == nullptr) return nullptr;
   sprites.SetBufferPos(entry, SlgScreenX(poly->x), SlgScreenY(poly->y));
   sprites.SetPolygonColor(entry, SlgColorRef(poly->colour));
@@ -42,7 +43,9 @@ SprBufferEntry* SlgPolyCreate(const char* buffer, SlgPoly* poly, SurfaceId surfa
 
 void SlgPolyFree(SlgPoly* poly) {
   if (poly == nullptr) return;
-  if (poly->entry != nullptr) Sprites().DeleteBuffer(&poly->entry);
+  if (poly->entry != nullptr && !poly->one_frame) Sprites().DeleteBuffer(&poly->entry);
+  poly->entry = nullptr;
+  poly->one_frame = false;
   Ctx().ddraw.SetUpdate(poly->surface, 1);
 }
 

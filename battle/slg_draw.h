@@ -26,6 +26,9 @@ struct SlgPoly {
   PolygonPoint corners[4];  // pixels from the origin
   SurfaceId surface = 0;    // written at creation
   SprBufferEntry* entry = nullptr;  // written at creation, cleared at free
+  // The entry was made for one frame (no buffer name): the engine removes it after its draw and
+  // may hand its pool slot to another entry, so the record never deletes it.
+  bool one_frame = false;
 };
 
 // ---- Sprite-buffer entries and polygons ----
@@ -39,9 +42,11 @@ SprBufferEntry* SlgSprCreate(const char* buffer, SprRec* sprite, int x, int y, S
 // its position, with its colour and corners; the surface is asked to update. With a buffer name
 // the record's previous entry is deleted first and the new one stays; with none it is a
 // one-frame entry (drawn once, then removed by the engine) that the caller makes again each
-// frame. Returns the entry (null when the pool is empty).
+// frame; the record then keeps it for this frame's setters only. Returns the entry (null when the
+// pool is empty).
 SprBufferEntry* SlgPolyCreate(const char* buffer, SlgPoly* poly, SurfaceId surface);
-// Deletes the record's entry (when it has one) and asks its surface to update.
+// Deletes the record's entry (when it has one, and it is not a one-frame entry, which the engine
+// removes itself) and asks its surface to update.
 void SlgPolyFree(SlgPoly* poly);
 // Angle word i (0-2) := v x 804 / 256.
 void SlgPolySetRot(SlgPoly* poly, int i, int32_t v);

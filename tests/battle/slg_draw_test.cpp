@@ -179,6 +179,34 @@ TEST_F(SlgDrawTest, PolygonWords) {
   SlgPolyFree(nullptr);
 }
 
+// A one-frame polygon's entry is removed by the engine after its draw and its pool slot handed
+// on: freeing (or re-making with a name) the record afterwards leaves the new owner's entry alone.
+TEST_F(SlgDrawTest, AOneFramePolygonNeverDeletesTheEntryThatTookItsSlot) {
+  SlgPoly once;
+  once.corners[2] = {4, 4};
+  SprBufferEntry* first = SlgPolyCreate(nullptr, &once, SURFACE_ROOT);
+  ASSERT_NE(first, nullptr);
+  SlgPolySetRot(&once, 2, 64);  // this frame's setters reach it
+  EXPECT_EQ(first->polygon.angle3, 64 * 804 / 256);
+  const int shown = d.rig.driver().presented();
+  ASSERT_TRUE(d.rig.RunUntil("drawn", [&] { return d.rig.driver().presented() > shown; }, 5));
+  ASSERT_FALSE(first->in_use);  // drawn once and removed
+
+  SlgPoly kept;
+  SprBufferEntry* other = SlgPolyCreate(CDdrawSpr::kBuffered, &kept, SURFACE_ROOT);
+  ASSERT_EQ(other, first);  // the pool handed the slot on
+  SlgPolyFree(&once);
+  EXPECT_TRUE(other->in_use);
+  EXPECT_EQ(once.entry, nullptr);
+  SlgPolyCreate(nullptr, &once, SURFACE_ROOT);
+  ASSERT_TRUE(d.rig.Run(1));
+  SlgPolyCreate(CDdrawSpr::kBuffered, &once, SURFACE_ROOT);
+  EXPECT_TRUE(other->in_use);
+  SlgPolyFree(&once);
+  SlgPolyFree(&kept);
+  EXPECT_FALSE(other->in_use);
+}
+
 TEST_F(SlgDrawTest, SpriteEntryAtDepthPriority) {
   SprRec* sprite = Ctx().ddraw_spr.CreateSprite(0, 0, SURFACE_ROOT, 0, 0, 8, 8);
   ASSERT_NE(sprite, nullptr);
