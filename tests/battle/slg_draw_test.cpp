@@ -13,7 +13,9 @@
 #include "battle/slg_screen.h"
 #include "battle/slg_spawn.h"
 #include "engine/anime/anime.h"
+#include "engine/app/app_state.h"
 #include "engine/app/context.h"
+#include "engine/app/doors.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "engine/input/dinput.h"
@@ -467,6 +469,24 @@ TEST(SlgRig, InputRowsReachTheBattleTasks) {
   rig.Schedule({testsupport::GameKeyDown(f + 3, kGameKey2), testsupport::GameKeyUp(f + 5, kGameKey2)});
   ASSERT_TRUE(rig.Run(7));
   EXPECT_EQ(g_held, (std::vector<int>{3, 4}));
+}
+
+// The rig's generator is seeded after the start, and the program reads the injected memory size.
+TEST(SlgRig, SeedAndMemorySize) {
+  BattleRig::Options options;
+  options.seed = 1234;
+  options.memory_bytes = 48ull << 20;
+  int32_t first = 0;
+  {
+    BattleRig rig(options);
+    EXPECT_EQ(AppGetMemoryStatus(0), 48ull << 20);
+    first = SlgRand();
+    SeedRandom(1234);
+    EXPECT_EQ(SlgRand(), first);
+  }
+  options.seed = 1235;
+  BattleRig other(options);
+  EXPECT_NE(SlgRand(), first);
 }
 
 // Random polygons every frame from the battle's seeded generator: two runs show the same frames.
