@@ -268,10 +268,16 @@ TEST_F(SlgTaskTest, ARefusedNameMakesNoTask) {
 // of the sanitizer build sees any that are not).
 TEST(SlgTaskTeardown, TheBattleContextEndsItsTasks) {
   BattleRig rig;
-  SlgEffectTask* t = SlgTaskCreate(SlgTaskOwner(), &Counter, "Left");
-  t->owned[0] = SlgAlloc(100);
-  ASSERT_TRUE(rig.Run(2));
-  EXPECT_EQ(Battle().alloc.live, 2);
+  {
+    BattleContext battle;
+    BattleScope scope(battle);
+    SlgEffectTask* t = SlgTaskCreate(SlgTaskOwner(), &Counter, "Left");
+    t->owned[0] = SlgAlloc(100);
+    ASSERT_TRUE(rig.Run(2));
+    EXPECT_EQ(Battle().alloc.live, 2);
+  }
+  EXPECT_EQ(Ctx().game_task.FindTask("Left"), nullptr);
+  ASSERT_TRUE(rig.Run(1));
 }
 
 }  // namespace
