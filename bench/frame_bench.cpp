@@ -29,11 +29,19 @@
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/test_scene.h"
+#include "bench/bench_allocations.h"
 
 // ---- Allocation counting (this program only) ----
 
 namespace {
 std::atomic<uint64_t> g_allocations{0};
+}  // namespace
+
+// The count of operator new calls so far, for the other benchmarks of this program that check
+// their steady state allocates nothing (bench/bench_allocations.h).
+uint64_t BenchAllocations() { return g_allocations.load(std::memory_order_relaxed); }
+
+namespace {
 
 void* CountedAlloc(std::size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);

@@ -163,8 +163,9 @@ bool ProgramDriver::Step() {
     ADD_FAILURE() << "the program driver was stepped before it started";
     return false;
   }
-  if (options_.pump_audio) host().audio.Pump(options_.frame_ms);
-  host().clock.Advance(options_.frame_ms);
+  const uint32_t ms = options_.frame_ms_of ? options_.frame_ms_of(frame_ + 1) : options_.frame_ms;
+  if (options_.pump_audio) host().audio.Pump(ms);
+  host().clock.Advance(ms);
   ++frame_;
   ApplyRowsDue(frame_);
   if (!MessageLoopStep(window, exit_code)) ended = true;

@@ -109,6 +109,9 @@ class ProgramDriver {
     uint32_t frame_ms = 17;
     // Lets the sound device mix along with the clock.
     bool pump_audio = true;
+    // Milliseconds of clock for driver frame n (1, 2, ...) when set, instead of frame_ms (the
+    // battle rig steps 17, 17, 16 ms so that each frame is one game frame).
+    std::function<uint32_t(int frame)> frame_ms_of;
   };
 
   ProgramDriver();

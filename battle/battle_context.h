@@ -1,0 +1,56 @@
+#pragma once
+// The battle's own state, made current like the game context: the program holds one while a
+// battle can run and each test a fresh one (testsupport::BattleRig). Battle code reaches it
+// through Battle().
+//
+// Where an item lives: what only battle code reads (the battle events included: event flags,
+// the event timing, the event unit references) is held here; what other areas or the save files
+// read too (the system and story state blocks with the battle map, the lost-battle word and the
+// voice switch; the script variables: trust, P[72], the tallies) stays in Game(). Every block is
+// zero-filled when the context is made, as the battle's globals are.
+//
+// So far: the one fade handle and the one layer save block of the drawing layer, and the seam of
+// the effect tasks' allocator.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "engine/core/current.h"
+#include "engine/gfx/gfx_types.h"
+
+struct AnimeRec;
+
+// The allocator seam of SlgAlloc / SlgFree: counts what is taken and given back, and lets a test
+// refuse chosen allocations.
+struct SlgAllocSeam {
+  uint32_t calls = 0;      // SlgAlloc calls so far
+  int64_t live = 0;        // blocks taken and not yet given back
+  // Asked before each allocation with the call's number (from 0) and the size; true refuses it.
+  std::function<bool(uint32_t call, size_t bytes)> refuse;
+};
+
+class BattleContext {
+ public:
+  BattleContext() = default;
+  // Ends the battle tasks still running (their owned blocks and names with them) and the fade,
+  // whose end would otherwise clear a handle in a context that is gone.
+  ~BattleContext();
+  BattleContext(const BattleContext&) = delete;
+  BattleContext& operator=(const BattleContext&) = delete;
+
+  // The running battle fade (SlgFade); the fade clears it when it ends.
+  AnimeRec* fade_handle = nullptr;
+  // The layer state SlgLayerOn saves and SlgLayerRestore puts back.
+  LayerState layer_save{};
+
+  SlgAllocSeam alloc;
+};
+
+// The current battle context. Calling it with none current is a programming error and aborts.
+inline BattleContext& Battle() { return Current<BattleContext>::Get("BattleContext"); }
+// Whether a battle context is current.
+inline bool HasBattle() { return Current<BattleContext>::Has(); }
+
+// Makes a battle context current for its lifetime and restores the previous one afterwards.
+using BattleScope = Current<BattleContext>::Scope;

@@ -1,0 +1,132 @@
+#include "testsupport/battle_rig.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine/app/context.h"
+#include "engine/app/doors.h"
+#include "engine/core/frame_rate.h"
+#include "engine/core/game_task.h"
+#include "platform/surface.h"
+
+namespace testsupport {
+
+namespace {
+
+constexpr const char* kManagerName = "CTamvikGeneral::GeneralManeger";
+
+void StandInManager(GameTaskRec* /*task*/) {}
+
+ProgramDriver::Options DriverOptions() {
+  ProgramDriver::Options options;
+  GameHooks hooks;
+  hooks.boot = [] { Ctx().game_task.SetTaskSimple(nullptr, &StandInManager, kManagerName); };
+  options.hooks = hooks;
+  options.wire_sequences = false;
+  options.frame_ms_of = [](int frame) { return frame <= 1 ? 0u : BattleRig::StepMs(frame - 1); };
+  return options;
+}
+
+// The clock after n frames: ceil(n x 1000 / 60).
+uint32_t ClockAfter(int n) { return static_cast<uint32_t>((int64_t{n} * 50 + 2) / 3); }
+
+}  // namespace
+
+uint32_t BattleRig::StepMs(int i) { return ClockAfter(i) - ClockAfter(i - 1); }
+
+BattleRig::BattleRig() : BattleRig(Options()) {}
+
+BattleRig::BattleRig(const Options& options)
+    : driver_(DriverOptions()) {
+  if (options.layout == platform::PixelLayout::kRgb555) {
+    driver_.host().config.Set("Pixel Format", "555");
+  }
+  driver_.host_window().memory[0] = options.memory_bytes;
+  if (!driver_.Start()) {
+    ADD_FAILURE() << "the battle rig's program did not start";
+    return;
+  }
+  SeedRandom(options.seed);
+}
+
+BattleRig::~BattleRig() = default;
+
+bool BattleRig::RunUntil(const std::string& name, const std::function<bool()>& reached,
+                         int limit) {
+  return driver_.RunUntil(name, [&reached](const ProgramDriver&) { return reached(); }, limit);
+}
+
+uint32_t BattleRig::Now() const { return static_cast<uint32_t>(Ctx().frame_rate.GetTime()); }
+
+GameTaskRec* BattleRig::manager() const { return Ctx().game_task.FindTask(kManagerName); }
+
+void BattleRig::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  driver_.tree.Write("cwd/" + name, bytes);
+}
+
+uint32_t BattleRig::PixelAt(int x, int y) const {
+  const auto& display = driver_.host().display;
+  if (display.frames_presented == 0) return 0xFFFFFFFFu;
+  return platform::UnpackToColorRef(display.FramePixel(x, y), display.frame_layout);
+}
+
+bool BattleRig::SaveFrame(const std::string& name) const {
+  const char* folder = std::getenv("TAMVIK_BATTLE_FRAMES");
+  if (folder == nullptr || *folder == '\0') return false;
+  return driver_.host().display.SaveFramePng(std::string(folder) + "/" + name + ".png");
+}
+
+namespace {
+
+struct Record {
+  std::vector<PresentedFrame> frames;
+  std::vector<SoundFrame> sound;
+};
+
+Record RecordRig(const std::function<void(BattleRig&)>& scenario,
+                 const BattleRig::Options& options) {
+  BattleRig rig(options);
+  scenario(rig);
+  return {rig.driver().presented_frames(), rig.driver().sound_frames()};
+}
+
+bool SameFrame(const PresentedFrame& a, const PresentedFrame& b) {
+  return a.frame == b.frame && a.width == b.width && a.height == b.height && a.hash == b.hash;
+}
+
+bool SameSound(const SoundFrame& a, const SoundFrame& b) {
+  return a.frame == b.frame && a.buffers == b.buffers && a.samples == b.samples &&
+         a.heard == b.heard && a.hash == b.hash;
+}
+
+template <class T, class Same>
+bool Compare(const char* what, const std::vector<T>& first, const std::vector<T>& second,
+             Same same) {
+  const size_t n = std::min(first.size(), second.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (!same(first[i], second[i])) {
+      ADD_FAILURE() << "the two battle runs differ at " << what << " #" << i << " (driver frame "
+                    << first[i].frame << " / " << second[i].frame << ")";
+      return false;
+    }
+  }
+  if (first.size() != second.size()) {
+    ADD_FAILURE() << "the two battle runs differ in " << what << " count: " << first.size()
+                  << " and " << second.size();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RunBattleTwice(const std::function<void(BattleRig&)>& scenario,
+                    const BattleRig::Options& options) {
+  const Record first = RecordRig(scenario, options);
+  const Record second = RecordRig(scenario, options);
+  const bool frames = Compare("presented frame", first.frames, second.frames, &SameFrame);
+  const bool sound = Compare("sound frame", first.sound, second.sound, &SameSound);
+  return frames && sound;
+}
+
+}  // namespace testsupport

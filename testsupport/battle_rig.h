@@ -1,0 +1,94 @@
+#pragma once
+// The battle's rig: the whole program, headless, on the shared program driver (it has no frame
+// loop of its own), with a fresh battle context beside the driver's engine, game and scene
+// contexts, over a fresh game tree.
+//
+// - Boot: the game's hooks are replaced by a boot that only starts a stand-in
+//   "CTamvikGeneral::GeneralManeger" task (doing nothing), the owner of the battle tasks
+//   (manager(), and SlgTaskOwner() finds it).
+// - Clock: each Step() is one driver frame, the clock moved 17, 17, 16, 17, 17, 16 ... ms, so that
+//   after n steps (now - t0) x 60 / 1000 is exactly n for the game clock t0 at the rig's start. (No
+//   whole-millisecond step makes every pair of frames exactly one frame apart: a task started at
+//   another frame may see a frame of 33 ms counted as 1.)
+// - Input rows, checkpoints, the trace and the sound heard are the driver's (driver()); RunUntil
+//   waits on the driver's frame limit; RunBattleTwice runs a scenario on two fresh rigs and
+//   compares what they showed and played.
+// - Frames: PixelAt reads the latest presented frame as a COLORREF in either layout; SaveFrame
+//   writes it as a PNG for a person when TAMVIK_BATTLE_FRAMES names a folder.
+// - The engine's generator is seeded with Options::seed after the start, and the memory figure
+//   the program reads (AppGetMemoryStatus(0)) is Options::memory_bytes.
+//
+// Later battle issues extend this class: keep it narrow and every addition documented here.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "platform/display.h"
+#include "testsupport/program_driver.h"
+
+struct GameTaskRec;
+
+namespace testsupport {
+
+class BattleRig {
+ public:
+  struct Options {
+    platform::PixelLayout layout = platform::PixelLayout::kRgb565;
+    uint32_t seed = 1;
+    uint64_t memory_bytes = 64ull << 20;
+  };
+
+  BattleRig();
+  explicit BattleRig(const Options& options);
+  ~BattleRig();
+  BattleRig(const BattleRig&) = delete;
+  BattleRig& operator=(const BattleRig&) = delete;
+
+  // Clock milliseconds of rig step i (1, 2, ...): 17, 17, 16, ... (The driver's first frame, the
+  // start, dispatches the activation and runs no game frame; it takes 0 ms, so that the game
+  // clock, which counts from the start, is ceil(i x 1000 / 60) after step i.)
+  static uint32_t StepMs(int i);
+
+  // One driver frame; false once the program has ended.
+  bool Step() { return driver_.Step(); }
+  bool Run(int frames) { return driver_.Run(frames); }
+  bool RunUntil(const Checkpoint& checkpoint, int limit) {
+    return driver_.RunUntil(checkpoint, limit);
+  }
+  bool RunUntil(const std::string& name, const std::function<bool()>& reached, int limit);
+  void Schedule(const std::vector<InputRow>& rows) { driver_.Schedule(rows); }
+
+  // The game clock (ms), the rig steps since the start and the driver's frame count (one more).
+  uint32_t Now() const;
+  int steps() const { return driver_.frame() - 1; }
+  int frame() const { return driver_.frame(); }
+  // The stand-in mode manager's task (the owner of battle tasks), null once it is gone.
+  GameTaskRec* manager() const;
+
+  // Writes a file into the working directory (where the game's relative paths are found).
+  void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
+
+  // The latest presented frame's pixel as a COLORREF (0xFFFFFFFF when none was presented).
+  uint32_t PixelAt(int x, int y) const;
+  // Writes the latest frame to $TAMVIK_BATTLE_FRAMES/<name>.png when that is set; whether written.
+  bool SaveFrame(const std::string& name) const;
+
+  ProgramDriver& driver() { return driver_; }
+  BattleContext& battle() { return battle_; }
+
+ private:
+  ProgramDriver driver_;
+  BattleContext battle_;
+  BattleScope scope_{battle_};
+};
+
+// Runs the scenario twice, each time on a fresh rig made with `options`, and compares what the
+// two runs presented (frame by frame) and what the sound device mixed; the first difference fails
+// the test. Whether the runs were the same.
+bool RunBattleTwice(const std::function<void(BattleRig&)>& scenario,
+                    const BattleRig::Options& options = {});
+
+}  // namespace testsupport
