@@ -161,10 +161,12 @@ bool ProgramDriver::Step() {
     ADD_FAILURE() << "the program driver was stepped before it started";
     return false;
   }
-  if (options_.pump_audio) host().audio.Pump(options_.frame_ms);
-  host().clock.Advance(options_.frame_ms);
+  const uint32_t ms = options_.frame_time ? options_.frame_time() : options_.frame_ms;
+  if (options_.pump_audio) host().audio.Pump(ms);
+  host().clock.Advance(ms);
   ++frame_;
   ApplyRowsDue(frame_);
+  if (options_.before_frame) options_.before_frame();
   if (!MessageLoopStep(window, exit_code)) ended = true;
   RecordSound();
   return !ended;

@@ -105,6 +105,10 @@ class ProgramDriver {
     uint32_t frame_ms = 17;
     // Lets the sound device mix along with the clock.
     bool pump_audio = true;
+    // When set: the milliseconds of each frame (asked once per frame) instead of frame_ms.
+    std::function<uint32_t()> frame_time;
+    // When set: called in each frame after its input rows, before the loop iteration (a bot).
+    std::function<void()> before_frame;
   };
 
   ProgramDriver();
