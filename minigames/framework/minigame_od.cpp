@@ -150,7 +150,7 @@ int mg_obj_create(const char* path) {
     DebugPrint("mg_obj_create: %s cannot be read\n", path);
     return 0;
   }
-  std::memcpy(od.buffer.data(), bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(od.buffer.data(), bytes.data(), bytes.size());
   od.size = static_cast<uint32_t>(bytes.size());
   od.path = path;
   if (od.size < kRecordsStart) {
