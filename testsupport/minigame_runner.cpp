@@ -68,6 +68,8 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
     if (bot) bot(*this);
   };
   driver_ = std::make_unique<ProgramDriver>(d);
+  files_ = std::make_unique<FaultyFiles>(driver_->host().files);
+  driver_->host().seams().files = files_.get();
   if (options_.layout == platform::PixelLayout::kRgb555) {
     driver_->host().config.Set("Pixel Format", "555");
   }
@@ -79,7 +81,10 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   s.minigame_result = [] { return MiniGameResult(); };
 }
 
-MinigameRunner::~MinigameRunner() = default;
+MinigameRunner::~MinigameRunner() {
+  // The engine is still there: give it its own files seam back before the wrapper goes.
+  driver_->host().seams().files = &driver_->host().files;
+}
 
 void MinigameRunner::WriteFile(const std::string& game_path, const std::vector<uint8_t>& bytes) {
   tree().Write("install/" + MixedCase(game_path), bytes);

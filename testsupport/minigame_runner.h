@@ -11,7 +11,7 @@
 // - Input: minigame buttons held or tapped (driver input rows through the key assignment), the
 //   mouse, or a bot called in every frame before the program runs it.
 // - Checkpoints are the driver's: presented frames, the headless display's picture (PNGs on
-//   request), the trace, sounds.
+//   request), the trace, sounds; and the files the program opened (files_opened).
 //
 // Later minigame issues add what their games need here.
 
@@ -23,6 +23,7 @@
 
 #include "minigames/minigame_context.h"
 #include "platform/pixel_traits.h"
+#include "testsupport/faulty_files.h"
 #include "testsupport/program_driver.h"
 
 namespace testsupport {
@@ -72,6 +73,9 @@ class MinigameRunner {
   // Called in each frame before the program runs it.
   std::function<void(MinigameRunner&)> bot;
 
+  // Every path the program opened, in order (the files seam is wrapped for the log).
+  const std::vector<std::string>& files_opened() const { return files_->opened; }
+
   // Steps the last frame ran (0 when none was due).
   int32_t last_steps() const { return minigame_.fw.last_steps; }
 
@@ -80,6 +84,7 @@ class MinigameRunner {
 
   Options options_;
   std::unique_ptr<ProgramDriver> driver_;
+  std::unique_ptr<FaultyFiles> files_;
   MinigameContext minigame_;
   MinigameScope scope_{minigame_};
   int cadence_ = 0;

@@ -260,6 +260,12 @@ TEST(MinigameRunnerRig, AScriptedProcedureSeesEachTapOnceAndDrawsInBothLayouts) 
     EXPECT_EQ(at(139, 79), platform::PackColorRef(0x0000FF, layout));
     EXPECT_EQ(at(140, 79), 0);
     EXPECT_EQ(at(200, 200), platform::PackColorRef(0xFF0000, layout));
+    bool od_opened = false;
+    for (const std::string& path : g.runner.files_opened()) {
+      od_opened = od_opened || path.find("mg_test.od") != std::string::npos;
+    }
+    EXPECT_TRUE(od_opened) << "the od file was opened (written in mixed case)";
+    EXPECT_TRUE(g.runner.tree().Exists("install/TaMvIk3/Od/Mg_TeSt.Od"));
   }
 }
 
