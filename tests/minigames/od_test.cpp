@@ -80,6 +80,24 @@ TEST_F(MinigameOd, ImageRecordsTablesAndTexts) {
   EXPECT_EQ(script[script.count], -1);
 }
 
+TEST_F(MinigameOd, TheUniversalOdGivesEverySlotItsOwnColour) {
+  f.Write(kOd, testsupport::UniversalOd({5}).Build());
+  ASSERT_EQ(mg_obj_create(kOd), 1);
+  std::vector<bool> seen(65536, false);
+  for (int i = 0; i < 512; ++i) {
+    const uint16_t want = platform::PackColorRef(testsupport::UniversalColour(i), mg_layout());
+    EXPECT_FALSE(seen[want]) << "slot " << i << " shares its colour";
+    seen[want] = true;
+    if (i % 97 == 0) {
+      EXPECT_EQ(mg_pixel_get(i, 15, 15), want) << i;
+    }
+  }
+  EXPECT_EQ(mg_od_animation(300)[0], 300);
+  EXPECT_EQ(mg_od_animation(300)[2], -1);
+  EXPECT_STREQ(mg_text(7), "T7");
+  EXPECT_STREQ(mg_text(5), "");
+}
+
 TEST_F(MinigameOd, ALongFileIsCutAt64K) {
   OdWriter od;
   od.Text(3, "kept");
