@@ -93,7 +93,7 @@ struct MgFont {
   int32_t weight = 600;
   uint8_t char_set = 128;
   uint8_t pitch_and_family = 0x52;
-  const char* face = "\xef\xbc\xad\xef\xbc\xb3 \xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf";
+  const char* face = "ＭＳ ゴシック";  // UTF-8
 };
 
 // The framework's globals (the driver of minigame_framework.cpp).
