@@ -64,9 +64,7 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   d.hooks = hooks;
   d.wire_sequences = false;
   d.frame_time = [this] { return NextFrameTime(); };
-  d.before_frame = [this] {
-    if (bot) bot(*this);
-  };
+  d.before_frame = [this] { BeforeFrame(); };
   driver_ = std::make_unique<ProgramDriver>(d);
   files_ = std::make_unique<FaultyFiles>(driver_->host().files);
   driver_->host().seams().files = files_.get();
@@ -144,10 +142,27 @@ void MinigameRunner::Hold(uint32_t buttons, bool down) {
 }
 
 void MinigameRunner::Tap(uint32_t buttons) {
-  const int frame = driver_->frame() + 1;
-  for (uint32_t key : GameKeysOf(buttons)) {
-    driver_->Schedule({GameKeyDown(frame, key), GameKeyUp(frame + 1, key)});
+  Hold(buttons, true);
+  taps_.push_back({buttons, driver_->presented()});
+}
+
+void MinigameRunner::BeforeFrame() {
+  // A minigame frame presents exactly when it ran steps, and it reads the buttons before them:
+  // a present since the tap means the press has been seen.
+  for (size_t i = 0; i < taps_.size();) {
+    if (driver_->presented() > taps_[i].presented) {
+      Hold(taps_[i].buttons, false);
+      taps_.erase(taps_.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
   }
+  if (bot) bot(*this);
+}
+
+std::string MinigameRunner::SavePng(const std::string& name) {
+  const std::string path = tree().Path(name);
+  return driver_->display().SaveFramePng(path) ? path : "";
 }
 
 void MinigameRunner::Pointer(int32_t x, int32_t y) {

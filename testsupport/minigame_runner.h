@@ -63,8 +63,9 @@ class MinigameRunner {
   // Runs until the minigame has ended; whether it did within the limit.
   bool RunToEnd(int limit);
 
-  // Minigame buttons (kMgKey* bits): held from the next frame until released, or tapped (down
-  // in the next frame, up in the one after).
+  // Minigame buttons (kMgKey* bits): held from the next frame until released, or tapped: down
+  // from the next frame until a frame that ran a minigame step has seen it, then up (so a tap
+  // is never lost on a frame without a step).
   void Hold(uint32_t buttons, bool down = true);
   void Tap(uint32_t buttons);
   // The pointer moved to (x, y) in the next frame; mouse button 0 or 1 down or up.
@@ -72,6 +73,10 @@ class MinigameRunner {
   void MouseButton(int button, bool down);
   // Called in each frame before the program runs it.
   std::function<void(MinigameRunner&)> bot;
+
+  // The latest presented frame as a PNG file under the tree's root (name without folders);
+  // its host path, or "" when there is no frame.
+  std::string SavePng(const std::string& name);
 
   // Every path the program opened, in order (the files seam is wrapped for the log).
   const std::vector<std::string>& files_opened() const { return files_->opened; }
@@ -81,6 +86,13 @@ class MinigameRunner {
 
  private:
   uint32_t NextFrameTime();
+  void BeforeFrame();
+
+  struct PendingTap {
+    uint32_t buttons = 0;
+    int presented = 0;  // frames presented when it was tapped
+  };
+  std::vector<PendingTap> taps_;
 
   Options options_;
   std::unique_ptr<ProgramDriver> driver_;
