@@ -11,6 +11,7 @@
 #include "game/game_state.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
+#include "engine/gfx/pixels/blend_blit.h"
 #include "minigames/framework/minigame_framework.h"
 #include "minigames/framework/minigame_input.h"
 #include "minigames/framework/minigame_surface.h"
@@ -295,6 +296,47 @@ TEST(MinigameRunnerRig, ALostSlotMakesTheNextFrameReloadTheOdFile) {
   EXPECT_TRUE(trace.Contains("slot 3 lost; reloading"));
   EXPECT_EQ(mg_surf_lost(3), 0);
   EXPECT_EQ(mg_pixel_get(3, 4, 4), platform::PackColorRef(0x0000FF, mg_layout()));
+}
+
+TEST(MinigameFade, TheSceneIsCapturedIn1021AndCopiedWithTheBrightness) {
+  CountingGame g;
+  int32_t level = 256;
+  bool paint = false;
+  g.on_step = [&](int) {
+    mg_brightness(level);
+    if (paint) mg_fill(mg::kSlotFade, 0, 0, 640, 480, 0xFFFFFF);
+  };
+  ASSERT_TRUE(g.runner.Start(0, mg::kModeFreePlay));
+  g.runner.Run(3);
+  EXPECT_EQ(mg_surf_exists(mg::kSlotFade), 0);
+  level = 128;
+  g.runner.Run(1);
+  EXPECT_EQ(Minigame().fw.fade_phase, 2);
+  ASSERT_EQ(mg_surf_exists(mg::kSlotFade), 1);
+  paint = true;  // what the work surface holds is what the screen shows, darkened
+  g.runner.Run(2);
+  const auto& display = g.runner.driver().display();
+  uint16_t white = 0xFFFF;
+  uint16_t want = 0;
+  BlitBright16(&want, 2, 0, 0, 1, 1, &white, 2, 0, 0, 128, 16);
+  EXPECT_EQ(display.frame[320 * 640 + 100], want);
+  EXPECT_NE(want, white);
+  // Brightness 0 and back up while the capture is held takes the picture again.
+  level = 0;
+  g.runner.Run(1);
+  level = 64;
+  int phase_after = -1;
+  g.on_step = [&](int) {
+    mg_brightness(level);
+    if (phase_after < 0) phase_after = Minigame().fw.fade_phase;
+  };
+  g.runner.Run(1);
+  EXPECT_EQ(phase_after, 1) << "the next picture is captured again";
+  // Full brightness frees the work surface.
+  level = 256;
+  g.runner.Run(2);
+  EXPECT_EQ(mg_surf_exists(mg::kSlotFade), 0);
+  EXPECT_EQ(Minigame().fw.fade_phase, 0);
 }
 
 TEST(MinigameAngles, SineAndCosineTables) {
