@@ -276,6 +276,24 @@ TEST(MinigameRunnerRig, AScriptedProcedureSeesEachTapOnceAndDrawsInBothLayouts) 
   }
 }
 
+TEST(MinigameRunnerRig, TheScreenIsShownWithTheVramSwitchToo) {
+  MinigameRunner::Options options;
+  options.vram_switch = true;
+  CountingGame g(options);
+  g.on_step = [](int) { mg_fill(mg::kSlotScreen, 10, 20, 5, 5, 0x00FF00); };
+  ASSERT_TRUE(g.runner.Start(0, mg::kModeFreePlay));
+  EXPECT_EQ(Minigame().screen.present_layer, SURFACE_BACK);
+  for (int i = 0; i < 3; ++i) {
+    const int presented = g.runner.driver().presented();
+    g.runner.Step();
+    if (g.runner.driver().presented() == presented) continue;
+    const auto& display = g.runner.driver().display();
+    EXPECT_EQ(display.frame[22 * 640 + 12], platform::PackColorRef(0x00FF00, display.frame_layout))
+        << "frame " << i;
+  }
+  EXPECT_GE(g.Calls(), 2);
+}
+
 TEST(MinigameRunnerRig, ANeverEndingProcedureFailsAtItsLimit) {
   CountingGame g;
   ASSERT_TRUE(g.runner.Start(0, 0));
