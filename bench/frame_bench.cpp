@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "bench/alloc_count.h"
 #include "engine/app/app_state.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -49,6 +50,8 @@ void* CountedAlloc(std::size_t size) {
   throw std::bad_alloc();
 }
 }  // namespace
+
+uint64_t BenchAllocationCount() { return g_allocations.load(std::memory_order_relaxed); }
 
 void* operator new(std::size_t size) { return CountedAlloc(size); }
 void* operator new[](std::size_t size) { return CountedAlloc(size); }

@@ -112,6 +112,8 @@ class ProgramDriver {
     // Milliseconds of clock for driver frame n (1, 2, ...) when set, instead of frame_ms (the
     // battle rig steps 17, 17, 16 ms so that each frame is one game frame).
     std::function<uint32_t(int frame)> frame_ms_of;
+    // When set: called in each frame after its input rows, before the loop iteration (a bot).
+    std::function<void()> before_frame;
   };
 
   ProgramDriver();

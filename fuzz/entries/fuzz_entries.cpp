@@ -677,6 +677,9 @@ std::span<const Target> Targets() {
       {"static_se", StaticSeEntry, StaticSeSeeds},
       {"movie", MovieEntry, MovieSeeds},
       {"script", ScriptEntry, ScriptSeeds},
+      {"minigame_od", MinigameOdEntry, MinigameOdSeeds},
+      {"minigame_spr", MinigameSprEntry, MinigameSprSeeds},
+      {"minigame_dat", MinigameDatEntry, MinigameDatSeeds},
   };
   return kTargets;
 }

@@ -63,5 +63,9 @@ void StaticSeEntry(const uint8_t* data, size_t size);
 void MovieEntry(const uint8_t* data, size_t size);
 // Scene scripts and message tables through the interpreter.
 void ScriptEntry(const uint8_t* data, size_t size);
+// The minigame readers: od files, sprite-file frames, save\minigame.dat.
+void MinigameOdEntry(const uint8_t* data, size_t size);
+void MinigameSprEntry(const uint8_t* data, size_t size);
+void MinigameDatEntry(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

@@ -23,5 +23,8 @@ std::vector<Bytes> ScriptSeeds();
 std::vector<Bytes> BmxSeeds();
 std::vector<Bytes> StaticSeSeeds();
 std::vector<Bytes> MovieSeeds();
+std::vector<Bytes> MinigameOdSeeds();
+std::vector<Bytes> MinigameSprSeeds();
+std::vector<Bytes> MinigameDatSeeds();
 
 }  // namespace fuzz

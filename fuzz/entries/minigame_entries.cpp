@@ -1,0 +1,205 @@
+// Fuzz entries of the minigame readers: od files (mg_obj_create), sprite-file frames
+// (mg_load_spr) and save\minigame.dat (read by mg_start).
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/app/context.h"
+#include "engine/files/file_io.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "fuzz/entries/entry_support.h"
+#include "fuzz/entries/fuzz_entries.h"
+#include "fuzz/entries/fuzz_seeds.h"
+#include "minigames/framework/minigame_od.h"
+#include "minigames/framework/minigame_save.h"
+#include "minigames/framework/minigame_surface.h"
+#include "minigames/minigame_context.h"
+#include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/little_endian.h"
+#include "testsupport/od_writer.h"
+#include "testsupport/temp_tree.h"
+#include "testsupport/test_engine.h"
+
+namespace fuzz {
+
+using detail::Check;
+
+namespace {
+
+// One engine per pixel layout with the display set up and the minigame screen open, kept for the
+// whole process (setting the display up costs far more than one load). Each call makes the
+// engine and a fresh minigame context current for its own duration; the loads free the slots
+// they fill, so no call depends on an earlier one.
+struct DisplayRig {
+  explicit DisplayRig(bool rgb555) {
+    if (rgb555) host.config.Set("Pixel Format", "555");
+    host.seams().codecs = &codecs;
+    context = std::make_unique<EngineContext>(host.seams());
+    ContextScope scope(*context);
+    testsupport::GameTree& tree = detail::Tree();
+    host.files.SetWorkingDirectory(tree.cwd());
+    context->file_io.SetInstallDir(tree.install().c_str());
+    ready = context->ddraw.InitDirectDraw() == 1;
+  }
+  ~DisplayRig() {
+    ContextScope scope(*context);
+    context->ddraw.ReleaseDirectDraw();
+  }
+
+  platform::headless::HeadlessPlatform host;
+  platform::ffmpeg::FfmpegWaveCodecs codecs;
+  std::unique_ptr<EngineContext> context;
+  bool ready = false;
+};
+
+DisplayRig& Rig(bool rgb555) {
+  static DisplayRig rig565(false);
+  static DisplayRig rig555(true);
+  return rgb555 ? rig555 : rig565;
+}
+
+// The rig's engine current with a fresh minigame context and its screen open for one call.
+struct MinigameRig {
+  explicit MinigameRig(bool rgb555) : rig(Rig(rgb555)), engine_scope(*rig.context) {
+    ready = rig.ready && mg_screen_open() == 1;
+  }
+  ~MinigameRig() { mg_screen_close(); }
+
+  DisplayRig& rig;
+  ContextScope engine_scope;
+  MinigameContext minigame;
+  MinigameScope scope{minigame};
+  bool ready = false;
+};
+
+// Whether a solid record of the od asks for a surface of more than a million pixels (such
+// pictures only cost the harness time and memory; the size checks are the same for small ones).
+bool HasHugeSolid(const Bytes& od) {
+  for (uint32_t i = 0; i < 512; ++i) {
+    if (4 * i + 4 > od.size()) break;
+    const uint32_t at = platform::GetLe32(od.data() + 4 * i);
+    if (at == 0 || at >= od.size() || od.size() - at < 6) continue;
+    const int32_t w = static_cast<int16_t>(platform::GetLe16(od.data() + at + 2));
+    const int32_t h = static_cast<int16_t>(platform::GetLe16(od.data() + at + 4));
+    if ((platform::GetLe16(od.data() + at) & 8) != 0 && w > 0 && h > 0 && w * h > (1 << 20)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Every published table entry lies inside the data; every text ends inside the buffer.
+void CheckTables(const char* name) {
+  const MgOdFile& od = Minigame().od;
+  Check(od.size <= mg::kOdMaxBytes, name, "more than 64 KB read");
+  for (int n = 0; n < 512; ++n) {
+    const MgOdWords w = mg_od_animation(n);
+    Check(w.count == 0 || w.at + 2 * w.count <= od.buffer.data() + od.size, name,
+          "animation words past the data");
+  }
+  for (int n = 0; n < 256; ++n) {
+    const char* t = mg_text(n);
+    const bool inside = t >= reinterpret_cast<const char*>(od.buffer.data()) &&
+                        t < reinterpret_cast<const char*>(od.buffer.data() + od.buffer.size());
+    if (inside) {
+      Check(std::memchr(t, 0, static_cast<size_t>(
+                                  reinterpret_cast<const char*>(od.buffer.data() + od.buffer.size()) - t)) != nullptr,
+            name, "text not terminated inside the buffer");
+    }
+  }
+}
+
+}  // namespace
+
+// Parts: control, od file, sprite file. Control byte 0: bit 0 RGB555. The od file loads (its
+// paths may name the sprite file "p\f.spr"); on success every table entry lies inside the data.
+void MinigameOdEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "minigame_od";
+  const std::vector<Bytes> parts = SplitParts(data, size, 3);
+  if (HasHugeSolid(parts[1])) return;
+  testsupport::GameTree& tree = detail::Tree();
+  tree.Write("install/od/fuzz.od", parts[1]);
+  tree.Write("install/p/f.spr", parts[2]);
+  MinigameRig rig((detail::ByteAt(parts[0], 0) & 1) != 0);
+  Check(rig.ready, kName, "display set-up failed");
+  if (mg_obj_create("od\\fuzz.od") == 1) CheckTables(kName);
+  // A second load over the first frees its slots.
+  mg_obj_create("od\\fuzz.od");
+}
+
+// Parts: control, sprite file. Control bytes: 0 bit 0 RGB555, 1 the frame, 2 the slot (low
+// bits). A loaded frame's surface has sides within the surface limit; a refused one leaves the
+// slot empty.
+void MinigameSprEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "minigame_spr";
+  const std::vector<Bytes> parts = SplitParts(data, size, 2);
+  testsupport::GameTree& tree = detail::Tree();
+  tree.Write("install/p/s.spr", parts[1]);
+  MinigameRig rig((detail::ByteAt(parts[0], 0) & 1) != 0);
+  Check(rig.ready, kName, "display set-up failed");
+  const int32_t slot = detail::ByteAt(parts[0], 2);
+  const int32_t frame = detail::ByteAt(parts[0], 1);
+  if (mg_load_spr(slot, "p\\s.spr", frame, 0) == 1) {
+    int32_t w = 0, h = 0;
+    Check(mg_surf_size(slot, &w, &h) == 1 && w > 0 && h > 0 &&
+              w <= platform::Surface::kMaxSide && h <= platform::Surface::kMaxSide,
+          kName, "a loaded frame without a usable surface");
+  } else {
+    Check(mg_surf_exists(slot) == 0, kName, "a refused frame left a surface");
+  }
+}
+
+// Input: the file. Variables 16-47 take the file's little-endian values as far as it holds them
+// (at most 128 bytes) and 0 after.
+void MinigameDatEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "minigame_dat";
+  testsupport::GameTree& tree = detail::Tree();
+  tree.Write("install/save/minigame.dat", Bytes(data, data + size));
+  testsupport::TestEngine engine;
+  Ctx().file_io.SetInstallDir(tree.install().c_str());
+  MinigameContext minigame;
+  MinigameScope scope(minigame);
+  mg_save_read();
+  uint8_t block[128] = {};
+  if (size != 0) std::memcpy(block, data, size < 128 ? size : 128);
+  for (int i = 0; i < 32; ++i) {
+    Check(minigame.vars[static_cast<size_t>(16 + i)] ==
+              static_cast<int32_t>(platform::GetLe32(block + 4 * i)),
+          kName, "a variable differs from the file");
+  }
+}
+
+std::vector<Bytes> MinigameOdSeeds() {
+  using testsupport::OdWriter;
+  const Bytes frames = testsupport::MgPalettedSpr(
+      {testsupport::SprRgb{}, testsupport::SprRgb{31, 0, 0}},
+      {testsupport::SprImage(2, 2, 0, 0, testsupport::Encode4Bit(2, 2, {1, 0, 1, 1})),
+       testsupport::SprImage(3, 1, testsupport::kSprDepth8, 0, {1, 1, 0})});
+  OdWriter small;
+  small.Solid(0, 4, 4, 255, 0, 255).Path(1, "p\\f.spr").Text(0, "x");
+  small.Animation(2, {OdWriter::Simple(0, 2), OdWriter::Composite({{1, 1, 1}, {2, -1, 0}}, 1)});
+  small.Script(0, {OdWriter::SetPos(1, 2), OdWriter::End()});
+  OdWriter edge;
+  edge.Path(510, "P\\F.SPR").Path(3, "p\\none.bmp");
+  return {JoinParts({{0}, small.Build(), frames}), JoinParts({{1}, small.Build(), frames}),
+          JoinParts({{0}, edge.Build(), frames}), JoinParts({{0}, Bytes(6144, 0), {}})};
+}
+
+std::vector<Bytes> MinigameSprSeeds() {
+  const Bytes paletted = testsupport::MgPalettedSpr(
+      {testsupport::SprRgb{}, testsupport::SprRgb{1, 2, 3}},
+      {testsupport::SprImage(3, 2, 0, 0, testsupport::Encode4Bit(3, 2, {1, 2, 0, 1, 1, 1}))});
+  const Bytes direct = testsupport::MgDirectSpr(
+      {testsupport::MgDirectFrame(2, 2, {0x7FFF, 0x001F, 0x03E0, 0x8000})});
+  return {JoinParts({{0, 0, 5}, paletted}), JoinParts({{1, 0, 5}, direct}),
+          JoinParts({{0, 1, 5}, paletted})};
+}
+
+std::vector<Bytes> MinigameDatSeeds() {
+  return {testsupport::MinigameDat({{16, 1}, {47, -1}}), Bytes(60, 0x11), Bytes(200, 0xFF), {}};
+}
+
+}  // namespace fuzz

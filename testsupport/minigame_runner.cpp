@@ -1,0 +1,174 @@
+#include "testsupport/minigame_runner.h"
+
+#include <cctype>
+
+#include "engine/app/context.h"
+#include "engine/app/doors.h"
+#include "engine/app/main/game_wiring.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/input/dinput.h"
+#include "flow/tamvik_general.h"
+#include "minigames/framework/minigame_framework.h"
+#include "minigames/framework/minigame_input.h"
+
+namespace testsupport {
+
+namespace {
+
+// The game keys that feed the minigame buttons.
+std::vector<uint32_t> GameKeysOf(uint32_t buttons) {
+  struct Map {
+    uint32_t button;
+    uint32_t key;
+  };
+  constexpr Map kMap[] = {
+      {kMgKeyDecide, kGameKey0},  {kMgKeyCancel, kGameKey1},  {kMgKeyUp, kGameKeyUp},
+      {kMgKeyDown, kGameKeyDown}, {kMgKeyLeft, kGameKeyLeft}, {kMgKeyRight, kGameKeyRight},
+      {kMgKeyMenu, kGameKeyTab},  {kMgKeyExtra, kGameKey9},
+  };
+  std::vector<uint32_t> keys;
+  for (const Map& m : kMap) {
+    if ((buttons & m.button) != 0) keys.push_back(m.key);
+  }
+  return keys;
+}
+
+// "tamvik3\od\mg_test.od" -> "TAMVIK3/od/Mg_TeSt.od": every other letter of the name upper.
+std::string MixedCase(const std::string& game_path) {
+  std::string out;
+  bool upper = true;
+  for (char c : game_path) {
+    if (c == '\\') {
+      out += '/';
+      continue;
+    }
+    if (std::isalpha(static_cast<unsigned char>(c))) {
+      out += static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                     : std::tolower(static_cast<unsigned char>(c)));
+      upper = !upper;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+MinigameRunner::MinigameRunner() : MinigameRunner(Options()) {}
+
+MinigameRunner::MinigameRunner(Options options) : options_(options) {
+  ProgramDriver::Options d;
+  d.boot = [] {};
+  d.wire_sequences = false;
+  d.frame_ms_of = [this](int) { return NextFrameTime(); };
+  d.before_frame = [this] { BeforeFrame(); };
+  driver_ = std::make_unique<ProgramDriver>(d);
+  files_ = std::make_unique<FaultyFiles>(driver_->host().files);
+  driver_->host().seams().files = files_.get();
+  if (options_.layout == platform::PixelLayout::kRgb555) {
+    driver_->host().config.Set("Pixel Format", "555");
+  }
+  tree().MakeDir("install/save");
+  GameSequences& s = driver_->sequences();
+  s.minigame.start = [](int game, int mode) { return MiniGameStart(game, mode); };
+  s.minigame.is_running = [] { return MiniGameIsRunning() != 0; };
+  s.minigame_step = [] { MiniGameTask(); };
+  s.minigame_result = [] { return MiniGameResult(); };
+}
+
+MinigameRunner::~MinigameRunner() {
+  // The engine is still there: give it its own files seam back before the wrapper goes.
+  driver_->host().seams().files = &driver_->host().files;
+}
+
+void MinigameRunner::WriteFile(const std::string& game_path, const std::vector<uint8_t>& bytes) {
+  tree().Write("install/" + MixedCase(game_path), bytes);
+}
+
+void MinigameRunner::SetProc(int row, MgProc proc) {
+  minigame_.games.at(static_cast<size_t>(row)).proc = std::move(proc);
+}
+
+bool MinigameRunner::Start(int row, int mode) {
+  if (driver_->window == nullptr) {
+    if (!driver_->Start()) {
+      ADD_FAILURE() << "the program did not start";
+      return false;
+    }
+    SeedRandom(options_.seed);
+    Ctx().ddraw.SetVramToVramDirectUse(options_.vram_switch ? 1 : 0);
+  }
+  return CTamvikGeneral::StartMiniGame(row, mode) == 1;
+}
+
+uint32_t MinigameRunner::NextFrameTime() {
+  if (has_one_shot_) {
+    has_one_shot_ = false;
+    return one_shot_ms_;
+  }
+  constexpr uint32_t kCadence[3] = {17, 17, 16};
+  const uint32_t ms = kCadence[cadence_];
+  cadence_ = (cadence_ + 1) % 3;
+  return ms;
+}
+
+bool MinigameRunner::Step() { return driver_->Step(); }
+
+bool MinigameRunner::Step(uint32_t ms) {
+  one_shot_ms_ = ms;
+  has_one_shot_ = true;
+  return driver_->Step();
+}
+
+bool MinigameRunner::Run(int frames) { return driver_->Run(frames); }
+
+bool MinigameRunner::RunUntil(const std::string& name, const std::function<bool()>& reached,
+                              int limit) {
+  return driver_->RunUntil(name, [&reached](const ProgramDriver&) { return reached(); }, limit);
+}
+
+bool MinigameRunner::RunToEnd(int limit) {
+  return RunUntil("the minigame ended", [] { return MiniGameIsRunning() == 0; }, limit);
+}
+
+void MinigameRunner::Hold(uint32_t buttons, bool down) {
+  const int frame = driver_->frame() + 1;
+  for (uint32_t key : GameKeysOf(buttons)) {
+    driver_->Schedule(down ? GameKeyDown(frame, key) : GameKeyUp(frame, key));
+  }
+}
+
+void MinigameRunner::Tap(uint32_t buttons) {
+  Hold(buttons, true);
+  taps_.push_back({buttons, driver_->presented()});
+}
+
+void MinigameRunner::BeforeFrame() {
+  // A minigame frame presents exactly when it ran steps, and it reads the buttons before them:
+  // a present since the tap means the press has been seen.
+  for (size_t i = 0; i < taps_.size();) {
+    if (driver_->presented() > taps_[i].presented) {
+      Hold(taps_[i].buttons, false);
+      taps_.erase(taps_.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+  if (bot) bot(*this);
+}
+
+std::string MinigameRunner::SavePng(const std::string& name) {
+  const std::string path = tree().Path(name);
+  return driver_->display().SaveFramePng(path) ? path : "";
+}
+
+void MinigameRunner::Pointer(int32_t x, int32_t y) {
+  driver_->Schedule(PointerMove(driver_->frame() + 1, x, y));
+}
+
+void MinigameRunner::MouseButton(int button, bool down) {
+  driver_->Schedule(PointerButton(driver_->frame() + 1, button, down));
+}
+
+}  // namespace testsupport
