@@ -27,20 +27,11 @@ bool ReadWhole(const std::string& name, size_t limit, std::vector<uint8_t>* out)
   const FileHandle h = io.Open(name.c_str(), FileMode::kRead, kSearchInstall, 0);
   if (h == kInvalidFile) return false;
   out->assign(limit + 1, 0);
-  size_t have = 0;
-  bool ok = true;
-  while (have < out->size()) {
-    uint32_t got = 0;
-    if (io.Read(h, out->data() + have, static_cast<uint32_t>(out->size() - have), &got) == 0) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    have += got;
-  }
+  bool failed = false;
+  const size_t have = io.ReadFully(h, out->data(), out->size(), &failed);
   io.Close(h);
   out->resize(have);
-  return ok;
+  return !failed;
 }
 
 // A slot's whole file when it is one LoadGameData takes: 8768 bytes, both depths below 1000.

@@ -1,5 +1,6 @@
 #include "engine/files/file_io.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -170,6 +171,22 @@ uint32_t FileIO::GetSize(FileHandle handle) {
     return 0;
   }
   return static_cast<uint32_t>(size);
+}
+
+size_t FileIO::ReadFully(FileHandle handle, uint8_t* buffer, size_t count, bool* failed) {
+  if (failed != nullptr) *failed = false;
+  size_t have = 0;
+  while (have < count) {
+    uint32_t got = 0;
+    const size_t want = std::min<size_t>(count - have, UINT32_MAX);
+    if (Read(handle, buffer + have, static_cast<uint32_t>(want), &got) == 0) {
+      if (failed != nullptr) *failed = true;
+      break;
+    }
+    if (got == 0) break;
+    have += got;
+  }
+  return have;
 }
 
 int FileIO::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytes_read) {

@@ -95,6 +95,9 @@ class FileIO {
   // Reads up to count bytes; nonzero on success (a short read at the end of the file is a
   // success). `bytes_read`, when given, receives the number of bytes read (0 on failure).
   int Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytes_read = nullptr);
+  // Reads until `count` bytes are in or the file ends (a file may give less per read than
+  // asked): the bytes read; *failed (when given) is set when a read failed, which ends it.
+  size_t ReadFully(FileHandle handle, uint8_t* buffer, size_t count, bool* failed = nullptr);
   int Write(FileHandle handle, const void* buffer, uint32_t count);  // nonzero when all written
   // New position (low 32 bits), or kSeekFailed.
   uint32_t Seek(FileHandle handle, int32_t distance, int method);

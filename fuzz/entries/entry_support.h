@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/app/context.h"
 #include "fuzz/entries/fuzz_entries.h"
+#include "platform/ffmpeg/ffmpeg_wave_codecs.h"
+#include "platform/headless/headless_platform.h"
 
 namespace testsupport {
 class GameTree;
@@ -21,6 +24,23 @@ uint8_t ByteAt(const Bytes& b, size_t at);
 // A working directory and an install directory of one process, made on first use and removed
 // at exit. Each call rewrites the files it needs, so no call depends on an earlier one.
 testsupport::GameTree& Tree();
+// One engine per pixel layout with the display set up, its files in Tree(), kept for the whole
+// process: setting up the display costs far more than one load. Each call makes it current for
+// its own duration (ContextScope on `context`).
+struct DisplayRig {
+  explicit DisplayRig(bool rgb555);
+  ~DisplayRig();
+  DisplayRig(const DisplayRig&) = delete;
+  DisplayRig& operator=(const DisplayRig&) = delete;
+
+  platform::headless::HeadlessPlatform host;
+  platform::ffmpeg::FfmpegWaveCodecs codecs;
+  std::unique_ptr<EngineContext> context;
+  bool ready = false;
+};
+// The rig of the layout (RGB555 when set, else RGB565).
+DisplayRig& Rig(bool rgb555);
+
 // An exactly sized heap copy, so that the address sanitizer sees any access past the end.
 std::unique_ptr<uint8_t[]> ExactCopy(const uint8_t* data, size_t size);
 

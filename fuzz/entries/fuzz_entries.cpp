@@ -14,6 +14,7 @@
 #include "engine/files/file_io.h"
 #include "engine/files/lzss.h"
 #include "engine/files/text_file.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/text/text_draw.h"
 #include "engine/input/dinput.h"
 #include "engine/sound/dsound_func.h"
@@ -60,6 +61,28 @@ std::unique_ptr<uint8_t[]> ExactCopy(const uint8_t* data, size_t size) {
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size == 0 ? 1 : size]);
   if (size != 0) std::memcpy(copy.get(), data, size);
   return copy;
+}
+
+DisplayRig::DisplayRig(bool rgb555) {
+  if (rgb555) host.config.Set("Pixel Format", "555");
+  host.seams().codecs = &codecs;
+  context = std::make_unique<EngineContext>(host.seams());
+  ContextScope scope(*context);
+  testsupport::GameTree& tree = Tree();
+  host.files.SetWorkingDirectory(tree.cwd());
+  context->file_io.SetInstallDir(tree.install().c_str());
+  ready = context->ddraw.InitDirectDraw() == 1;
+}
+
+DisplayRig::~DisplayRig() {
+  ContextScope scope(*context);
+  context->ddraw.ReleaseDirectDraw();
+}
+
+DisplayRig& Rig(bool rgb555) {
+  static DisplayRig rig565(false);
+  static DisplayRig rig555(true);
+  return rgb555 ? rig555 : rig565;
 }
 
 }  // namespace detail

@@ -26,40 +26,10 @@
 namespace fuzz {
 
 using detail::Check;
+using detail::DisplayRig;
+using detail::Rig;
 
 namespace {
-
-// One engine per pixel layout with the display set up and the minigame screen open, kept for the
-// whole process (setting the display up costs far more than one load). Each call makes the
-// engine and a fresh minigame context current for its own duration; the loads free the slots
-// they fill, so no call depends on an earlier one.
-struct DisplayRig {
-  explicit DisplayRig(bool rgb555) {
-    if (rgb555) host.config.Set("Pixel Format", "555");
-    host.seams().codecs = &codecs;
-    context = std::make_unique<EngineContext>(host.seams());
-    ContextScope scope(*context);
-    testsupport::GameTree& tree = detail::Tree();
-    host.files.SetWorkingDirectory(tree.cwd());
-    context->file_io.SetInstallDir(tree.install().c_str());
-    ready = context->ddraw.InitDirectDraw() == 1;
-  }
-  ~DisplayRig() {
-    ContextScope scope(*context);
-    context->ddraw.ReleaseDirectDraw();
-  }
-
-  platform::headless::HeadlessPlatform host;
-  platform::ffmpeg::FfmpegWaveCodecs codecs;
-  std::unique_ptr<EngineContext> context;
-  bool ready = false;
-};
-
-DisplayRig& Rig(bool rgb555) {
-  static DisplayRig rig565(false);
-  static DisplayRig rig555(true);
-  return rgb555 ? rig555 : rig565;
-}
 
 // The rig's engine current with a fresh minigame context and its screen open for one call.
 struct MinigameRig {

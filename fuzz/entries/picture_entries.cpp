@@ -19,35 +19,6 @@ using namespace detail;
 
 namespace {
 
-// One engine per pixel layout with the display set up, kept for the whole process: setting up
-// the display costs far more than loading one small picture. Each call makes it current for its
-// own duration; the loads start by giving a grown layer back, so no call depends on an earlier
-// one beyond the surfaces' old pixels.
-struct DisplayRig {
-  explicit DisplayRig(bool rgb555) {
-    if (rgb555) host.config.Set("Pixel Format", "555");
-    host.seams().codecs = &codecs;
-    context = std::make_unique<EngineContext>(host.seams());
-    ContextScope scope(*context);
-    ready = context->ddraw.InitDirectDraw() == 1;
-  }
-  ~DisplayRig() {
-    ContextScope scope(*context);
-    context->ddraw.ReleaseDirectDraw();
-  }
-
-  platform::headless::HeadlessPlatform host;
-  platform::ffmpeg::FfmpegWaveCodecs codecs;
-  std::unique_ptr<EngineContext> context;
-  bool ready = false;
-};
-
-DisplayRig& Rig(bool rgb555) {
-  static DisplayRig rig565(false);
-  static DisplayRig rig555(true);
-  return rgb555 ? rig555 : rig565;
-}
-
 // The drawing targets the entries pick from: two compose layers (which grow for large
 // pictures), the cross-fade picture and a scratch surface (which do not).
 constexpr SurfaceId kTargets[] = {SURFACE_BG, SURFACE_TEXT, SURFACE_XFADE, SURFACE_SCRATCH};

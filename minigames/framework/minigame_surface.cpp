@@ -305,20 +305,11 @@ MgRead mg_read_file(const char* path, uint32_t places, uint32_t limit, std::vect
   const uint32_t size = io.GetSize(h);
   if (larger != nullptr) *larger = size > limit;
   out->resize(std::min(size, limit));
-  size_t have = 0;
-  bool ok = true;
-  while (have < out->size()) {
-    uint32_t got = 0;
-    if (io.Read(h, out->data() + have, static_cast<uint32_t>(out->size() - have), &got) == 0) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    have += got;
-  }
+  bool failed = false;
+  const size_t have = io.ReadFully(h, out->data(), out->size(), &failed);
   io.Close(h);
   out->resize(have);
-  return ok ? MgRead::kOk : MgRead::kError;
+  return failed ? MgRead::kError : MgRead::kOk;
 }
 
 namespace {

@@ -24,6 +24,21 @@ inline void PaintRect(platform::Surface* s, Rect r, uint16_t value) {
   }
 }
 
+// The blend (or tint) of one pixel by its definition, in a layout: per channel
+// floor(s a / 256) + floor(d (256 - a) / 256).
+inline uint16_t BlendPixel(uint16_t s, uint16_t d, unsigned a, PixelLayout layout) {
+  const bool rgb565 = layout == PixelLayout::kRgb565;
+  const int shifts[3] = {rgb565 ? 11 : 10, 5, 0};
+  const int bits[3] = {5, rgb565 ? 6 : 5, 5};
+  unsigned out = 0;
+  for (int i = 0; i < 3; ++i) {
+    const unsigned m = (1u << bits[i]) - 1;
+    const unsigned cs = (s >> shifts[i]) & m, cd = (d >> shifts[i]) & m;
+    out |= (cs * a / 256 + cd * (256 - a) / 256) << shifts[i];
+  }
+  return static_cast<uint16_t>(out);
+}
+
 // Selects the layout in the settings before the display is set up.
 inline void SelectLayout(testsupport::TestEngine& engine, PixelLayout layout) {
   if (layout == PixelLayout::kRgb555) engine.host.config.Set("Pixel Format", "555");
@@ -52,20 +67,8 @@ class DisplayTest : public ::testing::TestWithParam<PixelLayout> {
     return out;
   }
 
-  // The blend (or tint) of one pixel by its definition, in the test's layout: per channel
-  // floor(s a / 256) + floor(d (256 - a) / 256).
-  uint16_t Blend(uint16_t s, uint16_t d, unsigned a) const {
-    const bool rgb565 = GetParam() == PixelLayout::kRgb565;
-    const int shifts[3] = {rgb565 ? 11 : 10, 5, 0};
-    const int bits[3] = {5, rgb565 ? 6 : 5, 5};
-    unsigned out = 0;
-    for (int i = 0; i < 3; ++i) {
-      const unsigned m = (1u << bits[i]) - 1;
-      const unsigned cs = (s >> shifts[i]) & m, cd = (d >> shifts[i]) & m;
-      out |= (cs * a / 256 + cd * (256 - a) / 256) << shifts[i];
-    }
-    return static_cast<uint16_t>(out);
-  }
+  // The blend (or tint) of one pixel by its definition, in the test's layout.
+  uint16_t Blend(uint16_t s, uint16_t d, unsigned a) const { return BlendPixel(s, d, a, GetParam()); }
 
   testsupport::TestEngine engine;
 };

@@ -11,6 +11,7 @@
 
 #include "engine/files/random.h"
 #include "engine/gfx/text/text_big5.h"
+#include "tests/engine/gfx/display_test_support.h"
 #include "tests/scene/sprite/portrait_rig.h"
 #include "testsupport/trace_capture.h"
 
@@ -61,19 +62,9 @@ class MessageTest : public PortraitRig {
     }
     return -1;
   }
-  // The blend of one pixel as the blend blitters define it: per channel floor(s a / 256) +
-  // floor(d (256 - a) / 256).
+  // The blend of one pixel as the blend blitters define it.
   uint16_t Blend(uint16_t s, uint16_t d, unsigned a) const {
-    const bool rgb565 = GetParam() == PixelLayout::kRgb565;
-    const int shifts[3] = {rgb565 ? 11 : 10, 5, 0};
-    const int bits[3] = {5, rgb565 ? 6 : 5, 5};
-    unsigned out = 0;
-    for (int i = 0; i < 3; ++i) {
-      const unsigned m = (1u << bits[i]) - 1;
-      const unsigned cs = (s >> shifts[i]) & m, cd = (d >> shifts[i]) & m;
-      out |= (cs * a / 256 + cd * (256 - a) / 256) << shifts[i];
-    }
-    return static_cast<uint16_t>(out);
+    return display_test::BlendPixel(s, d, a, GetParam());
   }
 };
 
