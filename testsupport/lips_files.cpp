@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "testsupport/glyph_font_fixture.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/wav_writer.h"
@@ -77,10 +78,11 @@ std::string ChoiceText(int lines, int chars) {
   std::string text;
   for (int l = 0; l < lines; ++l) {
     if (l > 0) text += "$$";
-    // Big5 characters from 0xA440 on, a different one per line.
+    // The fixture font's characters in turn, each line starting at another.
     for (int c = 0; c < chars; ++c) {
-      text += static_cast<char>(0xA4);
-      text += static_cast<char>(0x40 + ((l * 7 + c) % 60));
+      const uint16_t code = kFixtureGlyphs[(l + c) % kFixtureGlyphCount].code;
+      text += static_cast<char>(code >> 8);
+      text += static_cast<char>(code & 0xFF);
     }
   }
   return text;

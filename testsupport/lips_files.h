@@ -46,7 +46,7 @@ void LayLipsFiles(GameTree& tree, bool animations = true);
 // The install-relative path of a game name ("tamvik1\\system\\x.spr" -> "install/tamvik1/...").
 std::string InstallRel(const std::string& game_name);
 
-// Choice texts: Big5 characters with "$$" between the lines. `lines` lines of `chars`
+// Choice texts: the fixture font's Big5 characters with "$$" between the lines. `lines` lines of `chars`
 // characters each.
 std::string ChoiceText(int lines, int chars);
 

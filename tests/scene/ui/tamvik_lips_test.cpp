@@ -461,6 +461,23 @@ TEST(LipsFiles, WithoutNeedleAndSteamTheChoiceRunsAndTimesOut) {
   EXPECT_EQ(rig.lips().window(), nullptr);
 }
 
+TEST(LipsFiles, EitherGaugeFileMissingReleasesBoth) {
+  for (const char* missing : {CTamvikLips::kSteamFile, CTamvikLips::kNeedleFile}) {
+    SCOPED_TRACE(missing);
+    LipsRig rig;
+    ASSERT_TRUE(rig.started);
+    rig.d.tree.Remove(testsupport::InstallRel(missing));
+    ASSERT_EQ(rig.lips().StartLips(ChoiceText(1, 3).c_str(), 600), 1);
+    EXPECT_EQ(rig.lips().needle_file(), nullptr);
+    EXPECT_EQ(rig.lips().steam_file(), nullptr);
+    // The one that loaded is not held by anyone.
+    const char* other = std::strcmp(missing, CTamvikLips::kSteamFile) == 0
+                            ? CTamvikLips::kNeedleFile
+                            : CTamvikLips::kSteamFile;
+    EXPECT_EQ(rig.d.scene.tamvik_spr.FindAnm(other), nullptr);
+  }
+}
+
 TEST(LipsFiles, ASecondStartWhileOneRunsIsRefused) {
   LipsRig rig;
   ASSERT_TRUE(rig.started);
@@ -471,6 +488,32 @@ TEST(LipsFiles, ASecondStartWhileOneRunsIsRefused) {
   EXPECT_TRUE(trace.Contains("a choice runs already"));
   EXPECT_EQ(rig.lips().window(), window);
   EXPECT_EQ(rig.lips().count(), 1);
+}
+
+// A scene torn down under a choice ends its task from outside: the next choice clears what the
+// old one left (its window, bars and animations) instead of leaving it on the screen.
+TEST(LipsFiles, AChoiceEndedFromOutsideIsClearedByTheNext) {
+  LipsRig rig(LipsRig::Setup{true, 50});
+  ASSERT_TRUE(rig.started);
+  ASSERT_EQ(rig.lips().StartLips(ChoiceText(3, 3).c_str(), 600), 1);
+  ASSERT_GE(rig.RunToStep(3), 0);
+  const SprRec* old_bar = rig.lips().bar(2);
+  ASSERT_NE(rig.lips().needle(), nullptr);
+  Ctx().game_task.DelTask(rig.Task());
+  EXPECT_TRUE(rig.lips().IsLipsEnd());
+  ASSERT_EQ(rig.lips().StartLips(ChoiceText(1, 3).c_str(), 0), 1);
+  int windows = 0;
+  for (const WindowRec* w = Ctx().ddraw_window.head(); w != nullptr; w = w->next) ++windows;
+  EXPECT_EQ(windows, 1);
+  EXPECT_EQ(Ctx().ddraw_spr.IsSprite(old_bar), 0);
+  EXPECT_EQ(rig.lips().needle(), nullptr);
+  EXPECT_TRUE(Ctx().anime.Records(12).empty());
+  rig.Press(kGameKey0);
+  ASSERT_GE(rig.RunToStep(10), 0);
+  ASSERT_TRUE(rig.Press(kGameKey0));
+  ASSERT_GE(rig.RunToStep(-1, 100), 0);
+  EXPECT_EQ(rig.lips().GetResult(), 1);
+  EXPECT_EQ(Ctx().ddraw_window.head(), nullptr);
 }
 
 // ---- Frames for people ----
