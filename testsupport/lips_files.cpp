@@ -4,6 +4,7 @@
 
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/portrait_writer.h"
+#include "testsupport/script_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/wav_writer.h"
 
@@ -86,6 +87,16 @@ std::string ChoiceText(int lines, int chars) {
     }
   }
   return text;
+}
+
+std::vector<uint8_t> ChoiceMessageTable() {
+  MessageTableWriter table;
+  for (int lines = 1; lines <= 4; ++lines) {
+    table.Add({static_cast<uint16_t>(kChoiceMessageFirst + lines - 1), 5, "a",
+               ChoiceText(lines, 4)});
+  }
+  table.Add({kChoiceMessageLong, 5, "a", ChoiceText(1, 150)});
+  return table.Bytes();
 }
 
 }  // namespace testsupport

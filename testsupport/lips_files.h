@@ -49,5 +49,10 @@ std::string InstallRel(const std::string& game_name);
 // Choice texts: the fixture font's Big5 characters with "$$" between the lines. `lines` lines of `chars`
 // characters each.
 std::string ChoiceText(int lines, int chars);
+// A message table of choice texts: ids 11-14 hold 1-4 lines of 4 characters, id 15 one line of
+// 150 characters (300 bytes).
+std::vector<uint8_t> ChoiceMessageTable();
+constexpr uint16_t kChoiceMessageFirst = 11;
+constexpr uint16_t kChoiceMessageLong = 15;
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -78,6 +79,38 @@ TEST(ChoiceCommands, SelectGivesTheLinePicked) {
   EXPECT_EQ(GetMacroA(0), 2);
   EXPECT_TRUE(rig.lips().IsLipsEnd());
   EXPECT_FALSE(rig.macro().HasDecodeError());
+}
+
+// The message's text as the choice's lines: 1-4 lines (four give three) and a 300-byte line.
+TEST(ChoiceCommands, TheMessageTextIsTheChoicesLines) {
+  const struct {
+    uint16_t id;
+    int count;
+    size_t last_bytes;  // bytes of the last line
+  } cases[] = {
+      {testsupport::kChoiceMessageFirst, 1, 8},
+      {testsupport::kChoiceMessageFirst + 1, 2, 8},
+      {testsupport::kChoiceMessageFirst + 2, 3, 8},
+      {testsupport::kChoiceMessageFirst + 3, 3, 16},
+      {testsupport::kChoiceMessageLong, 1, 255},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    ScriptRig rig;
+    testsupport::LayLipsFiles(rig.d.tree);
+    ScriptWriter w;
+    Select(w, c.id);
+    Stop(w);
+    rig.Lay(0x0305, w, testsupport::ChoiceMessageTable());
+    rig.Start(0x0305);
+    CTamvikLips& lips = rig.d.scene.lips;
+    ASSERT_TRUE(rig.d.RunUntil("the choice starts", [&](const testsupport::ProgramDriver&) {
+      return !lips.IsLipsEnd();
+    }, 5));
+    ASSERT_EQ(lips.count(), c.count);
+    EXPECT_EQ(std::strlen(lips.line(c.count - 1)), c.last_bytes);
+    EXPECT_EQ(lips.mode(), 1);
+  }
 }
 
 TEST(ChoiceCommands, LipsTimingOutGivesZero) {
