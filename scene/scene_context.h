@@ -12,6 +12,7 @@
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_icon.h"
+#include "scene/ui/tamvik_lips.h"
 #include "scene/ui/tamvik_trust.h"
 
 struct AnimeRec;
@@ -50,6 +51,9 @@ class SceneContext {
   // The mouse pointer and the command icons (scene/ui/tamvik_icon.h): their sprite files,
   // animation handles and the current icon code.
   TamvikIconState icon;
+
+  // The choice window (scene/ui/tamvik_lips.h): its lines, bars, gauge files and last result.
+  CTamvikLips lips;
 
   // The face portrait with its blink loop, the character picture set (NC set), the message
   // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).

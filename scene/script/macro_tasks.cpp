@@ -6,8 +6,11 @@
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/step_task.h"
+#include "game/macro_vars.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_macro.h"
+#include "scene/ui/tamvik_func.h"
+#include "scene/ui/tamvik_lips.h"
 
 int CTamvikMacro::SetDecodeTask(GameTaskRec* owner, TaskFunc function, const char* name,
                                 void* work) {
@@ -79,9 +82,73 @@ void DecodeWait(GameTaskRec* task) {
   }
 }
 
+namespace {
+
+// SELECT and LIPS: the choice with the message's text; A[0] := its result once it has ended.
+void DecodeChoice(GameTaskRec* task, bool timed) {
+  StepTask<TaskWork> step(Ctx().game_task, task);
+  CTamvikMacro& macro = Scene().macro;
+  if (step.OwnerGone()) {
+    EndCommand(task);
+    return;
+  }
+  macro.continue_flag = 0;
+  const char* command = timed ? "LIPS" : "SELECT";
+  switch (step.step()) {
+    case 0: {
+      uint16_t id = 0;
+      uint16_t limit = 0;
+      if (!macro.GetOperand(&id) || (timed && !macro.GetOperand(&limit))) {
+        EndCommand(task);  // a decode error: decoding stays stopped
+        return;
+      }
+      MessageData message;
+      const char* text = nullptr;
+      if (macro.GetMessageData(&message, id) != 0 && message.text != nullptr) {
+        text = reinterpret_cast<const char*>(message.text);
+      }
+      // A message the table does not hold, or a choice that cannot start, answers as a time-out
+      // would, and the script goes on.
+      if (text == nullptr) {
+        DebugPrint("%s: message %u is not in the table; A[0] := 0\n", command, id);
+      } else if (TamvikFunc::StartLips(text, timed ? limit : 0) == 0) {
+        DebugPrint("%s: the choice cannot start; A[0] := 0\n", command);
+        text = nullptr;
+      }
+      if (text == nullptr) {
+        SetMacroA(0, 0);
+        EndCommand(task);
+        macro.continue_flag = 1;
+        return;
+      }
+      step.Next();
+      break;
+    }
+    default:
+      if (!Scene().lips.IsLipsEnd()) return;
+      EndCommand(task);
+      macro.continue_flag = 1;
+      SetMacroA(0, static_cast<uint16_t>(Scene().lips.GetResult()));
+      break;
+  }
+}
+
+}  // namespace
+
+void DecodeSelect(GameTaskRec* task) { DecodeChoice(task, false); }
+void DecodeLips(GameTaskRec* task) { DecodeChoice(task, true); }
+
 void StartCommandTask(GameTaskRec* owner, const char* name) {
   if (std::strcmp(name, "CTamvikMacro::DecodeWait") == 0) {
     CTamvikMacro::SetDecodeTask(owner, &DecodeWait, name);
+    return;
+  }
+  if (std::strcmp(name, "CTamvikMacro::DecodeSelect") == 0) {
+    CTamvikMacro::SetDecodeTask(owner, &DecodeSelect, name);
+    return;
+  }
+  if (std::strcmp(name, "CTamvikMacro::DecodeLips") == 0) {
+    CTamvikMacro::SetDecodeTask(owner, &DecodeLips, name);
     return;
   }
   DebugPrint("%s: command not built yet; decoding stops\n", name);

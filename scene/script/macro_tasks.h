@@ -12,3 +12,8 @@ void StartCommandTask(GameTaskRec* owner, const char* name);
 
 // WAIT: done when the timer has read more than n frames.
 void DecodeWait(GameTaskRec* task);
+// SELECT (message id) and LIPS (message id, limit in frames): the choice with the message's text
+// (scene/ui/tamvik_lips.h), A[0] := its result when it has ended. A message the table does not
+// hold gives A[0] = 0 (the time-out answer) at once, with a trace.
+void DecodeSelect(GameTaskRec* task);
+void DecodeLips(GameTaskRec* task);

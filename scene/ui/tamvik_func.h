@@ -240,6 +240,9 @@ class TamvikFunc {
   static void ClearMessageText();
   // The text two bytes at a time at (x + 24 i, y) of the window's text, colour 0x0F0F0F. 1.
   static int DrawWindowChars(WindowRec* window, const char* text, int x, int y);
+  // The choice (scene/ui/tamvik_lips.h) with the text's lines ("$$" between them) and a time
+  // limit in frames (0: no limit): CTamvikLips::StartLips of the scene's object. 1, 0 refused.
+  static int StartLips(const char* text, int limit);
   // The window shade (behind the window, priority 2047 at 24,346) in a style, on surface 8; in
   // the window's own style on surface 4 or surface 8. Nothing without a window.
   static void ShowWindowShade(int style);

@@ -1,0 +1,102 @@
+#include "testsupport/lips_files.h"
+
+#include <string>
+
+#include "testsupport/glyph_font_fixture.h"
+#include "testsupport/portrait_writer.h"
+#include "testsupport/script_writer.h"
+#include "testsupport/temp_tree.h"
+#include "testsupport/wav_writer.h"
+
+namespace testsupport {
+
+namespace {
+
+// Animation n shows unit n, a square of colour n (image n, colour n + 1), for `ticks`.
+std::vector<uint8_t> SquareAnimations(const std::vector<SprRgb>& colours, int side,
+                                      uint16_t ticks) {
+  std::vector<SprRgb> table{{0, 0, 0}};
+  std::vector<SprImage> images;
+  std::vector<std::vector<SprUnitEntry>> units;
+  std::vector<std::vector<SprFrameSpec>> animations;
+  const size_t pixels = static_cast<size_t>(side) * static_cast<size_t>(side);
+  for (size_t n = 0; n < colours.size(); ++n) {
+    table.push_back(colours[n]);
+    images.emplace_back(side, side, kSprDepth8, 0,
+                        std::vector<uint8_t>(pixels, static_cast<uint8_t>(n + 1)));
+    const auto s = static_cast<int16_t>(side);
+    units.push_back({BoxEntry(static_cast<uint16_t>(n), 0, 0, s, s)});
+    animations.push_back({{static_cast<uint16_t>(n), ticks}});
+  }
+  return AnimationFile(table, images, units, animations);
+}
+
+}  // namespace
+
+std::vector<uint8_t> LipsWindowAPicture() {
+  return PlainPictureFile(544, 240, 0, 8, kLipsWindowBorderValue);
+}
+std::vector<uint8_t> LipsWindowCPicture() {
+  return PlainPictureFile(512, 176, 0, 8, kLipsWindowBorderValue);
+}
+std::vector<uint8_t> LipsBarPicture() { return PlainPictureFile(480, 32, kLipsBarValue); }
+
+std::vector<uint8_t> NeedleSprFile() {
+  return SquareAnimations({kNeedleColour0, kNeedleColour1}, kLipsNeedleSide, 6);
+}
+std::vector<uint8_t> SteamSprFile() {
+  return SquareAnimations({kSteamColour}, kLipsSteamSide, kLipsSteamTicks);
+}
+
+std::vector<uint8_t> LipsWave(int16_t level, bool loop) {
+  WavFile wav = PcmWav(1, 22050, 16, std::vector<int16_t>(4410, level));
+  if (loop) wav.loop_point = 0;
+  return wav.Bytes();
+}
+
+std::string InstallRel(const std::string& game_name) {
+  std::string rel = "install/" + game_name;
+  for (char& c : rel) c = c == '\\' ? '/' : c;
+  return rel;
+}
+
+void LayLipsFiles(GameTree& tree, bool animations) {
+  tree.Write(InstallRel("tamvik1\\system\\window\\window_a.spr"), LipsWindowAPicture());
+  tree.Write(InstallRel("tamvik1\\system\\window\\window_c.spr"), LipsWindowCPicture());
+  tree.Write(InstallRel("tamvik1\\system\\window\\LipsCur.spr"), LipsBarPicture());
+  if (animations) {
+    tree.Write(InstallRel("tamvik1\\system\\jyouki.spr"), SteamSprFile());
+    tree.Write(InstallRel("tamvik1\\system\\R_hari.spr"), NeedleSprFile());
+  }
+  tree.Write(InstallRel("tamvik1\\system\\SE\\TE06.wav"), LipsWave(3000));
+  for (int n = 0; n <= 8; ++n) {
+    tree.Write(InstallRel("tamvik1\\system\\SE\\TE06_0" + std::to_string(n) + ".wav"),
+               LipsWave(static_cast<int16_t>(3100 + n)));
+  }
+}
+
+std::string ChoiceText(int lines, int chars) {
+  std::string text;
+  for (int l = 0; l < lines; ++l) {
+    if (l > 0) text += "$$";
+    // The fixture font's characters in turn, each line starting at another.
+    for (int c = 0; c < chars; ++c) {
+      const uint16_t code = kFixtureGlyphs[(l + c) % kFixtureGlyphCount].code;
+      text += static_cast<char>(code >> 8);
+      text += static_cast<char>(code & 0xFF);
+    }
+  }
+  return text;
+}
+
+std::vector<uint8_t> ChoiceMessageTable() {
+  MessageTableWriter table;
+  for (int lines = 1; lines <= 4; ++lines) {
+    table.Add({static_cast<uint16_t>(kChoiceMessageFirst + lines - 1), 5, "a",
+               ChoiceText(lines, 4)});
+  }
+  table.Add({kChoiceMessageLong, 5, "a", ChoiceText(1, 150)});
+  return table.Bytes();
+}
+
+}  // namespace testsupport
