@@ -12,3 +12,10 @@ void StartCommandTask(GameTaskRec* owner, const char* name);
 
 // WAIT: done when the timer has read more than n frames.
 void DecodeWait(GameTaskRec* task);
+
+// The scene ends (scene/script/macro_ends.cpp): MACROEND (end code 5 after the 3968 ms fade),
+// FIGHT (6) and MINIGAME (2, the minigame number and the resume point); each ends the
+// interpreter.
+void DecodeMacroend(GameTaskRec* task);
+void DecodeFight(GameTaskRec* task);
+void DecodeMinigame(GameTaskRec* task);

@@ -27,7 +27,7 @@ using testsupport::VarA;
 using testsupport::VarP;
 
 // A command whose task is not built yet: decoding stops there (no error).
-inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x06); }
+inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x23); }  // TITLE
 
 // A table with one message, for scenes whose messages do not matter.
 inline std::vector<uint8_t> SmallTable() {
