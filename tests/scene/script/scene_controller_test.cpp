@@ -10,6 +10,7 @@
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "engine/input/dinput.h"
 #include "engine/sound/dsound_func.h"
 #include "game/game_context.h"
@@ -19,6 +20,7 @@
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_adv.h"
 #include "scene/script/tamvik_macro.h"
+#include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_func.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/scene_rig.h"
@@ -194,6 +196,29 @@ TEST(SceneStart, FreshSceneLoadsTheNextScenePreparesTheScreenAndPlaysToMacroend)
   EXPECT_EQ(rig.d.scene.icon.icon_file, nullptr);
   EXPECT_EQ(Ctx().ddraw.GetFadeLevel(), 0);
   EXPECT_GT(reset_frame, 0);
+}
+
+TEST(SceneStart, LabelFileHalvesUnits95And97AndScene0900HoldsItsBackgroundAnimationUntilMacroend) {
+  SceneRig rig;
+  rig.Lay(0x0900, testsupport::Scene0100Script());
+  ASSERT_TRUE(rig.StartScene(0x0807));
+  ASSERT_TRUE(rig.d.Run(4));
+  EXPECT_EQ(GetAdvState()->sceneCode(), 0x0900);
+  SprAnm* labels = rig.d.scene.map_anm.label_file;
+  ASSERT_NE(labels, nullptr);
+  const CTamvikSpr& units = rig.d.scene.tamvik_spr;
+  for (uint32_t n : {94u, 95u, 96u, 97u}) {
+    SprRec* sprite = units.GetAnmUnitSprID(labels, n);
+    ASSERT_NE(sprite, nullptr) << n;
+    EXPECT_EQ(sprite->alpha, (n == 95 || n == 97) ? 128u : 256u) << "unit " << n;
+  }
+  EXPECT_TRUE(rig.d.trace().Contains("BG2093 Anime Load"));
+  EXPECT_NE(rig.d.scene.adv.bg_file, nullptr);
+
+  ASSERT_TRUE(rig.RunUntilMode(kStartFrames + kMacroendFrames));
+  EXPECT_EQ(rig.RequestedMode(), CTamvikAdv::kModeStageClear);
+  EXPECT_EQ(rig.d.scene.adv.bg_file, nullptr);
+  EXPECT_EQ(rig.d.scene.map_anm.label_file, nullptr);
 }
 
 TEST(SceneStart, DebugRestartLoadsTheSceneUnchangedAndClearsTheFlag) {

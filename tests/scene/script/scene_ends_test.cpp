@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "engine/input/dinput.h"
@@ -308,7 +309,11 @@ TEST(SceneStops, EndAdvMainStopsTheSoundsDeletesTheAnimationsAndEndsEveryTaskOfT
   GameTaskRec* wait = Ctx().game_task.FindTask("CTamvikMacro::DecodeWait");
   Ctx().game_task.SetTask(wait, [](GameTaskRec*) {}, "Test::Unchecked",
                           TaskNewBlock<TaskWork>(), nullptr);
+  AnimeRec* timer = Ctx().anime.CreateTimer();
+  ASSERT_TRUE(rig.d.scene.tamvik_spr.spx() != nullptr);
   CTamvikAdv::EndAdvMain();
+  EXPECT_EQ(Ctx().anime.IsAnime(timer), 0);
+  EXPECT_TRUE(Ctx().anime.Records(kAnimeSpx).empty());
   EXPECT_FALSE(rig.ControllerRuns());
   EXPECT_FALSE(rig.InterpreterRuns());
   EXPECT_EQ(Ctx().game_task.FindTask("CTamvikMacro::DecodeWait"), nullptr);
