@@ -32,6 +32,27 @@ void RequestMode(int mode) {
   sequences.set_mode(mode);
 }
 
+// After a DeleteAll: every handle the scene keeps on an animation that is gone is cleared. The
+// fades' handles clear themselves only when their animation ends by itself, so a cross-fade
+// deleted while it ran would otherwise count as running for good (the next scene's start would
+// wait for it for ever), and the others would point at freed records.
+void ForgetDeletedAnimations() {
+  CDdrawAnime& anime = Ctx().anime;
+  SceneContext& scene = Scene();
+  AnimeRec** handles[] = {
+      &scene.xfade_handle,           &scene.screen_fade_handle,
+      &scene.portraits.blink_anime,  &scene.portraits.nc_group,
+      &scene.portraits.nc_eye_anime, &scene.portraits.nc_lip_anime,
+      &scene.portraits.message_anime, &scene.icon.icon_anime,
+      &scene.icon.wait_icon,         &scene.icon.pointer_anime,
+      &scene.adv.bg_anime,           &scene.adv.idle_timer,
+      &scene.macro.wait_timer,
+  };
+  for (AnimeRec** handle : handles) {
+    if (*handle != nullptr && anime.IsAnime(*handle) == 0) *handle = nullptr;
+  }
+}
+
 }  // namespace
 
 uint32_t CTamvikAdv::GetEndCode() { return Scene().adv.end_code; }
@@ -135,6 +156,7 @@ void CTamvikAdv::EndAdvMain() {
   // The handles the scene holds on animations go before every animation does.
   CTamvikMacro::ReleaseSceneAnimations();
   Ctx().anime.DeleteAll();
+  ForgetDeletedAnimations();
   StopMacro();
   list.DelTask(controller);
   CTamvikIcon::HideMouseCursor();

@@ -325,5 +325,21 @@ TEST(SceneStops, EndAdvMainStopsTheSoundsDeletesTheAnimationsAndEndsEveryTaskOfT
   EXPECT_EQ(rig.RequestedMode(), SceneRig::kNoMode);
 }
 
+TEST(SceneStops, ASceneEndedDuringItsCrossFadeLeavesNothingRunningForTheNextScene) {
+  SceneRig rig;
+  rig.Lay(0x0100, testsupport::Scene0100Script());
+  ASSERT_TRUE(rig.StartScene(0x0000));
+  ASSERT_TRUE(rig.d.Run(6));  // the scene start's first cross-fade runs
+  ASSERT_FALSE(IsScreenFadeDone());
+  CTamvikAdv::EndAdvMain();
+  EXPECT_TRUE(IsScreenFadeDone());
+  EXPECT_EQ(rig.d.scene.icon.pointer_anime, nullptr);
+
+  GetAdvState()->setDebugRestart(1);
+  ASSERT_TRUE(rig.StartScene(0x0100));
+  EXPECT_TRUE(rig.d.RunUntil("first command", [](const auto&) { return GetMacroA(1) == 1; },
+                             kStartFrames));
+}
+
 }  // namespace
 }  // namespace scenetest
