@@ -127,6 +127,28 @@ TEST(SceneEnds, ExtrasSceneFillsItsVariablesAndWritesThemBackAtMacroend) {
   EXPECT_EQ(system.picturesSeen(), 0u);  // no progress record in the extras scene
 }
 
+TEST(SceneEnds, ClosingTheScenePictureReleasesItsPiecesAndCrossFades) {
+  SceneRig rig;
+  rig.Lay(0x0100, testsupport::Scene0100Script());
+  ASSERT_TRUE(rig.StartScene(0x0000));
+  ASSERT_TRUE(rig.d.RunUntil("window open", [](const auto&) {
+    return TamvikFunc::HasMessageWindow() && IsScreenFadeDone(); }, kStartFrames));
+  CTamvikMacro& macro = rig.d.scene.macro;
+  macro.backgrounds_shown = macro.face_shown = macro.chara_shown = macro.item_shown = 1;
+  macro.shown_face = 4;
+  GetAdvState()->setFaceId(3);
+  GetAdvState()->setBustUpId(2);
+  macro.CloseScenePicture();
+  EXPECT_FALSE(TamvikFunc::HasMessageWindow());
+  EXPECT_FALSE(IsScreenFadeDone());
+  EXPECT_EQ(macro.backgrounds_shown + macro.face_shown + macro.chara_shown + macro.item_shown +
+                macro.scene_ready,
+            0u);
+  EXPECT_EQ(macro.shown_face, 0);
+  EXPECT_EQ(GetAdvState()->faceId(), 0);
+  EXPECT_EQ(GetAdvState()->bustUpId(), 0);
+}
+
 TEST(SceneEnds, RecordProgressSetsTheBitsOfItsValues) {
   const struct {
     uint16_t value;
@@ -190,6 +212,7 @@ TEST(SpecialScenes, KeyThreeInScene0107EndsTheSceneThroughMacroendAfterTheWait) 
   ASSERT_TRUE(rig.d.Run(10));
   EXPECT_EQ(GetAdvState()->sceneSkip(), 1u);
   EXPECT_NE(Ctx().game_task.FindTask("CTamvikMacro::DecodeWait"), nullptr);
+  EXPECT_EQ(Ctx().game_task.FindTask("CTamvikMacro::DecodeMacroend"), nullptr);  // not before
   ASSERT_TRUE(rig.RunUntilMode(kMacroendFrames));
   EXPECT_EQ(rig.RequestedMode(), CTamvikAdv::kModeStageClear);
   EXPECT_EQ(GetMacroA(2), 0);
