@@ -77,6 +77,12 @@ struct GameSequences {
   std::function<void()> scene_screen;
   std::function<int()> scene_minigame;
 
+  // ---- The game-mode manager, for the scene engine (which stands below the flow) ----
+  // CTamvikGeneral::SetMode (1, or 0 without a manager task), ResetAdvScreen and StartManager.
+  std::function<int(int mode)> set_mode;
+  std::function<void()> reset_adv_screen;
+  std::function<void()> start_manager;
+
   // ---- The developer debug menu ----
   // Clears the text of the debug menu's windows and deletes them (the game restart calls it;
   // harmless when the menu was never opened).

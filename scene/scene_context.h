@@ -7,6 +7,7 @@
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
+#include "scene/script/tamvik_adv.h"
 #include "scene/script/tamvik_macro.h"
 #include "scene/sprite/portrait_state.h"
 #include "scene/sprite/spx_cache.h"
@@ -14,6 +15,7 @@
 #include "scene/ui/tamvik_icon.h"
 #include "scene/ui/tamvik_lips.h"
 #include "scene/ui/tamvik_trust.h"
+#include "scene/ui/tamvik_map_anm.h"
 
 struct AnimeRec;
 
@@ -54,6 +56,12 @@ class SceneContext {
 
   // The choice window (scene/ui/tamvik_lips.h): its lines, bars, gauge files and last result.
   CTamvikLips lips;
+
+  // ---- The scene controller and the scene start (scene/script/tamvik_adv.h) ----
+  // The end code, the minigame number, scene 0x0108's idle timer, the background animation.
+  AdvRunState adv;
+  // The town map's label file (scene/ui/tamvik_map_anm.h).
+  MapAnmState map_anm;
 
   // The face portrait with its blink loop, the character picture set (NC set), the message
   // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).

@@ -32,12 +32,13 @@ bool Compare(uint16_t a, uint16_t comparator, uint16_t b) {
 
 void CTamvikMacro::DecodeMacro(GameTaskRec* task) {
   StepTask<TaskWork> step(Ctx().game_task, task);
+  CTamvikMacro& macro = Scene().macro;
   if (step.step() < kDecodeStep) {
-    // The scene start (screen set-up and the scene's files) is the scene controller's; until it
-    // runs here the task goes straight to decoding what is loaded.
-    step.GoTo(kDecodeStep);
+    macro.SceneStartStep(task);
+    return;
   }
-  Scene().macro.DecodePass(task);
+  if (step.step() != kDecodeStep) return;  // a scene that could not start
+  macro.DecodePass(task);
 }
 
 GameTaskRec* CTamvikMacro::StartDecoding() {
@@ -57,8 +58,10 @@ GameTaskRec* CTamvikMacro::StartDecoding() {
 
 void CTamvikMacro::DecodePass(GameTaskRec* task) {
   if (step_mode_ != 0 && step_hold_ != 0) return;
+  SceneSkipChecks();
   int decoded = 0;
   while (continue_flag == 1) {
+    if (SceneSkipBeforeCommand(task)) return;
     if (decoded == kInlineLimit) {
       DebugPrint("DecodeMacro: %d commands in one frame at scene %.04x word %u; going on next "
                  "frame\n",

@@ -139,9 +139,21 @@ void DecodeSelect(GameTaskRec* task) { DecodeChoice(task, false); }
 void DecodeLips(GameTaskRec* task) { DecodeChoice(task, true); }
 
 void StartCommandTask(GameTaskRec* owner, const char* name) {
-  if (std::strcmp(name, "CTamvikMacro::DecodeWait") == 0) {
-    CTamvikMacro::SetDecodeTask(owner, &DecodeWait, name);
-    return;
+  struct Built {
+    const char* name;
+    TaskFunc function;
+  };
+  static constexpr Built kBuilt[] = {
+      {"CTamvikMacro::DecodeWait", &DecodeWait},
+      {"CTamvikMacro::DecodeMacroend", &DecodeMacroend},
+      {"CTamvikMacro::DecodeFight", &DecodeFight},
+      {"CTamvikMacro::DecodeMinigame", &DecodeMinigame},
+  };
+  for (const Built& built : kBuilt) {
+    if (std::strcmp(name, built.name) == 0) {
+      CTamvikMacro::SetDecodeTask(owner, built.function, name);
+      return;
+    }
   }
   if (std::strcmp(name, "CTamvikMacro::DecodeSelect") == 0) {
     CTamvikMacro::SetDecodeTask(owner, &DecodeSelect, name);

@@ -17,3 +17,10 @@ void DecodeWait(GameTaskRec* task);
 // hold gives A[0] = 0 (the time-out answer) at once, with a trace.
 void DecodeSelect(GameTaskRec* task);
 void DecodeLips(GameTaskRec* task);
+
+// The scene ends (scene/script/macro_ends.cpp): MACROEND (end code 5 after the 3968 ms fade),
+// FIGHT (6) and MINIGAME (2, the minigame number and the resume point); each ends the
+// interpreter.
+void DecodeMacroend(GameTaskRec* task);
+void DecodeFight(GameTaskRec* task);
+void DecodeMinigame(GameTaskRec* task);

@@ -189,6 +189,45 @@ class CTamvikMacro {
   uint32_t step_hold_ = 0;
 
  public:
+  // ---- The scene start and the scene ends (scene/script/macro_scene.cpp, macro_ends.cpp) ----
+  // The decode task's steps: 0-2 the scene start, 3 decoding, kSceneStartFailed a scene whose
+  // script could not be loaded (nothing more runs).
+  static constexpr uint8_t kSceneStartFailed = 99;
+  // Starts the decode task (no owner) at the scene start (step 0). Null when the list refuses.
+  GameTaskRec* StartScene();
+  // Ends the decode task and every task under it (command tasks and what they started, whether
+  // or not they check their owner), releases the interpreter's timers; continue flag 0.
+  static void StopDecoding();
+  // Releases the animations the interpreter holds handles to (the WAIT timer, scene 0x0108's
+  // idle timer, the background animation's play), so none dangles after a DeleteAll.
+  static void ReleaseSceneAnimations();
+  // The scene's background animation file: released, then "tamvik1\bg\2093.spr" in scene
+  // 0x0900 or "tamvik1\bg\2238.spr" in 0x0902 loaded.
+  static void LoadSceneBgAnime();
+  static void ReleaseSceneBgAnime();
+  // P[0..9]: a value 1-6 sets bit value - 1, 21-27 bit value - 5 of the system data's pictures
+  // word (u32 at 84).
+  static void RecordProgress();
+  // The character picture removed (shown character, its face, ADV byte 26, character-shown 0);
+  // the face removed (shown face, ADV byte 25, face-shown 0, blink animation deleted).
+  void ReleaseChara();
+  void ReleaseFace();
+  // Capture, character and face released, the window's face box and text cleared, the window
+  // closed, the named flags 0, the screen shade removed, a cross-fade of layer 8 with time 62.
+  void CloseScenePicture();
+  // One frame of the scene start (decode steps 0-2).
+  void SceneStartStep(GameTaskRec* task);
+
+ private:
+  // Scene 0x0107's key 3 and scene 0x0108's idle timeout (decode step 3, before decoding).
+  void SceneSkipChecks();
+  // Before each command: the scene skip in 0x0107 / 0x0108 starts MACROEND (true: the pass
+  // ends there); the idle timer restarts.
+  bool SceneSkipBeforeCommand(GameTaskRec* task);
+  // Step 0 of the scene start; false when the scene's script could not be had.
+  bool SceneStartLoad();
+
+ public:
   // ---- Scene succession ----
   // The succession table's row of a scene (the first that names it), or null
   // (scene/script/scene_succession.cpp).

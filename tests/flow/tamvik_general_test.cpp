@@ -140,7 +140,7 @@ TEST_F(Manager, BootRoadReachesTheStoryThroughSaveCheckStaffCardOpeningAndTitle)
   EXPECT_EQ(CTamvikGeneral::LastTitleResult(), 1u);
 }
 
-TEST(ManagerWiring, TheProgramWithItsStandInsGoesFromModeZeroToTheStory) {
+TEST(ManagerWiring, TheProgramGoesFromModeZeroToTheStorysSceneController) {
   ProgramDriver d;
   ASSERT_TRUE(d.Start());
   EXPECT_TRUE(d.RunUntil(
@@ -148,7 +148,7 @@ TEST(ManagerWiring, TheProgramWithItsStandInsGoesFromModeZeroToTheStory) {
   // The scene controller starts in the next frame, once, and waits.
   ASSERT_TRUE(d.Run(3));
   EXPECT_EQ(CTamvikGeneral::GetMode(), 30);
-  EXPECT_NE(Ctx().game_task.FindTask(kStandInScene), nullptr);
+  EXPECT_NE(Ctx().game_task.FindTask(CTamvikAdv::kAdvMainName), nullptr);
   EXPECT_TRUE(d.trace().Contains("ADVStart"));
 }
 

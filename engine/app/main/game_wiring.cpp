@@ -1,9 +1,13 @@
 #include "engine/app/main/game_wiring.h"
 
 #include "debug/debug_menu.h"
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
+#include "flow/tamvik_general.h"
 #include "game/game_sequences.h"
+#include "scene/script/tamvik_adv.h"
 
 GameHooks MakeGameHooks(CDebugMenu& menu) {
   GameHooks hooks;
@@ -17,5 +21,16 @@ GameHooks MakeGameHooks(CDebugMenu& menu) {
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // What the game-mode manager starts is not built yet: stand-ins that hand back at once.
   FillManagerStandIns(sequences);
+  // The scene controller, in place of its stand-in; the manager's calls it makes back.
+  sequences.scene.start = [](GameTaskRec* owner) { CTamvikAdv::StartAdvMain(owner); };
+  sequences.scene.is_running = [] {
+    return Ctx().game_task.FindTask(CTamvikAdv::kAdvMainName) != nullptr;
+  };
+  sequences.scene_end = [] { CTamvikAdv::EndAdvMain(); };
+  sequences.scene_screen = [] { CTamvikAdv::InitScreen(); };
+  sequences.scene_minigame = [] { return static_cast<int>(CTamvikAdv::GetMiniGameNo()); };
+  sequences.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
+  sequences.reset_adv_screen = [] { CTamvikGeneral::ResetAdvScreen(); };
+  sequences.start_manager = [] { CTamvikGeneral::StartManager(); };
   sequences.debug_menu_close = [&menu] { menu.DebugMenuClose(); };
 }

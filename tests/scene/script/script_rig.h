@@ -12,6 +12,7 @@
 #include "game/system_data.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_macro.h"
+#include "scene/ui/tamvik_func.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/script_writer.h"
 
@@ -27,7 +28,7 @@ using testsupport::VarA;
 using testsupport::VarP;
 
 // A command whose task is not built yet: decoding stops there (no error).
-inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x06); }
+inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x23); }  // TITLE
 
 // A table with one message, for scenes whose messages do not matter.
 inline std::vector<uint8_t> SmallTable() {
@@ -36,7 +37,15 @@ inline std::vector<uint8_t> SmallTable() {
 
 class ScriptRig {
  public:
-  ScriptRig() { started_ = d.Start(); }
+  // The program without the game's own boot (whose mode manager would reach a scene of its own
+  // and start the interpreter over the test's script): the system sounds only.
+  ScriptRig() : d(Options()) { started_ = d.Start(); }
+
+  static testsupport::ProgramDriver::Options Options() {
+    testsupport::ProgramDriver::Options options;
+    options.boot = [] { TamvikFunc::LoadSystemSe(); };
+    return options;
+  }
 
   CTamvikMacro& macro() { return d.scene.macro; }
 
