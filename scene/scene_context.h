@@ -12,6 +12,7 @@
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_icon.h"
+#include "scene/ui/tamvik_map.h"
 
 struct AnimeRec;
 
@@ -45,6 +46,12 @@ class SceneContext {
   // The mouse pointer and the command icons (scene/ui/tamvik_icon.h): their sprite files,
   // animation handles and the current icon code.
   TamvikIconState icon;
+
+  // The town map's object (scene/ui/tamvik_map.h): current node, walk target, map kind, the
+  // stairs stack, the pointer of this frame, the label file and the puppet's, walk timer's and
+  // slide's handles. Before the portraits, after the unit layer: its destructor stops its timer
+  // and scroll while the engine still runs.
+  CTamvikMap map;
 
   // The face portrait with its blink loop, the character picture set (NC set), the message
   // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).
