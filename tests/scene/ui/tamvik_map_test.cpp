@@ -207,9 +207,12 @@ TEST(MapTables, NodePositionsStaircasesAndPlaces) {
     uint32_t building;
     uint16_t node, pair;
   };
-  for (const Stair& s : {Stair{kTheatre, 1, 111}, Stair{kTheatre, 111, 1}, Stair{kTheatre, 110, 209},
-                         Stair{kTheatre, 210, 119}, Stair{kTheatre, 13, 13}, Stair{kTheatre, 5, 5},
-                         Stair{kHaunted, 5, 104}, Stair{kHaunted, 106, 9}, Stair{kHaunted, 1, 1}}) {
+  const Stair stairs[] = {
+      {kTheatre, 1, 111}, {kTheatre, 111, 1}, {kTheatre, 110, 209}, {kTheatre, 210, 119},
+      {kTheatre, 13, 13}, {kTheatre, 5, 5},   {kHaunted, 5, 104},   {kHaunted, 106, 9},
+      {kHaunted, 1, 1},
+  };
+  for (const Stair& s : stairs) {
     SCOPED_TRACE(s.node);
     const uint16_t pair = s.building == kTheatre ? CTamvikMap::KaidanPairTmap(s.node)
                                                  : CTamvikMap::KaidanPairFuka(s.node);
@@ -228,12 +231,13 @@ TEST(MapTables, NodePositionsStaircasesAndPlaces) {
     uint32_t kind;
     uint16_t floor, place, node;
   };
-  for (const Place& p : {Place{kTheatre, 0, 11, 1}, Place{kTheatre, 0, 2, 2}, Place{kTheatre, 1, 12, 111},
-                         Place{kTheatre, 1, 19, 115}, Place{kTheatre, 2, 3, 209},
-                         Place{kTheatre, 2, 15, 210}, Place{kTheatre, 0, 1, 0}, Place{kTheatre, 0, 13, 0},
-                         Place{kTheatre, 3, 2, 0}, Place{kHaunted, 0, 9, 9}, Place{kHaunted, 0, 12, 12},
-                         Place{kHaunted, 1, 6, 106}, Place{kHaunted, 1, 11, 0},
-                         Place{kHaunted, 2, 1, 0}, Place{0, 0, 11, 0}}) {
+  const Place places[] = {
+      {kTheatre, 0, 11, 1},  {kTheatre, 0, 2, 2},   {kTheatre, 1, 12, 111}, {kTheatre, 1, 19, 115},
+      {kTheatre, 2, 3, 209}, {kTheatre, 2, 15, 210}, {kTheatre, 0, 1, 0},   {kTheatre, 0, 13, 0},
+      {kTheatre, 3, 2, 0},   {kHaunted, 0, 9, 9},   {kHaunted, 0, 12, 12}, {kHaunted, 1, 6, 106},
+      {kHaunted, 1, 11, 0},  {kHaunted, 2, 1, 0},   {0, 0, 11, 0},  // no map loaded
+  };
+  for (const Place& p : places) {
     SCOPED_TRACE(std::to_string(p.kind) + "/" + std::to_string(p.floor) + "/" +
                  std::to_string(p.place));
     map.map_kind = p.kind;
