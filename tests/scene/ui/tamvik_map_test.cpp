@@ -430,10 +430,21 @@ TEST(MapPuppet, BentRouteTurnsOnEachNode) {
   rig.Walk(16, 0);  // 3 left to 15, then down to 16
   std::vector<int> animations;
   std::vector<uint16_t> nodes{3};
+  int pictures = 0;
   for (int i = 0; i < 200 && rig.state() != CTamvikMap::kPapetDone; ++i) {
+    const int presented = rig.d.presented();
     ASSERT_TRUE(rig.d.Step());
     if (animations.empty() || animations.back() != rig.Playing().first) {
       animations.push_back(rig.Playing().first);
+    }
+    // The picture shows the square of the animation playing, where the puppet stands.
+    if (rig.d.presented() != presented) {
+      ++pictures;
+      const auto [x, y] = rig.PuppetPos();
+      const uint32_t colour = testsupport::SprColourRef(
+          testsupport::MapPuppetColour(kTheatre, static_cast<uint32_t>(rig.Playing().first)));
+      EXPECT_EQ(rig.d.display().FramePixel(x + 2, y + 2),
+                platform::PackColorRef(colour, platform::PixelLayout::kRgb565));
     }
     if (rig.map().current_node != nodes.back()) {
       nodes.push_back(rig.map().current_node);
@@ -443,6 +454,7 @@ TEST(MapPuppet, BentRouteTurnsOnEachNode) {
   EXPECT_EQ(rig.state(), CTamvikMap::kPapetDone);
   EXPECT_EQ(animations, (std::vector<int>{2, 0, 13}));  // left, down, arrival facing down
   EXPECT_EQ(nodes, (std::vector<uint16_t>{3, 15, 16}));
+  EXPECT_GE(pictures, 10);  // each walking frame composes
 }
 
 // What the arrival plays, for how long, and what it does with the stairs stack.
