@@ -15,7 +15,7 @@
 #include "scene/ui/tamvik_icon.h"
 #include "scene/ui/tamvik_lips.h"
 #include "scene/ui/tamvik_trust.h"
-#include "scene/ui/tamvik_map_anm.h"
+#include "scene/ui/tamvik_map.h"
 
 struct AnimeRec;
 
@@ -60,8 +60,12 @@ class SceneContext {
   // ---- The scene controller and the scene start (scene/script/tamvik_adv.h) ----
   // The end code, the minigame number, scene 0x0108's idle timer, the background animation.
   AdvRunState adv;
-  // The town map's label file (scene/ui/tamvik_map_anm.h).
-  MapAnmState map_anm;
+
+  // The town map's object (scene/ui/tamvik_map.h): current node, walk target, map kind, the
+  // stairs stack, the pointer of this frame, the label file and the puppet's, walk timer's and
+  // slide's handles. Before the portraits, after the unit layer: its destructor stops its timer
+  // and scroll while the engine still runs.
+  CTamvikMap map;
 
   // The face portrait with its blink loop, the character picture set (NC set), the message
   // window with its typing and the window and screen shades (scene/sprite/portrait_state.h).

@@ -171,8 +171,8 @@ void CTamvikMacro::DecodeCommand(GameTaskRec* task, uint8_t opcode) {
     case 0x22: start("PRINT", "CTamvikMacro::DecodePrint"); break;
     case 0x23: start("TITLE", "CTamvikMacro::DecodeTitle"); break;
     case 0x24:
-      // The town map's route query; until the map's routes exist it answers its first argument.
-      if (GetOperand(&a) && GetOperand(&b)) SetMacroA(0, a);
+      // The town map's route query: the first node on the way from a to b.
+      if (GetOperand(&a) && GetOperand(&b)) SetMacroA(0, CTamvikMap::NextHopTmap(a, b));
       break;
     case 0x25: start("BGPRI", "CTamvikMacro::DecodeBgpri"); break;
     case 0x26: start("BGOFF", "CTamvikMacro::DecodeBgoff"); break;

@@ -19,7 +19,7 @@
 #include "scene/script/tamvik_macro.h"
 #include "scene/ui/tamvik_func.h"
 #include "scene/ui/tamvik_icon.h"
-#include "scene/ui/tamvik_map_anm.h"
+#include "scene/ui/tamvik_map.h"
 
 namespace {
 

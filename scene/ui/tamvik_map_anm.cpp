@@ -1,4 +1,6 @@
-#include "scene/ui/tamvik_map_anm.h"
+// The town map's label file and the map sequence's close, as the scene start and end use them.
+
+#include "scene/ui/tamvik_map.h"
 
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -16,7 +18,7 @@ int CTamvikMap::LoadMapAnm() {
     DebugPrint("CTamvikMap::LoadMapAnm: %s not loaded\n", theatre ? kTheatreLabels : kHauntedLabels);
     return 0;
   }
-  Scene().map_anm.label_file = file;
+  Scene().map.label_file = file;
   if (theatre) {
     for (unsigned unit : kTranslucentUnits) {
       if (SprRec* sprite = Scene().tamvik_spr.GetAnmUnitSprID(file, unit)) {
@@ -28,8 +30,8 @@ int CTamvikMap::LoadMapAnm() {
 }
 
 void CTamvikMap::FreeMapAnm() {
-  MapAnmState& state = Scene().map_anm;
-  if (state.label_file != nullptr) TamvikFunc::ReleaseAnmFile(state.label_file);
+  CTamvikMap& map = Scene().map;
+  if (map.label_file != nullptr) TamvikFunc::ReleaseAnmFile(map.label_file);
 }
 
 void CTamvikMap::CloseMapSeq() {

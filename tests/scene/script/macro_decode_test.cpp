@@ -203,7 +203,7 @@ TEST(InlineCommands, CopyToysNoOpsAndLaterCommandsReadExactlyTheirOperands) {
   w.Command(0x0F).Command(0x10, {Lit(1), A(2)}).Command(0x12, {Lit(1), Lit(2)});
   w.Command(0x13, {Lit(1), Lit(2)}).Command(0x14).Command(0x18).Command(0x1C).Command(0x1D);
   w.Command(0x30).Command(0x37).Se(3).Pcm(4).Teffect(0, 1).Special(Lit(99));
-  w.MapQuery(Lit(12), Lit(13));
+  w.MapQuery(Lit(3), Lit(16));
   w.Assign(VarA(9), Num(1));
   Stop(w);
   w.Bind(handler);
@@ -212,7 +212,7 @@ TEST(InlineCommands, CopyToysNoOpsAndLaterCommandsReadExactlyTheirOperands) {
   EXPECT_FALSE(rig.macro().HasDecodeError());
   EXPECT_EQ(GetMacroA(9), 1);
   EXPECT_EQ(GetMacroVar(511), 0x1234);
-  EXPECT_EQ(GetMacroA(0), 12);  // the map query answers its first argument for now
+  EXPECT_EQ(GetMacroA(0), 15);  // the map query: theatre node 3 toward 16 goes by 15
   EXPECT_EQ(rig.macro().toys[3].icon, 0);  // cleared by SetToy 0
   EXPECT_EQ(rig.macro().toys[7].icon, 6);
   EXPECT_EQ(rig.macro().toys[7].target, w.here() - 1);

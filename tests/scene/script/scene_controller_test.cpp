@@ -154,7 +154,7 @@ TEST(SceneStart, FreshSceneLoadsTheNextScenePreparesTheScreenAndPlaysToMacroend)
   const uint16_t wall = platform::PackColorRef(
       testsupport::SprColourRef(testsupport::WallColour(0)), platform::PixelLayout::kRgb565);
   EXPECT_EQ(ddraw.GetSurface(SURFACE_ROOT)->Row(5)[5], wall);
-  EXPECT_NE(rig.d.scene.map_anm.label_file, nullptr);
+  EXPECT_NE(rig.d.scene.map.label_file, nullptr);
   EXPECT_NE(rig.d.scene.icon.icon_file, nullptr);
   EXPECT_FALSE(TamvikFunc::HasMessageWindow());
   EXPECT_EQ(GetMacroA(1), 0);
@@ -192,7 +192,7 @@ TEST(SceneStart, FreshSceneLoadsTheNextScenePreparesTheScreenAndPlaysToMacroend)
   // The fade of 3968 ms runs 238 frames; the reset comes once it has ended.
   EXPECT_NEAR(reset_frame - fade_start, 238, 3);
   EXPECT_FALSE(rig.InterpreterRuns());
-  EXPECT_EQ(rig.d.scene.map_anm.label_file, nullptr);
+  EXPECT_EQ(rig.d.scene.map.label_file, nullptr);
   EXPECT_EQ(rig.d.scene.icon.icon_file, nullptr);
   EXPECT_EQ(Ctx().ddraw.GetFadeLevel(), 0);
   EXPECT_GT(reset_frame, 0);
@@ -204,7 +204,7 @@ TEST(SceneStart, LabelFileHalvesUnits95And97AndScene0900HoldsItsBackgroundAnimat
   ASSERT_TRUE(rig.StartScene(0x0807));
   ASSERT_TRUE(rig.d.Run(4));
   EXPECT_EQ(GetAdvState()->sceneCode(), 0x0900);
-  SprAnm* labels = rig.d.scene.map_anm.label_file;
+  SprAnm* labels = rig.d.scene.map.label_file;
   ASSERT_NE(labels, nullptr);
   const CTamvikSpr& units = rig.d.scene.tamvik_spr;
   for (uint32_t n : {94u, 95u, 96u, 97u}) {
@@ -218,7 +218,7 @@ TEST(SceneStart, LabelFileHalvesUnits95And97AndScene0900HoldsItsBackgroundAnimat
   ASSERT_TRUE(rig.RunUntilMode(kStartFrames + kMacroendFrames));
   EXPECT_EQ(rig.RequestedMode(), CTamvikAdv::kModeStageClear);
   EXPECT_EQ(rig.d.scene.adv.bg_file, nullptr);
-  EXPECT_EQ(rig.d.scene.map_anm.label_file, nullptr);
+  EXPECT_EQ(rig.d.scene.map.label_file, nullptr);
 }
 
 TEST(SceneStart, DebugRestartLoadsTheSceneUnchangedAndClearsTheFlag) {
