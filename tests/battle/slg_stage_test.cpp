@@ -409,6 +409,63 @@ TEST(StageSetup, EachMissingFileShowsTheBoxOnceAndLeavesTheOthersLoaded) {
   }
 }
 
+// The minimal stage later battle tests start from, as the loaders see it.
+TEST(MinimalStage, LoadsTheHeroAndOneAshigaruOnAFlatMap01) {
+  BattleRig rig;
+  const StageWriter stage = MinimalStage();
+  const std::vector<uint8_t> map_data = stage.Bytes(StageWriter::kMapData);
+  ASSERT_EQ(map_data.size(), 15584u);
+  EXPECT_EQ((std::vector<uint8_t>(map_data.begin() + 80, map_data.begin() + 84)),
+            (std::vector<uint8_t>{0, 0, 0, 0x60}));
+  EXPECT_EQ((std::vector<uint8_t>(map_data.begin() + 88, map_data.begin() + 92)),
+            (std::vector<uint8_t>{0, 0, 0x1E, 0xA0}));
+  stage.Lay(rig.driver().tree);
+  StageSetup(0);
+  Slg::LoadEnemyThink(0);
+
+  const BattleContext& b = rig.battle();
+  const StageHeader h = b.stage->header();
+  EXPECT_EQ(h.width, 640);
+  EXPECT_EQ(h.height, 480);
+  EXPECT_EQ(h.start_x, 320);
+  EXPECT_EQ(h.start_y, 240);
+  EXPECT_EQ(b.stage->unit_count(), 2);
+  struct Unit {
+    int side, character, class_index, x, y, facing, kind, category;
+  };
+  const Unit want[2] = {{0, 0, 0, 192, 240, 1, 0, 0}, {1, 20, 1, 384, 240, 2, 14, 1}};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const StageUnitEntry e = b.stage->unit(i);
+    EXPECT_EQ(e.side, want[i].side);
+    EXPECT_EQ(e.character, want[i].character);
+    EXPECT_EQ(e.class_index, want[i].class_index);
+    EXPECT_EQ(e.x, want[i].x);
+    EXPECT_EQ(e.y, want[i].y);
+    EXPECT_EQ(e.facing, want[i].facing);
+    EXPECT_EQ(e.flags, 0xB180);
+    EXPECT_EQ(e.present, 1);
+    EXPECT_EQ(b.stage->class_entry(e.class_index).kind, want[i].kind);
+    EXPECT_EQ(b.stage->class_entry(e.class_index).category, want[i].category);
+    EXPECT_TRUE(b.stage->usable(i));
+  }
+  EXPECT_EQ((*b.face_table)[0], 1);
+  EXPECT_EQ((*b.face_table)[1], 2);
+  EXPECT_EQ((*b.face_table)[2], 3);
+  EXPECT_EQ(GetInternalFace(1), 1);
+  EXPECT_EQ(GetInternalFace(3), 3);
+  EXPECT_TRUE(AllZero(b.cell_grid));
+  EXPECT_TRUE(AllZero(b.cell_grid2));
+  SlgThinkBlock think(20, 0);
+  think[0] = 2;
+  think[2] = 'i';
+  think[3] = 0xFF;
+  EXPECT_EQ(*b.enemy_think, think);
+  EXPECT_EQ(*b.enemy_cond, SlgThinkBlock(20, 0));
+  EXPECT_EQ(*b.enemy_change, SlgThinkBlock(8, 0));
+  EXPECT_TRUE(rig.driver().host_window().boxes.empty());
+}
+
 TEST(StageFiles, NamesFollowTheMapNumberRule) {
   EXPECT_EQ(SlgStageFileName(SlgStageFormat::kStage, 0), "tamvik2\\Map\\Map01\\Map01.DAT");
   EXPECT_EQ(SlgStageFileName(SlgStageFormat::kThink, 26), "tamvik2\\Map\\Map27\\EnThk27.DAT");
