@@ -110,9 +110,10 @@ bool SlgFillCellGrids(const std::vector<uint8_t>& map_data, const char* name) {
   const uint32_t at1 = BigU32At(&map_data[kMapDataGrid1At]);
   const uint32_t at2 = BigU32At(&map_data[kMapDataGrid2At]);
   if (uint64_t{at1} + kSlgGridBytes > size || uint64_t{at2} + kSlgGridBytes > size) {
-    DebugPrint("Can't use Map Data (%s): grids at 0x%X and 0x%X do not lie in its %llu bytes "
-               "(FATAL)\n",
-               name, at1, at2, static_cast<unsigned long long>(size));
+    DebugPrint(
+        "Can't use Map Data (%s): grids at 0x%X and 0x%X do not lie in its %llu bytes "
+        "(FATAL)\n",
+        name, at1, at2, static_cast<unsigned long long>(size));
     return false;
   }
   for (int i = 0; i < kSlgGridCells; ++i) {

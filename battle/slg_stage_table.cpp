@@ -40,10 +40,10 @@ void StageTable::Assign(const uint8_t* bytes, size_t size, const char* name) {
     }
     const StageClassEntry c = class_entry(e.class_index);
     if (c.kind >= kSlgUnitKinds || c.category >= kSlgCategories) {
-      DebugPrint("Stage Table data (%s): unit entry %d, class %u has kind %u (0-%d), category %u "
-                 "(0-%d): unusable\n",
-                 name, i, e.class_index, c.kind, kSlgUnitKinds - 1, c.category,
-                 kSlgCategories - 1);
+      DebugPrint(
+          "Stage Table data (%s): unit entry %d, class %u has kind %u (0-%d), category %u "
+          "(0-%d): unusable\n",
+          name, i, e.class_index, c.kind, kSlgUnitKinds - 1, c.category, kSlgCategories - 1);
       unusable_[i] = true;
     }
   }

@@ -11,32 +11,32 @@
 
 // Header of the stage table (bytes 0-17).
 struct StageHeader {
-  uint16_t width = 0;    // SLW: map width in pixels
-  uint16_t height = 0;   // SLH: map height in pixels
-  int16_t scroll_x = 0;  // SOX: horizontal scroll offset added when the map is drawn
-  int16_t scroll_y = 0;  // SOY
-  int16_t start_x = 0;   // SSX: the map pixel the screen is centred on at the start
-  int16_t start_y = 0;   // SSY
+  uint16_t width = 0;                // SLW: map width in pixels
+  uint16_t height = 0;               // SLH: map height in pixels
+  int16_t scroll_x = 0;              // SOX: horizontal scroll offset added when the map is drawn
+  int16_t scroll_y = 0;              // SOY
+  int16_t start_x = 0;               // SSX: the map pixel the screen is centred on at the start
+  int16_t start_y = 0;               // SSY
   std::array<uint8_t, 4> map_pri{};  // four map priority values
   uint16_t num_unit = 0;             // NumUnit: unit entries in use
 };
 
 // One unit entry (16 bytes at 20 + 16 i); units are created from it.
 struct StageUnitEntry {
-  uint8_t side = 0;         // 0 the player's side
+  uint8_t side = 0;  // 0 the player's side
   uint8_t character = 0;
   uint8_t class_index = 0;  // into the 64 class entries
   uint8_t byte3 = 0;
-  int16_t x = 0;            // map pixel
+  int16_t x = 0;  // map pixel
   int16_t y = 0;
-  uint8_t facing = 0;       // 0-3
+  uint8_t facing = 0;  // 0-3
   uint8_t byte9 = 0;
   // Byte 10: the unit's row of the think-change table (EnTab), which the unit states and hit
   // reactions also read as the unit's variant byte.
   uint8_t think_row = 0;
   uint8_t byte11 = 0;
-  uint16_t flags = 0;       // the unit's initial flag word
-  uint8_t present = 0;      // 1: created at the battle's initialisation
+  uint16_t flags = 0;   // the unit's initial flag word
+  uint8_t present = 0;  // 1: created at the battle's initialisation
   uint8_t byte15 = 0;
 };
 

@@ -121,30 +121,17 @@ std::vector<uint8_t> ChangeBytes(const std::vector<ThinkChangeRow>& rows) {
   return out;
 }
 
-const char* GameFormat(StageWriter::File file) {
-  switch (file) {
-    case StageWriter::kStage: return SlgStageFormat::kStage;
-    case StageWriter::kFace: return SlgStageFormat::kFace;
-    case StageWriter::kFaceConv: return SlgStageFormat::kFaceConv;
-    case StageWriter::kMapData: return SlgStageFormat::kMapData;
-    case StageWriter::kThink: return SlgStageFormat::kThink;
-    case StageWriter::kCond: return SlgStageFormat::kCond;
-    default: return SlgStageFormat::kChange;
-  }
-}
-
-// The file names in mixed case, so that only a case-blind search finds them.
-const char* TreeFormat(StageWriter::File file) {
-  switch (file) {
-    case StageWriter::kStage: return "install/TaMvIk2/mAp/mAP%02d/mAp%02d.dAt";
-    case StageWriter::kFace: return "install/TaMvIk2/mAp/mAP%02d/fAcE%02d.DaT";
-    case StageWriter::kFaceConv: return "install/TaMvIk2/mAp/mAP%02d/hEnKaN%02d.dat";
-    case StageWriter::kMapData: return "install/TaMvIk2/mAp/mAP%02d/MAP%02d.BIN";
-    case StageWriter::kThink: return "install/TaMvIk2/mAp/mAP%02d/eNtHk%02d.DAT";
-    case StageWriter::kCond: return "install/TaMvIk2/mAp/mAP%02d/EnCnD%02d.dat";
-    default: return "install/TaMvIk2/mAp/mAP%02d/ENtab%02d.Dat";
-  }
-}
+// The game's name formats and the tree's names in mixed case (so that only a case-blind search
+// finds them), in the order of StageWriter::File.
+constexpr const char* kGameFormats[StageWriter::kFileCount] = {
+    SlgStageFormat::kStage,   SlgStageFormat::kFace,  SlgStageFormat::kFaceConv,
+    SlgStageFormat::kMapData, SlgStageFormat::kThink, SlgStageFormat::kCond,
+    SlgStageFormat::kChange};
+constexpr const char* kTreeFormats[StageWriter::kFileCount] = {
+    "install/TaMvIk2/mAp/mAP%02d/mAp%02d.dAt",    "install/TaMvIk2/mAp/mAP%02d/fAcE%02d.DaT",
+    "install/TaMvIk2/mAp/mAP%02d/hEnKaN%02d.dat", "install/TaMvIk2/mAp/mAP%02d/MAP%02d.BIN",
+    "install/TaMvIk2/mAp/mAP%02d/eNtHk%02d.DAT",  "install/TaMvIk2/mAp/mAP%02d/EnCnD%02d.dat",
+    "install/TaMvIk2/mAp/mAP%02d/ENtab%02d.Dat"};
 
 template <size_t N>
 void CopyInto(const std::vector<uint8_t>& bytes, std::array<uint8_t, N>* block) {
@@ -155,15 +142,18 @@ void CopyInto(const std::vector<uint8_t>& bytes, std::array<uint8_t, N>* block) 
 }  // namespace
 
 uint32_t CellWord(int height, uint32_t blocked, int shade) {
-  return (static_cast<uint32_t>(height) & 0x1F) | blocked | (static_cast<uint32_t>(shade) & 3) << 16;
+  return (static_cast<uint32_t>(height) & 0x1F) | blocked |
+         (static_cast<uint32_t>(shade) & 3) << 16;
 }
 
-std::string StageWriter::GameName(File file) const { return SlgStageFileName(GameFormat(file), map); }
+std::string StageWriter::GameName(File file) const {
+  return SlgStageFileName(kGameFormats[file], map);
+}
 
 std::string StageWriter::TreeRel(File file) const {
   char rel[96];
   const int m = SlgStageFileNumber(map);
-  std::snprintf(rel, sizeof rel, TreeFormat(file), m, m);
+  std::snprintf(rel, sizeof rel, kTreeFormats[file], m, m);
   return rel;
 }
 
@@ -173,13 +163,27 @@ std::vector<uint8_t> StageWriter::Bytes(File file) const {
     out = *raw_[file];
   } else {
     switch (file) {
-      case kStage: out = StageTableBytes(*this); break;
-      case kFace: out.assign(face.begin(), face.end()); break;
-      case kFaceConv: out.assign(face_conv.begin(), face_conv.end()); break;
-      case kMapData: out = MapDataBytes(*this); break;
-      case kThink: out = ThinkBytes(think); break;
-      case kCond: out = CondBytes(cond); break;
-      default: out = ChangeBytes(change); break;
+      case kStage:
+        out = StageTableBytes(*this);
+        break;
+      case kFace:
+        out.assign(face.begin(), face.end());
+        break;
+      case kFaceConv:
+        out.assign(face_conv.begin(), face_conv.end());
+        break;
+      case kMapData:
+        out = MapDataBytes(*this);
+        break;
+      case kThink:
+        out = ThinkBytes(think);
+        break;
+      case kCond:
+        out = CondBytes(cond);
+        break;
+      default:
+        out = ChangeBytes(change);
+        break;
     }
   }
   if (size_[file]) out.resize(*size_[file], 0);

@@ -34,7 +34,8 @@ uint32_t BigU32(const Bytes& b, size_t at) {
 
 // Whether a think block is the file with the points of the doubled records doubled (mod 2^16)
 // and every other byte as read.
-bool ConvertedAsRead(const Bytes& file, const SlgThinkBlock& block, bool (*doubled)(const uint8_t*)) {
+bool ConvertedAsRead(const Bytes& file, const SlgThinkBlock& block,
+                     bool (*doubled)(const uint8_t*)) {
   if (block.size() != file.size()) return false;
   const size_t whole = file.size() / kThinkRecordBytes * kThinkRecordBytes;
   for (size_t r = 0; r < whole; r += kThinkRecordBytes) {
@@ -92,8 +93,8 @@ void StageEntry(const uint8_t* data, size_t size) {
   for (int i = 0; i < kStageUnitEntries; ++i) {
     const StageUnitEntry e = stage.unit(i);
     const StageClassEntry c = stage.class_entry(e.class_index);
-    const bool fits = e.class_index < kStageClassEntries && c.kind < kSlgUnitKinds &&
-                      c.category < kSlgCategories;
+    const bool fits =
+        e.class_index < kStageClassEntries && c.kind < kSlgUnitKinds && c.category < kSlgCategories;
     Check(stage.usable(i) == fits, kName, "an entry's usable mark does not follow its class");
   }
 

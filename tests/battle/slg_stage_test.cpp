@@ -307,8 +307,7 @@ TEST(StageSetup, BadFilesFailCleanly) {
          // Every entry naming the class is marked, used or not.
          EXPECT_FALSE(b.stage->usable(40));
        }},
-      {"50-byte Map.bin", [](StageWriter& s) { s.Resize(StageWriter::kMapData, 50); },
-       grids_zero},
+      {"50-byte Map.bin", [](StageWriter& s) { s.Resize(StageWriter::kMapData, 50); }, grids_zero},
       {"grid offset 0x7FFFFFF0", [](StageWriter& s) { s.grid1_offset = 0x7FFFFFF0; }, grids_zero},
       {"grid offset 0xFFFFFFF0 (wraps in 32 bits)",
        [](StageWriter& s) { s.grid2_offset = 0xFFFFFFF0; }, grids_zero},
@@ -363,8 +362,10 @@ TEST(StageSetup, EachMissingFileShowsTheBoxOnceAndLeavesTheOthersLoaded) {
     const char* trace;
   };
   const Miss misses[] = {
-      {StageWriter::kStage, "Can't open Stage Table data (tamvik2\\Map\\Map01\\Map01.DAT)!! (FATAL)"},
-      {StageWriter::kFace, "Can't open Face Table data (tamvik2\\Map\\Map01\\Face01.DAT)!! (FATAL)"},
+      {StageWriter::kStage,
+       "Can't open Stage Table data (tamvik2\\Map\\Map01\\Map01.DAT)!! (FATAL)"},
+      {StageWriter::kFace,
+       "Can't open Face Table data (tamvik2\\Map\\Map01\\Face01.DAT)!! (FATAL)"},
       {StageWriter::kFaceConv,
        "Can't open Face Henkan Table data (tamvik2\\Map\\Map01\\Henkan01.DAT)!! (FATAL)"},
       {StageWriter::kMapData, "Can't open Map Data (tamvik2\\Map\\Map01\\Map01.bin)!! (FATAL)"},
