@@ -9,13 +9,16 @@
 // voice switch; the script variables: trust, P[72], the tallies) stays in Game(). Every block is
 // zero-filled when the context is made, as the battle's globals are.
 //
-// So far: the one fade handle and the one layer save block of the drawing layer, and the seam of
-// the effect tasks' allocator.
+// So far: the one fade handle and the one layer save block of the drawing layer, the seam of
+// the effect tasks' allocator, and the stage's tables (stage table, face tables, cell grids,
+// think data).
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+#include "battle/slg_stage_table.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -45,6 +48,21 @@ class BattleContext {
   LayerState layer_save{};
 
   SlgAllocSeam alloc;
+
+  // ---- The stage (battle/slg_stage.h) ----
+  // The map's stage table; null until the first StageSetup.
+  std::unique_ptr<StageTable> stage;
+  // The face table (64 rows of 6 internal face numbers) and the face conversion table (event
+  // face -> internal face + 1); zero blocks after a file that did not open.
+  std::unique_ptr<std::array<uint8_t, kFaceTableBytes>> face_table;
+  std::unique_ptr<std::array<uint8_t, kFaceConvBytes>> face_conv;
+  // The cell attribute grid (SlgCellGrid) and the second grid, host order, row x 22 + column.
+  SlgGrid cell_grid{};
+  SlgGrid cell_grid2{};
+  // The enemy think files as read (EnThk, EnCnd, EnTab); null = no think data.
+  std::unique_ptr<SlgThinkBlock> enemy_think;
+  std::unique_ptr<SlgThinkBlock> enemy_cond;
+  std::unique_ptr<SlgThinkBlock> enemy_change;
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -7,6 +7,7 @@
 #include "engine/app/doors.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
+#include "engine/files/file_io.h"
 #include "platform/surface.h"
 
 namespace testsupport {
@@ -47,6 +48,9 @@ BattleRig::BattleRig(const Options& options)
     return;
   }
   SeedRandom(options.seed);
+  // The game's install check, which the stand-in boot leaves out, names the install directory:
+  // the stage writer lays its files there.
+  Ctx().file_io.SetInstallDir(driver_.tree.install().c_str());
 }
 
 BattleRig::~BattleRig() = default;

@@ -17,6 +17,8 @@
 //   writes it as a PNG for a person when TAMVIK_BATTLE_FRAMES names a folder.
 // - The engine's generator is seeded with Options::seed after the start, and the memory figure
 //   the program reads (AppGetMemoryStatus(0)) is Options::memory_bytes.
+// - The file layer's install directory is the tree's (driver().tree.install()), where the stage
+//   writer (testsupport/stage_writer.h) lays a battle map's files.
 //
 // Later battle issues extend this class: keep it narrow and every addition documented here.
 

@@ -67,5 +67,7 @@ void ScriptEntry(const uint8_t* data, size_t size);
 void MinigameOdEntry(const uint8_t* data, size_t size);
 void MinigameSprEntry(const uint8_t* data, size_t size);
 void MinigameDatEntry(const uint8_t* data, size_t size);
+// The stage files of a battle map (stage table, face tables, map data, think files).
+void StageEntry(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

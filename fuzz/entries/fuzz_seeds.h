@@ -26,5 +26,6 @@ std::vector<Bytes> MovieSeeds();
 std::vector<Bytes> MinigameOdSeeds();
 std::vector<Bytes> MinigameSprSeeds();
 std::vector<Bytes> MinigameDatSeeds();
+std::vector<Bytes> StageSeeds();
 
 }  // namespace fuzz

@@ -1,0 +1,7 @@
+#include "battle/slg_map.h"
+
+namespace SlgMap {
+
+void LoadMapTable(int /*map*/) {}
+
+}  // namespace SlgMap

@@ -1,0 +1,98 @@
+#pragma once
+// The stage's tables as the battle holds them: the stage table of a map (its 1300 bytes as read,
+// little-endian, with typed read access), the face and face conversion tables, the two cell grids
+// and the three enemy think blocks. Loaded by StageSetup and Slg::LoadEnemyThink
+// (battle/slg_stage.h); held in BattleContext.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Header of the stage table (bytes 0-17).
+struct StageHeader {
+  uint16_t width = 0;                // SLW: map width in pixels
+  uint16_t height = 0;               // SLH: map height in pixels
+  int16_t scroll_x = 0;              // SOX: horizontal scroll offset added when the map is drawn
+  int16_t scroll_y = 0;              // SOY
+  int16_t start_x = 0;               // SSX: the map pixel the screen is centred on at the start
+  int16_t start_y = 0;               // SSY
+  std::array<uint8_t, 4> map_pri{};  // four map priority values
+  uint16_t num_unit = 0;             // NumUnit: unit entries in use
+};
+
+// One unit entry (16 bytes at 20 + 16 i); units are created from it.
+struct StageUnitEntry {
+  uint8_t side = 0;  // 0 the player's side
+  uint8_t character = 0;
+  uint8_t class_index = 0;  // into the 64 class entries
+  uint8_t byte3 = 0;
+  int16_t x = 0;  // map pixel
+  int16_t y = 0;
+  uint8_t facing = 0;  // 0-3
+  uint8_t byte9 = 0;
+  // Byte 10: the unit's row of the think-change table (EnTab), which the unit states and hit
+  // reactions also read as the unit's variant byte.
+  uint8_t think_row = 0;
+  uint8_t byte11 = 0;
+  uint16_t flags = 0;   // the unit's initial flag word
+  uint8_t present = 0;  // 1: created at the battle's initialisation
+  uint8_t byte15 = 0;
+};
+
+// One class entry (4 bytes at 1044 + 4 i).
+struct StageClassEntry {
+  uint8_t kind = 0;      // unit kind 0-51
+  uint8_t category = 0;  // 0-4
+  uint8_t byte2 = 0;
+  uint8_t byte3 = 0;
+};
+
+constexpr size_t kStageTableBytes = 1300;
+constexpr int kStageUnitEntries = 64;
+constexpr int kStageClassEntries = 64;
+constexpr size_t kStageUnitOffset = 20;
+constexpr size_t kStageClassOffset = 1044;
+// The ranges the unit tables are indexed with: 52 unit kinds, 5 category updates.
+constexpr int kSlgUnitKinds = 52;
+constexpr int kSlgCategories = 5;
+
+constexpr size_t kFaceTableBytes = 384;  // 64 rows of 6 expressions
+constexpr size_t kFaceConvBytes = 520;   // one byte per event face number
+
+// A cell grid: 88 rows of 22 cells, cell (column, row) at row x 22 + column.
+constexpr int kSlgGridColumns = 22;
+constexpr int kSlgGridRows = 88;
+constexpr int kSlgGridCells = kSlgGridColumns * kSlgGridRows;
+constexpr size_t kSlgGridBytes = kSlgGridCells * 4;
+using SlgGrid = std::array<uint32_t, kSlgGridCells>;
+
+// The stage table: the bytes as read (a shorter file leaves the rest zero), NumUnit at most 64,
+// and beside it a mark for each entry that no creation may use.
+class StageTable {
+ public:
+  // Takes the first 1300 bytes (the rest zero), keeps NumUnit at most 64 and marks the unusable
+  // entries, tracing each repair with `name`.
+  void Assign(const uint8_t* bytes, size_t size, const char* name);
+
+  StageHeader header() const;
+  // Entry i; an i outside 0-63 gives a zero entry.
+  StageUnitEntry unit(int i) const;
+  StageClassEntry class_entry(int i) const;
+  // NumUnit (never above 64 once assigned).
+  int unit_count() const { return header().num_unit; }
+  // Whether units may be created from entry i: its class index is below 64 and its class's kind
+  // and category are inside the unit tables. False for an i outside 0-63.
+  bool usable(int i) const { return i >= 0 && i < kStageUnitEntries && !unusable_[i]; }
+
+  const std::array<uint8_t, kStageTableBytes>& bytes() const { return bytes_; }
+
+ private:
+  std::array<uint8_t, kStageTableBytes> bytes_{};
+  std::array<bool, kStageUnitEntries> unusable_{};
+};
+
+// A think file read whole (EnThk, EnCnd, EnTab).
+using SlgThinkBlock = std::vector<uint8_t>;
+constexpr size_t kThinkRecordBytes = 20;  // EnThk and EnCnd records
+constexpr size_t kThinkChangeRowBytes = 8;
