@@ -9,7 +9,7 @@
 // switch, the script variables). engine/ and game/ never include minigames/; flow/ and scene/
 // reach the minigames only through GameSequences.
 //
-// Later minigame issues add their state (objects, cursor, text, menu) as further members here.
+// Later minigame issues add their state (cursor, text, menu) as further members here.
 
 #include <array>
 #include <cstdint>
@@ -56,6 +56,59 @@ constexpr int kStateLoadPending = 2;
 
 // The od file: at most 64 KB, read into a buffer with two zero bytes after it.
 constexpr uint32_t kOdMaxBytes = 65536;
+
+// ---- Objects and layers (minigame_object.h) ----
+
+constexpr int kObjectCount = 256;
+constexpr int kLayerCount = 1024;
+// Objects kept by the framework: the text window and the full-screen background.
+constexpr int kObjTextWindow = 254;
+constexpr int kObjBackground = 255;
+// The common menu's objects.
+constexpr int kObjMenuFirst = 200;
+constexpr int kObjMenuLast = 245;
+// An image number outside the image slots 0-511: nothing is drawn and the hit box stays.
+constexpr int32_t kNoImage = -1;
+
+// Object flags.
+constexpr uint32_t kObjMoving = 0x1;
+constexpr uint32_t kObjScript = 0x2;
+constexpr uint32_t kObjFlipping = 0x4;
+constexpr uint32_t kObjDepthScale = 0x8;
+constexpr uint32_t kObjRotate = 0x10;
+constexpr uint32_t kObjSpin = 0x20;
+constexpr uint32_t kObjHidden = 0x40;
+constexpr uint32_t kObjNumber = 0x80;
+constexpr uint32_t kObjParentYLayer = 0x100;
+constexpr uint32_t kObjEdgePivot = 0x200;
+constexpr uint32_t kObjNumberLeft = 0x400;
+constexpr uint32_t kObjNumberZeros = 0x800;
+constexpr uint32_t kObjHoldLast = 0x1000;
+constexpr uint32_t kObjAnimEnded = 0x4000;
+constexpr uint32_t kObjMirrorX = 0x8000;
+constexpr uint32_t kObjMirrorY = 0x10000;
+constexpr uint32_t kObjTime = 0x20000;
+constexpr uint32_t kObjDeleteAtEnd = 0x40000;
+constexpr uint32_t kObjAnimPaused = 0x80000;
+constexpr uint32_t kObjEaseOut = 0x100000;
+constexpr uint32_t kObjEaseIn = 0x200000;
+constexpr uint32_t kObjHalfAlpha = 0x400000;
+constexpr uint32_t kObjKeepBox = 0x800000;
+constexpr uint32_t kObjLinked = 0x1000000;
+constexpr uint32_t kObjOwnLayer = 0x2000000;
+constexpr uint32_t kObjClip = 0x4000000;
+constexpr uint32_t kObjScenePicture = 0x8000000;
+constexpr uint32_t kObjSceneFace = 0x10000000;
+constexpr uint32_t kObjPointer = 0x40000000;
+
+// Mirror bits of a frame (and of a composite frame's parts).
+constexpr int32_t kFrameMirrorX = 0x1000;
+constexpr int32_t kFrameMirrorY = 0x2000;
+
+// Background freeze states.
+constexpr int kFreezeOff = 0;
+constexpr int kFreezeCapture = 1;
+constexpr int kFreezeFrozen = 2;
 
 }  // namespace mg
 
@@ -163,6 +216,67 @@ struct MgOdFile {
   std::array<uint32_t, 256> texts{};
 };
 
+
+// ---- Objects and layers (minigame_object.cpp) ----
+
+// One minigame object, its 44 fields in order. Pointers into the od data are byte offsets into
+// the od buffer (0 = none). Fields naming another object (overlay, parent, linked object) count
+// as none outside 1-255, the target surface outside 1-1023.
+struct MgObject {
+  int32_t link = 0;                   // next object of the same layer's list (0 ends it)
+  int32_t image = mg::kNoImage;       // image slot shown (set by the animation)
+  int32_t x = 0;                      // position, relative to the parent when one is set
+  int32_t y = 0;
+  int32_t width = 0;                  // hit box
+  int32_t height = 0;
+  int32_t layer = 0;                  // 0 nearest - 1023 farthest (256 = natural size)
+  int32_t tilt = 0;                   // angles of 256 steps a turn (low 8 bits used)
+  int32_t turn = 0;
+  int32_t spin = 0;
+  int32_t anim = 0;                   // animation number (0 = none)
+  uint32_t flags = 0;                 // mg::kObj*
+  uint32_t anim_pos = 0;              // the next entry of the animation record
+  int32_t frame_timer = 0;            // steps left on this frame
+  int32_t target_x = 0;
+  int32_t target_y = 0;
+  int32_t target_layer = 0;
+  int32_t move_total = 0;             // move steps in total
+  int32_t move_left = 0;              // move steps left plus one
+  int32_t start_x = 0;
+  int32_t start_y = 0;
+  int32_t start_layer = 0;
+  int32_t move_speed = 0;
+  uint32_t script_pos = 0;            // the next opcode of the motion script
+  int32_t script_wait = 0;
+  int32_t flip_anim = 0;              // animation shown at the middle of a flip
+  int32_t overlay = 0;                // object whose image is drawn over this one
+  int32_t parent = 0;                 // object whose position (and layer) this one takes
+  int32_t value = 0;                  // number and time displays
+  int32_t digits = 0;
+  int32_t extra_parts = 0;            // parts of the frame beyond the first (composite frames)
+  int32_t frame_x = 0;                // the first part's offsets and mirror bits
+  int32_t frame_y = 0;
+  int32_t frame_mirror = 0;
+  uint32_t parts = 0;                 // the frame's part list (composite frames)
+  int32_t next_anim = 0;              // started when this animation ends (0 = none)
+  int32_t linked = 0;                 // linked copy (flag 0x1000000) of this object
+  int32_t link_x = 0;
+  int32_t link_y = 0;
+  int32_t clip_left = 0;              // clip rectangle (flag 0x4000000), relative to the parent
+  int32_t clip_right = 0;
+  int32_t clip_top = 0;
+  int32_t clip_bottom = 0;
+  int32_t target_surface = 0;         // 0 = the frame's surface, else a surface slot
+};
+
+// A background freeze (A and B): objects on its layer and behind it are neither updated nor
+// drawn while it is frozen (state 2).
+struct MgFreeze {
+  int32_t state = mg::kFreezeOff;
+  int32_t level = 0;
+  int32_t layer = 0;
+};
+
 class MinigameContext {
  public:
   // Fills the game table with the od paths and the stand-in procedure.
@@ -182,6 +296,13 @@ class MinigameContext {
   std::array<MgSurfaceSlot, mg::kSlotCount> slots{};
   std::array<MgImageSlot, mg::kImageSlotCount> images{};
   MgOdFile od;
+
+  // Objects and layers: the 256 objects, the layer lists rebuilt by each object update (list
+  // heads, 0 = empty), and the two background freezes the update reads.
+  std::array<MgObject, mg::kObjectCount> objects{};
+  std::array<int32_t, mg::kLayerCount> layer_heads{};
+  MgFreeze freeze_a;
+  MgFreeze freeze_b;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -12,6 +12,7 @@
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
+#include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
 #include "minigames/framework/minigame_save.h"
 #include "minigames/framework/minigame_surface.h"
@@ -82,6 +83,48 @@ void CheckTables(const char* name) {
   }
 }
 
+// Every animation (0-511) and motion script (0-255) of the file on the objects 1-255, four rounds
+// of 200 steps, with end flags that hold, delete, pause or switch to a next animation. After
+// each round every object shows an image slot or none, points inside the data, and the layer
+// lists end within the table.
+void RunObjects(const char* name) {
+  const MgOdFile& od = Minigame().od;
+  static constexpr uint32_t kEnds[] = {0, mg::kObjHoldLast, mg::kObjDeleteAtEnd,
+                                       mg::kObjHoldLast | mg::kObjDeleteAtEnd, mg::kObjAnimPaused};
+  for (int round = 0; round < 4; ++round) {
+    mg_obj_clear_all();
+    for (int o = 1; o < mg::kObjectCount; ++o) {
+      const int n = round * (mg::kObjectCount - 1) + o - 1;
+      if (n < 512) {
+        mg_obj_put(o, o, o, o % 8, n, kEnds[o % 5] | (o % 3 == 0 ? mg::kObjSpin : 0u));
+        if (o % 4 == 0) mg_obj_set_next_anim(o, (n * 7) % 512);
+        if (o % 6 == 0) mg_obj_flip(o, n / 2);
+        if (o % 5 == 0) mg_obj_set_parent(o, o - 1);
+      } else if (n < 512 + 256) {
+        mg_obj_script(o, n - 512, o % 8);
+      }
+    }
+    for (int step = 0; step < 200; ++step) mg_obj_update();
+    for (int o = 0; o < mg::kObjectCount; ++o) {
+      const MgObject& obj = *mg_obj(o);
+      Check(obj.image >= mg::kNoImage && obj.image < mg::kImageSlotCount, name,
+            "object image outside the slots");
+      Check(obj.anim_pos <= od.size && obj.script_pos <= od.size && obj.parts <= od.size, name,
+            "object position past the data");
+      Check(obj.frame_timer >= 0 && obj.frame_timer <= 32768, name, "frame timer out of its range");
+    }
+    for (int layer = 0; layer < mg::kLayerCount; ++layer) {
+      int count = 0;
+      for (int32_t o = Minigame().layer_heads[static_cast<size_t>(layer)]; o != 0;
+           o = mg_obj(o)->link) {
+        Check(o > 0 && o < mg::kObjectCount && ++count < mg::kObjectCount, name,
+              "layer list out of the table");
+        if (o <= 0 || o >= mg::kObjectCount || count >= mg::kObjectCount) break;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 // Parts: control, od file, sprite file. Control byte 0: bit 0 RGB555. The od file loads (its
@@ -95,7 +138,10 @@ void MinigameOdEntry(const uint8_t* data, size_t size) {
   tree.Write("install/p/f.spr", parts[2]);
   MinigameRig rig((detail::ByteAt(parts[0], 0) & 1) != 0);
   Check(rig.ready, kName, "display set-up failed");
-  if (mg_obj_create("od\\fuzz.od") == 1) CheckTables(kName);
+  if (mg_obj_create("od\\fuzz.od") == 1) {
+    CheckTables(kName);
+    RunObjects(kName);
+  }
   // A second load over the first frees its slots.
   mg_obj_create("od\\fuzz.od");
 }
@@ -154,8 +200,21 @@ std::vector<Bytes> MinigameOdSeeds() {
   small.Script(0, {OdWriter::SetPos(1, 2), OdWriter::End()});
   OdWriter edge;
   edge.Path(510, "P\\F.SPR").Path(3, "p\\none.bmp");
+  // Animations and scripts of every kind for the objects, the last record cut by the end.
+  OdWriter motion;
+  motion.Solid(0, 2, 2, 1, 2, 3).Solid(1, 3, 3, 4, 5, 6, 2);
+  motion.Animation(1, {OdWriter::Simple(0, 2), OdWriter::Simple(1, 0)})
+      .Animation(2, {OdWriter::Composite({{0x1000 | 1, 2, 3}, {0x2000, -4, 5}}, 3)})
+      .Animation(3, {})
+      .Animation(4, {OdWriter::Simple(700, 1), OdWriter::Simple(1, -2)});
+  motion.Script(0, {OdWriter::SetPos(5, 6), OdWriter::SetAnim(2), OdWriter::MoveTo(40, 50, 8),
+                    OdWriter::WaitMove(), OdWriter::WaitAnim(), OdWriter::Flag(20, 1),
+                    OdWriter::Flag(40, 1), OdWriter::Sound(3), {9, {}}, OdWriter::Wait(3),
+                    OdWriter::MoveTo(0, 0, 0), OdWriter::End()});
+  motion.Entry(OdWriter::kAnimations, 5, motion.Raw({0, 0, 1, 0, 0xFD, 0xFF, 1, 0}));
   return {JoinParts({{0}, small.Build(), frames}), JoinParts({{1}, small.Build(), frames}),
-          JoinParts({{0}, edge.Build(), frames}), JoinParts({{0}, Bytes(6144, 0), {}})};
+          JoinParts({{0}, edge.Build(), frames}), JoinParts({{0}, Bytes(6144, 0), {}}),
+          JoinParts({{0}, motion.Build(), {}})};
 }
 
 std::vector<Bytes> MinigameSprSeeds() {

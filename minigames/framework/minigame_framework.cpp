@@ -9,6 +9,7 @@
 #include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "minigames/framework/minigame_input.h"
+#include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
 #include "minigames/framework/minigame_save.h"
 #include "minigames/framework/minigame_surface.h"
@@ -59,7 +60,7 @@ void CursorUpdate() {}
 
 // Once per step after the procedure: the message printer, the screen shake, the per-step hook
 // and the object update.
-void StepUpdate() {}
+void StepUpdate() { mg_obj_update(); }
 
 // Reloads the od file when a surface of the image slots was lost.
 void CheckSurfaces() {
@@ -159,9 +160,13 @@ int mg_end() {
 
 void mg_reset() {
   // Removed here once they exist: the cursor object, the tile map, the text window, both
-  // background freezes, both snapshots, the static sound list; the objects and cursor targets
-  // are cleared.
-  MgFramework& fw = Fw();
+  // background freezes (their surfaces), both snapshots, the static sound list; the cursor
+  // targets are cleared.
+  MinigameContext& m = Minigame();
+  m.freeze_a = MgFreeze{};
+  m.freeze_b = MgFreeze{};
+  mg_obj_clear_all();
+  MgFramework& fw = m.fw;
   fw.fade_phase = 0;
   fw.brightness = 256;
   fw.cross_fade = 256;
