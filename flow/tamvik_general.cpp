@@ -364,25 +364,7 @@ void CTamvikGeneral::ResetAdvScreen() {
   ddraw.SetVisible(SURFACE_FG, 0);
   ddraw.SetVisible(SURFACE_FC, 0);
   ddraw.SetVisible(SURFACE_TEXT, 1);
-  for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC}) {
-    if (LayerRec* layer = ddraw.GetLayer(id)) {
-      // The place, scroll and view only: the surface's size and an attached user surface stay.
-      layer->screen_x = 0;
-      layer->screen_y = 0;
-      layer->scroll_x = 0;
-      layer->scroll_y = 0;
-      layer->view_width = kScreenWidth;
-      layer->view_height = kScreenHeight;
-    }
-  }
-  TamvikFunc::ReleaseBlinkAnm();
-  TamvikFunc::ReleaseNcSpx();
-  TamvikFunc::CloseMessageWindow();
-  // 1: the transparent fill.
-  for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC, SURFACE_TEXT}) ddraw.ClearSurface(id, 1);
-  if (ddraw.GetLayerIndex(SURFACE_BG) < ddraw.GetLayerIndex(SURFACE_FG)) {
-    ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
-  }
+  TamvikFunc::ResetStoryLayers(0, 0, kScreenWidth, kScreenHeight);
 }
 
 uint32_t CTamvikGeneral::LastTitleResult() { return Game().last_title_result; }

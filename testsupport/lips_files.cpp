@@ -10,29 +10,6 @@
 
 namespace testsupport {
 
-namespace {
-
-// Animation n shows unit n, a square of colour n (image n, colour n + 1), for `ticks`.
-std::vector<uint8_t> SquareAnimations(const std::vector<SprRgb>& colours, int side,
-                                      uint16_t ticks) {
-  std::vector<SprRgb> table{{0, 0, 0}};
-  std::vector<SprImage> images;
-  std::vector<std::vector<SprUnitEntry>> units;
-  std::vector<std::vector<SprFrameSpec>> animations;
-  const size_t pixels = static_cast<size_t>(side) * static_cast<size_t>(side);
-  for (size_t n = 0; n < colours.size(); ++n) {
-    table.push_back(colours[n]);
-    images.emplace_back(side, side, kSprDepth8, 0,
-                        std::vector<uint8_t>(pixels, static_cast<uint8_t>(n + 1)));
-    const auto s = static_cast<int16_t>(side);
-    units.push_back({BoxEntry(static_cast<uint16_t>(n), 0, 0, s, s)});
-    animations.push_back({{static_cast<uint16_t>(n), ticks}});
-  }
-  return AnimationFile(table, images, units, animations);
-}
-
-}  // namespace
-
 std::vector<uint8_t> LipsWindowAPicture() {
   return PlainPictureFile(544, 240, 0, 8, kLipsWindowBorderValue);
 }
@@ -42,10 +19,10 @@ std::vector<uint8_t> LipsWindowCPicture() {
 std::vector<uint8_t> LipsBarPicture() { return PlainPictureFile(480, 32, kLipsBarValue); }
 
 std::vector<uint8_t> NeedleSprFile() {
-  return SquareAnimations({kNeedleColour0, kNeedleColour1}, kLipsNeedleSide, 6);
+  return SquareAnimationFile({kNeedleColour0, kNeedleColour1}, kLipsNeedleSide, 6);
 }
 std::vector<uint8_t> SteamSprFile() {
-  return SquareAnimations({kSteamColour}, kLipsSteamSide, kLipsSteamTicks);
+  return SquareAnimationFile({kSteamColour}, kLipsSteamSide, kLipsSteamTicks);
 }
 
 std::vector<uint8_t> LipsWave(int16_t level, bool loop) {

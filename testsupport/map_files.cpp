@@ -11,20 +11,9 @@ SprRgb MapPuppetColour(uint32_t building, uint32_t animation) {
 }
 
 std::vector<uint8_t> MapLabelSprFile(uint32_t building) {
-  // Animation n: frame 0 shows unit n, which shows sprite n (image n, colour n + 1).
-  std::vector<SprRgb> table{{0, 0, 0}};
-  std::vector<SprImage> images;
-  std::vector<std::vector<SprUnitEntry>> units;
-  std::vector<std::vector<SprFrameSpec>> animations;
-  const size_t pixels = static_cast<size_t>(kMapPuppetSide) * kMapPuppetSide;
-  for (uint32_t n = 0; n < kMapPuppetAnimations; ++n) {
-    table.push_back(MapPuppetColour(building, n));
-    images.emplace_back(kMapPuppetSide, kMapPuppetSide, kSprDepth8, 0,
-                        std::vector<uint8_t>(pixels, static_cast<uint8_t>(n + 1)));
-    units.push_back({BoxEntry(static_cast<uint16_t>(n), 0, 0, kMapPuppetSide, kMapPuppetSide)});
-    animations.push_back({{static_cast<uint16_t>(n), kMapPuppetFrameTicks}});
-  }
-  return AnimationFile(table, images, units, animations);
+  std::vector<SprRgb> colours;
+  for (uint32_t n = 0; n < kMapPuppetAnimations; ++n) colours.push_back(MapPuppetColour(building, n));
+  return SquareAnimationFile(colours, kMapPuppetSide, kMapPuppetFrameTicks);
 }
 
 }  // namespace testsupport

@@ -6,29 +6,6 @@
 
 namespace testsupport {
 
-namespace {
-
-// One animation per colour: animation n plays unit n, which shows sprite n (a square of `side`
-// pixels of colour n).
-std::vector<uint8_t> SquaresFile(const std::vector<SprRgb>& colours, int side) {
-  std::vector<SprRgb> table{{0, 0, 0}};
-  std::vector<SprImage> images;
-  std::vector<std::vector<SprUnitEntry>> units;
-  std::vector<std::vector<SprFrameSpec>> animations;
-  const size_t pixels = static_cast<size_t>(side) * static_cast<size_t>(side);
-  for (size_t n = 0; n < colours.size(); ++n) {
-    table.push_back(colours[n]);
-    images.emplace_back(side, side, kSprDepth8, 0,
-                        std::vector<uint8_t>(pixels, static_cast<uint8_t>(n + 1)));
-    units.push_back({BoxEntry(static_cast<uint16_t>(n), 0, 0, static_cast<int16_t>(side),
-                              static_cast<int16_t>(side))});
-    animations.push_back({{static_cast<uint16_t>(n), 6}});
-  }
-  return AnimationFile(table, images, units, animations);
-}
-
-}  // namespace
-
 SprRgb WallColour(int variant) {
   return variant == 0 ? SprRgb{4, 12, 20} : SprRgb{20, 12, 4};
 }
@@ -39,14 +16,14 @@ std::vector<uint8_t> WallFile(int variant) {
                      {SprImage(640, 480, kSprDepth8, 0, std::vector<uint8_t>(640 * 480, 1))});
 }
 
-std::vector<uint8_t> BgAnimeFile(SprRgb colour) { return SquaresFile({colour}, 16); }
+std::vector<uint8_t> BgAnimeFile(SprRgb colour) { return SquareAnimationFile({colour}, 16, 6); }
 
 std::vector<uint8_t> MapLabelFile() {
   std::vector<SprRgb> colours;
   for (int n = 0; n < kMapLabelUnits; ++n) {
     colours.push_back({static_cast<uint8_t>(n % 31 + 1), static_cast<uint8_t>(n / 31 + 1), 9});
   }
-  return SquaresFile(colours, 4);
+  return SquareAnimationFile(colours, 4, 6);
 }
 
 void LaySceneFiles(GameTree& tree) {

@@ -244,6 +244,24 @@ std::vector<uint8_t> SprFileWriter::Build() const {
   return out;
 }
 
+std::vector<uint8_t> SquareAnimationFile(const std::vector<SprRgb>& colours, int side,
+                                         uint16_t ticks) {
+  std::vector<SprRgb> table{{0, 0, 0}};
+  std::vector<SprImage> images;
+  std::vector<std::vector<SprUnitEntry>> units;
+  std::vector<std::vector<SprFrameSpec>> animations;
+  const auto s = static_cast<uint16_t>(side);
+  const size_t pixels = static_cast<size_t>(side) * static_cast<size_t>(side);
+  for (size_t n = 0; n < colours.size(); ++n) {
+    table.push_back(colours[n]);
+    images.emplace_back(s, s, kSprDepth8, 0, std::vector<uint8_t>(pixels, static_cast<uint8_t>(n + 1)));
+    units.push_back({BoxEntry(static_cast<uint16_t>(n), 0, 0, static_cast<int16_t>(side),
+                              static_cast<int16_t>(side))});
+    animations.push_back({{static_cast<uint16_t>(n), ticks}});
+  }
+  return AnimationFile(table, images, units, animations);
+}
+
 std::vector<uint8_t> PictureFile(const std::vector<SprRgb>& colours,
                                  const std::vector<SprImage>& images, uint16_t scale_flag,
                                  uint16_t decoder) {

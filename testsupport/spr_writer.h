@@ -166,6 +166,11 @@ std::vector<uint8_t> AnimationFile(const std::vector<SprRgb>& colours,
                                    const std::vector<std::vector<SprFrameSpec>>& animations,
                                    uint16_t scale_flag = 1);
 
+// A file whose animation n shows, for `ticks`, unit n: a `side` x `side` square of colour n
+// (image n, colour-table entry n + 1), so that a frame shows which animation plays.
+std::vector<uint8_t> SquareAnimationFile(const std::vector<SprRgb>& colours, int side,
+                                         uint16_t ticks);
+
 // A file with a colour table and an image table: the common picture file.
 std::vector<uint8_t> PictureFile(const std::vector<SprRgb>& colours,
                                  const std::vector<SprImage>& images, uint16_t scale_flag = 1,

@@ -118,24 +118,8 @@ void CTamvikAdv::AdvMain(GameTaskRec* record) {
 void CTamvikAdv::InitScreen() {
   CDdrawFunc& ddraw = Ctx().ddraw;
   for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC, SURFACE_TEXT}) ddraw.SetVisible(id, 1);
-  for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC}) {
-    if (LayerRec* layer = ddraw.GetLayer(id)) {
-      layer->scroll_x = 0;
-      layer->scroll_y = 0;
-      layer->screen_x = 32;
-      layer->screen_y = 16;
-      layer->view_width = 576;
-      layer->view_height = 320;
-    }
-  }
-  TamvikFunc::ReleaseBlinkAnm();
-  TamvikFunc::ReleaseNcSpx();
-  TamvikFunc::CloseMessageWindow();
-  // 1: the transparent fill.
-  for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC, SURFACE_TEXT}) ddraw.ClearSurface(id, 1);
-  if (ddraw.GetLayerIndex(SURFACE_BG) < ddraw.GetLayerIndex(SURFACE_FG)) {
-    ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
-  }
+  // The picture area of the story screen.
+  TamvikFunc::ResetStoryLayers(32, 16, 576, 320);
 }
 
 void CTamvikAdv::StopMacro() {

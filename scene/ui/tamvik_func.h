@@ -102,6 +102,12 @@ class TamvikFunc {
   static GameKeyBits PressVirtualKey(int key);
   static void ClearVirtualKeys();
 
+  // The story layers 5-7 placed at (x, y) with a view of width x height and no scroll (their
+  // surfaces' sizes and attached user surfaces stay); the blinking face, the character set and
+  // the message window released; layers 5-8 cleared to the transparent colour; layers 5 and 6
+  // back in their own compose order. Visibility is the caller's.
+  static void ResetStoryLayers(int x, int y, int width, int height);
+
   // ---- Whole pictures (scene/sprite/spx_picture.cpp) ----
 
   // Draws image `picture` of a sprite file at (x, y) of a surface (cache on, picture mask). 1 / 0.

@@ -2,6 +2,7 @@
 
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/input/dinput.h"
 #include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
@@ -76,3 +77,25 @@ GameKeyBits IsKeyTriggered(int key) {
 }
 
 GameKeyBits IsKeyHeld(int key) { return TamvikFunc::GetKeyMask(key) & Ctx().input.GetKeyHold(); }
+
+void TamvikFunc::ResetStoryLayers(int x, int y, int width, int height) {
+  CDdrawFunc& ddraw = Ctx().ddraw;
+  for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC}) {
+    if (LayerRec* layer = ddraw.GetLayer(id)) {
+      layer->screen_x = x;
+      layer->screen_y = y;
+      layer->scroll_x = 0;
+      layer->scroll_y = 0;
+      layer->view_width = width;
+      layer->view_height = height;
+    }
+  }
+  ReleaseBlinkAnm();
+  ReleaseNcSpx();
+  CloseMessageWindow();
+  // 1: the transparent fill.
+  for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC, SURFACE_TEXT}) ddraw.ClearSurface(id, 1);
+  if (ddraw.GetLayerIndex(SURFACE_BG) < ddraw.GetLayerIndex(SURFACE_FG)) {
+    ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
+  }
+}
