@@ -3,6 +3,7 @@
 #include "debug/debug_menu.h"
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
+#include "flow/tamvik_general.h"
 #include "game/game_sequences.h"
 
 GameHooks MakeGameHooks(CDebugMenu& menu) {
@@ -15,7 +16,18 @@ GameHooks MakeGameHooks(CDebugMenu& menu) {
 }
 
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
-  // What the game-mode manager starts is not built yet: stand-ins that hand back at once.
+  // What the game-mode manager starts and is not built yet: stand-ins that hand back at once.
   FillManagerStandIns(sequences);
+  // The maker logo (form 0) or staff card (form 1), and the opening movie.
+  sequences.logo.start = [](GameTaskRec* owner, int form) {
+    if (form == 0) {
+      CTamvikGeneral::StartZevaLogoMain(owner);
+    } else {
+      CTamvikGeneral::StartStaffCard(owner);
+    }
+  };
+  sequences.logo.is_running = [] { return !CTamvikGeneral::IsZevaLogoEnd(); };
+  sequences.opening.start = [](GameTaskRec* owner) { CTamvikGeneral::StartOpeningMovieSeq(owner); };
+  sequences.opening.is_running = [] { return !CTamvikGeneral::IsOpeningMovieEnd(); };
   sequences.debug_menu_close = [&menu] { menu.DebugMenuClose(); };
 }
