@@ -382,6 +382,24 @@ TEST_F(Sequences, StartKeyEndsTheSequenceInModesTwoAndSixteenButOnlyStopsTheMovi
   EXPECT_EQ(CTamvikGeneral::GetMode(), 10);
 }
 
+TEST(LogoStartKey, PressedWhileAMissingMovieHoldsTheComposeItEndsTheSequenceAndLetsGo) {
+  // No logo movie: the sequence took its compose hold for a movie that never started. The start
+  // key in the next frame (no movie plays) ends the sequence, which lets go of that hold.
+  Rig t;
+  t.d.host().input.caps_lock = true;
+  t.StartIn(1);
+  ASSERT_TRUE(t.d.RunUntil("hold taken", [](const ProgramDriver&) {
+    return Ctx().ddraw.IsUpdate(0) != 0;
+  }, 60));
+  t.d.Schedule({testsupport::GameKeyDown(t.d.frame() + 1, kGameKey3),
+                testsupport::GameKeyUp(t.d.frame() + 2, kGameKey3)});
+  ASSERT_TRUE(t.d.Step());
+  EXPECT_EQ(CTamvikGeneral::GetMode(), 3);
+  EXPECT_TRUE(CTamvikGeneral::IsZevaLogoEnd());
+  EXPECT_EQ(Ctx().ddraw.IsUpdate(0), 0u);
+  EXPECT_TRUE(t.ComposesAgain());
+}
+
 TEST_F(Sequences, MissingPicturesLeaveTheScreenBlackAndTheTimersRunOn) {
   d.tree.Remove("install/tamvik1/system/LOGO.SPR");
   d.tree.Remove("install/tamvik1/system/minitamv.spr");
