@@ -178,7 +178,6 @@ enum OpeningStep : uint8_t {
   kOpeningPlay,
   kOpeningPlaying,
   kOpeningRestore,
-  kOpeningEnd,
 };
 
 OpeningExtra& OpenExtra(GameTaskRec* record) { return *static_cast<OpeningExtra*>(record->extra); }

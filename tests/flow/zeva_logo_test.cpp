@@ -502,6 +502,12 @@ TEST(OpeningCaptions, FollowTheTableForEitherMovieAndReachTheScreen) {
       return Ctx().movie.GetMovieState() == kMoviePlaying;
     }, 200));
     EXPECT_EQ(t.d.host().movies.record(path).opened, 1);
+    // The movie rectangle of layer 8 was blacked before the movie; outside it stays clear.
+    const platform::Surface& top = *Ctx().ddraw.GetSurface(SURFACE_TEXT);
+    EXPECT_EQ(top.Row(100)[100], 0);
+    EXPECT_EQ(top.Row(319)[607], 0);
+    EXPECT_NE(top.Row(20)[20], 0);
+    EXPECT_NE(top.Row(320)[100], 0);
     // Pair k's caption goes up once the position passes pair k - 1's end frame.
     for (size_t k = 1; k < c.pairs->size() + 2; ++k) {
       const size_t shown = std::min<size_t>(k, 15);
