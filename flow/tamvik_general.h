@@ -88,6 +88,24 @@ class CTamvikGeneral {
   static void GeneralManeger(GameTaskRec* task);
   static void CautionSeq(GameTaskRec* task);
   static void MiniGameTask(GameTaskRec* task);
+
+  // ---- Maker logo, staff card and opening movie (flow/zeva_logo.cpp) ----
+  static constexpr const char* kZevaLogoTaskName = "CTamvikGeneral::ZevaLogoMain";
+  static constexpr const char* kOpeningTaskName = "CTamvikGeneral::OpeningMovieSeq";
+  // The logo sequence under `owner`: the logo form (mode 1, with the logo movie) or the staff
+  // card form (mode 15, without it). Each ends with SetMode(5), or SetMode(3) on the start key.
+  static void StartZevaLogoMain(GameTaskRec* owner);
+  static void StartStaffCard(GameTaskRec* owner);
+  // No logo task exists.
+  static bool IsZevaLogoEnd();
+  // The opening movie with its captions under `owner`; ends with SetMode(3).
+  static void StartOpeningMovieSeq(GameTaskRec* owner);
+  static bool IsOpeningMovieEnd();
+  // The opening's caption routine (the movie player's overlay while the opening plays): steps
+  // the caption on once the movie has passed the end frame of the current one.
+  static void OpeningCaption();
+  static void ZevaLogoMain(GameTaskRec* task);
+  static void OpeningMovieSeq(GameTaskRec* task);
 };
 
 inline constexpr StepTaskKind<GeneralWork> kGeneralManager{CTamvikGeneral::kManagerTaskName,

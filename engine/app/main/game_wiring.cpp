@@ -19,7 +19,7 @@ GameHooks MakeGameHooks(CDebugMenu& menu) {
 }
 
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
-  // What the game-mode manager starts is not built yet: stand-ins that hand back at once.
+  // What the game-mode manager starts and is not built yet: stand-ins that hand back at once.
   FillManagerStandIns(sequences);
   // The scene controller, in place of its stand-in; the manager's calls it makes back.
   sequences.scene.start = [](GameTaskRec* owner) { CTamvikAdv::StartAdvMain(owner); };
@@ -32,5 +32,16 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   sequences.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
   sequences.reset_adv_screen = [] { CTamvikGeneral::ResetAdvScreen(); };
   sequences.start_manager = [] { CTamvikGeneral::StartManager(); };
+  // The maker logo (form 0) or staff card (form 1), and the opening movie.
+  sequences.logo.start = [](GameTaskRec* owner, int form) {
+    if (form == 0) {
+      CTamvikGeneral::StartZevaLogoMain(owner);
+    } else {
+      CTamvikGeneral::StartStaffCard(owner);
+    }
+  };
+  sequences.logo.is_running = [] { return !CTamvikGeneral::IsZevaLogoEnd(); };
+  sequences.opening.start = [](GameTaskRec* owner) { CTamvikGeneral::StartOpeningMovieSeq(owner); };
+  sequences.opening.is_running = [] { return !CTamvikGeneral::IsOpeningMovieEnd(); };
   sequences.debug_menu_close = [&menu] { menu.DebugMenuClose(); };
 }
