@@ -11,13 +11,15 @@
 //
 // So far: the one fade handle and the one layer save block of the drawing layer, the seam of
 // the effect tasks' allocator, and the stage's tables (stage table, face tables, cell grids,
-// think data).
+// think data); the battle state block with the units, the control words, the turn order, the
+// camera and the occupancy grid; the event flags and unit references of the battle events.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "battle/slg_battle_state.h"
 #include "battle/slg_stage_table.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
@@ -63,6 +65,30 @@ class BattleContext {
   std::unique_ptr<SlgThinkBlock> enemy_think;
   std::unique_ptr<SlgThinkBlock> enemy_cond;
   std::unique_ptr<SlgThinkBlock> enemy_change;
+
+  // ---- Units, turn state and camera (battle/slg_unit.h, battle/slg_geometry.h) ----
+  SlgBattleState state{};
+  // SlgFlags: bit 0 option menu closed, bits 1-2 units shown, bit 3 mouse cursor shown.
+  uint16_t flags = 0;
+  uint32_t first_frame = 0;  // SlgFirstFrame: 1 until the end of the first main-task frame
+  uint32_t event_busy = 0;   // SlgEventBusy: non-zero while an event runs
+  uint32_t cmd_busy = 0;     // SlgCmdBusy: 1 while a move or attack command holds the map
+  // The main task's unit update index: a removal at or before it steps it back, so that no
+  // record is skipped in the pass.
+  int32_t update_index = 0;
+  SlgOrder order{};
+  SlgCamera camera{};
+  SlgUnitCellGrid unit_grid{};
+
+  // ---- Battle events (battle/slg_events.h) ----
+  // The 2048 event flags, most significant bit first: flag n is bit 7 - n % 8 of byte n / 8.
+  std::array<uint8_t, 256> event_flags{};
+  // EventUnitRef: slot 0 the unit that made a defeat, slot 1 the joint action's partner;
+  // kSlgNoUnit none, which they start as (a zero would name slot 0).
+  std::array<uint16_t, 2> event_unit_ref{kSlgNoUnit, kSlgNoUnit};
+  uint32_t route_walking = 0;  // SlgRouteWalking: non-zero while an event walks a unit
+  // Answers CheckEvents while no command holds the map; none answers 0.
+  std::function<int()> check_events_hook;
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

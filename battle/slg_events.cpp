@@ -1,0 +1,64 @@
+#include "battle/slg_events.h"
+
+#include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
+#include "battle/slg_geometry.h"
+#include "game/macro_vars.h"
+
+int CheckEventFlag(int32_t n) {
+  if (n < 0 || n >= kEventFlagCount) return 1;
+  return (Battle().event_flags[static_cast<size_t>(n / 8)] >> (7 - n % 8)) & 1;
+}
+
+void SetEventFlag(uint32_t n) {
+  if (n >= kEventFlagCount) return;
+  Battle().event_flags[n / 8] |= static_cast<uint8_t>(0x80u >> (n % 8));
+}
+
+void ClearEventFlag(uint32_t n) {
+  if (n >= kEventFlagCount) return;
+  Battle().event_flags[n / 8] &= static_cast<uint8_t>(~(0x80u >> (n % 8)));
+}
+
+int GetTrustVar(int character) {
+  static constexpr int kTrustVar[7] = {11, 11, 21, 31, 51, 61, 41};
+  const int var = character >= 1 && character <= 6 ? kTrustVar[character] : 11;
+  return static_cast<int>(GetMacroP(var)) - 32768;
+}
+
+uint16_t SlgGetMacroP(int n) { return GetMacroP(n); }
+void SlgSetMacroP(int n, uint16_t value) { SetMacroP(n, value); }
+
+int CheckEvents() {
+  const BattleContext& b = Battle();
+  if (b.cmd_busy != 0) return 0;
+  return b.check_events_hook ? b.check_events_hook() : 0;
+}
+
+int HasEventTable() { return 0; }
+void EndEventCheck() {}
+void FixTaskUpdateAll(uint32_t /*tone*/) {}
+
+SlgUnit* FindUnitByGroupKind(int group, int kind) {
+  SlgBattleState& s = Battle().state;
+  for (int i = 0; i < s.unit_count; ++i) {
+    SlgUnit& unit = s.units[i];
+    if (unit.side == group && unit.kind == kind) return &unit;
+  }
+  return nullptr;
+}
+
+int GetEventUnitChara() { return -1; }
+int EventMessageNoWait(int /*message*/, int /*parameter*/) { return 1; }
+void SlgEventAnmUpdate(SlgUnit& /*unit*/, const SlgPair& /*screen*/) {}
+
+void EventObjPlace(SlgUnit& unit) {
+  const uint32_t word = SlgCellWord(PosToCell(unit.x >> 16, unit.y >> 16));
+  unit.cell_attr = word;
+  unit.lift = static_cast<int32_t>(word & kSlgCellHeightMask) * kSlgCellHeightPixels * 65536;
+  if (unit.anm != nullptr) unit.anm->shade = (word & 0x30000) != 0 ? 16384 : 8192;
+}
+
+namespace Slg {
+void SetupMapEvent(int /*map*/) {}
+}  // namespace Slg

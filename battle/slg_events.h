@@ -1,0 +1,53 @@
+#pragma once
+// What the battle uses of the battle events, in one module under their names: the event flags
+// and the event unit references (kept for good), the battle's access to the script variables,
+// and stand-ins for the event check, the map event set-up and the event units and messages,
+// whose bodies the battle events replace behind the same names.
+
+#include <cstdint>
+
+#include "battle/slg_battle_state.h"
+
+constexpr int kEventFlagCount = 2048;
+
+// 1 when event flag n is set, else 0; an id outside 0-2047 reads as set.
+int CheckEventFlag(int32_t n);
+// Set or clear event flag n; ids above 2047 (negative ones passed through, which become large)
+// are ignored.
+void SetEventFlag(uint32_t n);
+void ClearEventFlag(uint32_t n);
+
+// Trust of heroine 1-6: P[n] - 32768 with n = 11, 21, 31, 51, 61, 41; any other character
+// reads P[11].
+int GetTrustVar(int character);
+// Script variable P[n] of the game (Game()).
+uint16_t SlgGetMacroP(int n);
+void SlgSetMacroP(int n, uint16_t value);
+
+// The per-frame event check: 0 while a command holds the map (SlgCmdBusy); else the installed
+// hook's answer (Battle().check_events_hook), 0 without one.
+int CheckEvents();
+// 1 when the map has an event table: none yet.
+int HasEventTable();
+// Ends the event check at a battle's end: nothing yet.
+void EndEventCheck();
+// Applies a tone word to every fixed event sprite: none yet.
+void FixTaskUpdateAll(uint32_t tone);
+// The first record of that side (group) and kind, any step; null when none.
+SlgUnit* FindUnitByGroupKind(int group, int kind);
+// The character of the unit in the first event unit reference: -1 (no reference yet).
+int GetEventUnitChara();
+// Shows a self-closing battle message; 1 once it has ended (at once here).
+int EventMessageNoWait(int message, int parameter);
+// The per-frame update of an event animation object (category 3): nothing yet.
+void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen);
+// Places the unit again after its position changed: its cell word is read again from the cell
+// under it, its lift becomes the cell's height level x 48 pixels (16.16), and its body
+// object's shade becomes 16384 on a cell with a bit of 0x30000, else 8192. (Moving its body
+// sprite comes with the unit sprites.)
+void EventObjPlace(SlgUnit& unit);
+
+namespace Slg {
+// Installs the map's events: none yet.
+void SetupMapEvent(int map);
+}  // namespace Slg

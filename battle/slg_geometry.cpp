@@ -1,0 +1,220 @@
+#include "battle/slg_geometry.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "battle/battle_context.h"
+#include "engine/app/context.h"
+#include "engine/core/frame_rate.h"
+#include "scene/ui/tamvik_func.h"
+
+namespace {
+
+// The diagonal indices of (x, y): a along one diagonal, b along the other (divisions toward
+// zero, as the cell formulas are written).
+// 64-bit, so that no pixel value can overflow them.
+struct Diagonals {
+  int64_t a;
+  int64_t b;
+};
+Diagonals DiagonalsOf(int32_t x, int32_t y) {
+  const int64_t h = x / 2;
+  const int64_t y6 = int64_t{y} + 6;
+  return {(h + y6 + 1032) / 48, (y6 - h + 1032) / 48};
+}
+
+uint32_t Now() { return static_cast<uint32_t>(Ctx().frame_rate.GetTime()); }
+
+// The largest scroll on each axis: the map size less the screen, never below 0.
+int32_t MaxScrollX() {
+  const BattleContext& b = Battle();
+  const int32_t w = b.stage ? b.stage->header().width : 0;
+  return std::max(0, w - 640);
+}
+int32_t MaxScrollY() {
+  const BattleContext& b = Battle();
+  const int32_t h = b.stage ? b.stage->header().height : 0;
+  return std::max(0, h - 480);
+}
+
+bool InCentralBox(const SlgPair& screen) {
+  return screen.x >= (-200 << 16) && screen.x < (200 << 16) && screen.y >= (-50 << 16) &&
+         screen.y < (100 << 16);
+}
+
+// Starts a move from the current scroll to the target over `duration` frames.
+void StartMove(SlgCamera& cam, uint32_t duration) {
+  const SlgBattleState& s = Battle().state;
+  cam.duration = duration;
+  cam.current_x = s.scroll_x * 65536;
+  cam.current_y = s.scroll_y * 65536;
+  cam.step_x = (cam.target_x - cam.current_x) / static_cast<int32_t>(duration);
+  cam.step_y = (cam.target_y - cam.current_y) / static_cast<int32_t>(duration);
+  cam.start_x = cam.current_x;
+  cam.start_y = cam.current_y;
+  cam.start_time = Now();
+}
+
+// Counts as arrived: target and current 0, no movement.
+void ArriveAtOnce(SlgCamera& cam) {
+  cam.target_x = cam.target_y = 0;
+  cam.current_x = cam.current_y = 0;
+  cam.step_x = cam.step_y = 0;
+}
+
+// The 16-pixel block of a 16.16 scroll value.
+int32_t Block(int32_t v) { return (v >> 16) / 16; }
+
+// start + (frames + 1) x step, kept inside the 32-bit range.
+int32_t Advance(int32_t start, int64_t frames, int32_t step) {
+  const int64_t v = int64_t{start} + (frames + 1) * int64_t{step};
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+SlgCell PosToCell(int32_t x, int32_t y) {
+  const Diagonals d = DiagonalsOf(x, y);
+  const int64_t A = 48 * d.a - 1032;
+  const int64_t B = 48 * d.b - 1032;
+  const int64_t column = std::clamp<int64_t>((A - B) / 96, 0, kSlgGridColumns - 1);
+  const int64_t row = std::clamp<int64_t>(((A + B) / 2) / 24 + 1, 0, kSlgGridRows - 1);
+  return {static_cast<int16_t>(column), static_cast<int16_t>(row)};
+}
+
+SlgPoint SnapPosToCell(int32_t x, int32_t y) {
+  const Diagonals d = DiagonalsOf(x, y);
+  const int64_t A = 48 * d.a - 1032;
+  const int64_t B = 48 * d.b - 1032;
+  return {static_cast<int32_t>((d.a - d.b) * 48), static_cast<int32_t>((A + B) / 2)};
+}
+
+uint32_t SlgCellWord(SlgCell cell) {
+  const int column = std::clamp<int>(cell.column, 0, kSlgGridColumns - 1);
+  const int row = std::clamp<int>(cell.row, 0, kSlgGridRows - 1);
+  return Battle().cell_grid[static_cast<size_t>(row * kSlgGridColumns + column)];
+}
+
+int32_t SlgCellHeightAt(int32_t x, int32_t y) {
+  return static_cast<int32_t>(SlgCellWord(PosToCell(x, y)) & kSlgCellHeightMask);
+}
+
+int PointInRect(const SlgRect& rect, int32_t x, int32_t y) {
+  return rect.left <= x && x <= rect.right && rect.top <= y && y <= rect.bottom ? 1 : 0;
+}
+
+SlgPair SlgMapToScreen(const SlgUnit& unit) {
+  const SlgBattleState& s = Battle().state;
+  return {unit.x - (s.scroll_x + 320) * 65536, unit.y - (s.scroll_y + 216) * 65536 - unit.lift};
+}
+
+namespace Slg {
+
+SlgPair PosToScreen(const SlgPair& pos) {
+  const SlgBattleState& s = Battle().state;
+  const int32_t h = SlgCellHeightAt(pos.x >> 16, pos.y >> 16);
+  return {pos.x - (s.scroll_x + 320) * 65536,
+          pos.y - (kSlgCellHeightPixels * h + s.scroll_y + 216) * 65536};
+}
+
+void InitCamera() {
+  BattleContext& b = Battle();
+  SlgCamera& cam = b.camera;
+  cam.current_x = cam.start_x = cam.target_x = b.state.scroll_x * 65536;
+  cam.current_y = cam.start_y = cam.target_y = b.state.scroll_y * 65536;
+  cam.step_x = cam.step_y = 0;
+  cam.start_time = Now();
+  cam.duration = kSlgCameraDuration;
+  cam.lock = 0;
+}
+
+void ScrollToUnit(uint32_t n) {
+  BattleContext& b = Battle();
+  if (n >= b.state.unit_count) return;
+  SlgCamera& cam = b.camera;
+  const SlgUnit& unit = b.state.units[n];
+  cam.followed = static_cast<uint16_t>(n);
+  if (InCentralBox(PosToScreen({unit.x, unit.y}))) {
+    ArriveAtOnce(cam);
+    return;
+  }
+  const int32_t ux = unit.x >> 16;
+  const int32_t uy = unit.y >> 16;
+  const int32_t lift = kSlgCellHeightPixels * SlgCellHeightAt(ux, uy);
+  const int32_t tx = std::clamp(ux - 320, 0, MaxScrollX());
+  int32_t ty = uy - (lift + 216);
+  if (uy - lift - 264 < 0) {
+    ty = 0;
+  } else if (ty > MaxScrollY()) {
+    ty = MaxScrollY();
+  }
+  cam.target_x = tx * 65536;
+  cam.target_y = ty * 65536;
+  const bool hurried = IsKeyHeld(2) != 0 && b.event_busy == 0 && b.first_frame == 0;
+  StartMove(cam, hurried ? kSlgCameraHurried : kSlgCameraDuration);
+}
+
+void ScrollToPos(const SlgPair& pos) {
+  BattleContext& b = Battle();
+  SlgCamera& cam = b.camera;
+  if (InCentralBox(PosToScreen(pos))) {
+    ArriveAtOnce(cam);
+    return;
+  }
+  const int32_t px = pos.x >> 16;
+  const int32_t py = pos.y >> 16;
+  const int32_t lift = kSlgCellHeightPixels * SlgCellHeightAt(px, py);
+  cam.target_x = std::clamp(px - 320, 0, MaxScrollX()) * 65536;
+  cam.target_y = std::clamp(py - (lift + 240), 0, MaxScrollY()) * 65536;
+  StartMove(cam, kSlgCameraDuration);
+}
+
+int ScrollStep() {
+  BattleContext& b = Battle();
+  SlgCamera& cam = b.camera;
+  SlgBattleState& s = b.state;
+  // Elapsed frames, signed; a long pause cannot overflow the position (it ends the move below).
+  const int64_t frames = int64_t{static_cast<int32_t>(Now() - cam.start_time)} * 60 / 1000;
+  if (cam.lock != 0) return 0;
+
+  if (Block(cam.current_x) == Block(cam.target_x) && Block(cam.current_y) == Block(cam.target_y)) {
+    if (cam.followed < s.unit_count) {
+      const SlgUnit& unit = s.units[cam.followed];
+      const int32_t ux = unit.x >> 16;
+      const int32_t uy = unit.y >> 16;
+      const int32_t h = SlgCellHeightAt(ux, uy);
+      s.focus_x = static_cast<int16_t>(ux);
+      s.focus_y = static_cast<int16_t>(uy);
+      s.cursor_point = {static_cast<int16_t>(ux),
+                        static_cast<int16_t>(uy - kSlgCellHeightPixels * h)};
+      s.pointer = {(ux - s.scroll_x - 320) * 65536,
+                   (uy - kSlgCellHeightPixels * (h + 5) - s.scroll_y) * 65536};
+    }
+    return 1;
+  }
+
+  if (cam.step_x != 0) cam.current_x = Advance(cam.start_x, frames, cam.step_x);
+  if (cam.step_y != 0) cam.current_y = Advance(cam.start_y, frames, cam.step_y);
+  if (frames > int64_t{cam.duration} ||
+      (Block(cam.current_x) == Block(cam.target_x) && Block(cam.current_y) == Block(cam.target_y))) {
+    cam.current_x = cam.target_x;
+    cam.current_y = cam.target_y;
+    cam.step_x = cam.step_y = 0;
+  }
+
+  const int32_t max_x = MaxScrollX() * 65536;
+  const int32_t max_y = MaxScrollY() * 65536;
+  if (cam.current_x < 0 || cam.current_x > max_x) {
+    cam.current_x = cam.target_x = std::clamp(cam.current_x, 0, max_x);
+    cam.step_x = 0;
+  }
+  if (cam.current_y < 0 || cam.current_y > max_y) {
+    cam.current_y = cam.target_y = std::clamp(cam.current_y, 0, max_y);
+    cam.step_y = 0;
+  }
+  s.scroll_x = static_cast<int16_t>(cam.current_x >> 16);
+  s.scroll_y = static_cast<int16_t>(cam.current_y >> 16);
+  return 0;
+}
+
+}  // namespace Slg

@@ -1,0 +1,57 @@
+#pragma once
+// The battle's units: the constant unit type table, creation from a stage entry, the state
+// setter, stat totals, removal (keeping slots dense) and the purge of dead records, and the
+// occupancy grid that tells which unit stands on which cell. The records live in
+// Battle().state.units, slots 0 .. unit_count - 1; a removal moves every later record down one.
+
+#include <array>
+#include <cstdint>
+
+#include "battle/slg_battle_state.h"
+
+class StageTable;
+
+// The unit type table: 52 rows, one per unit kind (0-13 the player's units).
+extern const std::array<SlgUnitStats, 52> kSlgUnitType;
+
+constexpr uint8_t kSlgCreateRefused = 255;
+
+// Sets the unit's state, its step to 0 and its body object's state byte to 0. Every state
+// change goes through it.
+void SetUnitState(SlgUnit& unit, uint8_t state);
+// 1 when some record in use has this state, else 0.
+int AnyUnitInState(uint8_t state);
+// total = base + extra + trust, per stat (8-bit sums).
+void CalcStatTotals(SlgUnitStats& stats);
+
+// The occupancy grid (Battle().unit_grid).
+void ClearUnitCellGrid();
+// Enters the unit's slot at the cell of its position, only when it has kUnitOnGrid.
+void SetUnitCell(const SlgUnit& unit);
+// Clears the cell under the unit's snapped position, whoever was entered there.
+void ClearUnitCell(const SlgUnit& unit);
+// The slot at a cell, kSlgNoUnit for none or a cell outside 22 x 88.
+uint16_t GetUnitAtCell(int column, int row);
+
+// Gives characters 0-6 of side 0 their full life and kiai (the debug menu's heal).
+void SlgDebugHealPlayers();
+
+namespace Slg {
+
+// Creates a unit from entry n of the stage table in the next slot and returns the slot: the
+// position (shifted to 16.16), facing, character, side, entry and flags from the entry, the
+// kind and category from its class entry, the kind's type row with the trust bonus cleared and
+// the totals computed. Not placed on the grid. Refused (a trace, kSlgCreateRefused, nothing
+// created) with 64 units, or for an entry beyond the stage's entries or marked unusable.
+uint8_t CreateUnit(const StageTable& stage, int n);
+// Releases the unit's animations (empty until the unit sprites come).
+void ReleaseUnitSprites(SlgUnit& unit);
+// Removes slot n: later records move down a slot (their slot bytes with them), and the update
+// index, the acting slot and the turn order follow. A slot not in use does nothing.
+void RemoveUnit(uint32_t n);
+// Clears the grid, removes every record whose step is 255 and enters the others again.
+void PurgeDeadUnits();
+// The unit's position in the turn order, -1 when absent.
+int OrderIndexOf(const SlgUnit& unit);
+
+}  // namespace Slg
