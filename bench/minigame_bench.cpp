@@ -14,6 +14,7 @@
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/pixels/surface_pixels.h"
+#include "minigames/framework/minigame_draw.h"
 #include "minigames/framework/minigame_framework.h"
 #include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
@@ -166,5 +167,95 @@ void BM_MinigameObjectUpdate(benchmark::State& state) {
   mg_screen_close();
 }
 BENCHMARK(BM_MinigameObjectUpdate)->Arg(1)->Arg(6)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+// One mg_draw of a busy scene: 255 objects (48 rotated 64 x 96 quads, 20 half-transparent, 10
+// number displays, 50 linked shadows, the rest plain 32 x 32 images) over the tile map in both
+// passes (goal: under 2 ms a frame, no allocation).
+void BM_MinigameBusyDraw(benchmark::State& state) {
+  FadeRig rig;
+  testsupport::OdWriter od;
+  for (int i = 0; i < 16; ++i) od.Solid(i, 32, 32, static_cast<uint8_t>(15 * i), 80, 40, 2);
+  od.Solid(16, 64, 96, 200, 40, 40);
+  for (int i = 20; i < 35; ++i) od.Solid(i, 12, 16, 250, static_cast<uint8_t>(10 * i), 0, 2);
+  for (int n = 1; n <= 16; ++n) {
+    od.Animation(n, {testsupport::OdWriter::Simple(static_cast<uint16_t>(n % 17), 1)});
+  }
+  od.Animation(20, {testsupport::OdWriter::Simple(20, 1)});
+  rig.tree.Write("install/tamvik3/od/mg_test.od", od.Build());
+  if (!rig.ready || mg_start(0, mg::kModeFreePlay) != 1) {
+    state.SkipWithError("the minigame could not start");
+    return;
+  }
+  for (int i = 0; i < 3; ++i) {
+    rig.game.engine.host.clock.Advance(17);
+    mg_frame();
+  }
+  if (Minigame().fw.state != mg::kStateRunning) {
+    state.SkipWithError("the od file could not be loaded");
+    return;
+  }
+  std::vector<uint16_t> cells(64 * 32);
+  for (size_t i = 0; i < cells.size(); ++i) {
+    cells[i] = static_cast<uint16_t>(1 + i % 15) | (i % 5 == 0 ? 0x8000 : 0);
+  }
+  mg_map_open(cells, 0, 32, 32, 64, 0, 64, 32);
+  for (int o = 1; o < mg::kObjectCount; ++o) {
+    const int32_t x = (o * 37) % 600, y = (o * 53) % 440, layer = 129 + o * 3;
+    if (o <= 48) {
+      mg_obj_put(o, x, y, layer, 16, mg::kObjRotate);
+      mg_obj_set_spin(o, o * 5);
+    } else if (o <= 68) {
+      mg_obj_put(o, x, y, layer, 1 + o % 15, mg::kObjHalfAlpha);
+    } else if (o <= 78) {
+      mg_obj_put(o, x, y, layer, 20, mg::kObjNumber);
+      mg_obj_set_value(o, o * 1234);
+      mg_obj_set_digits(o, 6);
+    } else if (o <= 128) {
+      mg_obj_put(o, 0, 0, layer, 0, 0);
+      mg_obj_link(o, o + 100, 6, 6, layer);
+    } else {
+      mg_obj_put(o, x, y, layer, 1 + o % 15, 0);
+    }
+  }
+  mg_obj_update();
+  mg_obj_update();
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    const uint64_t before = BenchAllocationCount();
+    mg_draw(mg::kSlotScreen);
+    allocations += BenchAllocationCount() - before;
+  }
+  state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();
+  mg_map_close();
+  mg_end();
+}
+BENCHMARK(BM_MinigameBusyDraw)->Unit(benchmark::kMicrosecond);
+
+// 640 x 480 bright copy (level 128) and blend (level 128) between slots, in Mpixel/s beside
+// BM_PlainScreenCopy.
+void BM_MinigameBrightAndBlend(benchmark::State& state) {
+  FadeRig rig;
+  if (!rig.ready || mg_screen_open() != 1 || mg_surf_create(600, 640, 480, 0) != 1 ||
+      mg_surf_create(601, 640, 480, 0) != 1) {
+    state.SkipWithError("no surfaces");
+    return;
+  }
+  const bool blend = state.range(0) != 0;
+  for (auto _ : state) {
+    if (blend) {
+      mg_blend(mg::kSlotScreen, 0, 0, 640, 480, 600, 0, 0, 601, 0, 0, 128);
+    } else {
+      mg_bright(mg::kSlotScreen, 0, 0, 640, 480, 600, 0, 0, 128);
+    }
+  }
+  state.counters["Mpixel/s"] = benchmark::Counter(640.0 * 480 * state.iterations() / 1e6,
+                                                  benchmark::Counter::kIsRate);
+  mg_screen_close();
+}
+BENCHMARK(BM_MinigameBrightAndBlend)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

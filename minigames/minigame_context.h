@@ -12,6 +12,7 @@
 // Later minigame issues add their state (cursor, text, menu) as further members here.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -275,6 +276,36 @@ struct MgFreeze {
   int32_t state = mg::kFreezeOff;
   int32_t level = 0;
   int32_t layer = 0;
+  // Where the picture is drawn (freeze B's offset; A stays at 0, 0).
+  int32_t offset_x = 0;
+  int32_t offset_y = 0;
+};
+
+// ---- Drawing (minigame_draw.cpp) ----
+
+// The tile map: the game's cells (row by row, the game owns them and closes the map before they
+// go), drawn in two passes and probed by mg_map_hit. Closed while cells is null.
+struct MgTileMap {
+  const uint16_t* cells = nullptr;
+  size_t cell_count = 0;
+  int32_t base = 0;
+  int32_t tile_w = 0;
+  int32_t tile_h = 0;
+  int32_t stride = 0;
+  int32_t start_row = 0;
+  int32_t wrap_cols = 0;
+  int32_t wrap_rows = 0;
+  int32_t scroll_x = 0;
+  int32_t scroll_y = 0;
+  int32_t back_layer = 1023;
+  int32_t front_layer = 128;
+};
+
+// The screen shake and the tile map.
+struct MgDrawState {
+  int32_t shake = 0;         // counter, one less each step
+  int32_t shake_offset = 0;  // added to every object's y
+  MgTileMap map;
 };
 
 class MinigameContext {
@@ -303,6 +334,9 @@ class MinigameContext {
   std::array<int32_t, mg::kLayerCount> layer_heads{};
   MgFreeze freeze_a;
   MgFreeze freeze_b;
+
+  // Drawing: the shake and the tile map.
+  MgDrawState draw;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -12,6 +12,7 @@
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
+#include "minigames/framework/minigame_draw.h"
 #include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
 #include "minigames/framework/minigame_save.h"
@@ -122,6 +123,8 @@ void RunObjects(const char* name) {
         if (o <= 0 || o >= mg::kObjectCount || count >= mg::kObjectCount) break;
       }
     }
+    // The drawing reads the composite frames' parts from the data.
+    mg_draw(mg::kSlotScreen);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "game/game_state.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
+#include "minigames/framework/minigame_draw.h"
 #include "minigames/framework/minigame_input.h"
 #include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
@@ -60,7 +61,10 @@ void CursorUpdate() {}
 
 // Once per step after the procedure: the message printer, the screen shake, the per-step hook
 // and the object update.
-void StepUpdate() { mg_obj_update(); }
+void StepUpdate() {
+  mg_shake_step();
+  mg_obj_update();
+}
 
 // Reloads the od file when a surface of the image slots was lost.
 void CheckSurfaces() {
@@ -70,7 +74,7 @@ void CheckSurfaces() {
     DebugPrint("mg_frame: slot %d lost; reloading %s\n", i, m.od.path.c_str());
     const std::string path = m.od.path;
     mg_obj_create(path.c_str());
-    // The active background freezes are made again here once they exist.
+    mg_freezes_remake();
     return;
   }
 }
@@ -82,7 +86,7 @@ void DrawWithFade(MgFramework& fw) {
       mg_surf_free(mg::kSlotFade);
       fw.fade_phase = 0;
     }
-    mg_draw_scene(mg::kSlotScreen);
+    mg_draw(mg::kSlotScreen);
     return;
   }
   if (fw.fade_phase == 0) {
@@ -90,7 +94,7 @@ void DrawWithFade(MgFramework& fw) {
     fw.fade_phase = 1;
   }
   if (fw.fade_phase == 1) {
-    mg_draw_scene(mg::kSlotFade);
+    mg_draw(mg::kSlotFade);
     fw.fade_phase = 2;
   }
   if (fw.fade_phase == 2) {
@@ -151,20 +155,25 @@ int mg_end() {
   // The streamed sound effect and the voice stop here once the sound wrappers exist.
   for (int32_t i = 0; i < mg::kImageSlotCount; ++i) mg_surf_free(i);
   m.images.fill(MgImageSlot{});
-  // The removals of mg_reset (cursor, tile map, text window, freezes, snapshots, static sound
-  // list) run here once those parts exist.
+  // The removals of mg_reset: the freezes, snapshots and tile map here; the cursor, text window
+  // and static sound list once those parts exist.
+  mg_freeze_a_off();
+  mg_freeze_b_off();
+  mg_snapshots_free();
+  m.draw = MgDrawState{};
   fw.state = mg::kStateIdle;
   mg_screen_close();
   return 1;
 }
 
 void mg_reset() {
-  // Removed here once they exist: the cursor object, the tile map, the text window, both
-  // background freezes (their surfaces), both snapshots, the static sound list; the cursor
-  // targets are cleared.
+  // Removed here once they exist: the cursor object, the text window, the static sound list;
+  // the cursor targets are cleared.
   MinigameContext& m = Minigame();
-  m.freeze_a = MgFreeze{};
-  m.freeze_b = MgFreeze{};
+  mg_freeze_a_off();
+  mg_freeze_b_off();
+  mg_snapshots_free();
+  m.draw = MgDrawState{};
   mg_obj_clear_all();
   MgFramework& fw = m.fw;
   fw.fade_phase = 0;
@@ -273,5 +282,3 @@ void mg_brightness(int32_t level) {
   if (fw.fade_phase == 2 && fw.brightness == 0) fw.fade_phase = 1;
   fw.brightness = level;
 }
-
-void mg_draw_scene(int32_t) {}

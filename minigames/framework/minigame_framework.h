@@ -57,5 +57,3 @@ int32_t mg_end_result();
 // Screen brightness 0-256 (256 = no fade).
 void mg_brightness(int32_t level);
 
-// Draws the scene (layers and objects) into a slot; nothing is drawn until the objects exist.
-void mg_draw_scene(int32_t slot);
