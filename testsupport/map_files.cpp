@@ -24,6 +24,15 @@ std::vector<uint8_t> MapLabelSprFile(uint32_t building) {
     units.push_back({BoxEntry(static_cast<uint16_t>(n), 0, 0, kMapPuppetSide, kMapPuppetSide)});
     animations.push_back({{static_cast<uint16_t>(n), kMapPuppetFrameTicks}});
   }
+  // The place labels: units up to kMapPlaceLabelUnits - 1, each the one label image.
+  table.push_back({31, 31, 31});
+  images.emplace_back(kMapLabelWidth, kMapLabelHeight, kSprDepth8, 0,
+                      std::vector<uint8_t>(static_cast<size_t>(kMapLabelWidth) * kMapLabelHeight,
+                                           static_cast<uint8_t>(kMapPuppetAnimations + 1)));
+  for (uint32_t n = kMapPuppetAnimations; n < kMapPlaceLabelUnits; ++n) {
+    units.push_back({BoxEntry(static_cast<uint16_t>(kMapPuppetAnimations), 0, 0, kMapLabelWidth,
+                              kMapLabelHeight)});
+  }
   return AnimationFile(table, images, units, animations);
 }
 
