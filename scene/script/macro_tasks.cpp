@@ -163,5 +163,8 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
     CTamvikMacro::SetDecodeTask(owner, &DecodeLips, name);
     return;
   }
+  // The town map's commands.
+  if (StartMapCommandTask(owner, name)) return;
+
   DebugPrint("%s: command not built yet; decoding stops\n", name);
 }

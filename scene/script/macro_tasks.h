@@ -24,3 +24,13 @@ void DecodeLips(GameTaskRec* task);
 void DecodeMacroend(GameTaskRec* task);
 void DecodeFight(GameTaskRec* task);
 void DecodeMinigame(GameTaskRec* task);
+
+// ---- The town map's commands (scene/script/macro_map.cpp) ----
+// DISPMAP and MOVE (start node, floor): the map sequence started; DISPMAP answers the start node
+// in A[0], MOVE the node of the place the player picks. GO (target, flag): the puppet walks
+// there and the map closes. Without a map sequence each answers the start node and goes on.
+void DecodeDispmap(GameTaskRec* task);
+void DecodeMove(GameTaskRec* task);
+void DecodeGo(GameTaskRec* task);
+// Starts the map command task of that name; false for another name.
+bool StartMapCommandTask(GameTaskRec* owner, const char* name);

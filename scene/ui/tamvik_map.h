@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/core/game_task.h"
 
@@ -47,6 +48,24 @@ struct PapetWork {
   uint32_t used = 0;       // milliseconds of the walk timer already turned into steps
   uint16_t hops = 0;       // hops taken by the walk under way
 };
+
+// The map sequence's work block (28 bytes, as the sequence's callers read it).
+struct MapSeqWork {
+  uint8_t state = 0;
+  uint8_t wall = 0;      // ADV state byte 12 at the start
+  uint8_t level = 0;     // ADV state byte 20 at the start
+  uint8_t unused = 0;
+  uint16_t floor = 0;    // the floor shown: 0 ground floor, 1, 2
+  uint16_t place = 0;    // the node given at the start (where the puppet stands)
+  uint16_t picked = 0;   // the place under the pointer; after the pick, the node for the script
+  uint16_t previous = 0; // the place under the pointer in the previous frame
+  uint16_t anchor_x = 0; // pointer position when the place under the pointer last changed
+  uint16_t anchor_y = 0;
+  uint16_t go_target = 0;
+  uint16_t go_flag = 0;
+  uint8_t rest[8] = {};
+};
+static_assert(sizeof(MapSeqWork) == 28);
 
 // The slide task's work block.
 struct SlideFloorWork {
@@ -118,6 +137,16 @@ class CTamvikMap {
   SprAnm* label_file = nullptr;      // tmap2.spr or fukagawa.spr: labels and puppet animations
   AnimeRec* puppet = nullptr;
 
+  // ---- The map sequence's state (scene/script/tamvik_map_seq.cpp) ----
+  // Per floor, the hit rows of the floor picture's kind-12 part as TamvikFunc::LoadSpxHitData
+  // gives them (count byte, 9-byte rows); empty: not loaded (no place is hit).
+  std::array<std::vector<uint8_t>, 3> hit_tables{};
+  int32_t map_surface = -1;  // user surface kept with the 640 x 1440 map picture; -1 none
+  uint16_t start_floor = 0;  // floor given at the start of the sequence
+  // ADV bytes 20, 12, 21 and 22 for which the map surface was built.
+  std::array<uint8_t, 4> picture_key{0xFF, 0xFF, 0xFF, 0xFF};
+  AnimeRec* overlay = nullptr;  // the theatre top floor's overlay animation
+
   // ---- The label file and the map sequence's close (tamvik_map_anm.cpp) ----
 
   // Releases the label file held, then loads the one of the current map kind; in the theatre's
@@ -125,9 +154,41 @@ class CTamvikMap {
   static int LoadMapAnm();
   // Releases the label file (nothing when none is held).
   static void FreeMapAnm();
-  // Closes the map sequence. Without a map task only key-mouse mode goes off (the map sequence
-  // itself closes the task when it exists).
+
+  // ---- The map sequence "CTamvikMap::MapSeq" (scene/script/tamvik_map_seq.cpp: its close gives
+  // the screen back to the scene controller, which stands above this library) ----
+
+  // Prepares the layers (with an empty stack), appends the task under the owner with a fresh
+  // work block (state 0) and turns key-mouse mode on. 1, or 0 when the task cannot be made.
+  static int StartMapSeq(GameTaskRec* owner, uint16_t node, uint16_t floor);
+  // Ends the map sequence: with an empty stack the map picture is kept for the next sequence
+  // and the scene screen and message window come back; with a stack only layer 8 is hidden.
+  // Key-mouse mode goes off in any case.
   static void CloseMapSeq();
+  // The state byte, or -1 without the task.
+  static int GetMapSeqState();
+  static void SetMapSeqState(uint8_t state);
+  static MapSeqWork* GetMapSeqWork();
+  static void MapSeq(GameTaskRec* task);
+
+  // The map set-up of the building ADV byte 21 names: pictures on the map surface, the view on
+  // the work floor, the label file and the hit tables. false on a failure (traced).
+  bool SetupMap(const MapSeqWork& work);
+  // The file name of a floor picture of the building ADV byte 21 names, by ADV bytes 12, 20 and
+  // 22 (20 above 2 counts as 2, 22 above 4 as 4). Empty for a floor the building lacks.
+  static std::string FloorPictureName(uint16_t floor);
+  // The place id under (x, y) on a floor with the pick rules of the scene and levels; 0 none.
+  uint16_t HitTest(uint16_t floor, int x, int y) const;
+  // Draws the place's label for this frame at the anchor (kept left of x 624); update bit 8
+  // when it differs from the previous place's label.
+  void ShowPlaceLabel(uint16_t floor, uint16_t place, uint16_t previous, int x, int y);
+  // The label animation of a place after the theatre top floor's replacements; 0 none.
+  static uint32_t PlaceLabel(uint16_t floor, uint16_t place);
+  // The stairs test: the new floor, or 0xFFFF when the place is no stairs (legs on the stack).
+  uint16_t CheckStairs(uint16_t floor, uint16_t place);
+  // The theatre top floor's overlay (animation 17 or 18 by the wall variant), the old released.
+  void PlayFloorOverlay(const MapSeqWork& work);
+  void ReleaseOverlay();
 
   // ---- Routes, positions, staircases, places (tamvik_map_routes.cpp) ----
 

@@ -1,10 +1,9 @@
-// The town map's label file and the map sequence's close, as the scene start and end use them.
+// The town map's label file, as the scene start and end and the map set-up use it.
 
 #include "scene/ui/tamvik_map.h"
 
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
-#include "engine/core/game_task.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "game/system_data.h"
 #include "scene/scene_context.h"
@@ -31,14 +30,7 @@ int CTamvikMap::LoadMapAnm() {
 
 void CTamvikMap::FreeMapAnm() {
   CTamvikMap& map = Scene().map;
+  // The top floor's overlay plays from the label file.
+  if (map.overlay != nullptr) Scene().tamvik_spr.ReleaseAnm(&map.overlay);
   if (map.label_file != nullptr) TamvikFunc::ReleaseAnmFile(map.label_file);
-}
-
-void CTamvikMap::CloseMapSeq() {
-  if (GameTaskRec* task = Ctx().game_task.FindTask(kMapSeqTaskName)) {
-    // The map sequence is the map's own; until it exists nothing runs under this name.
-    DebugPrint("CloseMapSeq: the map sequence is not built; its task is ended\n");
-    Ctx().game_task.DelTask(task);
-  }
-  TamvikFunc::SetKeyMouse(0);
 }
