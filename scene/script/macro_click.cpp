@@ -55,9 +55,11 @@ int LoadToyMap(CTamvikMacro& macro, CTamvikMacro::ToyMap& map, const char* folde
   return map.rows.empty() ? 0 : 1;
 }
 
-// The icon task shows the pattern asked for: its icon has finished appearing.
-bool IconReady(uint16_t pattern) {
-  return CTamvikIcon::IsIconSeq() && CTamvikIcon::GetIconCode() == pattern;
+// The icon task shows the pattern asked for: its icon has finished appearing. `shown` is the
+// icon code read before this frame's request (a request in the icon task's resting step sets
+// the code at once, so reading it afterwards would say "ready" before anything appeared).
+bool IconReady(uint8_t shown, uint16_t pattern) {
+  return CTamvikIcon::IsIconSeq() && shown == pattern;
 }
 
 }  // namespace
@@ -97,6 +99,7 @@ void CTamvikMacro::SetToyIcon(uint16_t pattern) {
 }
 
 int CTamvikMacro::HitToy(int x, int y) {
+  const uint8_t shown = CTamvikIcon::GetIconCode();
   int code = 0;
   bool edge = false;
   // The screen edges; the later test wins.
@@ -124,7 +127,7 @@ int CTamvikMacro::HitToy(int x, int y) {
   if (code >= 1 && code < kToyCount && toys[static_cast<size_t>(code)].icon != 0) {
     const uint16_t pattern = toys[static_cast<size_t>(code)].icon;
     SetToyIcon(pattern);
-    return IconReady(pattern) ? code : 0;
+    return IconReady(shown, pattern) ? code : 0;
   }
   SetToyIcon(0);
   return 0;
@@ -168,10 +171,8 @@ void DecodeClickwaitToy(GameTaskRec* task) {
         DebugPrint("no=%d\n", code);
         return;
       }
-      if (IsKeyTriggered(0) == 0 || code == 0 || work.frames < kClickGuard ||
-          !IconReady(macro.toys[static_cast<size_t>(code)].icon)) {
-        return;
-      }
+      // HitToy gives a code only once its spot's icon has appeared.
+      if (IsKeyTriggered(0) == 0 || code == 0 || work.frames < kClickGuard) return;
       SetMacroA(0, static_cast<uint16_t>(code));
       CTamvikIcon::EndIconSeq();
       task->function = nullptr;
