@@ -6,6 +6,7 @@
 // with fakes. An entry nobody filled does nothing: Start traces that the sequence is not there
 // and gives a zero result, IsRunning answers false.
 
+#include <cstdint>
 #include <functional>
 
 #include "engine/core/debug_trace.h"
@@ -87,4 +88,9 @@ struct GameSequences {
   // Clears the text of the debug menu's windows and deletes them (the game restart calls it;
   // harmless when the menu was never opened).
   std::function<void()> debug_menu_close;
+
+  // ---- The option menu's return mode (PRINT's menu key) ----
+  // CTamvikOption::SetReturnMode: the mode the option menu returns with. option_menu above is
+  // StartOptionMenu (owner) and, negated, IsOptionMenuEnd ("CTamvikOption::OptionMenu" exists).
+  std::function<void(uint32_t mode)> option_return_mode;
 };

@@ -95,6 +95,7 @@ std::vector<uint8_t> NcFile(const NcFileContents& contents) {
   writer.Add(7, RecordPart(cells(contents.bodies), {0, contents.default_x, contents.default_y}));
   writer.Add(8, RecordPart(cells(contents.eyes)));
   if (!contents.without_lips) writer.Add(9, RecordPart(cells(contents.lips)));
+  if (!contents.hit_rows.empty()) writer.Add(12, HitPart({contents.hit_rows}));
   return writer.Build();
 }
 

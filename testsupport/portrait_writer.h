@@ -73,6 +73,8 @@ struct NcFileContents {
   std::vector<std::pair<uint16_t, uint16_t>> image_sizes;
   uint16_t scale_flag = 1;
   bool without_lips = false;  // no part 9
+  // A hit table (part 12, one record) when not empty: the set's clickable spots.
+  std::vector<SprHitRow> hit_rows;
 };
 
 uint8_t NcValue(int image);

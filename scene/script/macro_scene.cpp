@@ -98,6 +98,12 @@ void CTamvikMacro::ReleaseSceneAnimations() {
   AdvRunState& adv = Scene().adv;
   ReleaseTimer(adv.idle_timer);
   if (adv.bg_anime != nullptr) Scene().tamvik_spr.ReleaseAnm(&adv.bg_anime);
+  // The item picture's scale animation (PRINT's menu path).
+  CTamvikMacro& macro = Scene().macro;
+  if (macro.item_anime != nullptr) {
+    Ctx().anime.Delete(macro.item_anime);
+    macro.item_anime = nullptr;
+  }
 }
 
 void CTamvikMacro::ReleaseSceneBgAnime() {

@@ -148,6 +148,9 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       {"CTamvikMacro::DecodeMacroend", &DecodeMacroend},
       {"CTamvikMacro::DecodeFight", &DecodeFight},
       {"CTamvikMacro::DecodeMinigame", &DecodeMinigame},
+      // Messages and clicks (macro_print.cpp, macro_click.cpp).
+      {"CTamvikMacro::DecodePrint", &DecodePrint},
+      {"CTamvikMacro::DecodeClickwaitToy", &DecodeClickwaitToy},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {

@@ -34,3 +34,16 @@ void DecodeMove(GameTaskRec* task);
 void DecodeGo(GameTaskRec* task);
 // Starts the map command task of that name; false for another name.
 bool StartMapCommandTask(GameTaskRec* owner, const char* name);
+
+// ---- Messages and clicks (scene/script/macro_print.cpp, macro_click.cpp) ----
+// PRINT (message id): the message typed with its voice and the character's mouth, then the
+// wait for a key; the menu key opens the option menu (taking an item picture away and back)
+// and the message is retyped. A message the table does not hold is traced and skipped.
+void DecodePrint(GameTaskRec* task);
+// CLICKWAIT: the icon task, a call frame, the hit maps; a click on an active spot after the
+// first 30 frames sets A[0] := its code and jumps to the spot's handler.
+void DecodeClickwaitToy(GameTaskRec* task);
+// The item picture "tamvik1\item\itemNN.spr" into surface 12 and the item sprite made from it
+// (items 100 and up 640 x 480 at 0,0, others 224 x 224 at 208,64); a missing file leaves the
+// sprite empty.
+void MakeItemSprite(int item);

@@ -22,6 +22,8 @@
 #include "game/macro_vars.h"
 
 struct AnimeRec;
+struct SprBufferEntry;
+struct SprRec;
 
 // A message as the look-up finds it: pointers into the message table (valid until the next
 // table is loaded). An empty entry has voice -1 and no lip text.
@@ -226,6 +228,49 @@ class CTamvikMacro {
   bool SceneSkipBeforeCommand(GameTaskRec* task);
   // Step 0 of the scene start; false when the scene's script could not be had.
   bool SceneStartLoad();
+
+ public:
+  // ---- Messages and clicks: PRINT and CLICKWAIT (scene/script/macro_print.cpp,
+  //      macro_click.cpp) ----
+  // A hit map kept with the picture number it was read for (rows as TamvikFunc::LoadSpxHitData
+  // gives them: count byte, then code and four big-endian half-pixel values per row).
+  struct ToyMap {
+    uint16_t picture = 0;
+    std::vector<uint8_t> rows;
+  };
+  ToyMap nc_toy_map;
+  ToyMap bg_toy_map1;
+  ToyMap bg_toy_map2;
+  // Hit-map files read so far (each load that opens a file counts one).
+  uint32_t toy_map_reads = 0;
+  // The three loaders: the character's map from "tamvik1\nc\NN.spr" of the ADV character
+  // number, the backgrounds' from "tamvik1\bg\NN.spr" of the pictures on layers 5 and 6. A map
+  // for the same number stays; another number releases it and reads again; 0 releases only.
+  // 1 when a map is held afterwards.
+  int LoadNcToyMap();
+  int LoadBgToyMap1();
+  int LoadBgToyMap2();
+  // The code under the point: the screen edges (96-99, or 95 when toy 95 is active), then the
+  // character's map, then the backgrounds' (the upper one first). A code whose toy is active
+  // sets its icon and is returned when the icon task shows it; anything else icon 0, result 0.
+  int HitToy(int x, int y);
+  // Among the rows of the map containing (x, y) (origin + 2 x value, corners normalised, edges
+  // included) the highest code below 100; 0 when none or the map is empty or cut short.
+  static int HitToyMap(const std::vector<uint8_t>& map, int origin_x, int origin_y, int x, int y);
+  // Hands the icon pattern to the icon task.
+  static void SetToyIcon(uint16_t pattern);
+  // A call frame as CALL pushes it, returning to the read position (CLICKWAIT's handlers end
+  // with RETURN and the script goes on after the CLICKWAIT).
+  void PushCallFrame();
+  // Menu key 4 newly pressed, or a decide press in the face box while a face is shown.
+  bool IsPrintMenuKey() const;
+  // The text of the message PRINT shows (into the message table), retyped after the menu.
+  const uint8_t* current_message = nullptr;
+  // The item picture (ITEM's), which PRINT's menu takes away and puts back: its sprite (made
+  // from surface 12), its entry on the text layer and its scale animation (clears itself).
+  SprRec* item_sprite = nullptr;
+  SprBufferEntry* item_entry = nullptr;
+  AnimeRec* item_anime = nullptr;
 
  public:
   // ---- Scene succession ----

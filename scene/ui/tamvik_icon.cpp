@@ -162,6 +162,8 @@ void CTamvikIcon::ReleaseIcon() {
   TamvikFunc::ReleaseAnmFile(icon.icon_file);
 }
 
+bool CTamvikIcon::IsIconSeq() { return IconTask() != nullptr; }
+
 int CTamvikIcon::StartIconSeq() {
   if (IconTask() != nullptr) {
     DebugPrint("IconSeq Alreadt Stayed\n");

@@ -78,6 +78,8 @@ class CTamvikIcon {
   // Asks for an icon code; how it shows depends on the icon task's step.
   static void SetIcon(uint8_t code);
   static uint8_t GetIconCode();
+  // The icon task runs (one whose function was cleared does not count).
+  static bool IsIconSeq();
   static void IconSeq(GameTaskRec* task);
 
   // The key-wait icon: animation 22 at (320, 440) on surface 8, looping.

@@ -44,4 +44,10 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   sequences.opening.start = [](GameTaskRec* owner) { CTamvikGeneral::StartOpeningMovieSeq(owner); };
   sequences.opening.is_running = [] { return !CTamvikGeneral::IsOpeningMovieEnd(); };
   sequences.debug_menu_close = [&menu] { menu.DebugMenuClose(); };
+
+  // The option menu is not built yet: a stand-in that starts nothing, so PRINT's menu key finds
+  // the menu ended at once and retypes its message.
+  sequences.option_menu.start = [](GameTaskRec*) {};
+  sequences.option_menu.is_running = [] { return false; };
+  sequences.option_return_mode = [](uint32_t) {};
 }
