@@ -148,6 +148,7 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       {"CTamvikMacro::DecodeMacroend", &DecodeMacroend},
       {"CTamvikMacro::DecodeFight", &DecodeFight},
       {"CTamvikMacro::DecodeMinigame", &DecodeMinigame},
+      {"CTamvikMacro::DecodeEyecatch", &DecodeEyecatch},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {
