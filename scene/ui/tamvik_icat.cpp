@@ -127,14 +127,17 @@ void CTamvikIcat::DrawFace(const State& state) {
 
 void CTamvikIcat::DrawMenu(const State& state) {
   if (window_ == nullptr) return;
+  // The entries go into the window's text sprite, so that they turn, close and go with the
+  // window (drawn onto the layer they would stay behind on the sub-screens).
   CDdrawWindow& windows = Ctx().ddraw_window;
-  windows.ClearText(window_);
+  windows.ClearTextPiece(window_, CDdrawWindow::kTextSprite);
   if (state.menu_shown == 0) return;
   for (int i = 0; i < kEntries; ++i) {
     const std::string& text = texts_[static_cast<size_t>(i)];
     if (text.empty()) continue;
-    windows.DrawTextWindow(window_, text.c_str(), kEntryX, kEntryY + kEntryPitch * i,
-                           i == state.selection ? kSelectedColor : kEntryColor);
+    windows.DrawText(window_, CDdrawWindow::kTextSprite, text.c_str(), kEntryX,
+                     kEntryY + kEntryPitch * i,
+                     i == state.selection ? kSelectedColor : kEntryColor);
   }
 }
 

@@ -144,6 +144,15 @@ class IcatRun : public ::testing::Test {
   void Point(int x, int y) { d.Schedule(testsupport::PointerMove(d.frame() + 1, x, y)); }
   void ClearSounds() { sounds = {}; }
   uint16_t Shown(int x, int y) { return d.display().FramePixel(x, y); }
+  // Whether the presented frame holds any other colour inside the rectangle.
+  bool ShowsOtherThan(Rect r, uint16_t colour) {
+    for (int y = r.top; y < r.bottom; ++y) {
+      for (int x = r.left; x < r.right; ++x) {
+        if (Shown(x, y) != colour) return true;
+      }
+    }
+    return false;
+  }
   uint16_t RootPixel(int x, int y) {
     return Ctx().ddraw.GetSurface(SURFACE_ROOT)->Row(y)[x];
   }
@@ -161,6 +170,11 @@ class IcatRun : public ::testing::Test {
 // A point of the window's face outside its text area, on the turn's axis.
 constexpr int kFaceX = (CTamvikIcat::kFrame.left + CTamvikIcat::kFrame.right) / 2;
 constexpr int kFaceY = CTamvikIcat::kFrame.bottom - 6;
+
+// Entry 0's line: from the text area's left + 38 and top + 48, one glyph row high.
+constexpr int kEntry0Top = CTamvikIcat::kInner.top + CTamvikIcat::kEntryY;
+constexpr Rect kEntry0Line{CTamvikIcat::kInner.left + CTamvikIcat::kEntryX, kEntry0Top,
+                           CTamvikIcat::kInner.right, kEntry0Top + 24};
 
 // A point inside entry i's hit area, away from the other entries'.
 int EntryX() { return CTamvikIcat::kInner.left + 50; }
@@ -237,6 +251,8 @@ TEST_F(IcatRun, OpeningFadesToThePictureWithTheMusicAndTurnsToTheMenu) {
   EXPECT_EQ(State().menu_shown, 1);
   EXPECT_EQ(State().selection, 0);
   EXPECT_EQ(Shown(kFaceX, kFaceY), Pack(testsupport::IcatFaceColour(1)));
+  // Entry 0's glyphs are drawn over the open face.
+  EXPECT_TRUE(ShowsOtherThan(kEntry0Line, Pack(testsupport::IcatFaceColour(1))));
 }
 
 TEST_F(IcatRun, SaveLockedStartsOnEntryOneAndEntryZeroCannotBeReachedOrDecided) {
@@ -317,6 +333,8 @@ TEST_F(IcatRun, SaveEntryOpensTheFakeSaveMenuOwnedByTheTaskAndReopensOnTheSameEn
   EXPECT_EQ(save_menu_owner, task);
   EXPECT_EQ(save_menu_mode, 1);
   EXPECT_EQ(Shown(100, 100), Pack(testsupport::SaveBackgroundColour()));
+  // The menu went with the window: nothing of it stays over the save menu's picture.
+  EXPECT_FALSE(ShowsOtherThan(kEntry0Line, Pack(testsupport::SaveBackgroundColour())));
   // While the fake ends the pointer task, the eyecatch starts it again; after it, the eyecatch
   // picture comes back and the window opens again on the same entry.
   ASSERT_GE(FramesUntil([&] { return Step() >= 25; }, 20), 0);
