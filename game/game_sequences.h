@@ -36,14 +36,17 @@ struct GameSequence<Result(Args...)> {
 };
 
 struct GameSequences {
-  // The save and load menu of the story: owner task, save mode.
+  // The save and load menu of the story: owner task, save mode (CTamvikBup::StartAdvSaveMenu; the
+  // eyecatch passes 1). is_running: the task "CTamvikBup::AdvSaveMenu" exists (not
+  // CTamvikBup::IsAdvSaveMenuEnd).
   GameSequence<void(GameTaskRec* owner, int save_mode)> save_menu{"save menu"};
   // The option menu: owner task.
   GameSequence<void(GameTaskRec* owner)> option_menu{"option menu"};
   // The extras (movie, sound and picture tests): owner task, which of them.
   GameSequence<void(GameTaskRec* owner, int which)> extras{"extras"};
-  // The eyecatch between scenes: owner task, its number.
-  GameSequence<void(GameTaskRec* owner, int number)> eyecatch{"eyecatch"};
+  // The eyecatch inside a chapter (CTamvikIcat::StartIcat_SvCnt, a task without an owner, null
+  // when it could not start); is_running: CTamvikIcat::IsIcat_SvCnt.
+  GameSequence<GameTaskRec*()> eyecatch{"eyecatch"};
   // The battle of the stage chosen before; its exit hands back with game mode 28.
   GameSequence<void()> battle{"battle"};
   // A minigame: game number, mode; 1 started, 0 not. is_running: a minigame runs.

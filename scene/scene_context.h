@@ -15,6 +15,7 @@
 #include "scene/ui/tamvik_icon.h"
 #include "scene/ui/tamvik_lips.h"
 #include "scene/ui/tamvik_trust.h"
+#include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_map.h"
 
 struct AnimeRec;
@@ -49,6 +50,10 @@ class SceneContext {
   // The eyecatch's trust panel: its texts, the last showing's heroine rows and, while a showing
   // runs, its windows, sprites and animations.
   CTamvikTrust trust;
+
+  // The eyecatch (scene/ui/tamvik_icat.h): its menu texts and, while its task runs, its window,
+  // face file, timer and window animation.
+  CTamvikIcat icat;
 
   // The mouse pointer and the command icons (scene/ui/tamvik_icon.h): their sprite files,
   // animation handles and the current icon code.

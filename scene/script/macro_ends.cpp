@@ -92,6 +92,8 @@ bool FadeThenSilence(StepTask<EndWork>& step) {
 
 }  // namespace
 
+bool SilenceForSceneEnd(bool first) { return Silence(first); }
+
 void CTamvikMacro::RecordProgress() {
   SystemData& system = *GetSystemData();
   uint32_t bits = system.picturesSeen();

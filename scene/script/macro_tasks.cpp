@@ -151,6 +151,7 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       // Messages and clicks (macro_print.cpp, macro_click.cpp).
       {"CTamvikMacro::DecodePrint", &DecodePrint},
       {"CTamvikMacro::DecodeClickwaitToy", &DecodeClickwaitToy},
+      {"CTamvikMacro::DecodeEyecatch", &DecodeEyecatch},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {

@@ -47,3 +47,12 @@ void DecodeClickwaitToy(GameTaskRec* task);
 // (items 100 and up 640 x 480 at 0,0, others 224 x 224 at 208,64); a missing file leaves the
 // sprite empty.
 void MakeItemSprite(int item);
+
+// ---- EYECATCH (scene/script/macro_eyecatch.cpp) ----
+// The scene picture closed and silenced, the eyecatch, then the next scene of the succession
+// table built and decoded from its word 0 with the stacks reset. A next scene that cannot be
+// loaded is a decode error (trace, error state, decoding stopped).
+void DecodeEyecatch(GameTaskRec* task);
+// The scene ends' silencing (macro_ends.cpp): `first` fades a playing BGM to 0 over 60 frames;
+// then, once that fade has ended, volume 100 and every channel and static effect stopped (true).
+bool SilenceForSceneEnd(bool first);

@@ -8,6 +8,7 @@
 #include "flow/tamvik_general.h"
 #include "game/game_sequences.h"
 #include "scene/script/tamvik_adv.h"
+#include "scene/ui/tamvik_icat.h"
 
 GameHooks MakeGameHooks(CDebugMenu& menu) {
   GameHooks hooks;
@@ -50,4 +51,12 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   sequences.option_menu.start = [](GameTaskRec*) {};
   sequences.option_menu.is_running = [] { return false; };
   sequences.option_return_mode = [](uint32_t) {};
+  // ---- The eyecatch and the save menu it opens ----
+  // The eyecatch, for the script's EYECATCH and the game flow's save offer.
+  sequences.eyecatch.start = [] { return CTamvikIcat::StartIcat_SvCnt(); };
+  sequences.eyecatch.is_running = [] { return CTamvikIcat::IsIcat_SvCnt(); };
+  // The save menu (CTamvikBup::StartAdvSaveMenu / IsAdvSaveMenuEnd) is not built yet: a stand-in
+  // that starts nothing, so the menu reads as ended at once.
+  sequences.save_menu.start = [](GameTaskRec*, int) {};
+  sequences.save_menu.is_running = [] { return false; };
 }
