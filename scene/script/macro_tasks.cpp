@@ -148,6 +148,17 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       {"CTamvikMacro::DecodeMacroend", &DecodeMacroend},
       {"CTamvikMacro::DecodeFight", &DecodeFight},
       {"CTamvikMacro::DecodeMinigame", &DecodeMinigame},
+      // Picture commands (scene/script/macro_pictures.cpp).
+      {"CTamvikMacro::DecodeBg", &DecodeBg},
+      {"CTamvikMacro::DecodeBgon", &DecodeBgon},
+      {"CTamvikMacro::DecodeBgoff", &DecodeBgoff},
+      {"CTamvikMacro::DecodeBgpri", &DecodeBgpri},
+      {"CTamvikMacro::DecodeWall", &DecodeWall},
+      {"CTamvikMacro::DecodeChara", &DecodeChara},
+      {"CTamvikMacro::DecodeFace", &DecodeFace},
+      {"CTamvikMacro::DecodeScroll", &DecodeScroll},
+      {"CTamvikMacro::DecodeTitle", &DecodeTitle},
+      {"CTamvikMacro::DecodeItem", &DecodeItem},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {

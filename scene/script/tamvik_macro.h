@@ -22,6 +22,8 @@
 #include "game/macro_vars.h"
 
 struct AnimeRec;
+struct SprRec;
+struct SprBufferEntry;
 
 // A message as the look-up finds it: pointers into the message table (valid until the next
 // table is loaded). An empty entry has voice -1 and no lip text.
@@ -234,4 +236,28 @@ class CTamvikMacro {
   static const SceneSuccessionRow* FindSuccession(uint16_t scene);
   // The scene that follows a scene; the scene itself when the table has no row for it.
   static uint16_t GetNextScene(uint16_t scene);
+
+ public:
+  // ---- Picture commands (scene/script/macro_pictures.cpp) ----
+  // A hit map of a picture: the picture number it belongs to and its rows
+  // (TamvikFunc::LoadSpxHitData); picture 0 and no rows when none is held.
+  struct HitMap {
+    uint16_t picture = 0;
+    std::vector<uint8_t> rows;
+  };
+  // The hit maps of layer 5, layer 6 and the character.
+  static constexpr int kHitBg = 0;
+  static constexpr int kHitFg = 1;
+  static constexpr int kHitChara = 2;
+  std::array<HitMap, 3> hit_maps{};
+  void ReleaseHitMap(int which) { hit_maps.at(static_cast<size_t>(which)) = HitMap{}; }
+  // SCROLL's layer scrolls of layers 5 and 6 and TITLE's card timer; each scroll clears its own
+  // handle when it ends. Released with the scene's animations.
+  std::array<AnimeRec*, 2> scroll_handles{};
+  AnimeRec* title_timer = nullptr;
+  // ITEM's picture: its sprite (from surface 12), its sprite-buffer entry and its scale
+  // animation (which clears its own handle).
+  SprRec* item_sprite = nullptr;
+  SprBufferEntry* item_entry = nullptr;
+  AnimeRec* item_anime = nullptr;
 };

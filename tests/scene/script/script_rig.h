@@ -28,7 +28,7 @@ using testsupport::VarA;
 using testsupport::VarP;
 
 // A command whose task is not built yet: decoding stops there (no error).
-inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x23); }  // TITLE
+inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x19); }  // MOVIE
 
 // A table with one message, for scenes whose messages do not matter.
 inline std::vector<uint8_t> SmallTable() {
