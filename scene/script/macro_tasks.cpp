@@ -159,6 +159,8 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       {"CTamvikMacro::DecodeScroll", &DecodeScroll},
       {"CTamvikMacro::DecodeTitle", &DecodeTitle},
       {"CTamvikMacro::DecodeItem", &DecodeItem},
+      // Sound commands (scene/script/macro_sounds.cpp).
+      {"CTamvikMacro::DecodeMusic", &DecodeMusic},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {

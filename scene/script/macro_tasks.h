@@ -7,6 +7,8 @@
 #include "engine/core/game_task.h"
 #include "engine/gfx/gfx_types.h"
 
+class CTamvikMacro;
+
 // Starts the command task of that name under the decode task. A command whose task is not built
 // yet is traced and decoding stays stopped.
 void StartCommandTask(GameTaskRec* owner, const char* name);
@@ -76,3 +78,18 @@ void DecodeTitle(GameTaskRec* task);
 // system sound 1. ITEM 0 removes it (below 100 shrinking, 100-199 growing to 300 %, with system
 // sound 2).
 void DecodeItem(GameTaskRec* task);
+
+// ---- Sound commands (scene/script/macro_sounds.cpp) ----
+// MUSIC (n): the tune faded out over 60 frames, the volume back to 100, the BGM stopped, then
+// "tamvik1\bgm\<name>.wav" of table entry n played; 0, the empty names 38-40 and numbers past
+// the table leave silence (the last two with a trace).
+void DecodeMusic(GameTaskRec* task);
+// The BGM name of MUSIC n (1-41); null for 0, the empty names and numbers past the table.
+const char* MusicName(int n);
+// The inline sound commands, with their operands read from the script: SE (n, two unused):
+// the sound effect stopped, then "tamvik1\se\<nnnn>.wav" for n nonzero; PCM (n, one unused):
+// the sound effect stopped, then "tamvik1\se\<chapter, 2 digits><n, 3 digits>.wav"; TEFFECT
+// (unused, b): system sound 10 when b is 1, else 11. Decoding goes on in the same pass.
+void PlaySeFile(CTamvikMacro& macro);
+void PlayPcmFile(CTamvikMacro& macro);
+void DecodeTeffect(CTamvikMacro& macro);
