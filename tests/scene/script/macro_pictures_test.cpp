@@ -55,7 +55,10 @@ ScriptWriter& Done(ScriptWriter& w) {
 
 class PictureTest : public ::testing::Test {
  protected:
-  PictureTest() { testsupport::LaySceneFiles(rig.d.tree); }
+  explicit PictureTest(platform::PixelLayout layout = platform::PixelLayout::kRgb565)
+      : rig(layout) {
+    testsupport::LaySceneFiles(rig.d.tree);
+  }
 
   void Put(const std::string& rel, const std::vector<uint8_t>& bytes) {
     rig.d.tree.Write("install/" + rel, bytes);
@@ -115,9 +118,16 @@ class PictureTest : public ::testing::Test {
   ScriptRig rig;
 };
 
+// The picture commands whose pixels are checked, in both pixel layouts.
+class PictureLayoutTest : public PictureTest,
+                          public ::testing::WithParamInterface<platform::PixelLayout> {
+ protected:
+  PictureLayoutTest() : PictureTest(GetParam()) {}
+};
+
 // ---- BG ----
 
-TEST_F(PictureTest, BgLoadsIntoTheSelectedLayerWithTheScrollFittedToTheSurface) {
+TEST_P(PictureLayoutTest, BgLoadsIntoTheSelectedLayerWithTheScrollFittedToTheSurface) {
   struct Case {
     uint16_t selector;
     int width, height;  // the layer's surface
@@ -131,6 +141,7 @@ TEST_F(PictureTest, BgLoadsIntoTheSelectedLayerWithTheScrollFittedToTheSurface) 
       {1, 640, 480, 10, 20, 0, 0},         // a surface the size of the view: no scroll
   };
   PutBg(12, 5);
+  ASSERT_EQ(rig.d.display().layout(), GetParam());
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "selector " << c.selector << " surface " << c.width);
     const SurfaceId layer = c.selector != 0 ? SURFACE_FG : SURFACE_BG;
@@ -278,7 +289,7 @@ TEST_F(PictureTest, BgpriWithoutAFadeAndASecondBgonThatOnlyResumes) {
 
 // ---- WALL ----
 
-TEST_F(PictureTest, WallZeroInChapterThreeShowsVariantOneAndReopensTheWindow) {
+TEST_P(PictureLayoutTest, WallZeroInChapterThreeShowsVariantOneAndReopensTheWindow) {
   Put("tamvik1/WALL/Kabe0301.spr", PlainPictureFile(640, 480, 9));
   Put("tamvik1/WALL/Kabe0300.spr", PlainPictureFile(640, 480, 10));
   ddraw().FillSurfaceRect(SURFACE_BG, 0, 0, 640, 480, 0);
@@ -293,6 +304,10 @@ TEST_F(PictureTest, WallZeroInChapterThreeShowsVariantOneAndReopensTheWindow) {
   EXPECT_TRUE(TamvikFunc::HasMessageWindow());
   EXPECT_GT(xfades, 100);  // three cross-fades (62, 62, 31)
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, PictureLayoutTest,
+                         ::testing::Values(platform::PixelLayout::kRgb565,
+                                           platform::PixelLayout::kRgb555));
 
 // ---- CHARA ----
 
