@@ -137,11 +137,7 @@ void CTamvikMacro::DecodeCommand(GameTaskRec* task, uint8_t opcode) {
     case 0x09: start("EYECATCH", "CTamvikMacro::DecodeEyecatch"); break;
     case 0x0A: case 0x0B: break;
     case 0x0C: start("MINIGAME", "CTamvikMacro::DecodeMinigame"); break;
-    case 0x0D:
-      log("TEFFECT");
-      // Operand a (not used) and b (which system sound); the sound comes with the sound commands.
-      SkipOperands(2);
-      break;
+    case 0x0D: log("TEFFECT"); DecodeTeffect(*this); break;
     case 0x0E: start("DISPMAP", "CTamvikMacro::DecodeDispmap"); break;
     case 0x0F: break;
     case 0x10: log("SPANIME"); SkipOperands(2); break;
@@ -191,7 +187,7 @@ void CTamvikMacro::DecodeCommand(GameTaskRec* task, uint8_t opcode) {
     case 0x2F: start("MOVE", "CTamvikMacro::DecodeMove"); break;
     case 0x30: break;
     case 0x31: start("WAIT", "CTamvikMacro::DecodeWait"); break;
-    case 0x32: log("PCM"); SkipOperands(2); break;
+    case 0x32: log("PCM"); PlayPcmFile(*this); break;
     case 0x33: start("BG", "CTamvikMacro::DecodeBg"); break;
     case 0x34:
       log("ED Not Installed");
@@ -200,7 +196,7 @@ void CTamvikMacro::DecodeCommand(GameTaskRec* task, uint8_t opcode) {
     case 0x35: start(nullptr, "CTamvikMacro::DecodeGo"); break;
     case 0x36: DecodeIf(); break;
     case 0x37: break;
-    case 0x38: log("SE"); SkipOperands(3); break;
+    case 0x38: log("SE"); PlaySeFile(*this); break;
     default: break;
   }
 }

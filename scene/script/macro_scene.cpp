@@ -74,6 +74,7 @@ void CTamvikMacro::StopDecoding() {
   GameTaskRec* decode = list.FindTask(kDecodeMacroName);
   CTamvikMacro& macro = Scene().macro;
   ReleaseTimer(macro.wait_timer);
+  ReleaseTimer(macro.title_timer);
   ReleaseTimer(Scene().adv.idle_timer);
   macro.continue_flag = 0;
   if (decode == nullptr) return;
@@ -95,6 +96,12 @@ void CTamvikMacro::StopDecoding() {
 
 void CTamvikMacro::ReleaseSceneAnimations() {
   ReleaseTimer(Scene().macro.wait_timer);
+  // The picture commands' scrolls, title timer and item animation.
+  ReleaseTimer(Scene().macro.title_timer);
+  if (Scene().macro.item_anime != nullptr) Ctx().anime.DeleteRef(&Scene().macro.item_anime);
+  for (AnimeRec*& scroll : Scene().macro.scroll_handles) {
+    if (scroll != nullptr) Ctx().anime.DeleteRef(&scroll);
+  }
   AdvRunState& adv = Scene().adv;
   ReleaseTimer(adv.idle_timer);
   if (adv.bg_anime != nullptr) Scene().tamvik_spr.ReleaseAnm(&adv.bg_anime);

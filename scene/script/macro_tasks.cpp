@@ -152,6 +152,19 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       {"CTamvikMacro::DecodePrint", &DecodePrint},
       {"CTamvikMacro::DecodeClickwaitToy", &DecodeClickwaitToy},
       {"CTamvikMacro::DecodeEyecatch", &DecodeEyecatch},
+      // Picture commands (scene/script/macro_pictures.cpp).
+      {"CTamvikMacro::DecodeBg", &DecodeBg},
+      {"CTamvikMacro::DecodeBgon", &DecodeBgon},
+      {"CTamvikMacro::DecodeBgoff", &DecodeBgoff},
+      {"CTamvikMacro::DecodeBgpri", &DecodeBgpri},
+      {"CTamvikMacro::DecodeWall", &DecodeWall},
+      {"CTamvikMacro::DecodeChara", &DecodeChara},
+      {"CTamvikMacro::DecodeFace", &DecodeFace},
+      {"CTamvikMacro::DecodeScroll", &DecodeScroll},
+      {"CTamvikMacro::DecodeTitle", &DecodeTitle},
+      {"CTamvikMacro::DecodeItem", &DecodeItem},
+      // Sound commands (scene/script/macro_sounds.cpp).
+      {"CTamvikMacro::DecodeMusic", &DecodeMusic},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {

@@ -5,6 +5,9 @@
 // touching the flag.
 
 #include "engine/core/game_task.h"
+#include "engine/gfx/gfx_types.h"
+
+class CTamvikMacro;
 
 // Starts the command task of that name under the decode task. A command whose task is not built
 // yet is traced and decoding stays stopped.
@@ -56,3 +59,69 @@ void DecodeEyecatch(GameTaskRec* task);
 // The scene ends' silencing (macro_ends.cpp): `first` fades a playing BGM to 0 over 60 frames;
 // then, once that fade has ended, volume 100 and every channel and static effect stopped (true).
 bool SilenceForSceneEnd(bool first);
+
+// ---- Picture commands (scene/script/macro_pictures.cpp) ----
+// The cross-fade convention of the picture commands: the caller captures the layers up to the
+// changed layer into surface 9 (PictureCapture), makes the change, then PictureCrossFade fades the
+// layer in with a phase time of 62 (pictures), 31 (character, window) or 15 (face) over the whole
+// screen (null rectangle) or a rectangle. No cross-fade runs while CancelLock is 1 or while the
+// screen is faded out: the change is then shown at once (an update of all layers is requested).
+// Returns whether a cross-fade started.
+void PictureCapture(SurfaceId up_to);
+bool PictureCrossFade(SurfaceId layer, uint32_t phase_time, const Rect* rect);
+inline constexpr uint32_t kPictureFadeTime = 62;
+inline constexpr uint32_t kCharaFadeTime = 31;
+inline constexpr uint32_t kFaceFadeTime = 15;
+// The picture area, and the picture area with the screen shade's margin.
+inline constexpr Rect kPictureArea{32, 16, 608, 336};
+inline constexpr Rect kPictureShadeArea{32, 16, 616, 344};
+
+// BG (n, selector, x, y): picture n on layer 5 (selector 0) or 6, scrolled to (2x, 2y) within the
+// surface; n = 0 clears the layer. A missing picture leaves the layer cleared (trace) and the
+// script goes on. BG does not show the layer.
+void DecodeBg(GameTaskRec* task);
+// BGON / BGOFF: layers 5-7 with the screen shade shown / hidden through a cross-fade of layer 7.
+void DecodeBgon(GameTaskRec* task);
+void DecodeBgoff(GameTaskRec* task);
+// BGPRI (a, b): layer 6 on top (a nonzero) or 5, with a cross-fade when b is nonzero and the
+// backgrounds are shown.
+void DecodeBgpri(GameTaskRec* task);
+// WALL (w): the window closed, layers 5-7 cleared, the wall of the scene (variant 1 for w = 0)
+// shown, the window reopened.
+void DecodeWall(GameTaskRec* task);
+// CHARA (c, f, x, unused): character c with picture f - 1 at x on layer 7; c = 0 removes it.
+// A missing character picture traces, leaves no character shown and the script goes on.
+void DecodeChara(GameTaskRec* task);
+// FACE (f): face f in the message window with its blink loop; 0 removes the face.
+void DecodeFace(GameTaskRec* task);
+// SCROLL (layer, direction 0-7, speed s, interval in frames, total moves, wait flag): from the
+// tenth frame a layer scroll of layer 5 (layer 0) or 6 by twice the direction's step of s, every
+// interval x 1000 / 60 ms; A[1] := 1 at its end. With the wait flag 0 the script goes on at
+// once.
+void DecodeScroll(GameTaskRec* task);
+// The step of SCROLL direction d (0 down, then clockwise to 7 down-right) at speed s; (0, 0)
+// for a direction outside 0-7.
+void ScrollDirection(int d, int s, int* x, int* y);
+// TITLE: the chapter's title card "tamvik1\TITLE\TITLE<chapter>.spr" with its intro sound, for
+// 361 frames or until key 0 or 1 is pressed or key 2 held; the window reopened.
+void DecodeTitle(GameTaskRec* task);
+// ITEM (n, unused): "tamvik1\item\item<nn>.spr" from surface 12 as a sprite on layer 8 (items
+// 100 and above the whole screen, others 224 x 224 at 208,64); below 200 it grows from 0 % with
+// system sound 1. ITEM 0 removes it (below 100 shrinking, 100-199 growing to 300 %, with system
+// sound 2).
+void DecodeItem(GameTaskRec* task);
+
+// ---- Sound commands (scene/script/macro_sounds.cpp) ----
+// MUSIC (n): the tune faded out over 60 frames, the volume back to 100, the BGM stopped, then
+// "tamvik1\bgm\<name>.wav" of table entry n played; 0, the empty names 38-40 and numbers past
+// the table leave silence (the last two with a trace).
+void DecodeMusic(GameTaskRec* task);
+// The BGM name of MUSIC n (1-41); null for 0, the empty names and numbers past the table.
+const char* MusicName(int n);
+// The inline sound commands, with their operands read from the script: SE (n, two unused):
+// the sound effect stopped, then "tamvik1\se\<nnnn>.wav" for n nonzero; PCM (n, one unused):
+// the sound effect stopped, then "tamvik1\se\<chapter, 2 digits><n, 3 digits>.wav"; TEFFECT
+// (unused, b): system sound 10 when b is 1, else 11. Decoding goes on in the same pass.
+void PlaySeFile(CTamvikMacro& macro);
+void PlayPcmFile(CTamvikMacro& macro);
+void DecodeTeffect(CTamvikMacro& macro);

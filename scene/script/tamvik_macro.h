@@ -279,4 +279,20 @@ class CTamvikMacro {
   static const SceneSuccessionRow* FindSuccession(uint16_t scene);
   // The scene that follows a scene; the scene itself when the table has no row for it.
   static uint16_t GetNextScene(uint16_t scene);
+
+ public:
+  // ---- Picture commands (scene/script/macro_pictures.cpp) ----
+  // The hit maps a picture change releases, by layer: layer 5 (the first background map), layer
+  // 6 (the second) and the character's (the maps CLICKWAIT reads).
+  static constexpr int kHitBg = 0;
+  static constexpr int kHitFg = 1;
+  static constexpr int kHitChara = 2;
+  ToyMap& hit_map(int which) {
+    return which == kHitBg ? bg_toy_map1 : which == kHitFg ? bg_toy_map2 : nc_toy_map;
+  }
+  void ReleaseHitMap(int which) { hit_map(which) = ToyMap{}; }
+  // SCROLL's layer scrolls of layers 5 and 6 and TITLE's card timer; each scroll clears its own
+  // handle when it ends. Released with the scene's animations.
+  std::array<AnimeRec*, 2> scroll_handles{};
+  AnimeRec* title_timer = nullptr;
 };

@@ -28,7 +28,7 @@ using testsupport::VarA;
 using testsupport::VarP;
 
 // A command whose task is not built yet: decoding stops there (no error).
-inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x23); }  // TITLE
+inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x19); }  // MOVIE
 
 // A table with one message, for scenes whose messages do not matter.
 inline std::vector<uint8_t> SmallTable() {
@@ -40,6 +40,11 @@ class ScriptRig {
   // The program without the game's own boot (whose mode manager would reach a scene of its own
   // and start the interpreter over the test's script): the system sounds only.
   ScriptRig() : d(Options()) { started_ = d.Start(); }
+  // The same on a display of that pixel layout.
+  explicit ScriptRig(platform::PixelLayout layout) : d(Options()) {
+    if (layout == platform::PixelLayout::kRgb555) d.host().config.Set("Pixel Format", "555");
+    started_ = d.Start();
+  }
 
   static testsupport::ProgramDriver::Options Options() {
     testsupport::ProgramDriver::Options options;
