@@ -1,10 +1,12 @@
 // The three scene ends (MACROEND, FIGHT, MINIGAME) with the steps they share: the progress record,
 // closing the scene picture, silencing; and releasing the character and the face.
 
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/step_task.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "engine/sound/dsound_func.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
@@ -131,9 +133,19 @@ void CTamvikMacro::CloseScenePicture() {
   face_shown = 0;
   chara_shown = 0;
   scene_ready = 0;
+  // The item picture goes with the scene: left on the text layer it would stay over whatever
+  // shows next.
+  ReleaseItemPicture();
   item_shown = 0;
   TamvikFunc::ReleaseScreenShade();
   TamvikFunc::StartCrossFade(SURFACE_TEXT, kSceneFadeTime);
+}
+
+void CTamvikMacro::ReleaseItemPicture() {
+  if (item_anime != nullptr) Ctx().anime.DeleteRef(&item_anime);
+  CDdrawSpr& spr = Ctx().ddraw_spr;
+  if (item_entry != nullptr) spr.DeleteBuffer(&item_entry);
+  if (item_sprite != nullptr) spr.DeleteSprite(&item_sprite);
 }
 
 void DecodeMacroend(GameTaskRec* task) {

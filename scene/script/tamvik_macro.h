@@ -217,6 +217,8 @@ class CTamvikMacro {
   // Capture, character and face released, the window's face box and text cleared, the window
   // closed, the named flags 0, the screen shade removed, a cross-fade of layer 8 with time 62.
   void CloseScenePicture();
+  // Removes the item picture: its scale animation, its entry and its sprite.
+  void ReleaseItemPicture();
   // One frame of the scene start (decode steps 0-2).
   void SceneStartStep(GameTaskRec* task);
 

@@ -624,6 +624,21 @@ TEST_F(PictureTest, ItemsGrowInShrinkOrSwellOutWithTheirSounds) {
     EXPECT_EQ(macro.item_sprite, nullptr);
     EXPECT_EQ(macro.item_entry, nullptr);
   }
+
+  // An item still shown when the scene picture closes (a scene end) goes with it.
+  SetMacroA(9, 0);
+  ScriptWriter in;
+  in.Command(kOpItem, {Lit(5), Lit(0)});
+  ASSERT_GT(RunScript(Done(in)), 0);
+  CTamvikMacro& macro = rig.macro();
+  SprRec* sprite = macro.item_sprite;
+  ASSERT_NE(macro.item_entry, nullptr);
+  macro.CloseScenePicture();
+  EXPECT_EQ(macro.item_shown, 0u);
+  EXPECT_EQ(macro.item_entry, nullptr);
+  EXPECT_EQ(macro.item_sprite, nullptr);
+  EXPECT_EQ(macro.item_anime, nullptr);
+  EXPECT_EQ(Ctx().ddraw_spr.IsSprite(sprite), 0);
 }
 
 }  // namespace
