@@ -142,7 +142,7 @@ void CTamvikMacro::PushCallFrame() {
 void DecodeClickwaitToy(GameTaskRec* task) {
   StepTask<ClickWork> step(Ctx().game_task, task);
   if (step.OwnerGone()) {
-    task->function = nullptr;
+    EndCommand(task);
     return;
   }
   CTamvikMacro& macro = Scene().macro;
@@ -175,7 +175,7 @@ void DecodeClickwaitToy(GameTaskRec* task) {
       if (IsKeyTriggered(0) == 0 || code == 0 || work.frames < kClickGuard) return;
       SetMacroA(0, static_cast<uint16_t>(code));
       CTamvikIcon::EndIconSeq();
-      task->function = nullptr;
+      EndCommand(task);
       adv.setCursorX(static_cast<uint16_t>(x));
       adv.setCursorY(static_cast<uint16_t>(y));
       // A target past the script is a decode error: decoding stays stopped.

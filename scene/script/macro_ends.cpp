@@ -24,15 +24,6 @@ constexpr uint32_t kSceneFadeTime = 62;
 constexpr int kStageFadeMs = 3968;
 constexpr int kSilenceFrames = 60;
 
-struct EndWork {
-  uint8_t form;
-  uint8_t step;
-  uint8_t unused[14];
-};
-static_assert(sizeof(EndWork) == sizeof(TaskWork));
-
-void EndCommand(GameTaskRec* task) { task->function = nullptr; }
-
 // Silencing: the BGM faded to 0 over 60 frames (when it plays); once that fade has ended the
 // volume goes back to 100 and every channel and static effect stops. `first` starts the fade;
 // true when done.
@@ -73,7 +64,7 @@ void ClearForEnd(CTamvikMacro& macro, bool minigame) {
 }
 
 // Steps 1-3 of FIGHT and MINIGAME: the fade, then silencing. True once step 4 is reached.
-bool FadeThenSilence(StepTask<EndWork>& step) {
+bool FadeThenSilence(StepTask<CommandWork>& step) {
   switch (step.step()) {
     case 1:
       if (!IsScreenFadeDone()) return false;
@@ -149,7 +140,7 @@ void CTamvikMacro::ReleaseItemPicture() {
 }
 
 void DecodeMacroend(GameTaskRec* task) {
-  StepTask<EndWork> step(Ctx().game_task, task);
+  StepTask<CommandWork> step(Ctx().game_task, task);
   if (step.OwnerGone()) {
     EndCommand(task);
     return;
@@ -224,7 +215,7 @@ void DecodeMacroend(GameTaskRec* task) {
 }
 
 void DecodeFight(GameTaskRec* task) {
-  StepTask<EndWork> step(Ctx().game_task, task);
+  StepTask<CommandWork> step(Ctx().game_task, task);
   if (step.OwnerGone()) {
     EndCommand(task);
     return;
@@ -249,7 +240,7 @@ void DecodeFight(GameTaskRec* task) {
 }
 
 void DecodeMinigame(GameTaskRec* task) {
-  StepTask<EndWork> step(Ctx().game_task, task);
+  StepTask<CommandWork> step(Ctx().game_task, task);
   if (step.OwnerGone()) {
     EndCommand(task);
     return;

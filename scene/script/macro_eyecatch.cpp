@@ -23,15 +23,6 @@ namespace {
 constexpr uint32_t kSceneFadeTime = 62;
 constexpr uint32_t kWindowFadeTime = 31;
 
-struct EyecatchWork {
-  uint8_t form;
-  uint8_t step;
-  uint8_t unused[14];
-};
-static_assert(sizeof(EyecatchWork) == sizeof(TaskWork));
-
-void EndCommand(GameTaskRec* task) { task->function = nullptr; }
-
 void HideScenePictureLayers() {
   CDdrawFunc& ddraw = Ctx().ddraw;
   for (SurfaceId id : {SURFACE_BG, SURFACE_FG, SURFACE_FC}) ddraw.SetVisible(id, 0);
@@ -40,7 +31,7 @@ void HideScenePictureLayers() {
 }  // namespace
 
 void DecodeEyecatch(GameTaskRec* task) {
-  StepTask<EyecatchWork> step(Ctx().game_task, task);
+  StepTask<CommandWork> step(Ctx().game_task, task);
   if (step.OwnerGone()) {
     EndCommand(task);
     return;

@@ -35,8 +35,6 @@ constexpr uint8_t kMapPicked = 9;
 constexpr uint8_t kMapGo = 16;
 constexpr uint8_t kMapClosing = 21;
 
-void EndCommand(GameTaskRec* task) { task->function = nullptr; }
-
 // The command is done: the continue flag back to 1, A[0] := value.
 void Answer(GameTaskRec* task, uint16_t value) {
   SetMacroA(0, value);

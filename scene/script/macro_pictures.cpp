@@ -49,8 +49,6 @@ struct PictureWork {
 };
 static_assert(sizeof(PictureWork) == sizeof(TaskWork));
 
-void EndCommand(GameTaskRec* task) { task->function = nullptr; }
-
 // Ends the command with the continue flag set.
 void Finish(GameTaskRec* task) {
   EndCommand(task);

@@ -160,7 +160,7 @@ void MakeItemSprite(int item) {
 void DecodePrint(GameTaskRec* task) {
   StepTask<PrintWork> step(Ctx().game_task, task);
   if (step.OwnerGone()) {
-    task->function = nullptr;
+    EndCommand(task);
     return;
   }
   CTamvikMacro& macro = Scene().macro;
@@ -174,13 +174,13 @@ void DecodePrint(GameTaskRec* task) {
     case kPrintLookUp: {
       uint16_t id = 0;
       if (!macro.GetOperand(&id)) {  // a decode error: decoding stays stopped
-        task->function = nullptr;
+        EndCommand(task);
         return;
       }
       if (!StartMessage(macro, id)) {
         // A message the table does not hold is passed over: decoding goes on as if it had been
         // read (left waiting, the scene would hang for good).
-        task->function = nullptr;
+        EndCommand(task);
         macro.continue_flag = 1;
         return;
       }
@@ -201,7 +201,7 @@ void DecodePrint(GameTaskRec* task) {
       TamvikFunc::ClearMessageText();
       macro.current_message = nullptr;
       macro.continue_flag = 1;
-      task->function = nullptr;
+      EndCommand(task);
       break;
     case kPrintMenu:
       step.GoTo(macro.item_shown != 0 ? kItemScaleOut : kPrintMenuStart);
@@ -286,7 +286,7 @@ void DecodePrint(GameTaskRec* task) {
       step.GoTo(kPrintWaiting);
       break;
     default:
-      task->function = nullptr;
+      EndCommand(task);
       break;
   }
 }

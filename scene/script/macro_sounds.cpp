@@ -36,8 +36,6 @@ constexpr const char* kMusicNames[] = {
 constexpr int kMusicCount = static_cast<int>(sizeof kMusicNames / sizeof kMusicNames[0]) - 1;
 static_assert(kMusicCount == 41);
 
-void EndCommand(GameTaskRec* task) { task->function = nullptr; }
-
 }  // namespace
 
 const char* MusicName(int n) {

@@ -29,9 +29,6 @@ struct WaitWork {
 };
 static_assert(sizeof(WaitWork) == sizeof(TaskWork));
 
-// Ends a command task: its function cleared, so the list frees it on its next visit.
-void EndCommand(GameTaskRec* task) { task->function = nullptr; }
-
 void EndWaitTimer(CTamvikMacro& macro) {
   if (macro.wait_timer != nullptr) {
     Ctx().anime.GetTimer(macro.wait_timer, 0, 1);

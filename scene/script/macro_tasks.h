@@ -4,10 +4,24 @@
 // 1 when done and ends by clearing its function; when its owner is gone it ends at once without
 // touching the flag.
 
+#include <cstdint>
+
 #include "engine/core/game_task.h"
 #include "engine/gfx/gfx_types.h"
 
 class CTamvikMacro;
+
+// Ends a command task: its function cleared, so the list frees it on its next visit (safe from
+// inside the task's own function).
+inline void EndCommand(GameTaskRec* task) { task->function = nullptr; }
+
+// The 16-byte block of the command tasks that need only their step (byte 1).
+struct CommandWork {
+  uint8_t form;
+  uint8_t step;
+  uint8_t unused[14];
+};
+static_assert(sizeof(CommandWork) == sizeof(TaskWork));
 
 // Starts the command task of that name under the decode task. A command whose task is not built
 // yet is traced and decoding stays stopped.
