@@ -18,12 +18,14 @@ class HanaSelfPlay : public HanaFixture {
   // Plays the seeds' matches in the mode; stops at the first fault.
   void PlayMatches(int mode, uint32_t first_seed, int matches) {
     std::string fault;
+    int exhausted = 0, stopped = 0, won = 0, lost = 0;
     testsupport::HanaSelfPlayHooks hooks;
     hooks.after_operation = [&fault](const char* operation) {
       std::string why;
       if (fault.empty() && !hana::CheckCards(&why)) fault = std::string("after ") + operation + ": " + why;
     };
-    hooks.after_round = [&fault, mode](const testsupport::HanaRoundRecord& r) {
+    hooks.after_round = [&fault, &exhausted, &stopped, mode](const testsupport::HanaRoundRecord& r) {
+      ++(r.exhausted ? exhausted : stopped);
       if (!fault.empty()) return;
       const int loser = 1 - r.winner;
       bool ok = r.total >= 1 && r.paid >= 0 && r.paid <= r.total;
@@ -53,6 +55,7 @@ class HanaSelfPlay : public HanaFixture {
           << "seed " << seed << ": no end after " << match.rounds << " rounds";
       ASSERT_TRUE(fault.empty()) << "seed " << seed << ": " << fault;
       ASSERT_EQ(match.score, s.players[0].bank);
+      ++(match.kind == hana::kKindWon ? won : lost);
       ASSERT_EQ(mg_var_get(2), s.players[1].bank <= 0 ? 2 : (s.players[0].bank < s.players[1].bank ? 0 : 1));
       if (mode == mg::kModeStory || mode == mg::kModeFreePlay) {
         ASSERT_TRUE(match.rounds >= 3 || s.players[0].bank <= 0 || s.players[1].bank <= 0) << "seed " << seed;
@@ -60,6 +63,11 @@ class HanaSelfPlay : public HanaFixture {
         ASSERT_TRUE(s.players[0].bank <= 0 || s.players[1].bank <= 0) << "seed " << seed;
       }
     }
+    // The seeds reach both ways a round ends and both ends of a match.
+    EXPECT_GT(exhausted, 0);
+    EXPECT_GT(stopped, 0);
+    EXPECT_GT(won, 0);
+    EXPECT_GT(lost, 0);
   }
 };
 
