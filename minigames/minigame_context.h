@@ -19,6 +19,8 @@
 
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
+// ---- Flower-card game ----
+#include "minigames/hana/hana_state.h"
 
 namespace platform {
 class Surface;
@@ -337,6 +339,9 @@ class MinigameContext {
 
   // Drawing: the shake and the tile map.
   MgDrawState draw;
+
+  // ---- Flower-card game: tables, players and table state (minigames/hana/) ----
+  hana::HanaState hana;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.
