@@ -274,6 +274,39 @@ TEST(SlgTables, AMissingFileLeavesItsTableEmptyAndTheOthersRead) {
   for (const std::string& name : Tables().voice_files) EXPECT_TRUE(name.empty());
 }
 
+TEST(SlgTables, HostileLinesFailCleanly) {
+  BattleRig rig;
+  const std::string long_name(300, 'q');
+  SlgTableWriter tables;
+  tables.Raw(SlgTableWriter::kSe, "99999999999999999999 huge.wav STATIC")
+      .Raw(SlgTableWriter::kSe, "-99999999999999999999 huge.wav STATIC")
+      .Raw(SlgTableWriter::kSe, "8 " + long_name + " STATIC")  // cut: the rest is a line of its own
+      .Raw(SlgTableWriter::kSe, std::string("\x01\xff\x7f 9 \x80", 7))
+      .Raw(SlgTableWriter::kVoice, "KADRUN ATTACK 99999999999 -5 7 abc 8")
+      .Raw(SlgTableWriter::kVoice, "KADRUN DAMAGE")
+      .Raw(SlgTableWriter::kUnitAnm, "KADRUN BASE_BODY")
+      .Raw(SlgTableWriter::kUnitAnm, "KADRUN BASE_BODY2 k.spr SHADE:")
+      .Raw(SlgTableWriter::kEventAnm, "MAP: 99999999999 NPCID: 3 x.spr")
+      .Raw(SlgTableWriter::kEventAnm, "MAP: 0 NPCID: 5 " + long_name);
+  tables.Lay(rig.driver().tree);
+  // The last line of SE.TAB without a line end is read too.
+  rig.driver().tree.Write("install/TaMvIk2/sE.tAb", tables.Text(SlgTableWriter::kSe) + "7 e.wav");
+  LoadSlgTables();
+  const SlgTextTables& t = Tables();
+  EXPECT_EQ(t.se[7].path, "TAMVIK2\\SE\\E.WAV");
+  EXPECT_EQ(t.se[8].mode, kSlgSeStreaming) << "the cut line has no mode left";
+  EXPECT_EQ(t.se[8].path.size(), std::string("TAMVIK2\\SE\\").size() + 253);
+  EXPECT_EQ(t.unit_voices[0][kSlgVoiceAttack], (std::vector<uint16_t>{65535, 65531, 7}));
+  EXPECT_TRUE(t.unit_voices[0][kSlgVoiceDamage].empty());
+  EXPECT_EQ(t.unit_anm[kAnmBaseBody], nullptr);
+  ASSERT_NE(t.unit_anm[kAnmBaseBody2], nullptr);
+  EXPECT_EQ(t.unit_anm[kAnmBaseBody2]->shade, -1);
+  EXPECT_EQ(t.event_anm[3], nullptr);
+  ASSERT_NE(t.event_anm[5], nullptr);
+  EXPECT_LT(t.event_anm[5]->name.size(), 256u);
+  FreeSlgTables();
+}
+
 // The first pixel of the record's first sprite as a COLORREF.
 uint32_t FirstPixel(SprAnm* anm) {
   SprRec* sprite = anm->unit->sprites.at(0);
