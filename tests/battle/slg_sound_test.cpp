@@ -331,6 +331,9 @@ TEST(SlgSwitches, PointerModeReplacesTheMouse) {
   EXPECT_EQ(x, 100);
   EXPECT_EQ(y, -20);
   EXPECT_EQ(SlgMouseFlag(), 1u);
+  SlgSetMouse(-300, 200);
+  EXPECT_EQ(rig.driver().host().input.cursor_x, 20);
+  EXPECT_EQ(rig.driver().host().input.cursor_y, 440);
 }
 
 }  // namespace
