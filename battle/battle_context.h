@@ -21,6 +21,7 @@
 
 #include "battle/slg_battle_state.h"
 #include "battle/slg_stage_table.h"
+#include "battle/slg_tables.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -89,6 +90,33 @@ class BattleContext {
   uint32_t route_walking = 0;  // SlgRouteWalking: non-zero while an event walks a unit
   // Answers CheckEvents while no command holds the map; none answers 0.
   std::function<int()> check_events_hook;
+
+  // ---- Text tables and sound (battle/slg_tables.h, battle/slg_sound.h) ----
+  // SE.TAB, VOICE.TAB, UnitAnm.TAB and EventAnm.TAB (LoadSlgTables / FreeSlgTables).
+  SlgTextTables tables;
+  // SlgRunning: 1 from the end of the initialisation until the exit (a stage switch keeps it).
+  uint32_t running = 0;
+  // Night mode of the map (set by the map planes from Map.TAB): "Night" records load darker.
+  uint32_t night_mode = 0;
+  // The special attack chosen in the command window (written by the command window).
+  int8_t cmd_special = 0;
+  // The damage list: the attacker, the target count and the target slots, -1 after the last
+  // (filled by the attack frame; empty until then).
+  SlgUnit* attacker = nullptr;
+  int8_t target_count = 0;
+  std::array<int8_t, kSlgMaxUnits> targets = MakeEmptyTargets();
+  int32_t last_se = 0;         // SlgLastSe: the number SlgSePlay played last
+  int32_t chosen_voice = 0;    // SlgChosenVoice: the acting unit's voice, -1 none
+  uint32_t voice_request = 0;  // SlgVoiceRequest: the animation reached its voice cell
+  uint32_t anm_signal = 0;     // SlgAnmSignal: the animation's signal cell
+  int32_t bgm_number = 0;      // SlgBgmNumber: the music the music task plays
+  uint32_t pointer_mode = 0;   // SlgPointerMode: the battle pointer replaces the mouse
+
+  static std::array<int8_t, kSlgMaxUnits> MakeEmptyTargets() {
+    std::array<int8_t, kSlgMaxUnits> t{};
+    t.fill(-1);
+    return t;
+  }
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
