@@ -28,6 +28,10 @@ class GameContext {
   GameSequences sequences;
   // The game-mode manager's copy of the last title result (1 until a title has ended).
   uint32_t last_title_result = 1;
+
+  // ---- The option menu ----
+  // CTamvikOption's optionFlags (SetReturnMode), read when the option menu starts.
+  uint32_t option_flags = 0;
 };
 
 // The current game context. Calling it with none current is a programming error and aborts.

@@ -96,4 +96,10 @@ struct GameSequences {
   // CTamvikOption::SetReturnMode: the mode the option menu returns with. option_menu above is
   // StartOptionMenu (owner) and, negated, IsOptionMenuEnd ("CTamvikOption::OptionMenu" exists).
   std::function<void(uint32_t mode)> option_return_mode;
+
+  // ---- The save menu's loaded flag (read by the option menu after its load entry) ----
+  // CTamvikBup::IsLoaded: a load handed the game to the mode manager; save_menu_clear_loaded is
+  // CTamvikBup::ClearLoaded. Unfilled: never loaded.
+  std::function<bool()> save_menu_loaded;
+  std::function<void()> save_menu_clear_loaded;
 };

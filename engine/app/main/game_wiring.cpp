@@ -6,6 +6,7 @@
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
+#include "flow/tamvik_option.h"
 #include "game/game_sequences.h"
 #include "scene/script/tamvik_adv.h"
 #include "scene/ui/tamvik_icat.h"
@@ -46,11 +47,13 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   sequences.opening.is_running = [] { return !CTamvikGeneral::IsOpeningMovieEnd(); };
   sequences.debug_menu_close = [&menu] { menu.DebugMenuClose(); };
 
-  // The option menu is not built yet: a stand-in that starts nothing, so PRINT's menu key finds
-  // the menu ended at once and retypes its message.
-  sequences.option_menu.start = [](GameTaskRec*) {};
-  sequences.option_menu.is_running = [] { return false; };
-  sequences.option_return_mode = [](uint32_t) {};
+  // ---- The options: the option menu, its return mode and the quit confirmation ----
+  sequences.option_menu.start = [](GameTaskRec* owner) { CTamvikOption::StartOptionMenu(owner); };
+  sequences.option_menu.is_running = [] { return !CTamvikOption::IsOptionMenuEnd(); };
+  sequences.option_return_mode = [](uint32_t mode) { CTamvikOption::SetReturnMode(mode); };
+  // The quit confirmation runs without an owner; the caller waits for it to end.
+  sequences.quit_confirm.start = [](GameTaskRec*) { CTamvikOption::StartExitSeq(); };
+  sequences.quit_confirm.is_running = [] { return !CTamvikOption::IsExitSeqEnd(); };
   // ---- The eyecatch and the save menu it opens ----
   // The eyecatch, for the script's EYECATCH and the game flow's save offer.
   sequences.eyecatch.start = [] { return CTamvikIcat::StartIcat_SvCnt(); };
