@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "battle/slg_battle_state.h"
+#include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
@@ -89,6 +90,11 @@ class BattleContext {
   uint32_t route_walking = 0;  // SlgRouteWalking: non-zero while an event walks a unit
   // Answers CheckEvents while no command holds the map; none answers 0.
   std::function<int()> check_events_hook;
+
+  // ---- Range searches (battle/slg_search.h) ----
+  // The cost grid, result list, search mode and side, work stack and walk path of the range
+  // searches (SlgRangeCost .. SlgMoveDest).
+  SlgSearchState search{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
