@@ -3,8 +3,9 @@
 // radius 4), kind 33's special area (a square of radius 25, more cells than the list holds) and
 // the attack flood of the attack table with the most pushes. Beside the time: "allocs/call"
 // (operator new calls, should be 0), "pushes" and "stack peak" of the last flood fill, and
-// BM_SlgSearchTablePeak's sweep of every row of the attack table (aim and area from mid-map)
-// and of the move floods up to move 16: the most pushes and the deepest work stack seen.
+// BM_SlgSearchTablePeak's sweep of every row of the attack table (aim and area from mid-map),
+// of the move floods up to move 16 and of attack floods up to range 255: the most pushes
+// (saturating at 65535) and the deepest work stack seen.
 
 #include <benchmark/benchmark.h>
 
@@ -114,6 +115,11 @@ void BM_SlgSearchTablePeak(benchmark::State& state) {
     }
     for (int move = 0; move <= 16; ++move) {
       Slg::MoveSearch(0, kMid, move);
+      note();
+    }
+    // The enemy programs' attack floods of any range: the widest, 255, covers the whole map.
+    for (int range : {32, 64, 255}) {
+      Slg::SearchMode2(kMid, range);
       note();
     }
   }
