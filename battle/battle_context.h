@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "battle/slg_battle_state.h"
+#include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
 #include "engine/core/current.h"
@@ -117,6 +118,10 @@ class BattleContext {
     t.fill(-1);
     return t;
   }
+  // ---- Range searches (battle/slg_search.h) ----
+  // The cost grid, result list, search mode and side, work stack and walk path of the range
+  // searches (SlgRangeCost .. SlgMoveDest).
+  SlgSearchState search{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
