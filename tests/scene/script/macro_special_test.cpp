@@ -23,6 +23,7 @@
 #include "engine/input/dinput.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/scene_files.h"
+#include "testsupport/talk_files.h"
 #include "testsupport/wav_writer.h"
 #include "script_rig.h"
 
@@ -346,7 +347,7 @@ TEST_F(ToneTest, BgFadetoneSelectsItsLayersAndReleasesAtOneHundred) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bg);
     ScriptWriter w;
-    Special(w, 96, {c.bg, 100, 50, 96});  // phase time 100 ms
+    Special(w, 96, {c.bg, 100, 50, 20});  // phase time 20 ms
     xfades = 0;
     Begin(Done(w));
     ASSERT_GT(RunUntilDone([&](int) { xfades += Scene().xfade_handle != nullptr ? 1 : 0; }), 0);
@@ -355,7 +356,7 @@ TEST_F(ToneTest, BgFadetoneSelectsItsLayersAndReleasesAtOneHundred) {
     EXPECT_EQ(ddraw().GetLayer(SURFACE_FG)->tone, c.bg6 ? 50 : 100);
     if (c.bg5) ExpectTone(50);
     ScriptWriter back;
-    Special(back, 96, {c.bg, 50, 100, 96});
+    Special(back, 96, {c.bg, 50, 100, 20});
     ASSERT_GT(Run(Done(back)), 0);
     EXPECT_EQ(rig.macro().tone_surface[0], -1);
     EXPECT_EQ(rig.macro().tone_surface[1], -1);
@@ -421,6 +422,35 @@ TEST_F(SpecialTest, NoWaitPrintGoesOnAfterItsWaitAndClearsTheWaitWord) {
   EXPECT_LT(done, frames);
 }
 
+TEST_F(SpecialTest, NoWaitPrintWaitsForItsVoiceUnlessSystemByte104StopsIt) {
+  constexpr int kVoiceFrames = 120;
+  testsupport::LayVoice(rig.d.tree, 0, kVoiceFrames);
+  testsupport::MessageTableWriter table;
+  table.Add({3, 0xFFFF, "ab", "cd"});  // voice 0
+  ScriptWriter w;
+  Special(w, 24, {3, 17});
+  Done(w);
+  for (uint8_t auto_message : {0, 1}) {
+    SCOPED_TRACE(static_cast<int>(auto_message));
+    GetSystemData()->setAutoMessage(auto_message);
+    if (rig.decode_task() != nullptr) CTamvikMacro::StopDecoding();
+    SetMacroA(9, 0);
+    rig.Lay(0x0305, w, table.Bytes());
+    rig.Start(0x0305);
+    bool voiced = false;
+    const int frames = RunUntilDone([&](int) { voiced |= TamvikFunc::IsVoicePlaying(); });
+    ASSERT_GT(frames, 0);
+    EXPECT_TRUE(voiced);
+    EXPECT_FALSE(TamvikFunc::IsVoicePlaying());
+    if (auto_message == 0) {
+      EXPECT_GE(frames, kVoiceFrames - 5);  // the whole voice, though the wait is 17 ms
+    } else {
+      EXPECT_LT(frames, kVoiceFrames / 2);  // stopped after the typing
+    }
+  }
+  GetSystemData()->setAutoMessage(0);
+}
+
 TEST_F(SpecialTest, NoWaitPrintOfAMissingMessageTracesAndGoesOn) {
   ScriptWriter w;
   Special(w, 24, {77, 1000});
@@ -466,12 +496,14 @@ TEST_F(SpecialTest, WallChangeLoadsTheExtrasWallAndSevenChangesNothing) {
   for (uint16_t wall = 0; wall < 4; ++wall) {
     Put(std::string("tamvik1/WALL/") + names[wall], PlainPictureFile(640, 480, 3 + wall));
   }
-  for (uint16_t wall : {0, 1, 2, 3, 7}) {
+  // Each change runs two 59-frame fades: a wall other than the first, back to the first, and a
+  // number past the list.
+  for (uint16_t wall : {3, 0, 7}) {
     SCOPED_TRACE(wall);
     ScriptWriter w;
     Special(w, 17, {wall});
     ASSERT_GT(Run(Done(w)), 0);
-    const uint16_t shown = wall < 4 ? wall : 3;
+    const uint16_t shown = wall < 4 ? wall : 0;
     EXPECT_EQ(rig.macro().extras_wall, shown);
     EXPECT_EQ(Pixel(SURFACE_ROOT, 100, 100), Colour(SURFACE_ROOT, 3 + shown));
     EXPECT_EQ(ddraw().GetFadeLevel(), 0);
