@@ -54,9 +54,23 @@ void Finish(GameTaskRec* task) {
   Macro().continue_flag = 1;
 }
 
+// The interpreter's timer, started afresh / ended.
+void StartTimer() {
+  CTamvikMacro& macro = Macro();
+  if (macro.wait_timer != nullptr) Ctx().anime.GetTimer(macro.wait_timer, 0, 1);
+  macro.wait_timer = Ctx().anime.CreateTimer();
+}
+void EndTimer() {
+  CTamvikMacro& macro = Macro();
+  if (macro.wait_timer != nullptr) {
+    Ctx().anime.GetTimer(macro.wait_timer, 0, 1);
+    macro.wait_timer = nullptr;
+  }
+}
 // The common head: a task whose owner is gone ends at once; otherwise decoding is held.
 bool Enter(StepTask<SpecialWork>& step, GameTaskRec* task) {
   if (step.OwnerGone()) {
+    EndTimer();  // the interpreter's timer, which a slide or NoWaitPrint may hold
     EndCommand(task);
     return false;
   }
@@ -72,19 +86,6 @@ GameTaskRec* FindLive(const char* name) {
   return nullptr;
 }
 
-// The interpreter's timer, started afresh / ended.
-void StartTimer() {
-  CTamvikMacro& macro = Macro();
-  if (macro.wait_timer != nullptr) Ctx().anime.GetTimer(macro.wait_timer, 0, 1);
-  macro.wait_timer = Ctx().anime.CreateTimer();
-}
-void EndTimer() {
-  CTamvikMacro& macro = Macro();
-  if (macro.wait_timer != nullptr) {
-    Ctx().anime.GetTimer(macro.wait_timer, 0, 1);
-    macro.wait_timer = nullptr;
-  }
-}
 // Milliseconds since the timer started; a missing timer reads as long past any wait.
 int32_t TimerMs() {
   const AnimeRec* timer = Macro().wait_timer;

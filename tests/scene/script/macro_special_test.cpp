@@ -471,7 +471,7 @@ TEST_F(SpecialTest, TestModeStartsTheChosenTestAndRebuildsTheScreen) {
   };
   rig.d.sequences().extras.is_running = [&] { return running; };
   GetAdvState()->setSceneCode(0x0109);
-  for (uint16_t a : {1, 2, 3, 9}) {
+  for (uint16_t a : {1, 3, 9}) {  // 9 asks for the sound test (2)
     SCOPED_TRACE(a);
     ScriptWriter w;
     Special(w, 16, {a});
@@ -487,8 +487,16 @@ TEST_F(SpecialTest, TestModeStartsTheChosenTestAndRebuildsTheScreen) {
     EXPECT_EQ(ddraw().IsVisible(SURFACE_BG), 0u);
     EXPECT_TRUE(TamvikFunc::HasMessageWindow());
   }
-  EXPECT_EQ(started, (std::vector<int>{1, 2, 3, 2}));
+  EXPECT_EQ(started, (std::vector<int>{1, 3, 2}));
   EXPECT_TRUE(Traced("WallFile = tamvik1\\WALL\\KABE0100.SPR"));
+}
+
+TEST_F(SpecialTest, TestModeWithTheRootsStandInEndsAtOnce) {
+  ScriptWriter w;
+  Special(w, 16, {1});
+  ASSERT_GT(Run(Done(w)), 0);
+  EXPECT_FALSE(Traced("GameSequences: extras is not there"));
+  EXPECT_TRUE(TamvikFunc::HasMessageWindow());
 }
 
 TEST_F(SpecialTest, WallChangeLoadsTheExtrasWallAndSevenChangesNothing) {
@@ -573,6 +581,22 @@ TEST_F(SpecialTest, FadeControlHoldsUntilItsStop) {
   EXPECT_TRUE(Live("CTamvikMacro::DecodeFadeControl"));
   ASSERT_GT(RunUntilDone(), 0);
   EXPECT_FALSE(Live("CTamvikMacro::DecodeFadeControl"));
+
+  // With its owner gone the task ends by itself and leaves the continue flag alone.
+  ScriptWriter held;
+  Special(held, 21);
+  Special(held, 8, {4, 200, 50});  // a long slide: decoding waits in it
+  Begin(Done(held));
+  for (int i = 0; i < 3; ++i) rig.d.Step();
+  ASSERT_TRUE(Live("CTamvikMacro::DecodeFadeControl"));
+  ASSERT_TRUE(Live("CTamvikMacro::HSlideTask"));
+  Ctx().game_task.DelTask(rig.decode_task());
+  rig.macro().continue_flag = 0;
+  rig.d.Step();
+  rig.d.Step();
+  EXPECT_FALSE(Live("CTamvikMacro::DecodeFadeControl"));
+  EXPECT_FALSE(Live("CTamvikMacro::HSlideTask"));
+  EXPECT_EQ(rig.macro().continue_flag, 0u);
 }
 
 }  // namespace
