@@ -139,3 +139,29 @@ const char* MusicName(int n);
 void PlaySeFile(CTamvikMacro& macro);
 void PlayPcmFile(CTamvikMacro& macro);
 void DecodeTeffect(CTamvikMacro& macro);
+
+// ---- SPECIAL's command tasks (scene/script/macro_special.cpp) ----
+// The screen fades: faded-out flag set (out) or cleared (in), a black or white fade over A[0] &
+// 255 frames.
+void DecodeFadeout(GameTaskRec* task);
+void DecodeFadein(GameTaskRec* task);
+void DecodeWhiteout(GameTaskRec* task);
+void DecodeWhitein(GameTaskRec* task);
+// BGTONE (A[0] plane, A[1] tone 0-100): the plane's tone task started or retargeted.
+void DecodeBgtone(GameTaskRec* task);
+// BGFADETONE (A[0] layers 0/1/2, A[1] from, A[2] to, A[3] speed): a cross-fade to the new tone.
+void DecodeBgFadetone(GameTaskRec* task);
+// The view slides of layers 5-7 (A[0] amplitude, A[1] interval in ms, A[2] swings).
+void HSlideTask(GameTaskRec* task);
+void VSlideTask(GameTaskRec* task);
+// A message that goes on by itself (A[0] message, A[1] wait in ms).
+void NoWaitPrint(GameTaskRec* task);
+// The extras: the chosen test (A[0]), the extras wall (A[0] 0-3), the CG viewer (A[0] 1-8).
+void OM_TestMode(GameTaskRec* task);
+void OM_WallChange(GameTaskRec* task);
+void OM_HighCg(GameTaskRec* task);
+// The viewer's picture n (1-8); null for another number.
+const char* HighCgPictureName(int n);
+// The background line scroll and the fade control; each runs until its STOP word.
+void DecodeLineScroll(GameTaskRec* task);
+void DecodeFadeControl(GameTaskRec* task);

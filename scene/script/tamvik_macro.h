@@ -297,4 +297,12 @@ class CTamvikMacro {
   // handle when it ends. Released with the scene's animations.
   std::array<AnimeRec*, 2> scroll_handles{};
   AnimeRec* title_timer = nullptr;
+
+ public:
+  // ---- SPECIAL (scene/script/macro_special.cpp) ----
+  // Decodes SPECIAL's sub-command word (arguments in A[0..3]): inline words go on at once, task
+  // words when their task ends; unknown and not-installed words trace and go on.
+  void DecodeSpecial(GameTaskRec* task);
+  // The tone copies of layers 5 and 6 (user surfaces the tone effects draw from); -1 none.
+  std::array<int32_t, 2> tone_surface{-1, -1};
 };

@@ -62,4 +62,8 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // that starts nothing, so the menu reads as ended at once.
   sequences.save_menu.start = [](GameTaskRec*, int) {};
   sequences.save_menu.is_running = [] { return false; };
+  // ---- The extras tests (SPECIAL's OM_TestMode) ----
+  // Not built yet: a stand-in that starts nothing, so the chosen test reads as ended at once.
+  sequences.extras.start = [](GameTaskRec*, int) {};
+  sequences.extras.is_running = [] { return false; };
 }
