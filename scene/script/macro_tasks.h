@@ -139,3 +139,10 @@ const char* MusicName(int n);
 void PlaySeFile(CTamvikMacro& macro);
 void PlayPcmFile(CTamvikMacro& macro);
 void DecodeTeffect(CTamvikMacro& macro);
+
+// ---- MOVIE (scene/script/macro_movie.cpp) ----
+// MOVIE (n): the sounds stopped and the pointer hidden; "Movie\Movie<nnn>.mpg" (n + 100 from
+// chapter 8) played in the picture area with its captions (CTamvikMacro::MovieCaption) unless
+// the system data's developer switch skips it; key 1 or 3 stops it. Afterwards surface 8 is
+// cleared and the movie rectangle cross-faded back to the layers.
+void DecodeMovie(GameTaskRec* task);
