@@ -5,6 +5,7 @@
 #include <sstream>
 #include <utility>
 
+#include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
@@ -185,8 +186,9 @@ bool ProgramDriver::Step() {
   if (options_.pump_audio) host().audio.Pump(ms);
   host().clock.Advance(ms);
   ++frame_;
-  ApplyRowsDue(frame_);
+  const bool input_changed = ApplyRowsDue(frame_);
   if (options_.before_frame) options_.before_frame();
+  if (input_changed) WakeForInput();
   if (!MessageLoopStep(window, exit_code)) ended = true;
   RecordSound();
   return !ended;
@@ -235,10 +237,22 @@ void ProgramDriver::Schedule(const std::vector<InputRow>& rows) {
                    [](const InputRow& a, const InputRow& b) { return a.frame < b.frame; });
 }
 
-void ProgramDriver::ApplyRowsDue(int frame) {
+bool ProgramDriver::ApplyRowsDue(int frame) {
   size_t due = 0;
   while (due < rows_.size() && rows_[due].frame <= frame) Apply(rows_[due++]);
   rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(due));
+  return due > 0;
+}
+
+void ProgramDriver::WakeForInput() {
+  // As the window system sends a key or mouse message: while a movie plays (loop mode 0) that
+  // message is what lets the loop run a frame. In loop mode 1 the game polls its input anyway,
+  // and an event there would take the iteration from the frame. One waiting wake is enough.
+  if (AppGetLoopMode() != 0 || window == nullptr) return;
+  for (const platform::Event& event : host_window().Pending()) {
+    if (event.kind == platform::EventKind::kInput) return;
+  }
+  host_window().PostEvent({platform::EventKind::kInput, 0});
 }
 
 void ProgramDriver::Apply(const InputRow& row) {

@@ -4,7 +4,8 @@
 // iteration at a time, the clock (and the sound device) moved by one frame before each.
 //
 // - Input rows: key, game-key and pointer changes scheduled by frame number, applied through the
-//   headless input before that frame.
+//   headless input before that frame. While a movie plays (loop mode 0) a frame with rows also
+//   gets a kInput event, as a key or mouse message would wake the real loop.
 // - Checkpoints: named conditions (a frame presented, a predicate over the presented picture, a
 //   sound heard, a trace line) that RunUntil waits for.
 // - Every wait has a frame limit: one that runs out fails the test with the checkpoint's name and
@@ -177,7 +178,10 @@ class ProgramDriver {
   bool ended = false;
 
  private:
-  void ApplyRowsDue(int frame);
+  // Whether any row applied.
+  bool ApplyRowsDue(int frame);
+  // A kInput event for the rows just applied, while a movie plays and none waits yet.
+  void WakeForInput();
   void Apply(const InputRow& row);
   void RecordSound();
 

@@ -162,6 +162,8 @@ void StartCommandTask(GameTaskRec* owner, const char* name) {
       {"CTamvikMacro::DecodeItem", &DecodeItem},
       // Sound commands (scene/script/macro_sounds.cpp).
       {"CTamvikMacro::DecodeMusic", &DecodeMusic},
+      // MOVIE (scene/script/macro_movie.cpp).
+      {"CTamvikMacro::DecodeMovie", &DecodeMovie},
   };
   for (const Built& built : kBuilt) {
     if (std::strcmp(name, built.name) == 0) {

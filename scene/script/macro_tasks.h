@@ -165,3 +165,9 @@ const char* HighCgPictureName(int n);
 // The background line scroll and the fade control; each runs until its STOP word.
 void DecodeLineScroll(GameTaskRec* task);
 void DecodeFadeControl(GameTaskRec* task);
+// ---- MOVIE (scene/script/macro_movie.cpp) ----
+// MOVIE (n): the sounds stopped and the pointer hidden; "Movie\Movie<nnn>.mpg" (n + 100 from
+// chapter 8) played in the picture area with its captions (CTamvikMacro::MovieCaption) unless
+// the system data's developer switch skips it; key 1 or 3 stops it. Afterwards surface 8 is
+// cleared and the movie rectangle cross-faded back to the layers.
+void DecodeMovie(GameTaskRec* task);

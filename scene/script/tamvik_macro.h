@@ -20,6 +20,7 @@
 
 #include "engine/core/game_task.h"
 #include "game/macro_vars.h"
+#include "scene/script/movie_captions.h"
 
 struct AnimeRec;
 struct SprBufferEntry;
@@ -305,4 +306,19 @@ class CTamvikMacro {
   void DecodeSpecial(GameTaskRec* task);
   // The tone copies of layers 5 and 6 (user surfaces the tone effects draw from); -1 none.
   std::array<int32_t, 2> tone_surface{-1, -1};
+  // ---- MOVIE and its captions (scene/script/macro_movie.cpp) ----
+  // The caption table MOVIE's captions come from (the program's empty one unless a test puts
+  // its own in place).
+  const MovieCaptionTable* movie_captions = &ProgramMovieCaptions();
+  // The playing movie's caption cell: its column (the movie number as the script gives it) and
+  // row (1 from chapter 8, whose movies are numbered + 100), the entry shown or due next, and
+  // whether that entry's text is on the screen.
+  uint32_t movie_caption_number = 0;
+  uint32_t movie_caption_row = 0;
+  uint32_t movie_caption_index = 0;
+  uint32_t movie_caption_shown = 0;
+  // The movie player's overlay while MOVIE plays: after each presented picture, the due caption
+  // drawn into surface 8 at 124,366 and copied onto the screen; at its end the area is put back
+  // from the back buffer. A movie outside the table shows none.
+  static void MovieCaption();
 };

@@ -103,6 +103,28 @@ TEST_F(SdlSmoke, WindowOpensTakesPostedEventsAndHoldsTheInstanceLock) {
   EXPECT_EQ(window.handle(), nullptr);
 }
 
+TEST_F(SdlSmoke, KeyAndMouseMessagesArriveAsInputEvents) {
+  // While a movie plays the loop runs a frame only after a message: each key and mouse message
+  // must reach it as one.
+  SdlWindow window(SdlWindow::Options{false, Path("lock")});
+  ASSERT_TRUE(window.Create("TAMVIKPC版", 640, 480));
+  Event event;
+  while (window.WaitEvent(event, 20)) {
+  }
+  const Uint32 types[] = {SDL_KEYDOWN, SDL_KEYUP, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP,
+                          SDL_MOUSEMOTION, SDL_MOUSEWHEEL};
+  for (Uint32 type : types) {
+    SCOPED_TRACE(type);
+    SDL_Event sdl{};
+    sdl.type = type;
+    if (type == SDL_KEYDOWN || type == SDL_KEYUP) sdl.key.keysym.sym = SDLK_a;
+    ASSERT_EQ(SDL_PushEvent(&sdl), 1) << SDL_GetError();
+    ASSERT_TRUE(WaitFor(window, EventKind::kInput, &event));
+    EXPECT_EQ(event.param, 0u);
+  }
+  window.Destroy();
+}
+
 TEST_F(SdlSmoke, ProgramRunsFramesAndQuitsCleanly) {
   std::ofstream(Path("tamvik.conf")) << "Install Directory=" << dir_.string() << "\n"
                                      << "Windowed=yes\n";

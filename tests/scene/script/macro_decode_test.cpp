@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/anime/anime.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "script_rig.h"
@@ -48,6 +49,7 @@ TEST(Expressions, EvaluateLeftToRightWithWrapAndSafeDivision) {
     c.write(w);
     Stop(w);
     rig.Run(w);
+    rig.d.Step();  // the stop (a WAIT) reads its operand when its task first runs
     EXPECT_EQ(GetMacroVar(c.variable), c.expected);
     EXPECT_FALSE(rig.macro().HasDecodeError());
     EXPECT_EQ(rig.macro().position(), w.here());  // stopped just after the stop command
@@ -206,6 +208,7 @@ TEST(InlineCommands, CopyToysNoOpsAndLaterCommandsReadExactlyTheirOperands) {
   w.MapQuery(Lit(3), Lit(16));
   w.Assign(VarA(9), Num(1));
   Stop(w);
+  const uint16_t handler_at = w.here();
   w.Bind(handler);
   Stop(w);
   rig.Run(w);
@@ -215,7 +218,7 @@ TEST(InlineCommands, CopyToysNoOpsAndLaterCommandsReadExactlyTheirOperands) {
   EXPECT_EQ(GetMacroA(0), 15);  // the map query: theatre node 3 toward 16 goes by 15
   EXPECT_EQ(rig.macro().toys[3].icon, 0);  // cleared by SetToy 0
   EXPECT_EQ(rig.macro().toys[7].icon, 6);
-  EXPECT_EQ(rig.macro().toys[7].target, w.here() - 1);
+  EXPECT_EQ(rig.macro().toys[7].target, handler_at);
   EXPECT_TRUE(rig.d.trace().Contains("SetToy: toy 150"));
   EXPECT_TRUE(rig.d.trace().Contains("DecodeCopyA: variable 1 or 700"));
 }
@@ -247,8 +250,16 @@ TEST(DecodeLoop, WaitResumesAfterMoreThanNFrames) {
     }
     EXPECT_EQ(GetMacroA(2), 1);
     EXPECT_LE(frames, 4);
-    EXPECT_EQ(Ctx().game_task.FindTask("CTamvikMacro::DecodeWait"), nullptr);
-    EXPECT_EQ(rig.macro().wait_timer, nullptr);
+    // The WAIT that ran is gone; the one waiting now is the script's end (the rig's Stop, a
+    // WAIT too), which read its operand and started its own timer.
+    int waits = 0;
+    for (GameTaskRec* t = Ctx().game_task.root(); t != nullptr; t = t->next) {
+      waits += t->function != nullptr && !t->deleted && t->name == "CTamvikMacro::DecodeWait";
+    }
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(rig.macro().position(), w.here());
+    ASSERT_NE(rig.macro().wait_timer, nullptr);
+    EXPECT_LE(Ctx().anime.GetTimer(rig.macro().wait_timer, 0, 0), 1);
   }
 }
 

@@ -27,8 +27,10 @@ using testsupport::ScriptWriter;
 using testsupport::VarA;
 using testsupport::VarP;
 
-// A command whose task is not built yet: decoding stops there (no error).
-inline ScriptWriter& Stop(ScriptWriter& w) { return w.Command(0x19); }  // MOVIE
+// The explicit end of a test script: a WAIT that outlasts every test, so decoding stops there
+// (no error) with the read position just after it. Every waiting command is built, so none is
+// left to stop at.
+inline ScriptWriter& Stop(ScriptWriter& w) { return w.Wait(Lit(0xFFFF)); }
 
 // A table with one message, for scenes whose messages do not matter.
 inline std::vector<uint8_t> SmallTable() {
@@ -43,6 +45,11 @@ class ScriptRig {
   // The same on a display of that pixel layout.
   explicit ScriptRig(platform::PixelLayout layout) : d(Options()) {
     if (layout == platform::PixelLayout::kRgb555) d.host().config.Set("Pixel Format", "555");
+    started_ = d.Start();
+  }
+
+  // The same with the driver's options (from Options()) changed by the test.
+  explicit ScriptRig(const testsupport::ProgramDriver::Options& options) : d(options) {
     started_ = d.Start();
   }
 
