@@ -588,6 +588,8 @@ void MenuRoutine(StepTask<BupWork>& task, Menu& m) {
       }
       bool answered = false;
       if (IsKeyTriggered(kKeyDecide) != 0) {
+        // A click answers with the button under the pointer, moved or not.
+        if (const int b = SelectorButtonAt(x, y); b != 0) m.yesNo = static_cast<uint8_t>(b);
         answered = true;
       } else if (IsKeyTriggered(kKeyCancel) != 0) {
         m.yesNo = 2;

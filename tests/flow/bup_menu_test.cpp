@@ -662,6 +662,42 @@ TEST(BupCursor, TheMouseMovesTheCursorByRowAndScrollsByItsButtons) {
   }
 }
 
+TEST(BupCursor, TheMousePicksTheSelectorAndTheAnswerButtons) {
+  BupRig r;
+  r.Save(1, 0x0302);
+  r.Start();
+  r.Open(0);
+  const auto point_at = [&](const Rect& b) { r.Point(b.left + 4, b.top + 4); };
+  point_at(CTamvikBup::kSelectorButtons[1]);
+  EXPECT_EQ(r.M().choice, 2);
+  r.Press(kDecide);
+  ASSERT_TRUE(r.RunUntil([&] { return r.InMain() && r.M().menuState == 6; }, 60));
+  // A click on "否" without moving the pointer (it rests there from the selector) answers "否".
+  r.Press(kDecide);
+  ASSERT_TRUE(r.RunUntil([&] { return r.Asking(); }, 40));
+  EXPECT_EQ(r.M().yesNo, 1);
+  r.Press(kDecide);
+  ASSERT_TRUE(r.RunUntil([&] { return r.InMain(); }, 60));
+  EXPECT_TRUE(r.d.tree.Exists(BupRig::SlotPath(1)));
+  // Pointed after a move elsewhere.
+  r.Point(10, 10);
+  r.Press(kDecide);
+  ASSERT_TRUE(r.RunUntil([&] { return r.Asking(); }, 40));
+  point_at(CTamvikBup::kSelectorButtons[1]);
+  EXPECT_EQ(r.M().yesNo, 2);
+  r.Press(kDecide);
+  ASSERT_TRUE(r.RunUntil([&] { return r.InMain(); }, 60));
+  EXPECT_TRUE(r.d.tree.Exists(BupRig::SlotPath(1)));
+  r.Press(kDecide);
+  ASSERT_TRUE(r.RunUntil([&] { return r.Asking(); }, 40));
+  point_at(CTamvikBup::kSelectorButtons[1]);
+  point_at(CTamvikBup::kSelectorButtons[0]);
+  EXPECT_EQ(r.M().yesNo, 1);
+  r.Press(kDecide);
+  EXPECT_EQ(r.TakeMessage(), CTamvikBup::kMessageDeleted);
+  EXPECT_FALSE(r.d.tree.Exists(BupRig::SlotPath(1)));
+}
+
 // ---- Releases and the captured frame ----
 
 TEST(BupReleases, NothingOfTheMenuRemainsAfterAnyWayOut) {
