@@ -113,10 +113,5 @@ inline constexpr StepTaskKind<GeneralWork> kGeneralManager{CTamvikGeneral::kMana
 inline constexpr StepTaskKind<CautionWork> kCautionSeq{CTamvikGeneral::kCautionTaskName,
                                                       &CTamvikGeneral::CautionSeq};
 
-// The save and load menus' part the manager uses.
-class CTamvikBup {
- public:
-  // The mode to go on with after a load or a save: 29 for scene 0x109 (clearing
-  // savedBeforeBattle), else 26 after a save before a battle, 29 otherwise.
-  static int GetRestartMode();
-};
+// The save and load menus (CTamvikBup::GetRestartMode among them).
+#include "flow/tamvik_bup.h"  // IWYU pragma: export

@@ -8,7 +8,9 @@
 // Areas that keep large fixed state of their own (the battle) keep it in a context of their own
 // in their own folder, made current the same way.
 
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "engine/core/current.h"
 #include "game/game_sequences.h"
@@ -32,6 +34,17 @@ class GameContext {
   // ---- The option menu ----
   // CTamvikOption's optionFlags (SetReturnMode), read when the option menu starts.
   uint32_t option_flags = 0;
+  // ---- The save and load menus (flow/tamvik_bup.h) ----
+  // The slot list the menus read (index = slot 1-21): the chapter of the scene following the
+  // saved one (0 for an empty slot), whether the slot is used, and the file's time text (empty
+  // when unknown); and the loaded flag (1 after a load handed control to the game-mode manager).
+  struct BackupSlots {
+    std::array<uint8_t, 22> used{};
+    std::array<uint8_t, 22> chapter{};
+    std::array<std::string, 22> time;
+    uint8_t loaded = 0;
+  };
+  BackupSlots backup;
 };
 
 // The current game context. Calling it with none current is a programming error and aborts.

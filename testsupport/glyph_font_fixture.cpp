@@ -1,5 +1,7 @@
 #include "testsupport/glyph_font_fixture.h"
 
+#include <set>
+
 #include "platform/little_endian.h"
 #include "testsupport/temp_tree.h"
 
@@ -60,6 +62,26 @@ GlyphFontFiles MakeOversizeGlyphFont(int count) {
   for (int i = 0; i < count; ++i) {
     platform::PutLe16(font.cht, static_cast<uint16_t>(0x8140 + i));
     AppendGlyph(font.cht24, 24, FixtureLevel24, i);
+  }
+  font.eng12 = MakeEng12();
+  return font;
+}
+
+GlyphFontFiles MakeGlyphFontFor(const std::vector<std::string>& big5_texts) {
+  std::set<uint16_t> codes;
+  for (const std::string& text : big5_texts) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto lead = static_cast<uint8_t>(text[i]);
+      if (lead < 0x81 || i + 1 >= text.size()) continue;
+      codes.insert(static_cast<uint16_t>((lead << 8) | static_cast<uint8_t>(text[i + 1])));
+      ++i;
+    }
+  }
+  GlyphFontFiles font;
+  int glyph = kFixtureGlyphCount;
+  for (uint16_t code : codes) {
+    platform::PutLe16(font.cht, code);
+    AppendGlyph(font.cht24, 24, FixtureLevel24, glyph++);
   }
   font.eng12 = MakeEng12();
   return font;

@@ -47,6 +47,11 @@ GlyphFontFiles MakeGlyphFont();
 // A font of `count` codes 0x8140, 0x8141, ... (ascending) with a glyph each.
 GlyphFontFiles MakeOversizeGlyphFont(int count);
 
+// A font of the double-byte codes found in the given Big5 strings (each once, ascending), code i
+// drawn as the oversize font's glyph i + kFixtureGlyphCount (a pattern of its own), and all 96
+// single-byte glyphs: captured frames then show where each text lands.
+GlyphFontFiles MakeGlyphFontFor(const std::vector<std::string>& big5_texts);
+
 // Writes the three files under their usual upper-case names at the tree's root, or in `folder`
 // of the tree (for example "cwd", the working directory of a GameTree).
 void WriteGlyphFont(TempTree& tree, const GlyphFontFiles& font, const std::string& folder = "");

@@ -5,6 +5,7 @@
 #include "engine/core/game_task.h"
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
+#include "flow/tamvik_bup.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_option.h"
 #include "game/game_sequences.h"
@@ -58,12 +59,27 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // The eyecatch, for the script's EYECATCH and the game flow's save offer.
   sequences.eyecatch.start = [] { return CTamvikIcat::StartIcat_SvCnt(); };
   sequences.eyecatch.is_running = [] { return CTamvikIcat::IsIcat_SvCnt(); };
-  // The save menu (CTamvikBup::StartAdvSaveMenu / IsAdvSaveMenuEnd) is not built yet: a stand-in
-  // that starts nothing, so the menu reads as ended at once.
-  sequences.save_menu.start = [](GameTaskRec*, int) {};
-  sequences.save_menu.is_running = [] { return false; };
   // ---- The extras tests (SPECIAL's OM_TestMode) ----
   // Not built yet: a stand-in that starts nothing, so the chosen test reads as ended at once.
   sequences.extras.start = [](GameTaskRec*, int) {};
   sequences.extras.is_running = [] { return false; };
+
+  // ---- The save and load menus (flow/tamvik_bup.h) ----
+  // The slot menu (the eyecatch's save entry, the title's and the option menu's load), the boot
+  // save check and the save offer, in place of their stand-ins.
+  sequences.save_menu.start = [](GameTaskRec* owner, int save_mode) {
+    CTamvikBup::StartAdvSaveMenu(owner, save_mode);
+  };
+  sequences.save_menu.is_running = [] { return !CTamvikBup::IsAdvSaveMenuEnd(); };
+  sequences.save_check.start = [](GameTaskRec* owner) { CTamvikBup::StartBkupCheck(owner); };
+  sequences.save_check.is_running = [] {
+    return Ctx().game_task.FindTask(CTamvikBup::kBkupCheckName) != nullptr;
+  };
+  sequences.save_offer.start = [](GameTaskRec* owner) { CTamvikBup::StartSaveMasterCtrl(owner); };
+  sequences.save_offer.is_running = [] {
+    return Ctx().game_task.FindTask(CTamvikBup::kSaveMasterName) != nullptr;
+  };
+  sequences.save_menu_loaded = [] { return CTamvikBup::IsLoaded() != 0; };
+  sequences.save_menu_clear_loaded = [] { CTamvikBup::ClearLoaded(); };
+  // ---- end of the save and load menus ----
 }
