@@ -96,4 +96,10 @@ struct GameSequences {
   // CTamvikOption::SetReturnMode: the mode the option menu returns with. option_menu above is
   // StartOptionMenu (owner) and, negated, IsOptionMenuEnd ("CTamvikOption::OptionMenu" exists).
   std::function<void(uint32_t mode)> option_return_mode;
+
+  // ---- The slot menu's loaded flag (the title's load) ----
+  // CTamvikBup::IsLoaded (1 after a load handed control to the manager) and ClearLoaded; the
+  // title reads and clears it when its load menu has ended. Unfilled: never loaded.
+  std::function<bool()> save_menu_loaded;
+  std::function<void()> save_menu_clear_loaded;
 };

@@ -6,6 +6,7 @@
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
+#include "flow/tamvik_open.h"
 #include "game/game_sequences.h"
 #include "scene/script/tamvik_adv.h"
 #include "scene/ui/tamvik_icat.h"
@@ -59,4 +60,9 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // that starts nothing, so the menu reads as ended at once.
   sequences.save_menu.start = [](GameTaskRec*, int) {};
   sequences.save_menu.is_running = [] { return false; };
+
+  // ---- The title ----
+  // The title task, in place of its stand-in; it reaches the options and the slot menu through
+  // their entries above.
+  FillTitleSequence(sequences);
 }
