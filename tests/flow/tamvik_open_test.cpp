@@ -1,6 +1,7 @@
 // The title task on the headless program: tiny fixture pictures, an animation set whose sprite 4
 // is 8 rows high, an empty petal wipe, fakes for the option and slot menus. Driver frames are
-// game frames (17, 17, 16 ms); the long waits (1200 and 7200 frames) run on long frames.
+// game frames (17, 17, 16 ms) where a test counts them; the waits it does not count run on longer
+// frames (the title's timers go by the clock).
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ std::vector<uint8_t> Picture(SprRgb colour, int w, int h) {
 
 class TitleRig {
  public:
-  TitleRig() : d(Options(&long_frames)) {
+  TitleRig() : d(Options(&frame_ms, &pattern)) {
     const auto lay = [this](const char* name, const std::vector<uint8_t>& bytes) {
       d.tree.Write(testsupport::InstallRel(name), bytes);
     };
@@ -65,13 +66,18 @@ class TitleRig {
     started = d.Start();
   }
 
-  static ProgramDriver::Options Options(const bool* long_frames) {
+  static ProgramDriver::Options Options(const uint32_t* frame_ms, int* pattern) {
     ProgramDriver::Options options;
     options.boot = [] {};
     options.wire_sequences = false;
-    options.frame_ms_of = [long_frames](int frame) -> uint32_t {
-      if (*long_frames) return 340;  // 20 game frames
-      return frame % 3 == 0 ? 16 : 17;
+    // 17, 17, 16 ms from the start and again after each stretch of other frames; those are
+    // multiples of 50 ms dividing 1000, so the frame gate's second stays in step with them.
+    options.frame_ms_of = [frame_ms, pattern](int) -> uint32_t {
+      if (*frame_ms != 0) {
+        *pattern = 0;
+        return *frame_ms;
+      }
+      return (*pattern)++ % 3 == 2 ? 16 : 17;
     };
     return options;
   }
@@ -115,7 +121,9 @@ class TitleRig {
     return n;
   }
 
-  bool long_frames = false;
+  // 0: one game frame per driver frame; else the milliseconds of each driver frame.
+  uint32_t frame_ms = 0;
+  int pattern = 0;
   ProgramDriver d;
   TitleState state;
   bool started = false;
@@ -132,8 +140,11 @@ TEST(TitleIntroTest, RunsInOrderAndLeavesNothingOfTheIntro) {
   const int free_entries = Ctx().ddraw_spr.FreeEntryCount();
   rig.StartTitle();
   EXPECT_EQ(rig.state.title_result, 0u);
+  rig.frame_ms = 50;  // 3 game frames
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroAfterFade, 100));
+  rig.frame_ms = 0;
   // The turn: sound 29, and the unturned restart once the previous frame's timer read 33.
-  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroTurn, 300));
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroTurn, 60));
   EXPECT_NE(rig.state.turn, nullptr);
   ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroTurnRest, 60));
   EXPECT_EQ(rig.state.turn_previous_frames, 33);
@@ -148,7 +159,8 @@ TEST(TitleIntroTest, RunsInOrderAndLeavesNothingOfTheIntro) {
   EXPECT_TRUE(rig.state.row_sprites.empty());
   EXPECT_EQ(rig.state.turn, nullptr);
   // The letters, then the wipe, then the music and logo.
-  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kMusicAndLogo, 300));
+  rig.frame_ms = 50;
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kMusicAndLogo, 120));
   EXPECT_EQ(rig.Streamed(), (std::vector<int>{29, 30, 31, 32, 32, 32}));
   EXPECT_EQ(rig.state.letter, nullptr);
   EXPECT_TRUE(rig.state.wipe.Done());
@@ -162,8 +174,9 @@ TEST_P(TitleStartKeyTest, GoesToTheMusicAndLogoWithNothingOfTheIntroLeft) {
   ASSERT_TRUE(rig.started);
   const int free_entries = Ctx().ddraw_spr.FreeEntryCount();
   rig.StartTitle();
-  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, GetParam(), 600));
-  rig.d.Run(3);
+  rig.frame_ms = 50;  // 3 game frames
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, GetParam(), 200));
+  rig.d.Run(1);
   ASSERT_EQ(rig.state.sub_step, GetParam());
   rig.Press(3);
   rig.d.Run(2);
@@ -185,14 +198,17 @@ void ToPrompt(TitleRig& rig) {
   rig.StartTitle();
   rig.d.Run(2);
   rig.Press(3);
-  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kStartPrompt, 0, 100));
+  rig.frame_ms = 500;
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kStartPrompt, 0, 20));
+  rig.frame_ms = 0;
+  rig.d.Run(2);  // the frame gate back in step with the clock
 }
 
 TEST(TitlePromptTest, IdleTimesOutToResult4) {
   TitleRig rig;
   ASSERT_TRUE(rig.started);
   ToPrompt(rig);
-  rig.long_frames = true;
+  rig.frame_ms = 500;  // 30 game frames
   ASSERT_TRUE(rig.d.RunUntil("the title ends", [&rig](const ProgramDriver&) {
     return rig.Task() == nullptr;
   }, 80));
@@ -204,7 +220,7 @@ TEST(TitlePromptTest, StartKeyClosesTheLogoAndOpensTheMenu) {
   ASSERT_TRUE(rig.started);
   ToPrompt(rig);
   rig.Press(3);
-  rig.d.Run(2);
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kStartPrompt, 1, 3));
   EXPECT_EQ(rig.Streamed().back(), 35);
   const int pressed = rig.d.frame();
   ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kStartPrompt, 2, 100));
@@ -220,10 +236,14 @@ TEST(TitlePromptTest, StartKeyClosesTheLogoAndOpensTheMenu) {
 void ToMenu(TitleRig& rig) {
   ToPrompt(rig);
   rig.Press(3);
-  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kMenuLoop, 200));
+  rig.d.Run(2);
+  rig.frame_ms = 500;
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kMenuLoop, 20));
   ASSERT_TRUE(rig.d.RunUntil("menu open", [&rig](const ProgramDriver&) {
     return rig.state.window_anime == nullptr;
-  }, 30));
+  }, 5));
+  rig.frame_ms = 0;
+  rig.d.Run(2);
 }
 
 // Moves down `downs` rows and decides; runs until the title ends or comes back to its menu.
@@ -311,7 +331,7 @@ TEST(TitleMenuTaskTest, IdleTimesOutToResult4) {
   TitleRig rig;
   ASSERT_TRUE(rig.started);
   ToMenu(rig);
-  rig.long_frames = true;
+  rig.frame_ms = 500;  // 30 game frames
   ASSERT_TRUE(rig.d.RunUntil("the title ends", [&rig](const ProgramDriver&) {
     return rig.Task() == nullptr;
   }, 400));
