@@ -167,6 +167,33 @@ TEST(TitleIntroTest, RunsInOrderAndLeavesNothingOfTheIntro) {
   EXPECT_EQ(Ctx().ddraw_spr.FreeEntryCount(), free_entries);
 }
 
+TEST(TitleIntroTest, RowsRefusedByAFullPoolAreSkippedAndNotFreed) {
+  TitleRig rig;
+  ASSERT_TRUE(rig.started);
+  const int free_entries = Ctx().ddraw_spr.FreeEntryCount();
+  rig.StartTitle();
+  rig.frame_ms = 50;
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroTurnRest, 100));
+  // The pool left with room for 3 of the 8 rows.
+  CDdrawSpr& sprites = Ctx().ddraw_spr;
+  SprRec* dot = sprites.CreateSprite(0, 0, SURFACE_SCRATCH2, 0, 0, 1, 1);
+  ASSERT_NE(dot, nullptr);
+  std::vector<SprBufferEntry*> taken;
+  while (sprites.FreeEntryCount() > 3) {
+    taken.push_back(sprites.SetBuffer("taken", dot, 0, 0, SURFACE_BG, 1));
+    ASSERT_NE(taken.back(), nullptr);
+  }
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroFly, 30));
+  EXPECT_EQ(rig.Live(rig.state.row_entries), 3);
+  EXPECT_TRUE(rig.d.trace().Contains("5 fly-in rows refused"));
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kIntro, CTamvikOpen::kIntroLetters, 80));
+  EXPECT_TRUE(rig.state.row_entries.empty());
+  for (SprBufferEntry*& entry : taken) sprites.DeleteBuffer(&entry);
+  sprites.DeleteSprite(&dot);
+  ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kMusicAndLogo, 120));
+  EXPECT_EQ(sprites.FreeEntryCount(), free_entries);
+}
+
 class TitleStartKeyTest : public ::testing::TestWithParam<uint8_t> {};
 
 TEST_P(TitleStartKeyTest, GoesToTheMusicAndLogoWithNothingOfTheIntroLeft) {
@@ -287,9 +314,13 @@ TEST(TitleMenuTaskTest, ChosenRowsGiveTheirResults) {
 TEST(TitleMenuTaskTest, OptionsOpenWithTheirModeAndComeBack) {
   TitleRig rig;
   ASSERT_TRUE(rig.started);
-  GetSystemData()->setSaveFlags(1);  // rows: new game, options
+  GetSystemData()->setSaveFlags(1);  // rows 0 (new game) and 3 (options)
   ToMenu(rig);
-  Choose(rig, 1);
+  // The pointer in row 3's band (its text at y 160 + 3 x 40, the band from 4 pixels above).
+  rig.d.Schedule(testsupport::PointerMove(rig.d.frame() + 1, 300, 160 + 3 * 40 - 4));
+  rig.d.Run(2);
+  EXPECT_EQ(rig.state.row, 3);
+  Choose(rig, 0);
   ASSERT_TRUE(rig.RunUntilStep(CTamvikOpen::kMenuLoop, 60));
   EXPECT_EQ(rig.return_modes, std::vector<uint32_t>{0x110});
   EXPECT_EQ(rig.state.title_result, 0u);
