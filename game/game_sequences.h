@@ -97,9 +97,10 @@ struct GameSequences {
   // StartOptionMenu (owner) and, negated, IsOptionMenuEnd ("CTamvikOption::OptionMenu" exists).
   std::function<void(uint32_t mode)> option_return_mode;
 
-  // ---- The save menu's loaded flag (read by the option menu after its load entry) ----
-  // CTamvikBup::IsLoaded: a load handed the game to the mode manager; save_menu_clear_loaded is
-  // CTamvikBup::ClearLoaded. Unfilled: never loaded.
+  // ---- The slot menu's loaded flag (the option menu's and the title's load) ----
+  // CTamvikBup::IsLoaded (1 after a load handed control to the manager) and ClearLoaded; the
+  // option menu and the title read and clear it when their load menu has ended. Unfilled: never
+  // loaded.
   std::function<bool()> save_menu_loaded;
   std::function<void()> save_menu_clear_loaded;
 };

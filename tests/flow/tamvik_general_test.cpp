@@ -145,9 +145,14 @@ TEST(ManagerWiring, TheProgramGoesFromModeZeroToTheStorysSceneController) {
   // The fast key held: the staff card's pictures pass at once (there are no picture files and
   // no opening movie here, so those run on their timers and end at once).
   d.host().input.caps_lock = true;
+  // The start key pressed every 8 frames: through the title's intro and prompt to its menu's
+  // first row, the new game.
+  for (int f = 1; f < 600; f += 8) {
+    d.Schedule({testsupport::GameKeyDown(f, kGameKey3), testsupport::GameKeyUp(f + 4, kGameKey3)});
+  }
   ASSERT_TRUE(d.Start());
   EXPECT_TRUE(d.RunUntil(
-      "mode 30", [](const ProgramDriver&) { return CTamvikGeneral::GetMode() == 30; }, 300));
+      "mode 30", [](const ProgramDriver&) { return CTamvikGeneral::GetMode() == 30; }, 600));
   // The scene controller starts in the next frame, once, and waits.
   ASSERT_TRUE(d.Run(3));
   EXPECT_EQ(CTamvikGeneral::GetMode(), 30);

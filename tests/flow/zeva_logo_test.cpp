@@ -20,6 +20,7 @@
 #include "engine/movie/movie.h"
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
+#include "flow/tamvik_open.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
@@ -607,9 +608,9 @@ TEST(BootRoad, FromTheStaffCardThroughTheOpeningToTheTitleOnFixtureFiles) {
   EXPECT_TRUE(CTamvikGeneral::IsOpeningMovieEnd());
   EXPECT_FALSE(KaraokeHeld());
   EXPECT_EQ(Ctx().ddraw.IsUpdate(0), 0u);
-  // The title (a stand-in) follows.
-  ASSERT_TRUE(d.RunUntil("story", [](const ProgramDriver&) {
-    return CTamvikGeneral::GetMode() == 30;
+  // The title follows.
+  ASSERT_TRUE(d.RunUntil("title", [](const ProgramDriver&) {
+    return CTamvikGeneral::GetMode() == 4 && !CTamvikOpen::IsTitleEnd();
   }, 60));
   EXPECT_TRUE(d.host_window().boxes.empty());
 }

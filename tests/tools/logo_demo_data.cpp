@@ -1,12 +1,14 @@
 // Writes a small data tree for watching the maker logo, the staff card and the opening in the
 // game's window (tools/logo_demo): full-screen pictures of plain colour bands for every picture
 // of the sequence, caption sprites (bars of their own widths) and the generated test movie as
-// the logo movie and both openings. Nothing in it comes from anywhere else.
+// the logo movie and both openings, and the title's pictures, animation set and petal wipe.
+// Nothing in it comes from anywhere else.
 //
 //   tamvik_logo_demo_data <install directory> <working directory>
 //
 // The working directory gets the test glyph fonts the program needs to start.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +18,7 @@
 
 #include "platform/ffmpeg/test_movie.h"
 #include "testsupport/glyph_font_fixture.h"
+#include "testsupport/petal_wipe_writer.h"
 #include "testsupport/spr_writer.h"
 
 namespace {
@@ -44,6 +47,40 @@ std::vector<uint8_t> PictureOf(const std::vector<SprRgb>& bands) {
   std::vector<SprRgb> colours{{0, 0, 0}};
   colours.insert(colours.end(), bands.begin(), bands.end());
   return testsupport::PictureFile(colours, {Bands(1, static_cast<int>(bands.size()))});
+}
+
+// One run of a width, split into pieces of at most 254 with empty runs of the other kind between.
+void AddRun(testsupport::PetalLine& line, int length) {
+  while (length > 254) {
+    line.push_back(254);
+    line.push_back(0);
+    length -= 254;
+  }
+  line.push_back(static_cast<uint8_t>(length));
+}
+
+// 45 frames: pink growing from the left on every line, 15 pixels wider each frame.
+std::vector<uint8_t> PetalFrames() {
+  std::vector<testsupport::PetalFrame> frames;
+  for (int n = 0; n < 45; ++n) {
+    const int painted = std::min(640, 15 * (n + 1));
+    testsupport::PetalLine line{0};  // no skipped run first
+    AddRun(line, painted);
+    if (painted < 640) AddRun(line, 640 - painted);
+    frames.emplace_back(480, line);
+  }
+  return testsupport::PetalWipeFile(frames);
+}
+
+// The title's animation set: animations 0-12, each one unit of one 128 x 128 square in its own
+// colour (sprite 4, the fly-in picture, among them).
+std::vector<uint8_t> TitleAnimations() {
+  std::vector<SprRgb> colours;
+  for (int i = 0; i < 13; ++i) {
+    colours.push_back({static_cast<uint8_t>(31 - 2 * i), static_cast<uint8_t>(8 + i),
+                       static_cast<uint8_t>(2 * i)});
+  }
+  return testsupport::SquareAnimationFile(colours, 128, 30);
 }
 
 }  // namespace
@@ -89,6 +126,13 @@ int main(int argc, char** argv) {
   }
   ok &= WriteFile(system / "karaoke.spr",
                   testsupport::AnimationFile(caption_colours, images, units, {}));
+
+  // The title.
+  ok &= WriteFile(system / "title.spr", TitleAnimations());
+  ok &= WriteFile(system / "tl_bg0.spr", PictureOf({{4, 8, 20}, {8, 12, 24}, {12, 16, 28}}));
+  ok &= WriteFile(system / "tl_rogo0.spr", PictureOf({{31, 28, 20}, {1, 1, 1}}));
+  ok &= WriteFile(system / "op_win.spr", PictureOf({{20, 24, 31}, {16, 20, 28}}));
+  ok &= WriteFile(system / "hana.bin", PetalFrames());
 
   // The movies: the generated test movie (the openings long enough for a few captions).
   std::filesystem::create_directories(root / "Movie");

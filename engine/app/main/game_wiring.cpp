@@ -7,6 +7,7 @@
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_general.h"
+#include "flow/tamvik_open.h"
 #include "flow/tamvik_option.h"
 #include "game/game_sequences.h"
 #include "scene/script/tamvik_adv.h"
@@ -82,4 +83,9 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   sequences.save_menu_loaded = [] { return CTamvikBup::IsLoaded() != 0; };
   sequences.save_menu_clear_loaded = [] { CTamvikBup::ClearLoaded(); };
   // ---- end of the save and load menus ----
+
+  // ---- The title ----
+  // The title task, in place of its stand-in; it reaches the options and the slot menu through
+  // their entries above.
+  FillTitleSequence(sequences);
 }
