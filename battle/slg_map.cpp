@@ -39,6 +39,8 @@ constexpr SurfaceId kMapSurface = SURFACE_ROOT;
 constexpr SurfaceId kAllMapSurface = SURFACE_SCRATCH;
 constexpr int32_t kViewW = 640;
 constexpr int32_t kViewH = 480;
+// Entries are kept within this many pixels of the view (far beyond it either way).
+constexpr int64_t kFar = 1 << 20;
 
 struct BlendName {
   const char* name;
@@ -368,9 +370,11 @@ void DrawPlane(int n, const SlgMapPlane& plane, int32_t x, int32_t y, int64_t f)
         const int64_t v = prio * kSlgPrioSquare - th / 2 + r * th - kSlgPrioSquare;
         depth = SlgCalcDepth(0, static_cast<int32_t>(std::clamp<int64_t>(v, -65536, 65536)));
       }
-      SprBufferEntry* entry = SlgSprCreate(nullptr, sprite, static_cast<int32_t>(sx + dx),
-                                           static_cast<int32_t>(sy + dy), kMapSurface, key, depth,
-                                           0);
+      // A raster of absurd width from the table must not carry the engine's sums past 32 bits.
+      const auto at_x = static_cast<int32_t>(std::clamp<int64_t>(sx + dx, -kFar, kFar));
+      const auto at_y = static_cast<int32_t>(std::clamp<int64_t>(sy + dy, -kFar, kFar));
+      SprBufferEntry* entry =
+          SlgSprCreate(nullptr, sprite, at_x, at_y, kMapSurface, key, depth, 0);
       if (entry != nullptr) Ctx().ddraw_spr.SetBufferAlpha(entry, plane.alpha);
     }
   }

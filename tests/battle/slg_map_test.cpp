@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -16,6 +17,7 @@
 #include "battle/slg_map.h"
 #include "battle/slg_math.h"
 #include "battle/slg_screen.h"
+#include "battle/slg_stage.h"
 #include "battle/slg_task.h"
 #include "battle/slg_units.h"
 #include "engine/app/context.h"
@@ -29,6 +31,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/slg_map_writer.h"
+#include "testsupport/stage_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/trace_capture.h"
 
@@ -289,6 +292,35 @@ const TabCase kTabCases[] = {
      {"Ground: File: empty.spr"},
      "マップファイルが存在しません",
      [] { NoPlanes(); }},
+    {"whole-map picture",
+     {"AllMapImage: File: a.spr", "AllMapImage: File: a.spr"},
+     "AllMapImage is allready registered.",
+     [] {
+       ASSERT_NE(Battle().map.all_map, nullptr);
+       NoPlanes();
+       SlgMap::DrawAllMap(5, 6);
+       const auto drawn = MapRig::Take();
+       ASSERT_EQ(drawn.size(), 1u);
+       EXPECT_EQ(drawn[0].sprite, Battle().map.all_map);
+       EXPECT_EQ(drawn[0].priority, SlgPriority(-1100));
+       EXPECT_EQ(std::make_pair(drawn[0].x, drawn[0].y), std::make_pair(5, 6));
+     }},
+    {"hostile numbers",
+     {"Sky: File: a.spr", "Sky: Scroll: 1e40 nan",
+      "Sky: Raster: Width:2147483647 Height:-2147483648 TimeRad: 2147483647 LineRad: 2147483647",
+      "Sky: Alpha: -5", "Sky: FrameInt: -2147483648", std::string(20000, 'x')},
+     "Illegal Frame Int -2147483648 !",
+     [] {
+       const SlgMapPlane* p = MapRig::Plane(1);
+       ASSERT_NE(p, nullptr);
+       EXPECT_EQ(p->scroll_x, INT32_MIN);
+       EXPECT_EQ(p->scroll_y, 0);
+       EXPECT_EQ(p->alpha, 0xFFFBu);
+       // Drawn far into a run with these words: no overflow (UBSan), one tile in view.
+       MapRig::SetFrames(30000000);
+       SlgMap::DrawMap(-7, 3);
+       EXPECT_LE(MapRig::Take().size(), 1u);
+     }},
     {"sprite outside the tiles ignored",
      {"Ground: File: out.spr"},
      "is outside the 32 x 32 tiles: ignored",
@@ -326,6 +358,19 @@ TEST(SlgMapTableTest, CommandsAndMessages) {
     }
     c.check();
   }
+}
+
+// The stage load reads the table after the map data, from the stage's own folder.
+TEST(SlgMapTableTest, StageSetupReadsTheTable) {
+  MapRig m;
+  testsupport::MinimalStage().Lay(m.tree());
+  m.Bank("a.spr", {{64, 64, 0, 0, 0x7C00}});
+  MapTabWriter().File("Ground:", {"a.spr"}).NightMode().Lay(m.tree(), 0);
+  StageSetup(0);
+  ASSERT_NE(MapRig::Plane(0), nullptr);
+  EXPECT_EQ(MapRig::Plane(0)->depth, 357);
+  EXPECT_EQ(SlgMap::IsNightMode(), 1);
+  EXPECT_EQ(Battle().map.clock, static_cast<uint32_t>(Ctx().frame_rate.GetTime()));
 }
 
 // ---- Drawing ----
