@@ -1,5 +1,6 @@
 #include "battle/battle_context.h"
 
+#include "battle/slg_map.h"
 #include "battle/slg_task.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -9,5 +10,6 @@ BattleContext::~BattleContext() {
   // The tasks' owned blocks go back through this context's allocator seam.
   BattleScope scope(*this);
   SlgTaskEndAll();
+  SlgMap::FreeMap();
   Ctx().anime.DeleteRef(&fade_handle);
 }

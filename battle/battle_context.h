@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "battle/slg_battle_state.h"
+#include "battle/slg_map_plane.h"
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
@@ -112,6 +113,17 @@ class BattleContext {
   uint32_t anm_signal = 0;     // SlgAnmSignal: the animation's signal cell
   int32_t bgm_number = 0;      // SlgBgmNumber: the music the music task plays
   uint32_t pointer_mode = 0;   // SlgPointerMode: the battle pointer replaces the mouse
+
+  // ---- Map planes (battle/slg_map.h) ----
+  // The planes of Map.TAB, the priority data, the whole-map picture, the no-common-enemy switch
+  // and the map clock (the night-mode word is night_mode above). The destructor frees them.
+  SlgMapState map;
+  // The heal-special switch: set by the hit resolution for character 4's special attack, read by
+  // CalcUnitAction kind 12 (battle/slg_formulas.h).
+  uint32_t heal_special = 0;
+  // The trust variables as they were at the battle's start (LoadTrustVars): P[11], P[21], P[31],
+  // P[51], P[61], P[41], then P[10], P[20], P[30], P[50], P[60], P[40].
+  std::array<uint16_t, 12> trust_save{};
 
   static std::array<int8_t, kSlgMaxUnits> MakeEmptyTargets() {
     std::array<int8_t, kSlgMaxUnits> t{};

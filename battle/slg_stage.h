@@ -25,6 +25,7 @@ inline constexpr const char* kMapData = "%sMap%02d\\Map%02d.bin";
 inline constexpr const char* kThink = "%sMap%02d\\EnThk%02d.DAT";
 inline constexpr const char* kCond = "%sMap%02d\\EnCnd%02d.DAT";
 inline constexpr const char* kChange = "%sMap%02d\\EnTab%02d.DAT";
+inline constexpr const char* kMapTable = "%sMap%02d\\Map%02d.TAB";  // the map planes (slg_map.h)
 }  // namespace SlgStageFormat
 
 // The one rule for map numbers in file names: stage folders and stage files are numbered by the

@@ -126,12 +126,12 @@ std::vector<uint8_t> ChangeBytes(const std::vector<ThinkChangeRow>& rows) {
 constexpr const char* kGameFormats[StageWriter::kFileCount] = {
     SlgStageFormat::kStage,   SlgStageFormat::kFace,  SlgStageFormat::kFaceConv,
     SlgStageFormat::kMapData, SlgStageFormat::kThink, SlgStageFormat::kCond,
-    SlgStageFormat::kChange};
+    SlgStageFormat::kChange,  SlgStageFormat::kMapTable};
 constexpr const char* kTreeFormats[StageWriter::kFileCount] = {
     "install/TaMvIk2/mAp/mAP%02d/mAp%02d.dAt",    "install/TaMvIk2/mAp/mAP%02d/fAcE%02d.DaT",
     "install/TaMvIk2/mAp/mAP%02d/hEnKaN%02d.dat", "install/TaMvIk2/mAp/mAP%02d/MAP%02d.BIN",
     "install/TaMvIk2/mAp/mAP%02d/eNtHk%02d.DAT",  "install/TaMvIk2/mAp/mAP%02d/EnCnD%02d.dat",
-    "install/TaMvIk2/mAp/mAP%02d/ENtab%02d.Dat"};
+    "install/TaMvIk2/mAp/mAP%02d/ENtab%02d.Dat",  "install/TaMvIk2/mAp/mAP%02d/mAp%02d.TaB"};
 
 template <size_t N>
 void CopyInto(const std::vector<uint8_t>& bytes, std::array<uint8_t, N>* block) {
@@ -181,9 +181,11 @@ std::vector<uint8_t> StageWriter::Bytes(File file) const {
       case kCond:
         out = CondBytes(cond);
         break;
-      default:
+      case kChange:
         out = ChangeBytes(change);
         break;
+      default:
+        break;  // the map plane table: empty
     }
   }
   if (size_[file]) out.resize(*size_[file], 0);

@@ -67,7 +67,9 @@ struct ThinkChangeRow {
 
 class StageWriter {
  public:
-  enum File { kStage, kFace, kFaceConv, kMapData, kThink, kCond, kChange, kFileCount };
+  // kMapTable: the map plane table Map<m>.TAB, written empty unless SetRaw gives its text (the
+  // map planes' tests write their own with testsupport/slg_map_writer.h).
+  enum File { kStage, kFace, kFaceConv, kMapData, kThink, kCond, kChange, kMapTable, kFileCount };
 
   // Battle map number 0-26 (its files are numbered map + 1).
   explicit StageWriter(int map = 0) : map(map) {}
