@@ -72,6 +72,13 @@ int Choose(const MgCursor& c, int dir, Along along, Across across) {
   return sel;
 }
 
+// A selection naming a target (enabled, when asked) whose object is in 1-255.
+bool Selected(const MgCursor& c, bool enabled) {
+  if (c.selection < 0 || c.selection >= mg::kCursorTargets) return false;
+  const MgCursorTarget& t = c.targets[static_cast<size_t>(c.selection)];
+  return (!enabled || t.enabled != 0) && ValidObject(t.object);
+}
+
 }  // namespace
 
 int mg_cursor_open(int object, int mode) {
@@ -156,20 +163,19 @@ void mg_cursor_update() {
       bool vertical;
       int dir;
     };
-    constexpr Key kKeys[] = {
-        {kMgKeyLeft, false, -1}, {kMgKeyRight, false, 1}, {kMgKeyUp, true, -1}, {kMgKeyDown, true, 1}};
+    constexpr Key kKeys[] = {{kMgKeyLeft, false, -1},
+                             {kMgKeyRight, false, 1},
+                             {kMgKeyUp, true, -1},
+                             {kMgKeyDown, true, 1}};
     for (const Key& k : kKeys) {
       if (mg_key_take(k.bit) == 0) continue;
-      const bool selected = c.selection >= 0 && c.targets[static_cast<size_t>(c.selection)].enabled != 0 &&
-                            ValidObject(c.targets[static_cast<size_t>(c.selection)].object);
-      if (!selected) continue;
+      if (!Selected(c, true)) continue;
       c.selection = k.vertical ? Choose(c, k.dir, y_of, x_of) : Choose(c, k.dir, x_of, y_of);
     }
   }
   if (c.mode != 0) {
     MgObject& cur = Object(c.object);
-    const bool selected = c.selection >= 0 && ValidObject(c.targets[static_cast<size_t>(c.selection)].object);
-    if (selected) {
+    if (Selected(c, false)) {
       const MgObject& t = Object(c.targets[static_cast<size_t>(c.selection)].object);
       cur.x = t.x + c.offset_x;
       cur.y = t.y + c.offset_y;

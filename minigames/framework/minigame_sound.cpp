@@ -21,9 +21,9 @@ const char* Name(const char* name) { return name != nullptr ? name : ""; }
 // File names compare without case, as the files seam finds them.
 bool SameFile(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) {
-      return false;
-    }
+    const int ca = std::tolower(static_cast<unsigned char>(*a));
+    const int cb = std::tolower(static_cast<unsigned char>(*b));
+    if (ca != cb) return false;
   }
   return *a == *b;
 }

@@ -377,7 +377,9 @@ TEST_F(MinigameCursor, ObjectsAndTargetsOutsideTheirRangesAreRefused) {
   const struct {
     int i, object;
   } refused[] = {{-1, 10}, {256, 10}, {0, 0}, {0, 256}, {0, -5}};
-  for (const auto& r : refused) EXPECT_EQ(mg_cursor_target(r.i, r.object), 0) << r.i << " " << r.object;
+  for (const auto& r : refused) {
+    EXPECT_EQ(mg_cursor_target(r.i, r.object), 0) << r.i << " " << r.object;
+  }
   EXPECT_EQ(mg_cursor_get(), -1);
   EXPECT_EQ(mg_cursor_target(255, 255), 1);
   EXPECT_EQ(mg_cursor_get(), 255);
