@@ -21,6 +21,10 @@
 #include "engine/gfx/gfx_types.h"
 // ---- Flower-card game ----
 #include "minigames/hana/hana_state.h"
+// ---- Input cursor, key mode and sound wrappers ----
+#include <vector>
+
+#include "engine/input/dinput.h"
 
 namespace platform {
 class Surface;
@@ -186,7 +190,7 @@ struct MgFramework {
 // The button word of the frame and the mouse (minigame_input.cpp).
 struct MgInput {
   uint32_t pending = 0;  // held bits << 16 | new presses not yet taken
-  uint32_t held = 0;     // the held bits of the last frame
+  uint32_t held = 0;     // the keys held the last frame (the menu bit kept while decide is held)
   int32_t mouse_x = 0;
   int32_t mouse_y = 0;
 };
@@ -310,6 +314,48 @@ struct MgDrawState {
   MgTileMap map;
 };
 
+// ---- Input cursor, key mode and sound wrappers (minigame_cursor.cpp, minigame_input.cpp,
+//      minigame_sound.cpp) ----
+
+namespace mg {
+constexpr int kCursorTargets = 256;
+}  // namespace mg
+
+struct MgCursorTarget {
+  int32_t enabled = 0;
+  int32_t object = 0;
+};
+
+// The selection cursor: its object (-1 = no cursor), its picture mode (0 none, -1 a copy of the
+// target's picture, else an animation number), the selection (-1 = none), the targets and the
+// picture's offsets; the lock and the last mouse position belong to the live cursor only.
+struct MgCursor {
+  int32_t object = -1;
+  int32_t mode = 0;
+  int32_t selection = -1;
+  std::array<MgCursorTarget, mg::kCursorTargets> targets{};
+  int32_t offset_x = 0;
+  int32_t offset_y = 0;
+  int32_t lock = 0;
+  int32_t last_mouse_x = -1;
+  int32_t last_mouse_y = -1;
+};
+
+// mg_key_mode: the mode in force and the player's assignment it restores.
+struct MgKeyMode {
+  int32_t mode = 0;
+  KeyConfig saved;
+};
+
+// The sound wrappers: the static list loaded (its names in slot order), and a hook told of each
+// sound the wrappers start ("bgm:", "se:", "static:", "voice:" and the name or number); tests
+// record through it.
+struct MgSound {
+  int32_t static_loaded = 0;
+  std::vector<std::string> static_names;
+  std::function<void(const std::string&)> played;
+};
+
 class MinigameContext {
  public:
   // Fills the game table with the od paths and the stand-in procedure.
@@ -342,6 +388,12 @@ class MinigameContext {
 
   // ---- Flower-card game: tables, players and table state (minigames/hana/) ----
   hana::HanaState hana;
+
+  // ---- Input cursor (with its one saved copy), key mode and sound wrappers ----
+  MgCursor cursor;
+  MgCursor cursor_saved;
+  MgKeyMode key_mode;
+  MgSound sound;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -1,5 +1,6 @@
 #include "testsupport/minigame_runner.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "engine/app/context.h"
@@ -15,7 +16,8 @@ namespace testsupport {
 
 namespace {
 
-// The game keys that feed the minigame buttons.
+// The game keys that feed the minigame buttons (the logical keys' masks of IsKeyHeld: the menu
+// button is logical key 4, game key bit 3).
 std::vector<uint32_t> GameKeysOf(uint32_t buttons) {
   struct Map {
     uint32_t button;
@@ -24,7 +26,7 @@ std::vector<uint32_t> GameKeysOf(uint32_t buttons) {
   constexpr Map kMap[] = {
       {kMgKeyDecide, kGameKey0},  {kMgKeyCancel, kGameKey1},  {kMgKeyUp, kGameKeyUp},
       {kMgKeyDown, kGameKeyDown}, {kMgKeyLeft, kGameKeyLeft}, {kMgKeyRight, kGameKeyRight},
-      {kMgKeyMenu, kGameKeyTab},  {kMgKeyExtra, kGameKey9},
+      {kMgKeyMenu, kGameKey3},  {kMgKeyExtra, kGameKey9},
   };
   std::vector<uint32_t> keys;
   for (const Map& m : kMap) {
@@ -75,6 +77,7 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   s.minigame.is_running = [] { return MiniGameIsRunning() != 0; };
   s.minigame_step = [] { MiniGameTask(); };
   s.minigame_result = [] { return MiniGameResult(); };
+  minigame_.sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
 }
 
 MinigameRunner::~MinigameRunner() {
@@ -169,6 +172,10 @@ void MinigameRunner::Pointer(int32_t x, int32_t y) {
 
 void MinigameRunner::MouseButton(int button, bool down) {
   driver_->Schedule(PointerButton(driver_->frame() + 1, button, down));
+}
+
+int MinigameRunner::TimesPlayed(const std::string& what) const {
+  return static_cast<int>(std::count(sounds_played_.begin(), sounds_played_.end(), what));
 }
 
 }  // namespace testsupport

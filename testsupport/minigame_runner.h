@@ -81,6 +81,12 @@ class MinigameRunner {
   // Every path the program opened, in order (the files seam is wrapped for the log).
   const std::vector<std::string>& files_opened() const { return files_->opened; }
 
+  // What the minigame's sound wrappers started, in order: "bgm:<file>", "se:<file>",
+  // "static:<n>", "voice:<file>".
+  const std::vector<std::string>& sounds_played() const { return sounds_played_; }
+  // How many times the wrappers started that sound.
+  int TimesPlayed(const std::string& what) const;
+
   // Steps the last frame ran (0 when none was due).
   int32_t last_steps() const { return minigame_.fw.last_steps; }
 
@@ -93,6 +99,7 @@ class MinigameRunner {
     int presented = 0;  // frames presented when it was tapped
   };
   std::vector<PendingTap> taps_;
+  std::vector<std::string> sounds_played_;
 
   Options options_;
   std::unique_ptr<ProgramDriver> driver_;

@@ -8,11 +8,13 @@
 #include "game/game_state.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
+#include "minigames/framework/minigame_cursor.h"
 #include "minigames/framework/minigame_draw.h"
 #include "minigames/framework/minigame_input.h"
 #include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
 #include "minigames/framework/minigame_save.h"
+#include "minigames/framework/minigame_sound.h"
 #include "minigames/framework/minigame_surface.h"
 #include "minigames/minigame_context.h"
 #include "platform/clock.h"
@@ -57,7 +59,14 @@ int EndWith(int result, const char* reason) {
 }
 
 // Once per frame after the steps: the cursor follows the input.
-void CursorUpdate() {}
+void CursorUpdate() { mg_cursor_update(); }
+
+// The cursor (its object reset, its targets cleared) and the static sound list go.
+void RemoveCursorAndSounds() {
+  mg_cursor_close();
+  Minigame().cursor.targets.fill(MgCursorTarget{});
+  mg_static_remove();
+}
 
 // Once per step after the procedure: the message printer, the screen shake, the per-step hook
 // and the object update.
@@ -152,11 +161,13 @@ int mg_end() {
   if (fw.running == 0) return 1;
   fw.running = 0;
   mg_save_write();
-  // The streamed sound effect and the voice stop here once the sound wrappers exist.
+  mg_se_stop();
+  mg_voice_stop();
   for (int32_t i = 0; i < mg::kImageSlotCount; ++i) mg_surf_free(i);
   m.images.fill(MgImageSlot{});
-  // The removals of mg_reset: the freezes, snapshots and tile map here; the cursor, text window
-  // and static sound list once those parts exist.
+  // The removals of mg_reset: the freezes, snapshots and tile map, the cursor and the static
+  // sound list here; the text window once it exists.
+  RemoveCursorAndSounds();
   mg_freeze_a_off();
   mg_freeze_b_off();
   mg_snapshots_free();
@@ -167,9 +178,9 @@ int mg_end() {
 }
 
 void mg_reset() {
-  // Removed here once they exist: the cursor object, the text window, the static sound list;
-  // the cursor targets are cleared.
+  // Removed here once it exists: the text window.
   MinigameContext& m = Minigame();
+  RemoveCursorAndSounds();
   mg_freeze_a_off();
   mg_freeze_b_off();
   mg_snapshots_free();

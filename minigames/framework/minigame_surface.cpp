@@ -13,6 +13,7 @@
 #include "engine/gfx/pixels/bmp_reader.h"
 #include "engine/gfx/pixels/surface_pixels.h"
 #include "game/macro_vars.h"
+#include "minigames/framework/minigame_input.h"
 #include "platform/surface.h"
 
 using platform::PixelLayout;
@@ -154,7 +155,7 @@ void mg_screen_close() {
     AppShowCursor();
   }
   s.font_made = 0;
-  // The key assignment goes back to the player's here once mg_key_mode exists.
+  mg_key_mode(0);
 }
 
 void mg_present() {
