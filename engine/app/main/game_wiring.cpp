@@ -5,6 +5,7 @@
 #include "engine/core/game_task.h"
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
+#include "flow/tamvik_ending.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_option.h"
 #include "game/game_sequences.h"
@@ -62,4 +63,11 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // that starts nothing, so the menu reads as ended at once.
   sequences.save_menu.start = [](GameTaskRec*, int) {};
   sequences.save_menu.is_running = [] { return false; };
+
+  // ---- The ending (modes 46 and 47), in place of its stand-in ----
+  sequences.ending.start = [](GameTaskRec* owner, int n) {
+    CTamvikEnding::StartEndingMain(owner, n);
+  };
+  sequences.ending.is_running = [] { return !CTamvikEnding::IsEndingEnd(); };
+  sequences.ending_prepare = [] { CTamvikEnding::InitEndingScreen(); };
 }
