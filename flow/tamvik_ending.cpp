@@ -127,6 +127,7 @@ uint32_t RunCommand(EndingState& state) {
       FillSurface(surface);
       DrawPicture(state);
       ddraw.SetLayerView(surface, 319, 0, 320, kScreenHeight);
+      ddraw.SetUpdate(surface, 1);
       state.openWidth = 0;
       state.openSpeed = row.param;
       return CTamvikEnding::kOpeningX;
@@ -134,6 +135,7 @@ uint32_t RunCommand(EndingState& state) {
       FillSurface(surface);
       DrawPicture(state);
       ddraw.SetLayerView(surface, 0, 239, kScreenWidth, 240);
+      ddraw.SetUpdate(surface, 1);
       state.openWidth = 0;
       state.openSpeed = row.param;
       return CTamvikEnding::kOpeningY;
@@ -174,6 +176,8 @@ bool Opening(EndingState& state, SurfaceId surface, int32_t clock, bool in_x) {
   state.openWidth = static_cast<uint32_t>(size > 1000 ? 1000 : size);
   const int w = static_cast<int>(state.openWidth);
   CDdrawFunc& ddraw = Ctx().ddraw;
+  // A changed view shows only in a frame that composes.
+  ddraw.SetUpdate(surface, 1);
   if (in_x) {
     if (w > kScreenWidth / 2) {
       ddraw.SetLayerView(surface, 0, 0, kScreenWidth, kScreenHeight);
