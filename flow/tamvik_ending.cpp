@@ -104,6 +104,13 @@ uint32_t RunCommand(EndingState& state) {
   const EndingRow& row = state.row;
   const auto surface = static_cast<SurfaceId>(row.surface);
   DebugPrint("COMMAND:%u %s\n", row.command, CTamvikEnding::CommandName(row.command));
+  const bool uses_surface =
+      row.command <= CTamvikEnding::kLoadCg || row.command == CTamvikEnding::kDrawFadeScreenIn;
+  if (uses_surface && (row.surface < SURFACE_ROOT || row.surface > SURFACE_TEXT)) {
+    // Only the five layers are drawn on; a row naming another surface is passed over.
+    DebugPrint("Ending: surface %u is not a layer\n", row.surface);
+    return CTamvikEnding::kIdle;
+  }
   switch (row.command) {
     case CTamvikEnding::kClear:
       FillSurface(surface);

@@ -314,13 +314,17 @@ TEST_F(Interpreter, RowsOfOneTimeRunInOneFrameWithTheirEffects) {
   const std::vector<EndingRow> table = {
       {0, E::kClear, 0, 0, 0, 0, 4},        {0, E::kClear, 0, 0, 0, 0, 6},
       {0, E::kDrawCg, 3, 16, 24, 0, 7},     {0, E::kLoadCg, 105, 40, 8, 0, 6},
+      {0, E::kClear, 0, 0, 0, 0, 40},       {0, E::kDrawCg, 4, 0, 0, 0, SURFACE_BACK},
       {5, E::kDrawCg, 202, 64, 64, 0, 4},   {5, E::kSnapScreen, 0, 0, 0, 0, 0},
       {9, E::kDecodeEnd, 0, 0, 0, 0, 0},    {9, E::kClear, 0, 0, 0, 0, 7},
   };
   Ctx().ddraw.ClearSurface(SURFACE_ROOT, 1);
   Ctx().ddraw.ClearSurface(SURFACE_FG, 0);
-  EXPECT_EQ(Frame(table, 0), 4u);
-  EXPECT_EQ(state.rowIndex, 4u);
+  EXPECT_EQ(Frame(table, 0), 6u);
+  EXPECT_EQ(state.rowIndex, 6u);
+  // Rows naming a surface that is not a layer are passed over.
+  EXPECT_TRUE(rig.d.trace().Contains("surface 40 is not a layer"));
+  EXPECT_TRUE(rig.d.trace().Contains("surface 2 is not a layer"));
   EXPECT_TRUE(IsBlack(SURFACE_ROOT, 0, 0));
   EXPECT_TRUE(IsTransparent(SURFACE_FG, 0, 0));
   EXPECT_EQ(SurfacePixel(SURFACE_FC, 17, 25), Expect(kEnd, 3));
