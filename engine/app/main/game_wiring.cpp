@@ -6,6 +6,7 @@
 #include "flow/game_boot.h"
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_bup.h"
+#include "flow/tamvik_ending.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_open.h"
 #include "flow/tamvik_option.h"
@@ -88,4 +89,11 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // The title task, in place of its stand-in; it reaches the options and the slot menu through
   // their entries above.
   FillTitleSequence(sequences);
+
+  // ---- The ending (modes 46 and 47), in place of its stand-in ----
+  sequences.ending.start = [](GameTaskRec* owner, int n) {
+    CTamvikEnding::StartEndingMain(owner, n);
+  };
+  sequences.ending.is_running = [] { return !CTamvikEnding::IsEndingEnd(); };
+  sequences.ending_prepare = [] { CTamvikEnding::InitEndingScreen(); };
 }
