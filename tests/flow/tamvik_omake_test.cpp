@@ -235,8 +235,8 @@ TEST(OmakeMovieTest, TheExitRowLeavesAndTheOwnerEndingEndsTheScreen) {
 }
 
 TEST(OmakeMovieTest, DecideFindsTheMovieOnDiskOrDiscOrAsksForTheDisc) {
-  enum Where { kSkipped, kInstall, kDisc, kAbsent };
-  for (Where where : {kSkipped, kInstall, kDisc, kAbsent}) {
+  enum Where { kSkipped, kInstall, kDisc, kRefused, kAbsent };
+  for (Where where : {kSkipped, kInstall, kDisc, kRefused, kAbsent}) {
     SCOPED_TRACE(where);
     OmakeRig rig;
     ASSERT_TRUE(rig.started);
@@ -247,8 +247,11 @@ TEST(OmakeMovieTest, DecideFindsTheMovieOnDiskOrDiscOrAsksForTheDisc) {
       rig.d.tree.MountDisc(rig.d.host().files, 'E', "disc1", {1});
       path = rig.d.tree.Write("drives/disc1/MOVIE/movie000.MPG", std::string("scripted"));
       Ctx().file_io.ScanDrives();
+    } else if (where == kRefused) {
+      // Found, but the player opens nothing from it.
+      path = rig.d.tree.Write("install/Movie/Movie000.mpg", std::string("not a movie"));
     }
-    if (!path.empty()) rig.d.host().movies.Add(path, Movie(0.3));
+    if (!path.empty() && where != kRefused) rig.d.host().movies.Add(path, Movie(0.3));
     GetSystemData()->setSkipMovie(where == kSkipped ? 1 : 0);
     ASSERT_TRUE(rig.Open(kMovieTest, &CTamvikOmake::StartMovieTest));
     // Down and up: row 0 ("MOVIE000", disc 1) highlighted.
@@ -276,6 +279,14 @@ TEST(OmakeMovieTest, DecideFindsTheMovieOnDiskOrDiscOrAsksForTheDisc) {
         EXPECT_EQ(Ctx().movie.GetMovieState(), kMovieNone);
         break;
       }
+      case kRefused:
+        // Counts as played: back in the list at once, no prompt.
+        rig.Frames(2);
+        EXPECT_EQ(OmakeRig::StepOf(kMovieTest), 2);
+        EXPECT_TRUE(rig.Traced("Play Movie Movie\\MOVIE000.mpg"));
+        EXPECT_FALSE(rig.Traced("is not Found"));
+        EXPECT_EQ(Ctx().movie.GetMovieState(), kMovieNone);
+        break;
       case kAbsent: {
         ASSERT_TRUE(rig.Until([] { return OmakeRig::StepOf(kMovieTest) == 21; }, 30));
         EXPECT_EQ(rig.TraceCount("Movie\\MOVIE000.mpg is not Found Please Insert CD1"), 1);
@@ -515,6 +526,37 @@ TEST(OmakePicTest, LockedCellsDoNothingAnOpenOneShowsItsPictureAndTheLastCellLea
   ASSERT_TRUE(rig.Until([] { return CTamvikOmake::IsPicTestEnd(); }, 30));
   EXPECT_TRUE(rig.Traced("PicTestSeq Terminated"));
   EXPECT_TRUE(rig.omake.pictures.empty());
+}
+
+TEST(OmakePicTest, IconsStandOnOpenCellsAndTheCursorAboveThem) {
+  OmakeRig rig;
+  ASSERT_TRUE(rig.started);
+  GetSystemData()->setPicturesSeen(0x00010001);  // buro01 (cell 0 of page 0), buro07 (cell 0 of page 1)
+  ASSERT_TRUE(rig.Open(kPicTest, &CTamvikOmake::StartPicTest));
+  rig.Frames(2);
+  // Cell (c, r) of the grid shows its icon at the screen's (64 + 72c, 88 + 72r).
+  auto at = [&rig](int cell) { return rig.d.display().FramePixel(64 + 72 * (cell % 2) + 2, 88 + 72 * (cell / 2) + 2); };
+  const uint16_t icon1 = at(0);
+  const uint16_t locked = at(1);
+  EXPECT_NE(icon1, locked);  // cell 1 is locked: no icon
+  // The cursor (sprite 0) over cell 0, above its icon.
+  rig.Press(kGameKeyRight);
+  rig.Press(kGameKeyLeft);
+  ASSERT_EQ(OmakeRig::List(kPicTest).highlighted, 1);
+  const uint16_t cursor = at(0);
+  EXPECT_NE(cursor, icon1);
+  // On cell 1 the cursor goes with it; cell 0 shows its icon again.
+  rig.Press(kGameKeyRight);
+  EXPECT_EQ(at(1), cursor);
+  EXPECT_EQ(at(0), icon1);
+  // Page 1: its first cell carries icon 7, another sprite of the file.
+  rig.Press(kGameKeyRight);
+  ASSERT_EQ(OmakeRig::List(kPicTest).page, 1);
+  rig.Frames(1);
+  rig.Press(kGameKeyDown);  // the cursor off cell 0
+  const uint16_t icon7 = at(0);
+  EXPECT_NE(icon7, icon1);
+  EXPECT_NE(icon7, locked);
 }
 
 // ---- The mouse ----
