@@ -40,7 +40,7 @@ std::string Format(const char* format, int n) {
   return text;
 }
 
-// The rows 0-7 of a grid cell's column step; wraps within 0..count-1.
+// value modulo count, in 0..count-1 also for a negative value.
 int Wrap(int value, int count) { return ((value % count) + count) % count; }
 
 bool Inside(int x, int y, Rect r) { return x >= r.left && y >= r.top && x <= r.right && y <= r.bottom; }
