@@ -8,6 +8,7 @@
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_ending.h"
 #include "flow/tamvik_general.h"
+#include "flow/tamvik_omake.h"
 #include "flow/tamvik_open.h"
 #include "flow/tamvik_option.h"
 #include "game/game_sequences.h"
@@ -61,10 +62,10 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // The eyecatch, for the script's EYECATCH and the game flow's save offer.
   sequences.eyecatch.start = [] { return CTamvikIcat::StartIcat_SvCnt(); };
   sequences.eyecatch.is_running = [] { return CTamvikIcat::IsIcat_SvCnt(); };
-  // ---- The extras tests (SPECIAL's OM_TestMode) ----
-  // Not built yet: a stand-in that starts nothing, so the chosen test reads as ended at once.
-  sequences.extras.start = [](GameTaskRec*, int) {};
-  sequences.extras.is_running = [] { return false; };
+  // ---- The extras tests (SPECIAL's OM_TestMode; flow/tamvik_omake.h) ----
+  // The movie, sound and picture tests, owned by the entry.
+  FillExtrasSequence(sequences);
+  // ---- end of the extras tests ----
 
   // ---- The save and load menus (flow/tamvik_bup.h) ----
   // The slot menu (the eyecatch's save entry, the title's and the option menu's load), the boot

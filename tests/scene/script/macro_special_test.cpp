@@ -491,10 +491,24 @@ TEST_F(SpecialTest, TestModeStartsTheChosenTestAndRebuildsTheScreen) {
   EXPECT_TRUE(Traced("WallFile = tamvik1\\WALL\\KABE0100.SPR"));
 }
 
-TEST_F(SpecialTest, TestModeWithTheRootsStandInEndsAtOnce) {
+TEST_F(SpecialTest, TestModeRunsTheRootsMovieTestAndGoesOnWhenItIsLeft) {
   ScriptWriter w;
   Special(w, 16, {1});
-  ASSERT_GT(Run(Done(w)), 0);
+  Begin(Done(w));
+  // The root's extras open the movie test under the command; once it reads its list (step 2),
+  // cancel leaves it.
+  auto list_shown = [] {
+    GameTaskRec* t = Ctx().game_task.FindTask("CTamvikOmake::MovieTest");
+    return t != nullptr && TaskStep(t) == 2;
+  };
+  for (int i = 0; i < 200 && !list_shown(); ++i) rig.d.Step();
+  ASSERT_TRUE(list_shown());
+  EXPECT_EQ(GetMacroA(9), 0);  // held while the test runs
+  rig.d.Schedule({testsupport::GameKeyDown(rig.d.frame() + 1, kGameKey1),
+                  testsupport::GameKeyUp(rig.d.frame() + 2, kGameKey1)});
+  ASSERT_GT(RunUntilDone(), 0);
+  EXPECT_EQ(Ctx().game_task.FindTask("CTamvikOmake::MovieTest"), nullptr);
+  EXPECT_TRUE(Traced("MovieTestSeq Terminated"));
   EXPECT_FALSE(Traced("GameSequences: extras is not there"));
   EXPECT_TRUE(TamvikFunc::HasMessageWindow());
 }
