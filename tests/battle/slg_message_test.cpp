@@ -17,6 +17,8 @@
 #include "game/system_data.h"
 #include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
+#include "scene/ui/tamvik_icon.h"
+#include "testsupport/icon_files.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/slg_table_writer.h"
@@ -133,10 +135,15 @@ TEST(SlgMessage, WaitStates) {
   }
 }
 
-TEST(SlgMessage, OkAfterTheVoiceEndsTheMessageWithEffect15) {
+TEST(SlgMessage, OkAfterTheVoiceEndsTheMessageWithEffect15AndHidesTheIcon) {
   MessageRig m;
+  m.rig.driver().tree.Write("install/Tamvik1/SYSTEM/icon/ICON2.SPR", testsupport::IconSprFile());
+  ASSERT_EQ(CTamvikIcon::LoadIconSpr(), 1);
   Slg::ShowMessage(0, 0, 0, 1);
   m.Typed();
+  m.rig.Step();
+  EXPECT_EQ(Slg::MessageWait(), 0);  // waiting: the key-wait icon shown
+  EXPECT_NE(Scene().icon.wait_icon, nullptr);
   Ctx().dsound.StopVoice();  // the voice has ended
   TraceCapture trace;
   m.rig.Schedule({testsupport::GameKeyDown(m.rig.frame(), kGameKey0)});
@@ -144,7 +151,9 @@ TEST(SlgMessage, OkAfterTheVoiceEndsTheMessageWithEffect15) {
   EXPECT_EQ(Slg::MessageWait(), 0);
   EXPECT_EQ(Battle().message.wait_state, 2);
   EXPECT_TRUE(trace.Contains("SeNo 15"));
+  EXPECT_EQ(Scene().icon.wait_icon, nullptr);
   EXPECT_EQ(Slg::MessageWait(), 1);
+  CTamvikIcon::ReleaseIcon();
 }
 
 TEST(SlgMessage, WindowOpensOnLayer8AndCloses) {
