@@ -21,6 +21,7 @@
 
 #include "battle/slg_battle_state.h"
 #include "battle/slg_map_plane.h"
+#include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
@@ -28,6 +29,7 @@
 #include "engine/gfx/gfx_types.h"
 
 struct AnimeRec;
+struct SlgEffectTask;
 
 // The allocator seam of SlgAlloc / SlgFree: counts what is taken and given back, and lets a test
 // refuse chosen allocations.
@@ -134,6 +136,22 @@ class BattleContext {
   // The cost grid, result list, search mode and side, work stack and walk path of the range
   // searches (SlgRangeCost .. SlgMoveDest).
   SlgSearchState search{};
+
+  // ---- Animation objects, system sprites, gauges and messages (battle/slg_anm_pool.h,
+  // battle/slg_sys_spr.h, battle/slg_gauge.h, battle/slg_message.h) ----
+  // SlgAnmObjPool: 128 objects with the in-use and call counts.
+  SlgAnmObjPool anm_pool{};
+  // SlgSystemSprites: the System.Tab files by slot (null: not loaded) and their objects.
+  std::array<SlgSystemSprite, kSlgSysSpriteCount> sys_sprites{};
+  // DGaugeSlots: the running gauges' records (null free).
+  std::array<DGauge*, kDGaugeSlots> gauges{};
+  // The tasks carrying them: a slot counts as running only while its task lives, so a teardown
+  // that ends every task leaves no stale slot.
+  std::array<SlgEffectTask*, kDGaugeSlots> gauge_tasks{};
+  // The battle message's wait state and auto flag.
+  SlgMessageState message{};
+  // The death actions' state block and counters.
+  SlgDeathState death{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

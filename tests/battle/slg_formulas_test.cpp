@@ -11,6 +11,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
+#include "battle/slg_gauge.h"
 #include "battle/slg_math.h"
 #include "battle/slg_unit.h"
 #include "engine/app/doors.h"
@@ -87,6 +88,7 @@ TEST_F(FormulaTest, TrustLevelsAndBonusRows) {
     EXPECT_EQ(u.stats.total_defence, 4 + row.defence);
     EXPECT_EQ(u.stats.total_move, 3 + row.move);
     EXPECT_EQ(KiaiRefill(c.level), row.refill + 20);
+    EXPECT_EQ(DGaugeKiaiRefill(u), row.refill + 20);  // the kiai gauge's refill of the unit
   }
   // Levels 25-35 share one row; the table's ends.
   for (int level = 25; level < 36; ++level) {
