@@ -10,6 +10,9 @@ TAMVIK_PACKAGES=(
   libsdl2-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
 )
+# ---- The sample install directory's glyph fonts (tools/make_sample_data rasterises them) ----
+TAMVIK_PACKAGES+=(libfreetype-dev fonts-arphic-ukai)
+# ---- end of the sample install directory ----
 
 # Only tools/fuzz needs these (clang and its libFuzzer runtime); the build, the tests and CI do not.
 TAMVIK_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -1,0 +1,92 @@
+// The whole program on the sample install directory (tools/make_sample_data, written into the
+// build tree at build time): boot to a scene and back, the load road, a new game to the quit, with
+// the real wiring of the composition root on the shared program driver (testsupport/sample_road.h).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
+#include "flow/tamvik_bup.h"
+#include "flow/tamvik_option.h"
+#include "testsupport/sample_data.h"
+#include "testsupport/sample_road.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ProgramDriver;
+using testsupport::SampleRoad;
+
+TEST(SampleBoot, BootsToTheExtraSceneAndBackToTheTitle) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR);
+  ASSERT_TRUE(run.BootToTitleMenu());
+  EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4}));
+  run.ChooseRow(2);  // new game, continue, extra scenario
+  ASSERT_TRUE(run.PlaySceneToTitle());
+  EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 32, 3, 4}));
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+  EXPECT_NE(fs::last_write_time(run.system_dat), run.system_dat_time);  // stage clear
+  EXPECT_TRUE(run.Opened("0002.wav"));  // the second message's voice
+  EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
+}
+
+TEST(SampleBoot, ContinueLoadsSlotOneIntoTheSameSceneAndBack) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR);
+  ASSERT_TRUE(run.BootToTitleMenu());
+  run.ChooseRow(1);  // continue
+  const auto sub_step = [] {
+    GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
+    return t != nullptr ? static_cast<SaveMenuExtra*>(t->extra)->subStep : -1;
+  };
+  ASSERT_TRUE(run.d.RunUntil("the slot list", [&](const ProgramDriver&) { return sub_step() == 2; },
+                             300));
+  run.Press(kGameKey0);  // slot 1
+  ASSERT_TRUE(run.d.RunUntil("the question", [&](const ProgramDriver&) { return sub_step() == 12; },
+                             60));
+  run.Press(kGameKey0);  // "是"
+  ASSERT_TRUE(run.PlaySceneToTitle());
+  const std::vector<int> tail(run.modes.begin() + 9, run.modes.end());
+  EXPECT_EQ(tail, (std::vector<int>{37, 29, 30, 32, 3, 4}));
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+  EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
+}
+
+TEST(SampleBoot, ANewGameTypesItsFirstMessageAndTheOptionsQuitTheProgram) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR);
+  ASSERT_TRUE(run.BootToTitleMenu());
+  run.ChooseRow(0);  // new game
+  ASSERT_TRUE(run.UntilMode(30, 300));
+  ASSERT_TRUE(run.UntilOpened("0003.wav", 300));  // the first message's voice
+  run.d.Run(30);
+  ASSERT_TRUE(run.UntilShown("new game message", testsupport::SampleWindowColour(), 600));
+  const auto option = [] { return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName); };
+  // The menu key counts once the voice has ended.
+  ASSERT_TRUE(run.PressUntil(kGameKey3, "the options", [&option] { return option() != nullptr; },
+                             600, 30));
+  const auto file_choice = [&option] {
+    GameTaskRec* t = option();
+    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
+  };
+  run.d.Run(20);  // the window opens
+  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; },
+                             60, 4));
+  run.Press(kGameKey0);
+  ASSERT_TRUE(run.d.RunUntil(
+      "the question", [](const ProgramDriver&) {
+        return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
+      },
+      60));
+  run.d.Run(20);
+  run.Press(kGameKeyLeft);  // "是"
+  run.d.Run(4);
+  run.Press(kGameKey0);
+  ASSERT_TRUE(run.d.RunToEnd(200));
+  EXPECT_EQ(run.d.exit_code, 0);
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+}
+
+}  // namespace

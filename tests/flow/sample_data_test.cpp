@@ -1,0 +1,101 @@
+// The sample install directory's generator (testsupport/sample_data.h): the same bytes on every
+// run, box glyphs for the same codes when no face is there, and the texts it gathers from the
+// sources.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/little_endian.h"
+#include "testsupport/sample_data.h"
+#include "testsupport/temp_tree.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadHost(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every regular file under the root by its relative name, with its bytes.
+std::map<std::string, std::string> Contents(const fs::path& root) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    out[fs::relative(entry.path(), root).string()] = ReadHost(entry.path());
+  }
+  return out;
+}
+
+std::vector<uint16_t> Codes(const std::string& cht) {
+  std::vector<uint16_t> codes;
+  for (size_t i = 0; i + 1 < cht.size(); i += 2) {
+    codes.push_back(static_cast<uint16_t>(static_cast<uint8_t>(cht[i]) |
+                                          static_cast<uint8_t>(cht[i + 1]) << 8));
+  }
+  return codes;
+}
+
+TEST(SampleData, TwoRunsWithoutTheFaceGiveTheSameBytesAndBoxesForTheBuildsCodes) {
+  testsupport::TempTree tree;
+  testsupport::SampleOptions options;
+  options.extra_texts = testsupport::GatherSourceTexts(TAMVIK_SOURCE_DIR);
+  options.opening_pictures = 25;
+  std::string error;
+  ASSERT_TRUE(testsupport::WriteSampleData(tree.Path("a"), options, &error)) << error;
+  ASSERT_TRUE(testsupport::WriteSampleData(tree.Path("b"), options, &error)) << error;
+  const auto a = Contents(tree.Path("a"));
+  const auto b = Contents(tree.Path("b"));
+  ASSERT_EQ(a.size(), b.size());
+  for (const auto& [name, bytes] : a) {
+    ASSERT_TRUE(b.count(name)) << name;
+    EXPECT_TRUE(bytes == b.at(name)) << name << " differs between the runs";
+  }
+  EXPECT_EQ(fs::last_write_time(fs::path(tree.Path("a")) / "save" / "data1.sav"),
+            fs::last_write_time(fs::path(tree.Path("b")) / "save" / "data1.sav"));
+
+  // The font: the build's codes (rasterised from the face when it was there), here all boxes.
+  const std::vector<uint16_t> codes = Codes(a.at("CHT.DAT"));
+  EXPECT_EQ(codes, Codes(ReadHost(fs::path(TAMVIK_SAMPLE_DIR) / "CHT.DAT")));
+  EXPECT_EQ(codes, testsupport::SampleFontCodes(options.extra_texts));
+  ASSERT_FALSE(codes.empty());
+  EXPECT_LE(codes.size(), 3000u);
+  EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+  const std::string& cht24 = a.at("CHT24.DAT");
+  ASSERT_EQ(cht24.size(), codes.size() * 288);
+  for (size_t g = 0; g < codes.size(); ++g) {
+    // Big5 0xA140 is the ideographic space: an empty box.
+    const std::vector<uint8_t> box = testsupport::BoxGlyph(codes[g] == 0xA140 ? 0x3000 : 0x4E00, 24);
+    for (int row = 0; row < 24; ++row) {
+      for (int col = 0; col < 24; col += 2) {
+        const auto packed = static_cast<uint8_t>(cht24[g * 288 + static_cast<size_t>(row * 12 + col / 2)]);
+        ASSERT_EQ(packed >> 4, box[static_cast<size_t>(row * 24 + col)]) << "glyph " << g;
+        ASSERT_EQ(packed & 15, box[static_cast<size_t>(row * 24 + col + 1)]) << "glyph " << g;
+      }
+    }
+  }
+  EXPECT_EQ(a.at("ENG12.DAT").size(), 96u * 144u);
+}
+
+TEST(SampleData, GathersTheWideLiteralsOfTheSourcesOnce) {
+  testsupport::TempTree tree;
+  tree.Write("flow/a.cpp",
+             "// \"註解\" is a comment\n"
+             "const char* a = \"確定\";\n"
+             "char q = '\"'; const char* b = \"ascii \\\" only\";\n"
+             "const char* c = \"取消\\n\"; const char* d = \"確定\";\n");
+  tree.Write("tests/b.cpp", "const char* t = \"測試\";\n");
+  tree.Write("game/c.h", "#define X \"是\"\n");
+  EXPECT_EQ(testsupport::GatherSourceTexts(tree.root()),
+            (std::vector<std::string>{"是", "確定", "取消"}));
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#pragma once
+// The sample install directory: a complete small set of the game's files, made only by the
+// fixture writers and drawn, synthesised and encoded by this code, so that the program runs from
+// boot to a short scene and back without any other data. tools/make_sample_data writes it at
+// build time (with glyphs rasterised from a system font when one is there); the whole-program
+// tests copy it.
+//
+// Layout (one spelling per directory on disk; the game asks for several spellings):
+//   CHT.DAT CHT24.DAT ENG12.DAT          glyph fonts (opened by bare name from the working dir)
+//   save/system.dat save/data1.sav       the extra scenario offered; slot 1 holds scene 0x0109
+//   tamvik1/system/...                   logo, staff card, opening captions, title, menus, sounds
+//   tamvik1/bgm/sm01.wav tamvik1/voice/  music (IMA ADPCM, "loop" marker) and the voices
+//   tamvik1/WALL/KABE0100.SPR tamvik1/bg/ tamvik1/item/
+//   Movie/Movie000.mpg Movie/Vexlogo.mpg
+//   Macro/0109.bin 0109tbl.bin 0100.bin 0100tbl.bin
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Coverage levels (0-15) of one glyph, `width` x 24 pixels row by row, for a Unicode code point;
+// false when the rasteriser has no glyph for it (a box stands in).
+using GlyphRaster = std::function<bool(uint32_t code_point, int width, std::vector<uint8_t>& levels)>;
+
+// The box that stands in for a glyph: a frame one pixel inside the cell (empty for a space).
+std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width);
+
+// The UTF-8 string literals with characters beyond ASCII in the program's sources under `root`
+// (engine/, game/ and the areas; tests and fixtures left out), each literal once, in file order.
+std::vector<std::string> GatherSourceTexts(const std::string& root);
+
+// The texts the sample itself shows (pictures, messages), UTF-8.
+std::vector<std::string> SampleTexts();
+
+// The sample's scenes.
+constexpr uint16_t kSampleExtraScene = 0x0109;
+constexpr uint16_t kSampleNewGameScene = 0x0100;
+// Messages of the scenes: 0x0109 has two (voices 1 and 2), 0x0100 two (the second repeats).
+constexpr int kSampleVoices = 4;
+// Save file time: 2001-08-02 09:05 UTC.
+constexpr int64_t kSampleSaveTime = 996743100;
+
+// Colours (COLORREF 0x00BBGGRR of the 5-bit colour-table entries) the sample's pictures are
+// known by: the maker logo card's top, the title background's top, the title menu's background
+// (op_win) at its top, the message window frame's body.
+uint32_t SampleLogoColour();
+uint32_t SampleTitleColour();
+uint32_t SampleMenuColour();
+uint32_t SampleWindowColour();
+
+struct SampleOptions {
+  // Glyphs; boxes when empty or when it fails for a character.
+  GlyphRaster raster;
+  // Texts whose characters the font must hold besides the sample's own (the sources' literals).
+  std::vector<std::string> extra_texts;
+  // Movie length in pictures (25 a second) of the opening; the logo movie is 2 seconds.
+  int opening_pictures = 100;
+};
+
+// Writes the sample into `dir` (made when missing; files already there are replaced). False with
+// the reason in `error` when a file cannot be written or a movie cannot be encoded.
+bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error);
+
+// The double-byte codes of the sample's font (ascending, at most 3000): the sample's texts first,
+// then the extra texts, as long as room is left.
+std::vector<uint16_t> SampleFontCodes(const std::vector<std::string>& extra_texts);
+
+}  // namespace testsupport

@@ -1,0 +1,174 @@
+#include "testsupport/sample_road.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
+#include "flow/tamvik_general.h"
+#include "flow/tamvik_open.h"
+#include "platform/headless/headless_movie.h"
+#include "testsupport/sample_data.h"
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+using platform::headless::HeadlessMovies;
+using platform::headless::ScriptedMovie;
+
+namespace {
+
+bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t colour_ref) {
+  const int r = static_cast<int>(colour_ref & 0xFF) >> 3;
+  const int g = static_cast<int>((colour_ref >> 8) & 0xFF) >> 3;
+  const int b = static_cast<int>((colour_ref >> 16) & 0xFF) >> 3;
+  // RGB565 with the green's low bit left out.
+  const auto want = static_cast<uint16_t>((r << 11) | (g << 6) | b);
+  return std::any_of(display.frame.begin(), display.frame.end(),
+                     [want](uint16_t p) { return (p & 0xFFDF) == want; });
+}
+
+}  // namespace
+
+ProgramDriver::Options SampleRoad::MakeOptions(SampleRoad* road) {
+  ProgramDriver::Options options;
+  options.before_frame = [road] {
+    const int mode = road->Mode();
+    if (road->modes.empty() || road->modes.back() != mode) road->modes.push_back(mode);
+  };
+  options.frame_ms = kFrameMs;
+  return options;
+}
+
+SampleRoad::SampleRoad(const std::string& sample_dir, std::string frames_to)
+    : d(MakeOptions(this)), frames_to_(std::move(frames_to)) {
+  const fs::path install = d.tree.Path("install");
+  fs::copy(sample_dir, install, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  // The glyph fonts open by bare name: the program runs in the install directory.
+  d.host().files.SetWorkingDirectory(install.string());
+  for (const char* movie : {"Movie/Movie000.mpg", "Movie/Vexlogo.mpg"}) {
+    ScriptedMovie script;
+    script.duration = 2.0;
+    script.format.width = 160;
+    script.format.height = 120;
+    for (int k = 0; k < 20; ++k) {
+      script.frames.push_back(HeadlessMovies::SolidFrame(script.format, k / 10.0, kMovieRed));
+    }
+    d.host().movies.Add((install / movie).string(), script);
+  }
+  // An old time on system.dat, so that its rewrite shows.
+  system_dat = install / "save" / "system.dat";
+  fs::last_write_time(system_dat, fs::file_time_type::clock::now() - std::chrono::hours(24));
+  system_dat_time = fs::last_write_time(system_dat);
+  d.host().seams().files = &files;
+}
+
+SampleRoad::~SampleRoad() { d.host().seams().files = &d.host().files; }
+
+int SampleRoad::Mode() const { return CTamvikGeneral::GetMode(); }
+
+int SampleRoad::TitleStep() const {
+  GameTaskRec* task = Ctx().game_task.FindTask(CTamvikOpen::kTaskName);
+  return task != nullptr ? TaskStep(task) : -1;
+}
+
+void SampleRoad::Press(GameKeyBits bit) {
+  d.Schedule({GameKeyDown(d.frame() + 1, bit), GameKeyUp(d.frame() + 2, bit)});
+}
+
+bool SampleRoad::PressUntil(GameKeyBits bit, const std::string& name,
+                            const std::function<bool()>& reached, int limit, int every) {
+  for (int spent = 0; spent < limit; spent += every) {
+    if (reached()) return true;
+    Press(bit);
+    if (!d.Run(every)) break;
+  }
+  if (reached()) return true;
+  ADD_FAILURE() << "not reached: " << name << " (frame " << d.frame() << ")";
+  return false;
+}
+
+bool SampleRoad::UntilMode(int mode, int limit) {
+  return d.RunUntil("mode " + std::to_string(mode),
+                    [this, mode](const ProgramDriver&) { return Mode() == mode; }, limit);
+}
+
+bool SampleRoad::UntilShown(const std::string& name, uint32_t colour_ref, int limit) {
+  const bool shown = d.RunUntil(
+      PresentedFrameIs(name, [colour_ref](const platform::headless::HeadlessDisplay& p) {
+        return FrameHolds(p, colour_ref);
+      }),
+      limit);
+  // Written either way: a failing run leaves the frame it stopped at for a person to look at.
+  if (!frames_to_.empty()) {
+    std::string file = "sample_" + name + ".png";
+    std::replace(file.begin(), file.end(), ' ', '_');
+    d.display().SaveFramePng((fs::path(frames_to_) / file).string());
+  }
+  return shown;
+}
+
+bool SampleRoad::Opened(const std::string& fragment) const {
+  return std::any_of(files.opened.begin(), files.opened.end(),
+                     [&fragment](const std::string& p) { return p.find(fragment) != p.npos; });
+}
+
+bool SampleRoad::UntilOpened(const std::string& fragment, int limit) {
+  return d.RunUntil("\"" + fragment + "\" opened",
+                    [this, fragment](const ProgramDriver&) { return Opened(fragment); }, limit);
+}
+
+bool SampleRoad::BootToTitleMenu() {
+  if (!d.Start()) return false;
+  if (!UntilShown("staff card with the maker logo", SampleLogoColour(), 900)) return false;
+  if (!UntilMode(6, 2500) || !UntilShown("opening", kMovieRedRef, 100)) return false;
+  if (!PressUntil(kGameKey3, "the title", [this] { return Mode() == 4; }, 200)) return false;
+  if (!PressUntil(kGameKey3, "the title's logo",
+                  [this] { return TitleStep() >= CTamvikOpen::kMusicAndLogo; }, 400)) {
+    return false;
+  }
+  if (!d.RunUntil("the start prompt",
+                  [this](const ProgramDriver&) { return TitleStep() == CTamvikOpen::kStartPrompt; },
+                  200)) {
+    return false;
+  }
+  if (!PressUntil(kGameKey3, "the menu",
+                  [this] { return TitleStep() == CTamvikOpen::kMenuLoop; }, 300, 20)) {
+    return false;
+  }
+  d.Run(20);  // the menu window opens
+  return UntilShown("title menu", SampleMenuColour(), 10);
+}
+
+void SampleRoad::ChooseRow(int downs) {
+  for (int i = 0; i < downs; ++i) {
+    Press(kGameKeyDown);
+    d.Run(4);
+  }
+  Press(kGameKey0);
+}
+
+bool SampleRoad::PlaySceneToTitle() {
+  if (!UntilMode(30, 300) || !UntilOpened("0001.wav", 300)) return false;  // the first message
+  d.Run(40);  // typed (100 ms a character)
+  if (!UntilShown("message window", SampleWindowColour(), 600)) return false;
+  if (!PressUntil(kGameKey0, "the title again", [this] { return Mode() == 4; }, 1500, 30)) {
+    return false;
+  }
+  return UntilShown("title again", SampleTitleColour(), 600);
+}
+
+std::vector<std::string> SampleRoad::NotFound() {
+  std::vector<std::string> missing;
+  for (const std::string& path : files.opened) {
+    if (path.find("key.dat") != std::string::npos) continue;
+    if (path.find("\\save\\data") != std::string::npos &&
+        path.find("\\data1.sav") == std::string::npos) {
+      continue;
+    }
+    if (!d.host().files.IsFile(path.c_str())) missing.push_back(path);
+  }
+  return missing;
+}
+
+}  // namespace testsupport

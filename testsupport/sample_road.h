@@ -1,0 +1,76 @@
+#pragma once
+// The whole program on a fresh copy of a sample install directory (testsupport/sample_data.h),
+// headless on the shared program driver with the composition root's wiring, and the roads
+// through it by keys: boot to the title's menu (the staff card and the opening shown, the opening
+// and the title's intro skipped with the start key), a scene played to its end and the title
+// again. The modes the manager took are recorded before every frame; every file opened is logged.
+//
+// The headless movie seam decodes nothing: the sample's two movies are scripted there in the red
+// of the generator's test movie. The game's waits are timed, so the driver steps 50 ms a frame
+// (still one game frame per iteration), which takes the road in the fewest iterations.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/input/dinput.h"
+#include "testsupport/faulty_files.h"
+#include "testsupport/program_driver.h"
+
+namespace testsupport {
+
+class SampleRoad {
+ public:
+  static constexpr uint32_t kFrameMs = 50;
+  static constexpr uint16_t kMovieRed = 0xD8E3;       // the test movie's 0xDC1E1E in RGB565
+  static constexpr uint32_t kMovieRedRef = 0x1E1EDC;  // as COLORREF (0x00BBGGRR)
+
+  // `frames_to`: a folder where the checked frames are written as PNGs ("" writes none).
+  explicit SampleRoad(const std::string& sample_dir, std::string frames_to = ".");
+  ~SampleRoad();
+  SampleRoad(const SampleRoad&) = delete;
+  SampleRoad& operator=(const SampleRoad&) = delete;
+
+  int Mode() const;
+  int TitleStep() const;
+
+  // Presses a game key in the next frame and lets it go in the one after.
+  void Press(GameKeyBits bit);
+  // Presses the key every `every` frames until the condition holds, at most `limit` frames; a
+  // failure is reported to the running test with the name.
+  bool PressUntil(GameKeyBits bit, const std::string& name, const std::function<bool()>& reached,
+                  int limit, int every = 8);
+  bool UntilMode(int mode, int limit);
+  // Runs until the presented frame holds a pixel of the colour (5-bit channels); the frame is
+  // written as sample_<name>.png either way.
+  bool UntilShown(const std::string& name, uint32_t colour_ref, int limit);
+  // Whether a path containing the fragment was opened; runs until one is.
+  bool Opened(const std::string& fragment) const;
+  bool UntilOpened(const std::string& fragment, int limit);
+
+  // Start to the title's menu (frames "staff card with the maker logo", "opening", "title menu").
+  bool BootToTitleMenu();
+  // From the title menu: the row `downs` below the first chosen with decide.
+  void ChooseRow(int downs);
+  // The extra scene's first message typed (frame "message window"), decide until the title is
+  // back (frame "title again").
+  bool PlaySceneToTitle();
+
+  // Opened paths the files seam could not find (the optional key assignment and the empty slots
+  // 2-21, which the slot list reads, left out).
+  std::vector<std::string> NotFound();
+
+  std::vector<int> modes;  // the manager's modes, each change once
+  ProgramDriver d;
+  FaultyFiles files{d.host().files};
+  std::filesystem::path system_dat;
+  std::filesystem::file_time_type system_dat_time;
+
+ private:
+  static ProgramDriver::Options MakeOptions(SampleRoad* road);
+  std::string frames_to_;
+};
+
+}  // namespace testsupport
