@@ -23,6 +23,7 @@
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_think_search_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -122,6 +123,11 @@ class BattleContext {
   // The cost grid, result list, search mode and side, work stack and walk path of the range
   // searches (SlgRangeCost .. SlgMoveDest).
   SlgSearchState search{};
+
+  // ---- Enemy decision searches (battle/slg_think_search.h) ----
+  // The think the acting unit follows, EnemyTarget, EnemySupportTarget, EnemyDestination, the
+  // distance field (ThinkDistanceGrid) with its queue, and the scores and candidates.
+  SlgThinkSearchState think_search{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
