@@ -31,12 +31,12 @@ BoardUnit UnitOn(int column, int row, uint8_t side, uint8_t kind, uint8_t catego
   return u;
 }
 
-// The enemy on (10, 43) with move 6 and the player unit it goes for on (12, 55), its target.
+// The enemy on (10, 43) with move 6 and the player unit it goes for on (12, 51), its target.
 void SetUpFight(BattleBoard& board, uint8_t kind) {
   const uint8_t enemy = board.AddUnit(UnitOn(10, 43, 1, kind, 1));
   board.battle().state.units[enemy].stats.total_move = 6;
   board.battle().state.acting_unit = enemy;
-  board.battle().think_search.target = board.AddUnit(UnitOn(12, 55, 0, 1, 0));
+  board.battle().think_search.target = board.AddUnit(UnitOn(12, 51, 0, 1, 0));
 }
 
 template <typename Call>
