@@ -25,6 +25,7 @@
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_think_search_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -152,6 +153,10 @@ class BattleContext {
   SlgMessageState message{};
   // The death actions' state block and counters.
   SlgDeathState death{};
+  // ---- Enemy decision searches (battle/slg_think_search.h) ----
+  // The think the acting unit follows, EnemyTarget, EnemySupportTarget, EnemyDestination, the
+  // distance field (ThinkDistanceGrid) with its queue, and the scores and candidates.
+  SlgThinkSearchState think_search{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
