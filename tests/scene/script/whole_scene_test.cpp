@@ -4,7 +4,7 @@
 // timed out), in both pixel layouts, each run twice for determinism.
 //
 // With TAMVIK_SCENE_FRAMES=<folder> the frame of each checkpoint is written there as
-// "whole_<layout>_<row>_<checkpoint>.png" (and the rig writes every frame).
+// "whole_<layout>_<row>_<checkpoint>.png".
 
 #include <gtest/gtest.h>
 
