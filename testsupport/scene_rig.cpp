@@ -31,9 +31,18 @@ ProgramDriver::Options WithRigBoot(ProgramDriver::Options options) {
 
 }  // namespace
 
+ProgramDriver::Options SceneRig::RigOptions(ProgramDriver::Options options) {
+  return WithRigBoot(std::move(options));
+}
+
 SceneRig::SceneRig() : SceneRig(ProgramDriver::Options()) {}
 
-SceneRig::SceneRig(ProgramDriver::Options options) : d(WithRigBoot(std::move(options))) {
+SceneRig::SceneRig(ProgramDriver::Options options)
+    : SceneRig(std::move(options), platform::PixelLayout::kRgb565) {}
+
+SceneRig::SceneRig(ProgramDriver::Options options, platform::PixelLayout layout)
+    : d(WithRigBoot(std::move(options))) {
+  if (layout == platform::PixelLayout::kRgb555) d.host().config.Set("Pixel Format", "555");
   LaySceneFiles(d.tree);
   if (const char* folder = std::getenv("TAMVIK_SCENE_FRAMES")) {
     frames_folder_ = folder;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/core/game_task.h"
+#include "platform/pixel_traits.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/script_writer.h"
 
@@ -30,6 +31,12 @@ class SceneRig {
 
   SceneRig();
   explicit SceneRig(ProgramDriver::Options options);
+  // The same on a display of that pixel layout ("Pixel Format = 555" in the headless settings
+  // for RGB555).
+  SceneRig(ProgramDriver::Options options, platform::PixelLayout layout);
+  // The options with the rig's boot (the stand-in owner), for a driver the rig does not hold
+  // (RunTwice builds its own).
+  static ProgramDriver::Options RigOptions(ProgramDriver::Options options);
 
   // Writes the scene's script and a one-message table.
   void Lay(uint16_t scene, const ScriptWriter& script);

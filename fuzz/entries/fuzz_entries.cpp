@@ -704,6 +704,10 @@ std::span<const Target> Targets() {
       {"minigame_spr", MinigameSprEntry, MinigameSprSeeds},
       {"minigame_dat", MinigameDatEntry, MinigameDatSeeds},
       {"stage", StageEntry, StageSeeds},
+      // The scene engine's readers.
+      {"spr_file", SprFileEntry, SprFileSeeds},
+      {"macro_vars", MacroVarsEntry, MacroVarsSeeds},
+      {"map_hit", MapHitEntry, MapHitSeeds},
   };
   return kTargets;
 }

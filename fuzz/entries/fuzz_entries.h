@@ -69,5 +69,11 @@ void MinigameSprEntry(const uint8_t* data, size_t size);
 void MinigameDatEntry(const uint8_t* data, size_t size);
 // The stage files of a battle map (stage table, face tables, map data, think files).
 void StageEntry(const uint8_t* data, size_t size);
+// ---- The scene engine's readers (scene_entries.cpp) ----
+// Sprite files under every load mask; the script variables' save image and a RETURN; the town
+// map's hit rows through its hit test.
+void SprFileEntry(const uint8_t* data, size_t size);
+void MacroVarsEntry(const uint8_t* data, size_t size);
+void MapHitEntry(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

@@ -27,5 +27,9 @@ std::vector<Bytes> MinigameOdSeeds();
 std::vector<Bytes> MinigameSprSeeds();
 std::vector<Bytes> MinigameDatSeeds();
 std::vector<Bytes> StageSeeds();
+// The scene engine's readers (scene_entries.cpp).
+std::vector<Bytes> SprFileSeeds();
+std::vector<Bytes> MacroVarsSeeds();
+std::vector<Bytes> MapHitSeeds();
 
 }  // namespace fuzz
