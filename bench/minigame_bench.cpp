@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <string>
 #include <vector>
 
 #include "bench/alloc_count.h"
@@ -24,6 +25,10 @@
 #include "testsupport/od_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_game.h"
+// ---- Minigame text ----
+#include "engine/gfx/text/text_draw.h"
+#include "minigames/framework/minigame_text.h"
+#include "testsupport/glyph_font_fixture.h"
 
 namespace {
 
@@ -257,5 +262,51 @@ void BM_MinigameBrightAndBlend(benchmark::State& state) {
   mg_screen_close();
 }
 BENCHMARK(BM_MinigameBrightAndBlend)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+// ---- Minigame text: a full page (3 lines of 20 characters) typed at once in one printer step
+// (goal: under 1 ms, no allocation) ----
+
+namespace {
+
+void BM_MinigamePrintPage(benchmark::State& state) {
+  FadeRig rig;
+  std::string page = "\t";
+  for (int line = 0; line < 3; ++line) {
+    if (line > 0) page += '\n';
+    for (int c = 0; c < 20; ++c) page += static_cast<char>('A' + (line * 7 + c) % 26);
+  }
+  std::string codes;
+  for (int i = 0; i < 26; ++i) {
+    codes += static_cast<char>(0xA2);
+    codes += static_cast<char>(0xCF + i);
+  }
+  testsupport::WriteGlyphFont(rig.tree, testsupport::MakeGlyphFontFor({codes}), "cwd");
+  rig.game.engine.host.files.SetWorkingDirectory(rig.tree.cwd());
+  if (!rig.ready || Ctx().ddraw_text.LoadFont() != 1 || mg_screen_open() != 1 ||
+      mg_surf_create(10, 600, 110, 0) != 1 || mg_surf_create(11, 600, 110, 0) != 1 ||
+      mg_textwin_open(20, 360, 10, 10, 4, 4) != 1) {
+    state.SkipWithError("the text window could not be opened");
+    return;
+  }
+  Ctx().ddraw_text.SetPixelMode(CDdrawText::kModeRgb565);
+  uint64_t allocations = 0;
+  MgPrinter& printer = Minigame().printer;
+  for (auto _ : state) {
+    // The text starts with a tab (delay 0); its first step is due at once.
+    mg_print_text(page.c_str());
+    printer.counter = 0;
+    printer.pen_x = printer.start_x;
+    printer.pen_y = printer.start_y;
+    const uint64_t before = BenchAllocationCount();
+    mg_print_step();
+    allocations += BenchAllocationCount() - before;
+  }
+  if (mg_print_busy() != 0) state.SkipWithError("the page was not typed in one step");
+  state.counters["allocs/page"] = static_cast<double>(allocations) / state.iterations();
+  mg_screen_close();
+}
+BENCHMARK(BM_MinigamePrintPage)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -356,6 +356,37 @@ struct MgSound {
   std::function<void(const std::string&)> played;
 };
 
+// ---- Text window and message printer (minigame_text.cpp) ----
+
+namespace mg {
+constexpr int kPrintBufferSize = 512;
+constexpr int32_t kPrintDelay = 6;
+}  // namespace mg
+
+// The text window (its slot, slot + 1 its empty background) and the printer typing into it.
+// The skip flag is MgFramework::message_skip.
+struct MgPrinter {
+  int32_t open = 0;
+  int32_t slot = 0;
+  int32_t start_x = 0;  // the pen's start (the window margins + 1)
+  int32_t start_y = 0;
+  int32_t pen_x = 0;
+  int32_t pen_y = 0;
+  const char* text = nullptr;  // the next byte to type; null when idle
+  int32_t delay = mg::kPrintDelay;
+  int32_t counter = 0;
+  int32_t waiting = 0;  // the text has ended and waits for decide
+  int32_t marker = 0;   // 1-255, 0 none
+  std::array<char, mg::kPrintBufferSize> buffer{};
+};
+
+// The scene engine's pictures a minigame holds (minigame_picture.cpp): the character set on
+// layer 7 and the face on surface 8, each 1 while held.
+struct MgScenePictures {
+  int32_t nc = 0;
+  int32_t face = 0;
+};
+
 class MinigameContext {
  public:
   // Fills the game table with the od paths and the stand-in procedure.
@@ -394,6 +425,10 @@ class MinigameContext {
   MgCursor cursor_saved;
   MgKeyMode key_mode;
   MgSound sound;
+
+  // ---- Text window and message printer ----
+  MgPrinter printer;
+  MgScenePictures pictures;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

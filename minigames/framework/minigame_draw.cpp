@@ -11,6 +11,7 @@
 #include "engine/gfx/pixels/quad_raster.h"
 #include "minigames/framework/minigame_framework.h"
 #include "minigames/framework/minigame_object.h"
+#include "minigames/framework/minigame_picture.h"
 #include "minigames/framework/minigame_surface.h"
 #include "minigames/minigame_context.h"
 #include "platform/surface.h"
@@ -537,9 +538,10 @@ void DrawObject(int32_t o) {
     }
   } else if ((f & mg::kObjLinked) != 0) {
     if (image >= 0 && image < mg::kImageSlotCount) mg_fill_blit(Clamp32(fx), Clamp32(fy), image);
-  } else if ((f & (mg::kObjScenePicture | mg::kObjSceneFace)) != 0) {
-    // The scene engine's character and face pictures are drawn by the text and
-    // picture wrappers.
+  } else if ((f & mg::kObjScenePicture) != 0) {
+    mg_draw_nc(mg_get_target(), x, y);
+  } else if ((f & mg::kObjSceneFace) != 0) {
+    mg_draw_face(mg_get_target(), x, y);
   } else if ((f & mg::kObjPointer) != 0) {
     DrawImage(image, int64_t{m.input.mouse_x} + src->frame_x,
               int64_t{m.input.mouse_y} + src->frame_y, 0);

@@ -16,6 +16,7 @@
 #include "minigames/framework/minigame_save.h"
 #include "minigames/framework/minigame_sound.h"
 #include "minigames/framework/minigame_surface.h"
+#include "minigames/framework/minigame_text.h"
 #include "minigames/minigame_context.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
@@ -61,8 +62,10 @@ int EndWith(int result, const char* reason) {
 // Once per frame after the steps: the cursor follows the input.
 void CursorUpdate() { mg_cursor_update(); }
 
-// The cursor (its object reset, its targets cleared) and the static sound list go.
+// The cursor (its object reset, its targets cleared), the static sound list and the text
+// window go.
 void RemoveCursorAndSounds() {
+  mg_text_remove();
   mg_cursor_close();
   Minigame().cursor.targets.fill(MgCursorTarget{});
   mg_static_remove();
@@ -71,6 +74,7 @@ void RemoveCursorAndSounds() {
 // Once per step after the procedure: the message printer, the screen shake, the per-step hook
 // and the object update.
 void StepUpdate() {
+  mg_print_step();
   mg_shake_step();
   mg_obj_update();
 }
@@ -165,8 +169,8 @@ int mg_end() {
   mg_voice_stop();
   for (int32_t i = 0; i < mg::kImageSlotCount; ++i) mg_surf_free(i);
   m.images.fill(MgImageSlot{});
-  // The removals of mg_reset: the freezes, snapshots and tile map, the cursor and the static
-  // sound list here; the text window once it exists.
+  // The removals of mg_reset: the text window, the cursor and the static sound list, the
+  // freezes, snapshots and tile map.
   RemoveCursorAndSounds();
   mg_freeze_a_off();
   mg_freeze_b_off();
@@ -178,7 +182,6 @@ int mg_end() {
 }
 
 void mg_reset() {
-  // Removed here once it exists: the text window.
   MinigameContext& m = Minigame();
   RemoveCursorAndSounds();
   mg_freeze_a_off();

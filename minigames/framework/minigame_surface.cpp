@@ -14,6 +14,7 @@
 #include "engine/gfx/pixels/surface_pixels.h"
 #include "game/macro_vars.h"
 #include "minigames/framework/minigame_input.h"
+#include "minigames/framework/minigame_picture.h"
 #include "platform/surface.h"
 
 using platform::PixelLayout;
@@ -144,7 +145,8 @@ void mg_screen_close() {
     mg_fill(mg::kSlotScreen, 0, 0, kScreenWidth, kScreenHeight, 0);
   }
   for (int32_t i = 0; i < mg::kSlotScreen; ++i) mg_surf_free(i);
-  // The character and face pictures are released here once the scene wrappers exist.
+  mg_nc_release();
+  mg_face_release();
   if (s.open != 0) {
     CDdrawFunc& dd = Ctx().ddraw;
     dd.SetClearFlag(s.saved_clear_flag);
