@@ -172,6 +172,19 @@ inline void Chunk(const Op& op, uint8_t* d, const uint8_t* s, const uint8_t* x, 
   }
 }
 
+// True when every lane of a equals the same lane of b.
+inline bool AllEqual(V16 a, V16 b) {
+#if defined(__SSE2__)
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(reinterpret_cast<__m128i>(a),
+                                           reinterpret_cast<__m128i>(b))) == 0xFFFF;
+#else
+  for (int i = 0; i < kLanes; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+#endif
+}
+
 // Runs `op` over every pixel of the area, rows top to bottom, pixels left to right. When an
 // input partly overlaps the destination the pixels go one at a time, so each read sees the
 // writes before it exactly as the pixel-at-a-time order does.
@@ -191,6 +204,11 @@ void Run(const Area& a, const Op& op) {
     } else {
       int col = 0;
       for (; col + kLanes <= a.width; col += kLanes) {
+        // Eight key-coloured source pixels of a key-honouring blend leave the destination as it
+        // is: the group is skipped without reading or writing it.
+        if constexpr (Op::kSkipsKeyGroups) {
+          if (AllEqual(Load(s + 2 * col), op.key)) continue;
+        }
         Chunk<Op, true>(op, d + 2 * col, s + 2 * col, x + 2 * col, kLanes, col, row);
       }
       if (col < a.width) {
@@ -210,6 +228,7 @@ struct BlendOpBase {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsAux = false;
   static constexpr bool kReadsDest = false;
+  static constexpr bool kSkipsKeyGroups = false;
 };
 
 // Mode 0 at a level of 1-255 (a8 = level << 8, ia8 = (256 - level) << 8). A destination pixel
@@ -327,6 +346,7 @@ template <class Op>
 struct KeyedOp : Op {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsDest = true;
+  static constexpr bool kSkipsKeyGroups = true;
   V16 key;
   V16 operator()(V16 s, V16 x, V16 d, int col, int row) const {
     return Select(Eq(s, key), d, Op::operator()(s, x, d, col, row));
@@ -481,6 +501,7 @@ struct BrightOp {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsAux = false;
   static constexpr bool kReadsDest = false;
+  static constexpr bool kSkipsKeyGroups = false;
   V16 factor;
   V16 operator()(V16 s, V16, V16, int, int) const {
     const Channels c = Split5<L>(s);
@@ -493,6 +514,7 @@ struct CrossFadeOp {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsAux = true;
   static constexpr bool kReadsDest = false;
+  static constexpr bool kSkipsKeyGroups = false;
   V16 factor_a, factor_b;
   V16 operator()(V16 a, V16 b, V16, int, int) const {
     const Channels ca = Split5<L>(a), cb = Split5<L>(b);
@@ -506,6 +528,7 @@ struct MaskedShadowOp {
   static constexpr bool kReadsSource = true;
   static constexpr bool kReadsAux = false;
   static constexpr bool kReadsDest = true;
+  static constexpr bool kSkipsKeyGroups = false;
   V16 transparent;
   uint16_t half_mask;
   V16 operator()(V16 mask, V16, V16 d, int, int) const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -56,6 +57,16 @@ struct SpanArgs {
   int64_t from, to;
 };
 
+// n / width (truncated) for a span of width > 0. A sprite's texture distance and a span's
+// width fit in 32 bits in all but absurd quads, and the 32-bit division costs a fraction of the
+// 64-bit one; both give the same quotient.
+inline int64_t SpanStep(int64_t n, int64_t width) {
+  if (n >= INT32_MIN && n <= INT32_MAX && width <= INT32_MAX) {
+    return static_cast<int32_t>(n) / static_cast<int32_t>(width);
+  }
+  return n / width;
+}
+
 struct SolidFill {
   uint16_t colour;
   void operator()(const SpanArgs& a, const Edge&, const Edge&) const {
@@ -84,8 +95,8 @@ struct TextureFill {
 
   void operator()(const SpanArgs& a, const Edge& l, const Edge& r) const {
     const int64_t width = a.right - a.left;
-    const int64_t ds = (r.s - l.s) / width;
-    const int64_t dt = (r.t - l.t) / width;
+    const int64_t ds = SpanStep(r.s - l.s, width);
+    const int64_t dt = SpanStep(r.t - l.t, width);
     // A span starting left of column 0 starts there with its texture position advanced.
     int64_t s = l.s + ds * (a.from - a.left);
     int64_t t = l.t + dt * (a.from - a.left);

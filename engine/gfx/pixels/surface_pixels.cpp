@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/pixel_traits.h"
 
 namespace {
@@ -34,16 +38,41 @@ class Stepper {
   int acc_ = 0;
 };
 
+// A keyed row, eight pixels at a time. Most groups of eight in a keyed picture are all key
+// (holes) or free of it (solid parts): an all-key group is skipped without touching the
+// destination, a key-free group is stored without reading it, and only a mixed group reads,
+// selects and writes. The source never overlaps the destination here (CopyPixels copies an
+// overlapping source first).
+void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i kv = _mm_set1_epi16(static_cast<int16_t>(k));
+  for (; i + 8 <= w; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i is_key = _mm_cmpeq_epi16(v, kv);
+    const int mask = _mm_movemask_epi8(is_key);
+    if (mask == 0xFFFF) continue;
+    auto* out = reinterpret_cast<__m128i*>(d + i);
+    if (mask == 0) {
+      _mm_storeu_si128(out, v);
+    } else {
+      const __m128i old = _mm_loadu_si128(out);
+      _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(is_key, old), _mm_andnot_si128(is_key, v)));
+    }
+  }
+#endif
+  for (; i < w; ++i) {
+    const uint16_t v = s[i];
+    if (v != k) d[i] = v;
+  }
+}
+
 void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
   if (key == nullptr) {
     std::memcpy(d, s, static_cast<size_t>(w) * 2);
     return;
   }
-  const uint16_t k = *key;
-  for (int i = 0; i < w; ++i) {
-    uint16_t v = s[i];
-    d[i] = v == k ? d[i] : v;
-  }
+  CopyRowKeyed(s, d, w, *key);
 }
 
 void CopyRowMirrored(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {

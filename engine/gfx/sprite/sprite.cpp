@@ -16,6 +16,35 @@ namespace {
 
 constexpr int64_t kOne = 0x10000;
 
+// The source indices i * size / whole for i = first, first + 1, ... (first >= 0, size and whole
+// > 0), each the exact quotient, kept as quotient and remainder so that a step adds instead of
+// dividing.
+class SourceSteps {
+ public:
+  SourceSteps(int64_t first, int64_t size, int64_t whole)
+      : size_(size), whole_(whole), step_(size / whole), rest_(size % whole) {
+    const __int128 product = static_cast<__int128>(first) * size;
+    quotient_ = static_cast<int64_t>(product / whole);
+    remainder_ = static_cast<int64_t>(product % whole);
+  }
+  // The index, counted from the end when mirrored.
+  int32_t Index(bool mirror) const {
+    return static_cast<int32_t>(mirror ? size_ - 1 - quotient_ : quotient_);
+  }
+  void Next() {
+    quotient_ += step_;
+    remainder_ += rest_;
+    if (remainder_ >= whole_) {
+      remainder_ -= whole_;
+      ++quotient_;
+    }
+  }
+
+ private:
+  int64_t size_, whole_, step_, rest_;
+  int64_t quotient_ = 0, remainder_ = 0;
+};
+
 bool FitsInt32(int64_t v) {
   return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
 }
@@ -369,20 +398,19 @@ bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rec
   const int64_t fh = int64_t{full.bottom} - full.top;
   const int vw = visible.right - visible.left;
   const int vh = visible.bottom - visible.top;
-  auto source_index = [](int64_t i, int64_t size, int64_t whole, bool mirror) {
-    const int64_t v = i * size / whole;
-    return static_cast<int32_t>(mirror ? size - 1 - v : v);
-  };
   columns_.resize(static_cast<size_t>(vw));
   const int64_t first_column = int64_t{visible.left} - full.left;
-  for (int a = 0; a < vw; ++a) {
-    columns_[static_cast<size_t>(a)] = source_index(first_column + a, sw, fw, mirror_x);
+  SourceSteps column(first_column, sw, fw);
+  for (int a = 0; a < vw; ++a, column.Next()) {
+    columns_[static_cast<size_t>(a)] = column.Index(mirror_x);
   }
   const int64_t first_row = int64_t{visible.top} - full.top;
-  for (int b = 0; b < vh; ++b) {
-    const uint16_t* in = source->Row(source_index(first_row + b, sh, fh, mirror_y));
+  SourceSteps row(first_row, sh, fh);
+  const int32_t* columns = columns_.data();
+  for (int b = 0; b < vh; ++b, row.Next()) {
+    const uint16_t* in = source->Row(row.Index(mirror_y));
     uint16_t* out = cushion->Row(b);
-    for (int a = 0; a < vw; ++a) out[a] = in[columns_[static_cast<size_t>(a)]];
+    for (int a = 0; a < vw; ++a) out[a] = in[columns[a]];
   }
   return true;
 }

@@ -161,12 +161,12 @@ int CDdrawWindow::Draw(SurfaceId id) {
                      clamp32(cx + (w->inner.right - cx) * open_x / 100),
                      clamp32(cy + (w->inner.bottom - cy) * open_y / 100)};
       if (box.left != box.right && box.top != box.bottom) {
-        // The box is tinted from the back buffer in surface 12 and copied back. Surface 12 first
-        // takes the back buffer's picture, so pixels the tint leaves alone (colour-key pixels of
-        // the back buffer) copy back unchanged instead of bringing old scratch content along.
-        ddraw_.Blt(SURFACE_BACK, box, SURFACE_SCRATCH, box, 0);
-        ddraw_.DrawBoxEx(SURFACE_SCRATCH, w->base_color, box, w->style, SURFACE_BACK);
-        ddraw_.Blt(SURFACE_SCRATCH, box, SURFACE_BACK, box, 0);
+        // The box is tinted in place on the back buffer: every pixel is read once and written
+        // once, and colour-key pixels of the back buffer stay as they are (the tint honours the
+        // key). The same picture as tinting a copy in surface 12 and copying it back, without
+        // the two copies; the compose request those copies made is kept.
+        ddraw_.DrawBoxEx(SURFACE_BACK, w->base_color, box, w->style, SURFACE_BACK);
+        ddraw_.SetUpdate(SURFACE_BACK, 1);
       }
     }
     // Frame, then the pieces, then the text: pieces lie above the frame and below the text.

@@ -151,6 +151,47 @@ TEST(BlendBlit, EveryModeMatchesThePerChannelFormula) {
   }
 }
 
+// Key runs of every length from 0 to 20 starting at every column of a 29-pixel row: groups of
+// eight that are wholly key, partly key and free of it, next to each other and in the tail, for
+// every member and a spread of modes, against the reference.
+TEST(BlendBlit, KeyRunsAcrossGroupsOfEight) {
+  const int modes[] = {0, 1, 2, 7, 8, 9};
+  for (const Member& m : kMembers) {
+    const Layout& l = *m.layout;
+    const uint16_t tint = Pack(l, {l.red_max / 4, l.green_max, 2});
+    constexpr int kW = 29;
+    for (int mode : modes) {
+      for (int length = 0; length <= 20; length += 4) {
+        const int h = kW;  // one row per start column
+        Picture src(kW + 1, h, 0), dst(kW + 2, h, 0);
+        for (int y = 0; y < h; ++y) {
+          for (int x = 0; x < kW; ++x) {
+            const bool key = x >= y && x < y + length;
+            src.at(x + 1, y) = key ? l.key : Pack(l, {(x * 3) % (l.red_max + 1), (x + y) % 17, y % 31});
+            dst.at(x + 2, y) = Pack(l, {y % 31, (x * 5) % (l.green_max + 1), (x + 2 * y) % 31});
+          }
+        }
+        const Picture before = dst;
+        m.fn(dst.data(), dst.pitch(), 2, 0, kW, h, src.data(), src.pitch(), 1, 0, kW, 100,
+             static_cast<uint32_t>(mode) << 16, l.key, tint);
+        for (int y = 0; y < h; ++y) {
+          for (int x = 0; x < dst.width + 3; ++x) {
+            const bool inside = x >= 2 && x < 2 + kW;
+            const uint16_t old = before.pixels[y * (dst.width + 3) + x];
+            const uint16_t expected =
+                inside ? Reference(l, m.honours_key, mode, 100, src.at(x - 1, y), old, l.key,
+                                   tint, x - 2, y, h)
+                       : old;
+            ASSERT_EQ(dst.pixels[y * (dst.width + 3) + x], expected)
+                << m.name << " mode " << mode << " run " << length << " at (" << x << ", " << y
+                << ")";
+          }
+        }
+      }
+    }
+  }
+}
+
 // The key rules spelt out with literal pixels, independent of the reference above.
 TEST(BlendBlit, KeyRules) {
   for (const Member& m : kMembers) {

@@ -365,6 +365,8 @@ TEST_P(TranslucentTest, MirroredOrScaledDrawsGoThroughTheCushion) {
       {"MirroredBothWays", kOne, kBltDdFx, &kMirrorXY, 0, {100, 100, 124, 116}},
       {"ScaledKeyed", 3 * kOne, 0, nullptr, 1, {100, 100, 172, 148}},
       {"ScaledMirrored", kOne * 3 / 2, kBltDdFx, &kMirrorX, 0, {100, 100, 136, 124}},
+      // Shrunk: several source columns and rows per cushion pixel, with uneven steps.
+      {"ShrunkMirroredBothWays", kOne * 2 / 3, kBltDdFx, &kMirrorXY, 1, {100, 100, 116, 111}},
       {"FlagsWithoutMirror", kOne, kBltWait, nullptr, 1, {100, 100, 124, 116}},
   };
   for (const Case& c : cases) {
