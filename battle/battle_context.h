@@ -152,6 +152,14 @@ class BattleContext {
   SlgMessageState message{};
   // The death actions' state block and counters.
   SlgDeathState death{};
+
+  // ---- Unit sprites and walking (battle/slg_unit_sprite.h) ----
+  // SlgMemoryTier (0-3: which attack animations load with the unit; set by the battle entry
+  // from the memory size, by tests directly), SlgFastWalk and SlgFastWalkStart (game clock ms).
+  // The walk's path words (SlgPathCount .. SlgMoveDest) are in `search`.
+  uint32_t memory_tier = 0;
+  uint32_t fast_walk = 0;
+  uint32_t fast_walk_start = 0;
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
