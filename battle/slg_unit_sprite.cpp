@@ -30,6 +30,8 @@ constexpr int32_t kShadowDepth = 257;
 constexpr uint8_t kChangeAnmMode = 4;
 // Wait words with any of these bits are event frames: no display time of their own.
 constexpr uint16_t kEventFrameBits = 0xF000;
+// Frames 0-3 of the walk animation are all pause frames.
+constexpr uint32_t kAllPausedFrames = 4;
 
 // Signs of one step in direction 0-3 (right-up, right-down, left-down, left-up).
 constexpr int32_t kDirSx[4] = {1, 1, -1, -1};
@@ -297,12 +299,13 @@ int UnitWalkStep(SlgUnit& unit) {
   const uint32_t leg_start = static_cast<uint32_t>(unit.walk_state[0]);
   const int32_t n = FramesBetween(leg_start, Now());
   const int32_t f = FramesBetween(leg_start, b.fast_walk_start);
-  // The walk animation: without one the leg runs untimed, as for kind 25.
+  // The walk animation. Without one, or with one of at most four frames (all of them pause
+  // frames, so the leg would never move and the walk never end), the leg runs untimed, as for
+  // kind 25.
   SprAnm* list = unit.anm != nullptr ? unit.anm->anims : nullptr;
   const uint32_t pattern = unit.anm != nullptr ? unit.anm->pattern : 0;
-  CTamvikSpr& spr = Units();
-  uint32_t k = list != nullptr ? spr.GetAnmFrameNum(list, pattern) : 0;
-  const bool untimed = list == nullptr || k == 0;
+  uint32_t k = list != nullptr ? Units().GetAnmFrameNum(list, pattern) : 0;
+  const bool untimed = k <= kAllPausedFrames;
   if (k == 0) k = 1;
 
   unit.x = unit.walk_state[1];
@@ -326,7 +329,7 @@ int UnitWalkStep(SlgUnit& unit) {
         return 1;
       }
     } else {
-      const uint16_t wait = spr.GetAnmFrameWait(list, pattern, frame);
+      const uint16_t wait = Units().GetAnmFrameWait(list, pattern, frame);
       if ((wait & kEventFrameBits) != 0 || timer >= wait) {
         frame = (frame + 1) % k;
         timer = 0;

@@ -368,6 +368,20 @@ TEST(UnitWalkStep, FastWalkAndTheUntimedKind) {
     EXPECT_EQ(Slg::UnitWalkStep(w.U()), 1);
     EXPECT_EQ(w.U().x - x0, 48 * kPx);
 
+    // A walk animation of one frame (all pause frames) walks untimed too rather than never.
+    w.U().kind = 0;
+    w.U().anm->pattern = 2;
+    while (w.rig.steps() % 3 != 0) w.rig.Step();
+    w.StartLeg();
+    const int32_t x1 = w.U().x;
+    for (int n = 1; n <= 24; ++n) {
+      w.rig.Step();
+      EXPECT_EQ(Slg::UnitWalkStep(w.U()), 0);
+    }
+    w.rig.Step();
+    EXPECT_EQ(Slg::UnitWalkStep(w.U()), 1);
+    EXPECT_EQ(w.U().x - x1, 48 * kPx);
+
     // Against the map's right edge the move step is refused: the leg stays unfinished.
     w.U().dir = 0;
     w.U().x = 2020 * kPx;
