@@ -12,8 +12,11 @@
 #include "battle/slg_screen.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_search.h"
+#include "battle/slg_sys_spr.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
+#include "engine/app/context.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "engine/input/dinput.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/spx_anime.h"
@@ -22,6 +25,7 @@
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/slg_table_writer.h"
+#include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
 
@@ -418,6 +422,35 @@ TEST(UnitSprites, ReleaseLeavesNoAnimationOrSlotAndTeardownEmptiesThePool) {
   Slg::ReleaseAllUnitSprites();
   EXPECT_EQ(Battle().anm_pool.in_use, 0);
   for (SprAnm* slot : u.anims) EXPECT_EQ(slot, nullptr);
+}
+
+TEST(UnitSprites, ChangeKeepsPositionAndAlphaAndTheShadowHonoursItsFlag) {
+  WalkFixture w;
+  SlgUnit& u = w.U();
+  SpxAnimeKind& spx = *Scene().tamvik_spr.spx();
+  ASSERT_NE(u.anm->handle, nullptr);
+  spx.SetSpxPos(u.anm->handle, 123, 234);
+  spx.SetSpxAlpha(u.anm->handle, 0x40080);
+  Slg::SetUnitDir(u, 3);
+  ASSERT_NE(u.anm->handle, nullptr);
+  int x = 0;
+  int y = 0;
+  spx.GetSpxPos(u.anm->handle, &x, &y);
+  EXPECT_EQ(x, 123);
+  EXPECT_EQ(y, 234);
+  EXPECT_EQ(spx.GetSpxAlpha(u.anm->handle), 0x40080u);
+  EXPECT_EQ(u.anm->pattern, 1);
+  EXPECT_EQ(u.anm->attr, 16);
+
+  testsupport::SystemSpriteSet().Lay(w.rig.driver().tree);
+  ASSERT_GT(LoadSystemSprites(), 0);
+  CDdrawSpr& sprites = Ctx().ddraw_spr;
+  const int free_before = sprites.FreeEntryCount();
+  Slg::DrawUnitShadow({0, 0});
+  EXPECT_EQ(sprites.FreeEntryCount(), free_before - 1);
+  Battle().flags |= 0x40;
+  Slg::DrawUnitShadow({0, 0});
+  EXPECT_EQ(sprites.FreeEntryCount(), free_before - 1) << "SlgFlags bit 6: no shadow";
 }
 
 // ---- The whole walk ----
