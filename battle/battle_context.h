@@ -157,6 +157,14 @@ class BattleContext {
   // The think the acting unit follows, EnemyTarget, EnemySupportTarget, EnemyDestination, the
   // distance field (ThinkDistanceGrid) with its queue, and the scores and candidates.
   SlgThinkSearchState think_search{};
+
+  // ---- Unit sprites and walking (battle/slg_unit_sprite.h) ----
+  // SlgMemoryTier (0-3: which attack animations load with the unit; set by the battle entry
+  // from the memory size, by tests directly), SlgFastWalk and SlgFastWalkStart (game clock ms).
+  // The walk's path words (SlgPathCount .. SlgMoveDest) are in `search`.
+  uint32_t memory_tier = 0;
+  uint32_t fast_walk = 0;
+  uint32_t fast_walk_start = 0;
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

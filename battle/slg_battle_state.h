@@ -12,6 +12,7 @@
 
 struct AnimeRec;
 struct SlgAnmObj;
+struct SprAnm;
 struct SlgUnit;
 
 constexpr int kSlgMaxUnits = 64;
@@ -90,8 +91,9 @@ struct SlgUnit {
   uint32_t step;       // step of the current state; 255 marks a dead record
   uint32_t flags;
   SlgUnitStats stats;
-  std::array<AnimeRec*, kSlgUnitAnimSlots> anims;
+  std::array<SprAnm*, kSlgUnitAnimSlots> anims;  // unit-animation slots 0-22; null not loaded
   uint32_t word;
+  // The current walk leg's start: game clock ms, x, y, walk, the walk animation's frame.
   std::array<int32_t, 5> walk_state;
 };
 

@@ -6,6 +6,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
 #include "engine/core/debug_trace.h"
 
 const std::array<SlgAttackRangeRow, 104> kSlgAttackRange = {{
@@ -662,7 +663,7 @@ int BuildPath(SlgUnit& unit, int32_t x, int32_t y) {
   }
   s.path_count = static_cast<uint16_t>(entries - 1);
   unit.dir = static_cast<uint8_t>((s.path_dir[static_cast<size_t>(entries - 1)] + 2) & 3);
-  SetUnitDir(unit);
+  SetUnitDir(unit, unit.dir);
   return 1;
 }
 
@@ -702,7 +703,5 @@ uint16_t NearestListedUnit(const SlgUnit& unit) {
   }
   return best;
 }
-
-void SetUnitDir(SlgUnit& /*unit*/) {}
 
 }  // namespace Slg

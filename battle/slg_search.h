@@ -68,7 +68,5 @@ int AcceptMoveDest(SlgUnit& unit);
 // The slot of the unit on a listed cell nearest to `unit` (the first in list order among
 // equals), or the unit's own slot when no listed cell holds a unit.
 uint16_t NearestListedUnit(const SlgUnit& unit);
-// Turns the unit's sprite to its `dir` (empty until the unit sprites turn).
-void SetUnitDir(SlgUnit& unit);
 
 }  // namespace Slg

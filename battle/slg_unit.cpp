@@ -184,7 +184,6 @@ uint8_t CreateUnit(const StageTable& stage, int n) {
   return static_cast<uint8_t>(slot);
 }
 
-void ReleaseUnitSprites(SlgUnit& /*unit*/) {}
 
 void RemoveUnit(uint32_t n) {
   BattleContext& b = Battle();

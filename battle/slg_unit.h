@@ -44,7 +44,8 @@ namespace Slg {
 // the totals computed. Not placed on the grid. Refused (a trace, kSlgCreateRefused, nothing
 // created) with 64 units, or for an entry beyond the stage's entries or marked unusable.
 uint8_t CreateUnit(const StageTable& stage, int n);
-// Releases the unit's animations (empty until the unit sprites come).
+// Releases the animations of anm2 and anm (the objects stay) and all 23 animation slots
+// (battle/slg_unit_sprite.cpp).
 void ReleaseUnitSprites(SlgUnit& unit);
 // Removes slot n: later records move down a slot (their slot bytes with them), and the update
 // index, the acting slot and the turn order follow. A slot not in use does nothing.

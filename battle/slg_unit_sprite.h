@@ -1,0 +1,109 @@
+#pragma once
+// Unit sprites, placement and walking: the unit-animation slots a unit loads by kind and memory
+// tier, the placement on the centre of its cell with the height lift, the body object by
+// category, the four diagonal directions (2 and 3 mirrored), the per-frame unit update, and the
+// walk along the range search's path, one cell leg at a time.
+//
+// Every operation tests the body object (`anm`), the second object (`anm2`) and the animation
+// slots before use: a unit whose kind has no UnitAnm rows places, updates and walks without a
+// sprite.
+
+#include <array>
+#include <cstdint>
+
+#include "battle/slg_battle_state.h"
+#include "battle/slg_units.h"
+
+// Unit-animation slots (the UnitAnm.TAB slot names, kSlgAnmSlotNames).
+constexpr int kUnitAnmBaseBody = 0;
+constexpr int kUnitAnmBaseEffect = 4;
+constexpr int kUnitAnmAttackBody = 5;
+constexpr int kUnitAnmAttackEffect = 6;
+constexpr int kUnitAnmSpecialEffect = 8;
+constexpr int kUnitAnmSpecialEffect2 = 9;
+constexpr int kUnitAnmTeleportBody = 18;
+constexpr int kUnitAnmTeleportEffect = 19;
+constexpr int kUnitAnmDeadEffect = 21;
+constexpr int kUnitAnmAbilityEffect = 22;
+
+// A walking unit stands still on the walk animation's frames marked 1 (by frame number).
+extern const std::array<uint16_t, 16> kSlgWalkPause;
+
+// The unit states the walk reads.
+constexpr uint8_t kUnitStateWalk = 1;
+constexpr uint8_t kUnitStateHeightChange = 10;
+// The character that teleports instead of walking.
+constexpr uint8_t kSlgTeleportCharacter = 4;
+// The kind that walks without the pause table and the frame timing.
+constexpr uint8_t kSlgUntimedWalkKind = 25;
+// Animation speed of a fast walk (256 = normal).
+constexpr uint32_t kSlgFastWalkSpeed = 1024;
+
+// Loads the slots of the unit's kind (Battle().memory_tier decides the attack pair).
+void LoadUnitAnms(SlgUnit& unit);
+// The body object from the pool by direction (standing patterns): 0 -> (3, 0), 1 -> (2, 0),
+// 2 -> (2, 16), 3 -> (3, 16); none for a direction above 3 or a full pool.
+void CreateUnitAnmObj(SlgUnit& unit);
+// The shade word of `anm` from the shade class (bits 16-17 of cell_attr): 8192, 16384, 0,
+// unchanged.
+void SetUnitCellShade(SlgUnit& unit);
+// Depth := SlgCalcDepth of the map position (pixels) and the animation's priority from it.
+void SetAnmPriByPos(SlgAnmObj* obj, const SlgPair& pos);
+// The standing pattern for the unit's direction (3, 2, 2, 3), frame count restarted.
+void SetUnitStandPattern(SlgUnit& unit);
+// Plays `anm`'s pattern from the BASE_BODY set with the play-mode byte `mode`, keeping the
+// screen position and alpha of the animation it replaces.
+void ChangeUnitAnm(SlgUnit& unit, uint8_t mode);
+// Plays `anm2`'s pattern from the BASE_EFFECT set with the play-mode byte `mode`.
+void PlayUnitAnm2(SlgUnit& unit, uint8_t mode);
+// Loads slot 0-22 unless loaded; releases it when loaded.
+void LoadUnitAnmSlot(SlgUnit& unit, int slot);
+void ReleaseUnitAnmSlot(SlgUnit& unit, int slot);
+// The unit's event animation (EventAnm.TAB by its character) into slot 0 unless loaded.
+void LoadUnitEventAnm(SlgUnit& unit);
+// Units 0 .. unit_count - 1 with flag bit 0.
+int CountHitUnits();
+
+namespace Slg {
+
+// Snaps the unit to its cell (the second cell grid's word, y raised by the lift), loads its
+// slots and makes its sprite by category: 0 also state 0; 1, 2 the sprite only; 4 no sprite;
+// 3 and others nothing.
+void PlaceUnit(SlgUnit& unit);
+// The body object's first set-up: second attribute 16, flag byte 2 (start stopped), state 0,
+// depth, shade and the occupancy grid.
+void InitUnitSprite(SlgUnit& unit);
+// Turns the unit to d (0-3: walking patterns, mirrored for 2 and 3) and replays its animation
+// (mode 4); a fast walk plays at speed 1024.
+void SetUnitDir(SlgUnit& unit, uint32_t d);
+void FreezeAllUnits();
+void UnfreezeAllUnits();
+void SetAllUnitFlags(uint8_t bits);
+void ClearAllUnitFlags(uint8_t bits);
+// The "Shadow:" sprite under a screen-relative 16.16 point, unless SlgFlags bit 6.
+void DrawUnitShadow(const SlgPair& point);
+// The per-frame update: depth from the map position, then the category's update entry.
+void UpdateUnit(SlgUnit& unit);
+// One frame of the current leg, replayed from its start: 1 when the leg is done.
+int UnitWalkStep(SlgUnit& unit);
+// Moves by (sx, sy) (16.16) in the unit's direction: 0 and nothing moved when the probe point
+// leaves the 2048 x 2048 pixel area.
+int UnitMoveStep(SlgUnit& unit, int32_t sx, int32_t sy);
+// The first grid's word of the cell one step ahead.
+uint32_t FrontCellAttr(const SlgUnit& unit);
+// 1 and state 10 when the cell ahead has another height.
+int CheckFrontHeight(SlgUnit& unit);
+// The whole walk, one call a frame: 1 once the unit stands on SlgMoveDest.
+int WalkPath(SlgUnit& unit);
+// 1 inside -447..447 x -287..351 (screen-relative pixels).
+int InViewArea(int32_t x, int32_t y);
+// The slot on the cell of (x, y) when the range search reached it, else 65535.
+uint16_t UnitAtRangeCell(int32_t x, int32_t y);
+// The direction from the unit toward slot `other`; the unit's own direction when `other` is
+// not a unit in use (65535 is "none").
+uint8_t DirToward(const SlgUnit& unit, uint32_t other);
+// The slot of the first unit of that character on side 0, 1 or 2; 65535 for none.
+uint16_t FindUnitByChara(uint8_t character);
+void ReleaseAllUnitSprites();
+
+}  // namespace Slg
