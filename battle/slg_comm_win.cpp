@@ -319,7 +319,10 @@ void CommWinDraw(int window, int unit, int32_t x, int32_t y) {
   if (window != 0) return;
   SlgCommWinState& w = W();
   const CommWinRecord& r = w.record;
-  if (r.columns == nullptr || r.main_list == nullptr || r.main_count == 0) return;
+  if (r.columns == nullptr || r.main_list == nullptr || r.backgrounds == nullptr ||
+      r.main_count == 0) {
+    return;
+  }
   const int px = x >> 16, py = y >> 16;
   const int sel = w.sel < r.main_count ? w.sel : r.main_count - 1;
   SlgSysSprPutTop(kSlot, r.frame_style, px, py);

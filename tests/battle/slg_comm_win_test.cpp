@@ -421,6 +421,21 @@ TEST(SlgCommWin, FullyOpenHeroWindowInCapturedFrames) {
   }
 }
 
+TEST(SlgCommWin, WithoutItsSpritesNothingIsDrawnAndSelectionWorks) {
+  WinRig w;
+  FreeSystemSprites();
+  const int slot = w.AddUnit({.character = 0});
+  InitCommWin(slot, 0);
+  CommWinOpenClose(0, slot, 0);
+  w.rig.Run(7);
+  ASSERT_EQ(CommWinOpenClose(0, slot, 1), 2);
+  W().sel = 5;
+  CommWinOpenClose(0, slot, 2);
+  w.WithKeys({8}, [] { CommWinSelect(0); });
+  EXPECT_EQ(W().sel, 0);
+  EXPECT_EQ(w.rig.PixelAt((W().pos_x >> 16) + 1, (W().pos_y >> 16) + 1), w.Black());
+}
+
 // ---- Two-choice windows ----
 
 TEST(SlgChoiceWindows, Answers) {
