@@ -4,6 +4,7 @@
 #include "battle/slg_task.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
+#include "engine/gfx/sprite/sprite.h"
 
 BattleContext::~BattleContext() {
   if (!HasCtx()) return;
@@ -12,4 +13,7 @@ BattleContext::~BattleContext() {
   SlgTaskEndAll();
   SlgMap::FreeMap();
   Ctx().anime.DeleteRef(&fade_handle);
+  // The game-over picture, when the battle ends before the sequence has deleted it.
+  Ctx().ddraw_spr.DeleteBuffer(&game_over.entry);
+  Ctx().ddraw_spr.DeleteSprite(&game_over.picture);
 }

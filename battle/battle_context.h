@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "battle/slg_battle_state.h"
+#include "battle/slg_comm_win_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -165,6 +166,17 @@ class BattleContext {
   uint32_t memory_tier = 0;
   uint32_t fast_walk = 0;
   uint32_t fast_walk_start = 0;
+
+  // ---- Command window, two-choice windows, game over (battle/slg_comm_win.h,
+  // battle/slg_game_over.h) ----
+  // The command-window record, CommWinSel, position, open-close state and the layout tables.
+  SlgCommWinState comm_win{};
+  // The two-choice windows' choices.
+  SlgTwoChoiceState choice_windows{};
+  // SlgPhaseSub: the step of the player phase's current state (the two-choice windows use it).
+  uint32_t phase_sub = 0;
+  // The game-over sequence's globals (its picture sprite is deleted with the context).
+  SlgGameOverState game_over{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
