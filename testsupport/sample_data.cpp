@@ -16,6 +16,7 @@
 #include "platform/little_endian.h"
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
+#include "testsupport/lips_files.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -354,6 +355,13 @@ constexpr uint8_t kOpMusic = 0x21;
 constexpr uint8_t kOpFace = 0x2B;
 constexpr uint8_t kOpPrint = 0x22;
 constexpr uint8_t kOpMacroend = 0x06;
+constexpr uint8_t kOpSelect = 0x17;
+// The extra scene's choices: messages 3 and 4 of its table, no voice.
+constexpr uint16_t kExtraChoiceFirst = 3;
+const char* const kExtraChoices[2] = {
+    "不看特典，結束場景$$看特典",
+    "影片測試$$音樂測試$$圖片測試",
+};
 
 std::vector<uint8_t> ExtraSceneScript() {
   ScriptWriter w;
@@ -364,6 +372,15 @@ std::vector<uint8_t> ExtraSceneScript() {
   w.Command(kOpFace, {Lit(1)});
   w.Command(kOpPrint, {Lit(1)});
   w.Command(kOpPrint, {Lit(2)});
+  // ---- The extras: a choice before the end (the window holds three lines, so two choices:
+  // "no test" or the extras, then which test; A[0] = 1 movie, 2 sound, 3 picture) ----
+  const ScriptLabel end = w.NewLabel();
+  w.Command(kOpSelect, {Lit(kExtraChoiceFirst)});
+  w.If(A(0), 0, Lit(2), end);
+  w.Command(kOpSelect, {Lit(kExtraChoiceFirst + 1)});
+  w.Special(Lit(16));
+  w.Bind(end).EndIf();
+  // ---- end of the extras ----
   w.Command(kOpMacroend);
   return w.Bytes();
 }
@@ -390,11 +407,17 @@ const char* const kNewGameMessages[2] = {
     "樣本到此。按Shift開選項，載入或結束。",
 };
 
-std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice) {
+std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice,
+                                  const char* const (*choices)[2] = nullptr) {
   MessageTableWriter t;
   for (int i = 0; i < 2; ++i) {
     t.Add({static_cast<uint16_t>(i + 1), static_cast<uint16_t>(first_voice + i), "aiueoaiueo",
            Big5(texts[i])});
+  }
+  if (choices != nullptr) {
+    for (int i = 0; i < 2; ++i) {
+      t.Add({static_cast<uint16_t>(kExtraChoiceFirst + i), 0, "", Big5((*choices)[i])});
+    }
   }
   return t.Bytes();
 }
@@ -712,11 +735,26 @@ void WriteExtras(Out& out, Glyphs& g) {
   }
 }
 
+// The choice window the extra scene asks with: the plain window (512 x 176, an 8-pixel frame,
+// keyed inside), the bar under a line (480 x 32) and the gauge's needle and steam.
+void WriteChoiceFiles(Out& out, Glyphs& g) {
+  const std::string win = "tamvik1/system/window/";
+  Canvas frame(512, 176, LabelColours({0, 0, 0}));
+  frame.Frame(0, 0, 512, 176, 8, 4);
+  frame.Text(g, 512 - frame.TextWidth("選擇", 1) - 12, 176 - 32, "選擇", 1);
+  out.Write(win + "window_c.spr", PictureOf(frame));
+  Canvas bar(480, 32, LabelColours({24, 20, 6}));
+  bar.Fill(3);
+  out.Write(win + "LipsCur.spr", PictureOf(bar));
+  out.Write("tamvik1/system/R_hari.spr", NeedleSprFile());
+  out.Write("tamvik1/system/jyouki.spr", SteamSprFile());
+}
+
 // ---- end of the extras' files ----
 
 void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
-  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1));
+  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, &kExtraChoices));
   out.Write("Macro/0100.bin", NewGameScript());
   out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3));
   ByteBuilder system = SystemDataBytes();
@@ -832,9 +870,10 @@ std::vector<std::string> SampleTexts() {
       "TAMVIK 樣本 標題畫面", "選單的背景", "存檔", "○●◎★▲▼△▽", "選項 OPTION",
       "請放入光碟，然後按決定鍵。", "牆 樣本場景", "背景 BG 1",
       // The extras' pages, walls and pictures.
-      "影片 音樂 圖片 特典 影片測試 特典 圖片測試 特典 音樂測試",
+      "影片 音樂 圖片 特典 影片測試 特典 圖片測試 特典 音樂測試 選擇",
   };
   for (const char* t : kExtraMessages) texts.emplace_back(t);
+  for (const char* t : kExtraChoices) texts.emplace_back(t);
   for (const char* t : kNewGameMessages) texts.emplace_back(t);
   return texts;
 }
@@ -860,6 +899,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteSounds(out);
   WriteSceneFiles(out, glyphs);
   WriteExtras(out, glyphs);
+  WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
   return out.ok();
