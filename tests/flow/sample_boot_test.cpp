@@ -122,16 +122,21 @@ bool Choose(SampleRoad& run, const std::string& name, int line) {
                         300);
 }
 
+// From the title to the extra scene's second choice, line `test` confirmed (1 movie, 2 sound,
+// 3 picture).
+bool OpenExtrasTest(SampleRoad& run, int test) {
+  if (!run.BootToTitleMenu()) return false;
+  run.ChooseRow(2);  // the extra scenario
+  if (!run.UntilMode(30, 300) || !run.UntilOpened("0001.wav", 300)) return false;
+  if (!run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30)) {
+    return false;
+  }
+  return Choose(run, "\"看特典\"", 2) && Choose(run, "the test", test);
+}
+
 TEST(SampleBoot, TheExtraScenesChoiceOpensTheSoundTestAndCancelEndsTheScene) {
   SampleRoad run(TAMVIK_SAMPLE_DIR);
-  ASSERT_TRUE(run.BootToTitleMenu());
-  run.ChooseRow(2);  // the extra scenario
-  ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.UntilOpened("0001.wav", 300));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500,
-                             30));
-  ASSERT_TRUE(Choose(run, "\"看特典\"", 2));
-  ASSERT_TRUE(Choose(run, "\"音樂測試\"", 2));
+  ASSERT_TRUE(OpenExtrasTest(run, 2));
   ASSERT_TRUE(run.d.RunUntil("the sound list", [](const ProgramDriver&) { return SoundTestStep() == 2; },
                              300));
   EXPECT_TRUE(run.Opened("omksnd_w.spr"));
@@ -146,6 +151,28 @@ TEST(SampleBoot, TheExtraScenesChoiceOpensTheSoundTestAndCancelEndsTheScene) {
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the title again", [&run] { return run.Mode() == 4; }, 900,
                              30));
   EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 32, 3, 4}));
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+  EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
+}
+
+TEST(SampleBoot, ThePictureTestShowsTheFirstPictureWithItsIcons) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  ASSERT_TRUE(OpenExtrasTest(run, 3));
+  const auto pic_test = [] { return Ctx().game_task.FindTask(CTamvikOmake::kPicTestName); };
+  ASSERT_TRUE(run.d.RunUntil("the picture grid", [&](const ProgramDriver&) {
+    return pic_test() != nullptr && static_cast<const uint8_t*>(pic_test()->work)[1] == 2;
+  }, 300));
+  EXPECT_TRUE(run.Opened("buro_w.spr"));
+  EXPECT_TRUE(run.Opened("buroicon.spr"));
+  EXPECT_TRUE(run.Opened("omake2.spr"));
+  // The first cell holds picture 1: a move onto it, then decide.
+  for (int i = 0; i < 4 && !run.Opened("buro01.spr"); ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(4);
+    run.Press(kGameKey0);
+    run.d.Run(8);
+  }
+  EXPECT_TRUE(run.Opened("buro01.spr"));
   EXPECT_TRUE(run.d.host_window().boxes.empty());
   EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
 }
