@@ -16,6 +16,7 @@
 #include "platform/little_endian.h"
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
+#include "testsupport/lips_files.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -354,6 +355,13 @@ constexpr uint8_t kOpMusic = 0x21;
 constexpr uint8_t kOpFace = 0x2B;
 constexpr uint8_t kOpPrint = 0x22;
 constexpr uint8_t kOpMacroend = 0x06;
+constexpr uint8_t kOpSelect = 0x17;
+// The extra scene's choices: messages 3 and 4 of its table, no voice.
+constexpr uint16_t kExtraChoiceFirst = 3;
+const char* const kExtraChoices[2] = {
+    "不看特典，結束場景$$看特典",
+    "影片測試$$音樂測試$$圖片測試",
+};
 
 std::vector<uint8_t> ExtraSceneScript() {
   ScriptWriter w;
@@ -364,6 +372,15 @@ std::vector<uint8_t> ExtraSceneScript() {
   w.Command(kOpFace, {Lit(1)});
   w.Command(kOpPrint, {Lit(1)});
   w.Command(kOpPrint, {Lit(2)});
+  // ---- The extras: a choice before the end (the window holds three lines, so two choices:
+  // "no test" or the extras, then which test; A[0] = 1 movie, 2 sound, 3 picture) ----
+  const ScriptLabel end = w.NewLabel();
+  w.Command(kOpSelect, {Lit(kExtraChoiceFirst)});
+  w.If(A(0), 0, Lit(2), end);
+  w.Command(kOpSelect, {Lit(kExtraChoiceFirst + 1)});
+  w.Special(Lit(16));
+  w.Bind(end).EndIf();
+  // ---- end of the extras ----
   w.Command(kOpMacroend);
   return w.Bytes();
 }
@@ -390,11 +407,17 @@ const char* const kNewGameMessages[2] = {
     "樣本到此。按Shift開選項，載入或結束。",
 };
 
-std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice) {
+std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice,
+                                  const char* const (*choices)[2] = nullptr) {
   MessageTableWriter t;
   for (int i = 0; i < 2; ++i) {
     t.Add({static_cast<uint16_t>(i + 1), static_cast<uint16_t>(first_voice + i), "aiueoaiueo",
            Big5(texts[i])});
+  }
+  if (choices != nullptr) {
+    for (int i = 0; i < 2; ++i) {
+      t.Add({static_cast<uint16_t>(kExtraChoiceFirst + i), 0, "", Big5((*choices)[i])});
+    }
   }
   return t.Bytes();
 }
@@ -593,6 +616,12 @@ void WriteSounds(Out& out) {
   WavFile music = ImaAdpcmWav(1, rate, Notes(tune, rate, rate / 4, 9000), 512);
   music.loop_point = 0;
   out.Write("tamvik1/bgm/sm01.wav", music.Bytes());
+  // ---- The extras' sound test: entry 1 plays sm02 (a lower tune of its own) ----
+  const std::vector<double> second = {392.0, 440.0, 493.9, 587.3, 493.9, 440.0, 392.0, 329.6};
+  WavFile music2 = ImaAdpcmWav(1, rate, Notes(second, rate, rate / 4, 9000), 512);
+  music2.loop_point = 0;
+  out.Write("tamvik1/bgm/sm02.wav", music2.Bytes());
+  // ---- end of the extras' sound test ----
   // The voices of the scenes' messages.
   for (int v = 1; v <= kSampleVoices; ++v) {
     char name[32];
@@ -640,13 +669,97 @@ void WriteSceneFiles(Out& out, Glyphs& g) {
   out.Write("tamvik1/bg/01.spr", bg_file);
 }
 
+// ---- The extras' files (flow/tamvik_omake.cpp, flow/omake_lists.cpp) ----
+
+// A window page of `w` x `h`: paper, a frame and its words in the lower right (the titles go over
+// the rest, drawn by the game).
+Canvas ExtrasPage(Glyphs& g, int w, int h, SprRgb paper, const std::string& words) {
+  Canvas c(w, h, LabelColours(paper));
+  c.Fill(3);
+  c.Frame(0, 0, w, h, 2, 4);
+  c.Text(g, w - c.TextWidth(words, 1) - 8, h - 28, words, 2);
+  return c;
+}
+
+void WriteExtras(Out& out, Glyphs& g) {
+  const std::string sys = "tamvik1/system/";
+  // The movie test: pages 0-6 are sprites 0-6, 500 x 376.
+  std::vector<Canvas> movie;
+  for (int p = 0; p < 7; ++p) {
+    movie.push_back(ExtrasPage(g, 500, 376, {6, 10, 20}, "影片 " + std::to_string(p + 1)));
+  }
+  out.Write(sys + "omkmov_w.spr", AnimationsOf(movie, 10));
+  // The sound test: twelve sprites, pages 0-4 are sprites 7-11, 480 x 376.
+  std::vector<Canvas> sound;
+  for (int n = 0; n < 12; ++n) {
+    const std::string words = n < 7 ? "音樂" : "音樂 " + std::to_string(n - 6);
+    sound.push_back(ExtrasPage(g, 480, 376, {6, 16, 10}, words));
+  }
+  out.Write(sys + "omksnd_w.spr", AnimationsOf(sound, 10));
+  // The picture test: pages 0-1, 208 x 384; the icons 64 x 64 (0 the cursor, 1-13 the pictures).
+  std::vector<Canvas> buro;
+  for (int p = 0; p < 2; ++p) {
+    buro.push_back(ExtrasPage(g, 208, 384, {16, 8, 14}, "圖片 " + std::to_string(p + 1)));
+  }
+  out.Write(sys + "buro_w.spr", AnimationsOf(buro, 10));
+  std::vector<Canvas> icons;
+  for (int n = 0; n < 14; ++n) {
+    if (n == 0) {
+      Canvas cursor(64, 64, LabelColours({0, 0, 0}));
+      cursor.Frame(0, 0, 64, 64, 4, 4);
+      icons.push_back(cursor);
+    } else {
+      icons.push_back(Label(g, 64, 64, {20, 12, 18}, std::to_string(n)));
+    }
+  }
+  out.Write("tamvik1/item/buroicon.spr", AnimationsOf(icons, 10));
+  // The walls behind the three screens (one spelling: "WALL" as the wall command asks).
+  out.Write("tamvik1/WALL/omake1.spr",
+            PictureOf(Card(g, {4, 6, 16}, {2, 2, 6}, "MOVIE", "特典 影片測試", 14)));
+  out.Write("tamvik1/WALL/omake2.spr",
+            PictureOf(Card(g, {16, 6, 12}, {6, 2, 4}, "PICTURE", "特典 圖片測試", 15)));
+  out.Write("tamvik1/WALL/omake3.spr",
+            PictureOf(Card(g, {4, 14, 8}, {2, 6, 2}, "SOUND", "特典 音樂測試", 16)));
+  // Pictures 1 and 7 (system.dat's picturesSeen bits 0 and 16), 360 x 380.
+  for (int n : {1, 7}) {
+    Canvas c(360, 380, {{0, 0, 0}});
+    const uint8_t white = c.Colour(kWhite);
+    const uint8_t ramp = c.Ramp({20, 10, 24}, {4, 6, 14}, 32);
+    c.Gradient(0, 380, ramp, 32);
+    c.Disc(180, 170, 90, static_cast<uint8_t>(ramp + 4 * n));
+    c.Frame(0, 0, 360, 380, 4, white);
+    c.CentredText(g, 140, "圖片 " + std::to_string(n), white, 2);
+    char name[32];
+    std::snprintf(name, sizeof name, "tamvik1/item/buro%02d.spr", n);
+    out.Write(name, PictureOf(c));
+  }
+}
+
+// The choice window the extra scene asks with: the plain window (512 x 176, an 8-pixel frame,
+// keyed inside), the bar under a line (480 x 32) and the gauge's needle and steam.
+void WriteChoiceFiles(Out& out, Glyphs& g) {
+  const std::string win = "tamvik1/system/window/";
+  Canvas frame(512, 176, LabelColours({0, 0, 0}));
+  frame.Frame(0, 0, 512, 176, 8, 4);
+  frame.Text(g, 512 - frame.TextWidth("選擇", 1) - 12, 176 - 32, "選擇", 1);
+  out.Write(win + "window_c.spr", PictureOf(frame));
+  Canvas bar(480, 32, LabelColours({24, 20, 6}));
+  bar.Fill(3);
+  out.Write(win + "LipsCur.spr", PictureOf(bar));
+  out.Write("tamvik1/system/R_hari.spr", NeedleSprFile());
+  out.Write("tamvik1/system/jyouki.spr", SteamSprFile());
+}
+
+// ---- end of the extras' files ----
+
 void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
-  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1));
+  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, &kExtraChoices));
   out.Write("Macro/0100.bin", NewGameScript());
   out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3));
   ByteBuilder system = SystemDataBytes();
   system.U32(80, 0x80);  // endingsSeen bit 7: the title offers the extra scenario
+  system.U32(84, 0x10001);  // picturesSeen bits 0 and 16: the extras show pictures 1 and 7
   out.Write("save/system.dat", system.bytes());
   SaveFileSpec slot;
   slot.scene = kSampleExtraScene;
@@ -756,8 +869,11 @@ std::vector<std::string> SampleTexts() {
       "小小的故事", "系統背景 二", "系統背景 三", "開場動畫", "字幕", "樣本版",
       "TAMVIK 樣本 標題畫面", "選單的背景", "存檔", "○●◎★▲▼△▽", "選項 OPTION",
       "請放入光碟，然後按決定鍵。", "牆 樣本場景", "背景 BG 1",
+      // The extras' pages, walls and pictures.
+      "影片 音樂 圖片 特典 影片測試 特典 圖片測試 特典 音樂測試 選擇",
   };
   for (const char* t : kExtraMessages) texts.emplace_back(t);
+  for (const char* t : kExtraChoices) texts.emplace_back(t);
   for (const char* t : kNewGameMessages) texts.emplace_back(t);
   return texts;
 }
@@ -782,6 +898,8 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteMenus(out, glyphs);
   WriteSounds(out);
   WriteSceneFiles(out, glyphs);
+  WriteExtras(out, glyphs);
+  WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
   return out.ok();

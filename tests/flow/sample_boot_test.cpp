@@ -11,7 +11,9 @@
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_bup.h"
+#include "flow/tamvik_omake.h"
 #include "flow/tamvik_option.h"
+#include "scene/ui/tamvik_lips.h"
 #include "testsupport/sample_data.h"
 #include "testsupport/sample_road.h"
 
@@ -87,6 +89,92 @@ TEST(SampleBoot, ANewGameTypesItsFirstMessageAndTheOptionsQuitTheProgram) {
   ASSERT_TRUE(run.d.RunToEnd(200));
   EXPECT_EQ(run.d.exit_code, 0);
   EXPECT_TRUE(run.d.host_window().boxes.empty());
+}
+
+// ---- The extras through the extra scene's choice ----
+
+GameTaskRec* LipsTask() { return Ctx().game_task.FindTask(CTamvikLips::kTaskName); }
+int LipsLine() {
+  GameTaskRec* t = LipsTask();
+  return t != nullptr ? static_cast<LipsWork*>(t->extra)->current : -1;
+}
+GameTaskRec* SoundTestTask() { return Ctx().game_task.FindTask(CTamvikOmake::kSoundTestName); }
+// Byte 1 of the screen's work block is its step; 2 the list.
+int SoundTestStep() {
+  GameTaskRec* t = SoundTestTask();
+  return t != nullptr ? static_cast<const uint8_t*>(t->work)[1] : -1;
+}
+
+// The choice on screen, line `line` (1-based) highlighted by the down key and confirmed; true
+// once the choice has ended.
+bool Choose(SampleRoad& run, const std::string& name, int line) {
+  if (!run.d.RunUntil(name, [](const ProgramDriver&) { return LipsTask() != nullptr; }, 600)) {
+    return false;
+  }
+  run.d.Run(16);  // the window opens
+  if (LipsLine() != line &&
+      !run.PressUntil(kGameKeyDown, name + " line " + std::to_string(line),
+                      [line] { return LipsLine() == line; }, 60, 4)) {
+    return false;
+  }
+  run.Press(kGameKey0);
+  return run.d.RunUntil(name + " ended", [](const ProgramDriver&) { return LipsTask() == nullptr; },
+                        300);
+}
+
+// From the title to the extra scene's second choice, line `test` confirmed (1 movie, 2 sound,
+// 3 picture).
+bool OpenExtrasTest(SampleRoad& run, int test) {
+  if (!run.BootToTitleMenu()) return false;
+  run.ChooseRow(2);  // the extra scenario
+  if (!run.UntilMode(30, 300) || !run.UntilOpened("0001.wav", 300)) return false;
+  if (!run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30)) {
+    return false;
+  }
+  return Choose(run, "\"看特典\"", 2) && Choose(run, "the test", test);
+}
+
+TEST(SampleBoot, TheExtraScenesChoiceOpensTheSoundTestAndCancelEndsTheScene) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR);
+  ASSERT_TRUE(OpenExtrasTest(run, 2));
+  ASSERT_TRUE(run.d.RunUntil("the sound list", [](const ProgramDriver&) { return SoundTestStep() == 2; },
+                             300));
+  EXPECT_TRUE(run.Opened("omksnd_w.spr"));
+  EXPECT_TRUE(run.Opened("omake3.spr"));
+  EXPECT_EQ(run.Mode(), 30);  // the extras run inside the scene
+  run.Press(kGameKeyDown);
+  run.d.Run(4);
+  run.Press(kGameKey0);  // the second entry: sm02
+  ASSERT_TRUE(run.UntilOpened("sm02.wav", 200));
+  ASSERT_TRUE(run.PressUntil(kGameKey1, "the sound test left",
+                             [] { return SoundTestTask() == nullptr; }, 200, 8));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the title again", [&run] { return run.Mode() == 4; }, 900,
+                             30));
+  EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 32, 3, 4}));
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+  EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
+}
+
+TEST(SampleBoot, ThePictureTestShowsTheFirstPictureWithItsIcons) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  ASSERT_TRUE(OpenExtrasTest(run, 3));
+  const auto pic_test = [] { return Ctx().game_task.FindTask(CTamvikOmake::kPicTestName); };
+  ASSERT_TRUE(run.d.RunUntil("the picture grid", [&](const ProgramDriver&) {
+    return pic_test() != nullptr && static_cast<const uint8_t*>(pic_test()->work)[1] == 2;
+  }, 300));
+  EXPECT_TRUE(run.Opened("buro_w.spr"));
+  EXPECT_TRUE(run.Opened("buroicon.spr"));
+  EXPECT_TRUE(run.Opened("omake2.spr"));
+  // The first cell holds picture 1: a move onto it, then decide.
+  for (int i = 0; i < 4 && !run.Opened("buro01.spr"); ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(4);
+    run.Press(kGameKey0);
+    run.d.Run(8);
+  }
+  EXPECT_TRUE(run.Opened("buro01.spr"));
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+  EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
 }
 
 }  // namespace
