@@ -14,6 +14,7 @@
 #include "game/game_state.h"
 #include "game/macro_vars.h"
 #include "minigames/framework/minigame_framework.h"
+#include "minigames/framework/minigame_rank.h"
 #include "minigames/minigame_context.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/program_driver.h"
@@ -128,6 +129,44 @@ TEST_F(Handover, AFreshStartClearsTheLastResult) {
   ASSERT_TRUE(RunToMode(22));
   EXPECT_EQ(mg_var_get(1), 0);
   EXPECT_EQ(MiniGameResult(), 0);
+}
+
+TEST_F(Handover, TheTitlesMinigameEntersAtMode22) {
+  WriteOd(4);
+  minigame.games[4].proc = [](int) { return 1; };
+  ASSERT_TRUE(d.Start());
+  CTamvikGeneral::SetMode(10);
+  ASSERT_TRUE(d.Step());
+  d.sequences().title_result = [] { return 7; };
+  CTamvikGeneral::SetMode(4);
+  ASSERT_TRUE(d.Step());
+  EXPECT_EQ(CTamvikGeneral::GetMode(), 22);
+  EXPECT_EQ(MiniGameIsRunning(), 1);
+  EXPECT_EQ(mg_var_get(0), 4);
+  EXPECT_EQ(mg_var_get(3), 0);
+}
+
+// The rankings are kept in save\minigame.dat from one run of a game to the next.
+TEST_F(Handover, RankingsSurviveInMinigameDat) {
+  game = 2;
+  WriteOd(2);
+  minigame.games[2].proc = [](int) { return 1; };
+  EnterMinigame();
+  ASSERT_TRUE(RunToMode(22));
+  ASSERT_TRUE(d.Step());
+  mg_rank_reset();
+  mg_rank_insert(2500);
+  MiniGameEnd();
+  EXPECT_TRUE(d.tree.Exists("install/save/minigame.dat"));
+  minigame.vars.fill(0);
+  ASSERT_TRUE(RunToMode(23, 10));
+  CTamvikGeneral::SetMode(10);
+  ASSERT_TRUE(d.Step());
+  CTamvikGeneral::SetMode(21);
+  ASSERT_TRUE(RunToMode(22));
+  EXPECT_EQ(mg_rank_get(0), 3000);
+  EXPECT_EQ(mg_rank_get(1), 2500);
+  EXPECT_EQ(mg_rank_get(2), 2000);
 }
 
 }  // namespace
