@@ -168,7 +168,8 @@ struct MgFramework {
   int32_t end_result = 0;
   std::string end_reason;
   std::string message;  // a game's failure text; becomes the end reason when set
-  int32_t return_game = 0;
+  int32_t return_game = -1;  // the game mg_return starts again; -1 none (forgotten by a fresh
+                             // MiniGameStart)
   int32_t return_mode = 0;
   // mg_reset's drawing state.
   int32_t fade_phase = 0;
@@ -387,6 +388,24 @@ struct MgScenePictures {
   int32_t face = 0;
 };
 
+// ---- Common menu (minigame_menu.cpp) ----
+
+// The common menu's state: its step (-1 and 10000-10019), answer (0 play, 1 open, 2 retry,
+// 3 quit), wait counter, demonstration flag and timer, banner position, phase (0 before play,
+// 1 during play, 2 after a result), help page, and the pointer object it put back after a result.
+struct MgMenu {
+  int32_t step = -1;
+  int32_t answer = 0;
+  int32_t wait = 0;
+  int32_t demo = 0;
+  int32_t demo_timer = 0;
+  int32_t banner_x = 0;
+  int32_t phase = 0;
+  int32_t help_page = 0;
+  int32_t pointer_object = 0;
+  int32_t pointer_anim = 0;
+};
+
 class MinigameContext {
  public:
   // Fills the game table with the od paths and the stand-in procedure.
@@ -429,6 +448,9 @@ class MinigameContext {
   // ---- Text window and message printer ----
   MgPrinter printer;
   MgScenePictures pictures;
+
+  // ---- Common menu ----
+  MgMenu menu;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -73,10 +73,7 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   }
   tree().MakeDir("install/save");
   GameSequences& s = driver_->sequences();
-  s.minigame.start = [](int game, int mode) { return MiniGameStart(game, mode); };
-  s.minigame.is_running = [] { return MiniGameIsRunning() != 0; };
-  s.minigame_step = [] { MiniGameTask(); };
-  s.minigame_result = [] { return MiniGameResult(); };
+  WireMinigameSequences(s);  // as the composition root fills them
   minigame_.sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
 }
 

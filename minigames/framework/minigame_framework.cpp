@@ -120,7 +120,18 @@ void DrawWithFade(MgFramework& fw) {
 
 // ---- Entries ----
 
-int MiniGameStart(int game, int mode) { return mg_start(game, mode); }
+// The flow's fresh entry: variables 1, 2 and 9 cleared, so a fresh start is told from a return
+// and no earlier result reaches the script, and no game remembered for mg_return. A chain or a
+// return goes through mg_start and keeps them.
+int MiniGameStart(int game, int mode) {
+  MinigameContext& m = Minigame();
+  m.vars[1] = 0;
+  m.vars[2] = 0;
+  m.vars[9] = 0;
+  m.fw.return_game = -1;
+  m.fw.return_mode = 0;
+  return mg_start(game, mode);
+}
 int MiniGameEnd() { return mg_end(); }
 int MiniGameIsRunning() { return mg_is_running(); }
 int MiniGameTask() { return mg_frame(); }
@@ -209,6 +220,13 @@ int mg_chain(int game, int mode) {
 
 int mg_return(int value) {
   const MgFramework& fw = Fw();
+  if (fw.return_game < 0) {
+    // Nothing was chained (a card game started by the flow or the debug menu): the value is the
+    // result and the minigame ends, so the story goes on.
+    mg_var_set(1, value);
+    mg_end();
+    return 1;
+  }
   const int result = mg_start(fw.return_game, fw.return_mode);
   mg_var_set(1, value);
   return result;

@@ -17,7 +17,8 @@
 
 // ---- Entries of the game flow ----
 
-// Starts game `game` (0-15) in a mode (mg:: modes): 1, or 0 (refused, traced).
+// Starts game `game` (0-15) in a mode (mg:: modes): 1, or 0 (refused, traced). Clears variables
+// 1, 2 and 9 and forgets the game mg_return would start first.
 int MiniGameStart(int game, int mode);
 int MiniGameEnd();
 // 1 while the framework is not idle.
@@ -36,7 +37,8 @@ int mg_end();
 void mg_reset();
 // Remembers the current game and mode, then starts another game.
 int mg_chain(int game, int mode);
-// Starts the remembered game again and sets variable 1 to the value.
+// Starts the remembered game again and sets variable 1 to the value; with none remembered (no
+// chain since MiniGameStart) it sets variable 1 and ends the minigame.
 int mg_return(int value);
 int mg_is_running();
 int mg_frame();

@@ -383,3 +383,45 @@ TEST(MinigameStart, PresetVariablesAndScriptValuesReachTheGame) {
 }
 
 }  // namespace
+
+// mg_return with nothing chained since the fresh start ends the minigame with the value in
+// variable 1 (it would otherwise start row 0, whose game never ends); after a chain it restarts
+// the chaining row. A fresh start clears variables 1, 2 and 9.
+TEST(MinigameSwitch, ReturnWithNothingChainedEndsTheMinigame) {
+  MinigameRunner runner;
+  runner.WriteFile("tamvik3\\od\\mg_koi.od", OdWriter().Build());
+  runner.WriteFile("tamvik3\\od\\mg_aysol.od", OdWriter().Build());
+  int hub_starts = 0;
+  runner.SetProc(8, [&](int state) {
+    if (state == 2) ++hub_starts;
+    if (hub_starts == 1 && state == 1) mg_chain(9, mg::kModeHubMatch);
+    return 1;
+  });
+  runner.SetProc(9, [&](int state) {
+    if (state == 1) mg_return(2);
+    return 1;
+  });
+
+  ASSERT_TRUE(runner.Start(9, mg::kModeHubDemonstration));
+  ASSERT_TRUE(runner.RunToEnd(10));
+  EXPECT_EQ(mg_var_get(1), 2);
+  EXPECT_EQ(hub_starts, 0);
+  EXPECT_EQ(Minigame().fw.game, 9);
+
+  // Chain and return: back at the hub with variable 1 set.
+  ASSERT_TRUE(runner.Start(8, mg::kModeFreePlay));
+  EXPECT_EQ(mg_var_get(1), 0) << "a fresh start clears the last value";
+  ASSERT_TRUE(runner.RunUntil("back at the hub", [&] { return hub_starts == 2; }, 20));
+  EXPECT_EQ(mg_var_get(1), 2);
+
+  // A fresh start after that chain and return: nothing remembered, variables 1, 2, 9 cleared.
+  mg_var_set(2, 5);
+  mg_var_set(9, 6);
+  ASSERT_TRUE(runner.Start(9, mg::kModeHubDemonstration));
+  EXPECT_EQ(mg_var_get(1), 0);
+  EXPECT_EQ(mg_var_get(2), 0);
+  EXPECT_EQ(mg_var_get(9), 0);
+  ASSERT_TRUE(runner.RunToEnd(10));
+  EXPECT_EQ(hub_starts, 2) << "the hub is not started again";
+  EXPECT_EQ(mg_var_get(1), 2);
+}

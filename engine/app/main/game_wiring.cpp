@@ -12,6 +12,10 @@
 #include "flow/tamvik_open.h"
 #include "flow/tamvik_option.h"
 #include "game/game_sequences.h"
+// ---- The minigames ----
+#include "minigames/framework/minigame_framework.h"
+#include "minigames/minigame_context.h"
+// ----
 #include "scene/script/tamvik_adv.h"
 #include "scene/ui/tamvik_icat.h"
 
@@ -97,4 +101,19 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   };
   sequences.ending.is_running = [] { return !CTamvikEnding::IsEndingEnd(); };
   sequences.ending_prepare = [] { CTamvikEnding::InitEndingScreen(); };
+
+  // ---- The minigames, in place of their stand-ins ----
+  WireMinigameSequences(sequences);
+}
+
+// ---- The minigames ----
+void WireMinigameSequences(GameSequences& sequences) {
+  sequences.minigame.start = [](int game, int mode) {
+    return HasMinigame() ? MiniGameStart(game, mode) : 0;
+  };
+  sequences.minigame.is_running = [] { return HasMinigame() && MiniGameIsRunning() != 0; };
+  sequences.minigame_step = [] {
+    if (HasMinigame()) MiniGameTask();
+  };
+  sequences.minigame_result = [] { return HasMinigame() ? MiniGameResult() : 0; };
 }

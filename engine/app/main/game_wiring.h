@@ -15,3 +15,10 @@ GameHooks MakeGameHooks(CDebugMenu& menu);
 // Fills every sequence entry with its real start and is-running functions (stand-ins for the
 // sequences not built yet), and the debug menu's close with `menu`'s.
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);
+
+// ---- The minigames ----
+// Fills the minigame entries (start, is-running, the per-frame step of "mg_task", the result)
+// with the framework's MiniGameStart, MiniGameIsRunning, MiniGameTask and MiniGameResult. The
+// entries need a current MinigameContext (the program's, or a test's); with none a start is
+// refused (0) and the others do nothing. WireGameSequences calls it.
+void WireMinigameSequences(GameSequences& sequences);

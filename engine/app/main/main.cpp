@@ -2,11 +2,14 @@
 // scene contexts on it, wires the game into the engine and runs it. The program takes no
 // command-line arguments; its settings file is described in README.md.
 
+#include <memory>
+
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "game/game_context.h"
+#include "minigames/minigame_context.h"
 #include "scene/scene_context.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
@@ -27,5 +30,8 @@ int main() {
   GameScope game_scope(game);
   SceneContext scene;  // the scene's own state (sprite cache, ...)
   SceneScope scene_scope(scene);
+  // The minigames' state for the run (large: on the heap).
+  auto minigame = std::make_unique<MinigameContext>();
+  MinigameScope minigame_scope(*minigame);
   return WinMain(MakeGameHooks(debug_menu));
 }
