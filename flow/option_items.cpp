@@ -2,7 +2,6 @@
 // chosen shows its picture and its message until decide or cancel.
 
 #include <cstdio>
-#include <new>
 
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -34,7 +33,7 @@ inline constexpr StepTaskKind<ItemWork> kItemMenu{CTamvikOption::kItemMenuName,
 
 constexpr int kKeyDecide = 0, kKeyCancel = 1, kKeyUp = 5, kKeyDown = 6, kKeyLeft = 7,
               kKeyRight = 8;
-constexpr int kSeOpen = 1, kSeClose = 2, kSeMove = 3, kSeDecide = 4;
+constexpr int kSeMove = 3, kSeDecide = 4;
 
 // Slots in the text area: two rows of five, then the back entry.
 constexpr int kSlotX = 40;
@@ -193,17 +192,9 @@ void CTamvikOption::ItemPictureName(uint16_t item, char (&out)[40]) {
 
 int CTamvikOption::StartItemMenu(GameTaskRec* owner) {
   DebugPrint("SetTask %s\n", kItemMenuName);
-  ItemWork* work = nullptr;
-  ItemState* state = nullptr;
-  try {
-    work = TaskNewBlock<ItemWork>();
-    state = TaskNewBlock<ItemState>();
-  } catch (const std::bad_alloc&) {
-    if (work != nullptr) TaskFreeBlock(work);
-    DebugPrint("%s: no memory\n", kItemMenuName);
-    return 0;
-  }
-  return Ctx().game_task.SetTask(owner, &ItemMenu, kItemMenuName, work, state);
+  GameTaskRec* record =
+      AppendScreenTask<ItemWork, ItemState>(Ctx().game_task, kItemMenuName, &ItemMenu, owner);
+  return record != nullptr ? 1 : 0;
 }
 
 bool CTamvikOption::IsItemMenuEnd() { return !kItemMenu.IsRunning(Ctx().game_task); }
@@ -228,20 +219,16 @@ void CTamvikOption::ItemMenu(GameTaskRec* record) {
       if (s.icon_file == nullptr) DebugPrint("CTamvikOption: no %s\n", kItemIconFile);
       s.window = MakeWindow(kOptionFrame, kOptionInner, kOptionColor, kOptionStyle, nullptr);
       DrawItemWindow(s);
-      StartOpen(s.window, &s.window_anime, true);
-      PlaySystemSe(kSeOpen);
+      OpenWithSound(s.window, &s.window_anime);
       task.GoTo(1);
       break;
     }
     case 1:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(2);
+      if (OpeningDone(s.window_anime)) task.GoTo(2);
       break;
     case 2:
       if (!Routine(s, work)) break;
-      PlaySystemSe(kSeClose);
-      StartOpen(s.window, &s.window_anime, false);
+      CloseWithSound(s.window, &s.window_anime);
       task.GoTo(3);
       break;
     case 3:

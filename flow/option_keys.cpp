@@ -3,7 +3,6 @@
 // pressed key or pad input.
 
 #include <cstdio>
-#include <new>
 
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -19,21 +18,14 @@ using namespace option_parts;
 
 namespace {
 
-struct KeyWork {
-  uint8_t form;  // 0 keyboard, 1 joystick
-  uint8_t step;
-  uint8_t unused[14];
-};
-static_assert(sizeof(KeyWork) == 16);
-
-inline constexpr StepTaskKind<KeyWork> kKeyMenu{CTamvikOption::kKeyMenuName,
-                                                &CTamvikOption::KeyMenu};
-inline constexpr StepTaskKind<KeyWork> kPadMenu{CTamvikOption::kPadMenuName,
-                                                &CTamvikOption::PadMenu};
+inline constexpr StepTaskKind<ScreenWork> kKeyMenu{CTamvikOption::kKeyMenuName,
+                                                   &CTamvikOption::KeyMenu};
+inline constexpr StepTaskKind<ScreenWork> kPadMenu{CTamvikOption::kPadMenuName,
+                                                   &CTamvikOption::PadMenu};
 
 constexpr int kKeyDecide = 0, kKeyCancel = 1, kKeyUp = 5, kKeyDown = 6, kKeyLeft = 7,
               kKeyRight = 8;
-constexpr int kSeOpen = 1, kSeClose = 2, kSeMove = 3, kSeDecide = 4, kSeRefused = 5;
+constexpr int kSeMove = 3, kSeDecide = 4, kSeRefused = 5;
 
 // Entry rows: the left column (0-9) and the right one (10-18), 24 pixels apart, as screen
 // rectangles; drawn relative to the text area.
@@ -196,7 +188,7 @@ void Routine(CTamvikOption::KeyState& s, bool pad) {
 void Release(CTamvikOption::KeyState& s) { DeleteWindow(&s.window, &s.window_anime); }
 
 void Step(GameTaskRec* record, bool pad) {
-  StepTask<KeyWork> task(Ctx().game_task, record);
+  StepTask<ScreenWork> task(Ctx().game_task, record);
   CTamvikOption::KeyState& s = StateOf(record);
   if (task.OwnerGone()) {
     Release(s);
@@ -211,20 +203,16 @@ void Step(GameTaskRec* record, bool pad) {
       s.window = MakeWindow(CTamvikOption::kKeyFrame, CTamvikOption::kKeyInner,
                             CTamvikOption::kOptionColor, CTamvikOption::kOptionStyle, nullptr);
       DrawKeyWindow(s, pad);
-      StartOpen(s.window, &s.window_anime, true);
-      PlaySystemSe(kSeOpen);
+      OpenWithSound(s.window, &s.window_anime);
       task.GoTo(1);
       break;
     case 1:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(2);
+      if (OpeningDone(s.window_anime)) task.GoTo(2);
       break;
     case 2:
       Routine(s, pad);
       if (s.result != 0) {
-        PlaySystemSe(kSeClose);
-        StartOpen(s.window, &s.window_anime, false);
+        CloseWithSound(s.window, &s.window_anime);
         task.GoTo(3);
         break;
       }
@@ -245,18 +233,8 @@ void Step(GameTaskRec* record, bool pad) {
 
 GameTaskRec* Append(const char* name, TaskFunc function, GameTaskRec* owner) {
   DebugPrint("SetTask %s\n", name);
-  KeyWork* work = nullptr;
-  CTamvikOption::KeyState* state = nullptr;
-  try {
-    work = TaskNewBlock<KeyWork>();
-    state = TaskNewBlock<CTamvikOption::KeyState>();
-  } catch (const std::bad_alloc&) {
-    if (work != nullptr) TaskFreeBlock(work);
-    DebugPrint("%s: no memory\n", name);
-    return nullptr;
-  }
-  if (Ctx().game_task.SetTask(owner, function, name, work, state) == 0) return nullptr;
-  return Ctx().game_task.FindTask(name);
+  return AppendScreenTask<ScreenWork, CTamvikOption::KeyState>(Ctx().game_task, name, function,
+                                                                owner);
 }
 
 }  // namespace

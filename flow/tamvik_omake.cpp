@@ -517,6 +517,34 @@ bool OwnerGoneEnds(StepTask<OmakeWork>& task, ScreenState& s) {
   return true;
 }
 
+// The steps every screen begins with: the screen opened, then its window's opening waited out
+// before the list. True when this frame's step was one of them (or the owner was gone).
+bool OpeningSteps(StepTask<OmakeWork>& task, ScreenState& s) {
+  if (OwnerGoneEnds(task, s)) return true;
+  switch (task.step()) {
+    case kStepOpen:
+      OpenScreen(s);
+      task.GoTo(kStepOpening);
+      return true;
+    case kStepOpening:
+      if (s.window_anime != nullptr) return true;
+      UpdateAll();
+      task.GoTo(kStepList);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The closing step of the movie and picture tests: once the window has shut, the trace, the
+// screen released and the task ended.
+void CloseWhenShut(StepTask<OmakeWork>& task, ScreenState& s, const char* trace) {
+  if (s.window_anime != nullptr) return;
+  DebugPrint("%s\n", trace);
+  Release(s);
+  task.End();
+}
+
 }  // namespace
 
 // ---- The object ----
@@ -608,17 +636,8 @@ void CTamvikOmake::CaptionOverlay() {
 void CTamvikOmake::MovieTest(GameTaskRec* record) {
   StepTask<OmakeWork> task(Ctx().game_task, record);
   ScreenState& s = StateOf(record);
-  if (OwnerGoneEnds(task, s)) return;
+  if (OpeningSteps(task, s)) return;
   switch (task.step()) {
-    case kStepOpen:
-      OpenScreen(s);
-      task.GoTo(kStepOpening);
-      break;
-    case kStepOpening:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(kStepList);
-      break;
     case kStepList:
       ListFrame(s);
       if (s.list.result == kResultLeave) {
@@ -679,10 +698,7 @@ void CTamvikOmake::MovieTest(GameTaskRec* record) {
       }
       break;
     case kStepClosing:
-      if (s.window_anime != nullptr) break;
-      DebugPrint("MovieTestSeq Terminated\n");
-      Release(s);
-      task.End();
+      CloseWhenShut(task, s, "MovieTestSeq Terminated");
       break;
     default:
       break;
@@ -692,18 +708,9 @@ void CTamvikOmake::MovieTest(GameTaskRec* record) {
 void CTamvikOmake::SoundTest(GameTaskRec* record) {
   StepTask<OmakeWork> task(Ctx().game_task, record);
   ScreenState& s = StateOf(record);
-  if (OwnerGoneEnds(task, s)) return;
+  if (OpeningSteps(task, s)) return;
   CDsoundFunc& sound = Ctx().dsound;
   switch (task.step()) {
-    case kStepOpen:
-      OpenScreen(s);
-      task.GoTo(kStepOpening);
-      break;
-    case kStepOpening:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(kStepList);
-      break;
     case kStepList:
       ListFrame(s);
       if (s.list.result == kResultLeave) {
@@ -759,17 +766,8 @@ void CTamvikOmake::SoundTest(GameTaskRec* record) {
 void CTamvikOmake::PicTest(GameTaskRec* record) {
   StepTask<OmakeWork> task(Ctx().game_task, record);
   ScreenState& s = StateOf(record);
-  if (OwnerGoneEnds(task, s)) return;
+  if (OpeningSteps(task, s)) return;
   switch (task.step()) {
-    case kStepOpen:
-      OpenScreen(s);
-      task.GoTo(kStepOpening);
-      break;
-    case kStepOpening:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(kStepList);
-      break;
     case kStepList:
       ListFrame(s);
       if (s.list.result == kResultLeave) {
@@ -821,10 +819,7 @@ void CTamvikOmake::PicTest(GameTaskRec* record) {
       break;
     }
     case kStepClosing:
-      if (s.window_anime != nullptr) break;
-      DebugPrint("PicTestSeq Terminated\n");
-      Release(s);
-      task.End();
+      CloseWhenShut(task, s, "PicTestSeq Terminated");
       break;
     default:
       break;

@@ -4,8 +4,6 @@
 
 #include "flow/tamvik_option.h"
 
-#include <new>
-
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -76,28 +74,39 @@ void DrawText(WindowRec* window, const std::string& text, int x, int y, ColorRef
 
 void UpdateAll() { Ctx().ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1); }
 
+// The system sounds of a window opening and closing.
+constexpr int kSeWindowOpen = 1, kSeWindowClose = 2;
+
+void OpenWithSound(WindowRec* window, AnimeRec** anime) {
+  StartOpen(window, anime, true);
+  PlaySystemSe(kSeWindowOpen);
+}
+
+void CloseWithSound(WindowRec* window, AnimeRec** anime) {
+  PlaySystemSe(kSeWindowClose);
+  StartOpen(window, anime, false);
+}
+
+bool OpeningDone(const AnimeRec* anime) {
+  if (anime != nullptr) return false;
+  UpdateAll();
+  return true;
+}
+
 }  // namespace option_parts
 
 using namespace option_parts;
 
 namespace {
 
-// The 16-byte work block of every option screen: byte 1 the step.
-struct OptionWork {
-  uint8_t form;
-  uint8_t step;
-  uint8_t unused[14];
-};
-static_assert(sizeof(OptionWork) == 16);
-
-inline constexpr StepTaskKind<OptionWork> kOptionMenu{CTamvikOption::kOptionMenuName,
+inline constexpr StepTaskKind<ScreenWork> kOptionMenu{CTamvikOption::kOptionMenuName,
                                                       &CTamvikOption::OptionMenu};
-inline constexpr StepTaskKind<OptionWork> kExitSeq{CTamvikOption::kExitSeqName,
+inline constexpr StepTaskKind<ScreenWork> kExitSeq{CTamvikOption::kExitSeqName,
                                                    &CTamvikOption::ExitSeq};
 
 constexpr int kKeyDecide = 0, kKeyCancel = 1, kKeyLeave = 4, kKeyUp = 5, kKeyDown = 6,
               kKeyLeft = 7, kKeyRight = 8;
-constexpr int kSeOpen = 1, kSeClose = 2, kSeMove = 3, kSeDecide = 4;
+constexpr int kSeMove = 3, kSeDecide = 4;
 
 // Steps of the option menu.
 enum : uint8_t {
@@ -120,27 +129,6 @@ constexpr int kChoicePitch = 150;
 const char* const kFileTexts[3] = {"   載入   ", "   跳出   ", " 遊戲結束 "};
 const char* const kVoiceTexts[2] = {"  開  ", "  關  "};
 const char* const kButtonTexts[2] = {"   鍵盤   ", "    搖桿    "};
-
-// Appends the option task (and its extra block) under the owner; the record, or null.
-template <class State>
-GameTaskRec* AppendTask(const char* name, TaskFunc function, GameTaskRec* owner) {
-  OptionWork* work = nullptr;
-  State* state = nullptr;
-  try {
-    work = TaskNewBlock<OptionWork>();
-    state = TaskNewBlock<State>();
-  } catch (const std::bad_alloc&) {
-    if (work != nullptr) TaskFreeBlock(work);
-    DebugPrint("%s: no memory\n", name);
-    return nullptr;
-  }
-  CGameTask& list = Ctx().game_task;
-  if (list.SetTask(owner, function, name, work, state) == 0) return nullptr;
-  for (GameTaskRec* t = list.root()->next; t != nullptr; t = t->next) {
-    if (t->work == work) return t;
-  }
-  return nullptr;
-}
 
 CTamvikOption::OptionState& OptionOf(GameTaskRec* record) {
   return *static_cast<CTamvikOption::OptionState*>(record->extra);
@@ -285,8 +273,7 @@ void OpenOptionWindow(CTamvikOption::OptionState& s) {
   }
   DrawOptionWindow(s);
   s.redraw = 0;
-  StartOpen(s.window, &s.window_anime, true);
-  PlaySystemSe(kSeOpen);
+  OpenWithSound(s.window, &s.window_anime);
 }
 
 bool SubScreenEnded(uint8_t action) {
@@ -337,13 +324,13 @@ uint32_t CTamvikOption::GetReturnMode() { return Game().option_flags; }
 int CTamvikOption::StartOptionMenu(GameTaskRec* owner) {
   if ((GetReturnMode() & kNoOpen) != 0) return 1;
   DebugPrint("SetTask %s\n", kOptionMenuName);
-  return AppendTask<OptionState>(kOptionMenuName, &OptionMenu, owner) != nullptr ? 0 : 1;
+  return AppendScreenTask<ScreenWork, OptionState>(Ctx().game_task, kOptionMenuName, &OptionMenu, owner) != nullptr ? 0 : 1;
 }
 
 bool CTamvikOption::IsOptionMenuEnd() { return !kOptionMenu.IsRunning(Ctx().game_task); }
 
 void CTamvikOption::OptionMenu(GameTaskRec* record) {
-  StepTask<OptionWork> task(Ctx().game_task, record);
+  StepTask<ScreenWork> task(Ctx().game_task, record);
   OptionState& s = OptionOf(record);
   if (task.OwnerGone()) {
     ReleaseOption(s);
@@ -366,15 +353,12 @@ void CTamvikOption::OptionMenu(GameTaskRec* record) {
       break;
     }
     case kStepOpening:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(kStepRows);
+      if (OpeningDone(s.window_anime)) task.GoTo(kStepRows);
       break;
     case kStepRows:
       RowRoutine(s);
       if (s.action != kNone) {
-        PlaySystemSe(kSeClose);
-        StartOpen(s.window, &s.window_anime, false);
+        CloseWithSound(s.window, &s.window_anime);
         task.GoTo(kStepClosing);
         break;
       }
@@ -449,13 +433,13 @@ void CTamvikOption::OptionMenu(GameTaskRec* record) {
 // ---- The quit confirmation ----
 
 int CTamvikOption::StartExitSeq() {
-  return AppendTask<ExitState>(kExitSeqName, &ExitSeq, nullptr) != nullptr ? 1 : 0;
+  return AppendScreenTask<ScreenWork, ExitState>(Ctx().game_task, kExitSeqName, &ExitSeq, nullptr) != nullptr ? 1 : 0;
 }
 
 bool CTamvikOption::IsExitSeqEnd() { return !kExitSeq.IsRunning(Ctx().game_task); }
 
 void CTamvikOption::ExitSeq(GameTaskRec* record) {
-  StepTask<OptionWork> task(Ctx().game_task, record);
+  StepTask<ScreenWork> task(Ctx().game_task, record);
   ExitState& s = ExitOf(record);
   switch (task.step()) {
     case 0:
@@ -464,14 +448,11 @@ void CTamvikOption::ExitSeq(GameTaskRec* record) {
       s.answer = kNo;
       s.window = MakeWindow(kExitFrame, kExitInner, kExitColor, kOptionStyle, s.exit_file);
       DrawExitWindow(s);
-      StartOpen(s.window, &s.window_anime, true);
-      PlaySystemSe(kSeOpen);
+      OpenWithSound(s.window, &s.window_anime);
       task.GoTo(1);
       break;
     case 1:
-      if (s.window_anime != nullptr) break;
-      UpdateAll();
-      task.GoTo(2);
+      if (OpeningDone(s.window_anime)) task.GoTo(2);
       break;
     case 2: {
       const uint8_t before = s.answer;
@@ -494,8 +475,7 @@ void CTamvikOption::ExitSeq(GameTaskRec* record) {
         task.GoTo(4);
         break;
       }
-      PlaySystemSe(kSeClose);
-      StartOpen(s.window, &s.window_anime, false);
+      CloseWithSound(s.window, &s.window_anime);
       task.GoTo(3);
       break;
     }

@@ -35,6 +35,7 @@
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/save_data_builder.h"
+#include "testsupport/system_se_starts.h"
 #include "testsupport/spr_writer.h"
 #include "testsupport/wav_writer.h"
 
@@ -153,14 +154,7 @@ class BupRig {
   // One frame, counting the starts of the system sounds of static slots (sound n = slot n - 1).
   bool Frame() {
     const bool running = d.Step();
-    for (int n = 1; n <= 15; ++n) {
-      const auto& held = Ctx().dsound.static_se.slot[static_cast<size_t>(n - 1)];
-      const bool playing = held != nullptr && held->IsPlaying();
-      const uint32_t position = held != nullptr ? held->GetCurrentPosition() : 0;
-      if (playing && (!was_playing[n] || position < last_position[n])) ++sounds[n];
-      was_playing[n] = playing;
-      last_position[n] = position;
-    }
+    sounds.Observe();
     if (on_frame) on_frame();
     return running;
   }
@@ -210,7 +204,7 @@ class BupRig {
     if (!RunUntil([&] { return InMain() || MenuTask() == nullptr; }, 80)) return -2;
     return message;
   }
-  void ClearSounds() { sounds = {}; }
+  void ClearSounds() { sounds.ClearCounts(); }
 
   // What the menu can hold: windows, animations of the window and sprite-file kinds, the two
   // sprite files.
@@ -235,9 +229,7 @@ class BupRig {
 
   ProgramDriver d;
   GameTaskRec* manager = nullptr;
-  std::array<int, 16> sounds{};
-  std::array<bool, 16> was_playing{};
-  std::array<uint32_t, 16> last_position{};
+  testsupport::SystemSeStarts<15> sounds;
   std::function<void()> on_frame;
 };
 

@@ -30,6 +30,49 @@ omake::HasContent PictureContent(const std::vector<omake::PictureEntry>& list) {
   };
 }
 
+// A cursor move by one key from (page, row) and where it should land.
+enum Key { kUp, kDown, kLeft, kRight };
+struct MoveCase {
+  uint8_t page, row;
+  Key key;
+  uint8_t to_page, to_row;
+  bool moved;
+};
+
+// The four moves of a layout, one a key.
+using Move = bool (*)(ListState&, const omake::HasContent&);
+struct Moves {
+  Move up, down, left, right;
+};
+constexpr Moves kListMoves{&omake::RowUp, &omake::RowDown, &omake::PageLeft, &omake::PageRight};
+constexpr Moves kGridMoves{&omake::GridUp, &omake::GridDown, &omake::GridLeft, &omake::GridRight};
+
+// Runs each case on a fresh list state of the given last page and checks where it lands (and,
+// with `page_mark`, that a page change and only one is marked for drawing).
+void ExpectMoves(const std::vector<MoveCase>& cases, uint8_t last_page, const Moves& moves,
+                 const omake::HasContent& has, bool page_mark) {
+  for (const MoveCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.page) << "/" << int(c.row) << " key " << c.key);
+    ListState s;
+    s.last_page = last_page;
+    s.page = c.page;
+    s.row = c.row;
+    bool moved = false;
+    switch (c.key) {
+      case kUp: moved = moves.up(s, has); break;
+      case kDown: moved = moves.down(s, has); break;
+      case kLeft: moved = moves.left(s, has); break;
+      case kRight: moved = moves.right(s, has); break;
+    }
+    EXPECT_EQ(moved, c.moved);
+    EXPECT_EQ(s.page, c.to_page);
+    EXPECT_EQ(s.row, c.to_row);
+    if (page_mark) {
+      EXPECT_EQ(s.page_changed != 0, c.page != c.to_page);
+    }
+  }
+}
+
 TEST(OmakeLists, MovieListShape) {
   const auto list = omake::BuildMovieList(0xFFFFFFFF);
   ASSERT_EQ(list.size(), 56U);
@@ -164,13 +207,7 @@ TEST(OmakeLists, PicturesLockByTheirSeenBitsAndBitSevenIsAlwaysOpen) {
 TEST(OmakeLists, ListKeysSkipEmptyRowsWrapInThePageAndTurnPagesWithinTheList) {
   const auto list = omake::BuildMovieList(0x01);  // only epilogue 41 open: page 5 rows 2-6 empty
   const auto has = MovieContent(list);
-  enum Key { kUp, kDown, kLeft, kRight };
-  const struct {
-    uint8_t page, row;
-    Key key;
-    uint8_t to_page, to_row;
-    bool moved;
-  } cases[] = {
+  const std::vector<MoveCase> cases = {
       {0, 0, kUp, 0, 7, true},     // wraps to the exit row
       {0, 7, kDown, 0, 0, true},   // and back
       {0, 3, kDown, 0, 4, true},
@@ -185,24 +222,7 @@ TEST(OmakeLists, ListKeysSkipEmptyRowsWrapInThePageAndTurnPagesWithinTheList) {
       {6, 5, kLeft, 5, 1, true},   // page 5 row 5 empty: up to row 1
       {1, 4, kLeft, 0, 4, true},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << int(c.page) << "/" << int(c.row) << " key " << c.key);
-    ListState s;
-    s.last_page = 6;
-    s.page = c.page;
-    s.row = c.row;
-    bool moved = false;
-    switch (c.key) {
-      case kUp: moved = omake::RowUp(s, has); break;
-      case kDown: moved = omake::RowDown(s, has); break;
-      case kLeft: moved = omake::PageLeft(s, has); break;
-      case kRight: moved = omake::PageRight(s, has); break;
-    }
-    EXPECT_EQ(moved, c.moved);
-    EXPECT_EQ(s.page, c.to_page);
-    EXPECT_EQ(s.row, c.to_row);
-    EXPECT_EQ(s.page_changed != 0, c.page != c.to_page);
-  }
+  ExpectMoves(cases, 6, kListMoves, has, true);
 }
 
 TEST(OmakeLists, ListKeysTryEachRowOnce) {
@@ -223,14 +243,8 @@ TEST(OmakeLists, ListKeysTryEachRowOnce) {
 }
 
 TEST(OmakeLists, PictureGridMovesByTwoCellsAndBetweenColumnsAndPages) {
-  enum Key { kUp, kDown, kLeft, kRight };
   const auto none_seen = omake::BuildPictureList(0);
-  const struct {
-    uint8_t page, row;
-    Key key;
-    uint8_t to_page, to_row;
-    bool moved;
-  } cases[] = {
+  const std::vector<MoveCase> cases = {
       {0, 0, kUp, 0, 4, true},      // wraps in the column past the blank cell 6
       {0, 4, kDown, 0, 0, true},    // the same downward
       {0, 1, kUp, 0, 7, true},      // right column: up from the top wraps to the exit
@@ -244,23 +258,7 @@ TEST(OmakeLists, PictureGridMovesByTwoCellsAndBetweenColumnsAndPages) {
       {0, 7, kLeft, 0, 4, true},    // onto the blank cell: up to the nearest cell with content
   };
   const auto has = PictureContent(none_seen);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << int(c.page) << "/" << int(c.row) << " key " << c.key);
-    ListState s;
-    s.last_page = 1;
-    s.page = c.page;
-    s.row = c.row;
-    bool moved = false;
-    switch (c.key) {
-      case kUp: moved = omake::GridUp(s, has); break;
-      case kDown: moved = omake::GridDown(s, has); break;
-      case kLeft: moved = omake::GridLeft(s, has); break;
-      case kRight: moved = omake::GridRight(s, has); break;
-    }
-    EXPECT_EQ(moved, c.moved);
-    EXPECT_EQ(s.page, c.to_page);
-    EXPECT_EQ(s.row, c.to_row);
-  }
+  ExpectMoves(cases, 1, kGridMoves, has, false);
   // At most four tries in a column.
   int asked = 0;
   ListState s;

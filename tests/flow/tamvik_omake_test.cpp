@@ -32,6 +32,7 @@
 #include "scene/script/tamvik_macro.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_func.h"
+#include "tests/flow/flow_test_files.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/spr_writer.h"
 #include "testsupport/wav_writer.h"
@@ -42,31 +43,12 @@ using platform::headless::HeadlessMovies;
 using platform::headless::ScriptedMovie;
 using testsupport::SprImage;
 using testsupport::SprRgb;
+using flow_test::PlainPicture;
+using flow_test::SpriteFileHeld;
+using flow_test::SquaresFile;
 
 constexpr const char* kOwnerTask = "Test::Owner";
 void Idle(GameTaskRec*) {}
-
-// A file whose sprite n is a side x side square of colour n + 1.
-std::vector<uint8_t> SquaresFile(int count, int side) {
-  std::vector<SprRgb> colours{{0, 0, 0}};
-  std::vector<SprImage> images;
-  std::vector<std::vector<testsupport::SprUnitEntry>> units;
-  for (int n = 0; n < count; ++n) {
-    colours.push_back({static_cast<uint8_t>(4 + n), static_cast<uint8_t>(20 - n), 9});
-    images.emplace_back(side, side, testsupport::kSprDepth8, 0,
-                        testsupport::Encode8Bit(std::vector<uint8_t>(
-                            static_cast<size_t>(side * side), static_cast<uint8_t>(n + 1))));
-    units.push_back({testsupport::BoxEntry(static_cast<uint16_t>(n), 0, 0, side, side)});
-  }
-  return testsupport::AnimationFile(colours, images, units, {{{0, 10}}});
-}
-
-std::vector<uint8_t> PlainPicture(int width, int height, SprRgb colour) {
-  return testsupport::PictureFile(
-      {{0, 0, 0}, colour},
-      {SprImage(static_cast<uint16_t>(width), static_cast<uint16_t>(height), testsupport::kSprDepth8,
-                0, std::vector<uint8_t>(static_cast<size_t>(width * height), 1))});
-}
 
 // Pictures every 20 ms over `seconds`.
 ScriptedMovie Movie(double seconds) {
@@ -156,12 +138,6 @@ class OmakeRig {
     for (const DebugTraceLine& l : d.trace().lines()) n += l.text.find(line) != std::string::npos ? 1 : 0;
     return n;
   }
-  static bool Held(const char* name) {
-    SprAnm* anm = TamvikFunc::LoadAnmFile(name);
-    const bool held = anm != nullptr && anm->ref > 1;
-    TamvikFunc::ReleaseAnmFile(anm);
-    return held;
-  }
 
   // Starts a screen and runs until it reads its list.
   bool Open(const char* name, int (CTamvikOmake::*start)(GameTaskRec*)) {
@@ -193,7 +169,7 @@ TEST(OmakeMovieTest, OpensWithItsListAndFontAndLeavingFreesTheListAndFiles) {
   ASSERT_TRUE(rig.Open(kMovieTest, &CTamvikOmake::StartMovieTest));
   EXPECT_TRUE(rig.Traced("SetTask CTamvikOmake::MovieTest"));
   EXPECT_EQ(rig.omake.movies.size(), 56U);
-  EXPECT_TRUE(OmakeRig::Held(CTamvikOmake::kMovieWindowFile));
+  EXPECT_TRUE(SpriteFileHeld(CTamvikOmake::kMovieWindowFile));
   // The font, made for the titles: the record's values.
   ASSERT_TRUE(rig.omake.HasFont());
   const GameFont& font = *rig.omake.Font();
@@ -209,7 +185,7 @@ TEST(OmakeMovieTest, OpensWithItsListAndFontAndLeavingFreesTheListAndFiles) {
   ASSERT_TRUE(rig.Until([] { return CTamvikOmake::IsMovieTestEnd(); }, 30));
   EXPECT_TRUE(rig.Traced("MovieTestSeq Terminated"));
   EXPECT_TRUE(rig.omake.movies.empty());
-  EXPECT_FALSE(OmakeRig::Held(CTamvikOmake::kMovieWindowFile));
+  EXPECT_FALSE(SpriteFileHeld(CTamvikOmake::kMovieWindowFile));
 }
 
 TEST(OmakeMovieTest, TheExitRowLeavesAndTheOwnerEndingEndsTheScreen) {
@@ -230,7 +206,7 @@ TEST(OmakeMovieTest, TheExitRowLeavesAndTheOwnerEndingEndsTheScreen) {
     rig.Frames(2);
     EXPECT_TRUE(CTamvikOmake::IsPicTestEnd());
     EXPECT_TRUE(rig.omake.pictures.empty());
-    EXPECT_FALSE(OmakeRig::Held(CTamvikOmake::kPictureIconFile));
+    EXPECT_FALSE(SpriteFileHeld(CTamvikOmake::kPictureIconFile));
   }
 }
 
@@ -489,7 +465,7 @@ TEST(OmakeSoundTest, DecideFadesAndChangesTheMusicAMissingFileIsTracedAndLeaving
   EXPECT_TRUE(rig.Traced("SoundTestSeq Terminated"));
   EXPECT_TRUE(rig.omake.sounds.empty());
   EXPECT_FALSE(rig.omake.HasFont());
-  EXPECT_FALSE(OmakeRig::Held(CTamvikOmake::kSoundWindowFile));
+  EXPECT_FALSE(SpriteFileHeld(CTamvikOmake::kSoundWindowFile));
 }
 
 // ---- The picture test ----

@@ -28,7 +28,9 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_func.h"
 #include "testsupport/faulty_files.h"
+#include "tests/flow/flow_test_files.h"
 #include "testsupport/program_driver.h"
+#include "testsupport/system_se_starts.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/spr_writer.h"
@@ -38,27 +40,14 @@ namespace {
 
 using testsupport::SprImage;
 using testsupport::SprRgb;
+using flow_test::PlainPicture;
+using flow_test::SpriteFileHeld;
+using flow_test::SquaresFile;
 
 constexpr const char* kOwnerTask = "Test::Owner";
 constexpr const char* kSaveMenuTask = "CTamvikBup::AdvSaveMenu";
 
 void Idle(GameTaskRec*) {}
-
-// A file whose sprite n is a side x side square of colour n + 1 (unit n shows sprite n, one
-// animation playing unit 0).
-std::vector<uint8_t> SquaresFile(int count, int side) {
-  std::vector<SprRgb> colours{{0, 0, 0}};
-  std::vector<SprImage> images;
-  std::vector<std::vector<testsupport::SprUnitEntry>> units;
-  for (int n = 0; n < count; ++n) {
-    colours.push_back({static_cast<uint8_t>(4 + n), static_cast<uint8_t>(20 - n), 9});
-    images.emplace_back(side, side, testsupport::kSprDepth8, 0,
-                        testsupport::Encode8Bit(std::vector<uint8_t>(
-                            static_cast<size_t>(side * side), static_cast<uint8_t>(n + 1))));
-    units.push_back({testsupport::BoxEntry(static_cast<uint16_t>(n), 0, 0, side, side)});
-  }
-  return testsupport::AnimationFile(colours, images, units, {{{0, 10}}});
-}
 
 // An animation file whose one sprite (unit 0, animation 0) is a plain picture of one colour.
 std::vector<uint8_t> PlainAnimFile(int width, int height, SprRgb colour) {
@@ -69,14 +58,6 @@ std::vector<uint8_t> PlainAnimFile(int width, int height, SprRgb colour) {
                 testsupport::Encode8Bit(std::vector<uint8_t>(static_cast<size_t>(width * height), 1)))},
       {{testsupport::BoxEntry(0, 0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height))}},
       {{{0, 10}}});
-}
-
-// A plain picture of one colour.
-std::vector<uint8_t> PlainPicture(int width, int height, SprRgb colour) {
-  return testsupport::PictureFile(
-      {{0, 0, 0}, colour},
-      {SprImage(static_cast<uint16_t>(width), static_cast<uint16_t>(height),
-                testsupport::kSprDepth8, 0, std::vector<uint8_t>(static_cast<size_t>(width * height), 1))});
 }
 
 constexpr SprRgb kItem07Colour{28, 4, 28};
@@ -116,14 +97,7 @@ class OptionRig {
   // One frame, counting the starts of system sounds 1-5 (static slots 0-4).
   bool Frame() {
     const bool running = d.Step();
-    for (int n = 1; n <= 5; ++n) {
-      const auto& held = Ctx().dsound.static_se.slot[static_cast<size_t>(n - 1)];
-      const bool playing = held != nullptr && held->IsPlaying();
-      const uint32_t position = held != nullptr ? held->GetCurrentPosition() : 0;
-      if (playing && (!was_playing[n] || position < last_position[n])) ++sounds[n];
-      was_playing[n] = playing;
-      last_position[n] = position;
-    }
+    sounds.Observe();
     return running;
   }
   bool Frames(int n) {
@@ -161,7 +135,7 @@ class OptionRig {
     d.Schedule(testsupport::PointerMove(d.frame() + 1, x, y));
     Frames(1);
   }
-  void ClearSounds() { sounds = {}; }
+  void ClearSounds() { sounds.ClearCounts(); }
 
   // Opens the option menu with the flags and runs until it reads its rows.
   bool OpenOption(uint32_t flags) {
@@ -192,21 +166,12 @@ class OptionRig {
   void GoToEntry(int n, bool pad = false) {
     while (Keys(pad).entry != n) Press(kGameKeyDown);
   }
-  // Whether a sprite file is still held by anyone (loading it again finds its record).
-  static bool Held(const char* name) {
-    SprAnm* anm = TamvikFunc::LoadAnmFile(name);
-    const bool held = anm != nullptr && anm->ref > 1;
-    TamvikFunc::ReleaseAnmFile(anm);
-    return held;
-  }
 
   testsupport::ProgramDriver d;
   testsupport::FaultyFiles files{d.host().files};
   bool started = false;
   GameTaskRec* owner = nullptr;
-  std::array<int, 6> sounds{};
-  std::array<bool, 6> was_playing{};
-  std::array<uint32_t, 6> last_position{};
+  testsupport::SystemSeStarts<5> sounds;
 };
 
 // ---- The option menu ----
@@ -281,13 +246,13 @@ TEST(OptionMenu, CancelAndShiftLeaveAndReleaseEverything) {
     OptionRig rig;
     ASSERT_TRUE(rig.started);
     ASSERT_TRUE(rig.OpenOption(0));
-    EXPECT_TRUE(OptionRig::Held(CTamvikOption::kOptionFile));
+    EXPECT_TRUE(SpriteFileHeld(CTamvikOption::kOptionFile));
     rig.Press(key);
     ASSERT_TRUE(rig.Until([] { return CTamvikOption::IsOptionMenuEnd(); }));
     EXPECT_TRUE(rig.d.trace().Contains("OptionMenuSeq Terminated"));
     EXPECT_EQ(Ctx().ddraw_window.head(), nullptr);
-    EXPECT_FALSE(OptionRig::Held(CTamvikOption::kOptionFile));
-    EXPECT_FALSE(OptionRig::Held(CTamvikOption::kItemIconFile));
+    EXPECT_FALSE(SpriteFileHeld(CTamvikOption::kOptionFile));
+    EXPECT_FALSE(SpriteFileHeld(CTamvikOption::kItemIconFile));
   }
 }
 
@@ -508,8 +473,8 @@ TEST(KeyMenu, OwnerEndedUnderTheKeyMenuEndsBothAndLeavesNothing) {
   EXPECT_TRUE(CTamvikOption::IsOptionMenuEnd());
   EXPECT_TRUE(CTamvikOption::IsKeyMenuEnd());
   EXPECT_EQ(Ctx().ddraw_window.head(), nullptr);
-  EXPECT_FALSE(OptionRig::Held(CTamvikOption::kOptionFile));
-  EXPECT_FALSE(OptionRig::Held(CTamvikOption::kItemIconFile));
+  EXPECT_FALSE(SpriteFileHeld(CTamvikOption::kOptionFile));
+  EXPECT_FALSE(SpriteFileHeld(CTamvikOption::kItemIconFile));
 }
 
 TEST(PadMenu, ButtonsAreTakenStickDirectionsNeverAndGroupsKeepOne) {
@@ -657,7 +622,7 @@ TEST(QuitConfirmation, NoClosesTheWindowAndEnds) {
   rig.Press(kGameKey0);
   ASSERT_TRUE(rig.Until([] { return CTamvikOption::IsExitSeqEnd(); }));
   EXPECT_EQ(Ctx().ddraw_window.head(), nullptr);
-  EXPECT_FALSE(OptionRig::Held(CTamvikOption::kExitFile));
+  EXPECT_FALSE(SpriteFileHeld(CTamvikOption::kExitFile));
   EXPECT_EQ(AppIsQuit(), 0u);
 }
 

@@ -26,6 +26,7 @@
 #include "scene/ui/tamvik_icon.h"
 #include "testsupport/eyecatch_files.h"
 #include "testsupport/program_driver.h"
+#include "testsupport/system_se_starts.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/test_scene.h"
 
@@ -103,14 +104,7 @@ class IcatRun : public ::testing::Test {
   // playing, or whose play position went back (started again while it played).
   bool Frame() {
     const bool running = d.Step();
-    for (int n = 1; n <= 5; ++n) {
-      const auto& held = Ctx().dsound.static_se.slot[static_cast<size_t>(n - 1)];
-      const bool playing = held != nullptr && held->IsPlaying();
-      const uint32_t position = held != nullptr ? held->GetCurrentPosition() : 0;
-      if (playing && (!was_playing[n] || position < last_position[n])) ++sounds[n];
-      was_playing[n] = playing;
-      last_position[n] = position;
-    }
+    sounds.Observe();
     SaveFrame();
     return running;
   }
@@ -142,7 +136,7 @@ class IcatRun : public ::testing::Test {
                 testsupport::GameKeyUp(d.frame() + 2, game_key)});
   }
   void Point(int x, int y) { d.Schedule(testsupport::PointerMove(d.frame() + 1, x, y)); }
-  void ClearSounds() { sounds = {}; }
+  void ClearSounds() { sounds.ClearCounts(); }
   uint16_t Shown(int x, int y) { return d.display().FramePixel(x, y); }
   // Whether the presented frame holds any other colour inside the rectangle.
   bool ShowsOtherThan(Rect r, uint16_t colour) {
@@ -159,9 +153,7 @@ class IcatRun : public ::testing::Test {
 
   ProgramDriver d;
   GameTaskRec* task = nullptr;
-  std::array<int, 6> sounds{};
-  std::array<bool, 6> was_playing{};
-  std::array<uint32_t, 6> last_position{};
+  testsupport::SystemSeStarts<5> sounds;
   int save_menu_starts = 0;
   GameTaskRec* save_menu_owner = nullptr;
   int save_menu_mode = -1;
