@@ -13,6 +13,7 @@
 #include "battle/slg_draw.h"
 #include "battle/slg_spawn.h"
 #include "battle/slg_task.h"
+#include "bench/battle_bench_rig.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/core/frame_rate.h"
@@ -45,13 +46,11 @@ void Mover(SlgEffectTask* t) {
 }
 
 void BM_BattleEffectTasks(benchmark::State& state) {
-  TempTree tree;
-  TestScene scene;
-  BattleContext battle;
-  BattleScope battle_scope(battle);
-  scene.engine().host.files.SetWorkingDirectory(tree.root());
-  scene.engine().host.display.pitch_padding = 0;
-  if (scene.engine().ctx().ddraw.InitDirectDraw() != 1) {
+  BattleBenchRig rig;
+  TempTree& tree = rig.tree;
+  TestScene& scene = rig.scene;
+  BattleContext& battle = rig.battle;
+  if (!rig.Open()) {
     state.SkipWithError("no display");
     return;
   }

@@ -12,6 +12,7 @@
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_unit_sprite.h"
+#include "bench/battle_bench_rig.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/core/frame_rate.h"
@@ -37,13 +38,11 @@ void FollowAndShadow(SlgUnit& unit, const SlgPair& screen) {
 }
 
 void BM_BattleUnits(benchmark::State& state) {
-  TempTree tree;
-  TestScene scene;
-  BattleContext battle;
-  BattleScope battle_scope(battle);
-  scene.engine().host.files.SetWorkingDirectory(tree.root());
-  scene.engine().host.display.pitch_padding = 0;
-  if (scene.engine().ctx().ddraw.InitDirectDraw() != 1) {
+  BattleBenchRig rig;
+  TempTree& tree = rig.tree;
+  TestScene& scene = rig.scene;
+  BattleContext& battle = rig.battle;
+  if (!rig.Open()) {
     state.SkipWithError("no display");
     return;
   }
