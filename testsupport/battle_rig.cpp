@@ -24,6 +24,7 @@ ProgramDriver::Options DriverOptions() {
   hooks.boot = [] { Ctx().game_task.SetTaskSimple(nullptr, &StandInManager, kManagerName); };
   options.hooks = hooks;
   options.wire_sequences = false;
+  options.hash_frames = true;  // RunBattleTwice compares the frames
   options.frame_ms_of = [](int frame) { return frame <= 1 ? 0u : BattleRig::StepMs(frame - 1); };
   return options;
 }

@@ -23,10 +23,20 @@ void HeadlessAudio::Pump(uint32_t ms) {
 
 void HeadlessAudio::PumpFrames(uint32_t frames) {
   if (!open_ || paused_ || frames == 0) return;
-  std::vector<int16_t> block(static_cast<size_t>(frames) * 2);
-  mixer_.Mix(block.data(), frames);
+  // Mixed straight onto the end of the capture, or into a reused scratch block: a steady frame
+  // allocates nothing (the capture grows geometrically).
+  const size_t samples = static_cast<size_t>(frames) * 2;
+  int16_t* out = nullptr;
+  if (capture) {
+    const size_t old = captured.size();
+    captured.resize(old + samples);
+    out = captured.data() + old;
+  } else {
+    if (scratch_.size() < samples) scratch_.resize(samples);
+    out = scratch_.data();
+  }
+  mixer_.Mix(out, frames);
   pumped_frames += frames;
-  if (capture) captured.insert(captured.end(), block.begin(), block.end());
 }
 
 }  // namespace platform::headless

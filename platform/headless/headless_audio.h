@@ -44,6 +44,7 @@ class HeadlessAudio final : public Audio {
   bool open_ = false;
   bool paused_ = false;
   uint64_t carry_ = 0;  // ms x rate left over below one frame, in 1/1000 frames
+  std::vector<int16_t> scratch_;  // mixed and dropped when nothing is captured
 };
 
 }  // namespace platform::headless

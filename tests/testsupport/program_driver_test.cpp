@@ -186,6 +186,31 @@ TEST(ProgramDriver, BusySceneWithSoundRunsTheSameTwice) {
   EXPECT_TRUE(testsupport::RunTwice(&BusyWithSound));
 }
 
+// Frames are hashed only when the driver is asked to (RunTwice asks); the record of presented
+// frames is the same either way.
+TEST(ProgramDriver, HashesPresentedFramesOnlyWhenAsked) {
+  std::vector<testsupport::PresentedFrame> records[2];
+  for (const bool hash : {false, true}) {
+    ProgramDriver::Options options;
+    options.hash_frames = hash;
+    ProgramDriver d(options);
+    ASSERT_TRUE(d.Start());
+    testsupport::BuildBusyScene(SmallScene());
+    d.Run(6);
+    records[hash ? 1 : 0] = d.presented_frames();
+  }
+  ASSERT_EQ(records[0].size(), records[1].size());
+  ASSERT_GE(records[1].size(), 5u);
+  for (size_t i = 0; i < records[0].size(); ++i) {
+    EXPECT_EQ(records[0][i].frame, records[1][i].frame);
+    EXPECT_EQ(records[0][i].width, records[1][i].width);
+    EXPECT_EQ(records[0][i].hash, 0u);
+    EXPECT_NE(records[1][i].hash, 0u);
+  }
+  // The busy scene moves: its frames hash differently.
+  EXPECT_NE(records[1][records[1].size() - 1].hash, records[1][records[1].size() - 2].hash);
+}
+
 // Scenarios whose second run differs from the first.
 int g_run = 0;
 
