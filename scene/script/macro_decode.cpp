@@ -143,7 +143,7 @@ void CTamvikMacro::DecodeCommand(GameTaskRec* task, uint8_t opcode) {
     case 0x10: log("SPANIME"); SkipOperands(2); break;
     case 0x11:
       log("SPECIAL");
-      DecodeSpecial(task);  // macro_special.cpp
+      DecodeSpecial(task);  // macro_sub_commands.cpp
       break;
     case 0x12: log("BGTRANS"); SkipOperands(2); break;
     case 0x13: log("CDREAD"); SkipOperands(2); break;

@@ -140,7 +140,7 @@ void PlaySeFile(CTamvikMacro& macro);
 void PlayPcmFile(CTamvikMacro& macro);
 void DecodeTeffect(CTamvikMacro& macro);
 
-// ---- SPECIAL's command tasks (scene/script/macro_special.cpp) ----
+// ---- SPECIAL's command tasks (scene/script/macro_sub_commands.cpp) ----
 // The screen fades: faded-out flag set (out) or cleared (in), a black or white fade over A[0] &
 // 255 frames.
 void DecodeFadeout(GameTaskRec* task);

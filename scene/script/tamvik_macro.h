@@ -300,7 +300,7 @@ class CTamvikMacro {
   AnimeRec* title_timer = nullptr;
 
  public:
-  // ---- SPECIAL (scene/script/macro_special.cpp) ----
+  // ---- SPECIAL (scene/script/macro_sub_commands.cpp) ----
   // Decodes SPECIAL's sub-command word (arguments in A[0..3]): inline words go on at once, task
   // words when their task ends; unknown and not-installed words trace and go on.
   void DecodeSpecial(GameTaskRec* task);
