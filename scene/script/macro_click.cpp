@@ -141,10 +141,7 @@ void CTamvikMacro::PushCallFrame() {
 
 void DecodeClickwaitToy(GameTaskRec* task) {
   StepTask<ClickWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   macro.continue_flag = 0;
   AdvState& adv = *GetAdvState();

@@ -141,10 +141,7 @@ void CTamvikMacro::ReleaseItemPicture() {
 
 void DecodeMacroend(GameTaskRec* task) {
   StepTask<CommandWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   CDdrawFunc& ddraw = Ctx().ddraw;
   switch (step.step()) {
@@ -216,10 +213,7 @@ void DecodeMacroend(GameTaskRec* task) {
 
 void DecodeFight(GameTaskRec* task) {
   StepTask<CommandWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   if (step.step() == 0) {
     CTamvikMacro::RecordProgress();
@@ -241,10 +235,7 @@ void DecodeFight(GameTaskRec* task) {
 
 void DecodeMinigame(GameTaskRec* task) {
   StepTask<CommandWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   if (step.step() == 0) {
     ClearForEnd(macro, true);

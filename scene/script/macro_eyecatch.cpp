@@ -32,10 +32,7 @@ void HideScenePictureLayers() {
 
 void DecodeEyecatch(GameTaskRec* task) {
   StepTask<CommandWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   CDdrawFunc& ddraw = Ctx().ddraw;
   switch (step.step()) {

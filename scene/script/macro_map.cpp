@@ -52,10 +52,7 @@ void AnswerWithoutMap(GameTaskRec* task, const char* command, uint16_t node) {
 // DISPMAP (pick = false) and MOVE (pick = true).
 void DecodeMapShow(GameTaskRec* task, bool pick) {
   StepTask<MapCommandWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   const char* command = pick ? "MOVE" : "DISPMAP";
   AdvState* adv = GetAdvState();
@@ -133,10 +130,7 @@ void DecodeMove(GameTaskRec* task) { DecodeMapShow(task, true); }
 
 void DecodeGo(GameTaskRec* task) {
   StepTask<MapCommandWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   macro.continue_flag = 0;
   MapCommandWork& work = step.work();

@@ -58,10 +58,7 @@ void Finish(GameTaskRec* task) {
 // The common head of a picture command: ends it when its owner is gone (false) and otherwise
 // holds the continue flag at 0.
 bool Enter(StepTask<PictureWork>& step, GameTaskRec* task) {
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return false;
-  }
+  if (EndedWithOwner(step, task)) return false;
   Scene().macro.continue_flag = 0;
   return true;
 }
@@ -519,10 +516,7 @@ void ScrollDirection(int d, int s, int* x, int* y) {
 
 void DecodeScroll(GameTaskRec* task) {
   StepTask<ScrollWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   ScrollWork& work = step.work();
   // With the wait flag 0 the script runs on during the scroll: the flag is left alone.

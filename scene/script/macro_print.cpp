@@ -159,10 +159,7 @@ void MakeItemSprite(int item) {
 
 void DecodePrint(GameTaskRec* task) {
   StepTask<PrintWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Scene().macro;
   macro.continue_flag = 0;
   AdvState& adv = *GetAdvState();

@@ -46,10 +46,7 @@ const char* MusicName(int n) {
 void DecodeMusic(GameTaskRec* task) {
   StepTask<MusicWork> step(Ctx().game_task, task);
   CTamvikMacro& macro = Scene().macro;
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   macro.continue_flag = 0;
   CDsoundFunc& sound = Ctx().dsound;
   MusicWork& work = step.work();

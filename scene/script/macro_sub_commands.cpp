@@ -666,10 +666,7 @@ void OM_HighCg(GameTaskRec* task) {
 
 void DecodeLineScroll(GameTaskRec* task) {
   StepTask<SpecialWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   CTamvikMacro& macro = Macro();
   CDdrawFunc& ddraw = Ctx().ddraw;
   SpecialWork& work = step.work();
@@ -739,10 +736,7 @@ void DecodeLineScroll(GameTaskRec* task) {
 
 void DecodeFadeControl(GameTaskRec* task) {
   StepTask<SpecialWork> step(Ctx().game_task, task);
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   switch (step.step()) {
     case 0: case 1: case 4:
       step.Next();

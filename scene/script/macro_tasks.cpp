@@ -85,10 +85,7 @@ namespace {
 void DecodeChoice(GameTaskRec* task, bool timed) {
   StepTask<TaskWork> step(Ctx().game_task, task);
   CTamvikMacro& macro = Scene().macro;
-  if (step.OwnerGone()) {
-    EndCommand(task);
-    return;
-  }
+  if (EndedWithOwner(step, task)) return;
   macro.continue_flag = 0;
   const char* command = timed ? "LIPS" : "SELECT";
   switch (step.step()) {

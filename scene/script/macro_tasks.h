@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/core/game_task.h"
+#include "engine/core/step_task.h"
 #include "engine/gfx/gfx_types.h"
 
 class CTamvikMacro;
@@ -14,6 +15,15 @@ class CTamvikMacro;
 // Ends a command task: its function cleared, so the list frees it on its next visit (safe from
 // inside the task's own function).
 inline void EndCommand(GameTaskRec* task) { task->function = nullptr; }
+
+// The head of every command task: when its owner is gone the task ends at once (true), without
+// touching the continue flag.
+template <class Work>
+bool EndedWithOwner(StepTask<Work>& step, GameTaskRec* task) {
+  if (!step.OwnerGone()) return false;
+  EndCommand(task);
+  return true;
+}
 
 // The 16-byte block of the command tasks that need only their step (byte 1).
 struct CommandWork {
