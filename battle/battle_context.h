@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_comm_win_state.h"
 #include "battle/slg_map_plane.h"
@@ -177,6 +178,14 @@ class BattleContext {
   uint32_t phase_sub = 0;
   // The game-over sequence's globals (its picture sprite is deleted with the context).
   SlgGameOverState game_over{};
+
+  // ---- The attack frame (battle/slg_attack.h, battle/slg_hits.h) ----
+  // The running attack's timeline words (SlgTimelineStart .. SlgAutoPtn2No) and the attack
+  // routines by unit kind (BattleActionTable; empty rows until the routines are installed).
+  SlgAttackTimeline attack{};
+  SlgActionTable action_table{};
+  // The hit resolution's per-call marks: a unit listed on two cells is hit once per call.
+  std::array<uint8_t, kSlgMaxUnits> hit_marks{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

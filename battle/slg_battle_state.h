@@ -95,6 +95,22 @@ struct SlgUnit {
   uint32_t word;
   // The current walk leg's start: game clock ms, x, y, walk, the walk animation's frame.
   std::array<int32_t, 5> walk_state;
+
+  // Named bytes of the type copy the attack frame uses:
+  // the reaction-over byte (the fourth action byte): cleared when the unit is hit, set to 1 after
+  // the attack (Slg::MarkFlaggedUnits);
+  uint8_t& reaction_over() { return stats.action_bytes[3]; }
+  uint8_t reaction_over() const { return stats.action_bytes[3]; }
+  // the hero's cover-hold byte (the third action byte): cleared when he starts a cover move;
+  uint8_t& cover_hold() { return stats.action_bytes[2]; }
+  uint8_t cover_hold() const { return stats.action_bytes[2]; }
+  // the hero's covered-slot byte (the first of the four bytes after the action bytes): the slot
+  // of the unit his cover move protects, 0 none;
+  uint8_t& covered_slot() { return stats.bytes40[0]; }
+  uint8_t covered_slot() const { return stats.bytes40[0]; }
+  // the hero's cover count (type byte 32: 8 for the hero kinds).
+  uint8_t& cover_count() { return stats.byte32; }
+  uint8_t cover_count() const { return stats.byte32; }
 };
 
 constexpr uint32_t kSlgDeadStep = 255;

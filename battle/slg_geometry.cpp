@@ -169,6 +169,23 @@ void ScrollToPos(const SlgPair& pos) {
   StartMove(cam, kSlgCameraDuration);
 }
 
+int ScrollToPos(const SlgPair& pos, int32_t raise) {
+  SlgCamera& cam = Battle().camera;
+  // 64-bit: a raise or position at the ends of its range cannot overflow the subtraction.
+  const int64_t want_x = int64_t{pos.x >> 16} - 320;
+  const int64_t want_y = int64_t{pos.y >> 16} - (int64_t{raise} + 240);
+  const int64_t tx = std::clamp<int64_t>(want_x, 0, MaxScrollX());
+  const int64_t ty = std::clamp<int64_t>(want_y, 0, MaxScrollY());
+  cam.target_x = static_cast<int32_t>(tx * 65536);
+  cam.target_y = static_cast<int32_t>(ty * 65536);
+  StartMove(cam, kSlgCameraDuration);
+  return tx == want_x && ty == want_y ? 1 : 0;
+}
+
+int ScrollToCellPos(const SlgPair& pos) {
+  return ScrollToPos(pos, kSlgCellHeightPixels * SlgCellHeightAt(pos.x >> 16, pos.y >> 16));
+}
+
 int ScrollStep() {
   BattleContext& b = Battle();
   SlgCamera& cam = b.camera;

@@ -62,6 +62,12 @@ void InitCamera();
 void ScrollToUnit(uint32_t n);
 // The same for a map position (16.16): 16 frames, the target y pos - (48 h + 240).
 void ScrollToPos(const SlgPair& pos);
+// The camera's target for a map position (16.16) raised by `raise` pixels, with no central
+// box: x pos - 320, y pos - (raise + 240), each clamped to 0 .. map size - (640, 480); reached in
+// 16 frames. 1 when neither axis needed clamping, else 0.
+int ScrollToPos(const SlgPair& pos, int32_t raise);
+// The same raised by the height of the cell under pos x 48 pixels.
+int ScrollToCellPos(const SlgPair& pos);
 // One frame of the camera: 1 once it has arrived (the map cursor and pointer then on the
 // followed unit), else 0.
 int ScrollStep();
