@@ -544,6 +544,41 @@ TEST(SwimRun, FreePlayCountsUpRanksTheTimeAndQuitsFromTheResultMenu) {
   }
 }
 
+TEST(SwimRun, FreePlayRetryAndQuitFromThePauseMenu) {
+  for (bool retry : {true, false}) {
+    SCOPED_TRACE(retry ? "retry" : "quit");
+    SwimRun r;
+    ASSERT_TRUE(r.runner.Start(1, mg::kModeFreePlay));
+    ASSERT_TRUE(r.runner.RunUntil("menu before play", [] { return Minigame().menu.step == 10011; },
+                                  200));
+    r.runner.Tap(kMgKeyDecide);
+    ASSERT_TRUE(r.runner.RunUntil("swimming", [] { return S().step == 10029; }, 200));
+    r.runner.Tap(kMgKeyExtra);
+    ASSERT_TRUE(r.runner.Run(20));
+    ASSERT_GT(S().time, 0);
+    ASSERT_LT(S().y, 216 * 256);
+    r.runner.Tap(kMgKeyMenu);
+    ASSERT_TRUE(r.runner.RunUntil("pause menu", [] { return Minigame().menu.step == 10011; }, 60));
+    const int32_t paused_time = S().time;
+    r.runner.Tap(retry ? kMgKeyDown : kMgKeyUp);  // resume -> retry, or -> quit (wrapping)
+    ASSERT_TRUE(r.runner.Run(3));
+    ASSERT_EQ(mg_cursor_get(), retry ? mg::kChoiceRetry : mg::kChoiceQuit);
+    EXPECT_EQ(S().time, paused_time) << "the swim waits while the menu is open";
+    r.runner.Tap(kMgKeyDecide);
+    if (!retry) {
+      ASSERT_TRUE(r.runner.RunToEnd(60));
+      continue;
+    }
+    ASSERT_TRUE(r.runner.RunUntil("set up again", [] { return S().step == 10001; }, 100));
+    ASSERT_TRUE(r.runner.RunUntil("the menu before play again",
+                                  [] { return Minigame().menu.step == 10011; }, 200));
+    EXPECT_EQ(Minigame().menu.phase, mg::kPhaseBeforePlay);
+    EXPECT_EQ(S().time, 0);
+    EXPECT_EQ(S().y, 216 * 256);
+    EXPECT_EQ(MiniGameIsRunning(), 1);
+  }
+}
+
 TEST(SwimRun, MissingOdEndsWithResult0) {
   MinigameRunner runner;
   ASSERT_TRUE(runner.Start(1, mg::kModeStory));
