@@ -28,6 +28,9 @@
 // ---- Minigame text ----
 #include "engine/gfx/text/text_draw.h"
 #include "minigames/framework/minigame_text.h"
+// ---- Swimming game ----
+#include "minigames/framework/minigame_input.h"
+#include "minigames/swim/swim.h"
 #include "testsupport/glyph_font_fixture.h"
 
 namespace {
@@ -308,5 +311,32 @@ void BM_MinigamePrintPage(benchmark::State& state) {
   mg_screen_close();
 }
 BENCHMARK(BM_MinigamePrintPage)->Unit(benchmark::kMicrosecond);
+
+// ---- Swimming game ----
+
+// A whole timed swim (mode 0) of the game procedure with a stroke every 4 steps and the object
+// update, from the start through the pan, the walk-in and the swim past the fixed course's
+// obstacles to the arrival, with no drawing and no capture (about 2000 steps; goal under 1 s).
+void BM_SwimWholeTimedSwim(benchmark::State& state) {
+  testsupport::MinigameRunner runner;
+  runner.WriteFile("tamvik3\\od\\mg_swim.od", testsupport::UniversalOd({200}).Build());
+  if (!runner.Start(1, mg::kModeStory) || !runner.Run(2)) {
+    state.SkipWithError("the swimming game could not start");
+    return;
+  }
+  int64_t steps = 0;
+  for (auto _ : state) {
+    swim_proc(mg::kStateLoadPending);
+    for (int i = 0; i < 4000 && Minigame().swim.step < 10037; ++i) {
+      Minigame().input.pending = i % 4 == 0 ? kMgKeyExtra : 0;
+      swim_proc(mg::kStateRunning);
+      mg_obj_update();
+      ++steps;
+    }
+  }
+  if (Minigame().swim.step < 10037) state.SkipWithError("the swimmer did not arrive");
+  state.counters["steps/swim"] = static_cast<double>(steps) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_SwimWholeTimedSwim)->Unit(benchmark::kMillisecond);
 
 }  // namespace

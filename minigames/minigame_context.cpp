@@ -1,5 +1,7 @@
 #include "minigames/minigame_context.h"
 
+#include "minigames/swim/swim.h"
+
 namespace {
 
 constexpr const char* kOdPaths[mg::kGameCount] = {
@@ -18,6 +20,8 @@ MinigameContext::MinigameContext() {
     games[static_cast<size_t>(i)].path = kOdPaths[i];
     games[static_cast<size_t>(i)].proc = &MinigameContext::StandInProc;
   }
+  games[0].proc = &test_proc;
+  games[1].proc = &swim_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

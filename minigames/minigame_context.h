@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "engine/input/dinput.h"
+// ---- Swimming game and test entry ----
+#include "minigames/swim/swim_state.h"
 
 namespace platform {
 class Surface;
@@ -451,6 +453,10 @@ class MinigameContext {
 
   // ---- Common menu ----
   MgMenu menu;
+
+  // ---- Swimming game and test entry (minigames/swim/) ----
+  swim::SwimState swim;
+  swim::TestEntryState test_entry;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -17,6 +17,7 @@
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/od_writer.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -889,6 +890,15 @@ uint32_t SampleTitleColour() { return SprColourRef(kTitleTop); }
 uint32_t SampleMenuColour() { return SprColourRef(kMenuTop); }
 uint32_t SampleWindowColour() { return SprColourRef(kWindowBody); }
 
+// ---- Swimming game and test entry: their od files (rows 1 and 0) ----
+namespace {
+void WriteSwimAndTestOd(Out& out) {
+  // Text 200 (the result voice of the common menu) stays empty: the sample has no such voice.
+  out.Write("tamvik3/od/mg_swim.od", UniversalOd({200}).Build());
+  out.Write("tamvik3/od/mg_test.od", UniversalOd({200}).Build());
+}
+}  // namespace
+
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
   Glyphs glyphs(options.raster);
@@ -902,6 +912,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
+  WriteSwimAndTestOd(out);
   return out.ok();
 }
 

@@ -105,12 +105,12 @@ TEST(MinigameEnd, ResultsAndReasons) {
   struct Case {
     const char* name;
     bool od_file;
-    MgProc proc;  // null: the row's stand-in
+    MgProc proc;  // null: the row's own procedure
     int result;
     const char* reason;
   };
   const Case cases[] = {
-      {"the stand-in of a row not built", true, nullptr, 0, "mg_proc"},
+      {"the stand-in of a row not built", true, &MinigameContext::StandInProc, 0, "mg_proc"},
       {"a result after a message", true,
        [](int) {
          mg_set_message("out of cards");

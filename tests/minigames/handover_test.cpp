@@ -119,6 +119,19 @@ TEST_F(Handover, AMissingOdEndsOnTheFirstStepAndTheStoryGoesOn) {
   ASSERT_TRUE(RunToMode(32, 5));
 }
 
+// The swimming game's own procedure (row 1) with its od file missing: result 0, the story goes on.
+TEST_F(Handover, TheSwimmingGameWithoutItsOdGivesResult0) {
+  game = 1;
+  minigame.vars[2] = 2;
+  EnterMinigame();
+  ASSERT_TRUE(RunToMode(22, 100));
+  ASSERT_TRUE(RunToMode(23, 10));
+  EXPECT_EQ(std::string(mg_end_reason()), "mg_obj_create");
+  ASSERT_TRUE(RunToMode(32, 5));
+  ASSERT_TRUE(d.Step());
+  EXPECT_EQ(GetMacroA(0), 0);
+}
+
 TEST_F(Handover, AFreshStartClearsTheLastResult) {
   WriteOd(3);
   minigame.games[3].proc = [](int) { return 1; };
