@@ -185,7 +185,7 @@ void StartEnd() {
   g.result_time = lives_left ? g.timer : kLostTime;
   const EndResult end = EndFor(g.result_time, lives_left);
   if (!lives_left) mg_obj_anim_change(kObjHeroine, kAnimSad);
-  if (end.praise) mg_print("%s", Praise().c_str());
+  if (end.praise) mg_print("\r%s", Praise().c_str());
   mg_voice_play(end.voice);
   g.step = kStepEndWait;
 }
@@ -240,7 +240,7 @@ void GameStep() {
       return;
     case kStepRound:
       MakeClue();
-      mg_print("%s", g.clue.data());
+      mg_print("\r%s", g.clue.data());  // on a fresh page
       OpenPick();
       g.step = kStepPick;
       return;

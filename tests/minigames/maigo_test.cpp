@@ -287,7 +287,12 @@ TEST(MaigoGameTest, SetUpPlacesChildrenAndMemorisingShowsColumns) {
   EXPECT_EQ(g.timer_running, 1);
   EXPECT_EQ(Minigame().cursor.object, maigo::kObjCursor);
   for (int s = 0; s < 9; ++s) EXPECT_EQ(Minigame().cursor.targets[static_cast<size_t>(s)].enabled, 1);
-  EXPECT_GT(std::strlen(g.clue.data()), 0u);
+  // The clue of round 0 names the sought child and is typed on a fresh page.
+  const size_t sought_kind = static_cast<size_t>(g.kinds[static_cast<size_t>(g.order[0])]);
+  const std::string clue = g.clue.data();
+  EXPECT_NE(clue.find(maigo::Name(g.names[sought_kind])), std::string::npos);
+  EXPECT_EQ(clue.find('\a'), std::string::npos);
+  EXPECT_EQ(std::string(Minigame().printer.buffer.data()), "\r" + clue);
 }
 
 TEST(MaigoGameTest, JudgingRightAndWrongPicks) {
