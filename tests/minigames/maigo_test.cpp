@@ -434,6 +434,19 @@ TEST(MaigoGameTest, DefaultPicksLoseThreeLives) {
     } else {
       EXPECT_EQ(Minigame().menu.phase, mg::kPhaseResult);
       EXPECT_EQ(mg_var_get(38), 7200) << "356400 does not rank";
+      // Retry from the result: a fresh game behind the menu before play.
+      ASSERT_TRUE(m.Until([&] { return Minigame().menu.step == 10011; }, 100));
+      Minigame().cursor.selection = mg::kChoiceRetry;
+      m.runner.Tap(kMgKeyDecide);
+      ASSERT_TRUE(m.Until([&] { return m.Step() == maigo::kStepFadeIn; }, 100));
+      ASSERT_TRUE(m.Until([&] { return Minigame().menu.step == 10011; }, 100));
+      m.runner.Tap(kMgKeyDecide);
+      ASSERT_TRUE(m.To(maigo::kStepPick));
+      EXPECT_EQ(m.g().lives, 3);
+      EXPECT_EQ(m.g().round, 0);
+      for (int i = 0; i < 3; ++i) EXPECT_EQ(mg_obj_get_anim(maigo::kObjLifeFirst + i), 330);
+      EXPECT_EQ(mg_obj_get_anim(maigo::kObjHeroine), maigo::kAnimSearching);
+      EXPECT_LT(m.g().timer, 20);
     }
   }
 }
