@@ -17,6 +17,7 @@
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/od_writer.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -795,6 +796,14 @@ void WriteMovies(Out& out, const SampleOptions& options) {
   }
 }
 
+// ---- Lost-child game (row 6): its od file, the universal pictures with a message window of a
+// useful size (slot 500, its empty page 501) ----
+void WriteLostChildGame(Out& out) {
+  OdWriter od = UniversalOd();
+  od.Solid(500, 576, 88, 240, 232, 208).Solid(501, 576, 88, 240, 232, 208);
+  out.Write("tamvik3/od/mg_maigo.od", od.Build());
+}
+
 }  // namespace
 
 std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width) {
@@ -902,6 +911,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
+  WriteLostChildGame(out);
   return out.ok();
 }
 
