@@ -1,6 +1,7 @@
 #include "minigames/minigame_context.h"
 
 #include "minigames/swim/swim.h"
+#include "minigames/maigo/maigo.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ MinigameContext::MinigameContext() {
   }
   games[0].proc = &test_proc;
   games[1].proc = &swim_proc;
+  games[6].proc = &maigo::maigo_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

@@ -21,6 +21,8 @@
 #include "engine/gfx/gfx_types.h"
 // ---- Flower-card game ----
 #include "minigames/hana/hana_state.h"
+// ---- Lost-child game ----
+#include "minigames/maigo/maigo_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -457,6 +459,8 @@ class MinigameContext {
   // ---- Swimming game and test entry (minigames/swim/) ----
   swim::SwimState swim;
   swim::TestEntryState test_entry;
+  // ---- Lost-child game (minigames/maigo/) ----
+  maigo::MaigoState maigo;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

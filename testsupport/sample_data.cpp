@@ -796,6 +796,14 @@ void WriteMovies(Out& out, const SampleOptions& options) {
   }
 }
 
+// ---- Lost-child game (row 6): its od file, the universal pictures with a message window of a
+// useful size (slot 500, its empty page 501) ----
+void WriteLostChildGame(Out& out) {
+  OdWriter od = UniversalOd();
+  od.Solid(500, 576, 88, 240, 232, 208).Solid(501, 576, 88, 240, 232, 208);
+  out.Write("tamvik3/od/mg_maigo.od", od.Build());
+}
+
 }  // namespace
 
 std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width) {
@@ -913,6 +921,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
   WriteSwimAndTestOd(out);
+  WriteLostChildGame(out);
   return out.ok();
 }
 
