@@ -21,6 +21,8 @@
 #include "engine/gfx/gfx_types.h"
 // ---- Flower-card game ----
 #include "minigames/hana/hana_state.h"
+// ---- Shooting game ----
+#include "minigames/shot/shot_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -438,6 +440,9 @@ class MinigameContext {
 
   // ---- Flower-card game: tables, players and table state (minigames/hana/) ----
   hana::HanaState hana;
+
+  // ---- Shooting game: the target table and the game's variables (minigames/shot/) ----
+  shot::ShotState shot;
 
   // ---- Input cursor (with its one saved copy), key mode and sound wrappers ----
   MgCursor cursor;
