@@ -22,6 +22,8 @@
 #include "testsupport/save_data_builder.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/script_writer.h"
+// ---- Shooting game ----
+#include "testsupport/shot_od.h"
 #include "testsupport/spr_writer.h"
 #include "testsupport/wav_writer.h"
 
@@ -889,6 +891,12 @@ uint32_t SampleTitleColour() { return SprColourRef(kTitleTop); }
 uint32_t SampleMenuColour() { return SprColourRef(kMenuTop); }
 uint32_t SampleWindowColour() { return SprColourRef(kWindowBody); }
 
+// ---- Shooting game: its od file (row 7) ----
+namespace {
+void WriteShootingGame(Out& out) { out.Write("tamvik3/od/mg_shot.od", ShotOd().Build()); }
+}  // namespace
+// ---- end of the shooting game ----
+
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
   Glyphs glyphs(options.raster);
@@ -902,6 +910,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
+  WriteShootingGame(out);
   return out.ok();
 }
 

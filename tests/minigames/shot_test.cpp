@@ -545,6 +545,30 @@ TEST(ShotProgram, MenuPointerAndCounterAndCrosshair) {
   EXPECT_EQ(p.runner.TimesPlayed("static:4"), 1) << "the hit";
 }
 
+TEST(ShotProgram, RetryFromThePauseMenuStartsAnew) {
+  Play p(mg::kModeFreePlay);
+  ASSERT_TRUE(p.started);
+  ASSERT_TRUE(p.PassStartMenu());
+  ASSERT_TRUE(p.runner.RunUntil("stage 0", [&p] { return p.S().stage == 0; }, 200));
+  p.S().hits = 7;
+  p.runner.Tap(kMgKeyMenu);
+  ASSERT_TRUE(p.runner.RunUntil("pause menu", [] { return Minigame().menu.step == 10011; }, 60));
+  const int32_t stage_step = p.S().step;
+  EXPECT_EQ(mg_obj(199)->flags & ~mg::kObjAnimEnded, mg::kObjPointer);
+  p.runner.Tap(kMgKeyDown);
+  ASSERT_TRUE(p.runner.Run(2));
+  ASSERT_EQ(mg_cursor_get(), mg::kChoiceRetry);
+  p.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(p.runner.RunUntil("restarted", [&p, stage_step] { return p.S().step != stage_step; }, 100));
+  EXPECT_EQ(p.S().hits, 0);
+  EXPECT_EQ(p.S().stage, -1);
+  EXPECT_EQ(p.S().pointer_shown, 0);
+  EXPECT_EQ(mg_obj_get_anim(199), 0);
+  EXPECT_EQ(Minigame().menu.phase, mg::kPhaseBeforePlay) << "the menu before play comes again";
+  ASSERT_TRUE(p.PassStartMenu());
+  ASSERT_TRUE(p.runner.RunUntil("stage 0 again", [&p] { return p.S().stage == 0; }, 200));
+}
+
 // An aim bot: on alternate frames, while a stage runs, it clicks on the live, unhit target of the
 // nearest layer, at a point of its box the scenery does not protect, led by the steps the next
 // frame runs before the shot.
