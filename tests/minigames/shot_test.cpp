@@ -484,6 +484,11 @@ TEST(ShotProgram, MenuPointerAndCounterAndCrosshair) {
   EXPECT_EQ(mg_obj(1)->flags & ~mg::kObjAnimEnded, mg::kObjNumber);
   EXPECT_EQ(mg_obj(1)->digits, 3);
   EXPECT_EQ(mg_obj_get_anim(1), 400);
+  EXPECT_EQ(Minigame().fw.letterbox, 1);
+  const Rect clip = Minigame().screen.clip;
+  EXPECT_EQ((std::array<int32_t, 4>{clip.left, clip.top, clip.right, clip.bottom}),
+            (std::array<int32_t, 4>{0, 16, 640, 464}));
+  EXPECT_EQ(p.runner.TimesPlayed("bgm:tamvik1\\bgm\\minigame.wav"), 1);
   ASSERT_TRUE(p.PassStartMenu());
   ASSERT_TRUE(p.runner.Step());
   EXPECT_EQ(mg_obj(199)->flags, 0u) << "hidden again";
@@ -659,6 +664,7 @@ TEST(ShotProgram, WithoutInputTheGameEndsWithNoHits) {
   EXPECT_EQ(mg_var_get(2), 0);
   EXPECT_EQ(mg_var_get(9), 0);
   EXPECT_EQ(p.runner.TimesPlayed("static:5"), 0) << "no shot";
+  EXPECT_EQ(Minigame().fw.brightness, 0) << "faded out before the end";
 }
 
 TEST(ShotProgram, FreePlayShowsTheResultAndRanksTheHits) {
