@@ -130,6 +130,14 @@ void BM_MinigameFrameShooting(benchmark::State& state) {
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();
   state.counters["steps/frame"] = static_cast<double>(steps) / state.iterations();
+  int shown = 0;  // objects with an image on the layer lists
+  for (int layer = 0; layer < mg::kLayerCount; ++layer) {
+    for (int o = Minigame().layer_heads[static_cast<size_t>(layer)]; o != 0;
+         o = Minigame().objects[static_cast<size_t>(o)].link) {
+      if (Minigame().objects[static_cast<size_t>(o)].image != mg::kNoImage) ++shown;
+    }
+  }
+  state.counters["objects"] = shown;
   if (Minigame().shot.stage != 0) state.SkipWithError("the stage did not stay busy");
   mg_end();
 }
