@@ -2,6 +2,7 @@
 
 #include "minigames/swim/swim.h"
 #include "minigames/maigo/maigo.h"
+#include "minigames/shot/shot_game.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ MinigameContext::MinigameContext() {
   games[0].proc = &test_proc;
   games[1].proc = &swim_proc;
   games[6].proc = &maigo::maigo_proc;
+  games[7].proc = &shot_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

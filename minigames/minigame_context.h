@@ -23,6 +23,8 @@
 #include "minigames/hana/hana_state.h"
 // ---- Lost-child game ----
 #include "minigames/maigo/maigo_state.h"
+// ---- Shooting game ----
+#include "minigames/shot/shot_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -442,6 +444,9 @@ class MinigameContext {
 
   // ---- Flower-card game: tables, players and table state (minigames/hana/) ----
   hana::HanaState hana;
+
+  // ---- Shooting game: the target table and the game's variables (minigames/shot/) ----
+  shot::ShotState shot;
 
   // ---- Input cursor (with its one saved copy), key mode and sound wrappers ----
   MgCursor cursor;

@@ -23,6 +23,8 @@
 #include "testsupport/save_data_builder.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/script_writer.h"
+// ---- Shooting game ----
+#include "testsupport/shot_od.h"
 #include "testsupport/spr_writer.h"
 #include "testsupport/wav_writer.h"
 
@@ -906,6 +908,11 @@ void WriteSwimAndTestOd(Out& out) {
   out.Write("tamvik3/od/mg_test.od", UniversalOd({200}).Build());
 }
 }  // namespace
+// ---- Shooting game: its od file (row 7) ----
+namespace {
+void WriteShootingGame(Out& out) { out.Write("tamvik3/od/mg_shot.od", ShotOd().Build()); }
+}  // namespace
+// ---- end of the shooting game ----
 
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
@@ -922,6 +929,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteMovies(out, options);
   WriteSwimAndTestOd(out);
   WriteLostChildGame(out);
+  WriteShootingGame(out);
   return out.ok();
 }
 
