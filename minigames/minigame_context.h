@@ -21,6 +21,8 @@
 #include "engine/gfx/gfx_types.h"
 // ---- Flower-card game ----
 #include "minigames/hana/hana_state.h"
+// ---- Cooking game ----
+#include "minigames/cook/cook_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -451,6 +453,9 @@ class MinigameContext {
 
   // ---- Common menu ----
   MgMenu menu;
+
+  // ---- Cooking game: the lesson's steps, the work panel and the scores (minigames/cook/) ----
+  cook::CookState cook;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.
