@@ -17,6 +17,7 @@
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/od_writer.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -795,6 +796,24 @@ void WriteMovies(Out& out, const SampleOptions& options) {
   }
 }
 
+// ---- Cooking game (minigame row 3): its od file ----
+// Every slot a small solid (UniversalOd), with the pictures that must be seen at their size:
+// the background, the three panel faces, the knife, the pan and the text window with its empty
+// background (slots 100 and 101). No result voice (text 200 empty).
+void WriteCookingOd(Out& out) {
+  OdWriter od = UniversalOd({200});
+  od.Solid(1, 640, 480, 96, 72, 48);
+  od.Solid(10, 448, 288, 200, 168, 120);
+  od.Solid(11, 448, 288, 232, 224, 208);
+  od.Solid(12, 448, 288, 64, 64, 72);
+  od.Solid(20, 24, 96, 200, 200, 216);
+  od.Solid(21, 4, 40, 72, 48, 32);
+  od.Solid(100, 608, 112, 248, 244, 232);
+  od.Solid(101, 608, 112, 248, 244, 232);
+  out.Write("tamvik3/od/mg_cook.od", od.Build());
+}
+// ---- end of the cooking game ----
+
 }  // namespace
 
 std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width) {
@@ -902,6 +921,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
+  WriteCookingOd(out);
   return out.ok();
 }
 

@@ -225,7 +225,8 @@ void LessonStep() {
       Start();
       return;
     case kStepMenu:
-      if (m.menu.phase == mg::kPhaseBeforePlay) return;
+      // Modes with the menu (0 and 1) wait until it has closed; the others have none.
+      if (mg_var_get(3) <= mg::kModeFreePlay && m.menu.phase == mg::kPhaseBeforePlay) return;
       mg_brightness(0);
       s.step = kStepFadeIn;
       return;

@@ -549,3 +549,17 @@ TEST(CookGame, FreePlayShowsTheResultScreenThenQuitsWithTheTotalRanked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CookGame, WithoutTheMenuTheLessonStartsAtOnce) {
+  // Modes above 1 have no common menu: the lesson does not wait for one.
+  MinigameRunner r;
+  r.WriteFile(r.minigame().games[kRow].path, testsupport::UniversalOd({200}).Build());
+  ASSERT_TRUE(r.Start(kRow, mg::kModeHubMatch));
+  ASSERT_TRUE(r.RunUntil("the greeting", [] { return Minigame().cook.step > cook::kStepFadeIn; },
+                         100));
+  EXPECT_EQ(Minigame().menu.answer, mg::kMenuPlay);
+}
+
+}  // namespace
