@@ -19,9 +19,12 @@
 #include "minigames/framework/minigame_input.h"
 #include "minigames/framework/minigame_menu.h"
 #include "minigames/framework/minigame_object.h"
+#include "minigames/framework/minigame_sound.h"
+#include "minigames/framework/minigame_text.h"
 #include "minigames/minigame_context.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
+#include "testsupport/wav_writer.h"
 
 namespace {
 
@@ -560,6 +563,60 @@ TEST(CookGame, WithoutTheMenuTheLessonStartsAtOnce) {
   ASSERT_TRUE(r.RunUntil("the greeting", [] { return Minigame().cook.step > cook::kStepFadeIn; },
                          100));
   EXPECT_EQ(Minigame().menu.answer, mg::kMenuPlay);
+}
+
+}  // namespace
+
+namespace {
+
+// Row 3 started in a mode, with a voice file of `voice_frames` samples for the greeting.
+struct Lesson {
+  explicit Lesson(int mode, uint32_t voice_frames = 0) {
+    r.WriteFile(r.minigame().games[kRow].path, testsupport::UniversalOd({200}).Build());
+    if (voice_frames > 0) {
+      r.WriteFile("tamvik3\\voice\\2331.wav",
+                  testsupport::PcmWav(1, 22050, 16, std::vector<int16_t>(voice_frames, 1200))
+                      .Bytes());
+    }
+    started = r.Start(kRow, mode);
+  }
+  MinigameRunner r;
+  bool started = false;
+};
+
+TEST(CookGame, AVoicedLineHoldsUntilDecideCutsTheVoice) {
+  Lesson g(mg::kModeHubMatch, 22050 * 20);
+  ASSERT_TRUE(g.started);
+  ASSERT_TRUE(g.r.RunUntil("greeting", [] { return Minigame().cook.step == 10001; }, 200));
+  ASSERT_TRUE(g.r.RunUntil("typed", [] { return mg_print_busy() == 0; }, 600));
+  ASSERT_TRUE(g.r.Run(120));
+  EXPECT_EQ(Minigame().cook.step, 10001) << "typed, but the voice still plays";
+  EXPECT_EQ(mg_voice_playing(), 1);
+  g.r.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.r.Run(3));
+  EXPECT_EQ(Minigame().cook.step, 10002);
+  EXPECT_EQ(Count(g.r, "voice:tamvik3\\voice\\2332.wav"), 1) << "the next line and its voice";
+}
+
+TEST(CookGame, RetryFromThePauseMenuStartsTheLessonAgain) {
+  Lesson g(mg::kModeFreePlay);
+  ASSERT_TRUE(g.started);
+  ASSERT_TRUE(g.r.RunUntil("menu", [] { return Minigame().menu.step == 10011; }, 100));
+  g.r.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.r.RunUntil("greeting", [] { return Minigame().cook.step == 10001; }, 200));
+  g.r.Tap(kMgKeyMenu);
+  ASSERT_TRUE(g.r.RunUntil("pause", [] { return Minigame().menu.step == 10011; }, 100));
+  g.r.Tap(kMgKeyDown);
+  ASSERT_TRUE(g.r.Run(3));
+  ASSERT_EQ(mg_cursor_get(), mg::kChoiceRetry);
+  g.r.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.r.RunUntil("restart", [] { return Minigame().cook.step == cook::kStepMenu; }, 100));
+  EXPECT_EQ(Minigame().fw.brightness, 128) << "dimmed again for the menu before play";
+  EXPECT_EQ(Minigame().menu.phase, mg::kPhaseBeforePlay);
+  EXPECT_EQ(mg_obj_get_anim(mg::kObjTextWindow), 100) << "the window is open again";
+  // The menu opens before the lesson once more.
+  ASSERT_TRUE(g.r.RunUntil("menu again", [] { return Minigame().menu.step == 10011; }, 100));
+  EXPECT_EQ(Minigame().cook.step, cook::kStepMenu);
 }
 
 }  // namespace
