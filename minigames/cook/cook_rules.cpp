@@ -158,7 +158,7 @@ size_t FillRecipe(const char* tmpl, const int32_t* amounts, int32_t count, int32
                   char* out, size_t size) {
   if (out == nullptr || size == 0) return 0;
   size_t n = 0;
-  int32_t index = next != nullptr ? *next : 0;
+  int32_t index = next != nullptr ? std::max(*next, 0) : 0;
   const size_t room = size - 1;
   for (const char* c = tmpl; c != nullptr && *c != '\0'; ++c) {
     const auto byte = static_cast<unsigned char>(*c);

@@ -335,6 +335,7 @@ TEST(CookSeasoning, RecipeStopsAfterTheFifthAmountAndStaysInItsBuffer) {
       {"seven 7-bytes", "a\ab\ac\ad\ae\af\ag\ah", 0, 64, "a1b2c3d2e1fgh", 5},
       {"continuing from the fourth", "\a\a\a|", 3, 64, "21|", 5},
       {"none left", "x\ay", 5, 64, "xy", 5},
+      {"a start below 0 counts as 0", "\a\a", -3, 64, "12", 2},
       {"cut at the buffer", "\a\a\a\a\a", 0, 4, "123", 3},
       {"a pair is never split", "ab" + big5 + "c", 0, 4, "ab", 0},
       {"a pair that fits", "a" + big5 + "\a", 0, 5, "a" + big5 + "1", 1},
