@@ -534,17 +534,31 @@ TEST(CookGame, ALazyPlayerGetsALowRepeatableTotalAndTooWeak) {
   EXPECT_EQ(Count(r, "static:1"), 1 + 1 + 5);
 }
 
-TEST(CookGame, FreePlayShowsTheResultScreenThenQuitsWithTheTotalRanked) {
-  MinigameRunner r;
-  Player p;
-  ASSERT_TRUE(Play(r, p, mg::kModeFreePlay));
-  const int32_t total = Minigame().cook.total;
-  EXPECT_GE(total, 90);
-  EXPECT_TRUE(p.saw_result_picture) << "variable 9 set: the menu's result picture";
-  EXPECT_EQ(Minigame().vars[27], total);
-  EXPECT_EQ(Minigame().vars[28], 80);
-  EXPECT_EQ(Minigame().vars[29], 70);
-  EXPECT_EQ(MiniGameIsRunning(), 0);
+TEST(CookGame, FreePlayEndsThroughTheMenusResultAndRanksTheTotal) {
+  for (bool careful : {true, false}) {
+    SCOPED_TRACE(careful ? "careful" : "lazy");
+    MinigameRunner r;
+    Player p;
+    p.careful = careful;
+    ASSERT_TRUE(Play(r, p, mg::kModeFreePlay));
+    const int32_t total = Minigame().cook.total;
+    EXPECT_EQ(MiniGameIsRunning(), 0) << "quit from the result menu";
+    if (careful) {
+      EXPECT_GE(total, 90);
+      EXPECT_TRUE(p.saw_result_picture) << "variable 9 set: the menu's result picture";
+      EXPECT_EQ(Minigame().vars[27], total);
+      EXPECT_EQ(Minigame().vars[28], 80);
+      EXPECT_EQ(Minigame().vars[29], 70);
+      EXPECT_EQ(mg_var_get(2), 1);
+    } else {
+      EXPECT_LT(total, 60);
+      EXPECT_FALSE(p.saw_result_picture);
+      EXPECT_EQ(Minigame().vars[27], 80);
+      EXPECT_EQ(Minigame().vars[28], 70);
+      EXPECT_EQ(Minigame().vars[29], 60);
+      EXPECT_EQ(mg_var_get(2), 0);
+    }
+  }
 }
 
 }  // namespace
