@@ -3,6 +3,7 @@
 #include "minigames/swim/swim.h"
 #include "minigames/maigo/maigo.h"
 #include "minigames/shot/shot_game.h"
+#include "minigames/cook/cook_proc.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ MinigameContext::MinigameContext() {
   games[1].proc = &swim_proc;
   games[6].proc = &maigo::maigo_proc;
   games[7].proc = &shot_proc;
+  games[3].proc = &cook_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

@@ -25,6 +25,8 @@
 #include "minigames/maigo/maigo_state.h"
 // ---- Shooting game ----
 #include "minigames/shot/shot_state.h"
+// ---- Cooking game ----
+#include "minigames/cook/cook_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -466,6 +468,8 @@ class MinigameContext {
   swim::TestEntryState test_entry;
   // ---- Lost-child game (minigames/maigo/) ----
   maigo::MaigoState maigo;
+  // ---- Cooking game: the lesson's steps, the work panel and the scores (minigames/cook/) ----
+  cook::CookState cook;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

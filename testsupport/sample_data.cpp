@@ -805,6 +805,23 @@ void WriteLostChildGame(Out& out) {
   od.Solid(500, 576, 88, 240, 232, 208).Solid(501, 576, 88, 240, 232, 208);
   out.Write("tamvik3/od/mg_maigo.od", od.Build());
 }
+// ---- Cooking game (minigame row 3): its od file ----
+// Every slot a small solid (UniversalOd), with the pictures that must be seen at their size:
+// the background, the three panel faces, the knife, the pan and the text window with its empty
+// background (slots 100 and 101). No result voice (text 200 empty).
+void WriteCookingOd(Out& out) {
+  OdWriter od = UniversalOd({200});
+  od.Solid(1, 640, 480, 96, 72, 48);
+  od.Solid(10, 448, 288, 200, 168, 120);
+  od.Solid(11, 448, 288, 232, 224, 208);
+  od.Solid(12, 448, 288, 64, 64, 72);
+  od.Solid(20, 24, 96, 200, 200, 216);
+  od.Solid(21, 4, 40, 72, 48, 32);
+  od.Solid(100, 608, 112, 248, 244, 232);
+  od.Solid(101, 608, 112, 248, 244, 232);
+  out.Write("tamvik3/od/mg_cook.od", od.Build());
+}
+// ---- end of the cooking game ----
 
 }  // namespace
 
@@ -930,6 +947,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteSwimAndTestOd(out);
   WriteLostChildGame(out);
   WriteShootingGame(out);
+  WriteCookingOd(out);
   return out.ok();
 }
 
