@@ -388,14 +388,41 @@ std::vector<uint8_t> ExtraSceneScript() {
   return w.Bytes();
 }
 
+// The new game's choices: messages 3-5 of its table, no voice. The first asks whether to see the
+// message again or play one of the minigames; the other two name the games of each group.
+constexpr uint16_t kNewGameChoiceFirst = 3;
+const char* const kNewGameChoices[3] = {
+    "再看一次$$小遊戲：游泳、打掃、料理$$小遊戲：拉霸、迷路、射擊",
+    "游泳$$打掃$$料理",
+    "拉霸$$迷路$$射擊",
+};
+
+// The new game: its two messages, then a choice that plays a minigame (rows 1-3 or 5-7) and
+// comes back to the second message when it is over.
 std::vector<uint8_t> NewGameScript() {
   ScriptWriter w;
   w.Command(kOpWall, {Lit(1)});
   w.Command(kOpMusic, {Lit(1)});
   w.Command(kOpPrint, {Lit(1)});
   const ScriptLabel again = w.NewLabel();
+  const ScriptLabel first_group = w.NewLabel();
+  const ScriptLabel second_group = w.NewLabel();
+  const ScriptLabel play = w.NewLabel();
   w.Bind(again);
   w.Command(kOpPrint, {Lit(2)});
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst)});
+  // A[0] is the chosen line from 1; the jump list counts from 0.
+  w.Switch(0x2C, A(0), {again, again, first_group, second_group});
+  w.Goto(again);
+  w.Bind(first_group);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 1)});
+  w.Assign(VarA(1), VarA(0));
+  w.Goto(play);
+  w.Bind(second_group);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 2)});
+  w.Assign(VarA(1), VarA(0), {{'+', Num(4)}});
+  w.Bind(play);
+  w.Command(kOpMinigame, {A(1)});
   w.Goto(again);
   return w.Bytes();
 }
@@ -410,17 +437,16 @@ const char* const kNewGameMessages[2] = {
     "樣本到此。按Shift開選項，載入或結束。",
 };
 
+// Two voiced messages (ids 1 and 2) and the choice lines after them (ids from 3, no voice).
 std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice,
-                                  const char* const (*choices)[2] = nullptr) {
+                                  const std::vector<const char*>& choices = {}) {
   MessageTableWriter t;
   for (int i = 0; i < 2; ++i) {
     t.Add({static_cast<uint16_t>(i + 1), static_cast<uint16_t>(first_voice + i), "aiueoaiueo",
            Big5(texts[i])});
   }
-  if (choices != nullptr) {
-    for (int i = 0; i < 2; ++i) {
-      t.Add({static_cast<uint16_t>(kExtraChoiceFirst + i), 0, "", Big5((*choices)[i])});
-    }
+  for (size_t i = 0; i < choices.size(); ++i) {
+    t.Add({static_cast<uint16_t>(3 + i), 0, "", Big5(choices[i])});
   }
   return t.Bytes();
 }
@@ -757,9 +783,9 @@ void WriteChoiceFiles(Out& out, Glyphs& g) {
 
 void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
-  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, &kExtraChoices));
+  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, {kExtraChoices[0], kExtraChoices[1]}));
   out.Write("Macro/0100.bin", NewGameScript());
-  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3));
+  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3, {kNewGameChoices[0], kNewGameChoices[1], kNewGameChoices[2]}));
   ByteBuilder system = SystemDataBytes();
   system.U32(80, 0x80);  // endingsSeen bit 7: the title offers the extra scenario
   system.U32(84, 0x10001);  // picturesSeen bits 0 and 16: the extras show pictures 1 and 7
@@ -931,6 +957,43 @@ void WriteShootingGame(Out& out) { out.Write("tamvik3/od/mg_shot.od", ShotOd().B
 }  // namespace
 // ---- end of the shooting game ----
 
+// ---- Minigame sounds: the games' effects, voices and music (short tones of our own) ----
+namespace {
+void WriteMinigameSounds(Out& out) {
+  const uint32_t rate = 22050;
+  const char* const kEffects[] = {
+      "cook07", "cook08", "maigo07", "maigo09", "maigo10", "maigo11",
+      "maigo12", "shot07", "shot08", "shot10", "shot11", "swim07",
+      "swim08", "swim09", "system00", "system01", "system02", "system03",
+  };
+  int n = 0;
+  for (const char* name : kEffects) {
+    ++n;
+    out.Write("tamvik3/se/" + std::string(name) + ".wav",
+              PcmWav(1, rate, 16, Notes({700.0 + 20.0 * n, 520.0 + 20.0 * n}, rate, rate / 20, 7000))
+                  .Bytes());
+  }
+  const char* const kVoices[] = {
+      "2331", "2332", "2333", "2334", "2335", "2336", "2337", "2338",
+      "2357", "2358a", "2358b", "2358c", "2358d", "2358e", "2358f", "2358g",
+      "2358h", "2359", "2360", "2361", "2362", "2363", "2364", "2411",
+      "2412", "2413a", "2413b", "2413c", "2414a", "2414b", "2414c", "2415",
+      "2416", "2417", "2418", "2419", "2420", "2421",
+  };
+  n = 0;
+  for (const char* name : kVoices) {
+    out.Write("tamvik3/voice/" + std::string(name) + ".wav", SampleVoice(++n, 30));
+  }
+  const std::vector<double> tune = {440.0, 523.3, 659.3, 523.3, 587.3, 698.5, 587.3, 493.9};
+  for (const char* name : {"brise", "davone", "lunet", "minigame"}) {
+    WavFile music = ImaAdpcmWav(1, rate, Notes(tune, rate, rate / 4, 8000), 512);
+    music.loop_point = 0;
+    out.Write("tamvik1/bgm/" + std::string(name) + ".wav", music.Bytes());
+  }
+}
+}  // namespace
+// ---- end of the minigame sounds ----
+
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
   Glyphs glyphs(options.raster);
@@ -947,6 +1010,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteSwimAndTestOd(out);
   WriteLostChildGame(out);
   WriteShootingGame(out);
+  WriteMinigameSounds(out);
   WriteCookingOd(out);
   return out.ok();
 }
