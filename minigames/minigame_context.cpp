@@ -1,5 +1,7 @@
 #include "minigames/minigame_context.h"
 
+#include "minigames/slot/slot_proc.h"
+
 namespace {
 
 constexpr const char* kOdPaths[mg::kGameCount] = {
@@ -18,6 +20,7 @@ MinigameContext::MinigameContext() {
     games[static_cast<size_t>(i)].path = kOdPaths[i];
     games[static_cast<size_t>(i)].proc = &MinigameContext::StandInProc;
   }
+  games[5].proc = &slot_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "engine/input/dinput.h"
+// ---- Slot machine ----
+#include "minigames/slot/slot_state.h"
 
 namespace platform {
 class Surface;
@@ -451,6 +453,9 @@ class MinigameContext {
 
   // ---- Common menu ----
   MgMenu menu;
+
+  // ---- Slot machine (minigames/slot/) ----
+  slot::SlotState slot;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.
