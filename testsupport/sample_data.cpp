@@ -17,6 +17,7 @@
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/od_writer.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -889,6 +890,25 @@ uint32_t SampleTitleColour() { return SprColourRef(kTitleTop); }
 uint32_t SampleMenuColour() { return SprColourRef(kMenuTop); }
 uint32_t SampleWindowColour() { return SprColourRef(kWindowBody); }
 
+namespace {
+
+// ---- Slot machine (game row 5): its od file, the static effects and the music ----
+void WriteSlotGame(Out& out) {
+  out.Write("tamvik3/od/mg_slot.od", UniversalOd({200}).Build());
+  const uint32_t rate = 22050;
+  const char* const kEffects[] = {"system00", "system01", "system02", "system03",
+                                  "slot07",   "slot08",   "slot09"};
+  for (int i = 0; i < 7; ++i) {
+    out.Write("tamvik3/se/" + std::string(kEffects[i]) + ".wav",
+              PcmWav(1, rate, 16, Notes({700.0 + 60.0 * i}, rate, rate / 20, 6000)).Bytes());
+  }
+  WavFile music = PcmWav(1, rate, 16, Notes({440.0, 554.4, 659.3, 554.4}, rate, rate / 4, 6000));
+  music.loop_point = 0;
+  out.Write("tamvik1/bgm/ysol.wav", music.Bytes());
+}
+
+}  // namespace
+
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
   Glyphs glyphs(options.raster);
@@ -902,6 +922,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
+  WriteSlotGame(out);
   return out.ok();
 }
 
