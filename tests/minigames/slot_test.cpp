@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -419,6 +421,9 @@ TEST(SlotGame, TenScriptedPlaysInStoryMode) {
   EXPECT_EQ(g.runner.TimesPlayed("static:6"), 10);
   EXPECT_EQ(g.runner.TimesPlayed("bgm:tamvik1\\bgm\\ysol.wav"), 1);
   EXPECT_EQ(Minigame().fw.brightness, 0) << "faded out";
+  EXPECT_EQ(g.state().coins, 0);
+  EXPECT_EQ(mg_obj(40)->value, 0) << "the coins shown";
+  EXPECT_EQ(mg_obj(41)->value, score) << "the score shown";
 }
 
 TEST(SlotGame, UnattendedReelsStopAfter1800StepsAndTheTenPlaysEnd) {
@@ -532,16 +537,16 @@ TEST(SlotGame, ResultVariablesFollowTheScoreThresholds) {
 TEST(SlotGame, FreePlayOpensTheResultScreenAndRanksTheScore) {
   SlotGame g;
   StopBot bot;
-  bot.offsets = {{0, 0, 0}};
   bot.skip_panel = true;
+  for (int p = 0; p < 10; ++p) bot.offsets.push_back({p, 2 * p, 3 * p});
   g.StartAndPass(mg::kModeFreePlay);
-  g.state().coins = 1;
   g.before = [&](slot::SlotState& s) {
     if (s.step == slot::kStepClosing) s.score = 320;
   };
   g.runner.bot = std::ref(bot);
   ASSERT_TRUE(g.runner.RunUntil("choice after the result",
-                                [] { return Minigame().menu.step == 10011; }, 1500));
+                                [] { return Minigame().menu.step == 10011; }, 6000));
+  EXPECT_EQ(g.plays.size(), 10u);
   EXPECT_EQ(Minigame().menu.phase, mg::kPhaseResult);
   EXPECT_EQ(mg_var_get(9), 1);
   EXPECT_EQ(mg_var_get(2), 1) << "free play: variable 2 from variable 9";
@@ -557,6 +562,39 @@ TEST(SlotGame, FreePlayOpensTheResultScreenAndRanksTheScore) {
   EXPECT_EQ(mg_var_get(35), 200);
   const std::string dat = g.runner.tree().Read("install/save/minigame.dat");
   EXPECT_EQ(testsupport::MinigameDatValue(dat, 33), 320) << "kept in save\\minigame.dat";
+}
+
+TEST(SlotGame, DecideStopsTheReelOfTheStopButtonUnderTheCursor) {
+  SlotGame g;
+  g.StartAndPass(mg::kModeStory);
+  g.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.runner.RunUntil("spin", [] { return Minigame().slot.step == slot::kStepSpin; }, 10));
+  // The stop buttons blink while the spin is young.
+  std::vector<int32_t> lit;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(g.runner.Step());
+    lit.push_back(mg_obj_get_anim(32));
+  }
+  EXPECT_NE(std::count(lit.begin(), lit.end(), 30), 0);
+  EXPECT_NE(std::count(lit.begin(), lit.end(), 31), 0);
+
+  struct Case {
+    int button;  // object 30-32 at x 128, 288, 448, y 320
+    std::array<int32_t, 3> stop;  // stop states after the click
+  };
+  for (const Case& c : {Case{32, {0, 0, 2}}, Case{30, {2, 0, 2}}}) {
+    SCOPED_TRACE(c.button);
+    g.runner.Pointer(mg_obj_get_x(c.button) + 4, mg_obj_get_y(c.button) + 4);
+    ASSERT_TRUE(g.runner.Run(2));
+    ASSERT_EQ(mg_cursor_get(), c.button - 30);
+    g.runner.Tap(kMgKeyDecide);
+    ASSERT_TRUE(g.runner.Run(18));  // long enough for any reel to reach its boundary
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(g.state().reels[k].stop, c.stop[k]) << "reel " << k;
+    }
+  }
+  EXPECT_EQ(g.state().step, slot::kStepSpin);
+  EXPECT_EQ(mg_obj_get_anim(30), 32) << "a stopped reel's button shows pressed";
 }
 
 TEST(SlotGame, TheGagShowsItsPictureOnceAndTheReelsTurnOn) {
