@@ -262,13 +262,13 @@ class SlotGame {
         "first play", [] { return Minigame().slot.step == slot::kStepWaitPlay; }, 200));
   }
 
-  // Runs frames of `ms` until the minigame ends.
-  bool RunToEnd(int limit, uint32_t ms) {
+  // Runs frames of `ms` until `done`.
+  bool RunUntil(int limit, uint32_t ms, const std::function<bool()>& done) {
     for (int i = 0; i < limit; ++i) {
-      if (MiniGameIsRunning() == 0) return true;
+      if (done()) return true;
       if (!runner.Step(ms)) return false;
     }
-    ADD_FAILURE() << "the game did not end in " << limit << " frames";
+    ADD_FAILURE() << "not done in " << limit << " frames";
     return false;
   }
 
@@ -427,28 +427,46 @@ TEST(SlotGame, TenScriptedPlaysInStoryMode) {
 }
 
 TEST(SlotGame, UnattendedReelsStopAfter1800StepsAndTheTenPlaysEnd) {
-  SlotGame g;
-  StopBot bot;  // decide only; no reel is ever stopped by hand
-  bot.skip_panel = true;
-  g.StartAndPass(mg::kModeStory);
-  g.runner.bot = std::ref(bot);
-  ASSERT_TRUE(g.RunToEnd(6000, 100));
+  for (int mode : {mg::kModeStory, mg::kModeFreePlay}) {
+    SCOPED_TRACE(testing::Message() << "mode " << mode);
+    SlotGame g;
+    StopBot bot;  // decide only; no reel is ever stopped by hand
+    bot.skip_panel = true;
+    g.StartAndPass(mode);
+    g.runner.bot = std::ref(bot);
+    // Story: the game ends. Free play: the menu's result screen waits for a choice.
+    ASSERT_TRUE(g.RunUntil(6000, 100, [] {
+      return MiniGameIsRunning() == 0 ||
+             (Minigame().menu.phase == mg::kPhaseResult && Minigame().menu.step == 10011);
+    }));
 
-  ASSERT_EQ(g.plays.size(), 10u);
-  for (int p = 0; p < 10; ++p) {
-    SCOPED_TRACE(testing::Message() << "play " << p);
-    const Play& play = g.plays[static_cast<size_t>(p)];
-    for (int k = 0; k < 3; ++k) {
-      // The request comes on spin step 1800, after 1799 advances.
-      EXPECT_EQ(play.request_step[k], 1799) << "reel " << k;
-      const Stop stop = ExpectedStop(k, After(k, play.start[k], 1799));
-      EXPECT_EQ(play.stop_position[k], stop.position) << "reel " << k;
-      EXPECT_EQ(play.stop_step[k], 1799 + stop.advances) << "reel " << k;
-      EXPECT_EQ(play.symbols[k], slot::ShownSymbol(k, stop.position));
+    ASSERT_EQ(g.plays.size(), 10u);
+    for (int p = 0; p < 10; ++p) {
+      SCOPED_TRACE(testing::Message() << "play " << p);
+      const Play& play = g.plays[static_cast<size_t>(p)];
+      for (int k = 0; k < 3; ++k) {
+        // The request comes on spin step 1800, after 1799 advances.
+        EXPECT_EQ(play.request_step[k], 1799) << "reel " << k;
+        const Stop stop = ExpectedStop(k, After(k, play.start[k], 1799));
+        EXPECT_EQ(play.stop_position[k], stop.position) << "reel " << k;
+        EXPECT_EQ(play.stop_step[k], 1799 + stop.advances) << "reel " << k;
+        EXPECT_EQ(play.symbols[k], slot::ShownSymbol(k, stop.position));
+      }
+    }
+    EXPECT_EQ(g.runner.TimesPlayed("static:5"), 30);
+    const int32_t score = g.calls.back().score;
+    EXPECT_EQ(g.Voices().back(), slot::ClosingVoice(mode, score));
+    if (mode == mg::kModeFreePlay) {
+      // Into the defaults 300, 200, 100: a strictly higher score moves in.
+      std::vector<int32_t> ranking = {300, 200, 100};
+      const auto at = std::find_if(ranking.begin(), ranking.end(),
+                                   [score](int32_t r) { return score > r; });
+      ranking.insert(at, score);
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(mg_var_get(33 + i), ranking[static_cast<size_t>(i)]) << "entry " << i;
+      }
     }
   }
-  EXPECT_EQ(g.runner.TimesPlayed("static:5"), 30);
-  EXPECT_EQ(g.Voices().back(), slot::ClosingVoice(0, g.calls.back().score));
 }
 
 TEST(SlotGame, TheScoreMovesAMoveEveryThreeStepsAndStopsAtTheClamp) {
