@@ -615,6 +615,41 @@ TEST(SlotGame, DecideStopsTheReelOfTheStopButtonUnderTheCursor) {
   EXPECT_EQ(mg_obj_get_anim(30), 32) << "a stopped reel's button shows pressed";
 }
 
+TEST(SlotGame, TheMenuPausesTheSpinAndRetryOrQuitAnswers) {
+  for (bool retry : {true, false}) {
+    SCOPED_TRACE(retry ? "retry" : "quit");
+    SlotGame g;
+    g.StartAndPass(mg::kModeFreePlay);
+    g.runner.Tap(kMgKeyDecide);
+    ASSERT_TRUE(g.runner.RunUntil("spin", [] { return Minigame().slot.step == slot::kStepSpin; }, 10));
+    ASSERT_TRUE(g.runner.Run(3));
+    g.state().score = 42;
+    g.runner.Tap(kMgKeyMenu);
+    ASSERT_TRUE(g.runner.RunUntil("menu", [] { return Minigame().menu.step == 10011; }, 60));
+    const std::array<slot::Reel, 3> paused = g.state().reels;
+    const int32_t spun = g.state().spin_steps;
+    g.runner.Tap(retry ? kMgKeyDown : kMgKeyUp);  // resume -> retry, or -> quit (wrapping)
+    ASSERT_TRUE(g.runner.Run(2));
+    EXPECT_EQ(g.state().spin_steps, spun) << "the spin waits while the menu is open";
+    EXPECT_EQ(g.state().reels[2].position, paused[2].position);
+    g.runner.Tap(kMgKeyDecide);
+    if (retry) {
+      ASSERT_TRUE(g.runner.RunUntil(
+          "menu before play again",
+          [] { return Minigame().menu.step == 10011 && Minigame().menu.phase == 0; }, 200));
+      EXPECT_EQ(g.state().coins, 10);
+      EXPECT_EQ(g.state().score, 0);
+      for (const slot::Reel& r : g.state().reels) {
+        EXPECT_EQ(r.position, slot::kStartPosition);
+        EXPECT_EQ(r.stop, slot::kStopped);
+      }
+    } else {
+      ASSERT_TRUE(g.runner.RunToEnd(100));
+      EXPECT_EQ(mg_var_get(2), 0);
+    }
+  }
+}
+
 TEST(SlotGame, TheGagShowsItsPictureOnceAndTheReelsTurnOn) {
   SlotGame g;
   g.StartAndPass(mg::kModeStory);
