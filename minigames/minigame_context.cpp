@@ -4,6 +4,7 @@
 #include "minigames/maigo/maigo.h"
 #include "minigames/shot/shot_game.h"
 #include "minigames/cook/cook_proc.h"
+#include "minigames/slot/slot_proc.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ MinigameContext::MinigameContext() {
   games[6].proc = &maigo::maigo_proc;
   games[7].proc = &shot_proc;
   games[3].proc = &cook_proc;
+  games[5].proc = &slot_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

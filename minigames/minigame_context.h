@@ -33,6 +33,8 @@
 #include "engine/input/dinput.h"
 // ---- Swimming game and test entry ----
 #include "minigames/swim/swim_state.h"
+// ---- Slot machine ----
+#include "minigames/slot/slot_state.h"
 
 namespace platform {
 class Surface;
@@ -470,6 +472,8 @@ class MinigameContext {
   maigo::MaigoState maigo;
   // ---- Cooking game: the lesson's steps, the work panel and the scores (minigames/cook/) ----
   cook::CookState cook;
+  // ---- Slot machine (minigames/slot/) ----
+  slot::SlotState slot;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

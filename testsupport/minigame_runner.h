@@ -65,7 +65,7 @@ class MinigameRunner {
 
   // Minigame buttons (kMgKey* bits): held from the next frame until released, or tapped: down
   // from the next frame until a frame that ran a minigame step has seen it, then up (so a tap
-  // is never lost on a frame without a step).
+  // is never lost on a frame without a step, also when the bot taps).
   void Hold(uint32_t buttons, bool down = true);
   void Tap(uint32_t buttons);
   // The pointer moved to (x, y) in the next frame; mouse button 0 or 1 down or up.
@@ -96,7 +96,8 @@ class MinigameRunner {
 
   struct PendingTap {
     uint32_t buttons = 0;
-    int presented = 0;  // frames presented when it was tapped
+    int down_frame = 0;  // the frame whose input rows put the keys down
+    int presented = -1;  // frames presented before that frame ran (-1: not yet there)
   };
   std::vector<PendingTap> taps_;
   std::vector<std::string> sounds_played_;

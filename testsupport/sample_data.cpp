@@ -993,6 +993,24 @@ void WriteMinigameSounds(Out& out) {
 }
 }  // namespace
 // ---- end of the minigame sounds ----
+namespace {
+
+// ---- Slot machine (game row 5): its od file, the static effects and the music ----
+void WriteSlotGame(Out& out) {
+  out.Write("tamvik3/od/mg_slot.od", UniversalOd({200}).Build());
+  const uint32_t rate = 22050;
+  const char* const kEffects[] = {"system00", "system01", "system02", "system03",
+                                  "slot07",   "slot08",   "slot09"};
+  for (int i = 0; i < 7; ++i) {
+    out.Write("tamvik3/se/" + std::string(kEffects[i]) + ".wav",
+              PcmWav(1, rate, 16, Notes({700.0 + 60.0 * i}, rate, rate / 20, 6000)).Bytes());
+  }
+  WavFile music = PcmWav(1, rate, 16, Notes({440.0, 554.4, 659.3, 554.4}, rate, rate / 4, 6000));
+  music.loop_point = 0;
+  out.Write("tamvik1/bgm/ysol.wav", music.Bytes());
+}
+
+}  // namespace
 
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
@@ -1012,6 +1030,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteShootingGame(out);
   WriteMinigameSounds(out);
   WriteCookingOd(out);
+  WriteSlotGame(out);
   return out.ok();
 }
 
