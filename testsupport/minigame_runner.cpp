@@ -74,7 +74,7 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   tree().MakeDir("install/save");
   GameSequences& s = driver_->sequences();
   WireMinigameSequences(s);  // as the composition root fills them
-  minigame_.sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
+  minigame().sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
 }
 
 MinigameRunner::~MinigameRunner() {
@@ -87,7 +87,7 @@ void MinigameRunner::WriteFile(const std::string& game_path, const std::vector<u
 }
 
 void MinigameRunner::SetProc(int row, MgProc proc) {
-  minigame_.games.at(static_cast<size_t>(row)).proc = std::move(proc);
+  minigame().games.at(static_cast<size_t>(row)).proc = std::move(proc);
 }
 
 bool MinigameRunner::Start(int row, int mode) {

@@ -45,7 +45,8 @@ class MinigameRunner {
 
   ProgramDriver& driver() { return *driver_; }
   GameTree& tree() { return driver_->tree; }
-  MinigameContext& minigame() { return minigame_; }
+  // The driver's minigame context (current while the runner lives).
+  MinigameContext& minigame() { return *driver_->minigame; }
 
   // A file of the game (a backslash path such as "tamvik3\od\mg_test.od") in the install
   // directory, its folders and name in mixed case.
@@ -88,7 +89,7 @@ class MinigameRunner {
   int TimesPlayed(const std::string& what) const;
 
   // Steps the last frame ran (0 when none was due).
-  int32_t last_steps() const { return minigame_.fw.last_steps; }
+  int32_t last_steps() const { return driver_->minigame->fw.last_steps; }
 
  private:
   uint32_t NextFrameTime();
@@ -105,8 +106,6 @@ class MinigameRunner {
   Options options_;
   std::unique_ptr<ProgramDriver> driver_;
   std::unique_ptr<FaultyFiles> files_;
-  MinigameContext minigame_;
-  MinigameScope scope_{minigame_};
   int cadence_ = 0;
   uint32_t one_shot_ms_ = 0;
   bool has_one_shot_ = false;
