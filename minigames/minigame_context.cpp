@@ -1,5 +1,6 @@
 #include "minigames/minigame_context.h"
 
+#include "minigames/hana/hana_proc.h"
 #include "minigames/swim/swim.h"
 
 namespace {
@@ -22,6 +23,14 @@ MinigameContext::MinigameContext() {
   }
   games[0].proc = &test_proc;
   games[1].proc = &swim_proc;
+  games[4].proc = &hana::hana_proc;
+  games[9].proc = &hana::hana_proc;
+  games[10].proc = &hana::hana_proc;
+  games[11].proc = &hana::hana_proc;
+  games[12].proc = &hana::hana_proc;
+  games[13].proc = &hana::hana_proc;
+  games[14].proc = &hana::hana_proc;
+  games[15].proc = &hana::hana_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }
