@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <array>
 #include <functional>
 #include <set>
 #include <string>
@@ -212,18 +213,25 @@ TEST(HanaProc, FreePlayPaysTotalsShowsTheResultAndRanksInRowFour) {
 
 // ---- The tutorial ----
 
-using Trace = std::vector<std::pair<int, int>>;
+// (the step that set the state, the state, the deck position of the next draw)
+using Trace = std::vector<std::array<int, 3>>;
 
-// Runs the story's tutorial (mode 0 with variable 11 = 1) with the decide bot; the trace of
+// Runs the tutorial with the decide bot; the trace of
 // (step, tutorial state) at each change of the state.
-Trace RunTutorial(int mode, int* final_mode, std::vector<int>* field, int* result) {
+Trace RunTutorial(int mode, int* final_mode, std::vector<int>* field, int* result,
+                  bool choose_stop = false) {
   HanaGame g;
   g.DecideBot();
   Trace trace;
+  int prior_step = 0;
   g.each_frame = [&] {
     if (!mg_is_running()) return;
     const int state = Play().tutorial;
-    if (state != 0 && (trace.empty() || trace.back().second != state)) trace.emplace_back(Play().step, state);
+    if (state != 0 && (trace.empty() || trace.back()[1] != state)) {
+      trace.push_back({prior_step, state, H().next_draw});
+    }
+    prior_step = Play().step;
+    if (choose_stop && Play().step == hana::kStepChooseStop) Minigame().cursor.selection = 1;
     if (field->empty() && Play().step == hana::kStepTurn) {
       for (int i = 0; i < 8; ++i) field->push_back(H().field[static_cast<size_t>(i)]);
     }
@@ -244,21 +252,28 @@ TEST(HanaProc, StoryTutorialDealsTheFixedDeckAndReachesItsStatesInOrder) {
   EXPECT_EQ(mode, mg::kModeStoryTutorial);
   EXPECT_EQ(field, (std::vector<int>{1, 21, 13, 15, 6, 36, 11, 37}));
   ASSERT_GE(trace.size(), 2u);
-  EXPECT_EQ(trace.front().second, hana::kTutorialOn);
+  EXPECT_EQ(trace.front()[1], hana::kTutorialOn);
   int last = 0;
-  for (const auto& [step, state] : trace) {
-    EXPECT_GE(state, last) << "step " << step;
-    last = state;
+  for (const auto& t : trace) {
+    EXPECT_GE(t[1], last) << "step " << t[0];
+    last = t[1];
   }
+  // The fixed deck and the bot reach the 28th card, the user's combination and the computer's.
+  EXPECT_EQ(trace, (Trace{{-1, 1, 1}, {10054, 200, 29}, {10070, 300, 30}, {10071, 301, 30},
+                          {10070, 500, 33}}));
   int mode2 = -1, result2 = -1;
   std::vector<int> field2;
   EXPECT_EQ(RunTutorial(mg::kModeStory, &mode2, &field2, &result2), trace) << "the same each run";
 }
 
-TEST(HanaProc, HubTutorialReturnsOne) {
+TEST(HanaProc, HubTutorialReturnsOneAndExplainsAStop) {
   int mode = -1, result = -1;
   std::vector<int> field;
-  RunTutorial(mg::kModeHubTutorial, &mode, &field, &result);
+  const Trace trace = RunTutorial(mg::kModeHubTutorial, &mode, &field, &result, true);
+  // The user's stop is explained and the turn passes; the round goes on to the computer's
+  // combination.
+  EXPECT_EQ(trace, (Trace{{-1, 1, 1}, {10054, 200, 29}, {10070, 300, 30}, {10071, 301, 30},
+                          {10076, 400, 30}, {10070, 500, 33}}));
   EXPECT_EQ(mode, mg::kModeHubTutorial);
   EXPECT_EQ(result, 1);
 }
@@ -280,7 +295,10 @@ struct HubEnd {
         H().players[static_cast<size_t>(w)].formed = hana::kDealersPoint;
         H().players[static_cast<size_t>(1 - w)].bank = 1;
       }
-      if (p.step == hana::kStepCountdown + 1) in_countdown = true;
+      if (p.step == hana::kStepCountdown + 1 && !in_countdown) {
+        in_countdown = true;
+        confirms_before = g.runner.TimesPlayed("static:1");
+      }
       const int closing_anim = Minigame().objects[hana::kObjClosing].anim;
       if (closing_anim != 0) closing.insert(closing_anim);
       if (in_countdown) {
@@ -303,6 +321,7 @@ struct HubEnd {
   int strength_, continues_;
   bool user_wins_;
   int frame = 0;
+  int confirms_before = 0;
   bool forced = false, in_countdown = false, decide_in_count = false, decided = false;
   std::set<int> closing;
 };
@@ -325,15 +344,23 @@ TEST(HanaProc, HubMatchWonReturnsOneWithTheClosingSceneOfTheLastTwo) {
 }
 
 TEST(HanaProc, HubMatchLostWithContinueDecidedRestartsWithAWeakerOpponent) {
-  HubEnd h(8, 2, false);
-  h.decide_in_count = true;
-  ASSERT_TRUE(h.Start());
-  ASSERT_TRUE(h.g.runner.RunUntil("restart", [&] { return h.decided && Play().step == hana::kStepBoard + 1; },
-                                  6000));
-  EXPECT_EQ(mg_var_get(6), 1);
-  EXPECT_EQ(mg_var_get(10), 2);
-  EXPECT_EQ(H().players[1].bank, 6);
-  EXPECT_TRUE(mg_is_running());
+  struct Case {
+    int strength;
+    int next_bank;
+  };
+  for (const Case c : {Case{8, 6}, Case{2, 1}}) {
+    SCOPED_TRACE(c.strength);
+    HubEnd h(c.strength, 2, false);
+    h.decide_in_count = true;
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(h.g.runner.RunUntil(
+        "restart", [&] { return h.decided && Play().step == hana::kStepBoard + 1; }, 6000));
+    EXPECT_EQ(mg_var_get(6), 1);
+    EXPECT_EQ(mg_var_get(10), 2);
+    EXPECT_EQ(H().players[1].bank, c.next_bank) << "2 fewer, never below 1";
+    EXPECT_EQ(h.g.runner.TimesPlayed("static:1") - h.confirms_before, 1) << "system01";
+    EXPECT_TRUE(mg_is_running());
+  }
 }
 
 TEST(HanaProc, HubMatchLostWithoutContinueShowsTheClosingPictureAndReturnsTwo) {
@@ -395,7 +422,8 @@ TEST(HanaProc, LineHoldsWhileItsVoicePlaysUntilDecide) {
     bool decide;
     int min_steps, max_steps;
   };
-  for (const Case c : {Case{"", false, 0, 3}, Case{kVoice, false, 50, 75},
+  for (const Case c : {Case{"", false, 0, 3}, Case{"tamvik3\\voice\\none.wav", false, 0, 3},
+                       Case{kVoice, false, 50, 75},
                        Case{kVoice, true, 0, 15}}) {
     SCOPED_TRACE(std::string(c.voice) + (c.decide ? " decide" : ""));
     testsupport::OdWriter od = HanaOd();
