@@ -966,7 +966,9 @@ int hana_show_face(int face) {
   std::memcpy(file.data(), text, length);
   int32_t picture = 0;
   if (comma != nullptr) {
-    for (const char* c = comma + 1; *c >= '0' && *c <= '9' && picture < 100000; ++c) {
+    const char* c = comma + 1;
+    while (*c == ' ') ++c;
+    for (; *c >= '0' && *c <= '9' && picture < 100000; ++c) {
       picture = picture * 10 + (*c - '0');
     }
   }

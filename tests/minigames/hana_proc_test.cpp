@@ -211,6 +211,33 @@ TEST(HanaProc, FreePlayPaysTotalsShowsTheResultAndRanksInRowFour) {
   EXPECT_EQ(ranking, expected);
 }
 
+TEST(HanaProc, FreePlayRetryFromTheResultStartsTheMatchAnew) {
+  HanaGame g;
+  g.DecideBot();
+  bool forced = false;
+  g.each_frame = [&] {
+    if (!mg_is_running() || forced || Play().step != hana::kStepRoundEnd) return;
+    // The computer wins the first round and the point it is paid empties the user's bank.
+    forced = true;
+    Play().winner = 1;
+    H().players[1].formed = hana::kDealersPoint;
+    H().players[0].bank = 1;
+  };
+  ASSERT_TRUE(g.runner.Start(4, mg::kModeFreePlay));
+  ASSERT_TRUE(g.runner.RunUntil("result", [] {
+    return Minigame().menu.phase == mg::kPhaseResult && Minigame().menu.step == 10011;
+  }, 6000));
+  EXPECT_EQ(H().players[0].bank, 0);
+  EXPECT_EQ(mg_var_get(2), 0);
+  ASSERT_EQ(mg_cursor_get(), mg::kChoiceRetry);
+  g.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.runner.RunUntil("board again", [] { return Play().step == hana::kStepBoard + 1; },
+                                400));
+  EXPECT_TRUE(mg_is_running());
+  EXPECT_EQ(H().players[0].bank, 10);
+  EXPECT_EQ(H().players[1].bank, 999);
+}
+
 // ---- The tutorial ----
 
 // (the step that set the state, the state, the deck position of the next draw)
@@ -453,6 +480,8 @@ TEST(HanaProc, FaceTextNamesFileAndPicture) {
     bool drawn;
   };
   for (const Case& c : {Case{std::string(kFaceFile), true}, Case{std::string(kFaceFile) + ",3", true},
+                        Case{std::string(kFaceFile) + ", 2", true},
+                        Case{std::string(kFaceFile) + ",7", false},  // the set has pictures 0-3
                         Case{"tamvik1\\chara\\none.spr,3", false}, Case{"", false}}) {
     SCOPED_TRACE(c.text);
     testsupport::OdWriter od = HanaOd();
