@@ -515,8 +515,11 @@ TEST(HanaProc, UnknownModePlaysAndEndsAsTheStory) {
   ASSERT_TRUE(g.runner.Start(4, 7));
   ASSERT_TRUE(g.runner.RunToEnd(20000));
   EXPECT_EQ(mode, mg::kModeStory);
+  EXPECT_EQ(mg_var_get(3), mg::kModeStory);
   EXPECT_FALSE(mg_is_running());
-  EXPECT_NE(mg_var_get(2), -1);
+  EXPECT_EQ(mg_end_reason(), std::string("")) << "ended by the procedure's mg_end";
+  EXPECT_GE(mg_var_get(2), 0);
+  EXPECT_LE(mg_var_get(2), 2);
 }
 
 TEST(HanaProc, DemonstrationStartedDirectlyEndsByItself) {
