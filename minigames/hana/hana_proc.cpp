@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "engine/app/doors.h"
 #include "minigames/framework/minigame_cursor.h"
 #include "minigames/framework/minigame_draw.h"
 #include "minigames/framework/minigame_framework.h"
