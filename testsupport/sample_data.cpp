@@ -864,6 +864,20 @@ std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width) {
   return levels;
 }
 
+// ---- Flower-card rows (4 and 9-15): each row's od file, the universal pictures and the line
+//      texts, with no voices, faces or music named ----
+void WriteHanaFiles(Out& out) {
+  std::vector<int> empty = {30};
+  for (int i = 50; i < 75; ++i) empty.push_back(i);
+  for (int i = 100; i < 111; ++i) empty.push_back(i);
+  const std::vector<uint8_t> od = UniversalOd(empty).Build();
+  for (const char* name : {"mg_hana", "mg_aysol", "mg_brise", "mg_lunet", "mg_davon", "mg_tamvi",
+                           "mg_zuqel", "mg_zuq2"}) {
+    out.Write("tamvik3/od/" + std::string(name) + ".od", od);
+  }
+}
+// ---- end of the flower-card rows ----
+
 std::vector<std::string> GatherSourceTexts(const std::string& root) {
   std::vector<std::string> texts;
   std::set<std::string> seen;
@@ -1031,6 +1045,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteMinigameSounds(out);
   WriteCookingOd(out);
   WriteSlotGame(out);
+  WriteHanaFiles(out);
   return out.ok();
 }
 
