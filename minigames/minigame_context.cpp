@@ -1,5 +1,7 @@
 #include "minigames/minigame_context.h"
 
+#include "minigames/souji/souji_game.h"
+
 namespace {
 
 constexpr const char* kOdPaths[mg::kGameCount] = {
@@ -18,6 +20,7 @@ MinigameContext::MinigameContext() {
     games[static_cast<size_t>(i)].path = kOdPaths[i];
     games[static_cast<size_t>(i)].proc = &MinigameContext::StandInProc;
   }
+  games[2].proc = &souji_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

@@ -21,6 +21,8 @@
 #include "engine/gfx/gfx_types.h"
 // ---- Flower-card game ----
 #include "minigames/hana/hana_state.h"
+// ---- Cleaning game ----
+#include "minigames/souji/souji_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -438,6 +440,9 @@ class MinigameContext {
 
   // ---- Flower-card game: tables, players and table state (minigames/hana/) ----
   hana::HanaState hana;
+
+  // ---- Cleaning game: the floor, the characters, the course and its tables (minigames/souji/) ----
+  souji::SoujiState souji;
 
   // ---- Input cursor (with its one saved copy), key mode and sound wrappers ----
   MgCursor cursor;
