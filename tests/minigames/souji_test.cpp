@@ -40,6 +40,12 @@ struct CourseRig : mg_test::MgFixture {
     mg_map_scroll(souji::kScrollX, 0);
     Minigame().sound.played = [this](const std::string& what) { sounds.push_back(what); };
   }
+  // A fresh course, objects and sound record (one rig serves a table of cases).
+  void Reset() {
+    souji::ResetCourse(s);
+    mg_obj_clear_all();
+    sounds.clear();
+  }
   uint16_t Cell(int r, int c) const { return s.cells[static_cast<size_t>(r * souji::kCols + c)]; }
   void SetCell(int r, int c, uint16_t v) { s.cells[static_cast<size_t>(r * souji::kCols + c)] = v; }
   int Count(const std::string& part) const {
@@ -85,10 +91,11 @@ std::vector<int> WallColumns(const std::array<uint16_t, souji::kCols>& row) {
 }
 
 TEST(SoujiCourse, PatternsZeroToSevenWriteTheirLeadRowsAndOneRowFromTheGenerator) {
+  CourseRig rig;
   for (uint32_t seed : {1u, 77u, 40503u}) {
     for (int p = 0; p < 8; ++p) {
       SCOPED_TRACE("pattern " + std::to_string(p) + " seed " + std::to_string(seed));
-      CourseRig rig;
+      rig.Reset();
       rig.s.pattern = p;
       Ctx().random.Seed(seed);
       GameRandom ref;
@@ -311,9 +318,10 @@ TEST(SoujiCourse, SteeringMovesClampsAndRefusesWalls) {
       {"into the wall of column 3", 296, kMgKeyLeft, 296},
       {"away from it", 296, kMgKeyRight, 302},
   };
+  CourseRig rig;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    CourseRig rig;
+    rig.Reset();
     rig.SetCell(1, 3, souji::kWall);
     rig.s.x = c.x;
     souji::Steer(rig.s, c.held);
@@ -321,7 +329,7 @@ TEST(SoujiCourse, SteeringMovesClampsAndRefusesWalls) {
     EXPECT_FALSE(souji::Crashes(rig.s));
   }
   // Without the last column's wall the right clamp holds at 608, the box reaching past the map.
-  CourseRig rig;
+  rig.Reset();
   rig.SetCell(1, 9, souji::kFloor);
   rig.s.x = 604;
   souji::Steer(rig.s, kMgKeyRight);
@@ -351,10 +359,11 @@ TEST(SoujiCourse, ObstacleHitWindowsOfLeaderAndFollower) {
       {0, 460, false, true},  {0, 484, false, true},  {0, 485, false, false},
       {12, 470, false, true}, {-12, 470, false, true}, {13, 470, false, false},
   };
+  CourseRig rig;
   for (const Case& c : cases) {
     SCOPED_TRACE("dx " + std::to_string(c.dx) + " y " + std::to_string(c.y));
     for (bool leader : {true, false}) {
-      CourseRig rig;
+      rig.Reset();
       rig.s.x = 320;
       rig.s.follower_x = 200;
       rig.s.obstacles[7] = souji::Obstacle{2, (leader ? 320 : 200) + c.dx, c.y, 0, 9};
@@ -583,7 +592,7 @@ TEST(SoujiGame, IdleStoryRunStaysInColumnFourAndCrashesByTheMiddleWall) {
 // away. The key it holds takes effect a step later, so the plan starts from that move.
 struct Autopilot {
   static constexpr int kHorizon = 72;
-  static constexpr int32_t kSpare = 18;  // obstacle distance kept (a hit is 12 or less)
+  static constexpr int32_t kSpare = 14;  // obstacle distance kept (a hit is 12 or less)
 
   uint32_t Next(const SoujiState& s) {
     const int count = (souji::kMaxX - souji::kMinX) / 6 + 1;
@@ -598,21 +607,15 @@ struct Autopilot {
             mg_map_hit(64 * c + 33, souji::kBoxY - 6 - 6 * i, 1, 28) != 0;
       }
     }
-    // Places blocked by a solid column under either side of the box (10 pixels to spare).
-    std::vector<std::vector<char>> blocked_at(kHorizon + 1, std::vector<char>(count, 0));
-    for (int i = 0; i <= kHorizon; ++i) {
-      for (int k = 0; k < count; ++k) {
-        const int32_t x = base + 6 * k;
-        for (int32_t px : {x - 10, x + 10}) {
-          const int c = column_of(px);
-          if (c >= 0 && c < souji::kCols && solid[static_cast<size_t>(i)][static_cast<size_t>(c)]) {
-            blocked_at[static_cast<size_t>(i)][static_cast<size_t>(k)] = 1;
-          }
+    // A place is blocked by a solid column under either side of the box (10 pixels to spare).
+    auto blocked = [&](int i, int32_t x) {
+      for (int32_t px : {x - 10, x + 10}) {
+        const int c = column_of(px);
+        if (c >= 0 && c < souji::kCols && solid[static_cast<size_t>(i)][static_cast<size_t>(c)]) {
+          return true;
         }
       }
-    }
-    auto blocked = [&](int i, int32_t x) {
-      return blocked_at[static_cast<size_t>(i)][static_cast<size_t>(index(x))] != 0;
+      return false;
     };
     // Obstacles of each step ahead in the leader's window, or in the follower's 14 steps later.
     std::vector<std::vector<int32_t>> near(kHorizon + 1);
@@ -638,30 +641,37 @@ struct Autopilot {
       if (nx < souji::kMinX || nx > souji::kMaxX || blocked(i, nx)) return x;
       return nx;
     };
-    // safe[i][k]: at place base + 6k at step i the leader lasts the horizon.
-    std::vector<std::vector<char>> safe(kHorizon + 1, std::vector<char>(count, 0));
-    for (int k = 0; k < count; ++k) safe[kHorizon][k] = !danger(kHorizon, base + 6 * k);
-    for (int i = kHorizon - 1; i >= 1; --i) {
-      for (int k = 0; k < count; ++k) {
+    const int32_t d0 = last_ == kMgKeyLeft ? -6 : last_ == kMgKeyRight ? 6 : 0;
+    const int32_t x1 = moved(0, s.x, d0);
+    // safe[i * count + k]: at place base + 6k at step i the leader lasts the horizon; only the
+    // places within reach of x1 are worked out.
+    const int k1 = index(x1);
+    std::vector<char> safe(static_cast<size_t>((kHorizon + 1) * count), 0);
+    auto at = [&](int i, int k) -> char& { return safe[static_cast<size_t>(i * count + k)]; };
+    for (int i = kHorizon; i >= 1; --i) {
+      const int lo = std::max(k1 - i, 0);
+      const int hi = std::min(k1 + i, count - 1);
+      for (int k = lo; k <= hi; ++k) {
         const int32_t x = base + 6 * k;
         if (x > souji::kMaxX || danger(i, x)) continue;
+        if (i == kHorizon) {
+          at(i, k) = 1;
+          continue;
+        }
         for (int32_t d : {0, -6, 6}) {
-          const int32_t nx = moved(i, x, d);
-          if (nx <= souji::kMaxX && safe[i + 1][index(nx)]) {
-            safe[i][k] = 1;
+          if (at(i + 1, index(moved(i, x, d))) != 0) {
+            at(i, k) = 1;
             break;
           }
         }
       }
     }
-    const int32_t d0 = last_ == kMgKeyLeft ? -6 : last_ == kMgKeyRight ? 6 : 0;
-    const int32_t x1 = moved(0, s.x, d0);
     uint32_t key = 0;
     const int32_t toward = x1 < 320 ? 6 : -6;  // when it must move, towards the middle first
     for (int32_t d : {0, toward, -toward}) {
       const int32_t nx = moved(1, x1, d);
       if (nx == x1 && d != 0) continue;
-      if (safe[2][static_cast<size_t>(index(nx))] != 0) {
+      if (at(2, index(nx)) != 0) {
         key = d < 0 ? kMgKeyLeft : d > 0 ? kMgKeyRight : 0;
         break;
       }
