@@ -17,6 +17,7 @@
 #include "platform/wave_codec.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/od_writer.h"  // the cleaning game's od file
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -889,6 +890,18 @@ uint32_t SampleTitleColour() { return SprColourRef(kTitleTop); }
 uint32_t SampleMenuColour() { return SprColourRef(kMenuTop); }
 uint32_t SampleWindowColour() { return SprColourRef(kWindowBody); }
 
+// ---- The cleaning game (minigame row 2): its od file, the universal one with 64 x 96 floor,
+//      wall, front and edge tiles in slots 1-4 ----
+void WriteCleaningGame(Out& out) {
+  OdWriter od = UniversalOd({200});
+  od.Solid(1, 64, 96, 200, 190, 160)   // floor
+      .Solid(2, 64, 96, 90, 70, 60)    // wall
+      .Solid(3, 64, 96, 120, 160, 90)  // front tile
+      .Solid(4, 64, 96, 60, 50, 50);   // the edge column
+  out.Write("tamvik3/od/mg_souji.od", od.Build());
+}
+// ---- end of the cleaning game ----
+
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
   Glyphs glyphs(options.raster);
@@ -902,6 +915,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
   WriteMovies(out, options);
+  WriteCleaningGame(out);
   return out.ok();
 }
 
