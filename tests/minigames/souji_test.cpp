@@ -487,6 +487,48 @@ TEST(SoujiGame, StoryModeShowsNoScore) {
   EXPECT_EQ(mg_obj_test(souji::kObjScore, mg::kObjNumber), 0);
 }
 
+TEST(SoujiGame, MenuRetryRestartsTheCourseAndQuitEndsTheGame) {
+  SoujiGame g;
+  ASSERT_TRUE(g.StartToPlay(mg::kModeFreePlay));
+  SoujiState& s = g.s();
+  ASSERT_TRUE(g.runner.RunUntil("a few rows", [&] { return s.score >= 30; }, 100));
+  std::vector<int> steps;
+  g.on_step = [&] { steps.push_back(s.step); };
+  // The menu during play: resume, retry, quit; the cursor moved to retry.
+  g.runner.Tap(kMgKeyMenu);
+  ASSERT_TRUE(g.runner.RunUntil("menu", [] { return Minigame().menu.step == 10011; }, 60));
+  const int32_t paused_scroll = s.scroll;
+  for (int n = 0; mg_cursor_get() != mg::kChoiceRetry; ++n) {
+    ASSERT_LT(n, 8) << "cursor " << mg_cursor_get();
+    g.runner.Tap(kMgKeyDown);
+    ASSERT_TRUE(g.runner.Run(3));  // the tap's release lands before the next press
+  }
+  EXPECT_EQ(s.scroll, paused_scroll) << "the course waits while the menu is open";
+  steps.clear();
+  g.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.runner.RunUntil("restart", [&] { return s.step == 1; }, 60));
+  EXPECT_EQ(steps.front(), souji::kStepPlay) << "the menu held the game where it was";
+  EXPECT_NE(std::find(steps.begin(), steps.end(), 0), steps.end()) << "from step -1 again";
+  EXPECT_EQ(s.scroll, 0);
+  EXPECT_EQ(s.score, 0);
+  EXPECT_EQ(s.x, 320);
+  EXPECT_EQ(Minigame().draw.map.cells, s.cells.data());
+  // The menu before play again, then quit from the menu during play.
+  ASSERT_TRUE(g.runner.RunUntil("menu", [] { return Minigame().menu.step == 10011; }, 100));
+  g.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.runner.RunUntil("play", [&] { return s.step == souji::kStepPlay; }, 100));
+  g.runner.Tap(kMgKeyMenu);
+  ASSERT_TRUE(g.runner.RunUntil("menu", [] { return Minigame().menu.step == 10011; }, 60));
+  for (int n = 0; mg_cursor_get() != mg::kChoiceQuit; ++n) {
+    ASSERT_LT(n, 8) << "cursor " << mg_cursor_get();
+    g.runner.Tap(kMgKeyDown);
+    ASSERT_TRUE(g.runner.Run(3));  // the tap's release lands before the next press
+  }
+  g.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(g.runner.RunToEnd(100));
+  EXPECT_EQ(mg_var_get(9), 0);
+}
+
 TEST(SoujiGame, TheFollowerWalksFourteenStepsBehindWhileAWallHoldsTheLeader) {
   SoujiGame g;
   ASSERT_TRUE(g.StartToPlay(mg::kModeHubMatch));
