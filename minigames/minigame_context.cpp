@@ -6,6 +6,7 @@
 #include "minigames/shot/shot_game.h"
 #include "minigames/cook/cook_proc.h"
 #include "minigames/slot/slot_proc.h"
+#include "minigames/souji/souji_game.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ MinigameContext::MinigameContext() {
   games[13].proc = &hana::hana_proc;
   games[14].proc = &hana::hana_proc;
   games[15].proc = &hana::hana_proc;
+  games[2].proc = &souji_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

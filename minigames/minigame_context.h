@@ -27,6 +27,8 @@
 #include "minigames/shot/shot_state.h"
 // ---- Cooking game ----
 #include "minigames/cook/cook_state.h"
+// ---- Cleaning game ----
+#include "minigames/souji/souji_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
@@ -451,6 +453,8 @@ class MinigameContext {
 
   // ---- Shooting game: the target table and the game's variables (minigames/shot/) ----
   shot::ShotState shot;
+  // ---- Cleaning game: the floor, the characters, the course and its tables (minigames/souji/) ----
+  souji::SoujiState souji;
 
   // ---- Input cursor (with its one saved copy), key mode and sound wrappers ----
   MgCursor cursor;

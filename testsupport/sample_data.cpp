@@ -18,6 +18,7 @@
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/od_writer.h"
+#include "testsupport/od_writer.h"  // the cleaning game's od file
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -1025,6 +1026,17 @@ void WriteSlotGame(Out& out) {
 }
 
 }  // namespace
+// ---- The cleaning game (minigame row 2): its od file, the universal one with 64 x 96 floor,
+//      wall, front and edge tiles in slots 1-4 ----
+void WriteCleaningGame(Out& out) {
+  OdWriter od = UniversalOd({200});
+  od.Solid(1, 64, 96, 200, 190, 160)   // floor
+      .Solid(2, 64, 96, 90, 70, 60)    // wall
+      .Solid(3, 64, 96, 120, 160, 90)  // front tile
+      .Solid(4, 64, 96, 60, 50, 50);   // the edge column
+  out.Write("tamvik3/od/mg_souji.od", od.Build());
+}
+// ---- end of the cleaning game ----
 
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
@@ -1046,6 +1058,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteCookingOd(out);
   WriteSlotGame(out);
   WriteHanaFiles(out);
+  WriteCleaningGame(out);
   return out.ok();
 }
 
