@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "battle/slg_action_state.h"
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_comm_win_state.h"
@@ -186,6 +187,15 @@ class BattleContext {
   SlgActionTable action_table{};
   // The hit resolution's per-call marks: a unit listed on two cells is hit once per call.
   std::array<uint8_t, kSlgMaxUnits> hit_marks{};
+
+  // ---- The battle action task (battle/slg_action.h) ----
+  // Row 33 of the full BattleActionTable (the Satan entry; its other rows are action_table's)
+  // and GattaiActionTable (14 rows, 0 and 7 empty): empty until the routines are installed.
+  SlgAttackRoutine satan_action = nullptr;
+  SlgGattaiTable gattai_table{};
+  // The first-use switch, the private attacker and its drawing position, the selected table and
+  // row, the body objects of the last call (freed by the next call and by the destructor).
+  SlgActionTaskState action{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
