@@ -389,39 +389,51 @@ std::vector<uint8_t> ExtraSceneScript() {
   return w.Bytes();
 }
 
-// The new game's choices: messages 3-5 of its table, no voice. The first asks whether to see the
-// message again or play one of the minigames; the other two name the games of each group.
+// The new game's choices: messages 3-6 of its table, no voice. The first picks a group of
+// minigames; the others name the games of each group.
 constexpr uint16_t kNewGameChoiceFirst = 3;
-const char* const kNewGameChoices[3] = {
-    "再看一次$$小遊戲：游泳、打掃、料理$$小遊戲：拉霸、迷路、射擊",
+const char* const kNewGameChoices[4] = {
+    "小遊戲：游泳、打掃、料理$$小遊戲：拉霸、迷路、射擊$$小遊戲：花牌、測試",
     "游泳$$打掃$$料理",
     "拉霸$$迷路$$射擊",
+    "花牌對局$$花牌大廳$$測試畫面",
 };
 
-// The new game: its two messages, then a choice that plays a minigame (rows 1-3 or 5-7) and
-// comes back to the second message when it is over.
+// The new game: its two messages, then a choice that plays a minigame and comes back to the
+// second message when it is over (rows 1-3, 5-7, then 4, 8 and 0).
 std::vector<uint8_t> NewGameScript() {
   ScriptWriter w;
   w.Command(kOpWall, {Lit(1)});
   w.Command(kOpMusic, {Lit(1)});
   w.Command(kOpPrint, {Lit(1)});
   const ScriptLabel again = w.NewLabel();
-  const ScriptLabel first_group = w.NewLabel();
-  const ScriptLabel second_group = w.NewLabel();
+  const ScriptLabel group[3] = {w.NewLabel(), w.NewLabel(), w.NewLabel()};
+  const ScriptLabel row[3] = {w.NewLabel(), w.NewLabel(), w.NewLabel()};
   const ScriptLabel play = w.NewLabel();
   w.Bind(again);
   w.Command(kOpPrint, {Lit(2)});
   w.Command(kOpSelect, {Lit(kNewGameChoiceFirst)});
-  // A[0] is the chosen line from 1; the jump list counts from 0.
-  w.Switch(0x2C, A(0), {again, again, first_group, second_group});
+  // A[0] is the chosen line from 1; the jump lists count from 0.
+  w.Switch(0x2C, A(0), {again, group[0], group[1], group[2]});
   w.Goto(again);
-  w.Bind(first_group);
+  w.Bind(group[0]);
   w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 1)});
-  w.Assign(VarA(1), VarA(0));
+  w.Assign(VarA(1), VarA(0));  // rows 1-3
   w.Goto(play);
-  w.Bind(second_group);
+  w.Bind(group[1]);
   w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 2)});
-  w.Assign(VarA(1), VarA(0), {{'+', Num(4)}});
+  w.Assign(VarA(1), VarA(0), {{'+', Num(4)}});  // rows 5-7
+  w.Goto(play);
+  w.Bind(group[2]);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 3)});
+  w.Switch(0x2C, A(0), {again, row[0], row[1], row[2]});
+  w.Goto(again);
+  const uint16_t rows[3] = {4, 8, 0};
+  for (int i = 0; i < 3; ++i) {
+    w.Bind(row[i]);
+    w.Assign(VarA(1), Num(rows[i]));
+    w.Goto(play);
+  }
   w.Bind(play);
   w.Command(kOpMinigame, {A(1)});
   w.Goto(again);
@@ -786,7 +798,7 @@ void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
   out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, {kExtraChoices[0], kExtraChoices[1]}));
   out.Write("Macro/0100.bin", NewGameScript());
-  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3, {kNewGameChoices[0], kNewGameChoices[1], kNewGameChoices[2]}));
+  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3, {kNewGameChoices[0], kNewGameChoices[1], kNewGameChoices[2], kNewGameChoices[3]}));
   ByteBuilder system = SystemDataBytes();
   system.U32(80, 0x80);  // endingsSeen bit 7: the title offers the extra scenario
   system.U32(84, 0x10001);  // picturesSeen bits 0 and 16: the extras show pictures 1 and 7
@@ -977,9 +989,11 @@ namespace {
 void WriteMinigameSounds(Out& out) {
   const uint32_t rate = 22050;
   const char* const kEffects[] = {
-      "cook07", "cook08", "maigo07", "maigo09", "maigo10", "maigo11",
-      "maigo12", "shot07", "shot08", "shot10", "shot11", "swim07",
-      "swim08", "swim09", "system00", "system01", "system02", "system03",
+      "cook07", "cook08", "hana07", "hana08", "hana10", "hana11", "hana13",
+      "hana14", "maigo07", "maigo09", "maigo10", "maigo11", "maigo12", "shot07",
+      "shot08", "shot10", "shot11", "slot07", "slot08", "slot09", "souji08",
+      "souji09", "swim07", "swim08", "swim09", "system00", "system01", "system02",
+      "system03",
   };
   int n = 0;
   for (const char* name : kEffects) {
@@ -989,18 +1003,21 @@ void WriteMinigameSounds(Out& out) {
                   .Bytes());
   }
   const char* const kVoices[] = {
-      "2331", "2332", "2333", "2334", "2335", "2336", "2337", "2338",
-      "2357", "2358a", "2358b", "2358c", "2358d", "2358e", "2358f", "2358g",
-      "2358h", "2359", "2360", "2361", "2362", "2363", "2364", "2411",
-      "2412", "2413a", "2413b", "2413c", "2414a", "2414b", "2414c", "2415",
-      "2416", "2417", "2418", "2419", "2420", "2421",
+      "2084", "2331", "2332", "2333", "2334", "2335", "2336", "2337",
+      "2338", "2357", "2358a", "2358b", "2358c", "2358d", "2358e", "2358f",
+      "2358g", "2358h", "2359", "2360", "2361", "2362", "2363", "2364",
+      "2385", "2386", "2411", "2412", "2413a", "2413b", "2413c", "2414a",
+      "2414b", "2414c", "2415", "2416", "2418", "2419", "2420", "2421",
+      "2442", "2443", "2444", "2445", "2446", "2447", "2448", "2449",
+      "2450", "2451", "2452", "2453", "2454", "2455", "2456", "2458",
+      "2459", "2504",
   };
   n = 0;
   for (const char* name : kVoices) {
     out.Write("tamvik3/voice/" + std::string(name) + ".wav", SampleVoice(++n, 30));
   }
   const std::vector<double> tune = {440.0, 523.3, 659.3, 523.3, 587.3, 698.5, 587.3, 493.9};
-  for (const char* name : {"brise", "davone", "lunet", "minigame"}) {
+  for (const char* name : {"brise", "davone", "lunet", "minigame", "tamvik", "ysol"}) {
     WavFile music = ImaAdpcmWav(1, rate, Notes(tune, rate, rate / 4, 8000), 512);
     music.loop_point = 0;
     out.Write("tamvik1/bgm/" + std::string(name) + ".wav", music.Bytes());
@@ -1010,19 +1027,10 @@ void WriteMinigameSounds(Out& out) {
 // ---- end of the minigame sounds ----
 namespace {
 
-// ---- Slot machine (game row 5): its od file, the static effects and the music ----
+// ---- Slot machine (game row 5): its od file ----
 void WriteSlotGame(Out& out) {
+  // Its effects and music are among the minigame sounds above.
   out.Write("tamvik3/od/mg_slot.od", UniversalOd({200}).Build());
-  const uint32_t rate = 22050;
-  const char* const kEffects[] = {"system00", "system01", "system02", "system03",
-                                  "slot07",   "slot08",   "slot09"};
-  for (int i = 0; i < 7; ++i) {
-    out.Write("tamvik3/se/" + std::string(kEffects[i]) + ".wav",
-              PcmWav(1, rate, 16, Notes({700.0 + 60.0 * i}, rate, rate / 20, 6000)).Bytes());
-  }
-  WavFile music = PcmWav(1, rate, 16, Notes({440.0, 554.4, 659.3, 554.4}, rate, rate / 4, 6000));
-  music.loop_point = 0;
-  out.Write("tamvik1/bgm/ysol.wav", music.Bytes());
 }
 
 }  // namespace

@@ -186,7 +186,7 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
-  ASSERT_TRUE(Choose(run, "the first group", 2));
+  ASSERT_TRUE(Choose(run, "the first group", 1));
   ASSERT_TRUE(Choose(run, "the swimming game", 1));
   ASSERT_TRUE(run.UntilMode(22, 300));
   // The swimming game itself runs (its row's procedure is in place, its od file read).
