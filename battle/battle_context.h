@@ -22,6 +22,7 @@
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_comm_win_state.h"
+#include "battle/slg_command_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -186,6 +187,11 @@ class BattleContext {
   SlgActionTable action_table{};
   // The hit resolution's per-call marks: a unit listed on two cells is hit once per call.
   std::array<uint8_t, kSlgMaxUnits> hit_marks{};
+
+  // ---- Unit commands and range markers (battle/slg_commands.h, battle/slg_range_markers.h) ----
+  // SlgAttackMode, SlgUnitActing .. SlgCoverUnit, the attack wait, SlgMoveBackup, the range
+  // markers (SlgRangeView .. SlgMarkerStep) and the destination mark.
+  SlgCommandState cmd{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
