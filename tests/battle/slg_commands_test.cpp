@@ -489,6 +489,32 @@ TEST(EnemyForms, EnemyMoveWithoutAPathEndsWhereTheUnitStands) {
   EXPECT_EQ(a.state, 0);
 }
 
+TEST(EnemyForms, TheAttackWaitsForTheHerosCoverMoveAndHandsTheCoveredSlotToTurnControl) {
+  CmdRig r;
+  r.Actor({.side = 1, .character = 20, .kind = 14});
+  const uint8_t heroine = r.Add(kNextTo, {.side = 0, .character = 2, .kind = 2});
+  const uint8_t hero = r.Add(kFar, {.side = 0, .character = 0, .kind = 0});
+  SlgUnit& h = CmdRig::U(hero);
+  h.cover_count() = 8;
+  CmdRig::U(heroine).flags |= kUnitCovered;
+  Battle().think_search.target = heroine;
+  auto attack = [&] { return Slg::EnemyAttack(r.A()); };
+  for (int f = 0; f < 60 && CmdRig::Step() != 12; ++f) r.Frame(attack);
+  ASSERT_EQ(CmdRig::Step(), 12u) << "the hero is on his cover move";
+  EXPECT_EQ(h.state, 14);
+  EXPECT_EQ(r.A().state, 0) << "the attacker waits";
+  for (int f = 0; f < 5; ++f) EXPECT_EQ(r.Frame(attack), kSlgCmdRunning);
+  EXPECT_EQ(CmdRig::Step(), 12u);
+  h.stats.action_bytes[1] = 1;  // the cover move has arrived
+  r.Frame(attack);
+  EXPECT_EQ(CmdRig::Step(), 6u);
+  EXPECT_EQ(r.RunToEnd(attack, 400), kSlgCmdDone);
+  EXPECT_NE(Battle().state.turn_flags & 0x10, 0);
+  EXPECT_EQ(Battle().event_unit_ref[1], heroine);
+  EXPECT_EQ(h.covered_slot(), 0);
+  EXPECT_EQ(CmdRig::U(heroine).stats.life, 100) << "the hero took the hit";
+}
+
 // ---- Support commands ----
 
 TEST(CmdHeal, ListsTheFreeAndFriendlyNeighboursAndHealsTheChosenUnit) {
