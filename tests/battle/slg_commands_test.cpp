@@ -19,13 +19,16 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_pad.h"
 #include "battle/slg_range_markers.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_search.h"
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "engine/input/dinput.h"
+#include "platform/surface.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_macro.h"
+#include "scene/ui/tamvik_func.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/script_writer.h"
@@ -34,6 +37,7 @@
 
 namespace {
 
+using platform::PixelLayout;
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
@@ -68,7 +72,7 @@ constexpr Cell kFar{8, 40};
 // loaded; one frame at a time with keys, the handler and the unit-state stand-ins.
 class CmdRig {
  public:
-  CmdRig() : board(rig.battle()) {
+  explicit CmdRig(const BattleRig::Options& options = {}) : rig(options), board(rig.battle()) {
     SystemSpriteSet().Lay(rig.driver().tree);
     LoadSystemSprites();
     board.SetMapSize(1280, 1280);
@@ -142,6 +146,11 @@ class CmdRig {
     }
   }
   static uint32_t Step() { return Battle().phase_sub; }
+  uint32_t Colour(int slot, int frame) {
+    const PixelLayout layout = rig.driver().host().display.layout();
+    return platform::UnpackToColorRef(
+        platform::PackColorRef(SystemSpriteSet::ColourRef(slot, frame), layout), layout);
+  }
   static uint32_t View() { return Battle().cmd.range_view; }
   static bool OnCell(const SlgUnit& u, Cell c) {
     const SlgPoint p = SnapPosToCell(u.x >> 16, u.y >> 16);
@@ -338,6 +347,39 @@ TEST(CmdMove, TheTeleportingHeroineGoesToAnyReachedCellWithoutAPath) {
   EXPECT_TRUE(CmdRig::OnCell(a, dest));
 }
 
+// Captured frames: the destination mark stands on the destination while the unit walks, in both
+// pixel layouts (the move range's grid animation steps through the grid's frames).
+TEST(CmdMove, CapturedFramesShowTheDestinationMarkDuringTheWalk) {
+  for (PixelLayout layout : {PixelLayout::kRgb565, PixelLayout::kRgb555}) {
+    SCOPED_TRACE(layout == PixelLayout::kRgb565 ? "565" : "555");
+    BattleRig::Options options;
+    options.layout = layout;
+    CmdRig r(options);
+    for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
+    SlgSetLayer(SURFACE_ROOT, 1);
+    SlgClearLayer(SURFACE_ROOT);
+    r.Actor();
+    SlgUnit& a = r.A();
+    auto move = [&] { return Slg::CmdMove(a); };
+    r.Frame(move);
+    const Cell dest{4, 22};
+    CmdRig::Cursor(dest);
+    r.Frame(move, {kGameKey0});
+    ASSERT_EQ(CmdRig::Step(), 2u);
+    for (int f = 0; f < 16; ++f) r.Frame(move);  // the range has closed; the walk goes on
+    ASSERT_EQ(CmdRig::Step(), 2u);
+    r.rig.Step();  // presented
+    const SlgRangePos d = Snap(dest);
+    const uint32_t pixel = r.rig.PixelAt(d.x - Battle().state.scroll_x + 1,
+                                         d.y - Battle().state.scroll_y - 216 + 240 + 1);
+    bool grid = false;
+    for (int frame = 0; frame < SystemSpriteSet::Frames(kSysGrid); ++frame)
+      grid = grid || pixel == r.Colour(kSysGrid, frame);
+    EXPECT_TRUE(grid) << std::hex << pixel;
+    r.rig.SaveFrame(std::string("move_dest_mark_") + (layout == PixelLayout::kRgb565 ? "565" : "555"));
+  }
+}
+
 // ---- Attack ----
 
 class AttackCmd : public ::testing::Test {
@@ -456,10 +498,21 @@ TEST(EnemyForms, AnEnemyAttacksEnemyTargetWithoutKeysAndKeyOneChangesNothing) {
   Battle().think_search.target = player;
   CmdRig::Cursor(kFar);  // the cursor is not read for an enemy
   g_stub_calls = 0;
-  auto attack = [&] { return Slg::EnemyAttack(r.A()); };
+  // Key 1 goes down in the frames that ask for cancel (the choice, step 1, and the
+  // confirmation, step 3); each such frame must see it triggered.
+  int pressed_at_choices = 0;
+  auto attack = [&] {
+    if (CmdRig::Step() == 1 || CmdRig::Step() == 3) pressed_at_choices += IsKeyTriggered(1) != 0 ? 1 : 0;
+    return Slg::EnemyAttack(r.A());
+  };
   int result = kSlgCmdRunning;
-  for (int f = 0; f < 400 && result == kSlgCmdRunning; ++f)
-    result = r.Frame(attack, {kGameKey1});
+  for (int f = 0; f < 400 && result == kSlgCmdRunning; ++f) {
+    if (CmdRig::Step() == 1 || CmdRig::Step() == 3)
+      result = r.Frame(attack, {kGameKey1});
+    else
+      result = r.Frame(attack);
+  }
+  EXPECT_EQ(pressed_at_choices, 2);
   EXPECT_EQ(result, kSlgCmdDone);
   EXPECT_EQ(g_stub_calls, 1);
   EXPECT_EQ(CmdRig::U(player).stats.life, std::max(0, 100 - CmdRig::U(player).stats.result));
