@@ -772,4 +772,76 @@ TEST(CmdViewRanges, TheMoveRangeThenTheThreatRangeOnTheInfoKey) {
   EXPECT_EQ(CmdRig::View(), kSlgRangeClosed);
 }
 
+// ---- Cancel while choosing ----
+
+TEST(CommandCancel, CancelWhileChoosingEndsWithTwoOnceTheMarkersHaveClosed) {
+  struct Case {
+    const char* name;
+    BoardUnit actor;
+    int (*run)(SlgUnit&);
+    uint32_t choosing;  // the step that waits for the choice
+  };
+  const Case cases[] = {
+      {"move", {.side = 0, .character = 1, .kind = 1}, Slg::CmdMove, 1},
+      {"attack", {.side = 0, .character = 1, .kind = 1}, Slg::CmdAttack, 1},
+      {"combination", {.side = 0, .character = 2, .kind = 2}, Slg::CmdCombination, 2},
+      {"heal", {.side = 0, .character = 6, .kind = 6}, Slg::CmdHeal, 3},
+      {"cover", {.side = 0, .character = 0, .kind = 0}, Slg::CmdCover, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CmdRig r;
+    r.Actor(c.actor);
+    r.Add(kNextTo, {.side = 1, .character = 20, .kind = 14});
+    auto run = [&] { return c.run(r.A()); };
+    for (int f = 0; f < 40 && CmdRig::Step() != c.choosing; ++f) r.Frame(run);
+    ASSERT_EQ(CmdRig::Step(), c.choosing);
+    for (int f = 0; f < 14; ++f) r.Frame(run);  // the range fully open
+    ASSERT_EQ(CmdRig::View(), kSlgRangeShown);
+    EXPECT_EQ(r.Frame(run, {kGameKey1}), kSlgCmdRunning);
+    EXPECT_EQ(CmdRig::View(), kSlgRangeClosing);
+    int frames = 0;
+    EXPECT_EQ(r.RunToEnd(run, 40, &frames), kSlgCmdCancelled);
+    EXPECT_GE(frames, 11);
+    EXPECT_EQ(CmdRig::View(), kSlgRangeClosed);
+    EXPECT_EQ(Battle().cmd.unit_acting, 0u);
+    EXPECT_TRUE(CmdRig::OnCell(r.A(), kHome));
+  }
+}
+
+// ---- The range view's entry steps ----
+
+TEST(CmdViewRanges, EntryStepsOfThePlayerPhase) {
+  struct Case {
+    const char* name;
+    uint32_t entry;
+    uint32_t view;    // SlgRangeView set before
+    uint32_t then;    // the step after one frame (camera at rest)
+  };
+  const Case cases[] = {
+      {"4: scroll done -> 3", 4, kSlgRangeShown, 3},
+      {"5: closed -> 0", 5, kSlgRangeClosed, 0},
+      {"5: not closed waits", 5, kSlgRangeShown, 5},
+      {"7: the acting unit's move range", 7, kSlgRangeClosed, 1},
+      {"8: closed and scroll done -> 0", 8, kSlgRangeClosed, 0},
+      {"8: not closed waits", 8, kSlgRangeShown, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CmdRig r;
+    r.Actor();
+    Slg::InitCamera();
+    Battle().search.range_count = 0;
+    Battle().phase_sub = c.entry;
+    Battle().cmd.range_view = c.view;
+    r.Frame([] { return Slg::CmdViewRanges(); });
+    EXPECT_EQ(CmdRig::Step(), c.then);
+    if (c.entry == 7) {
+      EXPECT_EQ(Battle().search.mode, 0);
+      EXPECT_GT(Battle().search.range_count, 1u);
+      EXPECT_EQ(CmdRig::View(), kSlgRangeOpening);
+    }
+  }
+}
+
 }  // namespace
