@@ -358,7 +358,8 @@ int AttackStep(SlgUnit& unit) {
           c.target_unit = t;
           unit.stats.action_bytes[0] = static_cast<uint8_t>(t);
           unit.aux = static_cast<uint8_t>(t);
-          if (AttackRow(unit).area_shape == 0) Unit(t).dir = static_cast<uint8_t>((unit.dir + 2) & 3);
+          if (AttackRow(unit).area_shape == 0)
+            Unit(t).dir = static_cast<uint8_t>((unit.dir + 2) & 3);
           CloseRange();
           c.attack_wait = kAttackWaitFrames;
           c.attack_wait_start = Now();

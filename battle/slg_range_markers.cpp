@@ -188,7 +188,8 @@ void DrawMoveDest() {
   const SlgSearchState& s = Battle().search;
   const SlgBattleState& st = Battle().state;
   const int32_t x = s.move_dest.x - st.scroll_x - 320;
-  const int32_t y = s.move_dest.y - kSlgCellHeightPixels * HeightAtSnapped(s.move_dest.x, s.move_dest.y) -
+  const int32_t lift = kSlgCellHeightPixels * HeightAtSnapped(s.move_dest.x, s.move_dest.y);
+  const int32_t y = s.move_dest.y - lift -
                     st.scroll_y - kDestRaise;
   Show(c.dest_mark, x, y);
   if (c.dest_mark.handle != nullptr) SlgSprSetAlpha(&c.dest_mark, kAlphaFull);

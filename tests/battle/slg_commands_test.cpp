@@ -48,7 +48,8 @@ struct Cell {
   int column, row;
 };
 SlgRangePos Snap(Cell c) {
-  return {static_cast<int16_t>((2 * c.column + (c.row & 1)) * 48), static_cast<int16_t>(24 * c.row - 24)};
+  return {static_cast<int16_t>((2 * c.column + (c.row & 1)) * 48),
+          static_cast<int16_t>(24 * c.row - 24)};
 }
 BoardUnit On(Cell c, BoardUnit u) {
   const SlgRangePos p = Snap(c);
@@ -376,7 +377,8 @@ TEST(CmdMove, CapturedFramesShowTheDestinationMarkDuringTheWalk) {
     for (int frame = 0; frame < SystemSpriteSet::Frames(kSysGrid); ++frame)
       grid = grid || pixel == r.Colour(kSysGrid, frame);
     EXPECT_TRUE(grid) << std::hex << pixel;
-    r.rig.SaveFrame(std::string("move_dest_mark_") + (layout == PixelLayout::kRgb565 ? "565" : "555"));
+    r.rig.SaveFrame(std::string("move_dest_mark_") +
+                    (layout == PixelLayout::kRgb565 ? "565" : "555"));
   }
 }
 
@@ -432,7 +434,8 @@ TEST_F(AttackCmd, OkOnAnEnemyRunsTheAttackToTheAppliedHits) {
   EXPECT_EQ(E().dir, (r.A().dir + 2) & 3) << "a single-cell area turns the target round";
   int frames = 0;
   // The 20-frame wait, then the lead-in.
-  for (; frames < 30 && r.A().state != 5 && r.A().state != 6; ++frames) r.Frame([&] { return Attack(); });
+  for (; frames < 30 && r.A().state != 5 && r.A().state != 6; ++frames)
+    r.Frame([&] { return Attack(); });
   EXPECT_GE(frames, 19);
   EXPECT_LE(frames, 21);
   EXPECT_EQ(r.RunToEnd([&] { return Attack(); }, 400), kSlgCmdDone);
@@ -502,7 +505,8 @@ TEST(EnemyForms, AnEnemyAttacksEnemyTargetWithoutKeysAndKeyOneChangesNothing) {
   // confirmation, step 3); each such frame must see it triggered.
   int pressed_at_choices = 0;
   auto attack = [&] {
-    if (CmdRig::Step() == 1 || CmdRig::Step() == 3) pressed_at_choices += IsKeyTriggered(1) != 0 ? 1 : 0;
+    if (CmdRig::Step() == 1 || CmdRig::Step() == 3)
+      pressed_at_choices += IsKeyTriggered(1) != 0 ? 1 : 0;
     return Slg::EnemyAttack(r.A());
   };
   int result = kSlgCmdRunning;

@@ -99,8 +99,9 @@ TEST(RangeMarkers, SpreadFromTheCentreInTwelveFramesAndDrawBack) {
     if (t > 11) break;
     SCOPED_TRACE(t);
     for (size_t i = 0; i < 8; ++i) {
-      EXPECT_EQ(MarkerRig::C().marker_pos[i][0], kCentre.x + (s.range_list[i].x - kCentre.x) / 12 * t);
-      EXPECT_EQ(MarkerRig::C().marker_pos[i][1], kCentre.y + (s.range_list[i].y - kCentre.y) / 12 * t);
+      const SlgRangePos cell = s.range_list[i];
+      EXPECT_EQ(MarkerRig::C().marker_pos[i][0], kCentre.x + (cell.x - kCentre.x) / 12 * t);
+      EXPECT_EQ(MarkerRig::C().marker_pos[i][1], kCentre.y + (cell.y - kCentre.y) / 12 * t);
     }
     EXPECT_EQ(MarkerRig::Alpha(), static_cast<uint32_t>(256 - t * 128 / 12));
   }
@@ -122,7 +123,8 @@ TEST(RangeMarkers, SpreadFromTheCentreInTwelveFramesAndDrawBack) {
     const int t = Elapsed(m);
     if (t > 11) break;
     SCOPED_TRACE(t);
-    EXPECT_EQ(MarkerRig::C().marker_pos[0][0], s.range_list[0].x + (kCentre.x - s.range_list[0].x) / 12 * t);
+    const SlgRangePos cell = s.range_list[0];
+    EXPECT_EQ(MarkerRig::C().marker_pos[0][0], cell.x + (kCentre.x - cell.x) / 12 * t);
     EXPECT_EQ(MarkerRig::Alpha(), static_cast<uint32_t>(256 + (t - 12) * 128 / 12));
   }
   EXPECT_GE(frames, 11);
