@@ -23,6 +23,7 @@
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_comm_win_state.h"
+#include "battle/slg_command_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -196,6 +197,10 @@ class BattleContext {
   // The first-use switch, the private attacker and its drawing position, the selected table and
   // row, the body objects of the last call (freed by the next call and by the destructor).
   SlgActionTaskState action{};
+  // ---- Unit commands and range markers (battle/slg_commands.h, battle/slg_range_markers.h) ----
+  // SlgAttackMode, SlgUnitActing .. SlgCoverUnit, the attack wait, SlgMoveBackup, the range
+  // markers (SlgRangeView .. SlgMarkerStep) and the destination mark.
+  SlgCommandState cmd{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
