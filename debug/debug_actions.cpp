@@ -267,10 +267,9 @@ void LoadBackground(SurfaceId surface, int32_t value) {
   DebugPrint("LoadBG %s completed.\n", name.c_str());
 }
 
-// The viewer's shown unit and frame released, its animation ended.
-void ReleaseShown(CDebugMenu& menu) {
+// What the viewer shows of its animation file: the frame released, the animation ended.
+void ReleaseShownAnm(CDebugMenu& menu) {
   CTamvikSpr& spr = Scene().tamvik_spr;
-  spr.ReleaseUnit(&menu.viewer.unit);
   spr.ReleaseUnit(&menu.viewer.frame);
   if (menu.viewer.anm != nullptr && Ctx().anime.IsAnime(menu.viewer.anm) != 0) {
     spr.ReleaseAnm(&menu.viewer.anm);
@@ -313,7 +312,7 @@ void UnitAnmLoad(CDebugMenu& menu, int32_t value) {
     return;
   }
   // What was shown from the old file goes with it.
-  ReleaseShown(menu);
+  ReleaseShownAnm(menu);
   if (menu.viewer.anm_file != nullptr) spr.ReleaseAnmRec(menu.viewer.anm_file);
   menu.viewer.anm_file = anm;
   DebugPrint("LoadAnm: %s completed.\n", name.c_str());

@@ -23,7 +23,10 @@
 #include "game/system_data.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_adv.h"
+#include "scene/sprite/spx_anime.h"
+#include "scene/sprite/tamvik_spr.h"
 #include "testsupport/debug_files.h"
+#include "testsupport/spr_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_scene.h"
 #include "testsupport/trace_capture.h"
@@ -213,6 +216,7 @@ TEST(DebugActions, SoundFileNamesByNumber) {
       {91, 3105, "Debug SE Load tamvik1\\se\\03105.wav"},
       {85, 5, "Debug BGM Load tamvik1\\bgm\\sm05.wav"},
       {85, 41, "Debug BGM Load tamvik1\\bgm\\sm01m.wav"},
+      {85, 35, "Debug BGM Load tamvik1\\bgm\\minigame.wav"},
   };
   for (const Case& c : cases) {
     testsupport::TraceCapture trace;
@@ -292,6 +296,70 @@ TEST(DebugActions, ViewersWithNothingLoadedOrShownTraceAndDoNothing) {
   EXPECT_EQ(rig.menu.viewer.unit, nullptr);
   EXPECT_EQ(rig.menu.viewer.anm, nullptr);
   EXPECT_EQ(rig.menu.viewer.frame, nullptr);
+}
+
+// A 4 x 4 unit (unit 0) and a second one (unit 1); animation 0 shows unit 0 then 1, animation 1
+// unit 1.
+std::vector<uint8_t> ViewerAnimationFile() {
+  using namespace testsupport;
+  return AnimationFile({{0, 0, 0}, {31, 0, 0}, {0, 31, 0}},
+                       {{4, 4, kSprDepth8, 0, std::vector<uint8_t>(16, 1)},
+                        {4, 4, kSprDepth8, 0, std::vector<uint8_t>(16, 2)}},
+                       {{BoxEntry(0, 0, 0, 4, 4)}, {BoxEntry(1, 0, 0, 4, 4)}},
+                       {{{0, 6}, {1, 6}}, {{1, 6}}});
+}
+
+TEST(DebugActions, TheAnimationViewerPlaysTheTenthNameAndTakesItsSettings) {
+  ActionRig rig;
+  std::vector<std::string> names;
+  for (int i = 0; i < 9; ++i) names.push_back("none" + std::to_string(i) + ".spr");
+  names.push_back("view.spr");
+  rig.WriteFile("UnitAnm.DEF", testsupport::DefFile(names));
+  rig.WriteFile("view.spr", ViewerAnimationFile());
+  {
+    testsupport::TraceCapture trace;
+    rig.Run(36, 9);
+    EXPECT_TRUE(trace.Contains("LoadAnm: view.spr completed."));
+    EXPECT_TRUE(trace.Contains("AnmNum:2 "));
+  }
+  ASSERT_NE(rig.menu.viewer.anm_file, nullptr);
+  rig.SetValue(38, 100);
+  rig.SetValue(39, 50);
+  rig.SetValue(42, 80);
+  rig.SetValue(45, 1);
+  {
+    testsupport::TraceCapture trace;
+    rig.Run(37, 1);
+    EXPECT_TRUE(trace.Contains("UnitAnmView: (100,50) "));
+    EXPECT_TRUE(trace.Contains("AnmNo: 1 "));
+  }
+  AnimeRec* shown = rig.menu.viewer.anm;
+  ASSERT_NE(shown, nullptr);
+  SpxAnimeKind& spx = *Scene().tamvik_spr.spx();
+  int x = 0, y = 0;
+  ASSERT_EQ(spx.GetSpxPos(shown, &x, &y), 1);
+  EXPECT_EQ(x, 100);
+  EXPECT_EQ(y, 50);
+  EXPECT_EQ(spx.GetSpxRev(shown), 0x10u);
+  EXPECT_EQ(spx.Block(shown)->speed, 80u);
+  // 42 and 47 change the shown animation.
+  rig.Run(42, 200);
+  EXPECT_EQ(spx.Block(shown)->speed, 200u);
+  rig.Run(47, 300);
+  EXPECT_EQ(spx.Block(shown)->rotation, 300);
+  // Past the last animation, frame or name: refused.
+  testsupport::TraceCapture trace;
+  rig.Run(37, 2);
+  EXPECT_EQ(rig.menu.viewer.anm, shown);
+  rig.SetValue(37, 0);
+  rig.Run(48, 2);
+  EXPECT_TRUE(trace.Contains("UnitAnmFrameView: AnmNo(2 <= 2) is too large"));
+  EXPECT_EQ(rig.menu.viewer.frame, nullptr);
+  rig.Run(48, 1);
+  EXPECT_NE(rig.menu.viewer.frame, nullptr);
+  rig.Run(36, 10);
+  EXPECT_TRUE(trace.Contains("past the last"));
+  EXPECT_EQ(rig.menu.viewer.anm, shown);
 }
 
 TEST(DebugActions, DefNamesAndTheMessageTestFiles) {
