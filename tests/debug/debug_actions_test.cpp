@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "debug/debug_menu.h"
+#include "engine/anime/anime.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
@@ -100,6 +101,32 @@ TEST(DebugActions, SurfaceSwitchesSetTheirVisibleBits) {
   EXPECT_NE(rig.menu.menu_window, nullptr);
   rig.Run(9, 0);
   EXPECT_EQ(rig.menu.menu_window, nullptr);
+}
+
+TEST(DebugActions, RasterWavesAndTheTownMapStart) {
+  ActionRig rig;
+  CDdrawAnime& anime = Ctx().anime;
+  rig.Run(31, 1);
+  rig.Run(32, 1);
+  AnimeRec* bg = rig.menu.viewer.raster_bg;
+  AnimeRec* fg = rig.menu.viewer.raster_fg;
+  ASSERT_NE(bg, nullptr);
+  ASSERT_NE(fg, nullptr);
+  EXPECT_NE(bg, fg);
+  EXPECT_NE(anime.IsAnime(bg), 0);
+  // Again with 1: the wave is made anew; 0 deletes it.
+  rig.Run(31, 1);
+  EXPECT_NE(anime.IsAnime(rig.menu.viewer.raster_bg), 0);
+  rig.Run(31, 0);
+  rig.Run(32, 0);
+  EXPECT_EQ(rig.menu.viewer.raster_bg, nullptr);
+  EXPECT_EQ(rig.menu.viewer.raster_fg, nullptr);
+  EXPECT_EQ(anime.IsAnime(fg), 0);
+
+  // 28 with 1: the town map's level fields of the story state.
+  rig.Run(28, 1);
+  EXPECT_EQ(GetAdvState()->mapLevelSet(), 1);
+  EXPECT_EQ(GetAdvState()->mapLevel(), 4);
 }
 
 TEST(DebugActions, InterpreterSwitchesAndTheSceneRestart) {
