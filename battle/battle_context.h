@@ -201,6 +201,21 @@ class BattleContext {
   // SlgAttackMode, SlgUnitActing .. SlgCoverUnit, the attack wait, SlgMoveBackup, the range
   // markers (SlgRangeView .. SlgMarkerStep) and the destination mark.
   SlgCommandState cmd{};
+  // ---- The debug menu's battle tasks (battle/slg_debug_tasks.h) and the destruction of the
+  // minor enemies (EventDestroyEnemies, battle/slg_events.h) ----
+  // The handles of the newest map viewer, circling animation and destroyer (null none).
+  struct DebugTasks {
+    SlgEffectTask* map_view = nullptr;
+    SlgEffectTask* unit_anm = nullptr;
+    SlgEffectTask* zako_destroy = nullptr;
+  };
+  DebugTasks debug_tasks;
+  // The debug-priority word the debug menu sets (nothing reads it).
+  uint32_t debug_priority = 0;
+  // EventDestroyEnemies: its phase byte (0 start, 1 shown, 2 hidden, 3 remove) and blink counter.
+  uint8_t destroy_phase = 0;
+  uint8_t destroy_counter = 0;
+  // ---- end of the debug menu's battle tasks ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
