@@ -5,6 +5,7 @@
 #include <string>
 
 #include "battle/battle_context.h"
+#include "battle/slg_action.h"
 #include "battle/slg_debug_tasks.h"
 #include "battle/slg_map.h"
 #include "battle/slg_map_plane.h"
@@ -56,6 +57,7 @@ constexpr int32_t kCodeAnmReverseH = 45;
 constexpr int32_t kCodeAnmReverseV = 46;
 constexpr int32_t kCodeAnmRotate = 47;
 constexpr int32_t kCodeNcOffset = 49;
+constexpr int32_t kCodeAttackDir = 67;
 constexpr int32_t kCodeBgmRate = 87;
 
 // The surface the viewers show units and animations on, with the colour key.
@@ -104,6 +106,15 @@ bool NeedBattle(const char* action) {
   if (HasBattle()) return true;
   DebugPrint("%s: no battle\n", action);
   return false;
+}
+
+// 63-66: one attack of the kind `value` through the battle action task, with the attack type of
+// the code and the direction of item 67.
+void AttackTest(CDebugMenu& menu, int32_t kind, uint32_t attack_type, const char* line) {
+  DebugPrint("%s", line);
+  if (!NeedBattle("BattleAction")) return;
+  const auto dir = static_cast<uint32_t>(menu.GetValueByCode(kCodeAttackDir)) & 3u;
+  CTamvikSlgAct::Action(PackSlgAction(static_cast<uint32_t>(kind), attack_type, dir));
 }
 
 // ---- Engine and sound ----
@@ -687,7 +698,10 @@ void FillDebugActions(CDebugMenu& menu) {
     if (Ctx().game_task.FindTask(CTamvikIcat::kTaskName) == nullptr) CTamvikIcat::StartIcat_SvCnt();
   });
   scene(62, "LIPS", [](CDebugMenu&, int32_t v) { TamvikFunc::StartLips("1$$2$$3", v); });
-  // 63-66: the attack tests come with the battle's attack action.
+  on(63, [&menu](int32_t v) { AttackTest(menu, v, 0, "Battle Noraml Action Task Start\n"); });
+  on(64, [&menu](int32_t v) { AttackTest(menu, v, 2, "Battle Critical Action Task Start\n"); });
+  on(65, [&menu](int32_t v) { AttackTest(menu, v, 1, "Battle Special Action Task Start\n"); });
+  on(66, [&menu](int32_t v) { AttackTest(menu, v, 5, "Battle Gattai Action Task Start\n"); });
   on(67, [](int32_t v) { DebugPrint("Battle Attack Action DirSet %d\n", v); });
   on(68, [](int32_t v) { MapView(v); });
   on(69, [](int32_t v) { MapLoad(v); });

@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include "battle/battle_context.h"
+#include "battle/slg_action.h"
 #include "battle/slg_debug_tasks.h"
 #include "battle/slg_map_plane.h"
+#include "battle/slg_unit.h"
 #include "debug/debug_actions.h"
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/slg_map_writer.h"
+#include "testsupport/slg_table_writer.h"
 #include "testsupport/trace_capture.h"
 
 namespace {
@@ -82,6 +85,53 @@ TEST(DebugBattleActions, PriorityWordDirectionTraceAndTheDestroyer) {
   EXPECT_TRUE(trace.Contains("RotateAnm: no animation shown"));
   r.Run(76, 0);
   EXPECT_TRUE(trace.Contains("RotateAnm Stop"));
+}
+
+// The attack tests: the kind from the value, the attack type from the code, the direction from
+// item 67, each announced by its line; the stub routine ends the attack on its first call.
+int g_stub_calls = 0;
+void EndingStub(SlgUnit& unit, SlgPair&) {
+  ++g_stub_calls;
+  SetUnitState(unit, 7);
+}
+
+TEST(DebugBattleActions, AttackTestsPlayTheKindWithTheirTypeAndItem67sDirection) {
+  BattleActionRig r;
+  testsupport::SlgTableWriter().Lay(r.rig.driver().tree);
+  Battle().action_table[14] = &EndingStub;
+  Battle().gattai_table[3] = &EndingStub;
+  for (DebugMenuPageNode* p = r.menu().pages(); p != nullptr; p = p->next) {
+    for (DebugMenuItemNode* i = p->items; i != nullptr; i = i->next) {
+      if (i->code == 67) i->value = 6;  // direction 6 & 3 = 2
+    }
+  }
+  struct Case {
+    int code;
+    int32_t kind;
+    int type;
+    const char* line;
+  };
+  const Case cases[] = {
+      {63, 14, 0, "Battle Noraml Action Task Start"},
+      {64, 14, 2, "Battle Critical Action Task Start"},
+      {65, 14, 1, "Battle Special Action Task Start"},
+      {66, 3, 5, "Battle Gattai Action Task Start"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    testsupport::TraceCapture trace;
+    g_stub_calls = 0;
+    r.Run(c.code, c.kind);
+    EXPECT_TRUE(trace.Contains(c.line));
+    const SlgUnit& a = Battle().action.attacker;
+    EXPECT_EQ(a.kind, c.kind);
+    EXPECT_EQ(a.stats.attack_type, c.type);
+    EXPECT_EQ(a.dir, 2);
+    ASSERT_TRUE(r.rig.RunUntil("the attack played", [] {
+      return Ctx().game_task.FindTask(kSlgActionTaskName) == nullptr;
+    }, 8));
+    EXPECT_EQ(g_stub_calls, 1);
+  }
 }
 
 }  // namespace
