@@ -28,6 +28,7 @@
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
+#include "battle/slg_unit_states_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -186,6 +187,11 @@ class BattleContext {
   SlgActionTable action_table{};
   // The hit resolution's per-call marks: a unit listed on two cells is hit once per call.
   std::array<uint8_t, kSlgMaxUnits> hit_marks{};
+
+  // ---- Unit categories and state handlers (battle/slg_unit_states.h) ----
+  // The player state table (kind x 24 + state), the per-character idle-effect records and
+  // teleport pairs, and the bad table indexes already traced.
+  SlgUnitStatesState unit_states{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
