@@ -299,12 +299,17 @@ void UpdatePlayerUnit(SlgUnit& unit, const SlgPair& screen) {
     unit.flags &= ~kUnitStateStart;
   }
   SlgPair pos = screen;
+  SlgStateHandler h = nullptr;
   if (unit.kind < kSlgPlayerKinds && unit.state < kSlgPlayerStates) {
-    const SlgStateHandler h = Tables().player[unit.kind * kSlgPlayerStates + unit.state];
-    if (h != nullptr) h(unit, pos);
+    h = Tables().player[unit.kind * kSlgPlayerStates + unit.state];
   } else {
     TraceNoSlot(unit, "UpdatePlayerUnit");
   }
+  // The idle effect belongs to the stand: a unit that has left it (to walk, attack, ...) would
+  // otherwise leave the effect's last frame standing where it was until it stands again.
+  if (h != &PlayerStand && Tables().idle[unit.character].effect != nullptr)
+    FreeIdleRecord(unit.character);
+  if (h != nullptr) h(unit, pos);
   if (unit.step != kSlgDeadStep) Slg::DrawUnitShadow(pos);
 }
 

@@ -538,15 +538,25 @@ TEST(UnitStateStand, PlayerIdleEffectWaitsMultiplesOf128AndNotInStateEight) {
   PlayerStand(u, pos);
   EXPECT_EQ(r.step, 0u);
 
-  // A state start frees the record.
-  PlayerStand(u, pos);
-  ASSERT_NE(r.effect, nullptr);
-  const int in_use = Battle().anm_pool.in_use;
+  // A state start frees the record: the stand starts the next effect at once.
+  SetUnitState(u, kUnitStateStand);
+  SlgIdleRecord& record = Battle().unit_states.idle[2];
+  record.step = 2;
+  record.wait = 896;
+  record.start = s.rig.Now();
   u.flags |= kUnitStateStart;
   UpdatePlayerUnit(u, pos);
-  EXPECT_EQ(Battle().anm_pool.in_use, in_use - 1);
-  EXPECT_EQ(r.effect, nullptr);
   EXPECT_EQ(u.flags & kUnitStateStart, 0u);
+  EXPECT_EQ(r.step, 1u);
+  ASSERT_NE(r.effect, nullptr);
+
+  // So does leaving the stand while the effect plays: no effect stays behind the walker.
+  const int in_use = Battle().anm_pool.in_use;
+  SetUnitState(u, kUnitStateWalkStart);
+  UpdatePlayerUnit(u, pos);
+  EXPECT_EQ(r.effect, nullptr);
+  EXPECT_EQ(r.step, 0u);
+  EXPECT_EQ(Battle().anm_pool.in_use, in_use - 1);
 }
 
 TEST(UnitStateKinds, BenibachiAndKonoeActAsTheDefaultKindsAndHideOnTheFlag) {
