@@ -1,5 +1,6 @@
 #include "battle/battle_context.h"
 
+#include "battle/slg_action.h"
 #include "battle/slg_map.h"
 #include "battle/slg_task.h"
 #include "engine/anime/anime.h"
@@ -7,10 +8,19 @@
 #include "engine/gfx/sprite/sprite.h"
 
 BattleContext::~BattleContext() {
-  if (!HasCtx()) return;
+  if (!HasCtx()) {
+    // The battle action task's body objects are plain blocks (their animations went with the
+    // engine).
+    BattleScope scope(*this);
+    FreeSlgActionBodies();
+    return;
+  }
   // The tasks' owned blocks go back through this context's allocator seam.
   BattleScope scope(*this);
   SlgTaskEndAll();
+  // The battle action task reads this context every frame: it ends with it.
+  EndSlgActionTask();
+  FreeSlgActionBodies();
   SlgMap::FreeMap();
   Ctx().anime.DeleteRef(&fade_handle);
   // The game-over picture, when the battle ends before the sequence has deleted it.

@@ -19,9 +19,11 @@
 #include <functional>
 #include <memory>
 
+#include "battle/slg_action_state.h"
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_comm_win_state.h"
+#include "battle/slg_command_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -192,6 +194,18 @@ class BattleContext {
   // The player state table (kind x 24 + state), the per-character idle-effect records and
   // teleport pairs, and the bad table indexes already traced.
   SlgUnitStatesState unit_states{};
+  // ---- The battle action task (battle/slg_action.h) ----
+  // Row 33 of the full BattleActionTable (the Satan entry; its other rows are action_table's)
+  // and GattaiActionTable (14 rows, 0 and 7 empty): empty until the routines are installed.
+  SlgAttackRoutine satan_action = nullptr;
+  SlgGattaiTable gattai_table{};
+  // The first-use switch, the private attacker and its drawing position, the selected table and
+  // row, the body objects of the last call (freed by the next call and by the destructor).
+  SlgActionTaskState action{};
+  // ---- Unit commands and range markers (battle/slg_commands.h, battle/slg_range_markers.h) ----
+  // SlgAttackMode, SlgUnitActing .. SlgCoverUnit, the attack wait, SlgMoveBackup, the range
+  // markers (SlgRangeView .. SlgMarkerStep) and the destination mark.
+  SlgCommandState cmd{};
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

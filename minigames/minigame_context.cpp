@@ -1,9 +1,12 @@
 #include "minigames/minigame_context.h"
 
+#include "minigames/hana/hana_proc.h"
 #include "minigames/swim/swim.h"
 #include "minigames/maigo/maigo.h"
 #include "minigames/shot/shot_game.h"
 #include "minigames/cook/cook_proc.h"
+#include "minigames/slot/slot_proc.h"
+#include "minigames/souji/souji_game.h"
 
 namespace {
 
@@ -28,6 +31,16 @@ MinigameContext::MinigameContext() {
   games[6].proc = &maigo::maigo_proc;
   games[7].proc = &shot_proc;
   games[3].proc = &cook_proc;
+  games[5].proc = &slot_proc;
+  games[4].proc = &hana::hana_proc;
+  games[9].proc = &hana::hana_proc;
+  games[10].proc = &hana::hana_proc;
+  games[11].proc = &hana::hana_proc;
+  games[12].proc = &hana::hana_proc;
+  games[13].proc = &hana::hana_proc;
+  games[14].proc = &hana::hana_proc;
+  games[15].proc = &hana::hana_proc;
+  games[2].proc = &souji_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

@@ -27,12 +27,16 @@
 #include "minigames/shot/shot_state.h"
 // ---- Cooking game ----
 #include "minigames/cook/cook_state.h"
+// ---- Cleaning game ----
+#include "minigames/souji/souji_state.h"
 // ---- Input cursor, key mode and sound wrappers ----
 #include <vector>
 
 #include "engine/input/dinput.h"
 // ---- Swimming game and test entry ----
 #include "minigames/swim/swim_state.h"
+// ---- Slot machine ----
+#include "minigames/slot/slot_state.h"
 
 namespace platform {
 class Surface;
@@ -449,6 +453,8 @@ class MinigameContext {
 
   // ---- Shooting game: the target table and the game's variables (minigames/shot/) ----
   shot::ShotState shot;
+  // ---- Cleaning game: the floor, the characters, the course and its tables (minigames/souji/) ----
+  souji::SoujiState souji;
 
   // ---- Input cursor (with its one saved copy), key mode and sound wrappers ----
   MgCursor cursor;
@@ -470,6 +476,8 @@ class MinigameContext {
   maigo::MaigoState maigo;
   // ---- Cooking game: the lesson's steps, the work panel and the scores (minigames/cook/) ----
   cook::CookState cook;
+  // ---- Slot machine (minigames/slot/) ----
+  slot::SlotState slot;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -74,7 +74,7 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   tree().MakeDir("install/save");
   GameSequences& s = driver_->sequences();
   WireMinigameSequences(s);  // as the composition root fills them
-  minigame_.sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
+  minigame().sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
 }
 
 MinigameRunner::~MinigameRunner() {
@@ -87,7 +87,7 @@ void MinigameRunner::WriteFile(const std::string& game_path, const std::vector<u
 }
 
 void MinigameRunner::SetProc(int row, MgProc proc) {
-  minigame_.games.at(static_cast<size_t>(row)).proc = std::move(proc);
+  minigame().games.at(static_cast<size_t>(row)).proc = std::move(proc);
 }
 
 bool MinigameRunner::Start(int row, int mode) {
@@ -141,14 +141,19 @@ void MinigameRunner::Hold(uint32_t buttons, bool down) {
 
 void MinigameRunner::Tap(uint32_t buttons) {
   Hold(buttons, true);
-  taps_.push_back({buttons, driver_->presented()});
+  taps_.push_back({buttons, driver_->frame() + 1, -1});
 }
 
 void MinigameRunner::BeforeFrame() {
   // A minigame frame presents exactly when it ran steps, and it reads the buttons before them:
   // a present since the tap means the press has been seen.
+  // A tap from the bot (called below, after this frame's rows were applied) goes down only in
+  // the next frame, so the count is taken when the keys' frame is about to run.
   for (size_t i = 0; i < taps_.size();) {
-    if (driver_->presented() > taps_[i].presented) {
+    if (taps_[i].presented < 0) {
+      if (driver_->frame() >= taps_[i].down_frame) taps_[i].presented = driver_->presented();
+      ++i;
+    } else if (driver_->presented() > taps_[i].presented) {
       Hold(taps_[i].buttons, false);
       taps_.erase(taps_.begin() + static_cast<std::ptrdiff_t>(i));
     } else {

@@ -45,7 +45,8 @@ class MinigameRunner {
 
   ProgramDriver& driver() { return *driver_; }
   GameTree& tree() { return driver_->tree; }
-  MinigameContext& minigame() { return minigame_; }
+  // The driver's minigame context (current while the runner lives).
+  MinigameContext& minigame() { return *driver_->minigame; }
 
   // A file of the game (a backslash path such as "tamvik3\od\mg_test.od") in the install
   // directory, its folders and name in mixed case.
@@ -65,7 +66,7 @@ class MinigameRunner {
 
   // Minigame buttons (kMgKey* bits): held from the next frame until released, or tapped: down
   // from the next frame until a frame that ran a minigame step has seen it, then up (so a tap
-  // is never lost on a frame without a step).
+  // is never lost on a frame without a step, also when the bot taps).
   void Hold(uint32_t buttons, bool down = true);
   void Tap(uint32_t buttons);
   // The pointer moved to (x, y) in the next frame; mouse button 0 or 1 down or up.
@@ -88,7 +89,7 @@ class MinigameRunner {
   int TimesPlayed(const std::string& what) const;
 
   // Steps the last frame ran (0 when none was due).
-  int32_t last_steps() const { return minigame_.fw.last_steps; }
+  int32_t last_steps() const { return driver_->minigame->fw.last_steps; }
 
  private:
   uint32_t NextFrameTime();
@@ -96,7 +97,8 @@ class MinigameRunner {
 
   struct PendingTap {
     uint32_t buttons = 0;
-    int presented = 0;  // frames presented when it was tapped
+    int down_frame = 0;  // the frame whose input rows put the keys down
+    int presented = -1;  // frames presented before that frame ran (-1: not yet there)
   };
   std::vector<PendingTap> taps_;
   std::vector<std::string> sounds_played_;
@@ -104,8 +106,6 @@ class MinigameRunner {
   Options options_;
   std::unique_ptr<ProgramDriver> driver_;
   std::unique_ptr<FaultyFiles> files_;
-  MinigameContext minigame_;
-  MinigameScope scope_{minigame_};
   int cadence_ = 0;
   uint32_t one_shot_ms_ = 0;
   bool has_one_shot_ = false;

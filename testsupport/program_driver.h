@@ -20,12 +20,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "debug/debug_menu.h"
 #include "engine/app/game_hooks.h"
+#include "minigames/minigame_context.h"
 #include "platform/window.h"
 #include "scene/scene_context.h"
 #include "testsupport/temp_tree.h"
@@ -174,6 +176,9 @@ class ProgramDriver {
   // The scene's state, current beside the game's, as the program has it.
   SceneContext scene;
   SceneScope scene_scope{scene};
+  // The minigames' state, current beside them, as the program has it (large: on the heap).
+  std::unique_ptr<MinigameContext> minigame = std::make_unique<MinigameContext>();
+  MinigameScope minigame_scope{*minigame};
   // The game's debug menu, as the composition root makes it: its reset and frame hook are the
   // spine's (MakeGameHooks), its close the game restart's (WireGameSequences).
   CDebugMenu debug_menu;

@@ -18,6 +18,7 @@
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/od_writer.h"
+#include "testsupport/od_writer.h"  // the cleaning game's od file
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/save_data_builder.h"
@@ -388,14 +389,53 @@ std::vector<uint8_t> ExtraSceneScript() {
   return w.Bytes();
 }
 
+// The new game's choices: messages 3-6 of its table, no voice. The first picks a group of
+// minigames; the others name the games of each group.
+constexpr uint16_t kNewGameChoiceFirst = 3;
+const char* const kNewGameChoices[4] = {
+    "小遊戲：游泳、打掃、料理$$小遊戲：拉霸、迷路、射擊$$小遊戲：花牌、測試",
+    "游泳$$打掃$$料理",
+    "拉霸$$迷路$$射擊",
+    "花牌對局$$花牌大廳$$測試畫面",
+};
+
+// The new game: its two messages, then a choice that plays a minigame and comes back to the
+// second message when it is over (rows 1-3, 5-7, then 4, 8 and 0).
 std::vector<uint8_t> NewGameScript() {
   ScriptWriter w;
   w.Command(kOpWall, {Lit(1)});
   w.Command(kOpMusic, {Lit(1)});
   w.Command(kOpPrint, {Lit(1)});
   const ScriptLabel again = w.NewLabel();
+  const ScriptLabel group[3] = {w.NewLabel(), w.NewLabel(), w.NewLabel()};
+  const ScriptLabel row[3] = {w.NewLabel(), w.NewLabel(), w.NewLabel()};
+  const ScriptLabel play = w.NewLabel();
   w.Bind(again);
   w.Command(kOpPrint, {Lit(2)});
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst)});
+  // A[0] is the chosen line from 1; the jump lists count from 0.
+  w.Switch(0x2C, A(0), {again, group[0], group[1], group[2]});
+  w.Goto(again);
+  w.Bind(group[0]);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 1)});
+  w.Assign(VarA(1), VarA(0));  // rows 1-3
+  w.Goto(play);
+  w.Bind(group[1]);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 2)});
+  w.Assign(VarA(1), VarA(0), {{'+', Num(4)}});  // rows 5-7
+  w.Goto(play);
+  w.Bind(group[2]);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 3)});
+  w.Switch(0x2C, A(0), {again, row[0], row[1], row[2]});
+  w.Goto(again);
+  const uint16_t rows[3] = {4, 8, 0};
+  for (int i = 0; i < 3; ++i) {
+    w.Bind(row[i]);
+    w.Assign(VarA(1), Num(rows[i]));
+    w.Goto(play);
+  }
+  w.Bind(play);
+  w.Command(kOpMinigame, {A(1)});
   w.Goto(again);
   return w.Bytes();
 }
@@ -410,17 +450,16 @@ const char* const kNewGameMessages[2] = {
     "樣本到此。按Shift開選項，載入或結束。",
 };
 
+// Two voiced messages (ids 1 and 2) and the choice lines after them (ids from 3, no voice).
 std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice,
-                                  const char* const (*choices)[2] = nullptr) {
+                                  const std::vector<const char*>& choices = {}) {
   MessageTableWriter t;
   for (int i = 0; i < 2; ++i) {
     t.Add({static_cast<uint16_t>(i + 1), static_cast<uint16_t>(first_voice + i), "aiueoaiueo",
            Big5(texts[i])});
   }
-  if (choices != nullptr) {
-    for (int i = 0; i < 2; ++i) {
-      t.Add({static_cast<uint16_t>(kExtraChoiceFirst + i), 0, "", Big5((*choices)[i])});
-    }
+  for (size_t i = 0; i < choices.size(); ++i) {
+    t.Add({static_cast<uint16_t>(3 + i), 0, "", Big5(choices[i])});
   }
   return t.Bytes();
 }
@@ -757,9 +796,9 @@ void WriteChoiceFiles(Out& out, Glyphs& g) {
 
 void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
-  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, &kExtraChoices));
+  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, {kExtraChoices[0], kExtraChoices[1]}));
   out.Write("Macro/0100.bin", NewGameScript());
-  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3));
+  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3, {kNewGameChoices[0], kNewGameChoices[1], kNewGameChoices[2], kNewGameChoices[3]}));
   ByteBuilder system = SystemDataBytes();
   system.U32(80, 0x80);  // endingsSeen bit 7: the title offers the extra scenario
   system.U32(84, 0x10001);  // picturesSeen bits 0 and 16: the extras show pictures 1 and 7
@@ -837,6 +876,20 @@ std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width) {
   }
   return levels;
 }
+
+// ---- Flower-card rows (4 and 9-15): each row's od file, the universal pictures and the line
+//      texts, with no voices, faces or music named ----
+void WriteHanaFiles(Out& out) {
+  std::vector<int> empty = {30};
+  for (int i = 50; i < 75; ++i) empty.push_back(i);
+  for (int i = 100; i < 111; ++i) empty.push_back(i);
+  const std::vector<uint8_t> od = UniversalOd(empty).Build();
+  for (const char* name : {"mg_hana", "mg_aysol", "mg_brise", "mg_lunet", "mg_davon", "mg_tamvi",
+                           "mg_zuqel", "mg_zuq2"}) {
+    out.Write("tamvik3/od/" + std::string(name) + ".od", od);
+  }
+}
+// ---- end of the flower-card rows ----
 
 std::vector<std::string> GatherSourceTexts(const std::string& root) {
   std::vector<std::string> texts;
@@ -931,6 +984,68 @@ void WriteShootingGame(Out& out) { out.Write("tamvik3/od/mg_shot.od", ShotOd().B
 }  // namespace
 // ---- end of the shooting game ----
 
+// ---- Minigame sounds: the games' effects, voices and music (short tones of our own) ----
+namespace {
+void WriteMinigameSounds(Out& out) {
+  const uint32_t rate = 22050;
+  const char* const kEffects[] = {
+      "cook07", "cook08", "hana07", "hana08", "hana10", "hana11", "hana13",
+      "hana14", "maigo07", "maigo09", "maigo10", "maigo11", "maigo12", "shot07",
+      "shot08", "shot10", "shot11", "slot07", "slot08", "slot09", "souji08",
+      "souji09", "swim07", "swim08", "swim09", "system00", "system01", "system02",
+      "system03",
+  };
+  int n = 0;
+  for (const char* name : kEffects) {
+    ++n;
+    out.Write("tamvik3/se/" + std::string(name) + ".wav",
+              PcmWav(1, rate, 16, Notes({700.0 + 20.0 * n, 520.0 + 20.0 * n}, rate, rate / 20, 7000))
+                  .Bytes());
+  }
+  const char* const kVoices[] = {
+      "2084", "2331", "2332", "2333", "2334", "2335", "2336", "2337",
+      "2338", "2357", "2358a", "2358b", "2358c", "2358d", "2358e", "2358f",
+      "2358g", "2358h", "2359", "2360", "2361", "2362", "2363", "2364",
+      "2385", "2386", "2411", "2412", "2413a", "2413b", "2413c", "2414a",
+      "2414b", "2414c", "2415", "2416", "2418", "2419", "2420", "2421",
+      "2442", "2443", "2444", "2445", "2446", "2447", "2448", "2449",
+      "2450", "2451", "2452", "2453", "2454", "2455", "2456", "2458",
+      "2459", "2504",
+  };
+  n = 0;
+  for (const char* name : kVoices) {
+    out.Write("tamvik3/voice/" + std::string(name) + ".wav", SampleVoice(++n, 30));
+  }
+  const std::vector<double> tune = {440.0, 523.3, 659.3, 523.3, 587.3, 698.5, 587.3, 493.9};
+  for (const char* name : {"brise", "davone", "lunet", "minigame", "tamvik", "ysol"}) {
+    WavFile music = ImaAdpcmWav(1, rate, Notes(tune, rate, rate / 4, 8000), 512);
+    music.loop_point = 0;
+    out.Write("tamvik1/bgm/" + std::string(name) + ".wav", music.Bytes());
+  }
+}
+}  // namespace
+// ---- end of the minigame sounds ----
+namespace {
+
+// ---- Slot machine (game row 5): its od file ----
+void WriteSlotGame(Out& out) {
+  // Its effects and music are among the minigame sounds above.
+  out.Write("tamvik3/od/mg_slot.od", UniversalOd({200}).Build());
+}
+
+}  // namespace
+// ---- The cleaning game (minigame row 2): its od file, the universal one with 64 x 96 floor,
+//      wall, front and edge tiles in slots 1-4 ----
+void WriteCleaningGame(Out& out) {
+  OdWriter od = UniversalOd({200});
+  od.Solid(1, 64, 96, 200, 190, 160)   // floor
+      .Solid(2, 64, 96, 90, 70, 60)    // wall
+      .Solid(3, 64, 96, 120, 160, 90)  // front tile
+      .Solid(4, 64, 96, 60, 50, 50);   // the edge column
+  out.Write("tamvik3/od/mg_souji.od", od.Build());
+}
+// ---- end of the cleaning game ----
+
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error) {
   Out out{fs::path(dir), error};
   Glyphs glyphs(options.raster);
@@ -947,7 +1062,11 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteSwimAndTestOd(out);
   WriteLostChildGame(out);
   WriteShootingGame(out);
+  WriteMinigameSounds(out);
   WriteCookingOd(out);
+  WriteSlotGame(out);
+  WriteHanaFiles(out);
+  WriteCleaningGame(out);
   return out.ok();
 }
 

@@ -76,7 +76,37 @@ struct HanaPlayer {
   uint32_t changed = 0;  // rows whose value changed in the last update
 };
 
+// The match procedure's own state (hana_proc.h): its step, waits and what a step hands on to a
+// later one.
+struct HanaPlay {
+  int32_t step = -1;
+  int32_t wait = 0;
+  int32_t timer = 0;       // steps a plate or a countdown digit has shown
+  int32_t counter = 0;     // a loop's position (cards dealt, plates shown, points paid, digits)
+  int32_t mode = 0;        // the mode played (an unknown mode plays as the story's)
+  int32_t tutorial = 0;    // tutorial state (0 outside the tutorial)
+  uint32_t tutorial_shown = 0;  // the tutorial moments already explained (bits)
+  int32_t restart = 0;     // the common menu asked for a retry: the next call starts anew
+  int32_t demo_steps = 0;  // steps counted in the demonstration
+  int32_t demo_ending = 0;
+  int32_t play_slot = -1;  // the hand slot played (48 the drawn card)
+  int32_t field_slot = -1;
+  int32_t candidates = 0;
+  std::array<int32_t, 49> candidate_slots{};
+  int32_t total_before = 0;
+  int32_t captured = 0;
+  uint32_t changed = 0;
+  int32_t winner = -1;
+  int32_t total = 0;
+  int32_t kind = 0;        // the match check's line kind
+  int32_t choice = 0;      // the stop-or-continue item chosen (0 continue, 1 stop)
+  int32_t line_next = 0;   // the step after a line or a text
+  int32_t line_hold = 0;   // the line's voice holds it
+  int32_t last_kind = 0;   // the line kind said last
+};
+
 struct HanaState {
+  HanaPlay play;
   std::array<HanaCard, kCardRows> cards{};
   std::array<HanaCombo, kComboRows + 1> combos{};
   std::array<HanaPlayer, 2> players{};

@@ -112,6 +112,7 @@ class SpxAnimeKind {
   uint32_t GetSpxRev(AnimeRec* handle) const;
   uint32_t GetLoopCount(AnimeRec* handle) const;
   void SetSoundHook(SpxSoundHook hook) { hook_ = hook; }
+  SpxSoundHook sound_hook() const { return hook_; }
   SpxAnimeBlock* Block(AnimeRec* handle) const;
   // Sets one field of a live animation's block: 1, or 0 when the handle is not one of this kind.
   template <class Field, class Value>

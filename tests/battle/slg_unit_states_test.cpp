@@ -13,6 +13,8 @@
 #include "battle/battle_context.h"
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_attack.h"
+#include "battle/slg_command_state.h"
+#include "battle/slg_commands.h"
 #include "battle/slg_effect_calls.h"
 #include "battle/slg_events.h"
 #include "battle/slg_gauge.h"
@@ -27,6 +29,7 @@
 #include "engine/core/game_task.h"
 #include "engine/files/random.h"
 #include "engine/gfx/sprite/sprite.h"
+#include "engine/input/dinput.h"
 #include "platform/surface.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/spx_anime.h"
@@ -227,7 +230,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
 
 // ---- The walk ----
 
-// What the move command does, by hand: state 3, the walk each frame, state 4 on arrival; the
+// What the move command does (for units it does not move here), by hand: state 3, the walk each frame, state 4 on arrival; the
 // states the unit passes through, in order (one entry per change).
 std::vector<int> WalkRoad(States& s, uint8_t slot, int limit) {
   SlgUnit& u = s.U(slot);
@@ -270,14 +273,38 @@ struct RoadBoard {
   SlgRangePos c0, c1, c2, c3;
 };
 
-TEST(UnitStateWalk, HeightChangeStopEffectAndReady) {
+// The move command takes the hero to the raised goal: OK on the goal's cell, then the command and
+// the unit pass once a frame until he stands ready.
+TEST(UnitStateWalk, MoveCommandHeightChangeStopEffectAndReady) {
   BattleRig rig;
   States s(rig);
   RoadBoard road(s);
   SlgUnit& u = s.U(road.slot);
-  ASSERT_EQ(Slg::BuildPath(u, road.c3.x, road.c3.y), 1);
-  TraceCapture trace;
-  const std::vector<int> seen = WalkRoad(s, road.slot, 200);
+  u.stats.total_move = 4;
+  Battle().search.move_dest = {};
+  const auto move = [&] { return Slg::CmdMove(u); };
+  s.rig.Step();
+  ASSERT_EQ(move(), kSlgCmdRunning);
+  const SlgCell goal = PosToCell(road.c3.x, road.c3.y);
+  Battle().state.cursor_cell = {static_cast<int16_t>(goal.column), static_cast<int16_t>(goal.row)};
+  Battle().state.cursor_snap = {road.c3.x, road.c3.y};
+  s.rig.Schedule({testsupport::GameKeyDown(s.rig.frame(), kGameKey0)});
+  s.rig.Step();
+  ASSERT_EQ(move(), kSlgCmdRunning);
+  s.rig.Schedule({testsupport::GameKeyUp(s.rig.frame(), kGameKey0)});
+  ASSERT_EQ(u.state, kUnitStateWalkStart) << "the goal was accepted";
+  std::vector<int> seen = {u.state};
+  const auto note = [&] {
+    if (seen.back() != u.state) seen.push_back(u.state);
+  };
+  for (int f = 0; f < 200 && Battle().phase_sub != 4; ++f) {
+    s.rig.Step();
+    move();
+    note();
+    s.UpdateAll();
+    note();
+  }
+  EXPECT_EQ(Battle().phase_sub, 4u) << "the command waits for the confirmation";
   EXPECT_EQ(seen, (std::vector<int>{3, 1, 10, 1, 4, 2, 8}));
   EXPECT_EQ(u.x, road.c3.x * kPx);
   EXPECT_EQ(u.y, road.c3.y * kPx);

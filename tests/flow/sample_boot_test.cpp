@@ -13,6 +13,7 @@
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_omake.h"
 #include "flow/tamvik_option.h"
+#include "minigames/minigame_context.h"
 #include "scene/ui/tamvik_lips.h"
 #include "testsupport/sample_data.h"
 #include "testsupport/sample_road.h"
@@ -175,6 +176,31 @@ TEST(SampleBoot, ThePictureTestShowsTheFirstPictureWithItsIcons) {
   EXPECT_TRUE(run.Opened("buro01.spr"));
   EXPECT_TRUE(run.d.host_window().boxes.empty());
   EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
+}
+
+// ---- A minigame from the new game's choice ----
+
+TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  ASSERT_TRUE(run.BootToTitleMenu());
+  run.ChooseRow(0);  // new game
+  ASSERT_TRUE(run.UntilMode(30, 300));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
+  ASSERT_TRUE(Choose(run, "the first group", 1));
+  ASSERT_TRUE(Choose(run, "the swimming game", 1));
+  ASSERT_TRUE(run.UntilMode(22, 300));
+  // The swimming game itself runs (its row's procedure is in place, its od file read).
+  ASSERT_TRUE(run.d.RunUntil("the swim's set-up", [](const ProgramDriver&) {
+    return HasMinigame() && Minigame().swim.obstacle_count > 0;
+  }, 600));
+  // With no input the swim's time runs out and the game ends on its own.
+  ASSERT_TRUE(run.UntilMode(30, 6000));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return LipsTask() != nullptr; },
+                             1500, 30));
+  EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 33, 21, 22, 23, 32,
+                                         29, 30}));
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+  for (const std::string& missing : run.NotFound()) ADD_FAILURE() << missing;
 }
 
 }  // namespace

@@ -459,7 +459,7 @@ TEST(SwimRun, TimedRunWithStrokesArrivesAndGlides) {
   ASSERT_TRUE(r.RunFast(100, [] { return S().step == 10029; }, 200));
   int frame = 0;
   r.runner.bot = [&](MinigameRunner& run) {
-    if (S().step == 10029 && ++frame % 2 == 0) run.Tap(kMgKeyExtra);
+    if (S().step == 10029 && ++frame % 3 == 0) run.Tap(kMgKeyExtra);
   };
   bool glided = false;
   ASSERT_TRUE(r.RunFast(
@@ -493,7 +493,7 @@ void FreePlayRun(SwimRun& r, std::vector<int32_t> ranking) {
   EXPECT_EQ(S().time, 0);
   int frame = 0;
   r.runner.bot = [&](MinigameRunner& run) {
-    if (S().step == 10029 && ++frame % 2 == 0) run.Tap(kMgKeyExtra);
+    if (S().step == 10029 && ++frame % 3 == 0) run.Tap(kMgKeyExtra);
   };
   int32_t t_seen = 0;
   ASSERT_TRUE(r.RunFast(
