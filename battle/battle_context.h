@@ -30,6 +30,7 @@
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
+#include "battle/slg_unit_states_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -189,6 +190,10 @@ class BattleContext {
   // The hit resolution's per-call marks: a unit listed on two cells is hit once per call.
   std::array<uint8_t, kSlgMaxUnits> hit_marks{};
 
+  // ---- Unit categories and state handlers (battle/slg_unit_states.h) ----
+  // The player state table (kind x 24 + state), the per-character idle-effect records and
+  // teleport pairs, and the bad table indexes already traced.
+  SlgUnitStatesState unit_states{};
   // ---- The battle action task (battle/slg_action.h) ----
   // Row 33 of the full BattleActionTable (the Satan entry; its other rows are action_table's)
   // and GattaiActionTable (14 rows, 0 and 7 empty): empty until the routines are installed.
