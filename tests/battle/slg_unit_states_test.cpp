@@ -44,6 +44,9 @@
 
 namespace {
 
+using testsupport::CellPos;
+using testsupport::OnCell;
+
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
@@ -53,15 +56,6 @@ using testsupport::UnitAnmWriter;
 
 constexpr int32_t kPx = 0x10000;
 
-SlgRangePos At(int column, int row) {
-  return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
-}
-BoardUnit On(int column, int row, BoardUnit u) {
-  const SlgRangePos p = At(column, row);
-  u.x = p.x;
-  u.y = static_cast<int16_t>(p.y + 24);
-  return u;
-}
 SlgRangePos Next(SlgRangePos p) {  // one cell right-down (direction 1)
   return {static_cast<int16_t>(p.x + 48), static_cast<int16_t>(p.y + 24)};
 }
@@ -198,7 +192,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
   std::vector<uint8_t> slots;
   for (const Case& c : cases) {
     const int n = static_cast<int>(slots.size());
-    slots.push_back(s.Add(On(1 + n % 8, 6 + 2 * (n / 8),
+    slots.push_back(s.Add(OnCell(1 + n % 8, 6 + 2 * (n / 8),
                              {.side = 1, .character = 20, .kind = c.kind,
                               .category = c.category})));
     SetUnitState(s.U(slots.back()), c.state);
@@ -256,7 +250,7 @@ std::vector<int> WalkRoad(States& s, uint8_t slot, int limit) {
 // A hero at (2, 8) facing 1, the path three cells right-down, the last two one level up.
 struct RoadBoard {
   explicit RoadBoard(States& s, BoardUnit unit = {.kind = 0}) {
-    c0 = At(2, 8);
+    c0 = CellPos(2, 8);
     c1 = Next(c0);
     c2 = Next(c1);
     c3 = Next(c2);
@@ -265,7 +259,7 @@ struct RoadBoard {
       s.board.SetCell(c.column, c.row, CellWord(1));
     }
     unit.facing = 1;
-    slot = s.Add(On(2, 8, unit));
+    slot = s.Add(OnCell(2, 8, unit));
     Battle().state.acting_unit = slot;
     Slg::MoveSearch(s.U(slot).character, c0, 4);
   }
@@ -363,7 +357,7 @@ TEST(UnitStateSupport, EffectGaugeActionAndEndState) {
     SCOPED_TRACE(testing::Message() << "state " << int{c.state});
     BattleRig rig;
     States s(rig);
-    const uint8_t slot = s.Add(On(3, 10, {.kind = 0}));
+    const uint8_t slot = s.Add(OnCell(3, 10, {.kind = 0}));
     SlgUnit& u = s.U(slot);
     u.stats.kiai = 10;
     u.stats.max_kiai = 100;
@@ -458,7 +452,7 @@ TEST(UnitStateTeleport, HiddenWhileMovingShownAtTheGoalThenReady) {
 TEST(UnitStateTeleport, AppearancePairWaitAndDeparture) {
   BattleRig rig;
   States s(rig);
-  const uint8_t slot = s.Add(On(3, 10, {.character = kSlgTeleportCharacter, .kind = 4}));
+  const uint8_t slot = s.Add(OnCell(3, 10, {.character = kSlgTeleportCharacter, .kind = 4}));
   SlgUnit& u = s.U(slot);
   SetUnitState(u, kUnitStateTeleportAppear);
   s.Frame();
@@ -486,7 +480,7 @@ TEST(UnitStateTeleport, AppearancePairWaitAndDeparture) {
 TEST(UnitStateStand, WaitElapsesAndReplaysWithANewWaitAndTheFreezeHoldsIt) {
   BattleRig rig;
   States s(rig);
-  const uint8_t slot = s.Add(On(3, 10, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+  const uint8_t slot = s.Add(OnCell(3, 10, {.side = 1, .character = 20, .kind = 14, .category = 1}));
   SlgUnit& u = s.U(slot);
   s.Frame();
   ASSERT_EQ(u.anm->state, 1);
@@ -526,7 +520,7 @@ TEST(UnitStateStand, WaitElapsesAndReplaysWithANewWaitAndTheFreezeHoldsIt) {
 TEST(UnitStateStand, PlayerIdleEffectWaitsMultiplesOf128AndNotInStateEight) {
   BattleRig rig;
   States s(rig);
-  const uint8_t slot = s.Add(On(3, 10, {.character = 2, .kind = 0, .facing = 1}));
+  const uint8_t slot = s.Add(OnCell(3, 10, {.character = 2, .kind = 0, .facing = 1}));
   SlgUnit& u = s.U(slot);
   const SlgIdleRecord& r = Battle().unit_states.idle[2];
   s.Frame();
@@ -592,7 +586,7 @@ TEST(UnitStateKinds, BenibachiAndKonoeActAsTheDefaultKindsAndHideOnTheFlag) {
     BattleRig rig;
     States s(rig);
     const uint8_t slot =
-        s.Add(On(3, 10, {.side = 1, .character = 30, .kind = kind, .category = 1}));
+        s.Add(OnCell(3, 10, {.side = 1, .character = 30, .kind = kind, .category = 1}));
     SlgUnit& u = s.U(slot);
     u.flags |= kUnitStateStart;
     s.Frame();
@@ -614,7 +608,7 @@ TEST(UnitStateKinds, BenibachiAndKonoeActAsTheDefaultKindsAndHideOnTheFlag) {
     s.rig.Step();
     SpxAnimeBlock* block = Scene().tamvik_spr.spx()->Block(u.anm->handle);
     EXPECT_TRUE(block == nullptr || block->drawn == nullptr) << "nothing drawn";
-    EXPECT_NE(s.BodyPixelAt(At(3, 10), 0), s.Shown(UnitAnmWriter::ColourRef(0, 3)));
+    EXPECT_NE(s.BodyPixelAt(CellPos(3, 10), 0), s.Shown(UnitAnmWriter::ColourRef(0, 3)));
     const uint32_t before = u.anm->state;
     s.Frame();  // no longer shown: the pass leaves it alone
     EXPECT_EQ(u.anm->state, before);
@@ -624,8 +618,8 @@ TEST(UnitStateKinds, BenibachiAndKonoeActAsTheDefaultKindsAndHideOnTheFlag) {
 TEST(UnitStateShadow, DeadPlayersDrawNoShadowOthersDo) {
   BattleRig rig;
   States s(rig);
-  const uint8_t hero = s.Add(On(3, 10, {.kind = 0}));
-  const uint8_t foe = s.Add(On(5, 10, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+  const uint8_t hero = s.Add(OnCell(3, 10, {.kind = 0}));
+  const uint8_t foe = s.Add(OnCell(5, 10, {.side = 1, .character = 20, .kind = 14, .category = 1}));
   CDdrawSpr& sprites = Ctx().ddraw_spr;
   struct Case {
     uint8_t slot;
@@ -650,7 +644,7 @@ TEST(UnitStateAttack, StateSixReachesTheRoutineAndTheEndReturnsToZero) {
     SCOPED_TRACE(testing::Message() << "kind " << int{who.kind});
     BattleRig rig;
     States s(rig);
-    const uint8_t slot = s.Add(On(3, 10, who));
+    const uint8_t slot = s.Add(OnCell(3, 10, who));
     SlgUnit& u = s.U(slot);
     Battle().action_table[who.kind] = &StubRoutine;
     g_stub_calls = 0;
@@ -670,7 +664,7 @@ TEST(UnitStateAttack, StateSixReachesTheRoutineAndTheEndReturnsToZero) {
 TEST(UnitEffectCalls, StopAndJumpStepTheBodyOnceAndTheStopEndsWhenTheUnitLeftState2) {
   BattleRig rig;
   States s(rig);
-  const uint8_t slot = s.Add(On(3, 10, {.kind = 0}));
+  const uint8_t slot = s.Add(OnCell(3, 10, {.kind = 0}));
   SlgUnit& u = s.U(slot);
   const std::string stop = "CtrlStopEffect" + std::to_string(u.entry);
   const std::string jump = "CtrlJumpEffect" + std::to_string(u.entry);
