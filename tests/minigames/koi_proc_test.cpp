@@ -261,6 +261,27 @@ TEST(KoiProc, GauntletFirstMatchPlayedByTheCardGame) {
   }
 }
 
+// ---- The tutorial ----
+
+TEST(KoiProc, TutorialChainsRowFourInModeThreeAndComesBackToTheTitle) {
+  Hub h;
+  h.StubCardRows([](int) { return 1; });
+  std::vector<int> resumed;
+  h.runner.SetProc(8, [&](int state) {
+    if (K().step == 0 && mg_var_get(1) != 0) resumed.push_back(K().return_step);
+    return hana::koi_proc(state);
+  });
+  ASSERT_TRUE(h.runner.Start(8, mg::kModeStory));
+  ASSERT_TRUE(h.ToMenu());
+  ASSERT_TRUE(h.Pick(hana::kKoiTutorial));
+  ASSERT_TRUE(h.runner.RunUntil("back on the title", [&] {
+    return !h.chains.empty() && h.Running8() && K().step == hana::kKoiTitleIdle;
+  }, 400));
+  EXPECT_EQ(h.chains, (std::vector<Chain>{{4, mg::kModeHubTutorial, 12, 0, 0, 0, 0}}));
+  EXPECT_EQ(resumed, (std::vector<int>{hana::kKoiTutorialBack}));
+  EXPECT_EQ(K().opponent, 2) << "the title's demonstrations go on from the tutorial's opponent";
+}
+
 // ---- Fresh entry and resumption ----
 
 TEST(KoiProc, ResumptionKeepsTheSwitchesAndAFreshEntryResetsThem) {
