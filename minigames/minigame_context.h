@@ -480,7 +480,7 @@ class MinigameContext {
   cook::CookState cook;
   // ---- Slot machine (minigames/slot/) ----
   slot::SlotState slot;
-  // ---- Flower-card hub: its steps, opponent, choice and house rules (minigames/hana/koi_proc.h) ----
+  // ---- Flower-card hub: steps, opponent, choice, house rules (minigames/hana/koi_proc.h) ----
   hana::KoiState koi;
 };
 

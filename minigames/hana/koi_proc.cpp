@@ -121,10 +121,12 @@ void BuildMenu() {
   for (int i = 0; i < 6; ++i) {
     int32_t x = 0, y = 0;
     ItemPlace(i, x, y);
-    const int32_t anim = i == kKoiFreeMatch && !unlocked ? kKoiAnimItemLocked : kKoiAnimItemFirst + i;
+    const int32_t anim =
+        i == kKoiFreeMatch && !unlocked ? kKoiAnimItemLocked : kKoiAnimItemFirst + i;
     mg_obj_put(kKoiObjItemFirst + i, x, y, kMenuLayer, anim, 0);
   }
-  // The cursor stands left of the selected item; on decide a copy of it flies onto the item.
+  // The cursor stands left of the selected item (on every screen of the menu); on decide a copy
+  // of it flies onto the item.
   mg_cursor_open(kKoiObjCursor, kKoiAnimCursor);
   mg_cursor_offset(-40, 0);
   for (int i = 0; i < 6; ++i) {
@@ -162,6 +164,7 @@ void ShowComboRow(int selection) {
 void BuildList() {
   ClearMenuScreens();
   mg_cursor_open(kKoiObjCursor, kKoiAnimCursor);
+  mg_cursor_offset(-40, 0);
   for (int i = 0; i <= kKoiListBack; ++i) {
     const int32_t anim =
         i == kKoiListBack ? kKoiAnimBack : kKoiAnimListBase + kListRows[i].name;
@@ -175,12 +178,14 @@ void BuildList() {
 // ---- Rules ----
 
 void ShowSwitch(int i) {
-  mg_obj_anim(kKoiObjSwitchFirst + i, kKoiAnimSwitchFirst + 2 * i + K().switches[static_cast<size_t>(i)]);
+  mg_obj_anim(kKoiObjSwitchFirst + i,
+              kKoiAnimSwitchFirst + 2 * i + K().switches[static_cast<size_t>(i)]);
 }
 
 void BuildRules() {
   ClearMenuScreens();
   mg_cursor_open(kKoiObjCursor, kKoiAnimCursor);
+  mg_cursor_offset(-40, 0);
   for (int i = 0; i < 3; ++i) {
     mg_obj_put(kKoiObjSwitchFirst + i, 160, 96 + 96 * i, kMenuLayer, 0, 0);
     ShowSwitch(i);
@@ -202,7 +207,8 @@ void LightPortraits() {
   const int selection = mg_cursor_get();
   for (int i = 0; i < 8; ++i) {
     const int32_t anim = PortraitAnim(i, i == selection);
-    if (mg_obj_get_anim(kKoiObjPortraitFirst + i) != anim) mg_obj_anim(kKoiObjPortraitFirst + i, anim);
+    const int o = kKoiObjPortraitFirst + i;
+    if (mg_obj_get_anim(o) != anim) mg_obj_anim(o, anim);
   }
 }
 

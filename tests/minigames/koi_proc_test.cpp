@@ -375,9 +375,21 @@ TEST(KoiProc, FreeMatchChainsTheChosenOpponentWithoutContinues) {
   h.runner.tree().Write(kDat, testsupport::MinigameDat({{17, 1}}));
   h.StubCardRows([](int) { return 1; });
   ASSERT_TRUE(h.runner.Start(8, mg::kModeStory));
+  // Item 0 goes back to the menu.
+  ASSERT_TRUE(h.ToMenu());
+  ASSERT_TRUE(h.Choose(hana::kKoiFreeMatch, hana::kKoiFree));
+  ASSERT_TRUE(h.runner.Run(2));
+  EXPECT_EQ(Minigame().cursor.targets[8].enabled, 0) << "the last opponent is not offered";
+  ASSERT_TRUE(h.Select(hana::kKoiObjPortraitFirst, 0));
+  h.runner.Tap(kMgKeyDecide);
+  ASSERT_TRUE(h.At(hana::kKoiMenu));
+  ASSERT_TRUE(h.runner.Run(2));
+  EXPECT_TRUE(h.chains.empty());
   for (int item = 1; item <= 7; ++item) {
     SCOPED_TRACE(item);
-    ASSERT_TRUE(h.ToMenu());
+    if (item > 1) {
+      ASSERT_TRUE(h.ToMenu());
+    }
     ASSERT_TRUE(h.Choose(hana::kKoiFreeMatch, hana::kKoiFree));
     ASSERT_TRUE(h.runner.Run(2));
     ASSERT_TRUE(h.Select(hana::kKoiObjPortraitFirst + item, item));
@@ -426,7 +438,9 @@ TEST(KoiProc, CombinationListShowsEachRowsCardsAndPlates) {
   auto shown = [](int first) {
     std::vector<int> cards;
     for (int o = first; o < first + 5; ++o) {
-      if (!mg_obj_test(o, mg::kObjHidden) && mg_obj_get_anim(o) != 0) cards.push_back(mg_obj_get_anim(o));
+      if (!mg_obj_test(o, mg::kObjHidden) && mg_obj_get_anim(o) != 0) {
+        cards.push_back(mg_obj_get_anim(o));
+      }
     }
     return cards;
   };
