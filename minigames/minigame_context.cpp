@@ -7,6 +7,7 @@
 #include "minigames/cook/cook_proc.h"
 #include "minigames/slot/slot_proc.h"
 #include "minigames/souji/souji_game.h"
+#include "minigames/hana/koi_proc.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ MinigameContext::MinigameContext() {
   games[14].proc = &hana::hana_proc;
   games[15].proc = &hana::hana_proc;
   games[2].proc = &souji_proc;
+  games[8].proc = &hana::koi_proc;
 }
 
 int MinigameContext::StandInProc(int) { return 0; }

@@ -37,6 +37,8 @@
 #include "minigames/swim/swim_state.h"
 // ---- Slot machine ----
 #include "minigames/slot/slot_state.h"
+// ---- Flower-card hub ----
+#include "minigames/hana/koi_state.h"
 
 namespace platform {
 class Surface;
@@ -478,6 +480,8 @@ class MinigameContext {
   cook::CookState cook;
   // ---- Slot machine (minigames/slot/) ----
   slot::SlotState slot;
+  // ---- Flower-card hub: steps, opponent, choice, house rules (minigames/hana/koi_proc.h) ----
+  hana::KoiState koi;
 };
 
 // The current minigame context. Calling it with none current is a programming error and aborts.

@@ -891,6 +891,15 @@ void WriteHanaFiles(Out& out) {
 }
 // ---- end of the flower-card rows ----
 
+// ---- Flower-card hub (row 8): its od file, the universal pictures with a background and a
+//      menu panel at their size ----
+void WriteHanaHubOd(Out& out) {
+  OdWriter od = UniversalOd();
+  od.Solid(100, 640, 480, 40, 64, 48).Solid(102, 640, 480, 24, 32, 40);
+  out.Write("tamvik3/od/mg_koi.od", od.Build());
+}
+// ---- end of the flower-card hub ----
+
 std::vector<std::string> GatherSourceTexts(const std::string& root) {
   std::vector<std::string> texts;
   std::set<std::string> seen;
@@ -1066,6 +1075,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteCookingOd(out);
   WriteSlotGame(out);
   WriteHanaFiles(out);
+  WriteHanaHubOd(out);
   WriteCleaningGame(out);
   return out.ok();
 }
