@@ -185,8 +185,9 @@ bool CookPlayer::Act(MinigameRunner& r) {
   } else if (s.panel_mode == cook::kPanelCutting &&
              (s.panel_state == cook::kPanelActive || s.step == cook::kStepCountdown)) {
     fine = true;
-    if (careful && s.stroke == cook::kStrokeIdle && s.knife % 16 == 0 && s.knife >= 16 &&
-        s.knife <= 144 && s.knife != last_knife) {
+    // On every 16th position, or the next one when a frame of two steps passed over it.
+    if (careful && s.stroke == cook::kStrokeIdle && s.knife % 16 < 2 && s.knife >= 16 &&
+        s.knife <= 145 && s.knife / 16 != last_knife / 16) {
       r.Tap(kMgKeyDecide);
       last_knife = s.knife;
     }

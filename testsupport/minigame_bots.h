@@ -58,8 +58,8 @@ struct SoujiAutopilot {
 // Holds left or right as `key` says and releases the other.
 void SoujiDrive(MinigameRunner& r, uint32_t key);
 
-// Cooking (row 3): the careful player cuts on every 16th knife position, answers each amount and
-// keeps the heat at 176 pixels; the lazy one takes the defaults and never cuts or heats.
+// Cooking (row 3): the careful player cuts on every 16th knife position (the next one after a
+// frame of two steps), answers each amount and keeps the heat at 176 pixels; the lazy one takes the defaults and never cuts or heats.
 struct CookPlayer {
   bool careful = true;
   bool quit_at_result = true;
