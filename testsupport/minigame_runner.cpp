@@ -9,6 +9,9 @@
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
+#include "engine/core/game_task.h"
+#include "game/game_state.h"
+#include "game/system_data.h"
 #include "minigames/framework/minigame_framework.h"
 #include "minigames/framework/minigame_input.h"
 
@@ -65,6 +68,7 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   d.wire_sequences = false;
   d.frame_ms_of = [this](int) { return NextFrameTime(); };
   d.before_frame = [this] { BeforeFrame(); };
+  d.hash_frames = options_.hash_frames;
   driver_ = std::make_unique<ProgramDriver>(d);
   files_ = std::make_unique<FaultyFiles>(driver_->host().files);
   driver_->host().seams().files = files_.get();
@@ -73,7 +77,14 @@ MinigameRunner::MinigameRunner(Options options) : options_(options) {
   }
   tree().MakeDir("install/save");
   GameSequences& s = driver_->sequences();
-  WireMinigameSequences(s);  // as the composition root fills them
+  if (options_.game_flow) {
+    WireGameSequences(s, driver_->debug_menu);  // as the composition root fills them
+    s.scene.start = [](GameTaskRec*) {};
+    s.scene_end = [] {};
+    s.scene_minigame = [this] { return flow_row; };
+  } else {
+    WireMinigameSequences(s);  // as the composition root fills them
+  }
   minigame().sound.played = [this](const std::string& what) { sounds_played_.push_back(what); };
 }
 
@@ -90,16 +101,37 @@ void MinigameRunner::SetProc(int row, MgProc proc) {
   minigame().games.at(static_cast<size_t>(row)).proc = std::move(proc);
 }
 
-bool MinigameRunner::Start(int row, int mode) {
-  if (driver_->window == nullptr) {
-    if (!driver_->Start()) {
-      ADD_FAILURE() << "the program did not start";
-      return false;
-    }
-    SeedRandom(options_.seed);
-    Ctx().ddraw.SetVramToVramDirectUse(options_.vram_switch ? 1 : 0);
+bool MinigameRunner::StartProgram() {
+  if (driver_->window != nullptr) return true;
+  if (!driver_->Start()) {
+    ADD_FAILURE() << "the program did not start";
+    return false;
   }
+  SeedRandom(options_.seed);
+  Ctx().ddraw.SetVramToVramDirectUse(options_.vram_switch ? 1 : 0);
+  return true;
+}
+
+bool MinigameRunner::Start(int row, int mode) {
+  if (!StartProgram()) return false;
   return CTamvikGeneral::StartMiniGame(row, mode) == 1;
+}
+
+bool MinigameRunner::EnterMinigameMode(int row, int byte40) {
+  if (!options_.game_flow) {
+    ADD_FAILURE() << "the runner was made without the game flow";
+    return false;
+  }
+  if (!StartProgram()) return false;
+  // Mode 10 does nothing in the manager: it waits there for one frame.
+  if (CTamvikGeneral::SetMode(10) == 0) {
+    CTamvikGeneral::StartManager();
+    CTamvikGeneral::SetMode(10);
+  }
+  if (!driver_->Step()) return false;
+  flow_row = row;
+  GetAdvState()->setMinigameMode(static_cast<uint8_t>(byte40));
+  return CTamvikGeneral::SetMode(21) == 1;
 }
 
 uint32_t MinigameRunner::NextFrameTime() {

@@ -35,6 +35,12 @@ class MinigameRunner {
     uint32_t seed = 1;
     // The display's "VramToVramDirectUse" switch when the program has started.
     bool vram_switch = false;
+    // The game flow: every sequence entry filled as the composition root fills them
+    // (WireGameSequences), only the scene controller's faked (it starts nothing, ends at once and
+    // names `flow_row` as its minigame), so that EnterMinigameMode runs the real mode manager.
+    bool game_flow = false;
+    // Hashes every presented frame (ProgramDriver::Options::hash_frames), for runs compared twice.
+    bool hash_frames = false;
   };
 
   MinigameRunner();
@@ -56,6 +62,13 @@ class MinigameRunner {
 
   // Starts the program when it has not started, then the game; whether it started.
   bool Start(int row, int mode);
+  // With Options::game_flow: starts the program when it has not started and the game-mode
+  // manager (parked in a mode that does nothing for one frame), sets ADV state byte 40, names
+  // `row` as the scene's minigame and puts the manager in mode 21, as a scene's MINIGAME command
+  // hands over. The following frames run 21 -> 22 -> 23 -> 32.
+  bool EnterMinigameMode(int row, int byte40);
+  // The minigame the faked scene controller names (GetMiniGameNo).
+  int flow_row = 0;
   // One driver frame: the next time of the 17, 17, 16 ms cadence, or `ms`.
   bool Step();
   bool Step(uint32_t ms);
@@ -92,6 +105,7 @@ class MinigameRunner {
   int32_t last_steps() const { return driver_->minigame->fw.last_steps; }
 
  private:
+  bool StartProgram();
   uint32_t NextFrameTime();
   void BeforeFrame();
 

@@ -703,6 +703,7 @@ std::span<const Target> Targets() {
       {"minigame_od", MinigameOdEntry, MinigameOdSeeds},
       {"minigame_spr", MinigameSprEntry, MinigameSprSeeds},
       {"minigame_dat", MinigameDatEntry, MinigameDatSeeds},
+      {"minigame_play", MinigamePlayEntry, MinigamePlaySeeds},
       {"stage", StageEntry, StageSeeds},
       // The scene engine's readers.
       {"spr_file", SprFileEntry, SprFileSeeds},

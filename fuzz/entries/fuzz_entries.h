@@ -67,6 +67,8 @@ void ScriptEntry(const uint8_t* data, size_t size);
 void MinigameOdEntry(const uint8_t* data, size_t size);
 void MinigameSprEntry(const uint8_t* data, size_t size);
 void MinigameDatEntry(const uint8_t* data, size_t size);
+// A row's procedure played over an od file, save\minigame.dat and an input per step.
+void MinigamePlayEntry(const uint8_t* data, size_t size);
 // The stage files of a battle map (stage table, face tables, map data, think files).
 void StageEntry(const uint8_t* data, size_t size);
 // ---- The scene engine's readers (scene_entries.cpp) ----

@@ -26,6 +26,7 @@ std::vector<Bytes> MovieSeeds();
 std::vector<Bytes> MinigameOdSeeds();
 std::vector<Bytes> MinigameSprSeeds();
 std::vector<Bytes> MinigameDatSeeds();
+std::vector<Bytes> MinigamePlaySeeds();
 std::vector<Bytes> StageSeeds();
 // The scene engine's readers (scene_entries.cpp).
 std::vector<Bytes> SprFileSeeds();

@@ -15,6 +15,7 @@
 #include "minigames/framework/minigame_draw.h"
 #include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_od.h"
+#include "minigames/framework/minigame_rank.h"
 #include "minigames/framework/minigame_save.h"
 #include "minigames/framework/minigame_surface.h"
 #include "minigames/minigame_context.h"
@@ -188,6 +189,15 @@ void MinigameDatEntry(const uint8_t* data, size_t size) {
     Check(minigame.vars[static_cast<size_t>(16 + i)] ==
               static_cast<int32_t>(platform::GetLe32(block + 4 * i)),
           kName, "a variable differs from the file");
+  }
+  // The common menu's ranking display of a row picked by the input's size shows the list as read.
+  const int game = static_cast<int>(size % mg::kGameCount);
+  minigame.vars[0] = game;
+  const int shown = mg_rank_show();
+  Check(shown == (mg_rank_row(game) >= 0 ? 1 : 0), kName, "ranking shown for a row without one");
+  for (int i = 0; shown == 1 && i < mg::kRankEntries; ++i) {
+    Check(mg_obj(mg::kObjRankFirst + i)->value == mg_rank_get(i), kName,
+          "a ranking entry shows another value than the list");
   }
 }
 

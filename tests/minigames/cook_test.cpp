@@ -22,6 +22,7 @@
 #include "minigames/framework/minigame_sound.h"
 #include "minigames/framework/minigame_text.h"
 #include "minigames/minigame_context.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/wav_writer.h"
@@ -200,18 +201,11 @@ TEST(CookHeat, HeldDecideSaturatesAndReleasedTheVelocityFalls24AStep) {
   EXPECT_EQ(s.low_steps + s.good_steps + s.high_steps, 310);
 }
 
-// Holds decide when the heat, given how far it would still travel, stays below 176 pixels.
-bool HoldFor176(const CookState& s) {
-  const int64_t v = s.velocity;
-  const int64_t travel = v > 0 ? v * v / (2 * 24) : -(v * v) / (2 * 48);
-  return s.heat + travel < 176 * cook::kHeatUnit;
-}
-
 TEST(CookHeat, TheBandKeptFor900StepsScores40AndTheVerdictsFollowTheCounters) {
   CookState s = Stove(176);
   int steps = 0;
   while (s.panel_state == cook::kPanelActive && steps < 2000) {
-    cook::HeatStep(s, HoldFor176(s));
+    cook::HeatStep(s, testsupport::CookHoldFor176(s));
     const int32_t px = cook::HeatPixels(s.heat);
     ASSERT_GE(px, 160) << "step " << steps;
     ASSERT_LE(px, 192) << "step " << steps;
@@ -400,67 +394,7 @@ TEST(CookTexts, EveryLineIsBig5AndTheRecipePagesHoldFiveAmounts) {
 
 // ---- The whole lesson ----
 
-struct Player {
-  bool careful = true;
-  bool quit_at_result = true;
-  int32_t last_knife = -1;
-  int frame = 0;
-  int last_tap = -10;
-  bool saw_result_picture = false;
-  bool holding = false;
-
-  void Tap(MinigameRunner& r, uint32_t key) {
-    if (frame - last_tap < 4) return;
-    r.Tap(key);
-    last_tap = frame;
-  }
-
-  // Input for the next frame; whether the frame should be a single step.
-  bool Act(MinigameRunner& r) {
-    ++frame;
-    MinigameContext& m = Minigame();
-    const CookState& s = m.cook;
-    if (mg_obj_get_anim(mg::kObjMenuResult) != 0) saw_result_picture = true;
-    bool want_hold = false;
-    bool fine = false;
-    if (m.menu.step == 10011) {
-      fine = true;
-      if (m.menu.phase == mg::kPhaseResult && quit_at_result &&
-          mg_cursor_get() != mg::kChoiceQuit) {
-        Tap(r, kMgKeyDown);
-      } else {
-        Tap(r, kMgKeyDecide);
-      }
-    } else if (m.menu.answer == mg::kMenuOpen) {
-      fine = true;
-    } else if (s.step == cook::kStepAnswer) {
-      fine = true;
-      const int32_t truth = s.amounts[static_cast<size_t>(s.order[static_cast<size_t>(s.question)])];
-      if (careful && mg_cursor_get() != truth - 1) {
-        Tap(r, kMgKeyRight);
-      } else {
-        Tap(r, kMgKeyDecide);
-      }
-    } else if (s.panel_mode == cook::kPanelCutting &&
-               (s.panel_state == cook::kPanelActive || s.step == cook::kStepCountdown)) {
-      fine = true;
-      if (careful && s.stroke == cook::kStrokeIdle && s.knife % 16 == 0 && s.knife >= 16 &&
-          s.knife <= 144 && s.knife != last_knife) {
-        r.Tap(kMgKeyDecide);
-        last_knife = s.knife;
-      }
-    } else if (s.panel_mode == cook::kPanelHeat &&
-               (s.panel_state == cook::kPanelActive || s.step == 10044)) {
-      fine = true;
-      want_hold = careful && s.panel_state == cook::kPanelActive && HoldFor176(s);
-    }
-    if (want_hold != holding) {
-      r.Hold(kMgKeyDecide, want_hold);
-      holding = want_hold;
-    }
-    return fine;
-  }
-};
+using Player = testsupport::CookPlayer;
 
 // Plays row 3 in a mode to its end; false when it did not end within the frame limit.
 bool Play(MinigameRunner& r, Player& p, int mode) {

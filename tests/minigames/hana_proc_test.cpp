@@ -22,6 +22,7 @@
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/hana/hana_proc.h"
 #include "minigames/hana/hana_rules.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/portrait_writer.h"
@@ -50,13 +51,7 @@ testsupport::OdWriter HanaOd() {
 hana::HanaState& H() { return Minigame().hana; }
 hana::HanaPlay& Play() { return Minigame().hana.play; }
 
-bool Waiting() {
-  if (Minigame().menu.phase == mg::kPhaseResult) return false;
-  const int step = Play().step;
-  return Minigame().cursor.object >= 0 || step == hana::kStepLine || step == hana::kStepText ||
-         step == hana::kStepCombos + 2 || step == hana::kStepChooseHand ||
-         step == hana::kStepChooseField || step == hana::kStepChooseStop;
-}
+using testsupport::HanaWaiting;
 
 struct HanaGame {
   explicit HanaGame(int row_in = 4, testsupport::OdWriter od = HanaOd()) : row(row_in) {
@@ -65,13 +60,13 @@ struct HanaGame {
   // A bot tapping decide every 8 frames while a cursor, a line, a text or a plate waits.
   void DecideBot() {
     runner.bot = [this](MinigameRunner& r) {
-      if (++frame % 8 == 0 && mg_is_running() && Waiting()) r.Tap(kMgKeyDecide);
+      decide(r);
       if (each_frame) each_frame();
     };
   }
   MinigameRunner runner;
   int row;
-  int frame = 0;
+  testsupport::HanaDecideBot decide;
   std::function<void()> each_frame;
 };
 
@@ -335,7 +330,7 @@ struct HubEnd {
         }
         return;
       }
-      if (++frame % 8 == 0 && Waiting()) r.Tap(kMgKeyDecide);
+      if (++frame % 8 == 0 && HanaWaiting()) r.Tap(kMgKeyDecide);
     };
   }
   bool Start() {

@@ -21,6 +21,7 @@
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/maigo/maigo.h"
 #include "minigames/minigame_context.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/test_game.h"
@@ -373,21 +374,8 @@ TEST(MaigoGameTest, JudgingRightAndWrongPicks) {
             2);
 }
 
-// Whole games: a bot that reads the sought slot from the state, moves the pointer over that
-// child and decides; or one that always takes the default cursor item.
-struct Bot {
-  bool finder = true;
-  void operator()(MinigameRunner& r) const {
-    const MaigoState& g = Minigame().maigo;
-    if (g.step != maigo::kStepPick || Minigame().cursor.object != maigo::kObjCursor) return;
-    const int s = g.order[static_cast<size_t>(g.round)];
-    if (!finder || mg_cursor_get() == s) {
-      r.Tap(kMgKeyDecide);
-    } else {
-      r.Pointer(maigo::SlotX(s) + 4, maigo::SlotY(s) + 4);
-    }
-  }
-};
+// Whole games with the pick bot (the finder, or the default cursor item every time).
+using Bot = testsupport::MaigoPickBot;
 
 TEST(MaigoGameTest, WholeGameModeStoryFindsAllNine) {
   MaigoGame m;

@@ -25,6 +25,7 @@
 #include "minigames/shot/shot_state.h"
 #include "minigames/shot/shot_tables.h"
 #include "mg_fixture.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/shot_od.h"
 
@@ -574,55 +575,7 @@ TEST(ShotProgram, RetryFromThePauseMenuStartsAnew) {
   ASSERT_TRUE(p.runner.RunUntil("stage 0 again", [&p] { return p.S().stage == 0; }, 200));
 }
 
-// An aim bot: on alternate frames, while a stage runs, it clicks on the live, unhit target of the
-// nearest layer, at a point of its box the scenery does not protect, led by the steps the next
-// frame runs before the shot.
-struct AimBot {
-  void operator()(testsupport::MinigameRunner& r) {
-    if (MiniGameIsRunning() == 0) return;
-    if (down) {
-      r.MouseButton(0, false);
-      down = false;
-      return;
-    }
-    const shot::ShotState& s = Minigame().shot;
-    if (s.stage < 0) return;
-    const int32_t lead = r.last_steps();
-    int best = -1;
-    int32_t best_x = 0, best_y = 0;
-    for (int i = 0; i < shot::kTargetSlots; ++i) {
-      const Target& t = s.targets[static_cast<size_t>(i)];
-      if (t.state <= 0) continue;
-      if (best >= 0 && t.layer >= s.targets[static_cast<size_t>(best)].layer) continue;
-      int32_t x = t.x, y = t.y;
-      if (t.kind == shot::kWalker || t.kind == shot::kFlyer) x += t.dx * lead;
-      if (t.kind == shot::kFlyer) {
-        const int32_t phase = (t.phase + t.phase_speed * lead) & 0xFF;
-        y = t.base_y + static_cast<int32_t>(int64_t{t.dy} * mg_sin(phase) / 65536);
-      }
-      const int32_t cx = x + (t.box_left + t.box_right) / 2;
-      const int32_t cy = y + (t.box_top + t.box_bottom) / 2;
-      const int32_t hw = (t.box_right - t.box_left) / 2 + 16;
-      const int32_t hh = (t.box_bottom - t.box_top) / 2 + 16;
-      const std::array<std::array<int32_t, 2>, 5> aims = {
-          {{cx, cy}, {cx - hw, cy}, {cx + hw, cy}, {cx, cy - hh}, {cx, cy + hh}}};
-      for (const auto& a : aims) {
-        if (a[0] < 0 || a[0] > 639 || a[1] < 16 || a[1] > 463) continue;
-        const uint32_t mask = shot::BlockMask(a[0], a[1]);
-        if (((mask & 1) != 0 && t.layer > 508) || ((mask & 2) != 0 && t.layer > 510)) continue;
-        best = i;
-        best_x = a[0];
-        best_y = a[1];
-        break;
-      }
-    }
-    if (best < 0) return;
-    r.Pointer(best_x, best_y);
-    r.MouseButton(0, true);
-    down = true;
-  }
-  bool down = false;
-};
+using AimBot = testsupport::ShotAimBot;
 
 // Runs frames of six steps until the game has ended (or a menu step is reached when `until` says
 // so); records the most targets each stage spawned.

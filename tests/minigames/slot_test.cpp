@@ -20,6 +20,7 @@
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/slot/slot_proc.h"
 #include "minigames/slot/slot_rules.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/program_driver.h"
@@ -340,39 +341,7 @@ int32_t After(int reel, int32_t start, int32_t n) {
   return (start + slot::kSpeeds[static_cast<size_t>(reel)] * n) % slot::kStripPixels;
 }
 
-// A bot that starts each play with decide and taps a reel's stop key when it sees the spin has
-// made the play's offset of advances; the key is down in the next frame, so at one step a frame
-// the request finds offset + 1 advances made. Plays past the list are left to the automatic
-// stop.
-struct StopBot {
-  std::vector<std::array<int32_t, 3>> offsets;
-  int play = -1;
-  int32_t started_at = -1;  // the coins when the bot last started a play
-  std::array<bool, 3> tapped{};
-  bool skip_panel = false;  // decide while the panel holds
-
-  void operator()(MinigameRunner& r) {
-    static constexpr uint32_t kKeys[3] = {kMgKeyLeft, kMgKeyUp, kMgKeyRight};
-    const slot::SlotState& s = Minigame().slot;
-    if (s.step == slot::kStepWaitPlay && s.coins > 0 && s.coins != started_at) {
-      started_at = s.coins;
-      ++play;
-      tapped = {};
-      r.Tap(kMgKeyDecide);
-      return;
-    }
-    if (skip_panel && s.step == slot::kStepPanelHold) r.Tap(kMgKeyDecide);
-    if (s.step != slot::kStepSpin || play < 0 || play >= static_cast<int>(offsets.size())) return;
-    uint32_t keys = 0;
-    for (int k = 0; k < 3; ++k) {
-      if (!tapped[k] && s.spin_steps == offsets[static_cast<size_t>(play)][k]) {
-        keys |= kKeys[k];
-        tapped[k] = true;
-      }
-    }
-    if (keys != 0) r.Tap(keys);
-  }
-};
+using StopBot = testsupport::SlotStopBot;
 
 TEST(SlotGame, TenScriptedPlaysInStoryMode) {
   SlotGame g;

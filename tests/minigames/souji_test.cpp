@@ -23,6 +23,7 @@
 #include "minigames/souji/souji_course.h"
 #include "minigames/souji/souji_game.h"
 #include "mg_fixture.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
 
@@ -627,115 +628,12 @@ TEST(SoujiGame, IdleStoryRunStaysInColumnFourAndCrashesByTheMiddleWall) {
   EXPECT_EQ(mg_var_get(9), 0);
 }
 
-// The autopilot plans the next 72 steps backwards over the leader's places (x moves 6 a step):
-// a place is safe at a step when neither a solid tile (probed with mg_map_hit, a few pixels to
-// spare) nor an obstacle of 92-107 (played ahead at its speed and drift) meets the leader there,
-// nor meets the follower there 14 steps later, and a safe place of the next step is one move
-// away. The key it holds takes effect a step later, so the plan starts from that move.
-struct Autopilot {
-  static constexpr int kHorizon = 72;
-  static constexpr int32_t kSpare = 14;  // obstacle distance kept (a hit is 12 or less)
-
-  uint32_t Next(const SoujiState& s) {
-    const int count = (souji::kMaxX - souji::kMinX) / 6 + 1;
-    const int32_t base = souji::kMinX + (s.x - souji::kMinX) % 6;  // the places x - 6k
-    auto index = [&](int32_t x) { return (x - base) / 6; };
-    auto column_of = [](int32_t px) { return px < 32 ? -1 : (px - 32) / 64; };
-    // Solid columns of each step ahead (the box 28 high, 6 pixels to spare either way).
-    std::vector<std::array<bool, souji::kCols>> solid(kHorizon + 2);
-    for (int i = 0; i < kHorizon + 2; ++i) {
-      for (int c = 0; c < souji::kCols; ++c) {
-        solid[static_cast<size_t>(i)][static_cast<size_t>(c)] =
-            mg_map_hit(64 * c + 33, souji::kBoxY - 6 - 6 * i, 1, 28) != 0;
-      }
-    }
-    // A place is blocked by a solid column under either side of the box (10 pixels to spare).
-    auto blocked = [&](int i, int32_t x) {
-      for (int32_t px : {x - 10, x + 10}) {
-        const int c = column_of(px);
-        if (c >= 0 && c < souji::kCols && solid[static_cast<size_t>(i)][static_cast<size_t>(c)]) {
-          return true;
-        }
-      }
-      return false;
-    };
-    // Obstacles of each step ahead in the leader's window, or in the follower's 14 steps later.
-    std::vector<std::vector<int32_t>> near(kHorizon + 1);
-    for (const souji::Obstacle& ob : s.obstacles) {
-      if (ob.kind == 0) continue;
-      for (int i = 0; i <= kHorizon; ++i) {
-        for (int j : {i, i + souji::kRingSize}) {
-          const int32_t oy = ob.y + ob.speed * j;
-          const bool in_window = j == i ? oy >= 368 && oy <= 408 : oy >= 452 && oy <= 492;
-          if (in_window) near[static_cast<size_t>(i)].push_back(ob.x + ob.dx * j);
-        }
-      }
-    }
-    auto danger = [&](int i, int32_t x) {
-      if (blocked(i, x)) return true;
-      for (int32_t ox : near[static_cast<size_t>(i)]) {
-        if (std::abs(ox - x) <= kSpare) return true;
-      }
-      return false;
-    };
-    auto moved = [&](int i, int32_t x, int32_t d) {
-      const int32_t nx = x + d;
-      if (nx < souji::kMinX || nx > souji::kMaxX || blocked(i, nx)) return x;
-      return nx;
-    };
-    const int32_t d0 = last_ == kMgKeyLeft ? -6 : last_ == kMgKeyRight ? 6 : 0;
-    const int32_t x1 = moved(0, s.x, d0);
-    // safe[i * count + k]: at place base + 6k at step i the leader lasts the horizon; only the
-    // places within reach of x1 are worked out.
-    const int k1 = index(x1);
-    std::vector<char> safe(static_cast<size_t>((kHorizon + 1) * count), 0);
-    auto at = [&](int i, int k) -> char& { return safe[static_cast<size_t>(i * count + k)]; };
-    for (int i = kHorizon; i >= 1; --i) {
-      const int lo = std::max(k1 - i, 0);
-      const int hi = std::min(k1 + i, count - 1);
-      for (int k = lo; k <= hi; ++k) {
-        const int32_t x = base + 6 * k;
-        if (x > souji::kMaxX || danger(i, x)) continue;
-        if (i == kHorizon) {
-          at(i, k) = 1;
-          continue;
-        }
-        for (int32_t d : {0, -6, 6}) {
-          if (at(i + 1, index(moved(i, x, d))) != 0) {
-            at(i, k) = 1;
-            break;
-          }
-        }
-      }
-    }
-    uint32_t key = 0;
-    const int32_t toward = x1 < 320 ? 6 : -6;  // when it must move, towards the middle first
-    for (int32_t d : {0, toward, -toward}) {
-      const int32_t nx = moved(1, x1, d);
-      if (nx == x1 && d != 0) continue;
-      if (at(2, index(nx)) != 0) {
-        key = d < 0 ? kMgKeyLeft : d > 0 ? kMgKeyRight : 0;
-        break;
-      }
-    }
-    last_ = key;
-    return key;
-  }
-
-  uint32_t last_ = 0;
-};
-
-void Drive(testsupport::MinigameRunner& runner, uint32_t key) {
-  runner.Hold(kMgKeyLeft, key == kMgKeyLeft);
-  runner.Hold(kMgKeyRight, key == kMgKeyRight);
-}
-
 TEST(SoujiGame, AutopilotReachesTheGoalOfTheShortCourse) {
   SoujiGame g(21);
   ASSERT_TRUE(g.StartToPlay(mg::kModeStory));
-  Autopilot pilot;
+  testsupport::SoujiAutopilot pilot;
   g.runner.bot = [&](testsupport::MinigameRunner& r) {
-    if (g.s().step == souji::kStepPlay) Drive(r, pilot.Next(g.s()));
+    if (g.s().step == souji::kStepPlay) testsupport::SoujiDrive(r, pilot.Next(g.s()));
   };
   ASSERT_TRUE(g.runner.RunUntil("the goal or a crash", [&] {
     return g.s().step == souji::kStepGoal || g.s().step == souji::kStepCrash;
@@ -750,9 +648,9 @@ TEST(SoujiGame, AutopilotReachesTheGoalOfTheShortCourse) {
 TEST(SoujiGame, AutopilotReachesTheGoalOfTheLongCourseAndTheRanking) {
   SoujiGame g(8);
   ASSERT_TRUE(g.StartToPlay(mg::kModeFreePlay));
-  Autopilot pilot;
+  testsupport::SoujiAutopilot pilot;
   g.runner.bot = [&](testsupport::MinigameRunner& r) {
-    if (g.s().step == souji::kStepPlay) Drive(r, pilot.Next(g.s()));
+    if (g.s().step == souji::kStepPlay) testsupport::SoujiDrive(r, pilot.Next(g.s()));
   };
   ASSERT_TRUE(g.runner.RunUntil("the goal or a crash", [&] {
     return g.s().step == souji::kStepGoal || g.s().step == souji::kStepCrash;

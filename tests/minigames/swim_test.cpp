@@ -21,6 +21,7 @@
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/framework/minigame_sound.h"
 #include "minigames/swim/swim.h"
+#include "testsupport/minigame_bots.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/wav_writer.h"
@@ -457,10 +458,7 @@ TEST(SwimRun, TimedRunWithStrokesArrivesAndGlides) {
   SwimRun r;
   ASSERT_TRUE(r.runner.Start(1, mg::kModeStory));
   ASSERT_TRUE(r.RunFast(100, [] { return S().step == 10029; }, 200));
-  int frame = 0;
-  r.runner.bot = [&](MinigameRunner& run) {
-    if (S().step == 10029 && ++frame % 3 == 0) run.Tap(kMgKeyExtra);
-  };
+  r.runner.bot = testsupport::SwimStrokeBot{};
   bool glided = false;
   ASSERT_TRUE(r.RunFast(
       33,
@@ -491,10 +489,7 @@ void FreePlayRun(SwimRun& r, std::vector<int32_t> ranking) {
   r.runner.Tap(kMgKeyDecide);
   ASSERT_TRUE(r.runner.RunUntil("swimming", [] { return S().step == 10029; }, 200));
   EXPECT_EQ(S().time, 0);
-  int frame = 0;
-  r.runner.bot = [&](MinigameRunner& run) {
-    if (S().step == 10029 && ++frame % 3 == 0) run.Tap(kMgKeyExtra);
-  };
+  r.runner.bot = testsupport::SwimStrokeBot{};
   int32_t t_seen = 0;
   ASSERT_TRUE(r.RunFast(
       33,
