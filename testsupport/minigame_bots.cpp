@@ -13,6 +13,7 @@
 #include "minigames/framework/minigame_object.h"
 #include "minigames/framework/minigame_draw.h"
 #include "minigames/hana/hana_proc.h"
+#include "minigames/hana/koi_proc.h"
 #include "minigames/maigo/maigo.h"
 #include "minigames/minigame_context.h"
 #include "minigames/shot/shot_game.h"
@@ -343,6 +344,22 @@ std::function<bool(MinigameRunner&)> RowBot(int row) {
         const bool waited = menu.Act(r);
         aim(r);
         return waited;
+      };
+    case 8:
+      // The hub: decide on its title opens the menu; right moves to "quit"; decide ends it.
+      return [phase = 0](MinigameRunner& r) mutable {
+        const int32_t step = Minigame().koi.step;
+        if (phase == 0 && step == hana::kKoiTitleIdle) {
+          r.Tap(kMgKeyDecide);
+          phase = 1;
+        } else if (phase == 1 && step == hana::kKoiMenu) {
+          r.Tap(kMgKeyRight);
+          phase = 2;
+        } else if (phase == 2 && step == hana::kKoiMenu && mg_cursor_get() == hana::kKoiQuit) {
+          r.Tap(kMgKeyDecide);
+          phase = 3;
+        }
+        return true;
       };
     default:
       return [menu = MenuBot()](MinigameRunner& r) mutable { return menu.Act(r); };

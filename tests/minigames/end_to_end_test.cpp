@@ -91,7 +91,7 @@ const FlowCase kCases[] = {
     {"row14_cards", 14, 0, true, 2000, Expect::kVar2},
     {"row15_cards", 15, 0, true, 2000, Expect::kVar2},
     {"row5_free_play", 5, 1, true, 1200, Expect::kVar9},
-    // The hub (row 8) joins here once it is built.
+    {"row8_hub", 8, 0, true, 800, Expect::kZero},
 };
 
 // One run of a row from the hand-over to mode 32, with what the determinism check compares.
