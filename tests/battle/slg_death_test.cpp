@@ -185,6 +185,51 @@ TEST(DeathActions, TimelineOfEachHandler) {
   }
 }
 
+// The retainer's effect: both objects at the record's map position less the scroll, offset
+// (320, 216) and raised by the lift; mirrored after 50 frames; gone after 50 more.
+TEST(DeathActions, RetainerEffectFollowsTheScrollMirrorsAndEnds) {
+  DeathRig r({14});
+  const uint8_t s = r.Add(On(6, 30, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+  r.U(s).lift = 48 * 65536;
+  const int32_t x = r.U(s).x;
+  const int32_t y = r.U(s).y;
+  const int pool = Battle().anm_pool.in_use;
+  r.Kill(s);
+  r.Frame(&ActWakijiDead, {s});
+  const std::string name = "ActWakijiDead:" + std::to_string(r.U(s).entry) + ":0";
+  SlgDeathRecord* rec = DeathRig::Record(name);
+  ASSERT_NE(rec, nullptr);
+  Battle().state.scroll_x = 100;
+  Battle().state.scroll_y = 40;
+  r.rig.Step();
+  for (SlgAnmObj* obj : rec->objs) {
+    EXPECT_EQ(obj->x, x - 420 * 65536);
+    EXPECT_EQ(obj->y, y - 256 * 65536 - 48 * 65536);
+    EXPECT_NE(obj->handle, nullptr);
+    EXPECT_EQ(obj->attr, 0);
+  }
+  SlgEffectTask* task = DeathRig::Task(name);
+  int mirrored = 1;
+  while (task->phase == 0 && mirrored < 80) {
+    r.rig.Step();
+    ++mirrored;
+  }
+  ASSERT_EQ(task->phase, 1);
+  EXPECT_GE(mirrored, 50);
+  EXPECT_LE(mirrored, 51);
+  for (SlgAnmObj* obj : rec->objs) EXPECT_EQ(obj->attr, 16);
+  int frames = 0;
+  while (DeathRig::Task(name) != nullptr && frames < 80) {
+    r.rig.Step();
+    ++frames;
+  }
+  EXPECT_EQ(DeathRig::Task(name), nullptr);
+  EXPECT_GE(frames, 50);
+  EXPECT_LE(frames, 51);
+  // The body is still the unit's (the handler has not finished); the effect's two are back.
+  EXPECT_EQ(Battle().anm_pool.in_use, pool);
+}
+
 TEST(DeathActions, KoumaSecondWaitIsShortWhileKey2IsHeld) {
   DeathRig r({17});
   const uint8_t s = r.Add(On(6, 30, {.side = 1, .character = 20, .kind = 17, .category = 1}));
