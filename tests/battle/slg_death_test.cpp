@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,37 @@ TEST(DeathActions, RetainerEffectFollowsTheScrollMirrorsAndEnds) {
   EXPECT_LE(frames, 51);
   // The body is still the unit's (the handler has not finished); the effect's two are back.
   EXPECT_EQ(Battle().anm_pool.in_use, pool);
+}
+
+// The handler finishes the slot after its waits even while a slow DEAD_EFFECT still plays; the
+// effect task goes on with its own objects.
+TEST(DeathActions, TheSlotIsFinishedWhileTheEffectStillPlays) {
+  BattleRig rig;
+  BattleBoard board(rig.battle());
+  SlgTableWriter tables;
+  std::array<uint16_t, UnitAnmWriter::kWalkFrames> slow{};
+  slow.fill(30);
+  UnitAnmWriter(0)
+      .Slots({kUnitAnmBaseBody, kUnitAnmDeadEffect})
+      .WalkWaits(slow)
+      .Lay(rig.driver().tree, tables);
+  tables.Lay(rig.driver().tree);
+  LoadSlgTables();
+  const uint8_t s = board.AddUnit(On(6, 30, {.side = 0, .character = 0, .kind = 0}));
+  SlgUnit& u = Battle().state.units[s];
+  Slg::PlaceUnit(u);
+  u.dir = 1;  // effect animations 0 and 1: the slow walking ones
+  SetUnitState(u, kUnitStateDefeated);
+  SlgPair pos{};
+  for (int f = 0; f < 200 && u.step != kSlgDeadStep; ++f) {
+    rig.Step();
+    ActPlayerDead(u, pos);
+  }
+  ExpectDeadSlot(u);
+  EXPECT_EQ(Battle().lost, 1u);
+  SlgDeathRecord* rec = DeathRig::Record("ActPlayerDead:" + std::to_string(u.entry) + ":0");
+  ASSERT_NE(rec, nullptr) << "the effect still plays";
+  EXPECT_NE(rec->objs[0]->handle, nullptr);
 }
 
 TEST(DeathActions, KoumaSecondWaitIsShortWhileKey2IsHeld) {
