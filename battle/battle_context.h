@@ -31,6 +31,7 @@
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
+#include "battle/slg_unit_states_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
@@ -190,6 +191,10 @@ class BattleContext {
   // The hit resolution's per-call marks: a unit listed on two cells is hit once per call.
   std::array<uint8_t, kSlgMaxUnits> hit_marks{};
 
+  // ---- Unit categories and state handlers (battle/slg_unit_states.h) ----
+  // The player state table (kind x 24 + state), the per-character idle-effect records and
+  // teleport pairs, and the bad table indexes already traced.
+  SlgUnitStatesState unit_states{};
   // ---- The battle action task (battle/slg_action.h) ----
   // Row 33 of the full BattleActionTable (the Satan entry; its other rows are action_table's)
   // and GattaiActionTable (14 rows, 0 and 7 empty): empty until the routines are installed.
@@ -208,6 +213,21 @@ class BattleContext {
   std::array<SlgHitRecord, kSlgMaxUnits> hit_records{};
   // SlgLost: 1 once the battle is lost (the hero's death action sets it).
   uint32_t lost = 0;
+  // ---- The debug menu's battle tasks (battle/slg_debug_tasks.h) and the destruction of the
+  // minor enemies (EventDestroyEnemies, battle/slg_events.h) ----
+  // The handles of the newest map viewer, circling animation and destroyer (null none).
+  struct DebugTasks {
+    SlgEffectTask* map_view = nullptr;
+    SlgEffectTask* unit_anm = nullptr;
+    SlgEffectTask* zako_destroy = nullptr;
+  };
+  DebugTasks debug_tasks;
+  // The debug-priority word the debug menu sets (nothing reads it).
+  uint32_t debug_priority = 0;
+  // EventDestroyEnemies: its phase byte (0 start, 1 shown, 2 hidden, 3 remove) and blink counter.
+  uint8_t destroy_phase = 0;
+  uint8_t destroy_counter = 0;
+  // ---- end of the debug menu's battle tasks ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

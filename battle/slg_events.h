@@ -47,6 +47,18 @@ void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen);
 // sprite comes with the unit sprites.)
 void EventObjPlace(SlgUnit& unit);
 
+// ---- Unit removal and the destruction of the minor enemies ----
+// (Kept here for the battle events to take over.)
+// When the record is given: its cell cleared (ClearUnitCell), both animation objects freed
+// (FreeAnmObj) and their pointers cleared, step := 255 (dead). The slot stays in the list.
+void EventRemoveUnit(SlgUnit* unit);
+// The enemies (side 1, step not 255) blink 30 times, hidden and shown once every two frames,
+// then are removed (EventRemoveUnit). 0 each frame, 1 on the frame they were removed.
+int EventDestroyEnemies();
+// Its phase back to 0.
+void EventDestroyEnemiesReset();
+// ---- end of unit removal ----
+
 namespace Slg {
 // Installs the map's events: none yet.
 void SetupMapEvent(int map);

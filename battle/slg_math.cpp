@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "battle/slg_units.h"
 #include "engine/app/doors.h"
 #include "game/sine_table.h"
 
@@ -24,3 +25,12 @@ int32_t SlgRand() {
 }
 
 int32_t SlgRand20() { return SlgRand() >> 4; }
+
+// ---- Fixed-point products and polar offsets ----
+int32_t SlgFxMul(int32_t a, int32_t b) {
+  return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 16);
+}
+
+SlgPair SlgPolarToXY(int32_t r, int32_t a) {
+  return SlgPair{SlgFxMul(r, SlgCos(a) * 4), SlgFxMul(r, SlgSin(a) * 4)};
+}

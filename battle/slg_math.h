@@ -14,3 +14,11 @@ int32_t SlgAtan2(int32_t a, int32_t b);
 int32_t SlgRand();
 // SlgRand() >> 4.
 int32_t SlgRand20();
+
+// ---- Fixed-point products and polar offsets ----
+struct SlgPair;
+// (a x b) >> 16 in 64 bits: the 16.16 product.
+int32_t SlgFxMul(int32_t a, int32_t b);
+// The 16.16 offset of length r (16.16) at angle a (512 steps): x = r cos a, y = r sin a, the
+// table's values x 4 as 16.16 factors.
+SlgPair SlgPolarToXY(int32_t r, int32_t a);

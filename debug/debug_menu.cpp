@@ -239,6 +239,14 @@ void CDebugMenu::DebugMenuFrame(GameKeyBits trigger, GameKeyBits hold) {
   if (open != 0) DebugMenuExec(trigger, hold);
 }
 
+void CDebugMenu::SetMenuWindow(int on) {
+  CloseWindow(menu_window);
+  if (on == 0) return;
+  menu_window = Ctx().ddraw_window.Create(SURFACE_DEBUG2, kMenuFrame, kMenuInner, kMenuText,
+                                          kMenuColor, kMenuStyle);
+  DebugMenuDraw();
+}
+
 void CDebugMenu::DebugMenuExec(GameKeyBits trigger, GameKeyBits hold) {
   const DebugMenuPageNode* page_node = GetPage(page);
   count = page_node != nullptr ? page_node->count : 0;

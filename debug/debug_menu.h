@@ -17,6 +17,10 @@
 
 #include "engine/input/dinput.h"
 
+struct AnimeRec;
+struct SprAnm;
+struct SprUnit;
+struct SprUnitHandle;
 struct WindowRec;
 
 // ---- The static table the pages are built from ----
@@ -149,6 +153,26 @@ class CDebugMenu {
   // What the decide key runs: item code n runs entry n - 1 with the item's value. An empty entry
   // only traces.
   std::array<Action, kActionCount> actions;
+
+  // ---- What the debug actions keep (debug/debug_actions.h) ----
+  // The raster waves of actions 31 and 32; the files and what is shown by the viewer actions
+  // (unit file of 34, animation file of 36, the unit of 35, the animation of 37, the frame of 48).
+  struct Viewer {
+    AnimeRec* raster_bg = nullptr;
+    AnimeRec* raster_fg = nullptr;
+    SprUnit* unit_file = nullptr;
+    SprAnm* anm_file = nullptr;
+    SprUnitHandle* unit = nullptr;
+    AnimeRec* anm = nullptr;
+    SprUnitHandle* frame = nullptr;
+  };
+  Viewer viewer;
+  // Whether action 56 has read a message table into message_table.
+  bool message_table_loaded = false;
+  // Action 9: with 1 the menu window made again and the page drawn, with 0 its text cleared and
+  // the window deleted.
+  void SetMenuWindow(int on);
+  // ---- end of what the debug actions keep ----
 
  private:
   void RunAction(int32_t code, int32_t value);

@@ -44,6 +44,7 @@ Surface::~Surface() {
 bool Surface::Lock(SurfaceLock& out) {
   if (IsLost()) return false;
   ++lock_count_;
+  ++stamp_;
   out.bits = reinterpret_cast<uint8_t*>(pixels_.get());
   out.pitch = pitch_;
   out.width = width_;
@@ -67,6 +68,7 @@ bool Surface::Restore() {
   for (Surface* s : {&front, front.back_}) {
     if (s == nullptr || !(s->lost_ || chain_lost)) continue;
     s->lost_ = false;
+    ++s->stamp_;
     std::fill_n(s->pixels_.get(), s->size_bytes() / 2, kLostSurfaceJunk);
   }
   return true;
@@ -84,6 +86,8 @@ bool Surface::ExchangePixels(Surface& other) {
     return false;
   }
   std::swap(pixels_, other.pixels_);
+  ++stamp_;
+  ++other.stamp_;
   return true;
 }
 

@@ -96,11 +96,29 @@ class Surface {
   bool ExchangePixels(Surface& other);
 
   // Direct pixel access for the portable drawing code, which checks the lost and locked state
-  // itself. y must lie in 0..height-1.
-  uint16_t* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * row_words_; }
+  // itself. y must lie in 0..height-1. A writable row moves the change stamp on.
+  uint16_t* Row(int y) {
+    ++stamp_;
+    return pixels_.get() + static_cast<size_t>(y) * row_words_;
+  }
   const uint16_t* Row(int y) const { return pixels_.get() + static_cast<size_t>(y) * row_words_; }
   // Whether two surfaces currently share pixel memory (only ever the same surface).
   bool SamePixels(const Surface& other) const { return pixels_.get() == other.pixels_.get(); }
+
+  // The change stamp: moves on whenever the pixels may change (a writable row or a lock handed
+  // out, an exchange, a restore), so that drawing code may keep what it found out about the
+  // pixels for as long as the stamp stays where it was.
+  uint64_t stamp() const { return stamp_; }
+  // What the last keyed copy out of this surface found: inside the rectangle it read (left, top,
+  // right, bottom, right/bottom exclusive), the pixels that differ from `key` all lie in `box`
+  // (empty when there are none). Valid only while `stamp` equals the surface's stamp.
+  struct KeyScan {
+    uint64_t stamp = ~uint64_t{0};
+    uint16_t key = 0;
+    int32_t read[4] = {0, 0, 0, 0};
+    int32_t box[4] = {0, 0, 0, 0};
+  };
+  KeyScan& key_scan() const { return key_scan_; }
 
  private:
   Surface() = default;
@@ -117,6 +135,8 @@ class Surface {
   int lock_count_ = 0;
   bool lost_ = false;
   bool restore_fails_ = false;
+  uint64_t stamp_ = 0;
+  mutable KeyScan key_scan_;  // what readers found out; not part of the picture
   Surface* front_ = nullptr;  // set on a flip chain's back buffer
   Surface* back_ = nullptr;   // set on a flip chain's front
 };

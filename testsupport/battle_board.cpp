@@ -6,6 +6,17 @@
 
 namespace testsupport {
 
+SlgRangePos CellPos(int column, int row) {
+  return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
+}
+
+BoardUnit OnCell(int column, int row, BoardUnit u) {
+  const SlgRangePos p = CellPos(column, row);
+  u.x = p.x;
+  u.y = static_cast<int16_t>(p.y + 24);
+  return u;
+}
+
 BattleBoard::BattleBoard()
     : own_(std::make_unique<BattleContext>()),
       scope_(std::make_unique<BattleScope>(*own_)),

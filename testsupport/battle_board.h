@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "battle/battle_context.h"
+#include "battle/slg_search.h"
 #include "testsupport/stage_writer.h"
 
 namespace testsupport {
@@ -28,6 +29,11 @@ struct BoardUnit {
   uint8_t facing = 0;
   uint16_t flags = 0xB180;  // shown, in the order, in the panels, on the grid, shown by flag
 };
+
+// The snapped position of a cell, as the searches list it and the placement keeps it.
+SlgRangePos CellPos(int column, int row);
+// A unit given on a cell: its centre, 24 pixels below the snapped position.
+BoardUnit OnCell(int column, int row, BoardUnit u = {});
 
 class BattleBoard {
  public:

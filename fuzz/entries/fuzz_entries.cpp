@@ -708,6 +708,9 @@ std::span<const Target> Targets() {
       {"spr_file", SprFileEntry, SprFileSeeds},
       {"macro_vars", MacroVarsEntry, MacroVarsSeeds},
       {"map_hit", MapHitEntry, MapHitSeeds},
+      // The debug menu's readers.
+      {"def_names", DefNamesEntry, DefNamesSeeds},
+      {"lip_sync", LipSyncDefEntry, LipSyncSeeds},
   };
   return kTargets;
 }

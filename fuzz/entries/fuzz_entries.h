@@ -75,5 +75,9 @@ void StageEntry(const uint8_t* data, size_t size);
 void SprFileEntry(const uint8_t* data, size_t size);
 void MacroVarsEntry(const uint8_t* data, size_t size);
 void MapHitEntry(const uint8_t* data, size_t size);
+// ---- The debug menu's readers (debug_entries.cpp) ----
+// The DEF name lists and LipSync.DEF.
+void DefNamesEntry(const uint8_t* data, size_t size);
+void LipSyncDefEntry(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

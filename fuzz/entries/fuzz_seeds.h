@@ -31,5 +31,8 @@ std::vector<Bytes> StageSeeds();
 std::vector<Bytes> SprFileSeeds();
 std::vector<Bytes> MacroVarsSeeds();
 std::vector<Bytes> MapHitSeeds();
+// The debug menu's readers (debug_entries.cpp).
+std::vector<Bytes> DefNamesSeeds();
+std::vector<Bytes> LipSyncSeeds();
 
 }  // namespace fuzz

@@ -30,8 +30,9 @@ bool HeadlessWindow::PollEvent(Event& out) {
 bool HeadlessWindow::WaitEvent(Event& out, int timeout_ms) {
   std::unique_lock lock(mutex_);
   // A headless run has no outside source of events except other threads (a movie's notice); with
-  // nothing queued and no time-out the wait would never end, so it ends at once instead.
-  if (queue_.empty() && timeout_ms > 0) {
+  // nothing queued and no time-out the wait would never end, so it ends at once instead; so does
+  // a wait in a run with no other thread to post.
+  if (queue_.empty() && timeout_ms > 0 && waits_for_other_threads) {
     ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return !queue_.empty(); });
   }
   if (queue_.empty()) return false;

@@ -111,7 +111,10 @@ bool Terminated(const std::vector<uint8_t>& t, size_t at) {
 }  // namespace
 
 int CTamvikMacro::FindMessageData(MessageData* out, uint16_t id) const {
-  const std::vector<uint8_t>& t = table_;
+  return FindMessageDataIn(table_, out, id);
+}
+
+int CTamvikMacro::FindMessageDataIn(const std::vector<uint8_t>& t, MessageData* out, uint16_t id) {
   const uint32_t words = static_cast<uint32_t>(t.size() / 2);
   if (words < 2) return 0;
   const uint32_t n = WordAt(t, 0);
@@ -158,7 +161,11 @@ int CTamvikMacro::FindMessageData(MessageData* out, uint16_t id) const {
 }
 
 int CTamvikMacro::GetMessageData(MessageData* out, uint16_t id) const {
-  if (FindMessageData(out, id) == 0) return 0;
+  return GetMessageDataIn(table_, out, id);
+}
+
+int CTamvikMacro::GetMessageDataIn(const std::vector<uint8_t>& t, MessageData* out, uint16_t id) {
+  if (FindMessageDataIn(t, out, id) == 0) return 0;
   if (out->voice != -1 && (GetAdvState()->sceneCode() & 0xFF00) >= 0x0800) out->voice += 1000;
   return 1;
 }

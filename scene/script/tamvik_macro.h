@@ -92,6 +92,9 @@ class CTamvikMacro {
   // FindMessageData, with 1000 added to the voice number from chapter 8 on (not for an empty
   // entry).
   int GetMessageData(MessageData* out, uint16_t id) const;
+  // The same two look-ups on a table held elsewhere (the debug menu's message test).
+  static int FindMessageDataIn(const std::vector<uint8_t>& table, MessageData* out, uint16_t id);
+  static int GetMessageDataIn(const std::vector<uint8_t>& table, MessageData* out, uint16_t id);
   // "tamvik1\voice\NNNN.wav" for a voice number.
   static std::string VoiceFileName(int32_t voice);
 

@@ -29,6 +29,9 @@
 
 namespace {
 
+using testsupport::CellPos;
+using testsupport::OnCell;
+
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
@@ -38,15 +41,6 @@ using testsupport::UnitAnmWriter;
 
 constexpr int32_t kPx = 0x10000;
 
-SlgRangePos At(int column, int row) {
-  return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
-}
-BoardUnit On(int column, int row, BoardUnit u) {
-  const SlgRangePos p = At(column, row);
-  u.x = p.x;
-  u.y = static_cast<int16_t>(p.y + 24);
-  return u;
-}
 
 // The attack routine the tests install: it ends the attack on its first frame.
 int g_stub_calls = 0;
@@ -67,12 +61,12 @@ class AttackRig {
   explicit AttackRig(const AttackCast& cast = {}) {
     board.SetMapSize(cast.map_width, cast.map_height);
     attacker = board.AddUnit(
-        On(4, 20, {.side = cast.side, .character = cast.character, .kind = cast.kind}));
+        OnCell(4, 20, {.side = cast.side, .character = cast.character, .kind = cast.kind}));
     const int cells[2][2] = {{6, 20}, {8, 26}};
     for (int i = 0; i < cast.targets; ++i)
       targets.push_back(
-          board.AddUnit(On(cells[i][0], cells[i][1], {.side = 1, .character = 20, .kind = 14})));
-    bystander = board.AddUnit(On(2, 30, {.side = 1, .character = 21, .kind = 14}));
+          board.AddUnit(OnCell(cells[i][0], cells[i][1], {.side = 1, .character = 20, .kind = 14})));
+    bystander = board.AddUnit(OnCell(2, 30, {.side = 1, .character = 21, .kind = 14}));
     for (int i = 0; i < Battle().state.unit_count; ++i) Slg::PlaceUnit(Battle().state.units[i]);
     A().dir = cast.dir;
     for (uint8_t t : targets) U(t).stats.life = U(t).stats.max_life = 100;
@@ -159,7 +153,7 @@ TEST(CreateAttackCtx, TakesBothSetsOrEndsTheAttackWithNothingKept) {
     UnitAnmWriter(1).Slots(c.slots).Lay(rig.driver().tree, tables);
     tables.Lay(rig.driver().tree);
     LoadSlgTables();
-    SlgUnit& unit = Battle().state.units[board.AddUnit(On(4, 20, {.character = 1, .kind = 1}))];
+    SlgUnit& unit = Battle().state.units[board.AddUnit(OnCell(4, 20, {.character = 1, .kind = 1}))];
     SetUnitState(unit, 6);
     const int64_t live = Battle().alloc.live;
     SlgAttackCtx* ctx = CreateAttackCtx(unit);
@@ -188,7 +182,7 @@ TEST(CreateAttackCtx, TakesBothSetsOrEndsTheAttackWithNothingKept) {
 TEST(CreateAttackCtx, ARefusedContextEndsTheAttack) {
   BattleRig rig;
   BattleBoard board(rig.battle());
-  SlgUnit& unit = Battle().state.units[board.AddUnit(On(4, 20, {.character = 1, .kind = 1}))];
+  SlgUnit& unit = Battle().state.units[board.AddUnit(OnCell(4, 20, {.character = 1, .kind = 1}))];
   SetUnitState(unit, 6);
   Battle().alloc.refuse = [](uint32_t, size_t) { return true; };
   EXPECT_EQ(CreateAttackCtx(unit), nullptr);
@@ -427,7 +421,7 @@ TEST(AttackRoad, HeldMenuKeyCutsTheLeadInShort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     AttackRig r({.side = c.side});
-    const uint8_t hero = r.board.AddUnit(On(12, 40, {.side = 0, .character = 0, .kind = 0}));
+    const uint8_t hero = r.board.AddUnit(OnCell(12, 40, {.side = 0, .character = 0, .kind = 0}));
     if (c.hero_covering) r.U(hero).state = 14;
     Battle().event_busy = c.event_busy ? 1 : 0;
     r.Begin(c.type);

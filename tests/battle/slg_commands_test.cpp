@@ -47,16 +47,8 @@ using testsupport::TraceCapture;
 struct Cell {
   int column, row;
 };
-SlgRangePos Snap(Cell c) {
-  return {static_cast<int16_t>((2 * c.column + (c.row & 1)) * 48),
-          static_cast<int16_t>(24 * c.row - 24)};
-}
-BoardUnit On(Cell c, BoardUnit u) {
-  const SlgRangePos p = Snap(c);
-  u.x = p.x;
-  u.y = static_cast<int16_t>(p.y + 24);
-  return u;
-}
+SlgRangePos Snap(Cell c) { return testsupport::CellPos(c.column, c.row); }
+BoardUnit On(Cell c, BoardUnit u) { return testsupport::OnCell(c.column, c.row, u); }
 
 int g_stub_calls = 0;
 void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {

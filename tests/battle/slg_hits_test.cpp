@@ -21,22 +21,15 @@
 
 namespace {
 
+using testsupport::CellPos;
+using testsupport::OnCell;
+
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
 
 constexpr uint32_t kHitFlags = 0x89;
 
-// The snapped position of a cell and a unit standing on it.
-SlgRangePos At(int column, int row) {
-  return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
-}
-BoardUnit On(int column, int row, BoardUnit u) {
-  const SlgRangePos p = At(column, row);
-  u.x = p.x;
-  u.y = static_cast<int16_t>(p.y + 24);
-  return u;
-}
 
 // A seed after which the damage draw ((SlgRand() >> 3) mod 8) is 0.
 uint32_t SeedForZeroDraw() {
@@ -57,11 +50,11 @@ struct HitCast {
 class HitBoard {
  public:
   explicit HitBoard(const HitCast& cast = {}) {
-    attacker = board.AddUnit(On(4, 20, {.side = cast.attacker_side,
+    attacker = board.AddUnit(OnCell(4, 20, {.side = cast.attacker_side,
                                         .character = cast.attacker_character,
                                         .kind = cast.attacker_kind}));
-    if (cast.hero) hero = board.AddUnit(On(6, 20, {.side = 0, .character = 0, .kind = 0}));
-    heroine = board.AddUnit(On(8, 20, {.side = 0, .character = 1, .kind = 1}));
+    if (cast.hero) hero = board.AddUnit(OnCell(6, 20, {.side = 0, .character = 0, .kind = 0}));
+    heroine = board.AddUnit(OnCell(8, 20, {.side = 0, .character = 1, .kind = 1}));
     U(attacker).stats.action_bytes[0] = 30;  // power: the damage is above 0
     U(heroine).stats.life = 100;
     U(heroine).stats.max_life = 100;
@@ -290,7 +283,7 @@ TEST(ApplyHits, TalliesOfFallenHeroinesAndTheirDefeats) {
       // An enemy defeated by heroine c, twice.
       HitBoard b({.attacker_side = 0, .attacker_character = c, .attacker_kind = c});
       Slg::ClearBattleTallies();
-      const uint8_t enemy = b.board.AddUnit(On(10, 20, {.side = 1, .character = 20, .kind = 14}));
+      const uint8_t enemy = b.board.AddUnit(OnCell(10, 20, {.side = 1, .character = 20, .kind = 14}));
       for (int i = 0; i < 2; ++i) {
         SlgUnit& e = b.U(enemy);
         e.flags |= 1;
@@ -310,7 +303,7 @@ TEST(ApplyHits, TalliesOfFallenHeroinesAndTheirDefeats) {
   // Defeated by the hero: counted for nobody.
   HitBoard b({.attacker_side = 0, .attacker_character = 0, .attacker_kind = 0});
   Slg::ClearBattleTallies();
-  const uint8_t enemy = b.board.AddUnit(On(10, 20, {.side = 1, .character = 20, .kind = 14}));
+  const uint8_t enemy = b.board.AddUnit(OnCell(10, 20, {.side = 1, .character = 20, .kind = 14}));
   b.U(enemy).flags |= 1;
   b.U(enemy).stats.life = 1;
   b.U(enemy).stats.result = 1;

@@ -20,6 +20,8 @@
 
 namespace {
 
+using testsupport::CellPos;
+
 using testsupport::BattleBoard;
 using testsupport::BoardUnit;
 using testsupport::CellWord;
@@ -30,13 +32,9 @@ using CellList = std::vector<std::pair<int, int>>;  // (column, row)
 constexpr int kDx[4] = {48, 48, -48, -48};
 constexpr int kDy[4] = {-24, 24, 24, -24};
 
-// The snapped centre of a cell, as the searches list it.
-SlgRangePos At(int column, int row) {
-  return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
-}
 // The cell n steps from (column, row) in direction d.
 std::pair<int, int> Step(int column, int row, int d, int n = 1) {
-  const SlgRangePos p = At(column, row);
+  const SlgRangePos p = CellPos(column, row);
   const SlgCell c = PosToCell(p.x + n * kDx[d], p.y + n * kDy[d]);
   return {c.column, c.row};
 }
@@ -59,7 +57,7 @@ int Cost(std::pair<int, int> cell) {
 
 // A unit standing on a cell (the prose centre, 24 pixels below the snapped position).
 BoardUnit On(int column, int row, BoardUnit u = {}) {
-  const SlgRangePos p = At(column, row);
+  const SlgRangePos p = CellPos(column, row);
   u.x = p.x;
   u.y = static_cast<int16_t>(p.y + 24);
   return u;
@@ -97,15 +95,15 @@ TEST(SlgSearchGrid, SnappedCentresAndNeighboursAgreeWithPosToCell) {
   // the directions name.
   for (int r = 0; r < 88; ++r) {
     for (int c = 0; c < 22; ++c) {
-      const SlgPoint snap = SnapPosToCell(At(c, r).x, At(c, r).y + 24);
-      ASSERT_EQ(snap.x, At(c, r).x);
-      ASSERT_EQ(snap.y, At(c, r).y);
-      const SlgPoint again = SnapPosToCell(At(c, r).x, At(c, r).y);
-      ASSERT_EQ(again.x, At(c, r).x);
-      ASSERT_EQ(again.y, At(c, r).y);
+      const SlgPoint snap = SnapPosToCell(CellPos(c, r).x, CellPos(c, r).y + 24);
+      ASSERT_EQ(snap.x, CellPos(c, r).x);
+      ASSERT_EQ(snap.y, CellPos(c, r).y);
+      const SlgPoint again = SnapPosToCell(CellPos(c, r).x, CellPos(c, r).y);
+      ASSERT_EQ(again.x, CellPos(c, r).x);
+      ASSERT_EQ(again.y, CellPos(c, r).y);
     }
   }
-  Slg::MoveSearch(1, At(5, 20), 1);
+  Slg::MoveSearch(1, CellPos(5, 20), 1);
   EXPECT_EQ(Listed(), (CellList{{4, 19}, {5, 19}, {5, 20}, {4, 21}, {5, 21}}));
   EXPECT_EQ(Step(5, 20, 0), std::make_pair(5, 19));
   EXPECT_EQ(Step(5, 20, 2), std::make_pair(4, 21));
@@ -116,13 +114,13 @@ TEST(SlgMoveSearch, ClimbsDropsSidesAndRowOrder) {
   const uint8_t hero = board.AddUnit(On(5, 20));
   board.battle().state.acting_unit = hero;
   // Flat ground, move 1: the start and its four neighbours, row by row, costs 0 and 1.
-  Slg::MoveSearch(0, At(5, 20), 1);
+  Slg::MoveSearch(0, CellPos(5, 20), 1);
   EXPECT_EQ(Listed(), (CellList{{4, 19}, {5, 19}, {5, 20}, {4, 21}, {5, 21}}));
   EXPECT_EQ(Cost({5, 20}), 0);
   EXPECT_EQ(Cost({4, 19}), 1);
   EXPECT_EQ(Cost({5, 18}), 255);
   // Move 0: the start alone.
-  Slg::MoveSearch(0, At(5, 20), 0);
+  Slg::MoveSearch(0, CellPos(5, 20), 0);
   EXPECT_EQ(Listed(), (CellList{{5, 20}}));
 
   // Start at height 3: a neighbour at 5 is refused, one at 4 taken, one at 0 (a drop) taken.
@@ -131,7 +129,7 @@ TEST(SlgMoveSearch, ClimbsDropsSidesAndRowOrder) {
   board.SetCell(5, 21, CellWord(4));
   board.SetCell(4, 21, CellWord(0));
   board.SetCell(4, 19, CellWord(3, 0x80000000));
-  Slg::MoveSearch(0, At(5, 20), 1);
+  Slg::MoveSearch(0, CellPos(5, 20), 1);
   EXPECT_EQ(Listed(), (CellList{{5, 20}, {4, 21}, {5, 21}}));
 }
 
@@ -154,7 +152,7 @@ TEST(SlgMoveSearch, OwnSideUnitsLetTheWalkPassOtherSideUnitsBlock) {
     BoardUnit other = On(a.first, a.second);
     other.side = c.side;
     board.AddUnit(other);
-    Slg::MoveSearch(0, At(5, 20), 2);
+    Slg::MoveSearch(0, CellPos(5, 20), 2);
     if (c.passes) {
       EXPECT_EQ(Listed(), (CellList{{5, 20}, a, b}));  // the unit's cell once
     } else {
@@ -166,7 +164,7 @@ TEST(SlgMoveSearch, OwnSideUnitsLetTheWalkPassOtherSideUnitsBlock) {
 TEST(SlgMoveSearch, TeleportingHeroineTakesTheSquareWithoutHerCell) {
   BattleBoard board;
   board.battle().state.acting_unit = board.AddUnit(On(5, 20, {.character = 4, .kind = 4}));
-  Slg::MoveSearch(4, At(5, 20), 1);
+  Slg::MoveSearch(4, CellPos(5, 20), 1);
   // Radius 1: (x +- 48, y +- 24) and the centre, which flag 0 leaves out; row by row.
   EXPECT_EQ(Listed(), (CellList{{4, 19}, {5, 19}, {4, 21}, {5, 21}}));
   EXPECT_EQ(Cost({5, 20}), 254);
@@ -175,7 +173,7 @@ TEST(SlgMoveSearch, TeleportingHeroineTakesTheSquareWithoutHerCell) {
 TEST(SlgAimSearch, CrossOfOneListsFourCellsNeverTheCentre) {
   BattleBoard board;
   const uint8_t u = board.AddUnit(On(5, 20));
-  Slg::AimSearch(At(5, 20), board.battle().state.units[u], 0);
+  Slg::AimSearch(CellPos(5, 20), board.battle().state.units[u], 0);
   EXPECT_EQ(Listed(), (CellList{Step(5, 20, 0), Step(5, 20, 1), Step(5, 20, 2), Step(5, 20, 3)}));
   EXPECT_EQ(Cost({5, 20}), 0);
   EXPECT_EQ(Cost(Step(5, 20, 2)), 0);
@@ -198,7 +196,7 @@ TEST(SlgAimSearch, CharacterThreePassesOverBlockedCellsOthersStopAt0x400) {
     const auto blocked = Step(5, 40, 0, 2);
     board.SetCell(blocked.first, blocked.second, c.word);
     const uint8_t u = board.AddUnit(On(5, 40, {.character = c.character, .kind = 3}));
-    Slg::AimSearch(At(5, 40), board.battle().state.units[u], 0);
+    Slg::AimSearch(CellPos(5, 40), board.battle().state.units[u], 0);
     const CellList listed = Listed();
     for (int step = 0; step < 6; ++step) {
       const auto cell = Step(5, 40, 0, step + 1);
@@ -231,7 +229,7 @@ TEST(SlgAimSearch, HeightModeOneByStep) {
     const auto cell = Step(5, 40, 1, c.step + 1);
     board.SetCell(cell.first, cell.second, CellWord(10 + c.diff));
     const uint8_t u = board.AddUnit(On(5, 40, {.character = c.character, .kind = 3}));
-    Slg::AimSearch(At(5, 40), board.battle().state.units[u], 0);
+    Slg::AimSearch(CellPos(5, 40), board.battle().state.units[u], 0);
     const CellList listed = Listed();
     EXPECT_EQ(Has(listed, cell), c.listed);
     // A cell left out does not end the ray.
@@ -248,7 +246,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
     board.AddUnit(On(10, 38, {.side = 0}));                   // ally: left out
     board.AddUnit(On(11, 42, {.side = 1, .character = 20}));  // enemy: listed
     const SlgUnit& unit = board.battle().state.units[u];
-    Slg::AreaSearch(At(10, 40), unit, 0);
+    Slg::AreaSearch(CellPos(10, 40), unit, 0);
     const CellList listed = Listed();
     EXPECT_EQ(listed.size(), 11u);  // 9 + 4 candidates less the attacker and the ally
     EXPECT_EQ(listed.front(), std::make_pair(9, 38));  // centre - (96, 48) first
@@ -268,7 +266,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
       const auto s = Step(5, 40, 1, 4);
       board.SetCell(s.first, s.second, 0x400);
     }
-    Slg::AreaSearch(At(5, 40), board.battle().state.units[u], 1);
+    Slg::AreaSearch(CellPos(5, 40), board.battle().state.units[u], 1);
     // Direction 1 leaves column 21 after 33 cells ((5, 40) -> (21, 73)).
     CellList want;
     for (int i = 1; i <= (stopper ? 3 : 33); ++i) want.push_back(Step(5, 40, 1, i));
@@ -278,7 +276,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
   {
     BattleBoard board;
     const uint8_t u = board.AddUnit(On(5, 40, {.kind = 3}));
-    Slg::AreaSearch(At(8, 50), board.battle().state.units[u], 1);
+    Slg::AreaSearch(CellPos(8, 50), board.battle().state.units[u], 1);
     EXPECT_EQ(Listed(),
               (CellList{Step(8, 50, 0), Step(8, 50, 1), Step(8, 50, 2), Step(8, 50, 3), {8, 50}}));
   }
@@ -293,7 +291,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
       const auto s = Step(start.first, start.second, 0, 3);
       board.SetCell(s.first, s.second, 0x400);
     }
-    Slg::AreaSearch(At(8, 50), board.battle().state.units[u], 1);
+    Slg::AreaSearch(CellPos(8, 50), board.battle().state.units[u], 1);
     EXPECT_EQ(Listed(),
               (CellList{Step(8, 50, 0), Step(8, 50, 0, 2), Step(left.first, left.second, 0),
                         Step(left.first, left.second, 0, 2), Step(right.first, right.second, 0),
@@ -308,7 +306,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
       int dx, dy;  // pixels from the centre
       bool listed;
     };
-    const SlgRangePos c = At(10, 41);  // x 1008, y 960
+    const SlgRangePos c = CellPos(10, 41);  // x 1008, y 960
     // (1008, 24) is column 21 at x 2016, beyond the square's x limit of 2000.
     const Probe probes[] = {{48, -600, true}, {48, -648, false},  {0, -576, true},
                             {0, 576, true},   {-1008, -24, true}, {1008, 24, false},
@@ -332,7 +330,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
     const uint8_t u = board.AddUnit(On(10, 40, {.character = 4, .kind = 4}));
     board.AddUnit(On(10, 42, {.side = 0, .character = 1}));
     board.AddUnit(On(11, 42, {.side = 1, .character = 20}));
-    Slg::AreaSearch(At(10, 40), board.battle().state.units[u], 1);
+    Slg::AreaSearch(CellPos(10, 40), board.battle().state.units[u], 1);
     const CellList listed = Listed();
     EXPECT_EQ(listed.size(), 16u + 9u - 1u);
     EXPECT_TRUE(Has(listed, {10, 40}));
@@ -344,7 +342,7 @@ TEST(SlgAreaSearch, ShapesOfTheAttackRows) {
   {
     BattleBoard board;
     const uint8_t u = board.AddUnit(On(5, 20));
-    Slg::AreaSearch(At(5, 19), board.battle().state.units[u], 0);
+    Slg::AreaSearch(CellPos(5, 19), board.battle().state.units[u], 0);
     EXPECT_EQ(Listed(), (CellList{{5, 19}}));
   }
 }
@@ -369,8 +367,8 @@ TEST(SlgSupportSearch, HealCellsAndPartyList) {
   Slg::SupportSearch(unit, 5, 0);
   EXPECT_EQ(Listed(), (CellList{{10, 40}, d0}));
   EXPECT_EQ(Cost(d0), ally);
-  EXPECT_EQ(Battle().search.range_centre.x, At(10, 40).x);
-  EXPECT_EQ(Battle().search.range_centre.y, At(10, 40).y);
+  EXPECT_EQ(Battle().search.range_centre.x, CellPos(10, 40).x);
+  EXPECT_EQ(Battle().search.range_centre.y, CellPos(10, 40).y);
 }
 
 TEST(SlgThreatSearch, AimRangeFromEveryFreeCellOfTheMoveRange) {
@@ -379,7 +377,7 @@ TEST(SlgThreatSearch, AimRangeFromEveryFreeCellOfTheMoveRange) {
     BattleBoard board;
     const uint8_t u = board.AddUnit(On(5, 20, {.side = 1, .character = 20}));
     board.battle().state.units[u].stats.total_move = 0;
-    Slg::ThreatSearch(At(5, 20), board.battle().state.units[u], 0);
+    Slg::ThreatSearch(CellPos(5, 20), board.battle().state.units[u], 0);
     EXPECT_EQ(Listed(), (CellList{{4, 19}, {5, 19}, {4, 21}, {5, 21}}));
     EXPECT_EQ(Cost({4, 19}), 0);
     EXPECT_EQ(Cost({5, 20}), 255);
@@ -391,7 +389,7 @@ TEST(SlgThreatSearch, AimRangeFromEveryFreeCellOfTheMoveRange) {
     const uint8_t u = board.AddUnit(On(5, 20, {.side = 1, .character = 20}));
     board.AddUnit(On(5, 19, {.side = 1, .character = 21}));
     board.battle().state.units[u].stats.total_move = 1;
-    Slg::ThreatSearch(At(5, 20), board.battle().state.units[u], 0);
+    Slg::ThreatSearch(CellPos(5, 20), board.battle().state.units[u], 0);
     const CellList listed = Listed();
     EXPECT_FALSE(Has(listed, {6, 18}));
     EXPECT_TRUE(Has(listed, {5, 18}));
@@ -414,17 +412,17 @@ TEST(SlgBuildPath, RecordedCodesWalkBackToTheDestination) {
   board.SetCell(6, 45, 0);
   const uint8_t u = board.AddUnit(On(5, 40));
   board.battle().state.acting_unit = u;
-  Slg::MoveSearch(0, At(5, 40), 10);
+  Slg::MoveSearch(0, CellPos(5, 40), 10);
   const std::pair<int, int> dest{7, 42};
   const int cost = Cost(dest);
   ASSERT_EQ(cost, 8);  // 4 down to the gap, 2 through it, 2 up
   SlgUnit& unit = board.battle().state.units[u];
-  ASSERT_EQ(Slg::BuildPath(unit, At(7, 42).x, At(7, 42).y), 1);
+  ASSERT_EQ(Slg::BuildPath(unit, CellPos(7, 42).x, CellPos(7, 42).y), 1);
   const SlgSearchState& s = Battle().search;
   EXPECT_EQ(s.path_count, cost - 1);
-  EXPECT_EQ(s.move_dest.x, At(7, 42).x);
-  EXPECT_EQ(s.move_dest.y, At(7, 42).y);
-  SlgRangePos p = At(5, 40);
+  EXPECT_EQ(s.move_dest.x, CellPos(7, 42).x);
+  EXPECT_EQ(s.move_dest.y, CellPos(7, 42).y);
+  SlgRangePos p = CellPos(5, 40);
   for (int k = s.path_count; k >= 0; --k) {
     const int d = (s.path_dir[static_cast<size_t>(k)] + 2) & 3;
     if (k == s.path_count) {
@@ -437,8 +435,8 @@ TEST(SlgBuildPath, RecordedCodesWalkBackToTheDestination) {
                                                            PosToCell(p.x, p.y).column)],
               0x800u);
   }
-  EXPECT_EQ(p.x, At(7, 42).x);
-  EXPECT_EQ(p.y, At(7, 42).y);
+  EXPECT_EQ(p.x, CellPos(7, 42).x);
+  EXPECT_EQ(p.y, CellPos(7, 42).y);
 }
 
 TEST(SlgBuildPath, FailsOnBadDestinationsAndOnAGridWithoutAWayDown) {
@@ -446,11 +444,11 @@ TEST(SlgBuildPath, FailsOnBadDestinationsAndOnAGridWithoutAWayDown) {
   const uint8_t u = board.AddUnit(On(5, 40));
   board.battle().state.acting_unit = u;
   SlgUnit& unit = board.battle().state.units[u];
-  Slg::MoveSearch(0, At(5, 40), 2);
-  EXPECT_EQ(Slg::BuildPath(unit, At(5, 40).x, At(5, 40).y), 0);  // cost 0
-  EXPECT_EQ(Slg::BuildPath(unit, At(9, 40).x, At(9, 40).y), 0);  // cost 255
+  Slg::MoveSearch(0, CellPos(5, 40), 2);
+  EXPECT_EQ(Slg::BuildPath(unit, CellPos(5, 40).x, CellPos(5, 40).y), 0);  // cost 0
+  EXPECT_EQ(Slg::BuildPath(unit, CellPos(9, 40).x, CellPos(9, 40).y), 0);  // cost 255
   board.SetCell(5, 39, 0x400);
-  EXPECT_EQ(Slg::BuildPath(unit, At(5, 39).x, At(5, 39).y), 0);  // 0x400
+  EXPECT_EQ(Slg::BuildPath(unit, CellPos(5, 39).x, CellPos(5, 39).y), 0);  // 0x400
   EXPECT_EQ(Battle().search.path_count, 0);
 
   // Mode 3 ignores heights: the start at 0, every neighbour of the destination that is nearer
@@ -464,9 +462,9 @@ TEST(SlgBuildPath, FailsOnBadDestinationsAndOnAGridWithoutAWayDown) {
   board.SetCell(5, 40, CellWord(0));
   Battle().search.mode = 3;
   Battle().search.range_count = 0;
-  RangeSearch(At(5, 40), 1, 0, 0);
+  RangeSearch(CellPos(5, 40), 1, 0, 0);
   EXPECT_EQ(Cost({5, 39}), 1);
-  EXPECT_EQ(Slg::BuildPath(unit, At(5, 39).x, At(5, 39).y), 0);
+  EXPECT_EQ(Slg::BuildPath(unit, CellPos(5, 39).x, CellPos(5, 39).y), 0);
   EXPECT_EQ(Battle().search.path_count, 0);
 }
 
@@ -476,7 +474,7 @@ TEST(SlgAcceptMoveDest, CursorCellRules) {
   const uint8_t heroine = board.AddUnit(On(3, 40, {.character = 4, .kind = 4}));
   board.battle().state.acting_unit = hero;
   SlgBattleState& st = board.battle().state;
-  Slg::MoveSearch(0, At(5, 40), 2);
+  Slg::MoveSearch(0, CellPos(5, 40), 2);
   st.cursor_cell = {5, 38};
   EXPECT_EQ(Slg::AcceptMoveDest(st.units[hero]), 1);
   EXPECT_EQ(Battle().search.path_count, 1);
@@ -484,11 +482,11 @@ TEST(SlgAcceptMoveDest, CursorCellRules) {
   EXPECT_EQ(Slg::AcceptMoveDest(st.units[hero]), 0);
   // The heroine: any cell of cost other than 255, no path.
   board.battle().state.acting_unit = heroine;
-  Slg::MoveSearch(4, At(3, 40), 2);
+  Slg::MoveSearch(4, CellPos(3, 40), 2);
   st.cursor_cell = {4, 42};
   EXPECT_EQ(Slg::AcceptMoveDest(st.units[heroine]), 1);
-  EXPECT_EQ(Battle().search.move_dest.x, At(4, 42).x);
-  EXPECT_EQ(Battle().search.move_dest.y, At(4, 42).y);
+  EXPECT_EQ(Battle().search.move_dest.x, CellPos(4, 42).x);
+  EXPECT_EQ(Battle().search.move_dest.y, CellPos(4, 42).y);
   st.cursor_cell = {12, 42};
   EXPECT_EQ(Slg::AcceptMoveDest(st.units[heroine]), 0);
 }
@@ -497,14 +495,14 @@ TEST(SlgNearestListedUnit, FirstInListOrderAmongEqualsElseOwnSlot) {
   BattleBoard board;
   const uint8_t u = board.AddUnit(On(10, 40, {.kind = 0}));
   const SlgUnit& unit = board.battle().state.units[u];
-  Slg::AimSearch(At(10, 40), unit, 0);  // the four neighbours, none occupied
+  Slg::AimSearch(CellPos(10, 40), unit, 0);  // the four neighbours, none occupied
   EXPECT_EQ(Slg::NearestListedUnit(unit), u);
   // Two enemies at equal distance on directions 1 and 3: direction 1 is listed first.
   const auto d1 = Step(10, 40, 1);
   const auto d3 = Step(10, 40, 3);
   const uint8_t e3 = board.AddUnit(On(d3.first, d3.second, {.side = 1, .character = 20}));
   const uint8_t e1 = board.AddUnit(On(d1.first, d1.second, {.side = 1, .character = 20}));
-  Slg::AimSearch(At(10, 40), unit, 0);
+  Slg::AimSearch(CellPos(10, 40), unit, 0);
   EXPECT_EQ(Slg::NearestListedUnit(unit), e1);
   (void)e3;
   EXPECT_EQ(SqDistance({0, 0}, {-32768, 32767}), int64_t{32768} * 32768 + int64_t{32767} * 32767);
@@ -515,22 +513,22 @@ TEST(SlgSearchEdges, RaysAndFloodsListNothingOffTheGrid) {
   // Column 0, row 20 (x 0): directions 2 and 3 step off the grid at once.
   for (int facing : {2, 3}) {
     const uint8_t u = board.AddUnit(On(0, 20, {.kind = 1, .facing = static_cast<uint8_t>(facing)}));
-    Slg::AreaSearch(At(0, 20), board.battle().state.units[u], 1);
+    Slg::AreaSearch(CellPos(0, 20), board.battle().state.units[u], 1);
     EXPECT_EQ(Battle().search.range_count, 0u) << facing;
   }
   const uint8_t u = board.AddUnit(On(0, 1, {.kind = 3}));
   board.battle().state.acting_unit = u;
   for (int search = 0; search < 3; ++search) {
     SCOPED_TRACE(search);
-    if (search == 0) Slg::AimSearch(At(0, 1), board.battle().state.units[u], 0);  // cross 5
-    if (search == 1) Slg::MoveSearch(0, At(0, 1), 4);
-    if (search == 2) Slg::MoveSearch(0, At(21, 87), 4);
+    if (search == 0) Slg::AimSearch(CellPos(0, 1), board.battle().state.units[u], 0);  // cross 5
+    if (search == 1) Slg::MoveSearch(0, CellPos(0, 1), 4);
+    if (search == 2) Slg::MoveSearch(0, CellPos(21, 87), 4);
     const SlgSearchState& s = Battle().search;
     ASSERT_GT(s.range_count, 0u);
     for (uint32_t i = 0; i < s.range_count; ++i) {
       const SlgCell c = PosToCell(s.range_list[i].x, s.range_list[i].y);
-      EXPECT_EQ(At(c.column, c.row).x, s.range_list[i].x);
-      EXPECT_EQ(At(c.column, c.row).y, s.range_list[i].y);
+      EXPECT_EQ(CellPos(c.column, c.row).x, s.range_list[i].x);
+      EXPECT_EQ(CellPos(c.column, c.row).y, s.range_list[i].y);
     }
   }
 }
@@ -540,7 +538,7 @@ TEST(SlgSearchCapacity, ListRefusedPastItsSizeWithOneTraceAndPushesTracedFromThe
   TraceCapture trace;
   // kind 33's special area on the open map covers over a thousand cells.
   const uint8_t u = board.AddUnit(On(10, 44, {.kind = 33}));
-  Slg::AreaSearch(At(10, 44), board.battle().state.units[u], 1);
+  Slg::AreaSearch(CellPos(10, 44), board.battle().state.units[u], 1);
   EXPECT_EQ(Battle().search.range_count, 512u);
   EXPECT_EQ(std::count_if(trace.lines().begin(), trace.lines().end(),
                           [](const DebugTraceLine& l) {
@@ -551,7 +549,7 @@ TEST(SlgSearchCapacity, ListRefusedPastItsSizeWithOneTraceAndPushesTracedFromThe
   // range is still every cell within 12 steps, 2 x 12 x 13 + 1 of them, each once.
   trace.Clear();
   board.battle().state.acting_unit = u;
-  Slg::MoveSearch(0, At(10, 43), 12);
+  Slg::MoveSearch(0, CellPos(10, 43), 12);
   EXPECT_EQ(Battle().search.range_count, 313u);
   EXPECT_TRUE(trace.Contains("range list full"));
   const CellList moves = Listed();
@@ -561,7 +559,7 @@ TEST(SlgSearchCapacity, ListRefusedPastItsSizeWithOneTraceAndPushesTracedFromThe
   EXPECT_EQ(std::adjacent_find(moves.begin(), moves.end()), moves.end());
   // An attack flood of range 30: every push from the 257th traced, the result whole.
   trace.Clear();
-  Slg::SearchMode2(At(10, 44), 30);
+  Slg::SearchMode2(CellPos(10, 44), 30);
   const SlgSearchState& s = Battle().search;
   ASSERT_GT(s.pushes, 256);
   const auto errors =

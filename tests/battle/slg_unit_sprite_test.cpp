@@ -31,6 +31,9 @@
 
 namespace {
 
+using testsupport::CellPos;
+using testsupport::OnCell;
+
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
@@ -40,17 +43,6 @@ using testsupport::UnitAnmWriter;
 
 constexpr int32_t kPx = 0x10000;
 
-// The snapped position of a cell, as the searches and the placement keep it.
-SlgRangePos At(int column, int row) {
-  return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
-}
-// A unit given on a cell (its prose centre, 24 pixels below the snapped position).
-BoardUnit On(int column, int row, BoardUnit u = {}) {
-  const SlgRangePos p = At(column, row);
-  u.x = p.x;
-  u.y = static_cast<int16_t>(p.y + 24);
-  return u;
-}
 size_t CellIndex(SlgRangePos p) {
   const SlgCell c = PosToCell(p.x, p.y);
   return static_cast<size_t>(c.row * 22 + c.column);
@@ -124,9 +116,9 @@ TEST(PlaceUnit, SnapsLiftsAndMakesTheSpriteByCategory) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "category " << int{c.category} << " dir " << int{c.dir});
     BattleBoard board;
-    const SlgRangePos cell = At(5, 20);
+    const SlgRangePos cell = CellPos(5, 20);
     board.battle().cell_grid2[CellIndex(cell)] = CellWord(2);
-    BoardUnit u = On(5, 20, {.kind = 40, .category = c.category});
+    BoardUnit u = OnCell(5, 20, {.kind = 40, .category = c.category});
     u.x = static_cast<int16_t>(u.x + 7);  // off the centre: snapped
     u.y = static_cast<int16_t>(u.y + 5);
     const uint8_t slot = board.AddUnit(u);
@@ -177,12 +169,12 @@ TEST(PlaceUnit, ShadeClassesGiveTheShadeWord) {
 
 TEST(UnitServices, DirTowardFindByCharaViewAreaAndRangeCell) {
   BattleBoard board;
-  const uint8_t a = board.AddUnit(On(5, 20, {.side = 0, .character = 2}));
-  board.AddUnit(On(6, 20, {.side = 3, .character = 5}));  // side 3 is never found
-  const uint8_t c = board.AddUnit(On(6, 22, {.side = 2, .character = 5}));
-  const uint8_t d = board.AddUnit(On(4, 22, {.side = 1, .character = 6}));
-  const uint8_t e = board.AddUnit(On(4, 18, {.side = 1, .character = 6}));
-  const uint8_t f = board.AddUnit(On(6, 18, {.side = 1}));
+  const uint8_t a = board.AddUnit(OnCell(5, 20, {.side = 0, .character = 2}));
+  board.AddUnit(OnCell(6, 20, {.side = 3, .character = 5}));  // side 3 is never found
+  const uint8_t c = board.AddUnit(OnCell(6, 22, {.side = 2, .character = 5}));
+  const uint8_t d = board.AddUnit(OnCell(4, 22, {.side = 1, .character = 6}));
+  const uint8_t e = board.AddUnit(OnCell(4, 18, {.side = 1, .character = 6}));
+  const uint8_t f = board.AddUnit(OnCell(6, 18, {.side = 1}));
   SlgBattleState& s = board.battle().state;
   SlgUnit& unit = s.units[a];
   unit.dir = 1;
@@ -210,11 +202,11 @@ TEST(UnitServices, DirTowardFindByCharaViewAreaAndRangeCell) {
     EXPECT_EQ(Slg::InViewArea(v.x, v.y), v.in) << v.x << ", " << v.y;
 
   Battle().search.range_cost.fill(kSlgCostUnreached);
-  const SlgRangePos cc = At(6, 22);
+  const SlgRangePos cc = CellPos(6, 22);
   EXPECT_EQ(Slg::UnitAtRangeCell(cc.x + 10, cc.y + 5), kSlgNoUnit) << "not reached";
   Battle().search.range_cost[CellIndex(cc)] = 2;
   EXPECT_EQ(Slg::UnitAtRangeCell(cc.x + 10, cc.y + 5), c);
-  const SlgRangePos empty = At(9, 9);
+  const SlgRangePos empty = CellPos(9, 9);
   Battle().search.range_cost[CellIndex(empty)] = 1;
   EXPECT_EQ(Slg::UnitAtRangeCell(empty.x, empty.y), kSlgNoUnit);
 
@@ -272,7 +264,7 @@ struct WalkFixture {
     UnitAnmWriter(0).WalkWaits(waits).Lay(rig.driver().tree, tables);
     tables.Lay(rig.driver().tree);
     LoadSlgTables();
-    slot = board.AddUnit(On(5, 40, {.kind = 0, .category = category, .facing = 1}));
+    slot = board.AddUnit(OnCell(5, 40, {.kind = 0, .category = category, .facing = 1}));
     Slg::PlaceUnit(U());
     Slg::SetUnitDir(U(), 1);
     U().state = kUnitStateWalk;
@@ -458,9 +450,9 @@ TEST(UnitSprites, ChangeKeepsPositionAndAlphaAndTheShadowHonoursItsFlag) {
 // A board on a rig: three steps right-down from (5, 40), the last two cells one level up.
 struct PathFixture {
   explicit PathFixture(BoardUnit u = {}) : board(rig.battle()) {
-    u = On(5, 40, u);
+    u = OnCell(5, 40, u);
     u.facing = 1;
-    c1 = Step(At(5, 40), 1);
+    c1 = Step(CellPos(5, 40), 1);
     c2 = Step(c1, 1);
     c3 = Step(c2, 1);
     for (SlgRangePos p : {c2, c3}) {
@@ -470,7 +462,7 @@ struct PathFixture {
     slot = board.AddUnit(u);
     Slg::PlaceUnit(U());
     Battle().state.acting_unit = slot;
-    Slg::MoveSearch(U().character, At(5, 40), 4);
+    Slg::MoveSearch(U().character, CellPos(5, 40), 4);
   }
   static SlgRangePos Step(SlgRangePos p, int d) {
     constexpr int kDx[4] = {48, 48, -48, -48};
@@ -512,8 +504,8 @@ TEST(WalkPath, ThreeLegsWithAClimbEndOnTheDestination) {
   EXPECT_EQ(u.y, p.c3.y * kPx) << "a finished walk leaves y on the cell";
   EXPECT_EQ(u.lift, 48 * kPx);
   EXPECT_EQ(GetUnitAtCell(PosToCell(p.c3.x, p.c3.y).column, PosToCell(p.c3.x, p.c3.y).row), p.slot);
-  EXPECT_EQ(GetUnitAtCell(PosToCell(At(5, 40).x, At(5, 40).y).column,
-                          PosToCell(At(5, 40).x, At(5, 40).y).row),
+  EXPECT_EQ(GetUnitAtCell(PosToCell(CellPos(5, 40).x, CellPos(5, 40).y).column,
+                          PosToCell(CellPos(5, 40).x, CellPos(5, 40).y).row),
             kSlgNoUnit)
       << "the start cell is left";
 }
@@ -553,7 +545,7 @@ TEST(WalkPath, HeldMenuKeyWalksFast) {
   WalkFixture w;
   SlgUnit& u = w.U();
   Battle().search.path_count = 0;
-  Battle().search.move_dest = At(6, 41);
+  Battle().search.move_dest = CellPos(6, 41);
   u.step = 0;
   EXPECT_EQ(Slg::WalkPath(u), 0);
   EXPECT_EQ(u.step, 1u);
@@ -600,10 +592,10 @@ TEST_P(UnitFrameTest, FacingsMirroredAndAUnitHalfwayThroughALeg) {
   SlgClearLayer(SURFACE_ROOT);
   Battle().state.category_update[1] = FollowPosition;
 
-  const SlgRangePos cells[5] = {At(2, 12), At(5, 12), At(2, 17), At(5, 17), At(3, 6)};
+  const SlgRangePos cells[5] = {CellPos(2, 12), CellPos(5, 12), CellPos(2, 17), CellPos(5, 17), CellPos(3, 6)};
   uint8_t slots[5] = {};
   for (int i = 0; i < 5; ++i) {
-    BoardUnit u = On(0, 0, {.kind = 0, .category = 1});
+    BoardUnit u = OnCell(0, 0, {.kind = 0, .category = 1});
     u.x = cells[i].x;
     u.y = static_cast<int16_t>(cells[i].y + 24);
     u.facing = static_cast<uint8_t>(i < 4 ? i : 1);

@@ -1,5 +1,6 @@
 #include "engine/app/main/game_wiring.h"
 
+#include "debug/debug_actions.h"
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -104,6 +105,9 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
 
   // ---- The minigames, in place of their stand-ins ----
   WireMinigameSequences(sequences);
+
+  // ---- The debug menu's actions (debug/debug_actions.h) ----
+  FillDebugActions(menu);
 }
 
 // ---- The minigames ----

@@ -43,7 +43,18 @@ class Stepper {
 // destination, a key-free group is stored without reading it, and only a mixed group reads,
 // selects and writes. The source never overlaps the destination here (CopyPixels copies an
 // overlapping source first).
-void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
+//
+// The columns [first, last) of the row that hold every pixel other than the key (groups of
+// eight count whole) go to `span` when it is given; first == last when the row is all key.
+struct ColumnSpan {
+  int first = 0;
+  int last = 0;
+};
+
+template <bool kFindSpan>
+void CopyRowKeyedSpan(const uint16_t* s, uint16_t* d, int w, uint16_t k, ColumnSpan* span) {
+  int first = -1;
+  int last = 0;
   int i = 0;
 #if defined(__SSE2__)
   const __m128i kv = _mm_set1_epi16(static_cast<int16_t>(k));
@@ -52,6 +63,10 @@ void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
     const __m128i is_key = _mm_cmpeq_epi16(v, kv);
     const int mask = _mm_movemask_epi8(is_key);
     if (mask == 0xFFFF) continue;
+    if constexpr (kFindSpan) {
+      if (first < 0) first = i;
+      last = i + 8;
+    }
     auto* out = reinterpret_cast<__m128i*>(d + i);
     if (mask == 0) {
       _mm_storeu_si128(out, v);
@@ -63,8 +78,19 @@ void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
 #endif
   for (; i < w; ++i) {
     const uint16_t v = s[i];
-    if (v != k) d[i] = v;
+    if (v != k) {
+      d[i] = v;
+      if constexpr (kFindSpan) {
+        if (first < 0) first = i;
+        last = i + 1;
+      }
+    }
   }
+  if constexpr (kFindSpan) *span = first < 0 ? ColumnSpan{} : ColumnSpan{first, last};
+}
+
+void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
+  CopyRowKeyedSpan<false>(s, d, w, k, nullptr);
 }
 
 void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
@@ -150,11 +176,80 @@ bool Overlap(const Rect& a, const Rect& b) {
 
 }  // namespace
 
+namespace {
+
+bool Contains(const int32_t (&outer)[4], const Rect& r) {
+  return outer[0] <= r.left && outer[1] <= r.top && r.right <= outer[2] && r.bottom <= outer[3];
+}
+
+// A keyed copy of the same size, not mirrored, from a source that does not overlap the
+// destination. Pixels equal to the key leave the destination as it is, so only the box of the
+// source's other pixels needs copying: the first copy at a change stamp of the source finds that
+// box while it copies and keeps it on the source (Surface::KeyScan); later copies at the same
+// stamp copy only the box (nothing at all for a picture that is all key, such as an empty
+// overlay or layer).
+void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
+                       platform::Surface& destination, const Rect& d, uint16_t key) {
+  platform::Surface::KeyScan& scan = source.key_scan();
+  const size_t stride = static_cast<size_t>(source.pitch()) / 2;
+  if (scan.stamp == source.stamp() && scan.key == key && Contains(scan.read, s)) {
+    const int left = std::max(s.left, scan.box[0]);
+    const int top = std::max(s.top, scan.box[1]);
+    const int right = std::min(s.right, scan.box[2]);
+    const int bottom = std::min(s.bottom, scan.box[3]);
+    if (left >= right || top >= bottom) return;
+    const int dx = d.left - s.left;
+    const int dy = d.top - s.top;
+    for (int y = top; y < bottom; ++y) {
+      CopyRowKeyed(source.Row(y) + left, destination.Row(y + dy) + left + dx, right - left, key);
+    }
+    return;
+  }
+  const uint64_t stamp = source.stamp();
+  const int w = s.right - s.left;
+  const int h = s.bottom - s.top;
+  int box_left = w, box_right = 0, box_top = h, box_bottom = 0;
+  const uint16_t* in = source.Row(s.top) + s.left;
+  for (int j = 0; j < h; ++j, in += stride) {
+    ColumnSpan span;
+    CopyRowKeyedSpan<true>(in, destination.Row(d.top + j) + d.left, w, key, &span);
+    if (span.first == span.last) continue;
+    box_left = std::min(box_left, span.first);
+    box_right = std::max(box_right, span.last);
+    box_top = std::min(box_top, j);
+    box_bottom = j + 1;
+  }
+  // Kept only when nothing changed the source meanwhile (it is not the destination).
+  if (source.stamp() != stamp) return;
+  scan.stamp = stamp;
+  scan.key = key;
+  scan.read[0] = s.left;
+  scan.read[1] = s.top;
+  scan.read[2] = s.right;
+  scan.read[3] = s.bottom;
+  if (box_left >= box_right) {
+    scan.box[0] = scan.box[1] = scan.box[2] = scan.box[3] = 0;
+  } else {
+    scan.box[0] = s.left + box_left;
+    scan.box[1] = s.top + box_top;
+    scan.box[2] = s.left + box_right;
+    scan.box[3] = s.top + box_bottom;
+  }
+}
+
+}  // namespace
+
 void CopyPixels(const platform::Surface& source, const Rect& s, platform::Surface& destination,
                 const Rect& d, const PixelCopy& how) {
   const int sw = s.right - s.left;
   const int sh = s.bottom - s.top;
-  if (source.SamePixels(destination) && Overlap(s, d)) {
+  const bool overlap = source.SamePixels(destination) && Overlap(s, d);
+  if (how.key != nullptr && !how.mirror_x && !how.mirror_y && !overlap &&
+      sw == d.right - d.left && sh == d.bottom - d.top) {
+    CopyKeyedSameSize(source, s, destination, d, *how.key);
+    return;
+  }
+  if (overlap) {
     // The same picture on both sides: read from a copy of the source rectangle.
     std::vector<uint16_t> temp(static_cast<size_t>(sw) * static_cast<size_t>(sh));
     for (int j = 0; j < sh; ++j) {

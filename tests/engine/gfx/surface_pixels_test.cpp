@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/surface.h"
 
@@ -106,6 +107,113 @@ TEST(SurfacePixels, KeyedCopyEdgeRows) {
     const uint16_t before_src = from % 9 == 0 ? kKey : static_cast<uint16_t>(500 + from);
     const uint16_t before_dst = x % 9 == 0 ? kKey : static_cast<uint16_t>(500 + x);
     EXPECT_EQ(surface->Row(2)[x], before_src != kKey ? before_src : before_dst) << x;
+  }
+}
+
+// A keyed copy may copy only the part of the source it found holding other pixels than the key
+// (kept with the source's change stamp). Every way of changing the source between two copies
+// must show in the second: pixels written through a row, through a lock, brought by an exchange
+// of pixels or by a restore, and a copy of a rectangle reaching beyond the one read before.
+// The destination is compared with the pixel rule after every copy.
+TEST(SurfacePixels, KeyedCopySeesEveryChangeOfTheSource) {
+  constexpr uint16_t kKey = 0x07FF;
+  constexpr int kW = 48, kH = 10;
+  struct Change {
+    const char* name;
+    Rect copy;  // the source rectangle of the second copy (copied to the same place)
+    void (*apply)(Surface& source, Surface& spare);
+  };
+  const Change changes[] = {
+      {"nothing", {0, 0, kW, kH}, [](Surface&, Surface&) {}},
+      {"a part of the first rectangle", {9, 2, 30, 7}, [](Surface&, Surface&) {}},
+      {"a pixel written through a row", {0, 0, kW, kH},
+       [](Surface& s, Surface&) { s.Row(9)[47] = 0x1234; }},
+      {"a pixel written through a lock", {0, 0, kW, kH},
+       [](Surface& s, Surface&) {
+         platform::SurfaceLock lock;
+         ASSERT_TRUE(s.Lock(lock));
+         reinterpret_cast<uint16_t*>(lock.bits + lock.pitch * 0)[0] = 0x4321;
+         s.Unlock();
+       }},
+      {"pixels exchanged", {0, 0, kW, kH},
+       [](Surface& s, Surface& spare) { ASSERT_TRUE(s.ExchangePixels(spare)); }},
+      {"a restore", {0, 0, kW, kH},
+       [](Surface& s, Surface&) {
+         s.SetLost(true);
+         ASSERT_TRUE(s.Restore());
+       }},
+      {"a wider rectangle than the one read", {0, 0, kW, kH}, [](Surface&, Surface&) {}},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    auto source = Make(kW, kH, PixelLayout::kRgb565);
+    auto spare = Make(kW, kH, PixelLayout::kRgb565);
+    auto destination = Make(kW, kH, PixelLayout::kRgb565);
+    ASSERT_TRUE(source && spare && destination);
+    // The source: all key but a block in the middle (and, in the spare, one corner pixel).
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        const bool block = x >= 12 && x < 27 && y >= 3 && y < 6;
+        source->Row(y)[x] = block ? static_cast<uint16_t>(0x0800 + x + 64 * y) : kKey;
+        spare->Row(y)[x] = x == 40 && y == 8 ? 0x5555 : kKey;
+      }
+    }
+    const bool wider = std::string(change.name).find("wider") != std::string::npos;
+    const Rect first = wider ? Rect{10, 2, 30, 7} : Rect{0, 0, kW, kH};
+    const uint16_t key = kKey;
+    const PixelCopy how{&key, false, false};
+    // Reads of the pixels below go through const references, which leave the stamp alone.
+    const Surface& src = *source;
+    const Surface& dst = *destination;
+    auto check = [&](const Rect& r, const char* when) {
+      for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+          const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+          const uint16_t v = src.Row(y)[x];
+          const uint16_t want = inside && v != kKey ? v : DestinationPixel(x, y);
+          ASSERT_EQ(dst.Row(y)[x], want) << when << " at (" << x << ", " << y << ")";
+        }
+      }
+    };
+    auto reset_destination = [&] {
+      for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) destination->Row(y)[x] = DestinationPixel(x, y);
+      }
+    };
+    reset_destination();
+    CopyPixels(*source, first, *destination, first, how);
+    check(first, "first copy");
+    change.apply(*source, *spare);
+    if (wider) source->Row(0)[1] = 0x2222;  // outside the first rectangle, before the copy
+    reset_destination();
+    CopyPixels(*source, change.copy, *destination, change.copy, how);
+    check(change.copy, "second copy");
+    // A third copy at the same stamp shows the same.
+    reset_destination();
+    CopyPixels(*source, change.copy, *destination, change.copy, how);
+    check(change.copy, "third copy");
+  }
+}
+
+// A source wholly of the key leaves the destination as it was, copy after copy.
+TEST(SurfacePixels, KeyedCopyOfAnAllKeySourceChangesNothing) {
+  constexpr uint16_t kKey = 0x03FF;
+  auto source = Make(33, 5, PixelLayout::kRgb555);
+  auto destination = Make(33, 5, PixelLayout::kRgb555);
+  ASSERT_TRUE(source && destination);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 33; ++x) {
+      source->Row(y)[x] = kKey;
+      destination->Row(y)[x] = DestinationPixel(x, y);
+    }
+  }
+  const uint16_t key = kKey;
+  for (int i = 0; i < 3; ++i) {
+    CopyPixels(*source, {0, 0, 33, 5}, *destination, {0, 0, 33, 5}, PixelCopy{&key, false, false});
+  }
+  const Surface& dst = *destination;
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 33; ++x) ASSERT_EQ(dst.Row(y)[x], DestinationPixel(x, y)) << x << "," << y;
   }
 }
 
