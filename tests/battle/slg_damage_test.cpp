@@ -27,18 +27,13 @@ namespace {
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
+using testsupport::OnCell;
 using testsupport::SlgTableWriter;
 using testsupport::TraceCapture;
 using testsupport::UnitAnmWriter;
 
 constexpr int32_t kPx = 0x10000;
 constexpr uint8_t kHitKind = 14;
-
-BoardUnit On(int column, int row, BoardUnit u) {
-  u.x = static_cast<int16_t>((2 * column + (row & 1)) * 48);
-  u.y = static_cast<int16_t>(24 * row);
-  return u;
-}
 
 // The four targets the tests hit: by category and character.
 enum Target { kCat0 = 0, kCat2 = 1, kCat4Zoomed = 2, kCat4Other = 3 };
@@ -63,11 +58,11 @@ class HitRig {
     }
     tables.Lay(rig.driver().tree);
     LoadSlgTables();
-    attacker = board.AddUnit(On(4, 20, {.side = 0, .character = 3, .kind = 0}));
+    attacker = board.AddUnit(OnCell(4, 20, {.side = 0, .character = 3, .kind = 0}));
     const uint8_t cats[4] = {0, 2, 4, 4};
     const uint8_t chars[4] = {30, 30, 22, 30};
     for (int i = 0; i < 4; ++i)
-      targets[i] = board.AddUnit(On(6 + i, 24, {.side = 1,
+      targets[i] = board.AddUnit(OnCell(6 + i, 24, {.side = 1,
                                                 .character = chars[i],
                                                 .kind = kHitKind,
                                                 .category = cats[i]}));

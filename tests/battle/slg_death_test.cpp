@@ -15,13 +15,12 @@
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_commands.h"
-#include "battle/slg_damage.h"
-#include "battle/slg_geometry.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
+#include "battle/slg_unit_states.h"
 #include "engine/app/context.h"
 #include "engine/input/dinput.h"
 #include "scene/scene_context.h"
@@ -37,16 +36,11 @@ namespace {
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
+using testsupport::OnCell;
 using testsupport::SlgTableWriter;
 using testsupport::UnitAnmWriter;
 
 using Handler = void (*)(SlgUnit&, SlgPair&);
-
-BoardUnit On(int column, int row, BoardUnit u) {
-  u.x = static_cast<int16_t>((2 * column + (row & 1)) * 48);
-  u.y = static_cast<int16_t>(24 * row);
-  return u;
-}
 
 // A rig whose UnitAnm table gives the listed kinds BASE_BODY, BASE_EFFECT and DEAD_EFFECT
 // (DEAD_EFFECT left out when asked), with the units the test adds placed.
@@ -140,7 +134,7 @@ TEST(DeathActions, TimelineOfEachHandler) {
     SCOPED_TRACE(c.what);
     DeathRig r({c.unit.kind});
     const int pool = Battle().anm_pool.in_use;
-    const uint8_t s = r.Add(On(6, 30, c.unit));
+    const uint8_t s = r.Add(OnCell(6, 30, c.unit));
     r.Kill(s);
     r.Frame(c.handler, {s});
     const uint32_t started = r.rig.Now();
@@ -190,7 +184,7 @@ TEST(DeathActions, TimelineOfEachHandler) {
 // (320, 216) and raised by the lift; mirrored after 50 frames; gone after 50 more.
 TEST(DeathActions, RetainerEffectFollowsTheScrollMirrorsAndEnds) {
   DeathRig r({14});
-  const uint8_t s = r.Add(On(6, 30, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+  const uint8_t s = r.Add(OnCell(6, 30, {.side = 1, .character = 20, .kind = 14, .category = 1}));
   r.U(s).lift = 48 * 65536;
   const int32_t x = r.U(s).x;
   const int32_t y = r.U(s).y;
@@ -245,7 +239,7 @@ TEST(DeathActions, TheSlotIsFinishedWhileTheEffectStillPlays) {
       .Lay(rig.driver().tree, tables);
   tables.Lay(rig.driver().tree);
   LoadSlgTables();
-  const uint8_t s = board.AddUnit(On(6, 30, {.side = 0, .character = 0, .kind = 0}));
+  const uint8_t s = board.AddUnit(OnCell(6, 30, {.side = 0, .character = 0, .kind = 0}));
   SlgUnit& u = Battle().state.units[s];
   Slg::PlaceUnit(u);
   u.dir = 1;  // effect animations 0 and 1: the slow walking ones
@@ -264,7 +258,7 @@ TEST(DeathActions, TheSlotIsFinishedWhileTheEffectStillPlays) {
 
 TEST(DeathActions, KoumaSecondWaitIsShortWhileKey2IsHeld) {
   DeathRig r({17});
-  const uint8_t s = r.Add(On(6, 30, {.side = 1, .character = 20, .kind = 17, .category = 1}));
+  const uint8_t s = r.Add(OnCell(6, 30, {.side = 1, .character = 20, .kind = 17, .category = 1}));
   r.Kill(s);
   r.Frame(&ActKoumaDead, {s});
   for (int f = 0; f < 100 && r.U(s).step != 2; ++f) r.Frame(&ActKoumaDead, {s});
@@ -286,7 +280,7 @@ TEST(DeathActions, EffectObjectsByDirectionAndNamesOfOneFrame) {
   DeathRig r({1, 17, 14, 43});
   std::vector<uint8_t> players;
   for (uint8_t d = 0; d < 4; ++d)
-    players.push_back(r.Add(On(4 + 2 * d, 30, {.side = 0, .character = 1, .kind = 1,
+    players.push_back(r.Add(OnCell(4 + 2 * d, 30, {.side = 0, .character = 1, .kind = 1,
                                                .facing = d})));
   for (uint8_t s : players) r.Kill(s);
   for (uint8_t d = 0; d < 4; ++d) r.U(players[d]).dir = d;
@@ -321,7 +315,7 @@ TEST(DeathActions, EffectObjectsByDirectionAndNamesOfOneFrame) {
   // The kouma's column object by direction takes the body's attribute.
   for (uint8_t d = 0; d < 4; ++d) {
     SCOPED_TRACE(d);
-    const uint8_t k = r.Add(On(4 + 2 * d, 40, {.side = 1, .character = 20, .kind = 17,
+    const uint8_t k = r.Add(OnCell(4 + 2 * d, 40, {.side = 1, .character = 20, .kind = 17,
                                                .category = 1}));
     r.U(k).dir = d;
     r.U(k).anm->attr = d >= 2 ? 16 : 0;
@@ -338,7 +332,7 @@ TEST(DeathActions, EffectObjectsByDirectionAndNamesOfOneFrame) {
     EXPECT_EQ(rec->objs[1]->mode, 0);
     for (SlgAnmObj* obj : rec->objs) EXPECT_EQ(obj->attr, r.U(k).anm->attr);
   }
-  const uint8_t w = r.Add(On(5, 50, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+  const uint8_t w = r.Add(OnCell(5, 50, {.side = 1, .character = 20, .kind = 14, .category = 1}));
   r.Kill(w);
   r.Frame(&ActWakijiDead, {w});
   SlgDeathRecord* rec = DeathRig::Record("ActWakijiDead:" + std::to_string(r.U(w).entry) + ":0");
@@ -349,7 +343,7 @@ TEST(DeathActions, EffectObjectsByDirectionAndNamesOfOneFrame) {
     EXPECT_EQ(rec->objs[i]->mode, 0);
     EXPECT_EQ(rec->objs[i]->depth, r.U(w).anm->depth + (i == 0 ? -1 : 1));
   }
-  const uint8_t m = r.Add(On(5, 60, {.side = 2, .character = 40, .kind = 43, .category = 4}));
+  const uint8_t m = r.Add(OnCell(5, 60, {.side = 2, .character = 40, .kind = 43, .category = 4}));
   r.Kill(m);
   r.Frame(&ActMapObjDead, {m});
   rec = DeathRig::Record("ActMapObjDead:" + std::to_string(r.U(m).entry) + ":0");
@@ -362,7 +356,7 @@ TEST(DeathActions, EffectObjectsByDirectionAndNamesOfOneFrame) {
 
 TEST(DeathActions, SameEntryDyingTwiceDiffersByTheCounter) {
   DeathRig r({14});
-  const uint8_t first = r.Add(On(6, 30, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+  const uint8_t first = r.Add(OnCell(6, 30, {.side = 1, .character = 20, .kind = 14, .category = 1}));
   const int entry = r.U(first).entry;
   r.Kill(first);
   for (int f = 0; f < 200 && r.U(first).step != kSlgDeadStep; ++f)
@@ -403,7 +397,7 @@ TEST(DeathActions, StartWithoutObjectsMemoryOrAnimationsStillEndsInADeadSlot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     DeathRig r({c.unit.kind}, c.refuse != 3);
-    const uint8_t s = r.Add(On(6, 30, c.unit));
+    const uint8_t s = r.Add(OnCell(6, 30, c.unit));
     std::vector<SlgAnmObj*> taken;
     if (c.refuse == 1) {
       while (SlgAnmObj* obj = alloc_anime()) taken.push_back(obj);
@@ -463,7 +457,7 @@ TEST(DeathActions, KoumaColumnNarrowsAndStretchesThenGoes) {
     EXPECT_EQ(p.y, z.y);
   }
   DeathRig r({17});
-  const uint8_t s = r.Add(On(6, 30, {.side = 1, .character = 20, .kind = 17, .category = 1}));
+  const uint8_t s = r.Add(OnCell(6, 30, {.side = 1, .character = 20, .kind = 17, .category = 1}));
   r.Kill(s);
   r.Frame(&ActKoumaDead, {s});
   const std::string name = "ActKoumaDead:" + std::to_string(r.U(s).entry) + ":0";
@@ -492,15 +486,17 @@ TEST(DeathActions, KoumaColumnNarrowsAndStretchesThenGoes) {
 
 void EndAtOnce(SlgUnit& unit, SlgPair& /*pos*/) { EndAttack(unit); }
 
-// The road of a kill: an enemy's attack command with a routine that ends on its first frame; the
-// unit states are run by their handlers (the hit reaction and the player's death action). The
-// target goes 9 -> 0 -> 15 -> dead slot, with or without animation sets.
+// The road of a kill: an enemy's attack command with a routine that ends on its first frame;
+// every live shown unit is updated through its category and the state tables, as the main task
+// does. The target goes 9 -> 0 -> 15 -> dead slot, with or without animation sets.
 TEST(DeathActions, AKillWithTheRealCommandsEndsInADeadSlot) {
   for (bool sets : {true, false}) {
     SCOPED_TRACE(sets ? "animation sets" : "an empty UnitAnm table");
     DeathRig r(sets ? std::vector<int>{14, 1} : std::vector<int>{}, sets);
-    const uint8_t a = r.Add(On(4, 20, {.side = 1, .character = 20, .kind = 14, .category = 1}));
-    const uint8_t t = r.Add(On(4, 19, {.side = 0, .character = 1, .kind = 1}));
+    InitCategoryUpdates();
+    InitDefaultUnitStates();
+    const uint8_t a = r.Add(OnCell(4, 20, {.side = 1, .character = 20, .kind = 14, .category = 1}));
+    const uint8_t t = r.Add(OnCell(4, 19, {.side = 0, .character = 1, .kind = 1}));
     r.U(a).stats.total_attack = 60;
     r.U(t).stats.total_defence = 0;
     r.U(t).stats.life = r.U(t).stats.max_life = 1;
@@ -514,16 +510,7 @@ TEST(DeathActions, AKillWithTheRealCommandsEndsInADeadSlot) {
       if (result == kSlgCmdRunning) result = Slg::EnemyAttack(r.U(a));
       for (uint8_t s : {a, t}) {
         SlgUnit& u = r.U(s);
-        if (u.step == kSlgDeadStep) continue;
-        SlgPair pos = SlgMapToScreen(u);
-        switch (u.state) {
-          case 5: AttackStateLeadIn(u, pos); break;
-          case 6: Slg::AttackState(u, pos); break;
-          case 7: AttackStateEnd(u, pos); break;
-          case 9: UnitDamagedDefault(u, pos); break;
-          case 15: ActPlayerDead(u, pos); break;
-          default: break;
-        }
+        if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
       }
       if (r.U(t).state != states.back()) states.push_back(r.U(t).state);
     }
