@@ -24,6 +24,7 @@
 #include "battle/slg_battle_state.h"
 #include "battle/slg_comm_win_state.h"
 #include "battle/slg_command_state.h"
+#include "battle/slg_damage_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -206,6 +207,12 @@ class BattleContext {
   // SlgAttackMode, SlgUnitActing .. SlgCoverUnit, the attack wait, SlgMoveBackup, the range
   // markers (SlgRangeView .. SlgMarkerStep) and the destination mark.
   SlgCommandState cmd{};
+
+  // ---- Hit reactions and the death actions' end (battle/slg_damage.h, battle/slg_death.h) ----
+  // One hit record per unit slot (reset on entry to state 9, released on leaving it).
+  std::array<SlgHitRecord, kSlgMaxUnits> hit_records{};
+  // SlgLost: 1 once the battle is lost (the hero's death action sets it).
+  uint32_t lost = 0;
   // ---- The debug menu's battle tasks (battle/slg_debug_tasks.h) and the destruction of the
   // minor enemies (EventDestroyEnemies, battle/slg_events.h) ----
   // The handles of the newest map viewer, circling animation and destroyer (null none).

@@ -104,4 +104,6 @@ void ClearDeathActionState() {
   death.player_deaths = 0;
   death.enemy_deaths = 0;
   death.object_deaths = 0;
+  death.start.fill(0);
+  death.wait.fill(0);
 }

@@ -89,10 +89,14 @@ struct SlgMessageState {
   int32_t auto_flag;   // 1: the message ends once typed
 };
 
-// ---- Death actions (the death-action issue fills these) ----
+// ---- Death actions (battle/slg_death.h) ----
 struct SlgDeathState {
   std::array<uint8_t, 256> state;
   uint8_t player_deaths;  // units of side 0 that have finished dying
   uint8_t enemy_deaths;   // enemy units (the retainer and kouma actions share it)
   uint8_t object_deaths;  // map objects
+  // Per unit slot while its death action runs: the game clock (ms) its current wait counts from
+  // and the wait in frames (kept here rather than on the body, which a unit may lack).
+  std::array<uint32_t, 64> start;
+  std::array<uint16_t, 64> wait;
 };

@@ -5,6 +5,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
+#include "battle/slg_damage.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
 #include "engine/core/debug_trace.h"
@@ -98,6 +99,8 @@ const std::array<SlgUnitStats, 52> kSlgUnitType = {
 };
 
 void SetUnitState(SlgUnit& unit, uint8_t state) {
+  // A hit reaction's record is given back on every entry to state 9 and every road out of it.
+  if (unit.state == kUnitStateHit || state == kUnitStateHit) ReleaseHitRecord(unit);
   unit.state = state;
   unit.step = 0;
   if (unit.anm != nullptr) unit.anm->state = 0;
@@ -193,12 +196,18 @@ void RemoveUnit(uint32_t n) {
     return;
   }
   ReleaseUnitSprites(s.units[n]);
+  ReleaseHitRecord(s.units[n]);
   for (uint32_t i = n; i + 1 < s.unit_count; ++i) {
     s.units[i] = s.units[i + 1];
     --s.units[i].slot;
+    // The per-slot records of the hit reaction and the death actions move with their unit.
+    b.hit_records[i] = b.hit_records[i + 1];
+    b.death.start[i] = b.death.start[i + 1];
+    b.death.wait[i] = b.death.wait[i + 1];
   }
   --s.unit_count;
   s.units[s.unit_count] = SlgUnit{};
+  b.hit_records[s.unit_count] = SlgHitRecord{};
   // The record that moved into n (and every later one) is updated in this pass.
   if (static_cast<int32_t>(n) <= b.update_index) --b.update_index;
   if (s.acting_unit != kSlgNoUnit && n < s.acting_unit) --s.acting_unit;

@@ -17,7 +17,7 @@ extern const std::array<SlgUnitStats, 52> kSlgUnitType;
 constexpr uint8_t kSlgCreateRefused = 255;
 
 // Sets the unit's state, its step to 0 and its body object's state byte to 0. Every state
-// change goes through it.
+// change goes through it. Entering or leaving state 9 gives back the unit's hit record.
 void SetUnitState(SlgUnit& unit, uint8_t state);
 // 1 when some record in use has this state, else 0.
 int AnyUnitInState(uint8_t state);

@@ -3,6 +3,8 @@
 #include "battle/battle_context.h"
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_attack.h"
+#include "battle/slg_damage.h"
+#include "battle/slg_death.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_effect_calls.h"
 #include "battle/slg_events.h"
@@ -81,16 +83,16 @@ void TraceNoSlot(const SlgUnit& unit, const char* table) {
 constexpr std::array<SlgStateHandler, kSlgKindStates> kDefaultTable = {
     &UnitStand,        &UnitWalk,         &UnitWalkEnd,       &UnitWalkStart,
     &UnitWalkStop,     &AttackStateLeadIn, &Slg::AttackState, &AttackStateEnd,
-    &UnitReady,        nullptr,           &UnitHeightChange,  &UnitSupportFall,
-    &UnitSupportFall2, &UnitSupportFlash, nullptr,            nullptr,
+    &UnitReady,        &UnitDamagedDefault, &UnitHeightChange, &UnitSupportFall,
+    &UnitSupportFall2, &UnitSupportFlash, nullptr,            &ActWakijiDead,
 };
 
-// State 9 (the hit reaction), 15 (death), 19 (combination attack) come with their issues.
+// State 19 (combination attack) comes with its issue.
 constexpr std::array<SlgStateHandler, kSlgPlayerStates> kDefaultPlayerRow = {
     &PlayerStand,      &UnitWalk,         &PlayerWalkEnd,     &UnitWalkStart,
     &UnitWalkStop,     &AttackStateLeadIn, &Slg::AttackState, &AttackStateEnd,
-    &UnitReady,        nullptr,           &UnitHeightChange,  &UnitSupportFall,
-    &UnitSupportFall2, &UnitSupportFlash, nullptr,            nullptr,
+    &UnitReady,        &UnitDamagedDefault, &UnitHeightChange, &UnitSupportFall,
+    &UnitSupportFall2, &UnitSupportFlash, nullptr,            &ActPlayerDead,
     nullptr,           nullptr,           nullptr,            nullptr,
     &UnitStateNone,    &PlayerTeleportAppear, nullptr,        nullptr,
 };

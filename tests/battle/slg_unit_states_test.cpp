@@ -15,6 +15,8 @@
 #include "battle/slg_attack.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_commands.h"
+#include "battle/slg_damage.h"
+#include "battle/slg_death.h"
 #include "battle/slg_effect_calls.h"
 #include "battle/slg_events.h"
 #include "battle/slg_gauge.h"
@@ -144,7 +146,8 @@ TEST(UnitStateTables, CategoriesKindsAndOverrides) {
   const Slot player[] = {
       {0, 0, &PlayerStand},    {13, 2, &PlayerWalkEnd},      {6, 6, &Slg::AttackState},
       {0, 14, nullptr},        {7, 14, nullptr},             {1, 14, nullptr},
-      {2, 9, nullptr},         {2, 15, nullptr},             {3, 19, nullptr},
+      {2, 9, &UnitDamagedDefault}, {2, 15, &ActPlayerDead},   {3, 19, nullptr},
+      {0, 9, &UnitDamagedDefault}, {13, 15, &ActPlayerDead},
       {3, 20, &UnitStateNone}, {9, 21, &PlayerTeleportAppear}, {5, 1, &UnitWalk},
       {4, 1, &UnitStateNone},  {11, 1, &UnitStateNone},      {4, 3, &PlayerTeleportOut},
       {11, 4, &PlayerTeleportIn}, {10, 3, &UnitWalkStart},   {12, 4, &UnitWalkStop},
@@ -162,7 +165,9 @@ TEST(UnitStateTables, CategoriesKindsAndOverrides) {
   EXPECT_EQ(SlgDefaultStateHandler(2), &UnitWalkEnd);
   EXPECT_EQ(SlgDefaultStateHandler(5), &AttackStateLeadIn);
   EXPECT_EQ(SlgDefaultStateHandler(7), &AttackStateEnd);
-  for (int st9 : {9, 14, 15, 16, 255}) EXPECT_EQ(SlgDefaultStateHandler(st9), nullptr) << st9;
+  EXPECT_EQ(SlgDefaultStateHandler(9), &UnitDamagedDefault);
+  EXPECT_EQ(SlgDefaultStateHandler(15), &ActWakijiDead);
+  for (int st9 : {14, 16, 255}) EXPECT_EQ(SlgDefaultStateHandler(st9), nullptr) << st9;
 }
 
 // Each unit starts in state 3 (walk start: a handler that sets 1) or another state, gets two
