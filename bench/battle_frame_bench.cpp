@@ -154,21 +154,7 @@ struct BattleFrame {
     SystemSpriteSet().Lay(tree);
     if (LoadSystemSprites() <= 0) return false;
     // The map: ground and sky of 64 x 64 tiles with rasters, the priority plane, the underground.
-    for (const char* name : {"g.spr", "s.spr", "p.spr", "u.spr"}) {
-      LayMapFile(tree, 0, name, MapBankFile(GridBank(64, 64, 32, 32, name[0] == 's' ? 1 : 0)));
-    }
-    std::vector<uint32_t> heights(86 * 86);
-    for (size_t i = 0; i < heights.size(); ++i) heights[i] = static_cast<uint32_t>(i % 11);
-    LayMapFile(tree, 0, "prio.bin", PriorityFile(heights));
-    MapTabWriter()
-        .File("Ground:", {"g.spr"})
-        .Raster("Ground:", 4, 0, 3, 2)
-        .File("Sky:", {"s.spr"})
-        .Raster("Sky:", 0, 3, 2, 1)
-        .File("Priority:", {"p.spr"})
-        .PrioFile("Priority:", "prio.bin")
-        .File("UnderGround:", {"u.spr"})
-        .Lay(tree, 0);
+    LayFourPlaneMap(tree, 0);
     SlgMap::LoadMapTable(0);
     for (int n = 0; n < 4; ++n) {
       if (battle.map.planes[static_cast<size_t>(n)] == nullptr) return false;

@@ -86,6 +86,24 @@ void LayMapFile(GameTree& tree, int map, const std::string& name,
   tree.Write(MapFolderRel(map, name), bytes);
 }
 
+void LayFourPlaneMap(GameTree& tree, int map) {
+  for (const char* name : {"g.spr", "s.spr", "p.spr", "u.spr"}) {
+    LayMapFile(tree, map, name, MapBankFile(GridBank(64, 64, 32, 32, name[0] == 's' ? 1 : 0)));
+  }
+  std::vector<uint32_t> heights(86 * 86);
+  for (size_t i = 0; i < heights.size(); ++i) heights[i] = static_cast<uint32_t>(i % 11);
+  LayMapFile(tree, map, "prio.bin", PriorityFile(heights));
+  MapTabWriter()
+      .File("Ground:", {"g.spr"})
+      .Raster("Ground:", 4, 0, 3, 2)
+      .File("Sky:", {"s.spr"})
+      .Raster("Sky:", 0, 3, 2, 1)
+      .File("Priority:", {"p.spr"})
+      .PrioFile("Priority:", "prio.bin")
+      .File("UnderGround:", {"u.spr"})
+      .Lay(tree, map);
+}
+
 std::vector<uint8_t> PriorityFile(const std::vector<uint32_t>& heights, size_t bytes) {
   std::vector<uint8_t> out(86 * 86 * 4, 0);
   for (size_t i = 0; i < heights.size() && i < 86 * 86; ++i) {

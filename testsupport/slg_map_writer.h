@@ -68,5 +68,8 @@ uint16_t TileColour(int bank, int c, int r);
 uint32_t TileColourRef(uint16_t colour);
 void LayMapFile(GameTree& tree, int map, const std::string& name,
                 const std::vector<uint8_t>& bytes);
+// A busy map of all four planes (the benchmarks draw it): ground and sky of 64 x 64 tiles, 32 x
+// 32 of them, with rasters, a priority plane with its file of heights 0-10, an underground.
+void LayFourPlaneMap(GameTree& tree, int map);
 
 }  // namespace testsupport
