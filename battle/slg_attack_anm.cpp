@@ -41,15 +41,22 @@ void PlaceSprite(const SlgAnmObj* obj) {
 
 // ---- One-shot tasks ----
 
-// The object's `byte` marks how the one-shot ends: 0 when its sprite-file end test says so, 1
-// (the unit forms) when the end callback has cleared the handle (the set is released then).
-constexpr uint8_t kEndByCallback = 1;
+// The object's `byte` marks the unit forms, whose animation frees itself at its end and whose
+// end callback gives the set back.
+constexpr uint8_t kUnitSetForm = 1;
 
 SlgAnmObj* ObjOf(SlgEffectTask* task) { return static_cast<SlgAnmObj*>(task->owned[0]); }
 
-bool OneShotEnded(const SlgAnmObj* obj) {
-  if (obj->byte == kEndByCallback) return obj->handle == nullptr;
-  return SlgAnmObjIsEnd(obj) != 0;
+bool OneShotEnded(SlgAnmObj* obj) {
+  if (obj->byte != kUnitSetForm) return SlgAnmObjIsEnd(obj) != 0;
+  if (obj->handle == nullptr) return true;
+  SpxAnimeKind* spx = Spx();
+  if (spx != nullptr && spx->IsSpxEnd(obj->handle) == 0) return false;
+  // Its last frame has passed: the engine frees the animation on a later pass (a task pass always
+  // comes between) and the callback gives the set back, so the object lets go of both now.
+  obj->handle = nullptr;
+  obj->anims = nullptr;
+  return true;
 }
 
 // Follows the map position through the scroll.
@@ -67,12 +74,12 @@ void ScreenOneShot(SlgEffectTask* task) {
   if (OneShotEnded(ObjOf(task))) SlgTaskEndAnm(task);
 }
 
-// The unit forms' end callback: the animation has freed itself; its set goes back and the
-// object forgets the handle (so the task sees the end and releases nothing twice).
+// The unit forms' end callback, with the set as its argument: the set goes back when the
+// animation has freed itself. It touches nothing but the set, which its reference keeps, so it is
+// safe also when the task and its object are gone (a battle ended while the one-shot played).
 void ReleaseUnitSetAtEnd(uintptr_t argument) {
-  auto* obj = reinterpret_cast<SlgAnmObj*>(argument);
-  ReleaseUnitAnm(&obj->anims);
-  obj->handle = nullptr;
+  auto* set = reinterpret_cast<SprAnm*>(argument);
+  ReleaseUnitAnm(&set);
 }
 
 SlgEffectTask* StartOneShot(bool follow_map, uint32_t pattern, const SlgPair& pos, int16_t depth,
@@ -95,9 +102,9 @@ SlgEffectTask* StartOneShot(bool follow_map, uint32_t pattern, const SlgPair& po
   if (unit_set) {
     SpxAnimeKind* spx = Spx();
     if (obj->handle != nullptr && spx != nullptr) {
-      obj->byte = kEndByCallback;
+      obj->byte = kUnitSetForm;
       spx->SetHoldEnd(obj->handle, 1);
-      Ctx().anime.SetCallback(obj->handle, &ReleaseUnitSetAtEnd, reinterpret_cast<uintptr_t>(obj));
+      Ctx().anime.SetCallback(obj->handle, &ReleaseUnitSetAtEnd, reinterpret_cast<uintptr_t>(set));
     } else {
       // Nothing plays, so no callback will come: the set goes back now and the task ends on its
       // first frame.

@@ -64,8 +64,9 @@ SlgEffectTask* AutoPtnChg(uint32_t pattern, const SlgPair& pos, int16_t depth, u
 SlgEffectTask* AutoPtnChg2(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                            SprAnm* set, SurfaceId mode);
 // The same with the unit-animation slot's set of the unit's kind, loaded here; the animation
-// frees itself at its end and its end callback releases the set and clears the object's handle.
-// A failed task releases the set at once.
+// frees itself at its end and its end callback releases the set (the task lets go of the handle
+// when the last frame has passed). The callback reads only the set, so a battle that ends while
+// the one-shot plays still gives the set back. A failed task releases the set at once.
 SlgEffectTask* AutoPtnChgUnit(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                               const SlgUnit& unit, int slot, SurfaceId mode);
 SlgEffectTask* AutoPtnChg2Unit(uint32_t pattern, const SlgPair& pos, int16_t depth,

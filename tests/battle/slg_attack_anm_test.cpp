@@ -276,8 +276,9 @@ TEST(OneShots, UnitFormsReleaseTheirSetThroughTheEndCallback) {
     EXPECT_EQ(set->ref, refs + 1) << "the one-shot holds the set while it plays";
     EXPECT_EQ(obj->anims, set);
     ASSERT_TRUE(r.rig.RunUntil("the one-shot ended", [&] { return SlgTaskIsAlive(task) == 0; }, 20));
-    EXPECT_EQ(set->ref, refs) << "released at the animation's end";
     EXPECT_EQ(Battle().alloc.live, live);
+    // The engine frees the ended animation within the next frames; its callback gives the set back.
+    EXPECT_TRUE(r.rig.RunUntil("the set released", [&] { return set->ref == refs; }, 4));
 
     // A refused task leaves neither a block nor a reference behind.
     Battle().alloc.refuse = [](uint32_t, size_t) { return true; };
@@ -340,6 +341,18 @@ TEST(OneShots, ScatterQuadrantsSpreadsDepthsAndDelays) {
     EXPECT_EQ(block->start_delay, want[i].delay);
     EXPECT_EQ(block->drawn == nullptr, want[i].delay != 0) << "hidden until its delay";
   }
+  // Each delayed sprite shows once its delay has passed (all delays are below 12 frames; the
+  // pattern runs 16).
+  r.rig.Step();
+  for (int i = 0; i < kCount; ++i) {
+    if (want[i].delay < 2) continue;
+    EXPECT_EQ(spx->Block(ObjOf(tasks[i])->handle)->drawn, nullptr) << "animation " << i;
+  }
+  r.rig.Run(12);
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(SlgTaskIsAlive(tasks[i]), 1);
+    EXPECT_NE(spx->Block(ObjOf(tasks[i])->handle)->drawn, nullptr) << "animation " << i;
+  }
   // Zero spreads put every animation on the base, without drawing spreads or delays.
   SeedRandom(kSeed);
   const uint32_t next = Battle().attack.auto_ptn2_no;
@@ -355,6 +368,23 @@ TEST(OneShots, ScatterQuadrantsSpreadsDepthsAndDelays) {
   EXPECT_EQ(AutoPtnScatter(kLong, 3, 9, 0, 0, 0, 0, r.ctx.effect_anims, 4), 0) << "no unit there";
   for (SlgEffectTask* t : tasks) SlgTaskEndAnm(t);
   unit.anm = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OneShots, AUnitSetComesBackWhenTheBattleEndsWhileItPlays) {
+  AnmRig r;
+  BattleBoard board(r.rig.battle());
+  SlgUnit& unit = Battle().state.units[board.AddUnit(OnCell(4, 20, {.kind = kKind}))];
+  SprAnm* set = r.ctx.effect_anims;
+  const int32_t refs = set->ref;
+  ASSERT_NE(AutoPtnChgUnit(kShort, {0, 0}, 0, 0, unit, kAttackEffect, 4), nullptr);
+  r.rig.Step();
+  SlgTaskEndAll();  // the teardown frees the task and its object mid-animation
+  r.rig.Run(12);    // the animation ends afterwards (ASan: its callback touches no freed block)
+  EXPECT_EQ(set->ref, refs);
 }
 
 }  // namespace
