@@ -382,6 +382,39 @@ bool Unflagged(const SlgUnit& u) { return u.flags != 255 && (u.flags & kUnitShow
 void ShowTargets(int n) { ForTargets(n, Show); }
 void HideTargets(int n) { ForTargets(n, Hide); }
 
+namespace {
+
+// Every unit the damage list names, up to its first -1 entry.
+template <typename Fn>
+void ForListedUnits(Fn fn) {
+  const BattleContext& b = Battle();
+  for (int8_t slot : b.targets) {
+    if (slot < 0) break;
+    if (SlgUnit* u = UnitInSlot(slot)) fn(*u);
+  }
+}
+
+}  // namespace
+
+int FindTargetSlot(int slot) {
+  const BattleContext& b = Battle();
+  for (size_t i = 0; i < b.targets.size(); ++i) {
+    if (b.targets[i] < 0) break;
+    if (b.targets[i] == slot) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void MarkTargetsFlag4() {
+  ForListedUnits([](SlgUnit& u) { u.flags |= kUnitHitNow; });
+}
+
+void HideTargetObjects() {
+  ForListedUnits([](SlgUnit& u) {
+    if (u.kind >= 38 && u.kind <= 46) Hide(u);
+  });
+}
+
 void HideUnflaggedUnits() {
   for (size_t i = 0; i < UnitsInUse(); ++i) {
     SlgUnit& u = Battle().state.units[i];

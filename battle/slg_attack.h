@@ -52,6 +52,13 @@ void HideUnflaggedUnits();
 void ShowUnflaggedUnits();
 // Units of the 64 slots with 0x8000 and without bit 0: 0x80 cleared and hidden.
 void HideNonTargets();
+// The index of unit slot `slot` in the damage list (Battle().targets), -1 when it is not there.
+int FindTargetSlot(int slot);
+// Flag 0x4 (react to a hit now) on every unit of the damage list (up to its -1 end).
+void MarkTargetsFlag4();
+// Every unit of the damage list (up to its -1 end) of kind 38-46 (the map objects): flag 0x80
+// cleared and hidden.
+void HideTargetObjects();
 
 namespace Slg {
 // Stops and hides / shows again the unit's body object.

@@ -1,9 +1,13 @@
 #include "battle/slg_geometry.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 
 #include "battle/battle_context.h"
+#include "battle/slg_math.h"
+#include "battle/slg_unit.h"
 #include "engine/app/context.h"
 #include "engine/core/frame_rate.h"
 #include "scene/ui/tamvik_func.h"
@@ -73,12 +77,29 @@ int32_t Advance(int32_t start, int64_t frames, int32_t step) {
 
 }  // namespace
 
-SlgCell PosToCell(int32_t x, int32_t y) {
+namespace {
+
+// The cell of (x, y) before any clamping.
+struct RawCell {
+  int64_t column;
+  int64_t row;
+  bool Inside() const {
+    return column >= 0 && column < kSlgGridColumns && row >= 0 && row < kSlgGridRows;
+  }
+};
+RawCell RawCellOf(int32_t x, int32_t y) {
   const Diagonals d = DiagonalsOf(x, y);
   const int64_t A = 48 * d.a - 1032;
   const int64_t B = 48 * d.b - 1032;
-  const int64_t column = std::clamp<int64_t>((A - B) / 96, 0, kSlgGridColumns - 1);
-  const int64_t row = std::clamp<int64_t>(((A + B) / 2) / 24 + 1, 0, kSlgGridRows - 1);
+  return {(A - B) / 96, ((A + B) / 2) / 24 + 1};
+}
+
+}  // namespace
+
+SlgCell PosToCell(int32_t x, int32_t y) {
+  const RawCell c = RawCellOf(x, y);
+  const int64_t column = std::clamp<int64_t>(c.column, 0, kSlgGridColumns - 1);
+  const int64_t row = std::clamp<int64_t>(c.row, 0, kSlgGridRows - 1);
   return {static_cast<int16_t>(column), static_cast<int16_t>(row)};
 }
 
@@ -184,6 +205,97 @@ int ScrollToPos(const SlgPair& pos, int32_t raise) {
 
 int ScrollToCellPos(const SlgPair& pos) {
   return ScrollToPos(pos, kSlgCellHeightPixels * SlgCellHeightAt(pos.x >> 16, pos.y >> 16));
+}
+
+void ScrollJumpTo(const SlgPair& pos) {
+  BattleContext& b = Battle();
+  SlgCamera& cam = b.camera;
+  cam.target_x = cam.current_x = cam.start_x = pos.x - 320 * 65536;
+  cam.target_y = cam.current_y = cam.start_y = pos.y - 240 * 65536;
+  cam.step_x = cam.step_y = 0;
+  cam.start_time = Now();
+  b.state.scroll_x = static_cast<int16_t>(cam.current_x >> 16);
+  b.state.scroll_y = static_cast<int16_t>(cam.current_y >> 16);
+}
+
+void ScrollToPosSpeed(const SlgPair& pos, int32_t speed) {
+  const SlgPair screen = PosToScreen(pos);
+  const int32_t sx = screen.x >> 16;
+  const int32_t sy = screen.y >> 16;
+  if (sx >= -199 && sx <= 199 && sy >= -49 && sy <= 99) return;
+  SlgCamera& cam = Battle().camera;
+  ScrollToCellPos(pos);  // the target, and a 16-frame move replaced below
+  const int64_t dx = int64_t{cam.target_x} - cam.current_x;
+  const int64_t dy = int64_t{cam.target_y} - cam.current_y;
+  // The per-frame step along the direction (angles from the pixel distances, so the 16.16
+  // values cannot overflow the arc tangent's arguments).
+  const int32_t r = static_cast<int32_t>(std::clamp<int64_t>(int64_t{speed} * 65536, INT32_MIN,
+                                                              INT32_MAX));
+  const int32_t angle =
+      SlgAtan2(static_cast<int32_t>(dy >> 16), static_cast<int32_t>(dx >> 16));
+  const SlgPair unit = SlgPolarToXY(r, angle);
+  const bool by_x = std::llabs(dx) >= std::llabs(dy);
+  const int64_t distance = std::llabs(by_x ? dx : dy);
+  const int64_t per_frame = std::llabs(by_x ? unit.x : unit.y);
+  // No step on the longer axis (a speed of 0, or one that rounds to nothing): one frame.
+  int64_t frames = per_frame > 0 ? (distance + per_frame - 1) / per_frame : 1;
+  frames = std::clamp<int64_t>(frames, 1, INT32_MAX);
+  StartMove(cam, static_cast<uint32_t>(frames));
+}
+
+int IsOnMap(const SlgPair& pos) {
+  const BattleContext& b = Battle();
+  int32_t w = 2048, h = 2048;
+  if (b.stage) {
+    w = b.stage->header().width;
+    h = b.stage->header().height;
+  }
+  const int32_t x = pos.x >> 16;
+  const int32_t y = pos.y >> 16;
+  return x >= 0 && x < w && y >= 0 && y < h ? 1 : 0;
+}
+
+uint16_t UpdateCursorCell(SlgCell& cell, const SlgPair& pos) {
+  const RawCell c = RawCellOf(pos.x >> 16, pos.y >> 16);
+  if (!c.Inside()) return kSlgNoUnit;
+  if (c.column == cell.column && c.row == cell.row) return kSlgNoUnit;
+  cell = {static_cast<int16_t>(c.column), static_cast<int16_t>(c.row)};
+  return GetUnitAtCell(cell.column, cell.row);
+}
+
+uint16_t UnitAtPos(const SlgPair& pos) {
+  const RawCell c = RawCellOf(pos.x >> 16, pos.y >> 16);
+  if (!c.Inside()) return kSlgNoUnit;
+  return GetUnitAtCell(static_cast<int>(c.column), static_cast<int>(c.row));
+}
+
+uint32_t CellAttrAtPos(const SlgPair& pos, uint32_t fallback) {
+  const RawCell c = RawCellOf(pos.x >> 16, pos.y >> 16);
+  if (!c.Inside()) return fallback;
+  return SlgCellWord({static_cast<int16_t>(c.column), static_cast<int16_t>(c.row)});
+}
+
+SlgPair RaiseByCellHeight(const SlgPair& pos) {
+  const int32_t h = SlgCellHeightAt(pos.x >> 16, pos.y >> 16);
+  return {pos.x, pos.y - h * kSlgCellHeightPixels * 65536};
+}
+
+SlgPair WorldToScreen(const SlgPair& pos) {
+  const SlgBattleState& s = Battle().state;
+  return {pos.x - (s.scroll_x + 320) * 65536, pos.y - (s.scroll_y + 216) * 65536};
+}
+
+int HitBox(const HitBoxRect& a, const HitBoxRect& b) {
+  const int64_t reach_x = (int64_t{a.half_w} + b.half_w) * 65536;
+  const int64_t reach_y = (int64_t{a.half_h} + b.half_h) * 65536;
+  return std::llabs(int64_t{a.x} - b.x) < reach_x && std::llabs(int64_t{a.y} - b.y) < reach_y ? 1
+                                                                                              : 0;
+}
+
+int AngleDir(int32_t a, int32_t b) {
+  const uint32_t diff = static_cast<uint32_t>(a) - static_cast<uint32_t>(b);
+  if ((diff & 0xFFFF) == 0) return 0;
+  return ((diff - 256) & 511) < 257 ? -1 : 1;
 }
 
 int ScrollStep() {

@@ -68,6 +68,39 @@ void ScrollToPos(const SlgPair& pos);
 int ScrollToPos(const SlgPair& pos, int32_t raise);
 // The same raised by the height of the cell under pos x 48 pixels.
 int ScrollToCellPos(const SlgPair& pos);
+// ---- Positions and boxes (16.16 map positions unless said otherwise) ----
+
+// The camera's target and position := pos - (320, 240) pixels at once (no clamping, no move).
+void ScrollJumpTo(const SlgPair& pos);
+// Nothing when pos, as drawn (PosToScreen), lies within x -199 .. 199 and y -49 .. 99 pixels.
+// Else the target ScrollToCellPos gives; the move advances `speed` pixels a frame along the
+// direction to it (SlgPolarToXY), taking ceil(larger axis distance / that axis's step) frames
+// and at least 1 (a speed of 0, or one that rounds to no step, arrives in one frame).
+void ScrollToPosSpeed(const SlgPair& pos, int32_t speed);
+// 1 when 0 <= x < map width and 0 <= y < map height in pixels (2048 x 2048 without a map).
+int IsOnMap(const SlgPair& pos);
+// Snaps pos to its cell: 65535 for the cell already in `cell`, or when pos lies outside the 22 x
+// 88 cells; else the cell is stored and the result is the unit on it (65535 none).
+uint16_t UpdateCursorCell(SlgCell& cell, const SlgPair& pos);
+// The unit on the cell under pos; 65535 for none or outside the cells.
+uint16_t UnitAtPos(const SlgPair& pos);
+// The cell word (the first cell grid) under pos; `fallback` outside the cells.
+uint32_t CellAttrAtPos(const SlgPair& pos, uint32_t fallback);
+// pos with y less the height of its cell x 48 pixels.
+SlgPair RaiseByCellHeight(const SlgPair& pos);
+// pos - (scroll x + 320, scroll y + 216) pixels.
+SlgPair WorldToScreen(const SlgPair& pos);
+// Centre (16.16) and half sizes (pixels) of a box.
+struct HitBoxRect {
+  int32_t x = 0, y = 0;
+  int16_t half_w = 0, half_h = 0;
+};
+// 1 when |ax - bx| < aw + bw and |ay - by| < ah + bh (strict: touching boxes do not hit).
+int HitBox(const HitBoxRect& a, const HitBoxRect& b);
+// The way to turn from angle b toward a (512 steps): 0 when a = b (mod 65536), -1 when
+// ((a - b - 256) mod 512) < 257, else 1.
+int AngleDir(int32_t a, int32_t b);
+
 // One frame of the camera: 1 once it has arrived (the map cursor and pointer then on the
 // followed unit), else 0.
 int ScrollStep();
