@@ -18,7 +18,10 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/app/main/game_wiring.h"
 #include "engine/sound/dsound_func.h"
+#include "flow/general_stand_ins.h"
+#include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
 #include "platform/surface.h"
@@ -26,6 +29,7 @@
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/program_driver.h"
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
@@ -417,6 +421,40 @@ TEST(SlgStopMainTask, EndsTheMainTaskAlsoFromTheDebugRestart) {
   // With none running it does nothing.
   Slg::StopMainTask();
   ASSERT_TRUE(s.rig.Step());
+}
+
+TEST(SlgStart, TheManagerLeavesItsBattleModeForAMapBeyondTheLast) {
+  // The manager's sequences as the composition root fills the battle entry (no battle context
+  // of the test's: the entry makes its own), with stand-ins for the rest; the battle map made 27
+  // where the manager has just stored it.
+  testsupport::ProgramDriver::Options options;
+  options.wire_sequences = false;
+  testsupport::ProgramDriver d(options);
+  GameSequences& s = d.sequences();
+  FillManagerStandIns(s);
+  s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
+  WireBattleSequence(s);
+  auto real = s.battle.start;
+  s.battle.start = [real] {
+    GetSystemData()->setBattleMap(27);
+    real();
+  };
+  ASSERT_TRUE(d.Start());
+  ASSERT_FALSE(HasBattle());
+  CTamvikGeneral::SetMode(10);  // a mode that waits for good
+  ASSERT_TRUE(d.Step());
+  ASSERT_NE(Ctx().game_task.FindTask(CTamvikGeneral::kManagerTaskName), nullptr);
+
+  CTamvikGeneral::SetMode(26);
+  ASSERT_TRUE(d.Step());
+  EXPECT_TRUE(d.trace().Contains("Slg::Stage Init Fail! StageNo:27\n"));
+  EXPECT_TRUE(d.trace().Contains("NextMode=GM_SLG_RET\n"));
+  EXPECT_TRUE(HasBattle());  // the entry's own context
+  EXPECT_FALSE(s.battle.IsRunning());
+  ASSERT_TRUE(d.Step());
+  // Mode 28 handled: the battle was not lost, so on to the next scene's road.
+  EXPECT_EQ(CTamvikGeneral::GetMode(), 32);
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
 }
 
 }  // namespace
