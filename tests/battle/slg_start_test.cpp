@@ -15,6 +15,7 @@
 #include "battle/slg_sound.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
+#include "engine/files/file_io.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -423,27 +424,71 @@ TEST(SlgStopMainTask, EndsTheMainTaskAlsoFromTheDebugRestart) {
   ASSERT_TRUE(s.rig.Step());
 }
 
-TEST(SlgStart, TheManagerLeavesItsBattleModeForAMapBeyondTheLast) {
-  // The manager's sequences as the composition root fills the battle entry (no battle context
-  // of the test's: the entry makes its own), with stand-ins for the rest; the battle map made 27
-  // where the manager has just stored it.
-  testsupport::ProgramDriver::Options options;
-  options.wire_sequences = false;
-  testsupport::ProgramDriver d(options);
-  GameSequences& s = d.sequences();
-  FillManagerStandIns(s);
-  s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
-  WireBattleSequence(s);
-  auto real = s.battle.start;
-  s.battle.start = [real] {
-    GetSystemData()->setBattleMap(27);
-    real();
-  };
-  ASSERT_TRUE(d.Start());
+// The manager's sequences with the battle entry as the composition root fills it (no battle
+// context of the test's: the entry makes its own) and stand-ins for the rest; the battle map
+// replaced by `map` where the manager has just stored it. Started and parked in a waiting mode.
+class ManagerBattle {
+ public:
+  explicit ManagerBattle(uint32_t map) : d(Options()) {
+    GameSequences& s = d.sequences();
+    FillManagerStandIns(s);
+    s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
+    WireBattleSequence(s);
+    auto real = s.battle.start;
+    s.battle.start = [real, map] {
+      GetSystemData()->setBattleMap(map);
+      real();
+    };
+    if (!d.Start()) {
+      ADD_FAILURE() << "the program did not start";
+      return;
+    }
+    Ctx().file_io.SetInstallDir(d.tree.install().c_str());
+    CTamvikGeneral::SetMode(10);  // a mode that waits for good
+    EXPECT_TRUE(d.Step());
+    EXPECT_NE(Ctx().game_task.FindTask(CTamvikGeneral::kManagerTaskName), nullptr);
+  }
+  static testsupport::ProgramDriver::Options Options() {
+    testsupport::ProgramDriver::Options options;
+    options.wire_sequences = false;
+    return options;
+  }
+  testsupport::ProgramDriver d;
+};
+
+TEST(SlgStart, AHeadlessBattleGoesFromMode26ThroughItsSetUpToTheExitAndMode28) {
+  ManagerBattle m(0);
+  testsupport::MinimalStage().Lay(m.d.tree);
+  testsupport::SlgTableWriter().Lay(m.d.tree);
+  testsupport::SystemSpriteSet().Lay(m.d.tree);
   ASSERT_FALSE(HasBattle());
-  CTamvikGeneral::SetMode(10);  // a mode that waits for good
-  ASSERT_TRUE(d.Step());
-  ASSERT_NE(Ctx().game_task.FindTask(CTamvikGeneral::kManagerTaskName), nullptr);
+  CTamvikGeneral::SetMode(26);
+  ASSERT_TRUE(m.d.Step());
+  EXPECT_EQ(CTamvikGeneral::GetMode(), 27);
+  ASSERT_TRUE(HasBattle());
+  EXPECT_TRUE(m.d.sequences().battle.IsRunning());
+  EXPECT_FALSE(m.d.host_window().cursor_visible);
+  ASSERT_TRUE(m.d.RunUntil(
+      "SLG INIT END", [](const testsupport::ProgramDriver& d) {
+        return d.trace().Contains("SLG INIT END\n");
+      },
+      60));
+  EXPECT_EQ(Battle().state.unit_count, 2);
+  EXPECT_EQ(CTamvikGeneral::GetMode(), 27);
+  ASSERT_TRUE(m.d.Run(2));
+  EXPECT_EQ(Battle().running, 1u);
+
+  Slg::ExitSlg();
+  ASSERT_TRUE(m.d.Step());
+  EXPECT_EQ(CTamvikGeneral::GetMode(), 32);  // mode 28 handled: not lost
+  EXPECT_FALSE(m.d.sequences().battle.IsRunning());
+}
+
+TEST(SlgStart, TheManagerLeavesItsBattleModeForAMapBeyondTheLast) {
+  ManagerBattle m(27);
+  testsupport::ProgramDriver& d = m.d;
+  GameSequences& s = d.sequences();
+  ASSERT_FALSE(HasBattle());
 
   CTamvikGeneral::SetMode(26);
   ASSERT_TRUE(d.Step());
