@@ -13,6 +13,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_debug_tasks.h"
 #include "battle/slg_sound.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
@@ -312,6 +313,35 @@ TEST(SlgExit, TearsDownInOrderRequestsMode28AndASecondExitChangesNothing) {
   EXPECT_EQ(s.Count("Slg::ExitSlg\n"), 1);
   EXPECT_EQ(s.rig.driver().trace().lines().size(), lines + 1);
   EXPECT_TRUE(s.rig.driver().trace().Contains("Slg::ExitSlg: the battle has already handed back"));
+}
+
+TEST(SlgInit, SetsTheLayersUpAndTheTeardownPutsThemBack) {
+  StartRig s;
+  LayerState before;
+  SlgSaveLayers(&before);
+  ASSERT_TRUE(s.StartAndBuild());
+  LayerState built;
+  SlgSaveLayers(&built);
+  // Layer 4 alone, without its copy bit, and the clear flag.
+  EXPECT_EQ(built.visible[4], 1);
+  EXPECT_EQ(built.copy[4], 0);
+  for (int layer = 5; layer <= 8; ++layer) EXPECT_EQ(built.visible[layer], 0) << layer;
+  EXPECT_EQ(built.clear_flag, 1);
+
+  // The teardown (as a switch runs it: `running` 1) restores them and keeps the system sprites.
+  SlgTeardown();
+  LayerState after;
+  SlgSaveLayers(&after);
+  for (int layer = 4; layer <= 8; ++layer) {
+    EXPECT_EQ(after.visible[layer], before.visible[layer]) << layer;
+    EXPECT_EQ(after.copy[layer], before.copy[layer]) << layer;
+  }
+  EXPECT_EQ(after.clear_flag, before.clear_flag);
+  EXPECT_NE(s.rig.battle().sys_sprites[0].file, nullptr);
+  EXPECT_EQ(s.Count("Slg::Delete System Sprite"), 0);
+  // Torn down already: a second teardown only traces.
+  SlgTeardown();
+  EXPECT_EQ(s.Count("stand-in EndEventCheck"), 1);
 }
 
 TEST(SlgSwitch, FadesOnlyOnItsMapsAndKeepsSystemSpritesAndStaticSounds) {
