@@ -29,6 +29,7 @@
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
+#include "battle/slg_start_state.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_unit_states_state.h"
@@ -228,6 +229,19 @@ class BattleContext {
   uint8_t destroy_phase = 0;
   uint8_t destroy_counter = 0;
   // ---- end of the debug menu's battle tasks ----
+  // ---- The battle's start and exit (battle/slg_start.h) ----
+  // SlgActionsLeft .. SlgMainWork, the command table, the teardown's guards.
+  SlgControlWords control{};
+  // The battle face (current event face, face window, panel unit and text, blink timer).
+  SlgFaceState face{};
+  // What the events' stand-ins were asked (Slg::SetupMapEvent, EndEventCheck) and whether the
+  // map counts as having an event table (HasEventTable), for tests until the events come.
+  struct EventStandIns {
+    std::function<void(const char* call)> on_call;
+    int has_table = 0;
+  };
+  EventStandIns event_stand_ins;
+  // ---- end of the battle's start and exit ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -7,6 +7,7 @@
 #include "battle/slg_map.h"
 #include "battle/slg_math.h"
 #include "battle/slg_spawn.h"
+#include "battle/slg_start.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -130,6 +131,7 @@ SlgEffectTask* SetSlgZakoDestroyTask(int on) {
 
 void SlgDebugRestart() {
   CGameTask& list = Ctx().game_task;
+  Slg::StopMainTask();
   for (const char* name : {"CTamvikMacro::DecodeMacro", "CTamvikAdv::AdvMain"}) {
     if (GameTaskRec* task = list.FindTask(name)) list.DelTask(task);
   }

@@ -32,9 +32,8 @@ inline constexpr const char* kSlgMapSetTaskName = "SetSlgMapSetTaskMain";
 inline constexpr const char* kSlgUnitAnmTestName = "SetSlgUnitAnmTestMain";
 inline constexpr const char* kSlgZakoDestroyTaskName = "SetSlgZakoDestroyTaskMain";
 
-// The debug restart into a battle: ends the tasks "CTamvikMacro::DecodeMacro" and
-// "CTamvikAdv::AdvMain", starts the mode manager when it is absent and sets mode 26 (the battle
-// start), both through GameSequences. (The battle's main task is not stopped here yet: that
-// comes with the battle's main task.)
+// The debug restart into a battle: ends the battle's main task (Slg::StopMainTask) and the tasks
+// "CTamvikMacro::DecodeMacro" and "CTamvikAdv::AdvMain", starts the mode manager when it is
+// absent and sets mode 26 (the battle start), both through GameSequences.
 void SlgDebugRestart();
 inline constexpr int kSlgDebugRestartMode = 26;

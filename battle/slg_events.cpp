@@ -35,8 +35,11 @@ int CheckEvents() {
   return b.check_events_hook ? b.check_events_hook() : 0;
 }
 
-int HasEventTable() { return 0; }
-void EndEventCheck() {}
+int HasEventTable() { return Battle().event_stand_ins.has_table; }
+void EndEventCheck() {
+  const BattleContext& b = Battle();
+  if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("EndEventCheck");
+}
 void FixTaskUpdateAll(uint32_t /*tone*/) {}
 
 SlgUnit* FindUnitByGroupKind(int group, int kind) {
@@ -60,5 +63,8 @@ void EventObjPlace(SlgUnit& unit) {
 }
 
 namespace Slg {
-void SetupMapEvent(int /*map*/) {}
+void SetupMapEvent(int /*map*/) {
+  const BattleContext& b = Battle();
+  if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("Slg::SetupMapEvent");
+}
 }  // namespace Slg

@@ -27,9 +27,11 @@ void SlgSetMacroP(int n, uint16_t value);
 // The per-frame event check: 0 while a command holds the map (SlgCmdBusy); else the installed
 // hook's answer (Battle().check_events_hook), 0 without one.
 int CheckEvents();
-// 1 when the map has an event table: none yet.
+// 1 when the map has an event table: none yet (Battle().event_stand_ins.has_table, which
+// tests set).
 int HasEventTable();
-// Ends the event check at a battle's end: nothing yet.
+// Ends the event check at a battle's end: nothing yet but telling
+// Battle().event_stand_ins.on_call.
 void EndEventCheck();
 // Applies a tone word to every fixed event sprite: none yet.
 void FixTaskUpdateAll(uint32_t tone);
@@ -60,6 +62,6 @@ void EventDestroyEnemiesReset();
 // ---- end of unit removal ----
 
 namespace Slg {
-// Installs the map's events: none yet.
+// Installs the map's events: nothing yet but telling Battle().event_stand_ins.on_call.
 void SetupMapEvent(int map);
 }  // namespace Slg

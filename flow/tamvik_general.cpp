@@ -466,8 +466,10 @@ void CTamvikGeneral::GeneralManeger(GameTaskRec* record) {
         return;
       }
       SetSlgStart();
-      seq.battle.Start();
+      // The wait mode first: a battle that hands back at once (a map that does not exist) asks
+      // for mode 28 inside the start, which must not be overwritten by the wait.
       Go(work, 27);
+      seq.battle.Start();
       return;
     case 28:
       system->setActivity(kActivityStory);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "battle/slg_start.h"
 #include "debug/debug_menu.h"
 #include "engine/anime/anime.h"
 #include "engine/app/app_state.h"
@@ -17,7 +18,6 @@
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_sequences.h"
 #include "game/macro_vars.h"
@@ -484,10 +484,11 @@ TEST(DebugActions, BattleStartsFromTheMenu) {
   ActionRig rig;
   CTamvikGeneral::StartManager();
   CTamvikGeneral::SetMode(CTamvikAdv::kModeIdle);
-  // 27: the battle map, then the battle entry under the manager's task.
+  // 27: the battle map, then the battle entry (the composition root's: the battle's
+  // initialisation task) under the manager's task.
   rig.Run(27, 7);
   EXPECT_EQ(GetSystemData()->battleMap(), 7u);
-  GameTaskRec* battle = Ctx().game_task.FindTask(kStandInBattle);
+  GameTaskRec* battle = Ctx().game_task.FindTask(kSlgInitTaskName);
   ASSERT_NE(battle, nullptr);
   EXPECT_EQ(battle->owner, Ctx().game_task.FindTask(CTamvikAdv::kManagerTaskName));
 }

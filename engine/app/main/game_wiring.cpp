@@ -1,5 +1,13 @@
 #include "engine/app/main/game_wiring.h"
 
+// ---- The battle ----
+#include <memory>
+#include <optional>
+
+#include "battle/battle_context.h"
+#include "battle/slg_start.h"
+#include "battle/slg_task.h"
+// ----
 #include "debug/debug_actions.h"
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
@@ -106,6 +114,9 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // ---- The minigames, in place of their stand-ins ----
   WireMinigameSequences(sequences);
 
+  // ---- The battle, in place of its stand-in ----
+  WireBattleSequence(sequences);
+
   // ---- The debug menu's actions (debug/debug_actions.h) ----
   FillDebugActions(menu);
 }
@@ -120,4 +131,52 @@ void WireMinigameSequences(GameSequences& sequences) {
     if (HasMinigame()) MiniGameTask();
   };
   sequences.minigame_result = [] { return HasMinigame() ? MiniGameResult() : 0; };
+}
+
+// ---- The battle ----
+namespace {
+
+// The battle context of the program's battles: a fresh one made current when the mode manager
+// starts a battle, kept (also through stage switches and retries, which start the stage without
+// the entry) until the next battle replaces it or the entry goes.
+struct ProgramBattle {
+  std::unique_ptr<BattleContext> context;
+  std::optional<BattleScope> scope;
+
+  void Fresh() {
+    if (context != nullptr) {
+      // A battle still built (the debug menu's restart) is torn down first, so that what it
+      // loaded is released while its context is current.
+      if (context->control.built != 0) {
+        context->running = 0;
+        Slg::StopMainTask();
+        SlgTeardown();
+      }
+    }
+    scope.reset();
+    context.reset();
+    context = std::make_unique<BattleContext>();
+    scope.emplace(*context);
+  }
+};
+
+bool BattleTaskRuns() {
+  const CGameTask& list = Ctx().game_task;
+  for (const char* name :
+       {kSlgInitTaskName, kSlgMainTask.name, kSlgExchangeTaskName, kSlgExchangeNofadeTaskName}) {
+    if (list.FindTask(name) != nullptr) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void WireBattleSequence(GameSequences& sequences) {
+  auto held = std::make_shared<ProgramBattle>();
+  sequences.battle.start = [held] {
+    // A context a test made current is used as it is; the program's is fresh per battle.
+    if (!HasBattle() || held->context != nullptr) held->Fresh();
+    Slg::StartStage();
+  };
+  sequences.battle.is_running = [] { return HasBattle() && BattleTaskRuns(); };
 }

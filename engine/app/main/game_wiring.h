@@ -22,3 +22,11 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);
 // entries need a current MinigameContext (the program's, or a test's); with none a start is
 // refused (0) and the others do nothing. WireGameSequences calls it.
 void WireMinigameSequences(GameSequences& sequences);
+
+// ---- The battle ----
+// Fills the battle entry (the mode manager's mode 26) with Slg::StartStage, in place of the game
+// flow's stand-in. Each start makes a fresh BattleContext current, held by the entry until the
+// next battle (a battle still built then is torn down first); when a BattleContext other than
+// the entry's is current (a test's), that one is used. is_running: a battle task (init, main,
+// stage switch) runs. WireGameSequences calls it.
+void WireBattleSequence(GameSequences& sequences);
