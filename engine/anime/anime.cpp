@@ -44,6 +44,11 @@ void CDdrawAnime::RegisterEngineKinds() {
 CDdrawAnime::~CDdrawAnime() {
   exec_depth_ = 0;
   DeleteAll();
+  while (spare_records_ != nullptr) {
+    AnimeRec* next = spare_records_->next;
+    delete spare_records_;
+    spare_records_ = next;
+  }
 }
 
 bool CDdrawAnime::SkipHeld() const { return (input_.GetKeyHold() & kGameKey2) != 0; }
@@ -53,7 +58,13 @@ uint32_t CDdrawAnime::Now() const { return static_cast<uint32_t>(frame_rate_.Get
 // ---- The list ----
 
 AnimeRec* CDdrawAnime::Link(int32_t kind, std::unique_ptr<AnimeBlock> param) {
-  auto* record = new AnimeRec;
+  AnimeRec* record = spare_records_;
+  if (record != nullptr) {
+    spare_records_ = record->next;
+    --spare_record_count_;
+  } else {
+    record = new AnimeRec;
+  }
   record->kind = kind;
   record->param = std::move(param);
   record->next = head_;
@@ -65,7 +76,7 @@ void CDdrawAnime::Free(AnimeRec* record) {
   for (AnimeRec** link = &head_; *link != nullptr; link = &(*link)->next) {
     if (*link == record) {
       *link = record->next;
-      delete record;
+      Release(record);
       return;
     }
   }
@@ -77,11 +88,47 @@ void CDdrawAnime::Sweep() {
     AnimeRec* record = *link;
     if (record->deleted) {
       *link = record->next;
-      delete record;
+      Release(record);
     } else {
       link = &record->next;
     }
   }
+}
+
+void CDdrawAnime::Release(AnimeRec* record) {
+  std::unique_ptr<AnimeBlock> param = std::move(record->param);
+  *record = AnimeRec{};  // its data goes now, as with the record
+  if (param != nullptr) {
+    const std::type_info& type = typeid(*param);
+    for (SpareBlocks& spare : spare_blocks_) {
+      if (*spare.type == type) {
+        if (spare.blocks.size() < kSpareBlocks) spare.blocks.push_back(std::move(param));
+        break;
+      }
+    }
+    param.reset();  // a block not kept is freed with its record
+  }
+  if (spare_record_count_ < kSpareRecords) {
+    record->next = spare_records_;
+    spare_records_ = record;
+    ++spare_record_count_;
+  } else {
+    delete record;
+  }
+}
+
+std::unique_ptr<AnimeBlock> CDdrawAnime::TakeSpareBlock(const std::type_info& type) {
+  for (SpareBlocks& spare : spare_blocks_) {
+    if (*spare.type != type) continue;
+    if (spare.blocks.empty()) return nullptr;
+    std::unique_ptr<AnimeBlock> block = std::move(spare.blocks.back());
+    spare.blocks.pop_back();
+    return block;
+  }
+  SpareBlocks& spare = spare_blocks_.emplace_back();
+  spare.type = &type;
+  spare.blocks.reserve(kSpareBlocks);
+  return nullptr;
 }
 
 void CDdrawAnime::Remove(AnimeRec* record) {

@@ -32,6 +32,8 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 #include "engine/gfx/gfx_types.h"
@@ -323,7 +325,26 @@ class CDdrawAnime {
   void RegisterEngineKinds();
   // A new record of the kind with its block, linked at the head (stepped first): the creators
   // of every kind, also those registered from outside the engine, make their records here.
+  // The record is a spare one of an animation freed before when the list kept one.
   AnimeRec* Link(int32_t kind, std::unique_ptr<AnimeBlock> param);
+  // A parameter block with its default values for a creator: the block of a freed animation of
+  // the same type when the list kept one, else a new one. Once a type has been asked for here,
+  // the list keeps the blocks of that type its freed animations leave (up to kSpareBlocks), so
+  // kinds that are started again and again allocate nothing in steady play.
+  template <class Block>
+  std::unique_ptr<Block> NewBlock() {
+    static_assert(std::is_base_of_v<AnimeBlock, Block>);
+    std::unique_ptr<AnimeBlock> spare = TakeSpareBlock(typeid(Block));
+    if (spare == nullptr) return std::make_unique<Block>();
+    std::unique_ptr<Block> block(static_cast<Block*>(spare.release()));
+    *block = Block{};
+    return block;
+  }
+  // At most this many freed records, and freed blocks of each type asked for through NewBlock,
+  // are kept for reuse; the rest are freed, so a list that once held many animations gives the
+  // memory back.
+  static constexpr size_t kSpareRecords = 64;
+  static constexpr size_t kSpareBlocks = 64;
 
   // ---- The list ----
   // One step of every animation at game-clock time `now` (ms), newest first; returns 1.
@@ -497,6 +518,10 @@ class CDdrawAnime {
 
   // Unlinks and frees the record.
   void Free(AnimeRec* record);
+  // Frees an unlinked record: it and its block are kept for reuse while there is room.
+  void Release(AnimeRec* record);
+  // A kept block of the type (null when none), making the type one whose blocks are kept.
+  std::unique_ptr<AnimeBlock> TakeSpareBlock(const std::type_info& type);
   // Frees every record marked deleted.
   void Sweep();
   // The record, its kind clean-up run, marked or freed.
@@ -533,6 +558,17 @@ class CDdrawAnime {
   static const std::array<uint16_t, 9> kPunctuation;
 
   AnimeRec* head_ = nullptr;  // newest first
+
+  // Freed records kept for Link (linked through `next`, each reset to its defaults), and the
+  // freed blocks kept for NewBlock, one list per type asked for (capacity kSpareBlocks, reserved
+  // when the type is first asked for).
+  struct SpareBlocks {
+    const std::type_info* type = nullptr;
+    std::vector<std::unique_ptr<AnimeBlock>> blocks;
+  };
+  AnimeRec* spare_records_ = nullptr;
+  size_t spare_record_count_ = 0;
+  std::vector<SpareBlocks> spare_blocks_;
   uint32_t punctuation_ = 0;  // the last character typed is a pause mark
   int exec_depth_ = 0;        // Exec calls running
 };

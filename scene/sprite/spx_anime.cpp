@@ -57,7 +57,9 @@ void SpxAnimeKind::Update(const SpxAnimeBlock& block) { anime_.ddraw().SetUpdate
 AnimeRec* SpxAnimeKind::CreateSpx(SprAnm* anm, uint32_t animation, uint32_t frame_count, int x,
                                   int y, uint32_t reverse, uint32_t loop, SurfaceId surface,
                                   int color_key, int priority) {
-  auto block = std::make_unique<SpxAnimeBlock>();
+  // Replayed stands and effects start animations of this kind all the time: the list's
+  // spare blocks make that allocation-free.
+  auto block = anime_.NewBlock<SpxAnimeBlock>();
   block->anm = anm;
   block->animation = animation;
   block->frame_count = frame_count;

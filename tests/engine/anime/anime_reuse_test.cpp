@@ -1,0 +1,200 @@
+// Reuse of freed animations: an animation started again and again (a replayed stand, an idle
+// effect) takes the record and the parameter block of one freed before, so steady play
+// allocates nothing; the reused record and block start from their defaults, and the list keeps
+// only a bounded number of spares.
+//
+// This program's global operator new is replaced below to count the allocations of the test's
+// own thread.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "anime_test_support.h"
+
+namespace {
+thread_local uint64_t t_allocations = 0;
+
+void* CountedAlloc(std::size_t size) {
+  ++t_allocations;
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return CountedAlloc(size); }
+void* operator new[](std::size_t size) { return CountedAlloc(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++t_allocations;
+  return std::malloc(size != 0 ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  ++t_allocations;
+  return std::malloc(size != 0 ? size : 1);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+using anime_test::AnimeTest;
+
+// A block of a kind registered from outside the engine, as the sprite-file kind is.
+struct ReplayBlock final : AnimeBlock {
+  int32_t frame = 0;
+  int32_t frames = 0;  // frames until it ends by itself; 0: endless
+  int32_t value = 7;
+  std::unique_ptr<std::array<int32_t, 4>> extra;  // made on demand, like a kind's side table
+};
+
+constexpr int32_t kReplayKind = kAnimeSpx;
+
+class AnimeReuseTest : public AnimeTest {
+ protected:
+  void SetUp() override {
+    AnimeTest::SetUp();
+    // The step counts the frames played and ends the animation after its frames.
+    ASSERT_EQ(anime().RegisterKind(kReplayKind, [this](AnimeRec* record, uint32_t) {
+      auto* block = anime().BlockOf<ReplayBlock>(record);
+      if (block != nullptr && ++block->frame == block->frames) record->kind = kAnimeEnded;
+    }), 1);
+  }
+
+  AnimeRec* Start(int32_t frames = 0) {
+    auto block = anime().NewBlock<ReplayBlock>();
+    block->frames = frames;
+    return anime().Link(kReplayKind, std::move(block));
+  }
+};
+
+// How a running animation is replaced by a new one.
+enum class Replay {
+  kDeleteThenStart,     // the holder deletes it and starts the next (a stand replayed)
+  kEndThenStart,        // it ends by itself, Exec frees it, the holder starts the next
+  kDeleteInsideExec,    // a step of another animation deletes it and starts the next
+};
+
+struct ReplayCase {
+  const char* name;
+  Replay replay;
+};
+
+TEST_F(AnimeReuseTest, ReplayingAnAnimationAllocatesNothingOnceWarm) {
+  static const ReplayCase kCases[] = {
+      {"delete then start", Replay::kDeleteThenStart},
+      {"end then start", Replay::kEndThenStart},
+      {"delete inside Exec", Replay::kDeleteInsideExec},
+  };
+  for (const ReplayCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    anime().DeleteAll();
+    // Sixteen animations replayed in turn, as the stands of a battle are; the list's stepping
+    // timer stands in for the step of another animation that deletes and starts.
+    const int32_t frames = c.replay == Replay::kEndThenStart ? 2 : 0;
+    std::vector<AnimeRec*> held(16, nullptr);
+    for (AnimeRec*& h : held) h = Start(frames);
+    size_t turn = 0;
+    AnimeRec* driver_record = nullptr;
+    if (c.replay == Replay::kDeleteInsideExec) {
+      ASSERT_EQ(anime().RegisterKind(kAnimeTimer, [&](AnimeRec*, uint32_t) {
+        AnimeRec*& h = held[turn++ % held.size()];
+        anime().Delete(h);
+        h = Start();
+      }), 1);
+      driver_record = anime().CreateTimer();
+    }
+    auto replay_round = [&] {
+      switch (c.replay) {
+        case Replay::kDeleteThenStart: {
+          AnimeRec*& h = held[turn++ % held.size()];
+          anime().Delete(h);
+          h = Start();
+          Frame(17);
+          break;
+        }
+        case Replay::kEndThenStart:
+          Frames(2, 17);  // every animation ends; the next Exec frees them
+          Frame(17);
+          for (AnimeRec*& h : held) {
+            if (anime().IsAnime(h) == 0) h = Start(frames);
+          }
+          break;
+        case Replay::kDeleteInsideExec:
+          Frame(17);
+          break;
+      }
+    };
+    for (int i = 0; i < 40; ++i) replay_round();  // warm: the spares are in place
+    const uint64_t before = t_allocations;
+    for (int i = 0; i < 200; ++i) replay_round();
+    const uint64_t allocations = t_allocations - before;
+    EXPECT_EQ(allocations, 0u);
+    for (AnimeRec* h : held) EXPECT_EQ(anime().IsAnime(h), 1);
+    if (driver_record != nullptr) {
+      anime().Delete(driver_record);
+      anime().RegisterKind(kAnimeTimer, nullptr);
+    }
+  }
+}
+
+void NoteEnd(uintptr_t argument) { ++*reinterpret_cast<int*>(argument); }
+
+TEST_F(AnimeReuseTest, AReusedRecordAndBlockStartFromTheirDefaults) {
+  int ends = 0;
+  AnimeRec* first = Start(5);
+  auto* block = anime().BlockOf<ReplayBlock>(first);
+  ASSERT_NE(block, nullptr);
+  block->value = 99;
+  block->frame = 3;
+  block->extra = std::make_unique<std::array<int32_t, 4>>();
+  first->step = 5;
+  first->data = {1, 2, 3};
+  anime().SetStopWord(first, 1);
+  anime().SetCallback(first, NoteEnd, reinterpret_cast<uintptr_t>(&ends));
+  anime().Delete(first);
+
+  auto fresh = anime().NewBlock<ReplayBlock>();
+  EXPECT_EQ(fresh.get(), block);  // the freed block, reused
+  EXPECT_EQ(fresh->value, 7);
+  EXPECT_EQ(fresh->frame, 0);
+  EXPECT_EQ(fresh->frames, 0);
+  EXPECT_EQ(fresh->extra, nullptr);
+  fresh->frames = 2;
+  AnimeRec* second = anime().Link(kReplayKind, std::move(fresh));
+  EXPECT_EQ(second->kind, kReplayKind);
+  EXPECT_EQ(second->step, 0);
+  EXPECT_EQ(second->stop, 0u);
+  EXPECT_TRUE(second->data.empty());
+  EXPECT_EQ(second->callback, nullptr);
+  EXPECT_EQ(second->callback_argument, 0u);
+  EXPECT_FALSE(second->deleted);
+  // It runs as a new animation: stepped (not stopped), ended after its two frames and freed
+  // without the old animation's callback.
+  Frames(3, 17);
+  EXPECT_EQ(anime().IsAnime(second), 0);
+  EXPECT_EQ(ends, 0);
+}
+
+TEST_F(AnimeReuseTest, OnlyABoundedNumberOfFreedAnimationsIsKept) {
+  // Many animations at once, then all freed: the list keeps a bounded number of spares, so
+  // starting as many again allocates for the rest (record and block each).
+  constexpr size_t kMany = 400;
+  for (size_t i = 0; i < kMany; ++i) Start();
+  anime().DeleteAll();
+  const uint64_t before = t_allocations;
+  for (size_t i = 0; i < kMany; ++i) Start();
+  const uint64_t allocations = t_allocations - before;
+  EXPECT_EQ(allocations, (kMany - CDdrawAnime::kSpareRecords) + (kMany - CDdrawAnime::kSpareBlocks));
+  anime().DeleteAll();
+}
+
+}  // namespace
