@@ -18,6 +18,7 @@
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/framework/minigame_save.h"
 #include "minigames/framework/minigame_surface.h"
+#include "minigames/framework/minigame_text.h"
 #include "minigames/minigame_context.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
@@ -129,6 +130,28 @@ void RunObjects(const char* name) {
   }
 }
 
+// One drawing into a small target slot (the objects lie mostly outside it), then every text of
+// the file typed through the printer into a small window, each for at most a bounded number of
+// steps (six a character and a margin): the printer reads the text only up to its end.
+void DrawAndPrint(const char* name) {
+  constexpr int32_t kTarget = 900;
+  constexpr int32_t kWindow = 902;  // its empty background in 903
+  if (mg_surf_create(kTarget, 24, 16, 0) == 1) mg_draw(kTarget);
+  mg_surf_create(kWindow, 96, 64, 0);
+  mg_surf_create(kWindow + 1, 96, 64, 0);
+  if (mg_textwin_open(0, 0, 1, kWindow, 0, 0) != 1) return;
+  for (int n = 0; n < 256; ++n) {
+    const char* text = mg_text(n);
+    if (*text == 0) continue;
+    const size_t length = std::strlen(text);  // ends inside the buffer (CheckTables)
+    if (mg_print_text(text) != 1) continue;
+    const size_t bound = 6 * (length < 200 ? length : 200) + 16;
+    for (size_t step = 0; step < bound && mg_print_busy() == 1; ++step) mg_print_step();
+  }
+  mg_textwin_close();
+  Check(mg_print_busy() == 0, name, "the printer busy after its window closed");
+}
+
 }  // namespace
 
 // Parts: control, od file, sprite file. Control byte 0: bit 0 RGB555. The od file loads (its
@@ -145,6 +168,7 @@ void MinigameOdEntry(const uint8_t* data, size_t size) {
   if (mg_obj_create("od\\fuzz.od") == 1) {
     CheckTables(kName);
     RunObjects(kName);
+    DrawAndPrint(kName);
   }
   // A second load over the first frees its slots.
   mg_obj_create("od\\fuzz.od");
