@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,8 @@ struct FlowCase {
   Expect expect;
   int var2 = -1;    // variable 2 the bot reaches, when it is sure
 };
+// How a case shows in test output: its name.
+void PrintTo(const FlowCase& c, std::ostream* os) { *os << c.name; }
 
 // Rows without a game to end by themselves (the test entry) are ended by the test.
 const FlowCase kCases[] = {
