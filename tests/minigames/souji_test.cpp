@@ -437,8 +437,18 @@ struct SoujiGame {
     }
     return runner.RunUntil("play", [this] { return s().step == souji::kStepPlay; }, 200);
   }
+  // The autopilot drives until the goal or a crash; false past the frame limit.
+  bool AutopilotToGoalOrCrash(int limit) {
+    runner.bot = [this](testsupport::MinigameRunner& r) {
+      if (s().step == souji::kStepPlay) testsupport::SoujiDrive(r, pilot.Next(s()));
+    };
+    return runner.RunUntil("the goal or a crash", [this] {
+      return s().step == souji::kStepGoal || s().step == souji::kStepCrash;
+    }, limit);
+  }
 
   testsupport::MinigameRunner runner;
+  testsupport::SoujiAutopilot pilot;
   std::function<void()> on_step;
 };
 
@@ -631,13 +641,7 @@ TEST(SoujiGame, IdleStoryRunStaysInColumnFourAndCrashesByTheMiddleWall) {
 TEST(SoujiGame, AutopilotReachesTheGoalOfTheShortCourse) {
   SoujiGame g(21);
   ASSERT_TRUE(g.StartToPlay(mg::kModeStory));
-  testsupport::SoujiAutopilot pilot;
-  g.runner.bot = [&](testsupport::MinigameRunner& r) {
-    if (g.s().step == souji::kStepPlay) testsupport::SoujiDrive(r, pilot.Next(g.s()));
-  };
-  ASSERT_TRUE(g.runner.RunUntil("the goal or a crash", [&] {
-    return g.s().step == souji::kStepGoal || g.s().step == souji::kStepCrash;
-  }, 3000));
+  ASSERT_TRUE(g.AutopilotToGoalOrCrash(3000));
   EXPECT_EQ(g.s().step, souji::kStepGoal) << "section " << g.s().section << " x " << g.s().x;
   EXPECT_EQ(g.s().section, 13);
   ASSERT_TRUE(g.runner.RunToEnd(400));
@@ -648,13 +652,7 @@ TEST(SoujiGame, AutopilotReachesTheGoalOfTheShortCourse) {
 TEST(SoujiGame, AutopilotReachesTheGoalOfTheLongCourseAndTheRanking) {
   SoujiGame g(8);
   ASSERT_TRUE(g.StartToPlay(mg::kModeFreePlay));
-  testsupport::SoujiAutopilot pilot;
-  g.runner.bot = [&](testsupport::MinigameRunner& r) {
-    if (g.s().step == souji::kStepPlay) testsupport::SoujiDrive(r, pilot.Next(g.s()));
-  };
-  ASSERT_TRUE(g.runner.RunUntil("the goal or a crash", [&] {
-    return g.s().step == souji::kStepGoal || g.s().step == souji::kStepCrash;
-  }, 8000));
+  ASSERT_TRUE(g.AutopilotToGoalOrCrash(8000));
   EXPECT_EQ(g.s().step, souji::kStepGoal) << "section " << g.s().section << " x " << g.s().x;
   EXPECT_EQ(g.s().section, 19);
   const int32_t score = g.s().score;
