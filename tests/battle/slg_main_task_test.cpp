@@ -116,6 +116,18 @@ TEST(SlgMainTask, TheFirstFrameStartsRoundOneAndRoundsFollowTheOrder) {
   EXPECT_EQ(turns, expected);
   EXPECT_TRUE(r.modes.empty());
   EXPECT_TRUE(TaskExists(kSlgMainTask.name));
+  // The cursor cell and its snap follow the focus each frame (phases that do nothing, so that
+  // nothing moves the focus after turn control has read it).
+  b.phases.player = [](SlgMainWork*) {};
+  b.phases.enemy_step = [](SlgMainWork*) {};
+  b.state.pointer = {-100 * 65536, 30 * 65536};
+  ASSERT_TRUE(r.rig.Step());
+  const SlgCell cell = PosToCell(b.state.focus_x, b.state.focus_y);
+  const SlgPoint snap = SnapPosToCell(b.state.focus_x, b.state.focus_y);
+  EXPECT_EQ(b.state.cursor_cell[0], cell.column);
+  EXPECT_EQ(b.state.cursor_cell[1], cell.row);
+  EXPECT_EQ(b.state.cursor_snap[0], snap.x);
+  EXPECT_EQ(b.state.cursor_snap[1], snap.y);
 }
 
 TEST(SlgMainTask, TurnHoldSuspendsTurnControl) {
@@ -355,6 +367,8 @@ TEST(SlgCursor, KeysMoveThePointerAndScrollAtTheBoxEdges) {
       {"speed 3 down", 3, {6}, 0, 1, {0, 0}, {0, 0}, {0, 8 * kPx}, {0, 0}},
       {"speed 4 right", 4, {8}, 0, 1, {0, 0}, {0, 0}, {32 * kPx, 0}, {0, 0}},
       {"a damaged speed of 31 is 4", 31, {8}, 0, 1, {0, 0}, {0, 0}, {32 * kPx, 0}, {0, 0}},
+      {"a damaged speed of 258: its low byte", 258, {8}, 0, 1, {0, 0}, {0, 0}, {8 * kPx, 0},
+       {0, 0}},
       {"key 1 held: x8", 2, {1, 6}, 0, 1, {0, 0}, {0, 0}, {0, 32 * kPx}, {0, 0}},
       {"a 34 ms frame", 4, {6}, 34, 1, {0, 0}, {0, 0}, {0, 2139095}, {0, 0}},
       {"a 10 ms frame keeps the speed", 4, {6}, 10, 1, {0, 0}, {0, 0}, {0, 16 * kPx}, {0, 0}},
