@@ -140,7 +140,11 @@ void StartRound(SlgMainWork* work) {
   s.turn_flags |= kTurnNewRound;
   SlgBuildTurnOrder();
   const int first = SlgNextActorPos(-1);
-  if (first >= 0) Slg::SetActingUnit(first);
+  if (first >= 0) {
+    Slg::SetActingUnit(first);
+  } else {
+    s.acting_unit = kSlgNoUnit;  // the last round's unit does not act again
+  }
   Slg::SetPhaseState(work, kSlgPhaseStart);
 }
 
