@@ -143,6 +143,24 @@ TEST(SlgMainTask, TurnHoldSuspendsTurnControl) {
   EXPECT_EQ(b.state.round, 1);
 }
 
+int g_phase_calls = 0;
+void CountPhase(SlgMainWork* /*work*/) { ++g_phase_calls; }
+
+TEST(SlgMainTask, ARoundInWhichNobodyMayActLeavesNoUnitActing) {
+  BattleRun r;
+  ASSERT_TRUE(r.Start());
+  BattleContext& b = r.rig.battle();
+  g_phase_calls = 0;
+  b.phases.player = &CountPhase;
+  b.phases.enemy_step = &CountPhase;
+  for (int i = 0; i < b.state.unit_count; ++i) b.state.units[i].flags |= kUnitActed;
+  b.state.order_pos = b.order.count;  // the round is over
+  ASSERT_TRUE(r.rig.Step());
+  EXPECT_EQ(b.state.round, 2);
+  EXPECT_EQ(b.state.acting_unit, kSlgNoUnit);
+  EXPECT_EQ(g_phase_calls, 0);  // last round's unit does not act again
+}
+
 TEST(SlgDefeat, BothRoadsEndInTheSequenceAndEachAnswerGoesItsWay) {
   enum Road { kOneRecordLeft, kLost };
   struct Case {
