@@ -64,7 +64,8 @@ void MoveCursor(uint32_t screen_only) {
   BattleContext& b = Battle();
   SlgBattleState& s = b.state;
   const uint32_t now = static_cast<uint32_t>(Ctx().frame_rate.GetTime());
-  const uint32_t elapsed = b.turn.cursor_time == 0 ? 0 : std::min(now - b.turn.cursor_time, kMaxStepMs);
+  const uint32_t elapsed =
+      b.turn.cursor_time == 0 ? 0 : std::min(now - b.turn.cursor_time, kMaxStepMs);
   b.turn.cursor_time = now;
 
   int32_t dx = 0;
@@ -76,7 +77,9 @@ void MoveCursor(uint32_t screen_only) {
     dx = mx * kOne - s.pointer.x;
     dy = my * kOne - s.pointer.y;
   } else {
-    const uint16_t setting = std::min(GetSystemData()->cursorSpeed(), kMaxCursorSpeed);
+    // The setting's low byte, as the option menu writes it.
+    const uint16_t setting =
+        std::min<uint16_t>(GetSystemData()->cursorSpeed() & 0xFF, kMaxCursorSpeed);
     int32_t speed = 1 << setting;
     if (IsKeyHeld(1) != 0) speed *= 8;
     const int64_t timed = int64_t{elapsed} * speed * 60 * kOne / 1000;
@@ -88,8 +91,10 @@ void MoveCursor(uint32_t screen_only) {
   }
 
   if (screen_only != 0) {
-    s.pointer.x = std::clamp<int32_t>(s.pointer.x + dx, kScreenX.low * kOne, kScreenX.high * kOne);
-    s.pointer.y = std::clamp<int32_t>(s.pointer.y + dy, kScreenY.low * kOne, kScreenY.high * kOne);
+    s.pointer.x =
+        std::clamp<int32_t>(s.pointer.x + dx, kScreenX.low * kOne, kScreenX.high * kOne);
+    s.pointer.y =
+        std::clamp<int32_t>(s.pointer.y + dy, kScreenY.low * kOne, kScreenY.high * kOne);
   } else {
     const int16_t sx = s.scroll_x;
     const int16_t sy = s.scroll_y;
@@ -109,7 +114,8 @@ void MoveCursor(uint32_t screen_only) {
   const int32_t px = s.scroll_x + 320 + (s.pointer.x >> 16);
   const int32_t py = s.scroll_y + 240 + (s.pointer.y >> 16);
   const SlgCell cell = PosToCell(px, py);
-  const uint32_t word2 = b.cell_grid2[static_cast<size_t>(cell.row) * kSlgGridColumns + cell.column];
+  const uint32_t word2 =
+      b.cell_grid2[static_cast<size_t>(cell.row) * kSlgGridColumns + cell.column];
   if ((word2 & kSecondGridSkip) != 0) return;
   s.cursor_point = {static_cast<int16_t>(px), static_cast<int16_t>(py)};
   s.focus_x = static_cast<int16_t>(px);

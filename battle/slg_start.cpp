@@ -74,6 +74,8 @@ void InitStep2(BattleContext& b) {
   s.acting_unit = kSlgNoUnit;
   s.word2 = 0;
   GetSystemData()->setBattleLost(0);
+  // SlgLost too: a retried battle starts undefeated, not straight back in the game over.
+  b.lost = 0;
   b.control.actions_left = 2;
   b.phase_sub = 0;
   b.flags = kFlagsAfterSetUp;

@@ -259,7 +259,7 @@ void SlgMainFrame(SlgMainWork* work) {
   if (b.event_busy == 0) s.turn_flags = kTurnNoEvent;
   if (b.control.turn_hold == 0) SlgTurnControl(work);
   // The exit tore the battle down: nothing of it is left to update or draw.
-  if (b.control.built == 0) return;
+  if (b.control.exited != 0) return;
   if (b.event_busy == 0) CheckEvents();
   // The index is the battle's: a removal during an update steps it back, so the record that
   // moves into the removed slot is updated too.

@@ -462,6 +462,30 @@ TEST(SlgNextActor, TheLastUnitOfTheRoundLeavesNobodyActingAndTheOrderPassed) {
   EXPECT_EQ(t.work.step, kSlgPhaseStart);
 }
 
+TEST(SlgNextActor, AUnitRemovedAtOrBeforeTheOrderPositionCostsTheNextUnitNoTurn) {
+  struct Case {
+    const char* name;
+    int removed_position;  // order position of the unit removed while position 1 acts
+    int next_slot_entry;   // stage entry of the unit that acts next
+  };
+  const Case cases[] = {
+      {"before the acting unit", 0, 2},
+      {"the acting unit itself", 1, 2},
+      {"after the acting unit", 2, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TurnBoard t;
+    for (int i = 0; i < 4; ++i) t.Add(2, 10 + 2 * i, Heroine(0, 1));
+    SlgBuildTurnOrder();  // entries 0-3 in slot order
+    Slg::SetActingUnit(1);
+    Slg::RemoveUnit(t.b().order.entries[c.removed_position].slot);
+    const int next = SlgNextActorPos(t.b().state.order_pos);
+    ASSERT_GE(next, 0);
+    EXPECT_EQ(t.U(t.b().order.entries[next].slot).entry, c.next_slot_entry);
+  }
+}
+
 TEST(SlgCommonStates, TurnStartWaitsForTheCameraAndUnitStateFifteen) {
   ActorBoard t;
   BattleContext& b = t.b();
