@@ -1,0 +1,211 @@
+// The map objects on the rig's clock: the first frame of each kind (slots, body by variant,
+// objects made and hidden), the idle slots keeping the sprite while the camera scrolls and no
+// shadow; the factory's production, refusals, hide and death; the generator; the fake wakiji's
+// attack; the Elebox's effect tasks (ended by the effect-done byte, a refused task, a defeat);
+// the jokidama's ball on its way to a target, a target gone, the edge, a wall; the joki stand.
+
+#include "battle/slg_map_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_anm_pool.h"
+#include "battle/slg_attack.h"
+#include "battle/slg_death.h"
+#include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_screen.h"
+#include "battle/slg_sys_spr.h"
+#include "battle/slg_tables.h"
+#include "battle/slg_task.h"
+#include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
+#include "battle/slg_unit_states.h"
+#include "engine/anime/anime.h"
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
+#include "engine/gfx/sprite/sprite.h"
+#include "scene/scene_context.h"
+#include "scene/sprite/spx_anime.h"
+#include "scene/sprite/tamvik_spr.h"
+#include "testsupport/battle_board.h"
+#include "testsupport/battle_rig.h"
+#include "testsupport/slg_table_writer.h"
+#include "testsupport/stage_writer.h"
+#include "testsupport/system_sprites.h"
+#include "testsupport/trace_capture.h"
+#include "testsupport/unit_anm_writer.h"
+
+namespace {
+
+using testsupport::BattleRig;
+using testsupport::BoardUnit;
+using testsupport::CellWord;
+using testsupport::OnCell;
+using testsupport::TraceCapture;
+using testsupport::UnitAnmWriter;
+
+constexpr int32_t kPx = 0x10000;
+constexpr uint16_t kFirstFrameFlags = 0xB180 | kUnitStateStart;
+
+// A map object of `kind` on a cell (category 4, side 1, its first frame to come).
+BoardUnit Obj(uint8_t kind, int column, int row, uint8_t variant = 0, uint8_t character = 30) {
+  return OnCell(column, row,
+                {.side = 1, .character = character, .kind = kind, .category = 4, .facing = 1,
+                 .flags = kFirstFrameFlags, .variant = variant});
+}
+BoardUnit Soldier(int column, int row) {
+  return OnCell(column, row, {.side = 1, .character = 20, .kind = 14, .category = 1});
+}
+[[maybe_unused]] BoardUnit Player(int column, int row) {
+  return OnCell(column, row, {.side = 0, .character = 1, .kind = 1, .category = 0});
+}
+
+// Unit sets for the soldiers, kind 34 and every map-object kind (BASE_BODY 1-3, BASE_EFFECT,
+// DEAD_EFFECT), the system sprites and the drawing layer on a rig; the main task's unit pass by
+// hand.
+class Objects {
+ public:
+  Objects() {
+    testsupport::SlgTableWriter tables;
+    for (int kind : {1, 14, 34, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 51})
+      UnitAnmWriter(kind).Slots({0, 1, 2, 4, 21}).Lay(rig.driver().tree, tables);
+    tables.Lay(rig.driver().tree);
+    LoadSlgTables();
+    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
+    LoadSystemSprites();
+    for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
+    SlgSetLayer(SURFACE_ROOT, 1);
+    InitCategoryUpdates();
+    InitDefaultUnitStates();
+  }
+  uint8_t Add(const BoardUnit& u) {
+    const uint8_t slot = board.AddUnit(u);
+    if (slot != kSlgCreateRefused) Slg::PlaceUnit(U(slot));
+    return slot;
+  }
+  // Entries (not created) up to entry n - 1, so that the next entry is n.
+  void FillEntriesTo(int n) {
+    while (board.stage().header.num_unit < n) board.AddEntry(Soldier(0, 2));
+  }
+  SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
+  void UpdateAll() {
+    SlgBattleState& s = Battle().state;
+    for (int i = 0; i < s.unit_count; ++i) {
+      SlgUnit& u = s.units[static_cast<size_t>(i)];
+      if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
+    }
+  }
+  void Frame() {
+    rig.Step();
+    UpdateAll();
+  }
+  // Frames until `done` (at most `limit`); the frames run.
+  int FramesUntil(const std::function<bool()>& done, int limit) {
+    int n = 0;
+    while (!done() && n < limit) {
+      Frame();
+      ++n;
+    }
+    return n;
+  }
+  static SpxAnimeBlock* Block(const SlgAnmObj* obj) {
+    return obj != nullptr && obj->handle != nullptr ? Scene().tamvik_spr.spx()->Block(obj->handle)
+                                                    : nullptr;
+  }
+  static bool Drawn(const SlgAnmObj* obj) {
+    const SpxAnimeBlock* b = Block(obj);
+    return b != nullptr && b->drawn != nullptr;
+  }
+  static SlgEffectTask* Task(const std::string& name) {
+    GameTaskRec* t = Ctx().game_task.FindTask(name.c_str());
+    return t != nullptr ? static_cast<SlgEffectTask*>(t->work) : nullptr;
+  }
+
+  BattleRig rig;
+  testsupport::BattleBoard board{rig.battle()};
+};
+
+// ---- First frame and idle slots ----
+
+TEST(MapObjects, FirstFrameOfEachKindAndIdleSlotsFollowTheCameraWithoutShadow) {
+  struct Case {
+    uint8_t kind, variant;
+    int body_slot, pattern;
+    bool second;       // a hidden second object made
+    std::vector<int> busy;  // states with handlers of their own
+  };
+  const std::vector<Case> cases = {
+      {38, 0, 0, 3, true, {5, 6, 7}},  {39, 0, 0, 0, false, {}}, {40, 1, 1, 0, false, {}},
+      {41, 2, 2, 0, false, {}},        {46, 1, 1, 0, false, {}}, {47, 0, 0, 0, false, {}},
+      {42, 0, 0, 2, true, {6}},        {43, 0, 0, 0, false, {6}}, {44, 0, 0, 0, true, {6}},
+      {45, 0, 0, 0, false, {5, 6, 7}}, {51, 0, 0, 0, false, {}},
+  };
+  Objects o;
+  std::vector<uint8_t> slots;
+  for (size_t i = 0; i < cases.size(); ++i)
+    slots.push_back(o.Add(Obj(cases[i].kind, 1 + static_cast<int>(i % 5),
+                              4 + 4 * static_cast<int>(i / 5), cases[i].variant)));
+  for (uint8_t s : slots) ASSERT_EQ(o.U(s).anm, nullptr) << "category 4 places no sprite";
+  o.Frame();
+  o.Frame();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(testing::Message() << "kind " << int{c.kind});
+    SlgUnit& u = o.U(slots[i]);
+    EXPECT_EQ(u.flags & kUnitStateStart, 0u);
+    ASSERT_NE(u.anm, nullptr);
+    ASSERT_NE(u.anims[static_cast<size_t>(c.body_slot)], nullptr);
+    EXPECT_EQ(u.anm->anims, u.anims[static_cast<size_t>(c.body_slot)]);
+    if (c.body_slot != 0) {
+      EXPECT_EQ(u.anims[0], nullptr) << "only the variant's body is loaded";
+    }
+    EXPECT_EQ(u.anm->pattern, c.pattern);
+    EXPECT_TRUE(Objects::Drawn(u.anm));
+    EXPECT_EQ(u.anm2 != nullptr, c.second);
+    if (c.second) {
+      EXPECT_FALSE(Objects::Drawn(u.anm2)) << "hidden";
+    }
+    EXPECT_EQ(GetUnitAtCell(PosToCell(u.x >> 16, u.y >> 16).column,
+                            PosToCell(u.x >> 16, u.y >> 16).row),
+              u.slot);
+  }
+  EXPECT_EQ(o.U(slots[0]).dir, 2) << "the jokidama faces direction 2 after each update";
+  EXPECT_NE(o.U(slots[0]).anims[kUnitAnmDeadEffect], nullptr);
+  for (int k = 0; k < kSlgFactoryParts; ++k)
+    EXPECT_NE(Battle().map_objects.factory_parts[0][static_cast<size_t>(k)], nullptr);
+
+  // Every idle slot keeps the body on the unit's drawing position and priority while the camera
+  // moves, and no update draws a shadow.
+  CDdrawSpr& sprites = Ctx().ddraw_spr;
+  for (uint8_t state = 0; state < 15; ++state) {
+    Battle().state.scroll_x = static_cast<int16_t>(3 * state);
+    Battle().state.scroll_y = static_cast<int16_t>(2 * state);
+    for (size_t i = 0; i < cases.size(); ++i) {
+      const Case& c = cases[i];
+      SlgUnit& u = o.U(slots[i]);
+      if (std::find(c.busy.begin(), c.busy.end(), state) != c.busy.end()) continue;
+      SCOPED_TRACE(testing::Message() << "kind " << int{c.kind} << " state " << int{state});
+      SetUnitState(u, state);
+      const int before = sprites.FreeEntryCount();
+      Slg::UpdateUnit(u);
+      EXPECT_EQ(before - sprites.FreeEntryCount(), 0) << "no shadow";
+      EXPECT_EQ(u.state, state);
+      const SlgPair at = SlgMapToScreen(u);
+      EXPECT_EQ(u.anm->x, at.x);
+      EXPECT_EQ(u.anm->y, at.y);
+      const SpxAnimeBlock* b = Objects::Block(u.anm);
+      ASSERT_NE(b, nullptr);
+      EXPECT_EQ(b->x, (at.x >> 16) + 320);
+      EXPECT_EQ(b->y, (at.y >> 16) + 240);
+      EXPECT_EQ(b->priority, SlgCalcDepth(u.x >> 16, u.y >> 16) + 1536);
+    }
+  }
+}
+
+}  // namespace
