@@ -528,7 +528,7 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
       }
       SetUnitState(*made, kStateWalk);
       r.leg_from = {made->x, made->y};
-      r.start = Now();
+      r.frames = 0;
       unit.step = 3;
       return;
     }
@@ -539,7 +539,7 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
         FactoryStatus(unit) = kStatusIdle;
         return;
       }
-      const int32_t f = std::min(FramesSince(r.start), kSlgFactoryWalkFrames);
+      const int32_t f = ++r.frames;
       made->x = r.leg_from.x + 4 * f * kPx;
       made->y = r.leg_from.y + 2 * f * kPx;
       if (f < kSlgFactoryWalkFrames) return;

@@ -27,6 +27,7 @@ struct SlgMapObjRecord {
   SlgPair goal;
   SlgPair leg_from, leg_to;
   uint16_t legs;
+  uint16_t frames;  // frames the factory's new unit has walked
 };
 
 struct SlgMapObjectsState {

@@ -208,4 +208,129 @@ TEST(MapObjects, FirstFrameOfEachKindAndIdleSlotsFollowTheCameraWithoutShadow) {
   }
 }
 
+// ---- The factory ----
+
+size_t Count(const TraceCapture& trace, const std::string& fragment) {
+  size_t n = 0;
+  for (const auto& line : trace.lines()) n += line.text.find(fragment) != std::string::npos;
+  return n;
+}
+
+TEST(MapObjectFactory, ProducesTheVariantsUnitThatWalksOutOntoItsCell) {
+  Objects o;
+  const uint8_t factory = o.Add(Obj(kSlgKindFactory, 3, 10, 1));
+  o.FillEntriesTo(11);
+  const int entry = o.board.AddEntry(Soldier(0, 2));  // variant 1 + 10
+  ASSERT_EQ(entry, 11);
+  Battle().order.entries[0] = {factory, 200};
+  Battle().order.count = 1;
+  o.Frame();
+  SlgUnit& f = o.U(factory);
+  TraceCapture trace;
+  SetUnitState(f, 6);
+  o.Frame();
+
+  ASSERT_EQ(Battle().state.unit_count, 2);
+  SlgUnit& made = o.U(1);
+  EXPECT_EQ(made.entry, 11);
+  EXPECT_EQ(made.x, f.x);
+  EXPECT_EQ(made.y, f.y);
+  EXPECT_EQ(made.stats.total_attack,
+            static_cast<uint8_t>(made.stats.attack + made.stats.extra_attack));
+  EXPECT_EQ(GetUnitAtCell(3, 10), factory) << "the new unit is not on the grid yet";
+  ASSERT_EQ(Battle().order.count, 2);
+  EXPECT_EQ(Battle().order.entries[1].slot, 1);
+
+  std::vector<int> status = {Battle().map_objects.factory_status[1]};
+  std::vector<int> walked;  // x offsets seen while the new unit walks
+  const int32_t x0 = made.x, y0 = made.y;
+  o.FramesUntil(
+      [&] {
+        const int st = Battle().map_objects.factory_status[1];
+        if (status.back() != st) status.push_back(st);
+        if (made.state == 1) {
+          walked.push_back((made.x - x0) / kPx);
+          EXPECT_EQ(made.y - y0, (made.x - x0) / 2);
+        }
+        return f.state == 0;
+      },
+      200);
+
+  EXPECT_EQ(f.state, 0);
+  EXPECT_EQ(status, (std::vector<int>{1, 2, 1, 0}));
+  ASSERT_EQ(walked.size(), 12u) << "12 frames of walking";
+  for (size_t i = 0; i < walked.size(); ++i) EXPECT_EQ(walked[i], 4 * static_cast<int>(i));
+  EXPECT_EQ(made.x, x0 + 48 * kPx);
+  EXPECT_EQ(made.y, y0 + 24 * kPx);
+  EXPECT_EQ(made.state, 0);
+  const SlgCell cell = PosToCell(made.x >> 16, made.y >> 16);
+  EXPECT_EQ(GetUnitAtCell(cell.column, cell.row), 1);
+  EXPECT_EQ(GetUnitAtCell(3, 10), factory);
+  EXPECT_EQ(Count(trace, "SeNo 34 "), 2u);
+  EXPECT_EQ(Battle().last_se, 34);
+}
+
+TEST(MapObjectFactory, MakesNothingWithoutRoomOrEntry) {
+  struct Case {
+    const char* what;
+    uint8_t variant;
+    int units;        // units on the board besides the factory
+    bool block_exit;  // a unit on the cell the new unit would walk to
+  };
+  for (const Case& c : {Case{"64 units", 0, 63, false}, Case{"no entry 15", 5, 0, false},
+                        Case{"exit cell taken", 0, 0, true}}) {
+    SCOPED_TRACE(c.what);
+    Objects o;
+    const uint8_t factory = o.Add(Obj(kSlgKindFactory, 3, 10, c.variant));
+    o.FillEntriesTo(11);
+    while (Battle().state.unit_count < 1 + c.units) Slg::CreateUnit(*Battle().stage, 1);
+    if (c.block_exit) o.Add(Soldier(3, 11));
+    const int count = Battle().state.unit_count;
+    Battle().order.count = 1;
+    o.Frame();
+    TraceCapture trace;
+    SetUnitState(o.U(factory), 6);
+    o.Frame();
+    EXPECT_EQ(o.U(factory).state, 0);
+    EXPECT_EQ(Battle().state.unit_count, count);
+    EXPECT_EQ(Battle().order.count, 1);
+    EXPECT_TRUE(trace.Contains("makes nothing"));
+    EXPECT_EQ(Battle().map_objects.factory_status[0], 0);
+  }
+}
+
+TEST(MapObjectFactory, HideStopsItsPartsAndDeathSetsItsFlagAndFreesThem) {
+  Objects o;
+  o.Add(Soldier(1, 4));
+  const uint8_t factory = o.Add(Obj(kSlgKindFactory, 3, 10, 2, 23));
+  o.Frame();
+  SlgUnit& f = o.U(factory);
+  const auto& parts = Battle().map_objects.factory_parts[2];
+  for (SlgAnmObj* p : parts) ASSERT_NE(p, nullptr);
+  ASSERT_NE(f.anm->handle, nullptr);
+
+  Slg::HideUnit(f);
+  EXPECT_NE(f.anm->handle->stop, 0u);
+  for (SlgAnmObj* p : parts) EXPECT_NE(p->handle->stop, 0u);
+  Slg::ShowUnit(f);
+  EXPECT_EQ(f.anm->handle->stop, 0u);
+  for (SlgAnmObj* p : parts) EXPECT_EQ(p->handle->stop, 0u);
+
+  EXPECT_EQ(GetEventUnitChara(), -1);
+  SetUnitState(f, kUnitStateDefeated);
+  o.Frame();
+  EXPECT_EQ(CheckEventFlag(kSlgFactoryDeadFlag + 2), 1);
+  EXPECT_EQ(CheckEventFlag(kSlgFactoryDeadFlag), 0);
+  EXPECT_EQ(Battle().event_unit_ref[0], factory);
+  EXPECT_EQ(GetEventUnitChara(), 23);
+  for (SlgAnmObj* p : parts) EXPECT_NE(p, nullptr) << "kept while the death plays";
+  const auto taken = parts;
+  o.FramesUntil([&] { return f.step == kSlgDeadStep; }, 120);
+  ASSERT_EQ(f.step, kSlgDeadStep);
+  for (SlgAnmObj* p : parts) EXPECT_EQ(p, nullptr);
+  for (SlgAnmObj* p : taken) EXPECT_NE(p->tag, kSlgAnmObjTag) << "back in the pool";
+  Battle().event_unit_ref[0] = 64;
+  EXPECT_EQ(GetEventUnitChara(), -1);
+}
+
 }  // namespace
