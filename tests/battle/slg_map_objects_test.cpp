@@ -333,4 +333,76 @@ TEST(MapObjectFactory, HideStopsItsPartsAndDeathSetsItsFlagAndFreesThem) {
   EXPECT_EQ(GetEventUnitChara(), -1);
 }
 
+// ---- The generator and the fake wakiji ----
+
+TEST(MapObjectGenerator, ShowsItsEffectsThenPlacesTheEntrysUnitAndSetsFlag131OnDeath) {
+  for (const bool taken : {false, true}) {
+    SCOPED_TRACE(taken ? "the entry's cell taken" : "a free cell");
+    Objects o;
+    const uint8_t gen = o.Add(Obj(kSlgKindGenerator, 3, 10));
+    if (taken) o.Add(Soldier(5, 14));
+    o.FillEntriesTo(10);
+    o.board.AddEntry(Soldier(5, 14));
+    Battle().order.count = 0;
+    o.Frame();
+    SlgUnit& g = o.U(gen);
+    SlgAnmObj* effects[2] = {g.anm2, Battle().map_objects.records[g.entry].extra};
+    for (SlgAnmObj* e : effects) ASSERT_NE(e, nullptr);
+    const int count = Battle().state.unit_count;
+
+    TraceCapture trace;
+    SetUnitState(g, 6);
+    o.Frame();
+    o.Frame();
+    for (SlgAnmObj* e : effects) EXPECT_TRUE(Objects::Drawn(e)) << "shown while they play";
+    EXPECT_EQ(Battle().state.unit_count, count) << "made once the effects have ended";
+    o.FramesUntil([&] { return g.state == 0; }, 100);
+    ASSERT_EQ(g.state, 0);
+    for (SlgAnmObj* e : effects) EXPECT_FALSE(Objects::Drawn(e)) << "hidden again";
+    if (taken) {
+      EXPECT_EQ(Battle().state.unit_count, count);
+      EXPECT_EQ(Battle().order.count, 0);
+      EXPECT_TRUE(trace.Contains("makes nothing"));
+    } else {
+      ASSERT_EQ(Battle().state.unit_count, count + 1);
+      const SlgUnit& made = o.U(static_cast<uint8_t>(count));
+      EXPECT_EQ(made.entry, 10);
+      EXPECT_NE(made.anm, nullptr) << "placed";
+      EXPECT_EQ(GetUnitAtCell(5, 14), made.slot);
+      ASSERT_EQ(Battle().order.count, 1);
+      EXPECT_EQ(Battle().order.entries[0].slot, made.slot);
+    }
+
+    EXPECT_EQ(CheckEventFlag(kSlgGeneratorDeadFlag), 0);
+    SetUnitState(g, kUnitStateDefeated);
+    o.FramesUntil([&] { return g.step == kSlgDeadStep; }, 120);
+    ASSERT_EQ(g.step, kSlgDeadStep);
+    EXPECT_EQ(CheckEventFlag(kSlgGeneratorDeadFlag), 1);
+    EXPECT_EQ(Battle().map_objects.records[g.entry].extra, nullptr);
+    for (SlgAnmObj* e : effects) EXPECT_NE(e->tag, kSlgAnmObjTag) << "back in the pool";
+  }
+}
+
+TEST(MapObjectFakeWakiji, PlaysKind34sEffectAndReturnsToState0) {
+  Objects o;
+  const uint8_t fake = o.Add(Obj(kSlgKindFakeWakiji, 3, 10));
+  o.Frame();
+  SlgUnit& u = o.U(fake);
+  SetUnitState(u, 6);
+  o.Frame();
+  ASSERT_NE(u.anims[kUnitAnmAttackEffect], nullptr);
+  SprAnm* kind34 = GetUnitAnm(34, kUnitAnmBaseEffect);
+  EXPECT_EQ(u.anims[kUnitAnmAttackEffect], kind34);
+  ReleaseUnitAnm(&kind34);  // the look-up's own reference
+  ASSERT_NE(u.anm2, nullptr);
+  EXPECT_EQ(u.anm2->anims, u.anims[kUnitAnmAttackEffect]);
+  o.Frame();
+  EXPECT_TRUE(Objects::Drawn(u.anm2));
+  EXPECT_EQ(u.state, 6);
+  const int frames = o.FramesUntil([&] { return u.state == 0; }, 60);
+  EXPECT_EQ(u.state, 0);
+  EXPECT_GT(frames, 5) << "until the effect has ended";
+  EXPECT_FALSE(Objects::Drawn(u.anm2));
+}
+
 }  // namespace
