@@ -62,7 +62,7 @@ BoardUnit Obj(uint8_t kind, int column, int row, uint8_t variant = 0, uint8_t ch
 BoardUnit Soldier(int column, int row) {
   return OnCell(column, row, {.side = 1, .character = 20, .kind = 14, .category = 1});
 }
-[[maybe_unused]] BoardUnit Player(int column, int row) {
+BoardUnit Player(int column, int row) {
   return OnCell(column, row, {.side = 0, .character = 1, .kind = 1, .category = 0});
 }
 
@@ -403,6 +403,91 @@ TEST(MapObjectFakeWakiji, PlaysKind34sEffectAndReturnsToState0) {
   EXPECT_EQ(u.state, 0);
   EXPECT_GT(frames, 5) << "until the effect has ended";
   EXPECT_FALSE(Objects::Drawn(u.anm2));
+}
+
+// ---- The jokidama ----
+
+TEST(MapObjectJokidama, TheBallAlwaysEndsAndTheAttackGoesOn) {
+  struct Case {
+    const char* what;
+    int jc, jr;        // the jokidama's cell
+    int tc, tr;        // the target's cell (-1: no target)
+    bool moves_away;   // the target leaves after the ball has set off
+    bool wall;         // cell (3, 11), the first leg's, is blocked
+    int legs;          // legs rolled
+    int ec, er;        // the cell the ball bursts on
+  };
+  const Case cases[] = {
+      {"target two cells away", 3, 10, 4, 12, false, false, 2, 4, 12},
+      {"target moved away", 3, 10, 4, 12, true, false, 2, 4, 12},
+      {"no target", 3, 10, -1, -1, false, false, 0, 3, 10},
+      {"a wall on the way", 3, 10, 4, 12, false, true, 0, 3, 10},
+      {"the map's edge on the way", 6, 9, 6, 13, false, false, 0, 6, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Objects o;
+    if (c.wall) o.board.SetCell(3, 11, CellWord(0, 0x400));
+    const uint8_t j = o.Add(Obj(kSlgKindJokidama, c.jc, c.jr));
+    const uint8_t target = c.tc >= 0 ? o.Add(Player(c.tc, c.tr)) : kSlgCreateRefused;
+    Battle().think_search.target = c.tc >= 0 ? target : kSlgNoUnit;
+    o.Frame();
+    SlgUnit& u = o.U(j);
+    const SlgMapObjRecord& r = Battle().map_objects.records[u.entry];
+    SetUnitState(u, 6);
+    o.Frame();
+    EXPECT_NE(Battle().flags & 0x2, 0) << "the map is drawn";
+    if (c.moves_away) {
+      SlgUnit& t = o.U(target);
+      ClearUnitCell(t);
+      const SlgRangePos away = testsupport::CellPos(1, 4);
+      t.x = away.x * kPx;
+      t.y = away.y * kPx;
+      SetUnitCell(t);
+    }
+    if (c.legs > 0) {
+      EXPECT_EQ(u.step, 1u) << "rolling";
+      EXPECT_TRUE(Objects::Drawn(u.anm2)) << "the ball shown";
+      EXPECT_EQ(u.anm->pattern, 2);
+    }
+    const int rolled = o.FramesUntil([&] { return u.step != 1; }, 400);
+    ASSERT_EQ(u.step, 2u);
+    EXPECT_EQ(r.legs, c.legs);
+    if (c.legs > 0) {
+      EXPECT_GE(rolled, c.legs * kSlgBallLegFrames - 2) << "rolled by the clock";
+      EXPECT_LE(rolled, c.legs * kSlgBallLegFrames + 2);
+    }
+    const SlgRangePos end = testsupport::CellPos(c.ec, c.er);
+    EXPECT_EQ(r.ball.x, end.x * kPx);
+    EXPECT_EQ(r.ball.y, end.y * kPx);
+    EXPECT_FALSE(Objects::Drawn(u.anm2)) << "the ball hidden";
+    ASSERT_NE(r.extra, nullptr) << "the explosion";
+    EXPECT_EQ(r.extra->depth, kSlgExplosionDepth);
+    EXPECT_EQ(r.extra->x, Slg::PosToScreen(r.ball).x);
+    EXPECT_EQ(u.anm->pattern, 0);
+
+    o.FramesUntil([&] { return u.state != 6; }, 100);
+    EXPECT_EQ(u.state, 7);
+    EXPECT_EQ(r.extra, nullptr) << "the explosion freed";
+    o.FramesUntil([&] { return u.state == 0; }, 200);
+    EXPECT_EQ(u.state, 0) << "the attack ends";
+    EXPECT_EQ(u.dir, 2);
+  }
+}
+
+TEST(MapObjectJokidama, LeadInAndEndKeepPattern3UnmirroredThoughItFacesDirection2) {
+  Objects o;
+  const uint8_t j = o.Add(Obj(kSlgKindJokidama, 3, 10));
+  o.Frame();
+  SlgUnit& u = o.U(j);
+  ASSERT_EQ(u.dir, 2);
+  for (const uint8_t state : {5, 7}) {
+    SetUnitState(u, state);
+    u.anm->pattern = 0;
+    o.Frame();
+    EXPECT_EQ(u.anm->pattern, 3) << "state " << int{state};
+    EXPECT_EQ(u.anm->attr, 0) << "state " << int{state};
+  }
 }
 
 }  // namespace
