@@ -737,6 +737,7 @@ void JokiStandKeep(SlgUnit& unit, SlgPair& pos) {
   const SlgPoint snap = GroundSnap(unit);
   unit.x = snap.x * kPx;
   unit.y = snap.y * kPx + unit.lift;
+  pos = SlgMapToScreen(unit);
   SlgAnmObj* body = unit.anm;
   KeepOnPos(body, pos);
   if (body == nullptr || SlgAnmObjIsEnd(body) == 0) return;

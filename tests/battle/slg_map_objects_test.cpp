@@ -490,4 +490,31 @@ TEST(MapObjectJokidama, LeadInAndEndKeepPattern3UnmirroredThoughItFacesDirection
   }
 }
 
+// ---- The joki stand ----
+
+TEST(MapObjectJokiStand, StaysSnappedInEveryStateAndChangesPatternAtEachEnd) {
+  Objects o;
+  const uint8_t stand = o.Add(Obj(kSlgKindJokiStand, 3, 10));
+  o.Frame();
+  SlgUnit& u = o.U(stand);
+  const int32_t x = u.x, y = u.y;
+  for (const uint8_t state : {0, 6, 9, 14}) {
+    SetUnitState(u, state);
+    u.x += 7 * kPx;  // off its cell's centre, still inside the cell
+    u.y += 5 * kPx;
+    o.Frame();
+    EXPECT_EQ(u.x, x) << "state " << int{state};
+    EXPECT_EQ(u.y, y) << "state " << int{state};
+    EXPECT_EQ(u.anm->x, SlgMapToScreen(u).x);
+  }
+  std::vector<int> patterns = {u.anm->pattern};
+  o.FramesUntil(
+      [&] {
+        if (patterns.back() != u.anm->pattern) patterns.push_back(u.anm->pattern);
+        return patterns.size() >= 3;
+      },
+      200);
+  EXPECT_EQ(patterns, (std::vector<int>{0, 1, 0}));
+}
+
 }  // namespace
