@@ -517,4 +517,94 @@ TEST(MapObjectJokiStand, StaysSnappedInEveryStateAndChangesPatternAtEachEnd) {
   EXPECT_EQ(patterns, (std::vector<int>{0, 1, 0}));
 }
 
+// ---- The Elebox ----
+
+// An Elebox acting with three targets in its damage list.
+struct EleboxScene {
+  EleboxScene() {
+    box = o.Add(Obj(kSlgKindElebox, 3, 10));
+    for (int k = 0; k < 3; ++k) targets[k] = o.Add(Soldier(2 + k, 12 + (k == 2 ? 2 : 0)));
+    BattleContext& b = Battle();
+    b.state.acting_unit = box;
+    for (int k = 0; k < 3; ++k) b.targets[static_cast<size_t>(k)] = static_cast<int8_t>(targets[k]);
+    b.target_count = 3;
+    o.Frame();
+  }
+  static std::vector<std::string> Tasks() {
+    std::vector<std::string> names;
+    for (const char* n : {"Elebox::DamageEffect", "Elebox::DamageEffect:0",
+                          "Elebox::DamageEffect:1", "Elebox::DamageEffect:2"}) {
+      if (Objects::Task(n) != nullptr) names.push_back(n);
+    }
+    return names;
+  }
+  SlgUnit& Box() { return o.U(box); }
+
+  Objects o;
+  uint8_t box = 0;
+  uint8_t targets[3] = {};
+};
+
+TEST(MapObjectElebox, FourEffectTasksHoldTheirObjectsUntilTheEffectIsDone) {
+  EleboxScene e;
+  TraceCapture trace;
+  SetUnitState(e.Box(), 6);
+  e.o.Frame();
+  ASSERT_EQ(EleboxScene::Tasks().size(), 4u);
+  EXPECT_TRUE(trace.Contains("unitanm45 bank4 pos"));
+  EXPECT_EQ(Battle().map_objects.elebox_done, 0);
+  ASSERT_NE(e.Box().anm2, nullptr);
+  EXPECT_EQ(e.Box().anm2->pattern, 2);
+  struct Held {
+    const char* task;
+    uint8_t unit;
+    uint8_t pattern;
+  };
+  for (const Held& h : {Held{"Elebox::DamageEffect", e.box, 1},
+                        Held{"Elebox::DamageEffect:0", e.targets[0], 0},
+                        Held{"Elebox::DamageEffect:2", e.targets[2], 0}}) {
+    SCOPED_TRACE(h.task);
+    const SlgAnmObj* obj = *static_cast<SlgAnmObj**>(Objects::Task(h.task)->owned[0]);
+    const SlgUnit& on = e.o.U(h.unit);
+    EXPECT_EQ(obj->pattern, h.pattern);
+    EXPECT_EQ(obj->x, Slg::WorldToScreen({on.x, on.y - on.lift}).x);
+    EXPECT_EQ(obj->y, Slg::WorldToScreen({on.x, on.y - on.lift}).y);
+    EXPECT_EQ(obj->depth, on.anm->depth - 1);
+  }
+  e.o.FramesUntil([&] { return e.Box().state != 6; }, 100);
+  EXPECT_EQ(e.Box().state, 7);
+  EXPECT_EQ(Battle().map_objects.elebox_done, 1);
+  EXPECT_EQ(e.Box().anm2, nullptr);
+  e.o.Frame();
+  EXPECT_TRUE(EleboxScene::Tasks().empty());
+}
+
+TEST(MapObjectElebox, ARefusedTaskStopsTheRest) {
+  EleboxScene e;
+  SetUnitState(e.Box(), 6);
+  e.o.rig.Step();
+  // Each task takes three blocks (work area, object, name): the third task is refused.
+  const uint32_t start = Battle().alloc.calls;
+  Battle().alloc.refuse = [start](uint32_t call, size_t) { return call >= start + 6; };
+  e.o.UpdateAll();
+  Battle().alloc.refuse = nullptr;
+  EXPECT_EQ(EleboxScene::Tasks(),
+            (std::vector<std::string>{"Elebox::DamageEffect", "Elebox::DamageEffect:0"}));
+  e.o.FramesUntil([&] { return e.Box().state != 6; }, 100);
+  e.o.Frame();
+  EXPECT_TRUE(EleboxScene::Tasks().empty());
+}
+
+TEST(MapObjectElebox, ABoxDefeatedMidEffectLeavesNoTaskBehind) {
+  EleboxScene e;
+  SetUnitState(e.Box(), 6);
+  e.o.Frame();
+  ASSERT_EQ(EleboxScene::Tasks().size(), 4u);
+  SetUnitState(e.Box(), kUnitStateDefeated);
+  e.o.Frame();
+  e.o.Frame();
+  EXPECT_EQ(Battle().map_objects.elebox_done, 0) << "the box never finished its effect";
+  EXPECT_TRUE(EleboxScene::Tasks().empty());
+}
+
 }  // namespace
