@@ -26,6 +26,7 @@
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
 #include "battle/slg_enemy_state.h"
+#include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -254,6 +255,11 @@ class BattleContext {
   // EnemyThinkStep and EnemyNextStep of the acting enemy.
   SlgEnemyState enemy{};
   // ---- end of the enemy phase ----
+  // ---- Map objects (battle/slg_map_objects.h) ----
+  // The factories' part objects and status bytes, the objects' working records by stage entry
+  // and the Elebox's effect-done byte.
+  SlgMapObjectsState map_objects{};
+  // ---- end of the map objects ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

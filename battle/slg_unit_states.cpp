@@ -10,6 +10,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_gauge.h"
+#include "battle/slg_map_objects.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
@@ -103,6 +104,15 @@ const std::array<SlgCategoryUpdate, kSlgUnitKinds> kKindUpdate = [] {
   t[14] = t[15] = t[16] = &ActUnitCommon;
   t[34] = &ActBenibachiUnit;
   t[35] = &ActKonoeUnit;
+  // ---- Map objects (battle/slg_map_objects.h) ----
+  t[kSlgKindJokidama] = &ActJokidamaUnit;
+  t[39] = t[40] = t[41] = t[46] = t[47] = &ActMapObjUnit;
+  t[kSlgKindFakeWakiji] = &ActFakeWakijiUnit;
+  t[kSlgKindFactory] = &ActWakijiFactoryUnit;
+  t[kSlgKindGenerator] = &ActKoumaGenUnit;
+  t[kSlgKindElebox] = &ActDengekiBakoUnit;
+  t[kSlgKindJokiStand] = &ActJokiStandUnit;
+  // ---- end of the map objects ----
   return t;
 }();
 
