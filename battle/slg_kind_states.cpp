@@ -136,7 +136,7 @@ void MakeSecond(SlgUnit& unit) {
   unit.anm2 = CreateAnmObj(FamilyOf(unit).extra1.pattern[d], kDirAttr[d]);
 }
 
-SlgAnmObj*& Extra2(const SlgUnit& unit) { return K().extra2[SlotOf(unit)]; }
+SlgAnmObj*& Extra2(const SlgUnit& unit) { return K().extra2[unit.entry]; }
 
 // Body, extra 1 and extra 2 played once from their first frames.
 void PlayAll(SlgUnit& unit, const SlgPair& pos) {

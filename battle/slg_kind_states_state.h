@@ -41,8 +41,9 @@ struct SlgKindStatesState {
   uint32_t samurai_attack;
   // The kouma hover of each unit slot in pixels: the body is drawn that much higher.
   std::array<int32_t, kSlgMaxUnits> hover;
-  // The second extra object of the ginkaku and kujyaku stands, per unit slot (null none).
-  std::array<SlgAnmObj*, kSlgMaxUnits> extra2;
+  // The second extra object of the ginkaku and kujyaku stands, per stage entry (which stays
+  // with the unit when a removal moves its record down a slot); null none.
+  std::array<SlgAnmObj*, kSlgStageEntries> extra2;
   // The kamui aura: one step word shared by every kamui unit, its wait (frames) and start.
   uint32_t aura_step;
   uint32_t aura_wait;

@@ -18,6 +18,7 @@
 #include "battle/slg_death.h"
 #include "battle/slg_events.h"
 #include "battle/slg_screen.h"
+#include "battle/slg_search.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
@@ -42,7 +43,8 @@ using testsupport::TraceCapture;
 using testsupport::UnitAnmWriter;
 
 // The kinds whose sets the rig writes (with patterns 0-13), unless it is asked for none.
-constexpr int kSetKinds[] = {0, 17, 20, 22, 23, 24, 25, 26, 27, 28};
+constexpr int kSetKinds[] = {0, 17, 20, 22, 23, 24, 25, 26, 27, 28, 31};
+constexpr uint32_t kUnitLowLifeFlagForTest = 0x8;  // flag 8: no aura, no low-life effect
 
 class Families {
  public:
@@ -268,6 +270,42 @@ TEST(KoumaWalk, TakesOffOnePixelAFrameFliesAndLandsToReady) {
   EXPECT_NE(u.flags & kUnitShown, 0u);
 }
 
+// ---- Kamui aura ----
+
+// One step word for every kamui: the aura plays once, then waits a multiple of 128 frames; a
+// unit with flag 8 shows none, and the aura starts only from states 0, 1 and 8.
+TEST(KamuiAura, SharedStepPlaysOnceThenWaitsMultiplesOf128) {
+  Families f;
+  const uint8_t kamui = f.Enemy(3, 10, 20, 1);
+  f.U(kamui).flags |= kUnitStateStart;
+  const uint8_t other = f.Enemy(6, 10, 31);
+  f.U(other).flags |= kUnitStateStart | kUnitLowLifeFlagForTest;
+  SetUnitState(f.U(other), kUnitStateHit);  // would not start it either
+  const SlgKindStatesState& k = Battle().kind_states;
+  f.Frame();
+  ASSERT_NE(f.U(kamui).anm2, nullptr);
+  EXPECT_EQ(k.aura_step, 1u);
+  EXPECT_EQ(f.U(kamui).anm2->pattern, 0) << "facing 1: pattern 0";
+  EXPECT_EQ(f.U(kamui).anm2->depth, f.U(kamui).anm->depth + 1) << "one step behind";
+  EXPECT_EQ(f.U(other).anm2->handle, nullptr) << "flag 8: no aura";
+  std::vector<uint32_t> waits;
+  for (int i = 0; i < 2000 && waits.size() < 2; ++i) {
+    const uint32_t before = k.aura_step;
+    f.Frame();
+    if (before == 1 && k.aura_step == 2) waits.push_back(k.aura_wait);
+  }
+  ASSERT_EQ(waits.size(), 2u) << "the aura comes back after its wait";
+  for (uint32_t w : waits) {
+    EXPECT_EQ(w % 128, 0u);
+    EXPECT_LE(w, 896u);
+  }
+  SetUnitState(f.U(kamui), kUnitStateHit);
+  f.U(kamui).reaction_over() = 0;
+  for (int i = 0; i < 1000 && k.aura_step != 0; ++i) f.Frame();
+  f.Frame();
+  EXPECT_EQ(k.aura_step, 0u) << "not restarted while the kamui is hit";
+}
+
 // ---- Hits ----
 
 TEST(FamilyHit, FamiliesDirectionsAndCriticalPickTheirTables) {
@@ -357,7 +395,7 @@ TEST(TwoObjectStand, PatternsDepthOffsetsAndSharedWait) {
     EXPECT_EQ(u.anm2->pattern, c.extra1);
     EXPECT_EQ(u.anm2->depth - u.anm->depth, c.depth1);
     EXPECT_EQ(u.anm2->attr, u.anm->attr);
-    SlgAnmObj* e2 = Battle().kind_states.extra2[slot];
+    SlgAnmObj* e2 = Battle().kind_states.extra2[u.entry];
     if (c.extra2 < 0) {
       EXPECT_EQ(e2, nullptr);
     } else {
@@ -565,6 +603,97 @@ TEST(BossExit, SeqASoundsMessagesFadesAndEnd) {
   EXPECT_EQ(SlgDefeatRowOf(27), nullptr);
   EXPECT_EQ(SlgDefeatRowOf(-1), nullptr);
   EXPECT_NE(SlgDefeatRowOf(26), nullptr);
+}
+
+// Kind 28 through UnitStateSeqB with a small DEAD_EFFECT set: the first effect until it loops,
+// the white flashes (a frame of them kept), SE 405, the body gone, then the dead slot and flag
+// 198.
+TEST(BossExit, SeqBFlashesSoundAndEnd) {
+  Families f({.dead_effect = true});
+  const int64_t live = Battle().alloc.live;
+  const uint8_t slot = f.Enemy(5, 12, 28);
+  f.U(slot).flags |= kUnitStateStart;
+  f.Frame();
+  TraceCapture trace;
+  SetUnitState(f.U(slot), kUnitStateDefeated);
+  const uint32_t empty = f.rig.PixelAt(20, 20);
+  bool flash_seen = false, body_gone = false;
+  uint32_t brightest = empty & 0xFF;
+  std::vector<uint32_t> steps;
+  const int n = RunFor(f, 2000, [&] {
+    const SlgUnit& u = f.U(slot);
+    if (steps.empty() || steps.back() != u.step) steps.push_back(u.step);
+    if (u.step == 7 && f.rig.PixelAt(20, 20) != empty) {
+      flash_seen = true;
+      // The whitest frame of the flash is kept for a person to look at.
+      if ((f.rig.PixelAt(20, 20) & 0xFF) > brightest) {
+        brightest = f.rig.PixelAt(20, 20) & 0xFF;
+        f.rig.SaveFrame("boss_exit_b_flash");
+      }
+    }
+    if (u.step == 10 && u.anm != nullptr && u.anm->handle == nullptr) body_gone = true;
+    return u.step == kSlgDeadStep;
+  });
+  EXPECT_LT(n, 2000);
+  EXPECT_TRUE(flash_seen) << "the screen flashes white";
+  EXPECT_TRUE(body_gone);
+  EXPECT_EQ(steps, (std::vector<uint32_t>{0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, kSlgDeadStep}));
+  EXPECT_EQ(Picked(trace, {"SeNo 405"}), std::vector<std::string>{"SeNo 405"});
+  EXPECT_EQ(CheckEventFlag(kSlgFlagBossGone), 1);
+  EXPECT_EQ(Battle().alloc.live, live);
+}
+
+// A headless kind-28 unit on the board walks two cells, stands, is hit (back in state 0 with
+// flag 199), is defeated and leaves through its exit.
+TEST(BossRoad, WalksIsHitIsDefeatedAndLeaves) {
+  Families f({.dead_effect = true});
+  const SlgRangePos c0 = testsupport::CellPos(2, 8);
+  const SlgRangePos goal = {static_cast<int16_t>(c0.x + 96), static_cast<int16_t>(c0.y + 48)};
+  const uint8_t slot = f.Enemy(2, 8, 28, 1);
+  const uint8_t attacker = f.Add(8, 20, {.side = 0, .character = 3, .kind = 0});
+  SlgUnit& u = f.U(slot);
+  u.flags |= kUnitStateStart;
+  f.Frame();
+  Battle().state.acting_unit = slot;
+  Slg::MoveSearch(u.character, c0, 4);
+  ASSERT_EQ(Slg::BuildPath(u, goal.x, goal.y), 1);
+  SetUnitState(u, kUnitStateWalkStart);
+  std::vector<int> seen = {u.state};
+  bool walking = true;
+  for (int i = 0; i < 300 && (walking || u.state != kUnitStateReady); ++i) {
+    f.rig.Step();
+    if (walking && Slg::WalkPath(u) == 1) {
+      SetUnitState(u, kUnitStateWalkStop);
+      walking = false;
+    }
+    if (seen.back() != u.state) seen.push_back(u.state);
+    f.UpdateAll();
+    if (seen.back() != u.state) seen.push_back(u.state);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{3, 1, 4, 8})) << "its walk stop is the two-object walk end";
+  EXPECT_EQ(u.x, goal.x * 0x10000);
+  EXPECT_EQ(u.y, goal.y * 0x10000);
+
+  f.U(attacker).stats.attack_type = 0;
+  u.stats.attack_type = attacker;
+  u.reaction_over() = 0;
+  SetUnitState(u, kUnitStateHit);
+  for (int i = 0; i < 5; ++i) f.Frame();
+  u.flags |= kUnitHitNow;
+  f.Frame();
+  EXPECT_EQ(u.flags & kUnitHitNow, 0u);
+  EXPECT_EQ(u.anm->pattern, 12) << "hit facing 1";
+  u.reaction_over() = 1;
+  f.Frame();
+  EXPECT_EQ(u.state, kUnitStateStand);
+  EXPECT_EQ(CheckEventFlag(kSlgFlagBossBackToStand), 1);
+
+  u.stats.life = 0;
+  SetUnitState(u, kUnitStateDefeated);
+  RunFor(f, 2000, [&] { return u.step == kSlgDeadStep; });
+  EXPECT_EQ(u.step, kSlgDeadStep);
+  EXPECT_EQ(u.anm, nullptr);
+  EXPECT_EQ(CheckEventFlag(kSlgFlagBossGone), 1);
 }
 
 }  // namespace
