@@ -514,38 +514,69 @@ TEST(BossExit, Amateras2WithFlag150StaysOnTheMap) {
   EXPECT_EQ(CheckEventFlag(kSlgFlagBossGone), 0);
 }
 
-// Two kind-28 bosses defeated together with no animation sets at all: each waits its 301
-// frames, the second holds in step 2 until the first has given its block back, both leave, and
-// flag 198 comes only with a dead slot. Nothing is left allocated.
-TEST(BossExit, TwoBossesOfOneSequenceRunOneAfterTheOther) {
-  Families f({.sets = false});
-  const int64_t live = Battle().alloc.live;
-  const uint8_t a = f.Enemy(3, 10, 28);
-  const uint8_t b = f.Enemy(6, 10, 29);
+// Two bosses defeated together with no animation sets at all: each waits its 301 frames; two
+// of one sequence run it one after the other (the second holds in step 2 until the first has
+// given its block back), two of different sequences side by side; flag 198 comes only with a
+// dead slot, and nothing is left allocated.
+TEST(BossExit, TwoBossesDefeatedTogether) {
+  struct Case {
+    uint8_t a, b;
+    bool one_after_the_other;
+  };
+  for (const Case c : {Case{28, 29, true}, Case{23, 26, true}, Case{24, 30, false}}) {
+    SCOPED_TRACE(testing::Message() << int{c.a} << " and " << int{c.b});
+    Families f({.sets = false});
+    const int64_t live = Battle().alloc.live;
+    const uint8_t a = f.Enemy(3, 10, c.a);
+    const uint8_t b = f.Enemy(6, 10, c.b);
+    SetUnitState(f.U(a), kUnitStateDefeated);
+    SetUnitState(f.U(b), kUnitStateDefeated);
+    int a_started = -1, b_started = -1, a_dead = -1, b_dead = -1;
+    bool flag_before_dead = false;
+    for (int i = 0; i < 3000 && (a_dead < 0 || b_dead < 0); ++i) {
+      f.Frame();
+      const auto note = [&](uint8_t s, int& started, int& dead) {
+        const SlgUnit& u = f.U(s);
+        if (started < 0 && u.step > 2 && u.step != kSlgDeadStep) started = i;
+        if (dead < 0 && u.step == kSlgDeadStep) dead = i;
+      };
+      note(a, a_started, a_dead);
+      note(b, b_started, b_dead);
+      if (CheckEventFlag(kSlgFlagBossGone) != 0 && a_dead < 0 && b_dead < 0)
+        flag_before_dead = true;
+    }
+    ASSERT_GE(a_dead, 0);
+    ASSERT_GE(b_dead, 0);
+    EXPECT_GE(a_started, 300) << "waited its 301 frames";
+    EXPECT_GE(b_started, 300);
+    if (c.one_after_the_other) {
+      EXPECT_GE(b_started, a_dead) << "the second goes on once the first has given its block back";
+    } else {
+      EXPECT_LT(b_started, a_dead) << "side by side";
+    }
+    EXPECT_FALSE(flag_before_dead);
+    EXPECT_EQ(CheckEventFlag(kSlgFlagBossGone), 1);
+    EXPECT_EQ(Battle().kind_states.exit_a, nullptr);
+    EXPECT_EQ(Battle().kind_states.exit_b, nullptr);
+    EXPECT_EQ(Battle().alloc.live, live);
+  }
+}
+
+// A battle that ends in the middle of an exit gives the running sequences' blocks back (the
+// leak check of the test run sees any left).
+TEST(BossExit, BattleEndingMidSequenceFreesTheBlocks) {
+  Families f({.dead_effect = true});
+  const uint8_t a = f.Enemy(3, 10, 23);
+  const uint8_t b = f.Enemy(6, 10, 28);
   SetUnitState(f.U(a), kUnitStateDefeated);
   SetUnitState(f.U(b), kUnitStateDefeated);
-  int a_started = -1, b_started = -1, a_dead = -1, b_dead = -1;
-  bool flag_before_dead = false;
-  for (int i = 0; i < 2000 && (a_dead < 0 || b_dead < 0); ++i) {
-    f.Frame();
-    const auto note = [&](uint8_t s, int& started, int& dead) {
-      const SlgUnit& u = f.U(s);
-      if (started < 0 && u.step > 2 && u.step != kSlgDeadStep) started = i;
-      if (dead < 0 && u.step == kSlgDeadStep) dead = i;
-    };
-    note(a, a_started, a_dead);
-    note(b, b_started, b_dead);
-    if (CheckEventFlag(kSlgFlagBossGone) != 0 && a_dead < 0 && b_dead < 0) flag_before_dead = true;
-    if (b_started >= 0 && a_dead < 0) ADD_FAILURE() << "the second started while the first ran";
-  }
-  ASSERT_GE(a_dead, 0);
-  ASSERT_GE(b_dead, 0);
-  EXPECT_GE(a_started, 300) << "waited its 301 frames";
-  EXPECT_GE(b_started, a_dead) << "the second goes on once the first has given its block back";
-  EXPECT_FALSE(flag_before_dead);
-  EXPECT_EQ(CheckEventFlag(kSlgFlagBossGone), 1);
+  RunFor(f, 400, [&] { return f.U(a).step >= 5 && f.U(b).step >= 4; });
+  EXPECT_NE(Battle().kind_states.exit_a, nullptr);
+  EXPECT_NE(Battle().kind_states.exit_b, nullptr);
+  FreeBossExitWork(true);
+  EXPECT_EQ(Battle().kind_states.exit_a, nullptr);
   EXPECT_EQ(Battle().kind_states.exit_b, nullptr);
-  EXPECT_EQ(Battle().alloc.live, live);
+  EXPECT_EQ(Battle().alloc.live, 0);
 }
 
 TEST(BossExit, NoWorkBlockEndsTheSequenceAtOnce) {
