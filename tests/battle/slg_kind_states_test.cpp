@@ -306,6 +306,28 @@ TEST(KamuiAura, SharedStepPlaysOnceThenWaitsMultiplesOf128) {
   EXPECT_EQ(k.aura_step, 0u) << "not restarted while the kamui is hit";
 }
 
+// Without any animation set the stands, the aura and the low-life effect count their
+// animations as ended and go on to their waits instead of waiting for ever.
+TEST(FamilyWithoutSets, StandsAuraAndLowLifeGoOn) {
+  Families f({.sets = false});
+  const uint8_t kamui = f.Enemy(3, 10, 32);
+  const uint8_t boss = f.Enemy(6, 10, 30);
+  const uint8_t kouma = f.Enemy(9, 10, 50);
+  f.U(kamui).flags |= kUnitStateStart;
+  f.U(boss).flags |= kUnitStateStart;
+  f.U(boss).stats.life = 10;
+  for (int i = 0; i < 3; ++i) f.Frame();
+  const SlgKindStatesState& k = Battle().kind_states;
+  EXPECT_EQ(k.aura_step, 2u) << "the aura waits for its next play";
+  EXPECT_EQ(k.low_life[f.U(boss).entry].step, 2u) << "the low-life effect waits for its next";
+  SetUnitState(f.U(boss), kUnitStateWalkEnd);
+  SetUnitState(f.U(kouma), kUnitStateWalk);
+  for (int i = 0; i < 3; ++i) f.Frame();
+  EXPECT_EQ(f.U(boss).state, kUnitStateReady) << "the two-object walk end has ended";
+  EXPECT_EQ(f.U(kouma).state, kUnitStateWalk);
+  EXPECT_EQ(f.U(kouma).anm == nullptr || f.U(kouma).anm->state == 3, true) << "in flight";
+}
+
 // ---- Hits ----
 
 TEST(FamilyHit, FamiliesDirectionsAndCriticalPickTheirTables) {
