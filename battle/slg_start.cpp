@@ -16,6 +16,7 @@
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
+#include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
@@ -216,7 +217,7 @@ void SlgMainTask(GameTaskRec* record) {
     if (HasBattle()) Battle().control.main_work = nullptr;
     return;
   }
-  if (HasBattle()) Slg::DrawMapNow();
+  if (HasBattle()) SlgMainFrame(&task.work());
 }
 
 uint32_t SlgMemoryTierOf(uint64_t bytes) {
