@@ -13,6 +13,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_comm_win.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_range_markers.h"
 #include "battle/slg_start.h"
 #include "battle/slg_sys_spr.h"
@@ -54,9 +55,11 @@ void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) { EndAttack(unit); }
 // system sprites loaded; frames with keys, the player phase and the unit states moved on.
 class PlayerRig {
  public:
-  PlayerRig() : board(rig.battle()) {
-    SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
+  explicit PlayerRig(bool sprites = true) : board(rig.battle()) {
+    if (sprites) {
+      SystemSpriteSet().Lay(rig.driver().tree);
+      LoadSystemSprites();
+    }
     // Logical keys 9-14 on keyboard keys (the default assignment leaves them to the joystick).
     for (uint32_t i = 0; i < 6; ++i) Ctx().input.SetKeyConfig(10 + i, 0x10 + i);
     board.SetMapSize(1280, 1280);
@@ -407,6 +410,72 @@ TEST(SlgPlayerPhase, SystemMenuAndRetryQuestion) {
     EXPECT_EQ(r.work.step, c.result);
     EXPECT_EQ(Battle().control.retry, c.retried ? 1u : 0u);
   }
+}
+
+// Without a system sprite the windows draw nothing and answer as usual: a turn plays through the
+// command window, the whole-map view and the end of the turn.
+TEST(SlgPlayerPhase, WithoutSystemSpritesATurnPlaysThroughDrawingNothing) {
+  PlayerRig r(false);
+  ASSERT_EQ(SlgSysSprite(kSysCommandWindow), nullptr);
+  r.Enter(kSlgPlayerCommand);
+  ASSERT_TRUE(r.Until([&] { return r.Sub() == 3; }, 40));
+  W().sel = 3;
+  W().record.sub_sel[3] = 1;  // the whole-map view
+  r.Frame({0});
+  ASSERT_TRUE(r.Until([&] { return r.work.step == kSlgPlayerWholeMap; }, 20));
+  ASSERT_TRUE(r.Until([&] { return r.Sub() == 2; }, 20));
+  r.Frame({8});
+  EXPECT_EQ(Battle().player.all_map.selected, r.enemy);
+  r.Frame({1});
+  ASSERT_TRUE(r.Until([&] { return r.work.step == kSlgPlayerCommand && r.Sub() == 3; }, 60));
+  W().sel = 4;
+  W().record.sub_sel[4] = 0;  // end of turn
+  r.Frame({0});
+  ASSERT_TRUE(r.Until([&] { return r.work.step == kSlgPhaseStart; }, 20));
+  EXPECT_NE(Battle().state.acting_unit, r.heroine);
+}
+
+// ---- Unit browsing ----
+
+TEST(SlgPlayerPhase, BrowsingShowsTheStatusOfTheUnitUnderTheCursorOnTheOtherHalf) {
+  PlayerRig r;
+  r.Enter(kSlgPlayerBrowse);
+  PlayerRig::Cursor({15, 70});  // nobody
+  r.Frame();
+  EXPECT_EQ(r.Sub(), 0u);
+  EXPECT_EQ(Battle().player.status.open, 0u);
+  PlayerRig::Cursor(kNextTo);
+  r.Frame();
+  EXPECT_EQ(r.Sub(), 1u);
+  EXPECT_EQ(Battle().player.browse.unit, r.enemy);
+  const bool left = SlgMapToScreen(PlayerRig::U(r.enemy)).x < 0;
+  EXPECT_EQ(Battle().player.browse.x, left ? 0 : -320 * 65536) << "the window on the other half";
+  ASSERT_TRUE(r.Until([&] { return r.Sub() == 2; }, 20)) << "the status window zooms open";
+  r.Frame();
+  r.rig.Step();
+  // The life gauge (full: 128 pixels) at the window position + (128, 104).
+  const int wx = (Battle().player.browse.x >> 16) + 320, wy = (Battle().player.browse.y >> 16) + 240;
+  const platform::PixelLayout layout = r.rig.driver().host().display.layout();
+  const uint32_t gauge = platform::UnpackToColorRef(
+      platform::PackColorRef(SystemSpriteSet::ColourRef(kSysLifeGauge, 0), layout), layout);
+  EXPECT_EQ(r.rig.PixelAt(wx + 130, wy + 106), gauge);
+  EXPECT_EQ(r.rig.PixelAt(wx + 128 + 127, wy + 106), gauge) << "full life: 128 pixels";
+  r.rig.SaveFrame("player_status_window");
+  // Off the unit: the window closes and browsing waits for the next unit.
+  PlayerRig::Cursor({15, 70});
+  r.Frame();
+  EXPECT_EQ(r.Sub(), 0u);
+  EXPECT_EQ(Battle().player.browse.unit, kSlgNoUnit);
+  ASSERT_TRUE(r.Until([&] { return Battle().player.status.open == 0; }, 20));
+  PlayerRig::Cursor(kHome);
+  r.Frame();
+  EXPECT_EQ(Battle().player.browse.unit, r.heroine);
+  ASSERT_TRUE(r.Until([&] { return r.Sub() == 2; }, 20));
+  r.Frame({1});
+  ASSERT_TRUE(r.Until([&] { return r.work.step != kSlgPlayerBrowse; }, 20));
+  EXPECT_EQ(r.work.step, kSlgPlayerCommand);
+  EXPECT_EQ(Battle().player.browse.unit, kSlgNoUnit);
+  EXPECT_EQ(Battle().player.status.open, 0u);
 }
 
 // ---- The option menu ----
