@@ -9,18 +9,24 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_face.h"
+#include "battle/slg_message.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_status_win.h"
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
 #include "engine/app/context.h"
+#include "engine/gfx/display/ddraw_func.h"
+#include "engine/input/dinput.h"
+#include "scene/scene_context.h"
+#include "scene/script/tamvik_macro.h"
 #include "game/macro_vars.h"
 #include "platform/surface.h"
 #include "scene/ui/tamvik_func.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/portrait_writer.h"
+#include "testsupport/script_writer.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
 
@@ -291,6 +297,43 @@ TEST(SlgInfoPanel, PanelStaysInsideTheScreenAtEachEdge) {
     // Beside the unit, not over it.
     EXPECT_TRUE(x >= c.ux || x + w <= c.ux || c.ux <= -320 + w || c.ux >= 320 - w);
   }
+}
+
+// ---- The face message ----
+
+// The face beside a battle message: the window opens with the face, the message waits for OK,
+// then the window closes, the layers come back and the blink is released.
+TEST(SlgFaceMessage, OpensTypesWaitsForOkAndCloses) {
+  using testsupport::FaceFileContents;
+  WindowRig w;
+  testsupport::MessageTableWriter table;
+  table.Add({.id = 1, .voice_word = 0xFFFF, .lip = "aa", .text = "AB"});
+  w.rig.driver().tree.Write(testsupport::SlgMessageRel(0), table.Bytes());
+  FaceFileContents contents;
+  contents.records = {{4, 1, 32}};
+  contents.images = 5;
+  w.rig.driver().tree.Write("install/tamvik2/system/kaoslg.spr", testsupport::FaceFile(contents));
+  Scene().macro.LoadSlgMessage(0);
+  Battle().face_conv.reset();
+  ASSERT_EQ(Ctx().ddraw.IsVisible(SURFACE_TEXT), 0u);
+
+  EXPECT_EQ(Slg::FaceMessage(5, 1), 0);
+  EXPECT_EQ(Battle().face.current, 5);
+  EXPECT_NE(Ctx().ddraw.IsVisible(SURFACE_TEXT), 0u);
+  EXPECT_NE(TamvikFunc::GetBlinkSprTable()[3], nullptr);
+  int result = 0;
+  int frames = 0;
+  for (; frames < 300 && result == 0; ++frames) {
+    const bool waiting = Battle().message.wait_state == 1;
+    if (waiting) w.rig.Schedule({testsupport::GameKeyDown(w.rig.frame(), kGameKey0)});
+    w.rig.Step();
+    result = Slg::FaceMessage(5, 1);
+    if (waiting) w.rig.Schedule({testsupport::GameKeyUp(w.rig.frame(), kGameKey0)});
+  }
+  EXPECT_EQ(result, 1) << "ended within the frame limit";
+  EXPECT_EQ(Battle().player.face_message_step, 0);
+  EXPECT_EQ(Ctx().ddraw.IsVisible(SURFACE_TEXT), 0u) << "the layers put back";
+  EXPECT_EQ(TamvikFunc::GetBlinkSprTable()[3], nullptr) << "the blink released";
 }
 
 }  // namespace
