@@ -28,6 +28,8 @@
 #include "scene/ui/tamvik_func.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/slg_table_writer.h"
+#include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
 
 namespace {
@@ -578,6 +580,60 @@ TEST(SlgWholeMap, KeysStepThroughTheFlaggedUnitsAndMarkersShow) {
   }
   EXPECT_TRUE(marker);
   r.rig.SaveFrame("player_whole_map");
+}
+
+// ---- The whole battle frame ----
+
+// The minimal stage started for real: turn control runs the player phase for the hero, whose
+// command window opens; key 13 opens the whole-map view, key 8 selects the enemy, cancel comes
+// back to the window; the window's end of turn passes the turn to the enemy and round 2 comes
+// back to the hero.
+TEST(SlgPlayerPhase, AHeadlessScriptPlaysTheHerosTurnOnTheMinimalStage) {
+  BattleRig rig;
+  testsupport::MinimalStage().Lay(rig.driver().tree);
+  testsupport::SlgTableWriter().Lay(rig.driver().tree);  // the four text tables, empty
+  SystemSpriteSet().Lay(rig.driver().tree);
+  GetSystemData()->setBattleMap(0);
+  Game().sequences.set_mode = [](int) { return 1; };
+  for (uint32_t i = 0; i < 6; ++i) Ctx().input.SetKeyConfig(10 + i, 0x10 + i);
+  const auto press = [&rig](int key) {
+    rig.Schedule({testsupport::GameKeyDown(rig.frame(), Key(key))});
+    rig.Step();
+    rig.Schedule({testsupport::GameKeyUp(rig.frame(), Key(key))});
+    rig.Step();
+  };
+  const auto state = [] {
+    const SlgMainWork* w = Battle().control.main_work;
+    return w != nullptr ? static_cast<int>(w->step) : -1;
+  };
+  const auto window_open = [&] { return state() == kSlgPlayerCommand && Battle().phase_sub == 3; };
+  Slg::StartStage();
+  ASSERT_TRUE(rig.RunUntil("the hero's window", window_open, 200));
+  const uint16_t hero = Battle().state.acting_unit;
+  ASSERT_EQ(Battle().state.units[hero].character, 0);
+  EXPECT_EQ(Battle().state.round, 1);
+
+  press(13);
+  ASSERT_TRUE(rig.RunUntil("the whole-map view", [&] { return state() == kSlgPlayerWholeMap && Battle().phase_sub == 2; }, 40));
+  press(8);
+  EXPECT_NE(Battle().player.all_map.selected, hero);
+  press(1);
+  ASSERT_TRUE(rig.RunUntil("back to the window", window_open, 60));
+  EXPECT_EQ(Battle().player.all_map.open, 0u);
+
+  for (int i = 0; i < 8; ++i) {
+    CommWinSelection sel{};
+    CommWinGetSel(&sel, 0);
+    if (sel.column == 4) break;
+    press(8);
+  }
+  CommWinSelection sel{};
+  CommWinGetSel(&sel, 0);
+  ASSERT_EQ(sel.column, 4) << "the end-of-turn column";
+  press(0);
+  ASSERT_TRUE(rig.RunUntil("round 2", [] { return Battle().state.round == 2; }, 120));
+  ASSERT_TRUE(rig.RunUntil("the hero's window again", window_open, 200));
+  EXPECT_EQ(Battle().state.acting_unit, hero);
 }
 
 }  // namespace
