@@ -377,6 +377,42 @@ TEST(SlgPlayerPhase, MoveUndoAndMoveAgain) {
   EXPECT_EQ(Battle().control.actions_left, 1);
 }
 
+// Charge and defend spend an action of kind "other"; the range views cost nothing: from the
+// window (11) the next-actor rule follows, from the info key (21) the free cursor.
+TEST(SlgPlayerPhase, UnitCommandsAndRangeViewsByTheirResults) {
+  struct Case {
+    const char* name;
+    uint8_t state;
+    int actions_left;
+    uint8_t done;
+    uint8_t next;
+  };
+  const Case cases[] = {
+      {"charge", kSlgPlayerCharge, 1, 8, kSlgPhaseAgain},
+      {"defend", kSlgPlayerDefend, 1, 8, kSlgPhaseAgain},
+      {"view ranges from the window", kSlgPlayerViewRanges, 2, 0, kSlgPhaseAgain},
+      {"view ranges from the info key", kSlgPlayerInfoRanges, 2, 0, kSlgPlayerFree},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlayerRig r;
+    PlayerRig::Cursor(kHome);
+    r.Enter(c.state);
+    r.Frame();
+    if (c.state == kSlgPlayerViewRanges || c.state == kSlgPlayerInfoRanges) {
+      ASSERT_TRUE(r.Until([&] { return r.Sub() == 1; }, 40));
+      r.Frame({1});  // the threat range
+      ASSERT_TRUE(r.Until([&] { return r.Sub() == 3; }, 40));
+      r.Frame({1});  // closed
+    }
+    ASSERT_TRUE(r.Until([&] { return r.work.step != c.state; }, 80));
+    EXPECT_EQ(r.work.step, c.next);
+    EXPECT_EQ(Battle().control.actions_left, c.actions_left);
+    EXPECT_EQ(Battle().control.action_done, c.done);
+    EXPECT_EQ(Battle().state.acting_unit, r.heroine);
+  }
+}
+
 TEST(SlgPlayerPhase, EndTurnPassesAtOnce) {
   PlayerRig r;
   r.Enter(kSlgPlayerEndTurn);
