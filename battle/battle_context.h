@@ -30,6 +30,7 @@
 #include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
+#include "battle/slg_player_state.h"
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
@@ -268,6 +269,11 @@ class BattleContext {
   // The summoner's opening flag (SummonerReset clears it; battle/slg_summoner.h).
   uint32_t summoner_opening = 0;
   // ---- end of the enemy and boss families ----
+  // ---- The player phase and its windows (battle/slg_player.h, slg_status_win.h, slg_face.h) ----
+  // The last chosen state, the attack-running flag, the status window's zoom, the information
+  // panel, unit browsing, the whole-map view and the face message's step.
+  SlgPlayerState player{};
+  // ---- end of the player phase ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
