@@ -632,6 +632,8 @@ TEST(SlgPlayerPhase, AHeadlessScriptPlaysTheHerosTurnOnTheMinimalStage) {
   GetSystemData()->setBattleMap(0);
   Game().sequences.set_mode = [](int) { return 1; };
   for (uint32_t i = 0; i < 6; ++i) Ctx().input.SetKeyConfig(10 + i, 0x10 + i);
+  // The enemy's turn ends at once (the enemy phase's stub): this test is the hero's.
+  rig.battle().phases.enemy_step = &SlgDefaultEnemyStep;
   const auto press = [&rig](int key) {
     rig.Schedule({testsupport::GameKeyDown(rig.frame(), Key(key))});
     rig.Step();
