@@ -125,10 +125,10 @@ std::vector<Bytes> MinigamePlaySeeds() {
                            static_cast<uint8_t>(row % 3 == 0 ? 1 : 0)};
     seeds.push_back(JoinParts({control, testsupport::MinigameRowOd(row).Build(),
                                testsupport::MinigameDat({{18, 100}, {24, 3000}}), steps}));
-    // A card row as a hub match: its opening shows the opponent's face through the scene
-    // engine's pictures at once.
+    // A card row as a hub match on an od file with every text: its opening shows the opponent's
+    // face (a text naming a picture) through the scene engine's pictures at once.
     if (row == 4) {
-      seeds.push_back(JoinParts({{4, mg::kModeHubMatch, 0}, testsupport::MinigameRowOd(row).Build(),
+      seeds.push_back(JoinParts({{4, mg::kModeHubMatch, 0}, testsupport::UniversalOd().Build(),
                                  testsupport::MinigameDat({}), steps}));
     }
   }
