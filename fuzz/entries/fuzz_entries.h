@@ -77,6 +77,11 @@ void StageEntry(const uint8_t* data, size_t size);
 void SprFileEntry(const uint8_t* data, size_t size);
 void MacroVarsEntry(const uint8_t* data, size_t size);
 void MapHitEntry(const uint8_t* data, size_t size);
+// ---- The battle's readers besides the stage files (battle_entries.cpp) ----
+// The four battle text tables and System.Tab with their look-ups; Map.TAB with its priority file
+// and a bank, drawn in three frames.
+void SlgTablesEntry(const uint8_t* data, size_t size);
+void SlgMapEntry(const uint8_t* data, size_t size);
 // ---- The debug menu's readers (debug_entries.cpp) ----
 // The DEF name lists and LipSync.DEF.
 void DefNamesEntry(const uint8_t* data, size_t size);
