@@ -130,7 +130,8 @@ void StageEntry(const uint8_t* data, size_t size) {
   // The stage table.
   const Bytes& table = parts[0];
   const StageTable& stage = *battle.stage;
-  const uint32_t num_unit = table.size() >= 18 ? detail::Le16(table, 16) : 0;
+  // A file cut inside the word reads as zero-padded, as the rest of a short table.
+  const uint32_t num_unit = detail::Le16(table, 16);
   Check(stage.unit_count() == static_cast<int>(std::min<uint32_t>(num_unit, kStageUnitEntries)),
         kName, "NumUnit is not the file's, at most 64");
   for (size_t i = 0; i < kStageTableBytes; ++i) {
