@@ -32,6 +32,7 @@
 #include "battle/slg_start_state.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
+#include "battle/slg_turn_state.h"
 #include "battle/slg_unit_states_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
@@ -242,6 +243,12 @@ class BattleContext {
   };
   EventStandIns event_stand_ins;
   // ---- end of the battle's start and exit ----
+  // ---- Turn control (battle/slg_turn.h) ----
+  // The phase entries turn control calls for the acting unit (player, enemy_step, follow_up;
+  // defaults that end the action at once), and turn control's own words.
+  SlgPhaseEntries phases;
+  SlgTurnState turn;
+  // ---- end of turn control ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
