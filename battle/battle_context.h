@@ -27,6 +27,7 @@
 #include "battle/slg_damage_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
+#include "battle/slg_player_state.h"
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
@@ -249,6 +250,11 @@ class BattleContext {
   SlgPhaseEntries phases;
   SlgTurnState turn;
   // ---- end of turn control ----
+  // ---- The player phase and its windows (battle/slg_player.h, slg_status_win.h, slg_face.h) ----
+  // The last chosen state, the attack-running flag, the status window's zoom, the information
+  // panel, unit browsing, the whole-map view and the face message's step.
+  SlgPlayerState player{};
+  // ---- end of the player phase ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
