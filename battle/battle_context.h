@@ -25,6 +25,7 @@
 #include "battle/slg_comm_win_state.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
+#include "battle/slg_enemy_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_player_state.h"
@@ -255,6 +256,10 @@ class BattleContext {
   // panel, unit browsing, the whole-map view and the face message's step.
   SlgPlayerState player{};
   // ---- end of the player phase ----
+  // ---- The enemy phase (battle/slg_enemy.h, battle/slg_enemy_think.h) ----
+  // EnemyThinkStep and EnemyNextStep of the acting enemy.
+  SlgEnemyState enemy{};
+  // ---- end of the enemy phase ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.
