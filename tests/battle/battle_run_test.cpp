@@ -15,6 +15,7 @@
 #include "battle/slg_attack.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_formulas.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_player.h"
 #include "battle/slg_start.h"
 #include "battle/slg_turn.h"
@@ -76,8 +77,30 @@ class BattleRun {
       if (on_frame && rig.frame() >= next_press) on_frame();
       if (!rig.Step()) break;
     }
-    ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames";
+    ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames" << Describe();
     return false;
+  }
+  // Where the battle stands (for a failure's message).
+  static std::string Describe() {
+    if (!HasBattle()) return " (no battle)";
+    const BattleContext& b = Battle();
+    std::string out = " (mode " + std::to_string(CTamvikGeneral::GetMode()) + ", round " +
+                      std::to_string(b.state.round) + ", acting " +
+                      std::to_string(b.state.acting_unit) + ", phase state " +
+                      std::to_string(b.control.main_work ? b.control.main_work->step : -1) +
+                      ", sub " + std::to_string(b.phase_sub) + ", cursor " +
+                      std::to_string(b.state.cursor_cell[0]) + "," +
+                      std::to_string(b.state.cursor_cell[1]) + " at " +
+                      std::to_string(b.state.cursor_point[0]) + "," +
+                      std::to_string(b.state.cursor_point[1]);
+    for (int i = 0; i < b.state.unit_count; ++i) {
+      const SlgUnit& u = b.state.units[static_cast<size_t>(i)];
+      const SlgCell c = PosToCell(u.x >> 16, u.y >> 16);
+      out += "; unit " + std::to_string(i) + " side " + std::to_string(u.side) + " life " +
+             std::to_string(u.stats.life) + " cell " + std::to_string(c.column) + "," +
+             std::to_string(c.row) + " state " + std::to_string(u.state);
+    }
+    return out + ")";
   }
   int Count(const std::string& fragment) const {
     int n = 0;
@@ -122,6 +145,87 @@ class BattleRun {
     return true;
   }
 
+  // Holds exactly the arrow keys asked (changes from the next frame); the others go up.
+  void HoldArrows(GameKeyBits keys) {
+    for (const GameKeyBits k : {kGameKeyUp, kGameKeyDown, kGameKeyLeft, kGameKeyRight}) {
+      const bool want = (keys & k) != 0;
+      if (want == ((held_ & k) != 0)) continue;
+      rig.Schedule({want ? testsupport::GameKeyDown(rig.frame() + 1, k)
+                         : testsupport::GameKeyUp(rig.frame() + 1, k)});
+      held_ = want ? (held_ | k) : (held_ & ~k);
+    }
+  }
+
+  // The input script's hero: on its turn it walks to `to` (the command window's walk, the map
+  // cursor steered there by the arrow keys, OK) unless it stands there, then attacks (the
+  // window's attack, OK on the unit the cursor is put on). Whether it did anything.
+  bool HeroWalksAndAttacks(SlgCell to) {
+    const BattleContext& b = Battle();
+    const SlgUnit* acting = ActingUnit();
+    if (acting == nullptr || acting->side != 0 || b.control.main_work == nullptr) {
+      HoldArrows(0);
+      return false;
+    }
+    const SlgCell at = PosToCell(acting->x >> 16, acting->y >> 16);
+    const bool there = at.column == to.column && at.row == to.row;
+    switch (b.control.main_work->step) {
+      case kSlgPlayerFree:  // OK opens the command window
+        HoldArrows(0);
+        Press(kGameKey0);
+        return true;
+      case kSlgPlayerCommand: {
+        // The walk, or the attack once beside the enemy: the selection steps right to its
+        // column (and down within the attack column, which opens on the special attack).
+        if (b.phase_sub != 3) break;
+        HoldArrows(0);
+        const int want = there ? kSlgPlayerAttack : kSlgPlayerMove;
+        const int choice = SlgCommandChoice();
+        const bool attack_column = choice == kSlgPlayerSpecial || choice == kSlgPlayerCombination;
+        Press(choice == want                ? kGameKey0
+              : want == kSlgPlayerAttack && attack_column ? kGameKeyDown
+                                                          : kGameKeyRight);
+        return true;
+      }
+      case kSlgPlayerMove: {
+        if (b.phase_sub == 4) {  // OK once the walk has ended
+          HoldArrows(0);
+          Press(kGameKey0);
+          return true;
+        }
+        if (b.phase_sub != 1) break;
+        const SlgCell cursor{b.state.cursor_cell[0], b.state.cursor_cell[1]};
+        if (cursor.column == to.column && cursor.row == to.row) {
+          HoldArrows(0);
+          Press(kGameKey0);
+          return true;
+        }
+        const SlgPoint aim = CellCentre(to);
+        GameKeyBits keys = 0;
+        if (b.state.cursor_point[0] < aim.x - 8) keys |= kGameKeyRight;
+        if (b.state.cursor_point[0] > aim.x + 8) keys |= kGameKeyLeft;
+        if (b.state.cursor_point[1] < aim.y - 4) keys |= kGameKeyDown;
+        if (b.state.cursor_point[1] > aim.y + 4) keys |= kGameKeyUp;
+        HoldArrows(keys);
+        return keys != 0;
+      }
+      case kSlgPlayerAttack:  // OK on the target, OK again on its area
+        if (b.phase_sub != 1 && b.phase_sub != 3) break;
+        HoldArrows(0);
+        Press(kGameKey0);
+        return true;
+      default:
+        break;
+    }
+    HoldArrows(0);
+    return false;
+  }
+
+  // The point the cursor takes on a cell.
+  static SlgPoint CellCentre(SlgCell c) {
+    return {static_cast<int32_t>((2 * c.column + (c.row & 1)) * 48),
+            static_cast<int32_t>(24 * c.row - 24)};
+  }
+
   static const SlgUnit* ActingUnit() {
     const SlgBattleState& s = Battle().state;
     return s.acting_unit < s.unit_count ? &s.units[s.acting_unit] : nullptr;
@@ -134,6 +238,7 @@ class BattleRun {
   int next_press = 0;
 
  private:
+  GameKeyBits held_ = 0;
   // Until the kinds' attack effects exist, the attack routine of every kind in play ends the
   // attack on its first frame.
   static void InstallAttackStubs() {
@@ -165,6 +270,36 @@ void VictoryAlone(BattleRig& rig) {
   EXPECT_GE(GetMacroP(kSlgRoundVar), 1);
   EXPECT_EQ(run.Count("SLG INIT END"), 1);
   EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
+}
+
+// ---- Victory: the hero walks up to the ASHIGARU and attacks until it falls ----
+// Between the hero's turns the ASHIGARU's think attacks back; its fall leaves no enemy, and the
+// rule starts the victory.
+void Victory(BattleRig& rig) {
+  BattleInstall install;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  int enemy_attacks = 0;
+  bool enemy_attacked = false;
+  run.on_frame = [&] {
+    const BattleContext& b = Battle();
+    const SlgUnit* acting = BattleRun::ActingUnit();
+    if (acting != nullptr && acting->side != 0) {
+      const bool attacked = (b.control.action_done & 2) != 0;
+      if (attacked && !enemy_attacked) ++enemy_attacks;
+      enemy_attacked = attacked;
+    } else {
+      enemy_attacked = false;
+    }
+    run.HeroWalksAndAttacks({3, 9});  // beside the ASHIGARU at (4, 10)
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
+  EXPECT_GE(GetMacroP(kSlgRoundVar), 1);
+  EXPECT_EQ(run.Count("SLG INIT END"), 1);
+  EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
+  EXPECT_GE(enemy_attacks, 1);
 }
 
 // ---- Switch: map 1 at once, then map 17 with its fade, in round 1 of each ----
@@ -335,6 +470,7 @@ TEST_P(BattleRunTable, EndsAsTheModesSayTheSameWayTwice) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, BattleRunTable,
                          ::testing::Values(Row{"victory_alone", &VictoryAlone},
+                                           Row{"victory", &Victory},
                                            Row{"defeat", &Defeat}, Row{"swarm", &Swarm},
                                            Row{"switch", &SwitchTwice}),
                          [](const ::testing::TestParamInfo<Row>& info) {
