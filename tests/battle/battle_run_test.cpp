@@ -29,6 +29,7 @@
 #include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/battle_script.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/stage_writer.h"
 
@@ -73,8 +74,9 @@ class BattleRun {
       const int mode = CTamvikGeneral::GetMode();
       if (modes.empty() || modes.back() != mode) modes.push_back(mode);
       if (f > 0 && (mode < 26 || mode > 28)) return true;
-      if (HasBattle()) InstallAttackStubs();
-      if (on_frame && rig.frame() >= next_press) on_frame();
+      // Until the kinds' attack effects exist, the attack of every kind in play ends at once.
+      if (HasBattle()) testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
+      if (on_frame && player.Ready()) on_frame();
       if (!rig.Step()) break;
     }
     ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames" << Describe();
@@ -110,144 +112,13 @@ class BattleRun {
     return n;
   }
 
-  // A game key pressed in the next frame and let go in the one after; the player looks again
-  // once it is up.
-  void Press(GameKeyBits key) {
-    rig.Schedule({testsupport::GameKeyDown(rig.frame() + 1, key),
-                  testsupport::GameKeyUp(rig.frame() + 2, key)});
-    next_press = rig.frame() + 3;
-  }
-
-  // The input script's end of the hero's turn: from the free cursor OK opens the command window;
-  // there the selection steps right until OK chooses the end of the turn. Whether it pressed.
-  bool EndHeroTurn() {
-    const BattleContext& b = Battle();
-    const SlgUnit* acting = ActingUnit();
-    if (acting == nullptr || acting->side != 0 || b.control.main_work == nullptr) return false;
-    const uint8_t state = b.control.main_work->step;
-    if (state == kSlgPlayerFree) {
-      Press(kGameKey0);
-      return true;
-    }
-    if (state == kSlgPlayerCommand && b.phase_sub == 3) {
-      Press(SlgCommandChoice() == kSlgPlayerEndTurn ? kGameKey0 : kGameKeyRight);
-      return true;
-    }
-    return false;
-  }
-
-  // The game-over menu's answer once it shows: OK continues (the item it opens on); giving up
-  // moves to item 0 first. Whether it pressed.
-  bool AnswerGameOver(bool give_up) {
-    const BattleContext& b = Battle();
-    if (!TaskExists(kSlgGameOverTaskName) || b.turn.game_over_step != 5) return false;
-    Press(give_up && b.game_over.choice != 0 ? kGameKeyRight : kGameKey0);
-    return true;
-  }
-
-  // Holds exactly the arrow keys asked (changes from the next frame); the others go up.
-  void HoldArrows(GameKeyBits keys) {
-    for (const GameKeyBits k : {kGameKeyUp, kGameKeyDown, kGameKeyLeft, kGameKeyRight}) {
-      const bool want = (keys & k) != 0;
-      if (want == ((held_ & k) != 0)) continue;
-      rig.Schedule({want ? testsupport::GameKeyDown(rig.frame() + 1, k)
-                         : testsupport::GameKeyUp(rig.frame() + 1, k)});
-      held_ = want ? (held_ | k) : (held_ & ~k);
-    }
-  }
-
-  // The input script's hero: on its turn it walks to `to` (the command window's walk, the map
-  // cursor steered there by the arrow keys, OK) unless it stands there, then attacks (the
-  // window's attack, OK on the unit the cursor is put on). Whether it did anything.
-  bool HeroWalksAndAttacks(SlgCell to) {
-    const BattleContext& b = Battle();
-    const SlgUnit* acting = ActingUnit();
-    if (acting == nullptr || acting->side != 0 || b.control.main_work == nullptr) {
-      HoldArrows(0);
-      return false;
-    }
-    const SlgCell at = PosToCell(acting->x >> 16, acting->y >> 16);
-    const bool there = at.column == to.column && at.row == to.row;
-    switch (b.control.main_work->step) {
-      case kSlgPlayerFree:  // OK opens the command window
-        HoldArrows(0);
-        Press(kGameKey0);
-        return true;
-      case kSlgPlayerCommand: {
-        // The walk, or the attack once beside the enemy: the selection steps right to its
-        // column (and down within the attack column, which opens on the special attack).
-        if (b.phase_sub != 3) break;
-        HoldArrows(0);
-        const int want = there ? kSlgPlayerAttack : kSlgPlayerMove;
-        const int choice = SlgCommandChoice();
-        const bool attack_column = choice == kSlgPlayerSpecial || choice == kSlgPlayerCombination;
-        Press(choice == want                ? kGameKey0
-              : want == kSlgPlayerAttack && attack_column ? kGameKeyDown
-                                                          : kGameKeyRight);
-        return true;
-      }
-      case kSlgPlayerMove: {
-        if (b.phase_sub == 4) {  // OK once the walk has ended
-          HoldArrows(0);
-          Press(kGameKey0);
-          return true;
-        }
-        if (b.phase_sub != 1) break;
-        const SlgCell cursor{b.state.cursor_cell[0], b.state.cursor_cell[1]};
-        if (cursor.column == to.column && cursor.row == to.row) {
-          HoldArrows(0);
-          Press(kGameKey0);
-          return true;
-        }
-        const SlgPoint aim = CellCentre(to);
-        GameKeyBits keys = 0;
-        if (b.state.cursor_point[0] < aim.x - 8) keys |= kGameKeyRight;
-        if (b.state.cursor_point[0] > aim.x + 8) keys |= kGameKeyLeft;
-        if (b.state.cursor_point[1] < aim.y - 4) keys |= kGameKeyDown;
-        if (b.state.cursor_point[1] > aim.y + 4) keys |= kGameKeyUp;
-        HoldArrows(keys);
-        return keys != 0;
-      }
-      case kSlgPlayerAttack:  // OK on the target, OK again on its area
-        if (b.phase_sub != 1 && b.phase_sub != 3) break;
-        HoldArrows(0);
-        Press(kGameKey0);
-        return true;
-      default:
-        break;
-    }
-    HoldArrows(0);
-    return false;
-  }
-
-  // The point the cursor takes on a cell.
-  static SlgPoint CellCentre(SlgCell c) {
-    return {static_cast<int32_t>((2 * c.column + (c.row & 1)) * 48),
-            static_cast<int32_t>(24 * c.row - 24)};
-  }
-
-  static const SlgUnit* ActingUnit() {
-    const SlgBattleState& s = Battle().state;
-    return s.acting_unit < s.unit_count ? &s.units[s.acting_unit] : nullptr;
-  }
+  static const SlgUnit* ActingUnit() { return testsupport::BattleScript::ActingUnit(); }
 
   BattleRig& rig;
+  testsupport::BattleScript player{rig.driver()};
   std::function<void()> on_event_check;
   std::function<void()> on_frame;
   std::vector<int> modes;
-  int next_press = 0;
-
- private:
-  GameKeyBits held_ = 0;
-  // Until the kinds' attack effects exist, the attack routine of every kind in play ends the
-  // attack on its first frame.
-  static void InstallAttackStubs() {
-    for (const int kind : {0, 14, 15, 16}) {
-      Battle().action_table[static_cast<size_t>(kind)] = [](SlgUnit& unit, SlgPair&) {
-        EndAttack(unit);
-      };
-    }
-  }
 };
 
 BattleRig::Options ManagerOptions() {
@@ -291,7 +162,7 @@ void Victory(BattleRig& rig) {
     } else {
       enemy_attacked = false;
     }
-    run.HeroWalksAndAttacks({3, 9});  // beside the ASHIGARU at (4, 10)
+    run.player.HeroWalksAndAttacks({3, 9});  // beside the ASHIGARU at (4, 10)
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
@@ -371,11 +242,11 @@ void Defeat(BattleRig& rig) {
       trust_at_start.push_back(GetMacroP(trust));
       SetMacroP(trust, 40000);  // changed during the battle
     }
-    if (run.AnswerGameOver(answered >= 1)) {
+    if (run.player.AnswerGameOver(answered >= 1)) {
       if (b.game_over.choice == 0 || answered == 0) ++answered;
       return;
     }
-    run.EndHeroTurn();
+    run.player.EndHeroTurn();
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
@@ -437,8 +308,8 @@ void Swarm(BattleRig& rig) {
       if (b.enemy.think_step != kThinkStepEnd) unended.push_back(last_enemy);
     }
     last_enemy = now;
-    if (run.AnswerGameOver(true)) return;
-    run.EndHeroTurn();
+    if (run.player.AnswerGameOver(true)) return;
+    run.player.EndHeroTurn();
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_turn.h"
+#include "game/system_data.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_bup.h"
@@ -18,6 +20,7 @@
 #include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_lips.h"
 #include "testsupport/sample_data.h"
+#include "testsupport/battle_script.h"
 #include "testsupport/sample_road.h"
 
 namespace {
@@ -208,9 +211,10 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
 
 // ---- The new game's battle ----
 
-// The first choice's second line ends the scene in its FIGHT: the manager goes through its
-// battle modes and the builder's dressed battle is set up from the sample's own files.
-TEST(SampleBoot, TheNewGamesBattleChoiceEndsTheSceneInItsBattle) {
+// The first choice's second line ends the scene in its FIGHT: past the offer to save, the
+// manager starts the builder's dressed battle from the sample's own files (none missing), and
+// the input script wins it; the manager goes on to the stage clear's offer to save.
+TEST(SampleBoot, TheNewGamesBattleIsSetUpAndWonByTheInputScript) {
   SampleRoad run(TAMVIK_SAMPLE_DIR, "");
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
@@ -231,6 +235,29 @@ TEST(SampleBoot, TheNewGamesBattleChoiceEndsTheSceneInItsBattle) {
       << ::testing::PrintToString(run.modes);
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
+  // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
+  // attacks end at once until the kinds' effects exist); with no enemy left the event check's
+  // stand-in starts the victory, and the manager goes on to the stage clear.
+  Battle().check_events_hook = [] {
+    const SlgBattleState& st = Battle().state;
+    for (int i = 0; i < st.unit_count; ++i) {
+      if (st.units[static_cast<size_t>(i)].side != 0 &&
+          st.units[static_cast<size_t>(i)].step != kSlgDeadStep) {
+        return 0;
+      }
+    }
+    if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
+    return 0;
+  };
+  testsupport::BattleScript player(run.d);
+  ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
+    if (!HasBattle() || Battle().control.exited != 0) return true;
+    testsupport::BattleScript::InstallAttackStubs({0, 14});
+    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
+    return false;
+  }, 3000));
+  ASSERT_TRUE(run.UntilMode(35, 300)) << ::testing::PrintToString(run.modes);
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   EXPECT_TRUE(run.d.host_window().boxes.empty());
   for (const std::string& missing : run.NotFound()) ADD_FAILURE() << missing;
 }
