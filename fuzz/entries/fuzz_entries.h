@@ -26,6 +26,9 @@ struct Target {
   const char* name;
   Entry entry;
   SeedMaker seeds;  // a handful of small valid (and some deliberately odd) inputs
+  // Mutated variants the smoke test runs besides the seeds (a whole played battle per input
+  // takes far longer than one file read: such targets run a few).
+  int smoke_variants = 300;
 };
 
 // Every target, in a fixed order.
@@ -82,6 +85,8 @@ void MapHitEntry(const uint8_t* data, size_t size);
 // and a bank, drawn in three frames.
 void SlgTablesEntry(const uint8_t* data, size_t size);
 void SlgMapEntry(const uint8_t* data, size_t size);
+// The enemy think files played on a fixed stage of several enemies (think_entry.cpp).
+void ThinkEntry(const uint8_t* data, size_t size);
 // ---- The debug menu's readers (debug_entries.cpp) ----
 // The DEF name lists and LipSync.DEF.
 void DefNamesEntry(const uint8_t* data, size_t size);

@@ -35,6 +35,7 @@ std::vector<Bytes> MapHitSeeds();
 // The battle's readers besides the stage files (battle_entries.cpp).
 std::vector<Bytes> SlgTablesSeeds();
 std::vector<Bytes> SlgMapSeeds();
+std::vector<Bytes> ThinkSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();
