@@ -16,6 +16,9 @@
 #include "battle/slg_enemy.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_objects_state.h"
+#include "battle/slg_player.h"
+#include "battle/slg_task.h"
 #include "battle/slg_player.h"
 #include "battle/slg_start.h"
 #include "battle/slg_turn.h"
@@ -78,6 +81,7 @@ class BattleRun {
       if (HasBattle()) testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
       if (on_frame && player.Ready()) on_frame();
       if (!rig.Step()) break;
+      TakeCaptures();
     }
     ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames" << Describe();
     return false;
@@ -114,7 +118,26 @@ class BattleRun {
 
   static const SlgUnit* ActingUnit() { return testsupport::BattleScript::ActingUnit(); }
 
+  // A named checkpoint: the first frame after which `when` holds is written as <name>.png for
+  // people ($TAMVIK_BATTLE_FRAMES).
+  struct Capture {
+    std::string name;
+    std::function<bool()> when;
+    bool taken = false;
+  };
+  void TakeCaptures() {
+    for (Capture& c : captures) {
+      if (c.taken || !HasBattle() || !c.when()) continue;
+      c.taken = true;
+      rig.SaveFrame(c.name);
+    }
+  }
+  void ExpectCapturesTaken() const {
+    for (const Capture& c : captures) EXPECT_TRUE(c.taken) << c.name << " never reached";
+  }
+
   BattleRig& rig;
+  std::vector<Capture> captures;
   testsupport::BattleScript player{rig.driver()};
   std::function<void()> on_event_check;
   std::function<void()> on_frame;
@@ -164,6 +187,24 @@ void Victory(BattleRig& rig) {
     }
     run.player.HeroWalksAndAttacks({3, 9});  // beside the ASHIGARU at (4, 10)
   };
+  const auto state_is = [](uint8_t state, uint32_t sub) {
+    return [state, sub] {
+      const BattleContext& b = Battle();
+      return b.control.main_work != nullptr && b.control.main_work->step == state &&
+             b.phase_sub == sub;
+    };
+  };
+  run.captures = {
+      {"victory_command_window", state_is(kSlgPlayerCommand, 3)},
+      {"victory_walk", state_is(kSlgPlayerMove, 2)},
+      {"victory_damage_gauge",
+       [] {
+         for (const SlgEffectTask* t : Battle().gauge_tasks) {
+           if (t != nullptr) return true;
+         }
+         return false;
+       }},
+  };
   ASSERT_TRUE(run.RunToModeAfterBattle());
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
@@ -171,6 +212,7 @@ void Victory(BattleRig& rig) {
   EXPECT_EQ(run.Count("SLG INIT END"), 1);
   EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
   EXPECT_GE(enemy_attacks, 1);
+  run.ExpectCapturesTaken();
 }
 
 // ---- Switch: map 1 at once, then map 17 with its fade, in round 1 of each ----
@@ -248,7 +290,13 @@ void Defeat(BattleRig& rig) {
     }
     run.player.EndHeroTurn();
   };
+  // The hero (kind 0) falls: its game-over picture with the menu on it.
+  run.captures = {{"defeat_game_over",
+                   [] {
+                     return TaskExists(kSlgGameOverTaskName) && Battle().turn.game_over_step == 5;
+                   }}};
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectCapturesTaken();
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
   EXPECT_EQ(GetSystemData()->battleLost(), 1u);
   EXPECT_EQ(run.Count("SLG INIT END"), 2);
