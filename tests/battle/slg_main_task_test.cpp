@@ -66,6 +66,9 @@ class BattleRun {
       modes.push_back(mode);
       return 1;
     };
+    // The phases' defaults end each action at once (the player and enemy phases take frames).
+    Battle().phases.player = &SlgDefaultPlayerPhase;
+    Battle().phases.enemy_step = &SlgDefaultEnemyStep;
   }
   // Starts the battle and runs until round 1 has started; whether it did.
   bool Start() {
