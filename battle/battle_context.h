@@ -26,6 +26,7 @@
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
 #include "battle/slg_map_objects_state.h"
+#include "battle/slg_enemy_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -33,6 +34,7 @@
 #include "battle/slg_start_state.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
+#include "battle/slg_turn_state.h"
 #include "battle/slg_unit_states_state.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
@@ -248,6 +250,16 @@ class BattleContext {
   // and the Elebox's effect-done byte.
   SlgMapObjectsState map_objects{};
   // ---- end of the map objects ----
+  // ---- Turn control (battle/slg_turn.h) ----
+  // The phase entries turn control calls for the acting unit (player, enemy_step, follow_up;
+  // defaults that end the action at once), and turn control's own words.
+  SlgPhaseEntries phases;
+  SlgTurnState turn;
+  // ---- end of turn control ----
+  // ---- The enemy phase (battle/slg_enemy.h, battle/slg_enemy_think.h) ----
+  // EnemyThinkStep and EnemyNextStep of the acting enemy.
+  SlgEnemyState enemy{};
+  // ---- end of the enemy phase ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

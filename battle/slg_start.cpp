@@ -16,6 +16,7 @@
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
+#include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
@@ -73,6 +74,8 @@ void InitStep2(BattleContext& b) {
   s.acting_unit = kSlgNoUnit;
   s.word2 = 0;
   GetSystemData()->setBattleLost(0);
+  // SlgLost too: a retried battle starts undefeated, not straight back in the game over.
+  b.lost = 0;
   b.control.actions_left = 2;
   b.phase_sub = 0;
   b.flags = kFlagsAfterSetUp;
@@ -216,7 +219,7 @@ void SlgMainTask(GameTaskRec* record) {
     if (HasBattle()) Battle().control.main_work = nullptr;
     return;
   }
-  if (HasBattle()) Slg::DrawMapNow();
+  if (HasBattle()) SlgMainFrame(&task.work());
 }
 
 uint32_t SlgMemoryTierOf(uint64_t bytes) {

@@ -33,7 +33,7 @@ static_assert(sizeof(SlgMainWork) == 16, "the main task's work block is 16 bytes
 // The phase state the main task starts in.
 constexpr uint8_t kSlgMainFirstState = 17;
 
-// The main task's frame: for now the map drawn at the battle scroll (Slg::DrawMapNow).
+// The main task's frame (SlgMainFrame, battle/slg_turn.h).
 void SlgMainTask(GameTaskRec* record);
 inline constexpr StepTaskKind<SlgMainWork> kSlgMainTask{"Slg::SlgMainTask", &SlgMainTask};
 

@@ -217,7 +217,12 @@ void RemoveUnit(uint32_t n) {
   const int count = std::clamp<int>(order.count, 0, kSlgMaxUnits);
   for (int i = 0; i < count; ++i) {
     SlgOrder::Entry entry = order.entries[i];
-    if (entry.slot == n) continue;
+    if (entry.slot == n) {
+      // Entries after it move down one: the order position follows, so that the next unit to
+      // act keeps its turn.
+      if (i <= s.order_pos) --s.order_pos;
+      continue;
+    }
     if (entry.slot > n) --entry.slot;
     order.entries[out++] = entry;
   }

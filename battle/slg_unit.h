@@ -48,7 +48,8 @@ uint8_t CreateUnit(const StageTable& stage, int n);
 // (battle/slg_unit_sprite.cpp).
 void ReleaseUnitSprites(SlgUnit& unit);
 // Removes slot n: later records move down a slot (their slot bytes with them), and the update
-// index, the acting slot and the turn order follow. A slot not in use does nothing.
+// index, the acting slot, the turn order and the order position follow. A slot not in use does
+// nothing.
 void RemoveUnit(uint32_t n);
 // Clears the grid, removes every record whose step is 255 and enters the others again.
 void PurgeDeadUnits();

@@ -150,10 +150,14 @@ TEST(SlgInit, RunsThePhasesAndOneMachineStepPerFrameInOrder) {
   EXPECT_EQ(b.running, 1u);
   EXPECT_EQ(b.control.retry, 0u);
   EXPECT_EQ(b.flags, 14);
-  EXPECT_EQ(b.first_frame, 1u);
   EXPECT_EQ(b.control.actions_left, 2);
-  EXPECT_EQ(b.state.acting_unit, kSlgNoUnit);
-  EXPECT_EQ(b.state.order_pos, 3);  // beyond the order: the first frame starts a round
+  // The main task, started in the machine's last step, has run its first frame in the same
+  // pass: the order position beyond the order (unit count + 1) made it start round 1.
+  EXPECT_EQ(b.first_frame, 0u);
+  EXPECT_EQ(b.state.round, 1);
+  EXPECT_EQ(b.order.count, 2);
+  EXPECT_EQ(b.state.order_pos, 0);
+  EXPECT_EQ(b.state.acting_unit, b.order.entries[0].slot);
   EXPECT_EQ(b.tables.loaded, 1u);
   EXPECT_NE(b.enemy_think, nullptr);
   EXPECT_NE(b.sys_sprites[0].file, nullptr);
@@ -197,7 +201,7 @@ TEST(SlgInit, OnlyPresentEntriesBecomeUnitsAndRefusedOnesAreSkipped) {
   EXPECT_EQ(b.state.units[1].entry, 3);
   EXPECT_EQ(s.Count("Slg::InitUnit"), 4);
   EXPECT_EQ(s.Count("SLG INIT END"), 1);
-  EXPECT_EQ(b.state.order_pos, 3);
+  EXPECT_EQ(b.order.count, 2);  // both in round 1's order
 }
 
 TEST(SlgInit, NoZakoSkipsTheThinkFilesAndAnEventTableEndsBlack) {
