@@ -262,7 +262,8 @@ void PlaceParts(SlgUnit& unit, const SlgPair& pos) {
   if (parts == nullptr) return;
   for (int k = 0; k < kSlgFactoryParts; ++k) {
     SlgAnmObj*& part = parts[k];
-    const SlgPair at{pos.x + kFactoryPartOffset[k][0] * kPx, pos.y + kFactoryPartOffset[k][1] * kPx};
+    const SlgPair at{pos.x + kFactoryPartOffset[k][0] * kPx,
+                     pos.y + kFactoryPartOffset[k][1] * kPx};
     if (part == nullptr) {
       part = CreateAnmObj(static_cast<uint8_t>(k), 0);
       if (part == nullptr) continue;  // a full pool: tried again next frame
@@ -413,7 +414,8 @@ void ActFakeWakijiUnit(SlgUnit& unit, const SlgPair& screen) {
   if (FirstFrame(unit)) {
     LoadUnitAnmSlot(unit, kUnitAnmBaseBody);
     LoadUnitAnmSlot(unit, kUnitAnmBaseEffect);
-    CreateUnitAnmObj(unit);  // the stand pattern of its direction, as the soldiers it copies
+    // The stand pattern of its direction, as the soldiers it copies.
+    if (unit.anm == nullptr) CreateUnitAnmObj(unit);
     MakeBody(unit, screen, unit.anims[kUnitAnmBaseBody],
              unit.anm != nullptr ? unit.anm->pattern : 0, unit.anm != nullptr ? unit.anm->attr : 0,
              kLoop);
@@ -488,7 +490,8 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
       SlgCell cell{};
       if (!CellOfSnap(at.x + 48, at.y + 24, cell) || !Slg::IsOnMap(exit) ||
           GetUnitAtCell(cell.column, cell.row) != kSlgNoUnit) {
-        DebugPrint("MapObj: factory %d makes nothing: its exit cell is taken\n", unit.slot);
+        DebugPrint("MapObj: factory %d makes nothing: its exit cell is taken or off the map\n",
+                   unit.slot);
         SetUnitState(unit, kStateStand);
         return;
       }
@@ -632,7 +635,9 @@ void FakeWakijiAttack(SlgUnit& unit, SlgPair& pos) {
   SetUnitState(unit, kStateStand);
 }
 
-void JokidamaLeadIn(SlgUnit& unit, SlgPair& pos) { AttackStateLeadInT(unit, pos, kJokidamaPatterns); }
+void JokidamaLeadIn(SlgUnit& unit, SlgPair& pos) {
+  AttackStateLeadInT(unit, pos, kJokidamaPatterns);
+}
 void JokidamaEnd(SlgUnit& unit, SlgPair& pos) { AttackStateEndT(unit, pos, kJokidamaPatterns); }
 
 void JokidamaRoll(SlgUnit& unit, SlgPair& pos) {
@@ -721,7 +726,8 @@ void EleboxAttack(SlgUnit& unit, SlgPair& pos) {
       spark->depth = static_cast<int16_t>((on.anm != nullptr ? on.anm->depth : 0) - 1);
       Play(spark, unit.anims[kUnitAnmBaseEffect], kEleboxSpark, kSlgAnmOnce);
     }
-    if (unit.anm != nullptr) Play(unit.anm, unit.anims[kUnitAnmBaseBody], unit.anm->pattern, kLoop);
+    if (unit.anm != nullptr)
+      Play(unit.anm, unit.anims[kUnitAnmBaseBody], unit.anm->pattern, kLoop);
     Elebox::StartDamageEffect(unit);
     Objects().elebox_done = 0;
     unit.step = 1;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -175,6 +176,32 @@ TEST(MapObjects, FirstFrameOfEachKindAndIdleSlotsFollowTheCameraWithoutShadow) {
                             PosToCell(u.x >> 16, u.y >> 16).row),
               u.slot);
   }
+  struct Row {
+    uint32_t kind, state;
+    SlgStateHandler handler;
+  };
+  for (const Row& r : {Row{38, 5, &JokidamaLeadIn}, Row{38, 6, &JokidamaRoll},
+                       Row{38, 7, &JokidamaEnd}, Row{39, 6, &MapObjKeep},
+                       Row{42, 6, &FakeWakijiAttack}, Row{43, 0, &FactoryIdle},
+                       Row{43, 6, &FactoryProduce}, Row{43, 15, &FactoryDead},
+                       Row{44, 6, &GeneratorProduce}, Row{44, 15, &GeneratorDead},
+                       Row{45, 6, &EleboxAttack}, Row{51, 14, &JokiStandKeep},
+                       Row{14, 0, nullptr}, Row{43, 16, nullptr}})
+    EXPECT_EQ(SlgMapObjStateHandler(r.kind, r.state), r.handler) << r.kind << "/" << r.state;
+  for (uint32_t kind : {38, 39, 40, 41, 42, 45, 46, 47, 51}) {
+    EXPECT_NE(SlgMapObjStateHandler(kind, 15), nullptr) << kind;
+    EXPECT_EQ(SlgMapObjStateHandler(kind, 15), SlgMapObjStateHandler(39, 15)) << kind;
+  }
+  for (const auto& [kind, update] :
+       std::vector<std::pair<int, SlgCategoryUpdate>>{{38, &ActJokidamaUnit},
+                                                       {39, &ActMapObjUnit},
+                                                       {47, &ActMapObjUnit},
+                                                       {42, &ActFakeWakijiUnit},
+                                                       {43, &ActWakijiFactoryUnit},
+                                                       {44, &ActKoumaGenUnit},
+                                                       {45, &ActDengekiBakoUnit},
+                                                       {51, &ActJokiStandUnit}})
+    EXPECT_EQ(SlgKindUpdate(static_cast<uint32_t>(kind)), update) << kind;
   EXPECT_EQ(o.U(slots[0]).dir, 2) << "the jokidama faces direction 2 after each update";
   EXPECT_NE(o.U(slots[0]).anims[kUnitAnmDeadEffect], nullptr);
   for (int k = 0; k < kSlgFactoryParts; ++k)
