@@ -5,8 +5,10 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
+#include "battle/slg_enemy.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_think_search.h"
+#include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "engine/app/doors.h"
 
@@ -90,11 +92,11 @@ EnemyThinkRec EnemyBuiltInThink(uint8_t kind) {
 }
 
 bool PlayerUnitInList() {
-  return AnyOnList([](const SlgUnit& u) { return u.category == kPlayerCategory; });
+  return AnyOnList([](const SlgUnit& u) { return u.category == kPlayerCategory && Live(u); });
 }
 
 bool SideZeroUnitInList() {
-  return AnyOnList([](const SlgUnit& u) { return u.side == kPlayerSide; });
+  return AnyOnList([](const SlgUnit& u) { return u.side == kPlayerSide && Live(u); });
 }
 
 bool TargetInList() {
@@ -207,4 +209,94 @@ bool RandomWalkCell() {
     }
   }
   return false;
+}
+
+// ---- Steps and actions ----
+
+void BossGo(uint16_t step) { Battle().enemy.think_step = step; }
+void BossGo(uint16_t step, uint16_t next) {
+  Battle().enemy.think_step = step;
+  Battle().enemy.next_step = next;
+}
+void BossTakeNext(uint16_t end_step) {
+  SlgEnemyState& e = Battle().enemy;
+  e.think_step = e.next_step;
+  e.next_step = end_step;
+}
+
+void BossCamera() {
+  if (const SlgUnit* unit = Acting()) Slg::ScrollToUnit(unit->slot);
+}
+
+void BossCursorOnUnit() {
+  const SlgUnit* unit = Acting();
+  if (unit == nullptr) return;
+  SlgBattleState& s = Battle().state;
+  const SlgCell cell = UnitCell(*unit);
+  const SlgPoint snap = SnapPosToCell(unit->x >> 16, unit->y >> 16);
+  s.cursor_cell = {cell.column, cell.row};
+  s.cursor_snap = {static_cast<int16_t>(snap.x), static_cast<int16_t>(snap.y)};
+}
+
+bool BossCameraArrived() {
+  if (Slg::ScrollStep() == 0) return false;
+  BossCursorOnUnit();
+  Battle().phase_sub = 0;
+  return true;
+}
+
+void BossAttack(SlgMainWork* work, int type) {
+  BattleContext& b = Battle();
+  SlgUnit* unit = b.state.acting_unit < b.state.unit_count && b.state.acting_unit < kSlgMaxUnits
+                      ? &b.state.units[b.state.acting_unit]
+                      : nullptr;
+  if (unit != nullptr) unit->stats.attack_type = static_cast<uint8_t>(type);
+  b.cmd.attack_mode = static_cast<uint8_t>(type);
+  Slg::SetPhaseState(work, kEnemyPhaseAttack);
+}
+
+void BossFlagAttack(SlgMainWork* work, int mode) {
+  Battle().cmd.attack_mode = static_cast<uint8_t>(mode);
+  Slg::SetPhaseState(work, kEnemyPhaseAttack);
+}
+
+void BossSupport(SlgMainWork* work) { Slg::SetPhaseState(work, kEnemyPhaseSupport); }
+void BossGuard(SlgMainWork* work) { Slg::SetPhaseState(work, kEnemyPhaseGuard); }
+void BossCharge(SlgMainWork* work) { Slg::SetPhaseState(work, kBossPhaseCharge); }
+
+void BossWalk(SlgMainWork* work, SlgRangePos cell) {
+  Battle().think_search.destination = cell;
+  Slg::SetPhaseState(work, kEnemyPhaseWalk);
+  Battle().phase_sub = 0;
+}
+
+bool BossApproach(SlgMainWork* work, int attack) {
+  if (EnemyApproachTarget(attack) == 0) return false;
+  BossWalk(work, Battle().think_search.destination);
+  return true;
+}
+
+namespace {
+// Walks to entry i of the move list, unless it is entry 0 (the unit's own choice to stay).
+bool WalkToEntry(SlgMainWork* work, int i) {
+  const SlgSearchState& s = Battle().search;
+  if (i <= 0 || static_cast<uint32_t>(i) >= s.range_count) return false;
+  BossWalk(work, s.range_list[static_cast<size_t>(i)]);
+  return true;
+}
+}  // namespace
+
+bool BossBest(SlgMainWork* work) { return WalkToEntry(work, EnemyBestMoveCell()); }
+bool BossRetreat(SlgMainWork* work) { return WalkToEntry(work, EnemyRetreatCell()); }
+
+bool BossRandomWalk(SlgMainWork* work) {
+  if (!RandomWalkCell()) return false;
+  BossWalk(work, Battle().think_search.destination);
+  return true;
+}
+
+void BossGuardOrCharge(int g, int c, int low) {
+  BossCamera();
+  BossCursorOnUnit();
+  BossGo(static_cast<uint16_t>(GuardOrChargeStep(g, c, low)));
 }

@@ -13,6 +13,11 @@
 #include "battle/slg_battle_state.h"
 #include "battle/slg_think_search_state.h"
 
+struct SlgMainWork;
+
+// The boss programs' phase step of their own: the charge (the others are the enemy programs').
+constexpr uint8_t kBossPhaseCharge = 8;
+
 // ---- Built-in think records ----
 
 // The think record a program of unit kind `kind` follows instead of the stage's think file:
@@ -66,3 +71,45 @@ int EnemyRetreatCell();
 // think_search.destination and the result is 1. An empty move list draws nothing: 0, as after 20
 // misses.
 bool RandomWalkCell();
+
+// ---- Steps and actions ----
+// A step that starts an action leaves the phase task in it (Slg::SetPhaseState): 1 walk to
+// think_search.destination, 2 attack think_search.target, 8 charge, 9 support
+// think_search.support_target, 10 guard. SlgPhaseSub is battle-flag byte 2, SlgAttackMode
+// (Battle().cmd.attack_mode) byte 6.
+
+// The step := step (and EnemyNextStep := next).
+void BossGo(uint16_t step);
+void BossGo(uint16_t step, uint16_t next);
+// s := n: the step := EnemyNextStep, EnemyNextStep := the kind's end step.
+void BossTakeNext(uint16_t end_step);
+
+// Camera to the acting unit.
+void BossCamera();
+// The map cursor on the acting unit's cell.
+void BossCursorOnUnit();
+// The wait of every step that starts an attack, a support, a guard or a charge: false while the
+// camera still moves (the step runs again next frame); then the cursor on the unit, SlgPhaseSub
+// := 0 and true.
+bool BossCameraArrived();
+
+// Attack t: the acting unit's attack-type byte := t, SlgAttackMode := t, phase step 2.
+void BossAttack(SlgMainWork* work, int type);
+// Flag attack b: SlgAttackMode := b (the attack-type byte unchanged), phase step 2.
+void BossFlagAttack(SlgMainWork* work, int mode);
+// Support (9), guard (10), charge (8).
+void BossSupport(SlgMainWork* work);
+void BossGuard(SlgMainWork* work);
+void BossCharge(SlgMainWork* work);
+// Walk: think_search.destination := cell, phase step 1, SlgPhaseSub := 0.
+void BossWalk(SlgMainWork* work, SlgRangePos cell);
+// Approach a (EnemyApproachTarget), best (EnemyBestMoveCell), retreat (EnemyRetreatCell), random
+// walk (RandomWalkCell): walk to the cell found; false (no walk) when none was found or the
+// choice is entry 0 of the move list.
+bool BossApproach(SlgMainWork* work, int attack);
+bool BossBest(SlgMainWork* work);
+bool BossRetreat(SlgMainWork* work);
+bool BossRandomWalk(SlgMainWork* work);
+// Guard-or-charge (g, c, low): camera, the cursor on the unit, then without waiting the step
+// GuardOrChargeStep gives.
+void BossGuardOrCharge(int g, int c, int low);
