@@ -31,6 +31,7 @@
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
+#include "battle/slg_short_programs_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
 #include "battle/slg_tables.h"
@@ -268,6 +269,10 @@ class BattleContext {
   // The summoner's opening flag (SummonerReset clears it; battle/slg_summoner.h).
   uint32_t summoner_opening = 0;
   // ---- end of the enemy and boss families ----
+  // ---- The short enemy programs (battle/slg_short_programs.h) ----
+  // The spawn flags of kinds 43 and 44.
+  SlgShortProgramsState short_programs{};
+  // ---- end of the short enemy programs ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -2,6 +2,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_boss_program.h"
+#include "battle/slg_short_programs.h"
 #include "battle/slg_commands.h"
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_geometry.h"
@@ -54,6 +55,11 @@ const std::array<EnemyProgramFn, kSlgUnitKinds> kEnemyProgramTable = [] {
   table[32] = BossProgram32;
   table[34] = BossProgram34;
   table[35] = BossProgram35;
+  table[4] = Kind4Program;
+  table[38] = GunnerProgram;
+  table[42] = TransformProgram;
+  table[43] = table[44] = SpawnerProgram;
+  table[51] = MarkerProgram;
   // ---- end of the boss family ----
   return table;
 }();

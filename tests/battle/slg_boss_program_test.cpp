@@ -22,8 +22,10 @@
 #include "battle/slg_events.h"
 #include "battle/slg_range_markers.h"
 #include "battle/slg_search.h"
+#include "battle/slg_short_programs.h"
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_think_search.h"
+#include "battle/slg_turn_order.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
@@ -115,7 +117,11 @@ class BossRig {
     const bool key1 = work.step == kEnemyPhaseAttack && frames % 2 == 0;
     if (key1) rig.Schedule({testsupport::GameKeyDown(rig.frame(), kGameKey1)});
     rig.Step();
-    EnemyPhaseStep(&work);
+    if (program != nullptr) {
+      program(&work);
+    } else {
+      EnemyPhaseStep(&work);
+    }
     if (key1) rig.Schedule({testsupport::GameKeyUp(rig.frame(), kGameKey1)});
     ++frames;
     for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
@@ -130,9 +136,9 @@ class BossRig {
         case 11:
           if (++charge_frames > 3) SetUnitState(u, 8);
           break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
+        case 5: if (attack_states) AttackStateLeadIn(u, pos); break;
+        case 6: if (attack_states) Slg::AttackState(u, pos); break;
+        case 7: if (attack_states) AttackStateEnd(u, pos); break;
         default: break;
       }
     }
@@ -166,6 +172,8 @@ class BossRig {
   std::vector<int> steps;
   int frames = 0;
   int charge_frames = 0;
+  bool attack_states = true;  // states 5-7 run the attack frame (not for a spawner's state 6)
+  EnemyProgramFn program = nullptr;  // run instead of the acting unit's row when set
 };
 
 // A free cell of the list that is not in `except`, counted from its end (nearer the edge of the
@@ -410,6 +418,249 @@ TEST(BossKind29, ChargeOnTheClock) {
   EXPECT_EQ(b.comm_win.sel, 1);
   EXPECT_EQ(r.work.step, kEnemyPhaseThink);
   EXPECT_EQ(b.enemy.think_step, 10) << "step 9 took next 10: the random walk";
+}
+
+// ---- The short programs ----
+
+TEST(ShortPrograms, TableRows) {
+  const std::pair<int, EnemyProgramFn> rows[] = {{4, Kind4Program},      {38, GunnerProgram},
+                                                 {42, TransformProgram}, {43, SpawnerProgram},
+                                                 {44, SpawnerProgram},   {51, MarkerProgram}};
+  for (const auto& [kind, program] : rows)
+    EXPECT_EQ(kEnemyProgramTable[static_cast<size_t>(kind)], program) << kind;
+}
+
+// The gunner's program on a unit of kind 29 (whose normal aim is a cross): kind 38's own aim
+// shape lists no cell, so a gunner of kind 38 ends its action.
+TEST(ShortPrograms, GunnerTakesTheNearestPlayerUnitInRangeAndTheSpecialOnFullKiai) {
+  struct Case {
+    const char* name;
+    uint8_t kind;
+    bool players;  // else a side-0 unit of category 1 on the same cells
+    int kiai;      // of 50
+    int type;      // the attack type; -1: the action ends
+  } cases[] = {{"kiai below maximum", 29, true, 10, 0},
+               {"full kiai", 29, true, 50, 1},
+               {"only a unit of category 1", 29, false, 50, -1},
+               {"kind 38: its aim lists nothing", 38, true, 50, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BossRig r;
+    r.program = GunnerProgram;
+    r.Player(kHeroCell, 0);
+    const uint8_t self = r.Boss(kBossCell, c.kind, c.kiai, 50);
+    Battle().state.units[self].kind = 29;
+    EnemyRangeCells(0);
+    Battle().state.units[self].kind = c.kind;
+    const std::vector<Cell> range = Listed();
+    ASSERT_GE(range.size(), 2u);
+    // The farthest range cell first, then the nearest: the nearer wins though listed later.
+    Cell far = range.front(), near = range.front();
+    auto d = [](Cell x) {
+      return 2 * std::abs(x.first - kBossCell.first) + std::abs(x.second - kBossCell.second);
+    };
+    for (const Cell& x : range) {
+      if (d(x) > d(far)) far = x;
+      if (d(x) < d(near)) near = x;
+    }
+    ASSERT_LT(d(near), d(far));
+    const uint8_t category = c.players ? 0 : 1;
+    r.Add(far, {.side = 0, .character = 2, .kind = 2, .category = category});
+    const uint8_t nearest = r.Add(near, {.side = 0, .character = 3, .kind = 3, .category = category});
+    ASSERT_TRUE(r.RunToAction());
+    if (c.type < 0) {
+      EXPECT_EQ(r.work.step, kSlgPhaseStart);
+      continue;
+    }
+    ASSERT_EQ(r.work.step, kEnemyPhaseAttack);
+    EXPECT_EQ(r.rig.battle().think_search.target, nearest);
+    EXPECT_EQ(r.U(self).stats.attack_type, c.type);
+    EXPECT_EQ(r.rig.battle().cmd.attack_mode, c.type);
+    if (c.type != 0) continue;
+    // After the attack it waits for state 15 to clear, then ends.
+    ASSERT_TRUE(r.Run(600));
+    EXPECT_EQ(g_stub_calls, 1);
+    EXPECT_EQ(r.phases.back(), kSlgPhaseStart);
+  }
+}
+
+TEST(ShortPrograms, MarkerMarksEveryOtherUnitOnItsCell) {
+  BossRig r;
+  r.Player(kHeroCell, 0);
+  const uint8_t on_cell = r.Add(kBossCell, {.side = 1, .character = 21, .kind = 14, .category = 1});
+  const uint8_t elsewhere = r.Player({12, 60}, 2);
+  const uint8_t self = r.Boss(kBossCell, 51);
+  r.Frame();
+  EXPECT_EQ(r.work.step, kSlgPhaseStart);
+  EXPECT_EQ(r.U(on_cell).stats.attack_type, self);
+  EXPECT_NE(r.U(on_cell).flags & kUnitFollowUp, 0u);
+  EXPECT_EQ(r.U(elsewhere).flags & kUnitFollowUp, 0u);
+  EXPECT_EQ(r.U(self).flags & kUnitFollowUp, 0u);
+}
+
+TEST(ShortPrograms, SpawnerFromItsFourthActionWithTheFrontCellFree) {
+  struct Case {
+    const char* name;
+    uint8_t kind;
+    bool front_taken;
+    bool flag_set;  // a spawn already under way
+    int units;      // records to reach before it acts
+    bool spawns;
+  } cases[] = {{"43, front free", 43, false, false, 0, true},
+               {"43, front taken", 43, true, false, 0, false},
+               {"43, front taken, spawn under way", 43, true, true, 0, true},
+               {"44, its own flag", 44, true, true, 0, true},
+               {"43, 32 units", 43, false, false, 32, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BossRig r;
+    r.attack_states = false;
+    r.Player(kHeroCell, 0);
+    const uint8_t self = r.Boss(kBossCell, c.kind);
+    ASSERT_NE(r.U(self).anm, nullptr);
+    if (c.front_taken) r.Player({kBossCell.first, kBossCell.second + 1}, 2);  // (+48, +24)
+    for (int i = static_cast<int>(r.rig.battle().state.unit_count); i < c.units; ++i)
+      r.Player({1 + i % 20, 30 + i / 20}, 3);
+    uint8_t& flag = c.kind == 44 ? r.rig.battle().short_programs.spawn_44
+                                 : r.rig.battle().short_programs.spawn_43;
+    flag = c.flag_set ? 1 : 0;
+    const uint8_t counted = c.units >= kSpawnerMostUnits ? 0 : 1;
+    for (int action = 1; action <= 3; ++action) {
+      r.work = {};
+      r.rig.battle().state.acting_unit = self;
+      r.Frame();
+      EXPECT_EQ(r.work.step, kSlgPhaseStart) << "action " << action;
+      EXPECT_EQ(r.U(self).anm->rest[0], counted * action);
+    }
+    r.work = {};
+    r.rig.battle().state.acting_unit = self;
+    if (!c.spawns) {
+      r.Frame();
+      EXPECT_EQ(r.work.step, kSlgPhaseStart);
+      EXPECT_EQ(r.U(self).anm->rest[0], counted * 4);
+      continue;
+    }
+    ASSERT_TRUE(r.RunToAction());
+    EXPECT_EQ(r.work.step, kEnemyPhaseAttack);
+    EXPECT_EQ(r.U(self).state, 6);
+    EXPECT_EQ(flag, 1);
+    r.Frame();
+    EXPECT_EQ(r.work.step, kEnemyPhaseAttack) << "waits while the unit produces";
+    SetUnitState(r.U(self), 0);
+    r.Frame();
+    EXPECT_EQ(r.work.step, kSlgPhaseStart);
+    EXPECT_EQ(r.U(self).anm->rest[0], 0);
+    EXPECT_EQ(flag, 0);
+  }
+}
+
+TEST(ShortPrograms, SpawnerWithoutABodyObjectEndsItsAction) {
+  BossRig r;
+  r.Player(kHeroCell, 0);
+  const uint8_t self = r.Boss(kBossCell, 43);
+  SlgAnmObj* body = r.U(self).anm;
+  r.U(self).anm = nullptr;
+  testsupport::TraceCapture trace;
+  r.Frame();
+  r.U(self).anm = body;
+  EXPECT_EQ(r.work.step, kSlgPhaseStart);
+  EXPECT_TRUE(trace.Contains("no body object"));
+}
+
+TEST(ShortPrograms, TransformReplacesItselfByStageEntryEleven) {
+  struct Case {
+    const char* name;
+    uint8_t variant;
+    bool flag105;
+    bool player_near;
+    bool full;  // 64 records: the creation is refused
+    bool replaced;
+  } cases[] = {{"flag and a player near", 0, true, true, false, true},
+               {"variant 2", 2, true, true, false, false},
+               {"variant 3", 3, true, true, false, false},
+               {"no flag", 0, false, true, false, false},
+               {"nobody near", 0, true, false, false, false},
+               {"64 records", 0, true, true, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BossRig r;
+    r.Player(kHeroCell, 0);  // entry 0
+    const uint8_t self = r.board.AddUnit(OnCell(kBossCell.first, kBossCell.second,
+                                                {.side = 1, .character = 22, .kind = 42,
+                                                 .category = 4, .variant = c.variant}));
+    Slg::PlaceUnit(r.U(self));
+    r.rig.battle().state.acting_unit = self;
+    r.U(self).dir = 3;
+    if (c.player_near) r.Player({kBossCell.first, kBossCell.second + 2}, 2);
+    while (r.rig.battle().stage->unit_count() < kTransformEntry)
+      r.board.AddEntry(OnCell(1, 80, {.side = 1, .kind = 14, .category = 1}));
+    r.board.AddEntry(OnCell(1, 80, {.side = 1, .character = 23, .kind = 34, .category = 1}));
+    if (c.flag105) SetEventFlag(105);
+    SlgBuildTurnOrder();
+    const int order_before = r.rig.battle().order.count;
+    const uint16_t count_before = r.rig.battle().state.unit_count;
+    if (c.full) r.rig.battle().state.unit_count = kSlgMaxUnits;
+    const int32_t x = r.U(self).x;
+    const int32_t y = r.U(self).y;
+    testsupport::TraceCapture trace;
+    ASSERT_TRUE(r.Run(60));
+    EXPECT_EQ(r.work.step, kSlgPhaseStart);
+    if (c.full) {
+      r.rig.battle().state.unit_count = count_before;
+      EXPECT_TRUE(trace.Contains("stays"));
+    }
+    if (!c.replaced) {
+      EXPECT_NE(r.U(self).step, kSlgDeadStep);
+      EXPECT_EQ(r.rig.battle().state.unit_count, count_before);
+      continue;
+    }
+    EXPECT_EQ(r.U(self).step, kSlgDeadStep);
+    ASSERT_EQ(r.rig.battle().state.unit_count, count_before + 1);
+    const uint8_t made = static_cast<uint8_t>(count_before);
+    EXPECT_EQ(r.U(made).kind, 34);
+    EXPECT_EQ(r.U(made).x, x);
+    EXPECT_EQ(r.U(made).y, y);
+    EXPECT_EQ(r.U(made).dir, 3);
+    EXPECT_EQ(r.rig.battle().order.count, order_before + 1);
+    EXPECT_EQ(r.rig.battle().order.entries[static_cast<size_t>(order_before)].slot, made);
+    const SlgCell cell = PosToCell(x >> 16, y >> 16);
+    EXPECT_EQ(GetUnitAtCell(cell.column, cell.row), made);
+  }
+}
+
+TEST(ShortPrograms, Kind4FleesToTheCellFarthestFromTheHero) {
+  for (const bool hero : {true, false}) {
+    SCOPED_TRACE(hero ? "with the hero" : "without a hero");
+    BossRig r;
+    if (hero) {
+      r.Player({10, 50}, 0);
+    } else {
+      r.Player({10, 50}, 1);
+    }
+    const uint8_t self = r.Add({10, 56}, {.side = 1, .character = 24, .kind = 4, .category = 1});
+    r.rig.battle().state.acting_unit = self;
+    EnemyMoveCells();
+    const std::vector<Cell> moves = Listed();
+    ASSERT_GT(moves.size(), 1u);
+    size_t farthest = 0;
+    int best = -1;
+    for (size_t i = 0; i < moves.size(); ++i) {
+      const int d = 2 * std::abs(moves[i].first - 10) + std::abs(moves[i].second - 50);
+      if (d >= best) {
+        best = d;
+        farthest = i;
+      }
+    }
+    ASSERT_TRUE(r.Run(300));
+    const SlgCell now = PosToCell(r.U(self).x >> 16, r.U(self).y >> 16);
+    if (hero) {
+      EXPECT_EQ((Cell{now.column, now.row}), moves[farthest]);
+      EXPECT_NE(r.rig.battle().control.action_done & kEnemyDidWalk, 0);
+    } else {
+      EXPECT_EQ((Cell{now.column, now.row}), (Cell{10, 56}));
+      EXPECT_EQ(r.rig.battle().control.action_done, 0);
+    }
+  }
 }
 
 }  // namespace
