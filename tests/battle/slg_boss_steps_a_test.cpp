@@ -225,8 +225,8 @@ struct Road {
   int saved_life = 0;      // EnemySavedLife
   std::vector<int> steps = {};  // the think steps run, in order, up to the action
   int phase = kEnded;      // the action phase started
-  int then = -1;           // the step that follows the action (EnemyThinkStep then; -1 not looked at)
-  int next = -1;           // EnemyNextStep then (-1: the kind's end step after an s := n)
+  int then = -1;  // the step after the action (EnemyThinkStep then; -1 not looked at)
+  int next = -1;  // EnemyNextStep then (-1: the kind's end step after an s := n)
   int mode = -1;           // SlgAttackMode of an attack
   bool finish = true;      // run the action out and check it ends in the end step
   bool routine = true;     // the attack reaches the kind's attack routine on this board
@@ -263,13 +263,15 @@ void RunRoads(const std::vector<Road>& roads) {
     if (road.mode >= 0) {
       EXPECT_EQ(b.cmd.attack_mode, road.mode);
     }
+    if (road.phase == kEnemyPhaseSupport) {
+      EXPECT_EQ(b.think_search.support_target, b.state.acting_unit) << "supports itself";
+    }
     if (road.phase == kEnded) {
       EXPECT_EQ(r.steps.back(), BossEndStep(road.kind));
       continue;
     }
     if (!road.finish) continue;
     ASSERT_TRUE(r.Run(900)) << "the action ends";
-
     EXPECT_EQ(r.steps.back(), BossEndStep(road.kind)) << "ended by the end step";
     if (road.phase == kEnemyPhaseAttack && road.routine) {
       EXPECT_EQ(g_attacks, 1);
