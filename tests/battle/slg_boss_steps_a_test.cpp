@@ -522,6 +522,31 @@ TEST(BossStepsLayout, Kind25RoadByRoad) {
   });
 }
 
+// Kind 25 turns the camera to itself before anything else in step 0, so even its self-support
+// waits for the camera; kind 26 leaves the camera where it rests and supports at once.
+TEST(BossStepsLayout, Kind25TurnsTheCameraFirst) {
+  for (const uint8_t kind : {25, 26}) {
+    SCOPED_TRACE(int{kind});
+    BossRig r;
+    const uint8_t hero = r.Player(kHeroCell, 0);
+    r.Boss(kind, 10, 50, 20, 1);  // H
+    Slg::ScrollJumpTo({r.U(hero).x, r.U(hero).y});
+    Slg::InitCamera();  // at rest, far from the boss
+    Slg::SetPhaseState(&r.work, kEnemyPhaseThink);
+    int frames_in_5 = 0;
+    ASSERT_TRUE(r.Run(60, [&] {
+      if (r.work.step == kEnemyPhaseThink && r.rig.battle().enemy.think_step == 5) ++frames_in_5;
+      return r.work.step == kEnemyPhaseSupport;
+    }));
+    EXPECT_EQ(r.steps, (std::vector<int>{0, 1, 5}));
+    if (kind == 25) {
+      EXPECT_GT(frames_in_5, 1) << "step 5 waited for the camera";
+    } else {
+      EXPECT_LE(frames_in_5, 1);
+    }
+  }
+}
+
 // Kind 28 follows the hero while event flag 902 is set (its second record), else the nearest.
 TEST(BossStepsLayout, Kind28TargetsTheHeroWhileFlag902IsSet) {
   for (const bool flag : {false, true}) {
