@@ -22,6 +22,7 @@
 #include "battle/slg_action_state.h"
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
+#include "battle/slg_boss_steps_b_state.h"
 #include "battle/slg_comm_win_state.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
@@ -279,6 +280,10 @@ class BattleContext {
   // The spawn flags of kinds 43 and 44.
   SlgShortProgramsState short_programs{};
   // ---- end of the short enemy programs ----
+  // ---- Boss step lists of kinds 20-24, 34, 35 (battle/slg_boss_steps_b.h) ----
+  // EnemyChosenAttack, kind 24's action counter and pull marker, kind 35's target rotation.
+  SlgBossStepsState boss_steps{};
+  // ---- end of the boss step lists of kinds 20-24, 34, 35 ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "battle/battle_context.h"
+#include "battle/slg_boss_steps_b.h"
 #include "battle/slg_boss_terms.h"
 #include "battle/slg_comm_win.h"
 #include "battle/slg_commands.h"
@@ -165,6 +166,15 @@ const std::array<BossMember, kSlgUnitKinds> kMembers = [] {
   t[34].guard_window = false;
   t[35] = Member(-1, 5);
   t[35].charges = false;
+  // ---- Step lists of kinds 20-24, 34, 35 (battle/slg_boss_steps_b.h) ----
+  t[20].steps = kBossSteps20;
+  t[21].steps = kBossSteps21;
+  t[22].steps = kBossSteps22;
+  t[23].steps = kBossSteps23;
+  t[24].steps = kBossSteps24;
+  t[34].steps = kBossSteps34;
+  t[35].steps = kBossSteps35;
+  // ---- end of the step lists of kinds 20-24, 34, 35 ----
   return t;
 }();
 
