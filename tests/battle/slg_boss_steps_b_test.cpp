@@ -452,6 +452,22 @@ TEST(BossKind20And21, StepTableRoadByRoad) {
   }
 }
 
+TEST(BossKind20And21, AfterItsSupportWithNobodyInRangeTheApproachFindsNoCell) {
+  // Step 4 chooses nobody; step 5's approach (kind 20) then has no target and finds no cell, so
+  // the action goes on to its end instead of walking toward a stale target.
+  BossRig r;
+  r.Player(kHeroCell, 0);
+  r.Boss(kBossCell, 20);
+  BattleContext& b = r.rig.battle();
+  b.think_search.target = 0;  // a target left from an earlier action
+  Slg::SetPhaseState(&r.work, kEnemyPhaseThink);
+  b.enemy.think_step = 4;
+  ASSERT_TRUE(r.Run(10));
+  EXPECT_EQ(r.steps, (std::vector<int>{4, 5, 7}));
+  EXPECT_EQ(r.work.step, kSlgPhaseStart);
+  EXPECT_EQ(b.control.action_done, 0);
+}
+
 // ---- Kind 22 ----
 
 std::vector<uint8_t> ThinkRecord(uint8_t reaction, uint8_t type, uint8_t target) {
