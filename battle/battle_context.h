@@ -22,6 +22,7 @@
 #include "battle/slg_action_state.h"
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
+#include "battle/slg_boss_steps_b_state.h"
 #include "battle/slg_comm_win_state.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
@@ -283,6 +284,10 @@ class BattleContext {
   // EnemySavedLife: kind 30's life, saved at the camera step before each of its attacks.
   int16_t enemy_saved_life = 0;
   // ---- end of the boss step lists of kinds 25-28, 30-32 ----
+  // ---- Boss step lists of kinds 20-24, 34, 35 (battle/slg_boss_steps_b.h) ----
+  // EnemyChosenAttack, kind 24's action counter and pull marker, kind 35's target rotation.
+  SlgBossStepsState boss_steps{};
+  // ---- end of the boss step lists of kinds 20-24, 34, 35 ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -3,8 +3,9 @@
 #include <array>
 
 #include "battle/battle_context.h"
-#include "battle/slg_boss_terms.h"
 #include "battle/slg_boss_steps_a.h"
+#include "battle/slg_boss_steps_b.h"
+#include "battle/slg_boss_terms.h"
 #include "battle/slg_comm_win.h"
 #include "battle/slg_commands.h"
 #include "battle/slg_enemy.h"
@@ -175,6 +176,15 @@ const std::array<BossMember, kSlgUnitKinds> kMembers = [] {
   t[31].steps = kBossSteps31;
   t[32].steps = kBossSteps32;
   // ---- end of the step lists of kinds 25, 26/27, 28, 30, 31, 32 ----
+  // ---- Step lists of kinds 20-24, 34, 35 (battle/slg_boss_steps_b.h) ----
+  t[20].steps = kBossSteps20;
+  t[21].steps = kBossSteps21;
+  t[22].steps = kBossSteps22;
+  t[23].steps = kBossSteps23;
+  t[24].steps = kBossSteps24;
+  t[34].steps = kBossSteps34;
+  t[35].steps = kBossSteps35;
+  // ---- end of the step lists of kinds 20-24, 34, 35 ----
   return t;
 }();
 

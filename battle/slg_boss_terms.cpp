@@ -155,12 +155,7 @@ int DistantPlayerCount() {
 }
 
 int GuardOrChargeStep(int g, int c, int low) {
-  const SlgUnit* acting = Acting();
-  if (acting == nullptr) return g;
-  if (static_cast<int>(acting->stats.kiai) == acting->stats.max_kiai) return g;
-  if (DistantPlayerCount() < 3) return c;
-  if (acting->stats.life < acting->stats.max_life / 2) return low;
-  return low == g ? c : g;
+  return GuardOrChargeStepWith(DistantPlayerCount, g, c, low);
 }
 
 int EnemyRetreatCell() {
@@ -300,3 +295,39 @@ void BossGuardOrCharge(int g, int c, int low) {
   BossCursorOnUnit();
   BossGo(static_cast<uint16_t>(GuardOrChargeStep(g, c, low)));
 }
+
+// ---- Terms added with the step lists of kinds 20-24, 34 and 35 ----
+
+namespace {
+constexpr int kNearTo = 4;  // kind 24's N counts units this near unit 0 or nearer
+}  // namespace
+
+int NearPlayerCount() {
+  const SlgBattleState& s = Battle().state;
+  const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
+  if (count == 0) return 0;
+  const SlgCell first = UnitCell(s.units[0]);
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    const SlgUnit& unit = s.units[static_cast<size_t>(i)];
+    if (unit.category == kPlayerCategory && Live(unit) && Distance(first, UnitCell(unit)) <= kNearTo)
+      ++n;
+  }
+  return n;
+}
+
+int GuardOrChargeStepWith(int (*count)(), int g, int c, int low) {
+  const SlgUnit* acting = Acting();
+  if (acting == nullptr) return g;
+  if (static_cast<int>(acting->stats.kiai) == acting->stats.max_kiai) return g;
+  if (count() < 3) return c;
+  if (acting->stats.life < acting->stats.max_life / 2) return low;
+  return low == g ? c : g;
+}
+
+void BossGuardOrChargeWith(int (*count)(), int g, int c, int low) {
+  BossCamera();
+  BossCursorOnUnit();
+  BossGo(static_cast<uint16_t>(GuardOrChargeStepWith(count, g, c, low)));
+}
+// ---- end of the terms added with kinds 20-24, 34 and 35 ----

@@ -113,3 +113,16 @@ bool BossRandomWalk(SlgMainWork* work);
 // Guard-or-charge (g, c, low): camera, the cursor on the unit, then without waiting the step
 // GuardOrChargeStep gives.
 void BossGuardOrCharge(int g, int c, int low);
+
+// ---- Terms added with the step lists of kinds 20-24, 34 and 35 (battle/slg_boss_steps_b.h) ----
+
+// Kind 24's N: the live units of category 0 whose cell lies at distance 4 or less from the cell
+// of unit 0; 0 without units.
+int NearPlayerCount();
+// Guard-or-charge's choice with N counted by `count` (called only when the kiai test does not
+// decide): kiai equal to maximum kiai g; else N below 3 c; else life below half `low`; otherwise
+// the other of g and c. GuardOrChargeStep is this with DistantPlayerCount.
+int GuardOrChargeStepWith(int (*count)(), int g, int c, int low);
+// Guard-or-charge (g, c, low) with N counted by `count`.
+void BossGuardOrChargeWith(int (*count)(), int g, int c, int low);
+// ---- end of the terms added with kinds 20-24, 34 and 35 ----

@@ -2,6 +2,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_boss_program.h"
+#include "battle/slg_boss_steps_b.h"
 #include "battle/slg_short_programs.h"
 #include "battle/slg_commands.h"
 #include "battle/slg_enemy_think.h"
@@ -61,6 +62,9 @@ const std::array<EnemyProgramFn, kSlgUnitKinds> kEnemyProgramTable = [] {
   table[43] = table[44] = SpawnerProgram;
   table[51] = MarkerProgram;
   // ---- end of the boss family ----
+  // ---- The samurai (battle/slg_boss_steps_b.h): row 21 passes its units on to kind 21's ----
+  table[21] = table[22] = SamuraiProgram22;
+  // ---- end of the samurai ----
   return table;
 }();
 

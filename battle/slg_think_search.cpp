@@ -571,11 +571,15 @@ int64_t ThinkLineAt(const ThinkLineFit& line, int64_t x) {
 int ThinkQuadContains(const std::array<EnemyThinkPoint, 4>& points) {
   const SlgUnit* acting = Acting();
   if (acting == nullptr) return 0;
+  return ThinkQuadContainsAt(points, acting->x, acting->y);
+}
+
+int ThinkQuadContainsAt(const std::array<EnemyThinkPoint, 4>& points, int32_t px, int32_t py) {
   std::array<SlgPair, 4> p;
   for (size_t i = 0; i < 4; ++i) p[i] = {points[i].x * 65536, points[i].y * 65536};
   const Quad q = MakeQuad(p);
-  const int64_t x = acting->x;
-  const int64_t y = acting->y;
+  const int64_t x = px;
+  const int64_t y = py;
   return SideHolds(q.sides[0], x, y, true, true, q.corner_sum) &&
                  SideHolds(q.sides[1], x, y, false, true, q.corner_sum) &&
                  SideHolds(q.sides[2], x, y, false, true, q.corner_sum) &&

@@ -77,3 +77,5 @@ int64_t ThinkLineAt(const ThinkLineFit& line, int64_t x);
 // points: y >= L12(x), y <= L23(x), y <= L34(x), y >= L41(x). A vertical side keeps the points on
 // the same side of it as the mean of the four corners (itself included).
 int ThinkQuadContains(const std::array<EnemyThinkPoint, 4>& points);
+// The same rule for any 16.16 position (x, y).
+int ThinkQuadContainsAt(const std::array<EnemyThinkPoint, 4>& points, int32_t x, int32_t y);

@@ -252,7 +252,7 @@ TEST(BossFamilyFrame, ProgramTableNamesTheBossPrograms) {
       {20, BossProgram20}, {23, BossProgram23}, {24, BossProgram24}, {25, BossProgram25},
       {26, BossProgram26}, {27, BossProgram26}, {28, BossProgram28}, {29, BossProgram29},
       {30, BossProgram30}, {31, BossProgram31}, {32, BossProgram32}, {34, BossProgram34},
-      {35, BossProgram35}, {21, nullptr},       {22, nullptr}};
+      {35, BossProgram35}};  // rows 21 and 22: the samurai's (slg_boss_steps_b_test.cpp)
   for (const auto& [kind, program] : rows)
     EXPECT_EQ(kEnemyProgramTable[static_cast<size_t>(kind)], program) << kind;
   EXPECT_EQ(BossMemberOf(29).steps.size(), 15u);
