@@ -329,6 +329,8 @@ TEST(SlgPlayerPhase, MoveThenAttackEndsTheTurn) {
   EXPECT_EQ(Battle().control.actions_left, 1);
   EXPECT_EQ(Battle().control.action_done, 2);
   EXPECT_EQ(r.work.step, kSlgPhaseAgain) << "the same unit goes on";
+  EXPECT_EQ(W().col0[0].frame, 46) << "its window keeps the move marked";
+  EXPECT_EQ(W().sel, 1) << "with the selection past it";
 
   r.Enter(kSlgPlayerAttack);
   EXPECT_EQ(Battle().player.attack_running, 0);
