@@ -467,6 +467,12 @@ void EndAttack(SlgUnit& unit) {
   }
 }
 
+void EndEmptyAttack(SlgUnit& unit, const char* where) {
+  DebugPrint("%s: kind %d has no attack routine (unit %d): the attack ends\n", where, unit.kind,
+             unit.slot);
+  EndAttack(unit);
+}
+
 void EndNormalAttack(SlgUnit& unit) {
   Slg::MarkHitUnits(unit);
   unit.stats.attack_type = 0;
@@ -618,8 +624,11 @@ void AttackState(SlgUnit& unit, SlgPair& pos) {
     if (unit.anm != nullptr && unit.anm->handle != nullptr) SlgAnmHide(unit.anm->handle);
     t.hide_on_start = 0;
   }
-  if (unit.kind < kSlgActionRows) {
-    if (SlgAttackRoutine routine = b.action_table[unit.kind]) routine(unit, pos);
+  SlgAttackRoutine routine = unit.kind < kSlgActionRows ? b.action_table[unit.kind] : nullptr;
+  if (routine != nullptr) {
+    routine(unit, pos);
+  } else {
+    EndEmptyAttack(unit, "Slg::AttackState");
   }
   if (unit.state != kStateAttack) {
     if (unit.anm != nullptr) SlgAnmObjShow(unit.anm);

@@ -658,7 +658,11 @@ void SamuraiEnd(SlgUnit& unit, SlgPair& pos) {
 }
 
 void SatanAttackEntry(SlgUnit& unit, SlgPair& pos) {
-  if (SlgAttackRoutine entry = Battle().satan_action; entry != nullptr) entry(unit, pos);
+  if (SlgAttackRoutine entry = Battle().satan_action; entry != nullptr) {
+    entry(unit, pos);
+  } else {
+    EndEmptyAttack(unit, "SatanAttackEntry");
+  }
 }
 
 void GinkakuEnd(SlgUnit& unit, SlgPair& pos) {

@@ -506,8 +506,13 @@ TEST(SamuraiAndSatan, LeadInFlagsEndByFlag107AndTheSatanEntry) {
 
   const uint8_t satan = f.Enemy(4, 10, 33);
   SetUnitState(f.U(satan), 6);
-  f.Frame();  // no entry installed: nothing
-  EXPECT_EQ(f.U(satan).state, 6);
+  {
+    TraceCapture trace;
+    f.Frame();  // no entry installed: the attack ends at once rather than waiting for ever
+    EXPECT_EQ(f.U(satan).state, 7);
+    EXPECT_TRUE(trace.Contains("SatanAttackEntry: kind 33 has no attack routine"));
+  }
+  SetUnitState(f.U(satan), 6);
   Battle().satan_action = &SatanStub;
   g_satan_calls = 0;
   f.Frame();
