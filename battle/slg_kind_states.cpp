@@ -1,5 +1,6 @@
 #include "battle/slg_kind_states.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -675,4 +676,14 @@ void FreeFamilyObjects(const SlgUnit& unit) {
   FreeAnmObj(extra);
   extra = nullptr;
   FreeLowLife(LowLifeOf(unit));
+}
+
+void FreeFamilyObjectsOfLeaving(const SlgUnit& unit) {
+  const SlgBattleState& s = Battle().state;
+  const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
+  for (int i = 0; i < count; ++i) {
+    const SlgUnit& other = s.units[static_cast<size_t>(i)];
+    if (&other != &unit && other.entry == unit.entry && other.step != kSlgDeadStep) return;
+  }
+  FreeFamilyObjects(unit);
 }

@@ -103,3 +103,6 @@ void GinkakuEnd(SlgUnit& unit, SlgPair& pos);
 // Frees the extra objects and low-life object the families hold for the unit (its slot and
 // stage entry).
 void FreeFamilyObjects(const SlgUnit& unit);
+// The same for a unit leaving the battle (removed by an event or from the records), unless
+// another live record came from the same stage entry (a production) and the objects are its.
+void FreeFamilyObjectsOfLeaving(const SlgUnit& unit);
