@@ -431,7 +431,11 @@ void ShowUnflaggedUnits() {
 }
 
 void HideNonTargets() {
+  const SlgUnit* attacker = Battle().attacker;
   for (SlgUnit& u : Battle().state.units) {
+    // The attacker stays: the main task updates only units with 0x80, and its state-6 routine
+    // (which hides its body itself) must go on running for the attack to end.
+    if (&u == attacker) continue;
     if ((u.flags & kUnitShowFlagged) != 0 && (u.flags & kUnitInDamageList) == 0) Hide(u);
   }
 }
