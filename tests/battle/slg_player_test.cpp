@@ -217,6 +217,9 @@ TEST(SlgPlayerPhase, ShortcutKeysInTheFreeCursorByAvailability) {
     if (c.state != 0) {
       EXPECT_EQ(Battle().player.last_choice, c.state);
       EXPECT_EQ(Battle().state.turn_flags & 2, 2);
+      // No partner (255): column 1 stays the three-entry list, the attack entry selected.
+      EXPECT_EQ(W().columns[1].count, 3);
+      EXPECT_EQ(W().record.sub_sel[1], 1);
     }
   }
 }
