@@ -431,7 +431,11 @@ void ShowUnflaggedUnits() {
 }
 
 void HideNonTargets() {
+  const SlgUnit* attacker = Battle().attacker;
   for (SlgUnit& u : Battle().state.units) {
+    // The attacker stays: the main task updates only units with 0x80, and its state-6 routine
+    // (which hides its body itself) must go on running for the attack to end.
+    if (&u == attacker) continue;
     if ((u.flags & kUnitShowFlagged) != 0 && (u.flags & kUnitInDamageList) == 0) Hide(u);
   }
 }
@@ -465,6 +469,12 @@ void EndAttack(SlgUnit& unit) {
   } else {
     EndSpecialAttack(unit);
   }
+}
+
+void EndEmptyAttack(SlgUnit& unit, const char* where) {
+  DebugPrint("%s: kind %d has no attack routine (unit %d): the attack ends\n", where, unit.kind,
+             unit.slot);
+  EndAttack(unit);
 }
 
 void EndNormalAttack(SlgUnit& unit) {
@@ -618,8 +628,11 @@ void AttackState(SlgUnit& unit, SlgPair& pos) {
     if (unit.anm != nullptr && unit.anm->handle != nullptr) SlgAnmHide(unit.anm->handle);
     t.hide_on_start = 0;
   }
-  if (unit.kind < kSlgActionRows) {
-    if (SlgAttackRoutine routine = b.action_table[unit.kind]) routine(unit, pos);
+  SlgAttackRoutine routine = unit.kind < kSlgActionRows ? b.action_table[unit.kind] : nullptr;
+  if (routine != nullptr) {
+    routine(unit, pos);
+  } else {
+    EndEmptyAttack(unit, "Slg::AttackState");
   }
   if (unit.state != kStateAttack) {
     if (unit.anm != nullptr) SlgAnmObjShow(unit.anm);

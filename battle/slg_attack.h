@@ -3,9 +3,10 @@
 //
 // Road of one attack: the attack command marks who is hit (battle/slg_hits.h) and puts the
 // attacker into state 5; a lead-in builds the damage list and brings it into state 6;
-// Slg::AttackState calls the kind's routine from Battle().action_table every frame of state 6;
-// the routine ends with EndAttack (state 7); an end shows one damage gauge per target through
-// the sequence "TamvikSlgFunc::DamageGage" and returns the unit to state 0.
+// Slg::AttackState calls the kind's routine from Battle().action_table every frame of state 6
+// (an empty row ends the attack at once); the routine ends with EndAttack (state 7); an end
+// shows one damage gauge per target through the sequence "TamvikSlgFunc::DamageGage" and returns
+// the unit to state 0.
 //
 // Every entry point takes (unit, pos): the attacker and its sprite position (16.16 about the
 // screen centre), called once a frame by the unit's state handler. Frames count at 60 per second
@@ -50,7 +51,8 @@ void HideTargets(int n);
 // shown.
 void HideUnflaggedUnits();
 void ShowUnflaggedUnits();
-// Units of the 64 slots with 0x8000 and without bit 0: 0x80 cleared and hidden.
+// Units of the 64 slots with 0x8000 and without bit 0, but the attacker (Battle().attacker, kept
+// updated so that its routine runs): 0x80 cleared and hidden.
 void HideNonTargets();
 // The index of unit slot `slot` in the damage list (Battle().targets), -1 when it is not there.
 int FindTargetSlot(int slot);
@@ -76,6 +78,10 @@ void EndNormalAttack(SlgUnit& unit);
 // Fade in over 18 frames, ShowTargets(target count), ShowFlaggedUnits, music back to 100, then
 // as EndNormalAttack.
 void EndSpecialAttack(SlgUnit& unit);
+// A kind whose attack row is empty: "<where>: kind k has no attack routine (unit n): the attack
+// ends" traced, then EndAttack, so the attack ends as if the routine ended it on its first frame
+// rather than waiting in state 6 for ever.
+void EndEmptyAttack(SlgUnit& unit, const char* where);
 
 // ---- State entries ----
 
@@ -84,8 +90,8 @@ void EndSpecialAttack(SlgUnit& unit);
 void AttackStateLeadIn(SlgUnit& unit, SlgPair& pos);
 void AttackStateLeadInT(SlgUnit& unit, SlgPair& pos, const SlgPatternTable& patterns);
 // State 6: pos += the recoil; the body hidden once the routine has started (hide-on-start); the
-// routine of the unit's kind from Battle().action_table; when the state has changed, the body
-// shown again at pos.
+// routine of the unit's kind from Battle().action_table (an empty row, or a kind outside it:
+// EndEmptyAttack); when the state has changed, the body shown again at pos.
 namespace Slg {
 void AttackState(SlgUnit& unit, SlgPair& pos);
 }  // namespace Slg

@@ -7,6 +7,7 @@
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_events.h"
+#include "battle/slg_kind_states.h"
 #include "battle/slg_unit.h"
 
 namespace {
@@ -34,6 +35,7 @@ void EventRemoveUnit(SlgUnit* unit) {
   FreeAnmObj(unit->anm2);
   unit->anm = nullptr;
   unit->anm2 = nullptr;
+  FreeFamilyObjectsOfLeaving(*unit);  // a boss's extra and low-life objects with it
   unit->step = kSlgDeadStep;
 }
 

@@ -1,5 +1,6 @@
 #include "battle/slg_kind_states.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -658,7 +659,11 @@ void SamuraiEnd(SlgUnit& unit, SlgPair& pos) {
 }
 
 void SatanAttackEntry(SlgUnit& unit, SlgPair& pos) {
-  if (SlgAttackRoutine entry = Battle().satan_action; entry != nullptr) entry(unit, pos);
+  if (SlgAttackRoutine entry = Battle().satan_action; entry != nullptr) {
+    entry(unit, pos);
+  } else {
+    EndEmptyAttack(unit, "SatanAttackEntry");
+  }
 }
 
 void GinkakuEnd(SlgUnit& unit, SlgPair& pos) {
@@ -671,4 +676,14 @@ void FreeFamilyObjects(const SlgUnit& unit) {
   FreeAnmObj(extra);
   extra = nullptr;
   FreeLowLife(LowLifeOf(unit));
+}
+
+void FreeFamilyObjectsOfLeaving(const SlgUnit& unit) {
+  const SlgBattleState& s = Battle().state;
+  const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
+  for (int i = 0; i < count; ++i) {
+    const SlgUnit& other = s.units[static_cast<size_t>(i)];
+    if (&other != &unit && other.entry == unit.entry && other.step != kSlgDeadStep) return;
+  }
+  FreeFamilyObjects(unit);
 }

@@ -94,7 +94,8 @@ void ActKamuiAura(SlgUnit& unit, const SlgPair& pos);
 void SamuraiLeadIn(SlgUnit& unit, SlgPair& pos);
 // State 15: back to state 0 while event flag 107 is set, else ActWakijiDead.
 void SamuraiEnd(SlgUnit& unit, SlgPair& pos);
-// State 6 of Satan: the Satan attack entry (Battle().satan_action; nothing while empty).
+// State 6 of Satan: the Satan attack entry (Battle().satan_action); while it is empty the attack
+// ends at once (EndEmptyAttack).
 void SatanAttackEntry(SlgUnit& unit, SlgPair& pos);
 // State 15 of ginkaku: event flag 408, then UnitStateSeqA.
 void GinkakuEnd(SlgUnit& unit, SlgPair& pos);
@@ -102,3 +103,6 @@ void GinkakuEnd(SlgUnit& unit, SlgPair& pos);
 // Frees the extra objects and low-life object the families hold for the unit (its slot and
 // stage entry).
 void FreeFamilyObjects(const SlgUnit& unit);
+// The same for a unit leaving the battle (removed by an event or from the records), unless
+// another live record came from the same stage entry (a production) and the objects are its.
+void FreeFamilyObjectsOfLeaving(const SlgUnit& unit);

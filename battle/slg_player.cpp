@@ -94,7 +94,8 @@ void Choose(SlgMainWork* work, int state) {
   BattleContext& b = B();
   b.state.turn_flags |= 2;
   b.player.last_choice = static_cast<uint8_t>(state);
-  CommWinPartner(b.state.acting_unit, b.control.combo_partner);
+  // The window's column 1 takes a partner flag; SlgComboPartner holds a slot, 255 for none.
+  CommWinPartner(b.state.acting_unit, b.control.combo_partner != kSlgNoPartner ? 1 : 0);
   Slg::SetPhaseState(work, static_cast<uint8_t>(state));
 }
 

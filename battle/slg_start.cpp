@@ -32,6 +32,7 @@
 #include "scene/script/tamvik_adv.h"
 #include "scene/sprite/spx_anime.h"
 #include "scene/ui/tamvik_func.h"
+#include "scene/ui/tamvik_icon.h"
 
 namespace {
 
@@ -295,6 +296,7 @@ void SlgTeardown() {
                                   [](const SlgSystemSprite& s) { return s.file != nullptr; });
     if (b.running == 0 && kept) {
       DebugPrint("Slg::Delete System Sprite...\n");
+      CTamvikIcon::ReleaseIcon();
       FreeSystemSprites();
       Ctx().dsound.SERemoveStatic();
     }
@@ -302,11 +304,16 @@ void SlgTeardown() {
   }
   b.control.built = 0;
   EndEventCheck();
+  // The effect tasks still running (gauges, one-shots, tone changes, ...) end with the battle
+  // rather than running on into the next mode over animations deleted below. Every road here
+  // has ended its own task first; the stage switch's new initialisation task comes after.
+  SlgTaskEndAll();
   Slg::ReleaseAllUnitSprites();
   CommWinRelease();
   for (SlgSystemSprite& s : b.sys_sprites) Scene().tamvik_spr.ReleaseAnm(&s.obj.handle);
   if (b.running == 0) {
     DebugPrint("Slg::Delete System Sprite...\n");
+    CTamvikIcon::ReleaseIcon();
     FreeSystemSprites();
   }
   // The fade's handle would dangle once every animation is gone.

@@ -71,11 +71,18 @@ const SlgUnit* MostTrusted() {
 constexpr std::array<uint8_t, 8> kPairByVariable = {0, 1, 2, 3, 6, 4, 5, 0};
 
 // A side-0 unit's partner search and command window.
-void PrepareCommands(SlgUnit& unit) {
+// `fresh`: a new acting unit gets a new window; the same unit acting again keeps its window, with
+// the marks of the commands it has done this turn, and only column 1 and the command table follow
+// the partner found now.
+void PrepareCommands(SlgUnit& unit, bool fresh) {
   BattleContext& b = B();
   b.control.combo_partner = SlgFindComboPartner(unit);
   const bool partner = b.control.combo_partner != kSlgNoPartner;
-  InitCommWin(unit.slot, partner ? 1 : 0);
+  if (fresh) {
+    InitCommWin(unit.slot, partner ? 1 : 0);
+  } else {
+    CommWinPartner(unit.slot, partner ? 1 : 0);
+  }
   SlgWriteCommandTable(partner);
 }
 
@@ -387,7 +394,7 @@ void NextActor(SlgMainWork* work) {
   BattleContext& b = B();
   SlgUnit* u = ActingUnit();
   if (u != nullptr && b.control.actions_left != 0) {
-    if (u->side == 0) PrepareCommands(*u);
+    if (u->side == 0) PrepareCommands(*u, false);
     b.state.turn_flags |= kTurnSameUnit;
     SetPhaseState(work, kSlgPhaseAgain);
     return;
@@ -439,7 +446,7 @@ void SetActingUnit(int p) {
   b.flags = static_cast<uint16_t>(b.flags & ~kFlagMenuClosed);
   if (u.side == 0) {
     u.flags &= ~kUnitGuarding;
-    PrepareCommands(u);
+    PrepareCommands(u, true);
     ApplyTrustBonus(u);
   }
   CalcStatTotals(u.stats);

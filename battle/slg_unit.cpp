@@ -5,9 +5,11 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
+#include "battle/slg_anm_pool.h"
 #include "battle/slg_damage.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_kind_states.h"
 #include "engine/core/debug_trace.h"
 
 namespace {
@@ -195,8 +197,15 @@ void RemoveUnit(uint32_t n) {
     DebugPrint("Slg::RemoveUnit: slot %u not in use (%d units)\n", n, s.unit_count);
     return;
   }
-  ReleaseUnitSprites(s.units[n]);
-  ReleaseHitRecord(s.units[n]);
+  SlgUnit& gone = s.units[n];
+  ReleaseUnitSprites(gone);
+  // Its objects go back to the animation-object pool (a record moved over it would lose them).
+  for (SlgAnmObj** ref : {&gone.anm, &gone.anm2}) {
+    FreeAnmObj(*ref);
+    *ref = nullptr;
+  }
+  FreeFamilyObjectsOfLeaving(gone);
+  ReleaseHitRecord(gone);
   for (uint32_t i = n; i + 1 < s.unit_count; ++i) {
     s.units[i] = s.units[i + 1];
     --s.units[i].slot;

@@ -459,7 +459,9 @@ uint16_t FindUnitByChara(uint8_t character) {
   const SlgBattleState& s = State();
   for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
     const SlgUnit& u = s.units[static_cast<size_t>(i)];
-    if (u.character == character && u.side <= 2) return u.slot;
+    // A dead record (step 255, until the purge) is no longer on the map: its callers look for
+    // the hero who can cover or is covering.
+    if (u.character == character && u.side <= 2 && u.step != kSlgDeadStep) return u.slot;
   }
   return kSlgNoUnit;
 }

@@ -102,7 +102,8 @@ uint16_t UnitAtRangeCell(int32_t x, int32_t y);
 // The direction from the unit toward slot `other`; the unit's own direction when `other` is
 // not a unit in use (65535 is "none").
 uint8_t DirToward(const SlgUnit& unit, uint32_t other);
-// The slot of the first unit of that character on side 0, 1 or 2; 65535 for none.
+// The slot of the first live unit (step not 255) of that character on side 0, 1 or 2; 65535 for
+// none.
 uint16_t FindUnitByChara(uint8_t character);
 void ReleaseAllUnitSprites();
 

@@ -83,6 +83,23 @@ std::optional<uint8_t> KeyForGameKey(uint32_t game_key) {
   return std::nullopt;
 }
 
+// The key (its code) or mouse button (256 + the button) a row presses or releases; -1 for a
+// pointer move and for a game key no key feeds.
+int ControlOf(const InputRow& row) {
+  switch (row.kind) {
+    case InputRow::Kind::kKey:
+      return static_cast<int>(row.code & 0xFF);
+    case InputRow::Kind::kGameKey:
+      if (const auto code = KeyForGameKey(row.code)) return *code;
+      return -1;
+    case InputRow::Kind::kPointerButton:
+      return 256 + static_cast<int>(row.code & 0xFF);
+    case InputRow::Kind::kPointerMove:
+      break;
+  }
+  return -1;
+}
+
 InputRow Row(int frame, InputRow::Kind kind, uint32_t code, bool down) {
   InputRow row;
   row.frame = frame;
@@ -240,8 +257,19 @@ void ProgramDriver::Schedule(const std::vector<InputRow>& rows) {
 }
 
 bool ProgramDriver::ApplyRowsDue(int frame) {
+  // The input is sampled as it stands when the frame runs, so a key or button pressed and
+  // released by rows of one frame would never be seen held. A row that changes again what an
+  // earlier row of this frame changed waits for the next frame, and the rows behind it with it.
+  std::vector<int> changed;
   size_t due = 0;
-  while (due < rows_.size() && rows_[due].frame <= frame) Apply(rows_[due++]);
+  while (due < rows_.size() && rows_[due].frame <= frame) {
+    const int control = ControlOf(rows_[due]);
+    if (control >= 0) {
+      if (std::find(changed.begin(), changed.end(), control) != changed.end()) break;
+      changed.push_back(control);
+    }
+    Apply(rows_[due++]);
+  }
   rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(due));
   return due > 0;
 }

@@ -157,7 +157,9 @@ class ProgramDriver {
   bool RunUntil(const std::string& name, const std::function<bool(const ProgramDriver&)>& reached,
                 int limit);
 
-  // Schedules input rows (in any order; rows of one frame apply in the order given).
+  // Schedules input rows (in any order; rows of one frame apply in the order given). A row that
+  // presses or releases a key or button an earlier row of its frame changed goes before the next
+  // frame (with the rows behind it), so a press and release due together hold it for one frame.
   void Schedule(const std::vector<InputRow>& rows);
   void Schedule(const InputRow& row) { Schedule(std::vector<InputRow>{row}); }
 

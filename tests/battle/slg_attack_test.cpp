@@ -467,6 +467,8 @@ TEST(AttackRoad, SpecialLeadInAndEnd) {
   EXPECT_EQ(b.flags, 0x80 | 0x60 | 0x08);
   EXPECT_EQ(r.U(r.bystander).flags & 0x80, 0u) << "non-targets hidden";
   EXPECT_NE(r.U(r.targets[0]).flags & 0x80, 0u);
+  // The main task updates only units with 0x80: without it the routine would never run again.
+  EXPECT_NE(r.A().flags & 0x80, 0u) << "the attacker stays updated";
   r.Frame();  // the stub: EndAttack -> EndSpecialAttack
   EXPECT_EQ(r.A().state, 7);
   EXPECT_EQ(r.A().stats.attack_type, 0);
@@ -523,19 +525,40 @@ TEST(AttackRoad, KindFormPlaysItsVoiceAndGivesTheBusyWordBack) {
 
 // ---- Attack state ----
 
-TEST(AttackState, WithoutARoutineTheStateStaysAndThePositionCarriesTheRecoil) {
-  AttackRig r;
-  Battle().action_table[1] = nullptr;
-  Battle().attack.recoil = {3 * kPx, -2 * kPx};
-  SetUnitState(r.A(), 6);
-  SlgPair pos = r.base_pos;
-  Slg::AttackState(r.A(), pos);
-  EXPECT_EQ(pos.x, r.base_pos.x + 3 * kPx);
-  EXPECT_EQ(pos.y, r.base_pos.y - 2 * kPx);
-  EXPECT_EQ(r.A().state, 6);
-  r.A().kind = 60;  // outside the table: nothing is called
-  Slg::AttackState(r.A(), pos);
-  EXPECT_EQ(r.A().state, 6);
+TEST(AttackState, AnEmptyRowEndsTheAttackAtOnceAndThePositionCarriesTheRecoil) {
+  struct Case {
+    const char* name;
+    uint8_t type;
+    uint8_t kind;  // the attacker's kind when the state runs (60: outside the table)
+  };
+  const Case cases[] = {
+      {"normal attack", 0, 1},
+      {"special attack", 1, 1},
+      {"kind outside the table", 0, 60},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AttackRig r;
+    BattleContext& b = Battle();
+    b.action_table[1] = nullptr;
+    b.attack.skip_gauge = 1;
+    r.Begin(c.type);
+    r.Drive();
+    ASSERT_GT(r.FramesUntilState(6, 30), 0);
+    r.A().kind = c.kind;
+    b.attack.recoil = {3 * kPx, -2 * kPx};
+    TraceCapture trace;
+    r.Frame();
+    EXPECT_EQ(r.last_pos.x, r.base_pos.x + 3 * kPx);
+    EXPECT_EQ(r.last_pos.y, r.base_pos.y - 2 * kPx);
+    EXPECT_EQ(r.A().state, 7) << "ended on the state's first frame";
+    EXPECT_TRUE(trace.Contains("Slg::AttackState: kind " + std::to_string(c.kind) +
+                               " has no attack routine"));
+    EXPECT_EQ(r.A().stats.attack_type, 0);
+    r.A().kind = 1;
+    EXPECT_GT(r.FramesUntilState(0, 120), 0) << "the end runs and the unit stands again";
+    EXPECT_EQ(b.flags & 0x80, 0) << "a special ends through the special end";
+  }
 }
 
 // ---- Gauge sequence and camera ----

@@ -430,6 +430,55 @@ TEST(TwoObjectStand, PatternsDepthOffsetsAndSharedWait) {
   }
 }
 
+// A boss that leaves the battle gives back its objects: body, extra 1, the family's extra 2 and
+// the low-life object; while another live record of its stage entry remains they stay its.
+TEST(TwoObjectStand, ARemovedBossGivesItsObjectsBackToThePool) {
+  enum class Road { kRemoved, kEventThenPurge, kEntryShared };
+  struct Case {
+    const char* name;
+    Road road;
+  };
+  const Case cases[] = {
+      {"removed from the records", Road::kRemoved},
+      {"removed by an event, then purged", Road::kEventThenPurge},
+      {"another record of its entry lives", Road::kEntryShared},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Families f;
+    const uint8_t other = f.Enemy(2, 10, 14);
+    const int before = Battle().anm_pool.in_use;
+    const uint8_t boss = f.Enemy(6, 10, 24);  // ginkaku: two extra objects
+    SlgUnit& u = f.U(boss);
+    const uint8_t entry = u.entry;
+    u.flags |= kUnitStateStart;
+    u.stats.life = 10;  // a fifth of its life: the low-life object
+    Slg::UpdateUnit(u);
+    const SlgKindStatesState& k = Battle().kind_states;
+    ASSERT_NE(k.extra2[entry], nullptr);
+    ASSERT_NE(k.low_life[entry].obj, nullptr);
+    ASSERT_EQ(Battle().anm_pool.in_use, before + 4);
+    if (c.road == Road::kEntryShared) f.U(other).entry = entry;
+    if (c.road == Road::kEventThenPurge) {
+      EventRemoveUnit(&u);
+      EXPECT_EQ(k.extra2[entry], nullptr) << "not kept until the next battle";
+      EXPECT_EQ(Battle().anm_pool.in_use, before);
+      Slg::PurgeDeadUnits();
+    } else {
+      Slg::RemoveUnit(boss);
+    }
+    ASSERT_EQ(Battle().state.unit_count, 1);
+    if (c.road == Road::kEntryShared) {
+      EXPECT_NE(k.extra2[entry], nullptr);
+      EXPECT_EQ(Battle().anm_pool.in_use, before + 2);
+    } else {
+      EXPECT_EQ(k.extra2[entry], nullptr);
+      EXPECT_EQ(k.low_life[entry].obj, nullptr);
+      EXPECT_EQ(Battle().anm_pool.in_use, before);
+    }
+  }
+}
+
 TEST(TwoObjectStand, LowLifeObjectAtAFifthOfLifeAndAgainAtOnceWhenReady) {
   Families f;
   struct Case {
@@ -506,8 +555,13 @@ TEST(SamuraiAndSatan, LeadInFlagsEndByFlag107AndTheSatanEntry) {
 
   const uint8_t satan = f.Enemy(4, 10, 33);
   SetUnitState(f.U(satan), 6);
-  f.Frame();  // no entry installed: nothing
-  EXPECT_EQ(f.U(satan).state, 6);
+  {
+    TraceCapture trace;
+    f.Frame();  // no entry installed: the attack ends at once rather than waiting for ever
+    EXPECT_EQ(f.U(satan).state, 7);
+    EXPECT_TRUE(trace.Contains("SatanAttackEntry: kind 33 has no attack routine"));
+  }
+  SetUnitState(f.U(satan), 6);
   Battle().satan_action = &SatanStub;
   g_satan_calls = 0;
   f.Frame();

@@ -217,6 +217,9 @@ TEST(SlgPlayerPhase, ShortcutKeysInTheFreeCursorByAvailability) {
     if (c.state != 0) {
       EXPECT_EQ(Battle().player.last_choice, c.state);
       EXPECT_EQ(Battle().state.turn_flags & 2, 2);
+      // No partner (255): column 1 stays the three-entry list, the attack entry selected.
+      EXPECT_EQ(W().columns[1].count, 3);
+      EXPECT_EQ(W().record.sub_sel[1], 1);
     }
   }
 }
@@ -329,6 +332,8 @@ TEST(SlgPlayerPhase, MoveThenAttackEndsTheTurn) {
   EXPECT_EQ(Battle().control.actions_left, 1);
   EXPECT_EQ(Battle().control.action_done, 2);
   EXPECT_EQ(r.work.step, kSlgPhaseAgain) << "the same unit goes on";
+  EXPECT_EQ(W().col0[0].frame, 46) << "its window keeps the move marked";
+  EXPECT_EQ(W().sel, 1) << "with the selection past it";
 
   r.Enter(kSlgPlayerAttack);
   EXPECT_EQ(Battle().player.attack_running, 0);

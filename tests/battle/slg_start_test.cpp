@@ -13,6 +13,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_debug_tasks.h"
 #include "battle/slg_sound.h"
+#include "battle/slg_spawn.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
@@ -30,7 +31,9 @@
 #include "scene/scene_context.h"
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "scene/ui/tamvik_icon.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/icon_files.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/stage_writer.h"
@@ -317,6 +320,32 @@ TEST(SlgExit, TearsDownInOrderRequestsMode28AndASecondExitChangesNothing) {
   EXPECT_EQ(s.Count("Slg::ExitSlg\n"), 1);
   EXPECT_EQ(s.rig.driver().trace().lines().size(), lines + 1);
   EXPECT_TRUE(s.rig.driver().trace().Contains("Slg::ExitSlg: the battle has already handed back"));
+}
+
+void IdleEffect(SlgEffectTask* /*task*/) {}
+
+// The effect tasks still running end with the battle, on the exit and on a switch; the icon
+// sprite goes with the system sprites on the exit only (a switch keeps both).
+TEST(SlgExit, TheTeardownEndsTheEffectTasksAndTheExitReleasesTheIconSprite) {
+  for (const bool exit : {true, false}) {
+    SCOPED_TRACE(exit ? "exit" : "switch");
+    StartRig s;
+    ASSERT_TRUE(s.StartAndBuild());
+    s.rig.driver().tree.Write("install/Tamvik1/SYSTEM/icon/ICON2.SPR",
+                              testsupport::IconSprFile());
+    ASSERT_EQ(CTamvikIcon::LoadIconSpr(), 1);
+    ASSERT_NE(SlgTaskCreate(SlgTaskOwner(), &IdleEffect, "probe effect"), nullptr);
+    ASSERT_NE(SlgTaskCreateWork(&IdleEffect, 16, "probe work"), nullptr);
+    if (exit) {
+      Slg::ExitSlg();
+    } else {
+      SlgTeardown();  // as a switch runs it: `running` 1
+    }
+    EXPECT_FALSE(TaskExists("probe effect"));
+    EXPECT_FALSE(TaskExists("probe work"));
+    EXPECT_EQ(Scene().icon.icon_file == nullptr, exit);
+    CTamvikIcon::ReleaseIcon();
+  }
 }
 
 TEST(SlgInit, SetsTheLayersUpAndTheTeardownPutsThemBack) {

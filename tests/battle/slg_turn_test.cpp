@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_comm_win.h"
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_unit.h"
@@ -460,6 +461,63 @@ TEST(SlgNextActor, TheLastUnitOfTheRoundLeavesNobodyActingAndTheOrderPassed) {
   EXPECT_EQ(b.state.acting_unit, kSlgNoUnit);
   EXPECT_GE(b.state.order_pos, b.order.count);
   EXPECT_EQ(t.work.step, kSlgPhaseStart);
+}
+
+// The marks a done command leaves in the command window, as the window shows them.
+struct WindowMarks {
+  uint16_t sel, move_frame, attack_frame, unit_frame, attack_avail, unit_avail;
+  bool operator==(const WindowMarks&) const = default;
+};
+WindowMarks Marks() {
+  const SlgCommWinState& w = Battle().comm_win;
+  return {w.sel,           w.col0[0].frame,     w.mains[1].frame,
+          w.mains[2].frame, w.columns[1].avail, w.columns[2].avail};
+}
+
+TEST(SlgNextActor, TheSameUnitKeepsItsWindowMarksAndANewUnitGetsAFreshWindow) {
+  struct Case {
+    const char* name;
+    int mark;           // the command done first (CommWinMark)
+    bool partner_after;  // a partner stands beside the unit after it
+  };
+  const Case cases[] = {
+      {"move", 6, false},
+      {"attack", 9, false},
+      {"unit command", 17, false},
+      {"move beside a partner", 6, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PartnerBoard t;
+    CommWinSetup();
+    const int hero = t.AddFull(4, 20, Heroine(0));
+    const int other = t.AddFull(10, 40, Heroine(2));
+    t.U(hero).stats.move = 9;  // acts first
+    SlgBuildTurnOrder();
+    BattleContext& b = t.b();
+    SlgMainWork work{};
+    Slg::SetActingUnit(0);
+    ASSERT_EQ(b.state.acting_unit, hero);
+    ASSERT_EQ(b.control.combo_partner, kSlgNoPartner);
+    const WindowMarks fresh = Marks();
+
+    CommWinMark(c.mark);
+    const WindowMarks marked = Marks();
+    ASSERT_FALSE(marked == fresh);
+    if (c.partner_after) t.AddFull(kNeighbours[0].column, kNeighbours[0].row, Heroine(1));
+    b.control.actions_left = 1;
+    Slg::NextActor(&work);
+    ASSERT_EQ(b.state.acting_unit, hero);
+    EXPECT_TRUE(Marks() == marked);  // the done command stays marked, the selection past it
+    EXPECT_EQ(b.comm_win.columns[1].count, c.partner_after ? 4 : 3);
+    EXPECT_EQ(b.control.command_table[3], c.partner_after ? 25 : 20);
+
+    // The turn passes: the next unit's window is a fresh one.
+    b.control.actions_left = 0;
+    Slg::NextActor(&work);
+    ASSERT_EQ(b.state.acting_unit, other);
+    EXPECT_TRUE(Marks() == fresh);
+  }
 }
 
 TEST(SlgNextActor, AUnitRemovedAtOrBeforeTheOrderPositionCostsTheNextUnitNoTurn) {

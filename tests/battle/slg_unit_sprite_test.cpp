@@ -192,6 +192,12 @@ TEST(UnitServices, DirTowardFindByCharaViewAreaAndRangeCell) {
   EXPECT_EQ(Slg::FindUnitByChara(5), c) << "the side-3 unit before it is passed over";
   EXPECT_EQ(Slg::FindUnitByChara(6), d);
   EXPECT_EQ(Slg::FindUnitByChara(9), kSlgNoUnit);
+  // A dead record (until the purge) is not on the map: the next live one, or none.
+  s.units[d].step = kSlgDeadStep;
+  EXPECT_EQ(Slg::FindUnitByChara(6), e);
+  s.units[e].step = kSlgDeadStep;
+  EXPECT_EQ(Slg::FindUnitByChara(6), kSlgNoUnit);
+  s.units[d].step = s.units[e].step = 0;
 
   struct ViewCase {
     int32_t x, y;

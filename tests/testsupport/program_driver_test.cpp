@@ -73,6 +73,53 @@ TEST(ProgramDriver, InputRowsReachTheGameBeforeTheirFrames) {
   }
 }
 
+// A key or button pressed and released by rows of one frame is held for that frame and released
+// before the next: a row that changes again what an earlier row of its frame changed waits for
+// the next frame, and the rows behind it with it (their order kept).
+TEST(ProgramDriver, APressAndReleaseDueTogetherHoldTheKeyForOneFrame) {
+  using testsupport::GameKeyDown;
+  using testsupport::GameKeyUp;
+  using testsupport::InputRow;
+  using testsupport::PointerButton;
+  struct Case {
+    const char* name;
+    std::vector<std::vector<InputRow>> calls;  // Schedule calls, rows for frame 2 unless said
+    std::vector<GameKeyBits> held;             // from frame 2 on
+  };
+  const Case cases[] = {
+      {"down and up in one call",
+       {{GameKeyDown(2, kGameKey0), GameKeyUp(2, kGameKey0)}},
+       {kGameKey0, 0, 0}},
+      {"down and up in two calls", {{GameKeyDown(2, kGameKey0)}, {GameKeyUp(2, kGameKey0)}},
+       {kGameKey0, 0, 0}},
+      {"a key by its code and a button",
+       {{testsupport::KeyDown(2, 0x2C), testsupport::KeyUp(2, 0x2C), PointerButton(2, 1, true),
+         PointerButton(2, 1, false)}},
+       {kGameKey1, kGameKey1, 0}},
+      {"down, up, down", {{GameKeyDown(2, kGameKey0), GameKeyUp(2, kGameKey0),
+                           GameKeyDown(2, kGameKey0)}},
+       {kGameKey0, 0, kGameKey0}},
+      {"the rows behind a deferred row wait with it",
+       {{GameKeyDown(2, kGameKey0), GameKeyUp(2, kGameKey0), GameKeyDown(2, kGameKeyTab),
+         GameKeyUp(3, kGameKeyTab)}},
+       {kGameKey0, kGameKeyTab, 0}},
+      {"different keys apply together",
+       {{GameKeyDown(2, kGameKey0), GameKeyDown(2, kGameKeyTab), GameKeyUp(3, kGameKey0)}},
+       {kGameKey0 | kGameKeyTab, kGameKeyTab}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramDriver d;
+    ASSERT_TRUE(d.Start());
+    ASSERT_EQ(d.frame(), 1);
+    for (const auto& rows : c.calls) d.Schedule(rows);
+    for (size_t i = 0; i < c.held.size(); ++i) {
+      ASSERT_TRUE(d.Step());
+      EXPECT_EQ(Ctx().input.GetKeyHold(), c.held[i]) << "frame " << d.frame();
+    }
+  }
+}
+
 TEST(ProgramDriver, GameKeysFollowTheCurrentAssignment) {
   ProgramDriver d;
   ASSERT_TRUE(d.Start());
