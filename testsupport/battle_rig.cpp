@@ -22,7 +22,8 @@ constexpr const char* kManagerName = "CTamvikGeneral::GeneralManeger";
 
 void StandInManager(GameTaskRec* /*task*/) {}
 
-ProgramDriver::Options DriverOptions(int manager_mode) {
+ProgramDriver::Options DriverOptions(const BattleRig::Options& rig) {
+  const int manager_mode = rig.manager_mode;
   ProgramDriver::Options options;
   GameHooks hooks;
   if (manager_mode >= 0) {
@@ -39,7 +40,7 @@ ProgramDriver::Options DriverOptions(int manager_mode) {
   }
   options.hooks = hooks;
   options.wire_sequences = false;
-  options.hash_frames = true;  // RunBattleTwice compares the frames
+  options.hash_frames = rig.hash_frames;  // RunBattleTwice compares the frames
   options.frame_ms_of = [](int frame) { return frame <= 1 ? 0u : BattleRig::StepMs(frame - 1); };
   return options;
 }
@@ -54,7 +55,7 @@ uint32_t BattleRig::StepMs(int i) { return ClockAfter(i) - ClockAfter(i - 1); }
 BattleRig::BattleRig() : BattleRig(Options()) {}
 
 BattleRig::BattleRig(const Options& options)
-    : driver_(DriverOptions(options.manager_mode)) {
+    : driver_(DriverOptions(options)) {
   if (options.layout == platform::PixelLayout::kRgb555) {
     driver_.host().config.Set("Pixel Format", "555");
   }

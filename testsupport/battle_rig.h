@@ -49,6 +49,9 @@ class BattleRig {
     // (WireBattleSequence, which uses the rig's current battle context), the manager's stand-ins
     // in the other entries and the mode requests to the manager.
     int manager_mode = -1;
+    // Whether the driver hashes every presented frame (RunBattleTwice compares the hashes; the
+    // benchmarks turn it off to time the game alone).
+    bool hash_frames = true;
   };
 
   BattleRig();

@@ -853,6 +853,24 @@ void WriteMovies(Out& out, const SampleOptions& options) {
   }
 }
 
+// ---- The scene after the new game's battle (the scene the succession names after the new
+// game's): two messages, then the extras scene's code, whose end takes the manager back to the
+// title. ----
+const char* const kAfterBattleMessages[2] = {
+    "戰鬥勝利！",
+    "接著是特典場景，結束後回到標題。",
+};
+std::vector<uint8_t> AfterBattleScript() {
+  ScriptWriter w;
+  w.Command(kOpWall, {Lit(1)});
+  w.Command(kOpMusic, {Lit(1)});
+  w.Command(kOpPrint, {Lit(1)});
+  w.Command(kOpPrint, {Lit(2)});
+  w.NextScene(109);
+  return w.Bytes();
+}
+// ---- end of the scene after the battle ----
+
 // ---- The new game's battle: the battle builder's dressed form (every folder under
 // "TaMvIk2", which nothing else of the sample uses), copied file by file ----
 constexpr uint16_t kBattleFace = 510;  // the battle's face when none is set
@@ -869,6 +887,8 @@ void WriteBattle(Out& out) {
     out.Write(fs::relative(it->path(), from).generic_string(), bytes);
   }
   if (ec) out.Fail("cannot copy the battle: " + ec.message());
+  out.Write("Macro/0101.bin", AfterBattleScript());
+  out.Write("Macro/0101tbl.bin", MessageTable(kAfterBattleMessages, 5));
   // What the road to it and its set-up show besides: the eyecatch of the offer to save before
   // the battle (its window faces and picture), the loading picture and the battle's face file
   // (the face shown when none is set).
@@ -1010,6 +1030,7 @@ std::vector<std::string> SampleTexts() {
   for (const char* t : kExtraChoices) texts.emplace_back(t);
   for (const char* t : kNewGameMessages) texts.emplace_back(t);
   for (const char* t : kNewGameChoices) texts.emplace_back(t);
+  for (const char* t : kAfterBattleMessages) texts.emplace_back(t);
   return texts;
 }
 

@@ -38,8 +38,11 @@ std::vector<std::string> SampleTexts();
 // The sample's scenes.
 constexpr uint16_t kSampleExtraScene = 0x0109;
 constexpr uint16_t kSampleNewGameScene = 0x0100;
-// Messages of the scenes: 0x0109 has two (voices 1 and 2), 0x0100 two (the second repeats).
-constexpr int kSampleVoices = 4;
+// The scene after the new game's battle: it goes on to the extras scene, which ends at the title.
+constexpr uint16_t kSampleAfterBattleScene = 0x0101;
+// Messages of the scenes: 0x0109 has two (voices 1 and 2), 0x0100 two (the second repeats),
+// 0x0101 two (voices 5 and 6).
+constexpr int kSampleVoices = 6;
 // Save file time: 2001-08-02 09:05 UTC.
 constexpr int64_t kSampleSaveTime = 996743100;
 

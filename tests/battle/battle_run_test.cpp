@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <string>
@@ -26,22 +27,83 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
 #include "engine/input/dinput.h"
+#include "engine/sound/dsound_func.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
+#include "platform/sound_buffer.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/game_over_pictures.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/stage_writer.h"
+#include "testsupport/system_sprites.h"
+#include "testsupport/unit_anm_writer.h"
 
 namespace {
 
 using testsupport::BattleInstall;
 using testsupport::BattleRig;
 
+// The attack type a critical strike leaves in the striker's stats.
+constexpr uint8_t kCriticalAttack = 2;
+
 bool TaskExists(const char* name) { return Ctx().game_task.FindTask(name) != nullptr; }
+
+// ---- Pixel probes of the presented frame ----
+
+// Whether a frame's COLORREF shows this 5-bit colour: the top five bits of each 8-bit channel, as
+// both the 5:6:5 and the 5:5:5 frame keep them.
+bool Shows(uint32_t ref, testsupport::SprRgb c) {
+  return (ref >> 3 & 31) == c.r && (ref >> 11 & 31) == c.g && (ref >> 19 & 31) == c.b;
+}
+
+// The 5-bit colours the latest frame holds, as a set of 15-bit words (r | g << 5 | b << 10).
+std::vector<bool> FrameColours(const BattleRig& rig) {
+  std::vector<bool> seen(1 << 15);
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      const uint32_t ref = rig.PixelAt(x, y);
+      seen[(ref >> 3 & 31) | (ref >> 11 & 31) << 5 | (ref >> 19 & 31) << 10] = true;
+    }
+  }
+  return seen;
+}
+bool Holds(const std::vector<bool>& seen, testsupport::SprRgb c) {
+  return seen[static_cast<size_t>(c.r | c.g << 5 | c.b << 10)];
+}
+// Whether the frame holds any frame colour of a system sprite slot.
+bool HoldsSystemSprite(const std::vector<bool>& seen, int slot) {
+  for (int f = 0; f < testsupport::SystemSpriteSet::Frames(slot); ++f) {
+    if (Holds(seen, testsupport::SystemSpriteSet::Colour(slot, f))) return true;
+  }
+  return false;
+}
+
+// Expects the unit drawn where it stands: its sprite of the unit animation writer (16 wide,
+// centred on the unit's x, a white strip on one side, mirrored or not) with the body in a colour
+// of its body slot (slot 0, any pattern), in some row within a cell height of the unit's y (the
+// probe does not fix the vertical anchor).
+void ExpectUnitShown(const BattleRig& rig, const SlgUnit& u, const char* what) {
+  using testsupport::UnitAnmWriter;
+  const SlgBattleState& s = Battle().state;
+  const int x = (u.x >> 16) - s.scroll_x - s.scroll_offset_x;
+  const int y = ((u.y - u.lift) >> 16) - s.scroll_y - s.scroll_offset_y;
+  const int left = x - UnitAnmWriter::kWidth / 2;
+  const int right = left + UnitAnmWriter::kWidth - 1;
+  int found = 0;
+  for (int row = y - UnitAnmWriter::kHeight; row < y + UnitAnmWriter::kHeight && found == 0; ++row) {
+    const bool marker = Shows(rig.PixelAt(left, row), UnitAnmWriter::kMarker) ||
+                        Shows(rig.PixelAt(right, row), UnitAnmWriter::kMarker);
+    for (int p = 0; p < 8 && marker && found == 0; ++p) {
+      if (Shows(rig.PixelAt(x, row), UnitAnmWriter::Colour(0, p))) found = 1;
+    }
+  }
+  EXPECT_EQ(found, 1) << what << ": no white strip beside a body colour at " << left << "-" << right
+                      << ", rows " << y - UnitAnmWriter::kHeight << "-" << y + UnitAnmWriter::kHeight;
+}
 
 // The victory rule of the event check's stand-in: once no live unit of a side other than 0 is
 // left, "Slg::GameWin" starts (unless it runs).
@@ -80,7 +142,16 @@ class BattleRun {
       // Until the kinds' attack effects exist, the attack of every kind in play ends at once.
       if (HasBattle()) testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
       if (on_frame && player.Ready()) on_frame();
+      const size_t traced = rig.driver().trace().lines().size();
       if (!rig.Step()) break;
+      if (after_frame) {
+        const std::vector<DebugTraceLine>& lines = rig.driver().trace().lines();
+        std::vector<std::string> added;
+        for (size_t i = std::min(traced, lines.size()); i < lines.size(); ++i) {
+          added.push_back(lines[i].text);
+        }
+        after_frame(added);
+      }
       TakeCaptures();
     }
     ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames" << Describe();
@@ -118,18 +189,28 @@ class BattleRun {
 
   static const SlgUnit* ActingUnit() { return testsupport::BattleScript::ActingUnit(); }
 
-  // A named checkpoint: the first frame after which `when` holds is written as <name>.png for
-  // people ($TAMVIK_BATTLE_FRAMES).
+  // A named checkpoint: the frame after which `when` has held for `frames` frames in a row (the
+  // windows and gauges draw from their second frame on) is written as <name>.png for people
+  // ($TAMVIK_BATTLE_FRAMES), and its pixels probed.
   struct Capture {
     std::string name;
     std::function<bool()> when;
+    std::function<void(const BattleRig&)> probe;
+    int frames = 1;
+    int held = 0;
     bool taken = false;
   };
   void TakeCaptures() {
     for (Capture& c : captures) {
-      if (c.taken || !HasBattle() || !c.when()) continue;
+      if (c.taken || !HasBattle()) continue;
+      c.held = c.when() ? c.held + 1 : 0;
+      if (c.held < c.frames) continue;
       c.taken = true;
       rig.SaveFrame(c.name);
+      if (c.probe) {
+        SCOPED_TRACE(c.name);
+        c.probe(rig);
+      }
     }
   }
   void ExpectCapturesTaken() const {
@@ -141,6 +222,8 @@ class BattleRun {
   testsupport::BattleScript player{rig.driver()};
   std::function<void()> on_event_check;
   std::function<void()> on_frame;
+  // Called after each frame with the trace lines that frame added.
+  std::function<void(const std::vector<std::string>&)> after_frame;
   std::vector<int> modes;
 };
 
@@ -166,17 +249,41 @@ void VictoryAlone(BattleRig& rig) {
   EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
 }
 
+// The static buffer of the dressed form's OK sound, null when it is not loaded.
+platform::SoundBuffer* OkSoundBuffer() {
+  const int index = Battle().tables.se[BattleInstall::kOkSe].static_index;
+  if (index < 0 || static_cast<size_t>(index) >= Ctx().dsound.static_se.slot.size()) return nullptr;
+  return Ctx().dsound.static_se.slot[static_cast<size_t>(index)].get();
+}
+
 // ---- Victory: the hero walks up to the ASHIGARU and attacks until it falls ----
 // Between the hero's turns the ASHIGARU's think attacks back; its fall leaves no enemy, and the
-// rule starts the victory.
+// rule starts the victory. Every OK the player presses plays the OK sound (SE 15).
 void Victory(BattleRig& rig) {
   BattleInstall install;
   install.Lay(rig.driver().tree);
   BattleRun run(rig);
   int enemy_attacks = 0;
   bool enemy_attacked = false;
+  bool hero_critical = false;
+  int oks = 0;
+  std::vector<int> silent_oks;  // the OKs (by number) that played no OK sound
+  run.after_frame = [&](const std::vector<std::string>& added) {
+    for (const std::string& line : added) {
+      if (line != "Press OK\n" && line != "Press Menu\n") continue;
+      ++oks;
+      const platform::SoundBuffer* ok = HasBattle() ? OkSoundBuffer() : nullptr;
+      if (ok == nullptr || !ok->IsPlaying() || Battle().last_se != BattleInstall::kOkSe) {
+        silent_oks.push_back(oks);
+      }
+    }
+  };
   run.on_frame = [&] {
     const BattleContext& b = Battle();
+    // A fresh frame: the OK sound has stopped, so that a press shows as its start.
+    if (platform::SoundBuffer* ok = OkSoundBuffer()) ok->Stop();
+    Battle().last_se = -1;
+    if (b.state.units[0].stats.attack_type == kCriticalAttack) hero_critical = true;
     const SlgUnit* acting = BattleRun::ActingUnit();
     if (acting != nullptr && acting->side != 0) {
       const bool attacked = (b.control.action_done & 2) != 0;
@@ -194,16 +301,29 @@ void Victory(BattleRig& rig) {
              b.phase_sub == sub;
     };
   };
+  // Both units drawn in their fixture colours at the command window and in the walk; the window
+  // and the gauge in the colours of their system sprites.
+  const auto units_shown = [](const BattleRig& r) {
+    ExpectUnitShown(r, Battle().state.units[0], "the hero");
+    ExpectUnitShown(r, Battle().state.units[1], "the ASHIGARU");
+  };
   run.captures = {
-      {"victory_command_window", state_is(kSlgPlayerCommand, 3)},
-      {"victory_walk", state_is(kSlgPlayerMove, 2)},
+      {"victory_command_window", state_is(kSlgPlayerCommand, 3),
+       [&units_shown](const BattleRig& r) {
+         units_shown(r);
+         EXPECT_TRUE(HoldsSystemSprite(FrameColours(r), kSysCommandWindow));
+       },
+       4},
+      {"victory_walk", state_is(kSlgPlayerMove, 2), units_shown},
       {"victory_damage_gauge",
        [] {
          for (const SlgEffectTask* t : Battle().gauge_tasks) {
            if (t != nullptr) return true;
          }
          return false;
-       }},
+       },
+       [](const BattleRig& r) { EXPECT_TRUE(HoldsSystemSprite(FrameColours(r), kSysLifeGauge)); },
+       8},
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
@@ -212,6 +332,10 @@ void Victory(BattleRig& rig) {
   EXPECT_EQ(run.Count("SLG INIT END"), 1);
   EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
   EXPECT_GE(enemy_attacks, 1);
+  // Two strikes of the hero, or one critical one.
+  EXPECT_GE(GetMacroP(kSlgRoundVar), hero_critical ? 1 : 2);
+  EXPECT_GE(oks, 6);  // the walk's and the attack's choices at least
+  EXPECT_TRUE(silent_oks.empty()) << silent_oks.size() << " of " << oks << " OKs played no sound";
   run.ExpectCapturesTaken();
 }
 
@@ -294,6 +418,13 @@ void Defeat(BattleRig& rig) {
   run.captures = {{"defeat_game_over",
                    [] {
                      return TaskExists(kSlgGameOverTaskName) && Battle().turn.game_over_step == 5;
+                   },
+                   [](const BattleRig& r) {
+                     // The hero's picture over the whole screen, the other one nowhere.
+                     using testsupport::GameOverPictures;
+                     EXPECT_TRUE(Shows(r.PixelAt(4, 4), GameOverPictures::kVarno));
+                     EXPECT_TRUE(Shows(r.PixelAt(635, 475), GameOverPictures::kVarno));
+                     EXPECT_FALSE(Holds(FrameColours(r), GameOverPictures::kTelka));
                    }}};
   ASSERT_TRUE(run.RunToModeAfterBattle());
   run.ExpectCapturesTaken();

@@ -211,28 +211,39 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
 
 // ---- The new game's battle ----
 
+// The offer to save (its eyecatch's menu) answered with its third entry, go on; whether the
+// offer ended.
+bool GoOnPastTheSaveOffer(SampleRoad& run) {
+  if (!run.d.RunUntil("the eyecatch", [](const ProgramDriver&) {
+        return CTamvikIcat::IsIcat_SvCnt();
+      }, 600)) {
+    return false;
+  }
+  run.d.Run(120);  // the menu turns in
+  for (int i = 0; i < 2; ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(8);
+  }
+  return run.PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); },
+                        600, 30);
+}
+
 // The first choice's second line ends the scene in its FIGHT: past the offer to save, the
 // manager starts the builder's dressed battle from the sample's own files (none missing), and
-// the input script wins it; the manager goes on to the stage clear's offer to save.
-TEST(SampleBoot, TheNewGamesBattleIsSetUpAndWonByTheInputScript) {
+// the input script wins it; the manager goes on to the stage clear's offer to save, then to the
+// scene after the battle, which leads through the extras scene back to the title.
+TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle) {
   SampleRoad run(TAMVIK_SAMPLE_DIR, "");
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
   ASSERT_TRUE(Choose(run, "the battle", 2));
-  // The offer to save before the battle: its eyecatch's menu, the third entry (go on).
-  ASSERT_TRUE(run.d.RunUntil("the eyecatch", [](const ProgramDriver&) {
-    return CTamvikIcat::IsIcat_SvCnt();
-  }, 600));
-  run.d.Run(120);  // the menu turns in
-  for (int i = 0; i < 2; ++i) {
-    run.Press(kGameKeyDown);
-    run.d.Run(8);
-  }
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the battle mode", [&run] { return run.Mode() == 27; },
-                             3000, 30))
-      << ::testing::PrintToString(run.modes);
+  // The offer to save before the battle: go on.
+  ASSERT_TRUE(GoOnPastTheSaveOffer(run));
+  ASSERT_TRUE(run.d.RunUntil("the battle mode", [&run](const ProgramDriver&) {
+    return run.Mode() == 27;
+  }, 3000)) << ::testing::PrintToString(run.modes);
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
   // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
@@ -258,6 +269,17 @@ TEST(SampleBoot, TheNewGamesBattleIsSetUpAndWonByTheInputScript) {
   }, 3000));
   ASSERT_TRUE(run.UntilMode(35, 300)) << ::testing::PrintToString(run.modes);
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
+  // The stage clear's offer to save: go on. The scene after the battle says its two messages and
+  // goes on to the extras scene; decide through it (its choice's first line ends it) until the
+  // title is back.
+  ASSERT_TRUE(GoOnPastTheSaveOffer(run));
+  ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("scene=0100 next=0101"), 600));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the title again", [&run] { return run.Mode() == 4; },
+                             3000, 30))
+      << ::testing::PrintToString(run.modes);
+  EXPECT_EQ(GetAdvState()->sceneCode(), testsupport::kSampleExtraScene);
+  EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 31, 34, 36, 38,
+                                         26, 27, 28, 32, 35, 36, 38, 29, 30, 32, 3, 4}));
   EXPECT_TRUE(run.d.host_window().boxes.empty());
   for (const std::string& missing : run.NotFound()) ADD_FAILURE() << missing;
 }
