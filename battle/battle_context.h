@@ -25,6 +25,7 @@
 #include "battle/slg_comm_win_state.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
+#include "battle/slg_enemy_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -249,6 +250,10 @@ class BattleContext {
   SlgPhaseEntries phases;
   SlgTurnState turn;
   // ---- end of turn control ----
+  // ---- The enemy phase (battle/slg_enemy.h, battle/slg_enemy_think.h) ----
+  // EnemyThinkStep and EnemyNextStep of the acting enemy.
+  SlgEnemyState enemy{};
+  // ---- end of the enemy phase ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -787,7 +787,7 @@ int CmdHeal(SlgUnit& unit) {
 int EnemyHeal(SlgUnit& unit) {
   return WithMarkers([&] {
     const uint16_t t = Battle().think_search.support_target;
-    if (t == 0 || !InUse(t)) return kSlgCmdDone;
+    if (!InUse(t)) return kSlgCmdDone;  // kSlgNoUnit: nobody to support
     if (Step() == 0) {
       Unit(t).stats.attack_type = unit.slot;
       SetUnitState(Unit(t), kStateHeal);

@@ -40,7 +40,7 @@ int EnemyAttack(SlgUnit& unit);
 int CmdCombination(SlgUnit& unit);
 // Heal: a unit on the heal cells gets state 12 with the healer's slot; 0 when it is done.
 int CmdHeal(SlgUnit& unit);
-// The enemy's heal on EnemySupportTarget (0 or no such unit: 0 at once).
+// The enemy's heal on EnemySupportTarget (none or no such unit: 0 at once).
 int EnemyHeal(SlgUnit& unit);
 // State 12 on the unit itself, then 0 once it stands in state 0 or 8 again.
 int CmdSelfSupport(SlgUnit& unit);

@@ -136,12 +136,7 @@ Quad MakeQuad(const std::array<SlgPair, 4>& p) {
   return q;
 }
 
-// The y of a point lowered by the height of its cell in the second grid.
-int32_t Lowered(EnemyThinkPoint p) {
-  const SlgCell cell = PosToCell(p.x, p.y);
-  const uint32_t h = Battle().cell_grid2[static_cast<size_t>(Index(cell))] & kSlgCellHeightMask;
-  return p.y + kLowerPixels * static_cast<int32_t>(h);
-}
+int32_t Lowered(EnemyThinkPoint p) { return ThinkLoweredY(p); }
 
 // ---- The distance field ----
 
@@ -542,16 +537,18 @@ int EnemyApproachAlly() {
   EnemyThinkDecide(0);
   EnemyMoveCells();
   const uint16_t ally = T().support_target;
-  if (ally == 0) {
-    T().candidate_count = 0;
-    return 0;
-  }
   return Approach(ally, [](const SlgUnit& acting, SlgRangePos p) {
     // The attack flood lists only opposed units: search for the other camp, so that the acting
     // unit's own camp is listed and the other camp's units block.
     S().side = acting.side == 0 ? 1 : 0;
     Slg::SearchMode1(p, 1);
   });
+}
+
+int32_t ThinkLoweredY(EnemyThinkPoint p) {
+  const SlgCell cell = PosToCell(p.x, p.y);
+  const uint32_t h = Battle().cell_grid2[static_cast<size_t>(Index(cell))] & kSlgCellHeightMask;
+  return p.y + kLowerPixels * static_cast<int32_t>(h);
 }
 
 ThinkLineFit ThinkLine(SlgPair p1, SlgPair p2) {

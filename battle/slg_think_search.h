@@ -55,8 +55,12 @@ int EnemyBestMoveCell();
 // the first best becomes think_search.destination. The candidate count (at most 32), 0 none.
 int EnemyApproachTarget(int attack);
 // The same toward the goal's field, with the radius-1 range around each move cell and the
-// support target in place of the target (support target 0 is none: 0).
+// support target in place of the target (no support target: 0).
 int EnemyApproachAlly();
+
+// The y of a think or condition point lowered by the height of its cell in the second grid
+// (y + 48 x height).
+int32_t ThinkLoweredY(EnemyThinkPoint p);
 
 // A line through two 16.16 points: y = slope x x + intercept (16.16), or, for two points of
 // equal x, vertical at x. A line condition on a vertical line does not hold.

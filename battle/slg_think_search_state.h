@@ -47,7 +47,8 @@ struct SlgThinkSearchState {
   // The think the acting unit follows (set by the think interpreter or a unit-kind program).
   EnemyThinkRec think;
   uint16_t target = kSlgNoUnit;  // EnemyTarget: the chosen attack target's slot
-  uint16_t support_target = 0;   // EnemySupportTarget: the ally to support, 0 none
+  // EnemySupportTarget: the ally to support, kSlgNoUnit none (slot 0 is a unit like any other).
+  uint16_t support_target = kSlgNoUnit;
   SlgRangePos destination;       // EnemyDestination: where the walk goes (snapped pixels)
   SlgRangePos range_origin;      // where EnemyRangeCells searched from (snapped pixels)
   // ThinkDistanceGrid, row x 22 + column.

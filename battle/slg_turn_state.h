@@ -12,13 +12,15 @@ struct SlgMainWork;
 // other state, ends the acting unit's action at once through the next-actor rule.
 void SlgDefaultPlayerPhase(SlgMainWork* work);
 void SlgDefaultEnemyStep(SlgMainWork* work);
+// The enemy phase (battle/slg_enemy.h): the enemy_step entry's default.
+void EnemyPhaseStep(SlgMainWork* work);
 
 // What turn control calls for the acting unit, once per frame: `player` for a unit of side 0 and
 // category 0, `enemy_step` for any other; `follow_up` is the acting unit's follow-up command of
 // phase state 22 (0 once done). Tests and the phases of other modules replace them.
 struct SlgPhaseEntries {
   void (*player)(SlgMainWork* work) = &SlgDefaultPlayerPhase;
-  void (*enemy_step)(SlgMainWork* work) = &SlgDefaultEnemyStep;
+  void (*enemy_step)(SlgMainWork* work) = &EnemyPhaseStep;
   int (*follow_up)(SlgUnit& unit) = &Slg::CmdSelfSupport;
 };
 

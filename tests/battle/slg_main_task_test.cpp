@@ -91,6 +91,9 @@ class BattleRun {
 
 TEST(SlgMainTask, TheFirstFrameStartsRoundOneAndRoundsFollowTheOrder) {
   BattleRun r;
+  // The stub enemy step that ends each action at once, so that the rounds follow the order
+  // frame by frame (the enemy phase's own rounds are its tests').
+  r.rig.battle().phases.enemy_step = &SlgDefaultEnemyStep;
   ASSERT_TRUE(r.Start());
   BattleContext& b = r.rig.battle();
   EXPECT_EQ(SlgGetMacroP(kSlgRoundVar), 1);

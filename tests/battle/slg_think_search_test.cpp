@@ -633,8 +633,8 @@ TEST(EnemyApproach, AllyCellNextToTheAlly) {
   for (int d = 0; d < 4; ++d) beside = beside || Step(ally_cell, d) == dest;
   EXPECT_TRUE(beside) << dest.first << "," << dest.second;
 
-  // Support target 0 is none.
-  Battle().think_search.support_target = 0;
+  // No support target: no candidate.
+  Battle().think_search.support_target = kSlgNoUnit;
   EXPECT_EQ(EnemyApproachAlly(), 0);
   // A goal field that reaches nothing (type 3): no candidate.
   Battle().think_search.support_target = ally;

@@ -1,0 +1,112 @@
+#include "battle/slg_enemy.h"
+
+#include "battle/battle_context.h"
+#include "battle/slg_commands.h"
+#include "battle/slg_enemy_think.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
+#include "battle/slg_unit.h"
+#include "engine/core/debug_trace.h"
+
+namespace {
+
+// SlgFlags bits.
+constexpr uint16_t kFlagBusy = 0x1;
+constexpr uint16_t kFlagMouse = 0x8;
+
+constexpr uint8_t kStateStand = 0;
+constexpr uint8_t kStateDying = 15;  // the death actions: the program waits for them
+
+SlgUnit* Acting() {
+  SlgBattleState& s = Battle().state;
+  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
+                                                                      : nullptr;
+}
+
+// The end of an action the program carried out: its bit in SlgActionDone, the unit back to
+// standing, and the phase step to go on with.
+void ActionOver(SlgMainWork* work, SlgUnit& unit, uint8_t bit, uint8_t phase) {
+  BattleContext& b = Battle();
+  b.control.action_done = static_cast<uint8_t>(b.control.action_done | bit);
+  SetUnitState(unit, kStateStand);
+  Slg::SetPhaseState(work, phase);
+}
+
+}  // namespace
+
+const std::array<EnemyProgramFn, kSlgUnitKinds> kEnemyProgramTable = [] {
+  std::array<EnemyProgramFn, kSlgUnitKinds> table{};
+  for (int kind = 14; kind <= 19; ++kind) table[static_cast<size_t>(kind)] = EnemyGenericProgram;
+  for (int kind = 48; kind <= 50; ++kind) table[static_cast<size_t>(kind)] = EnemyGenericProgram;
+  return table;
+}();
+
+void EnemyPhaseStep(SlgMainWork* work) {
+  BattleContext& b = Battle();
+  b.flags = static_cast<uint16_t>((b.flags & ~kFlagMouse) | kFlagBusy);
+  EnemyProgram(work);
+}
+
+void EnemyProgram(SlgMainWork* work) {
+  const SlgUnit* unit = Acting();
+  const EnemyProgramFn program =
+      unit != nullptr && unit->kind < kEnemyProgramTable.size() ? kEnemyProgramTable[unit->kind]
+                                                                : nullptr;
+  if (program == nullptr) {
+    EnemyThinkEnd(work);
+    return;
+  }
+  program(work);
+}
+
+void EnemyGenericProgram(SlgMainWork* work) {
+  BattleContext& b = Battle();
+  SlgUnit* unit = Acting();
+  if (unit == nullptr) {
+    EnemyThinkEnd(work);
+    return;
+  }
+  switch (work->step) {
+    case kEnemyPhaseEntry:
+      Slg::SetPhaseState(work, kEnemyPhaseThink);
+      b.enemy.think_step = kThinkStepChoose;
+      Slg::ScrollToUnit(unit->slot);
+      break;
+    case kEnemyPhaseWalk:
+      if (Slg::EnemyMove(*unit) == kSlgCmdRunning) {
+        Slg::ScrollStep();
+        break;
+      }
+      b.enemy.next_step = kThinkStepEnd;
+      ActionOver(work, *unit, kEnemyDidWalk, kEnemyPhaseThink);
+      break;
+    case kEnemyPhaseAttack:
+      if (Slg::EnemyAttack(*unit) == kSlgCmdRunning) break;
+      b.enemy.next_step = kThinkStepEnd;
+      ActionOver(work, *unit, kEnemyDidAttack, kEnemyPhaseWait);
+      break;
+    case kEnemyPhaseSupport:
+      if (Slg::EnemyHeal(*unit) != kSlgCmdDone) break;
+      ActionOver(work, *unit, kEnemyDidSupport, kEnemyPhaseThink);
+      break;
+    case kEnemyPhaseGuard:
+      if (Slg::EnemyDefend() != kSlgCmdDone) break;
+      ActionOver(work, *unit, kEnemyDidSupport, kEnemyPhaseThink);
+      break;
+    case kEnemyPhaseThink:
+      RunEnemyThinkStep(work);
+      break;
+    case kEnemyPhaseWait:
+      if (AnyUnitInState(kStateDying) == 0) Slg::SetPhaseState(work, kEnemyPhaseThink);
+      break;
+    default:
+      // The common end-of-action states of turn control; anything else is no step of the
+      // program's: the action ends.
+      if (!SlgCommonPhaseState(work)) {
+        DebugPrint("EnemyGenericProgram: phase step %d unknown: end of action\n", work->step);
+        EnemyThinkEnd(work);
+      }
+      break;
+  }
+}
