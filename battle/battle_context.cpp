@@ -1,11 +1,13 @@
 #include "battle/battle_context.h"
 
 #include "battle/slg_action.h"
+#include "battle/slg_boss_exit.h"
 #include "battle/slg_map.h"
 #include "battle/slg_task.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/gfx/sprite/sprite.h"
+#include "scene/scene_context.h"
 
 BattleContext::~BattleContext() {
   if (!HasCtx()) {
@@ -13,6 +15,7 @@ BattleContext::~BattleContext() {
     // engine).
     BattleScope scope(*this);
     FreeSlgActionBodies();
+    FreeBossExitWork(false);  // a boss exit cut short by the battle's end
     return;
   }
   // The tasks' owned blocks go back through this context's allocator seam.
@@ -21,6 +24,9 @@ BattleContext::~BattleContext() {
   // The battle action task reads this context every frame: it ends with it.
   EndSlgActionTask();
   FreeSlgActionBodies();
+  // A boss exit cut short by the battle's end: its objects' animations go back while the scene
+  // is there (without it they went with it).
+  FreeBossExitWork(HasScene());
   SlgMap::FreeMap();
   Ctx().anime.DeleteRef(&fade_handle);
   // The game-over picture, when the battle ends before the sequence has deleted it.

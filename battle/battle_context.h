@@ -26,6 +26,7 @@
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
 #include "battle/slg_enemy_state.h"
+#include "battle/slg_kind_states_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -254,6 +255,13 @@ class BattleContext {
   // EnemyThinkStep and EnemyNextStep of the acting enemy.
   SlgEnemyState enemy{};
   // ---- end of the enemy phase ----
+  // ---- Enemy and boss families and boss exits (battle/slg_kind_states.h, slg_boss_exit.h) ----
+  // The boss shadow switch, the Satan attack word, kouma hovers, the extra objects, the kamui
+  // aura, the stands' shared wait and low-life objects, the exit work blocks and defeat messages.
+  SlgKindStatesState kind_states = MakeKindStatesState();
+  // The summoner's opening flag (SummonerReset clears it; battle/slg_summoner.h).
+  uint32_t summoner_opening = 0;
+  // ---- end of the enemy and boss families ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

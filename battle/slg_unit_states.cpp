@@ -11,6 +11,7 @@
 #include "battle/slg_formulas.h"
 #include "battle/slg_gauge.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_kind_states.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "engine/app/context.h"
@@ -103,6 +104,17 @@ const std::array<SlgCategoryUpdate, kSlgUnitKinds> kKindUpdate = [] {
   t[14] = t[15] = t[16] = &ActUnitCommon;
   t[34] = &ActBenibachiUnit;
   t[35] = &ActKonoeUnit;
+  // ---- The enemy and boss families (battle/slg_kind_states.h); 36 and 37 stay empty ----
+  for (int k : {17, 18, 19, 48, 49, 50}) t[static_cast<size_t>(k)] = &ActKoumaUnit;
+  for (int k : {20, 31, 32}) t[static_cast<size_t>(k)] = &ActKamuiUnit;
+  t[21] = t[22] = &ActSamuraiUnit;
+  t[23] = &ActSoukakuUnit;
+  t[24] = &ActGinkakuUnit;
+  t[25] = &ActKujyakuUnit;
+  t[26] = t[27] = &ActAmaterasUnit;
+  t[28] = t[29] = t[30] = &ActBossUnit;
+  t[33] = &ActSatanUnit;
+  // ---- end of the enemy and boss families ----
   return t;
 }();
 

@@ -160,7 +160,7 @@ TEST(UnitStateTables, CategoriesKindsAndOverrides) {
   for (int k : {14, 15, 16}) EXPECT_EQ(SlgKindUpdate(k), &ActUnitCommon) << k;
   EXPECT_EQ(SlgKindUpdate(34), &ActBenibachiUnit);
   EXPECT_EQ(SlgKindUpdate(35), &ActKonoeUnit);
-  for (int k : {0, 13, 17, 36, 51, 52, 255}) EXPECT_EQ(SlgKindUpdate(k), nullptr) << k;
+  for (int k : {0, 13, 36, 37, 51, 52, 255}) EXPECT_EQ(SlgKindUpdate(k), nullptr) << k;
   EXPECT_EQ(SlgDefaultStateHandler(0), &UnitStand);
   EXPECT_EQ(SlgDefaultStateHandler(2), &UnitWalkEnd);
   EXPECT_EQ(SlgDefaultStateHandler(5), &AttackStateLeadIn);
@@ -186,7 +186,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
       {"kind table, category 2", 15, 2, 3, 1, 0},
       {"kind table, category 4", 16, 4, 3, 1, 0},
       {"event update", 14, 3, 3, 3, 0},
-      {"kind without an update", 17, 1, 3, 3, 0},
+      {"kind without an update", 36, 1, 3, 3, 0},
       {"empty slot of the teleporting kinds", 4, 0, 1, 1, 0},
       {"empty player slot", 2, 0, 9, 9, 0},
       {"player state 30", 1, 0, 30, 30, 1},
