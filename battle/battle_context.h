@@ -27,6 +27,7 @@
 #include "battle/slg_damage_state.h"
 #include "battle/slg_enemy_state.h"
 #include "battle/slg_kind_states_state.h"
+#include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
 #include "battle/slg_search_state.h"
@@ -262,6 +263,11 @@ class BattleContext {
   // The summoner's opening flag (SummonerReset clears it; battle/slg_summoner.h).
   uint32_t summoner_opening = 0;
   // ---- end of the enemy and boss families ----
+  // ---- Map objects (battle/slg_map_objects.h) ----
+  // The factories' part objects and status bytes, the objects' working records by stage entry
+  // and the Elebox's effect-done byte.
+  SlgMapObjectsState map_objects{};
+  // ---- end of the map objects ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -13,6 +13,7 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_hits.h"
 #include "battle/slg_map.h"
+#include "battle/slg_map_objects.h"
 #include "battle/slg_math.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
@@ -438,10 +439,18 @@ void HideNonTargets() {
 namespace Slg {
 
 void HideUnit(SlgUnit& unit) {
+  if (unit.kind == kSlgKindFactory) {
+    HideFactory(unit);
+    return;
+  }
   if (unit.anm != nullptr && unit.anm->handle != nullptr) SlgAnmHide(unit.anm->handle);
 }
 
 void ShowUnit(SlgUnit& unit) {
+  if (unit.kind == kSlgKindFactory) {
+    ShowFactory(unit);
+    return;
+  }
   if (unit.anm != nullptr) SlgAnmObjShow(unit.anm);
 }
 

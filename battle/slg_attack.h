@@ -61,7 +61,8 @@ void MarkTargetsFlag4();
 void HideTargetObjects();
 
 namespace Slg {
-// Stops and hides / shows again the unit's body object.
+// Stops and hides / shows again the unit's body object; the factory (kind 43) has its own pair
+// (Slg::HideFactory / ShowFactory, battle/slg_map_objects.h).
 void HideUnit(SlgUnit& unit);
 void ShowUnit(SlgUnit& unit);
 }  // namespace Slg

@@ -51,7 +51,11 @@ SlgUnit* FindUnitByGroupKind(int group, int kind) {
   return nullptr;
 }
 
-int GetEventUnitChara() { return -1; }
+int GetEventUnitChara() {
+  const BattleContext& b = Battle();
+  const uint16_t slot = b.event_unit_ref[0];
+  return slot < kSlgMaxUnits ? b.state.units[slot].character : -1;
+}
 int EventMessageNoWait(int /*message*/, int /*parameter*/) { return 1; }
 void SlgEventAnmUpdate(SlgUnit& /*unit*/, const SlgPair& /*screen*/) {}
 

@@ -37,7 +37,7 @@ void EndEventCheck();
 void FixTaskUpdateAll(uint32_t tone);
 // The first record of that side (group) and kind, any step; null when none.
 SlgUnit* FindUnitByGroupKind(int group, int kind);
-// The character of the unit in the first event unit reference: -1 (no reference yet).
+// The character of the unit in the first event unit reference; -1 when it holds 64 or more.
 int GetEventUnitChara();
 // Shows a self-closing battle message; 1 once it has ended (at once here).
 int EventMessageNoWait(int message, int parameter);

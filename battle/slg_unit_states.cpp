@@ -10,6 +10,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_gauge.h"
+#include "battle/slg_map_objects.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_kind_states.h"
 #include "battle/slg_unit.h"
@@ -115,6 +116,15 @@ const std::array<SlgCategoryUpdate, kSlgUnitKinds> kKindUpdate = [] {
   t[28] = t[29] = t[30] = &ActBossUnit;
   t[33] = &ActSatanUnit;
   // ---- end of the enemy and boss families ----
+  // ---- Map objects (battle/slg_map_objects.h) ----
+  t[kSlgKindJokidama] = &ActJokidamaUnit;
+  t[39] = t[40] = t[41] = t[46] = t[47] = &ActMapObjUnit;
+  t[kSlgKindFakeWakiji] = &ActFakeWakijiUnit;
+  t[kSlgKindFactory] = &ActWakijiFactoryUnit;
+  t[kSlgKindGenerator] = &ActKoumaGenUnit;
+  t[kSlgKindElebox] = &ActDengekiBakoUnit;
+  t[kSlgKindJokiStand] = &ActJokiStandUnit;
+  // ---- end of the map objects ----
   return t;
 }();
 

@@ -28,6 +28,7 @@ struct BoardUnit {
   int16_t y = 0;
   uint8_t facing = 0;
   uint16_t flags = 0xB180;  // shown, in the order, in the panels, on the grid, shown by flag
+  uint8_t variant = 0;      // byte 10 of the entry (the think-change row, the variant byte)
 };
 
 // The snapped position of a cell, as the searches list it and the placement keeps it.

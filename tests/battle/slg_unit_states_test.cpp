@@ -160,7 +160,7 @@ TEST(UnitStateTables, CategoriesKindsAndOverrides) {
   for (int k : {14, 15, 16}) EXPECT_EQ(SlgKindUpdate(k), &ActUnitCommon) << k;
   EXPECT_EQ(SlgKindUpdate(34), &ActBenibachiUnit);
   EXPECT_EQ(SlgKindUpdate(35), &ActKonoeUnit);
-  for (int k : {0, 13, 36, 37, 51, 52, 255}) EXPECT_EQ(SlgKindUpdate(k), nullptr) << k;
+  for (int k : {0, 13, 36, 37, 52, 255}) EXPECT_EQ(SlgKindUpdate(k), nullptr) << k;
   EXPECT_EQ(SlgDefaultStateHandler(0), &UnitStand);
   EXPECT_EQ(SlgDefaultStateHandler(2), &UnitWalkEnd);
   EXPECT_EQ(SlgDefaultStateHandler(5), &AttackStateLeadIn);
