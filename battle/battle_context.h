@@ -33,6 +33,7 @@
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
+#include "battle/slg_summon_state.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_turn_state.h"
@@ -268,6 +269,10 @@ class BattleContext {
   // and the Elebox's effect-done byte.
   SlgMapObjectsState map_objects{};
   // ---- end of the map objects ----
+  // ---- Summoner and stationary programs (battle/slg_summon.h) ----
+  // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
+  SlgSummonState summon{};
+  // ---- end of the summoner and stationary programs ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

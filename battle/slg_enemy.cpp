@@ -5,6 +5,7 @@
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_start.h"
+#include "battle/slg_summon.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "engine/core/debug_trace.h"
@@ -39,6 +40,10 @@ const std::array<EnemyProgramFn, kSlgUnitKinds> kEnemyProgramTable = [] {
   std::array<EnemyProgramFn, kSlgUnitKinds> table{};
   for (int kind = 14; kind <= 19; ++kind) table[static_cast<size_t>(kind)] = EnemyGenericProgram;
   for (int kind = 48; kind <= 50; ++kind) table[static_cast<size_t>(kind)] = EnemyGenericProgram;
+  // ---- The summoner's programs (battle/slg_summon.h) ----
+  table[kSlgKindSatan] = SatanProgram;
+  table[kSlgKindStationary] = StationaryProgram;
+  // ---- end of the summoner's programs ----
   return table;
 }();
 
