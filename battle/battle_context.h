@@ -30,6 +30,7 @@
 #include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_objects_state.h"
+#include "battle/slg_player_state.h"
 #include "battle/slg_search_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
@@ -257,6 +258,11 @@ class BattleContext {
   // EnemyThinkStep and EnemyNextStep of the acting enemy.
   SlgEnemyState enemy{};
   // ---- end of the enemy phase ----
+  // ---- Map objects (battle/slg_map_objects.h) ----
+  // The factories' part objects and status bytes, the objects' working records by stage entry
+  // and the Elebox's effect-done byte.
+  SlgMapObjectsState map_objects{};
+  // ---- end of the map objects ----
   // ---- Enemy and boss families and boss exits (battle/slg_kind_states.h, slg_boss_exit.h) ----
   // The boss shadow switch, the Satan attack word, kouma hovers, the extra objects, the kamui
   // aura, the stands' shared wait and low-life objects, the exit work blocks and defeat messages.
@@ -264,11 +270,11 @@ class BattleContext {
   // The summoner's opening flag (SummonerReset clears it; battle/slg_summoner.h).
   uint32_t summoner_opening = 0;
   // ---- end of the enemy and boss families ----
-  // ---- Map objects (battle/slg_map_objects.h) ----
-  // The factories' part objects and status bytes, the objects' working records by stage entry
-  // and the Elebox's effect-done byte.
-  SlgMapObjectsState map_objects{};
-  // ---- end of the map objects ----
+  // ---- The player phase and its windows (battle/slg_player.h, slg_status_win.h, slg_face.h) ----
+  // The last chosen state, the attack-running flag, the status window's zoom, the information
+  // panel, unit browsing, the whole-map view and the face message's step.
+  SlgPlayerState player{};
+  // ---- end of the player phase ----
   // ---- Summoner and stationary programs (battle/slg_summon.h) ----
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};

@@ -137,7 +137,8 @@ int32_t BodyFadeLevel(int32_t frames) {
 }
 
 void SetBodyBlend(SlgUnit& unit, int32_t level) {
-  if (unit.anm != nullptr) SlgSprSetAlpha(unit.anm, (kBlendAdd << 16) | static_cast<uint32_t>(level));
+  if (unit.anm != nullptr)
+    SlgSprSetAlpha(unit.anm, (kBlendAdd << 16) | static_cast<uint32_t>(level));
 }
 
 bool AnyDefeated() {
@@ -213,7 +214,8 @@ void MakeSparkles(SlgUnit& unit, SlgExitWorkA& w, const SlgPair& pos) {
     SlgAnmObj* s = w.sparkles[i];
     s->pattern = static_cast<uint8_t>(1 + (GetRandom() & 1));
     s->depth = static_cast<int16_t>(BodyDepth(unit) + 4);
-    SetAnmPos(s, {pos.x + 2 * kSparkleOffset[i][0] * kOne, pos.y + 2 * kSparkleOffset[i][1] * kOne});
+    SetAnmPos(s, {pos.x + 2 * kSparkleOffset[i][0] * kOne,
+                  pos.y + 2 * kSparkleOffset[i][1] * kOne});
     w.sparkle_zoom[i] = {kOne / 16, kOne / 16};
     w.angle[i] = kSparkleAngle[i] + 128;
     if (w.anims != nullptr && SlgPlayAnm(w.anims, s->pattern, s, SURFACE_ROOT) != nullptr) {

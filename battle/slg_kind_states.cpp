@@ -193,7 +193,9 @@ void LowLifeStep(SlgUnit& unit, const SlgPair& pos) {
       if (!Ended(r.obj)) return;
       FreeAnmObj(r.obj);
       r.obj = nullptr;
-      r.wait = unit.state == kUnitStateReady ? 0 : static_cast<uint32_t>((GetRandom() >> 3) & 0x1F0);
+      r.wait = unit.state == kUnitStateReady
+                   ? 0
+                   : static_cast<uint32_t>((GetRandom() >> 3) & 0x1F0);
       r.start = Now();
       r.step = 2;
       return;

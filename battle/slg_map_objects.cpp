@@ -246,10 +246,10 @@ bool CellOfSnap(int32_t x, int32_t y, SlgCell& cell) {
   return true;
 }
 
-uint8_t& FactoryStatus(const SlgUnit& unit) {
-  static uint8_t ignored = 0;
+// The status byte of the factory's variant (a variant beyond the three has none).
+void SetFactoryStatus(const SlgUnit& unit, uint8_t status) {
   const uint8_t v = VariantOf(unit);
-  return v < kSlgFactoryVariants ? Objects().factory_status[v] : ignored;
+  if (v < kSlgFactoryVariants) Objects().factory_status[v] = status;
 }
 
 SlgAnmObj** PartsOf(const SlgUnit& unit) {
@@ -511,14 +511,14 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
       CalcStatTotals(made.stats);
       Slg::AppendToOrder(slot);
       r.produced = slot;
-      FactoryStatus(unit) = kStatusMade;
+      SetFactoryStatus(unit, kStatusMade);
       unit.step = 1;
       return;
     }
     case 1:
       Play(unit.anm, unit.anims[kUnitAnmBaseBody], kFactoryProduce, kSlgAnmOnce);
       SlgSePlay(kSlgFactorySe);
-      FactoryStatus(unit) = kStatusProducing;
+      SetFactoryStatus(unit, kStatusProducing);
       unit.step = 2;
       return;
     case 2: {
@@ -526,7 +526,7 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
       SlgUnit* made = ProducedOf(unit);
       if (made == nullptr) {
         SetUnitState(unit, kStateStand);
-        FactoryStatus(unit) = kStatusIdle;
+        SetFactoryStatus(unit, kStatusIdle);
         return;
       }
       SetUnitState(*made, kStateWalk);
@@ -539,7 +539,7 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
       SlgUnit* made = ProducedOf(unit);
       if (made == nullptr) {
         SetUnitState(unit, kStateStand);
-        FactoryStatus(unit) = kStatusIdle;
+        SetFactoryStatus(unit, kStatusIdle);
         return;
       }
       const int32_t f = ++r.frames;
@@ -555,13 +555,13 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
       made->y += made->lift;
       SetUnitCell(*made);
       Play(unit.anm, unit.anims[kUnitAnmBaseBody], kFactoryClose, kSlgAnmOnce);
-      FactoryStatus(unit) = kStatusOut;
+      SetFactoryStatus(unit, kStatusOut);
       unit.step = 4;
       return;
     }
     default:
       if (SlgAnmObjIsEnd(unit.anm) == 0) return;
-      FactoryStatus(unit) = kStatusIdle;
+      SetFactoryStatus(unit, kStatusIdle);
       SetUnitState(unit, kStateStand);
       return;
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "battle/slg_commands.h"
+#include "battle/slg_player.h"
 
 struct SlgMainWork;
 
@@ -15,11 +16,12 @@ void SlgDefaultEnemyStep(SlgMainWork* work);
 // The enemy phase (battle/slg_enemy.h): the enemy_step entry's default.
 void EnemyPhaseStep(SlgMainWork* work);
 
-// What turn control calls for the acting unit, once per frame: `player` for a unit of side 0 and
-// category 0, `enemy_step` for any other; `follow_up` is the acting unit's follow-up command of
-// phase state 22 (0 once done). Tests and the phases of other modules replace them.
+// What turn control calls for the acting unit, once per frame: `player` (the player phase,
+// battle/slg_player.h) for a unit of side 0 and category 0, `enemy_step` (the enemy phase) for
+// any other; `follow_up` is the acting unit's follow-up command of phase state 22 (0 once done).
+// Tests replace them.
 struct SlgPhaseEntries {
-  void (*player)(SlgMainWork* work) = &SlgDefaultPlayerPhase;
+  void (*player)(SlgMainWork* work) = &SlgPlayerPhase;
   void (*enemy_step)(SlgMainWork* work) = &EnemyPhaseStep;
   int (*follow_up)(SlgUnit& unit) = &Slg::CmdSelfSupport;
 };

@@ -105,6 +105,15 @@ const std::array<SlgCategoryUpdate, kSlgUnitKinds> kKindUpdate = [] {
   t[14] = t[15] = t[16] = &ActUnitCommon;
   t[34] = &ActBenibachiUnit;
   t[35] = &ActKonoeUnit;
+  // ---- Map objects (battle/slg_map_objects.h) ----
+  t[kSlgKindJokidama] = &ActJokidamaUnit;
+  t[39] = t[40] = t[41] = t[46] = t[47] = &ActMapObjUnit;
+  t[kSlgKindFakeWakiji] = &ActFakeWakijiUnit;
+  t[kSlgKindFactory] = &ActWakijiFactoryUnit;
+  t[kSlgKindGenerator] = &ActKoumaGenUnit;
+  t[kSlgKindElebox] = &ActDengekiBakoUnit;
+  t[kSlgKindJokiStand] = &ActJokiStandUnit;
+  // ---- end of the map objects ----
   // ---- The enemy and boss families (battle/slg_kind_states.h); 36 and 37 stay empty ----
   for (int k : {17, 18, 19, 48, 49, 50}) t[static_cast<size_t>(k)] = &ActKoumaUnit;
   for (int k : {20, 31, 32}) t[static_cast<size_t>(k)] = &ActKamuiUnit;
@@ -116,15 +125,6 @@ const std::array<SlgCategoryUpdate, kSlgUnitKinds> kKindUpdate = [] {
   t[28] = t[29] = t[30] = &ActBossUnit;
   t[33] = &ActSatanUnit;
   // ---- end of the enemy and boss families ----
-  // ---- Map objects (battle/slg_map_objects.h) ----
-  t[kSlgKindJokidama] = &ActJokidamaUnit;
-  t[39] = t[40] = t[41] = t[46] = t[47] = &ActMapObjUnit;
-  t[kSlgKindFakeWakiji] = &ActFakeWakijiUnit;
-  t[kSlgKindFactory] = &ActWakijiFactoryUnit;
-  t[kSlgKindGenerator] = &ActKoumaGenUnit;
-  t[kSlgKindElebox] = &ActDengekiBakoUnit;
-  t[kSlgKindJokiStand] = &ActJokiStandUnit;
-  // ---- end of the map objects ----
   return t;
 }();
 

@@ -4,32 +4,17 @@
 #include <cstdint>
 
 #include "minigames/minigame_context.h"
-#include "testsupport/shot_od.h"
 #include "testsupport/wav_writer.h"
 
 namespace testsupport {
 
 namespace {
 
-bool IsCardRow(int row) { return row == 4 || (row >= 9 && row <= 15); }
-
 std::vector<uint8_t> Sound(uint32_t frames) {
   return PcmWav(1, 22050, 16, std::vector<int16_t>(frames, 1500)).Bytes();
 }
 
 }  // namespace
-
-OdWriter MinigameRowOd(int row) {
-  if (row == 7) return ShotOd();
-  if (IsCardRow(row)) {
-    std::vector<int> empty = {30};
-    for (int i = 50; i < 75; ++i) empty.push_back(i);
-    for (int i = 100; i < 111; ++i) empty.push_back(i);
-    return UniversalOd(empty);
-  }
-  if (row == 0) return UniversalOd();
-  return UniversalOd({200});
-}
 
 void WriteMinigameInstall(MinigameRunner& runner) {
   for (int row = 0; row < mg::kGameCount; ++row) {

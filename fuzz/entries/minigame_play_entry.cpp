@@ -16,6 +16,7 @@
 #include "minigames/framework/minigame_input.h"
 #include "minigames/minigame_context.h"
 #include "platform/little_endian.h"
+#include "scene/scene_context.h"
 #include "testsupport/minigame_install.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/temp_tree.h"
@@ -53,6 +54,10 @@ void MinigamePlayEntry(const uint8_t* data, size_t size) {
   ContextScope engine_scope(*rig.context);
   GameContext game;
   GameScope game_scope(game);
+  // The program holds a scene context for its whole run: the games' faces and characters go
+  // through the scene engine's pictures.
+  SceneContext scene;
+  SceneScope scene_scope(scene);
   MinigameContext minigame;
   MinigameScope scope(minigame);
 
@@ -120,6 +125,12 @@ std::vector<Bytes> MinigamePlaySeeds() {
                            static_cast<uint8_t>(row % 3 == 0 ? 1 : 0)};
     seeds.push_back(JoinParts({control, testsupport::MinigameRowOd(row).Build(),
                                testsupport::MinigameDat({{18, 100}, {24, 3000}}), steps}));
+    // A card row as a hub match on an od file with every text: its opening shows the opponent's
+    // face (a text naming a picture) through the scene engine's pictures at once.
+    if (row == 4) {
+      seeds.push_back(JoinParts({{4, mg::kModeHubMatch, 0}, testsupport::UniversalOd().Build(),
+                                 testsupport::MinigameDat({}), steps}));
+    }
   }
   return seeds;
 }

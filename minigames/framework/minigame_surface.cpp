@@ -193,6 +193,15 @@ int mg_surf_create(int32_t slot, int32_t width, int32_t height, int32_t option) 
     DebugPrint("mg_surf_create: slot %d, size %d x %d refused\n", slot, width, height);
     return 0;
   }
+  int64_t held = 0;
+  for (const MgSurfaceSlot& other : Minigame().slots) {
+    if (other.handle >= 0) held += int64_t{other.width} * other.height;
+  }
+  if (held + int64_t{width} * height > kMgSlotPixelBudget) {
+    DebugPrint("mg_surf_create: slot %d, %d x %d: past the slots' pixel budget (%lld held)\n",
+               slot, width, height, static_cast<long long>(held));
+    return 0;
+  }
   CDdrawFunc& dd = Ctx().ddraw;
   const int memory = (option & 1) != 0 ? 1 : Screen().memory;
   const UserSurface handle = dd.CreateUserSurfaceEx(width, height, memory);

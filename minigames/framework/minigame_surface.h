@@ -39,7 +39,12 @@ int mg_layout_bits();
 
 // A slot's record, null outside 0-1023.
 MgSurfaceSlot* mg_slot(int32_t slot);
-// A w x h surface with the engine's colour key; option bit 0 asks for video memory. 1 / 0.
+// The pixels all slots but the screen may hold together (64 MB of 16-bit pixels, about a hundred
+// full screens): an od file or a game asking for more is refused surface by surface instead of
+// taking the machine's memory.
+constexpr int64_t kMgSlotPixelBudget = int64_t{32} << 20;
+// A w x h surface with the engine's colour key; option bit 0 asks for video memory. 1 / 0 (also
+// when it would take the slots past kMgSlotPixelBudget).
 int mg_surf_create(int32_t slot, int32_t width, int32_t height, int32_t option);
 void mg_surf_free(int32_t slot);
 int mg_surf_lost(int32_t slot);

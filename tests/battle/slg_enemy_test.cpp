@@ -265,6 +265,8 @@ class RoundRig {
     testsupport::SystemSpriteSet().Lay(rig.driver().tree);
     GetSystemData()->setBattleMap(static_cast<uint32_t>(stage.map));
     Game().sequences.set_mode = [](int) { return 1; };
+    // The hero's turns end at once (the player phase's stub); the enemies think for real.
+    rig.battle().phases.player = &SlgDefaultPlayerPhase;
   }
   // The attack routines by kind come with the attack effects; the ashigaru's is the stub.
   bool Build() {

@@ -572,7 +572,7 @@ TEST(BossExit, TwoBossesDefeatedTogether) {
     EXPECT_GE(a_started, 300) << "waited its 301 frames";
     EXPECT_GE(b_started, 300);
     if (c.one_after_the_other) {
-      EXPECT_GE(b_started, a_dead) << "the second goes on once the first has given its block back";
+      EXPECT_GE(b_started, a_dead) << "the second goes on once the first gave its block back";
     } else {
       EXPECT_LT(b_started, a_dead) << "side by side";
     }

@@ -66,6 +66,10 @@ class BattleRun {
       modes.push_back(mode);
       return 1;
     };
+    // The stub phases that end each action at once, so that the rounds follow the order frame
+    // by frame (the player and enemy phases' own rounds are their tests').
+    rig.battle().phases.player = &SlgDefaultPlayerPhase;
+    rig.battle().phases.enemy_step = &SlgDefaultEnemyStep;
   }
   // Starts the battle and runs until round 1 has started; whether it did.
   bool Start() {
@@ -91,9 +95,6 @@ class BattleRun {
 
 TEST(SlgMainTask, TheFirstFrameStartsRoundOneAndRoundsFollowTheOrder) {
   BattleRun r;
-  // The stub enemy step that ends each action at once, so that the rounds follow the order
-  // frame by frame (the enemy phase's own rounds are its tests').
-  r.rig.battle().phases.enemy_step = &SlgDefaultEnemyStep;
   ASSERT_TRUE(r.Start());
   BattleContext& b = r.rig.battle();
   EXPECT_EQ(SlgGetMacroP(kSlgRoundVar), 1);

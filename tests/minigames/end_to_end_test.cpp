@@ -26,6 +26,7 @@
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/minigame_context.h"
 #include "testsupport/minigame_bots.h"
+#include "testsupport/minigame_flow.h"
 #include "testsupport/minigame_install.h"
 #include "testsupport/minigame_runner.h"
 #include "testsupport/od_writer.h"
@@ -57,45 +58,17 @@ MinigameRunner::Options FlowOptions(platform::PixelLayout layout = platform::Pix
   return options;
 }
 
-// What a row of the table expects in A[0].
-enum class Expect {
-  kZero,      // 0
-  kVar2,      // variable 2 of the run
-  kVar9,      // variable 9 of the run
-};
+using testsupport::FlowCase;
+using testsupport::FlowExpect;
 
-struct FlowCase {
-  const char* name;
-  int row;
-  int byte40;
-  bool bot;         // the row's bot plays (else no input)
-  int frame_limit;  // frames until mode 32
-  Expect expect;
-  int var2 = -1;    // variable 2 the bot reaches, when it is sure
-};
+}  // namespace
+
+namespace testsupport {
 // How a case shows in test output: its name.
 void PrintTo(const FlowCase& c, std::ostream* os) { *os << c.name; }
+}  // namespace testsupport
 
-// Rows without a game to end by themselves (the test entry) are ended by the test.
-const FlowCase kCases[] = {
-    {"row0_test_entry", 0, 0, true, 200, Expect::kZero},
-    {"row1_swimming", 1, 0, true, 800, Expect::kVar2},
-    {"row2_cleaning", 2, 0, true, 3000, Expect::kVar2, 2},
-    {"row3_cooking", 3, 0, true, 4500, Expect::kVar2, 2},
-    {"row4_cards", 4, 0, true, 2000, Expect::kVar2},
-    {"row5_slot", 5, 0, true, 1200, Expect::kVar2},
-    {"row6_lost_child", 6, 0, true, 1200, Expect::kVar2},
-    {"row7_shooting", 7, 0, true, 2000, Expect::kVar2, 2},
-    {"row9_cards", 9, 0, true, 2000, Expect::kVar2},
-    {"row10_cards", 10, 0, true, 2000, Expect::kVar2},
-    {"row11_cards", 11, 0, true, 2000, Expect::kVar2},
-    {"row12_cards", 12, 0, true, 2000, Expect::kVar2},
-    {"row13_cards", 13, 0, true, 2000, Expect::kVar2},
-    {"row14_cards", 14, 0, true, 2000, Expect::kVar2},
-    {"row15_cards", 15, 0, true, 2000, Expect::kVar2},
-    {"row5_free_play", 5, 1, true, 1200, Expect::kVar9},
-    {"row8_hub", 8, 0, true, 800, Expect::kZero},
-};
+namespace {
 
 // One run of a row from the hand-over to mode 32, with what the determinism check compares.
 struct FlowRun {
@@ -104,38 +77,17 @@ struct FlowRun {
     testsupport::WriteMinigameInstall(runner);
   }
 
-  // Enters mode 21 for the case and runs frames (one step a frame when the bot asks, else six) until the manager has passed mode 32; records each mode change and the
-  // checkpoints.
+  // The case's run (testsupport::PlayFlowCase) with the checkpoints of each presented frame.
   bool Play(const FlowCase& c) {
-    SetMacroA(0, 77);
-    if (!runner.EnterMinigameMode(c.row, c.byte40)) return false;
-    std::function<bool(MinigameRunner&)> bot;
-    if (c.bot) bot = testsupport::RowBot(c.row);
-    int frames = 0;
-    bool single = true;
-    // The bot in each frame (the runner's hook): its taps and holds go down in the next frame.
-    runner.bot = [&](MinigameRunner& r) {
-      ++frames;
-      single = bot ? bot(r) : true;
-      if (c.row == 0) {
-        // The test entry never ends by itself: decide taps for a while, then the end.
-        if (frames % 10 == 0 && frames < 120) r.Tap(kMgKeyDecide);
-        if (frames == 120 && mg_is_running()) MiniGameEnd();
-      }
-    };
     int presented = runner.driver().presented();
-    for (int i = 0; i < c.frame_limit && !passed_32; ++i) {
-      if (!(single ? runner.Step() : runner.Step(100))) break;
-      const int mode = CTamvikGeneral::GetMode();
-      if (modes.empty() || modes.back() != mode) modes.push_back(mode);
-      // Mode 32 (the scene's end: A[0] written) runs in the frame after the one that set it.
-      passed_32 = mode != 32 && std::find(modes.begin(), modes.end(), 32) != modes.end();
+    const testsupport::FlowPlay play = testsupport::PlayFlowCase(runner, c, [&] {
       if (runner.driver().presented() != presented && mg_is_running()) {
         presented = runner.driver().presented();
         Checkpoints(c);
       }
-    }
-    runner.bot = nullptr;
+    });
+    modes = play.modes;
+    passed_32 = play.passed_32;
     if (!passed_32) ADD_FAILURE() << "mode 32 not reached in " << c.frame_limit << " frames";
     if (passed_32) a0 = GetMacroA(0);
     // The variables stay after the end (the fresh start cleared 2 and 9).
@@ -213,9 +165,9 @@ TEST_P(EndToEnd, PlaysFromTheHandOverToA0) {
   EXPECT_EQ(mg_is_running(), 0);
   EXPECT_EQ(mg_var_get(0), c.row);
   switch (c.expect) {
-    case Expect::kZero: EXPECT_EQ(run.a0, 0); break;
-    case Expect::kVar2: EXPECT_EQ(run.a0, run.var2); break;
-    case Expect::kVar9: EXPECT_EQ(run.a0, run.var9); break;
+    case FlowExpect::kZero: EXPECT_EQ(run.a0, 0); break;
+    case FlowExpect::kVar2: EXPECT_EQ(run.a0, run.var2); break;
+    case FlowExpect::kVar9: EXPECT_EQ(run.a0, run.var9); break;
   }
   if (c.var2 >= 0) {
     EXPECT_EQ(run.var2, c.var2);
@@ -272,7 +224,7 @@ TEST_P(EndToEnd, RunsTheSameTwiceInBothLayouts) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(testsupport::MinigameFlowCases()),
                          [](const ::testing::TestParamInfo<FlowCase>& info) {
                            return std::string(info.param.name);
                          });

@@ -153,6 +153,13 @@ TEST_F(MinigameOd, CorruptFilesFailOrStopAsDecided) {
     cases.push_back({"solid record cut", od.Build(), 0});
   }
   {
+    // A 64 KB file may ask for 512 surfaces of up to 16384 x 16384 pixels: one past the slots'
+    // pixel budget is refused instead of taking the memory.
+    OdWriter od;
+    od.Solid(2, 8192, 8192, 1, 1, 1);
+    cases.push_back({"solid past the pixel budget", od.Build(), 0});
+  }
+  {
     OdWriter od;
     od.Path(3, "tamvik3\\pic\\none.bmp");
     cases.push_back({"missing picture", od.Build(), 0});

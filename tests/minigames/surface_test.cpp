@@ -59,6 +59,22 @@ TEST_P(MinigameSurface, ScreenRoundTripOverTheVramSwitch) {
   }
 }
 
+// The slots together hold at most kMgSlotPixelBudget pixels (the screen apart); a freed slot's
+// pixels count no more.
+TEST_P(MinigameSurface, SlotsStayWithinThePixelBudget) {
+  ASSERT_EQ(mg_screen_open(), 1);
+  const int32_t half = static_cast<int32_t>(kMgSlotPixelBudget / 2 / 4096);
+  ASSERT_EQ(mg_surf_create(5, 4096, half, 0), 1);
+  EXPECT_EQ(mg_surf_create(6, 4096, half + 1, 0), 0) << "one row past the budget";
+  EXPECT_EQ(mg_surf_exists(6), 0);
+  EXPECT_EQ(mg_surf_create(6, 4096, half, 0), 1) << "the budget exactly";
+  EXPECT_EQ(mg_surf_create(7, 1, 1, 0), 0);
+  EXPECT_EQ(mg_surf_create(5, 4096, half, 0), 1) << "a slot made again gives its old pixels back";
+  mg_surf_free(6);
+  EXPECT_EQ(mg_surf_create(7, 4096, half, 0), 1);
+  mg_screen_close();
+}
+
 TEST_P(MinigameSurface, PixelsByColourAndTheClip) {
   ASSERT_EQ(mg_screen_open(), 1);
   ASSERT_EQ(mg_surf_create(7, 10, 10, 0), 1);
