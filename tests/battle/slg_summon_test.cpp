@@ -273,6 +273,27 @@ TEST(SatanProgram, AttacksWithTheChosenVariantThenEndsAfterTheWait) {
   EXPECT_EQ(U(satan).state, 0);
 }
 
+TEST(SatanProgram, APendingFollowUpRunsOnceInsteadOfAnotherChoice) {
+  // The action ended with a follow-up pending: turn control's state 16 leads to 22, which runs
+  // the follow-up and passes the turn on; the Satan chooses nothing more.
+  SummonRig r;
+  r.Player({13, 42});
+  const uint8_t satan = r.Satan({14, 40});
+  U(satan).flags |= kUnitFollowUp;
+  static int follow_ups = 0;
+  follow_ups = 0;
+  r.rig.battle().phases.follow_up = [](SlgUnit&) {
+    ++follow_ups;
+    return 0;
+  };
+  r.work.step = kSlgPhaseAgain;
+  ASSERT_TRUE(r.RunAction(20));
+  EXPECT_EQ(follow_ups, 1);
+  EXPECT_EQ(U(satan).flags & kUnitFollowUp, 0u);
+  EXPECT_TRUE(g_variants.empty());
+  EXPECT_EQ(r.rig.battle().control.action_done, 0);
+}
+
 // ---- The summon ----
 
 // Every cell a pixel of the summon rectangle falls in.
