@@ -388,7 +388,7 @@ uint8_t FindStageEntryOfKind(int kind) {
 
 uint8_t SummonUnit(int n) {
   BattleContext& b = Battle();
-  if (b.state.unit_count >= kSummonMaxUnits || !b.stage) {
+  if (b.state.unit_count >= kSummonMaxUnits) {
     DebugPrint("SummonUnit %d: %d units on the map: none\n", n, b.state.unit_count);
     return kSlgCreateRefused;
   }
@@ -411,6 +411,7 @@ uint8_t SummonUnit(int n) {
     DebugPrint("SummonUnit %d: no stage entry of kind %d: none\n", n, kSummonKindBase + n);
     return kSlgCreateRefused;
   }
+  // An entry was found, so the stage is there.
   const uint8_t slot = Slg::CreateUnit(*b.stage, entry);
   if (slot == kSlgCreateRefused) return kSlgCreateRefused;
   SlgUnit& unit = b.state.units[slot];
