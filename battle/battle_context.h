@@ -32,6 +32,7 @@
 #include "battle/slg_objects_state.h"
 #include "battle/slg_player_state.h"
 #include "battle/slg_search_state.h"
+#include "battle/slg_short_programs_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
 #include "battle/slg_summon_state.h"
@@ -275,6 +276,10 @@ class BattleContext {
   // panel, unit browsing, the whole-map view and the face message's step.
   SlgPlayerState player{};
   // ---- end of the player phase ----
+  // ---- The short enemy programs (battle/slg_short_programs.h) ----
+  // The spawn flags of kinds 43 and 44.
+  SlgShortProgramsState short_programs{};
+  // ---- end of the short enemy programs ----
   // ---- Summoner and stationary programs (battle/slg_summon.h) ----
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};

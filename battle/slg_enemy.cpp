@@ -1,6 +1,8 @@
 #include "battle/slg_enemy.h"
 
 #include "battle/battle_context.h"
+#include "battle/slg_boss_program.h"
+#include "battle/slg_short_programs.h"
 #include "battle/slg_commands.h"
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_geometry.h"
@@ -40,6 +42,26 @@ const std::array<EnemyProgramFn, kSlgUnitKinds> kEnemyProgramTable = [] {
   std::array<EnemyProgramFn, kSlgUnitKinds> table{};
   for (int kind = 14; kind <= 19; ++kind) table[static_cast<size_t>(kind)] = EnemyGenericProgram;
   for (int kind = 48; kind <= 50; ++kind) table[static_cast<size_t>(kind)] = EnemyGenericProgram;
+  // ---- The boss family and the special units (battle/slg_boss_program.h); 21 and 22 (the
+  // samurai) end their action until their programs come ----
+  table[20] = BossProgram20;
+  table[23] = BossProgram23;
+  table[24] = BossProgram24;
+  table[25] = BossProgram25;
+  table[26] = table[27] = BossProgram26;
+  table[28] = BossProgram28;
+  table[29] = BossProgram29;
+  table[30] = BossProgram30;
+  table[31] = BossProgram31;
+  table[32] = BossProgram32;
+  table[34] = BossProgram34;
+  table[35] = BossProgram35;
+  table[4] = Kind4Program;
+  table[38] = GunnerProgram;
+  table[42] = TransformProgram;
+  table[43] = table[44] = SpawnerProgram;
+  table[51] = MarkerProgram;
+  // ---- end of the boss family ----
   // ---- The summoner's programs (battle/slg_summon.h) ----
   table[kSlgKindSatan] = SatanProgram;
   table[kSlgKindStationary] = StationaryProgram;

@@ -5,9 +5,13 @@
 
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
+#include "engine/app/main/game_wiring.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
+#include "flow/general_stand_ins.h"
+#include "flow/tamvik_general.h"
+#include "game/game_context.h"
 #include "platform/surface.h"
 
 namespace testsupport {
@@ -18,10 +22,21 @@ constexpr const char* kManagerName = "CTamvikGeneral::GeneralManeger";
 
 void StandInManager(GameTaskRec* /*task*/) {}
 
-ProgramDriver::Options DriverOptions() {
+ProgramDriver::Options DriverOptions(int manager_mode) {
   ProgramDriver::Options options;
   GameHooks hooks;
-  hooks.boot = [] { Ctx().game_task.SetTaskSimple(nullptr, &StandInManager, kManagerName); };
+  if (manager_mode >= 0) {
+    hooks.boot = [manager_mode] {
+      GameSequences& s = Game().sequences;
+      FillManagerStandIns(s);
+      s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
+      WireBattleSequence(s);
+      kGeneralManager.Start(Ctx().game_task, nullptr);
+      CTamvikGeneral::SetMode(manager_mode);
+    };
+  } else {
+    hooks.boot = [] { Ctx().game_task.SetTaskSimple(nullptr, &StandInManager, kManagerName); };
+  }
   options.hooks = hooks;
   options.wire_sequences = false;
   options.hash_frames = true;  // RunBattleTwice compares the frames
@@ -39,7 +54,7 @@ uint32_t BattleRig::StepMs(int i) { return ClockAfter(i) - ClockAfter(i - 1); }
 BattleRig::BattleRig() : BattleRig(Options()) {}
 
 BattleRig::BattleRig(const Options& options)
-    : driver_(DriverOptions()) {
+    : driver_(DriverOptions(options.manager_mode)) {
   if (options.layout == platform::PixelLayout::kRgb555) {
     driver_.host().config.Set("Pixel Format", "555");
   }

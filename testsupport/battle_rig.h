@@ -17,6 +17,8 @@
 //   writes it as a PNG for a person when TAMVIK_BATTLE_FRAMES names a folder.
 // - The engine's generator is seeded with Options::seed after the start, and the memory figure
 //   the program reads (AppGetMemoryStatus(0)) is Options::memory_bytes.
+// - With Options::manager_mode the real mode manager runs the battle (see there); manager() is
+//   then its task.
 // - The file layer's install directory is the tree's (driver().tree.install()), where the stage
 //   writer (testsupport/stage_writer.h) lays a battle map's files.
 //
@@ -41,6 +43,12 @@ class BattleRig {
     platform::PixelLayout layout = platform::PixelLayout::kRgb565;
     uint32_t seed = 1;
     uint64_t memory_bytes = 64ull << 20;
+    // A whole battle from the mode manager: when 0 or more, the boot starts the real game-mode
+    // manager in this mode (26: a story battle) instead of the stand-in, and the game's sequences
+    // are filled as the composition root fills them for a battle: the real battle entry
+    // (WireBattleSequence, which uses the rig's current battle context), the manager's stand-ins
+    // in the other entries and the mode requests to the manager.
+    int manager_mode = -1;
   };
 
   BattleRig();

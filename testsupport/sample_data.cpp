@@ -15,6 +15,8 @@
 #include "platform/ffmpeg/test_movie.h"
 #include "platform/little_endian.h"
 #include "platform/wave_codec.h"
+#include "testsupport/battle_install.h"
+#include "testsupport/eyecatch_files.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/od_writer.h"
@@ -27,6 +29,7 @@
 // ---- Shooting game ----
 #include "testsupport/shot_od.h"
 #include "testsupport/spr_writer.h"
+#include "testsupport/temp_tree.h"
 #include "testsupport/wav_writer.h"
 
 namespace testsupport {
@@ -360,6 +363,7 @@ constexpr uint8_t kOpFace = 0x2B;
 constexpr uint8_t kOpPrint = 0x22;
 constexpr uint8_t kOpMacroend = 0x06;
 constexpr uint8_t kOpSelect = 0x17;
+constexpr uint8_t kOpFight = 0x1F;
 // The extra scene's choices: messages 3 and 4 of its table, no voice.
 constexpr uint16_t kExtraChoiceFirst = 3;
 const char* const kExtraChoices[2] = {
@@ -389,18 +393,22 @@ std::vector<uint8_t> ExtraSceneScript() {
   return w.Bytes();
 }
 
-// The new game's choices: messages 3-6 of its table, no voice. The first picks a group of
-// minigames; the others name the games of each group.
+// The new game's choices: messages 3-7 of its table, no voice. The last is asked first: the
+// minigames or the battle; the first picks a group of minigames; the others name the games of
+// each group.
 constexpr uint16_t kNewGameChoiceFirst = 3;
-const char* const kNewGameChoices[4] = {
+const char* const kNewGameChoices[5] = {
     "小遊戲：游泳、打掃、料理$$小遊戲：拉霸、迷路、射擊$$小遊戲：花牌、測試",
     "游泳$$打掃$$料理",
     "拉霸$$迷路$$射擊",
     "花牌對局$$花牌大廳$$測試畫面",
+    // Asked first: the minigames' choices above, or the battle.
+    "小遊戲$$戰鬥",
 };
 
-// The new game: its two messages, then a choice that plays a minigame and comes back to the
-// second message when it is over (rows 1-3, 5-7, then 4, 8 and 0).
+// The new game: its two messages, then a choice that ends the scene in its battle (FIGHT,
+// battle map 0) or plays a minigame and comes back to the second message when it is over (rows
+// 1-3, 5-7, then 4, 8 and 0).
 std::vector<uint8_t> NewGameScript() {
   ScriptWriter w;
   w.Command(kOpWall, {Lit(1)});
@@ -412,8 +420,14 @@ std::vector<uint8_t> NewGameScript() {
   const ScriptLabel play = w.NewLabel();
   w.Bind(again);
   w.Command(kOpPrint, {Lit(2)});
-  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst)});
   // A[0] is the chosen line from 1; the jump lists count from 0.
+  const ScriptLabel minigames = w.NewLabel();
+  const ScriptLabel fight = w.NewLabel();
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst + 4)});
+  w.Switch(0x2C, A(0), {again, minigames, fight});
+  w.Goto(again);
+  w.Bind(minigames);
+  w.Command(kOpSelect, {Lit(kNewGameChoiceFirst)});
   w.Switch(0x2C, A(0), {again, group[0], group[1], group[2]});
   w.Goto(again);
   w.Bind(group[0]);
@@ -437,6 +451,8 @@ std::vector<uint8_t> NewGameScript() {
   w.Bind(play);
   w.Command(kOpMinigame, {A(1)});
   w.Goto(again);
+  w.Bind(fight);
+  w.Command(kOpFight, {Lit(0)});
   return w.Bytes();
 }
 
@@ -798,7 +814,7 @@ void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
   out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1, {kExtraChoices[0], kExtraChoices[1]}));
   out.Write("Macro/0100.bin", NewGameScript());
-  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3, {kNewGameChoices[0], kNewGameChoices[1], kNewGameChoices[2], kNewGameChoices[3]}));
+  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3, {kNewGameChoices[0], kNewGameChoices[1], kNewGameChoices[2], kNewGameChoices[3], kNewGameChoices[4]}));
   ByteBuilder system = SystemDataBytes();
   system.U32(80, 0x80);  // endingsSeen bit 7: the title offers the extra scenario
   system.U32(84, 0x10001);  // picturesSeen bits 0 and 16: the extras show pictures 1 and 7
@@ -836,6 +852,34 @@ void WriteMovies(Out& out, const SampleOptions& options) {
     out.Fail("Movie000.mpg: " + error);
   }
 }
+
+// ---- The new game's battle: the battle builder's dressed form (every folder under
+// "TaMvIk2", which nothing else of the sample uses), copied file by file ----
+constexpr uint16_t kBattleFace = 510;  // the battle's face when none is set
+void WriteBattle(Out& out) {
+  GameTree tree;
+  BattleInstall(BattleInstall::Form::kDressed).Lay(tree);
+  const fs::path from(tree.install());
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file()) continue;
+    std::ifstream in(it->path(), std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    out.Write(fs::relative(it->path(), from).generic_string(), bytes);
+  }
+  if (ec) out.Fail("cannot copy the battle: " + ec.message());
+  // What the road to it and its set-up show besides: the eyecatch of the offer to save before
+  // the battle (its window faces and picture), the loading picture and the battle's face file
+  // (the face shown when none is set).
+  out.Write("tamvik1/icatch/ic01.spr", IcatFaceFile());
+  out.Write("tamvik1/icatch/ic0100.spr", EyecatchPictureFile(100));
+  out.Write("tamvik1/system/nowload.spr", PlainScreenFile({6, 6, 10}));
+  FaceFileContents faces;
+  faces.records.push_back({.index = kBattleFace - 1, .result = 0, .eye_top = 32});
+  out.Write("TaMvIk2/system/kaoslg.spr", FaceFile(faces));
+}
+// ---- end of the new game's battle ----
 
 // ---- Lost-child game (row 6): its od file, the universal pictures with a message window of a
 // useful size (slot 500, its empty page 501) ----
@@ -965,6 +1009,7 @@ std::vector<std::string> SampleTexts() {
   for (const char* t : kExtraMessages) texts.emplace_back(t);
   for (const char* t : kExtraChoices) texts.emplace_back(t);
   for (const char* t : kNewGameMessages) texts.emplace_back(t);
+  for (const char* t : kNewGameChoices) texts.emplace_back(t);
   return texts;
 }
 
@@ -1067,6 +1112,7 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
   WriteExtras(out, glyphs);
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
+  WriteBattle(out);
   WriteMovies(out, options);
   WriteSwimAndTestOd(out);
   WriteLostChildGame(out);

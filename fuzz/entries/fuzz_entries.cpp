@@ -709,6 +709,10 @@ std::span<const Target> Targets() {
       {"spr_file", SprFileEntry, SprFileSeeds},
       {"macro_vars", MacroVarsEntry, MacroVarsSeeds},
       {"map_hit", MapHitEntry, MapHitSeeds},
+      // The battle's readers besides the stage files.
+      {"slg_tables", SlgTablesEntry, SlgTablesSeeds},
+      {"slg_map", SlgMapEntry, SlgMapSeeds},
+      {"slg_think", ThinkEntry, ThinkSeeds, 8},
       // The debug menu's readers.
       {"def_names", DefNamesEntry, DefNamesSeeds},
       {"lip_sync", LipSyncDefEntry, LipSyncSeeds},

@@ -26,6 +26,9 @@ struct Target {
   const char* name;
   Entry entry;
   SeedMaker seeds;  // a handful of small valid (and some deliberately odd) inputs
+  // Mutated variants the smoke test runs besides the seeds (a whole played battle per input
+  // takes far longer than one file read: such targets run a few).
+  int smoke_variants = 300;
 };
 
 // Every target, in a fixed order.
@@ -77,6 +80,13 @@ void StageEntry(const uint8_t* data, size_t size);
 void SprFileEntry(const uint8_t* data, size_t size);
 void MacroVarsEntry(const uint8_t* data, size_t size);
 void MapHitEntry(const uint8_t* data, size_t size);
+// ---- The battle's readers besides the stage files (battle_entries.cpp) ----
+// The four battle text tables and System.Tab with their look-ups; Map.TAB with its priority file
+// and a bank, drawn in three frames.
+void SlgTablesEntry(const uint8_t* data, size_t size);
+void SlgMapEntry(const uint8_t* data, size_t size);
+// The enemy think files played on a fixed stage of several enemies (think_entry.cpp).
+void ThinkEntry(const uint8_t* data, size_t size);
 // ---- The debug menu's readers (debug_entries.cpp) ----
 // The DEF name lists and LipSync.DEF.
 void DefNamesEntry(const uint8_t* data, size_t size);

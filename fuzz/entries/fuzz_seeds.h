@@ -32,6 +32,10 @@ std::vector<Bytes> StageSeeds();
 std::vector<Bytes> SprFileSeeds();
 std::vector<Bytes> MacroVarsSeeds();
 std::vector<Bytes> MapHitSeeds();
+// The battle's readers besides the stage files (battle_entries.cpp).
+std::vector<Bytes> SlgTablesSeeds();
+std::vector<Bytes> SlgMapSeeds();
+std::vector<Bytes> ThinkSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();

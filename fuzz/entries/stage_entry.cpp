@@ -1,5 +1,6 @@
 // The stage files of a battle map: StageSetup over the stage table, face tables and map data,
-// Slg::LoadEnemyThink over the three think files, and the face conversion.
+// Slg::LoadEnemyThink over the three think files, and the face conversion; then the battle's
+// initialisation over them (the unit steps) and one frame of its main task.
 
 #include <algorithm>
 #include <string>
@@ -7,14 +8,21 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_stage.h"
+#include "battle/slg_start.h"
+#include "battle/slg_unit.h"
+#include "engine/core/game_task.h"
+#include "flow/tamvik_general.h"
+#include "fuzz/entries/battle_rig_support.h"
+#include "game/game_context.h"
+#include "game/system_data.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
+#include "testsupport/battle_install.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/temp_tree.h"
-#include "testsupport/test_engine.h"
 
 namespace fuzz {
 
@@ -51,6 +59,50 @@ bool ConvertedAsRead(const Bytes& file, const SlgThinkBlock& block,
                     block.begin() + static_cast<std::ptrdiff_t>(whole));
 }
 
+// The builder's dressed text tables and System.Tab (exact case, beside the stage's folder).
+void LayTables(testsupport::GameTree& tree) {
+  const testsupport::BattleInstall install;
+  const testsupport::SlgTableWriter tables = install.Tables();
+  constexpr const char* kNames[] = {"SE.TAB", "VOICE.TAB", "UnitAnm.TAB", "EventAnm.TAB"};
+  for (int i = 0; i < testsupport::SlgTableWriter::kTableCount; ++i) {
+    tree.Write(std::string("install/tamvik2/") + kNames[i],
+               tables.Text(static_cast<testsupport::SlgTableWriter::Table>(i)));
+  }
+  tree.Write("install/tamvik2/System.Tab", install.SystemTab().Text());
+  detail::LayBattleSprites();
+}
+
+// The initialisation machine as a battle's start runs it (tables, stage, the unit steps, the
+// main task) under a stand-in mode manager, then one task pass (the main task's frame) and the
+// teardown. Rules: the machine ends within its steps; at most 64 units, each of a kind in the
+// unit table and a category at most 4; sprite-buffer entries within the pool.
+void InitialiseAndRunAFrame(testsupport::GameTree& tree, BattleContext& battle) {
+  LayTables(tree);
+  CGameTask& tasks = Ctx().game_task;
+  tasks.SetTaskSimple(nullptr, [](GameTaskRec*) {}, CTamvikGeneral::kManagerTaskName);
+  GetSystemData()->setBattleMap(0);
+  Game().sequences.set_mode = [](int) { return 1; };
+  constexpr int kStepLimit = kStageUnitEntries + 16;
+  int steps = 0;
+  while (steps < kStepLimit && SlgInitMachineStep() == 0) ++steps;
+  Check(steps < kStepLimit, kName, "the initialisation did not end");
+  const SlgBattleState& s = battle.state;
+  Check(s.unit_count <= kStageUnitEntries, kName, "more than 64 units");
+  for (int i = 0; i < std::min<int>(s.unit_count, kStageUnitEntries); ++i) {
+    const SlgUnit& u = s.units[static_cast<size_t>(i)];
+    Check(u.kind < kSlgUnitKinds && u.category < kSlgCategories, kName,
+          "a unit of a kind or category outside the tables");
+  }
+  tasks.ExecTask();
+  Check(detail::BattleOnRig::EntriesWithinPool(), kName, "sprite-buffer entries outside the pool");
+  Slg::StopMainTask();
+  SlgTeardown();
+  if (GameTaskRec* manager = tasks.FindTask(CTamvikGeneral::kManagerTaskName)) {
+    manager->function = nullptr;
+  }
+  tasks.ExecTask();
+}
+
 }  // namespace
 
 // Input: the stage table, face table, conversion table, map data, EnThk, EnCnd and EnTab. Rules:
@@ -69,17 +121,17 @@ void StageEntry(const uint8_t* data, size_t size) {
     std::replace(rel.begin(), rel.end(), '\\', '/');
     tree.Write(rel, parts[static_cast<size_t>(f)]);
   }
-  testsupport::TestEngine engine;
-  Ctx().file_io.SetInstallDir(tree.install().c_str());
-  BattleContext battle;
-  BattleScope scope(battle);
+  detail::BattleOnRig on;
+  if (!on.rig.ready) return;
+  BattleContext& battle = on.battle;
   StageSetup(0);
   Slg::LoadEnemyThink(0);
 
   // The stage table.
   const Bytes& table = parts[0];
   const StageTable& stage = *battle.stage;
-  const uint32_t num_unit = table.size() >= 18 ? detail::Le16(table, 16) : 0;
+  // A file cut inside the word reads as zero-padded, as the rest of a short table.
+  const uint32_t num_unit = detail::Le16(table, 16);
   Check(stage.unit_count() == static_cast<int>(std::min<uint32_t>(num_unit, kStageUnitEntries)),
         kName, "NumUnit is not the file's, at most 64");
   for (size_t i = 0; i < kStageTableBytes; ++i) {
@@ -139,6 +191,8 @@ void StageEntry(const uint8_t* data, size_t size) {
                              : 0;
     Check(face == (byte == 0 ? 0 : byte - 1), kName, "an internal face differs from the table");
   }
+
+  InitialiseAndRunAFrame(tree, battle);
 }
 
 std::vector<Bytes> StageSeeds() {

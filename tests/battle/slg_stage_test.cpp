@@ -282,6 +282,14 @@ TEST(StageSetup, BadFilesFailCleanly) {
          // Class 1 was cut off: the ASHIGARU's class reads as kind 0, category 0.
          EXPECT_EQ(b.stage->class_entry(1).kind, 0);
        }},
+      // A table cut inside NumUnit: the missing high byte reads as zero, 255 kept at 64.
+      {"17-byte stage table ending in NumUnit's low byte 255",
+       [](StageWriter& s) { s.SetRaw(StageWriter::kStage, std::vector<uint8_t>(17, 0xFF)); },
+       [](const BattleContext& b, const testsupport::TraceCapture& t) {
+         EXPECT_TRUE(t.Contains("NumUnit=255, only 64 entries kept"));
+         EXPECT_EQ(b.stage->unit_count(), 64);
+         EXPECT_EQ(b.stage->bytes()[17], 0);
+       }},
       {"NumUnit 65", [](StageWriter& s) { s.header.num_unit = 65; },
        [](const BattleContext& b, const testsupport::TraceCapture& t) {
          EXPECT_TRUE(t.Contains("NumUnit=65, only 64 entries kept"));

@@ -122,7 +122,7 @@ TEST_P(FuzzSmoke, SeedsAndMutatedVariantsKeepEveryRule) {
   ASSERT_FALSE(seeds.empty());
   for (size_t i = 0; i < seeds.size(); ++i) Run(seeds[i], "seed " + std::to_string(i));
   Mutator mutator(std::hash<std::string>{}(target.name) & 0xFFFF);
-  for (int v = 0; v < kVariants; ++v) {
+  for (int v = 0; v < std::min(kVariants, target.smoke_variants); ++v) {
     const size_t pick = mutator.Below(static_cast<uint32_t>(seeds.size()));
     Run(mutator.Mutate(seeds[pick]),
         "variant " + std::to_string(v) + " of seed " + std::to_string(pick));

@@ -1,0 +1,399 @@
+// Whole battles from the mode manager on the battle rig: the builder's install, the real manager
+// entering mode 26 and starting the battle through its sequence entry, the event check's stand-in
+// holding the test's victory rule (and, in the switch row, its stage switches), the clock stepped
+// one frame at a time until the manager leaves its battle modes. Each row asserts the outcome
+// (modes, the lost-battle word, the round variable, traces), and runs the same way twice.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_attack.h"
+#include "battle/slg_enemy.h"
+#include "battle/slg_formulas.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_objects_state.h"
+#include "battle/slg_player.h"
+#include "battle/slg_task.h"
+#include "battle/slg_player.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
+#include "engine/app/context.h"
+#include "engine/core/debug_trace.h"
+#include "engine/core/game_task.h"
+#include "engine/input/dinput.h"
+#include "flow/tamvik_general.h"
+#include "game/game_context.h"
+#include "game/macro_vars.h"
+#include "game/system_data.h"
+#include "testsupport/battle_install.h"
+#include "testsupport/battle_rig.h"
+#include "testsupport/battle_script.h"
+#include "testsupport/program_driver.h"
+#include "testsupport/stage_writer.h"
+
+namespace {
+
+using testsupport::BattleInstall;
+using testsupport::BattleRig;
+
+bool TaskExists(const char* name) { return Ctx().game_task.FindTask(name) != nullptr; }
+
+// The victory rule of the event check's stand-in: once no live unit of a side other than 0 is
+// left, "Slg::GameWin" starts (unless it runs).
+void VictoryRule() {
+  const SlgBattleState& s = Battle().state;
+  for (int i = 0; i < s.unit_count; ++i) {
+    const SlgUnit& u = s.units[static_cast<size_t>(i)];
+    if (u.side != 0 && u.step != kSlgDeadStep) return;
+  }
+  if (!TaskExists(kSlgGameWinTaskName)) Slg::StartGameWin();
+}
+
+// One row's battle: the rig with the real manager in mode 26, the install laid, the voices off;
+// the manager's modes recorded as they change.
+class BattleRun {
+ public:
+  static constexpr int kFrameLimit = 3000;
+
+  explicit BattleRun(BattleRig& rig) : rig(rig) {
+    GetSystemData()->setVoiceOff(1);
+    Battle().check_events_hook = [this] {
+      if (on_event_check) on_event_check();
+      VictoryRule();
+      return 0;
+    };
+  }
+
+  // Steps until the manager has left its battle modes (26-28), under the frame limit; whether it
+  // did. Before each frame the attack stubs are in place and the row's player looks at the
+  // battle.
+  bool RunToModeAfterBattle() {
+    for (int f = 0; f < kFrameLimit; ++f) {
+      const int mode = CTamvikGeneral::GetMode();
+      if (modes.empty() || modes.back() != mode) modes.push_back(mode);
+      if (f > 0 && (mode < 26 || mode > 28)) return true;
+      // Until the kinds' attack effects exist, the attack of every kind in play ends at once.
+      if (HasBattle()) testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
+      if (on_frame && player.Ready()) on_frame();
+      if (!rig.Step()) break;
+      TakeCaptures();
+    }
+    ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames" << Describe();
+    return false;
+  }
+  // Where the battle stands (for a failure's message).
+  static std::string Describe() {
+    if (!HasBattle()) return " (no battle)";
+    const BattleContext& b = Battle();
+    std::string out = " (mode " + std::to_string(CTamvikGeneral::GetMode()) + ", round " +
+                      std::to_string(b.state.round) + ", acting " +
+                      std::to_string(b.state.acting_unit) + ", phase state " +
+                      std::to_string(b.control.main_work ? b.control.main_work->step : -1) +
+                      ", sub " + std::to_string(b.phase_sub) + ", cursor " +
+                      std::to_string(b.state.cursor_cell[0]) + "," +
+                      std::to_string(b.state.cursor_cell[1]) + " at " +
+                      std::to_string(b.state.cursor_point[0]) + "," +
+                      std::to_string(b.state.cursor_point[1]);
+    for (int i = 0; i < b.state.unit_count; ++i) {
+      const SlgUnit& u = b.state.units[static_cast<size_t>(i)];
+      const SlgCell c = PosToCell(u.x >> 16, u.y >> 16);
+      out += "; unit " + std::to_string(i) + " side " + std::to_string(u.side) + " life " +
+             std::to_string(u.stats.life) + " cell " + std::to_string(c.column) + "," +
+             std::to_string(c.row) + " state " + std::to_string(u.state);
+    }
+    return out + ")";
+  }
+  int Count(const std::string& fragment) const {
+    int n = 0;
+    for (const DebugTraceLine& line : rig.driver().trace().lines()) {
+      if (line.text.find(fragment) != std::string::npos) ++n;
+    }
+    return n;
+  }
+
+  static const SlgUnit* ActingUnit() { return testsupport::BattleScript::ActingUnit(); }
+
+  // A named checkpoint: the first frame after which `when` holds is written as <name>.png for
+  // people ($TAMVIK_BATTLE_FRAMES).
+  struct Capture {
+    std::string name;
+    std::function<bool()> when;
+    bool taken = false;
+  };
+  void TakeCaptures() {
+    for (Capture& c : captures) {
+      if (c.taken || !HasBattle() || !c.when()) continue;
+      c.taken = true;
+      rig.SaveFrame(c.name);
+    }
+  }
+  void ExpectCapturesTaken() const {
+    for (const Capture& c : captures) EXPECT_TRUE(c.taken) << c.name << " never reached";
+  }
+
+  BattleRig& rig;
+  std::vector<Capture> captures;
+  testsupport::BattleScript player{rig.driver()};
+  std::function<void()> on_event_check;
+  std::function<void()> on_frame;
+  std::vector<int> modes;
+};
+
+BattleRig::Options ManagerOptions() {
+  BattleRig::Options o;
+  o.manager_mode = 26;
+  o.seed = 7;
+  return o;
+}
+
+// ---- Victory with no enemy left on the stage ----
+// The hero alone: the rule's first check starts the victory, which hands the battle back.
+void VictoryAlone(BattleRig& rig) {
+  BattleInstall install;
+  install.stage.units[1].present = 0;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
+  EXPECT_GE(GetMacroP(kSlgRoundVar), 1);
+  EXPECT_EQ(run.Count("SLG INIT END"), 1);
+  EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
+}
+
+// ---- Victory: the hero walks up to the ASHIGARU and attacks until it falls ----
+// Between the hero's turns the ASHIGARU's think attacks back; its fall leaves no enemy, and the
+// rule starts the victory.
+void Victory(BattleRig& rig) {
+  BattleInstall install;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  int enemy_attacks = 0;
+  bool enemy_attacked = false;
+  run.on_frame = [&] {
+    const BattleContext& b = Battle();
+    const SlgUnit* acting = BattleRun::ActingUnit();
+    if (acting != nullptr && acting->side != 0) {
+      const bool attacked = (b.control.action_done & 2) != 0;
+      if (attacked && !enemy_attacked) ++enemy_attacks;
+      enemy_attacked = attacked;
+    } else {
+      enemy_attacked = false;
+    }
+    run.player.HeroWalksAndAttacks({3, 9});  // beside the ASHIGARU at (4, 10)
+  };
+  const auto state_is = [](uint8_t state, uint32_t sub) {
+    return [state, sub] {
+      const BattleContext& b = Battle();
+      return b.control.main_work != nullptr && b.control.main_work->step == state &&
+             b.phase_sub == sub;
+    };
+  };
+  run.captures = {
+      {"victory_command_window", state_is(kSlgPlayerCommand, 3)},
+      {"victory_walk", state_is(kSlgPlayerMove, 2)},
+      {"victory_damage_gauge",
+       [] {
+         for (const SlgEffectTask* t : Battle().gauge_tasks) {
+           if (t != nullptr) return true;
+         }
+         return false;
+       }},
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
+  EXPECT_GE(GetMacroP(kSlgRoundVar), 1);
+  EXPECT_EQ(run.Count("SLG INIT END"), 1);
+  EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
+  EXPECT_GE(enemy_attacks, 1);
+  run.ExpectCapturesTaken();
+}
+
+// ---- Switch: map 1 at once, then map 17 with its fade, in round 1 of each ----
+// Every map's init reaches its end; the system sprites stay loaded across the switches (the
+// same files), and only the exit deletes them.
+void SwitchTwice(BattleRig& rig) {
+  for (const int map : {0, 1, 17}) {
+    BattleInstall install;
+    install.stage.map = map;
+    if (map == 17) install.stage.units[1].present = 0;  // the last map is won at once
+    install.Lay(rig.driver().tree);
+  }
+  BattleRun run(rig);
+  std::array<bool, 2> switched{};
+  std::vector<SprAnm*> cursor_files;
+  std::vector<std::string> exchanges;  // the switch task each switch started
+  const auto note_exchange = [&exchanges] {
+    for (const char* name : {kSlgExchangeNofadeTaskName, kSlgExchangeTaskName}) {
+      if (TaskExists(name)) exchanges.emplace_back(name);
+    }
+  };
+  run.on_event_check = [&switched, &cursor_files, &note_exchange] {
+    const BattleContext& b = Battle();
+    // Round 1 of a map whose main task runs (a switch stops it at once).
+    if (b.state.round < 1 || b.control.main_work == nullptr) return;
+    const uint32_t map = GetSystemData()->battleMap();
+    cursor_files.push_back(b.sys_sprites[0].file);
+    if (map == 0 && !switched[0]) {
+      switched[0] = true;
+      Slg::SwitchStage(1);
+      note_exchange();
+    } else if (map == 1 && !switched[1]) {
+      switched[1] = true;
+      Slg::SwitchStage(17);
+      note_exchange();
+    }
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(run.Count("SLG INIT END"), 3);
+  EXPECT_EQ(run.Count("StageSetup StageNo=1\n"), 1);
+  EXPECT_EQ(run.Count("StageSetup StageNo=17\n"), 1);
+  EXPECT_EQ(exchanges, (std::vector<std::string>{kSlgExchangeNofadeTaskName,
+                                                  kSlgExchangeTaskName}));
+  EXPECT_EQ(run.Count("Slg::Delete System Sprite"), 1);  // at the exit only
+  ASSERT_FALSE(cursor_files.empty());
+  for (SprAnm* f : cursor_files) EXPECT_EQ(f, cursor_files.front());
+  EXPECT_NE(cursor_files.front(), nullptr);
+}
+
+// ---- Defeat: the hero at life 10 ends each turn; the ASHIGARU comes and strikes it down ----
+// The first game over continues (the same stage again, the trust variables as at the start); the
+// second gives up: the battle is lost and the manager goes back to mode 1.
+void Defeat(BattleRig& rig) {
+  BattleInstall install;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  const int trust = kTrustSaveVars[0];
+  SetMacroP(trust, 32800);  // a trust variable the retry puts back
+  std::vector<int> trust_at_start;  // at each initialisation's first round
+  bool lowered = false;
+  int answered = 0;
+  run.on_frame = [&] {
+    BattleContext& b = Battle();
+    if (b.state.round == 0) lowered = false;
+    if (b.state.round >= 1 && !lowered) {
+      lowered = true;  // after each initialisation
+      b.state.units[0].stats.life = 10;
+      trust_at_start.push_back(GetMacroP(trust));
+      SetMacroP(trust, 40000);  // changed during the battle
+    }
+    if (run.player.AnswerGameOver(answered >= 1)) {
+      if (b.game_over.choice == 0 || answered == 0) ++answered;
+      return;
+    }
+    run.player.EndHeroTurn();
+  };
+  // The hero (kind 0) falls: its game-over picture with the menu on it.
+  run.captures = {{"defeat_game_over",
+                   [] {
+                     return TaskExists(kSlgGameOverTaskName) && Battle().turn.game_over_step == 5;
+                   }}};
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectCapturesTaken();
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 1u);
+  EXPECT_EQ(run.Count("SLG INIT END"), 2);
+  EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
+  EXPECT_EQ(trust_at_start, (std::vector<int>{32800, 32800}));  // restored by the retry
+}
+
+// ---- Swarm: the hero ending each turn against two ASHIGARU, a HINAWA and an OOZUTU ----
+// Each enemy follows a think of its own (types 0, 2 and 4, all engaging a player in reach); they
+// walk, attack and strike the hero down within a few rounds. Every enemy action ends through
+// think step 18.
+void Swarm(BattleRig& rig) {
+  BattleInstall install;
+  testsupport::StageWriter& st = install.stage;
+  st.classes[2] = {15, 1, 0, 0};  // HINAWA
+  st.classes[3] = {16, 1, 0, 0};  // OOZUTU
+  const struct {
+    int column, row;
+    uint8_t class_index, think_row;
+  } enemies[] = {{4, 10, 1, 0}, {4, 12, 1, 1}, {5, 10, 2, 2}, {6, 10, 3, 1}};
+  int n = 1;
+  for (const auto& e : enemies) {
+    StageUnitEntry& u = st.units[static_cast<size_t>(n++)];
+    u = st.units[1];
+    u.class_index = e.class_index;
+    u.think_row = e.think_row;
+    u.x = static_cast<int16_t>((2 * e.column + (e.row & 1)) * 48);
+    u.y = static_cast<int16_t>(24 * e.row);
+  }
+  st.header.num_unit = static_cast<uint16_t>(n);
+  st.think.clear();
+  for (const uint8_t type : {0, 2, 4}) {
+    testsupport::ThinkRecord r;
+    r.reaction = 2;
+    r.type = type;
+    r.target = 'i';
+    st.think.push_back(r);
+  }
+  st.change.clear();
+  for (uint8_t t = 0; t < 3; ++t) {
+    testsupport::ThinkChangeRow row;
+    row.pairs[0] = {0, t};  // condition 0 never holds: the first pair's think
+    st.change.push_back(row);
+  }
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  int last_enemy = -1;
+  int enemy_actions = 0;
+  std::vector<int> unended;  // enemies whose action ended elsewhere than in step 18
+  run.on_frame = [&] {
+    const BattleContext& b = Battle();
+    const SlgUnit* acting = BattleRun::ActingUnit();
+    const int now = acting != nullptr && acting->side != 0 ? b.state.acting_unit : -1;
+    // The frame the turn passed on still shows the step the last action ended in.
+    if (last_enemy >= 0 && now != last_enemy) {
+      ++enemy_actions;
+      if (b.enemy.think_step != kThinkStepEnd) unended.push_back(last_enemy);
+    }
+    last_enemy = now;
+    if (run.player.AnswerGameOver(true)) return;
+    run.player.EndHeroTurn();
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 1u);
+  EXPECT_LE(GetMacroP(kSlgRoundVar), 6);
+  EXPECT_GE(enemy_actions, 4);
+  EXPECT_TRUE(unended.empty()) << unended.size() << " enemy actions not ended in step 18";
+}
+
+struct Row {
+  const char* name;
+  void (*scenario)(BattleRig&);
+};
+
+class BattleRunTable : public ::testing::TestWithParam<Row> {};
+
+TEST_P(BattleRunTable, EndsAsTheModesSayTheSameWayTwice) {
+  std::vector<std::vector<std::string>> traces;
+  const auto scenario = [&traces](BattleRig& rig) {
+    GetParam().scenario(rig);
+    std::vector<std::string> lines;
+    for (const DebugTraceLine& line : rig.driver().trace().lines()) lines.push_back(line.text);
+    traces.push_back(std::move(lines));
+  };
+  EXPECT_TRUE(testsupport::RunBattleTwice(scenario, ManagerOptions()));
+  ASSERT_EQ(traces.size(), 2u);
+  EXPECT_EQ(traces[0], traces[1]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BattleRunTable,
+                         ::testing::Values(Row{"victory_alone", &VictoryAlone},
+                                           Row{"victory", &Victory},
+                                           Row{"defeat", &Defeat}, Row{"swarm", &Swarm},
+                                           Row{"switch", &SwitchTwice}),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace

@@ -1,0 +1,73 @@
+#pragma once
+// A small battle install for tests, the fuzz seeds and the sample install, made only with the
+// battle's fixture writers: the minimal stage's Map01 set (the hero at cell (2, 10), one ASHIGARU
+// at (4, 10), its think files) with a Map01.TAB of one ground plane, the four battle text tables
+// and System.Tab, the battle message file and the two game-over pictures. The folders are laid in
+// mixed case on purpose ("TaMvIk2", "mAp", ...), so that every open goes through the file
+// layer's case-blind search.
+//
+// Two forms:
+// - bare: each text table and System.Tab one "#" line, nothing else the tables name;
+// - dressed: a few real lines each: a static effect (15, the OK sound) and a streamed one (20),
+//   a voice file and ATTACK voices of both kinds, base, attack, death and ability sprite sets for kinds 0 and 14,
+//   one event sprite, and the whole system-sprite set (cursors, grid, command and info windows,
+//   gauges, digits, shadow, continue and yes/no); the files all laid.
+//
+//   testsupport::BattleInstall install;                 // dressed, map 0
+//   install.stage.units[0].x = 96;                      // change the stage before laying
+//   install.Lay(rig.driver().tree);
+//   GetSystemData()->setBattleMap(0);
+//   Slg::StartStage();
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "testsupport/slg_map_writer.h"
+#include "testsupport/slg_table_writer.h"
+#include "testsupport/stage_writer.h"
+#include "testsupport/system_sprites.h"
+
+namespace testsupport {
+
+class GameTree;
+
+class BattleInstall {
+ public:
+  enum class Form { kBare, kDressed };
+
+  // The dressed form's sound effects: the static OK sound and a streamed one.
+  static constexpr int kOkSe = 15;
+  static constexpr int kStreamedSe = 20;
+  // Its voice file number (ATTACK voice of kinds 0 and 14).
+  static constexpr int kVoice = 1;
+  // Its event sprite's NPC entry (read by GetEventAnm(kEventNpc + 80)).
+  static constexpr int kEventNpc = 0;
+  // The ground plane's tiles: 64 x 64, 10 x 8 of them (the whole 640 x 480 stage).
+  static constexpr int kTile = 64;
+  static constexpr int kTileCols = 10;
+  static constexpr int kTileRows = 8;
+  // The message ids of the battle message file.
+  static constexpr uint16_t kMessageIds[2] = {19990, 19992};
+
+  explicit BattleInstall(Form form = Form::kDressed);
+
+  Form form;
+  // The stage (MinimalStage of map 0 unless changed; its map number places every map file).
+  StageWriter stage;
+
+  // The pieces as written (tests and fuzz seeds take their bytes).
+  SlgTableWriter Tables() const;
+  SystemTabWriter SystemTab() const;
+  MapTabWriter MapTab() const;
+  // The ground plane's bank file ("ground0.spr" in the map folder).
+  static std::string GroundBankName() { return "ground0.spr"; }
+  static std::vector<uint8_t> GroundBank();
+  // The battle message file (map `stage.map`).
+  std::vector<uint8_t> Messages() const;
+
+  // Writes every file into the tree's install directory.
+  void Lay(GameTree& tree) const;
+};
+
+}  // namespace testsupport
