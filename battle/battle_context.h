@@ -280,6 +280,10 @@ class BattleContext {
   // The spawn flags of kinds 43 and 44.
   SlgShortProgramsState short_programs{};
   // ---- end of the short enemy programs ----
+  // ---- Boss step lists of kinds 25-28, 30-32 (battle/slg_boss_steps_a.h) ----
+  // EnemySavedLife: kind 30's life, saved at the camera step before each of its attacks.
+  int16_t enemy_saved_life = 0;
+  // ---- end of the boss step lists of kinds 25-28, 30-32 ----
   // ---- Summoner and stationary programs (battle/slg_summon.h) ----
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};

@@ -4,6 +4,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_boss_terms.h"
+#include "battle/slg_boss_steps_a.h"
 #include "battle/slg_comm_win.h"
 #include "battle/slg_commands.h"
 #include "battle/slg_enemy.h"
@@ -165,6 +166,15 @@ const std::array<BossMember, kSlgUnitKinds> kMembers = [] {
   t[34].guard_window = false;
   t[35] = Member(-1, 5);
   t[35].charges = false;
+  // ---- Step lists of kinds 25, 26/27, 28, 30, 31, 32 (battle/slg_boss_steps_a.h) ----
+  t[25].steps = kBossSteps25;
+  t[26].steps = kBossSteps26;
+  t[27].steps = kBossSteps26;
+  t[28].steps = kBossSteps28;
+  t[30].steps = kBossSteps30;
+  t[31].steps = kBossSteps31;
+  t[32].steps = kBossSteps32;
+  // ---- end of the step lists of kinds 25, 26/27, 28, 30, 31, 32 ----
   return t;
 }();
 
