@@ -36,6 +36,7 @@
 #include "battle/slg_short_programs_state.h"
 #include "battle/slg_stage_table.h"
 #include "battle/slg_start_state.h"
+#include "battle/slg_summon_state.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_turn_state.h"
@@ -288,6 +289,10 @@ class BattleContext {
   // EnemyChosenAttack, kind 24's action counter and pull marker, kind 35's target rotation.
   SlgBossStepsState boss_steps{};
   // ---- end of the boss step lists of kinds 20-24, 34, 35 ----
+  // ---- Summoner and stationary programs (battle/slg_summon.h) ----
+  // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
+  SlgSummonState summon{};
+  // ---- end of the summoner and stationary programs ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

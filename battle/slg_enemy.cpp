@@ -8,6 +8,7 @@
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_start.h"
+#include "battle/slg_summon.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "engine/core/debug_trace.h"
@@ -65,6 +66,10 @@ const std::array<EnemyProgramFn, kSlgUnitKinds> kEnemyProgramTable = [] {
   // ---- The samurai (battle/slg_boss_steps_b.h): row 21 passes its units on to kind 21's ----
   table[21] = table[22] = SamuraiProgram22;
   // ---- end of the samurai ----
+  // ---- The summoner's programs (battle/slg_summon.h) ----
+  table[kSlgKindSatan] = SatanProgram;
+  table[kSlgKindStationary] = StationaryProgram;
+  // ---- end of the summoner's programs ----
   return table;
 }();
 

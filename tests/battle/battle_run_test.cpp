@@ -15,6 +15,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_enemy.h"
+#include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_objects_state.h"
@@ -22,6 +23,7 @@
 #include "battle/slg_task.h"
 #include "battle/slg_player.h"
 #include "battle/slg_start.h"
+#include "battle/slg_summon.h"
 #include "battle/slg_turn.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -498,6 +500,109 @@ void Swarm(BattleRig& rig) {
   EXPECT_TRUE(unended.empty()) << unended.size() << " enemy actions not ended in step 18";
 }
 
+// ---- Summoner: the hero and two heroines against a Satan that summons kinds 48-50 ----
+// Event flags 110 (it acts) and 150 (it summons) are set by the event check's stand-in. The
+// Satan, last in the order, opens with its attack (variant 2) in round 1 and summons in round 2;
+// the three units, appended to the order, act after it in that round and again in the next,
+// walking and striking through the generic program, while the Satan, its kiai kept full, strikes
+// with its special attack; once they have acted, the test's rule wins.
+std::vector<uint16_t> g_satan_variants;  // the variant of each Satan attack, in order
+
+void Summoner(BattleRig& rig) {
+  g_satan_variants.clear();
+  BattleInstall install;
+  testsupport::StageWriter& st = install.stage;
+  st.header.width = 2112;  // the summons' rectangle lies inside the map
+  st.header.height = 1100;
+  const auto entry = [&st](int n, uint8_t side, uint8_t character, int column, int row,
+                           uint8_t kind, uint8_t category, uint8_t present) {
+    StageUnitEntry& u = st.units[static_cast<size_t>(n)];
+    u = st.units[0];
+    u.side = side;
+    u.character = character;
+    u.class_index = static_cast<uint8_t>(n);
+    u.x = static_cast<int16_t>((2 * column + (row & 1)) * 48);
+    u.y = static_cast<int16_t>(24 * row);
+    u.facing = 2;
+    u.think_row = 0;
+    u.present = present;
+    st.classes[static_cast<size_t>(n)] = {kind, category, 0, 0};
+  };
+  entry(1, 1, 30, 6, 10, kSlgKindSatan, 1, 1);
+  entry(2, 0, 1, 2, 12, 1, 0, 1);
+  entry(3, 0, 2, 2, 14, 2, 0, 1);
+  for (int n = 0; n < 3; ++n) entry(4 + n, 1, 40, 0, 0, static_cast<uint8_t>(48 + n), 1, 0);
+  st.header.num_unit = 7;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  run.on_event_check = [] {
+    SetEventFlag(kSatanActsFlag);
+    SetEventFlag(kSatanSummonsFlag);
+    testsupport::BattleScript::InstallAttackStubs({1, 2, 48, 49, 50});
+    Battle().satan_action = [](SlgUnit& unit, SlgPair&) {
+      g_satan_variants.push_back(Battle().attack.attack_kind);
+      EndAttack(unit);
+    };
+  };
+  int summon_round = 0;
+  std::vector<std::pair<int, int>> summoned_acts;  // (round, kind) of each summoned unit's turn
+  int last_acting = -1;
+  bool sturdy = false;
+  run.on_frame = [&] {
+    const BattleContext& b = Battle();
+    const SlgBattleState& s = b.state;
+    for (int i = 0; i < s.unit_count && summon_round == 0; ++i) {
+      if (s.units[static_cast<size_t>(i)].kind >= 48) summon_round = s.round;
+    }
+    // The player's units outlive every strike of the row.
+    if (s.round >= 1 && !sturdy) {
+      sturdy = true;
+      for (int i = 0; i < s.unit_count; ++i) {
+        SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+        if (u.side == 0) u.stats.life = u.stats.max_life = 30000;
+      }
+    }
+    // After the summon its kiai is kept full: its next choice is the special attack.
+    if (summon_round > 0) {
+      for (int i = 0; i < s.unit_count; ++i) {
+        SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+        if (u.kind == kSlgKindSatan) u.stats.kiai = static_cast<uint16_t>(u.stats.max_kiai);
+      }
+    }
+    const SlgUnit* acting = BattleRun::ActingUnit();
+    const int now = acting != nullptr ? s.acting_unit : -1;
+    if (now != last_acting && acting != nullptr && acting->kind >= 48 && acting->kind <= 50) {
+      summoned_acts.push_back({s.round, acting->kind});
+    }
+    last_acting = now;
+    // Once the three have had their turns in the next round the test's rule wins the battle.
+    int next_round_acts = 0;
+    for (const auto& act : summoned_acts) next_round_acts += act.first == summon_round + 1;
+    const bool summoned_acting = acting != nullptr && acting->kind >= 48 && acting->kind <= 50;
+    if (summon_round > 0 && next_round_acts >= 3 && !summoned_acting &&
+        !TaskExists(kSlgGameWinTaskName)) {
+      Slg::StartGameWin();
+      return;
+    }
+    if (run.player.AnswerGameOver(true)) return;
+    run.player.EndHeroTurn();
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  // The opening attack in round 1, the summon in round 2, the special attack in round 3.
+  EXPECT_EQ(g_satan_variants, (std::vector<uint16_t>{kSatanCritical2, kSatanCritical}));
+  EXPECT_EQ(summon_round, 2);
+  // In the summon's round in the order they were appended; in the next by the rebuilt order.
+  for (const int round : {summon_round, summon_round + 1}) {
+    std::vector<int> kinds;
+    for (const auto& [r, kind] : summoned_acts) {
+      if (r == round) kinds.push_back(kind);
+    }
+    if (round > summon_round) std::sort(kinds.begin(), kinds.end());
+    EXPECT_EQ(kinds, (std::vector<int>{48, 49, 50})) << "round " << round;
+  }
+}
+
 struct Row {
   const char* name;
   void (*scenario)(BattleRig&);
@@ -522,6 +627,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, BattleRunTable,
                          ::testing::Values(Row{"victory_alone", &VictoryAlone},
                                            Row{"victory", &Victory},
                                            Row{"defeat", &Defeat}, Row{"swarm", &Swarm},
+                                           Row{"summoner", &Summoner},
                                            Row{"switch", &SwitchTwice}),
                          [](const ::testing::TestParamInfo<Row>& info) {
                            return std::string(info.param.name);
