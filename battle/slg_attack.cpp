@@ -529,6 +529,10 @@ void SpecialLeadIn(SlgUnit& unit, SlgPair& pos, const SlgPatternTable& patterns)
   if (FramesSince(t.timeline_start) < kSpecialFrames) return;
   TakeCmdBusy();
   HideNonTargets();
+  // The attacker is no target, so its body went with the others; it keeps its update flag all
+  // the same: the main task updates only units with 0x80, and without its state 6 the routine
+  // would never run and the attack never end.
+  unit.flags |= kUnitShown;
   b.flags = static_cast<uint16_t>((b.flags & 0xFFF9) | 0x60);
   SetUnitState(unit, kStateAttack);
   if (IsKeyHeld(kMenuKey) != 0 && b.event_busy == 0 && unit.side == 0) EndSpecialAttack(unit);
