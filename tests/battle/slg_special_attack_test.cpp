@@ -1,8 +1,8 @@
 // Special attacks played through turn control on a built stage: the main task updates the units
 // (only those with flag 0x80), the attack routines are stubs that end on their first frame, as a
 // routine with nothing to show does. The hero attacks through the player phase's special-attack
-// command, the enemy through the enemy form of the attack command; each attack must end and the
-// turn pass on.
+// command, the enemy through the enemy form of the attack command, and the hero's partner through
+// the combination command; each attack must end and the turn pass on.
 
 #include <gtest/gtest.h>
 
@@ -32,6 +32,7 @@ using testsupport::BattleRig;
 
 constexpr uint8_t kHero = 0;
 constexpr uint8_t kEnemy = 1;
+constexpr uint8_t kHeroine = 2;  // the combination's partner (kind 1), when the stage has her
 constexpr uint8_t kEnemyKind = 23;  // a boss kind whose special reaches a neighbour
 
 struct StubCall {
@@ -86,15 +87,39 @@ void EnemySpecialStep(SlgMainWork* work) {
   Slg::NextActor(work);
 }
 
-// The minimal stage with the enemy (kind 23) on the hero's diagonal neighbour cell, built on the
-// rig and run by turn control.
+// The hero's first command is the combination with the heroine as his partner; every other
+// command ends the turn; the enemy ends its actions at once.
+int g_combinations = 0;
+void ComboPhase(SlgMainWork* work) {
+  BattleContext& b = Battle();
+  if (work->step == kSlgPlayerCommand) {
+    const bool combine = b.state.acting_unit == kHero && g_combinations++ == 0;
+    if (combine) b.control.combo_partner = kHeroine;
+    Slg::SetPhaseState(work, combine ? kSlgPlayerCombination : kSlgPlayerEndTurn);
+    return;
+  }
+  CursorOnEnemy();
+  SlgPlayerPhase(work);
+}
+
+// The minimal stage with the enemy (kind 23) on the hero's diagonal neighbour cell (and, for the
+// combination, the heroine on another), built on the rig and run by turn control.
 class SpecialRig {
  public:
-  SpecialRig() {
+  explicit SpecialRig(bool combination = false) {
     testsupport::StageWriter stage = testsupport::MinimalStage();
     stage.units[kEnemy].x = stage.units[kHero].x + 48;
     stage.units[kEnemy].y = stage.units[kHero].y + 24;
     stage.classes[1].kind = kEnemyKind;
+    if (combination) {
+      stage.units[kHeroine] = stage.units[kHero];
+      stage.units[kHeroine].character = 1;
+      stage.units[kHeroine].class_index = 2;
+      stage.units[kHeroine].x = stage.units[kHero].x - 48;
+      stage.units[kHeroine].y = stage.units[kHero].y + 24;
+      stage.classes[2] = {1, 0, 0, 0};
+      stage.header.num_unit = 3;
+    }
     stage.Lay(rig.driver().tree);
     testsupport::SlgTableWriter().Lay(rig.driver().tree);
     testsupport::SystemSpriteSet().Lay(rig.driver().tree);
@@ -102,8 +127,10 @@ class SpecialRig {
     Game().sequences.set_mode = [](int) { return 1; };
     g_stub_calls.clear();
     g_player_commands = 0;
-    rig.battle().phases.player = &HeroPhase;
-    rig.battle().phases.enemy_step = &EnemySpecialStep;
+    g_combinations = 0;
+    rig.battle().phases.player = combination ? &ComboPhase : &HeroPhase;
+    rig.battle().phases.enemy_step = combination ? &SlgDefaultEnemyStep : &EnemySpecialStep;
+    rig.battle().gattai_table[1] = &StubRoutine;
     rig.battle().action_table[0] = &StubRoutine;
     rig.battle().action_table[kEnemyKind] = &StubRoutine;
   }
@@ -112,16 +139,17 @@ class SpecialRig {
     return rig.RunUntil("built", [] { return Battle().control.main_work != nullptr; }, 60);
   }
   // Runs until round `round` starts, pressing OK (a frame down, a frame up) whenever the hero's
-  // attack command waits for its target or its area.
+  // attack command waits for its target or its area, or his combination for its target.
   bool RunUntilRound(int round, int limit) {
     int last_down = -10;
     return rig.RunUntil(
         "round", [&] {
           const BattleContext& b = Battle();
           const SlgMainWork* work = b.control.main_work;
-          const bool waits = b.state.acting_unit == kHero && work != nullptr &&
-                             work->step == kSlgPlayerSpecial &&
-                             (b.phase_sub == 1 || b.phase_sub == 3);
+          const bool hero = b.state.acting_unit == kHero && work != nullptr;
+          const bool waits =
+              hero && ((work->step == kSlgPlayerSpecial && (b.phase_sub == 1 || b.phase_sub == 3)) ||
+                       (work->step == kSlgPlayerCombination && b.phase_sub == 2));
           if (waits && rig.frame() > last_down) {
             last_down = rig.frame() + 1;  // the frame the next step runs
             rig.Schedule({testsupport::GameKeyDown(last_down, TamvikFunc::GetKeyMask(0)),
@@ -157,6 +185,28 @@ TEST(SpecialAttack, HeroAndEnemySpecialsEndWithAStubRoutineAndTheTurnGoesOn) {
   EXPECT_EQ(b.attack.special_open, 0);
   EXPECT_EQ(b.cmd_busy, 0) << "the command-busy word given back";
   EXPECT_EQ(b.state.acting_unit, kEnemy) << "round 2 began with the first of the order";
+}
+
+// The combination runs as the partner's unit state 19, which reaches her kind's combination
+// routine; the stub ends it on its first frame and the command finishes the hero's action.
+TEST(CombinationAttack, ThePartnersRoutineRunsInStateNineteenAndTheTurnGoesOn) {
+  SpecialRig r(true);
+  ASSERT_TRUE(r.Build());
+  const BattleContext& b = r.rig.battle();
+  ASSERT_EQ(b.state.unit_count, 3);
+  ASSERT_EQ(U(kHeroine).kind, 1);
+  ASSERT_TRUE(r.RunUntilRound(2, 1200)) << "the combination ended";
+  ASSERT_EQ(g_stub_calls.size(), 1u);
+  EXPECT_EQ(g_stub_calls[0].slot, kHeroine);
+  EXPECT_EQ(g_stub_calls[0].attack_type, 5);
+  EXPECT_GE(g_combinations, 2) << "the hero's turn went on to its next command";
+  for (const uint8_t slot : {kHero, kEnemy, kHeroine}) {
+    SCOPED_TRACE(static_cast<int>(slot));
+    EXPECT_NE(U(slot).flags & kUnitShown, 0u) << "shown and updated again";
+    EXPECT_EQ(U(slot).state, 0);
+  }
+  EXPECT_LT(U(kEnemy).stats.life, U(kEnemy).stats.max_life) << "hit";
+  EXPECT_EQ(b.cmd_busy, 0);
 }
 
 }  // namespace
