@@ -431,7 +431,11 @@ void ShowUnflaggedUnits() {
 }
 
 void HideNonTargets() {
+  const SlgUnit* attacker = Battle().attacker;
   for (SlgUnit& u : Battle().state.units) {
+    // The attacker stays: the main task updates only units with 0x80, and its state-6 routine
+    // (which hides its body itself) must go on running for the attack to end.
+    if (&u == attacker) continue;
     if ((u.flags & kUnitShowFlagged) != 0 && (u.flags & kUnitInDamageList) == 0) Hide(u);
   }
 }
@@ -529,10 +533,6 @@ void SpecialLeadIn(SlgUnit& unit, SlgPair& pos, const SlgPatternTable& patterns)
   if (FramesSince(t.timeline_start) < kSpecialFrames) return;
   TakeCmdBusy();
   HideNonTargets();
-  // The attacker is no target, so its body went with the others; it keeps its update flag all
-  // the same: the main task updates only units with 0x80, and without its state 6 the routine
-  // would never run and the attack never end.
-  unit.flags |= kUnitShown;
   b.flags = static_cast<uint16_t>((b.flags & 0xFFF9) | 0x60);
   SetUnitState(unit, kStateAttack);
   if (IsKeyHeld(kMenuKey) != 0 && b.event_busy == 0 && unit.side == 0) EndSpecialAttack(unit);

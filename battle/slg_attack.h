@@ -50,7 +50,8 @@ void HideTargets(int n);
 // shown.
 void HideUnflaggedUnits();
 void ShowUnflaggedUnits();
-// Units of the 64 slots with 0x8000 and without bit 0: 0x80 cleared and hidden.
+// Units of the 64 slots with 0x8000 and without bit 0, but the attacker (Battle().attacker, kept
+// updated so that its routine runs): 0x80 cleared and hidden.
 void HideNonTargets();
 // The index of unit slot `slot` in the damage list (Battle().targets), -1 when it is not there.
 int FindTargetSlot(int slot);

@@ -467,6 +467,8 @@ TEST(AttackRoad, SpecialLeadInAndEnd) {
   EXPECT_EQ(b.flags, 0x80 | 0x60 | 0x08);
   EXPECT_EQ(r.U(r.bystander).flags & 0x80, 0u) << "non-targets hidden";
   EXPECT_NE(r.U(r.targets[0]).flags & 0x80, 0u);
+  // The main task updates only units with 0x80: without it the routine would never run again.
+  EXPECT_NE(r.A().flags & 0x80, 0u) << "the attacker stays updated";
   r.Frame();  // the stub: EndAttack -> EndSpecialAttack
   EXPECT_EQ(r.A().state, 7);
   EXPECT_EQ(r.A().stats.attack_type, 0);
