@@ -640,6 +640,12 @@ void AttackState(SlgUnit& unit, SlgPair& pos) {
   }
 }
 
+void CombinationState(SlgUnit& unit, SlgPair& pos) {
+  const SlgGattaiTable& table = Battle().gattai_table;
+  if (unit.kind >= table.size()) return;
+  if (SlgAttackRoutine routine = table[unit.kind]) routine(unit, pos);
+}
+
 }  // namespace Slg
 
 // ---- Damage-gauge sequence ----

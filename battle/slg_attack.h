@@ -94,6 +94,10 @@ void AttackStateLeadInT(SlgUnit& unit, SlgPair& pos, const SlgPatternTable& patt
 // EndEmptyAttack); when the state has changed, the body shown again at pos.
 namespace Slg {
 void AttackState(SlgUnit& unit, SlgPair& pos);
+// State 19, the combination attack of a player kind: the kind's row of Battle().gattai_table
+// (the combination routine, which ends in state 7 as an attack routine does); nothing for an
+// empty row or a kind outside the table.
+void CombinationState(SlgUnit& unit, SlgPair& pos);
 }  // namespace Slg
 // State 7: the end of the attack type (type 1, or a special lead-in still open, the special
 // end; others the normal end).

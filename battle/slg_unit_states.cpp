@@ -89,13 +89,13 @@ constexpr std::array<SlgStateHandler, kSlgKindStates> kDefaultTable = {
     &UnitSupportFall2, &UnitSupportFlash, nullptr,            &ActWakijiDead,
 };
 
-// State 19 (combination attack) comes with its issue.
+// State 19 runs the kind's combination routine (Slg::CombinationState).
 constexpr std::array<SlgStateHandler, kSlgPlayerStates> kDefaultPlayerRow = {
     &PlayerStand,      &UnitWalk,         &PlayerWalkEnd,     &UnitWalkStart,
     &UnitWalkStop,     &AttackStateLeadIn, &Slg::AttackState, &AttackStateEnd,
     &UnitReady,        &UnitDamagedDefault, &UnitHeightChange, &UnitSupportFall,
     &UnitSupportFall2, &UnitSupportFlash, nullptr,            &ActPlayerDead,
-    nullptr,           nullptr,           nullptr,            nullptr,
+    nullptr,           nullptr,           nullptr,            &Slg::CombinationState,
     &UnitStateNone,    &PlayerTeleportAppear, nullptr,        nullptr,
 };
 

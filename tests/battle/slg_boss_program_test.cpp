@@ -1,7 +1,8 @@
 // The boss family frame on the rig's clock: the gate flags, kind 29's step list road by road,
 // the charge, a stale step, and the program table's boss rows. Unit states the commands set are
-// moved on by hand (3 -> 1, 4 -> 8, 9/12/13 -> 0, the charge's 11 -> 8 after a few frames) as the
-// state handlers will; the attacker's states 5-7 run the attack frame's entries with a stub.
+// moved on by hand (3 -> 1, 4 -> 8, 9/12/13 -> 0, the charge's 11 -> 8 after a few frames, a
+// defeated unit's 15 to a dead slot) as the state handlers will; the attacker's states 5-7 run
+// the attack frame's entries with a stub.
 
 #include "battle/slg_boss_program.h"
 
@@ -18,6 +19,7 @@
 #include "battle/slg_attack.h"
 #include "battle/slg_boss_terms.h"
 #include "battle/slg_comm_win.h"
+#include "battle/slg_death.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_events.h"
@@ -137,6 +139,8 @@ class BossRig {
         case 11:
           if (++charge_frames > 3) SetUnitState(u, 8);
           break;
+        // The death action's end: phase 81 waits for it.
+        case 15: Slg::MakeDeadSlot(u); break;
         case 5: if (attack_states) AttackStateLeadIn(u, pos); break;
         case 6: if (attack_states) Slg::AttackState(u, pos); break;
         case 7: if (attack_states) AttackStateEnd(u, pos); break;
@@ -477,8 +481,8 @@ TEST(ShortPrograms, GunnerTakesTheNearestPlayerUnitInRangeAndTheSpecialOnFullKia
     EXPECT_EQ(r.rig.battle().think_search.target, nearest);
     EXPECT_EQ(r.U(self).stats.attack_type, c.type);
     EXPECT_EQ(r.rig.battle().cmd.attack_mode, c.type);
-    if (c.type != 0) continue;
-    // After the attack it waits for state 15 to clear, then ends.
+    // After the attack (the special defeats its target here) it waits for state 15 to clear, then
+    // ends.
     ASSERT_TRUE(r.Run(600));
     EXPECT_EQ(g_stub_calls, 1);
     EXPECT_EQ(r.phases.back(), kSlgPhaseStart);

@@ -146,7 +146,7 @@ TEST(UnitStateTables, CategoriesKindsAndOverrides) {
   const Slot player[] = {
       {0, 0, &PlayerStand},    {13, 2, &PlayerWalkEnd},      {6, 6, &Slg::AttackState},
       {0, 14, nullptr},        {7, 14, nullptr},             {1, 14, nullptr},
-      {2, 9, &UnitDamagedDefault}, {2, 15, &ActPlayerDead},   {3, 19, nullptr},
+      {2, 9, &UnitDamagedDefault}, {2, 15, &ActPlayerDead},   {3, 19, &Slg::CombinationState},
       {0, 9, &UnitDamagedDefault}, {13, 15, &ActPlayerDead},
       {3, 20, &UnitStateNone}, {9, 21, &PlayerTeleportAppear}, {5, 1, &UnitWalk},
       {4, 1, &UnitStateNone},  {11, 1, &UnitStateNone},      {4, 3, &PlayerTeleportOut},
