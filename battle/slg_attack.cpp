@@ -642,8 +642,12 @@ void AttackState(SlgUnit& unit, SlgPair& pos) {
 
 void CombinationState(SlgUnit& unit, SlgPair& pos) {
   const SlgGattaiTable& table = Battle().gattai_table;
-  if (unit.kind >= table.size()) return;
-  if (SlgAttackRoutine routine = table[unit.kind]) routine(unit, pos);
+  SlgAttackRoutine routine = unit.kind < table.size() ? table[unit.kind] : nullptr;
+  if (routine != nullptr) {
+    routine(unit, pos);
+  } else {
+    EndEmptyAttack(unit, "Slg::CombinationState");
+  }
 }
 
 }  // namespace Slg

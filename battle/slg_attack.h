@@ -95,8 +95,8 @@ void AttackStateLeadInT(SlgUnit& unit, SlgPair& pos, const SlgPatternTable& patt
 namespace Slg {
 void AttackState(SlgUnit& unit, SlgPair& pos);
 // State 19, the combination attack of a player kind: the kind's row of Battle().gattai_table
-// (the combination routine, which ends in state 7 as an attack routine does); nothing for an
-// empty row or a kind outside the table.
+// (the combination routine, which ends in state 7 as an attack routine does); an empty row or a
+// kind outside the table ends the attack at once (EndEmptyAttack) rather than waiting for ever.
 void CombinationState(SlgUnit& unit, SlgPair& pos);
 }  // namespace Slg
 // State 7: the end of the attack type (type 1, or a special lead-in still open, the special

@@ -209,4 +209,22 @@ TEST(CombinationAttack, ThePartnersRoutineRunsInStateNineteenAndTheTurnGoesOn) {
   EXPECT_EQ(b.cmd_busy, 0);
 }
 
+// A partner kind with no combination routine (an empty row) ends the combination at once with
+// a trace instead of leaving her in state 19 and the hero's command waiting for ever.
+TEST(CombinationAttack, AnEmptyCombinationRowEndsItAndTheTurnGoesOn) {
+  SpecialRig r(true);
+  r.rig.battle().gattai_table[1] = nullptr;
+  ASSERT_TRUE(r.Build());
+  ASSERT_TRUE(r.RunUntilRound(2, 1200)) << "the combination ended";
+  EXPECT_TRUE(g_stub_calls.empty());
+  for (const uint8_t slot : {kHero, kEnemy, kHeroine}) EXPECT_EQ(U(slot).state, 0) << int{slot};
+  bool traced = false;
+  for (const DebugTraceLine& line : r.rig.driver().trace().lines()) {
+    traced = traced || line.text.find("Slg::CombinationState: kind 1 has no attack routine") !=
+                           std::string::npos;
+  }
+  EXPECT_TRUE(traced);
+  EXPECT_EQ(r.rig.battle().cmd_busy, 0);
+}
+
 }  // namespace
