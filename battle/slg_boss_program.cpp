@@ -32,13 +32,9 @@ constexpr uint8_t kStateDying = 15;
 constexpr int kChargeMark = 17;       // the command window's mark of a unit command
 constexpr int kCmdRefused = 2;        // a support or guard result that leaves the action
 
-SlgUnit* Acting() {
-  SlgBattleState& s = Battle().state;
-  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
-                                                                      : nullptr;
-}
 
-const SlgUnit& Self() { return *Acting(); }  // the step routines run only with an acting unit
+// The step routines run only with an acting unit.
+const SlgUnit& Self() { return *SlgActingUnit(); }
 
 // ---- Kind 29 (15 steps, end step 7) ----
 
@@ -258,7 +254,7 @@ const BossMember& BossMemberOf(uint8_t kind) {
 }
 
 void BossFamilyFrame(SlgMainWork* work, uint8_t kind) {
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   const BossMember& m = BossMemberOf(kind);
   const bool closed =
       (m.gate_flag >= 0 && CheckEventFlag(m.gate_flag) == 0) ||
@@ -321,7 +317,7 @@ void BossProgram23(SlgMainWork* work) { BossFamilyFrame(work, 23); }
 void BossProgram24(SlgMainWork* work) { BossFamilyFrame(work, 24); }
 void BossProgram25(SlgMainWork* work) { BossFamilyFrame(work, 25); }
 void BossProgram26(SlgMainWork* work) {
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   BossFamilyFrame(work, unit != nullptr && unit->kind == 27 ? 27 : 26);
 }
 void BossProgram28(SlgMainWork* work) { BossFamilyFrame(work, 28); }

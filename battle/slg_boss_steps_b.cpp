@@ -19,16 +19,10 @@ namespace {
 
 constexpr uint8_t kPlayerCategory = 0;
 
-SlgUnit* Acting() {
-  SlgBattleState& s = Battle().state;
-  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
-                                                                      : nullptr;
-}
-const SlgUnit& Self() { return *Acting(); }  // the step routines run only with an acting unit
+// The step routines run only with an acting unit.
+const SlgUnit& Self() { return *SlgActingUnit(); }
 SlgBossStepsState& St() { return Battle().boss_steps; }
 uint16_t& Next() { return Battle().enemy.next_step; }
-bool Live(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
-SlgCell UnitCell(const SlgUnit& unit) { return PosToCell(unit.x >> 16, unit.y >> 16); }
 
 // "a unit of side 0 in the special reach"
 bool SideZeroInReach(int attack) {
@@ -431,7 +425,7 @@ const SlgUnit* FirstOtherKind(uint8_t kind) {
     const uint16_t slot = GetUnitAtCell(cell.column, cell.row);
     if (slot >= st.unit_count || slot >= kSlgMaxUnits) continue;
     const SlgUnit& u = st.units[slot];
-    if (u.category == kPlayerCategory && Live(u) && u.kind != kind) return &u;
+    if (u.category == kPlayerCategory && SlgUnitLive(u) && u.kind != kind) return &u;
   }
   return nullptr;
 }
@@ -573,7 +567,7 @@ uint16_t BossPullCandidate(bool named) {
   uint16_t found = kSlgNoUnit;  // nobody, rather than unit 0, when no unit has life above 0
   for (int i = 0; i < count; ++i) {
     const SlgUnit& u = st.units[static_cast<size_t>(i)];
-    if (u.category != kPlayerCategory || !Live(u) || u.stats.life <= most) continue;
+    if (u.category != kPlayerCategory || !SlgUnitLive(u) || u.stats.life <= most) continue;
     most = u.stats.life;
     found = static_cast<uint16_t>(i);
   }
@@ -581,7 +575,7 @@ uint16_t BossPullCandidate(bool named) {
 }
 
 bool BossFreeCellBeside(int32_t* x, int32_t* y) {
-  const SlgUnit* self = Acting();
+  const SlgUnit* self = SlgActingUnit();
   if (self == nullptr) return false;
   const SlgPoint snap = SnapPosToCell(self->x >> 16, self->y >> 16);
   for (const auto& [dx, dy] : kBeside) {
@@ -602,21 +596,21 @@ bool BossPlayerInPullArea() {
   const int count = std::min<int>(st.unit_count, kSlgMaxUnits);
   for (int i = 0; i < count; ++i) {
     const SlgUnit& u = st.units[static_cast<size_t>(i)];
-    if (u.category != kPlayerCategory || !Live(u) || u.stats.life <= 0) continue;
+    if (u.category != kPlayerCategory || !SlgUnitLive(u) || u.stats.life <= 0) continue;
     if (ThinkQuadContainsAt(kPullArea, u.x, u.y) != 0) return true;
   }
   return false;
 }
 
 void SamuraiProgram22(SlgMainWork* work) {
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   if (unit != nullptr && unit->kind == 21) {
     SamuraiProgram21(work);
     return;
   }
   Battle().think_search.think = EnemyBuiltInThink(22);
   if (unit != nullptr) {
-    const SlgCell cell = UnitCell(*unit);
+    const SlgCell cell = SlgUnitCell(*unit);
     if (cell.column == kSamuraiCellColumn && cell.row == kSamuraiCellRow &&
         (unit->state == kStateStand || unit->state == kStateReady))
       SetEventFlag(kFlagSamuraiArrived);

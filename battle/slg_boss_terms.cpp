@@ -35,14 +35,7 @@ const SlgUnit* UnitAt(uint16_t slot) {
   return &s.units[slot];
 }
 
-bool Live(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
-
-SlgCell UnitCell(const SlgUnit& unit) { return PosToCell(unit.x >> 16, unit.y >> 16); }
 SlgCell ListCell(SlgRangePos p) { return PosToCell(p.x, p.y); }
-
-int Distance(SlgCell a, SlgCell b) {
-  return 2 * std::abs(a.column - b.column) + std::abs(a.row - b.row);
-}
 
 // The unit the occupancy grid names on entry i of the range list, null for none.
 const SlgUnit* UnitOnEntry(uint32_t i) {
@@ -92,11 +85,12 @@ EnemyThinkRec EnemyBuiltInThink(uint8_t kind) {
 }
 
 bool PlayerUnitInList() {
-  return AnyOnList([](const SlgUnit& u) { return u.category == kPlayerCategory && Live(u); });
+  return AnyOnList(
+      [](const SlgUnit& u) { return u.category == kPlayerCategory && SlgUnitLive(u); });
 }
 
 bool SideZeroUnitInList() {
-  return AnyOnList([](const SlgUnit& u) { return u.side == kPlayerSide && Live(u); });
+  return AnyOnList([](const SlgUnit& u) { return u.side == kPlayerSide && SlgUnitLive(u); });
 }
 
 bool TargetInList() {
@@ -144,11 +138,12 @@ int DistantPlayerCount() {
   const SlgBattleState& s = Battle().state;
   const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
   if (count == 0) return 0;
-  const SlgCell first = UnitCell(s.units[0]);
+  const SlgCell first = SlgUnitCell(s.units[0]);
   int n = 0;
   for (int i = 0; i < count; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category == kPlayerCategory && Live(unit) && Distance(first, UnitCell(unit)) >= kFarFrom)
+    if (unit.category == kPlayerCategory && SlgUnitLive(unit) &&
+        SlgCellDistance(first, SlgUnitCell(unit)) >= kFarFrom)
       ++n;
   }
   return n;
@@ -168,10 +163,10 @@ int EnemyRetreatCell() {
   const int units = std::min<int>(st.unit_count, kSlgMaxUnits);
   for (int u = 0; u < units; ++u) {
     const SlgUnit& unit = st.units[static_cast<size_t>(u)];
-    if (unit.category != kPlayerCategory || !Live(unit)) continue;
-    const SlgCell cell = UnitCell(unit);
+    if (unit.category != kPlayerCategory || !SlgUnitLive(unit)) continue;
+    const SlgCell cell = SlgUnitCell(unit);
     for (uint32_t i = 0; i < count; ++i) {
-      const int d = Distance(ListCell(s.range_list[i]), cell);
+      const int d = SlgCellDistance(ListCell(s.range_list[i]), cell);
       t.scores[i] = static_cast<int16_t>(t.scores[i] + (d <= kRetreatReach ? kRetreatReach - d
                                                                            : kRetreatReach));
     }
@@ -190,14 +185,14 @@ int EnemyRetreatCell() {
 bool RandomWalkCell() {
   const SlgUnit* acting = Acting();
   if (acting == nullptr) return false;
-  const SlgCell own = UnitCell(*acting);
+  const SlgCell own = SlgUnitCell(*acting);
   EnemyMoveCells();
   const SlgSearchState& s = Battle().search;
   const uint32_t count = std::min<uint32_t>(s.range_count, kThinkListCap);
   if (count == 0) return false;  // nothing to draw from (and no division by zero)
   for (int draw = 0; draw < kWalkDraws; ++draw) {
     const uint32_t i = static_cast<uint32_t>(GetRandom()) % count;
-    const int d = Distance(own, ListCell(s.range_list[i]));
+    const int d = SlgCellDistance(own, ListCell(s.range_list[i]));
     if (d >= kWalkNearest && d <= kWalkFarthest) {
       Battle().think_search.destination = s.range_list[i];
       return true;
@@ -227,7 +222,7 @@ void BossCursorOnUnit() {
   const SlgUnit* unit = Acting();
   if (unit == nullptr) return;
   SlgBattleState& s = Battle().state;
-  const SlgCell cell = UnitCell(*unit);
+  const SlgCell cell = SlgUnitCell(*unit);
   const SlgPoint snap = SnapPosToCell(unit->x >> 16, unit->y >> 16);
   s.cursor_cell = {cell.column, cell.row};
   s.cursor_snap = {static_cast<int16_t>(snap.x), static_cast<int16_t>(snap.y)};
@@ -306,11 +301,12 @@ int NearPlayerCount() {
   const SlgBattleState& s = Battle().state;
   const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
   if (count == 0) return 0;
-  const SlgCell first = UnitCell(s.units[0]);
+  const SlgCell first = SlgUnitCell(s.units[0]);
   int n = 0;
   for (int i = 0; i < count; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category == kPlayerCategory && Live(unit) && Distance(first, UnitCell(unit)) <= kNearTo)
+    if (unit.category == kPlayerCategory && SlgUnitLive(unit) &&
+        SlgCellDistance(first, SlgUnitCell(unit)) <= kNearTo)
       ++n;
   }
   return n;

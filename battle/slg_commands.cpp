@@ -55,9 +55,6 @@ uint32_t Now() { return static_cast<uint32_t>(Ctx().frame_rate.GetTime()); }
 uint32_t& Step() { return Battle().phase_sub; }
 SlgCommandState& Cmd() { return Battle().cmd; }
 
-bool InUse(uint32_t slot) {
-  return slot < Battle().state.unit_count && slot < static_cast<uint32_t>(kSlgMaxUnits);
-}
 SlgUnit& Unit(uint32_t slot) { return Battle().state.units[slot]; }
 
 // The snapped centre of the cell the unit stands on.
@@ -103,13 +100,13 @@ uint16_t UnitAtCursor() {
   const auto index = static_cast<size_t>(row * kSlgGridColumns + column);
   if (b.search.range_cost[index] == kSlgCostUnreached) return kSlgNoUnit;
   const uint16_t slot = b.unit_grid[index];
-  return InUse(slot) ? slot : kSlgNoUnit;
+  return SlgSlotInUse(slot) ? slot : kSlgNoUnit;
 }
 
 // The hero's record, or null when no unit of character 0 is on the map.
 SlgUnit* Hero() {
   const uint16_t slot = Slg::FindUnitByChara(kHeroCharacter);
-  return InUse(slot) ? &Unit(slot) : nullptr;
+  return SlgSlotInUse(slot) ? &Unit(slot) : nullptr;
 }
 
 // Runs the handler's step, then the range markers of this frame.
@@ -229,7 +226,7 @@ int AttackSearchMode() { return Cmd().attack_mode != 0 ? 1 : 0; }
 uint16_t AttackTarget(const SlgUnit& unit) {
   if (unit.side != 0) {
     const uint16_t t = Battle().think_search.target;
-    return InUse(t) ? t : kSlgNoUnit;
+    return SlgSlotInUse(t) ? t : kSlgNoUnit;
   }
   return UnitAtCursor();
 }
@@ -277,7 +274,7 @@ int FinishAttack(SlgUnit& unit) {
     const uint8_t covered = hero->covered_slot();
     b.event_unit_ref[1] = covered;
     hero->covered_slot() = 0;
-    if (InUse(covered)) SetUnitCellShade(Unit(covered));
+    if (SlgSlotInUse(covered)) SetUnitCellShade(Unit(covered));
   }
   unit.stats.attack_type = 0;
   Slg::ApplyHits(unit);
@@ -331,7 +328,7 @@ int AttackStep(SlgUnit& unit) {
     case 2:
       if (Closed()) {
         const SlgBattleState& st = b.state;
-        if (unit.side != 0 && InUse(c.target_unit)) {
+        if (unit.side != 0 && SlgSlotInUse(c.target_unit)) {
           c.target_pos[0] = static_cast<int16_t>(Unit(c.target_unit).x >> 16);
           c.target_pos[1] = static_cast<int16_t>(Unit(c.target_unit).y >> 16);
         } else {
@@ -452,7 +449,7 @@ int CombinationStep(SlgUnit& unit) {
       return Closed() ? kSlgCmdCancelled : kSlgCmdRunning;
     case 4:
       if (Closed()) {
-        for (uint32_t i = 0; InUse(i); ++i) {
+        for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
           if (i == unit.slot) continue;
           Unit(i).flags &= ~kUnitShown;
           Slg::HideUnit(Unit(i));
@@ -522,7 +519,7 @@ int HealStep(SlgUnit& unit) {
       if (Closed()) Step() = 5;
       break;
     case 5:
-      if (!InUse(c.heal_target)) return kSlgCmdDone;
+      if (!SlgSlotInUse(c.heal_target)) return kSlgCmdDone;
       SetUnitState(Unit(c.heal_target), kStateHeal);
       Unit(c.heal_target).stats.attack_type = unit.slot;
       HoldMap();
@@ -530,7 +527,7 @@ int HealStep(SlgUnit& unit) {
       Step() = 6;
       break;
     case 6:
-      if (!InUse(c.heal_target) || StandsStill(Unit(c.heal_target))) {
+      if (!SlgSlotInUse(c.heal_target) || StandsStill(Unit(c.heal_target))) {
         ReleaseMap();
         return kSlgCmdDone;
       }
@@ -550,7 +547,7 @@ int CoverStep(SlgUnit& unit) {
       const SlgUnit* hero = Hero();
       if (hero == nullptr) return kSlgCmdCancelled;
       Slg::ScrollToUnit(hero->slot);
-      for (uint32_t i = 0; InUse(i); ++i) {
+      for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
         if ((Unit(i).flags & kUnitCovered) != 0) Slg::ScrollToUnit(i);
       }
       Battle().search.range_centre = CellOf(unit);
@@ -570,7 +567,7 @@ int CoverStep(SlgUnit& unit) {
       } else if (Slg::IsPressOK() != 0) {
         const uint16_t t = UnitAtCursor();
         if (t != kSlgNoUnit) {
-          for (uint32_t i = 0; InUse(i); ++i) Unit(i).flags &= ~kUnitCovered;
+          for (uint32_t i = 0; SlgSlotInUse(i); ++i) Unit(i).flags &= ~kUnitCovered;
           c.cover_unit = t;
           if (t == unit.slot)
             Slg::ScrollToUnit(t);
@@ -583,7 +580,7 @@ int CoverStep(SlgUnit& unit) {
       break;
     case 2:
       if (Closed()) {
-        if (!InUse(c.cover_unit) || Unit(c.cover_unit).character > kLastMessageCharacter)
+        if (!SlgSlotInUse(c.cover_unit) || Unit(c.cover_unit).character > kLastMessageCharacter)
           return kSlgCmdDone;
         Slg::OpenMessageWindow();
         Slg::ShowMessage(0, 0, 0, kCoverMessage + Unit(c.cover_unit).character);
@@ -618,7 +615,7 @@ int ViewRangesStep() {
     case 0: {
       const SlgBattleState& st = b.state;
       const uint16_t slot = GetUnitAtCell(st.cursor_cell[0], st.cursor_cell[1]);
-      if (!InUse(slot)) return kSlgCmdDone;
+      if (!SlgSlotInUse(slot)) return kSlgCmdDone;
       c.view_unit = slot;
       ViewMoveRange(Unit(slot));
       break;
@@ -633,7 +630,7 @@ int ViewRangesStep() {
       break;
     case 2:
       if (Closed()) {
-        if (!InUse(c.view_unit)) return kSlgCmdDone;
+        if (!SlgSlotInUse(c.view_unit)) return kSlgCmdDone;
         const SlgUnit& unit = Unit(c.view_unit);
         b.search.range_centre = CellOf(unit);
         Slg::ThreatSearch(CellOf(unit), unit, 0);
@@ -651,7 +648,7 @@ int ViewRangesStep() {
       break;
     case 7:
       if (ScrollDone()) {
-        if (!InUse(b.state.acting_unit)) return kSlgCmdDone;
+        if (!SlgSlotInUse(b.state.acting_unit)) return kSlgCmdDone;
         ViewMoveRange(Unit(b.state.acting_unit));
       }
       break;
@@ -787,7 +784,7 @@ int CmdHeal(SlgUnit& unit) {
 int EnemyHeal(SlgUnit& unit) {
   return WithMarkers([&] {
     const uint16_t t = Battle().think_search.support_target;
-    if (!InUse(t)) return kSlgCmdDone;  // kSlgNoUnit: nobody to support
+    if (!SlgSlotInUse(t)) return kSlgCmdDone;  // kSlgNoUnit: nobody to support
     if (Step() == 0) {
       Unit(t).stats.attack_type = unit.slot;
       SetUnitState(Unit(t), kStateHeal);
@@ -813,7 +810,7 @@ int CmdDefend(SlgUnit& unit) {
 int EnemyDefend() {
   return WithMarkers([&] {
     const uint16_t slot = Battle().state.acting_unit;
-    if (!InUse(slot)) return kSlgCmdDone;
+    if (!SlgSlotInUse(slot)) return kSlgCmdDone;
     return DefendStep(Unit(slot), false);
   });
 }

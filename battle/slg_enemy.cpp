@@ -22,11 +22,6 @@ constexpr uint16_t kFlagMouse = 0x8;
 constexpr uint8_t kStateStand = 0;
 constexpr uint8_t kStateDying = 15;  // the death actions: the program waits for them
 
-SlgUnit* Acting() {
-  SlgBattleState& s = Battle().state;
-  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
-                                                                      : nullptr;
-}
 
 // The end of an action the program carried out: its bit in SlgActionDone, the unit back to
 // standing, and the phase step to go on with.
@@ -80,7 +75,7 @@ void EnemyPhaseStep(SlgMainWork* work) {
 }
 
 void EnemyProgram(SlgMainWork* work) {
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   const EnemyProgramFn program =
       unit != nullptr && unit->kind < kEnemyProgramTable.size() ? kEnemyProgramTable[unit->kind]
                                                                 : nullptr;
@@ -93,7 +88,7 @@ void EnemyProgram(SlgMainWork* work) {
 
 void EnemyGenericProgram(SlgMainWork* work) {
   BattleContext& b = Battle();
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) {
     EnemyThinkEnd(work);
     return;

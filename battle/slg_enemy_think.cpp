@@ -34,22 +34,6 @@ constexpr int kNormalAttack = 0;
 SlgEnemyState& E() { return Battle().enemy; }
 SlgThinkSearchState& T() { return Battle().think_search; }
 
-SlgUnit* Acting() {
-  SlgBattleState& s = Battle().state;
-  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
-                                                                      : nullptr;
-}
-bool InUse(uint32_t slot) {
-  const SlgBattleState& s = Battle().state;
-  return slot < s.unit_count && slot < static_cast<uint32_t>(kSlgMaxUnits);
-}
-bool Live(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
-
-SlgCell UnitCell(const SlgUnit& unit) { return PosToCell(unit.x >> 16, unit.y >> 16); }
-SlgRangePos UnitSnap(const SlgUnit& unit) {
-  const SlgPoint p = SnapPosToCell(unit.x >> 16, unit.y >> 16);
-  return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)};
-}
 uint16_t SlotOnListed(uint32_t i) {
   const SlgRangePos p = Battle().search.range_list[i];
   const SlgCell c = PosToCell(p.x, p.y);
@@ -96,15 +80,15 @@ bool PlayerListed() {
   const SlgSearchState& s = Battle().search;
   for (uint32_t i = 0; i < s.range_count; ++i) {
     const uint16_t slot = SlotOnListed(i);
-    if (!InUse(slot)) continue;
+    if (!SlgSlotInUse(slot)) continue;
     const SlgUnit& unit = Battle().state.units[slot];
-    if (unit.category == kPlayerCategory && Live(unit)) return true;
+    if (unit.category == kPlayerCategory && SlgUnitLive(unit)) return true;
   }
   return false;
 }
 // Whether the unit of `slot` stands on a cell of the range list.
 bool Listed(uint16_t slot) {
-  if (!InUse(slot)) return false;
+  if (!SlgSlotInUse(slot)) return false;
   const SlgSearchState& s = Battle().search;
   for (uint32_t i = 0; i < s.range_count; ++i) {
     if (SlotOnListed(i) == slot) return true;
@@ -122,8 +106,8 @@ bool TargetInRange() {
 // The map cursor on the acting unit's cell, as the player's commands read it.
 void CursorOnUnit(const SlgUnit& unit) {
   SlgBattleState& s = Battle().state;
-  const SlgCell cell = UnitCell(unit);
-  const SlgRangePos snap = UnitSnap(unit);
+  const SlgCell cell = SlgUnitCell(unit);
+  const SlgRangePos snap = SlgUnitSnap(unit);
   s.cursor_cell = {cell.column, cell.row};
   s.cursor_snap = {snap.x, snap.y};
 }
@@ -131,9 +115,9 @@ void CursorOnUnit(const SlgUnit& unit) {
 // The unit a condition names: 'h' the acting unit, else the first live unit of that character;
 // null when not on the map.
 const SlgUnit* CondUnit(uint8_t character) {
-  if (character == kCharacterSelf) return Acting();
+  if (character == kCharacterSelf) return SlgActingUnit();
   const uint8_t slot = FindUnitByCharacter(character);
-  return InUse(slot) ? &Battle().state.units[slot] : nullptr;
+  return SlgSlotInUse(slot) ? &Battle().state.units[slot] : nullptr;
 }
 
 // Kinds 5, 6, 12 and 13: some live player unit above (y < line) or below (y > line) the line
@@ -149,7 +133,7 @@ bool PlayerBesideLine(const EnemyCondRec& rec, bool lowered, bool above) {
   const SlgBattleState& s = Battle().state;
   for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category != kPlayerCategory || !Live(unit)) continue;
+    if (unit.category != kPlayerCategory || !SlgUnitLive(unit)) continue;
     const int64_t ly = ThinkLineAt(line, unit.x);
     if (above ? unit.y < ly : unit.y > ly) return true;
   }
@@ -161,8 +145,8 @@ bool PlayerAtHeight(uint16_t height) {
   const SlgBattleState& s = Battle().state;
   for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category != kPlayerCategory || !Live(unit)) continue;
-    if ((SlgCellWord(UnitCell(unit)) & kSlgCellHeightMask) >= height) return true;
+    if (unit.category != kPlayerCategory || !SlgUnitLive(unit)) continue;
+    if ((SlgCellWord(SlgUnitCell(unit)) & kSlgCellHeightMask) >= height) return true;
   }
   return false;
 }
@@ -234,7 +218,7 @@ void StepAdvance(SlgMainWork*) {
   }
   // The target reachable from the best cell toward the goal decides what follows the walk.
   const int best = EnemyBestMoveCell();
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   SlgSearchState& s = Battle().search;
   bool found = false;
   if (unit != nullptr && static_cast<uint32_t>(best) < s.range_count) {
@@ -269,12 +253,12 @@ void StepEngage(SlgMainWork*) {
 }
 
 void StepSupportMove(SlgMainWork* work) {
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   const uint16_t ally = T().support_target;
-  if (unit != nullptr && InUse(ally)) {
+  if (unit != nullptr && SlgSlotInUse(ally)) {
     // Within one cell: the ally's own cell or one of the four neighbours.
-    const SlgRangePos a = UnitSnap(*unit);
-    const SlgRangePos b = UnitSnap(Battle().state.units[ally]);
+    const SlgRangePos a = SlgUnitSnap(*unit);
+    const SlgRangePos b = SlgUnitSnap(Battle().state.units[ally]);
     const int dx = std::abs(a.x - b.x);
     const int dy = std::abs(a.y - b.y);
     if ((dx == 0 && dy == 0) || (dx == 48 && dy == 24)) {
@@ -311,7 +295,7 @@ void StepWalk(SlgMainWork* work) {
 }
 
 void StepFocus(uint16_t step) {
-  if (const SlgUnit* unit = Acting()) Slg::ScrollToUnit(unit->slot);
+  if (const SlgUnit* unit = SlgActingUnit()) Slg::ScrollToUnit(unit->slot);
   Go(step);
 }
 void StepFocusGuard(SlgMainWork*) { StepFocus(22); }
@@ -329,7 +313,7 @@ void StepApproach(SlgMainWork* work) {
 
 void StepAttack(SlgMainWork* work) {
   if (Slg::ScrollStep() == 0) return;
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr || !TargetInRange()) {
     Go(kThinkStepEnd);
     return;
@@ -345,7 +329,7 @@ void StepAttack(SlgMainWork* work) {
 // Steps 21 and 22: once the camera is there, the cursor on the unit and the action started.
 void StepStartAtUnit(SlgMainWork* work, uint8_t phase) {
   if (Slg::ScrollStep() == 0) return;
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) {
     Go(kThinkStepEnd);
     return;
@@ -417,7 +401,7 @@ EnemyCondRec EnemyCondRecord(const uint8_t* bytes) {
 void EnemyThinkChange(SlgMainWork*) {
   E().think_step = 1;
   const BattleContext& b = Battle();
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) {
     DebugPrint("EnemyThinkChange: no acting unit\n");
     GiveUp();
@@ -492,19 +476,19 @@ int EnemyCondEval(int index) {
 void EnemySupportSearch() {
   SlgThinkSearchState& t = T();
   t.support_target = kSlgNoUnit;
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr || unit->stats.counter == 0) return;
   // The attack flood lists only "opposed" units: search for the other camp, so that the acting
   // unit's own camp is listed.
   Battle().search.side = unit->side == 0 ? 1 : 0;
-  Slg::SearchMode1(UnitSnap(*unit), unit->stats.total_move + 1);
+  Slg::SearchMode1(SlgUnitSnap(*unit), unit->stats.total_move + 1);
   const SlgSearchState& s = Battle().search;
   const uint32_t listed = std::min<uint32_t>(s.range_count, kThinkListCap);
   std::array<uint16_t, kMostWounded> found{};
   int count = 0;
   for (uint32_t i = 0; i < listed && count < kMostWounded; ++i) {
     const uint16_t slot = SlotOnListed(i);
-    if (!InUse(slot)) continue;
+    if (!SlgSlotInUse(slot)) continue;
     const SlgUnit& ally = Battle().state.units[slot];
     if (ally.category != kSupportCategory1 && ally.category != kSupportCategory2) continue;
     if (ally.stats.max_life <= 4 * ally.stats.life) continue;
@@ -530,7 +514,7 @@ void EnemySupportSearch() {
 
 void EnemyThinkEnd(SlgMainWork* work) {
   BattleContext& b = Battle();
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   if (unit != nullptr && (unit->flags & kUnitFollowUp) != 0) {
     b.flags = static_cast<uint16_t>(b.flags & ~kFlagBusy);
     Go(kThinkStepEnd, kThinkStepEnd);

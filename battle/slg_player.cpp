@@ -86,7 +86,6 @@ SlgUnit* UnitAt(int slot) {
   if (slot < 0 || slot >= s.unit_count || slot >= kSlgMaxUnits) return nullptr;
   return &s.units[static_cast<size_t>(slot)];
 }
-SlgUnit* Acting() { return UnitAt(B().state.acting_unit); }
 bool Moved() { return (B().control.action_done & kDoneMoved) != 0; }
 
 // A state chosen from the free cursor or the command window.
@@ -259,7 +258,7 @@ int SlgCommandChoice() {
 void SlgPlayerPhase(SlgMainWork* work) {
   BattleContext& b = B();
   b.state.acting_copy1 = kSlgNoUnit;
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (work == nullptr || unit == nullptr) return;
   SlgPlayerState& p = b.player;
   const uint8_t state = work->step;

@@ -32,24 +32,6 @@ constexpr int kTransformFlag = 105;
 constexpr int kTransformRadius = 5;
 constexpr int kHeroKind = 0;
 
-SlgUnit* Acting() {
-  SlgBattleState& s = Battle().state;
-  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
-                                                                      : nullptr;
-}
-bool InUse(uint32_t slot) {
-  const SlgBattleState& s = Battle().state;
-  return slot < s.unit_count && slot < static_cast<uint32_t>(kSlgMaxUnits);
-}
-bool Live(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
-SlgCell UnitCell(const SlgUnit& unit) { return PosToCell(unit.x >> 16, unit.y >> 16); }
-SlgRangePos UnitSnap(const SlgUnit& unit) {
-  const SlgPoint p = SnapPosToCell(unit.x >> 16, unit.y >> 16);
-  return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)};
-}
-int Distance(SlgCell a, SlgCell b) {
-  return 2 * std::abs(a.column - b.column) + std::abs(a.row - b.row);
-}
 uint16_t SlotOnListed(uint32_t i) {
   const SlgRangePos p = Battle().search.range_list[i];
   const SlgCell c = PosToCell(p.x, p.y);
@@ -75,15 +57,15 @@ void Other(SlgMainWork* work, const char* program) {
 // The nearest live category-0 unit on the range list (strictly nearer, from 100).
 uint16_t NearestPlayerOnList(const SlgUnit& self) {
   const SlgSearchState& s = Battle().search;
-  const SlgCell own = UnitCell(self);
+  const SlgCell own = SlgUnitCell(self);
   int best = kNearestFrom;
   uint16_t found = kSlgNoUnit;
   for (uint32_t i = 0; i < s.range_count && i < static_cast<uint32_t>(kThinkListCap); ++i) {
     const uint16_t slot = SlotOnListed(i);
-    if (!InUse(slot)) continue;
+    if (!SlgSlotInUse(slot)) continue;
     const SlgUnit& unit = Battle().state.units[slot];
-    if (unit.category != kPlayerCategory || !Live(unit)) continue;
-    const int d = Distance(own, UnitCell(unit));
+    if (unit.category != kPlayerCategory || !SlgUnitLive(unit)) continue;
+    const int d = SlgCellDistance(own, SlgUnitCell(unit));
     if (d < best) {
       best = d;
       found = slot;
@@ -113,12 +95,12 @@ bool PlayerNear(const SlgUnit& self) {
   SlgSearchState& s = Battle().search;
   s.side = self.side;
   s.range_count = 0;
-  Slg::SearchMode1(UnitSnap(self), kTransformRadius);
+  Slg::SearchMode1(SlgUnitSnap(self), kTransformRadius);
   for (uint32_t i = 0; i < s.range_count && i < static_cast<uint32_t>(kThinkListCap); ++i) {
     const uint16_t slot = SlotOnListed(i);
-    if (!InUse(slot)) continue;
+    if (!SlgSlotInUse(slot)) continue;
     const SlgUnit& unit = Battle().state.units[slot];
-    if (unit.category == kPlayerCategory && Live(unit)) return true;
+    if (unit.category == kPlayerCategory && SlgUnitLive(unit)) return true;
   }
   return false;
 }
@@ -158,15 +140,15 @@ void Kind4Flee(SlgMainWork* work) {
   const SlgUnit* hero = nullptr;
   for (int i = 0; i < st.unit_count && i < kSlgMaxUnits && hero == nullptr; ++i) {
     const SlgUnit& unit = st.units[static_cast<size_t>(i)];
-    if (unit.kind == kHeroKind && Live(unit)) hero = &unit;
+    if (unit.kind == kHeroKind && SlgUnitLive(unit)) hero = &unit;
   }
   if (hero == nullptr) return;  // nobody to flee from: no walk
-  const SlgCell from = UnitCell(*hero);
+  const SlgCell from = SlgUnitCell(*hero);
   const SlgSearchState& s = b.search;
   int best = -1;
   int chosen = 0;
   for (uint32_t i = 0; i < s.range_count && i < static_cast<uint32_t>(kThinkListCap); ++i) {
-    const int score = Distance(PosToCell(s.range_list[i].x, s.range_list[i].y), from);
+    const int score = SlgCellDistance(PosToCell(s.range_list[i].x, s.range_list[i].y), from);
     if (score >= best) {
       best = score;
       chosen = static_cast<int>(i);
@@ -179,7 +161,7 @@ void Kind4Flee(SlgMainWork* work) {
 }  // namespace
 
 void GunnerProgram(SlgMainWork* work) {
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) {
     EnemyThinkEnd(work);
     return;
@@ -217,14 +199,14 @@ void GunnerProgram(SlgMainWork* work) {
 }
 
 void MarkerProgram(SlgMainWork* work) {
-  SlgUnit* self = Acting();
+  SlgUnit* self = SlgActingUnit();
   if (self != nullptr) {
     SlgBattleState& st = Battle().state;
-    const SlgCell own = UnitCell(*self);
+    const SlgCell own = SlgUnitCell(*self);
     for (int i = 0; i < st.unit_count && i < kSlgMaxUnits; ++i) {
       SlgUnit& unit = st.units[static_cast<size_t>(i)];
-      if (&unit == self || !Live(unit)) continue;
-      const SlgCell c = UnitCell(unit);
+      if (&unit == self || !SlgUnitLive(unit)) continue;
+      const SlgCell c = SlgUnitCell(unit);
       if (c.column != own.column || c.row != own.row) continue;
       unit.stats.attack_type = self->slot;
       unit.flags |= kUnitFollowUp;
@@ -234,7 +216,7 @@ void MarkerProgram(SlgMainWork* work) {
 }
 
 void SpawnerProgram(SlgMainWork* work) {
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr || Battle().state.unit_count >= kSpawnerMostUnits) {
     EnemyThinkEnd(work);
     return;
@@ -278,7 +260,7 @@ void SpawnerProgram(SlgMainWork* work) {
 }
 
 void TransformProgram(SlgMainWork* work) {
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   BattleContext& b = Battle();
   if (unit == nullptr || !b.stage) {
     EnemyThinkEnd(work);
@@ -309,7 +291,7 @@ void TransformProgram(SlgMainWork* work) {
 }
 
 void Kind4Program(SlgMainWork* work) {
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) {
     EnemyThinkEnd(work);
     return;

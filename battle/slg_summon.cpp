@@ -14,6 +14,7 @@
 #include "battle/slg_turn.h"
 #include "battle/slg_turn_order.h"
 #include "battle/slg_unit_sprite.h"
+#include "battle/slg_unit.h"
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
 #include "engine/core/debug_trace.h"
@@ -46,11 +47,6 @@ const EnemyThinkRec kStationaryThink{2, 0, kThinkTargetNearest, 0xFF, {}};
 SlgSummonState& S() { return Battle().summon; }
 SlgEnemyState& E() { return Battle().enemy; }
 
-SlgUnit* Acting() {
-  SlgBattleState& s = Battle().state;
-  return s.acting_unit < s.unit_count && s.acting_unit < kSlgMaxUnits ? &s.units[s.acting_unit]
-                                                                      : nullptr;
-}
 SlgUnit* InUse(uint32_t slot) {
   SlgBattleState& s = Battle().state;
   return slot < s.unit_count && slot < static_cast<uint32_t>(kSlgMaxUnits) ? &s.units[slot]
@@ -274,7 +270,7 @@ void StationaryProgram(SlgMainWork* work) {
 
 void StationaryStep(SlgMainWork* work) {
   BattleContext& b = Battle();
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) {
     S().stationary_gate = 0;
     EnemyThinkEnd(work);
@@ -310,7 +306,7 @@ void StationaryStep(SlgMainWork* work) {
 // ---- Kind 33 ----
 
 void SatanProgram(SlgMainWork* work) {
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr || CheckEventFlag(kSatanActsFlag) == 0) {
     EnemyThinkEnd(work);
     return;
@@ -339,7 +335,7 @@ void SatanProgram(SlgMainWork* work) {
 
 void SatanChoose(SlgMainWork* work) {
   BattleContext& b = Battle();
-  SlgUnit* unit = Acting();
+  SlgUnit* unit = SlgActingUnit();
   const uint16_t target = RandomPlayerUnit();
   if (unit == nullptr || target == kSlgNoUnit) {
     DebugPrint("SatanProgram: no unit of side 0 to attack: end of action\n");

@@ -7,6 +7,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_search.h"
+#include "battle/slg_unit.h"
 #include "engine/core/debug_trace.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
@@ -45,20 +46,9 @@ const SlgUnit* UnitAt(uint16_t slot) {
   return &s.units[slot];
 }
 
-bool Live(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
-
 int Index(SlgCell cell) { return cell.row * kSlgGridColumns + cell.column; }
-SlgCell UnitCell(const SlgUnit& unit) { return PosToCell(unit.x >> 16, unit.y >> 16); }
 SlgCell ListCell(SlgRangePos p) { return PosToCell(p.x, p.y); }
-SlgRangePos UnitSnap(const SlgUnit& unit) {
-  const SlgPoint p = SnapPosToCell(unit.x >> 16, unit.y >> 16);
-  return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)};
-}
 uint16_t SlotOn(SlgCell cell) { return Battle().unit_grid[static_cast<size_t>(Index(cell))]; }
-
-int Distance(SlgCell a, SlgCell b) {
-  return 2 * std::abs(a.column - b.column) + std::abs(a.row - b.row);
-}
 
 // Cuts the range list to the entries the decisions read.
 uint32_t CapList() {
@@ -160,7 +150,7 @@ void Seed(int column, int row) {
 void Seed(SlgCell cell) { Seed(cell.column, cell.row); }
 
 void SeedUnit(uint16_t slot) {
-  if (const SlgUnit* unit = UnitAt(slot)) Seed(UnitCell(*unit));
+  if (const SlgUnit* unit = UnitAt(slot)) Seed(SlgUnitCell(*unit));
 }
 
 // Types 4 (strict) and 6 (inclusive, corners lowered): every cell inside the quadrilateral of
@@ -278,7 +268,7 @@ int Approach(uint16_t goal, Range&& range) {
   if (acting == nullptr || UnitAt(goal) == nullptr) return 0;
   const uint32_t cells = std::min<uint32_t>(s.range_count, kThinkApproachCells);
   std::copy_n(s.range_list.begin(), cells, t.approach_cells.begin());
-  const SlgCell own = UnitCell(*acting);
+  const SlgCell own = SlgUnitCell(*acting);
   uint32_t count = 0;
   for (uint32_t i = 0; i < cells && count < kThinkApproachCandidates; ++i) {
     const SlgRangePos p = t.approach_cells[i];
@@ -319,7 +309,7 @@ void EnemyReachCells(int attack) {
     return;
   }
   MapBlock block;
-  Slg::ThreatSearch(UnitSnap(*acting), *acting, attack);
+  Slg::ThreatSearch(SlgUnitSnap(*acting), *acting, attack);
   CapList();
 }
 
@@ -329,7 +319,7 @@ void EnemyRangeCells(int attack) {
   S().range_count = 0;
   const SlgUnit* acting = Acting();
   if (acting == nullptr) return;
-  T().range_origin = UnitSnap(*acting);
+  T().range_origin = SlgUnitSnap(*acting);
   Slg::AimSearch(T().range_origin, *acting, attack);
   CapList();
 }
@@ -343,7 +333,7 @@ void EnemyMoveCells() {
   }
   const SlgUnit& acting = Battle().state.units[self];
   MapBlock block;
-  Slg::EnemyMoveSearch(UnitSnap(acting), acting.stats.total_move);
+  Slg::EnemyMoveSearch(SlgUnitSnap(acting), acting.stats.total_move);
   const uint32_t count = CapList();
   uint32_t kept = 0;
   for (uint32_t i = 0; i < count; ++i) {
@@ -357,7 +347,7 @@ uint8_t FindUnitByCharacter(int character) {
   const SlgBattleState& s = Battle().state;
   for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.character == character && Live(unit)) return static_cast<uint8_t>(i);
+    if (unit.character == character && SlgUnitLive(unit)) return static_cast<uint8_t>(i);
   }
   return kThinkNoCharacterUnit;
 }
@@ -365,14 +355,14 @@ uint8_t FindUnitByCharacter(int character) {
 uint16_t NearestPlayerUnit() {
   const SlgUnit* acting = Acting();
   if (acting == nullptr) return kSlgNoUnit;
-  const SlgCell own = UnitCell(*acting);
+  const SlgCell own = SlgUnitCell(*acting);
   const SlgBattleState& s = Battle().state;
   int best = kNearestFrom;
   uint16_t found = kSlgNoUnit;
   for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category != kPlayerCategory || !Live(unit)) continue;
-    const int d = Distance(own, UnitCell(unit));
+    if (unit.category != kPlayerCategory || !SlgUnitLive(unit)) continue;
+    const int d = SlgCellDistance(own, SlgUnitCell(unit));
     if (d < best) {
       best = d;
       found = static_cast<uint16_t>(i);
@@ -387,7 +377,7 @@ uint16_t StrongestPlayerUnit() {
   uint16_t found = kSlgNoUnit;
   for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category != kPlayerCategory || !Live(unit)) continue;
+    if (unit.category != kPlayerCategory || !SlgUnitLive(unit)) continue;
     if (unit.stats.life > best) {
       best = unit.stats.life;
       found = static_cast<uint16_t>(i);
@@ -419,7 +409,8 @@ void EnemyChooseTarget() {
   // A live category-0 unit on a listed cell, null for none.
   auto player_on = [&s](uint32_t i) -> const SlgUnit* {
     const SlgUnit* unit = UnitAt(SlotOn(ListCell(s.range_list[i])));
-    return unit != nullptr && unit->category == kPlayerCategory && Live(*unit) ? unit : nullptr;
+    return unit != nullptr && unit->category == kPlayerCategory && SlgUnitLive(*unit) ? unit
+                                                                                     : nullptr;
   };
   std::array<uint16_t, kMostCollected> collected;
   int n = 0;
@@ -464,12 +455,12 @@ void EnemyChooseTarget() {
   t.target = collected[0];
   const SlgUnit* acting = Acting();
   if (acting == nullptr) return;
-  const SlgCell own = UnitCell(*acting);
+  const SlgCell own = SlgUnitCell(*acting);
   int best = kNearestFrom;
   for (uint32_t i = 0; i < count; ++i) {
     const SlgUnit* unit = player_on(i);
     if (unit == nullptr) continue;
-    const int d = Distance(own, ListCell(s.range_list[i]));
+    const int d = SlgCellDistance(own, ListCell(s.range_list[i]));
     if (d < best) {
       best = d;
       t.target = unit->slot;

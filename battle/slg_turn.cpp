@@ -31,15 +31,6 @@ constexpr uint8_t kUnitStateSpecial = 15;  // a unit the turn start waits for
 
 BattleContext& B() { return Battle(); }
 
-bool InUse(uint32_t slot) { return slot < B().state.unit_count && slot < kSlgMaxUnits; }
-
-SlgUnit* ActingUnit() {
-  const uint16_t slot = B().state.acting_unit;
-  return InUse(slot) ? &B().state.units[slot] : nullptr;
-}
-
-bool Live(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
-
 bool FullKiai(const SlgUnit& unit) {
   return static_cast<int>(unit.stats.kiai) == static_cast<int>(unit.stats.max_kiai);
 }
@@ -49,7 +40,7 @@ bool Trusted(const SlgUnit& unit) { return TrustLevel(unit) >= 25; }
 // The first side-0 record of the character, null when none.
 const SlgUnit* FirstOfCharacter(int character) {
   const SlgBattleState& s = B().state;
-  for (uint32_t i = 0; InUse(i); ++i) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     if (s.units[i].side == 0 && s.units[i].character == character) return &s.units[i];
   }
   return nullptr;
@@ -59,7 +50,7 @@ const SlgUnit* FirstOfCharacter(int character) {
 const SlgUnit* MostTrusted() {
   const SlgBattleState& s = B().state;
   const SlgUnit* best = nullptr;
-  for (uint32_t i = 0; InUse(i); ++i) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     const SlgUnit& u = s.units[i];
     if (u.side != 0) continue;
     if (best == nullptr || TrustLevel(u) > TrustLevel(*best)) best = &u;
@@ -175,7 +166,7 @@ void SlgBuildTurnOrder() {
   BattleContext& b = B();
   SlgOrder& order = b.order;
   int count = 0;
-  for (uint32_t i = 0; InUse(i); ++i) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     const SlgUnit& u = b.state.units[i];
     if ((u.flags & kUnitInOrder) == 0) continue;
     // A key below 0 would wrap to the end of the order: the fastest units stay first.
@@ -199,9 +190,9 @@ int SlgNextActorPos(int after) {
   const int count = std::clamp<int>(b.order.count, 0, kSlgMaxUnits);
   for (int p = std::max(after + 1, 0); p < count; ++p) {
     const uint16_t slot = b.order.entries[p].slot;
-    if (!InUse(slot)) continue;
+    if (!SlgSlotInUse(slot)) continue;
     const SlgUnit& u = b.state.units[slot];
-    if (Live(u) && (u.flags & kUnitInOrder) != 0 && (u.flags & kUnitActed) == 0) return p;
+    if (SlgUnitLive(u) && (u.flags & kUnitInOrder) != 0 && (u.flags & kUnitActed) == 0) return p;
   }
   return -1;
 }
@@ -249,7 +240,7 @@ uint8_t SlgFindComboPartner(const SlgUnit& unit) {
   for (const auto& d : kOffsets) {
     const SlgCell cell = PosToCell((unit.x >> 16) + d[0], (unit.y >> 16) + d[1]);
     const uint16_t slot = GetUnitAtCell(cell.column, cell.row);
-    if (!InUse(slot) || slot == unit.slot) continue;
+    if (!SlgSlotInUse(slot) || slot == unit.slot) continue;
     const SlgUnit& n = s.units[slot];
     if (!FullKiai(n)) continue;
     if (hero) {
@@ -309,8 +300,8 @@ void SlgTurnControl(SlgMainWork* work) {
     Slg::StopMainTask();
     return;
   }
-  SlgUnit* u = ActingUnit();
-  if (u == nullptr || !Live(*u)) return;
+  SlgUnit* u = SlgActingUnit();
+  if (u == nullptr || !SlgUnitLive(*u)) return;
   if (u->side == 0 && u->category == 0) {
     if (b.phases.player != nullptr) b.phases.player(work);
   } else if (b.phases.enemy_step != nullptr) {
@@ -337,7 +328,7 @@ bool SlgCommonPhaseState(SlgMainWork* work) {
       return true;
     case kSlgPhaseAgain:
       if (AnyUnitInState(kUnitStateSpecial) == 0) {
-        const SlgUnit* u = ActingUnit();
+        const SlgUnit* u = SlgActingUnit();
         const bool follow = u != nullptr && (u->flags & kUnitFollowUp) != 0;
         Slg::SetPhaseState(work, follow ? kSlgPhaseFollowUp : kSlgPhaseCommand);
       }
@@ -346,7 +337,7 @@ bool SlgCommonPhaseState(SlgMainWork* work) {
       Slg::SetPhaseState(work, kSlgPhaseFree);
       return true;
     case kSlgPhaseFollowUp: {
-      SlgUnit* u = ActingUnit();
+      SlgUnit* u = SlgActingUnit();
       if (u == nullptr) {
         // The unit went away during its follow-up: the turn passes on.
         Slg::NextActor(work);
@@ -392,7 +383,7 @@ void SetPhaseState(SlgMainWork* work, uint8_t state) {
 
 void NextActor(SlgMainWork* work) {
   BattleContext& b = B();
-  SlgUnit* u = ActingUnit();
+  SlgUnit* u = SlgActingUnit();
   if (u != nullptr && b.control.actions_left != 0) {
     if (u->side == 0) PrepareCommands(*u, false);
     b.state.turn_flags |= kTurnSameUnit;
@@ -429,7 +420,7 @@ void SetActingUnit(int p) {
     return;
   }
   if (p < 0 || p >= std::clamp<int>(b.order.count, 0, kSlgMaxUnits) ||
-      !InUse(b.order.entries[p].slot)) {
+      !SlgSlotInUse(b.order.entries[p].slot)) {
     DebugPrint("Slg::SetActingUnit: no unit at order position %d\n", p);
     return;
   }

@@ -1,6 +1,7 @@
 #include "battle/slg_unit.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "battle/battle_context.h"
@@ -138,6 +139,26 @@ void ClearUnitCell(const SlgUnit& unit) {
 uint16_t GetUnitAtCell(int column, int row) {
   if (column < 0 || column >= kSlgGridColumns || row < 0 || row >= kSlgGridRows) return kSlgNoUnit;
   return Battle().unit_grid[row * kSlgGridColumns + column];
+}
+
+bool SlgSlotInUse(uint32_t slot) {
+  return slot < Battle().state.unit_count && slot < static_cast<uint32_t>(kSlgMaxUnits);
+}
+
+SlgUnit* SlgActingUnit() {
+  SlgBattleState& s = Battle().state;
+  return SlgSlotInUse(s.acting_unit) ? &s.units[s.acting_unit] : nullptr;
+}
+
+SlgCell SlgUnitCell(const SlgUnit& unit) { return PosToCell(unit.x >> 16, unit.y >> 16); }
+
+SlgRangePos SlgUnitSnap(const SlgUnit& unit) {
+  const SlgPoint p = SnapPosToCell(unit.x >> 16, unit.y >> 16);
+  return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)};
+}
+
+int SlgCellDistance(SlgCell a, SlgCell b) {
+  return 2 * std::abs(a.column - b.column) + std::abs(a.row - b.row);
 }
 
 void SlgDebugHealPlayers() {

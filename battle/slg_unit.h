@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "battle/slg_battle_state.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_search_state.h"
 
 class StageTable;
 
@@ -32,6 +34,19 @@ void SetUnitCell(const SlgUnit& unit);
 void ClearUnitCell(const SlgUnit& unit);
 // The slot at a cell, kSlgNoUnit for none or a cell outside 22 x 88.
 uint16_t GetUnitAtCell(int column, int row);
+
+// Queries every battle module asks of the records.
+// Whether `slot` is a record in use (below the unit count and 64).
+bool SlgSlotInUse(uint32_t slot);
+// The acting unit's record, nullptr when the acting slot is not a record in use.
+SlgUnit* SlgActingUnit();
+// Whether the record is not a dead slot (step 255).
+inline bool SlgUnitLive(const SlgUnit& unit) { return unit.step != kSlgDeadStep; }
+// The cell under the unit's position, and the unit's position snapped to that cell.
+SlgCell SlgUnitCell(const SlgUnit& unit);
+SlgRangePos SlgUnitSnap(const SlgUnit& unit);
+// The distance measure of the enemy programs: 2 x the column difference + the row difference.
+int SlgCellDistance(SlgCell a, SlgCell b);
 
 // Gives characters 0-6 of side 0 their full life and kiai (the debug menu's heal).
 void SlgDebugHealPlayers();
