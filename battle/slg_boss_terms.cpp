@@ -192,8 +192,12 @@ bool RandomWalkCell() {
   if (count == 0) return false;  // nothing to draw from (and no division by zero)
   for (int draw = 0; draw < kWalkDraws; ++draw) {
     const uint32_t i = static_cast<uint32_t>(GetRandom()) % count;
-    const int d = SlgCellDistance(own, ListCell(s.range_list[i]));
-    if (d >= kWalkNearest && d <= kWalkFarthest) {
+    const SlgRangePos p = s.range_list[i];
+    const int d = SlgCellDistance(own, ListCell(p));
+    // The cell grid reaches past a small stage's width and height: a cell whose position lies
+    // off the stage is a miss, as one at the wrong distance.
+    const bool on_map = Slg::IsOnMap({int32_t{p.x} * 65536, int32_t{p.y} * 65536}) != 0;
+    if (on_map && d >= kWalkNearest && d <= kWalkFarthest) {
       Battle().think_search.destination = s.range_list[i];
       return true;
     }

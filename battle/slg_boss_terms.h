@@ -67,8 +67,8 @@ int GuardOrChargeStep(int g, int c, int low);
 // 0 when every score is 0 (or the list is empty).
 int EnemyRetreatCell();
 // Random walk: EnemyMoveCells(); up to 20 draws of an entry (GetRandom() mod count); the first
-// whose distance from the acting unit's cell is above 2 and below 8 becomes
-// think_search.destination and the result is 1. An empty move list draws nothing: 0, as after 20
+// whose distance from the acting unit's cell is above 2 and below 8 and whose position lies on
+// the stage (Slg::IsOnMap) becomes think_search.destination and the result is 1. An empty move list draws nothing: 0, as after 20
 // misses.
 bool RandomWalkCell();
 

@@ -712,6 +712,8 @@ int EnemyMoveStep(SlgUnit& unit) {
     case 0: {
       Slg::EnemyMoveSearch(CellOf(unit), unit.stats.total_move);
       const SlgRangePos dest = b.think_search.destination;
+      // A destination off the stage is no walk, as one without a path.
+      if (Slg::IsOnMap({int32_t{dest.x} * 65536, int32_t{dest.y} * 65536}) == 0) return kSlgCmdDone;
       if (Slg::BuildPath(unit, dest.x, dest.y) == 0) return kSlgCmdDone;
       SetUnitState(unit, kStateWalkStart);
       b.flags = static_cast<uint16_t>(b.flags & ~kFlagMouse);

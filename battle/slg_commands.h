@@ -27,7 +27,8 @@ int CmdMove(SlgUnit& unit);
 // scroll is done. Without a backup the unit stays where it is.
 int CmdUndoMove(SlgUnit& unit);
 // The enemy's move: the move range from its cell and the path to EnemyDestination; walks it and
-// ends entered in the grid (0). No path: 0 at once, the unit where it stands.
+// ends entered in the grid (0). No path, or a destination off the stage (Slg::IsOnMap): 0 at
+// once, the unit where it stands.
 int EnemyMove(SlgUnit& unit);
 // Attack (normal or special by Battle().cmd.attack_mode): the aim range (or, for an aim shape of
 // 1, the area around the attacker), the target, the area around it, the confirmation, the

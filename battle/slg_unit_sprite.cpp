@@ -344,7 +344,12 @@ int UnitWalkStep(SlgUnit& unit) {
       unit.walk = 0;
       return 1;
     }
-    if (UnitMoveStep(unit, sx, sy) == 0) return 0;
+    // A step the map area refuses (a leg toward a cell at its edge) ends the leg where the unit
+    // stands: repeated, it would refuse again every frame and the walk would never end.
+    if (UnitMoveStep(unit, sx, sy) == 0) {
+      unit.walk = 0;
+      return 1;
+    }
     unit.walk += sx;
   }
   return 0;

@@ -84,7 +84,8 @@ void ClearAllUnitFlags(uint8_t bits);
 void DrawUnitShadow(const SlgPair& point);
 // The per-frame update: depth from the map position, then the category's update entry.
 void UpdateUnit(SlgUnit& unit);
-// One frame of the current leg, replayed from its start: 1 when the leg is done.
+// One frame of the current leg, replayed from its start: 1 when the leg is done, or when
+// UnitMoveStep refuses a step (the leg ends where the unit stands).
 int UnitWalkStep(SlgUnit& unit);
 // Moves by (sx, sy) (16.16) in the unit's direction: 0 and nothing moved when the probe point
 // leaves the 2048 x 2048 pixel area.

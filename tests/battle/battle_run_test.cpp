@@ -14,6 +14,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
+#include "battle/slg_boss_exit.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
@@ -603,6 +604,94 @@ void Summoner(BattleRig& rig) {
   }
 }
 
+// ---- Bosses: the hero and two heroines against a kind-29 and a kind-24 boss ----
+// Kind 29's gate (event flag 170) is set by the event check's stand-in; both bosses act by their
+// step lists. Once each has attacked, charged or guarded, the kind-24 boss's life is lowered to 1
+// and the hero, beside it, strikes it down: it leaves through its exit sequence, which sets
+// event flag 198, on which the stand-in's victory rule waits (kind 29 still stands).
+void Bosses(BattleRig& rig) {
+  BattleInstall install;
+  testsupport::StageWriter& st = install.stage;
+  const auto entry = [&st](int n, uint8_t side, uint8_t character, int column, int row,
+                           uint8_t kind, uint8_t category) {
+    StageUnitEntry& u = st.units[static_cast<size_t>(n)];
+    u = st.units[0];
+    u.side = side;
+    u.character = character;
+    u.class_index = static_cast<uint8_t>(n);
+    u.x = static_cast<int16_t>((2 * column + (row & 1)) * 48);
+    u.y = static_cast<int16_t>(24 * row);
+    u.facing = side == 0 ? 1 : 2;
+    st.classes[static_cast<size_t>(n)] = {kind, category, 0, 0};
+  };
+  entry(1, 1, 30, 5, 4, 29, 1);   // kind 29, away from the others
+  entry(2, 0, 1, 1, 9, 1, 0);     // the heroines
+  entry(3, 0, 2, 1, 11, 2, 0);
+  entry(4, 1, 31, 4, 10, 24, 1);  // kind 24 where the ASHIGARU stood
+  st.header.num_unit = 5;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  // The bosses standing (kinds 29, 24) when flag 198 was first seen; empty until then.
+  std::vector<int> standing_at_exit;
+  bool boss_gone_seen = false;
+  run.on_event_check = [&] {
+    SetEventFlag(170);
+    testsupport::BattleScript::InstallAttackStubs({1, 2, 24, 29});
+    if (CheckEventFlag(kSlgFlagBossGone) == 0) return;
+    if (!boss_gone_seen) {
+      boss_gone_seen = true;
+      const SlgBattleState& s = Battle().state;
+      for (int i = 0; i < s.unit_count; ++i) {
+        const SlgUnit& u = s.units[static_cast<size_t>(i)];
+        if ((u.kind == 29 || u.kind == 24) && u.step != kSlgDeadStep) standing_at_exit.push_back(u.kind);
+      }
+    }
+    if (!TaskExists(kSlgGameWinTaskName)) Slg::StartGameWin();
+  };
+  std::array<uint8_t, 2> acted{};  // the action bits each boss showed on its turns: 29, 24
+  bool sturdy = false;
+  bool lowered = false;
+  run.on_frame = [&] {
+    BattleContext& b = Battle();
+    SlgBattleState& s = b.state;
+    // The player's units outlive every strike of the row.
+    if (s.round >= 1 && !sturdy) {
+      sturdy = true;
+      for (int i = 0; i < s.unit_count; ++i) {
+        SlgUnit& u = s.units[static_cast<size_t>(i)];
+        if (u.side == 0) u.stats.life = u.stats.max_life = 30000;
+      }
+    }
+    const SlgUnit* acting = BattleRun::ActingUnit();
+    if (acting != nullptr && (acting->kind == 29 || acting->kind == 24)) {
+      acted[acting->kind == 29 ? 0 : 1] |= b.control.action_done;
+    }
+    // Once both bosses have acted, the kind-24 boss falls to the hero's next strike.
+    if (!lowered && (acted[0] & 6) != 0 && (acted[1] & 6) != 0) {
+      lowered = true;
+      for (int i = 0; i < s.unit_count; ++i) {
+        SlgUnit& u = s.units[static_cast<size_t>(i)];
+        if (u.kind == 24) u.stats.life = 1;
+      }
+    }
+    if (run.player.AnswerGameOver(true)) return;
+    if (acting == nullptr || acting->side != 0) return;
+    if (acting->kind == 0 && lowered) {
+      run.player.HeroWalksAndAttacks({3, 9});  // beside the kind-24 boss at (4, 10)
+    } else {
+      run.player.EndHeroTurn();
+    }
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
+  EXPECT_NE(acted[0] & 6, 0) << "kind 29 attacked, charged or guarded";
+  EXPECT_NE(acted[1] & 6, 0) << "kind 24 attacked, charged or guarded";
+  EXPECT_TRUE(boss_gone_seen);
+  EXPECT_EQ(standing_at_exit, std::vector<int>{29}) << "the kind-24 boss left, kind 29 stands";
+  EXPECT_EQ(run.Count("outside its list"), 0);
+}
+
 struct Row {
   const char* name;
   void (*scenario)(BattleRig&);
@@ -628,6 +717,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, BattleRunTable,
                                            Row{"victory", &Victory},
                                            Row{"defeat", &Defeat}, Row{"swarm", &Swarm},
                                            Row{"summoner", &Summoner},
+                                           Row{"bosses", &Bosses},
                                            Row{"switch", &SwitchTwice}),
                          [](const ::testing::TestParamInfo<Row>& info) {
                            return std::string(info.param.name);

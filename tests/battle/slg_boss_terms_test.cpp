@@ -247,6 +247,7 @@ std::vector<uint32_t> Draws(uint32_t seed, uint32_t count, int n) {
 TEST(BossRandomWalk, TakesTheFirstDrawAtDistanceThreeToSeven) {
   testsupport::TestGame game;
   BattleBoard board;
+  board.SetMapSize(1280, 2200);  // the cells around (6, 40) on the stage
   const Cell own{6, 40};
   Act(board, Enemy(own), 4);
   EnemyMoveCells();
@@ -307,6 +308,29 @@ TEST(BossRandomWalk, GivesUpAfterTwentyMissesAndDrawsNothingFromAnEmptyList) {
     for (int i = 0; i < c.draws; ++i) g.Next();
     EXPECT_EQ(Ctx().random.state(), g.state());
   }
+}
+
+// On a 640 x 480 stage a boss by its top-right corner, whose move list reaches past the stage:
+// no draw of the random walk takes a cell off it.
+TEST(BossRandomWalk, KeepsToTheStage) {
+  testsupport::TestGame game;
+  BattleBoard board;  // 640 x 480
+  Act(board, Enemy({5, 3}), 5);
+  const auto on_stage = [](SlgRangePos p) { return p.x >= 0 && p.x < 640 && p.y >= 0 && p.y < 480; };
+  EnemyMoveCells();
+  const SlgSearchState& s = Battle().search;
+  int off = 0;
+  for (uint32_t i = 0; i < s.range_count; ++i) off += on_stage(s.range_list[i]) ? 0 : 1;
+  ASSERT_GT(off, 0) << "the fixture's move list reaches past the stage";
+  int walks = 0;
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    SeedRandom(seed);
+    if (!RandomWalkCell()) continue;
+    ++walks;
+    const SlgRangePos d = Battle().think_search.destination;
+    EXPECT_TRUE(on_stage(d)) << "seed " << seed << ": " << d.x << ", " << d.y;
+  }
+  EXPECT_GT(walks, 0);
 }
 
 }  // namespace

@@ -526,6 +526,34 @@ TEST(EnemyForms, EnemyMoveWalksToTheDestinationAndEndsInTheGrid) {
   EXPECT_EQ(Battle().cmd.unit_acting, 0u);
 }
 
+// On a 640 x 480 stage: a walk whose last leg runs up into row 1 (y 0, where the map area
+// refuses the step's probe) ends on its cell; a walk toward a cell past the stage's width ends at
+// once where the unit stands.
+TEST(EnemyForms, EnemyMoveToTheStagesEdgeEnds) {
+  struct Case {
+    const char* name;
+    Cell from, dest;
+    bool walks;
+  } cases[] = {{"up into row 1", {4, 3}, {4, 1}, true},
+               {"past the stage's width", {5, 3}, {7, 2}, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CmdRig r;
+    r.board.SetMapSize(640, 480);
+    r.acting = r.Add(c.from, {.side = 1, .character = 20, .kind = 14});
+    Battle().state.acting_unit = r.acting;
+    Battle().think_search.destination = Snap(c.dest);
+    SlgUnit& a = r.A();
+    int frames = 0;
+    EXPECT_EQ(r.RunToEnd([&] { return Slg::EnemyMove(a); }, 300, &frames), kSlgCmdDone);
+    EXPECT_TRUE(CmdRig::OnCell(a, c.walks ? c.dest : c.from));
+    if (!c.walks) {
+      EXPECT_EQ(frames, 1);
+    }
+    EXPECT_EQ(Battle().cmd.unit_acting, 0u);
+  }
+}
+
 TEST(EnemyForms, EnemyMoveWithoutAPathEndsWhereTheUnitStands) {
   CmdRig r;
   r.Actor({.side = 1, .character = 20, .kind = 14});
