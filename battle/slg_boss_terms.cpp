@@ -23,12 +23,6 @@ constexpr int kWalkNearest = 3;       // the random walk's distances: 3 ..
 constexpr int kWalkFarthest = 7;      // .. 7
 constexpr int kKind28AloneFlag = 902;  // kind 28 follows the hero while it is set
 
-const SlgUnit* Acting() {
-  const SlgBattleState& s = Battle().state;
-  if (s.acting_unit >= s.unit_count || s.acting_unit >= kSlgMaxUnits) return nullptr;
-  return &s.units[s.acting_unit];
-}
-
 const SlgUnit* UnitAt(uint16_t slot) {
   const SlgBattleState& s = Battle().state;
   if (slot >= s.unit_count || slot >= kSlgMaxUnits) return nullptr;
@@ -126,7 +120,7 @@ bool FullKiai(const SlgUnit& unit) {
 }
 
 bool SelfSupport(int shift) {
-  const SlgUnit* acting = Acting();
+  const SlgUnit* acting = SlgActingUnit();
   if (acting == nullptr) return false;
   if (acting->stats.life >= (acting->stats.max_life >> shift) || acting->stats.counter == 0)
     return false;
@@ -183,7 +177,7 @@ int EnemyRetreatCell() {
 }
 
 bool RandomWalkCell() {
-  const SlgUnit* acting = Acting();
+  const SlgUnit* acting = SlgActingUnit();
   if (acting == nullptr) return false;
   const SlgCell own = SlgUnitCell(*acting);
   EnemyMoveCells();
@@ -219,11 +213,11 @@ void BossTakeNext(uint16_t end_step) {
 }
 
 void BossCamera() {
-  if (const SlgUnit* unit = Acting()) Slg::ScrollToUnit(unit->slot);
+  if (const SlgUnit* unit = SlgActingUnit()) Slg::ScrollToUnit(unit->slot);
 }
 
 void BossCursorOnUnit() {
-  const SlgUnit* unit = Acting();
+  const SlgUnit* unit = SlgActingUnit();
   if (unit == nullptr) return;
   SlgBattleState& s = Battle().state;
   const SlgCell cell = SlgUnitCell(*unit);
@@ -317,7 +311,7 @@ int NearPlayerCount() {
 }
 
 int GuardOrChargeStepWith(int (*count)(), int g, int c, int low) {
-  const SlgUnit* acting = Acting();
+  const SlgUnit* acting = SlgActingUnit();
   if (acting == nullptr) return g;
   if (static_cast<int>(acting->stats.kiai) == acting->stats.max_kiai) return g;
   if (count() < 3) return c;
