@@ -41,6 +41,7 @@
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -95,13 +96,7 @@ class Objects {
     while (board.stage().header.num_unit < n) board.AddEntry(Soldier(0, 2));
   }
   SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
-  void UpdateAll() {
-    SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
-    }
-  }
+  static void UpdateAll() { unit_state_moves::UpdateShownUnits(); }
   void Frame() {
     rig.Step();
     UpdateAll();

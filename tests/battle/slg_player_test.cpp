@@ -31,6 +31,7 @@
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -121,20 +122,9 @@ class PlayerRig {
   }
   void Enter(uint8_t state) { Slg::SetPhaseState(&work, state); }
   static void DriveStates() {
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9: SetUnitState(u, 0); break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
-        case 11: case 12: case 13: SetUnitState(u, 8); break;
-        default: break;
-      }
-    }
+    unit_state_moves::MoveStatesOn(true, [](SlgUnit& u) {
+      if (u.state >= 11 && u.state <= 13) SetUnitState(u, 8);
+    });
   }
   static bool OnCell(const SlgUnit& u, Cell c) {
     const SlgPoint p = SnapPosToCell(u.x >> 16, u.y >> 16);
