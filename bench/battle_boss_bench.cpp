@@ -26,6 +26,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
 #include "battle/slg_unit.h"
+#include "bench/battle_bench_parts.h"
 #include "bench/bench_allocations.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
@@ -153,7 +154,6 @@ void BM_EnemyDecisionsWithBosses(benchmark::State& state) {
     allocations += BenchAllocations() - before;
     benchmark::ClobberMemory();
   }
-  const double iterations = static_cast<double>(state.iterations());
   int slowest = 0;
   double slowest_ns = 0;
   int slowest_boss = 0;
@@ -170,20 +170,12 @@ void BM_EnemyDecisionsWithBosses(benchmark::State& state) {
       slowest_boss = static_cast<int>(k);
     }
   }
-  state.counters["allocs/iter"] = static_cast<double>(allocations) / iterations;
-  state.counters["us/decision"] = benchmark::Counter(
-      static_cast<double>(kDeciders) * iterations,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  battle_bench::DecisionCounters(state, allocations, kDeciders, roads);
   state.counters["slowest_kind"] = slowest;
   state.counters["slowest_us"] = slowest_ns / 1000.0;
   state.counters["slowest_boss_kind"] = slowest_boss;
   state.counters["slowest_boss_us"] = slowest_boss_ns / 1000.0;
-  state.counters["walk"] = roads[kEnemyPhaseWalk];
-  state.counters["attack"] = roads[kEnemyPhaseAttack];
   state.counters["charge"] = roads[kBossPhaseCharge];
-  state.counters["support"] = roads[kEnemyPhaseSupport];
-  state.counters["guard"] = roads[kEnemyPhaseGuard];
-  state.counters["end"] = roads[kEnemyPhaseThink];
 }
 BENCHMARK(BM_EnemyDecisionsWithBosses)->Unit(benchmark::kMicrosecond);
 

@@ -19,6 +19,7 @@
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_start.h"
 #include "battle/slg_unit.h"
+#include "bench/battle_bench_parts.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/test_game.h"
@@ -141,16 +142,7 @@ void BM_EnemyDecisions(benchmark::State& state) {
     allocations += BenchAllocations() - before;
     benchmark::ClobberMemory();
   }
-  const double iterations = static_cast<double>(state.iterations());
-  state.counters["allocs/iter"] = static_cast<double>(allocations) / iterations;
-  state.counters["us/decision"] = benchmark::Counter(
-      static_cast<double>(kEnemies) * iterations, benchmark::Counter::kIsRate |
-                                                      benchmark::Counter::kInvert);
-  state.counters["walk"] = roads[kEnemyPhaseWalk];
-  state.counters["attack"] = roads[kEnemyPhaseAttack];
-  state.counters["support"] = roads[kEnemyPhaseSupport];
-  state.counters["guard"] = roads[kEnemyPhaseGuard];
-  state.counters["end"] = roads[kEnemyPhaseThink];
+  battle_bench::DecisionCounters(state, allocations, kEnemies, roads);
 }
 BENCHMARK(BM_EnemyDecisions)->Unit(benchmark::kMicrosecond);
 

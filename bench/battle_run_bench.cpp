@@ -35,6 +35,7 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
+#include "bench/battle_bench_parts.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -79,19 +80,6 @@ bool g_count = false;
 int g_entries = 0;
 int32_t g_scroll = 0;
 
-// Sprite-buffer entries of every compose layer.
-int CountEntries() {
-  int n = 0;
-  for (SurfaceId id = SURFACE_ROOT; id <= SURFACE_TEXT; ++id) {
-    SprBuffer* b = Ctx().ddraw_spr.FindBuffer(id, nullptr);
-    if (b == nullptr) continue;
-    for (int p = 0; p < SprBuffer::kPriorityCount; ++p) {
-      for (SprLink* l = b->head[p].next; l != nullptr && l != &b->tail[p]; l = l->next) ++n;
-    }
-  }
-  return n;
-}
-
 // Beside the main task: the scroll of the next frame, the walkers' legs, the range view.
 void Busy(SlgEffectTask* /*task*/) {
   BattleContext& b = Battle();
@@ -101,19 +89,14 @@ void Busy(SlgEffectTask* /*task*/) {
   const uint32_t now = static_cast<uint32_t>(Ctx().frame_rate.GetTime());
   for (int i = kUnits - kWalkers; i < b.state.unit_count; ++i) {
     SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-    if (u.state == kUnitStateWalk && Slg::UnitWalkStep(u) == 1) {
-      // The leg is done: walk it again from where it began.
-      u.x = u.walk_state[1];
-      u.y = u.walk_state[2];
-      u.walk_state[0] = static_cast<int32_t>(now);
-    }
+    battle_bench::WalkAgainAndAgain(u, now);
   }
   Slg::RangeMarkers();
 }
 
 // The last task of the pass: counts the entries when asked.
 void Counter(SlgEffectTask* /*task*/) {
-  if (g_count) g_entries = CountEntries();
+  if (g_count) g_entries = battle_bench::CountEntries(SURFACE_ROOT, SURFACE_TEXT);
 }
 
 // An effect: plays its animation, then moves it along a line by its frames count.
@@ -129,16 +112,6 @@ void Mover(SlgEffectTask* t) {
   }
   const int32_t step = t->frames % 64;
   SlgSprSetPos(obj->handle, SlgPair{obj->x + (step << 16), obj->y + ((step / 2) << 16)});
-}
-
-// The gauge: a long count down of one unit's life.
-int StartGauge() {
-  DGaugeValues v;
-  v.life = 999;
-  v.max_life = 999;
-  v.kiai = 50;
-  v.max_kiai = 100;
-  return DGaugeTask(v, -990, 0, 0, 0);
 }
 
 // The player's phase waits in the acting unit's command window (open, nothing chosen).
@@ -212,7 +185,7 @@ struct ManagerBattleFrame {
       if (t == nullptr) return false;
       t->index = static_cast<uint8_t>(i);
     }
-    gauge = StartGauge();
+    gauge = battle_bench::StartGauge();
     if (gauge < 0) return false;
     // The driver's own records of presented frames and mixed sound are not part of the game's
     // frame (the sound is still mixed, into a reused block).
@@ -221,7 +194,7 @@ struct ManagerBattleFrame {
     return SlgTaskCreate(nullptr, &Counter, "Bench::Counter") != nullptr;
   }
   void KeepGauge() {
-    if (DGaugeRunning(gauge) == 0) gauge = StartGauge();
+    if (DGaugeRunning(gauge) == 0) gauge = battle_bench::StartGauge();
   }
   bool Fail(const char* why) {
     failure = why;
