@@ -759,19 +759,7 @@ TEST(BossRoad, WalksIsHitIsDefeatedAndLeaves) {
   Battle().state.acting_unit = slot;
   Slg::MoveSearch(u.character, c0, 4);
   ASSERT_EQ(Slg::BuildPath(u, goal.x, goal.y), 1);
-  SetUnitState(u, kUnitStateWalkStart);
-  std::vector<int> seen = {u.state};
-  bool walking = true;
-  for (int i = 0; i < 300 && (walking || u.state != kUnitStateReady); ++i) {
-    f.rig.Step();
-    if (walking && Slg::WalkPath(u) == 1) {
-      SetUnitState(u, kUnitStateWalkStop);
-      walking = false;
-    }
-    if (seen.back() != u.state) seen.push_back(u.state);
-    f.UpdateAll();
-    if (seen.back() != u.state) seen.push_back(u.state);
-  }
+  const std::vector<int> seen = unit_state_moves::WalkRoad(u, 300, [&f] { f.rig.Step(); });
   EXPECT_EQ(seen, (std::vector<int>{3, 1, 4, 8})) << "its walk stop is the two-object walk end";
   EXPECT_EQ(u.x, goal.x * 0x10000);
   EXPECT_EQ(u.y, goal.y * 0x10000);

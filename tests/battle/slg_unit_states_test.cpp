@@ -227,24 +227,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
 // What the move command does (for units it does not move here), by hand: state 3, the walk each frame, state 4 on arrival; the
 // states the unit passes through, in order (one entry per change).
 std::vector<int> WalkRoad(States& s, uint8_t slot, int limit) {
-  SlgUnit& u = s.U(slot);
-  SetUnitState(u, kUnitStateWalkStart);
-  std::vector<int> seen = {u.state};
-  bool walking = true;
-  const auto note = [&] {
-    if (seen.back() != u.state) seen.push_back(u.state);
-  };
-  for (int f = 0; f < limit && (walking || u.state != kUnitStateReady); ++f) {
-    s.rig.Step();
-    if (walking && Slg::WalkPath(u) == 1) {
-      SetUnitState(u, kUnitStateWalkStop);
-      walking = false;
-    }
-    note();
-    s.UpdateAll();
-    note();
-  }
-  return seen;
+  return unit_state_moves::WalkRoad(s.U(slot), limit, [&s] { s.rig.Step(); });
 }
 
 // A hero at (2, 8) facing 1, the path three cells right-down, the last two one level up.
@@ -323,24 +306,13 @@ TEST(UnitStateWalk, ScriptedWalkSkipsTheWalkEndAndRunsFast) {
   Battle().route_walking = 1;
   // Watch the walk animation's speed while the unit walks.
   std::vector<uint32_t> speeds;
-  SetUnitState(u, kUnitStateWalkStart);
-  std::vector<int> seen = {u.state};
-  bool walking = true;
-  for (int f = 0; f < 200 && (walking || u.state != kUnitStateReady); ++f) {
-    s.rig.Step();
-    if (walking && Slg::WalkPath(u) == 1) {
-      SetUnitState(u, kUnitStateWalkStop);
-      walking = false;
-    }
-    if (seen.back() != u.state) seen.push_back(u.state);
-    s.UpdateAll();
-    if (seen.back() != u.state) seen.push_back(u.state);
+  const std::vector<int> seen = unit_state_moves::WalkRoad(u, 200, [&s] { s.rig.Step(); }, [&] {
     if (u.state == kUnitStateWalk && u.anm->state == 1) {
       SpxAnimeBlock* block = Scene().tamvik_spr.spx()->Block(u.anm->handle);
       ASSERT_NE(block, nullptr);
       speeds.push_back(block->speed);
     }
-  }
+  });
   EXPECT_EQ(seen, (std::vector<int>{3, 1, 10, 1, 4, 8}));
   ASSERT_FALSE(speeds.empty());
   for (uint32_t v : speeds) EXPECT_EQ(v, kSlgFastWalkSpeed);

@@ -1,16 +1,18 @@
 #pragma once
 // Unit states the commands set, moved on by hand as the state handlers will in a running battle,
 // for tests that drive a phase or a program without the main task's unit pass; and that pass
-// run by hand.
+// run by hand, and a unit's walk along its path through it.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
+#include "battle/slg_unit_states.h"
 
 namespace unit_state_moves {
 
@@ -46,6 +48,32 @@ inline void UpdateShownUnits() {
     SlgUnit& u = s.units[static_cast<size_t>(i)];
     if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
   }
+}
+
+// The unit walked along its built path from its walk start until it stands ready again (at most
+// `limit` frames): each frame `step` (the rig's frame), the path walked (its end stops the walk),
+// the unit pass, then `each` when given. The states the unit passes through, in order (one entry
+// per change).
+inline std::vector<int> WalkRoad(SlgUnit& u, int limit, const std::function<void()>& step,
+                                 const std::function<void()>& each = nullptr) {
+  SetUnitState(u, kUnitStateWalkStart);
+  std::vector<int> seen = {u.state};
+  bool walking = true;
+  const auto note = [&] {
+    if (seen.back() != u.state) seen.push_back(u.state);
+  };
+  for (int f = 0; f < limit && (walking || u.state != kUnitStateReady); ++f) {
+    step();
+    if (walking && Slg::WalkPath(u) == 1) {
+      SetUnitState(u, kUnitStateWalkStop);
+      walking = false;
+    }
+    note();
+    UpdateShownUnits();
+    note();
+    if (each) each();
+  }
+  return seen;
 }
 
 }  // namespace unit_state_moves
