@@ -32,8 +32,11 @@
 #include "game/system_data.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/test_game.h"
+#include "testsupport/think_record.h"
 
 namespace {
+
+using testsupport::ThinkRecordBytes;
 
 using testsupport::BattleBoard;
 using testsupport::OnCell;
@@ -45,11 +48,6 @@ constexpr int kCommons = 64 - kPlayers - static_cast<int>(kBossKinds.size());
 constexpr int kDeciders = kCommons + static_cast<int>(kBossKinds.size());
 constexpr std::array<int, 7> kGates = {116, 401, 101, 170, 160, 110, 120};
 
-std::vector<uint8_t> Record(uint8_t b0, uint8_t b1, uint8_t b2) {
-  std::vector<uint8_t> r = {b0, b1, b2, 0xFF};
-  r.resize(kThinkRecordBytes, 0);
-  return r;
-}
 
 struct Stage {
   testsupport::TestGame game;
@@ -104,8 +102,8 @@ struct Stage {
     // One think for the common enemies (reaction 2, type 0, the nearest player); the bosses
     // follow their built-in records (kind 22's think change reads it too).
     BattleContext& b = board.battle();
-    b.enemy_think = std::make_unique<SlgThinkBlock>(Record(2, 0, 'i'));
-    b.enemy_cond = std::make_unique<SlgThinkBlock>(Record(0, 0, 0));
+    b.enemy_think = std::make_unique<SlgThinkBlock>(ThinkRecordBytes(2, 0, 'i'));
+    b.enemy_cond = std::make_unique<SlgThinkBlock>(ThinkRecordBytes(0, 0, 0));
     b.enemy_change = std::make_unique<SlgThinkBlock>(kThinkChangeRowBytes, 0);
   }
 

@@ -33,10 +33,13 @@
 #include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
+#include "testsupport/think_record.h"
 #include "tests/battle/board_rig.h"
 #include "tests/battle/unit_state_moves.h"
 
 namespace {
+
+using testsupport::ThinkRecordBytes;
 
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
@@ -49,12 +52,6 @@ void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
   EndAttack(unit);
 }
 
-std::vector<uint8_t> Record(uint8_t b0, uint8_t b1, uint8_t b2) {
-  std::vector<uint8_t> r = {b0, b1, b2, 0xFF};
-  r.resize(kThinkRecordBytes, 0);
-  return r;
-}
-
 // A board on the rig with the system sprites, one think (EnThk record 0) for every unit, and the
 // enemy program driven one rig frame at a time.
 class EnemyRig : public board_rig::BoardRig {
@@ -62,7 +59,7 @@ class EnemyRig : public board_rig::BoardRig {
   explicit EnemyRig(std::vector<uint8_t> think) {
     BattleContext& b = rig.battle();
     b.enemy_think = std::make_unique<SlgThinkBlock>(think);
-    const std::vector<uint8_t> never = Record(0, 0, 0);
+    const std::vector<uint8_t> never = ThinkRecordBytes(0, 0, 0);
     b.enemy_cond = std::make_unique<SlgThinkBlock>(never);
     b.enemy_change = std::make_unique<SlgThinkBlock>(kThinkChangeRowBytes, 0);
     g_stub_calls = 0;
@@ -109,7 +106,7 @@ TEST(EnemyProgramTable, CommonKindsRunTheGenericProgramOthersEndAtOnce) {
         << kind;
   }
   // An empty row ends the action in the first frame.
-  EnemyRig r(Record(2, 0, 'i'));
+  EnemyRig r(ThinkRecordBytes(2, 0, 'i'));
   r.Add({4, 40}, {.side = 0, .character = 0, .kind = 0, .category = 0});
   const uint8_t self = r.Add({10, 40}, {.side = 1, .character = 20, .kind = 20, .category = 2});
   r.rig.battle().state.acting_unit = self;
@@ -123,7 +120,7 @@ TEST(EnemyProgramTable, CommonKindsRunTheGenericProgramOthersEndAtOnce) {
 
 TEST(EnemyGenericProgram, WalkThenAttackThenWaitForTheDeathsThenEnd) {
   // Reaction 2, type 0 toward the nearest: the player is in reach but not in range.
-  EnemyRig r(Record(2, 0, 'i'));
+  EnemyRig r(ThinkRecordBytes(2, 0, 'i'));
   const uint8_t player = r.Add({11, 43}, {.side = 0, .character = 1, .kind = 1, .category = 0});
   const uint8_t self = r.Actor({10, 40});
   r.key1_in_attack = true;
@@ -158,7 +155,7 @@ TEST(EnemyGenericProgram, WalkThenAttackThenWaitForTheDeathsThenEnd) {
 
 TEST(EnemyGenericProgram, HoldAttacksThenGuardsAndEndsIn80) {
   // Reaction 1, type 5: hold; the player beside it is attacked, then the unit guards.
-  EnemyRig r(Record(1, 5, 'i'));
+  EnemyRig r(ThinkRecordBytes(1, 5, 'i'));
   r.Add({10, 41}, {.side = 0, .character = 1, .kind = 1, .category = 0});
   const uint8_t self = r.Actor({10, 40});
   std::vector<int> think_after_guard;
@@ -179,7 +176,7 @@ TEST(EnemyGenericProgram, HoldAttacksThenGuardsAndEndsIn80) {
 
 TEST(EnemyGenericProgram, SupportsAWoundedAllyInSlotZero) {
   // The wounded ally in slot 0 beside the unit: support, then no target, so the unit ends.
-  EnemyRig r(Record(0, 3, 'i'));
+  EnemyRig r(ThinkRecordBytes(0, 3, 'i'));
   const uint8_t ally = r.Add({10, 39}, {.side = 1, .character = 21, .kind = 16, .category = 1}, 10);
   r.Add({2, 84}, {.side = 0, .character = 1, .kind = 1, .category = 0});
   r.Actor({10, 40}, 1);
@@ -210,7 +207,7 @@ TEST(EnemyGenericProgram, BadThinkDataAndUnknownStepsEndTheActionWithATrace) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EnemyRig r(Record(2, 0, 'i'));
+    EnemyRig r(ThinkRecordBytes(2, 0, 'i'));
     r.Add({11, 43}, {.side = 0, .character = 1, .kind = 1, .category = 0});
     r.Actor({10, 40});
     c.spoil(r);
