@@ -1,6 +1,7 @@
 #pragma once
-// Pieces the battle benchmarks share: the sprite-buffer entry count, the long gauge, a walker's
-// endless leg, and the counters of the enemy decision benchmarks.
+// Pieces the battle benchmarks share: the sprite-buffer entry count, the long gauge, the
+// scrolling map, the moving effects, a walker's endless leg, and the counters of the enemy
+// decision benchmarks.
 
 #include <benchmark/benchmark.h>
 
@@ -8,8 +9,12 @@
 #include <cstdint>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
+#include "battle/slg_draw.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_gauge.h"
+#include "battle/slg_sys_spr.h"
+#include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "engine/app/context.h"
@@ -38,6 +43,34 @@ inline int StartGauge() {
   v.kiai = 50;
   v.max_kiai = 100;
   return DGaugeTask(v, -990, 0, 0, 0);
+}
+
+// The map scrolled one pixel a frame (down half as fast), round again after 64 frames.
+inline void ScrollOnePixel() {
+  static int32_t scroll = 0;
+  scroll = (scroll + 1) % 64;
+  Battle().state.scroll_x = static_cast<int16_t>(scroll);
+  Battle().state.scroll_y = static_cast<int16_t>(scroll / 2);
+}
+
+// The animation the effect movers play; set before they start.
+inline SprAnm* g_effect_anm = nullptr;
+
+// An effect: plays the effect animation on the SLG layer at its place of a grid of 8 a row, 80 x
+// 100 px from (kX0, kY0), then moves it along a line by its frames count.
+template <int kX0, int kY0>
+void Mover(SlgEffectTask* t) {
+  auto* obj = static_cast<SlgAnmObj*>(t->owned[0]);
+  if (t->phase == 0) {
+    obj->x = (t->index % 8 * 80 + kX0) << 16;
+    obj->y = (t->index / 8 * 100 + kY0) << 16;
+    obj->depth = -1000;
+    SlgPlayAnm(g_effect_anm, t->index % 4, obj, kSlgSysSurface);
+    SlgTaskNextPhase(t);
+    return;
+  }
+  const int32_t step = t->frames % 64;
+  SlgSprSetPos(obj->handle, SlgPair{obj->x + (step << 16), obj->y + ((step / 2) << 16)});
 }
 
 // A walking unit's leg stepped; when it is done, walked again from where it began at `now`.

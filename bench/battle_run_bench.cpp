@@ -75,17 +75,13 @@ constexpr int kUnits = 64;
 constexpr int kWalkers = 4;
 constexpr int kEffects = 32;
 
-SprAnm* g_effect_anm = nullptr;
 bool g_count = false;
 int g_entries = 0;
-int32_t g_scroll = 0;
 
 // Beside the main task: the scroll of the next frame, the walkers' legs, the range view.
 void Busy(SlgEffectTask* /*task*/) {
   BattleContext& b = Battle();
-  g_scroll = (g_scroll + 1) % 64;
-  b.state.scroll_x = static_cast<int16_t>(g_scroll);
-  b.state.scroll_y = static_cast<int16_t>(g_scroll / 2);
+  battle_bench::ScrollOnePixel();
   const uint32_t now = static_cast<uint32_t>(Ctx().frame_rate.GetTime());
   for (int i = kUnits - kWalkers; i < b.state.unit_count; ++i) {
     SlgUnit& u = b.state.units[static_cast<size_t>(i)];
@@ -97,21 +93,6 @@ void Busy(SlgEffectTask* /*task*/) {
 // The last task of the pass: counts the entries when asked.
 void Counter(SlgEffectTask* /*task*/) {
   if (g_count) g_entries = battle_bench::CountEntries(SURFACE_ROOT, SURFACE_TEXT);
-}
-
-// An effect: plays its animation, then moves it along a line by its frames count.
-void Mover(SlgEffectTask* t) {
-  auto* obj = static_cast<SlgAnmObj*>(t->owned[0]);
-  if (t->phase == 0) {
-    obj->x = (t->index % 8 * 80 + 40) << 16;
-    obj->y = (t->index / 8 * 100 + 60) << 16;
-    obj->depth = -1000;
-    SlgPlayAnm(g_effect_anm, t->index % 4, obj, kSlgSysSurface);
-    SlgTaskNextPhase(t);
-    return;
-  }
-  const int32_t step = t->frames % 64;
-  SlgSprSetPos(obj->handle, SlgPair{obj->x + (step << 16), obj->y + ((step / 2) << 16)});
 }
 
 // The player's phase waits in the acting unit's command window (open, nothing chosen).
@@ -177,11 +158,11 @@ struct ManagerBattleFrame {
           static_cast<int16_t>(264 + 24 * (i / 16 - 8))};
     }
     b.cmd.range_view = kSlgRangeOpen;
-    g_effect_anm = b.state.units[0].anims[kUnitAnmBaseEffect];
-    if (g_effect_anm == nullptr) return Fail("no effect animation");
+    battle_bench::g_effect_anm = b.state.units[0].anims[kUnitAnmBaseEffect];
+    if (battle_bench::g_effect_anm == nullptr) return Fail("no effect animation");
     if (SlgTaskCreate(nullptr, &Busy, "Bench::Busy") == nullptr) return Fail("no task");
     for (int i = 0; i < kEffects; ++i) {
-      SlgEffectTask* t = SlgTaskCreateAnm(&Mover, ("Bench::Effect" + std::to_string(i)).c_str());
+      SlgEffectTask* t = SlgTaskCreateAnm(&battle_bench::Mover<40, 60>, ("Bench::Effect" + std::to_string(i)).c_str());
       if (t == nullptr) return false;
       t->index = static_cast<uint8_t>(i);
     }
@@ -257,7 +238,7 @@ void BM_BattleFrameFromManager(benchmark::State& state) {
   state.counters["pool"] = CDdrawSpr::kEntryCount;
   if (battle.cmd.range_view != kSlgRangeShown) state.SkipWithError("the range view is not shown");
   if (!PlayerWaits()) state.SkipWithError("the player's phase left the command window");
-  g_effect_anm = nullptr;
+  battle_bench::g_effect_anm = nullptr;
 }
 BENCHMARK(BM_BattleFrameFromManager)->Unit(benchmark::kMillisecond)->Iterations(600);
 
