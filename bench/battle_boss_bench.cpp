@@ -48,7 +48,6 @@ constexpr int kCommons = 64 - kPlayers - static_cast<int>(kBossKinds.size());
 constexpr int kDeciders = kCommons + static_cast<int>(kBossKinds.size());
 constexpr std::array<int, 7> kGates = {116, 401, 101, 170, 160, 110, 120};
 
-
 struct Stage {
   testsupport::TestGame game;
   BattleBoard board;

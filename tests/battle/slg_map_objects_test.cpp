@@ -232,12 +232,6 @@ TEST(MapObjects, FirstFrameOfEachKindAndIdleSlotsFollowTheCameraWithoutShadow) {
 
 // ---- The factory ----
 
-size_t Count(const TraceCapture& trace, const std::string& fragment) {
-  size_t n = 0;
-  for (const auto& line : trace.lines()) n += line.text.find(fragment) != std::string::npos;
-  return n;
-}
-
 TEST(MapObjectFactory, ProducesTheVariantsUnitThatWalksOutOntoItsCell) {
   Objects o;
   const uint8_t factory = o.Add(Obj(kSlgKindFactory, 3, 10, 1));
@@ -288,7 +282,7 @@ TEST(MapObjectFactory, ProducesTheVariantsUnitThatWalksOutOntoItsCell) {
   const SlgCell cell = PosToCell(made.x >> 16, made.y >> 16);
   EXPECT_EQ(GetUnitAtCell(cell.column, cell.row), 1);
   EXPECT_EQ(GetUnitAtCell(3, 10), factory);
-  EXPECT_EQ(Count(trace, "SeNo 34 "), 2u);
+  EXPECT_EQ(trace.Count("SeNo 34 "), 2);
   EXPECT_EQ(Battle().last_se, 34);
 }
 
