@@ -26,7 +26,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
 #include "battle/slg_unit.h"
-#include "bench/battle_bench_parts.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "game/game_context.h"
 #include "game/system_data.h"

@@ -19,7 +19,7 @@
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_start.h"
 #include "battle/slg_unit.h"
-#include "bench/battle_bench_parts.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/test_game.h"

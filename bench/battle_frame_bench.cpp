@@ -30,7 +30,7 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
-#include "bench/battle_bench_parts.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "debug/debug_menu.h"
 #include "engine/app/app_state.h"

@@ -35,7 +35,7 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
-#include "bench/battle_bench_parts.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"

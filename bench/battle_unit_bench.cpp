@@ -12,7 +12,7 @@
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_unit_sprite.h"
-#include "bench/battle_bench_parts.h"
+#include "bench/battle_bench_common.h"
 #include "bench/battle_bench_rig.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"

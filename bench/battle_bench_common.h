@@ -1,5 +1,5 @@
 #pragma once
-// Pieces the battle benchmarks share: the sprite-buffer entry count, the long gauge, the
+// What the battle benchmarks share: the sprite-buffer entry count, the long gauge, the
 // scrolling map, the moving effects, a walker's endless leg, and the counters of the enemy
 // decision benchmarks.
 
