@@ -26,13 +26,17 @@
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
 #include "battle/slg_unit.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/test_game.h"
+#include "testsupport/think_record.h"
 
 namespace {
+
+using testsupport::ThinkRecordBytes;
 
 using testsupport::BattleBoard;
 using testsupport::OnCell;
@@ -43,12 +47,6 @@ constexpr std::array<uint8_t, 15> kBossKinds = {20, 21, 22, 23, 24, 25, 26, 27,
 constexpr int kCommons = 64 - kPlayers - static_cast<int>(kBossKinds.size());
 constexpr int kDeciders = kCommons + static_cast<int>(kBossKinds.size());
 constexpr std::array<int, 7> kGates = {116, 401, 101, 170, 160, 110, 120};
-
-std::vector<uint8_t> Record(uint8_t b0, uint8_t b1, uint8_t b2) {
-  std::vector<uint8_t> r = {b0, b1, b2, 0xFF};
-  r.resize(kThinkRecordBytes, 0);
-  return r;
-}
 
 struct Stage {
   testsupport::TestGame game;
@@ -103,8 +101,8 @@ struct Stage {
     // One think for the common enemies (reaction 2, type 0, the nearest player); the bosses
     // follow their built-in records (kind 22's think change reads it too).
     BattleContext& b = board.battle();
-    b.enemy_think = std::make_unique<SlgThinkBlock>(Record(2, 0, 'i'));
-    b.enemy_cond = std::make_unique<SlgThinkBlock>(Record(0, 0, 0));
+    b.enemy_think = std::make_unique<SlgThinkBlock>(ThinkRecordBytes(2, 0, 'i'));
+    b.enemy_cond = std::make_unique<SlgThinkBlock>(ThinkRecordBytes(0, 0, 0));
     b.enemy_change = std::make_unique<SlgThinkBlock>(kThinkChangeRowBytes, 0);
   }
 
@@ -153,7 +151,6 @@ void BM_EnemyDecisionsWithBosses(benchmark::State& state) {
     allocations += BenchAllocations() - before;
     benchmark::ClobberMemory();
   }
-  const double iterations = static_cast<double>(state.iterations());
   int slowest = 0;
   double slowest_ns = 0;
   int slowest_boss = 0;
@@ -170,20 +167,12 @@ void BM_EnemyDecisionsWithBosses(benchmark::State& state) {
       slowest_boss = static_cast<int>(k);
     }
   }
-  state.counters["allocs/iter"] = static_cast<double>(allocations) / iterations;
-  state.counters["us/decision"] = benchmark::Counter(
-      static_cast<double>(kDeciders) * iterations,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  battle_bench::DecisionCounters(state, allocations, kDeciders, roads);
   state.counters["slowest_kind"] = slowest;
   state.counters["slowest_us"] = slowest_ns / 1000.0;
   state.counters["slowest_boss_kind"] = slowest_boss;
   state.counters["slowest_boss_us"] = slowest_boss_ns / 1000.0;
-  state.counters["walk"] = roads[kEnemyPhaseWalk];
-  state.counters["attack"] = roads[kEnemyPhaseAttack];
   state.counters["charge"] = roads[kBossPhaseCharge];
-  state.counters["support"] = roads[kEnemyPhaseSupport];
-  state.counters["guard"] = roads[kEnemyPhaseGuard];
-  state.counters["end"] = roads[kEnemyPhaseThink];
 }
 BENCHMARK(BM_EnemyDecisionsWithBosses)->Unit(benchmark::kMicrosecond);
 

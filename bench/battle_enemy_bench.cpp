@@ -19,11 +19,15 @@
 #include "battle/slg_enemy_think.h"
 #include "battle/slg_start.h"
 #include "battle/slg_unit.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/test_game.h"
+#include "testsupport/think_record.h"
 
 namespace {
+
+using testsupport::ThinkRecordBytes;
 
 using testsupport::BattleBoard;
 using testsupport::BoardUnit;
@@ -31,18 +35,6 @@ using testsupport::OnCell;
 
 constexpr int kEnemies = 58;
 constexpr int kPlayers = 6;
-
-std::vector<uint8_t> Record(uint8_t b0, uint8_t b1, uint8_t b2,
-                            std::array<EnemyThinkPoint, 4> points = {}) {
-  std::vector<uint8_t> r = {b0, b1, b2, 0xFF};
-  for (const EnemyThinkPoint& p : points) {
-    for (int16_t v : {p.x, p.y}) {
-      r.push_back(static_cast<uint8_t>(v & 0xFF));
-      r.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-    }
-  }
-  return r;
-}
 
 EnemyThinkPoint PointOn(int column, int row) {
   return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row)};
@@ -88,15 +80,15 @@ struct Stage {
                                                    PointOn(19, 74), PointOn(10, 84)};
     std::vector<std::vector<uint8_t>> thinks;
     for (uint8_t reaction : {2, 3}) {
-      thinks.push_back(Record(reaction, 0, 'i'));
-      thinks.push_back(Record(reaction, 2, 'j', {PointOn(10, 76)}));
-      thinks.push_back(Record(reaction, 4, 'i', region));
-      thinks.push_back(Record(reaction, 6, 'i', region));
+      thinks.push_back(ThinkRecordBytes(reaction, 0, 'i'));
+      thinks.push_back(ThinkRecordBytes(reaction, 2, 'j', {PointOn(10, 76)}));
+      thinks.push_back(ThinkRecordBytes(reaction, 4, 'i', region));
+      thinks.push_back(ThinkRecordBytes(reaction, 6, 'i', region));
     }
     BattleContext& b = board.battle();
     b.enemy_think = std::make_unique<SlgThinkBlock>();
     for (const auto& t : thinks) b.enemy_think->insert(b.enemy_think->end(), t.begin(), t.end());
-    const std::vector<uint8_t> never = Record(0, 0, 0);
+    const std::vector<uint8_t> never = ThinkRecordBytes(0, 0, 0);
     b.enemy_cond = std::make_unique<SlgThinkBlock>(never.begin(), never.end());
     b.enemy_change = std::make_unique<SlgThinkBlock>();
     for (uint8_t i = 0; i < thinks.size(); ++i) {
@@ -141,16 +133,7 @@ void BM_EnemyDecisions(benchmark::State& state) {
     allocations += BenchAllocations() - before;
     benchmark::ClobberMemory();
   }
-  const double iterations = static_cast<double>(state.iterations());
-  state.counters["allocs/iter"] = static_cast<double>(allocations) / iterations;
-  state.counters["us/decision"] = benchmark::Counter(
-      static_cast<double>(kEnemies) * iterations, benchmark::Counter::kIsRate |
-                                                      benchmark::Counter::kInvert);
-  state.counters["walk"] = roads[kEnemyPhaseWalk];
-  state.counters["attack"] = roads[kEnemyPhaseAttack];
-  state.counters["support"] = roads[kEnemyPhaseSupport];
-  state.counters["guard"] = roads[kEnemyPhaseGuard];
-  state.counters["end"] = roads[kEnemyPhaseThink];
+  battle_bench::DecisionCounters(state, allocations, kEnemies, roads);
 }
 BENCHMARK(BM_EnemyDecisions)->Unit(benchmark::kMicrosecond);
 

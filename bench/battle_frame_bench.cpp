@@ -30,6 +30,7 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "debug/debug_menu.h"
 #include "engine/app/app_state.h"
@@ -58,39 +59,19 @@ constexpr int kUnits = 64;
 constexpr int kWalkers = 4;
 constexpr int kEffects = 32;
 
-SprAnm* g_effect_anm = nullptr;
 bool g_count = false;
 int g_entries = 0;
-int32_t g_scroll = 0;
-
-// Sprite-buffer entries of the SLG layer.
-int CountEntries() {
-  SprBuffer* b = Ctx().ddraw_spr.FindBuffer(SURFACE_ROOT, nullptr);
-  if (b == nullptr) return 0;
-  int n = 0;
-  for (int p = 0; p < SprBuffer::kPriorityCount; ++p) {
-    for (SprLink* l = b->head[p].next; l != nullptr && l != &b->tail[p]; l = l->next) ++n;
-  }
-  return n;
-}
 
 // The battle's main task: the map scrolled one pixel a frame over 64, the walkers' legs, every
 // live shown unit's update, the range markers, the cursors.
 void BattleMain(SlgEffectTask* /*task*/) {
   BattleContext& b = Battle();
-  g_scroll = (g_scroll + 1) % 64;
-  b.state.scroll_x = static_cast<int16_t>(g_scroll);
-  b.state.scroll_y = static_cast<int16_t>(g_scroll / 2);
+  battle_bench::ScrollOnePixel();
   SlgMap::DrawMap(b.state.scroll_x, b.state.scroll_y);
   const uint32_t now = static_cast<uint32_t>(Ctx().frame_rate.GetTime());
   for (int i = 0; i < b.state.unit_count; ++i) {
     SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-    if (u.state == kUnitStateWalk && Slg::UnitWalkStep(u) == 1) {
-      // The leg is done: walk it again from where it began.
-      u.x = u.walk_state[1];
-      u.y = u.walk_state[2];
-      u.walk_state[0] = static_cast<int32_t>(now);
-    }
+    battle_bench::WalkAgainAndAgain(u, now);
     if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
   }
   Slg::RangeMarkers();
@@ -101,34 +82,7 @@ void BattleMain(SlgEffectTask* /*task*/) {
 
 // The last task of the pass: counts the entries when asked.
 void Counter(SlgEffectTask* /*task*/) {
-  if (g_count) g_entries = CountEntries();
-}
-
-// An effect: plays its animation, then moves it along a line by its frames count.
-void Mover(SlgEffectTask* t) {
-  auto* obj = static_cast<SlgAnmObj*>(t->owned[0]);
-  if (t->phase == 0) {
-    obj->x = (t->index % 8 * 80 - 280) << 16;
-    obj->y = (t->index / 8 * 100 - 180) << 16;
-    obj->depth = -1000;
-    SlgPlayAnm(g_effect_anm, t->index % 4, obj, SURFACE_ROOT);
-    SlgTaskNextPhase(t);
-    return;
-  }
-  const int32_t step = t->frames % 64;
-  SlgSprSetPos(obj->handle, SlgPair{obj->x + (step << 16), obj->y + ((step / 2) << 16)});
-}
-
-// The gauge: a long count down of one unit's life.
-int StartGauge() {
-  DGaugeValues v;
-  v.life = 999;
-  v.max_life = 999;
-  v.kiai = 50;
-  v.max_kiai = 100;
-  v.x = 0;
-  v.y = 0;
-  return DGaugeTask(v, -990, 0, 0, 0);
+  if (g_count) g_entries = battle_bench::CountEntries(SURFACE_ROOT, SURFACE_ROOT);
 }
 
 struct BattleFrame {
@@ -199,15 +153,15 @@ struct BattleFrame {
           static_cast<int16_t>(264 + 24 * (i / 16 - 8))};
     }
     battle.cmd.range_view = kSlgRangeOpen;
-    g_effect_anm = battle.state.units[0].anims[kUnitAnmBaseEffect];
-    if (g_effect_anm == nullptr) return false;
+    battle_bench::g_effect_anm = battle.state.units[0].anims[kUnitAnmBaseEffect];
+    if (battle_bench::g_effect_anm == nullptr) return false;
     if (SlgTaskCreate(nullptr, &BattleMain, "Bench::BattleMain") == nullptr) return false;
     for (int i = 0; i < kEffects; ++i) {
-      SlgEffectTask* t = SlgTaskCreateAnm(&Mover, ("Bench::Effect" + std::to_string(i)).c_str());
+      SlgEffectTask* t = SlgTaskCreateAnm(&battle_bench::Mover<-280, -180>, ("Bench::Effect" + std::to_string(i)).c_str());
       if (t == nullptr) return false;
       t->index = static_cast<uint8_t>(i);
     }
-    gauge = StartGauge();
+    gauge = battle_bench::StartGauge();
     if (gauge < 0) return false;
     return SlgTaskCreate(nullptr, &Counter, "Bench::Counter") != nullptr;
   }
@@ -220,7 +174,7 @@ struct BattleFrame {
   }
   // The gauge counts again once it has closed.
   void KeepGauge() {
-    if (DGaugeRunning(gauge) == 0) gauge = StartGauge();
+    if (DGaugeRunning(gauge) == 0) gauge = battle_bench::StartGauge();
   }
 
   GameTree tree;
@@ -280,7 +234,7 @@ void BM_BattleFrame(benchmark::State& state) {
   Slg::ReleaseAllUnitSprites();
   FreeSystemSprites();
   FreeSlgTables();
-  g_effect_anm = nullptr;
+  battle_bench::g_effect_anm = nullptr;
 }
 BENCHMARK(BM_BattleFrame)->Unit(benchmark::kMillisecond);
 

@@ -35,6 +35,7 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
+#include "bench/battle_bench_common.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -74,71 +75,24 @@ constexpr int kUnits = 64;
 constexpr int kWalkers = 4;
 constexpr int kEffects = 32;
 
-SprAnm* g_effect_anm = nullptr;
 bool g_count = false;
 int g_entries = 0;
-int32_t g_scroll = 0;
-
-// Sprite-buffer entries of every compose layer.
-int CountEntries() {
-  int n = 0;
-  for (SurfaceId id = SURFACE_ROOT; id <= SURFACE_TEXT; ++id) {
-    SprBuffer* b = Ctx().ddraw_spr.FindBuffer(id, nullptr);
-    if (b == nullptr) continue;
-    for (int p = 0; p < SprBuffer::kPriorityCount; ++p) {
-      for (SprLink* l = b->head[p].next; l != nullptr && l != &b->tail[p]; l = l->next) ++n;
-    }
-  }
-  return n;
-}
 
 // Beside the main task: the scroll of the next frame, the walkers' legs, the range view.
 void Busy(SlgEffectTask* /*task*/) {
   BattleContext& b = Battle();
-  g_scroll = (g_scroll + 1) % 64;
-  b.state.scroll_x = static_cast<int16_t>(g_scroll);
-  b.state.scroll_y = static_cast<int16_t>(g_scroll / 2);
+  battle_bench::ScrollOnePixel();
   const uint32_t now = static_cast<uint32_t>(Ctx().frame_rate.GetTime());
   for (int i = kUnits - kWalkers; i < b.state.unit_count; ++i) {
     SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-    if (u.state == kUnitStateWalk && Slg::UnitWalkStep(u) == 1) {
-      // The leg is done: walk it again from where it began.
-      u.x = u.walk_state[1];
-      u.y = u.walk_state[2];
-      u.walk_state[0] = static_cast<int32_t>(now);
-    }
+    battle_bench::WalkAgainAndAgain(u, now);
   }
   Slg::RangeMarkers();
 }
 
 // The last task of the pass: counts the entries when asked.
 void Counter(SlgEffectTask* /*task*/) {
-  if (g_count) g_entries = CountEntries();
-}
-
-// An effect: plays its animation, then moves it along a line by its frames count.
-void Mover(SlgEffectTask* t) {
-  auto* obj = static_cast<SlgAnmObj*>(t->owned[0]);
-  if (t->phase == 0) {
-    obj->x = (t->index % 8 * 80 + 40) << 16;
-    obj->y = (t->index / 8 * 100 + 60) << 16;
-    obj->depth = -1000;
-    SlgPlayAnm(g_effect_anm, t->index % 4, obj, kSlgSysSurface);
-    SlgTaskNextPhase(t);
-    return;
-  }
-  const int32_t step = t->frames % 64;
-  SlgSprSetPos(obj->handle, SlgPair{obj->x + (step << 16), obj->y + ((step / 2) << 16)});
-}
-
-// The gauge: a long count down of one unit's life.
-int StartGauge() {
-  DGaugeValues v;
-  v.life = 999;
-  v.max_life = 999;
-  v.kiai = 50;
-  v.max_kiai = 100;
-  return DGaugeTask(v, -990, 0, 0, 0);
+  if (g_count) g_entries = battle_bench::CountEntries(SURFACE_ROOT, SURFACE_TEXT);
 }
 
 // The player's phase waits in the acting unit's command window (open, nothing chosen).
@@ -204,15 +158,15 @@ struct ManagerBattleFrame {
           static_cast<int16_t>(264 + 24 * (i / 16 - 8))};
     }
     b.cmd.range_view = kSlgRangeOpen;
-    g_effect_anm = b.state.units[0].anims[kUnitAnmBaseEffect];
-    if (g_effect_anm == nullptr) return Fail("no effect animation");
+    battle_bench::g_effect_anm = b.state.units[0].anims[kUnitAnmBaseEffect];
+    if (battle_bench::g_effect_anm == nullptr) return Fail("no effect animation");
     if (SlgTaskCreate(nullptr, &Busy, "Bench::Busy") == nullptr) return Fail("no task");
     for (int i = 0; i < kEffects; ++i) {
-      SlgEffectTask* t = SlgTaskCreateAnm(&Mover, ("Bench::Effect" + std::to_string(i)).c_str());
+      SlgEffectTask* t = SlgTaskCreateAnm(&battle_bench::Mover<40, 60>, ("Bench::Effect" + std::to_string(i)).c_str());
       if (t == nullptr) return false;
       t->index = static_cast<uint8_t>(i);
     }
-    gauge = StartGauge();
+    gauge = battle_bench::StartGauge();
     if (gauge < 0) return false;
     // The driver's own records of presented frames and mixed sound are not part of the game's
     // frame (the sound is still mixed, into a reused block).
@@ -221,7 +175,7 @@ struct ManagerBattleFrame {
     return SlgTaskCreate(nullptr, &Counter, "Bench::Counter") != nullptr;
   }
   void KeepGauge() {
-    if (DGaugeRunning(gauge) == 0) gauge = StartGauge();
+    if (DGaugeRunning(gauge) == 0) gauge = battle_bench::StartGauge();
   }
   bool Fail(const char* why) {
     failure = why;
@@ -284,7 +238,7 @@ void BM_BattleFrameFromManager(benchmark::State& state) {
   state.counters["pool"] = CDdrawSpr::kEntryCount;
   if (battle.cmd.range_view != kSlgRangeShown) state.SkipWithError("the range view is not shown");
   if (!PlayerWaits()) state.SkipWithError("the player's phase left the command window");
-  g_effect_anm = nullptr;
+  battle_bench::g_effect_anm = nullptr;
 }
 BENCHMARK(BM_BattleFrameFromManager)->Unit(benchmark::kMillisecond)->Iterations(600);
 

@@ -12,6 +12,7 @@
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_unit_sprite.h"
+#include "bench/battle_bench_common.h"
 #include "bench/battle_bench_rig.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
@@ -85,12 +86,7 @@ void BM_BattleUnits(benchmark::State& state) {
     ctx.frame_rate.Update();
     for (int i = 0; i < 64; ++i) {
       SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.state == kUnitStateWalk && Slg::UnitWalkStep(u) == 1) {
-        // The leg is done: walk it again from where it began.
-        u.x = u.walk_state[1];
-        u.y = u.walk_state[2];
-        u.walk_state[0] = now();
-      }
+      battle_bench::WalkAgainAndAgain(u, static_cast<uint32_t>(now()));
       Slg::UpdateUnit(u);
     }
   };

@@ -18,4 +18,10 @@ bool TraceCapture::Contains(const std::string& fragment) const {
   return false;
 }
 
+int TraceCapture::Count(const std::string& fragment) const {
+  int n = 0;
+  for (const auto& line : lines_) n += line.text.find(fragment) != std::string::npos;
+  return n;
+}
+
 }  // namespace testsupport

@@ -19,6 +19,8 @@ class TraceCapture {
   const std::vector<DebugTraceLine>& lines() const { return lines_; }
   // Whether any traced text contains the fragment.
   bool Contains(const std::string& fragment) const;
+  // How many traced lines contain the fragment.
+  int Count(const std::string& fragment) const;
   void Clear() { lines_.clear(); }
 
  private:

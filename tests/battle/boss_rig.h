@@ -2,7 +2,7 @@
 // A boss on a board on the rig, driven one rig frame at a time: the phase step (the acting
 // unit's program row, or a program given), then the unit states the commands set moved on by
 // hand as the state handlers will (3 -> 1, 4 -> 8, 9/12/13 -> 0, the charge's 11 -> 8 after a
-// few frames); the attacker's states 5-7 run the attack frame's entries with a stub that ends
+// few frames, and on request a defeated unit's 15 to a dead slot); the attacker's states 5-7 run the attack frame's entries with a stub that ends
 // the attack at once.
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_boss_program.h"
+#include "battle/slg_death.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_events.h"
 #include "battle/slg_range_markers.h"
@@ -28,10 +29,12 @@
 #include "testsupport/battle_rig.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/system_sprites.h"
+#include "tests/battle/board_rig.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace boss_rig {
 
-using Cell = std::pair<int, int>;  // (column, row)
+using board_rig::Cell;
 
 // What the stub attack saw: calls, the attack-type byte, SlgAttackMode and the target.
 struct AttackSeen {
@@ -39,6 +42,7 @@ struct AttackSeen {
   int type = -1;
   int mode = -1;
   std::vector<int> targets;
+  int damage = 0;  // set by a test: life the attacker loses in its attack (a counter-blow)
 };
 inline AttackSeen& Seen() {
   static AttackSeen seen;
@@ -50,6 +54,7 @@ inline void StubAttack(SlgUnit& unit, SlgPair& /*pos*/) {
   s.type = unit.stats.attack_type;
   s.mode = Battle().cmd.attack_mode;
   s.targets.push_back(Battle().cmd.target_unit);
+  unit.stats.life = static_cast<int16_t>(unit.stats.life - s.damage);
   EndAttack(unit);
 }
 
@@ -83,30 +88,10 @@ inline std::optional<Cell> FreeCellOf(const std::vector<Cell>& list,
   return std::nullopt;
 }
 
-class BossRig {
+class BossRig : public board_rig::BoardRig {
  public:
-  BossRig() : board(rig.battle()) {
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    board.SetMapSize(1280, 2200);
-    Seen() = {};
-  }
-  ~BossRig() {
-    Slg::ReleaseRangeMarkers();
-    FreeSystemSprites();
-  }
-  BossRig(const BossRig&) = delete;
-  BossRig& operator=(const BossRig&) = delete;
+  BossRig() { Seen() = {}; }
 
-  uint8_t Add(Cell c, testsupport::BoardUnit u, int life = 100) {
-    const uint8_t slot = board.AddUnit(testsupport::OnCell(c.first, c.second, u));
-    SlgUnit& unit = U(slot);
-    Slg::PlaceUnit(unit);
-    unit.stats.total_move = 3;
-    unit.stats.life = static_cast<int16_t>(life);
-    unit.stats.max_life = 100;
-    return slot;
-  }
   uint8_t Player(Cell c, uint8_t character = 1, int life = 100) {
     return Add(c, {.side = 0, .character = character, .kind = character, .category = 0}, life);
   }
@@ -121,8 +106,6 @@ class BossRig {
     if (gate >= 0) SetEventFlag(static_cast<uint32_t>(gate));
     return slot;
   }
-  static SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
-
   // One frame: the phase step, then the unit states moved on.
   void Frame() {
     const bool key1 = work.step == kEnemyPhaseAttack && frames % 2 == 0;
@@ -135,24 +118,20 @@ class BossRig {
     }
     if (key1) rig.Schedule({testsupport::GameKeyUp(rig.frame(), kGameKey1)});
     ++frames;
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
+    unit_state_moves::MoveStatesOn(attack_states, [this](SlgUnit& u) {
       switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9:
         case 12:
         case 13: SetUnitState(u, 0); break;
         case 11:
           if (++charge_frames > 3) SetUnitState(u, 8);
           break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
+        // The death action's end (phase 81 waits for it), when the test asks for it.
+        case 15:
+          if (dead_slots) Slg::MakeDeadSlot(u);
+          break;
         default: break;
       }
-    }
+    });
   }
   // Frames until `stop` holds after a frame or the action ends (phase 15), noting each new
   // phase step and each new think step seen in phase 80; false after `limit` frames.
@@ -176,13 +155,13 @@ class BossRig {
     if (v.empty() || v.back() != x) v.push_back(x);
   }
 
-  testsupport::BattleRig rig;
-  testsupport::BattleBoard board;
   SlgMainWork work{};
   std::vector<int> phases;
   std::vector<int> steps;
   int frames = 0;
   int charge_frames = 0;
+  bool attack_states = true;  // states 5-7 run the attack frame (not for a spawner's state 6)
+  bool dead_slots = false;    // a defeated unit's state 15 turns its slot dead
   EnemyProgramFn program = nullptr;  // run instead of the acting unit's row when set
 };
 

@@ -65,14 +65,6 @@ void GattaiStub(SlgUnit& unit, SlgPair& pos) { Record(kGattai, unit, pos); }
 
 bool TaskRuns() { return Ctx().game_task.FindTask(kSlgActionTaskName) != nullptr; }
 
-int TraceCount(const TraceCapture& trace, const std::string& fragment) {
-  int n = 0;
-  for (const auto& line : trace.lines()) {
-    if (line.text.find(fragment) != std::string::npos) ++n;
-  }
-  return n;
-}
-
 // A rig whose tables hold stubs where the game's tables hold routines: every kind but 36-47 and
 // 51 in the core table (row 33 empty there), the Satan entry, the combination table but rows 0
 // and 7. The text tables the first call loads are there, empty (a missing one closes the
@@ -274,7 +266,7 @@ TEST(SlgAction, TheTaskEndsOnTheFrameAfterTheRoutineAndStartsAgain) {
   ASSERT_TRUE(r.rig.Step());
   EXPECT_FALSE(TaskRuns());
   EXPECT_EQ(g_log.calls, 3);
-  EXPECT_EQ(TraceCount(trace, "Battle Action Task End.\n\n"), 1);
+  EXPECT_EQ(trace.Count("Battle Action Task End.\n\n"), 1);
 
   r.Start(5, 0, 0, /*end_on_call=*/1);
   EXPECT_TRUE(TaskRuns());
@@ -306,7 +298,7 @@ TEST(SlgAction, TheFirstCallPreparesTheTablesOnce) {
 
   r.Start(2, 0, 0);
   ASSERT_TRUE(r.Finish());
-  EXPECT_EQ(TraceCount(trace, "Slg::Now Loading Slg Static SE Data (Num:1)"), 1);
+  EXPECT_EQ(trace.Count("Slg::Now Loading Slg Static SE Data (Num:1)"), 1);
   EXPECT_EQ(Battle().stage.get(), stage);
 }
 

@@ -40,158 +40,24 @@
 #include "testsupport/program_driver.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
+#include "tests/battle/boss_rig.h"
 
 namespace {
 
-using testsupport::BattleBoard;
-using testsupport::BattleRig;
-using testsupport::BoardUnit;
+using boss_rig::Cell;
+using boss_rig::FreeCellOf;
+using boss_rig::Listed;
+using boss_rig::Seen;
 using testsupport::OnCell;
 
-using Cell = std::pair<int, int>;
-
-int g_stub_calls = 0;
-int g_attack_type_seen = -1;
-int g_attack_mode_seen = -1;
-void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
-  ++g_stub_calls;
-  g_attack_type_seen = unit.stats.attack_type;
-  g_attack_mode_seen = Battle().cmd.attack_mode;
-  EndAttack(unit);
-}
-
-Cell CellOf(SlgRangePos p) {
-  const SlgCell c = PosToCell(p.x, p.y);
-  return {c.column, c.row};
-}
-std::vector<Cell> Listed() {
-  std::vector<Cell> out;
-  const SlgSearchState& s = Battle().search;
-  for (uint32_t i = 0; i < s.range_count; ++i) out.push_back(CellOf(s.range_list[i]));
-  return out;
-}
-bool Has(const std::vector<Cell>& list, Cell c) {
-  for (const Cell& x : list)
-    if (x == c) return true;
-  return false;
-}
-
-// A boss of kind 29 (or another) on a board on the rig, driven one rig frame at a time.
-class BossRig {
+// The boss rig with a defeated unit's state 15 turned into a dead slot; kind 29 by default.
+class BossRig : public boss_rig::BossRig {
  public:
-  BossRig() : board(rig.battle()) {
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    board.SetMapSize(1280, 2200);
-    g_stub_calls = 0;
-    g_attack_type_seen = g_attack_mode_seen = -1;
-  }
-  ~BossRig() {
-    Slg::ReleaseRangeMarkers();
-    FreeSystemSprites();
-  }
-  uint8_t Add(Cell c, BoardUnit u, int life = 100) {
-    const uint8_t slot = board.AddUnit(OnCell(c.first, c.second, u));
-    SlgUnit& unit = U(slot);
-    Slg::PlaceUnit(unit);
-    unit.stats.total_move = 3;
-    unit.stats.life = static_cast<int16_t>(life);
-    unit.stats.max_life = 100;
-    return slot;
-  }
-  uint8_t Player(Cell c, uint8_t character = 1) {
-    return Add(c, {.side = 0, .character = character, .kind = character, .category = 0});
-  }
-  // The acting boss with its kiai; its gate flag set.
+  BossRig() { dead_slots = true; }
   uint8_t Boss(Cell c, uint8_t kind = 29, int kiai = 10, int max_kiai = 50) {
-    const uint8_t slot = Add(c, {.side = 1, .character = 30, .kind = kind, .category = 1});
-    U(slot).stats.kiai = static_cast<uint16_t>(kiai);
-    U(slot).stats.max_kiai = static_cast<int16_t>(max_kiai);
-    rig.battle().state.acting_unit = slot;
-    rig.battle().action_table[kind] = &StubRoutine;
-    const int gate = BossMemberOf(kind).gate_flag;
-    if (gate >= 0) SetEventFlag(static_cast<uint32_t>(gate));
-    return slot;
+    return boss_rig::BossRig::Boss(c, kind, kiai, max_kiai);
   }
-  static SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
-
-  // One frame: the phase step, then the unit states moved on.
-  void Frame() {
-    const bool key1 = work.step == kEnemyPhaseAttack && frames % 2 == 0;
-    if (key1) rig.Schedule({testsupport::GameKeyDown(rig.frame(), kGameKey1)});
-    rig.Step();
-    if (program != nullptr) {
-      program(&work);
-    } else {
-      EnemyPhaseStep(&work);
-    }
-    if (key1) rig.Schedule({testsupport::GameKeyUp(rig.frame(), kGameKey1)});
-    ++frames;
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9:
-        case 12:
-        case 13: SetUnitState(u, 0); break;
-        case 11:
-          if (++charge_frames > 3) SetUnitState(u, 8);
-          break;
-        // The death action's end: phase 81 waits for it.
-        case 15: Slg::MakeDeadSlot(u); break;
-        case 5: if (attack_states) AttackStateLeadIn(u, pos); break;
-        case 6: if (attack_states) Slg::AttackState(u, pos); break;
-        case 7: if (attack_states) AttackStateEnd(u, pos); break;
-        default: break;
-      }
-    }
-  }
-  // Frames until `stop` holds after a frame or the action ends (phase 15), noting each new
-  // phase step and each new think step seen in phase 80; false after `limit` frames.
-  bool Run(int limit, const std::function<bool()>& stop = [] { return false; }) {
-    for (int f = 0; f < limit; ++f) {
-      if (work.step == kEnemyPhaseThink) Note(steps, Battle().enemy.think_step);
-      Frame();
-      Note(phases, work.step);
-      if (work.step == kSlgPhaseStart || stop()) return true;
-    }
-    return false;
-  }
-  // Until an action phase (1, 2, 8, 9, 10) has started or the action ends.
-  bool RunToAction(int limit = 120) {
-    return Run(limit, [this] {
-      const int p = work.step;
-      return p == 1 || p == 2 || p == 8 || p == 9 || p == 10;
-    });
-  }
-  static void Note(std::vector<int>& v, int x) {
-    if (v.empty() || v.back() != x) v.push_back(x);
-  }
-
-  BattleRig rig;
-  BattleBoard board;
-  SlgMainWork work{};
-  std::vector<int> phases;
-  std::vector<int> steps;
-  int frames = 0;
-  int charge_frames = 0;
-  bool attack_states = true;  // states 5-7 run the attack frame (not for a spawner's state 6)
-  EnemyProgramFn program = nullptr;  // run instead of the acting unit's row when set
 };
-
-// A free cell of the list that is not in `except`, counted from its end (nearer the edge of the
-// shape); none: nullopt.
-std::optional<Cell> FreeCellOf(const std::vector<Cell>& list, const std::vector<Cell>& except,
-                               Cell own) {
-  for (auto it = list.rbegin(); it != list.rend(); ++it) {
-    if (*it == own || Has(except, *it)) continue;
-    if (GetUnitAtCell(it->first, it->second) != kSlgNoUnit) continue;
-    return *it;
-  }
-  return std::nullopt;
-}
 
 const Cell kBossCell{10, 60};
 const Cell kHeroCell{10, 4};  // unit 0, far from the boss
@@ -356,8 +222,8 @@ TEST(BossKind29, AttackThenRetreatThenEnd) {
   ASSERT_TRUE(at.has_value());
   r.Player(*at, 3);
   ASSERT_TRUE(r.Run(900));
-  EXPECT_EQ(g_stub_calls, 1);
-  EXPECT_EQ(g_attack_type_seen, 0);
+  EXPECT_EQ(Seen().calls, 1);
+  EXPECT_EQ(Seen().type, 0);
   // The attack's end: action bit 1, the unit standing, next 7, 81, then 80 runs 5 (retreat).
   ASSERT_GE(r.steps.size(), 5u);
   EXPECT_EQ(std::vector<int>(r.steps.begin(), r.steps.begin() + 5),
@@ -484,7 +350,7 @@ TEST(ShortPrograms, GunnerTakesTheNearestPlayerUnitInRangeAndTheSpecialOnFullKia
     // After the attack (the special defeats its target here) it waits for state 15 to clear, then
     // ends.
     ASSERT_TRUE(r.Run(600));
-    EXPECT_EQ(g_stub_calls, 1);
+    EXPECT_EQ(Seen().calls, 1);
     EXPECT_EQ(r.phases.back(), kSlgPhaseStart);
   }
 }

@@ -34,27 +34,14 @@
 #include "testsupport/program_driver.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
+#include "tests/battle/boss_rig.h"
 
 namespace {
 
-using testsupport::BattleBoard;
-using testsupport::BattleRig;
-using testsupport::BoardUnit;
-using testsupport::OnCell;
-
-using Cell = std::pair<int, int>;
+using boss_rig::Cell;
+using boss_rig::Seen;
 
 constexpr int kEnded = kSlgPhaseStart;  // the phase step an ended action leaves
-
-int g_attacks = 0;
-int g_mode_seen = -1;
-int g_damage = 0;  // life the attacker loses in its attack (a counter-blow)
-void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
-  ++g_attacks;
-  g_mode_seen = Battle().cmd.attack_mode;
-  unit.stats.life = static_cast<int16_t>(unit.stats.life - g_damage);
-  EndAttack(unit);
-}
 
 // The lists the acting unit's searches give, as cells.
 enum ListBits : unsigned { kRange0 = 1, kRange1 = 2, kReach0 = 4, kReach1 = 8 };
@@ -65,20 +52,8 @@ std::vector<Cell> ListOf(unsigned list) {
     case kReach0: EnemyReachCells(0); break;
     default: EnemyReachCells(1); break;
   }
-  std::vector<Cell> out;
-  const SlgSearchState& s = Battle().search;
-  for (uint32_t i = 0; i < s.range_count; ++i) {
-    const SlgCell c = PosToCell(s.range_list[i].x, s.range_list[i].y);
-    out.emplace_back(c.column, c.row);
-  }
-  return out;
+  return boss_rig::Listed();
 }
-bool Has(const std::vector<Cell>& list, Cell c) {
-  for (const Cell& x : list)
-    if (x == c) return true;
-  return false;
-}
-
 // A player unit's place: on a free cell of list `in` that lies on none of the lists `not_in`.
 struct Spot {
   unsigned in = 0;
@@ -90,49 +65,20 @@ const Cell kBossCell{10, 60};
 constexpr int16_t kPlayerLife = 20000;
 const Cell kHeroCell{10, 4};  // unit 0, far from the boss
 
-// A boss on a board on the rig, driven one rig frame at a time.
-class BossRig {
+// The boss rig with a player unit's life enough to live through any attack, the boss on
+// kBossCell, and player units placed by the acting boss's lists.
+class BossRig : public boss_rig::BossRig {
  public:
-  BossRig() : board(rig.battle()) {
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    board.SetMapSize(1280, 2200);
-    g_attacks = 0;
-    g_mode_seen = -1;
-    g_damage = 0;
-  }
-  ~BossRig() {
-    Slg::ReleaseRangeMarkers();
-    FreeSystemSprites();
-  }
-  uint8_t Add(Cell c, BoardUnit u, int life = 100) {
-    const uint8_t slot = board.AddUnit(OnCell(c.first, c.second, u));
-    SlgUnit& unit = U(slot);
-    Slg::PlaceUnit(unit);
-    unit.stats.total_move = 3;
-    unit.stats.life = static_cast<int16_t>(life);
-    unit.stats.max_life = 100;
-    return slot;
-  }
-  // A player unit with life enough to live through any attack.
   uint8_t Player(Cell c, uint8_t character = 1) {
-    const uint8_t slot =
-        Add(c, {.side = 0, .character = character, .kind = character, .category = 0});
+    const uint8_t slot = boss_rig::BossRig::Player(c, character);
     U(slot).stats.life = U(slot).stats.max_life = kPlayerLife;
     return slot;
   }
   // The acting boss, its gate flag set.
   uint8_t Boss(uint8_t kind, int kiai, int max_kiai, int life, int support) {
-    const uint8_t slot = Add(kBossCell, {.side = 1, .character = 30, .kind = kind, .category = 1});
-    SlgUnit& u = U(slot);
-    u.stats.kiai = static_cast<uint16_t>(kiai);
-    u.stats.max_kiai = static_cast<int16_t>(max_kiai);
-    u.stats.life = static_cast<int16_t>(life);
-    u.stats.counter = static_cast<uint8_t>(support);
-    rig.battle().state.acting_unit = slot;
-    rig.battle().action_table[kind] = &StubRoutine;
-    const int gate = BossMemberOf(kind).gate_flag;
-    if (gate >= 0) SetEventFlag(static_cast<uint32_t>(gate));
+    const uint8_t slot = boss_rig::BossRig::Boss(kBossCell, kind, kiai, max_kiai);
+    U(slot).stats.life = static_cast<int16_t>(life);
+    U(slot).stats.counter = static_cast<uint8_t>(support);
     return slot;
   }
   // A player unit on `spot` of the acting boss; the slot.
@@ -141,71 +87,10 @@ class BossRig {
     for (unsigned bit : {kRange0, kRange1, kReach0, kReach1})
       if (spot.not_in & bit)
         for (const Cell& c : ListOf(bit)) except.push_back(c);
-    const std::vector<Cell> in = ListOf(spot.in);
-    for (auto it = in.rbegin(); it != in.rend(); ++it) {
-      if (*it == kBossCell || Has(except, *it)) continue;
-      if (GetUnitAtCell(it->first, it->second) != kSlgNoUnit) continue;
-      return Player(*it, spot.character);
-    }
-    return std::nullopt;
+    const std::optional<Cell> at = boss_rig::FreeCellOf(ListOf(spot.in), except, kBossCell);
+    if (!at) return std::nullopt;
+    return Player(*at, spot.character);
   }
-  static SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
-
-  void Frame() {
-    const bool key1 = work.step == kEnemyPhaseAttack && frames % 2 == 0;
-    if (key1) rig.Schedule({testsupport::GameKeyDown(rig.frame(), kGameKey1)});
-    rig.Step();
-    EnemyPhaseStep(&work);
-    if (key1) rig.Schedule({testsupport::GameKeyUp(rig.frame(), kGameKey1)});
-    ++frames;
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9:
-        case 12:
-        case 13: SetUnitState(u, 0); break;
-        case 11:
-          if (++charge_frames > 3) SetUnitState(u, 8);
-          break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
-        default: break;
-      }
-    }
-  }
-  // Frames until `stop` holds or the action ends, noting each new phase step and each new think
-  // step run in phase 80; false after `limit` frames.
-  bool Run(int limit, const std::function<bool()>& stop = [] { return false; }) {
-    for (int f = 0; f < limit; ++f) {
-      if (work.step == kEnemyPhaseThink) Note(steps, Battle().enemy.think_step);
-      Frame();
-      Note(phases, work.step);
-      if (work.step == kEnded || stop()) return true;
-    }
-    return false;
-  }
-  // Until an action phase (1, 2, 8, 9, 10) has started or the action ends.
-  bool RunToAction(int limit = 120) {
-    return Run(limit, [this] {
-      const int p = work.step;
-      return p == 1 || p == 2 || p == 8 || p == 9 || p == 10;
-    });
-  }
-  static void Note(std::vector<int>& v, int x) {
-    if (v.empty() || v.back() != x) v.push_back(x);
-  }
-
-  BattleRig rig;
-  BattleBoard board;
-  SlgMainWork work{};
-  std::vector<int> phases;
-  std::vector<int> steps;
-  int frames = 0;
-  int charge_frames = 0;
 };
 
 // The step that ends the kind's action: 8 in the shared layout of kinds 25-28, else 7.
@@ -274,8 +159,8 @@ void RunRoads(const std::vector<Road>& roads) {
     ASSERT_TRUE(r.Run(900)) << "the action ends";
     EXPECT_EQ(r.steps.back(), BossEndStep(road.kind)) << "ended by the end step";
     if (road.phase == kEnemyPhaseAttack && road.routine) {
-      EXPECT_EQ(g_attacks, 1);
-      EXPECT_EQ(g_mode_seen, road.mode);
+      EXPECT_EQ(Seen().calls, 1);
+      EXPECT_EQ(Seen().mode, road.mode);
     }
   }
 }
@@ -333,9 +218,9 @@ TEST(BossSteps30, RetreatsAfterAnAttackOnlyWhenItLostLife) {
     r.Player(kHeroCell, 0);
     const uint8_t self = r.Boss(30, 10, 50, 90, 0);
     ASSERT_TRUE(r.Place(kInNormalRange).has_value());
-    g_damage = damage;
+    Seen().damage = damage;
     ASSERT_TRUE(r.Run(900));
-    EXPECT_EQ(g_attacks, 1);
+    EXPECT_EQ(Seen().calls, 1);
     EXPECT_EQ(r.rig.battle().enemy_saved_life, 90);
     EXPECT_EQ(r.U(self).stats.life, 90 - damage);
     ASSERT_GE(r.steps.size(), 5u);

@@ -34,6 +34,7 @@
 #include "testsupport/script_writer.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -124,19 +125,7 @@ class CmdRig {
     return -1;
   }
   void DriveStates() {
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9: SetUnitState(u, 0); break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
-        default: break;
-      }
-    }
+    unit_state_moves::MoveStatesOn();
   }
   static uint32_t Step() { return Battle().phase_sub; }
   uint32_t Colour(int slot, int frame) {

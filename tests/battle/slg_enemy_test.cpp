@@ -33,15 +33,18 @@
 #include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
+#include "testsupport/think_record.h"
+#include "tests/battle/board_rig.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
-using testsupport::BattleBoard;
+using testsupport::ThinkRecordBytes;
+
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
-using testsupport::OnCell;
 
-using Cell = std::pair<int, int>;
+using board_rig::Cell;
 
 int g_stub_calls = 0;
 void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
@@ -49,39 +52,17 @@ void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
   EndAttack(unit);
 }
 
-std::vector<uint8_t> Record(uint8_t b0, uint8_t b1, uint8_t b2) {
-  std::vector<uint8_t> r = {b0, b1, b2, 0xFF};
-  r.resize(kThinkRecordBytes, 0);
-  return r;
-}
-
 // A board on the rig with the system sprites, one think (EnThk record 0) for every unit, and the
 // enemy program driven one rig frame at a time.
-class EnemyRig {
+class EnemyRig : public board_rig::BoardRig {
  public:
-  explicit EnemyRig(std::vector<uint8_t> think) : board(rig.battle()) {
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    board.SetMapSize(1280, 2200);
+  explicit EnemyRig(std::vector<uint8_t> think) {
     BattleContext& b = rig.battle();
     b.enemy_think = std::make_unique<SlgThinkBlock>(think);
-    const std::vector<uint8_t> never = Record(0, 0, 0);
+    const std::vector<uint8_t> never = ThinkRecordBytes(0, 0, 0);
     b.enemy_cond = std::make_unique<SlgThinkBlock>(never);
     b.enemy_change = std::make_unique<SlgThinkBlock>(kThinkChangeRowBytes, 0);
     g_stub_calls = 0;
-  }
-  ~EnemyRig() {
-    Slg::ReleaseRangeMarkers();
-    FreeSystemSprites();
-  }
-  uint8_t Add(Cell c, BoardUnit u, int life = 100) {
-    const uint8_t slot = board.AddUnit(OnCell(c.first, c.second, u));
-    SlgUnit& unit = U(slot);
-    Slg::PlaceUnit(unit);
-    unit.stats.total_move = 3;
-    unit.stats.life = static_cast<int16_t>(life);
-    unit.stats.max_life = 100;
-    return slot;
   }
   uint8_t Actor(Cell c, int counter = 0) {
     const uint8_t slot = Add(c, {.side = 1, .character = 20, .kind = 14, .category = 1});
@@ -90,7 +71,6 @@ class EnemyRig {
     rig.battle().action_table[14] = &StubRoutine;
     return slot;
   }
-  static SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
 
   // One frame: key 1 down in it when asked, the phase step, the unit states moved on.
   void Frame(bool key1 = false) {
@@ -98,21 +78,9 @@ class EnemyRig {
     rig.Step();
     EnemyPhaseStep(&work);
     if (key1) rig.Schedule({testsupport::GameKeyUp(rig.frame(), kGameKey1)});
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9:
-        case 12:
-        case 13: SetUnitState(u, 0); break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
-        default: break;
-      }
-    }
+    unit_state_moves::MoveStatesOn(true, [](SlgUnit& u) {
+      if (u.state == 12 || u.state == 13) SetUnitState(u, 0);
+    });
   }
   // Frames until the action ends (the phase leaves the program's steps for turn control's 15),
   // noting each new phase step; false after `limit` frames.
@@ -126,8 +94,6 @@ class EnemyRig {
     return false;
   }
 
-  BattleRig rig;
-  BattleBoard board;
   SlgMainWork work{};
   std::vector<int> phases;
   bool key1_in_attack = false;
@@ -140,7 +106,7 @@ TEST(EnemyProgramTable, CommonKindsRunTheGenericProgramOthersEndAtOnce) {
         << kind;
   }
   // An empty row ends the action in the first frame.
-  EnemyRig r(Record(2, 0, 'i'));
+  EnemyRig r(ThinkRecordBytes(2, 0, 'i'));
   r.Add({4, 40}, {.side = 0, .character = 0, .kind = 0, .category = 0});
   const uint8_t self = r.Add({10, 40}, {.side = 1, .character = 20, .kind = 20, .category = 2});
   r.rig.battle().state.acting_unit = self;
@@ -154,7 +120,7 @@ TEST(EnemyProgramTable, CommonKindsRunTheGenericProgramOthersEndAtOnce) {
 
 TEST(EnemyGenericProgram, WalkThenAttackThenWaitForTheDeathsThenEnd) {
   // Reaction 2, type 0 toward the nearest: the player is in reach but not in range.
-  EnemyRig r(Record(2, 0, 'i'));
+  EnemyRig r(ThinkRecordBytes(2, 0, 'i'));
   const uint8_t player = r.Add({11, 43}, {.side = 0, .character = 1, .kind = 1, .category = 0});
   const uint8_t self = r.Actor({10, 40});
   r.key1_in_attack = true;
@@ -189,7 +155,7 @@ TEST(EnemyGenericProgram, WalkThenAttackThenWaitForTheDeathsThenEnd) {
 
 TEST(EnemyGenericProgram, HoldAttacksThenGuardsAndEndsIn80) {
   // Reaction 1, type 5: hold; the player beside it is attacked, then the unit guards.
-  EnemyRig r(Record(1, 5, 'i'));
+  EnemyRig r(ThinkRecordBytes(1, 5, 'i'));
   r.Add({10, 41}, {.side = 0, .character = 1, .kind = 1, .category = 0});
   const uint8_t self = r.Actor({10, 40});
   std::vector<int> think_after_guard;
@@ -210,7 +176,7 @@ TEST(EnemyGenericProgram, HoldAttacksThenGuardsAndEndsIn80) {
 
 TEST(EnemyGenericProgram, SupportsAWoundedAllyInSlotZero) {
   // The wounded ally in slot 0 beside the unit: support, then no target, so the unit ends.
-  EnemyRig r(Record(0, 3, 'i'));
+  EnemyRig r(ThinkRecordBytes(0, 3, 'i'));
   const uint8_t ally = r.Add({10, 39}, {.side = 1, .character = 21, .kind = 16, .category = 1}, 10);
   r.Add({2, 84}, {.side = 0, .character = 1, .kind = 1, .category = 0});
   r.Actor({10, 40}, 1);
@@ -241,7 +207,7 @@ TEST(EnemyGenericProgram, BadThinkDataAndUnknownStepsEndTheActionWithATrace) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EnemyRig r(Record(2, 0, 'i'));
+    EnemyRig r(ThinkRecordBytes(2, 0, 'i'));
     r.Add({11, 43}, {.side = 0, .character = 1, .kind = 1, .category = 0});
     r.Actor({10, 40});
     c.spoil(r);

@@ -23,8 +23,11 @@
 #include "testsupport/stage_writer.h"
 #include "testsupport/test_game.h"
 #include "testsupport/trace_capture.h"
+#include "testsupport/think_record.h"
 
 namespace {
+
+using testsupport::ThinkRecordBytes;
 
 using testsupport::BattleBoard;
 using testsupport::BoardUnit;
@@ -46,18 +49,6 @@ Cell CellOfPos(SlgRangePos p) {
   return {c.column, c.row};
 }
 
-// A 20-byte think or condition record: bytes 0-3, then four little-endian (x, y) points.
-std::vector<uint8_t> Record(uint8_t b0, uint8_t b1, uint8_t b2,
-                            std::array<EnemyThinkPoint, 4> points = {}) {
-  std::vector<uint8_t> r = {b0, b1, b2, 0xFF};
-  for (const EnemyThinkPoint& p : points) {
-    for (int16_t v : {p.x, p.y}) {
-      r.push_back(static_cast<uint8_t>(v & 0xFF));
-      r.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-    }
-  }
-  return r;
-}
 std::unique_ptr<SlgThinkBlock> Block(const std::vector<std::vector<uint8_t>>& records) {
   auto block = std::make_unique<SlgThinkBlock>();
   for (const auto& r : records) block->insert(block->end(), r.begin(), r.end());
@@ -113,10 +104,10 @@ TEST(EnemyThinkChange, ChoiceTable) {
   // Conditions: 0 kind 0 (never), 1 kind 9 flag 2100 (outside the flags: set), 2 kind 9 flag 5
   // (set below), 3 kind 9 flag 6 (clear). Thinks 0-4 told apart by their target byte.
   std::vector<std::vector<uint8_t>> conds = {
-      Record(0, 0, 0), Record(9, 0, 0, {EnemyThinkPoint{2100, 0}}),
-      Record(9, 0, 0, {EnemyThinkPoint{5, 0}}), Record(9, 0, 0, {EnemyThinkPoint{6, 0}})};
+      ThinkRecordBytes(0, 0, 0), ThinkRecordBytes(9, 0, 0, {EnemyThinkPoint{2100, 0}}),
+      ThinkRecordBytes(9, 0, 0, {EnemyThinkPoint{5, 0}}), ThinkRecordBytes(9, 0, 0, {EnemyThinkPoint{6, 0}})};
   std::vector<std::vector<uint8_t>> thinks;
-  for (uint8_t i = 0; i < 5; ++i) thinks.push_back(Record(0, 3, static_cast<uint8_t>(60 + i)));
+  for (uint8_t i = 0; i < 5; ++i) thinks.push_back(ThinkRecordBytes(0, 3, static_cast<uint8_t>(60 + i)));
   struct Case {
     const char* name;
     std::array<uint8_t, 8> row;  // (condition, think) x 4
@@ -163,8 +154,8 @@ TEST(EnemyThinkChange, MissingThinkDataEndsTheAction) {
     EnemyBoard e;
     e.Actor({10, 40}, 3);
     BattleContext& b = e.board.battle();
-    b.enemy_think = Block({Record(0, 3, 0)});
-    b.enemy_cond = Block({Record(0, 0, 0)});
+    b.enemy_think = Block({ThinkRecordBytes(0, 3, 0)});
+    b.enemy_cond = Block({ThinkRecordBytes(0, 0, 0)});
     b.enemy_change = std::make_unique<SlgThinkBlock>(8, 0);
     (missing == 0 ? b.enemy_think : missing == 1 ? b.enemy_cond : b.enemy_change).reset();
     b.enemy.think_step = 0;
@@ -234,7 +225,7 @@ TEST(EnemyCondEval, KindTable) {
       {"kind 14 never", 14, d, line(1000), 0},
   };
   std::vector<std::vector<uint8_t>> records;
-  for (const Case& c : cases) records.push_back(Record(c.kind, 0, c.character, c.points));
+  for (const Case& c : cases) records.push_back(ThinkRecordBytes(c.kind, 0, c.character, c.points));
   b.enemy_cond = Block(records);
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].name);

@@ -31,6 +31,7 @@
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -80,13 +81,7 @@ class Families {
     return slot;
   }
   SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
-  void UpdateAll() {
-    SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
-    }
-  }
+  static void UpdateAll() { unit_state_moves::UpdateShownUnits(); }
   void Frame() {
     rig.Step();
     UpdateAll();
@@ -764,19 +759,7 @@ TEST(BossRoad, WalksIsHitIsDefeatedAndLeaves) {
   Battle().state.acting_unit = slot;
   Slg::MoveSearch(u.character, c0, 4);
   ASSERT_EQ(Slg::BuildPath(u, goal.x, goal.y), 1);
-  SetUnitState(u, kUnitStateWalkStart);
-  std::vector<int> seen = {u.state};
-  bool walking = true;
-  for (int i = 0; i < 300 && (walking || u.state != kUnitStateReady); ++i) {
-    f.rig.Step();
-    if (walking && Slg::WalkPath(u) == 1) {
-      SetUnitState(u, kUnitStateWalkStop);
-      walking = false;
-    }
-    if (seen.back() != u.state) seen.push_back(u.state);
-    f.UpdateAll();
-    if (seen.back() != u.state) seen.push_back(u.state);
-  }
+  const std::vector<int> seen = unit_state_moves::WalkRoad(u, 300, [&f] { f.rig.Step(); });
   EXPECT_EQ(seen, (std::vector<int>{3, 1, 4, 8})) << "its walk stop is the two-object walk end";
   EXPECT_EQ(u.x, goal.x * 0x10000);
   EXPECT_EQ(u.y, goal.y * 0x10000);

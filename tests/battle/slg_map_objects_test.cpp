@@ -41,6 +41,7 @@
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -95,13 +96,7 @@ class Objects {
     while (board.stage().header.num_unit < n) board.AddEntry(Soldier(0, 2));
   }
   SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
-  void UpdateAll() {
-    SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
-    }
-  }
+  static void UpdateAll() { unit_state_moves::UpdateShownUnits(); }
   void Frame() {
     rig.Step();
     UpdateAll();
@@ -237,12 +232,6 @@ TEST(MapObjects, FirstFrameOfEachKindAndIdleSlotsFollowTheCameraWithoutShadow) {
 
 // ---- The factory ----
 
-size_t Count(const TraceCapture& trace, const std::string& fragment) {
-  size_t n = 0;
-  for (const auto& line : trace.lines()) n += line.text.find(fragment) != std::string::npos;
-  return n;
-}
-
 TEST(MapObjectFactory, ProducesTheVariantsUnitThatWalksOutOntoItsCell) {
   Objects o;
   const uint8_t factory = o.Add(Obj(kSlgKindFactory, 3, 10, 1));
@@ -293,7 +282,7 @@ TEST(MapObjectFactory, ProducesTheVariantsUnitThatWalksOutOntoItsCell) {
   const SlgCell cell = PosToCell(made.x >> 16, made.y >> 16);
   EXPECT_EQ(GetUnitAtCell(cell.column, cell.row), 1);
   EXPECT_EQ(GetUnitAtCell(3, 10), factory);
-  EXPECT_EQ(Count(trace, "SeNo 34 "), 2u);
+  EXPECT_EQ(trace.Count("SeNo 34 "), 2);
   EXPECT_EQ(Battle().last_se, 34);
 }
 

@@ -31,6 +31,7 @@
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -121,20 +122,9 @@ class PlayerRig {
   }
   void Enter(uint8_t state) { Slg::SetPhaseState(&work, state); }
   static void DriveStates() {
-    for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
-      SlgUnit& u = U(static_cast<uint8_t>(i));
-      SlgPair pos{};
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9: SetUnitState(u, 0); break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
-        case 11: case 12: case 13: SetUnitState(u, 8); break;
-        default: break;
-      }
-    }
+    unit_state_moves::MoveStatesOn(true, [](SlgUnit& u) {
+      if (u.state >= 11 && u.state <= 13) SetUnitState(u, 8);
+    });
   }
   static bool OnCell(const SlgUnit& u, Cell c) {
     const SlgPoint p = SnapPosToCell(u.x >> 16, u.y >> 16);
@@ -237,6 +227,18 @@ TEST(SlgPlayerPhase, CommandChoiceTakesTheTableCellOfTheWindowsColumnAndEntry) {
       {2, 1, 10, 10}, {2, 2, 8, 8},   {3, 0, 18, 18}, {3, 1, 12, 12}, {3, 2, 6, 6},
       {4, 0, 19, 19}, {5, 0, 14, 14},
   };
+  // The command window open and waiting for a choice, then a frame with `key` down; with key 0
+  // (confirm) the entry `sub` of column `column` chosen first.
+  const auto choose = [&](int column, int sub, int key = 0) {
+    r.Enter(kSlgPlayerCommand);
+    Battle().phase_sub = 3;
+    Battle().player.comm_step = 2;
+    if (key == 0) {
+      W().sel = static_cast<uint16_t>(column);
+      W().record.sub_sel[column] = static_cast<uint8_t>(sub);
+    }
+    r.Frame({key});
+  };
   int checked = 0;
   for (uint8_t unit : {hero, r.heroine}) {
     for (bool partner : {false, true}) {
@@ -247,12 +249,7 @@ TEST(SlgPlayerPhase, CommandChoiceTakesTheTableCellOfTheWindowsColumnAndEntry) {
         if (expected < 0 || c.column >= W().record.main_count) continue;
         SCOPED_TRACE(testing::Message() << (unit == hero ? "hero" : "heroine") << " partner "
                                         << partner << " column " << c.column << " entry " << c.sub);
-        r.Enter(kSlgPlayerCommand);
-        Battle().phase_sub = 3;
-        Battle().player.comm_step = 2;
-        W().sel = static_cast<uint16_t>(c.column);
-        W().record.sub_sel[c.column] = static_cast<uint8_t>(c.sub);
-        r.Frame({0});
+        choose(c.column, c.sub);
         CommWinSelection sel{};
         CommWinGetSel(&sel, 0);
         if (sel.column != c.column || sel.sub != c.sub) continue;  // not selectable here
@@ -264,34 +261,21 @@ TEST(SlgPlayerPhase, CommandChoiceTakesTheTableCellOfTheWindowsColumnAndEntry) {
   }
   // An empty cell keeps the window open.
   Battle().control.command_table[0] = kSlgNoCommand;
-  r.Enter(kSlgPlayerCommand);
-  Battle().phase_sub = 3;
-  Battle().player.comm_step = 2;
-  W().sel = 0;
-  W().record.sub_sel[0] = 0;
-  r.Frame({0});
+  choose(0, 0);
   EXPECT_EQ(r.Sub(), 3u);
   SlgWriteCommandTable(false);
   EXPECT_GE(checked, 40);
   // Move after moving is the undo; the window closes before the state is entered.
   SlgWriteCommandTable(false);
   Battle().control.action_done = 2;
-  r.Enter(kSlgPlayerCommand);
-  Battle().phase_sub = 3;
-  Battle().player.comm_step = 2;
-  W().sel = 0;
-  W().record.sub_sel[0] = 0;
-  r.Frame({0});
+  choose(0, 0);
   EXPECT_EQ(Battle().player.pending, kSlgPlayerUndo);
   ASSERT_TRUE(r.Until([&] { return r.work.step != kSlgPlayerCommand; }, 20));
   EXPECT_EQ(r.work.step, kSlgPlayerUndo);
   EXPECT_EQ(Battle().player.comm_step, 5);
   // Key 4 opens the system menu, cancel goes back to the free cursor.
   for (auto [key, state] : {std::pair{4, kSlgPlayerSystemMenu}, std::pair{1, kSlgPlayerFree}}) {
-    r.Enter(kSlgPlayerCommand);
-    Battle().phase_sub = 3;
-    Battle().player.comm_step = 2;
-    r.Frame({key});
+    choose(0, 0, key);
     ASSERT_TRUE(r.Until([&] { return r.work.step != kSlgPlayerCommand; }, 20));
     EXPECT_EQ(r.work.step, state) << key;
   }

@@ -34,15 +34,16 @@
 #include "testsupport/stage_writer.h"
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
+#include "tests/battle/board_rig.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
-using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
 using testsupport::OnCell;
 
-using Cell = std::pair<int, int>;
+using board_rig::Cell;
 
 constexpr uint16_t kFlagMapIdle = 0x4;
 constexpr uint16_t kFlagSummoning = 0x80;
@@ -74,12 +75,9 @@ uint32_t SeedWhere(const std::function<bool(GameRandom&)>& want) {
 
 // A board on the rig with the system sprites, a Satan as the acting unit past its opening attack
 // (event flag 110 set, kiai below its maximum), and its program driven one rig frame at a time.
-class SummonRig {
+class SummonRig : public board_rig::BoardRig {
  public:
-  SummonRig() : board(rig.battle()) {
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    board.SetMapSize(2112, 2112);
+  SummonRig() : BoardRig(2112, 2112) {
     SetEventFlag(kSatanActsFlag);
     BattleContext& b = rig.battle();
     b.satan_action = &SatanStub;
@@ -88,10 +86,7 @@ class SummonRig {
     g_variants.clear();
     g_stub_calls = 0;
   }
-  ~SummonRig() {
-    Slg::ReleaseRangeMarkers();
-    FreeSystemSprites();
-  }
+  // A unit on cell `c`, placed, with a life of 100 (its move as the entry gives it).
   uint8_t Add(Cell c, BoardUnit u) {
     const uint8_t slot = board.AddUnit(OnCell(c.first, c.second, u));
     Slg::PlaceUnit(U(slot));
@@ -129,15 +124,7 @@ class SummonRig {
         ActSatanUnit(u, pos);
         continue;
       }
-      switch (u.state) {
-        case 3: SetUnitState(u, 1); break;
-        case 4: SetUnitState(u, 8); break;
-        case 9: SetUnitState(u, 0); break;
-        case 5: AttackStateLeadIn(u, pos); break;
-        case 6: Slg::AttackState(u, pos); break;
-        case 7: AttackStateEnd(u, pos); break;
-        default: break;
-      }
+      unit_state_moves::MoveStateOn(u);
     }
   }
   // Frames until the action ends (phase step 15), noting each new phase step and each change of
@@ -152,8 +139,6 @@ class SummonRig {
     return false;
   }
 
-  BattleRig rig;
-  BattleBoard board;
   SlgMainWork work{};
   std::vector<int> phases;
 };

@@ -30,14 +30,6 @@ using testsupport::TraceCapture;
 
 SlgTextTables& Tables() { return Battle().tables; }
 
-int TraceCount(const TraceCapture& trace, const std::string& fragment) {
-  int n = 0;
-  for (const auto& line : trace.lines()) {
-    if (line.text.find(fragment) != std::string::npos) ++n;
-  }
-  return n;
-}
-
 TEST(SeTable, ReadsPathsStaticIndexesAndStopsAtABadLoadMode) {
   BattleRig rig;
   SlgTableWriter tables;
@@ -88,12 +80,12 @@ TEST(SeTable, StaticBankIsLoadedOnceAndKeptAcrossAStageSwitch) {
   TraceCapture trace;
 
   LoadSlgTables();
-  EXPECT_EQ(TraceCount(trace, "Slg::Now Loading Slg Static SE Data (Num:2)"), 1);
+  EXPECT_EQ(trace.Count("Slg::Now Loading Slg Static SE Data (Num:2)"), 1);
   ASSERT_NE(sound.static_se.slot[0], nullptr);
   ASSERT_NE(sound.static_se.slot[1], nullptr);
   EXPECT_EQ(sound.static_se.slot[2], nullptr);
   LoadSlgTables();  // loaded already: nothing read again
-  EXPECT_EQ(TraceCount(trace, "Slg::Now Loading"), 1);
+  EXPECT_EQ(trace.Count("Slg::Now Loading"), 1);
 
   // A stage switch: the battle runs on, the tables are freed and read again, the bank stays.
   Battle().running = 1;
@@ -101,7 +93,7 @@ TEST(SeTable, StaticBankIsLoadedOnceAndKeptAcrossAStageSwitch) {
   EXPECT_FALSE(trace.Contains("Slg::Free Slg Static SE Data"));
   EXPECT_NE(sound.static_se.slot[0], nullptr);
   LoadSlgTables();
-  EXPECT_EQ(TraceCount(trace, "Slg::Now Loading"), 1);
+  EXPECT_EQ(trace.Count("Slg::Now Loading"), 1);
   EXPECT_EQ(Tables().se[3].static_index, 1);
 
   // The exit: no battle runs any more, the bank goes.
@@ -256,7 +248,7 @@ TEST(EventAnmTable, ReadsTheBattleMapsLinesAndStopsAtABadNpc) {
     }
     EXPECT_EQ(GetEventAnm(79), nullptr);
     EXPECT_EQ(GetEventAnm(144), nullptr);
-    EXPECT_EQ(TraceCount(trace, "is not an event character"), 2);
+    EXPECT_EQ(trace.Count("is not an event character"), 2);
   }
 }
 

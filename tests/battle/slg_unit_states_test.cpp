@@ -43,6 +43,7 @@
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
+#include "tests/battle/unit_state_moves.h"
 
 namespace {
 
@@ -90,13 +91,7 @@ class States {
   }
   SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
   // The main task's pass: every live shown unit once.
-  void UpdateAll() {
-    SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.step != kSlgDeadStep && (u.flags & kUnitShown) != 0) Slg::UpdateUnit(u);
-    }
-  }
+  static void UpdateAll() { unit_state_moves::UpdateShownUnits(); }
   void Frame() {
     rig.Step();
     UpdateAll();
@@ -119,12 +114,6 @@ int g_stub_calls = 0;
 void StubRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
   ++g_stub_calls;
   EndAttack(unit);
-}
-
-size_t CountContaining(const TraceCapture& trace, const std::string& fragment) {
-  size_t n = 0;
-  for (const auto& line : trace.lines()) n += line.text.find(fragment) != std::string::npos;
-  return n;
 }
 
 // ---- Dispatch ----
@@ -178,7 +167,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
   struct Case {
     const char* what;
     uint8_t kind, category, state, after;
-    size_t traces;
+    int traces;
   };
   const Case cases[] = {
       {"player table", 1, 0, 3, 1, 0},
@@ -213,7 +202,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
     const std::string text = "kind " + std::to_string(c.kind) + " state " +
                              std::to_string(c.state) + " has no slot (unit " +
                              std::to_string(slots[i]) + ")";
-    EXPECT_EQ(CountContaining(trace, text), c.traces) << c.what;
+    EXPECT_EQ(trace.Count(text), c.traces) << c.what;
   }
 
   // A category above 4 (which events could set) has no update at all.
@@ -232,24 +221,7 @@ TEST(UnitStateDispatch, ByCategoryAndStateWithBadIndexesEmpty) {
 // What the move command does (for units it does not move here), by hand: state 3, the walk each frame, state 4 on arrival; the
 // states the unit passes through, in order (one entry per change).
 std::vector<int> WalkRoad(States& s, uint8_t slot, int limit) {
-  SlgUnit& u = s.U(slot);
-  SetUnitState(u, kUnitStateWalkStart);
-  std::vector<int> seen = {u.state};
-  bool walking = true;
-  const auto note = [&] {
-    if (seen.back() != u.state) seen.push_back(u.state);
-  };
-  for (int f = 0; f < limit && (walking || u.state != kUnitStateReady); ++f) {
-    s.rig.Step();
-    if (walking && Slg::WalkPath(u) == 1) {
-      SetUnitState(u, kUnitStateWalkStop);
-      walking = false;
-    }
-    note();
-    s.UpdateAll();
-    note();
-  }
-  return seen;
+  return unit_state_moves::WalkRoad(s.U(slot), limit, [&s] { s.rig.Step(); });
 }
 
 // A hero at (2, 8) facing 1, the path three cells right-down, the last two one level up.
@@ -328,24 +300,13 @@ TEST(UnitStateWalk, ScriptedWalkSkipsTheWalkEndAndRunsFast) {
   Battle().route_walking = 1;
   // Watch the walk animation's speed while the unit walks.
   std::vector<uint32_t> speeds;
-  SetUnitState(u, kUnitStateWalkStart);
-  std::vector<int> seen = {u.state};
-  bool walking = true;
-  for (int f = 0; f < 200 && (walking || u.state != kUnitStateReady); ++f) {
-    s.rig.Step();
-    if (walking && Slg::WalkPath(u) == 1) {
-      SetUnitState(u, kUnitStateWalkStop);
-      walking = false;
-    }
-    if (seen.back() != u.state) seen.push_back(u.state);
-    s.UpdateAll();
-    if (seen.back() != u.state) seen.push_back(u.state);
+  const std::vector<int> seen = unit_state_moves::WalkRoad(u, 200, [&s] { s.rig.Step(); }, [&] {
     if (u.state == kUnitStateWalk && u.anm->state == 1) {
       SpxAnimeBlock* block = Scene().tamvik_spr.spx()->Block(u.anm->handle);
       ASSERT_NE(block, nullptr);
       speeds.push_back(block->speed);
     }
-  }
+  });
   EXPECT_EQ(seen, (std::vector<int>{3, 1, 10, 1, 4, 8}));
   ASSERT_FALSE(speeds.empty());
   for (uint32_t v : speeds) EXPECT_EQ(v, kSlgFastWalkSpeed);
