@@ -128,7 +128,9 @@ bool SelfSupport(int shift) {
   return true;
 }
 
-int DistantPlayerCount() {
+// The live player units whose distance from unit 0's cell `keep` accepts.
+template <typename Keep>
+int PlayerCountFromFirst(Keep keep) {
   const SlgBattleState& s = Battle().state;
   const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
   if (count == 0) return 0;
@@ -137,10 +139,14 @@ int DistantPlayerCount() {
   for (int i = 0; i < count; ++i) {
     const SlgUnit& unit = s.units[static_cast<size_t>(i)];
     if (unit.category == kPlayerCategory && SlgUnitLive(unit) &&
-        SlgCellDistance(first, SlgUnitCell(unit)) >= kFarFrom)
+        keep(SlgCellDistance(first, SlgUnitCell(unit))))
       ++n;
   }
   return n;
+}
+
+int DistantPlayerCount() {
+  return PlayerCountFromFirst([](int d) { return d >= kFarFrom; });
 }
 
 int GuardOrChargeStep(int g, int c, int low) {
@@ -296,18 +302,7 @@ constexpr int kNearTo = 4;  // kind 24's N counts units this near unit 0 or near
 }  // namespace
 
 int NearPlayerCount() {
-  const SlgBattleState& s = Battle().state;
-  const int count = std::min<int>(s.unit_count, kSlgMaxUnits);
-  if (count == 0) return 0;
-  const SlgCell first = SlgUnitCell(s.units[0]);
-  int n = 0;
-  for (int i = 0; i < count; ++i) {
-    const SlgUnit& unit = s.units[static_cast<size_t>(i)];
-    if (unit.category == kPlayerCategory && SlgUnitLive(unit) &&
-        SlgCellDistance(first, SlgUnitCell(unit)) <= kNearTo)
-      ++n;
-  }
-  return n;
+  return PlayerCountFromFirst([](int d) { return d <= kNearTo; });
 }
 
 int GuardOrChargeStepWith(int (*count)(), int g, int c, int low) {
