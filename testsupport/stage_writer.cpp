@@ -274,4 +274,21 @@ StageWriter MinimalStage() {
   return w;
 }
 
+void LaySwarmThinks(StageWriter& stage) {
+  stage.think.clear();
+  for (const uint8_t type : {0, 2, 4}) {
+    ThinkRecord r;
+    r.reaction = 2;
+    r.type = type;
+    r.target = 'i';
+    stage.think.push_back(r);
+  }
+  stage.change.clear();
+  for (uint8_t t = 0; t < 3; ++t) {
+    ThinkChangeRow row;
+    row.pairs[0] = {0, t};
+    stage.change.push_back(row);
+  }
+}
+
 }  // namespace testsupport

@@ -127,5 +127,9 @@ class StageWriter {
 // and 0x1EA0 of a 15584-byte Map01.bin; one think record (reaction 2, type 0, target 'i'), one
 // condition of kind 0 and one zero think-change row.
 StageWriter MinimalStage();
+// Replaces the stage's think data with the swarm's: three engaging thinks (reaction 2, target
+// 'i') of types 0, 2 and 4, and change rows 0-2 each naming one of them by its first pair
+// (condition 0 never holds, so the first pair's think is taken).
+void LaySwarmThinks(StageWriter& stage);
 
 }  // namespace testsupport

@@ -120,20 +120,7 @@ std::vector<Bytes> ThinkSeeds() {
   using testsupport::StageWriter;
   // The swarm: thinks of types 0, 2 and 4 (all engaging), rows 0-2.
   StageWriter st = testsupport::MinimalStage();
-  st.think.clear();
-  for (const uint8_t type : {0, 2, 4}) {
-    testsupport::ThinkRecord r;
-    r.reaction = 2;
-    r.type = type;
-    r.target = 'i';
-    st.think.push_back(r);
-  }
-  st.change.clear();
-  for (uint8_t t = 0; t < 3; ++t) {
-    testsupport::ThinkChangeRow row;
-    row.pairs[0] = {0, t};
-    st.change.push_back(row);
-  }
+  testsupport::LaySwarmThinks(st);
   const Bytes control = {7, 0, 0, 0, 0, 0, 1, 0, 2, 0, 1, 0};
   std::vector<Bytes> seeds;
   seeds.push_back(JoinParts({control, st.Bytes(StageWriter::kThink), st.Bytes(StageWriter::kCond),

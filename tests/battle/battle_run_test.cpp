@@ -461,20 +461,7 @@ void Swarm(BattleRig& rig) {
     u.y = static_cast<int16_t>(24 * e.row);
   }
   st.header.num_unit = static_cast<uint16_t>(n);
-  st.think.clear();
-  for (const uint8_t type : {0, 2, 4}) {
-    testsupport::ThinkRecord r;
-    r.reaction = 2;
-    r.type = type;
-    r.target = 'i';
-    st.think.push_back(r);
-  }
-  st.change.clear();
-  for (uint8_t t = 0; t < 3; ++t) {
-    testsupport::ThinkChangeRow row;
-    row.pairs[0] = {0, t};  // condition 0 never holds: the first pair's think
-    st.change.push_back(row);
-  }
+  testsupport::LaySwarmThinks(st);
   install.Lay(rig.driver().tree);
   BattleRun run(rig);
   int last_enemy = -1;
