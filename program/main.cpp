@@ -6,7 +6,7 @@
 
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "game/game_context.h"
 #include "minigames/minigame_context.h"
