@@ -27,6 +27,7 @@ int main() {
   // The developer debug menu: made before the spine starts, gone after it ends.
   CDebugMenu debug_menu;
   WireGameSequences(game.sequences, debug_menu);
+  RegisterBattleExtensions();
   GameScope game_scope(game);
   SceneContext scene;  // the scene's own state (sprite cache, ...)
   SceneScope scene_scope(scene);
