@@ -23,10 +23,8 @@
 #include "engine/core/game_task.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
+#include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/stage_writer.h"
-#include "testsupport/system_sprites.h"
 
 namespace {
 
@@ -39,14 +37,12 @@ constexpr uint8_t kHeroKind = 0;
 
 bool TaskExists(const char* name) { return Ctx().game_task.FindTask(name) != nullptr; }
 
-// The minimal stage (map 0) laid with its tables and system sprites on a battle rig; the mode
-// requests answered.
+// The bare battle install (the minimal stage, map 0) on a battle rig; the mode requests
+// answered.
 class SeamRig {
  public:
   SeamRig() {
-    testsupport::MinimalStage().Lay(rig.driver().tree);
-    testsupport::SlgTableWriter().Lay(rig.driver().tree);
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
+    testsupport::BattleInstall(testsupport::BattleInstall::Form::kBare).Lay(rig.driver().tree);
     GetSystemData()->setBattleMap(0);
     Game().sequences.set_mode = [](int) { return 1; };
   }
