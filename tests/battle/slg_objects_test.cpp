@@ -256,8 +256,11 @@ TEST(SlgSystemSprites, ADemonstrationCursorIgnoresTheMouse) {
   const SlgPair demo = {-100 << 16, 50 << 16};
   b.state.pointer = demo;
   b.event_words.demo_cursor = 1;
-  s.rig.Schedule({testsupport::PointerMove(s.rig.frame(), 500, 400)});
-  s.rig.Step();
+  auto move_mouse = [&](int32_t x, int32_t y) {
+    s.rig.Schedule({testsupport::PointerMove(s.rig.frame(), x, y)});
+    s.rig.Step();
+  };
+  move_mouse(500, 400);
   EXPECT_EQ(SlgMouseFlag(), 0u);
   Slg::SyncMouseCursor();
   EXPECT_EQ(b.state.pointer.x, demo.x);
@@ -272,8 +275,7 @@ TEST(SlgSystemSprites, ADemonstrationCursorIgnoresTheMouse) {
   EXPECT_EQ(SlgMouseFlag(), 1u);
   b.pointer_mode = 0;
   b.event_words.demo_cursor = 0;
-  s.rig.Schedule({testsupport::PointerMove(s.rig.frame(), 300, 200)});
-  s.rig.Step();
+  move_mouse(300, 200);
   EXPECT_NE(SlgMouseFlag(), 0u);
   Slg::SyncMouseCursor();
   EXPECT_NE(b.state.pointer.x, demo.x);
