@@ -44,12 +44,63 @@ constexpr int kStackSize = 100;
 constexpr int kRecoveryShifts = 3;
 
 // The entry of kTable for `key` in the row starting at `base`; -1 when the row has none.
-int Packed(int base, int key) {
+constexpr int Packed(int base, int key) {
   if (base == 0) return -1;
   const int at = base + key;
   if (at < 0 || at > kTableLast || kCheck[at] != key) return -1;
   return kTable[at];
 }
+
+// The packed tables unfolded, once, at compile time, into one row per state with a column per
+// terminal, so that each step of the parse is one look-up.
+constexpr int kStateCount = sizeof(kDefaultReduce) / sizeof(kDefaultReduce[0]);
+// Every token the lexer gives lies below this.
+constexpr int kTokenLimit = cond::FUNC4 + 1;
+// The terminals of the grammar, a column each; every other token shares column 0, for which no
+// state has an action (so it is always a syntax error).
+constexpr int kTerminals[] = {cond::BADTOKEN, 0, kErrorToken, cond::NUMBER, cond::GE,
+                              cond::LE, cond::NE, cond::CONST, cond::FUNC0, cond::FUNC1,
+                              cond::FUNC2, cond::FUNC3, cond::FUNC4, '(', ')', ',', ';', '|',
+                              '&', '=', '<', '>', '!', '-'};
+constexpr int kColumnCount = sizeof(kTerminals) / sizeof(kTerminals[0]);
+constexpr int kErrorColumn = 2;
+
+struct Unfolded {
+  uint8_t column[kTokenLimit] = {};  // per token
+  // Per state and column: s > 0 shifts to state s, -r reduces rule r, 0 is a syntax error.
+  int8_t action[kStateCount][kColumnCount] = {};
+  uint8_t go[2][kStateCount] = {};  // per left-hand symbol and uncovered state
+};
+
+constexpr Unfolded Unfold() {
+  Unfolded u;
+  for (int c = 1; c < kColumnCount; ++c) {
+    if (kTerminals[c] < kTokenLimit) u.column[kTerminals[c]] = static_cast<uint8_t>(c);
+  }
+  for (int s = 0; s < kStateCount; ++s) {
+    for (int c = 0; c < kColumnCount; ++c) {
+      const int shift = Packed(kShiftBase[s], kTerminals[c]);
+      const int reduce = Packed(kReduceBase[s], kTerminals[c]);
+      u.action[s][c] = static_cast<int8_t>(shift > 0 ? shift : reduce > 0 ? -reduce : 0);
+    }
+    for (int lhs = 0; lhs < 2; ++lhs) {
+      const int go = Packed(kGotoBase[lhs], s);
+      u.go[lhs][s] = static_cast<uint8_t>(go >= 0 ? go : kDefaultGoto[lhs]);
+    }
+  }
+  return u;
+}
+
+constexpr Unfolded kParse = Unfold();
+static_assert(kStateCount < 128 && kRuleCount < 128, "the unfolded actions are 8-bit");
+
+constexpr bool NoActionOnOtherTokens() {
+  for (const auto& row : kParse.action) {
+    if (row[0] != 0) return false;
+  }
+  return true;
+}
+static_assert(NoActionOnOtherTokens(), "a token outside the grammar has an action");
 
 int32_t Truth(bool b) { return b ? 1 : 0; }
 
@@ -126,23 +177,23 @@ CondCheck CondParser::yyparse() {
     int rule = kDefaultReduce[state];
     if (rule == 0) {
       ReadToken();
-      const int shift = Packed(kShiftBase[state], token_);
-      if (shift >= 0) {
-        if (!Push(shift, lexer_.yylval)) return End(CondEnd::kOverflow, 1);
-        state = shift;
+      const int action = kParse.action[state][kParse.column[token_]];
+      if (action > 0) {
+        if (!Push(action, lexer_.yylval)) return End(CondEnd::kOverflow, 1);
+        state = action;
         token_ = kNoToken;
         if (recovering > 0) --recovering;
         continue;
       }
-      rule = Packed(kReduceBase[state], token_);
-      if (rule < 0) {
+      rule = -action;
+      if (rule == 0) {
         // A syntax error.
         if (recovering == 0) ++errors_;
         if (recovering < kRecoveryShifts) {
           // Pop down to a state that shifts the error symbol, and shift it.
           recovering = kRecoveryShifts;
           int to;
-          while ((to = Packed(kShiftBase[states_[top_]], kErrorToken)) < 0) {
+          while ((to = kParse.action[states_[top_]][kErrorColumn]) <= 0) {
             if (top_ == 0) return End(CondEnd::kAbort, 1);
             --top_;
           }
@@ -170,8 +221,7 @@ CondCheck CondParser::yyparse() {
       if (token_ == 0) return End(CondEnd::kEndOfInput, 0);
       continue;
     }
-    const int go = Packed(kGotoBase[lhs], state);
-    state = go >= 0 ? go : kDefaultGoto[lhs];
+    state = kParse.go[lhs][state];
     if (!Push(state, value)) return End(CondEnd::kOverflow, 1);
   }
 }

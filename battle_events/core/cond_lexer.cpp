@@ -4,7 +4,7 @@
 
 using namespace cond;
 
-const CondKeyword CondKeywordTable[kCondKeywordCount + 1] = {
+constexpr CondKeyword CondKeywordTable[kCondKeywordCount + 1] = {
     {"F", FUNC1, kCondF},     {"FAD", FUNC1, kCondFAD}, {"R", FUNC1, kCondR},
     {"M", FUNC1, kCondM},     {"T", FUNC0, kCondT},     {"NG", FUNC1, kCondNG},
     {"NP", FUNC1, kCondNP},   {"NU", FUNC1, kCondNU},   {"UAJ", FUNC4, kCondUAJ},
@@ -36,16 +36,43 @@ namespace {
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
 
-// The first row named exactly `word` (NUL-terminated), or null.
-const CondKeyword* FindKeyword(const char* word) {
-  for (const CondKeyword* k = CondKeywordTable; k->name != nullptr; ++k) {
-    const char* n = k->name;
-    const char* w = word;
-    while (*n != 0 && *n == *w) {
-      ++n;
-      ++w;
-    }
-    if (*n == *w) return k;
+// A word of up to three letters as one number, its first letter in the low byte.
+constexpr uint32_t WordKey(const char* word) {
+  uint32_t key = 0;
+  for (int i = 0; i < 3 && word[i] != 0; ++i) {
+    key |= static_cast<uint32_t>(static_cast<unsigned char>(word[i])) << (8 * i);
+  }
+  return key;
+}
+
+// The rows of CondKeywordTable by the keys of their names, in an open-addressed table filled in
+// table order: a probe meets the rows of one key in table order, so the first found is the first
+// row of that name.
+constexpr int kKeySlots = 128;
+constexpr int Slot(uint32_t key) { return static_cast<int>((key * 2654435761u) >> 25); }
+
+struct KeywordSlots {
+  uint32_t key[kKeySlots] = {};
+  int8_t row[kKeySlots] = {};  // -1: empty
+};
+constexpr KeywordSlots MakeSlots() {
+  KeywordSlots s;
+  for (int8_t& r : s.row) r = -1;
+  for (int i = 0; i < kCondKeywordCount; ++i) {
+    const uint32_t key = WordKey(CondKeywordTable[i].name);
+    int at = Slot(key);
+    while (s.row[at] >= 0) at = (at + 1) % kKeySlots;
+    s.key[at] = key;
+    s.row[at] = static_cast<int8_t>(i);
+  }
+  return s;
+}
+constexpr KeywordSlots kSlots = MakeSlots();
+
+// The first row whose name has that key, or null.
+const CondKeyword* FindKeyword(uint32_t key) {
+  for (int at = Slot(key); kSlots.row[at] >= 0; at = (at + 1) % kKeySlots) {
+    if (kSlots.key[at] == key) return &CondKeywordTable[kSlots.row[at]];
   }
   return nullptr;
 }
@@ -65,9 +92,9 @@ int CondLexer::yylex() {
   }
   ++at_;
   if (IsUpper(c)) {
-    char word[4] = {static_cast<char>(c), 0, 0, 0};
-    for (int i = 1; i < 3 && IsUpper(*at_); ++i) word[i] = static_cast<char>(*at_++);
-    const CondKeyword* k = FindKeyword(word);
+    uint32_t key = c;
+    for (int i = 1; i < 3 && IsUpper(*at_); ++i) key |= static_cast<uint32_t>(*at_++) << (8 * i);
+    const CondKeyword* k = FindKeyword(key);
     if (k == nullptr) return BADTOKEN;
     yylval = k->value;
     return k->token;

@@ -80,6 +80,8 @@ TEST(CondKeywords, TableShape) {
     EXPECT_TRUE(name.size() >= 1 && name.size() <= 3) << name;
     for (char c : name) EXPECT_TRUE(c >= 'A' && c <= 'Z') << name;
     EXPECT_TRUE(names.insert(name).second) << name << " twice";
+    // The lexer finds each row by its name.
+    EXPECT_EQ(Lex(name), (std::vector<Token>{{k.token, k.value}, {0, 0}})) << name;
     if (k.token != CONST) {
       // The functions come first, each row's value its own index.
       EXPECT_EQ(k.value, i) << name;
