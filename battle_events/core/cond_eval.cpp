@@ -64,6 +64,7 @@ constexpr int kTerminals[] = {cond::BADTOKEN, 0, kErrorToken, cond::NUMBER, cond
                               '&', '=', '<', '>', '!', '-'};
 constexpr int kColumnCount = sizeof(kTerminals) / sizeof(kTerminals[0]);
 constexpr int kErrorColumn = 2;
+static_assert(kTerminals[kErrorColumn] == kErrorToken);
 
 struct Unfolded {
   uint8_t column[kTokenLimit] = {};  // per token
