@@ -12,6 +12,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_unit.h"
+#include "battle_events/core/cond_eval.h"
 #include "battle_events/core/event_conditions.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/core/event_queries.h"
@@ -445,6 +446,67 @@ TEST_F(Battlefield, MaximumSearchesOverAllAndOverThePresent) {
   SetTrustVar(1, -100);
   EXPECT_EQ(GetFavouriteChara(), 1);
   EXPECT_EQ(GetTopPresentHeroineVar2(), 1);
+}
+
+// ---- The condition language on the battle's table ----
+
+TEST_F(Battlefield, TheBattlesTableCallsEachQueryByItsKeyword) {
+  // A state in which the 25 queries give answers that tell them apart where they can.
+  SetEventFlag(9);
+  SetMacroP(42, 4242);
+  s().turn_counter = 31;
+  Battle().player.last_choice = 18;
+  s().acting_unit = kHeroSlot;
+  s().previous_acting = kHeroine1Slot;
+  s().turn_flags = 0x800C;
+  Battle().event_unit_ref = {kEnemy1, kHeroine2Slot};
+  U(kHeroSlot).stats.life = 30;
+  SetTrustVar(5, 40);
+  MoveTo(kEnemy1, 4, 19);
+  board.SetCell(5, 12, CellWord(2));
+  Battle().rand_seam.script = [] { return 0x1000; };
+  struct Case {
+    const char* text;
+    int32_t want;
+  };
+  const Case cases[] = {
+      {"F(9);", CondF(9)},
+      {"FAD(42);", CondFAD(42)},
+      {"R(7);", CondR(7)},
+      {"M(18);", CondM(18)},
+      {"T();", CondT()},
+      {"NG(4);", CondNG(4)},
+      {"NP(3);", CondNP(3)},
+      {"NU(20);", CondNU(20)},
+      {"UAJ(0,0,1,20);", CondUAJ(0, 0, 1, 20)},
+      {"PP(0);", CondPP(0)},
+      {"PFP(1);", CondPFP(1)},
+      {"PGU(0,0);", CondPGU(0, 0)},
+      {"FGU(0,1);", CondFGU(0, 1)},
+      {"HP(0,25);", CondHP(0, 25)},
+      {"HGU(1,23,0);", CondHGU(1, 23, 0)},
+      {"IMR();", CondIMR()},
+      {"RI(5);", CondRI(5)},
+      {"KP(0);", CondKP(0)},
+      {"KGU(1,20);", CondKGU(1, 20)},
+      {"CP(2);", CondCP(2)},
+      {"LP(0,1,192,480);", CondLP(0, 1, 192, 480)},
+      {"XF(490,294);", CondXF(490, 294)},
+      {"YF(490,294);", CondYF(490, 294)},
+      {"XGU(1,20);", CondXGU(1, 20)},
+      {"YGU(1,20);", CondYGU(1, 20)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CondEval(c.text), c.want) << c.text;
+  // The answers the state above gives, so that a swap of two entries shows.
+  EXPECT_EQ(CondEval("FAD(42);"), 4242);
+  EXPECT_EQ(CondEval("T();"), 31);
+  EXPECT_EQ(CondEval("UAJ(0,0,1,20);"), 0);
+  EXPECT_EQ(CondEval("PFP(1)&FGU(0,1)&PP(0)&PGU(0,0)&KGU(1,20)&CP(2)&HP(0,25);"), 1);
+  EXPECT_EQ(CondEval("IMR()=5&RI(5)=40;"), 1);
+  EXPECT_EQ(CondEval("XF(490,294)=480&YF(490,294)=360;"), 1);
+  EXPECT_EQ(CondEval("XGU(1,20)=432&YGU(1,20)=432;"), 1);
+  EXPECT_EQ(CondEval("LP(0,1,192,480);"), 144);
+  EXPECT_EQ(CondEval("F(9)&M(18)&NG(4)&NP(3)&!NU(20)&!KP(0)&!R(6)&R(7);"), 1);
 }
 
 // ---- Battle words ----
