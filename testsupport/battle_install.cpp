@@ -35,6 +35,13 @@ std::vector<UnitAnmWriter> UnitSets() {
 
 BattleInstall::BattleInstall(Form form) : form(form), stage(MinimalStage()) {}
 
+void BattleInstall::AllyInsteadOfEnemy() {
+  StageUnitEntry& u = stage.units[1];
+  u.side = 0;
+  u.character = 1;
+  u.class_index = stage.units[0].class_index;
+}
+
 SlgTableWriter BattleInstall::Tables() const {
   SlgTableWriter tables;
   if (form == Form::kBare) {
