@@ -53,9 +53,10 @@ void ScopedEventTable::InstallOn(BattleContext& battle) {
   };
 }
 
-std::vector<int> ScopedEventTable::Frames(uint16_t id, SlgEventMoment moment) const {
+std::vector<int> NoteFrames(const std::vector<EventNote>& notes, uint16_t id,
+                            SlgEventMoment moment) {
   std::vector<int> frames;
-  for (const EventNote& n : notes_) {
+  for (const EventNote& n : notes) {
     if (n.id == id && n.moment == moment) frames.push_back(n.frame);
   }
   return frames;

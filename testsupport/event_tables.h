@@ -66,6 +66,10 @@ struct EventNote {
   bool operator==(const EventNote&) const = default;
 };
 
+// The frames at which the row with this id started (or finished), in order.
+std::vector<int> NoteFrames(const std::vector<EventNote>& notes, uint16_t id,
+                            SlgEventMoment moment);
+
 // While it lives, every battle context made or stage built installs the battle events
 // (InstallBattleEvents) and, at its set-up, `table`, which must outlive it; each row started and
 // finished is noted. The newest one made is the one in force; the one before it is again once
@@ -81,8 +85,6 @@ class ScopedEventTable {
   void InstallOn(BattleContext& battle);
 
   const std::vector<EventNote>& notes() const { return notes_; }
-  // The frames at which the row with this id started (or finished).
-  std::vector<int> Frames(uint16_t id, SlgEventMoment moment) const;
 
  private:
   static void Installer(BattleContext& battle);

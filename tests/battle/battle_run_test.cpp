@@ -611,7 +611,9 @@ void BossGoneWin(const SlgEventEntry& /*row*/) {
   const SlgBattleState& s = Battle().state;
   for (int i = 0; i < s.unit_count; ++i) {
     const SlgUnit& u = s.units[static_cast<size_t>(i)];
-    if ((u.kind == 29 || u.kind == 24) && u.step != kSlgDeadStep) g_standing_at_exit.push_back(u.kind);
+    if ((u.kind == 29 || u.kind == 24) && u.step != kSlgDeadStep) {
+      g_standing_at_exit.push_back(u.kind);
+    }
   }
   StartGameWin();
   EventEnd();

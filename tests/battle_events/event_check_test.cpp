@@ -14,7 +14,6 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_objects_state.h"
-#include "battle/slg_player.h"
 #include "battle/slg_start.h"
 #include "battle/slg_task.h"
 #include "battle/slg_turn.h"
@@ -36,7 +35,6 @@ namespace {
 
 using testsupport::BattleInstall;
 using testsupport::BattleRig;
-using testsupport::EventNote;
 using testsupport::kOpeningRow;
 using testsupport::kVictoryRow;
 
@@ -128,8 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"later_after_earlier_guarded",
                  {Guarded(Row(1, 0x8000), 5, 0), With(Row(2, 0x8000), kDraw, kNo, kNo)}, 0x8000,
                  {5}, 1, 1},
-        FindCase{"none_of_three", {Row(1, 0x0001), Row(2, 0x0002), With(Row(3, 0x8000), "0;", kNo, kNo)},
-                 0x8000, {}, 3, 0}),
+        FindCase{"none_of_three",
+                 {Row(1, 0x0001), Row(2, 0x0002), With(Row(3, 0x8000), "0;", kNo, kNo)}, 0x8000,
+                 {}, 3, 0}),
     [](const ::testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
 
 TEST(FindEvent, TheLaterRowFiresOnceTheEarlierHasFinishedAndANullTableFindsNothing) {
@@ -262,11 +261,7 @@ class EventBattle {
     return rig.frame();
   }
   std::vector<int> Frames(uint16_t id, SlgEventMoment moment) const {
-    std::vector<int> frames;
-    for (const EventNote& n : rig.event_notes()) {
-      if (n.id == id && n.moment == moment) frames.push_back(n.frame);
-    }
-    return frames;
+    return testsupport::NoteFrames(rig.event_notes(), id, moment);
   }
 
   BattleRig rig;
