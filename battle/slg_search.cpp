@@ -430,9 +430,9 @@ void MoveRange(int character, SlgRangePos start, int move) {
   }
   MarkMap marks{};
   MarkList(marks);
-  // A full list lost cells (the fill lists a cell again at each lower cost; a move of 11 on an
-  // open map makes over 512 entries): the cost grid holds them all, the reached cells of the
-  // fill and the cost-0 cells of the square.
+  // A full list lost cells (the fill lists a cell again at each lower cost, so a long move on an
+  // open map can make more entries than the map has cells): the cost grid holds them all, the
+  // reached cells of the fill and the cost-0 cells of the square.
   if (S().list_refused != 0) {
     const SlgSearchState& s = S();
     for (int index = 0; index < kSlgGridCells; ++index) {
