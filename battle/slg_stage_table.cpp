@@ -34,8 +34,8 @@ void StageTable::Assign(const uint8_t* bytes, size_t size, const char* name) {
   for (const auto& [at, field] : {std::pair<size_t, const char*>{0, "SLW"}, {2, "SLH"}}) {
     const uint16_t size = U16At(&bytes_[at]);
     if (size <= kStageMapSizeLimit) continue;
-    DebugPrint("Stage Table data (%s): %s=%u above the limit %u: held to it\n", name, field, size,
-               kStageMapSizeLimit);
+    DebugPrint("Stage Table data (%s): %s=%d above the limit %d: held to it\n", name, field,
+               int{size}, int{kStageMapSizeLimit});
     bytes_[at] = static_cast<uint8_t>(kStageMapSizeLimit & 0xFF);
     bytes_[at + 1] = static_cast<uint8_t>(kStageMapSizeLimit >> 8);
   }

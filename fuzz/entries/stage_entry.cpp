@@ -107,11 +107,10 @@ void InitialiseAndRunAFrame(testsupport::GameTree& tree, BattleContext& battle) 
 
 // Input: the stage table, face table, conversion table, map data, EnThk, EnCnd and EnTab. Rules:
 // the stage table is the file's first 1300 bytes (zero after) with NumUnit at most 64 and the map
-// width and height at most 32767; an entry is
-// usable exactly when its class index, kind and category lie inside their tables; the grids are
-// the file's big-endian words at the offsets of bytes 80 and 88 when the file holds both, else
-// zero; each think block is its file with exactly the points of the doubled records doubled;
-// internal faces lie in 0-254 and are 0 outside 0-519.
+// width and height at most 32767; an entry is usable exactly when its class index, kind and
+// category lie inside their tables; the grids are the file's big-endian words at the offsets of
+// bytes 80 and 88 when the file holds both, else zero; each think block is its file with exactly
+// the points of the doubled records doubled; internal faces lie in 0-254 and are 0 outside 0-519.
 void StageEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, kParts);
   testsupport::GameTree& tree = detail::Tree();

@@ -2,7 +2,8 @@
 // entering mode 26 and starting the battle through its sequence entry, the event check's stand-in
 // holding the test's victory rule (and, in the switch row, its stage switches), the clock stepped
 // one frame at a time until the manager leaves its battle modes. Each row asserts the outcome
-// (modes, the lost-battle word, the round variable, traces), and runs the same way twice.
+// (modes, the lost-battle word, the round variable, traces, exactly its own victories and game
+// overs begun and none after the hand-back), and runs the same way twice.
 
 #include <gtest/gtest.h>
 
