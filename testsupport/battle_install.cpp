@@ -35,11 +35,11 @@ std::vector<UnitAnmWriter> UnitSets() {
 
 BattleInstall::BattleInstall(Form form) : form(form), stage(MinimalStage()) {}
 
-void BattleInstall::AllyInsteadOfEnemy() {
+void BattleInstall::HeroineInsteadOfEnemy() {
   StageUnitEntry& u = stage.units[1];
   u.side = 0;
   u.character = 1;
-  u.class_index = stage.units[0].class_index;
+  stage.classes[u.class_index] = {1, 0, 0, 0};
 }
 
 SlgTableWriter BattleInstall::Tables() const {

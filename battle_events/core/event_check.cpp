@@ -93,9 +93,10 @@ void StartGameWin() {
   BattleContext& b = Battle();
   // Victory rows that match again while the victory fades would start a second win and exit.
   if (b.event_words.battle_end == 1) return;
-  if (Ctx().game_task.FindTask(kSlgGameWinTaskName) != nullptr) return;
+  // The core refuses (and traces) a victory while one or a game over is under way, or after the
+  // hand-back: the word tells of a victory that began.
   Slg::StartGameWin();
-  b.event_words.battle_end = 1;
+  if (Ctx().game_task.FindTask(kSlgGameWinTaskName) != nullptr) b.event_words.battle_end = 1;
 }
 
 void RequestGameOver() { Battle().lost = 1; }

@@ -91,9 +91,10 @@ void StartEventCheck(const SlgEventEntry* table);
 // same step changes nothing).
 void EventEnd();
 
-// The events' victory: unless "Slg::GameWin" already runs or the battle-end word is 1, the core's
-// Slg::StartGameWin (the task under the battle's task owner: fade, then the battle left as won),
-// then the battle-end word := 1. (Code inside namespace Slg calls it as ::StartGameWin.)
+// The events' victory: nothing while the battle-end word is 1; else the core's Slg::StartGameWin
+// (the task under the battle's task owner: fade, then the battle left as won; the core starts none
+// while a victory or a game over is under way or after the hand-back), then the battle-end word
+// := 1 when "Slg::GameWin" runs. (Code inside namespace Slg calls it as ::StartGameWin.)
 void StartGameWin();
 
 // The events' defeat: the core's defeat word (Battle().lost) := 1; turn control starts

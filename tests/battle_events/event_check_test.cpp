@@ -520,7 +520,7 @@ TEST(EventBattle, ASecondWinLeavesOneVictoryAndOneExit) {
       kEventTableEnd};
   BattleRig rig(ManagerOptions());
   BattleInstall install;
-  install.AllyInsteadOfEnemy();
+  install.HeroineInsteadOfEnemy();
   install.Lay(rig.driver().tree);
   GetSystemData()->setVoiceOff(1);
   rig.InstallEventTable(kTable);
