@@ -166,6 +166,69 @@ TEST_P(TypingTest, SilentStepsTakeAnIntervalAndLineBreaksGoOnToTheNextLine) {
   EXPECT_EQ(msg, nullptr);
 }
 
+TEST_P(TypingTest, MixedTextStepsOneCharacterAtATime) {
+  // Each step types one character: a double-byte one (24 pixels) or a single-byte one (12). A
+  // cell is a double-byte fixture glyph (0-4), a single-byte character ('a'..), or nothing (-1).
+  struct Cell12Or24 {
+    int x, y, glyph;
+  };
+  struct Case {
+    const char* name;
+    std::string message;
+    int steps;  // characters typed, one per interval, before the message ends
+    std::vector<Cell12Or24> cells;
+  };
+  const std::string g = Glyphs();
+  const Case cases[] = {
+      {"double-byte only", g.substr(0, 6), 3, {{0, 0, 0}, {24, 0, 1}, {48, 0, 2}, {72, 0, -1}}},
+      {"one ASCII word inside",
+       g.substr(0, 2) + "Shift" + g.substr(2, 4),
+       8,
+       {{0, 0, 0}, {24, 0, 'S'}, {36, 0, 'h'}, {48, 0, 'i'}, {60, 0, 'f'}, {72, 0, 't'},
+        {84, 0, 1}, {108, 0, 2}}},
+      {"one ASCII character, then a line break",
+       "A" + g.substr(0, 2) + "$$" + g.substr(2, 2),
+       3,
+       {{0, 0, 'A'}, {12, 0, 0}, {0, 24, 1}, {36, 0, -1}}},
+      {"a lone lead byte at the end draws nothing",
+       g.substr(0, 2) + "b" + g.substr(2, 1),
+       2,
+       {{0, 0, 0}, {24, 0, 'b'}, {36, 0, -1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowRec* w = Make(0xFFFFFF, 0);
+    AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(c.message), 50);
+    ASSERT_EQ(anime().SetAutoClear(&msg), 1);
+    Frame(16);
+    Frame(0);
+    for (int step = 0; step < c.steps; ++step) {
+      Frame(51);
+      EXPECT_NE(msg, nullptr) << "step " << step;
+    }
+    Frame(51);
+    Frame(16);
+    EXPECT_EQ(msg, nullptr);
+    const Surface* s = w->text_sprite->surface;
+    for (const Cell12Or24& cell : c.cells) {
+      if (cell.glyph >= 0 && cell.glyph < 32) {
+        EXPECT_TRUE(Cell(w, cell.x, cell.y, cell.glyph));
+        continue;
+      }
+      const int width = cell.glyph < 0 ? 24 : 12;
+      for (int r = 0; r < 24; ++r) {
+        for (int col = 0; col < width; ++col) {
+          const int level = cell.glyph < 0 ? 0 : FixtureLevel12(cell.glyph, col, r);
+          const uint16_t want = level == 0 ? Key() : GlyphOnGrey(kInk, level);
+          ASSERT_EQ(s->Row(kPenY + cell.y + r)[kPenX + cell.x + col], want)
+              << "cell at " << cell.x << "," << cell.y << " pixel " << col << "," << r;
+        }
+      }
+    }
+    win().Delete(&w);
+  }
+}
+
 TEST_P(TypingTest, ARefusedCharacterKeepsThePenAndTheRestIsStillTyped) {
   // Five glyphs fill the 140-pixel line; a sixth does not fit and is refused; the 12-pixel
   // character after it still fits at the pen.

@@ -282,7 +282,7 @@ TEST_P(MessageTest, TypingEndsByItselfOrWhenStopped) {
   EXPECT_TRUE(TamvikFunc::IsMessageDone());
 }
 
-TEST_P(MessageTest, WindowCharsAreDrawnTwoBytesAt24PixelSteps) {
+TEST_P(MessageTest, WindowCharsAreDrawnOneCharacterAtATime) {
   ASSERT_EQ(ADVShowWindow(), 1);
   const uint16_t ink = Ink();
   const std::string text = std::string(kFullGlyph) + "\xA4\x40";
@@ -291,8 +291,14 @@ TEST_P(MessageTest, WindowCharsAreDrawnTwoBytesAt24PixelSteps) {
   EXPECT_EQ(TextPixel(kTextX + 24 + 1, kTextY + 1), ink);
   EXPECT_EQ(TextPixel(kTextX + 48 + 23, kTextY + 23), ink);
   EXPECT_EQ(TextPixel(kTextX + 72 + 1, kTextY + 1), Key());
-  // An odd last byte is drawn alone (or refused), never read past.
-  EXPECT_EQ(TamvikFunc::DrawWindowChars(Window(), "\xA4", 0, 30), 1);
+  // A single-byte character takes 12 pixels and keeps the double-byte one after it in step.
+  ASSERT_EQ(TamvikFunc::DrawWindowChars(Window(), (std::string("a") + kFullGlyph).c_str(), 0, 30), 1);
+  EXPECT_EQ(TextPixel(kTextX + 12 + 1, kTextY + 30 + 1), ink);
+  EXPECT_EQ(TextPixel(kTextX + 12 + 23, kTextY + 30 + 23), ink);
+  EXPECT_EQ(TextPixel(kTextX + 36 + 1, kTextY + 30 + 1), Key());
+  // A lone lead byte at the end draws nothing and is never read past.
+  EXPECT_EQ(TamvikFunc::DrawWindowChars(Window(), "\xA4", 0, 60), 1);
+  EXPECT_EQ(TextPixel(kTextX + 1, kTextY + 60 + 1), Key());
   EXPECT_EQ(TamvikFunc::DrawWindowChars(nullptr, "ab", 0, 0), 1);
 }
 
