@@ -50,7 +50,7 @@ void HeadlessWindow::PostEvent(const Event& event) {
 }
 
 void HeadlessWindow::MessageBox(bool owned, const std::string& text, const std::string& caption) {
-  boxes.push_back({owned, caption, text});
+  boxes.push_back({owned, caption, text, created_});
 }
 
 uint64_t HeadlessWindow::MemoryStatus(int index) {

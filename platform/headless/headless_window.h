@@ -17,6 +17,7 @@ struct RecordedBox {
   bool owned = false;
   std::string caption;
   std::string text;
+  bool window_open = false;  // the program window existed when the box was shown
 };
 
 class HeadlessWindow final : public Window {

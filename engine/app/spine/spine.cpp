@@ -34,7 +34,8 @@ void OnDestroy(platform::Window* window) {
   window->PostEvent({EventKind::kQuit, static_cast<uint32_t>(AppGetExitStatus())});
 }
 
-// The glyph fonts did not load: names the files that are missing and where they were looked for.
+// The glyph fonts did not load: a box (which needs no game window; the real backend also writes
+// it to stderr) names the files that are missing and where they were looked for.
 void ReportFontsMissing(platform::Window* window) {
   static constexpr const char* kFontFiles[] = {"CHT.DAT", "ENG12.DAT", "CHT24.DAT"};
   platform::Files* files = Ctx().platform.files;
@@ -46,10 +47,12 @@ void ReportFontsMissing(platform::Window* window) {
   }
   std::string where = files != nullptr ? files->WorkingDirectory() : std::string();
   if (where.empty()) where = "(unknown)";
-  window->Report("glyph fonts not found in the working directory " + where + ": " +
-                 (missing.empty() ? std::string("a font file could not be read")
-                                  : "missing " + missing) +
-                 " (the game reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)");
+  window->MessageBox(false,
+                     "glyph fonts not found in the working directory " + where + ": " +
+                         (missing.empty() ? std::string("a font file could not be read")
+                                          : "missing " + missing) +
+                         " (the game reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
+                     "ERROR");
 }
 
 }  // namespace
@@ -81,6 +84,17 @@ platform::Window* AppStart(const GameHooks& hooks, int& exit_code) {
   if (seam->AnotherInstanceRunning()) {
     seam->MessageBox(false, "TAMVIKＰＣ版已經啟動了", "ERROR");
     exit_code = kExitAlreadyRunning;
+    return nullptr;
+  }
+  // The checks whose failure a person can act on come before the window, so that no empty game
+  // window stands behind their boxes: the install settings, then the glyph fonts.
+  if (hooks.check_install && hooks.check_install() == 0) {
+    exit_code = kExitNotInstalled;
+    return nullptr;
+  }
+  if (Services().LoadFont() == 0) {
+    ReportFontsMissing(seam);
+    exit_code = kExitSetupFailed;
     return nullptr;
   }
   platform::Window* window = CreateMainWindow();
@@ -134,21 +148,12 @@ platform::Window* CreateMainWindow() {
 }
 
 int AppInit(platform::Window* window) {
-  // A missing install shows its box and sets the quit request: the first frame ends the program.
   const GameHooks& game = Ctx().game_hooks;
-  if (game.check_install) game.check_install();
-
   EngineServices& services = Services();
   if (services.InitDirectDraw(window) == 0) {
     AppSetExitStatus(kExitSetupFailed);
     TermAndClose(window);
     return 0;
-  }
-  // Without its fonts the game shows no text: said, and the first frame ends the program.
-  if (services.LoadFont() == 0) {
-    ReportFontsMissing(window);
-    AppSetExitStatus(kExitSetupFailed);
-    AppSetQuit();
   }
   // The glyph renderer packs pixels as the display does: RGB565 when pure green fills RGB565's
   // green field.
