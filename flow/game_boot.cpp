@@ -37,7 +37,7 @@ int CheckInstall() {
   platform::Window* window = owner != nullptr ? owner : Ctx().platform.window;
   // The box's own words, then what to do about it and what is wrong, so that the user need not
   // guess.
-  std::string text = "没有安装TAMVIKＰＣ版\n" + InstallAdvice();
+  std::string text = std::string(kNotInstalledText) + "\n" + InstallAdvice();
   if (!cause.empty()) text += "\n(" + cause + ")";
   if (window != nullptr) window->MessageBox(owner != nullptr, text, "ERROR");
   AppSetExitStatus(kExitNotInstalled);

@@ -7,6 +7,8 @@
 // it needs) and whose third names the cause in brackets; the exit status kExitNotInstalled and
 // the quit request. 1 installed, 0 missing.
 int CheckInstall();
+// The install box's first line (UTF-8).
+inline constexpr const char* kNotInstalledText = "没有安装TAMVIKＰＣ版";
 
 // Boots the game once the engine runs, in this order: save\system.dat into the system data
 // (a missing or damaged file leaves the defaults); the resume point and the four developer

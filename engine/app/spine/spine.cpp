@@ -10,6 +10,8 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
+#include "engine/gfx/text/text_big5.h"
+#include "engine/gfx/text/text_draw.h"
 #include "platform/config.h"
 #include "platform/files.h"
 #include "platform/pixel_traits.h"
@@ -55,6 +57,14 @@ void ReportFontsMissing(platform::Window* window) {
                      "ERROR");
 }
 
+// One line of a box's text with the glyph fonts, as the game draws its own text.
+bool BoxLineGlyphs(const std::string& utf8, platform::BoxTextLine& out) {
+  const std::optional<std::string> big5 = Big5FromUtf8(utf8);
+  if (!big5) return false;
+  out.height = CDdrawText::kLineHeight;
+  return Ctx().ddraw_text.LineCoverage(*big5, out.width, out.levels);
+}
+
 }  // namespace
 
 int WinMain(const GameHooks& hooks) {
@@ -63,9 +73,13 @@ int WinMain(const GameHooks& hooks) {
   if (platform::TraceWanted(Ctx().platform.config)) trace.emplace(stderr);
   int exit_code = 0;
   platform::Window* window = AppStart(hooks, exit_code);
-  if (window == nullptr) return exit_code;
+  if (window == nullptr) {
+    if (platform::Window* seam = Ctx().platform.window) seam->SetBoxGlyphs({});
+    return exit_code;
+  }
   while (MessageLoopStep(window, exit_code)) {
   }
+  window->SetBoxGlyphs({});
   return exit_code;
 }
 
@@ -81,8 +95,13 @@ platform::Window* AppStart(const GameHooks& hooks, int& exit_code) {
     exit_code = kExitNoDisplay;
     return nullptr;
   }
+  // The glyph fonts first: the boxes of the program's own messages are drawn with them (the
+  // system's box font may lack characters of them). Their absence is said after the install
+  // check.
+  const bool fonts = Services().LoadFont() != 0;
+  seam->SetBoxGlyphs(BoxLineGlyphs);
   if (seam->AnotherInstanceRunning()) {
-    seam->MessageBox(false, "TAMVIKＰＣ版已經啟動了", "ERROR");
+    seam->MessageBox(false, kAlreadyRunningText, "ERROR");
     exit_code = kExitAlreadyRunning;
     return nullptr;
   }
@@ -92,7 +111,7 @@ platform::Window* AppStart(const GameHooks& hooks, int& exit_code) {
     exit_code = kExitNotInstalled;
     return nullptr;
   }
-  if (Services().LoadFont() == 0) {
+  if (!fonts) {
     ReportFontsMissing(seam);
     exit_code = kExitSetupFailed;
     return nullptr;
@@ -179,7 +198,7 @@ int AppFrame(platform::Window* window) {
   services.SoundUpdate(app.GetTime());
   services.AnimeExec(app.GetTime());
   if (services.ShowWindow() == 0) {
-    window->MessageBox(true, "CDdrawFunc::ShowWindow Failed\n", "ERROR");
+    window->MessageBox(true, kShowWindowFailedText, "ERROR");
     AppSetExitStatus(kExitSetupFailed);
     TermAndClose(window);
   }

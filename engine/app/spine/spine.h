@@ -12,6 +12,9 @@
 
 // The window title, also the name the single-instance test looks for (UTF-8).
 inline constexpr const char* kMainWindowTitle = "TAMVIKPC版";
+// The program's own box texts (UTF-8).
+inline constexpr const char* kAlreadyRunningText = "TAMVIKＰＣ版已經啟動了";
+inline constexpr const char* kShowWindowFailedText = "CDdrawFunc::ShowWindow Failed\n";
 inline constexpr int kMainWindowWidth = 640;
 inline constexpr int kMainWindowHeight = 480;
 
@@ -22,8 +25,9 @@ inline constexpr int kMainWindowHeight = 480;
 int WinMain(const GameHooks& hooks);
 
 // The entry's part before the loop; the hooks are kept in the current context for the start-up
-// and every frame. In order: the display test, the single-instance test, the install check (the
-// game's hook) and the glyph fonts, then the window and AppInit. Returns the window when the
+// and every frame. In order: the display test, the glyph fonts (loaded first: the program's
+// boxes are drawn with them, Window::SetBoxGlyphs), the single-instance test, the install check
+// (the game's hook), the fonts' absence said, then the window and AppInit. Returns the window when the
 // loop should run; null when the program ends at once, before any window, with `exit_code` set:
 // kExitNoDisplay (said through Window::Report, before the single-instance lock is taken),
 // kExitAlreadyRunning (its box), kExitNotInstalled (the install box), kExitSetupFailed (the

@@ -10,7 +10,6 @@ using platform::SurfaceRole;
 
 namespace {
 
-constexpr const char* kInitFailedText = "DirectX 的初始化失敗了。\n結束程式。";
 constexpr const char* kErrorCaption = "ERROR";
 
 bool IsLayerId(SurfaceId id) { return id >= SURFACE_ROOT && id <= SURFACE_TEXT; }
@@ -85,7 +84,7 @@ uint32_t CDdrawFunc::GetSurfaceDesc(const Surface* surface) const {
 // ---- Set-up ----
 
 int CDdrawFunc::FailInit() {
-  if (window_ != nullptr) window_->MessageBox(true, kInitFailedText, kErrorCaption);
+  if (window_ != nullptr) window_->MessageBox(true, CDdrawFunc::kInitFailedText, kErrorCaption);
   return 0;
 }
 

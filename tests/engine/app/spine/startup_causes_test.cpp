@@ -10,15 +10,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/app/main/game_wiring.h"
 #include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
+#include "engine/gfx/text/text_big5.h"
 #include "platform/config.h"
 #include "testsupport/faulty_files.h"
 #include "testsupport/glyph_font_fixture.h"
+#include "testsupport/program_messages.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/test_game.h"
@@ -34,7 +37,12 @@ constexpr const char* kNotInstalled =
 struct Start {
   Start() {
     tree.MakeDir("conf");
-    testsupport::WriteGlyphFont(tree, testsupport::MakeGlyphFont(), "cwd");
+    // A font for the program's own messages, so that their boxes can be drawn with it.
+    std::vector<std::string> messages;
+    for (const std::string& text : testsupport::ProgramMessageTexts()) {
+      if (auto big5 = Big5FromUtf8(text)) messages.push_back(*big5);
+    }
+    testsupport::WriteGlyphFont(tree, testsupport::MakeGlyphFontFor(messages), "cwd");
     engine.host.files.SetWorkingDirectory(tree.cwd());
   }
 
@@ -81,6 +89,9 @@ TEST(StartupCauses, EachProblemNamesItsCauseAndEndsWithItsStatus) {
     // those paths.
     std::string box;
     std::string report;
+    // The box is drawn with the program's glyph fonts (its text is traditional Chinese, which
+    // they hold; the install box's simplified characters are left to the system's box).
+    bool glyphs = false;
   };
   const Case cases[] = {
       {"no settings file", [](Start&) {}, kExitNotInstalled,
@@ -129,7 +140,7 @@ TEST(StartupCauses, EachProblemNamesItsCauseAndEndsWithItsStatus) {
        kExitSetupFailed,
        "glyph fonts not found in the working directory {cwd}: missing CHT24.DAT (the game reads "
        "CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
-       ""},
+       "", true},  // all ASCII: the single-byte glyphs, loaded before CHT24.DAT, draw it
       {"no display, checked before the single-instance test",
        [](Start& s) {
          s.Install(s.tree.Path("install"));
@@ -142,7 +153,7 @@ TEST(StartupCauses, EachProblemNamesItsCauseAndEndsWithItsStatus) {
          s.Install(s.tree.Path("install"));
          s.engine.host.window.another_instance = true;
        },
-       kExitAlreadyRunning, "TAMVIKＰＣ版已經啟動了", ""},
+       kExitAlreadyRunning, "TAMVIKＰＣ版已經啟動了", "", true},
       {"the window cannot be made",
        [](Start& s) {
          s.Install(s.tree.Path("install"));
@@ -173,6 +184,7 @@ TEST(StartupCauses, EachProblemNamesItsCauseAndEndsWithItsStatus) {
       // Every start-up box comes before the game window: none stands empty behind it.
       EXPECT_FALSE(window.boxes[0].window_open);
       EXPECT_FALSE(window.boxes[0].owned);
+      EXPECT_EQ(window.boxes[0].glyphs, c.glyphs);
     }
     if (c.report.empty()) {
       EXPECT_TRUE(window.reports.empty()) << window.reports[0];
