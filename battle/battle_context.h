@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "battle/battle_extension.h"
 #include "battle/slg_action_state.h"
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
@@ -27,6 +28,7 @@
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
 #include "battle/slg_enemy_state.h"
+#include "battle/slg_event_entries.h"
 #include "battle/slg_kind_states_state.h"
 #include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
@@ -58,9 +60,11 @@ struct SlgAllocSeam {
 
 class BattleContext {
  public:
-  BattleContext() = default;
+  // Runs the registered battle installers on the new context (battle/battle_extension.h).
+  BattleContext();
   // Ends the battle tasks still running (their owned blocks and names with them) and the fade,
-  // whose end would otherwise clear a handle in a context that is gone.
+  // whose end would otherwise clear a handle in a context that is gone; then destroys the
+  // extension state blocks, with the context still current.
   ~BattleContext();
   BattleContext(const BattleContext&) = delete;
   BattleContext& operator=(const BattleContext&) = delete;
@@ -108,8 +112,9 @@ class BattleContext {
   // kSlgNoUnit none, which they start as (a zero would name slot 0).
   std::array<uint16_t, 2> event_unit_ref{kSlgNoUnit, kSlgNoUnit};
   uint32_t route_walking = 0;  // SlgRouteWalking: non-zero while an event walks a unit
-  // Answers CheckEvents while no command holds the map; none answers 0.
-  std::function<int()> check_events_hook;
+  // The calls the core makes of the battle events (battle/slg_event_entries.h): stand-ins until
+  // the events' installer fills them.
+  SlgEventEntries events;
 
   // ---- Text tables and sound (battle/slg_tables.h, battle/slg_sound.h) ----
   // SE.TAB, VOICE.TAB, UnitAnm.TAB and EventAnm.TAB (LoadSlgTables / FreeSlgTables).
@@ -293,6 +298,21 @@ class BattleContext {
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};
   // ---- end of the summoner and stationary programs ----
+
+  // ---- The extending libraries' state (battle/battle_extension.h) ----
+  // One block per library, made by its first Extension<T>() in this battle (a library whose
+  // block must exist from the context's making on asks for it in its installer), destroyed with
+  // the context. T names its life as `static constexpr BattleExtensionLife kBattleLife`:
+  // kBattle keeps the block through stage switches and retries (tables that carry over within a
+  // battle); kStage destroys it and makes it afresh at each stage switch and retry, before the
+  // installers run. A block's constructor and destructor must not rely on Battle(): the first
+  // may run while the context is being made.
+  template <BattleExtensionState T>
+  T& Extension() {
+    return extensions.Get<T>();
+  }
+  BattleExtensions extensions;
+  // ---- end of the extending libraries' state ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_comm_win.h"
 #include "battle/slg_events.h"
@@ -63,6 +64,10 @@ void InitStep0(BattleContext& b) {
   b.memory_tier = SlgMemoryTierOf(AppGetMemoryStatus(0));
   InitDefaultUnitStates();
   InitCategoryUpdates();
+  // What the libraries above the core fill, after the core has rebuilt its tables: their state
+  // blocks of one stage made afresh (from the second build on), then the installers.
+  b.extensions.StageBuilt();
+  RunBattleInstallers(b);
 }
 
 void InitStep2(BattleContext& b) {

@@ -1,5 +1,5 @@
 // What the battle uses of the battle events: the event flags and their bit layout, the script
-// variables P and the trust variables, the event check's busy rule and hook, the unit look-up,
+// variables P and the trust variables, the event check's busy rule and entry, the unit look-up,
 // the placement of an event object, and the stand-ins' fixed answers.
 
 #include <gtest/gtest.h>
@@ -16,6 +16,10 @@ namespace {
 
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
+
+// An event check entry that counts its calls and answers the count.
+int g_checks = 0;
+int CountingCheck() { return ++g_checks; }
 
 TEST(SlgEventFlags, MostSignificantBitFirstAndIdsOutsideTheRange) {
   BattleBoard board;
@@ -71,13 +75,14 @@ TEST(SlgEventServices, ScriptVariablesTrustAndEventCheck) {
   EXPECT_EQ(GetTrustVar(0), -8);  // other characters read P[11]
   EXPECT_EQ(GetTrustVar(7), -8);
 
-  EXPECT_EQ(CheckEvents(), 0);  // no hook
-  int calls = 0;
-  Battle().check_events_hook = [&calls] { return ++calls; };
+  EXPECT_EQ(CheckEvents(), 0);  // the stand-in
+  g_checks = 0;
+  ASSERT_TRUE(InstallEventEntry(Battle().events, &SlgEventEntries::check_events, &CountingCheck,
+                                "check_events"));
   EXPECT_EQ(CheckEvents(), 1);
   Battle().cmd_busy = 1;
   EXPECT_EQ(CheckEvents(), 0);
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(g_checks, 1);
   Battle().cmd_busy = 0;
   EXPECT_EQ(CheckEvents(), 2);
 
