@@ -84,7 +84,7 @@ uint32_t CDdrawFunc::GetSurfaceDesc(const Surface* surface) const {
 // ---- Set-up ----
 
 int CDdrawFunc::FailInit() {
-  if (window_ != nullptr) window_->MessageBox(true, CDdrawFunc::kInitFailedText, kErrorCaption);
+  if (window_ != nullptr) window_->MessageBox(true, kInitFailedText, kErrorCaption);
   return 0;
 }
 
