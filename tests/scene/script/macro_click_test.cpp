@@ -364,7 +364,7 @@ TEST(ClickWait, ATalkingSceneWithAClickablePicturePlaysFromInput) {
     return Ctx().game_task.FindTask("CTamvikMacro::DecodePrint") != nullptr;
   }, 10));
   EXPECT_EQ(GetMacroA(0), 9);
-  s.rig.d.Run(30);
+  s.rig.d.Run(60);  // "klmn" typed a character at a time
   s.Press(s.rig.d.frame() + 1);
   ASSERT_TRUE(s.rig.d.RunUntil("after the click", [](const auto&) { return GetMacroA(6) == 1; },
                                30));
