@@ -10,6 +10,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/step_task.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "engine/sound/dsound_func.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
@@ -232,7 +233,14 @@ void CTamvikMacro::SceneSkipChecks() {
   const uint16_t scene = adv.sceneCode();
   AdvRunState& run = Scene().adv;
   auto skip = [&adv] {
-    // The item picture comes with the item command; its number goes here.
+    // The item picture goes off the screen with its number (the end of the scene may wait for a
+    // command that runs on).
+    CTamvikMacro& macro = Scene().macro;
+    if (macro.item_entry != nullptr) {
+      Ctx().ddraw_spr.DeleteBuffer(&macro.item_entry);
+      macro.item_shown = 0;
+      Ctx().ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1);
+    }
     adv.setItemPicture(0);
     TamvikFunc::StopMessageText();
     Ctx().dsound.StopVoice();

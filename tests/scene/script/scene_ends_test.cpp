@@ -20,6 +20,7 @@
 #include "scene/script/tamvik_adv.h"
 #include "scene/script/tamvik_macro.h"
 #include "scene/ui/tamvik_func.h"
+#include "testsupport/portrait_writer.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/scene_rig.h"
 #include "testsupport/test_scene.h"
@@ -218,6 +219,38 @@ TEST(SpecialScenes, KeyThreeInScene0107EndsTheSceneThroughMacroendAfterTheWait) 
   EXPECT_EQ(GetMacroA(2), 0);
   EXPECT_EQ(GetAdvState()->sceneSkip(), 0u);
   EXPECT_FALSE(rig.d.scene.macro.HasDecodeError());
+}
+
+// The skip takes the item picture off the screen at once, not only its number: the frame shows
+// what lies under it while the WAIT still runs.
+TEST(SpecialScenes, TheSkipOfScene0107TakesTheItemPictureOffAtOnce) {
+  SceneRig rig;
+  rig.d.tree.Write("install/tamvik1/item/item05.spr", testsupport::PlainPictureFile(224, 224, 12));
+  ScriptWriter w;
+  w.Wait(testsupport::Lit(20)).Assign(VarA(1), Num(1));
+  w.Command(0x2D, {testsupport::Lit(5), testsupport::Lit(0)});  // ITEM 5
+  w.Assign(VarA(2), Num(2)).Wait(LongLit(3000));
+  testsupport::Macroend(w);
+  rig.Lay(0x0107, w);
+  ASSERT_TRUE(rig.StartScene(0x0107));
+  // The item lies over (208,64)-(432,288) of the screen.
+  const auto probe = [&rig] { return rig.d.display().FramePixel(320, 176); };
+  ASSERT_TRUE(rig.d.RunUntil("before the item", [](const auto&) { return GetMacroA(1) == 1; },
+                             kStartFrames));
+  const uint16_t under = probe();
+  ASSERT_TRUE(rig.d.RunUntil("the item shown", [&rig](const auto&) {
+    return GetMacroA(2) == 2 && rig.d.scene.macro.item_anime == nullptr;
+  }, 120));
+  ASSERT_TRUE(rig.d.Run(2));
+  ASSERT_NE(probe(), under);
+  rig.d.Schedule({testsupport::GameKeyDown(rig.d.frame() + 1, kGameKey3),
+                  testsupport::GameKeyUp(rig.d.frame() + 2, kGameKey3)});
+  ASSERT_TRUE(rig.d.Run(4));
+  EXPECT_EQ(GetAdvState()->sceneSkip(), 1u);
+  EXPECT_EQ(GetAdvState()->itemPicture(), 0);
+  EXPECT_NE(Ctx().game_task.FindTask("CTamvikMacro::DecodeWait"), nullptr);
+  EXPECT_EQ(rig.d.scene.macro.item_entry, nullptr);
+  EXPECT_EQ(probe(), under);
 }
 
 // Moves the game clock on by `frames` frames in one step (the idle timer reads the clock).
