@@ -141,7 +141,12 @@ void CTamvikMacro::PushCallFrame() {
 
 void DecodeClickwaitToy(GameTaskRec* task) {
   StepTask<ClickWork> step(Ctx().game_task, task);
-  if (EndedWithOwner(step, task)) return;
+  if (step.OwnerGone()) {
+    // The scene is going: the icon task this wait started goes with it.
+    if (step.step() != 0) CTamvikIcon::EndIconSeq();
+    EndCommand(task);
+    return;
+  }
   CTamvikMacro& macro = Scene().macro;
   macro.continue_flag = 0;
   AdvState& adv = *GetAdvState();

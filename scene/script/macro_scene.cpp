@@ -79,20 +79,29 @@ void CTamvikMacro::StopDecoding() {
   ReleaseTimer(Scene().adv.idle_timer);
   macro.continue_flag = 0;
   if (decode == nullptr) return;
-  // Every task whose owner is the decode task or one of its tasks: a task left behind would
-  // read the next scene's script, or take a new task at its freed owner's address for alive.
+  // Every task whose owner is the decode task or one of its tasks, owners before the tasks under
+  // them: a task left behind would read the next scene's script, or take a new task at its freed
+  // owner's address for alive.
   std::vector<GameTaskRec*> tree{decode};
-  for (bool grew = true; grew;) {
-    grew = false;
+  for (size_t i = 0; i < tree.size(); ++i) {
     for (GameTaskRec* t = list.root(); t != nullptr; t = t->next) {
-      if (t->deleted || std::find(tree.begin(), tree.end(), t) != tree.end()) continue;
-      if (std::find(tree.begin(), tree.end(), t->owner) != tree.end()) {
+      if (!t->deleted && t->owner == tree[i] &&
+          std::find(tree.begin(), tree.end(), t) == tree.end()) {
         tree.push_back(t);
-        grew = true;
       }
     }
   }
-  for (GameTaskRec* t : tree) list.DelTask(t);
+  // The interpreter goes first; then each task runs once more, finds its owner gone and ends
+  // through its own end path (a movie stopped, a tone copy released, the click icon ended, a
+  // voice stopped), and only then goes. A task that stops the interpreter from its own function
+  // has ended itself before (its function cleared), so it is not run again from inside itself.
+  list.DelTask(decode);
+  for (size_t i = 1; i < tree.size(); ++i) {
+    GameTaskRec* t = tree[i];
+    if (list.IsTask(t) == 0) continue;  // ended by the end path of a task before it
+    if (t->function != nullptr) t->function(t);
+    list.DelTask(t);
+  }
 }
 
 void CTamvikMacro::ReleaseSceneAnimations() {

@@ -87,6 +87,10 @@ class CTamvikLips {
   int StartLipsEx(const char* text, int limit, int style);
   // No task "CTamvikLips::Lips" exists.
   bool IsLipsEnd() const;
+  // Ends a running choice at once, without a result (the scene under it is going): its task,
+  // window, bars, animations, timer and gauge files go, and the timed gauge's sound stops with
+  // the effect volume as it was before it.
+  void EndLips();
   // 1-3 the line picked, 0 timed out; -1 before any choice.
   int32_t GetResult() const { return result_; }
   void SetResult(int32_t value) { result_ = value; }
