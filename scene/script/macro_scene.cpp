@@ -33,7 +33,7 @@ constexpr uint32_t kSceneFadeTime = 62;
 
 bool IsSkipScene(uint16_t scene) { return scene == kSceneKeySkip || scene == kSceneIdle; }
 
-void ReleaseTimer(AnimeRec*& handle) {
+void ReleaseTimer(AnimeHandle& handle) {
   if (handle != nullptr) {
     Ctx().anime.GetTimer(handle, 0, 1);
     handle = nullptr;
@@ -109,7 +109,7 @@ void CTamvikMacro::ReleaseSceneAnimations() {
   // The picture commands' scrolls, title timer and item animation.
   ReleaseTimer(Scene().macro.title_timer);
   if (Scene().macro.item_anime != nullptr) Ctx().anime.DeleteRef(&Scene().macro.item_anime);
-  for (AnimeRec*& scroll : Scene().macro.scroll_handles) {
+  for (AnimeHandle& scroll : Scene().macro.scroll_handles) {
     if (scroll != nullptr) Ctx().anime.DeleteRef(&scroll);
   }
   AdvRunState& adv = Scene().adv;

@@ -88,7 +88,7 @@ GameTaskRec* FindLive(const char* name) {
 
 // Milliseconds since the timer started; a missing timer reads as long past any wait.
 int32_t TimerMs() {
-  const AnimeRec* timer = Macro().wait_timer;
+  const AnimeHandle timer = Macro().wait_timer;
   return timer == nullptr ? INT32_MAX : Ctx().anime.GetTimer(Macro().wait_timer, 1, 0);
 }
 

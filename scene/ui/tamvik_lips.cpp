@@ -540,7 +540,7 @@ void CTamvikLips::Lips(GameTaskRec* record) {
     case 7: {
       CTamvikSpr& units = Units();
       SpxAnimeKind* kind = units.spx();
-      const auto ended = [kind](AnimeRec* handle) {
+      const auto ended = [kind](AnimeHandle handle) {
         return kind == nullptr || kind->IsEnd(handle) != 0;
       };
       if (w.steam_left_done == 0 && ended(lips.steam_left_)) {

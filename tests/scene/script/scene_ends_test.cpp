@@ -518,7 +518,7 @@ TEST(SceneStops, EndAdvMainStopsTheSoundsDeletesTheAnimationsAndEndsEveryTaskOfT
   GameTaskRec* wait = Ctx().game_task.FindTask("CTamvikMacro::DecodeWait");
   Ctx().game_task.SetTask(wait, [](GameTaskRec*) {}, "Test::Unchecked",
                           TaskNewBlock<TaskWork>(), nullptr);
-  AnimeRec* timer = Ctx().anime.CreateTimer();
+  AnimeHandle timer = Ctx().anime.CreateTimer();
   ASSERT_TRUE(rig.d.scene.tamvik_spr.spx() != nullptr);
   CTamvikAdv::EndAdvMain();
   EXPECT_EQ(Ctx().anime.IsAnime(timer), 0);
