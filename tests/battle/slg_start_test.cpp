@@ -3,6 +3,7 @@
 // stage switch with and without the fade, and the maps that do not exist.
 
 #include "battle/slg_start.h"
+#include "program/game_wiring.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@
 #include "battle/slg_spawn.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"

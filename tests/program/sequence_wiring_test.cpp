@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "debug/debug_menu.h"
-#include "engine/app/main/game_wiring.h"
 #include "game/game_sequences.h"
+#include "program/game_wiring.h"
 #include "testsupport/general_stand_ins.h"
 #include "testsupport/test_game.h"
 
