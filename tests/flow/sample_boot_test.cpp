@@ -320,6 +320,18 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// The slot list's cursor moved by the key onto the slot, decided; whether the question came.
+bool MoveAndDecideSlot(SampleRoad& run, GameKeyBits key, int slot) {
+  run.Press(key);
+  if (!run.d.RunUntil("slot " + std::to_string(slot), [slot](const ProgramDriver&) {
+        return SlotMenu()->cursor == slot;
+      }, 30)) {
+    return false;
+  }
+  run.Press(kGameKey0);
+  return UntilSlotMenuSubStep(run, "the question", 12, 60);
+}
+
 // The new game's offer to save before its battle: the eyecatch's save entry, slot 2 (empty)
 // saved into with state set apart from what the boot and the scene left; then the next program
 // on the same save files continues from the title: a damaged slot 3 is refused and left as it
@@ -346,12 +358,7 @@ TEST(SampleBoot, ASaveMadeInTheSaveMenuLoadsBackThroughTheLoadMenu) {
     SetMacroP(21, 0x7FF0);
     SetMacroA(200, 4321);
     Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
-    run.Press(kGameKeyDown);
-    ASSERT_TRUE(run.d.RunUntil("slot 2", [](const ProgramDriver&) {
-      return SlotMenu()->cursor == 2;
-    }, 30));
-    run.Press(kGameKey0);
-    ASSERT_TRUE(UntilSlotMenuSubStep(run, "the question", 12, 60));
+    ASSERT_TRUE(MoveAndDecideSlot(run, kGameKeyDown, 2));
     run.Press(kGameKey0);  // "是"
     const fs::path slot = run.system_dat.parent_path() / "data2.sav";
     ASSERT_TRUE(run.d.RunUntil("the save", [&slot](const ProgramDriver&) {
@@ -390,12 +397,7 @@ TEST(SampleBoot, ASaveMadeInTheSaveMenuLoadsBackThroughTheLoadMenu) {
   EXPECT_EQ(StateNow().vars, booted.vars);
   EXPECT_EQ(FileBytes(folder / "data3.sav"), damaged);
   // Slot 2: the state saved, whole.
-  run.Press(kGameKeyUp);
-  ASSERT_TRUE(run.d.RunUntil("slot 2", [](const ProgramDriver&) {
-    return SlotMenu()->cursor == 2;
-  }, 30));
-  run.Press(kGameKey0);
-  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the question", 12, 60));
+  ASSERT_TRUE(MoveAndDecideSlot(run, kGameKeyUp, 2));
   // The backgrounds composed the other way round before the load.
   if (StateNow().layer5_on_top == saved.layer5_on_top) {
     Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
