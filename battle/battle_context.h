@@ -44,10 +44,10 @@
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_turn_state.h"
 #include "battle/slg_unit_states_state.h"
+#include "engine/anime/anime_handle.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SlgEffectTask;
 
 // The allocator seam of SlgAlloc / SlgFree: counts what is taken and given back, and lets a test
@@ -78,7 +78,7 @@ class BattleContext {
   BattleContext& operator=(const BattleContext&) = delete;
 
   // The running battle fade (SlgFade); the fade clears it when it ends.
-  AnimeRec* fade_handle = nullptr;
+  AnimeHandle fade_handle = nullptr;
   // The layer state SlgLayerOn saves and SlgLayerRestore puts back.
   LayerState layer_save{};
 

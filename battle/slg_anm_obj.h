@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-struct AnimeRec;
+#include "engine/anime/anime_handle.h"
+
 struct SprAnm;
 
 // The `mode` byte: 0 loops; bit 0 plays once and selects the sprite-file end test (and the
@@ -27,7 +28,7 @@ struct SlgAnmObj {
   uint16_t shade;    // 0, 8192 or 16384
   uint32_t word;
   SprAnm* anims;     // the animation list the current animation came from
-  AnimeRec* handle;  // the engine animation playing on the object; null none
+  AnimeHandle handle;  // the engine animation playing on the object; null none
   int16_t depth;     // battle depth (drawn at depth + 1536)
   uint16_t attr2;
   uint16_t wait;     // frame count the owner waits for

@@ -19,7 +19,7 @@ namespace {
 SpxAnimeKind* Spx() { return Scene().tamvik_spr.spx(); }
 
 // The engine end test: 1 for no animation or one that has ended (a looping one never ends).
-int EngineEnded(AnimeRec* handle) {
+int EngineEnded(AnimeHandle handle) {
   SpxAnimeKind* spx = Spx();
   return spx == nullptr ? 1 : spx->IsEnd(handle);
 }

@@ -9,10 +9,10 @@
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "platform/surface.h"
+#include "testsupport/general_stand_ins.h"
 
 namespace testsupport {
 
