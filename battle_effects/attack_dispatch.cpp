@@ -36,6 +36,9 @@ AttackDispatch& Dispatch() { return Battle().Extension<AttackDispatch>(); }
 // A slot a test emptied ends the attack as an empty row does.
 void Call(SlgAttackRoutine routine, SlgUnit& unit, SlgPair& pos, const char* entry) {
   if (routine != nullptr) {
+    AttackDispatch& d = Dispatch();
+    d.last_routine = routine;
+    ++d.calls;
     routine(unit, pos);
   } else {
     EndEmptyAttack(unit, entry);
@@ -111,7 +114,51 @@ void CoverEntry(SlgUnit& unit, SlgPair& pos) {
   if (SlgAttackRoutine cover = Dispatch().slots.hero_cover) cover(unit, pos);
 }
 
+struct RoutineName {
+  SlgAttackRoutine routine;
+  const char* name;
+};
+#define ATTACK_ROUTINE(f) RoutineName{&f, #f}
+constexpr RoutineName kRoutineNames[] = {
+    ATTACK_ROUTINE(KadrunNormal),           ATTACK_ROUTINE(KadrunCritical),
+    ATTACK_ROUTINE(KadrunSpecial),          ATTACK_ROUTINE(Tamvik::NormalAttack),
+    ATTACK_ROUTINE(Tamvik::SpecialAttack),  ATTACK_ROUTINE(Davone::NormalAttack),
+    ATTACK_ROUTINE(Davone::SpecialAttack),  ATTACK_ROUTINE(LunetNormalAttack),
+    ATTACK_ROUTINE(LunetSpecialAttack),     ATTACK_ROUTINE(Ysol::NormalAttack),
+    ATTACK_ROUTINE(Ysol::SpecialAttack),    ATTACK_ROUTINE(Tezav::NormalAttack),
+    ATTACK_ROUTINE(Tezav::SpecialAttack),   ATTACK_ROUTINE(Brise::NormalAttack),
+    ATTACK_ROUTINE(Brise::SpecialAttack),   ATTACK_ROUTINE(Gkadrun::NormalAttack),
+    ATTACK_ROUTINE(Gkadrun::SpecialAttack), ATTACK_ROUTINE(Gtamvik::NormalAttack),
+    ATTACK_ROUTINE(Gtamvik::SpecialAttack), ATTACK_ROUTINE(Gdavone::NormalAttack),
+    ATTACK_ROUTINE(Gdavone::SpecialAttack), ATTACK_ROUTINE(Glunet::NormalAttack),
+    ATTACK_ROUTINE(Glunet::SpecialAttack),  ATTACK_ROUTINE(Gysol::NormalAttack),
+    ATTACK_ROUTINE(Gysol::SpecialAttack),   ATTACK_ROUTINE(Gtezav::NormalAttack),
+    ATTACK_ROUTINE(Gtezav::SpecialAttack),  ATTACK_ROUTINE(GBrise::NormalAttack),
+    ATTACK_ROUTINE(GBrise::SpecialAttack),  ATTACK_ROUTINE(EnemyNormalAttack),
+    ATTACK_ROUTINE(WakijiM::Attack),        ATTACK_ROUTINE(WakijiF::Attack),
+    ATTACK_ROUTINE(Enemy17Attack),          ATTACK_ROUTINE(KoumaM::Attack),
+    ATTACK_ROUTINE(KoumaF::Attack),         ATTACK_ROUTINE(Kamui::NormalAttack),
+    ATTACK_ROUTINE(Kamui::SpecialAttack),   ATTACK_ROUTINE(Samurai::SpecialAttack),
+    ATTACK_ROUTINE(Boss23::NormalAttack),   ATTACK_ROUTINE(Boss23::SpecialAttack),
+    ATTACK_ROUTINE(Boss24::NormalAttack),   ATTACK_ROUTINE(Boss24::SpecialAttack),
+    ATTACK_ROUTINE(Boss25::NormalAttack),   ATTACK_ROUTINE(Boss25::SpecialAttack),
+    ATTACK_ROUTINE(Amateras::NormalAttack), ATTACK_ROUTINE(Amateras::SpecialAttack),
+    ATTACK_ROUTINE(Vevaz::NormalAttack),    ATTACK_ROUTINE(Vevaz::SpecialAttack),
+    ATTACK_ROUTINE(Dododi::NormalAttack),   ATTACK_ROUTINE(Dododi::SpecialAttack),
+    ATTACK_ROUTINE(Boss30::NormalAttack),   ATTACK_ROUTINE(Boss30::SpecialAttack),
+    ATTACK_ROUTINE(Satan::NormalAttack),    ATTACK_ROUTINE(Satan::CriticalAttack),
+    ATTACK_ROUTINE(Satan::Critical2Attack), ATTACK_ROUTINE(GattaiAction),
+};
+#undef ATTACK_ROUTINE
+
 }  // namespace
+
+const char* AttackRoutineName(SlgAttackRoutine routine) {
+  for (const RoutineName& r : kRoutineNames) {
+    if (r.routine == routine) return r.name;
+  }
+  return nullptr;
+}
 
 AttackShape AttackShapeOf(int kind) {
   return kind >= 0 && kind < kSlgActionRows ? kShapes[static_cast<size_t>(kind)] : kEmpty;

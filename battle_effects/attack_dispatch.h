@@ -70,7 +70,14 @@ struct AttackDispatch {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
   AttackRoutineSlots slots = DefaultAttackRoutines();
   SlgAttackRoutine hero_routine = nullptr;
+  // The routine an entry called last, and how many calls the entries have made (the attack
+  // recorder names the routine that plays).
+  SlgAttackRoutine last_routine = nullptr;
+  uint32_t calls = 0;
 };
+
+// The name of one of the game's routines ("Kamui::NormalAttack"); null for any other function.
+const char* AttackRoutineName(SlgAttackRoutine routine);
 
 // PcAttackTable of a player kind of shape P from the current battle's slots: {normal, special,
 // normal, normal} by attack type 0-3 (the critical plays the normal routine); all null for the

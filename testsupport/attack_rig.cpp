@@ -42,6 +42,7 @@ constexpr uint16_t kMapSize = 1280;
 constexpr int16_t kLife = 999;
 // SlgFlags as the attack command finds them: menu closed, units shown.
 constexpr uint16_t kCommandFlags = 0x7;
+constexpr uint16_t kUnitsShownFlags = 0x6;
 // Frames the camera gets to settle on the attacker before the attack starts.
 constexpr int kSettleFrames = 20;
 constexpr std::array<std::array<int, 2>, 4> kCellSteps{{{1, -2}, {1, 2}, {-1, 2}, {-1, -2}}};
@@ -112,6 +113,7 @@ AttackRig::AttackRig(const AttackCase& row)
     : row_(row), installer_(&InstallBattleEffects), baseline_(std::make_unique<Baseline>()) {
   BattleRig::Options options;
   options.step_ms = row.step_ms;
+  options.layout = row.pixels;
   rig_ = std::make_unique<BattleRig>(options);
   GameTree& tree = rig_->driver().tree;
   SlgTableWriter tables;
@@ -130,6 +132,8 @@ AttackRig::AttackRig(const AttackCase& row)
     BuildBoard();
   } else {
     trace_->WatchActionAttacker(true);
+    // As a battle's map shows its units: a routine that hides them gives bits 1 and 2 back.
+    rig_->battle().flags = kUnitsShownFlags;
   }
   if (row_.before) row_.before(*this);
 }
@@ -218,8 +222,12 @@ void AttackRig::Frame() {
   if (frames_ <= 0) Slg::ScrollStep();  // settling
   if (command_running_) {
     SlgUnit& a = attacker();
+    const bool first = b.phase_sub == 5;
     const int result = row_.type == kTypeCombination ? Slg::CmdCombination(a) : Slg::CmdAttack(a);
     if (result != kSlgCmdRunning) command_running_ = false;
+    // The row's type stands: the command's power roll turns a normal attack into a critical one
+    // (and any other type into one of the two) by chance.
+    if (first && a.state == kStateLeadIn) a.stats.attack_type = static_cast<uint8_t>(row_.type);
   }
   // The units' updates, as the battle's main task runs them.
   SlgBattleState& s = b.state;
@@ -463,18 +471,27 @@ AttackOutcome PlayAttackCase(const AttackCase& row) {
       }
     }
   };
-  // The routine, to its state 7.
-  bool seen = r.InAttack();
-  while (r.frames() < row.frame_limit) {
+  // The routine, to its state 7 (the attacker may pass through its attack state within one
+  // frame: the combination's state 19 is set and ended in the command's frame).
+  bool seen = false;
+  bool reached = r.attacker().state == kStateAfterAttack;
+  while (!reached && r.frames() < row.frame_limit) {
     r.Step();
     checkpoints();
+    const uint8_t state = r.attacker().state;
     if (r.InAttack()) {
       seen = true;
-    } else if (seen || r.Ended()) {
-      break;
+    } else if (state == kStateAfterAttack) {
+      reached = true;
+    } else if (seen) {
+      out.failures.push_back("the attack state was left for state " + std::to_string(state) +
+                             ", not 7");
+      reached = true;
+    } else if (r.Ended()) {
+      reached = true;  // the command ended without an attack state (nobody was hit)
     }
   }
-  if (r.InAttack() || (!seen && !r.Ended())) {
+  if (!reached) {
     const SlgUnit& a = r.attacker();
     out.failures.push_back("watchdog: kind " + std::to_string(row.kind) + " type " +
                            std::to_string(row.type) + " still in state " + std::to_string(a.state) +
@@ -482,10 +499,6 @@ AttackOutcome PlayAttackCase(const AttackCase& row) {
                            std::to_string(a.step) + "); live tasks: " + Join(AttackRig::LiveTaskNames()));
   } else {
     out.state7_frame = r.frames();
-    if (seen && r.attacker().state != kStateAfterAttack) {
-      out.failures.push_back("the attack state was left for state " +
-                             std::to_string(r.attacker().state) + ", not 7");
-    }
     // The end timeline, then the budget the effects may outlive it by.
     int n = 0;
     while (!r.Ended() && n++ < AttackRig::kEndLimit) {
@@ -503,6 +516,9 @@ AttackOutcome PlayAttackCase(const AttackCase& row) {
     r.CheckEnd(row, out.failures);
     CheckHits(row, r, out.failures);
     if (row.road == AttackRoad::kBoard) CheckDamage(r, out.failures);
+    if (!row.routine.empty() && r.trace().Find("routine " + row.routine) == nullptr) {
+      out.failures.push_back("the routine " + row.routine + " did not play");
+    }
     std::string why;
     if (!IsSubsequence(r.trace().SoundCalls(), row.sounds, &why)) {
       out.failures.push_back("sound calls: " + why);
@@ -511,6 +527,7 @@ AttackOutcome PlayAttackCase(const AttackCase& row) {
   for (size_t i = 0; i < row.checkpoints.size(); ++i) {
     if (!checked[i]) out.failures.push_back("checkpoint " + row.checkpoints[i].name + " not reached");
   }
+  out.lines = r.trace().lines();
   out.trace = r.trace().Texts();
   out.record = RecordOf(r.rig());
   return out;

@@ -9,7 +9,9 @@
 //   "AttackRig::Main" that runs each frame what the battle's main task does for an attack: the
 //   command (Slg::CmdAttack entered at its step 5, the 20-frame wait already over, so the lead-in
 //   (state 5), the hits (Slg::MarkHitUnits on the layout's cells), the routine (state 6), the end
-//   (state 7, gauges) and Slg::ApplyHits are the battle's own; attack type 5 Slg::CmdCombination
+//   (state 7, gauges) and Slg::ApplyHits are the battle's own, but for the attack type, which
+//   stays the row's (the command's power roll would make a normal attack critical, or a critical
+//   one normal, by chance); attack type 5 Slg::CmdCombination
 //   entered at its step 4, state 19), then every shown unit's update (Slg::UpdateUnit). With
 //   layout kNone no command runs: the attacker is put into state 5 (19 for type 5) as an event
 //   script does, so its routine plays with an empty damage list.
@@ -37,7 +39,8 @@
 //   the sound calls left it (100), SlgFlags bits 1, 2 set and 5-7 clear, the targets shown, the
 //   scroll and the plane offsets (unless `leaves` says the routine leaves them), the peak of
 //   entries under 1024;
-// - who got the hit signal (`hits`), the damage (kBoard: each unit hit loses the damage
+// - the routine reached (`routine`: a "routine <name>" line of the trace), who got the hit signal
+//   (`hits`), the damage (kBoard: each unit hit loses the damage
 //   Slg::MarkHitUnits recorded, once; every other keeps its life), the sound calls (`sounds`, an
 //   ordered sub-sequence), the checkpoints' pixel probes (a PNG each into
 //   $TAMVIK_BATTLE_FRAMES, named <row>_<checkpoint>).
@@ -88,41 +91,45 @@ struct AttackProbe {
 // A moment of the attack: `frame` frames after its start, or the frame of the first trace line
 // containing `event`.
 struct AttackCheckpoint {
-  std::string name;
+  std::string name = {};
   int frame = -1;
-  std::string event;
-  std::vector<AttackProbe> probes;
+  std::string event = {};
+  std::vector<AttackProbe> probes = {};
 };
 
 class AttackRig;
 
 struct AttackCase {
-  std::string name;
+  std::string name = {};
   int kind = 0;
   int type = 0;  // 0-3, 5
   int dir = 1;
   AttackLayout layout = AttackLayout::kFront;
   AttackRoad road = AttackRoad::kBoard;
   AttackFixtures::Variant variant = AttackFixtures::Variant::kFull;
+  // The routine the row must reach (its AttackRoutineName; unchecked when empty).
+  std::string routine = {};
   int frame_limit = 600;  // from the start to state 7
   int outlive = 60;       // frames after the end before the task and resource checks
   uint32_t step_ms = 0;   // BattleRig::Options::step_ms (50: frames skipped)
+  platform::PixelLayout pixels = platform::PixelLayout::kRgb565;
   HitSignal hits = HitSignal::kUnchecked;
-  std::vector<std::string> sounds;    // an ordered sub-sequence of AttackTrace::SoundCalls
-  std::vector<std::string> prefixes;  // the family's effect-task name prefixes
+  std::vector<std::string> sounds = {};    // an ordered sub-sequence of AttackTrace::SoundCalls
+  std::vector<std::string> prefixes = {};  // the family's effect-task name prefixes
   uint32_t leaves = 0;
-  std::vector<AttackCheckpoint> checkpoints;
+  std::vector<AttackCheckpoint> checkpoints = {};
   // Changes the attacker kind's sets before they are laid.
-  std::function<void(AttackFixtures&)> fixtures;
+  std::function<void(AttackFixtures&)> fixtures = {};
   // Runs on the built rig before the attack starts (doubles in the routine slots, a changed unit).
-  std::function<void(AttackRig&)> before;
+  std::function<void(AttackRig&)> before = {};
 };
 
 struct AttackOutcome {
   std::vector<std::string> failures;
   int state7_frame = -1;  // frames from the start to the frame the attacker left its attack state
   int end_frame = -1;     // frames from the start to the end of the end timeline
-  std::vector<std::string> trace;  // AttackTrace::Texts
+  std::vector<AttackTraceLine> lines;  // the recorder's lines
+  std::vector<std::string> trace;      // their texts with frames (AttackTrace::Texts)
   BattleRunRecord record;
 };
 
@@ -133,6 +140,10 @@ class AttackRig {
   // The attacker's cell on the board.
   static constexpr int kColumn = 4;
   static constexpr int kRow = 20;
+  // A pixel of the attacker's body on the board once the camera has settled on it (scroll (64,
+  // 216): its anchor at (320, 264), the 16-pixel square of its pattern above it).
+  static constexpr int kBodyProbeX = 324;
+  static constexpr int kBodyProbeY = 256;
 
   explicit AttackRig(const AttackCase& row);
   ~AttackRig();

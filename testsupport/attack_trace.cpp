@@ -8,9 +8,11 @@
 #include "battle/slg_map.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_task.h"
+#include "battle_effects/attack_dispatch.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/app/engine_services.h"
+#include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
@@ -119,7 +121,9 @@ AttackTrace::~AttackTrace() {
   battle_.test_hooks = saved_hooks_;
 }
 
-void AttackTrace::Add(std::string text) { lines_.push_back({frame_, std::move(text)}); }
+void AttackTrace::Add(std::string text) {
+  lines_.push_back({frame_, static_cast<uint32_t>(Ctx().frame_rate.GetTime()), std::move(text)});
+}
 
 void AttackTrace::OnTask(void* user, SlgTaskEvent event, const SlgEffectTask& task) {
   auto& self = *static_cast<AttackTrace*>(user);
@@ -158,6 +162,13 @@ void AttackTrace::Compose() {
 
 void AttackTrace::EndFrame() {
   Sample& s = *last_;
+  const AttackDispatch& d = battle_.Extension<AttackDispatch>();
+  if (d.calls != routine_calls_ && reinterpret_cast<const void*>(d.last_routine) != routine_) {
+    const char* name = AttackRoutineName(d.last_routine);
+    Add(std::string("routine ") + (name != nullptr ? name : "(other)"));
+    routine_ = reinterpret_cast<const void*>(d.last_routine);
+  }
+  routine_calls_ = d.calls;
   const auto unit = [&](int slot, const SlgUnit& u) {
     Sample::Unit& was = s.units[static_cast<size_t>(slot < 0 ? kSlgMaxUnits : slot)];
     const bool hit = (u.flags & kUnitHitNow) != 0;
@@ -243,11 +254,16 @@ std::vector<std::string> AttackTrace::Texts() const {
   return out;
 }
 
-int AttackTrace::FrameOf(const std::string& fragment) const {
+const AttackTraceLine* AttackTrace::Find(const std::string& fragment) const {
   for (const AttackTraceLine& line : lines_) {
-    if (line.text.find(fragment) != std::string::npos) return line.frame;
+    if (line.text.find(fragment) != std::string::npos) return &line;
   }
-  return -1;
+  return nullptr;
+}
+
+int AttackTrace::FrameOf(const std::string& fragment) const {
+  const AttackTraceLine* line = Find(fragment);
+  return line != nullptr ? line->frame : -1;
 }
 
 std::vector<std::string> AttackTrace::SoundCalls() const {

@@ -6,7 +6,9 @@
 //   "task+ <name> <owner>"   an effect task made, under the engine task named <owner>
 //   "task- <name>"           an effect task ended
 //   "voice <n>", "se <n>", "se-stop <n>", "bgm-volume <v> <frames>"   the battle's sound calls
-// Sampled after every frame (EndFrame), a line when the value changed:
+// Sampled after every frame (EndFrame), a line when it changed:
+//   "routine <name>"         the routine the dispatch called last (AttackRoutineName; "(other)"
+//                            for a test's double)
 //   "unit <u> state <s>"     u: the unit's slot, or "A" for the battle action task's attacker
 //   "unit <u> hit on|off"    flag 0x4, the hit signal (also caught before each unit's update:
 //                            BeforeUnitUpdate, so a signal its update consumes is seen)
@@ -41,7 +43,8 @@ struct SlgUnit;
 namespace testsupport {
 
 struct AttackTraceLine {
-  int frame = 0;
+  int frame = 0;    // the rig frame (AttackRig: frames since the attack's start)
+  uint32_t ms = 0;  // the game clock when it was recorded
   std::string text;
 };
 
@@ -66,7 +69,8 @@ class AttackTrace {
   std::vector<std::string> Filter(const std::vector<std::string>& prefixes) const;
   // The texts of every line, "frame: text" (for a failure's message and run-twice).
   std::vector<std::string> Texts() const;
-  // The frame of the first line whose text contains the fragment, -1 when none.
+  // The first line whose text contains the fragment (null when none), and its frame (-1).
+  const AttackTraceLine* Find(const std::string& fragment) const;
   int FrameOf(const std::string& fragment) const;
 
   // Unit slots that carried the hit signal at any time (the action attacker never counts).
@@ -104,6 +108,8 @@ class AttackTrace {
   std::set<int> hit_signalled_;
   int frame_ = 0;
   bool watch_action_ = false;
+  uint32_t routine_calls_ = 0;
+  const void* routine_ = nullptr;
   int bgm_volume_ = 100;
   int entries_ = 0;
   int polygons_ = 0;
