@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <map>
 
 #include "battle/battle_context.h"
@@ -45,7 +44,6 @@ constexpr uint16_t kCommandFlags = 0x7;
 constexpr uint16_t kUnitsShownFlags = 0x6;
 // Frames the camera gets to settle on the attacker before the attack starts.
 constexpr int kSettleFrames = 20;
-constexpr std::array<std::array<int, 2>, 4> kCellSteps{{{1, -2}, {1, 2}, {-1, 2}, {-1, -2}}};
 
 // The rig whose task runs (one rig at a time).
 AttackRig* g_rig = nullptr;
@@ -60,22 +58,17 @@ uint8_t CharacterOf(int kind) {
   return 20;
 }
 
-// The cell `n` steps from (column, row) along direction dir (rows step by 2: a diagonal neighbour
-// is one column over on the row two away... and the staggered rows in between).
+// The cell `n` steps from (column, row) toward direction dir: each step moves the snapped point
+// by (+-48, +-24) pixels, one row and half a column (odd rows lie half a column right).
 std::pair<int, int> CellAlong(int column, int row, int dir, int n) {
-  // Along a direction the snapped point moves by (48, 24) per step: one row and half a column.
-  int c = column;
-  int r = row;
-  const int dx = kCellSteps[static_cast<size_t>(dir & 3)][0];
-  const int dy = kCellSteps[static_cast<size_t>(dir & 3)][1] / 2;
+  static constexpr std::array<std::array<int, 2>, 4> kSteps{{{1, -1}, {1, 1}, {-1, 1}, {-1, -1}}};
+  const auto [dx, dy] = kSteps[static_cast<size_t>(dir & 3)];
   for (int i = 0; i < n; ++i) {
-    // Odd rows lie half a column right: moving right from an odd row or left from an even one
-    // changes the column.
-    if (dx > 0 && (r & 1) != 0) ++c;
-    if (dx < 0 && (r & 1) == 0) --c;
-    r += dy;
+    if (dx > 0 && (row & 1) != 0) ++column;
+    if (dx < 0 && (row & 1) == 0) --column;
+    row += dy;
   }
-  return {c, r};
+  return {column, row};
 }
 
 bool SameTop5(uint32_t a, uint32_t b) {

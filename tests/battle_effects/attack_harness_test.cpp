@@ -19,6 +19,7 @@
 #include "battle/slg_task.h"
 #include "battle_effects/attack_dispatch.h"
 #include "battle_effects/step_timeline.h"
+#include "testsupport/battle_board.h"
 
 namespace {
 
@@ -188,6 +189,24 @@ TEST(AttackHarness, ATaskTheRoutineLeavesBehindIsNamed) {
     EXPECT_EQ(out.failures, (std::vector<std::string>{"leaked task Selftest::Leak",
                                                       "SlgAlloc blocks 1, before 0"}));
   }
+}
+
+TEST(AttackHarness, TheLayoutsCellsLieAlongTheAttackersDirection) {
+  const std::pair<int, int> steps[] = {{48, -24}, {48, 24}, {-48, 24}, {-48, -24}};
+  for (int dir = 0; dir < 4; ++dir) {
+    SCOPED_TRACE("direction " + std::to_string(dir));
+    const auto cells = AttackRig::LayoutCells({.dir = dir, .layout = AttackLayout::kThree});
+    ASSERT_EQ(cells.size(), 3u);
+    SlgRangePos from = testsupport::CellPos(AttackRig::kColumn, AttackRig::kRow);
+    for (const auto& [column, row] : cells) {
+      const SlgRangePos p = testsupport::CellPos(column, row);
+      EXPECT_EQ(p.x - from.x, steps[dir].first);
+      EXPECT_EQ(p.y - from.y, steps[dir].second);
+      from = p;
+    }
+  }
+  EXPECT_TRUE(AttackRig::LayoutCells({.layout = AttackLayout::kNone}).empty());
+  EXPECT_EQ(AttackRig::LayoutCells({.layout = AttackLayout::kRaised}).size(), 1u);
 }
 
 // ---- The smoke table: the routines as they stand ----

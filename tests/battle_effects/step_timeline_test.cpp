@@ -227,23 +227,22 @@ TEST(StepTimeline, ASetUnitStateStartsTheUnitsTimelineAgain) {
   SetUnitState(unit, 6);
   Work w;
   const TimelineRow<Work> rows[] = {{Wait::Frames(3), &Act}, {Wait::Frames(100), &Act}};
-  int first = 0;
-  for (int call = 1; call <= 10 && unit.step == 0; ++call) {
-    r.rig.Step();
-    RunTimeline(rows, unit.step, w.clock, w);
-    first = call;
-  }
-  EXPECT_EQ(first, 4);
+  // The calls until the unit's step leaves row 0.
+  const auto calls_on_row0 = [&] {
+    int calls = 0;
+    while (calls < 10 && unit.step == 0) {
+      r.rig.Step();
+      RunTimeline(rows, unit.step, w.clock, w);
+      ++calls;
+    }
+    return calls;
+  };
+  EXPECT_EQ(calls_on_row0(), 4);
   EXPECT_EQ(unit.step, 1u);
   r.rig.Step();
   RunTimeline(rows, unit.step, w.clock, w);
   SetUnitState(unit, 6);  // the step is 0 again: its clock starts at the next call
-  int again = 0;
-  for (int call = 1; call <= 10 && unit.step == 0; ++call) {
-    r.rig.Step();
-    RunTimeline(rows, unit.step, w.clock, w);
-    again = call;
-  }
+  const int again = calls_on_row0();
   EXPECT_EQ(again, 4);
 }
 
