@@ -29,6 +29,7 @@
 #include "battle/slg_damage_state.h"
 #include "battle/slg_enemy_state.h"
 #include "battle/slg_event_entries.h"
+#include "battle/slg_event_words_state.h"
 #include "battle/slg_kind_states_state.h"
 #include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
@@ -59,6 +60,13 @@ struct SlgAllocSeam {
   std::function<bool(uint32_t call, size_t bytes)> refuse;
 };
 
+// The seam of SlgRand (battle/slg_math.h): counts its calls and lets a test script its values.
+struct SlgRandSeam {
+  uint32_t calls = 0;  // SlgRand calls so far
+  // When set, SlgRand answers its value (low 31 bits) instead of reading the engine's generator.
+  std::function<int32_t()> script;
+};
+
 class BattleContext {
  public:
   // Runs the registered battle installers on the new context (battle/battle_extension.h).
@@ -76,6 +84,7 @@ class BattleContext {
   LayerState layer_save{};
 
   SlgAllocSeam alloc;
+  SlgRandSeam rand_seam;
 
   // ---- The stage (battle/slg_stage.h) ----
   // The map's stage table; null until the first StageSetup.
@@ -116,6 +125,8 @@ class BattleContext {
   // The calls the core makes of the battle events (battle/slg_event_entries.h): stand-ins until
   // the events' installer fills them.
   SlgEventEntries events;
+  // The battle-end word, EventActingMode and SlgDemoCursor (battle/slg_event_words_state.h).
+  SlgEventWords event_words{};
 
   // ---- Text tables and sound (battle/slg_tables.h, battle/slg_sound.h) ----
   // SE.TAB, VOICE.TAB, UnitAnm.TAB and EventAnm.TAB (LoadSlgTables / FreeSlgTables).
@@ -237,7 +248,8 @@ class BattleContext {
     SlgEffectTask* zako_destroy = nullptr;
   };
   DebugTasks debug_tasks;
-  // The debug-priority word the debug menu sets (nothing reads it).
+  // The debug-priority word the debug menu sets: the battle events draw their messages' numbers
+  // while it is 1 (the core itself does not read it).
   uint32_t debug_priority = 0;
   // EventDestroyEnemies: its phase byte (0 start, 1 shown, 2 hidden, 3 remove) and blink counter.
   uint8_t destroy_phase = 0;

@@ -3,6 +3,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_unit.h"
 #include "engine/core/debug_trace.h"
 #include "game/macro_vars.h"
 
@@ -40,11 +41,11 @@ int HasEventTable() { return Battle().events.has_event_table(); }
 void EndEventCheck() { Battle().events.end_event_check(); }
 void FixTaskUpdateAll(uint32_t tone) { Battle().events.fix_task_update_all(tone); }
 
-SlgUnit* FindUnitByGroupKind(int group, int kind) {
+SlgUnit* FindUnitByGroupKind(int group, int character) {
   SlgBattleState& s = Battle().state;
-  for (int i = 0; i < s.unit_count; ++i) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     SlgUnit& unit = s.units[i];
-    if (unit.side == group && unit.kind == kind) return &unit;
+    if (unit.side == group && unit.character == character) return &unit;
   }
   return nullptr;
 }
@@ -52,7 +53,7 @@ SlgUnit* FindUnitByGroupKind(int group, int kind) {
 int GetEventUnitChara() {
   const BattleContext& b = Battle();
   const uint16_t slot = b.event_unit_ref[0];
-  return slot < kSlgMaxUnits ? b.state.units[slot].character : -1;
+  return SlgSlotInUse(slot) ? b.state.units[slot].character : -1;
 }
 int EventMessageNoWait(int message, int parameter) {
   return Battle().events.event_message_no_wait(message, parameter);

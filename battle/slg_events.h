@@ -23,7 +23,8 @@ void ClearEventFlag(uint32_t n);
 // Trust of heroine 1-6: P[n] - 32768 with n = 11, 21, 31, 51, 61, 41; any other character
 // reads P[11].
 int GetTrustVar(int character);
-// Script variable P[n] of the game (Game()).
+// Script variable P[n] of the game (Game()). n comes from condition strings and scripts: one
+// outside 0-99 reads 0 and writes nothing, with a trace (GetMacroP, SetMacroP).
 uint16_t SlgGetMacroP(int n);
 void SlgSetMacroP(int n, uint16_t value);
 
@@ -38,9 +39,12 @@ int HasEventTable();
 void EndEventCheck();
 // Applies a tone word to every fixed event sprite (stand-in: nothing).
 void FixTaskUpdateAll(uint32_t tone);
-// The first record of that side (group) and kind, any step; null when none.
-SlgUnit* FindUnitByGroupKind(int group, int kind);
-// The character of the unit in the first event unit reference; -1 when it holds 64 or more.
+// The first record of that side (group) and character, any step (dead records included); null
+// when none. (Despite the name it keys on the character, as its callers do: the event scripts and
+// SlgDebugHealPlayers. The first unit of a side and kind is the events' FindGroupKindUnit.)
+SlgUnit* FindUnitByGroupKind(int group, int character);
+// The character of the unit in the first event unit reference; -1 when it names no record in
+// use (65535, 64 or more, or at or beyond the unit count after a removal).
 int GetEventUnitChara();
 // Shows a self-closing battle message; 1 once it has ended (stand-in: at once).
 int EventMessageNoWait(int message, int parameter);

@@ -49,6 +49,7 @@ uint32_t BattleMap() { return GetSystemData()->battleMap(); }
 
 void InitStep0(BattleContext& b) {
   b.state = SlgBattleState{};
+  b.event_words = SlgEventWords{};
   b.flags = 0;
   b.phase_sub = 0;
   b.control.actions_left = 0;

@@ -35,8 +35,8 @@ struct CondCheck {
   CondEnd end = CondEnd::kEndOfInput;
 };
 
-// The value of `text` with the battle's condition functions (BattleCondFunctions); a null text
-// reads as an empty one.
+// The value of `text` with the battle's condition functions (BattleCondFunctions), which read
+// the current battle; a null text reads as an empty one.
 int32_t CondEval(const char* text);
 // The same with the given functions.
 int32_t CondEval(const char* text, const CondFunctions& functions);

@@ -1,6 +1,6 @@
 #include "battle_events/core/cond_functions.h"
 
-#include "engine/core/debug_trace.h"
+#include "battle_events/core/event_conditions.h"
 
 int32_t CallCondFunction(const CondFunctions& f, int32_t id, const int32_t* a) {
   switch (id) {
@@ -35,52 +35,33 @@ int32_t CallCondFunction(const CondFunctions& f, int32_t id, const int32_t* a) {
 
 namespace {
 
-// Stand-ins of the battle queries until they are installed below: each answers 0, and the first
-// call of the run says so in the trace.
-void TraceNotInstalled() {
-  static bool traced = false;
-  if (traced) return;
-  traced = true;
-  DebugPrint("CondEval: the battle's condition functions are not installed; they answer 0");
-}
-int32_t CondFunctionNotInstalled0() {
-  TraceNotInstalled();
-  return 0;
-}
-int32_t CondFunctionNotInstalled1(int32_t) { return CondFunctionNotInstalled0(); }
-int32_t CondFunctionNotInstalled2(int32_t, int32_t) { return CondFunctionNotInstalled0(); }
-int32_t CondFunctionNotInstalled3(int32_t, int32_t, int32_t) { return CondFunctionNotInstalled0(); }
-int32_t CondFunctionNotInstalled4(int32_t, int32_t, int32_t, int32_t) {
-  return CondFunctionNotInstalled0();
-}
-
-// The battle queries go here, one per member, in place of the stand-ins.
+// The battle queries (event_conditions.h), one per keyword.
 constexpr CondFunctions kBattleCondFunctions = {
-    .F = CondFunctionNotInstalled1,
-    .FAD = CondFunctionNotInstalled1,
-    .R = CondFunctionNotInstalled1,
-    .M = CondFunctionNotInstalled1,
-    .T = CondFunctionNotInstalled0,
-    .NG = CondFunctionNotInstalled1,
-    .NP = CondFunctionNotInstalled1,
-    .NU = CondFunctionNotInstalled1,
-    .UAJ = CondFunctionNotInstalled4,
-    .PP = CondFunctionNotInstalled1,
-    .PFP = CondFunctionNotInstalled1,
-    .PGU = CondFunctionNotInstalled2,
-    .FGU = CondFunctionNotInstalled2,
-    .HP = CondFunctionNotInstalled2,
-    .HGU = CondFunctionNotInstalled3,
-    .IMR = CondFunctionNotInstalled0,
-    .RI = CondFunctionNotInstalled1,
-    .KP = CondFunctionNotInstalled1,
-    .KGU = CondFunctionNotInstalled2,
-    .CP = CondFunctionNotInstalled1,
-    .LP = CondFunctionNotInstalled4,
-    .XF = CondFunctionNotInstalled2,
-    .YF = CondFunctionNotInstalled2,
-    .XGU = CondFunctionNotInstalled2,
-    .YGU = CondFunctionNotInstalled2,
+    .F = CondF,
+    .FAD = CondFAD,
+    .R = CondR,
+    .M = CondM,
+    .T = CondT,
+    .NG = CondNG,
+    .NP = CondNP,
+    .NU = CondNU,
+    .UAJ = CondUAJ,
+    .PP = CondPP,
+    .PFP = CondPFP,
+    .PGU = CondPGU,
+    .FGU = CondFGU,
+    .HP = CondHP,
+    .HGU = CondHGU,
+    .IMR = CondIMR,
+    .RI = CondRI,
+    .KP = CondKP,
+    .KGU = CondKGU,
+    .CP = CondCP,
+    .LP = CondLP,
+    .XF = CondXF,
+    .YF = CondYF,
+    .XGU = CondXGU,
+    .YGU = CondYGU,
 };
 
 }  // namespace

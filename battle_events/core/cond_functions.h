@@ -76,7 +76,6 @@ struct CondFunctions {
 // outside the table.
 int32_t CallCondFunction(const CondFunctions& functions, int32_t id, const int32_t* args);
 
-// The battle's table, which CondEval(text) uses. Its entries are the battle queries once they are
-// installed in cond_functions.cpp; until then each is a placeholder that answers 0 and traces
-// "CondEval: the battle's condition functions are not installed" on the first call of the run.
+// The battle's table, which CondEval(text) uses: the battle queries of event_conditions.h
+// (CondF .. CondYGU), which read the current battle (Battle()).
 const CondFunctions& BattleCondFunctions();

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/debug_trace.h"
 #include "testsupport/cond_fake.h"
 
 namespace {
@@ -198,17 +197,6 @@ TEST(CondEval, StackDepth) {
   std::string chain = "1";
   for (int i = 1; i < 10000; ++i) chain += i % 2 ? "&F(1)" : "=1";
   EXPECT_EQ(Check(fake, chain + ";").value, 1);
-}
-
-// Until the battle's queries are installed, its table answers 0 and says so once.
-TEST(CondEval, BattleTableStandIns) {
-  int lines = 0;
-  const DebugTraceHook previous =
-      SetDebugTraceHook([&](const DebugTraceLine&) { ++lines; });
-  EXPECT_EQ(CondEval("F(1)|T()|LP(1,2,3,4);"), 0);
-  EXPECT_EQ(CondEval("!HGU(1,2,3);"), 1);
-  SetDebugTraceHook(previous);
-  EXPECT_LE(lines, 1);
 }
 
 TEST(CondEval, NullTextIsEmpty) {
