@@ -41,6 +41,7 @@
 #include "battle/slg_start_state.h"
 #include "battle/slg_summon_state.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_test_hooks.h"
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_turn_state.h"
 #include "battle/slg_unit_states_state.h"
@@ -310,6 +311,9 @@ class BattleContext {
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};
   // ---- end of the summoner and stationary programs ----
+
+  // ---- Test hooks (battle/slg_test_hooks.h): effect tasks made and ended, sound calls ----
+  SlgTestHooks test_hooks;
 
   // ---- The extending libraries' state (battle/battle_extension.h) ----
   // One block per library, made by its first Extension<T>() in this battle (a library whose

@@ -18,6 +18,10 @@ constexpr uint8_t kSlgAnmStartStopped = 0x02;
 constexpr uint8_t kSlgAnmStateEnded = 128;
 // The tag of a taken pool object ("!TEG" as bytes).
 constexpr uint32_t kSlgAnmObjTag = 0x47455421;
+// The tag of a one-shot's heap object whose animation holds a reference of its set ("DLEH"): the
+// animation frees itself at its end and its end callback gives the set back; an animation ended
+// before that (SlgTaskEndAnm) gives it back there.
+constexpr uint32_t kSlgAnmHeldSetTag = 0x444C4548;
 
 struct SlgAnmObj {
   uint32_t tag;      // kSlgAnmObjTag while a pool object is taken; 0 free or on the heap
