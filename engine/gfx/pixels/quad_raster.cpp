@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/gfx/pixels/pixel_kernels.h"
+
 namespace {
 
 constexpr int64_t kOne = 65536;  // 1.0 in 16.16
@@ -43,11 +45,6 @@ inline void Step(Edge& e) {
   e.t += e.dt;
 }
 
-inline uint16_t Load16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
 inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 
 // One row's span: pixels [from, to) of the row, the unclipped ends being left and right.
@@ -75,6 +72,9 @@ struct SolidFill {
   }
 };
 
+// The texture of one span: the span's texture steps, its first position (a span starting left of
+// column 0 starts there with its texture position advanced), and whether every position of the
+// span lies inside the picture, for the pixel kernel that draws it.
 template <bool kKey>
 struct TextureFill {
   const uint8_t* base;
@@ -83,45 +83,21 @@ struct TextureFill {
   int64_t max_s, max_t;      // last column and row of the picture
   uint16_t key;
 
-  // A key texel rewrites the destination pixel it found (a select, not a branch: key texels
-  // come in irregular runs that a branch would keep mispredicting).
-  inline void Put(uint8_t* p, uint16_t texel) const {
-    if constexpr (kKey) {
-      const auto keep = static_cast<uint16_t>(-static_cast<int>(texel == key));
-      texel = static_cast<uint16_t>((Load16(p) & keep) | (texel & ~keep));
-    }
-    Store16(p, texel);
-  }
-
   void operator()(const SpanArgs& a, const Edge& l, const Edge& r) const {
     const int64_t width = a.right - a.left;
     const int64_t ds = SpanStep(r.s - l.s, width);
     const int64_t dt = SpanStep(r.t - l.t, width);
-    // A span starting left of column 0 starts there with its texture position advanced.
-    int64_t s = l.s + ds * (a.from - a.left);
-    int64_t t = l.t + dt * (a.from - a.left);
+    const int64_t s = l.s + ds * (a.from - a.left);
+    const int64_t t = l.t + dt * (a.from - a.left);
     const int64_t count = a.to - a.from;
-    uint8_t* p = a.row + a.from * 2;
     // The texture position moves linearly along the span: when both ends lie inside the picture
-    // every pixel between does too, and the loop needs no clamping.
+    // every pixel between does too, and no position needs clamping.
     const int64_t s_last = s + ds * (count - 1);
     const int64_t t_last = t + dt * (count - 1);
     const bool inside = s >= 0 && s < s_limit && s_last >= 0 && s_last < s_limit && t >= 0 &&
                         t < t_limit && t_last >= 0 && t_last < t_limit;
-    if (inside && dt == 0) {
-      const uint8_t* src_row = base + (t >> 16) * pitch;
-      for (int64_t n = count; n > 0; --n, p += 2, s += ds) Put(p, Load16(src_row + (s >> 16) * 2));
-    } else if (inside) {
-      for (int64_t n = count; n > 0; --n, p += 2, s += ds, t += dt) {
-        Put(p, Load16(base + (t >> 16) * pitch + (s >> 16) * 2));
-      }
-    } else {
-      for (int64_t n = count; n > 0; --n, p += 2, s += ds, t += dt) {
-        const int64_t x = std::clamp<int64_t>(s >> 16, 0, max_s);
-        const int64_t y = std::clamp<int64_t>(t >> 16, 0, max_t);
-        Put(p, Load16(base + y * pitch + x * 2));
-      }
-    }
+    pixel_kernels::FillTextureSpan({a.row + a.from * 2, count, s, t, ds, dt, base, pitch, max_s,
+                                    max_t, inside, kKey, key});
   }
 };
 

@@ -4,10 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "engine/gfx/pixels/pixel_kernels.h"
 #include "platform/pixel_traits.h"
 
 namespace {
@@ -38,59 +35,12 @@ class Stepper {
   int acc_ = 0;
 };
 
-// A keyed row, eight pixels at a time. Most groups of eight in a keyed picture are all key
-// (holes) or free of it (solid parts): an all-key group is skipped without touching the
-// destination, a key-free group is stored without reading it, and only a mixed group reads,
-// selects and writes. The source never overlaps the destination here (CopyPixels copies an
-// overlapping source first).
-//
-// The columns [first, last) of the row that hold every pixel other than the key (groups of
-// eight count whole) go to `span` when it is given; first == last when the row is all key.
-struct ColumnSpan {
-  int first = 0;
-  int last = 0;
-};
+using pixel_kernels::ColumnSpan;
 
-template <bool kFindSpan>
-void CopyRowKeyedSpan(const uint16_t* s, uint16_t* d, int w, uint16_t k, ColumnSpan* span) {
-  int first = -1;
-  int last = 0;
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i kv = _mm_set1_epi16(static_cast<int16_t>(k));
-  for (; i + 8 <= w; i += 8) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    const __m128i is_key = _mm_cmpeq_epi16(v, kv);
-    const int mask = _mm_movemask_epi8(is_key);
-    if (mask == 0xFFFF) continue;
-    if constexpr (kFindSpan) {
-      if (first < 0) first = i;
-      last = i + 8;
-    }
-    auto* out = reinterpret_cast<__m128i*>(d + i);
-    if (mask == 0) {
-      _mm_storeu_si128(out, v);
-    } else {
-      const __m128i old = _mm_loadu_si128(out);
-      _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(is_key, old), _mm_andnot_si128(is_key, v)));
-    }
-  }
-#endif
-  for (; i < w; ++i) {
-    const uint16_t v = s[i];
-    if (v != k) {
-      d[i] = v;
-      if constexpr (kFindSpan) {
-        if (first < 0) first = i;
-        last = i + 1;
-      }
-    }
-  }
-  if constexpr (kFindSpan) *span = first < 0 ? ColumnSpan{} : ColumnSpan{first, last};
-}
-
+// A keyed row (the source never overlaps the destination here: CopyPixels copies an overlapping
+// source first).
 void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
-  CopyRowKeyedSpan<false>(s, d, w, k, nullptr);
+  pixel_kernels::CopyRowKeyed(s, d, w, k, nullptr);
 }
 
 void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
@@ -117,10 +67,10 @@ void CopyRowMirrored(const uint16_t* s, uint16_t* d, int w, const uint16_t* key)
 // Source column of every destination column, worked out once per blit.
 constexpr int kMaxColumnTable = 4096;
 
-void CopyRowByTable(const uint16_t* s, const int* columns, uint16_t* d, int dw,
+void CopyRowByTable(const uint16_t* s, const int32_t* columns, uint16_t* d, int dw,
                     const uint16_t* key) {
   if (key == nullptr) {
-    for (int i = 0; i < dw; ++i) d[i] = s[columns[i]];
+    pixel_kernels::GatherRow(s, columns, d, dw);
     return;
   }
   const uint16_t k = *key;
@@ -145,7 +95,7 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
   const int dw = d.right - d.left;
   const int dh = d.bottom - d.top;
   const bool same_width = sw == dw;
-  int columns[kMaxColumnTable];
+  int32_t columns[kMaxColumnTable];
   const bool table = !same_width && dw <= kMaxColumnTable;
   if (table) {
     Stepper col(sw, dw);
@@ -212,7 +162,7 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
   const uint16_t* in = source.Row(s.top) + s.left;
   for (int j = 0; j < h; ++j, in += stride) {
     ColumnSpan span;
-    CopyRowKeyedSpan<true>(in, destination.Row(d.top + j) + d.left, w, key, &span);
+    pixel_kernels::CopyRowKeyed(in, destination.Row(d.top + j) + d.left, w, key, &span);
     if (span.first == span.last) continue;
     box_left = std::min(box_left, span.first);
     box_right = std::max(box_right, span.last);
@@ -268,26 +218,6 @@ void FillPixels(platform::Surface& surface, const Rect& rect, uint16_t value) {
   for (int y = rect.top; y < rect.bottom; ++y) std::fill_n(surface.Row(y) + rect.left, w, value);
 }
 
-namespace {
-
-// The fade of one row in one layout. Every field value times the factor fits in 16 bits (at most
-// 63 x 256), so the per-channel products are made in 16-bit lanes, eight pixels at a time; the
-// result is the packed in-place form's (each field floor(c x f / 256)).
-template <platform::PixelLayout kLayout>
-void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add) {
-  using L = platform::PixelTraits<kLayout>;
-  for (int x = 0; x < width; ++x) {
-    const uint16_t p = row[x];
-    const auto r = static_cast<uint16_t>(((p >> L::kRedShift) & L::kRedMax) * f >> 8);
-    const auto g = static_cast<uint16_t>(((p >> L::kGreenShift) & L::kGreenMax) * f >> 8);
-    const auto b = static_cast<uint16_t>(((p >> L::kBlueShift) & L::kBlueMax) * f >> 8);
-    row[x] = static_cast<uint16_t>(
-        (r << L::kRedShift | g << L::kGreenShift | b << L::kBlueShift) + add);
-  }
-}
-
-}  // namespace
-
 void FadePixels(uint8_t* bits, int32_t pitch, int width, int height, platform::PixelLayout layout,
                 int level, int type) {
   if (type != 0 && type != 1) return;
@@ -306,10 +236,6 @@ void FadePixels(uint8_t* bits, int32_t pitch, int width, int height, platform::P
   }
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<uint16_t*>(bits + static_cast<size_t>(y) * pitch);
-    if (layout == platform::PixelLayout::kRgb565) {
-      FadeRow<platform::PixelLayout::kRgb565>(row, width, f, add);
-    } else {
-      FadeRow<platform::PixelLayout::kRgb555>(row, width, f, add);
-    }
+    pixel_kernels::FadeRow(row, width, f, add, layout == platform::PixelLayout::kRgb555);
   }
 }

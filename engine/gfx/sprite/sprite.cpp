@@ -8,6 +8,7 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/pixels/pixel_kernels.h"
 #include "engine/gfx/sprite/sprite.h"
 
 using platform::Surface;
@@ -410,7 +411,7 @@ bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rec
   for (int b = 0; b < vh; ++b, row.Next()) {
     const uint16_t* in = source->Row(row.Index(mirror_y));
     uint16_t* out = cushion->Row(b);
-    for (int a = 0; a < vw; ++a) out[a] = in[columns[a]];
+    pixel_kernels::GatherRow(in, columns, out, vw);
   }
   return true;
 }
