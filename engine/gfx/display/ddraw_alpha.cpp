@@ -67,6 +67,8 @@ int CDdrawFunc::BltAlphaWork(Surface* source, Rect source_rect, Surface* destina
   const int dh = d.bottom - d.top;
   const uint32_t level = alpha & 0xFFFFu;
   const uint32_t mode = alpha & 0xFFFF0000u;
+  const ScreenCover* cover = CoverFor(destination);
+  if (cover != nullptr && cover->Hidden(d)) return 1;  // a layer above overwrites all of it
 
   if ((mode == kBlendAlpha || mode == kBlendAdd) && flip_mode_ != 0) {
     // The back buffer is the flip buffer: blend on a system-memory copy of the destination
@@ -95,8 +97,27 @@ int CDdrawFunc::BltAlphaWork(Surface* source, Rect source_rect, Surface* destina
   if (!src.ok()) return 1;
   LockGuard dst(*this, destination);
   if (!dst.ok()) return 1;
-  BltAlphaSoft(src.desc().bits, src.desc().pitch, s.left, s.top, sw, sh, dst.desc().bits,
-               dst.desc().pitch, d.left, d.top, dw, dh, color_key, level, mode, tint);
+  if (cover == nullptr || mode == kBlendMesh) {
+    // The mesh's checkerboard follows the area's rows and height: it is drawn whole.
+    BltAlphaSoft(src.desc().bits, src.desc().pitch, s.left, s.top, sw, sh, dst.desc().bits,
+                 dst.desc().pitch, d.left, d.top, dw, dh, color_key, level, mode, tint);
+    return 1;
+  }
+  // Every other mode works pixel by pixel: the bands of rows not wholly covered are blended.
+  // The blitter blends over the smaller of the two sizes, so bands stop where either ends.
+  const int rows = std::min(sh, dh);
+  for (int j = 0; j < rows;) {
+    if (cover->RowHidden(d.top + j, d.left, d.left + std::min(sw, dw))) {
+      ++j;
+      continue;
+    }
+    int end = j + 1;
+    while (end < rows && !cover->RowHidden(d.top + end, d.left, d.left + std::min(sw, dw))) ++end;
+    BltAlphaSoft(src.desc().bits, src.desc().pitch, s.left, s.top + j, sw, end - j,
+                 dst.desc().bits, dst.desc().pitch, d.left, d.top + j, dw, end - j, color_key,
+                 level, mode, tint);
+    j = end;
+  }
   return 1;
 }
 

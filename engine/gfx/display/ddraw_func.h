@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "engine/gfx/pixels/blend_blit.h"
+#include "engine/gfx/pixels/screen_cover.h"
 #include "engine/gfx/gfx_types.h"
 #include "platform/display.h"
 #include "platform/window.h"
@@ -253,6 +254,12 @@ class CDdrawFunc {
   FlipResult ApplyFade();
   int XfadeBlend();
   int DrawLayerParts(int position, SurfaceId id);
+  // Works out what each layer position's draws will have covered by the layers above it.
+  void BeginCover();
+  // The compose's cover when draws onto `surface` are to consult it, else null.
+  const ScreenCover* CoverFor(const platform::Surface* surface) const {
+    return cover_.Applies(surface) ? &cover_ : nullptr;
+  }
 
   platform::Display* display_;
   platform::Window* window_;
@@ -283,4 +290,8 @@ class CDdrawFunc {
   int fade_level_ = 0;
   int fade_type_ = 0;
   Rect last_bitmap_rect_{};
+  // What the layers still to be copied will overwrite (engine/gfx/pixels/screen_cover.h), and
+  // each layer id's opaque pixels.
+  ScreenCover cover_;
+  std::array<KeyBits, 5> layer_key_bits_;
 };

@@ -445,76 +445,92 @@ void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
 
 // Most vectors of a keyed picture are all key (holes) or free of it (solid parts): an all-key
 // vector is skipped without touching the destination, a key-free one is stored without reading
-// it, and only a mixed one reads, selects and writes.
+// it, and only a mixed one reads, selects and writes. Whether the vector held another pixel is
+// returned.
+template <class DD>
+HWY_INLINE bool CopyKeyedVector(DD d, const uint16_t* src, uint16_t* dst, hn::Vec<DD> key) {
+  const auto v = hn::LoadU(d, src);
+  const auto is_key = hn::Eq(v, key);
+  if (hn::AllTrue(d, is_key)) return false;
+  if (hn::AllFalse(d, is_key)) {
+    hn::StoreU(v, d, dst);
+  } else {
+    hn::StoreU(hn::IfThenElse(is_key, hn::LoadU(d, dst), v), d, dst);
+  }
+  return true;
+}
+
+// Copies a row of at least Lanes(d) pixels in vectors of d; a last part shorter than a vector
+// is copied again with the row's last whole vector (the source never overlaps the destination,
+// so copying a pixel twice writes the same value). Notes [from, to) of each vector that held
+// another pixel.
+template <class DD, class Note>
+HWY_INLINE void CopyKeyedVectors(DD d, const uint16_t* src, uint16_t* dst, size_t width,
+                                 uint16_t key, Note note) {
+  const size_t n = hn::Lanes(d);
+  const auto k = hn::Set(d, key);
+  size_t i = 0;
+  for (; i + n <= width; i += n) {
+    if (CopyKeyedVector(d, src + i, dst + i, k)) note(i, i + n);
+  }
+  if (i < width && CopyKeyedVector(d, src + width - n, dst + width - n, k)) note(width - n, width);
+}
+
 void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span) {
   const D d;
-  const size_t n = hn::Lanes(d);
-  const V k = hn::Set(d, key);
+  const hn::CappedTag<uint16_t, 8> d8;
   const auto w = static_cast<size_t>(width);
-  // The first and the last vector holding a pixel other than the key.
-  intptr_t first = -1, last = -1;
-  size_t i = 0;
-  for (; i + n <= w; i += n) {
-    const V v = hn::LoadU(d, src + i);
-    const M is_key = hn::Eq(v, k);
-    if (hn::AllTrue(d, is_key)) continue;
-    if (first < 0) first = static_cast<intptr_t>(i);
-    last = static_cast<intptr_t>(i);
-    if (hn::AllFalse(d, is_key)) {
-      hn::StoreU(v, d, dst + i);
-    } else {
-      hn::StoreU(Select(is_key, hn::LoadU(d, dst + i), v), d, dst + i);
+  // The first start and the last end of the vectors that held a pixel other than the key.
+  size_t first = w, last = 0;
+  const auto note = [&first, &last](size_t from, size_t to) {
+    first = std::min(first, from);
+    last = std::max(last, to);
+  };
+  if (w >= hn::Lanes(d)) {
+    CopyKeyedVectors(d, src, dst, w, key, note);
+  } else if (w >= hn::Lanes(d8)) {
+    CopyKeyedVectors(d8, src, dst, w, key, note);
+  } else {
+    for (size_t i = 0; i < w; ++i) {
+      if (src[i] == key) continue;
+      dst[i] = src[i];
+      note(i, i + 1);
     }
-  }
-  // The tail, one pixel at a time.
-  intptr_t tail_first = -1, tail_last = -1;
-  for (; i < w; ++i) {
-    if (src[i] == key) continue;
-    dst[i] = src[i];
-    if (tail_first < 0) tail_first = static_cast<intptr_t>(i);
-    tail_last = static_cast<intptr_t>(i);
   }
   if (span == nullptr) return;
-  // The exact columns: the first non-key pixel of the first such vector, the last one of the
-  // last such vector (or of the tail).
-  int lo = -1, hi = -1;
-  if (first >= 0) {
-    const auto f = static_cast<size_t>(first);
-    const intptr_t lane = hn::FindFirstTrue(d, hn::Not(hn::Eq(hn::LoadU(d, src + f), k)));
-    lo = static_cast<int>(first + lane);
-    if (tail_last < 0) {
-      hi = static_cast<int>(last) + static_cast<int>(n);
-      while (src[hi - 1] == key) --hi;
-    }
-  } else if (tail_first >= 0) {
-    lo = static_cast<int>(tail_first);
+  if (first >= last) {
+    *span = ColumnSpan{};
+    return;
   }
-  if (tail_last >= 0) hi = static_cast<int>(tail_last) + 1;
-  *span = lo < 0 ? ColumnSpan{} : ColumnSpan{lo, hi};
+  // The exact columns: inward from the ends of those vectors to the first pixel that is not
+  // the key (every pixel outside them is the key).
+  while (src[first] == key) ++first;
+  while (src[last - 1] == key) --last;
+  *span = ColumnSpan{static_cast<int>(first), static_cast<int>(last)};
 }
 
 // ---- Gathers: texture spans and stretched rows ------------------------------------------------
 
 using D32 = hn::ScalableTag<int32_t>;
-using V32 = hn::Vec<D32>;
-using DU16H = hn::Rebind<uint16_t, D32>;  // as many 16-bit lanes as D32 has 32-bit ones
 
 // The 16-bit pixels at the pixel indices `index` of `base`, read as 32-bit words at their byte
 // offset. The one index `last` (the last pixel that may be read) is read from two bytes lower
 // and its upper half taken, so no read reaches past it.
-HWY_INLINE hn::Vec<DU16H> GatherPixels(const uint16_t* base, V32 index, V32 last) {
-  const D32 d;
+template <class DD>
+HWY_INLINE auto GatherPixels(DD d, const uint16_t* base, hn::Vec<DD> index, hn::Vec<DD> last) {
   const auto is_last = hn::Eq(index, last);
-  const V32 offset = hn::Sub(hn::ShiftLeft<1>(index), hn::IfThenElseZero(is_last, hn::Set(d, 2)));
-  const V32 words = hn::GatherOffset(d, reinterpret_cast<const int32_t*>(base), offset);
-  const V32 pixel = hn::IfThenElse(is_last, hn::ShiftRight<16>(words),
-                                   hn::And(words, hn::Set(d, 0xFFFF)));
-  return hn::DemoteTo(DU16H(), pixel);
+  const auto offset =
+      hn::Sub(hn::ShiftLeft<1>(index), hn::IfThenElseZero(is_last, hn::Set(d, 2)));
+  const auto words = hn::GatherOffset(d, reinterpret_cast<const int32_t*>(base), offset);
+  const auto pixel = hn::IfThenElse(is_last, hn::ShiftRight<16>(words),
+                                    hn::And(words, hn::Set(d, 0xFFFF)));
+  return hn::DemoteTo(hn::Rebind<uint16_t, DD>(), pixel);
 }
 
 // Stores `texels` at `out`, leaving the destination where a texel is the key (when keyed).
-HWY_INLINE void PutTexels(uint16_t* out, hn::Vec<DU16H> texels, bool keyed, uint16_t key) {
-  const DU16H dh;
+template <class DD, class VH>
+HWY_INLINE void PutTexels(DD, uint16_t* out, VH texels, bool keyed, uint16_t key) {
+  const hn::Rebind<uint16_t, DD> dh;
   if (keyed) {
     const auto is_key = hn::Eq(texels, hn::Set(dh, key));
     if (hn::AllTrue(dh, is_key)) return;
@@ -523,47 +539,51 @@ HWY_INLINE void PutTexels(uint16_t* out, hn::Vec<DU16H> texels, bool keyed, uint
   hn::StoreU(texels, dh, out);
 }
 
+// Draws a span of at least Lanes(d) pixels in vectors of d, every texture position inside the
+// picture and in 32-bit range. A last part shorter than a vector is drawn again with the span's
+// last whole vector (the picture never overlaps the destination, so a pixel drawn twice gets the
+// same value).
+template <class DD>
+HWY_INLINE void TextureVectors(DD d, const TextureSpan& a, int32_t last_index) {
+  const auto n = static_cast<int64_t>(hn::Lanes(d));
+  const auto* base = reinterpret_cast<const uint16_t*>(a.base);
+  auto* out = reinterpret_cast<uint16_t*>(a.out);
+  const auto lane = hn::Iota(d, 0);
+  const auto pitch = hn::Set(d, static_cast<int32_t>(a.pitch / 2));
+  const auto last = hn::Set(d, last_index);
+  const auto draw = [&](int64_t i) {
+    const auto s = hn::Add(hn::Set(d, static_cast<int32_t>(a.s + a.ds * i)),
+                           hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.ds))));
+    const auto t = hn::Add(hn::Set(d, static_cast<int32_t>(a.t + a.dt * i)),
+                           hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.dt))));
+    const auto index = hn::Add(hn::Mul(hn::ShiftRight<16>(t), pitch), hn::ShiftRight<16>(s));
+    PutTexels(d, out + i, GatherPixels(d, base, index, last), a.keyed, a.key);
+  };
+  int64_t i = 0;
+  for (; i + n <= a.count; i += n) draw(i);
+  if (i < a.count) draw(a.count - n);
+}
+
 void FillTextureSpan(const TextureSpan& a) {
   const D32 d;
-  const auto n = static_cast<int64_t>(hn::Lanes(d));
-  // The vector form works in 32-bit lanes: every texture position of the span, every pixel
-  // index and the pitch in pixels must fit, and the picture must have more than one pixel (the
-  // last pixel is read from below). Otherwise, and for spans shorter than a vector, the scalar
-  // form draws the span.
+  const hn::CappedTag<int32_t, 4> d4;
+  // The vector forms work in 32-bit lanes: every texture position of the span, every pixel
+  // index and the pitch in pixels must fit, and the picture must have more than one pixel (its
+  // last pixel is read from below). Otherwise, and for spans shorter than four pixels, the
+  // scalar form draws the span.
   const int64_t s_last = a.s + a.ds * (a.count - 1), t_last = a.t + a.dt * (a.count - 1);
   const int64_t last_index = a.max_t * (a.pitch / 2) + a.max_s;
   const auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
-  if (!a.inside || a.count < n || (a.pitch & 1) != 0 || last_index < 1 ||
-      !fits(last_index) || !fits(a.s) || !fits(s_last) || !fits(a.t) || !fits(t_last) ||
-      !fits(a.ds * n) || !fits(a.dt * n)) {
+  if (!a.inside || a.count < static_cast<int64_t>(hn::Lanes(d4)) || (a.pitch & 1) != 0 ||
+      last_index < 1 || !fits(last_index) || !fits(a.s) || !fits(s_last) || !fits(a.t) ||
+      !fits(t_last) || !fits(a.ds * 64) || !fits(a.dt * 64)) {
     scalar::FillTextureSpan(a);
     return;
   }
-  const auto* base = reinterpret_cast<const uint16_t*>(a.base);
-  auto* out = reinterpret_cast<uint16_t*>(a.out);
-  const V32 lane = hn::Iota(d, 0);
-  V32 s = hn::Add(hn::Set(d, static_cast<int32_t>(a.s)),
-                  hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.ds))));
-  V32 t = hn::Add(hn::Set(d, static_cast<int32_t>(a.t)),
-                  hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.dt))));
-  const V32 step_s = hn::Set(d, static_cast<int32_t>(a.ds * n));
-  const V32 step_t = hn::Set(d, static_cast<int32_t>(a.dt * n));
-  const V32 pitch = hn::Set(d, static_cast<int32_t>(a.pitch / 2));
-  const V32 last = hn::Set(d, static_cast<int32_t>(last_index));
-  int64_t i = 0;
-  for (; i + n <= a.count; i += n) {
-    const V32 index = hn::Add(hn::Mul(hn::ShiftRight<16>(t), pitch), hn::ShiftRight<16>(s));
-    PutTexels(out + i, GatherPixels(base, index, last), a.keyed, a.key);
-    s = hn::Add(s, step_s);
-    t = hn::Add(t, step_t);
-  }
-  if (i < a.count) {
-    TextureSpan rest = a;
-    rest.out = a.out + 2 * i;
-    rest.count = a.count - i;
-    rest.s = a.s + a.ds * i;
-    rest.t = a.t + a.dt * i;
-    scalar::FillTextureSpan(rest);
+  if (a.count >= static_cast<int64_t>(hn::Lanes(d))) {
+    TextureVectors(d, a, static_cast<int32_t>(last_index));
+  } else {
+    TextureVectors(d4, a, static_cast<int32_t>(last_index));
   }
 }
 
@@ -575,9 +595,16 @@ void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int w
   int32_t last = 0;
   for (int j = 0; j < width; ++j) last = std::max(last, columns[j]);
   if (last >= 1) {
-    const V32 last_v = hn::Set(d, last);
+    const auto last_v = hn::Set(d, last);
+    const hn::Rebind<uint16_t, D32> dh;
     for (; i + n <= width; i += n) {
-      hn::StoreU(GatherPixels(src, hn::LoadU(d, columns + i), last_v), DU16H(), dst + i);
+      hn::StoreU(GatherPixels(d, src, hn::LoadU(d, columns + i), last_v), dh, dst + i);
+    }
+    // The last part again with the row's last whole vector (dst never overlaps src).
+    if (i < width && width >= n) {
+      i = width - n;
+      hn::StoreU(GatherPixels(d, src, hn::LoadU(d, columns + i), last_v), dh, dst + i);
+      i = width;
     }
   }
   for (; i < width; ++i) dst[i] = src[columns[i]];

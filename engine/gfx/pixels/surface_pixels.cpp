@@ -92,6 +92,7 @@ void CopyRowStretched(const uint16_t* s, int sw, uint16_t* d, int dw, bool mirro
 
 void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& d,
                const PixelCopy& how) {
+  const ScreenCover* cover = how.cover;
   const int dw = d.right - d.left;
   const int dh = d.bottom - d.top;
   const bool same_width = sw == dw;
@@ -105,10 +106,15 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
   }
   Stepper row(sh, dh);
   for (int j = 0; j < dh; ++j, row.Next()) {
+    if (cover != nullptr && cover->RowHidden(d.top + j, d.left, d.right)) continue;
     int sj = how.mirror_y ? sh - 1 - row.value() : row.value();
     const uint16_t* s = src.base + static_cast<size_t>(sj) * src.stride;
     uint16_t* out = dst.Row(d.top + j) + d.left;
-    if (same_width && !how.mirror_x) {
+    if (same_width && !how.mirror_x && cover != nullptr) {
+      cover->ForOpenRuns(d.top + j, d.left, d.right, [&](int from, int to) {
+        CopyRowSame(s + (from - d.left), out + (from - d.left), to - from, how.key);
+      });
+    } else if (same_width && !how.mirror_x) {
       CopyRowSame(s, out, dw, how.key);
     } else if (same_width) {
       CopyRowMirrored(s, out, dw, how.key);
@@ -139,20 +145,36 @@ bool Contains(const int32_t (&outer)[4], const Rect& r) {
 // stamp copy only the box (nothing at all for a picture that is all key, such as an empty
 // overlay or layer).
 void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
-                       platform::Surface& destination, const Rect& d, uint16_t key) {
+                       platform::Surface& destination, const Rect& d, uint16_t key,
+                       const ScreenCover* cover) {
   platform::Surface::KeyScan& scan = source.key_scan();
   const size_t stride = static_cast<size_t>(source.pitch()) / 2;
+  const int dx = d.left - s.left;
+  const int dy = d.top - s.top;
+  // Copies the columns [left, right) of source row y, or of them only what is not covered.
+  const auto copy_row = [&](int y, int left, int right, pixel_kernels::ColumnSpan* span) {
+    if (cover == nullptr) {
+      pixel_kernels::CopyRowKeyed(source.Row(y) + left, destination.Row(y + dy) + left + dx,
+                                  right - left, key, span);
+      return;
+    }
+    cover->ForOpenRuns(y + dy, left + dx, right + dx, [&](int from, int to) {
+      pixel_kernels::CopyRowKeyed(source.Row(y) + from - dx, destination.Row(y + dy) + from,
+                                  to - from, key, nullptr);
+    });
+  };
   if (scan.stamp == source.stamp() && scan.key == key && Contains(scan.read, s)) {
     const int left = std::max(s.left, scan.box[0]);
     const int top = std::max(s.top, scan.box[1]);
     const int right = std::min(s.right, scan.box[2]);
     const int bottom = std::min(s.bottom, scan.box[3]);
     if (left >= right || top >= bottom) return;
-    const int dx = d.left - s.left;
-    const int dy = d.top - s.top;
-    for (int y = top; y < bottom; ++y) {
-      CopyRowKeyed(source.Row(y) + left, destination.Row(y + dy) + left + dx, right - left, key);
-    }
+    for (int y = top; y < bottom; ++y) copy_row(y, left, right, nullptr);
+    return;
+  }
+  if (cover != nullptr) {
+    // What a covered copy skips is not looked at, so it finds no box.
+    for (int y = s.top; y < s.bottom; ++y) copy_row(y, s.left, s.right, nullptr);
     return;
   }
   const uint64_t stamp = source.stamp();
@@ -196,7 +218,7 @@ void CopyPixels(const platform::Surface& source, const Rect& s, platform::Surfac
   const bool overlap = source.SamePixels(destination) && Overlap(s, d);
   if (how.key != nullptr && !how.mirror_x && !how.mirror_y && !overlap &&
       sw == d.right - d.left && sh == d.bottom - d.top) {
-    CopyKeyedSameSize(source, s, destination, d, *how.key);
+    CopyKeyedSameSize(source, s, destination, d, *how.key, how.cover);
     return;
   }
   if (overlap) {
