@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "engine/gfx/pixels/pixel_kernels.h"
+#include "engine/gfx/pixels/screen_cover.h"
 #include "platform/pixel_traits.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -476,12 +477,12 @@ HWY_INLINE void CopyKeyedVectors(DD d, const uint16_t* src, uint16_t* dst, size_
   if (i < width && CopyKeyedVector(d, src + width - n, dst + width - n, k)) note(width - n, width);
 }
 
-void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span) {
+// A keyed row; `first` and `last` are widened to the start and end of the vectors holding a
+// pixel other than the key.
+HWY_INLINE void CopyRowKeyedNoting(const uint16_t* src, uint16_t* dst, size_t w, uint16_t key,
+                                   size_t& first, size_t& last) {
   const D d;
   const hn::CappedTag<uint16_t, 8> d8;
-  const auto w = static_cast<size_t>(width);
-  // The first start and the last end of the vectors that held a pixel other than the key.
-  size_t first = w, last = 0;
   const auto note = [&first, &last](size_t from, size_t to) {
     first = std::min(first, from);
     last = std::max(last, to);
@@ -497,6 +498,39 @@ void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, C
       note(i, i + 1);
     }
   }
+}
+
+PixelBox CopyKeyed(const KeyedCopy& c) {
+  const auto w = static_cast<size_t>(c.width);
+  PixelBox box{c.width, c.height, 0, 0};
+  for (int y = 0; y < c.height; ++y) {
+    const uint16_t* src = c.src + y * c.src_stride;
+    uint16_t* dst = c.dst + y * c.dst_stride;
+    size_t first = w, last = 0;
+    if (c.cover != nullptr) {
+      ScreenCover::OpenRuns(c.cover[y], c.dst_x, c.dst_x + c.width, [&](int from, int to) {
+        const auto at = static_cast<size_t>(from - c.dst_x);
+        CopyRowKeyedNoting(src + at, dst + at, static_cast<size_t>(to - from), c.key, first, last);
+      });
+      continue;
+    }
+    CopyRowKeyedNoting(src, dst, w, c.key, first, last);
+    if (first >= last) continue;
+    while (src[first] == c.key) ++first;
+    while (src[last - 1] == c.key) --last;
+    box.left = std::min(box.left, static_cast<int>(first));
+    box.right = std::max(box.right, static_cast<int>(last));
+    box.top = std::min(box.top, y);
+    box.bottom = y + 1;
+  }
+  return box.left < box.right ? box : PixelBox{};
+}
+
+void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span) {
+  const auto w = static_cast<size_t>(width);
+  // The first start and the last end of the vectors that held a pixel other than the key.
+  size_t first = w, last = 0;
+  CopyRowKeyedNoting(src, dst, w, key, first, last);
   if (span == nullptr) return;
   if (first >= last) {
     *span = ColumnSpan{};
@@ -622,6 +656,7 @@ HWY_EXPORT(Bright);
 HWY_EXPORT(CrossFade);
 HWY_EXPORT(MaskedShadow);
 HWY_EXPORT(CopyRowKeyed);
+HWY_EXPORT(CopyKeyed);
 HWY_EXPORT(FadeRow);
 HWY_EXPORT(FillTextureSpan);
 HWY_EXPORT(GatherRow);
@@ -639,6 +674,7 @@ void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555) {
 void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span) {
   HWY_DYNAMIC_DISPATCH(CopyRowKeyed)(src, dst, width, key, span);
 }
+PixelBox CopyKeyed(const KeyedCopy& copy) { return HWY_DYNAMIC_DISPATCH(CopyKeyed)(copy); }
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
   HWY_DYNAMIC_DISPATCH(FadeRow)(row, width, f, add, rgb555);
 }

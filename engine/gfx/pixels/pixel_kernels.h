@@ -48,6 +48,27 @@ struct ColumnSpan {
   int last = 0;
 };
 
+// A keyed copy of a rectangle (strides in pixels). With `cover`, one word per destination row
+// (engine/gfx/pixels/screen_cover.h: bit g covers screen columns 16g to 16g + 15, the
+// destination's first column being screen column `dst_x`), the covered columns are left as they
+// are.
+struct KeyedCopy {
+  const uint16_t* src;
+  ptrdiff_t src_stride;
+  uint16_t* dst;
+  ptrdiff_t dst_stride;
+  int width;
+  int height;
+  uint16_t key;
+  const uint64_t* cover = nullptr;
+  int dst_x = 0;
+};
+
+// Columns [left, right) and rows [top, bottom) of a rectangle; empty when left >= right.
+struct PixelBox {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
 // One row span of the texture-mapping rasterizer: `count` pixels from `out`, texture position
 // (s, t) in 16.16 stepping by (ds, dt) per pixel. Positions are clamped to the picture
 // (0..max_s, 0..max_t) unless `inside` says every position of the span lies in it.
@@ -74,6 +95,9 @@ void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555);
 // A keyed row copy: source pixels equal to the key leave the destination as it is. With `span`
 // the columns holding other pixels are reported.
 void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span);
+// The same for a rectangle, returning the box of its source pixels other than the key (left
+// empty when a cover is given: what is skipped is not looked at).
+PixelBox CopyKeyed(const KeyedCopy& copy);
 // The screen fade of one row: each field floor(c * f / 256), then `add` added to the pixel.
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);
 // One span of the texture-mapping rasterizer.
@@ -96,6 +120,7 @@ void Bright(const Rows& rows, uint16_t factor, bool rgb555);
 void CrossFade(const Rows& rows, uint16_t factor_a, uint16_t factor_b, bool rgb555);
 void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555);
 void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span);
+PixelBox CopyKeyed(const KeyedCopy& copy);
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);
 void FillTextureSpan(const TextureSpan& span);
 void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width);

@@ -151,6 +151,26 @@ void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, C
   if (span != nullptr) *span = first < 0 ? ColumnSpan{} : ColumnSpan{first, last};
 }
 
+PixelBox CopyKeyed(const KeyedCopy& c) {
+  PixelBox box{c.width, c.height, 0, 0};
+  for (int y = 0; y < c.height; ++y) {
+    const uint16_t* src = c.src + y * c.src_stride;
+    uint16_t* dst = c.dst + y * c.dst_stride;
+    for (int x = 0; x < c.width; ++x) {
+      const int group = (c.dst_x + x) / 16;
+      if (c.cover != nullptr && (c.cover[y] >> group & 1) != 0) continue;
+      if (src[x] == c.key) continue;
+      dst[x] = src[x];
+      if (c.cover != nullptr) continue;
+      box.left = std::min(box.left, x);
+      box.right = std::max(box.right, x + 1);
+      box.top = std::min(box.top, y);
+      box.bottom = y + 1;
+    }
+  }
+  return box.left < box.right ? box : PixelBox{};
+}
+
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
   const PixelFormat& format = Format(rgb555);
   for (int x = 0; x < width; ++x) {

@@ -95,7 +95,14 @@ class ScreenCover {
   // Calls f(from, to) for each run of columns of [left, right) on row y that is not covered
   // (whole groups; the run's ends cut to [left, right)).
   template <class F>
-  void ForOpenRuns(int y, int left, int right, F f) const;
+  void ForOpenRuns(int y, int left, int right, F f) const {
+    OpenRuns(Row(y), left, right, f);
+  }
+  // The same for a row whose covered groups are `covered`.
+  template <class F>
+  static void OpenRuns(uint64_t covered, int left, int right, F f);
+  // The covered groups of the rows at the current position, indexed by screen row.
+  const uint64_t* Rows() const { return rows_[static_cast<size_t>(position_)].data(); }
 
  private:
   // Bits of the groups of [left, right) (groups partly outside count), 0 <= left < right <= 640.
@@ -113,9 +120,8 @@ class ScreenCover {
 };
 
 template <class F>
-void ScreenCover::ForOpenRuns(int y, int left, int right, F f) const {
+void ScreenCover::OpenRuns(uint64_t covered, int left, int right, F f) {
   if (left >= right) return;
-  const uint64_t covered = Row(y);
   if (covered == 0 || left < 0 || right > kScreenWidth) {
     f(left, right);
     return;

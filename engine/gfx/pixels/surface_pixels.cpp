@@ -35,8 +35,6 @@ class Stepper {
   int acc_ = 0;
 };
 
-using pixel_kernels::ColumnSpan;
-
 // A keyed row (the source never overlaps the destination here: CopyPixels copies an overlapping
 // source first).
 void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
@@ -148,64 +146,50 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
                        platform::Surface& destination, const Rect& d, uint16_t key,
                        const ScreenCover* cover) {
   platform::Surface::KeyScan& scan = source.key_scan();
-  const size_t stride = static_cast<size_t>(source.pitch()) / 2;
   const int dx = d.left - s.left;
   const int dy = d.top - s.top;
-  // Copies the columns [left, right) of source row y, or of them only what is not covered.
-  const auto copy_row = [&](int y, int left, int right, pixel_kernels::ColumnSpan* span) {
-    if (cover == nullptr) {
-      pixel_kernels::CopyRowKeyed(source.Row(y) + left, destination.Row(y + dy) + left + dx,
-                                  right - left, key, span);
-      return;
+  // The copy of the source columns [left, right) and rows [top, bottom), or of them only what
+  // is not covered.
+  const auto copy = [&](int left, int top, int right, int bottom) {
+    pixel_kernels::KeyedCopy c{source.Row(top) + left,
+                               source.pitch() / 2,
+                               destination.Row(top + dy) + left + dx,
+                               destination.pitch() / 2,
+                               right - left,
+                               bottom - top,
+                               key};
+    if (cover != nullptr) {
+      c.cover = cover->Rows() + (top + dy);
+      c.dst_x = left + dx;
     }
-    cover->ForOpenRuns(y + dy, left + dx, right + dx, [&](int from, int to) {
-      pixel_kernels::CopyRowKeyed(source.Row(y) + from - dx, destination.Row(y + dy) + from,
-                                  to - from, key, nullptr);
-    });
+    return pixel_kernels::CopyKeyed(c);
   };
   if (scan.stamp == source.stamp() && scan.key == key && Contains(scan.read, s)) {
     const int left = std::max(s.left, scan.box[0]);
     const int top = std::max(s.top, scan.box[1]);
     const int right = std::min(s.right, scan.box[2]);
     const int bottom = std::min(s.bottom, scan.box[3]);
-    if (left >= right || top >= bottom) return;
-    for (int y = top; y < bottom; ++y) copy_row(y, left, right, nullptr);
-    return;
-  }
-  if (cover != nullptr) {
-    // What a covered copy skips is not looked at, so it finds no box.
-    for (int y = s.top; y < s.bottom; ++y) copy_row(y, s.left, s.right, nullptr);
+    if (left < right && top < bottom) copy(left, top, right, bottom);
     return;
   }
   const uint64_t stamp = source.stamp();
-  const int w = s.right - s.left;
-  const int h = s.bottom - s.top;
-  int box_left = w, box_right = 0, box_top = h, box_bottom = 0;
-  const uint16_t* in = source.Row(s.top) + s.left;
-  for (int j = 0; j < h; ++j, in += stride) {
-    ColumnSpan span;
-    pixel_kernels::CopyRowKeyed(in, destination.Row(d.top + j) + d.left, w, key, &span);
-    if (span.first == span.last) continue;
-    box_left = std::min(box_left, span.first);
-    box_right = std::max(box_right, span.last);
-    box_top = std::min(box_top, j);
-    box_bottom = j + 1;
-  }
-  // Kept only when nothing changed the source meanwhile (it is not the destination).
-  if (source.stamp() != stamp) return;
+  const pixel_kernels::PixelBox box = copy(s.left, s.top, s.right, s.bottom);
+  // Kept only when the copy looked at every pixel (a covered copy skips some) and nothing
+  // changed the source meanwhile (it is not the destination).
+  if (cover != nullptr || source.stamp() != stamp) return;
   scan.stamp = stamp;
   scan.key = key;
   scan.read[0] = s.left;
   scan.read[1] = s.top;
   scan.read[2] = s.right;
   scan.read[3] = s.bottom;
-  if (box_left >= box_right) {
+  if (box.left >= box.right) {
     scan.box[0] = scan.box[1] = scan.box[2] = scan.box[3] = 0;
   } else {
-    scan.box[0] = s.left + box_left;
-    scan.box[1] = s.top + box_top;
-    scan.box[2] = s.left + box_right;
-    scan.box[3] = s.top + box_bottom;
+    scan.box[0] = s.left + box.left;
+    scan.box[1] = s.top + box.top;
+    scan.box[2] = s.left + box.right;
+    scan.box[3] = s.top + box.bottom;
   }
 }
 

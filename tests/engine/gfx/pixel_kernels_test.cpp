@@ -185,6 +185,48 @@ TEST(PixelKernels, KeyedRowCopyEqualsTheScalarFormAndFindsTheExactColumns) {
   });
 }
 
+// Rectangles at every screen column phase, with and without a random cover of 16-pixel groups:
+// the same pixels drawn, the same box of the source's other pixels found.
+TEST(PixelKernels, KeyedRectangleCopyEqualsTheScalarFormWithAndWithoutACover) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(5);
+    for (int w = 1; w <= 67; ++w) {
+      const uint16_t key = w % 2 == 0 ? kKey555 : kKey565;
+      const Pictures start = RandomPictures(rng, w, 5, key);
+      const int screen_x = rng.Next() % (640 - 70);
+      std::vector<uint64_t> cover(5);
+      for (uint64_t& row : cover) {
+        row = (uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
+               uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next());
+      }
+      for (bool covered : {false, true}) {
+        pixel_kernels::PixelBox vector_box, scalar_box;
+        const auto call = [&](Rows r) {
+          return pixel_kernels::KeyedCopy{reinterpret_cast<const uint16_t*>(r.src),
+                                          r.src_advance / 2,
+                                          reinterpret_cast<uint16_t*>(r.dst),
+                                          r.dst_advance / 2,
+                                          w,
+                                          5,
+                                          key,
+                                          covered ? cover.data() : nullptr,
+                                          screen_x};
+        };
+        Compare(
+            start, w, 5, [&](Rows r) { vector_box = pixel_kernels::CopyKeyed(call(r)); },
+            [&](Rows r) { scalar_box = pixel_kernels::scalar::CopyKeyed(call(r)); },
+            target + " keyed rectangle width " + std::to_string(w) + " covered " +
+                std::to_string(covered));
+        EXPECT_EQ(vector_box.left, scalar_box.left) << target << " width " << w;
+        EXPECT_EQ(vector_box.top, scalar_box.top) << target << " width " << w;
+        EXPECT_EQ(vector_box.right, scalar_box.right) << target << " width " << w;
+        EXPECT_EQ(vector_box.bottom, scalar_box.bottom) << target << " width " << w;
+      }
+    }
+  });
+}
+
 // Texture spans inside a small picture whose last pixel ends its allocation (no padding after
 // it), turned and zoomed both ways, keyed and not; and stretched rows by column tables.
 TEST(PixelKernels, TextureSpansAndStretchedRowsEqualTheScalarForms) {
