@@ -187,12 +187,14 @@ class CDdrawFunc {
   int BltAlphaWork(platform::Surface* source, Rect source_rect, platform::Surface* destination,
                    Rect destination_rect, int color_key, BlendWord alpha, uint16_t tint);
   // The blend on locked memory: picks the blitter by the display layout and the colour-key flag.
-  // Areas must lie inside their pictures; the blended area is the smaller of the two sizes.
+  // Areas must lie inside their pictures; the blended area is the smaller of the two sizes. With
+  // the compose's cover (the destination is then the back buffer) covered pixels are skipped.
   void BltAlphaSoft(const void* source, int32_t source_pitch, int32_t source_x, int32_t source_y,
                     int32_t source_width, int32_t source_height, void* destination,
                     int32_t destination_pitch, int32_t destination_x, int32_t destination_y,
                     int32_t destination_width, int32_t destination_height, int color_key,
-                    uint32_t level, uint32_t mode, uint16_t tint);
+                    uint32_t level, uint32_t mode, uint16_t tint,
+                    const ScreenCover* cover = nullptr);
   // Rotated / zoomed sprite draw through the quad rasterizer. `corners` is the four-corner block
   // (four 16.16 factors: top width, right height, bottom width, left height) or null; left,
   // right, top and bottom are the zoomed picture's edges relative to its centre (left and top

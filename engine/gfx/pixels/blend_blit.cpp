@@ -68,10 +68,13 @@ bool Hazard(const Rows& a) {
   return Hazard(a, a.src, a.src_advance) || Hazard(a, a.aux, a.aux_advance);
 }
 
-void Blend(bool rgb555, bool honour_key, void* dst, int32_t dst_pitch, int32_t dst_x,
-           int32_t dst_y, int32_t width, int32_t height, const void* src, int32_t src_pitch,
-           int32_t src_x, int32_t src_y, int32_t src_width, uint32_t level, uint32_t mode,
-           uint16_t key, uint16_t tint) {
+}  // namespace
+
+void BlitBlend16Covered(bool rgb555, bool honour_key, void* dst, int32_t dst_pitch, int32_t dst_x,
+                        int32_t dst_y, int32_t width, int32_t height, const void* src,
+                        int32_t src_pitch, int32_t src_x, int32_t src_y, int32_t src_width,
+                        uint32_t level, uint32_t mode, uint16_t key, uint16_t tint,
+                        const uint64_t* cover_rows, int32_t cover_x) {
   if (width <= 0 || height <= 0) return;
   pixel_kernels::BlendCall call{
       OneSource(dst, dst_pitch, dst_x, dst_y, src, src_pitch, src_x, src_y, width, height),
@@ -80,7 +83,9 @@ void Blend(bool rgb555, bool honour_key, void* dst, int32_t dst_pitch, int32_t d
       key,
       tint,
       rgb555,
-      honour_key};
+      honour_key,
+      cover_rows,
+      cover_x};
   // After `width` pixels the source skips pitch - 2 * source width bytes.
   call.rows.src_advance = src_pitch + 2 * (static_cast<ptrdiff_t>(width) - src_width);
   // Mode 8 without the key reads no source, which may then lie anywhere.
@@ -91,6 +96,8 @@ void Blend(bool rgb555, bool honour_key, void* dst, int32_t dst_pitch, int32_t d
   }
   pixel_kernels::Blend(call);
 }
+
+namespace {
 
 // ---- Brightness tables ------------------------------------------------------------------------
 
@@ -133,32 +140,32 @@ const BrightTableSet<L>& BrightTables() {
 void BlitBlend16(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t width,
                  int32_t height, const void* src, int32_t src_pitch, int32_t src_x, int32_t src_y,
                  int32_t src_width, uint32_t level, uint32_t mode, uint16_t key, uint16_t tint) {
-  Blend(false, true, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch, src_x, src_y,
-                      src_width, level, mode, key, tint);
+  BlitBlend16Covered(false, true, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch,
+                     src_x, src_y, src_width, level, mode, key, tint, nullptr, 0);
 }
 
 void BlitBlend16Alt(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t width,
                     int32_t height, const void* src, int32_t src_pitch, int32_t src_x,
                     int32_t src_y, int32_t src_width, uint32_t level, uint32_t mode, uint16_t key,
                     uint16_t tint) {
-  Blend(false, false, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch, src_x,
-                       src_y, src_width, level, mode, key, tint);
+  BlitBlend16Covered(false, false, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch,
+                     src_x, src_y, src_width, level, mode, key, tint, nullptr, 0);
 }
 
 void BlitBlend16For555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y, int32_t width,
                        int32_t height, const void* src, int32_t src_pitch, int32_t src_x,
                        int32_t src_y, int32_t src_width, uint32_t level, uint32_t mode,
                        uint16_t key, uint16_t tint) {
-  Blend(true, true, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch, src_x, src_y,
-                      src_width, level, mode, key, tint);
+  BlitBlend16Covered(true, true, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch,
+                     src_x, src_y, src_width, level, mode, key, tint, nullptr, 0);
 }
 
 void BlitBlend16AltFor555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t dst_y,
                           int32_t width, int32_t height, const void* src, int32_t src_pitch,
                           int32_t src_x, int32_t src_y, int32_t src_width, uint32_t level,
                           uint32_t mode, uint16_t key, uint16_t tint) {
-  Blend(true, false, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch, src_x,
-                       src_y, src_width, level, mode, key, tint);
+  BlitBlend16Covered(true, false, dst, dst_pitch, dst_x, dst_y, width, height, src, src_pitch,
+                     src_x, src_y, src_width, level, mode, key, tint, nullptr, 0);
 }
 
 const uint16_t* BrightTable(int layout, int t) {

@@ -81,12 +81,45 @@ struct OpBase {
   static constexpr bool kSkipsKeyGroups = false;
 };
 
-// Runs `op` over every pixel of the area. Inputs never partly overlap the destination here (the
-// callers take the scalar form then), so a vector's reads may run ahead of its writes.
+// Runs `op` over the columns [begin, end) of one row.
 template <class Op>
-HWY_INLINE void RunRows(const Rows& a, const Op& op) {
+HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uint16_t* xp,
+                       size_t begin, size_t end, int row) {
   const D d;
   const size_t n = hn::Lanes(d);
+  size_t col = begin;
+  for (; col + n <= end; col += n) {
+    V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
+    if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
+    // A vector of key-coloured source pixels of a key-honouring blend leaves the destination
+    // as it is: it is skipped without reading or writing it.
+    if constexpr (Op::kSkipsKeyGroups) {
+      if (hn::AllTrue(d, hn::Eq(s, op.key))) continue;
+    }
+    if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
+    if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
+    hn::StoreU(op(s, x, v, static_cast<int>(col), row), d, dp + col);
+  }
+  if (col < end) {
+    const size_t rest = (end - col) * 2;
+    HWY_ALIGN uint16_t bs[kMaxLanes] = {}, bx[kMaxLanes] = {}, bd[kMaxLanes] = {};
+    if constexpr (Op::kReadsSource) std::memcpy(bs, sp + col, rest);
+    if constexpr (Op::kReadsAux) std::memcpy(bx, xp + col, rest);
+    if constexpr (Op::kReadsDest) std::memcpy(bd, dp + col, rest);
+    const V out =
+        op(hn::Load(d, bs), hn::Load(d, bx), hn::Load(d, bd), static_cast<int>(col), row);
+    hn::Store(out, d, bd);
+    std::memcpy(dp + col, bd, rest);
+  }
+}
+
+// Runs `op` over every pixel of the area. Inputs never partly overlap the destination here (the
+// callers take the scalar form then), so a vector's reads may run ahead of its writes. With a
+// cover (one word a row, the area's first column at screen column cover_x) only the columns not
+// covered are run.
+template <class Op>
+HWY_INLINE void RunRows(const Rows& a, const Op& op, const uint64_t* cover = nullptr,
+                        int cover_x = 0) {
   const auto width = static_cast<size_t>(a.width);
   uint8_t* dst = a.dst;
   const uint8_t* src = a.src;
@@ -95,29 +128,13 @@ HWY_INLINE void RunRows(const Rows& a, const Op& op) {
     auto* dp = reinterpret_cast<uint16_t*>(dst);
     const auto* sp = reinterpret_cast<const uint16_t*>(src);
     const auto* xp = reinterpret_cast<const uint16_t*>(aux);
-    size_t col = 0;
-    for (; col + n <= width; col += n) {
-      V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
-      if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
-      // A vector of key-coloured source pixels of a key-honouring blend leaves the destination
-      // as it is: it is skipped without reading or writing it.
-      if constexpr (Op::kSkipsKeyGroups) {
-        if (hn::AllTrue(d, hn::Eq(s, op.key))) continue;
-      }
-      if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
-      if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
-      hn::StoreU(op(s, x, v, static_cast<int>(col), row), d, dp + col);
-    }
-    if (col < width) {
-      const size_t rest = (width - col) * 2;
-      HWY_ALIGN uint16_t bs[kMaxLanes] = {}, bx[kMaxLanes] = {}, bd[kMaxLanes] = {};
-      if constexpr (Op::kReadsSource) std::memcpy(bs, sp + col, rest);
-      if constexpr (Op::kReadsAux) std::memcpy(bx, xp + col, rest);
-      if constexpr (Op::kReadsDest) std::memcpy(bd, dp + col, rest);
-      const V out =
-          op(hn::Load(d, bs), hn::Load(d, bx), hn::Load(d, bd), static_cast<int>(col), row);
-      hn::Store(out, d, bd);
-      std::memcpy(dp + col, bd, rest);
+    if (cover == nullptr) {
+      RunRow(op, dp, sp, xp, 0, width, row);
+    } else {
+      ScreenCover::OpenRuns(cover[row], cover_x, cover_x + a.width, [&](int from, int to) {
+        RunRow(op, dp, sp, xp, static_cast<size_t>(from - cover_x),
+               static_cast<size_t>(to - cover_x), row);
+      });
     }
     dst += a.dst_advance;
     src += a.src_advance;
@@ -256,11 +273,11 @@ struct KeyedOp : Op {
 };
 
 template <bool kKey, class Op>
-HWY_INLINE void RunBlend(const Rows& rows, const Op& op, uint16_t key) {
+HWY_INLINE void RunBlend(const BlendCall& c, const Op& op, uint16_t key) {
   if constexpr (kKey) {
-    RunRows(rows, KeyedOp<Op>{op, Splat(key)});
+    RunRows(c.rows, KeyedOp<Op>{op, Splat(key)}, c.cover, c.dst_x);
   } else {
-    RunRows(rows, op);
+    RunRows(c.rows, op, c.cover, c.dst_x);
   }
 }
 
@@ -274,50 +291,50 @@ void BlendAs(const BlendCall& c) {
   switch (c.mode >> 16) {
     case 0:
       if (a == 256) {
-        RunBlend<kKey>(rows, AlphaEndOp<L, !kKey, true>{{}, Splat(key)}, key);
+        RunBlend<kKey>(c, AlphaEndOp<L, !kKey, true>{{}, Splat(key)}, key);
       } else if (a == 128) {
-        RunBlend<kKey>(rows, HalfAlphaOp<L, !kKey>{{}, Splat(key)}, key);
+        RunBlend<kKey>(c, HalfAlphaOp<L, !kKey>{{}, Splat(key)}, key);
       } else if (a == 0) {
         // In RGB565 level 0 keeps every pixel but the non-honouring members' key pixels.
         if (L::kFields != 0xFFFF || !kKey) {
-          RunBlend<kKey>(rows, AlphaEndOp<L, !kKey, false>{{}, Splat(key)}, key);
+          RunBlend<kKey>(c, AlphaEndOp<L, !kKey, false>{{}, Splat(key)}, key);
         }
       } else {
-        RunBlend<kKey>(rows, AlphaOp<L, !kKey>{{}, Splat(a << 8), Splat((256 - a) << 8), Splat(key)},
+        RunBlend<kKey>(c, AlphaOp<L, !kKey>{{}, Splat(a << 8), Splat((256 - a) << 8), Splat(key)},
                        key);
       }
       break;
     case 1:
       if (a == 256) {
-        RunBlend<kKey>(rows, AddOp<L, true>{{}, Splat(a)}, key);
+        RunBlend<kKey>(c, AddOp<L, true>{{}, Splat(a)}, key);
       } else {
-        RunBlend<kKey>(rows, AddOp<L, false>{{}, Splat(a)}, key);
+        RunBlend<kKey>(c, AddOp<L, false>{{}, Splat(a)}, key);
       }
       break;
     case 2:
       if (a == 256) {
-        RunBlend<kKey>(rows, CopyOp<L>{}, key);
+        RunBlend<kKey>(c, CopyOp<L>{}, key);
       } else if (a == 128) {
-        RunBlend<kKey>(rows, HalfCopyOp<L>{}, key);
+        RunBlend<kKey>(c, HalfCopyOp<L>{}, key);
       } else {
-        RunBlend<kKey>(rows, ScaledCopyOp<L>{{}, Splat(a << 8)}, key);
+        RunBlend<kKey>(c, ScaledCopyOp<L>{{}, Splat(a << 8)}, key);
       }
       break;
     case 3:
-      RunBlend<kKey>(rows, LightenOp<L>{{}, Splat(lift_r), Splat(lift_g), Splat(lift_b)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r), Splat(lift_g), Splat(lift_b)}, key);
       break;
     case 4:
-      RunBlend<kKey>(rows, LightenOp<L>{{}, Splat(lift_r), Splat(0), Splat(0)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r), Splat(0), Splat(0)}, key);
       break;
     case 5:
-      RunBlend<kKey>(rows, LightenOp<L>{{}, Splat(0), Splat(lift_g), Splat(0)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(0), Splat(lift_g), Splat(0)}, key);
       break;
     case 6:
-      RunBlend<kKey>(rows, LightenOp<L>{{}, Splat(0), Splat(0), Splat(lift_b)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(0), Splat(0), Splat(lift_b)}, key);
       break;
     case 7: {
       if (a == 256) {
-        RunBlend<kKey>(rows, CopyOp<L>{}, key);
+        RunBlend<kKey>(c, CopyOp<L>{}, key);
         break;
       }
       const uint32_t ia = 256 - a;
@@ -326,15 +343,15 @@ void BlendAs(const BlendCall& c) {
       const uint32_t c_b = (c.tint >> L::kBlueShift) & L::kBlueMax;
       const uint32_t term = (c_r * ia / 256) << L::kRedShift | (c_g * ia / 256) << L::kGreenShift |
                             (c_b * ia / 256) << L::kBlueShift;
-      RunBlend<kKey>(rows, TintOp<L>{{}, Splat(a << 8), Splat(term)}, key);
+      RunBlend<kKey>(c, TintOp<L>{{}, Splat(a << 8), Splat(term)}, key);
       break;
     }
     case 8:
       if (a == 128) return;  // a shadow at level 128 draws nothing at all
-      RunBlend<kKey>(rows, ShadowOp<L>{}, key);
+      RunBlend<kKey>(c, ShadowOp<L>{}, key);
       break;
     case 9:
-      RunBlend<kKey>(rows, MeshOp{{}, rows.height}, key);
+      RunBlend<kKey>(c, MeshOp{{}, rows.height}, key);
       break;
     default:
       break;  // unknown modes draw nothing

@@ -39,6 +39,10 @@ struct BlendCall {
   uint16_t tint;
   bool rgb555;
   bool honour_key;
+  // As for KeyedCopy: one word per destination row of covered 16-pixel screen groups, the
+  // destination's first column at screen column `dst_x`; covered pixels are left as they are.
+  const uint64_t* cover = nullptr;
+  int dst_x = 0;
 };
 
 // The columns [first, last) of a keyed row that hold every pixel other than the key, exactly;

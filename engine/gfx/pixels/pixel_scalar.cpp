@@ -117,6 +117,9 @@ inline uint16_t Bright5(const PixelFormat& f, uint16_t p, uint32_t factor) {
 void Blend(const BlendCall& call) {
   const PixelFormat& f = Format(call.rgb555);
   EachPixel(call.rows, [&](uint16_t s, uint16_t, uint16_t d, int col, int row) {
+    if (call.cover != nullptr && (call.cover[row] >> ((call.dst_x + col) / 16) & 1) != 0) {
+      return d;  // covered
+    }
     return BlendPixel(call, f, s, d, col, row);
   });
 }

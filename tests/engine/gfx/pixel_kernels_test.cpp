@@ -90,20 +90,33 @@ TEST(PixelKernels, BlendEqualsTheScalarFormInEveryModeLevelAndMember) {
       for (bool rgb555 : {false, true}) {
         const uint16_t key = rgb555 ? kKey555 : kKey565;
         const Pictures start = RandomPictures(rng, w, 3, key);
+        // A random cover of 16-pixel screen groups, used on every other call.
+        const int screen_x = rng.Next() % (640 - 70);
+        std::vector<uint64_t> cover(3);
+        for (uint64_t& row : cover) {
+          row = uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
+                uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next();
+        }
+        bool covered = false;
         for (bool honour : {false, true}) {
           for (uint32_t mode = 0; mode <= 10; ++mode) {
             // Every level at a few widths, one random level at the others.
             const bool all_levels = w == 1 || w == 16 || w == 67;
             for (uint32_t level : levels) {
               const uint32_t a = all_levels ? level : levels[rng.Next() % 9];
-              pixel_kernels::BlendCall call{{}, a, mode << 16, key, 0x5A5A, rgb555, honour};
+              covered = !covered;
+              pixel_kernels::BlendCall call{{},     a,      mode << 16,
+                                            key,    0x5A5A, rgb555,
+                                            honour, covered ? cover.data() : nullptr,
+                                            screen_x};
               Compare(
                   start, w, 3,
                   [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
                   [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
                   target + " blend width " + std::to_string(w) + " 555 " +
                       std::to_string(rgb555) + " key " + std::to_string(honour) + " mode " +
-                      std::to_string(mode) + " level " + std::to_string(a));
+                      std::to_string(mode) + " level " + std::to_string(a) + " covered " +
+                      std::to_string(covered));
               if (!all_levels) break;
             }
           }
