@@ -256,7 +256,7 @@ int CDdrawFunc::ShowWindow() {
     if (!ClearSurface(SURFACE_BACK, 0)) return 0;
   }
   // While the layers are drawn, what a layer above will overwrite is left undrawn.
-  BeginCover();
+  if (use_cover_) BeginCover();
   struct StopCover {
     ScreenCover& cover;
     ~StopCover() { cover.Stop(); }

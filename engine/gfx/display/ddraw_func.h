@@ -136,6 +136,9 @@ class CDdrawFunc {
   int CopySurface(SurfaceId source, SurfaceId destination, int color_key);
   int CopyLayer(SurfaceId source, SurfaceId destination, int color_key, int mode);
   int ShowWindow();
+  // Whether the compose leaves undrawn what a layer above will overwrite (on unless turned off;
+  // the pictures are the same either way, which the tests check by turning it off).
+  void SetComposeCover(bool on) { use_cover_ = on; }
   int Flip();
   int FlipToGDI(int mode);
   int CaptureLayers(SurfaceId id, SurfaceId destination);
@@ -296,4 +299,5 @@ class CDdrawFunc {
   // each layer id's opaque pixels.
   ScreenCover cover_;
   std::array<KeyBits, 5> layer_key_bits_;
+  bool use_cover_ = true;
 };

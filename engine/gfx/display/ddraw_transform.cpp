@@ -158,7 +158,8 @@ int CDdrawFunc::PutTransform(Surface* source, const Rect* source_rect, Surface* 
                    {p[1].x, p[1].y, r1, r.top},
                    {p[2].x, p[2].y, r1, b1},
                    {p[3].x, p[3].y, r.left, b1}}};
-  if (const ScreenCover* cover = CoverFor(destination); cover != nullptr) {
+  const ScreenCover* cover = CoverFor(destination);
+  if (cover != nullptr) {
     // The quad's bounding box on the screen; a layer above overwriting all of it hides the draw.
     int64_t left = p[0].x, right = p[0].x, top = p[0].y, bottom = p[0].y;
     for (const auto& v : p) {
@@ -179,10 +180,11 @@ int CDdrawFunc::PutTransform(Surface* source, const Rect* source_rect, Surface* 
   }
   if (color_key != 0) {
     BlitTransform16(dst.bits, dst.pitch, ClipWidth(dst), ClipHeight(dst), quad, src.bits, src.pitch,
-                    src.width, src.height, static_cast<uint16_t>(color_key_));
+                    src.width, src.height, static_cast<uint16_t>(color_key_),
+                    cover != nullptr ? cover->Rows() : nullptr);
   } else {
     BlitTransform16B(dst.bits, dst.pitch, ClipWidth(dst), ClipHeight(dst), quad, src.bits,
-                     src.pitch, src.width, src.height);
+                     src.pitch, src.width, src.height, cover != nullptr ? cover->Rows() : nullptr);
   }
   destination->Unlock();
   source->Unlock();

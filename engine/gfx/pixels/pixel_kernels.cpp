@@ -638,27 +638,58 @@ void FillTextureSpan(const TextureSpan& a) {
   }
 }
 
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width) {
+void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
+               const uint16_t* key) {
   const D32 d;
   const auto n = static_cast<int>(hn::Lanes(d));
+  const bool keyed = key != nullptr;
+  const uint16_t k = keyed ? *key : 0;
   int i = 0;
   // The last column read is treated as the last readable pixel of the row.
   int32_t last = 0;
   for (int j = 0; j < width; ++j) last = std::max(last, columns[j]);
-  if (last >= 1) {
+  if (last >= 1 && width >= n) {
     const auto last_v = hn::Set(d, last);
-    const hn::Rebind<uint16_t, D32> dh;
-    for (; i + n <= width; i += n) {
-      hn::StoreU(GatherPixels(d, src, hn::LoadU(d, columns + i), last_v), dh, dst + i);
-    }
+    const auto put = [&](int at) {
+      PutTexels(d, dst + at, GatherPixels(d, src, hn::LoadU(d, columns + at), last_v), keyed, k);
+    };
+    for (; i + n <= width; i += n) put(i);
     // The last part again with the row's last whole vector (dst never overlaps src).
-    if (i < width && width >= n) {
-      i = width - n;
-      hn::StoreU(GatherPixels(d, src, hn::LoadU(d, columns + i), last_v), dh, dst + i);
-      i = width;
-    }
+    if (i < width) put(width - n);
+    return;
   }
-  for (; i < width; ++i) dst[i] = src[columns[i]];
+  for (; i < width; ++i) {
+    const uint16_t v = src[columns[i]];
+    if (!keyed || v != k) dst[i] = v;
+  }
+}
+
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key) {
+  const D d;
+  const auto n = static_cast<int>(hn::Lanes(d));
+  const bool keyed = key != nullptr;
+  const uint16_t k = keyed ? *key : 0;
+  if (width < n) {
+    for (int i = 0; i < width; ++i) {
+      const uint16_t v = src[width - 1 - i];
+      if (!keyed || v != k) dst[i] = v;
+    }
+    return;
+  }
+  const V kv = hn::Set(d, k);
+  const auto put = [&](int at) {
+    V v = hn::Reverse(d, hn::LoadU(d, src + (width - at - n)));
+    if (keyed) {
+      const M is_key = hn::Eq(v, kv);
+      if (hn::AllTrue(d, is_key)) return;
+      v = hn::IfThenElse(is_key, hn::LoadU(d, dst + at), v);
+    }
+    hn::StoreU(v, d, dst + at);
+  };
+  int i = 0;
+  for (; i + n <= width; i += n) put(i);
+  // The last part again with the row's last whole vector (dst never overlaps src).
+  if (i < width) put(width - n);
 }
 
 }  // namespace HWY_NAMESPACE
@@ -677,6 +708,7 @@ HWY_EXPORT(CopyKeyed);
 HWY_EXPORT(FadeRow);
 HWY_EXPORT(FillTextureSpan);
 HWY_EXPORT(GatherRow);
+HWY_EXPORT(CopyRowMirrored);
 
 void Blend(const BlendCall& call) { HWY_DYNAMIC_DISPATCH(Blend)(call); }
 void Bright(const Rows& rows, uint16_t factor, bool rgb555) {
@@ -696,8 +728,12 @@ void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
   HWY_DYNAMIC_DISPATCH(FadeRow)(row, width, f, add, rgb555);
 }
 void FillTextureSpan(const TextureSpan& span) { HWY_DYNAMIC_DISPATCH(FillTextureSpan)(span); }
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width) {
-  HWY_DYNAMIC_DISPATCH(GatherRow)(src, columns, dst, width);
+void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
+               const uint16_t* key) {
+  HWY_DYNAMIC_DISPATCH(GatherRow)(src, columns, dst, width, key);
+}
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key) {
+  HWY_DYNAMIC_DISPATCH(CopyRowMirrored)(src, dst, width, key);
 }
 
 std::vector<int64_t> VectorTargets() {

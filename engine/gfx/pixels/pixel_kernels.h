@@ -106,8 +106,12 @@ PixelBox CopyKeyed(const KeyedCopy& copy);
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);
 // One span of the texture-mapping rasterizer.
 void FillTextureSpan(const TextureSpan& span);
-// dst[i] = src[columns[i]] for i < width (the source columns of a stretched row).
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width);
+// dst[i] = src[columns[i]] for i < width (the source columns of a stretched row); with a key,
+// source pixels equal to it leave the destination as it is. dst never overlaps src.
+void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
+               const uint16_t* key);
+// dst[i] = src[width - 1 - i] for i < width (a mirrored row), keyed as GatherRow.
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key);
 
 // The instruction sets this build has vector forms for and this processor can run, best first
 // (Highway's target bits), and their names.
@@ -127,7 +131,9 @@ void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, C
 PixelBox CopyKeyed(const KeyedCopy& copy);
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);
 void FillTextureSpan(const TextureSpan& span);
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width);
+void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
+               const uint16_t* key);
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key);
 }  // namespace scalar
 
 }  // namespace pixel_kernels

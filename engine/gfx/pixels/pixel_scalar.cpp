@@ -196,8 +196,19 @@ void FillTextureSpan(const TextureSpan& a) {
   }
 }
 
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width) {
-  for (int i = 0; i < width; ++i) dst[i] = src[columns[i]];
+void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
+               const uint16_t* key) {
+  for (int i = 0; i < width; ++i) {
+    const uint16_t v = src[columns[i]];
+    if (key == nullptr || v != *key) dst[i] = v;
+  }
+}
+
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key) {
+  for (int i = 0; i < width; ++i) {
+    const uint16_t v = src[width - 1 - i];
+    if (key == nullptr || v != *key) dst[i] = v;
+  }
 }
 
 }  // namespace pixel_kernels::scalar

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/gfx/pixels/pixel_kernels.h"
+#include "engine/gfx/pixels/screen_cover.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 // One row's span: pixels [from, to) of the row, the unclipped ends being left and right.
 struct SpanArgs {
   uint8_t* row;
+  int64_t y;
   int64_t left, right;
   int64_t from, to;
 };
@@ -82,22 +84,34 @@ struct TextureFill {
   int64_t s_limit, t_limit;  // picture width and height in 16.16
   int64_t max_s, max_t;      // last column and row of the picture
   uint16_t key;
+  const uint64_t* cover;  // the destination's cover, or null
 
-  void operator()(const SpanArgs& a, const Edge& l, const Edge& r) const {
-    const int64_t width = a.right - a.left;
-    const int64_t ds = SpanStep(r.s - l.s, width);
-    const int64_t dt = SpanStep(r.t - l.t, width);
-    const int64_t s = l.s + ds * (a.from - a.left);
-    const int64_t t = l.t + dt * (a.from - a.left);
-    const int64_t count = a.to - a.from;
+  // Pixels [from, to) of the span.
+  void Draw(const SpanArgs& a, const Edge& l, int64_t ds, int64_t dt, int64_t from,
+            int64_t to) const {
+    const int64_t s = l.s + ds * (from - a.left);
+    const int64_t t = l.t + dt * (from - a.left);
+    const int64_t count = to - from;
     // The texture position moves linearly along the span: when both ends lie inside the picture
     // every pixel between does too, and no position needs clamping.
     const int64_t s_last = s + ds * (count - 1);
     const int64_t t_last = t + dt * (count - 1);
     const bool inside = s >= 0 && s < s_limit && s_last >= 0 && s_last < s_limit && t >= 0 &&
                         t < t_limit && t_last >= 0 && t_last < t_limit;
-    pixel_kernels::FillTextureSpan({a.row + a.from * 2, count, s, t, ds, dt, base, pitch, max_s,
+    pixel_kernels::FillTextureSpan({a.row + from * 2, count, s, t, ds, dt, base, pitch, max_s,
                                     max_t, inside, kKey, key});
+  }
+
+  void operator()(const SpanArgs& a, const Edge& l, const Edge& r) const {
+    const int64_t width = a.right - a.left;
+    const int64_t ds = SpanStep(r.s - l.s, width);
+    const int64_t dt = SpanStep(r.t - l.t, width);
+    if (cover == nullptr) {
+      Draw(a, l, ds, dt, a.from, a.to);
+      return;
+    }
+    ScreenCover::OpenRuns(cover[a.y], static_cast<int>(a.from), static_cast<int>(a.to),
+                          [&](int from, int to) { Draw(a, l, ds, dt, from, to); });
   }
 };
 
@@ -159,7 +173,7 @@ void Raster(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
       if (rx - lx <= 0) continue;
       const int64_t from = std::max<int64_t>(lx, 0), to = std::min(rx, clip_w);
       if (to <= from) continue;
-      fill(SpanArgs{row, lx, rx, from, to}, left, right);
+      fill(SpanArgs{row, yy, lx, rx, from, to}, left, right);
     }
     y = std::max(y, band_end);
     if (y >= max_y || edges >= 4) break;
@@ -182,15 +196,18 @@ void Raster(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
 template <bool kKey>
 void Transform(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-               int32_t src_height, uint16_t key) {
+               int32_t src_height, uint16_t key, const uint64_t* cover) {
   if (src_width <= 0 || src_height <= 0) return;
+  // A cover is kept per screen row and group: it applies to a destination of the screen's size.
+  if (dst_width != kScreenWidth || dst_height > kScreenHeight) cover = nullptr;
   const TextureFill<kKey> fill{static_cast<const uint8_t*>(src),
                                src_pitch,
                                int64_t{src_width} * kOne,
                                int64_t{src_height} * kOne,
                                int64_t{src_width} - 1,
                                int64_t{src_height} - 1,
-                               key};
+                               key,
+                               cover};
   Raster(dst, dst_pitch, dst_width, dst_height, quad, fill);
 }
 
@@ -198,16 +215,16 @@ void Transform(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_heig
 
 void BlitTransform16(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                      const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-                     int32_t src_height, uint16_t key) {
+                     int32_t src_height, uint16_t key, const uint64_t* cover) {
   Transform<true>(dst, dst_pitch, dst_width, dst_height, quad, src, src_pitch, src_width,
-                  src_height, key);
+                  src_height, key, cover);
 }
 
 void BlitTransform16B(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                       const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-                      int32_t src_height) {
+                      int32_t src_height, const uint64_t* cover) {
   Transform<false>(dst, dst_pitch, dst_width, dst_height, quad, src, src_pitch, src_width,
-                   src_height, 0);
+                   src_height, 0, cover);
 }
 
 void BlitPolygon16Work(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,

@@ -49,34 +49,8 @@ void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
   CopyRowKeyed(s, d, w, *key);
 }
 
-void CopyRowMirrored(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
-  const uint16_t* last = s + w - 1;
-  if (key == nullptr) {
-    for (int i = 0; i < w; ++i) d[i] = last[-i];
-    return;
-  }
-  const uint16_t k = *key;
-  for (int i = 0; i < w; ++i) {
-    uint16_t v = last[-i];
-    d[i] = v == k ? d[i] : v;
-  }
-}
-
 // Source column of every destination column, worked out once per blit.
 constexpr int kMaxColumnTable = 4096;
-
-void CopyRowByTable(const uint16_t* s, const int32_t* columns, uint16_t* d, int dw,
-                    const uint16_t* key) {
-  if (key == nullptr) {
-    pixel_kernels::GatherRow(s, columns, d, dw);
-    return;
-  }
-  const uint16_t k = *key;
-  for (int i = 0; i < dw; ++i) {
-    uint16_t v = s[columns[i]];
-    d[i] = v == k ? d[i] : v;
-  }
-}
 
 void CopyRowStretched(const uint16_t* s, int sw, uint16_t* d, int dw, bool mirror,
                       const uint16_t* key) {
@@ -108,18 +82,25 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
     int sj = how.mirror_y ? sh - 1 - row.value() : row.value();
     const uint16_t* s = src.base + static_cast<size_t>(sj) * src.stride;
     uint16_t* out = dst.Row(d.top + j) + d.left;
-    if (same_width && !how.mirror_x && cover != nullptr) {
-      cover->ForOpenRuns(d.top + j, d.left, d.right, [&](int from, int to) {
-        CopyRowSame(s + (from - d.left), out + (from - d.left), to - from, how.key);
-      });
-    } else if (same_width && !how.mirror_x) {
-      CopyRowSame(s, out, dw, how.key);
-    } else if (same_width) {
-      CopyRowMirrored(s, out, dw, how.key);
-    } else if (table) {
-      CopyRowByTable(s, columns, out, dw, how.key);
-    } else {
+    if (!same_width && !table) {
       CopyRowStretched(s, sw, out, dw, how.mirror_x, how.key);
+      continue;
+    }
+    // Destination columns [a, b) of the row.
+    const auto draw = [&](int a, int b) {
+      if (!same_width) {
+        pixel_kernels::GatherRow(s, columns + a, out + a, b - a, how.key);
+      } else if (how.mirror_x) {
+        pixel_kernels::CopyRowMirrored(s + (dw - b), out + a, b - a, how.key);
+      } else {
+        CopyRowSame(s + a, out + a, b - a, how.key);
+      }
+    };
+    if (cover != nullptr) {
+      cover->ForOpenRuns(d.top + j, d.left, d.right,
+                         [&](int from, int to) { draw(from - d.left, to - d.left); });
+    } else {
+      draw(0, dw);
     }
   }
 }

@@ -411,7 +411,7 @@ bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rec
   for (int b = 0; b < vh; ++b, row.Next()) {
     const uint16_t* in = source->Row(row.Index(mirror_y));
     uint16_t* out = cushion->Row(b);
-    pixel_kernels::GatherRow(in, columns, out, vw);
+    pixel_kernels::GatherRow(in, columns, out, vw, nullptr);
   }
   return true;
 }

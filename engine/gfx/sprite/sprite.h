@@ -106,6 +106,9 @@ struct SprBuffer {
   uint32_t count = 0;
   std::array<SprLink, kPriorityCount> head;
   std::array<SprLink, kPriorityCount> tail;
+  // Bit p % 64 of word p / 64 is set when list p may hold entries (set when one is added, cleared
+  // by the draw walk when it finds the list empty), so the walk visits only those lists.
+  std::array<uint64_t, kPriorityCount / 64> used{};
 };
 
 class CDdrawSpr {

@@ -241,8 +241,9 @@ TEST(PixelKernels, KeyedRectangleCopyEqualsTheScalarFormWithAndWithoutACover) {
 }
 
 // Texture spans inside a small picture whose last pixel ends its allocation (no padding after
-// it), turned and zoomed both ways, keyed and not; and stretched rows by column tables.
-TEST(PixelKernels, TextureSpansAndStretchedRowsEqualTheScalarForms) {
+// it), turned and zoomed both ways, keyed and not; stretched rows by column tables and mirrored
+// rows, keyed and not.
+TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
   ForEachTarget([&](const std::string& target) {
     GameRandom rng;
     rng.Seed(4);
@@ -276,16 +277,32 @@ TEST(PixelKernels, TextureSpansAndStretchedRowsEqualTheScalarForms) {
         for (int32_t& c : columns) c = rng.Next() % tw;
         columns[static_cast<size_t>(rng.Next() % w)] = tw - 1;
         const uint16_t* last_row = texture.data() + static_cast<size_t>(tpitch) * (th - 1);
-        Compare(
-            start, w, 1,
-            [&](Rows r) {
-              pixel_kernels::GatherRow(last_row, columns.data(), reinterpret_cast<uint16_t*>(r.dst), w);
-            },
-            [&](Rows r) {
-              pixel_kernels::scalar::GatherRow(last_row, columns.data(),
-                                               reinterpret_cast<uint16_t*>(r.dst), w);
-            },
-            target + " stretched row width " + std::to_string(w));
+        for (const uint16_t* k : {static_cast<const uint16_t*>(nullptr), &key}) {
+          const std::string at = target + " width " + std::to_string(w) + " keyed " +
+                                 std::to_string(k != nullptr);
+          Compare(
+              start, w, 1,
+              [&](Rows r) {
+                pixel_kernels::GatherRow(last_row, columns.data(),
+                                         reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              [&](Rows r) {
+                pixel_kernels::scalar::GatherRow(last_row, columns.data(),
+                                                 reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              at + " stretched row");
+          Compare(
+              start, w, 1,
+              [&](Rows r) {
+                pixel_kernels::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+                                               reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              [&](Rows r) {
+                pixel_kernels::scalar::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+                                                       reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              at + " mirrored row");
+        }
       }
     }
   });
