@@ -139,6 +139,12 @@ class CDdrawFunc {
   // Whether the compose leaves undrawn what a layer above will overwrite (on unless turned off;
   // the pictures are the same either way, which the tests check by turning it off).
   void SetComposeCover(bool on) { use_cover_ = on; }
+  // True while a compose runs and a layer still to be copied will overwrite every pixel of the
+  // rectangle of `destination` (the back buffer): a draw there can be left out.
+  bool HiddenInCompose(const platform::Surface* destination, const Rect& rect) const {
+    const ScreenCover* cover = CoverFor(destination);
+    return cover != nullptr && cover->Hidden(rect);
+  }
   int Flip();
   int FlipToGDI(int mode);
   int CaptureLayers(SurfaceId id, SurfaceId destination);

@@ -11,6 +11,7 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/gfx/pixels/pixel_kernels.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -523,6 +524,12 @@ PixelBox CopyKeyed(const KeyedCopy& c) {
   for (int y = 0; y < c.height; ++y) {
     const uint16_t* src = c.src + y * c.src_stride;
     uint16_t* dst = c.dst + y * c.dst_stride;
+    // The next source row is asked for while this one is copied: the rows of a large picture
+    // lie apart, and each would otherwise start with a wait on memory.
+    if (y + 1 < c.height) {
+      const auto* next = reinterpret_cast<const char*>(src + c.src_stride);
+      for (size_t at = 0; at < w * 2; at += 64) hwy::Prefetch(next + at);
+    }
     size_t first = w, last = 0;
     if (c.cover != nullptr) {
       ScreenCover::OpenRuns(c.cover[y], c.dst_x, c.dst_x + c.width, [&](int from, int to) {
@@ -638,16 +645,14 @@ void FillTextureSpan(const TextureSpan& a) {
   }
 }
 
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
-               const uint16_t* key) {
+void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint16_t* dst,
+               int width, const uint16_t* key) {
   const D32 d;
   const auto n = static_cast<int>(hn::Lanes(d));
   const bool keyed = key != nullptr;
   const uint16_t k = keyed ? *key : 0;
   int i = 0;
-  // The last column read is treated as the last readable pixel of the row.
-  int32_t last = 0;
-  for (int j = 0; j < width; ++j) last = std::max(last, columns[j]);
+  const int32_t last = src_width - 1;
   if (last >= 1 && width >= n) {
     const auto last_v = hn::Set(d, last);
     const auto put = [&](int at) {
@@ -728,9 +733,9 @@ void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
   HWY_DYNAMIC_DISPATCH(FadeRow)(row, width, f, add, rgb555);
 }
 void FillTextureSpan(const TextureSpan& span) { HWY_DYNAMIC_DISPATCH(FillTextureSpan)(span); }
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
-               const uint16_t* key) {
-  HWY_DYNAMIC_DISPATCH(GatherRow)(src, columns, dst, width, key);
+void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint16_t* dst,
+               int width, const uint16_t* key) {
+  HWY_DYNAMIC_DISPATCH(GatherRow)(src, src_width, columns, dst, width, key);
 }
 void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key) {
   HWY_DYNAMIC_DISPATCH(CopyRowMirrored)(src, dst, width, key);

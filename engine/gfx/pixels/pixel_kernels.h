@@ -106,10 +106,11 @@ PixelBox CopyKeyed(const KeyedCopy& copy);
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);
 // One span of the texture-mapping rasterizer.
 void FillTextureSpan(const TextureSpan& span);
-// dst[i] = src[columns[i]] for i < width (the source columns of a stretched row); with a key,
-// source pixels equal to it leave the destination as it is. dst never overlaps src.
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
-               const uint16_t* key);
+// dst[i] = src[columns[i]] for i < width (the source columns of a stretched row, each below
+// src_width, the pixels the source row has); with a key, source pixels equal to it leave the
+// destination as it is. dst never overlaps src.
+void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint16_t* dst,
+               int width, const uint16_t* key);
 // dst[i] = src[width - 1 - i] for i < width (a mirrored row), keyed as GatherRow.
 void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key);
 
@@ -131,8 +132,8 @@ void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, C
 PixelBox CopyKeyed(const KeyedCopy& copy);
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);
 void FillTextureSpan(const TextureSpan& span);
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
-               const uint16_t* key);
+void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint16_t* dst,
+               int width, const uint16_t* key);
 void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key);
 }  // namespace scalar
 

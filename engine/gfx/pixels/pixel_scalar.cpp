@@ -196,7 +196,7 @@ void FillTextureSpan(const TextureSpan& a) {
   }
 }
 
-void GatherRow(const uint16_t* src, const int32_t* columns, uint16_t* dst, int width,
+void GatherRow(const uint16_t* src, int, const int32_t* columns, uint16_t* dst, int width,
                const uint16_t* key) {
   for (int i = 0; i < width; ++i) {
     const uint16_t v = src[columns[i]];

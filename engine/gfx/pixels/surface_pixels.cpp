@@ -89,7 +89,7 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
     // Destination columns [a, b) of the row.
     const auto draw = [&](int a, int b) {
       if (!same_width) {
-        pixel_kernels::GatherRow(s, columns + a, out + a, b - a, how.key);
+        pixel_kernels::GatherRow(s, sw, columns + a, out + a, b - a, how.key);
       } else if (how.mirror_x) {
         pixel_kernels::CopyRowMirrored(s + (dw - b), out + a, b - a, how.key);
       } else {

@@ -253,8 +253,10 @@ class CDdrawSpr {
   int PutTranslucent(SprRec* sprite, const Rect& destination_rect,
                      platform::Surface* destination, int color_key, uint32_t blt_flags,
                      const BltFx* fx, BlendWord alpha);
+  // Fills the cushion with the part `visible` of the stretched sprite; with `hidden` (a layer
+  // still to be drawn overwrites the part) only checks the surfaces.
   bool StretchVisible(const SprRec* sprite, const Rect& full, const Rect& visible,
-                      platform::Surface* cushion, bool mirror_x, bool mirror_y);
+                      platform::Surface* cushion, bool mirror_x, bool mirror_y, bool hidden);
 
   static int CheckPriority(int priority);
   SprBufferEntry* TakeEntry();

@@ -283,11 +283,11 @@ TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
           Compare(
               start, w, 1,
               [&](Rows r) {
-                pixel_kernels::GatherRow(last_row, columns.data(),
+                pixel_kernels::GatherRow(last_row, tw, columns.data(),
                                          reinterpret_cast<uint16_t*>(r.dst), w, k);
               },
               [&](Rows r) {
-                pixel_kernels::scalar::GatherRow(last_row, columns.data(),
+                pixel_kernels::scalar::GatherRow(last_row, tw, columns.data(),
                                                  reinterpret_cast<uint16_t*>(r.dst), w, k);
               },
               at + " stretched row");
