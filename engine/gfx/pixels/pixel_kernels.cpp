@@ -524,9 +524,9 @@ PixelBox CopyKeyed(const KeyedCopy& c) {
   for (int y = 0; y < c.height; ++y) {
     const uint16_t* src = c.src + y * c.src_stride;
     uint16_t* dst = c.dst + y * c.dst_stride;
-    // The next source row is asked for while this one is copied: the rows of a large picture
-    // lie apart, and each would otherwise start with a wait on memory.
-    if (y + 1 < c.height) {
+    // The next source row of a wide copy (a layer) is asked for while this one is copied: the
+    // rows of a large picture lie apart, and each would otherwise start with a wait on memory.
+    if (w >= 128 && y + 1 < c.height) {
       const auto* next = reinterpret_cast<const char*>(src + c.src_stride);
       for (size_t at = 0; at < w * 2; at += 64) hwy::Prefetch(next + at);
     }
