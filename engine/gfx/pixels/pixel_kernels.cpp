@@ -580,8 +580,9 @@ HWY_INLINE auto GatherPixels(DD d, const uint16_t* base, hn::Vec<DD> index, hn::
   const auto offset =
       hn::Sub(hn::ShiftLeft<1>(index), hn::IfThenElseZero(is_last, hn::Set(d, 2)));
   const auto words = hn::GatherOffset(d, reinterpret_cast<const int32_t*>(base), offset);
-  const auto pixel = hn::IfThenElse(is_last, hn::ShiftRight<16>(words),
-                                    hn::And(words, hn::Set(d, 0xFFFF)));
+  // The lanes are signed: the shift brings the sign along, which the mask drops again.
+  const auto pixel = hn::And(hn::IfThenElse(is_last, hn::ShiftRight<16>(words), words),
+                             hn::Set(d, 0xFFFF));
   return hn::DemoteTo(hn::Rebind<uint16_t, DD>(), pixel);
 }
 

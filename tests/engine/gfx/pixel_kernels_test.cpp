@@ -254,7 +254,10 @@ TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
         // The texture: tw x th pixels, pitch tw + odd padding, the last row without padding.
         const int tw = 1 + rng.Next() % 40, th = 1 + rng.Next() % 30, tpitch = tw + 1;
         std::vector<uint16_t> texture(static_cast<size_t>(tpitch) * (th - 1) + tw);
-        for (uint16_t& v : texture) v = rng.Next() % 4 == 0 ? key : static_cast<uint16_t>(rng.Next());
+        // Pixels of all 16 bits (the top bit set in half of them).
+        for (uint16_t& v : texture) {
+          v = rng.Next() % 4 == 0 ? key : static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next());
+        }
         // A span of w pixels whose ends lie inside the texture.
         const auto inside = [&](int64_t limit) {
           return (int64_t{rng.Next()} << 15 | rng.Next()) % (limit << 16);
