@@ -221,6 +221,7 @@ void CDdrawFunc::BeginCover() {
   const Surface* back = GetSurface(SURFACE_BACK);
   std::array<ScreenCover::Layer, ScreenCover::kPositions> layers{};
   const auto key = static_cast<uint16_t>(color_key_);
+  bool any = false;
   for (int p = 1; p < ScreenCover::kPositions; ++p) {
     const SurfaceId id = layer_ids_[static_cast<size_t>(p)];
     const LayerRec* rec = layers_[static_cast<size_t>(p)].get();
@@ -244,8 +245,13 @@ void CDdrawFunc::BeginCover() {
     l.source_y = rec->scroll_y;
     l.screen = {rec->screen_x, rec->screen_y, rec->screen_x + rec->view_width,
                 rec->screen_y + rec->view_height};
+    any = true;
   }
-  cover_.Begin(back, layers);
+  if (any) {
+    cover_.Begin(back, layers);
+  } else {
+    cover_.Stop();  // no layer covers anything: the compose draws as it always did
+  }
 }
 
 int CDdrawFunc::ShowWindow() {

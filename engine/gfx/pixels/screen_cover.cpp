@@ -24,18 +24,22 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
 
 const uint64_t* KeyBits::Row(const platform::Surface& surface, int y) {
   uint64_t* bits = bits_.data() + words_ * static_cast<size_t>(y);
-  if (built_[static_cast<size_t>(y)] != 0) return bits;
-  built_[static_cast<size_t>(y)] = 1;
+  uint8_t& built = built_[static_cast<size_t>(y)];
+  if (built == kAllKey) return nullptr;
+  if (built == kFound) return bits;
   const uint16_t* row = surface.Row(y);
   const int width = surface.width();
+  uint64_t any = 0;
   for (size_t w = 0; w < words_; ++w) {
     uint64_t word = 0;
     const int from = static_cast<int>(w) * 64;
     const int to = std::min(from + 64, width);
     for (int x = from; x < to; ++x) word |= static_cast<uint64_t>(row[x] != key_) << (x - from);
     bits[w] = word;
+    any |= word;
   }
-  return bits;
+  built = any != 0 ? kFound : kAllKey;
+  return any != 0 ? bits : nullptr;
 }
 
 // ---- ScreenCover ----
@@ -77,6 +81,7 @@ void ScreenCover::AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows)
   const uint64_t inside = GroupsOf(first * kGroup, end * kGroup);
   for (int y = std::max(s.top, 0); y < std::min(s.bottom, kScreenHeight); ++y) {
     const uint64_t* bits = l.bits->Row(*l.surface, l.source_y + (y - s.top));
+    if (bits == nullptr) continue;  // all key: covers nothing
     uint64_t opaque = 0;
     for (int g = first; g < end; g += 4) {
       const int64_t at = int64_t{l.source_x} + g * kGroup - s.left;

@@ -31,17 +31,18 @@ class KeyBits {
   // Readies the bits for `surface` and `key`. False when the surface's pixels changed since the
   // previous call (nothing is scanned then).
   bool Prepare(const platform::Surface& surface, uint16_t key);
-  // Row y's bits (found on first use), followed by a zero word.
+  // Row y's bits (found on first use), followed by a zero word; null when the row is all key.
   const uint64_t* Row(const platform::Surface& surface, int y);
 
  private:
+  static constexpr uint8_t kUnknown = 0, kFound = 1, kAllKey = 2;  // a row's state
   const platform::Surface* surface_ = nullptr;
   uint64_t stamp_ = ~uint64_t{0};       // the pixels the bits describe
   uint64_t seen_stamp_ = ~uint64_t{0};  // the stamp at the previous Prepare
   uint16_t key_ = 0;
   size_t words_ = 0;  // words a row, the spare zero word included
   std::vector<uint64_t> bits_;
-  std::vector<uint8_t> built_;
+  std::vector<uint8_t> built_;  // per row: kUnknown, kFound or kAllKey
 };
 
 class ScreenCover {
