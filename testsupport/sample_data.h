@@ -48,11 +48,26 @@ constexpr int64_t kSampleSaveTime = 996743100;
 
 // Colours (COLORREF 0x00BBGGRR of the 5-bit colour-table entries) the sample's pictures are
 // known by: the maker logo card's top, the title background's top, the title menu's background
-// (op_win) at its top, the message window frame's body.
+// (op_win) at its top, the message window frame's body, the opening captions' strip, the title's
+// start prompt and the logo's frame.
 uint32_t SampleLogoColour();
 uint32_t SampleTitleColour();
 uint32_t SampleMenuColour();
 uint32_t SampleWindowColour();
+uint32_t SampleCaptionColour();
+uint32_t SamplePromptColour();
+uint32_t SampleLogoFrameColour();
+
+// Where the title shows its start prompt (animation 12 of title.spr, played at the screen's
+// origin, so its unit carries the place) and its logo (in the whole-screen tl_rogo0.spr).
+struct SampleBox {
+  int x, y, w, h;
+};
+constexpr SampleBox kSamplePromptBox{192, 392, 256, 40};
+constexpr SampleBox kSampleLogoBox{120, 72, 400, 160};
+
+// The opening movie's length: its captions run to frame 4620 (77 s) of the game's clock.
+constexpr int kSampleOpeningSeconds = 78;
 
 struct SampleOptions {
   // Glyphs; boxes when empty or when it fails for a character.
@@ -60,11 +75,13 @@ struct SampleOptions {
   // Texts whose characters the font must hold besides the sample's own (the sources' literals).
   std::vector<std::string> extra_texts;
   // Movie length in pictures (25 a second) of the opening; the logo movie is 2 seconds.
-  int opening_pictures = 100;
+  int opening_pictures = kSampleOpeningSeconds * 25;
 };
 
-// Writes the sample into `dir` (made when missing; files already there are replaced). False with
-// the reason in `error` when a file cannot be written or a movie cannot be encoded.
+// Writes the sample into `dir`: made beside it under a temporary name and renamed into place, so
+// an interrupted run leaves no half sample; an earlier sample there is replaced. False with the
+// reason in `error` when `dir` exists and is neither an earlier sample nor empty (nothing is
+// touched then), or when a file cannot be written or a movie cannot be encoded.
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error);
 
 // The double-byte codes of the sample's font (ascending, at most 3000): the sample's texts first,

@@ -11,6 +11,8 @@
 #include "engine/core/game_task.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_open.h"
+#include "scene/ui/tamvik_icat.h"
+#include "scene/ui/tamvik_lips.h"
 #include "platform/headless/headless_movie.h"
 #include "testsupport/sample_data.h"
 
@@ -22,12 +24,16 @@ using platform::headless::ScriptedMovie;
 
 namespace {
 
-bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t colour_ref) {
+// A COLORREF of 5-bit channels as RGB565 with the green's low bit left out.
+uint16_t Packed(uint32_t colour_ref) {
   const int r = static_cast<int>(colour_ref & 0xFF) >> 3;
   const int g = static_cast<int>((colour_ref >> 8) & 0xFF) >> 3;
   const int b = static_cast<int>((colour_ref >> 16) & 0xFF) >> 3;
-  // RGB565 with the green's low bit left out.
-  const auto want = static_cast<uint16_t>((r << 11) | (g << 6) | b);
+  return static_cast<uint16_t>((r << 11) | (g << 6) | b);
+}
+
+bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t colour_ref) {
+  const uint16_t want = Packed(colour_ref);
   // Checked after every frame of a wait: eight pixels at a time where SSE2 is there.
   const uint16_t* p = display.frame.data();
   const size_t n = display.frame.size();
@@ -69,7 +75,9 @@ SampleRoad::SampleRoad(const std::string& sample_dir, std::string frames_to)
     script.duration = 2.0;
     script.format.width = 160;
     script.format.height = 120;
-    for (int k = 0; k < 20; ++k) {
+    if (std::string(movie) == "Movie/Movie000.mpg") script.duration = kSampleOpeningSeconds;
+    const int pictures = static_cast<int>(script.duration * 10);
+    for (int k = 0; k < pictures; ++k) {
       script.frames.push_back(HeadlessMovies::SolidFrame(script.format, k / 10.0, kMovieRed));
     }
     d.host().movies.Add((install / movie).string(), script);
@@ -121,12 +129,81 @@ bool SampleRoad::UntilShown(const std::string& name, uint32_t colour_ref, int li
       }),
       limit);
   // Written either way: a failing run leaves the frame it stopped at for a person to look at.
-  if (!frames_to_.empty()) {
-    std::string file = "sample_" + name + ".png";
-    std::replace(file.begin(), file.end(), ' ', '_');
-    d.display().SaveFramePng((fs::path(frames_to_) / file).string());
-  }
+  SaveFrame(name);
   return shown;
+}
+
+bool SampleRoad::ShownAt(int x, int y, uint32_t colour_ref) const {
+  const platform::headless::HeadlessDisplay& display = d.host().display;
+  if (x < 0 || y < 0 || x >= display.frame_width || y >= display.frame_height) return false;
+  return (display.FramePixel(x, y) & 0xFFDF) == Packed(colour_ref);
+}
+
+void SampleRoad::SaveFrame(const std::string& name) {
+  if (frames_to_.empty()) return;
+  std::string file = "sample_" + name + ".png";
+  std::replace(file.begin(), file.end(), ' ', '_');
+  d.display().SaveFramePng((fs::path(frames_to_) / file).string());
+}
+
+bool SampleRoad::ChoiceOpen() { return Ctx().game_task.FindTask(CTamvikLips::kTaskName) != nullptr; }
+
+int SampleRoad::ChoiceLine() {
+  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikLips::kTaskName);
+  return t != nullptr ? static_cast<LipsWork*>(t->extra)->current : -1;
+}
+
+bool SampleRoad::Choose(const std::string& name, int line) {
+  if (!d.RunUntil(name, [](const ProgramDriver&) { return ChoiceOpen(); }, 600)) return false;
+  d.Run(16);  // the window opens
+  if (ChoiceLine() != line &&
+      !PressUntil(kGameKeyDown, name + " line " + std::to_string(line),
+                  [line] { return ChoiceLine() == line; }, 60, 4)) {
+    return false;
+  }
+  Press(kGameKey0);
+  return d.RunUntil(name + " ended", [](const ProgramDriver&) { return !ChoiceOpen(); }, 300);
+}
+
+bool SampleRoad::AnswerTheSaveOffer(int entry) {
+  if (!d.RunUntil("the eyecatch", [](const ProgramDriver&) { return CTamvikIcat::IsIcat_SvCnt(); },
+                  600)) {
+    return false;
+  }
+  d.Run(120);  // the menu turns in
+  for (int i = 0; i < entry; ++i) {
+    Press(kGameKeyDown);
+    d.Run(8);
+  }
+  if (entry != 2) {
+    Press(kGameKey0);
+    d.Run(8);
+    return true;
+  }
+  return PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); }, 600,
+                    30);
+}
+
+std::vector<std::string> SampleRoad::TraceFaults() const {
+  std::vector<std::string> faults;
+  for (const DebugTraceLine& line : d.trace().lines()) {
+    const std::string& t = line.text;
+    std::string lower = t;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool fault = lower.find("no file") != std::string::npos ||
+                       lower.find("not found") != std::string::npos ||
+                       lower.find("fail") != std::string::npos ||
+                       lower.find("falid") != std::string::npos ||
+                       lower.find(" cut ") != std::string::npos;
+    if (!fault) continue;
+    const bool players_own = lower.find("save\\key.dat") != std::string::npos ||
+                             lower.find("save\\minigame.dat") != std::string::npos ||
+                             (lower.find("save\\data") != std::string::npos &&
+                              lower.find("not found") != std::string::npos);
+    if (!players_own) faults.push_back(t);
+  }
+  return faults;
 }
 
 bool SampleRoad::Opened(const std::string& fragment) const {

@@ -6,8 +6,9 @@
 // again. The modes the manager took are recorded before every frame; every file opened is logged.
 //
 // The headless movie seam decodes nothing: the sample's two movies are scripted there in the red
-// of the generator's test movie. The game's waits are timed, so the driver steps 50 ms a frame
-// (still one game frame per iteration), which takes the road in the fewest iterations.
+// of the generator's test movie, each as long as the sample's. The game's waits are timed, so the
+// driver steps 50 ms a frame (still one game frame per iteration), which takes the road in the
+// fewest iterations.
 
 #include <cstdint>
 #include <filesystem>
@@ -46,6 +47,26 @@ class SampleRoad {
   // Runs until the presented frame holds a pixel of the colour (5-bit channels); the frame is
   // written as sample_<name>.png either way.
   bool UntilShown(const std::string& name, uint32_t colour_ref, int limit);
+  // Whether the latest presented frame holds the colour (5-bit channels) at (x, y).
+  bool ShownAt(int x, int y, uint32_t colour_ref) const;
+  // Writes the latest presented frame as sample_<name>.png (when frames are written at all).
+  void SaveFrame(const std::string& name);
+
+  // The timed choice: whether one is open, its highlighted line (1-based; -1 with none).
+  static bool ChoiceOpen();
+  static int ChoiceLine();
+  // Waits for a choice, highlights line `line` with the down key and confirms it; true once the
+  // choice has ended.
+  bool Choose(const std::string& name, int line);
+  // The eyecatch's offer to save: waits for its menu and confirms entry `entry` (0 save, 2 go
+  // on); for entry 2, true once the offer has ended.
+  bool AnswerTheSaveOffer(int entry);
+
+  // Traced lines that report a file missing, cut or failing ("no file", "not found", "Fail",
+  // "cut"), but for the player's own files that need not exist yet (the key assignment, empty
+  // save slots, the minigames' rankings before the first game).
+  std::vector<std::string> TraceFaults() const;
+
   // Whether a path containing the fragment was opened; runs until one is.
   bool Opened(const std::string& fragment) const;
   bool UntilOpened(const std::string& fragment, int limit);

@@ -99,33 +99,11 @@ TEST(SampleBoot, ANewGameTypesItsFirstMessageAndTheOptionsQuitTheProgram) {
 
 // ---- The extras through the extra scene's choice ----
 
-GameTaskRec* LipsTask() { return Ctx().game_task.FindTask(CTamvikLips::kTaskName); }
-int LipsLine() {
-  GameTaskRec* t = LipsTask();
-  return t != nullptr ? static_cast<LipsWork*>(t->extra)->current : -1;
-}
 GameTaskRec* SoundTestTask() { return Ctx().game_task.FindTask(CTamvikOmake::kSoundTestName); }
 // Byte 1 of the screen's work block is its step; 2 the list.
 int SoundTestStep() {
   GameTaskRec* t = SoundTestTask();
   return t != nullptr ? static_cast<const uint8_t*>(t->work)[1] : -1;
-}
-
-// The choice on screen, line `line` (1-based) highlighted by the down key and confirmed; true
-// once the choice has ended.
-bool Choose(SampleRoad& run, const std::string& name, int line) {
-  if (!run.d.RunUntil(name, [](const ProgramDriver&) { return LipsTask() != nullptr; }, 600)) {
-    return false;
-  }
-  run.d.Run(16);  // the window opens
-  if (LipsLine() != line &&
-      !run.PressUntil(kGameKeyDown, name + " line " + std::to_string(line),
-                      [line] { return LipsLine() == line; }, 60, 4)) {
-    return false;
-  }
-  run.Press(kGameKey0);
-  return run.d.RunUntil(name + " ended", [](const ProgramDriver&) { return LipsTask() == nullptr; },
-                        300);
 }
 
 // From the title to the extra scene's second choice, line `test` confirmed (1 movie, 2 sound,
@@ -134,10 +112,11 @@ bool OpenExtrasTest(SampleRoad& run, int test) {
   if (!run.BootToTitleMenu()) return false;
   run.ChooseRow(2);  // the extra scenario
   if (!run.UntilMode(30, 300) || !run.UntilOpened("0001.wav", 300)) return false;
-  if (!run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30)) {
+  if (!run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); }, 1500,
+                      30)) {
     return false;
   }
-  return Choose(run, "\"看特典\"", 2) && Choose(run, "the test", test);
+  return run.Choose("\"看特典\"", 2) && run.Choose("the test", test);
 }
 
 TEST(SampleBoot, TheExtraScenesChoiceOpensTheSoundTestAndCancelEndsTheScene) {
@@ -190,10 +169,11 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
-  ASSERT_TRUE(Choose(run, "the minigames", 1));
-  ASSERT_TRUE(Choose(run, "the first group", 1));
-  ASSERT_TRUE(Choose(run, "the swimming game", 1));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+  ASSERT_TRUE(run.Choose("the minigames", 1));
+  ASSERT_TRUE(run.Choose("the first group", 1));
+  ASSERT_TRUE(run.Choose("the swimming game", 1));
   ASSERT_TRUE(run.UntilMode(22, 300));
   // The swimming game itself runs (its row's procedure is in place, its od file read).
   ASSERT_TRUE(run.d.RunUntil("the swim's set-up", [](const ProgramDriver&) {
@@ -201,7 +181,7 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
   }, 600));
   // With no input the swim's time runs out and the game ends on its own.
   ASSERT_TRUE(run.UntilMode(30, 6000));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return LipsTask() != nullptr; },
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return SampleRoad::ChoiceOpen(); },
                              1500, 30));
   EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 33, 21, 22, 23, 32,
                                          29, 30}));
@@ -210,23 +190,6 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
 }
 
 // ---- The new game's battle ----
-
-// The offer to save (its eyecatch's menu) answered with its third entry, go on; whether the
-// offer ended.
-bool GoOnPastTheSaveOffer(SampleRoad& run) {
-  if (!run.d.RunUntil("the eyecatch", [](const ProgramDriver&) {
-        return CTamvikIcat::IsIcat_SvCnt();
-      }, 600)) {
-    return false;
-  }
-  run.d.Run(120);  // the menu turns in
-  for (int i = 0; i < 2; ++i) {
-    run.Press(kGameKeyDown);
-    run.d.Run(8);
-  }
-  return run.PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); },
-                        600, 30);
-}
 
 // The first choice's second line ends the scene in its FIGHT: past the offer to save, the
 // manager starts the builder's dressed battle from the sample's own files (none missing), and
@@ -237,10 +200,11 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
-  ASSERT_TRUE(Choose(run, "the battle", 2));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+  ASSERT_TRUE(run.Choose("the battle", 2));
   // The offer to save before the battle: go on.
-  ASSERT_TRUE(GoOnPastTheSaveOffer(run));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(2));
   ASSERT_TRUE(run.d.RunUntil("the battle mode", [&run](const ProgramDriver&) {
     return run.Mode() == 27;
   }, 3000)) << ::testing::PrintToString(run.modes);
@@ -272,7 +236,7 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   // The stage clear's offer to save: go on. The scene after the battle says its two messages and
   // goes on to the extras scene; decide through it (its choice's first line ends it) until the
   // title is back.
-  ASSERT_TRUE(GoOnPastTheSaveOffer(run));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(2));
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("scene=0100 next=0101"), 600));
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the title again", [&run] { return run.Mode() == 4; },
                              3000, 30))

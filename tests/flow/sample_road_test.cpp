@@ -1,0 +1,286 @@
+// The sample install as a person meets it, headless on the composition root's wiring
+// (testsupport/sample_road.h): the whole road from the maker logo through the opening and its
+// captions, the title, a new game, a minigame of the story, the battle with a save before it,
+// the extras and back to the title, then the save loaded, the options and the quit; the extras'
+// free play to a ranking; the card match as the story offers it. Every road ends with no traced
+// line of a file missing, cut or failing, and writes a picture of each stage it passes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_status_win.h"
+#include "battle/slg_turn.h"
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
+#include "flow/tamvik_bup.h"
+#include "flow/tamvik_omake.h"
+#include "flow/tamvik_open.h"
+#include "flow/tamvik_option.h"
+#include "game/system_data.h"
+#include "minigames/framework/minigame_framework.h"
+#include "minigames/minigame_context.h"
+#include "testsupport/battle_script.h"
+#include "testsupport/sample_data.h"
+#include "testsupport/sample_road.h"
+
+namespace {
+
+using testsupport::ProgramDriver;
+using testsupport::SampleRoad;
+
+constexpr int kFrameMs = static_cast<int>(SampleRoad::kFrameMs);
+
+// The opening's caption pairs 1-14 (sprite, end frame at 60 a second; a caption shows from the
+// previous pair's end to its own) and the captions' x (twice the table's entry), y 384.
+struct CaptionPair {
+  int sprite;
+  int end;
+};
+constexpr CaptionPair kCaptionPairs[16] = {
+    {255, 1200}, {0, 1410}, {1, 1612}, {2, 1800},  {3, 2010},  {4, 2220},  {5, 2416}, {6, 2610},
+    {7, 2872},   {8, 3270}, {9, 3510}, {10, 3670}, {8, 4070}, {9, 4304}, {10, 4620}, {255, 0},
+};
+constexpr int kCaptionX[17] = {104, 80, 96, 88, 104, 104, 96, 88, 72, 89, 88, 80, 96, 88, 104, 96, 104};
+
+int SaveMenuStep() {
+  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
+  return t != nullptr ? static_cast<SaveMenuExtra*>(t->extra)->subStep : -1;
+}
+
+// The slot list open (load or save form): slot `slot` chosen and the question answered yes.
+bool ChooseSlot(SampleRoad& run, int slot) {
+  if (!run.d.RunUntil("the slot list", [](const ProgramDriver&) { return SaveMenuStep() == 2; },
+                      300)) {
+    return false;
+  }
+  for (int i = 1; i < slot; ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(6);
+  }
+  run.Press(kGameKey0);
+  if (!run.d.RunUntil("the question", [](const ProgramDriver&) { return SaveMenuStep() == 12; },
+                      60)) {
+    return false;
+  }
+  run.Press(kGameKey0);  // "是"
+  return true;
+}
+
+void ExpectNoTraceFaults(SampleRoad& run) {
+  for (const std::string& line : run.TraceFaults()) ADD_FAILURE() << "traced: " << line;
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
+}
+
+// Boot, through the opening to its end: the captions at their times.
+void WatchTheOpening(SampleRoad& run) {
+  ASSERT_TRUE(run.d.Start());
+  ASSERT_TRUE(run.UntilShown("staff card with the maker logo", testsupport::SampleLogoColour(), 900));
+  ASSERT_TRUE(run.UntilMode(6, 2500));
+  ASSERT_TRUE(run.UntilShown("opening", SampleRoad::kMovieRedRef, 100));
+  const int start = run.d.frame();
+  const auto at_ms = [&run, start](int ms) {
+    const int frame = start + ms / kFrameMs;
+    if (run.d.frame() < frame) run.d.Run(frame - run.d.frame());
+  };
+  // Before the first caption's time nothing is in the caption row.
+  at_ms(19000);
+  for (int x = 144; x < 600; x += 16) {
+    ASSERT_FALSE(run.ShownAt(x, 390, testsupport::SampleCaptionColour())) << "x " << x;
+  }
+  for (int pair = 1; pair <= 14; ++pair) {
+    // Half way between the caption's start and end (both as frames at 60 a second).
+    const int from = kCaptionPairs[pair - 1].end * 1000 / 60;
+    const int to = kCaptionPairs[pair].end * 1000 / 60;
+    at_ms((from + to) / 2);
+    const int x = 2 * kCaptionX[kCaptionPairs[pair].sprite];
+    EXPECT_TRUE(run.ShownAt(x + 4, 386, testsupport::SampleCaptionColour()))
+        << "caption pair " << pair << " at " << (from + to) / 2 << " ms";
+    if (pair == 1) run.SaveFrame("opening caption");
+  }
+  ASSERT_TRUE(run.UntilMode(4, 200));
+}
+
+// The title: the prompt and the logo at their places, then the menu with its whole picture.
+void CheckTheTitle(SampleRoad& run) {
+  ASSERT_TRUE(run.d.RunUntil("the start prompt", [&run](const ProgramDriver&) {
+    return run.TitleStep() == CTamvikOpen::kStartPrompt;
+  }, 1200));
+  run.d.Run(10);
+  const testsupport::SampleBox prompt = testsupport::kSamplePromptBox;
+  const testsupport::SampleBox logo = testsupport::kSampleLogoBox;
+  ASSERT_TRUE(run.d.RunUntil("the prompt shown", [&run, prompt](const ProgramDriver&) {
+    for (int x = prompt.x; x < prompt.x + prompt.w; ++x) {
+      if (run.ShownAt(x, prompt.y + prompt.h / 2, testsupport::SamplePromptColour())) return true;
+    }
+    return false;
+  }, 120));
+  run.SaveFrame("title");
+  EXPECT_TRUE(run.ShownAt(logo.x + 2, logo.y + 2, testsupport::SampleLogoFrameColour()));
+  EXPECT_TRUE(run.ShownAt(logo.x + logo.w - 3, logo.y + logo.h - 3,
+                          testsupport::SampleLogoFrameColour()));
+  ASSERT_TRUE(run.PressUntil(kGameKey3, "the menu",
+                             [&run] { return run.TitleStep() == CTamvikOpen::kMenuLoop; }, 300, 20));
+  run.d.Run(20);  // the window opens
+  ASSERT_TRUE(run.UntilShown("title menu", testsupport::SampleMenuColour(), 10));
+  // The menu's picture fills the window (112,88)-(528,392): its gold frame at both corners.
+  EXPECT_TRUE(run.ShownAt(114, 90, testsupport::SampleLogoFrameColour()));
+  EXPECT_TRUE(run.ShownAt(525, 389, testsupport::SampleLogoFrameColour()));
+}
+
+// The new game's scene to its choice of minigames or the battle.
+void ToTheNewGamesChoice(SampleRoad& run) {
+  run.ChooseRow(0);  // new game
+  ASSERT_TRUE(run.UntilMode(30, 300));
+  ASSERT_TRUE(run.UntilOpened("0003.wav", 300));  // the first message's voice
+  run.d.Run(40);
+  ASSERT_TRUE(run.UntilShown("scene message", testsupport::SampleWindowColour(), 600));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+}
+
+TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndTheQuit) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR);
+  WatchTheOpening(run);
+  if (HasFatalFailure()) return;
+  CheckTheTitle(run);
+  if (HasFatalFailure()) return;
+  ToTheNewGamesChoice(run);
+  if (HasFatalFailure()) return;
+
+  // A minigame of the story: the swimming game, its time running out.
+  ASSERT_TRUE(run.Choose("the minigames", 1));
+  ASSERT_TRUE(run.Choose("the first group", 1));
+  ASSERT_TRUE(run.Choose("the swimming game", 1));
+  ASSERT_TRUE(run.UntilMode(22, 300));
+  ASSERT_TRUE(run.UntilMode(30, 6000));
+
+  // The battle, saved into slot 2 before it.
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+  ASSERT_TRUE(run.Choose("the battle", 2));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(0));
+  ASSERT_TRUE(ChooseSlot(run, 2));
+  ASSERT_TRUE(run.d.RunUntil("the save made", [](const ProgramDriver&) {
+    return SaveMenuStep() == 22;  // its message
+  }, 600));
+  run.d.Run(10);
+  run.SaveFrame("saved");
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the slot list again", [] { return SaveMenuStep() == 2; },
+                             300, 20));
+  ASSERT_TRUE(run.PressUntil(kGameKey1, "the slot menu closed", [] { return SaveMenuStep() == -1; },
+                             300, 20));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(2));
+  ASSERT_TRUE(run.UntilMode(27, 3000));
+  ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
+  // The command window opened on the hero, then left with cancel.
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the command window",
+                             [] { return HasBattle() && Battle().phase_sub == 3; }, 900, 30));
+  run.d.Run(10);
+  run.SaveFrame("battle command window");
+  // Its fourth column's lowest entry, the unit browsing: the status window of the unit under the
+  // pointer.
+  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "the fourth column",
+                             [] { return Battle().comm_win.sel == 3; }, 60, 4));
+  ASSERT_TRUE(run.PressUntil(kGameKeyDown, "the browsing entry",
+                             [] { return Battle().comm_win.record.sub_sel[3] == 2; }, 60, 4));
+  run.d.Run(4);
+  run.SaveFrame("battle command window column");
+  run.Press(kGameKey0);
+  run.d.Run(30);
+  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "the cursor on the enemy",
+                             [] { return Slg::PanelUnitAtCursor() == 1; }, 300, 2));
+  ASSERT_TRUE(run.d.RunUntil("the status window", [](const ProgramDriver&) {
+    return Battle().player.browse.status_step == 2;
+  }, 300));
+  run.d.Run(4);
+  run.SaveFrame("battle status window");
+  ASSERT_TRUE(run.PressUntil(kGameKey1, "the browsing left",
+                             [] { return Battle().player.browse.status_step == 5; }, 300, 20));
+  // Won by the input script: the hero walks beside the enemy and attacks until it falls; with no
+  // enemy left the test starts the victory (the stage's events are not the sample's yet).
+  Battle().check_events_hook = [] {
+    const SlgBattleState& st = Battle().state;
+    for (int i = 0; i < st.unit_count; ++i) {
+      if (st.units[static_cast<size_t>(i)].side != 0 &&
+          st.units[static_cast<size_t>(i)].step != kSlgDeadStep) {
+        return 0;
+      }
+    }
+    if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
+    return 0;
+  };
+  testsupport::BattleScript player(run.d);
+  ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
+    if (!HasBattle() || Battle().control.exited != 0) return true;
+    testsupport::BattleScript::InstallAttackStubs({0, 14});
+    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
+    return false;
+  }, 3000));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(2));
+
+  // The scene after the battle, then the extras scene: its sound test, then its end.
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the extras' choice", [] { return SampleRoad::ChoiceOpen(); },
+                             3000, 30));
+  run.SaveFrame("extras choice");
+  ASSERT_TRUE(run.Choose("\"看特典\"", 2));
+  ASSERT_TRUE(run.Choose("the sound test", 2));
+  ASSERT_TRUE(run.UntilOpened("omksnd_w.spr", 300));
+  run.d.Run(60);
+  run.SaveFrame("extras sound test");
+  run.Press(kGameKeyDown);
+  run.d.Run(4);
+  run.Press(kGameKey0);  // sm02
+  ASSERT_TRUE(run.UntilOpened("sm02.wav", 200));
+  ASSERT_TRUE(run.PressUntil(kGameKey1, "the sound test left", [] {
+    return Ctx().game_task.FindTask(CTamvikOmake::kSoundTestName) == nullptr;
+  }, 200, 8));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the title again", [&run] { return run.Mode() == 4; }, 900,
+                             30));
+
+  // Continue: slot 2 loaded; the options from the loaded game's battle, and the quit.
+  ASSERT_TRUE(run.PressUntil(kGameKey3, "the menu again",
+                             [&run] { return run.TitleStep() == CTamvikOpen::kMenuLoop; }, 1200, 20));
+  run.d.Run(20);
+  run.ChooseRow(1);  // continue
+  ASSERT_TRUE(ChooseSlot(run, 2));
+  ASSERT_TRUE(run.UntilMode(37, 300)) << ::testing::PrintToString(run.modes);
+  ASSERT_TRUE(run.UntilMode(27, 3000)) << ::testing::PrintToString(run.modes);
+  ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the command window again",
+                             [] { return HasBattle() && Battle().phase_sub == 3; }, 900, 30));
+  const auto option = [] { return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName); };
+  run.d.Run(10);
+  run.Press(kGameKey3);  // the system menu, on its second item
+  run.d.Run(30);
+  run.SaveFrame("battle system menu");
+  run.Press(kGameKeyUp);
+  run.d.Run(6);
+  run.Press(kGameKey0);  // its first item: the options
+  ASSERT_TRUE(run.d.RunUntil("the options", [&option](const ProgramDriver&) {
+    return option() != nullptr;
+  }, 200));
+  run.d.Run(30);
+  run.SaveFrame("options");
+  const auto file_choice = [&option] {
+    GameTaskRec* t = option();
+    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
+  };
+  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; },
+                             60, 4));
+  run.Press(kGameKey0);
+  ASSERT_TRUE(run.d.RunUntil("the question", [](const ProgramDriver&) {
+    return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
+  }, 60));
+  run.d.Run(20);
+  run.Press(kGameKeyLeft);  // "是"
+  run.d.Run(4);
+  run.Press(kGameKey0);
+  ASSERT_TRUE(run.d.RunToEnd(300));
+  EXPECT_EQ(run.d.exit_code, 0);
+  ExpectNoTraceFaults(run);
+}
+
+}  // namespace
