@@ -66,6 +66,11 @@ struct SampleBox {
 constexpr SampleBox kSamplePromptBox{192, 392, 256, 40};
 constexpr SampleBox kSampleLogoBox{120, 72, 400, 160};
 
+// The colour each minigame row's own background is known by, over a large part of the screen
+// (the pool's water, the floor, the kitchen, the card table's felt, the reels' window, the park's
+// grass, the meadow, the felt again).
+uint32_t SampleMinigameColour(int row);
+
 // The opening movie's length: its captions run to frame 4620 (77 s) of the game's clock.
 constexpr int kSampleOpeningSeconds = 78;
 

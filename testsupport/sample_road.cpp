@@ -54,6 +54,10 @@ bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t col
 
 }  // namespace
 
+void CopySample(const std::string& sample_dir, const std::string& install) {
+  fs::copy(sample_dir, install, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
 ProgramDriver::Options SampleRoad::MakeOptions(SampleRoad* road) {
   ProgramDriver::Options options;
   options.before_frame = [road] {
@@ -67,7 +71,7 @@ ProgramDriver::Options SampleRoad::MakeOptions(SampleRoad* road) {
 SampleRoad::SampleRoad(const std::string& sample_dir, std::string frames_to)
     : d(MakeOptions(this)), frames_to_(std::move(frames_to)) {
   const fs::path install = d.tree.Path("install");
-  fs::copy(sample_dir, install, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  CopySample(sample_dir, install.string());
   // The glyph fonts open by bare name: the program runs in the install directory.
   d.host().files.SetWorkingDirectory(install.string());
   for (const char* movie : {"Movie/Movie000.mpg", "Movie/Vexlogo.mpg"}) {
@@ -184,9 +188,9 @@ bool SampleRoad::AnswerTheSaveOffer(int entry) {
                     30);
 }
 
-std::vector<std::string> SampleRoad::TraceFaults() const {
+std::vector<std::string> SampleTraceFaults(const TraceCapture& trace) {
   std::vector<std::string> faults;
-  for (const DebugTraceLine& line : d.trace().lines()) {
+  for (const DebugTraceLine& line : trace.lines()) {
     const std::string& t = line.text;
     std::string lower = t;
     std::transform(lower.begin(), lower.end(), lower.begin(),

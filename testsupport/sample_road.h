@@ -22,6 +22,14 @@
 
 namespace testsupport {
 
+// Traced lines that report a file missing, cut or failing ("no file", "not found", "Fail",
+// "cut"), but for the player's own files that need not exist yet (the key assignment, empty
+// save slots, the minigames' rankings before the first game).
+std::vector<std::string> SampleTraceFaults(const TraceCapture& trace);
+
+// Copies the sample install directory into a game tree's install directory.
+void CopySample(const std::string& sample_dir, const std::string& install);
+
 class SampleRoad {
  public:
   static constexpr uint32_t kFrameMs = 50;
@@ -62,10 +70,8 @@ class SampleRoad {
   // on); for entry 2, true once the offer has ended.
   bool AnswerTheSaveOffer(int entry);
 
-  // Traced lines that report a file missing, cut or failing ("no file", "not found", "Fail",
-  // "cut"), but for the player's own files that need not exist yet (the key assignment, empty
-  // save slots, the minigames' rankings before the first game).
-  std::vector<std::string> TraceFaults() const;
+  // The traced lines of a file missing, cut or failing (SampleTraceFaults).
+  std::vector<std::string> TraceFaults() const { return SampleTraceFaults(d.trace()); }
 
   // Whether a path containing the fragment was opened; runs until one is.
   bool Opened(const std::string& fragment) const;
