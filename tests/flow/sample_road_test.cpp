@@ -20,7 +20,10 @@
 #include "flow/tamvik_open.h"
 #include "flow/tamvik_option.h"
 #include "game/system_data.h"
+#include "minigames/framework/minigame_cursor.h"
 #include "minigames/framework/minigame_framework.h"
+#include "minigames/framework/minigame_menu.h"
+#include "minigames/framework/minigame_object.h"
 #include "minigames/minigame_context.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/sample_data.h"
@@ -280,6 +283,102 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   run.Press(kGameKey0);
   ASSERT_TRUE(run.d.RunToEnd(300));
   EXPECT_EQ(run.d.exit_code, 0);
+  ExpectNoTraceFaults(run);
+}
+
+// The story's card match starts as offered, not as the tutorial, although the choice's answer
+// (which the match reads as its tutorial request) is 1 when it is chosen.
+TEST(SampleRoadTest, TheStorysCardMatchStartsAsOfferedNotAsTheTutorial) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  ASSERT_TRUE(run.BootToTitleMenu());
+  ToTheNewGamesChoice(run);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(run.Choose("the minigames", 1));
+  ASSERT_TRUE(run.Choose("the cards' group", 3));
+  ASSERT_TRUE(run.Choose("the card match", 1));
+  ASSERT_TRUE(run.d.RunUntil("the card game", [](const ProgramDriver&) {
+    return HasMinigame() && mg_is_running() != 0 && Minigame().fw.state == mg::kStateRunning &&
+           Minigame().hana.play.step > 0;
+  }, 900));
+  EXPECT_EQ(mg_var_get(0), 4);
+  EXPECT_EQ(Minigame().hana.play.mode, mg::kModeStory);
+  EXPECT_EQ(Minigame().hana.play.tutorial, 0);
+  ExpectNoTraceFaults(run);
+}
+
+// The cards' group offers the match and the hub only: not the test entry, which never ends and
+// has no menu, so that only closing the window would leave it.
+TEST(SampleRoadTest, TheCardsGroupOffersTheMatchAndTheHubOnly) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  ASSERT_TRUE(run.BootToTitleMenu());
+  ToTheNewGamesChoice(run);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(run.Choose("the minigames", 1));
+  ASSERT_TRUE(run.d.RunUntil("the cards' group", [](const ProgramDriver&) {
+    return SampleRoad::ChoiceOpen();
+  }, 600));
+  run.d.Run(16);
+  std::vector<int> lines{SampleRoad::ChoiceLine()};
+  for (int i = 0; i < 3; ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(4);
+    lines.push_back(SampleRoad::ChoiceLine());
+  }
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 1}));  // the group choice: three groups
+  run.Press(kGameKeyDown);
+  run.d.Run(4);
+  run.Press(kGameKeyDown);
+  run.d.Run(4);
+  run.Press(kGameKey0);  // the third group, the cards
+  ASSERT_TRUE(run.d.RunUntil("the group closed", [](const ProgramDriver&) {
+    return !SampleRoad::ChoiceOpen();
+  }, 300));
+  ASSERT_TRUE(run.d.RunUntil("the cards' choice", [](const ProgramDriver&) {
+    return SampleRoad::ChoiceOpen();
+  }, 600));
+  run.d.Run(16);
+  lines = {SampleRoad::ChoiceLine()};
+  for (int i = 0; i < 2; ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(4);
+    lines.push_back(SampleRoad::ChoiceLine());
+  }
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 1}));  // the match and the hub, nothing more
+}
+
+// The extras scene's free play: a game from the extras plays with the common menu and ends on
+// its ranking; the menu's quit goes back to the scene, whose choice ends it at the title.
+TEST(SampleRoadTest, TheExtrasPlayAGameFreelyToItsRankingAndBack) {
+  SampleRoad run(TAMVIK_SAMPLE_DIR);
+  ASSERT_TRUE(run.BootToTitleMenu());
+  run.ChooseRow(2);  // the extra scenario
+  ASSERT_TRUE(run.UntilMode(30, 300));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); }, 1500,
+                             30));
+  ASSERT_TRUE(run.Choose("the minigames", 3));
+  ASSERT_TRUE(run.Choose("the second group", 2));
+  ASSERT_TRUE(run.Choose("the lost child", 2));
+  ASSERT_TRUE(run.d.RunUntil("the free play's menu", [](const ProgramDriver&) {
+    return HasMinigame() && mg_is_running() != 0 && mg_var_get(3) == mg::kModeFreePlay &&
+           Minigame().menu.step == 10011;
+  }, 900));
+  run.SaveFrame("free play menu");
+  // Start; then every pick on the first child left, until the lives run out and the result shows.
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the ranking", [] {
+    return HasMinigame() && Minigame().menu.phase == mg::kPhaseResult && Minigame().menu.step == 10011;
+  }, 12000, 20));
+  run.d.Run(10);
+  run.SaveFrame("free play ranking");
+  EXPECT_EQ(mg_obj_get_anim(211), 400);  // the best three shown
+  // The result's items: retry, quit, reset; quit leaves the game.
+  ASSERT_TRUE(run.PressUntil(kGameKeyDown, "quit", [] { return mg_cursor_get() == mg::kChoiceQuit; }, 60,
+                             6));
+  run.Press(kGameKey0);
+  ASSERT_TRUE(run.UntilMode(30, 600)) << ::testing::PrintToString(run.modes);
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+  ASSERT_TRUE(run.Choose("the end", 1));
+  ASSERT_TRUE(run.UntilMode(4, 900)) << ::testing::PrintToString(run.modes);
   ExpectNoTraceFaults(run);
 }
 
