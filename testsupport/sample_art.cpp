@@ -92,8 +92,7 @@ const std::vector<uint8_t>& Glyphs::Of(uint32_t cp, int width) {
   auto found = cache_.find(key);
   if (found != cache_.end()) return found->second;
   std::vector<uint8_t> levels;
-  if (!raster_ || !raster_(cp, width, levels) ||
-      levels.size() != static_cast<size_t>(width) * 24) {
+  if (!raster_ || !raster_(cp, width, levels) || levels.size() != static_cast<size_t>(width) * 24) {
     levels = BoxGlyph(cp, width);
   }
   for (uint8_t& v : levels) v = std::min<uint8_t>(v, 15);
@@ -103,7 +102,9 @@ const std::vector<uint8_t>& Glyphs::Of(uint32_t cp, int width) {
 // ---- Canvases ----
 
 Canvas::Canvas(int w, int h, std::vector<SprRgb> colours)
-    : w_(w), h_(h), pixels_(static_cast<size_t>(w) * static_cast<size_t>(h), 0),
+    : w_(w),
+      h_(h),
+      pixels_(static_cast<size_t>(w) * static_cast<size_t>(h), 0),
       colours_(std::move(colours)) {
   if (colours_.empty()) colours_.push_back({0, 0, 0});
 }
@@ -351,8 +352,8 @@ Canvas Card(Glyphs& glyphs, SprRgb top, SprRgb bottom, const std::string& title,
   Canvas c(640, 480, {{0, 0, 0}});
   const uint8_t white = c.Colour(kWhite);
   const uint8_t ink = c.Colour(kInk);
-  const uint8_t accent = c.Colour({static_cast<uint8_t>((seed * 7) % 32), 28,
-                                   static_cast<uint8_t>((seed * 13) % 32)});
+  const uint8_t accent =
+      c.Colour({static_cast<uint8_t>((seed * 7) % 32), 28, static_cast<uint8_t>((seed * 13) % 32)});
   const uint8_t ramp = c.Ramp(top, bottom, 64);
   c.Gradient(0, 480, ramp, 64);
   c.Disc(320, 200, 120, accent);
@@ -445,8 +446,10 @@ void DrawPerson(Canvas& c, int x, int y, int w, int h, const Look& look, bool ba
   c.Rect(cx + w / 20, y + h * 13 / 20, cx + w / 5, y + h - h / 20, dark);
   c.Rect(cx - w / 4, y + h - h / 20, cx - w / 20, y + h, ink);
   c.Rect(cx + w / 20, y + h - h / 20, cx + w / 4, y + h, ink);
-  c.Polygon({{cx - w / 4, y + head + h / 20}, {cx + w / 4, y + head + h / 20},
-             {cx + w * 3 / 10, y + h * 14 / 20}, {cx - w * 3 / 10, y + h * 14 / 20}},
+  c.Polygon({{cx - w / 4, y + head + h / 20},
+             {cx + w / 4, y + head + h / 20},
+             {cx + w * 3 / 10, y + h * 14 / 20},
+             {cx - w * 3 / 10, y + h * 14 / 20}},
             clothes);
   const int arm = std::max(2, w / 8);
   c.Line(cx - w / 4, y + head + h / 12, cx - w * 2 / 5, y + h * 11 / 20, arm, clothes);
@@ -500,8 +503,7 @@ std::vector<uint8_t> AnimationsOf(const std::vector<Canvas>& cs, uint16_t ticks,
   for (size_t n = 0; n < cs.size(); ++n) {
     const std::pair<int, int> at = n < places.size() ? places[n] : std::make_pair(0, 0);
     units.push_back({BoxEntry(static_cast<uint16_t>(n), static_cast<int16_t>(at.first),
-                              static_cast<int16_t>(at.second),
-                              static_cast<int16_t>(cs[n].width()),
+                              static_cast<int16_t>(at.second), static_cast<int16_t>(cs[n].width()),
                               static_cast<int16_t>(cs[n].height()))});
     animations.push_back({{static_cast<uint16_t>(n), ticks}});
   }
@@ -544,8 +546,7 @@ std::vector<uint8_t> SampleVoice(int n, int frames) {
 std::vector<uint8_t> SampleTune(const std::vector<double>& hz, uint32_t note_samples) {
   const uint32_t rate = 22050;
   const std::vector<int16_t> samples = Notes(hz, rate, note_samples, 9000);
-  std::optional<WavFile> music =
-      EncodedWav(platform::kWaveFormatMsAdpcm, 1, rate, samples, 512);
+  std::optional<WavFile> music = EncodedWav(platform::kWaveFormatMsAdpcm, 1, rate, samples, 512);
   if (!music) music = PcmWav(1, rate, 16, samples);
   music->loop_point = 0;
   music->loop_in_size = false;
@@ -560,7 +561,8 @@ void Out::Write(const std::string& rel, const std::vector<uint8_t>& bytes) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) Fail("cannot write " + path.string());
 }

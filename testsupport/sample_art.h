@@ -118,8 +118,7 @@ struct Look {
 };
 // A face filling the box (x, y, w, h): hair, skin, eyes open (eyes 0), half shut (1) or shut
 // (2), and a smile (mouth 0) or an open mouth (1).
-void DrawFace(Canvas& c, int x, int y, int w, int h, const Look& look, int eyes = 0,
-              int mouth = 0);
+void DrawFace(Canvas& c, int x, int y, int w, int h, const Look& look, int eyes = 0, int mouth = 0);
 // A person from head to feet in the box, seen from the front (back false) or from behind, with
 // the right arm raised (a pointer of which way the picture is turned when it is mirrored).
 void DrawPerson(Canvas& c, int x, int y, int w, int h, const Look& look, bool back = false,
@@ -177,8 +176,10 @@ class Out {
 // The writers of the sample's parts (sample_battle.cpp, sample_minigames.cpp).
 void WriteBattle(Out& out, Glyphs& glyphs);
 void WriteMinigames(Out& out, Glyphs& glyphs);
-// Their own texts, for the font.
+// Their own texts, for the font, and those of them the game prints.
 std::vector<std::string> BattleTexts();
 std::vector<std::string> MinigameTexts();
+std::vector<std::string> BattlePrintedTexts();
+std::vector<std::string> MinigamePrintedTexts();
 
 }  // namespace testsupport::sample

@@ -33,18 +33,19 @@ namespace {
 
 // ---- Colours ----
 
-constexpr SprRgb kPanel{4, 6, 14};       // window bodies
+constexpr SprRgb kPanel{4, 6, 14};  // window bodies
 constexpr SprRgb kPanelEdge{24, 26, 31};
 constexpr SprRgb kGold{31, 24, 8};
 constexpr SprRgb kGrey{14, 14, 15};
 constexpr SprRgb kSideColour[2] = {{6, 12, 28}, {26, 6, 6}};  // the player's blue, the enemy's red
 
 // The battle's texts (the font holds their characters).
-const char* const kCommandWords[] = {"移動", "攻擊", "必殺", "合體", "指令", "治療", "防禦", "蓄氣",
-                                     "情報", "其他", "全圖", "部隊", "結束", "回合", "掩護", "返回"};
-const char* const kStatusWords[] = {"體力", "氣力", "攻擊", "防禦", "移動", "基本", "追加",
-                                    "信賴", "合計", "必殺技", "狀態", "選項", "重新開始",
-                                    "要重新開始嗎？", "是", "否", "繼續嗎？", "全圖"};
+const char* const kCommandWords[] = {"移動", "攻擊", "必殺", "合體", "指令", "治療",
+                                     "防禦", "蓄氣", "情報", "其他", "全圖", "部隊",
+                                     "結束", "回合", "掩護", "返回"};
+const char* const kStatusWords[] = {
+    "體力",   "氣力", "攻擊", "防禦",     "移動",           "基本", "追加", "信賴",     "合計",
+    "必殺技", "狀態", "選項", "重新開始", "要重新開始嗎？", "是",   "否",   "繼續嗎？", "全圖"};
 const char* const kNames[2] = {"卡德倫", "足輕"};
 const char* const kSpecials[2] = {"疾風斬", "長槍突"};
 const char* const kMessages[2] = {"全軍前進！", "暫且撤退！"};
@@ -58,8 +59,8 @@ constexpr int kRows = 22;
 // The minimal stage with two hills of height 1, away from the units and their road.
 StageWriter SampleStage() {
   StageWriter stage = MinimalStage();
-  const std::pair<int, int> kHill[] = {{5, 2}, {5, 3}, {5, 4}, {6, 3}, {5, 5}, {0, 15}, {0, 16},
-                                       {1, 16}, {0, 17}};
+  const std::pair<int, int> kHill[] = {{5, 2},  {5, 3},  {5, 4},  {6, 3}, {5, 5},
+                                       {0, 15}, {0, 16}, {1, 16}, {0, 17}};
   for (const auto& [column, row] : kHill) {
     stage.grid1[static_cast<size_t>(row * 22 + column)] = CellWord(1);
   }
@@ -70,9 +71,9 @@ int HeightOf(const StageWriter& stage, int column, int row) {
   return static_cast<int>(stage.grid1[static_cast<size_t>(row * 22 + column)] & 31);
 }
 
-// The map as one 640 x 512 picture (whole tiles): diamond cells 96 x 48 in staggered rows (the centre of cell
-// (c, r) at (96 c + 48 (r odd), 24 r - 6)), alternate rows in two tones of grass, raised cells
-// lifted 48 pixels a level with their sides in earth.
+// The map as one 640 x 512 picture (whole tiles): diamond cells 96 x 48 in staggered rows (the
+// centre of cell (c, r) at (96 c + 48 (r odd), 24 r - 6)), alternate rows in two tones of grass,
+// raised cells lifted 48 pixels a level with their sides in earth.
 Canvas MapPicture(const StageWriter& stage) {
   Canvas c(640, 512, {{0, 0, 0}});
   const uint8_t grass[2] = {c.Colour({9, 18, 7}), c.Colour({11, 21, 8})};
@@ -116,8 +117,8 @@ std::vector<uint8_t> MapBank(const Canvas& picture) {
         }
       }
       images.emplace_back(64, 64, kSprDepth16, 0, EncodeBmx(tile));
-      rows.push_back({0, 0, static_cast<uint16_t>(tx * 64), static_cast<uint16_t>(ty * 64), 0, 0,
-                      0, 0});
+      rows.push_back(
+          {0, 0, static_cast<uint16_t>(tx * 64), static_cast<uint16_t>(ty * 64), 0, 0, 0, 0});
     }
   }
   SprFileWriter w;
@@ -150,9 +151,10 @@ Canvas UnitPicture(int kind, int side, bool back, bool raised, bool stride) {
   if (stride) {  // the legs apart: the gap between them filled, the outer edges cut
     c.Rect(4, 40, 12, kUnitH, 0);
     c.Rect(28, 40, 36, kUnitH, 0);
-    c.Line(12, 36, 8, kUnitH - 2, 4, c.Colour({static_cast<uint8_t>(look.clothes.r * 2 / 3),
-                                                   static_cast<uint8_t>(look.clothes.g * 2 / 3),
-                                                   static_cast<uint8_t>(look.clothes.b * 2 / 3)}));
+    c.Line(12, 36, 8, kUnitH - 2, 4,
+           c.Colour({static_cast<uint8_t>(look.clothes.r * 2 / 3),
+                     static_cast<uint8_t>(look.clothes.g * 2 / 3),
+                     static_cast<uint8_t>(look.clothes.b * 2 / 3)}));
   }
   if (!hero) {  // the straw hat
     c.Polygon({{4, 9}, {20, 0}, {36, 9}}, straw);
@@ -224,10 +226,9 @@ std::vector<uint8_t> FramesFileWith(const std::vector<Canvas>& frames,
   std::vector<std::vector<SprUnitEntry>> units;
   for (size_t i = 0; i < frames.size(); ++i) {
     const std::pair<int, int> at = i < offsets.size() ? offsets[i] : std::make_pair(0, 0);
-    units.push_back({BoxEntry(static_cast<uint16_t>(i), static_cast<int16_t>(at.first),
-                              static_cast<int16_t>(at.second),
-                              static_cast<int16_t>(frames[i].width()),
-                              static_cast<int16_t>(frames[i].height()))});
+    units.push_back({BoxEntry(
+        static_cast<uint16_t>(i), static_cast<int16_t>(at.first), static_cast<int16_t>(at.second),
+        static_cast<int16_t>(frames[i].width()), static_cast<int16_t>(frames[i].height()))});
   }
   return AnimationFile(shared.colours, shared.images, units, animations);
 }
@@ -261,15 +262,17 @@ Canvas Pointer(SprRgb colour, int size) {
   const uint8_t fill = c.Colour(colour);
   c.Polygon({{0, 0}, {size - 2, size / 2}, {size / 2 + 1, size / 2 + 1}, {size / 2, size - 2}},
             ink);
-  c.Polygon({{2, 2}, {size - 6, size / 2 - 1}, {size / 2 - 1, size / 2 - 1}, {size / 2 - 1, size - 6}},
-            fill);
+  c.Polygon(
+      {{2, 2}, {size - 6, size / 2 - 1}, {size / 2 - 1, size / 2 - 1}, {size / 2 - 1, size - 6}},
+      fill);
   c.Line(size / 2, size / 2, size - 2, size - 2, 3, ink);
   return c;
 }
 
 std::vector<uint8_t> CursorFile() {
   std::vector<Canvas> frames;
-  for (int k = 0; k < 4; ++k) frames.push_back(Pointer({31, static_cast<uint8_t>(20 + 3 * k), 4}, 28));
+  for (int k = 0; k < 4; ++k)
+    frames.push_back(Pointer({31, static_cast<uint8_t>(20 + 3 * k), 4}, 28));
   return FramesFile(frames);
 }
 
@@ -282,8 +285,8 @@ std::vector<uint8_t> MouseCursorFile() {
 // The range marks: a translucent-looking diamond over a cell (a ring of the colour with a mesh
 // inside), centred on the cell by its unit's offset.
 std::vector<uint8_t> GridFile() {
-  const SprRgb kinds[6] = {{30, 30, 30}, {24, 8, 28}, {31, 20, 4}, {31, 6, 6}, {6, 28, 8},
-                           {6, 16, 31}};
+  const SprRgb kinds[6] = {{30, 30, 30}, {24, 8, 28}, {31, 20, 4},
+                           {31, 6, 6},   {6, 28, 8},  {6, 16, 31}};
   std::vector<Canvas> frames;
   for (const SprRgb& colour : kinds) {
     Canvas c(88, 44, {{0, 0, 0}});
@@ -320,7 +323,8 @@ std::vector<uint8_t> CommandWindowFile(Glyphs& g) {
     c.Fill(c.Colour(grey ? SprRgb{6, 6, 7} : SprRgb{10, 12, 24}));
     c.Frame(0, 0, 32, 32, 1, c.Colour(grey ? kGrey : kPanelEdge));
     c.Disc(16, 10, 6, c.Colour(grey ? kGrey : mark));
-    c.HalfText(g, (32 - Canvas::HalfTextWidth(word)) / 2, 18, word, c.Colour(grey ? kGrey : kWhite));
+    c.HalfText(g, (32 - Canvas::HalfTextWidth(word)) / 2, 18, word,
+               c.Colour(grey ? kGrey : kWhite));
     return c;
   };
   // An upper entry is its word alone (a dark edge round it), so that the cursor, drawn between
@@ -331,8 +335,8 @@ std::vector<uint8_t> CommandWindowFile(Glyphs& g) {
                    c.Colour(kInk));
     return c;
   };
-  const SprRgb kMarks[6] = {{6, 20, 31}, {31, 8, 8}, {8, 28, 10}, {28, 28, 8}, {20, 20, 22},
-                            {28, 12, 28}};
+  const SprRgb kMarks[6] = {{6, 20, 31}, {31, 8, 8},   {8, 28, 10},
+                            {28, 28, 8}, {20, 20, 22}, {28, 12, 28}};
   frames[5] = main_entry("移動", kMarks[0], false);
   frames[7] = upper_entry("移動", false);
   frames[46] = upper_entry("返回", false);
@@ -399,9 +403,10 @@ std::vector<uint8_t> DigitFile(Glyphs& g, int w, int h, SprRgb colour, SprRgb se
 Canvas Bar(int w, int h, SprRgb colour) {
   Canvas c(w, h, {{0, 0, 0}});
   c.Fill(c.Colour(colour));
-  c.Rect(0, 0, w, std::max(1, h / 4), c.Colour({static_cast<uint8_t>(std::min(31, colour.r + 8)),
-                                               static_cast<uint8_t>(std::min(31, colour.g + 8)),
-                                               static_cast<uint8_t>(std::min(31, colour.b + 8))}));
+  c.Rect(0, 0, w, std::max(1, h / 4),
+         c.Colour({static_cast<uint8_t>(std::min(31, colour.r + 8)),
+                   static_cast<uint8_t>(std::min(31, colour.g + 8)),
+                   static_cast<uint8_t>(std::min(31, colour.b + 8))}));
   return c;
 }
 
@@ -420,17 +425,17 @@ std::vector<uint8_t> InfoWindowFile(Glyphs& g) {
   Canvas status = Panel(304, 400);
   const uint8_t words = status.Colour({28, 28, 18});
   const uint8_t rule = status.Colour({10, 12, 24});
-  status.Text(g, 16, 14, "狀態", words);             // the name at (100, 16)
+  status.Text(g, 16, 14, "狀態", words);  // the name at (100, 16)
   status.Rect(12, 50, 292, 52, rule);
-  status.Text(g, 16, 62, "體力", words);             // gauge and text at (112, 72), (128, 68)
-  status.Text(g, 16, 94, "氣力", words);             // at (112, 104), (128, 100)
+  status.Text(g, 16, 62, "體力", words);  // gauge and text at (112, 72), (128, 68)
+  status.Text(g, 16, 94, "氣力", words);  // at (112, 104), (128, 100)
   status.Rect(12, 132, 292, 134, rule);
   const char* const kColumns[3] = {"攻擊", "防禦", "移動"};
   for (int k = 0; k < 3; ++k) status.Text(g, 96 + 64 * k, 142, kColumns[k], words);
   const char* const kRows[4] = {"基本", "追加", "信賴", "合計"};
   for (int r = 0; r < 4; ++r) status.Text(g, 16, 172 + 32 * r, kRows[r], words);  // rows at 176..
   status.Rect(12, 306, 292, 308, rule);
-  status.Text(g, 16, 318, "必殺技", words);           // the name at (96, 320)
+  status.Text(g, 16, 318, "必殺技", words);  // the name at (96, 320)
   frames.push_back(status);
   Canvas marker(24, 12, {{0, 0, 0}});
   marker.Polygon({{0, 0}, {24, 0}, {12, 12}}, marker.Colour(kInk));
@@ -466,8 +471,8 @@ std::vector<uint8_t> EffectFile(SprRgb colour) {
     const int r = 10 + 6 * k;
     for (int a = 0; a < 360; a += 4) {
       const double rad = a * 3.14159265358979 / 180;
-      c.Disc(32 + static_cast<int>(r * std::cos(rad)), 32 + static_cast<int>(r * std::sin(rad) / 2), 2,
-             v);
+      c.Disc(32 + static_cast<int>(r * std::cos(rad)), 32 + static_cast<int>(r * std::sin(rad) / 2),
+             2, v);
     }
     frames.push_back(c);
   }
@@ -476,9 +481,9 @@ std::vector<uint8_t> EffectFile(SprRgb colour) {
 
 // A two-choice window: its question and two items; animation n shows the window with item
 // (n mod 2) lit.
-std::vector<uint8_t> ChoiceFile(Glyphs& g, int w, int h, const std::string& question,
-                                const std::vector<std::pair<std::string, std::array<int, 4>>>& items,
-                                int animations) {
+std::vector<uint8_t> ChoiceFile(
+    Glyphs& g, int w, int h, const std::string& question,
+    const std::vector<std::pair<std::string, std::array<int, 4>>>& items, int animations) {
   std::vector<Canvas> frames;
   for (int lit = 0; lit < 2; ++lit) {
     Canvas c = Panel(w, h);
@@ -556,7 +561,8 @@ std::vector<uint8_t> BattleFaceFile() {
       DrawFace(eyes, 4, 4, 72, 92, kLooks[who], band, 0);
       for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 80; ++x) {
-          sheet.Put(x, top + 96 + (band - 1) * 32 + y, sheet.Colour(eyes.colours()[eyes.At(x, 32 + y)]));
+          sheet.Put(x, top + 96 + (band - 1) * 32 + y,
+                    sheet.Colour(eyes.colours()[eyes.At(x, 32 + y)]));
         }
       }
     }
@@ -595,8 +601,8 @@ void LaySystemSprites(GameTree& tree, Glyphs& g) {
   lay(kSysMojiBDigit, DigitFile(g, 16, 16, kWhite, {31, 24, 8}));
   lay(kSysDamageDigit, DigitFile(g, 16, 32, {31, 10, 8}, {10, 31, 12}));
   lay(kSysLargeGauge, LargeGaugeFile());
-  lay(kSysOkuriCursor, FramesFile({Pointer(kGold, 16), Pointer(kGold, 16), Pointer(kGold, 16),
-                                   Pointer(kGold, 16)}));
+  lay(kSysOkuriCursor,
+      FramesFile({Pointer(kGold, 16), Pointer(kGold, 16), Pointer(kGold, 16), Pointer(kGold, 16)}));
   lay(kSysShadow, ShadowFile());
   lay(kSysBougyoEffect, EffectFile({10, 20, 31}));
   lay(kSysKaifukuEffect, EffectFile({10, 31, 12}));
@@ -626,6 +632,10 @@ std::vector<std::string> BattleTexts() {
   return texts;
 }
 
+std::vector<std::string> BattlePrintedTexts() {
+  return std::vector<std::string>(std::begin(kMessages), std::end(kMessages));
+}
+
 // Every folder under "TaMvIk2", which nothing else of the sample uses; laid in a tree with the
 // builder, the sample's files over the builder's, then copied file by file.
 void WriteBattle(Out& out, Glyphs& glyphs) {
@@ -638,7 +648,9 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
   const std::pair<int, int> kUnits[2] = {{0, 0}, {14, 1}};
   for (const auto& [kind, side] : kUnits) {
     const UnitAnmWriter set(kind);
-    const auto rel = [&set](int slot) { return SlgTableWriter::TreeRel("tamvik2\\" + set.FileName(slot)); };
+    const auto rel = [&set](int slot) {
+      return SlgTableWriter::TreeRel("tamvik2\\" + set.FileName(slot));
+    };
     tree.Write(rel(0), UnitFile(kind, side, false));
     tree.Write(rel(4), EmptyUnitFile());
     tree.Write(rel(5), UnitFile(kind, side, true));
@@ -652,7 +664,9 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
   // The battle's messages, full width.
   MessageTableWriter messages;
   for (int i = 0; i < 2; ++i) {
-    messages.Add({.id = BattleInstall::kMessageIds[i], .voice_word = 0, .lip = "",
+    messages.Add({.id = BattleInstall::kMessageIds[i],
+                  .voice_word = 0,
+                  .lip = "",
                   .text = Big5(kMessages[i])});
   }
   tree.Write(SlgMessageRel(install.stage.map), messages.Bytes());

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
-#include <cstring>
-#include <iterator>
 #include <utility>
 
 #include "platform/ffmpeg/test_movie.h"
@@ -73,21 +73,19 @@ const char* const kNewGameChoices[5] = {
 
 // The opening's captions (sprites 0-16 of karaoke.spr; 11-16 belong to the second disc's movie).
 const char* const kCaptions[17] = {
-    "很久以前，有一座小鎮。", "鎮上住著一位少年。",     "他每天都在廣場上練劍。",
-    "有一天，天空變暗了。",   "遠方傳來奇怪的聲音。",   "少年拿起了他的劍。",
-    "朋友們也來幫忙。",       "大家一起出發了。",       "路上有許多考驗。",
-    "也有許多歡笑。",         "這就是我們的故事。",     "新的旅程開始了。",
-    "少年長大了。",           "他回到了小鎮。",         "小鎮又熱鬧起來。",
+    "很久以前，有一座小鎮。", "鎮上住著一位少年。",   "他每天都在廣場上練劍。",
+    "有一天，天空變暗了。",   "遠方傳來奇怪的聲音。", "少年拿起了他的劍。",
+    "朋友們也來幫忙。",       "大家一起出發了。",     "路上有許多考驗。",
+    "也有許多歡笑。",         "這就是我們的故事。",   "新的旅程開始了。",
+    "少年長大了。",           "他回到了小鎮。",       "小鎮又熱鬧起來。",
     "大家都在等他。",         "故事還會繼續。",
 };
 
 // Words drawn into the sample's pictures (their characters go into the font too).
 const char* const kPictureWords[] = {
-    "樣本資料", "第一張", "第二張", "不顯示", "第三張", "製作", "樣本小組", "小小的故事",
-    "系統背景", "二", "三", "樣本版", "選單", "存檔", "○●◎★▲▼△▽", "選項", "請放入光碟，然後按決定鍵。",
-    "牆", "樣本場景", "小鎮的廣場", "影片", "音樂", "圖片", "特典", "影片測試", "圖片測試",
-    "音樂測試", "選擇", "幕間", "存檔畫面", "載入中",
-};
+    "樣本資料 第一張 第二張 不顯示 第三張 製作 樣本小組 小小的故事 開場動畫 二 樣本版",
+    "選單 存檔 ○●◎★▲▼△▽ 選項 請放入光碟，然後按決定鍵。 牆 樣本場景 小鎮的廣場",
+    "影片 音樂 圖片 特典 影片測試 圖片測試 音樂測試 選擇 幕間 第一話 旅程的開始 載入中"};
 
 // ---- Font ----
 
@@ -157,8 +155,8 @@ void WriteLogoAndOpening(Out& out, Glyphs& g) {
   std::vector<Canvas> logo;
   const char* const kLogoLines[4] = {"第一張", "第二張", "不顯示", "第三張"};
   for (int i = 0; i < 4; ++i) {
-    logo.push_back(Card(g, {4, static_cast<uint8_t>(8 + 4 * i), 12}, {2, 4, 6}, "LOGO",
-                        kLogoLines[i], 2 + i));
+    logo.push_back(
+        Card(g, {4, static_cast<uint8_t>(8 + 4 * i), 12}, {2, 4, 6}, "LOGO", kLogoLines[i], 2 + i));
   }
   // One colour table serves the four: the cards lay out their tables alike, so the later ones
   // take the first one's colours and differ in their shapes and words.
@@ -169,10 +167,15 @@ void WriteLogoAndOpening(Out& out, Glyphs& g) {
             PictureOf(Card(g, {2, 12, 14}, {1, 4, 8}, "STAFF", "製作 TAMVIK 樣本小組", 6)));
   out.Write(sys + "minitamv.spr",
             PictureOf(Card(g, {16, 4, 20}, {6, 2, 8}, "TAMVIK", "小小的故事", 7)));
-  out.Write(sys + "sis_bg2.spr",
-            PictureOf(Card(g, {12, 10, 6}, {4, 3, 2}, "TAMVIK", "系統背景 二", 8)));
-  out.Write(sys + "sis_bg3.spr",
-            PictureOf(Card(g, {6, 10, 12}, {2, 3, 4}, "TAMVIK", "系統背景 三", 9)));
+  // The backdrop of the opening movie (the second disc's is the third): dark, a frame round the
+  // movie's place (32,32)-(608,320), its name below where the captions come.
+  for (int n : {2, 3}) {
+    Canvas backdrop(640, 480, {{0, 0, 0}});
+    backdrop.Fill(backdrop.Colour({1, 1, 2}));
+    backdrop.Frame(26, 26, 614, 326, 3, backdrop.Colour(n == 2 ? kGold : SprRgb{20, 24, 31}));
+    backdrop.CentredText(g, 392, n == 2 ? "開場動畫" : "開場動畫 二", backdrop.Colour(kWhite));
+    out.Write(sys + "sis_bg" + std::to_string(n) + ".spr", PictureOf(backdrop));
+  }
 
   // The opening's 17 captions: white words with a dark edge on a dark strip, 32 pixels high.
   std::vector<SprRgb> colours{{0, 0, 0}, kWhite, kCaptionStrip, kInk};
@@ -215,7 +218,7 @@ void WriteTitle(Out& out, Glyphs& g) {
   crest.Disc(64, 64, 52, 6);
   crest.CentredText(g, 28, "T", 1, 3);
   images.push_back(crest);
-  const char* const kStages[9] = {"T",        "TA",        "TAM",         "TAMV",          "TAMVI",
+  const char* const kStages[9] = {"T",      "TA",        "TAM",         "TAMV",         "TAMVI",
                                   "TAMVIK", "TAMVIK 樣", "TAMVIK 樣本", "TAMVIK 樣本版"};
   std::vector<Canvas> stages;
   for (const char* text : kStages) {
@@ -239,10 +242,9 @@ void WriteTitle(Out& out, Glyphs& g) {
   for (const Canvas& c : images) sprites.push_back(c.Image());
   const auto box = [&images](int image, int x, int y) {
     const Canvas& c = images[static_cast<size_t>(image)];
-    return std::vector<SprUnitEntry>{BoxEntry(static_cast<uint16_t>(image), static_cast<int16_t>(x),
-                                              static_cast<int16_t>(y),
-                                              static_cast<int16_t>(c.width()),
-                                              static_cast<int16_t>(c.height()))};
+    return std::vector<SprUnitEntry>{
+        BoxEntry(static_cast<uint16_t>(image), static_cast<int16_t>(x), static_cast<int16_t>(y),
+                 static_cast<int16_t>(c.width()), static_cast<int16_t>(c.height()))};
   };
   std::vector<std::vector<SprUnitEntry>> units;
   units.push_back(box(0, -64, -64));
@@ -284,8 +286,8 @@ void WriteTitle(Out& out, Glyphs& g) {
   const uint8_t plate = rogo.Colour({4, 4, 14});
   rogo.Rect(kLogoX, kLogoY, kLogoX + kLogoW, kLogoY + kLogoH, plate);
   rogo.Frame(kLogoX, kLogoY, kLogoX + kLogoW, kLogoY + kLogoH, 6, frame);
-  rogo.Text(g, kLogoX + (kLogoW - Canvas::TextWidth("TAMVIK", 4)) / 2, kLogoY + 16, "TAMVIK",
-            white, 4);
+  rogo.Text(g, kLogoX + (kLogoW - Canvas::TextWidth("TAMVIK", 4)) / 2, kLogoY + 16, "TAMVIK", white,
+            4);
   rogo.Text(g, kLogoX + (kLogoW - Canvas::TextWidth("樣本版")) / 2, kLogoY + 120, "樣本版", frame);
   out.Write(sys + "tl_rogo0.spr", PictureOf(rogo));
 
@@ -347,9 +349,13 @@ void WriteMenus(Out& out, Glyphs& g) {
   std::vector<Canvas> items;
   for (int n = 0; n < 10; ++n) items.push_back(Label(g, 32, 32, {8, 20, 12}, std::to_string(n)));
   out.Write("tamvik1/item/itemicon.spr", AnimationsOf(items, 10));
-  // The save screen's background behind the slot list (the eyecatch's save entry).
-  out.Write(sys + "sis_bg.spr",
-            PictureOf(Card(g, {4, 10, 16}, {2, 4, 8}, "SAVE", "存檔畫面", 17)));
+  // The save screen's background behind the slot list (the eyecatch's save entry): a quiet
+  // gradient, since the list's windows are drawn half-transparent over it.
+  Canvas save(640, 480, {{0, 0, 0}});
+  const uint8_t ramp = save.Ramp({4, 10, 16}, {2, 4, 8}, 32);
+  save.Gradient(0, 480, ramp, 32);
+  save.Frame(8, 8, 632, 472, 2, save.Colour({10, 16, 24}));
+  out.Write(sys + "sis_bg.spr", PictureOf(save));
 }
 
 // ---- Sounds ----
@@ -357,28 +363,29 @@ void WriteMenus(Out& out, Glyphs& g) {
 void WriteSounds(Out& out) {
   const uint32_t rate = 22050;
   // Static effects: short blips of their own pitch.
-  const char* const kStatic[17] = {"TE00.WAV", "TE01.WAV", "TE02.WAV", "TE03.WAV", "TE04.WAV",
+  const char* const kStatic[17] = {"TE00.WAV", "TE01.WAV",  "TE02.WAV", "TE03.WAV", "TE04.WAV",
                                    "TE05.WAV", "Dummy.WAV", "TE07.WAV", "TE08.WAV", "TE09.WAV",
-                                   "TE10.WAV", "TE11.WAV", "TE12.WAV", "TE13.WAV", "TE14.WAV",
+                                   "TE10.WAV", "TE11.WAV",  "TE12.WAV", "TE13.WAV", "TE14.WAV",
                                    "TE15.WAV", "TE16.WAV"};
   for (int i = 0; i < 17; ++i) {
-    out.Write("tamvik1/system/se/" + std::string(kStatic[i]),
-              PcmWav(1, rate, 16, Notes({660.0 + 30.0 * i, 880.0 + 30.0 * i}, rate, rate / 20, 7000))
-                  .Bytes());
+    out.Write(
+        "tamvik1/system/se/" + std::string(kStatic[i]),
+        PcmWav(1, rate, 16, Notes({660.0 + 30.0 * i, 880.0 + 30.0 * i}, rate, rate / 20, 7000))
+            .Bytes());
   }
   // Streamed effects (system sounds 7, 29-32, 35, 36): falling sweeps.
   for (int n : {6, 28, 29, 30, 31, 34, 35}) {
     char name[32];
     std::snprintf(name, sizeof name, "TE%02d.wav", n);
     out.Write("tamvik1/system/se/" + std::string(name),
-              PcmWav(1, rate, 16, Notes({990.0 - 5 * n, 740.0 - 5 * n, 550.0 - 5 * n}, rate,
-                                        rate / 12, 7000))
+              PcmWav(1, rate, 16,
+                     Notes({990.0 - 5 * n, 740.0 - 5 * n, 550.0 - 5 * n}, rate, rate / 12, 7000))
                   .Bytes());
   }
   // The music: a short tune, looping from its start; the extras' sound test plays sm02.
   out.Write("tamvik1/bgm/sm01.wav",
-            SampleTune({523.3, 659.3, 784.0, 659.3, 587.3, 698.5, 880.0, 698.5, 523.3, 659.3,
-                        784.0, 1046.5, 784.0, 659.3, 587.3, 523.3},
+            SampleTune({523.3, 659.3, 784.0, 659.3, 587.3, 698.5, 880.0, 698.5, 523.3, 659.3, 784.0,
+                        1046.5, 784.0, 659.3, 587.3, 523.3},
                        rate / 4));
   out.Write("tamvik1/bgm/sm02.wav",
             SampleTune({392.0, 440.0, 493.9, 587.3, 493.9, 440.0, 392.0, 329.6}, rate / 4));
@@ -446,22 +453,23 @@ void WriteSceneFiles(Out& out, Glyphs& g) {
   out.Write("tamvik1/map/tmap2.spr", MapLabelFile());
   // The face: a girl with brown hair.
   out.Write("tamvik1/system/kao.spr", SceneFaceFile({{14, 8, 4}, {31, 24, 19}, {8, 12, 24}}));
-  // The wall round the picture area (32,16)-(608,336): a stone pattern, its words inside the
-  // picture area, which a background covers, so none lie under the message window.
+  // The wall round the picture area (32,16)-(608,336): a stone pattern, its words at the top of
+  // the picture area, which a background covers, so that none lie under the message window or
+  // the choice window.
   Canvas wall(640, 480, {{0, 0, 0}});
   const uint8_t stone = wall.Ramp({10, 16, 10}, {4, 8, 6}, 32);
   wall.Gradient(0, 480, stone, 32);
   const uint8_t joint = wall.Colour({2, 4, 3});
   for (int row = 0; row < 480 / 32; ++row) {
     wall.Rect(0, row * 32, 640, row * 32 + 2, joint);
-    for (int x = (row % 2) * 40; x < 640; x += 80) wall.Rect(x, row * 32, x + 2, row * 32 + 32, joint);
+    for (int x = (row % 2) * 40; x < 640; x += 80)
+      wall.Rect(x, row * 32, x + 2, row * 32 + 32, joint);
   }
   const uint8_t white = wall.Colour(kWhite);
   const uint8_t ink = wall.Colour(kInk);
   wall.Frame(28, 12, 612, 340, 4, wall.Colour({20, 24, 18}));
-  wall.Text(g, 320 - Canvas::TextWidth("WALL", 3) / 2 + 3, 120 + 3, "WALL", ink, 3);
-  wall.Text(g, 320 - Canvas::TextWidth("WALL", 3) / 2, 120, "WALL", white, 3);
-  wall.CentredText(g, 220, "牆 樣本場景", white);
+  wall.OutlinedText(g, 320 - Canvas::TextWidth("WALL 牆 樣本場景") / 2, 40, "WALL 牆 樣本場景",
+                    white, ink);
   out.Write("tamvik1/WALL/KABE0100.SPR", PictureOf(wall));
   // Background 1 with a hit map (the picture as "1.spr", the map as "01.spr"): the town square.
   Canvas bg(576, 320, {{0, 0, 0}});
@@ -705,18 +713,17 @@ std::vector<uint8_t> MessageTable(const char* const (&texts)[2], int first_voice
 
 void WriteScenesAndSaves(Out& out) {
   out.Write("Macro/0109.bin", ExtraSceneScript());
-  out.Write("Macro/0109tbl.bin",
-            MessageTable(kExtraMessages, 1, std::vector<const char*>(std::begin(kExtraChoices),
-                                                                     std::end(kExtraChoices))));
+  out.Write("Macro/0109tbl.bin", MessageTable(kExtraMessages, 1,
+                                              std::vector<const char*>(std::begin(kExtraChoices),
+                                                                       std::end(kExtraChoices))));
   out.Write("Macro/0100.bin", NewGameScript());
-  out.Write("Macro/0100tbl.bin",
-            MessageTable(kNewGameMessages, 3,
-                         std::vector<const char*>(std::begin(kNewGameChoices),
-                                                  std::end(kNewGameChoices))));
+  out.Write("Macro/0100tbl.bin", MessageTable(kNewGameMessages, 3,
+                                              std::vector<const char*>(std::begin(kNewGameChoices),
+                                                                       std::end(kNewGameChoices))));
   out.Write("Macro/0101.bin", AfterBattleScript());
   out.Write("Macro/0101tbl.bin", MessageTable(kAfterBattleMessages, 5));
   ByteBuilder system = SystemDataBytes();
-  system.U32(80, 0x80);  // endingsSeen bit 7: the title offers the extra scenario
+  system.U32(80, 0x80);     // endingsSeen bit 7: the title offers the extra scenario
   system.U32(84, 0x10001);  // picturesSeen bits 0 and 16: the extras show pictures 1 and 7
   out.Write("save/system.dat", system.bytes());
   SaveFileSpec slot;
@@ -729,10 +736,30 @@ void WriteScenesAndSaves(Out& out) {
   out.Write("save/data1.sav", SaveFileBytes(slot));
   out.SetTime("save/system.dat", kSampleSaveTime);
   out.SetTime("save/data1.sav", kSampleSaveTime);
-  // The eyecatch of the offers to save (its window faces and picture) and the loading picture.
-  out.Write("tamvik1/icatch/ic01.spr", IcatFaceFile());
-  out.Write("tamvik1/icatch/ic0100.spr", EyecatchPictureFile(100));
+  // The loading picture.
   out.Write("tamvik1/system/nowload.spr", PlainScreenFile({6, 6, 10}));
+}
+
+// The eyecatch of the offers to save: its picture (the chapter's, 640 x 480) and the faces of
+// its window (224 x 256: 0 with the eyes shut, 1 open).
+void WriteEyecatch(Out& out, Glyphs& g) {
+  Canvas picture(640, 480, {{0, 0, 0}});
+  const uint8_t sky = picture.Ramp({20, 12, 24}, {6, 4, 14}, 48);
+  picture.Gradient(0, 480, sky, 48);
+  picture.Disc(160, 120, 60, picture.Colour({31, 28, 18}));
+  picture.Ellipse(200, 520, 360, 140, picture.Colour({4, 8, 6}));
+  picture.OutlinedText(g, 40, 320, "幕間", picture.Colour(kWhite), picture.Colour(kInk), 3);
+  picture.Text(g, 48, 400, "第一話 旅程的開始", picture.Colour(kWhite));
+  out.Write("tamvik1/icatch/ic0100.spr", PictureOf(picture));
+  std::vector<Canvas> faces;
+  for (int open = 0; open < 2; ++open) {
+    Canvas face(224, 256, {{0, 0, 0}});
+    face.Fill(face.Colour({26, 24, 30}));
+    DrawFace(face, 12, 16, 200, 232, {{14, 8, 4}, {31, 24, 19}, {8, 12, 24}}, open != 0 ? 0 : 2,
+             open);
+    faces.push_back(face);
+  }
+  out.Write("tamvik1/icatch/ic01.spr", AnimationsOf(faces, 30));
 }
 
 void WriteMovies(Out& out, const SampleOptions& options) {
@@ -751,8 +778,7 @@ void WriteMovies(Out& out, const SampleOptions& options) {
   platform::ffmpeg::TestMovieOptions opening = logo;
   opening.frames = options.opening_pictures;
   opening.tone_start = 0.5;
-  if (!platform::ffmpeg::WriteTestMovie(out.Path("Movie/Movie000.mpg").string(), opening,
-                                        &error)) {
+  if (!platform::ffmpeg::WriteTestMovie(out.Path("Movie/Movie000.mpg").string(), opening, &error)) {
     out.Fail("Movie000.mpg: " + error);
   }
 }
@@ -793,6 +819,7 @@ bool WriteAll(const fs::path& dir, const SampleOptions& options, std::string* er
   WriteExtras(out, glyphs);
   WriteChoiceFiles(out, glyphs);
   WriteScenesAndSaves(out);
+  WriteEyecatch(out, glyphs);
   WriteBattle(out, glyphs);
   WriteMinigames(out, glyphs);
   WriteMovies(out, options);
@@ -817,8 +844,8 @@ std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width) {
 std::vector<std::string> GatherSourceTexts(const std::string& root) {
   std::vector<std::string> texts;
   std::set<std::string> seen;
-  const char* const kFolders[] = {"engine", "game", "scene", "flow", "battle", "battle_events",
-                                  "battle_effects", "minigames", "debug"};
+  const char* const kFolders[] = {"engine",        "game",           "scene",     "flow", "battle",
+                                  "battle_events", "battle_effects", "minigames", "debug"};
   for (const char* folder : kFolders) {
     std::error_code ec;
     const fs::path dir = fs::path(root) / folder;
@@ -880,6 +907,18 @@ std::vector<std::string> SampleTexts() {
   return texts;
 }
 
+std::vector<std::string> SamplePrintedTexts() {
+  std::vector<std::string> texts;
+  for (const auto* list : {&kExtraMessages, &kNewGameMessages, &kAfterBattleMessages}) {
+    texts.insert(texts.end(), std::begin(*list), std::end(*list));
+  }
+  texts.insert(texts.end(), std::begin(kExtraChoices), std::end(kExtraChoices));
+  texts.insert(texts.end(), std::begin(kNewGameChoices), std::end(kNewGameChoices));
+  for (const std::string& t : BattlePrintedTexts()) texts.push_back(t);
+  for (const std::string& t : MinigamePrintedTexts()) texts.push_back(t);
+  return texts;
+}
+
 std::vector<uint16_t> SampleFontCodes(const std::vector<std::string>& extra_texts) {
   std::vector<uint16_t> codes;
   for (const auto& [code, cp] : FontCharacters(extra_texts)) codes.push_back(code);
@@ -928,7 +967,8 @@ bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::
     }
   }
   fs::rename(writing, target, ec);
-  if (ec) return fail("cannot move the sample into place at " + target.string() + ": " + ec.message());
+  if (ec)
+    return fail("cannot move the sample into place at " + target.string() + ": " + ec.message());
   fs::remove_all(old, ec);
   return true;
 }

@@ -23,7 +23,8 @@ namespace testsupport {
 
 // Coverage levels (0-15) of one glyph, `width` x 24 pixels row by row, for a Unicode code point;
 // false when the rasteriser has no glyph for it (a box stands in).
-using GlyphRaster = std::function<bool(uint32_t code_point, int width, std::vector<uint8_t>& levels)>;
+using GlyphRaster =
+    std::function<bool(uint32_t code_point, int width, std::vector<uint8_t>& levels)>;
 
 // The box that stands in for a glyph: a frame one pixel inside the cell (empty for a space).
 std::vector<uint8_t> BoxGlyph(uint32_t code_point, int width);
@@ -34,6 +35,10 @@ std::vector<std::string> GatherSourceTexts(const std::string& root);
 
 // The texts the sample itself shows (pictures, messages), UTF-8.
 std::vector<std::string> SampleTexts();
+// Those the game prints with the glyph fonts (the scenes' messages and choices, the battle's
+// messages, the card game's lines), UTF-8: full width as the game's own, "$$" between a
+// choice's lines and "\r" or "\n" in the card game's lines the only single-byte characters.
+std::vector<std::string> SamplePrintedTexts();
 
 // The sample's scenes.
 constexpr uint16_t kSampleExtraScene = 0x0109;

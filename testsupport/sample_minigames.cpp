@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,9 +37,32 @@ constexpr SprRgb kMeadow{6, 16, 6};
 
 // ---- An od file with its pictures ----
 
+// Picture files several rows share (the digits, the common menu, the cards), each drawn and
+// written once.
+class Shelf {
+ public:
+  explicit Shelf(Out& out) : out_(out) {}
+  // The od path of the file `name`, drawn by `draw` the first time it is asked for.
+  std::string File(const std::string& name, const std::function<std::vector<Canvas>()>& draw) {
+    if (written_.insert(name).second)
+      out_.Write("tamvik3/od/" + name + ".spr", DirectPicturesOf(draw()));
+    return "tamvik3\\od\\" + name + ".spr";
+  }
+
+ private:
+  Out& out_;
+  std::set<std::string> written_;
+};
+
 class OdArt {
  public:
-  explicit OdArt(std::string name) : name_(std::move(name)) {}
+  OdArt(std::string name, Shelf& shelf) : name_(std::move(name)), shelf_(shelf) {}
+
+  // Pictures of a shared file into consecutive image slots from `first`.
+  void Shared(int first, const std::string& file, const std::function<std::vector<Canvas>()>& draw,
+              bool keyed = true) {
+    od.Path(first, shelf_.File(file, draw), keyed ? 2 : 0);
+  }
 
   // Pictures into consecutive image slots from `first` (one sprite file); keyed pictures show
   // what lies behind their colour 0.
@@ -48,8 +73,8 @@ class OdArt {
   }
   // Animation `anim`: the picture in `slot` with its top-left at (dx, dy) from the object.
   void Show(int anim, int slot, int dx = 0, int dy = 0) {
-    od.Animation(anim, {OdWriter::Composite({{static_cast<uint16_t>(slot),
-                                              static_cast<int16_t>(dx), static_cast<int16_t>(dy)}},
+    od.Animation(anim, {OdWriter::Composite({{static_cast<uint16_t>(slot), static_cast<int16_t>(dx),
+                                              static_cast<int16_t>(dy)}},
                                             60)});
   }
   // Animation `anim` through the slots in turn, `steps` each, all at (dx, dy).
@@ -73,6 +98,7 @@ class OdArt {
 
  private:
   std::string name_;
+  Shelf& shelf_;
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files_;
 };
 
@@ -104,15 +130,17 @@ Canvas Words(Glyphs& g, const std::string& words, SprRgb colour = kWhite, int sc
 // and 414 the time display's separators; 16 x 24, white with a dark edge.
 constexpr int kDigitSlot = 400;
 void AddDigits(OdArt& art, Glyphs& g) {
-  std::vector<Canvas> digits;
-  const char* const kGlyphs[15] = {"0", "1", "2", "3", "4", "5", "6", "7",
-                                   "8", "9", " ", " ", "-", ":", "."};
-  for (const char* d : kGlyphs) {
-    Canvas c(16, 24, {{0, 0, 0}});
-    c.OutlinedText(g, 2, 0, d, c.Colour(kWhite), c.Colour(kInk));
-    digits.push_back(c);
-  }
-  art.Pictures(kDigitSlot, digits);
+  art.Shared(kDigitSlot, "digits", [&g] {
+    std::vector<Canvas> digits;
+    const char* const kGlyphs[15] = {"0", "1", "2", "3", "4", "5", "6", "7",
+                                     "8", "9", " ", " ", "-", ":", "."};
+    for (const char* d : kGlyphs) {
+      Canvas c(16, 24, {{0, 0, 0}});
+      c.OutlinedText(g, 2, 0, d, c.Colour(kWhite), c.Colour(kInk));
+      digits.push_back(c);
+    }
+    return digits;
+  });
 }
 
 // A person standing in a box of w x h, its feet at the bottom centre.
@@ -143,27 +171,53 @@ constexpr int kTitleX[16] = {224, 208, 192, 208, 176, 224, 192, 208,
 // demonstration's banner and, when given, the help pages.
 void AddMenu(OdArt& art, Glyphs& g, int row, const std::string& title, const Canvas& picture,
              const std::vector<std::string>& help = {}) {
-  std::vector<Canvas> p;
-  const auto panel = [](int w, int h) {
-    Canvas c(w, h, {{0, 0, 0}});
-    c.Fill(c.Colour(kNavy));
-    c.Frame(0, 0, w, h, 3, c.Colour({24, 26, 31}));
-    c.Frame(6, 6, w - 6, h - 6, 1, c.Colour(kGold));
-    return c;
-  };
-  p.push_back(panel(448, 208));  // 0: top
-  p.push_back(panel(320, 176));  // 1: left (the items)
-  p.push_back(panel(208, 176));  // 2: right (the picture)
-  const char* const kItems[6] = {"開始／繼續", "重來", "示範", "結束", "重設排行", "說明"};
-  for (const char* item : kItems) p.push_back(Plate(g, 144, 28, item, {8, 10, 24}, kWhite, {12, 14, 28}));
-  Canvas cursor(28, 28, {{0, 0, 0}});  // 9: an arrow left of the item
-  cursor.Polygon({{2, 2}, {26, 14}, {2, 26}}, cursor.Colour(kGold));
-  p.push_back(cursor);
-  const char* const kLabels[3] = {"第一名", "第二名", "第三名"};
-  for (const char* label : kLabels) p.push_back(Words(g, label, kGold));  // 10-12
-  Canvas heading = Words(g, title, kWhite, 2);  // 13
-  p.push_back(heading);
-  Canvas shown(208, 176, {{0, 0, 0}});  // 14: the game's picture, framed
+  // The pictures every row shares: 0-2 the panels, 3-8 the items, 9 the cursor, 10-12 the
+  // ranking's labels, 13 the result screen, 14 the demonstration's banner.
+  art.Shared(kMenuSlot, "menu", [&g] {
+    std::vector<Canvas> p;
+    const auto panel = [](int w, int h) {
+      Canvas c(w, h, {{0, 0, 0}});
+      c.Fill(c.Colour(kNavy));
+      c.Frame(0, 0, w, h, 3, c.Colour({24, 26, 31}));
+      c.Frame(6, 6, w - 6, h - 6, 1, c.Colour(kGold));
+      return c;
+    };
+    p.push_back(panel(448, 208));  // top
+    p.push_back(panel(320, 176));  // left (the items)
+    p.push_back(panel(208, 176));  // right (the picture)
+    const char* const kItems[6] = {"開始／繼續", "重來", "示範", "結束", "重設排行", "說明"};
+    for (const char* item : kItems) {
+      p.push_back(Plate(g, 144, 28, item, {8, 10, 24}, kWhite, {12, 14, 28}));
+    }
+    Canvas cursor(28, 28, {{0, 0, 0}});  // an arrow left of the item
+    cursor.Polygon({{2, 2}, {26, 14}, {2, 26}}, cursor.Colour(kGold));
+    p.push_back(cursor);
+    const char* const kLabels[3] = {"第一名", "第二名", "第三名"};
+    for (const char* label : kLabels) p.push_back(Words(g, label, kGold));
+    Canvas result(640, 480, {{0, 0, 0}});  // the result screen behind the panels
+    const uint8_t ramp = result.Ramp({4, 6, 18}, {12, 4, 16}, 32);
+    result.Gradient(0, 480, ramp, 32);
+    result.OutlinedText(g, 320 - Canvas::TextWidth("結果", 3) / 2, 8, "結果", result.Colour(kGold),
+                        result.Colour(kInk), 3);
+    p.push_back(result);
+    Canvas banner(896, 32, {{0, 0, 0}});  // the demonstration's banner
+    banner.Fill(banner.Colour({4, 4, 10}));
+    for (int x = 16; x < 896; x += 224) banner.Text(g, x, 4, "示範中 DEMO", banner.Colour(kGold));
+    p.push_back(banner);
+    return p;
+  });
+  art.Show(450, kMenuSlot + 0);
+  art.Show(451, kMenuSlot + 1);
+  art.Show(452, kMenuSlot + 2);
+  for (int i = 0; i < 6; ++i) art.Show(401 + i, kMenuSlot + 3 + i);
+  art.Show(474, kMenuSlot + 9, -34, 0);
+  for (int i = 0; i < 3; ++i) art.Show(446 + i, kMenuSlot + 10 + i);
+  art.Show(479, kMenuSlot + 13);
+  art.Show(453, kMenuSlot + 14);
+  art.Show(400, kDigitSlot);  // the ranking's numbers
+  // The row's own: its title on the top panel and its picture on the right one.
+  const Canvas heading = Words(g, title, kWhite, 2);
+  Canvas shown(208, 176, {{0, 0, 0}});
   for (int y = 0; y < std::min(176, picture.height()); ++y) {
     for (int x = 0; x < std::min(208, picture.width()); ++x) {
       const uint8_t v = picture.At(x, y);
@@ -171,29 +225,9 @@ void AddMenu(OdArt& art, Glyphs& g, int row, const std::string& title, const Can
     }
   }
   shown.Frame(0, 0, 208, 176, 3, shown.Colour(kGold));
-  p.push_back(shown);
-  Canvas result(640, 480, {{0, 0, 0}});  // 15: the result screen behind the panels
-  const uint8_t ramp = result.Ramp({4, 6, 18}, {12, 4, 16}, 32);
-  result.Gradient(0, 480, ramp, 32);
-  result.OutlinedText(g, 320 - Canvas::TextWidth("結果", 3) / 2, 8, "結果", result.Colour(kGold),
-                      result.Colour(kInk), 3);
-  p.push_back(result);
-  Canvas banner(896, 32, {{0, 0, 0}});  // 16: the demonstration's banner
-  banner.Fill(banner.Colour({4, 4, 10}));
-  for (int x = 16; x < 896; x += 224) banner.Text(g, x, 4, "示範中 DEMO", banner.Colour(kGold));
-  p.push_back(banner);
-  art.Pictures(kMenuSlot, p);
-  art.Show(450, kMenuSlot + 0);
-  art.Show(451, kMenuSlot + 1);
-  art.Show(452, kMenuSlot + 2);
-  for (int i = 0; i < 6; ++i) art.Show(401 + i, kMenuSlot + 3 + i);
-  art.Show(474, kMenuSlot + 9, -34, 0);
-  for (int i = 0; i < 3; ++i) art.Show(446 + i, kMenuSlot + 10 + i);
-  art.Show(430 + row, kMenuSlot + 13, 224 - kTitleX[row] - heading.width() / 2, -4);
-  art.Show(420, kMenuSlot + 14);
-  art.Show(479, kMenuSlot + 15);
-  art.Show(453, kMenuSlot + 16);
-  art.Show(400, kDigitSlot);  // the ranking's numbers
+  art.Pictures(kMenuSlot + 15, {heading, shown});
+  art.Show(430 + row, kMenuSlot + 15, 224 - kTitleX[row] - heading.width() / 2, -4);
+  art.Show(420, kMenuSlot + 16);
   if (!help.empty()) {
     std::vector<Canvas> pages;
     for (const std::string& text : help) {
@@ -203,8 +237,8 @@ void AddMenu(OdArt& art, Glyphs& g, int row, const std::string& title, const Can
       size_t from = 0;
       while (from <= text.size() && y < 144) {
         const size_t nl = text.find('\n', from);
-        page.Text(g, 0, y, text.substr(from, nl == std::string::npos ? std::string::npos : nl - from),
-                  ink);
+        page.Text(g, 0, y,
+                  text.substr(from, nl == std::string::npos ? std::string::npos : nl - from), ink);
         y += 28;
         if (nl == std::string::npos) break;
         from = nl + 1;
@@ -247,10 +281,11 @@ Canvas PoolPicture(Glyphs& g) {
   const int top = 150;      // the far wall (y -1850)
   const int bottom = 2400;  // the start's edge (y 400)
   for (int y = top; y < bottom; ++y) c.Rect(16, y, 624, y + 1, water[(y / 24) % 2]);
-  for (int lane = 0; lane < 3; ++lane) c.Rect(160 * (lane + 1) - 4, top + 16, 160 * (lane + 1) + 4,
-                                              bottom - 16, line);
+  for (int lane = 0; lane < 3; ++lane)
+    c.Rect(160 * (lane + 1) - 4, top + 16, 160 * (lane + 1) + 4, bottom - 16, line);
   for (int x : {240, 400}) {
-    for (int y = top; y < bottom; y += 12) c.Disc(x, y + 6, 5, (y / 12) % 4 < 2 ? rope_red : rope_white);
+    for (int y = top; y < bottom; y += 12)
+      c.Disc(x, y + 6, 5, (y / 12) % 4 < 2 ? rope_red : rope_white);
   }
   for (int k = 1; k < 8; ++k) {  // distance marks on the deck, every 25 m-ish
     const int y = top + k * (bottom - top) / 8;
@@ -291,24 +326,24 @@ Canvas Swimmer(int pose) {
   return c;
 }
 
-void WriteSwim(Out& out, Glyphs& g) {
-  OdArt art("swim");
+void WriteSwim(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("swim", shelf);
   AddDigits(art, g);
   art.Pictures(1, {PoolPicture(g)}, false);
   art.Show(1, 1);
   std::vector<Canvas> p;
-  p.push_back(Swimmer(0));                                        // 10 glide
-  p.push_back(Swimmer(1));                                        // 11 stroke
-  p.push_back(Swimmer(2));                                        // 12 knocked back
-  p.push_back(Person(40, 64, kSwimHost));                         // 13 the heroine waiting
-  p.push_back(Person(40, 64, kSwimHost, false, true));            // 14 turned, waving
-  Canvas ball(40, 40, {{0, 0, 0}});                               // 15 kind 1: a beach ball
+  p.push_back(Swimmer(0));                              // 10 glide
+  p.push_back(Swimmer(1));                              // 11 stroke
+  p.push_back(Swimmer(2));                              // 12 knocked back
+  p.push_back(Person(40, 64, kSwimHost));               // 13 the heroine waiting
+  p.push_back(Person(40, 64, kSwimHost, false, true));  // 14 turned, waving
+  Canvas ball(40, 40, {{0, 0, 0}});                     // 15 kind 1: a beach ball
   ball.Disc(20, 20, 18, ball.Colour({30, 30, 30}));
   ball.Polygon({{20, 20}, {20, 2}, {36, 12}}, ball.Colour(kRed));
   ball.Polygon({{20, 20}, {36, 28}, {20, 38}}, ball.Colour({6, 12, 30}));
   ball.Polygon({{20, 20}, {4, 28}, {4, 12}}, ball.Colour({30, 26, 4}));
   p.push_back(ball);
-  const auto octopus = [](bool raised) {                          // kind 2: an octopus
+  const auto octopus = [](bool raised) {  // kind 2: an octopus
     Canvas o(48, 48, {{0, 0, 0}});
     const uint8_t body = o.Colour({28, 10, 16});
     o.Ellipse(24, 18, 14, 14, body);
@@ -322,24 +357,24 @@ void WriteSwim(Out& out, Glyphs& g) {
     o.Disc(30, 16, 1, o.Colour(kInk));
     return o;
   };
-  p.push_back(octopus(false));                                    // 16
-  Canvas buoy(40, 40, {{0, 0, 0}});                               // 17 kind 3: a float
+  p.push_back(octopus(false));       // 16
+  Canvas buoy(40, 40, {{0, 0, 0}});  // 17 kind 3: a float
   buoy.Disc(20, 20, 18, buoy.Colour({30, 18, 4}));
   buoy.Disc(20, 20, 9, 0);
   p.push_back(buoy);
-  Canvas duck(40, 40, {{0, 0, 0}});                               // 18 kind 4: a rubber duck
+  Canvas duck(40, 40, {{0, 0, 0}});  // 18 kind 4: a rubber duck
   duck.Ellipse(20, 26, 16, 11, duck.Colour({31, 28, 4}));
   duck.Disc(14, 12, 9, duck.Colour({31, 28, 4}));
   duck.Polygon({{2, 12}, {8, 9}, {8, 15}}, duck.Colour({31, 16, 2}));
   duck.Disc(12, 10, 2, duck.Colour(kInk));
   p.push_back(duck);
-  p.push_back(octopus(true));                                     // 19 kind 2 on the watch
-  Canvas splash(64, 64, {{0, 0, 0}});                             // 20 struck: a splash
+  p.push_back(octopus(true));          // 19 kind 2 on the watch
+  Canvas splash(64, 64, {{0, 0, 0}});  // 20 struck: a splash
   const uint8_t white = splash.Colour(kWhite);
   for (int a = 0; a < 360; a += 30) {
     const double r = a * 3.14159265358979 / 180;
-    splash.Line(32, 32, 32 + static_cast<int>(28 * std::cos(r)), 32 + static_cast<int>(28 * std::sin(r)),
-                4, white);
+    splash.Line(32, 32, 32 + static_cast<int>(28 * std::cos(r)),
+                32 + static_cast<int>(28 * std::sin(r)), 4, white);
   }
   splash.Disc(32, 32, 10, white);
   p.push_back(splash);
@@ -362,8 +397,8 @@ void WriteSwim(Out& out, Glyphs& g) {
 
 // ---- Cleaning (row 2) ----
 
-void WriteCleaning(Out& out, Glyphs& g) {
-  OdArt art("souji");
+void WriteCleaning(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("souji", shelf);
   AddDigits(art, g);
   // Tiles 1-4 (64 x 96; the map draws slot = tile number): the floor's boards, a cabinet seen
   // from above (a wall), a low table the two pass under (in front), the room's wall.
@@ -409,8 +444,8 @@ void WriteCleaning(Out& out, Glyphs& g) {
   }
   Canvas dust(40, 32, {{0, 0, 0}});  // 18 the drifter: a rolling dust ball
   dust.Disc(20, 16, 14, dust.Colour({16, 16, 16}));
-  for (int a = 0; a < 12; ++a) dust.Line(20, 16, 20 + (a % 4 - 2) * 8, 2 + (a / 4) * 12, 1,
-                                          dust.Colour({22, 22, 22}));
+  for (int a = 0; a < 12; ++a)
+    dust.Line(20, 16, 20 + (a % 4 - 2) * 8, 2 + (a / 4) * 12, 1, dust.Colour({22, 22, 22}));
   dust.Disc(14, 12, 2, dust.Colour(kWhite));
   dust.Disc(24, 12, 2, dust.Colour(kWhite));
   p.push_back(dust);
@@ -426,8 +461,8 @@ void WriteCleaning(Out& out, Glyphs& g) {
   p.push_back(dirt);
   Canvas goal(640, 192, {{0, 0, 0}});  // 21 the goal, coming down the floor
   goal.Rect(0, 120, 640, 160, goal.Colour(kWhite));
-  for (int x = 0; x < 640; x += 40) goal.Rect(x, 120 + (x / 40 % 2) * 20, x + 20, 140 + (x / 40 % 2) * 20,
-                                              goal.Colour(kInk));
+  for (int x = 0; x < 640; x += 40)
+    goal.Rect(x, 120 + (x / 40 % 2) * 20, x + 20, 140 + (x / 40 % 2) * 20, goal.Colour(kInk));
   goal.OutlinedText(g, 320 - Canvas::TextWidth("打掃完成！", 2) / 2, 40, "打掃完成！",
                     goal.Colour(kGold), goal.Colour(kInk), 2);
   p.push_back(goal);
@@ -453,8 +488,8 @@ void WriteCleaning(Out& out, Glyphs& g) {
 
 // ---- Cooking (row 3) ----
 
-void WriteCooking(Out& out, Glyphs& g) {
-  OdArt art("cook");
+void WriteCooking(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("cook", shelf);
   AddDigits(art, g);
   // The kitchen behind everything, with the cutting board and the cucumber where the work panel
   // (448 x 288 at (96, 64)) leaves its middle open in the cutting test: the panel is drawn over
@@ -462,13 +497,14 @@ void WriteCooking(Out& out, Glyphs& g) {
   Canvas kitchen(640, 480, {{0, 0, 0}});
   kitchen.Fill(kitchen.Colour(kKitchenWall));
   for (int x = 0; x < 640; x += 32) {
-    for (int y = 0; y < 352; y += 32) kitchen.Frame(x, y, x + 32, y + 32, 1, kitchen.Colour({22, 20, 16}));
+    for (int y = 0; y < 352; y += 32)
+      kitchen.Frame(x, y, x + 32, y + 32, 1, kitchen.Colour({22, 20, 16}));
   }
   kitchen.Rect(0, 300, 640, 352, kitchen.Colour({16, 10, 6}));
   kitchen.Text(g, 560, 8, "廚房", kitchen.Colour(kInk));
   kitchen.Rect(96, 64, 544, 352, kitchen.Colour({28, 28, 26}));
-  kitchen.Rect(96, 204, 416, 274, kitchen.Colour({26, 20, 12}));    // the board
-  kitchen.Ellipse(246, 234, 140, 18, kitchen.Colour({8, 24, 6}));   // a long cucumber
+  kitchen.Rect(96, 204, 416, 274, kitchen.Colour({26, 20, 12}));   // the board
+  kitchen.Ellipse(246, 234, 140, 18, kitchen.Colour({8, 24, 6}));  // a long cucumber
   kitchen.Ellipse(246, 230, 130, 8, kitchen.Colour({14, 28, 10}));
   art.Pictures(1, {kitchen}, false);
   art.Show(1, 1);
@@ -489,9 +525,9 @@ void WriteCooking(Out& out, Glyphs& g) {
   seasoning.Rect(96, 32, 192, 136, 0);  // the jar
   panels.push_back(seasoning);
   Canvas heat = panel("火候", false);
-  heat.Rect(96, 48, 288, 208, 0);    // the pan
-  heat.Rect(316, 0, 344, 264, 0);    // the gauge's marker
-  heat.Rect(352, 0, 384, 24, 0);     // the timer
+  heat.Rect(96, 48, 288, 208, 0);  // the pan
+  heat.Rect(316, 0, 344, 264, 0);  // the gauge's marker
+  heat.Rect(352, 0, 384, 24, 0);   // the timer
   heat.Rect(344, 0, 360, 256, heat.Colour({10, 10, 12}));
   heat.Rect(344, 256 - 192, 360, 256 - 160, heat.Colour({6, 26, 8}));
   heat.Text(g, 364, 256 - 196, "剛好", heat.Colour({4, 18, 6}));
@@ -583,7 +619,8 @@ void WriteCooking(Out& out, Glyphs& g) {
 // The months' plants and colours, and the cards' kinds.
 const char* const kMonthNames[12] = {"一月", "二月", "三月", "四月", "五月", "六月",
                                      "七月", "八月", "九月", "十月", "十一", "十二"};
-const char* const kPlants[12] = {"松", "梅", "櫻", "藤", "菖", "牡", "萩", "芒", "菊", "楓", "柳", "桐"};
+const char* const kPlants[12] = {"松", "梅", "櫻", "藤", "菖", "牡",
+                                 "萩", "芒", "菊", "楓", "柳", "桐"};
 const SprRgb kPlantColour[12] = {{4, 18, 6},  {28, 8, 14}, {31, 20, 24}, {20, 10, 26},
                                  {10, 8, 26}, {30, 6, 12}, {26, 12, 18}, {24, 22, 10},
                                  {30, 26, 4}, {30, 10, 2}, {8, 20, 8},   {18, 12, 24}};
@@ -591,9 +628,9 @@ const SprRgb kPlantColour[12] = {{4, 18, 6},  {28, 8, 14}, {31, 20, 24}, {20, 10
 // Card n (1-48): month (n + 3) / 4, its class by the deck's table: 20 bright, 10 animal, 5
 // ribbon, 1 plain; red and blue ribbons told apart.
 int CardClass(int n) {
-  static const int kClass[48] = {20, 5, 1, 1, 10, 5, 1, 1, 20, 5, 1, 1, 10, 5, 1, 1,
-                                 10, 5, 1, 1, 10, 5, 1, 1, 10, 5, 1, 1, 20, 10, 1, 1,
-                                 10, 5, 1, 1, 10, 5, 1, 1, 20, 10, 5, 1, 20, 1, 1, 1};
+  static const int kClass[48] = {20, 5, 1, 1, 10, 5, 1, 1, 20, 5,  1, 1, 10, 5,  1, 1,
+                                 10, 5, 1, 1, 10, 5, 1, 1, 10, 5,  1, 1, 20, 10, 1, 1,
+                                 10, 5, 1, 1, 10, 5, 1, 1, 20, 10, 5, 1, 20, 1,  1, 1};
   return kClass[n - 1];
 }
 bool RedRibbon(int n) { return n == 2 || n == 6 || n == 10; }
@@ -642,25 +679,45 @@ Canvas CardBack() {
 // Cards 1-48 in slots and animations 1-48 (card n shows picture n), the back in 49 (and the
 // deck's animation 49, the taken cards' picture 50).
 void AddCards(OdArt& art, Glyphs& g) {
-  std::vector<Canvas> cards;
-  for (int n = 1; n <= 48; ++n) cards.push_back(CardFace(g, n));
-  cards.push_back(CardBack());
-  cards.push_back(CardBack());
-  art.Pictures(1, cards);
+  art.Shared(1, "cards", [&g] {
+    std::vector<Canvas> cards;
+    for (int n = 1; n <= 48; ++n) cards.push_back(CardFace(g, n));
+    cards.push_back(CardBack());
+    cards.push_back(CardBack());
+    return cards;
+  });
   for (int n = 1; n <= 50; ++n) art.Show(n, n);
 }
 
 // The combinations' names (labels 0-14) and the flower-card game's texts.
-const char* const kComboNames[15] = {"素十", "短冊", "種",  "月見酒", "花見酒",
-                                     "豬鹿蝶", "赤短", "青短", "五光", "三光",
-                                     "四光", "雨四光", "", "", "親權"};
+const char* const kComboNames[15] = {"素十",   "短冊",   "種",   "月見酒", "花見酒",
+                                     "豬鹿蝶", "赤短",   "青短", "五光",   "三光",
+                                     "四光",   "雨四光", "",     "",       "親權"};
 const char* const kHanaLines[25] = {
-    "我贏了！",           "唉，輸給你了。",       "這一局我停在這裡。", "就到此為止吧。",
-    "還沒完呢！",         "輪到我了。",           "你還要繼續嗎？",     "膽子真大。",
-    "運氣不錯。",         "好厲害的牌！",         "這一局是你的。",     "算你贏吧。",
-    "這局我贏了！",       "看我的大牌！",         "請多指教。",         "你先請。",
-    "原來如此。",         "那就結算吧。",         "我還要繼續！",       "再來一張！",
-    "太強了……",           "這次我先。",           "該我先出了。",       "同月四張，重新發牌。",
+    "我贏了！",
+    "唉，輸給你了。",
+    "這一局我停在這裡。",
+    "就到此為止吧。",
+    "還沒完呢！",
+    "輪到我了。",
+    "你還要繼續嗎？",
+    "膽子真大。",
+    "運氣不錯。",
+    "好厲害的牌！",
+    "這一局是你的。",
+    "算你贏吧。",
+    "這局我贏了！",
+    "看我的大牌！",
+    "請多指教。",
+    "你先請。",
+    "原來如此。",
+    "那就結算吧。",
+    "我還要繼續！",
+    "再來一張！",
+    "太強了……",
+    "這次我先。",
+    "該我先出了。",
+    "同月四張，重新發牌。",
     "場上有兩張同月的牌。",
 };
 const char* const kTutorialTexts[8] = {
@@ -673,47 +730,55 @@ const char* const kTutorialTexts[8] = {
 // The flower-card game's pictures and texts (rows 4 and 9-15 read the same file).
 void AddHanaGame(OdArt& art, Glyphs& g) {
   AddCards(art, g);
-  std::vector<Canvas> p;
-  Canvas table(640, 480, {{0, 0, 0}});  // 0 the table's felt
-  table.Fill(table.Colour(kFelt));
-  table.Frame(8, 8, 632, 472, 2, table.Colour({10, 20, 12}));
-  table.Rect(80, 132, 540, 220, table.Colour({5, 16, 9}));
-  table.Text(g, 470, 40, "對手", table.Colour(kGold));  // the banks' numbers at (560, 40), (560, 440)
-  table.Text(g, 470, 440, "點數", table.Colour(kGold));
-  p.push_back(table);
-  Canvas mark(40, 64, {{0, 0, 0}});  // 1 a field card's mark: a gold frame
-  mark.Frame(0, 0, 40, 64, 3, mark.Colour(kGold));
-  p.push_back(mark);
-  Canvas cursor(44, 68, {{0, 0, 0}});  // 2 the cursor round a hand card
-  cursor.Frame(0, 0, 44, 68, 3, cursor.Colour({31, 6, 6}));
-  p.push_back(cursor);
-  p.push_back(Plate(g, 160, 48, "繼續！", {31, 28, 20}, kRed));   // 3
-  p.push_back(Plate(g, 160, 48, "停止", {24, 24, 28}, kNavy));     // 4
-  p.push_back(Plate(g, 120, 40, "繼續", kPaper, kRed));            // 5
-  p.push_back(Plate(g, 120, 40, "停止", kPaper, kNavy));           // 6
-  p.push_back(Plate(g, 200, 48, "示範對局", {4, 4, 10}, kGold));   // 7
-  p.push_back(Words(g, "回合", kGold));                           // 8
-  p.push_back(Words(g, "▲", kGold));                             // 9 the turn marker
-  p.push_back(Words(g, "花牌對決！", kGold, 2));                  // 10, 11 the banners
-  p.push_back(Words(g, "ＶＳ", kWhite, 2));
-  p.push_back(Plate(g, 200, 48, "繼續嗎？", {4, 4, 10}, kGold));   // 12 the countdown's plate
-  Canvas closing(640, 480, {{0, 0, 0}});                          // 13 the closing picture
-  closing.Fill(closing.Colour({2, 2, 6}));
-  closing.OutlinedText(g, 320 - Canvas::TextWidth("勝負已分", 2) / 2, 200, "勝負已分",
-                       closing.Colour(kGold), closing.Colour(kInk), 2);
-  p.push_back(closing);
-  for (int k = 0; k < 8; ++k) {  // 14-21 the opponents' name plates
-    p.push_back(Plate(g, 240, 48, "對手 " + std::to_string(k + 1), {4, 4, 10}, kGold));
-  }
-  for (int label = 0; label < 15; ++label) {  // 22-36 the combination plates
-    p.push_back(Plate(g, 144, 32, kComboNames[label], {28, 24, 14}, kInk));
-  }
+  art.Shared(60, "hana_board", [&g] {
+    std::vector<Canvas> p;
+    Canvas table(640, 480, {{0, 0, 0}});  // 0 the table's felt
+    table.Fill(table.Colour(kFelt));
+    table.Frame(8, 8, 632, 472, 2, table.Colour({10, 20, 12}));
+    table.Rect(80, 132, 540, 220, table.Colour({5, 16, 9}));
+    table.Text(g, 470, 40, "對手",
+               table.Colour(kGold));  // the banks' numbers at (560, 40), (560, 440)
+    table.Text(g, 470, 440, "點數", table.Colour(kGold));
+    p.push_back(table);
+    Canvas mark(40, 64, {{0, 0, 0}});  // 1 a field card's mark: a gold frame
+    mark.Frame(0, 0, 40, 64, 3, mark.Colour(kGold));
+    p.push_back(mark);
+    Canvas cursor(44, 68, {{0, 0, 0}});  // 2 the cursor round a hand card
+    cursor.Frame(0, 0, 44, 68, 3, cursor.Colour({31, 6, 6}));
+    p.push_back(cursor);
+    p.push_back(Plate(g, 160, 48, "繼續！", {31, 28, 20}, kRed));   // 3
+    p.push_back(Plate(g, 160, 48, "停止", {24, 24, 28}, kNavy));    // 4
+    p.push_back(Plate(g, 120, 40, "繼續", kPaper, kRed));           // 5
+    p.push_back(Plate(g, 120, 40, "停止", kPaper, kNavy));          // 6
+    p.push_back(Plate(g, 200, 48, "示範對局", {4, 4, 10}, kGold));  // 7
+    p.push_back(Words(g, "回合", kGold));                           // 8
+    p.push_back(Words(g, "▲", kGold));                              // 9 the turn marker
+    p.push_back(Words(g, "花牌對決！", kGold, 2));                  // 10, 11 the banners
+    p.push_back(Words(g, "ＶＳ", kWhite, 2));
+    p.push_back(Plate(g, 200, 48, "繼續嗎？", {4, 4, 10}, kGold));  // 12 the countdown's plate
+    Canvas closing(640, 480, {{0, 0, 0}});                          // 13 the closing picture
+    closing.Fill(closing.Colour({2, 2, 6}));
+    closing.OutlinedText(g, 320 - Canvas::TextWidth("勝負已分", 2) / 2, 200, "勝負已分",
+                         closing.Colour(kGold), closing.Colour(kInk), 2);
+    p.push_back(closing);
+    for (int k = 0; k < 8; ++k) {  // 14-21 the opponents' name plates
+      p.push_back(Plate(g, 240, 48, "對手 " + std::to_string(k + 1), {4, 4, 10}, kGold));
+    }
+    for (int label = 0; label < 15; ++label) {  // 22-36 the combination plates
+      p.push_back(Plate(g, 144, 32, kComboNames[label], {28, 24, 14}, kInk));
+    }
+    return p;
+  });
   // The text window (slots 500, 501): one line at (16, 352), clear of the hand below it.
-  Canvas window(608, 40, {{0, 0, 0}});
-  window.Fill(window.Colour(kPaper));
-  window.Frame(0, 0, 608, 40, 3, window.Colour({20, 6, 4}));
-  art.Pictures(60, p);
-  art.Pictures(500, {window, window}, false);
+  art.Shared(
+      500, "hana_window",
+      [] {
+        Canvas window(608, 40, {{0, 0, 0}});
+        window.Fill(window.Colour(kPaper));
+        window.Frame(0, 0, 608, 40, 3, window.Colour({20, 6, 4}));
+        return std::vector<Canvas>{window, window};
+      },
+      false);
   art.Show(56, 61);
   art.Show(57, 62, -2, -2);
   art.Show(201, 63, -80, -24);
@@ -740,17 +805,23 @@ void AddHanaGame(OdArt& art, Glyphs& g) {
   art.Show(100, 60);
 }
 
-void WriteHana(Out& out, Glyphs& g) {
+void WriteHana(Out& out, Shelf& shelf, Glyphs& g) {
   const std::vector<std::string> help = {
-      "花牌有十二個月份，\n每月四張。",   "選一張手牌，\n和場上同月的牌配對，\n就能取走兩張。",
-      "沒有同月的牌時，\n手牌留在場上。", "接著翻開牌堆的\n一張，同樣配對。",
-      "取得的牌湊成役，\n就能得分。",     "役成立後，\n可以選擇繼續或停止。",
-      "停止就結算點數。",                 "繼續的話，\n對手也可能湊役。",
-      "五光：光牌五張。",                 "豬鹿蝶：豬、鹿、蝶。",
-      "赤短、青短：\n各三張短冊。",       "素十：素牌十張。",
+      "花牌有十二個月份，\n每月四張。",
+      "選一張手牌，\n和場上同月的牌配對，\n就能取走兩張。",
+      "沒有同月的牌時，\n手牌留在場上。",
+      "接著翻開牌堆的\n一張，同樣配對。",
+      "取得的牌湊成役，\n就能得分。",
+      "役成立後，\n可以選擇繼續或停止。",
+      "停止就結算點數。",
+      "繼續的話，\n對手也可能湊役。",
+      "五光：光牌五張。",
+      "豬鹿蝶：豬、鹿、蝶。",
+      "赤短、青短：\n各三張短冊。",
+      "素十：素牌十張。",
   };
   // One file of pictures for the eight rows: each opponent's od file is the same.
-  OdArt art("hana");
+  OdArt art("hana", shelf);
   AddDigits(art, g);
   AddHanaGame(art, g);
   AddMenu(art, g, 4, "花牌", MenuPicture(g, {4, 14, 8}, {2, 6, 4}, "花牌"), help);
@@ -762,8 +833,8 @@ void WriteHana(Out& out, Glyphs& g) {
 
 // The hub: its title, menu, the combination list's plates, the rules' switches and the free
 // match's portraits.
-void WriteHub(Out& out, Glyphs& g) {
-  OdArt art("koi");
+void WriteHub(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("koi", shelf);
   AddDigits(art, g);
   AddHanaGame(art, g);
   std::vector<Canvas> p;
@@ -775,8 +846,8 @@ void WriteHub(Out& out, Glyphs& g) {
   p.push_back(panel);
   const char* const kItems[6] = {"挑戰賽", "離開", "教學", "役一覽", "規則", "自由對局"};
   for (const char* item : kItems) p.push_back(Plate(g, 192, 64, item, {28, 24, 14}, kInk));  // 2-7
-  p.push_back(Plate(g, 192, 64, "？？？", {14, 14, 14}, {6, 6, 6}));                       // 8
-  Canvas arrow(32, 32, {{0, 0, 0}});                                                     // 9
+  p.push_back(Plate(g, 192, 64, "？？？", {14, 14, 14}, {6, 6, 6}));                         // 8
+  Canvas arrow(32, 32, {{0, 0, 0}});                                                         // 9
   arrow.Polygon({{2, 4}, {30, 16}, {2, 28}}, arrow.Colour(kGold));
   p.push_back(arrow);
   p.push_back(Plate(g, 160, 32, "返回", kPaper, kInk));  // 10 the back items
@@ -790,9 +861,10 @@ void WriteHub(Out& out, Glyphs& g) {
       Canvas c(128, 176, {{0, 0, 0}});
       c.Fill(c.Colour(lit != 0 ? SprRgb{30, 26, 12} : SprRgb{8, 8, 12}));
       if (code < 7) {
-        const Look look{{static_cast<uint8_t>(4 + 4 * code), 6, static_cast<uint8_t>(20 - 2 * code)},
-                        {31, 24, 19},
-                        {static_cast<uint8_t>(20 - 2 * code), 8, static_cast<uint8_t>(8 + 3 * code)}};
+        const Look look{
+            {static_cast<uint8_t>(4 + 4 * code), 6, static_cast<uint8_t>(20 - 2 * code)},
+            {31, 24, 19},
+            {static_cast<uint8_t>(20 - 2 * code), 8, static_cast<uint8_t>(8 + 3 * code)}};
         DrawFace(c, 16, 16, 96, 120, look);
         c.CentredText(g, 144, "對手 " + std::to_string(code + 1), c.Colour(kInk));
       } else {
@@ -815,13 +887,13 @@ void WriteHub(Out& out, Glyphs& g) {
     art.Show(130 + code, 225 + code);
   }
   // The list: names 0-11 (plates), points 12-17, the back caption 18, captions 19-30.
-  const char* const kListNames[12] = {"五光", "四光", "雨四光", "三光", "月見酒", "花見酒",
-                                      "豬鹿蝶", "種", "赤短", "青短", "短冊", "素十"};
+  const char* const kListNames[12] = {"五光",   "四光", "雨四光", "三光", "月見酒", "花見酒",
+                                      "豬鹿蝶", "種",   "赤短",   "青短", "短冊",   "素十"};
   const char* const kPoints[6] = {"15點", "10點", "8點", "6點", "3點", "1點"};
   const char* const kCaptions[12] = {
-      "五張光牌全部取得。", "雨以外的四張光牌。", "含雨的四張光牌。", "雨以外的三張光牌。",
+      "五張光牌全部取得。", "雨以外的四張光牌。", "含雨的四張光牌。",       "雨以外的三張光牌。",
       "芒上月與菊上杯。",   "櫻上幕與菊上杯。",   "萩豬、紅葉鹿、牡丹蝶。", "種牌五張以上。",
-      "松梅櫻的赤短三張。", "牡丹菊紅葉的青短。", "短冊五張以上。",   "素牌十張以上。",
+      "松梅櫻的赤短三張。", "牡丹菊紅葉的青短。", "短冊五張以上。",         "素牌十張以上。",
   };
   std::vector<Canvas> list;
   for (const char* name : kListNames) list.push_back(Plate(g, 144, 32, name, kPaper, kInk));
@@ -840,8 +912,8 @@ void WriteHub(Out& out, Glyphs& g) {
 
 // ---- Slot machine (row 5) ----
 
-void WriteSlot(Out& out, Glyphs& g) {
-  OdArt art("slot");
+void WriteSlot(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("slot", shelf);
   AddDigits(art, g);
   // The machine: a dark red cabinet, a gold frame round the reels' window (x 128-512, y 96-288),
   // the coins' and the score's boxes.
@@ -874,7 +946,8 @@ void WriteSlot(Out& out, Glyphs& g) {
   for (int k = 0; k < 10; ++k) {
     const double a = -3.14159265358979 / 2 + k * 3.14159265358979 / 5;
     const int r = k % 2 == 0 ? 28 : 12;
-    points.emplace_back(32 + static_cast<int>(r * std::cos(a)), 34 + static_cast<int>(r * std::sin(a)));
+    points.emplace_back(32 + static_cast<int>(r * std::cos(a)),
+                        34 + static_cast<int>(r * std::sin(a)));
   }
   star.Polygon(points, yellow);
   symbols.push_back(star);
@@ -891,18 +964,19 @@ void WriteSlot(Out& out, Glyphs& g) {
   symbols.push_back(cherry);
   Canvas melon = face(kReelPaper);
   melon.Disc(32, 34, 24, melon.Colour({6, 22, 6}));
-  for (int k = 0; k < 4; ++k) melon.Line(12 + 12 * k, 14, 12 + 12 * k, 54, 2, melon.Colour({2, 12, 2}));
+  for (int k = 0; k < 4; ++k)
+    melon.Line(12 + 12 * k, 14, 12 + 12 * k, 54, 2, melon.Colour({2, 12, 2}));
   symbols.push_back(melon);
   art.Pictures(20, symbols, false);
   for (int s = 0; s < 5; ++s) art.Show(20 + s, 20 + s);
   std::vector<Canvas> p;
   p.push_back(Plate(g, 64, 40, "停", {30, 6, 6}, kWhite));        // 30 the stop button lit
-  p.push_back(Plate(g, 64, 40, "停", {10, 4, 4}, {18, 12, 12}));   // 31 dark
-  p.push_back(Plate(g, 64, 40, "停", {31, 26, 4}, kInk));          // 32 pressed
-  Canvas cursor(72, 48, {{0, 0, 0}});                              // 33 the cursor
+  p.push_back(Plate(g, 64, 40, "停", {10, 4, 4}, {18, 12, 12}));  // 31 dark
+  p.push_back(Plate(g, 64, 40, "停", {31, 26, 4}, kInk));         // 32 pressed
+  Canvas cursor(72, 48, {{0, 0, 0}});                             // 33 the cursor
   cursor.Frame(0, 0, 72, 48, 3, cursor.Colour(kWhite));
   p.push_back(cursor);
-  Canvas panel(480, 320, {{0, 0, 0}});                             // 34 the result panel
+  Canvas panel(480, 320, {{0, 0, 0}});  // 34 the result panel
   panel.Fill(panel.Colour(kNavy));
   panel.Frame(0, 0, 480, 320, 4, panel.Colour(kGold));
   panel.Text(g, 320, 280, "今日運勢", panel.Colour(kGold));
@@ -947,8 +1021,8 @@ Look ChildLook(int kind) {
   return {hair[kind % 5], {31, 24, 19}, clothes[kind]};
 }
 
-void WriteMaigo(Out& out, Glyphs& g) {
-  OdArt art("maigo");
+void WriteMaigo(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("maigo", shelf);
   AddDigits(art, g);
   // The park: grass, a path, trees at the edges.
   Canvas park(640, 480, {{0, 0, 0}});
@@ -968,33 +1042,34 @@ void WriteMaigo(Out& out, Glyphs& g) {
     const bool girl = kind < 7;
     for (int pose = 0; pose < 4; ++pose) {
       Canvas c = Person(40, 48, look, pose == 3, pose == 1);
-      if (girl) c.Disc(8, 6, 4, c.Colour({31, 10, 16}));  // a ribbon
+      if (girl) c.Disc(8, 6, 4, c.Colour({31, 10, 16}));         // a ribbon
       if (pose == 2) c.Disc(14, 14, 2, c.Colour({16, 24, 31}));  // a tear
       children.push_back(c);
     }
   }
   art.Pictures(10, children);
   for (int kind = 0; kind < 15; ++kind) {
-    for (int pose = 0; pose < 4; ++pose) art.Show(kind * 17 + 20 + pose, 10 + 4 * kind + pose, -20, -40);
+    for (int pose = 0; pose < 4; ++pose)
+      art.Show(kind * 17 + 20 + pose, 10 + 4 * kind + pose, -20, -40);
   }
   // Name labels 300-314 (the names as the game holds them), the heroine, lives, the cursor.
   const char* const kNames[15] = {"小花", "小梅", "小雪", "小玉", "小蘭", "小琴", "小鈴", "阿明",
                                   "阿強", "阿志", "阿德", "阿勇", "阿山", "阿平", "阿福"};
   std::vector<Canvas> p;
   for (const char* name : kNames) p.push_back(Plate(g, 60, 24, name, kPaper, kInk));  // 0-14
-  p.push_back(Person(48, 72, kMaigoHost));                        // 15 waiting
-  p.push_back(Person(48, 72, kMaigoHost, false, true));           // 16 searching
-  Canvas sad = Person(48, 72, kMaigoHost);                        // 17 sad
+  p.push_back(Person(48, 72, kMaigoHost));                                            // 15 waiting
+  p.push_back(Person(48, 72, kMaigoHost, false, true));  // 16 searching
+  Canvas sad = Person(48, 72, kMaigoHost);               // 17 sad
   sad.Disc(18, 16, 2, sad.Colour({16, 24, 31}));
   p.push_back(sad);
-  for (int lives = 3; lives >= 1; --lives) {                      // 18-20 hearts
+  for (int lives = 3; lives >= 1; --lives) {  // 18-20 hearts
     Canvas heart(28, 24, {{0, 0, 0}});
     heart.Disc(8, 8, 7, heart.Colour(kRed));
     heart.Disc(20, 8, 7, heart.Colour(kRed));
     heart.Polygon({{1, 10}, {27, 10}, {14, 24}}, heart.Colour(kRed));
     p.push_back(heart);
   }
-  Canvas arrow(24, 20, {{0, 0, 0}});                              // 21 the cursor over a child
+  Canvas arrow(24, 20, {{0, 0, 0}});  // 21 the cursor over a child
   arrow.Polygon({{0, 0}, {24, 0}, {12, 20}}, arrow.Colour(kGold));
   p.push_back(arrow);
   art.Pictures(300, p);
@@ -1015,28 +1090,30 @@ void WriteMaigo(Out& out, Glyphs& g) {
 
 // ---- Shooting (row 7) ----
 
-void WriteShot(Out& out, Glyphs& g) {
-  OdArt art("shot");
+void WriteShot(Out& out, Shelf& shelf, Glyphs& g) {
+  OdArt art("shot", shelf);
   AddDigits(art, g);
   // The booth's front (layer 128): curtains left and right (0-160 and 576-640) and a counter
   // along the bottom, over the scene.
   std::vector<Canvas> front;
   const auto curtain = [](int w, int h) {
     Canvas c(w, h, {{0, 0, 0}});
-    for (int x = 0; x < w; ++x) c.Rect(x, 0, x + 1, h, c.Colour({static_cast<uint8_t>(20 + (x / 6) % 2 * 6), 2, 4}));
+    for (int x = 0; x < w; ++x)
+      c.Rect(x, 0, x + 1, h, c.Colour({static_cast<uint8_t>(20 + (x / 6) % 2 * 6), 2, 4}));
     return c;
   };
-  front.push_back(curtain(64, 384));                          // 0: objects 4 and 20 (left)
-  Canvas counter(640, 64, {{0, 0, 0}});                       // 1: object 5 (the counter)
+  front.push_back(curtain(64, 384));     // 0: objects 4 and 20 (left)
+  Canvas counter(640, 64, {{0, 0, 0}});  // 1: object 5 (the counter)
   counter.Fill(counter.Colour({14, 8, 4}));
   counter.Rect(0, 0, 640, 6, counter.Colour(kGold));
   counter.Text(g, 24, 20, "射擊遊戲", counter.Colour(kGold));
   front.push_back(counter);
-  front.push_back(curtain(64, 384));                          // 2: object 6 (right)
-  Canvas valance(256, 24, {{0, 0, 0}});                       // 3: objects 22, 23 (top)
-  for (int x = 0; x < 256; x += 32) valance.Polygon({{x, 0}, {x + 32, 0}, {x + 16, 24}}, valance.Colour(kRed));
+  front.push_back(curtain(64, 384));     // 2: object 6 (right)
+  Canvas valance(256, 24, {{0, 0, 0}});  // 3: objects 22, 23 (top)
+  for (int x = 0; x < 256; x += 32)
+    valance.Polygon({{x, 0}, {x + 32, 0}, {x + 16, 24}}, valance.Colour(kRed));
   front.push_back(valance);
-  front.push_back(Canvas(1, 1, {{0, 0, 0}}));                 // 4: object 21 (nothing)
+  front.push_back(Canvas(1, 1, {{0, 0, 0}}));  // 4: object 21 (nothing)
   art.Pictures(1, front);
   art.Show(1, 1);
   art.Show(2, 2);
@@ -1100,7 +1177,8 @@ void WriteShot(Out& out, Glyphs& g) {
     if (kind == 0) {  // a tin duck
       c.Ellipse(cx, h * 2 / 3, w * 2 / 5, h / 4, c.Colour({30, 26, 4}));
       c.Disc(cx + w / 4, h / 3, std::min(w, h) / 6, c.Colour({30, 26, 4}));
-      c.Polygon({{cx + w / 3, h / 3}, {w - 1, h / 3 + 2}, {cx + w / 3, h / 3 + 6}}, c.Colour({31, 14, 2}));
+      c.Polygon({{cx + w / 3, h / 3}, {w - 1, h / 3 + 2}, {cx + w / 3, h / 3 + 6}},
+                c.Colour({31, 14, 2}));
       c.Rect(cx - w / 3, h - 6, cx + w / 3, h, c.Colour({18, 18, 18}));
     } else if (kind == 1) {  // a bear
       c.Ellipse(cx, h * 2 / 3, w / 3, h / 3 - 1, c.Colour({16, 9, 4}));
@@ -1111,7 +1189,8 @@ void WriteShot(Out& out, Glyphs& g) {
     } else if (kind == 2) {  // a bird
       c.Ellipse(cx, h / 2, w / 3, h / 4, c.Colour({6, 14, 30}));
       c.Polygon({{cx - w / 6, h / 2}, {cx, 2}, {cx + w / 6, h / 2}}, c.Colour({10, 20, 31}));
-      c.Polygon({{cx + w / 3, h / 2 - 2}, {w - 1, h / 2}, {cx + w / 3, h / 2 + 4}}, c.Colour({31, 22, 2}));
+      c.Polygon({{cx + w / 3, h / 2 - 2}, {w - 1, h / 2}, {cx + w / 3, h / 2 + 4}},
+                c.Colour({31, 22, 2}));
       c.Disc(cx + w / 5, h / 2 - h / 10, std::max(1, w / 24), c.Colour(kInk));
     } else {  // a ghost
       c.Ellipse(cx, h / 2, w / 3, h / 2 - 2, c.Colour({28, 28, 31}));
@@ -1123,7 +1202,8 @@ void WriteShot(Out& out, Glyphs& g) {
   };
   std::vector<Canvas> targets;
   for (int d = 0; d < 4; ++d) {
-    for (int kind = 0; kind < 4; ++kind) targets.push_back(target(kind, kDepths[d].w, kDepths[d].h));
+    for (int kind = 0; kind < 4; ++kind)
+      targets.push_back(target(kind, kDepths[d].w, kDepths[d].h));
   }
   art.Pictures(60, targets);
   const int kBase[4] = {0, 10, 20, 30};
@@ -1138,7 +1218,8 @@ void WriteShot(Out& out, Glyphs& g) {
   for (int r = 16; r <= 18; ++r) {
     for (int a = 0; a < 360; a += 2) {
       const double t = a * 3.14159265358979 / 180;
-      cross.Put(20 + static_cast<int>(r * std::cos(t)), 20 + static_cast<int>(r * std::sin(t)), red);
+      cross.Put(20 + static_cast<int>(r * std::cos(t)), 20 + static_cast<int>(r * std::sin(t)),
+                red);
     }
   }
   cross.Rect(19, 0, 21, 40, red);
@@ -1155,7 +1236,8 @@ void WriteShot(Out& out, Glyphs& g) {
     for (int k = 0; k < 16; ++k) {
       const double a = k * 3.14159265358979 / 8;
       const int r = k % 2 == 0 ? size / 2 - 1 : size / 5;
-      star.emplace_back(size / 2 + static_cast<int>(r * std::cos(a)), size / 2 + static_cast<int>(r * std::sin(a)));
+      star.emplace_back(size / 2 + static_cast<int>(r * std::cos(a)),
+                        size / 2 + static_cast<int>(r * std::sin(a)));
     }
     hit.Polygon(star, yellow);
     hit.Text(g, size / 2 - 24, size / 2 - 12, "命中", hit.Colour(kRed));
@@ -1182,28 +1264,26 @@ void WriteShot(Out& out, Glyphs& g) {
 void WriteSounds(Out& out) {
   const uint32_t rate = 22050;
   const char* const kEffects[] = {
-      "cook07", "cook08", "hana07", "hana08", "hana10", "hana11", "hana13",
-      "hana14", "maigo07", "maigo09", "maigo10", "maigo11", "maigo12", "shot07",
-      "shot08", "shot10", "shot11", "slot07", "slot08", "slot09", "souji08",
-      "souji09", "swim07", "swim08", "swim09", "system00", "system01", "system02",
-      "system03",
+      "cook07",  "cook08",   "hana07",   "hana08",   "hana10",   "hana11",  "hana13", "hana14",
+      "maigo07", "maigo09",  "maigo10",  "maigo11",  "maigo12",  "shot07",  "shot08", "shot10",
+      "shot11",  "slot07",   "slot08",   "slot09",   "souji08",  "souji09", "swim07", "swim08",
+      "swim09",  "system00", "system01", "system02", "system03",
   };
   int n = 0;
   for (const char* name : kEffects) {
     ++n;
-    out.Write("tamvik3/se/" + std::string(name) + ".wav",
-              PcmWav(1, rate, 16, Notes({700.0 + 20.0 * n, 520.0 + 20.0 * n}, rate, rate / 20, 7000))
-                  .Bytes());
+    out.Write(
+        "tamvik3/se/" + std::string(name) + ".wav",
+        PcmWav(1, rate, 16, Notes({700.0 + 20.0 * n, 520.0 + 20.0 * n}, rate, rate / 20, 7000))
+            .Bytes());
   }
   const char* const kVoices[] = {
-      "2084", "2331", "2332", "2333", "2334", "2335", "2336", "2337",
-      "2338", "2357", "2358a", "2358b", "2358c", "2358d", "2358e", "2358f",
-      "2358g", "2358h", "2359", "2360", "2361", "2362", "2363", "2364",
-      "2385", "2386", "2411", "2412", "2413a", "2413b", "2413c", "2414a",
-      "2414b", "2414c", "2415", "2416", "2418", "2419", "2420", "2421",
-      "2442", "2443", "2444", "2445", "2446", "2447", "2448", "2449",
-      "2450", "2451", "2452", "2453", "2454", "2455", "2456", "2458",
-      "2459", "2504",
+      "2084",  "2331",  "2332",  "2333",  "2334",  "2335",  "2336",  "2337",  "2338",  "2357",
+      "2358a", "2358b", "2358c", "2358d", "2358e", "2358f", "2358g", "2358h", "2359",  "2360",
+      "2361",  "2362",  "2363",  "2364",  "2385",  "2386",  "2411",  "2412",  "2413a", "2413b",
+      "2413c", "2414a", "2414b", "2414c", "2415",  "2416",  "2418",  "2419",  "2420",  "2421",
+      "2442",  "2443",  "2444",  "2445",  "2446",  "2447",  "2448",  "2449",  "2450",  "2451",
+      "2452",  "2453",  "2454",  "2455",  "2456",  "2458",  "2459",  "2504",
   };
   n = 0;
   for (const char* name : kVoices) {
@@ -1219,16 +1299,76 @@ void WriteSounds(Out& out) {
 
 std::vector<std::string> MinigameTexts() {
   std::vector<std::string> texts = {
-      "開始／繼續", "重來", "示範", "結束", "重設排行", "說明", "第一名", "第二名", "第三名",
-      "結果", "示範中", "游泳", "起點", "終點", "打掃", "打掃完成！", "料理", "廚房", "切菜",
-      "調味", "火候", "剛好", "太大", "太小", "開始！", "１２３", "很好！", "再加油", "合格",
-      "不合格", "一匙二匙三匙一杯二杯三杯", "鹽糖醬油醋酒", "花牌", "繼續！停止", "示範對局",
-      "回合▲", "花牌對決！", "ＶＳ", "繼續嗎？", "勝負已分", "對手", "花牌大廳", "挑戰賽",
-      "離開", "教學", "役一覽", "規則", "自由對局", "？？？", "返回", "花見月見酒：關開",
-      "酒杯當素牌", "雨光當素牌", "點", "回到選單。", "拉霸", "硬幣", "分數", "幸運拉霸", "停",
-      "今日運勢", "戀愛運金錢運健康運工作運學業運人緣運", "大獎？", "迷路", "迷路的孩子",
-      "小花小梅小雪小玉小蘭小琴小鈴阿明阿強阿志阿德阿勇阿山阿平阿福", "射擊", "射擊遊戲",
-      "命中", "光種短赤青",
+      "開始／繼續",
+      "重來",
+      "示範",
+      "結束",
+      "重設排行",
+      "說明",
+      "第一名",
+      "第二名",
+      "第三名",
+      "結果",
+      "示範中",
+      "游泳",
+      "起點",
+      "終點",
+      "打掃",
+      "打掃完成！",
+      "料理",
+      "廚房",
+      "切菜",
+      "調味",
+      "火候",
+      "剛好",
+      "太大",
+      "太小",
+      "開始！",
+      "１２３",
+      "很好！",
+      "再加油",
+      "合格",
+      "不合格",
+      "一匙二匙三匙一杯二杯三杯",
+      "鹽糖醬油醋酒",
+      "花牌",
+      "繼續！停止",
+      "示範對局",
+      "回合▲",
+      "花牌對決！",
+      "ＶＳ",
+      "繼續嗎？",
+      "勝負已分",
+      "對手",
+      "花牌大廳",
+      "挑戰賽",
+      "離開",
+      "教學",
+      "役一覽",
+      "規則",
+      "自由對局",
+      "？？？",
+      "返回",
+      "花見月見酒：關開",
+      "酒杯當素牌",
+      "雨光當素牌",
+      "點",
+      "回到選單。",
+      "拉霸",
+      "硬幣",
+      "分數",
+      "幸運拉霸",
+      "停",
+      "今日運勢",
+      "戀愛運金錢運健康運工作運學業運人緣運",
+      "大獎？",
+      "迷路",
+      "迷路的孩子",
+      "小花小梅小雪小玉小蘭小琴小鈴阿明阿強阿志阿德阿勇阿山阿平阿福",
+      "射擊",
+      "射擊遊戲",
+      "命中",
+      "光種短赤青",
   };
   for (const char* t : kMonthNames) texts.emplace_back(t);
   for (const char* t : kPlants) texts.emplace_back(t);
@@ -1247,17 +1387,25 @@ std::vector<std::string> MinigameTexts() {
   return texts;
 }
 
+std::vector<std::string> MinigamePrintedTexts() {
+  std::vector<std::string> texts;
+  for (const char* t : kHanaLines) texts.push_back(std::string("\r") + t);
+  for (const char* t : kTutorialTexts) texts.push_back(std::string("\r") + t);
+  return texts;
+}
+
 void WriteMinigames(Out& out, Glyphs& glyphs) {
   // The test entry (row 0) is offered to nobody: its od file is the plain one the tests use.
   out.Write("tamvik3/od/mg_test.od", UniversalOd({200}).Build());
-  WriteSwim(out, glyphs);
-  WriteCleaning(out, glyphs);
-  WriteCooking(out, glyphs);
-  WriteHana(out, glyphs);
-  WriteHub(out, glyphs);
-  WriteSlot(out, glyphs);
-  WriteMaigo(out, glyphs);
-  WriteShot(out, glyphs);
+  Shelf shelf(out);
+  WriteSwim(out, shelf, glyphs);
+  WriteCleaning(out, shelf, glyphs);
+  WriteCooking(out, shelf, glyphs);
+  WriteHana(out, shelf, glyphs);
+  WriteHub(out, shelf, glyphs);
+  WriteSlot(out, shelf, glyphs);
+  WriteMaigo(out, shelf, glyphs);
+  WriteShot(out, shelf, glyphs);
   WriteSounds(out);
 }
 

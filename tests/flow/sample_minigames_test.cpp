@@ -30,9 +30,9 @@ struct SampleRow {
 };
 
 const SampleRow kRows[] = {
-    {"swimming", 1, 800, 200},   {"cleaning", 2, 3000, 600}, {"cooking", 3, 4500, 1200},
-    {"cards", 4, 2000, 600},     {"slot", 5, 1200, 300},     {"lost_child", 6, 1200, 300},
-    {"shooting", 7, 2000, 300},  {"card_hub", 8, 800, 60},
+    {"swimming", 1, 800, 200},  {"cleaning", 2, 3000, 600}, {"cooking", 3, 4500, 1200},
+    {"cards", 4, 2000, 600},    {"slot", 5, 1200, 300},     {"lost_child", 6, 1200, 300},
+    {"shooting", 7, 2000, 300}, {"card_hub", 8, 800, 60},
 };
 
 // Magenta (RGB565 0xF81F), which no picture of the sample uses.
