@@ -233,6 +233,14 @@ void Canvas::Replace(uint8_t from, uint8_t to) {
   std::replace(pixels_.begin(), pixels_.end(), from, to);
 }
 
+void Canvas::Lighten(int percent) {
+  for (size_t i = 1; i < colours_.size(); ++i) {
+    SprRgb& c = colours_[i];
+    const auto up = [percent](uint8_t v) { return static_cast<uint8_t>(v + (31 - v) * percent / 100); };
+    c = {up(c.r), up(c.g), up(c.b)};
+  }
+}
+
 Canvas Canvas::Mirrored() const {
   Canvas m(w_, h_, colours_);
   for (int y = 0; y < h_; ++y) {

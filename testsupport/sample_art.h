@@ -76,6 +76,9 @@ class Canvas {
   void Replace(uint8_t from, uint8_t to);
   // Left-right mirror.
   Canvas Mirrored() const;
+  // Every colour of the table moved toward white by `percent` (a pale picture for words to stand
+  // on).
+  void Lighten(int percent);
 
   // UTF-8 text with the glyphs, each pixel `scale` times; a pixel is ink from level 8.
   static int TextWidth(const std::string& utf8, int scale = 1);

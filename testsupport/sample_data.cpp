@@ -757,6 +757,7 @@ void WriteEyecatch(Out& out, Glyphs& g) {
     face.Fill(face.Colour({26, 24, 30}));
     DrawFace(face, 12, 16, 200, 232, {{14, 8, 4}, {31, 24, 19}, {8, 12, 24}}, open != 0 ? 0 : 2,
              open);
+    face.Lighten(60);  // the menu's words are drawn over it
     faces.push_back(face);
   }
   out.Write("tamvik1/icatch/ic01.spr", AnimationsOf(faces, 30));

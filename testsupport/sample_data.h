@@ -1,18 +1,21 @@
 #pragma once
 // The sample install directory: a complete small set of the game's files, made only by the
 // fixture writers and drawn, synthesised and encoded by this code, so that the program runs from
-// boot to a short scene and back without any other data. tools/make_sample_data writes it at
-// build time (with glyphs rasterised from a system font when one is there); the whole-program
-// tests copy it.
+// boot through its scenes, its battle and every minigame without any other data.
+// tools/make_sample_data writes it at build time (with glyphs rasterised from a system font when
+// one is there); the whole-program tests copy it.
 //
 // Layout (one spelling per directory on disk; the game asks for several spellings):
+//   SAMPLE.TXT                           what the directory is (an earlier sample is replaced)
 //   CHT.DAT CHT24.DAT ENG12.DAT          glyph fonts (opened by bare name from the working dir)
 //   save/system.dat save/data1.sav       the extra scenario offered; slot 1 holds scene 0x0109
 //   tamvik1/system/...                   logo, staff card, opening captions, title, menus, sounds
-//   tamvik1/bgm/sm01.wav tamvik1/voice/  music (IMA ADPCM, "loop" marker) and the voices
-//   tamvik1/WALL/KABE0100.SPR tamvik1/bg/ tamvik1/item/
+//   tamvik1/bgm/ tamvik1/voice/          music (MS ADPCM, "loop" marker) and the voices
+//   tamvik1/WALL/ tamvik1/bg/ tamvik1/item/ tamvik1/icatch/
 //   Movie/Movie000.mpg Movie/Vexlogo.mpg
-//   Macro/0109.bin 0109tbl.bin 0100.bin 0100tbl.bin
+//   Macro/0100, 0101, 0109 (.bin, tbl.bin)  the new game, after the battle, the extra scenario
+//   TaMvIk2/...                          the battle (testsupport/battle_install.h, dressed)
+//   tamvik3/od/ tamvik3/se/ tamvik3/voice/  the minigames
 
 #include <cstdint>
 #include <functional>
