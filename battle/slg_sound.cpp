@@ -211,7 +211,12 @@ void ShowFlaggedUnits() {
   }
 }
 
-uint32_t SlgMouseFlag() { return Battle().pointer_mode != 0 ? 1 : TamvikFunc::GetMouseFlag(); }
+uint32_t SlgMouseFlag() {
+  const BattleContext& b = Battle();
+  if (b.pointer_mode != 0) return 1;
+  if (b.event_words.demo_cursor == 1) return 0;  // a demonstration drives the cursor
+  return TamvikFunc::GetMouseFlag();
+}
 
 void SlgPointerPos(int32_t* x, int32_t* y) {
   int32_t px = 0, py = 0;

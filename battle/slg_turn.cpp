@@ -445,6 +445,11 @@ void SetActingUnit(int p) {
   s.turn_flags |= kTurnActingChosen;
 }
 
+void ResetCurrentUnit() {
+  SlgBattleState& s = B().state;
+  s.acting_copy1 = s.acting_copy2;
+}
+
 void StartGameWin() {
   SlgTaskCreate(B().control.task_owner, &GameWinTask, kSlgGameWinTaskName);
 }

@@ -5,7 +5,7 @@
 
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"

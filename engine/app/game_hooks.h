@@ -1,6 +1,6 @@
 #pragma once
 // What the program's spine calls in the game: the game's part of start-up and of each frame. The
-// composition root (engine/app/main) fills the record with the game's functions and hands it to
+// composition root (program/) fills the record with the game's functions and hands it to
 // WinMain or AppStart; the engine itself never names the game. An empty entry does nothing (the
 // install check then counts as passed, the debug hook lets the task list run).
 

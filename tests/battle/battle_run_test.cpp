@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_boss_exit.h"
 #include "battle/slg_enemy.h"
@@ -108,31 +109,21 @@ void ExpectUnitShown(const BattleRig& rig, const SlgUnit& u, const char* what) {
                       << ", rows " << y - UnitAnmWriter::kHeight << "-" << y + UnitAnmWriter::kHeight;
 }
 
-// The victory rule of the event check's stand-in: once no live unit of a side other than 0 is
-// left, "Slg::GameWin" starts (unless it runs).
-void VictoryRule() {
-  const SlgBattleState& s = Battle().state;
-  for (int i = 0; i < s.unit_count; ++i) {
-    const SlgUnit& u = s.units[static_cast<size_t>(i)];
-    if (u.side != 0 && u.step != kSlgDeadStep) return;
-  }
-  if (!TaskExists(kSlgGameWinTaskName)) Slg::StartGameWin();
-}
-
 // One row's battle: the rig with the real manager in mode 26, the install laid, the voices off;
 // the manager's modes recorded as they change.
 class BattleRun {
  public:
   static constexpr int kFrameLimit = 3000;
 
+  // The run's event check, installed in each build of the battle: on_event_check, then the
+  // victory rule (testsupport::BattleScript::VictoryCheck).
   explicit BattleRun(BattleRig& rig) : rig(rig) {
     GetSystemData()->setVoiceOff(1);
-    Battle().check_events_hook = [this] {
-      if (on_event_check) on_event_check();
-      VictoryRule();
-      return 0;
-    };
+    current_ = this;
   }
+  ~BattleRun() { current_ = nullptr; }
+  BattleRun(const BattleRun&) = delete;
+  BattleRun& operator=(const BattleRun&) = delete;
 
   // Steps until the manager has left its battle modes (26-28), under the frame limit; whether it
   // did. Before each frame the attack stubs are in place and the row's player looks at the
@@ -228,6 +219,17 @@ class BattleRun {
   // Called after each frame with the trace lines that frame added.
   std::function<void(const std::vector<std::string>&)> after_frame;
   std::vector<int> modes;
+
+ private:
+  static int EventCheck() {
+    if (current_ != nullptr && current_->on_event_check) current_->on_event_check();
+    return testsupport::BattleScript::VictoryCheck();
+  }
+  static void InstallEventCheck(BattleContext& battle) {
+    InstallEventEntry(battle.events, &SlgEventEntries::check_events, &EventCheck, "check_events");
+  }
+  static inline BattleRun* current_ = nullptr;
+  ScopedBattleInstaller installer_{&InstallEventCheck};
 };
 
 BattleRig::Options ManagerOptions() {

@@ -20,7 +20,7 @@
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"

@@ -21,7 +21,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/sound/dsound_func.h"
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"

@@ -13,7 +13,7 @@
 #include "engine/anime/anime.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"

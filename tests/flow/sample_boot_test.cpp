@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
-#include "battle/slg_turn.h"
+#include "battle/battle_extension.h"
 #include "game/system_data.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -196,6 +196,7 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
 // the input script wins it; the manager goes on to the stage clear's offer to save, then to the
 // scene after the battle, which leads through the extras scene back to the title.
 TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle) {
+  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   SampleRoad run(TAMVIK_SAMPLE_DIR, "");
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
@@ -211,19 +212,9 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
   // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
-  // attacks end at once until the kinds' effects exist); with no enemy left the event check's
-  // stand-in starts the victory, and the manager goes on to the stage clear.
-  Battle().check_events_hook = [] {
-    const SlgBattleState& st = Battle().state;
-    for (int i = 0; i < st.unit_count; ++i) {
-      if (st.units[static_cast<size_t>(i)].side != 0 &&
-          st.units[static_cast<size_t>(i)].step != kSlgDeadStep) {
-        return 0;
-      }
-    }
-    if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
-    return 0;
-  };
+  // attacks end at once until the kinds' effects exist); with no enemy left the victory rule
+  // (installed as the event check before the battle) starts the victory, and the manager goes
+  // on to the stage clear.
   testsupport::BattleScript player(run.d);
   ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
     if (!HasBattle() || Battle().control.exited != 0) return true;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/game_task.h"
 #include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"

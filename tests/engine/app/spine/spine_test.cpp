@@ -1,4 +1,4 @@
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 

@@ -12,7 +12,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 #include "platform/config.h"

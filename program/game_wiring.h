@@ -30,3 +30,9 @@ void WireMinigameSequences(GameSequences& sequences);
 // the entry's is current (a test's), that one is used. is_running: a battle task (init, main,
 // stage switch) runs. WireGameSequences calls it.
 void WireBattleSequence(GameSequences& sequences);
+// Registers the installers of the libraries that extend the battle core (the attack effects,
+// then the battle events: battle/battle_extension.h), so that every battle context runs them.
+// The program calls it once at its start; registering again changes nothing. The headless
+// program driver does not: whole-program tests run the core with its stand-ins unless they
+// register the installers they want.
+void RegisterBattleExtensions();

@@ -1,12 +1,15 @@
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 
 // ---- The battle ----
 #include <memory>
 #include <optional>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_start.h"
 #include "battle/slg_task.h"
+#include "battle_effects/effects_install.h"
+#include "battle_events/events_install.h"
 // ----
 #include "debug/debug_actions.h"
 #include "debug/debug_menu.h"
@@ -179,4 +182,9 @@ void WireBattleSequence(GameSequences& sequences) {
     Slg::StartStage();
   };
   sequences.battle.is_running = [] { return HasBattle() && BattleTaskRuns(); };
+}
+
+void RegisterBattleExtensions() {
+  RegisterBattleInstaller(&InstallBattleEffects);
+  RegisterBattleInstaller(&InstallBattleEvents);
 }

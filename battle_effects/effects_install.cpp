@@ -1,0 +1,3 @@
+#include "battle_effects/effects_install.h"
+
+void InstallBattleEffects(BattleContext& /*battle*/) {}
