@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_status_win.h"
-#include "battle/slg_turn.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_bup.h"
@@ -145,6 +145,7 @@ void ToTheNewGamesChoice(SampleRoad& run) {
 }
 
 TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndTheQuit) {
+  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   SampleRoad run(TAMVIK_SAMPLE_DIR);
   WatchTheOpening(run);
   if (HasFatalFailure()) return;
@@ -203,18 +204,8 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   ASSERT_TRUE(run.PressUntil(kGameKey1, "the browsing left",
                              [] { return Battle().player.browse.status_step == 5; }, 300, 20));
   // Won by the input script: the hero walks beside the enemy and attacks until it falls; with no
-  // enemy left the test starts the victory (the stage's events are not the sample's yet).
-  Battle().check_events_hook = [] {
-    const SlgBattleState& st = Battle().state;
-    for (int i = 0; i < st.unit_count; ++i) {
-      if (st.units[static_cast<size_t>(i)].side != 0 &&
-          st.units[static_cast<size_t>(i)].step != kSlgDeadStep) {
-        return 0;
-      }
-    }
-    if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
-    return 0;
-  };
+  // enemy left the test's victory rule (installed before the battle) starts the victory, since
+  // the stage's events are not the sample's yet.
   testsupport::BattleScript player(run.d);
   ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
     if (!HasBattle() || Battle().control.exited != 0) return true;
