@@ -143,6 +143,14 @@ void AddDigits(OdArt& art, Glyphs& g) {
   });
 }
 
+// A text window's page and its empty background (the slot after it): paper in a frame.
+std::vector<Canvas> TextWindow(int w, int h, SprRgb edge) {
+  Canvas window(w, h, {{0, 0, 0}});
+  window.Fill(window.Colour(kPaper));
+  window.Frame(0, 0, w, h, 3, window.Colour(edge));
+  return {window, window};
+}
+
 // A person standing in a box of w x h, its feet at the bottom centre.
 Canvas Person(int w, int h, const Look& look, bool back = false, bool raised = false) {
   Canvas c(w, h, {{0, 0, 0}});
@@ -606,10 +614,7 @@ void WriteCooking(Out& out, Shelf& shelf, Glyphs& g) {
   art.Show(86, 33, -4, -4);
   for (int i = 0; i < 5; ++i) art.Show(90 + i, 34 + i);
   art.Show(40, kDigitSlot);  // the heat test's timer
-  Canvas window(640, 128, {{0, 0, 0}});
-  window.Fill(window.Colour(kPaper));
-  window.Frame(0, 0, 640, 128, 4, window.Colour({14, 10, 6}));
-  art.Pictures(100, {window, window}, false);
+  art.Pictures(100, TextWindow(640, 128, {14, 10, 6}), false);
   AddMenu(art, g, 3, "料理", MenuPicture(g, {28, 22, 12}, {16, 10, 6}, "料理"));
   art.Write(out);
 }
@@ -772,12 +777,7 @@ void AddHanaGame(OdArt& art, Glyphs& g) {
   // The text window (slots 500, 501): one line at (16, 352), clear of the hand below it.
   art.Shared(
       500, "hana_window",
-      [] {
-        Canvas window(608, 40, {{0, 0, 0}});
-        window.Fill(window.Colour(kPaper));
-        window.Frame(0, 0, 608, 40, 3, window.Colour({20, 6, 4}));
-        return std::vector<Canvas>{window, window};
-      },
+      [] { return TextWindow(608, 40, {20, 6, 4}); },
       false);
   art.Show(56, 61);
   art.Show(57, 62, -2, -2);
@@ -1080,10 +1080,7 @@ void WriteMaigo(Out& out, Shelf& shelf, Glyphs& g) {
   for (int i = 0; i < 3; ++i) art.Show(330 + i, 318 + i);
   art.Show(335, 321, -12, -64);
   art.Show(340, kDigitSlot);  // the timer
-  Canvas window(576, 88, {{0, 0, 0}});
-  window.Fill(window.Colour(kPaper));
-  window.Frame(0, 0, 576, 88, 3, window.Colour({8, 14, 6}));
-  art.Pictures(500, {window, window}, false);
+  art.Pictures(500, TextWindow(576, 88, {8, 14, 6}), false);
   AddMenu(art, g, 6, "迷路", MenuPicture(g, {10, 20, 8}, {4, 10, 4}, "迷路"));
   art.Write(out);
 }

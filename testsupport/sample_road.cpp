@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "battle/battle_context.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_general.h"
@@ -14,6 +15,7 @@
 #include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_lips.h"
 #include "platform/headless/headless_movie.h"
+#include "testsupport/battle_script.h"
 #include "testsupport/sample_data.h"
 
 namespace testsupport {
@@ -186,6 +188,16 @@ bool SampleRoad::AnswerTheSaveOffer(int entry) {
   }
   return PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); }, 600,
                     30);
+}
+
+bool SampleRoad::WinTheBattle(int limit) {
+  BattleScript player(d);
+  return d.RunUntil("the battle won", [&player](const ProgramDriver&) {
+    if (!HasBattle() || Battle().control.exited != 0) return true;
+    BattleScript::InstallAttackStubs({0, 14});
+    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
+    return false;
+  }, limit);
 }
 
 std::vector<std::string> SampleTraceFaults(const TraceCapture& trace) {

@@ -70,6 +70,11 @@ class SampleRoad {
   // on); for entry 2, true once the offer has ended.
   bool AnswerTheSaveOffer(int entry);
 
+  // Runs the sample's battle to its end: the hero walks beside the enemy and attacks until it
+  // falls (the attacks end at once until the kinds' effects exist); the victory needs a rule
+  // installed as the event check. Whether the battle was left within the limit.
+  bool WinTheBattle(int limit);
+
   // The traced lines of a file missing, cut or failing (SampleTraceFaults).
   std::vector<std::string> TraceFaults() const { return SampleTraceFaults(d.trace()); }
 

@@ -215,13 +215,7 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   // attacks end at once until the kinds' effects exist); with no enemy left the victory rule
   // (installed as the event check before the battle) starts the victory, and the manager goes
   // on to the stage clear.
-  testsupport::BattleScript player(run.d);
-  ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
-    if (!HasBattle() || Battle().control.exited != 0) return true;
-    testsupport::BattleScript::InstallAttackStubs({0, 14});
-    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
-    return false;
-  }, 3000));
+  ASSERT_TRUE(run.WinTheBattle(3000));
   ASSERT_TRUE(run.UntilMode(35, 300)) << ::testing::PrintToString(run.modes);
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   // The stage clear's offer to save: go on. The scene after the battle says its two messages and

@@ -206,13 +206,7 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   // Won by the input script: the hero walks beside the enemy and attacks until it falls; with no
   // enemy left the test's victory rule (installed before the battle) starts the victory, since
   // the stage's events are not the sample's yet.
-  testsupport::BattleScript player(run.d);
-  ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
-    if (!HasBattle() || Battle().control.exited != 0) return true;
-    testsupport::BattleScript::InstallAttackStubs({0, 14});
-    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
-    return false;
-  }, 3000));
+  ASSERT_TRUE(run.WinTheBattle(3000));
   ASSERT_TRUE(run.AnswerTheSaveOffer(2));
 
   // The scene after the battle, then the extras scene: its sound test, then its end.
