@@ -546,13 +546,23 @@ void WriteExtras(Out& out, Glyphs& g) {
     }
   }
   out.Write("tamvik1/item/buroicon.spr", AnimationsOf(icons, 10));
-  // The walls behind the three screens (one spelling: "WALL" as the wall command asks).
-  out.Write("tamvik1/WALL/omake1.spr",
-            PictureOf(Card(g, {4, 6, 16}, {2, 2, 6}, "MOVIE", "特典 影片測試", 14)));
-  out.Write("tamvik1/WALL/omake2.spr",
-            PictureOf(Card(g, {16, 6, 12}, {6, 2, 4}, "PICTURE", "特典 圖片測試", 15)));
-  out.Write("tamvik1/WALL/omake3.spr",
-            PictureOf(Card(g, {4, 14, 8}, {2, 6, 2}, "SOUND", "特典 音樂測試", 16)));
+  // The walls behind the three screens (one spelling: "WALL" as the wall command asks): the
+  // screens' windows cover their middle, so their names stand low on the left.
+  const auto wall = [&g](SprRgb top, SprRgb bottom, const std::string& words) {
+    Canvas c(640, 480, {{0, 0, 0}});
+    const uint8_t ramp = c.Ramp(top, bottom, 48);
+    c.Gradient(0, 480, ramp, 48);
+    const uint8_t dots = c.Colour({static_cast<uint8_t>(top.r + 4), static_cast<uint8_t>(top.g + 4),
+                                   static_cast<uint8_t>(top.b + 4)});
+    for (int y = 12; y < 480; y += 24) {
+      for (int x = (y / 24 % 2) * 12; x < 640; x += 24) c.Disc(x, y, 2, dots);
+    }
+    c.OutlinedText(g, 24, 440, words, c.Colour(kWhite), c.Colour(kInk));
+    return c;
+  };
+  out.Write("tamvik1/WALL/omake1.spr", PictureOf(wall({4, 6, 16}, {2, 2, 6}, "特典 影片測試")));
+  out.Write("tamvik1/WALL/omake2.spr", PictureOf(wall({16, 6, 12}, {6, 2, 4}, "特典 圖片測試")));
+  out.Write("tamvik1/WALL/omake3.spr", PictureOf(wall({4, 14, 8}, {2, 6, 2}, "特典 音樂測試")));
   // Pictures 1 and 7 (system.dat's picturesSeen bits 0 and 16), 360 x 380: a portrait each.
   for (int n : {1, 7}) {
     Canvas c(360, 380, {{0, 0, 0}});
