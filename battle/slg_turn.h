@@ -94,7 +94,9 @@ void SetActingUnit(int p);
 // acting unit, the previous one and the order position stay as they are.
 void ResetCurrentUnit();
 // Starts "Slg::GameWin" (the event scripts' victory): the main task stopped, a 64-frame fade
-// out drawing the map, then the lost-battle word cleared and the battle left (mode 28).
+// out drawing the map, then the lost-battle word cleared and the battle left (mode 28). Traced
+// and not started while a victory or a game over is under way, or after the battle has handed
+// back: the first outcome decides the battle.
 void StartGameWin();
 // The retry road of a lost battle: SlgRetry := 1, the trust variables as they were at the
 // battle's start, and the same map started again (Slg::SwitchStage).
