@@ -613,7 +613,7 @@ void LaySystemSprites(GameTree& tree, Glyphs& g) {
   lay(kSysYesNo, ChoiceFile(g, 208, 112, "要重新開始嗎？",
                             {{"是", {16, 64, 96, 96}}, {"否", {112, 64, 192, 96}}}, 4));
   lay(kSysStartMenu, ChoiceFile(g, 128, 112, "",
-                                {{"選項", {16, 16, 112, 48}}, {"重新開始", {16, 64, 112, 96}}}, 2));
+                                {{"重新開始", {16, 16, 112, 48}}, {"選項", {16, 64, 112, 96}}}, 2));
   lay(kSysAllMap, AllMapFile(g));
   lay(kSysNameUnit, NameFile(g, kNames, {31, 31, 24}));
   lay(kSysNameCharacter, NameFile(g, kNames, {24, 28, 31}));

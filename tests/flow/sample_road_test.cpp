@@ -241,12 +241,10 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
                              [] { return HasBattle() && Battle().phase_sub == 3; }, 900, 30));
   const auto option = [] { return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName); };
   run.d.Run(10);
-  run.Press(kGameKey3);  // the system menu, on its second item
+  run.Press(kGameKey3);  // the system menu, on its second item: the options
   run.d.Run(30);
   run.SaveFrame("battle system menu");
-  run.Press(kGameKeyUp);
-  run.d.Run(6);
-  run.Press(kGameKey0);  // its first item: the options
+  run.Press(kGameKey0);
   ASSERT_TRUE(run.d.RunUntil("the options", [&option](const ProgramDriver&) {
     return option() != nullptr;
   }, 200));
