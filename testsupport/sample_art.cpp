@@ -229,24 +229,14 @@ void Canvas::Diamond(int cx, int cy, int rx, int ry, uint8_t v, int t) {
   Line(cx, cy + ry, cx - rx, cy, t, v);
 }
 
-void Canvas::Replace(uint8_t from, uint8_t to) {
-  std::replace(pixels_.begin(), pixels_.end(), from, to);
-}
-
 void Canvas::Lighten(int percent) {
   for (size_t i = 1; i < colours_.size(); ++i) {
     SprRgb& c = colours_[i];
-    const auto up = [percent](uint8_t v) { return static_cast<uint8_t>(v + (31 - v) * percent / 100); };
+    const auto up = [percent](uint8_t v) {
+      return static_cast<uint8_t>(v + (31 - v) * percent / 100);
+    };
     c = {up(c.r), up(c.g), up(c.b)};
   }
-}
-
-Canvas Canvas::Mirrored() const {
-  Canvas m(w_, h_, colours_);
-  for (int y = 0; y < h_; ++y) {
-    for (int x = 0; x < w_; ++x) m.Put(w_ - 1 - x, y, At(x, y));
-  }
-  return m;
 }
 
 int Canvas::TextWidth(const std::string& utf8, int scale) {
@@ -493,6 +483,38 @@ OneTable OnOneTable(const std::vector<Canvas>& pictures) {
   }
   out.colours = table.colours();
   return out;
+}
+
+std::vector<uint8_t> FaceFileOf(const std::vector<Look>& looks,
+                                const std::vector<std::pair<uint16_t, uint16_t>>& records) {
+  std::vector<Canvas> images;
+  for (const Look& look : looks) {
+    Canvas face(80, 160, {{0, 0, 0}});
+    face.Rect(0, 0, 80, 96, face.Colour({20, 24, 30}));
+    DrawFace(face, 4, 4, 72, 92, look, 0, 0);
+    for (int band = 1; band <= 2; ++band) {
+      Canvas eyes(80, 96, {{0, 0, 0}});
+      eyes.Rect(0, 0, 80, 96, eyes.Colour({20, 24, 30}));
+      DrawFace(eyes, 4, 4, 72, 92, look, band, 0);
+      // Rows 32-63 of that face into the band, in the face's own colours.
+      for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 80; ++x) {
+          face.Put(x, 96 + (band - 1) * 32 + y, face.Colour(eyes.colours()[eyes.At(x, 32 + y)]));
+        }
+      }
+    }
+    images.push_back(face);
+  }
+  const OneTable shared = OnOneTable(images);
+  std::vector<SprRecord> table;
+  for (const auto& [index, image] : records) {
+    table.push_back(SprRecord().U16(0, index).U16(2, image).U16(6, 32));
+  }
+  SprFileWriter writer;
+  writer.Add(1, ColourPart(shared.colours));
+  writer.Add(2, ImagePart(shared.images));
+  writer.Add(10, RecordPart(table));
+  return writer.Build();
 }
 
 std::vector<uint8_t> PictureOf(const Canvas& c) { return PictureFile(c.colours(), {c.Image()}); }

@@ -72,10 +72,6 @@ class Canvas {
   void Polygon(const std::vector<std::pair<int, int>>& points, uint8_t v);
   // A diamond of half-sizes rx, ry about (cx, cy), filled or as an outline `t` thick (t 0: filled).
   void Diamond(int cx, int cy, int rx, int ry, uint8_t v, int t = 0);
-  // Every pixel of colour `from` becomes `to`.
-  void Replace(uint8_t from, uint8_t to);
-  // Left-right mirror.
-  Canvas Mirrored() const;
   // Every colour of the table moved toward white by `percent` (a pale picture for words to stand
   // on).
   void Lighten(int percent);
@@ -128,6 +124,12 @@ void DrawPerson(Canvas& c, int x, int y, int w, int h, const Look& look, bool ba
                 bool arm_raised = false);
 
 // ---- Files of canvases ----
+
+// A face file of the scene's and the battle's kind: one 80 x 160 image a look (the face in rows
+// 0-95, then the half-shut and the shut eye bands that the blink puts over rows 32-63) and the
+// face table's records: (face number - 1, the image it shows).
+std::vector<uint8_t> FaceFileOf(const std::vector<Look>& looks,
+                                const std::vector<std::pair<uint16_t, uint16_t>>& records);
 
 // Pictures of their own colour tables put on one table, as a sprite file holds them.
 struct OneTable {

@@ -548,43 +548,9 @@ std::vector<uint8_t> NameFile(Glyphs& g, const char* const (&names)[2], SprRgb c
 // the half-shut and shut eye bands below): the hero's expressions (faces 1-4), the foot
 // soldier's for any other face (510, the face when none is set).
 std::vector<uint8_t> BattleFaceFile() {
-  const Look kLooks[2] = {{{20, 12, 4}, {31, 24, 19}, kSideColour[0]},
-                          {{4, 4, 4}, {29, 22, 17}, kSideColour[1]}};
-  Canvas sheet(80, 160 * 2, {{0, 0, 0}});
-  for (int who = 0; who < 2; ++who) {
-    const int top = 160 * who;
-    sheet.Rect(0, top, 80, top + 96, sheet.Colour({20, 24, 30}));
-    DrawFace(sheet, 4, top + 4, 72, 92, kLooks[who], 0, 0);
-    for (int band = 1; band <= 2; ++band) {
-      Canvas eyes(80, 96, {{0, 0, 0}});
-      eyes.Rect(0, 0, 80, 96, eyes.Colour({20, 24, 30}));
-      DrawFace(eyes, 4, 4, 72, 92, kLooks[who], band, 0);
-      for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 80; ++x) {
-          sheet.Put(x, top + 96 + (band - 1) * 32 + y,
-                    sheet.Colour(eyes.colours()[eyes.At(x, 32 + y)]));
-        }
-      }
-    }
-  }
-  std::vector<SprImage> images;
-  for (int who = 0; who < 2; ++who) {
-    Canvas face(80, 160, sheet.colours());
-    for (int y = 0; y < 160; ++y) {
-      for (int x = 0; x < 80; ++x) face.Put(x, y, sheet.At(x, 160 * who + y));
-    }
-    images.push_back(face.Image());
-  }
-  std::vector<SprRecord> records;
-  for (uint16_t face = 1; face <= 4; ++face) {
-    records.push_back(SprRecord().U16(0, face - 1).U16(2, 0).U16(6, 32));
-  }
-  records.push_back(SprRecord().U16(0, 509).U16(2, 1).U16(6, 32));
-  SprFileWriter writer;
-  writer.Add(1, ColourPart(sheet.colours()));
-  writer.Add(2, ImagePart(images));
-  writer.Add(10, RecordPart(records));
-  return writer.Build();
+  return FaceFileOf(
+      {{{20, 12, 4}, {31, 24, 19}, kSideColour[0]}, {{4, 4, 4}, {29, 22, 17}, kSideColour[1]}},
+      {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {509, 1}});
 }
 
 void LaySystemSprites(GameTree& tree, Glyphs& g) {

@@ -145,6 +145,7 @@ constexpr SprRgb kCaptionStrip{2, 2, 10};
 constexpr SprRgb kPromptColour{31, 28, 6};
 constexpr SprRgb kLogoFrame{31, 24, 8};
 constexpr SprRgb kGold{31, 24, 8};
+constexpr SprRgb kShade{28, 27, 22};
 
 // ---- Logo, staff card and opening ----
 
@@ -411,40 +412,15 @@ Canvas WindowFrame() {
   return frame;
 }
 
-// A face of the message window (80 x 160 image: the face in rows 0-95, then the half-shut and
-// the shut eye bands that the blink puts over rows 32-63).
-std::vector<uint8_t> SceneFaceFile(const Look& look) {
-  Canvas face(80, 160, {{0, 0, 0}});
-  face.Rect(0, 0, 80, 96, face.Colour({20, 24, 30}));
-  DrawFace(face, 4, 4, 72, 92, look, 0, 0);
-  for (int band = 1; band <= 2; ++band) {
-    Canvas eyes(80, 96, {{0, 0, 0}});
-    eyes.Rect(0, 0, 80, 96, eyes.Colour({20, 24, 30}));
-    DrawFace(eyes, 4, 4, 72, 92, look, band, 0);
-    // Copy rows 32-63 of that face into the band; the colours are the face's own.
-    for (int y = 0; y < 32; ++y) {
-      for (int x = 0; x < 80; ++x) {
-        const SprRgb c = eyes.colours()[eyes.At(x, 32 + y)];
-        face.Put(x, 96 + (band - 1) * 32 + y, face.Colour(c));
-      }
-    }
-  }
-  SprFileWriter writer;
-  writer.Add(1, ColourPart(face.colours()));
-  writer.Add(2, ImagePart({face.Image()}));
-  writer.Add(10, RecordPart({SprRecord().U16(0, 0).U16(2, 0).U16(6, 32)}));
-  return writer.Build();
-}
-
 void WriteSceneFiles(Out& out, Glyphs& g) {
   // The pointer, the command icons and the message window (frame and shades).
   out.Write("tamvik1/system/icon/icon2.spr", IconSprFile());
   out.Write("tamvik1/system/icon/point.spr", PointerSprFile());
   out.Write("tamvik1/system/window/window_b.spr", PictureOf(WindowFrame()));
-  // The window shade (608 x 128, drawn half-transparent behind the window) and the screen
-  // shade (576 x 320).
+  // The window shade (608 x 128, drawn behind the window: half-transparent in the scenes, whole
+  // under the battle's messages), light under the dark text; and the screen shade (576 x 320).
   Canvas shade(608, 128, {{0, 0, 0}});
-  shade.Fill(shade.Colour({2, 3, 10}));
+  shade.Fill(shade.Colour(kShade));
   out.Write("tamvik1/system/window/shade_wb.spr", PictureOf(shade));
   Canvas screen_shade(576, 320, {{0, 0, 0}});
   screen_shade.Fill(screen_shade.Colour({1, 1, 3}));
@@ -452,7 +428,8 @@ void WriteSceneFiles(Out& out, Glyphs& g) {
   // The town map's label file (read when a scene starts).
   out.Write("tamvik1/map/tmap2.spr", MapLabelFile());
   // The face: a girl with brown hair.
-  out.Write("tamvik1/system/kao.spr", SceneFaceFile({{14, 8, 4}, {31, 24, 19}, {8, 12, 24}}));
+  out.Write("tamvik1/system/kao.spr",
+            FaceFileOf({{{14, 8, 4}, {31, 24, 19}, {8, 12, 24}}}, {{0, 0}}));
   // The wall round the picture area (32,16)-(608,336): a stone pattern, its words at the top of
   // the picture area, which a background covers, so that none lie under the message window or
   // the choice window.

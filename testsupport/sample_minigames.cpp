@@ -777,7 +777,9 @@ void AddHanaGame(OdArt& art, Glyphs& g) {
   // The text window (slots 500, 501): one line at (16, 352), clear of the hand below it.
   art.Shared(
       500, "hana_window",
-      [] { return TextWindow(608, 40, {20, 6, 4}); },
+      [] {
+        return TextWindow(608, 40, {20, 6, 4});
+      },
       false);
   art.Show(56, 61);
   art.Show(57, 62, -2, -2);

@@ -145,6 +145,13 @@ bool SampleRoad::ShownAt(int x, int y, uint32_t colour_ref) const {
   return (display.FramePixel(x, y) & 0xFFDF) == Packed(colour_ref);
 }
 
+bool SampleRoad::LightAt(int x, int y) const {
+  const platform::headless::HeadlessDisplay& display = d.host().display;
+  if (x < 0 || y < 0 || x >= display.frame_width || y >= display.frame_height) return false;
+  const uint16_t p = display.FramePixel(x, y);
+  return (p >> 11) >= 24 && ((p >> 5) & 63) >= 48 && (p & 31) >= 24;
+}
+
 void SampleRoad::SaveFrame(const std::string& name) {
   if (frames_to_.empty()) return;
   std::string file = "sample_" + name + ".png";

@@ -57,6 +57,8 @@ class SampleRoad {
   bool UntilShown(const std::string& name, uint32_t colour_ref, int limit);
   // Whether the latest presented frame holds the colour (5-bit channels) at (x, y).
   bool ShownAt(int x, int y, uint32_t colour_ref) const;
+  // Whether the latest presented frame is light at (x, y): every channel at least 3/4 of full.
+  bool LightAt(int x, int y) const;
   // Writes the latest presented frame as sample_<name>.png (when frames are written at all).
   void SaveFrame(const std::string& name);
 

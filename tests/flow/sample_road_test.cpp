@@ -12,6 +12,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/battle_extension.h"
+#include "battle/slg_face.h"
 #include "battle/slg_status_win.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -25,6 +26,7 @@
 #include "minigames/framework/minigame_menu.h"
 #include "minigames/framework/minigame_object.h"
 #include "minigames/minigame_context.h"
+#include "testsupport/battle_install.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/sample_data.h"
 #include "testsupport/sample_road.h"
@@ -203,6 +205,19 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   run.SaveFrame("battle status window");
   ASSERT_TRUE(run.PressUntil(kGameKey1, "the browsing left",
                              [] { return Battle().player.browse.status_step == 5; }, 300, 20));
+  // A battle message (the stage's first), as the events show one: typed dark on the window's
+  // light shade, the hero's face beside it; the fast key ends it (OK would also choose in the
+  // command window under it).
+  int message_frames = 0;
+  ASSERT_TRUE(run.d.RunUntil("the battle message read", [&](const ProgramDriver&) {
+    if (Slg::FaceMessage(1, testsupport::BattleInstall::kMessageIds[0]) != 0) return true;
+    if (++message_frames == 40) {
+      run.SaveFrame("battle message");
+      EXPECT_TRUE(run.LightAt(400, 420)) << "the message's shade";
+    }
+    if (message_frames > 40 && message_frames % 10 == 0) run.Press(kGameKey2);
+    return false;
+  }, 300));
   // Won by the input script: the hero walks beside the enemy and attacks until it falls; with no
   // enemy left the test's victory rule (installed before the battle) starts the victory, since
   // the stage's events are not the sample's yet.
