@@ -19,6 +19,7 @@
 #include "testsupport/lips_files.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
+#include "testsupport/program_messages.h"
 #include "testsupport/sample_art.h"
 #include "testsupport/save_data_builder.h"
 #include "testsupport/scene_files.h"
@@ -114,6 +115,7 @@ std::map<uint16_t, uint32_t> FontCharacters(const std::vector<std::string>& extr
       }
     }
   };
+  take(ProgramMessageTexts());
   take(SampleTexts());
   take(extra_texts);
   return chosen;

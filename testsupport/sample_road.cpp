@@ -10,6 +10,7 @@
 #include "battle/battle_context.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
+#include "flow/tamvik_bup.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_open.h"
 #include "scene/ui/tamvik_icat.h"
@@ -159,7 +160,9 @@ void SampleRoad::SaveFrame(const std::string& name) {
   d.display().SaveFramePng((fs::path(frames_to_) / file).string());
 }
 
-bool SampleRoad::ChoiceOpen() { return Ctx().game_task.FindTask(CTamvikLips::kTaskName) != nullptr; }
+bool SampleRoad::ChoiceOpen() {
+  return Ctx().game_task.FindTask(CTamvikLips::kTaskName) != nullptr;
+}
 
 int SampleRoad::ChoiceLine() {
   GameTaskRec* t = Ctx().game_task.FindTask(CTamvikLips::kTaskName);
@@ -195,6 +198,18 @@ bool SampleRoad::AnswerTheSaveOffer(int entry) {
   }
   return PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); }, 600,
                     30);
+}
+
+const SaveMenuExtra* SampleRoad::SlotMenu() {
+  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
+  return t != nullptr ? static_cast<const SaveMenuExtra*>(t->extra) : nullptr;
+}
+
+int SampleRoad::SlotMenuSubStep() { return SlotMenu() != nullptr ? SlotMenu()->subStep : -1; }
+
+bool SampleRoad::UntilSlotMenuSubStep(const std::string& name, int sub_step, int limit) {
+  return d.RunUntil(
+      name, [sub_step](const ProgramDriver&) { return SlotMenuSubStep() == sub_step; }, limit);
 }
 
 bool SampleRoad::WinTheBattle(int limit) {

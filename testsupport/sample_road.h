@@ -20,6 +20,8 @@
 #include "testsupport/faulty_files.h"
 #include "testsupport/program_driver.h"
 
+struct SaveMenuExtra;
+
 namespace testsupport {
 
 // Traced lines that report a file missing, cut or failing ("no file", "not found", "Fail",
@@ -71,6 +73,12 @@ class SampleRoad {
   // The eyecatch's offer to save: waits for its menu and confirms entry `entry` (0 save, 2 go
   // on); for entry 2, true once the offer has ended.
   bool AnswerTheSaveOffer(int entry);
+
+  // The slot menu's extra block (null while none runs) and its sub-step (-1 with none; 2 the
+  // slot list, 12 the question); runs until the sub-step is `sub_step`.
+  static const SaveMenuExtra* SlotMenu();
+  static int SlotMenuSubStep();
+  bool UntilSlotMenuSubStep(const std::string& name, int sub_step, int limit);
 
   // Runs the sample's battle to its end: the hero walks beside the enemy and attacks until it
   // falls (the attacks end at once until the kinds' effects exist); the victory needs a rule

@@ -16,7 +16,6 @@
 #include "battle/slg_status_win.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
-#include "flow/tamvik_bup.h"
 #include "flow/tamvik_omake.h"
 #include "flow/tamvik_open.h"
 #include "flow/tamvik_option.h"
@@ -48,17 +47,12 @@ constexpr CaptionPair kCaptionPairs[16] = {
     {255, 1200}, {0, 1410}, {1, 1612}, {2, 1800},  {3, 2010},  {4, 2220},  {5, 2416}, {6, 2610},
     {7, 2872},   {8, 3270}, {9, 3510}, {10, 3670}, {8, 4070}, {9, 4304}, {10, 4620}, {255, 0},
 };
-constexpr int kCaptionX[17] = {104, 80, 96, 88, 104, 104, 96, 88, 72, 89, 88, 80, 96, 88, 104, 96, 104};
-
-int SaveMenuStep() {
-  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
-  return t != nullptr ? static_cast<SaveMenuExtra*>(t->extra)->subStep : -1;
-}
+constexpr int kCaptionX[17] = {104, 80, 96, 88, 104, 104, 96, 88, 72,
+                               89,  88, 80, 96, 88,  104, 96, 104};
 
 // The slot list open (load or save form): slot `slot` chosen and the question answered yes.
 bool ChooseSlot(SampleRoad& run, int slot) {
-  if (!run.d.RunUntil("the slot list", [](const ProgramDriver&) { return SaveMenuStep() == 2; },
-                      300)) {
+  if (!run.UntilSlotMenuSubStep("the slot list", 2, 300)) {
     return false;
   }
   for (int i = 1; i < slot; ++i) {
@@ -66,8 +60,7 @@ bool ChooseSlot(SampleRoad& run, int slot) {
     run.d.Run(6);
   }
   run.Press(kGameKey0);
-  if (!run.d.RunUntil("the question", [](const ProgramDriver&) { return SaveMenuStep() == 12; },
-                      60)) {
+  if (!run.UntilSlotMenuSubStep("the question", 12, 60)) {
     return false;
   }
   run.Press(kGameKey0);  // "是"
@@ -82,7 +75,8 @@ void ExpectNoTraceFaults(SampleRoad& run) {
 // Boot, through the opening to its end: the captions at their times.
 void WatchTheOpening(SampleRoad& run) {
   ASSERT_TRUE(run.d.Start());
-  ASSERT_TRUE(run.UntilShown("staff card with the maker logo", testsupport::SampleLogoColour(), 900));
+  ASSERT_TRUE(
+      run.UntilShown("staff card with the maker logo", testsupport::SampleLogoColour(), 900));
   ASSERT_TRUE(run.UntilMode(6, 2500));
   ASSERT_TRUE(run.UntilShown("opening", SampleRoad::kMovieRedRef, 100));
   const int start = run.d.frame();
@@ -126,8 +120,9 @@ void CheckTheTitle(SampleRoad& run) {
   EXPECT_TRUE(run.ShownAt(logo.x + 2, logo.y + 2, testsupport::SampleLogoFrameColour()));
   EXPECT_TRUE(run.ShownAt(logo.x + logo.w - 3, logo.y + logo.h - 3,
                           testsupport::SampleLogoFrameColour()));
-  ASSERT_TRUE(run.PressUntil(kGameKey3, "the menu",
-                             [&run] { return run.TitleStep() == CTamvikOpen::kMenuLoop; }, 300, 20));
+  ASSERT_TRUE(run.PressUntil(
+      kGameKey3, "the menu", [&run] { return run.TitleStep() == CTamvikOpen::kMenuLoop; }, 300,
+      20));
   run.d.Run(20);  // the window opens
   ASSERT_TRUE(run.UntilShown("title menu", testsupport::SampleMenuColour(), 10));
   // The menu's picture fills the window (112,88)-(528,392): its gold frame at both corners.
@@ -169,15 +164,13 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   ASSERT_TRUE(run.Choose("the battle", 2));
   ASSERT_TRUE(run.AnswerTheSaveOffer(0));
   ASSERT_TRUE(ChooseSlot(run, 2));
-  ASSERT_TRUE(run.d.RunUntil("the save made", [](const ProgramDriver&) {
-    return SaveMenuStep() == 22;  // its message
-  }, 600));
+  ASSERT_TRUE(run.UntilSlotMenuSubStep("the save made", 22, 600));  // its message
   run.d.Run(10);
   run.SaveFrame("saved");
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the slot list again", [] { return SaveMenuStep() == 2; },
-                             300, 20));
-  ASSERT_TRUE(run.PressUntil(kGameKey1, "the slot menu closed", [] { return SaveMenuStep() == -1; },
-                             300, 20));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the slot list again",
+                             [] { return SampleRoad::SlotMenuSubStep() == 2; }, 300, 20));
+  ASSERT_TRUE(run.PressUntil(kGameKey1, "the slot menu closed",
+                             [] { return SampleRoad::SlotMenuSubStep() == -1; }, 300, 20));
   ASSERT_TRUE(run.AnswerTheSaveOffer(2));
   ASSERT_TRUE(run.UntilMode(27, 3000));
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
@@ -225,8 +218,8 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   ASSERT_TRUE(run.AnswerTheSaveOffer(2));
 
   // The scene after the battle, then the extras scene: its sound test, then its end.
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the extras' choice", [] { return SampleRoad::ChoiceOpen(); },
-                             3000, 30));
+  ASSERT_TRUE(run.PressUntil(
+      kGameKey0, "the extras' choice", [] { return SampleRoad::ChoiceOpen(); }, 3000, 30));
   run.SaveFrame("extras choice");
   ASSERT_TRUE(run.Choose("\"看特典\"", 2));
   ASSERT_TRUE(run.Choose("the sound test", 2));
@@ -244,8 +237,9 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
                              30));
 
   // Continue: slot 2 loaded; the options from the loaded game's battle, and the quit.
-  ASSERT_TRUE(run.PressUntil(kGameKey3, "the menu again",
-                             [&run] { return run.TitleStep() == CTamvikOpen::kMenuLoop; }, 1200, 20));
+  ASSERT_TRUE(run.PressUntil(
+      kGameKey3, "the menu again", [&run] { return run.TitleStep() == CTamvikOpen::kMenuLoop; },
+      1200, 20));
   run.d.Run(20);
   run.ChooseRow(1);  // continue
   ASSERT_TRUE(ChooseSlot(run, 2));
@@ -269,8 +263,8 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
     GameTaskRec* t = option();
     return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
   };
-  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; },
-                             60, 4));
+  ASSERT_TRUE(run.PressUntil(
+      kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; }, 60, 4));
   run.Press(kGameKey0);
   ASSERT_TRUE(run.d.RunUntil("the question", [](const ProgramDriver&) {
     return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
@@ -362,15 +356,19 @@ TEST(SampleRoadTest, TheExtrasPlayAGameFreelyToItsRankingAndBack) {
   }, 900));
   run.SaveFrame("free play menu");
   // Start; then every pick on the first child left, until the lives run out and the result shows.
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the ranking", [] {
-    return HasMinigame() && Minigame().menu.phase == mg::kPhaseResult && Minigame().menu.step == 10011;
-  }, 12000, 20));
+  ASSERT_TRUE(run.PressUntil(
+      kGameKey0, "the ranking",
+      [] {
+        return HasMinigame() && Minigame().menu.phase == mg::kPhaseResult &&
+               Minigame().menu.step == 10011;
+      },
+      12000, 20));
   run.d.Run(10);
   run.SaveFrame("free play ranking");
   EXPECT_EQ(mg_obj_get_anim(211), 400);  // the best three shown
   // The result's items: retry, quit, reset; quit leaves the game.
-  ASSERT_TRUE(run.PressUntil(kGameKeyDown, "quit", [] { return mg_cursor_get() == mg::kChoiceQuit; }, 60,
-                             6));
+  ASSERT_TRUE(run.PressUntil(
+      kGameKeyDown, "quit", [] { return mg_cursor_get() == mg::kChoiceQuit; }, 60, 6));
   run.Press(kGameKey0);
   ASSERT_TRUE(run.UntilMode(30, 600)) << ::testing::PrintToString(run.modes);
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return SampleRoad::ChoiceOpen(); },
