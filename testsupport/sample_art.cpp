@@ -525,19 +525,25 @@ std::vector<uint8_t> PicturesOf(const std::vector<Canvas>& cs) {
   return PictureFile(cs.front().colours(), images);
 }
 
-std::vector<uint8_t> AnimationsOf(const std::vector<Canvas>& cs, uint16_t ticks,
-                                  const std::vector<std::pair<int, int>>& places) {
-  const OneTable shared = OnOneTable(cs);
+std::vector<uint8_t> FramesFileWith(const std::vector<Canvas>& frames,
+                                    const std::vector<std::pair<int, int>>& offsets,
+                                    const std::vector<std::vector<SprFrameSpec>>& animations) {
+  const OneTable shared = OnOneTable(frames);
   std::vector<std::vector<SprUnitEntry>> units;
-  std::vector<std::vector<SprFrameSpec>> animations;
-  for (size_t n = 0; n < cs.size(); ++n) {
-    const std::pair<int, int> at = n < places.size() ? places[n] : std::make_pair(0, 0);
-    units.push_back({BoxEntry(static_cast<uint16_t>(n), static_cast<int16_t>(at.first),
-                              static_cast<int16_t>(at.second), static_cast<int16_t>(cs[n].width()),
-                              static_cast<int16_t>(cs[n].height()))});
-    animations.push_back({{static_cast<uint16_t>(n), ticks}});
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const std::pair<int, int> at = i < offsets.size() ? offsets[i] : std::make_pair(0, 0);
+    units.push_back({BoxEntry(
+        static_cast<uint16_t>(i), static_cast<int16_t>(at.first), static_cast<int16_t>(at.second),
+        static_cast<int16_t>(frames[i].width()), static_cast<int16_t>(frames[i].height()))});
   }
   return AnimationFile(shared.colours, shared.images, units, animations);
+}
+
+std::vector<uint8_t> AnimationsOf(const std::vector<Canvas>& cs, uint16_t ticks,
+                                  const std::vector<std::pair<int, int>>& places) {
+  std::vector<std::vector<SprFrameSpec>> animations;
+  for (size_t n = 0; n < cs.size(); ++n) animations.push_back({{static_cast<uint16_t>(n), ticks}});
+  return FramesFileWith(cs, places, animations);
 }
 
 std::vector<uint8_t> DirectPicturesOf(const std::vector<Canvas>& cs) {

@@ -145,6 +145,11 @@ std::vector<uint8_t> PicturesOf(const std::vector<Canvas>& cs);
 // place (0, 0 unless given).
 std::vector<uint8_t> AnimationsOf(const std::vector<Canvas>& cs, uint16_t ticks = 30,
                                   const std::vector<std::pair<int, int>>& places = {});
+// A file of frames: images 0..n-1, unit i showing image i at `offsets[i]` (0, 0 past the end),
+// with the animations given.
+std::vector<uint8_t> FramesFileWith(const std::vector<Canvas>& frames,
+                                    const std::vector<std::pair<int, int>>& offsets,
+                                    const std::vector<std::vector<SprFrameSpec>>& animations);
 // A direct-colour sprite file of the canvases (the minigames' loader keeps their size; colour
 // 0 becomes the colour key).
 std::vector<uint8_t> DirectPicturesOf(const std::vector<Canvas>& cs);

@@ -217,22 +217,6 @@ std::vector<uint8_t> EmptyUnitFile() {
 
 // ---- System sprites ----
 
-// A file of frames (images 0..n-1, unit i showing image i at `offsets[i]`, else at 0, 0) with
-// the animations given.
-std::vector<uint8_t> FramesFileWith(const std::vector<Canvas>& frames,
-                                    const std::vector<std::pair<int, int>>& offsets,
-                                    const std::vector<std::vector<SprFrameSpec>>& animations) {
-  const OneTable shared = OnOneTable(frames);
-  std::vector<std::vector<SprUnitEntry>> units;
-  for (size_t i = 0; i < frames.size(); ++i) {
-    const std::pair<int, int> at = i < offsets.size() ? offsets[i] : std::make_pair(0, 0);
-    units.push_back({BoxEntry(
-        static_cast<uint16_t>(i), static_cast<int16_t>(at.first), static_cast<int16_t>(at.second),
-        static_cast<int16_t>(frames[i].width()), static_cast<int16_t>(frames[i].height()))});
-  }
-  return AnimationFile(shared.colours, shared.images, units, animations);
-}
-
 // The same with the system sprites' animations: 0 cycling through the `cycle` first frames (all
 // when 0), then one one-frame animation per frame.
 std::vector<uint8_t> FramesFile(const std::vector<Canvas>& frames, int cycle = 0,
@@ -302,15 +286,17 @@ std::vector<uint8_t> GridFile() {
   return FramesFile(frames, 0, std::vector<std::pair<int, int>>(6, {-44, -22}));
 }
 
-// The command window: frames 0 and 1 the window (a heroine's, the hero's), 2-4 the columns'
+// The command window: frames 0 and 1 the window (a heroine's five entries, the hero's six), 2-4 the columns'
 // backgrounds (one, two, three entries), the main entries (32 x 32: a mark and a word at half
 // size) and the upper entries (48 x 32: the word), greyed where the window greys them; the
 // cursor is animation 23.
 std::vector<uint8_t> CommandWindowFile(Glyphs& g) {
   std::vector<Canvas> frames(48, Canvas(4, 4, {{0, 0, 0}}));
+  // The hero's window is wider: its sixth entry (cover) stands at x 192-224, after a divider.
   frames[0] = Panel(196, 56);
-  frames[1] = Panel(196, 56);
-  frames[1].Frame(8, 8, 188, 48, 1, frames[1].Colour({31, 31, 31}));
+  frames[1] = Panel(240, 56);
+  frames[1].Frame(8, 8, 232, 48, 1, frames[1].Colour({31, 31, 31}));
+  frames[1].Rect(183, 8, 185, 48, frames[1].Colour({31, 31, 31}));
   const int heights[3] = {48, 80, 112};
   for (int k = 0; k < 3; ++k) {
     Canvas bg(80, heights[k], {{0, 0, 0}});

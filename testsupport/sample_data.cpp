@@ -15,7 +15,6 @@
 #include "platform/ffmpeg/test_movie.h"
 #include "platform/little_endian.h"
 #include "testsupport/eyecatch_files.h"
-#include "testsupport/icon_files.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
@@ -414,10 +413,72 @@ Canvas WindowFrame() {
   return frame;
 }
 
+// The mouse pointer (point.spr, animation 0): a white arrow with a dark edge, its tip at the
+// pointer.
+std::vector<uint8_t> PointerFile() {
+  const char* const kRows[] = {
+      "X",           "XX",          "XWX",         "XWWX",        "XWWWX",
+      "XWWWWX",      "XWWWWWX",     "XWWWWWWX",    "XWWWWWWWX",   "XWWWWWWWWX",
+      "XWWWWWWWWWX", "XWWWWWWXXXXX", "XWWWXWWX",   "XWWX XWWX",   "XWX  XWWX",
+      "XX    XWWX",  "X     XWWX",  "       XX",
+  };
+  Canvas arrow(12, 18, {{0, 0, 0}});
+  const uint8_t edge = arrow.Colour(kInk);
+  const uint8_t body = arrow.Colour(kWhite);
+  for (int y = 0; y < 18; ++y) {
+    for (int x = 0; kRows[y][x] != 0; ++x) {
+      if (kRows[y][x] != ' ') arrow.Put(x, y, kRows[y][x] == 'X' ? edge : body);
+    }
+  }
+  return AnimationsOf({arrow});
+}
+
+// The command icons (icon2.spr), centred on the pointer: 0 the neutral ring; for each command
+// code c (3, 6, ..., 21) a disc of its own colour with its number, c - 2 growing into it and
+// c - 1 shrinking out of it; 22 the key-wait mark, a gold arrowhead bobbing at the bottom of the
+// message window.
+std::vector<uint8_t> CommandIconsFile(Glyphs& g) {
+  std::vector<Canvas> frames;
+  std::vector<std::pair<int, int>> offsets;
+  const auto add = [&frames, &offsets](Canvas c, int x, int y) {
+    frames.push_back(std::move(c));
+    offsets.emplace_back(x, y);
+    return static_cast<uint16_t>(frames.size() - 1);
+  };
+  const auto disc = [](SprRgb colour, int r) {
+    Canvas c(28, 28, {{0, 0, 0}});
+    c.Disc(14, 14, r + 2, c.Colour(kInk));
+    c.Disc(14, 14, r, c.Colour(colour));
+    return c;
+  };
+  std::vector<std::vector<SprFrameSpec>> animations;
+  Canvas ring = disc(kWhite, 11);
+  ring.Disc(14, 14, 7, ring.Colour(kInk));
+  animations.push_back({{add(ring, -14, -14), 30}});
+  const SprRgb kHues[7] = {{31, 8, 8},  {31, 20, 4}, {20, 28, 4}, {4, 24, 10},
+                           {4, 20, 31}, {14, 8, 31}, {28, 8, 26}};
+  for (int k = 0; k < 7; ++k) {
+    Canvas steady = disc(kHues[k], 11);
+    const std::string number = std::to_string(k + 1);
+    steady.HalfText(g, 14 - Canvas::HalfTextWidth(number) / 2, 8, number, steady.Colour(kWhite));
+    const uint16_t small = add(disc(kHues[k], 5), -14, -14);
+    const uint16_t middle = add(disc(kHues[k], 8), -14, -14);
+    const uint16_t whole = add(steady, -14, -14);
+    animations.push_back({{small, 4}, {middle, 4}});  // appearing
+    animations.push_back({{middle, 4}, {small, 4}});  // vanishing
+    animations.push_back({{whole, 30}});
+  }
+  Canvas mark(18, 12, {{0, 0, 0}});
+  mark.Polygon({{0, 0}, {18, 0}, {9, 12}}, mark.Colour(kInk));
+  mark.Polygon({{2, 1}, {16, 1}, {9, 9}}, mark.Colour(kGold));
+  animations.push_back({{add(mark, -9, -14), 20}, {add(mark, -9, -11), 20}});
+  return FramesFileWith(frames, offsets, animations);
+}
+
 void WriteSceneFiles(Out& out, Glyphs& g) {
   // The pointer, the command icons and the message window (frame and shades).
-  out.Write("tamvik1/system/icon/icon2.spr", IconSprFile());
-  out.Write("tamvik1/system/icon/point.spr", PointerSprFile());
+  out.Write("tamvik1/system/icon/icon2.spr", CommandIconsFile(g));
+  out.Write("tamvik1/system/icon/point.spr", PointerFile());
   out.Write("tamvik1/system/window/window_b.spr", PictureOf(WindowFrame()));
   // The window shade (608 x 128, drawn behind the window: half-transparent in the scenes, whole
   // under the battle's messages), light under the dark text; and the screen shade (576 x 320).
