@@ -13,6 +13,7 @@
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_open.h"
+#include "flow/tamvik_option.h"
 #include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_lips.h"
 #include "platform/headless/headless_movie.h"
@@ -198,6 +199,31 @@ bool SampleRoad::AnswerTheSaveOffer(int entry) {
   }
   return PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); }, 600,
                     30);
+}
+
+bool SampleRoad::OptionMenuOpen() {
+  return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName) != nullptr;
+}
+
+bool SampleRoad::QuitThroughTheOptions(int limit) {
+  const auto file_choice = [] {
+    GameTaskRec* t = Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName);
+    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
+  };
+  if (!PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; }, 60, 4)) {
+    return false;
+  }
+  Press(kGameKey0);
+  if (!d.RunUntil("the question", [](const ProgramDriver&) {
+        return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
+      }, 60)) {
+    return false;
+  }
+  d.Run(20);
+  Press(kGameKeyLeft);  // "是"
+  d.Run(4);
+  Press(kGameKey0);
+  return d.RunToEnd(limit);
 }
 
 const SaveMenuExtra* SampleRoad::SlotMenu() {

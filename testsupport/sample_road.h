@@ -74,6 +74,12 @@ class SampleRoad {
   // on); for entry 2, true once the offer has ended.
   bool AnswerTheSaveOffer(int entry);
 
+  // Whether the option menu is open.
+  static bool OptionMenuOpen();
+  // From the open option menu: its "遊戲結束" chosen, the question answered yes; whether the
+  // program ended within the limit.
+  bool QuitThroughTheOptions(int limit);
+
   // The slot menu's extra block (null while none runs) and its sub-step (-1 with none; 2 the
   // slot list, 12 the question); runs until the sub-step is `sub_step`.
   static const SaveMenuExtra* SlotMenu();

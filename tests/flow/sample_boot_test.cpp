@@ -18,7 +18,6 @@
 #include "engine/gfx/display/ddraw_func.h"
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_omake.h"
-#include "flow/tamvik_option.h"
 #include "game/game_context.h"
 #include "game/macro_vars.h"
 #include "game/save_files.h"
@@ -70,28 +69,11 @@ TEST(SampleBoot, ANewGameTypesItsFirstMessageAndTheOptionsQuitTheProgram) {
   ASSERT_TRUE(run.UntilOpened("0003.wav", 300));  // the first message's voice
   run.d.Run(30);
   ASSERT_TRUE(run.UntilShown("new game message", testsupport::SampleWindowColour(), 600));
-  const auto option = [] { return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName); };
   // The menu key counts once the voice has ended.
-  ASSERT_TRUE(run.PressUntil(kGameKey3, "the options", [&option] { return option() != nullptr; },
+  ASSERT_TRUE(run.PressUntil(kGameKey3, "the options", [] { return SampleRoad::OptionMenuOpen(); },
                              600, 30));
-  const auto file_choice = [&option] {
-    GameTaskRec* t = option();
-    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
-  };
   run.d.Run(20);  // the window opens
-  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; },
-                             60, 4));
-  run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunUntil(
-      "the question", [](const ProgramDriver&) {
-        return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
-      },
-      60));
-  run.d.Run(20);
-  run.Press(kGameKeyLeft);  // "是"
-  run.d.Run(4);
-  run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunToEnd(200));
+  ASSERT_TRUE(run.QuitThroughTheOptions(200));
   EXPECT_EQ(run.d.exit_code, 0);
   EXPECT_TRUE(run.d.host_window().boxes.empty());
 }

@@ -18,7 +18,6 @@
 #include "engine/core/game_task.h"
 #include "flow/tamvik_omake.h"
 #include "flow/tamvik_open.h"
-#include "flow/tamvik_option.h"
 #include "game/system_data.h"
 #include "minigames/framework/minigame_cursor.h"
 #include "minigames/framework/minigame_framework.h"
@@ -248,32 +247,17 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the command window again",
                              [] { return HasBattle() && Battle().phase_sub == 3; }, 900, 30));
-  const auto option = [] { return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName); };
   run.d.Run(10);
   run.Press(kGameKey3);  // the system menu, on its second item: the options
   run.d.Run(30);
   run.SaveFrame("battle system menu");
   run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunUntil("the options", [&option](const ProgramDriver&) {
-    return option() != nullptr;
+  ASSERT_TRUE(run.d.RunUntil("the options", [](const ProgramDriver&) {
+    return SampleRoad::OptionMenuOpen();
   }, 200));
   run.d.Run(30);
   run.SaveFrame("options");
-  const auto file_choice = [&option] {
-    GameTaskRec* t = option();
-    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
-  };
-  ASSERT_TRUE(run.PressUntil(
-      kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; }, 60, 4));
-  run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunUntil("the question", [](const ProgramDriver&) {
-    return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
-  }, 60));
-  run.d.Run(20);
-  run.Press(kGameKeyLeft);  // "是"
-  run.d.Run(4);
-  run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunToEnd(300));
+  ASSERT_TRUE(run.QuitThroughTheOptions(300));
   EXPECT_EQ(run.d.exit_code, 0);
   ExpectNoTraceFaults(run);
 }
