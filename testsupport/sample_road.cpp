@@ -201,6 +201,13 @@ bool SampleRoad::AnswerTheSaveOffer(int entry) {
                     30);
 }
 
+bool SampleRoad::StartANewGame(const std::string& frame) {
+  ChooseRow(0);  // new game
+  if (!UntilMode(30, 300) || !UntilOpened("0003.wav", 300)) return false;  // the first voice
+  d.Run(30);
+  return UntilShown(frame, SampleWindowColour(), 600);
+}
+
 bool SampleRoad::OptionMenuOpen() {
   return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName) != nullptr;
 }

@@ -102,6 +102,8 @@ class SampleRoad {
   bool BootToTitleMenu();
   // From the title menu: the row `downs` below the first chosen with decide.
   void ChooseRow(int downs);
+  // From the title menu: a new game, until its first message shows (frame `frame`).
+  bool StartANewGame(const std::string& frame);
   // The extra scene's first message typed (frame "message window"), decide until the title is
   // back (frame "title again").
   bool PlaySceneToTitle();

@@ -64,11 +64,7 @@ TEST(SampleBoot, ContinueLoadsSlotOneIntoTheSameSceneAndBack) {
 TEST(SampleBoot, ANewGameTypesItsFirstMessageAndTheOptionsQuitTheProgram) {
   SampleRoad run(TAMVIK_SAMPLE_DIR);
   ASSERT_TRUE(run.BootToTitleMenu());
-  run.ChooseRow(0);  // new game
-  ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.UntilOpened("0003.wav", 300));  // the first message's voice
-  run.d.Run(30);
-  ASSERT_TRUE(run.UntilShown("new game message", testsupport::SampleWindowColour(), 600));
+  ASSERT_TRUE(run.StartANewGame("new game message"));
   // The menu key counts once the voice has ended.
   ASSERT_TRUE(run.PressUntil(kGameKey3, "the options", [] { return SampleRoad::OptionMenuOpen(); },
                              600, 30));

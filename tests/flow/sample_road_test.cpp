@@ -131,11 +131,7 @@ void CheckTheTitle(SampleRoad& run) {
 
 // The new game's scene to its choice of minigames or the battle.
 void ToTheNewGamesChoice(SampleRoad& run) {
-  run.ChooseRow(0);  // new game
-  ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.UntilOpened("0003.wav", 300));  // the first message's voice
-  run.d.Run(40);
-  ASSERT_TRUE(run.UntilShown("scene message", testsupport::SampleWindowColour(), 600));
+  ASSERT_TRUE(run.StartANewGame("scene message"));
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
                              1500, 30));
 }
