@@ -24,8 +24,9 @@ constexpr int kSlgAnmSlots = 23;
 constexpr int kSlgSituations = 6;
 constexpr int kSlgSeCount = 512;
 constexpr int kSlgVoiceCount = 5000;
-constexpr int kSlgEventAnmCount = 64;
-constexpr int kSlgEventNpcBase = 80;  // event character numbers 80-143 are event entries 0-63
+// Event character numbers 80-143 (the event-object kinds) are event entries 0-63.
+constexpr int kSlgEventAnmCount = kSlgEventObjKinds;
+constexpr int kSlgEventNpcBase = kSlgEventObjKindFirst;
 
 // Load modes of SE.TAB.
 enum SlgSeMode : int32_t { kSlgSeStreaming = 0, kSlgSeStatic = 1 };

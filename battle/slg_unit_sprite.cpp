@@ -194,7 +194,7 @@ void ReleaseUnitAnmSlot(SlgUnit& unit, int slot) {
 
 void LoadUnitEventAnm(SlgUnit& unit) {
   SprAnm*& entry = unit.anims[kUnitAnmBaseBody];
-  if (entry == nullptr) entry = GetEventAnm(unit.character);
+  if (entry == nullptr) entry = GetEventAnm(unit.kind);
 }
 
 int CountHitUnits() {

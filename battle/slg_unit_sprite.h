@@ -59,7 +59,8 @@ void PlayUnitAnm2(SlgUnit& unit, uint8_t mode);
 // Loads slot 0-22 unless loaded; releases it when loaded.
 void LoadUnitAnmSlot(SlgUnit& unit, int slot);
 void ReleaseUnitAnmSlot(SlgUnit& unit, int slot);
-// The unit's event animation (EventAnm.TAB by its character) into slot 0 unless loaded.
+// The unit's event animation (the EventAnm.TAB entry of its kind, 80-143) into slot 0 unless
+// loaded.
 void LoadUnitEventAnm(SlgUnit& unit);
 // Units 0 .. unit_count - 1 with flag bit 0.
 int CountHitUnits();
