@@ -1,3 +1,5 @@
 #include "battle_events/events_install.h"
 
-void InstallBattleEvents(BattleContext& /*battle*/) {}
+#include "battle_events/runtime/shared_effects.h"
+
+void InstallBattleEvents(BattleContext& battle) { InstallSharedEffects(battle); }

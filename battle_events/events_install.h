@@ -4,6 +4,6 @@
 
 class BattleContext;
 
-// Fills `battle`'s event entries that the battle events supply: none yet, so every entry keeps
-// the core's stand-in.
+// Fills `battle`'s event entries that the battle events supply: the five unit effects
+// (battle_events/runtime/shared_effects.h); the others keep the core's stand-ins.
 void InstallBattleEvents(BattleContext& battle);
