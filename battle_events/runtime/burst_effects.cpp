@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "battle/battle_context.h"
-#include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_math.h"
 #include "battle/slg_sound.h"

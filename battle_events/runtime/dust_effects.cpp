@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "battle/battle_context.h"
-#include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_spawn.h"
@@ -204,6 +203,9 @@ int CtrlJumpEffect(SlgUnit& unit, int32_t floor, int32_t speed, int32_t gravity)
   SlgEffectTask* task = StartUnitTask<JumpWork>(unit, &JumpBody, "CtrlJumpEffect");
   if (task == nullptr) return 0;
   JumpWork& w = WorkOf<JumpWork>(task);
+  // The hold belongs to this jump: one left from an earlier jump would keep the walk from
+  // moving the unit during this one (and then move it a whole cell at once).
+  unit.flags &= ~kUnitJumpClamp;
   w.floor = floor;
   w.start_x = unit.x;
   w.gravity = gravity;

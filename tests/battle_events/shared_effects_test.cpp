@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -459,51 +460,73 @@ TEST(SharedStop, EndsAtOnceOutsideState2AndStepsOnceAfterItsDust) {
 
 // ---- The walk road ----
 
-// A hero at (2, 8) facing 1, walking three cells right-down, the last two one level up: the
-// climb takes the jump's length in state 10 and the stop its dust's in state 2.
+// A hero at (2, 8) facing 1, walking three cells right-down (c1 .. c3) of the given levels.
 struct Road {
-  explicit Road(EffectRig& r) {
+  explicit Road(EffectRig& r, std::array<int, 3> levels = {0, 1, 1}) {
     c0 = CellPos(2, 8);
     c1 = {static_cast<int16_t>(c0.x + 48), static_cast<int16_t>(c0.y + 24)};
     c2 = {static_cast<int16_t>(c1.x + 48), static_cast<int16_t>(c1.y + 24)};
     c3 = {static_cast<int16_t>(c2.x + 48), static_cast<int16_t>(c2.y + 24)};
-    for (SlgRangePos p : {c2, c3}) {
-      const SlgCell c = PosToCell(p.x, p.y);
-      r.board.SetCell(c.column, c.row, CellWord(1));
+    const SlgRangePos cells[3] = {c1, c2, c3};
+    for (size_t i = 0; i < 3; ++i) {
+      const SlgCell c = PosToCell(cells[i].x, cells[i].y);
+      r.board.SetCell(c.column, c.row, CellWord(static_cast<uint32_t>(levels[i])));
     }
     slot = r.Add(OnCell(2, 8, {.facing = 1}));
     Battle().state.acting_unit = slot;
     Slg::MoveSearch(0, c0, 4);
   }
-  // The states passed through, and the frames spent in each.
-  std::vector<int> Walk(EffectRig& r, std::vector<int>& frames_in, int32_t& highest) {
+  // The states passed through; the frames spent in each, the highest lift and the x travelled
+  // during each height change.
+  std::vector<int> Walk(EffectRig& r) {
     SlgUnit& u = EffectRig::U(slot);
     frames_in.assign(32, 0);
     highest = u.lift;
     if (Slg::BuildPath(u, c3.x, c3.y) != 1) return {};
-    return unit_state_moves::WalkRoad(u, 300, [&r] { r.rig.Step(); }, [&] {
+    int previous = u.state;
+    int32_t x_then = u.x;
+    return unit_state_moves::WalkRoad(u, 400, [&r] { r.rig.Step(); }, [&] {
       ++frames_in[u.state % 32];
       highest = std::max(highest, u.lift);
+      if (u.state == kUnitStateHeightChange && previous != u.state) x_then = u.x;
+      if (previous == kUnitStateHeightChange && u.state != previous) {
+        arc_travel.push_back((u.x - x_then) / kPx);
+      }
+      previous = u.state;
     });
   }
   uint8_t slot = 0;
   SlgRangePos c0, c1, c2, c3;
+  std::vector<int> frames_in;
+  int32_t highest = 0;
+  std::vector<int32_t> arc_travel;
 };
 
 TEST(SharedEffectsOnTheWalk, TheClimbJumpsAndTheStopWaitsForItsDust) {
   EffectRig r;
   Road road(r);
   SlgUnit& u = r.U(road.slot);
-  std::vector<int> frames_in;
-  int32_t highest = 0;
-  EXPECT_EQ(road.Walk(r, frames_in, highest), (std::vector<int>{3, 1, 10, 1, 4, 2, 8}));
-  EXPECT_GE(frames_in[10], 24 + 13) << "the arc's length";
-  EXPECT_LE(frames_in[10], 24 + 13 + 3);
-  EXPECT_GE(frames_in[2], kDustFrames) << "the stop dust's length";
-  EXPECT_EQ(highest, 69 * kPx) << "the jump rose above the goal's level";
+  EXPECT_EQ(road.Walk(r), (std::vector<int>{3, 1, 10, 1, 4, 2, 8}));
+  EXPECT_GE(road.frames_in[10], 24 + 13) << "the arc's length";
+  EXPECT_LE(road.frames_in[10], 24 + 13 + 3);
+  EXPECT_GE(road.frames_in[2], kDustFrames) << "the stop dust's length";
+  EXPECT_EQ(road.highest, 69 * kPx) << "the jump rose above the goal's level";
+  EXPECT_EQ(road.arc_travel, std::vector<int32_t>{48}) << "walked its cell during the arc";
   EXPECT_EQ(u.lift, 48 * kPx);
   EXPECT_EQ(u.x, road.c3.x * kPx);
   EXPECT_EQ(u.y, road.c3.y * kPx);
+}
+
+// Two climbs in a row: the hold the first jump set is its own, so the second arc still carries
+// the unit across its cell (rather than straight up, then a cell at once).
+TEST(SharedEffectsOnTheWalk, EveryClimbCarriesTheUnitAcrossItsCell) {
+  EffectRig r;
+  Road road(r, {1, 2, 2});
+  SlgUnit& u = r.U(road.slot);
+  EXPECT_EQ(road.Walk(r), (std::vector<int>{3, 10, 1, 10, 1, 4, 2, 8}));
+  EXPECT_EQ(road.arc_travel, (std::vector<int32_t>{48, 48}));
+  EXPECT_EQ(u.lift, 96 * kPx);
+  EXPECT_EQ(u.x, road.c3.x * kPx);
 }
 
 // ---- Faults ----
@@ -527,9 +550,7 @@ TEST(SharedEffectFaults, AFullPoolAtTheLandingEndsTheJumpAndTheWalkFinishes) {
   Road road(r);
   while (alloc_anime() != nullptr) {
   }
-  std::vector<int> frames_in;
-  int32_t highest = 0;
-  EXPECT_EQ(road.Walk(r, frames_in, highest), (std::vector<int>{3, 1, 10, 1, 4, 2, 8}));
+  EXPECT_EQ(road.Walk(r), (std::vector<int>{3, 1, 10, 1, 4, 2, 8}));
   EXPECT_EQ(r.U(road.slot).lift, 48 * kPx);
 }
 
