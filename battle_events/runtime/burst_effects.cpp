@@ -66,6 +66,30 @@ Work* NewWork(SharedEffectsState& st) {
   return work;
 }
 
+// The start of a burst's instance once something of it was made: its sound, its clock, its
+// work kept in `slot`; else the block given back. The work, or null.
+template <class Work>
+Work* BeginBurst(Work*& slot, Work* w, bool made, int se) {
+  if (!made) {
+    SlgFree(w);
+    return nullptr;
+  }
+  SlgSePlay(se);
+  w->start = EffectNow();
+  slot = w;
+  return w;
+}
+
+// A burst's answer after its frame: 1 while something of it is `left`, else its work given back
+// and 0.
+template <class Work>
+int BurstGoesOn(Work*& slot, bool left) {
+  if (left) return 1;
+  SlgFree(slot);
+  slot = nullptr;
+  return 0;
+}
+
 int32_t ClampToInt(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
                                                   std::numeric_limits<int32_t>::max()));
@@ -97,14 +121,7 @@ FallWork* StartFall(SharedEffectsState& st, const SlgUnit& unit, const SlgPair& 
     p.obj = MakeBurstObj(kFallParticleAnim, depth - 1, pos);
     made = made || p.obj != nullptr;
   }
-  if (!made) {
-    SlgFree(w);
-    return nullptr;
-  }
-  SlgSePlay(kFallEffectSe);
-  w->start = EffectNow();
-  st.fall = w;
-  return w;
+  return BeginBurst(st.fall, w, made, kFallEffectSe);
 }
 
 // One frame of a particle at frame f of the burst; whether it still has its object.
@@ -170,14 +187,7 @@ Fall2Work* StartFall2(SharedEffectsState& st, const SlgUnit& unit, const SlgPair
     p.obj = MakeBurstObj(kFall2ParticleAnim, w->depth, pos);
     made = made || p.obj != nullptr;
   }
-  if (!made) {
-    SlgFree(w);
-    return nullptr;
-  }
-  SlgSePlay(kFallEffect2Se);
-  w->start = EffectNow();
-  st.fall2 = w;
-  return w;
+  return BeginBurst(st.fall2, w, made, kFallEffect2Se);
 }
 
 bool StepFall2Particle(Fall2Particle& p, int32_t f, const SlgPair& pos, int32_t depth) {
@@ -219,10 +229,7 @@ int SlgFallEffect(SlgUnit& unit, const SlgPair& pos) {
     }
   }
   for (FallParticle& p : w->particles) left = StepFallParticle(p, f, pos) || left;
-  if (left) return 1;
-  SlgFree(w);
-  st.fall = nullptr;
-  return 0;
+  return BurstGoesOn(st.fall, left);
 }
 
 int SlgFallEffect2(SlgUnit& unit, const SlgPair& pos) {
@@ -243,10 +250,7 @@ int SlgFallEffect2(SlgUnit& unit, const SlgPair& pos) {
     }
   }
   for (Fall2Particle& p : w->particles) left = StepFall2Particle(p, f, pos, w->depth) || left;
-  if (left) return 1;
-  SlgFree(w);
-  st.fall2 = nullptr;
-  return 0;
+  return BurstGoesOn(st.fall2, left);
 }
 
 int SlgFlashEffect(SlgUnit& unit, const SlgPair& pos) {
