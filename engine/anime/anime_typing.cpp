@@ -47,7 +47,7 @@ const std::array<uint16_t, 9> CDdrawAnime::kPunctuation = {
     0x8141, 0x8142, 0x8163, 0x8148, 0x8149, 0x81AC, 0x81B8, 0x8177, 0x8178,
 };
 
-AnimeRec* CDdrawAnime::CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
+AnimeHandle CDdrawAnime::CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
                                      uint32_t interval) {
   if (!windows_.IsWindow(window)) {
     DebugPrint("CDdrawAnime::CreateMessage: no window\n");
@@ -65,12 +65,12 @@ AnimeRec* CDdrawAnime::CreateMessage(WindowRec* window, int x, int y, std::vecto
   block->length =
       static_cast<uint32_t>(std::find(text.begin(), text.end(), uint8_t{0}) - text.begin());
   block->mouth_position = block->length + 2;
-  AnimeRec* record = Link(kAnimeMessage, std::move(block));
+  AnimeRec* record = LinkRecord(kAnimeMessage, std::move(block));
   record->data = std::move(text);
-  return record;
+  return HandleOf(record);
 }
 
-int CDdrawAnime::DeleteMessage(AnimeRec* handle) { return Delete(handle); }
+int CDdrawAnime::DeleteMessage(AnimeHandle handle) { return Delete(handle); }
 
 int CDdrawAnime::TypeMessageChar(AnimeMessageBlock& block, std::span<const uint8_t> text) {
   CDdrawWindow& windows = windows_;

@@ -206,6 +206,21 @@ int TamvikFunc::StartLips(const char* text, int limit) {
 
 bool CTamvikLips::IsLipsEnd() const { return Ctx().game_task.FindTask(kTaskName) == nullptr; }
 
+void CTamvikLips::EndLips() {
+  CGameTask& list = Ctx().game_task;
+  if (GameTaskRec* task = list.FindTask(kTaskName)) {
+    const auto& work = *static_cast<const LipsWork*>(task->extra);
+    if (work.mode == 0 && TaskStep(task) == 3) {
+      // The gauge's sound plays in this step only.
+      Ctx().dsound.StopSE();
+      Ctx().dsound.SetSEVolume(work.saved_se_volume, 0);
+    }
+    list.DelTask(task);
+  }
+  ClearLeftovers();
+  FreeGaugeFiles();
+}
+
 void CTamvikLips::ClearLeftovers() {
   EngineContext& ctx = Ctx();
   CTamvikSpr& units = Units();
@@ -532,7 +547,7 @@ void CTamvikLips::Lips(GameTaskRec* record) {
     case 7: {
       CTamvikSpr& units = Units();
       SpxAnimeKind* kind = units.spx();
-      const auto ended = [kind](AnimeRec* handle) {
+      const auto ended = [kind](AnimeHandle handle) {
         return kind == nullptr || kind->IsEnd(handle) != 0;
       };
       if (w.steam_left_done == 0 && ended(lips.steam_left_)) {

@@ -96,7 +96,7 @@ TEST_P(TypingTest, AMouthTextSetsThePaceToOneCharacterPer100Ms) {
     SCOPED_TRACE(c.mouth);
     WindowRec* w = Make(0xFFFFFF, 0);
     ASSERT_NE(w, nullptr);
-    AnimeRec* msg =
+    AnimeHandle msg =
         anime().CreateMessage(w, 0, 0, Block(Glyphs().substr(0, 8), c.mouth), c.created);
     ASSERT_NE(msg, nullptr);
     ASSERT_EQ(anime().SetAutoClear(&msg), 1);
@@ -125,7 +125,7 @@ TEST_P(TypingTest, ASkipKeyTypesTheRestAtTheNextCharacterAndEnds) {
     SCOPED_TRACE(bit);
     HoldKey(0);
     WindowRec* w = Make(0xFFFFFF, 0);
-    AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(Glyphs(), "aiueo"), 100);
+    AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(Glyphs(), "aiueo"), 100);
     ASSERT_EQ(anime().SetAutoClear(&msg), 1);
     Frame(16);
     Frame(0);
@@ -147,7 +147,7 @@ TEST_P(TypingTest, SilentStepsTakeAnIntervalAndLineBreaksGoOnToTheNextLine) {
   WindowRec* w = Make(0xFFFFFF, 0);
   const std::string message =
       Glyphs().substr(0, 2) + "\xFF\xFF" + Glyphs().substr(2, 2) + "$$" + Glyphs().substr(4, 2);
-  AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(message), 50);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(message), 50);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
   Frame(0);
@@ -198,7 +198,7 @@ TEST_P(TypingTest, MixedTextStepsOneCharacterAtATime) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WindowRec* w = Make(0xFFFFFF, 0);
-    AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(c.message), 50);
+    AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(c.message), 50);
     ASSERT_EQ(anime().SetAutoClear(&msg), 1);
     Frame(16);
     Frame(0);
@@ -234,7 +234,7 @@ TEST_P(TypingTest, ARefusedCharacterKeepsThePenAndTheRestIsStillTyped) {
   // character after it still fits at the pen.
   WindowRec* w = Make(0xFFFFFF, 0);
   testsupport::TraceCapture trace;
-  AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(Glyphs() + Glyphs().substr(0, 2) + "a"), 10);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(Glyphs() + Glyphs().substr(0, 2) + "a"), 10);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
   Frame(0);
@@ -265,20 +265,20 @@ TEST_P(TypingTest, PauseMarksSetThePunctuationFlagAndCloseARandomMouth) {
     all += Glyphs().substr(0, 2);
     all += "\x81\x40";
   }
-  AnimeRec* probe = anime().CreateMessage(w, 0, 0, Block(all), 0);
+  AnimeHandle probe = anime().CreateMessage(w, 0, 0, Block(all), 0);
   AnimeMessageBlock* block = anime().BlockOf<AnimeMessageBlock>(probe);
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
     block->x = 0;  // each round starts the line again, so every character fits
-    ASSERT_EQ(anime().TypeMessageChar(*block, probe->data), 1);
+    ASSERT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 1);
     EXPECT_EQ(anime().punctuation(), 1u);
-    ASSERT_EQ(anime().TypeMessageChar(*block, probe->data), 1);
+    ASSERT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 1);
     EXPECT_EQ(anime().punctuation(), 0u);
-    ASSERT_EQ(anime().TypeMessageChar(*block, probe->data), 1);
+    ASSERT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 1);
     EXPECT_EQ(anime().punctuation(), 0u);
   }
-  EXPECT_EQ(anime().TypeMessageChar(*block, probe->data), 0);
+  EXPECT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 0);
   anime().Delete(probe);
 
   // A random mouth and a slow message: the mouth closes while the last character is a mark and
@@ -287,11 +287,11 @@ TEST_P(TypingTest, PauseMarksSetThePunctuationFlagAndCloseARandomMouth) {
   for (int i = 0; i < 6; ++i) {
     mouths[static_cast<size_t>(i)] = SolidAt(0x101010 * (i + 1), 0, 0, 8, 8);
   }
-  AnimeRec* lips = anime().SetTalkSurface(SURFACE_FG, std::make_unique<AnimeTalkBlock>(), 0, 0, 0,
+  AnimeHandle lips = anime().SetTalkSurface(SURFACE_FG, std::make_unique<AnimeTalkBlock>(), 0, 0, 0,
                                           mouths);
   anime().SetTalkMode(lips, kTalkRandom, kTalkGameClock);
   const std::string line = Glyphs().substr(0, 2) + "\x81\x41" + Glyphs().substr(2, 2);
-  AnimeRec* msg = anime().CreateMessage(w, 0, 48, Block(line), 1000);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 48, Block(line), 1000);
   auto shown = [&] {
     return anime().BlockOf<AnimeTalkBlock>(lips)->shown.sprite;
   };
@@ -315,7 +315,7 @@ TEST_P(TypingTest, PauseMarksSetThePunctuationFlagAndCloseARandomMouth) {
 
 TEST_P(TypingTest, RedrawTextAfterARestoreTypesExactlyWhatWasTyped) {
   WindowRec* w = Make(0xFFFFFF, 0);
-  AnimeRec* msg =
+  AnimeHandle msg =
       anime().CreateMessage(w, 12, 0, Block(Glyphs().substr(0, 2) + "$$" + Glyphs()), 50);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
@@ -350,7 +350,7 @@ TEST_P(TypingTest, MessagesNeedAWindowAndStayInsideTheirTextBlock) {
   WindowRec* w = Make(0xFFFFFF, 0);
   // A block without its zero bytes: the message is all of it and nothing is read past it.
   const std::string bytes = Glyphs().substr(0, 3);
-  AnimeRec* msg =
+  AnimeHandle msg =
       anime().CreateMessage(w, 0, 0, std::vector<uint8_t>(bytes.begin(), bytes.end()), 0);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
@@ -377,17 +377,17 @@ TEST_P(TypingTest, ATalkingPortraitTypesItsLineFrameByFrame) {
 
   auto eye_block = std::make_unique<AnimeCellListBlock>();
   eye_block->range = 1;
-  AnimeRec* eye_anime = anime().CreateCellAnime(SURFACE_FG, std::move(eye_block),
+  AnimeHandle eye_anime = anime().CreateCellAnime(SURFACE_FG, std::move(eye_block),
                                                 {{0, 2000}, {1, 150}}, 0, 0, 0, eyes);
-  AnimeRec* lip_anime =
+  AnimeHandle lip_anime =
       anime().SetTalkSurface(SURFACE_FG, std::make_unique<AnimeTalkBlock>(), 0, 0, 0, mouth);
-  AnimeRec* group = anime().CreateSprGroup(SURFACE_FG, 1, 360, 60, face, eye_anime, lip_anime);
+  AnimeHandle group = anime().CreateSprGroup(SURFACE_FG, 1, 360, 60, face, eye_anime, lip_anime);
   ASSERT_NE(group, nullptr);
   anime().SetText(lip_anime, "aiue");
   anime().SetTalkMode(lip_anime, kTalkText, kTalkGameClock);
 
   WindowRec* w = Make(0xFFFFFF, 0);
-  AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(Glyphs().substr(0, 8), "aiue"), 40);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(Glyphs().substr(0, 8), "aiue"), 40);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
 
   const char* dir = std::getenv("TAMVIK_PORTRAIT_FRAMES");

@@ -231,15 +231,15 @@ TEST_P(MessageTest, TypedTextBufferHoldsBothTextsSeparatedByTwoZeros) {
   for (const Case& c : cases) {
     ASSERT_EQ(TamvikFunc::PutMessageText(c.text, c.mouth), 1);
     ASSERT_NE(state().message_anime, nullptr);
-    EXPECT_EQ(state().message_anime->data, c.bytes);
+    EXPECT_EQ(Ctx().anime.RecordOf(state().message_anime)->data, c.bytes);
     EXPECT_EQ(anime().BlockOf<AnimeMessageBlock>(state().message_anime)->interval, 100u);
   }
   // The speed form; a new text replaces the typing still running (the list may hand the old
   // record to the new typing, so the check is that only the new one is left).
   ASSERT_EQ(anime().Records(kAnimeMessage).size(), 1u);
   ASSERT_EQ(TamvikFunc::PutMessageText("ab", 30), 1);
-  EXPECT_EQ(anime().Records(kAnimeMessage), std::vector<AnimeRec*>{state().message_anime});
-  EXPECT_EQ(state().message_anime->data, (std::vector<uint8_t>{'a', 'b', 0, 0, 0}));
+  EXPECT_EQ(anime().Records(kAnimeMessage), std::vector<AnimeHandle>{state().message_anime});
+  EXPECT_EQ(Ctx().anime.RecordOf(state().message_anime)->data, (std::vector<uint8_t>{'a', 'b', 0, 0, 0}));
   EXPECT_EQ(anime().BlockOf<AnimeMessageBlock>(state().message_anime)->interval, 30u);
 }
 
