@@ -26,11 +26,8 @@ constexpr uint8_t kJumpDustAnim[2] = {9, 8};
 constexpr uint8_t kStopDustAnim[2] = {4, 5};
 constexpr int32_t kJumpDustDepth[2] = {1, -1};
 constexpr int32_t kStopDustDepth[2] = {-1, 1};
-constexpr uint16_t kMirrored = 16;
-// The stop dust's attribute word by direction; the landing dust is mirrored for directions 0
-// and 2.
-constexpr uint16_t kStopDustAttr[4] = {16, 0, 16, 0};
-constexpr uint16_t JumpDustAttr(uint8_t dir) { return dir == 0 || dir == 2 ? kMirrored : 0; }
+// Both dusts' attribute word by direction: mirrored (16) for directions 0 and 2.
+constexpr uint16_t kDustAttr[4] = {16, 0, 16, 0};
 // The horizontal hold of a jump: at most this far from where it began.
 constexpr int32_t kJumpHold = 48 * kPx;
 // The jump's phases: rising, falling, the landing dust.
@@ -105,7 +102,7 @@ bool Land(JumpWork& w, SlgUnit& unit) {
   const SlgPair pos = OnFloor(unit, w.floor);
   const int32_t depth = UnitBodyDepth(unit);
   for (size_t i = 0; i < w.dust.size(); ++i) {
-    w.dust[i] = MakeEffectObj(kJumpDustAnim[i], JumpDustAttr(unit.dir), UnitShade(unit),
+    w.dust[i] = MakeEffectObj(kJumpDustAnim[i], kDustAttr[unit.dir & 3], UnitShade(unit),
                               kSlgAnmOnce, depth + kJumpDustDepth[i], pos);
     if (w.dust[i] == nullptr) {  // a full pool: the landing goes on without its dust
       FreeDust(w.dust);
@@ -171,7 +168,7 @@ void StopBody(SlgEffectTask* task) {
     case kStopMake: {
       const int32_t depth = UnitBodyDepth(*unit);
       for (size_t i = 0; i < w.dust.size(); ++i) {
-        w.dust[i] = MakeEffectObj(kStopDustAnim[i], kStopDustAttr[unit->dir & 3],
+        w.dust[i] = MakeEffectObj(kStopDustAnim[i], kDustAttr[unit->dir & 3],
                                   UnitShade(*unit), 0, depth + kStopDustDepth[i], pos);
         PlayEffectObj(unit->anims[kUnitAnmBaseEffect], w.dust[i], true);
       }
