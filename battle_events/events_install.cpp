@@ -5,6 +5,7 @@
 #include "battle_events/core/event_check.h"
 #include "battle_events/event_npc.h"
 #include "battle_events/event_runtime_state.h"
+#include "battle_events/runtime/shared_effects.h"
 
 namespace {
 
@@ -25,4 +26,5 @@ void InstallBattleEvents(BattleContext& battle) {
                     &SlgEventCheck::EndEventCheck, "end_event_check");
   InstallEventEntry(battle.events, &SlgEventEntries::event_anm_update, &EventAnmUpdate,
                     "event_anm_update");
+  InstallSharedEffects(battle);
 }
