@@ -1,3 +1,5 @@
 #include "battle_events/events_install.h"
 
-void InstallBattleEvents(BattleContext& /*battle*/) {}
+#include "battle_events/core/route_search.h"
+
+void InstallBattleEvents(BattleContext& battle) { InstallRouteSearch(battle); }

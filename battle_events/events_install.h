@@ -5,5 +5,5 @@
 class BattleContext;
 
 // Fills `battle`'s event entries that the battle events supply: none yet, so every entry keeps
-// the core's stand-in.
+// the core's stand-in. Makes the route search's state block, so that no search allocates.
 void InstallBattleEvents(BattleContext& battle);
