@@ -133,6 +133,20 @@ bool SlgSearchCellIndex(int32_t x, int32_t y, int* index) {
   return true;
 }
 
+bool SlgSearchPush(SlgRangePos p) {
+  SlgSearchState& s = Battle().search;
+  if (s.pushes < UINT16_MAX) ++s.pushes;
+  if (s.stack_top >= kSlgSearchStackSize) {
+    if (s.stack_refused == 0)
+      DebugPrint("SlgSearch: work stack full (%d), pushes dropped\n", kSlgSearchStackSize);
+    s.stack_refused = 1;
+    return false;
+  }
+  s.stack[s.stack_top++] = p;
+  s.stack_peak = std::max(s.stack_peak, s.stack_top);
+  return true;
+}
+
 namespace {
 
 constexpr int kDirX[4] = {48, 48, -48, -48};
@@ -205,17 +219,8 @@ void Append(SlgRangePos p) {
 }
 
 void Push(SlgRangePos p) {
-  SlgSearchState& s = S();
-  if (s.pushes < UINT16_MAX) ++s.pushes;
-  if (s.pushes > kSlgSearchPushWarn) DebugPrint("Read Error\n");
-  if (s.stack_top >= kSlgSearchStackSize) {
-    if (s.stack_refused == 0)
-      DebugPrint("SlgSearch: work stack full (%d), pushes dropped\n", kSlgSearchStackSize);
-    s.stack_refused = 1;
-    return;
-  }
-  s.stack[s.stack_top++] = p;
-  s.stack_peak = std::max(s.stack_peak, s.stack_top);
+  SlgSearchPush(p);
+  if (S().pushes > kSlgSearchPushWarn) DebugPrint("Read Error\n");
 }
 
 void ClearCost() { S().range_cost.fill(kSlgCostUnreached); }

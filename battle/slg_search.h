@@ -41,6 +41,10 @@ int64_t SqDistance(SlgRangePos a, SlgRangePos b);
 // number of neighbour steps); false off the 22 x 88 cells, where PosToCell would clamp it onto
 // an edge cell.
 bool SlgSearchCellIndex(int32_t x, int32_t y, int* index);
+// Pushes p on the flood's work stack (Battle().search: stack, stack_top, stack_peak), counted in
+// `pushes` (saturating); past kSlgSearchStackSize it is refused, traced once while stack_refused
+// is clear (the searches clear it as they begin): false.
+bool SlgSearchPush(SlgRangePos p);
 
 namespace Slg {
 

@@ -7,7 +7,6 @@
 #include "battle/slg_search.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
-#include "engine/core/debug_trace.h"
 
 namespace {
 
@@ -52,7 +51,7 @@ void RouteSearch(SlgPoint start, int limit) {
   int index = 0;
   if (!SnappedCell(start.x, start.y, &first, &index)) return;
   s.range_cost[static_cast<size_t>(index)] = 0;
-  s.stack[s.stack_top++] = first;
+  SlgSearchPush(first);
   while (s.stack_top > 0) {
     const SlgRangePos p = s.stack[--s.stack_top];
     SlgSearchCellIndex(p.x, p.y, &index);
@@ -67,17 +66,9 @@ void RouteSearch(SlgPoint start, int limit) {
       uint16_t& cost = s.range_cost[static_cast<size_t>(next)];
       if (cost <= c || cost == c + 1) continue;
       cost = static_cast<uint16_t>(c + 1);
-      if (s.pushes < UINT16_MAX) ++s.pushes;
-      // A cell that cannot be pushed keeps its cost (a real way of that length) but is not
-      // stepped from: the costs beyond it may stay higher than the fewest steps.
-      if (s.stack_top >= kSlgSearchStackSize) {
-        if (s.stack_refused == 0)
-          DebugPrint("RouteSearch: work stack full (%d), pushes dropped\n", kSlgSearchStackSize);
-        s.stack_refused = 1;
-        continue;
-      }
-      s.stack[s.stack_top++] = n;
-      s.stack_peak = std::max(s.stack_peak, s.stack_top);
+      // A cell the full stack refuses keeps its cost (a real way of that length) but is not
+      // stepped from: the costs beyond it may stay above the fewest steps.
+      SlgSearchPush(n);
     }
   }
 }
