@@ -11,7 +11,7 @@
 // RouteSearch with the scripts' limit of 15 from mid-map and RouteTrace to the farthest cell it
 // reached, on the open map, a maze of walls with one gap each and a map of varied heights; and
 // FindFreeCellNear from the top-left cell on a map where only the far corner is free (every
-// cell queued). Counters: "allocs/call", "pushes" of the flood, "route steps".
+// cell queued). Counters: "allocs/call", "pushes" and "stack peak" of the flood, "route steps".
 
 #include <benchmark/benchmark.h>
 
@@ -166,13 +166,17 @@ void BM_RouteWalkStart(benchmark::State& state) {
   // The target: the farthest cell the flood reaches (the first of them row by row).
   RouteSearch(start, kRouteWalkLimit);
   int farthest = 0;
+  int most = 0;
   const auto& cost = Battle().search.range_cost;
   for (int i = 0; i < kSlgGridCells; ++i) {
-    if (cost[static_cast<size_t>(i)] != kSlgCostUnreached && cost[static_cast<size_t>(i)] >
-                                                                 cost[static_cast<size_t>(farthest)])
+    const int c = cost[static_cast<size_t>(i)];
+    if (c != kSlgCostUnreached && c > most) {
       farthest = i;
+      most = c;
+    }
   }
-  const SlgRangePos target = testsupport::CellPos(farthest % kSlgGridColumns, farthest / kSlgGridColumns);
+  const SlgRangePos target =
+      testsupport::CellPos(farthest % kSlgGridColumns, farthest / kSlgGridColumns);
   SlgUnit unit{};
   RouteRecord route;
   uint64_t allocations = 0;
@@ -187,6 +191,7 @@ void BM_RouteWalkStart(benchmark::State& state) {
   state.SetLabel(map == RouteMap::kOpen ? "open" : map == RouteMap::kMaze ? "maze" : "heights");
   state.counters["allocs/call"] = static_cast<double>(allocations) / state.iterations();
   state.counters["pushes"] = Battle().search.pushes;
+  state.counters["stack peak"] = Battle().search.stack_peak;
   state.counters["route steps"] = traced != 0 ? route.count + 1 : 0;
 }
 BENCHMARK(BM_RouteWalkStart)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);

@@ -12,6 +12,9 @@ namespace {
 
 constexpr int32_t kStepX[4] = {48, 48, -48, -48};
 constexpr int32_t kStepY[4] = {-24, 24, 24, -24};
+// The same steps in rows, and whether they go left (the column then depends on the row's parity).
+constexpr int kRowStep[4] = {-1, 1, 1, -1};
+constexpr int kLeftStep[4] = {0, 0, 1, 1};
 
 // The free-cell search's queue: each cell enters once, so it holds the whole map.
 struct RouteSearchState {
@@ -19,11 +22,24 @@ struct RouteSearchState {
   std::array<SlgRangePos, kSlgGridCells> queue;
 };
 
-uint32_t Word(int index) { return Battle().cell_grid2[static_cast<size_t>(index)]; }
-int Height(int index) { return static_cast<int>(Word(index) & kSlgCellHeightMask); }
+int Height(const SlgGrid& grid, int index) {
+  return static_cast<int>(grid[static_cast<size_t>(index)] & kSlgCellHeightMask);
+}
 
 SlgRangePos Neighbour(SlgRangePos p, int d) {
   return {static_cast<int16_t>(p.x + kStepX[d]), static_cast<int16_t>(p.y + kStepY[d])};
+}
+
+// The grid index of neighbour d of the cell at (column, row), as SlgSearchCellIndex gives it for
+// the neighbour's position but without its divisions; false off the cells. Directions 0 and 3 go
+// a row up, 1 and 2 a row down; 0 and 1 to the right, which from an even row is the same column
+// and from an odd one the next.
+bool NeighbourIndex(int column, int row, int d, int* next) {
+  const int c = column + (row & 1) - kLeftStep[d];
+  const int r = row + kRowStep[d];
+  if (r < 0 || r >= kSlgGridRows || c < 0 || c >= kSlgGridColumns) return false;
+  *next = r * kSlgGridColumns + c;
+  return true;
 }
 
 // The snapped position of map pixel (x, y) and its grid index; false off the cells (the
@@ -41,6 +57,7 @@ void InstallRouteSearch(BattleContext& battle) { battle.Extension<RouteSearchSta
 
 void RouteSearch(SlgPoint start, int limit) {
   SlgSearchState& s = Battle().search;
+  const SlgGrid& grid = Battle().cell_grid2;
   limit = std::clamp(limit, 0, kRouteLimitMax);
   s.stack_top = 0;
   s.stack_peak = 0;
@@ -53,22 +70,25 @@ void RouteSearch(SlgPoint start, int limit) {
   s.range_cost[static_cast<size_t>(index)] = 0;
   SlgSearchPush(first);
   while (s.stack_top > 0) {
+    // Every position on the stack is a cell's (pushed after its index was found).
     const SlgRangePos p = s.stack[--s.stack_top];
-    SlgSearchCellIndex(p.x, p.y, &index);
+    const int row = (p.y + 24) / 24;
+    const int column = (p.x - 48 * (row & 1)) / 96;
+    index = row * kSlgGridColumns + column;
     const int c = s.range_cost[static_cast<size_t>(index)];
     if (c >= limit) continue;
-    const int h = Height(index);
+    const int h = Height(grid, index);
     for (int d = 0; d < 4; ++d) {
-      const SlgRangePos n = Neighbour(p, d);
       int next = 0;
-      if (!SlgSearchCellIndex(n.x, n.y, &next)) continue;
-      if ((Word(next) & kSlgCellAttackStop) != 0 || Height(next) - h > 1) continue;
+      if (!NeighbourIndex(column, row, d, &next)) continue;
+      if ((grid[static_cast<size_t>(next)] & kSlgCellAttackStop) != 0 || Height(grid, next) - h > 1)
+        continue;
       uint16_t& cost = s.range_cost[static_cast<size_t>(next)];
       if (cost <= c || cost == c + 1) continue;
       cost = static_cast<uint16_t>(c + 1);
       // A cell the full stack refuses keeps its cost (a real way of that length) but is not
       // stepped from: the costs beyond it may stay above the fewest steps.
-      SlgSearchPush(n);
+      SlgSearchPush(Neighbour(p, d));
     }
   }
 }
@@ -94,6 +114,7 @@ int RouteWalk(RouteRecord& route, SlgUnit& unit, uint32_t fast) {
 
 int FindFreeCellNear(SlgPoint& out, int32_t x, int32_t y) {
   BattleContext& b = Battle();
+  const SlgGrid& grid = b.cell_grid2;
   std::array<uint16_t, kSlgGridCells>& queued = b.search.range_cost;
   std::array<SlgRangePos, kSlgGridCells>& queue = b.Extension<RouteSearchState>().queue;
   queued.fill(kSlgCostUnreached);
@@ -107,18 +128,18 @@ int FindFreeCellNear(SlgPoint& out, int32_t x, int32_t y) {
     while (head < tail) {
       const SlgRangePos p = queue[head++];
       SlgSearchCellIndex(p.x, p.y, &index);
-      if ((Word(index) & kSlgCellMoveStop) == 0 &&
+      if ((grid[static_cast<size_t>(index)] & kSlgCellMoveStop) == 0 &&
           GetUnitAtCell(index % kSlgGridColumns, index / kSlgGridColumns) == kSlgNoUnit) {
         out = {p.x, p.y};
         return 1;
       }
       for (int d = 0; d < 4; ++d) {
-        const SlgRangePos n = Neighbour(p, d);
         int next = 0;
-        if (!SlgSearchCellIndex(n.x, n.y, &next) || queued[static_cast<size_t>(next)] == 0)
+        if (!NeighbourIndex(index % kSlgGridColumns, index / kSlgGridColumns, d, &next) ||
+            queued[static_cast<size_t>(next)] == 0)
           continue;
         queued[static_cast<size_t>(next)] = 0;
-        queue[tail++] = n;
+        queue[tail++] = Neighbour(p, d);
       }
     }
   }

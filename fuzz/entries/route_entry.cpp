@@ -38,6 +38,10 @@ SlgRangePos CellPos(int index) {
   return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
 }
 
+int Height(const SlgGrid& grid, int i) {
+  return static_cast<int>(grid[static_cast<size_t>(i)] & 0x1F);
+}
+
 // Breadth-first steps from cell `from` over the whole map (every cell reachable), or with the
 // walking rules (no blocked cell, a climb of at most one level) up to `limit` steps; kFar where
 // not reached.
@@ -55,10 +59,8 @@ std::vector<int> Distances(const SlgGrid& grid, int from, bool walking, int limi
       if (!SlgSearchCellIndex(p.x + kStepX[d], p.y + kStepY[d], &n)) continue;
       if (dist[static_cast<size_t>(n)] != kFar) continue;
       const uint32_t word = grid[static_cast<size_t>(n)];
-      if (walking && ((word & 0x400) != 0 || static_cast<int>(word & 0x1F) -
-                                                     static_cast<int>(grid[static_cast<size_t>(i)] & 0x1F) >
-                                                 1))
-        continue;
+      const int climb = static_cast<int>(word & 0x1F) - Height(grid, i);
+      if (walking && ((word & 0x400) != 0 || climb > 1)) continue;
       dist[static_cast<size_t>(n)] = dist[static_cast<size_t>(i)] + 1;
       queue.push_back(n);
     }
@@ -80,7 +82,9 @@ void CheckRoute(const Bytes& control) {
   const int32_t sy = I16(control, 2);
   const int32_t tx = I16(control, 4);
   const int32_t ty = I16(control, 6);
-  const int limit = ByteAt(control, 8);
+  // A flood of a high limit relaxes its cells many times over (a whole-map flood of 254 makes
+  // some hundred thousand pushes): limits 0-63 (the scripts search with 15), 255 the widest.
+  const int limit = ByteAt(control, 8) == 255 ? 255 : ByteAt(control, 8) & 63;
   const int held = std::min(limit, kRouteLimitMax);
 
   RouteSearch({sx, sy}, limit);
@@ -97,8 +101,8 @@ void CheckRoute(const Bytes& control) {
   } else if (whole) {
     const std::vector<int> dist = Distances(grid, start, true, held);
     for (int i = 0; i < kSlgGridCells; ++i) {
-      const int expected = dist[static_cast<size_t>(i)] == kFar ? kSlgCostUnreached
-                                                                : dist[static_cast<size_t>(i)];
+      const int expected =
+          dist[static_cast<size_t>(i)] == kFar ? kSlgCostUnreached : dist[static_cast<size_t>(i)];
       Check(s.range_cost[static_cast<size_t>(i)] == expected, kName,
             "a cost other than the fewest steps within the limit");
     }
@@ -131,11 +135,9 @@ void CheckRoute(const Bytes& control) {
       Check(false, kName, "a route step off the map");
       return;
     }
-    Check((grid[static_cast<size_t>(next)] & 0x400) == 0, kName, "a route step onto a blocked cell");
-    Check(static_cast<int>(grid[static_cast<size_t>(next)] & 0x1F) -
-                  static_cast<int>(grid[static_cast<size_t>(at)] & 0x1F) <=
-              1,
-          kName, "a route step that climbs two levels");
+    Check((grid[static_cast<size_t>(next)] & 0x400) == 0, kName,
+          "a route step onto a blocked cell");
+    Check(Height(grid, next) - Height(grid, at) <= 1, kName, "a route step that climbs two levels");
     p = CellPos(next);
     at = next;
   }
@@ -176,15 +178,16 @@ void CheckFreeCell(const Bytes& control) {
 
 }  // namespace
 
-// Input: control (start x, y; target x, y as i16; the limit byte; the free-cell point x, y as
-// i16), the cell words (u32 each, row by row; missing ones 0), the occupied cells (u16 cell
-// numbers modulo the cells, at most 256). Both grids take the cell words. Rules: every cost
-// within the limit or 255; with the whole flood on the work stack, the costs the fewest steps
-// (plain breadth-first search) and the trace succeeding exactly for a reached target that is not
-// blocked nor the start; a traced route as long as the target's cost, replayed from the start onto
-// the target through cells not blocked, none a climb of two levels, the unit facing its first step
-// and the remaining-steps word the step count; the free cell on the map, free and at the fewest
-// steps of any free cell, or none only when no cell is free or the point lies off the map.
+// Input: control (start x, y; target x, y as i16; the limit byte, its low six bits, or 255 for
+// the widest; the free-cell point x, y as i16), the cell words (u32 each, row by row; missing ones
+// 0), the occupied cells (u16 cell numbers modulo the cells, at most 256). Both grids take the cell
+// words. Rules: every cost within the limit or 255; with the whole flood on the work stack, the
+// costs the fewest steps (plain breadth-first search) and the trace succeeding exactly for a
+// reached target that is not blocked nor the start; a traced route as long as the target's cost,
+// replayed from the start onto the target through cells not blocked, none a climb of two levels,
+// the unit facing its first step and the remaining-steps word the step count; the free cell on the
+// map, free and at the fewest steps of any free cell, or none only when no cell is free or the
+// point lies off the map.
 void RouteEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, 3);
   static BattleContext battle;
@@ -198,7 +201,8 @@ void RouteEntry(const uint8_t* data, size_t size) {
   }
   battle.unit_grid.fill(kSlgNoUnit);
   for (size_t i = 0; i < kMaxOccupied && 2 * i + 1 < parts[2].size(); ++i) {
-    battle.unit_grid[Le16(parts[2], 2 * i) % kSlgGridCells] = static_cast<uint16_t>(i % kSlgMaxUnits);
+    battle.unit_grid[Le16(parts[2], 2 * i) % kSlgGridCells] =
+        static_cast<uint16_t>(i % kSlgMaxUnits);
   }
   CheckRoute(parts[0]);
   CheckFreeCell(parts[0]);
@@ -248,25 +252,28 @@ std::vector<Bytes> RouteSeeds() {
   }
   for (int row = 30; row < 60; ++row) {
     for (int column = 8; column < 14; ++column)
-      mixed[static_cast<size_t>(row * 22 + column)] = CellWord((column - 8) * (row % 3 == 0 ? 2 : 1));
+      mixed[static_cast<size_t>(row * 22 + column)] =
+          CellWord((column - 8) * (row % 3 == 0 ? 2 : 1));
   }
   const uint32_t bits[] = {0x400, 0x800, 0x1000, 0x80000000, 0x2000};
   for (int i = 0; i < 5; ++i) mixed[static_cast<size_t>(40 * 22 + 2 + i)] = CellWord(1, bits[i]);
   seeds.push_back(JoinParts({control(cell(5, 40), cell(12, 44), 30, cell(3, 40)), words(mixed),
                              occupied({40 * 22 + 3, 41 * 22 + 3, 39 * 22 + 3})}));
   // Starts at the map's corners and edges, a point below the map, the widest limit.
-  seeds.push_back(JoinParts({control(cell(0, 0), cell(21, 87), 255, cell(21, 87)), words(flat.grid2),
-                             occupied({87 * 22 + 21, 86 * 22 + 21})}));
-  seeds.push_back(JoinParts({control(cell(21, 87), cell(0, 1), 200,
+  seeds.push_back(JoinParts({control(cell(0, 0), cell(21, 87), 255, cell(21, 87)),
+                             words(flat.grid2), occupied({87 * 22 + 21, 86 * 22 + 21})}));
+  seeds.push_back(JoinParts({control(cell(21, 87), cell(0, 1), 63,
                                      {cell(10, 87).x, static_cast<int16_t>(cell(10, 87).y + 48)}),
-                             words(mixed), {}}));
+                             words(mixed),
+                             {}}));
   // The first 256 cells occupied, the point among them.
   Bytes crowd;
   for (int i = 0; i < static_cast<int>(kMaxOccupied); ++i) {
     crowd.push_back(static_cast<uint8_t>(i));
     crowd.push_back(static_cast<uint8_t>(i >> 8));
   }
-  seeds.push_back(JoinParts({control(cell(1, 1), cell(1, 1), 15, cell(1, 1)), words(flat.grid2), crowd}));
+  seeds.push_back(
+      JoinParts({control(cell(1, 1), cell(1, 1), 15, cell(1, 1)), words(flat.grid2), crowd}));
   return seeds;
 }
 

@@ -134,8 +134,7 @@ TEST(RouteTrace, RefusalsWallsHeightsAndMapEdges) {
       {"left edge", CellPos(0, 44), Walk(CellPos(0, 44), {0, 0}), 15, nullptr, 1, 2},
       {"right edge", CellPos(21, 43), Walk(CellPos(21, 43), {3, 3}), 15, nullptr, 1, 2},
       {"bottom edge", CellPos(10, 87), Walk(CellPos(10, 87), {0, 3}), 15, nullptr, 1, 2},
-      {"bottom-right corner", CellPos(21, 87), Walk(CellPos(21, 87), {3, 0, 3}), 15, nullptr, 1,
-       3},
+      {"bottom-right corner", CellPos(21, 87), Walk(CellPos(21, 87), {3, 0, 3}), 15, nullptr, 1, 3},
   };
   for (const TraceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -263,13 +262,14 @@ struct WalkRig {
   BattleBoard board;
   uint8_t slot = 0;
   RouteRecord route;
-  std::vector<uint32_t> steps;   // the step before each call
-  std::vector<int32_t> climbs;   // x when state 10 was seen
+  std::vector<uint32_t> steps;  // the step before each call
+  std::vector<int32_t> climbs;  // x when state 10 was seen
 };
 
 uint16_t UnitAt(SlgRangePos p) {
   const size_t i = Index(p);
-  return GetUnitAtCell(static_cast<int>(i % kSlgGridColumns), static_cast<int>(i / kSlgGridColumns));
+  return GetUnitAtCell(static_cast<int>(i % kSlgGridColumns),
+                       static_cast<int>(i / kSlgGridColumns));
 }
 
 TEST(RouteWalk, OneStepGoesFromStepTwoToThreeAfterOneLeg) {
@@ -388,8 +388,8 @@ TEST(FindFreeCellNear, CellBitsAndUnitsThatMakeACellTaken) {
     bool free;
   };
   const Case cases[] = {
-      {CellWord(3), false, true},       {CellWord(0, 0x2000), false, true},
-      {CellWord(0, 0x400), false, false}, {CellWord(0, 0x800), false, false},
+      {CellWord(3), false, true},          {CellWord(0, 0x2000), false, true},
+      {CellWord(0, 0x400), false, false},  {CellWord(0, 0x800), false, false},
       {CellWord(0, 0x1000), false, false}, {CellWord(0, 0x80000000), false, false},
       {CellWord(0), true, false},
   };
