@@ -41,13 +41,14 @@
 #include "battle/slg_start_state.h"
 #include "battle/slg_summon_state.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_test_hooks.h"
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_turn_state.h"
 #include "battle/slg_unit_states_state.h"
+#include "engine/anime/anime_handle.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SlgEffectTask;
 
 // The allocator seam of SlgAlloc / SlgFree: counts what is taken and given back, and lets a test
@@ -78,7 +79,7 @@ class BattleContext {
   BattleContext& operator=(const BattleContext&) = delete;
 
   // The running battle fade (SlgFade); the fade clears it when it ends.
-  AnimeRec* fade_handle = nullptr;
+  AnimeHandle fade_handle = nullptr;
   // The layer state SlgLayerOn saves and SlgLayerRestore puts back.
   LayerState layer_save{};
 
@@ -310,6 +311,9 @@ class BattleContext {
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};
   // ---- end of the summoner and stationary programs ----
+
+  // ---- Test hooks (battle/slg_test_hooks.h): effect tasks made and ended, sound calls ----
+  SlgTestHooks test_hooks;
 
   // ---- The extending libraries' state (battle/battle_extension.h) ----
   // One block per library, made by its first Extension<T>() in this battle (a library whose

@@ -1,3 +1,5 @@
 #include "battle_effects/effects_install.h"
 
-void InstallBattleEffects(BattleContext& /*battle*/) {}
+#include "battle_effects/attack_dispatch.h"
+
+void InstallBattleEffects(BattleContext& battle) { InstallAttackDispatch(battle); }

@@ -5,6 +5,7 @@
 
 class BattleContext;
 
-// Fills `battle`'s entries that the attack effects supply: none yet, so every row keeps the
-// core's answer (an empty row ends the attack at once).
+// Fills `battle`'s entries that the attack effects supply: every kind's attack row, the Satan
+// entry, the combination rows and the cover move (InstallAttackDispatch,
+// battle_effects/attack_dispatch.h), with the dispatch's per-battle block.
 void InstallBattleEffects(BattleContext& battle);

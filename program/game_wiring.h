@@ -12,8 +12,8 @@ struct GameSequences;
 // and frame hook (of `menu`, which must outlive the spine's run).
 GameHooks MakeGameHooks(CDebugMenu& menu);
 
-// Fills every sequence entry with its real start and is-running functions (stand-ins for the
-// sequences not built yet), and the debug menu's close with `menu`'s.
+// Fills every sequence entry with its real start and is-running functions, and the debug menu's
+// close with `menu`'s. Entries filled before (a test's fakes) are replaced.
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);
 
 // ---- The minigames ----
@@ -24,8 +24,7 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);
 void WireMinigameSequences(GameSequences& sequences);
 
 // ---- The battle ----
-// Fills the battle entry (the mode manager's mode 26) with Slg::StartStage, in place of the game
-// flow's stand-in. Each start makes a fresh BattleContext current, held by the entry until the
+// Fills the battle entry (the mode manager's mode 26) with Slg::StartStage. Each start makes a fresh BattleContext current, held by the entry until the
 // next battle (a battle still built then is torn down first); when a BattleContext other than
 // the entry's is current (a test's), that one is used. is_running: a battle task (init, main,
 // stage switch) runs. WireGameSequences calls it.

@@ -7,8 +7,8 @@
 #include <functional>
 
 struct GameHooks {
-  // Before the display opens: reads the install settings. 1 installed; 0 missing, after its own
-  // box and the quit request (the first frame then ends the program).
+  // Before the window opens: reads the install settings. 1 installed; 0 missing, after its own
+  // box and its exit status (the program then ends before any window).
   std::function<int()> check_install;
   // Once the engine services run: boots the game (its top task and what it loads first).
   std::function<void()> boot;

@@ -26,12 +26,12 @@
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
 #include "engine/input/dinput.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/stage_writer.h"
@@ -316,7 +316,7 @@ TEST(SlgDefeat, GivingUpTakesTheManagersLostRoad) {
   options.wire_sequences = false;
   testsupport::ProgramDriver d(options);
   GameSequences& s = d.sequences();
-  FillManagerStandIns(s);
+  testsupport::FillManagerStandIns(s);
   s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
   WireBattleSequence(s);
   ASSERT_TRUE(d.Start());

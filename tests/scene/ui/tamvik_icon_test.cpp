@@ -351,7 +351,7 @@ TEST_F(CommandIcon, AClickWaitEndingAndAnotherStartingInOneFrameGetTheirOwnTask)
 
 TEST_F(CommandIcon, WaitIconLoopsAnimation22AtItsPlace) {
   CTamvikIcon::ShowWaitIcon();
-  AnimeRec* wait = rig.icon().wait_icon;
+  AnimeHandle wait = rig.icon().wait_icon;
   ASSERT_NE(wait, nullptr);
   CTamvikIcon::ShowWaitIcon();
   EXPECT_EQ(rig.icon().wait_icon, wait) << "it shows already";
