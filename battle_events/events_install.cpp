@@ -3,6 +3,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_event_entries.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/core/route_search.h"
 #include "battle_events/event_npc.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/runtime/shared_effects.h"
@@ -18,6 +19,7 @@ void InstallBattleEvents(BattleContext& battle) {
   battle.Extension<SlgEventCheckState>();
   battle.Extension<SlgEventNpcState>();
   battle.Extension<SlgEventRuntimeState>();
+  InstallRouteSearch(battle);
   InstallEventEntry(battle.events, &SlgEventEntries::check_events, &SlgEventCheck::CheckEvents,
                     "check_events");
   InstallEventEntry(battle.events, &SlgEventEntries::has_event_table,
