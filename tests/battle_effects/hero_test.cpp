@@ -223,3 +223,145 @@ TEST(HeroSpecial, TwoLightningsAndTwoHitMarksAtTheirBodyFramesHoweverFramesArriv
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeroSpecial, TheDashRunsFrom746PixelsLeftOfTheFirstTargetAt12And9PixelsAFrame) {
+  const SpecialRun run = RunSpecial(SpecialRow(AttackLayout::kFront, 0));
+  size_t s0 = 0;
+  while (s0 < run.steps.size() && run.steps[s0].dash_phase < 5) ++s0;
+  ASSERT_LT(s0, run.steps.size());
+  const SpecialStep& start = run.steps[s0];
+  // The camera has put the first target 400 px right of and 360 px below the view's corner.
+  EXPECT_EQ(run.anchor.x / kPx - start.scroll_x, 400);
+  EXPECT_EQ(run.anchor.y / kPx - start.scroll_y, 360);
+  const SlgPair from{(run.anchor.x / kPx - start.scroll_x - 746) * kPx,
+                     (run.anchor.y / kPx - start.scroll_y - 560) * kPx};
+  EXPECT_EQ(start.dash.x, from.x);
+  EXPECT_EQ(start.dash.y, from.y);
+  const std::vector<size_t> trigger = StepsOf(run, "task+ Kadrun:HissatsuEffect");
+  ASSERT_EQ(trigger.size(), 1u);
+  EXPECT_EQ(StepsOf(run, "task+ Kadrun:HissatsuHibana"), trigger);
+  for (size_t i = s0; i <= trigger[0]; ++i) {
+    const SpecialStep& st = run.steps[i];
+    const int32_t f = FramesBetween(start.dash_start, st.ms);
+    EXPECT_EQ(st.dash.x, from.x + f * 12 * kPx) << "frame " << f;
+    EXPECT_EQ(st.dash.y, from.y + f * 9 * kPx) << "frame " << f;
+  }
+  // The target is reached (x at 448 px left of it, 298 px on) after 25 frames.
+  EXPECT_EQ(FramesBetween(start.dash_start, run.steps[trigger[0]].ms), 25);
+  EXPECT_LT(FramesBetween(start.dash_start, run.steps[trigger[0] - 1].ms), 25);
+  // An after-image every 4 frames, named by its count.
+  const std::vector<std::string> images = Starts(run, "Kadrun:HissatsuZanzou");
+  ASSERT_EQ(images.size(), 6u);
+  const std::vector<size_t> at = StepsOf(run, "task+ Kadrun:HissatsuZanzou");
+  for (size_t k = 0; k < images.size(); ++k) {
+    const int32_t n = static_cast<int32_t>(k) + 1;
+    EXPECT_EQ(images[k], "Kadrun:HissatsuZanzou" + std::to_string(n));
+    EXPECT_GE(FramesBetween(start.dash_start, run.steps[at[k]].ms), 4 * n);
+    EXPECT_LT(FramesBetween(start.dash_start, run.steps[at[k] - 1].ms), 4 * n);
+  }
+}
+
+TEST(HeroSpecial, WithoutTargetsTheCameraStaysAndTheDashRunsUpToTheHero) {
+  const SpecialRun run = RunSpecial(SpecialRow(AttackLayout::kNone, 0));
+  ASSERT_FALSE(run.steps.empty());
+  EXPECT_EQ(run.steps.back().state, 7);
+  for (const SpecialStep& st : run.steps) {
+    EXPECT_EQ(st.scroll_x, run.scroll_x);
+    EXPECT_EQ(st.scroll_y, run.scroll_y);
+  }
+  size_t s0 = 0;
+  while (s0 < run.steps.size() && run.steps[s0].dash_phase < 5) ++s0;
+  ASSERT_LT(s0, run.steps.size());
+  EXPECT_EQ(run.steps[s0].dash.x, (run.anchor.x / kPx - run.scroll_x - 746) * kPx);
+  EXPECT_EQ(run.steps[s0].dash.y, (run.anchor.y / kPx - run.scroll_y - 560) * kPx);
+  EXPECT_EQ(Starts(run, "Kadrun:HissatsuHitmark").size(), 2u);
+  EXPECT_TRUE(run.hit.empty()) << "the hit marks signal nobody";
+  // The end gives back what the special took (the harness's end check).
+  AttackCase row = SpecialRow(AttackLayout::kNone, 0);
+  row.hits = HitSignal::kNone;
+  row.prefixes = {"Kadrun"};
+  row.routine = "KadrunSpecial";
+  const AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+}
+
+TEST(HeroSpecial, WithoutItsPicturesTheBackgroundStaysAndTheLightningsShowNothing) {
+  AttackCase row = SpecialRow(AttackLayout::kFront, 0);
+  row.fixtures = [](AttackFixtures& f) {
+    HeroSets(f);
+    f.Omit(kAnmSpecialBg);
+  };
+  const SpecialRun run = RunSpecial(row);
+  ASSERT_FALSE(run.steps.empty());
+  EXPECT_EQ(run.steps.back().state, 7);
+  EXPECT_EQ(Starts(run, "Kadrun::HissatsuInazuma").size(), 2u);
+  EXPECT_EQ(run.flash_sprites, 0u);
+  for (const SpecialStep& st : run.steps) {
+    EXPECT_FALSE(st.flash);
+    EXPECT_EQ(st.layer_x, run.steps.front().layer_x);
+    EXPECT_EQ(st.layer_y, run.steps.front().layer_y);
+  }
+  row.prefixes = {"Kadrun"};
+  row.hits = HitSignal::kFirst;
+  const AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+}
+
+TEST(HeroSpecial, TheBackgroundScrollsAndTheLightningsShowTheFlashPicture) {
+  const SpecialRun run = RunSpecial(SpecialRow(AttackLayout::kFront, 0));
+  EXPECT_GT(run.flash_sprites, 0u);
+  std::set<std::pair<int, int>> scrolls;
+  for (const SpecialStep& st : run.steps) {
+    if (st.dash_phase >= 0) scrolls.insert({st.layer_x, st.layer_y});
+  }
+  EXPECT_GT(scrolls.size(), 10u) << "the background moves";
+}
+
+// ---- Set-ups that fail ----
+
+TEST(HeroSetup, AMissingSetEndsTheAttackOnItsFirstCallWithItsTypesEnd) {
+  struct Case {
+    const char* name;
+    int type;
+    int omitted;
+    bool special_end;
+  } cases[] = {{"special without SPECIAL_EFFECT", 1, kAnmSpecialEffect, true},
+               {"special without SPECIAL_BODY", 1, kAnmSpecialBody, true},
+               {"normal without ATTACK_BODY", 0, kAnmAttackBody, false},
+               {"critical without ATTACK_EFFECT", 2, kAnmAttackEffect, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AttackCase row{.name = "hero_setup", .kind = 0, .type = c.type, .prefixes = {"Kadrun"}};
+    row.fixtures = [omitted = c.omitted](AttackFixtures& f) {
+      HeroSets(f);
+      f.Omit(omitted);
+    };
+    const AttackOutcome out = testsupport::PlayAttackCase(row);
+    // Everything given back and the targets shown again (the harness's end check).
+    EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+    int state6 = -1, state7 = -1;
+    for (const AttackTraceLine& l : out.lines) {
+      if (l.text == "unit 0 state 6" && state6 < 0) state6 = l.frame;
+      if (l.text == "unit 0 state 7" && state7 < 0) state7 = l.frame;
+      EXPECT_EQ(l.text.find("Kadrun"), std::string::npos) << l.text;
+      EXPECT_EQ(l.text.find("routine "), std::string::npos) << "no routine runs";
+    }
+    ASSERT_GE(state6, 0);
+    EXPECT_EQ(state7, state6 + 1);
+    // The special end fades in over 18 frames.
+    int faded = -1;
+    for (const AttackTraceLine& l : out.lines) {
+      if (l.frame > state7 && l.text.rfind("fade 0 ", 0) == 0 && faded < 0) faded = l.frame;
+    }
+    if (c.special_end) {
+      EXPECT_GE(faded - state7, 17);
+      EXPECT_LE(faded - state7, 19);
+    } else {
+      EXPECT_EQ(faded, -1) << "no fade";
+    }
+  }
+}
+
+}  // namespace
