@@ -365,3 +365,289 @@ TEST(HeroSetup, AMissingSetEndsTheAttackOnItsFirstCallWithItsTypesEnd) {
 }
 
 }  // namespace
+
+// ---- Normal and critical ----
+
+namespace {
+
+// One call of the hero's normal or critical routine, seen from a wrapper in its slot.
+struct LayeredCall {
+  uint32_t ms = 0;
+  uint8_t step_before = 0;
+  int32_t running = 0;
+  uint8_t state = 0;
+  std::array<uint8_t, 5> states{};  // the objects' state bytes after the call
+};
+
+struct LayeredObject {
+  bool from_body = false;
+  uint8_t pattern = 0;
+  uint16_t attr = 0;
+  uint8_t mode = 0;
+  uint8_t state = 0;
+  uint32_t loop = 0;
+  uint32_t free_at_end = 0;
+};
+
+struct LayeredRecord {
+  std::vector<LayeredCall> calls;
+  std::vector<LayeredObject> objects;
+  SlgPair pos{};
+  bool made_now = false;  // the objects were made in the current step
+};
+
+LayeredRecord* g_layered = nullptr;
+
+void Recording(SlgUnit& unit, SlgPair& pos, SlgAttackRoutine routine) {
+  LayeredRecord& rec = *g_layered;
+  KadrunAttackWork& w = KadrunWork();
+  LayeredCall call;
+  call.step_before = w.layered.step;
+  routine(unit, pos);
+  call.ms = TimelineNow();
+  call.running = w.layered.running;
+  call.state = unit.state;
+  for (int i = 0; i < w.ctx.object_count && i < 5; ++i) {
+    call.states[static_cast<size_t>(i)] = w.ctx.objects[static_cast<size_t>(i)]->state;
+  }
+  if (call.step_before == 0 && w.layered.step == 1) {
+    rec.pos = pos;
+    rec.made_now = true;
+    SpxAnimeKind* spx = Scene().tamvik_spr.spx();
+    for (int i = 0; i < w.ctx.object_count; ++i) {
+      const SlgAnmObj* obj = w.ctx.objects[static_cast<size_t>(i)];
+      const SpxAnimeBlock* block = spx->Block(obj->handle);
+      rec.objects.push_back({obj->anims == w.ctx.body_anims, obj->pattern, obj->attr, obj->mode,
+                             obj->state, block != nullptr ? block->loop : 99,
+                             block != nullptr ? block->free_at_end : 99});
+    }
+  }
+  rec.calls.push_back(call);
+}
+void RecordingNormal(SlgUnit& u, SlgPair& p) { Recording(u, p, &KadrunNormal); }
+void RecordingCritical(SlgUnit& u, SlgPair& p) { Recording(u, p, &KadrunCritical); }
+
+// Effect animation k is a square of side 20 + 4k, so that the largest object of a form shows
+// above the others.
+int EffectSide(int k) { return 20 + 4 * k; }
+
+bool SameTop5(uint32_t a, uint32_t b) {
+  for (int shift : {3, 11, 19}) {
+    if (((a >> shift) & 0x1F) != ((b >> shift) & 0x1F)) return false;
+  }
+  return true;
+}
+
+struct Probe {
+  int x, y;
+  uint32_t want;
+};
+
+// Plays the hero's attack of `type` facing `dir` with the recording wrapper; `probes` gives the
+// pixels to read in the step the objects are made (from the anchor's screen pixel).
+LayeredRecord RunLayered(int type, int dir, const std::function<void(AttackFixtures&)>& extra,
+                         std::vector<std::pair<Probe, uint32_t>>* read,
+                         const std::function<std::vector<Probe>(const LayeredRecord&, int, int)>&
+                             probes = {}) {
+  LayeredRecord rec;
+  g_layered = &rec;
+  AttackCase row{.name = "hero_layered", .kind = 0, .type = type, .dir = dir};
+  row.fixtures = [extra](AttackFixtures& f) {
+    HeroSets(f);
+    std::vector<AttackAnim> effects;
+    for (int k = 0; k < 10; ++k) effects.push_back({.side = EffectSide(k)});
+    f.Slot(kAnmAttackEffect, effects);
+    if (extra) extra(f);
+  };
+  row.before = [](AttackRig& r) {
+    r.dispatch().slots.kinds[0].normal = &RecordingNormal;
+    r.dispatch().slots.kinds[0].critical = &RecordingCritical;
+  };
+  AttackRig r(row);
+  r.Start();
+  for (int n = 0; n < 300 && r.attacker().state != 7; ++n) {
+    r.Step();
+    if (!rec.made_now) continue;
+    rec.made_now = false;
+    if (!probes || read == nullptr) continue;
+    const int ax = (rec.pos.x >> 16) + 320;
+    const int ay = (rec.pos.y >> 16) + 240;
+    for (const Probe& p : probes(rec, ax, ay)) read->push_back({p, r.rig().PixelAt(p.x, p.y)});
+  }
+  g_layered = nullptr;
+  return rec;
+}
+
+// The first call that counted every object out, and the call that set state 7.
+std::pair<size_t, size_t> CountedAndEnded(const LayeredRecord& rec) {
+  size_t counted = 0;
+  while (counted < rec.calls.size() &&
+         (rec.calls[counted].step_before != 1 || rec.calls[counted].running > 0)) {
+    ++counted;
+  }
+  size_t ended = counted;
+  while (ended < rec.calls.size() && rec.calls[ended].state != 7) ++ended;
+  return {counted, ended};
+}
+
+TEST(HeroLayered, EachTypeAndDirectionPlaysItsRowsAndEnds20FramesAfterTheLastObject) {
+  struct Form {
+    int type;
+    std::vector<std::array<int, 2>> rows;  // animation for directions 1 and 2, for 0 and 3
+    std::vector<int> once;
+    int marked;
+  } forms[] = {
+      {0, {{0, 1}, {0, 1}, {6, 7}}, {2}, 1},
+      {2, {{2, 3}, {2, 3}, {4, 5}, {8, 9}, {0, 1}}, {3, 4}, 2},
+      {3, {{0, 1}, {0, 1}, {6, 7}}, {2}, 1},  // type 3 plays the normal
+  };
+  for (const Form& form : forms) {
+    for (int dir = 0; dir < 4; ++dir) {
+      SCOPED_TRACE("type " + std::to_string(form.type) + " direction " + std::to_string(dir));
+      const int column = dir == 0 || dir == 3 ? 1 : 0;
+      const uint16_t attr = dir >= 2 ? 16 : 0;
+      // The largest effect shows above the others: its colour in its middle, its white strip on
+      // the left (or, mirrored, the right).
+      const auto probes = [&](const LayeredRecord& rec, int ax, int ay) {
+        int largest = 0, second = 0, anim = 0;
+        for (size_t i = 1; i < rec.objects.size(); ++i) {
+          const int side = EffectSide(rec.objects[i].pattern);
+          if (side > largest) {
+            second = largest;
+            largest = side;
+            anim = rec.objects[i].pattern;
+          } else if (side > second) {
+            second = side;
+          }
+        }
+        const uint32_t colour = AttackFixtures::ColourRef(0, kAnmAttackEffect, anim);
+        const int y = ay - (largest + second) / 2;
+        const int left = ax - largest / 2 + 1;
+        const int right = ax + largest / 2 - 2;
+        return std::vector<Probe>{{ax, y, colour},
+                                  {left, y, attr == 0 ? 0xFFFFFFu : colour},
+                                  {right, y, attr == 0 ? colour : 0xFFFFFFu}};
+      };
+      std::vector<std::pair<Probe, uint32_t>> read;
+      const LayeredRecord rec = RunLayered(form.type, dir, {}, &read, probes);
+      ASSERT_EQ(rec.objects.size(), form.rows.size());
+      for (size_t i = 0; i < form.rows.size(); ++i) {
+        SCOPED_TRACE("object " + std::to_string(i));
+        const LayeredObject& o = rec.objects[i];
+        EXPECT_EQ(o.from_body, i == 0);
+        EXPECT_EQ(o.pattern, form.rows[i][static_cast<size_t>(column)]);
+        EXPECT_EQ(o.attr, attr);
+        EXPECT_EQ(o.mode, kSlgAnmOnce) << "every object plays through";
+        EXPECT_EQ(o.loop, 0u);
+        const bool once =
+            std::find(form.once.begin(), form.once.end(), static_cast<int>(i)) != form.once.end();
+        EXPECT_EQ(o.free_at_end, once ? 1u : 0u);
+        EXPECT_EQ((o.state & kLayeredMarked) != 0, static_cast<int>(i) == form.marked);
+      }
+      ASSERT_EQ(read.size(), 3u);
+      for (const auto& [probe, pixel] : read) {
+        EXPECT_TRUE(SameTop5(pixel, probe.want))
+            << "(" << probe.x << ", " << probe.y << ") " << std::hex << pixel << " want "
+            << probe.want;
+      }
+      const auto [counted, ended] = CountedAndEnded(rec);
+      ASSERT_LT(ended, rec.calls.size());
+      // The first call 20 frames or more after it (the clock's whole milliseconds may jump
+      // from 19 frames to 21).
+      EXPECT_GE(FramesBetween(rec.calls[counted].ms, rec.calls[ended].ms), 20);
+      EXPECT_LT(FramesBetween(rec.calls[counted].ms, rec.calls[ended - 1].ms), 20);
+    }
+  }
+}
+
+TEST(HeroLayered, TheLastObjectCountedOutStartsThe20Frames) {
+  // An effect that outlasts the body counts out on the call after its end; a body that outlasts
+  // every effect on the call that finds its end.
+  struct Case {
+    const char* name;
+    int slot;
+    int anim;
+    size_t object;
+    bool a_call_later;
+  } cases[] = {{"the once effect outlasts the body", kAnmAttackEffect, 6, 2, true},
+               {"the body outlasts the effects", kAnmAttackBody, 0, 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const LayeredRecord rec = RunLayered(0, 1, [&c](AttackFixtures& f) {
+      std::vector<AttackAnim> anims(c.slot == kAnmAttackBody ? 8 : 10);
+      for (size_t k = 0; k < anims.size(); ++k) {
+        anims[k].side = c.slot == kAnmAttackBody ? 16 : EffectSide(static_cast<int>(k));
+      }
+      anims[static_cast<size_t>(c.anim)].frames = 20;
+      f.Slot(c.slot, anims);
+    }, nullptr);
+    const auto [counted, ended] = CountedAndEnded(rec);
+    ASSERT_LT(ended, rec.calls.size());
+    ASSERT_GT(counted, 1u);
+    const LayeredCall& last = rec.calls[counted];
+    const LayeredCall& before = rec.calls[counted - 1];
+    EXPECT_NE(last.states[c.object] & kSlgAnmStateEnded, 0);
+    EXPECT_EQ(before.running, 1) << "the last object still counted";
+    EXPECT_EQ((before.states[c.object] & kSlgAnmStateEnded) != 0, c.a_call_later);
+    // 40 frames of the long animation, then the 20.
+    EXPECT_GE(FramesBetween(rec.calls.front().ms, last.ms), 40);
+    EXPECT_GE(FramesBetween(last.ms, rec.calls[ended].ms), 20);
+    EXPECT_LT(FramesBetween(last.ms, rec.calls[ended - 1].ms), 20);
+  }
+}
+
+// ---- A battle that ends while the hero attacks ----
+
+// Frames until `reached`, at most 300.
+void StepUntil(AttackRig& r, const std::function<bool()>& reached) {
+  for (int n = 0; n < 300 && !reached(); ++n) r.Step();
+  ASSERT_TRUE(reached());
+}
+
+TEST(HeroTeardown, WhatTheAttackHoldsGoesBackWithTheBattle) {
+  for (int type : {1, 0}) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    AttackCase row{.name = "hero_teardown", .kind = 0, .type = type};
+    row.fixtures = &HeroSets;
+    AttackRig r(row);
+    BattleContext& b = r.rig().battle();
+    const int64_t alloc = b.alloc.live;
+    r.Start();
+    // The sets the battle holds once the lead-in is over (the targets' reactions take theirs).
+    StepUntil(r, [&r] { return r.attacker().state == 6; });
+    const int refs = testsupport::AttackTrace::AnimationSetReferences();
+    if (type == 1) {
+      StepUntil(r, [] { return KadrunWork().flash_entry != nullptr; });
+    } else {
+      StepUntil(r, [] { return KadrunWork().ctx.object_count > 0; });
+    }
+    KadrunAttackWork& w = KadrunWork();
+    SprRec* flash = w.flash_spr;
+    const AnimeHandle scroll = w.bg_scroll;
+    EXPECT_EQ(flash != nullptr, type == 1);
+    EXPECT_GT(testsupport::AttackTrace::AnimationSetReferences(), refs);
+    // What the battle context's end does: its tasks end, then its blocks.
+    SlgTaskEndAll();
+    KadrunGiveBack(w);
+    EXPECT_EQ(b.alloc.live, alloc);
+    EXPECT_EQ(testsupport::AttackTrace::AnimationSetReferences(), refs);
+    EXPECT_EQ(w.ctx.object_count, 0);
+    EXPECT_EQ(w.flash_spr, nullptr);
+    EXPECT_EQ(w.flash_entry, nullptr);
+    if (type == 1) {
+      EXPECT_EQ(Ctx().ddraw_spr.IsSprite(flash), 0);
+      EXPECT_EQ(Ctx().anime.SetScrollWrap(scroll, 1024, 512), 0) << "the scroll is gone";
+    }
+  }
+}
+
+TEST(HeroTeardown, ARigDestroyedDuringTheSpecialLeavesNothing) {
+  // LeakSanitizer and AddressSanitizer watch the ends of the block and the rig.
+  AttackCase row{.name = "hero_teardown", .kind = 0, .type = 1};
+  row.fixtures = &HeroSets;
+  AttackRig r(row);
+  r.Start();
+  StepUntil(r, [] { return KadrunWork().hitmark_count > 0; });
+}
+
+}  // namespace
