@@ -74,6 +74,9 @@ AttackCase CoverRow(int hero_kind, int dir) {
     hero.stats.life = hero.stats.max_life = 999;
     hero.cover_count() = 1;
     s.units[r.targets()[0]].flags |= kUnitCovered;
+    // His first updates show him as the others are shown when the attack starts.
+    r.Step();
+    r.Step();
   };
   return row;
 }
@@ -224,6 +227,15 @@ TEST(HeroCover, ABattleEndingDuringTheHoldGivesTheAbilitySetBack) {
   KadrunGiveBack(KadrunWork());
   EXPECT_EQ(KadrunWork().ability_anm, nullptr);
   EXPECT_EQ(testsupport::AttackTrace::AnimationSetReferences(), refs);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HeroCover, SmokeRows) {
+  testsupport::ExpectAttackCase(CoverRow(0, 1));
+  testsupport::ExpectAttackCase(CoverRow(7, 2));
 }
 
 }  // namespace
