@@ -79,13 +79,18 @@ SlgUnit* UnitInSlot(int slot) {
   return u.step == kSlgDeadStep ? nullptr : &u;
 }
 
-// The special's first target (the first of the set-up's list); the hero himself when the list is
-// empty, so that the camera stays and the dash runs up to him.
+// The first target of the set-up's list (the units of the 64 slots that carried the target
+// mark then), or null for an empty list.
+SlgUnit* FirstTarget(const KadrunAttackWork& w) {
+  if (w.target_count <= 0 || w.targets[0] < 0) return nullptr;
+  return &Battle().state.units[static_cast<size_t>(w.targets[0])];
+}
+
+// The special's first target; the hero himself when the list is empty, so that the camera stays
+// and the dash runs up to him.
 const SlgUnit& Anchor(const KadrunAttackWork& w) {
-  if (w.target_count > 0) {
-    if (const SlgUnit* t = UnitInSlot(w.targets[0])) return *t;
-  }
-  return *w.unit;
+  const SlgUnit* first = FirstTarget(w);
+  return first != nullptr ? *first : *w.unit;
 }
 
 SlgAnmObj* TaskObj(SlgEffectTask* t) { return static_cast<SlgAnmObj*>(t->owned[0]); }
@@ -196,9 +201,7 @@ void StartHitmark(KadrunAttackWork& w, const char* name, uint8_t index) {
   if (t == nullptr) return;
   t->index = index;
   // The hit signal goes to the first target only (nobody without targets).
-  if (w.target_count > 0) {
-    if (SlgUnit* first = UnitInSlot(w.targets[0])) first->flags |= kUnitHitNow;
-  }
+  if (SlgUnit* first = FirstTarget(w)) first->flags |= kUnitHitNow;
 }
 
 // ---- "Kadrun:HissatsuHontai": the dash ----

@@ -99,3 +99,21 @@ TEST(HeroSmoke, EveryTypeOnASlowClock) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeroSmoke, OnTheBattleActionTask) {
+  for (int type = 0; type < 4; ++type) {
+    AttackCase row{.name = "hero_action_type" + std::to_string(type),
+                   .kind = 0,
+                   .type = type,
+                   .road = testsupport::AttackRoad::kAction,
+                   .routine = RoutineOf(type),
+                   .hits = type == 1 ? HitSignal::kFirst : HitSignal::kNone,
+                   .prefixes = {"Kadrun"}};
+    row.fixtures = &HeroSets;
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
+}  // namespace
