@@ -346,6 +346,8 @@ void Hontai(SlgEffectTask* t) {
       break;
     }
     case 10:
+      // The screen is black: the body goes now, before the special gives its set back.
+      Scene().tamvik_spr.ReleaseAnm(&obj->handle);
       w.special_done = 1;
       t->phase = 2;
       break;

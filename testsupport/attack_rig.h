@@ -120,7 +120,8 @@ struct AttackCase {
   std::vector<AttackCheckpoint> checkpoints = {};
   // Changes the attacker kind's sets before they are laid.
   std::function<void(AttackFixtures&)> fixtures = {};
-  // Further kinds whose default sets are laid too (the units a row adds in `before`).
+  // Further kinds whose default sets are laid too (the units a row adds in `before`; neither the
+  // attacker's kind nor its targets').
   std::vector<int> more_kinds = {};
   // Runs on the built rig before the attack starts (doubles in the routine slots, a changed unit).
   std::function<void(AttackRig&)> before = {};
