@@ -20,7 +20,7 @@
 #include "battle_effects/step_timeline.h"
 #include "testsupport/attack_rig.h"
 #include "testsupport/battle_board.h"
-#include "tests/battle_effects/hero_fixtures.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
@@ -30,10 +30,6 @@ using testsupport::AttackRig;
 using testsupport::AttackTraceLine;
 
 constexpr int kEnemy = 14;
-
-int32_t FramesBetween(uint32_t from, uint32_t to) {
-  return static_cast<int32_t>(int64_t{static_cast<int32_t>(to - from)} * 60 / 1000);
-}
 
 // The enemy's attack: its first call gives the damage list (the hero, in the heroine's place)
 // the hit signal; 30 frames later it ends.

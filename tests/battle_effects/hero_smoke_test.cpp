@@ -9,7 +9,7 @@
 
 #include "battle/slg_tables.h"
 #include "testsupport/attack_rig.h"
-#include "tests/battle_effects/hero_fixtures.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
-#include "tests/battle_effects/hero_fixtures.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
@@ -44,10 +44,6 @@ using testsupport::AttackTraceLine;
 using testsupport::HitSignal;
 
 constexpr int32_t kPx = 65536;
-
-int32_t FramesBetween(uint32_t from, uint32_t to) {
-  return static_cast<int32_t>(int64_t{static_cast<int32_t>(to - from)} * 60 / 1000);
-}
 
 // ---- The special, step by step ----
 

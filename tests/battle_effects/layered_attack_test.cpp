@@ -18,6 +18,7 @@
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
@@ -116,11 +117,6 @@ void KitRoutine(SlgUnit& unit, SlgPair& pos) {
     }
   }
   rec.calls.push_back({TimelineNow(), step, k.attack.step, k.attack.running, unit.state});
-}
-
-// Frames between two game-clock times, as the battle counts them.
-int32_t FramesBetween(uint32_t from, uint32_t to) {
-  return static_cast<int32_t>(int64_t{static_cast<int32_t>(to - from)} * 60 / 1000);
 }
 
 // Plays kind 13's normal attack with the routine in its slot, the form given, facing `dir`.
