@@ -114,6 +114,7 @@ AttackRig::AttackRig(const AttackCase& row)
   sets.Apply(row.variant, row.type);
   if (row.fixtures) row.fixtures(sets);
   sets.Lay(tree, tables);
+  for (int kind : row.more_kinds) AttackFixtures(kind).Lay(tree, tables);
   if (row.road == AttackRoad::kBoard) {
     AttackFixtures(TargetKind(row.kind)).Lay(tree, tables);
     SystemSpriteSet().Lay(tree);

@@ -120,6 +120,9 @@ struct AttackCase {
   std::vector<AttackCheckpoint> checkpoints = {};
   // Changes the attacker kind's sets before they are laid.
   std::function<void(AttackFixtures&)> fixtures = {};
+  // Further kinds whose default sets are laid too (the units a row adds in `before`; neither the
+  // attacker's kind nor its targets').
+  std::vector<int> more_kinds = {};
   // Runs on the built rig before the attack starts (doubles in the routine slots, a changed unit).
   std::function<void(AttackRig&)> before = {};
 };
@@ -170,6 +173,8 @@ class AttackRig {
   const std::set<int>& hit_units() const { return hit_units_; }
   const std::map<int, int16_t>& lives_at_start() const;
   BattleRig& rig() { return *rig_; }
+  // The board (kBoard; null on the action road): a row's `before` adds units with it.
+  BattleBoard* board() { return board_.get(); }
   AttackTrace& trace() { return *trace_; }
   // The battle's routine slots (put doubles here before Start).
   AttackDispatch& dispatch();
