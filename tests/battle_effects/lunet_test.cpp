@@ -77,6 +77,7 @@ struct Timeline {
   uint32_t body_anim = 99, effect_anim = 99, hit_anim = 99;
   uint16_t body_attr = 99, effect_attr = 99;
   int effect_in_front = 0;  // the body's depth less the effect's
+  bool at_unit = false;     // both at the drawing position, the body at the unit body's depth
   int swing = -1;           // step 2's start to step 3's
   std::vector<int> throws;  // each particle's tick: frames since step 3's start / 8
   int seen_end = -1;        // rig frames from the body animation's end to step 5
@@ -86,7 +87,8 @@ struct Timeline {
 
 void PrintTo(const Timeline& t, std::ostream* os) {
   *os << "{body " << t.body_anim << "/" << t.body_attr << " effect " << t.effect_anim << "/"
-      << t.effect_attr << " in front " << t.effect_in_front << " hit " << t.hit_anim
+      << t.effect_attr << " in front " << t.effect_in_front << " at unit " << t.at_unit
+      << " hit " << t.hit_anim
       << " swing " << t.swing << " throws " << testing::PrintToString(t.throws) << " seen end "
       << t.seen_end << " state7 " << t.state7 << "}";
 }
@@ -102,6 +104,7 @@ Timeline Observe(int type, int dir) {
   Timeline t;
   int body_end = -1, step5 = -1;
   uint32_t step2 = 0, step3 = 0;
+  bool seen2 = false, seen3 = false;
   const auto each = [&] {
     const LunetNormalWork& w = Work(r);
     const uint32_t step = r.attacker().step;
@@ -110,16 +113,21 @@ Timeline Observe(int type, int dir) {
       t.state7 = now - step5;
       return;
     }
-    if (step == 2 && step2 == 0) {
+    if (step == 2 && !seen2) {
+      seen2 = true;
       step2 = w.clock.start;
       t.body_anim = w.body_obj->pattern;
       t.body_attr = w.body_obj->attr;
       t.effect_anim = w.effect_obj->pattern;
       t.effect_attr = w.effect_obj->attr;
       t.effect_in_front = w.body_obj->depth - w.effect_obj->depth;
+      t.at_unit = w.body_obj->x == w.pos_x && w.body_obj->y == w.pos_y &&
+                  w.effect_obj->x == w.pos_x && w.effect_obj->y == w.pos_y &&
+                  w.body_obj->depth == r.attacker().anm->depth;
       t.hit_anim = w.hit_objs[0]->pattern;
     }
-    if (step == 3 && step3 == 0) {
+    if (step == 3 && !seen3) {
+      seen3 = true;
       step3 = w.clock.start;
       t.swing = FramesBetween(step2, step3);
     }
@@ -148,6 +156,7 @@ TEST(LunetNormal, StepsAnimationsAndThrowsByTypeAndDirection) {
     const auto d = static_cast<size_t>(dir);
     const Timeline normal{.body_anim = anims[d], .effect_anim = anims[d], .hit_anim = 5,
                           .body_attr = attrs[d], .effect_attr = attrs[d], .effect_in_front = 1,
+                          .at_unit = true,
                           .swing = 35, .throws = {1, 2},
                           // The animations step after the units' updates: step 4 sees the end
                           // in the next frame.
@@ -451,29 +460,44 @@ TEST(LunetNormal, ARefusedAllocationInStep1GivesEverythingBackAndEndsTheAttack) 
 
 // ---- The smoke rows ----
 
-TEST(AttackSmoke, Lunet) {
+// Type `type`, each direction with its own layout (none, one in front, three, one in front).
+std::vector<AttackCase> SmokeRows(int type) {
   const AttackLayout layouts[] = {AttackLayout::kNone, AttackLayout::kFront, AttackLayout::kThree,
                                   AttackLayout::kFront};
   std::vector<AttackCase> rows;
-  for (const int type : {0, 2, 3}) {
-    for (int dir = 0; dir < 4; ++dir) {
-      rows.push_back({.name = "lunet_type" + std::to_string(type) + "_dir" + std::to_string(dir),
-                      .kind = kKind, .type = type, .dir = dir,
-                      .layout = layouts[static_cast<size_t>(dir)],
-                      .routine = "LunetNormalAttack", .hits = HitSignal::kNone});
-    }
+  for (int dir = 0; dir < 4; ++dir) {
+    rows.push_back({.name = "lunet_type" + std::to_string(type) + "_dir" + std::to_string(dir),
+                    .kind = kKind, .type = type, .dir = dir,
+                    .layout = layouts[static_cast<size_t>(dir)], .routine = "LunetNormalAttack",
+                    .hits = HitSignal::kNone});
   }
-  rows.push_back({.name = "lunet_critical_skipped", .kind = kKind, .type = 2, .dir = 3,
-                  .layout = AttackLayout::kThree, .routine = "LunetNormalAttack", .step_ms = 50,
-                  .hits = HitSignal::kNone});
-  rows.push_back({.name = "lunet_two_frames", .kind = kKind, .dir = 2,
-                  .variant = AttackFixtures::Variant::kTwoFrames, .routine = "LunetNormalAttack"});
-  rows.push_back({.name = "lunet_missing_slot", .kind = kKind, .type = 2,
-                  .variant = AttackFixtures::Variant::kMissingSlot,
-                  .routine = "LunetNormalAttack"});
-  // The special plays through the same entry (not built yet: it ends at once).
-  rows.push_back({.name = "lunet_special", .kind = kKind, .type = 1,
-                  .routine = "LunetSpecialAttack"});
+  return rows;
+}
+
+// (Split by type so that the rows run in parallel.)
+TEST(AttackSmoke, LunetNormal) {
+  for (const int type : {0, 3}) {
+    for (const AttackCase& row : SmokeRows(type)) testsupport::ExpectAttackCase(row);
+  }
+}
+
+TEST(AttackSmoke, LunetCritical) {
+  for (const AttackCase& row : SmokeRows(2)) testsupport::ExpectAttackCase(row);
+  testsupport::ExpectAttackCase({.name = "lunet_critical_skipped", .kind = kKind, .type = 2,
+                                 .dir = 3, .layout = AttackLayout::kThree,
+                                 .routine = "LunetNormalAttack", .step_ms = 50,
+                                 .hits = HitSignal::kNone});
+}
+
+TEST(AttackSmoke, LunetVariantsAndTheSpecial) {
+  const std::vector<AttackCase> rows = {
+      {.name = "lunet_two_frames", .kind = kKind, .dir = 2,
+       .variant = AttackFixtures::Variant::kTwoFrames, .routine = "LunetNormalAttack"},
+      {.name = "lunet_missing_slot", .kind = kKind, .type = 2,
+       .variant = AttackFixtures::Variant::kMissingSlot, .routine = "LunetNormalAttack"},
+      // The special plays through the same entry (not built yet: it ends at once).
+      {.name = "lunet_special", .kind = kKind, .type = 1, .routine = "LunetSpecialAttack"},
+  };
   for (const AttackCase& row : rows) testsupport::ExpectAttackCase(row);
 }
 
