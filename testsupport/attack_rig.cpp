@@ -147,6 +147,7 @@ std::vector<std::pair<int, int>> AttackRig::LayoutCells(const AttackCase& row) {
   switch (row.layout) {
     case AttackLayout::kNone: n = 0; break;
     case AttackLayout::kThree: n = 3; break;
+    case AttackLayout::kFive: n = 5; break;
     default: n = 1; break;
   }
   std::vector<std::pair<int, int>> cells;

@@ -70,8 +70,8 @@ class BattleBoard;
 enum class AttackRoad : uint8_t { kBoard, kAction };
 // Where the targets stand, from the attacker's cell along its direction: none; one on the first
 // cell; three on the first three; one on the first with a wall (0x400) on the second; one on the
-// first, raised to height 2.
-enum class AttackLayout : uint8_t { kNone, kFront, kThree, kWallAhead, kRaised };
+// first, raised to height 2; five on the first five.
+enum class AttackLayout : uint8_t { kNone, kFront, kThree, kWallAhead, kRaised, kFive };
 // Who carries the hit signal (flag 0x4) at some frame of the attack.
 enum class HitSignal : uint8_t { kUnchecked, kEvery, kFirst, kNone };
 
