@@ -170,6 +170,8 @@ class AttackRig {
   const std::set<int>& hit_units() const { return hit_units_; }
   const std::map<int, int16_t>& lives_at_start() const;
   BattleRig& rig() { return *rig_; }
+  // The board (kBoard; null on the action road): a test adds units in `before`.
+  BattleBoard* board() { return board_.get(); }
   AttackTrace& trace() { return *trace_; }
   // The battle's routine slots (put doubles here before Start).
   AttackDispatch& dispatch();
