@@ -75,7 +75,9 @@ bool BossAllocObjs(BossBase& w, std::initializer_list<BossObjList> lists) {
   return true;
 }
 
-void BossFreeObjs(std::initializer_list<BossObjList> lists) { FreeLists(lists.begin(), lists.end()); }
+void BossFreeObjs(std::initializer_list<BossObjList> lists) {
+  FreeLists(lists.begin(), lists.end());
+}
 
 void BossFinish(BossBase& w, uint32_t event_flag) {
   BossReleaseAnms(w.anms);
@@ -163,7 +165,8 @@ bool BossCutPicture(const SlgUnit& unit, int picture, SurfaceId surface, bool ce
 void BossShowPicture(BossPicture& picture, int x, int y, int depth) {
   if (picture.sprite == nullptr) return;
   Ctx().ddraw_spr.DeleteBuffer(&picture.entry);
-  picture.entry = SlgSprCreate(CDdrawSpr::kBuffered, picture.sprite, x, y, SURFACE_ROOT, 0, depth, 0);
+  picture.entry =
+      SlgSprCreate(CDdrawSpr::kBuffered, picture.sprite, x, y, SURFACE_ROOT, 0, depth, 0);
 }
 
 void BossDeletePicture(BossPicture& picture) {
@@ -187,7 +190,8 @@ SlgEffectTask* BossLineScrollStart(const SlgUnit& unit, int picture, const char*
   }
   SlgLineScrollSetAmp(task, s.amp_start, s.amp_limit, s.amp_growth);
   SlgLineScrollSetStep(task, s.step_strip, s.step_frame);
-  if (s.scroll_band != 0) SlgLineScrollSetScroll(task, s.scroll_band, s.scroll_wrap, s.scroll_speed);
+  if (s.scroll_band != 0)
+    SlgLineScrollSetScroll(task, s.scroll_band, s.scroll_wrap, s.scroll_speed);
   SlgLineScrollSetAlpha(task, s.alpha);
   return task;
 }

@@ -19,8 +19,7 @@ CardPose CardPoseAt(int32_t n) {
   return {kStartZoom - n * (kOne / 16), angle, angle > 128 && angle < 384};
 }
 
-void CardTurnStart(CardTurn& card, SlgAnmObj* obj, SprAnm* set, const CardLook& look,
-                   int depth) {
+void CardTurnStart(CardTurn& card, SlgAnmObj* obj, SprAnm* set, const CardLook& look, int depth) {
   card.obj = obj;
   card.start = TimelineNow();
   card.pose = CardPoseAt(0);
@@ -39,8 +38,8 @@ void CardTurnStart(CardTurn& card, SlgAnmObj* obj, SprAnm* set, const CardLook& 
 int CardTurnStep(CardTurn& card) {
   const int32_t n = TimelineFrames(card.start);
   const CardPose pose = CardPoseAt(n);
-  const bool changed = pose.zoom != card.pose.zoom || pose.angle != card.pose.angle ||
-                       pose.back != card.pose.back;
+  const bool changed =
+      pose.zoom != card.pose.zoom || pose.angle != card.pose.angle || pose.back != card.pose.back;
   card.pose = pose;
   AnimeHandle handle = card.obj != nullptr ? card.obj->handle : nullptr;
   const SlgPair zoom{pose.zoom, pose.zoom};

@@ -35,9 +35,9 @@ struct CardLook {
 
 // The card's pose at n frames since its start.
 struct CardPose {
-  int32_t zoom;    // 16.16
-  int32_t angle;   // 0-511
-  bool back;       // the back shows (128 < angle < 384)
+  int32_t zoom;   // 16.16
+  int32_t angle;  // 0-511
+  bool back;      // the back shows (128 < angle < 384)
 };
 CardPose CardPoseAt(int32_t n);
 
@@ -47,10 +47,10 @@ constexpr int kCardPerspective = 176;
 constexpr BlendWord kCardBackAttr = 0xB0;
 
 struct CardTurn {
-  SlgAnmObj* obj;   // the card object (the caller's list)
-  SlgPoly back;     // the back polygon
-  uint32_t start;   // game clock ms of the start
-  CardPose pose;    // the pose last drawn
+  SlgAnmObj* obj;  // the card object (the caller's list)
+  SlgPoly back;    // the back polygon
+  uint32_t start;  // game clock ms of the start
+  CardPose pose;   // the pose last drawn
 };
 
 // Plays the look's animation of the set on the object at the screen centre, depth `depth`, zoom

@@ -55,12 +55,11 @@ constexpr const char kLineScrollName[] = "Dododi::LineScroll";
 constexpr CardLook kCard{11, 0x9409, {{{-88, -136}, {86, -136}, {86, 134}, {-88, 134}}}};
 
 // Animations of the special effect set (slot 8) and body set (slot 7).
-constexpr uint32_t kAuraAnm = 0, kAuraLoopAnm = 2, kAuraEndAnm = 3, kRiserAnm = 4,
-                   kSparkleAnm = 6, kIcicleAnm = 8, kTargetAnm = 9, kPictureAnm = 10;
+constexpr uint32_t kAuraAnm = 0, kAuraLoopAnm = 2, kAuraEndAnm = 3, kRiserAnm = 4, kSparkleAnm = 6,
+                   kIcicleAnm = 8, kTargetAnm = 9, kPictureAnm = 10;
 constexpr uint32_t kBossAnm = 0;
 constexpr BossDirAnm kEndBody{{2, 1, 1, 2}, 0};
 constexpr BlendWord kAuraAlpha = 0x10100;
-constexpr uint32_t kSpecialFlag = 903;
 
 constexpr int kSparkles = 32;
 constexpr int kRisers = 32;
@@ -68,7 +67,8 @@ constexpr int kIcicles = 32;
 constexpr int kSceneDepth = -16;  // sparkles and risers: unit depth - 16
 
 // Icicles by direction: start offset from the landing point and velocity (pixels per frame).
-constexpr std::array<SlgPoint, 4> kIcicleStart{{{-240, -480}, {240, -480}, {240, -480}, {-240, -480}}};
+constexpr std::array<SlgPoint, 4> kIcicleStart{
+    {{-240, -480}, {240, -480}, {240, -480}, {-240, -480}}};
 constexpr std::array<SlgPoint, 4> kIcicleVelocity{{{7, 14}, {-7, 14}, {-7, 14}, {7, 14}}};
 // The trail's half-width by frame of flight.
 constexpr int kFlightFrames = 64;
@@ -89,7 +89,8 @@ constexpr BossDirAnm kNormalBody{{1, 0, 0, 1}, 0};
 constexpr BossDirAnm kSwing1{{1, 0, 0, 1}, -1};
 constexpr BossDirAnm kSwing2{{3, 2, 2, 3}, 1};
 constexpr int kHitGroups = 5;
-constexpr std::array<SlgPoint, kHitGroups> kHitCells{{{0, 0}, {-48, 24}, {-48, -24}, {48, -24}, {48, 24}}};
+constexpr std::array<SlgPoint, kHitGroups> kHitCells{
+    {{0, 0}, {-48, 24}, {-48, -24}, {48, -24}, {48, 24}}};
 constexpr std::array<uint32_t, 3> kHitAnms{4, 5, 6};
 constexpr std::array<int, 3> kHitDepths{-1, 1, -2};
 
@@ -108,11 +109,15 @@ int SpawnDue(Spawner& s, int max, int first, int interval) {
   return s.count++;
 }
 
+// A riser is done once above this line.
+constexpr int32_t kRiserGone = -352 * kPx;
+
 // The climb replayed from the spawn point over n frames: the speed starts at 1.0 pixel a frame;
-// each frame it grows by 0.25 and y goes up by it.
+// each frame it grows by 0.25 and y goes up by it (no further than just past the line where the
+// riser is done).
 int32_t ClimbY(int32_t y0, int32_t n) {
   int32_t speed = kPx;
-  for (int32_t k = 0; k < n; ++k) {
+  for (int32_t k = 0; k < n && y0 >= kRiserGone; ++k) {
     speed += kPx / 4;
     y0 -= speed;
   }
@@ -137,8 +142,8 @@ SlgPair RandomScreenPoint() {
 
 struct Riser {
   SlgPair spawn;
-  int32_t zoom;     // 16.16, both axes
-  uint32_t start;   // its own clock
+  int32_t zoom;    // 16.16, both axes
+  uint32_t start;  // its own clock
   bool rising;
   bool done;
 };
@@ -193,7 +198,8 @@ void FreeSpecialObjs(SpecialWork& w) {
 int ListedTargets() {
   const BattleContext& b = Battle();
   int n = 0;
-  while (n < std::min<int>(b.target_count, kSlgMaxUnits) && b.targets[static_cast<size_t>(n)] >= 0) ++n;
+  while (n < std::min<int>(b.target_count, kSlgMaxUnits) && b.targets[static_cast<size_t>(n)] >= 0)
+    ++n;
   return n;
 }
 
@@ -317,7 +323,7 @@ void Risers(SpecialWork& w) {
       continue;
     }
     const int32_t y = ClimbY(r.spawn.y, n);
-    if (y < -352 * kPx) {
+    if (y < kRiserGone) {
       BossRelease(obj);
       r.done = true;
       ++w.risers_done;
@@ -437,13 +443,15 @@ int ShadowBack(SpecialWork& /*w*/) {
 
 int LastFlights(SpecialWork& w) {
   w.icicles_last_flight = true;
-  for (int i = 0; i < w.target_count; ++i) SlgAnmPlayOnce(&w.targets[static_cast<size_t>(i)]->handle);
+  for (int i = 0; i < w.target_count; ++i)
+    SlgAnmPlayOnce(&w.targets[static_cast<size_t>(i)]->handle);
   return kTimelineNextRow;
 }
 
 int32_t AllDone(SpecialWork& w) {
   return w.icicles_done >= kIcicles &&
-                 BossObjsEnded(std::span(w.targets.data(), static_cast<size_t>(w.target_count))) != 0
+                 BossObjsEnded(std::span(w.targets.data(), static_cast<size_t>(w.target_count))) !=
+                     0
              ? 1
              : 0;
 }
@@ -457,27 +465,27 @@ int FinishSpecial(SpecialWork& w) {
 
 using SW = TimelineWait<SpecialWork>;
 constexpr TimelineRow<SpecialWork> kSpecial[] = {
-    {SW::AtOnce(), &SetUp},                                                    // 0
-    {SW::AtOnce(), &EnterScene},                                               // 1
-    {SW::SubDone(&TurnCard), &WhiteOut32},                                     // 2
-    {SW::FadeEnd(), &CardGone, kTimelineNextRow, 0, &KeepTurning},             // 3
-    {SW::AtOnce(), &ShowPicture},                                              // 4
-    {SW::FadeEnd(), &StartPictureFade},                                        // 5
-    {SW::SubDone(&FadePicture), &PictureGone},                                 // 6
-    {SW::AtOnce(), &BossAppears},                                              // 7
-    {SW::Frames(2)},                                                           // 8
-    {SW::AtOnce(), &BackgroundGone},                                           // 9
-    {SW::AnmEnd([](SpecialWork& w) { return w.aura[0]; }), &AuraLoops},        // 10
-    {SW::Frames(32), &SceneRuns},                                              // 11
+    {SW::AtOnce(), &SetUp},                                              // 0
+    {SW::AtOnce(), &EnterScene},                                         // 1
+    {SW::SubDone(&TurnCard), &WhiteOut32},                               // 2
+    {SW::FadeEnd(), &CardGone, kTimelineNextRow, 0, &KeepTurning},       // 3
+    {SW::AtOnce(), &ShowPicture},                                        // 4
+    {SW::FadeEnd(), &StartPictureFade},                                  // 5
+    {SW::SubDone(&FadePicture), &PictureGone},                           // 6
+    {SW::AtOnce(), &BossAppears},                                        // 7
+    {SW::Frames(2)},                                                     // 8
+    {SW::AtOnce(), &BackgroundGone},                                     // 9
+    {SW::AnmEnd([](SpecialWork& w) { return w.aura[0]; }), &AuraLoops},  // 10
+    {SW::Frames(32), &SceneRuns},                                        // 11
     {SW::Counter([](SpecialWork& w) { return w.risers_done; }, kRisers), &RisersGone,
-     kTimelineNextRow, 0, &SceneAndRisers},                                    // 12
+     kTimelineNextRow, 0, &SceneAndRisers},  // 12
     {SW::AnmEnd([](SpecialWork& w) { return w.aura[0]; }), &AuraGone, kTimelineNextRow, 0,
-     &SceneEffects},                                                           // 13
-    {SW::FadeEnd(), &SparklesGone, kTimelineNextRow, 0, &SceneEffects},        // 14
-    {SW::AtOnce(), &ReturnToMap},                                              // 15
-    {SW::FadeEnd(), &ShadowBack, kTimelineNextRow, 0, &Icicles},               // 16
-    {SW::Frames(128), &LastFlights, kTimelineNextRow, 0, &Icicles},            // 17
-    {SW::Counter(&AllDone, 1), &FinishSpecial, kTimelineNextRow, 0, &Icicles}, // 18
+     &SceneEffects},                                                            // 13
+    {SW::FadeEnd(), &SparklesGone, kTimelineNextRow, 0, &SceneEffects},         // 14
+    {SW::AtOnce(), &ReturnToMap},                                               // 15
+    {SW::FadeEnd(), &ShadowBack, kTimelineNextRow, 0, &Icicles},                // 16
+    {SW::Frames(128), &LastFlights, kTimelineNextRow, 0, &Icicles},             // 17
+    {SW::Counter(&AllDone, 1), &FinishSpecial, kTimelineNextRow, 0, &Icicles},  // 18
 };
 
 // ---- Normal attack ----
@@ -536,7 +544,8 @@ int MakeHitGroups(NormalWork& w) {
         for (size_t k = 0; k < 2; ++k) {
           SlgAnmObj* obj = w.hits[static_cast<size_t>(3 * g) + k];
           SetAnmPriByPos(obj, s.cell.ground);
-          BossPlay(obj, w.anms.effect, kHitAnms[k], s.screen, obj->depth + kHitDepths[k], attr, mode);
+          BossPlay(obj, w.anms.effect, kHitAnms[k], s.screen, obj->depth + kHitDepths[k], attr,
+                   mode);
         }
       });
   // The groups after the first wait stopped and hidden for their turn.
@@ -548,7 +557,8 @@ int MakeHitGroups(NormalWork& w) {
 // The groups in turn: the next starts once the previous group's first animation has ended.
 void PlayGroups(NormalWork& w) {
   FollowUnit(w);
-  if (w.started < kHitGroups && SlgAnmObjIsEnd(w.hits[static_cast<size_t>(3 * (w.started - 1))]) != 0) {
+  if (w.started < kHitGroups &&
+      SlgAnmObjIsEnd(w.hits[static_cast<size_t>(3 * (w.started - 1))]) != 0) {
     for (SlgAnmObj* obj : Group(w, w.started)) BossStartObj(obj);
     ++w.started;
   }
@@ -567,8 +577,8 @@ int FinishNormal(NormalWork& w) {
 
 using NW = TimelineWait<NormalWork>;
 constexpr TimelineRow<NormalWork> kNormal[] = {
-    {NW::AtOnce(), &NormalSetUp},                                                       // 0
-    {NW::AtOnce(), &Swing},                                                             // 1
+    {NW::AtOnce(), &NormalSetUp},                                                      // 0
+    {NW::AtOnce(), &Swing},                                                            // 1
     {NW::Counter(&SwingsEnded, 1), &MakeHitGroups, kTimelineNextRow, 0, &FollowUnit},  // 2
     {NW::Counter(&GroupsEnded, 1), &FinishNormal, kTimelineNextRow, 0, &PlayGroups},   // 3
 };

@@ -20,7 +20,8 @@ int32_t StepOf(uint32_t start, int32_t last) {
 }  // namespace
 
 BlendWord PictureFadeAlpha(int32_t n) {
-  return static_cast<BlendWord>(0x10000 + (kPictureFadeSteps - std::clamp(n, 0, kPictureFadeSteps)) * 16);
+  return static_cast<BlendWord>(0x10000 +
+                                (kPictureFadeSteps - std::clamp(n, 0, kPictureFadeSteps)) * 16);
 }
 
 BlendWord LineScrollFadeBlend(int32_t n) {

@@ -48,7 +48,8 @@ constexpr int32_t kPx = 0x10000;
 // Slot 8 with a 176-pixel card (animation 11) and looping sparkles and risers; the backgrounds
 // at their sizes. The board's units are hidden: only the attack's sprites are drawn.
 AttackRig MakeRig() {
-  return AttackRig({.kind = kKind, .type = 1,
+  return AttackRig({.kind = kKind,
+                    .type = 1,
                     .fixtures =
                         [](AttackFixtures& f) {
                           std::vector<AttackAnim> effect(12, AttackAnim{.frames = 8, .side = 48});
@@ -57,14 +58,15 @@ AttackRig MakeRig() {
                           f.Slot(kAnmSpecialEffect, effect);
                           f.Pictures(kAnmSpecialBg, {{320, 200}, {640, 448}});
                         },
-                    .before = [](AttackRig& r) {
-                      BattleContext& b = r.rig().battle();
-                      for (int i = 0; i < b.state.unit_count; ++i) {
-                        SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-                        Slg::HideUnit(u);
-                        u.flags &= ~kUnitShown;
-                      }
-                    }});
+                    .before =
+                        [](AttackRig& r) {
+                          BattleContext& b = r.rig().battle();
+                          for (int i = 0; i < b.state.unit_count; ++i) {
+                            SlgUnit& u = b.state.units[static_cast<size_t>(i)];
+                            Slg::HideUnit(u);
+                            u.flags &= ~kUnitShown;
+                          }
+                        }});
 }
 
 // One engine frame a 1/60 s step later, as the program's frame runs it (the rig's main task with
@@ -127,8 +129,12 @@ void BM_DododiScene(benchmark::State& state) {
     return;
   }
   SlgLayerOn(SURFACE_ROOT, 2);
-  BossLineScroll scroll{.top = 192, .band_height = 256, .amp_start = 2 * kPx,
-                        .amp_limit = 8 * kPx, .amp_growth = kPx / 4, .step_strip = 2,
+  BossLineScroll scroll{.top = 192,
+                        .band_height = 256,
+                        .amp_start = 2 * kPx,
+                        .amp_limit = 8 * kPx,
+                        .amp_growth = kPx / 4,
+                        .step_strip = 2,
                         .alpha = 0x20080};
   SlgEffectTask* wave = BossLineScrollStart(boss, 1, "Dododi::LineScroll", scroll);
   if (wave == nullptr) {
@@ -139,8 +145,11 @@ void BM_DododiScene(benchmark::State& state) {
   // 32 sparkles and 32 risers spread over the screen, the aura at the centre.
   for (int i = 0; i < 64; ++i) {
     const SlgPair at{((i * 97) % 640 - 320) * kPx, ((i * 61) % 480 - 240) * kPx};
-    BossPlay(objs[static_cast<size_t>(i)], w.anms.effect, i < 32 ? 6 + (i & 1) : 4, at, -60, i & 16, 0);
-    if (i >= 32) SlgSprSetZoom(objs[static_cast<size_t>(i)]->handle, {kPx + (i % 16) * kPx / 16, kPx + (i % 16) * kPx / 16});
+    BossPlay(objs[static_cast<size_t>(i)], w.anms.effect, i < 32 ? 6 + (i & 1) : 4, at, -60, i & 16,
+             0);
+    if (i >= 32)
+      SlgSprSetZoom(objs[static_cast<size_t>(i)]->handle,
+                    {kPx + (i % 16) * kPx / 16, kPx + (i % 16) * kPx / 16});
   }
   BossPlay(objs[64], w.anms.effect, 2, {0, 0}, -41, 0, 0);
   SlgSprSetAlpha(objs[64], 0x10100);

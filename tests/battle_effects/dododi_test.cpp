@@ -58,7 +58,6 @@ using testsupport::OnCell;
 constexpr int kKind = 29;
 constexpr int32_t kPx = 0x10000;
 constexpr uint8_t kStateAttack = 6;
-constexpr uint8_t kStateAfter = 7;
 constexpr int kNoDepth = 99999;
 
 // ---- Observing the engine ----
@@ -136,9 +135,13 @@ std::vector<Poly> Polys() {
       const auto* e = static_cast<const SprBufferEntry*>(l);
       if (e->type != kSprEntryPolygon) continue;
       const PolygonBlock& pb = e->polygon;
-      out.push_back({e->priority, pb.x, pb.y,
-                     {pb.corner[0], pb.corner[1], pb.corner[2], pb.corner[3]}, e->alpha,
-                     pb.angle2, pb.zoom_x});
+      out.push_back({e->priority,
+                     pb.x,
+                     pb.y,
+                     {pb.corner[0], pb.corner[1], pb.corner[2], pb.corner[3]},
+                     e->alpha,
+                     pb.angle2,
+                     pb.zoom_x});
     }
   }
   return out;
@@ -189,7 +192,7 @@ struct FrameView {
   uint16_t flags = 0;
   bool flag903 = false;
   bool fading = false;
-  SlgPair unit_screen{};  // the attacker's drawing position
+  SlgPair unit_screen{};     // the attacker's drawing position
   std::vector<Anim> effect;  // slot 8 (special) or 6 (normal)
   std::vector<Anim> body;    // slot 7 or 5
   std::vector<Poly> polys;
@@ -208,7 +211,8 @@ struct Play {
 
   // Frames on the game clock from frame a to frame b.
   int Between(int a, int b) const {
-    return static_cast<int>(int64_t{frames[static_cast<size_t>(b)].ms - frames[static_cast<size_t>(a)].ms} * 60 / 1000);
+    return static_cast<int>(
+        int64_t{frames[static_cast<size_t>(b)].ms - frames[static_cast<size_t>(a)].ms} * 60 / 1000);
   }
   // The first frame after `from` that lies n frames after it.
   int After(int from, int n) const {
@@ -237,9 +241,17 @@ Play PlayObserved(const AttackCase& row, int after = 0,
     r.Step();
     const SlgUnit& a = r.attacker();
     const BattleContext& b = Battle();
-    FrameView v{r.rig().Now(), a.state,         StepOf(a),          b.kind_states.boss_shadow,
-                b.flags,       CheckEventFlag(903) != 0, b.fade_handle != nullptr,
-                SlgMapToScreen(a), Anims(effect_slot), Anims(body_slot), Polys()};
+    FrameView v{r.rig().Now(),
+                a.state,
+                StepOf(a),
+                b.kind_states.boss_shadow,
+                b.flags,
+                CheckEventFlag(903) != 0,
+                b.fade_handle != nullptr,
+                SlgMapToScreen(a),
+                Anims(effect_slot),
+                Anims(body_slot),
+                Polys()};
     if (play.unit_depth == kNoDepth && a.state == kStateAttack) {
       play.unit_depth = BossUnitDepth(a);
       play.unit_attr = BossUnitAttr(a);
@@ -266,8 +278,14 @@ Play PlayObserved(const AttackCase& row, int after = 0,
 }
 
 AttackCase SpecialRow(int dir, AttackLayout layout) {
-  return {.name = "special", .kind = kKind, .type = 1, .dir = dir, .layout = layout,
-          .frame_limit = 1500, .fixtures = &DododiSets, .before = &ShadowOn};
+  return {.name = "special",
+          .kind = kKind,
+          .type = 1,
+          .dir = dir,
+          .layout = layout,
+          .frame_limit = 1500,
+          .fixtures = &DododiSets,
+          .before = &ShadowOn};
 }
 
 // ---- The kits ----
@@ -280,10 +298,14 @@ TEST(CardTurn, PosesShrinkTurnTwiceAndShowTheBackBetween128And384) {
     bool back;
   };
   const Case cases[] = {
-      {0, 5 * kPx, 0, false},          {8, 4 * kPx + kPx / 2, 128, false},
-      {9, 4 * kPx + 7 * kPx / 16, 144, true},  {23, 3 * kPx + 9 * kPx / 16, 368, true},
-      {24, 3 * kPx + kPx / 2, 384, false},     {63, kPx + kPx / 16, 496, false},
-      {64, kPx, 0, false},             {80, kPx, 0, false},
+      {0, 5 * kPx, 0, false},
+      {8, 4 * kPx + kPx / 2, 128, false},
+      {9, 4 * kPx + 7 * kPx / 16, 144, true},
+      {23, 3 * kPx + 9 * kPx / 16, 368, true},
+      {24, 3 * kPx + kPx / 2, 384, false},
+      {63, kPx + kPx / 16, 496, false},
+      {64, kPx, 0, false},
+      {80, kPx, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("n " + std::to_string(c.n));
@@ -597,20 +619,22 @@ TEST_F(DododiSpecialPlay, SparklesAndRisersComeEveryFourFramesIconsEveryEight) {
 
 TEST_F(DododiSpecialPlay, TheShadowIsOffFromTheSceneUntilTheWhiteInHasEnded) {
   const Play& p = P();
-  // (The rig's boss never had its first stand frame, which turns the switch on: it starts at 0.)
-  for (int f = Set(1); f < static_cast<int>(p.frames.size()); ++f) {
-    EXPECT_EQ(p.frames[static_cast<size_t>(f)].shadow, f < Set(17) ? 0u : 1u) << "frame " << f;
+  // Off from step 1's call (the frame that set step 2) to the end of step 16's white-in.
+  for (int f = 1; f < static_cast<int>(p.frames.size()); ++f) {
+    const bool off = f >= Set(2) && f < Set(17);
+    EXPECT_EQ(p.frames[static_cast<size_t>(f)].shadow, off ? 0u : 1u) << "frame " << f;
   }
   // SlgFlags bits 1-2 cleared from the scene's start to the return to the map.
-  for (int f = Set(2); f < Set(16); ++f) EXPECT_EQ(p.frames[static_cast<size_t>(f)].flags & 6, 0) << f;
+  for (int f = Set(2); f < Set(16); ++f)
+    EXPECT_EQ(p.frames[static_cast<size_t>(f)].flags & 6, 0) << f;
   EXPECT_EQ(p.frames[static_cast<size_t>(Set(16))].flags & 6, 6);
 }
 
 TEST_F(DododiSpecialPlay, TheLineScrollRunsFromStep11AndIsGoneAfterTheReturn) {
   const Play& p = P();
-  EXPECT_EQ(p.tasks, (std::vector<std::string>{
-                         "task+ Dododi::LineScroll CTamvikGeneral::GeneralManeger",
-                         "task- Dododi::LineScroll"}));
+  EXPECT_EQ(p.tasks,
+            (std::vector<std::string>{"task+ Dododi::LineScroll CTamvikGeneral::GeneralManeger",
+                                      "task- Dododi::LineScroll"}));
 }
 
 TEST_F(DododiSpecialPlay, FlagIsSetOnTheLastFrameOnly) {
@@ -765,8 +789,13 @@ TEST(DododiSpecial, IciclesFlyClampTrailAndRestartUntilStep18) {
 // ---- The normal attack ----
 
 AttackCase NormalRow(int type, int dir, AttackLayout layout) {
-  return {.name = "normal", .kind = kKind, .type = type, .dir = dir, .layout = layout,
-          .fixtures = &DododiSets, .before = &ShadowOn};
+  return {.name = "normal",
+          .kind = kKind,
+          .type = type,
+          .dir = dir,
+          .layout = layout,
+          .fixtures = &DododiSets,
+          .before = &ShadowOn};
 }
 
 // Pins the attacked-unit byte to a slot once the attack state is reached (before its first call).
@@ -847,8 +876,8 @@ TEST(DododiNormal, BodySwingsAndFiveHitGroupsInTurnOverTheDirections) {
   constexpr std::array<int, 4> kSecondOn{3, 4, 1, 2};
   for (int dir = 0; dir < 4; ++dir) {
     SCOPED_TRACE("direction " + std::to_string(dir));
-    const NormalPlay n =
-        PlayNormal(NormalRow(0, dir, AttackLayout::kThree), [](AttackRig& r) { return r.targets()[0]; });
+    const NormalPlay n = PlayNormal(NormalRow(0, dir, AttackLayout::kThree),
+                                    [](AttackRig& r) { return r.targets()[0]; });
     const Play& p = n.play;
     ASSERT_EQ(n.groups.size(), 5u);
     const uint32_t reverse = p.unit_attr;
@@ -880,9 +909,11 @@ TEST(DododiNormal, BodySwingsAndFiveHitGroupsInTurnOverTheDirections) {
       SCOPED_TRACE("group " + std::to_string(g));
       const std::vector<Anim> anims = GroupAnims(at, n.groups[g]);
       ASSERT_EQ(anims.size(), n.groups[g].anms.size());
-      EXPECT_EQ(anims.size(), g == 0 || static_cast<int>(g) == kSecondOn[static_cast<size_t>(dir)] ? 3u : 2u);
+      EXPECT_EQ(anims.size(),
+                g == 0 || static_cast<int>(g) == kSecondOn[static_cast<size_t>(dir)] ? 3u : 2u);
       for (const auto& [anm, depth] : n.groups[g].anms) {
-        const auto it = std::find_if(anims.begin(), anims.end(), [&](const Anim& a) { return a.anm == anm; });
+        const auto it =
+            std::find_if(anims.begin(), anims.end(), [&](const Anim& a) { return a.anm == anm; });
         ASSERT_NE(it, anims.end());
         EXPECT_EQ(it->priority, depth + 1536);
         EXPECT_EQ(it->reverse, reverse);
@@ -896,12 +927,14 @@ TEST(DododiNormal, BodySwingsAndFiveHitGroupsInTurnOverTheDirections) {
       for (int f = made; f < static_cast<int>(p.frames.size()); ++f) {
         const std::vector<Anim> anims = GroupAnims(p.frames[static_cast<size_t>(f)], n.groups[g]);
         if (anims.empty()) break;
-        const bool drawn = std::any_of(anims.begin(), anims.end(), [](const Anim& a) { return a.drawn; });
+        const bool drawn =
+            std::any_of(anims.begin(), anims.end(), [](const Anim& a) { return a.drawn; });
         if (drawn && started < 0) started = f;
         for (const Anim& a : anims) {
           if (a.anm == 4 && a.ended && first_end < 0) first_end = f;
         }
-        if (std::all_of(anims.begin(), anims.end(), [](const Anim& a) { return a.ended; }) && all_end < 0) {
+        if (std::all_of(anims.begin(), anims.end(), [](const Anim& a) { return a.ended; }) &&
+            all_end < 0) {
           all_end = f;
         }
       }
@@ -918,8 +951,10 @@ TEST(DododiNormal, BodySwingsAndFiveHitGroupsInTurnOverTheDirections) {
       }
     }
     // No voice, no fade.
-    for (const std::string& call : p.sounds) EXPECT_EQ(call.rfind("voice", 0), std::string::npos) << call;
-    for (int f = p.first_call; f <= p.state7; ++f) EXPECT_FALSE(p.frames[static_cast<size_t>(f)].fading);
+    for (const std::string& call : p.sounds)
+      EXPECT_EQ(call.rfind("voice", 0), std::string::npos) << call;
+    for (int f = p.first_call; f <= p.state7; ++f)
+      EXPECT_FALSE(p.frames[static_cast<size_t>(f)].fading);
   }
 }
 
@@ -931,7 +966,8 @@ TEST(DododiNormal, TypesZeroTwoAndThreePlayTheSameAttack) {
       const FrameView& v = p.frames[static_cast<size_t>(f)];
       for (const std::vector<Anim>* list : {&v.body, &v.effect}) {
         for (const Anim& a : *list) {
-          out.emplace_back(f - p.first_call, a.slot, a.anm, a.x, a.y, a.priority, a.reverse, a.drawn);
+          out.emplace_back(f - p.first_call, a.slot, a.anm, a.x, a.y, a.priority, a.reverse,
+                           a.drawn);
         }
       }
     }
@@ -955,7 +991,9 @@ TEST(DododiNormal, TheAttackedUnitCentresTheHitCells) {
     std::function<uint8_t(AttackRig&)> byte;
     std::function<uint8_t(AttackRig&)> centre;
   };
-  const auto target = [](int i) { return [i](AttackRig& r) { return r.targets()[static_cast<size_t>(i)]; }; };
+  const auto target = [](int i) {
+    return [i](AttackRig& r) { return r.targets()[static_cast<size_t>(i)]; };
+  };
   const Case cases[] = {
       {"the byte names the third target", AttackLayout::kThree, target(2), target(2)},
       {"the byte names a free slot", AttackLayout::kThree, [](AttackRig&) { return uint8_t{60}; },
@@ -1029,8 +1067,12 @@ TEST(DododiEdges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    AttackCase row{.name = "edge", .kind = kKind, .type = c.type, .layout = AttackLayout::kThree,
-                   .frame_limit = 1500, .before = &ShadowOn};
+    AttackCase row{.name = "edge",
+                   .kind = kKind,
+                   .type = c.type,
+                   .layout = AttackLayout::kThree,
+                   .frame_limit = 1500,
+                   .before = &ShadowOn};
     row.fixtures = [c](AttackFixtures& f) {
       DododiSets(f);
       if (c.omit >= 0) f.Omit(c.omit);
@@ -1076,8 +1118,8 @@ TEST(DododiEdges, TheSpecialPlaysWithoutTargetsWithThirtyAndWithoutBackgrounds) 
       // routine's.
       Battle().attack.skip_gauge = 1;
       for (int i = 0; i < 30; ++i) {
-        const uint8_t slot = r.board()->AddUnit(
-            OnCell(2 + i % 6, 30 + 2 * (i / 6), {.kind = 1, .category = 0}));
+        const uint8_t slot =
+            r.board()->AddUnit(OnCell(2 + i % 6, 30 + 2 * (i / 6), {.kind = 1, .category = 0}));
         SlgUnit& u = Battle().state.units[slot];
         Slg::PlaceUnit(u);
         u.stats.life = u.stats.max_life = 999;
@@ -1092,7 +1134,8 @@ TEST(DododiEdges, TheSpecialPlaysWithoutTargetsWithThirtyAndWithoutBackgrounds) 
   }
   // Background 1 missing: no line scroll, the scene plays on; neither background: the same.
   for (const std::vector<testsupport::AttackPicture>& pictures :
-       {std::vector<testsupport::AttackPicture>{{320, 200}}, std::vector<testsupport::AttackPicture>{}}) {
+       {std::vector<testsupport::AttackPicture>{{320, 200}},
+        std::vector<testsupport::AttackPicture>{}}) {
     SCOPED_TRACE(std::to_string(pictures.size()) + " backgrounds");
     AttackCase row = SpecialRow(2, AttackLayout::kFront);
     row.fixtures = [pictures](AttackFixtures& f) {
@@ -1110,8 +1153,6 @@ TEST(DododiEdges, TheSpecialPlaysWithoutTargetsWithThirtyAndWithoutBackgrounds) 
 // ---- The smoke rows ----
 
 TEST(DododiSmoke, EveryTypeAndDirectionPlaysToItsEndTwiceAlike) {
-  const std::vector<std::string> special_sounds = {"bgm-volume 87 30", "voice 1234",
-                                                   "bgm-volume 100 30"};
   std::vector<AttackCase> rows;
   const std::pair<int, AttackLayout> layouts[] = {{0, AttackLayout::kNone},
                                                   {1, AttackLayout::kFront},
@@ -1121,30 +1162,58 @@ TEST(DododiSmoke, EveryTypeAndDirectionPlaysToItsEndTwiceAlike) {
     for (const auto& [dir, layout] : layouts) {
       if ((type + dir) % 2 != 0 && type != 1) continue;  // half the normal rows suffice
       AttackCase row{.name = "dododi_type" + std::to_string(type) + "_dir" + std::to_string(dir),
-                     .kind = kKind, .type = type, .dir = dir, .layout = layout,
+                     .kind = kKind,
+                     .type = type,
+                     .dir = dir,
+                     .layout = layout,
                      .routine = type == 1 ? "Dododi::SpecialAttack" : "Dododi::NormalAttack",
-                     .frame_limit = 1500, .prefixes = {"Dododi::"}, .fixtures = &DododiSets,
+                     .frame_limit = 1500,
+                     .prefixes = {"Dododi::"},
+                     .fixtures = &DododiSets,
                      .before = &ShadowOn};
-      if (type == 1) row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
+      if (type == 1)
+        row.sounds = {"voice " +
+                      std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
       rows.push_back(row);
     }
   }
   // The card's back and the icicles, in both pixel layouts, for people to look at.
-  for (const platform::PixelLayout layout : {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
-    AttackCase row{.name = std::string("dododi_frames_") + (layout == platform::PixelLayout::kRgb565 ? "565" : "555"),
-                   .kind = kKind, .type = 1, .dir = 2, .layout = AttackLayout::kThree,
-                   .routine = "Dododi::SpecialAttack", .frame_limit = 1500, .pixels = layout,
-                   .prefixes = {"Dododi::"}, .fixtures = &DododiSets, .before = &ShadowOn};
+  for (const platform::PixelLayout layout :
+       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
+    AttackCase row{.name = std::string("dododi_frames_") +
+                           (layout == platform::PixelLayout::kRgb565 ? "565" : "555"),
+                   .kind = kKind,
+                   .type = 1,
+                   .dir = 2,
+                   .layout = AttackLayout::kThree,
+                   .routine = "Dododi::SpecialAttack",
+                   .frame_limit = 1500,
+                   .pixels = layout,
+                   .prefixes = {"Dododi::"},
+                   .fixtures = &DododiSets,
+                   .before = &ShadowOn};
     row.checkpoints = {{"card_back", -1, "polygons 1", {}}, {"icicles", -1, "polygons 12", {}}};
     rows.push_back(row);
   }
-  rows.push_back({.name = "dododi_action", .kind = kKind, .type = 1, .road = AttackRoad::kAction,
-                  .routine = "Dododi::SpecialAttack", .frame_limit = 1500, .prefixes = {"Dododi::"},
-                  .fixtures = &DododiSets, .before = &ShadowOn});
-  rows.push_back({.name = "dododi_skipped", .kind = kKind, .type = 1, .dir = 0, .routine = "Dododi::SpecialAttack",
-                  .frame_limit = 1500, .step_ms = 50, .prefixes = {"Dododi::"}, .fixtures = &DododiSets,
+  rows.push_back({.name = "dododi_action",
+                  .kind = kKind,
+                  .type = 1,
+                  .road = AttackRoad::kAction,
+                  .routine = "Dododi::SpecialAttack",
+                  .frame_limit = 1500,
+                  .prefixes = {"Dododi::"},
+                  .fixtures = &DododiSets,
                   .before = &ShadowOn});
-  (void)special_sounds;
+  rows.push_back({.name = "dododi_skipped",
+                  .kind = kKind,
+                  .type = 1,
+                  .dir = 0,
+                  .routine = "Dododi::SpecialAttack",
+                  .frame_limit = 1500,
+                  .step_ms = 50,
+                  .prefixes = {"Dododi::"},
+                  .fixtures = &DododiSets,
+                  .before = &ShadowOn});
   for (const AttackCase& row : rows) testsupport::ExpectAttackCase(row);
 }
 
