@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "battle/battle_context.h"
-#include "battle/battle_extension.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -27,6 +26,7 @@
 #include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_lips.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/sample_data.h"
 #include "testsupport/sample_road.h"
 
@@ -247,8 +247,8 @@ bool GoOnPastTheSaveOffer(SampleRoad& run) {
 // the input script wins it; the manager goes on to the stage clear's offer to save, then to the
 // scene after the battle, which leads through the extras scene back to the title.
 TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle) {
-  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  const testsupport::ScopedEventTable victory(testsupport::kVictoryEvents, &run.d);
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
@@ -262,9 +262,9 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
   // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
-  // attacks end at once until the kinds' effects exist); with no enemy left the victory rule
-  // (installed as the event check before the battle) starts the victory, and the manager goes
-  // on to the stage clear.
+  // attacks end at once until the kinds' effects exist); with no enemy left the victory table's
+  // row (installed before the battle) starts the victory, and the manager goes on to the stage
+  // clear.
   testsupport::BattleScript player(run.d);
   ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
     if (!HasBattle() || Battle().control.exited != 0) return true;
