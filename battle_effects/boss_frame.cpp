@@ -25,14 +25,6 @@ namespace {
 constexpr uint16_t kUnitsShown = 0x6;  // SlgFlags bits 1-2
 constexpr uint8_t kStateAfterAttack = 7;
 
-void FreeLists(const BossObjList* begin, const BossObjList* end) {
-  for (const BossObjList* list = begin; list != end; ++list) {
-    if (list->objs == nullptr || list->count <= 0) continue;
-    FreeAnimeObjs(list->objs, list->count);
-    std::fill(list->objs, list->objs + list->count, nullptr);
-  }
-}
-
 }  // namespace
 
 // ---- Work and step ----
@@ -64,10 +56,10 @@ void BossReleaseAnms(BossAnms& anms) {
   anms = {};
 }
 
-bool BossAllocObjs(BossBase& w, std::initializer_list<BossObjList> lists) {
-  for (auto list = lists.begin(); list != lists.end(); ++list) {
-    if (AllocAnimeObjs(list->objs, nullptr, list->count) != 0) continue;
-    FreeLists(lists.begin(), list);
+bool BossAllocObjs(BossBase& w, std::span<const BossObjList> lists) {
+  for (size_t i = 0; i < lists.size(); ++i) {
+    if (AllocAnimeObjs(lists[i].objs, nullptr, lists[i].count) != 0) continue;
+    BossFreeObjs(lists.first(i));
     BossReleaseAnms(w.anms);
     EndAttack(*w.unit);
     return false;
@@ -75,8 +67,20 @@ bool BossAllocObjs(BossBase& w, std::initializer_list<BossObjList> lists) {
   return true;
 }
 
+bool BossAllocObjs(BossBase& w, std::initializer_list<BossObjList> lists) {
+  return BossAllocObjs(w, std::span<const BossObjList>(lists.begin(), lists.size()));
+}
+
+void BossFreeObjs(std::span<const BossObjList> lists) {
+  for (const BossObjList& list : lists) {
+    if (list.objs == nullptr || list.count <= 0) continue;
+    FreeAnimeObjs(list.objs, list.count);
+    std::fill(list.objs, list.objs + list.count, nullptr);
+  }
+}
+
 void BossFreeObjs(std::initializer_list<BossObjList> lists) {
-  FreeLists(lists.begin(), lists.end());
+  BossFreeObjs(std::span<const BossObjList>(lists.begin(), lists.size()));
 }
 
 void BossFinish(BossBase& w, uint32_t event_flag) {

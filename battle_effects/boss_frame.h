@@ -117,8 +117,10 @@ struct BossObjList {
 };
 // Every list's objects (AllocAnimeObjs, zeroed), all or none: when one is refused, the lists
 // already made are freed, both animations released, EndAttack, false.
+bool BossAllocObjs(BossBase& w, std::span<const BossObjList> lists);
 bool BossAllocObjs(BossBase& w, std::initializer_list<BossObjList> lists);
 // Releases each object's animation and frees it (FreeAnimeObjs); the entries are cleared.
+void BossFreeObjs(std::span<const BossObjList> lists);
 void BossFreeObjs(std::initializer_list<BossObjList> lists);
 
 // The end of every boss routine: both animations released, the event flag set (0: none), unit

@@ -183,16 +183,16 @@ struct SpecialWork : BossBase {
 
 int UnitDepth(const SpecialWork& w) { return BossUnitDepth(*w.unit); }
 
-// The object lists, for taking and freeing them together.
-void FreeSpecialObjs(SpecialWork& w) {
-  BossFreeObjs({{w.boss, 1},
-                {w.card, 1},
-                {w.picture, 1},
-                {w.aura, 1},
-                {w.sparkles.data(), kSparkles},
-                {w.risers.data(), kRisers},
-                {w.icicles.data(), kIcicles},
-                {w.targets.data(), w.target_count}});
+// The object lists, taken together at the set-up and freed together at the end.
+std::array<BossObjList, 8> SpecialLists(SpecialWork& w) {
+  return {{{w.boss, 1},
+           {w.card, 1},
+           {w.picture, 1},
+           {w.aura, 1},
+           {w.sparkles.data(), kSparkles},
+           {w.risers.data(), kRisers},
+           {w.icicles.data(), kIcicles},
+           {w.targets.data(), w.target_count}}};
 }
 
 int ListedTargets() {
@@ -206,16 +206,7 @@ int ListedTargets() {
 int SetUp(SpecialWork& w) {
   if (!BossTakeAnms(w, BossAttack::kSpecial)) return kTimelineStop;
   w.target_count = ListedTargets();
-  if (!BossAllocObjs(w, {{w.boss, 1},
-                         {w.card, 1},
-                         {w.picture, 1},
-                         {w.aura, 1},
-                         {w.sparkles.data(), kSparkles},
-                         {w.risers.data(), kRisers},
-                         {w.icicles.data(), kIcicles},
-                         {w.targets.data(), w.target_count}})) {
-    return kTimelineStop;
-  }
+  if (!BossAllocObjs(w, SpecialLists(w))) return kTimelineStop;
   // Background 0 is cut into its sprite before background 1 takes the surface for the strips.
   BossCutPicture(*w.unit, 0, SURFACE_SCRATCH, true, w.background);
   w.line_scroll = BossLineScrollStart(*w.unit, 1, kLineScrollName, kLineScroll);
@@ -458,7 +449,7 @@ int32_t AllDone(SpecialWork& w) {
 
 int FinishSpecial(SpecialWork& w) {
   for (Icicle& ic : w.icicle) SlgPolyFree(&ic.trail);
-  FreeSpecialObjs(w);
+  BossFreeObjs(SpecialLists(w));
   BossFinish(w, kShape.event_flag);
   return kTimelineStop;
 }

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
@@ -82,7 +83,17 @@ void Frame(AttackRig& r) {
   ctx.ddraw.ShowWindow();
 }
 
-void Counters(benchmark::State& state, uint64_t allocations) {
+// Four frames to settle, then the timed frames (each after `change`, when given), with the
+// allocations they make counted.
+void TimeFrames(benchmark::State& state, AttackRig& r, const std::function<void()>& change = {}) {
+  for (int i = 0; i < 4; ++i) Frame(r);
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    const uint64_t before = BenchAllocations();
+    if (change) change();
+    Frame(r);
+    allocations += BenchAllocations() - before;
+  }
   state.counters["allocs/frame"] =
       static_cast<double>(allocations) / static_cast<double>(state.iterations());
 }
@@ -98,20 +109,14 @@ void BM_DododiCard(benchmark::State& state) {
   SlgLayerOn(SURFACE_ROOT, 2);
   card->depth = -100;
   SlgPlayAnm(set, 11, card, SURFACE_ROOT);
-  for (int i = 0; i < 4; ++i) Frame(r);
   int32_t angle = 0;
-  uint64_t allocations = 0;
-  for (auto _ : state) {
-    const uint64_t before = BenchAllocations();
+  TimeFrames(state, r, [&] {
     // The front faces (the back is a polygon): 0-127 and 385-511.
     angle = (angle + 7) % 512;
     if (angle > 128 && angle < 384) angle = 384;
     SlgSprSetZoom(card->handle, {5 * kPx, 5 * kPx});
     SlgSprSetTurnY(card->handle, angle, kCardTurnWidth, kCardPerspective);
-    Frame(r);
-    allocations += BenchAllocations() - before;
-  }
-  Counters(state, allocations);
+  });
   FreeAnimeObjs(&card, 1);
   ReleaseUnitAnm(&set);
   SlgLayerRestore();
@@ -144,23 +149,16 @@ void BM_DododiScene(benchmark::State& state) {
   SlgTaskNextPhase(wave);
   // 32 sparkles and 32 risers spread over the screen, the aura at the centre.
   for (int i = 0; i < 64; ++i) {
+    SlgAnmObj* obj = objs[static_cast<size_t>(i)];
     const SlgPair at{((i * 97) % 640 - 320) * kPx, ((i * 61) % 480 - 240) * kPx};
-    BossPlay(objs[static_cast<size_t>(i)], w.anms.effect, i < 32 ? 6 + (i & 1) : 4, at, -60, i & 16,
-             0);
-    if (i >= 32)
-      SlgSprSetZoom(objs[static_cast<size_t>(i)]->handle,
-                    {kPx + (i % 16) * kPx / 16, kPx + (i % 16) * kPx / 16});
+    const uint16_t attr = static_cast<uint16_t>(i & 16);
+    BossPlay(obj, w.anms.effect, i < 32 ? 6 + (i & 1) : 4, at, -60, attr, 0);
+    const int32_t zoom = kPx + (i % 16) * kPx / 16;
+    if (i >= 32) SlgSprSetZoom(obj->handle, {zoom, zoom});
   }
   BossPlay(objs[64], w.anms.effect, 2, {0, 0}, -41, 0, 0);
   SlgSprSetAlpha(objs[64], 0x10100);
-  for (int i = 0; i < 4; ++i) Frame(r);
-  uint64_t allocations = 0;
-  for (auto _ : state) {
-    const uint64_t before = BenchAllocations();
-    Frame(r);
-    allocations += BenchAllocations() - before;
-  }
-  Counters(state, allocations);
+  TimeFrames(state, r);
   SlgTaskStop(wave);
   r.rig().Step();
   BossFreeObjs({{objs.data(), 65}});
@@ -169,20 +167,9 @@ void BM_DododiScene(benchmark::State& state) {
 }
 BENCHMARK(BM_DododiScene)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
-
-namespace {
-
 void BM_DododiRigIdle(benchmark::State& state) {
   AttackRig r = MakeRig();
-  for (int i = 0; i < 4; ++i) Frame(r);
-  uint64_t allocations = 0;
-  for (auto _ : state) {
-    const uint64_t before = BenchAllocations();
-    Frame(r);
-    allocations += BenchAllocations() - before;
-  }
-  Counters(state, allocations);
+  TimeFrames(state, r);
 }
 BENCHMARK(BM_DododiRigIdle)->Unit(benchmark::kMicrosecond);
 
