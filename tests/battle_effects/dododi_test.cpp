@@ -206,7 +206,8 @@ struct Play {
   std::vector<uint8_t> targets;
   std::vector<std::string> tasks;  // "task+" / "task-" lines of the family
   std::vector<std::string> sounds;
-  int unit_depth = kNoDepth;  // the attacker's depth and attribute in its attack
+  std::vector<std::string> failures;  // the harness's end check (AttackRig::CheckEnd)
+  int unit_depth = kNoDepth;          // the attacker's depth and attribute in its attack
   uint16_t unit_attr = 0;
 
   // Frames on the game clock from frame a to frame b.
@@ -223,8 +224,9 @@ struct Play {
   }
 };
 
-// Plays the row on the rig to state 7 and `after` frames more, observing every frame. `between`
-// runs after each frame (a test changes the battle there).
+// Plays the row on the rig to state 7 and `after` frames more, observing every frame (`between`
+// runs after each of those: a test changes the battle there); then to the attack's end and the
+// row's outlive frames, and the harness's end check.
 Play PlayObserved(const AttackCase& row, int after = 0,
                   const std::function<void(AttackRig&, const Play&)>& between = {}) {
   Play play;
@@ -269,6 +271,10 @@ Play PlayObserved(const AttackCase& row, int after = 0,
     if (left > 0) --left;
     if (between) between(r, play);
   }
+  for (int n = 0; !r.Ended() && n < AttackRig::kEndLimit; ++n) r.Step();
+  if (!r.Ended()) play.failures.push_back("the attack's end did not come");
+  for (int n = 0; n < row.outlive; ++n) r.Step();
+  r.CheckEnd(row, play.failures);
   play.targets = r.targets();
   play.sounds = r.trace().SoundCalls();
   for (const std::string& t : r.trace().Filter({"task"})) {
@@ -637,6 +643,10 @@ TEST_F(DododiSpecialPlay, TheLineScrollRunsFromStep11AndIsGoneAfterTheReturn) {
                                       "task- Dododi::LineScroll"}));
 }
 
+TEST_F(DododiSpecialPlay, TheBattleIsLeftAsBefore) {
+  EXPECT_TRUE(P().failures.empty()) << testing::PrintToString(P().failures);
+}
+
 TEST_F(DododiSpecialPlay, FlagIsSetOnTheLastFrameOnly) {
   const Play& p = P();
   ASSERT_GT(p.state7, 0);
@@ -879,6 +889,7 @@ TEST(DododiNormal, BodySwingsAndFiveHitGroupsInTurnOverTheDirections) {
     const NormalPlay n = PlayNormal(NormalRow(0, dir, AttackLayout::kThree),
                                     [](AttackRig& r) { return r.targets()[0]; });
     const Play& p = n.play;
+    EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
     ASSERT_EQ(n.groups.size(), 5u);
     const uint32_t reverse = p.unit_attr;
     EXPECT_EQ(reverse, dir >= 2 ? 16u : 0u);
@@ -1032,12 +1043,6 @@ TEST(DododiNormal, TheAttackedUnitCentresTheHitCells) {
   }
 }
 
-// Rows of the edge table, played with every check of the harness.
-void ExpectClean(const AttackCase& row) {
-  const AttackOutcome out = testsupport::PlayAttackCase(row);
-  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-}
-
 // The frames from the attack state's start to state 7.
 int AttackFrames(const AttackOutcome& out) {
   int six = -1, seven = -1;
@@ -1094,45 +1099,43 @@ TEST(DododiEdges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   }
 }
 
-TEST(DododiEdges, TheSpecialPlaysWithoutTargetsWithThirtyAndWithoutBackgrounds) {
-  // No target: no target hits, and step 18 waits for the icicles alone.
-  {
-    SCOPED_TRACE("no target");
-    const Play p = PlayObserved(SpecialRow(3, AttackLayout::kNone), 2);
-    ASSERT_GT(p.state7, 0);
-    int last_icicle = -1;
-    for (int f = p.first_call; f < p.state7; ++f) {
-      EXPECT_TRUE(OfAnm(p.frames[static_cast<size_t>(f)].effect, 9).empty());
-      if (!OfAnm(p.frames[static_cast<size_t>(f)].effect, 8).empty()) last_icicle = f;
+TEST(DododiEdges, WithoutATargetStep18WaitsForTheIciclesAlone) {
+  const Play p = PlayObserved(SpecialRow(3, AttackLayout::kNone), 2);
+  EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
+  ASSERT_GT(p.state7, 0);
+  int last_icicle = -1;
+  for (int f = p.first_call; f < p.state7; ++f) {
+    EXPECT_TRUE(OfAnm(p.frames[static_cast<size_t>(f)].effect, 9).empty());
+    if (!OfAnm(p.frames[static_cast<size_t>(f)].effect, 8).empty()) last_icicle = f;
+  }
+  EXPECT_EQ(p.state7, last_icicle + 1);
+}
+
+TEST(DododiEdges, ThirtyTargetsGetThirtyLoopingHits) {
+  AttackCase row = SpecialRow(1, AttackLayout::kNone);
+  row.before = [](AttackRig& r) {
+    ShadowOn(r);
+    // Thirty gauges would outlast the harness's end limit: they are the core's, not the
+    // routine's.
+    Battle().attack.skip_gauge = 1;
+    for (int i = 0; i < 30; ++i) {
+      const uint8_t slot =
+          r.board()->AddUnit(OnCell(2 + i % 6, 30 + 2 * (i / 6), {.kind = 1, .category = 0}));
+      SlgUnit& u = Battle().state.units[slot];
+      Slg::PlaceUnit(u);
+      u.stats.life = u.stats.max_life = 999;
+      u.flags |= kUnitInDamageList;
     }
-    EXPECT_EQ(p.state7, last_icicle + 1);
-    ExpectClean(SpecialRow(3, AttackLayout::kNone));
-  }
-  // Thirty targets round the boss: thirty looping hits at the return.
-  {
-    SCOPED_TRACE("thirty targets");
-    AttackCase row = SpecialRow(1, AttackLayout::kNone);
-    row.before = [](AttackRig& r) {
-      ShadowOn(r);
-      // Thirty gauges would outlast the harness's end limit: they are the core's, not the
-      // routine's.
-      Battle().attack.skip_gauge = 1;
-      for (int i = 0; i < 30; ++i) {
-        const uint8_t slot =
-            r.board()->AddUnit(OnCell(2 + i % 6, 30 + 2 * (i / 6), {.kind = 1, .category = 0}));
-        SlgUnit& u = Battle().state.units[slot];
-        Slg::PlaceUnit(u);
-        u.stats.life = u.stats.max_life = 999;
-        u.flags |= kUnitInDamageList;
-      }
-      r.Step();  // their bodies drawn before the attack starts
-    };
-    const Play p = PlayObserved(row, 2);
-    ASSERT_GT(p.state7, 0);
-    EXPECT_EQ(OfAnm(p.frames[static_cast<size_t>(p.step_set.at(16))].effect, 9).size(), 30u);
-    ExpectClean(row);
-  }
-  // Background 1 missing: no line scroll, the scene plays on; neither background: the same.
+    r.Step();  // their bodies drawn before the attack starts
+  };
+  const Play p = PlayObserved(row, 2);
+  EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
+  ASSERT_GT(p.state7, 0);
+  EXPECT_EQ(OfAnm(p.frames[static_cast<size_t>(p.step_set.at(16))].effect, 9).size(), 30u);
+}
+
+TEST(DododiEdges, AMissingBackgroundLeavesItsPartOutAndTheScenePlaysOn) {
+  // Background 1 missing: no line scroll; neither background: no picture either.
   for (const std::vector<testsupport::AttackPicture>& pictures :
        {std::vector<testsupport::AttackPicture>{{320, 200}},
         std::vector<testsupport::AttackPicture>{}}) {
@@ -1143,78 +1146,74 @@ TEST(DododiEdges, TheSpecialPlaysWithoutTargetsWithThirtyAndWithoutBackgrounds) 
       f.Pictures(kAnmSpecialBg, pictures);
     };
     const Play p = PlayObserved(row, 2);
+    EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
     EXPECT_GT(p.state7, 0);
     EXPECT_TRUE(p.tasks.empty()) << testing::PrintToString(p.tasks);
     EXPECT_EQ(p.step_set.size(), 18u);
-    ExpectClean(row);
   }
 }
 
 // ---- The smoke rows ----
 
-TEST(DododiSmoke, EveryTypeAndDirectionPlaysToItsEndTwiceAlike) {
-  std::vector<AttackCase> rows;
-  const std::pair<int, AttackLayout> layouts[] = {{0, AttackLayout::kNone},
-                                                  {1, AttackLayout::kFront},
-                                                  {2, AttackLayout::kThree},
-                                                  {3, AttackLayout::kRaised}};
-  for (int type = 0; type < 4; ++type) {
-    for (const auto& [dir, layout] : layouts) {
-      if ((type + dir) % 2 != 0 && type != 1) continue;  // half the normal rows suffice
-      AttackCase row{.name = "dododi_type" + std::to_string(type) + "_dir" + std::to_string(dir),
-                     .kind = kKind,
-                     .type = type,
-                     .dir = dir,
-                     .layout = layout,
-                     .routine = type == 1 ? "Dododi::SpecialAttack" : "Dododi::NormalAttack",
-                     .frame_limit = 1500,
-                     .prefixes = {"Dododi::"},
-                     .fixtures = &DododiSets,
-                     .before = &ShadowOn};
-      if (type == 1)
-        row.sounds = {"voice " +
-                      std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-      rows.push_back(row);
+// A smoke row of kind 29 (the family's task prefix, the frame limit of the special).
+AttackCase SmokeRow(std::string name, int type, int dir, AttackLayout layout) {
+  AttackCase row{.name = std::move(name),
+                 .kind = kKind,
+                 .type = type,
+                 .dir = dir,
+                 .layout = layout,
+                 .routine = type == 1 ? "Dododi::SpecialAttack" : "Dododi::NormalAttack",
+                 .frame_limit = 1500,
+                 .prefixes = {"Dododi::"},
+                 .fixtures = &DododiSets,
+                 .before = &ShadowOn};
+  if (type == 1) {
+    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
+  }
+  return row;
+}
+
+constexpr std::pair<int, AttackLayout> kSmokeLayouts[] = {{0, AttackLayout::kNone},
+                                                          {1, AttackLayout::kFront},
+                                                          {2, AttackLayout::kThree},
+                                                          {3, AttackLayout::kRaised}};
+
+TEST(DododiSmoke, NormalTypesOverDirectionsAndLayouts) {
+  for (int type : {0, 2, 3}) {
+    for (const auto& [dir, layout] : kSmokeLayouts) {
+      if ((type + dir) % 2 != 0) continue;  // half the rows of each type
+      testsupport::ExpectAttackCase(SmokeRow(
+          "dododi_type" + std::to_string(type) + "_dir" + std::to_string(dir), type, dir, layout));
     }
   }
-  // The card's back and the icicles, in both pixel layouts, for people to look at.
-  for (const platform::PixelLayout layout :
-       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
-    AttackCase row{.name = std::string("dododi_frames_") +
-                           (layout == platform::PixelLayout::kRgb565 ? "565" : "555"),
-                   .kind = kKind,
-                   .type = 1,
-                   .dir = 2,
-                   .layout = AttackLayout::kThree,
-                   .routine = "Dododi::SpecialAttack",
-                   .frame_limit = 1500,
-                   .pixels = layout,
-                   .prefixes = {"Dododi::"},
-                   .fixtures = &DododiSets,
-                   .before = &ShadowOn};
-    row.checkpoints = {{"card_back", -1, "polygons 1", {}}, {"icicles", -1, "polygons 12", {}}};
-    rows.push_back(row);
+}
+
+TEST(DododiSmoke, SpecialOverDirectionsAndLayouts) {
+  for (const auto& [dir, layout] : kSmokeLayouts) {
+    testsupport::ExpectAttackCase(
+        SmokeRow("dododi_special_dir" + std::to_string(dir), 1, dir, layout));
   }
-  rows.push_back({.name = "dododi_action",
-                  .kind = kKind,
-                  .type = 1,
-                  .road = AttackRoad::kAction,
-                  .routine = "Dododi::SpecialAttack",
-                  .frame_limit = 1500,
-                  .prefixes = {"Dododi::"},
-                  .fixtures = &DododiSets,
-                  .before = &ShadowOn});
-  rows.push_back({.name = "dododi_skipped",
-                  .kind = kKind,
-                  .type = 1,
-                  .dir = 0,
-                  .routine = "Dododi::SpecialAttack",
-                  .frame_limit = 1500,
-                  .step_ms = 50,
-                  .prefixes = {"Dododi::"},
-                  .fixtures = &DododiSets,
-                  .before = &ShadowOn});
-  for (const AttackCase& row : rows) testsupport::ExpectAttackCase(row);
+}
+
+TEST(DododiSmoke, SpecialFramesForPeopleTheActionTaskAndSkippedFrames) {
+  // The card's back (its colour at the centre) and the icicles, in both pixel layouts.
+  for (const platform::PixelLayout pixels :
+       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
+    AttackCase row = SmokeRow(
+        std::string("dododi_frames_") + (pixels == platform::PixelLayout::kRgb565 ? "565" : "555"),
+        1, 2, AttackLayout::kThree);
+    row.pixels = pixels;
+    const uint32_t back = SlgColorRef(0x9409);
+    row.checkpoints = {{"card_back", -1, "polygons 1", {{320, 240, back}, {40, 240, back, false}}},
+                       {"icicles", -1, "polygons 12", {}}};
+    testsupport::ExpectAttackCase(row);
+  }
+  AttackCase action = SmokeRow("dododi_action", 1, 1, AttackLayout::kFront);
+  action.road = AttackRoad::kAction;
+  testsupport::ExpectAttackCase(action);
+  AttackCase skipped = SmokeRow("dododi_skipped", 1, 0, AttackLayout::kFront);
+  skipped.step_ms = 50;
+  testsupport::ExpectAttackCase(skipped);
 }
 
 }  // namespace
