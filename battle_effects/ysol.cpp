@@ -174,45 +174,28 @@ void GiveBackCtx(LayeredAttack& a) {
 
 // ---- Shells ----
 
-enum ShellStage : uint8_t { kCharge, kDrift, kRise, kHoming, kBurst, kHit };
-
-struct ShellWork {
-  SlgAnmObj* obj;  // first: the work's object (SlgTaskCreateAnmWork)
-  int32_t number;
-  uint8_t type;
-  int8_t target;  // unit slot, -1 none
-  uint8_t stage;
-  uint8_t shown;
-  int32_t stage_start;  // the task's frames when the stage began
-  int32_t angle;
-  SlgPair velocity;  // the rise's, per frame
-  SlgPair from;      // where the stage's straight motion starts
-  Homing homing;     // position, aim, heading (map pixels, 16.16)
-  SprAnm* set;       // the effect set of the attack
-};
-
 void EndShell(SlgEffectTask* t) {
   YsolWork& w = Work();
   if (w.live_shells > 0) --w.live_shells;
   SlgTaskEndAnmWork(t);
 }
 
-void ShellPlay(ShellWork& s, uint32_t anim, uint8_t mode, uint16_t attr) {
+void ShellPlay(YsolShell& s, uint32_t anim, uint8_t mode, uint16_t attr) {
   s.obj->mode = mode;
   s.obj->depth = kShellDepth;
   SlgPlayAnmAttr(s.set, anim, s.obj, SURFACE_ROOT, attr);
   SlgSprSetZoom(s.obj->handle, {kZoomOne, kZoomOne});
 }
 
-void ShellEnter(SlgEffectTask* t, ShellWork& s, ShellStage stage) {
+void ShellEnter(SlgEffectTask* t, YsolShell& s, uint8_t stage) {
   s.stage = stage;
   s.stage_start = t->frames;
   s.from = s.homing.pos;
   switch (stage) {
-    case kRise:
+    case kYsolRise:
       ShellPlay(s, kAnimRise, 0, 0);
       break;
-    case kBurst:
+    case kYsolBurst:
       ShellPlay(s, kAnimBurst, kSlgAnmOnce, 0);
       break;
     default:
@@ -221,9 +204,9 @@ void ShellEnter(SlgEffectTask* t, ShellWork& s, ShellStage stage) {
 }
 
 // The shell's hit: below the aim point, turned by its heading, and the target's hit signal.
-void ShellHit(SlgEffectTask* t, ShellWork& s) {
+void ShellHit(SlgEffectTask* t, YsolShell& s) {
   s.homing.pos = {s.homing.aim.x, s.homing.aim.y + kHitBelowAim * kPixel};
-  ShellEnter(t, s, kHit);
+  ShellEnter(t, s, kYsolHit);
   ShellPlay(s, s.type == kTypeCritical ? kAnimCriticalHit : kAnimHit, kSlgAnmOnce,
             YsolBurstAttr(s.homing.heading));
   if (s.target >= 0 && SlgSlotInUse(static_cast<uint32_t>(s.target))) {
@@ -232,41 +215,41 @@ void ShellHit(SlgEffectTask* t, ShellWork& s) {
 }
 
 void ShellBody(SlgEffectTask* t) {
-  ShellWork& s = *static_cast<ShellWork*>(t->owned[0]);
+  YsolShell& s = *static_cast<YsolShell*>(t->owned[0]);
   if (t->phase == kSlgPhaseStop) {
     EndShell(t);
     return;
   }
   int32_t f = t->frames - s.stage_start;
   switch (s.stage) {
-    case kCharge:
+    case kYsolCharge:
       // The critical: hidden for number + 1 frames, running until frame 26.
       if (s.shown == 0 && f >= s.number + 1) {
         SlgAnmShow(s.obj->handle);
         s.shown = 1;
       }
-      if (f >= kShellCharge) ShellEnter(t, s, kDrift);
+      if (f >= kShellCharge) ShellEnter(t, s, kYsolDrift);
       break;
-    case kDrift: {
+    case kYsolDrift: {
       const Kinematic back{.start = s.from, .velocity = {-s.velocity.x / 16, -s.velocity.y / 16},
                            .end = KinematicEnd::kFrames, .frames = kShellDrift};
       const KinematicPos p = KinematicAt(back, f);
       s.homing.pos = p.pos;
-      if (p.ended) ShellEnter(t, s, kRise);
+      if (p.ended) ShellEnter(t, s, kYsolRise);
       break;
     }
-    case kRise: {
+    case kYsolRise: {
       const Kinematic rise{.start = s.from, .velocity = s.velocity, .end = KinematicEnd::kFrames,
                            .frames = kShellRiseFrames};
       const KinematicPos p = KinematicAt(rise, f);
       s.homing.pos = p.pos;
-      if (p.ended) ShellEnter(t, s, s.type == kTypeStraight ? kBurst : kHoming);
+      if (p.ended) ShellEnter(t, s, s.type == kTypeStraight ? kYsolBurst : kYsolHoming);
       break;
     }
-    case kHoming:
-      if (HomingFly(s.homing, kYsolShellHoming, f)) ShellEnter(t, s, kBurst);
+    case kYsolHoming:
+      if (HomingFly(s.homing, kYsolShellHoming, f)) ShellEnter(t, s, kYsolBurst);
       break;
-    case kBurst: {
+    case kYsolBurst: {
       // Still moving along its heading while it bursts.
       const SlgPair v = SlgPolarToXY(kYsolShellHoming.speed, s.homing.heading);
       s.homing.pos = KinematicAt({.start = s.from, .velocity = v}, f).pos;
@@ -310,9 +293,9 @@ void LaunchShells(YsolWork& w) {
     }
     char name[32];
     std::snprintf(name, sizeof name, "YSOL::LShell%d", i);
-    SlgEffectTask* t = SlgTaskCreateAnmWork(&ShellBody, sizeof(ShellWork), name);
+    SlgEffectTask* t = SlgTaskCreateAnmWork(&ShellBody, sizeof(YsolShell), name);
     if (t == nullptr) continue;  // never counted: the routine does not wait for it
-    ShellWork& s = *static_cast<ShellWork*>(t->owned[0]);
+    YsolShell& s = *static_cast<YsolShell*>(t->owned[0]);
     s.number = i;
     s.type = unit.stats.attack_type;
     s.target = static_cast<int8_t>(target >= 0 && SlgSlotInUse(static_cast<uint32_t>(target))
@@ -332,11 +315,11 @@ void LaunchShells(YsolWork& w) {
     s.from = s.homing.pos;
     PlaceObj(s.obj, Slg::WorldToScreen(s.homing.pos));
     if (critical) {
-      s.stage = kCharge;
+      s.stage = kYsolCharge;
       ShellPlay(s, kAnimCharge, 0, 0);
       SlgAnmHide(s.obj->handle);
     } else {
-      s.stage = kRise;
+      s.stage = kYsolRise;
       ShellPlay(s, kAnimRise, 0, 0);
     }
     SlgSprSetRot(s.obj->handle, s.homing.heading + 256);
@@ -592,48 +575,34 @@ void StartStars(YsolWork& w, const SlgPair& at, int16_t depth) {
 
 // ---- Big bears ----
 
-enum BigBearStage : uint8_t { kBigWait, kBigLanding, kBigFall, kBigLanded, kBigDrift };
-
-struct BigBearWork {
-  SlgAnmObj* obj;
-  int32_t delay;  // frames before it shows
-  SlgPair pos, land;
-  uint8_t stage;
-  int32_t stage_start;
-  int32_t stepped;  // frames of the stage stepped so far
-  int32_t speed;
-  SlgMotion motion;
-  SprAnm* set;
-};
-
 void EndBear(SlgEffectTask* t) {
   YsolWork& w = Work();
   if (w.live_bears > 0) --w.live_bears;
   SlgTaskEndAnmWork(t);
 }
 
-void BigBearPlay(BigBearWork& s, uint32_t anim, uint8_t mode) {
+void BigBearPlay(YsolBigBear& s, uint32_t anim, uint8_t mode) {
   s.obj->mode = mode;
   SlgPlayAnm(s.set, anim, s.obj, SURFACE_ROOT);
 }
 
-void BigBearEnter(SlgEffectTask* t, BigBearWork& s, BigBearStage stage) {
+void BigBearEnter(SlgEffectTask* t, YsolBigBear& s, uint8_t stage) {
   s.stage = stage;
   s.stage_start = t->frames;
   s.stepped = 0;
 }
 
 void BigBearBody(SlgEffectTask* t) {
-  BigBearWork& s = *static_cast<BigBearWork*>(t->owned[0]);
+  YsolBigBear& s = *static_cast<YsolBigBear*>(t->owned[0]);
   if (t->phase == kSlgPhaseStop) {
     EndBear(t);
     return;
   }
   const int32_t f = t->frames - s.stage_start;
   switch (s.stage) {
-    case kBigWait:
+    case kYsolBigWait:
       if (t->frames < s.delay) return;
-      BigBearEnter(t, s, kBigLanding);
+      BigBearEnter(t, s, kYsolBigLanding);
       s.obj->x = s.pos.x;
       s.obj->y = s.pos.y;
       BigBearPlay(s, kAnimBigBear, 0);
@@ -642,30 +611,30 @@ void BigBearBody(SlgEffectTask* t) {
       StartStars(Work(), s.pos, s.obj->depth);
       SlgMotionInit(s.motion, kLanding, 80, 96);
       break;
-    case kBigLanding:
+    case kYsolBigLanding:
       for (; s.stepped < f; ++s.stepped) {
         if (SlgMotionStep(s.motion) == 0) {
-          BigBearEnter(t, s, kBigFall);
+          BigBearEnter(t, s, kYsolBigFall);
           BigBearPlay(s, kAnimBigBearFall, 0);
           break;
         }
       }
       break;
-    case kBigFall:
+    case kYsolBigFall:
       for (; s.stepped < f; ++s.stepped) {
         s.speed = std::min(s.speed + kFallGrowth, kFallLimit);
         s.pos.y += s.speed;
         if (s.pos.y >= s.land.y) {
           s.pos.y = s.land.y;
-          BigBearEnter(t, s, kBigLanded);
+          BigBearEnter(t, s, kYsolBigLanded);
           BigBearPlay(s, kAnimBigBearLand, kSlgAnmOnce);
           break;
         }
       }
       break;
-    case kBigLanded:
+    case kYsolBigLanded:
       if (SlgAnmObjIsEnd(s.obj) == 0) break;
-      BigBearEnter(t, s, kBigDrift);
+      BigBearEnter(t, s, kYsolBigDrift);
       s.land = s.pos;
       BigBearPlay(s, kAnimBigBearDrift, 0);
       break;
@@ -673,7 +642,7 @@ void BigBearBody(SlgEffectTask* t) {
       s.pos = KinematicAt({.start = s.land, .velocity = Px(2, 1)}, f).pos;
       break;
   }
-  if (s.stage == kBigLanding) SlgSprSetZoom(s.obj->handle, {s.motion.x, s.motion.y});
+  if (s.stage == kYsolBigLanding) SlgSprSetZoom(s.obj->handle, {s.motion.x, s.motion.y});
   PlaceObj(s.obj, s.pos);
 }
 
@@ -683,10 +652,10 @@ void StartBigBears(YsolWork& w) {
   for (int i = 0; i < kYsolBigBears; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "YSOL::BigBear%d", i);
-    SlgEffectTask* t = SlgTaskCreateAnmWork(&BigBearBody, sizeof(BigBearWork), name);
+    SlgEffectTask* t = SlgTaskCreateAnmWork(&BigBearBody, sizeof(YsolBigBear), name);
     w.big_bears[static_cast<size_t>(i)] = t;
     if (t == nullptr) continue;
-    BigBearWork& s = *static_cast<BigBearWork*>(t->owned[0]);
+    YsolBigBear& s = *static_cast<YsolBigBear*>(t->owned[0]);
     const SlgPair land = kBigBearPlaces[i];
     s.land = land;
     s.pos = {land.x, land.y - kBigBearDrop * kPixel};
@@ -699,19 +668,8 @@ void StartBigBears(YsolWork& w) {
 
 // ---- Bears on the targets ----
 
-struct BearWork {
-  SlgAnmObj* obj;
-  SlgPair at;  // map position
-  uint8_t place;
-  uint8_t stage;  // 0 not started, 1 waiting, 2 springing
-  int32_t stage_start;
-  int32_t stepped;
-  SlgMotion motion;
-  SprAnm* set;
-};
-
 void BearBody(SlgEffectTask* t) {
-  BearWork& s = *static_cast<BearWork*>(t->owned[0]);
+  YsolBear& s = *static_cast<YsolBear*>(t->owned[0]);
   if (t->phase == kSlgPhaseStop) {
     EndBear(t);
     return;
@@ -763,9 +721,9 @@ void StartBears(YsolWork& w, const SlgUnit& target) {
   for (int i = 0; i < kYsolBearsPerTarget; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "YSOL::Bear%d%d", w.target_index, i);
-    SlgEffectTask* t = SlgTaskCreateAnmWork(&BearBody, sizeof(BearWork), name);
+    SlgEffectTask* t = SlgTaskCreateAnmWork(&BearBody, sizeof(YsolBear), name);
     if (t == nullptr) continue;
-    BearWork& s = *static_cast<BearWork*>(t->owned[0]);
+    YsolBear& s = *static_cast<YsolBear*>(t->owned[0]);
     const BearPlace& place = kBearPlaces[i];
     s.place = static_cast<uint8_t>(i);
     s.at = {target.x + place.dx * kPixel, target.y + place.dy * kPixel};

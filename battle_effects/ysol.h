@@ -40,8 +40,10 @@
 #include "battle_effects/step_timeline.h"
 #include "engine/anime/anime_handle.h"
 
+struct SlgAnmObj;
 struct SlgEffectTask;
 struct SlgUnit;
+struct SprAnm;
 
 constexpr int kYsolMarks = 7;
 constexpr int kYsolBigBears = 6;
@@ -115,6 +117,52 @@ struct YsolWork {
   uint8_t bears_spring;   // the per-target wait flag
   std::array<SlgEffectTask*, kYsolBigBears> big_bears;
   int32_t bears_made;     // bears of targets made by this attack
+};
+
+// ---- The effect tasks' work (slot 0 of each task; the object first, SlgTaskCreateAnmWork) ----
+
+// A light shell "YSOL::LShell%d": its stages, frames counted from each stage's start on the
+// task's clock.
+enum YsolShellStage : uint8_t { kYsolCharge, kYsolDrift, kYsolRise, kYsolHoming, kYsolBurst, kYsolHit };
+struct YsolShell {
+  SlgAnmObj* obj;
+  int32_t number;  // its launch number
+  uint8_t type;    // the attack type
+  int8_t target;   // unit slot, -1 none
+  uint8_t stage;
+  uint8_t shown;        // the critical's charge is showing
+  int32_t stage_start;  // the task's frames when the stage began
+  int32_t angle;        // the launch angle
+  SlgPair velocity;     // the rise's, per frame
+  SlgPair from;         // where the stage's straight motion starts
+  Homing homing;        // position, aim, heading (map pixels, 16.16)
+  SprAnm* set;          // the attack's effect set
+};
+
+// A big bear "YSOL::BigBear%d" (screen pixels about the centre, 16.16).
+enum YsolBigBearStage : uint8_t { kYsolBigWait, kYsolBigLanding, kYsolBigFall, kYsolBigLanded, kYsolBigDrift };
+struct YsolBigBear {
+  SlgAnmObj* obj;
+  int32_t delay;  // frames before it shows
+  SlgPair pos, land;
+  uint8_t stage;
+  int32_t stage_start;
+  int32_t stepped;  // frames of the stage stepped so far
+  int32_t speed;    // the fall's, per frame
+  SlgMotion motion;
+  SprAnm* set;
+};
+
+// A bear "YSOL::Bear%d%d" beside a target (its place 0-3; its position on the map).
+struct YsolBear {
+  SlgAnmObj* obj;
+  SlgPair at;
+  uint8_t place;
+  uint8_t stage;  // 0 not started, 1 waiting for the spring, 2 springing
+  int32_t stage_start;
+  int32_t stepped;
+  SlgMotion motion;
+  SprAnm* set;
 };
 
 // The shells' homing: every 2 frames from frame 1, 16 steps toward the aim, 6 px a frame, boxes
