@@ -19,6 +19,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_draw.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle_effects/attack_dispatch.h"
@@ -436,6 +437,70 @@ TEST(YsolSpecial, TheBearOrderIsShuffledInPlaceAndCarriesOverWithinABattle) {
   BattleScope next_scope(next);
   EXPECT_EQ(next.Extension<YsolBearOrder>().order,
             (std::array<uint8_t, kYsolBigBears>{2, 5, 3, 0, 4, 1}));
+}
+
+// ---- Effects that cannot be made ----
+
+TEST(YsolNormal, ShellsThatCannotBeMadeAreNotWaitedFor) {
+  const AttackCase row = Row(0, 1, AttackLayout::kThree);
+  AttackRig r(row);
+  r.Start();
+  BattleContext& b = r.rig().battle();
+  bool refused = false;
+  const std::vector<std::string> failures = PlayToEnd(r, row, [&] {
+    YsolWork& w = Work(r);
+    if (!refused && w.marks_on != 0 && w.shells_launched == 0) {
+      // The launch's call: every task refused.
+      refused = true;
+      b.alloc.refuse = [](uint32_t, size_t) { return true; };
+    } else if (refused && b.alloc.refuse) {
+      b.alloc.refuse = nullptr;
+      EXPECT_EQ(w.shells_made, 0);
+      EXPECT_EQ(w.live_shells, 0);
+    }
+  });
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+}
+
+TEST(YsolSpecial, BearsThatCannotBeMadeAreNotWaitedFor) {
+  // Big bears refused at their start, the first target's bears at theirs: the special goes on
+  // to the next target and ends.
+  const AttackCase row = Row(1, 1, AttackLayout::kThree);
+  AttackRig r(row);
+  r.Start();
+  BattleContext& b = r.rig().battle();
+  b.events.fall_effect2 = &FakeFall;
+  g_fall_left = 0;
+  int refusals = 0;
+  int32_t bears_after_first = -1;
+  const std::vector<std::string> failures = PlayToEnd(r, row, [&] {
+    YsolWork& w = Work(r);
+    const SlgUnit& a = r.attacker();
+    if (b.alloc.refuse) {
+      b.alloc.refuse = nullptr;
+      if (refusals == 2) bears_after_first = w.bears_made;
+    }
+    // The calls that start the big bears (step 3 once the body has ended) and the first bears
+    // (step 8).
+    const bool big_next = a.step == 3 && refusals == 0 && SlgAnmObjIsEnd(w.ctx->objects[0]);
+    const bool bears_next = a.step == 8 && refusals == 1;
+    if (big_next || bears_next) {
+      ++refusals;
+      b.alloc.refuse = [](uint32_t, size_t) { return true; };
+    }
+  });
+  EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+  EXPECT_EQ(refusals, 2);
+  EXPECT_EQ(bears_after_first, 0);
+  EXPECT_EQ(Work(r).live_bears, 0);
+  const std::vector<std::string> made = r.trace().Filter({"task+ YSOL::"});
+  EXPECT_TRUE(std::none_of(made.begin(), made.end(), [](const std::string& l) {
+    return l.find("BigBear") != std::string::npos || l.find("Bear0") != std::string::npos;
+  })) << testing::PrintToString(made);
+  EXPECT_TRUE(std::any_of(made.begin(), made.end(), [](const std::string& l) {
+    return l.find("Bear1") != std::string::npos;
+  }));
 }
 
 // ---- The smoke rows ----
