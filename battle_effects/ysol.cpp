@@ -387,20 +387,18 @@ int FollowUp(LayeredAttack& a) {
   }
 }
 
-constexpr LayeredForm kNormalForm{.rows = kNormalRows,
-                                  .flag_one = LayeredBit(0) | LayeredBit(1),
-                                  .count = LayeredCount::kBody,
-                                  .final_wait = kFinalWait,
-                                  .started = &MarksHidden,
-                                  .follow_up = &FollowUp,
-                                  .finish = &GiveBackCtx};
-constexpr LayeredForm kCriticalForm{.rows = kCriticalRows,
-                                    .flag_one = LayeredBit(0) | LayeredBit(1),
-                                    .count = LayeredCount::kBody,
-                                    .final_wait = kFinalWait,
-                                    .started = &MarksHidden,
-                                    .follow_up = &FollowUp,
-                                    .finish = &GiveBackCtx};
+// The two forms differ only in their rows.
+constexpr LayeredForm Form(std::span<const SlgAttackRow> rows) {
+  return {.rows = rows,
+          .flag_one = LayeredBit(0) | LayeredBit(1),
+          .count = LayeredCount::kBody,
+          .final_wait = kFinalWait,
+          .started = &MarksHidden,
+          .follow_up = &FollowUp,
+          .finish = &GiveBackCtx};
+}
+constexpr LayeredForm kNormalForm = Form(kNormalRows);
+constexpr LayeredForm kCriticalForm = Form(kCriticalRows);
 
 // ======================= The special routine =======================
 
@@ -521,19 +519,9 @@ void PresentDropped(YsolWork& w) { Present(w); }
 
 SlgAnmObj* Body(YsolWork& w) { return Obj(w, 0); }
 
-// What the special took: the scroll, the picture, the objects, the context. The layers are put
-// back by the step that ends the scene.
-void GiveBackSpecial(YsolWork& w) {
-  if (w.scroll != nullptr) Ctx().anime.DeleteRef(&w.scroll);
-  BossDeletePicture(w.picture);
-  if (w.ctx != nullptr) {
-    FreeAnimeObjs(w.ctx->objects.data(), w.ctx->object_count);
-    w.ctx->objects.fill(nullptr);
-    w.ctx->object_count = 0;
-  }
-  FreeAttackCtx(w.ctx);
-  w.ctx = nullptr;
-}
+// What the special took (YsolGiveBack). The layers are put back by the step that ends the
+// scene.
+void GiveBackSpecial(YsolWork& w) { YsolGiveBack(w); }
 
 // ---- Stars ----
 
@@ -843,7 +831,7 @@ int NextTarget(YsolWork& w) {
     if (target != nullptr) {
       StartBears(w, *target);
       w.bears_spring = 0;
-      w.report = static_cast<int8_t>(SlgFallEffect2(*target, SlgMapToScreen(*target)) != 0);
+      w.fall_running = static_cast<int8_t>(SlgFallEffect2(*target, SlgMapToScreen(*target)) != 0);
       return kTimelineNextRow;
     }
     ++w.target_index;  // a slot that no longer holds a unit has nothing to show
@@ -854,12 +842,12 @@ int NextTarget(YsolWork& w) {
 // Step 9: the falling-sprite effect, once a frame until it reports its end (an effect that ended
 // on its first call is not started again).
 int FallDone(YsolWork& w) {
-  if (w.report != 0) {
+  if (w.fall_running != 0) {
     SlgUnit* target = CurrentTarget(w);
-    w.report = static_cast<int8_t>(target != nullptr &&
+    w.fall_running = static_cast<int8_t>(target != nullptr &&
                                    SlgFallEffect2(*target, SlgMapToScreen(*target)) != 0);
   }
-  return w.report == 0 ? 1 : 0;
+  return w.fall_running == 0 ? 1 : 0;
 }
 
 int BearsSpring(YsolWork& w) {
@@ -896,6 +884,26 @@ static_assert(std::size(kSpecialSteps) == kStepEnd + 1);
 }  // namespace
 
 const HomingParams kYsolShellHoming{};
+
+YsolWork::~YsolWork() {
+  if (HasBattle()) YsolGiveBack(*this);
+}
+
+void YsolGiveBack(YsolWork& w) {
+  if (HasCtx()) {
+    if (w.scroll != nullptr) Ctx().anime.DeleteRef(&w.scroll);
+    BossDeletePicture(w.picture);
+  }
+  w.scroll = nullptr;
+  w.picture = {};
+  if (w.ctx != nullptr) {
+    FreeAnimeObjs(w.ctx->objects.data(), w.ctx->object_count);
+    w.ctx->objects.fill(nullptr);
+    w.ctx->object_count = 0;
+  }
+  FreeAttackCtx(w.ctx);
+  w.ctx = nullptr;
+}
 
 void ShuffleYsolBearOrder(std::array<uint8_t, kYsolBigBears>& order) {
   const int swaps = (SlgRand20() & 3) + 1;

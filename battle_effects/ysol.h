@@ -90,6 +90,9 @@ SlgPair YsolMarkOffset(int mark);
 // The attack's work: one per battle (one attack runs at a time), cleared at each attack's start.
 struct YsolWork {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
+  // A battle that ends during an attack: what the attack holds is given back (YsolGiveBack), so
+  // the engine's layer scroll never clears a handle in a block that is gone.
+  ~YsolWork();
   SlgAttackCtx* ctx;
   SlgUnit* unit;
   SlgPair pos;  // the drawing position of this call
@@ -107,7 +110,7 @@ struct YsolWork {
   // ---- special ----
   StepClock clock;
   YsolPresentation presentation;
-  int8_t report;          // the presentation's answer of this call
+  int8_t fall_running;    // the falling-sprite effect answered non-zero at its last call
   BossPicture picture;    // picture 1 of SPECIAL_BG
   AnimeHandle scroll;     // the layer scroll, cleared by the engine at its end
   int32_t live_bears;     // big bears and bears
@@ -164,6 +167,9 @@ struct YsolBear {
   SlgMotion motion;
   SprAnm* set;
 };
+
+// Gives back what an attack holds: the layer scroll, the picture, the objects and the context.
+void YsolGiveBack(YsolWork& work);
 
 // The shells' homing: every 2 frames from frame 1, 16 steps toward the aim, 6 px a frame, boxes
 // 32 / 16, 60 turns.
