@@ -328,7 +328,7 @@ void LaunchShells(YsolWork& w) {
   }
 }
 
-// The follow-up of the layered attack: the Part's steps 3-5.
+// The follow-up of the layered attack: the routine's steps 3-5.
 int FollowUp(LayeredAttack& a) {
   YsolWork& w = *static_cast<YsolWork*>(a.user);
   SlgUnit& unit = *w.unit;

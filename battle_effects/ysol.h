@@ -7,7 +7,7 @@
 // critical 10: the body, object 1 in three pieces, the critical's object 2, then seven marks on an
 // arc over the heroine) whose follow-up raises light shells ("YSOL::LShell%d", 8 of them 64 steps
 // apart, the critical 16 of them 32 apart) that rise, home in on the targets (battle_effects/
-// homing.h) and burst on them; type 3's shells fly straight and burst without a hit. The Part's
+// homing.h) and burst on them; type 3's shells fly straight and burst without a hit. The routine's
 // steps are mirrored in the unit's step counter:
 //
 //   0  the attack context (the ATTACK sets)
@@ -98,7 +98,7 @@ struct YsolWork {
   SlgPair pos;  // the drawing position of this call
   // ---- normal ----
   LayeredAttack layered;
-  uint8_t follow;        // the follow-up's sub-step (Part steps 3-5)
+  uint8_t follow;        // the follow-up's sub-step (steps 3-5)
   uint8_t piece;         // object 1's piece (1-3; 4 once its third has been deleted)
   int32_t marks_shown;
   uint32_t marks_start;  // game clock ms when the first mark showed
