@@ -116,23 +116,23 @@ constexpr int kLunetPieces = 32;
 // position the object's x, y). Its path is replayed every frame from `base` and `phase0` over
 // the frames since `start`.
 struct LunetFlake {
-  int16_t frame;     // SPECIAL_EFFECT sprite frame 65-67
-  SlgPair velocity;  // 16.16 pixels per frame
-  int32_t step;      // phase step per frame
-  int32_t phase;     // 0-511
-  int32_t phase0;    // the phase at the path's start
-  int32_t amp;       // sway in pixels (2 or 4)
-  int32_t repick;    // frames between two picks of the sway
-  uint32_t start;    // game clock ms: the path's start
-  uint32_t repick_start;
-  SlgPair base;      // where the path starts
+  int16_t frame = 0;      // SPECIAL_EFFECT sprite frame 65-67
+  SlgPair velocity = {};  // 16.16 pixels per frame
+  int32_t step = 0;       // phase step per frame
+  int32_t phase = 0;      // 0-511
+  int32_t phase0 = 0;     // the phase at the path's start
+  int32_t amp = 0;        // sway in pixels (2 or 4)
+  int32_t repick = 0;     // frames between two picks of the sway
+  uint32_t start = 0;     // game clock ms: the path's start
+  uint32_t repick_start = 0;
+  SlgPair base = {};      // where the path starts
 };
 
 // The drift every flake shares: the wind added each frame and the split that pushes flakes
 // apart on either side of the line 7 x / 10 = y.
 struct LunetDrift {
-  SlgPair wind;
-  SlgPair split;
+  SlgPair wind = {};
+  SlgPair split = {};
 };
 
 // The sliding picture (SPECIAL_BG picture 1): its position and the value taken off it each frame,
