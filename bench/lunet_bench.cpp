@@ -12,20 +12,17 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle_effects/lunet.h"
+#include "bench/attack_bench_frame.h"
 #include "bench/bench_allocations.h"
-#include "engine/anime/anime.h"
-#include "engine/app/context.h"
-#include "engine/core/frame_rate.h"
-#include "engine/core/game_task.h"
-#include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/attack_rig.h"
-#include "testsupport/program_driver.h"
 
 namespace {
 
@@ -56,17 +53,6 @@ void BM_LunetFlakeUpdate(benchmark::State& state) {
 }
 BENCHMARK(BM_LunetFlakeUpdate)->Unit(benchmark::kMicrosecond);
 
-// One engine frame a 1/60 s step later, as the program's frame runs it.
-void Frame(AttackRig& r) {
-  static int n = 0;
-  r.rig().driver().host().clock.Advance(++n % 3 == 0 ? 16 : 17);
-  EngineContext& ctx = Ctx();
-  ctx.frame_rate.Update();
-  ctx.game_task.ExecTask();
-  ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
-  ctx.ddraw.ShowWindow();
-}
-
 void BM_LunetSceneFrame(benchmark::State& state) {
   AttackRig r({.kind = 3,
                .type = 1,
@@ -93,20 +79,20 @@ void BM_LunetSceneFrame(benchmark::State& state) {
   LunetSpecialWork& w = Battle().Extension<LunetSpecialRecord>().work;
   const auto step = [&r] { return r.attacker().anm != nullptr ? r.attacker().anm->state : 0; };
   const auto hold_picture = [&w] { w.picture.start = TimelineNow() - 667; };
-  for (int i = 0; i < 2000 && step() != 5; ++i) Frame(r);
+  for (int i = 0; i < 2000 && step() != 5; ++i) AttackBenchFrame(r);
   if (step() != 5 || w.flake_spawner.started < kLunetFlakes) {
     state.SkipWithError("the scene did not come");
     return;
   }
   for (int i = 0; i < 4; ++i) {
     hold_picture();
-    Frame(r);
+    AttackBenchFrame(r);
   }
   uint64_t allocations = 0;
   for (auto _ : state) {
     const uint64_t before = BenchAllocations();
     hold_picture();
-    Frame(r);
+    AttackBenchFrame(r);
     allocations += BenchAllocations() - before;
   }
   state.counters["allocs/frame"] =
