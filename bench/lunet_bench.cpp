@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_attack.h"
 #include "battle/slg_tables.h"
-#include "battle/slg_unit_sprite.h"
 #include "battle_effects/lunet.h"
 #include "bench/attack_bench_frame.h"
 #include "bench/bench_allocations.h"
