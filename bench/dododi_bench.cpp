@@ -28,6 +28,7 @@
 #include "battle/slg_task.h"
 #include "battle_effects/boss_frame.h"
 #include "battle_effects/card_turn.h"
+#include "bench/attack_bench_frame.h"
 #include "bench/bench_allocations.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -70,18 +71,7 @@ AttackRig MakeRig() {
                         }});
 }
 
-// One engine frame a 1/60 s step later, as the program's frame runs it (the rig's main task with
-// the units' updates, the effect tasks, the animations, the compose and the present), without
-// the test driver's input and sound recording.
-void Frame(AttackRig& r) {
-  static int n = 0;
-  r.rig().driver().host().clock.Advance(++n % 3 == 0 ? 16 : 17);
-  EngineContext& ctx = Ctx();
-  ctx.frame_rate.Update();
-  ctx.game_task.ExecTask();
-  ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
-  ctx.ddraw.ShowWindow();
-}
+void Frame(AttackRig& r) { AttackBenchFrame(r); }
 
 // Four frames to settle, then the timed frames (each after `change`, when given), with the
 // allocations they make counted.
