@@ -14,21 +14,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <functional>
 
 #include "battle/battle_context.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle_effects/kamui.h"
-#include "bench/bench_allocations.h"
-#include "engine/anime/anime.h"
-#include "engine/app/context.h"
-#include "engine/core/frame_rate.h"
-#include "engine/core/game_task.h"
-#include "engine/gfx/display/ddraw_func.h"
+#include "bench/attack_bench_frame.h"
 #include "testsupport/attack_rig.h"
-#include "testsupport/program_driver.h"
 
 namespace {
 
@@ -49,16 +42,6 @@ AttackRig MakeRig() {
                     }});
 }
 
-void Frame(AttackRig& r) {
-  static int n = 0;
-  r.rig().driver().host().clock.Advance(++n % 3 == 0 ? 16 : 17);
-  EngineContext& ctx = Ctx();
-  ctx.frame_rate.Update();
-  ctx.game_task.ExecTask();
-  ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
-  ctx.ddraw.ShowWindow();
-}
-
 // Plays the attack until the routine has reached `step`; false when it never does.
 bool PlayTo(AttackRig& r, uint32_t step) {
   r.Start();
@@ -67,22 +50,6 @@ bool PlayTo(AttackRig& r, uint32_t step) {
     if (r.attacker().step == step) return true;
   }
   return false;
-}
-
-void TimeFrames(benchmark::State& state, AttackRig& r, const std::function<void()>& change) {
-  for (int i = 0; i < 4; ++i) {
-    change();
-    Frame(r);
-  }
-  uint64_t allocations = 0;
-  for (auto _ : state) {
-    const uint64_t before = BenchAllocations();
-    change();
-    Frame(r);
-    allocations += BenchAllocations() - before;
-  }
-  state.counters["allocs/frame"] =
-      static_cast<double>(allocations) / static_cast<double>(state.iterations());
 }
 
 void BM_KamuiBackgroundIn(benchmark::State& state) {
@@ -95,7 +62,7 @@ void BM_KamuiBackgroundIn(benchmark::State& state) {
   SlgTaskNextPhase(k.line_scroll);
   // Frames 0-89 of the fade over and over: the alpha changes every third frame.
   int frame = 0;
-  TimeFrames(state, r, [&] {
+  TimeAttackFrames(state, r, [&] {
     frame = (frame + 1) % 90;
     k.clock.start = r.rig().Now() - static_cast<uint32_t>(frame * 1000 / 60);
   });
@@ -110,7 +77,7 @@ void BM_KamuiStorm(benchmark::State& state) {
   }
   KamuiAttack& k = KamuiFamilyWork().attack;
   SlgFade(128, 127, 1 << 20, 1);  // white, held half-way
-  TimeFrames(state, r, [&] { k.clock.start = r.rig().Now(); });
+  TimeAttackFrames(state, r, [&] { k.clock.start = r.rig().Now(); });
 }
 BENCHMARK(BM_KamuiStorm)->Unit(benchmark::kMicrosecond);
 
