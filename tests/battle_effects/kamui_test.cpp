@@ -555,44 +555,49 @@ TEST(KamuiSpecial, MissingPicturesLeaveTheirPartOutAndMissingEffectsEndAtOnce) {
 
 // ---- The smoke rows ----
 
-TEST(KamuiSmoke, EveryKindAndTypeEndsCleanly) {
+// Types 0-3 of one kind, directions and layouts (none, one in front, three) varying by row.
+void ExpectKindRows(int kind) {
   const std::vector<std::string> special_music = {"bgm-volume 87 30", "bgm-volume 100 30"};
   const AttackLayout layouts[] = {AttackLayout::kNone, AttackLayout::kFront, AttackLayout::kThree};
-  const std::vector<std::string> prefixes = {"Kamui::"};
-  int n = 0;
-  for (int kind : {20, 31, 32}) {
-    for (int type = 0; type < 4; ++type, ++n) {
-      AttackCase row{.name = "kamui" + std::to_string(kind) + "_type" + std::to_string(type),
-                     .kind = kind,
-                     .type = type,
-                     .dir = n % 4,
-                     .layout = layouts[n % 3],
-                     .routine = type == 1 ? "Kamui::SpecialAttack" : "Kamui::NormalAttack",
-                     .frame_limit = 1500,
-                     .outlive = 120,
-                     .sounds = type == 1 ? special_music : std::vector<std::string>{},
-                     .prefixes = prefixes,
-                     .fixtures = [](AttackFixtures& f) { SpecialSets(f); }};
-      testsupport::ExpectAttackCase(row);
-    }
+  for (int type = 0; type < 4; ++type) {
+    const int n = kind + type;
+    AttackCase row{.name = "kamui" + std::to_string(kind) + "_type" + std::to_string(type),
+                   .kind = kind,
+                   .type = type,
+                   .dir = n % 4,
+                   .layout = layouts[n % 3],
+                   .routine = type == 1 ? "Kamui::SpecialAttack" : "Kamui::NormalAttack",
+                   .frame_limit = 1500,
+                   .outlive = 120,
+                   .sounds = type == 1 ? special_music : std::vector<std::string>{},
+                   .prefixes = {"Kamui::"},
+                   .fixtures = [](AttackFixtures& f) { SpecialSets(f); }};
+    testsupport::ExpectAttackCase(row);
   }
 }
 
-TEST(KamuiSmoke, HalfDrawnPentagramInBothPixelLayouts) {
-  // Three strokes drawn on the black scene: a pixel inside stroke 0's band is the stroke's red.
+TEST(KamuiSmoke, Kind20) { ExpectKindRows(20); }
+TEST(KamuiSmoke, Kind31) { ExpectKindRows(31); }
+TEST(KamuiSmoke, Kind32) { ExpectKindRows(32); }
+
+// Three strokes drawn on the black scene: a pixel inside stroke 0's band is the stroke's red.
+void ExpectPentagram(platform::PixelLayout pixels, const char* name) {
   const uint32_t red = 0x004100FF;  // 0x7C08: red 31, blue 8
-  for (platform::PixelLayout pixels :
-       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
-    AttackCase row = SpecialRow(20, AttackLayout::kFront);
-    row.name = pixels == platform::PixelLayout::kRgb565 ? "kamui_pentagram_565"
-                                                        : "kamui_pentagram_555";
-    row.pixels = pixels;
-    row.prefixes = {"Kamui::"};
-    row.routine = "Kamui::SpecialAttack";
-    row.checkpoints = {AttackCheckpoint{"strokes", -1, "polygons 3",
-                                        {{320 - 44, 240 - 14, red}, {320 + 300, 240 + 200, red, false}}}};
-    testsupport::ExpectAttackCase(row);
-  }
+  AttackCase row = SpecialRow(20, AttackLayout::kFront);
+  row.name = name;
+  row.pixels = pixels;
+  row.prefixes = {"Kamui::"};
+  row.routine = "Kamui::SpecialAttack";
+  row.checkpoints = {AttackCheckpoint{"strokes", -1, "polygons 3",
+                                      {{320 - 44, 240 - 14, red}, {320 + 300, 240 + 200, red, false}}}};
+  testsupport::ExpectAttackCase(row);
+}
+
+TEST(KamuiSmoke, HalfDrawnPentagram565) {
+  ExpectPentagram(platform::PixelLayout::kRgb565, "kamui_pentagram_565");
+}
+TEST(KamuiSmoke, HalfDrawnPentagram555) {
+  ExpectPentagram(platform::PixelLayout::kRgb555, "kamui_pentagram_555");
 }
 
 }  // namespace
