@@ -1,12 +1,16 @@
-// One engine frame of the headless attack rig as the program's frame runs it, for the attack
-// benchmarks: a 1/60 s step later (17, 17, 16 ms), the rig's main task with the units' updates,
-// the effect tasks, the animations, the compose and the present, without the test driver's input
-// and sound recording.
+// One engine frame of an attack on the headless attack rig, as the benchmarks of the attack
+// families time it: a 1/60 s step later (16 or 17 ms), the rig's main task with the units'
+// updates, the effect tasks, the animations, the compose and the present, without the test
+// driver's input and sound recording.
 
 #pragma once
 
-#include <cstdint>
+#include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <functional>
+
+#include "bench/bench_allocations.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/frame_rate.h"
@@ -23,4 +27,23 @@ inline void AttackBenchFrame(testsupport::AttackRig& r) {
   ctx.game_task.ExecTask();
   ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
   ctx.ddraw.ShowWindow();
+}
+
+// Four frames to settle, then the timed frames, each after `change` (when given, also before the
+// settling frames), with the allocations they make counted ("allocs/frame").
+inline void TimeAttackFrames(benchmark::State& state, testsupport::AttackRig& r,
+                             const std::function<void()>& change = {}) {
+  for (int i = 0; i < 4; ++i) {
+    if (change) change();
+    AttackBenchFrame(r);
+  }
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    const uint64_t before = BenchAllocations();
+    if (change) change();
+    AttackBenchFrame(r);
+    allocations += BenchAllocations() - before;
+  }
+  state.counters["allocs/frame"] =
+      static_cast<double>(allocations) / static_cast<double>(state.iterations());
 }
