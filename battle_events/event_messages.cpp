@@ -62,18 +62,18 @@ int EventMessageList(std::span<const EventMessageRef> list) {
   SlgEventRuntimeState& s = Steps();
   if (s.list_phase == 0) {
     s.list_index = 0;
-    if (IsListEnd(list, 0)) return 1;
     s.list_phase = 1;
   }
-  if (IsListEnd(list, s.list_index)) {  // the list changed under a running step
-    s.list_index = 0;
-    s.list_phase = 0;
-    return 1;
+  // The marker is tested before every reference, the first one included (a list that starts
+  // with it shows nothing), and again as soon as one has closed (the list ends on that frame).
+  bool done = IsListEnd(list, s.list_index);
+  if (!done) {
+    const EventMessageRef& ref = list[static_cast<size_t>(s.list_index)];
+    if (EventMessage(ref.face, ref.message) == 0) return 0;
+    ++s.list_index;
+    done = IsListEnd(list, s.list_index);
   }
-  const EventMessageRef& ref = list[static_cast<size_t>(s.list_index)];
-  if (EventMessage(ref.face, ref.message) == 0) return 0;
-  ++s.list_index;
-  if (!IsListEnd(list, s.list_index)) return 0;
+  if (!done) return 0;
   s.list_index = 0;
   s.list_phase = 0;
   return 1;
