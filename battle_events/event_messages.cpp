@@ -7,6 +7,7 @@
 #include "battle/slg_turn.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_conditions.h"
+#include "battle_events/event_steps.h"
 #include "engine/core/debug_trace.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_macro.h"
@@ -16,8 +17,6 @@ namespace {
 
 constexpr int kDebugNumberX = 32;
 constexpr int kDebugNumberY = 64;
-
-SlgEventRuntimeState& Steps() { return Battle().Extension<SlgEventRuntimeState>(); }
 
 void DrawDebugMessageNumber(int message) {
   if (Battle().debug_priority == 1) DrawEventDebugNumber(kDebugNumberX, kDebugNumberY, message);
@@ -30,7 +29,7 @@ bool IsListEnd(std::span<const EventMessageRef> list, int index) {
 
 // The end of a timed choice: its answer kept, the layers back.
 int EndChoice(int32_t result) {
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   s.choice_result = result;
   s.choice_phase = 0;
   SlgLayerRestore();
@@ -40,7 +39,7 @@ int EndChoice(int32_t result) {
 }  // namespace
 
 int EventMessage(int face, int message) {
-  uint8_t& phase = Steps().message_phase;
+  uint8_t& phase = EventRuntimeState().message_phase;
   switch (phase) {
     case 0:
       Slg::CloseFaceWindow();
@@ -59,7 +58,7 @@ int EventMessage(int face, int message) {
 }
 
 int EventMessageList(std::span<const EventMessageRef> list) {
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   if (s.list_phase == 0) {
     s.list_index = 0;
     s.list_phase = 1;
@@ -80,7 +79,7 @@ int EventMessageList(std::span<const EventMessageRef> list) {
 }
 
 int EventMessageIfPresent(int32_t character, std::span<const EventMessageRef, 2> refs) {
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   if (s.present_phase == 0) {
     s.present_ref = refs[CondNP(character) != 0 ? 1 : 0];
     s.present_phase = 1;
@@ -91,7 +90,7 @@ int EventMessageIfPresent(int32_t character, std::span<const EventMessageRef, 2>
 }
 
 int EventTimedChoice(int message, int limit) {
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   if (s.choice_phase == 0) {
     SlgLayerOn(SURFACE_TEXT, 3);
     MessageData data;
@@ -116,7 +115,7 @@ int EventTimedChoice(int message, int limit) {
 
 int EventTimedChoice0(int message) { return EventTimedChoice(message, 0); }
 
-int32_t EventChoiceResult() { return Steps().choice_result; }
+int32_t EventChoiceResult() { return EventRuntimeState().choice_result; }
 
 namespace SlgEventMessages {
 

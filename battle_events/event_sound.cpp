@@ -5,6 +5,7 @@
 #include "battle/slg_sound.h"
 #include "battle/slg_task.h"
 #include "battle_events/event_runtime_state.h"
+#include "battle_events/event_steps.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
@@ -16,8 +17,6 @@ constexpr int kFadeFrames = 64;
 // The music fade: to volume 0 over 256 frames, and its task lives at least 60 frames.
 constexpr int kMusicFadeFrames = 256;
 constexpr int32_t kMusicFadeHold = 60;
-
-SlgEventRuntimeState& Steps() { return Battle().Extension<SlgEventRuntimeState>(); }
 
 // A screen fade on `phase`: started by `start` on the first call, 1 once the fade has ended.
 template <class Phase>
@@ -75,11 +74,11 @@ int MusicFadeFlag() { return Ctx().game_task.FindTask(kFadeOutMusicTask) != null
 
 }  // namespace Eve
 
-int EventFadeOut() { return ScreenFade(Steps().fade_phase, &SlgFadeOut); }
-int EventFadeIn() { return ScreenFade(Steps().fade_phase, &SlgFadeIn); }
-int EventWhiteOut() { return ScreenFade(Steps().fade_phase, &SlgWhiteOut); }
-int EventWhiteIn() { return ScreenFade(Steps().fade_phase, &SlgWhiteIn); }
-int EventWhiteFlash() { return ScreenFade(Steps().white_flash_phase, &SlgWhiteIn); }
+int EventFadeOut() { return ScreenFade(EventRuntimeState().fade_phase, &SlgFadeOut); }
+int EventFadeIn() { return ScreenFade(EventRuntimeState().fade_phase, &SlgFadeIn); }
+int EventWhiteOut() { return ScreenFade(EventRuntimeState().fade_phase, &SlgWhiteOut); }
+int EventWhiteIn() { return ScreenFade(EventRuntimeState().fade_phase, &SlgWhiteIn); }
+int EventWhiteFlash() { return ScreenFade(EventRuntimeState().white_flash_phase, &SlgWhiteIn); }
 
 int EventLoadSeBank(const char* /*name*/) { return 1; }
 int EventLoadBin(const char* /*name*/, uint32_t /*address*/) { return 1; }

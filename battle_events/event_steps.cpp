@@ -16,8 +16,6 @@ constexpr int32_t kHalfPixel = 0x8000;
 constexpr int32_t kViewWidth = 640;
 constexpr int32_t kViewHeight = 480;
 
-SlgEventRuntimeState& Steps() { return Battle().Extension<SlgEventRuntimeState>(); }
-
 // The scroll's target on one axis: the asked position plus half a pixel, held below the last
 // scroll position of the map (map size less the view) and above 0.
 int32_t ScrollTarget(int32_t asked, int32_t map_size, int32_t view) {
@@ -69,7 +67,7 @@ int ScrollUpdate() {
 
 // The focus step on unit slot `slot` (kSlgNoUnit or any slot not in use: none).
 int FocusStep(uint32_t slot) {
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   BattleContext& b = Battle();
   if (b.camera.lock != 0) {
     s.focus_phase = 0;
@@ -87,9 +85,11 @@ int FocusStep(uint32_t slot) {
 
 }  // namespace
 
+SlgEventRuntimeState& EventRuntimeState() { return Battle().Extension<SlgEventRuntimeState>(); }
+
 int EventWait(int32_t n) {
   if (n < 0) return 1;
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   if (s.wait_phase == 0) {
     s.wait_count = n;
     s.wait_start = EffectNow();
@@ -102,7 +102,7 @@ int EventWait(int32_t n) {
 }
 
 int EventScroll(int32_t x, int32_t y, int32_t speed) {
-  SlgEventRuntimeState& s = Steps();
+  SlgEventRuntimeState& s = EventRuntimeState();
   if (s.scroll_phase != 0 && (x != s.scroll_x || y != s.scroll_y || speed != s.scroll_speed)) {
     s.scroll_phase = 0;
   }

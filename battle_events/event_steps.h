@@ -18,6 +18,11 @@
 
 #include <cstdint>
 
+struct SlgEventRuntimeState;
+
+// The current battle's event runtime state block (the steps' phases and words).
+SlgEventRuntimeState& EventRuntimeState();
+
 // n frames: 1 at once for n below 0 (nothing kept); else the count and the start kept, 0, and
 // from the next call 1 on the first frame at least n frames after the start (EventWait(0): 0,
 // then 1).
