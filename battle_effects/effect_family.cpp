@@ -49,35 +49,46 @@ SlgEffectTask* EffectCreate(SlgEffectTask* parent, SlgBody body, const char* nam
   return task;
 }
 
+bool EffectTaskIs(const SlgEffectTask* task, uint32_t id) {
+  if (task == nullptr || SlgTaskIsAlive(task) == 0) return false;
+  const auto* w = static_cast<const EffectWork*>(task->owned[0]);
+  return w != nullptr && w->id == id;
+}
+
 EffectWork* EffectParent(const EffectWork& work) {
-  if (work.parent == nullptr || SlgTaskIsAlive(work.parent) == 0) return nullptr;
-  EffectWork* p = EffectWorkOf(work.parent);
-  return p != nullptr && p->id == work.parent_id ? p : nullptr;
+  return EffectTaskIs(work.parent, work.parent_id) ? EffectWorkOf(work.parent) : nullptr;
 }
 
 void EffectSignalParent(const EffectWork& work, EffectSignal what) {
   EffectWork* p = EffectParent(work);
   if (p == nullptr) return;
   switch (what) {
-    case EffectSignal::kSubStep: ++p->sub; break;
-    case EffectSignal::kState: ++p->state; break;
-    case EffectSignal::kWord: ++work.parent->signal; break;
+    case EffectSignal::kSubStep:
+      ++p->sub;
+      break;
+    case EffectSignal::kState:
+      ++p->state;
+      break;
+    case EffectSignal::kWord:
+      ++work.parent->signal;
+      break;
   }
 }
 
-void EffectAwait(EffectWork& work, SlgEffectTask* child) {
+void EffectKeepChild(EffectWork& work, SlgEffectTask* child) {
   const EffectWork* c = EffectWorkOf(child);
   work.child = c != nullptr ? child : nullptr;
   work.child_id = c != nullptr ? c->id : 0;
-  work.sub = static_cast<uint8_t>(work.sub + (c != nullptr ? 1 : 2));
+}
+
+void EffectAwait(EffectWork& work, SlgEffectTask* child) {
+  EffectKeepChild(work, child);
+  work.sub = static_cast<uint8_t>(work.sub + (work.child != nullptr ? 1 : 2));
 }
 
 void EffectAwaitGone(EffectWork& work, uint8_t waiting_sub) {
   if (work.sub != waiting_sub) return;
-  const bool alive = work.child != nullptr && SlgTaskIsAlive(work.child) != 0 &&
-                     EffectWorkOf(work.child) != nullptr &&
-                     EffectWorkOf(work.child)->id == work.child_id;
-  if (!alive) ++work.sub;
+  if (!EffectTaskIs(work.child, work.child_id)) ++work.sub;
 }
 
 EffectWork* EffectPartBegin(SlgEffectTask* task, EffectWatch watch) {
@@ -110,8 +121,7 @@ void EffectEnd(SlgEffectTask* task) {
 }
 
 int32_t EffectFrames(const SlgEffectTask* task, const EffectWork& work) {
-  return static_cast<int32_t>(int64_t{static_cast<int32_t>(task->now - work.start_ms)} * 60 /
-                              1000);
+  return static_cast<int32_t>(int64_t{static_cast<int32_t>(task->now - work.start_ms)} * 60 / 1000);
 }
 
 void EffectRestart(const SlgEffectTask* task, EffectWork& work) { work.start_ms = task->now; }

@@ -72,10 +72,10 @@ struct EffectFamily {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
   // 1 ends every part that watches it on its next frame; it holds 1 between attacks.
   uint32_t stop = 1;
-  uint8_t beam_done = 0;      // the beam head has finished its travel
-  uint32_t line_count = 0;    // numbers the line parts' names
-  uint32_t dust_count = 0;    // numbers the dust parts' names
-  uint32_t next_id = 0;       // the last work area's id
+  uint8_t beam_done = 0;    // the beam head has finished its travel
+  uint32_t line_count = 0;  // numbers the line parts' names
+  uint32_t dust_count = 0;  // numbers the dust parts' names
+  uint32_t next_id = 0;     // the last work area's id
 };
 EffectFamily& Family();
 
@@ -92,11 +92,16 @@ EffectWork* EffectWorkOf(SlgEffectTask* task);
 // Null, with nothing left, when the task or its work area cannot be made.
 SlgEffectTask* EffectCreate(SlgEffectTask* parent, SlgBody body, const char* name,
                             const SlgPair& at = {});
+// Whether the task lives and is the one whose work area had `id` (a record is never read before
+// it is known to live).
+bool EffectTaskIs(const SlgEffectTask* task, uint32_t id);
 // The parent's work area while the parent lives; null when it has ended (or for a top task).
 EffectWork* EffectParent(const EffectWork& work);
 // Adds 1 to the parent's sub-step, state or signal word; nothing when the parent has ended.
 void EffectSignalParent(const EffectWork& work, EffectSignal what);
 
+// Keeps the child as the one the task watches (EffectTaskIs with its id); null keeps none.
+void EffectKeepChild(EffectWork& work, SlgEffectTask* child);
 // Waiting for one child's signal on the sub-step: EffectAwait after making it moves the sub-step
 // on by 1 (the child's signal brings the next), or by 2 when it could not be made;
 // EffectAwaitGone moves it on by 1 when the child has ended without its signal (ended from

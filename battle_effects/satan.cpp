@@ -50,9 +50,9 @@ void SetScroll(const SlgPair& px) {
 }
 
 // A pan of a top task: sub-step 0 keeps the start scroll (start, pixels) and the slope (vel) and
-// goes on at once; sub-step 1 puts the scroll at frame n + ahead; after 60 frames the scroll is
-// `last` (the goal, or where the last step put it), the signal word is cleared and the sub-step
-// becomes 2 (the next part starts on it).
+// goes on at once; sub-step 1 puts the scroll at frame n + ahead; from 60 frames the scroll is the
+// goal (`exact`) or where the 60th step puts it, the signal word is cleared and the sub-step
+// becomes 2 (the next part starts on the next frame).
 void PanFrame(SlgEffectTask* t, EffectWork& w, const SlgPair& to, int32_t ahead, bool exact) {
   if (w.sub == 0) {
     w.start = Scroll();
@@ -166,8 +166,7 @@ void CircleMulti(SlgEffectTask* t) {
         if (k == 0) {
           // A bomb that cannot be made counts as one that has gone off.
           SlgEffectTask* bomb = EffectCreate(t, &Bomb, "Satan::NormalAttack:Mahoujin:Bomb", w->pos);
-          w->child = bomb;
-          w->child_id = bomb != nullptr ? EffectWorkOf(bomb)->id : 0;
+          EffectKeepChild(*w, bomb);
           if (bomb == nullptr) t->signal = 1;
         }
         EffectRestart(t, *w);
@@ -187,9 +186,7 @@ void CircleMulti(SlgEffectTask* t) {
       break;
     default: {
       w->zoom = 0;
-      const bool bomb_gone = SlgTaskIsAlive(w->child) == 0 || EffectWorkOf(w->child) == nullptr ||
-                             EffectWorkOf(w->child)->id != w->child_id;
-      if (t->signal != 0 || bomb_gone) {
+      if (t->signal != 0 || !EffectTaskIs(w->child, w->child_id)) {
         t->signal = 0;
         EffectSignalParent(*w, EffectSignal::kSubStep);
         EffectEnd(t);
@@ -221,62 +218,52 @@ void NormalTop(SlgEffectTask* t) {
   EffectWork* w = EffectPartBegin(t, EffectWatch::kParent);
   if (w == nullptr) return;
   t->phase = 1;
-  for (;;) {
-    const uint8_t part = w->state;
-    switch (part) {
-      case 0:  // the pan to the boss
-        if (w->sub < 2) {
-          PanFrame(t, *w, kSatanPanGoal, 0, true);
-        } else {
-          w->state = 1;
-        }
-        break;
-      case 1:  // the horns
-        if (w->sub == 0) {
-          EffectAwait(*w, MakeOnce(t, &OnceThenEnd, "Satan::NormalAttack:Tsuno", kHornsAt, 0, -1000));
-        }
-        EffectAwaitGone(*w, 1);
-        if (w->sub >= 2) w->state = 2;
-        break;
-      case 2: {  // the pan toward the targets
-        if (w->sub < 2) {
-          const SlgPair mean = Mean();
-          PanFrame(t, *w, {(mean.x >> 16) - kSlgCentreX, (mean.y >> 16) - kSlgCentreY}, 0, false);
-        } else {
-          w->state = 3;
-        }
-        break;
+  // One part a frame: a new part number takes effect on the next frame (its sub-step reset), so
+  // every part sees the words the previous one left for a whole frame.
+  switch (w->state) {
+    case 0:  // the pan to the boss
+      PanFrame(t, *w, kSatanPanGoal, 0, true);
+      if (w->sub >= 2) w->state = 1;
+      break;
+    case 1:  // the horns
+      if (w->sub == 0) {
+        EffectAwait(*w, MakeOnce(t, &OnceThenEnd, "Satan::NormalAttack:Tsuno", kHornsAt, 0, -1000));
       }
-      case 3:  // the magic circle, then the five
-        if (w->sub == 0) {
-          w->pos = WholePixels(Mean());
-          EffectAwait(*w, MakeOnce(t, &OnceThenEnd, "Satan::NormalAttack:Mahoujin", w->pos, 6, 300));
-        }
-        EffectAwaitGone(*w, 1);
-        if (w->sub == 2) {
-          // As SlgTaskCreateN: "<base>0" .. "<base>4" with their index bytes, stopping at the
-          // first that cannot be made. Circle 0 is the one that signals.
-          SlgEffectTask* first = nullptr;
-          for (int k = 0; k < kCircles; ++k) {
-            char name[48];
-            std::snprintf(name, sizeof name, "Satan::NormalAttack:MahoujinMulti%d", k);
-            SlgEffectTask* c = EffectCreate(t, &CircleMulti, name, w->pos);
-            if (c == nullptr) break;
-            c->index = static_cast<uint8_t>(k);
-            if (k == 0) first = c;
-          }
-          EffectAwait(*w, first);
-        }
-        EffectAwaitGone(*w, 3);
-        if (w->sub >= 4) w->state = 4;
-        break;
-      default:
-        EndTop(t);
-        return;
+      EffectAwaitGone(*w, 1);
+      if (w->sub >= 2) w->state = 2;
+      break;
+    case 2: {  // the pan toward the targets
+      const SlgPair mean = Mean();
+      PanFrame(t, *w, {(mean.x >> 16) - kSlgCentreX, (mean.y >> 16) - kSlgCentreY}, 0, false);
+      if (w->sub >= 2) w->state = 3;
+      break;
     }
-    if (w->state == part) return;
-    w->prev = w->state;
-    w->sub = 0;
+    case 3:  // the magic circle, then the five
+      if (w->sub == 0) {
+        w->pos = WholePixels(Mean());
+        EffectAwait(*w, MakeOnce(t, &OnceThenEnd, "Satan::NormalAttack:Mahoujin", w->pos, 6, 300));
+      }
+      EffectAwaitGone(*w, 1);
+      if (w->sub == 2) {
+        // As SlgTaskCreateN: "<base>0" .. "<base>4" with their index bytes, stopping at the
+        // first that cannot be made. Circle 0 is the one that signals.
+        SlgEffectTask* first = nullptr;
+        for (int k = 0; k < kCircles; ++k) {
+          char name[48];
+          std::snprintf(name, sizeof name, "Satan::NormalAttack:MahoujinMulti%d", k);
+          SlgEffectTask* c = EffectCreate(t, &CircleMulti, name, w->pos);
+          if (c == nullptr) break;
+          c->index = static_cast<uint8_t>(k);
+          if (k == 0) first = c;
+        }
+        EffectAwait(*w, first);
+      }
+      EffectAwaitGone(*w, 3);
+      if (w->sub >= 4) w->state = 4;
+      break;
+    default:
+      EndTop(t);
+      return;
   }
 }
 
@@ -287,8 +274,8 @@ struct StrokePair {
   PolygonPoint a, b;
 };
 constexpr StrokePair kStarPairs[kSatanStrokes + 1] = {
-    {{-70, -78}, {-70, -28}}, {{-138, 102}, {-112, 80}}, {{42, 62}, {0, 54}},
-    {{-180, -48}, {-138, -14}}, {{0, 172}, {-28, 118}},  {{-70, -78}, {-70, -28}}};
+    {{-70, -78}, {-70, -28}},   {{-138, 102}, {-112, 80}}, {{42, 62}, {0, 54}},
+    {{-180, -48}, {-138, -14}}, {{0, 172}, {-28, 118}},    {{-70, -78}, {-70, -28}}};
 constexpr uint16_t kStarRed = 0x7C08;
 constexpr uint16_t kStarLit = 0x7FEC;
 constexpr uint16_t kStarDark = 0x7C00;
@@ -379,6 +366,7 @@ void Line(SlgEffectTask* t) {
     w->start = w->pos = SatanLineStart(w->angle);
     w->colour = 0xFFFF;
     w->depth = -620;
+    EffectRestart(t, *w);
     t->phase = 1;
   } else if (w->state != 0) {
     // It reached the core on its previous frame.
@@ -412,7 +400,8 @@ void Energy(SlgEffectTask* t) {
       EffectSignalParent(*w, EffectSignal::kSubStep);
       w->state = 2;
       break;
-    default: break;
+    default:
+      break;
   }
   SlgSprSetZoom(w->obj.handle, {w->zoom, w->zoom});
 }
@@ -452,6 +441,7 @@ void BeamRay(SlgEffectTask* t) {
     EffectPlay(*w, Set(), 7, kModeLoop);
     w->zoom = 0;
     w->start_zoom = kPx;
+    EffectRestart(t, *w);
     t->phase = 1;
   }
   if (Family().beam_done == 0) {
@@ -490,10 +480,10 @@ void BeamHead(SlgEffectTask* t) {
     EffectPlay(*w, Set(), 6, kModeLoop);
     f.beam_done = 0;
     w->start_vel = Scroll();  // the scroll at its start, pixels
+    EffectRestart(t, *w);
     EffectCreate(t, &BeamGlow, "Orbile::CriticalAttack:Hadouhou2", w->start);
     SlgEffectTask* ray = EffectCreate(t, &BeamRay, "Orbile::CriticalAttack:Hadouhou3", w->start);
-    w->child = ray;
-    w->child_id = ray != nullptr ? EffectWorkOf(ray)->id : 0;
+    EffectKeepChild(*w, ray);
     t->phase = 1;
   }
   if (f.beam_done == 0) {
@@ -511,9 +501,7 @@ void BeamHead(SlgEffectTask* t) {
   }
   if (w->state == 0 && f.beam_done != 0) {
     // A ray that is gone (never made, or ended) cannot advance the state: it counts as done.
-    const bool ray_alive = SlgTaskIsAlive(w->child) != 0 && EffectWorkOf(w->child) != nullptr &&
-                           EffectWorkOf(w->child)->id == w->child_id;
-    if (!ray_alive) w->state = 1;
+    if (!EffectTaskIs(w->child, w->child_id)) w->state = 1;
   }
   if (w->state == 1) {
     EffectSignalParent(*w, EffectSignal::kSubStep);
@@ -534,87 +522,80 @@ void CriticalTop(SlgEffectTask* t) {
     f.stop = 0;
     t->phase = 1;
   }
-  for (;;) {
-    const uint8_t part = w->state;
-    switch (part) {
-      case 0:  // the pan to the boss, one frame ahead
-        if (w->sub < 2) {
-          PanFrame(t, *w, kSatanPanGoal, 1, true);
-        } else {
-          w->state = 1;
-        }
-        break;
-      case 1:  // the eye
-        if (w->sub == 0) {
-          EffectAwait(*w, MakeOnce(t, &OnceThenHold, "Orbile::CriticalAttack:Eye", kHornsAt, 0, -500));
-        }
-        EffectAwaitGone(*w, 1);
-        if (w->sub >= 2) w->state = 2;
-        break;
-      case 2:  // the star
-        if (w->sub == 0) EffectAwait(*w, EffectCreate(t, &Star, "Orbile::CriticalAttack:Star"));
-        EffectAwaitGone(*w, 1);
-        if (w->sub >= 2) w->state = 3;
-        break;
-      case 3:  // the thunder
-        if (w->sub == 0) {
-          EffectAwait(*w, EffectCreate(t, &Thunder, "Orbile::CriticalAttack:Thunder", kCoreAt));
-        }
-        EffectAwaitGone(*w, 1);
-        if (w->sub >= 2) w->state = 4;
-        break;
-      case 4: {  // the lines, then the energy
-        if (w->sub == 0) {
-          f.line_count = 0;
-          EffectRestart(t, *w);
-          w->sub = 1;
-        }
-        if (w->sub == 4) {
-          w->state = 5;
-          break;
-        }
-        char name[48];
-        std::snprintf(name, sizeof name, "Orbile::CriticalAttack:Line%u", f.line_count++);
-        EffectCreate(t, &Line, name);
-        if (w->sub == 1 && EffectFrames(t, *w) >= 60) {
-          t->signal = 0;
-          w->sub = 2;
-        } else if (w->sub == 2) {
-          EffectAwait(*w, EffectCreate(t, &Energy, "Orbile::CriticalAttack:Energy", kCoreAt));
-        }
-        EffectAwaitGone(*w, 3);
+  // One part a frame, as the normal attack.
+  switch (w->state) {
+    case 0:  // the pan to the boss, one frame ahead
+      PanFrame(t, *w, kSatanPanGoal, 1, true);
+      if (w->sub >= 2) w->state = 1;
+      break;
+    case 1:  // the eye
+      if (w->sub == 0) {
+        EffectAwait(*w,
+                    MakeOnce(t, &OnceThenHold, "Orbile::CriticalAttack:Eye", kHornsAt, 0, -500));
+      }
+      EffectAwaitGone(*w, 1);
+      if (w->sub >= 2) w->state = 2;
+      break;
+    case 2:  // the star
+      if (w->sub == 0) EffectAwait(*w, EffectCreate(t, &Star, "Orbile::CriticalAttack:Star"));
+      EffectAwaitGone(*w, 1);
+      if (w->sub >= 2) w->state = 3;
+      break;
+    case 3:  // the thunder
+      if (w->sub == 0) {
+        EffectAwait(*w, EffectCreate(t, &Thunder, "Orbile::CriticalAttack:Thunder", kCoreAt));
+      }
+      EffectAwaitGone(*w, 1);
+      if (w->sub >= 2) w->state = 4;
+      break;
+    case 4: {  // the lines, then the energy
+      if (w->sub == 0) {
+        f.line_count = 0;
+        EffectRestart(t, *w);
+        w->sub = 1;
+      }
+      if (w->sub == 4) {
+        w->state = 5;
         break;
       }
-      case 5:  // the white-out; at its end every part so far ends
-        if (w->sub == 0) {
-          SlgWhiteOut(32);
-          w->sub = 1;
-        } else if (SlgIsFadeEnd() != 0) {
-          f.stop = 1;
-          w->state = 6;
-        }
-        break;
-      case 6:  // back from white at once, and the beam
-        if (w->sub == 0) {
-          SlgWhiteIn(0);
-          f.stop = 0;
-          EffectAwait(*w, EffectCreate(t, &BeamHead, "Orbile::CriticalAttack:Hadouhou", kCoreAt));
-        }
-        EffectAwaitGone(*w, 1);
-        if (w->sub >= 2) {
-          f.stop = 1;
-          w->state = 7;
-        }
-        break;
-      default:
-        b.flags &= static_cast<uint16_t>(~kFlagCritical);
-        b.kind_states.satan_attack = 0;
-        EndTop(t);
-        return;
+      char name[48];
+      std::snprintf(name, sizeof name, "Orbile::CriticalAttack:Line%u", f.line_count++);
+      EffectCreate(t, &Line, name);
+      if (w->sub == 1 && EffectFrames(t, *w) >= 60) {
+        t->signal = 0;
+        w->sub = 2;
+      } else if (w->sub == 2) {
+        EffectAwait(*w, EffectCreate(t, &Energy, "Orbile::CriticalAttack:Energy", kCoreAt));
+      }
+      EffectAwaitGone(*w, 3);
+      break;
     }
-    if (w->state == part) return;
-    w->prev = w->state;
-    w->sub = 0;
+    case 5:  // the white-out; at its end every part so far ends
+      if (w->sub == 0) {
+        SlgWhiteOut(32);
+        w->sub = 1;
+      } else if (SlgIsFadeEnd() != 0) {
+        f.stop = 1;
+        w->state = 6;
+      }
+      break;
+    case 6:  // back from white at once, and the beam
+      if (w->sub == 0) {
+        SlgWhiteIn(0);
+        f.stop = 0;
+        EffectAwait(*w, EffectCreate(t, &BeamHead, "Orbile::CriticalAttack:Hadouhou", kCoreAt));
+      }
+      EffectAwaitGone(*w, 1);
+      if (w->sub >= 2) {
+        f.stop = 1;
+        w->state = 7;
+      }
+      break;
+    default:
+      b.flags &= static_cast<uint16_t>(~kFlagCritical);
+      b.kind_states.satan_attack = 0;
+      EndTop(t);
+      return;
   }
 }
 
@@ -649,8 +630,11 @@ void Entry(SlgUnit& unit, int slot, const char* name, SlgBody top) {
     }
     case 1: {
       // A top task ended from outside never advances the step.
-      const EffectWork* w = EffectWorkOf(s.top);
-      if (SlgTaskIsAlive(s.top) == 0 || w == nullptr || w->id != s.top_id) {
+      if (!EffectTaskIs(s.top, s.top_id)) {
+        // What the critical attack's end would have put back.
+        Battle().flags &= static_cast<uint16_t>(~kFlagCritical);
+        Battle().kind_states.satan_attack = 0;
+        Family().stop = 1;
         s.top = nullptr;
         unit.step = 2;
       }

@@ -41,9 +41,9 @@ struct SatanAttackWork {
   SatanAttackWork(const SatanAttackWork&) = delete;
   SatanAttackWork& operator=(const SatanAttackWork&) = delete;
 
-  SprAnm* handle = nullptr;       // the attack's set, every part plays from it
-  SlgUnit* attacker = nullptr;    // the unit whose step the top task advances
-  SlgEffectTask* top = nullptr;   // the running top task, and its work area's id
+  SprAnm* handle = nullptr;      // the attack's set, every part plays from it
+  SlgUnit* attacker = nullptr;   // the unit whose step the top task advances
+  SlgEffectTask* top = nullptr;  // the running top task, and its work area's id
   uint32_t top_id = 0;
 };
 SatanAttackWork& SatanWork();
