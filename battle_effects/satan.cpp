@@ -412,9 +412,11 @@ constexpr int32_t kBeamScrollLimitY = 384;
 constexpr int32_t kBeamEndY = 1120;
 constexpr int32_t kRayMargin = 64;
 
-// The head's offset n frames into its travel: (-20n, +10n) pixels.
+// The head's offset n frames into its travel: (-20n, +10n) pixels. The travel ends after 68
+// frames; a clock that jumps far ahead is held well past that, inside the 16.16 range.
 SlgPair BeamAt(const SlgPair& start, int32_t n) {
-  return {start.x - 20 * n * kPx, start.y + 10 * n * kPx};
+  const int32_t m = std::clamp(n, 0, 1024);
+  return {start.x - 20 * m * kPx, start.y + 10 * m * kPx};
 }
 
 // "Orbile::CriticalAttack:Hadouhou2": follows the head.
