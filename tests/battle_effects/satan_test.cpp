@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -29,13 +28,8 @@
 #include "battle/slg_task.h"
 #include "battle/slg_units.h"
 #include "battle_effects/effect_family.h"
-#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
-#include "engine/gfx/sprite/sprite.h"
-#include "scene/scene_context.h"
-#include "scene/sprite/spx_anime.h"
-#include "scene/sprite/tamvik_spr.h"
 #include "tests/battle_effects/effect_test_support.h"
 #include "testsupport/attack_rig.h"
 
@@ -94,69 +88,14 @@ AttackCase Row(const std::string& name, int attack_kind,
 
 // ---- Observing the engine ----
 
-// The kind-33 slot a set was loaded from (its file's name, which the loader upper-cases).
-int SlotOfSet(const SprAnm* set) {
-  if (set == nullptr) return -1;
-  const AttackFixtures f(kKind);
-  for (int slot = 0; slot < kSlgAnmSlots; ++slot) {
-    std::string name = f.FileName(slot);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (set->name.size() > name.size() &&
-        set->name.compare(set->name.size() - name.size(), name.size(), name) == 0) {
-      return slot;
-    }
-  }
-  return -1;
-}
+using Anim = EffectAnim;
+using Poly = EffectPoly;
 
-struct Anim {
-  int slot = -1;
-  uint32_t anm = 0;
-  int x = 0, y = 0;  // screen pixels
-  int priority = 0;
-  int32_t zoom_x = 0, zoom_y = 0;
-  int32_t rotation = 0;
-};
-
+// The animations of the two sets the normal and critical attacks play from.
 std::vector<Anim> LiveAnims() {
-  std::vector<Anim> out;
-  SpxAnimeKind* spx = Scene().tamvik_spr.spx();
-  for (AnimeHandle h : Ctx().anime.Records(kAnimeSpx)) {
-    const SpxAnimeBlock* b = spx->Block(h);
-    if (b == nullptr) continue;
-    const int slot = SlotOfSet(b->anm);
-    if (slot != kAnmAttackEffect && slot != kAnmSpecialEffect) continue;
-    out.push_back({slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->zoom_y, b->rotation});
-  }
-  return out;
-}
-
-struct Poly {
-  int priority = 0;
-  int x = 0, y = 0;
-  std::array<PolygonPoint, 4> c{};
-  uint32_t colour = 0;
-};
-
-std::vector<Poly> LivePolys() {
-  std::vector<Poly> out;
-  const SprBuffer* buffer = Ctx().ddraw_spr.FindBuffer(SURFACE_ROOT, nullptr);
-  if (buffer == nullptr) return out;
-  for (int p = 0; p < SprBuffer::kPriorityCount; ++p) {
-    const SprLink* tail = &buffer->tail[static_cast<size_t>(p)];
-    for (const SprLink* l = buffer->head[static_cast<size_t>(p)].next; l != nullptr && l != tail;
-         l = l->next) {
-      const auto* e = static_cast<const SprBufferEntry*>(l);
-      if (e->type != kSprEntryPolygon) continue;
-      const PolygonBlock& pb = e->polygon;
-      out.push_back({e->priority,
-                     pb.x,
-                     pb.y,
-                     {pb.corner[0], pb.corner[1], pb.corner[2], pb.corner[3]},
-                     pb.color});
-    }
-  }
+  std::vector<Anim> out = EffectAnims(kKind, kAnmAttackEffect);
+  const std::vector<Anim> critical = EffectAnims(kKind, kAnmSpecialEffect);
+  out.insert(out.end(), critical.begin(), critical.end());
   return out;
 }
 
@@ -248,7 +187,7 @@ Play PlayObserved(const AttackCase& row, const Between& between = {}) {
   Play play;
   AttackRig r(row);
   std::vector<Poly> composed;
-  r.trace().SetComposeProbe([&composed] { composed = LivePolys(); });
+  r.trace().SetComposeProbe([&composed] { composed = EffectPolys(); });
   r.Start();
   play.frames.push_back(View{.ms = r.rig().Now(),
                              .scroll = {Battle().state.scroll_x, Battle().state.scroll_y},
@@ -269,7 +208,7 @@ Play PlayObserved(const AttackCase& row, const Between& between = {}) {
            a.state,
            a.step,
            {b.state.scroll_x, b.state.scroll_y},
-           SlotOfSet(s.handle),
+           SlotOfSet(kKind, s.handle),
            b.flags,
            b.kind_states.satan_attack,
            b.Extension<EffectFamily>().stop,
@@ -543,11 +482,11 @@ TEST(SatanNormal, TheCirclesGrowHoldAndShrinkAndTheFirstSignalsAfterTheBomb) {
     ASSERT_EQ(a.size(), 1u) << f;
     const int32_t n = play.Since(made->ms, f);
     if (n >= 128) {
-      EXPECT_EQ(a[0].zoom_x, kPx);
+      EXPECT_EQ(a[0].zoom, kPx);
       full = f;
     } else {
-      EXPECT_EQ(a[0].zoom_x, (n * kPx) >> 7) << n;
-      EXPECT_EQ(a[0].zoom_y, a[0].zoom_x);
+      EXPECT_EQ(a[0].zoom, (n * kPx) >> 7) << n;
+      EXPECT_EQ(a[0].zoom_y, a[0].zoom);
     }
   }
   ASSERT_GT(full, 0);
