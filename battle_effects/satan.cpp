@@ -70,6 +70,12 @@ void PanFrame(SlgEffectTask* t, EffectWork& w, const SlgPair& to, int32_t ahead,
   w.sub = 2;
 }
 
+// n / 2^shift as 16.16 (the zooms that grow or thin by frames); n held within 0-65536, so a clock
+// that jumps far ahead reads as a long way past the end.
+int32_t FramesOver(int32_t n, int shift) {
+  return static_cast<int32_t>((int64_t{std::clamp(n, 0, 65536)} * kPx) >> shift);
+}
+
 // The whole pixels of a 16.16 map position, as 16.16.
 SlgPair WholePixels(const SlgPair& p) { return {(p.x >> 16) * kPx, (p.y >> 16) * kPx}; }
 
@@ -118,7 +124,6 @@ void OnceThenHold(SlgEffectTask* t) {
 // ---- The normal attack ----
 
 constexpr int kCircles = 5;
-constexpr int32_t kCircleGrowFrames = 128;
 constexpr int32_t kCircleHoldFrames = 90;
 enum CircleStep : uint8_t { kGrow, kHold, kShrink, kAwaitBomb };
 
@@ -152,7 +157,7 @@ void CircleMulti(SlgEffectTask* t) {
   const int32_t n = EffectFrames(t, *w);
   switch (w->state) {
     case kGrow:
-      w->zoom = static_cast<int32_t>((int64_t{n} * kPx) >> 7);
+      w->zoom = FramesOver(n, 7);
       if (w->zoom >= kPx) {
         w->zoom = kPx;
         EffectRestart(t, *w);
@@ -174,7 +179,7 @@ void CircleMulti(SlgEffectTask* t) {
       }
       break;
     case kShrink:
-      w->zoom = kPx - static_cast<int32_t>((int64_t{n} * kPx) >> 7);
+      w->zoom = kPx - FramesOver(n, 7);
       if (w->zoom <= 0) {
         w->zoom = 0;
         if (k != 0) {
@@ -390,7 +395,7 @@ void Energy(SlgEffectTask* t) {
   }
   switch (w->state) {
     case 0:
-      w->zoom = static_cast<int32_t>((int64_t{EffectFrames(t, *w)} * kPx) >> 7);
+      w->zoom = FramesOver(EffectFrames(t, *w), 7);
       if (w->zoom >= kPx) {
         w->zoom = kPx;
         w->state = 1;
@@ -459,7 +464,7 @@ void BeamRay(SlgEffectTask* t) {
       EffectRestart(t, *w);
       w->state = 1;
     }
-    w->start_zoom = kPx - static_cast<int32_t>((int64_t{EffectFrames(t, *w)} * kPx) >> 5);
+    w->start_zoom = kPx - FramesOver(EffectFrames(t, *w), 5);
     if (w->start_zoom <= 0) {
       w->start_zoom = 0;
       EffectSignalParent(*w, EffectSignal::kState);
