@@ -40,6 +40,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
 #include "testsupport/battle_board.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
@@ -62,49 +63,10 @@ constexpr int kNoDepth = 99999;
 
 // ---- Observing the engine ----
 
-// A live sprite-file animation.
-struct Anim {
-  AnimeHandle handle;
-  int slot = -1;  // the kind-29 slot its set was loaded from
-  uint32_t anm = 0;
-  int x = 0, y = 0;  // screen pixels
-  int priority = 0;
-  int32_t zoom = 0;
-  uint32_t reverse = 0;
-  uint32_t loop = 0;
-  int32_t frame = 0;
-  bool drawn = false;
-  bool ended = false;
-};
+using Anim = EffectAnim;
+using Poly = EffectPoly;
 
-// The kind-29 slot a set was loaded from (its file's name, which the loader upper-cases).
-int SlotOfSet(const SprAnm* set) {
-  if (set == nullptr) return -1;
-  const AttackFixtures f(kKind);
-  for (int slot = 0; slot < kSlgAnmSlots; ++slot) {
-    std::string name = f.FileName(slot);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (set->name.size() > name.size() &&
-        set->name.compare(set->name.size() - name.size(), name.size(), name) == 0 &&
-        set->name[set->name.size() - name.size() - 1] == '\\') {
-      return slot;
-    }
-  }
-  return -1;
-}
-
-std::vector<Anim> Anims(int slot) {
-  std::vector<Anim> out;
-  SpxAnimeKind* spx = Scene().tamvik_spr.spx();
-  for (AnimeHandle h : Ctx().anime.Records(kAnimeSpx)) {
-    const SpxAnimeBlock* b = spx->Block(h);
-    if (b == nullptr || SlotOfSet(b->anm) != slot) continue;
-    out.push_back({h, slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->reverse, b->loop,
-                   b->frame, b->drawn != nullptr, b->end_reached != 0});
-  }
-  return out;
-}
+std::vector<Anim> Anims(int slot) { return EffectAnims(kKind, slot); }
 
 std::vector<Anim> OfAnm(const std::vector<Anim>& anims, uint32_t anm) {
   std::vector<Anim> out;
@@ -114,38 +76,7 @@ std::vector<Anim> OfAnm(const std::vector<Anim>& anims, uint32_t anm) {
   return out;
 }
 
-// A polygon entry of surface 4.
-struct Poly {
-  int priority = 0;
-  int x = 0, y = 0;
-  std::array<PolygonPoint, 4> c{};
-  BlendWord alpha = 0;
-  int32_t angle2 = 0;
-  int32_t zoom = 0;
-};
-
-std::vector<Poly> Polys() {
-  std::vector<Poly> out;
-  const SprBuffer* buffer = Ctx().ddraw_spr.FindBuffer(SURFACE_ROOT, nullptr);
-  if (buffer == nullptr) return out;
-  for (int p = 0; p < SprBuffer::kPriorityCount; ++p) {
-    const SprLink* tail = &buffer->tail[static_cast<size_t>(p)];
-    for (const SprLink* l = buffer->head[static_cast<size_t>(p)].next; l != nullptr && l != tail;
-         l = l->next) {
-      const auto* e = static_cast<const SprBufferEntry*>(l);
-      if (e->type != kSprEntryPolygon) continue;
-      const PolygonBlock& pb = e->polygon;
-      out.push_back({e->priority,
-                     pb.x,
-                     pb.y,
-                     {pb.corner[0], pb.corner[1], pb.corner[2], pb.corner[3]},
-                     e->alpha,
-                     pb.angle2,
-                     pb.zoom_x});
-    }
-  }
-  return out;
-}
+std::vector<Poly> Polys() { return EffectPolys(); }
 
 bool SameCorners(const std::array<PolygonPoint, 4>& a, const std::array<PolygonPoint, 4>& b) {
   for (size_t i = 0; i < 4; ++i) {

@@ -1,0 +1,833 @@
+// Satan's attacks (kind 33) on the attack rig: the entry's choice of attack and set, the camera
+// pans, the normal attack's circles, the critical attack's star, lines, energy and beam, the stop
+// word, the failures (a missing set, refused allocations, a parent ended by hand) and the smoke
+// rows; and the shapes (pan, star, line) on their own.
+//
+// Frame counts are checked against the game clock the rig records: n frames after a moment at ms S
+// is the first frame whose clock C has (C - S) x 60 / 1000 >= n.
+
+#include "battle_effects/satan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_action.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_math.h"
+#include "battle/slg_tables.h"
+#include "battle/slg_task.h"
+#include "battle/slg_units.h"
+#include "battle_effects/effect_family.h"
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
+#include "tests/battle_effects/effect_test_support.h"
+#include "testsupport/attack_rig.h"
+
+namespace {
+
+using testsupport::AttackAnim;
+using testsupport::AttackCase;
+using testsupport::AttackCheckpoint;
+using testsupport::AttackFixtures;
+using testsupport::AttackLayout;
+using testsupport::AttackRig;
+using testsupport::AttackRoad;
+using testsupport::AttackTraceLine;
+using testsupport::HitSignal;
+
+constexpr int kKind = 33;
+constexpr int32_t kPx = 0x10000;
+constexpr uint8_t kStateAttack = 6;
+constexpr int kDepthBase = 1536;
+
+// ---- Fixtures ----
+
+// ATTACK_EFFECT: the horns (0) 20 frames, the bomb (4) 200 frames (longer than the circles' shrink,
+// so the first circle must wait for it), the circle (6) 16 frames. SPECIAL_EFFECT: the eye (0) 20
+// frames, the thunder's three (1-3) 8 frames each. Every other animation 8 frames.
+void SatanSets(AttackFixtures& f) {
+  std::vector<AttackAnim> normal(8, AttackAnim{.frames = 4});
+  normal[0].frames = 10;
+  normal[4].frames = 100;
+  normal[6].frames = 8;
+  f.Slot(kAnmAttackEffect, normal);
+  std::vector<AttackAnim> critical(8, AttackAnim{.frames = 4});
+  critical[0].frames = 10;
+  f.Slot(kAnmSpecialEffect, critical);
+  f.Slot(kAnmSpecialEffect2, 8);
+}
+
+AttackCase Row(const std::string& name, int attack_kind,
+               AttackLayout layout = AttackLayout::kFront) {
+  AttackCase row{.name = name,
+                 .kind = kKind,
+                 .layout = layout,
+                 .routine = attack_kind == 1   ? "Satan::NormalAttack"
+                            : attack_kind == 3 ? "Satan::CriticalAttack"
+                                               : "Satan::Critical2Attack",
+                 .frame_limit = 1200,
+                 .hits = HitSignal::kNone,
+                 .prefixes = {"Satan::", "Orbile::"},
+                 .leaves = testsupport::kLeavesCamera,
+                 .fixtures = &SatanSets};
+  row.before = [attack_kind](AttackRig&) {
+    Battle().attack.attack_kind = static_cast<uint16_t>(attack_kind);
+  };
+  return row;
+}
+
+// ---- Observing the engine ----
+
+using Anim = EffectAnim;
+using Poly = EffectPoly;
+
+// The animations of the two sets the normal and critical attacks play from.
+std::vector<Anim> LiveAnims() {
+  std::vector<Anim> out = EffectAnims(kKind, kAnmAttackEffect);
+  const std::vector<Anim> critical = EffectAnims(kKind, kAnmSpecialEffect);
+  out.insert(out.end(), critical.begin(), critical.end());
+  return out;
+}
+
+struct View {
+  uint32_t ms = 0;
+  uint8_t state = 0;
+  uint32_t step = 0;
+  SlgPair scroll{};
+  int set_slot = -1;
+  uint16_t flags = 0;
+  uint32_t attack_word = 0;
+  uint32_t stop = 0;
+  // The running top task's part, sub-step and clock (the clock each part restarts).
+  int top_part = -1;
+  int top_sub = -1;
+  uint32_t top_ms = 0;
+  std::vector<Anim> anims;
+  std::vector<Poly> polys;  // as composed
+
+  std::vector<Anim> Of(int slot, uint32_t anm) const {
+    std::vector<Anim> r;
+    for (const Anim& a : anims) {
+      if (a.slot == slot && a.anm == anm) r.push_back(a);
+    }
+    return r;
+  }
+  std::vector<Poly> PolysAt(int depth) const {
+    std::vector<Poly> r;
+    for (const Poly& p : polys) {
+      if (p.priority == depth + kDepthBase) r.push_back(p);
+    }
+    return r;
+  }
+};
+
+struct Play {
+  std::vector<View> frames;  // by rig frame; 0 the start
+  std::vector<AttackTraceLine> lines;
+  std::vector<uint8_t> targets;
+  SlgPair attacker_map{};  // whole pixels
+  std::map<int, SlgPair> unit_map;
+  int state7 = -1;
+  std::vector<std::string> failures;
+
+  const AttackTraceLine* Line(const std::string& text) const {
+    for (const AttackTraceLine& l : lines) {
+      if (l.text == text || l.text.rfind(text + " ", 0) == 0) return &l;
+    }
+    return nullptr;
+  }
+  int FrameOf(const std::string& text) const {
+    const AttackTraceLine* l = Line(text);
+    return l != nullptr ? l->frame : -1;
+  }
+  // Frames on the game clock from `ms` to frame f.
+  int Since(uint32_t ms, int f) const {
+    return FramesBetween(ms, frames[static_cast<size_t>(f)].ms);
+  }
+  // The first frame at or after `from` that lies n frames after `ms`.
+  int After(uint32_t ms, int n, int from = 0) const {
+    for (int f = std::max(from, 0); f < static_cast<int>(frames.size()); ++f) {
+      if (Since(ms, f) >= n) return f;
+    }
+    return -1;
+  }
+  std::vector<std::string> Tasks(const std::string& part) const {
+    std::vector<std::string> r;
+    for (const AttackTraceLine& l : lines) {
+      if (l.text.rfind("task", 0) == 0 && l.text.find(part) != std::string::npos) {
+        r.push_back(l.text);
+      }
+    }
+    return r;
+  }
+};
+
+using Between = std::function<void(AttackRig&)>;
+
+// Whether the rig's trace holds the line (exactly, or followed by its owner) by now.
+bool Seen(AttackRig& r, const std::string& text) {
+  for (const AttackTraceLine& l : r.trace().lines()) {
+    if (l.text == text || l.text.rfind(text + " ", 0) == 0) return true;
+  }
+  return false;
+}
+
+// Plays the row to its end, observing every frame; `between` runs after each frame of the attack.
+Play PlayObserved(const AttackCase& row, const Between& between = {}) {
+  Play play;
+  AttackRig r(row);
+  std::vector<Poly> composed;
+  r.trace().SetComposeProbe([&composed] { composed = EffectPolys(); });
+  r.Start();
+  play.frames.push_back(View{.ms = r.rig().Now(),
+                             .scroll = {Battle().state.scroll_x, Battle().state.scroll_y},
+                             .anims = {},
+                             .polys = {}});
+  for (uint8_t t : r.targets()) {
+    const SlgUnit& u = Battle().state.units[t];
+    play.unit_map[t] = {u.x >> 16, u.y >> 16};
+  }
+  play.attacker_map = {r.attacker().x >> 16, r.attacker().y >> 16};
+  bool started = false;
+  while (r.frames() < row.frame_limit + 60) {
+    r.Step();
+    const SlgUnit& a = r.attacker();
+    BattleContext& b = Battle();
+    const SatanAttackWork& s = b.Extension<SatanAttackWork>();
+    View v{r.rig().Now(),
+           a.state,
+           a.step,
+           {b.state.scroll_x, b.state.scroll_y},
+           SlotOfSet(kKind, s.handle),
+           b.flags,
+           b.kind_states.satan_attack,
+           b.Extension<EffectFamily>().stop,
+           -1,
+           -1,
+           0,
+           LiveAnims(),
+           composed};
+    if (const EffectWork* w = EffectWorkOf(s.top)) {
+      v.top_part = w->state;
+      v.top_sub = w->sub;
+      v.top_ms = w->start_ms;
+    }
+    play.frames.push_back(v);
+    if (a.state == kStateAttack) started = true;
+    if (started && a.state != kStateAttack && play.state7 < 0) play.state7 = r.frames();
+    if (between && play.state7 < 0) between(r);
+    if (play.state7 >= 0) break;
+  }
+  if (play.state7 < 0) play.failures.push_back("no state 7");
+  for (int n = 0; !r.Ended() && n < AttackRig::kEndLimit; ++n) r.Step();
+  for (int n = 0; n < row.outlive; ++n) r.Step();
+  // The battle action task's two bodies stay until its next call (the harness gives them back).
+  if (row.road == AttackRoad::kAction) FreeSlgActionBodies();
+  r.CheckEnd(row, play.failures);
+  play.targets = r.targets();
+  play.lines = r.trace().lines();
+  return play;
+}
+
+void ExpectClean(const Play& play) {
+  for (const std::string& f : play.failures) ADD_FAILURE() << f;
+}
+
+// ---- The shapes ----
+
+TEST(SatanShapes, PanSlopeAndScrollByFrame) {
+  // Hand-computed: (1340 - 64) x 65536 / 60 = 1393732.3 -> 1393732; (160 - 216) x 65536 / 60 =
+  // -61166.9 -> -61166; 64 x 65536 + 1393732 x 30 = 46006264 -> 701.99 -> 701 px.
+  const SlgPair slope = SatanPanSlope({64, 216}, kSatanPanGoal);
+  EXPECT_EQ(slope.x, 1393732);
+  EXPECT_EQ(slope.y, -61166);
+  struct Case {
+    int32_t n, x, y;
+  } cases[] = {{0, 64, 216}, {1, 85, 215}, {30, 701, 188}, {59, 1318, 160}, {60, 1339, 160}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    const SlgPair p = SatanPanAt({64, 216}, slope, c.n);
+    EXPECT_EQ(p.x, c.x);
+    EXPECT_EQ(p.y, c.y);
+  }
+}
+
+TEST(SatanShapes, StarStrokesFinishedAndGrowing) {
+  using Quad = std::array<PolygonPoint, 4>;
+  const auto same = [](const Quad& a, const Quad& b) {
+    for (size_t i = 0; i < 4; ++i) {
+      if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
+    }
+    return true;
+  };
+  // Stroke 0 seven frames in: pair 0 (-70, -78)/(-70, -28) toward pair 1 (-138, 102)/(-112, 80):
+  // slopes -68, 180, -42, 108 x 65536 / 15 toward zero, times 7, whole pixels (rounded down).
+  EXPECT_TRUE(
+      same(SatanStarQuad(0, false, 7), Quad{{{-70, -78}, {-102, 6}, {-90, 22}, {-70, -28}}}));
+  EXPECT_TRUE(
+      same(SatanStarQuad(0, false, 0), Quad{{{-70, -78}, {-70, -78}, {-70, -28}, {-70, -28}}}));
+  // Finished strokes join pair s to pair s + 1; the last goes back to pair 0.
+  EXPECT_TRUE(same(SatanStarQuad(2, true, 0), Quad{{{42, 62}, {-180, -48}, {-138, -14}, {0, 54}}}));
+  EXPECT_TRUE(
+      same(SatanStarQuad(4, true, 0), Quad{{{0, 172}, {-70, -78}, {-70, -28}, {-28, 118}}}));
+  // Fourteen frames in, stroke 1 stops short of its end.
+  const Quad q = SatanStarQuad(1, false, 14);
+  EXPECT_GT(q[1].x, 42 - 180 - 1);
+  EXPECT_LT(q[1].x, 42);
+}
+
+TEST(SatanShapes, EveryLineReachesTheCoreInAboutFortyFrames) {
+  BattleContext battle;
+  BattleScope scope(battle);
+  for (int32_t angle : {0, 37, 128, 200, 256, 300, 384, 450, 511}) {
+    SCOPED_TRACE(angle);
+    const SlgPair start = SatanLineStart(angle);
+    const int64_t dx = (start.x >> 16) - kSatanCore.x;
+    const int64_t dy = (start.y >> 16) - kSatanCore.y;
+    EXPECT_NEAR(std::sqrt(static_cast<double>(dx * dx + dy * dy)), 960.0, 1.5);
+    int arrived = -1;
+    for (int32_t n = 0; n <= 60 && arrived < 0; ++n) {
+      if (SatanLineAt(start, n).arrived) arrived = n;
+    }
+    EXPECT_GE(arrived, 38);
+    EXPECT_LE(arrived, 41);
+    const SatanLinePos p = SatanLineAt(start, 100);  // stopped where it arrived
+    EXPECT_GT(p.pos.x, 1576 * kPx);
+    EXPECT_LT(p.pos.x, 1608 * kPx);
+    EXPECT_GT(p.pos.y, 430 * kPx);
+    EXPECT_LT(p.pos.y, 462 * kPx);
+    // The streak trails behind the head: 96 pixels long, 2 thick.
+    const std::array<PolygonPoint, 4> c = SatanLineCorners(SatanLineAt(start, 5).heading);
+    EXPECT_NEAR(std::hypot(c[1].x, c[1].y), 96.0, 1.5);
+    EXPECT_EQ(std::abs(c[3].x) + std::abs(c[3].y) > 0, true);
+    EXPECT_LE(std::abs(c[3].x), 2);
+    EXPECT_LE(std::abs(c[3].y), 2);
+  }
+}
+
+// ---- The entry ----
+
+TEST(SatanEntry, TheAttackKindChoosesTheTopTaskAndItsSet) {
+  struct Case {
+    int attack_kind;
+    const char* top;
+    int slot;
+  } cases[] = {{1, "Satan::NormalAttack", kAnmAttackEffect},
+               {3, "Satan::CriticalAttack", kAnmSpecialEffect},
+               {0, "Satan::Critical2Attack", kAnmSpecialEffect2},
+               {2, "Satan::Critical2Attack", kAnmSpecialEffect2},
+               {7, "Satan::Critical2Attack", kAnmSpecialEffect2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attack_kind);
+    const Play play = PlayObserved(Row("entry", c.attack_kind));
+    ExpectClean(play);
+    const int made = play.FrameOf(std::string("task+ ") + c.top);
+    const int ended = play.FrameOf(std::string("task- ") + c.top);
+    ASSERT_GE(made, 0);
+    ASSERT_GE(ended, made);
+    for (const char* other :
+         {"Satan::NormalAttack", "Satan::CriticalAttack", "Satan::Critical2Attack"}) {
+      if (std::string(other) != c.top) {
+        EXPECT_LT(play.FrameOf(std::string("task+ ") + other), 0);
+      }
+    }
+    // The set is held from the top task's start to the step after its end; bits 1 and 2 stay.
+    EXPECT_EQ(play.frames[static_cast<size_t>(made)].set_slot, c.slot);
+    EXPECT_EQ(play.frames[static_cast<size_t>(made)].flags & 0x6, 0x6);
+    ASSERT_GT(play.state7, ended);
+    EXPECT_EQ(play.frames[static_cast<size_t>(play.state7)].set_slot, -1);
+    EXPECT_LE(play.state7 - ended, 2);
+    // The critical-2 attack's top task ends on its first run (the pass it is made in, or the next).
+    if (c.slot == kAnmSpecialEffect2) {
+      EXPECT_LE(ended, made + 1);
+    }
+  }
+}
+
+// ---- The pans ----
+
+// The scroll of each frame of the first pan: n frames from the pan's start (the top task's first
+// run), and the first frame at n = 60 or more.
+struct PanSeen {
+  SlgPair start{};
+  std::vector<std::pair<int32_t, SlgPair>> by_n;  // n below 60
+  int32_t goal_n = -1;
+  SlgPair at_goal{};
+};
+
+PanSeen SeePan(const Play& play) {
+  PanSeen seen;
+  int first = -1;
+  for (int f = 1; f < static_cast<int>(play.frames.size()) && first < 0; ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    if (v.top_part == 0 && v.top_sub == 1) first = f;
+  }
+  if (first < 0) return seen;
+  const uint32_t ms = play.frames[static_cast<size_t>(first)].top_ms;
+  seen.start = play.frames[static_cast<size_t>(first - 1)].scroll;
+  for (int f = first; f < static_cast<int>(play.frames.size()); ++f) {
+    const int32_t n = play.Since(ms, f);
+    if (n < kSatanPanFrames) {
+      seen.by_n.emplace_back(n, play.frames[static_cast<size_t>(f)].scroll);
+    } else {
+      seen.goal_n = n;
+      seen.at_goal = play.frames[static_cast<size_t>(f)].scroll;
+      break;
+    }
+  }
+  return seen;
+}
+
+TEST(SatanPan, ReachesTheGoalExactlyAtSixtyFramesAndTheCriticalRunsOneFrameAhead) {
+  for (const AttackRoad road : {AttackRoad::kBoard, AttackRoad::kAction}) {
+    SCOPED_TRACE(road == AttackRoad::kBoard ? "board" : "action");
+    for (const int attack_kind : {1, 3}) {
+      SCOPED_TRACE(attack_kind);
+      AttackCase row = Row("pan", attack_kind);
+      row.road = road;
+      if (road == AttackRoad::kAction) {
+        row.kind = attack_kind == 1 ? 33 : 37;  // the action task's own choice
+        row.more_kinds = {33};
+        row.before = {};
+        row.fixtures = {};
+      }
+      const Play play = PlayObserved(row);
+      ExpectClean(play);
+      const PanSeen pan = SeePan(play);
+      ASSERT_GT(pan.by_n.size(), 50u);
+      const SlgPair slope = SatanPanSlope(pan.start, kSatanPanGoal);
+      const int32_t ahead = attack_kind == 3 ? 1 : 0;
+      for (const auto& [n, scroll] : pan.by_n) {
+        SCOPED_TRACE(n);
+        const SlgPair want = SatanPanAt(pan.start, slope, n + ahead);
+        EXPECT_EQ(scroll.x, want.x);
+        EXPECT_EQ(scroll.y, want.y);
+      }
+      EXPECT_EQ(pan.goal_n, kSatanPanFrames);
+      EXPECT_EQ(pan.at_goal.x, kSatanPanGoal.x);
+      EXPECT_EQ(pan.at_goal.y, kSatanPanGoal.y);
+    }
+  }
+}
+
+// ---- The normal attack ----
+
+TEST(SatanNormal, TheCirclesFallOnTheTargetsMeanAndTheSecondPanCentresIt) {
+  for (const AttackLayout layout :
+       {AttackLayout::kFront, AttackLayout::kThree, AttackLayout::kNone}) {
+    SCOPED_TRACE(static_cast<int>(layout));
+    const Play play = PlayObserved(Row("mean", 1, layout));
+    ExpectClean(play);
+    SlgPair mean = play.attacker_map;
+    if (!play.targets.empty()) {
+      // The mean of the 16.16 positions toward zero, in whole pixels.
+      int64_t sx = 0, sy = 0;
+      for (uint8_t t : play.targets) {
+        sx += int64_t{play.unit_map.at(t).x} * kPx;
+        sy += int64_t{play.unit_map.at(t).y} * kPx;
+      }
+      const auto n = static_cast<int64_t>(play.targets.size());
+      mean = {static_cast<int32_t>((sx / n) >> 16), static_cast<int32_t>((sy / n) >> 16)};
+    }
+    // The first frame the circle is drawn (its task may first run on the pass after it is made).
+    int circle = play.FrameOf("task+ Satan::NormalAttack:Mahoujin");
+    ASSERT_GT(circle, 0);
+    while (circle + 1 < static_cast<int>(play.frames.size()) &&
+           play.frames[static_cast<size_t>(circle)].Of(kAnmAttackEffect, 6).empty()) {
+      ++circle;
+    }
+    const View& v = play.frames[static_cast<size_t>(circle)];
+    // The second pan has put the mean at the screen centre (within the slope's truncation).
+    EXPECT_NEAR(v.scroll.x + kSlgCentreX, mean.x, 1);
+    EXPECT_NEAR(v.scroll.y + kSlgCentreY, mean.y, 1);
+    const std::vector<Anim> c = v.Of(kAnmAttackEffect, 6);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].x + v.scroll.x, mean.x);
+    EXPECT_EQ(c[0].y + v.scroll.y, mean.y);
+    EXPECT_EQ(c[0].priority, 300 + kDepthBase);
+    // The five at the same place: circle 1 in front, the others behind.
+    const int multi = play.FrameOf("task+ Satan::NormalAttack:MahoujinMulti4") + 1;
+    ASSERT_GT(multi, circle);
+    const View& m = play.frames[static_cast<size_t>(multi)];
+    for (uint32_t k = 0; k < 5; ++k) {
+      SCOPED_TRACE(k);
+      const std::vector<Anim> a = m.Of(kAnmAttackEffect, k + 1);
+      ASSERT_EQ(a.size(), 1u);
+      EXPECT_EQ(a[0].x + m.scroll.x, mean.x);
+      EXPECT_EQ(a[0].y + m.scroll.y, mean.y);
+      EXPECT_EQ(a[0].priority, (k == 1 ? -1000 : 300) + kDepthBase);
+    }
+  }
+}
+
+TEST(SatanNormal, TheCirclesGrowHoldAndShrinkAndTheFirstSignalsAfterTheBomb) {
+  const Play play = PlayObserved(Row("circles", 1));
+  ExpectClean(play);
+  const AttackTraceLine* made = play.Line("task+ Satan::NormalAttack:MahoujinMulti0");
+  ASSERT_NE(made, nullptr);
+  // Growing: n / 128 up to 1.0, reached at n = 128.
+  int full = -1;
+  for (int f = made->frame; f < static_cast<int>(play.frames.size()) && full < 0; ++f) {
+    const std::vector<Anim> a = play.frames[static_cast<size_t>(f)].Of(kAnmAttackEffect, 1);
+    ASSERT_EQ(a.size(), 1u) << f;
+    const int32_t n = play.Since(made->ms, f);
+    if (n >= 128) {
+      EXPECT_EQ(a[0].zoom, kPx);
+      full = f;
+    } else {
+      EXPECT_EQ(a[0].zoom, (n * kPx) >> 7) << n;
+      EXPECT_EQ(a[0].zoom_y, a[0].zoom);
+    }
+  }
+  ASSERT_GT(full, 0);
+  // Held 90 frames from there; then circle 0 makes the bomb.
+  const AttackTraceLine* bomb = play.Line("task+ Satan::NormalAttack:Mahoujin:Bomb");
+  ASSERT_NE(bomb, nullptr);
+  EXPECT_EQ(bomb->frame, play.After(play.frames[static_cast<size_t>(full)].ms, 90, full));
+  EXPECT_NE(bomb->text.find("Satan::NormalAttack:MahoujinMulti0"), std::string::npos)
+      << "the bomb's owner is circle 0: " << bomb->text;
+  // Shrinking over 128 frames: circles 1-4 end then; circle 0 waits for the bomb (200 frames).
+  const int shrunk = play.After(bomb->ms, 128, bomb->frame);
+  for (int k = 1; k < 5; ++k) {
+    EXPECT_EQ(play.FrameOf("task- Satan::NormalAttack:MahoujinMulti" + std::to_string(k)), shrunk);
+  }
+  const int bomb_end = play.FrameOf("task- Satan::NormalAttack:Mahoujin:Bomb");
+  ASSERT_GT(bomb_end, shrunk);
+  const int first_end = play.FrameOf("task- Satan::NormalAttack:MahoujinMulti0");
+  EXPECT_GE(first_end, bomb_end);
+  EXPECT_LE(first_end, bomb_end + 1);
+  // The top task sees the signal on its next frame and ends on the one after; the entry then
+  // releases the set and sets state 7.
+  const int top_end = play.FrameOf("task- Satan::NormalAttack");
+  EXPECT_LE(top_end - first_end, 2);
+  EXPECT_LE(play.state7 - top_end, 2);
+}
+
+// ---- The critical attack ----
+
+TEST(SatanCritical, TheStarDrawsFiveStrokesOfFifteenFramesThenBlinks) {
+  const Play play = PlayObserved(Row("star", 3));
+  ExpectClean(play);
+  const AttackTraceLine* made = play.Line("task+ Orbile::CriticalAttack:Star");
+  ASSERT_NE(made, nullptr);
+  const int thunder = play.FrameOf("task+ Orbile::CriticalAttack:Thunder");
+  ASSERT_GT(thunder, made->frame);
+  // Stroke s is drawn growing during frames 15s .. 15s + 14 with s finished ones before it.
+  uint32_t stroke_ms = made->ms;
+  int complete = -1;
+  for (int f = made->frame, s = 0; f < thunder && complete < 0; ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    if (play.Since(stroke_ms, f) >= 15) {
+      ++s;
+      stroke_ms = v.ms;
+    }
+    const std::vector<Poly> p = v.PolysAt(-610);
+    ASSERT_EQ(static_cast<int>(p.size()), std::min(s + 1, 5)) << "frame " << f;
+    if (s == 5) complete = f;
+  }
+  ASSERT_GT(complete, 0);
+  // From the frame after completion the colour alternates every frame, the star signalling on that
+  // first frame (the top task moves to the thunder on the next, which makes it on the one after).
+  EXPECT_EQ(thunder, complete + 3);
+  std::vector<uint32_t> colours;
+  for (int f = complete; f < complete + 6; ++f) {
+    const std::vector<Poly> p = play.frames[static_cast<size_t>(f)].PolysAt(-610);
+    ASSERT_EQ(p.size(), 5u);
+    colours.push_back(p[0].colour);
+  }
+  EXPECT_NE(colours[1], colours[0]);  // red, then pale yellow
+  EXPECT_NE(colours[2], colours[1]);
+  EXPECT_NE(colours[2], colours[0]);
+  EXPECT_EQ(colours[3], colours[1]);
+  EXPECT_EQ(colours[4], colours[2]);
+  EXPECT_EQ(colours[5], colours[3]);
+}
+
+TEST(SatanCritical, OneLineAFrameUntilTheEnergyIsFullEachEndingAtTheCore) {
+  for (const uint32_t step_ms : {0u, 50u}) {
+    SCOPED_TRACE(step_ms);
+    AttackCase row = Row("lines", 3);
+    row.step_ms = step_ms;
+    const Play play = PlayObserved(row);
+    ExpectClean(play);
+    const AttackTraceLine* first = play.Line("task+ Orbile::CriticalAttack:Line0");
+    const AttackTraceLine* energy = play.Line("task+ Orbile::CriticalAttack:Energy");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(energy, nullptr);
+    // The energy comes on the frame after the first 60 frames of lines.
+    EXPECT_EQ(energy->frame, play.After(first->ms, 60, first->frame) + 1);
+    int count = 0;
+    for (int n = 0;; ++n) {
+      const std::string name = "Orbile::CriticalAttack:Line" + std::to_string(n);
+      const AttackTraceLine* made = play.Line("task+ " + name);
+      if (made == nullptr) break;
+      EXPECT_EQ(made->frame, first->frame + n) << name;
+      const AttackTraceLine* ended = play.Line("task- " + name);
+      ASSERT_NE(ended, nullptr) << name;
+      // Each arrives within 45 frames, unless the white-out's stop word came first.
+      EXPECT_LE(FramesBetween(made->ms, ended->ms), 45) << name;
+      ++count;
+    }
+    // Lines until the energy is full: 60 frames, 1 more, 128 of growth and one for its signal.
+    const int energy_signal = play.After(energy->ms, 128, energy->frame) + 1;
+    EXPECT_EQ(count, energy_signal - first->frame + 1);
+    if (step_ms == 0) {
+      EXPECT_GT(count, 180);
+    }
+    if (step_ms == 50) {
+      EXPECT_LT(count, 80);
+    }
+  }
+}
+
+TEST(SatanCritical, TheBeamCapsTheScrollAndTheRayStopsWhileTheHeadGoesOn) {
+  const Play play = PlayObserved(Row("beam", 3));
+  ExpectClean(play);
+  const int head = play.FrameOf("task+ Orbile::CriticalAttack:Hadouhou");
+  const int head_end = play.FrameOf("task- Orbile::CriticalAttack:Hadouhou");
+  ASSERT_GT(head, 0);
+  ASSERT_GT(head_end, head);
+  bool capped = false;
+  int frozen_x = -1;
+  int ray_stopped = -1;
+  int beam_done = -1;
+  int ray_thin = -1;
+  int ray_x = -1;  // the ray's map x on the previous frame (-1: not drawn yet)
+  for (int f = head; f < head_end; ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    EXPECT_LE(v.scroll.y, 384);
+    EXPECT_GE(v.scroll.x, 0);
+    if (capped) {
+      EXPECT_EQ(v.scroll.x, frozen_x) << f;
+    }
+    if (v.scroll.y == 384 && !capped) {
+      capped = true;
+      frozen_x = v.scroll.x;
+    }
+    const std::vector<Anim> ray = v.Of(kAnmSpecialEffect, 7);
+    const std::vector<Anim> heads = v.Of(kAnmSpecialEffect, 6);
+    if (ray.empty() || heads.empty()) continue;  // the ray first runs a pass or two later
+    ASSERT_EQ(ray.size(), 1u) << f;
+    ASSERT_EQ(heads.size(), 1u) << f;
+    // The ray lies at the beam's angle.
+    EXPECT_EQ(ray[0].rotation, SlgTurnToEngine(SlgAtan2(-50, 100)));
+    const int x = ray[0].x + v.scroll.x;
+    // Once more than 64 pixels left of the screen's edge it moves no more.
+    if (ray_x >= 0 && ray_x < v.scroll.x - 64) {
+      EXPECT_EQ(x, ray_x) << f;
+      if (ray_stopped < 0) ray_stopped = f;
+    }
+    ray_x = x;
+    if (beam_done < 0 && heads[0].y + v.scroll.y > 1120) beam_done = f;
+    if (beam_done >= 0 && ray[0].zoom_y == 0 && ray_thin < 0) ray_thin = f;
+    if (beam_done < 0) {
+      EXPECT_EQ(ray[0].zoom_y, kPx) << f;
+    }
+  }
+  EXPECT_TRUE(capped);
+  ASSERT_GT(ray_stopped, 0);
+  ASSERT_GT(beam_done, ray_stopped) << "the head goes on after the ray has stopped";
+  ASSERT_GT(ray_thin, beam_done);
+  EXPECT_GE(play.Since(play.frames[static_cast<size_t>(beam_done)].ms, ray_thin), 32);
+  EXPECT_LE(play.Since(play.frames[static_cast<size_t>(beam_done)].ms, ray_thin), 33);
+  // Then the head signals and the top task sets the stop word: every part ends.
+  EXPECT_LE(head_end - ray_thin, 3);
+}
+
+TEST(SatanCritical, FlagsAndStopWordDuringTheAttackAndEveryPartEndsOnTheWord) {
+  const Play play = PlayObserved(Row("stop", 3));
+  ExpectClean(play);
+  const int top = play.FrameOf("task+ Satan::CriticalAttack");
+  const int top_end = play.FrameOf("task- Satan::CriticalAttack");
+  ASSERT_GT(top_end, top);
+  for (int f = top + 1; f < top_end; ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    EXPECT_NE(v.flags & 0x80, 0) << f;
+    EXPECT_EQ(v.attack_word, 1u) << f;
+  }
+  for (int f = top_end; f < static_cast<int>(play.frames.size()); ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    EXPECT_EQ(v.flags & 0x80, 0) << f;
+    EXPECT_EQ(v.attack_word, 0u) << f;
+    EXPECT_EQ(v.stop, 1u) << f;
+  }
+  // The white-out's end: the eye, star, thunder, energy and the lines still flying end together.
+  int white = -1;
+  for (int f = top; f < top_end && white < 0; ++f) {
+    if (play.frames[static_cast<size_t>(f)].stop == 1 && f > top) white = f;
+  }
+  ASSERT_GT(white, 0);
+  for (const char* part : {"Eye", "Star", "Thunder", "Energy"}) {
+    EXPECT_EQ(play.FrameOf(std::string("task- Orbile::CriticalAttack:") + part), white) << part;
+  }
+}
+
+TEST(SatanCritical, AStopWordSetByHandEndsTheRunningPartsAndTheAttackGoesOn) {
+  bool set = false;
+  const Play play = PlayObserved(Row("stop_by_hand", 3), [&set](AttackRig& r) {
+    if (!set && Seen(r, "task+ Orbile::CriticalAttack:Thunder")) {
+      Battle().Extension<EffectFamily>().stop = 1;
+      set = true;
+    }
+  });
+  ExpectClean(play);
+  const int thunder = play.FrameOf("task+ Orbile::CriticalAttack:Thunder");
+  for (const char* part : {"Eye", "Star", "Thunder"}) {
+    EXPECT_EQ(play.FrameOf(std::string("task- Orbile::CriticalAttack:") + part), thunder + 1)
+        << part;
+  }
+  EXPECT_GT(play.state7, thunder);
+}
+
+// ---- Failures ----
+
+TEST(SatanFailures, AMissingSetLetsEveryPartGoOnAndTheAttackEnds) {
+  for (const auto& [attack_kind, slot] : {std::pair{1, kAnmAttackEffect}, {3, kAnmSpecialEffect}}) {
+    SCOPED_TRACE(attack_kind);
+    AttackCase row = Row("missing_set", attack_kind);
+    row.fixtures = [slot](AttackFixtures& f) {
+      SatanSets(f);
+      f.Omit(slot);
+    };
+    const Play play = PlayObserved(row);
+    ExpectClean(play);
+    // The horns (or the eye) go on at once: the part is made and ended within two frames.
+    const std::string first =
+        attack_kind == 1 ? "Satan::NormalAttack:Tsuno" : "Orbile::CriticalAttack:Star";
+    EXPECT_GE(play.FrameOf("task+ " + first), 0);
+    for (const View& v : play.frames) EXPECT_TRUE(v.anims.empty());
+  }
+}
+
+TEST(SatanFailures, RefusedWorkAreasCountAsFinishedPartsAndNothingIsLeft) {
+  struct Case {
+    const char* name;
+    int attack_kind;
+    int allow;  // work areas granted before every further one is refused
+  } cases[] = {{"no_top", 1, 0},
+               {"top_only", 1, 1},
+               {"normal_some", 1, 4},
+               {"critical_top_only", 3, 1},
+               {"critical_some", 3, 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AttackCase row = Row(c.name, c.attack_kind);
+    row.before = [c](AttackRig&) {
+      Battle().attack.attack_kind = static_cast<uint16_t>(c.attack_kind);
+      auto granted = std::make_shared<int>(0);
+      Battle().alloc.refuse = [granted, c](uint32_t, size_t bytes) {
+        if (bytes != sizeof(EffectWork)) return false;
+        return (*granted)++ >= c.allow;
+      };
+    };
+    const Play play = PlayObserved(row);
+    ExpectClean(play);
+    EXPECT_GT(play.state7, 0);
+  }
+}
+
+TEST(SatanFailures, ATopTaskEndedByHandTakesItsPartsWithIt) {
+  for (const auto& [attack_kind, when] : {std::pair{1, "task+ Satan::NormalAttack:MahoujinMulti4"},
+                                          {3, "task+ Orbile::CriticalAttack:Line10"}}) {
+    SCOPED_TRACE(attack_kind);
+    int ended_at = -1;
+    const Play play = PlayObserved(Row("ended_by_hand", attack_kind),
+                                   [&ended_at, w = std::string(when)](AttackRig& r) {
+                                     if (ended_at < 0 && Seen(r, w)) {
+                                       SlgTaskEnd(Battle().Extension<SatanAttackWork>().top);
+                                       ended_at = r.frames();
+                                     }
+                                   });
+    ExpectClean(play);
+    ASSERT_GT(ended_at, 0);
+    // Every part still running ends on its next frame (the harness's end check finds none left, and
+    // the critical's flag bit and words put back), the entry goes on to state 7.
+    for (const std::string& t : play.Tasks(attack_kind == 1 ? "MahoujinMulti" : "Line")) {
+      if (t.rfind("task- ", 0) != 0) continue;
+      EXPECT_LE(play.FrameOf(t), ended_at + 1) << t;
+    }
+    EXPECT_LE(play.state7 - ended_at, 3);
+  }
+}
+
+TEST(SatanFailures, ABeamHeadStoppedByHandEndsTheRayAndTheAttackGoesOn) {
+  bool done = false;
+  const Play play = PlayObserved(Row("head_by_hand", 3), [&done](AttackRig& r) {
+    const int head = r.trace().FrameOf("task+ Orbile::CriticalAttack:Hadouhou ");
+    if (done || head < 0 || r.frames() < head + 10) return;
+    if (GameTaskRec* rec = Ctx().game_task.FindTask("Orbile::CriticalAttack:Hadouhou")) {
+      // Asked to end (it gives back its animation and set as it goes); the glow and the ray
+      // find their parent gone.
+      SlgTaskStop(static_cast<SlgEffectTask*>(rec->work));
+    }
+    done = true;
+  });
+  ExpectClean(play);
+  ASSERT_TRUE(done);
+  const int head_end = play.FrameOf("task- Orbile::CriticalAttack:Hadouhou");
+  // They run after the head: they find it gone on their next run, in the same pass or the next.
+  for (const char* part : {"Hadouhou2", "Hadouhou3"}) {
+    const int end = play.FrameOf(std::string("task- Orbile::CriticalAttack:") + part);
+    EXPECT_GE(end, head_end) << part;
+    EXPECT_LE(end, head_end + 1) << part;
+  }
+  EXPECT_LE(play.state7 - head_end, 4);
+}
+
+// ---- The smoke rows ----
+
+TEST(SatanSmoke, BothAttacksOverTheLayoutsTheActionTaskAndASlowClock) {
+  for (const int attack_kind : {1, 3}) {
+    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
+                                       {AttackLayout::kFront, "one"},
+                                       {AttackLayout::kThree, "three"}}) {
+      testsupport::ExpectAttackCase(
+          Row("satan_kind" + std::to_string(attack_kind) + "_" + name, attack_kind, layout));
+    }
+    AttackCase slow =
+        Row("satan_slow_kind" + std::to_string(attack_kind), attack_kind, AttackLayout::kThree);
+    slow.step_ms = 50;
+    testsupport::ExpectAttackCase(slow);
+  }
+  // The action task plays kind 36 as the critical-2 attack and 37 as the critical.
+  for (const auto& [kind, routine] :
+       {std::pair{36, "Satan::Critical2Attack"}, {37, "Satan::CriticalAttack"}}) {
+    testsupport::ExpectAttackCase(AttackCase{.name = "satan_action_kind" + std::to_string(kind),
+                                             .kind = kind,
+                                             .road = AttackRoad::kAction,
+                                             .routine = routine,
+                                             .frame_limit = 1200,
+                                             .hits = HitSignal::kNone,
+                                             .prefixes = {"Satan::", "Orbile::"},
+                                             .leaves = testsupport::kLeavesCamera,
+                                             .more_kinds = {33}});
+  }
+}
+
+TEST(SatanSmoke, TheStarAndTheBeamOnScreen) {
+  AttackCase row = Row("satan_frames", 3);
+  // A pixel inside the star's first stroke, pale yellow on the frame the thunder is made; the beam's head
+  // over the boss's core on its first frame.
+  const SlgPair glow{kSatanCore.x - kSatanPanGoal.x, kSatanCore.y - kSatanPanGoal.y};
+  row.checkpoints = {
+      AttackCheckpoint{
+          "star", -1, "task+ Orbile::CriticalAttack:Thunder", {{225, 260, SlgColorRef(0x7FEC)}}},
+      AttackCheckpoint{
+          "beam",
+          -1,
+          "task+ Orbile::CriticalAttack:Hadouhou2",
+          {{glow.x + 2, glow.y - 6, AttackFixtures::ColourRef(kKind, kAnmSpecialEffect, 6)}}}};
+  testsupport::ExpectAttackCase(row);
+}
+
+}  // namespace
