@@ -40,6 +40,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
 #include "testsupport/battle_board.h"
+#include "tests/battle_effects/boss_anims.h"
 
 namespace {
 
@@ -62,57 +63,7 @@ constexpr int kNoDepth = 99999;
 
 // ---- Observing the engine ----
 
-// A live sprite-file animation.
-struct Anim {
-  AnimeHandle handle;
-  int slot = -1;  // the kind-29 slot its set was loaded from
-  uint32_t anm = 0;
-  int x = 0, y = 0;  // screen pixels
-  int priority = 0;
-  int32_t zoom = 0;
-  uint32_t reverse = 0;
-  uint32_t loop = 0;
-  int32_t frame = 0;
-  bool drawn = false;
-  bool ended = false;
-};
-
-// The kind-29 slot a set was loaded from (its file's name, which the loader upper-cases).
-int SlotOfSet(const SprAnm* set) {
-  if (set == nullptr) return -1;
-  const AttackFixtures f(kKind);
-  for (int slot = 0; slot < kSlgAnmSlots; ++slot) {
-    std::string name = f.FileName(slot);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (set->name.size() > name.size() &&
-        set->name.compare(set->name.size() - name.size(), name.size(), name) == 0 &&
-        set->name[set->name.size() - name.size() - 1] == '\\') {
-      return slot;
-    }
-  }
-  return -1;
-}
-
-std::vector<Anim> Anims(int slot) {
-  std::vector<Anim> out;
-  SpxAnimeKind* spx = Scene().tamvik_spr.spx();
-  for (AnimeHandle h : Ctx().anime.Records(kAnimeSpx)) {
-    const SpxAnimeBlock* b = spx->Block(h);
-    if (b == nullptr || SlotOfSet(b->anm) != slot) continue;
-    out.push_back({h, slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->reverse, b->loop,
-                   b->frame, b->drawn != nullptr, b->end_reached != 0});
-  }
-  return out;
-}
-
-std::vector<Anim> OfAnm(const std::vector<Anim>& anims, uint32_t anm) {
-  std::vector<Anim> out;
-  for (const Anim& a : anims) {
-    if (a.anm == anm) out.push_back(a);
-  }
-  return out;
-}
+std::vector<Anim> Anims(int slot) { return KindAnims(kKind, slot); }
 
 // A polygon entry of surface 4.
 struct Poly {
