@@ -28,6 +28,7 @@
 #include "battle/slg_task.h"
 #include "battle_effects/boss_frame.h"
 #include "battle_effects/card_turn.h"
+#include "bench/attack_bench_frame.h"
 #include "bench/bench_allocations.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -59,39 +60,18 @@ AttackRig MakeRig() {
                           f.Slot(kAnmSpecialEffect, effect);
                           f.Pictures(kAnmSpecialBg, {{320, 200}, {640, 448}});
                         },
-                    .before =
-                        [](AttackRig& r) {
-                          BattleContext& b = r.rig().battle();
-                          for (int i = 0; i < b.state.unit_count; ++i) {
-                            SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-                            Slg::HideUnit(u);
-                            u.flags &= ~kUnitShown;
-                          }
-                        }});
-}
-
-// One engine frame a 1/60 s step later, as the program's frame runs it (the rig's main task with
-// the units' updates, the effect tasks, the animations, the compose and the present), without
-// the test driver's input and sound recording.
-void Frame(AttackRig& r) {
-  static int n = 0;
-  r.rig().driver().host().clock.Advance(++n % 3 == 0 ? 16 : 17);
-  EngineContext& ctx = Ctx();
-  ctx.frame_rate.Update();
-  ctx.game_task.ExecTask();
-  ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
-  ctx.ddraw.ShowWindow();
+                    .before = &attack_bench::HideUnits});
 }
 
 // Four frames to settle, then the timed frames (each after `change`, when given), with the
 // allocations they make counted.
 void TimeFrames(benchmark::State& state, AttackRig& r, const std::function<void()>& change = {}) {
-  for (int i = 0; i < 4; ++i) Frame(r);
+  for (int i = 0; i < 4; ++i) attack_bench::Frame(r);
   uint64_t allocations = 0;
   for (auto _ : state) {
     const uint64_t before = BenchAllocations();
     if (change) change();
-    Frame(r);
+    attack_bench::Frame(r);
     allocations += BenchAllocations() - before;
   }
   state.counters["allocs/frame"] =

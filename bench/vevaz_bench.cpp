@@ -23,6 +23,7 @@
 #include "battle/slg_task.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle_effects/boss_frame.h"
+#include "bench/attack_bench_frame.h"
 #include "bench/bench_allocations.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -41,16 +42,6 @@ using testsupport::AttackRig;
 constexpr int kKind = 28;
 constexpr int32_t kPx = 0x10000;
 
-void Frame(AttackRig& r) {
-  static int n = 0;
-  r.rig().driver().host().clock.Advance(++n % 3 == 0 ? 16 : 17);
-  EngineContext& ctx = Ctx();
-  ctx.frame_rate.Update();
-  ctx.game_task.ExecTask();
-  ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
-  ctx.ddraw.ShowWindow();
-}
-
 void BM_VevazScene(benchmark::State& state) {
   AttackRig r({.kind = kKind,
                .type = 1,
@@ -62,15 +53,7 @@ void BM_VevazScene(benchmark::State& state) {
                      f.Slot(kAnmSpecialEffect, effect);
                      f.Pictures(kAnmSpecialBg, {{320, 200}, {640, 480}, {704, 512}});
                    },
-               .before =
-                   [](AttackRig& rig) {
-                     BattleContext& b = rig.rig().battle();
-                     for (int i = 0; i < b.state.unit_count; ++i) {
-                       SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-                       Slg::HideUnit(u);
-                       u.flags &= ~kUnitShown;
-                     }
-                   }});
+               .before = &attack_bench::HideUnits});
   SlgUnit& boss = r.attacker();
   boss.stats.attack_type = 1;  // the special's backgrounds
   BossBase w{&boss, {0, 0}, {}};
@@ -111,14 +94,14 @@ void BM_VevazScene(benchmark::State& state) {
   SlgAnmObj* flash = objs[18];
   BossPlay(flash, w.anms.effect, 1, {0, 32 * kPx}, -41, 0, 0);
   SlgSprSetAlpha(flash, 0x90000);
-  for (int i = 0; i < 4; ++i) Frame(r);
+  for (int i = 0; i < 4; ++i) attack_bench::Frame(r);
   int32_t zoom = kPx / 32;
   uint64_t allocations = 0;
   for (auto _ : state) {
     const uint64_t before = BenchAllocations();
     zoom = std::min(zoom + kPx / 32, 10 * kPx);
     SlgSprSetZoom(flash->handle, {zoom, zoom});
-    Frame(r);
+    attack_bench::Frame(r);
     allocations += BenchAllocations() - before;
   }
   state.counters["allocs/frame"] =
