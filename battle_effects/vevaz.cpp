@@ -66,7 +66,6 @@ SlgPair CellAhead(const SlgUnit& unit, size_t dir, int32_t cells) {
   return SnapPosToCellHeight(Held(x), Held(y)).ground;
 }
 
-
 }  // namespace
 
 // ---- The wave and the scene's arithmetic ----
