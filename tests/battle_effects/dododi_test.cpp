@@ -68,14 +68,6 @@ using Poly = EffectPoly;
 
 std::vector<Anim> Anims(int slot) { return EffectAnims(kKind, slot); }
 
-std::vector<Anim> OfAnm(const std::vector<Anim>& anims, uint32_t anm) {
-  std::vector<Anim> out;
-  for (const Anim& a : anims) {
-    if (a.anm == anm) out.push_back(a);
-  }
-  return out;
-}
-
 std::vector<Poly> Polys() { return EffectPolys(); }
 
 bool SameCorners(const std::array<PolygonPoint, 4>& a, const std::array<PolygonPoint, 4>& b) {

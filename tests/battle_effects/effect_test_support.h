@@ -67,6 +67,7 @@ struct EffectAnim {
   int32_t frame = 0;
   bool drawn = false;
   bool ended = false;
+  BlendWord alpha = 0;
 };
 
 // The live animations playing from the kind's set of `slot`.
@@ -78,7 +79,16 @@ inline std::vector<EffectAnim> EffectAnims(int kind, int slot) {
     if (b == nullptr || SlotOfSet(kind, b->anm) != slot) continue;
     out.push_back({h, slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->zoom_y,
                    b->rotation, b->reverse, b->loop, b->frame, b->drawn != nullptr,
-                   b->end_reached != 0});
+                   b->end_reached != 0, spx->GetSpxAlpha(h)});
+  }
+  return out;
+}
+
+// Those of `anims` playing animation `anm`.
+inline std::vector<EffectAnim> OfAnm(const std::vector<EffectAnim>& anims, uint32_t anm) {
+  std::vector<EffectAnim> out;
+  for (const EffectAnim& a : anims) {
+    if (a.anm == anm) out.push_back(a);
   }
   return out;
 }
