@@ -643,8 +643,8 @@ void Clouds(SlgEffectTask* t) {
   EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
   if (w == nullptr) return;
   t->phase = 1;
-  w->pos = SatanCloudsAt(EffectFrames(t, *w));
-  SlgMap::SetPlaneOffset(1, w->pos.x >> 16, w->pos.y >> 16);
+  const SlgPair at = SatanCloudsAt(EffectFrames(t, *w));  // pixels
+  SlgMap::SetPlaneOffset(1, at.x, at.y);
 }
 
 // "Satan::Critical2:Tiri<n>": a speck of dust blown in from above or from the right, down and

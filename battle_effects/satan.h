@@ -111,7 +111,7 @@ struct SatanWindPos {
 };
 SatanWindPos SatanWindAt(int32_t frames, bool push = false);
 
-// The cloud rush n frames in: its position (16.16) from (0, 0), the velocity growing by
+// The cloud rush n frames in: its position (whole pixels) from (0, 0), the velocity growing by
 // (3/16, -3/32) a frame until its x reaches 32, then (32, -16) a frame.
 SlgPair SatanCloudsAt(int32_t frames);
 

@@ -31,6 +31,8 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
 #include "testsupport/battle_board.h"
+#include "testsupport/slg_map_writer.h"
+#include "battle/slg_map.h"
 #include "battle_effects/effect_family.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -68,7 +70,11 @@ void SatanSets(AttackFixtures& f) {
   std::vector<AttackAnim> critical(8, AttackAnim{.frames = 4});
   critical[0].frames = 10;
   f.Slot(kAnmSpecialEffect, critical);
-  f.Slot(kAnmSpecialEffect2, 8);
+  // SPECIAL_EFFECT2: the jewel (0) 20 frames, the wind (1) a 64-pixel square, the dust (2).
+  std::vector<AttackAnim> critical2(3, AttackAnim{.frames = 4});
+  critical2[0].frames = 10;
+  critical2[1].side = 64;
+  f.Slot(kAnmSpecialEffect2, critical2);
 }
 
 AttackCase Row(const std::string& name, int attack_kind,
@@ -82,7 +88,8 @@ AttackCase Row(const std::string& name, int attack_kind,
                  .frame_limit = 1200,
                  .hits = HitSignal::kNone,
                  .prefixes = {"Satan::", "Orbile::"},
-                 .leaves = testsupport::kLeavesCamera,
+                 .leaves = testsupport::kLeavesCamera |
+                           (attack_kind == 1 || attack_kind == 3 ? 0 : testsupport::kLeavesPlaneOffset),
                  .fixtures = &SatanSets};
   row.before = [attack_kind](AttackRig&) {
     Battle().attack.attack_kind = static_cast<uint16_t>(attack_kind);
@@ -928,6 +935,215 @@ TEST(SatanCritical, AStopWordSetByHandEndsTheRunningPartsAndTheAttackGoesOn) {
         << part;
   }
   EXPECT_GT(play.state7, thunder);
+}
+
+// ---- The critical-2 attack on the rig ----
+
+// The units of the push table added to the rig's board (category 4: no sprite).
+void AddPushUnits(AttackRig& r) {
+  for (const PushUnit& p : PushLayout()) {
+    const SlgRangePos at = testsupport::CellPos(p.column, p.row);
+    const uint8_t slot =
+        r.board()->AddUnit({.side = p.side, .kind = 0, .category = 4, .x = at.x, .y = at.y});
+    if (p.dead && slot != kSlgCreateRefused) EventRemoveUnit(&Battle().state.units[slot]);
+  }
+}
+
+// A plane 1 (Sky) on battle map 0, loaded, so that the cloud rush has an offset to move.
+void LoadSkyPlane(AttackRig& r) {
+  testsupport::MapTabWriter tab;
+  tab.File("Sky:", {"s0.spr"});
+  tab.Lay(r.rig().driver().tree, 0);
+  testsupport::LayMapFile(r.rig().driver().tree, 0, "s0.spr",
+                          testsupport::MapBankFile(testsupport::GridBank(64, 64, 2, 2, 0)));
+  SlgMap::LoadMapTable(0);
+  ASSERT_NE(Battle().map.planes[1].get(), nullptr);
+}
+
+AttackCase Critical2Row(const std::string& name, AttackLayout layout = AttackLayout::kFront) {
+  AttackCase row = Row(name, 0, layout);
+  row.before = [](AttackRig& r) {
+    Battle().attack.attack_kind = 0;
+    LoadSkyPlane(r);
+    AddPushUnits(r);
+  };
+  return row;
+}
+
+// The frames of part 2: its first (sub-step 0 run) and the frame it ended (the part number 7).
+struct Part2 {
+  int first = -1, winds = -1, last = -1;
+};
+Part2 FindPart2(const Play& play) {
+  Part2 p;
+  for (int f = 1; f < static_cast<int>(play.frames.size()); ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    // (A new part number's sub-step is reset on the part's first run.)
+    if (p.first < 0 && v.top_part == 2 && v.top_sub == 1) p.first = f;
+    if (p.first >= 0 && p.winds < 0 && v.top_part == 2 && v.top_sub >= 2) p.winds = f;
+    if (p.last < 0 && p.first >= 0 && v.top_part != 2) p.last = f;
+  }
+  return p;
+}
+
+TEST(SatanCritical2, DustEveryFrameWindsSixteenFramesApartAndEveryPartEndsWithTheAttack) {
+  const Play play = PlayObserved(Critical2Row("c2_timeline"));
+  ExpectClean(play);
+  const Part2 p = FindPart2(play);
+  ASSERT_GT(p.first, 0);
+  ASSERT_GT(p.winds, p.first);
+  ASSERT_GT(p.last, p.winds);
+  // 120 frames of dust, then a wind each 16 frames.
+  EXPECT_EQ(p.winds, play.After(play.frames[static_cast<size_t>(p.first)].top_ms, 120, p.first));
+  int prev = p.winds;
+  for (int k = 0; k < kSatanWinds; ++k) {
+    SCOPED_TRACE(k);
+    const int made = play.FrameOf("task+ Satan::Critical2:Kaze:" + std::to_string(k));
+    EXPECT_EQ(made, play.After(play.frames[static_cast<size_t>(prev)].top_ms, 16, prev + 1));
+    prev = made;
+  }
+  // The part ends once the last wind has lowered the count (two frames before it ends).
+  const int last_wind_end = play.FrameOf("task- Satan::Critical2:Kaze:3");
+  EXPECT_GE(last_wind_end, p.last - 1);
+  EXPECT_LE(last_wind_end, p.last + 1);
+  // One dust a frame of the part, its last included, and none besides.
+  std::map<int, int> dust;
+  for (const AttackTraceLine& l : play.lines) {
+    if (l.text.rfind("task+ Satan::Critical2:Tiri:", 0) == 0) ++dust[l.frame];
+  }
+  EXPECT_EQ(static_cast<int>(dust.size()), p.last - p.first + 1);
+  for (int f = p.first; f <= p.last; ++f) EXPECT_EQ(dust[f], 1) << f;
+  // The jewel, the clouds and the dust end with the attack's stop word.
+  const int top_end = play.FrameOf("task- Satan::Critical2Attack");
+  ASSERT_GT(top_end, p.last);
+  for (const char* part : {"task- Orbile::Critical2:Houseki", "task- Orbile::Critical2:KumoByuu"}) {
+    EXPECT_GE(play.FrameOf(part), top_end) << part;
+    EXPECT_LE(play.FrameOf(part), top_end + 1) << part;
+  }
+  EXPECT_EQ(play.frames.back().stop, 1U);
+  EXPECT_GT(play.state7, top_end);
+}
+
+TEST(SatanCritical2, TheScrollFollowsTheWindsFromEitherStoredScrollWithinItsBounds) {
+  for (const bool moved : {false, true}) {
+    SCOPED_TRACE(moved);
+    bool set = false;
+    const Play play = PlayObserved(Critical2Row("c2_scroll"), [&](AttackRig&) {
+      const EffectWork* w = EffectWorkOf(Battle().Extension<SatanAttackWork>().top);
+      if (moved && !set && w != nullptr && w->state == 2 && w->sub == 1) {
+        Battle().state.scroll_x = 400;
+        Battle().state.scroll_y = 350;
+        set = true;
+      }
+    });
+    ExpectClean(play);
+    const Part2 p = FindPart2(play);
+    ASSERT_GT(p.winds, 0);
+    const SlgPair stored = play.frames[static_cast<size_t>(p.winds)].scroll;
+    EXPECT_EQ(stored.x, moved ? 400 : kSatanPanGoal.x);
+    const uint32_t ms = play.frames[static_cast<size_t>(p.winds)].top_ms;
+    for (int f = p.winds; f < p.last; ++f) {
+      const SlgPair want = SatanWindScroll(stored, play.Since(ms, f));
+      const SlgPair s = play.frames[static_cast<size_t>(f)].scroll;
+      EXPECT_EQ(s.x, want.x) << f;
+      EXPECT_EQ(s.y, want.y) << f;
+      EXPECT_LE(s.y, kSatanWindScrollMaxY);
+      EXPECT_GE(s.x, kSatanWindScrollMinX);
+    }
+  }
+}
+
+TEST(SatanCritical2, TheCloudsMovePlaneOneAndLeaveItAfterTheAttack) {
+  std::vector<std::pair<int, SlgPair>> offsets;
+  const Play play = PlayObserved(Critical2Row("c2_clouds"), [&](AttackRig& r) {
+    SlgPair o{-1, -1};
+    SlgMap::GetPlaneOffset(1, &o.x, &o.y);
+    offsets.emplace_back(r.frames(), o);
+  });
+  ExpectClean(play);
+  const int made = play.FrameOf("task+ Orbile::Critical2:KumoByuu");
+  ASSERT_GT(made, 0);
+  const uint32_t ms = play.frames[static_cast<size_t>(made)].ms;
+  int checked = 0;
+  for (const auto& [f, o] : offsets) {
+    if (f < made || f >= play.FrameOf("task- Orbile::Critical2:KumoByuu")) continue;
+    const SlgPair want = SatanCloudsAt(play.Since(ms, f));
+    EXPECT_EQ(o.x, want.x) << f;
+    EXPECT_EQ(o.y, want.y) << f;
+    ++checked;
+  }
+  EXPECT_GT(checked, 200);
+  // From the 171st frame on, (32, -16) a frame.
+  const SlgPair late = SatanCloudsAt(200);
+  EXPECT_EQ(late.x - SatanCloudsAt(199).x, 32);
+}
+
+TEST(SatanCritical2, AWindThatCannotBeMadeComesSixteenFramesLater) {
+  AttackCase row = Critical2Row("c2_refused");
+  const auto before = row.before;
+  row.before = [before](AttackRig& r) {
+    before(r);
+    auto refused = std::make_shared<bool>(false);
+    Battle().alloc.refuse = [refused](uint32_t, size_t bytes) {
+      if (*refused || bytes != sizeof(EffectWork)) return false;
+      if (Ctx().game_task.FindTask("Satan::Critical2:Kaze:1") == nullptr) return false;
+      *refused = true;
+      return true;
+    };
+  };
+  const Play play = PlayObserved(row);
+  ExpectClean(play);
+  std::vector<int> tries;
+  for (const AttackTraceLine& l : play.lines) {
+    if (l.text.rfind("task+ Satan::Critical2:Kaze:1", 0) == 0) tries.push_back(l.frame);
+  }
+  ASSERT_EQ(tries.size(), 2U);
+  EXPECT_EQ(tries[1], play.After(play.frames[static_cast<size_t>(tries[0])].top_ms, 16,
+                                 tries[0] + 1));
+  EXPECT_GT(play.FrameOf("task+ Satan::Critical2:Kaze:3"), tries[1]);
+  EXPECT_GT(play.state7, 0);
+}
+
+TEST(SatanCritical2, ThePushTableOnTheRigWithTheGridAtEveryFrame) {
+  std::vector<SlgPair> last;
+  const Play play = PlayObserved(Critical2Row("c2_push"), [&last](AttackRig& r) {
+    ExpectPushGrid("rig frame " + std::to_string(r.frames()));
+    // The table's units come after the attacker and its targets.
+    const SlgBattleState& s = Battle().state;
+    const size_t base = static_cast<size_t>(s.unit_count) - PushLayout().size();
+    last.clear();
+    for (size_t i = 0; i < PushLayout().size(); ++i) {
+      last.push_back({s.units[base + i].x >> 16, s.units[base + i].y >> 16});
+    }
+  });
+  ExpectClean(play);
+  ASSERT_EQ(last.size(), PushLayout().size());
+  for (size_t i = 0; i < last.size(); ++i) {
+    SCOPED_TRACE(PushLayout()[i].name);
+    EXPECT_EQ(last[i].x, PushLayout()[i].end.x);
+    EXPECT_EQ(last[i].y, PushLayout()[i].end.y);
+  }
+}
+
+TEST(SatanSmoke, TheCritical2AttackOverTheLayoutsAndASlowClock) {
+  for (const int attack_kind : {0, 2}) {
+    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
+                                       {AttackLayout::kFront, "one"},
+                                       {AttackLayout::kThree, "three"}}) {
+      testsupport::ExpectAttackCase(
+          Row("satan_kind" + std::to_string(attack_kind) + "_" + name, attack_kind, layout));
+    }
+  }
+  AttackCase slow = Critical2Row("satan_slow_critical2", AttackLayout::kThree);
+  slow.step_ms = 50;
+  testsupport::ExpectAttackCase(slow);
+}
+
+TEST(SatanSmoke, ThePushLayoutAndTheWindOnScreen) {
+  AttackCase row = Critical2Row("satan_critical2_push");
+  // A frame while the winds blow (as the second is made), the dust and the units in the wind.
+  row.checkpoints = {AttackCheckpoint{"wind", -1, "task+ Satan::Critical2:Kaze:1", {}}};
+  testsupport::ExpectAttackCase(row);
 }
 
 // ---- Failures ----
