@@ -1,5 +1,5 @@
-// Satan's attacks (kind 33): the entry, the normal attack, the critical attack, and the top task
-// of the critical-2 attack (battle_effects/satan.h).
+// Satan's attacks (kind 33): the entry, the normal attack, the critical attack and the critical-2
+// attack with its wind push (battle_effects/satan.h).
 
 #include "battle_effects/satan.h"
 
