@@ -114,8 +114,9 @@ void OnceThenEnd(SlgEffectTask* t) {
   }
 }
 
-// The same, then it waits for the stop word (the eye).
-void OnceThenHold(SlgEffectTask* t) {
+// The same, then it waits for the stop word; with `follow` it keeps to its map position as the
+// camera moves.
+void HoldAfterOnce(SlgEffectTask* t, bool follow) {
   EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
   if (w == nullptr) return;
   if (t->phase == 0) {
@@ -126,7 +127,11 @@ void OnceThenHold(SlgEffectTask* t) {
     EffectSignalParent(*w, EffectSignal::kSubStep);
     w->state = 1;
   }
+  if (follow) EffectPlace(*w);
 }
+
+// The eye.
+void OnceThenHold(SlgEffectTask* t) { HoldAfterOnce(t, false); }
 
 // ---- The normal attack ----
 
@@ -622,20 +627,7 @@ constexpr uint32_t kWindCount = 0x10000;  // one wind in the top task's signal w
 
 // "Orbile::Critical2:Houseki": animation 0 once at (1600, 400), kept on its map position as the
 // camera moves; signals when it has ended, then holds until the stop word.
-void Jewel(SlgEffectTask* t) {
-  EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
-  if (w == nullptr) return;
-  if (t->phase == 0) {
-    w->depth = -500;
-    EffectPlay(*w, Set(), 0, kModeOnce);
-    t->phase = 1;
-  }
-  if (w->state == 0 && SlgAnmObjIsEnd(&w->obj) != 0) {
-    EffectSignalParent(*w, EffectSignal::kSubStep);
-    w->state = 1;
-  }
-  EffectPlace(*w);
-}
+void Jewel(SlgEffectTask* t) { HoldAfterOnce(t, true); }
 
 // "Orbile::Critical2:KumoByuu": moves map plane 1 (the clouds) until the stop word; the offset
 // stays where it was last put.
@@ -797,7 +789,7 @@ void Critical2Top(SlgEffectTask* t) {
       break;
     case 1:  // the jewel, and the clouds rushing by
       if (w->sub == 0) {
-        EffectAwait(*w, EffectCreate(t, &Jewel, "Orbile::Critical2:Houseki", kJewelAt));
+        EffectAwait(*w, MakeOnce(t, &Jewel, "Orbile::Critical2:Houseki", kJewelAt, 0, -500));
         EffectCreate(t, &Clouds, "Orbile::Critical2:KumoByuu");
       }
       EffectAwaitGone(*w, 1);
