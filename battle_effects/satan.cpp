@@ -718,7 +718,7 @@ bool WindsGone() {
   return true;
 }
 
-// Part 2 of the critical-2 attack: the dust, and after 120 frames the four winds, 16 frames
+// The critical-2 top task's part number 2: the dust, and after 120 frames the four winds, 16 frames
 // apart, the camera drifting down and left with them; it ends once the winds have.
 void DustAndWinds(SlgEffectTask* t, EffectWork& w) {
   EffectFamily& f = Family();
