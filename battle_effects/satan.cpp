@@ -718,8 +718,8 @@ bool WindsGone() {
   return true;
 }
 
-// The critical-2 top task's part number 2: the dust, and after 120 frames the four winds, 16 frames
-// apart, the camera drifting down and left with them; it ends once the winds have.
+// The critical-2 top task's part number 2: the dust, and after 120 frames the four winds, 16
+// frames apart, the camera drifting down and left with them; it ends once the winds have.
 void DustAndWinds(SlgEffectTask* t, EffectWork& w) {
   EffectFamily& f = Family();
   SatanAttackWork& s = SatanWork();
