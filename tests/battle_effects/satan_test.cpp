@@ -88,8 +88,10 @@ AttackCase Row(const std::string& name, int attack_kind,
                  .frame_limit = 1200,
                  .hits = HitSignal::kNone,
                  .prefixes = {"Satan::", "Orbile::"},
-                 .leaves = testsupport::kLeavesCamera |
-                           (attack_kind == 1 || attack_kind == 3 ? 0 : testsupport::kLeavesPlaneOffset),
+                 // The critical-2 attack's clouds leave plane 1's offset where they put it.
+                 .leaves = testsupport::kLeavesCamera | (attack_kind == 1 || attack_kind == 3
+                                                             ? 0
+                                                             : testsupport::kLeavesPlaneOffset),
                  .fixtures = &SatanSets};
   row.before = [attack_kind](AttackRig&) {
     Battle().attack.attack_kind = static_cast<uint16_t>(attack_kind);
