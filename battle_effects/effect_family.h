@@ -58,6 +58,7 @@ struct EffectWork {
   // The part's clock (game clock ms), its identity and its parent's, and the reference it holds
   // of the set it plays from.
   uint32_t start_ms;
+  uint32_t mark_ms;  // a second clock (the critical-2 top task's scroll)
   uint32_t id;
   SlgEffectTask* parent;
   uint32_t parent_id;

@@ -1,5 +1,5 @@
-// Satan's attacks (kind 33): the entry, the normal attack, the critical attack, and the top task
-// of the critical-2 attack (battle_effects/satan.h).
+// Satan's attacks (kind 33): the entry, the normal attack, the critical attack and the critical-2
+// attack with its wind push (battle_effects/satan.h).
 
 #include "battle_effects/satan.h"
 
@@ -11,6 +11,8 @@
 #include "battle/slg_attack.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_events.h"
+#include "battle/slg_map.h"
 #include "battle/slg_math.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_tables.h"
@@ -70,6 +72,11 @@ void PanFrame(SlgEffectTask* t, EffectWork& w, const SlgPair& to, int32_t ahead,
   w.sub = 2;
 }
 
+// Frames at 60 a second from `from` to `now` (game clock ms), toward zero.
+int32_t FramesSince(uint32_t from, uint32_t now) {
+  return static_cast<int32_t>(int64_t{static_cast<int32_t>(now - from)} * 60 / 1000);
+}
+
 // n / 2^shift as 16.16 (the zooms that grow or thin by frames); n held within 0-65536, so a clock
 // that jumps far ahead reads as a long way past the end.
 int32_t FramesOver(int32_t n, int shift) {
@@ -107,8 +114,9 @@ void OnceThenEnd(SlgEffectTask* t) {
   }
 }
 
-// The same, then it waits for the stop word (the eye).
-void OnceThenHold(SlgEffectTask* t) {
+// The same, then it waits for the stop word; with `follow` it keeps to its map position as the
+// camera moves.
+void HoldAfterOnce(SlgEffectTask* t, bool follow) {
   EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
   if (w == nullptr) return;
   if (t->phase == 0) {
@@ -119,7 +127,11 @@ void OnceThenHold(SlgEffectTask* t) {
     EffectSignalParent(*w, EffectSignal::kSubStep);
     w->state = 1;
   }
+  if (follow) EffectPlace(*w);
 }
+
+// The eye.
+void OnceThenHold(SlgEffectTask* t) { HoldAfterOnce(t, false); }
 
 // ---- The normal attack ----
 
@@ -608,11 +620,189 @@ void CriticalTop(SlgEffectTask* t) {
 
 // ---- The critical-2 attack ----
 
-// "Satan::Critical2Attack": its parts (the jewel, the clouds, the dust and the winds with their
-// push) are not built yet; the top task ends on its first frame, advancing the step.
+constexpr SlgPair kJewelAt = Map(1600, 400);
+constexpr int32_t kScreenW = 640;
+constexpr int32_t kScreenH = 480;
+constexpr uint32_t kWindCount = 0x10000;  // one wind in the top task's signal word
+
+// "Orbile::Critical2:Houseki": animation 0 once at (1600, 400), kept on its map position as the
+// camera moves; signals when it has ended, then holds until the stop word.
+void Jewel(SlgEffectTask* t) { HoldAfterOnce(t, true); }
+
+// "Orbile::Critical2:KumoByuu": moves map plane 1 (the clouds) until the stop word; the offset
+// stays where it was last put.
+void Clouds(SlgEffectTask* t) {
+  EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
+  if (w == nullptr) return;
+  t->phase = 1;
+  const SlgPair at = SatanCloudsAt(EffectFrames(t, *w));  // pixels
+  SlgMap::SetPlaneOffset(1, at.x, at.y);
+}
+
+// "Satan::Critical2:Tiri<n>": a speck of dust blown in from above or from the right, down and
+// left at (-32, +16) a frame; it ends on the frame after it has left the screen.
+void Dust(SlgEffectTask* t) {
+  EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
+  if (w == nullptr) return;
+  const SlgPair scroll = Scroll();
+  if (t->phase == 0) {
+    const auto roll = [](uint32_t range) {
+      return static_cast<int32_t>((static_cast<uint32_t>(SlgRand()) >> 8) % range);
+    };
+    if ((SlgRand() & 0x100) == 0) {
+      w->start = Map(scroll.x + roll(kScreenW), scroll.y - 64);
+    } else {
+      w->start = Map(scroll.x + kScreenW + 64, scroll.y + roll(kScreenH));
+    }
+    w->pos = w->start;
+    w->depth = -700;
+    EffectPlay(*w, Set(), 2, kModeLoop);
+    t->phase = 1;
+  } else if (w->state != 0) {
+    EffectEnd(t);
+    return;
+  }
+  // Off the screen within 40 frames; a clock that jumps far ahead is held there.
+  const int32_t n = std::clamp(EffectFrames(t, *w), 0, 1024);
+  w->pos = {w->start.x - 32 * n * kPx, w->start.y + 16 * n * kPx};
+  if ((w->pos.x >> 16) < scroll.x || (w->pos.y >> 16) > scroll.y + kScreenH) w->state = 1;
+  EffectPlace(*w);
+}
+
+// "Satan::Critical2:Kaze<k>": a wind from the core down and left, growing to its full size; the
+// first (index 0) carries the units along. Past y 992 it stops, lowers its parent's wind count
+// on the next frame and ends on the one after.
+void Wind(SlgEffectTask* t) {
+  EffectWork* w = EffectPartBegin(t, EffectWatch::kParent);
+  if (w == nullptr) return;
+  const bool pushes = t->index == 0;
+  if (t->phase == 0) {
+    w->depth = -600;
+    w->zoom = kPx / 2;
+    EffectPlay(*w, Set(), 1, kModeLoop);
+    if (pushes) SatanPushSetUp();
+    t->phase = 1;
+  }
+  switch (w->state) {
+    case 0: {
+      if (pushes) SatanPushRestore();
+      const SatanWindPos p = SatanWindAt(EffectFrames(t, *w), pushes);
+      if (pushes) SatanPushEnter();
+      w->pos = p.pos;
+      w->zoom = p.zoom;
+      if (p.stopped) w->state = 1;
+      break;
+    }
+    case 1:
+      if (EffectParent(*w) != nullptr && w->parent->signal >= kWindCount) {
+        w->parent->signal -= kWindCount;
+      }
+      w->state = 2;
+      break;
+    default:
+      EffectEnd(t);
+      return;
+  }
+  SlgSprSetZoom(w->obj.handle, {w->zoom, w->zoom});
+  EffectPlace(*w);
+}
+
+// Whether every wind the top task made has gone (ended, whether or not it lowered the count).
+bool WindsGone() {
+  const SatanAttackWork& s = SatanWork();
+  for (int k = 0; k < kSatanWinds; ++k) {
+    if (EffectTaskIs(s.winds[static_cast<size_t>(k)], s.wind_ids[static_cast<size_t>(k)])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The critical-2 top task's part number 2: the dust, and after 120 frames the four winds, 16
+// frames apart, the camera drifting down and left with them; it ends once the winds have.
+void DustAndWinds(SlgEffectTask* t, EffectWork& w) {
+  EffectFamily& f = Family();
+  SatanAttackWork& s = SatanWork();
+  switch (w.sub) {
+    case 0:
+      f.dust_count = 0;
+      EffectRestart(t, w);
+      w.anm = 0;  // the winds made
+      s.winds = {};
+      s.wind_ids = {};
+      w.sub = 1;
+      break;
+    case 1:
+      if (EffectFrames(t, w) >= kSatanWindsAfter) {
+        t->signal = 0;
+        EffectRestart(t, w);
+        w.start_vel = Scroll();  // the stored scroll
+        w.mark_ms = t->now;
+        w.sub = 2;
+      }
+      break;
+    case 2:
+      if (EffectFrames(t, w) >= kSatanWindEvery) {
+        EffectRestart(t, w);
+        const uint32_t k = t->signal >> 16;
+        char name[40];
+        std::snprintf(name, sizeof name, "Satan::Critical2:Kaze:%u", k);
+        // A wind that cannot be made is tried again 16 frames later.
+        if (SlgEffectTask* wind = EffectCreate(t, &Wind, name, kCoreAt)) {
+          wind->index = static_cast<uint8_t>(k);
+          t->signal += kWindCount;
+          s.winds[w.anm] = wind;
+          s.wind_ids[w.anm] = EffectWorkOf(wind)->id;
+          if (++w.anm >= kSatanWinds) w.sub = 3;
+        }
+      }
+      break;
+    case 3:
+      if ((t->signal >> 16) == 0 || WindsGone()) w.sub = 4;
+      break;
+    default:
+      break;
+  }
+  if (w.sub == 2 || w.sub == 3) {
+    const int32_t m = std::clamp(FramesSince(w.mark_ms, t->now), 0, 65536);
+    SetScroll(SatanWindScroll(w.start_vel, m));
+  }
+  char name[40];
+  std::snprintf(name, sizeof name, "Satan::Critical2:Tiri:%u", f.dust_count++);
+  EffectCreate(t, &Dust, name);
+  if (w.sub >= 4) w.state = 7;
+}
+
+// "Satan::Critical2Attack".
 void Critical2Top(SlgEffectTask* t) {
-  if (EffectPartBegin(t, EffectWatch::kParent) == nullptr) return;
-  EndTop(t);
+  EffectWork* w = EffectPartBegin(t, EffectWatch::kParent);
+  if (w == nullptr) return;
+  if (t->phase == 0) {
+    Family().stop = 0;
+    t->phase = 1;
+  }
+  // One part a frame, as the other attacks.
+  switch (w->state) {
+    case 0:  // the pan to the boss
+      PanFrame(t, *w, kSatanPanGoal, 0, true);
+      if (w->sub >= 2) w->state = 1;
+      break;
+    case 1:  // the jewel, and the clouds rushing by
+      if (w->sub == 0) {
+        EffectAwait(*w, MakeOnce(t, &Jewel, "Orbile::Critical2:Houseki", kJewelAt, 0, -500));
+        EffectCreate(t, &Clouds, "Orbile::Critical2:KumoByuu");
+      }
+      EffectAwaitGone(*w, 1);
+      if (w->sub >= 2) w->state = 2;
+      break;
+    case 2:
+      DustAndWinds(t, *w);
+      break;
+    default:
+      Family().stop = 1;
+      EndTop(t);
+      return;
+  }
 }
 
 // ---- The entry ----
@@ -746,6 +936,224 @@ std::array<PolygonPoint, 4> SatanLineCorners(int32_t heading) {
   const int32_t e = -2 * sign(s);
   const int32_t f = -2 * sign(c);
   return {PolygonPoint{0, 0}, PolygonPoint{c, s}, PolygonPoint{c + e, s + f}, PolygonPoint{e, f}};
+}
+
+SatanWindPos SatanWindAt(int32_t frames, bool push) {
+  const auto r = KinematicReplay(SatanWindPos{kCoreAt, kPx / 2, 0, false}, frames,
+                                 [push](SatanWindPos& p, int32_t) {
+                                   p.pos.x -= 12 * kPx;
+                                   p.pos.y += 6 * kPx;
+                                   p.zoom = std::min(p.zoom + kPx / 64, kPx);
+                                   if (push) SatanPushStep({p.pos.x >> 16, p.pos.y >> 16});
+                                   return (p.pos.y >> 16) <= kSatanWindEndY;
+                                 });
+  return {r.state.pos, r.state.zoom, r.steps, r.stopped};
+}
+
+SlgPair SatanCloudsAt(int32_t frames) {
+  // The velocity reaches (32, -16) on the 171st frame and stays; the steps after are added at
+  // once, in 64 bits, for a clock held well inside the 32-bit range of the pixels.
+  constexpr int32_t kAccelerating = 171;
+  const int64_t n = std::clamp<int64_t>(frames, 0, int64_t{1} << 24);
+  struct Cloud {
+    int64_t x, y, vx, vy;
+  };
+  const auto r = KinematicReplay(Cloud{0, 0, 0, 0}, static_cast<int32_t>(n),
+                                 [](Cloud& c, int32_t) {
+                                   c.vy -= 3 * kPx / 32;
+                                   c.vx += 3 * kPx / 16;
+                                   if (c.vx >= 32 * kPx) {
+                                     c.vx = 32 * kPx;
+                                     c.vy = -16 * kPx;
+                                   }
+                                   c.x += c.vx;
+                                   c.y += c.vy;
+                                   return true;
+                                 },
+                                 kAccelerating);
+  const int64_t rest = n - r.steps;
+  return {static_cast<int32_t>((r.state.x >> 16) + 32 * rest),
+          static_cast<int32_t>((r.state.y >> 16) - 16 * rest)};
+}
+
+SlgPair SatanWindScroll(const SlgPair& stored, int32_t m) {
+  const int64_t k = std::clamp(m, 0, 65536);
+  return {static_cast<int32_t>(std::max<int64_t>(stored.x - 12 * k, kSatanWindScrollMinX)),
+          static_cast<int32_t>(std::min<int64_t>(stored.y + 6 * k, kSatanWindScrollMaxY))};
+}
+
+// ---- The wind push ----
+
+SatanWindPush& WindPush() { return Battle().Extension<SatanWindPush>(); }
+
+namespace {
+
+constexpr int32_t kChainStepX = 48;  // one cell down-left: (-48, +24) pixels
+constexpr int32_t kChainStepY = 24;
+constexpr int32_t kPushBand = 128;
+constexpr int32_t kStuckLeft = 48;
+constexpr int32_t kStuckBottom = 840;
+constexpr int32_t kSpent = -100 * kPx;
+
+// The units the wind carries: live, of side 0 or 1.
+bool Carried(const SlgUnit& u) { return SlgUnitLive(u) && u.side <= 1; }
+
+int PushSlots() {
+  return std::clamp<int>(std::min<int>(WindPush().count, Battle().state.unit_count), 0,
+                         kSlgMaxUnits);
+}
+
+// Takes the unit off the grid: the cell under its snapped position, only while it is the unit's
+// own entry (a cell another unit holds keeps it).
+void TakeOff(const SlgUnit& u) {
+  const SlgPoint snap = SnapPosToCell(u.x >> 16, u.y >> 16);
+  const SlgCell c = PosToCell(snap.x, snap.y);
+  if (GetUnitAtCell(c.column, c.row) == u.slot) ClearUnitCell(u);
+}
+
+void Snap(SlgUnit& u) {
+  const SlgPair p = SatanPushSnap({u.x >> 16, u.y >> 16});
+  u.x = p.x * kPx;
+  u.y = p.y * kPx;
+}
+
+bool SameCell(SlgCell a, SlgCell b) { return a.column == b.column && a.row == b.row; }
+
+// The chain headed by slot `head`: the head, then while one is found the first unit (slot
+// order) not yet pushed that stands exactly one cell down-left of the last member. Bounded by
+// the number of units: every member is a different unit. Answers its length.
+int BuildChain(SatanWindPush& p, int head, int slots, std::array<bool, kSlgMaxUnits>& member) {
+  const auto& units = Battle().state.units;
+  int len = 0;
+  p.chain[static_cast<size_t>(len++)] = static_cast<int8_t>(head);
+  p.pushed[static_cast<size_t>(head)] = 1;
+  member[static_cast<size_t>(head)] = true;
+  while (len < slots) {
+    const SlgUnit& last = units[static_cast<size_t>(p.chain[static_cast<size_t>(len - 1)])];
+    const int32_t want_x = last.x - kChainStepX * kPx;
+    const int32_t want_y = last.y + kChainStepY * kPx;
+    int next = -1;
+    for (int j = 0; j < slots && next < 0; ++j) {
+      const SlgUnit& u = units[static_cast<size_t>(j)];
+      if (p.pushed[static_cast<size_t>(j)] == 0 && Carried(u) && u.x == want_x && u.y == want_y) {
+        next = j;
+      }
+    }
+    if (next < 0) break;
+    p.chain[static_cast<size_t>(len++)] = static_cast<int8_t>(next);
+    p.pushed[static_cast<size_t>(next)] = 1;
+    member[static_cast<size_t>(next)] = true;
+  }
+  p.chain[static_cast<size_t>(len)] = -1;
+  return len;
+}
+
+// Whether the chain's front, one step on, would enter a cell that a unit outside the chain holds
+// (in the grid, or standing there while the push has taken it off the grid): one unit a cell.
+bool Blocked(const SlgUnit& front, const std::array<bool, kSlgMaxUnits>& member) {
+  const SlgCell here = PosToCell(front.x >> 16, front.y >> 16);
+  const SlgCell next = PosToCell((front.x >> 16) - 12, (front.y >> 16) + 6);
+  if (SameCell(here, next)) return false;
+  const uint16_t holder = GetUnitAtCell(next.column, next.row);
+  if (holder != kSlgNoUnit && (holder >= kSlgMaxUnits || !member[holder])) return true;
+  const SlgBattleState& s = Battle().state;
+  for (int j = 0; j < s.unit_count && j < kSlgMaxUnits; ++j) {
+    const SlgUnit& u = s.units[static_cast<size_t>(j)];
+    if (member[static_cast<size_t>(j)] || !SlgUnitLive(u) || (u.flags & kUnitOnGrid) == 0) continue;
+    if (SameCell(PosToCell(u.x >> 16, u.y >> 16), next)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+SlgPair SatanPushSnap(const SlgPair& px) {
+  // Up to the next multiple of 48 (a floor division for either sign), down to a multiple of 24.
+  const auto floor_div = [](int32_t a, int32_t b) { return a / b - (a % b != 0 && a < 0 ? 1 : 0); };
+  const int32_t cx = -floor_div(-px.x, 48);
+  const int32_t cy = floor_div(px.y, 24);
+  // A cell point has x / 48 + y / 24 odd.
+  if (((cx + cy) & 1) != 0) return {cx * 48, cy * 24};
+  const SlgPoint p = SnapPosToCell(px.x, px.y);
+  return {p.x, p.y};
+}
+
+void SatanPushSetUp() {
+  SatanWindPush& p = WindPush();
+  const SlgBattleState& s = Battle().state;
+  p.count = std::clamp<int>(s.unit_count, 0, kSlgMaxUnits);
+  for (int i = 0; i < p.count; ++i) {
+    const SlgUnit& u = s.units[static_cast<size_t>(i)];
+    p.saved[static_cast<size_t>(i)] = {u.x, u.y};
+    p.budget[static_cast<size_t>(i)] = kSatanPushBudget * kPx;
+    p.pushed[static_cast<size_t>(i)] = 0;
+  }
+}
+
+void SatanPushRestore() {
+  SatanWindPush& p = WindPush();
+  auto& units = Battle().state.units;
+  const int slots = PushSlots();
+  for (int i = 0; i < slots; ++i) {
+    SlgUnit& u = units[static_cast<size_t>(i)];
+    p.budget[static_cast<size_t>(i)] = kSatanPushBudget * kPx;
+    if (!Carried(u)) continue;
+    TakeOff(u);  // where the last frame left it
+    u.x = p.saved[static_cast<size_t>(i)].x;
+    u.y = p.saved[static_cast<size_t>(i)].y;
+    TakeOff(u);
+  }
+}
+
+void SatanPushStep(const SlgPair& wind) {
+  SatanWindPush& p = WindPush();
+  auto& units = Battle().state.units;
+  const int slots = PushSlots();
+  std::fill_n(p.pushed.begin(), slots, uint8_t{0});
+  for (int i = 0; i < slots; ++i) {
+    const SlgUnit& head = units[static_cast<size_t>(i)];
+    if (p.pushed[static_cast<size_t>(i)] != 0 || !Carried(head) ||
+        p.budget[static_cast<size_t>(i)] <= 0) {
+      continue;
+    }
+    const int32_t left = wind.x + 2 * ((head.y >> 16) - wind.y);
+    const int32_t x = head.x >> 16;
+    if (x < left || x > left + kPushBand) continue;
+    std::array<bool, kSlgMaxUnits> member{};
+    const int len = BuildChain(p, i, slots, member);
+    const SlgUnit& front = units[static_cast<size_t>(p.chain[static_cast<size_t>(len - 1)])];
+    const bool stuck = (front.x >> 16) < kStuckLeft || (front.y >> 16) > kStuckBottom ||
+                       Blocked(front, member);
+    for (int m = 0; m < len; ++m) {
+      const auto slot = static_cast<size_t>(p.chain[static_cast<size_t>(m)]);
+      SlgUnit& u = units[slot];
+      TakeOff(u);
+      if (stuck) {
+        p.budget[slot] = kSpent;
+        Snap(u);
+      } else {
+        u.x -= 12 * kPx;
+        u.y += 6 * kPx;
+        p.budget[slot] -= 12 * kPx;
+        if (p.budget[slot] < 0) Snap(u);
+      }
+      SetUnitCell(u);
+    }
+  }
+}
+
+void SatanPushEnter() {
+  const SatanWindPush& p = WindPush();
+  auto& units = Battle().state.units;
+  const int slots = PushSlots();
+  for (int i = 0; i < slots; ++i) {
+    SlgUnit& u = units[static_cast<size_t>(i)];
+    if (!Carried(u)) continue;
+    // The sprite, the cell word, the lift and the shade follow a unit the replay has moved.
+    const SlgPair& saved = p.saved[static_cast<size_t>(i)];
+    if (u.x != saved.x || u.y != saved.y) EventObjPlace(u);
+    SetUnitCell(u);
+  }
 }
 
 // ---- The routines ----

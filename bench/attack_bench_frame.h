@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "battle/battle_context.h"
+#include "battle/slg_attack.h"
 #include "battle/slg_unit_sprite.h"
 #include "bench/bench_allocations.h"
 #include "engine/anime/anime.h"

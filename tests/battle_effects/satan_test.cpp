@@ -27,6 +27,12 @@
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_units.h"
+#include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_unit.h"
+#include "testsupport/battle_board.h"
+#include "testsupport/slg_map_writer.h"
+#include "battle/slg_map.h"
 #include "battle_effects/effect_family.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -64,7 +70,11 @@ void SatanSets(AttackFixtures& f) {
   std::vector<AttackAnim> critical(8, AttackAnim{.frames = 4});
   critical[0].frames = 10;
   f.Slot(kAnmSpecialEffect, critical);
-  f.Slot(kAnmSpecialEffect2, 8);
+  // SPECIAL_EFFECT2: the jewel (0) 20 frames, the wind (1) a 64-pixel square, the dust (2).
+  std::vector<AttackAnim> critical2(3, AttackAnim{.frames = 4});
+  critical2[0].frames = 10;
+  critical2[1].side = 64;
+  f.Slot(kAnmSpecialEffect2, critical2);
 }
 
 AttackCase Row(const std::string& name, int attack_kind,
@@ -78,7 +88,10 @@ AttackCase Row(const std::string& name, int attack_kind,
                  .frame_limit = 1200,
                  .hits = HitSignal::kNone,
                  .prefixes = {"Satan::", "Orbile::"},
-                 .leaves = testsupport::kLeavesCamera,
+                 // The critical-2 attack's clouds leave plane 1's offset where they put it.
+                 .leaves = testsupport::kLeavesCamera | (attack_kind == 1 || attack_kind == 3
+                                                             ? 0
+                                                             : testsupport::kLeavesPlaneOffset),
                  .fixtures = &SatanSets};
   row.before = [attack_kind](AttackRig&) {
     Battle().attack.attack_kind = static_cast<uint16_t>(attack_kind);
@@ -315,6 +328,247 @@ TEST(SatanShapes, EveryLineReachesTheCoreInAboutFortyFrames) {
   }
 }
 
+// ---- The critical-2 attack's shapes ----
+
+TEST(SatanCritical2Shapes, TheWindGrowsMovesDownLeftAndStopsPastY992) {
+  BattleContext battle;
+  BattleScope scope(battle);
+  struct Case {
+    int32_t frames, x, y, zoom;
+    bool stopped;
+  } cases[] = {{0, 1592, 446, kPx / 2, false},      {1, 1580, 452, kPx / 2 + kPx / 64, false},
+               {32, 1208, 638, kPx, false},         {91, 500, 992, kPx, false},
+               {92, 488, 998, kPx, true},           {500, 488, 998, kPx, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frames);
+    const SatanWindPos p = SatanWindAt(c.frames);
+    EXPECT_EQ(p.pos.x, c.x * kPx);
+    EXPECT_EQ(p.pos.y, c.y * kPx);
+    EXPECT_EQ(p.zoom, c.zoom);
+    EXPECT_EQ(p.stopped, c.stopped);
+    EXPECT_EQ(p.steps, std::min(c.frames, 92));
+  }
+}
+
+TEST(SatanCritical2Shapes, TheCloudsSpeedUpThenMoveThirtyTwoRightAndSixteenUpAFrame) {
+  // The velocity's x reaches 32 on the 171st frame (171 x 3/16 = 32.06); on the 100th it is
+  // 18.75 and -9.375.
+  EXPECT_NEAR(SatanCloudsAt(100).x - SatanCloudsAt(99).x, 18.75, 1.0);
+  EXPECT_NEAR(SatanCloudsAt(100).y - SatanCloudsAt(99).y, -9.375, 1.0);
+  EXPECT_EQ(SatanCloudsAt(0).x, 0);
+  EXPECT_EQ(SatanCloudsAt(0).y, 0);
+  // 1 + 2 + ... + 10 steps of 3/16 and -3/32: 55 x 0.1875 = 10.3, -55 x 0.09375 = -5.2.
+  EXPECT_EQ(SatanCloudsAt(10).x, 10);
+  EXPECT_EQ(SatanCloudsAt(10).y, -6);
+  for (int32_t n : {171, 172, 200, 400, 1000, 100000}) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(SatanCloudsAt(n).x - SatanCloudsAt(n - 1).x, 32);
+    EXPECT_EQ(SatanCloudsAt(n).y - SatanCloudsAt(n - 1).y, -16);
+  }
+}
+
+TEST(SatanCritical2Shapes, TheScrollDriftsWithTheWindsWithinItsBounds) {
+  struct Case {
+    SlgPair stored;
+    int32_t m;
+    SlgPair scroll;
+  } cases[] = {{{1340, 160}, 0, {1340, 160}},   {{1340, 160}, 10, {1220, 220}},
+               {{1340, 160}, 37, {896, 382}},   {{1340, 160}, 38, {884, 384}},
+               {{1340, 160}, 85, {320, 384}},   {{1340, 160}, 90000, {320, 384}},
+               {{400, 350}, 5, {340, 380}},     {{400, 350}, 7, {320, 384}},
+               {{300, 500}, 1, {320, 384}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m);
+    const SlgPair s = SatanWindScroll(c.stored, c.m);
+    EXPECT_EQ(s.x, c.scroll.x);
+    EXPECT_EQ(s.y, c.scroll.y);
+  }
+}
+
+TEST(SatanCritical2Shapes, TheSnapGoesBackToTheLastCellPointReached) {
+  BattleContext battle;
+  BattleScope scope(battle);
+  struct Case {
+    SlgPair at, snapped;
+  } cases[] = {
+      // On a cell point it stays (the snap of x up to the next multiple of 48 would put it a
+      // column off the lattice).
+      {{960, 456}, {960, 456}},
+      {{48, 720}, {48, 720}},
+      // One to three steps of (-12, +6) on from one: back to it.
+      {{948, 462}, {960, 456}},
+      {{936, 468}, {960, 456}},
+      {{924, 474}, {960, 456}},
+      {{36, 726}, {48, 720}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.at.x << "," << c.at.y);
+    const SlgPair s = SatanPushSnap(c.at);
+    EXPECT_EQ(s.x, c.snapped.x);
+    EXPECT_EQ(s.y, c.snapped.y);
+    const SlgPoint cell = SnapPosToCell(s.x, s.y);
+    EXPECT_EQ(cell.x, s.x);
+    EXPECT_EQ(cell.y, s.y);
+  }
+  // A position off the road of cell points falls on its own cell's point.
+  const SlgPair off = SatanPushSnap({970, 470});
+  const SlgPoint cell = SnapPosToCell(970, 470);
+  EXPECT_EQ(off.x, cell.x);
+  EXPECT_EQ(off.y, cell.y);
+}
+
+// ---- The wind push ----
+
+// The push table's board: 22 x 88 cells, all open, units on cell points.
+struct PushUnit {
+  const char* name;
+  int column, row;
+  uint8_t side;
+  bool dead;
+  SlgPair end;  // where it stands after the wind (pixels)
+};
+// The wind (1592 - 12k, 446 + 6k) reaches a unit at (x, y) on step (700 + 2y - x) / 24 rounded
+// up; it carries it 28 steps (7 cells) at most.
+const std::vector<PushUnit>& PushLayout() {
+  static const std::vector<PushUnit> layout = {
+      // Reached on step 28; passes over the dead unit's cell on its way.
+      {"lone", 10, 20, 0, false, {624, 624}},
+      // A chain of three, reached on step 20 (its head; the two join), carried together.
+      {"head", 12, 20, 1, false, {816, 624}},
+      {"middle", 11, 21, 0, false, {768, 648}},
+      {"front", 11, 22, 1, false, {720, 672}},
+      // Reached on step 84: its front goes to x 36, and on the next step the chain is stuck and
+      // snapped back where it stood.
+      {"stuck_rear", 1, 30, 0, false, {96, 696}},
+      {"stuck_front", 0, 31, 1, false, {48, 720}},
+      // Reached on step 24, one cell on it meets the side-2 unit's cell and stops there.
+      {"blocked", 8, 14, 0, false, {720, 336}},
+      {"side2", 7, 16, 2, false, {672, 360}},
+      {"dead", 7, 25, 0, true, {720, 576}},
+  };
+  return layout;
+}
+
+class PushBoard {
+ public:
+  PushBoard() {
+    board_.SetMapSize(22 * 96, 88 * 24);
+    for (const PushUnit& p : PushLayout()) {
+      const SlgRangePos at = testsupport::CellPos(p.column, p.row);
+      const uint8_t slot = board_.AddUnit(
+          {.side = p.side, .kind = 0, .category = 4, .x = at.x, .y = at.y});
+      if (p.dead) EventRemoveUnit(&Battle().state.units[slot]);
+    }
+  }
+  // One frame of the first wind n frames in, as the wind runs it.
+  static void Frame(int32_t n) {
+    SatanPushRestore();
+    SatanWindAt(n, true);
+    SatanPushEnter();
+  }
+  static const SlgUnit& Unit(size_t i) { return Battle().state.units[i]; }
+  static SlgPair At(size_t i) { return {Unit(i).x >> 16, Unit(i).y >> 16}; }
+
+ private:
+  testsupport::BattleBoard board_;
+};
+
+// Every live unit on the grid entered at the cell under it, one a cell, no entry left behind;
+// every unit whose budget is spent on a cell point; a moved unit's cell word and lift its cell's.
+void ExpectPushGrid(const std::string& when) {
+  SCOPED_TRACE(when);
+  const SlgBattleState& s = Battle().state;
+  std::map<std::pair<int, int>, int> held;
+  for (int i = 0; i < s.unit_count; ++i) {
+    const SlgUnit& u = s.units[static_cast<size_t>(i)];
+    if (!SlgUnitLive(u)) continue;
+    const SlgCell c = PosToCell(u.x >> 16, u.y >> 16);
+    EXPECT_EQ(GetUnitAtCell(c.column, c.row), i) << "unit " << i;
+    const auto [it, fresh] = held.emplace(std::pair{c.column, c.row}, i);
+    EXPECT_TRUE(fresh) << "units " << it->second << " and " << i << " share a cell";
+    if (i < static_cast<int>(WindPush().budget.size()) && WindPush().budget[i] <= 0) {
+      const SlgPoint p = SnapPosToCell(u.x >> 16, u.y >> 16);
+      EXPECT_EQ(p.x * kPx, u.x) << "unit " << i;
+      EXPECT_EQ(p.y * kPx, u.y) << "unit " << i;
+    }
+    EXPECT_EQ(u.cell_attr, EventObjCellWord(u)) << "unit " << i;
+  }
+  for (int row = 0; row < 88; ++row) {
+    for (int column = 0; column < 22; ++column) {
+      const uint16_t e = GetUnitAtCell(column, row);
+      if (e != kSlgNoUnit) {
+        EXPECT_TRUE(held.count({column, row}) != 0) << column << "," << row;
+      }
+    }
+  }
+}
+
+TEST(SatanWindPush, TheTableOfUnitsWithTheGridAtEveryFrame) {
+  PushBoard board;
+  SatanPushSetUp();
+  for (int32_t n = 0; n <= 94; ++n) {
+    PushBoard::Frame(n);
+    ExpectPushGrid("frame " + std::to_string(n));
+  }
+  const std::vector<PushUnit>& layout = PushLayout();
+  for (size_t i = 0; i < layout.size(); ++i) {
+    SCOPED_TRACE(layout[i].name);
+    EXPECT_EQ(PushBoard::At(i).x, layout[i].end.x);
+    EXPECT_EQ(PushBoard::At(i).y, layout[i].end.y);
+  }
+  // Mid-way: the chain moves as one, each member one cell down-left of the one before.
+  PushBoard::Frame(30);
+  EXPECT_EQ(PushBoard::At(1).x, 1152 - 11 * 12);
+  EXPECT_EQ(PushBoard::At(2).x, PushBoard::At(1).x - 48);
+  EXPECT_EQ(PushBoard::At(2).y, PushBoard::At(1).y + 24);
+  EXPECT_EQ(PushBoard::At(3).x, PushBoard::At(2).x - 48);
+  EXPECT_EQ(PushBoard::At(3).y, PushBoard::At(2).y + 24);
+  // The stuck chain's front went to x 36 on step 84 and is back on the next.
+  PushBoard::Frame(84);
+  EXPECT_EQ(PushBoard::At(5).x, 36);
+  PushBoard::Frame(85);
+  EXPECT_EQ(PushBoard::At(5).x, 48);
+  EXPECT_EQ(PushBoard::At(4).x, 96);
+  ExpectPushGrid("frame 85 again");
+}
+
+TEST(SatanWindPush, ALoneUnitIsCarriedTwentyEightStepsAtMost) {
+  PushBoard board;
+  SatanPushSetUp();
+  // The lone unit is reached on step 28: it moves 12 pixels a step until step 55.
+  for (int32_t n : {27, 28, 40, 55, 56, 92}) {
+    PushBoard::Frame(n);
+    const int32_t carried = std::clamp(n - 27, 0, 28);
+    EXPECT_EQ(PushBoard::At(0).x, 960 - 12 * carried) << n;
+    EXPECT_EQ(PushBoard::At(0).y, 456 + 6 * carried) << n;
+  }
+}
+
+TEST(SatanWindPush, SkippedFramesEndAsEveryFrameDoes) {
+  const auto play = [](int32_t every) {
+    PushBoard board;
+    SatanPushSetUp();
+    for (int32_t n = 0; n < 95; n += every) PushBoard::Frame(n);
+    PushBoard::Frame(95);
+    std::vector<std::pair<SlgPair, uint16_t>> out;
+    for (size_t i = 0; i < PushLayout().size(); ++i) {
+      const SlgCell c = PosToCell(PushBoard::At(i).x, PushBoard::At(i).y);
+      out.emplace_back(PushBoard::At(i), GetUnitAtCell(c.column, c.row));
+    }
+    return out;
+  };
+  const auto every = play(1);
+  for (int32_t step : {3, 7}) {
+    const auto skipped = play(step);
+    ASSERT_EQ(skipped.size(), every.size());
+    for (size_t i = 0; i < every.size(); ++i) {
+      EXPECT_EQ(skipped[i].first.x, every[i].first.x) << step << " " << i;
+      EXPECT_EQ(skipped[i].first.y, every[i].first.y) << step << " " << i;
+      EXPECT_EQ(skipped[i].second, every[i].second) << step << " " << i;
+    }
+  }
+}
+
 // ---- The entry ----
 
 TEST(SatanEntry, TheAttackKindChoosesTheTopTaskAndItsSet) {
@@ -347,10 +601,6 @@ TEST(SatanEntry, TheAttackKindChoosesTheTopTaskAndItsSet) {
     ASSERT_GT(play.state7, ended);
     EXPECT_EQ(play.frames[static_cast<size_t>(play.state7)].set_slot, -1);
     EXPECT_LE(play.state7 - ended, 2);
-    // The critical-2 attack's top task ends on its first run (the pass it is made in, or the next).
-    if (c.slot == kAnmSpecialEffect2) {
-      EXPECT_LE(ended, made + 1);
-    }
   }
 }
 
@@ -687,6 +937,215 @@ TEST(SatanCritical, AStopWordSetByHandEndsTheRunningPartsAndTheAttackGoesOn) {
         << part;
   }
   EXPECT_GT(play.state7, thunder);
+}
+
+// ---- The critical-2 attack on the rig ----
+
+// The units of the push table added to the rig's board (category 4: no sprite).
+void AddPushUnits(AttackRig& r) {
+  for (const PushUnit& p : PushLayout()) {
+    const SlgRangePos at = testsupport::CellPos(p.column, p.row);
+    const uint8_t slot =
+        r.board()->AddUnit({.side = p.side, .kind = 0, .category = 4, .x = at.x, .y = at.y});
+    if (p.dead && slot != kSlgCreateRefused) EventRemoveUnit(&Battle().state.units[slot]);
+  }
+}
+
+// A plane 1 (Sky) on battle map 0, loaded, so that the cloud rush has an offset to move.
+void LoadSkyPlane(AttackRig& r) {
+  testsupport::MapTabWriter tab;
+  tab.File("Sky:", {"s0.spr"});
+  tab.Lay(r.rig().driver().tree, 0);
+  testsupport::LayMapFile(r.rig().driver().tree, 0, "s0.spr",
+                          testsupport::MapBankFile(testsupport::GridBank(64, 64, 2, 2, 0)));
+  SlgMap::LoadMapTable(0);
+  ASSERT_NE(Battle().map.planes[1].get(), nullptr);
+}
+
+AttackCase Critical2Row(const std::string& name, AttackLayout layout = AttackLayout::kFront) {
+  AttackCase row = Row(name, 0, layout);
+  row.before = [](AttackRig& r) {
+    Battle().attack.attack_kind = 0;
+    LoadSkyPlane(r);
+    AddPushUnits(r);
+  };
+  return row;
+}
+
+// The frames of part 2: its first (sub-step 0 run) and the frame it ended (the part number 7).
+struct Part2 {
+  int first = -1, winds = -1, last = -1;
+};
+Part2 FindPart2(const Play& play) {
+  Part2 p;
+  for (int f = 1; f < static_cast<int>(play.frames.size()); ++f) {
+    const View& v = play.frames[static_cast<size_t>(f)];
+    // (A new part number's sub-step is reset on the part's first run.)
+    if (p.first < 0 && v.top_part == 2 && v.top_sub == 1) p.first = f;
+    if (p.first >= 0 && p.winds < 0 && v.top_part == 2 && v.top_sub >= 2) p.winds = f;
+    if (p.last < 0 && p.first >= 0 && v.top_part != 2) p.last = f;
+  }
+  return p;
+}
+
+TEST(SatanCritical2, DustEveryFrameWindsSixteenFramesApartAndEveryPartEndsWithTheAttack) {
+  const Play play = PlayObserved(Critical2Row("c2_timeline"));
+  ExpectClean(play);
+  const Part2 p = FindPart2(play);
+  ASSERT_GT(p.first, 0);
+  ASSERT_GT(p.winds, p.first);
+  ASSERT_GT(p.last, p.winds);
+  // 120 frames of dust, then a wind each 16 frames.
+  EXPECT_EQ(p.winds, play.After(play.frames[static_cast<size_t>(p.first)].top_ms, 120, p.first));
+  int prev = p.winds;
+  for (int k = 0; k < kSatanWinds; ++k) {
+    SCOPED_TRACE(k);
+    const int made = play.FrameOf("task+ Satan::Critical2:Kaze:" + std::to_string(k));
+    EXPECT_EQ(made, play.After(play.frames[static_cast<size_t>(prev)].top_ms, 16, prev + 1));
+    prev = made;
+  }
+  // The part ends once the last wind has lowered the count (two frames before it ends).
+  const int last_wind_end = play.FrameOf("task- Satan::Critical2:Kaze:3");
+  EXPECT_GE(last_wind_end, p.last - 1);
+  EXPECT_LE(last_wind_end, p.last + 1);
+  // One dust a frame of the part, its last included, and none besides.
+  std::map<int, int> dust;
+  for (const AttackTraceLine& l : play.lines) {
+    if (l.text.rfind("task+ Satan::Critical2:Tiri:", 0) == 0) ++dust[l.frame];
+  }
+  EXPECT_EQ(static_cast<int>(dust.size()), p.last - p.first + 1);
+  for (int f = p.first; f <= p.last; ++f) EXPECT_EQ(dust[f], 1) << f;
+  // The jewel, the clouds and the dust end with the attack's stop word.
+  const int top_end = play.FrameOf("task- Satan::Critical2Attack");
+  ASSERT_GT(top_end, p.last);
+  for (const char* part : {"task- Orbile::Critical2:Houseki", "task- Orbile::Critical2:KumoByuu"}) {
+    EXPECT_GE(play.FrameOf(part), top_end) << part;
+    EXPECT_LE(play.FrameOf(part), top_end + 1) << part;
+  }
+  EXPECT_EQ(play.frames.back().stop, 1U);
+  EXPECT_GT(play.state7, top_end);
+}
+
+TEST(SatanCritical2, TheScrollFollowsTheWindsFromEitherStoredScrollWithinItsBounds) {
+  for (const bool moved : {false, true}) {
+    SCOPED_TRACE(moved);
+    bool set = false;
+    const Play play = PlayObserved(Critical2Row("c2_scroll"), [&](AttackRig&) {
+      const EffectWork* w = EffectWorkOf(Battle().Extension<SatanAttackWork>().top);
+      if (moved && !set && w != nullptr && w->state == 2 && w->sub == 1) {
+        Battle().state.scroll_x = 400;
+        Battle().state.scroll_y = 350;
+        set = true;
+      }
+    });
+    ExpectClean(play);
+    const Part2 p = FindPart2(play);
+    ASSERT_GT(p.winds, 0);
+    const SlgPair stored = play.frames[static_cast<size_t>(p.winds)].scroll;
+    EXPECT_EQ(stored.x, moved ? 400 : kSatanPanGoal.x);
+    const uint32_t ms = play.frames[static_cast<size_t>(p.winds)].top_ms;
+    for (int f = p.winds; f < p.last; ++f) {
+      const SlgPair want = SatanWindScroll(stored, play.Since(ms, f));
+      const SlgPair s = play.frames[static_cast<size_t>(f)].scroll;
+      EXPECT_EQ(s.x, want.x) << f;
+      EXPECT_EQ(s.y, want.y) << f;
+      EXPECT_LE(s.y, kSatanWindScrollMaxY);
+      EXPECT_GE(s.x, kSatanWindScrollMinX);
+    }
+  }
+}
+
+TEST(SatanCritical2, TheCloudsMovePlaneOneAndLeaveItAfterTheAttack) {
+  std::vector<std::pair<int, SlgPair>> offsets;
+  const Play play = PlayObserved(Critical2Row("c2_clouds"), [&](AttackRig& r) {
+    SlgPair o{-1, -1};
+    SlgMap::GetPlaneOffset(1, &o.x, &o.y);
+    offsets.emplace_back(r.frames(), o);
+  });
+  ExpectClean(play);
+  const int made = play.FrameOf("task+ Orbile::Critical2:KumoByuu");
+  ASSERT_GT(made, 0);
+  const uint32_t ms = play.frames[static_cast<size_t>(made)].ms;
+  int checked = 0;
+  for (const auto& [f, o] : offsets) {
+    if (f < made || f >= play.FrameOf("task- Orbile::Critical2:KumoByuu")) continue;
+    const SlgPair want = SatanCloudsAt(play.Since(ms, f));
+    EXPECT_EQ(o.x, want.x) << f;
+    EXPECT_EQ(o.y, want.y) << f;
+    ++checked;
+  }
+  EXPECT_GT(checked, 200);
+  // From the 171st frame on, (32, -16) a frame.
+  const SlgPair late = SatanCloudsAt(200);
+  EXPECT_EQ(late.x - SatanCloudsAt(199).x, 32);
+}
+
+TEST(SatanCritical2, AWindThatCannotBeMadeComesSixteenFramesLater) {
+  AttackCase row = Critical2Row("c2_refused");
+  const auto before = row.before;
+  row.before = [before](AttackRig& r) {
+    before(r);
+    auto refused = std::make_shared<bool>(false);
+    Battle().alloc.refuse = [refused](uint32_t, size_t bytes) {
+      if (*refused || bytes != sizeof(EffectWork)) return false;
+      if (Ctx().game_task.FindTask("Satan::Critical2:Kaze:1") == nullptr) return false;
+      *refused = true;
+      return true;
+    };
+  };
+  const Play play = PlayObserved(row);
+  ExpectClean(play);
+  std::vector<int> tries;
+  for (const AttackTraceLine& l : play.lines) {
+    if (l.text.rfind("task+ Satan::Critical2:Kaze:1", 0) == 0) tries.push_back(l.frame);
+  }
+  ASSERT_EQ(tries.size(), 2U);
+  EXPECT_EQ(tries[1], play.After(play.frames[static_cast<size_t>(tries[0])].top_ms, 16,
+                                 tries[0] + 1));
+  EXPECT_GT(play.FrameOf("task+ Satan::Critical2:Kaze:3"), tries[1]);
+  EXPECT_GT(play.state7, 0);
+}
+
+TEST(SatanCritical2, ThePushTableOnTheRigWithTheGridAtEveryFrame) {
+  std::vector<SlgPair> last;
+  const Play play = PlayObserved(Critical2Row("c2_push"), [&last](AttackRig& r) {
+    ExpectPushGrid("rig frame " + std::to_string(r.frames()));
+    // The table's units come after the attacker and its targets.
+    const SlgBattleState& s = Battle().state;
+    const size_t base = static_cast<size_t>(s.unit_count) - PushLayout().size();
+    last.clear();
+    for (size_t i = 0; i < PushLayout().size(); ++i) {
+      last.push_back({s.units[base + i].x >> 16, s.units[base + i].y >> 16});
+    }
+  });
+  ExpectClean(play);
+  ASSERT_EQ(last.size(), PushLayout().size());
+  for (size_t i = 0; i < last.size(); ++i) {
+    SCOPED_TRACE(PushLayout()[i].name);
+    EXPECT_EQ(last[i].x, PushLayout()[i].end.x);
+    EXPECT_EQ(last[i].y, PushLayout()[i].end.y);
+  }
+}
+
+TEST(SatanSmoke, TheCritical2AttackOverTheLayoutsAndASlowClock) {
+  for (const int attack_kind : {0, 2}) {
+    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
+                                       {AttackLayout::kFront, "one"},
+                                       {AttackLayout::kThree, "three"}}) {
+      testsupport::ExpectAttackCase(
+          Row("satan_kind" + std::to_string(attack_kind) + "_" + name, attack_kind, layout));
+    }
+  }
+  AttackCase slow = Critical2Row("satan_slow_critical2", AttackLayout::kThree);
+  slow.step_ms = 50;
+  testsupport::ExpectAttackCase(slow);
+}
+
+TEST(SatanSmoke, ThePushLayoutAndTheWindOnScreen) {
+  AttackCase row = Critical2Row("satan_critical2_push");
+  // A frame while the winds blow (as the second is made), the dust and the units in the wind.
+  row.checkpoints = {AttackCheckpoint{"wind", -1, "task+ Satan::Critical2:Kaze:1", {}}};
+  testsupport::ExpectAttackCase(row);
 }
 
 // ---- Failures ----
