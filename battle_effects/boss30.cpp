@@ -355,6 +355,10 @@ int SceneGone(SpecialWork& w) {
   return kTimelineNextRow;
 }
 
+void SetSourceZoom(SpecialWork& w) {
+  SlgSprSetZoom(w.source[0]->handle, {w.source_zoom, w.source_zoom});
+}
+
 // Back on the map: the boss at the unit's place and the source above the attacked unit.
 int ReturnToMap(SpecialWork& w) {
   ShowFlaggedUnits();
@@ -368,6 +372,7 @@ int ReturnToMap(SpecialWork& w) {
            0, 0);
   source->state = kSourceWaiting;
   w.source_zoom = 2 * kPx;
+  SetSourceZoom(w);
   return kTimelineNextRow;
 }
 
@@ -400,10 +405,6 @@ void MakeStrikes(SpecialWork& w) {
                        depth - 2, attr);
       },
       [](int /*k*/, const CellStrike& /*s*/) {});
-}
-
-void SetSourceZoom(SpecialWork& w) {
-  SlgSprSetZoom(w.source[0]->handle, {w.source_zoom, w.source_zoom});
 }
 
 int Strike(SpecialWork& w) {
