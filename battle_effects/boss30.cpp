@@ -109,8 +109,7 @@ constexpr int32_t kShrinkFrames = 32;
 
 // The rising shape's and the source's own state bytes.
 constexpr uint8_t kRisingGrowing = 0, kRisingClimbing = 1, kRisingDone = 2;
-constexpr uint8_t kSourceWaiting = 0, kSourceStriking = 1, kSourceShrinking = 2,
-                  kSourceGone = 3;
+constexpr uint8_t kSourceWaiting = 0, kSourceStriking = 1, kSourceShrinking = 2, kSourceGone = 3;
 
 struct SpecialWork : BossBase {
   SlgAnmObj* boss[1];
@@ -131,7 +130,7 @@ struct SpecialWork : BossBase {
   std::array<int32_t, kStageObjects> stage_wait;
   std::array<uint32_t, kStageObjects> stage_start;
   std::array<bool, kStageObjects> stage_running;  // a flashing object is out (started)
-  bool stage_looping;                              // object 1 has started looping
+  bool stage_looping;                             // object 1 has started looping
   int32_t rising_zoom;
   uint32_t rising_start;
   const SlgUnit* attacked;
@@ -339,7 +338,8 @@ int Rise(SpecialWork& w) {
       BossFollow(obj, {0, climb.y});
       return 0;
     }
-    default: return 1;
+    default:
+      return 1;
   }
 }
 
@@ -368,8 +368,8 @@ int ReturnToMap(SpecialWork& w) {
   w.attacked = &BossAttackedUnit(*w.unit);
   const SlgPair at = BossUnitScreen(*w.attacked);
   SlgAnmObj* source = w.source[0];
-  BossPlay(source, w.anms.effect, kSourceAnm, {at.x, at.y - kSourceRise * kPx}, UnitDepth(w) - 1,
-           0, 0);
+  BossPlay(source, w.anms.effect, kSourceAnm, {at.x, at.y - kSourceRise * kPx}, UnitDepth(w) - 1, 0,
+           0);
   source->state = kSourceWaiting;
   w.source_zoom = 2 * kPx;
   SetSourceZoom(w);
@@ -385,8 +385,9 @@ void MakeStrikes(SpecialWork& w) {
   for (int k = 0; k < kStrikePoints; ++k) {
     SlgAnmObj* beam = w.beams[static_cast<size_t>(k)];
     const BeamPose pose = BeamAt(k);
-    BossPlay(beam, w.anms.effect, kBeamAnm, from, attacked_depth + kBeamDepths[static_cast<size_t>(k)],
-             0, kSlgAnmOnce | kSlgAnmStartStopped);
+    BossPlay(beam, w.anms.effect, kBeamAnm, from,
+             attacked_depth + kBeamDepths[static_cast<size_t>(k)], 0,
+             kSlgAnmOnce | kSlgAnmStartStopped);
     SlgSprSetRot(beam->handle, pose.angle);
     SlgSprSetZoom(beam->handle, pose.zoom);
     SlgAnmHide(beam->handle);
@@ -399,8 +400,7 @@ void MakeStrikes(SpecialWork& w) {
       [&](int k, const CellStrike& /*s*/, const SlgUnit& target) {
         const SlgPair at = BossUnitScreen(target);
         const int depth = BossUnitDepth(target);
-        PlayHiddenOnce(w.hits[static_cast<size_t>(k)], w.anms.effect, kHitAnm, at, depth - 1,
-                       attr);
+        PlayHiddenOnce(w.hits[static_cast<size_t>(k)], w.anms.effect, kHitAnm, at, depth - 1, attr);
         PlayHiddenOnce(w.second_hits[static_cast<size_t>(k)], w.anms.effect, kSecondHitAnm, at,
                        depth - 2, attr);
       },
@@ -438,13 +438,14 @@ int Strike(SpecialWork& w) {
       return 0;
     case kSourceShrinking:
       SetSourceZoom(w);
-      w.source_zoom =
-          static_cast<int32_t>(std::max<int64_t>(2 * kPx - int64_t{n} * (2 * kPx) / kShrinkFrames, 0));
+      w.source_zoom = static_cast<int32_t>(
+          std::max<int64_t>(2 * kPx - int64_t{n} * (2 * kPx) / kShrinkFrames, 0));
       if (w.source_zoom > 0) return 0;
       source->state = kSourceGone;
       BossRelease(source);
       return 1;
-    default: return 1;
+    default:
+      return 1;
   }
 }
 
@@ -462,22 +463,22 @@ int FinishSpecial(SpecialWork& w) {
 
 using SW = TimelineWait<SpecialWork>;
 constexpr TimelineRow<SpecialWork> kSpecial[] = {
-    {SW::AtOnce(), &SetUp},                                                       // 0
-    {SW::AtOnce(), &EnterScene},                                                  // 1
-    {SW::FadeEnd(), &CardIn},                                                     // 2
-    {SW::SubDone(&TurnCard), &WhiteOut},                                          // 3
-    {SW::FadeEnd(), &ShowPicture, kTimelineNextRow, 0, &KeepTurning},             // 4
-    {SW::FadeEnd(), &StartPictureFade},                                           // 5
-    {SW::SubDone(&FadePicture), &BossStands},                                     // 6
-    {SW::Frames(2)},                                                              // 7
-    {SW::AtOnce(), &SecondBackground},                                            // 8
-    {SW::Frames(kBgFade), &SceneRuns, kTimelineNextRow, 0, &FadeBackgroundIn},    // 9
+    {SW::AtOnce(), &SetUp},                                                          // 0
+    {SW::AtOnce(), &EnterScene},                                                     // 1
+    {SW::FadeEnd(), &CardIn},                                                        // 2
+    {SW::SubDone(&TurnCard), &WhiteOut},                                             // 3
+    {SW::FadeEnd(), &ShowPicture, kTimelineNextRow, 0, &KeepTurning},                // 4
+    {SW::FadeEnd(), &StartPictureFade},                                              // 5
+    {SW::SubDone(&FadePicture), &BossStands},                                        // 6
+    {SW::Frames(2)},                                                                 // 7
+    {SW::AtOnce(), &SecondBackground},                                               // 8
+    {SW::Frames(kBgFade), &SceneRuns, kTimelineNextRow, 0, &FadeBackgroundIn},       // 9
     {SW::Counter(&StageCallsDone, 1), &Glow, kTimelineNextRow, 0, &StageCountdown},  // 10
-    {SW::Frames(kLongWait), &MakeRising, kTimelineNextRow, 0, &Stage},            // 11
-    {SW::SubDone(&Rise), &RisingGone, kTimelineNextRow, 0, &Stage},               // 12
-    {SW::FadeEnd(), &SceneGone, kTimelineNextRow, 0, &Stage},                     // 13
-    {SW::AtOnce(), &ReturnToMap},                                                 // 14
-    {SW::SubDone(&Strike), &FinishSpecial, kTimelineNextRow, 0, &ShadowWhenFaded},  // 15
+    {SW::Frames(kLongWait), &MakeRising, kTimelineNextRow, 0, &Stage},               // 11
+    {SW::SubDone(&Rise), &RisingGone, kTimelineNextRow, 0, &Stage},                  // 12
+    {SW::FadeEnd(), &SceneGone, kTimelineNextRow, 0, &Stage},                        // 13
+    {SW::AtOnce(), &ReturnToMap},                                                    // 14
+    {SW::SubDone(&Strike), &FinishSpecial, kTimelineNextRow, 0, &ShadowWhenFaded},   // 15
 };
 
 // ---- Normal attack ----
@@ -505,11 +506,8 @@ struct NormalWork : BossBase {
 
 int NormalSetUp(NormalWork& w) {
   if (!BossTakeAnms(w, BossAttack::kNormal)) return kTimelineStop;
-  if (!BossAllocObjs(w, {{w.body, 1},
-                         {w.first_pair, 2},
-                         {w.second_pair, 2},
-                         {w.projectile, 1},
-                         {w.hit, 1}})) {
+  if (!BossAllocObjs(
+          w, {{w.body, 1}, {w.first_pair, 2}, {w.second_pair, 2}, {w.projectile, 1}, {w.hit, 1}})) {
     return kTimelineStop;
   }
   return kTimelineNextRow;
@@ -545,9 +543,9 @@ int Launch(NormalWork& w) {
   const SlgPair start{w.unit->x, w.unit->y};
   w.goal = {w.attacked->x, w.attacked->y};
   w.current = start;
-  w.flight = Kinematic{.start = start,
-                       .velocity = {(w.goal.x - start.x) / kFlightFrames,
-                                    (w.goal.y - start.y) / kFlightFrames}};
+  w.flight = Kinematic{
+      .start = start,
+      .velocity = {(w.goal.x - start.x) / kFlightFrames, (w.goal.y - start.y) / kFlightFrames}};
   w.launch = TimelineNow();
   return kTimelineNextRow;
 }
@@ -581,11 +579,11 @@ int FinishNormal(NormalWork& w) {
 
 using NW = TimelineWait<NormalWork>;
 constexpr TimelineRow<NormalWork> kNormal[] = {
-    {NW::AtOnce(), &NormalSetUp},                                                        // 0
-    {NW::AtOnce(), &Swing},                                                              // 1
-    {NW::Frames(kProjectileWait), &MakeProjectile, kTimelineNextRow, 0, &FollowBody},    // 2
-    {NW::Counter(&PairsEnded, 1), &Launch, kTimelineNextRow, 0, &FollowBody},            // 3
-    {NW::SubDone(&Fly), &Arrive, kTimelineNextRow, 0, &FollowBody},                      // 4
+    {NW::AtOnce(), &NormalSetUp},                                                      // 0
+    {NW::AtOnce(), &Swing},                                                            // 1
+    {NW::Frames(kProjectileWait), &MakeProjectile, kTimelineNextRow, 0, &FollowBody},  // 2
+    {NW::Counter(&PairsEnded, 1), &Launch, kTimelineNextRow, 0, &FollowBody},          // 3
+    {NW::SubDone(&Fly), &Arrive, kTimelineNextRow, 0, &FollowBody},                    // 4
     {NW::AnmEnd([](NormalWork& w) { return w.hit[0]; }), &FinishNormal, kTimelineNextRow, 0,
      &FollowBody},  // 5
 };

@@ -4,6 +4,8 @@
 // game clock at 60 fps and with skipped frames, its card, picture, stage objects, rising shape
 // and strike; the edge cases and the smoke rows.
 
+#include "battle_effects/boss30.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,15 +26,14 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_units.h"
-#include "battle_effects/boss30.h"
 #include "battle_effects/boss_frame.h"
 #include "battle_effects/scene_fades.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "tests/battle_effects/boss_play.h"
 #include "testsupport/attack_rig.h"
 #include "testsupport/battle_board.h"
-#include "tests/battle_effects/boss_play.h"
 
 namespace {
 
@@ -117,8 +118,8 @@ TEST(Boss30Arithmetic, BeamsDipPassingAndClimb) {
     int32_t angle;
     int32_t zoom;
   };
-  for (const Beam& b : {Beam{0, 488, 71338}, Beam{4, 460, 74752}, Beam{8, 0, 60074},
-                        Beam{12, 441, 67840}}) {
+  for (const Beam& b :
+       {Beam{0, 488, 71338}, Beam{4, 460, 74752}, Beam{8, 0, 60074}, Beam{12, 441, 67840}}) {
     const Boss30::BeamPose pose = Boss30::BeamAt(b.k);
     EXPECT_EQ(pose.angle, b.angle) << "point " << b.k;
     EXPECT_EQ(pose.zoom.x, kPx) << "point " << b.k;
@@ -146,7 +147,10 @@ TEST(Boss30Arithmetic, BeamsDipPassingAndClimb) {
       {"same y: the x test", {0, 7 * kPx}, {-48 * kPx, 7 * kPx}, {-49 * kPx - 1, 7 * kPx}, true},
       {"same y, short", {0, 7 * kPx}, {-48 * kPx, 7 * kPx}, {-40 * kPx, 7 * kPx}, false},
       {"start = goal", {3 * kPx, 3 * kPx}, {3 * kPx, 3 * kPx}, {3 * kPx, 3 * kPx}, true},
-      {"within one pixel", {3 * kPx, 3 * kPx}, {3 * kPx + 100, 3 * kPx + 9}, {3 * kPx, 3 * kPx},
+      {"within one pixel",
+       {3 * kPx, 3 * kPx},
+       {3 * kPx + 100, 3 * kPx + 9},
+       {3 * kPx, 3 * kPx},
        true},
   };
   for (const Pass& p : passes) {
@@ -167,10 +171,10 @@ TEST(Boss30Arithmetic, BeamsDipPassingAndClimb) {
 // What a normal attack showed, with its flight recorded.
 struct FlightView {
   int frame;
-  int32_t n;          // frames since the launch
-  int projectile_y;   // screen pixel (-1: none)
-  int line_y;         // the projectile's line at the previous frame's n, undipped
-  int dipped_y;       // the same dipped by n
+  int32_t n;         // frames since the launch
+  int projectile_y;  // screen pixel (-1: none)
+  int line_y;        // the projectile's line at the previous frame's n, undipped
+  int dipped_y;      // the same dipped by n
 };
 
 struct NormalPlay {
@@ -206,11 +210,13 @@ NormalPlay PlayNormal(const AttackCase& row, const std::function<uint8_t(AttackR
     const int32_t frames =
         static_cast<int32_t>(int64_t{p.frames[static_cast<size_t>(f)].ms - launch_ms} * 60 / 1000);
     const SlgPair line{start.x + velocity.x * previous_n, start.y + velocity.y * previous_n};
-    const std::vector<Anim> projectile = OfAnm(p.frames[static_cast<size_t>(f)].effect,
-                                               r.attacker().dir == 1 || r.attacker().dir == 2 ? 11 : 8);
-    n.flight.push_back({f, frames, projectile.empty() ? -1 : projectile[0].y,
-                        (Slg::PosToScreen(line).y >> 16) + 240,
-                        (Slg::PosToScreen({line.x, line.y + Boss30::DipAt(frames)}).y >> 16) + 240});
+    const std::vector<Anim> projectile =
+        OfAnm(p.frames[static_cast<size_t>(f)].effect,
+              r.attacker().dir == 1 || r.attacker().dir == 2 ? 11 : 8);
+    n.flight.push_back(
+        {f, frames, projectile.empty() ? -1 : projectile[0].y,
+         (Slg::PosToScreen(line).y >> 16) + 240,
+         (Slg::PosToScreen({line.x, line.y + Boss30::DipAt(frames)}).y >> 16) + 240});
     previous_n = frames;
   });
   return n;
@@ -253,7 +259,8 @@ TEST(Boss30Normal, ObjectsByDirectionProjectileAtFrame63LaunchedWhenBothPairsHav
     const std::vector<Anim> projectile =
         OfAnm(p.frames[static_cast<size_t>(made)].effect, kProjectile[static_cast<size_t>(dir)]);
     ASSERT_EQ(projectile.size(), 1u);
-    EXPECT_EQ(projectile[0].priority, p.unit_depth + kProjectileDepth[static_cast<size_t>(dir)] + 1536);
+    EXPECT_EQ(projectile[0].priority,
+              p.unit_depth + kProjectileDepth[static_cast<size_t>(dir)] + 1536);
     EXPECT_EQ(projectile[0].reverse, reverse);
     EXPECT_EQ(projectile[0].loop, 1u);
     EXPECT_EQ(projectile[0].x, (p.frames[static_cast<size_t>(made)].unit_screen.x >> 16) + 320);
@@ -427,8 +434,8 @@ TEST_F(Boss30SpecialPlay, EachStepBeginsWhenItsWaitIsOverAtSixtyFramesAndSkippin
       int from;  // the step whose setting starts the count
       int frames;
     };
-    for (const Wait& w : {Wait{3, 3, 64}, Wait{6, 6, 32}, Wait{7, 7, 2}, Wait{9, 9, 32},
-                          Wait{11, 11, 270}}) {
+    for (const Wait& w :
+         {Wait{3, 3, 64}, Wait{6, 6, 32}, Wait{7, 7, 2}, Wait{9, 9, 32}, Wait{11, 11, 270}}) {
       SCOPED_TRACE("step " + std::to_string(w.step));
       EXPECT_EQ(Set(p, w.step + 1), p.After(Set(p, w.from), w.frames));
     }
@@ -497,9 +504,9 @@ TEST_F(Boss30SpecialPlay, StageObjectsAuraAndGlow) {
   const FrameView& made = p.frames[static_cast<size_t>(Set(p, 10))];
   // Objects 0, 2, 3, 4 and the aura drawn at once; 1 and 5-9 made stopped and hidden.
   const std::map<uint32_t, std::pair<int, bool>> want{
-      {1, {-2, true}},  {15, {-2, false}}, {2, {1, true}},   {4, {1, true}},   {5, {1, true}},
-      {17, {1, false}}, {18, {1, false}},  {19, {1, false}}, {20, {1, false}}, {21, {1, false}},
-      {0, {-1, true}}};
+      {1, {-2, true}},  {15, {-2, false}}, {2, {1, true}},   {4, {1, true}},
+      {5, {1, true}},   {17, {1, false}},  {18, {1, false}}, {19, {1, false}},
+      {20, {1, false}}, {21, {1, false}},  {0, {-1, true}}};
   for (const auto& [anm, depth_drawn] : want) {
     SCOPED_TRACE("animation " + std::to_string(anm));
     const std::vector<Anim> a = OfAnm(made.effect, anm);
@@ -718,7 +725,10 @@ TEST(Boss30Edges, AnAttackedByteNamingAFreeSlotAndMissingBackgrounds) {
   };
   const Case cases[] = {
       {"normal, targets", 0, AttackLayout::kThree, {{320, 200}, {640, 480}}},
-      {"normal, no target: aimed at the boss itself", 0, AttackLayout::kNone, {{320, 200}, {640, 480}}},
+      {"normal, no target: aimed at the boss itself",
+       0,
+       AttackLayout::kNone,
+       {{320, 200}, {640, 480}}},
       {"special, targets", 1, AttackLayout::kThree, {{320, 200}, {640, 480}}},
       {"special, no target", 1, AttackLayout::kNone, {{320, 200}, {640, 480}}},
       {"special, background 1 missing", 1, AttackLayout::kFront, {{320, 200}}},
@@ -781,15 +791,15 @@ TEST(Boss30Smoke, EveryTypeOverDirectionsAndLayouts) {
 
 TEST(Boss30Smoke, TheActionTaskAndSkippedFrames) {
   for (int type : {0, 1}) {
-    AttackCase action = SmokeRow("boss30_action" + std::to_string(type), type, 1,
-                                 AttackLayout::kFront);
+    AttackCase action =
+        SmokeRow("boss30_action" + std::to_string(type), type, 1, AttackLayout::kFront);
     action.road = AttackRoad::kAction;
     // The special keeps layer 4 in mode 2, where a battle keeps it; the action task's bare stage
     // is given the battle's layer first.
     action.before = [](AttackRig&) { SlgSetLayer(SURFACE_ROOT, 2); };
     testsupport::ExpectAttackCase(action);
-    AttackCase skipped = SmokeRow("boss30_skipped" + std::to_string(type), type, 0,
-                                  AttackLayout::kFront);
+    AttackCase skipped =
+        SmokeRow("boss30_skipped" + std::to_string(type), type, 0, AttackLayout::kFront);
     skipped.step_ms = 50;
     testsupport::ExpectAttackCase(skipped);
   }

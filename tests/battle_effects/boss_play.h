@@ -83,8 +83,9 @@ inline std::vector<Anim> Anims(int kind, int slot) {
   for (AnimeHandle h : Ctx().anime.Records(kAnimeSpx)) {
     const SpxAnimeBlock* b = spx->Block(h);
     if (b == nullptr || SlotOfSet(kind, b->anm) != slot) continue;
-    out.push_back({h, slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->zoom_y, b->rotation, b->reverse, b->loop,
-                   b->frame, b->drawn != nullptr, b->end_reached != 0});
+    out.push_back({h, slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->zoom_y,
+                   b->rotation, b->reverse, b->loop, b->frame, b->drawn != nullptr,
+                   b->end_reached != 0});
   }
   return out;
 }
@@ -130,7 +131,8 @@ inline std::vector<Poly> Polys() {
   return out;
 }
 
-inline bool SameCorners(const std::array<PolygonPoint, 4>& a, const std::array<PolygonPoint, 4>& b) {
+inline bool SameCorners(const std::array<PolygonPoint, 4>& a,
+                        const std::array<PolygonPoint, 4>& b) {
   for (size_t i = 0; i < 4; ++i) {
     if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
   }
@@ -251,7 +253,8 @@ inline Play PlayObserved(const AttackCase& row, uint32_t event_flag, const char*
 }
 
 // Pins the attacked-unit byte to a slot once the attack state is reached (before its first call).
-inline std::function<void(AttackRig&, const Play&)> PinAttacked(std::function<uint8_t(AttackRig&)> slot) {
+inline std::function<void(AttackRig&, const Play&)> PinAttacked(
+    std::function<uint8_t(AttackRig&)> slot) {
   return [slot](AttackRig& r, const Play& p) {
     SlgUnit& a = r.attacker();
     if (a.state == kStateAttack && p.first_call < 0) a.stats.action_bytes[0] = slot(r);
