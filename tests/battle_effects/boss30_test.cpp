@@ -716,7 +716,9 @@ TEST(Boss30Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   }
 }
 
-TEST(Boss30Edges, AnAttackedByteNamingAFreeSlotAndMissingBackgrounds) {
+// The attacked-unit byte naming a free slot, with and without targets, and missing backgrounds:
+// the rows of one attack type.
+void FreeSlotAndBackgroundRows(int type) {
   struct Case {
     const char* name;
     int type;
@@ -735,6 +737,7 @@ TEST(Boss30Edges, AnAttackedByteNamingAFreeSlotAndMissingBackgrounds) {
       {"special, no background", 1, AttackLayout::kFront, {}},
   };
   for (const Case& c : cases) {
+    if (c.type != type) continue;
     SCOPED_TRACE(c.name);
     AttackCase row = Row(c.type, 2, c.layout);
     row.fixtures = [c](AttackFixtures& f) {
@@ -760,6 +763,9 @@ TEST(Boss30Edges, AnAttackedByteNamingAFreeSlotAndMissingBackgrounds) {
     }
   }
 }
+
+TEST(Boss30Edges, NormalWithAFreeSlotByte) { FreeSlotAndBackgroundRows(0); }
+TEST(Boss30Edges, SpecialWithAFreeSlotByteOrMissingBackgrounds) { FreeSlotAndBackgroundRows(1); }
 
 // ---- The smoke rows ----
 
