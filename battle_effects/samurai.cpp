@@ -295,11 +295,15 @@ void CalcChange(SlgEffectTask* task) {
     c.state = 1;
     c.start = task->now;
   } else if (c.state == 1) {
-    const int32_t elapsed = TimelineFrames(c.start);
+    // The frames since the last change are counted on one clock from the first frame, so no
+    // part of a frame is lost at a change; late frames are taken off the next interval. The
+    // changes so keep to the clock at any frame rate.
+    const int32_t now = TimelineFrames(c.start);
+    const int32_t elapsed = now - c.last;
     if (elapsed >= c.next) {
-      // Late frames are taken off the next interval, so the changes keep to the clock.
-      c.next = static_cast<int16_t>(std::clamp<int32_t>(c.next + c.interval - elapsed, INT16_MIN, INT16_MAX));
-      c.start = task->now;
+      c.next = static_cast<int16_t>(
+          std::clamp<int32_t>(c.next + c.interval - elapsed, INT16_MIN, INT16_MAX));
+      c.last = now;
       if (--c.steps_left <= 0) {
         c.steps_left = 0;
         c.state = 2;
@@ -343,19 +347,13 @@ struct LauncherWork {
   SprAnm* set;
 };
 
-struct FireBallWork {
-  SlgAnmObj obj;
-  SprAnm* set;
-  int32_t angle;
-};
-
-void EndFireBall(SlgEffectTask* task, FireBallWork& f) {
+void EndFireBall(SlgEffectTask* task, SamuraiFireBallTask& f) {
   if (f.obj.handle != nullptr && HasScene()) Scene().tamvik_spr.ReleaseAnm(&f.obj.handle);
   if (f.set != nullptr) ReleaseUnitAnm(&f.set);
   SlgTaskEnd(task);
 }
 
-void DrawFireBall(FireBallWork& f, const SamuraiFireBall& at) {
+void DrawFireBall(SamuraiFireBallTask& f, const SamuraiFireBall& at) {
   f.obj.x = at.pos.x;
   f.obj.y = at.pos.y;
   SlgSprSetPos(f.obj.handle, at.pos);
@@ -363,7 +361,7 @@ void DrawFireBall(FireBallWork& f, const SamuraiFireBall& at) {
 }
 
 void ActFireBall(SlgEffectTask* task) {
-  FireBallWork& f = *static_cast<FireBallWork*>(task->owned[0]);
+  SamuraiFireBallTask& f = *static_cast<SamuraiFireBallTask*>(task->owned[0]);
   if (task->phase == 0) {
     f.angle = SlgRand() & 511;
     const SamuraiFireBall at = SamuraiFireBallAt(f.angle, 0);
@@ -383,12 +381,12 @@ void ActFireBall(SlgEffectTask* task) {
 void StartFireBall(int number, SprAnm* set) {
   char name[64];
   std::snprintf(name, sizeof name, "%s%d", kFireBallBase, number);
-  SlgEffectTask* task = SlgTaskCreateWork(&ActFireBall, sizeof(FireBallWork), name);
+  SlgEffectTask* task = SlgTaskCreateWork(&ActFireBall, sizeof(SamuraiFireBallTask), name);
   if (task == nullptr) {
     DebugPrint("Samurai::SpecialAttack: %s refused\n", name);
     return;
   }
-  static_cast<FireBallWork*>(task->owned[0])->set = SlgHoldAnmSet(set);
+  static_cast<SamuraiFireBallTask*>(task->owned[0])->set = SlgHoldAnmSet(set);
 }
 
 void FireBallLauncher(SlgEffectTask* task) {

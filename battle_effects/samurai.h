@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "battle/battle_extension.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_units.h"
 #include "battle_effects/step_timeline.h"
 #include "engine/gfx/pixels/blend_blit.h"
@@ -44,6 +45,7 @@
 struct SlgAttackCtx;
 struct SlgEffectTask;
 struct SprBufferEntry;
+struct SprAnm;
 struct SprRec;
 
 constexpr int kSamuraiStrips = 240;
@@ -67,7 +69,8 @@ struct SamuraiChange {
   int16_t steps_left;
   int16_t interval;
   int16_t next;    // frames from the last change to the next one
-  uint32_t start;  // game clock ms of the last change
+  uint32_t start;  // game clock ms of the first frame
+  int32_t last;    // frames from the first frame to the last change
   int16_t shown;   // the array the entries show
 };
 
@@ -97,6 +100,14 @@ struct SamuraiWork {
 };
 
 SamuraiWork& SamuraiWorkOf();
+
+// The work of a task "Samurai::Special:ActFireBall%d": its object, its own reference of the
+// effect set, its angle.
+struct SamuraiFireBallTask {
+  SlgAnmObj obj;
+  SprAnm* set;
+  int32_t angle;
+};
 
 // The array the cross-fade shows with `steps_left` changes to go: ((32 - steps_left) x 15) / 32.
 int SamuraiArrayOf(int steps_left);
