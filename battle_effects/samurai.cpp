@@ -378,16 +378,6 @@ void ActFireBall(SlgEffectTask* task) {
   if (SamuraiFireBallHome(at.pos)) EndFireBall(task, f);
 }
 
-void StartFireBall(int number, SprAnm* set) {
-  char name[64];
-  std::snprintf(name, sizeof name, "%s%d", kFireBallBase, number);
-  SlgEffectTask* task = SlgTaskCreateWork(&ActFireBall, sizeof(SamuraiFireBallTask), name);
-  if (task == nullptr) {
-    DebugPrint("Samurai::SpecialAttack: %s refused\n", name);
-    return;
-  }
-  static_cast<SamuraiFireBallTask*>(task->owned[0])->set = SlgHoldAnmSet(set);
-}
 
 void FireBallLauncher(SlgEffectTask* task) {
   LauncherWork& l = *static_cast<LauncherWork*>(task->owned[0]);
@@ -404,7 +394,7 @@ void FireBallLauncher(SlgEffectTask* task) {
     return;
   }
   const int32_t number = SpawnDue(l.spawner, kLaunchRule, n);
-  if (number >= 0) StartFireBall(number, l.set);
+  if (number >= 0) SamuraiStartFireBall(number, l.set);
 }
 
 // ---- The steps ----
@@ -539,6 +529,20 @@ SamuraiWork& SamuraiWorkOf() { return Battle().Extension<SamuraiWork>(); }
 
 SamuraiWork::~SamuraiWork() {
   if (HasBattle()) GiveBack(scene);
+}
+
+void SamuraiGiveBack(SamuraiScene& scene) { GiveBack(scene); }
+
+SlgEffectTask* SamuraiStartFireBall(int number, SprAnm* set) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%s%d", kFireBallBase, number);
+  SlgEffectTask* task = SlgTaskCreateWork(&ActFireBall, sizeof(SamuraiFireBallTask), name);
+  if (task == nullptr) {
+    DebugPrint("Samurai::SpecialAttack: %s refused\n", name);
+    return nullptr;
+  }
+  static_cast<SamuraiFireBallTask*>(task->owned[0])->set = SlgHoldAnmSet(set);
+  return task;
 }
 
 int SamuraiArrayOf(int steps_left) {

@@ -100,6 +100,12 @@ struct SamuraiWork {
 };
 
 SamuraiWork& SamuraiWorkOf();
+// Gives back what the attack holds (strips, objects, context) and puts the first target back;
+// the effect tasks end on the end flag it sets. Layers and flags are the caller's.
+void SamuraiGiveBack(SamuraiScene& scene);
+// Starts the fireball task "Samurai::Special:ActFireBall<number>" playing from `set` (it takes
+// its own reference); null when refused.
+SlgEffectTask* SamuraiStartFireBall(int number, SprAnm* set);
 
 // The work of a task "Samurai::Special:ActFireBall%d": its object, its own reference of the
 // effect set, its angle.
