@@ -383,18 +383,14 @@ TEST(SamuraiFireBalls, ThirtyOneOneEveryFourFramesReplayedAndHomeBeforeTheEnd) {
 // ---- The first target ----
 
 TEST(SamuraiTarget, StandsAtOneScreenPlaceWhateverTheCameraAndGoesBack) {
-  std::vector<SlgPair> screens;
   std::vector<SlgPair> maps;
   for (const int16_t scroll : {int16_t{0}, int16_t{96}}) {
     AttackCase row = Row("target");
-    SlgPair own{};
     SlgPair during{};
     SlgPair screen{};
     uint8_t slot = 0;
-    AttackRig* rig = nullptr;
     bool set = false;
     const auto failures = Play(row, [&](AttackRig& r) {
-      rig = &r;
       const SlgUnit& a = r.attacker();
       if (!set && StepOf(a) == 1) {
         // The camera somewhere else before the scene is set up.
@@ -403,8 +399,6 @@ TEST(SamuraiTarget, StandsAtOneScreenPlaceWhateverTheCameraAndGoesBack) {
         Battle().state.scroll_y = static_cast<int16_t>(scroll / 2);
         Slg::InitCamera();
         slot = r.targets().at(0);
-        const SlgUnit& t = Battle().state.units[slot];
-        own = {t.x, t.y};
       }
       if (StepOf(a) == 3) {
         const SlgUnit& t = Battle().state.units[slot];
@@ -413,12 +407,9 @@ TEST(SamuraiTarget, StandsAtOneScreenPlaceWhateverTheCameraAndGoesBack) {
       }
     });
     EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
-    screens.push_back(screen);
     maps.push_back(during);
     EXPECT_EQ(screen.x, 128 * kPx);
     EXPECT_EQ(screen.y, 104 * kPx);
-    (void)own;
-    (void)rig;
   }
   EXPECT_NE(maps[0].x, maps[1].x) << "the camera differed";
 }
