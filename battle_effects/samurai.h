@@ -55,7 +55,6 @@ constexpr int kSamuraiStripHeight = 2;
 constexpr int kSamuraiStripMargin = 16;  // the strips start this many pixels left of the screen
 constexpr int kSamuraiChanges = 31;
 constexpr int kSamuraiChangeInterval = 8;
-constexpr int kSamuraiFireBalls = 31;
 
 // The strip sprites and the entries that show them: sprites[j][k] is strip k of array j.
 struct SamuraiStrips {
