@@ -1,0 +1,31 @@
+#pragma once
+// Small pieces the heroine specials share: their SPECIAL_BG pictures cut into sprites, and the
+// animations their objects and effect tasks play.
+
+#include <cstdint>
+
+#include "battle/slg_units.h"
+#include "engine/gfx/gfx_types.h"
+
+struct SlgAnmObj;
+struct SlgUnit;
+struct SprAnm;
+struct SprRec;
+
+// SPECIAL_BG picture `picture` of the unit loaded onto the work surface (12) and cut whole into a
+// sprite whose home position is (x, y); null (traced) when the picture is missing.
+SprRec* CutSpecialPicture(const SlgUnit& unit, int picture, int x, int y);
+// A box of the work surface, from its corner, as a sprite at home (0, 0).
+SprRec* CutWorkBox(int width, int height);
+
+// The object's animation released (the object is kept).
+void ReleaseObjAnm(SlgAnmObj* obj);
+// Plays animation n of a set the routine may release before the effect ends: the effect takes a
+// reference of its own into `held` (given back by ReleaseHeldSet).
+void PlayHeld(SprAnm* set, uint32_t n, SlgAnmObj* obj, SprAnm** held, SurfaceId surface);
+void ReleaseHeldSet(SprAnm** held);
+
+// The object's sprite at the object's position.
+void PlaceObj(const SlgAnmObj* obj);
+// A 16.16 position (about the screen centre) outside the box of half sizes (pixels).
+bool OutsideBox(const SlgPair& pos, int32_t half_w, int32_t half_h);
