@@ -21,3 +21,19 @@ inline void HeroSets(testsupport::AttackFixtures& f) {
 inline int32_t FramesBetween(uint32_t from, uint32_t to) {
   return static_cast<int32_t>(int64_t{static_cast<int32_t>(to - from)} * 60 / 1000);
 }
+
+// The heroine units' sets (kinds 1 and 2): the body slots' animations 0-12 of 16 one-tick frames,
+// the effect slots' 0-12 of the default length; kind 1's SPECIAL_BG a 448 x 192 background and
+// three 320 x 320 cut-ins, kind 2's three 320 x 240 backgrounds.
+inline void HeroineSets(testsupport::AttackFixtures& f) {
+  const testsupport::AttackAnim body{.frames = 16, .ticks = 1};
+  f.Slot(kAnmAttackBody, 13, body);
+  f.Slot(kAnmSpecialBody, 13, body);
+  f.Slot(kAnmAttackEffect, 13);
+  f.Slot(kAnmSpecialEffect, 13);
+  if (f.kind() == 1) {
+    f.Pictures(kAnmSpecialBg, {{448, 192}, {320, 320}, {320, 320}, {320, 320}});
+  } else {
+    f.Pictures(kAnmSpecialBg, {{320, 240}, {320, 240}, {320, 240}});
+  }
+}
