@@ -146,13 +146,7 @@ void DeletePictures(DavoneSpecial& s) {
 }
 
 void GiveBackSpecial(DavoneSpecial& s) {
-  if (s.ctx != nullptr) {
-    FreeAnimeObjs(s.ctx->objects.data(), s.ctx->object_count);
-    s.ctx->objects.fill(nullptr);
-    s.ctx->object_count = 0;
-    FreeAttackCtx(s.ctx);
-    s.ctx = nullptr;
-  }
+  FreeSceneCtx(s.ctx);
   DeletePictures(s);
 }
 
@@ -496,20 +490,12 @@ int Begin(DavoneSpecial& s) {
   SlgAttackCtx& ctx = *s.ctx;
   Present(s);
   HideTargets(Battle().target_count);
-  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, 2) == 0) {
+  if (!StartSceneObjects(ctx, unit, 2)) {
     GiveBackSpecial(s);
     SlgLayerRestore();
     EndAttack(unit);
     return kTimelineStop;
   }
-  ctx.object_count = 2;
-  for (SlgAnmObj* obj : std::span(ctx.objects).first(2)) {
-    obj->x = 0;
-    obj->y = 0;
-    obj->mode = kSlgAnmOnce;
-  }
-  SlgPlayAnm(ctx.body_anims, 0, ctx.objects[0], SURFACE_ROOT);
-  Ctx().anime.SetStop(ctx.objects[0]->handle, 1);
   StartTiles(s);
   s.rock_wait = 1;
   return kTimelineNextRow;

@@ -1,10 +1,14 @@
 #include "battle_effects/special_scene.h"
 
+#include <span>
+
 #include "battle/slg_anm_obj.h"
+#include "battle/slg_attack.h"
 #include "battle/slg_attack_anm.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/sprite/sprite.h"
@@ -24,6 +28,28 @@ SprRec* CutSpecialPicture(const SlgUnit& unit, int picture, int x, int y) {
 
 SprRec* CutWorkBox(int width, int height) {
   return Ctx().ddraw_spr.CreateSprite(0, 0, SURFACE_SCRATCH, 0, 0, width, height);
+}
+
+bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n) {
+  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, n) == 0) return false;
+  ctx.object_count = static_cast<int16_t>(n);
+  for (SlgAnmObj* obj : std::span(ctx.objects).first(static_cast<size_t>(n))) {
+    obj->x = 0;
+    obj->y = 0;
+    obj->mode = kSlgAnmOnce;
+  }
+  SlgPlayAnm(ctx.body_anims, 0, ctx.objects[0], SURFACE_ROOT);
+  Ctx().anime.SetStop(ctx.objects[0]->handle, 1);
+  return true;
+}
+
+void FreeSceneCtx(SlgAttackCtx*& ctx) {
+  if (ctx == nullptr) return;
+  FreeAnimeObjs(ctx->objects.data(), ctx->object_count);
+  ctx->objects.fill(nullptr);
+  ctx->object_count = 0;
+  FreeAttackCtx(ctx);
+  ctx = nullptr;
 }
 
 void ReleaseObjAnm(SlgAnmObj* obj) {

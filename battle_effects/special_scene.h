@@ -8,6 +8,7 @@
 #include "engine/gfx/gfx_types.h"
 
 struct SlgAnmObj;
+struct SlgAttackCtx;
 struct SlgUnit;
 struct SprAnm;
 struct SprRec;
@@ -17,6 +18,13 @@ struct SprRec;
 SprRec* CutSpecialPicture(const SlgUnit& unit, int picture, int x, int y);
 // A box of the work surface, from its corner, as a sprite at home (0, 0).
 SprRec* CutWorkBox(int width, int height);
+
+// n objects of the context on the unit's body object, at the screen centre with flag byte 1,
+// object 0 playing the body set's animation 0 stopped on its first frame; false (nothing kept)
+// when the objects are refused.
+bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n);
+// The context's objects freed and the context given back; null after.
+void FreeSceneCtx(SlgAttackCtx*& ctx);
 
 // The object's animation released (the object is kept).
 void ReleaseObjAnm(SlgAnmObj* obj);

@@ -101,13 +101,7 @@ void DeletePictures(TamvikSpecial& w) {
 
 // Everything the special holds: objects, context, pictures.
 void GiveBackSpecial(TamvikSpecial& w) {
-  if (w.ctx != nullptr) {
-    FreeAnimeObjs(w.ctx->objects.data(), w.ctx->object_count);
-    w.ctx->objects.fill(nullptr);
-    w.ctx->object_count = 0;
-    FreeAttackCtx(w.ctx);
-    w.ctx = nullptr;
-  }
+  FreeSceneCtx(w.ctx);
   DeletePictures(w);
 }
 
@@ -272,21 +266,12 @@ int Begin(TamvikSpecial& w) {
   SlgUnit& unit = *w.unit;
   SlgAttackCtx& ctx = *w.ctx;
   HideTargets(Battle().target_count);
-  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, 4) == 0) {
+  if (!StartSceneObjects(ctx, unit, 4)) {
     GiveBackSpecial(w);
     SlgLayerRestore();
     EndAttack(unit);
     return kTimelineStop;
   }
-  ctx.object_count = 4;
-  for (SlgAnmObj* obj : std::span(ctx.objects).first(4)) {
-    obj->x = 0;
-    obj->y = 0;
-    obj->mode = kSlgAnmOnce;
-  }
-  SlgAnmObj* body = ctx.objects[0];
-  SlgPlayAnm(ctx.body_anims, 0, body, SURFACE_ROOT);
-  Ctx().anime.SetStop(body->handle, 1);
   w.petal_side = (SlgRand20() & 1) != 0 ? 1 : -1;
   w.petal_start = TimelineNow();
   StartPetal(w, 0);

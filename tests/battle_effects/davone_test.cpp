@@ -179,11 +179,9 @@ TEST(DavoneSpecial, MissingSetsEndAtOnceAndMissingPicturesAreDoneWithout) {
   });
   const testsupport::AttackOutcome out = testsupport::PlayAttackCase(missing);
   EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-  int entered = -1;
-  for (const auto& line : out.lines) {
-    if (entered < 0 && line.text == "routine Davone::SpecialAttack") entered = line.frame;
-  }
-  EXPECT_LE(out.state7_frame - entered, 1);
+  const int frames = FramesInRoutine(out, "Davone::SpecialAttack");
+  EXPECT_GE(frames, 0) << "the routine ran";
+  EXPECT_LE(frames, 1);
   testsupport::ExpectAttackCase(Row("missing_pictures", [](AttackFixtures& f) {
     HeroineSets(f);
     f.Omit(kAnmSpecialBg);

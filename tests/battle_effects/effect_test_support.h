@@ -5,7 +5,10 @@
 #include <cstdint>
 
 #include "battle/slg_tables.h"
+#include <string>
+
 #include "testsupport/attack_fixtures.h"
+#include "testsupport/attack_rig.h"
 
 // The hero's sets for his attack tests (kind 0, and kind 7 for the cover move): SPECIAL_BODY
 // animation 0 of 32 one-tick frames, SPECIAL_EFFECT animations 0-4, ATTACK_EFFECT 0-9 and the
@@ -36,4 +39,12 @@ inline void HeroineSets(testsupport::AttackFixtures& f) {
   } else {
     f.Pictures(kAnmSpecialBg, {{320, 240}, {320, 240}, {320, 240}});
   }
+}
+
+// Frames from the first frame the routine was called to the attacker's state 7 (0: on that frame).
+inline int FramesInRoutine(const testsupport::AttackOutcome& out, const std::string& routine) {
+  for (const auto& line : out.lines) {
+    if (line.text == "routine " + routine) return out.state7_frame - line.frame;
+  }
+  return -1;
 }

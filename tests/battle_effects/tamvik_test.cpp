@@ -286,11 +286,9 @@ TEST(TamvikSpecial, AMissingEffectSetEndsAtOnceAndMissingPicturesAreDoneWithout)
   });
   const testsupport::AttackOutcome out = testsupport::PlayAttackCase(missing);
   EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-  int entered = -1;
-  for (const auto& line : out.lines) {
-    if (entered < 0 && line.text == "routine Tamvik::SpecialAttack") entered = line.frame;
-  }
-  EXPECT_LE(out.state7_frame - entered, 1);
+  const int frames = FramesInRoutine(out, "Tamvik::SpecialAttack");
+  EXPECT_GE(frames, 0) << "the routine ran";
+  EXPECT_LE(frames, 1);
   AttackCase pictures = Row("missing_pictures", AttackLayout::kFront, 1, [](AttackFixtures& f) {
     HeroineSets(f);
     f.Omit(kAnmSpecialBg);
