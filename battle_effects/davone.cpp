@@ -30,7 +30,6 @@ namespace {
 constexpr int32_t kPx = 65536;
 constexpr uint8_t kTypeCritical = 2;
 constexpr uint8_t kTypeThree = 3;
-constexpr uint16_t kFlagsUnitsShown = 0x6;  // SlgFlags bits 1 and 2
 
 DavoneNormal& Normal() { return DavoneAttackWork().normal; }
 DavoneSpecial& Special() { return DavoneAttackWork().special; }
@@ -441,9 +440,7 @@ void ShowBackgrounds(DavoneSpecial& s, int picture) {
 }
 
 int StageFadeIn(DavoneSpecial& /*s*/) {
-  BattleContext& b = Battle();
-  b.flags = static_cast<uint16_t>(b.flags & ~kFlagsUnitsShown);
-  SlgFadeIn(30);
+  EnterSpecialScene();
   return kTimelineNextRow;
 }
 void StageCycle(DavoneSpecial& s) {
@@ -451,8 +448,7 @@ void StageCycle(DavoneSpecial& s) {
   if (picture != s.bg_shown) ShowBackgrounds(s, picture);
 }
 int StageUnitsBack(DavoneSpecial& /*s*/) {
-  Battle().flags |= kFlagsUnitsShown;
-  ShowFlaggedUnits();
+  LeaveSpecialScene();
   return kTimelineNextRow;
 }
 

@@ -2,10 +2,13 @@
 
 #include <span>
 
+#include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_attack_anm.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_screen.h"
+#include "battle/slg_sound.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "engine/anime/anime.h"
@@ -67,6 +70,21 @@ void PlayHeld(SprAnm* set, uint32_t n, SlgAnmObj* obj, SprAnm** held, SurfaceId 
 void ReleaseHeldSet(SprAnm** held) {
   if (*held != nullptr) ReleaseUnitAnm(held);
   *held = nullptr;
+}
+
+namespace {
+constexpr uint16_t kFlagsUnitsShown = 0x6;  // SlgFlags bits 1 and 2
+}  // namespace
+
+void EnterSpecialScene() {
+  BattleContext& b = Battle();
+  b.flags = static_cast<uint16_t>(b.flags & ~kFlagsUnitsShown);
+  SlgFadeIn(30);
+}
+
+void LeaveSpecialScene() {
+  Battle().flags |= kFlagsUnitsShown;
+  ShowFlaggedUnits();
 }
 
 void PlaceObj(const SlgAnmObj* obj) {

@@ -33,6 +33,12 @@ void ReleaseObjAnm(SlgAnmObj* obj);
 void PlayHeld(SprAnm* set, uint32_t n, SlgAnmObj* obj, SprAnm** held, SurfaceId surface);
 void ReleaseHeldSet(SprAnm** held);
 
+// A special's scene begins: SlgFlags bits 1 and 2 cleared (the map's units hidden), a fade in
+// from black over 30 frames.
+void EnterSpecialScene();
+// And ends: bits 1 and 2 set, the flagged units shown.
+void LeaveSpecialScene();
+
 // The object's sprite at the object's position.
 void PlaceObj(const SlgAnmObj* obj);
 // A 16.16 position (about the screen centre) outside the box of half sizes (pixels).

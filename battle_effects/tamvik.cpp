@@ -32,7 +32,6 @@ constexpr int32_t kPx = kTamvikPx;
 constexpr uint8_t kTypeCritical = 2;
 constexpr uint8_t kTypeThree = 3;
 constexpr uint8_t kStateAfterAttack = 7;
-constexpr uint16_t kFlagsUnitsShown = 0x6;  // SlgFlags bits 1 and 2
 constexpr int kCellHeightPixels = 48;
 
 TamvikSpecial& Special() { return TamvikAttackWork().special; }
@@ -188,9 +187,7 @@ void ShowCutIn(TamvikSpecial& w, int32_t frames) {
 }
 
 int StageFadeIn(TamvikSpecial& /*w*/) {
-  BattleContext& b = Battle();
-  b.flags = static_cast<uint16_t>(b.flags & ~kFlagsUnitsShown);
-  SlgFadeIn(30);
+  EnterSpecialScene();
   return kTimelineNextRow;
 }
 void StageCycle(TamvikSpecial& w) { ShowCutIn(w, TimelineFrames(w.presentation.clock.start)); }
@@ -219,8 +216,7 @@ int StageFadeOut(TamvikSpecial& /*w*/) {
   return kTimelineNextRow;
 }
 int StageUnitsBack(TamvikSpecial& /*w*/) {
-  Battle().flags |= kFlagsUnitsShown;
-  ShowFlaggedUnits();
+  LeaveSpecialScene();
   SlgFadeIn(30);
   return kTimelineNextRow;
 }
