@@ -179,7 +179,6 @@ void EndTile(SlgEffectTask* t) {
   DavoneTile& tile = WorkOf<DavoneTile>(t);
   Ctx().ddraw_spr.DeleteBuffer(&tile.entry);
   Ctx().ddraw.SetUpdate(SURFACE_ROOT, 1);
-  --Special().tiles;
   SlgTaskEnd(t);
 }
 
@@ -225,7 +224,6 @@ void StartTiles(DavoneSpecial& s) {
       std::snprintf(name, sizeof name, "Davone::Blackpoly%d%d", r, c);
       SlgEffectTask* t = SlgTaskCreateWork(&Tile, sizeof(DavoneTile), name);
       if (t == nullptr) continue;
-      ++s.tiles;
       DavoneTile& tile = WorkOf<DavoneTile>(t);
       tile.row = static_cast<int8_t>(r);
       tile.column = static_cast<int8_t>(c);
@@ -250,7 +248,6 @@ void Ring(SlgEffectTask* t) {
   DavoneSpecial& s = Special();
   RingWork& r = WorkOf<RingWork>(t);
   if (t->phase == kSlgPhaseStop) {
-    s.ring = nullptr;
     EndEffect(t);
     return;
   }
@@ -274,8 +271,7 @@ void Ring(SlgEffectTask* t) {
       const int32_t zoom = kPx + 4369 * TimelineFrames(r.start);
       SlgSprSetZoom(r.obj->handle, {zoom, zoom});
       if (zoom > 3 * kPx) {
-        s.ring = nullptr;
-        EndEffect(t);
+            EndEffect(t);
         return;
       }
       break;
@@ -291,7 +287,6 @@ void StartRing(DavoneSpecial& s) {
   r->obj->x = 16 * kPx;
   r->obj->y = -112 * kPx;
   r->obj->depth = static_cast<int16_t>((effect != nullptr ? effect->depth : 0) - 1);
-  s.ring = r->obj;
 }
 
 // ---- Rocks ----

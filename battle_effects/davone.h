@@ -75,14 +75,12 @@ struct DavoneSpecial {
   int8_t bg_shown;  // the background index the entries show; -1 none
   PresentationState presentation;
   uint8_t tile_mode;  // DavoneTileMode
-  int32_t tiles;      // live tiles
   uint32_t rock_start;
   int32_t rock_wait;  // frames from rock_start to the next rock
   int32_t rock_count;
   int32_t pole_count;  // poles started
   int32_t poles;       // live poles
   uint32_t arm_start;  // the arms' clock
-  SlgAnmObj* ring;     // the fire ring's object while it runs (for tests)
 };
 
 // The family's per-battle block (Battle().Extension<DavoneWork>()).

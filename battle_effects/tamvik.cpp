@@ -151,7 +151,6 @@ void StartPetal(TamvikSpecial& w, int32_t number) {
   std::snprintf(name, sizeof name, "TamvikSpecial::Hanabira%d", static_cast<int>(number));
   SlgEffectTask* t = SlgTaskCreateAnmWork(&Petal, sizeof(TamvikPetal), name);
   if (t == nullptr) return;
-  ++w.petal_count;
   auto& p = *static_cast<TamvikPetal*>(t->owned[0]);
   w.petal_side = static_cast<int8_t>(-w.petal_side);
   p.start = {(SlgRand20() & 255) * w.petal_side * kPx, -256 * kPx};

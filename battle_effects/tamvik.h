@@ -59,7 +59,6 @@ struct TamvikSpecial {
   uint32_t petal_start;  // the petal clock's start (game clock ms)
   int8_t petal_side;     // +1 or -1, flipped for every petal
   uint8_t petal_mode;    // TamvikPetalMode
-  int32_t petal_count;   // petals started
   // The thrown object: its flight in raised map pixels (16.16), the start's lift (the height the
   // object flies at, in pixels x 65536), the last cell entered and its attribute word.
   SlgPair flight_start;
