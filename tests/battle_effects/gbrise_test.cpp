@@ -64,14 +64,20 @@ void PlayRows(int type, int first, int last) {
                                        {AttackLayout::kThree, "three"}}) {
       testsupport::ExpectAttackCase(Row(type, dir, layout, name));
     }
+    // The action road: the attack as the battle's command runs it.
+    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
+    action.road = testsupport::AttackRoad::kAction;
+    testsupport::ExpectAttackCase(action);
   }
 }
 
 TEST(GBriseSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }
 TEST(GBriseSmoke, CriticalFacing0123) { PlayRows(2, 0, 3); }
 TEST(GBriseSmoke, TypeThreeFacing0123) { PlayRows(3, 0, 3); }
+TEST(GBriseSmoke, SpecialFacing0) { PlayRows(1, 0, 0); }
 TEST(GBriseSmoke, SpecialFacing1) { PlayRows(1, 1, 1); }
 TEST(GBriseSmoke, SpecialFacing2) { PlayRows(1, 2, 2); }
+TEST(GBriseSmoke, SpecialFacing3) { PlayRows(1, 3, 3); }
 
 TEST(GBriseNormal, StateSevenThirtyFramesAfterTheLastAnimation) {
   for (const int type : {0, 2, 3}) {
