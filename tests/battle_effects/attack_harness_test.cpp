@@ -263,7 +263,8 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
     // Satan's attacks leave the camera where they took it.
     rows.push_back({.name = "action_kind" + std::to_string(kind), .kind = kind,
                     .road = AttackRoad::kAction, .routine = routine, .hits = HitSignal::kNone,
-                    .leaves = kind == 33 || kind == 37 ? testsupport::kLeavesCamera : 0u});
+                    .leaves = kind == 33 || kind == 36 || kind == 37 ? testsupport::kLeavesCamera
+                                                                      : 0u});
   }
   rows.push_back({.name = "action_special", .kind = 12, .type = 1, .road = AttackRoad::kAction,
                   .routine = "Gtezav::SpecialAttack"});
