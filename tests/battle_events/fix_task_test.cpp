@@ -318,12 +318,8 @@ TEST_P(FixFrameTest, TwoSpritesOnAScrolledMapStandAtTheirPixels) {
   FixTaskAddOne(0, 81, 500 << 16, 900 << 16);
   FixTaskAddOne(16, 82, 700 << 16, 1000 << 16);
   ASSERT_TRUE(f.rig.Run(2));
-  f.rig.SaveFrame(std::string("fixed_sprites_") +
-                  (GetParam() == platform::PixelLayout::kRgb565 ? "565" : "555"));
-  const auto shown = [&](uint32_t c) {
-    const platform::PixelLayout layout = f.rig.driver().host().display.layout();
-    return platform::UnpackToColorRef(platform::PackColorRef(c, layout), layout);
-  };
+  f.rig.SaveFrame("fixed_sprites_" + testsupport::LayoutName(GetParam()));
+  const auto shown = [&](uint32_t c) { return f.rig.Shown(c); };
   struct Sprite {
     int kind, pattern, map_x, map_y;
   };
@@ -343,9 +339,6 @@ TEST_P(FixFrameTest, TwoSpritesOnAScrolledMapStandAtTheirPixels) {
 INSTANTIATE_TEST_SUITE_P(Layouts, FixFrameTest,
                          ::testing::Values(platform::PixelLayout::kRgb565,
                                            platform::PixelLayout::kRgb555),
-                         [](const ::testing::TestParamInfo<platform::PixelLayout>& info) {
-                           return info.param == platform::PixelLayout::kRgb565 ? "Rgb565"
-                                                                                : "Rgb555";
-                         });
+                         [](const auto& info) { return testsupport::LayoutName(info.param); });
 
 }  // namespace
