@@ -127,14 +127,17 @@ void FixTaskRemove(SlgEffectTask* task) {
   int i = 0;
   while (i < list.count && list.tasks[static_cast<size_t>(i)] != task) ++i;
   if (i == list.count || task == nullptr) return;
-  if (FixTaskWork* work = FixTaskWorkOf(task)) {
+  // A sprite whose own function has ended its task is only taken off the list: its record and
+  // work area are gone with it.
+  FixTaskWork* work = SlgTaskIsAlive(task) != 0 ? FixTaskWorkOf(task) : nullptr;
+  if (work != nullptr) {
     // FreeAnmObj releases the engine animation too, and gives the object back to the pool.
     FreeAnmObj(work->obj);
     work->obj = nullptr;
     ReleaseEventAnm(&work->anm);
     work->anm = nullptr;
   }
-  SlgTaskEndPlain(task);
+  if (work != nullptr) SlgTaskEndPlain(task);
   for (; i + 1 < list.count; ++i) {
     list.tasks[static_cast<size_t>(i)] = list.tasks[static_cast<size_t>(i + 1)];
   }
@@ -200,7 +203,9 @@ namespace SlgFixTask {
 void UpdateAll(uint32_t tone) {
   FixTaskList& list = List();
   for (int i = 0; i < list.count; ++i) {
-    FixTaskWork* work = FixTaskWorkOf(list.tasks[static_cast<size_t>(i)]);
+    SlgEffectTask* task = list.tasks[static_cast<size_t>(i)];
+    if (SlgTaskIsAlive(task) == 0) continue;  // ended by its own function
+    FixTaskWork* work = FixTaskWorkOf(task);
     if (work == nullptr || work->obj == nullptr || work->anm == nullptr) continue;
     SlgSprSetAlpha(work->obj, tone);
     FixTaskIsShown(*work);

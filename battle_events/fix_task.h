@@ -78,7 +78,8 @@ void FixTaskAddList(std::span<const FixTaskRow> rows);
 void FixTaskAddList20(std::span<const FixTaskRow20> rows);
 // Releases the sprite's engine animation and gives its object back to the pool, releases its
 // EventAnm animation, ends its task and closes the gap in the list (the others keep their
-// order). Nothing for a task not listed.
+// order). Nothing for a task not listed; a listed task its own function has ended is only taken
+// off the list.
 void FixTaskRemove(SlgEffectTask* task);
 // Removes the first entry until the list is empty.
 void FixTaskRemoveAll();

@@ -281,6 +281,22 @@ TEST(FixTaskUpdateAll, SetsTheToneOnEverySpriteAndHidesThemWhileTheBitIsSet) {
   }
 }
 
+void EndItself(SlgEffectTask* task) { SlgTaskEnd(task); }
+
+TEST(FixTaskRemove, ASpriteWhoseFunctionEndedItsTaskIsOnlyTakenOffTheList) {
+  FixRig f;
+  const FixTaskRow20 rows[] = {{0, 81, &EndItself, 300, 300}, kFixTaskRow20End};
+  FixTaskAddList20(rows);
+  FixTaskAddOne(0, 81, 320 << 16, 300 << 16);
+  ASSERT_TRUE(f.rig.Step());
+  ASSERT_EQ(f.list().count, 2);
+  EXPECT_EQ(SlgTaskIsAlive(f.list().tasks[0]), 0);
+  FixTaskUpdateAll(64);  // the live one only
+  EXPECT_EQ(Spx().GetSpxAlpha(f.W(1).obj->handle), 64u);
+  EndEventCheck();
+  EXPECT_EQ(f.list().count, 0);
+}
+
 TEST(EndEventCheck, LeavesNoFixedSpriteTaskObjectOrAnimation) {
   FixRig f;
   const int in_use = f.rig.battle().anm_pool.in_use;
