@@ -30,6 +30,7 @@
 #include "battle/slg_enemy_state.h"
 #include "battle/slg_event_entries.h"
 #include "battle/slg_event_words_state.h"
+#include "battle/slg_fix_task_state.h"
 #include "battle/slg_kind_states_state.h"
 #include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
@@ -127,6 +128,8 @@ class BattleContext {
   SlgEventEntries events;
   // The battle-end word, EventActingMode and SlgDemoCursor (battle/slg_event_words_state.h).
   SlgEventWords event_words{};
+  // The fixed sprites of the battle events (battle/slg_fix_task_state.h).
+  FixTaskList fix_tasks;
 
   // ---- Text tables and sound (battle/slg_tables.h, battle/slg_sound.h) ----
   // SE.TAB, VOICE.TAB, UnitAnm.TAB and EventAnm.TAB (LoadSlgTables / FreeSlgTables).
@@ -260,13 +263,6 @@ class BattleContext {
   SlgControlWords control{};
   // The battle face (current event face, face window, panel unit and text, blink timer).
   SlgFaceState face{};
-  // What the events' stand-ins were asked (Slg::SetupMapEvent, EndEventCheck) and whether the
-  // map counts as having an event table (HasEventTable), for tests until the events come.
-  struct EventStandIns {
-    std::function<void(const char* call)> on_call;
-    int has_table = 0;
-  };
-  EventStandIns event_stand_ins;
   // ---- end of the battle's start and exit ----
   // ---- Turn control (battle/slg_turn.h) ----
   // The phase entries turn control calls for the acting unit (player, enemy_step, follow_up;

@@ -18,9 +18,9 @@
 namespace SlgStandIn {
 // 0: no event starts.
 int CheckEvents();
-// Battle().event_stand_ins.has_table (0 unless a test sets it).
+// 0: the map has no event table.
 int HasEventTable();
-// Nothing but telling Battle().event_stand_ins.on_call.
+// Nothing: no map installs events.
 void SetupMapEvent(int map);
 void EndEventCheck();
 // Nothing: no fixed event sprite exists.

@@ -107,17 +107,9 @@ void SetupMapEvent(int map) { Battle().events.setup_map_event(map); }
 namespace SlgStandIn {
 
 int CheckEvents() { return 0; }
-int HasEventTable() { return Battle().event_stand_ins.has_table; }
-
-void SetupMapEvent(int /*map*/) {
-  const BattleContext& b = Battle();
-  if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("Slg::SetupMapEvent");
-}
-
-void EndEventCheck() {
-  const BattleContext& b = Battle();
-  if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("EndEventCheck");
-}
+int HasEventTable() { return 0; }
+void SetupMapEvent(int /*map*/) {}
+void EndEventCheck() {}
 
 void FixTaskUpdateAll(uint32_t /*tone*/) {}
 int EventMessageNoWait(int /*face*/, int /*message*/) { return 1; }

@@ -31,11 +31,9 @@ void SlgSetMacroP(int n, uint16_t value);
 // The per-frame event check: 0 while a command holds the map (SlgCmdBusy); else the entry's
 // answer (stand-in: 0).
 int CheckEvents();
-// 1 when the map has an event table (stand-in: Battle().event_stand_ins.has_table, which tests
-// set).
+// 1 when the map has an event table (stand-in: 0).
 int HasEventTable();
-// Ends the event check at a battle's end (stand-in: nothing but telling
-// Battle().event_stand_ins.on_call).
+// Ends the event check at a battle's end (stand-in: nothing).
 void EndEventCheck();
 // Applies a tone word to every fixed event sprite (stand-in: nothing).
 void FixTaskUpdateAll(uint32_t tone);
@@ -84,6 +82,7 @@ void EventDestroyEnemiesReset();
 // ---- end of unit removal ----
 
 namespace Slg {
-// Installs the map's events (stand-in: nothing but telling Battle().event_stand_ins.on_call).
+// Installs the events of battle map `map` (0-26) through its row of the map set-up table
+// (battle_events/map_setup.h; stand-in: nothing).
 void SetupMapEvent(int map);
 }  // namespace Slg

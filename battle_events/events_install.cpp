@@ -6,6 +6,8 @@
 #include "battle_events/core/route_search.h"
 #include "battle_events/event_messages.h"
 #include "battle_events/event_npc.h"
+#include "battle_events/fix_task.h"
+#include "battle_events/map_setup.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/runtime/shared_effects.h"
 
@@ -20,6 +22,7 @@ void InstallBattleEvents(BattleContext& battle) {
   battle.Extension<SlgEventCheckState>();
   battle.Extension<SlgEventNpcState>();
   battle.Extension<SlgEventRuntimeState>();
+  battle.Extension<MapSetupState>();
   InstallRouteSearch(battle);
   InstallEventEntry(battle.events, &SlgEventEntries::check_events, &SlgEventCheck::CheckEvents,
                     "check_events");
@@ -27,6 +30,10 @@ void InstallBattleEvents(BattleContext& battle) {
                     &SlgEventCheck::HasEventTable, "has_event_table");
   InstallEventEntry(battle.events, &SlgEventEntries::end_event_check,
                     &SlgEventCheck::EndEventCheck, "end_event_check");
+  InstallEventEntry(battle.events, &SlgEventEntries::setup_map_event,
+                    &SlgMapSetup::SetupMapEvent, "setup_map_event");
+  InstallEventEntry(battle.events, &SlgEventEntries::fix_task_update_all, &SlgFixTask::UpdateAll,
+                    "fix_task_update_all");
   InstallEventEntry(battle.events, &SlgEventEntries::event_anm_update, &EventAnmUpdate,
                     "event_anm_update");
   InstallEventEntry(battle.events, &SlgEventEntries::event_message_no_wait,

@@ -101,6 +101,15 @@ uint32_t BattleRig::PixelAt(int x, int y) const {
   return platform::UnpackToColorRef(display.FramePixel(x, y), display.frame_layout);
 }
 
+uint32_t BattleRig::Shown(uint32_t colour) const {
+  const platform::PixelLayout layout = driver_.host().display.layout();
+  return platform::UnpackToColorRef(platform::PackColorRef(colour, layout), layout);
+}
+
+std::string LayoutName(platform::PixelLayout layout) {
+  return layout == platform::PixelLayout::kRgb565 ? "Rgb565" : "Rgb555";
+}
+
 bool BattleRig::SaveFrame(const std::string& name) const {
   const char* folder = std::getenv("TAMVIK_BATTLE_FRAMES");
   if (folder == nullptr || *folder == '\0') return false;

@@ -14,8 +14,10 @@
 // - Input rows, checkpoints, the trace and the sound heard are the driver's (driver()); RunUntil
 //   waits on the driver's frame limit; RunBattleTwice runs a scenario on two fresh rigs and
 //   compares what they showed and played.
-// - Frames: PixelAt reads the latest presented frame as a COLORREF in either layout; SaveFrame
-//   writes it as a PNG for a person when TAMVIK_BATTLE_FRAMES names a folder.
+// - Frames: PixelAt reads the latest presented frame as a COLORREF in either layout, Shown gives
+//   a colour as the layout shows it (to compare with), LayoutName names a layout for a test
+//   parameter; SaveFrame writes the frame as a PNG for a person when TAMVIK_BATTLE_FRAMES names a
+//   folder.
 // - The engine's generator is seeded with Options::seed after the start, and the memory figure
 //   the program reads (AppGetMemoryStatus(0)) is Options::memory_bytes.
 // - With Options::manager_mode the real mode manager runs the battle (see there); manager() is
@@ -99,6 +101,8 @@ class BattleRig {
 
   // The latest presented frame's pixel as a COLORREF (0xFFFFFFFF when none was presented).
   uint32_t PixelAt(int x, int y) const;
+  // A COLORREF as the display's layout shows it (its channels truncated to the layout's fields).
+  uint32_t Shown(uint32_t colour) const;
   // Writes the latest frame to $TAMVIK_BATTLE_FRAMES/<name>.png when that is set; whether written.
   bool SaveFrame(const std::string& name) const;
 
@@ -135,6 +139,9 @@ class BattleRig {
   std::function<void(SlgMainWork*)> phase_each_;
   uint16_t raised_timing_ = 0;
 };
+
+// "Rgb565" or "Rgb555": the name of a frame test's layout parameter.
+std::string LayoutName(platform::PixelLayout layout);
 
 // What a run presented (frame by frame) and what the sound device mixed.
 struct BattleRunRecord {

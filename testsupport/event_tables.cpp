@@ -1,7 +1,5 @@
 #include "testsupport/event_tables.h"
 
-#include <cstring>
-
 #include "battle/battle_context.h"
 #include "battle/slg_screen.h"
 #include "battle_events/events_install.h"
@@ -28,7 +26,10 @@ void VictoryWin(const SlgEventEntry& /*row*/) {
 void EventEndAtOnce(const SlgEventEntry& /*row*/) { EventEnd(); }
 
 ScopedEventTable::ScopedEventTable(const SlgEventEntry* table, const ProgramDriver* driver)
-    : table_(table), driver_(driver), previous_(g_current) {
+    : ScopedEventTable(MapSetup{.table = table}, driver) {}
+
+ScopedEventTable::ScopedEventTable(const MapSetup& setup, const ProgramDriver* driver)
+    : setup_(setup), driver_(driver), previous_(g_current) {
   g_current = this;
 }
 
@@ -40,13 +41,7 @@ void ScopedEventTable::Installer(BattleContext& battle) {
 
 void ScopedEventTable::InstallOn(BattleContext& battle) {
   InstallBattleEvents(battle);
-  battle.event_stand_ins.on_call = [](const char* call) {
-    if (g_current != nullptr && std::strcmp(call, "Slg::SetupMapEvent") == 0) {
-      StartEventCheck(g_current->table_);
-      // A map without event objects installs none (and calls nothing).
-      if (!g_current->anm_table_.empty()) SetEventAnmTable(g_current->anm_table_);
-    }
-  };
+  battle.Extension<MapSetupState>().rows.fill(&setup_);
   battle.Extension<SlgEventCheckState>().observer = [](const SlgEventEntry& row,
                                                        SlgEventMoment moment) {
     if (g_current == nullptr) return;

@@ -1,18 +1,19 @@
 #pragma once
-// Event tables for tests: a table held in memory installed on every battle built while a
-// ScopedEventTable lives, the rows it started and finished noted with their frames, and the
-// victory table the whole-battle tests, the sample install's test and the benchmarks win with.
-//
-// Until the map set-up installs the maps' own tables, a table is installed through the set-up
-// stand-in's call at the initialisation's step 5 (Slg::SetupMapEvent tells
-// Battle().event_stand_ins.on_call), so the check task is made where the program makes it: before
-// the main task, and so first in each frame.
+// Event tables for tests: a map set-up held in memory (an event table, and what else a map's
+// set-up row holds) put into every row of the map set-up table of each battle built while a
+// ScopedEventTable lives, so that the real initialisation installs it at its step 5
+// (Slg::SetupMapEvent) as it installs a map's own, and the check task is made where the program
+// makes it: before the main task, and so first in each frame. The rows started and finished are
+// noted with their frames; the victory table is the one the whole-battle tests, the sample
+// install's test and the benchmarks win with.
 //
 //   testsupport::ScopedEventTable events(testsupport::kVictoryEvents, &driver);
 //   ...  // the battle starts (mode 26, or Slg::StartStage on a rig)
 //   EXPECT_EQ(events.notes()[0], (EventNote{1, SlgEventMoment::kStarted, 40}));
 //
-// On the battle rig, BattleRig::InstallEventTable does the same for the rig's battle.
+// On the battle rig, BattleRig::InstallEventTable does the same for the rig's battle. A test that
+// needs a set-up of its own in one row only writes the battle's row
+// (MapSetupRows().rows[stage], battle_events/map_setup.h) after the install.
 //
 // Handlers are plain functions: a test's handler that needs the test's state reaches it through
 // a static, or through the row's argument block.
@@ -24,6 +25,7 @@
 #include "battle/battle_extension.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/event_npc.h"
+#include "battle_events/map_setup.h"
 
 class BattleContext;
 
@@ -73,12 +75,13 @@ std::vector<int> NoteFrames(const std::vector<EventNote>& notes, uint16_t id,
                             SlgEventMoment moment);
 
 // While it lives, every battle context made or stage built installs the battle events
-// (InstallBattleEvents) and, at its set-up, `table`, which must outlive it; each row started and
-// finished is noted. The newest one made is the one in force; the one before it is again once
-// it goes.
+// (InstallBattleEvents) and puts its set-up into every row of the battle's map set-up table; each
+// row started and finished is noted. The newest one made is the one in force; the one before it
+// is again once it goes. The table (and every table of a set-up) must outlive it.
 class ScopedEventTable {
  public:
   explicit ScopedEventTable(const SlgEventEntry* table, const ProgramDriver* driver = nullptr);
+  explicit ScopedEventTable(const MapSetup& setup, const ProgramDriver* driver = nullptr);
   ~ScopedEventTable();
   ScopedEventTable(const ScopedEventTable&) = delete;
   ScopedEventTable& operator=(const ScopedEventTable&) = delete;
@@ -88,15 +91,16 @@ class ScopedEventTable {
   // The event-animation table each set-up from now on installs after the event table, as a map's
   // set-up does (SetEventAnmTable); empty (the default): the set-up installs none and calls
   // nothing, as a map without event objects. It must outlive its use.
-  void set_anm_table(std::span<const SlgEventAnmHandler> anm_table) { anm_table_ = anm_table; }
+  void set_anm_table(std::span<const SlgEventAnmHandler> anm_table) {
+    setup_.anm_table = anm_table;
+  }
 
   const std::vector<EventNote>& notes() const { return notes_; }
 
  private:
   static void Installer(BattleContext& battle);
 
-  const SlgEventEntry* table_;
-  std::span<const SlgEventAnmHandler> anm_table_;
+  MapSetup setup_;
   const ProgramDriver* driver_;
   std::vector<EventNote> notes_;
   ScopedEventTable* previous_;

@@ -127,9 +127,6 @@ TEST(BattleInstallers, AnInstalledRowRunsInStateSixAndTheUnfilledOnesKeepTheCore
   const ScopedBattleInstaller installer(&InstallHeroAndCheck);
   SeamRig s;
   ASSERT_TRUE(s.StartAndBuild());
-  BattleContext& b = s.rig.battle();
-  b.event_stand_ins.has_table = 1;
-
   // The hero's row is the installed routine: called by the attack state, which it ends.
   SetUnitState(s.Unit(kHero), kAttackState);
   Slg::UpdateUnit(s.Unit(kHero));
@@ -145,7 +142,7 @@ TEST(BattleInstallers, AnInstalledRowRunsInStateSixAndTheUnfilledOnesKeepTheCore
   // The installed check answers; the entries nobody filled answer as their stand-ins.
   const int checks = g_checks;
   EXPECT_EQ(CheckEvents(), checks + 1);
-  EXPECT_EQ(HasEventTable(), 1);
+  EXPECT_EQ(HasEventTable(), 0);
   EXPECT_EQ(EventMessageNoWait(3, 0), 1);
   const SlgPair pos{};
   EXPECT_EQ(SlgFallEffect(s.Unit(kHero), pos), 0);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_icon.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/general_stand_ins.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/program_driver.h"
@@ -62,8 +64,8 @@ int FirstInitPhase(BattleRig& rig) {
 }
 
 // A rig with a stage laid for `map`, the text tables and the system sprites; the mode requests
-// and the events' stand-in calls recorded (the latter into the trace, so that their order among
-// the other traces shows).
+// and the calls of the map set-up and the event check's end recorded by fakes in their event
+// entries (into the trace, so that their order among the other traces shows).
 class StartRig {
  public:
   explicit StartRig(StageWriter stage = testsupport::MinimalStage(), bool system_tab = true) {
@@ -78,7 +80,9 @@ class StartRig {
       modes.push_back(mode);
       return 1;
     };
-    Battle().event_stand_ins.on_call = [](const char* call) { DebugPrint("stand-in %s\n", call); };
+    BattleContext& b = rig.battle();
+    b.events.setup_map_event = [](int) { DebugPrint("fake Slg::SetupMapEvent\n"); };
+    b.events.end_event_check = [] { DebugPrint("fake EndEventCheck\n"); };
   }
 
   // Starts the battle and runs until the initialisation task has ended; whether it did.
@@ -112,7 +116,7 @@ class StartRig {
 };
 
 const std::vector<std::string> kInitTraces = {
-    "StageSetup", "Slg::InitUnit", "fxMapX", "fxScrX", "ScrOffsetX", "stand-in", "SLG INIT END",
+    "StageSetup", "Slg::InitUnit", "fxMapX", "fxScrX", "ScrOffsetX", "fake", "SLG INIT END",
     "Slg::Now Loading Slg Static SE"};
 
 TEST(SlgInit, RunsThePhasesAndOneMachineStepPerFrameInOrder) {
@@ -147,7 +151,7 @@ TEST(SlgInit, RunsThePhasesAndOneMachineStepPerFrameInOrder) {
                                       "StageSetup StageNo=0\n", "Slg::InitUnit 1\n",
                                       "Slg::InitUnit 2\n", "fxMapX=320 fxMapY=240\n",
                                       "fxScrX=0 fxScrY=0\n", "ScrOffsetX=0 ScrOffsetY=0\n",
-                                      "stand-in Slg::SetupMapEvent\n", "SLG INIT END\n"}));
+                                      "fake Slg::SetupMapEvent\n", "SLG INIT END\n"}));
 
   const BattleContext& b = s.rig.battle();
   EXPECT_EQ(b.running, 1u);
@@ -219,7 +223,13 @@ TEST(SlgInit, NoZakoSkipsTheThinkFilesAndAnEventTableEndsBlack) {
       stage.SetRaw(StageWriter::kMapTable, std::vector<uint8_t>(text.begin(), text.end()));
     }
     StartRig s(stage);
-    s.rig.battle().event_stand_ins.has_table = c.event_table;
+    // A set-up with a table (no rows) installs it: the real HasEventTable answers 1.
+    static constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
+    std::optional<testsupport::ScopedEventTable> events;
+    if (c.event_table != 0) {
+      events.emplace(kNoRows);
+      events->InstallOn(s.rig.battle());
+    }
     ASSERT_TRUE(s.StartAndBuild());
     const BattleContext& b = s.rig.battle();
     EXPECT_EQ(b.enemy_think == nullptr, c.no_zako) << c.no_zako;
@@ -294,9 +304,9 @@ TEST(SlgExit, TearsDownInOrderRequestsMode28AndASecondExitChangesNothing) {
 
   Slg::ExitSlg();
   EXPECT_EQ(s.modes, std::vector<int>{kSlgReturnMode});
-  EXPECT_EQ(s.Traces({"stand-in EndEventCheck", "Slg::Delete System Sprite", "Slg::ExitSlg",
+  EXPECT_EQ(s.Traces({"fake EndEventCheck", "Slg::Delete System Sprite", "Slg::ExitSlg",
                       "NextMode"}),
-            (std::vector<std::string>{"stand-in EndEventCheck\n",
+            (std::vector<std::string>{"fake EndEventCheck\n",
                                       "Slg::Delete System Sprite...\n", "Slg::ExitSlg\n",
                                       "NextMode=GM_SLG_RET\n"}));
   EXPECT_EQ(b.running, 0u);
@@ -374,7 +384,7 @@ TEST(SlgInit, SetsTheLayersUpAndTheTeardownPutsThemBack) {
   EXPECT_EQ(s.Count("Slg::Delete System Sprite"), 0);
   // Torn down already: a second teardown only traces.
   SlgTeardown();
-  EXPECT_EQ(s.Count("stand-in EndEventCheck"), 1);
+  EXPECT_EQ(s.Count("fake EndEventCheck"), 1);
 }
 
 TEST(SlgSwitch, FadesOnlyOnItsMapsAndKeepsSystemSpritesAndStaticSounds) {
@@ -463,7 +473,7 @@ TEST(SlgStart, AMapBeyondTheLastHandsBackAtOnceWithoutASecondTeardown) {
     EXPECT_EQ(s.modes, std::vector<int>{kSlgReturnMode});
     EXPECT_EQ(GetSystemData()->battleLost(), 7u);
     EXPECT_EQ(s.Count("Slg::ExitSlg\n"), 1);
-    EXPECT_EQ(s.Count("stand-in EndEventCheck"), from_switch ? 1 : 0);
+    EXPECT_EQ(s.Count("fake EndEventCheck"), from_switch ? 1 : 0);
     EXPECT_EQ(s.Count("Slg::Delete System Sprite"), from_switch ? 1 : 0);
     EXPECT_EQ(s.rig.battle().running, 0u);
     // What the switch kept goes with the exit.

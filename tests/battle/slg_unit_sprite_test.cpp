@@ -629,10 +629,7 @@ TEST_P(UnitFrameTest, FacingsMirroredAndAUnitHalfwayThroughALeg) {
   rig.Step();
   rig.SaveFrame(std::string("unit_facings_") +
                 (GetParam() == platform::PixelLayout::kRgb565 ? "565" : "555"));
-  const auto shown = [&](uint32_t c) {
-    const platform::PixelLayout layout = rig.driver().host().display.layout();
-    return platform::UnpackToColorRef(platform::PackColorRef(c, layout), layout);
-  };
+  const auto shown = [&](uint32_t c) { return rig.Shown(c); };
   const uint32_t white = shown(testsupport::SprColourRef(UnitAnmWriter::kMarker));
   const uint32_t black = shown(0);
   // The anchor (the unit's drawing pixel) is the block's bottom centre.
@@ -655,9 +652,6 @@ TEST_P(UnitFrameTest, FacingsMirroredAndAUnitHalfwayThroughALeg) {
 INSTANTIATE_TEST_SUITE_P(Layouts, UnitFrameTest,
                          ::testing::Values(platform::PixelLayout::kRgb565,
                                            platform::PixelLayout::kRgb555),
-                         [](const ::testing::TestParamInfo<platform::PixelLayout>& info) {
-                           return info.param == platform::PixelLayout::kRgb565 ? "Rgb565"
-                                                                                : "Rgb555";
-                         });
+                         [](const auto& info) { return testsupport::LayoutName(info.param); });
 
 }  // namespace

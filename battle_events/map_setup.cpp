@@ -1,0 +1,55 @@
+#include "battle_events/map_setup.h"
+
+#include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/event_sound.h"
+#include "battle_events/fix_task.h"
+#include "engine/core/debug_trace.h"
+
+// No map is scripted yet: every row installs nothing.
+const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {};
+
+MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
+
+namespace {
+
+void MakeMapTasks(const MapSetup& setup, MapTaskOrder order) {
+  for (const MapTaskSpec& spec : setup.tasks) {
+    if (spec.order == order) SlgTaskCreate(SlgTaskOwner(), spec.body, spec.name);
+  }
+}
+
+}  // namespace
+
+void RunMapSetup(const MapSetup* setup) {
+  if (setup == nullptr) return;
+  if (setup->bgm.kind == MapBgm::Kind::kPlay) EventBgmPlay(setup->bgm.number);
+  StartEventCheck(setup->table);
+  if (setup->bgm.kind == MapBgm::Kind::kByStoryFlag) {
+    EventBgmPlay(SlgGetMacroP(kMapBgmStoryVar) == 1 ? kMapBgmWhenSet : kMapBgmOtherwise);
+  }
+  if (!setup->anm_table.empty()) SetEventAnmTable(setup->anm_table);
+  MakeMapTasks(*setup, MapTaskOrder::kBeforeDeferred);
+  if (setup->deferred != nullptr) Slg::delaySprSetTask(setup->deferred);
+  MakeMapTasks(*setup, MapTaskOrder::kAfterDeferred);
+}
+
+namespace SlgMapSetup {
+
+void SetupMapEvent(int stage) {
+  if (stage < 0 || stage >= kMapSetupRows) {
+    DebugPrint("Slg::SetupMapEvent: stage %d is not a battle map (0-%d): no events\n", stage,
+               kMapSetupRows - 1);
+    return;
+  }
+  RunMapSetup(MapSetupRows().rows[static_cast<size_t>(stage)]);
+}
+
+int EndIfNoEvents(SlgEffectTask* task) {
+  if (HasEventTable() != 0) return 0;
+  SlgTaskEnd(task);
+  return 1;
+}
+
+}  // namespace SlgMapSetup
