@@ -63,7 +63,10 @@ void EventSetTone(int32_t level) {
   SlgBattleState& st = Battle().state;
   for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     SlgAnmObj* body = st.units[i].anm;
-    if (body != nullptr && body->shade == kToneShade) SlgSprSetAlpha(body, alpha);
+    // Setting an alpha puts the body's frame again: only where it changes.
+    if (body != nullptr && body->shade == kToneShade && SlgSprGetAlpha(body) != alpha) {
+      SlgSprSetAlpha(body, alpha);
+    }
   }
 }
 
