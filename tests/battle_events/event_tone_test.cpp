@@ -13,20 +13,14 @@
 #include "battle/battle_context.h"
 #include "battle/battle_extension.h"
 #include "battle/slg_draw.h"
-#include "battle/slg_screen.h"
-#include "battle/slg_sys_spr.h"
-#include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_steps.h"
 #include "battle_events/events_install.h"
-#include "platform/surface.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/system_sprites.h"
-#include "testsupport/unit_anm_writer.h"
+#include "testsupport/unit_sets.h"
 
 namespace {
 
@@ -34,21 +28,13 @@ using testsupport::BattleBoard;
 using testsupport::BattleRig;
 using testsupport::BoardUnit;
 using testsupport::OnCell;
-using testsupport::UnitAnmWriter;
 
 // The battle events installed and the unit sets of kinds 0 and 14 on a rig with a map of
 // 2112 x 2112 pixels; units are placed with their bodies playing. The unit pass is not run.
 class ToneRig {
  public:
   ToneRig() : board(rig.battle()) {
-    testsupport::SlgTableWriter tables;
-    for (int kind : {0, 14}) UnitAnmWriter(kind).Lay(rig.driver().tree, tables);
-    tables.Lay(rig.driver().tree);
-    LoadSlgTables();
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
-    SlgSetLayer(SURFACE_ROOT, 1);
+    testsupport::LoadUnitSets(rig.driver().tree, {0, 14});
     board.SetMapSize(2112, 2112);
   }
   uint8_t Add(const BoardUnit& u) {

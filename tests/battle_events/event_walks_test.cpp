@@ -13,23 +13,17 @@
 #include "battle/battle_context.h"
 #include "battle/battle_extension.h"
 #include "battle/slg_damage.h"
-#include "battle/slg_screen.h"
 #include "battle/slg_search.h"
-#include "battle/slg_sys_spr.h"
-#include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_unit_states.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_steps.h"
 #include "battle_events/events_install.h"
-#include "platform/surface.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/system_sprites.h"
-#include "testsupport/unit_anm_writer.h"
+#include "testsupport/unit_sets.h"
 #include "tests/battle/unit_state_moves.h"
 
 namespace {
@@ -40,7 +34,6 @@ using testsupport::BoardUnit;
 using testsupport::CellPos;
 using testsupport::CellWord;
 using testsupport::OnCell;
-using testsupport::UnitAnmWriter;
 
 constexpr int32_t kPx = 0x10000;
 
@@ -60,23 +53,7 @@ uint16_t UnitAt(SlgRangePos p) {
 // system sprites and the drawing layer on a rig; each frame runs the unit pass by hand.
 class MoveRig {
  public:
-  MoveRig() : board(rig.battle()) {
-    testsupport::SlgTableWriter tables;
-    for (int kind : {0, 4, 14}) {
-      UnitAnmWriter set(kind);
-      if (kind == 4) set.Slot(kUnitAnmTeleportBody).Slot(kUnitAnmTeleportEffect);
-      set.Lay(rig.driver().tree, tables);
-    }
-    tables.Lay(rig.driver().tree);
-    LoadSlgTables();
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
-    SlgSetLayer(SURFACE_ROOT, 1);
-    SlgClearLayer(SURFACE_ROOT);
-    InitCategoryUpdates();
-    InitDefaultUnitStates();
-  }
+  MoveRig() : board(rig.battle()) { testsupport::LoadUnitSets(rig.driver().tree, {0, 4, 14}); }
   uint8_t Add(const BoardUnit& u) {
     const uint8_t slot = board.AddUnit(u);
     Slg::PlaceUnit(U(slot));
