@@ -3,6 +3,7 @@
 #include "battle_effects/common_enemy.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "battle/battle_context.h"
@@ -11,6 +12,7 @@
 #include "battle/slg_attack_anm.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_math.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_unit.h"
@@ -42,10 +44,25 @@ SlgPair KoumaShotAt(int index, const SlgPair& start, int32_t frames) {
   return {held(x), held(y)};
 }
 
+int32_t KoumaLandingFrame() {
+  static const int32_t frame = [] {
+    for (int32_t n = 0; n < 4096; ++n) {
+      for (int i = 0; i < kKoumaShots; ++i) {
+        if (KoumaShotAt(i, {}, n).y >= kKoumaSkyRaise * 0x10000) return n;
+      }
+    }
+    return int32_t{4096};
+  }();
+  return frame;
+}
+
 namespace {
 
 constexpr int32_t kPx = 0x10000;
 constexpr uint8_t kTypeNormal = 0;
+constexpr uint8_t kTypeSpecial = 1;
+// The special lead-in's fade.
+constexpr int kSpecialFadeFrames = 18;
 constexpr uint8_t kTypeCritical = 2;
 constexpr uint8_t kTypeBase = 3;
 
@@ -205,6 +222,9 @@ void RunEnemyAttack(W& w, const EnemyRoutine& routine, SlgUnit& unit, SlgPair& p
   if (w.begun == 0 && w.ctx != nullptr) {
     w.begun = 1;
     if (routine.damage_list) DamageMember();
+    // A special lead-in has faded the screen out: the attack plays on the screen faded back in,
+    // which nothing else would give back.
+    if (w.type == kTypeSpecial) SlgFadeIn(kSpecialFadeFrames);
     w.start_ms = TimelineNow();
     if (routine.prepare != nullptr && !routine.prepare(w)) {
       FreeAttackCtx(w.ctx);
@@ -320,7 +340,10 @@ void Shot(SlgEffectTask* t) {
   if (t->phase != 0) return EndChainTask(t);
   KoumaFWork& w = KoumaFW();
   SlgAnmObj* obj = FxObj(t);
-  const SlgPair at = KoumaShotAt(t->index, Fx(t)->pos, t->frames);
+  // A clock that skips frames still lands the shot on the landing frame, where it would have
+  // stood then.
+  const int32_t frames = std::min(t->frames, KoumaLandingFrame());
+  const SlgPair at = KoumaShotAt(t->index, Fx(t)->pos, frames);
   obj->x = at.x;
   obj->y = at.y;
   if (obj->handle != nullptr) SlgSprSetPos(obj->handle, at);

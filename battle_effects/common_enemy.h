@@ -112,3 +112,6 @@ extern const std::array<KoumaShot, kKoumaShots> kKoumaShotTable;
 // Where shot `index` stands `frames` frames after it left `start`: for each frame x += dx and
 // vy += g, y += vy, vy starting at 0 (frames below 0 count as 0).
 SlgPair KoumaShotAt(int index, const SlgPair& start, int32_t frames);
+// The first frame at which a shot of the table has fallen kKoumaSkyRaise px: every shot lands
+// then (frames counted by a clock that skips are held there, so the landing places stay).
+int32_t KoumaLandingFrame();
