@@ -32,7 +32,8 @@ const std::array<KoumaShot, kKoumaShots> kKoumaShotTable = {{
 }};
 
 SlgPair KoumaShotAt(int index, const SlgPair& start, int32_t frames) {
-  const KoumaShot& shot = kKoumaShotTable[static_cast<size_t>(std::clamp(index, 0, kKoumaShots - 1))];
+  const KoumaShot& shot =
+      kKoumaShotTable[static_cast<size_t>(std::clamp(index, 0, kKoumaShots - 1))];
   // Every shot has landed long before this many frames; the bound keeps the sums in range.
   const int64_t n = std::clamp<int32_t>(frames, 0, 4096);
   const int64_t x = int64_t{start.x} + int64_t{shot.dx} * n;
@@ -87,11 +88,11 @@ const SlgUnit* TargetAt(int i) {
 
 // An effect task's work (owned slot 0); its object is owned slot 1.
 struct FxWork {
-  SprAnm* set;     // the task's own reference of the set it plays from
-  SlgPair pos;     // where it was put
+  SprAnm* set;  // the task's own reference of the set it plays from
+  SlgPair pos;  // where it was put
   int16_t depth;
-  uint8_t fired;   // its one trigger (a frame of its animation) has fired
-  uint8_t ended;   // its animation has ended; end_ms holds when
+  uint8_t fired;  // its one trigger (a frame of its animation) has fired
+  uint8_t ended;  // its animation has ended; end_ms holds when
   uint32_t end_ms;
 };
 
@@ -147,9 +148,7 @@ void FxEnd(SlgEffectTask* t) {
 }
 
 // Its animation has ended (or it has none), or it was asked to stop.
-bool FxOver(SlgEffectTask* t) {
-  return t->phase == kSlgPhaseStop || SlgAnmObjIsEnd(FxObj(t)) != 0;
-}
+bool FxOver(SlgEffectTask* t) { return t->phase == kSlgPhaseStop || SlgAnmObjIsEnd(FxObj(t)) != 0; }
 
 // ---- Per-target effects (tasks "<base><i>", i the target's index) ----
 
@@ -510,15 +509,13 @@ int Enemy17SecondPlay(LayeredAttack& a) {
   return CountRunningAttackAnms(ctx) < 1 ? 1 : 0;
 }
 
-constexpr LayeredForm kEnemy17Form{.rows = kEnemy17Rows,
-                                   .loop_off = LayeredBit(1),
-                                   .finish = &GiveBackCtx};
+constexpr LayeredForm kEnemy17Form{
+    .rows = kEnemy17Rows, .loop_off = LayeredBit(1), .finish = &GiveBackCtx};
 constexpr LayeredForm kEnemy17CriticalForm{.rows = kEnemy17Rows,
                                            .loop_off = LayeredBit(1),
                                            .follow_up = &Enemy17SecondPlay,
                                            .finish = &GiveBackCtx};
-constexpr LayeredForm kEnemy17OneForm{.rows = std::span(kEnemy17Rows, 1),
-                                      .finish = &GiveBackCtx};
+constexpr LayeredForm kEnemy17OneForm{.rows = std::span(kEnemy17Rows, 1), .finish = &GiveBackCtx};
 const LayeredForm& Enemy17Form(uint8_t type) {
   if (Critical(type)) return kEnemy17CriticalForm;
   return type == kTypeNormal ? kEnemy17Form : kEnemy17OneForm;
@@ -582,8 +579,7 @@ int WakijiFBatches(WakijiFWork& w) {
       if (w.second_count > 0) return 0;
       w.follow = 3;
       return 1;
-    default:
-      return 1;
+    default: return 1;
   }
 }
 void WakijiFEach(LayeredAttack& a) { WakijiFBatches(static_cast<WakijiFWork&>(WorkOf(a))); }

@@ -77,11 +77,11 @@ struct Enemy17Work : EnemyAttackWork {
 
 struct WakijiFWork : EnemyAttackWork {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  uint8_t mode;           // 0 (type 0), 1 (type 2), 2 (other types)
-  int32_t batches;        // first-body batches started
-  int32_t first_count;    // running first-body effects
-  int32_t second_count;   // running second-body effects
-  uint32_t follow_ms;     // game clock at the start of the last wait
+  uint8_t mode;          // 0 (type 0), 1 (type 2), 2 (other types)
+  int32_t batches;       // first-body batches started
+  int32_t first_count;   // running first-body effects
+  int32_t second_count;  // running second-body effects
+  uint32_t follow_ms;    // game clock at the start of the last wait
   SprAnm* effect_set;
 };
 
@@ -92,7 +92,7 @@ struct WakijiMWork : EnemyAttackWork {
 
 struct EnemyNormalWork : EnemyAttackWork {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  int32_t target_objects;                             // entries of target_objs in use
+  int32_t target_objects;                            // entries of target_objs in use
   std::array<SlgAnmObj*, kSlgMaxUnits> target_objs;  // one per target
 };
 
@@ -103,9 +103,9 @@ constexpr int kKoumaShots = 4;
 constexpr int32_t kKoumaSkyRaise = 176;
 
 struct KoumaShot {
-  int32_t dx;      // 16.16 pixels per frame
-  int32_t g;       // 16.16 pixels per frame per frame
-  int16_t depth;   // added to the explosion's depth
+  int32_t dx;     // 16.16 pixels per frame
+  int32_t g;      // 16.16 pixels per frame per frame
+  int16_t depth;  // added to the explosion's depth
 };
 extern const std::array<KoumaShot, kKoumaShots> kKoumaShotTable;
 

@@ -49,8 +49,7 @@ void BM_KoumaFCritical(benchmark::State& state) {
     r.reset();
     state.ResumeTiming();
   }
-  state.counters["frames"] =
-      static_cast<double>(frames) / static_cast<double>(state.iterations());
+  state.counters["frames"] = static_cast<double>(frames) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_KoumaFCritical)->Unit(benchmark::kMillisecond);
 

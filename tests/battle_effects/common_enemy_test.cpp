@@ -28,8 +28,8 @@
 #include "scene/scene_context.h"
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
-#include "testsupport/attack_rig.h"
 #include "tests/battle_effects/effect_test_support.h"
+#include "testsupport/attack_rig.h"
 
 namespace {
 
@@ -59,9 +59,12 @@ const char* RoutineOf(int kind) {
   switch (kind) {
     case 15: return "WakijiM::Attack";
     case 16: return "WakijiF::Attack";
-    case 17: case 48: return "Enemy17Attack";
-    case 18: case 49: return "KoumaM::Attack";
-    case 19: case 50: return "KoumaF::Attack";
+    case 17:
+    case 48: return "Enemy17Attack";
+    case 18:
+    case 49: return "KoumaM::Attack";
+    case 19:
+    case 50: return "KoumaF::Attack";
     default: return "EnemyNormalAttack";
   }
 }
@@ -81,8 +84,12 @@ EnemyAttackWork& WorkOf(AttackRig& r, int kind) {
 AttackCase Row(int kind, int type, int dir, AttackLayout layout, int body = 20, int effect = 10) {
   AttackCase row{.name = "enemy" + std::to_string(kind) + "_type" + std::to_string(type) + "_dir" +
                          std::to_string(dir),
-                 .kind = kind, .type = type, .dir = dir, .layout = layout,
-                 .routine = RoutineOf(kind), .frame_limit = 900,
+                 .kind = kind,
+                 .type = type,
+                 .dir = dir,
+                 .layout = layout,
+                 .routine = RoutineOf(kind),
+                 .frame_limit = 900,
                  .prefixes = {"KoumaF", "KoumaM", "WakijiF", "WakijiM"}};
   row.fixtures = [body, effect](AttackFixtures& f) { EnemySets(f, body, effect); };
   return row;
@@ -125,9 +132,8 @@ std::vector<std::string> TasksMade(AttackRig& r) {
   return names;
 }
 int CountPrefix(const std::vector<std::string>& names, const std::string& prefix) {
-  return static_cast<int>(std::count_if(names.begin(), names.end(), [&](const std::string& n) {
-    return n.rfind(prefix, 0) == 0;
-  }));
+  return static_cast<int>(std::count_if(
+      names.begin(), names.end(), [&](const std::string& n) { return n.rfind(prefix, 0) == 0; }));
 }
 
 // ---- The routine table ----
@@ -143,14 +149,18 @@ std::vector<std::pair<uint32_t, uint32_t>> RowsOf(int kind, int type) {
   const bool critical = type == 2;
   switch (kind) {
     case 19: return {{0, 1}, {0, 1}};
-    case 18: return critical ? std::vector<std::pair<uint32_t, uint32_t>>{{0, 3}, {0, 3}}
-                             : std::vector<std::pair<uint32_t, uint32_t>>{{1, 2}, {1, 2}};
-    case 17: return type == 0 || critical ? std::vector<std::pair<uint32_t, uint32_t>>{{0, 2}, {0, 2}}
-                                          : std::vector<std::pair<uint32_t, uint32_t>>{{0, 2}};
-    case 16: return critical ? std::vector<std::pair<uint32_t, uint32_t>>{{1, 3}, {4, 6}, {5, 7}}
-                             : std::vector<std::pair<uint32_t, uint32_t>>{{0, 2}, {0, 2}, {1, 3}};
-    default: return critical ? std::vector<std::pair<uint32_t, uint32_t>>{{2, 3}, {2, 3}}
-                             : std::vector<std::pair<uint32_t, uint32_t>>{{0, 1}, {0, 1}};
+    case 18:
+      return critical ? std::vector<std::pair<uint32_t, uint32_t>>{{0, 3}, {0, 3}}
+                      : std::vector<std::pair<uint32_t, uint32_t>>{{1, 2}, {1, 2}};
+    case 17:
+      return type == 0 || critical ? std::vector<std::pair<uint32_t, uint32_t>>{{0, 2}, {0, 2}}
+                                   : std::vector<std::pair<uint32_t, uint32_t>>{{0, 2}};
+    case 16:
+      return critical ? std::vector<std::pair<uint32_t, uint32_t>>{{1, 3}, {4, 6}, {5, 7}}
+                      : std::vector<std::pair<uint32_t, uint32_t>>{{0, 2}, {0, 2}, {1, 3}};
+    default:
+      return critical ? std::vector<std::pair<uint32_t, uint32_t>>{{2, 3}, {2, 3}}
+                      : std::vector<std::pair<uint32_t, uint32_t>>{{0, 1}, {0, 1}};
   }
 }
 
@@ -172,13 +182,13 @@ std::vector<Anim> AnimsOf(const SlgAttackCtx& ctx) {
 }
 
 struct Seen {
-  std::vector<Anim> anims;           // at the start
-  int16_t body_depth = 0;            // the unit's body depth
-  std::vector<int16_t> depths;       // each object's less the body's
-  std::vector<Anim> second;          // kinds 17: the second play (same objects)
+  std::vector<Anim> anims;      // at the start
+  int16_t body_depth = 0;       // the unit's body depth
+  std::vector<int16_t> depths;  // each object's less the body's
+  std::vector<Anim> second;     // kinds 17: the second play (same objects)
   bool same_objects = false;
-  int once_cleared = -1;             // object 1 at the body's end: 1 handle cleared, 0 kept ended
-  int body_end = -1, state7 = -1;    // rig frames
+  int once_cleared = -1;           // object 1 at the body's end: 1 handle cleared, 0 kept ended
+  int body_end = -1, state7 = -1;  // rig frames
 };
 
 Seen Observe(const AttackCase& row) {
@@ -198,15 +208,17 @@ Seen Observe(const AttackCase& row) {
       s.anims = AnimsOf(ctx);
       for (int i = 0; i < ctx.object_count; ++i) {
         objs.push_back(ctx.objects[static_cast<size_t>(i)]);
-        s.depths.push_back(
-            static_cast<int16_t>(ctx.objects[static_cast<size_t>(i)]->depth - r.attacker().anm->depth));
+        s.depths.push_back(static_cast<int16_t>(ctx.objects[static_cast<size_t>(i)]->depth -
+                                                r.attacker().anm->depth));
       }
     }
     if (s.body_end < 0 && SlgAnmObjIsEnd(ctx.objects[0]) != 0) {
       s.body_end = r.frames();
       if (ctx.object_count > 1) {
         const SlgAnmObj* one = ctx.objects[1];
-        s.once_cleared = one->handle == nullptr ? 1 : Scene().tamvik_spr.spx()->IsEnd(one->handle) != 0 ? 0 : -1;
+        s.once_cleared = one->handle == nullptr                              ? 1
+                         : Scene().tamvik_spr.spx()->IsEnd(one->handle) != 0 ? 0
+                                                                             : -1;
       }
     }
     if (row.kind == 17 && w.follow == 1 && s.second.empty()) {
@@ -222,51 +234,65 @@ Seen Observe(const AttackCase& row) {
 
 // Every routine but the two with their own timelines: objects, rows by direction, depths, once
 // flags and the frames from the body's end to state 7.
-void RoutineTable(int kind) {
-  for (int type = 0; type < 4; ++type) {
-    for (int dir = 0; dir < 4; ++dir) {
-      SCOPED_TRACE("kind " + std::to_string(kind) + " type " + std::to_string(type) + " dir " +
-                   std::to_string(dir));
-      const Seen s = Observe(Row(kind, type, dir, AttackLayout::kFront));
-      EXPECT_EQ(s.anims, Expected(RowsOf(kind, type), dir));
-      if (kind == 16) {
-        EXPECT_EQ(s.depths, (std::vector<int16_t>{0, -4, 4}));
-      } else {
-        EXPECT_EQ(s.depths, std::vector<int16_t>(s.anims.size(), 0));
-      }
-      if (s.anims.size() > 1 && type != 3) {
-        // WakijiF and the shared normal attack clear object 1's handle at its end; the others
-        // keep it, ended, looping off. (Type 3 plays body and effects from one set, of one
-        // length: the effect has not ended before the body.)
-        EXPECT_EQ(s.once_cleared, kind == 16 || kind == 14 ? 1 : 0);
-      }
-      // The animations step after the units' updates: the end is seen one frame before the
-      // routine counts it.
-      int after = 1;
-      if (kind == 15) after += 30;
-      if (kind == 17 && type == 2) {
-        // The second play: {1, 3} on the same objects, counted to its own end.
-        EXPECT_TRUE(s.same_objects);
-        EXPECT_EQ(s.second, Expected({{1, 3}, {1, 3}}, dir));
-        after += 21;
-      }
-      // WakijiF's and KoumaF's ends have their own tests below.
-      if (kind != 16 && kind != 19) {
-        EXPECT_NEAR(s.state7 - s.body_end, after, 1);
-      }
+void RoutineTable(int kind, int type) {
+  for (int dir = 0; dir < 4; ++dir) {
+    SCOPED_TRACE("kind " + std::to_string(kind) + " type " + std::to_string(type) + " dir " +
+                 std::to_string(dir));
+    const Seen s = Observe(Row(kind, type, dir, AttackLayout::kFront));
+    EXPECT_EQ(s.anims, Expected(RowsOf(kind, type), dir));
+    if (kind == 16) {
+      EXPECT_EQ(s.depths, (std::vector<int16_t>{0, -4, 4}));
+    } else {
+      EXPECT_EQ(s.depths, std::vector<int16_t>(s.anims.size(), 0));
+    }
+    if (s.anims.size() > 1 && type != 3) {
+      // WakijiF and the shared normal attack clear object 1's handle at its end; the others
+      // keep it, ended, looping off. (Type 3 plays body and effects from one set, of one
+      // length: the effect has not ended before the body.)
+      EXPECT_EQ(s.once_cleared, kind == 16 || kind == 14 ? 1 : 0);
+    }
+    // The animations step after the units' updates: the end is seen one frame before the
+    // routine counts it.
+    int after = 1;
+    if (kind == 15) after += 30;
+    if (kind == 17 && type == 2) {
+      // The second play: {1, 3} on the same objects, counted to its own end.
+      EXPECT_TRUE(s.same_objects);
+      EXPECT_EQ(s.second, Expected({{1, 3}, {1, 3}}, dir));
+      after += 21;
+    }
+    // WakijiF's and KoumaF's ends have their own tests below.
+    if (kind != 16 && kind != 19) {
+      EXPECT_NEAR(s.state7 - s.body_end, after, 1);
     }
   }
 }
 
-TEST(CommonEnemyTable, SharedNormalAttack) { RoutineTable(14); }
-TEST(CommonEnemyTable, WakijiM) { RoutineTable(15); }
-TEST(CommonEnemyTable, WakijiF) { RoutineTable(16); }
-TEST(CommonEnemyTable, Enemy17) { RoutineTable(17); }
-TEST(CommonEnemyTable, KoumaM) { RoutineTable(18); }
-TEST(CommonEnemyTable, KoumaF) { RoutineTable(19); }
+// One test per routine and attack type (kind, type), so that they run side by side.
+std::vector<std::pair<int, int>> KindsAndTypes(std::initializer_list<int> kinds) {
+  std::vector<std::pair<int, int>> out;
+  for (int kind : kinds) {
+    for (int type = 0; type < 4; ++type) out.emplace_back(kind, type);
+  }
+  return out;
+}
+std::string KindTypeName(const testing::TestParamInfo<std::pair<int, int>>& info) {
+  return "Kind" + std::to_string(info.param.first) + "Type" + std::to_string(info.param.second);
+}
+
+class CommonEnemyTable : public testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(CommonEnemyTable, ObjectsRowsAndTheEnd) {
+  RoutineTable(GetParam().first, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routines, CommonEnemyTable,
+                         testing::ValuesIn(KindsAndTypes({14, 15, 16, 17, 18, 19})), KindTypeName);
 
 // The follow-up tasks each routine starts, by attack type, on one target.
-TEST(CommonEnemyTable, FollowUpTasksByType) {
+class CommonEnemyFollowUps : public testing::TestWithParam<int> {};
+
+TEST_P(CommonEnemyFollowUps, TasksByType) {
   struct Case {
     int kind;
     std::vector<std::vector<std::string>> by_type;  // the distinct task names made, types 0-3
@@ -277,9 +303,11 @@ TEST(CommonEnemyTable, FollowUpTasksByType) {
       {17, {none, none, none, none}},
       {18, {{"KoumaM::Effect0"}, none, {"KoumaM::Effect0"}, none}},
       {15, {{"WakijiM::Effect0"}, none, {"WakijiM::Effect0"}, none}},
-      {16, {{"WakijiF::Effect0"}, {"WakijiF::Effect0"}, {"WakijiF::Effect0"}, {"WakijiF::Effect0"}}},
+      {16,
+       {{"WakijiF::Effect0"}, {"WakijiF::Effect0"}, {"WakijiF::Effect0"}, {"WakijiF::Effect0"}}},
   };
   for (const Case& c : cases) {
+    if (c.kind != GetParam()) continue;
     for (int type = 0; type < 4; ++type) {
       SCOPED_TRACE("kind " + std::to_string(c.kind) + " type " + std::to_string(type));
       const AttackCase row = Row(c.kind, type, 1, AttackLayout::kFront);
@@ -290,10 +318,9 @@ TEST(CommonEnemyTable, FollowUpTasksByType) {
       std::vector<std::string> made = TasksMade(r);
       made.erase(std::remove_if(made.begin(), made.end(),
                                 [&](const std::string& n) {
-                                  return std::none_of(row.prefixes.begin(), row.prefixes.end(),
-                                                      [&](const std::string& p) {
-                                                        return n.rfind(p, 0) == 0;
-                                                      });
+                                  return std::none_of(
+                                      row.prefixes.begin(), row.prefixes.end(),
+                                      [&](const std::string& p) { return n.rfind(p, 0) == 0; });
                                 }),
                  made.end());
       std::vector<std::string> distinct = made;
@@ -308,17 +335,19 @@ TEST(CommonEnemyTable, FollowUpTasksByType) {
   }
 }
 
+INSTANTIATE_TEST_SUITE_P(Routines, CommonEnemyFollowUps, testing::Values(14, 15, 16, 17, 18));
+
 // ---- KoumaF's chain ----
 
 struct Chain {
   SlgPair sky{};
   int16_t sky_depth = 0;
-  int sky_anim_before = -1;  // the explosion's frame on the frame before the shots came
-  std::map<int, SlgPair> shot1;                // shot 1's frames -> its position
-  std::vector<int> ground_frames;              // the rig frame each ground explosion was made
-  std::vector<SlgPair> ground;                 // and its place
+  int sky_anim_before = -1;        // the explosion's frame on the frame before the shots came
+  std::map<int, SlgPair> shot1;    // shot 1's frames -> its position
+  std::vector<int> ground_frames;  // the rig frame each ground explosion was made
+  std::vector<SlgPair> ground;     // and its place
   int hits_made = 0, hits_ended = 0;
-  int hit_count = -1, hits_recorded = -1;      // the work's counters at the end
+  int hit_count = -1, hits_recorded = -1;  // the work's counters at the end
   int state7 = -1, last_chain_end = -1;
   std::vector<std::string> failures;
 };
@@ -521,8 +550,8 @@ TEST(CommonEnemyNoTarget, EveryRoutineEndsWithoutPerTargetEffects) {
 TEST(WakijiFBatches, ByModeTheFirstBodyTimesTheSecondBodyAndTheEnd) {
   struct Case {
     int type;
-    int body;                   // frames of the body animation
-    std::vector<int> first;     // first-body batches, frames since the objects' start
+    int body;                // frames of the body animation
+    std::vector<int> first;  // first-body batches, frames since the objects' start
     bool second;
   };
   const Case cases[] = {
@@ -576,51 +605,54 @@ TEST(WakijiFBatches, ByModeTheFirstBodyTimesTheSecondBodyAndTheEnd) {
 
 // ---- KoumaM's and WakijiM's per-target effects ----
 
-TEST(PerTargetEffects, AnimationByDirectionAndType) {
-  for (int kind : {18, 15}) {
-    for (int type : {0, 2}) {
-      for (int dir = 0; dir < 4; ++dir) {
-        SCOPED_TRACE("kind " + std::to_string(kind) + " type " + std::to_string(type) + " dir " +
-                     std::to_string(dir));
-        AttackCase row = Row(kind, type, kind == 18 ? dir : 1, AttackLayout::kFront);
-        // WakijiM reads the target's direction.
-        if (kind == 15) {
-          row.before = [dir](AttackRig& r) {
-            r.rig().battle().state.units[r.targets()[0]].dir = static_cast<uint8_t>(dir);
-          };
-        }
-        AttackRig r(row);
-        if (row.before) row.before(r);
-        r.Start();
-        Anim seen{99, 99};
-        int target_dir = -1;
-        const char* name = kind == 18 ? "KoumaM::Effect0" : "WakijiM::Effect0";
-        const auto each = [&] {
-          SlgEffectTask* t = LiveTask(name);
-          if (t != nullptr && seen.anim == 99 && TaskObj(t) != nullptr) {
-            seen = {TaskObj(t)->pattern, TaskObj(t)->attr};
-            target_dir = r.rig().battle().state.units[r.targets()[0]].dir;
-          }
+class PerTargetEffects : public testing::TestWithParam<int> {};
+
+TEST_P(PerTargetEffects, AnimationByDirectionAndType) {
+  const int kind = GetParam();
+  for (int type : {0, 2}) {
+    for (int dir = 0; dir < 4; ++dir) {
+      SCOPED_TRACE("kind " + std::to_string(kind) + " type " + std::to_string(type) + " dir " +
+                   std::to_string(dir));
+      AttackCase row = Row(kind, type, kind == 18 ? dir : 1, AttackLayout::kFront);
+      // WakijiM reads the target's direction.
+      if (kind == 15) {
+        row.before = [dir](AttackRig& r) {
+          r.rig().battle().state.units[r.targets()[0]].dir = static_cast<uint8_t>(dir);
         };
-        const std::vector<std::string> failures = PlayToEnd(r, row, each);
-        EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
-        Anim expected{};
-        if (kind == 18) {
-          const uint32_t normal[] = {5, 4, 4, 5};
-          const uint32_t critical[] = {7, 6, 6, 7};
-          expected = {(type == 2 ? critical : normal)[dir], static_cast<uint16_t>(dir >= 2 ? 16 : 0)};
-        } else {
-          ASSERT_EQ(target_dir, dir);
-          const bool side = dir == 1 || dir == 2;
-          expected = {type == 2 ? (side ? 5u : 7u) : (side ? 4u : 6u), 0};
-        }
-        EXPECT_EQ(seen, expected);
       }
+      AttackRig r(row);
+      if (row.before) row.before(r);
+      r.Start();
+      Anim seen{99, 99};
+      int target_dir = -1;
+      const char* name = kind == 18 ? "KoumaM::Effect0" : "WakijiM::Effect0";
+      const auto each = [&] {
+        SlgEffectTask* t = LiveTask(name);
+        if (t != nullptr && seen.anim == 99 && TaskObj(t) != nullptr) {
+          seen = {TaskObj(t)->pattern, TaskObj(t)->attr};
+          target_dir = r.rig().battle().state.units[r.targets()[0]].dir;
+        }
+      };
+      const std::vector<std::string> failures = PlayToEnd(r, row, each);
+      EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+      Anim expected{};
+      if (kind == 18) {
+        const uint32_t normal[] = {5, 4, 4, 5};
+        const uint32_t critical[] = {7, 6, 6, 7};
+        expected = {(type == 2 ? critical : normal)[dir], static_cast<uint16_t>(dir >= 2 ? 16 : 0)};
+      } else {
+        ASSERT_EQ(target_dir, dir);
+        const bool side = dir == 1 || dir == 2;
+        expected = {type == 2 ? (side ? 5u : 7u) : (side ? 4u : 6u), 0};
+      }
+      EXPECT_EQ(seen, expected);
     }
   }
 }
 
-TEST(PerTargetEffects, OutliveTheAttackAndGiveTheirSetsBack) {
+INSTANTIATE_TEST_SUITE_P(KoumaMAndWakijiM, PerTargetEffects, testing::Values(18, 15));
+
+TEST(PerTargetOutlive, TheEffectsOutliveTheAttackAndGiveTheirSetsBack) {
   for (int kind : {18, 15}) {
     SCOPED_TRACE("kind " + std::to_string(kind));
     AttackCase row = Row(kind, 0, 1, AttackLayout::kThree, 8, 60);
@@ -639,58 +671,60 @@ TEST(PerTargetEffects, OutliveTheAttackAndGiveTheirSetsBack) {
 
 // ---- The smoke table ----
 
-// Every type and direction with 0, 1 and 3 targets (`full`), or, for a kind that shares its
-// routine with one played in full, each direction with one of the three in turn.
-void SmokeRows(int kind, bool full = true) {
+// One kind and attack type: every direction with 0, 1 and 3 targets (`full`), or, for a kind that
+// shares its routine with one played in full, each direction with one of the three in turn; and
+// the short-animation (on a slow clock) and missing-slot variants.
+void SmokeRows(int kind, int type, bool full) {
   const AttackLayout layouts[] = {AttackLayout::kNone, AttackLayout::kFront, AttackLayout::kThree};
-  for (int type = 0; type < 4; ++type) {
-    for (int dir = 0; dir < 4; ++dir) {
-      for (int l = 0; l < 3; ++l) {
-        if (!full && l != (type + dir) % 3) continue;
-        const AttackLayout layout = layouts[l];
-        AttackCase row = Row(kind, type, dir, layout);
-        row.name += "_" + std::to_string(static_cast<int>(layout));
-        row.hits = HitSignal::kNone;
-        testsupport::ExpectAttackCase(row);
-      }
-    }
-    // The short-animation and missing-slot variants, on the game's own frames and a slow clock.
-    for (auto variant : {AttackFixtures::Variant::kTwoFrames, AttackFixtures::Variant::kMissingSlot}) {
-      AttackCase row = Row(kind, type, 1, AttackLayout::kThree);
-      row.name += variant == AttackFixtures::Variant::kTwoFrames ? "_short" : "_missing";
-      row.fixtures = [variant, type](AttackFixtures& f) {
-        EnemySets(f, 20, 10);
-        f.Apply(variant, type);
-      };
-      row.variant = AttackFixtures::Variant::kFull;
-      row.step_ms = variant == AttackFixtures::Variant::kTwoFrames ? 50 : 0;
-      testsupport::ExpectAttackCase(row);
-    }
-  }
-}
-
-TEST(CommonEnemySmoke, Kind14) { SmokeRows(14); }
-TEST(CommonEnemySmoke, Kind15) { SmokeRows(15); }
-TEST(CommonEnemySmoke, Kind16) { SmokeRows(16); }
-TEST(CommonEnemySmoke, Kind17) { SmokeRows(17); }
-TEST(CommonEnemySmoke, Kind18) { SmokeRows(18); }
-TEST(CommonEnemySmoke, Kind19) { SmokeRows(19); }
-TEST(CommonEnemySmoke, Kind34) { SmokeRows(34, false); }
-TEST(CommonEnemySmoke, Kind35) { SmokeRows(35, false); }
-TEST(CommonEnemySmoke, Kind48) { SmokeRows(48, false); }
-TEST(CommonEnemySmoke, Kind49) { SmokeRows(49, false); }
-TEST(CommonEnemySmoke, Kind50) { SmokeRows(50, false); }
-
-TEST(CommonEnemySmoke, OnTheBattleActionTask) {
-  for (int kind : {14, 15, 16, 17, 18, 19, 34, 35, 48, 49, 50}) {
-    for (int type = 0; type < 4; ++type) {
-      AttackCase row = Row(kind, type, 1, AttackLayout::kFront);
-      row.name = "action_" + row.name;
-      row.road = testsupport::AttackRoad::kAction;
+  for (int dir = 0; dir < 4; ++dir) {
+    for (int l = 0; l < 3; ++l) {
+      if (!full && l != (type + dir) % 3) continue;
+      AttackCase row = Row(kind, type, dir, layouts[l]);
+      row.name += "_" + std::to_string(l);
       row.hits = HitSignal::kNone;
       testsupport::ExpectAttackCase(row);
     }
   }
+  for (auto variant :
+       {AttackFixtures::Variant::kTwoFrames, AttackFixtures::Variant::kMissingSlot}) {
+    AttackCase row = Row(kind, type, 1, AttackLayout::kThree);
+    row.name += variant == AttackFixtures::Variant::kTwoFrames ? "_short" : "_missing";
+    row.fixtures = [variant, type](AttackFixtures& f) {
+      EnemySets(f, 20, 10);
+      f.Apply(variant, type);
+    };
+    row.step_ms = variant == AttackFixtures::Variant::kTwoFrames ? 50 : 0;
+    testsupport::ExpectAttackCase(row);
+  }
 }
+
+// One test per kind and type (kind, type), so that they run side by side.
+class CommonEnemySmoke : public testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(CommonEnemySmoke, EveryDirectionAndLayout) {
+  const auto [kind, type] = GetParam();
+  const bool full = kind >= 14 && kind <= 19;
+  SmokeRows(kind, type, full);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CommonEnemySmoke,
+    testing::ValuesIn(KindsAndTypes({14, 15, 16, 17, 18, 19, 34, 35, 48, 49, 50})), KindTypeName);
+
+class CommonEnemyAction : public testing::TestWithParam<int> {};
+
+TEST_P(CommonEnemyAction, EveryTypeOnTheBattleActionTask) {
+  const int kind = GetParam();
+  for (int type = 0; type < 4; ++type) {
+    AttackCase row = Row(kind, type, 1, AttackLayout::kFront);
+    row.name = "action_" + row.name;
+    row.road = testsupport::AttackRoad::kAction;
+    row.hits = HitSignal::kNone;
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CommonEnemyAction,
+                         testing::Values(14, 15, 16, 17, 18, 19, 34, 35, 48, 49, 50));
 
 }  // namespace
