@@ -48,7 +48,7 @@ void BM_KoumaFCritical(benchmark::State& state) {
     for (; r->attacker().state != kStateAfterAttack && n < 900; ++n) AttackBenchFrame(*r);
     state.PauseTiming();
     frames += n;
-    for (int n = 0; !r->Ended() && n < AttackRig::kEndLimit; ++n) r->Step();
+    for (int k = 0; !r->Ended() && k < AttackRig::kEndLimit; ++k) r->Step();
     r.reset();
     state.ResumeTiming();
   }
