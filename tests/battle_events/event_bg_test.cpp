@@ -256,4 +256,203 @@ TEST(EventBgSlide, AMissingPictureStillRunsItsTiming) {
   EXPECT_EQ(b.State().bg_entry, nullptr);
 }
 
+// ---- Map plane 1 ----
+
+class PlaneRig : public BgRig {
+ public:
+  // A map whose plane 1 (the sky) carries the alpha word `alpha`.
+  explicit PlaneRig(BlendWord alpha) {
+    testsupport::LayMapFile(rig.driver().tree, 0, "a.spr",
+                            testsupport::MapBankFile(testsupport::GridBank(64, 64, 2, 2, 1)));
+    testsupport::MapTabWriter().File("Sky:", {"a.spr"}).Lay(rig.driver().tree, 0);
+    SlgMap::LoadMapTable(0);
+    SlgMap::SetPlaneAlpha(1, alpha);
+  }
+  static bool Enabled() {
+    const auto& plane = Battle().map.planes[1];
+    return plane != nullptr && plane->enabled != 0;
+  }
+};
+
+TEST(EventPlane, FadeOutKeepsTheWordAndTheFadeInBringsItBack) {
+  struct Case {
+    const char* name;
+    BlendWord alpha;
+  } cases[] = {{"plain", 256}, {"blend mode bits", 0x90100}, {"half level", 0x20080}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlaneRig p(c.alpha);
+    const BlendWord high = c.alpha & 0xFFFF0000u;
+    const BlendWord level = c.alpha & 0xFFFFu;
+    BlendWord half_seen = 0xFFFFFFFFu;
+    SlgEventRuntimeState& s = p.State();
+    int steps = p.StepsUntilDone([] { return EventPlaneFadeOut(20); }, 100, [&] {
+      if (s.plane_out_phase == 1 && EffectFrames(s.plane_out_start) == 10) {
+        half_seen = SlgMap::GetPlaneAlpha(1);
+      }
+      if (s.plane_out_phase >= 1) {
+        EXPECT_EQ(SlgMap::GetPlaneAlpha(1) & 0xFFFF0000u, high) << "the high bits are kept";
+      }
+    });
+    EXPECT_GE(steps, 21);
+    EXPECT_LE(steps, 23);
+    EXPECT_EQ(half_seen, high + level / 2);
+    EXPECT_EQ(SlgMap::GetPlaneAlpha(1), high);
+    EXPECT_FALSE(PlaneRig::Enabled());
+
+    half_seen = 0xFFFFFFFFu;
+    steps = p.StepsUntilDone([] { return EventPlaneFadeIn(20); }, 100, [&] {
+      if (s.plane_in_phase == 1 && EffectFrames(s.plane_in_start) == 10) {
+        half_seen = SlgMap::GetPlaneAlpha(1);
+      }
+    });
+    EXPECT_GE(steps, 21);
+    EXPECT_LE(steps, 23);
+    EXPECT_EQ(half_seen, high + level / 2);
+    EXPECT_EQ(SlgMap::GetPlaneAlpha(1), c.alpha) << "the word read by the fade-out";
+    EXPECT_TRUE(PlaneRig::Enabled());
+  }
+}
+
+TEST(EventPlane, FullFadeInEndsAtPlain256) {
+  PlaneRig p(0x90100);
+  ASSERT_GT(p.StepsUntilDone([] { return EventPlaneFadeOut(10); }), 0);
+  ASSERT_GT(p.StepsUntilDone([] { return EventPlaneFadeInFull(10); }), 0);
+  EXPECT_EQ(SlgMap::GetPlaneAlpha(1), 256u);
+  EXPECT_TRUE(PlaneRig::Enabled());
+}
+
+// Frames below 1 make fades that are complete at once (never a division by zero, never a fade
+// that cannot end).
+TEST(EventPlane, FadesOfNoFramesAreCompleteAtOnce) {
+  for (int32_t frames : {0, -5}) {
+    SCOPED_TRACE(frames);
+    PlaneRig p(0x90100);
+    EXPECT_EQ(EventPlaneFadeOut(frames), 1);
+    EXPECT_EQ(SlgMap::GetPlaneAlpha(1), 0x90000u);
+    EXPECT_FALSE(PlaneRig::Enabled());
+    EXPECT_EQ(EventPlaneFadeIn(frames), 1);
+    EXPECT_EQ(SlgMap::GetPlaneAlpha(1), 0x90100u);
+    EXPECT_TRUE(PlaneRig::Enabled());
+    EXPECT_EQ(EventPlaneFadeInFull(frames), 1);
+    EXPECT_EQ(SlgMap::GetPlaneAlpha(1), 256u);
+    EXPECT_EQ(p.State().plane_out_phase, 0);
+  }
+}
+
+TEST(EventPlane, OffsetOfPlaneOne) {
+  PlaneRig p(256);
+  EventSetPlaneOffset(12, -7);
+  int32_t x = 0, y = 0;
+  EventGetPlaneOffset(&x, &y);
+  EXPECT_EQ(x, 12);
+  EXPECT_EQ(y, -7);
+}
+
+// ---- Movies ----
+
+class MovieRig : public BgRig {
+ public:
+  // A scripted movie for the file at `rel` in the rig's tree.
+  void AddMovie(const std::string& rel, double seconds) {
+    const std::string path = rig.driver().tree.Write(rel, std::string("scripted"));
+    platform::headless::ScriptedMovie script;
+    script.duration = seconds;
+    script.format.width = 64;
+    script.format.height = 48;
+    for (int i = 0; i < 3; ++i) {
+      script.frames.push_back(
+          platform::headless::HeadlessMovies::SolidFrame(script.format, i * 0.1, 0x1234));
+    }
+    rig.driver().host().movies.Add(path, script);
+  }
+};
+
+TEST(EventMovie, PlaysInTheWindowOrFullScreenAndFadesBackToBlack) {
+  struct Case {
+    const char* rel;
+    int32_t group, index;
+    int full;
+    Rect rect;
+    const char* trace;
+  } cases[] = {
+      {"install/MoViE/movie005.MPG", 0, 5, 0, {32, 32, 608, 320}, "MoviePlay: Movie\\Movie005.mpg.\n"},
+      {"install/movie/MOVIE301.mpg", 3, 1, 1, {0, 0, 640, 480}, "MoviePlay: Movie\\Movie301.mpg.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rel);
+    MovieRig m;
+    m.AddMovie(c.rel, 0.5);
+    Battle().flags = 0x2;
+    TraceCapture trace;
+    int fade_start = -1;
+    bool rect_checked = false;
+    const int steps = m.StepsUntilDone(
+        [&] { return c.full != 0 ? EventMoviePlayFull(c.group, c.index)
+                                 : EventMoviePlay(c.group, c.index); },
+        400, [&] {
+          SlgEventRuntimeState& s = m.State();
+          if (s.movie_phase == 2 && !rect_checked) {
+            rect_checked = true;
+            EXPECT_EQ(Ctx().movie.GetMovieState(), kMoviePlaying);
+            const Rect& r = Ctx().movie.dest_rect();
+            EXPECT_EQ(r.left, c.rect.left);
+            EXPECT_EQ(r.top, c.rect.top);
+            EXPECT_EQ(r.right, c.rect.right);
+            EXPECT_EQ(r.bottom, c.rect.bottom);
+          }
+          if (s.movie_phase == 3 && fade_start < 0) fade_start = m.rig.steps();
+        });
+    ASSERT_GT(steps, 0);
+    EXPECT_TRUE(rect_checked);
+    EXPECT_TRUE(trace.Contains(c.trace));
+    ASSERT_GE(fade_start, 0);
+    EXPECT_GE(m.rig.steps() - fade_start, 60) << "a 60-frame fade to black";
+    EXPECT_EQ(Battle().flags & 0x20, 0x20) << "the fixed sprites stay hidden";
+    EXPECT_EQ(Battle().flags & 0x2, 0);
+    EXPECT_EQ(m.State().movie_phase, 0);
+  }
+}
+
+TEST(EventMovie, ASkipKeyOnTheFirstFrameStopsItAndTheFadeStillRuns) {
+  for (uint32_t key : {kGameKey1, kGameKey3}) {
+    SCOPED_TRACE(key);
+    MovieRig m;
+    m.AddMovie("install/Movie/Movie005.mpg", 10.0);
+    SlgEventRuntimeState& s = m.State();
+    EXPECT_EQ(EventMoviePlay(0, 5), 0);
+    m.rig.Step();
+    EXPECT_EQ(EventMoviePlay(0, 5), 0);
+    ASSERT_EQ(s.movie_phase, 2);
+    m.rig.Schedule({testsupport::GameKeyDown(m.rig.frame() + 1, key),
+                    testsupport::GameKeyUp(m.rig.frame() + 2, key)});
+    int fade_start = -1;
+    const int steps = m.StepsUntilDone([] { return EventMoviePlay(0, 5); }, 200, [&] {
+      if (s.movie_phase == 3 && fade_start < 0) fade_start = m.rig.steps();
+    });
+    ASSERT_GT(steps, 0);
+    ASSERT_GE(fade_start, 0);
+    EXPECT_LT(fade_start, 30) << "stopped long before the movie's 10 seconds";
+    EXPECT_GE(m.rig.steps() - fade_start, 60);
+    EXPECT_EQ(Battle().flags & 0x20, 0x20);
+  }
+}
+
+// A movie that cannot start: 1 on the next call without a fade; the compose hold is released, so
+// the battle screen goes on being presented.
+TEST(EventMovie, AMissingMovieEndsAtOnceAndReleasesTheScreen) {
+  MovieRig m;
+  TraceCapture trace;
+  EXPECT_EQ(EventMoviePlay(0, 7), 0);
+  EXPECT_NE(Ctx().ddraw.IsUpdate(0), 0u) << "held while the movie would draw";
+  EXPECT_EQ(EventMoviePlay(0, 7), 0);
+  EXPECT_TRUE(trace.Contains("Can't Play Movie Movie\\Movie007.mpg.\n"));
+  EXPECT_EQ(Ctx().ddraw.IsUpdate(0), 0u) << "the hold released";
+  EXPECT_EQ(EventMoviePlay(0, 7), 1);
+  EXPECT_EQ(Battle().flags & 0x20, 0x20);
+  const size_t presented = m.rig.driver().presented_frames().size();
+  m.rig.Run(3);
+  EXPECT_GT(m.rig.driver().presented_frames().size(), presented) << "frames still presented";
+}
+
 }  // namespace
