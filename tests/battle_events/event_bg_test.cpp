@@ -15,6 +15,7 @@
 #include "battle/slg_screen.h"
 #include "battle_events/event_bg.h"
 #include "battle_events/event_movie.h"
+#include "battle_events/event_npc.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/events_install.h"
 #include "battle_events/runtime/effect_objects.h"
@@ -115,6 +116,19 @@ TEST(EventBg, LoadShowsThePictureCentredInFrontAndASecondLoadFreesTheFirst) {
   ASSERT_NE(s.bg_sprite, nullptr);
   b.rig.Step();
   EXPECT_EQ(b.rig.PixelAt(317, 175), b.rig.Shown(0x00F800u));
+}
+
+// The runtime block is cleared when a map's events are installed; the background it holds goes
+// with it instead of being lost.
+TEST(EventBg, AnInstallFreesTheShownBackground) {
+  BgRig b;
+  b.Picture(3);
+  EventShowBG(3);
+  SprRec* shown = b.State().bg_sprite;
+  ASSERT_NE(shown, nullptr);
+  EventNpcLoad();
+  EXPECT_EQ(Ctx().ddraw_spr.IsSprite(shown), 0);
+  EXPECT_EQ(b.State().bg_sprite, nullptr);
 }
 
 TEST(EventBg, AMissingPictureIsTracedAndLeavesNone) {
