@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_events.h"
 #include "battle/slg_map.h"
 #include "battle/slg_screen.h"
+#include "battle/slg_task.h"
+#include "battle_events/core/event_check.h"
 #include "battle_events/event_bg.h"
 #include "battle_events/event_movie.h"
 #include "battle_events/event_npc.h"
 #include "battle_events/event_runtime_state.h"
+#include "battle_events/event_sound.h"
 #include "battle_events/events_install.h"
 #include "battle_events/runtime/effect_objects.h"
 #include "engine/app/context.h"
@@ -24,7 +28,9 @@
 #include "engine/gfx/sprite/sprite.h"
 #include "engine/input/dinput.h"
 #include "engine/movie/movie.h"
+#include "platform/display.h"
 #include "platform/headless/headless_movie.h"
+#include "platform/surface.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/slg_map_writer.h"
 #include "testsupport/spr_writer.h"
@@ -129,6 +135,25 @@ TEST(EventBg, AnInstallFreesTheShownBackground) {
   EventNpcLoad();
   EXPECT_EQ(Ctx().ddraw_spr.IsSprite(shown), 0);
   EXPECT_EQ(b.State().bg_sprite, nullptr);
+}
+
+// The end of a map's events takes a shown background with it.
+TEST(EventBg, EndEventCheckFreesTheShownBackground) {
+  constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
+  BgRig b;
+  b.Picture(3);
+  StartEventCheck(kNoRows);
+  EventShowBG(3);
+  SprRec* shown = b.State().bg_sprite;
+  ASSERT_NE(shown, nullptr);
+  EndEventCheck();
+  EXPECT_EQ(Ctx().ddraw_spr.IsSprite(shown), 0);
+  EXPECT_EQ(b.State().bg_sprite, nullptr);
+  EXPECT_EQ(b.State().bg_entry, nullptr);
+  const size_t presented = b.rig.driver().presented_frames().size();
+  ASSERT_TRUE(b.rig.Run(2));  // nothing left drawing what was freed
+  EXPECT_GT(b.rig.driver().presented_frames().size(), presented);
+  EXPECT_EQ(b.rig.PixelAt(317, 175), b.rig.Shown(0));
 }
 
 TEST(EventBg, AMissingPictureIsTracedAndLeavesNone) {
@@ -450,6 +475,66 @@ TEST(EventMovie, ASkipKeyOnTheFirstFrameStopsItAndTheFadeStillRuns) {
     EXPECT_GE(m.rig.steps() - fade_start, 60);
     EXPECT_EQ(Battle().flags & 0x20, 0x20);
   }
+}
+
+bool SameLayers(const LayerState& a, const LayerState& b) {
+  return std::equal(std::begin(a.visible), std::end(a.visible), std::begin(b.visible)) &&
+         std::equal(std::begin(a.copy), std::end(a.copy), std::begin(b.copy)) &&
+         a.clear_flag == b.clear_flag;
+}
+
+// Whether every pixel of the surface is `value`.
+bool AllPixels(const platform::Surface& surface, uint16_t value) {
+  for (int y = 0; y < surface.height(); ++y) {
+    const uint16_t* row = surface.Row(y);
+    if (!std::all_of(row, row + surface.width(), [&](uint16_t p) { return p == value; })) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The fade back changes layer 4 to copy its surface; once it has ended every layer is as the
+// battle had it, and what was left on surface 4 is cleared away.
+TEST(EventMovie, TheEndOfTheFadeRestoresTheLayersAndClearsSurfaceFour) {
+  MovieRig m;
+  m.AddMovie("install/Movie/Movie005.mpg", 0.2);
+  CDdrawFunc& ddraw = Ctx().ddraw;
+  // A layer state of the battle's own, unlike the one the fade uses.
+  for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
+  SlgSetLayer(SURFACE_ROOT, 2);  // shown, not copying
+  SlgSetLayer(SURFACE_TEXT, 3);
+  SlgSetClearFlag(0);
+  LayerState before;
+  ddraw.SaveLayerState(&before);
+  ASSERT_EQ(ddraw.IsSurfaceBlt(SURFACE_ROOT), 0u);
+
+  SlgEventRuntimeState& s = m.State();
+  bool changed_in_fade = false;
+  bool marked = false;
+  const int steps = m.StepsUntilDone([] { return EventMoviePlay(0, 5); }, 400, [&] {
+    if (s.movie_phase != 3) return;
+    LayerState now;
+    ddraw.SaveLayerState(&now);
+    changed_in_fade = changed_in_fade || !SameLayers(now, before);
+    if (!marked) {
+      // Something left on surface 4 while the screen is black.
+      platform::Surface* root = ddraw.GetSurface(SURFACE_ROOT);
+      ASSERT_NE(root, nullptr);
+      for (int y = 10; y < 20; ++y) std::fill_n(root->Row(y) + 10, 10, uint16_t{0xFFFF});
+      marked = true;
+    }
+  });
+  ASSERT_GT(steps, 0);
+  EXPECT_TRUE(changed_in_fade) << "layer 4 copies its surface during the fade";
+  EXPECT_TRUE(marked);
+  LayerState after;
+  ddraw.SaveLayerState(&after);
+  EXPECT_TRUE(SameLayers(after, before));
+  EXPECT_EQ(ddraw.IsSurfaceBlt(SURFACE_ROOT), 0u);
+  platform::Surface* root = ddraw.GetSurface(SURFACE_ROOT);
+  ASSERT_NE(root, nullptr);
+  EXPECT_TRUE(AllPixels(*root, 0)) << "surface 4 cleared";
 }
 
 // A movie that cannot start: 1 on the next call without a fade; the compose hold is released, so
