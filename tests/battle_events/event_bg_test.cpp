@@ -392,6 +392,7 @@ TEST(EventPlane, OffsetOfPlaneOne) {
 
 class MovieRig : public BgRig {
  public:
+  using BgRig::BgRig;
   // A scripted movie for the file at `rel` in the rig's tree.
   void AddMovie(const std::string& rel, double seconds) {
     const std::string path = rig.driver().tree.Write(rel, std::string("scripted"));
@@ -553,5 +554,61 @@ TEST(EventMovie, AMissingMovieEndsAtOnceAndReleasesTheScreen) {
   m.rig.Run(3);
   EXPECT_GT(m.rig.driver().presented_frames().size(), presented) << "frames still presented";
 }
+
+// ---- Captured frames ----
+
+class EventBgFrameTest : public ::testing::TestWithParam<platform::PixelLayout> {
+ protected:
+  static BattleRig::Options Layout() {
+    BattleRig::Options o;
+    o.layout = GetParam();
+    return o;
+  }
+  std::string Name(const char* what) const {
+    return std::string(what) + "_" + testsupport::LayoutName(GetParam());
+  }
+};
+
+// A map of 128 x 128 tiles drawn each frame: black once the movie has faded back, then, with the
+// map drawn again and the handler's fade-in over, the tiles where they were.
+TEST_P(EventBgFrameTest, TheMapAfterAMovieAndTheHandlersFadeIn) {
+  MovieRig m(Layout());
+  testsupport::GameTree& tree = m.rig.driver().tree;
+  testsupport::LayMapFile(tree, 0, "g.spr",
+                          testsupport::MapBankFile(testsupport::GridBank(128, 128, 6, 5, 0)));
+  testsupport::MapTabWriter().File("Ground:", {"g.spr"}).Lay(tree, 0);
+  SlgMap::LoadMapTable(0);
+  for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
+  SlgSetLayer(SURFACE_ROOT, 1);
+  SlgClearLayer(SURFACE_ROOT);
+  Battle().flags |= 0x2;
+  ASSERT_NE(SlgTaskCreate(SlgTaskOwner(), [](SlgEffectTask*) { SlgMap::DrawMap(0, 0); }, "Draw"),
+            nullptr);
+  const auto tile = [&](int c, int r) {
+    return m.rig.Shown(testsupport::TileColourRef(testsupport::TileColour(0, c, r)));
+  };
+  ASSERT_TRUE(m.rig.Run(2));
+  ASSERT_EQ(m.rig.PixelAt(300, 300), tile(2, 2)) << "the map before the movie";
+
+  m.AddMovie("install/Movie/Movie005.mpg", 0.2);
+  ASSERT_GT(m.StepsUntilDone([] { return EventMoviePlay(0, 5); }), 0);
+  m.rig.Step();
+  EXPECT_EQ(m.rig.PixelAt(300, 300), m.rig.Shown(0)) << "left black";
+
+  // The handler: the map drawn again, then its fade-in.
+  Battle().flags |= 0x2;
+  ASSERT_GT(m.StepsUntilDone([] { return EventFadeIn(); }), 0);
+  m.rig.Step();
+  m.rig.SaveFrame(Name("battle_map_after_movie"));
+  EXPECT_EQ(m.rig.PixelAt(5, 5), tile(0, 0));
+  EXPECT_EQ(m.rig.PixelAt(130, 5), tile(1, 0));
+  EXPECT_EQ(m.rig.PixelAt(300, 300), tile(2, 2));
+  EXPECT_EQ(m.rig.PixelAt(630, 470), tile(4, 3));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, EventBgFrameTest,
+                         ::testing::Values(platform::PixelLayout::kRgb565,
+                                           platform::PixelLayout::kRgb555),
+                         [](const auto& info) { return testsupport::LayoutName(info.param); });
 
 }  // namespace
