@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "battle/battle_extension.h"
+#include "battle_events/runtime/shared_effects_state.h"
 
 // One message of a message list: an event face number (the stage's face conversion table turns
 // it into an internal face) and a message number of the battle message file.
@@ -53,4 +54,31 @@ struct SlgEventRuntimeState {
   uint8_t fade_phase = 0;
   // EventWhiteFlash's own.
   uint32_t white_flash_phase = 0;
+
+  // ---- Turning, scripted actions and unit tone (battle_events/runtime/event_walks.h,
+  // event_tone.h) ----
+  // EventTurnPlayersTo: the point (16.16 map pixels) and the calls left to the next quarter turn.
+  uint8_t turn_phase = 0;
+  int32_t turn_x = 0;
+  int32_t turn_y = 0;
+  uint8_t turn_countdown = 0;
+  // EventScriptedAction: the actor, by identity.
+  uint8_t action_phase = 0;
+  SlgUnitRef action_unit{};
+  // EventToneChange: the level, its direction (+1, -1), the start (game clock ms) and the frame
+  // since the start of the last level change.
+  uint8_t tone_phase = 0;
+  int8_t tone_level = 0;
+  int8_t tone_dir = 0;
+  uint32_t tone_start = 0;
+  int32_t tone_frame = 0;
+  // EventRevealUnits: the list entry shown now, the unit by identity and its fade's start.
+  uint8_t reveal_phase = 0;
+  int8_t reveal_index = 0;
+  SlgUnitRef reveal_unit{};
+  uint32_t reveal_start = 0;
+  // EventVanishUnit: the unit by identity and its fade's start (phase 2: finished, 1 next call).
+  uint8_t vanish_phase = 0;
+  SlgUnitRef vanish_unit{};
+  uint32_t vanish_start = 0;
 };

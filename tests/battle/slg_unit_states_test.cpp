@@ -43,6 +43,7 @@
 #include "testsupport/system_sprites.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
+#include "testsupport/unit_sets.h"
 #include "tests/battle/unit_state_moves.h"
 
 namespace {
@@ -68,21 +69,7 @@ SlgRangePos Next(SlgRangePos p) {  // one cell right-down (direction 1)
 class States {
  public:
   explicit States(BattleRig& r) : rig(r), board(r.battle()) {
-    testsupport::SlgTableWriter tables;
-    for (int kind : {0, 4, 14, 34, 35}) {
-      UnitAnmWriter set(kind);
-      if (kind == 4) set.Slot(kUnitAnmTeleportBody).Slot(kUnitAnmTeleportEffect);
-      set.Lay(rig.driver().tree, tables);
-    }
-    tables.Lay(rig.driver().tree);
-    LoadSlgTables();
-    testsupport::SystemSpriteSet().Lay(rig.driver().tree);
-    LoadSystemSprites();
-    for (SurfaceId id = SURFACE_BG; id <= SURFACE_TEXT; ++id) SlgSetLayer(id, 0);
-    SlgSetLayer(SURFACE_ROOT, 1);
-    SlgClearLayer(SURFACE_ROOT);
-    InitCategoryUpdates();
-    InitDefaultUnitStates();
+    testsupport::LoadUnitSets(rig.driver().tree, {0, 4, 14, 34, 35});
   }
   uint8_t Add(const BoardUnit& u) {
     const uint8_t slot = board.AddUnit(u);
