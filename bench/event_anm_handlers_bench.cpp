@@ -19,7 +19,7 @@
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
-#include "testsupport/test_game.h"
+#include "testsupport/test_scene.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ constexpr std::array<SlgEventAnmHandler, 64> kHandlers = [] {
 }();
 
 void BM_EventAnmHandlers(benchmark::State& state) {
-  testsupport::TestGame game;
+  testsupport::TestScene scene;
   testsupport::BattleBoard board;
   BattleContext& b = board.battle();
   InstallBattleEvents(b);
