@@ -293,6 +293,23 @@ bool Closing() {
   return false;
 }
 
+// Steps 8 and 9 of both openings: the closing's starts, then the wait for the flash; true at
+// step 9 once the flash has ended.
+bool ClosingStep(SlgUnit& unit) {
+  ++AttackCtx().counter_a;
+  if (unit.step == kStepClosing) {
+    if (Closing()) unit.step = kStepFlash;
+    return false;
+  }
+  return Gattai().flash_done == 1;
+}
+
+// The map's tone change over 1 frame and the screen cleared of any fade, before the closing.
+void MapBack() {
+  SlgMap::ToneChangeStart(1);
+  SlgFadeIn(0);
+}
+
 void StartClosingClock() {
   GattaiWork& g = Gattai();
   AttackCtx().counter_a = 0;
@@ -337,19 +354,14 @@ void OpeningA(SlgUnit& unit, SlgPair& pos) {
       }
       if (g.each_done == 1) {
         StartClosingClock();
-        SlgMap::ToneChangeStart(1);
-        SlgFadeIn(0);
+        MapBack();
         unit.step = kStepClosing;
       }
       break;
     }
     case kStepClosing:
-      ++AttackCtx().counter_a;
-      if (Closing()) unit.step = kStepFlash;
-      break;
     case kStepFlash:
-      ++AttackCtx().counter_a;
-      if (g.flash_done != 1) break;
+      if (!ClosingStep(unit)) break;
       SetFlags(Flags() & kMaskNoStill);
       Ctx().ddraw_spr.DeleteBuffer(&g.still_entry);
       Ctx().ddraw_spr.DeleteSprite(&g.still_spr);
@@ -397,17 +409,12 @@ void OpeningB(SlgUnit& unit, SlgPair& pos) {
       ShowFlaggedUnits();
       ShowTargets(b.target_count);
       SetFlags(Flags() | kFlagUnitsShown);
-      SlgMap::ToneChangeStart(1);
-      SlgFadeIn(0);
+      MapBack();
       unit.step = kStepClosing;
       break;
     case kStepClosing:
-      ++AttackCtx().counter_a;
-      if (Closing()) unit.step = kStepFlash;
-      break;
     case kStepFlash:
-      ++AttackCtx().counter_a;
-      if (g.flash_done == 1) unit.step = kStepFinish;
+      if (ClosingStep(unit)) unit.step = kStepFinish;
       break;
     default:
       break;
