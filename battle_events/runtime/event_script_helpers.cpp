@@ -69,16 +69,19 @@ void EventSetPartnerChara(int32_t c) {
   SlgSetMacroP(kPartnerVar, kCharaToPartner[static_cast<size_t>(c)]);
 }
 
+void EventMarkScriptedTarget(const SlgUnit& attacker, SlgUnit& target) {
+  target.flags |= kUnitInDamageList;
+  target.stats.attack_type = attacker.slot;
+}
+
 void EventAttackPrepare(SlgUnit* unit, SlgUnit* target, int32_t attack_type) {
   if (!Live(unit) || !Live(target)) return;
   SetActingMode(1);
   unit->stats.attack_type = static_cast<uint8_t>(attack_type);
   unit->stats.action_bytes[0] = target->slot;
   unit->stats.action_bytes[1] = 0;
-  target->flags |= kUnitInDamageList;
-  // The target's hit reaction finds its attacker through this byte, which only the core's own
-  // hits write; and the attack's end marks the units on the last range search's cells.
-  target->stats.attack_type = unit->slot;
+  EventMarkScriptedTarget(*unit, *target);
+  // The attack's end marks the units on the last range search's cells.
   Battle().search.range_count = 0;
   Slg::FreezeAllUnits();
 }

@@ -23,6 +23,10 @@ int EventPartnerChara();
 // P[83] := (0, 1, 2, 3, 5, 6, 4, 0)[c]; nothing for c outside 0-7.
 void EventSetPartnerChara(int32_t c);
 
+// A scripted attack's target: in the damage list, and its attack-type byte naming the attacker (its
+// hit reaction finds the attacker through that byte, which only the core's own hits write).
+void EventMarkScriptedTarget(const SlgUnit& attacker, SlgUnit& target);
+
 // ---- Scripted attacks ----
 // A map handler makes `unit` attack `target` through the core's attack frame:
 //   EventAttackPrepare(unit, target, type)  both scripted-attack words 1; the attacker's attack
