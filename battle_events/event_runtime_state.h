@@ -53,4 +53,11 @@ struct SlgEventRuntimeState {
   uint8_t fade_phase = 0;
   // EventWhiteFlash's own.
   uint32_t white_flash_phase = 0;
+
+  // ---- Generic scenes (battle_events/runtime/generic_scenes.h) ----
+  // EventCharTalkPick's phase word.
+  int32_t talk_pick_phase = 0;
+  // The reference a character talk or the favourite's talk chose (an index into its table), and
+  // the one a fall scene chose.
+  int8_t talk_line = 0;
 };
