@@ -34,7 +34,10 @@
 #include "scene/ui/tamvik_func.h"
 #include "scene/ui/tamvik_lips.h"
 #include "testsupport/battle_board.h"
+#include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/battle_script.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/portrait_writer.h"
 #include "testsupport/script_writer.h"
@@ -422,6 +425,62 @@ TEST(GenericScenes, AUnitTalkWhoseUnitIsGoneEndsWithoutAMessage) {
     EXPECT_EQ(Battle().event_unit_ref[0], kSlgNoUnit);
     EXPECT_EQ(Battle().event_busy, 0u) << "finished";
   }
+}
+
+// A real defeat on the minimal stage, the mode manager running the battle: the hero walks up to
+// the ASHIGARU and attacks (the attack routines stubbed) until it falls; the row "KP(IKD);"
+// starts at the next unit-ready moment and the hero speaks once his action has ended.
+struct HeroTalkFrame {
+  int32_t step;
+  uint8_t hero_state;
+};
+std::vector<HeroTalkFrame> g_hero_talk;
+void HeroTalk(const SlgEventEntry& row) {
+  g_hero_talk.push_back({EventStep(), Battle().state.units[0].state});
+  EventRefUnitTalk(row, 1, testsupport::BattleInstall::kMessageIds[0]);
+}
+
+TEST(GenericScenes, TheUnitThatMadeADefeatSpeaksOnceItsActionHasEnded) {
+  static constexpr SlgEventEntry kEvents[] = {
+      {.id = 1520, .timing = 0x4, .a = "KP(IKD);", .handler = &HeroTalk}, kEventTableEnd};
+  BattleRig::Options options;
+  options.manager_mode = 26;
+  options.seed = 7;
+  BattleRig rig(options);
+  testsupport::BattleInstall install;
+  install.Lay(rig.driver().tree);
+  GetSystemData()->setVoiceOff(1);
+  rig.InstallEventTable(kEvents);
+  g_hero_talk.clear();
+  testsupport::BattleScript player(rig.driver());
+  TraceCapture trace;
+  bool finished = false;
+  for (int f = 0; f < 3000 && !finished; ++f) {
+    if (HasBattle()) {
+      testsupport::BattleScript::InstallAttackStubs({0, 14});
+      const bool enemy_alive = Battle().state.unit_count > 1 && SlgUnitLive(Battle().state.units[1]);
+      if (enemy_alive && g_hero_talk.empty() && player.Ready()) player.HeroWalksAndAttacks({3, 9});
+    }
+    ASSERT_TRUE(rig.Step());
+    finished = !testsupport::NoteFrames(rig.event_notes(), 1520, SlgEventMoment::kFinished).empty();
+  }
+  ASSERT_TRUE(finished) << "the talk ran to its end";
+  ASSERT_FALSE(g_hero_talk.empty());
+  for (int i = 0; i < Battle().state.unit_count; ++i) {
+    const SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+    EXPECT_TRUE(u.side == 0 || !SlgUnitLive(u) || u.stats.life < 1) << "the ASHIGARU fell";
+  }
+  // The step left 0 only with the hero in state 0 or 8.
+  const auto waited = std::find_if(g_hero_talk.begin(), g_hero_talk.end(),
+                                   [](const HeroTalkFrame& h) { return h.step != 0; });
+  ASSERT_NE(waited, g_hero_talk.begin());
+  const uint8_t state = std::prev(waited)->hero_state;
+  EXPECT_TRUE(state == 0 || state == 8) << int{state};
+  EXPECT_GE(std::count_if(g_hero_talk.begin(), g_hero_talk.end(),
+                          [](const HeroTalkFrame& h) { return h.step == 1; }),
+            30);
+  EXPECT_EQ(SceneRig::FacesOpened(trace), std::vector<int>{1});
+  EXPECT_EQ(Battle().event_unit_ref[0], kSlgNoUnit);
 }
 
 // ---- The destruction of the enemies ----
