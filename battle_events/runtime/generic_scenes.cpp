@@ -52,6 +52,25 @@ int TalkLine(const SlgUnit& unit, int32_t trust) {
 
 int ShowRef(const EventMessageRef& ref) { return EventMessageNoWait(ref.face, ref.message); }
 
+// A message list, after the talks' wait when `wait_first`, then EventEnd.
+void TalkList(std::span<const EventMessageRef> list, bool wait_first) {
+  int32_t& step = EventStep();
+  switch (step) {
+    case 0:
+      step = wait_first ? 1 : 2;
+      return;
+    case 1:
+      if (EventWait(kTalkDelay) != 0) step = 2;
+      return;
+    case 2:
+      if (EventMessageList(list) != 0) step = 3;
+      return;
+    default:
+      EventEnd();
+      return;
+  }
+}
+
 }  // namespace
 
 void EventUnitDownScene(const SlgEventEntry& /*row*/, int32_t character,
@@ -214,34 +233,9 @@ void EventFavouriteTalk(const SlgEventEntry& /*row*/, std::span<const EventMessa
 }
 
 void EventTalkList(const SlgEventEntry& /*row*/, std::span<const EventMessageRef> list) {
-  int32_t& step = EventStep();
-  switch (step) {
-    case 0:
-      step = 1;
-      return;
-    case 1:
-      if (EventMessageList(list) != 0) step = 2;
-      return;
-    default:
-      EventEnd();
-      return;
-  }
+  TalkList(list, false);
 }
 
 void EventWaitTalkList(const SlgEventEntry& /*row*/, std::span<const EventMessageRef> list) {
-  int32_t& step = EventStep();
-  switch (step) {
-    case 0:
-      step = 1;
-      return;
-    case 1:
-      if (EventWait(kTalkDelay) != 0) step = 2;
-      return;
-    case 2:
-      if (EventMessageList(list) != 0) step = 3;
-      return;
-    default:
-      EventEnd();
-      return;
-  }
+  TalkList(list, true);
 }
