@@ -90,4 +90,11 @@ struct SlgEventRuntimeState {
   SlgPair move_point{};
   SlgPair move_velocity{};
   uint32_t move_start = 0;
+
+  // ---- Generic scenes (battle_events/runtime/generic_scenes.h) ----
+  // EventCharTalkPick's phase word.
+  int32_t talk_pick_phase = 0;
+  // The reference a character talk or the favourite's talk chose (an index into its table), and
+  // the one a fall scene chose.
+  int8_t talk_line = 0;
 };
