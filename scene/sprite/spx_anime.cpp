@@ -108,6 +108,12 @@ int SpxAnimeKind::IsEnd(AnimeHandle handle) const {
   return step == kStepHold || step == kStepEnding ? 1 : 0;
 }
 
+int SpxAnimeKind::IsStopped(AnimeHandle handle) const {
+  if (Block(handle) == nullptr) return 1;
+  const int32_t step = anime_.RecordOf(handle)->step;
+  return step == kStepHold || step == kStepEnding ? 1 : 0;
+}
+
 int SpxAnimeKind::IsSpxEnd(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block == nullptr ? 1 : static_cast<int>(block->end_reached);
