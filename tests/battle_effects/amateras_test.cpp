@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -117,20 +118,24 @@ TEST(AmaterasArithmetic, OrbFlashBoltsAndTheBeam) {
 
 // ---- Plays ----
 
-// Slot 8: the orb, the hit (8 frames of 2 ticks, or held on its first frame: never looping),
-// three bolts, the flash; slot 7: the boss and its map bodies; slot 6: the swings, the hits, the
-// beam head and the travel (0-13); slot 5: the body; background 0 at the cut's 704 x 480.
-void AmaterasSets(AttackFixtures& f, bool looping_hit) {
+// Slot 8: the orb, the hit (4 frames of 2 ticks; of 6 ticks, so that steps 9 and 10 outlast
+// the 32 bolts' start; or held on its first frame: never looping), three bolts, the flash; slot
+// 7: the boss and its map bodies; slot 6: the swings, the hits, the beam head and the travel
+// (0-13); slot 5: the body; background 0 at the cut's 704 x 480.
+enum class HitLook { kLooping, kSlow, kStopping };
+void AmaterasSets(AttackFixtures& f, HitLook hit) {
   std::vector<AttackAnim> effect(6, AttackAnim{.frames = 4});
-  if (!looping_hit) effect[1] = AttackAnim{.frames = 2, .ticks = 0};
+  if (hit == HitLook::kSlow) effect[1] = AttackAnim{.frames = 4, .ticks = 6};
+  if (hit == HitLook::kStopping) effect[1] = AttackAnim{.frames = 2, .ticks = 0};
   f.Slot(kAnmSpecialEffect, effect);
   f.Slot(kAnmSpecialBody, 3, AttackAnim{.frames = 4});
   f.Slot(kAnmAttackEffect, 14, AttackAnim{.frames = 4});
   f.Slot(kAnmAttackBody, 2, AttackAnim{.frames = 6});
   f.Pictures(kAnmSpecialBg, {{704, 480}});
 }
-void LoopingSets(AttackFixtures& f) { AmaterasSets(f, true); }
-void StoppingSets(AttackFixtures& f) { AmaterasSets(f, false); }
+void LoopingSets(AttackFixtures& f) { AmaterasSets(f, HitLook::kLooping); }
+void SlowHitSets(AttackFixtures& f) { AmaterasSets(f, HitLook::kSlow); }
+void StoppingSets(AttackFixtures& f) { AmaterasSets(f, HitLook::kStopping); }
 
 AttackCase Row(int kind, int type, int dir, AttackLayout layout) {
   return {.name = "amateras",
@@ -205,14 +210,12 @@ void ExpectSpecialTimeline(int kind) {
   const int flash = p.step_set.at(8);
   EXPECT_EQ(p.step_set.at(9), p.After(flash, 63));
   EXPECT_EQ(OfAnm(at(flash).effect, 5)[0].alpha, 0x10100u);
-  // Bolts: one every 3 frames, coming back in steps 9 and 10; all 32 are out at some frame.
+  // Bolts: one every 3 frames, coming back in steps 9 and 10.
   const int bolts = p.step_set.at(9);
-  size_t most = 0;
   for (int f = bolts + 1; f < p.step_set.at(11); ++f) {
     size_t live = 0;
     for (uint32_t a = 2; a <= 4; ++a) live += OfAnm(at(f).effect, a).size();
     EXPECT_EQ(live, static_cast<size_t>(std::min(32, p.Between(bolts, f) / 3))) << f;
-    most = std::max(most, live);
   }
   // Four hits per target in step 10; each ends at its fifth loop.
   EXPECT_EQ(OfAnm(at(p.step_set.at(10)).effect, 1).size(), 4 * p.targets.size());
@@ -225,28 +228,54 @@ void ExpectSpecialTimeline(int kind) {
   EXPECT_EQ(at(p.step_set.at(6)).flags & 6, 6);
 }
 
-// The special attack's plays are held back: from the return to the map on, one-frame sprite
-// entries of the units pile up on surface 4 (surface 4 is not drawn) until the pool is full;
-// the cause is open.
-TEST(AmaterasSpecial, DISABLED_TheTimelineOfKind26) { ExpectSpecialTimeline(26); }
-TEST(AmaterasSpecial, DISABLED_Kind27PlaysTheSameTimelineWithItsOwnSets) { ExpectSpecialTimeline(27); }
+TEST(AmaterasSpecial, TheTimelineOfKind26) { ExpectSpecialTimeline(26); }
+TEST(AmaterasSpecial, Kind27PlaysTheSameTimelineWithItsOwnSets) { ExpectSpecialTimeline(27); }
 
-TEST(AmaterasSpecial, DISABLED_BoltAnglesVaryAndComeBackToTheSource) {
-  std::set<int32_t> angles;
-  const Play p = boss_play::PlayObserved(Row(26, 1, 0, AttackLayout::kFront), 0, "Amateras");
+// Bolts: up to 32, at random angles; once all have started, one is seen at the source again
+// (a bolt that left the screen started over) while the hits run.
+TEST(AmaterasSpecial, BoltAnglesVaryAndComeBackToTheSource) {
+  AttackCase row = Row(26, 1, 0, AttackLayout::kFront);
+  row.fixtures = &SlowHitSets;
+  const Play p = boss_play::PlayObserved(row, 0, "Amateras");
   EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
   ASSERT_GT(p.state7, 0);
-  for (int f = p.step_set.at(9); f < p.state7; ++f) {
+  const int bolts = p.step_set.at(9);
+  const auto live = [&](int f) {
+    std::vector<EffectAnim> all;
     for (uint32_t a = 2; a <= 4; ++a) {
       for (const EffectAnim& b : OfAnm(p.frames[static_cast<size_t>(f)].effect, a)) {
-        angles.insert(b.rotation);
+        all.push_back(b);
+      }
+    }
+    return all;
+  };
+  // The first bolt, on the frame it starts, stands at the source.
+  const int first = p.After(bolts, 3);
+  ASSERT_EQ(live(first).size(), 1u);
+  const std::pair<int, int> source{live(first)[0].x, live(first)[0].y};
+  const int all_out = p.After(bolts, 32 * 3);
+  ASSERT_GT(all_out, 0);
+  ASSERT_LT(all_out, p.step_set.at(11)) << "the hits outlast the bolts' start";
+  std::set<int32_t> angles;
+  size_t most = 0;
+  int back_at_source = 0;
+  for (int f = bolts; f < p.state7; ++f) {
+    const std::vector<EffectAnim> now = live(f);
+    most = std::max(most, now.size());
+    for (const EffectAnim& b : now) {
+      angles.insert(b.rotation);
+      if (f > all_out && f < p.step_set.at(11) && std::abs(b.x - source.first) <= 2 &&
+          std::abs(b.y - source.second) <= 2) {
+        ++back_at_source;
       }
     }
   }
+  EXPECT_EQ(most, 32u);
+  EXPECT_GT(back_at_source, 0) << "bolts start again at the source";
   EXPECT_GT(angles.size(), 16u) << "random angles";
 }
 
-TEST(AmaterasSpecial, DISABLED_AHitThatNeverLoopsIsPlayedAgainAndTheAttackEnds) {
+TEST(AmaterasSpecial, AHitThatNeverLoopsIsPlayedAgainAndTheAttackEnds) {
   AttackCase row = Row(26, 1, 2, AttackLayout::kThree);
   row.fixtures = &StoppingSets;
   const Play p = boss_play::PlayObserved(row, 0, "Amateras");
@@ -263,7 +292,7 @@ TEST(AmaterasSpecial, DISABLED_AHitThatNeverLoopsIsPlayedAgainAndTheAttackEnds) 
   EXPECT_GT(places.size(), 12u);
 }
 
-TEST(AmaterasSpecial, DISABLED_FortyTargetsFourHitsEach) {
+TEST(AmaterasSpecial, FortyTargetsFourHitsEach) {
   AttackCase row = Row(26, 1, 3, AttackLayout::kNone);
   row.before = [](AttackRig& r) {
     Battle().attack.skip_gauge = 1;
@@ -396,10 +425,10 @@ TEST(AmaterasSmoke, Kind27Normal) {
   ExpectSmokeRows(27, 2, {0});
   ExpectSmokeRows(27, 3, {1});
 }
-TEST(AmaterasSmoke, DISABLED_Kind26SpecialNoneAndFront) { ExpectSmokeRows(26, 1, {0, 1}); }
-TEST(AmaterasSmoke, DISABLED_Kind26SpecialThreeAndWall) { ExpectSmokeRows(26, 1, {2, 3}); }
-TEST(AmaterasSmoke, DISABLED_Kind27SpecialNoneAndFront) { ExpectSmokeRows(27, 1, {0, 1}); }
-TEST(AmaterasSmoke, DISABLED_Kind27SpecialThreeAndWall) { ExpectSmokeRows(27, 1, {2, 3}); }
+TEST(AmaterasSmoke, Kind26SpecialNoneAndFront) { ExpectSmokeRows(26, 1, {0, 1}); }
+TEST(AmaterasSmoke, Kind26SpecialThreeAndWall) { ExpectSmokeRows(26, 1, {2, 3}); }
+TEST(AmaterasSmoke, Kind27SpecialNoneAndFront) { ExpectSmokeRows(27, 1, {0, 1}); }
+TEST(AmaterasSmoke, Kind27SpecialThreeAndWall) { ExpectSmokeRows(27, 1, {2, 3}); }
 
 TEST(AmaterasEdges, AMissingSetEndsOnTheFirstCall) {
   for (const auto& [type, slot] :
