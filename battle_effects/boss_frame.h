@@ -217,6 +217,11 @@ struct BossLineScroll {
 // missing or the task is refused: the scene plays without it.
 SlgEffectTask* BossLineScrollStart(const SlgUnit& unit, int picture, const char* name,
                                    const BossLineScroll& scroll);
+// The same for a band whose strips reach past the screen-sized source surface (width + 2 x
+// x_offset across, band_height + top lines down): the surface takes that size for the cut (the
+// strips keep copies of their lines) and is given back at once, so every strip is made.
+SlgEffectTask* BossWideLineScrollStart(const SlgUnit& unit, int picture, const char* name,
+                                       const BossLineScroll& scroll);
 
 // The set-up's end: layer 4 on (SlgLayerOn(4, layer_mode)) and the unit's attack voice.
 void BossSceneOn(const BossBase& w, const BossSpecialShape& shape);

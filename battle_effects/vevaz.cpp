@@ -165,7 +165,6 @@ constexpr BossLineScroll kLineScroll{.source = SURFACE_ROOT,
                                      .scroll_wrap = 512,
                                      .scroll_speed = 4 * kPx,
                                      .alpha = 0};
-constexpr int kCutWidth = kLineScroll.width + 2 * kLineScroll.x_offset;
 constexpr const char kLineScrollName[] = "Vevaz::LineScroll";
 constexpr CardLook kCard{11, 0x9409, {{{-88, -136}, {86, -136}, {86, 134}, {-88, 134}}}};
 constexpr int kBackgroundDepth = 509;
@@ -255,28 +254,14 @@ const SlgUnit& TargetUnit(int i) {
   return b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
 }
 
-// Background 2 goes onto surface 4 and is cut into the band's strips there. The strips reach 704
-// pixels across and 512 lines down, past the screen-sized surface: the surface takes that size
-// for the cut (the strips keep copies of their lines) and is given back at once.
-SlgEffectTask* StartLineScroll(const SlgUnit& unit) {
-  CDdrawFunc& ddraw = Ctx().ddraw;
-  const bool resized =
-      ddraw.ResizeSurface(kLineScroll.source, 0, kCutWidth, kLineScroll.band_height) != 0;
-  if (!resized) DebugPrint("Vevaz: surface 4 not resized for the band: its strips are cut short\n");
-  SlgEffectTask* task = BossLineScrollStart(unit, 2, kLineScrollName, kLineScroll);
-  if (resized && ddraw.GiveBackLayerSurface(kLineScroll.source, 0) == 0) {
-    DebugPrint("Vevaz: surface 4 not given back after the band's cut\n");
-  }
-  return task;
-}
-
 int SetUp(SpecialWork& w) {
   if (!BossTakeAnms(w, BossAttack::kSpecial)) return kTimelineStop;
   w.target_count = BossListedTargets();
   if (!BossAllocObjs(w, SpecialLists(w))) return kTimelineStop;
   BossCutPicture(*w.unit, 0, SURFACE_SCRATCH, true, w.backgrounds[0]);
   BossCutPicture(*w.unit, 1, SURFACE_SCRATCH, true, w.backgrounds[1]);
-  w.line_scroll = StartLineScroll(*w.unit);
+  // Background 2 goes onto surface 4 and is cut there into strips of 704 x 1, 512 lines down.
+  w.line_scroll = BossWideLineScrollStart(*w.unit, 2, kLineScrollName, kLineScroll);
   SlgClearLayer(SURFACE_ROOT);
   BossSceneOn(w, kShape);
   return kTimelineNextRow;
