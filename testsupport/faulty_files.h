@@ -86,7 +86,8 @@ class FaultyFiles final : public platform::Files {
     return !make_directory_fails && real_.MakeDirectory(path);
   }
   // A whole-file save needs room for all of it (its temporary file is written first).
-  bool Replace(const char* path, const void* data, uint32_t size) override {
+  bool Replace(const char* path, const void* data, uint32_t size,
+               std::string* warning = nullptr) override {
     ++writes;
     if (write_open_fails || rename_fails) return false;
     if (disk_full) {
@@ -96,7 +97,7 @@ class FaultyFiles final : public platform::Files {
       }
       disk_room -= size;
     }
-    return real_.Replace(path, data, size);
+    return real_.Replace(path, data, size, warning);
   }
 
  private:

@@ -310,10 +310,12 @@ int FileIO::SaveFile(const char* name, const void* data, uint32_t size) {
       return 0;
     }
   }
-  if (!seams_.files->Replace(path, data, size)) {
+  std::string warning;
+  if (!seams_.files->Replace(path, data, size, &warning)) {
     DebugPrint("FileIO::SaveFile: %s failed\n", path);
     return 0;
   }
+  if (!warning.empty()) DebugPrint("FileIO::SaveFile: %s saved, but %s\n", path, warning.c_str());
   return 1;
 }
 
