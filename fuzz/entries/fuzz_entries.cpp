@@ -388,13 +388,15 @@ void KeyConfigEntry(const uint8_t* data, size_t size) {
   CDinput& di = engine.ctx().input;
   di.CreateDirectInput();
   di.Init();
-  Check(di.LoadKeyConfig() == 1, kName, "an existing key file did not load");
+  const bool whole = size >= 2 * kKeyConfigEntries;
+  Check(di.LoadKeyConfig() == (whole ? 1 : 0), kName,
+        "a key file loaded other than exactly when it holds the whole record");
   const KeyConfig& config = di.key_config();
   for (uint32_t i = 0; i < kKeyConfigEntries; ++i) {
-    const uint32_t key = i < size ? data[i] : CDinput::GetDefaultKeyConfig(i);
+    const uint32_t key = whole ? data[i] : CDinput::GetDefaultKeyConfig(i);
     const size_t at = kKeyConfigEntries + i;
     const uint32_t pad =
-        at < size ? (data[at] < kPadStateSize ? data[at] : 0u) : CDinput::GetDefaultPadConfig(i);
+        whole ? (data[at] < kPadStateSize ? data[at] : 0u) : CDinput::GetDefaultPadConfig(i);
     Check(config.keyboard[i] == key, kName, "key entry differs from the file");
     Check(config.pad[i] == pad, kName, "pad entry differs from the file");
   }

@@ -206,13 +206,16 @@ void MinigameDatEntry(const uint8_t* data, size_t size) {
   Ctx().file_io.SetInstallDir(tree.install().c_str());
   MinigameContext minigame;
   MinigameScope scope(minigame);
-  mg_save_read();
-  uint8_t block[128] = {};
-  if (size != 0) std::memcpy(block, data, size < 128 ? size : 128);
+  // Values the variables hold before the read: a damaged file must leave them so.
+  const auto before = [](int i) { return 0x5A000000 + i; };
+  for (int i = 0; i < 32; ++i) minigame.vars[static_cast<size_t>(16 + i)] = before(i);
+  const bool whole = size >= 128;
+  Check(mg_save_read() == (whole ? 1 : 0), kName, "a file read other than exactly when whole");
   for (int i = 0; i < 32; ++i) {
-    Check(minigame.vars[static_cast<size_t>(16 + i)] ==
-              static_cast<int32_t>(platform::GetLe32(block + 4 * i)),
-          kName, "a variable differs from the file");
+    const int32_t expected =
+        whole ? static_cast<int32_t>(platform::GetLe32(data + 4 * i)) : before(i);
+    Check(minigame.vars[static_cast<size_t>(16 + i)] == expected, kName,
+          whole ? "a variable differs from the file" : "a damaged file changed a variable");
   }
   // The common menu's ranking display of a row picked by the input's size shows the list as read.
   const int game = static_cast<int>(size % mg::kGameCount);
