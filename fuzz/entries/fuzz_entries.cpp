@@ -272,7 +272,12 @@ void GlyphFontEntry(const uint8_t* data, size_t size) {
   engine.host.files.SetWorkingDirectory(tree.Path("fonts"));
   CDdrawText& text = engine.ctx().ddraw_text;
   const int loaded = text.LoadFont();
-  Check(loaded == ((flags & 7) == 0 ? 1 : 0), kName, "load result does not match the files");
+  // Every file there and each holding at least one glyph (CHT.DAT one code).
+  const bool usable = (flags & 7) == 0 && parts[1].size() >= 2 &&
+                      parts[3].size() >= CDdrawText::kGlyph12Bytes &&
+                      parts[2].size() >= CDdrawText::kGlyph24Bytes;
+  Check(loaded == (usable ? 1 : 0), kName, "load result does not match the files");
+  Check(loaded == 1 || !text.load_failure().empty(), kName, "a failed load names no cause");
   Check(text.code_count() <= CDdrawText::kCodeTableSize, kName, "too many codes kept");
   Check(text.glyph12_size() <= size_t{CDdrawText::kGlyph12Count} * CDdrawText::kGlyph12Bytes,
         kName, "single-byte glyph data larger than the glyphs");
