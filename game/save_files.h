@@ -22,8 +22,9 @@ std::string SaveSlotFileName(int slot);
 int LoadSystemData();
 // Writes the system data block. 1 written, 0 not (the old file stays).
 int SaveSystemData();
-// Reads a slot: exactly 8768 bytes whose two stack depths are below 1000, else nothing changes
-// (0). Sets savedBeforeBattle from bit 15 of the scene code and clears the bit. 1 loaded.
+// Reads a slot: exactly 8768 bytes whose two stack depths are below 1000 and whose story state
+// the scene start can run (GameSequences::saved_scene_fault), else nothing changes (0). Sets
+// savedBeforeBattle from bit 15 of the scene code and clears the bit. 1 loaded.
 int LoadGameData(int slot);
 // Takes the compose positions of layers 5 and 6 into the story state, writes the slot with
 // bit 15 of the scene code set when savedBeforeBattle is, and clears the bit again whatever
