@@ -716,6 +716,11 @@ std::span<const Target> Targets() {
       {"spr_file", SprFileEntry, SprFileSeeds},
       {"macro_vars", MacroVarsEntry, MacroVarsSeeds},
       {"map_hit", MapHitEntry, MapHitSeeds},
+      {"save_files", SaveFilesEntry, SaveFilesSeeds},
+      {"slg_message", SlgMessageEntry, SlgMessageSeeds},
+      // The title's petal wipe and the minigames' bitmaps.
+      {"petal_wipe", PetalWipeEntry, PetalWipeSeeds},
+      {"minigame_bmp", MinigameBmpEntry, MinigameBmpSeeds},
       // The battle's readers besides the stage files.
       {"slg_tables", SlgTablesEntry, SlgTablesSeeds},
       {"slg_map", SlgMapEntry, SlgMapSeeds},

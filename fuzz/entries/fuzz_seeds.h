@@ -32,6 +32,10 @@ std::vector<Bytes> StageSeeds();
 std::vector<Bytes> SprFileSeeds();
 std::vector<Bytes> MacroVarsSeeds();
 std::vector<Bytes> MapHitSeeds();
+std::vector<Bytes> SaveFilesSeeds();
+std::vector<Bytes> SlgMessageSeeds();
+std::vector<Bytes> PetalWipeSeeds();
+std::vector<Bytes> MinigameBmpSeeds();
 // The battle's readers besides the stage files (battle_entries.cpp).
 std::vector<Bytes> SlgTablesSeeds();
 std::vector<Bytes> SlgMapSeeds();

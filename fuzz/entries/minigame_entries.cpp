@@ -9,6 +9,7 @@
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/pixels/bmp_reader.h"
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
@@ -23,6 +24,8 @@
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/little_endian.h"
+#include "platform/surface.h"
+#include "testsupport/bmp_writer.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
@@ -269,6 +272,97 @@ std::vector<Bytes> MinigameSprSeeds() {
 
 std::vector<Bytes> MinigameDatSeeds() {
   return {testsupport::MinigameDat({{16, 1}, {47, -1}}), Bytes(60, 0x11), Bytes(200, 0xFF), {}};
+}
+
+// Parts: control, bitmap file. Control bytes: 0 bit 0 RGB555, bit 1 the video-memory option; 1
+// the slot (1-255 from its value); 2-3 and 4-5 the position (signed) of the draw into an existing
+// 24 x 16 slot. A bitmap of more than a million pixels is passed over (its surface only costs the
+// harness time; the checks are the same for small ones). Rules: mg_load_bmp takes the file exactly
+// when its headers pass (ParseBmpHeader on the whole file) and its sides are surface sides; the
+// slot then holds a surface of the bitmap's size, else it is empty; mg_load_bmp_at draws only
+// inside the bitmap's rectangle at the position: every other pixel of the 24 x 16 slot keeps its
+// value.
+void MinigameBmpEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "minigame_bmp";
+  constexpr int32_t kDrawSlot = 300;
+  constexpr int32_t kDrawW = 24;
+  constexpr int32_t kDrawH = 16;
+  const std::vector<Bytes> parts = SplitParts(data, size, 2);
+  const Bytes& control = parts[0];
+  const Bytes& file = parts[1];
+  BmpInfo info;
+  const bool parsed = ParseBmpHeader(file.data(), file.size(), file.size(), &info);
+  if (parsed && int64_t{info.width} * info.height > (int64_t{1} << 20)) return;
+  testsupport::GameTree& tree = detail::Tree();
+  tree.Write("install/p/b.bmp", file);
+  const uint8_t flags = detail::ByteAt(control, 0);
+  MinigameRig rig((flags & 1) != 0);
+  Check(rig.ready, kName, "display set-up failed");
+  const int32_t slot = 1 + detail::ByteAt(control, 1) % 255;
+  const bool takes = parsed && info.width <= platform::Surface::kMaxSide &&
+                     info.height <= platform::Surface::kMaxSide;
+  Check(mg_load_bmp(slot, "p\\b.bmp", (flags >> 1) & 1) == (takes ? 1 : 0), kName,
+        "a bitmap loaded other than exactly when its headers pass");
+  int32_t w = 0, h = 0;
+  if (takes) {
+    Check(mg_surf_size(slot, &w, &h) == 1 && w == info.width && h == info.height, kName,
+          "a loaded bitmap's surface is not the bitmap's size");
+  } else {
+    Check(mg_surf_exists(slot) == 0, kName, "a refused bitmap left a surface");
+  }
+
+  const auto x = static_cast<int16_t>(detail::Le16(control, 2));
+  const auto y = static_cast<int16_t>(detail::Le16(control, 4));
+  if (mg_surf_create(kDrawSlot, kDrawW, kDrawH, 0) != 1) {
+    Check(false, kName, "a 24 x 16 slot could not be made");
+    return;
+  }
+  for (int32_t py = 0; py < kDrawH; ++py) {
+    for (int32_t px = 0; px < kDrawW; ++px) {
+      mg_pixel_set(kDrawSlot, px, py, static_cast<ColorRef>(0x10203 * (px + 7 * py)));
+    }
+  }
+  std::vector<uint32_t> before;
+  for (int32_t py = 0; py < kDrawH; ++py) {
+    for (int32_t px = 0; px < kDrawW; ++px) before.push_back(mg_pixel_get(kDrawSlot, px, py));
+  }
+  Check(mg_load_bmp_at(kDrawSlot, x, y, "p\\b.bmp") == (parsed ? 1 : 0), kName,
+        "a bitmap drawn other than exactly when its headers pass");
+  for (int32_t py = 0; py < kDrawH; ++py) {
+    for (int32_t px = 0; px < kDrawW; ++px) {
+      const bool inside = parsed && px >= x && px < x + info.width && py >= y && py < y + info.height;
+      if (inside) continue;
+      Check(mg_pixel_get(kDrawSlot, px, py) == before[static_cast<size_t>(py * kDrawW + px)], kName,
+            "a pixel outside the bitmap's rectangle changed");
+    }
+  }
+  mg_surf_free(kDrawSlot);
+  mg_surf_free(slot);
+}
+
+std::vector<Bytes> MinigameBmpSeeds() {
+  testsupport::BmpPicture picture(5, 3, 0x00336699);
+  picture.at(0, 0) = 0x00FFFF00;
+  std::vector<Bytes> seeds;
+  uint8_t n = 0;
+  using testsupport::BmpFormat;
+  for (BmpFormat f : {BmpFormat::kPalette1, BmpFormat::kPalette4, BmpFormat::kPalette8,
+                      BmpFormat::kRgb555, BmpFormat::kRgb565, BmpFormat::kRgb24,
+                      BmpFormat::kRgb32}) {
+    testsupport::BmpOptions o;
+    o.format = f;
+    o.top_down = (n & 1) != 0;
+    const Bytes control = {static_cast<uint8_t>(n & 3), static_cast<uint8_t>(10 + n),
+                           static_cast<uint8_t>(n * 5), 0, static_cast<uint8_t>(n * 2), 0};
+    seeds.push_back(JoinParts({control, testsupport::WriteBmp(picture, o)}));
+    ++n;
+  }
+  // Partly off the slot's top left, and a file cut inside its rows.
+  testsupport::BmpOptions cut;
+  cut.cut_to = 70;
+  seeds.push_back(JoinParts({{0, 3, 0xFE, 0xFF, 0xFF, 0xFF}, testsupport::WriteBmp(picture)}));
+  seeds.push_back(JoinParts({{1, 4, 2, 0, 2, 0}, testsupport::WriteBmp(picture, cut)}));
+  return seeds;
 }
 
 }  // namespace fuzz
