@@ -35,7 +35,10 @@ BattleOnRig::BattleOnRig() : rig(Rig(false)), engine_scope(*rig.context) {
   Ctx().file_io.SetInstallDir(Tree().install().c_str());
 }
 
-BattleOnRig::~BattleOnRig() { TakeSpriteEntries(); }
+BattleOnRig::~BattleOnRig() {
+  TakeSpriteEntries();
+  scene.spx_cache.Clear();
+}
 
 int BattleOnRig::TakeSpriteEntries() {
   CDdrawSpr& spr = Ctx().ddraw_spr;
@@ -203,7 +206,7 @@ std::vector<Bytes> SlgTablesSeeds() {
 
 // Input: control (bytes 0-1 and 2-3 the view's x and y, little-endian signed; byte 4 the frames
 // between the three draws), Map01.TAB, the priority file "prio.bin" and the bank file the table
-// may name as "ground0.spr" or "g1.spr". The table is read as a stage's set-up reads it and the
+// may name as "ground0.spr" or "g1.spr" (its images cut as detail::CutSprImages cuts them). The table is read as a stage's set-up reads it and the
 // map drawn in three frames. Rules: a plane built has tiles of a size with cols and rows of
 // (2047 + tile) / tile, at most 64 banks each of cols x rows tiles; the priority heights are the
 // file's little-endian words as far as it holds them when the table names it; sprite-buffer
@@ -216,8 +219,10 @@ void SlgMapEntry(const uint8_t* data, size_t size) {
   const std::string folder = "install/tamvik2/Map/Map01/";
   tree.Write(folder + "Map01.TAB", parts[1]);
   tree.Write(folder + "prio.bin", parts[2]);
-  tree.Write(folder + "ground0.spr", parts[3]);
-  tree.Write(folder + "g1.spr", parts[3]);
+  Bytes bank = parts[3];
+  if (!detail::CutSprImages(bank)) return;
+  tree.Write(folder + "ground0.spr", bank);
+  tree.Write(folder + "g1.spr", bank);
   const Bytes& control = parts[0];
   const auto x = static_cast<int16_t>(ByteAt(control, 0) | ByteAt(control, 1) << 8);
   const auto y = static_cast<int16_t>(ByteAt(control, 2) | ByteAt(control, 3) << 8);

@@ -1,6 +1,6 @@
 #pragma once
 // The battle entries' surroundings: the shared display rig's engine (its display set up once)
-// with a fresh game, scene and battle context for one input; the shared tree is the install
+// with a fresh game and battle context and the rig's shared scene for one input; the shared tree is the install
 // directory. Sprite-buffer entries an input left are removed when it ends, so the next input
 // starts with the whole pool.
 
@@ -27,7 +27,7 @@ struct BattleOnRig {
   ContextScope engine_scope;
   GameContext game;
   GameScope game_scope{game};
-  SceneContext scene;
+  SceneContext& scene = SharedScene(false);
   SceneScope scene_scope{scene};
   BattleContext battle;
   BattleScope battle_scope{battle};

@@ -10,6 +10,8 @@
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
 
+class SceneContext;
+
 namespace testsupport {
 class GameTree;
 }
@@ -40,6 +42,18 @@ struct DisplayRig {
 };
 // The rig of the layout (RGB555 when set, else RGB565).
 DisplayRig& Rig(bool rgb555);
+
+// The scene context of a display rig (the current engine's), made once per process and rig:
+// making one allocates and clears 600 KB of unit handles, which took most of an input's time.
+// Each call hands it out with a new interpreter and an empty sprite cache; an input releases
+// what it loads and empties the cache again when it ends.
+SceneContext& SharedScene(bool rgb555);
+
+// The builds of a sprite file make, fill and decode a surface for every image of its image
+// table: the harness's copy keeps 8 images at most, each cut to 16 x 16 and 1 KB of data (the
+// bytes themselves stay). False for a file whose images still ask for more than 4096 pixels,
+// which the caller passes over.
+bool CutSprImages(Bytes& file);
 
 // An exactly sized heap copy, so that the address sanitizer sees any access past the end.
 std::unique_ptr<uint8_t[]> ExactCopy(const uint8_t* data, size_t size);

@@ -724,7 +724,7 @@ std::span<const Target> Targets() {
       // The battle's readers besides the stage files.
       {"slg_tables", SlgTablesEntry, SlgTablesSeeds},
       {"slg_map", SlgMapEntry, SlgMapSeeds},
-      {"slg_think", ThinkEntry, ThinkSeeds, 8},
+      {"slg_think", ThinkEntry, ThinkSeeds},
       // The debug menu's readers.
       {"def_names", DefNamesEntry, DefNamesSeeds},
       {"lip_sync", LipSyncDefEntry, LipSyncSeeds},

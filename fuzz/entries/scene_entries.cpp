@@ -45,28 +45,19 @@ using detail::Check;
 
 namespace {
 
-// The scene context of a display rig, made once per process and rig: making one allocates and
-// clears 600 KB of unit handles, which took most of an input's time. Each input starts what it
-// uses over (SceneOnRig) and releases what it loads.
-SceneContext& SharedScene(bool rgb555) {
-  static SceneContext* scenes[2] = {};
-  SceneContext*& scene = scenes[rgb555 ? 1 : 0];
-  // Made while the rig's engine is current: it registers its animation kind there. Never
-  // destroyed: the engine it registered with lives as long.
-  if (scene == nullptr) scene = new SceneContext;
-  return *scene;
-}
-
 // The shared display rig's engine (its display set up once) with a fresh game and the rig's
 // scene, its interpreter new and its sprite cache empty, for one input; the shared tree is the
 // install directory.
 struct SceneOnRig {
   explicit SceneOnRig(bool rgb555)
-      : rig(detail::Rig(rgb555)), engine_scope(*rig.context), scene(SharedScene(rgb555)) {
+      : rig(detail::Rig(rgb555)), engine_scope(*rig.context), scene(detail::SharedScene(rgb555)) {
     Ctx().file_io.SetInstallDir(detail::Tree().install().c_str());
-    scene.macro = CTamvikMacro();
-    scene.spx_cache.Clear();
   }
+  // What the cache took is let go with the input: an allocation outliving its input makes
+  // libFuzzer search for leaks after it.
+  ~SceneOnRig() { scene.spx_cache.Clear(); }
+  SceneOnRig(const SceneOnRig&) = delete;
+  SceneOnRig& operator=(const SceneOnRig&) = delete;
   detail::DisplayRig& rig;
   ContextScope engine_scope;
   GameContext game;
@@ -78,15 +69,33 @@ struct SceneOnRig {
 constexpr const char* kSprName = "spr_file";
 constexpr const char* kSprGameName = "FzSpr\\fuzz.spr";
 
+}  // namespace
+
+namespace {
+constexpr uint8_t kSprSide = 16;
+constexpr uint8_t kSprImages = 8;
+constexpr uint32_t kSprImageData = 1024;  // at most 4 bytes a pixel of 16 x 16
+constexpr uint64_t kSprMaxPixels = 4096;
+}  // namespace
+
+SceneContext& detail::SharedScene(bool rgb555) {
+  static SceneContext* scenes[2] = {};
+  SceneContext*& scene = scenes[rgb555 ? 1 : 0];
+  // Made while the rig's engine is current: it registers its animation kind there. Never
+  // destroyed: the engine it registered with lives as long.
+  if (scene == nullptr) scene = new SceneContext;
+  scene->macro = CTamvikMacro();
+  scene->spx_cache.Clear();
+  return *scene;
+}
+
 // The builds of a sprite file make a surface for every image of its image table (each side
 // doubled unless the table says scale 1), fill it and decode into it, by up to four of the loads:
 // pixels are most of an input's time, and the decoders' roads are the same for small images. So
-// every image's sides are cut to 16 in the harness's copy of the file (the data after the records
-// stays as it is), and a file whose images still ask for more than 16 K pixels in all (hundreds
+// the harness's copy of the file keeps 8 images at most, every image's sides cut to 16 and its
+// data to 1024 bytes (the bytes themselves stay as they are), and a file whose images still ask for more than 4096 pixels in all (dozens
 // of records) is passed over. Returns false for such a file.
-constexpr uint8_t kSprSide = 16;
-constexpr uint64_t kSprMaxPixels = 16384;
-bool CutSprImages(Bytes& file) {
+bool detail::CutSprImages(Bytes& file) {
   const auto be32 = [&](size_t at) {
     return at + 4 <= file.size() ? SprBe32(file.data() + at) : 0u;
   };
@@ -99,6 +108,11 @@ bool CutSprImages(Bytes& file) {
     if (offset + size > file.size() || size < 16) continue;
     uint8_t* part = file.data() + offset;
     const uint64_t scale = SprBe16(part + 2) == 1 ? 1 : 4;
+    // Each image costs its colour look-up table (256 colours) whatever its size: few are taken.
+    if (SprBe16(part) > kSprImages) {
+      part[0] = 0;
+      part[1] = kSprImages;
+    }
     const uint64_t count = SprBe16(part);
     for (uint64_t i = 0; i < count && 32 + 16 * i <= size; ++i) {
       uint8_t* record = part + 16 + 16 * i;
@@ -108,37 +122,45 @@ bool CutSprImages(Bytes& file) {
           record[2 * side + 1] = kSprSide;
         }
       }
+      // The decoders walk the image's data, whatever its sides: its size is cut too.
+      if (SprBe32(record + 12) > kSprImageData) {
+        record[12] = record[13] = 0;
+        record[14] = static_cast<uint8_t>(kSprImageData >> 8);
+        record[15] = static_cast<uint8_t>(kSprImageData);
+      }
       pixels += uint64_t{SprBe16(record)} * SprBe16(record + 2) * scale;
     }
   }
   return pixels <= kSprMaxPixels;
 }
-}  // namespace
-
 // Input: control (byte 0: bit 0 the RGB555 layout; byte 1: the picture or NC picture number;
-// byte 2: frames the animations are stepped, up to 15), then the sprite file (its images cut to
-// 16 x 16 in the harness's copy: CutSprImages). The file is loaded
-// under every mask (picture, unit, animation, NC set, face, battle map, and the kind-12 hit
-// blocks of records 0-3). Rules: a unit or animation record never holds more entries than the
-// file has bytes for (40 per unit, 4 per animation); a hit block is its count byte and 9 bytes a
-// row, its rows inside the file; the animations stepped stay at most as many as were started.
+// byte 2: frames the animations are stepped, up to 15; byte 3: the load, value % 7: the
+// picture, the hit blocks, the unit, the animation, the battle-map, the NC-set or the face load),
+// then the sprite file (8 images at most, cut to 16 x 16 and 1 KB of data in the harness's
+// copy: CutSprImages). The hit
+// blocks are those of records 0-3. One load per input keeps an input short (each opens, reads and
+// builds the whole file again); the seeds give every file to every load. Rules: a unit or animation record never holds more entries than the file has bytes for
+// (40 per unit, 4 per animation); a hit block is its count byte and 9 bytes a row, its rows
+// inside the file; the animations stepped stay at most as many as were started.
 void SprFileEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, 2);
   const Bytes& control = parts[0];
   Bytes file = parts[1];
-  if (!CutSprImages(file)) return;
+  if (!detail::CutSprImages(file)) return;
   SceneOnRig rig((ByteAt(control, 0) & 1) != 0);
   if (!rig.rig.ready) return;
   detail::Tree().Write("install/FzSpr/fuzz.spr", file);
   const int picture = ByteAt(control, 1);
   const int frames = ByteAt(control, 2) & 15;
+  const int which = ByteAt(control, 3) % 7;
+  const auto runs = [which](int load) { return which == load; };
   const size_t file_size = file.size();
 
   // Picture into the back layer, as a wall or background is loaded.
-  TamvikFunc::LoadSprToSurface(kSprGameName, picture, 0, 0, SURFACE_BG, 0);
+  if (runs(0)) TamvikFunc::LoadSprToSurface(kSprGameName, picture, 0, 0, SURFACE_BG, 0);
 
   // Hit blocks.
-  for (uint32_t n = 0; n < 4; ++n) {
+  for (uint32_t n = 0; runs(1) && n < 4; ++n) {
     const std::vector<uint8_t> block = TamvikFunc::LoadSpxHitData(kSprGameName, n);
     if (block.empty()) continue;
     const size_t rows = (block.size() - 1) / 9;
@@ -148,16 +170,14 @@ void SprFileEntry(const uint8_t* data, size_t size) {
   }
 
   // Unit file.
-  SprUnit* unit = TamvikFunc::LoadUnitFile(kSprGameName, 0);
-  if (unit != nullptr) {
+  if (SprUnit* unit = runs(2) ? TamvikFunc::LoadUnitFile(kSprGameName, 0) : nullptr) {
     Check(size_t{unit->UnitNum()} * 40 <= file_size, kSprName, "more units than the file holds");
     Check(unit->sprites.size() <= file_size, kSprName, "more sprites than the file holds");
     TamvikFunc::ReleaseUnitFile(unit);
   }
 
   // Animation file, each of its first four animations played and stepped.
-  SprAnm* anm = TamvikFunc::LoadAnmFile(kSprGameName, 0, 256);
-  if (anm != nullptr) {
+  if (SprAnm* anm = runs(3) ? TamvikFunc::LoadAnmFile(kSprGameName, 0, 256) : nullptr) {
     CTamvikSpr& spr = Scene().tamvik_spr;
     Check(size_t{anm->AnmDataNum()} * 4 <= file_size, kSprName,
           "more animations than the file holds");
@@ -181,20 +201,25 @@ void SprFileEntry(const uint8_t* data, size_t size) {
   }
 
   // Battle-map file.
-  SlgMapSpr* map = TamvikFunc::LoadSlgMapFile(kSprGameName, 0);
-  if (map != nullptr) TamvikFunc::ReleaseSlgMapFile(map);
+  if (SlgMapSpr* map = runs(4) ? TamvikFunc::LoadSlgMapFile(kSprGameName, 0) : nullptr) {
+    TamvikFunc::ReleaseSlgMapFile(map);
+  }
 
   // NC set and face, as the loaders take them.
-  SprLoadParam nc;
-  nc.file_name = kSprGameName;
-  nc.surface = SURFACE_FC;
-  nc.nc_picture = picture;
-  TamvikFunc::LoadSpxSplitData(kSprGameName, &nc, kSprMaskNcSet);
-  SprLoadParam face;
-  face.file_name = kSprGameName;
-  face.surface = SURFACE_TEXT;
-  face.image = picture;
-  TamvikFunc::LoadSpxSplitData(kSprGameName, &face, kSprMaskFace);
+  if (runs(5)) {
+    SprLoadParam nc;
+    nc.file_name = kSprGameName;
+    nc.surface = SURFACE_FC;
+    nc.nc_picture = picture;
+    TamvikFunc::LoadSpxSplitData(kSprGameName, &nc, kSprMaskNcSet);
+  }
+  if (runs(6)) {
+    SprLoadParam face;
+    face.file_name = kSprGameName;
+    face.surface = SURFACE_TEXT;
+    face.image = picture;
+    TamvikFunc::LoadSpxSplitData(kSprGameName, &face, kSprMaskFace);
+  }
   TamvikFunc::ReleaseNcSpx();
   Scene().tamvik_spr.DeleteAllAnm();
   Scene().tamvik_spr.DeleteAllUnit();
@@ -203,16 +228,22 @@ void SprFileEntry(const uint8_t* data, size_t size) {
 
 std::vector<Bytes> SprFileSeeds() {
   using namespace testsupport;
-  const Bytes control = {0, 0, 6};
-  const Bytes control555 = {1, 1, 12};
+  const std::vector<std::pair<Bytes, Bytes>> files = {
+      {{0, 0, 6}, MapLabelFile()},
+      {{1, 1, 12}, BgAnimeFile({31, 0, 31})},
+      {{0, 0, 6}, HitPictureFile({4, 8, 12}, {HitRow(5, 0, 0, 10, 10), HitRow(6, 20, 20, 4, 4)})},
+      {{0, 0, 6}, TalkingCharaFile({HitRow(9, 0, 0, 60, 100)})},
+      {{0, 0, 6}, FaceFile({{{0, 3, 24}, {1, 4, 24}}, 2, std::nullopt})},
+      {{1, 1, 12}, WallFile(0)},
+  };
   std::vector<Bytes> seeds;
-  seeds.push_back(JoinParts({control, MapLabelFile()}));
-  seeds.push_back(JoinParts({control555, BgAnimeFile({31, 0, 31})}));
-  seeds.push_back(JoinParts({control, HitPictureFile({4, 8, 12}, {HitRow(5, 0, 0, 10, 10),
-                                                                   HitRow(6, 20, 20, 4, 4)})}));
-  seeds.push_back(JoinParts({control, TalkingCharaFile({HitRow(9, 0, 0, 60, 100)})}));
-  seeds.push_back(JoinParts({control, FaceFile({{{0, 3, 24}, {1, 4, 24}}, 2, std::nullopt})}));
-  seeds.push_back(JoinParts({control555, WallFile(0)}));
+  for (const auto& [control, file] : files) {
+    for (uint8_t load = 0; load < 7; ++load) {
+      Bytes c = control;
+      c.push_back(load);
+      seeds.push_back(JoinParts({c, file}));
+    }
+  }
   return seeds;
 }
 
