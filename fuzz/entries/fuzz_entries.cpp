@@ -97,8 +97,13 @@ std::vector<Bytes> SplitParts(const uint8_t* data, size_t size, size_t parts) {
   std::vector<Bytes> out;
   size_t start = 0;
   size_t i = 0;
+  // The mark's first byte found by memchr and the rest compared by hand: a memcmp at every byte
+  // goes through the sanitizer's and the fuzzer's hooks, which took much of an input's time.
   while (out.size() + 1 < parts && i + sizeof kPartMark <= size) {
-    if (std::memcmp(data + i, kPartMark, sizeof kPartMark) == 0) {
+    const void* at = std::memchr(data + i, kPartMark[0], size - sizeof kPartMark + 1 - i);
+    if (at == nullptr) break;
+    i = static_cast<size_t>(static_cast<const uint8_t*>(at) - data);
+    if (data[i + 1] == kPartMark[1] && data[i + 2] == kPartMark[2] && data[i + 3] == kPartMark[3]) {
       out.emplace_back(data + start, data + i);
       i += sizeof kPartMark;
       start = i;

@@ -135,13 +135,13 @@ bool detail::CutSprImages(Bytes& file) {
 }
 // Input: control (byte 0: bit 0 the RGB555 layout; byte 1: the picture or NC picture number;
 // byte 2: frames the animations are stepped, up to 15; byte 3: the load, value % 7: the
-// picture, the hit blocks, the unit, the animation, the battle-map, the NC-set or the face load),
-// then the sprite file (8 images at most, cut to 16 x 16 and 1 KB of data in the harness's
-// copy: CutSprImages). The hit
-// blocks are those of records 0-3. One load per input keeps an input short (each opens, reads and
-// builds the whole file again); the seeds give every file to every load. Rules: a unit or animation record never holds more entries than the file has bytes for
-// (40 per unit, 4 per animation); a hit block is its count byte and 9 bytes a row, its rows
-// inside the file; the animations stepped stay at most as many as were started.
+// picture, the hit blocks of records 0-3, the unit, the animation, the battle-map, the NC-set or
+// the face load), then the sprite file (8 images at most, cut to 16 x 16 and 1 KB of data in
+// the harness's copy: detail::CutSprImages). One load per input keeps an input short (each
+// opens, reads and builds the whole file again); the seeds give every file to every load.
+// Rules: units and animations never more than the file has bytes for (16 a unit record, 40 a
+// unit entry, 4 an animation); a hit block is its count byte and 9 bytes a row, its rows inside
+// the file; the animations stepped stay at most as many as were started.
 void SprFileEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, 2);
   const Bytes& control = parts[0];
@@ -171,7 +171,11 @@ void SprFileEntry(const uint8_t* data, size_t size) {
 
   // Unit file.
   if (SprUnit* unit = runs(2) ? TamvikFunc::LoadUnitFile(kSprGameName, 0) : nullptr) {
-    Check(size_t{unit->UnitNum()} * 40 <= file_size, kSprName, "more units than the file holds");
+    // A unit is a 16-byte record of its table; each of its entries 40 bytes of its block.
+    Check(size_t{unit->UnitNum()} * 16 <= file_size, kSprName, "more units than the file holds");
+    size_t entries = 0;
+    for (const SprUnitComposition& comp : unit->units) entries += comp.count;
+    Check(entries * 40 <= file_size, kSprName, "more unit entries than the file holds");
     Check(unit->sprites.size() <= file_size, kSprName, "more sprites than the file holds");
     TamvikFunc::ReleaseUnitFile(unit);
   }
@@ -244,6 +248,18 @@ std::vector<Bytes> SprFileSeeds() {
       seeds.push_back(JoinParts({c, file}));
     }
   }
+  // A unit table of as many records as its part holds, most of them without entries (a finding
+  // of the fuzzer: a unit is a 16-byte record, only its entries are 40 bytes).
+  Bytes many = MapLabelFile();
+  for (size_t e = 0; e < kSprDirEntries; ++e) {
+    const size_t at = 16 + 16 * e;
+    if (at + 16 > many.size() || SprBe32(many.data() + at + 8) != kSprUnitTable) continue;
+    const uint32_t offset = SprBe32(many.data() + at);
+    const uint32_t records = (SprBe32(many.data() + at + 4) - 16) / 16;
+    many[offset] = static_cast<uint8_t>(records >> 8);
+    many[offset + 1] = static_cast<uint8_t>(records);
+  }
+  seeds.push_back(JoinParts({{0, 0, 6, 2}, many}));
   return seeds;
 }
 
