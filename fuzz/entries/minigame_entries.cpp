@@ -199,8 +199,8 @@ void MinigameSprEntry(const uint8_t* data, size_t size) {
   }
 }
 
-// Input: the file. Variables 16-47 take the file's little-endian values as far as it holds them
-// (at most 128 bytes) and 0 after.
+// Input: the file. A file of 128 bytes or more sets variables 16-47 to the little-endian values
+// of its first 128 bytes; a shorter one leaves them as they were.
 void MinigameDatEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "minigame_dat";
   testsupport::GameTree& tree = detail::Tree();
