@@ -9,6 +9,8 @@
 #include "engine/gfx/sprite/sprite.h"
 #include "scene/scene_context.h"
 
+BattleContext::BattleContext() { RunBattleInstallers(*this); }
+
 BattleContext::~BattleContext() {
   if (!HasCtx()) {
     // The battle action task's body objects are plain blocks (their animations went with the
@@ -16,6 +18,7 @@ BattleContext::~BattleContext() {
     BattleScope scope(*this);
     FreeSlgActionBodies();
     FreeBossExitWork(false);  // a boss exit cut short by the battle's end
+    extensions.Clear();
     return;
   }
   // The tasks' owned blocks go back through this context's allocator seam.
@@ -32,4 +35,6 @@ BattleContext::~BattleContext() {
   // The game-over picture, when the battle ends before the sequence has deleted it.
   Ctx().ddraw_spr.DeleteBuffer(&game_over.entry);
   Ctx().ddraw_spr.DeleteSprite(&game_over.picture);
+  // Last: what ended above may have used the libraries' state.
+  extensions.Clear();
 }

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "battle/battle_extension.h"
 #include "battle/slg_action_state.h"
 #include "battle/slg_attack_state.h"
 #include "battle/slg_battle_state.h"
@@ -27,6 +28,8 @@
 #include "battle/slg_command_state.h"
 #include "battle/slg_damage_state.h"
 #include "battle/slg_enemy_state.h"
+#include "battle/slg_event_entries.h"
+#include "battle/slg_event_words_state.h"
 #include "battle/slg_kind_states_state.h"
 #include "battle/slg_map_objects_state.h"
 #include "battle/slg_map_plane.h"
@@ -38,13 +41,14 @@
 #include "battle/slg_start_state.h"
 #include "battle/slg_summon_state.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_test_hooks.h"
 #include "battle/slg_think_search_state.h"
 #include "battle/slg_turn_state.h"
 #include "battle/slg_unit_states_state.h"
+#include "engine/anime/anime_handle.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SlgEffectTask;
 
 // The allocator seam of SlgAlloc / SlgFree: counts what is taken and given back, and lets a test
@@ -56,21 +60,31 @@ struct SlgAllocSeam {
   std::function<bool(uint32_t call, size_t bytes)> refuse;
 };
 
+// The seam of SlgRand (battle/slg_math.h): counts its calls and lets a test script its values.
+struct SlgRandSeam {
+  uint32_t calls = 0;  // SlgRand calls so far
+  // When set, SlgRand answers its value (low 31 bits) instead of reading the engine's generator.
+  std::function<int32_t()> script;
+};
+
 class BattleContext {
  public:
-  BattleContext() = default;
+  // Runs the registered battle installers on the new context (battle/battle_extension.h).
+  BattleContext();
   // Ends the battle tasks still running (their owned blocks and names with them) and the fade,
-  // whose end would otherwise clear a handle in a context that is gone.
+  // whose end would otherwise clear a handle in a context that is gone; then destroys the
+  // extension state blocks, with the context still current.
   ~BattleContext();
   BattleContext(const BattleContext&) = delete;
   BattleContext& operator=(const BattleContext&) = delete;
 
   // The running battle fade (SlgFade); the fade clears it when it ends.
-  AnimeRec* fade_handle = nullptr;
+  AnimeHandle fade_handle = nullptr;
   // The layer state SlgLayerOn saves and SlgLayerRestore puts back.
   LayerState layer_save{};
 
   SlgAllocSeam alloc;
+  SlgRandSeam rand_seam;
 
   // ---- The stage (battle/slg_stage.h) ----
   // The map's stage table; null until the first StageSetup.
@@ -108,8 +122,11 @@ class BattleContext {
   // kSlgNoUnit none, which they start as (a zero would name slot 0).
   std::array<uint16_t, 2> event_unit_ref{kSlgNoUnit, kSlgNoUnit};
   uint32_t route_walking = 0;  // SlgRouteWalking: non-zero while an event walks a unit
-  // Answers CheckEvents while no command holds the map; none answers 0.
-  std::function<int()> check_events_hook;
+  // The calls the core makes of the battle events (battle/slg_event_entries.h): stand-ins until
+  // the events' installer fills them.
+  SlgEventEntries events;
+  // The battle-end word, EventActingMode and SlgDemoCursor (battle/slg_event_words_state.h).
+  SlgEventWords event_words{};
 
   // ---- Text tables and sound (battle/slg_tables.h, battle/slg_sound.h) ----
   // SE.TAB, VOICE.TAB, UnitAnm.TAB and EventAnm.TAB (LoadSlgTables / FreeSlgTables).
@@ -231,7 +248,8 @@ class BattleContext {
     SlgEffectTask* zako_destroy = nullptr;
   };
   DebugTasks debug_tasks;
-  // The debug-priority word the debug menu sets (nothing reads it).
+  // The debug-priority word the debug menu sets: the battle events draw their messages' numbers
+  // while it is 1 (the core itself does not read it).
   uint32_t debug_priority = 0;
   // EventDestroyEnemies: its phase byte (0 start, 1 shown, 2 hidden, 3 remove) and blink counter.
   uint8_t destroy_phase = 0;
@@ -293,6 +311,24 @@ class BattleContext {
   // The one-turn gate of kind 45, the unit summoned last and the wait's and fade's start time.
   SlgSummonState summon{};
   // ---- end of the summoner and stationary programs ----
+
+  // ---- Test hooks (battle/slg_test_hooks.h): effect tasks made and ended, sound calls ----
+  SlgTestHooks test_hooks;
+
+  // ---- The extending libraries' state (battle/battle_extension.h) ----
+  // One block per library, made by its first Extension<T>() in this battle (a library whose
+  // block must exist from the context's making on asks for it in its installer), destroyed with
+  // the context. T names its life as `static constexpr BattleExtensionLife kBattleLife`:
+  // kBattle keeps the block through stage switches and retries (tables that carry over within a
+  // battle); kStage destroys it and makes it afresh at each stage switch and retry, before the
+  // installers run. A block's constructor and destructor must not rely on Battle(): the first
+  // may run while the context is being made.
+  template <BattleExtensionState T>
+  T& Extension() {
+    return extensions.Get<T>();
+  }
+  BattleExtensions extensions;
+  // ---- end of the extending libraries' state ----
 };
 
 // The current battle context. Calling it with none current is a programming error and aborts.

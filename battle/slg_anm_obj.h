@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-struct AnimeRec;
+#include "engine/anime/anime_handle.h"
+
 struct SprAnm;
 
 // The `mode` byte: 0 loops; bit 0 plays once and selects the sprite-file end test (and the
@@ -17,6 +18,10 @@ constexpr uint8_t kSlgAnmStartStopped = 0x02;
 constexpr uint8_t kSlgAnmStateEnded = 128;
 // The tag of a taken pool object ("!TEG" as bytes).
 constexpr uint32_t kSlgAnmObjTag = 0x47455421;
+// The tag of a one-shot's heap object whose animation holds a reference of its set ("DLEH"): the
+// animation frees itself at its end and its end callback gives the set back; an animation ended
+// before that (SlgTaskEndAnm) gives it back there.
+constexpr uint32_t kSlgAnmHeldSetTag = 0x444C4548;
 
 struct SlgAnmObj {
   uint32_t tag;      // kSlgAnmObjTag while a pool object is taken; 0 free or on the heap
@@ -27,7 +32,7 @@ struct SlgAnmObj {
   uint16_t shade;    // 0, 8192 or 16384
   uint32_t word;
   SprAnm* anims;     // the animation list the current animation came from
-  AnimeRec* handle;  // the engine animation playing on the object; null none
+  AnimeHandle handle;  // the engine animation playing on the object; null none
   int16_t depth;     // battle depth (drawn at depth + 1536)
   uint16_t attr2;
   uint16_t wait;     // frame count the owner waits for

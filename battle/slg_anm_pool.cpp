@@ -1,7 +1,6 @@
 #include "battle/slg_anm_pool.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "battle/battle_context.h"
 #include "engine/core/debug_trace.h"
@@ -28,7 +27,7 @@ int PoolIndex(const SlgAnmObj* obj) {
 
 void ClearAnmObjPool() {
   SlgAnmObjPool& pool = Battle().anm_pool;
-  std::memset(pool.objects.data(), 0, sizeof(pool.objects));
+  pool.objects.fill(SlgAnmObj{});
   pool.in_use = 0;
   pool.calls = 0;
 }
@@ -65,7 +64,7 @@ int FreeAnmObj(SlgAnmObj* obj) {
   --pool.calls;
   if (obj == nullptr || PoolIndex(obj) < 0 || obj->tag != kSlgAnmObjTag) return 0;
   Scene().tamvik_spr.ReleaseAnm(&obj->handle);
-  std::memset(obj, 0, sizeof(*obj));
+  *obj = SlgAnmObj{};
   --pool.in_use;
   return 1;
 }

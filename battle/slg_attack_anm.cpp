@@ -19,7 +19,7 @@ namespace {
 SpxAnimeKind* Spx() { return Scene().tamvik_spr.spx(); }
 
 // The engine end test: 1 for no animation or one that has ended (a looping one never ends).
-int EngineEnded(AnimeRec* handle) {
+int EngineEnded(AnimeHandle handle) {
   SpxAnimeKind* spx = Spx();
   return spx == nullptr ? 1 : spx->IsEnd(handle);
 }
@@ -41,14 +41,10 @@ void PlaceSprite(const SlgAnmObj* obj) {
 
 // ---- One-shot tasks ----
 
-// The object's `byte` marks the unit forms, whose animation frees itself at its end and whose
-// end callback gives the set back.
-constexpr uint8_t kUnitSetForm = 1;
-
 SlgAnmObj* ObjOf(SlgEffectTask* task) { return static_cast<SlgAnmObj*>(task->owned[0]); }
 
 bool OneShotEnded(SlgAnmObj* obj) {
-  if (obj->byte != kUnitSetForm) return SlgAnmObjIsEnd(obj) != 0;
+  if (obj->tag != kSlgAnmHeldSetTag) return SlgAnmObjIsEnd(obj) != 0;
   if (obj->handle == nullptr) return true;
   SpxAnimeKind* spx = Spx();
   if (spx != nullptr && spx->IsSpxEnd(obj->handle) == 0) return false;
@@ -74,16 +70,20 @@ void ScreenOneShot(SlgEffectTask* task) {
   if (OneShotEnded(ObjOf(task))) SlgTaskEndAnm(task);
 }
 
-// The unit forms' end callback, with the set as its argument: the set goes back when the
-// animation has freed itself. It touches nothing but the set, which its reference keeps, so it is
-// safe also when the task and its object are gone (a battle ended while the one-shot played).
-void ReleaseUnitSetAtEnd(uintptr_t argument) {
+// The end callback of a one-shot's animation, with the set as its argument: the set goes back
+// when the animation has freed itself. It touches nothing but the set, which its reference keeps,
+// so it is safe also when the task and its object are gone (a battle ended while it played).
+void ReleaseHeldSetAtEnd(uintptr_t argument) {
   auto* set = reinterpret_cast<SprAnm*>(argument);
   ReleaseUnitAnm(&set);
 }
 
+// A one-shot playing from `set`. With `held` the one-shot owns a reference of the set from here on
+// (given back when its animation ends); without, it plays from a set the sprite layer does not
+// hold (nothing to give back). Null when the task cannot be made (the reference is the caller's
+// then).
 SlgEffectTask* StartOneShot(bool follow_map, uint32_t pattern, const SlgPair& pos, int16_t depth,
-                            uint16_t attr, SprAnm* set, SurfaceId mode, bool unit_set) {
+                            uint16_t attr, SprAnm* set, bool held, SurfaceId mode) {
   SlgAttackTimeline& t = Battle().attack;
   uint32_t& number = follow_map ? t.auto_ptn_no : t.auto_ptn2_no;
   char name[48];
@@ -99,26 +99,40 @@ SlgEffectTask* StartOneShot(bool follow_map, uint32_t pattern, const SlgPair& po
   obj->mode = kSlgAnmOnce;
   SlgPlayAnm(set, pattern, obj, mode);
   if (follow_map) SlgSprSetPos(obj->handle, Slg::PosToScreen(pos));
-  if (unit_set) {
-    SpxAnimeKind* spx = Spx();
-    if (obj->handle != nullptr && spx != nullptr) {
-      obj->byte = kUnitSetForm;
-      spx->SetHoldEnd(obj->handle, 1);
-      Ctx().anime.SetCallback(obj->handle, &ReleaseUnitSetAtEnd, reinterpret_cast<uintptr_t>(set));
-    } else {
-      // Nothing plays, so no callback will come: the set goes back now and the task ends on its
-      // first frame.
-      ReleaseUnitAnm(&obj->anims);
-    }
+  if (!held) return task;
+  SpxAnimeKind* spx = Spx();
+  if (obj->handle != nullptr && spx != nullptr) {
+    // The set stays loaded while the animation plays, also when the routine that played it has
+    // released its own reference (the one-shot may outlive it).
+    obj->tag = kSlgAnmHeldSetTag;
+    spx->SetHoldEnd(obj->handle, 1);
+    Ctx().anime.SetCallback(obj->handle, &ReleaseHeldSetAtEnd, reinterpret_cast<uintptr_t>(set));
+  } else {
+    // Nothing plays, so no callback will come: the set goes back now and the task ends on its
+    // first frame.
+    ReleaseUnitAnm(&set);
+    obj->anims = nullptr;
   }
   return task;
 }
 
+// The plain forms: a set the sprite layer holds gets a reference of the one-shot's own; another
+// (not loaded through it) plays as it is.
+SlgEffectTask* StartPlainOneShot(bool follow_map, uint32_t pattern, const SlgPair& pos,
+                                 int16_t depth, uint16_t attr, SprAnm* set, SurfaceId mode) {
+  SprAnm* held = SlgHoldAnmSet(set);
+  if (held == nullptr) return StartOneShot(follow_map, pattern, pos, depth, attr, set, false, mode);
+  SlgEffectTask* task = StartOneShot(follow_map, pattern, pos, depth, attr, held, true, mode);
+  if (task == nullptr) ReleaseUnitAnm(&held);
+  return task;
+}
+
+// The unit forms: the slot's set loaded here is the one-shot's reference.
 SlgEffectTask* StartUnitOneShot(bool follow_map, uint32_t pattern, const SlgPair& pos,
                                 int16_t depth, uint16_t attr, const SlgUnit& unit, int slot,
                                 SurfaceId mode) {
   SprAnm* set = GetUnitAnm(unit.kind, slot);
-  SlgEffectTask* task = StartOneShot(follow_map, pattern, pos, depth, attr, set, mode, true);
+  SlgEffectTask* task = StartOneShot(follow_map, pattern, pos, depth, attr, set, true, mode);
   if (task == nullptr) ReleaseUnitAnm(&set);
   return task;
 }
@@ -193,14 +207,23 @@ int CountRunningAttackAnms(const SlgAttackCtx& ctx) {
   return first->state == kSlgAnmStateEnded ? 0 : ctx.object_count;
 }
 
+SprAnm* SlgHoldAnmSet(SprAnm* set) {
+  if (set == nullptr || !HasScene()) return nullptr;
+  CTamvikSpr& spr = Scene().tamvik_spr;
+  for (SprAnm* a = spr.anms(); a != nullptr; a = a->next) {
+    if (a == set) return spr.FindAnm(set->name.c_str());
+  }
+  return nullptr;
+}
+
 SlgEffectTask* AutoPtnChg(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                           SprAnm* set, SurfaceId mode) {
-  return StartOneShot(true, pattern, pos, depth, attr, set, mode, false);
+  return StartPlainOneShot(true, pattern, pos, depth, attr, set, mode);
 }
 
 SlgEffectTask* AutoPtnChg2(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                            SprAnm* set, SurfaceId mode) {
-  return StartOneShot(false, pattern, pos, depth, attr, set, mode, false);
+  return StartPlainOneShot(false, pattern, pos, depth, attr, set, mode);
 }
 
 SlgEffectTask* AutoPtnChgUnit(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,

@@ -51,22 +51,32 @@ int CountRunningAnms(SlgAnmObj* const* objs, int n);
 int CountRunningAttackAnms(const SlgAttackCtx& ctx);
 
 // ---- One-shot animations ----
+//
+// A one-shot may outlive the routine that started it (the routine frees its context, and the
+// sets with it, at its end): each holds a reference of the set it plays from while it plays. Its
+// animation frees itself at its end and the end callback gives the reference back (the callback
+// reads only the set, so a battle that ends while the one-shot plays still gives it back); a
+// one-shot ended early through SlgTaskEndAnm gives it back there. The same rule serves any effect
+// task that plays from a set it does not own: SlgHoldAnmSet at play, ReleaseUnitAnm at its end.
+
+// One more reference of a set the sprite layer holds (TamvikFunc::LoadAnmFile's record); null for
+// null or a set it does not hold.
+SprAnm* SlgHoldAnmSet(SprAnm* set);
 
 // "AutoPtnChg:No%d" (Battle().attack.auto_ptn_no, counted up per call): one object at the map
 // position (16.16) and depth playing `pattern` of `set` once on surface `mode`; each frame its
 // sprite follows the map position through the scroll (Slg::PosToScreen). The task releases and
 // frees the object and ends once the animation has ended (at once when nothing could be played,
-// e.g. a set not loaded). Null when the task cannot be made (nothing left allocated).
+// e.g. a set not loaded). A set the sprite layer holds is held as above; another plays as it is.
+// Null when the task cannot be made (nothing left allocated, no reference taken).
 SlgEffectTask* AutoPtnChg(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                           SprAnm* set, SurfaceId mode);
 // "AutoPtnChg2:No%d" (auto_ptn2_no): the position is the sprite's own (16.16 about the screen
 // centre); no scroll.
 SlgEffectTask* AutoPtnChg2(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                            SprAnm* set, SurfaceId mode);
-// The same with the unit-animation slot's set of the unit's kind, loaded here; the animation
-// frees itself at its end and its end callback releases the set (the task lets go of the handle
-// when the last frame has passed). The callback reads only the set, so a battle that ends while
-// the one-shot plays still gives the set back. A failed task releases the set at once.
+// The same with the unit-animation slot's set of the unit's kind, loaded here (that load is the
+// one-shot's reference). A failed task releases the set at once.
 SlgEffectTask* AutoPtnChgUnit(uint32_t pattern, const SlgPair& pos, int16_t depth, uint16_t attr,
                               const SlgUnit& unit, int slot, SurfaceId mode);
 SlgEffectTask* AutoPtnChg2Unit(uint32_t pattern, const SlgPair& pos, int16_t depth,

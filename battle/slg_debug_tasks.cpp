@@ -102,7 +102,7 @@ SlgEffectTask* SetSlgMapSetTask(int on, int map) {
   return task;
 }
 
-SlgEffectTask* SetSlgUnitAnmTest(AnimeRec* animation, int on) {
+SlgEffectTask* SetSlgUnitAnmTest(AnimeHandle animation, int on) {
   SlgEffectTask*& handle = Battle().debug_tasks.unit_anm;
   if (on == 0) {
     StopHandle(handle);

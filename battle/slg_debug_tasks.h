@@ -8,7 +8,8 @@
 
 #include <cstdint>
 
-struct AnimeRec;
+#include "engine/anime/anime_handle.h"
+
 struct SlgEffectTask;
 
 // The map viewer "SetSlgMapSetTaskMain" of battle map `map` under the mode manager's task. Its
@@ -21,7 +22,7 @@ SlgEffectTask* SetSlgMapSetTask(int on, int map);
 // "SetSlgUnitAnmTestMain": the animation circles the screen centre at 100 pixels, turning with its
 // path: angle = (angle word + frames) mod 512, position SlgPolarToXY(100 pixels, angle), rotation
 // the same angle. The animation stays its owner's (the task never releases it).
-SlgEffectTask* SetSlgUnitAnmTest(AnimeRec* animation, int on);
+SlgEffectTask* SetSlgUnitAnmTest(AnimeHandle animation, int on);
 
 // "SetSlgZakoDestroyTaskMain": EventDestroyEnemies each frame (from its first phase) until it
 // reports every enemy removed, then ends.

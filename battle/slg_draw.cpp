@@ -67,11 +67,11 @@ void SlgPolySetZoom(SlgPoly* poly, const SlgPair& zoom) {
 
 // ---- Sprite-file animations ----
 
-AnimeRec* SlgPlayAnm(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a) {
+AnimeHandle SlgPlayAnm(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a) {
   if (obj == nullptr) return nullptr;
   CTamvikSpr& units = Units();
   units.ReleaseAnm(&obj->handle);
-  AnimeRec* handle = units.PlayAnm(list, n, SlgScreenX(obj->x), SlgScreenY(obj->y),
+  AnimeHandle handle = units.PlayAnm(list, n, SlgScreenX(obj->x), SlgScreenY(obj->y),
                                    SlgPriority(obj->depth), obj->mode == 0 ? 1u : 0u, a, 1,
                                    obj->attr);
   obj->handle = handle;
@@ -81,38 +81,38 @@ AnimeRec* SlgPlayAnm(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a) {
   return handle;
 }
 
-AnimeRec* SlgPlayAnmAttr(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a, uint16_t attr) {
+AnimeHandle SlgPlayAnmAttr(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a, uint16_t attr) {
   if (obj == nullptr) return nullptr;
   obj->attr = attr;
   return SlgPlayAnm(list, n, obj, a);
 }
 
-int SlgSprSetPri(AnimeRec* anim, int32_t depth) {
+int SlgSprSetPri(AnimeHandle anim, int32_t depth) {
   SpxAnimeKind* spx = Spx();
   return spx != nullptr ? spx->SetSpxPriority(anim, SlgPriority(depth)) : 0;
 }
 
-int SlgSprSetPos(AnimeRec* anim, const SlgPair& pos) {
+int SlgSprSetPos(AnimeHandle anim, const SlgPair& pos) {
   SpxAnimeKind* spx = Spx();
   return spx != nullptr ? spx->SetSpxPos(anim, SlgScreenX(pos.x), SlgScreenY(pos.y)) : 0;
 }
 
-int SlgSprSetZoom(AnimeRec* anim, const SlgPair& zoom) {
+int SlgSprSetZoom(AnimeHandle anim, const SlgPair& zoom) {
   SpxAnimeKind* spx = Spx();
   return spx != nullptr ? spx->SetSpxZoom(anim, zoom.x, zoom.y) : 0;
 }
 
-int SlgSprSetRot(AnimeRec* anim, int32_t angle) {
+int SlgSprSetRot(AnimeHandle anim, int32_t angle) {
   SpxAnimeKind* spx = Spx();
   return spx != nullptr ? spx->SetSpxRot(anim, SlgTurnToEngine(angle)) : 0;
 }
 
-int SlgSprSetTurnY(AnimeRec* anim, int32_t angle, int width, int distance) {
+int SlgSprSetTurnY(AnimeHandle anim, int32_t angle, int width, int distance) {
   SpxAnimeKind* spx = Spx();
   return spx != nullptr ? spx->SetSpxTurnY(anim, SlgTurnToEngine(angle), width, distance) : 0;
 }
 
-int SlgSprSetCorners(AnimeRec* anim, const int32_t* factors) {
+int SlgSprSetCorners(AnimeHandle anim, const int32_t* factors) {
   SpxAnimeKind* spx = Spx();
   if (spx == nullptr || factors == nullptr) return 0;
   return spx->SetSpxCorners(anim, factors[0], factors[1], factors[2], factors[3]);
@@ -144,7 +144,7 @@ int SlgPutUnitSprEx(SprAnm* list, uint32_t frame, int32_t depth, const SlgPair& 
                         SlgPriority(depth), scale.x, scale.y);
 }
 
-int SlgAnmPlayOnce(AnimeRec** handle) {
+int SlgAnmPlayOnce(AnimeHandle* handle) {
   SpxAnimeKind* spx = Spx();
   if (spx == nullptr || handle == nullptr || *handle == nullptr) return 0;
   spx->SetLoop(*handle, 0);
@@ -152,14 +152,14 @@ int SlgAnmPlayOnce(AnimeRec** handle) {
   return Ctx().anime.SetAutoClear(handle);
 }
 
-int SlgAnmHide(AnimeRec* anim) {
+int SlgAnmHide(AnimeHandle anim) {
   SpxAnimeKind* spx = Spx();
   if (spx == nullptr || spx->Block(anim) == nullptr) return 0;
   Ctx().anime.SetStop(anim, 1);
   return spx->HideSpx(anim);
 }
 
-int SlgAnmShow(AnimeRec* anim) {
+int SlgAnmShow(AnimeHandle anim) {
   SpxAnimeKind* spx = Spx();
   if (spx == nullptr || spx->Block(anim) == nullptr) return 0;
   return Ctx().anime.SetStop(anim, 0);

@@ -9,10 +9,10 @@
 
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_units.h"
+#include "engine/anime/anime_handle.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/gfx/pixels/blend_blit.h"
 
-struct AnimeRec;
 struct SprAnm;
 struct SprBufferEntry;
 struct SprRec;
@@ -61,19 +61,19 @@ void SlgPolySetZoom(SlgPoly* poly, const SlgPair& zoom);
 // object's position and priority depth + 1536, looping only for mode 0, on surface a with the
 // colour key, the attribute word as its reverse bits; mode bit 1 leaves it stopped. Handle, list
 // and pattern are stored in the object. Returns the handle (null when it could not start).
-AnimeRec* SlgPlayAnm(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a);
+AnimeHandle SlgPlayAnm(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a);
 // The same after setting the object's attribute word.
-AnimeRec* SlgPlayAnmAttr(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a, uint16_t attr);
+AnimeHandle SlgPlayAnmAttr(SprAnm* list, uint32_t n, SlgAnmObj* obj, SurfaceId a, uint16_t attr);
 
-int SlgSprSetPri(AnimeRec* anim, int32_t depth);
-int SlgSprSetPos(AnimeRec* anim, const SlgPair& pos);
-int SlgSprSetZoom(AnimeRec* anim, const SlgPair& zoom);
+int SlgSprSetPri(AnimeHandle anim, int32_t depth);
+int SlgSprSetPos(AnimeHandle anim, const SlgPair& pos);
+int SlgSprSetZoom(AnimeHandle anim, const SlgPair& zoom);
 // Rotation (angle mod 512, made non-negative) x 804 / 256.
-int SlgSprSetRot(AnimeRec* anim, int32_t angle);
+int SlgSprSetRot(AnimeHandle anim, int32_t angle);
 // Turn about the vertical axis by the same conversion, with perspective for width and distance.
-int SlgSprSetTurnY(AnimeRec* anim, int32_t angle, int width, int distance);
+int SlgSprSetTurnY(AnimeHandle anim, int32_t angle, int width, int distance);
 // The four corner factors (16.16); nothing for a null array.
-int SlgSprSetCorners(AnimeRec* anim, const int32_t* factors);
+int SlgSprSetCorners(AnimeHandle anim, const int32_t* factors);
 int SlgSprSetAlpha(SlgAnmObj* obj, BlendWord alpha);
 // 256 when the object has no animation.
 BlendWord SlgSprGetAlpha(const SlgAnmObj* obj);
@@ -87,11 +87,11 @@ int SlgPutUnitSprEx(SprAnm* list, uint32_t frame, int32_t depth, const SlgPair& 
 
 // Loop off, hold-end on, and the caller's handle variable cleared by the engine when the
 // animation ends.
-int SlgAnmPlayOnce(AnimeRec** handle);
+int SlgAnmPlayOnce(AnimeHandle* handle);
 // Stops the animation and frees its drawn sprite.
-int SlgAnmHide(AnimeRec* anim);
+int SlgAnmHide(AnimeHandle anim);
 // Clears the stop flag (the current frame is drawn again).
-int SlgAnmShow(AnimeRec* anim);
+int SlgAnmShow(AnimeHandle anim);
 // Mode bit 1: rebuilds the drawn sprite; otherwise clears the stop flag.
 int SlgAnmObjShow(SlgAnmObj* obj);
 // 1 when the object has no animation or it has ended (mode bit 0: its last frame has passed).

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_spawn.h"
 #include "battle/slg_task.h"
@@ -54,6 +55,21 @@ int StartUnitEffect(SlgUnit& unit, SlgBody body, const char* base, int32_t floor
 
 }  // namespace
 
+int CtrlStopEffect(SlgUnit& unit) { return Battle().events.ctrl_stop_effect(unit); }
+int CtrlJumpEffect(SlgUnit& unit, int32_t floor, int32_t speed, int32_t gravity) {
+  return Battle().events.ctrl_jump_effect(unit, floor, speed, gravity);
+}
+int SlgFallEffect(SlgUnit& unit, const SlgPair& pos) { return Battle().events.fall_effect(unit, pos); }
+int SlgFallEffect2(SlgUnit& unit, const SlgPair& pos) {
+  return Battle().events.fall_effect2(unit, pos);
+}
+int SlgFlashEffect(SlgUnit& unit, const SlgPair& pos) {
+  return Battle().events.flash_effect(unit, pos);
+}
+
+// ---- The stand-ins of the event entries ----
+namespace SlgStandIn {
+
 int CtrlStopEffect(SlgUnit& unit) {
   return StartUnitEffect(unit, &StopEffectBody, "CtrlStopEffect", 0);
 }
@@ -65,3 +81,5 @@ int CtrlJumpEffect(SlgUnit& unit, int32_t floor, int32_t /*speed*/, int32_t /*gr
 int SlgFallEffect(SlgUnit& /*unit*/, const SlgPair& /*pos*/) { return 0; }
 int SlgFallEffect2(SlgUnit& /*unit*/, const SlgPair& /*pos*/) { return 0; }
 int SlgFlashEffect(SlgUnit& /*unit*/, const SlgPair& /*pos*/) { return 0; }
+
+}  // namespace SlgStandIn

@@ -1,7 +1,9 @@
 #pragma once
-// The unit effects the state handlers start, under the names the battle events will fill: the
-// stop dust and the jump arc (effect tasks of their own) and the three per-frame support effects.
-// Until then they are stand-ins without sprites that keep the handlers' protocol:
+// The unit effects the state handlers start, whose bodies the battle events supply: the stop dust
+// and the jump arc (effect tasks of their own) and the three per-frame support effects. Each
+// forwards to the current battle's event entry table (battle/slg_event_entries.h); until the
+// events' installer fills an entry it answers as its stand-in, without sprites but keeping the
+// handlers' protocol:
 // - CtrlStopEffect / CtrlJumpEffect create their task ("CtrlStopEffect%d", "CtrlJumpEffect%d" by
 //   the unit's stage entry); on its first frame the task steps the unit's body-object state byte
 //   on by one (the jump also puts the unit's lift on the floor it was given) and ends. The stop

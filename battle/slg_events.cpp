@@ -3,6 +3,8 @@
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_unit.h"
+#include "engine/core/debug_trace.h"
 #include "game/macro_vars.h"
 
 int CheckEventFlag(int32_t n) {
@@ -32,21 +34,18 @@ void SlgSetMacroP(int n, uint16_t value) { SetMacroP(n, value); }
 int CheckEvents() {
   const BattleContext& b = Battle();
   if (b.cmd_busy != 0) return 0;
-  return b.check_events_hook ? b.check_events_hook() : 0;
+  return b.events.check_events();
 }
 
-int HasEventTable() { return Battle().event_stand_ins.has_table; }
-void EndEventCheck() {
-  const BattleContext& b = Battle();
-  if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("EndEventCheck");
-}
-void FixTaskUpdateAll(uint32_t /*tone*/) {}
+int HasEventTable() { return Battle().events.has_event_table(); }
+void EndEventCheck() { Battle().events.end_event_check(); }
+void FixTaskUpdateAll(uint32_t tone) { Battle().events.fix_task_update_all(tone); }
 
-SlgUnit* FindUnitByGroupKind(int group, int kind) {
+SlgUnit* FindUnitByGroupKind(int group, int character) {
   SlgBattleState& s = Battle().state;
-  for (int i = 0; i < s.unit_count; ++i) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     SlgUnit& unit = s.units[i];
-    if (unit.side == group && unit.kind == kind) return &unit;
+    if (unit.side == group && unit.character == character) return &unit;
   }
   return nullptr;
 }
@@ -54,10 +53,14 @@ SlgUnit* FindUnitByGroupKind(int group, int kind) {
 int GetEventUnitChara() {
   const BattleContext& b = Battle();
   const uint16_t slot = b.event_unit_ref[0];
-  return slot < kSlgMaxUnits ? b.state.units[slot].character : -1;
+  return SlgSlotInUse(slot) ? b.state.units[slot].character : -1;
 }
-int EventMessageNoWait(int /*message*/, int /*parameter*/) { return 1; }
-void SlgEventAnmUpdate(SlgUnit& /*unit*/, const SlgPair& /*screen*/) {}
+int EventMessageNoWait(int message, int parameter) {
+  return Battle().events.event_message_no_wait(message, parameter);
+}
+void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen) {
+  Battle().events.event_anm_update(unit, screen);
+}
 
 void EventObjPlace(SlgUnit& unit) {
   const uint32_t word = SlgCellWord(PosToCell(unit.x >> 16, unit.y >> 16));
@@ -67,8 +70,31 @@ void EventObjPlace(SlgUnit& unit) {
 }
 
 namespace Slg {
+void SetupMapEvent(int map) { Battle().events.setup_map_event(map); }
+}  // namespace Slg
+
+// ---- The stand-ins of the event entries ----
+namespace SlgStandIn {
+
+int CheckEvents() { return 0; }
+int HasEventTable() { return Battle().event_stand_ins.has_table; }
+
 void SetupMapEvent(int /*map*/) {
   const BattleContext& b = Battle();
   if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("Slg::SetupMapEvent");
 }
-}  // namespace Slg
+
+void EndEventCheck() {
+  const BattleContext& b = Battle();
+  if (b.event_stand_ins.on_call) b.event_stand_ins.on_call("EndEventCheck");
+}
+
+void FixTaskUpdateAll(uint32_t /*tone*/) {}
+int EventMessageNoWait(int /*message*/, int /*parameter*/) { return 1; }
+void SlgEventAnmUpdate(SlgUnit& /*unit*/, const SlgPair& /*screen*/) {}
+
+}  // namespace SlgStandIn
+
+void TraceRefusedEventEntry(const char* name) {
+  DebugPrint("SlgEventEntries: %s is null: the stand-in stays\n", name != nullptr ? name : "?");
+}

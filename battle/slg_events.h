@@ -1,8 +1,11 @@
 #pragma once
 // What the battle uses of the battle events, in one module under their names: the event flags
 // and the event unit references (kept for good), the battle's access to the script variables,
-// and stand-ins for the event check, the map event set-up and the event units and messages,
-// whose bodies the battle events replace behind the same names.
+// the unit look-up and placement, and the calls whose bodies the battle events supply: the event
+// check, the map event set-up and end, the fixed sprites' tone, the self-closing message and the
+// event objects' update. Those forward to the current battle's event entry table
+// (battle/slg_event_entries.h), whose entries answer as the stand-ins below until the events'
+// installer fills them.
 
 #include <cstdint>
 
@@ -20,28 +23,32 @@ void ClearEventFlag(uint32_t n);
 // Trust of heroine 1-6: P[n] - 32768 with n = 11, 21, 31, 51, 61, 41; any other character
 // reads P[11].
 int GetTrustVar(int character);
-// Script variable P[n] of the game (Game()).
+// Script variable P[n] of the game (Game()). n comes from condition strings and scripts: one
+// outside 0-99 reads 0 and writes nothing, with a trace (GetMacroP, SetMacroP).
 uint16_t SlgGetMacroP(int n);
 void SlgSetMacroP(int n, uint16_t value);
 
-// The per-frame event check: 0 while a command holds the map (SlgCmdBusy); else the installed
-// hook's answer (Battle().check_events_hook), 0 without one.
+// The per-frame event check: 0 while a command holds the map (SlgCmdBusy); else the entry's
+// answer (stand-in: 0).
 int CheckEvents();
-// 1 when the map has an event table: none yet (Battle().event_stand_ins.has_table, which
-// tests set).
+// 1 when the map has an event table (stand-in: Battle().event_stand_ins.has_table, which tests
+// set).
 int HasEventTable();
-// Ends the event check at a battle's end: nothing yet but telling
-// Battle().event_stand_ins.on_call.
+// Ends the event check at a battle's end (stand-in: nothing but telling
+// Battle().event_stand_ins.on_call).
 void EndEventCheck();
-// Applies a tone word to every fixed event sprite: none yet.
+// Applies a tone word to every fixed event sprite (stand-in: nothing).
 void FixTaskUpdateAll(uint32_t tone);
-// The first record of that side (group) and kind, any step; null when none.
-SlgUnit* FindUnitByGroupKind(int group, int kind);
-// The character of the unit in the first event unit reference; -1 when it holds 64 or more.
+// The first record of that side (group) and character, any step (dead records included); null
+// when none. (Despite the name it keys on the character, as its callers do: the event scripts and
+// SlgDebugHealPlayers. The first unit of a side and kind is the events' FindGroupKindUnit.)
+SlgUnit* FindUnitByGroupKind(int group, int character);
+// The character of the unit in the first event unit reference; -1 when it names no record in
+// use (65535, 64 or more, or at or beyond the unit count after a removal).
 int GetEventUnitChara();
-// Shows a self-closing battle message; 1 once it has ended (at once here).
+// Shows a self-closing battle message; 1 once it has ended (stand-in: at once).
 int EventMessageNoWait(int message, int parameter);
-// The per-frame update of an event animation object (category 3): nothing yet.
+// The per-frame update of an event animation object (category 3; stand-in: nothing).
 void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen);
 // Places the unit again after its position changed: its cell word is read again from the cell
 // under it, its lift becomes the cell's height level x 48 pixels (16.16), and its body
@@ -62,6 +69,6 @@ void EventDestroyEnemiesReset();
 // ---- end of unit removal ----
 
 namespace Slg {
-// Installs the map's events: nothing yet but telling Battle().event_stand_ins.on_call.
+// Installs the map's events (stand-in: nothing but telling Battle().event_stand_ins.on_call).
 void SetupMapEvent(int map);
 }  // namespace Slg

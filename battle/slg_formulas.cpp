@@ -57,9 +57,10 @@ void DamageFrom(SlgUnit& target, const SlgUnit& attacker) {
   int defence = t.total_defence;
   if ((target.flags & kUnitGuarding) != 0) defence += 8;
   const int power = attacker.stats.action_bytes[0];
-  // 16.16: the quotient as a double, truncated.
-  int64_t factor = static_cast<int64_t>((static_cast<double>(power - defence) / 10.0 + 2.0) *
-                                        65536.0);
+  // 16.16: the quotient as a double, truncated toward zero, then 2.0 added (truncating after
+  // the addition would round a factor below 2.0 down instead of up).
+  int64_t factor =
+      static_cast<int64_t>(static_cast<double>(power - defence) / 10.0 * 65536.0) + 2 * 0x10000;
   if (factor < 0) factor = 0x10000;
   if (factor > 10 * 0x10000) factor = 10 * 0x10000;
   const int64_t r = (SlgRand() >> 3) % 8;

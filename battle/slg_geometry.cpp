@@ -29,7 +29,9 @@ Diagonals DiagonalsOf(int32_t x, int32_t y) {
 
 uint32_t Now() { return static_cast<uint32_t>(Ctx().frame_rate.GetTime()); }
 
-// The largest scroll on each axis: the map size less the screen, never below 0.
+// The largest scroll on each axis: the map size less the screen, never below 0. The stage's map
+// size is held at load, so the scroll range in 16.16 fits 32 bits.
+static_assert(int64_t{kStageMapSizeLimit} * 65536 <= INT32_MAX);
 int32_t MaxScrollX() {
   const BattleContext& b = Battle();
   const int32_t w = b.stage ? b.stage->header().width : 0;

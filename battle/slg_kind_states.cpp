@@ -13,6 +13,7 @@
 #include "battle/slg_draw.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_math.h"
 #include "battle/slg_summoner.h"
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_tables.h"
@@ -561,7 +562,9 @@ void TwoObjectStand(SlgUnit& unit, SlgPair& pos) {
   if ((unit.flags & kUnitStandFrozen) != 0) return;
   if (obj->state == 0) {
     PlayAll(unit, pos);
-    K().stand_wait = static_cast<uint32_t>(((GetRandom() >> 16) & 0x1C0) + 1);
+    // Bits 22-24 of the 31-bit draw: 1 to 449 frames in steps of 64 (the generator's own
+    // 15-bit values have no bit there).
+    K().stand_wait = static_cast<uint32_t>(((SlgRand() >> 16) & 0x1C0) + 1);
     obj->word = Now();
     obj->state = 1;
     return;

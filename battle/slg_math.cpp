@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "battle/battle_context.h"
 #include "battle/slg_units.h"
 #include "engine/app/doors.h"
 #include "game/sine_table.h"
@@ -19,6 +20,11 @@ int32_t SlgAtan2(int32_t a, int32_t b) {
 }
 
 int32_t SlgRand() {
+  if (HasBattle()) {
+    SlgRandSeam& seam = Battle().rand_seam;
+    ++seam.calls;
+    if (seam.script) return seam.script() & 0x7FFFFFFF;
+  }
   // Three calls in this order: the generator's sequence decides the value.
   const uint32_t r1 = static_cast<uint32_t>(GetRandom());
   const uint32_t r2 = static_cast<uint32_t>(GetRandom());

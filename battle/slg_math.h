@@ -11,6 +11,8 @@ int32_t SlgCos(int32_t a);
 // side b.
 int32_t SlgAtan2(int32_t a, int32_t b);
 // ((((r1 & 0x7FFF) << 8) ^ r2) << 8) ^ r3 of three successive generator values: 0 .. 0x7FFFFFFF.
+// With a battle current, each call is counted in Battle().rand_seam, and a script set there
+// answers instead of the generator (its low 31 bits; the generator is then not read).
 int32_t SlgRand();
 // SlgRand() >> 4.
 int32_t SlgRand20();

@@ -377,11 +377,12 @@ void SlgPlayerPhase(SlgMainWork* work) {
       break;
     }
     case kSlgPlayerSystemMenu: {
+      // Item 0 asks whether to retry the stage, item 1 (where the menu opens) the options.
       const int r = StartMenuWindow();
       if (r == 0) {
-        Slg::SetPhaseState(work, kSlgPlayerOptions);
-      } else if (r == 2) {
         Slg::SetPhaseState(work, kSlgPlayerRetry);
+      } else if (r == 2) {
+        Slg::SetPhaseState(work, kSlgPlayerOptions);
       } else if (r != 1) {
         Slg::SetPhaseState(work, kSlgPlayerCommand);
       }

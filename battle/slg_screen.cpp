@@ -31,7 +31,7 @@ int SlgClearLayer(SurfaceId layer) {
 
 void SlgFade(int from, int to, int frames, int mode) {
   CDdrawAnime& anime = Ctx().anime;
-  AnimeRec*& handle = Battle().fade_handle;
+  AnimeHandle& handle = Battle().fade_handle;
   anime.DeleteRef(&handle);
   handle = anime.CreateFade(from, to, frames, mode);
   anime.SetAutoClear(&handle);

@@ -86,7 +86,9 @@ const std::array<SlgAttackRangeRow, 104> kSlgAttackRange = {{
     /* 36 s */ {1, 5, 0, 0, 2, 5, 0, 1},
     /* 37 n */ {0, 1, 0, 0, 0, 0, 0, 0},
     /* 37 s */ {1, 5, 0, 0, 2, 5, 0, 1},
-    /* 38 n */ {5, 256, 0, 2, 0, 0, 2, 0},
+    // The gunner aims along its facing ray (length 256, no height test): it always faces
+    // direction 2, and its ball rolls down that line to the first player unit on it.
+    /* 38 n */ {3, 256, 0, 2, 0, 0, 2, 0},
     /* 38 s */ {0, 0, 0, 2, 0, 2, 0, 0},
     /* 39 n */ {0, 1, 0, 0, 0, 0, 0, 0},
     /* 39 s */ {1, 5, 0, 0, 2, 5, 0, 0},
@@ -428,9 +430,9 @@ void MoveRange(int character, SlgRangePos start, int move) {
   }
   MarkMap marks{};
   MarkList(marks);
-  // A full list lost cells (the fill lists a cell again at each lower cost; a move of 11 on an
-  // open map makes over 512 entries): the cost grid holds them all, the reached cells of the
-  // fill and the cost-0 cells of the square.
+  // A full list lost cells (the fill lists a cell again at each lower cost, so a long move on an
+  // open map can make more entries than the map has cells): the cost grid holds them all, the
+  // reached cells of the fill and the cost-0 cells of the square.
   if (S().list_refused != 0) {
     const SlgSearchState& s = S();
     for (int index = 0; index < kSlgGridCells; ++index) {

@@ -9,8 +9,8 @@
 // 0x80001C00 stops movement and the square and heal shapes.
 //
 // Nothing allocates: fixed arrays in the context and mark maps on the caller's stack. Pushes past
-// the work stack and entries past the 512-entry list are refused (one trace per search); every
-// push from the 257th of a search on is traced "Read Error".
+// the work stack and entries past the list (one per cell of the map) are refused (one trace per
+// search); every push from the 257th of a search on is traced "Read Error".
 
 #include <array>
 #include <cstdint>

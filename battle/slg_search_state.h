@@ -14,7 +14,10 @@ struct SlgRangePos {
   int16_t y = 0;
 };
 
-constexpr int kSlgRangeListSize = 512;
+// Room for every cell of the map: a shape lists each cell at most once, so no area, however
+// large (a square of radius 25 covers over a thousand cells), loses a cell. Only a flood, which
+// lists a cell again at each lower cost, can fill it; its further entries are refused.
+constexpr int kSlgRangeListSize = kSlgGridCells;
 // The work stack's depth. The deepest stack seen on an open 22 x 88 map, any row of the attack
 // table and floods up to range 255, is 237 (bench/battle_search_bench.cpp reports it).
 constexpr int kSlgSearchStackSize = 1024;

@@ -66,9 +66,24 @@ void DecodeMusic(SlgEffectTask* task) {
   }
 }
 
+// Tells a test's sound hook of a call (battle/slg_test_hooks.h).
+void TellSoundHook(SlgSoundCall call, int value, int frames = 0) {
+  const SlgTestHooks& hooks = Battle().test_hooks;
+  if (hooks.sound != nullptr) hooks.sound(hooks.user, call, value, frames);
+}
+
+// The music volume, told to the hook.
+void SetBgmVolume(int volume, int frames) {
+  TellSoundHook(SlgSoundCall::kBgmVolume, volume, frames);
+  Ctx().dsound.SetBGMVolume(volume, frames);
+}
+
 }  // namespace
 
 void SePlay(int n, int mode) {
+  if (mode == 1 || mode == 2) {
+    TellSoundHook(mode == 1 ? SlgSoundCall::kEffect : SlgSoundCall::kEffectStop, n);
+  }
   if (n < 0 || n >= kSlgSeCount) {
     DebugPrint("SePlay: SeNo %d is outside 0-%d: ignored\n", n, kSlgSeCount - 1);
     return;
@@ -145,6 +160,7 @@ void PlayUnitVoice() {
 }
 
 void VoicePlay(int n) {
+  TellSoundHook(SlgSoundCall::kVoice, n);
   CDsoundFunc& sound = Ctx().dsound;
   sound.StopVoice();
   const std::vector<std::string>& names = Battle().tables.voice_files;
@@ -185,10 +201,10 @@ void BGMPlayStart(int n) {
 
 void BGMPlayDefault() { BGMPlayStart(15); }
 
-void SlgBgmVolumeDown() { Ctx().dsound.SetBGMVolume(50, 200); }
-void SlgBgmVolumeUp() { Ctx().dsound.SetBGMVolume(100, 128); }
-void SlgBgmVolumeDip() { Ctx().dsound.SetBGMVolume(87, 30); }
-void SlgBgmVolumeBack() { Ctx().dsound.SetBGMVolume(100, 30); }
+void SlgBgmVolumeDown() { SetBgmVolume(50, 200); }
+void SlgBgmVolumeUp() { SetBgmVolume(100, 128); }
+void SlgBgmVolumeDip() { SetBgmVolume(87, 30); }
+void SlgBgmVolumeBack() { SetBgmVolume(100, 30); }
 
 void SlgStopSound() {
   CDsoundFunc& sound = Ctx().dsound;
@@ -211,7 +227,12 @@ void ShowFlaggedUnits() {
   }
 }
 
-uint32_t SlgMouseFlag() { return Battle().pointer_mode != 0 ? 1 : TamvikFunc::GetMouseFlag(); }
+uint32_t SlgMouseFlag() {
+  const BattleContext& b = Battle();
+  if (b.pointer_mode != 0) return 1;
+  if (b.event_words.demo_cursor == 1) return 0;  // a demonstration drives the cursor
+  return TamvikFunc::GetMouseFlag();
+}
 
 void SlgPointerPos(int32_t* x, int32_t* y) {
   int32_t px = 0, py = 0;

@@ -49,7 +49,8 @@ int SlgIsSeStop();
 // SlgFlags bits 5 and 6 cleared, 1 and 2 set; every unit flagged 0x8000 gets 0x80 and its body
 // object shown.
 void ShowFlaggedUnits();
-// 1 in pointer mode, else the mouse moved this frame.
+// 1 in pointer mode; else 0 while SlgDemoCursor (Battle().event_words.demo_cursor) is 1; else
+// whether the mouse moved this frame.
 uint32_t SlgMouseFlag();
 // In pointer mode the battle pointer (16.16 >> 16), else the mouse position - (40, 30); pixels.
 void SlgPointerPos(int32_t* x, int32_t* y);

@@ -1,7 +1,10 @@
 #include "battle/slg_spawn.h"
 
+#include "engine/anime/anime.h"
+#include "engine/app/context.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "scene/ui/tamvik_func.h"
 
 namespace {
 
@@ -20,6 +23,12 @@ SlgEffectTask* Spawn(SlgBody body, const char* name, void* work) {
 
 void ReleaseObject(SlgAnmObj*& obj) {
   if (obj == nullptr) return;
+  if (obj->tag == kSlgAnmHeldSetTag && HasCtx() && Ctx().anime.IsAnime(obj->handle) != 0) {
+    // A one-shot ended before its animation: deleting the animation calls no end callback, so
+    // the reference of the set it played from goes back here.
+    Scene().tamvik_spr.ReleaseAnm(&obj->handle);
+    TamvikFunc::ReleaseAnmFile(obj->anims);
+  }
   Scene().tamvik_spr.ReleaseAnm(&obj->handle);
   SlgFree(obj);
   obj = nullptr;

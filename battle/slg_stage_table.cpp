@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/core/debug_trace.h"
 
@@ -28,6 +29,15 @@ void StageTable::Assign(const uint8_t* bytes, size_t size, const char* name) {
                kStageUnitEntries);
     bytes_[16] = static_cast<uint8_t>(kStageUnitEntries);
     bytes_[17] = 0;
+  }
+  // The map size, held to what the camera and the map's 16-bit pixels can hold.
+  for (const auto& [at, field] : {std::pair<size_t, const char*>{0, "SLW"}, {2, "SLH"}}) {
+    const uint16_t size = U16At(&bytes_[at]);
+    if (size <= kStageMapSizeLimit) continue;
+    DebugPrint("Stage Table data (%s): %s=%d above the limit %d: held to it\n", name, field,
+               int{size}, int{kStageMapSizeLimit});
+    bytes_[at] = static_cast<uint8_t>(kStageMapSizeLimit & 0xFF);
+    bytes_[at + 1] = static_cast<uint8_t>(kStageMapSizeLimit >> 8);
   }
   // The class index, kind and category index fixed tables of 64, 52 and 5 rows.
   for (int i = 0; i < kStageUnitEntries; ++i) {

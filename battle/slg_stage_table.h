@@ -48,6 +48,11 @@ struct StageClassEntry {
   uint8_t byte3 = 0;
 };
 
+// The largest map width and height a stage may give: map pixels are 16-bit signed words (unit
+// positions, the scroll), and the camera keeps the scroll range in 16.16 within 32 bits. A larger
+// size is held to it at load.
+constexpr uint16_t kStageMapSizeLimit = 32767;
+
 constexpr size_t kStageTableBytes = 1300;
 constexpr int kStageUnitEntries = 64;
 constexpr int kStageClassEntries = 64;

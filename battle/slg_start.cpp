@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_comm_win.h"
 #include "battle/slg_events.h"
@@ -48,6 +49,7 @@ uint32_t BattleMap() { return GetSystemData()->battleMap(); }
 
 void InitStep0(BattleContext& b) {
   b.state = SlgBattleState{};
+  b.event_words = SlgEventWords{};
   b.flags = 0;
   b.phase_sub = 0;
   b.control.actions_left = 0;
@@ -63,6 +65,10 @@ void InitStep0(BattleContext& b) {
   b.memory_tier = SlgMemoryTierOf(AppGetMemoryStatus(0));
   InitDefaultUnitStates();
   InitCategoryUpdates();
+  // What the libraries above the core fill, after the core has rebuilt its tables: their state
+  // blocks of one stage made afresh (from the second build on), then the installers.
+  b.extensions.StageBuilt();
+  RunBattleInstallers(b);
 }
 
 void InitStep2(BattleContext& b) {

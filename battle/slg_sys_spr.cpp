@@ -193,6 +193,8 @@ void DrawMapCursor() {
 }
 
 void SyncMouseCursor() {
+  // A demonstration drives the pointer itself: the mouse moves nothing then.
+  if (Battle().event_words.demo_cursor == 1) return;
   int32_t x = 0, y = 0;
   SlgPointerPos(&x, &y);
   Battle().state.pointer = {x * 65536, y * 65536};
@@ -200,6 +202,8 @@ void SyncMouseCursor() {
 
 void DrawMouseCursor(SurfaceId surface) {
   const SlgPair pointer = Battle().state.pointer;
+  // While a demonstration drives the cursor SlgMouseFlag reports no movement (outside pointer
+  // mode), so the mouse is not asked and the cursor is drawn where the pointer pair says.
   if (SlgMouseFlag() != 0 || (Battle().flags & 1) == 0) {
     SlgSetMouse(pointer.x >> 16, pointer.y >> 16);
   }

@@ -53,7 +53,8 @@ namespace Slg {
 // "Cursor:" at the centre of the cell of the cursor point, frame advancing every 8 frames and
 // wrapping at animation 0's frame count, at depth -1100.
 void DrawMapCursor();
-// The battle pointer := the mouse position (SlgPointerPos) << 16.
+// The battle pointer := the mouse position (SlgPointerPos) << 16; nothing while SlgDemoCursor
+// (Battle().event_words.demo_cursor) is 1.
 void SyncMouseCursor();
 // With the mouse in use or SlgFlags bit 0 clear, the system mouse to the pointer; then
 // "MouseCursor:" at the pointer on the surface at depth -1107, frame advancing every 8 frames.

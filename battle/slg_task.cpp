@@ -27,6 +27,12 @@ GameTaskRec* Carrier(const SlgEffectTask* task) {
   return nullptr;
 }
 
+// Tells a test's task hook (battle/slg_test_hooks.h).
+void TellTaskHook(SlgTaskEvent event, const SlgEffectTask& task) {
+  const SlgTestHooks& hooks = Battle().test_hooks;
+  if (hooks.task != nullptr) hooks.task(hooks.user, event, task);
+}
+
 }  // namespace
 
 void* SlgAlloc(size_t bytes) {
@@ -62,6 +68,7 @@ SlgEffectTask* SlgTaskCreate(GameTaskRec* owner, SlgBody body, const char* name)
     SlgFree(copy);  // the list has freed the record
     return nullptr;
   }
+  TellTaskHook(SlgTaskEvent::kCreated, *task);
   return task;
 }
 
@@ -93,6 +100,7 @@ int SlgTaskIsAlive(const SlgEffectTask* task) { return Carrier(task) != nullptr 
 void SlgTaskEnd(SlgEffectTask* task) {
   GameTaskRec* carrier = Carrier(task);
   if (carrier == nullptr) return;
+  TellTaskHook(SlgTaskEvent::kEnded, *task);
   for (void*& slot : task->owned) {
     if (slot != nullptr) {
       SlgFree(slot);

@@ -24,6 +24,9 @@
 // Owned blocks (the record's 64 slots and its name copy) come from SlgAlloc and go back through
 // SlgFree: one seam (BattleContext::alloc) through which tests count and refuse allocations. The
 // record itself is a task block of the engine list and is freed with its engine task.
+//
+// A test's hook (BattleContext::test_hooks, battle/slg_test_hooks.h) is told of every task made
+// and ended.
 
 #include <cstddef>
 #include <cstdint>

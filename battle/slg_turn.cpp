@@ -100,8 +100,24 @@ void GameOverTask(SlgEffectTask* t) {
   Slg::ExitSlg();
 }
 
+// Whether the battle may still begin an outcome: it has not handed back, and neither a victory
+// nor a game over is under way (the first one decides; each ends the battle its own way).
+bool OutcomeOpen(const char* refused) {
+  const char* reason = nullptr;
+  if (B().control.exited != 0) {
+    reason = "the battle has handed back";
+  } else if (Ctx().game_task.FindTask(kSlgGameWinTaskName) != nullptr) {
+    reason = "a victory is under way";
+  } else if (Ctx().game_task.FindTask(kSlgGameOverTaskName) != nullptr) {
+    reason = "a game over is under way";
+  }
+  if (reason == nullptr) return true;
+  DebugPrint("%s: not started: %s\n", refused, reason);
+  return false;
+}
+
 void StartGameOver() {
-  if (Ctx().game_task.FindTask(kSlgGameOverTaskName) != nullptr) return;  // one sequence
+  if (!OutcomeOpen(kSlgGameOverTaskName)) return;
   BattleContext& b = B();
   b.turn.game_over_step = 0;
   SlgTaskCreate(b.control.task_owner, &GameOverTask, kSlgGameOverTaskName);
@@ -445,7 +461,13 @@ void SetActingUnit(int p) {
   s.turn_flags |= kTurnActingChosen;
 }
 
+void ResetCurrentUnit() {
+  SlgBattleState& s = B().state;
+  s.acting_copy1 = s.acting_copy2;
+}
+
 void StartGameWin() {
+  if (!OutcomeOpen(kSlgGameWinTaskName)) return;
   SlgTaskCreate(B().control.task_owner, &GameWinTask, kSlgGameWinTaskName);
 }
 

@@ -89,8 +89,14 @@ void NextActor(SlgMainWork* work);
 // combination partner, command window, command table and trust bonus; the stat totals, the
 // camera and turnFlags |= 12. A position outside the order only traces.
 void SetActingUnit(int p);
+// The current unit number back to its saved copy: state.acting_copy1 := state.acting_copy2 (the
+// copy SetActingUnit writes with it; the player phase clears the current one each frame). The
+// acting unit, the previous one and the order position stay as they are.
+void ResetCurrentUnit();
 // Starts "Slg::GameWin" (the event scripts' victory): the main task stopped, a 64-frame fade
-// out drawing the map, then the lost-battle word cleared and the battle left (mode 28).
+// out drawing the map, then the lost-battle word cleared and the battle left (mode 28). Traced
+// and not started while a victory or a game over is under way, or after the battle has handed
+// back: the first outcome decides the battle.
 void StartGameWin();
 // The retry road of a lost battle: SlgRetry := 1, the trust variables as they were at the
 // battle's start, and the same map started again (Slg::SwitchStage).

@@ -35,7 +35,7 @@
 #include "debug/debug_menu.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "engine/core/frame_rate.h"
 #include "engine/gfx/sprite/sprite.h"

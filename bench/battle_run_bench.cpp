@@ -23,6 +23,7 @@
 #include <string>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_gauge.h"
@@ -134,7 +135,6 @@ struct ManagerBattleFrame {
     install.Lay(rig.driver().tree);
     testsupport::LayFourPlaneMap(rig.driver().tree, install.stage.map);
     GetSystemData()->setVoiceOff(1);
-    Battle().check_events_hook = [] { return 0; };
     for (int f = 0; f < 600 && !PlayerWaits(); ++f) {
       if (!rig.Step()) return Fail("the program ended");
     }
@@ -249,19 +249,11 @@ BENCHMARK(BM_BattleFrameFromManager)->Unit(benchmark::kMillisecond)->Iterations(
 // they are the test's set-up, not the game's.
 int PlayVictory(benchmark::State& state) {
   state.PauseTiming();
+  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   BattleRig rig(RigOptions());
   BattleInstall().Lay(rig.driver().tree);
   state.ResumeTiming();
   GetSystemData()->setVoiceOff(1);
-  Battle().check_events_hook = [] {
-    const SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      const SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.side != 0 && u.step != kSlgDeadStep) return 0;
-    }
-    if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
-    return 0;
-  };
   testsupport::BattleScript player(rig.driver());
   // As the program runs: nothing traced (the rig's capture keeps every line).
   const DebugTraceHook capture = SetDebugTraceHook({});

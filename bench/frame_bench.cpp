@@ -21,7 +21,7 @@
 #include "engine/app/app_state.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 #include "flow/tamvik_general.h"

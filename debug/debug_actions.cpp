@@ -86,8 +86,8 @@ GameTaskRec* ManagerTask() { return Ctx().game_task.FindTask(CTamvikAdv::kManage
 SpxAnimeKind* Spx() { return HasScene() ? Scene().tamvik_spr.spx() : nullptr; }
 
 // The shown animation of the viewer while it still plays; the handle is forgotten once it is gone.
-AnimeRec* ShownAnime(CDebugMenu& menu, const char* action) {
-  AnimeRec*& anm = menu.viewer.anm;
+AnimeHandle ShownAnime(CDebugMenu& menu, const char* action) {
+  AnimeHandle& anm = menu.viewer.anm;
   if (anm != nullptr && Ctx().anime.IsAnime(anm) == 0) anm = nullptr;
   if (anm == nullptr || Spx() == nullptr) {
     DebugPrint("%s: no animation shown\n", action);
@@ -142,7 +142,7 @@ void MemoryStatus() {
   files.Close(handle);
 }
 
-void Raster(AnimeRec*& handle, SurfaceId surface, int32_t value) {
+void Raster(AnimeHandle& handle, SurfaceId surface, int32_t value) {
   CDdrawAnime& anime = Ctx().anime;
   if (handle != nullptr && anime.IsAnime(handle) != 0) anime.Delete(handle);
   handle = nullptr;
@@ -376,7 +376,7 @@ void UnitAnmView(CDebugMenu& menu, int32_t value) {
   const int32_t y = ViewY(menu);
   DebugPrint("UnitAnmView: (%d,%d) ", x, y);
   DebugPrint("AnmNo: %d \n", value);
-  AnimeRec* shown = spr.PlayAnm(anm, static_cast<uint32_t>(value), x, y, 0, 1, kViewSurface,
+  AnimeHandle shown = spr.PlayAnm(anm, static_cast<uint32_t>(value), x, y, 0, 1, kViewSurface,
                                 kViewColorKey, ReverseBits(menu));
   if (shown == nullptr) return;
   menu.viewer.anm = shown;
@@ -568,7 +568,7 @@ void UnitAnmTest(CDebugMenu& menu, int32_t value) {
     SetSlgUnitAnmTest(nullptr, 0);
     return;
   }
-  AnimeRec* shown = ShownAnime(menu, "RotateAnm");
+  AnimeHandle shown = ShownAnime(menu, "RotateAnm");
   if (shown != nullptr) SetSlgUnitAnmTest(shown, value);
 }
 
@@ -649,24 +649,24 @@ void FillDebugActions(CDebugMenu& menu) {
   on(40, DebugNop);
   on(41, DebugNop);
   on(42, [&menu](int32_t v) {
-    if (AnimeRec* a = ShownAnime(menu, "UnitAnmSpeed")) Spx()->SetSpeed(a, static_cast<uint32_t>(v));
+    if (AnimeHandle a = ShownAnime(menu, "UnitAnmSpeed")) Spx()->SetSpeed(a, static_cast<uint32_t>(v));
   });
   on(43, [&menu](int32_t v) {
-    if (AnimeRec* a = ShownAnime(menu, "UnitAnmLoop")) Spx()->SetLoop(a, static_cast<uint32_t>(v));
+    if (AnimeHandle a = ShownAnime(menu, "UnitAnmLoop")) Spx()->SetLoop(a, static_cast<uint32_t>(v));
   });
   on(44, [&menu](int32_t v) {
-    if (AnimeRec* a = ShownAnime(menu, "UnitAnmOverlap")) {
+    if (AnimeHandle a = ShownAnime(menu, "UnitAnmOverlap")) {
       Spx()->SetSpxColorKey(a, static_cast<uint32_t>(v));
     }
   });
   on(45, [&menu](int32_t) {
-    if (AnimeRec* a = ShownAnime(menu, "UnitAnmReverseH")) Spx()->SetSpxRev(a, ReverseBits(menu));
+    if (AnimeHandle a = ShownAnime(menu, "UnitAnmReverseH")) Spx()->SetSpxRev(a, ReverseBits(menu));
   });
   on(46, [&menu](int32_t) {
-    if (AnimeRec* a = ShownAnime(menu, "UnitAnmReverseV")) Spx()->SetSpxRev(a, ReverseBits(menu));
+    if (AnimeHandle a = ShownAnime(menu, "UnitAnmReverseV")) Spx()->SetSpxRev(a, ReverseBits(menu));
   });
   on(47, [&menu](int32_t v) {
-    if (AnimeRec* a = ShownAnime(menu, "UnitAnmRotateZ")) Spx()->SetSpxRot(a, v);
+    if (AnimeHandle a = ShownAnime(menu, "UnitAnmRotateZ")) Spx()->SetSpxRot(a, v);
   });
   scene(48, "UnitAnmFrameView", &UnitAnmFrameView);
   on(49, [](int32_t v) { DebugPrint("Offset NC %d\n", v); });

@@ -6,8 +6,8 @@
 
 class CDebugMenu;
 
-// Fills menu.actions with the 94 actions (codes 40, 41 and 87 do nothing; 63-66 stay empty until
-// the battle's attack action is there).
+// Fills menu.actions with the 94 actions (codes 40, 41 and 87 do nothing; 63-66 run one attack
+// of the kind given through the battle action task, with the direction of item 67).
 void FillDebugActions(CDebugMenu& menu);
 
 // The scene code of battle map n for the debug battle start (action 26); 0 for a map no scene

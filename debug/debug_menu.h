@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/input/dinput.h"
 
-struct AnimeRec;
 struct SprAnm;
 struct SprUnit;
 struct SprUnitHandle;
@@ -158,12 +158,12 @@ class CDebugMenu {
   // The raster waves of actions 31 and 32; the files and what is shown by the viewer actions
   // (unit file of 34, animation file of 36, the unit of 35, the animation of 37, the frame of 48).
   struct Viewer {
-    AnimeRec* raster_bg = nullptr;
-    AnimeRec* raster_fg = nullptr;
+    AnimeHandle raster_bg = nullptr;
+    AnimeHandle raster_fg = nullptr;
     SprUnit* unit_file = nullptr;
     SprAnm* anm_file = nullptr;
     SprUnitHandle* unit = nullptr;
-    AnimeRec* anm = nullptr;
+    AnimeHandle anm = nullptr;
     SprUnitHandle* frame = nullptr;
   };
   Viewer viewer;

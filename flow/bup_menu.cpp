@@ -104,7 +104,7 @@ WindowRec* MakeWindow(Menu& m, int index) {
 void AnimateWindow(Menu& m, int index, bool open) {
   WindowRec* window = m.windows[index];
   if (window == nullptr) return;
-  AnimeRec*& anime = m.window_animes[index];
+  AnimeHandle& anime = m.window_animes[index];
   if (anime != nullptr) Anime().DeleteRef(&anime);
   const int from = open ? 0 : 100;
   const int to = open ? 100 : 0;
@@ -130,7 +130,7 @@ void DeleteWindow(Menu& m, int index) {
 // ---- Icons ----
 
 void ReleaseRowIcons(Menu& m) {
-  for (AnimeRec*& icon : m.row_icons) {
+  for (AnimeHandle& icon : m.row_icons) {
     if (icon != nullptr) Units().ReleaseAnm(&icon);
   }
   m.rows_shown = 0;

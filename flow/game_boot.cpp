@@ -12,19 +12,33 @@
 #include "game/game_context.h"
 #include "game/save_files.h"
 #include "game/system_data.h"
+#include "platform/config.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "scene/ui/tamvik_func.h"
 #include "scene/ui/tamvik_icon.h"
+
+namespace {
+
+// What to do about a missing install: the settings file and the line it needs.
+std::string InstallAdvice() {
+  const platform::Config* config = Ctx().platform.config;
+  const std::string where = config != nullptr ? config->Location() : std::string();
+  return "The settings file " + (where.empty() ? std::string() : where + " ") +
+         "needs the line \"Install Directory = <the folder with the game's files>\"";
+}
+
+}  // namespace
 
 int CheckInstall() {
   std::string cause;
   if (TamvikFunc::SetInstallPaths(&cause) != 0) return 1;
   platform::Window* owner = GetMainWindow();
   platform::Window* window = owner != nullptr ? owner : Ctx().platform.window;
-  // The box's own words, then what is wrong, so that the user need not guess.
-  std::string text = "没有安装TAMVIKＰＣ版";
-  if (!cause.empty()) text += "\n" + cause;
+  // The box's own words, then what to do about it and what is wrong, so that the user need not
+  // guess.
+  std::string text = std::string(kNotInstalledText) + "\n" + InstallAdvice();
+  if (!cause.empty()) text += "\n(" + cause + ")";
   if (window != nullptr) window->MessageBox(owner != nullptr, text, "ERROR");
   AppSetExitStatus(kExitNotInstalled);
   AppSetQuit();

@@ -8,11 +8,11 @@
 #include <new>
 #include <string>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SprAnm;
 struct WindowRec;
 
@@ -25,9 +25,9 @@ std::string Big5(const char* utf8);
 // the file (when given and present) as its background. Null, with a trace, when it cannot be made.
 WindowRec* MakeWindow(Rect frame, Rect inner, ColorRef color, int style, SprAnm* background);
 // Starts opening (true) or closing the window over 12 frames; the handle clears itself at the end.
-void StartOpen(WindowRec* window, AnimeRec** anime, bool open);
+void StartOpen(WindowRec* window, AnimeHandle* anime, bool open);
 // Deletes the animation and the window (either may be null).
-void DeleteWindow(WindowRec** window, AnimeRec** anime);
+void DeleteWindow(WindowRec** window, AnimeHandle* anime);
 // Text in font A into the window's text sprite at (x, y) of its text rectangle.
 void DrawText(WindowRec* window, const std::string& text, int x, int y, ColorRef color);
 // Marks every layer for the next compose.
@@ -65,11 +65,11 @@ GameTaskRec* AppendScreenTask(CGameTask& list, const char* name, TaskFunc functi
 }
 
 // Starts opening the window with the open sound (1).
-void OpenWithSound(WindowRec* window, AnimeRec** anime);
+void OpenWithSound(WindowRec* window, AnimeHandle* anime);
 // Starts closing the window with the close sound (2).
-void CloseWithSound(WindowRec* window, AnimeRec** anime);
+void CloseWithSound(WindowRec* window, AnimeHandle* anime);
 // The wait for a window's opening: false while it runs; once it has ended, every layer is marked
 // for the next compose and true is returned (the caller moves on).
-bool OpeningDone(const AnimeRec* anime);
+bool OpeningDone(const AnimeHandle anime);
 
 }  // namespace option_parts

@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 #include "engine/core/step_task.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SprAnm;
 struct WindowRec;
 
@@ -54,9 +54,9 @@ struct SaveMenuExtra {
   SprAnm* system_file;
   SprAnm* icon_file;
   WindowRec* windows[5];
-  AnimeRec* window_animes[5];
-  AnimeRec* row_icons[4];
-  AnimeRec* scroll_icon;
+  AnimeHandle window_animes[5];
+  AnimeHandle row_icons[4];
+  AnimeHandle scroll_icon;
   uint8_t scroll_icon_button;  // the button scroll_icon shows (1-4)
   uint8_t rows_shown;          // row_icons reflect the current page
 };

@@ -66,12 +66,12 @@ struct ScreenState {
   SprAnm* window_file;
   SprAnm* icon_file;
   WindowRec* window;
-  AnimeRec* window_anime;
+  AnimeHandle window_anime;
   WindowRec* prompt;
-  AnimeRec* prompt_anime;
+  AnimeHandle prompt_anime;
   SprRec* picture;
   SprBufferEntry* picture_entry;
-  AnimeRec* picture_anime;
+  AnimeHandle picture_anime;
   SprBufferEntry* cursor_entry;
 };
 
@@ -261,7 +261,7 @@ void Redraw(ScreenState& s) {
   s.list.redraw = 0;
 }
 
-void StartWindowAnime(WindowRec* window, AnimeRec** anime, bool open) {
+void StartWindowAnime(WindowRec* window, AnimeHandle* anime, bool open) {
   CDdrawAnime& list = Ctx().anime;
   if (*anime != nullptr) list.DeleteRef(anime);
   if (window == nullptr) return;
@@ -272,7 +272,7 @@ void StartWindowAnime(WindowRec* window, AnimeRec** anime, bool open) {
   if (*anime != nullptr) list.SetAutoClear(anime);
 }
 
-void DeleteWindow(WindowRec** window, AnimeRec** anime) {
+void DeleteWindow(WindowRec** window, AnimeHandle* anime) {
   if (*anime != nullptr) Ctx().anime.DeleteRef(anime);
   if (*window != nullptr) Ctx().ddraw_window.Delete(window);
   UpdateAll();

@@ -115,7 +115,7 @@ TitleState& State(GameTaskRec* record) { return *static_cast<TitleExtra*>(record
 
 CTamvikSpr& Units() { return Scene().tamvik_spr; }
 
-int32_t Frames(AnimeRec* timer) { return std::max(Ctx().anime.GetTimer(timer, 0, 0), 0); }
+int32_t Frames(AnimeHandle timer) { return std::max(Ctx().anime.GetTimer(timer, 0, 0), 0); }
 
 void Restart(TitleState& s) {
   if (s.timer == nullptr) {
@@ -182,7 +182,7 @@ SprRec* TitleSprite(const TitleState& s, uint32_t n) {
   return n < unit->SprNum() ? unit->sprites[n] : nullptr;
 }
 
-AnimeRec* PlayTurn(TitleState& s) {
+AnimeHandle PlayTurn(TitleState& s) {
   if (s.title_anm == nullptr) return nullptr;
   return Units().PlayAnm(s.title_anm, 0, kTurnX, kTurnY, kTurnPriority, 1, SURFACE_ROOT, 1, 0);
 }

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/gfx/gfx_types.h"
 #include "flow/petal_wipe.h"
 #include "flow/title_model.h"
 
-struct AnimeRec;
 struct GameSequences;
 struct GameTaskRec;
 struct SprAnm;
@@ -33,8 +33,8 @@ struct TitleState {
   std::array<std::string, 9> menu_texts;  // Big5, by menu index
 
   SprAnm* title_anm = nullptr;  // "tamvik1\system\title.spr" as an animation set
-  AnimeRec* timer = nullptr;
-  AnimeRec* turn = nullptr;  // animation 0, turning, then unturned
+  AnimeHandle timer = nullptr;
+  AnimeHandle turn = nullptr;  // animation 0, turning, then unturned
   int32_t turn_previous_frames = 0;
   LayerState layers{};
   int32_t clear_flag = 0;
@@ -46,9 +46,9 @@ struct TitleState {
   PetalWipe wipe;
 
   WindowRec* logo_window = nullptr;
-  AnimeRec* fade = nullptr;
-  AnimeRec* prompt = nullptr;
-  AnimeRec* window_anime = nullptr;
+  AnimeHandle fade = nullptr;
+  AnimeHandle prompt = nullptr;
+  AnimeHandle window_anime = nullptr;
   WindowRec* menu_window = nullptr;
   title::MenuRows rows{};
   int row = 0;

@@ -49,7 +49,7 @@ WindowRec* MakeWindow(Rect frame, Rect inner, ColorRef color, int style, SprAnm*
   return window;
 }
 
-void StartOpen(WindowRec* window, AnimeRec** anime, bool open) {
+void StartOpen(WindowRec* window, AnimeHandle* anime, bool open) {
   CDdrawAnime& list = Ctx().anime;
   if (*anime != nullptr) list.DeleteRef(anime);
   if (window == nullptr) return;
@@ -60,7 +60,7 @@ void StartOpen(WindowRec* window, AnimeRec** anime, bool open) {
   list.SetAutoClear(anime);
 }
 
-void DeleteWindow(WindowRec** window, AnimeRec** anime) {
+void DeleteWindow(WindowRec** window, AnimeHandle* anime) {
   if (*anime != nullptr) Ctx().anime.DeleteRef(anime);
   if (*window != nullptr) Ctx().ddraw_window.Delete(window);
   UpdateAll();
@@ -77,17 +77,17 @@ void UpdateAll() { Ctx().ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1); }
 // The system sounds of a window opening and closing.
 constexpr int kSeWindowOpen = 1, kSeWindowClose = 2;
 
-void OpenWithSound(WindowRec* window, AnimeRec** anime) {
+void OpenWithSound(WindowRec* window, AnimeHandle* anime) {
   StartOpen(window, anime, true);
   PlaySystemSe(kSeWindowOpen);
 }
 
-void CloseWithSound(WindowRec* window, AnimeRec** anime) {
+void CloseWithSound(WindowRec* window, AnimeHandle* anime) {
   PlaySystemSe(kSeWindowClose);
   StartOpen(window, anime, false);
 }
 
-bool OpeningDone(const AnimeRec* anime) {
+bool OpeningDone(const AnimeHandle anime) {
   if (anime != nullptr) return false;
   UpdateAll();
   return true;

@@ -9,10 +9,10 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SprAnm;
 struct SprUnit;
 struct WindowRec;
@@ -64,7 +64,7 @@ class CTamvikOption {
     SprAnm* option_file;
     SprAnm* icon_file;
     WindowRec* window;
-    AnimeRec* window_anime;
+    AnimeHandle window_anime;
   };
 
   // The rows the flags leave (4 or 5) and the first-row choices they offer.
@@ -106,7 +106,7 @@ class CTamvikOption {
     uint8_t unused;
     std::array<uint8_t, kEditedEntries> values;
     WindowRec* window;
-    AnimeRec* window_anime;
+    AnimeHandle window_anime;
   };
 
   // The entry left or right of entry n (the other column).
@@ -139,7 +139,7 @@ class CTamvikOption {
     Rect picture;     // the shown picture on surface 12
     SprAnm* icon_file;
     WindowRec* window;
-    AnimeRec* window_anime;
+    AnimeHandle window_anime;
   };
 
   // "tamvik1\item\itemNN.spr" for an item number (any 16-bit value).
@@ -162,7 +162,7 @@ class CTamvikOption {
     uint8_t unused[7];
     SprAnm* exit_file;
     WindowRec* window;
-    AnimeRec* window_anime;
+    AnimeHandle window_anime;
   };
 
   // Creates "CTamvikOption::ExitSeq" without an owner: 1, 0 when the list refuses.

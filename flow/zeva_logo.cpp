@@ -57,7 +57,7 @@ struct ZevaLogoWork {
 static_assert(sizeof(ZevaLogoWork) == 16);
 
 struct ZevaLogoExtra {
-  AnimeRec* timer;  // frames since the last picture change
+  AnimeHandle timer;  // frames since the last picture change
 };
 
 // Steps of the logo task.

@@ -1,7 +1,7 @@
 #pragma once
 // The entries by which one area of the game starts another's sequence: the save and option
 // menus, the extras, the eyecatch, the battle and the minigames. An area never calls another
-// area's code directly; it calls the entry here. The program's composition root (engine/app/main)
+// area's code directly; it calls the entry here. The program's composition root (program/)
 // fills each entry with the real sequence once that sequence is built; tests replace entries
 // with fakes. An entry nobody filled does nothing: Start traces that the sequence is not there
 // and gives a zero result, IsRunning answers false.

@@ -19,6 +19,40 @@ constexpr size_t kVarsAt = AdvState::kSize;
 
 static_assert(kGameSaveSize == AdvState::kSize + kMacroVarBlockSize);
 
+// Bytes 8 and 9 of the story state: the compose positions of layers 5 and 6 counted from 1
+// (layer 4 is at 1), so 3, 2 with layer 5 above and 2, 3 with layer 6 above.
+constexpr uint8_t kUpperPosition = 3;
+constexpr uint8_t kLowerPosition = 2;
+
+bool Layer5OnTop() {
+  const CDdrawFunc& ddraw = Ctx().ddraw;
+  return ddraw.GetLayerIndex(SURFACE_BG) > ddraw.GetLayerIndex(SURFACE_FG);
+}
+
+void StoreBackgroundOrder(AdvState* adv) {
+  const bool five_on_top = Layer5OnTop();
+  adv->setLayer5Position(five_on_top ? kUpperPosition : kLowerPosition);
+  adv->setLayer6Position(five_on_top ? kLowerPosition : kUpperPosition);
+}
+
+// The saved order back into the compose. Positions of neither form give the order a scene
+// starts with (layer 5 above), with a trace.
+void RestoreBackgroundOrder(AdvState* adv, const std::string& name) {
+  const uint8_t five = adv->layer5Position();
+  const uint8_t six = adv->layer6Position();
+  bool five_on_top = true;
+  if (five == kLowerPosition && six == kUpperPosition) {
+    five_on_top = false;
+  } else if (five != kUpperPosition || six != kLowerPosition) {
+    DebugPrint("GameLoad %s: compose positions %u, %u of layers 5 and 6 are neither 3, 2 nor "
+               "2, 3; layer 5 goes above\n",
+               name.c_str(), five, six);
+    adv->setLayer5Position(kUpperPosition);
+    adv->setLayer6Position(kLowerPosition);
+  }
+  if (Layer5OnTop() != five_on_top) Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
+}
+
 // Reads the whole file (install directory only) when it holds at most `limit` bytes; a larger
 // file gives limit + 1 bytes, so that a size check refuses it. False when it does not open or a
 // read fails.
@@ -111,14 +145,13 @@ int LoadGameData(int slot) {
   const uint16_t scene = adv->sceneCode();
   GetSystemData()->setSavedBeforeBattle((scene & kBeforeBattleBit) != 0 ? 1 : 0);
   adv->setSceneCode(scene & ~kBeforeBattleBit);
+  RestoreBackgroundOrder(adv, name);
   return 1;
 }
 
 int SaveGameData(int slot) {
   AdvState* adv = GetAdvState();
-  CDdrawFunc& ddraw = Ctx().ddraw;
-  adv->setLayer5Position(static_cast<uint8_t>(ddraw.GetLayerIndex(SURFACE_BG)));
-  adv->setLayer6Position(static_cast<uint8_t>(ddraw.GetLayerIndex(SURFACE_FG)));
+  StoreBackgroundOrder(adv);
   if (GetSystemData()->savedBeforeBattle() != 0) {
     adv->setSceneCode(adv->sceneCode() | kBeforeBattleBit);
   }

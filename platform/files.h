@@ -70,6 +70,8 @@ class Files {
   // What the path names (links followed); kMissing also when a directory on the way is missing.
   enum class Kind { kMissing, kFile, kDirectory, kOther };
   virtual Kind KindOf(const char* path) { return IsFile(path) ? Kind::kFile : Kind::kMissing; }
+  // Whether the directory the path names can be listed and entered by this program.
+  virtual bool DirectoryReadable(const char* path) { return KindOf(path) == Kind::kDirectory; }
   // The host directory relative paths resolve in, for messages; empty when unknown.
   virtual std::string WorkingDirectory() { return {}; }
   // The host path a game path stands for (for services that open files themselves, such as the
@@ -136,6 +138,7 @@ class PosixFiles final : public Files {
   bool LastWriteTime(intptr_t handle, LocalTime* out) override;
   bool IsFile(const char* path) override;
   Kind KindOf(const char* path) override;
+  bool DirectoryReadable(const char* path) override;
   std::string WorkingDirectory() override;
   bool HostPath(const char* path, std::string* out) override;
   bool Copy(const char* source, const char* target, bool overwrite) override;

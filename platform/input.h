@@ -30,6 +30,24 @@ constexpr int kCursorHeight = 480;
 // Keyboard state by key code: bit 7 set while the key is down, every other bit 0.
 using KeyboardState = std::array<uint8_t, kKeyboardStateSize>;
 
+// Keys that went down since the last keyboard read. A key pressed and released between two reads
+// still reads as down for that one read, as a mouse click does; a key held, repeated or released
+// reads as it is.
+class KeyLatch {
+ public:
+  void Press(uint8_t code) { pressed_[code] = 0x80; }
+  // `held` (the keys down now) with the keys pressed since the last call; forgets those presses.
+  KeyboardState Take(const KeyboardState& held) {
+    KeyboardState keys = held;
+    for (size_t i = 0; i < keys.size(); ++i) keys[i] |= pressed_[i];
+    pressed_ = {};
+    return keys;
+  }
+
+ private:
+  KeyboardState pressed_{};
+};
+
 struct MouseState {
   int32_t dx = 0;  // movement since the previous read (device units)
   int32_t dy = 0;

@@ -491,6 +491,18 @@ Files::Kind PosixFiles::KindOf(const char* path) {
   return Kind::kOther;
 }
 
+bool PosixFiles::DirectoryReadable(const char* path) {
+  std::string host;
+  bool found = false;
+  if (!Resolve(path, &host, &found, nullptr) || !found) return false;
+  // Listing needs read permission, opening a file in it search permission.
+  if (::access(host.c_str(), R_OK | X_OK) != 0) return false;
+  DIR* d = ::opendir(host.c_str());
+  if (d == nullptr) return false;
+  ::closedir(d);
+  return true;
+}
+
 std::string PosixFiles::WorkingDirectory() {
   if (!working_directory_.empty()) return working_directory_;
   std::string dir(PATH_MAX, '\0');

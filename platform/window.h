@@ -4,7 +4,9 @@
 // messages the game's window procedure handles.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -34,9 +36,24 @@ constexpr uint32_t kVkF4 = 0x73;
 constexpr uint32_t kCommandQuit = 40002;
 constexpr uint32_t kSysCommandKeyMenu = 0xF100;
 
+// One line of a box's text drawn with the program's own glyphs: coverage levels 0-15, `width` x
+// `height` row by row.
+struct BoxTextLine {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> levels;
+};
+// Draws one line of UTF-8 text with the program's glyphs; false when a character of it has none.
+using BoxGlyphs = std::function<bool(const std::string& line, BoxTextLine& out)>;
+
 class Window {
  public:
   virtual ~Window() = default;
+
+  // The program's glyphs for the texts of its boxes (none: empty). A box whose every line they
+  // draw is drawn with them, since the system's box font may lack characters of the program's
+  // messages; any other box is the system's.
+  void SetBoxGlyphs(BoxGlyphs glyphs) { box_glyphs_ = std::move(glyphs); }
 
   // False (with the reason for a person in `reason`) when no window could be seen: only a
   // stand-in display without a screen would open, and the user did not ask for one. Checked
@@ -76,6 +93,26 @@ class Window {
   // Memory figures in bytes: 0 total physical, 1 available physical, 2 total virtual, any other
   // value available virtual.
   virtual uint64_t MemoryStatus(int index) = 0;
+
+ protected:
+  // The lines of `text` (split at line feeds; a last empty line is dropped) drawn with the
+  // program's glyphs; false when none are set or a line has a character without a glyph.
+  bool BoxLinesWithGlyphs(const std::string& text, std::vector<BoxTextLine>& lines) const {
+    lines.clear();
+    if (!box_glyphs_) return false;
+    for (size_t start = 0; start < text.size();) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      BoxTextLine line;
+      if (!box_glyphs_(text.substr(start, end - start), line)) return false;
+      lines.push_back(std::move(line));
+      start = end + 1;
+    }
+    return true;
+  }
+
+ private:
+  BoxGlyphs box_glyphs_;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // So far: the sprite cache, what the sprite-file loads remember of the last picture, the script
 // interpreter, the handles of the running fades and the virtual keys.
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/current.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
@@ -12,13 +13,11 @@
 #include "scene/sprite/portrait_state.h"
 #include "scene/sprite/spx_cache.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_icon.h"
 #include "scene/ui/tamvik_lips.h"
-#include "scene/ui/tamvik_trust.h"
-#include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_map.h"
-
-struct AnimeRec;
+#include "scene/ui/tamvik_trust.h"
 
 class SceneContext {
  public:
@@ -36,8 +35,8 @@ class SceneContext {
 
   // The running cross-fade and screen fade (scene/ui/tamvik_screen.cpp); each animation clears
   // its own handle when it ends.
-  AnimeRec* xfade_handle = nullptr;
-  AnimeRec* screen_fade_handle = nullptr;
+  AnimeHandle xfade_handle = nullptr;
+  AnimeHandle screen_fade_handle = nullptr;
   // Virtual-key mode (1: key triggers come from the virtual state, not the devices) and the
   // virtual state, game-key bits.
   int virtual_key_mode = 0;

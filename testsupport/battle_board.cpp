@@ -37,6 +37,7 @@ void BattleBoard::Reset() {
   battle_->order = SlgOrder{};
   battle_->camera = SlgCamera{};
   battle_->cell_grid.fill(0);
+  battle_->cell_grid2.fill(0);
   battle_->unit_grid.fill(kSlgNoUnit);
   Reassign();
 }
@@ -57,6 +58,12 @@ void BattleBoard::SetCell(int column, int row, uint32_t word) {
   const size_t at = static_cast<size_t>(row * kSlgGridColumns + column);
   stage_.grid1[at] = word;
   battle_->cell_grid[at] = word;
+}
+
+void BattleBoard::SetCell2(int column, int row, uint32_t word) {
+  const size_t at = static_cast<size_t>(row * kSlgGridColumns + column);
+  stage_.grid2[at] = word;
+  battle_->cell_grid2[at] = word;
 }
 
 int BattleBoard::AddEntry(const BoardUnit& unit) {

@@ -53,6 +53,8 @@ class BattleBoard {
   void SetMapSize(uint16_t width, uint16_t height);
   // One cell word of the cell grid (CellWord(height, blocked, shade) or any word).
   void SetCell(int column, int row, uint32_t word);
+  // One cell word of the second grid (placement and height).
+  void SetCell2(int column, int row, uint32_t word);
   // Adds a stage entry (class = the entry's own number) and returns its number.
   int AddEntry(const BoardUnit& unit);
   // Adds an entry and creates its unit, entered in the occupancy grid; the slot, or 255 when

@@ -5,14 +5,14 @@
 
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "platform/surface.h"
+#include "testsupport/general_stand_ins.h"
 
 namespace testsupport {
 
@@ -41,7 +41,11 @@ ProgramDriver::Options DriverOptions(const BattleRig::Options& rig) {
   options.hooks = hooks;
   options.wire_sequences = false;
   options.hash_frames = rig.hash_frames;  // RunBattleTwice compares the frames
-  options.frame_ms_of = [](int frame) { return frame <= 1 ? 0u : BattleRig::StepMs(frame - 1); };
+  const uint32_t step_ms = rig.step_ms;
+  options.frame_ms_of = [step_ms](int frame) {
+    if (frame <= 1) return 0u;
+    return step_ms != 0 ? step_ms : BattleRig::StepMs(frame - 1);
+  };
   return options;
 }
 
@@ -99,16 +103,11 @@ bool BattleRig::SaveFrame(const std::string& name) const {
 
 namespace {
 
-struct Record {
-  std::vector<PresentedFrame> frames;
-  std::vector<SoundFrame> sound;
-};
-
-Record RecordRig(const std::function<void(BattleRig&)>& scenario,
-                 const BattleRig::Options& options) {
+BattleRunRecord RecordRig(const std::function<void(BattleRig&)>& scenario,
+                          const BattleRig::Options& options) {
   BattleRig rig(options);
   scenario(rig);
-  return {rig.driver().presented_frames(), rig.driver().sound_frames()};
+  return RecordOf(rig);
 }
 
 bool SameFrame(const PresentedFrame& a, const PresentedFrame& b) {
@@ -141,13 +140,21 @@ bool Compare(const char* what, const std::vector<T>& first, const std::vector<T>
 
 }  // namespace
 
-bool RunBattleTwice(const std::function<void(BattleRig&)>& scenario,
-                    const BattleRig::Options& options) {
-  const Record first = RecordRig(scenario, options);
-  const Record second = RecordRig(scenario, options);
+BattleRunRecord RecordOf(BattleRig& rig) {
+  return {rig.driver().presented_frames(), rig.driver().sound_frames()};
+}
+
+bool SameBattleRuns(const BattleRunRecord& first, const BattleRunRecord& second) {
   const bool frames = Compare("presented frame", first.frames, second.frames, &SameFrame);
   const bool sound = Compare("sound frame", first.sound, second.sound, &SameSound);
   return frames && sound;
+}
+
+bool RunBattleTwice(const std::function<void(BattleRig&)>& scenario,
+                    const BattleRig::Options& options) {
+  const BattleRunRecord first = RecordRig(scenario, options);
+  const BattleRunRecord second = RecordRig(scenario, options);
+  return SameBattleRuns(first, second);
 }
 
 }  // namespace testsupport

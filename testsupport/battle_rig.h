@@ -9,7 +9,8 @@
 // - Clock: each Step() is one driver frame, the clock moved 17, 17, 16, 17, 17, 16 ... ms, so that
 //   after n steps (now - t0) x 60 / 1000 is exactly n for the game clock t0 at the rig's start. (No
 //   whole-millisecond step makes every pair of frames exactly one frame apart: a task started at
-//   another frame may see a frame of 33 ms counted as 1.)
+//   another frame may see a frame of 33 ms counted as 1.) Options::step_ms moves it by a fixed
+//   step instead (50 ms: about three game frames a step, as on a slow machine).
 // - Input rows, checkpoints, the trace and the sound heard are the driver's (driver()); RunUntil
 //   waits on the driver's frame limit; RunBattleTwice runs a scenario on two fresh rigs and
 //   compares what they showed and played.
@@ -52,6 +53,9 @@ class BattleRig {
     // Whether the driver hashes every presented frame (RunBattleTwice compares the hashes; the
     // benchmarks turn it off to time the game alone).
     bool hash_frames = true;
+    // Clock milliseconds per step: 0 for one game frame a step (StepMs), or a fixed step such as
+    // 50 ms, with which the game skips frames as a slow machine does.
+    uint32_t step_ms = 0;
   };
 
   BattleRig();
@@ -97,6 +101,15 @@ class BattleRig {
   BattleContext battle_;
   BattleScope scope_{battle_};
 };
+
+// What a run presented (frame by frame) and what the sound device mixed.
+struct BattleRunRecord {
+  std::vector<PresentedFrame> frames;
+  std::vector<SoundFrame> sound;
+};
+BattleRunRecord RecordOf(BattleRig& rig);
+// Whether two runs presented and mixed the same; the first difference fails the test.
+bool SameBattleRuns(const BattleRunRecord& first, const BattleRunRecord& second);
 
 // Runs the scenario twice, each time on a fresh rig made with `options`, and compares what the
 // two runs presented (frame by frame) and what the sound device mixed; the first difference fails

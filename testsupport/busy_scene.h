@@ -14,7 +14,8 @@
 #include <cstdint>
 #include <vector>
 
-struct AnimeRec;
+#include "engine/anime/anime_handle.h"
+
 struct SprBufferEntry;
 struct SprRec;
 struct WindowRec;
@@ -35,12 +36,12 @@ struct BusySceneOptions {
 struct BusyScene {
   std::vector<SprRec*> sprites;          // the pictures the entries show
   std::vector<SprBufferEntry*> entries;  // persistent entries, in creation order
-  AnimeRec* scroll[5] = {};              // one per layer, bottom to top
-  AnimeRec* xfade = nullptr;
-  AnimeRec* fade = nullptr;
+  AnimeHandle scroll[5] = {};            // one per layer, bottom to top
+  AnimeHandle xfade = nullptr;
+  AnimeHandle fade = nullptr;
   WindowRec* message_window = nullptr;  // translucent, on the text layer
   WindowRec* panel = nullptr;           // solid, on the layer below, with a few lines of text
-  AnimeRec* message = nullptr;          // typing into the message window
+  AnimeHandle message = nullptr;        // typing into the message window
   // Entries by kind, for checks.
   int opaque = 0;
   int translucent = 0;

@@ -2,8 +2,8 @@
 // A files seam that passes every call to a real one and fails the ones a test picks: a full disc
 // (writes fail, or write only part of what they were given and then fail), reads that start
 // failing after a number of good ones (a disc taken out while a file streams), opens for reading
-// or writing refused, copies refused, the last step of a whole-file save (the rename over the old file)
-// refused, directories that cannot be made, and no host paths.
+// or writing refused, copies refused, the last step of a whole-file save (the rename over the old
+// file) refused, directories that cannot be made or read, and no host paths.
 
 #include <algorithm>
 #include <cstdint>
@@ -32,6 +32,8 @@ class FaultyFiles final : public platform::Files {
   bool rename_fails = false;
   bool make_directory_fails = false;
   bool no_host_paths = false;
+  // Directories exist but cannot be listed or entered (as for another user's private folder).
+  bool directories_unreadable = false;
 
   // What tests read.
   int writes = 0;
@@ -76,6 +78,9 @@ class FaultyFiles final : public platform::Files {
   }
   bool IsFile(const char* path) override { return real_.IsFile(path); }
   Kind KindOf(const char* path) override { return real_.KindOf(path); }
+  bool DirectoryReadable(const char* path) override {
+    return !directories_unreadable && real_.DirectoryReadable(path);
+  }
   std::string WorkingDirectory() override { return real_.WorkingDirectory(); }
   bool HostPath(const char* path, std::string* out) override {
     return !no_host_paths && real_.HostPath(path, out);

@@ -5,7 +5,7 @@
 
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"

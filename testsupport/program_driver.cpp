@@ -7,7 +7,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "engine/input/dinput.h"
 #include "testsupport/glyph_font_fixture.h"

@@ -23,6 +23,7 @@
 #include "testsupport/od_writer.h"  // the cleaning game's od file
 #include "testsupport/petal_wipe_writer.h"
 #include "testsupport/portrait_writer.h"
+#include "testsupport/program_messages.h"
 #include "testsupport/save_data_builder.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/script_writer.h"
@@ -120,6 +121,7 @@ std::map<uint16_t, uint32_t> FontCharacters(const std::vector<std::string>& extr
       }
     }
   };
+  take(ProgramMessageTexts());
   take(SampleTexts());
   take(extra_texts);
   return chosen;

@@ -67,8 +67,9 @@ struct SampleOptions {
 // the reason in `error` when a file cannot be written or a movie cannot be encoded.
 bool WriteSampleData(const std::string& dir, const SampleOptions& options, std::string* error);
 
-// The double-byte codes of the sample's font (ascending, at most 3000): the sample's texts first,
-// then the extra texts, as long as room is left.
+// The double-byte codes of the sample's font (ascending, at most 3000): the program's own messages
+// first (ProgramMessageTexts), then the sample's texts, then the extra texts, as long as room is
+// left.
 std::vector<uint16_t> SampleFontCodes(const std::vector<std::string>& extra_texts);
 
 }  // namespace testsupport

@@ -52,6 +52,7 @@ ByteBuilder MacroVarBlockBytes(uint32_t depth1, uint32_t depth2, uint32_t stack_
 std::vector<uint8_t> SaveFileBytes(const SaveFileSpec& spec) {
   ByteBuilder adv = AdvStateBytes();
   adv.U16(0, static_cast<uint16_t>(spec.scene | (spec.before_battle ? 0x8000 : 0)));
+  adv.U8(8, 3).U8(9, 2);  // layer 5 composed above layer 6, as a scene starts
   std::vector<uint8_t> out = adv.bytes();
   const auto vars =
       MacroVarBlockBytes(spec.depth1, spec.depth2, spec.stack_base, spec.a_base, spec.p_base);

@@ -39,7 +39,8 @@ ByteBuilder AdvStateBytes();
 ByteBuilder MacroVarBlockBytes(uint32_t depth1, uint32_t depth2, uint32_t stack_base = 0x1000,
                                uint16_t a_base = 0x100, uint16_t p_base = 0x200);
 
-// A game save file.
+// A game save file: a fresh story state with the scene code and layer 5 composed above layer 6
+// (bytes 8 and 9: 3, 2), then the variable block.
 struct SaveFileSpec {
   uint16_t scene = 0x0102;
   bool before_battle = false;  // bit 15 of the scene code in the file

@@ -57,7 +57,11 @@ uint32_t CDdrawAnime::Now() const { return static_cast<uint32_t>(frame_rate_.Get
 
 // ---- The list ----
 
-AnimeRec* CDdrawAnime::Link(int32_t kind, std::unique_ptr<AnimeBlock> param) {
+AnimeHandle CDdrawAnime::Link(int32_t kind, std::unique_ptr<AnimeBlock> param) {
+  return HandleOf(LinkRecord(kind, std::move(param)));
+}
+
+AnimeRec* CDdrawAnime::LinkRecord(int32_t kind, std::unique_ptr<AnimeBlock> param) {
   AnimeRec* record = spare_records_;
   if (record != nullptr) {
     spare_records_ = record->next;
@@ -97,7 +101,10 @@ void CDdrawAnime::Sweep() {
 
 void CDdrawAnime::Release(AnimeRec* record) {
   std::unique_ptr<AnimeBlock> param = std::move(record->param);
-  *record = AnimeRec{};  // its data goes now, as with the record
+  // Its data goes now, as with the record; the next animation on it has a generation of its own.
+  const uint32_t generation = record->generation + 1;
+  *record = AnimeRec{};
+  record->generation = generation;
   if (param != nullptr) {
     const std::type_info& type = typeid(*param);
     for (SpareBlocks& spare : spare_blocks_) {
@@ -163,31 +170,42 @@ int CDdrawAnime::Exec(uint32_t now) {
   return 1;
 }
 
-int CDdrawAnime::IsAnime(const AnimeRec* handle) const {
-  if (handle == nullptr) return 0;
-  for (const AnimeRec* record = head_; record != nullptr; record = record->next) {
-    if (record == handle) return record->deleted ? 0 : 1;
+AnimeRec* CDdrawAnime::RecordOf(AnimeHandle handle) const {
+  if (handle.record_ == nullptr) return nullptr;
+  for (AnimeRec* record = head_; record != nullptr; record = record->next) {
+    if (record != handle.record_) continue;
+    if (record->deleted) return nullptr;
+    if (record->generation != handle.generation_) {
+      // The handle's animation ended and another one took its record since.
+      DebugPrint("CDdrawAnime: stale handle refused (generation %u, the record's is %u)\n",
+                 handle.generation_, record->generation);
+      return nullptr;
+    }
+    return record;
   }
-  return 0;
+  return nullptr;
 }
 
-std::vector<AnimeRec*> CDdrawAnime::Records(int32_t kind) const {
-  std::vector<AnimeRec*> out;
+int CDdrawAnime::IsAnime(AnimeHandle handle) const { return RecordOf(handle) != nullptr ? 1 : 0; }
+
+std::vector<AnimeHandle> CDdrawAnime::Records(int32_t kind) const {
+  std::vector<AnimeHandle> out;
   for (AnimeRec* record = head_; record != nullptr; record = record->next) {
-    if (!record->deleted && record->kind == kind) out.push_back(record);
+    if (!record->deleted && record->kind == kind) out.push_back(HandleOf(record));
   }
   return out;
 }
 
-int CDdrawAnime::Delete(AnimeRec* handle) {
-  if (!IsAnime(handle)) return 0;
-  Remove(handle);
+int CDdrawAnime::Delete(AnimeHandle handle) {
+  AnimeRec* record = RecordOf(handle);
+  if (record == nullptr) return 0;
+  Remove(record);
   return 1;
 }
 
-int CDdrawAnime::DeleteRef(AnimeRec** variable) {
+int CDdrawAnime::DeleteRef(AnimeHandle* variable) {
   if (variable == nullptr) return 0;
-  AnimeRec* handle = *variable;
+  const AnimeHandle handle = *variable;
   *variable = nullptr;
   return Delete(handle);
 }
@@ -202,33 +220,36 @@ void CDdrawAnime::DeleteAll() {
   if (exec_depth_ == 0) Sweep();
 }
 
-int CDdrawAnime::SetStopWord(AnimeRec* handle, uint32_t value) {
-  if (!IsAnime(handle)) return 0;
-  handle->stop = value;
+int CDdrawAnime::SetStopWord(AnimeHandle handle, uint32_t value) {
+  AnimeRec* record = RecordOf(handle);
+  if (record == nullptr) return 0;
+  record->stop = value;
   return 1;
 }
 
-int CDdrawAnime::SetStop(AnimeRec* handle, uint32_t value) {
-  if (!IsAnime(handle)) return 0;
-  handle->stop = value;
-  if (value == 0 && handle->param) handle->param->Resume(*this, *handle);
+int CDdrawAnime::SetStop(AnimeHandle handle, uint32_t value) {
+  AnimeRec* record = RecordOf(handle);
+  if (record == nullptr) return 0;
+  record->stop = value;
+  if (value == 0 && record->param) record->param->Resume(*this, *record);
   return 1;
 }
 
-int CDdrawAnime::SetCallback(AnimeRec* handle, AnimeCallback callback, uintptr_t argument) {
-  if (!IsAnime(handle)) return 0;
-  handle->callback = callback;
-  handle->callback_argument = argument;
+int CDdrawAnime::SetCallback(AnimeHandle handle, AnimeCallback callback, uintptr_t argument) {
+  AnimeRec* record = RecordOf(handle);
+  if (record == nullptr) return 0;
+  record->callback = callback;
+  record->callback_argument = argument;
   return 1;
 }
 
-int CDdrawAnime::SetAutoClear(AnimeRec** variable) {
+int CDdrawAnime::SetAutoClear(AnimeHandle* variable) {
   if (variable == nullptr || !IsAnime(*variable)) return 0;
   return SetCallback(*variable, &CDdrawAnime::ClearOwnerPtr, reinterpret_cast<uintptr_t>(variable));
 }
 
 void CDdrawAnime::ClearOwnerPtr(uintptr_t address) {
-  if (address != 0) *reinterpret_cast<AnimeRec**>(address) = nullptr;
+  if (address != 0) *reinterpret_cast<AnimeHandle*>(address) = nullptr;
 }
 
 void CDdrawAnime::RedrawText() {
@@ -256,17 +277,17 @@ void CDdrawAnime::Enum() const {
 
 // ---- Timer ----
 
-AnimeRec* CDdrawAnime::CreateTimer() {
+AnimeHandle CDdrawAnime::CreateTimer() {
   auto block = std::make_unique<AnimeTimerBlock>();
   block->start = Now();
   return Link(kAnimeTimer, std::move(block));
 }
 
-int32_t CDdrawAnime::GetTimer(AnimeRec* handle, int mode, int end) {
+int32_t CDdrawAnime::GetTimer(AnimeHandle handle, int mode, int end) {
   auto* block = BlockOf<AnimeTimerBlock>(handle);
   if (block == nullptr) return -1;
   const uint32_t elapsed = Now() - block->start;
-  if (end != 0) handle->kind = kAnimeEnded;
+  if (end != 0) handle.record_->kind = kAnimeEnded;
   switch (mode) {
     case 0:
       return static_cast<int32_t>(uint64_t{elapsed} * 60 / 1000);
@@ -277,7 +298,7 @@ int32_t CDdrawAnime::GetTimer(AnimeRec* handle, int mode, int end) {
   }
 }
 
-int CDdrawAnime::ResetTimer(AnimeRec* handle) {
+int CDdrawAnime::ResetTimer(AnimeHandle handle) {
   auto* block = BlockOf<AnimeTimerBlock>(handle);
   if (block == nullptr) return 0;
   block->start = Now();

@@ -8,8 +8,8 @@
 // catches up in one step after a late frame, so animations keep their speed when frames are
 // dropped; frame counts are elapsed x 60 / 1000.
 //
-// Game code creates an animation, keeps its handle (the record's address), steers it through
-// setters and deletes it. An animation that ends by itself sets its kind to 0; the next Exec
+// Game code creates an animation, keeps its handle (AnimeHandle: the record and its generation),
+// steers it through setters and deletes it. An animation that ends by itself sets its kind to 0; the next Exec
 // calls its end callback and frees it, so its handle becomes invalid then. Holders register
 // their variable with SetAutoClear (or set a callback) to learn of it.
 //
@@ -18,8 +18,9 @@
 // Exec), so Exec never follows a freed link.
 //
 // Every call accepts a null handle and then does nothing and returns 0 (or null, or the value
-// the call names). A handle that is not a live record of the list, or that belongs to another
-// kind, is treated as null.
+// the call names). A handle that is not a live animation of the list (ended, deleted, or of a
+// record reused since: a stale handle, traced), or that belongs to another kind, is treated as
+// null.
 //
 // Adding a kind: derive its parameter block from AnimeBlock (overriding CleanUp, Redraw or Resume
 // where the kind needs them), write its creator (it fills the block and calls Link), declare its
@@ -27,6 +28,7 @@
 // step table (kSteps in anime.cpp). Setters reach their block with BlockOf<Block>(handle).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +38,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/gfx/gfx_types.h"
 
 class CDdrawFunc;
@@ -96,6 +99,8 @@ struct AnimeRec {
   uintptr_t callback_argument = 0;
   // Deleted while Exec ran: invisible to every call, freed when Exec reaches it.
   bool deleted = false;
+  // Counted up each time the record is freed; handles carry the value they were made with.
+  uint32_t generation = 0;
 };
 
 // A pair of values a point move reads and writes (a position, a velocity or an acceleration).
@@ -229,8 +234,8 @@ struct AnimeSprGroupBlock final : AnimeBlock {
   uint32_t identifier = 0;  // the caller's
   int32_t x = 0, y = 0;     // the portrait position
   SprRec* base = nullptr;
-  AnimeRec* cell_anime = nullptr;  // kind 4, deleted by its owner
-  AnimeRec* talk_anime = nullptr;  // kind 6, deleted by its owner
+  AnimeHandle cell_anime;  // kind 4, deleted by its owner
+  AnimeHandle talk_anime;  // kind 6, deleted by its owner
   AnimeShownCell base_entry;
 
   void CleanUp(CDdrawAnime& anime, AnimeRec& record) override;
@@ -326,7 +331,11 @@ class CDdrawAnime {
   // A new record of the kind with its block, linked at the head (stepped first): the creators
   // of every kind, also those registered from outside the engine, make their records here.
   // The record is a spare one of an animation freed before when the list kept one.
-  AnimeRec* Link(int32_t kind, std::unique_ptr<AnimeBlock> param);
+  AnimeHandle Link(int32_t kind, std::unique_ptr<AnimeBlock> param);
+  // The handle of a record the list hands a kind's step (or its block's clean-up).
+  static AnimeHandle HandleOf(AnimeRec* record) {
+    return record != nullptr ? AnimeHandle(record, record->generation) : AnimeHandle();
+  }
   // A parameter block with its default values for a creator: the block of a freed animation of
   // the same type when the list kept one, else a new one. Once a type has been asked for here,
   // the list keeps the blocks of that type its freed animations leave (up to kSpareBlocks), so
@@ -351,23 +360,27 @@ class CDdrawAnime {
   int Exec(uint32_t now);
   // Unlinks and frees the animation after its kind's clean-up, without the end callback: 1, or
   // 0 when it is not in the list.
-  int Delete(AnimeRec* handle);
+  int Delete(AnimeHandle handle);
   // Clears the variable, then Delete.
-  int DeleteRef(AnimeRec** variable);
+  int DeleteRef(AnimeHandle* variable);
   // Deletes every animation, newest first, without end callbacks.
   void DeleteAll();
-  // 1 when the pointer is a live animation of the list.
-  int IsAnime(const AnimeRec* handle) const;
+  // 1 when the handle is a live animation of the list.
+  int IsAnime(AnimeHandle handle) const;
+  // The live record of the handle (for a kind registered from outside, and for tests); null for
+  // a null handle, one that is not in the list or deleted, and a stale one (its record freed and
+  // reused since: traced).
+  AnimeRec* RecordOf(AnimeHandle handle) const;
   // The live animations of a kind, newest first (for a layer that deletes its kind's records
   // by what they play).
-  std::vector<AnimeRec*> Records(int32_t kind) const;
-  int SetStopWord(AnimeRec* handle, uint32_t value);
+  std::vector<AnimeHandle> Records(int32_t kind) const;
+  int SetStopWord(AnimeHandle handle, uint32_t value);
   // The same; clearing it also lets the kind redraw what it shows (Resume).
-  int SetStop(AnimeRec* handle, uint32_t value);
-  int SetCallback(AnimeRec* handle, AnimeCallback callback, uintptr_t argument);
+  int SetStop(AnimeHandle handle, uint32_t value);
+  int SetCallback(AnimeHandle handle, AnimeCallback callback, uintptr_t argument);
   // When the variable holds an animation, its end callback becomes ClearOwnerPtr with the
   // variable's address: the variable is cleared when the animation ends by itself. 1 / 0.
-  int SetAutoClear(AnimeRec** variable);
+  int SetAutoClear(AnimeHandle* variable);
   // Writes null into the handle variable at that address.
   static void ClearOwnerPtr(uintptr_t address);
   // After a surface restore: every animation that is not stopped redraws (message typing types
@@ -377,28 +390,28 @@ class CDdrawAnime {
   void Enum() const;
 
   // ---- Timer (kind 2) ----
-  AnimeRec* CreateTimer();
+  AnimeHandle CreateTimer();
   // Elapsed time since the start: mode 0 frames, mode 1 milliseconds, other modes -1; -1 for a
   // null handle. End flag 1 also ends the timer.
-  int32_t GetTimer(AnimeRec* handle, int mode, int end);
-  int ResetTimer(AnimeRec* handle);
+  int32_t GetTimer(AnimeHandle handle, int mode, int end);
+  int ResetTimer(AnimeHandle handle);
 
   // ---- Portrait group (kind 3) ----
   // Shows the base sprite at (0, 0) of the surface (colour key on) and links the group; the
   // entries of the cell and talk animations are moved above the base entry. Null for a base
   // that is not a live sprite or when the entry cannot be made.
-  AnimeRec* CreateSprGroup(SurfaceId id, uint32_t identifier, int x, int y, SprRec* base,
-                           AnimeRec* cell_anime, AnimeRec* talk_anime);
-  AnimeSprGroupBlock* GetSprGroupParam(AnimeRec* handle) const;
-  AnimeRec* GetGroupCell(AnimeRec* handle) const;
-  AnimeRec* GetGroupTalk(AnimeRec* handle) const;
+  AnimeHandle CreateSprGroup(SurfaceId id, uint32_t identifier, int x, int y, SprRec* base,
+                           AnimeHandle cell_anime, AnimeHandle talk_anime);
+  AnimeSprGroupBlock* GetSprGroupParam(AnimeHandle handle) const;
+  AnimeHandle GetGroupCell(AnimeHandle handle) const;
+  AnimeHandle GetGroupTalk(AnimeHandle handle) const;
 
   // ---- Cell list (kind 4) ----
   // Shows the pairs in turn at (x, y), each for its duration; index and base start at `first`,
   // whose cell is shown at (0, 0) until the first step. The block is the caller's, with `range`
   // filled (a range beyond the pair list is cut to it); the animation owns it. Null for a null
   // block.
-  AnimeRec* CreateCellAnime(SurfaceId id, std::unique_ptr<AnimeCellListBlock> block,
+  AnimeHandle CreateCellAnime(SurfaceId id, std::unique_ptr<AnimeCellListBlock> block,
                             std::vector<AnimeCellPair> pairs, int x, int y, uint32_t first,
                             AnimeCellTable cells);
 
@@ -407,33 +420,33 @@ class CDdrawAnime {
   // interval, ending on cell 0, which stays; then waits again. A list without its 0 ends as if
   // it had one. With a window the cells are drawn into the window's text sprite at (x, y);
   // without, they are entries at priority 2047 of the surface. Nothing is shown at creation.
-  AnimeRec* CreateCellLoopEx(SurfaceId id, WindowRec* window, std::vector<uint32_t> list, int x,
+  AnimeHandle CreateCellLoopEx(SurfaceId id, WindowRec* window, std::vector<uint32_t> list, int x,
                              int y, uint32_t interval, AnimeCellTable cells);
-  AnimeRec* CreateCellLoop(SurfaceId id, std::vector<uint32_t> list, int x, int y,
+  AnimeHandle CreateCellLoop(SurfaceId id, std::vector<uint32_t> list, int x, int y,
                            uint32_t interval, AnimeCellTable cells);
   // Removes the entry a cell loop shows.
-  int HideCellLoop(AnimeRec* handle);
+  int HideCellLoop(AnimeHandle handle);
 
   // ---- Talk mouth (kind 6) ----
   // Shows the base cell at (0, 0) and links an idle mouth on the voice clock. The block is the
   // caller's; the animation owns it. Null for a null block.
-  AnimeRec* SetTalkSurface(SurfaceId id, std::unique_ptr<AnimeTalkBlock> block, int x, int y,
+  AnimeHandle SetTalkSurface(SurfaceId id, std::unique_ptr<AnimeTalkBlock> block, int x, int y,
                            uint32_t base, AnimeCellTable cells);
   // Mode kTalkIdle / kTalkRandom / kTalkText and clock kTalkGameClock / kTalkVoiceClock.
-  int SetTalkMode(AnimeRec* handle, int32_t mode, int32_t clock);
+  int SetTalkMode(AnimeHandle handle, int32_t mode, int32_t clock);
   // The mouth text (a copy; null clears it).
-  int SetText(AnimeRec* handle, const char* text);
+  int SetText(AnimeHandle handle, const char* text);
   // Shows cell base + n at once and sets mode kTalkText (without a text the mouth stays there).
-  int PutCell(AnimeRec* handle, int32_t n);
+  int PutCell(AnimeHandle handle, int32_t n);
 
   // ---- Message typing (kind 7) ----
   // Types the message of the text block into the window's text sprite from (x, y) of its text
   // rectangle, one character (two bytes) per interval; with a mouth text, one per 100 ms. Game
   // key bit 1 or 2 types the rest at once. Ends by itself at the end of the message. Null when
   // the window is not a window of the list.
-  AnimeRec* CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
+  AnimeHandle CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
                           uint32_t interval);
-  int DeleteMessage(AnimeRec* handle);
+  int DeleteMessage(AnimeHandle handle);
   // Types the next character of the message: 1, or 0 at the end of the message (or when its
   // window is gone).
   int TypeMessageChar(AnimeMessageBlock& block, std::span<const uint8_t> text);
@@ -444,7 +457,7 @@ class CDdrawAnime {
   // Fades the picture of surface 9 out over the layer: mode 0 dissolves it in 16 phases of
   // `phase_time` ms, mode 1 fades its alpha over 16 x `phase_time` ms. Null when the id is not a
   // layer, while game key bit 2 is held or while a cross-fade runs.
-  AnimeRec* CreateXfade(SurfaceId layer, uint32_t phase_time, int left, int top, int right,
+  AnimeHandle CreateXfade(SurfaceId layer, uint32_t phase_time, int left, int top, int right,
                         int bottom, int mode);
 
   // ---- Sprite rectangle (kind 10) ----
@@ -452,7 +465,7 @@ class CDdrawAnime {
   // applies them to the sprite: mode 0 SetSpriteRect (x, y), 1 SetSpriteScale (percents),
   // 2 SetSpriteTurn (degrees). Interval 0 applies the targets at once. A sprite that is not
   // live (null or deleted) fails the apply, which ends the animation.
-  AnimeRec* CreateSpriteAnime(SprRec* sprite, int start_a, int target_a, int step_a, int start_b,
+  AnimeHandle CreateSpriteAnime(SprRec* sprite, int start_a, int target_a, int step_a, int start_b,
                               int target_b, int step_b, int mode, uint32_t interval);
 
   // ---- Window move, open or turn (kind 9) ----
@@ -461,24 +474,24 @@ class CDdrawAnime {
   // window: mode 0 Move (x, y), 1 SetOpen (percents), 2 SetTurn (degrees). Duration 0 applies
   // the targets at the first step after the starts. A window that is not live (null or deleted)
   // fails the apply, which ends the animation.
-  AnimeRec* CreateWindowAnime(WindowRec* window, int start_a, int target_a, int amount_a,
+  AnimeHandle CreateWindowAnime(WindowRec* window, int start_a, int target_a, int amount_a,
                               int start_b, int target_b, int amount_b, int mode,
                               uint32_t duration);
 
   // ---- Layer scroll (kind 11) ----
   // Scrolls the layer by (dx, dy) every `interval` ms, `moves` times. Null when the id is not a
   // layer.
-  AnimeRec* CreateLayerScroll(SurfaceId layer, int dx, int dy, uint32_t interval, int32_t moves);
+  AnimeHandle CreateLayerScroll(SurfaceId layer, int dx, int dy, uint32_t interval, int32_t moves);
   // Wraps the position at the width and height (0 = no wrap).
-  int SetScrollWrap(AnimeRec* handle, int width, int height);
+  int SetScrollWrap(AnimeHandle handle, int width, int height);
   // Divisors above 0 are stored and multiply the current position (dx, dy count in 1/divisor
   // pixels from then on); others are ignored.
-  int SetScrollPrecision(AnimeRec* handle, int x_divisor, int y_divisor);
+  int SetScrollPrecision(AnimeHandle handle, int x_divisor, int y_divisor);
 
   // ---- Wave raster (kind 13) ----
   // Every `interval` ms redraws the rectangle of the surface with its bands of rows shifted by a
   // moving triangle wave. Null when the period or the band height is not above 0.
-  AnimeRec* CreateWave(int left, int top, int right, int bottom, int phase, int band_height,
+  AnimeHandle CreateWave(int left, int top, int right, int bottom, int phase, int band_height,
                        int amplitude, int period, SurfaceId surface, uint32_t interval);
 
   // ---- Point move (kind 14) ----
@@ -486,23 +499,24 @@ class CDdrawAnime {
   // since the start: per frame the point moves by the velocity and the velocity by the
   // acceleration (when one is given), each kept within its limits. `frames` 0 never ends. The
   // pairs stay the caller's and must outlive the animation. Null for a null point or velocity.
-  AnimeRec* CreatePointMove(AnimePoint* point, AnimePoint* velocity,
+  AnimeHandle CreatePointMove(AnimePoint* point, AnimePoint* velocity,
                             const AnimePoint* acceleration, int32_t frames);
   // Position limits (copies); either end may be null (no limit on that side).
-  int SetMoveCtrl(AnimeRec* handle, const AnimePoint* lowest, const AnimePoint* highest);
+  int SetMoveCtrl(AnimeHandle handle, const AnimePoint* lowest, const AnimePoint* highest);
   // Velocity limits (copies); either end may be null.
-  int SetMoveCtrl2(AnimeRec* handle, const AnimePoint* lowest, const AnimePoint* highest);
+  int SetMoveCtrl2(AnimeHandle handle, const AnimePoint* lowest, const AnimePoint* highest);
 
   // ---- Screen fade (kind 15) ----
   // Moves the fade level from `start_level` to `end_level` over `frames` 1/60 s frames (fade
   // type 0 toward black, 1 toward white). 0 frames sets the type and the end level at once,
   // requests a compose and returns null.
-  AnimeRec* CreateFade(int start_level, int end_level, int frames, int type);
+  AnimeHandle CreateFade(int start_level, int end_level, int frames, int type);
 
   // The block of a live animation when it is of that type, else null.
   template <class Block>
-  Block* BlockOf(AnimeRec* handle) const {
-    return IsAnime(handle) ? dynamic_cast<Block*>(handle->param.get()) : nullptr;
+  Block* BlockOf(AnimeHandle handle) const {
+    AnimeRec* record = RecordOf(handle);
+    return record != nullptr ? dynamic_cast<Block*>(record->param.get()) : nullptr;
   }
 
   CDdrawFunc& ddraw() const { return ddraw_; }
@@ -516,6 +530,8 @@ class CDdrawAnime {
 
  private:
 
+  // Links a new record (a spare one when kept) at the head.
+  AnimeRec* LinkRecord(int32_t kind, std::unique_ptr<AnimeBlock> param);
   // Unlinks and frees the record.
   void Free(AnimeRec* record);
   // Frees an unlinked record: it and its block are kept for reuse while there is room.

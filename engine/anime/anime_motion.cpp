@@ -72,7 +72,7 @@ int32_t ToInt32(int64_t value) {
 
 // ---- Sprite rectangle (kind 10) ----
 
-AnimeRec* CDdrawAnime::CreateSpriteAnime(SprRec* sprite, int start_a, int target_a, int step_a,
+AnimeHandle CDdrawAnime::CreateSpriteAnime(SprRec* sprite, int start_a, int target_a, int step_a,
                                          int start_b, int target_b, int step_b, int mode,
                                          uint32_t interval) {
   auto block = std::make_unique<AnimeSpriteBlock>();
@@ -121,7 +121,7 @@ void CDdrawAnime::StepSpriteAnime(AnimeRec* record, uint32_t now) {
 
 // ---- Layer scroll (kind 11) ----
 
-AnimeRec* CDdrawAnime::CreateLayerScroll(SurfaceId layer, int dx, int dy, uint32_t interval,
+AnimeHandle CDdrawAnime::CreateLayerScroll(SurfaceId layer, int dx, int dy, uint32_t interval,
                                          int32_t moves) {
   int x = 0;
   int y = 0;
@@ -141,7 +141,7 @@ AnimeRec* CDdrawAnime::CreateLayerScroll(SurfaceId layer, int dx, int dy, uint32
   return Link(kAnimeLayerScroll, std::move(block));
 }
 
-int CDdrawAnime::SetScrollWrap(AnimeRec* handle, int width, int height) {
+int CDdrawAnime::SetScrollWrap(AnimeHandle handle, int width, int height) {
   auto* block = BlockOf<AnimeScrollBlock>(handle);
   if (block == nullptr) return 0;
   block->wrap_width = width;
@@ -149,7 +149,7 @@ int CDdrawAnime::SetScrollWrap(AnimeRec* handle, int width, int height) {
   return 1;
 }
 
-int CDdrawAnime::SetScrollPrecision(AnimeRec* handle, int x_divisor, int y_divisor) {
+int CDdrawAnime::SetScrollPrecision(AnimeHandle handle, int x_divisor, int y_divisor) {
   auto* block = BlockOf<AnimeScrollBlock>(handle);
   if (block == nullptr) return 0;
   if (x_divisor > 0) {
@@ -219,7 +219,7 @@ void CDdrawAnime::StepLayerScroll(AnimeRec* record, uint32_t now) {
 
 // ---- Point move (kind 14) ----
 
-AnimeRec* CDdrawAnime::CreatePointMove(AnimePoint* point, AnimePoint* velocity,
+AnimeHandle CDdrawAnime::CreatePointMove(AnimePoint* point, AnimePoint* velocity,
                                        const AnimePoint* acceleration, int32_t frames) {
   if (point == nullptr || velocity == nullptr) {
     DebugPrint("CDdrawAnime::CreatePointMove: no point or velocity\n");
@@ -235,7 +235,7 @@ AnimeRec* CDdrawAnime::CreatePointMove(AnimePoint* point, AnimePoint* velocity,
   return Link(kAnimePointMove, std::move(block));
 }
 
-int CDdrawAnime::SetMoveCtrl(AnimeRec* handle, const AnimePoint* lowest,
+int CDdrawAnime::SetMoveCtrl(AnimeHandle handle, const AnimePoint* lowest,
                              const AnimePoint* highest) {
   auto* block = BlockOf<AnimePointMoveBlock>(handle);
   if (block == nullptr) return 0;
@@ -245,7 +245,7 @@ int CDdrawAnime::SetMoveCtrl(AnimeRec* handle, const AnimePoint* lowest,
   return 1;
 }
 
-int CDdrawAnime::SetMoveCtrl2(AnimeRec* handle, const AnimePoint* lowest,
+int CDdrawAnime::SetMoveCtrl2(AnimeHandle handle, const AnimePoint* lowest,
                               const AnimePoint* highest) {
   auto* block = BlockOf<AnimePointMoveBlock>(handle);
   if (block == nullptr) return 0;

@@ -97,8 +97,8 @@ void AnimeSprGroupBlock::CleanUp(CDdrawAnime& anime, AnimeRec& /*record*/) {
   HideCell(anime.sprites(), base_entry);
 }
 
-AnimeRec* CDdrawAnime::CreateSprGroup(SurfaceId id, uint32_t identifier, int x, int y,
-                                      SprRec* base, AnimeRec* cell_anime, AnimeRec* talk_anime) {
+AnimeHandle CDdrawAnime::CreateSprGroup(SurfaceId id, uint32_t identifier, int x, int y,
+                                      SprRec* base, AnimeHandle cell_anime, AnimeHandle talk_anime) {
   if (base == nullptr || !sprites_.IsSprite(base)) {
     DebugPrint("CDdrawAnime::CreateSprGroup: no base sprite\n");
     return nullptr;
@@ -117,23 +117,23 @@ AnimeRec* CDdrawAnime::CreateSprGroup(SurfaceId id, uint32_t identifier, int x, 
     return nullptr;
   }
   block->base_entry.sprite = base;
-  AnimeRec* record = Link(kAnimeSprGroup, std::move(block));
+  const AnimeHandle group = Link(kAnimeSprGroup, std::move(block));
   // The eyes and the mouth were shown before the base: they go above it.
   if (auto* cell = BlockOf<AnimeCellListBlock>(cell_anime)) RaiseShown(sprites_, cell->shown);
   if (auto* talk = BlockOf<AnimeTalkBlock>(talk_anime)) RaiseShown(sprites_, talk->shown);
-  return record;
+  return group;
 }
 
-AnimeSprGroupBlock* CDdrawAnime::GetSprGroupParam(AnimeRec* handle) const {
+AnimeSprGroupBlock* CDdrawAnime::GetSprGroupParam(AnimeHandle handle) const {
   return BlockOf<AnimeSprGroupBlock>(handle);
 }
 
-AnimeRec* CDdrawAnime::GetGroupCell(AnimeRec* handle) const {
+AnimeHandle CDdrawAnime::GetGroupCell(AnimeHandle handle) const {
   const AnimeSprGroupBlock* block = GetSprGroupParam(handle);
   return block != nullptr ? block->cell_anime : nullptr;
 }
 
-AnimeRec* CDdrawAnime::GetGroupTalk(AnimeRec* handle) const {
+AnimeHandle CDdrawAnime::GetGroupTalk(AnimeHandle handle) const {
   const AnimeSprGroupBlock* block = GetSprGroupParam(handle);
   return block != nullptr ? block->talk_anime : nullptr;
 }
@@ -144,7 +144,7 @@ void AnimeCellListBlock::CleanUp(CDdrawAnime& anime, AnimeRec& /*record*/) {
   HideCell(anime.sprites(), shown);
 }
 
-AnimeRec* CDdrawAnime::CreateCellAnime(SurfaceId id, std::unique_ptr<AnimeCellListBlock> block,
+AnimeHandle CDdrawAnime::CreateCellAnime(SurfaceId id, std::unique_ptr<AnimeCellListBlock> block,
                                        std::vector<AnimeCellPair> pairs, int x, int y,
                                        uint32_t first, AnimeCellTable cells) {
   if (block == nullptr) {
@@ -211,7 +211,7 @@ void AnimeCellLoopBlock::CleanUp(CDdrawAnime& anime, AnimeRec& /*record*/) {
   HideCell(anime.sprites(), shown);
 }
 
-AnimeRec* CDdrawAnime::CreateCellLoopEx(SurfaceId id, WindowRec* window,
+AnimeHandle CDdrawAnime::CreateCellLoopEx(SurfaceId id, WindowRec* window,
                                         std::vector<uint32_t> list, int x, int y,
                                         uint32_t interval, AnimeCellTable cells) {
   auto block = std::make_unique<AnimeCellLoopBlock>();
@@ -233,12 +233,12 @@ AnimeRec* CDdrawAnime::CreateCellLoopEx(SurfaceId id, WindowRec* window,
   return Link(kAnimeCellLoop, std::move(block));
 }
 
-AnimeRec* CDdrawAnime::CreateCellLoop(SurfaceId id, std::vector<uint32_t> list, int x, int y,
+AnimeHandle CDdrawAnime::CreateCellLoop(SurfaceId id, std::vector<uint32_t> list, int x, int y,
                                       uint32_t interval, AnimeCellTable cells) {
   return CreateCellLoopEx(id, nullptr, std::move(list), x, y, interval, cells);
 }
 
-int CDdrawAnime::HideCellLoop(AnimeRec* handle) {
+int CDdrawAnime::HideCellLoop(AnimeHandle handle) {
   auto* block = BlockOf<AnimeCellLoopBlock>(handle);
   if (block == nullptr) return 0;
   HideCell(sprites_, block->shown);
@@ -293,7 +293,7 @@ void AnimeTalkBlock::CleanUp(CDdrawAnime& anime, AnimeRec& /*record*/) {
   HideCell(anime.sprites(), shown);
 }
 
-AnimeRec* CDdrawAnime::SetTalkSurface(SurfaceId id, std::unique_ptr<AnimeTalkBlock> block, int x,
+AnimeHandle CDdrawAnime::SetTalkSurface(SurfaceId id, std::unique_ptr<AnimeTalkBlock> block, int x,
                                       int y, uint32_t base, AnimeCellTable cells) {
   DebugPrint("Set Talk Surface %d\n", id);
   if (block == nullptr) {
@@ -315,7 +315,7 @@ AnimeRec* CDdrawAnime::SetTalkSurface(SurfaceId id, std::unique_ptr<AnimeTalkBlo
   return Link(kAnimeTalk, std::move(block));
 }
 
-int CDdrawAnime::SetTalkMode(AnimeRec* handle, int32_t mode, int32_t clock) {
+int CDdrawAnime::SetTalkMode(AnimeHandle handle, int32_t mode, int32_t clock) {
   auto* block = BlockOf<AnimeTalkBlock>(handle);
   if (block == nullptr) return 0;
   block->mode = mode;
@@ -323,18 +323,19 @@ int CDdrawAnime::SetTalkMode(AnimeRec* handle, int32_t mode, int32_t clock) {
   return 1;
 }
 
-int CDdrawAnime::SetText(AnimeRec* handle, const char* text) {
+int CDdrawAnime::SetText(AnimeHandle handle, const char* text) {
   if (BlockOf<AnimeTalkBlock>(handle) == nullptr) return 0;
-  handle->data.clear();
+  std::vector<uint8_t>& data = handle.record_->data;
+  data.clear();
   if (text != nullptr) {
     const std::string_view copy(text);
-    handle->data.assign(copy.begin(), copy.end());
-    handle->data.push_back(0);
+    data.assign(copy.begin(), copy.end());
+    data.push_back(0);
   }
   return 1;
 }
 
-int CDdrawAnime::PutCell(AnimeRec* handle, int32_t n) {
+int CDdrawAnime::PutCell(AnimeHandle handle, int32_t n) {
   auto* block = BlockOf<AnimeTalkBlock>(handle);
   if (block == nullptr) return 0;
   block->current = block->base + static_cast<uint32_t>(n);

@@ -16,7 +16,7 @@ int64_t Mod(int64_t value, int64_t divisor) { return ((value % divisor) + diviso
 
 // ---- Wave raster (kind 13) ----
 
-AnimeRec* CDdrawAnime::CreateWave(int left, int top, int right, int bottom, int phase,
+AnimeHandle CDdrawAnime::CreateWave(int left, int top, int right, int bottom, int phase,
                                   int band_height, int amplitude, int period, SurfaceId surface,
                                   uint32_t interval) {
   // The wave divides by its period and steps through the rectangle by bands.
@@ -112,7 +112,7 @@ void CDdrawAnime::DrawWave(const AnimeWaveBlock& block) {
 
 // ---- Screen fade (kind 15) ----
 
-AnimeRec* CDdrawAnime::CreateFade(int start_level, int end_level, int frames, int type) {
+AnimeHandle CDdrawAnime::CreateFade(int start_level, int end_level, int frames, int type) {
   if (frames == 0) {
     ddraw_.SetFadeType(type);
     ddraw_.SetFadeLevel(end_level);

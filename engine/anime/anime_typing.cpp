@@ -1,11 +1,13 @@
-// Message typing (kind 7): a double-byte message typed two bytes at a time into a window's text
-// sprite, with silent steps, "$$" line breaks, the pause marks that close a talking mouth, the
-// skip keys, and the re-typing after a surface restore.
+// Message typing (kind 7): a message typed one character at a time into a window's text sprite
+// (a double-byte character takes two bytes, a single-byte one one), with silent steps, "$$" line
+// breaks, the pause marks that close a talking mouth, the skip keys, and the re-typing after a
+// surface restore.
 
 #include <algorithm>
 
 #include "engine/core/debug_trace.h"
 #include "engine/anime/anime.h"
+#include "engine/gfx/text/text_big5.h"
 #include "engine/gfx/window/window.h"
 #include "engine/input/dinput.h"
 
@@ -25,6 +27,15 @@ constexpr uint8_t kSilent = 0xFF;
 constexpr ColorRef kTextColor = 0x0F0F0F;
 constexpr ColorRef kSecondColor = 0xC0C0C0;
 
+// The bytes of the step at `at`: a silent step and a "$$" line break take two, as a double-byte
+// character does; any other byte one (Big5CharBytes).
+size_t StepBytes(const char* text, size_t length, size_t at) {
+  const auto first = static_cast<uint8_t>(text[at]);
+  const bool pair_mark = first == kSilent || (first == '$' && at + 1 < length && text[at + 1] == '$');
+  if (pair_mark) return at + 1 < length ? 2 : 1;
+  return Big5CharBytes(text, length, at);
+}
+
 bool HasMouthText(const AnimeMessageBlock& block, const std::vector<uint8_t>& text) {
   return block.mouth_position < text.size() && text[block.mouth_position] != 0;
 }
@@ -36,7 +47,7 @@ const std::array<uint16_t, 9> CDdrawAnime::kPunctuation = {
     0x8141, 0x8142, 0x8163, 0x8148, 0x8149, 0x81AC, 0x81B8, 0x8177, 0x8178,
 };
 
-AnimeRec* CDdrawAnime::CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
+AnimeHandle CDdrawAnime::CreateMessage(WindowRec* window, int x, int y, std::vector<uint8_t> text,
                                      uint32_t interval) {
   if (!windows_.IsWindow(window)) {
     DebugPrint("CDdrawAnime::CreateMessage: no window\n");
@@ -54,12 +65,12 @@ AnimeRec* CDdrawAnime::CreateMessage(WindowRec* window, int x, int y, std::vecto
   block->length =
       static_cast<uint32_t>(std::find(text.begin(), text.end(), uint8_t{0}) - text.begin());
   block->mouth_position = block->length + 2;
-  AnimeRec* record = Link(kAnimeMessage, std::move(block));
+  AnimeRec* record = LinkRecord(kAnimeMessage, std::move(block));
   record->data = std::move(text);
-  return record;
+  return HandleOf(record);
 }
 
-int CDdrawAnime::DeleteMessage(AnimeRec* handle) { return Delete(handle); }
+int CDdrawAnime::DeleteMessage(AnimeHandle handle) { return Delete(handle); }
 
 int CDdrawAnime::TypeMessageChar(AnimeMessageBlock& block, std::span<const uint8_t> text) {
   CDdrawWindow& windows = windows_;
@@ -71,15 +82,20 @@ int CDdrawAnime::TypeMessageChar(AnimeMessageBlock& block, std::span<const uint8
       return 0;
     }
     const uint32_t at = block.typed;
-    const char pair[3] = {static_cast<char>(text[at]),
-                          at + 1 < text.size() ? static_cast<char>(text[at + 1]) : '\0', '\0'};
-    block.typed += 2;
-    const auto lead = static_cast<uint8_t>(pair[0]);
+    const auto* bytes = reinterpret_cast<const char*>(text.data());
+    const size_t step = StepBytes(bytes, length, at);
+    block.typed += static_cast<uint32_t>(step);
+    const auto lead = static_cast<uint8_t>(bytes[at]);
     if (lead == kSilent) return 1;
+    // A lead byte that ends the message stands for no character: nothing is drawn for it.
+    if (IsLoneBig5Lead(bytes, length, at)) return 0;
+    const char pair[3] = {bytes[at], step == 2 ? bytes[at + 1] : '\0', '\0'};
 
     const auto code = static_cast<uint16_t>(lead << 8 | static_cast<uint8_t>(pair[1]));
     punctuation_ =
-        std::find(kPunctuation.begin(), kPunctuation.end(), code) != kPunctuation.end() ? 1 : 0;
+        step == 2 && std::find(kPunctuation.begin(), kPunctuation.end(), code) != kPunctuation.end()
+            ? 1
+            : 0;
 
     // The window takes a font record; its glyph text draws without one.
     const int32_t size = windows.DrawText(block.window, 0, pair, block.x, block.y, nullptr,

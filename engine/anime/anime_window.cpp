@@ -31,7 +31,7 @@ int32_t Progress(int32_t start, int32_t target, int32_t amount, uint32_t elapsed
 
 }  // namespace
 
-AnimeRec* CDdrawAnime::CreateWindowAnime(WindowRec* window, int start_a, int target_a,
+AnimeHandle CDdrawAnime::CreateWindowAnime(WindowRec* window, int start_a, int target_a,
                                          int amount_a, int start_b, int target_b, int amount_b,
                                          int mode, uint32_t duration) {
   auto block = std::make_unique<AnimeWindowBlock>();

@@ -33,7 +33,7 @@ void AnimeXfadeBlock::CleanUp(CDdrawAnime& anime, AnimeRec& /*record*/) {
 
 void AnimeXfadeBlock::Redraw(CDdrawAnime& /*anime*/, AnimeRec& /*record*/) { phase = 0; }
 
-AnimeRec* CDdrawAnime::CreateXfade(SurfaceId layer, uint32_t phase_time, int left, int top,
+AnimeHandle CDdrawAnime::CreateXfade(SurfaceId layer, uint32_t phase_time, int left, int top,
                                    int right, int bottom, int mode) {
   const int position = ddraw_.GetLayerIndex(layer);
   if (position < 0) {

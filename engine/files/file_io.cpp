@@ -369,9 +369,7 @@ void FileIO::ShowNotFound(const char* name) {
   DebugPrint("FileIO: file not found: %s\n", name);
   // The box must show over a full-screen display, with the cursor.
   if (before_fatal_box_) before_fatal_box_();
-  std::string text = "没有找到以下的档案。\n";
-  text += name;
-  text += "\n请重新安装游戏。";
+  std::string text = std::string(kNotFoundFirstLine) + "\n" + name + "\n" + kNotFoundLastLine;
   if (seams_.window != nullptr) {
     seams_.window->MessageBox(true, text, "FILE OPEN ERROR");
     seams_.window->PostEvent({platform::EventKind::kClose, 0});

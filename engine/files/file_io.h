@@ -121,7 +121,10 @@ class FileIO {
   // name that are missing under the install directory are made first. 1 done, 0 not.
   int SaveFile(const char* name, const void* data, uint32_t size);
 
-  // The fatal box for a missing file, then the window is asked to close.
+  // The fatal box for a missing file, then the window is asked to close. Its text (UTF-8): the
+  // first line, the file's name, the last line.
+  static constexpr const char* kNotFoundFirstLine = "没有找到以下的档案。";
+  static constexpr const char* kNotFoundLastLine = "请重新安装游戏。";
   void ShowNotFound(const char* name);
   // Runs before the fatal box so that it shows over a full-screen display, with the cursor (the
   // engine context flips the display to the desktop and shows the cursor).

@@ -152,7 +152,8 @@ class CMovie {
   // The main-loop step in loop mode 0 (see the top of this file): milliseconds until the next
   // picture is due, or -1.
   int RenderDue();
-  // Ends any movie at once (shutdown): closes it, releases the compose, loop mode 1, state 0.
+  // Ends any movie at once (shutdown, a scene torn down under its movie): closes it, releases
+  // the compose, loop mode 1, state 0.
   void StopAndClose();
 
   // For tests and checks.

@@ -730,6 +730,8 @@ std::span<const Target> Targets() {
       {"slg_tables", SlgTablesEntry, SlgTablesSeeds},
       {"slg_map", SlgMapEntry, SlgMapSeeds},
       {"slg_think", ThinkEntry, ThinkSeeds},
+      // The battle events' condition language.
+      {"condition", ConditionEntry, ConditionSeeds},
       // The debug menu's readers.
       {"def_names", DefNamesEntry, DefNamesSeeds},
       {"lip_sync", LipSyncDefEntry, LipSyncSeeds},

@@ -95,6 +95,8 @@ void SlgTablesEntry(const uint8_t* data, size_t size);
 void SlgMapEntry(const uint8_t* data, size_t size);
 // The enemy think files played on a fixed stage of several enemies (think_entry.cpp).
 void ThinkEntry(const uint8_t* data, size_t size);
+// ---- The battle events' condition language (condition_entry.cpp) ----
+void ConditionEntry(const uint8_t* data, size_t size);
 // ---- The debug menu's readers (debug_entries.cpp) ----
 // The DEF name lists and LipSync.DEF.
 void DefNamesEntry(const uint8_t* data, size_t size);

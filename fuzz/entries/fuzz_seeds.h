@@ -40,6 +40,8 @@ std::vector<Bytes> MinigameBmpSeeds();
 std::vector<Bytes> SlgTablesSeeds();
 std::vector<Bytes> SlgMapSeeds();
 std::vector<Bytes> ThinkSeeds();
+// The battle events' condition language (condition_entry.cpp).
+std::vector<Bytes> ConditionSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();

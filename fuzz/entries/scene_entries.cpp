@@ -185,10 +185,10 @@ void SprFileEntry(const uint8_t* data, size_t size) {
     CTamvikSpr& spr = Scene().tamvik_spr;
     Check(size_t{anm->AnmDataNum()} * 4 <= file_size, kSprName,
           "more animations than the file holds");
-    std::vector<AnimeRec*> plays;
+    std::vector<AnimeHandle> plays;
     const uint32_t count = std::min<uint32_t>(anm->AnmDataNum(), 4);
     for (uint32_t n = 0; n < count; ++n) {
-      AnimeRec* play = spr.PlayAnm(anm, n, 100, 100, SURFACE_FG, 1);
+      AnimeHandle play = spr.PlayAnm(anm, n, 100, 100, SURFACE_FG, 1);
       if (play != nullptr) plays.push_back(play);
     }
     uint32_t now = 1000;
@@ -198,7 +198,7 @@ void SprFileEntry(const uint8_t* data, size_t size) {
       Check(Ctx().anime.Records(kAnimeSpx).size() <= plays.size(), kSprName,
             "more animations run than were started");
     }
-    for (AnimeRec*& play : plays) {
+    for (AnimeHandle& play : plays) {
       if (Ctx().anime.IsAnime(play) != 0) spr.ReleaseAnm(&play);
     }
     TamvikFunc::ReleaseAnmFile(anm);

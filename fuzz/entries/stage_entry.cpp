@@ -106,11 +106,11 @@ void InitialiseAndRunAFrame(testsupport::GameTree& tree, BattleContext& battle) 
 }  // namespace
 
 // Input: the stage table, face table, conversion table, map data, EnThk, EnCnd and EnTab. Rules:
-// the stage table is the file's first 1300 bytes (zero after) with NumUnit at most 64; an entry is
-// usable exactly when its class index, kind and category lie inside their tables; the grids are
-// the file's big-endian words at the offsets of bytes 80 and 88 when the file holds both, else
-// zero; each think block is its file with exactly the points of the doubled records doubled;
-// internal faces lie in 0-254 and are 0 outside 0-519.
+// the stage table is the file's first 1300 bytes (zero after) with NumUnit at most 64 and the map
+// width and height at most 32767; an entry is usable exactly when its class index, kind and
+// category lie inside their tables; the grids are the file's big-endian words at the offsets of
+// bytes 80 and 88 when the file holds both, else zero; each think block is its file with exactly
+// the points of the doubled records doubled; internal faces lie in 0-254 and are 0 outside 0-519.
 void StageEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, kParts);
   testsupport::GameTree& tree = detail::Tree();
@@ -134,7 +134,11 @@ void StageEntry(const uint8_t* data, size_t size) {
   const uint32_t num_unit = detail::Le16(table, 16);
   Check(stage.unit_count() == static_cast<int>(std::min<uint32_t>(num_unit, kStageUnitEntries)),
         kName, "NumUnit is not the file's, at most 64");
-  for (size_t i = 0; i < kStageTableBytes; ++i) {
+  const StageHeader header = stage.header();
+  Check(header.width == std::min<uint32_t>(detail::Le16(table, 0), kStageMapSizeLimit) &&
+            header.height == std::min<uint32_t>(detail::Le16(table, 2), kStageMapSizeLimit),
+        kName, "the map size is not the file's, at most 32767");
+  for (size_t i = 4; i < kStageTableBytes; ++i) {
     if (i == 16 || i == 17) continue;
     const uint8_t want = i < table.size() ? table[i] : 0;
     if (stage.bytes()[i] != want) {

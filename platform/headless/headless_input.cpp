@@ -58,7 +58,7 @@ uint32_t HeadlessInput::ReadCheck(Device& device) {
 
 uint32_t HeadlessInput::ReadKeyboard(KeyboardState& out) {
   const uint32_t result = ReadCheck(keyboard_device);
-  if (result == kInputOk) out = keys;
+  if (result == kInputOk) out = pressed.Take(keys);
   return result;
 }
 

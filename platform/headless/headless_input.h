@@ -36,8 +36,12 @@ class HeadlessInput final : public Input {
 
   Device& device(InputDevice which);
 
-  // Presses (0x80) or releases (0) one key by key code.
-  void SetKey(uint8_t code, bool down) { keys[code] = down ? 0x80 : 0; }
+  // Presses (0x80) or releases (0) one key by key code. A press reads as down at the next
+  // keyboard read even when the key is released again before it, as on the real backend.
+  void SetKey(uint8_t code, bool down) {
+    keys[code] = down ? 0x80 : 0;
+    if (down) pressed.Press(code);
+  }
   // Adds movement for the next mouse read (which consumes it).
   void MoveMouse(int32_t dx, int32_t dy);
 
@@ -49,6 +53,7 @@ class HeadlessInput final : public Input {
   Device mouse_device;
   Device joystick_device;
   KeyboardState keys{};
+  KeyLatch pressed;  // the presses since the last keyboard read
   MouseState mouse;  // dx and dy are the movement pending for the next read
   JoystickState joystick;
   bool caps_lock = false;

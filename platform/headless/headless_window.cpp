@@ -50,7 +50,8 @@ void HeadlessWindow::PostEvent(const Event& event) {
 }
 
 void HeadlessWindow::MessageBox(bool owned, const std::string& text, const std::string& caption) {
-  boxes.push_back({owned, caption, text});
+  std::vector<BoxTextLine> lines;
+  boxes.push_back({owned, caption, text, created_, BoxLinesWithGlyphs(text, lines)});
 }
 
 uint64_t HeadlessWindow::MemoryStatus(int index) {

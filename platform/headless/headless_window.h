@@ -17,6 +17,8 @@ struct RecordedBox {
   bool owned = false;
   std::string caption;
   std::string text;
+  bool window_open = false;  // the program window existed when the box was shown
+  bool glyphs = false;       // every line was drawn with the program's glyphs
 };
 
 class HeadlessWindow final : public Window {

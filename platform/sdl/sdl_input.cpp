@@ -313,7 +313,7 @@ uint32_t SdlInput::ReadKeyboard(KeyboardState& out) {
   for (const ScancodeDik& entry : kTable) {
     if (entry.scancode < count && state[entry.scancode] != 0) keys[entry.dik] = 0x80;
   }
-  out = keys;
+  out = key_presses_.Take(keys);
   return kInputOk;
 }
 
@@ -449,6 +449,11 @@ void SdlInput::OnEvent(const SDL_Event& event) {
       warped_ = false;
       motion_x_ += event.motion.xrel;
       motion_y_ += event.motion.yrel;
+      return;
+    }
+    case SDL_KEYDOWN: {
+      const uint8_t code = DikFromScancode(event.key.keysym.scancode);
+      if (code != 0) key_presses_.Press(code);
       return;
     }
     case SDL_MOUSEBUTTONDOWN: {

@@ -2,7 +2,9 @@
 // The real input backend on SDL2.
 //
 // Keyboard: SDL's key state, turned into PC set-1 key codes through a fixed table (E0-prefixed
-// keys carry bit 7: numpad Enter 0x9C, right Ctrl 0x9D, the arrows 0xC8/0xCB/0xCD/0xD0, ...).
+// keys carry bit 7: numpad Enter 0x9C, right Ctrl 0x9D, the arrows 0xC8/0xCB/0xCD/0xD0, ...),
+// with the keys pressed since the last read (KeyLatch), so that a tap shorter than a frame is
+// still seen.
 // Mouse: motion summed from the window's events since the last read (the motion SDL reports for
 // our own cursor warps is left out), the buttons as held now or pressed since the last read, so
 // that a tap shorter than a frame is still seen. Joystick: the first one attached when the
@@ -83,6 +85,7 @@ class SdlInput final : public Input {
   int32_t motion_x_ = 0;
   int32_t motion_y_ = 0;
   uint8_t pressed_since_read_ = 0;  // bit i: button i of MouseState went down
+  KeyLatch key_presses_;            // keys that went down since the last keyboard read
 
   // The last warp: its 640x480 target and window position; `warp_pending_` until its motion
   // event has been seen or the player moved the mouse.

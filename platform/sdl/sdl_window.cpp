@@ -239,10 +239,18 @@ bool SdlWindow::Create(const std::string& title, int width, int height) {
     }
     video_ready_ = true;
   }
-  const uint32_t flags =
-      SDL_WINDOW_SHOWN | (options_.windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_FULLSCREEN_DESKTOP);
-  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                             height, flags);
+  // Full screen covers the whole display from the start, borderless: a window manager makes it
+  // SDL's desktop full screen, and without one (a bare X server, a kiosk) the window is already
+  // the size SDL takes it to be, so the picture is not scaled for a screen the window does not
+  // cover.
+  SDL_Rect area = {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height};
+  uint32_t flags = SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
+  if (!options_.windowed) {
+    flags = SDL_WINDOW_SHOWN | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) area = bounds;
+  }
+  window_ = SDL_CreateWindow(title.c_str(), area.x, area.y, area.w, area.h, flags);
   if (window_ == nullptr) {
     std::fprintf(stderr, "tamvik: cannot create the window: %s\n", SDL_GetError());
     return false;
@@ -377,9 +385,174 @@ void SdlWindow::MessageBox(bool owned, const std::string& text, const std::strin
   const char* driver = video_ready_ ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
   if (IsHeadlessDriver(driver)) return;  // nobody could answer it: taken as OK
   SDL_Window* parent = owned ? window_ : nullptr;
+  std::vector<BoxTextLine> lines;
+  if (video_ready_ && BoxLinesWithGlyphs(text, lines) && ShowGlyphBox(parent, caption, lines)) return;
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), parent) != 0) {
     std::fprintf(stderr, "tamvik: the message box could not be shown: %s\n", SDL_GetError());
   }
+}
+
+namespace {
+
+// The glyph box's look: a dark panel, light text, one OK button.
+constexpr int kBoxMargin = 20;
+constexpr int kBoxLineGap = 6;
+constexpr int kBoxMinTextWidth = 200;
+constexpr int kButtonWidth = 96;
+constexpr int kButtonHeight = 32;
+constexpr uint32_t kBoxPanel = 0xFF383838;
+constexpr uint32_t kBoxInk = 0xFFF0F0F0;
+constexpr uint32_t kButtonFace = 0xFF5A5A5A;
+constexpr uint32_t kButtonEdge = 0xFF9A9A9A;
+
+// `ink` over `paper` by a coverage level 0-15.
+uint32_t Blend(uint32_t paper, uint32_t ink, int level) {
+  uint32_t out = 0xFF000000;
+  for (int shift = 0; shift < 24; shift += 8) {
+    const uint32_t p = (paper >> shift) & 0xFF;
+    const uint32_t i = (ink >> shift) & 0xFF;
+    out |= ((p * static_cast<uint32_t>(15 - level) + i * static_cast<uint32_t>(level)) / 15) << shift;
+  }
+  return out;
+}
+
+// A picture of the box in ARGB pixels.
+struct BoxPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+
+  void Fill(int x, int y, int w, int h, uint32_t colour) {
+    for (int r = std::max(0, y); r < std::min(height, y + h); ++r) {
+      for (int c = std::max(0, x); c < std::min(width, x + w); ++c) {
+        pixels[static_cast<size_t>(r * width + c)] = colour;
+      }
+    }
+  }
+  void Text(const BoxTextLine& line, int x, int y, uint32_t ink) {
+    for (int r = 0; r < line.height; ++r) {
+      for (int c = 0; c < line.width; ++c) {
+        const int level = line.levels[static_cast<size_t>(r * line.width + c)];
+        if (level == 0 || x + c < 0 || y + r < 0 || x + c >= width || y + r >= height) continue;
+        uint32_t& px = pixels[static_cast<size_t>((y + r) * width + x + c)];
+        px = Blend(px, ink, std::min(level, 15));
+      }
+    }
+  }
+};
+
+}  // namespace
+
+bool SdlWindow::ShowGlyphBox(SDL_Window* parent, const std::string& caption,
+                             const std::vector<BoxTextLine>& lines) {
+  // The button's word, drawn with the same glyphs when they hold it.
+  std::vector<BoxTextLine> ok;
+  BoxLinesWithGlyphs("OK", ok);
+
+  BoxPicture picture;
+  int text_width = kBoxMinTextWidth;
+  int text_height = 0;
+  for (const BoxTextLine& line : lines) {
+    text_width = std::max(text_width, line.width);
+    text_height += line.height + kBoxLineGap;
+  }
+  picture.width = text_width + 2 * kBoxMargin;
+  picture.height = kBoxMargin + text_height + kBoxMargin / 2 + kButtonHeight + kBoxMargin;
+  picture.pixels.assign(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height),
+                        kBoxPanel);
+  int y = kBoxMargin;
+  for (const BoxTextLine& line : lines) {
+    picture.Text(line, (picture.width - line.width) / 2, y, kBoxInk);
+    y += line.height + kBoxLineGap;
+  }
+  SDL_Rect button = {(picture.width - kButtonWidth) / 2, y + kBoxMargin / 2, kButtonWidth,
+                     kButtonHeight};
+  picture.Fill(button.x, button.y, button.w, button.h, kButtonEdge);
+  picture.Fill(button.x + 1, button.y + 1, button.w - 2, button.h - 2, kButtonFace);
+  if (ok.size() == 1) {
+    picture.Text(ok[0], button.x + (button.w - ok[0].width) / 2,
+                 button.y + (button.h - ok[0].height) / 2, kBoxInk);
+  }
+
+  SDL_Window* box = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                     picture.width, picture.height,
+                                     SDL_WINDOW_SHOWN | SDL_WINDOW_ALWAYS_ON_TOP);
+  if (box == nullptr) return false;
+  SDL_Renderer* renderer = SDL_CreateRenderer(box, -1, SDL_RENDERER_SOFTWARE);
+  SDL_Texture* texture =
+      renderer != nullptr ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                              SDL_TEXTUREACCESS_STATIC, picture.width,
+                                              picture.height)
+                          : nullptr;
+  if (texture == nullptr ||
+      SDL_UpdateTexture(texture, nullptr, picture.pixels.data(), picture.width * 4) != 0) {
+    if (texture != nullptr) SDL_DestroyTexture(texture);
+    if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(box);
+    return false;
+  }
+  if (parent != nullptr) SDL_SetWindowModalFor(box, parent);
+  SDL_RaiseWindow(box);
+  const uint32_t id = SDL_GetWindowID(box);
+  const auto draw = [&] {
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_RenderPresent(renderer);
+  };
+  draw();
+  // Until OK: Enter, Space or Escape, a click on the button, or the box closed. The game waits
+  // meanwhile, as for any modal box: its keys and clicks are dropped; a quit request and the
+  // other windows' window events are handed on afterwards.
+  std::vector<SDL_Event> kept;
+  for (bool open = true; open;) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, 100) == 0) {
+      draw();
+      continue;
+    }
+    switch (event.type) {
+      case SDL_QUIT:
+        kept.push_back(event);
+        open = false;
+        break;
+      case SDL_KEYDOWN:
+        switch (event.key.keysym.sym) {
+          case SDLK_RETURN:
+          case SDLK_KP_ENTER:
+          case SDLK_SPACE:
+          case SDLK_ESCAPE:
+            open = false;
+            break;
+          default:
+            break;
+        }
+        break;
+      case SDL_MOUSEBUTTONUP: {
+        const SDL_Point at = {event.button.x, event.button.y};
+        if (event.button.windowID == id && event.button.button == SDL_BUTTON_LEFT &&
+            SDL_PointInRect(&at, &button)) {
+          open = false;
+        }
+        break;
+      }
+      case SDL_WINDOWEVENT:
+        if (event.window.windowID != id) {
+          kept.push_back(event);
+        } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+          open = false;
+        } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+          draw();
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  SDL_DestroyTexture(texture);
+  SDL_DestroyRenderer(renderer);
+  SDL_DestroyWindow(box);
+  for (SDL_Event& event : kept) SDL_PushEvent(&event);
+  return true;
 }
 
 void SdlWindow::SetCursorVisible(bool visible) {

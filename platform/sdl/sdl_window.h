@@ -58,8 +58,10 @@ class SdlWindow final : public Window {
   void PostEvent(const Event& event) override;
   // Sleeps about one millisecond.
   void Idle() override;
-  // Shows an SDL message box (none under the dummy video driver) and always writes the caption
-  // and text to stderr, so that a start from a terminal shows why the program ended.
+  // Shows a message box (none under the dummy video driver) and always writes the caption and
+  // text to stderr, so that a start from a terminal shows why the program ended. A box whose
+  // every line the program's glyphs draw (Window::SetBoxGlyphs) is a small window of its own
+  // drawn with them; any other is SDL's message box.
   void MessageBox(bool owned, const std::string& text, const std::string& caption) override;
   // Writes "tamvik: <text>" to stderr.
   void Report(const std::string& text) override;
@@ -89,6 +91,10 @@ class SdlWindow final : public Window {
 
  private:
   bool TakePosted(Event& out);
+  // The box drawn with the program's glyphs, shown until OK (Enter, Space, Escape, the button, or
+  // the box closed); false when it cannot be made.
+  bool ShowGlyphBox(SDL_Window* parent, const std::string& caption,
+                    const std::vector<BoxTextLine>& lines);
   // Hands the event to the listeners and translates it; false when it means nothing to the game.
   bool Translate(const SDL_Event& event, Event& out);
 

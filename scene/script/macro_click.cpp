@@ -141,7 +141,12 @@ void CTamvikMacro::PushCallFrame() {
 
 void DecodeClickwaitToy(GameTaskRec* task) {
   StepTask<ClickWork> step(Ctx().game_task, task);
-  if (EndedWithOwner(step, task)) return;
+  if (step.OwnerGone()) {
+    // The scene is going: the icon task this wait started goes with it.
+    if (step.step() != 0) CTamvikIcon::EndIconSeq();
+    EndCommand(task);
+    return;
+  }
   CTamvikMacro& macro = Scene().macro;
   macro.continue_flag = 0;
   AdvState& adv = *GetAdvState();
@@ -175,8 +180,15 @@ void DecodeClickwaitToy(GameTaskRec* task) {
       EndCommand(task);
       adv.setCursorX(static_cast<uint16_t>(x));
       adv.setCursorY(static_cast<uint16_t>(y));
-      // A target past the script is a decode error: decoding stays stopped.
-      if (macro.Jump(macro.toys[static_cast<size_t>(code)].target) == 0) return;
+      const uint16_t target = macro.toys[static_cast<size_t>(code)].target;
+      if (!macro.has_script() || target >= macro.script().size()) {
+        // SETTOY keeps any word as a target: one past the script ends the wait without a jump,
+        // the frame pushed above taken off again, so the script goes on after CLICKWAIT.
+        DebugPrint("CLICKWAIT: toy %d's target %u is past the script; no jump\n", code, target);
+        if (macro.Return() == 0) return;
+      } else if (macro.Jump(target) == 0) {
+        return;
+      }
       macro.continue_flag = 1;
       break;
     }

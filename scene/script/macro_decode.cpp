@@ -373,11 +373,8 @@ void CTamvikMacro::SetToy() {
     DebugPrint("SetToy: toy %u past the %d toys; ignored\n", i, kToyCount);
     return;
   }
-  if (target >= script_.size()) {
-    DecodeError("toy target past the end", target);
-    return;
-  }
   static constexpr uint16_t kIcons[8] = {0, 3, 6, 9, 15, 21, 18, 12};
+  // Any word is kept: CLICKWAIT checks the target when a click takes it.
   toys[i].target = target;
   if (kind < 8) toys[i].icon = kIcons[kind];
 }

@@ -201,7 +201,7 @@ void DecodeMacroend(GameTaskRec* task) {
       // only traced as a decode error.
       macro.GetOperand(&unused);
       CTamvikAdv::SetEndCode(5);
-      step.GoTo(4);
+      EndCommand(task);
       CTamvikAdv::StopMacro();  // ends this task with the interpreter
       break;
     }
@@ -229,7 +229,7 @@ void DecodeFight(GameTaskRec* task) {
   uint16_t unused = 0;
   macro.GetOperand(&unused);
   CTamvikAdv::SetEndCode(6);
-  step.GoTo(5);
+  EndCommand(task);
   CTamvikAdv::StopMacro();
 }
 
@@ -259,6 +259,6 @@ void DecodeMinigame(GameTaskRec* task) {
   // The scene goes on at the word after the operand when the minigame is over.
   adv.setResumePosition(macro.position());
   adv.setResumeInScript(1);
-  step.GoTo(5);
+  EndCommand(task);
   CTamvikAdv::StopMacro();
 }

@@ -86,9 +86,13 @@ void DecodeMovie(GameTaskRec* task) {
   MovieWork& work = step.work();
   CMovie& movie = Ctx().movie;
   if (step.OwnerGone()) {
-    // The scene is going: the movie it started goes with it (the player's clean-up lets go of
-    // the compose) and no caption is drawn over what comes next.
-    if (work.playing != 0 && movie.GetMovieState() != kMovieNone) movie.Stop();
+    // The scene is going: the movie it started is closed at once (the player lets go of the
+    // compose and the loop waits no more for pictures), the layers are composed again over its
+    // rectangle, and no caption is drawn over what comes next.
+    if (work.playing != 0 && movie.GetMovieState() != kMovieNone) {
+      movie.StopAndClose();
+      Ctx().ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1);
+    }
     movie.SetOverlayCallback(nullptr);
     // The hold MOVIE set for a movie that did not start is its own to release.
     if (step.step() == 4 && movie.GetMovieState() == kMovieNone) Ctx().ddraw.SetUpdate(0, 0);

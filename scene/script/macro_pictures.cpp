@@ -549,7 +549,7 @@ void DecodeScroll(GameTaskRec* task) {
       int y = 0;
       ScrollDirection(work.direction, work.speed, &x, &y);
       const uint32_t interval_ms = static_cast<uint32_t>(work.interval) * 1000 / 60;
-      AnimeRec*& handle = macro.scroll_handles[work.layer];
+      AnimeHandle& handle = macro.scroll_handles[work.layer];
       CDdrawAnime& anime = Ctx().anime;
       if (handle != nullptr) anime.DeleteRef(&handle);  // a scroll of the layer still running
       handle = anime.CreateLayerScroll(work.layer != 0 ? SURFACE_FG : SURFACE_BG, 2 * x, 2 * y,

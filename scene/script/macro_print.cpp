@@ -133,6 +133,13 @@ uint8_t Wait(CTamvikMacro& macro) {
 
 }  // namespace
 
+void EndMessageForStop() {
+  TamvikFunc::StopMessageText();
+  Ctx().dsound.StopVoice();
+  TamvikFunc::StopNcTalk();
+  Scene().macro.current_message = nullptr;
+}
+
 bool CTamvikMacro::IsPrintMenuKey() const {
   if (IsKeyTriggered(4) != 0) return true;
   return face_shown != 0 && TamvikFunc::IsFaceBoxClicked();
@@ -159,7 +166,15 @@ void MakeItemSprite(int item) {
 
 void DecodePrint(GameTaskRec* task) {
   StepTask<PrintWork> step(Ctx().game_task, task);
-  if (EndedWithOwner(step, task)) return;
+  if (step.OwnerGone()) {
+    // The scene is going: the message it types and its voice go with it.
+    if (step.step() != kPrintStart && step.step() != kPrintLookUp) {
+      EndMessageForStop();
+      CTamvikIcon::HideWaitIcon();
+    }
+    EndCommand(task);
+    return;
+  }
   CTamvikMacro& macro = Scene().macro;
   macro.continue_flag = 0;
   AdvState& adv = *GetAdvState();

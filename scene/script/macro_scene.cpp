@@ -10,6 +10,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/step_task.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "engine/sound/dsound_func.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
@@ -32,7 +33,7 @@ constexpr uint32_t kSceneFadeTime = 62;
 
 bool IsSkipScene(uint16_t scene) { return scene == kSceneKeySkip || scene == kSceneIdle; }
 
-void ReleaseTimer(AnimeRec*& handle) {
+void ReleaseTimer(AnimeHandle& handle) {
   if (handle != nullptr) {
     Ctx().anime.GetTimer(handle, 0, 1);
     handle = nullptr;
@@ -78,20 +79,29 @@ void CTamvikMacro::StopDecoding() {
   ReleaseTimer(Scene().adv.idle_timer);
   macro.continue_flag = 0;
   if (decode == nullptr) return;
-  // Every task whose owner is the decode task or one of its tasks: a task left behind would
-  // read the next scene's script, or take a new task at its freed owner's address for alive.
+  // Every task whose owner is the decode task or one of its tasks, owners before the tasks under
+  // them: a task left behind would read the next scene's script, or take a new task at its freed
+  // owner's address for alive.
   std::vector<GameTaskRec*> tree{decode};
-  for (bool grew = true; grew;) {
-    grew = false;
+  for (size_t i = 0; i < tree.size(); ++i) {
     for (GameTaskRec* t = list.root(); t != nullptr; t = t->next) {
-      if (t->deleted || std::find(tree.begin(), tree.end(), t) != tree.end()) continue;
-      if (std::find(tree.begin(), tree.end(), t->owner) != tree.end()) {
+      if (!t->deleted && t->owner == tree[i] &&
+          std::find(tree.begin(), tree.end(), t) == tree.end()) {
         tree.push_back(t);
-        grew = true;
       }
     }
   }
-  for (GameTaskRec* t : tree) list.DelTask(t);
+  // The interpreter goes first; then each task runs once more, finds its owner gone and ends
+  // through its own end path (a movie stopped, a tone copy released, the click icon ended, a
+  // voice stopped), and only then goes. A task that stops the interpreter from its own function
+  // has ended itself before (its function cleared), so it is not run again from inside itself.
+  list.DelTask(decode);
+  for (size_t i = 1; i < tree.size(); ++i) {
+    GameTaskRec* t = tree[i];
+    if (list.IsTask(t) == 0) continue;  // ended by the end path of a task before it
+    if (t->function != nullptr) t->function(t);
+    list.DelTask(t);
+  }
 }
 
 void CTamvikMacro::ReleaseSceneAnimations() {
@@ -99,7 +109,7 @@ void CTamvikMacro::ReleaseSceneAnimations() {
   // The picture commands' scrolls, title timer and item animation.
   ReleaseTimer(Scene().macro.title_timer);
   if (Scene().macro.item_anime != nullptr) Ctx().anime.DeleteRef(&Scene().macro.item_anime);
-  for (AnimeRec*& scroll : Scene().macro.scroll_handles) {
+  for (AnimeHandle& scroll : Scene().macro.scroll_handles) {
     if (scroll != nullptr) Ctx().anime.DeleteRef(&scroll);
   }
   AdvRunState& adv = Scene().adv;
@@ -234,7 +244,14 @@ void CTamvikMacro::SceneSkipChecks() {
   const uint16_t scene = adv.sceneCode();
   AdvRunState& run = Scene().adv;
   auto skip = [&adv] {
-    // The item picture comes with the item command; its number goes here.
+    // The item picture goes off the screen with its number (the end of the scene may wait for a
+    // command that runs on).
+    CTamvikMacro& macro = Scene().macro;
+    if (macro.item_entry != nullptr) {
+      Ctx().ddraw_spr.DeleteBuffer(&macro.item_entry);
+      macro.item_shown = 0;
+      Ctx().ddraw.SetUpdate(SURFACE_ALL_LAYERS, 1);
+    }
     adv.setItemPicture(0);
     TamvikFunc::StopMessageText();
     Ctx().dsound.StopVoice();

@@ -46,9 +46,18 @@ const char* MusicName(int n) {
 void DecodeMusic(GameTaskRec* task) {
   StepTask<MusicWork> step(Ctx().game_task, task);
   CTamvikMacro& macro = Scene().macro;
-  if (EndedWithOwner(step, task)) return;
-  macro.continue_flag = 0;
   CDsoundFunc& sound = Ctx().dsound;
+  if (step.OwnerGone()) {
+    // The scene is going while the old tune fades out: it stops now, as it would have at the
+    // end of the fade, and the volume is back at 100.
+    if (step.step() == 2) {
+      sound.SetBGMVolume(100, 0);
+      sound.StopBGM();
+    }
+    EndCommand(task);
+    return;
+  }
+  macro.continue_flag = 0;
   MusicWork& work = step.work();
   switch (step.step()) {
     case 0:

@@ -88,7 +88,7 @@ GameTaskRec* FindLive(const char* name) {
 
 // Milliseconds since the timer started; a missing timer reads as long past any wait.
 int32_t TimerMs() {
-  const AnimeRec* timer = Macro().wait_timer;
+  const AnimeHandle timer = Macro().wait_timer;
   return timer == nullptr ? INT32_MAX : Ctx().anime.GetTimer(Macro().wait_timer, 1, 0);
 }
 
@@ -334,8 +334,13 @@ void MoveViews(bool horizontal, int by) {
 
 void SlideTask(GameTaskRec* task, bool horizontal) {
   StepTask<SpecialWork> step(Ctx().game_task, task);
-  if (!Enter(step, task)) return;
   const int amplitude = GetMacroA(0) & 255;
+  if (step.OwnerGone() && step.step() != 0) {
+    // The scene is going: the views go back where they were before the slide (they stand at
+    // +amplitude after step 1's move, at -amplitude otherwise).
+    MoveViews(horizontal, step.step() == 2 ? -amplitude : amplitude);
+  }
+  if (!Enter(step, task)) return;
   const int32_t interval = GetMacroA(1) & 255;
   const int swings = GetMacroA(2) & 255;
   SpecialWork& work = step.work();
@@ -377,6 +382,8 @@ void VSlideTask(GameTaskRec* task) { SlideTask(task, false); }
 
 void NoWaitPrint(GameTaskRec* task) {
   StepTask<SpecialWork> step(Ctx().game_task, task);
+  // The scene is going after the message started: it and its voice go with it.
+  if (step.OwnerGone() && step.step() >= 2) EndMessageForStop();
   if (!Enter(step, task)) return;
   CTamvikMacro& macro = Macro();
   AdvState& adv = *GetAdvState();

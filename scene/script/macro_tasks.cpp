@@ -85,7 +85,12 @@ namespace {
 void DecodeChoice(GameTaskRec* task, bool timed) {
   StepTask<TaskWork> step(Ctx().game_task, task);
   CTamvikMacro& macro = Scene().macro;
-  if (EndedWithOwner(step, task)) return;
+  if (step.OwnerGone()) {
+    // The scene is going: the choice this command started goes with it.
+    if (step.step() != 0) Scene().lips.EndLips();
+    EndCommand(task);
+    return;
+  }
   macro.continue_flag = 0;
   const char* command = timed ? "LIPS" : "SELECT";
   switch (step.step()) {

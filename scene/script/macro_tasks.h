@@ -63,6 +63,9 @@ void DecodeGo(GameTaskRec* task);
 bool StartMapCommandTask(GameTaskRec* owner, const char* name);
 
 // ---- Messages and clicks (scene/script/macro_print.cpp, macro_click.cpp) ----
+// A message command's end when the scene is stopped under it (PRINT, NoWaitPrint): the typing
+// stopped, the voice stopped, the character's mouth idle, no message kept for retyping.
+void EndMessageForStop();
 // PRINT (message id): the message typed with its voice and the character's mouth, then the
 // wait for a key; the menu key opens the option menu (taking an item picture away and back)
 // and the message is retyped. A message the table does not hold is traced and skipped.

@@ -44,7 +44,7 @@ void RequestMode(int mode) {
 void ForgetDeletedAnimations() {
   CDdrawAnime& anime = Ctx().anime;
   SceneContext& scene = Scene();
-  AnimeRec** handles[] = {
+  AnimeHandle* handles[] = {
       &scene.xfade_handle,           &scene.screen_fade_handle,
       &scene.portraits.blink_anime,  &scene.portraits.nc_group,
       &scene.portraits.nc_eye_anime, &scene.portraits.nc_lip_anime,
@@ -53,7 +53,7 @@ void ForgetDeletedAnimations() {
       &scene.adv.bg_anime,           &scene.adv.idle_timer,
       &scene.macro.wait_timer,
   };
-  for (AnimeRec** handle : handles) {
+  for (AnimeHandle* handle : handles) {
     if (*handle != nullptr && anime.IsAnime(*handle) == 0) *handle = nullptr;
   }
 }

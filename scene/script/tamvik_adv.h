@@ -16,9 +16,9 @@
 
 #include <cstdint>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 
-struct AnimeRec;
 struct SprAnm;
 
 // The controller's and the scene start's state.
@@ -28,10 +28,10 @@ struct AdvRunState {
   // The minigame the script asked for (with end code 2).
   uint32_t minigame_no = 0;
   // Scene 0x0108's idle timer (frames since the last command decoded).
-  AnimeRec* idle_timer = nullptr;
+  AnimeHandle idle_timer = nullptr;
   // The scene's background animation file (scenes 0x0900 and 0x0902) and its play handle.
   SprAnm* bg_file = nullptr;
-  AnimeRec* bg_anime = nullptr;
+  AnimeHandle bg_anime = nullptr;
 };
 
 class CTamvikAdv {

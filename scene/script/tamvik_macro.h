@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 #include "game/macro_vars.h"
 #include "scene/script/movie_captions.h"
 
 class AdvState;
-struct AnimeRec;
 struct SprBufferEntry;
 struct SprRec;
 
@@ -182,7 +182,7 @@ class CTamvikMacro {
   uint32_t cancel_lock = 0;
   uint16_t extras_wall = 0;
   std::array<MacroToy, kToyCount> toys{};
-  AnimeRec* wait_timer = nullptr;
+  AnimeHandle wait_timer = nullptr;
   uint32_t trace() const { return trace_; }
   uint32_t step_mode() const { return step_mode_; }
   uint32_t step_hold() const { return step_hold_; }
@@ -301,7 +301,7 @@ class CTamvikMacro {
   // from surface 12), its entry on the text layer and its scale animation (clears itself).
   SprRec* item_sprite = nullptr;
   SprBufferEntry* item_entry = nullptr;
-  AnimeRec* item_anime = nullptr;
+  AnimeHandle item_anime = nullptr;
 
  public:
   // ---- Scene succession ----
@@ -324,8 +324,8 @@ class CTamvikMacro {
   void ReleaseHitMap(int which) { hit_map(which) = ToyMap{}; }
   // SCROLL's layer scrolls of layers 5 and 6 and TITLE's card timer; each scroll clears its own
   // handle when it ends. Released with the scene's animations.
-  std::array<AnimeRec*, 2> scroll_handles{};
-  AnimeRec* title_timer = nullptr;
+  std::array<AnimeHandle, 2> scroll_handles{};
+  AnimeHandle title_timer = nullptr;
 
  public:
   // ---- SPECIAL (scene/script/macro_sub_commands.cpp) ----

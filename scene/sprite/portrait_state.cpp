@@ -11,7 +11,7 @@ PortraitState::~PortraitState() {
   if (!HasCtx()) return;  // nothing was made without an engine
   EngineContext& ctx = Ctx();
   // The animations first: they read the cell tables below.
-  for (AnimeRec** anime : {&message_anime, &blink_anime, &nc_group, &nc_eye_anime, &nc_lip_anime}) {
+  for (AnimeHandle* anime : {&message_anime, &blink_anime, &nc_group, &nc_eye_anime, &nc_lip_anime}) {
     if (*anime != nullptr) ctx.anime.DeleteRef(anime);
   }
   CDdrawSpr& spr = ctx.ddraw_spr;

@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "scene/sprite/spr_file.h"
 
-struct AnimeRec;
 struct SprBufferEntry;
 struct SprRec;
 struct WindowRec;
@@ -32,7 +32,7 @@ struct PortraitState {
   std::array<SprPartStore, kFaceKinds> face_parts;
   // Blink sprites: 0 open-eye band, 1 half-closed, 2 closed, 3 the whole face.
   std::array<SprRec*, 4> blink{};
-  AnimeRec* blink_anime = nullptr;
+  AnimeHandle blink_anime = nullptr;
   // The window a face is being built into (set by PutKao for the length of the build).
   WindowRec* face_window = nullptr;
 
@@ -40,13 +40,13 @@ struct PortraitState {
   SprRec* nc_body = nullptr;
   std::vector<SprRec*> nc_eyes;
   std::vector<SprRec*> nc_lips;
-  AnimeRec* nc_group = nullptr;
-  AnimeRec* nc_eye_anime = nullptr;
-  AnimeRec* nc_lip_anime = nullptr;
+  AnimeHandle nc_group = nullptr;
+  AnimeHandle nc_eye_anime = nullptr;
+  AnimeHandle nc_lip_anime = nullptr;
 
   // ---- The message window and the shades ----
   WindowRec* message_window = nullptr;
-  AnimeRec* message_anime = nullptr;  // the typing; clears itself when it ends
+  AnimeHandle message_anime = nullptr;  // the typing; clears itself when it ends
   SprRec* window_shade = nullptr;
   SprBufferEntry* window_shade_entry = nullptr;
   SprRec* screen_shade = nullptr;

@@ -28,14 +28,6 @@ SprParts SprPartStore::View() const {
   return view;
 }
 
-uint32_t SprPartStore::TotalSize() const {
-  uint32_t total = 0;
-  for (const auto& bytes : parts_) {
-    if (bytes != nullptr) total += static_cast<uint32_t>(bytes->size());
-  }
-  return total;
-}
-
 void SprPartStore::Clear() {
   for (auto& bytes : parts_) bytes.reset();
 }

@@ -90,7 +90,6 @@ class SprPartStore {
   // Takes a part's bytes (replacing a part of the same kind); kinds outside 1..13 are ignored.
   void Set(uint32_t kind, std::vector<uint8_t> bytes);
   SprParts View() const;
-  uint32_t TotalSize() const;
   void Clear();
 
  private:

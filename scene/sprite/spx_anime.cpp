@@ -35,14 +35,15 @@ SpxAnimeKind::~SpxAnimeKind() {
   anime_.RegisterKind(kAnimeSpx, nullptr);
 }
 
-SpxAnimeBlock* SpxAnimeKind::Block(AnimeRec* handle) const {
+SpxAnimeBlock* SpxAnimeKind::Block(AnimeHandle handle) const {
   return anime_.BlockOf<SpxAnimeBlock>(handle);
 }
 
-SpxAnimeBlock* SpxAnimeKind::Settable(AnimeRec* handle, bool refuse_ending) const {
+SpxAnimeBlock* SpxAnimeKind::Settable(AnimeHandle handle, bool refuse_ending) const {
   SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return nullptr;
-  if (refuse_ending && handle->step == kStepEnding) return nullptr;
+  // A block was found: the record is live.
+  if (refuse_ending && anime_.RecordOf(handle)->step == kStepEnding) return nullptr;
   return block;
 }
 
@@ -54,7 +55,7 @@ void SpxAnimeKind::Update(const SpxAnimeBlock& block) { anime_.ddraw().SetUpdate
 
 // ---- Creation and deletion ----
 
-AnimeRec* SpxAnimeKind::CreateSpx(SprAnm* anm, uint32_t animation, uint32_t frame_count, int x,
+AnimeHandle SpxAnimeKind::CreateSpx(SprAnm* anm, uint32_t animation, uint32_t frame_count, int x,
                                   int y, uint32_t reverse, uint32_t loop, SurfaceId surface,
                                   int color_key, int priority) {
   // Replayed stands and effects start animations of this kind all the time: the list's
@@ -76,9 +77,9 @@ AnimeRec* SpxAnimeKind::CreateSpx(SprAnm* anm, uint32_t animation, uint32_t fram
   return anime_.Link(kAnimeSpx, std::move(block));
 }
 
-int SpxAnimeKind::DeleteSpxRef(AnimeRec** variable) {
+int SpxAnimeKind::DeleteSpxRef(AnimeHandle* variable) {
   if (variable == nullptr) return 0;
-  AnimeRec* handle = *variable;
+  AnimeHandle handle = *variable;
   *variable = nullptr;
   if (Block(handle) == nullptr) return 0;
   return anime_.Delete(handle);  // the block's clean-up releases the drawn unit
@@ -86,45 +87,40 @@ int SpxAnimeKind::DeleteSpxRef(AnimeRec** variable) {
 
 int SpxAnimeKind::DeleteBySpx(const SprAnm* anm) {
   int deleted = 0;
-  for (AnimeRec* record : anime_.Records(kAnimeSpx)) {
-    SpxAnimeBlock* block = Block(record);
-    if (block != nullptr && block->anm == anm) {
-      AnimeRec* handle = record;
-      deleted += DeleteSpxRef(&handle);
-    }
+  for (AnimeHandle handle : anime_.Records(kAnimeSpx)) {
+    SpxAnimeBlock* block = Block(handle);
+    if (block != nullptr && block->anm == anm) deleted += DeleteSpxRef(&handle);
   }
   return deleted;
 }
 
 void SpxAnimeKind::DeleteAllSpx() {
-  for (AnimeRec* record : anime_.Records(kAnimeSpx)) {
-    AnimeRec* handle = record;
-    DeleteSpxRef(&handle);
-  }
+  for (AnimeHandle handle : anime_.Records(kAnimeSpx)) DeleteSpxRef(&handle);
 }
 
 // ---- Play state ----
 
-int SpxAnimeKind::IsEnd(AnimeRec* handle) const {
+int SpxAnimeKind::IsEnd(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return 1;
   if (block->loop != 0) return 0;
-  return handle->step == kStepHold || handle->step == kStepEnding ? 1 : 0;
+  const int32_t step = anime_.RecordOf(handle)->step;
+  return step == kStepHold || step == kStepEnding ? 1 : 0;
 }
 
-int SpxAnimeKind::IsSpxEnd(AnimeRec* handle) const {
+int SpxAnimeKind::IsSpxEnd(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block == nullptr ? 1 : static_cast<int>(block->end_reached);
 }
 
-int SpxAnimeKind::ShowSpx(AnimeRec* handle) {
+int SpxAnimeKind::ShowSpx(AnimeHandle handle) {
   SpxAnimeBlock* block = Block(handle);
   if (block == nullptr || block->drawn != nullptr) return 0;
   units_.PutAnmFrame(*block);
   return 1;
 }
 
-int SpxAnimeKind::HideSpx(AnimeRec* handle) {
+int SpxAnimeKind::HideSpx(AnimeHandle handle) {
   SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return 0;
   units_.ReleaseUnit(&block->drawn);
@@ -138,7 +134,7 @@ void SpxAnimeKind::RebuildSpx(SpxAnimeBlock& block, int update) {
 
 // ---- Setters and getters ----
 
-int SpxAnimeKind::SetSpxPosEx(AnimeRec* handle, int x, int y, int update) {
+int SpxAnimeKind::SetSpxPosEx(AnimeHandle handle, int x, int y, int update) {
   SpxAnimeBlock* block = Settable(handle, true);
   if (block == nullptr) return 0;
   const int dx = x - block->x, dy = y - block->y;
@@ -153,7 +149,7 @@ int SpxAnimeKind::SetSpxPosEx(AnimeRec* handle, int x, int y, int update) {
   return 1;
 }
 
-int SpxAnimeKind::GetSpxPos(AnimeRec* handle, int* x, int* y) const {
+int SpxAnimeKind::GetSpxPos(AnimeHandle handle, int* x, int* y) const {
   const SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return 0;
   if (x != nullptr) *x = block->x;
@@ -161,7 +157,7 @@ int SpxAnimeKind::GetSpxPos(AnimeRec* handle, int* x, int* y) const {
   return 1;
 }
 
-int SpxAnimeKind::SetSpxZoom(AnimeRec* handle, int32_t zoom_x, int32_t zoom_y, int update) {
+int SpxAnimeKind::SetSpxZoom(AnimeHandle handle, int32_t zoom_x, int32_t zoom_y, int update) {
   SpxAnimeBlock* block = Settable(handle, true);
   if (block == nullptr) return 0;
   block->zoom_x = zoom_x;
@@ -170,7 +166,7 @@ int SpxAnimeKind::SetSpxZoom(AnimeRec* handle, int32_t zoom_x, int32_t zoom_y, i
   return 1;
 }
 
-int SpxAnimeKind::SetSpxCorners(AnimeRec* handle, int32_t c0, int32_t c1, int32_t c2, int32_t c3,
+int SpxAnimeKind::SetSpxCorners(AnimeHandle handle, int32_t c0, int32_t c1, int32_t c2, int32_t c3,
                                 int update) {
   SpxAnimeBlock* block = Settable(handle, true);
   if (block == nullptr) return 0;
@@ -180,7 +176,7 @@ int SpxAnimeKind::SetSpxCorners(AnimeRec* handle, int32_t c0, int32_t c1, int32_
   return 1;
 }
 
-int SpxAnimeKind::SetSpxRot(AnimeRec* handle, int32_t rotation, int update) {
+int SpxAnimeKind::SetSpxRot(AnimeHandle handle, int32_t rotation, int update) {
   SpxAnimeBlock* block = Settable(handle, true);
   if (block == nullptr) return 0;
   block->rotation = rotation;
@@ -188,7 +184,7 @@ int SpxAnimeKind::SetSpxRot(AnimeRec* handle, int32_t rotation, int update) {
   return 1;
 }
 
-int SpxAnimeKind::SetSpxTurnY(AnimeRec* handle, int32_t angle, int width, int distance) {
+int SpxAnimeKind::SetSpxTurnY(AnimeHandle handle, int32_t angle, int width, int distance) {
   if (angle == 0) return SetSpxCorners(handle, 0x10000, 0x10000, 0x10000, 0x10000, 1);
   if (angle == 256) return SetSpxCorners(handle, -0x10000, 0x10000, -0x10000, 0x10000, 1);
   if (width == 0 || distance == 0) {
@@ -210,7 +206,7 @@ int SpxAnimeKind::SetSpxTurnY(AnimeRec* handle, int32_t angle, int width, int di
                        static_cast<int32_t>(right_h * 65536.0), 1);
 }
 
-int SpxAnimeKind::SetSpxAlpha(AnimeRec* handle, BlendWord alpha) {
+int SpxAnimeKind::SetSpxAlpha(AnimeHandle handle, BlendWord alpha) {
   SpxAnimeBlock* block = Settable(handle, false);
   if (block == nullptr) return 0;
   block->alpha = alpha;
@@ -218,28 +214,28 @@ int SpxAnimeKind::SetSpxAlpha(AnimeRec* handle, BlendWord alpha) {
   return 1;
 }
 
-BlendWord SpxAnimeKind::GetSpxAlpha(AnimeRec* handle) const {
+BlendWord SpxAnimeKind::GetSpxAlpha(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block != nullptr ? block->alpha : 256;
 }
 
-int SpxAnimeKind::SetFreeAtEnd(AnimeRec* handle, uint32_t on) {
+int SpxAnimeKind::SetFreeAtEnd(AnimeHandle handle, uint32_t on) {
   return SetField(handle, &SpxAnimeBlock::free_at_end, on);
 }
 
-int SpxAnimeKind::SetLoop(AnimeRec* handle, uint32_t on) {
+int SpxAnimeKind::SetLoop(AnimeHandle handle, uint32_t on) {
   return SetField(handle, &SpxAnimeBlock::loop, on);
 }
 
-int SpxAnimeKind::SetSpxColorKey(AnimeRec* handle, uint32_t on) {
+int SpxAnimeKind::SetSpxColorKey(AnimeHandle handle, uint32_t on) {
   return SetField(handle, &SpxAnimeBlock::color_key, on);
 }
 
-int SpxAnimeKind::SetStartDelay(AnimeRec* handle, uint32_t ticks) {
+int SpxAnimeKind::SetStartDelay(AnimeHandle handle, uint32_t ticks) {
   return SetField(handle, &SpxAnimeBlock::start_delay, ticks);
 }
 
-int SpxAnimeKind::SetSpxPriority(AnimeRec* handle, int priority) {
+int SpxAnimeKind::SetSpxPriority(AnimeHandle handle, int priority) {
   SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return 0;
   block->priority = priority;
@@ -247,22 +243,22 @@ int SpxAnimeKind::SetSpxPriority(AnimeRec* handle, int priority) {
   return 1;
 }
 
-int SpxAnimeKind::SetSpxRev(AnimeRec* handle, uint32_t reverse) {
+int SpxAnimeKind::SetSpxRev(AnimeHandle handle, uint32_t reverse) {
   return SetField(handle, &SpxAnimeBlock::reverse, reverse);
 }
 
-int SpxAnimeKind::SetSpeed(AnimeRec* handle, uint32_t speed) {
+int SpxAnimeKind::SetSpeed(AnimeHandle handle, uint32_t speed) {
   return SetField(handle, &SpxAnimeBlock::speed, speed);
 }
 
-int SpxAnimeKind::SetBlink(AnimeRec* handle, int32_t period) {
+int SpxAnimeKind::SetBlink(AnimeHandle handle, int32_t period) {
   SpxAnimeBlock* block = Block(handle);
   if (block == nullptr || period < 2) return 0;
   block->blink_period = period;
   return 1;
 }
 
-int SpxAnimeKind::SetFrame(AnimeRec* handle, int32_t frame) {
+int SpxAnimeKind::SetFrame(AnimeHandle handle, int32_t frame) {
   SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return 0;
   if (frame < 0 || static_cast<uint32_t>(frame) >= block->frame_count) {
@@ -274,22 +270,22 @@ int SpxAnimeKind::SetFrame(AnimeRec* handle, int32_t frame) {
   return 1;
 }
 
-int32_t SpxAnimeKind::GetFrame(AnimeRec* handle) const {
+int32_t SpxAnimeKind::GetFrame(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block != nullptr ? block->frame : 0;
 }
 
-uint32_t SpxAnimeKind::GetSeqNo(AnimeRec* handle) const {
+uint32_t SpxAnimeKind::GetSeqNo(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block != nullptr ? block->animation : 0;
 }
 
-uint32_t SpxAnimeKind::GetSpxRev(AnimeRec* handle) const {
+uint32_t SpxAnimeKind::GetSpxRev(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block != nullptr ? block->reverse : 0;
 }
 
-uint32_t SpxAnimeKind::GetLoopCount(AnimeRec* handle) const {
+uint32_t SpxAnimeKind::GetLoopCount(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   return block != nullptr ? block->loop_count : 0;
 }
@@ -312,7 +308,7 @@ void SpxAnimeKind::StepBlink(SpxAnimeBlock& block) {
 }
 
 void SpxAnimeKind::StepSpx(AnimeRec* record, uint32_t now) {
-  SpxAnimeBlock* found = Block(record);
+  SpxAnimeBlock* found = Block(CDdrawAnime::HandleOf(record));
   if (found == nullptr) return;
   SpxAnimeBlock& block = *found;
   const auto wait_of = [&](int32_t frame) {

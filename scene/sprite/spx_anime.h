@@ -73,50 +73,50 @@ class SpxAnimeKind {
   SpxAnimeKind& operator=(const SpxAnimeKind&) = delete;
 
   // Builds the block, draws frame 0 at once and links the animation.
-  AnimeRec* CreateSpx(SprAnm* anm, uint32_t animation, uint32_t frame_count, int x, int y,
+  AnimeHandle CreateSpx(SprAnm* anm, uint32_t animation, uint32_t frame_count, int x, int y,
                       uint32_t reverse, uint32_t loop, SurfaceId surface, int color_key,
                       int priority);
-  int IsEnd(AnimeRec* handle) const;
-  int IsSpxEnd(AnimeRec* handle) const;
-  int ShowSpx(AnimeRec* handle);
-  int HideSpx(AnimeRec* handle);
-  int DeleteSpxRef(AnimeRec** variable);
+  int IsEnd(AnimeHandle handle) const;
+  int IsSpxEnd(AnimeHandle handle) const;
+  int ShowSpx(AnimeHandle handle);
+  int HideSpx(AnimeHandle handle);
+  int DeleteSpxRef(AnimeHandle* variable);
   // Deletes every kind-12 animation playing from the list; returns how many.
   int DeleteBySpx(const SprAnm* anm);
   // Deletes every kind-12 animation.
   void DeleteAllSpx();
-  int SetSpxPos(AnimeRec* handle, int x, int y) { return SetSpxPosEx(handle, x, y, 1); }
-  int SetSpxPosEx(AnimeRec* handle, int x, int y, int update);
-  int GetSpxPos(AnimeRec* handle, int* x, int* y) const;
-  int SetSpxZoom(AnimeRec* handle, int32_t zoom_x, int32_t zoom_y, int update = 1);
-  int SetSpxCorners(AnimeRec* handle, int32_t c0, int32_t c1, int32_t c2, int32_t c3,
+  int SetSpxPos(AnimeHandle handle, int x, int y) { return SetSpxPosEx(handle, x, y, 1); }
+  int SetSpxPosEx(AnimeHandle handle, int x, int y, int update);
+  int GetSpxPos(AnimeHandle handle, int* x, int* y) const;
+  int SetSpxZoom(AnimeHandle handle, int32_t zoom_x, int32_t zoom_y, int update = 1);
+  int SetSpxCorners(AnimeHandle handle, int32_t c0, int32_t c1, int32_t c2, int32_t c3,
                     int update = 1);
-  int SetSpxRot(AnimeRec* handle, int32_t rotation, int update = 1);
-  int SetSpxTurnY(AnimeRec* handle, int32_t angle, int width, int distance);
-  int SetSpxAlpha(AnimeRec* handle, BlendWord alpha);
-  BlendWord GetSpxAlpha(AnimeRec* handle) const;
-  int SetFreeAtEnd(AnimeRec* handle, uint32_t on);
+  int SetSpxRot(AnimeHandle handle, int32_t rotation, int update = 1);
+  int SetSpxTurnY(AnimeHandle handle, int32_t angle, int width, int distance);
+  int SetSpxAlpha(AnimeHandle handle, BlendWord alpha);
+  BlendWord GetSpxAlpha(AnimeHandle handle) const;
+  int SetFreeAtEnd(AnimeHandle handle, uint32_t on);
   // The same as SetFreeAtEnd, same sense.
-  int SetHoldEnd(AnimeRec* handle, uint32_t on) { return SetFreeAtEnd(handle, on); }
-  int SetLoop(AnimeRec* handle, uint32_t on);
-  int SetSpxColorKey(AnimeRec* handle, uint32_t on);
-  int SetStartDelay(AnimeRec* handle, uint32_t ticks);
-  int SetSpxPriority(AnimeRec* handle, int priority);
-  int SetSpxRev(AnimeRec* handle, uint32_t reverse);
-  int SetSpeed(AnimeRec* handle, uint32_t speed);
-  int SetBlink(AnimeRec* handle, int32_t period);
+  int SetHoldEnd(AnimeHandle handle, uint32_t on) { return SetFreeAtEnd(handle, on); }
+  int SetLoop(AnimeHandle handle, uint32_t on);
+  int SetSpxColorKey(AnimeHandle handle, uint32_t on);
+  int SetStartDelay(AnimeHandle handle, uint32_t ticks);
+  int SetSpxPriority(AnimeHandle handle, int priority);
+  int SetSpxRev(AnimeHandle handle, uint32_t reverse);
+  int SetSpeed(AnimeHandle handle, uint32_t speed);
+  int SetBlink(AnimeHandle handle, int32_t period);
   // Refused (0, trace) outside 0 .. frame count - 1.
-  int SetFrame(AnimeRec* handle, int32_t frame);
-  int32_t GetFrame(AnimeRec* handle) const;
-  uint32_t GetSeqNo(AnimeRec* handle) const;
-  uint32_t GetSpxRev(AnimeRec* handle) const;
-  uint32_t GetLoopCount(AnimeRec* handle) const;
+  int SetFrame(AnimeHandle handle, int32_t frame);
+  int32_t GetFrame(AnimeHandle handle) const;
+  uint32_t GetSeqNo(AnimeHandle handle) const;
+  uint32_t GetSpxRev(AnimeHandle handle) const;
+  uint32_t GetLoopCount(AnimeHandle handle) const;
   void SetSoundHook(SpxSoundHook hook) { hook_ = hook; }
   SpxSoundHook sound_hook() const { return hook_; }
-  SpxAnimeBlock* Block(AnimeRec* handle) const;
+  SpxAnimeBlock* Block(AnimeHandle handle) const;
   // Sets one field of a live animation's block: 1, or 0 when the handle is not one of this kind.
   template <class Field, class Value>
-  int SetField(AnimeRec* handle, Field SpxAnimeBlock::*field, Value value) const {
+  int SetField(AnimeHandle handle, Field SpxAnimeBlock::*field, Value value) const {
     SpxAnimeBlock* block = Block(handle);
     if (block == nullptr) return 0;
     block->*field = static_cast<Field>(value);
@@ -131,7 +131,7 @@ class SpxAnimeKind {
 
  private:
   // A setter's block: null for null handles and, when `refuse_ending`, in step 2.
-  SpxAnimeBlock* Settable(AnimeRec* handle, bool refuse_ending) const;
+  SpxAnimeBlock* Settable(AnimeHandle handle, bool refuse_ending) const;
   void Event(uint16_t wait);
   void Update(const SpxAnimeBlock& block);
 

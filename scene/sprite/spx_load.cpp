@@ -116,6 +116,9 @@ uint32_t TamvikFunc::ReadSpxParts(const char* name, uint32_t mask, SprPartStore*
   if (!ReadSprHeader(file, &header)) return 0;
   const uint64_t file_size = io.GetSize(file);
 
+  // Every entry read adds its size, also one whose kind a later entry replaces: the total is
+  // what the sprite cache is told the parts take.
+  uint32_t total = 0;
   for (int i = 0; i < kSprDirEntries; ++i) {
     const SprDirEntry& entry = header.entries[i];
     if (entry.kind == 0) continue;
@@ -138,9 +141,9 @@ uint32_t TamvikFunc::ReadSpxParts(const char* name, uint32_t mask, SprPartStore*
       continue;
     }
     parts->Set(entry.kind, std::move(bytes));
+    total += entry.size;
   }
-  // A later entry of a kind replaced the earlier one: the total counts what is kept.
-  return parts->TotalSize();
+  return total;
 }
 
 int TamvikFunc::LoadSpxSplitData(const char* name, SprLoadParam* param, uint32_t mask) {

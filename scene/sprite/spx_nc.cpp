@@ -107,7 +107,7 @@ SprRec* NcSprite(const SprParts& parts, const SprLoadParam& param, uint32_t imag
 // Deletes whatever a failed build made.
 void DropSet(PortraitState& state) {
   EngineContext& ctx = Ctx();
-  for (AnimeRec** anime : {&state.nc_group, &state.nc_eye_anime, &state.nc_lip_anime}) {
+  for (AnimeHandle* anime : {&state.nc_group, &state.nc_eye_anime, &state.nc_lip_anime}) {
     if (*anime != nullptr) ctx.anime.DeleteRef(anime);
   }
   ctx.ddraw_spr.DeleteSprite(&state.nc_body);
@@ -293,7 +293,7 @@ int TamvikFunc::GetNcY() {
 }
 
 void TamvikFunc::SetNcTalk(int /*unused*/, const char* text, int clock) {
-  AnimeRec* lips = Scene().portraits.nc_lip_anime;
+  AnimeHandle lips = Scene().portraits.nc_lip_anime;
   CDdrawAnime& anime = Ctx().anime;
   if (text != nullptr) {
     anime.SetText(lips, text);

@@ -475,7 +475,7 @@ void CTamvikSpr::Enum(int first) const {
 
 // ---- Animations ----
 
-AnimeRec* CTamvikSpr::PlayAnm(SprAnm* anm, uint32_t n, int x, int y, int priority, uint32_t loop,
+AnimeHandle CTamvikSpr::PlayAnm(SprAnm* anm, uint32_t n, int x, int y, int priority, uint32_t loop,
                               SurfaceId surface, int color_key, uint32_t reverse) {
   if (anm == nullptr || kind_ == nullptr) return nullptr;
   if (n >= anm->AnmDataNum()) {
@@ -486,7 +486,7 @@ AnimeRec* CTamvikSpr::PlayAnm(SprAnm* anm, uint32_t n, int x, int y, int priorit
                           loop, surface, color_key, priority);
 }
 
-int CTamvikSpr::ReleaseAnm(AnimeRec** handle) {
+int CTamvikSpr::ReleaseAnm(AnimeHandle* handle) {
   if (kind_ == nullptr) {
     if (handle != nullptr) *handle = nullptr;
     return 0;
@@ -547,7 +547,7 @@ uint32_t CTamvikSpr::GetAnmFrameSprites(const SprAnm* anm, uint32_t n, uint32_t 
   return comp->count;
 }
 
-int32_t CTamvikSpr::GetAnmFrameNo(AnimeRec* handle) const {
+int32_t CTamvikSpr::GetAnmFrameNo(AnimeHandle handle) const {
   const SpxAnimeBlock* block = kind_ != nullptr ? kind_->Block(handle) : nullptr;
   if (block == nullptr) return 0;
   return block->frame > 0 ? block->frame - 1 : block->frame;

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/gfx/pixels/blend_blit.h"
 
-struct AnimeRec;
 struct SprBufferEntry;
 struct SprRec;
 struct SpxAnimeBlock;
@@ -144,24 +144,24 @@ class CTamvikSpr {
   void Enum(int first) const;
 
   // ---- Animations ----
-  AnimeRec* PlayAnm(SprAnm* anm, uint32_t n, int x, int y, int priority, uint32_t loop,
+  AnimeHandle PlayAnm(SprAnm* anm, uint32_t n, int x, int y, int priority, uint32_t loop,
                     SurfaceId surface, int color_key, uint32_t reverse);
-  AnimeRec* PlayAnm(SprAnm* anm, uint32_t n, int x, int y, SurfaceId surface, int color_key) {
+  AnimeHandle PlayAnm(SprAnm* anm, uint32_t n, int x, int y, SurfaceId surface, int color_key) {
     return PlayAnm(anm, n, x, y, 0, 1, surface, color_key, 0);
   }
-  AnimeRec* PlayAnm(SprAnm* anm, uint32_t n, int x, int y, SurfaceId surface, int color_key,
+  AnimeHandle PlayAnm(SprAnm* anm, uint32_t n, int x, int y, SurfaceId surface, int color_key,
                     uint32_t reverse) {
     return PlayAnm(anm, n, x, y, 0, 1, surface, color_key, reverse);
   }
-  AnimeRec* PlayAnmLoopFlag(SprAnm* anm, uint32_t n, int x, int y, uint32_t loop,
+  AnimeHandle PlayAnmLoopFlag(SprAnm* anm, uint32_t n, int x, int y, uint32_t loop,
                             SurfaceId surface, int color_key) {
     return PlayAnm(anm, n, x, y, 0, loop, surface, color_key, 0);
   }
-  AnimeRec* PlayAnmLoopFlag(SprAnm* anm, uint32_t n, int x, int y, uint32_t loop,
+  AnimeHandle PlayAnmLoopFlag(SprAnm* anm, uint32_t n, int x, int y, uint32_t loop,
                             SurfaceId surface, int color_key, uint32_t reverse) {
     return PlayAnm(anm, n, x, y, 0, loop, surface, color_key, reverse);
   }
-  int ReleaseAnm(AnimeRec** handle);
+  int ReleaseAnm(AnimeHandle* handle);
   int DeleteAnmPlays(SprAnm* anm);
   // Draws the block's current frame into its drawn unit (nothing during a start delay).
   int PutAnmFrame(SpxAnimeBlock& block);
@@ -180,7 +180,7 @@ class CTamvikSpr {
   // The sprites of every entry of the frame's unit; returns their count.
   uint32_t GetAnmFrameSprites(const SprAnm* anm, uint32_t n, uint32_t m,
                               std::vector<SprRec*>* out) const;
-  int32_t GetAnmFrameNo(AnimeRec* handle) const;
+  int32_t GetAnmFrameNo(AnimeHandle handle) const;
   int SetAnmAlpha(SprAnm* anm, uint32_t n, BlendWord alpha);
   int BakeAnmAlpha(SprAnm* anm, uint32_t n, int32_t alpha);
   void EnumAnime(int first) const;

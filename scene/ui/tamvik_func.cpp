@@ -40,6 +40,9 @@ int TamvikFunc::GetInstallDirectory(std::string& out, std::string* cause) {
     while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
     switch (files->KindOf(dir.c_str())) {
       case platform::Files::Kind::kDirectory:
+        if (!files->DirectoryReadable(dir.c_str())) {
+          return refuse("the install directory " + *value + " cannot be read (no permission)");
+        }
         break;
       case platform::Files::Kind::kMissing:
         return refuse("the install directory " + *value + " does not exist");

@@ -64,7 +64,8 @@ class TamvikFunc {
   static int CheckSprHeader(SprFileHeader* header);
   // Reads the parts whose kind is in the mask (mask 0: every part) into `parts`; a later entry of
   // a kind replaces an earlier one, kinds above 13 are skipped, an entry reaching past the end of
-  // the file or failing to read is refused (trace). The total bytes read, 0 on failure.
+  // the file or failing to read is refused (trace). The bytes of every entry read (a replaced
+  // one counted too), 0 on failure.
   static uint32_t ReadSpxParts(const char* name, uint32_t mask, SprPartStore* parts);
   // Reads the parts (through the sprite cache when the request's use-cache word is set) and builds
   // them (BuildSpx). After a miss the cache owns the parts, also when the build failed; without

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SprUnit;
 struct WindowRec;
 
@@ -103,7 +103,7 @@ class CTamvikIcat {
 
   std::array<std::string, kEntries> texts_;
   SprUnit* face_file_ = nullptr;
-  AnimeRec* timer_ = nullptr;
-  AnimeRec* window_anime_ = nullptr;
+  AnimeHandle timer_ = nullptr;
+  AnimeHandle window_anime_ = nullptr;
   WindowRec* window_ = nullptr;
 };

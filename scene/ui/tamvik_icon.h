@@ -16,19 +16,19 @@
 
 #include <cstdint>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 
-struct AnimeRec;
 struct SprAnm;
 
 // What the pointer and the icons hold; all zero at first.
 struct TamvikIconState {
-  uint8_t code = 0;                  // icon code shown or asked for; 99 none
-  SprAnm* icon_file = nullptr;       // icon2.spr
-  AnimeRec* icon_anime = nullptr;    // the playing command icon
-  AnimeRec* wait_icon = nullptr;     // the playing key-wait icon
-  SprAnm* pointer_file = nullptr;    // point.spr
-  AnimeRec* pointer_anime = nullptr; // the playing pointer
+  uint8_t code = 0;                    // icon code shown or asked for; 99 none
+  SprAnm* icon_file = nullptr;         // icon2.spr
+  AnimeHandle icon_anime = nullptr;    // the playing command icon
+  AnimeHandle wait_icon = nullptr;     // the playing key-wait icon
+  SprAnm* pointer_file = nullptr;      // point.spr
+  AnimeHandle pointer_anime = nullptr;  // the playing pointer
 };
 
 // The icon task's work block.

@@ -14,6 +14,7 @@
 #include "engine/core/step_task.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
+#include "engine/gfx/text/text_big5.h"
 #include "engine/gfx/window/window.h"
 #include "engine/sound/dsound_func.h"
 #include "scene/scene_context.h"
@@ -97,7 +98,7 @@ int CTamvikLips::ChoiceText(const char* text) {
   size_t line = 0;
   size_t length = 0;
   const size_t size = text != nullptr ? std::strlen(text) : 0;
-  for (size_t i = 0; i < size; i += 2) {
+  for (size_t i = 0; i < size;) {
     const bool separator = i + 1 < size && text[i] == '$' && text[i + 1] == '$';
     if (separator) {
       // A fourth line has no buffer: its separator is dropped and line 3 goes on.
@@ -105,11 +106,17 @@ int CTamvikLips::ChoiceText(const char* text) {
         ++line;
         length = 0;
       }
+      i += 2;
       continue;
     }
-    for (size_t b = i; b < i + 2 && b < size; ++b) {
-      if (length < kLineBytes - 1) lines_[line][length++] = text[b];
+    // One character whole, or nothing of it when the line is full.
+    const size_t bytes = Big5CharBytes(text, size, i);
+    if (length + bytes < kLineBytes) {
+      for (size_t b = i; b < i + bytes; ++b) lines_[line][length++] = text[b];
+    } else {
+      length = kLineBytes - 1;
     }
+    i += bytes;
   }
   count_ = static_cast<int>(line) + 1;
   return count_;
@@ -198,6 +205,21 @@ int TamvikFunc::StartLips(const char* text, int limit) {
 }
 
 bool CTamvikLips::IsLipsEnd() const { return Ctx().game_task.FindTask(kTaskName) == nullptr; }
+
+void CTamvikLips::EndLips() {
+  CGameTask& list = Ctx().game_task;
+  if (GameTaskRec* task = list.FindTask(kTaskName)) {
+    const auto& work = *static_cast<const LipsWork*>(task->extra);
+    if (work.mode == 0 && TaskStep(task) == 3) {
+      // The gauge's sound plays in this step only.
+      Ctx().dsound.StopSE();
+      Ctx().dsound.SetSEVolume(work.saved_se_volume, 0);
+    }
+    list.DelTask(task);
+  }
+  ClearLeftovers();
+  FreeGaugeFiles();
+}
 
 void CTamvikLips::ClearLeftovers() {
   EngineContext& ctx = Ctx();
@@ -525,7 +547,7 @@ void CTamvikLips::Lips(GameTaskRec* record) {
     case 7: {
       CTamvikSpr& units = Units();
       SpxAnimeKind* kind = units.spx();
-      const auto ended = [kind](AnimeRec* handle) {
+      const auto ended = [kind](AnimeHandle handle) {
         return kind == nullptr || kind->IsEnd(handle) != 0;
       };
       if (w.steam_left_done == 0 && ended(lips.steam_left_)) {

@@ -16,10 +16,10 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/gfx_types.h"
 
-struct AnimeRec;
 struct SprAnm;
 struct SprRec;
 struct SprBufferEntry;
@@ -87,6 +87,10 @@ class CTamvikLips {
   int StartLipsEx(const char* text, int limit, int style);
   // No task "CTamvikLips::Lips" exists.
   bool IsLipsEnd() const;
+  // Ends a running choice at once, without a result (the scene under it is going): its task,
+  // window, bars, animations, timer and gauge files go, and the timed gauge's sound stops with
+  // the effect volume as it was before it.
+  void EndLips();
   // 1-3 the line picked, 0 timed out; -1 before any choice.
   int32_t GetResult() const { return result_; }
   void SetResult(int32_t value) { result_ = value; }
@@ -133,9 +137,9 @@ class CTamvikLips {
   SprRec* bar(int i) const { return bars_[static_cast<size_t>(i)]; }
   SprBufferEntry* highlight() const { return highlight_; }
   int mode() const { return mode_; }
-  AnimeRec* needle() const { return needle_; }
-  AnimeRec* steam_left() const { return steam_left_; }
-  AnimeRec* steam_right() const { return steam_right_; }
+  AnimeHandle needle() const { return needle_; }
+  AnimeHandle steam_left() const { return steam_left_; }
+  AnimeHandle steam_right() const { return steam_right_; }
   SprAnm* needle_file() const { return needle_file_; }
   SprAnm* steam_file() const { return steam_file_; }
   const std::string& saved_se_name() const { return saved_se_name_; }
@@ -167,12 +171,12 @@ class CTamvikLips {
   std::array<SprRec*, kMaxLines> bars_{};
   SprBufferEntry* highlight_ = nullptr;
   WindowRec* window_ = nullptr;
-  AnimeRec* timer_ = nullptr;
-  AnimeRec* open_anime_ = nullptr;
+  AnimeHandle timer_ = nullptr;
+  AnimeHandle open_anime_ = nullptr;
   SprAnm* steam_file_ = nullptr;
-  AnimeRec* steam_left_ = nullptr;
-  AnimeRec* steam_right_ = nullptr;
+  AnimeHandle steam_left_ = nullptr;
+  AnimeHandle steam_right_ = nullptr;
   SprAnm* needle_file_ = nullptr;
-  AnimeRec* needle_ = nullptr;
+  AnimeHandle needle_ = nullptr;
   std::string saved_se_name_;
 };

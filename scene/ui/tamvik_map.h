@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 
-struct AnimeRec;
 struct SprAnm;
 
 // One leg of a stairs trip: from a stairs place on one floor to the place where it comes out.
@@ -132,10 +132,10 @@ class CTamvikMap {
   std::string puppet_name;
   uint16_t pointer_x = 0;  // pointer position of this frame (SaveMousePos)
   uint16_t pointer_y = 0;
-  AnimeRec* walk_timer = nullptr;
-  AnimeRec* slide_scroll = nullptr;  // cleared by itself when the scroll ends
+  AnimeHandle walk_timer = nullptr;
+  AnimeHandle slide_scroll = nullptr;  // cleared by itself when the scroll ends
   SprAnm* label_file = nullptr;      // tmap2.spr or fukagawa.spr: labels and puppet animations
-  AnimeRec* puppet = nullptr;
+  AnimeHandle puppet = nullptr;
 
   // ---- The map sequence's state (scene/script/tamvik_map_seq.cpp) ----
   // Per floor, the hit rows of the floor picture's kind-12 part as TamvikFunc::LoadSpxHitData
@@ -145,7 +145,7 @@ class CTamvikMap {
   uint16_t start_floor = 0;  // floor given at the start of the sequence
   // ADV bytes 20, 12, 21 and 22 for which the map surface was built.
   std::array<uint8_t, 4> picture_key{0xFF, 0xFF, 0xFF, 0xFF};
-  AnimeRec* overlay = nullptr;  // the theatre top floor's overlay animation
+  AnimeHandle overlay = nullptr;  // the theatre top floor's overlay animation
 
   // ---- The label file and the map sequence's close (tamvik_map_anm.cpp) ----
 

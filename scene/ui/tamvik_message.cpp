@@ -12,6 +12,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
+#include "engine/gfx/text/text_big5.h"
 #include "engine/gfx/window/window.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/portrait_state.h"
@@ -213,10 +214,15 @@ int TamvikFunc::DrawWindowChars(WindowRec* window, const char* text, int x, int 
   if (window == nullptr || text == nullptr) return 1;
   CDdrawWindow& windows = Ctx().ddraw_window;
   const size_t length = std::strlen(text);
-  for (size_t i = 0; i < length; i += 2) {
-    char pair[3] = {text[i], i + 1 < length ? text[i + 1] : '\0', '\0'};
-    windows.DrawText(window, CDdrawWindow::kTextSprite, pair,
-                     x + kCharAdvance * static_cast<int>(i / 2), y, kCharColor);
+  int pen = x;
+  for (size_t i = 0; i < length;) {
+    const size_t bytes = Big5CharBytes(text, length, i);
+    // A lead byte that ends the text stands for no character.
+    if (IsLoneBig5Lead(text, length, i)) break;
+    const char one[3] = {text[i], bytes == 2 ? text[i + 1] : '\0', '\0'};
+    windows.DrawText(window, CDdrawWindow::kTextSprite, one, pen, y, kCharColor);
+    pen += bytes == 2 ? kCharAdvance : kCharAdvance / 2;
+    i += bytes;
   }
   return 1;
 }

@@ -22,7 +22,7 @@ int TamvikFunc::StartCrossFadeRect(SurfaceId layer, uint32_t phase_ms, int left,
                                    int right, int bottom) {
   SceneContext& scene = Scene();
   CDdrawAnime& anime = Ctx().anime;
-  AnimeRec* handle =
+  AnimeHandle handle =
       anime.CreateXfade(layer, phase_ms, left, top, right, bottom, kXfadeAlphaMode);
   if (handle == nullptr) return 0;
   scene.xfade_handle = handle;

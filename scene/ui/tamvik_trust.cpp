@@ -225,7 +225,7 @@ std::array<std::string, 3> CTamvikTrust::PageLines(const PanelRow& row, int page
 
 bool CTamvikTrust::HoldsAnything() const {
   const auto any = [](const auto& list) {
-    return std::any_of(list.begin(), list.end(), [](const auto* p) { return p != nullptr; });
+    return std::any_of(list.begin(), list.end(), [](const auto& p) { return p != nullptr; });
   };
   return face_file_ != nullptr || page_timer_ != nullptr || any(face_sprites_) ||
          any(face_pieces_) || any(panel_timers_) || any(flips_) || any(slides_) ||
@@ -280,7 +280,7 @@ void CTamvikTrust::DeletePanels() {
   if (face_file_ != nullptr) TamvikFunc::ReleaseUnitFile(face_file_);
 }
 
-void CTamvikTrust::StopTimer(AnimeRec*& timer) {
+void CTamvikTrust::StopTimer(AnimeHandle& timer) {
   if (timer != nullptr) Ctx().anime.DeleteRef(&timer);
 }
 
@@ -453,7 +453,7 @@ void CTamvikTrust::Step(GameTaskRec* record) {
       break;
     case 12:
     case 44:
-      if (std::all_of(slides_.begin(), slides_.end(), [](AnimeRec* s) { return s == nullptr; })) {
+      if (std::all_of(slides_.begin(), slides_.end(), [](AnimeHandle s) { return s == nullptr; })) {
         task.GoTo(task.step() == 12 ? 20 : 45);
       }
       break;
@@ -531,7 +531,7 @@ void CTamvikTrust::Step(GameTaskRec* record) {
         panel.slide_started = 1;
       }
       if (all_passed) {
-        for (AnimeRec*& timer : panel_timers_) StopTimer(timer);
+        for (AnimeHandle& timer : panel_timers_) StopTimer(timer);
         task.GoTo(44);
       }
       break;

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/anime/anime_handle.h"
 #include "engine/core/game_task.h"
 
-struct AnimeRec;
 struct SprRec;
 struct SprBufferEntry;
 struct SprUnit;
@@ -112,7 +112,7 @@ class CTamvikTrust {
   void DrawPanelText(int i);
   void StartPage(int next_face_mode, int text_page, uint16_t marker_a, uint16_t marker_b);
   void NewPanelTimer(int i);
-  void StopTimer(AnimeRec*& timer);
+  void StopTimer(AnimeHandle& timer);
   void SetSlideOut(int i);
   int Chapter() const;
   void Step(GameTaskRec* task);
@@ -126,9 +126,9 @@ class CTamvikTrust {
   SprUnit* face_file_ = nullptr;
   std::array<SprRec*, kPanels> face_sprites_{};
   std::array<SprBufferEntry*, kPanels> face_pieces_{};
-  AnimeRec* page_timer_ = nullptr;
-  std::array<AnimeRec*, kPanels> panel_timers_{};
-  std::array<AnimeRec*, kPanels> flips_{};
-  std::array<AnimeRec*, kPanels> slides_{};
+  AnimeHandle page_timer_ = nullptr;
+  std::array<AnimeHandle, kPanels> panel_timers_{};
+  std::array<AnimeHandle, kPanels> flips_{};
+  std::array<AnimeHandle, kPanels> slides_{};
   std::array<WindowRec*, kPanels> windows_{};
 };

@@ -2,7 +2,8 @@
 // entering mode 26 and starting the battle through its sequence entry, the event check's stand-in
 // holding the test's victory rule (and, in the switch row, its stage switches), the clock stepped
 // one frame at a time until the manager leaves its battle modes. Each row asserts the outcome
-// (modes, the lost-battle word, the round variable, traces), and runs the same way twice.
+// (modes, the lost-battle word, the round variable, traces, exactly its own victories and game
+// overs begun and none after the hand-back), and runs the same way twice.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_boss_exit.h"
 #include "battle/slg_enemy.h"
@@ -108,31 +110,21 @@ void ExpectUnitShown(const BattleRig& rig, const SlgUnit& u, const char* what) {
                       << ", rows " << y - UnitAnmWriter::kHeight << "-" << y + UnitAnmWriter::kHeight;
 }
 
-// The victory rule of the event check's stand-in: once no live unit of a side other than 0 is
-// left, "Slg::GameWin" starts (unless it runs).
-void VictoryRule() {
-  const SlgBattleState& s = Battle().state;
-  for (int i = 0; i < s.unit_count; ++i) {
-    const SlgUnit& u = s.units[static_cast<size_t>(i)];
-    if (u.side != 0 && u.step != kSlgDeadStep) return;
-  }
-  if (!TaskExists(kSlgGameWinTaskName)) Slg::StartGameWin();
-}
-
 // One row's battle: the rig with the real manager in mode 26, the install laid, the voices off;
 // the manager's modes recorded as they change.
 class BattleRun {
  public:
   static constexpr int kFrameLimit = 3000;
 
+  // The run's event check, installed in each build of the battle: on_event_check, then the
+  // victory rule (testsupport::BattleScript::VictoryCheck).
   explicit BattleRun(BattleRig& rig) : rig(rig) {
     GetSystemData()->setVoiceOff(1);
-    Battle().check_events_hook = [this] {
-      if (on_event_check) on_event_check();
-      VictoryRule();
-      return 0;
-    };
+    current_ = this;
   }
+  ~BattleRun() { current_ = nullptr; }
+  BattleRun(const BattleRun&) = delete;
+  BattleRun& operator=(const BattleRun&) = delete;
 
   // Steps until the manager has left its battle modes (26-28), under the frame limit; whether it
   // did. Before each frame the attack stubs are in place and the row's player looks at the
@@ -147,6 +139,7 @@ class BattleRun {
       if (on_frame && player.Ready()) on_frame();
       const size_t traced = rig.driver().trace().lines().size();
       if (!rig.Step()) break;
+      NoteOutcomes();
       if (after_frame) {
         const std::vector<DebugTraceLine>& lines = rig.driver().trace().lines();
         std::vector<std::string> added;
@@ -159,6 +152,27 @@ class BattleRun {
     }
     ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames" << Describe();
     return false;
+  }
+  // The outcome tasks that began in the frame just run: a task present now and absent before it
+  // (each takes many frames, so none starts and ends unseen), and whether the battle had already
+  // handed back.
+  void NoteOutcomes() {
+    const bool exited = HasBattle() && Battle().control.exited != 0;
+    const bool win = HasBattle() && TaskExists(kSlgGameWinTaskName);
+    const bool over = HasBattle() && TaskExists(kSlgGameOverTaskName);
+    if (win && !win_running) ++victories;
+    if (over && !over_running) ++game_overs;
+    if (exited_before && ((win && !win_running) || (over && !over_running))) ++after_exit;
+    win_running = win;
+    over_running = over;
+    exited_before = exited;
+  }
+  // Exactly the one outcome the row is about: `wins` victories, `overs` game overs, nothing
+  // begun after the hand-back.
+  void ExpectOutcomes(int wins, int overs) const {
+    EXPECT_EQ(victories, wins) << "victories begun";
+    EXPECT_EQ(game_overs, overs) << "game overs begun";
+    EXPECT_EQ(after_exit, 0) << "outcomes begun after the battle handed back";
   }
   // Where the battle stands (for a failure's message).
   static std::string Describe() {
@@ -228,6 +242,23 @@ class BattleRun {
   // Called after each frame with the trace lines that frame added.
   std::function<void(const std::vector<std::string>&)> after_frame;
   std::vector<int> modes;
+  int victories = 0;
+  int game_overs = 0;
+  int after_exit = 0;
+  bool win_running = false;
+  bool over_running = false;
+  bool exited_before = false;
+
+ private:
+  static int EventCheck() {
+    if (current_ != nullptr && current_->on_event_check) current_->on_event_check();
+    return testsupport::BattleScript::VictoryCheck();
+  }
+  static void InstallEventCheck(BattleContext& battle) {
+    InstallEventEntry(battle.events, &SlgEventEntries::check_events, &EventCheck, "check_events");
+  }
+  static inline BattleRun* current_ = nullptr;
+  ScopedBattleInstaller installer_{&InstallEventCheck};
 };
 
 BattleRig::Options ManagerOptions() {
@@ -237,18 +268,47 @@ BattleRig::Options ManagerOptions() {
   return o;
 }
 
+// The minimal stage's second entry as a heroine: a stage of two player units and no enemy.
+void NoEnemy(testsupport::StageWriter& st) {
+  StageUnitEntry& u = st.units[1];
+  u.side = 0;
+  u.character = 1;
+  st.classes[u.class_index] = {1, 0, 0, 0};
+}
+
 // ---- Victory with no enemy left on the stage ----
-// The hero alone: the rule's first check starts the victory, which hands the battle back.
+// The hero and a heroine: the rule's first check starts the victory, which hands the battle back;
+// no game over begins.
 void VictoryAlone(BattleRig& rig) {
   BattleInstall install;
-  install.stage.units[1].present = 0;
+  NoEnemy(install.stage);
   install.Lay(rig.driver().tree);
   BattleRun run(rig);
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   EXPECT_GE(GetMacroP(kSlgRoundVar), 1);
   EXPECT_EQ(run.Count("SLG INIT END"), 1);
+  EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
+}
+
+// ---- One unit record: the first round loses the battle ----
+// The hero alone: round 1 begins with one record and starts the game over; the victory rule's
+// check in the same frame finds no enemy, but the game over is under way and keeps the victory
+// from starting. The player gives up.
+void LoneUnit(BattleRig& rig) {
+  BattleInstall install;
+  install.stage.units[1].present = 0;
+  install.Lay(rig.driver().tree);
+  BattleRun run(rig);
+  run.on_frame = [&run] { run.player.AnswerGameOver(true); };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(0, 1);
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 1u);
+  EXPECT_EQ(GetMacroP(kSlgRoundVar), 1);
+  EXPECT_GE(run.Count("Slg::GameWin: not started: a game over is under way"), 1);
   EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
 }
 
@@ -329,6 +389,7 @@ void Victory(BattleRig& rig) {
        8},
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   EXPECT_GE(GetMacroP(kSlgRoundVar), 1);
@@ -349,7 +410,7 @@ void SwitchTwice(BattleRig& rig) {
   for (const int map : {0, 1, 17}) {
     BattleInstall install;
     install.stage.map = map;
-    if (map == 17) install.stage.units[1].present = 0;  // the last map is won at once
+    if (map == 17) NoEnemy(install.stage);  // the last map is won at once
     install.Lay(rig.driver().tree);
   }
   BattleRun run(rig);
@@ -378,6 +439,7 @@ void SwitchTwice(BattleRig& rig) {
     }
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(run.Count("SLG INIT END"), 3);
   EXPECT_EQ(run.Count("StageSetup StageNo=1\n"), 1);
@@ -430,6 +492,7 @@ void Defeat(BattleRig& rig) {
                      EXPECT_FALSE(Holds(FrameColours(r), GameOverPictures::kTelka));
                    }}};
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(0, 2);
   run.ExpectCapturesTaken();
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
   EXPECT_EQ(GetSystemData()->battleLost(), 1u);
@@ -481,6 +544,7 @@ void Swarm(BattleRig& rig) {
     run.player.EndHeroTurn();
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(0, 1);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
   EXPECT_EQ(GetSystemData()->battleLost(), 1u);
   EXPECT_LE(GetMacroP(kSlgRoundVar), 6);
@@ -576,6 +640,7 @@ void Summoner(BattleRig& rig) {
     run.player.EndHeroTurn();
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   // The opening attack in round 1, the summon in round 2, the special attack in round 3.
   EXPECT_EQ(g_satan_variants, (std::vector<uint16_t>{kSatanCritical2, kSatanCritical}));
@@ -670,6 +735,7 @@ void Bosses(BattleRig& rig) {
     }
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
+  run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   EXPECT_NE(acted[0] & 6, 0) << "kind 29 attacked, charged or guarded";
@@ -701,6 +767,7 @@ TEST_P(BattleRunTable, EndsAsTheModesSayTheSameWayTwice) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, BattleRunTable,
                          ::testing::Values(Row{"victory_alone", &VictoryAlone},
+                                           Row{"lone_unit", &LoneUnit},
                                            Row{"victory", &Victory},
                                            Row{"defeat", &Defeat}, Row{"swarm", &Swarm},
                                            Row{"summoner", &Summoner},

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -53,8 +52,7 @@ TEST(SlgAnmPool, TakesAllThenFailsAndReusesAFreedObject) {
 TEST(SlgAnmPool, FreeAnmObjLeavesWhatIsNotATaggedPoolObjectAlone) {
   BattleRig rig;
   ClearAnmObjPool();
-  auto heap = std::make_unique<SlgAnmObj>();
-  std::memset(heap.get(), 0, sizeof(SlgAnmObj));
+  auto heap = std::make_unique<SlgAnmObj>(SlgAnmObj{});
   heap->tag = kSlgAnmObjTag;  // even a tag does not make a heap object a pool object
   heap->x = 77;
   SlgAnmObj* pooled = alloc_anime();

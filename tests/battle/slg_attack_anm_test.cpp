@@ -388,3 +388,69 @@ TEST(OneShots, AUnitSetComesBackWhenTheBattleEndsWhileItPlays) {
 }
 
 }  // namespace
+
+namespace {
+
+// A one-shot outlives the routine that started it: its set stays loaded while it plays, whoever
+// else lets the set go, and comes back when it ends, also when it is ended early.
+TEST(OneShots, EveryFormHoldsItsSetUntilItsAnimationEnds) {
+  struct Case {
+    const char* name;
+    bool unit_form;
+    bool follow_map;
+    bool end_early;  // SlgTaskEndAnm while the animation plays
+  };
+  const Case cases[] = {
+      {"AutoPtnChg", false, true, false},      {"AutoPtnChg2", false, false, false},
+      {"AutoPtnChg ended early", false, true, true},
+      {"AutoPtnChgUnit ended early", true, true, true},
+      {"AutoPtnChg2Unit ended early", true, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AnmRig r;
+    BattleBoard board(r.rig.battle());
+    SlgUnit& unit = Battle().state.units[board.AddUnit(OnCell(4, 20, {.kind = kKind}))];
+    // The routine's own reference: the test's, released below as FreeAttackCtx would.
+    SprAnm* set = GetUnitAnm(kKind, kAttackEffect);
+    const int32_t refs = set->ref;  // the rig's and the routine's
+    SlgEffectTask* task =
+        c.unit_form ? (c.follow_map ? AutoPtnChgUnit(kLong, {0, 0}, 0, 0, unit, kAttackEffect, 4)
+                                    : AutoPtnChg2Unit(kLong, {0, 0}, 0, 0, unit, kAttackEffect, 4))
+                    : (c.follow_map ? AutoPtnChg(kLong, {0, 0}, 0, 0, set, 4)
+                                    : AutoPtnChg2(kLong, {0, 0}, 0, 0, set, 4));
+    ASSERT_NE(task, nullptr);
+    EXPECT_EQ(set->ref, refs + 1);
+    AnimeRec* handle = ObjOf(task)->handle;
+    ReleaseUnitAnm(&set);
+    set = r.ctx.effect_anims;  // still held by the rig
+    r.rig.Run(2);
+    EXPECT_EQ(SlgTaskIsAlive(task), 1) << "the one-shot plays on";
+    EXPECT_EQ(Ctx().anime.IsAnime(handle), 1);
+    EXPECT_EQ(set->ref, refs);
+    if (c.end_early) {
+      SlgTaskEndAnm(task);
+      EXPECT_EQ(Ctx().anime.IsAnime(handle), 0);
+      EXPECT_EQ(set->ref, refs - 1) << "the one-shot's reference came back with its end";
+      continue;
+    }
+    ASSERT_TRUE(r.rig.RunUntil("the one-shot ended", [&] { return SlgTaskIsAlive(task) == 0; }, 40));
+    EXPECT_TRUE(r.rig.RunUntil("the set given back", [&] { return set->ref == refs - 1; }, 4));
+  }
+}
+
+// A set the sprite layer does not hold plays as it is, with nothing to give back.
+TEST(OneShots, APlainSetNotHeldByTheSpriteLayerPlaysUnheld) {
+  AnmRig r;
+  EXPECT_EQ(SlgHoldAnmSet(nullptr), nullptr);
+  SprAnm copy = *r.ctx.effect_anims;  // not in the layer's list
+  copy.next = nullptr;
+  EXPECT_EQ(SlgHoldAnmSet(&copy), nullptr);
+  const int32_t refs = r.ctx.effect_anims->ref;
+  EXPECT_EQ(SlgHoldAnmSet(r.ctx.effect_anims), r.ctx.effect_anims);
+  EXPECT_EQ(r.ctx.effect_anims->ref, refs + 1);
+  SprAnm* held = r.ctx.effect_anims;
+  ReleaseUnitAnm(&held);
+}
+
+}  // namespace

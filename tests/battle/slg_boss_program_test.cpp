@@ -301,8 +301,8 @@ TEST(ShortPrograms, TableRows) {
     EXPECT_EQ(kEnemyProgramTable[static_cast<size_t>(kind)], program) << kind;
 }
 
-// The gunner's program on a unit of kind 29 (whose normal aim is a cross): kind 38's own aim
-// shape lists no cell, so a gunner of kind 38 ends its action.
+// The gunner's program on a unit of kind 29 (whose normal aim is a cross, so that the range
+// holds cells at several distances).
 TEST(ShortPrograms, GunnerTakesTheNearestPlayerUnitInRangeAndTheSpecialOnFullKiai) {
   struct Case {
     const char* name;
@@ -312,8 +312,7 @@ TEST(ShortPrograms, GunnerTakesTheNearestPlayerUnitInRangeAndTheSpecialOnFullKia
     int type;      // the attack type; -1: the action ends
   } cases[] = {{"kiai below maximum", 29, true, 10, 0},
                {"full kiai", 29, true, 50, 1},
-               {"only a unit of category 1", 29, false, 50, -1},
-               {"kind 38: its aim lists nothing", 38, true, 50, -1}};
+               {"only a unit of category 1", 29, false, 50, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     BossRig r;
@@ -352,6 +351,48 @@ TEST(ShortPrograms, GunnerTakesTheNearestPlayerUnitInRangeAndTheSpecialOnFullKia
     ASSERT_TRUE(r.Run(600));
     EXPECT_EQ(Seen().calls, 1);
     EXPECT_EQ(r.phases.back(), kSlgPhaseStart);
+  }
+}
+
+// The gunner of kind 38 (the jokidama, always facing direction 2) aims along its facing line
+// across the map: a player unit on that line is attacked however far; one beside the gunner but
+// off the line is not in its range.
+TEST(ShortPrograms, TheGunnerAimsAlongItsFacingLine) {
+  // n cells from the gunner's cell in direction 2 (-48, +24 pixels) or 1 (+48, +24).
+  const auto along = [](int dir, int n) {
+    const SlgRangePos p = testsupport::CellPos(kBossCell.first, kBossCell.second);
+    const int dx = dir == 2 ? -48 : 48;
+    const SlgCell c = PosToCell(p.x + n * dx, p.y + n * 24);
+    return Cell{c.column, c.row};
+  };
+  struct Case {
+    const char* name;
+    int line_distance;  // 0: nobody on the line
+    bool attacks;
+  };
+  const Case cases[] = {{"a player four cells down the line", 4, true},
+                        {"a player twenty cells down the line", 20, true},
+                        {"nobody on the line", 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BossRig r;
+    r.program = GunnerProgram;
+    r.Player(kHeroCell, 0);
+    const uint8_t self = r.Boss(kBossCell, 38);
+    r.U(self).dir = 2;
+    r.Player(along(1, 1), 2);  // beside the gunner, off the line
+    const uint8_t on_line = c.line_distance > 0 ? r.Player(along(2, c.line_distance), 3) : 255;
+    ASSERT_TRUE(r.RunToAction());
+    if (!c.attacks) {
+      EXPECT_EQ(r.work.step, kSlgPhaseStart);
+      EXPECT_EQ(Seen().calls, 0);
+      continue;
+    }
+    ASSERT_EQ(r.work.step, kEnemyPhaseAttack);
+    EXPECT_EQ(r.rig.battle().think_search.target, on_line);
+    ASSERT_TRUE(r.Run(600));
+    EXPECT_EQ(Seen().calls, 1);
+    EXPECT_EQ(Seen().targets, std::vector<int>{on_line});
   }
 }
 

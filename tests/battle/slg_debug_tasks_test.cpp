@@ -146,7 +146,7 @@ TEST(SlgDebugUnitAnmTest, CirclesTheCentreAtOneHundredPixelsTurningWithItsPath) 
   SprAnm* anm = TamvikFunc::LoadAnmFile("circle.spr");
   ASSERT_NE(anm, nullptr);
   SlgAnmObj obj{};
-  AnimeRec* shown = SlgPlayAnm(anm, 0, &obj, SURFACE_ROOT);
+  AnimeHandle shown = SlgPlayAnm(anm, 0, &obj, SURFACE_ROOT);
   ASSERT_NE(shown, nullptr);
   SlgEffectTask* task = SetSlgUnitAnmTest(shown, 1);
   ASSERT_NE(task, nullptr);

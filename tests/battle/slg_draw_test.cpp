@@ -68,7 +68,7 @@ class DrawRig {
     return o;
   }
   SpxAnimeKind& spx() { return *Scene().tamvik_spr.spx(); }
-  SpxAnimeBlock* Block(AnimeRec* h) { return spx().Block(h); }
+  SpxAnimeBlock* Block(AnimeHandle h) { return spx().Block(h); }
   // A colour as the frame shows it in the rig's layout.
   uint32_t Shown(ColorRef c) {
     const PixelLayout layout = rig.driver().host().display.layout();
@@ -240,8 +240,8 @@ TEST_F(SlgDrawTest, PlayAnmHandsOnConvertedPlacementAndMode) {
                        Case{3, 16, 0, true}}) {
     SCOPED_TRACE(static_cast<int>(c.mode));
     obj.mode = c.mode;
-    AnimeRec* previous = obj.handle;
-    AnimeRec* h = SlgPlayAnmAttr(d.anm, kGreen, &obj, SURFACE_FC, c.attr);
+    AnimeHandle previous = obj.handle;
+    AnimeHandle h = SlgPlayAnmAttr(d.anm, kGreen, &obj, SURFACE_FC, c.attr);
     ASSERT_NE(h, nullptr);
     if (previous != nullptr && previous != h) {
       EXPECT_EQ(Ctx().anime.IsAnime(previous), 0);
@@ -259,10 +259,10 @@ TEST_F(SlgDrawTest, PlayAnmHandsOnConvertedPlacementAndMode) {
     EXPECT_EQ(b->surface, SURFACE_FC);
     EXPECT_EQ(b->color_key, 1u);
     EXPECT_EQ(b->reverse, c.attr);
-    EXPECT_EQ(h->stop != 0, c.stopped);
+    EXPECT_EQ(Ctx().anime.RecordOf(h)->stop != 0, c.stopped);
   }
   // Nothing to play: the old animation is released all the same.
-  AnimeRec* last = obj.handle;
+  AnimeHandle last = obj.handle;
   EXPECT_EQ(SlgPlayAnm(d.anm, 99, &obj, SURFACE_FC), nullptr);
   EXPECT_EQ(obj.handle, nullptr);
   EXPECT_EQ(Ctx().anime.IsAnime(last), 0);
@@ -271,7 +271,7 @@ TEST_F(SlgDrawTest, PlayAnmHandsOnConvertedPlacementAndMode) {
 
 TEST_F(SlgDrawTest, AnimationSetters) {
   SlgAnmObj obj{};
-  AnimeRec* h = SlgPlayAnm(d.anm, kLooping, &obj, SURFACE_ROOT);
+  AnimeHandle h = SlgPlayAnm(d.anm, kLooping, &obj, SURFACE_ROOT);
   ASSERT_NE(h, nullptr);
   SpxAnimeBlock* b = d.Block(h);
   EXPECT_EQ(SlgSprSetPri(h, 511), 1);
@@ -302,17 +302,17 @@ TEST_F(SlgDrawTest, AnimationSetters) {
   // Hide stops it and frees its drawn sprite; show clears the stop and draws again.
   ASSERT_NE(b->drawn, nullptr);
   EXPECT_EQ(SlgAnmHide(h), 1);
-  EXPECT_NE(h->stop, 0u);
+  EXPECT_NE(Ctx().anime.RecordOf(h)->stop, 0u);
   EXPECT_EQ(b->drawn, nullptr);
   EXPECT_EQ(SlgAnmShow(h), 1);
-  EXPECT_EQ(h->stop, 0u);
+  EXPECT_EQ(Ctx().anime.RecordOf(h)->stop, 0u);
   EXPECT_NE(b->drawn, nullptr);
   // A start-stopped object is rebuilt when shown, and stays stopped.
   obj.mode = kSlgAnmStartStopped;
   SlgAnmHide(h);
   EXPECT_EQ(SlgAnmObjShow(&obj), 1);
   EXPECT_NE(b->drawn, nullptr);
-  EXPECT_NE(h->stop, 0u);
+  EXPECT_NE(Ctx().anime.RecordOf(h)->stop, 0u);
   EXPECT_EQ(SlgAnmObjShow(nullptr), 0);
   EXPECT_EQ(SlgAnmHide(nullptr), 0);
   Scene().tamvik_spr.ReleaseAnm(&obj.handle);
@@ -329,7 +329,7 @@ TEST_F(SlgDrawTest, PlayOnceAndTheEndTests) {
   ASSERT_TRUE(d.rig.RunUntil("the last frame passed", [&] { return SlgAnmObjIsEnd(&once) == 1; },
                              10));
 
-  AnimeRec* handle = nullptr;
+  AnimeHandle handle = nullptr;
   SlgAnmObj looped{};
   handle = SlgPlayAnm(d.anm, kShort, &looped, SURFACE_ROOT);
   ASSERT_NE(handle, nullptr);
@@ -432,8 +432,8 @@ TEST_F(SlgDrawTest, EndFormsReleaseTheirObjectsAnimation) {
   ASSERT_NE(a, nullptr);
   SlgAnmObj* wobj = SlgWorkAnmObj(w->owned[0]);
   auto* aobj = static_cast<SlgAnmObj*>(a->owned[0]);
-  AnimeRec* wh = SlgPlayAnm(d.anm, kLooping, wobj, SURFACE_ROOT);
-  AnimeRec* ah = SlgPlayAnm(d.anm, kLooping, aobj, SURFACE_ROOT);
+  AnimeHandle wh = SlgPlayAnm(d.anm, kLooping, wobj, SURFACE_ROOT);
+  AnimeHandle ah = SlgPlayAnm(d.anm, kLooping, aobj, SURFACE_ROOT);
   ASSERT_NE(wh, nullptr);
   ASSERT_NE(ah, nullptr);
   ASSERT_TRUE(d.rig.Run(2));

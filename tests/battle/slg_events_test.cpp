@@ -1,5 +1,5 @@
 // What the battle uses of the battle events: the event flags and their bit layout, the script
-// variables P and the trust variables, the event check's busy rule and hook, the unit look-up,
+// variables P and the trust variables, the event check's busy rule and entry, the unit look-up,
 // the placement of an event object, and the stand-ins' fixed answers.
 
 #include <gtest/gtest.h>
@@ -16,6 +16,10 @@ namespace {
 
 using testsupport::BattleBoard;
 using testsupport::BattleRig;
+
+// An event check entry that counts its calls and answers the count.
+int g_checks = 0;
+int CountingCheck() { return ++g_checks; }
 
 TEST(SlgEventFlags, MostSignificantBitFirstAndIdsOutsideTheRange) {
   BattleBoard board;
@@ -71,13 +75,14 @@ TEST(SlgEventServices, ScriptVariablesTrustAndEventCheck) {
   EXPECT_EQ(GetTrustVar(0), -8);  // other characters read P[11]
   EXPECT_EQ(GetTrustVar(7), -8);
 
-  EXPECT_EQ(CheckEvents(), 0);  // no hook
-  int calls = 0;
-  Battle().check_events_hook = [&calls] { return ++calls; };
+  EXPECT_EQ(CheckEvents(), 0);  // the stand-in
+  g_checks = 0;
+  ASSERT_TRUE(InstallEventEntry(Battle().events, &SlgEventEntries::check_events, &CountingCheck,
+                                "check_events"));
   EXPECT_EQ(CheckEvents(), 1);
   Battle().cmd_busy = 1;
   EXPECT_EQ(CheckEvents(), 0);
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(g_checks, 1);
   Battle().cmd_busy = 0;
   EXPECT_EQ(CheckEvents(), 2);
 
@@ -91,16 +96,36 @@ TEST(SlgEventServices, ScriptVariablesTrustAndEventCheck) {
 
 TEST(SlgEventServices, FindUnitByGroupKindAndEventObjPlace) {
   BattleBoard board;
-  board.AddUnit({.side = 1, .kind = 3});
-  board.AddUnit({.side = 0, .kind = 3});
-  board.AddUnit({.side = 0, .kind = 3});
+  board.AddUnit({.side = 1, .character = 3, .kind = 20});
+  board.AddUnit({.side = 0, .character = 3, .kind = 9});
+  board.AddUnit({.side = 0, .character = 3, .kind = 3});
+  board.AddUnit({.side = 0, .character = 2, .kind = 3});
+  // It keys on the character, whatever the kind.
   EXPECT_EQ(FindUnitByGroupKind(0, 3), &Battle().state.units[1]);
   EXPECT_EQ(FindUnitByGroupKind(1, 3), &Battle().state.units[0]);
-  EXPECT_EQ(FindUnitByGroupKind(1, 4), nullptr);
+  EXPECT_EQ(FindUnitByGroupKind(0, 2), &Battle().state.units[3]);
+  EXPECT_EQ(FindUnitByGroupKind(1, 20), nullptr);
+  EXPECT_EQ(FindUnitByGroupKind(2, 3), nullptr);
   Battle().state.units[1].step = kSlgDeadStep;  // dead records still match
   EXPECT_EQ(FindUnitByGroupKind(0, 3), &Battle().state.units[1]);
+  // Records beyond the unit count are not looked at.
+  Battle().state.unit_count = 3;
+  EXPECT_EQ(FindUnitByGroupKind(0, 2), nullptr);
+  Battle().state.unit_count = 4;
+
+  // The first event unit reference: a slot at or beyond the unit count (stale after a removal)
+  // names no unit, as 64 and 65535 do.
+  struct Ref {
+    uint16_t slot;
+    int character;
+  };
+  for (const Ref r : {Ref{3, 2}, Ref{0, 3}, Ref{4, -1}, Ref{63, -1}, Ref{64, -1}, Ref{kSlgNoUnit, -1}}) {
+    Battle().event_unit_ref[0] = r.slot;
+    EXPECT_EQ(GetEventUnitChara(), r.character) << r.slot;
+  }
 
   // (192, 240) is cell (2, 10).
+  const uint8_t placed = board.AddUnit({});
   struct Case {
     uint32_t word;
     int32_t lift;
@@ -110,7 +135,7 @@ TEST(SlgEventServices, FindUnitByGroupKindAndEventObjPlace) {
                         Case{testsupport::CellWord(1, 0, 1), 48 * 65536, 16384},
                         Case{0x20000 | 0x400 | 31, 31 * 48 * 65536, 16384}}) {
     board.SetCell(2, 10, c.word);
-    SlgUnit& u = Battle().state.units[2];
+    SlgUnit& u = Battle().state.units[placed];
     u.x = 192 * 65536;
     u.y = 240 * 65536;
     SlgAnmObj body{};

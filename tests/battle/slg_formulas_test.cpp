@@ -119,6 +119,11 @@ TEST_F(FormulaTest, DamageAndGain) {
       {"0 vs 30: factor 1.0", 0, 30, false, 0, 100, 0, 200, -1},
       {"100 vs 0: factor 10.0", 100, 0, false, 1000, 100, 0, 255, 255},
       {"19 vs 8: factor 3.1", 19, 8, false, 58, 100, 0, 200, -1},
+      // Below the defence the quotient is truncated toward zero before the 2.0 is added: the
+      // product lands on the whole number, not just below it.
+      {"10 vs 23: factor 2.0 - 1.3", 10, 23, false, 7, 100, 0, 200, -1},
+      {"20 vs 23: factor 2.0 - 0.3", 20, 23, false, 34, 100, 0, 200, -1},
+      {"5 vs 9: factor 2.0 - 0.4", 5, 9, false, 8, 100, 0, 200, -1},
       {"guard adds 8", 19, 0, true, 58, 100, 0, 200, -1},
       {"no gauge: no gain", 19, 8, false, 58, 100, 0, 0, 0},
       {"capped at the maximum", 19, 8, false, 58, 100, 190, 200, 10},

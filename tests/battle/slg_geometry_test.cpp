@@ -135,6 +135,29 @@ TEST(SlgCamera, ScrollsToUnitsWithinTheMapAndPutsTheCursorOnThem) {
   }
 }
 
+// A stage of 65535 x 65535 pixels would take the scroll range past 16.16 in 32 bits: the map size
+// is held to 32767 at load, and the camera goes to a unit near that edge and stops at the limit.
+TEST(SlgCamera, AMapTooLargeForTheCameraIsHeldAtLoad) {
+  struct Case {
+    int16_t x, y;
+    int scroll_x, scroll_y;
+  };
+  for (const Case& c : {Case{30000, 30000, 29680, 29784}, Case{32767, 32767, 32127, 32287}}) {
+    SCOPED_TRACE(c.x);
+    BattleRig rig;
+    BattleBoard board(rig.battle());
+    board.SetMapSize(65535, 65535);
+    EXPECT_EQ(Battle().stage->header().width, 32767);
+    EXPECT_EQ(Battle().stage->header().height, 32767);
+    const uint8_t slot = board.AddUnit({.kind = 0, .x = c.x, .y = c.y});
+    Slg::InitCamera();
+    Slg::ScrollToUnit(slot);
+    EXPECT_GE(StepUntilArrived(rig, 40), 1);
+    EXPECT_EQ(Battle().state.scroll_x, c.scroll_x);
+    EXPECT_EQ(Battle().state.scroll_y, c.scroll_y);
+  }
+}
+
 TEST(SlgCamera, KeyTwoHurriesButNotDuringEventsOrOnTheFirstFrame) {
   struct Case {
     const char* name;

@@ -14,6 +14,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_math.h"
+#include "battle/slg_search.h"
 #include "battle/slg_unit.h"
 #include "engine/app/doors.h"
 #include "testsupport/battle_board.h"
@@ -227,6 +228,44 @@ TEST(MarkHitUnits, ACellListedTwiceHitsItsUnitOnce) {
     b.List({b.heroine});
     EXPECT_EQ(b.Mark(), 1);
     EXPECT_EQ(b.Mark(), 1);
+  }
+}
+
+// Kind 33's special area (the square of radius 25 around (10, 44)) on a board whose open cells
+// are the first `open` of rows 20, 22, ..., 68 (the square's later lattice, listed after the other
+// and row by row) at columns 0-20, or every cell: a unit on the last open cell, the last entry of
+// the area, is hit.
+TEST(MarkHitUnits, AnAreaOfMoreThan512CellsHitsTheUnitOnItsLastCell) {
+  constexpr int kEveryCell = -1;
+  struct Case {
+    int open;
+    uint32_t listed;  // the area's entries
+  };
+  // The open map: 26 rows of 21 cells on one lattice, 25 of 21 on the other.
+  const Case cases[] = {{511, 511}, {512, 512}, {513, 513}, {kEveryCell, 1071}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.open);
+    BattleRig rig;
+    BattleBoard board(rig.battle());
+    std::pair<int, int> last{20, 68};
+    if (c.open != kEveryCell) {
+      for (int r = 0; r < 88; ++r) {
+        for (int col = 0; col < 22; ++col) board.SetCell(col, r, 0x1000);
+      }
+      for (int n = 0; n < c.open; ++n) {
+        last = {n % 21, 20 + 2 * (n / 21)};
+        board.SetCell(last.first, last.second, 0);
+      }
+    }
+    const uint8_t satan = board.AddUnit(OnCell(10, 84, {.side = 1, .character = 30, .kind = 33}));
+    const uint8_t target =
+        board.AddUnit(OnCell(last.first, last.second, {.side = 0, .character = 1, .kind = 1}));
+    SlgUnit& attacker = rig.battle().state.units[satan];
+    attacker.stats.action_bytes[0] = 30;
+    Slg::AreaSearch(CellPos(10, 44), attacker, 1);
+    EXPECT_EQ(Battle().search.range_count, c.listed);
+    EXPECT_EQ(Slg::MarkHitUnits(attacker), 1);
+    EXPECT_EQ(rig.battle().state.units[target].state, 9);
   }
 }
 

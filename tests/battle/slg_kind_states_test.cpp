@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "battle/slg_unit_states.h"
 #include "engine/core/game_task.h"
 #include "engine/app/context.h"
+#include "engine/app/doors.h"
 #include "game/system_data.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
@@ -423,6 +425,27 @@ TEST(TwoObjectStand, PatternsDepthOffsetsAndSharedWait) {
     EXPECT_GE(Battle().kind_states.stand_wait, 1u);
     EXPECT_LE(Battle().kind_states.stand_wait, 449u);
   }
+}
+
+// The stand's wait is ((31-bit draw >> 16) & 0x1C0) + 1: over many seeds it takes all eight of
+// 1, 65, ..., 449, so the bosses rest between their replays.
+TEST(TwoObjectStand, TheSharedWaitVariesOverSeedsUpTo449) {
+  Families f;
+  const uint8_t slot = f.Enemy(4, 10, 28);
+  SlgUnit& u = f.U(slot);
+  u.flags |= kUnitStateStart;
+  Slg::UpdateUnit(u);
+  ASSERT_NE(u.anm, nullptr);
+  std::set<uint32_t> waits;
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    SeedRandom(seed);
+    u.anm->state = 0;  // the stand's entry draws the wait again
+    Slg::UpdateUnit(u);
+    const uint32_t wait = Battle().kind_states.stand_wait;
+    ASSERT_EQ((wait - 1) % 64, 0u) << wait;
+    waits.insert(wait);
+  }
+  EXPECT_EQ(waits, (std::set<uint32_t>{1, 65, 129, 193, 257, 321, 385, 449}));
 }
 
 // A boss that leaves the battle gives back its objects: body, extra 1, the family's extra 2 and

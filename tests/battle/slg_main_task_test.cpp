@@ -20,18 +20,18 @@
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
 #include "engine/input/dinput.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/stage_writer.h"
@@ -256,6 +256,59 @@ TEST(SlgVictory, StopsTheMainTaskFadesSixtyFourFramesAndLeavesAsWon) {
   EXPECT_FALSE(TaskExists(kSlgMainTask.name));
 }
 
+// The first outcome decides the battle: a second one, of either kind, is traced and not begun,
+// and nothing begins once the battle has handed back.
+TEST(SlgOutcomes, TheFirstDecidesAndNoneBeginsAfterTheExit) {
+  struct Case {
+    const char* name;
+    bool win_first, win_second;
+    const char* refused;
+  };
+  const Case cases[] = {
+      {"a victory, then the lost road", true, false,
+       "Slg::GameOver: not started: a victory is under way\n"},
+      {"a victory, then another", true, true,
+       "Slg::GameWin: not started: a victory is under way\n"},
+      {"a game over, then a victory", false, true,
+       "Slg::GameWin: not started: a game over is under way\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BattleRun r;
+    ASSERT_TRUE(r.Start());
+    BattleContext& b = r.rig.battle();
+    const auto begin = [&b](bool win) {
+      if (win) {
+        Slg::StartGameWin();
+      } else {
+        b.lost = 1;  // turn control's lost road, in the next frame
+      }
+    };
+    // The victory stops the main task in its first frame: the lost road meets it in that frame.
+    begin(c.win_first);
+    if (!c.win_first) {
+      ASSERT_TRUE(r.rig.Step());
+    }
+    begin(c.win_second);
+    ASSERT_TRUE(r.rig.Step());
+    EXPECT_TRUE(r.rig.driver().trace().Contains(c.refused));
+    EXPECT_EQ(TaskExists(kSlgGameWinTaskName), c.win_first);
+    EXPECT_EQ(TaskExists(kSlgGameOverTaskName), !c.win_first);
+  }
+  BattleRun r;
+  ASSERT_TRUE(r.Start());
+  Slg::StartGameWin();
+  ASSERT_TRUE(r.rig.RunUntil("the exit", [&r] { return !r.modes.empty(); }, 80));
+  Slg::StartGameWin();
+  r.rig.battle().lost = 1;
+  ASSERT_TRUE(r.rig.Step());
+  EXPECT_TRUE(
+      r.rig.driver().trace().Contains("Slg::GameWin: not started: the battle has handed back\n"));
+  EXPECT_FALSE(TaskExists(kSlgGameWinTaskName));
+  EXPECT_FALSE(TaskExists(kSlgGameOverTaskName));
+  EXPECT_EQ(r.modes, std::vector<int>{kSlgReturnMode});
+}
+
 // The manager's real sequences with the battle entry the composition root fills: giving up
 // after a defeat goes from mode 28 back to mode 1.
 TEST(SlgDefeat, GivingUpTakesTheManagersLostRoad) {
@@ -263,7 +316,7 @@ TEST(SlgDefeat, GivingUpTakesTheManagersLostRoad) {
   options.wire_sequences = false;
   testsupport::ProgramDriver d(options);
   GameSequences& s = d.sequences();
-  FillManagerStandIns(s);
+  testsupport::FillManagerStandIns(s);
   s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
   WireBattleSequence(s);
   ASSERT_TRUE(d.Start());

@@ -326,11 +326,11 @@ TEST(MapObjectFactory, HideStopsItsPartsAndDeathSetsItsFlagAndFreesThem) {
   ASSERT_NE(f.anm->handle, nullptr);
 
   Slg::HideUnit(f);
-  EXPECT_NE(f.anm->handle->stop, 0u);
-  for (SlgAnmObj* p : parts) EXPECT_NE(p->handle->stop, 0u);
+  EXPECT_NE(Ctx().anime.RecordOf(f.anm->handle)->stop, 0u);
+  for (SlgAnmObj* p : parts) EXPECT_NE(Ctx().anime.RecordOf(p->handle)->stop, 0u);
   Slg::ShowUnit(f);
-  EXPECT_EQ(f.anm->handle->stop, 0u);
-  for (SlgAnmObj* p : parts) EXPECT_EQ(p->handle->stop, 0u);
+  EXPECT_EQ(Ctx().anime.RecordOf(f.anm->handle)->stop, 0u);
+  for (SlgAnmObj* p : parts) EXPECT_EQ(Ctx().anime.RecordOf(p->handle)->stop, 0u);
 
   EXPECT_EQ(GetEventUnitChara(), -1);
   SetUnitState(f, kUnitStateDefeated);

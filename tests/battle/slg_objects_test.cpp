@@ -250,6 +250,37 @@ TEST(SlgSystemSprites, MouseCursorFollowsThePointer) {
   EXPECT_EQ(s.rig.PixelAt(221, 291), s.Colour(kSysMouseCursor, frame));
 }
 
+TEST(SlgSystemSprites, ADemonstrationCursorIgnoresTheMouse) {
+  SpriteRig s(PixelLayout::kRgb565);
+  BattleContext& b = Battle();
+  const SlgPair demo = {-100 << 16, 50 << 16};
+  b.state.pointer = demo;
+  b.event_words.demo_cursor = 1;
+  auto move_mouse = [&](int32_t x, int32_t y) {
+    s.rig.Schedule({testsupport::PointerMove(s.rig.frame(), x, y)});
+    s.rig.Step();
+  };
+  move_mouse(500, 400);
+  EXPECT_EQ(SlgMouseFlag(), 0u);
+  Slg::SyncMouseCursor();
+  EXPECT_EQ(b.state.pointer.x, demo.x);
+  EXPECT_EQ(b.state.pointer.y, demo.y);
+  const int frame = CycleFrame(s.rig);
+  Slg::DrawMouseCursor(SURFACE_ROOT);
+  s.rig.Step();
+  EXPECT_EQ(s.rig.PixelAt(221, 291), s.Colour(kSysMouseCursor, frame));
+
+  // Pointer mode still answers as the pointer; without the demonstration the mouse leads again.
+  b.pointer_mode = 1;
+  EXPECT_EQ(SlgMouseFlag(), 1u);
+  b.pointer_mode = 0;
+  b.event_words.demo_cursor = 0;
+  move_mouse(300, 200);
+  EXPECT_NE(SlgMouseFlag(), 0u);
+  Slg::SyncMouseCursor();
+  EXPECT_NE(b.state.pointer.x, demo.x);
+}
+
 // ---- The damage gauge ----
 
 struct SetUpCase {

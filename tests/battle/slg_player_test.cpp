@@ -414,13 +414,17 @@ TEST(SlgPlayerPhase, SystemMenuAndRetryQuestion) {
   struct Case {
     const char* name;
     uint8_t state;
-    std::vector<int> keys;  // one frame each; the windows open on their second item
+    std::vector<int> keys;  // one frame each (-1 none); the windows open on their second item
     uint8_t result;
     bool retried;
   };
   const Case cases[] = {
-      {"system menu: options", kSlgPlayerSystemMenu, {8, 0}, kSlgPlayerOptions, false},
-      {"system menu: retry", kSlgPlayerSystemMenu, {0}, kSlgPlayerRetry, false},
+      {"system menu: item 0, the retry question", kSlgPlayerSystemMenu, {8, 0}, kSlgPlayerRetry,
+       false},
+      {"system menu: item 0, then yes", kSlgPlayerSystemMenu, {8, 0, -1, 8, 0}, kSlgPlayerRetry,
+       true},
+      {"system menu: item 1 (OK at once), the options", kSlgPlayerSystemMenu, {0},
+       kSlgPlayerOptions, false},
       {"system menu: back", kSlgPlayerSystemMenu, {1}, kSlgPlayerCommand, false},
       {"retry: yes", kSlgPlayerRetry, {8, 0}, kSlgPlayerRetry, true},
       {"retry: no", kSlgPlayerRetry, {0}, kSlgPlayerCommand, false},
@@ -432,7 +436,13 @@ TEST(SlgPlayerPhase, SystemMenuAndRetryQuestion) {
     Battle().control.main_work = &r.work;
     r.Enter(c.state);
     r.Frame();
-    for (int k : c.keys) r.Frame({k});
+    for (int k : c.keys) {
+      if (k < 0) {
+        r.Frame();
+      } else {
+        r.Frame({k});
+      }
+    }
     r.Frame();
     EXPECT_EQ(r.work.step, c.result);
     EXPECT_EQ(Battle().control.retry, c.retried ? 1u : 0u);

@@ -130,9 +130,9 @@ TEST_F(SlgScreenTest, FadeTable) {
 // A second fade replaces the first; the end is the end of the last one.
 TEST_F(SlgScreenTest, ASecondFadeReplacesTheFirst) {
   SlgFadeOut(4);
-  AnimeRec* first = Battle().fade_handle;
+  AnimeHandle first = Battle().fade_handle;
   SlgFadeIn(10);
-  AnimeRec* second = Battle().fade_handle;
+  AnimeHandle second = Battle().fade_handle;
   EXPECT_EQ(anime().IsAnime(first) == 0 || first == second, true);
   EXPECT_EQ(anime().BlockOf<AnimeFadeBlock>(second)->frames, 10);
   ASSERT_TRUE(rig.Run(6));  // the first would have ended by now
@@ -152,7 +152,7 @@ TEST_F(SlgScreenTest, ASecondFadeReplacesTheFirst) {
 // a handle in a context that is gone.
 TEST(SlgScreenTeardown, AFadeRunningAtTheEndOfTheBattleGoesWithIt) {
   testsupport::BattleRig rig;
-  AnimeRec* fade = nullptr;
+  AnimeHandle fade = nullptr;
   {
     BattleContext inner;
     BattleScope scope(inner);

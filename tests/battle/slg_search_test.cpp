@@ -79,7 +79,7 @@ TEST(SlgAttackRange, TellingRowsIndexedKindTimesTwoPlusMode) {
         Case{3, 0, {0, 5, 0, 1, 0, 0, 0, 0}}, Case{4, 0, {1, 2, 0, 0, 2, 2, 0, 1}},
         Case{5, 0, {2, 4, 1, 0, 3, 1, 0, 1}}, Case{8, 1, {0, 256, 0, 0, 4, 256, 0, 0}},
         Case{30, 1, {2, 4, 1, 2, 2, 2, 2, 1}}, Case{33, 1, {1, 25, 0, 0, 2, 25, 0, 1}},
-        Case{38, 0, {5, 256, 0, 2, 0, 0, 2, 0}}, Case{51, 1, {1, 5, 0, 0, 2, 5, 0, 0}}}) {
+        Case{38, 0, {3, 256, 0, 2, 0, 0, 2, 0}}, Case{51, 1, {1, 5, 0, 0, 2, 5, 0, 0}}}) {
     SCOPED_TRACE(testing::Message() << c.kind << "/" << c.mode);
     const SlgAttackRangeRow& r = kSlgAttackRange[static_cast<size_t>(c.kind * 2 + c.mode)];
     EXPECT_EQ(std::vector<int>(
@@ -536,21 +536,27 @@ TEST(SlgSearchEdges, RaysAndFloodsListNothingOffTheGrid) {
 TEST(SlgSearchCapacity, ListRefusedPastItsSizeWithOneTraceAndPushesTracedFromThe257th) {
   BattleBoard board;
   TraceCapture trace;
-  // kind 33's special area on the open map covers over a thousand cells.
+  // kind 33's special area on the open map covers over a thousand cells: every one is listed
+  // (but the attacker's own).
   const uint8_t u = board.AddUnit(On(10, 44, {.kind = 33}));
   Slg::AreaSearch(CellPos(10, 44), board.battle().state.units[u], 1);
-  EXPECT_EQ(Battle().search.range_count, 512u);
+  EXPECT_EQ(Battle().search.range_count, 1070u);
+  EXPECT_FALSE(trace.Contains("range list full"));
+  // A flood of range 20 lists more entries than the map has cells (each cell again at each lower
+  // cost): those past the list are refused, with one trace.
+  board.battle().state.acting_unit = u;
+  Slg::SearchMode2(CellPos(10, 44), 20);
+  EXPECT_EQ(Battle().search.range_count, static_cast<uint32_t>(kSlgRangeListSize));
   EXPECT_EQ(std::count_if(trace.lines().begin(), trace.lines().end(),
                           [](const DebugTraceLine& l) {
                             return l.text.find("range list full") != std::string::npos;
                           }),
             1);
-  // Move 12 lists over 512 entries on the way (each cell again at each lower cost): the move
-  // range is still every cell within 12 steps, 2 x 12 x 13 + 1 of them, each once.
+  // Move 20 fills the list on the way too: the move range is still every cell within 20 steps,
+  // 2 x 20 x 21 + 1 of them, each once.
   trace.Clear();
-  board.battle().state.acting_unit = u;
-  Slg::MoveSearch(0, CellPos(10, 43), 12);
-  EXPECT_EQ(Battle().search.range_count, 313u);
+  Slg::MoveSearch(0, CellPos(10, 43), 20);
+  EXPECT_EQ(Battle().search.range_count, 841u);
   EXPECT_TRUE(trace.Contains("range list full"));
   const CellList moves = Listed();
   EXPECT_TRUE(std::is_sorted(moves.begin(), moves.end(), [](auto a, auto b) {

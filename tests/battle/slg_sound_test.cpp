@@ -171,7 +171,7 @@ TEST(SlgSound, AnAnimationCellCodeReachesAttackVoiceThroughTheSoundHook) {
   ASSERT_NE(anm, nullptr);
   CTamvikSpr& spr = Scene().tamvik_spr;
   spr.spx()->SetSoundHook(&AttackVoice);
-  AnimeRec* anim = spr.PlayAnmLoopFlag(anm, 0, 100, 100, 0, SURFACE_ROOT, 1);
+  AnimeHandle anim = spr.PlayAnmLoopFlag(anm, 0, 100, 100, 0, SURFACE_ROOT, 1);
   ASSERT_NE(anim, nullptr);
   const bool heard = s.rig.RunUntil(
       "effect 10", [] { return Playing(kChannelSe) == "TAMVIK2\\SE\\TEN.WAV"; }, 10);

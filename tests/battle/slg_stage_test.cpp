@@ -295,6 +295,19 @@ TEST(StageSetup, BadFilesFailCleanly) {
          EXPECT_TRUE(t.Contains("NumUnit=65, only 64 entries kept"));
          EXPECT_EQ(b.stage->unit_count(), 64);
        }},
+      // The camera keeps the scroll range in 16.16 within 32 bits.
+      {"SLW 65535, SLH 40000",
+       [](StageWriter& s) {
+         s.header.width = 65535;
+         s.header.height = 40000;
+       },
+       [](const BattleContext& b, const testsupport::TraceCapture& t) {
+         EXPECT_TRUE(t.Contains("SLW=65535 above the limit 32767: held to it"));
+         EXPECT_TRUE(t.Contains("SLH=40000 above the limit 32767: held to it"));
+         EXPECT_EQ(b.stage->header().width, 32767);
+         EXPECT_EQ(b.stage->header().height, 32767);
+         EXPECT_EQ(b.stage->unit_count(), 2);
+       }},
       {"class index 200", [](StageWriter& s) { s.units[1].class_index = 200; },
        [](const BattleContext& b, const testsupport::TraceCapture& t) {
          EXPECT_TRUE(t.Contains("unit entry 1 has class 200"));

@@ -3,6 +3,7 @@
 // stage switch with and without the fade, and the maps that do not exist.
 
 #include "battle/slg_start.h"
+#include "program/game_wiring.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,16 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_debug_tasks.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_spawn.h"
-#include "battle/slg_screen.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
-#include "engine/files/file_io.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
+#include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
-#include "engine/app/main/game_wiring.h"
 #include "engine/sound/dsound_func.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
@@ -33,6 +32,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_icon.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/icon_files.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/slg_table_writer.h"
@@ -494,7 +494,7 @@ class ManagerBattle {
  public:
   explicit ManagerBattle(uint32_t map) : d(Options()) {
     GameSequences& s = d.sequences();
-    FillManagerStandIns(s);
+    testsupport::FillManagerStandIns(s);
     s.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
     WireBattleSequence(s);
     auto real = s.battle.start;

@@ -336,6 +336,29 @@ TEST(SlgActingUnit, ChoosingAPlayerUnitPreparesItsTurnAndMinusOneRestores) {
   EXPECT_EQ(b.state.order_pos, 0);
 }
 
+TEST(SlgActingUnit, ResetCurrentUnitPutsBackTheSavedCopyAlone) {
+  PartnerBoard t;
+  const int enemy = t.Add(8, 30, Heroine(0, 1));
+  const int hero = t.AddFull(4, 20, Heroine(0));
+  t.U(enemy).stats.move = 9;
+  t.U(hero).stats.move = 5;
+  SlgBuildTurnOrder();  // enemy, hero
+  BattleContext& b = t.b();
+  b.state.order_pos = 0;
+  b.state.acting_unit = static_cast<uint16_t>(enemy);
+  Slg::SetActingUnit(1);
+  // The player phase clears the current copy each frame; a script then creates units mid-turn.
+  b.state.acting_copy1 = kSlgNoUnit;
+  t.Add(10, 30, Heroine(0, 2));
+  t.Add(10, 32, Heroine(0, 2));
+  Slg::ResetCurrentUnit();
+  EXPECT_EQ(b.state.acting_copy1, hero);
+  EXPECT_EQ(b.state.acting_copy2, hero);
+  EXPECT_EQ(b.state.acting_unit, hero);
+  EXPECT_EQ(b.state.previous_acting, enemy);
+  EXPECT_EQ(b.state.order_pos, 1);
+}
+
 // ---- Phase states and the next-actor rule ----
 
 TEST(SlgPhaseState, WritesTheStateAndRunsTheEntryActions) {

@@ -404,7 +404,7 @@ TEST(UnitSprites, ReleaseLeavesNoAnimationOrSlotAndTeardownEmptiesThePool) {
   WalkFixture w;
   SlgUnit& u = w.U();
   ASSERT_NE(u.anm, nullptr);
-  AnimeRec* handle = u.anm->handle;
+  AnimeHandle handle = u.anm->handle;
   ASSERT_NE(handle, nullptr);
   ASSERT_NE(u.anims[kUnitAnmBaseBody], nullptr);
   ASSERT_NE(u.anims[kUnitAnmBaseEffect], nullptr);

@@ -274,23 +274,26 @@ TEST(SlgUnitCellGrid, SetClearGetAndPurge) {
   EXPECT_EQ(entered, 2);
 }
 
-TEST(SlgDebugHealPlayers, FillsLifeAndKiaiOfTheFirstPlayerUnitOfEachKind) {
+TEST(SlgDebugHealPlayers, FillsLifeAndKiaiOfTheFirstPlayerUnitOfEachCharacter) {
   BattleBoard board;
-  board.AddUnit({.side = 0, .kind = 0});
-  board.AddUnit({.side = 1, .kind = 1});
-  board.AddUnit({.side = 0, .kind = 6});
-  board.AddUnit({.side = 0, .kind = 7});
-  for (int i = 0; i < 4; ++i) {
+  board.AddUnit({.side = 0, .character = 0, .kind = 0});
+  board.AddUnit({.side = 1, .character = 1, .kind = 1});
+  board.AddUnit({.side = 0, .character = 2, .kind = 8});  // a heroine of kind 8
+  board.AddUnit({.side = 0, .character = 7, .kind = 6});
+  board.AddUnit({.side = 0, .character = 0, .kind = 7});  // not the hero's first unit
+  for (int i = 0; i < 5; ++i) {
     Battle().state.units[i].stats.life = 3;
     Battle().state.units[i].stats.kiai = 4;
   }
   SlgDebugHealPlayers();
   const SlgBattleState& s = Battle().state;
-  EXPECT_EQ(s.units[0].stats.life, 120);
+  EXPECT_EQ(s.units[0].stats.life, s.units[0].stats.max_life);
   EXPECT_EQ(s.units[0].stats.kiai, 100);
   EXPECT_EQ(s.units[1].stats.life, 3);  // another side
-  EXPECT_EQ(s.units[2].stats.life, 120);
-  EXPECT_EQ(s.units[3].stats.life, 3);  // kind 7 is not looked for
+  EXPECT_EQ(s.units[2].stats.life, s.units[2].stats.max_life);
+  EXPECT_EQ(s.units[2].stats.kiai, s.units[2].stats.max_kiai);
+  EXPECT_EQ(s.units[3].stats.life, 3);  // character 7 is not looked for
+  EXPECT_EQ(s.units[4].stats.life, 3);
 }
 
 }  // namespace

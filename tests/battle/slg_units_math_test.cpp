@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
+#include "battle/battle_context.h"
 #include "battle/slg_math.h"
 #include "battle/slg_units.h"
 #include "engine/app/doors.h"
 #include "game/sine_table.h"
+#include "testsupport/battle_board.h"
 #include "testsupport/test_engine.h"
 
 namespace {
@@ -106,6 +109,28 @@ TEST(SlgMath, RandomComesFromThreeGeneratorSteps) {
     high = std::max(high, v);
   }
   EXPECT_GT(high, 0x40000000);  // the upper bits are used
+}
+
+TEST(SlgMath, TheBattlesSeamCountsTheCallsAndAScriptReplacesTheGenerator) {
+  testsupport::TestEngine engine;
+  testsupport::BattleBoard board;
+  SlgRandSeam& seam = Battle().rand_seam;
+  SeedRandom(5);
+  const int32_t seeded = SlgRand();
+  SlgRand20();
+  EXPECT_EQ(seam.calls, 2u);
+
+  // A script answers in the generator's stead (its low 31 bits) and leaves the generator alone.
+  const std::array<int32_t, 3> values = {7, -1, 0x12345};
+  size_t next = 0;
+  seam.script = [&] { return values[next++ % values.size()]; };
+  SeedRandom(5);
+  EXPECT_EQ(SlgRand(), 7);
+  EXPECT_EQ(SlgRand(), 0x7FFFFFFF);
+  EXPECT_EQ(SlgRand20(), 0x12345 >> 4);
+  EXPECT_EQ(seam.calls, 5u);
+  seam.script = nullptr;
+  EXPECT_EQ(SlgRand(), seeded);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "engine/anime/anime.h"
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/game_task.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -106,8 +106,8 @@ TEST(DebugActions, RasterWavesAndTheTownMapStart) {
   CDdrawAnime& anime = Ctx().anime;
   rig.Run(31, 1);
   rig.Run(32, 1);
-  AnimeRec* bg = rig.menu.viewer.raster_bg;
-  AnimeRec* fg = rig.menu.viewer.raster_fg;
+  AnimeHandle bg = rig.menu.viewer.raster_bg;
+  AnimeHandle fg = rig.menu.viewer.raster_fg;
   ASSERT_NE(bg, nullptr);
   ASSERT_NE(fg, nullptr);
   EXPECT_NE(bg, fg);
@@ -358,7 +358,7 @@ TEST(DebugActions, TheAnimationViewerPlaysTheTenthNameAndTakesItsSettings) {
     EXPECT_TRUE(trace.Contains("UnitAnmView: (100,50) "));
     EXPECT_TRUE(trace.Contains("AnmNo: 1 "));
   }
-  AnimeRec* shown = rig.menu.viewer.anm;
+  AnimeHandle shown = rig.menu.viewer.anm;
   ASSERT_NE(shown, nullptr);
   SpxAnimeKind& spx = *Scene().tamvik_spr.spx();
   int x = 0, y = 0;

@@ -50,7 +50,8 @@ TEST(CheckInstall, MissingInstallShowsItsBoxWithTheCauseAndAsksToQuit) {
   EXPECT_TRUE(engine.host.window.boxes[0].owned);
   EXPECT_EQ(engine.host.window.boxes[0].caption, "ERROR");
   EXPECT_EQ(engine.host.window.boxes[0].text,
-            "没有安装TAMVIKＰＣ版\nno value \"Install Directory\" in the settings");
+            "没有安装TAMVIKＰＣ版\nThe settings file needs the line \"Install Directory = <the folder "
+            "with the game's files>\"\n(no value \"Install Directory\" in the settings)");
   EXPECT_EQ(AppIsQuit(), 1u);
   EXPECT_EQ(AppGetExitStatus(), kExitNotInstalled);
 }

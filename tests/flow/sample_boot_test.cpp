@@ -1,26 +1,33 @@
 // The whole program on the sample install directory (tools/make_sample_data, written into the
-// build tree at build time): boot to a scene and back, the load road, a new game to the quit, with
-// the real wiring of the composition root on the shared program driver (testsupport/sample_road.h).
+// build tree at build time): boot to a scene and back, the load road, a save in the save menu
+// loaded back through the load menu, a new game to the quit, with the real wiring of the
+// composition root on the shared program driver (testsupport/sample_road.h).
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
-#include "battle/slg_turn.h"
-#include "game/system_data.h"
+#include "battle/battle_extension.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_omake.h"
 #include "flow/tamvik_option.h"
+#include "game/game_context.h"
+#include "game/macro_vars.h"
+#include "game/save_files.h"
+#include "game/system_data.h"
 #include "minigames/minigame_context.h"
 #include "scene/ui/tamvik_icat.h"
 #include "scene/ui/tamvik_lips.h"
-#include "testsupport/sample_data.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/sample_data.h"
 #include "testsupport/sample_road.h"
 
 namespace {
@@ -92,19 +99,26 @@ TEST(SampleBoot, ADamagedSceneFileNamesItselfAndTheTitleComesBack) {
   }
 }
 
+// The slot menu's extra block (null while none runs); its sub-step 2 is the slot list, 12 the
+// question.
+const SaveMenuExtra* SlotMenu() {
+  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
+  return t != nullptr ? static_cast<const SaveMenuExtra*>(t->extra) : nullptr;
+}
+int SlotMenuSubStep() { return SlotMenu() != nullptr ? SlotMenu()->subStep : -1; }
+bool UntilSlotMenuSubStep(SampleRoad& run, const std::string& name, int sub_step, int limit) {
+  return run.d.RunUntil(name, [sub_step](const ProgramDriver&) {
+    return SlotMenuSubStep() == sub_step;
+  }, limit);
+}
+
 TEST(SampleBoot, ContinueLoadsSlotOneIntoTheSameSceneAndBack) {
   SampleRoad run(TAMVIK_SAMPLE_DIR);
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(1);  // continue
-  const auto sub_step = [] {
-    GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
-    return t != nullptr ? static_cast<SaveMenuExtra*>(t->extra)->subStep : -1;
-  };
-  ASSERT_TRUE(run.d.RunUntil("the slot list", [&](const ProgramDriver&) { return sub_step() == 2; },
-                             300));
+  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the slot list", 2, 300));
   run.Press(kGameKey0);  // slot 1
-  ASSERT_TRUE(run.d.RunUntil("the question", [&](const ProgramDriver&) { return sub_step() == 12; },
-                             60));
+  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the question", 12, 60));
   run.Press(kGameKey0);  // "是"
   ASSERT_TRUE(run.PlaySceneToTitle());
   const std::vector<int> tail(run.modes.begin() + 9, run.modes.end());
@@ -283,6 +297,7 @@ bool GoOnPastTheSaveOffer(SampleRoad& run) {
 // the input script wins it; the manager goes on to the stage clear's offer to save, then to the
 // scene after the battle, which leads through the extras scene back to the title.
 TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle) {
+  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   SampleRoad run(TAMVIK_SAMPLE_DIR, "");
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
@@ -297,19 +312,9 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
   // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
-  // attacks end at once until the kinds' effects exist); with no enemy left the event check's
-  // stand-in starts the victory, and the manager goes on to the stage clear.
-  Battle().check_events_hook = [] {
-    const SlgBattleState& st = Battle().state;
-    for (int i = 0; i < st.unit_count; ++i) {
-      if (st.units[static_cast<size_t>(i)].side != 0 &&
-          st.units[static_cast<size_t>(i)].step != kSlgDeadStep) {
-        return 0;
-      }
-    }
-    if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
-    return 0;
-  };
+  // attacks end at once until the kinds' effects exist); with no enemy left the victory rule
+  // (installed as the event check before the battle) starts the victory, and the manager goes
+  // on to the stage clear.
   testsupport::BattleScript player(run.d);
   ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
     if (!HasBattle() || Battle().control.exited != 0) return true;
@@ -332,6 +337,133 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
                                          26, 27, 28, 32, 35, 36, 38, 29, 30, 32, 3, 4}));
   EXPECT_TRUE(run.d.host_window().boxes.empty());
   for (const std::string& missing : run.NotFound()) ADD_FAILURE() << missing;
+}
+
+// ---- A save made in the save menu, loaded back through the load menu ----
+
+// What a save keeps and a load gives back: the story state, the script variables and stacks
+// (the trust values among them), the compose order of layers 5 and 6 and the saved-before-battle
+// flag.
+struct GameState {
+  std::vector<uint8_t> adv;
+  MacroVarBlock vars{};
+  bool layer5_on_top = false;
+  uint16_t saved_before_battle = 0;
+};
+GameState StateNow() {
+  GameState state;
+  const AdvState& adv = *GetAdvState();
+  state.adv.assign(adv.bytes(), adv.bytes() + AdvState::kSize);
+  Game().macro.Pack(state.vars);
+  state.layer5_on_top =
+      Ctx().ddraw.GetLayerIndex(SURFACE_BG) > Ctx().ddraw.GetLayerIndex(SURFACE_FG);
+  state.saved_before_battle = GetSystemData()->savedBeforeBattle();
+  return state;
+}
+
+std::vector<uint8_t> FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The slot list's cursor moved by the key onto the slot, decided; whether the question came.
+bool MoveAndDecideSlot(SampleRoad& run, GameKeyBits key, int slot) {
+  run.Press(key);
+  if (!run.d.RunUntil("slot " + std::to_string(slot), [slot](const ProgramDriver&) {
+        return SlotMenu()->cursor == slot;
+      }, 30)) {
+    return false;
+  }
+  run.Press(kGameKey0);
+  return UntilSlotMenuSubStep(run, "the question", 12, 60);
+}
+
+// The new game's offer to save before its battle: the eyecatch's save entry, slot 2 (empty)
+// saved into with state set apart from what the boot and the scene left; then the next program
+// on the same save files continues from the title: a damaged slot 3 is refused and left as it
+// is, slot 2 gives back exactly the state saved.
+TEST(SampleBoot, ASaveMadeInTheSaveMenuLoadsBackThroughTheLoadMenu) {
+  GameState saved;
+  std::vector<uint8_t> file;
+  {
+    SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+    ASSERT_TRUE(run.BootToTitleMenu());
+    run.ChooseRow(0);  // new game
+    ASSERT_TRUE(run.UntilMode(30, 300));
+    ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500,
+                               30));
+    ASSERT_TRUE(Choose(run, "the battle", 2));
+    ASSERT_TRUE(run.d.RunUntil("the eyecatch", [](const ProgramDriver&) {
+      return CTamvikIcat::IsIcat_SvCnt();
+    }, 600));
+    run.d.Run(120);  // the menu turns in
+    run.Press(kGameKey0);  // its first entry: save
+    ASSERT_TRUE(UntilSlotMenuSubStep(run, "the slot list", 2, 300));
+    EXPECT_EQ(SlotMenu()->menuState, 3);
+    SetMacroP(10, 0x8123);  // a trust value
+    SetMacroP(21, 0x7FF0);
+    SetMacroA(200, 4321);
+    Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
+    ASSERT_TRUE(MoveAndDecideSlot(run, kGameKeyDown, 2));
+    run.Press(kGameKey0);  // "是"
+    const fs::path slot = run.system_dat.parent_path() / "data2.sav";
+    ASSERT_TRUE(run.d.RunUntil("the save", [&slot](const ProgramDriver&) {
+      return fs::exists(slot);
+    }, 60));
+    saved = StateNow();
+    file = FileBytes(slot);
+    ASSERT_EQ(file.size(), kGameSaveSize);
+    EXPECT_EQ(file[8], saved.layer5_on_top ? 3 : 2);
+    EXPECT_EQ(file[9], saved.layer5_on_top ? 2 : 3);
+    EXPECT_EQ(saved.adv[0] | saved.adv[1] << 8, testsupport::kSampleNewGameScene);
+    EXPECT_TRUE(run.d.host_window().boxes.empty());
+  }
+
+  SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  const fs::path folder = run.system_dat.parent_path();
+  WriteBytes(folder / "data2.sav", file);
+  const std::vector<uint8_t> damaged(file.begin(), file.begin() + 500);
+  WriteBytes(folder / "data3.sav", damaged);
+  ASSERT_TRUE(run.BootToTitleMenu());
+  const GameState booted = StateNow();
+  EXPECT_NE(booted.vars, saved.vars);
+  run.ChooseRow(1);  // continue
+  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the slot list", 2, 300));
+  EXPECT_EQ(SlotMenu()->menuState, 2);
+  // The damaged slot lists as empty: deciding it only plays the error sound.
+  for (int i = 0; i < 2; ++i) {
+    run.Press(kGameKeyDown);
+    run.d.Run(4);
+  }
+  ASSERT_EQ(SlotMenu()->cursor, 3);
+  run.Press(kGameKey0);
+  run.d.Run(20);
+  EXPECT_EQ(SlotMenuSubStep(), 2);
+  EXPECT_EQ(CTamvikBup::IsLoaded(), 0);
+  EXPECT_EQ(StateNow().vars, booted.vars);
+  EXPECT_EQ(FileBytes(folder / "data3.sav"), damaged);
+  // Slot 2: the state saved, whole.
+  ASSERT_TRUE(MoveAndDecideSlot(run, kGameKeyUp, 2));
+  // The backgrounds composed the other way round before the load.
+  if (StateNow().layer5_on_top == saved.layer5_on_top) {
+    Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
+  }
+  run.Press(kGameKey0);  // "是"
+  ASSERT_TRUE(run.d.RunUntil("the load", [](const ProgramDriver&) {
+    return CTamvikBup::IsLoaded() == 1;
+  }, 300));
+  const GameState loaded = StateNow();
+  EXPECT_EQ(loaded.adv, saved.adv);
+  EXPECT_EQ(loaded.vars, saved.vars);
+  EXPECT_EQ(GetMacroP(10), 0x8123);
+  EXPECT_EQ(loaded.layer5_on_top, saved.layer5_on_top);
+  EXPECT_EQ(loaded.saved_before_battle, saved.saved_before_battle);
+  EXPECT_EQ(FileBytes(folder / "data3.sav"), damaged);
+  EXPECT_TRUE(run.d.host_window().boxes.empty());
 }
 
 }  // namespace

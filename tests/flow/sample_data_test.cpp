@@ -1,6 +1,6 @@
 // The sample install directory's generator (testsupport/sample_data.h): the same bytes on every
-// run, box glyphs for the same codes when no face is there, and the texts it gathers from the
-// sources.
+// run, box glyphs for the same codes when no face is there, the texts it gathers from the
+// sources, and a written font that holds every character of the program's own messages.
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,13 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/gfx/text/text_big5.h"
 #include "platform/little_endian.h"
+#include "testsupport/program_messages.h"
 #include "testsupport/sample_data.h"
 #include "testsupport/temp_tree.h"
 
@@ -83,6 +86,42 @@ TEST(SampleData, TwoRunsWithoutTheFaceGiveTheSameBytesAndBoxesForTheBuildsCodes)
     }
   }
   EXPECT_EQ(a.at("ENG12.DAT").size(), 96u * 144u);
+}
+
+TEST(SampleData, TheWrittenFontHoldsEveryCharacterOfTheProgramsMessagesAndLiterals) {
+  const std::vector<uint16_t> codes = Codes(ReadHost(fs::path(TAMVIK_SAMPLE_DIR) / "CHT.DAT"));
+  ASSERT_FALSE(codes.empty());
+  // Each character of a text by itself: its Big5 code, or none for a character Big5 cannot hold
+  // (the two boxes whose texts are simplified Chinese, which the system's box font draws).
+  const auto check = [&](const std::string& text, bool all_big5) -> size_t {
+    SCOPED_TRACE(text);
+    size_t drawn = 0;
+    for (size_t i = 0; i < text.size();) {
+      const auto lead = static_cast<uint8_t>(text[i]);
+      const size_t bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      const std::string one = text.substr(i, bytes);
+      i += bytes;
+      if (bytes == 1) continue;  // the single-byte glyphs hold all of ASCII
+      const std::optional<std::string> big5 = Big5FromUtf8(one);
+      if (!big5) {
+        EXPECT_FALSE(all_big5) << one << " has no Big5 code";
+        continue;
+      }
+      EXPECT_EQ(big5->size(), 2u) << one;
+      if (big5->size() != 2) continue;
+      const auto code = static_cast<uint16_t>(static_cast<uint8_t>((*big5)[0]) << 8 |
+                                              static_cast<uint8_t>((*big5)[1]));
+      EXPECT_TRUE(std::binary_search(codes.begin(), codes.end(), code)) << one << " missing";
+      ++drawn;
+    }
+    return drawn;
+  };
+  const std::vector<std::string> messages = testsupport::ProgramMessageTexts();
+  // The box that says the program runs already is drawn whole with the glyph fonts.
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(check(messages[0], true), 8u);
+  for (const std::string& text : messages) check(text, false);
+  for (const std::string& text : testsupport::GatherSourceTexts(TAMVIK_SOURCE_DIR)) check(text, false);
 }
 
 TEST(SampleData, GathersTheWideLiteralsOfTheSourcesOnce) {

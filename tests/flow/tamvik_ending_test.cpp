@@ -21,7 +21,6 @@
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/sound/dsound_func.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"
 #include "game/macro_vars.h"
@@ -29,6 +28,7 @@
 #include "platform/surface.h"
 #include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/spr_writer.h"
 #include "testsupport/wav_writer.h"
@@ -625,7 +625,7 @@ TEST(EndingFrames, FirstRowsReachTheScreen) {
 
 TEST(EndingRoad, StageClearLeadsThroughTheEndingToTheMakerLogo) {
   EndingRig rig(true);
-  FillManagerStandIns(rig.d.sequences());
+  testsupport::FillManagerStandIns(rig.d.sequences());
   GameSequences& s = rig.d.sequences();
   s.ending.start = [](GameTaskRec* owner, int n) { E::StartEndingMain(owner, n); };
   s.ending.is_running = [] { return !E::IsEndingEnd(); };

@@ -16,12 +16,12 @@
 #include "engine/gfx/window/window.h"
 #include "engine/input/dinput.h"
 #include "engine/sound/dsound_func.h"
-#include "flow/general_stand_ins.h"
 #include "game/game_context.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/test_scene.h"
 #include "testsupport/wav_writer.h"
@@ -46,7 +46,7 @@ struct Fake {
 
 class Manager : public ::testing::Test {
  protected:
-  Manager() : d(WithFakes()) { FillManagerStandIns(d.sequences()); }
+  Manager() : d(WithFakes()) { testsupport::FillManagerStandIns(d.sequences()); }
 
   void FakeScene() {
     d.sequences().scene.start = [this](GameTaskRec*) {

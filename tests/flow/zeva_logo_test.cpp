@@ -18,7 +18,6 @@
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"
 #include "engine/movie/movie.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_open.h"
 #include "game/game_context.h"
@@ -29,6 +28,7 @@
 #include "platform/surface.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/tamvik_spr.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/spr_writer.h"
 
@@ -149,7 +149,7 @@ ProgramDriver::Options Options(uint32_t* extra_ms) {
 class Rig {
  public:
   explicit Rig(bool real_opening = false) : d(Options(&jump_ms)) {
-    FillManagerStandIns(d.sequences());
+    testsupport::FillManagerStandIns(d.sequences());
     auto& s = d.sequences();
     s.logo.start = [](GameTaskRec* owner, int form) {
       if (form == 0) {

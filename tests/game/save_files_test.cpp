@@ -77,19 +77,19 @@ TEST(SaveFiles, GameSaveBeforeABattleRoundTripsWithBit15OnlyInTheFile) {
   SaveRig rig;
   FillState();
   GetSystemData()->setSavedBeforeBattle(1);
-  // Layer 5 above layer 6: their compose positions go into bytes 8 and 9.
+  // Layer 5 above layer 6: their compose positions, counted from 1, go into bytes 8 and 9.
   Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
   testsupport::TraceCapture trace;
   ASSERT_EQ(SaveGameData(4), 1);
   EXPECT_TRUE(trace.Contains("GameSave Filename=save\\data4.sav"));
   EXPECT_EQ(GetAdvState()->sceneCode(), 0x0A05) << "bit 15 is never left set in memory";
-  EXPECT_EQ(GetAdvState()->layer5Position(), Ctx().ddraw.GetLayerIndex(SURFACE_BG));
-  EXPECT_EQ(GetAdvState()->layer6Position(), Ctx().ddraw.GetLayerIndex(SURFACE_FG));
+  EXPECT_EQ(GetAdvState()->layer5Position(), 3);
+  EXPECT_EQ(GetAdvState()->layer6Position(), 2);
 
   const Bytes file = rig.Slot(4);
   ASSERT_EQ(file.size(), 8768u);
   testsupport::ByteBuilder want(8768);
-  want.U16(0, 0x0A05 | 0x8000).U16(2, 12).U8(8, 2).U8(9, 1).U8(11, 0x5A).U32(16, 0x12345);
+  want.U16(0, 0x0A05 | 0x8000).U16(2, 12).U8(8, 3).U8(9, 2).U8(11, 0x5A).U32(16, 0x12345);
   want.U16(34, 320).U16(36, 240).U8(47, 0xA5);
   want.U32(48, 0xAABBCCDD).U32(48 + 4 * 999, 0x01020304).U32(4048, 1);
   want.U32(4052 + 4, 0x11223344).U32(8052, 999);
@@ -110,6 +110,56 @@ TEST(SaveFiles, GameSaveBeforeABattleRoundTripsWithBit15OnlyInTheFile) {
     EXPECT_EQ(Game().macro.depth1, vars.depth1);
     EXPECT_EQ(Game().macro.depth2, vars.depth2);
     EXPECT_EQ(Game().macro.vars, vars.vars);
+  }
+}
+
+// Whether layer 5 (the background) is composed above layer 6.
+bool Layer5OnTop() {
+  return Ctx().ddraw.GetLayerIndex(SURFACE_BG) > Ctx().ddraw.GetLayerIndex(SURFACE_FG);
+}
+void PutLayer5OnTop(bool on_top) {
+  if (Layer5OnTop() != on_top) Ctx().ddraw.SwapLayers(SURFACE_BG, SURFACE_FG);
+}
+
+TEST(SaveFiles, TheBackgroundOrderIsSavedAsThreeTwoOrTwoThreeAndLoadedBack) {
+  for (bool five_on_top : {true, false}) {
+    SCOPED_TRACE(five_on_top ? "layer 5 above" : "layer 6 above");
+    SaveRig rig;
+    PutLayer5OnTop(five_on_top);
+    ASSERT_EQ(SaveGameData(3), 1);
+    const Bytes file = rig.Slot(3);
+    ASSERT_EQ(file.size(), 8768u);
+    EXPECT_EQ(file[8], five_on_top ? 3 : 2);
+    EXPECT_EQ(file[9], five_on_top ? 2 : 3);
+    {
+      testsupport::TestGame fresh;
+      Ctx().file_io.SetInstallDir(rig.tree.install().c_str());
+      PutLayer5OnTop(!five_on_top);
+      ASSERT_EQ(LoadGameData(3), 1);
+      EXPECT_EQ(Layer5OnTop(), five_on_top);
+    }
+  }
+}
+
+TEST(SaveFiles, BackgroundPositionsOutsideTheComposeOrderLoadWithLayer5Above) {
+  const struct {
+    uint8_t five, six;
+  } cases[] = {{0, 0}, {2, 1}, {1, 2}, {3, 3}, {4, 2}, {255, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.five} << ", " << int{c.six});
+    SaveRig rig;
+    Bytes file = testsupport::SaveFileBytes({.scene = 0x0305});
+    file[8] = c.five;
+    file[9] = c.six;
+    rig.WriteSlot(6, file);
+    PutLayer5OnTop(false);
+    testsupport::TraceCapture trace;
+    ASSERT_EQ(LoadGameData(6), 1);
+    EXPECT_TRUE(Layer5OnTop());
+    EXPECT_EQ(GetAdvState()->layer5Position(), 3);
+    EXPECT_EQ(GetAdvState()->layer6Position(), 2);
+    EXPECT_EQ(GetAdvState()->sceneCode(), 0x0305);
+    EXPECT_TRUE(trace.Contains("compose positions"));
   }
 }
 

@@ -7,15 +7,15 @@
 #include <string>
 
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/game_task.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_general.h"
 #include "game/game_state.h"
 #include "game/macro_vars.h"
 #include "minigames/framework/minigame_framework.h"
 #include "minigames/framework/minigame_rank.h"
 #include "minigames/minigame_context.h"
+#include "testsupport/general_stand_ins.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/program_driver.h"
 
@@ -37,7 +37,7 @@ std::string HostPath(std::string path) {
 class Handover : public ::testing::Test {
  protected:
   Handover() : d(WithFakes()) {
-    FillManagerStandIns(d.sequences());
+    testsupport::FillManagerStandIns(d.sequences());
     WireMinigameSequences(d.sequences());
     d.sequences().scene.start = [](GameTaskRec*) {};
     d.sequences().scene_end = [] {};

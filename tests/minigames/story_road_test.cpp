@@ -14,7 +14,7 @@
 
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_general.h"
 #include "game/game_context.h"

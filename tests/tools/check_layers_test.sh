@@ -12,7 +12,7 @@ failures=0
 # A clean small tree every case starts from: one file per layer, each including what stands below.
 clean_tree() {
   rm -rf "$work/tree"
-  mkdir -p "$work/tree"/{platform/sdl,engine/gfx,engine/app/main,game,scene,flow,bench,tests/engine}
+  mkdir -p "$work/tree"/{platform/sdl,engine/gfx,program,game,scene,flow,bench,tests/engine}
   cd "$work/tree" || exit 2
   printf '#include <cstdint>\nint Clock();\n' > platform/clock.h
   printf '#include <SDL.h>\n#include <unistd.h>\n#include "platform/clock.h"\n' > platform/sdl/window.cpp
@@ -51,7 +51,7 @@ clean_tree
 expect "clean tree" ""
 
 plant engine/gfx/blit.cpp '#include <cstring>\n\n#include "flow/x.h"\n'
-expect "engine includes flow" "engine/gfx/blit.cpp:3: engine includes game or an area: #include \"flow/x.h\""
+expect "engine includes flow" "engine/gfx/blit.cpp:3: engine includes game, an area or the composition root: #include \"flow/x.h\""
 
 plant engine/gfx/blit.cpp '#include <vector>\n  #  include <SDL.h>\n'
 expect "SDL in engine" "engine/gfx/blit.cpp:2: SDL header outside platform/sdl: #  include <SDL.h>"
@@ -74,8 +74,40 @@ expect "game includes scene" "game/menu.h:2: game includes an area or the compos
 plant platform/files.cpp '#include "engine/files/file_io.h"\n'
 expect "platform includes engine" "platform/files.cpp:1: platform includes a layer above it"
 
-plant engine/app/main/main.cpp '#include "flow/game_boot.h"\n#include "debug/debug_menu.h"\n'
-expect "composition root includes flow" ""
+plant program/main.cpp '#include "flow/game_boot.h"\n#include "debug/debug_menu.h"\n#include "battle_events/e.h"\n'
+expect "composition root includes the areas" ""
+
+# The composition root sits outside engine/: nothing in engine/ may include an area, and nothing
+# but the root itself may include the root.
+plant engine/app/main/main.cpp '#include "flow/game_boot.h"\n'
+expect "engine's old root folder includes flow" "engine/app/main/main.cpp:1: engine includes game, an area or the composition root"
+
+plant engine/app/spine/spine.cpp '#include "program/game_wiring.h"\n'
+expect "engine includes the root" "engine/app/spine/spine.cpp:1: engine includes game, an area or the composition root"
+
+plant battle_events/events.cpp '#include "battle/slg_unit.h"\n#include "program/game_wiring.h"\n'
+expect "area includes the root" "battle_events/events.cpp:2: an area includes the composition root"
+
+# The order among the areas.
+plant battle/slg_start.cpp '#include "battle/slg_unit.h"\n#include "scene/x.h"\n#include "battle_events/event_check.h"\n'
+expect "battle core includes the events" "battle/slg_start.cpp:3: the battle core includes an area above it: #include \"battle_events/event_check.h\""
+
+for area in battle_effects debug flow minigames; do
+  plant battle/slg_turn.h "#pragma once\n#include \"$area/x.h\"\n"
+  expect "battle core includes $area" "battle/slg_turn.h:2: the battle core includes an area above it"
+done
+
+plant battle_effects/hero.cpp '#include "battle/slg_attack.h"\n#include "battle_events/event_flags.h"\n'
+expect "attack effects include the events" "battle_effects/hero.cpp:2: the attack effects include the battle events"
+
+plant battle_events/scripts.cpp '#include "battle/slg_unit.h"\n#include "battle_effects/hero.h"\n'
+expect "events include the attack effects" ""
+
+plant scene/title.h '#include "scene/menu.h"\n#include "flow/boot.h"\n'
+expect "scene includes flow" "scene/title.h:2: scene includes another area: #include \"flow/boot.h\""
+
+plant debug/debug_menu.cpp '#include "battle/slg_start.h"\n#include "flow/boot.h"\n#include "minigames/m.h"\n'
+expect "debug includes the areas" ""
 
 plant bench/compose_bench.cpp '#include <SDL.h>\n#include "engine/gfx/draw.h"\n'
 expect "bench includes SDL" ""

@@ -10,6 +10,8 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/frame_rate.h"
 #include "engine/core/game_task.h"
+#include "engine/gfx/text/text_big5.h"
+#include "engine/gfx/text/text_draw.h"
 #include "platform/config.h"
 #include "platform/files.h"
 #include "platform/pixel_traits.h"
@@ -34,8 +36,9 @@ void OnDestroy(platform::Window* window) {
   window->PostEvent({EventKind::kQuit, static_cast<uint32_t>(AppGetExitStatus())});
 }
 
-// The glyph fonts did not load: names the files that are missing and where they were looked for,
-// or the file that is there but unusable and why.
+// The glyph fonts did not load: a box (which needs no game window; the real backend also writes
+// it to stderr) names the files that are missing and where they were looked for, or the file
+// that is there but unusable and why.
 void ReportFontsMissing(platform::Window* window) {
   static constexpr const char* kFontFiles[] = {"CHT.DAT", "ENG12.DAT", "CHT24.DAT"};
   platform::Files* files = Ctx().platform.files;
@@ -51,9 +54,19 @@ void ReportFontsMissing(platform::Window* window) {
   const std::string cause =
       !missing.empty() ? "missing " + missing
                        : (failure.empty() ? std::string("a font file could not be read") : failure);
-  window->Report(std::string(missing.empty() ? "glyph fonts unusable" : "glyph fonts not found") +
-                 " in the working directory " + where + ": " + cause +
-                 " (the game reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)");
+  window->MessageBox(false,
+                     std::string(missing.empty() ? "glyph fonts unusable" : "glyph fonts not found") +
+                         " in the working directory " + where + ": " + cause +
+                         " (the game reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
+                     "ERROR");
+}
+
+// One line of a box's text with the glyph fonts, as the game draws its own text.
+bool BoxLineGlyphs(const std::string& utf8, platform::BoxTextLine& out) {
+  const std::optional<std::string> big5 = Big5FromUtf8(utf8);
+  if (!big5) return false;
+  out.height = CDdrawText::kLineHeight;
+  return Ctx().ddraw_text.LineCoverage(*big5, out.width, out.levels);
 }
 
 }  // namespace
@@ -64,9 +77,13 @@ int WinMain(const GameHooks& hooks) {
   if (platform::TraceWanted(Ctx().platform.config)) trace.emplace(stderr);
   int exit_code = 0;
   platform::Window* window = AppStart(hooks, exit_code);
-  if (window == nullptr) return exit_code;
+  if (window == nullptr) {
+    if (platform::Window* seam = Ctx().platform.window) seam->SetBoxGlyphs({});
+    return exit_code;
+  }
   while (MessageLoopStep(window, exit_code)) {
   }
+  window->SetBoxGlyphs({});
   return exit_code;
 }
 
@@ -82,9 +99,25 @@ platform::Window* AppStart(const GameHooks& hooks, int& exit_code) {
     exit_code = kExitNoDisplay;
     return nullptr;
   }
+  // The glyph fonts first: the boxes of the program's own messages are drawn with them (the
+  // system's box font may lack characters of them). Their absence is said after the install
+  // check.
+  const bool fonts = Services().LoadFont() != 0;
+  seam->SetBoxGlyphs(BoxLineGlyphs);
   if (seam->AnotherInstanceRunning()) {
-    seam->MessageBox(false, "TAMVIKＰＣ版已經啟動了", "ERROR");
+    seam->MessageBox(false, kAlreadyRunningText, "ERROR");
     exit_code = kExitAlreadyRunning;
+    return nullptr;
+  }
+  // The checks whose failure a person can act on come before the window, so that no empty game
+  // window stands behind their boxes: the install settings, then the glyph fonts.
+  if (hooks.check_install && hooks.check_install() == 0) {
+    exit_code = kExitNotInstalled;
+    return nullptr;
+  }
+  if (!fonts) {
+    ReportFontsMissing(seam);
+    exit_code = kExitSetupFailed;
     return nullptr;
   }
   platform::Window* window = CreateMainWindow();
@@ -138,21 +171,12 @@ platform::Window* CreateMainWindow() {
 }
 
 int AppInit(platform::Window* window) {
-  // A missing install shows its box and sets the quit request: the first frame ends the program.
   const GameHooks& game = Ctx().game_hooks;
-  if (game.check_install) game.check_install();
-
   EngineServices& services = Services();
   if (services.InitDirectDraw(window) == 0) {
     AppSetExitStatus(kExitSetupFailed);
     TermAndClose(window);
     return 0;
-  }
-  // Without its fonts the game shows no text: said, and the first frame ends the program.
-  if (services.LoadFont() == 0) {
-    ReportFontsMissing(window);
-    AppSetExitStatus(kExitSetupFailed);
-    AppSetQuit();
   }
   // The glyph renderer packs pixels as the display does: RGB565 when pure green fills RGB565's
   // green field.
@@ -178,7 +202,7 @@ int AppFrame(platform::Window* window) {
   services.SoundUpdate(app.GetTime());
   services.AnimeExec(app.GetTime());
   if (services.ShowWindow() == 0) {
-    window->MessageBox(true, "CDdrawFunc::ShowWindow Failed\n", "ERROR");
+    window->MessageBox(true, kShowWindowFailedText, "ERROR");
     AppSetExitStatus(kExitSetupFailed);
     TermAndClose(window);
   }

@@ -12,6 +12,9 @@
 
 // The window title, also the name the single-instance test looks for (UTF-8).
 inline constexpr const char* kMainWindowTitle = "TAMVIKPC版";
+// The program's own box texts (UTF-8).
+inline constexpr const char* kAlreadyRunningText = "TAMVIKＰＣ版已經啟動了";
+inline constexpr const char* kShowWindowFailedText = "CDdrawFunc::ShowWindow Failed\n";
 inline constexpr int kMainWindowWidth = 640;
 inline constexpr int kMainWindowHeight = 480;
 
@@ -22,9 +25,13 @@ inline constexpr int kMainWindowHeight = 480;
 int WinMain(const GameHooks& hooks);
 
 // The entry's part before the loop; the hooks are kept in the current context for the start-up
-// and every frame. Returns the window when the loop should run; null when the program ends at
-// once, with `exit_code` set: kExitNoDisplay (said through Window::Report, before the
-// single-instance lock is taken), kExitAlreadyRunning (its box) or kExitSetupFailed (no window).
+// and every frame. In order: the display test, the glyph fonts (loaded first: the program's
+// boxes are drawn with them, Window::SetBoxGlyphs), the single-instance test, the install check
+// (the game's hook), the fonts' absence said, then the window and AppInit. Returns the window when the
+// loop should run; null when the program ends at once, before any window, with `exit_code` set:
+// kExitNoDisplay (said through Window::Report, before the single-instance lock is taken),
+// kExitAlreadyRunning (its box), kExitNotInstalled (the install box), kExitSetupFailed (the
+// glyph fonts' box, or no window).
 platform::Window* AppStart(const GameHooks& hooks, int& exit_code);
 
 // One iteration of the message loop, reading the loop mode anew:
@@ -38,9 +45,9 @@ bool MessageLoopStep(platform::Window* window, int& exit_code);
 // when the window cannot be made.
 platform::Window* CreateMainWindow();
 
-// Starts the engine services in their fixed order; 1, or 0 when the display cannot start (the
-// engine is then released and the window asked to close). Missing glyph fonts are reported
-// (Window::Report) and end the program at its first frame, as a missing install does.
+// Starts the engine services in their fixed order (the install check and the glyph fonts have
+// run before the window); 1, or 0 when the display cannot start (the engine is then released and
+// the window asked to close).
 int AppInit(platform::Window* window);
 
 // One frame. Returns 1 when a new 1/60 s step was due (whether or not the program is active),

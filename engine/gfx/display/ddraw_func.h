@@ -53,6 +53,8 @@ class CDdrawFunc {
   ComposeHooks& hooks() { return hooks_; }
 
   // ---- Set-up and surface table ----
+  // The text of the box a failed set-up shows (UTF-8).
+  static constexpr const char* kInitFailedText = "DirectX 的初始化失敗了。\n結束程式。";
   // Opens the display and makes every surface; on any failure shows the error box owned by the
   // program window and returns 0, leaving the rest to ReleaseDirectDraw.
   int InitDirectDraw();

@@ -10,7 +10,6 @@ using platform::SurfaceRole;
 
 namespace {
 
-constexpr const char* kInitFailedText = "DirectX 的初始化失敗了。\n結束程式。";
 constexpr const char* kErrorCaption = "ERROR";
 
 bool IsLayerId(SurfaceId id) { return id >= SURFACE_ROOT && id <= SURFACE_TEXT; }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/debug_trace.h"
+#include "engine/gfx/text/text_big5.h"
 #include "platform/pixel_traits.h"
 #include "platform/platform.h"
 #include "platform/surface.h"
@@ -431,6 +432,44 @@ int CDdrawText::DrawStringToDesc(const char* text, int length, int x, int y,
     }
   }
   return 0;
+}
+
+// --- Coverage of a line ---------------------------------------------------------------------
+
+bool CDdrawText::LineCoverage(std::string_view big5, int& width, std::vector<uint8_t>& levels) const {
+  struct Cell {
+    const uint8_t* glyph;
+    int width;
+  };
+  std::vector<Cell> cells;
+  width = 0;
+  for (size_t i = 0; i < big5.size();) {
+    const size_t bytes = Big5CharBytes(big5.data(), big5.size(), i);
+    const auto first = static_cast<uint8_t>(big5[i]);
+    const uint8_t* glyph = nullptr;
+    if (bytes == 2) {
+      glyph = Glyph24(big5.data() + i);
+    } else if (first >= 32 && first <= 127) {
+      glyph = Glyph12(first);
+    }
+    if (glyph == nullptr) return false;
+    const int cell_width = bytes == 2 ? kAdvance24 : kAdvance12;
+    cells.push_back({glyph, cell_width});
+    width += cell_width;
+    i += bytes;
+  }
+  levels.assign(static_cast<size_t>(width) * kLineHeight, 0);
+  int left = 0;
+  for (const Cell& cell : cells) {
+    for (int r = 0; r < kLineHeight; ++r) {
+      const uint8_t* row = cell.glyph + r * (cell.width / 2);
+      for (int c = 0; c < cell.width; ++c) {
+        levels[static_cast<size_t>(r * width + left + c)] = static_cast<uint8_t>(Level(row, c));
+      }
+    }
+    left += cell.width;
+  }
+  return true;
 }
 
 // --- Surface wrappers ------------------------------------------------------------------------

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/gfx/gfx_types.h"
@@ -151,6 +152,14 @@ class CDdrawText {
   // place, copied unchanged. 0, or 16 when the code has no glyph.
   int DrawGlyphBuf(const char* ch, int x, int y, const SurfaceDesc& destination,
                    const SurfaceDesc& source, uint32_t colour) const;
+
+  // --- Coverage of a line ------------------------------------------------------------------
+
+  // The coverage levels (0-15) of one line of Big5 text laid out as the string draw lays it out
+  // (a double-byte character 24 pixels wide, a single-byte one 12), `width` x 24 row by row.
+  // False when a character has no loaded glyph, or a byte is neither a printable single-byte
+  // character nor a double-byte one (a control byte, a lone lead byte).
+  bool LineCoverage(std::string_view big5, int& width, std::vector<uint8_t>& levels) const;
 
   // --- Look-up and observation -------------------------------------------------------------
 

@@ -31,7 +31,7 @@ class SpriteAnimeTest : public AnimeTest {
 };
 
 TEST_F(SpriteAnimeTest, MovesByItsStepsPerIntervalAndEndsAtTheTargets) {
-  AnimeRec* move = anime().CreateSpriteAnime(sprite, 0, 100, 10, 0, 50, 5, 0, 10);
+  AnimeHandle move = anime().CreateSpriteAnime(sprite, 0, 100, 10, 0, 50, 5, 0, 10);
   anime().SetCallback(move, LogCallback, 3);
   Frame(16);  // the start values
   EXPECT_EQ(sprite->rect.left, 0);
@@ -72,7 +72,7 @@ TEST_F(SpriteAnimeTest, EachModeEndsAsItsSpriteCallWithTheTargetsAndIntervalZero
                     : c.mode == 1 ? spr().SetSpriteScale(twin, c.a1, c.b1)
                                   : spr().SetSpriteTurn(twin, c.a1, c.b1);
     ASSERT_EQ(set, 1);
-    AnimeRec* anim = anime().CreateSpriteAnime(sprite, c.a0, c.a1, c.step_a, c.b0, c.b1,
+    AnimeHandle anim = anime().CreateSpriteAnime(sprite, c.a0, c.a1, c.step_a, c.b0, c.b1,
                                                c.step_b, c.mode, c.interval);
     ASSERT_EQ(anime().SetAutoClear(&anim), 1);
     Frame(16);
@@ -90,14 +90,14 @@ TEST_F(SpriteAnimeTest, EachModeEndsAsItsSpriteCallWithTheTargetsAndIntervalZero
 TEST_F(SpriteAnimeTest, AFailedApplyEndsTheAnimation) {
   // An unknown mode fails at the start and changes nothing.
   const Rect before = sprite->rect;
-  AnimeRec* unknown = anime().CreateSpriteAnime(sprite, 5, 9, 1, 5, 9, 1, 3, 10);
+  AnimeHandle unknown = anime().CreateSpriteAnime(sprite, 5, 9, 1, 5, 9, 1, 3, 10);
   ASSERT_EQ(anime().SetAutoClear(&unknown), 1);
   Frames(3, 16);
   EXPECT_EQ(unknown, nullptr);
   EXPECT_EQ(sprite->rect.left, before.left);
 
   // The sprite deleted under a running animation: the next step ends it without touching it.
-  AnimeRec* move = anime().CreateSpriteAnime(sprite, 0, 100, 1, 0, 100, 1, 0, 10);
+  AnimeHandle move = anime().CreateSpriteAnime(sprite, 0, 100, 1, 0, 100, 1, 0, 10);
   ASSERT_EQ(anime().SetAutoClear(&move), 1);
   Frames(2, 16);
   spr().DeleteSprite(&sprite);
@@ -122,7 +122,7 @@ class ScrollTest : public AnimeTest {
 };
 
 TEST_F(ScrollTest, AMoveNeedsStrictlyMoreThanTheIntervalLeft) {
-  AnimeRec* scroll = anime().CreateLayerScroll(SURFACE_BG, 3, 2, 100, 100);
+  AnimeHandle scroll = anime().CreateLayerScroll(SURFACE_BG, 3, 2, 100, 100);
   ASSERT_NE(scroll, nullptr);
   Frame(16);
   struct Step {
@@ -138,7 +138,7 @@ TEST_F(ScrollTest, AMoveNeedsStrictlyMoreThanTheIntervalLeft) {
 }
 
 TEST_F(ScrollTest, SkipKeyCountsAndMovesFourfoldAndTheScrollEndsAfterItsMoves) {
-  AnimeRec* scroll = anime().CreateLayerScroll(SURFACE_BG, 3, 2, 100, 10);
+  AnimeHandle scroll = anime().CreateLayerScroll(SURFACE_BG, 3, 2, 100, 10);
   ASSERT_EQ(anime().SetAutoClear(&scroll), 1);
   driver.HoldSkip(true);
   Frame(16);
@@ -153,7 +153,7 @@ TEST_F(ScrollTest, SkipKeyCountsAndMovesFourfoldAndTheScrollEndsAfterItsMoves) {
 }
 
 TEST_F(ScrollTest, WrapAndPrecision) {
-  AnimeRec* wrap = anime().CreateLayerScroll(SURFACE_BG, 15, 0, 100, 100);
+  AnimeHandle wrap = anime().CreateLayerScroll(SURFACE_BG, 15, 0, 100, 100);
   ASSERT_EQ(anime().SetScrollWrap(wrap, 40, 0), 1);
   Frame(16);
   for (int expected : {15, 30, 5, 20, 35, 10}) {
@@ -164,7 +164,7 @@ TEST_F(ScrollTest, WrapAndPrecision) {
 
   // Quarter pixels across, half pixels down, from the layer's current position.
   ASSERT_EQ(ddraw().SetLayerScroll(SURFACE_BG, 8, 6), 1);
-  AnimeRec* fine = anime().CreateLayerScroll(SURFACE_BG, 1, 3, 100, 100);
+  AnimeHandle fine = anime().CreateLayerScroll(SURFACE_BG, 1, 3, 100, 100);
   ASSERT_EQ(anime().SetScrollPrecision(fine, 4, 2), 1);
   ASSERT_EQ(anime().SetScrollPrecision(fine, 0, -1), 1);  // ignored
   Frame(16);
@@ -264,7 +264,7 @@ TEST_F(AnimeTest, PointMoveStepsEqualTheMotionFromItsStartWhateverChangesOnTheWa
     AnimePoint point = m.point;
     AnimePoint velocity = m.velocity;
     AnimePoint acceleration = m.acceleration.value_or(AnimePoint{});
-    AnimeRec* move = anime().CreatePointMove(&point, &velocity,
+    AnimeHandle move = anime().CreatePointMove(&point, &velocity,
                                              m.acceleration ? &acceleration : nullptr, 0);
     anime().SetMoveCtrl(move, Ptr(m.low_point), Ptr(m.high_point));
     anime().SetMoveCtrl2(move, Ptr(m.low_velocity), Ptr(m.high_velocity));
@@ -293,7 +293,7 @@ TEST_F(AnimeTest, PointMoveStepsEqualTheMotionFromItsStartWhateverChangesOnTheWa
 TEST_F(AnimeTest, PointMoveWithAFrameCountEndsKeepingItsLastValues) {
   AnimePoint point{0, 0};
   AnimePoint velocity{1, 2};
-  AnimeRec* move = anime().CreatePointMove(&point, &velocity, nullptr, 30);
+  AnimeHandle move = anime().CreatePointMove(&point, &velocity, nullptr, 30);
   ASSERT_EQ(anime().SetAutoClear(&move), 1);
   Frame(16);
   Frame(400);  // 24 frames
@@ -326,7 +326,7 @@ TEST_F(AnimeTest, FadeLevelsAreLinearInFramesAndTheCallbackRunsOnce) {
   };
   for (const Case& c : cases) {
     anime_test::CallbackLogClear();
-    AnimeRec* fade = anime().CreateFade(c.from, c.to, c.frames, c.type);
+    AnimeHandle fade = anime().CreateFade(c.from, c.to, c.frames, c.type);
     anime().SetCallback(fade, LogCallback, 4);
     Frame(16);
     EXPECT_EQ(ddraw().GetFadeLevel(), c.from);
@@ -370,7 +370,7 @@ TEST_F(AnimeTest, WaveShiftsEachBandAlongATriangleWaveWithWrapAround) {
     for (int y = 0; y < 16; ++y) {
       for (int x = 0; x < 100; ++x) layer->Row(y)[x] = static_cast<uint16_t>(x);
     }
-    AnimeRec* wave = anime().CreateWave(r.left, r.top, r.right, r.bottom, c.phase, 2, 4, 4,
+    AnimeHandle wave = anime().CreateWave(r.left, r.top, r.right, r.bottom, c.phase, 2, 4, 4,
                                         SURFACE_BG, 100);
     ASSERT_NE(wave, nullptr);
     Frame(16);

@@ -14,8 +14,8 @@ using anime_test::CallbackLog;
 using anime_test::LogCallback;
 
 TEST_F(AnimeTest, NewestAnimationIsSteppedFirst) {
-  AnimeRec* older = anime().CreateTimer();
-  AnimeRec* newer = anime().CreateTimer();
+  AnimeHandle older = anime().CreateTimer();
+  AnimeHandle newer = anime().CreateTimer();
   anime().SetCallback(older, LogCallback, 1);
   anime().SetCallback(newer, LogCallback, 2);
   anime().GetTimer(older, 1, 1);
@@ -34,7 +34,7 @@ TEST_F(AnimeTest, NewestAnimationIsSteppedFirst) {
 }
 
 TEST_F(AnimeTest, StoppedAnimationIsNeitherSteppedNorFreedUntilItRunsAgain) {
-  AnimeRec* timer = anime().CreateTimer();
+  AnimeHandle timer = anime().CreateTimer();
   anime().SetCallback(timer, LogCallback, 7);
   anime().GetTimer(timer, 0, 1);
   anime().SetStop(timer, 1);
@@ -42,7 +42,7 @@ TEST_F(AnimeTest, StoppedAnimationIsNeitherSteppedNorFreedUntilItRunsAgain) {
   EXPECT_TRUE(CallbackLog().empty());
   EXPECT_EQ(anime().IsAnime(timer), 1);
 
-  AnimeRec* fade = anime().CreateFade(100, 200, 60, 0);
+  AnimeHandle fade = anime().CreateFade(100, 200, 60, 0);
   anime().SetStopWord(fade, 1);
   Frames(3, 100);
   EXPECT_EQ(ddraw().GetFadeLevel(), 0);  // not even its first step ran
@@ -54,17 +54,17 @@ TEST_F(AnimeTest, StoppedAnimationIsNeitherSteppedNorFreedUntilItRunsAgain) {
 }
 
 TEST_F(AnimeTest, DeletionRunsNoCallbacksAndClearsTheVariable) {
-  AnimeRec* a = anime().CreateTimer();
-  AnimeRec* b = anime().CreateTimer();
-  AnimeRec* c = anime().CreateTimer();
-  for (AnimeRec* h : {a, b, c}) anime().SetCallback(h, LogCallback, 1);
+  AnimeHandle a = anime().CreateTimer();
+  AnimeHandle b = anime().CreateTimer();
+  AnimeHandle c = anime().CreateTimer();
+  for (AnimeHandle h : {a, b, c}) anime().SetCallback(h, LogCallback, 1);
   anime().GetTimer(c, 0, 1);  // ended, waiting for the next Exec
 
   EXPECT_EQ(anime().Delete(a), 1);
   EXPECT_EQ(anime().IsAnime(a), 0);
   EXPECT_EQ(anime().Delete(a), 0);  // not in the list any more
   EXPECT_EQ(anime().Delete(nullptr), 0);
-  AnimeRec* variable = b;
+  AnimeHandle variable = b;
   EXPECT_EQ(anime().DeleteRef(&variable), 1);
   EXPECT_EQ(variable, nullptr);
   EXPECT_EQ(anime().DeleteRef(&variable), 0);
@@ -77,7 +77,7 @@ TEST_F(AnimeTest, DeletionRunsNoCallbacksAndClearsTheVariable) {
 }
 
 TEST_F(AnimeTest, AutoClearNullsTheHolderWhenTheAnimationEndsByItself) {
-  AnimeRec* holder = anime().CreateTimer();
+  AnimeHandle holder = anime().CreateTimer();
   ASSERT_EQ(anime().SetAutoClear(&holder), 1);
   anime().GetTimer(holder, 0, 1);
   EXPECT_NE(holder, nullptr);  // ended, but still a record until the next Exec
@@ -85,7 +85,7 @@ TEST_F(AnimeTest, AutoClearNullsTheHolderWhenTheAnimationEndsByItself) {
   EXPECT_EQ(holder, nullptr);
 
   // A fade tells its end in the frame it reaches its level.
-  AnimeRec* fade = anime().CreateFade(0, 256, 6, 0);
+  AnimeHandle fade = anime().CreateFade(0, 256, 6, 0);
   ASSERT_EQ(anime().SetAutoClear(&fade), 1);
   Frame(16);
   Frame(100);
@@ -93,18 +93,20 @@ TEST_F(AnimeTest, AutoClearNullsTheHolderWhenTheAnimationEndsByItself) {
   Frame(16);
   EXPECT_EQ(fade, nullptr);
 
-  AnimeRec* none = nullptr;
+  AnimeHandle none = nullptr;
   EXPECT_EQ(anime().SetAutoClear(&none), 0);
   EXPECT_EQ(anime().SetAutoClear(nullptr), 0);
 }
 
-TEST_F(AnimeTest, NullAndForeignHandlesAreRefused) {
-  AnimeRec* timer = anime().CreateTimer();
-  AnimeRec* gone = anime().CreateTimer();
+TEST_F(AnimeTest, NullEndedAndStaleHandlesAreRefused) {
+  AnimeHandle timer = anime().CreateTimer();
+  AnimeHandle gone = anime().CreateTimer();
   anime().Delete(gone);
-  int dummy = 0;
-  AnimeRec* foreign = reinterpret_cast<AnimeRec*>(&dummy);
-  for (AnimeRec* h : {static_cast<AnimeRec*>(nullptr), gone, foreign}) {
+  // Ended, and its record reused by the next animation.
+  AnimeHandle stale = anime().CreateTimer();
+  anime().Delete(stale);
+  AnimeHandle reusing = anime().CreateTimer();
+  for (AnimeHandle h : {AnimeHandle(), gone, stale}) {
     EXPECT_EQ(anime().IsAnime(h), 0);
     EXPECT_EQ(anime().GetTimer(h, 0, 0), -1);
     EXPECT_EQ(anime().ResetTimer(h), 0);
@@ -116,10 +118,11 @@ TEST_F(AnimeTest, NullAndForeignHandlesAreRefused) {
     EXPECT_EQ(anime().SetMoveCtrl(h, nullptr, nullptr), 0);
     EXPECT_EQ(anime().SetMoveCtrl2(h, nullptr, nullptr), 0);
   }
+  EXPECT_EQ(anime().IsAnime(reusing), 1);
   // A live handle of another kind.
   EXPECT_EQ(anime().SetScrollWrap(timer, 1, 1), 0);
   EXPECT_EQ(anime().SetMoveCtrl(timer, nullptr, nullptr), 0);
-  AnimeRec* fade = anime().CreateFade(0, 1, 5, 0);
+  AnimeHandle fade = anime().CreateFade(0, 1, 5, 0);
   EXPECT_EQ(anime().GetTimer(fade, 0, 0), -1);
 }
 
@@ -127,8 +130,8 @@ TEST_F(AnimeTest, NullAndForeignHandlesAreRefused) {
 
 struct Victims {
   CDdrawAnime* anime = nullptr;
-  AnimeRec* target = nullptr;
-  AnimeRec* created = nullptr;
+  AnimeHandle target = nullptr;
+  AnimeHandle created = nullptr;
 };
 
 void DeleteTarget(uintptr_t argument) {
@@ -161,7 +164,7 @@ TEST_F(AnimeTest, EndCallbackMayDeleteAnyAnimationWhileTheListRuns) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     anime_test::CallbackLogClear();
-    AnimeRec* records[3];
+    AnimeHandle records[3];
     for (int i = 0; i < 3; ++i) {
       records[i] = anime().CreateTimer();
       anime().SetCallback(records[i], LogCallback, 9);
@@ -170,7 +173,7 @@ TEST_F(AnimeTest, EndCallbackMayDeleteAnyAnimationWhileTheListRuns) {
     Victims v{&anime(), records[c.target], nullptr};
     anime().SetCallback(records[c.deleter], DeleteTarget, reinterpret_cast<uintptr_t>(&v));
     Frame(16);
-    for (AnimeRec* r : records) EXPECT_EQ(anime().IsAnime(r), 0);
+    for (AnimeHandle r : records) EXPECT_EQ(anime().IsAnime(r), 0);
     EXPECT_EQ(CallbackLog().size(), c.logged);
     Frame(16);
     EXPECT_EQ(CallbackLog().size(), c.logged);
@@ -179,8 +182,8 @@ TEST_F(AnimeTest, EndCallbackMayDeleteAnyAnimationWhileTheListRuns) {
 
 TEST_F(AnimeTest, StepThatDeletesTheNextAnimationAndDeleteAllFromACallbackAreSafe) {
   // A fade reports its end from its own step; its callback deletes the running timer after it.
-  AnimeRec* timer = anime().CreateTimer();
-  AnimeRec* fade = anime().CreateFade(0, 256, 1, 0);
+  AnimeHandle timer = anime().CreateTimer();
+  AnimeHandle fade = anime().CreateFade(0, 256, 1, 0);
   Victims v{&anime(), timer, nullptr};
   anime().SetCallback(fade, DeleteTarget, reinterpret_cast<uintptr_t>(&v));
   Frames(3, 100);
@@ -191,9 +194,9 @@ TEST_F(AnimeTest, StepThatDeletesTheNextAnimationAndDeleteAllFromACallbackAreSaf
   // DeleteAll from a callback: nothing else's callback runs, and what the callback creates
   // afterwards lives on.
   anime_test::CallbackLogClear();
-  AnimeRec* a = anime().CreateTimer();
-  AnimeRec* b = anime().CreateTimer();
-  AnimeRec* c = anime().CreateTimer();
+  AnimeHandle a = anime().CreateTimer();
+  AnimeHandle b = anime().CreateTimer();
+  AnimeHandle c = anime().CreateTimer();
   Victims w{&anime(), nullptr, nullptr};
   anime().SetCallback(a, LogCallback, 1);
   anime().SetCallback(b, DeleteAllAndCreate, reinterpret_cast<uintptr_t>(&w));
@@ -211,7 +214,7 @@ TEST_F(AnimeTest, StepThatDeletesTheNextAnimationAndDeleteAllFromACallbackAreSaf
 }
 
 TEST_F(AnimeTest, SurfaceRestoreRestartsARunningDissolve) {
-  AnimeRec* dissolve = anime().CreateXfade(SURFACE_BG, 50, 0, 0, 640, 480, 0);
+  AnimeHandle dissolve = anime().CreateXfade(SURFACE_BG, 50, 0, 0, 640, 480, 0);
   ASSERT_NE(dissolve, nullptr);
   Frame(16);
   Frame(16);
@@ -227,7 +230,7 @@ TEST_F(AnimeTest, SurfaceRestoreRestartsARunningDissolve) {
 // ---- Timer ----
 
 TEST_F(AnimeTest, TimerReadsFramesOrMillisecondsAndResets) {
-  AnimeRec* timer = anime().CreateTimer();
+  AnimeHandle timer = anime().CreateTimer();
   Frames(5, 100);
   struct Case {
     int mode;
@@ -248,11 +251,11 @@ TEST_F(AnimeTest, TimerReadsFramesOrMillisecondsAndResets) {
 TEST_F(AnimeTest, KindsRegisteredFromOutsideAreSteppedAndTheTableRefusesOthers) {
   // A kind without a step stays in the list untouched; once another layer registers a step for
   // it, Exec runs that step with the record and the time.
-  AnimeRec* record = anime().CreateTimer();
+  AnimeHandle record = anime().CreateTimer();
   Frame(17);
   std::vector<uint32_t> seen;
   ASSERT_EQ(anime().RegisterKind(kAnimeTimer, [&](AnimeRec* r, uint32_t now) {
-    EXPECT_EQ(r, record);
+    EXPECT_EQ(CDdrawAnime::HandleOf(r), record);
     seen.push_back(now);
     r->kind = kAnimeEnded;  // a step may end its own record
   }), 1);

@@ -82,7 +82,7 @@ class PortraitTest : public AnimeTest {
   void ClearUpdates() { ASSERT_EQ(ddraw().ShowWindow(), 1); }
   uint32_t RandomState() { return engine.ctx().random.state(); }
 
-  AnimeRec* MakeTalk(uint32_t base, int x = 5, int y = 7) {
+  AnimeHandle MakeTalk(uint32_t base, int x = 5, int y = 7) {
     return anime().SetTalkSurface(kSurface, std::make_unique<AnimeTalkBlock>(), x, y, base,
                                   cells);
   }
@@ -95,7 +95,7 @@ class PortraitTest : public AnimeTest {
 TEST_F(PortraitTest, CellListShowsEachPairForItsDurationAndStartsAgain) {
   auto block = std::make_unique<AnimeCellListBlock>();
   block->range = 1;
-  AnimeRec* eyes =
+  AnimeHandle eyes =
       anime().CreateCellAnime(kSurface, std::move(block), {{1, 2000}, {2, 150}}, 3, 4, 0, cells);
   ASSERT_NE(eyes, nullptr);
   // The first cell stands at (0, 0) until the list starts.
@@ -142,7 +142,7 @@ TEST_F(PortraitTest, HeldCellGoesOnOnlyWhenARandomByteIsThreeOrLess) {
 
   auto block = std::make_unique<AnimeCellListBlock>();
   block->range = 1;
-  AnimeRec* eyes = anime().CreateCellAnime(
+  AnimeHandle eyes = anime().CreateCellAnime(
       kSurface, std::move(block), {{1, 100 | kCellHoldRandom}, {2, 100}}, 0, 0, 0, cells);
   ASSERT_NE(eyes, nullptr);
   Frame(16);
@@ -184,7 +184,7 @@ TEST_F(PortraitTest, CellLoopIdlesUntilARandomStartAndEndsOnCellZeroWhichStays) 
   const int idle = draws_to_start(seed) - 1;
   SeedRandom(seed);
 
-  AnimeRec* blink = anime().CreateCellLoop(kSurface, {1, 2, 1, 0}, 10, 20, 50, cells);
+  AnimeHandle blink = anime().CreateCellLoop(kSurface, {1, 2, 1, 0}, 10, 20, 50, cells);
   ASSERT_NE(blink, nullptr);
   EXPECT_EQ(ShownCell(), -1);  // nothing until it plays
   for (int i = 0; i < idle; ++i) Frame(100);
@@ -218,7 +218,7 @@ TEST_F(PortraitTest, CellLoopIdlesUntilARandomStartAndEndsOnCellZeroWhichStays) 
 
 TEST_F(PortraitTest, MouthFollowsItsTextThenReturnsToTheStart) {
   testsupport::TraceCapture trace;
-  AnimeRec* lips = MakeTalk(1);
+  AnimeHandle lips = MakeTalk(1);
   ASSERT_NE(lips, nullptr);
   EXPECT_TRUE(trace.Contains("Set Talk Surface 6"));
   EXPECT_EQ(ShownCell(), 1);
@@ -258,7 +258,7 @@ TEST_F(PortraitTest, RandomMouthDrawsOneCellPerStep) {
   SeedRandom(4242);
   GameRandom ref;
   ref.Seed(4242);
-  AnimeRec* lips = MakeTalk(2);
+  AnimeHandle lips = MakeTalk(2);
   anime().SetTalkMode(lips, kTalkRandom, kTalkGameClock);
   Frame(16);
   Frame(16);
@@ -276,7 +276,7 @@ TEST_F(PortraitTest, RandomMouthDrawsOneCellPerStep) {
 }
 
 TEST_F(PortraitTest, MouthOnTheVoiceClockWaitsForTheVoiceFollowsItAndStopsWithIt) {
-  AnimeRec* lips = MakeTalk(0);
+  AnimeHandle lips = MakeTalk(0);
   anime().SetText(lips, "aiueo");
   anime().SetTalkMode(lips, kTalkText, kTalkVoiceClock);
   SetVoiceTime(-1);
@@ -319,7 +319,7 @@ TEST_F(PortraitTest, MouthOnTheVoiceClockWaitsForTheVoiceFollowsItAndStopsWithIt
 
 TEST_F(PortraitTest, PutCellFreezesTheMouthUntilAnotherModeIsGiven) {
   testsupport::TraceCapture trace;
-  AnimeRec* lips = MakeTalk(1);
+  AnimeHandle lips = MakeTalk(1);
   Frame(16);
   ClearUpdates();
   ASSERT_EQ(anime().PutCell(lips, 3), 1);
@@ -343,7 +343,7 @@ TEST_F(PortraitTest, CellsOutsideTheTableOrWithoutASpriteAreSkipped) {
   // A cell list whose range reaches past its pairs and whose first pair names cell 5.
   auto block = std::make_unique<AnimeCellListBlock>();
   block->range = 7;
-  AnimeRec* eyes = anime().CreateCellAnime(kSurface, std::move(block), {{5, 100}, {1, 100}}, 0,
+  AnimeHandle eyes = anime().CreateCellAnime(kSurface, std::move(block), {{5, 100}, {1, 100}}, 0,
                                            0, 9, small);
   ASSERT_NE(eyes, nullptr);
   EXPECT_EQ(ShownCell(), -1);  // first cell 9 is outside the table
@@ -361,14 +361,14 @@ TEST_F(PortraitTest, CellsOutsideTheTableOrWithoutASpriteAreSkipped) {
 
   // A blink list naming cell 2 (no sprite) and 4 (outside), and one without its closing 0.
   SeedRandom(1);
-  AnimeRec* blink = anime().CreateCellLoop(kSurface, {2, 4, 1}, 0, 0, 10, small);
+  AnimeHandle blink = anime().CreateCellLoop(kSurface, {2, 4, 1}, 0, 0, 10, small);
   for (int i = 0; i < 5000 && ShownCell() != 0; ++i) Frame(20);
   EXPECT_EQ(ShownCell(), 0);  // it still ended on cell 0
   EXPECT_TRUE(trace.Contains("cell 2 has no sprite"));
   anime().Delete(blink);
 
   // A random mouth over a base whose offsets reach past the table.
-  AnimeRec* lips = anime().SetTalkSurface(kSurface, std::make_unique<AnimeTalkBlock>(), 0, 0,
+  AnimeHandle lips = anime().SetTalkSurface(kSurface, std::make_unique<AnimeTalkBlock>(), 0, 0,
                                           1, small);
   anime().SetTalkMode(lips, kTalkRandom, kTalkGameClock);
   for (int i = 0; i < 60; ++i) {
@@ -382,9 +382,9 @@ TEST_F(PortraitTest, CellsOutsideTheTableOrWithoutASpriteAreSkipped) {
 
 TEST_F(PortraitTest, GroupShowsItsBaseBelowTheEyesAndMouthAndEachKindRemovesItsOwnEntry) {
   auto block = std::make_unique<AnimeCellListBlock>();
-  AnimeRec* eyes = anime().CreateCellAnime(kSurface, std::move(block), {{1, 100}}, 0, 0, 1, cells);
-  AnimeRec* lips = MakeTalk(2);
-  AnimeRec* group = anime().CreateSprGroup(kSurface, 77, 120, 40, cells[7], eyes, lips);
+  AnimeHandle eyes = anime().CreateCellAnime(kSurface, std::move(block), {{1, 100}}, 0, 0, 1, cells);
+  AnimeHandle lips = MakeTalk(2);
+  AnimeHandle group = anime().CreateSprGroup(kSurface, 77, 120, 40, cells[7], eyes, lips);
   ASSERT_NE(group, nullptr);
 
   std::vector<Shown> e = Entries();
@@ -429,7 +429,7 @@ TEST_F(PortraitTest, DeleteAllRemovesEveryShownCell) {
   anime().CreateCellAnime(kSurface, std::make_unique<AnimeCellListBlock>(), {{1, 100}}, 0, 0, 1,
                           cells);
   MakeTalk(2);
-  AnimeRec* blink = anime().CreateCellLoop(kSurface, {1, 0}, 0, 0, 0, cells);
+  AnimeHandle blink = anime().CreateCellLoop(kSurface, {1, 0}, 0, 0, 0, cells);
   anime().CreateSprGroup(kSurface, 0, 0, 0, cells[5], nullptr, nullptr);
   SeedRandom(1);
   for (int i = 0; i < 5000 && Entries().size() < 4; ++i) Frame(16);
@@ -440,11 +440,11 @@ TEST_F(PortraitTest, DeleteAllRemovesEveryShownCell) {
 }
 
 TEST_F(PortraitTest, SettersRefuseNullAndForeignHandles) {
-  AnimeRec* timer = anime().CreateTimer();
-  AnimeRec* lips = MakeTalk(0);
-  AnimeRec* eyes = anime().CreateCellAnime(kSurface, std::make_unique<AnimeCellListBlock>(),
+  AnimeHandle timer = anime().CreateTimer();
+  AnimeHandle lips = MakeTalk(0);
+  AnimeHandle eyes = anime().CreateCellAnime(kSurface, std::make_unique<AnimeCellListBlock>(),
                                            {{0, 100}}, 0, 0, 0, cells);
-  for (AnimeRec* h : {static_cast<AnimeRec*>(nullptr), timer, eyes}) {
+  for (AnimeHandle h : {static_cast<AnimeHandle>(nullptr), timer, eyes}) {
     EXPECT_EQ(anime().SetTalkMode(h, kTalkRandom, 0), 0);
     EXPECT_EQ(anime().SetText(h, "a"), 0);
     EXPECT_EQ(anime().PutCell(h, 1), 0);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "anime_test_support.h"
+#include "testsupport/trace_capture.h"
 
 namespace {
 thread_local uint64_t t_allocations = 0;
@@ -64,12 +65,12 @@ class AnimeReuseTest : public AnimeTest {
     AnimeTest::SetUp();
     // The step counts the frames played and ends the animation after its frames.
     ASSERT_EQ(anime().RegisterKind(kReplayKind, [this](AnimeRec* record, uint32_t) {
-      auto* block = anime().BlockOf<ReplayBlock>(record);
+      auto* block = anime().BlockOf<ReplayBlock>(CDdrawAnime::HandleOf(record));
       if (block != nullptr && ++block->frame == block->frames) record->kind = kAnimeEnded;
     }), 1);
   }
 
-  AnimeRec* Start(int32_t frames = 0) {
+  AnimeHandle Start(int32_t frames = 0) {
     auto block = anime().NewBlock<ReplayBlock>();
     block->frames = frames;
     return anime().Link(kReplayKind, std::move(block));
@@ -100,13 +101,13 @@ TEST_F(AnimeReuseTest, ReplayingAnAnimationAllocatesNothingOnceWarm) {
     // Sixteen animations replayed in turn, as the stands of a battle are; the list's stepping
     // timer stands in for the step of another animation that deletes and starts.
     const int32_t frames = c.replay == Replay::kEndThenStart ? 2 : 0;
-    std::vector<AnimeRec*> held(16, nullptr);
-    for (AnimeRec*& h : held) h = Start(frames);
+    std::vector<AnimeHandle> held(16, nullptr);
+    for (AnimeHandle& h : held) h = Start(frames);
     size_t turn = 0;
-    AnimeRec* driver_record = nullptr;
+    AnimeHandle driver_record = nullptr;
     if (c.replay == Replay::kDeleteInsideExec) {
       ASSERT_EQ(anime().RegisterKind(kAnimeTimer, [&](AnimeRec*, uint32_t) {
-        AnimeRec*& h = held[turn++ % held.size()];
+        AnimeHandle& h = held[turn++ % held.size()];
         anime().Delete(h);
         h = Start();
       }), 1);
@@ -115,7 +116,7 @@ TEST_F(AnimeReuseTest, ReplayingAnAnimationAllocatesNothingOnceWarm) {
     auto replay_round = [&] {
       switch (c.replay) {
         case Replay::kDeleteThenStart: {
-          AnimeRec*& h = held[turn++ % held.size()];
+          AnimeHandle& h = held[turn++ % held.size()];
           anime().Delete(h);
           h = Start();
           Frame(17);
@@ -124,7 +125,7 @@ TEST_F(AnimeReuseTest, ReplayingAnAnimationAllocatesNothingOnceWarm) {
         case Replay::kEndThenStart:
           Frames(2, 17);  // every animation ends; the next Exec frees them
           Frame(17);
-          for (AnimeRec*& h : held) {
+          for (AnimeHandle& h : held) {
             if (anime().IsAnime(h) == 0) h = Start(frames);
           }
           break;
@@ -138,7 +139,7 @@ TEST_F(AnimeReuseTest, ReplayingAnAnimationAllocatesNothingOnceWarm) {
     for (int i = 0; i < 200; ++i) replay_round();
     const uint64_t allocations = t_allocations - before;
     EXPECT_EQ(allocations, 0u);
-    for (AnimeRec* h : held) EXPECT_EQ(anime().IsAnime(h), 1);
+    for (AnimeHandle h : held) EXPECT_EQ(anime().IsAnime(h), 1);
     if (driver_record != nullptr) {
       anime().Delete(driver_record);
       anime().RegisterKind(kAnimeTimer, nullptr);
@@ -150,14 +151,14 @@ void NoteEnd(uintptr_t argument) { ++*reinterpret_cast<int*>(argument); }
 
 TEST_F(AnimeReuseTest, AReusedRecordAndBlockStartFromTheirDefaults) {
   int ends = 0;
-  AnimeRec* first = Start(5);
+  AnimeHandle first = Start(5);
   auto* block = anime().BlockOf<ReplayBlock>(first);
   ASSERT_NE(block, nullptr);
   block->value = 99;
   block->frame = 3;
   block->extra = std::make_unique<std::array<int32_t, 4>>();
-  first->step = 5;
-  first->data = {1, 2, 3};
+  anime().RecordOf(first)->step = 5;
+  anime().RecordOf(first)->data = {1, 2, 3};
   anime().SetStopWord(first, 1);
   anime().SetCallback(first, NoteEnd, reinterpret_cast<uintptr_t>(&ends));
   anime().Delete(first);
@@ -169,18 +170,50 @@ TEST_F(AnimeReuseTest, AReusedRecordAndBlockStartFromTheirDefaults) {
   EXPECT_EQ(fresh->frames, 0);
   EXPECT_EQ(fresh->extra, nullptr);
   fresh->frames = 2;
-  AnimeRec* second = anime().Link(kReplayKind, std::move(fresh));
-  EXPECT_EQ(second->kind, kReplayKind);
-  EXPECT_EQ(second->step, 0);
-  EXPECT_EQ(second->stop, 0u);
-  EXPECT_TRUE(second->data.empty());
-  EXPECT_EQ(second->callback, nullptr);
-  EXPECT_EQ(second->callback_argument, 0u);
-  EXPECT_FALSE(second->deleted);
+  AnimeHandle second = anime().Link(kReplayKind, std::move(fresh));
+  const AnimeRec* record = anime().RecordOf(second);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->kind, kReplayKind);
+  EXPECT_EQ(record->step, 0);
+  EXPECT_EQ(record->stop, 0u);
+  EXPECT_TRUE(record->data.empty());
+  EXPECT_EQ(record->callback, nullptr);
+  EXPECT_EQ(record->callback_argument, 0u);
+  EXPECT_FALSE(record->deleted);
   // It runs as a new animation: stepped (not stopped), ended after its two frames and freed
   // without the old animation's callback.
   Frames(3, 17);
   EXPECT_EQ(anime().IsAnime(second), 0);
+  EXPECT_EQ(ends, 0);
+}
+
+// A handle kept past its animation's end: once the record serves a new animation, every call
+// through the old handle is refused (traced) and leaves the new animation as it is.
+TEST_F(AnimeReuseTest, AStaleHandleNeverReachesTheAnimationThatReusesItsRecord) {
+  int ends = 0;
+  AnimeHandle old = Start();
+  const AnimeRec* record = anime().RecordOf(old);
+  anime().Delete(old);
+  AnimeHandle now = Start();
+  ASSERT_EQ(anime().RecordOf(now), record);  // the record reused
+  EXPECT_NE(old, now);
+  testsupport::TraceCapture trace;
+  AnimeHandle copy = old;
+  EXPECT_EQ(anime().IsAnime(old), 0);
+  EXPECT_EQ(anime().BlockOf<ReplayBlock>(old), nullptr);
+  EXPECT_EQ(anime().RecordOf(old), nullptr);
+  EXPECT_EQ(anime().SetStop(old, 1), 0);
+  EXPECT_EQ(anime().SetCallback(old, NoteEnd, reinterpret_cast<uintptr_t>(&ends)), 0);
+  EXPECT_EQ(anime().SetAutoClear(&copy), 0);
+  EXPECT_EQ(anime().Delete(old), 0);
+  EXPECT_EQ(anime().DeleteRef(&copy), 0);
+  EXPECT_EQ(copy, nullptr);
+  EXPECT_TRUE(trace.Contains("stale handle refused"));
+  ASSERT_EQ(anime().IsAnime(now), 1);
+  EXPECT_EQ(record->stop, 0u);
+  EXPECT_EQ(record->callback, nullptr);
+  Frames(3, 17);
+  EXPECT_EQ(anime().BlockOf<ReplayBlock>(now)->frame, 3);
   EXPECT_EQ(ends, 0);
 }
 

@@ -96,7 +96,7 @@ TEST_P(TypingTest, AMouthTextSetsThePaceToOneCharacterPer100Ms) {
     SCOPED_TRACE(c.mouth);
     WindowRec* w = Make(0xFFFFFF, 0);
     ASSERT_NE(w, nullptr);
-    AnimeRec* msg =
+    AnimeHandle msg =
         anime().CreateMessage(w, 0, 0, Block(Glyphs().substr(0, 8), c.mouth), c.created);
     ASSERT_NE(msg, nullptr);
     ASSERT_EQ(anime().SetAutoClear(&msg), 1);
@@ -125,7 +125,7 @@ TEST_P(TypingTest, ASkipKeyTypesTheRestAtTheNextCharacterAndEnds) {
     SCOPED_TRACE(bit);
     HoldKey(0);
     WindowRec* w = Make(0xFFFFFF, 0);
-    AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(Glyphs(), "aiueo"), 100);
+    AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(Glyphs(), "aiueo"), 100);
     ASSERT_EQ(anime().SetAutoClear(&msg), 1);
     Frame(16);
     Frame(0);
@@ -147,7 +147,7 @@ TEST_P(TypingTest, SilentStepsTakeAnIntervalAndLineBreaksGoOnToTheNextLine) {
   WindowRec* w = Make(0xFFFFFF, 0);
   const std::string message =
       Glyphs().substr(0, 2) + "\xFF\xFF" + Glyphs().substr(2, 2) + "$$" + Glyphs().substr(4, 2);
-  AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(message), 50);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(message), 50);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
   Frame(0);
@@ -166,12 +166,75 @@ TEST_P(TypingTest, SilentStepsTakeAnIntervalAndLineBreaksGoOnToTheNextLine) {
   EXPECT_EQ(msg, nullptr);
 }
 
+TEST_P(TypingTest, MixedTextStepsOneCharacterAtATime) {
+  // Each step types one character: a double-byte one (24 pixels) or a single-byte one (12). A
+  // cell is a double-byte fixture glyph (0-4), a single-byte character ('a'..), or nothing (-1).
+  struct Cell12Or24 {
+    int x, y, glyph;
+  };
+  struct Case {
+    const char* name;
+    std::string message;
+    int steps;  // characters typed, one per interval, before the message ends
+    std::vector<Cell12Or24> cells;
+  };
+  const std::string g = Glyphs();
+  const Case cases[] = {
+      {"double-byte only", g.substr(0, 6), 3, {{0, 0, 0}, {24, 0, 1}, {48, 0, 2}, {72, 0, -1}}},
+      {"one ASCII word inside",
+       g.substr(0, 2) + "Shift" + g.substr(2, 4),
+       8,
+       {{0, 0, 0}, {24, 0, 'S'}, {36, 0, 'h'}, {48, 0, 'i'}, {60, 0, 'f'}, {72, 0, 't'},
+        {84, 0, 1}, {108, 0, 2}}},
+      {"one ASCII character, then a line break",
+       "A" + g.substr(0, 2) + "$$" + g.substr(2, 2),
+       3,
+       {{0, 0, 'A'}, {12, 0, 0}, {0, 24, 1}, {36, 0, -1}}},
+      {"a lone lead byte at the end draws nothing",
+       g.substr(0, 2) + "b" + g.substr(2, 1),
+       2,
+       {{0, 0, 0}, {24, 0, 'b'}, {36, 0, -1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowRec* w = Make(0xFFFFFF, 0);
+    AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(c.message), 50);
+    ASSERT_EQ(anime().SetAutoClear(&msg), 1);
+    Frame(16);
+    Frame(0);
+    for (int step = 0; step < c.steps; ++step) {
+      Frame(51);
+      EXPECT_NE(msg, nullptr) << "step " << step;
+    }
+    Frame(51);
+    Frame(16);
+    EXPECT_EQ(msg, nullptr);
+    const Surface* s = w->text_sprite->surface;
+    for (const Cell12Or24& cell : c.cells) {
+      if (cell.glyph >= 0 && cell.glyph < 32) {
+        EXPECT_TRUE(Cell(w, cell.x, cell.y, cell.glyph));
+        continue;
+      }
+      const int width = cell.glyph < 0 ? 24 : 12;
+      for (int r = 0; r < 24; ++r) {
+        for (int col = 0; col < width; ++col) {
+          const int level = cell.glyph < 0 ? 0 : FixtureLevel12(cell.glyph, col, r);
+          const uint16_t want = level == 0 ? Key() : GlyphOnGrey(kInk, level);
+          ASSERT_EQ(s->Row(kPenY + cell.y + r)[kPenX + cell.x + col], want)
+              << "cell at " << cell.x << "," << cell.y << " pixel " << col << "," << r;
+        }
+      }
+    }
+    win().Delete(&w);
+  }
+}
+
 TEST_P(TypingTest, ARefusedCharacterKeepsThePenAndTheRestIsStillTyped) {
   // Five glyphs fill the 140-pixel line; a sixth does not fit and is refused; the 12-pixel
   // character after it still fits at the pen.
   WindowRec* w = Make(0xFFFFFF, 0);
   testsupport::TraceCapture trace;
-  AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(Glyphs() + Glyphs().substr(0, 2) + "a"), 10);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(Glyphs() + Glyphs().substr(0, 2) + "a"), 10);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
   Frame(0);
@@ -202,20 +265,20 @@ TEST_P(TypingTest, PauseMarksSetThePunctuationFlagAndCloseARandomMouth) {
     all += Glyphs().substr(0, 2);
     all += "\x81\x40";
   }
-  AnimeRec* probe = anime().CreateMessage(w, 0, 0, Block(all), 0);
+  AnimeHandle probe = anime().CreateMessage(w, 0, 0, Block(all), 0);
   AnimeMessageBlock* block = anime().BlockOf<AnimeMessageBlock>(probe);
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
     block->x = 0;  // each round starts the line again, so every character fits
-    ASSERT_EQ(anime().TypeMessageChar(*block, probe->data), 1);
+    ASSERT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 1);
     EXPECT_EQ(anime().punctuation(), 1u);
-    ASSERT_EQ(anime().TypeMessageChar(*block, probe->data), 1);
+    ASSERT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 1);
     EXPECT_EQ(anime().punctuation(), 0u);
-    ASSERT_EQ(anime().TypeMessageChar(*block, probe->data), 1);
+    ASSERT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 1);
     EXPECT_EQ(anime().punctuation(), 0u);
   }
-  EXPECT_EQ(anime().TypeMessageChar(*block, probe->data), 0);
+  EXPECT_EQ(anime().TypeMessageChar(*block, anime().RecordOf(probe)->data), 0);
   anime().Delete(probe);
 
   // A random mouth and a slow message: the mouth closes while the last character is a mark and
@@ -224,11 +287,11 @@ TEST_P(TypingTest, PauseMarksSetThePunctuationFlagAndCloseARandomMouth) {
   for (int i = 0; i < 6; ++i) {
     mouths[static_cast<size_t>(i)] = SolidAt(0x101010 * (i + 1), 0, 0, 8, 8);
   }
-  AnimeRec* lips = anime().SetTalkSurface(SURFACE_FG, std::make_unique<AnimeTalkBlock>(), 0, 0, 0,
+  AnimeHandle lips = anime().SetTalkSurface(SURFACE_FG, std::make_unique<AnimeTalkBlock>(), 0, 0, 0,
                                           mouths);
   anime().SetTalkMode(lips, kTalkRandom, kTalkGameClock);
   const std::string line = Glyphs().substr(0, 2) + "\x81\x41" + Glyphs().substr(2, 2);
-  AnimeRec* msg = anime().CreateMessage(w, 0, 48, Block(line), 1000);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 48, Block(line), 1000);
   auto shown = [&] {
     return anime().BlockOf<AnimeTalkBlock>(lips)->shown.sprite;
   };
@@ -252,7 +315,7 @@ TEST_P(TypingTest, PauseMarksSetThePunctuationFlagAndCloseARandomMouth) {
 
 TEST_P(TypingTest, RedrawTextAfterARestoreTypesExactlyWhatWasTyped) {
   WindowRec* w = Make(0xFFFFFF, 0);
-  AnimeRec* msg =
+  AnimeHandle msg =
       anime().CreateMessage(w, 12, 0, Block(Glyphs().substr(0, 2) + "$$" + Glyphs()), 50);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
@@ -287,7 +350,7 @@ TEST_P(TypingTest, MessagesNeedAWindowAndStayInsideTheirTextBlock) {
   WindowRec* w = Make(0xFFFFFF, 0);
   // A block without its zero bytes: the message is all of it and nothing is read past it.
   const std::string bytes = Glyphs().substr(0, 3);
-  AnimeRec* msg =
+  AnimeHandle msg =
       anime().CreateMessage(w, 0, 0, std::vector<uint8_t>(bytes.begin(), bytes.end()), 0);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
   Frame(16);
@@ -314,17 +377,17 @@ TEST_P(TypingTest, ATalkingPortraitTypesItsLineFrameByFrame) {
 
   auto eye_block = std::make_unique<AnimeCellListBlock>();
   eye_block->range = 1;
-  AnimeRec* eye_anime = anime().CreateCellAnime(SURFACE_FG, std::move(eye_block),
+  AnimeHandle eye_anime = anime().CreateCellAnime(SURFACE_FG, std::move(eye_block),
                                                 {{0, 2000}, {1, 150}}, 0, 0, 0, eyes);
-  AnimeRec* lip_anime =
+  AnimeHandle lip_anime =
       anime().SetTalkSurface(SURFACE_FG, std::make_unique<AnimeTalkBlock>(), 0, 0, 0, mouth);
-  AnimeRec* group = anime().CreateSprGroup(SURFACE_FG, 1, 360, 60, face, eye_anime, lip_anime);
+  AnimeHandle group = anime().CreateSprGroup(SURFACE_FG, 1, 360, 60, face, eye_anime, lip_anime);
   ASSERT_NE(group, nullptr);
   anime().SetText(lip_anime, "aiue");
   anime().SetTalkMode(lip_anime, kTalkText, kTalkGameClock);
 
   WindowRec* w = Make(0xFFFFFF, 0);
-  AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(Glyphs().substr(0, 8), "aiue"), 40);
+  AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(Glyphs().substr(0, 8), "aiue"), 40);
   ASSERT_EQ(anime().SetAutoClear(&msg), 1);
 
   const char* dir = std::getenv("TAMVIK_PORTRAIT_FRAMES");

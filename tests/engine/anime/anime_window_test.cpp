@@ -43,10 +43,10 @@ TEST_P(WindowAnimeTest, ValuesMoveLinearlyFromTheStartsToTheTargets) {
     SCOPED_TRACE(c.what);
     WindowRec* w = Make(kRed, 0);
     ASSERT_NE(w, nullptr);
-    AnimeRec* h = anime().CreateWindowAnime(w, c.start_a, c.target_a, c.amount_a, c.start_b,
+    AnimeHandle h = anime().CreateWindowAnime(w, c.start_a, c.target_a, c.amount_a, c.start_b,
                                             c.target_b, c.amount_b, c.mode, c.duration);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->kind, kAnimeWindow);
+    EXPECT_EQ(anime().RecordOf(h)->kind, kAnimeWindow);
     ddraw().SetUpdate(SURFACE_ALL_LAYERS, 0);
     Frame(16);
     auto values = [&] {
@@ -64,7 +64,7 @@ TEST_P(WindowAnimeTest, ValuesMoveLinearlyFromTheStartsToTheTargets) {
       EXPECT_NE(ddraw().IsUpdate(SURFACE_ALL_LAYERS), 0u);
     }
     // At the targets: ends at the next frame and is freed at the one after.
-    EXPECT_EQ(h->step, 2);
+    EXPECT_EQ(anime().RecordOf(h)->step, 2);
     Frame(16);
     Frame(16);
     EXPECT_EQ(anime().IsAnime(h), 0);
@@ -75,7 +75,7 @@ TEST_P(WindowAnimeTest, ValuesMoveLinearlyFromTheStartsToTheTargets) {
 TEST_P(WindowAnimeTest, DurationZeroJumpsToTheTargetsAtTheFirstPlayStep) {
   WindowRec* w = Make(kBlue, 6);
   ASSERT_NE(w, nullptr);
-  AnimeRec* h = anime().CreateWindowAnime(w, 0, 100, 1, 0, 100, 1, 1, 0);
+  AnimeHandle h = anime().CreateWindowAnime(w, 0, 100, 1, 0, 100, 1, 1, 0);
   ASSERT_NE(h, nullptr);
   ASSERT_EQ(anime().SetAutoClear(&h), 1);
   Frame(16);
@@ -94,7 +94,7 @@ TEST_P(WindowAnimeTest, DurationZeroJumpsToTheTargetsAtTheFirstPlayStep) {
 TEST_P(WindowAnimeTest, TurnModeTurnsBothSpritesAndLeavesTheOpenPercentages) {
   WindowRec* w = Make(kRed, 0);
   ASSERT_NE(w, nullptr);
-  AnimeRec* h = anime().CreateWindowAnime(w, 0, 60, 60, 0, 0, 0, 2, 100);
+  AnimeHandle h = anime().CreateWindowAnime(w, 0, 60, 60, 0, 0, 0, 2, 100);
   ASSERT_NE(h, nullptr);
   Frame(16);
   Frame(100);
@@ -109,19 +109,19 @@ TEST_P(WindowAnimeTest, AFailedApplyEndsTheAnimation) {
   // An unknown mode fails its first apply.
   WindowRec* w = Make(kRed, 0);
   ASSERT_NE(w, nullptr);
-  AnimeRec* bad_mode = anime().CreateWindowAnime(w, 0, 10, 1, 0, 10, 1, 3, 100);
+  AnimeHandle bad_mode = anime().CreateWindowAnime(w, 0, 10, 1, 0, 10, 1, 3, 100);
   // A null window likewise.
-  AnimeRec* no_window = anime().CreateWindowAnime(nullptr, 0, 10, 1, 0, 10, 1, 0, 100);
+  AnimeHandle no_window = anime().CreateWindowAnime(nullptr, 0, 10, 1, 0, 10, 1, 0, 100);
   // A window deleted while its animation runs is not written to.
-  AnimeRec* orphan = anime().CreateWindowAnime(w, 50, 10, 1, 50, 10, 1, 0, 1000);
+  AnimeHandle orphan = anime().CreateWindowAnime(w, 50, 10, 1, 50, 10, 1, 0, 1000);
   Frame(16);
-  EXPECT_EQ(bad_mode->step, 2);
-  EXPECT_EQ(no_window->step, 2);
-  ASSERT_EQ(orphan->step, 1);
+  EXPECT_EQ(anime().RecordOf(bad_mode)->step, 2);
+  EXPECT_EQ(anime().RecordOf(no_window)->step, 2);
+  ASSERT_EQ(anime().RecordOf(orphan)->step, 1);
   EXPECT_EQ(w->frame.left, 50);
   ASSERT_EQ(win().Delete(&w), 1);
   Frame(100);
-  EXPECT_EQ(orphan->step, 2);
+  EXPECT_EQ(anime().RecordOf(orphan)->step, 2);
   Frame(16);
   Frame(16);
   EXPECT_EQ(anime().IsAnime(bad_mode), 0);

@@ -80,7 +80,7 @@ TEST_P(XfadeTest, CreationIsRefusedForNonLayersUnknownModesTheSkipKeyAndASecondF
 }
 
 TEST_P(XfadeTest, AlphaFadeLowersTheOldPictureOverSixteenPhaseTimesAndEnds) {
-  AnimeRec* fade = anime().CreateXfade(SURFACE_ROOT, 100, 0, 0, 320, 480, 1);
+  AnimeHandle fade = anime().CreateXfade(SURFACE_ROOT, 100, 0, 0, 320, 480, 1);
   ASSERT_NE(fade, nullptr);
   anime().SetCallback(fade, LogCallback, 5);
   EXPECT_EQ(Shown(10, 10), Old());
@@ -106,7 +106,7 @@ TEST_P(XfadeTest, AlphaFadeLowersTheOldPictureOverSixteenPhaseTimesAndEnds) {
 
 TEST_P(XfadeTest, DissolveTakesOnePixelOfEachCellPerPhaseAndDropsTheRest) {
   const Rect r{8, 8, 24, 20};  // 4 x 3 cells
-  AnimeRec* dissolve = anime().CreateXfade(SURFACE_BG, 50, r.left, r.top, r.right, r.bottom, 0);
+  AnimeHandle dissolve = anime().CreateXfade(SURFACE_BG, 50, r.left, r.top, r.right, r.bottom, 0);
   ASSERT_NE(dissolve, nullptr);
   Begin();
   struct Step {
@@ -167,7 +167,7 @@ TEST_P(XfadeTest, DissolveAfterAnAlphaFadeShowsTheOldPictureInItsRectangle) {
 }
 
 TEST_P(XfadeTest, DeletingARunningCrossFadeGivesItsPositionBack) {
-  AnimeRec* running = anime().CreateXfade(SURFACE_FG, 50, 0, 0, 640, 480, 1);
+  AnimeHandle running = anime().CreateXfade(SURFACE_FG, 50, 0, 0, 640, 480, 1);
   ASSERT_NE(running, nullptr);
   Begin();
   anime().DeleteAll();
@@ -175,12 +175,12 @@ TEST_P(XfadeTest, DeletingARunningCrossFadeGivesItsPositionBack) {
   EXPECT_EQ(ddraw().CaptureLayers(SURFACE_ALL_LAYERS, SURFACE_XFADE), 1);
 
   // An ended one deleted after a new one has started leaves the new one alone.
-  AnimeRec* old_fade = anime().CreateXfade(SURFACE_FG, 1, 0, 0, 640, 480, 1);
+  AnimeHandle old_fade = anime().CreateXfade(SURFACE_FG, 1, 0, 0, 640, 480, 1);
   Begin();
   Frame(100);  // reaches its end
   Frame(16);   // end step: position off, kind 0
   ASSERT_EQ(anime().IsAnime(old_fade), 1);
-  AnimeRec* new_fade = anime().CreateXfade(SURFACE_FC, 50, 0, 0, 640, 480, 1);
+  AnimeHandle new_fade = anime().CreateXfade(SURFACE_FC, 50, 0, 0, 640, 480, 1);
   ASSERT_NE(new_fade, nullptr);
   EXPECT_EQ(anime().Delete(old_fade), 1);
   EXPECT_EQ(ddraw().GetXfadeLayer(), 3);

@@ -24,19 +24,19 @@ TEST(ClockFaults, LeapOfTheTickCountIsCaughtUpInOneFrame) {
     SprRec* sprite = p.scene.sprites.at(0);
     // Animations stepping every millisecond or two that never reach their ends by themselves: a
     // sprite move with a step of 0, an endless scroll with a wrap and one without.
-    AnimeRec* stuck = anime.CreateSpriteAnime(sprite, 0, 100, 0, 0, 100, 0, 0, 1);
+    AnimeHandle stuck = anime.CreateSpriteAnime(sprite, 0, 100, 0, 0, 100, 0, 0, 1);
     // (In place of the scene's own scrolls of these two layers.)
     anime.Delete(p.scene.scroll[3]);
     anime.Delete(p.scene.scroll[4]);
-    AnimeRec* wrapped = anime.CreateLayerScroll(SURFACE_TEXT, 3, -5, 2, INT32_MAX);
+    AnimeHandle wrapped = anime.CreateLayerScroll(SURFACE_TEXT, 3, -5, 2, INT32_MAX);
     anime.SetScrollWrap(wrapped, 640, 480);
-    AnimeRec* open = anime.CreateLayerScroll(SURFACE_FC, 1, 1, 2, INT32_MAX);
-    AnimeRec* timer = anime.CreateTimer();
+    AnimeHandle open = anime.CreateLayerScroll(SURFACE_FC, 1, 1, 2, INT32_MAX);
+    AnimeHandle timer = anime.CreateTimer();
     // A point move works its motion out frame by frame: a leap of an hour is 216000 frames.
     AnimePoint point{0, 0};
     AnimePoint velocity{1, 1};
     const AnimePoint acceleration{1, 0};
-    AnimeRec* move = leap <= 3600000u ? anime.CreatePointMove(&point, &velocity, &acceleration, 0)
+    AnimeHandle move = leap <= 3600000u ? anime.CreatePointMove(&point, &velocity, &acceleration, 0)
                                       : nullptr;
     ASSERT_TRUE(p.KeepsShowing(2));
     int x = 0;
@@ -67,9 +67,9 @@ TEST(ClockFaults, ScrollWithoutIntervalMakesAllItsMovesAtOnce) {
   CDdrawAnime& anime = Ctx().anime;
   anime.Delete(p.scene.scroll[3]);
   anime.Delete(p.scene.scroll[4]);
-  AnimeRec* all = anime.CreateLayerScroll(SURFACE_TEXT, 1, 0, 0, INT32_MAX);
+  AnimeHandle all = anime.CreateLayerScroll(SURFACE_TEXT, 1, 0, 0, INT32_MAX);
   anime.SetScrollWrap(all, 640, 480);
-  AnimeRec* few = anime.CreateLayerScroll(SURFACE_FC, 2, 1, 0, 100);
+  AnimeHandle few = anime.CreateLayerScroll(SURFACE_FC, 2, 1, 0, 100);
   // Started, moved to the end, ended, freed.
   EXPECT_TRUE(p.KeepsShowing(4));
   EXPECT_EQ(anime.IsAnime(all), 0);
@@ -93,7 +93,7 @@ TEST(ClockFaults, LongScrollCatchUpLandsWhereMoveByMoveWould) {
       BusyProgram p;
       CDdrawAnime& anime = Ctx().anime;
       anime.Delete(p.scene.scroll[3]);
-      AnimeRec* scroll = anime.CreateLayerScroll(SURFACE_FC, c.dx, c.dy, 1, INT32_MAX);
+      AnimeHandle scroll = anime.CreateLayerScroll(SURFACE_FC, c.dx, c.dy, 1, INT32_MAX);
       anime.SetScrollWrap(scroll, 640, 480);
       ASSERT_TRUE(p.KeepsShowing(2));
       for (int i = 0; i < split; ++i) {

@@ -14,7 +14,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "flow/tamvik_general.h"
 #include "testsupport/busy_scene.h"

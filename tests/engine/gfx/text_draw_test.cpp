@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <cstdint>
 #include <string>
 
@@ -453,6 +454,49 @@ TEST(TextDrawSurface, DrawStringThroughOneSurface) {
   EXPECT_EQ(pic->Row(2)[12], 0x18E3);
   EXPECT_EQ(pic->Row(25)[35], 0x18E3);
   EXPECT_EQ(pic->Row(25)[36], kSentinel);
+}
+
+}  // namespace
+
+namespace {
+
+// --- Coverage of a line (the program's boxes) ------------------------------------------------
+
+TEST(TextLineCoverage, LaysOutLikeTheStringDrawAndRefusesWhatHasNoGlyph) {
+  FontEngine fe;
+  const CDdrawText& text = fe.text();
+  const std::string zhong = *Big5FromUtf8("中");
+  const std::string zi = *Big5FromUtf8("字");
+  int width = -1;
+  std::vector<uint8_t> levels;
+  ASSERT_TRUE(text.LineCoverage("A" + zhong + "b" + zi, width, levels));
+  ASSERT_EQ(width, 12 + 24 + 12 + 24);
+  ASSERT_EQ(levels.size(), static_cast<size_t>(width) * 24);
+  struct Cell {
+    int left, width;
+    std::function<int(int, int)> level;
+  };
+  const Cell cells[] = {{0, 12, Level12('A')}, {12, 24, Level24(1)}, {36, 12, Level12('b')},
+                        {48, 24, Level24(3)}};
+  for (const Cell& cell : cells) {
+    for (int r = 0; r < 24; ++r) {
+      for (int c = 0; c < cell.width; ++c) {
+        ASSERT_EQ(levels[static_cast<size_t>(r * width + cell.left + c)], cell.level(c, r))
+            << "cell at " << cell.left << " pixel " << c << "," << r;
+      }
+    }
+  }
+  ASSERT_TRUE(text.LineCoverage("", width, levels));
+  EXPECT_EQ(width, 0);
+  const struct {
+    const char* name;
+    std::string line;
+  } refused[] = {
+      {"a code the font lacks", "a\xA4\x48"},
+      {"a control byte", "a\tb"},
+      {"a lone lead byte at the end", "ab\xA4"},
+  };
+  for (const auto& r : refused) EXPECT_FALSE(text.LineCoverage(r.line, width, levels)) << r.name;
 }
 
 }  // namespace

@@ -66,6 +66,30 @@ TEST_F(InputTest, KeyTriggersOnceWhileHeldAndAgainAfterRelease) {
   }
 }
 
+TEST_F(InputTest, AKeyTappedBetweenTwoFramesReadsAsDownForOneFrame) {
+  Start();
+  struct Frame {
+    std::vector<bool> changes;  // presses (true) and releases (false) before the frame, in order
+    GameKeyBits hold, trigger;
+  };
+  const std::vector<Frame> frames = {
+      {{true, false}, kGameKey0, kGameKey0},  // a tap inside one frame
+      {{}, 0, 0},                             // gone at the next
+      {{true}, kGameKey0, kGameKey0},         // held: down, triggered once
+      {{}, kGameKey0, 0},
+      {{true}, kGameKey0, 0},                 // a repeat while held changes nothing
+      {{false}, 0, 0},                        // released
+      {{true, false, true, false}, kGameKey0, kGameKey0},  // two taps in one frame: one press
+      {{}, 0, 0},
+  };
+  for (size_t i = 0; i < frames.size(); ++i) {
+    for (bool down : frames[i].changes) in.SetKey(kEnter, down);
+    di.GetState();
+    EXPECT_EQ(di.GetKeyHold(), frames[i].hold) << "frame " << i;
+    EXPECT_EQ(di.GetKeyTrg(), frames[i].trigger) << "frame " << i;
+  }
+}
+
 TEST_F(InputTest, SecondSourceOnTheSameBitDoesNotTriggerAgain) {
   Start();
   in.SetKey(kEnter, true);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <map>
 #include <set>
 
@@ -94,6 +96,31 @@ TEST(SdlInputDevices, ReadsBeforeAcquireFailAndTheCursorIsClipped) {
     EXPECT_EQ(x, c.cx);
     EXPECT_EQ(y, c.cy);
   }
+}
+
+TEST(SdlInputDevices, AKeyTappedBetweenTwoReadsReadsAsDownOnce) {
+  platform::sdl::SdlWindow window;
+  platform::sdl::SdlInput input(window);
+  ASSERT_TRUE(input.Startup());
+  ASSERT_TRUE(input.OpenKeyboard());
+  ASSERT_EQ(input.Acquire(platform::InputDevice::kKeyboard), platform::kInputOk);
+  platform::KeyboardState keys{};
+  ASSERT_EQ(input.ReadKeyboard(keys), platform::kInputOk);
+  // Enter goes down and up again before the next read; the window pumps both events.
+  for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+  }
+  platform::Event taken;
+  while (window.PollEvent(taken)) {
+  }
+  ASSERT_EQ(input.ReadKeyboard(keys), platform::kInputOk);
+  EXPECT_EQ(keys[0x1C], 0x80);
+  EXPECT_EQ(keys[0x39], 0);
+  ASSERT_EQ(input.ReadKeyboard(keys), platform::kInputOk);
+  EXPECT_EQ(keys[0x1C], 0);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "engine/app/context.h"
 #include "game/game_context.h"
 #include "scene/scene_context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 #include "engine/core/frame_rate.h"

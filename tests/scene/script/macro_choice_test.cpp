@@ -81,7 +81,8 @@ TEST(ChoiceCommands, SelectGivesTheLinePicked) {
   EXPECT_FALSE(rig.macro().HasDecodeError());
 }
 
-// The message's text as the choice's lines: 1-4 lines (four give three) and a 300-byte line.
+// The message's text as the choice's lines: 1-4 lines (four give three) and a 300-byte line (cut
+// after its last whole character within 255 bytes).
 TEST(ChoiceCommands, TheMessageTextIsTheChoicesLines) {
   const struct {
     uint16_t id;
@@ -92,7 +93,7 @@ TEST(ChoiceCommands, TheMessageTextIsTheChoicesLines) {
       {testsupport::kChoiceMessageFirst + 1, 2, 8},
       {testsupport::kChoiceMessageFirst + 2, 3, 8},
       {testsupport::kChoiceMessageFirst + 3, 3, 16},
-      {testsupport::kChoiceMessageLong, 1, 255},
+      {testsupport::kChoiceMessageLong, 1, 254},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);

@@ -279,27 +279,38 @@ TEST(ClickWait, GuardIconReadinessJumpReturnAndPointerPosition) {
   EXPECT_EQ(macro.toy_map_reads, 1u);  // the same picture: not read again
 }
 
-TEST(ClickWait, AToyTargetPastTheScriptIsADecodeError) {
+// SETTOY keeps a target past the script (a plain word, checked where it is used); a click on
+// that toy ends the wait without a jump: the script goes on after CLICKWAIT with the call frame
+// it pushed taken off again.
+TEST(ClickWait, AToyTargetPastTheScriptIsKeptAndItsClickEndsTheWaitWithoutAJump) {
   ClickScene s;
   ScriptWriter w;
-  w.SetToy(Lit(5), 3, Lit(1));
+  w.SetToy(Lit(5), 9000, Lit(1));
+  w.Assign(VarA(5), Num(1));
   w.Command(0x03);
   w.Assign(VarA(6), Num(1));
   w.Wait(LongLit(5000));
   s.rig.Lay(0x0100, w);
   ASSERT_TRUE(s.rig.StartScene(0x0000));
   ASSERT_TRUE(s.RunUntilClickWait(kStartFrames));
-  // SETTOY refuses a target past the script; a toy left by a longer scene's script can hold one.
-  s.rig.d.scene.macro.toys[5].target = 9000;
+  CTamvikMacro& macro = s.rig.d.scene.macro;
+  EXPECT_EQ(GetMacroA(5), 1);
+  EXPECT_EQ(macro.toys[5].target, 9000);
+  EXPECT_EQ(macro.toys[5].icon, 3);
+  EXPECT_FALSE(macro.HasDecodeError());
+  const uint32_t depth2 = Game().macro.depth2;
   s.rig.d.Schedule(testsupport::PointerMove(s.rig.d.frame() + 1, kSpotX, kSpotY));
   s.rig.d.Run(40);
   s.Press(s.rig.d.frame() + 1);
-  ASSERT_TRUE(s.rig.d.RunUntil("error", [&](const auto&) {
-    return s.rig.d.scene.macro.HasDecodeError();
+  ASSERT_TRUE(s.rig.d.RunUntil("after the CLICKWAIT", [](const auto&) {
+    return GetMacroA(6) == 1;
   }, 5));
-  s.rig.d.Run(3);
-  EXPECT_EQ(s.rig.d.scene.macro.continue_flag, 0u);
-  EXPECT_EQ(GetMacroA(6), 0);
+  EXPECT_EQ(GetMacroA(0), 5);
+  EXPECT_TRUE(s.rig.d.trace().Contains("toy 5's target 9000 is past the script"));
+  EXPECT_FALSE(macro.HasDecodeError());
+  EXPECT_FALSE(CTamvikIcon::IsIconSeq());
+  EXPECT_EQ(Game().macro.depth2, depth2 - 2);
+  EXPECT_NE(Ctx().game_task.FindTask("CTamvikMacro::DecodeWait"), nullptr);
 }
 
 // A whole scene: a voiced message with the character talking, a click on the character, its
@@ -364,7 +375,7 @@ TEST(ClickWait, ATalkingSceneWithAClickablePicturePlaysFromInput) {
     return Ctx().game_task.FindTask("CTamvikMacro::DecodePrint") != nullptr;
   }, 10));
   EXPECT_EQ(GetMacroA(0), 9);
-  s.rig.d.Run(30);
+  s.rig.d.Run(60);  // "klmn" typed a character at a time
   s.Press(s.rig.d.frame() + 1);
   ASSERT_TRUE(s.rig.d.RunUntil("after the click", [](const auto&) { return GetMacroA(6) == 1; },
                                30));

@@ -334,7 +334,6 @@ TEST(CorruptScripts, FailWithAnErrorStateAndATrace) {
       {"IF skip past the end", {0x0036, 0x0100, 0x0001, 0x0000, 0x0002, 0x000A}},
       {"IF cut short", {0x0036, 0x0100, 0x0001}},
       {"switch list without 0xFFFF", {0x0000, 0x002C, 0x0000, 0x0000}},
-      {"toy target past the end", {0x001B, 0x0001, 0x0100, 0x0000}},
       {"toy with kind missing", {0x001B, 0x0000, 0x0000, 0x8000}},
       {"return to an empty stack", {0x0015}},
       {"opcode 07", {0x0007, 0x1234}},

@@ -323,19 +323,19 @@ TEST_F(PictureTest, CharaLoadsFadesInWithTheAnimationsPausedThenCancelsTheSameCh
   int paused_fading = 0;
   for (int i = 0; i < kCommandFrames && GetMacroA(9) != 1; ++i) {
     rig.d.Step();
-    const AnimeRec* eye = Scene().portraits.nc_eye_anime;
-    const AnimeRec* lip = Scene().portraits.nc_lip_anime;
+    const AnimeHandle eye = Scene().portraits.nc_eye_anime;
+    const AnimeHandle lip = Scene().portraits.nc_lip_anime;
     if (Scene().xfade_handle != nullptr) {
       ++xfades;
       ASSERT_NE(eye, nullptr);
       ASSERT_NE(lip, nullptr);
-      paused_fading += eye->stop != 0 && lip->stop != 0 ? 1 : 0;
+      paused_fading += Ctx().anime.RecordOf(eye)->stop != 0 && Ctx().anime.RecordOf(lip)->stop != 0 ? 1 : 0;
     }
   }
   ASSERT_EQ(GetMacroA(9), 1);
   EXPECT_EQ(paused_fading, xfades);  // eye and mouth paused during the fade-in
-  EXPECT_EQ(Scene().portraits.nc_eye_anime->stop, 0u);  // and resumed after it
-  EXPECT_EQ(Scene().portraits.nc_lip_anime->stop, 0u);
+  EXPECT_EQ(Ctx().anime.RecordOf(Scene().portraits.nc_eye_anime)->stop, 0u);  // and resumed after it
+  EXPECT_EQ(Ctx().anime.RecordOf(Scene().portraits.nc_lip_anime)->stop, 0u);
   EXPECT_GT(xfades, 20);   // one fade of 31
   EXPECT_LT(xfades, 40);
   EXPECT_EQ(GetAdvState()->bustUp(), 3);

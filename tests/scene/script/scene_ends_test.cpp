@@ -4,24 +4,35 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/anime/anime.h"
+#include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/input/dinput.h"
+#include "engine/movie/movie.h"
 #include "engine/sound/dsound_func.h"
 #include "game/game_context.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "platform/headless/headless_clock.h"
+#include "platform/headless/headless_movie.h"
+#include "platform/window.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_adv.h"
 #include "scene/script/tamvik_macro.h"
 #include "scene/ui/tamvik_func.h"
+#include "scene/ui/tamvik_icon.h"
+#include "scene/ui/tamvik_lips.h"
+#include "testsupport/lips_files.h"
+#include "testsupport/portrait_writer.h"
 #include "testsupport/scene_files.h"
 #include "testsupport/scene_rig.h"
+#include "testsupport/talk_files.h"
 #include "testsupport/test_scene.h"
 #include "testsupport/wav_writer.h"
 
@@ -30,6 +41,7 @@ namespace {
 
 using testsupport::LongLit;
 using testsupport::Num;
+using testsupport::ProgramDriver;
 using testsupport::SceneRig;
 using testsupport::ScriptWriter;
 using testsupport::VarA;
@@ -220,6 +232,38 @@ TEST(SpecialScenes, KeyThreeInScene0107EndsTheSceneThroughMacroendAfterTheWait) 
   EXPECT_FALSE(rig.d.scene.macro.HasDecodeError());
 }
 
+// The skip takes the item picture off the screen at once, not only its number: the frame shows
+// what lies under it while the WAIT still runs.
+TEST(SpecialScenes, TheSkipOfScene0107TakesTheItemPictureOffAtOnce) {
+  SceneRig rig;
+  rig.d.tree.Write("install/tamvik1/item/item05.spr", testsupport::PlainPictureFile(224, 224, 12));
+  ScriptWriter w;
+  w.Wait(testsupport::Lit(20)).Assign(VarA(1), Num(1));
+  w.Command(0x2D, {testsupport::Lit(5), testsupport::Lit(0)});  // ITEM 5
+  w.Assign(VarA(2), Num(2)).Wait(LongLit(3000));
+  testsupport::Macroend(w);
+  rig.Lay(0x0107, w);
+  ASSERT_TRUE(rig.StartScene(0x0107));
+  // The item lies over (208,64)-(432,288) of the screen.
+  const auto probe = [&rig] { return rig.d.display().FramePixel(320, 176); };
+  ASSERT_TRUE(rig.d.RunUntil("before the item", [](const auto&) { return GetMacroA(1) == 1; },
+                             kStartFrames));
+  const uint16_t under = probe();
+  ASSERT_TRUE(rig.d.RunUntil("the item shown", [&rig](const auto&) {
+    return GetMacroA(2) == 2 && rig.d.scene.macro.item_anime == nullptr;
+  }, 120));
+  ASSERT_TRUE(rig.d.Run(2));
+  ASSERT_NE(probe(), under);
+  rig.d.Schedule({testsupport::GameKeyDown(rig.d.frame() + 1, kGameKey3),
+                  testsupport::GameKeyUp(rig.d.frame() + 2, kGameKey3)});
+  ASSERT_TRUE(rig.d.Run(4));
+  EXPECT_EQ(GetAdvState()->sceneSkip(), 1u);
+  EXPECT_EQ(GetAdvState()->itemPicture(), 0);
+  EXPECT_NE(Ctx().game_task.FindTask("CTamvikMacro::DecodeWait"), nullptr);
+  EXPECT_EQ(rig.d.scene.macro.item_entry, nullptr);
+  EXPECT_EQ(probe(), under);
+}
+
 // Moves the game clock on by `frames` frames in one step (the idle timer reads the clock).
 void LeapFrames(SceneRig& rig, int frames) {
   rig.d.host().clock.Advance(static_cast<uint32_t>(frames) * 1000 / 60);
@@ -368,6 +412,148 @@ TEST(SceneStops, StopAdvRestartsTheSceneWithOrWithoutAController) {
   }
 }
 
+// ---- A scene stopped while one of its commands runs ----
+
+// A whole-program rig whose loop is woken before every frame while a movie plays (as a restless
+// player's mouse would), so that MOVIE runs frame by frame.
+ProgramDriver::Options WakingOptions() {
+  ProgramDriver::Options options;
+  options.before_frame = [] {
+    if (AppGetLoopMode() == 0 && Ctx().frame_rate.main_window != nullptr) {
+      Ctx().frame_rate.main_window->PostEvent({platform::EventKind::kInput, 0});
+    }
+  };
+  return options;
+}
+
+// Pictures every 20 ms over the seconds, for MOVIE.
+platform::headless::ScriptedMovie SolidMovie(double seconds) {
+  platform::headless::ScriptedMovie movie;
+  movie.duration = seconds;
+  movie.format.width = 96;
+  movie.format.height = 96;
+  for (int t = 0, k = 0; t < seconds * 1000; t += 20, ++k) {
+    movie.frames.push_back(platform::headless::HeadlessMovies::SolidFrame(
+        movie.format, t / 1000.0, static_cast<uint16_t>(0x0841 + k)));
+  }
+  return movie;
+}
+
+GameTaskRec* Task(const char* name) { return Ctx().game_task.FindTask(name); }
+
+// The scene's files for every row: a long voice for message 1, the choice of message 2, two
+// tunes, a movie and the choice window's pictures.
+void LayRunningCommandFiles(SceneRig& rig, const ScriptWriter& script) {
+  testsupport::GameTree& tree = rig.d.tree;
+  testsupport::LayVoice(tree, 7, 600);
+  testsupport::LayLipsFiles(tree);
+  const std::vector<uint8_t> tune =
+      testsupport::PcmWav(1, 22050, 16, testsupport::Tone(1, 22050, 22050 * 8, 440, 4000)).Bytes();
+  tree.Write("install/tamvik1/bgm/sm01.wav", tune);
+  tree.Write("install/tamvik1/bgm/sm02.wav", tune);
+  const std::string movie = tree.Write("install/Movie/Movie005.mpg", std::string("scripted"));
+  rig.d.host().movies.Add(movie, SolidMovie(20.0));
+  const std::vector<uint8_t> table = testsupport::MessageTableWriter()
+                                         .Add({1, 7, "ab", "cd"})
+                                         .Add({2, 5, "c", testsupport::ChoiceText(3, 4)})
+                                         .Bytes();
+  testsupport::LayScene(tree, 0x0100, script.Bytes(), table);
+}
+
+// A scene stopped by the debug stop while a command runs: each command ends through its own end
+// path before its task goes, so nothing of the scene runs on, sounds or shows, and the scene
+// started again runs the same command afresh.
+TEST(SceneStops, EveryRunningCommandEndsThroughItsOwnEndWhenTheSceneIsStopped) {
+  using testsupport::Lit;
+  const struct {
+    const char* name;
+    std::function<void(ScriptWriter&)> command;
+    std::function<bool()> running;
+  } rows[] = {
+      {"WAIT", [](ScriptWriter& w) { w.Wait(LongLit(5000)); },
+       [] { return Task("CTamvikMacro::DecodeWait") != nullptr && Scene().macro.wait_timer; }},
+      {"PRINT with its voice", [](ScriptWriter& w) { w.Command(0x22, {Lit(1)}); },
+       [] { return TamvikFunc::IsVoicePlaying(); }},
+      {"SELECT", [](ScriptWriter& w) { w.Command(0x17, {Lit(2)}); },
+       [] { return !Scene().lips.IsLipsEnd(); }},
+      {"CLICKWAIT", [](ScriptWriter& w) { w.Command(0x03); },
+       [] { return CTamvikIcon::IsIconSeq(); }},
+      {"MUSIC fading the tune out",
+       [](ScriptWriter& w) {
+         w.Command(0x21, {Lit(1)}).Wait(Lit(10)).Assign(VarA(3), Num(3));
+         w.Command(0x21, {Lit(2)});
+       },
+       [] {
+         GameTaskRec* music = Task("CTamvikMacro::DecodeMusic");
+         return GetMacroA(3) == 3 && music != nullptr && TaskStep(music) == 2 &&
+                Ctx().dsound.GetBGMVolume() < 100;
+       }},
+      {"MOVIE", [](ScriptWriter& w) { w.Command(0x19, {Lit(5)}); },
+       [] { return Ctx().movie.GetMovieState() == kMoviePlaying; }},
+      {"BGTONE's tone task",
+       [](ScriptWriter& w) {
+         w.Assign(VarA(0), Num(0)).Assign(VarA(1), Num(40)).Special(Lit(6));
+         w.Wait(LongLit(5000));
+       },
+       [] { return Task("CTamvikMacro::Bg0Tone") != nullptr && Scene().macro.tone_surface[0] != -1; }},
+      {"HSLIDE",
+       [](ScriptWriter& w) {
+         w.Assign(VarA(0), Num(6)).Assign(VarA(1), Num(100)).Assign(VarA(2), Num(50));
+         w.Special(Lit(8));
+       },
+       [] {
+         GameTaskRec* slide = Task("CTamvikMacro::HSlideTask");
+         return slide != nullptr && TaskStep(slide) == 2;
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SceneRig rig(WakingOptions());
+    ScriptWriter w;
+    w.Assign(VarA(9), Num(9));
+    row.command(w);
+    w.Wait(LongLit(5000));
+    testsupport::Macroend(w);
+    LayRunningCommandFiles(rig, w);
+    ASSERT_TRUE(rig.StartScene(0x0000));
+    ASSERT_TRUE(rig.d.RunUntil("the first command", [](const auto&) { return GetMacroA(9) == 9; },
+                               kStartFrames));
+    CDdrawFunc& ddraw = Ctx().ddraw;
+    const LayerRec layer5 = *ddraw.GetLayer(SURFACE_BG);
+    ASSERT_TRUE(rig.d.RunUntil("the command runs", [&](const auto&) { return row.running(); },
+                               300));
+
+    CTamvikAdv::StopAdv();
+    for (GameTaskRec* t = Ctx().game_task.root()->next; t != nullptr; t = t->next) {
+      EXPECT_NE(t->name.rfind("CTamvikMacro::", 0), 0u) << t->name;
+    }
+    CTamvikMacro& macro = rig.d.scene.macro;
+    EXPECT_TRUE(rig.d.scene.lips.IsLipsEnd());
+    EXPECT_FALSE(CTamvikIcon::IsIconSeq());
+    CDsoundFunc& sound = Ctx().dsound;
+    EXPECT_TRUE(sound.IsBGMStop());
+    EXPECT_EQ(sound.channels[kChannelBgm].volume, 100u);
+    EXPECT_TRUE(sound.IsVoiceStop());
+    EXPECT_TRUE(TamvikFunc::IsMessageDone());
+    EXPECT_EQ(Ctx().movie.GetMovieState(), kMovieNone);
+    EXPECT_EQ(ddraw.IsUpdate(0), 0u);
+    EXPECT_EQ(macro.wait_timer, nullptr);
+    EXPECT_EQ(macro.tone_surface[0], -1);
+    EXPECT_EQ(ddraw.GetLayer(SURFACE_BG)->tone, 100);
+    EXPECT_EQ(ddraw.GetLayer(SURFACE_BG)->screen_x, layer5.screen_x);
+
+    // The manager's load restart ends the controller and starts the scene again.
+    CTamvikAdv::EndAdvMain();
+    rig.ClearRequestedMode();
+    ASSERT_TRUE(rig.StartScene(0x0100));
+    EXPECT_TRUE(rig.d.RunUntil("the command again", [&](const auto&) { return row.running(); },
+                               kStartFrames + 300));
+    EXPECT_FALSE(rig.d.trace().Contains("a choice runs already"));
+    EXPECT_FALSE(rig.d.trace().Contains("IconSeq Alreadt Stayed"));
+    EXPECT_FALSE(macro.HasDecodeError());
+  }
+}
+
 TEST(SceneStops, EndAdvMainStopsTheSoundsDeletesTheAnimationsAndEndsEveryTaskOfTheScene) {
   SceneRig rig;
   rig.Lay(0x0100, testsupport::Scene0100Script());
@@ -378,7 +564,7 @@ TEST(SceneStops, EndAdvMainStopsTheSoundsDeletesTheAnimationsAndEndsEveryTaskOfT
   GameTaskRec* wait = Ctx().game_task.FindTask("CTamvikMacro::DecodeWait");
   Ctx().game_task.SetTask(wait, [](GameTaskRec*) {}, "Test::Unchecked",
                           TaskNewBlock<TaskWork>(), nullptr);
-  AnimeRec* timer = Ctx().anime.CreateTimer();
+  AnimeHandle timer = Ctx().anime.CreateTimer();
   ASSERT_TRUE(rig.d.scene.tamvik_spr.spx() != nullptr);
   CTamvikAdv::EndAdvMain();
   EXPECT_EQ(Ctx().anime.IsAnime(timer), 0);

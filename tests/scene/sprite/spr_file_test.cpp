@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
 #include "tests/scene/sprite/spr_test_support.h"
 
@@ -84,7 +85,7 @@ TEST_F(SprFileTest, DirectoryEntriesByMaskKindAndBounds) {
   w.Add(2, Bytes(30, 10), 9);   // in a late slot, data first
   w.Add(14, Bytes(16, 0));      // no slot for kind 14
   w.Add(5, Bytes(20, 50));
-  w.Add(5, Bytes(24, 90));      // the later entry of kind 5 wins
+  w.Add(5, Bytes(24, 90));      // the later entry of kind 5 wins; both count in the total
   w.Add(1, Bytes(18, 7), 0);
   auto& past = w.Add(12, Bytes(16, 0));
   past.size = 100000;           // reaches past the end of the file
@@ -95,9 +96,9 @@ TEST_F(SprFileTest, DirectoryEntriesByMaskKindAndBounds) {
     uint32_t present;
     uint32_t total;
   } cases[] = {
-      {0, 1u << 1 | 1u << 2 | 1u << 5, 18 + 30 + 24},
+      {0, 1u << 1 | 1u << 2 | 1u << 5, 18 + 30 + 20 + 24},
       {kSprMaskPicture, 1u << 1 | 1u << 2, 18 + 30},
-      {1u << 5, 1u << 5, 24},
+      {1u << 5, 1u << 5, 20 + 24},
       {1u << 12, 0, 0},  // the only kind-12 entry is refused
       {1u << 4 | 1u << 3, 0, 0},
   };
@@ -121,6 +122,26 @@ TEST_F(SprFileTest, DirectoryEntriesByMaskKindAndBounds) {
       EXPECT_TRUE(trace.Contains("passes the end of the file"));
     }
   }
+}
+
+// The total counts every entry read, a replaced one too, and is what the sprite cache is told.
+TEST_F(SprFileTest, TheTotalOfARepeatedKindCountsEveryEntryReadAndGoesToTheCache) {
+  SprFileWriter w;
+  w.Add(1, Bytes(40, 1));
+  w.Add(2, Bytes(36, 2));
+  w.Add(1, Bytes(44, 3));  // kind 1 again: it replaces the first
+  w.Add(2, Bytes(28, 4));  // and kind 2
+  const std::string name = fx.Write("twice.spr", w.Build());
+  SprPartStore store;
+  EXPECT_EQ(TamvikFunc::ReadSpxParts(name.c_str(), kSprMaskPicture, &store), 40u + 36 + 44 + 28);
+  EXPECT_EQ(Copy(store.View()[1]), Bytes(44, 3));
+  EXPECT_EQ(Copy(store.View()[2]), Bytes(28, 4));
+
+  const uint64_t before = Scene().spx_cache.total();
+  SprLoadParam param;
+  param.use_cache = 1;
+  TamvikFunc::LoadSpxSplitData(name.c_str(), &param, kSprMaskPicture);
+  EXPECT_EQ(Scene().spx_cache.total() - before, 40u + 36 + 44 + 28);
 }
 
 TEST_F(SprFileTest, DirectoryAndDataInAnyOrderReadTheSame) {

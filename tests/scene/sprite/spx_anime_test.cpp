@@ -55,11 +55,11 @@ class SpxAnimeTest : public ::testing::Test {
   int LiveEntries() {
     return CDdrawSpr::kEntryCount - fx.scene.engine().ctx().ddraw_spr.FreeEntryCount();
   }
-  AnimeRec* Play(uint32_t n, uint32_t loop = 0) {
+  AnimeHandle Play(uint32_t n, uint32_t loop = 0) {
     return spr().PlayAnmLoopFlag(anm, n, 100, 100, loop, SURFACE_ROOT, 1);
   }
   // The x of the drawn unit's first entry (110 for unit 1, 100 for unit 0), -1 when none.
-  int DrawnX(AnimeRec* h) {
+  int DrawnX(AnimeHandle h) {
     SpxAnimeBlock* b = kind().Block(h);
     return b != nullptr && b->drawn != nullptr && b->drawn->count > 0 ? b->drawn->entries[0]->x : -1;
   }
@@ -114,7 +114,7 @@ TEST_F(SpxAnimeTest, FramesFollowTheGameClock) {
   for (const TimingCase& c : cases) {
     SCOPED_TRACE(c.what);
     g_events.clear();
-    AnimeRec* h = Play(c.animation, c.loop);
+    AnimeHandle h = Play(c.animation, c.loop);
     ASSERT_NE(h, nullptr);
     kind().SetSpeed(h, c.speed);
     for (const auto& row : c.rows) {
@@ -134,7 +134,7 @@ TEST_F(SpxAnimeTest, FramesFollowTheGameClock) {
 }
 
 TEST_F(SpxAnimeTest, CreateDrawsFrameZeroAndAStartDelayHidesIt) {
-  AnimeRec* h = Play(kTwoFrames);
+  AnimeHandle h = Play(kTwoFrames);
   EXPECT_EQ(DrawnX(h), 100);  // at once, before any step
   kind().SetStartDelay(h, 30);
   anime().Exec(0);
@@ -153,7 +153,7 @@ TEST_F(SpxAnimeTest, CreateDrawsFrameZeroAndAStartDelayHidesIt) {
 TEST_F(SpxAnimeTest, FreeAtEndAndHoldEndRemoveTheEntriesAndClearTheHandle) {
   for (int hold_end : {0, 1}) {
     SCOPED_TRACE(hold_end);
-    AnimeRec* h = Play(kTwoFrames);
+    AnimeHandle h = Play(kTwoFrames);
     if (hold_end != 0) {
       kind().SetHoldEnd(h, 1);
     } else {
@@ -175,7 +175,7 @@ TEST_F(SpxAnimeTest, FreeAtEndAndHoldEndRemoveTheEntriesAndClearTheHandle) {
 }
 
 TEST_F(SpxAnimeTest, BlinkShowsEveryPeriodStep) {
-  AnimeRec* h = Play(kZeroWaits);  // wait 0: holds frame 0
+  AnimeHandle h = Play(kZeroWaits);  // wait 0: holds frame 0
   anime().Exec(0);
   EXPECT_EQ(DrawnX(h), 100);
   EXPECT_EQ(kind().SetBlink(h, 1), 0);
@@ -193,7 +193,7 @@ TEST_F(SpxAnimeTest, BlinkShowsEveryPeriodStep) {
 }
 
 TEST_F(SpxAnimeTest, SetSpxTurnYSetsTheCorners) {
-  AnimeRec* h = Play(kTwoFrames);
+  AnimeHandle h = Play(kTwoFrames);
   SpxAnimeBlock* b = kind().Block(h);
   const struct {
     int32_t angle;
@@ -218,7 +218,7 @@ TEST_F(SpxAnimeTest, SetSpxTurnYSetsTheCorners) {
 }
 
 TEST_F(SpxAnimeTest, SettersRefuseNullAndTheEndingStep) {
-  AnimeRec* h = Play(kTwoFrames);
+  AnimeHandle h = Play(kTwoFrames);
   anime().Exec(0);
   // Position moves the drawn unit by the difference; priority re-links the entries.
   EXPECT_EQ(kind().SetSpxPos(h, 130, 90), 1);
@@ -231,13 +231,13 @@ TEST_F(SpxAnimeTest, SettersRefuseNullAndTheEndingStep) {
   EXPECT_EQ(kind().GetFrame(h), 0);
   EXPECT_EQ(kind().SetFrame(h, -1), 0);
 
-  AnimeRec* ending = Play(kTwoFrames);
+  AnimeHandle ending = Play(kTwoFrames);
   kind().SetFreeAtEnd(ending, 1);
   anime().Exec(1000);
   anime().Exec(1100);
   anime().Exec(1200);
-  ASSERT_EQ(ending->step, 2);
-  for (AnimeRec* handle : {static_cast<AnimeRec*>(nullptr), ending}) {
+  ASSERT_EQ(anime().RecordOf(ending)->step, 2);
+  for (AnimeHandle handle : {static_cast<AnimeHandle>(nullptr), ending}) {
     const bool null = handle == nullptr;
     SCOPED_TRACE(null ? "null" : "ending");
     EXPECT_EQ(kind().SetSpxPos(handle, 1, 1), 0);
@@ -262,15 +262,15 @@ TEST_F(SpxAnimeTest, SettersRefuseNullAndTheEndingStep) {
 
 TEST_F(SpxAnimeTest, BadDataFinishesItsStep) {
   // A frame whose unit is past the unit count draws nothing.
-  AnimeRec* past = Play(kUnitPast);
+  AnimeHandle past = Play(kUnitPast);
   EXPECT_EQ(DrawnX(past), -1);
   EXPECT_TRUE(trace.Contains("unitNo(7>=2) is too large"));
   EXPECT_EQ(spr().GetAnmFrameWait(anm, kUnitPast, 5), 0);
 
   // Event-only animations, looping and not; a looping one of zero waits after a start delay.
-  AnimeRec* events_once = Play(kEventsOnly, 0);
-  AnimeRec* events_loop = Play(kEventsOnly, 1);
-  AnimeRec* zero_loop = Play(kZeroWaits, 1);
+  AnimeHandle events_once = Play(kEventsOnly, 0);
+  AnimeHandle events_loop = Play(kEventsOnly, 1);
+  AnimeHandle zero_loop = Play(kZeroWaits, 1);
   kind().SetStartDelay(zero_loop, 1);
   for (uint32_t t = 0; t <= 100; t += 17) anime().Exec(t);
   EXPECT_EQ(anime().IsAnime(events_once), 0);  // ended
@@ -281,7 +281,7 @@ TEST_F(SpxAnimeTest, BadDataFinishesItsStep) {
   EXPECT_FALSE(g_events.empty());
 
   // Releasing the list while its animations play deletes them first; their handles are dead.
-  AnimeRec* playing = Play(kTwoFrames, 1);
+  AnimeHandle playing = Play(kTwoFrames, 1);
   TamvikFunc::ReleaseAnmFile(anm);
   EXPECT_EQ(spr().anms(), nullptr);
   EXPECT_EQ(anime().IsAnime(playing), 0);
@@ -298,7 +298,7 @@ TEST_F(SpxAnimeTest, FramesReachThePresentedPicture) {
   const auto pixel = [&](int x, int y) { return frame[static_cast<size_t>(y) * 640 + x]; };
   const uint16_t red = platform::PackColorRef(SprColourRef({31, 0, 0}), platform::PixelLayout::kRgb565);
   const uint16_t green = platform::PackColorRef(SprColourRef({0, 31, 0}), platform::PixelLayout::kRgb565);
-  AnimeRec* h = Play(kTwoFrames, 1);
+  AnimeHandle h = Play(kTwoFrames, 1);
   ASSERT_NE(h, nullptr);
   const struct {
     uint32_t t;
@@ -318,8 +318,8 @@ TEST_F(SpxAnimeTest, FramesReachThePresentedPicture) {
 TEST_F(SpxAnimeTest, TeardownWithAnimationsPlayingIsClean) {
   // Animations holding drawn units and lists when the scene goes: the fixture's teardown ends
   // them, then frees the lists and the units (LeakSanitizer and ASan watch it).
-  AnimeRec* a = Play(kTwoFrames, 1);
-  AnimeRec* b = Play(kWithEvent, 0);
+  AnimeHandle a = Play(kTwoFrames, 1);
+  AnimeHandle b = Play(kWithEvent, 0);
   anime().Exec(0);
   anime().Exec(150);
   SprUnit* unit = TamvikFunc::LoadUnitFile("a.spr");

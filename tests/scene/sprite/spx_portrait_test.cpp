@@ -405,12 +405,12 @@ TEST_P(NcTest, OutOfRangeAndCorruptSetsBuildNothing) {
 
 TEST_P(NcTest, TalkModesAndClocks) {
   ASSERT_EQ(Load(TwoPictures(), 0, 0, 0, 0), 11);
-  AnimeRec* lips = state().nc_lip_anime;
+  AnimeHandle lips = state().nc_lip_anime;
   TamvikFunc::SetNcTalk(7, "ka.N", kTalkGameClock);
   ASSERT_NE(Lips(), nullptr);
   EXPECT_EQ(Lips()->mode, kTalkText);
   EXPECT_EQ(Lips()->clock, kTalkGameClock);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(lips->data.data())), "ka.N");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(Ctx().anime.RecordOf(lips)->data.data())), "ka.N");
   TamvikFunc::SetNcTalk(7, nullptr, kTalkVoiceClock);
   EXPECT_EQ(Lips()->mode, kTalkRandom);
   EXPECT_EQ(Lips()->clock, kTalkVoiceClock);
@@ -434,19 +434,19 @@ TEST_P(NcTest, PausedAnimationsDoNotStep) {
   ASSERT_EQ(Load(TwoPictures(), 0, 0, 0, 0), 11);
   TamvikFunc::SetNcTalk(0, "aiueo", kTalkGameClock);
   TamvikFunc::PauseNcAnime();
-  EXPECT_EQ(state().nc_eye_anime->stop, 1u);
-  EXPECT_EQ(state().nc_lip_anime->stop, 1u);
+  EXPECT_EQ(Ctx().anime.RecordOf(state().nc_eye_anime)->stop, 1u);
+  EXPECT_EQ(Ctx().anime.RecordOf(state().nc_lip_anime)->stop, 1u);
   const auto* eyes = anime().BlockOf<AnimeCellListBlock>(state().nc_eye_anime);
   ASSERT_NE(eyes, nullptr);
   for (int i = 0; i < 5; ++i) Frame(1000);
   EXPECT_EQ(eyes->index, 1u);  // still on its first cell
   EXPECT_EQ(Lips()->current, 4u);
-  EXPECT_EQ(state().nc_eye_anime->step, 0);
-  EXPECT_EQ(state().nc_lip_anime->step, 0);
+  EXPECT_EQ(Ctx().anime.RecordOf(state().nc_eye_anime)->step, 0);
+  EXPECT_EQ(Ctx().anime.RecordOf(state().nc_lip_anime)->step, 0);
   TamvikFunc::ResumeNcAnime();
-  EXPECT_EQ(state().nc_eye_anime->stop, 0u);
+  EXPECT_EQ(Ctx().anime.RecordOf(state().nc_eye_anime)->stop, 0u);
   for (int i = 0; i < 4; ++i) Frame(100);
-  EXPECT_NE(state().nc_eye_anime->step, 0);
+  EXPECT_NE(Ctx().anime.RecordOf(state().nc_eye_anime)->step, 0);
   EXPECT_NE(Lips()->current, 4u);
   EXPECT_EQ(TamvikFunc::ReleaseNcSpx(), 1);
 }
@@ -456,11 +456,11 @@ TEST_P(NcTest, ReleaseFreesEveryPieceAndASecondReleaseFindsNothing) {
   std::vector<const SprRec*> sprites = {state().nc_body};
   for (const SprRec* s : state().nc_eyes) if (s != nullptr) sprites.push_back(s);
   for (const SprRec* s : state().nc_lips) if (s != nullptr) sprites.push_back(s);
-  const std::vector<const AnimeRec*> animations = {state().nc_group, state().nc_eye_anime,
+  const std::vector<AnimeHandle> animations = {state().nc_group, state().nc_eye_anime,
                                                    state().nc_lip_anime};
   EXPECT_EQ(TamvikFunc::ReleaseNcSpx(), 1);
   for (const SprRec* s : sprites) EXPECT_EQ(spr().IsSprite(s), 0);
-  for (const AnimeRec* a : animations) EXPECT_EQ(anime().IsAnime(a), 0);
+  for (const AnimeHandle a : animations) EXPECT_EQ(anime().IsAnime(a), 0);
   EXPECT_TRUE(Entries(kTarget).empty());
   ExpectNothingBuilt();
   EXPECT_EQ(TamvikFunc::ReleaseNcSpx(), 0);

@@ -11,7 +11,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
 #include "engine/input/dinput.h"

@@ -11,7 +11,7 @@
 
 #include "engine/app/app_state.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/gfx_types.h"
@@ -351,7 +351,7 @@ TEST_F(CommandIcon, AClickWaitEndingAndAnotherStartingInOneFrameGetTheirOwnTask)
 
 TEST_F(CommandIcon, WaitIconLoopsAnimation22AtItsPlace) {
   CTamvikIcon::ShowWaitIcon();
-  AnimeRec* wait = rig.icon().wait_icon;
+  AnimeHandle wait = rig.icon().wait_icon;
   ASSERT_NE(wait, nullptr);
   CTamvikIcon::ShowWaitIcon();
   EXPECT_EQ(rig.icon().wait_icon, wait) << "it shows already";

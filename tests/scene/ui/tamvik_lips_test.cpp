@@ -108,16 +108,19 @@ TEST(LipsLayout, TextSplitBoundsAndTextX) {
   // Four lines: the fourth separator is dropped and line 3 goes on.
   EXPECT_EQ(lips.ChoiceText("\xA4\x40$$\xA4\x41$$\xA4\x42$$\xA4\x43"), 3);
   EXPECT_STREQ(lips.line(2), "\xA4\x42\xA4\x43");
-  // A separator is a two-byte unit: "$" at an odd place is text.
-  EXPECT_EQ(lips.ChoiceText("a$$b"), 1);
-  EXPECT_STREQ(lips.line(0), "a$$b");
+  // The text is walked a character at a time: a single-byte character does not put the
+  // separator after it out of step.
+  EXPECT_EQ(lips.ChoiceText("a$$b\xA4\x40$$"), 3);
+  EXPECT_STREQ(lips.line(0), "a");
+  EXPECT_STREQ(lips.line(1), "b\xA4\x40");
   EXPECT_EQ(lips.ChoiceText(nullptr), 1);
   EXPECT_STREQ(lips.line(0), "");
-  // A 300-byte line is cut at 255 bytes; the next line starts whole.
+  // A 300-byte line is cut after the last whole character that fits in 255 bytes; the next line
+  // starts whole.
   const std::string long_text = ChoiceText(1, 150) + "$$" + ChoiceText(1, 2);
   EXPECT_EQ(lips.ChoiceText(long_text.c_str()), 2);
-  EXPECT_EQ(std::strlen(lips.line(0)), 255u);
-  EXPECT_EQ(std::memcmp(lips.line(0), long_text.data(), 255), 0);
+  EXPECT_EQ(std::strlen(lips.line(0)), 254u);
+  EXPECT_EQ(std::memcmp(lips.line(0), long_text.data(), 254), 0);
   EXPECT_EQ(std::strlen(lips.line(1)), 4u);
   // Text x: 4, 19 and 40 characters (the last would start left of the window: 0).
   EXPECT_EQ(CTamvikLips::TextX(8), 180);

@@ -231,15 +231,15 @@ TEST_P(MessageTest, TypedTextBufferHoldsBothTextsSeparatedByTwoZeros) {
   for (const Case& c : cases) {
     ASSERT_EQ(TamvikFunc::PutMessageText(c.text, c.mouth), 1);
     ASSERT_NE(state().message_anime, nullptr);
-    EXPECT_EQ(state().message_anime->data, c.bytes);
+    EXPECT_EQ(Ctx().anime.RecordOf(state().message_anime)->data, c.bytes);
     EXPECT_EQ(anime().BlockOf<AnimeMessageBlock>(state().message_anime)->interval, 100u);
   }
   // The speed form; a new text replaces the typing still running (the list may hand the old
   // record to the new typing, so the check is that only the new one is left).
   ASSERT_EQ(anime().Records(kAnimeMessage).size(), 1u);
   ASSERT_EQ(TamvikFunc::PutMessageText("ab", 30), 1);
-  EXPECT_EQ(anime().Records(kAnimeMessage), std::vector<AnimeRec*>{state().message_anime});
-  EXPECT_EQ(state().message_anime->data, (std::vector<uint8_t>{'a', 'b', 0, 0, 0}));
+  EXPECT_EQ(anime().Records(kAnimeMessage), std::vector<AnimeHandle>{state().message_anime});
+  EXPECT_EQ(Ctx().anime.RecordOf(state().message_anime)->data, (std::vector<uint8_t>{'a', 'b', 0, 0, 0}));
   EXPECT_EQ(anime().BlockOf<AnimeMessageBlock>(state().message_anime)->interval, 30u);
 }
 
@@ -282,7 +282,7 @@ TEST_P(MessageTest, TypingEndsByItselfOrWhenStopped) {
   EXPECT_TRUE(TamvikFunc::IsMessageDone());
 }
 
-TEST_P(MessageTest, WindowCharsAreDrawnTwoBytesAt24PixelSteps) {
+TEST_P(MessageTest, WindowCharsAreDrawnOneCharacterAtATime) {
   ASSERT_EQ(ADVShowWindow(), 1);
   const uint16_t ink = Ink();
   const std::string text = std::string(kFullGlyph) + "\xA4\x40";
@@ -291,8 +291,14 @@ TEST_P(MessageTest, WindowCharsAreDrawnTwoBytesAt24PixelSteps) {
   EXPECT_EQ(TextPixel(kTextX + 24 + 1, kTextY + 1), ink);
   EXPECT_EQ(TextPixel(kTextX + 48 + 23, kTextY + 23), ink);
   EXPECT_EQ(TextPixel(kTextX + 72 + 1, kTextY + 1), Key());
-  // An odd last byte is drawn alone (or refused), never read past.
-  EXPECT_EQ(TamvikFunc::DrawWindowChars(Window(), "\xA4", 0, 30), 1);
+  // A single-byte character takes 12 pixels and keeps the double-byte one after it in step.
+  ASSERT_EQ(TamvikFunc::DrawWindowChars(Window(), (std::string("a") + kFullGlyph).c_str(), 0, 30), 1);
+  EXPECT_EQ(TextPixel(kTextX + 12 + 1, kTextY + 30 + 1), ink);
+  EXPECT_EQ(TextPixel(kTextX + 12 + 23, kTextY + 30 + 23), ink);
+  EXPECT_EQ(TextPixel(kTextX + 36 + 1, kTextY + 30 + 1), Key());
+  // A lone lead byte at the end draws nothing and is never read past.
+  EXPECT_EQ(TamvikFunc::DrawWindowChars(Window(), "\xA4", 0, 60), 1);
+  EXPECT_EQ(TextPixel(kTextX + 1, kTextY + 60 + 1), Key());
   EXPECT_EQ(TamvikFunc::DrawWindowChars(nullptr, "ab", 0, 0), 1);
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 TEST(SpineAnime, ProductionServicesStepTheAnimationList) {
   testsupport::TestEngine engine;
-  AnimeRec* fade = Ctx().anime.CreateFade(0, 256, 60, 0);
+  AnimeHandle fade = Ctx().anime.CreateFade(0, 256, 60, 0);
   ASSERT_EQ(Ctx().anime.SetAutoClear(&fade), 1);
   Services().AnimeExec(1000);
   Services().AnimeExec(1500);  // 30 frames later

@@ -1,4 +1,4 @@
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "debug/debug_menu.h"
 #include "engine/app/spine/spine.h"
 
@@ -101,7 +101,7 @@ TEST_F(Spine, StartsTheEngineInItsFixedOrder) {
   EXPECT_EQ(AppGetMenu()->quit_command, 40002u);
 
   EXPECT_EQ(services.log,
-            (Log{"CreateDirectInput", "InitDirectDraw", "LoadFont", "GetPrimaryColor(1)",
+            (Log{"LoadFont", "CreateDirectInput", "InitDirectDraw", "GetPrimaryColor(1)",
                  "SetPixelMode(2)", "SoundInit", "InputInit", "ScanDrives", "SeedRandom"}));
   // The install check ran first; the game booted last.
   EXPECT_EQ(install_dir_when_display_starts, install() + "\\");
@@ -143,28 +143,21 @@ TEST_F(Spine, DisplayFailureReleasesTheEngineClosesAndStartsNothingMore) {
   EXPECT_FALSE(window().IsCreated());
 }
 
-TEST_F(Spine, MissingInstallShowsItsBoxAndTheFirstFrameQuits) {
+TEST_F(Spine, MissingInstallShowsItsBoxAndEndsBeforeAnyWindow) {
   engine.host.config.SetPresent(false);
-  platform::Window* w = Start();
-  ASSERT_EQ(window().boxes.size(), 1u);
-  EXPECT_TRUE(window().boxes[0].owned);
-  EXPECT_EQ(window().boxes[0].caption, "ERROR");
-  EXPECT_EQ(window().boxes[0].text, "没有安装TAMVIKＰＣ版\nno settings");
-  EXPECT_EQ(AppIsQuit(), 1u);
-  EXPECT_EQ(Ctx().file_io.GetInstallDir(), nullptr);
-  EXPECT_EQ(Count("SeedRandom"), 1);  // start-up goes on regardless
-
-  services.log.clear();
-  window().PostEvent({EventKind::kActivateApp, 1});
   int code = -1;
-  EXPECT_TRUE(MessageLoopStep(w, code));  // the activation; no frame
-  EXPECT_TRUE(services.log.empty());
-  NextTick();
-  EXPECT_TRUE(MessageLoopStep(w, code));  // the first frame runs whole, then quits
-  EXPECT_EQ(
-      services.log,
-      Concat({"InputGetState", "SoundUpdate(17)", "AnimeExec(17)", "ShowWindow"}, kTermCalls));
-  EXPECT_EQ(RunLoop(w), kExitNotInstalled);
+  EXPECT_EQ(AppStart(MakeGameHooks(debug_menu), code), nullptr);
+  EXPECT_EQ(code, kExitNotInstalled);
+  ASSERT_EQ(window().boxes.size(), 1u);
+  EXPECT_FALSE(window().boxes[0].owned);
+  EXPECT_FALSE(window().boxes[0].window_open);
+  EXPECT_EQ(window().boxes[0].caption, "ERROR");
+  EXPECT_EQ(window().boxes[0].text,
+            "没有安装TAMVIKＰＣ版\nThe settings file needs the line \"Install Directory = <the folder "
+            "with the game's files>\"\n(no settings)");
+  EXPECT_EQ(Ctx().file_io.GetInstallDir(), nullptr);
+  EXPECT_FALSE(window().IsCreated());
+  EXPECT_EQ(services.log, Log{"LoadFont"});  // nothing else of the engine started
 }
 
 RecordingServices* g_recorder = nullptr;
@@ -434,14 +427,15 @@ TEST_F(Spine, SecondInstanceShowsItsBoxAndEndsBeforeAnyWindow) {
   EXPECT_EQ(window().boxes[0].text, "TAMVIKＰＣ版已經啟動了");
   EXPECT_FALSE(window().IsCreated());
   EXPECT_EQ(GetMainWindow(), nullptr);
-  EXPECT_TRUE(services.log.empty());
+  // Only the glyph fonts, which draw the box, were loaded.
+  EXPECT_EQ(services.log, Log{"LoadFont"});
 }
 
 TEST_F(Spine, WindowThatCannotBeMadeEndsTheProgram) {
   window().create_fails = true;
   EXPECT_EQ(WinMain(MakeGameHooks(debug_menu)), kExitSetupFailed);
   EXPECT_TRUE(window().boxes.empty());
-  EXPECT_TRUE(services.log.empty());
+  EXPECT_EQ(services.log, Log{"LoadFont"});  // the fonts load before the window
   EXPECT_EQ(GetMainWindow(), nullptr);
 }
 

@@ -1,15 +1,15 @@
 #pragma once
-// Stand-ins for the sequences the game-mode manager starts that are not built yet. Each runs as a
-// task under the manager (or the owner it is given) and hands back on its task's first frame, as
-// the real sequence will at its end: the boot save check sets mode 15, the maker logo and the
-// staff card 5, the opening 3, the title leaves result 1, the save offer sets 38, the quit
-// confirmation ends answering "no", the ending ends at once; the scene controller waits until
-// ended, the battle is won (mode 28). The minigame framework starts nothing.
-//
-// The composition root fills them into the sequence entries; each later sequence replaces its
-// own.
+// Stand-ins for the sequences the game-mode manager starts, for tests that run the manager
+// without them (the program installs only the real sequences). Each runs as a task under the
+// manager (or the owner it is given) and hands back on its task's first frame, as the real
+// sequence does at its end: the boot save check sets mode 15, the maker logo and the staff card
+// 5, the opening 3, the title leaves result 1, the save offer sets 38, the quit confirmation ends
+// answering "no", the ending ends at once; the scene controller waits until ended, the battle is
+// won (mode 28). The minigame framework starts nothing.
 
 struct GameSequences;
+
+namespace testsupport {
 
 // Task names of the stand-ins, for the is-running queries and the tests.
 inline constexpr const char* kStandInSaveCheck = "StandIn::BootSaveCheck";
@@ -25,3 +25,5 @@ inline constexpr const char* kStandInBattle = "StandIn::SlgStage";
 // Fills the manager's entries (save check, logo, opening, title, save offer, quit confirmation,
 // ending, scene controller, battle, minigame framework) with the stand-ins.
 void FillManagerStandIns(GameSequences& sequences);
+
+}  // namespace testsupport

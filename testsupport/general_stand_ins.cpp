@@ -1,4 +1,4 @@
-#include "flow/general_stand_ins.h"
+#include "testsupport/general_stand_ins.h"
 
 #include <memory>
 
@@ -8,6 +8,8 @@
 #include "flow/tamvik_general.h"
 #include "game/game_sequences.h"
 #include "game/system_data.h"
+
+namespace testsupport {
 
 namespace {
 
@@ -110,3 +112,5 @@ void FillManagerStandIns(GameSequences& s) {
   s.minigame_step = [] {};
   s.minigame_result = [] { return 0; };
 }
+
+}  // namespace testsupport

@@ -1,19 +1,21 @@
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 
 // ---- The battle ----
 #include <memory>
 #include <optional>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_start.h"
 #include "battle/slg_task.h"
+#include "battle_effects/effects_install.h"
+#include "battle_events/events_install.h"
 // ----
 #include "debug/debug_actions.h"
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/game_boot.h"
-#include "flow/general_stand_ins.h"
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_ending.h"
 #include "flow/tamvik_general.h"
@@ -39,9 +41,7 @@ GameHooks MakeGameHooks(CDebugMenu& menu) {
 }
 
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
-  // What the game-mode manager starts and is not built yet: stand-ins that hand back at once.
-  FillManagerStandIns(sequences);
-  // The scene controller, in place of its stand-in; the manager's calls it makes back.
+  // The scene controller; the manager's calls it makes back.
   sequences.scene.start = [](GameTaskRec* owner) { CTamvikAdv::StartAdvMain(owner); };
   sequences.scene.is_running = [] {
     return Ctx().game_task.FindTask(CTamvikAdv::kAdvMainName) != nullptr;
@@ -86,7 +86,7 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
 
   // ---- The save and load menus (flow/tamvik_bup.h) ----
   // The slot menu (the eyecatch's save entry, the title's and the option menu's load), the boot
-  // save check and the save offer, in place of their stand-ins.
+  // save check and the save offer.
   sequences.save_menu.start = [](GameTaskRec* owner, int save_mode) {
     CTamvikBup::StartAdvSaveMenu(owner, save_mode);
   };
@@ -104,21 +104,20 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   // ---- end of the save and load menus ----
 
   // ---- The title ----
-  // The title task, in place of its stand-in; it reaches the options and the slot menu through
-  // their entries above.
+  // The title task; it reaches the options and the slot menu through their entries above.
   FillTitleSequence(sequences);
 
-  // ---- The ending (modes 46 and 47), in place of its stand-in ----
+  // ---- The ending (modes 46 and 47) ----
   sequences.ending.start = [](GameTaskRec* owner, int n) {
     CTamvikEnding::StartEndingMain(owner, n);
   };
   sequences.ending.is_running = [] { return !CTamvikEnding::IsEndingEnd(); };
   sequences.ending_prepare = [] { CTamvikEnding::InitEndingScreen(); };
 
-  // ---- The minigames, in place of their stand-ins ----
+  // ---- The minigames ----
   WireMinigameSequences(sequences);
 
-  // ---- The battle, in place of its stand-in ----
+  // ---- The battle ----
   WireBattleSequence(sequences);
 
   // ---- The debug menu's actions (debug/debug_actions.h) ----
@@ -183,4 +182,9 @@ void WireBattleSequence(GameSequences& sequences) {
     Slg::StartStage();
   };
   sequences.battle.is_running = [] { return HasBattle() && BattleTaskRuns(); };
+}
+
+void RegisterBattleExtensions() {
+  RegisterBattleInstaller(&InstallBattleEffects);
+  RegisterBattleInstaller(&InstallBattleEvents);
 }

@@ -6,7 +6,7 @@
 
 #include "debug/debug_menu.h"
 #include "engine/app/context.h"
-#include "engine/app/main/game_wiring.h"
+#include "program/game_wiring.h"
 #include "engine/app/spine/spine.h"
 #include "game/game_context.h"
 #include "minigames/minigame_context.h"
@@ -27,6 +27,7 @@ int main() {
   // The developer debug menu: made before the spine starts, gone after it ends.
   CDebugMenu debug_menu;
   WireGameSequences(game.sequences, debug_menu);
+  RegisterBattleExtensions();
   GameScope game_scope(game);
   SceneContext scene;  // the scene's own state (sprite cache, ...)
   SceneScope scene_scope(scene);

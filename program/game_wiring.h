@@ -12,8 +12,8 @@ struct GameSequences;
 // and frame hook (of `menu`, which must outlive the spine's run).
 GameHooks MakeGameHooks(CDebugMenu& menu);
 
-// Fills every sequence entry with its real start and is-running functions (stand-ins for the
-// sequences not built yet), and the debug menu's close with `menu`'s.
+// Fills every sequence entry with its real start and is-running functions, and the debug menu's
+// close with `menu`'s. Entries filled before (a test's fakes) are replaced.
 void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);
 
 // ---- The minigames ----
@@ -24,9 +24,14 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu);
 void WireMinigameSequences(GameSequences& sequences);
 
 // ---- The battle ----
-// Fills the battle entry (the mode manager's mode 26) with Slg::StartStage, in place of the game
-// flow's stand-in. Each start makes a fresh BattleContext current, held by the entry until the
+// Fills the battle entry (the mode manager's mode 26) with Slg::StartStage. Each start makes a fresh BattleContext current, held by the entry until the
 // next battle (a battle still built then is torn down first); when a BattleContext other than
 // the entry's is current (a test's), that one is used. is_running: a battle task (init, main,
 // stage switch) runs. WireGameSequences calls it.
 void WireBattleSequence(GameSequences& sequences);
+// Registers the installers of the libraries that extend the battle core (the attack effects,
+// then the battle events: battle/battle_extension.h), so that every battle context runs them.
+// The program calls it once at its start; registering again changes nothing. The headless
+// program driver does not: whole-program tests run the core with its stand-ins unless they
+// register the installers they want.
+void RegisterBattleExtensions();

@@ -1,0 +1,17 @@
+// The DAVONE heroine unit's attacks (kind 2). Not built yet: each routine is a stub that ends the
+// attack on its first frame and traces its name (EndStubAttack); the family's work replaces it.
+
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/attack_routines.h"
+
+namespace Davone {
+
+void NormalAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Davone::NormalAttack");
+}
+
+void SpecialAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Davone::SpecialAttack");
+}
+
+}  // namespace Davone

@@ -1,0 +1,17 @@
+// Player kind 12's attacks. Not built yet: each routine is a stub that ends the attack on its first
+// frame and traces its name (EndStubAttack); the family's work replaces it.
+
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/attack_routines.h"
+
+namespace Gtezav {
+
+void NormalAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Gtezav::NormalAttack");
+}
+
+void SpecialAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Gtezav::SpecialAttack");
+}
+
+}  // namespace Gtezav

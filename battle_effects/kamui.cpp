@@ -1,0 +1,17 @@
+// Kamui's attacks (kinds 20, 31, 32). Not built yet: each routine is a stub that ends the attack on
+// its first frame and traces its name (EndStubAttack); the family's work replaces it.
+
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/attack_routines.h"
+
+namespace Kamui {
+
+void NormalAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Kamui::NormalAttack");
+}
+
+void SpecialAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Kamui::SpecialAttack");
+}
+
+}  // namespace Kamui

@@ -1,0 +1,17 @@
+// Player kind 5's attacks. Not built yet: each routine is a stub that ends the attack on its first
+// frame and traces its name (EndStubAttack); the family's work replaces it.
+
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/attack_routines.h"
+
+namespace Tezav {
+
+void NormalAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Tezav::NormalAttack");
+}
+
+void SpecialAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Tezav::SpecialAttack");
+}
+
+}  // namespace Tezav

@@ -1,0 +1,17 @@
+// The YSOL heroine unit's attacks (kind 4). Not built yet: each routine is a stub that ends the
+// attack on its first frame and traces its name (EndStubAttack); the family's work replaces it.
+
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/attack_routines.h"
+
+namespace Ysol {
+
+void NormalAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Ysol::NormalAttack");
+}
+
+void SpecialAttack(SlgUnit& unit, SlgPair& /*pos*/) {
+  EndStubAttack(unit, "Ysol::SpecialAttack");
+}
+
+}  // namespace Ysol

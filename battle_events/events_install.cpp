@@ -1,0 +1,3 @@
+#include "battle_events/events_install.h"
+
+void InstallBattleEvents(BattleContext& /*battle*/) {}
