@@ -31,7 +31,16 @@ using detail::Check;
 
 namespace detail {
 
-BattleOnRig::BattleOnRig() : rig(Rig(false)), engine_scope(*rig.context) {
+BattleOnRig::BattleOnRig()
+    : rig(Rig(false)),
+      engine_scope(*rig.context),
+      own_battle(std::make_unique<BattleContext>()),
+      battle(*own_battle) {
+  Ctx().file_io.SetInstallDir(Tree().install().c_str());
+}
+
+BattleOnRig::BattleOnRig(BattleContext& kept)
+    : rig(Rig(false)), engine_scope(*rig.context), battle(kept) {
   Ctx().file_io.SetInstallDir(Tree().install().c_str());
 }
 
@@ -42,6 +51,8 @@ BattleOnRig::~BattleOnRig() {
 
 int BattleOnRig::TakeSpriteEntries() {
   CDdrawSpr& spr = Ctx().ddraw_spr;
+  // No entry taken from the pool: nothing to walk (2048 priority lists of six buffers).
+  if (spr.FreeEntryCount() == CDdrawSpr::kEntryCount) return 0;
   std::vector<SprBufferEntry*> live;
   for (const SurfaceId id : {SurfaceId{2}, SurfaceId{4}, SurfaceId{5}, SurfaceId{6}, SurfaceId{7},
                              SurfaceId{8}}) {
@@ -213,8 +224,17 @@ std::vector<Bytes> SlgTablesSeeds() {
 // entries within the pool after each frame.
 void SlgMapEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, 4);
-  detail::BattleOnRig on;
+  // One battle context for every input (200 KB to clear): an input reaches only its map state,
+  // made anew here and freed at the end.
+  static BattleContext* const kept = new BattleContext;
+  kept->map = SlgMapState{};
+  kept->flags = 0;
+  detail::BattleOnRig on(*kept);
   if (!on.rig.ready) return;
+  // The install directory as the path from the working directory (the tree's "cwd"): every file
+  // the table names is then resolved from there, not through each folder of the tree's own path
+  // (a table names a file several times, and opening was most of an input's time).
+  Ctx().file_io.SetInstallDir("../install/");
   testsupport::GameTree& tree = detail::Tree();
   const std::string folder = "install/tamvik2/Map/Map01/";
   tree.Write(folder + "Map01.TAB", parts[1]);
