@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/app/context.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
 
+class CTamvikMacro;
 class SceneContext;
 
 namespace testsupport {
@@ -54,6 +56,11 @@ SceneContext& SharedScene(bool rgb555);
 // bytes themselves stay). False for a file whose images still ask for more than 4096 pixels,
 // which the caller passes over.
 bool CutSprImages(Bytes& file);
+
+// The message look-up of the interpreter's table for every id its directory names and a few
+// others; every message found has its text and lip text inside the table and terminated there,
+// an empty entry voice -1 and no lip text (broken rules reported for `target`). The ids found.
+std::vector<uint16_t> CheckMessages(const CTamvikMacro& macro, const char* target);
 
 // An exactly sized heap copy, so that the address sanitizer sees any access past the end.
 std::unique_ptr<uint8_t[]> ExactCopy(const uint8_t* data, size_t size);

@@ -4,6 +4,7 @@
 // target. tools/fuzz writes them into fuzz/corpus/<target>/ before a run; the smoke test feeds
 // them (and variants of them) straight to the entries.
 
+#include <optional>
 #include <vector>
 
 #include "fuzz/entries/fuzz_entries.h"
@@ -19,6 +20,8 @@ std::vector<Bytes> WaveConvertSeeds();
 std::vector<Bytes> PathSeeds();
 std::vector<Bytes> SettingsSeeds();
 std::vector<Bytes> BmpSeeds();
+// A 5 x 3 two-colour bitmap in every stored form (every other one top-down), cut when asked.
+std::vector<Bytes> SmallBitmaps(const std::optional<size_t>& cut_to = std::nullopt);
 std::vector<Bytes> ScriptSeeds();
 std::vector<Bytes> BmxSeeds();
 std::vector<Bytes> StaticSeSeeds();

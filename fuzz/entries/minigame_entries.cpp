@@ -25,7 +25,6 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/little_endian.h"
 #include "platform/surface.h"
-#include "testsupport/bmp_writer.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
@@ -341,27 +340,17 @@ void MinigameBmpEntry(const uint8_t* data, size_t size) {
 }
 
 std::vector<Bytes> MinigameBmpSeeds() {
-  testsupport::BmpPicture picture(5, 3, 0x00336699);
-  picture.at(0, 0) = 0x00FFFF00;
   std::vector<Bytes> seeds;
   uint8_t n = 0;
-  using testsupport::BmpFormat;
-  for (BmpFormat f : {BmpFormat::kPalette1, BmpFormat::kPalette4, BmpFormat::kPalette8,
-                      BmpFormat::kRgb555, BmpFormat::kRgb565, BmpFormat::kRgb24,
-                      BmpFormat::kRgb32}) {
-    testsupport::BmpOptions o;
-    o.format = f;
-    o.top_down = (n & 1) != 0;
+  for (const Bytes& file : SmallBitmaps()) {
     const Bytes control = {static_cast<uint8_t>(n & 3), static_cast<uint8_t>(10 + n),
                            static_cast<uint8_t>(n * 5), 0, static_cast<uint8_t>(n * 2), 0};
-    seeds.push_back(JoinParts({control, testsupport::WriteBmp(picture, o)}));
+    seeds.push_back(JoinParts({control, file}));
     ++n;
   }
   // Partly off the slot's top left, and a file cut inside its rows.
-  testsupport::BmpOptions cut;
-  cut.cut_to = 70;
-  seeds.push_back(JoinParts({{0, 3, 0xFE, 0xFF, 0xFF, 0xFF}, testsupport::WriteBmp(picture)}));
-  seeds.push_back(JoinParts({{1, 4, 2, 0, 2, 0}, testsupport::WriteBmp(picture, cut)}));
+  seeds.push_back(JoinParts({{0, 3, 0xFE, 0xFF, 0xFF, 0xFF}, SmallBitmaps()[5]}));
+  seeds.push_back(JoinParts({{1, 4, 2, 0, 2, 0}, SmallBitmaps(70)[5]}));
   return seeds;
 }
 

@@ -209,20 +209,13 @@ void SprFileEntry(const uint8_t* data, size_t size) {
     TamvikFunc::ReleaseSlgMapFile(map);
   }
 
-  // NC set and face, as the loaders take them.
-  if (runs(5)) {
-    SprLoadParam nc;
-    nc.file_name = kSprGameName;
-    nc.surface = SURFACE_FC;
-    nc.nc_picture = picture;
-    TamvikFunc::LoadSpxSplitData(kSprGameName, &nc, kSprMaskNcSet);
-  }
-  if (runs(6)) {
-    SprLoadParam face;
-    face.file_name = kSprGameName;
-    face.surface = SURFACE_TEXT;
-    face.image = picture;
-    TamvikFunc::LoadSpxSplitData(kSprGameName, &face, kSprMaskFace);
+  // NC set and face, as the loaders take them (the picture as the NC picture, or the image).
+  if (runs(5) || runs(6)) {
+    SprLoadParam param;
+    param.file_name = kSprGameName;
+    param.surface = runs(5) ? SURFACE_FC : SURFACE_TEXT;
+    (runs(5) ? param.nc_picture : param.image) = picture;
+    TamvikFunc::LoadSpxSplitData(kSprGameName, &param, runs(5) ? kSprMaskNcSet : kSprMaskFace);
   }
   TamvikFunc::ReleaseNcSpx();
   Scene().tamvik_spr.DeleteAllAnm();
@@ -533,12 +526,6 @@ std::vector<Bytes> SaveFilesSeeds() {
 
 namespace {
 constexpr const char* kSlgMessageName = "slg_message";
-
-// Whether the pointer lies inside the table with a zero byte after it inside the table.
-bool InsideTerminated(const std::vector<uint8_t>& table, const uint8_t* p) {
-  if (p < table.data() || p >= table.data() + table.size()) return false;
-  return std::memchr(p, 0, static_cast<size_t>(table.data() + table.size() - p)) != nullptr;
-}
 }  // namespace
 
 // Input: control (byte 0: the map number, 0-26 from its value; byte 1: the chapter of the scene
@@ -568,19 +555,9 @@ void SlgMessageEntry(const uint8_t* data, size_t size) {
     Check(table.empty(), kSlgMessageName, "a refused file changed the table");
     return;
   }
-  std::vector<uint16_t> ids = {0, 1, 0xFFFF};
-  for (size_t i = 4; i + 1 < table.size() && ids.size() < 64; i += 4) {
-    ids.push_back(static_cast<uint16_t>(table[i] << 8 | table[i + 1]));
-  }
-  for (uint16_t id : ids) {
+  for (uint16_t id : detail::CheckMessages(macro, kSlgMessageName)) {
     MessageData m;
-    if (macro.FindMessageData(&m, id) == 0) continue;
-    Check(InsideTerminated(table, m.text), kSlgMessageName, "message text outside the table");
-    if (m.voice == -1) {
-      Check(m.lip == nullptr, kSlgMessageName, "an empty entry has lip text");
-    } else {
-      Check(InsideTerminated(table, m.lip), kSlgMessageName, "lip text outside the table");
-    }
+    macro.FindMessageData(&m, id);
     MessageData shown;
     Check(macro.GetMessageData(&shown, id) == 1 &&
               shown.voice == (m.voice == -1 || ByteAt(control, 1) < 8 ? m.voice : m.voice + 1000),

@@ -31,6 +31,27 @@ bool InsideTerminated(const std::vector<uint8_t>& table, const uint8_t* p) {
 
 }  // namespace
 
+std::vector<uint16_t> detail::CheckMessages(const CTamvikMacro& macro, const char* target) {
+  const std::vector<uint8_t>& table = macro.table();
+  std::vector<uint16_t> ids = {0, 1, 0xFFFF};
+  for (size_t i = 4; i + 1 < table.size() && ids.size() < 64; i += 4) {
+    ids.push_back(static_cast<uint16_t>(table[i] << 8 | table[i + 1]));
+  }
+  std::vector<uint16_t> found;
+  for (uint16_t id : ids) {
+    MessageData m;
+    if (macro.FindMessageData(&m, id) == 0) continue;
+    found.push_back(id);
+    Check(InsideTerminated(table, m.text), target, "message text outside the table");
+    if (m.voice == -1) {
+      Check(m.lip == nullptr, target, "an empty entry has lip text");
+    } else {
+      Check(InsideTerminated(table, m.lip), target, "lip text outside the table");
+    }
+  }
+  return found;
+}
+
 // Input: the script, then the message table. Rules: the scene loads exactly when the table's
 // head holds together (a refused load says why); the read position never passes the script;
 // the decode task ends a pass in bounded work (a runaway script yields); every message found
@@ -69,22 +90,7 @@ void ScriptEntry(const uint8_t* data, size_t size) {
     Ctx().game_task.ExecTask();
     Check(macro.position() <= macro.script().size(), kName, "the read position passed the script");
   }
-
-  const std::vector<uint8_t>& table = macro.table();
-  std::vector<uint16_t> ids = {0, 1, 0xFFFF};
-  for (size_t i = 4; i + 1 < table.size() && ids.size() < 64; i += 4) {
-    ids.push_back(static_cast<uint16_t>(table[i] << 8 | table[i + 1]));
-  }
-  for (uint16_t id : ids) {
-    MessageData m;
-    if (macro.FindMessageData(&m, id) == 0) continue;
-    Check(InsideTerminated(table, m.text), kName, "message text outside the table");
-    if (m.voice == -1) {
-      Check(m.lip == nullptr, kName, "an empty entry has lip text");
-    } else {
-      Check(InsideTerminated(table, m.lip), kName, "lip text outside the table");
-    }
-  }
+  detail::CheckMessages(macro, kName);
 }
 
 std::vector<Bytes> ScriptSeeds() {
