@@ -23,7 +23,6 @@
 #include <string>
 
 #include "battle/battle_context.h"
-#include "battle/battle_extension.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_gauge.h"
@@ -249,8 +248,8 @@ BENCHMARK(BM_BattleFrameFromManager)->Unit(benchmark::kMillisecond)->Iterations(
 // they are the test's set-up, not the game's.
 int PlayVictory(benchmark::State& state) {
   state.PauseTiming();
-  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   BattleRig rig(RigOptions());
+  rig.InstallEventTable(testsupport::kVictoryEvents);
   BattleInstall().Lay(rig.driver().tree);
   state.ResumeTiming();
   GetSystemData()->setVoiceOff(1);

@@ -64,6 +64,7 @@ void BlendArgs(benchmark::internal::Benchmark* b) {
       b->Args({layout, keyed, 0, 128});
       b->Args({layout, keyed, 1, 256});
       b->Args({layout, keyed, 7, 128});
+      b->Args({layout, keyed, 8, 256});  // the shadow: the destination darkened
     }
   }
 }

@@ -473,7 +473,7 @@ enum ChosenStage : uint8_t {
 std::array<std::string, 9> CTamvikOpen::MenuTexts() {
   static const char* const kTexts[9] = {
       "   開始新遊戲   ", "      選項      ", "   從存檔繼續   ",
-      "  從中斷處繼續  ", "   附加劇情   ",   "",
+      "  從中斷處繼續  ", "    附加劇情    ", "",
       "",                 " TAMVIK特別版 ",  " 迷你遊戲．花牌 ",
   };
   std::array<std::string, 9> texts;

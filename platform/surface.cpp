@@ -1,6 +1,7 @@
 #include "platform/surface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 namespace platform {
@@ -15,6 +16,17 @@ uint32_t UnpackToColorRef(uint16_t pixel, PixelLayout layout) {
          f.blue.To8Repeated(f.blue.Field(pixel)) << 16;
 }
 
+namespace {
+
+// Every surface's stamps start at a base of its own, far apart, so that a stamp also tells one
+// surface from another (one made later at the same address included).
+uint64_t NewStampBase() {
+  static std::atomic<uint64_t> next{0};
+  return next.fetch_add(1, std::memory_order_relaxed) << 40;
+}
+
+}  // namespace
+
 std::unique_ptr<Surface> Surface::Create(int width, int height, PixelLayout layout,
                                          const SurfaceOptions& options) {
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return nullptr;
@@ -25,6 +37,7 @@ std::unique_ptr<Surface> Surface::Create(int width, int height, PixelLayout layo
   if (bytes > kMaxBytes) return nullptr;
   std::unique_ptr<Surface> surface(new (std::nothrow) Surface());
   if (!surface) return nullptr;
+  surface->stamp_ = NewStampBase();
   surface->pixels_.reset(new (std::nothrow) uint16_t[bytes / 2]());
   if (!surface->pixels_) return nullptr;
   surface->width_ = width;

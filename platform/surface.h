@@ -107,7 +107,7 @@ class Surface {
 
   // The change stamp: moves on whenever the pixels may change (a writable row or a lock handed
   // out, an exchange, a restore), so that drawing code may keep what it found out about the
-  // pixels for as long as the stamp stays where it was.
+  // pixels for as long as the stamp stays where it was. No two surfaces share a stamp.
   uint64_t stamp() const { return stamp_; }
   // What the last keyed copy out of this surface found: inside the rectangle it read (left, top,
   // right, bottom, right/bottom exclusive), the pixels that differ from `key` all lie in `box`

@@ -35,6 +35,13 @@ std::vector<UnitAnmWriter> UnitSets() {
 
 BattleInstall::BattleInstall(Form form) : form(form), stage(MinimalStage()) {}
 
+void BattleInstall::HeroineInsteadOfEnemy() {
+  StageUnitEntry& u = stage.units[1];
+  u.side = 0;
+  u.character = 1;
+  stage.classes[u.class_index] = {1, 0, 0, 0};
+}
+
 SlgTableWriter BattleInstall::Tables() const {
   SlgTableWriter tables;
   if (form == Form::kBare) {

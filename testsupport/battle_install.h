@@ -66,6 +66,11 @@ class BattleInstall {
   // The battle message file (map `stage.map`).
   std::vector<uint8_t> Messages() const;
 
+  // The ASHIGARU's entry made a heroine (side 0, character 1, its class kind 1 of category 0) on
+  // its cell: a battle of two player units and no enemy, which the one-unit rule (a round that
+  // begins with one unit record left is lost) does not end.
+  void HeroineInsteadOfEnemy();
+
   // Writes every file into the tree's install directory.
   void Lay(GameTree& tree) const;
 };

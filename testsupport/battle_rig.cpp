@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "engine/app/context.h"
 #include "engine/app/doors.h"
@@ -17,6 +18,9 @@
 namespace testsupport {
 
 namespace {
+
+// The rig whose stub phases run (one rig at a time).
+BattleRig* g_phase_rig = nullptr;
 
 constexpr const char* kManagerName = "CTamvikGeneral::GeneralManeger";
 
@@ -74,7 +78,9 @@ BattleRig::BattleRig(const Options& options)
   Ctx().file_io.SetInstallDir(driver_.tree.install().c_str());
 }
 
-BattleRig::~BattleRig() = default;
+BattleRig::~BattleRig() {
+  if (g_phase_rig == this) g_phase_rig = nullptr;
+}
 
 bool BattleRig::RunUntil(const std::string& name, const std::function<bool()>& reached,
                          int limit) {
@@ -99,6 +105,32 @@ bool BattleRig::SaveFrame(const std::string& name) const {
   const char* folder = std::getenv("TAMVIK_BATTLE_FRAMES");
   if (folder == nullptr || *folder == '\0') return false;
   return driver_.host().display.SaveFramePng(std::string(folder) + "/" + name + ".png");
+}
+
+void BattleRig::InstallEventTable(const SlgEventEntry* table) {
+  events_.reset();
+  events_ = std::make_unique<ScopedEventTable>(table, &driver_);
+  events_->InstallOn(battle_);
+}
+
+const std::vector<EventNote>& BattleRig::event_notes() const {
+  static const std::vector<EventNote> kNone;
+  return events_ != nullptr ? events_->notes() : kNone;
+}
+
+void BattleRig::StubPhases(std::function<void(SlgMainWork*)> each) {
+  g_phase_rig = this;
+  phase_each_ = std::move(each);
+  battle_.phases.player = &StubPhase;
+  battle_.phases.enemy_step = &StubPhase;
+}
+
+void BattleRig::StubPhase(SlgMainWork* work) {
+  BattleRig* rig = g_phase_rig;
+  if (rig == nullptr) return;
+  rig->battle_.state.turn_flags |= rig->raised_timing_;
+  rig->raised_timing_ = 0;
+  if (rig->phase_each_) rig->phase_each_(work);
 }
 
 namespace {

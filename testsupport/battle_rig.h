@@ -22,19 +22,26 @@
 //   then its task.
 // - The file layer's install directory is the tree's (driver().tree.install()), where the stage
 //   writer (testsupport/stage_writer.h) lays a battle map's files.
+// - Battle events: InstallEventTable puts the battle events on the rig's battle and an in-memory
+//   event table at each set-up (testsupport/event_tables.h), noting the rows started and finished
+//   with their driver frames (event_notes()); StubPhases puts a stub in turn control's slot of
+//   the frame (the phase entries), which ORs the bits given to RaiseTiming into the timing word.
 //
 // Later battle issues extend this class: keep it narrow and every addition documented here.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "platform/display.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/program_driver.h"
 
 struct GameTaskRec;
+struct SlgMainWork;
 
 namespace testsupport {
 
@@ -96,10 +103,31 @@ class BattleRig {
   ProgramDriver& driver() { return driver_; }
   BattleContext& battle() { return battle_; }
 
+  // ---- Battle events ----
+  // The battle events installed on the rig's battle and on every stage built from now on, and
+  // `table` (ended by a null handler; it must outlive the rig) installed by StartEventCheck at
+  // each set-up (the initialisation's step 5: Slg::StartStage, a switch, a retry). A second call
+  // replaces the table.
+  void InstallEventTable(const SlgEventEntry* table);
+  // The rows started and finished since InstallEventTable, with the driver frame (frame()) each
+  // happened in.
+  const std::vector<EventNote>& event_notes() const;
+  // Turn control's slot of the frame: the player and enemy phase entries become a stub that, each
+  // frame turn control runs it, ORs the bits raised since into the timing word and calls `each`
+  // (when given). No action ends: the acting unit keeps its turn.
+  void StubPhases(std::function<void(SlgMainWork*)> each = {});
+  // Bits ORed into the timing word at the stub phase's next run (a moment turn control passes).
+  void RaiseTiming(uint16_t bits) { raised_timing_ |= bits; }
+
  private:
+  static void StubPhase(SlgMainWork* work);
+
   ProgramDriver driver_;
   BattleContext battle_;
   BattleScope scope_{battle_};
+  std::unique_ptr<ScopedEventTable> events_;
+  std::function<void(SlgMainWork*)> phase_each_;
+  uint16_t raised_timing_ = 0;
 };
 
 // What a run presented (frame by frame) and what the sound device mixed.

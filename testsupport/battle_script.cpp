@@ -133,18 +133,4 @@ void BattleScript::InstallAttackStubs(std::initializer_list<int> kinds) {
   }
 }
 
-int BattleScript::VictoryCheck() {
-  const SlgBattleState& s = Battle().state;
-  for (int i = 0; i < s.unit_count; ++i) {
-    const SlgUnit& u = s.units[static_cast<size_t>(i)];
-    if (u.side != 0 && u.step != kSlgDeadStep) return 0;
-  }
-  if (Ctx().game_task.FindTask(kSlgGameWinTaskName) == nullptr) Slg::StartGameWin();
-  return 0;
-}
-
-void BattleScript::InstallVictoryCheck(BattleContext& battle) {
-  InstallEventEntry(battle.events, &SlgEventEntries::check_events, &VictoryCheck, "check_events");
-}
-
 }  // namespace testsupport

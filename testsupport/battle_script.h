@@ -12,10 +12,10 @@
 //
 // Until the kinds' attack effects exist, InstallAttackStubs puts a routine that ends the attack
 // on its first frame in the attack table rows of the kinds it is given. Until the map scripts
-// exist, whole battles are won by the victory rule, an event check entry (VictoryCheck) that a
-// test installs through the battle's seam before the battle starts:
+// exist, whole battles are won by the victory table of testsupport/event_tables.h, which a test
+// installs before the battle starts:
 //
-//   ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
+//   testsupport::ScopedEventTable victory(testsupport::kVictoryEvents);
 
 #include <cstdint>
 #include <initializer_list>
@@ -23,7 +23,6 @@
 #include "battle/slg_geometry.h"
 #include "engine/input/dinput.h"
 
-class BattleContext;
 struct SlgUnit;
 
 namespace testsupport {
@@ -58,11 +57,6 @@ class BattleScript {
   static SlgPoint CellCentre(SlgCell c);
   // The attack table rows of these kinds end the attack on its first frame.
   static void InstallAttackStubs(std::initializer_list<int> kinds);
-  // The victory rule as the event check: once no live unit of a side other than 0 is left,
-  // "Slg::GameWin" starts (unless it runs). Answers 0 (no event started).
-  static int VictoryCheck();
-  // The installer that puts VictoryCheck into a battle's event check entry.
-  static void InstallVictoryCheck(BattleContext& battle);
 
  private:
   ProgramDriver& driver_;

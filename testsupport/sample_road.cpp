@@ -7,11 +7,17 @@
 #include <emmintrin.h>
 #endif
 
+#include "battle/battle_context.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
+#include "flow/tamvik_bup.h"
 #include "flow/tamvik_general.h"
 #include "flow/tamvik_open.h"
+#include "flow/tamvik_option.h"
+#include "scene/ui/tamvik_icat.h"
+#include "scene/ui/tamvik_lips.h"
 #include "platform/headless/headless_movie.h"
+#include "testsupport/battle_script.h"
 #include "testsupport/sample_data.h"
 
 namespace testsupport {
@@ -22,12 +28,16 @@ using platform::headless::ScriptedMovie;
 
 namespace {
 
-bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t colour_ref) {
+// A COLORREF of 5-bit channels as RGB565 with the green's low bit left out.
+uint16_t Packed(uint32_t colour_ref) {
   const int r = static_cast<int>(colour_ref & 0xFF) >> 3;
   const int g = static_cast<int>((colour_ref >> 8) & 0xFF) >> 3;
   const int b = static_cast<int>((colour_ref >> 16) & 0xFF) >> 3;
-  // RGB565 with the green's low bit left out.
-  const auto want = static_cast<uint16_t>((r << 11) | (g << 6) | b);
+  return static_cast<uint16_t>((r << 11) | (g << 6) | b);
+}
+
+bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t colour_ref) {
+  const uint16_t want = Packed(colour_ref);
   // Checked after every frame of a wait: eight pixels at a time where SSE2 is there.
   const uint16_t* p = display.frame.data();
   const size_t n = display.frame.size();
@@ -48,6 +58,10 @@ bool FrameHolds(const platform::headless::HeadlessDisplay& display, uint32_t col
 
 }  // namespace
 
+void CopySample(const std::string& sample_dir, const std::string& install) {
+  fs::copy(sample_dir, install, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
 ProgramDriver::Options SampleRoad::MakeOptions(SampleRoad* road) {
   ProgramDriver::Options options;
   options.before_frame = [road] {
@@ -61,7 +75,7 @@ ProgramDriver::Options SampleRoad::MakeOptions(SampleRoad* road) {
 SampleRoad::SampleRoad(const std::string& sample_dir, std::string frames_to)
     : d(MakeOptions(this)), frames_to_(std::move(frames_to)) {
   const fs::path install = d.tree.Path("install");
-  fs::copy(sample_dir, install, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  CopySample(sample_dir, install.string());
   // The glyph fonts open by bare name: the program runs in the install directory.
   d.host().files.SetWorkingDirectory(install.string());
   for (const char* movie : {"Movie/Movie000.mpg", "Movie/Vexlogo.mpg"}) {
@@ -69,7 +83,9 @@ SampleRoad::SampleRoad(const std::string& sample_dir, std::string frames_to)
     script.duration = 2.0;
     script.format.width = 160;
     script.format.height = 120;
-    for (int k = 0; k < 20; ++k) {
+    if (std::string(movie) == "Movie/Movie000.mpg") script.duration = kSampleOpeningSeconds;
+    const int pictures = static_cast<int>(script.duration * 10);
+    for (int k = 0; k < pictures; ++k) {
       script.frames.push_back(HeadlessMovies::SolidFrame(script.format, k / 10.0, kMovieRed));
     }
     d.host().movies.Add((install / movie).string(), script);
@@ -121,12 +137,144 @@ bool SampleRoad::UntilShown(const std::string& name, uint32_t colour_ref, int li
       }),
       limit);
   // Written either way: a failing run leaves the frame it stopped at for a person to look at.
-  if (!frames_to_.empty()) {
-    std::string file = "sample_" + name + ".png";
-    std::replace(file.begin(), file.end(), ' ', '_');
-    d.display().SaveFramePng((fs::path(frames_to_) / file).string());
-  }
+  SaveFrame(name);
   return shown;
+}
+
+bool SampleRoad::ShownAt(int x, int y, uint32_t colour_ref) const {
+  const platform::headless::HeadlessDisplay& display = d.host().display;
+  if (x < 0 || y < 0 || x >= display.frame_width || y >= display.frame_height) return false;
+  return (display.FramePixel(x, y) & 0xFFDF) == Packed(colour_ref);
+}
+
+bool SampleRoad::LightAt(int x, int y) const {
+  const platform::headless::HeadlessDisplay& display = d.host().display;
+  if (x < 0 || y < 0 || x >= display.frame_width || y >= display.frame_height) return false;
+  const uint16_t p = display.FramePixel(x, y);
+  return (p >> 11) >= 24 && ((p >> 5) & 63) >= 48 && (p & 31) >= 24;
+}
+
+void SampleRoad::SaveFrame(const std::string& name) {
+  if (frames_to_.empty()) return;
+  std::string file = "sample_" + name + ".png";
+  std::replace(file.begin(), file.end(), ' ', '_');
+  d.display().SaveFramePng((fs::path(frames_to_) / file).string());
+}
+
+bool SampleRoad::ChoiceOpen() {
+  return Ctx().game_task.FindTask(CTamvikLips::kTaskName) != nullptr;
+}
+
+int SampleRoad::ChoiceLine() {
+  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikLips::kTaskName);
+  return t != nullptr ? static_cast<LipsWork*>(t->extra)->current : -1;
+}
+
+bool SampleRoad::Choose(const std::string& name, int line) {
+  if (!d.RunUntil(name, [](const ProgramDriver&) { return ChoiceOpen(); }, 600)) return false;
+  d.Run(16);  // the window opens
+  if (ChoiceLine() != line &&
+      !PressUntil(kGameKeyDown, name + " line " + std::to_string(line),
+                  [line] { return ChoiceLine() == line; }, 60, 4)) {
+    return false;
+  }
+  Press(kGameKey0);
+  return d.RunUntil(name + " ended", [](const ProgramDriver&) { return !ChoiceOpen(); }, 300);
+}
+
+bool SampleRoad::AnswerTheSaveOffer(int entry) {
+  if (!d.RunUntil("the eyecatch", [](const ProgramDriver&) { return CTamvikIcat::IsIcat_SvCnt(); },
+                  600)) {
+    return false;
+  }
+  d.Run(120);  // the menu turns in
+  for (int i = 0; i < entry; ++i) {
+    Press(kGameKeyDown);
+    d.Run(8);
+  }
+  if (entry != 2) {
+    Press(kGameKey0);
+    d.Run(8);
+    return true;
+  }
+  return PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); }, 600,
+                    30);
+}
+
+bool SampleRoad::StartANewGame(const std::string& frame) {
+  ChooseRow(0);  // new game
+  if (!UntilMode(30, 300) || !UntilOpened("0003.wav", 300)) return false;  // the first voice
+  d.Run(30);
+  return UntilShown(frame, SampleWindowColour(), 600);
+}
+
+bool SampleRoad::OptionMenuOpen() {
+  return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName) != nullptr;
+}
+
+bool SampleRoad::QuitThroughTheOptions(int limit) {
+  const auto file_choice = [] {
+    GameTaskRec* t = Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName);
+    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
+  };
+  if (!PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; }, 60, 4)) {
+    return false;
+  }
+  Press(kGameKey0);
+  if (!d.RunUntil("the question", [](const ProgramDriver&) {
+        return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
+      }, 60)) {
+    return false;
+  }
+  d.Run(20);
+  Press(kGameKeyLeft);  // "是"
+  d.Run(4);
+  Press(kGameKey0);
+  return d.RunToEnd(limit);
+}
+
+const SaveMenuExtra* SampleRoad::SlotMenu() {
+  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
+  return t != nullptr ? static_cast<const SaveMenuExtra*>(t->extra) : nullptr;
+}
+
+int SampleRoad::SlotMenuSubStep() { return SlotMenu() != nullptr ? SlotMenu()->subStep : -1; }
+
+bool SampleRoad::UntilSlotMenuSubStep(const std::string& name, int sub_step, int limit) {
+  return d.RunUntil(
+      name, [sub_step](const ProgramDriver&) { return SlotMenuSubStep() == sub_step; }, limit);
+}
+
+bool SampleRoad::WinTheBattle(int limit) {
+  BattleScript player(d);
+  return d.RunUntil("the battle won", [&player](const ProgramDriver&) {
+    if (!HasBattle() || Battle().control.exited != 0) return true;
+    BattleScript::InstallAttackStubs({0, 14});
+    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
+    return false;
+  }, limit);
+}
+
+std::vector<std::string> SampleTraceFaults(const TraceCapture& trace) {
+  std::vector<std::string> faults;
+  for (const DebugTraceLine& line : trace.lines()) {
+    const std::string& t = line.text;
+    std::string lower = t;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool fault = lower.find("no file") != std::string::npos ||
+                       lower.find("not found") != std::string::npos ||
+                       lower.find("fail") != std::string::npos ||
+                       lower.find("falid") != std::string::npos ||
+                       lower.find(" cut ") != std::string::npos;
+    if (!fault) continue;
+    const bool players_own = lower.find("save\\key.dat") != std::string::npos ||
+                             lower.find("save\\minigame.dat") != std::string::npos ||
+                             (lower.find("save\\data") != std::string::npos &&
+                              lower.find("not found") != std::string::npos);
+    if (!players_own) faults.push_back(t);
+  }
+  return faults;
 }
 
 bool SampleRoad::Opened(const std::string& fragment) const {

@@ -6,8 +6,9 @@
 // again. The modes the manager took are recorded before every frame; every file opened is logged.
 //
 // The headless movie seam decodes nothing: the sample's two movies are scripted there in the red
-// of the generator's test movie. The game's waits are timed, so the driver steps 50 ms a frame
-// (still one game frame per iteration), which takes the road in the fewest iterations.
+// of the generator's test movie, each as long as the sample's. The game's waits are timed, so the
+// driver steps 50 ms a frame (still one game frame per iteration), which takes the road in the
+// fewest iterations.
 
 #include <cstdint>
 #include <filesystem>
@@ -19,7 +20,17 @@
 #include "testsupport/faulty_files.h"
 #include "testsupport/program_driver.h"
 
+struct SaveMenuExtra;
+
 namespace testsupport {
+
+// Traced lines that report a file missing, cut or failing ("no file", "not found", "Fail",
+// "cut"), but for the player's own files that need not exist yet (the key assignment, empty
+// save slots, the minigames' rankings before the first game).
+std::vector<std::string> SampleTraceFaults(const TraceCapture& trace);
+
+// Copies the sample install directory into a game tree's install directory.
+void CopySample(const std::string& sample_dir, const std::string& install);
 
 class SampleRoad {
  public:
@@ -46,6 +57,43 @@ class SampleRoad {
   // Runs until the presented frame holds a pixel of the colour (5-bit channels); the frame is
   // written as sample_<name>.png either way.
   bool UntilShown(const std::string& name, uint32_t colour_ref, int limit);
+  // Whether the latest presented frame holds the colour (5-bit channels) at (x, y).
+  bool ShownAt(int x, int y, uint32_t colour_ref) const;
+  // Whether the latest presented frame is light at (x, y): every channel at least 3/4 of full.
+  bool LightAt(int x, int y) const;
+  // Writes the latest presented frame as sample_<name>.png (when frames are written at all).
+  void SaveFrame(const std::string& name);
+
+  // The timed choice: whether one is open, its highlighted line (1-based; -1 with none).
+  static bool ChoiceOpen();
+  static int ChoiceLine();
+  // Waits for a choice, highlights line `line` with the down key and confirms it; true once the
+  // choice has ended.
+  bool Choose(const std::string& name, int line);
+  // The eyecatch's offer to save: waits for its menu and confirms entry `entry` (0 save, 2 go
+  // on); for entry 2, true once the offer has ended.
+  bool AnswerTheSaveOffer(int entry);
+
+  // Whether the option menu is open.
+  static bool OptionMenuOpen();
+  // From the open option menu: its "遊戲結束" chosen, the question answered yes; whether the
+  // program ended within the limit.
+  bool QuitThroughTheOptions(int limit);
+
+  // The slot menu's extra block (null while none runs) and its sub-step (-1 with none; 2 the
+  // slot list, 12 the question); runs until the sub-step is `sub_step`.
+  static const SaveMenuExtra* SlotMenu();
+  static int SlotMenuSubStep();
+  bool UntilSlotMenuSubStep(const std::string& name, int sub_step, int limit);
+
+  // Runs the sample's battle to its end: the hero walks beside the enemy and attacks until it
+  // falls (the attacks end at once until the kinds' effects exist); the victory needs a rule
+  // installed as the event check. Whether the battle was left within the limit.
+  bool WinTheBattle(int limit);
+
+  // The traced lines of a file missing, cut or failing (SampleTraceFaults).
+  std::vector<std::string> TraceFaults() const { return SampleTraceFaults(d.trace()); }
+
   // Whether a path containing the fragment was opened; runs until one is.
   bool Opened(const std::string& fragment) const;
   bool UntilOpened(const std::string& fragment, int limit);
@@ -54,6 +102,8 @@ class SampleRoad {
   bool BootToTitleMenu();
   // From the title menu: the row `downs` below the first chosen with decide.
   void ChooseRow(int downs);
+  // From the title menu: a new game, until its first message shows (frame `frame`).
+  bool StartANewGame(const std::string& frame);
   // The extra scene's first message typed (frame "message window"), decide until the title is
   // back (frame "title again").
   bool PlaySceneToTitle();

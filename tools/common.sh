@@ -8,6 +8,7 @@ TAMVIK_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev
+  libhwy-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
 )
 # ---- The sample install directory's glyph fonts (tools/make_sample_data rasterises them) ----

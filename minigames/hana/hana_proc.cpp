@@ -44,7 +44,8 @@ constexpr int32_t kCardLayer = 200;
 constexpr int32_t kBackPicture = 49;  // the card back
 constexpr int32_t kMarkAnim = 56;
 constexpr int32_t kCursorAnim = 57;
-constexpr int32_t kDigitBase = 10;  // the number displays' digit pictures
+constexpr int32_t kDigitBase = 400;  // the number displays' digit pictures (as the ranking's)
+constexpr int32_t kBoardAnim = 100;  // the table behind the board
 constexpr int32_t kNamePlateAnim = 80;
 constexpr int32_t kClosingAnim = 90;  // + 0 the closing picture of a lost match, 1 and 2 scenes
 constexpr int32_t kPlateAnimBase = 160;
@@ -363,6 +364,8 @@ void Init() {
   // The board's objects (1-199) cleared; the common menu's stay its own.
   mg_cursor_close();
   for (int o = 1; o < kObjMenuFirstOwn; ++o) mg_obj_put(o, 0, 0, 0, 0, mg::kObjHidden);
+  // The table behind everything, so that moving cards leave nothing behind them.
+  mg_obj_bg(kBoardAnim);
   mg_static_load(kStaticSounds);
   int mode = mg_var_get(3);
   // A mode the table does not name plays and ends as the story's match.

@@ -39,6 +39,8 @@ constexpr const char* kVoiceLost = "tamvik3\\voice\\2421.wav";
 
 // The heroine's picture before the search begins.
 constexpr int32_t kAnimWaiting = 276;
+// The park behind everything, so that the walking heroine leaves nothing behind her.
+constexpr int32_t kAnimPark = 1;
 constexpr int32_t kWalkSpeed = 128;  // 8 pixels a step
 constexpr int32_t kColumnSteps = 120;
 constexpr int32_t kPoseSteps = 60;
@@ -147,6 +149,7 @@ bool Walking() {
 void SetUp() {
   MaigoState& g = State();
   Shuffle();
+  mg_obj_bg(kAnimPark);
   g.found = {};
   g.round = 0;
   g.found_count = 0;

@@ -1,9 +1,10 @@
 // Whole battles from the mode manager on the battle rig: the builder's install, the real manager
-// entering mode 26 and starting the battle through its sequence entry, the event check's stand-in
-// holding the test's victory rule (and, in the switch row, its stage switches), the clock stepped
-// one frame at a time until the manager leaves its battle modes. Each row asserts the outcome
-// (modes, the lost-battle word, the round variable, traces, exactly its own victories and game
-// overs begun and none after the hand-back), and runs the same way twice.
+// entering mode 26 and starting the battle through its sequence entry, an event table installed
+// at each set-up (the victory table: an opening that shows the map, the victory once no enemy is
+// left; the lone-unit, switch, summoner and bosses rows have tables of their own), the clock
+// stepped one frame at a time until the manager leaves its battle modes. Each row asserts the
+// outcome (modes, the lost-battle word, the round variable, traces, exactly its own victories and
+// game overs begun and none after the hand-back), and runs the same way twice.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "battle/battle_context.h"
-#include "battle/battle_extension.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_boss_exit.h"
 #include "battle/slg_enemy.h"
@@ -41,6 +41,7 @@
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/game_over_pictures.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/stage_writer.h"
@@ -51,6 +52,8 @@ namespace {
 
 using testsupport::BattleInstall;
 using testsupport::BattleRig;
+using testsupport::kOpeningRow;
+using testsupport::kVictoryRow;
 
 // The attack type a critical strike leaves in the striker's stats.
 constexpr uint8_t kCriticalAttack = 2;
@@ -110,19 +113,17 @@ void ExpectUnitShown(const BattleRig& rig, const SlgUnit& u, const char* what) {
                       << ", rows " << y - UnitAnmWriter::kHeight << "-" << y + UnitAnmWriter::kHeight;
 }
 
-// One row's battle: the rig with the real manager in mode 26, the install laid, the voices off;
-// the manager's modes recorded as they change.
+// One row's battle: the rig with the real manager in mode 26, the install laid, the voices off,
+// `events` installed at each build of the battle; the manager's modes recorded as they change.
 class BattleRun {
  public:
   static constexpr int kFrameLimit = 3000;
 
-  // The run's event check, installed in each build of the battle: on_event_check, then the
-  // victory rule (testsupport::BattleScript::VictoryCheck).
-  explicit BattleRun(BattleRig& rig) : rig(rig) {
+  explicit BattleRun(BattleRig& rig, const SlgEventEntry* events = testsupport::kVictoryEvents)
+      : rig(rig) {
     GetSystemData()->setVoiceOff(1);
-    current_ = this;
+    rig.InstallEventTable(events);
   }
-  ~BattleRun() { current_ = nullptr; }
   BattleRun(const BattleRun&) = delete;
   BattleRun& operator=(const BattleRun&) = delete;
 
@@ -135,7 +136,10 @@ class BattleRun {
       if (modes.empty() || modes.back() != mode) modes.push_back(mode);
       if (f > 0 && (mode < 26 || mode > 28)) return true;
       // Until the kinds' attack effects exist, the attack of every kind in play ends at once.
-      if (HasBattle()) testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
+      if (HasBattle()) {
+        testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
+        if (each_frame) each_frame();
+      }
       if (on_frame && player.Ready()) on_frame();
       const size_t traced = rig.driver().trace().lines().size();
       if (!rig.Step()) break;
@@ -237,7 +241,8 @@ class BattleRun {
   BattleRig& rig;
   std::vector<Capture> captures;
   testsupport::BattleScript player{rig.driver()};
-  std::function<void()> on_event_check;
+  // Before every frame while a battle exists: the row's own fixtures (its attack routines).
+  std::function<void()> each_frame;
   std::function<void()> on_frame;
   // Called after each frame with the trace lines that frame added.
   std::function<void(const std::vector<std::string>&)> after_frame;
@@ -248,17 +253,6 @@ class BattleRun {
   bool win_running = false;
   bool over_running = false;
   bool exited_before = false;
-
- private:
-  static int EventCheck() {
-    if (current_ != nullptr && current_->on_event_check) current_->on_event_check();
-    return testsupport::BattleScript::VictoryCheck();
-  }
-  static void InstallEventCheck(BattleContext& battle) {
-    InstallEventEntry(battle.events, &SlgEventEntries::check_events, &EventCheck, "check_events");
-  }
-  static inline BattleRun* current_ = nullptr;
-  ScopedBattleInstaller installer_{&InstallEventCheck};
 };
 
 BattleRig::Options ManagerOptions() {
@@ -268,20 +262,12 @@ BattleRig::Options ManagerOptions() {
   return o;
 }
 
-// The minimal stage's second entry as a heroine: a stage of two player units and no enemy.
-void NoEnemy(testsupport::StageWriter& st) {
-  StageUnitEntry& u = st.units[1];
-  u.side = 0;
-  u.character = 1;
-  st.classes[u.class_index] = {1, 0, 0, 0};
-}
-
-// ---- Victory with no enemy left on the stage ----
-// The hero and a heroine: the rule's first check starts the victory, which hands the battle back;
-// no game over begins.
+// ---- Victory with no enemy on the stage ----
+// The hero and a heroine: the victory row starts as soon as the opening has ended, and the
+// victory hands the battle back; no game over begins.
 void VictoryAlone(BattleRig& rig) {
   BattleInstall install;
-  NoEnemy(install.stage);
+  install.HeroineInsteadOfEnemy();
   install.Lay(rig.driver().tree);
   BattleRun run(rig);
   ASSERT_TRUE(run.RunToModeAfterBattle());
@@ -294,14 +280,15 @@ void VictoryAlone(BattleRig& rig) {
 }
 
 // ---- One unit record: the first round loses the battle ----
-// The hero alone: round 1 begins with one record and starts the game over; the victory rule's
-// check in the same frame finds no enemy, but the game over is under way and keeps the victory
-// from starting. The player gives up.
+// The hero alone: round 1 begins with one record and starts the game over; the victory row,
+// first in this table, is found in the same frame (no enemy), but the game over is under way and
+// keeps the victory from starting. The player gives up.
 void LoneUnit(BattleRig& rig) {
   BattleInstall install;
   install.stage.units[1].present = 0;
   install.Lay(rig.driver().tree);
-  BattleRun run(rig);
+  static constexpr SlgEventEntry kEvents[] = {kVictoryRow, kOpeningRow, kEventTableEnd};
+  BattleRun run(rig, kEvents);
   run.on_frame = [&run] { run.player.AnswerGameOver(true); };
   ASSERT_TRUE(run.RunToModeAfterBattle());
   run.ExpectOutcomes(0, 1);
@@ -309,6 +296,7 @@ void LoneUnit(BattleRig& rig) {
   EXPECT_EQ(GetSystemData()->battleLost(), 1u);
   EXPECT_EQ(GetMacroP(kSlgRoundVar), 1);
   EXPECT_GE(run.Count("Slg::GameWin: not started: a game over is under way"), 1);
+  EXPECT_EQ(rig.battle().event_words.battle_end, 0u) << "the refused victory set the word";
   EXPECT_EQ(run.Count("Slg::ExitSlg"), 1);
 }
 
@@ -405,51 +393,54 @@ void Victory(BattleRig& rig) {
 
 // ---- Switch: map 1 at once, then map 17 with its fade, in round 1 of each ----
 // Every map's init reaches its end; the system sprites stay loaded across the switches (the
-// same files), and only the exit deletes them.
+// same files), and only the exit deletes them. The switches are an event row of their own.
+struct SwitchNotes {
+  std::vector<SprAnm*> cursor_files;   // at each map's switch row
+  std::vector<std::string> exchanges;  // the switch task each switch started
+};
+SwitchNotes g_switch;
+
+// The switch row's handler, once in round 1 of each map: map 0 switches to map 1 at once, map 1
+// to map 17 with its fade; map 17 stays.
+void SwitchStageRow(const SlgEventEntry& /*row*/) {
+  const BattleContext& b = Battle();
+  const uint32_t map = GetSystemData()->battleMap();
+  g_switch.cursor_files.push_back(b.sys_sprites[0].file);
+  if (map == 0 || map == 1) {
+    Slg::SwitchStage(map == 0 ? 1 : 17);
+    for (const char* name : {kSlgExchangeNofadeTaskName, kSlgExchangeTaskName}) {
+      if (TaskExists(name)) g_switch.exchanges.emplace_back(name);
+    }
+  }
+  EventEnd();
+}
+
 void SwitchTwice(BattleRig& rig) {
   for (const int map : {0, 1, 17}) {
     BattleInstall install;
     install.stage.map = map;
-    if (map == 17) NoEnemy(install.stage);  // the last map is won at once
+    if (map == 17) install.HeroineInsteadOfEnemy();  // the last map is won at once
     install.Lay(rig.driver().tree);
   }
-  BattleRun run(rig);
-  std::array<bool, 2> switched{};
-  std::vector<SprAnm*> cursor_files;
-  std::vector<std::string> exchanges;  // the switch task each switch started
-  const auto note_exchange = [&exchanges] {
-    for (const char* name : {kSlgExchangeNofadeTaskName, kSlgExchangeTaskName}) {
-      if (TaskExists(name)) exchanges.emplace_back(name);
-    }
-  };
-  run.on_event_check = [&switched, &cursor_files, &note_exchange] {
-    const BattleContext& b = Battle();
-    // Round 1 of a map whose main task runs (a switch stops it at once).
-    if (b.state.round < 1 || b.control.main_work == nullptr) return;
-    const uint32_t map = GetSystemData()->battleMap();
-    cursor_files.push_back(b.sys_sprites[0].file);
-    if (map == 0 && !switched[0]) {
-      switched[0] = true;
-      Slg::SwitchStage(1);
-      note_exchange();
-    } else if (map == 1 && !switched[1]) {
-      switched[1] = true;
-      Slg::SwitchStage(17);
-      note_exchange();
-    }
-  };
+  static constexpr SlgEventEntry kEvents[] = {
+      kOpeningRow,
+      {.id = 3, .timing = 0x8000, .guard = {3, 0}, .set = {3, 0}, .handler = &SwitchStageRow},
+      kVictoryRow,
+      kEventTableEnd};
+  g_switch = {};
+  BattleRun run(rig, kEvents);
   ASSERT_TRUE(run.RunToModeAfterBattle());
   run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(run.Count("SLG INIT END"), 3);
   EXPECT_EQ(run.Count("StageSetup StageNo=1\n"), 1);
   EXPECT_EQ(run.Count("StageSetup StageNo=17\n"), 1);
-  EXPECT_EQ(exchanges, (std::vector<std::string>{kSlgExchangeNofadeTaskName,
-                                                  kSlgExchangeTaskName}));
+  EXPECT_EQ(g_switch.exchanges, (std::vector<std::string>{kSlgExchangeNofadeTaskName,
+                                                          kSlgExchangeTaskName}));
   EXPECT_EQ(run.Count("Slg::Delete System Sprite"), 1);  // at the exit only
-  ASSERT_FALSE(cursor_files.empty());
-  for (SprAnm* f : cursor_files) EXPECT_EQ(f, cursor_files.front());
-  EXPECT_NE(cursor_files.front(), nullptr);
+  ASSERT_EQ(g_switch.cursor_files.size(), 3u);  // one switch row a map
+  for (SprAnm* f : g_switch.cursor_files) EXPECT_EQ(f, g_switch.cursor_files.front());
+  EXPECT_NE(g_switch.cursor_files.front(), nullptr);
 }
 
 // ---- Defeat: the hero at life 10 ends each turn; the ASHIGARU comes and strikes it down ----
@@ -553,7 +544,7 @@ void Swarm(BattleRig& rig) {
 }
 
 // ---- Summoner: the hero and two heroines against a Satan that summons kinds 48-50 ----
-// Event flags 110 (it acts) and 150 (it summons) are set by the event check's stand-in. The
+// Event flags 110 (it acts) and 150 (it summons) are set by an event row at the start. The
 // Satan, last in the order, opens with its attack (variant 2) in round 1 and summons in round 2;
 // the three units, appended to the order, act after it in that round and again in the next,
 // walking and striking through the generic program, while the Satan, its kiai kept full, strikes
@@ -586,10 +577,17 @@ void Summoner(BattleRig& rig) {
   for (int n = 0; n < 3; ++n) entry(4 + n, 1, 40, 0, 0, static_cast<uint8_t>(48 + n), 1, 0);
   st.header.num_unit = 7;
   install.Lay(rig.driver().tree);
-  BattleRun run(rig);
-  run.on_event_check = [] {
-    SetEventFlag(kSatanActsFlag);
-    SetEventFlag(kSatanSummonsFlag);
+  static constexpr SlgEventEntry kEvents[] = {
+      kOpeningRow,
+      {.id = kSatanActsFlag,
+       .timing = 0x8000,
+       .guard = {kSatanActsFlag, 0},
+       .set = {kSatanActsFlag, kSatanSummonsFlag},
+       .handler = &testsupport::EventEndAtOnce},
+      kVictoryRow,
+      kEventTableEnd};
+  BattleRun run(rig, kEvents);
+  run.each_frame = [] {
     testsupport::BattleScript::InstallAttackStubs({1, 2, 48, 49, 50});
     Battle().satan_action = [](SlgUnit& unit, SlgPair&) {
       g_satan_variants.push_back(Battle().attack.attack_kind);
@@ -657,10 +655,26 @@ void Summoner(BattleRig& rig) {
 }
 
 // ---- Bosses: the hero and two heroines against a kind-29 and a kind-24 boss ----
-// Kind 29's gate (event flag 170) is set by the event check's stand-in; both bosses act by their
+// Kind 29's gate (event flag 170) is set by an event row at the start; both bosses act by their
 // step lists. Once each has attacked, charged or guarded, the kind-24 boss's life is lowered to 1
 // and the hero, beside it, strikes it down: it leaves through its exit sequence, which sets
-// event flag 198, on which the stand-in's victory rule waits (kind 29 still stands).
+// event flag 198, on which a victory row of its own waits (kind 29 still stands).
+std::vector<int> g_standing_at_exit;  // the bosses standing (kinds 29, 24) when the row fired
+bool g_boss_gone_seen = false;
+
+void BossGoneWin(const SlgEventEntry& /*row*/) {
+  g_boss_gone_seen = true;
+  const SlgBattleState& s = Battle().state;
+  for (int i = 0; i < s.unit_count; ++i) {
+    const SlgUnit& u = s.units[static_cast<size_t>(i)];
+    if ((u.kind == 29 || u.kind == 24) && u.step != kSlgDeadStep) {
+      g_standing_at_exit.push_back(u.kind);
+    }
+  }
+  StartGameWin();
+  EventEnd();
+}
+
 void Bosses(BattleRig& rig) {
   BattleInstall install;
   testsupport::StageWriter& st = install.stage;
@@ -682,24 +696,22 @@ void Bosses(BattleRig& rig) {
   entry(4, 1, 31, 4, 10, 24, 1);  // kind 24 where the ASHIGARU stood
   st.header.num_unit = 5;
   install.Lay(rig.driver().tree);
-  BattleRun run(rig);
-  // The bosses standing (kinds 29, 24) when flag 198 was first seen; empty until then.
-  std::vector<int> standing_at_exit;
-  bool boss_gone_seen = false;
-  run.on_event_check = [&] {
-    SetEventFlag(170);
-    testsupport::BattleScript::InstallAttackStubs({1, 2, 24, 29});
-    if (CheckEventFlag(kSlgFlagBossGone) == 0) return;
-    if (!boss_gone_seen) {
-      boss_gone_seen = true;
-      const SlgBattleState& s = Battle().state;
-      for (int i = 0; i < s.unit_count; ++i) {
-        const SlgUnit& u = s.units[static_cast<size_t>(i)];
-        if ((u.kind == 29 || u.kind == 24) && u.step != kSlgDeadStep) standing_at_exit.push_back(u.kind);
-      }
-    }
-    if (!TaskExists(kSlgGameWinTaskName)) Slg::StartGameWin();
-  };
+  static constexpr SlgEventEntry kEvents[] = {
+      kOpeningRow,
+      {.id = 170, .timing = 0x8000, .guard = {170, 0}, .set = {170, 0},
+       .handler = &testsupport::EventEndAtOnce},
+      {.id = kSlgFlagBossGone,
+       .timing = 0x8000,
+       .a = "F(198);",
+       .guard = {4, 0},
+       .set = {4, 0},
+       .handler = &BossGoneWin},
+      kVictoryRow,
+      kEventTableEnd};
+  g_standing_at_exit.clear();
+  g_boss_gone_seen = false;
+  BattleRun run(rig, kEvents);
+  run.each_frame = [] { testsupport::BattleScript::InstallAttackStubs({1, 2, 24, 29}); };
   std::array<uint8_t, 2> acted{};  // the action bits each boss showed on its turns: 29, 24
   bool sturdy = false;
   bool lowered = false;
@@ -740,8 +752,8 @@ void Bosses(BattleRig& rig) {
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   EXPECT_NE(acted[0] & 6, 0) << "kind 29 attacked, charged or guarded";
   EXPECT_NE(acted[1] & 6, 0) << "kind 24 attacked, charged or guarded";
-  EXPECT_TRUE(boss_gone_seen);
-  EXPECT_EQ(standing_at_exit, std::vector<int>{29}) << "the kind-24 boss left, kind 29 stands";
+  EXPECT_TRUE(g_boss_gone_seen);
+  EXPECT_EQ(g_standing_at_exit, std::vector<int>{29}) << "the kind-24 boss left, kind 29 stands";
   EXPECT_EQ(run.Count("outside its list"), 0);
 }
 

@@ -421,7 +421,7 @@ TEST(OneShots, EveryFormHoldsItsSetUntilItsAnimationEnds) {
                                     : AutoPtnChg2(kLong, {0, 0}, 0, 0, set, 4));
     ASSERT_NE(task, nullptr);
     EXPECT_EQ(set->ref, refs + 1);
-    AnimeRec* handle = ObjOf(task)->handle;
+    AnimeHandle handle = ObjOf(task)->handle;
     ReleaseUnitAnm(&set);
     set = r.ctx.effect_anims;  // still held by the rig
     r.rig.Run(2);

@@ -12,21 +12,18 @@
 #include <vector>
 
 #include "battle/battle_context.h"
-#include "battle/battle_extension.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "flow/tamvik_bup.h"
 #include "flow/tamvik_omake.h"
-#include "flow/tamvik_option.h"
 #include "game/game_context.h"
 #include "game/macro_vars.h"
 #include "game/save_files.h"
 #include "game/system_data.h"
 #include "minigames/minigame_context.h"
-#include "scene/ui/tamvik_icat.h"
-#include "scene/ui/tamvik_lips.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/sample_data.h"
 #include "testsupport/sample_road.h"
 
@@ -99,26 +96,13 @@ TEST(SampleBoot, ADamagedSceneFileNamesItselfAndTheTitleComesBack) {
   }
 }
 
-// The slot menu's extra block (null while none runs); its sub-step 2 is the slot list, 12 the
-// question.
-const SaveMenuExtra* SlotMenu() {
-  GameTaskRec* t = Ctx().game_task.FindTask(CTamvikBup::kSaveMenuName);
-  return t != nullptr ? static_cast<const SaveMenuExtra*>(t->extra) : nullptr;
-}
-int SlotMenuSubStep() { return SlotMenu() != nullptr ? SlotMenu()->subStep : -1; }
-bool UntilSlotMenuSubStep(SampleRoad& run, const std::string& name, int sub_step, int limit) {
-  return run.d.RunUntil(name, [sub_step](const ProgramDriver&) {
-    return SlotMenuSubStep() == sub_step;
-  }, limit);
-}
-
 TEST(SampleBoot, ContinueLoadsSlotOneIntoTheSameSceneAndBack) {
   SampleRoad run(TAMVIK_SAMPLE_DIR);
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(1);  // continue
-  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the slot list", 2, 300));
+  ASSERT_TRUE(run.UntilSlotMenuSubStep("the slot list", 2, 300));
   run.Press(kGameKey0);  // slot 1
-  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the question", 12, 60));
+  ASSERT_TRUE(run.UntilSlotMenuSubStep("the question", 12, 60));
   run.Press(kGameKey0);  // "是"
   ASSERT_TRUE(run.PlaySceneToTitle());
   const std::vector<int> tail(run.modes.begin() + 9, run.modes.end());
@@ -130,66 +114,23 @@ TEST(SampleBoot, ContinueLoadsSlotOneIntoTheSameSceneAndBack) {
 TEST(SampleBoot, ANewGameTypesItsFirstMessageAndTheOptionsQuitTheProgram) {
   SampleRoad run(TAMVIK_SAMPLE_DIR);
   ASSERT_TRUE(run.BootToTitleMenu());
-  run.ChooseRow(0);  // new game
-  ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.UntilOpened("0003.wav", 300));  // the first message's voice
-  run.d.Run(30);
-  ASSERT_TRUE(run.UntilShown("new game message", testsupport::SampleWindowColour(), 600));
-  const auto option = [] { return Ctx().game_task.FindTask(CTamvikOption::kOptionMenuName); };
+  ASSERT_TRUE(run.StartANewGame("new game message"));
   // The menu key counts once the voice has ended.
-  ASSERT_TRUE(run.PressUntil(kGameKey3, "the options", [&option] { return option() != nullptr; },
+  ASSERT_TRUE(run.PressUntil(kGameKey3, "the options", [] { return SampleRoad::OptionMenuOpen(); },
                              600, 30));
-  const auto file_choice = [&option] {
-    GameTaskRec* t = option();
-    return t != nullptr ? static_cast<CTamvikOption::OptionState*>(t->extra)->fileChoice : -1;
-  };
   run.d.Run(20);  // the window opens
-  ASSERT_TRUE(run.PressUntil(kGameKeyRight, "\" 遊戲結束 \"", [&] { return file_choice() == 2; },
-                             60, 4));
-  run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunUntil(
-      "the question", [](const ProgramDriver&) {
-        return Ctx().game_task.FindTask(CTamvikOption::kExitSeqName) != nullptr;
-      },
-      60));
-  run.d.Run(20);
-  run.Press(kGameKeyLeft);  // "是"
-  run.d.Run(4);
-  run.Press(kGameKey0);
-  ASSERT_TRUE(run.d.RunToEnd(200));
+  ASSERT_TRUE(run.QuitThroughTheOptions(200));
   EXPECT_EQ(run.d.exit_code, 0);
   EXPECT_TRUE(run.d.host_window().boxes.empty());
 }
 
 // ---- The extras through the extra scene's choice ----
 
-GameTaskRec* LipsTask() { return Ctx().game_task.FindTask(CTamvikLips::kTaskName); }
-int LipsLine() {
-  GameTaskRec* t = LipsTask();
-  return t != nullptr ? static_cast<LipsWork*>(t->extra)->current : -1;
-}
 GameTaskRec* SoundTestTask() { return Ctx().game_task.FindTask(CTamvikOmake::kSoundTestName); }
 // Byte 1 of the screen's work block is its step; 2 the list.
 int SoundTestStep() {
   GameTaskRec* t = SoundTestTask();
   return t != nullptr ? static_cast<const uint8_t*>(t->work)[1] : -1;
-}
-
-// The choice on screen, line `line` (1-based) highlighted by the down key and confirmed; true
-// once the choice has ended.
-bool Choose(SampleRoad& run, const std::string& name, int line) {
-  if (!run.d.RunUntil(name, [](const ProgramDriver&) { return LipsTask() != nullptr; }, 600)) {
-    return false;
-  }
-  run.d.Run(16);  // the window opens
-  if (LipsLine() != line &&
-      !run.PressUntil(kGameKeyDown, name + " line " + std::to_string(line),
-                      [line] { return LipsLine() == line; }, 60, 4)) {
-    return false;
-  }
-  run.Press(kGameKey0);
-  return run.d.RunUntil(name + " ended", [](const ProgramDriver&) { return LipsTask() == nullptr; },
-                        300);
 }
 
 // From the title to the extra scene's second choice, line `test` confirmed (1 movie, 2 sound,
@@ -198,10 +139,11 @@ bool OpenExtrasTest(SampleRoad& run, int test) {
   if (!run.BootToTitleMenu()) return false;
   run.ChooseRow(2);  // the extra scenario
   if (!run.UntilMode(30, 300) || !run.UntilOpened("0001.wav", 300)) return false;
-  if (!run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30)) {
+  if (!run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); }, 1500,
+                      30)) {
     return false;
   }
-  return Choose(run, "\"看特典\"", 2) && Choose(run, "the test", test);
+  return run.Choose("\"看特典\"", 2) && run.Choose("the test", test);
 }
 
 TEST(SampleBoot, TheExtraScenesChoiceOpensTheSoundTestAndCancelEndsTheScene) {
@@ -254,10 +196,11 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
-  ASSERT_TRUE(Choose(run, "the minigames", 1));
-  ASSERT_TRUE(Choose(run, "the first group", 1));
-  ASSERT_TRUE(Choose(run, "the swimming game", 1));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+  ASSERT_TRUE(run.Choose("the minigames", 1));
+  ASSERT_TRUE(run.Choose("the first group", 1));
+  ASSERT_TRUE(run.Choose("the swimming game", 1));
   ASSERT_TRUE(run.UntilMode(22, 300));
   // The swimming game itself runs (its row's procedure is in place, its od file read).
   ASSERT_TRUE(run.d.RunUntil("the swim's set-up", [](const ProgramDriver&) {
@@ -265,7 +208,7 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
   }, 600));
   // With no input the swim's time runs out and the game ends on its own.
   ASSERT_TRUE(run.UntilMode(30, 6000));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return LipsTask() != nullptr; },
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice again", [] { return SampleRoad::ChoiceOpen(); },
                              1500, 30));
   EXPECT_EQ(run.modes, (std::vector<int>{0, 11, 12, 15, 16, 5, 6, 3, 4, 29, 30, 33, 21, 22, 23, 32,
                                          29, 30}));
@@ -275,59 +218,37 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
 
 // ---- The new game's battle ----
 
-// The offer to save (its eyecatch's menu) answered with its third entry, go on; whether the
-// offer ended.
-bool GoOnPastTheSaveOffer(SampleRoad& run) {
-  if (!run.d.RunUntil("the eyecatch", [](const ProgramDriver&) {
-        return CTamvikIcat::IsIcat_SvCnt();
-      }, 600)) {
-    return false;
-  }
-  run.d.Run(120);  // the menu turns in
-  for (int i = 0; i < 2; ++i) {
-    run.Press(kGameKeyDown);
-    run.d.Run(8);
-  }
-  return run.PressUntil(kGameKey0, "the offer ended", [] { return !CTamvikIcat::IsIcat_SvCnt(); },
-                        600, 30);
-}
-
 // The first choice's second line ends the scene in its FIGHT: past the offer to save, the
 // manager starts the builder's dressed battle from the sample's own files (none missing), and
 // the input script wins it; the manager goes on to the stage clear's offer to save, then to the
 // scene after the battle, which leads through the extras scene back to the title.
 TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle) {
-  const ScopedBattleInstaller victory(&testsupport::BattleScript::InstallVictoryCheck);
   SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+  const testsupport::ScopedEventTable victory(testsupport::kVictoryEvents, &run.d);
   ASSERT_TRUE(run.BootToTitleMenu());
   run.ChooseRow(0);  // new game
   ASSERT_TRUE(run.UntilMode(30, 300));
-  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500, 30));
-  ASSERT_TRUE(Choose(run, "the battle", 2));
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
+                             1500, 30));
+  ASSERT_TRUE(run.Choose("the battle", 2));
   // The offer to save before the battle: go on.
-  ASSERT_TRUE(GoOnPastTheSaveOffer(run));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(2));
   ASSERT_TRUE(run.d.RunUntil("the battle mode", [&run](const ProgramDriver&) {
     return run.Mode() == 27;
   }, 3000)) << ::testing::PrintToString(run.modes);
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
   // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
-  // attacks end at once until the kinds' effects exist); with no enemy left the victory rule
-  // (installed as the event check before the battle) starts the victory, and the manager goes
-  // on to the stage clear.
-  testsupport::BattleScript player(run.d);
-  ASSERT_TRUE(run.d.RunUntil("the battle won", [&player](const ProgramDriver&) {
-    if (!HasBattle() || Battle().control.exited != 0) return true;
-    testsupport::BattleScript::InstallAttackStubs({0, 14});
-    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
-    return false;
-  }, 3000));
+  // attacks end at once until the kinds' effects exist); with no enemy left the victory table's
+  // row (installed before the battle) starts the victory, and the manager goes on to the stage
+  // clear.
+  ASSERT_TRUE(run.WinTheBattle(3000));
   ASSERT_TRUE(run.UntilMode(35, 300)) << ::testing::PrintToString(run.modes);
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   // The stage clear's offer to save: go on. The scene after the battle says its two messages and
   // goes on to the extras scene; decide through it (its choice's first line ends it) until the
   // title is back.
-  ASSERT_TRUE(GoOnPastTheSaveOffer(run));
+  ASSERT_TRUE(run.AnswerTheSaveOffer(2));
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("scene=0100 next=0101"), 600));
   ASSERT_TRUE(run.PressUntil(kGameKey0, "the title again", [&run] { return run.Mode() == 4; },
                              3000, 30))
@@ -374,12 +295,12 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 bool MoveAndDecideSlot(SampleRoad& run, GameKeyBits key, int slot) {
   run.Press(key);
   if (!run.d.RunUntil("slot " + std::to_string(slot), [slot](const ProgramDriver&) {
-        return SlotMenu()->cursor == slot;
+        return SampleRoad::SlotMenu()->cursor == slot;
       }, 30)) {
     return false;
   }
   run.Press(kGameKey0);
-  return UntilSlotMenuSubStep(run, "the question", 12, 60);
+  return run.UntilSlotMenuSubStep("the question", 12, 60);
 }
 
 // The new game's offer to save before its battle: the eyecatch's save entry, slot 2 (empty)
@@ -394,16 +315,12 @@ TEST(SampleBoot, ASaveMadeInTheSaveMenuLoadsBackThroughTheLoadMenu) {
     ASSERT_TRUE(run.BootToTitleMenu());
     run.ChooseRow(0);  // new game
     ASSERT_TRUE(run.UntilMode(30, 300));
-    ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return LipsTask() != nullptr; }, 1500,
-                               30));
-    ASSERT_TRUE(Choose(run, "the battle", 2));
-    ASSERT_TRUE(run.d.RunUntil("the eyecatch", [](const ProgramDriver&) {
-      return CTamvikIcat::IsIcat_SvCnt();
-    }, 600));
-    run.d.Run(120);  // the menu turns in
-    run.Press(kGameKey0);  // its first entry: save
-    ASSERT_TRUE(UntilSlotMenuSubStep(run, "the slot list", 2, 300));
-    EXPECT_EQ(SlotMenu()->menuState, 3);
+    ASSERT_TRUE(run.PressUntil(kGameKey0, "the choice", [] { return SampleRoad::ChoiceOpen(); },
+                               1500, 30));
+    ASSERT_TRUE(run.Choose("the battle", 2));
+    ASSERT_TRUE(run.AnswerTheSaveOffer(0));  // its first entry: save
+    ASSERT_TRUE(run.UntilSlotMenuSubStep("the slot list", 2, 300));
+    EXPECT_EQ(SampleRoad::SlotMenu()->menuState, 3);
     SetMacroP(10, 0x8123);  // a trust value
     SetMacroP(21, 0x7FF0);
     SetMacroA(200, 4321);
@@ -432,17 +349,17 @@ TEST(SampleBoot, ASaveMadeInTheSaveMenuLoadsBackThroughTheLoadMenu) {
   const GameState booted = StateNow();
   EXPECT_NE(booted.vars, saved.vars);
   run.ChooseRow(1);  // continue
-  ASSERT_TRUE(UntilSlotMenuSubStep(run, "the slot list", 2, 300));
-  EXPECT_EQ(SlotMenu()->menuState, 2);
+  ASSERT_TRUE(run.UntilSlotMenuSubStep("the slot list", 2, 300));
+  EXPECT_EQ(SampleRoad::SlotMenu()->menuState, 2);
   // The damaged slot lists as empty: deciding it only plays the error sound.
   for (int i = 0; i < 2; ++i) {
     run.Press(kGameKeyDown);
     run.d.Run(4);
   }
-  ASSERT_EQ(SlotMenu()->cursor, 3);
+  ASSERT_EQ(SampleRoad::SlotMenu()->cursor, 3);
   run.Press(kGameKey0);
   run.d.Run(20);
-  EXPECT_EQ(SlotMenuSubStep(), 2);
+  EXPECT_EQ(SampleRoad::SlotMenuSubStep(), 2);
   EXPECT_EQ(CTamvikBup::IsLoaded(), 0);
   EXPECT_EQ(StateNow().vars, booted.vars);
   EXPECT_EQ(FileBytes(folder / "data3.sav"), damaged);

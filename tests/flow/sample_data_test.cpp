@@ -1,6 +1,7 @@
 // The sample install directory's generator (testsupport/sample_data.h): the same bytes on every
 // run, box glyphs for the same codes when no face is there, the texts it gathers from the
-// sources, and a written font that holds every character of the program's own messages.
+// sources, its printed texts full width and in its font, a written font that holds every
+// character of the program's own messages, and the directory it refuses or replaces.
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,58 @@ TEST(SampleData, GathersTheWideLiteralsOfTheSourcesOnce) {
   tree.Write("game/c.h", "#define X \"是\"\n");
   EXPECT_EQ(testsupport::GatherSourceTexts(tree.root()),
             (std::vector<std::string>{"是", "確定", "取消"}));
+}
+
+TEST(SampleData, PrintedTextsAreFullWidthAndEveryCharacterIsInTheFont) {
+  const std::vector<uint16_t> font = Codes(ReadHost(fs::path(TAMVIK_SAMPLE_DIR) / "CHT.DAT"));
+  for (const std::string& text : testsupport::SamplePrintedTexts()) {
+    const std::optional<std::string> big5 = Big5FromUtf8(text);
+    ASSERT_TRUE(big5.has_value()) << text;
+    for (size_t i = 0; i < big5->size(); ++i) {
+      const auto b = static_cast<uint8_t>((*big5)[i]);
+      if (b < 0x80) {
+        EXPECT_TRUE(b == '$' || b == '\r' || b == '\n') << "a single-byte character in " << text;
+        continue;
+      }
+      ASSERT_LT(i + 1, big5->size()) << text;
+      const auto code = static_cast<uint16_t>(b << 8 | static_cast<uint8_t>((*big5)[i + 1]));
+      EXPECT_TRUE(std::binary_search(font.begin(), font.end(), code))
+          << "not in the font: " << std::hex << code << " of " << text;
+      ++i;
+    }
+  }
+}
+
+// The generator writes beside the directory and renames into place; it replaces an earlier
+// sample (whatever that holds) and an empty directory, and refuses anything else untouched.
+TEST(SampleData, ReplacesAnEarlierSampleAndRefusesAnyOtherDirectory) {
+  testsupport::TempTree tree;
+  testsupport::SampleOptions options;
+  options.opening_pictures = 25;
+  std::string error;
+  const fs::path sample = tree.Path("sample");
+  fs::create_directories(sample);
+  ASSERT_TRUE(testsupport::WriteSampleData(sample.string(), options, &error)) << error;
+  tree.Write("sample/stale.txt", "left by an earlier build");
+  ASSERT_TRUE(testsupport::WriteSampleData(sample.string(), options, &error)) << error;
+  EXPECT_FALSE(fs::exists(sample / "stale.txt"));
+  EXPECT_TRUE(fs::exists(sample / "CHT.DAT"));
+
+  tree.Write("mine/notes.txt", "a person's file");
+  EXPECT_FALSE(testsupport::WriteSampleData(tree.Path("mine"), options, &error));
+  EXPECT_NE(error.find("not a sample"), std::string::npos) << error;
+  EXPECT_EQ(Contents(tree.Path("mine")).size(), 1u);
+  EXPECT_EQ(ReadHost(fs::path(tree.Path("mine")) / "notes.txt"), "a person's file");
+
+  // A run that cannot write leaves nothing behind: no half sample, no temporary directory.
+  tree.Write("file", "a file where a directory would be");
+  EXPECT_FALSE(testsupport::WriteSampleData(tree.Path("file") + "/sample", options, &error));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(tree.root())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"file", "mine", "sample"}));
 }
 
 }  // namespace

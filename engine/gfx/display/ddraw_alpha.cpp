@@ -67,6 +67,8 @@ int CDdrawFunc::BltAlphaWork(Surface* source, Rect source_rect, Surface* destina
   const int dh = d.bottom - d.top;
   const uint32_t level = alpha & 0xFFFFu;
   const uint32_t mode = alpha & 0xFFFF0000u;
+  const ScreenCover* cover = CoverFor(destination);
+  if (cover != nullptr && cover->Hidden(d)) return 1;  // a layer above overwrites all of it
 
   if ((mode == kBlendAlpha || mode == kBlendAdd) && flip_mode_ != 0) {
     // The back buffer is the flip buffer: blend on a system-memory copy of the destination
@@ -96,7 +98,7 @@ int CDdrawFunc::BltAlphaWork(Surface* source, Rect source_rect, Surface* destina
   LockGuard dst(*this, destination);
   if (!dst.ok()) return 1;
   BltAlphaSoft(src.desc().bits, src.desc().pitch, s.left, s.top, sw, sh, dst.desc().bits,
-               dst.desc().pitch, d.left, d.top, dw, dh, color_key, level, mode, tint);
+               dst.desc().pitch, d.left, d.top, dw, dh, color_key, level, mode, tint, cover);
   return 1;
 }
 
@@ -105,7 +107,7 @@ void CDdrawFunc::BltAlphaSoft(const void* source, int32_t source_pitch, int32_t 
                               void* destination, int32_t destination_pitch, int32_t destination_x,
                               int32_t destination_y, int32_t destination_width,
                               int32_t destination_height, int color_key, uint32_t level,
-                              uint32_t mode, uint16_t tint) {
+                              uint32_t mode, uint16_t tint, const ScreenCover* cover) {
   const int32_t w = std::min(source_width, destination_width);
   const int32_t h = std::min(source_height, destination_height);
   if (source == nullptr || destination == nullptr || w <= 0 || h <= 0) return;
@@ -113,8 +115,8 @@ void CDdrawFunc::BltAlphaSoft(const void* source, int32_t source_pitch, int32_t 
   mode &= 0xFFFF0000u;
   const auto key = static_cast<uint16_t>(color_key_);
   const bool rgb565 = MatchedLayout() == platform::PixelLayout::kRgb565;
-  auto* blit = rgb565 ? (color_key != 0 ? &BlitBlend16 : &BlitBlend16Alt)
-                      : (color_key != 0 ? &BlitBlend16For555 : &BlitBlend16AltFor555);
-  blit(destination, destination_pitch, destination_x, destination_y, w, h, source, source_pitch,
-       source_x, source_y, w, level, mode, key, tint);
+  BlitBlend16Covered(!rgb565, color_key != 0, destination, destination_pitch, destination_x,
+                     destination_y, w, h, source, source_pitch, source_x, source_y, w, level,
+                     mode, key, tint, cover != nullptr ? cover->Rows() + destination_y : nullptr,
+                     destination_x);
 }

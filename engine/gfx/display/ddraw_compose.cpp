@@ -217,6 +217,43 @@ CDdrawFunc::FlipResult CDdrawFunc::ApplyFade() {
   return FlipResult::kShown;
 }
 
+void CDdrawFunc::BeginCover() {
+  const Surface* back = GetSurface(SURFACE_BACK);
+  std::array<ScreenCover::Layer, ScreenCover::kPositions> layers{};
+  const auto key = static_cast<uint16_t>(color_key_);
+  bool any = false;
+  for (int p = 1; p < ScreenCover::kPositions; ++p) {
+    const SurfaceId id = layer_ids_[static_cast<size_t>(p)];
+    const LayerRec* rec = layers_[static_cast<size_t>(p)].get();
+    const Surface* surface = GetSurface(id);
+    KeyBits& bits = layer_key_bits_[static_cast<size_t>(id - SURFACE_ROOT)];
+    // A layer covers what its keyed copy will surely overwrite: it must be shown and copied,
+    // its pictures whole, and its view inside both its surface and the screen.
+    if (!IsVisible(id) || !IsSurfaceBlt(id) || rec == nullptr || surface == nullptr ||
+        back == nullptr || surface->IsLost() || back->IsLost() || surface->SamePixels(*back) ||
+        rec->scroll_x < 0 || rec->scroll_y < 0 ||
+        rec->scroll_x + rec->view_width > surface->width() ||
+        rec->scroll_y + rec->view_height > surface->height() || rec->screen_x < 0 ||
+        rec->screen_y < 0 || rec->screen_x + rec->view_width > kScreenWidth ||
+        rec->screen_y + rec->view_height > kScreenHeight || !bits.Prepare(*surface, key)) {
+      continue;
+    }
+    ScreenCover::Layer& l = layers[static_cast<size_t>(p)];
+    l.bits = &bits;
+    l.surface = surface;
+    l.source_x = rec->scroll_x;
+    l.source_y = rec->scroll_y;
+    l.screen = {rec->screen_x, rec->screen_y, rec->screen_x + rec->view_width,
+                rec->screen_y + rec->view_height};
+    any = true;
+  }
+  if (any) {
+    cover_.Begin(back, layers);
+  } else {
+    cover_.Stop();  // no layer covers anything: the compose draws as it always did
+  }
+}
+
 int CDdrawFunc::ShowWindow() {
   if (update_ == 0 || (update_ & 1u) != 0) return 1;
 
@@ -224,10 +261,18 @@ int CDdrawFunc::ShowWindow() {
   if ((!IsVisible(bottom) || !IsSurfaceBlt(bottom)) && clear_flag_ != 0) {
     if (!ClearSurface(SURFACE_BACK, 0)) return 0;
   }
+  // While the layers are drawn, what a layer above will overwrite is left undrawn.
+  if (use_cover_) BeginCover();
+  struct StopCover {
+    ScreenCover& cover;
+    ~StopCover() { cover.Stop(); }
+  } stop_cover{cover_};
   for (int p = 0; p < 5; ++p) {
+    cover_.SetPosition(p);
     if (!DrawLayerParts(p, layer_ids_[static_cast<size_t>(p)])) return 0;
     if (xfade_position_ == p && !XfadeBlend()) return 0;
   }
+  cover_.Stop();
   if (hooks_.draw_sprites && !hooks_.draw_sprites(SURFACE_BACK)) return 0;
   if (fade_level_ != 0) {
     switch (ApplyFade()) {

@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "engine/gfx/pixels/blend_blit.h"
+#include "engine/gfx/pixels/screen_cover.h"
 #include "engine/gfx/gfx_types.h"
 #include "platform/display.h"
 #include "platform/window.h"
@@ -137,6 +138,15 @@ class CDdrawFunc {
   int CopySurface(SurfaceId source, SurfaceId destination, int color_key);
   int CopyLayer(SurfaceId source, SurfaceId destination, int color_key, int mode);
   int ShowWindow();
+  // Whether the compose leaves undrawn what a layer above will overwrite (on unless turned off;
+  // the pictures are the same either way, which the tests check by turning it off).
+  void SetComposeCover(bool on) { use_cover_ = on; }
+  // True while a compose runs and a layer still to be copied will overwrite every pixel of the
+  // rectangle of `destination` (the back buffer): a draw there can be left out.
+  bool HiddenInCompose(const platform::Surface* destination, const Rect& rect) const {
+    const ScreenCover* cover = CoverFor(destination);
+    return cover != nullptr && cover->Hidden(rect);
+  }
   int Flip();
   int FlipToGDI(int mode);
   int CaptureLayers(SurfaceId id, SurfaceId destination);
@@ -188,12 +198,14 @@ class CDdrawFunc {
   int BltAlphaWork(platform::Surface* source, Rect source_rect, platform::Surface* destination,
                    Rect destination_rect, int color_key, BlendWord alpha, uint16_t tint);
   // The blend on locked memory: picks the blitter by the display layout and the colour-key flag.
-  // Areas must lie inside their pictures; the blended area is the smaller of the two sizes.
+  // Areas must lie inside their pictures; the blended area is the smaller of the two sizes. With
+  // the compose's cover (the destination is then the back buffer) covered pixels are skipped.
   void BltAlphaSoft(const void* source, int32_t source_pitch, int32_t source_x, int32_t source_y,
                     int32_t source_width, int32_t source_height, void* destination,
                     int32_t destination_pitch, int32_t destination_x, int32_t destination_y,
                     int32_t destination_width, int32_t destination_height, int color_key,
-                    uint32_t level, uint32_t mode, uint16_t tint);
+                    uint32_t level, uint32_t mode, uint16_t tint,
+                    const ScreenCover* cover = nullptr);
   // Rotated / zoomed sprite draw through the quad rasterizer. `corners` is the four-corner block
   // (four 16.16 factors: top width, right height, bottom width, left height) or null; left,
   // right, top and bottom are the zoomed picture's edges relative to its centre (left and top
@@ -255,6 +267,12 @@ class CDdrawFunc {
   FlipResult ApplyFade();
   int XfadeBlend();
   int DrawLayerParts(int position, SurfaceId id);
+  // Works out what each layer position's draws will have covered by the layers above it.
+  void BeginCover();
+  // The compose's cover when draws onto `surface` are to consult it, else null.
+  const ScreenCover* CoverFor(const platform::Surface* surface) const {
+    return cover_.Applies(surface) ? &cover_ : nullptr;
+  }
 
   platform::Display* display_;
   platform::Window* window_;
@@ -285,4 +303,9 @@ class CDdrawFunc {
   int fade_level_ = 0;
   int fade_type_ = 0;
   Rect last_bitmap_rect_{};
+  // What the layers still to be copied will overwrite (engine/gfx/pixels/screen_cover.h), and
+  // each layer id's opaque pixels.
+  ScreenCover cover_;
+  std::array<KeyBits, 5> layer_key_bits_;
+  bool use_cover_ = true;
 };

@@ -234,6 +234,9 @@ int CDdrawFunc::LockSurface(Surface* surface, SurfaceDesc* desc) {
 }
 
 int CDdrawFunc::RestoreAllSurfaces() {
+  // Restored pictures (and the text redrawn onto them) may differ from what the compose's cover
+  // was worked out from: from here on this compose draws everything.
+  cover_.Stop();
   struct Check {
     SurfaceId id;
     SurfaceId clear_id;

@@ -158,12 +158,33 @@ int CDdrawFunc::PutTransform(Surface* source, const Rect* source_rect, Surface* 
                    {p[1].x, p[1].y, r1, r.top},
                    {p[2].x, p[2].y, r1, b1},
                    {p[3].x, p[3].y, r.left, b1}}};
+  const ScreenCover* cover = CoverFor(destination);
+  if (cover != nullptr) {
+    // The quad's bounding box on the screen; a layer above overwriting all of it hides the draw.
+    int64_t left = p[0].x, right = p[0].x, top = p[0].y, bottom = p[0].y;
+    for (const auto& v : p) {
+      left = std::min<int64_t>(left, v.x);
+      right = std::max<int64_t>(right, v.x);
+      top = std::min<int64_t>(top, v.y);
+      bottom = std::max<int64_t>(bottom, v.y);
+    }
+    const Rect box{static_cast<int32_t>(std::clamp<int64_t>(left, 0, kScreenWidth)),
+                   static_cast<int32_t>(std::clamp<int64_t>(top, 0, kScreenHeight)),
+                   static_cast<int32_t>(std::clamp<int64_t>(right + 1, 0, kScreenWidth)),
+                   static_cast<int32_t>(std::clamp<int64_t>(bottom + 1, 0, kScreenHeight))};
+    if (cover->Hidden(box)) {
+      destination->Unlock();
+      source->Unlock();
+      return 1;
+    }
+  }
   if (color_key != 0) {
     BlitTransform16(dst.bits, dst.pitch, ClipWidth(dst), ClipHeight(dst), quad, src.bits, src.pitch,
-                    src.width, src.height, static_cast<uint16_t>(color_key_));
+                    src.width, src.height, static_cast<uint16_t>(color_key_),
+                    cover != nullptr ? cover->Rows() : nullptr);
   } else {
     BlitTransform16B(dst.bits, dst.pitch, ClipWidth(dst), ClipHeight(dst), quad, src.bits,
-                     src.pitch, src.width, src.height);
+                     src.pitch, src.width, src.height, cover != nullptr ? cover->Rows() : nullptr);
   }
   destination->Unlock();
   source->Unlock();

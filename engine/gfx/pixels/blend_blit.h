@@ -60,6 +60,16 @@ void BlitBlend16AltFor555(void* dst, int32_t dst_pitch, int32_t dst_x, int32_t d
                           int32_t src_x, int32_t src_y, int32_t src_width, uint32_t level,
                           uint32_t mode, uint16_t key, uint16_t tint);
 
+// Any member of the family (RGB555 or RGB565, honouring the key or not) with a cover of the
+// destination (engine/gfx/pixels/screen_cover.h): cover_rows[j] holds the covered 16-pixel
+// screen groups of the area's row j, whose first column is screen column cover_x; covered pixels
+// are left as they are. Null cover_rows covers nothing.
+void BlitBlend16Covered(bool rgb555, bool honour_key, void* dst, int32_t dst_pitch, int32_t dst_x,
+                        int32_t dst_y, int32_t width, int32_t height, const void* src,
+                        int32_t src_pitch, int32_t src_x, int32_t src_y, int32_t src_width,
+                        uint32_t level, uint32_t mode, uint16_t key, uint16_t tint,
+                        const uint64_t* cover_rows, int32_t cover_x);
+
 // Brightness tables: table t scales every channel of a pixel by L(t)/16, with
 // L = 0, 16, 1, 15, 2, 14, ..., 8, 8 (table 2k holds k/16, table 2k + 1 holds (16 - k)/16).
 // The tables work on five bits per channel: RGB565 keeps only the upper five bits of green (the

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/gfx/pixels/pixel_kernels.h"
+#include "engine/gfx/pixels/screen_cover.h"
+
 namespace {
 
 constexpr int64_t kOne = 65536;  // 1.0 in 16.16
@@ -43,16 +46,12 @@ inline void Step(Edge& e) {
   e.t += e.dt;
 }
 
-inline uint16_t Load16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
 inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 
 // One row's span: pixels [from, to) of the row, the unclipped ends being left and right.
 struct SpanArgs {
   uint8_t* row;
+  int64_t y;
   int64_t left, right;
   int64_t from, to;
 };
@@ -75,6 +74,9 @@ struct SolidFill {
   }
 };
 
+// The texture of one span: the span's texture steps, its first position (a span starting left of
+// column 0 starts there with its texture position advanced), and whether every position of the
+// span lies inside the picture, for the pixel kernel that draws it.
 template <bool kKey>
 struct TextureFill {
   const uint8_t* base;
@@ -82,46 +84,34 @@ struct TextureFill {
   int64_t s_limit, t_limit;  // picture width and height in 16.16
   int64_t max_s, max_t;      // last column and row of the picture
   uint16_t key;
+  const uint64_t* cover;  // the destination's cover, or null
 
-  // A key texel rewrites the destination pixel it found (a select, not a branch: key texels
-  // come in irregular runs that a branch would keep mispredicting).
-  inline void Put(uint8_t* p, uint16_t texel) const {
-    if constexpr (kKey) {
-      const auto keep = static_cast<uint16_t>(-static_cast<int>(texel == key));
-      texel = static_cast<uint16_t>((Load16(p) & keep) | (texel & ~keep));
-    }
-    Store16(p, texel);
+  // Pixels [from, to) of the span.
+  void Draw(const SpanArgs& a, const Edge& l, int64_t ds, int64_t dt, int64_t from,
+            int64_t to) const {
+    const int64_t s = l.s + ds * (from - a.left);
+    const int64_t t = l.t + dt * (from - a.left);
+    const int64_t count = to - from;
+    // The texture position moves linearly along the span: when both ends lie inside the picture
+    // every pixel between does too, and no position needs clamping.
+    const int64_t s_last = s + ds * (count - 1);
+    const int64_t t_last = t + dt * (count - 1);
+    const bool inside = s >= 0 && s < s_limit && s_last >= 0 && s_last < s_limit && t >= 0 &&
+                        t < t_limit && t_last >= 0 && t_last < t_limit;
+    pixel_kernels::FillTextureSpan({a.row + from * 2, count, s, t, ds, dt, base, pitch, max_s,
+                                    max_t, inside, kKey, key});
   }
 
   void operator()(const SpanArgs& a, const Edge& l, const Edge& r) const {
     const int64_t width = a.right - a.left;
     const int64_t ds = SpanStep(r.s - l.s, width);
     const int64_t dt = SpanStep(r.t - l.t, width);
-    // A span starting left of column 0 starts there with its texture position advanced.
-    int64_t s = l.s + ds * (a.from - a.left);
-    int64_t t = l.t + dt * (a.from - a.left);
-    const int64_t count = a.to - a.from;
-    uint8_t* p = a.row + a.from * 2;
-    // The texture position moves linearly along the span: when both ends lie inside the picture
-    // every pixel between does too, and the loop needs no clamping.
-    const int64_t s_last = s + ds * (count - 1);
-    const int64_t t_last = t + dt * (count - 1);
-    const bool inside = s >= 0 && s < s_limit && s_last >= 0 && s_last < s_limit && t >= 0 &&
-                        t < t_limit && t_last >= 0 && t_last < t_limit;
-    if (inside && dt == 0) {
-      const uint8_t* src_row = base + (t >> 16) * pitch;
-      for (int64_t n = count; n > 0; --n, p += 2, s += ds) Put(p, Load16(src_row + (s >> 16) * 2));
-    } else if (inside) {
-      for (int64_t n = count; n > 0; --n, p += 2, s += ds, t += dt) {
-        Put(p, Load16(base + (t >> 16) * pitch + (s >> 16) * 2));
-      }
-    } else {
-      for (int64_t n = count; n > 0; --n, p += 2, s += ds, t += dt) {
-        const int64_t x = std::clamp<int64_t>(s >> 16, 0, max_s);
-        const int64_t y = std::clamp<int64_t>(t >> 16, 0, max_t);
-        Put(p, Load16(base + y * pitch + x * 2));
-      }
+    if (cover == nullptr) {
+      Draw(a, l, ds, dt, a.from, a.to);
+      return;
     }
+    ScreenCover::OpenRuns(cover[a.y], static_cast<int>(a.from), static_cast<int>(a.to),
+                          [&](int from, int to) { Draw(a, l, ds, dt, from, to); });
   }
 };
 
@@ -183,7 +173,7 @@ void Raster(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
       if (rx - lx <= 0) continue;
       const int64_t from = std::max<int64_t>(lx, 0), to = std::min(rx, clip_w);
       if (to <= from) continue;
-      fill(SpanArgs{row, lx, rx, from, to}, left, right);
+      fill(SpanArgs{row, yy, lx, rx, from, to}, left, right);
     }
     y = std::max(y, band_end);
     if (y >= max_y || edges >= 4) break;
@@ -206,15 +196,18 @@ void Raster(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
 template <bool kKey>
 void Transform(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-               int32_t src_height, uint16_t key) {
+               int32_t src_height, uint16_t key, const uint64_t* cover) {
   if (src_width <= 0 || src_height <= 0) return;
+  // A cover is kept per screen row and group: it applies to a destination of the screen's size.
+  if (dst_width != kScreenWidth || dst_height > kScreenHeight) cover = nullptr;
   const TextureFill<kKey> fill{static_cast<const uint8_t*>(src),
                                src_pitch,
                                int64_t{src_width} * kOne,
                                int64_t{src_height} * kOne,
                                int64_t{src_width} - 1,
                                int64_t{src_height} - 1,
-                               key};
+                               key,
+                               cover};
   Raster(dst, dst_pitch, dst_width, dst_height, quad, fill);
 }
 
@@ -222,16 +215,16 @@ void Transform(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_heig
 
 void BlitTransform16(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                      const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-                     int32_t src_height, uint16_t key) {
+                     int32_t src_height, uint16_t key, const uint64_t* cover) {
   Transform<true>(dst, dst_pitch, dst_width, dst_height, quad, src, src_pitch, src_width,
-                  src_height, key);
+                  src_height, key, cover);
 }
 
 void BlitTransform16B(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                       const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-                      int32_t src_height) {
+                      int32_t src_height, const uint64_t* cover) {
   Transform<false>(dst, dst_pitch, dst_width, dst_height, quad, src, src_pitch, src_width,
-                   src_height, 0);
+                   src_height, 0, cover);
 }
 
 void BlitPolygon16Work(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,

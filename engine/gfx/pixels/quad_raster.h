@@ -29,14 +29,16 @@ struct QuadVertex {
 using Quad = std::array<QuadVertex, 4>;
 
 // Texture-maps the source picture (source_width x source_height pixels) onto the quad; texels
-// equal to the colour-key pixel leave the destination pixel as it was.
+// equal to the colour-key pixel leave the destination pixel as it was. A destination of the
+// screen's size may come with the compose's cover (engine/gfx/pixels/screen_cover.h: one word a
+// row); the pixels it covers are left as they are.
 void BlitTransform16(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                      const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-                     int32_t src_height, uint16_t key);
+                     int32_t src_height, uint16_t key, const uint64_t* cover = nullptr);
 // The same with every texel written.
 void BlitTransform16B(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                       const Quad& quad, const void* src, int32_t src_pitch, int32_t src_width,
-                      int32_t src_height);
+                      int32_t src_height, const uint64_t* cover = nullptr);
 // Fills the quad with one colour; the texture positions are not read.
 void BlitPolygon16Work(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                        const Quad& quad, uint16_t colour);

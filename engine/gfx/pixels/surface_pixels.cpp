@@ -4,10 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "engine/gfx/pixels/pixel_kernels.h"
 #include "platform/pixel_traits.h"
 
 namespace {
@@ -38,59 +35,10 @@ class Stepper {
   int acc_ = 0;
 };
 
-// A keyed row, eight pixels at a time. Most groups of eight in a keyed picture are all key
-// (holes) or free of it (solid parts): an all-key group is skipped without touching the
-// destination, a key-free group is stored without reading it, and only a mixed group reads,
-// selects and writes. The source never overlaps the destination here (CopyPixels copies an
-// overlapping source first).
-//
-// The columns [first, last) of the row that hold every pixel other than the key (groups of
-// eight count whole) go to `span` when it is given; first == last when the row is all key.
-struct ColumnSpan {
-  int first = 0;
-  int last = 0;
-};
-
-template <bool kFindSpan>
-void CopyRowKeyedSpan(const uint16_t* s, uint16_t* d, int w, uint16_t k, ColumnSpan* span) {
-  int first = -1;
-  int last = 0;
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i kv = _mm_set1_epi16(static_cast<int16_t>(k));
-  for (; i + 8 <= w; i += 8) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    const __m128i is_key = _mm_cmpeq_epi16(v, kv);
-    const int mask = _mm_movemask_epi8(is_key);
-    if (mask == 0xFFFF) continue;
-    if constexpr (kFindSpan) {
-      if (first < 0) first = i;
-      last = i + 8;
-    }
-    auto* out = reinterpret_cast<__m128i*>(d + i);
-    if (mask == 0) {
-      _mm_storeu_si128(out, v);
-    } else {
-      const __m128i old = _mm_loadu_si128(out);
-      _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(is_key, old), _mm_andnot_si128(is_key, v)));
-    }
-  }
-#endif
-  for (; i < w; ++i) {
-    const uint16_t v = s[i];
-    if (v != k) {
-      d[i] = v;
-      if constexpr (kFindSpan) {
-        if (first < 0) first = i;
-        last = i + 1;
-      }
-    }
-  }
-  if constexpr (kFindSpan) *span = first < 0 ? ColumnSpan{} : ColumnSpan{first, last};
-}
-
+// A keyed row (the source never overlaps the destination here: CopyPixels copies an overlapping
+// source first).
 void CopyRowKeyed(const uint16_t* s, uint16_t* d, int w, uint16_t k) {
-  CopyRowKeyedSpan<false>(s, d, w, k, nullptr);
+  pixel_kernels::CopyRowKeyed(s, d, w, k, nullptr);
 }
 
 void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
@@ -101,34 +49,8 @@ void CopyRowSame(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
   CopyRowKeyed(s, d, w, *key);
 }
 
-void CopyRowMirrored(const uint16_t* s, uint16_t* d, int w, const uint16_t* key) {
-  const uint16_t* last = s + w - 1;
-  if (key == nullptr) {
-    for (int i = 0; i < w; ++i) d[i] = last[-i];
-    return;
-  }
-  const uint16_t k = *key;
-  for (int i = 0; i < w; ++i) {
-    uint16_t v = last[-i];
-    d[i] = v == k ? d[i] : v;
-  }
-}
-
 // Source column of every destination column, worked out once per blit.
 constexpr int kMaxColumnTable = 4096;
-
-void CopyRowByTable(const uint16_t* s, const int* columns, uint16_t* d, int dw,
-                    const uint16_t* key) {
-  if (key == nullptr) {
-    for (int i = 0; i < dw; ++i) d[i] = s[columns[i]];
-    return;
-  }
-  const uint16_t k = *key;
-  for (int i = 0; i < dw; ++i) {
-    uint16_t v = s[columns[i]];
-    d[i] = v == k ? d[i] : v;
-  }
-}
 
 void CopyRowStretched(const uint16_t* s, int sw, uint16_t* d, int dw, bool mirror,
                       const uint16_t* key) {
@@ -142,10 +64,11 @@ void CopyRowStretched(const uint16_t* s, int sw, uint16_t* d, int dw, bool mirro
 
 void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& d,
                const PixelCopy& how) {
+  const ScreenCover* cover = how.cover;
   const int dw = d.right - d.left;
   const int dh = d.bottom - d.top;
   const bool same_width = sw == dw;
-  int columns[kMaxColumnTable];
+  int32_t columns[kMaxColumnTable];
   const bool table = !same_width && dw <= kMaxColumnTable;
   if (table) {
     Stepper col(sw, dw);
@@ -155,17 +78,29 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
   }
   Stepper row(sh, dh);
   for (int j = 0; j < dh; ++j, row.Next()) {
+    if (cover != nullptr && cover->RowHidden(d.top + j, d.left, d.right)) continue;
     int sj = how.mirror_y ? sh - 1 - row.value() : row.value();
     const uint16_t* s = src.base + static_cast<size_t>(sj) * src.stride;
     uint16_t* out = dst.Row(d.top + j) + d.left;
-    if (same_width && !how.mirror_x) {
-      CopyRowSame(s, out, dw, how.key);
-    } else if (same_width) {
-      CopyRowMirrored(s, out, dw, how.key);
-    } else if (table) {
-      CopyRowByTable(s, columns, out, dw, how.key);
-    } else {
+    if (!same_width && !table) {
       CopyRowStretched(s, sw, out, dw, how.mirror_x, how.key);
+      continue;
+    }
+    // Destination columns [a, b) of the row.
+    const auto draw = [&](int a, int b) {
+      if (!same_width) {
+        pixel_kernels::GatherRow(s, sw, columns + a, out + a, b - a, how.key);
+      } else if (how.mirror_x) {
+        pixel_kernels::CopyRowMirrored(s + (dw - b), out + a, b - a, how.key);
+      } else {
+        CopyRowSame(s + a, out + a, b - a, how.key);
+      }
+    };
+    if (cover != nullptr) {
+      cover->ForOpenRuns(d.top + j, d.left, d.right,
+                         [&](int from, int to) { draw(from - d.left, to - d.left); });
+    } else {
+      draw(0, dw);
     }
   }
 }
@@ -189,51 +124,53 @@ bool Contains(const int32_t (&outer)[4], const Rect& r) {
 // stamp copy only the box (nothing at all for a picture that is all key, such as an empty
 // overlay or layer).
 void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
-                       platform::Surface& destination, const Rect& d, uint16_t key) {
+                       platform::Surface& destination, const Rect& d, uint16_t key,
+                       const ScreenCover* cover) {
   platform::Surface::KeyScan& scan = source.key_scan();
-  const size_t stride = static_cast<size_t>(source.pitch()) / 2;
+  const int dx = d.left - s.left;
+  const int dy = d.top - s.top;
+  // The copy of the source columns [left, right) and rows [top, bottom), or of them only what
+  // is not covered.
+  const auto copy = [&](int left, int top, int right, int bottom) {
+    pixel_kernels::KeyedCopy c{source.Row(top) + left,
+                               source.pitch() / 2,
+                               destination.Row(top + dy) + left + dx,
+                               destination.pitch() / 2,
+                               right - left,
+                               bottom - top,
+                               key};
+    if (cover != nullptr) {
+      c.cover = cover->Rows() + (top + dy);
+      c.dst_x = left + dx;
+    }
+    return pixel_kernels::CopyKeyed(c);
+  };
   if (scan.stamp == source.stamp() && scan.key == key && Contains(scan.read, s)) {
     const int left = std::max(s.left, scan.box[0]);
     const int top = std::max(s.top, scan.box[1]);
     const int right = std::min(s.right, scan.box[2]);
     const int bottom = std::min(s.bottom, scan.box[3]);
-    if (left >= right || top >= bottom) return;
-    const int dx = d.left - s.left;
-    const int dy = d.top - s.top;
-    for (int y = top; y < bottom; ++y) {
-      CopyRowKeyed(source.Row(y) + left, destination.Row(y + dy) + left + dx, right - left, key);
-    }
+    if (left < right && top < bottom) copy(left, top, right, bottom);
     return;
   }
   const uint64_t stamp = source.stamp();
-  const int w = s.right - s.left;
-  const int h = s.bottom - s.top;
-  int box_left = w, box_right = 0, box_top = h, box_bottom = 0;
-  const uint16_t* in = source.Row(s.top) + s.left;
-  for (int j = 0; j < h; ++j, in += stride) {
-    ColumnSpan span;
-    CopyRowKeyedSpan<true>(in, destination.Row(d.top + j) + d.left, w, key, &span);
-    if (span.first == span.last) continue;
-    box_left = std::min(box_left, span.first);
-    box_right = std::max(box_right, span.last);
-    box_top = std::min(box_top, j);
-    box_bottom = j + 1;
-  }
-  // Kept only when nothing changed the source meanwhile (it is not the destination).
-  if (source.stamp() != stamp) return;
+  const pixel_kernels::PixelBox box = copy(s.left, s.top, s.right, s.bottom);
+  // Kept only when the copy looked at every pixel (a covered copy skips some) and nothing
+  // changed the source meanwhile (it is not the destination).
+  if (cover != nullptr || source.stamp() != stamp) return;
   scan.stamp = stamp;
   scan.key = key;
   scan.read[0] = s.left;
   scan.read[1] = s.top;
   scan.read[2] = s.right;
   scan.read[3] = s.bottom;
-  if (box_left >= box_right) {
+  if (box.left >= box.right) {
     scan.box[0] = scan.box[1] = scan.box[2] = scan.box[3] = 0;
   } else {
-    scan.box[0] = s.left + box_left;
-    scan.box[1] = s.top + box_top;
-    scan.box[2] = s.left + box_right;
-    scan.box[3] = s.top + box_bottom;
+    scan.box[0] = s.left + box.left;
+    scan.box[1] = s.top + box.top;
+    scan.box[2] = s.left + box.right;
+    scan.box[3] = s.top + box.bottom;
   }
 }
 
@@ -246,7 +183,7 @@ void CopyPixels(const platform::Surface& source, const Rect& s, platform::Surfac
   const bool overlap = source.SamePixels(destination) && Overlap(s, d);
   if (how.key != nullptr && !how.mirror_x && !how.mirror_y && !overlap &&
       sw == d.right - d.left && sh == d.bottom - d.top) {
-    CopyKeyedSameSize(source, s, destination, d, *how.key);
+    CopyKeyedSameSize(source, s, destination, d, *how.key, how.cover);
     return;
   }
   if (overlap) {
@@ -268,26 +205,6 @@ void FillPixels(platform::Surface& surface, const Rect& rect, uint16_t value) {
   for (int y = rect.top; y < rect.bottom; ++y) std::fill_n(surface.Row(y) + rect.left, w, value);
 }
 
-namespace {
-
-// The fade of one row in one layout. Every field value times the factor fits in 16 bits (at most
-// 63 x 256), so the per-channel products are made in 16-bit lanes, eight pixels at a time; the
-// result is the packed in-place form's (each field floor(c x f / 256)).
-template <platform::PixelLayout kLayout>
-void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add) {
-  using L = platform::PixelTraits<kLayout>;
-  for (int x = 0; x < width; ++x) {
-    const uint16_t p = row[x];
-    const auto r = static_cast<uint16_t>(((p >> L::kRedShift) & L::kRedMax) * f >> 8);
-    const auto g = static_cast<uint16_t>(((p >> L::kGreenShift) & L::kGreenMax) * f >> 8);
-    const auto b = static_cast<uint16_t>(((p >> L::kBlueShift) & L::kBlueMax) * f >> 8);
-    row[x] = static_cast<uint16_t>(
-        (r << L::kRedShift | g << L::kGreenShift | b << L::kBlueShift) + add);
-  }
-}
-
-}  // namespace
-
 void FadePixels(uint8_t* bits, int32_t pitch, int width, int height, platform::PixelLayout layout,
                 int level, int type) {
   if (type != 0 && type != 1) return;
@@ -306,10 +223,6 @@ void FadePixels(uint8_t* bits, int32_t pitch, int width, int height, platform::P
   }
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<uint16_t*>(bits + static_cast<size_t>(y) * pitch);
-    if (layout == platform::PixelLayout::kRgb565) {
-      FadeRow<platform::PixelLayout::kRgb565>(row, width, f, add);
-    } else {
-      FadeRow<platform::PixelLayout::kRgb555>(row, width, f, add);
-    }
+    pixel_kernels::FadeRow(row, width, f, add, layout == platform::PixelLayout::kRgb555);
   }
 }

@@ -12,11 +12,14 @@
 #include <cstdint>
 
 #include "engine/gfx/gfx_types.h"
+#include "engine/gfx/pixels/screen_cover.h"
 
 struct PixelCopy {
   const uint16_t* key = nullptr;  // the colour key, or null for a plain copy
   bool mirror_x = false;
   bool mirror_y = false;
+  // The compose's cover of the destination: covered pixels may be left undrawn.
+  const ScreenCover* cover = nullptr;
 };
 
 void CopyPixels(const platform::Surface& source, const Rect& source_rect,

@@ -8,6 +8,7 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/pixels/pixel_kernels.h"
 #include "engine/gfx/sprite/sprite.h"
 
 using platform::Surface;
@@ -373,7 +374,8 @@ int CDdrawSpr::PutTranslucent(SprRec* sprite, const Rect& d, Surface* destinatio
   int result = 0;
   if (StretchVisible(sprite, d, visible, cushion,
                      MirrorBit(blt_flags, fx, kBltFxMirrorLeftRight),
-                     MirrorBit(blt_flags, fx, kBltFxMirrorUpDown))) {
+                     MirrorBit(blt_flags, fx, kBltFxMirrorUpDown),
+                     ddraw_.HiddenInCompose(destination, visible))) {
     result = ddraw_.BltAlpha(cushion, {0, 0, vw, vh}, destination, visible, color_key, alpha);
   }
   if (temporary) ddraw_.ReleaseSurface(cushion);
@@ -384,7 +386,7 @@ int CDdrawSpr::PutTranslucent(SprRec* sprite, const Rect& d, Surface* destinatio
 // sprite stretched onto `full`: destination column i of the full rectangle takes source column
 // i * width / full width (reversed when mirrored), rows likewise.
 bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rect& visible,
-                               Surface* cushion, bool mirror_x, bool mirror_y) {
+                               Surface* cushion, bool mirror_x, bool mirror_y, bool hidden) {
   Surface* source = sprite->surface;
   if (source == nullptr) return false;
   if (cushion->IsLost() && !ddraw_.RestoreAllSurfaces()) return false;
@@ -392,6 +394,9 @@ bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rec
     DebugPrint("CDdrawSpr::PutSpriteEx: cushion or sprite surface unavailable\n");
     return false;
   }
+  // A layer still to be drawn overwrites the whole part: the blend leaves it out, so the cushion
+  // is not filled either.
+  if (hidden) return true;
   const int64_t sw = sprite->width;
   const int64_t sh = sprite->height;
   const int64_t fw = int64_t{full.right} - full.left;
@@ -410,7 +415,7 @@ bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rec
   for (int b = 0; b < vh; ++b, row.Next()) {
     const uint16_t* in = source->Row(row.Index(mirror_y));
     uint16_t* out = cushion->Row(b);
-    for (int a = 0; a < vw; ++a) out[a] = in[columns[a]];
+    pixel_kernels::GatherRow(in, static_cast<int>(sw), columns, out, vw, nullptr);
   }
   return true;
 }

@@ -106,6 +106,9 @@ struct SprBuffer {
   uint32_t count = 0;
   std::array<SprLink, kPriorityCount> head;
   std::array<SprLink, kPriorityCount> tail;
+  // Bit p % 64 of word p / 64 is set when list p may hold entries (set when one is added, cleared
+  // by the draw walk when it finds the list empty), so the walk visits only those lists.
+  std::array<uint64_t, kPriorityCount / 64> used{};
 };
 
 class CDdrawSpr {
@@ -250,8 +253,10 @@ class CDdrawSpr {
   int PutTranslucent(SprRec* sprite, const Rect& destination_rect,
                      platform::Surface* destination, int color_key, uint32_t blt_flags,
                      const BltFx* fx, BlendWord alpha);
+  // Fills the cushion with the part `visible` of the stretched sprite; with `hidden` (a layer
+  // still to be drawn overwrites the part) only checks the surfaces.
   bool StretchVisible(const SprRec* sprite, const Rect& full, const Rect& visible,
-                      platform::Surface* cushion, bool mirror_x, bool mirror_y);
+                      platform::Surface* cushion, bool mirror_x, bool mirror_y, bool hidden);
 
   static int CheckPriority(int priority);
   SprBufferEntry* TakeEntry();

@@ -2,6 +2,7 @@
 // priority lists, the entry setters and the draw walk.
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 #include "engine/core/debug_trace.h"
@@ -133,6 +134,8 @@ void InsertNewest(SprBuffer& buffer, SprBufferEntry* e) {
   e->next = &tail;
   tail.prev->next = e;
   tail.prev = e;
+  const auto p = static_cast<size_t>(e->priority);
+  buffer.used[p / 64] |= uint64_t{1} << (p % 64);
 }
 
 }  // namespace
@@ -389,6 +392,12 @@ int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destin
   uint32_t remaining = buffer->count;
   int visited = 0;
   for (int p = kPriorityCount - 1; p >= 0; --p) {
+    // The next list at or below p that may hold entries (read afresh: a draw may add entries).
+    size_t word = static_cast<size_t>(p) / 64;
+    uint64_t bits = buffer->used[word] & (~uint64_t{0} >> (63 - p % 64));
+    while (bits == 0 && word > 0) bits = buffer->used[--word];
+    if (bits == 0) break;
+    p = static_cast<int>(word * 64) + 63 - std::countl_zero(bits);
     const SprLink* const tail = &buffer->tail[static_cast<size_t>(p)];
     for (SprLink* n = buffer->head[static_cast<size_t>(p)].next; n != tail;) {
       // The entry after this one; Detach moves it on if a draw takes that entry out of the list
@@ -407,6 +416,9 @@ int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destin
       ++visited;
       if (remaining > 0) --remaining;
       n = walk_next_;
+    }
+    if (buffer->head[static_cast<size_t>(p)].next == tail) {
+      buffer->used[word] &= ~(uint64_t{1} << (p % 64));
     }
     // The lower lists are empty once every entry has been seen.
     if (remaining == 0) break;

@@ -198,7 +198,7 @@ TEST_P(TypingTest, MixedTextStepsOneCharacterAtATime) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WindowRec* w = Make(0xFFFFFF, 0);
-    AnimeRec* msg = anime().CreateMessage(w, 0, 0, Block(c.message), 50);
+    AnimeHandle msg = anime().CreateMessage(w, 0, 0, Block(c.message), 50);
     ASSERT_EQ(anime().SetAutoClear(&msg), 1);
     Frame(16);
     Frame(0);

@@ -1,0 +1,3 @@
+#include "battle_events/event_bg.h"
+
+void EventFreeBG() {}

@@ -1,0 +1,4 @@
+#include "battle_events/event_npc.h"
+
+void EventNpcLoad() {}
+void EventNpcFree() {}

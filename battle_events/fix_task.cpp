@@ -1,0 +1,4 @@
+#include "battle_events/fix_task.h"
+
+void FixTaskListClear() {}
+void FixTaskRemoveAll() {}

@@ -1,0 +1,91 @@
+// The event check's worst frame: one CheckEvents on a table of 60 rows that all pass their
+// timing and guard tests and evaluate their conditions C, A and B with the battle's condition
+// functions (C 0, A non-zero, B 0, so no row starts), over 64 units (16 of the player's, 48
+// enemies). Goal: under 50 us a check, no heap allocation ("allocs/check").
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle_events/core/cond_eval.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/events_install.h"
+#include "bench/bench_allocations.h"
+#include "testsupport/battle_board.h"
+#include "testsupport/test_game.h"
+
+namespace {
+
+using testsupport::BoardUnit;
+
+void Noop(const SlgEventEntry& /*row*/) {}
+
+// Three kinds of rows as the maps write them; each condition reads every unit or the
+// characters' records, the acting unit, the flags, the turn, positions and the random source.
+struct Conditions {
+  const char* c;
+  const char* a;
+  const char* b;
+};
+constexpr std::array<Conditions, 3> kConditions = {{
+    {"HP(IKD,0)|NP(IMR());", "NU(50)&!NG(GZA);", "NG(GZA)|HGU(GZA,14,0);"},
+    {"NU(14);", "(XGU(GPL,0) >= 0)&(T() >= 0);", "(XGU(GZA,50) = XF(10,20))&F(120);"},
+    {"NP(ITV)|NG(GZA)|NU(0);", "F(0)|!F(121);", "PGU(GZA,50)|HP(IBS,50)&R(0);"},
+}};
+
+void BM_CheckEventsWorstFrame(benchmark::State& state) {
+  testsupport::TestGame game;
+  testsupport::BattleBoard board;
+  BattleContext& b = board.battle();
+  b.rand_seam.script = [] { return 0x1234; };
+  for (int i = 0; i < 64; ++i) {
+    BoardUnit u;
+    u.side = i < 16 ? 0 : 1;
+    u.character = static_cast<uint8_t>(i < 16 ? i % 7 : 20);
+    u.kind = static_cast<uint8_t>(i < 16 ? i % 7 : 14);
+    u.category = i < 16 ? 0 : 1;
+    const int column = i % 22;
+    const int row = 4 + 2 * (i / 22);
+    u.x = static_cast<int16_t>((2 * column + (row & 1)) * 48);
+    u.y = static_cast<int16_t>(24 * row);
+    board.AddUnit(u);
+  }
+  b.state.acting_unit = 0;
+  std::vector<SlgEventEntry> table;
+  for (int i = 0; i < 60; ++i) {
+    const Conditions& c = kConditions[static_cast<size_t>(i % 3)];
+    const auto flag = static_cast<int16_t>(200 + i);
+    table.push_back({.id = static_cast<uint16_t>(1000 + i), .timing = 0x8000, .a = c.a,
+                     .b = c.b, .guard = {flag, 0}, .c = c.c, .set = {flag, 0},
+                     .handler = &Noop});
+  }
+  table.push_back(kEventTableEnd);
+  for (const SlgEventEntry& row : table) {
+    if (row.handler != nullptr && (CondEval(row.c) != 0 || CondEval(row.a) == 0 ||
+                                   CondEval(row.b) != 0)) {
+      state.SkipWithError("a row does not evaluate C 0, A non-zero and B 0");
+      return;
+    }
+  }
+  InstallBattleEvents(b);
+  StartEventCheck(table.data());
+  b.state.turn_flags = 0x8000;
+  const uint32_t draws = b.rand_seam.calls;
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    const uint64_t before = BenchAllocations();
+    benchmark::DoNotOptimize(SlgEventCheck::CheckEvents());
+    allocations += BenchAllocations() - before;
+  }
+  if (CurrentEvent() != &table.back()) state.SkipWithError("a row started");
+  state.counters["allocs/check"] =
+      benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
+  state.counters["draws/check"] = benchmark::Counter(
+      static_cast<double>(b.rand_seam.calls - draws), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CheckEventsWorstFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,755 @@
+// The vector forms of the pixel kernels (pixel_kernels.h), written once with Google Highway:
+// this file is compiled once per instruction set (Highway's foreach_target re-includes it), and
+// each entry point calls the best compiled form the processor supports.
+//
+// Pixels travel in 16-bit lanes, one pixel a lane, as many as the instruction set's vectors
+// hold. All channel products fit in 16 bits (at most 63 x 256), so each lane computes exactly the
+// per-channel integer arithmetic of the scalar form. A row's last pixels that do not fill a
+// vector go through the same operation on a copy in a small buffer, so no pixel outside the
+// area is read or written.
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "engine/gfx/pixels/pixel_kernels.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/gfx/pixels/pixel_kernels.h"
+#include "engine/gfx/pixels/screen_cover.h"
+#include "platform/pixel_traits.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace pixel_kernels {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<uint16_t>;
+using V = hn::Vec<D>;
+using M = hn::Mask<D>;
+
+// The most lanes any vector of this instruction set holds: the size of the tail buffers.
+constexpr size_t kMaxLanes = HWY_MAX_BYTES / 2;
+
+HWY_INLINE V Splat(uint32_t x) { return hn::Set(D(), static_cast<uint16_t>(x)); }
+
+using Rgb565 = platform::Rgb565Traits;
+using Rgb555 = platform::Rgb555Traits;
+
+struct Channels {
+  V r, g, b;
+};
+template <class L>
+HWY_INLINE Channels Split(V p) {
+  return {hn::And(hn::ShiftRight<L::kRedShift>(p), Splat(L::kRedMax)),
+          hn::And(hn::ShiftRight<L::kGreenShift>(p), Splat(L::kGreenMax)),
+          hn::And(p, Splat(L::kBlueMax))};
+}
+template <class L>
+HWY_INLINE V Pack(V r, V g, V b) {
+  return hn::Or(hn::Or(hn::ShiftLeft<L::kRedShift>(r), hn::ShiftLeft<L::kGreenShift>(g)), b);
+}
+// floor(c * w / 256) on field units, w = 0-256.
+HWY_INLINE V Weigh(V c, V w) { return hn::ShiftRight<8>(hn::Mul(c, w)); }
+
+// floor(field * weight / 256) for every channel with the fields left in place, given
+// w8 = weight << 8 for a weight of 0-255. (f << shift) * (weight << 8) >> 16 keeps at least the
+// bits of floor(f * weight / 256) << shift, and masking to the field drops the rest. Blue lies
+// at bit 0, where the high half of the product is the quotient itself.
+template <class L>
+HWY_INLINE V Scale(V p, V w8) {
+  const V kr = Splat(L::kRedMask), kg = Splat(L::kGreenMask), kb = Splat(L::kBlueMask);
+  return hn::Or(hn::Or(hn::And(hn::MulHigh(hn::And(p, kr), w8), kr),
+                       hn::And(hn::MulHigh(hn::And(p, kg), w8), kg)),
+                hn::MulHigh(hn::And(p, kb), w8));
+}
+// Every channel halved.
+template <class L>
+HWY_INLINE V Half(V p) {
+  return hn::And(hn::ShiftRight<1>(p), Splat(L::kHalfMask));
+}
+HWY_INLINE V Select(M m, V yes, V no) { return hn::IfThenElse(m, yes, no); }
+
+// ---- The row runner ---------------------------------------------------------------------------
+
+// What an operation reads unless it says otherwise.
+struct OpBase {
+  static constexpr bool kReadsSource = true;
+  static constexpr bool kReadsAux = false;
+  static constexpr bool kReadsDest = false;
+  static constexpr bool kSkipsKeyGroups = false;
+};
+
+// Runs `op` over the columns [begin, end) of one row.
+template <class Op>
+HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uint16_t* xp,
+                       size_t begin, size_t end, int row) {
+  const D d;
+  const size_t n = hn::Lanes(d);
+  size_t col = begin;
+  for (; col + n <= end; col += n) {
+    V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
+    if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
+    // A vector of key-coloured source pixels of a key-honouring blend leaves the destination
+    // as it is: it is skipped without reading or writing it.
+    if constexpr (Op::kSkipsKeyGroups) {
+      if (hn::AllTrue(d, hn::Eq(s, op.key))) continue;
+    }
+    if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
+    if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
+    hn::StoreU(op(s, x, v, static_cast<int>(col), row), d, dp + col);
+  }
+  if (col < end) {
+    const size_t rest = (end - col) * 2;
+    HWY_ALIGN uint16_t bs[kMaxLanes] = {}, bx[kMaxLanes] = {}, bd[kMaxLanes] = {};
+    if constexpr (Op::kReadsSource) std::memcpy(bs, sp + col, rest);
+    if constexpr (Op::kReadsAux) std::memcpy(bx, xp + col, rest);
+    if constexpr (Op::kReadsDest) std::memcpy(bd, dp + col, rest);
+    const V out =
+        op(hn::Load(d, bs), hn::Load(d, bx), hn::Load(d, bd), static_cast<int>(col), row);
+    hn::Store(out, d, bd);
+    std::memcpy(dp + col, bd, rest);
+  }
+}
+
+// Runs `op` over every pixel of the area. Inputs never partly overlap the destination here (the
+// callers take the scalar form then), so a vector's reads may run ahead of its writes. With a
+// cover (one word a row, the area's first column at screen column cover_x) only the columns not
+// covered are run.
+template <class Op>
+HWY_INLINE void RunRows(const Rows& a, const Op& op, const uint64_t* cover = nullptr,
+                        int cover_x = 0) {
+  const auto width = static_cast<size_t>(a.width);
+  uint8_t* dst = a.dst;
+  const uint8_t* src = a.src;
+  const uint8_t* aux = a.aux;
+  for (int row = 0; row < a.height; ++row) {
+    auto* dp = reinterpret_cast<uint16_t*>(dst);
+    const auto* sp = reinterpret_cast<const uint16_t*>(src);
+    const auto* xp = reinterpret_cast<const uint16_t*>(aux);
+    if (cover == nullptr) {
+      RunRow(op, dp, sp, xp, 0, width, row);
+    } else {
+      ScreenCover::OpenRuns(cover[row], cover_x, cover_x + a.width, [&](int from, int to) {
+        RunRow(op, dp, sp, xp, static_cast<size_t>(from - cover_x),
+               static_cast<size_t>(to - cover_x), row);
+      });
+    }
+    dst += a.dst_advance;
+    src += a.src_advance;
+    aux += a.aux_advance;
+  }
+}
+
+// ---- Blend modes ------------------------------------------------------------------------------
+
+// Mode 0 at a level of 1-255 (a8 = level << 8, ia8 = (256 - level) << 8). A destination pixel
+// equal to the source stays as it is; with kWriteKey (the non-honouring members) a key-coloured
+// source pixel is written unchanged. The two weights add up to 256, so no field carries.
+template <class L, bool kWriteKey>
+struct AlphaOp : OpBase {
+  static constexpr bool kReadsDest = true;
+  V a8, ia8, key;
+  HWY_INLINE V operator()(V s, V, V d, int, int) const {
+    V out = Select(hn::Eq(s, d), d, hn::Add(Scale<L>(s, a8), Scale<L>(d, ia8)));
+    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
+    return out;
+  }
+};
+
+// Mode 0 at level 128: each channel of both pixels halved, then added.
+template <class L, bool kWriteKey>
+struct HalfAlphaOp : OpBase {
+  static constexpr bool kReadsDest = true;
+  V key;
+  HWY_INLINE V operator()(V s, V, V d, int, int) const {
+    V out = Select(hn::Eq(s, d), d, hn::Add(Half<L>(s), Half<L>(d)));
+    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
+    return out;
+  }
+};
+
+// Mode 0 at level 0 and 256: the destination or the source, passed through the channel
+// arithmetic (which drops RGB555's unused bit 15), equal pixels and the key as at other levels.
+template <class L, bool kWriteKey, bool kSource>
+struct AlphaEndOp : OpBase {
+  static constexpr bool kReadsDest = true;
+  V key;
+  HWY_INLINE V operator()(V s, V, V d, int, int) const {
+    V out = Select(hn::Eq(s, d), d, hn::And(kSource ? s : d, Splat(L::kFields)));
+    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
+    return out;
+  }
+};
+
+// Modes 2 and 7 at level 256: the source's channels.
+template <class L>
+struct CopyOp : OpBase {
+  HWY_INLINE V operator()(V s, V, V, int, int) const { return hn::And(s, Splat(L::kFields)); }
+};
+
+// Mode 1: min(d + s * a, max) per channel (kFull: level 256, s itself).
+template <class L, bool kFull>
+struct AddOp : OpBase {
+  static constexpr bool kReadsDest = true;
+  V a;
+  HWY_INLINE V operator()(V s, V, V d, int, int) const {
+    Channels cs = Split<L>(s);
+    const Channels cd = Split<L>(d);
+    if constexpr (!kFull) cs = {Weigh(cs.r, a), Weigh(cs.g, a), Weigh(cs.b, a)};
+    return Pack<L>(hn::Min(hn::Add(cd.r, cs.r), Splat(L::kRedMax)),
+                   hn::Min(hn::Add(cd.g, cs.g), Splat(L::kGreenMax)),
+                   hn::Min(hn::Add(cd.b, cs.b), Splat(L::kBlueMax)));
+  }
+};
+
+// Mode 2 at a level of 1-255: s * a.
+template <class L>
+struct ScaledCopyOp : OpBase {
+  V a8;
+  HWY_INLINE V operator()(V s, V, V, int, int) const { return Scale<L>(s, a8); }
+};
+
+// Mode 2 at level 128: every channel halved.
+template <class L>
+struct HalfCopyOp : OpBase {
+  HWY_INLINE V operator()(V s, V, V, int, int) const { return Half<L>(s); }
+};
+
+// Mode 7 at a level of 0-255: s * a + c * (256 - a), the tint term packed once per call.
+template <class L>
+struct TintOp : OpBase {
+  V a8, tint_term;
+  HWY_INLINE V operator()(V s, V, V, int, int) const {
+    return hn::Add(Scale<L>(s, a8), tint_term);
+  }
+};
+
+// Modes 3-6: min(s + lift, max) per channel, the lift being floor(max * a / 256) in the
+// lightened channels and 0 in the copied ones.
+template <class L>
+struct LightenOp : OpBase {
+  V lift_r, lift_g, lift_b;
+  HWY_INLINE V operator()(V s, V, V, int, int) const {
+    const Channels cs = Split<L>(s);
+    return Pack<L>(hn::Min(hn::Add(cs.r, lift_r), Splat(L::kRedMax)),
+                   hn::Min(hn::Add(cs.g, lift_g), Splat(L::kGreenMax)),
+                   hn::Min(hn::Add(cs.b, lift_b), Splat(L::kBlueMax)));
+  }
+};
+
+// Mode 8: every channel of the destination halved.
+template <class L>
+struct ShadowOp : OpBase {
+  static constexpr bool kReadsSource = false;
+  static constexpr bool kReadsDest = true;
+  HWY_INLINE V operator()(V, V, V d, int, int) const { return Half<L>(d); }
+};
+
+// Mode 9: the source where column + row + height is even, the destination elsewhere.
+struct MeshOp : OpBase {
+  static constexpr bool kReadsDest = true;
+  int height;
+  HWY_INLINE V operator()(V s, V, V d, int col, int row) const {
+    const D du;
+    const V parity =
+        hn::And(hn::Add(hn::Iota(du, 0), Splat(static_cast<uint32_t>(col + row + height))),
+                Splat(1));
+    return Select(hn::Eq(parity, hn::Zero(du)), s, d);
+  }
+};
+
+// The honouring members: a key-coloured source pixel keeps the destination pixel.
+template <class Op>
+struct KeyedOp : Op {
+  static constexpr bool kReadsSource = true;
+  static constexpr bool kReadsDest = true;
+  static constexpr bool kSkipsKeyGroups = true;
+  V key;
+  HWY_INLINE V operator()(V s, V x, V d, int col, int row) const {
+    return Select(hn::Eq(s, key), d, Op::operator()(s, x, d, col, row));
+  }
+};
+
+template <bool kKey, class Op>
+HWY_INLINE void RunBlend(const BlendCall& c, const Op& op, uint16_t key) {
+  if constexpr (kKey) {
+    RunRows(c.rows, KeyedOp<Op>{op, Splat(key)}, c.cover, c.dst_x);
+  } else {
+    RunRows(c.rows, op, c.cover, c.dst_x);
+  }
+}
+
+template <class L, bool kKey>
+void BlendAs(const BlendCall& c) {
+  const Rows& rows = c.rows;
+  const uint32_t a = c.level;
+  const uint16_t key = c.key;
+  const uint32_t lift_r = L::kRedMax * a / 256, lift_g = L::kGreenMax * a / 256,
+                 lift_b = L::kBlueMax * a / 256;
+  switch (c.mode >> 16) {
+    case 0:
+      if (a == 256) {
+        RunBlend<kKey>(c, AlphaEndOp<L, !kKey, true>{{}, Splat(key)}, key);
+      } else if (a == 128) {
+        RunBlend<kKey>(c, HalfAlphaOp<L, !kKey>{{}, Splat(key)}, key);
+      } else if (a == 0) {
+        // In RGB565 level 0 keeps every pixel but the non-honouring members' key pixels.
+        if (L::kFields != 0xFFFF || !kKey) {
+          RunBlend<kKey>(c, AlphaEndOp<L, !kKey, false>{{}, Splat(key)}, key);
+        }
+      } else {
+        RunBlend<kKey>(c, AlphaOp<L, !kKey>{{}, Splat(a << 8), Splat((256 - a) << 8), Splat(key)},
+                       key);
+      }
+      break;
+    case 1:
+      if (a == 256) {
+        RunBlend<kKey>(c, AddOp<L, true>{{}, Splat(a)}, key);
+      } else {
+        RunBlend<kKey>(c, AddOp<L, false>{{}, Splat(a)}, key);
+      }
+      break;
+    case 2:
+      if (a == 256) {
+        RunBlend<kKey>(c, CopyOp<L>{}, key);
+      } else if (a == 128) {
+        RunBlend<kKey>(c, HalfCopyOp<L>{}, key);
+      } else {
+        RunBlend<kKey>(c, ScaledCopyOp<L>{{}, Splat(a << 8)}, key);
+      }
+      break;
+    case 3:
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r), Splat(lift_g), Splat(lift_b)}, key);
+      break;
+    case 4:
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r), Splat(0), Splat(0)}, key);
+      break;
+    case 5:
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(0), Splat(lift_g), Splat(0)}, key);
+      break;
+    case 6:
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(0), Splat(0), Splat(lift_b)}, key);
+      break;
+    case 7: {
+      if (a == 256) {
+        RunBlend<kKey>(c, CopyOp<L>{}, key);
+        break;
+      }
+      const uint32_t ia = 256 - a;
+      const uint32_t c_r = (c.tint >> L::kRedShift) & L::kRedMax;
+      const uint32_t c_g = (c.tint >> L::kGreenShift) & L::kGreenMax;
+      const uint32_t c_b = (c.tint >> L::kBlueShift) & L::kBlueMax;
+      const uint32_t term = (c_r * ia / 256) << L::kRedShift | (c_g * ia / 256) << L::kGreenShift |
+                            (c_b * ia / 256) << L::kBlueShift;
+      RunBlend<kKey>(c, TintOp<L>{{}, Splat(a << 8), Splat(term)}, key);
+      break;
+    }
+    case 8:
+      if (a == 128) return;  // a shadow at level 128 draws nothing at all
+      RunBlend<kKey>(c, ShadowOp<L>{}, key);
+      break;
+    case 9:
+      RunBlend<kKey>(c, MeshOp{{}, rows.height}, key);
+      break;
+    default:
+      break;  // unknown modes draw nothing
+  }
+}
+
+void Blend(const BlendCall& c) {
+  if (c.rgb555) {
+    c.honour_key ? BlendAs<Rgb555, true>(c) : BlendAs<Rgb555, false>(c);
+  } else {
+    c.honour_key ? BlendAs<Rgb565, true>(c) : BlendAs<Rgb565, false>(c);
+  }
+}
+
+// ---- Brightness, cross-fade, masked shadow ----------------------------------------------------
+
+// The five-bit channels the brightness tables work on.
+template <class L>
+HWY_INLINE Channels Split5(V p) {
+  constexpr int kR = L::kFormat.red.shift5(), kG = L::kFormat.green.shift5(),
+                kB = L::kFormat.blue.shift5();
+  return {hn::And(hn::ShiftRight<kR>(p), Splat(31)), hn::And(hn::ShiftRight<kG>(p), Splat(31)),
+          hn::And(hn::ShiftRight<kB>(p), Splat(31))};
+}
+template <class L>
+HWY_INLINE V Pack5(V r, V g, V b) {
+  constexpr int kR = L::kFormat.red.shift5(), kG = L::kFormat.green.shift5(),
+                kB = L::kFormat.blue.shift5();
+  return hn::Or(hn::Or(hn::ShiftLeft<kR>(r), hn::ShiftLeft<kG>(g)), hn::ShiftLeft<kB>(b));
+}
+HWY_INLINE V Times16(V c, V f) { return hn::ShiftRight<4>(hn::Mul(c, f)); }
+
+template <class L>
+struct BrightOp : OpBase {
+  V factor;
+  HWY_INLINE V operator()(V s, V, V, int, int) const {
+    const Channels c = Split5<L>(s);
+    return Pack5<L>(Times16(c.r, factor), Times16(c.g, factor), Times16(c.b, factor));
+  }
+};
+
+template <class L>
+struct CrossFadeOp : OpBase {
+  static constexpr bool kReadsAux = true;
+  V factor_a, factor_b;
+  HWY_INLINE V operator()(V a, V b, V, int, int) const {
+    const Channels ca = Split5<L>(a), cb = Split5<L>(b);
+    return Pack5<L>(hn::Add(Times16(ca.r, factor_a), Times16(cb.r, factor_b)),
+                    hn::Add(Times16(ca.g, factor_a), Times16(cb.g, factor_b)),
+                    hn::Add(Times16(ca.b, factor_a), Times16(cb.b, factor_b)));
+  }
+};
+
+template <class L>
+struct MaskedShadowOp : OpBase {
+  static constexpr bool kReadsDest = true;
+  V transparent;
+  HWY_INLINE V operator()(V mask, V, V d, int, int) const {
+    return Select(hn::Eq(mask, transparent), d, Half<L>(d));
+  }
+};
+
+void Bright(const Rows& rows, uint16_t factor, bool rgb555) {
+  if (rgb555) {
+    RunRows(rows, BrightOp<Rgb555>{{}, Splat(factor)});
+  } else {
+    RunRows(rows, BrightOp<Rgb565>{{}, Splat(factor)});
+  }
+}
+
+void CrossFade(const Rows& rows, uint16_t factor_a, uint16_t factor_b, bool rgb555) {
+  if (rgb555) {
+    RunRows(rows, CrossFadeOp<Rgb555>{{}, Splat(factor_a), Splat(factor_b)});
+  } else {
+    RunRows(rows, CrossFadeOp<Rgb565>{{}, Splat(factor_a), Splat(factor_b)});
+  }
+}
+
+void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555) {
+  if (rgb555) {
+    RunRows(rows, MaskedShadowOp<Rgb555>{{}, Splat(transparent)});
+  } else {
+    RunRows(rows, MaskedShadowOp<Rgb565>{{}, Splat(transparent)});
+  }
+}
+
+// ---- The screen fade ---------------------------------------------------------------------------
+
+template <class L>
+struct FadeOp : OpBase {
+  V f, add;
+  HWY_INLINE V operator()(V p, V, V, int, int) const {
+    const Channels c = Split<L>(p);
+    return hn::Add(Pack<L>(Weigh(c.r, f), Weigh(c.g, f), Weigh(c.b, f)), add);
+  }
+};
+
+void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
+  auto* bytes = reinterpret_cast<uint8_t*>(row);
+  const Rows rows{bytes, 0, bytes, 0, bytes, 0, width, 1};
+  if (rgb555) {
+    RunRows(rows, FadeOp<Rgb555>{{}, Splat(f), Splat(add)});
+  } else {
+    RunRows(rows, FadeOp<Rgb565>{{}, Splat(f), Splat(add)});
+  }
+}
+
+// ---- Keyed row copy ----------------------------------------------------------------------------
+
+// Most vectors of a keyed picture are all key (holes) or free of it (solid parts): an all-key
+// vector is skipped without touching the destination, a key-free one is stored without reading
+// it, and only a mixed one reads, selects and writes. Whether the vector held another pixel is
+// returned.
+template <class DD>
+HWY_INLINE bool CopyKeyedVector(DD d, const uint16_t* src, uint16_t* dst, hn::Vec<DD> key) {
+  const auto v = hn::LoadU(d, src);
+  const auto is_key = hn::Eq(v, key);
+  if (hn::AllTrue(d, is_key)) return false;
+  if (hn::AllFalse(d, is_key)) {
+    hn::StoreU(v, d, dst);
+  } else {
+    hn::StoreU(hn::IfThenElse(is_key, hn::LoadU(d, dst), v), d, dst);
+  }
+  return true;
+}
+
+// Copies a row of at least Lanes(d) pixels in vectors of d; a last part shorter than a vector
+// is copied again with the row's last whole vector (the source never overlaps the destination,
+// so copying a pixel twice writes the same value). Notes [from, to) of each vector that held
+// another pixel.
+template <class DD, class Note>
+HWY_INLINE void CopyKeyedVectors(DD d, const uint16_t* src, uint16_t* dst, size_t width,
+                                 uint16_t key, Note note) {
+  const size_t n = hn::Lanes(d);
+  const auto k = hn::Set(d, key);
+  size_t i = 0;
+  for (; i + n <= width; i += n) {
+    if (CopyKeyedVector(d, src + i, dst + i, k)) note(i, i + n);
+  }
+  if (i < width && CopyKeyedVector(d, src + width - n, dst + width - n, k)) note(width - n, width);
+}
+
+// A keyed row; `first` and `last` are widened to the start and end of the vectors holding a
+// pixel other than the key.
+HWY_INLINE void CopyRowKeyedNoting(const uint16_t* src, uint16_t* dst, size_t w, uint16_t key,
+                                   size_t& first, size_t& last) {
+  const D d;
+  const hn::CappedTag<uint16_t, 8> d8;
+  const auto note = [&first, &last](size_t from, size_t to) {
+    first = std::min(first, from);
+    last = std::max(last, to);
+  };
+  if (w >= hn::Lanes(d)) {
+    CopyKeyedVectors(d, src, dst, w, key, note);
+  } else if (w >= hn::Lanes(d8)) {
+    CopyKeyedVectors(d8, src, dst, w, key, note);
+  } else {
+    for (size_t i = 0; i < w; ++i) {
+      if (src[i] == key) continue;
+      dst[i] = src[i];
+      note(i, i + 1);
+    }
+  }
+}
+
+PixelBox CopyKeyed(const KeyedCopy& c) {
+  const auto w = static_cast<size_t>(c.width);
+  PixelBox box{c.width, c.height, 0, 0};
+  for (int y = 0; y < c.height; ++y) {
+    const uint16_t* src = c.src + y * c.src_stride;
+    uint16_t* dst = c.dst + y * c.dst_stride;
+    // The next source row of a wide copy (a layer) is asked for while this one is copied: the
+    // rows of a large picture lie apart, and each would otherwise start with a wait on memory.
+    if (w >= 128 && y + 1 < c.height) {
+      const auto* next = reinterpret_cast<const char*>(src + c.src_stride);
+      for (size_t at = 0; at < w * 2; at += 64) hwy::Prefetch(next + at);
+    }
+    size_t first = w, last = 0;
+    if (c.cover != nullptr) {
+      ScreenCover::OpenRuns(c.cover[y], c.dst_x, c.dst_x + c.width, [&](int from, int to) {
+        const auto at = static_cast<size_t>(from - c.dst_x);
+        CopyRowKeyedNoting(src + at, dst + at, static_cast<size_t>(to - from), c.key, first, last);
+      });
+      continue;
+    }
+    CopyRowKeyedNoting(src, dst, w, c.key, first, last);
+    if (first >= last) continue;
+    while (src[first] == c.key) ++first;
+    while (src[last - 1] == c.key) --last;
+    box.left = std::min(box.left, static_cast<int>(first));
+    box.right = std::max(box.right, static_cast<int>(last));
+    box.top = std::min(box.top, y);
+    box.bottom = y + 1;
+  }
+  return box.left < box.right ? box : PixelBox{};
+}
+
+void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span) {
+  const auto w = static_cast<size_t>(width);
+  // The first start and the last end of the vectors that held a pixel other than the key.
+  size_t first = w, last = 0;
+  CopyRowKeyedNoting(src, dst, w, key, first, last);
+  if (span == nullptr) return;
+  if (first >= last) {
+    *span = ColumnSpan{};
+    return;
+  }
+  // The exact columns: inward from the ends of those vectors to the first pixel that is not
+  // the key (every pixel outside them is the key).
+  while (src[first] == key) ++first;
+  while (src[last - 1] == key) --last;
+  *span = ColumnSpan{static_cast<int>(first), static_cast<int>(last)};
+}
+
+// ---- Gathers: texture spans and stretched rows ------------------------------------------------
+
+using D32 = hn::ScalableTag<int32_t>;
+
+// The 16-bit pixels at the pixel indices `index` of `base`, read as 32-bit words at their byte
+// offset. The one index `last` (the last pixel that may be read) is read from two bytes lower
+// and its upper half taken, so no read reaches past it.
+template <class DD>
+HWY_INLINE auto GatherPixels(DD d, const uint16_t* base, hn::Vec<DD> index, hn::Vec<DD> last) {
+  const auto is_last = hn::Eq(index, last);
+  const auto offset =
+      hn::Sub(hn::ShiftLeft<1>(index), hn::IfThenElseZero(is_last, hn::Set(d, 2)));
+  const auto words = hn::GatherOffset(d, reinterpret_cast<const int32_t*>(base), offset);
+  // The lanes are signed: the shift brings the sign along, which the mask drops again.
+  const auto pixel = hn::And(hn::IfThenElse(is_last, hn::ShiftRight<16>(words), words),
+                             hn::Set(d, 0xFFFF));
+  return hn::DemoteTo(hn::Rebind<uint16_t, DD>(), pixel);
+}
+
+// Stores `texels` at `out`, leaving the destination where a texel is the key (when keyed).
+template <class DD, class VH>
+HWY_INLINE void PutTexels(DD, uint16_t* out, VH texels, bool keyed, uint16_t key) {
+  const hn::Rebind<uint16_t, DD> dh;
+  if (keyed) {
+    const auto is_key = hn::Eq(texels, hn::Set(dh, key));
+    if (hn::AllTrue(dh, is_key)) return;
+    texels = hn::IfThenElse(is_key, hn::LoadU(dh, out), texels);
+  }
+  hn::StoreU(texels, dh, out);
+}
+
+// Draws a span of at least Lanes(d) pixels in vectors of d, every texture position inside the
+// picture and in 32-bit range. A last part shorter than a vector is drawn again with the span's
+// last whole vector (the picture never overlaps the destination, so a pixel drawn twice gets the
+// same value).
+template <class DD>
+HWY_INLINE void TextureVectors(DD d, const TextureSpan& a, int32_t last_index) {
+  const auto n = static_cast<int64_t>(hn::Lanes(d));
+  const auto* base = reinterpret_cast<const uint16_t*>(a.base);
+  auto* out = reinterpret_cast<uint16_t*>(a.out);
+  const auto lane = hn::Iota(d, 0);
+  const auto pitch = hn::Set(d, static_cast<int32_t>(a.pitch / 2));
+  const auto last = hn::Set(d, last_index);
+  const auto draw = [&](int64_t i) {
+    const auto s = hn::Add(hn::Set(d, static_cast<int32_t>(a.s + a.ds * i)),
+                           hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.ds))));
+    const auto t = hn::Add(hn::Set(d, static_cast<int32_t>(a.t + a.dt * i)),
+                           hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.dt))));
+    const auto index = hn::Add(hn::Mul(hn::ShiftRight<16>(t), pitch), hn::ShiftRight<16>(s));
+    PutTexels(d, out + i, GatherPixels(d, base, index, last), a.keyed, a.key);
+  };
+  int64_t i = 0;
+  for (; i + n <= a.count; i += n) draw(i);
+  if (i < a.count) draw(a.count - n);
+}
+
+void FillTextureSpan(const TextureSpan& a) {
+  const D32 d;
+  const hn::CappedTag<int32_t, 4> d4;
+  // The vector forms work in 32-bit lanes: every texture position of the span, every pixel
+  // index and the pitch in pixels must fit, and the picture must have more than one pixel (its
+  // last pixel is read from below). Otherwise, and for spans shorter than four pixels, the
+  // scalar form draws the span.
+  const int64_t s_last = a.s + a.ds * (a.count - 1), t_last = a.t + a.dt * (a.count - 1);
+  const int64_t last_index = a.max_t * (a.pitch / 2) + a.max_s;
+  const auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+  if (!a.inside || a.count < static_cast<int64_t>(hn::Lanes(d4)) || (a.pitch & 1) != 0 ||
+      last_index < 1 || !fits(last_index) || !fits(a.s) || !fits(s_last) || !fits(a.t) ||
+      !fits(t_last) || !fits(a.ds * 64) || !fits(a.dt * 64)) {
+    scalar::FillTextureSpan(a);
+    return;
+  }
+  if (a.count >= static_cast<int64_t>(hn::Lanes(d))) {
+    TextureVectors(d, a, static_cast<int32_t>(last_index));
+  } else {
+    TextureVectors(d4, a, static_cast<int32_t>(last_index));
+  }
+}
+
+void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint16_t* dst,
+               int width, const uint16_t* key) {
+  const D32 d;
+  const auto n = static_cast<int>(hn::Lanes(d));
+  const bool keyed = key != nullptr;
+  const uint16_t k = keyed ? *key : 0;
+  int i = 0;
+  const int32_t last = src_width - 1;
+  if (last >= 1 && width >= n) {
+    const auto last_v = hn::Set(d, last);
+    const auto put = [&](int at) {
+      PutTexels(d, dst + at, GatherPixels(d, src, hn::LoadU(d, columns + at), last_v), keyed, k);
+    };
+    for (; i + n <= width; i += n) put(i);
+    // The last part again with the row's last whole vector (dst never overlaps src).
+    if (i < width) put(width - n);
+    return;
+  }
+  for (; i < width; ++i) {
+    const uint16_t v = src[columns[i]];
+    if (!keyed || v != k) dst[i] = v;
+  }
+}
+
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key) {
+  const D d;
+  const auto n = static_cast<int>(hn::Lanes(d));
+  const bool keyed = key != nullptr;
+  const uint16_t k = keyed ? *key : 0;
+  if (width < n) {
+    for (int i = 0; i < width; ++i) {
+      const uint16_t v = src[width - 1 - i];
+      if (!keyed || v != k) dst[i] = v;
+    }
+    return;
+  }
+  const V kv = hn::Set(d, k);
+  const auto put = [&](int at) {
+    V v = hn::Reverse(d, hn::LoadU(d, src + (width - at - n)));
+    if (keyed) {
+      const M is_key = hn::Eq(v, kv);
+      if (hn::AllTrue(d, is_key)) return;
+      v = hn::IfThenElse(is_key, hn::LoadU(d, dst + at), v);
+    }
+    hn::StoreU(v, d, dst + at);
+  };
+  int i = 0;
+  for (; i + n <= width; i += n) put(i);
+  // The last part again with the row's last whole vector (dst never overlaps src).
+  if (i < width) put(width - n);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace pixel_kernels
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace pixel_kernels {
+
+HWY_EXPORT(Blend);
+HWY_EXPORT(Bright);
+HWY_EXPORT(CrossFade);
+HWY_EXPORT(MaskedShadow);
+HWY_EXPORT(CopyRowKeyed);
+HWY_EXPORT(CopyKeyed);
+HWY_EXPORT(FadeRow);
+HWY_EXPORT(FillTextureSpan);
+HWY_EXPORT(GatherRow);
+HWY_EXPORT(CopyRowMirrored);
+
+void Blend(const BlendCall& call) { HWY_DYNAMIC_DISPATCH(Blend)(call); }
+void Bright(const Rows& rows, uint16_t factor, bool rgb555) {
+  HWY_DYNAMIC_DISPATCH(Bright)(rows, factor, rgb555);
+}
+void CrossFade(const Rows& rows, uint16_t factor_a, uint16_t factor_b, bool rgb555) {
+  HWY_DYNAMIC_DISPATCH(CrossFade)(rows, factor_a, factor_b, rgb555);
+}
+void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555) {
+  HWY_DYNAMIC_DISPATCH(MaskedShadow)(rows, transparent, rgb555);
+}
+void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span) {
+  HWY_DYNAMIC_DISPATCH(CopyRowKeyed)(src, dst, width, key, span);
+}
+PixelBox CopyKeyed(const KeyedCopy& copy) { return HWY_DYNAMIC_DISPATCH(CopyKeyed)(copy); }
+void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
+  HWY_DYNAMIC_DISPATCH(FadeRow)(row, width, f, add, rgb555);
+}
+void FillTextureSpan(const TextureSpan& span) { HWY_DYNAMIC_DISPATCH(FillTextureSpan)(span); }
+void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint16_t* dst,
+               int width, const uint16_t* key) {
+  HWY_DYNAMIC_DISPATCH(GatherRow)(src, src_width, columns, dst, width, key);
+}
+void CopyRowMirrored(const uint16_t* src, uint16_t* dst, int width, const uint16_t* key) {
+  HWY_DYNAMIC_DISPATCH(CopyRowMirrored)(src, dst, width, key);
+}
+
+std::vector<int64_t> VectorTargets() {
+  // Highway lists the targets from the lowest bit up, which is the best first.
+  return hwy::SupportedAndGeneratedTargets();
+}
+
+const char* VectorTargetName(int64_t target) { return hwy::TargetName(target); }
+
+void UseVectorTarget(int64_t target) { hwy::SetSupportedTargetsForTest(target); }
+
+}  // namespace pixel_kernels
+#endif  // HWY_ONCE

@@ -1,0 +1,140 @@
+#pragma once
+// What the rest of a compose will cover. The compose draws the five layers bottom to top, each
+// with its windows and sprites; a keyed layer copy then overwrites every back-buffer pixel where
+// its picture is not the colour key, whatever was drawn there before. So whatever a lower layer,
+// its windows, its sprites or the cross-fade would put on a pixel that an upper layer's opaque
+// pixel overwrites later in the same compose can never be seen, and the drawing code skips it.
+//
+// The cover is kept per back-buffer row as one bit per group of 16 pixels (640 pixels: 40 bits),
+// set where every pixel of the group will be overwritten; a draw skips whole groups, rows or
+// rectangles that are covered and draws everything else as before, so no visible pixel changes.
+//
+// Which pixels of a layer are opaque comes from `KeyBits`, kept per layer surface and found
+// again only when the surface's pixels change (its change stamp). A layer whose pixels changed
+// since the last compose covers nothing in this one: a picture redrawn every frame is not
+// scanned every frame.
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "engine/gfx/gfx_types.h"
+
+namespace platform {
+class Surface;
+}
+
+// The pixels of a surface that are not the key: per row, bit x % 64 of word x / 64.
+class KeyBits {
+ public:
+  // Readies the bits for `surface` and `key`. False when the surface's pixels changed since the
+  // previous call (nothing is scanned then).
+  bool Prepare(const platform::Surface& surface, uint16_t key);
+  // Row y's bits (found on first use), followed by a zero word; null when the row is all key.
+  const uint64_t* Row(const platform::Surface& surface, int y);
+
+ private:
+  static constexpr uint8_t kUnknown = 0, kFound = 1, kAllKey = 2;  // a row's state
+  const platform::Surface* surface_ = nullptr;
+  uint64_t stamp_ = ~uint64_t{0};       // the pixels the bits describe
+  uint64_t seen_stamp_ = ~uint64_t{0};  // the stamp at the previous Prepare
+  uint16_t key_ = 0;
+  size_t words_ = 0;  // words a row, the spare zero word included
+  std::vector<uint64_t> bits_;
+  std::vector<uint8_t> built_;  // per row: kUnknown, kFound or kAllKey
+};
+
+class ScreenCover {
+ public:
+  static constexpr int kGroup = 16;
+  static constexpr int kGroups = kScreenWidth / kGroup;
+  static_assert(kScreenWidth % kGroup == 0 && kGroups <= 64);
+  static constexpr int kPositions = 5;
+
+  // One layer as the compose will copy it: its opaque pixels (null: it covers nothing), its
+  // surface, and the part of it that lands on the screen (source corner, screen rectangle).
+  struct Layer {
+    KeyBits* bits = nullptr;
+    const platform::Surface* surface = nullptr;
+    int32_t source_x = 0, source_y = 0;
+    Rect screen;
+  };
+
+  // Starts a compose onto `target` with the layers at positions 0-4 (bottom to top): position p
+  // is covered by the opaque pixels of the layers above it. Draws at no position yet.
+  void Begin(const platform::Surface* target, std::array<Layer, kPositions>& layers);
+  // The layer position being drawn, whose cover applies from now on.
+  void SetPosition(int position) { position_ = position; }
+  // Nothing is covered any more (the compose ended, or pictures were restored under it).
+  void Stop() {
+    target_ = nullptr;
+    position_ = -1;
+  }
+
+  // True when draws onto `surface` are to consult the cover: the compose's target, at a
+  // position with anything covered.
+  bool Applies(const platform::Surface* surface) const {
+    return surface != nullptr && surface == target_ && position_ >= 0 &&
+           any_[static_cast<size_t>(position_)];
+  }
+  // The covered groups of row y (0 outside the screen).
+  uint64_t Row(int y) const {
+    return y >= 0 && y < kScreenHeight && position_ >= 0
+               ? rows_[static_cast<size_t>(position_)][static_cast<size_t>(y)]
+               : 0;
+  }
+  // True when every pixel of [left, right) of row y is covered.
+  bool RowHidden(int y, int left, int right) const {
+    if (left >= right) return true;
+    if (left < 0 || right > kScreenWidth) return false;
+    const uint64_t groups = GroupsOf(left, right);
+    return (Row(y) & groups) == groups;
+  }
+  // True when every pixel of the rectangle is covered.
+  bool Hidden(const Rect& r) const;
+  // Calls f(from, to) for each run of columns of [left, right) on row y that is not covered
+  // (whole groups; the run's ends cut to [left, right)).
+  template <class F>
+  void ForOpenRuns(int y, int left, int right, F f) const {
+    OpenRuns(Row(y), left, right, f);
+  }
+  // The same for a row whose covered groups are `covered`.
+  template <class F>
+  static void OpenRuns(uint64_t covered, int left, int right, F f);
+  // The covered groups of the rows at the current position, indexed by screen row.
+  const uint64_t* Rows() const { return rows_[static_cast<size_t>(position_)].data(); }
+
+ private:
+  // Bits of the groups of [left, right) (groups partly outside count), 0 <= left < right <= 640.
+  static uint64_t GroupsOf(int left, int right) {
+    const int first = left / kGroup, count = (right - 1) / kGroup - first + 1;
+    return (count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1) << first;
+  }
+  // Adds the groups layer `l` covers to `rows`.
+  static void AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows);
+
+  const platform::Surface* target_ = nullptr;
+  int position_ = -1;
+  std::array<std::array<uint64_t, kScreenHeight>, kPositions> rows_{};
+  std::array<bool, kPositions> any_{};  // whether anything at a position is covered
+};
+
+template <class F>
+void ScreenCover::OpenRuns(uint64_t covered, int left, int right, F f) {
+  if (left >= right) return;
+  if (covered == 0 || left < 0 || right > kScreenWidth) {
+    f(left, right);
+    return;
+  }
+  uint64_t open = ~covered & GroupsOf(left, right);
+  while (open != 0) {
+    const int first = std::countr_zero(open);
+    const uint64_t rest = ~(open >> first);
+    const int count = rest == 0 ? 64 - first : std::countr_zero(rest);
+    const int from = first * kGroup, to = (first + count) * kGroup;
+    f(from < left ? left : from, to > right ? right : to);
+    if (first + count >= 64) break;
+    open &= ~((count == 64 ? ~uint64_t{0} : ((uint64_t{1} << count) - 1)) << first);
+  }
+}

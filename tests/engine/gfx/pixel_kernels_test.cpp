@@ -1,0 +1,314 @@
+// Every vector form of the pixel kernels, on every instruction set this processor runs, against
+// the scalar form: random pictures (a quarter of the pixels the key, some equal to the
+// destination), widths 1-67, odd offsets and pitches, both pixel layouts; every pixel of the
+// destination picture, its padding included, must come out the same.
+
+#include "engine/gfx/pixels/pixel_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/files/random.h"
+#include "tests/engine/gfx/picture16.h"
+
+namespace {
+
+using pixel_kernels::Rows;
+using testpix::Picture;
+
+constexpr uint16_t kKey565 = 0x07FF, kKey555 = 0x03FF;
+
+// Runs `body(target name)` once per instruction set, then returns to the best one.
+template <class F>
+void ForEachTarget(F body) {
+  const std::vector<int64_t> targets = pixel_kernels::VectorTargets();
+  ASSERT_FALSE(targets.empty());
+  for (int64_t target : targets) {
+    pixel_kernels::UseVectorTarget(target);
+    body(std::string(pixel_kernels::VectorTargetName(target)));
+  }
+  pixel_kernels::UseVectorTarget(0);
+}
+
+struct Pictures {
+  Picture src, aux, dst;
+};
+
+// Random pictures of w x h pixels (plus room for the offsets): about a quarter of the source
+// pixels are the key and an eighth equal the destination pixel below them.
+Pictures RandomPictures(GameRandom& rng, int w, int h, uint16_t key) {
+  const auto pixel = [&rng] {
+    return static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next());
+  };
+  Pictures p{Picture(w + 3, h + 1, 0), Picture(w + 3, h + 1, 0), Picture(w + 5, h + 2, 0)};
+  for (uint16_t& v : p.dst.pixels) v = pixel();
+  for (uint16_t& v : p.aux.pixels) v = pixel();
+  for (int y = 0; y < p.src.height; ++y) {
+    for (int x = 0; x < p.src.width; ++x) {
+      const int r = rng.Next() % 8;
+      p.src.at(x, y) = r < 2 ? key : r == 2 ? p.dst.at(x, y) : pixel();
+    }
+  }
+  return p;
+}
+
+// The area of w x h pixels at odd offsets: destination (3, 1), source and aux (1, 1).
+Rows AreaOf(Pictures& p, int w, int h) {
+  const auto at = [](Picture& pic, int x, int y) {
+    return reinterpret_cast<uint8_t*>(&pic.at(x, y));
+  };
+  return {at(p.dst, 3, 1), p.dst.pitch(), at(p.src, 1, 1), p.src.pitch(),
+          at(p.aux, 1, 1), p.aux.pitch(), w, h};
+}
+
+// Runs `vector` and `scalar` (each given the area of its own copy of the pictures) and compares
+// every destination pixel.
+template <class Vector, class Scalar>
+void Compare(const Pictures& start, int w, int h, Vector vector, Scalar scalar,
+             const std::string& what) {
+  Pictures a = start, b = start;
+  vector(AreaOf(a, w, h));
+  scalar(AreaOf(b, w, h));
+  for (size_t i = 0; i < a.dst.pixels.size(); ++i) {
+    if (a.dst.pixels[i] != b.dst.pixels[i]) {
+      ADD_FAILURE() << what << ": pixel " << i << " vector 0x" << std::hex << a.dst.pixels[i]
+                    << " scalar 0x" << b.dst.pixels[i];
+      return;
+    }
+  }
+}
+
+TEST(PixelKernels, BlendEqualsTheScalarFormInEveryModeLevelAndMember) {
+  const uint32_t levels[] = {0, 1, 77, 127, 128, 129, 200, 255, 256};
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(1);
+    for (int w = 1; w <= 67; ++w) {
+      for (bool rgb555 : {false, true}) {
+        const uint16_t key = rgb555 ? kKey555 : kKey565;
+        const Pictures start = RandomPictures(rng, w, 3, key);
+        // A random cover of 16-pixel screen groups, used on every other call.
+        const int screen_x = rng.Next() % (640 - 70);
+        std::vector<uint64_t> cover(3);
+        for (uint64_t& row : cover) {
+          row = uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
+                uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next();
+        }
+        bool covered = false;
+        for (bool honour : {false, true}) {
+          for (uint32_t mode = 0; mode <= 10; ++mode) {
+            // Every level at a few widths, one random level at the others.
+            const bool all_levels = w == 1 || w == 16 || w == 67;
+            for (uint32_t level : levels) {
+              const uint32_t a = all_levels ? level : levels[rng.Next() % 9];
+              covered = !covered;
+              pixel_kernels::BlendCall call{{},     a,      mode << 16,
+                                            key,    0x5A5A, rgb555,
+                                            honour, covered ? cover.data() : nullptr,
+                                            screen_x};
+              Compare(
+                  start, w, 3,
+                  [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
+                  [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
+                  target + " blend width " + std::to_string(w) + " 555 " +
+                      std::to_string(rgb555) + " key " + std::to_string(honour) + " mode " +
+                      std::to_string(mode) + " level " + std::to_string(a) + " covered " +
+                      std::to_string(covered));
+              if (!all_levels) break;
+            }
+          }
+        }
+      }
+    }
+  });
+}
+
+TEST(PixelKernels, BrightnessCrossFadeShadowAndFadeEqualTheScalarForms) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(2);
+    for (int w = 1; w <= 67; ++w) {
+      for (bool rgb555 : {false, true}) {
+        const uint16_t key = rgb555 ? kKey555 : kKey565;
+        const Pictures start = RandomPictures(rng, w, 2, key);
+        const std::string at = target + " width " + std::to_string(w) + " 555 " +
+                               std::to_string(rgb555);
+        const auto factor = static_cast<uint16_t>(rng.Next() % 17);
+        Compare(
+            start, w, 2, [&](Rows r) { pixel_kernels::Bright(r, factor, rgb555); },
+            [&](Rows r) { pixel_kernels::scalar::Bright(r, factor, rgb555); }, at + " bright");
+        Compare(
+            start, w, 2,
+            [&](Rows r) { pixel_kernels::CrossFade(r, 16 - factor, factor, rgb555); },
+            [&](Rows r) { pixel_kernels::scalar::CrossFade(r, 16 - factor, factor, rgb555); },
+            at + " cross-fade");
+        Compare(
+            start, w, 2, [&](Rows r) { pixel_kernels::MaskedShadow(r, key, rgb555); },
+            [&](Rows r) { pixel_kernels::scalar::MaskedShadow(r, key, rgb555); }, at + " shadow");
+        const auto f = static_cast<uint16_t>(rng.Next() % 257);
+        const auto add = static_cast<uint16_t>(rng.Next() % 2 == 0 ? 0 : 0x0841);
+        const auto fade = [&](Rows r, auto row_fn) {
+          for (int y = 0; y < r.height; ++y) {
+            row_fn(reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), r.width, f, add,
+                   rgb555);
+          }
+        };
+        Compare(
+            start, w, 2, [&](Rows r) { fade(r, pixel_kernels::FadeRow); },
+            [&](Rows r) { fade(r, pixel_kernels::scalar::FadeRow); }, at + " fade");
+      }
+    }
+  });
+}
+
+TEST(PixelKernels, KeyedRowCopyEqualsTheScalarFormAndFindsTheExactColumns) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(3);
+    for (int w = 1; w <= 67; ++w) {
+      for (bool rgb555 : {false, true}) {
+        const uint16_t key = rgb555 ? kKey555 : kKey565;
+        Pictures start = RandomPictures(rng, w, 4, key);
+        // Row 2 all key, row 3 key but for one random pixel.
+        for (int x = 0; x < start.src.width; ++x) start.src.at(x, 2) = start.src.at(x, 3) = key;
+        start.src.at(1 + rng.Next() % w, 3) = 0x1234;
+        for (int y = 0; y < 4; ++y) {
+          pixel_kernels::ColumnSpan vector_span, scalar_span;
+          Compare(
+              start, w, 4,
+              [&](Rows r) {
+                pixel_kernels::CopyRowKeyed(
+                    reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
+                    reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key, &vector_span);
+              },
+              [&](Rows r) {
+                pixel_kernels::scalar::CopyRowKeyed(
+                    reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
+                    reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key, &scalar_span);
+              },
+              target + " keyed row " + std::to_string(y) + " width " + std::to_string(w));
+          EXPECT_EQ(vector_span.first, scalar_span.first) << target << " width " << w;
+          EXPECT_EQ(vector_span.last, scalar_span.last) << target << " width " << w;
+        }
+      }
+    }
+  });
+}
+
+// Rectangles at every screen column phase, with and without a random cover of 16-pixel groups:
+// the same pixels drawn, the same box of the source's other pixels found.
+TEST(PixelKernels, KeyedRectangleCopyEqualsTheScalarFormWithAndWithoutACover) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(5);
+    for (int w = 1; w <= 67; ++w) {
+      const uint16_t key = w % 2 == 0 ? kKey555 : kKey565;
+      const Pictures start = RandomPictures(rng, w, 5, key);
+      const int screen_x = rng.Next() % (640 - 70);
+      std::vector<uint64_t> cover(5);
+      for (uint64_t& row : cover) {
+        row = (uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
+               uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next());
+      }
+      for (bool covered : {false, true}) {
+        pixel_kernels::PixelBox vector_box, scalar_box;
+        const auto call = [&](Rows r) {
+          return pixel_kernels::KeyedCopy{reinterpret_cast<const uint16_t*>(r.src),
+                                          r.src_advance / 2,
+                                          reinterpret_cast<uint16_t*>(r.dst),
+                                          r.dst_advance / 2,
+                                          w,
+                                          5,
+                                          key,
+                                          covered ? cover.data() : nullptr,
+                                          screen_x};
+        };
+        Compare(
+            start, w, 5, [&](Rows r) { vector_box = pixel_kernels::CopyKeyed(call(r)); },
+            [&](Rows r) { scalar_box = pixel_kernels::scalar::CopyKeyed(call(r)); },
+            target + " keyed rectangle width " + std::to_string(w) + " covered " +
+                std::to_string(covered));
+        EXPECT_EQ(vector_box.left, scalar_box.left) << target << " width " << w;
+        EXPECT_EQ(vector_box.top, scalar_box.top) << target << " width " << w;
+        EXPECT_EQ(vector_box.right, scalar_box.right) << target << " width " << w;
+        EXPECT_EQ(vector_box.bottom, scalar_box.bottom) << target << " width " << w;
+      }
+    }
+  });
+}
+
+// Texture spans inside a small picture whose last pixel ends its allocation (no padding after
+// it), turned and zoomed both ways, keyed and not; stretched rows by column tables and mirrored
+// rows, keyed and not.
+TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(4);
+    for (int w = 1; w <= 67; ++w) {
+      for (bool rgb555 : {false, true}) {
+        const uint16_t key = rgb555 ? kKey555 : kKey565;
+        const Pictures start = RandomPictures(rng, w, 1, key);
+        // The texture: tw x th pixels, pitch tw + odd padding, the last row without padding.
+        const int tw = 1 + rng.Next() % 40, th = 1 + rng.Next() % 30, tpitch = tw + 1;
+        std::vector<uint16_t> texture(static_cast<size_t>(tpitch) * (th - 1) + tw);
+        // Pixels of all 16 bits (the top bit set in half of them).
+        for (uint16_t& v : texture) {
+          v = rng.Next() % 4 == 0 ? key : static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next());
+        }
+        // A span of w pixels whose ends lie inside the texture.
+        const auto inside = [&](int64_t limit) {
+          return (int64_t{rng.Next()} << 15 | rng.Next()) % (limit << 16);
+        };
+        const int64_t s0 = inside(tw), s1 = inside(tw), t0 = inside(th), t1 = inside(th);
+        const int64_t ds = w > 1 ? (s1 - s0) / (w - 1) : 0, dt = w > 1 ? (t1 - t0) / (w - 1) : 0;
+        for (bool keyed : {false, true}) {
+          const auto span = [&](Rows r) {
+            return pixel_kernels::TextureSpan{r.dst, w, s0, t0, ds, dt,
+                                              reinterpret_cast<const uint8_t*>(texture.data()),
+                                              tpitch * 2, tw - 1, th - 1, true, keyed, key};
+          };
+          Compare(
+              start, w, 1, [&](Rows r) { pixel_kernels::FillTextureSpan(span(r)); },
+              [&](Rows r) { pixel_kernels::scalar::FillTextureSpan(span(r)); },
+              target + " texture span width " + std::to_string(w));
+        }
+        // The last texture pixel read by a whole row of one column.
+        std::vector<int32_t> columns(static_cast<size_t>(w));
+        for (int32_t& c : columns) c = rng.Next() % tw;
+        columns[static_cast<size_t>(rng.Next() % w)] = tw - 1;
+        const uint16_t* last_row = texture.data() + static_cast<size_t>(tpitch) * (th - 1);
+        for (const uint16_t* k : {static_cast<const uint16_t*>(nullptr), &key}) {
+          const std::string at = target + " width " + std::to_string(w) + " keyed " +
+                                 std::to_string(k != nullptr);
+          Compare(
+              start, w, 1,
+              [&](Rows r) {
+                pixel_kernels::GatherRow(last_row, tw, columns.data(),
+                                         reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              [&](Rows r) {
+                pixel_kernels::scalar::GatherRow(last_row, tw, columns.data(),
+                                                 reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              at + " stretched row");
+          Compare(
+              start, w, 1,
+              [&](Rows r) {
+                pixel_kernels::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+                                               reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              [&](Rows r) {
+                pixel_kernels::scalar::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+                                                       reinterpret_cast<uint16_t*>(r.dst), w, k);
+              },
+              at + " mirrored row");
+        }
+      }
+    }
+  });
+}
+
+}  // namespace
