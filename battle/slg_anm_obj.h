@@ -27,7 +27,13 @@ struct SlgAnmObj {
   uint32_t tag;      // kSlgAnmObjTag while a pool object is taken; 0 free or on the heap
   void* key_list;    // {word, i16 value} entries stepped by the owner
   int32_t x, y;      // 16.16, about the screen centre or on the map (as the owner uses it)
-  uint32_t words[3];
+  // The owner's clock: a start time and the current time (game clock ms) and the 60 Hz frames
+  // between them. The event objects' step refreshes `now` and `frames` before each handler call;
+  // the handlers restart it by setting `start_time`. (The debug menu's circling test keeps its
+  // angle in `start_time`.)
+  uint32_t start_time;
+  uint32_t now;
+  int32_t frames;
   uint16_t attr;     // attribute word handed to the engine: 0 normal, 16 mirrored
   uint16_t shade;    // 0, 8192 or 16384
   uint32_t word;

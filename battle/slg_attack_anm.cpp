@@ -24,17 +24,6 @@ int EngineEnded(AnimeHandle handle) {
   return spx == nullptr ? 1 : spx->IsEnd(handle);
 }
 
-void PlayRow(SlgAnmObj* obj, const SlgAttackRow& row, int dir, SprAnm* set, uint8_t flags,
-             SurfaceId mode) {
-  if (obj == nullptr) return;
-  const SlgRowColumn c = SlgRowColumnOf(dir);
-  obj->attr = c.attr;
-  obj->mode = flags;
-  obj->depth = static_cast<int16_t>(obj->depth + row.depth);
-  Scene().tamvik_spr.ReleaseAnm(&obj->handle);
-  SlgPlayAnm(set, row.anim[c.column], obj, mode);
-}
-
 void PlaceSprite(const SlgAnmObj* obj) {
   if (obj->handle != nullptr) SlgSprSetPos(obj->handle, {obj->x, obj->y});
 }
@@ -149,21 +138,32 @@ SlgRowColumn SlgRowColumnOf(int dir) {
   }
 }
 
+void PlayAttackRow(SlgAnmObj* obj, const SlgAttackRow& row, int dir, SprAnm* set, uint8_t flags,
+                   SurfaceId mode) {
+  if (obj == nullptr) return;
+  const SlgRowColumn c = SlgRowColumnOf(dir);
+  obj->attr = c.attr;
+  obj->mode = flags;
+  obj->depth = static_cast<int16_t>(obj->depth + row.depth);
+  Scene().tamvik_spr.ReleaseAnm(&obj->handle);
+  SlgPlayAnm(set, row.anim[c.column], obj, mode);
+}
+
 void PlayAttackAnms(SlgAnmObj* const* objs, const SlgAttackRow* rows, int n, int dir,
                     const SlgAttackCtx& ctx, SurfaceId mode) {
   if (objs == nullptr || rows == nullptr) return;
   for (int i = 0; i < n; ++i) {
     if (i == 0) {
-      PlayRow(objs[0], rows[0], dir, ctx.body_anims, kSlgAnmOnce, mode);
+      PlayAttackRow(objs[0], rows[0], dir, ctx.body_anims, kSlgAnmOnce, mode);
     } else {
-      PlayRow(objs[i], rows[i], dir, ctx.effect_anims, 0, mode);
+      PlayAttackRow(objs[i], rows[i], dir, ctx.effect_anims, 0, mode);
     }
   }
 }
 
 void PlayAttackAnm(SlgAnmObj* obj, const SlgAttackRow& row, int dir, const SlgAttackCtx& ctx,
                    SurfaceId mode) {
-  PlayRow(obj, row, dir, ctx.effect_anims, 0, mode);
+  PlayAttackRow(obj, row, dir, ctx.effect_anims, 0, mode);
 }
 
 int CountRunningAnms(SlgAnmObj* const* objs, int n) {

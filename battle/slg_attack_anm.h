@@ -39,6 +39,11 @@ void PlayAttackAnms(SlgAnmObj* const* objs, const SlgAttackRow* rows, int n, int
 // The effect-object form for one object and one row.
 void PlayAttackAnm(SlgAnmObj* obj, const SlgAttackRow& row, int dir, const SlgAttackCtx& ctx,
                    SurfaceId mode);
+// One row on one object from any set: the direction's attribute, the row's depth offset added,
+// the mode byte `flags` (0 loops; kSlgAnmOnce plays through once), its animation released and
+// the row's animation for the direction played on surface `mode`. Nothing for a null object.
+void PlayAttackRow(SlgAnmObj* obj, const SlgAttackRow& row, int dir, SprAnm* set, uint8_t flags,
+                   SurfaceId mode);
 
 // How many of objects 0 .. n - 1 still animate. Each object's sprite is put at its position.
 // Object 0 counts out once its animation has ended (engine end test; its state byte becomes

@@ -74,12 +74,14 @@ struct SlgUnit {
   uint8_t dir;        // facing 0-3
   uint8_t state;      // unit state; changed only by SetUnitState
   uint8_t character;  // 0 the hero, 1-6 the heroines
-  uint8_t kind;       // 0-51, row of the type table
+  uint8_t kind;       // 0-51, row of the type table; 80-143 event objects
   uint8_t aux;        // written by the walking code
   uint8_t slot;       // the record's own slot
   uint8_t side;       // 0 the player's side
   uint8_t category;   // 0-4, selects the category update
-  uint8_t byte8;
+  // An event object's deploy state (the battle events): 0 not deployed, 1 deployed this frame,
+  // 2 running, 3 to be removed.
+  uint8_t deploy_state;
   uint8_t entry;  // the stage entry it was created from
   uint8_t bytes10[2];
   SlgAnmObj* anm;   // main (body) animation object

@@ -269,7 +269,8 @@ int FinishAttack(SlgUnit& unit) {
   if (!StandsStill(unit)) return kSlgCmdRunning;
   SlgUnit* hero = Hero();
   if (hero != nullptr && hero->state == kStateCover) {
-    hero->reaction_over() = 0;
+    // Clearing the hold ends his cover move: he goes back to his own place.
+    hero->cover_hold() = 0;
     b.state.turn_flags = static_cast<uint16_t>(b.state.turn_flags | kTurnCoverDone);
     const uint8_t covered = hero->covered_slot();
     b.event_unit_ref[1] = covered;
@@ -374,7 +375,8 @@ int AttackStep(SlgUnit& unit) {
     }
     case 12: {
       const SlgUnit* hero = Hero();
-      if (hero == nullptr || hero->stats.action_bytes[1] != 0) {
+      // The hero's cover move sets his cover-hold byte once he stands in the covered unit's place.
+      if (hero == nullptr || hero->cover_hold() != 0) {
         Step() = 6;
         SetUnitState(unit, kStateLeadIn);
       }

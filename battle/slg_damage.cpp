@@ -92,7 +92,9 @@ bool TakeZoomBody(SlgUnit& unit, SlgHitRecord& rec) {
     obj->shade = unit.anm->shade;
     obj->depth = unit.anm->depth;
     obj->attr2 = unit.anm->attr2;
-    for (size_t i = 0; i < 3; ++i) obj->words[i] = unit.anm->words[i];
+    obj->start_time = unit.anm->start_time;
+    obj->now = unit.anm->now;
+    obj->frames = unit.anm->frames;
   }
   rec.zoom_anims = anims;
   rec.obj = obj;

@@ -74,7 +74,8 @@ void UnitAnmTestMain(SlgEffectTask* task) {
     SlgTaskEnd(task);
     return;
   }
-  const int32_t angle = (static_cast<int32_t>(obj->words[0]) + task->frames) & 511;
+  // The object's first clock word is the test's angle word.
+  const int32_t angle = (static_cast<int32_t>(obj->start_time) + task->frames) & 511;
   SlgSprSetPos(obj->handle, SlgPolarToXY(kCircleRadius, angle));
   SlgSprSetRot(obj->handle, angle);
 }

@@ -4,8 +4,18 @@
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
 #include "engine/core/debug_trace.h"
 #include "game/macro_vars.h"
+
+namespace {
+
+// The shaded cells' bits of a cell word and the body shades.
+constexpr uint32_t kShadedCell = 0x30000;
+constexpr uint16_t kShadeNormal = 8192;
+constexpr uint16_t kShadeShaded = 16384;
+
+}  // namespace
 
 int CheckEventFlag(int32_t n) {
   if (n < 0 || n >= kEventFlagCount) return 1;
@@ -62,11 +72,31 @@ void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen) {
   Battle().events.event_anm_update(unit, screen);
 }
 
+uint32_t EventObjCellWord(const SlgUnit& unit) {
+  const SlgPoint snap = SnapPosToCell(unit.x >> 16, unit.y >> 16);
+  return SlgCellWord(PosToCell(snap.x, snap.y));
+}
+
+void EventObjSetCellWord(SlgUnit& unit) { unit.cell_attr = EventObjCellWord(unit); }
+
+int32_t EventObjHeightLift(const SlgUnit& unit) {
+  return static_cast<int32_t>(unit.cell_attr & kSlgCellHeightMask) * kSlgCellHeightPixels * 65536;
+}
+
+void EventObjSetHeightLift(SlgUnit& unit) { unit.lift = EventObjHeightLift(unit); }
+
+void EventObjShadeMode(SlgUnit& unit) {
+  if (unit.anm == nullptr) return;
+  unit.anm->shade = (unit.cell_attr & kShadedCell) != 0 ? kShadeShaded : kShadeNormal;
+}
+
+void EventObjSetDepth(SlgUnit& unit) { SetAnmPriByPos(unit.anm, {unit.x, unit.y}); }
+
 void EventObjPlace(SlgUnit& unit) {
-  const uint32_t word = SlgCellWord(PosToCell(unit.x >> 16, unit.y >> 16));
-  unit.cell_attr = word;
-  unit.lift = static_cast<int32_t>(word & kSlgCellHeightMask) * kSlgCellHeightPixels * 65536;
-  if (unit.anm != nullptr) unit.anm->shade = (word & 0x30000) != 0 ? 16384 : 8192;
+  EventObjSetDepth(unit);
+  EventObjSetCellWord(unit);
+  EventObjSetHeightLift(unit);
+  EventObjShadeMode(unit);
 }
 
 namespace Slg {

@@ -50,10 +50,24 @@ int GetEventUnitChara();
 int EventMessageNoWait(int message, int parameter);
 // The per-frame update of an event animation object (category 3; stand-in: nothing).
 void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen);
-// Places the unit again after its position changed: its cell word is read again from the cell
-// under it, its lift becomes the cell's height level x 48 pixels (16.16), and its body
-// object's shade becomes 16384 on a cell with a bit of 0x30000, else 8192. (Moving its body
-// sprite comes with the unit sprites.)
+
+// ---- Placing a unit on its cell after a scripted move (the event objects' placement) ----
+// The cell word of the first grid under the unit's snapped position (SnapPosToCell, PosToCell).
+uint32_t EventObjCellWord(const SlgUnit& unit);
+// The same, kept in the unit (cell_attr).
+void EventObjSetCellWord(SlgUnit& unit);
+// The lift of the unit's kept cell word: its height level (low 5 bits) x 48 pixels, 16.16.
+int32_t EventObjHeightLift(const SlgUnit& unit);
+// The same, kept in the unit (lift).
+void EventObjSetHeightLift(SlgUnit& unit);
+// The body object's shade from the kept cell word: 16384 on a cell with a bit of 0x30000, else
+// 8192. Nothing without a body object.
+void EventObjShadeMode(SlgUnit& unit);
+// The body object's depth (and its animation's priority) from the unit's position
+// (SetAnmPriByPos). Nothing without a body object.
+void EventObjSetDepth(SlgUnit& unit);
+// Places the unit again after its position changed: EventObjSetDepth, EventObjSetCellWord,
+// EventObjSetHeightLift, EventObjShadeMode, in that order.
 void EventObjPlace(SlgUnit& unit);
 
 // ---- Unit removal and the destruction of the minor enemies ----

@@ -118,6 +118,35 @@ const std::array<SlgAttackRangeRow, 104> kSlgAttackRange = {{
     /* 51 s */ {1, 5, 0, 0, 2, 5, 0, 0},
 }};
 
+// Search positions are snapped positions and their sums with the neighbour steps: the lattice
+// x = (2c + (r & 1)) x 48, y = 24 (r - 1), on which this agrees with PosToCell without its
+// clamping.
+bool SlgSearchCellIndex(int32_t x, int32_t y, int* index) {
+  if (y < -24 || x < 0 || (y + 24) % 24 != 0) return false;
+  const int32_t row = (y + 24) / 24;
+  if (row >= kSlgGridRows) return false;
+  const int32_t rest = x - 48 * (row & 1);
+  if (rest < 0 || rest % 96 != 0) return false;
+  const int32_t column = rest / 96;
+  if (column >= kSlgGridColumns) return false;
+  *index = row * kSlgGridColumns + column;
+  return true;
+}
+
+bool SlgSearchPush(SlgRangePos p) {
+  SlgSearchState& s = Battle().search;
+  if (s.pushes < UINT16_MAX) ++s.pushes;
+  if (s.stack_top >= kSlgSearchStackSize) {
+    if (s.stack_refused == 0)
+      DebugPrint("SlgSearch: work stack full (%d), pushes dropped\n", kSlgSearchStackSize);
+    s.stack_refused = 1;
+    return false;
+  }
+  s.stack[s.stack_top++] = p;
+  s.stack_peak = std::max(s.stack_peak, s.stack_top);
+  return true;
+}
+
 namespace {
 
 constexpr int kDirX[4] = {48, 48, -48, -48};
@@ -135,21 +164,6 @@ enum class RayVariant { kA, kB, kC };
 enum class SquareRule { kAttack, kAlly };
 
 SlgSearchState& S() { return Battle().search; }
-
-// The grid index of a search position, false off the 22 x 88 cells. Search positions are
-// snapped positions and their sums with the neighbour steps: the lattice x = (2c + (r & 1)) x 48,
-// y = 24 (r - 1), on which this agrees with PosToCell without its clamping.
-bool CellIndex(int32_t x, int32_t y, int* index) {
-  if (y < -24 || x < 0 || (y + 24) % 24 != 0) return false;
-  const int32_t row = (y + 24) / 24;
-  if (row >= kSlgGridRows) return false;
-  const int32_t rest = x - 48 * (row & 1);
-  if (rest < 0 || rest % 96 != 0) return false;
-  const int32_t column = rest / 96;
-  if (column >= kSlgGridColumns) return false;
-  *index = row * kSlgGridColumns + column;
-  return true;
-}
 
 SlgRangePos CellCentre(int column, int row) {
   return {static_cast<int16_t>((2 * column + (row & 1)) * 48), static_cast<int16_t>(24 * row - 24)};
@@ -205,17 +219,8 @@ void Append(SlgRangePos p) {
 }
 
 void Push(SlgRangePos p) {
-  SlgSearchState& s = S();
-  if (s.pushes < UINT16_MAX) ++s.pushes;
-  if (s.pushes > kSlgSearchPushWarn) DebugPrint("Read Error\n");
-  if (s.stack_top >= kSlgSearchStackSize) {
-    if (s.stack_refused == 0)
-      DebugPrint("SlgSearch: work stack full (%d), pushes dropped\n", kSlgSearchStackSize);
-    s.stack_refused = 1;
-    return;
-  }
-  s.stack[s.stack_top++] = p;
-  s.stack_peak = std::max(s.stack_peak, s.stack_top);
+  SlgSearchPush(p);
+  if (S().pushes > kSlgSearchPushWarn) DebugPrint("Read Error\n");
 }
 
 void ClearCost() { S().range_cost.fill(kSlgCostUnreached); }
@@ -226,7 +231,7 @@ void BeginShape(SlgRangePos centre) {
   ClearCost();
   ClearList();
   int index = 0;
-  if (CellIndex(centre.x, centre.y, &index)) s.range_cost[static_cast<size_t>(index)] = 0;
+  if (SlgSearchCellIndex(centre.x, centre.y, &index)) s.range_cost[static_cast<size_t>(index)] = 0;
   s.range_centre = centre;
 }
 
@@ -238,14 +243,14 @@ bool RayLists(int diff, int table_value, bool strict) {
 void Ray(SlgRangePos s, int d, int length, int pass, int height_mode, RayVariant variant) {
   SlgSearchState& st = S();
   int index = 0;
-  const int start_height = CellIndex(s.x, s.y, &index) ? Height(index) : 0;
+  const int start_height = SlgSearchCellIndex(s.x, s.y, &index) ? Height(index) : 0;
   st.ray_height = static_cast<uint16_t>(start_height);
   int previous = start_height;
   for (int i = 0; i < length; ++i) {
     const int32_t x = s.x + (i + 1) * kDirX[d];
     const int32_t y = s.y + (i + 1) * kDirY[d];
     // A step off the cells ends the ray before anything is read (the ray cannot come back).
-    if (!CellIndex(x, y, &index)) return;
+    if (!SlgSearchCellIndex(x, y, &index)) return;
     if (i >= pass) {
       const uint32_t word = Word(index);
       const int height = static_cast<int>(word & kSlgCellHeightMask);
@@ -314,7 +319,7 @@ void Beam(SlgRangePos centre, const SlgUnit& unit, int length, int height_mode) 
 void SquareCandidate(int32_t x, int32_t y, int centre_index, int flag, SquareRule rule) {
   if (x < 0 || x > 2000 || y < 0 || y > 2024) return;
   int index = 0;
-  if (!CellIndex(x, y, &index)) return;
+  if (!SlgSearchCellIndex(x, y, &index)) return;
   if ((Word(index) & kSlgCellMoveStop) != 0) return;
   if (index == centre_index && flag == 0) return;
   if (const SlgUnit* unit = UnitOn(index)) {
@@ -330,7 +335,7 @@ void Square(SlgRangePos centre, int r, int flag, SquareRule rule) {
   SlgSearchState& s = S();
   ClearCost();
   int centre_index = -1;
-  if (CellIndex(centre.x, centre.y, &centre_index)) {
+  if (SlgSearchCellIndex(centre.x, centre.y, &centre_index)) {
     s.range_cost[static_cast<size_t>(centre_index)] = kSlgCostSquareCentre;
   } else {
     centre_index = -1;
@@ -360,7 +365,7 @@ void Flood(SlgRangePos start, int max, int min, int skip_start) {
   ClearCost();
   const SlgRangePos first = Snap(start.x, start.y);
   int start_index = 0;
-  if (!CellIndex(first.x, first.y, &start_index)) return;
+  if (!SlgSearchCellIndex(first.x, first.y, &start_index)) return;
   s.range_cost[static_cast<size_t>(start_index)] = 0;
   Push(first);
   if (skip_start == 0) Append(first);
@@ -369,7 +374,7 @@ void Flood(SlgRangePos start, int max, int min, int skip_start) {
   while (s.stack_top > 0) {
     const SlgRangePos p = s.stack[--s.stack_top];
     int index = 0;
-    CellIndex(p.x, p.y, &index);
+    SlgSearchCellIndex(p.x, p.y, &index);
     const int c = s.range_cost[static_cast<size_t>(index)];
     if (c >= max || s.mode >= 5) continue;
     const int h = Height(index);
@@ -377,7 +382,7 @@ void Flood(SlgRangePos start, int max, int min, int skip_start) {
       const int32_t nx = p.x + kDirX[d];
       const int32_t ny = p.y + kDirY[d];
       int n = 0;
-      if (!CellIndex(nx, ny, &n)) continue;
+      if (!SlgSearchCellIndex(nx, ny, &n)) continue;
       const uint32_t word = b.cell_grid[static_cast<size_t>(n)];
       uint16_t& cost = s.range_cost[static_cast<size_t>(n)];
       const SlgUnit* unit = UnitOn(n);
@@ -406,7 +411,7 @@ void MarkList(MarkMap& marks) {
   const SlgSearchState& s = S();
   for (uint32_t i = 0; i < s.range_count; ++i) {
     int index = 0;
-    if (CellIndex(s.range_list[i].x, s.range_list[i].y, &index))
+    if (SlgSearchCellIndex(s.range_list[i].x, s.range_list[i].y, &index))
       marks[static_cast<size_t>(index)] = 1;
   }
 }
@@ -587,7 +592,7 @@ void SupportSearch(const SlgUnit& unit, int mode, int /*flag*/) {
         if (u.side != 0 || u.step == kSlgDeadStep) continue;
         const SlgRangePos p = UnitPos(u);
         int index = 0;
-        if (CellIndex(p.x, p.y, &index)) s.range_cost[static_cast<size_t>(index)] = u.slot;
+        if (SlgSearchCellIndex(p.x, p.y, &index)) s.range_cost[static_cast<size_t>(index)] = u.slot;
         Append(p);
       }
       break;
@@ -618,7 +623,7 @@ void ThreatSearch(SlgRangePos pos, const SlgUnit& unit, int mode) {
   const BattleContext& b = Battle();
   for (uint32_t i = 0; i <= count; ++i) {
     int index = 0;
-    if (!CellIndex(origins[i].x, origins[i].y, &index)) continue;
+    if (!SlgSearchCellIndex(origins[i].x, origins[i].y, &index)) continue;
     const uint16_t slot = b.unit_grid[static_cast<size_t>(index)];
     if (slot != kSlgNoUnit && slot != unit.slot) continue;
     // An aim shape that lists nothing leaves the count alone: clear it, so that the move list
@@ -634,37 +639,47 @@ void ThreatSearch(SlgRangePos pos, const SlgUnit& unit, int mode) {
   ListMarked(marks);
 }
 
-int BuildPath(SlgUnit& unit, int32_t x, int32_t y) {
-  SlgSearchState& s = S();
-  s.path_count = 0;
-  SlgRangePos p = Snap(x, y);
-  s.move_dest = p;
+int TraceCostPath(const SlgGrid& grid, SlgRangePos target, uint8_t* dirs, SlgRangePos* cells,
+                  int capacity) {
+  const std::array<uint16_t, kSlgGridCells>& cost = S().range_cost;
+  auto height = [&grid](int index) {
+    return static_cast<int>(grid[static_cast<size_t>(index)] & kSlgCellHeightMask);
+  };
+  SlgRangePos p = target;
   int index = 0;
-  if (!CellIndex(p.x, p.y, &index)) return 0;
-  if ((Word(index) & kSlgCellAttackStop) != 0) return 0;
-  int c = s.range_cost[static_cast<size_t>(index)];
+  if (!SlgSearchCellIndex(p.x, p.y, &index)) return 0;
+  if ((grid[static_cast<size_t>(index)] & kSlgCellAttackStop) != 0) return 0;
+  int c = cost[static_cast<size_t>(index)];
   if (c == kSlgCostUnreached || c == 0) return 0;
-  int entries = 0;
+  int steps = 0;
   while (c != 0) {
-    const int h = Height(index);
+    const int h = height(index);
     int found = -1;
     int next = 0;
     for (int d = 0; d < 4 && found < 0; ++d) {
-      if (!CellIndex(p.x + kDirX[d], p.y + kDirY[d], &next)) continue;
-      if (s.range_cost[static_cast<size_t>(next)] < c && h - Height(next) < 2) found = d;
+      if (!SlgSearchCellIndex(p.x + kDirX[d], p.y + kDirY[d], &next)) continue;
+      if (cost[static_cast<size_t>(next)] < c && h - height(next) < 2) found = d;
     }
-    // No way down the grid (a grid from a search that ignored heights), or more steps than the
-    // path holds: no path.
-    if (found < 0 || entries >= kSlgPathSize) return 0;
-    s.path_pos[static_cast<size_t>(entries)] = p;
-    s.path_dir[static_cast<size_t>(entries)] = static_cast<uint8_t>(found);
-    ++entries;
+    if (found < 0 || steps >= capacity) return 0;
+    if (cells != nullptr) cells[steps] = p;
+    dirs[steps] = static_cast<uint8_t>(found);
+    ++steps;
     p = {static_cast<int16_t>(p.x + kDirX[found]), static_cast<int16_t>(p.y + kDirY[found])};
     index = next;
-    c = s.range_cost[static_cast<size_t>(index)];
+    c = cost[static_cast<size_t>(index)];
   }
-  s.path_count = static_cast<uint16_t>(entries - 1);
-  unit.dir = static_cast<uint8_t>((s.path_dir[static_cast<size_t>(entries - 1)] + 2) & 3);
+  return steps;
+}
+
+int BuildPath(SlgUnit& unit, int32_t x, int32_t y) {
+  SlgSearchState& s = S();
+  s.path_count = 0;
+  s.move_dest = Snap(x, y);
+  const int steps = TraceCostPath(Battle().cell_grid, s.move_dest, s.path_dir.data(),
+                                  s.path_pos.data(), kSlgPathSize);
+  if (steps == 0) return 0;
+  s.path_count = static_cast<uint16_t>(steps - 1);
+  unit.dir = static_cast<uint8_t>((s.path_dir[static_cast<size_t>(steps - 1)] + 2) & 3);
   SetUnitDir(unit, unit.dir);
   return 1;
 }
@@ -694,7 +709,7 @@ uint16_t NearestListedUnit(const SlgUnit& unit) {
   int64_t best_distance = INT64_MAX;
   for (uint32_t i = 0; i < s.range_count; ++i) {
     int index = 0;
-    if (!CellIndex(s.range_list[i].x, s.range_list[i].y, &index)) continue;
+    if (!SlgSearchCellIndex(s.range_list[i].x, s.range_list[i].y, &index)) continue;
     const uint16_t slot = b.unit_grid[static_cast<size_t>(index)];
     if (slot == kSlgNoUnit) continue;
     const int64_t d = SqDistance(s.range_list[i], own);

@@ -37,6 +37,14 @@ void RangeSearch(SlgRangePos start, int max, int min, int skip_start);
 
 // The squared pixel distance of two positions.
 int64_t SqDistance(SlgRangePos a, SlgRangePos b);
+// The grid index (row x 22 + column) of a search position (a snapped position, or one plus any
+// number of neighbour steps); false off the 22 x 88 cells, where PosToCell would clamp it onto
+// an edge cell.
+bool SlgSearchCellIndex(int32_t x, int32_t y, int* index);
+// Pushes p on the flood's work stack (Battle().search: stack, stack_top, stack_peak), counted in
+// `pushes` (saturating); past kSlgSearchStackSize it is refused, traced once while stack_refused
+// is clear (the searches clear it as they begin): false.
+bool SlgSearchPush(SlgRangePos p);
 
 namespace Slg {
 
@@ -60,6 +68,15 @@ void SupportSearch(const SlgUnit& unit, int mode, int flag);
 // Every cell the unit could aim at from a cell of its move range from `pos` (heights ignored),
 // each once, row by row, cost 0.
 void ThreatSearch(SlgRangePos pos, const SlgUnit& unit, int mode);
+// The way back from `target` (snapped) down the cost grid to its cost-0 cell: from each cell the
+// first neighbour in direction order with a lower cost from which the step forward climbs at
+// most one level of `grid`. Step i's code (pointing back) goes into dirs[i], its cell into
+// cells[i] unless cells is null; the first step forward is the last entry. The number of steps,
+// or 0: a target off the cells, blocked (0x400 of `grid`), unreached or of cost 0, no neighbour
+// that qualifies (a cost grid of other heights, or of a search that ignored them), or a way of
+// more than `capacity` steps.
+int TraceCostPath(const SlgGrid& grid, SlgRangePos target, uint8_t* dirs, SlgRangePos* cells,
+                  int capacity);
 // The walk path from the last move search's cost grid to (x, y): 1 and the unit facing its
 // first step, or 0 (a blocked, unreached or start destination, or no way down the grid).
 int BuildPath(SlgUnit& unit, int32_t x, int32_t y);

@@ -49,11 +49,13 @@ void StageTable::Assign(const uint8_t* bytes, size_t size, const char* name) {
       continue;
     }
     const StageClassEntry c = class_entry(e.class_index);
-    if (c.kind >= kSlgUnitKinds || c.category >= kSlgCategories) {
+    if (!SlgClassUsable(c.kind, c.category)) {
       DebugPrint(
-          "Stage Table data (%s): unit entry %d, class %u has kind %u (0-%d), category %u "
-          "(0-%d): unusable\n",
-          name, i, e.class_index, c.kind, kSlgUnitKinds - 1, c.category, kSlgCategories - 1);
+          "Stage Table data (%s): unit entry %d, class %u has kind %u (0-%d, or %d-%d of category "
+          "%d), category %u (0-%d): unusable\n",
+          name, i, e.class_index, c.kind, kSlgUnitKinds - 1, kSlgEventObjKindFirst,
+          kSlgEventObjKindFirst + kSlgEventObjKinds - 1, kSlgEventObjCategory, c.category,
+          kSlgCategories - 1);
       unusable_[i] = true;
     }
   }
@@ -86,11 +88,20 @@ StageUnitEntry StageTable::unit(int i) const {
   e.facing = p[8];
   e.byte9 = p[9];
   e.think_row = p[10];
-  e.byte11 = p[11];
+  e.placement_number = p[11];
   e.flags = U16At(p + 12);
   e.present = p[14];
   e.byte15 = p[15];
   return e;
+}
+
+void StageTable::SetUnitPos(int i, int16_t x, int16_t y) {
+  if (i < 0 || i >= kStageUnitEntries) return;
+  uint8_t* p = bytes_.data() + kStageUnitOffset + 16 * static_cast<size_t>(i);
+  for (const auto& [at, v] : {std::pair<int, int16_t>{4, x}, {6, y}}) {
+    p[at] = static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF);
+    p[at + 1] = static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
+  }
 }
 
 StageClassEntry StageTable::class_entry(int i) const {

@@ -32,17 +32,25 @@ struct StageUnitEntry {
   uint8_t facing = 0;  // 0-3
   uint8_t byte9 = 0;
   // Byte 10: the unit's row of the think-change table (EnTab), which the unit states and hit
-  // reactions also read as the unit's variant byte.
+  // reactions also read as the unit's variant byte; an event object's attribute byte (16:
+  // mirrored).
   uint8_t think_row = 0;
-  uint8_t byte11 = 0;
+  // Byte 11: the unit's number among the entries of its kind (1, 2, ...), by which the event
+  // scripts name one of several units of a kind (as number x 256, the high byte of the word at
+  // bytes 10-11).
+  uint8_t placement_number = 0;
   uint16_t flags = 0;   // the unit's initial flag word
   uint8_t present = 0;  // 1: created at the battle's initialisation
   uint8_t byte15 = 0;
+
+  // The word at bytes 10-11: an event object's attribute word (the low byte the attribute, the
+  // high byte the placement number).
+  uint16_t attr_word() const { return static_cast<uint16_t>(think_row | placement_number << 8); }
 };
 
 // One class entry (4 bytes at 1044 + 4 i).
 struct StageClassEntry {
-  uint8_t kind = 0;      // unit kind 0-51
+  uint8_t kind = 0;      // unit kind 0-51, or an event object's 80-143 (category 3)
   uint8_t category = 0;  // 0-4
   uint8_t byte2 = 0;
   uint8_t byte3 = 0;
@@ -61,6 +69,20 @@ constexpr size_t kStageClassOffset = 1044;
 // The ranges the unit tables are indexed with: 52 unit kinds, 5 category updates.
 constexpr int kSlgUnitKinds = 52;
 constexpr int kSlgCategories = 5;
+// Event objects (the map scripts' people and props): kinds 80-143, of category 3, animated by the
+// battle events. No table of the core is indexed by their kind; their type row is zero.
+constexpr int kSlgEventObjKindFirst = 80;
+constexpr int kSlgEventObjKinds = 64;
+constexpr uint8_t kSlgEventObjCategory = 3;
+
+// Whether units of a class of this kind and category may be made: kinds 0-51 of categories 0-4,
+// and the event-object kinds 80-143 of category 3.
+constexpr bool SlgClassUsable(int kind, int category) {
+  if (category < 0 || category >= kSlgCategories) return false;
+  if (kind >= 0 && kind < kSlgUnitKinds) return true;
+  return category == kSlgEventObjCategory && kind >= kSlgEventObjKindFirst &&
+         kind < kSlgEventObjKindFirst + kSlgEventObjKinds;
+}
 
 constexpr size_t kFaceTableBytes = 384;  // 64 rows of 6 expressions
 constexpr size_t kFaceConvBytes = 520;   // one byte per event face number
@@ -87,8 +109,11 @@ class StageTable {
   // NumUnit (never above 64 once assigned).
   int unit_count() const { return header().num_unit; }
   // Whether units may be created from entry i: its class index is below 64 and its class's kind
-  // and category are inside the unit tables. False for an i outside 0-63.
+  // and category are usable (SlgClassUsable). False for an i outside 0-63.
   bool usable(int i) const { return i >= 0 && i < kStageUnitEntries && !unusable_[i]; }
+  // Moves entry i's position (map pixels; the event scripts place a unit before deploying it).
+  // Nothing for an i outside 0-63.
+  void SetUnitPos(int i, int16_t x, int16_t y);
 
   const std::array<uint8_t, kStageTableBytes>& bytes() const { return bytes_; }
 

@@ -420,7 +420,7 @@ uint8_t SummonUnit(int n) {
   if (unit.anm != nullptr) {
     unit.anm->depth = static_cast<int16_t>((n + kSummonDepthBase) * kSummonDepthStep);
   }
-  unit.byte8 = 0;
+  unit.deploy_state = 0;
   Slg::AppendToOrder(slot);
   CalcStatTotals(unit.stats);
   unit.flags &= ~kUnitShown;

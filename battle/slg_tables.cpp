@@ -471,16 +471,21 @@ int LoadAttackBgTiled(const SlgUnit& unit, int picture, SurfaceId surface, int w
     DebugPrint("LoadAttackBgTiled: %d x %d tiles of %dx%d refused\n", cols, rows, w, h);
     return 0;
   }
-  if (LoadAttackBg(unit, picture, surface, nullptr) == 0) return 0;
-  CDdrawSpr& spr = Ctx().ddraw_spr;
-  SprRec* tile = spr.CreateSprite(0, 0, surface, 0, 0, w, h);
-  if (tile == nullptr) {
-    DebugPrint("LoadAttackBgTiled: no tile of %dx%d\n", w, h);
+  // The surface takes the tiled size before the picture comes, so that a tile wider or taller
+  // than the screen is cut from the whole picture (a screen-sized surface would crop it). What
+  // fails after the resize gives the surface back at the screen's size, cleared.
+  CDdrawFunc& ddraw = Ctx().ddraw;
+  if (ddraw.ResizeSurface(surface, 0, static_cast<int>(width), static_cast<int>(height)) == 0) {
     return 0;
   }
-  if (Ctx().ddraw.ResizeSurface(surface, 0, static_cast<int>(width), static_cast<int>(height)) ==
-      0) {
-    spr.DeleteSprite(&tile);
+  CDdrawSpr& spr = Ctx().ddraw_spr;
+  SprRec* tile = nullptr;
+  if (LoadAttackBg(unit, picture, surface, nullptr) != 0) {
+    tile = spr.CreateSprite(0, 0, surface, 0, 0, w, h);
+    if (tile == nullptr) DebugPrint("LoadAttackBgTiled: no tile of %dx%d\n", w, h);
+  }
+  if (tile == nullptr) {
+    ddraw.GiveBackLayerSurface(surface, 0);
     return 0;
   }
   for (int r = 0; r < rows; ++r) {

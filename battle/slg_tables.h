@@ -24,8 +24,9 @@ constexpr int kSlgAnmSlots = 23;
 constexpr int kSlgSituations = 6;
 constexpr int kSlgSeCount = 512;
 constexpr int kSlgVoiceCount = 5000;
-constexpr int kSlgEventAnmCount = 64;
-constexpr int kSlgEventNpcBase = 80;  // event character numbers 80-143 are event entries 0-63
+// Event character numbers 80-143 (the event-object kinds) are event entries 0-63.
+constexpr int kSlgEventAnmCount = kSlgEventObjKinds;
+constexpr int kSlgEventNpcBase = kSlgEventObjKindFirst;
 
 // Load modes of SE.TAB.
 enum SlgSeMode : int32_t { kSlgSeStreaming = 0, kSlgSeStatic = 1 };
@@ -139,7 +140,10 @@ int LoadUnitAnmToSurface(int kind, int slot, int picture, SurfaceId surface, int
 // rectangle the loaded picture's rectangle is written there.
 int LoadAttackBg(const SlgUnit& unit, int picture, SurfaceId surface, Rect* rect);
 int LoadAttackBgSimple(const SlgUnit& unit, int picture, SurfaceId surface);
-// The background, its (0, 0, w, h) part repeated over a surface resized to w x cols by h x rows.
+// The background, its (0, 0, w, h) part repeated over a layer surface resized to w x cols by
+// h x rows (at least the screen; the picture is loaded after the resize, so a tile larger than
+// the screen is whole). 0 when the picture or the tile cannot be had: the surface is then back at
+// the screen's size, cleared.
 int LoadAttackBgTiled(const SlgUnit& unit, int picture, SurfaceId surface, int w, int h, int cols,
                       int rows);
 // The body / effect slot of an attack type (0 and 2 ATTACK, 1 SPECIAL, 5 GATTAI); 0 (traced)

@@ -45,8 +45,12 @@ void* SlgAlloc(size_t bytes) {
 }
 
 void SlgFree(void* block) {
+  if (block != nullptr) SlgFreeTo(Battle().alloc, block);
+}
+
+void SlgFreeTo(SlgAllocSeam& seam, void* block) {
   if (block == nullptr) return;
-  --Battle().alloc.live;
+  --seam.live;
   std::free(block);
 }
 

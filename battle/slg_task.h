@@ -32,6 +32,7 @@
 #include <cstdint>
 
 struct GameTaskRec;
+struct SlgAllocSeam;
 struct SlgEffectTask;
 
 // An effect's per-frame function; it receives its own record.
@@ -59,6 +60,9 @@ struct SlgEffectTask {
 // out. SlgFree takes null.
 void* SlgAlloc(size_t bytes);
 void SlgFree(void* block);
+// SlgFree through a given context's seam, for a block given back where no battle is current (an
+// extension state block's destructor). Takes null.
+void SlgFreeTo(SlgAllocSeam& seam, void* block);
 
 // The owner of battle tasks: the mode manager's task ("CTamvikGeneral::GeneralManeger"), or
 // null when it does not run.

@@ -42,6 +42,13 @@ constexpr SlgUnitStats Row(int16_t life, int16_t max_life, uint16_t kiai, int16_
 
 int Cell(SlgCell cell) { return cell.row * kSlgGridColumns + cell.column; }
 
+// A word naming slot `slot` once slot n has been removed: none (65535) for n itself, one less
+// above it; kSlgNoUnit stays.
+uint16_t SlotAfterRemoval(uint16_t slot, uint32_t n) {
+  if (slot == kSlgNoUnit || slot < n) return slot;
+  return slot == n ? kSlgNoUnit : static_cast<uint16_t>(slot - 1);
+}
+
 }  // namespace
 
 // Columns: life, max life, kiai, max kiai, attack, defence, move (speed), extra attack, extra
@@ -184,10 +191,6 @@ uint8_t CreateUnit(const StageTable& stage, int n) {
   }
   const StageUnitEntry e = stage.unit(n);
   const StageClassEntry c = stage.class_entry(e.class_index);
-  if (c.kind >= kSlgUnitType.size()) {
-    DebugPrint("Slg::CreateUnit: entry %d has unit kind %d\n", n, c.kind);
-    return kSlgCreateRefused;
-  }
   const uint16_t slot = s.unit_count;
   SlgUnit& unit = s.units[slot];
   unit = SlgUnit{};
@@ -203,7 +206,8 @@ uint8_t CreateUnit(const StageTable& stage, int n) {
   unit.category = c.category;
   unit.step = 0;
   unit.lift = 0;
-  unit.stats = kSlgUnitType[c.kind];
+  // Event objects (kinds 80-143, the only usable kinds beyond the table) have no type row.
+  unit.stats = c.kind < kSlgUnitType.size() ? kSlgUnitType[c.kind] : SlgUnitStats{};
   unit.stats.trust_attack = unit.stats.trust_defence = unit.stats.trust_move = 0;
   CalcStatTotals(unit.stats);
   ++s.unit_count;
@@ -241,6 +245,13 @@ void RemoveUnit(uint32_t n) {
   // The record that moved into n (and every later one) is updated in this pass.
   if (static_cast<int32_t>(n) <= b.update_index) --b.update_index;
   if (s.acting_unit != kSlgNoUnit && n < s.acting_unit) --s.acting_unit;
+  // The other words naming slots follow their units: the previous actor and the event unit
+  // references name none once their unit is gone, and the occupancy grid keeps the moved units
+  // on their cells under their new slots.
+  for (uint16_t* ref : {&s.previous_acting, &b.event_unit_ref[0], &b.event_unit_ref[1]}) {
+    *ref = SlotAfterRemoval(*ref, n);
+  }
+  for (uint16_t& cell : b.unit_grid) cell = SlotAfterRemoval(cell, n);
 
   SlgOrder& order = b.order;
   int out = 0;

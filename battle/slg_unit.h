@@ -55,16 +55,18 @@ namespace Slg {
 
 // Creates a unit from entry n of the stage table in the next slot and returns the slot: the
 // position (shifted to 16.16), facing, character, side, entry and flags from the entry, the
-// kind and category from its class entry, the kind's type row with the trust bonus cleared and
-// the totals computed. Not placed on the grid. Refused (a trace, kSlgCreateRefused, nothing
-// created) with 64 units, or for an entry beyond the stage's entries or marked unusable.
+// kind and category from its class entry, the kind's type row (a zero row for the event-object
+// kinds 80-143) with the trust bonus cleared and the totals computed. Not placed on the grid.
+// Refused (a trace, kSlgCreateRefused, nothing created) with 64 units, or for an entry beyond the
+// stage's entries or marked unusable (SlgClassUsable, battle/slg_stage_table.h).
 uint8_t CreateUnit(const StageTable& stage, int n);
 // Releases the animations of anm2 and anm (the objects stay) and all 23 animation slots
 // (battle/slg_unit_sprite.cpp).
 void ReleaseUnitSprites(SlgUnit& unit);
 // Removes slot n: later records move down a slot (their slot bytes with them), and the update
-// index, the acting slot, the turn order and the order position follow. A slot not in use does
-// nothing.
+// index, the acting slot, the turn order and the order position follow; so do the previous
+// actor, the two event unit references and the occupancy grid: a word naming n names none
+// (65535), one naming a later slot names it one less. A slot not in use does nothing.
 void RemoveUnit(uint32_t n);
 // Clears the grid, removes every record whose step is 255 and enters the others again.
 void PurgeDeadUnits();

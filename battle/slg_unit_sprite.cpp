@@ -56,23 +56,16 @@ int32_t FramesBetween(uint32_t from, uint32_t to) {
   return static_cast<int32_t>(ms * 60 / 1000);
 }
 
-void SaveLegStart(SlgUnit& unit) {
-  int32_t frame = 0;
-  if (unit.anm != nullptr && unit.anm->handle != nullptr)
-    frame = Units().GetAnmFrameNo(unit.anm->handle);
-  unit.walk_state = {static_cast<int32_t>(Now()), unit.x, unit.y, unit.walk, frame < 0 ? 0 : frame};
-}
-
 void KeepDepth(SlgUnit& unit) { SetAnmPriByPos(unit.anm, {unit.x, unit.y}); }
 
 // Step 3 and 4 of the walk: on the destination, the lift from its cell, in the grid.
-int ArriveOnDest(SlgUnit& unit) {
-  const SlgRangePos dest = Battle().search.move_dest;
+int ArriveOnDest(SlgUnit& unit, SlgRangePos dest) {
   unit.x = int32_t{dest.x} * kPx;
   unit.y = int32_t{dest.y} * kPx;
   unit.cell_attr = Grid1At(unit.x, unit.y);
   unit.lift = Height(unit.cell_attr) * kSlgCellHeightPixels * kPx;
   SetUnitCellShade(unit);
+  KeepDepth(unit);
   SetUnitCell(unit);
   return 1;
 }
@@ -194,7 +187,7 @@ void ReleaseUnitAnmSlot(SlgUnit& unit, int slot) {
 
 void LoadUnitEventAnm(SlgUnit& unit) {
   SprAnm*& entry = unit.anims[kUnitAnmBaseBody];
-  if (entry == nullptr) entry = GetEventAnm(unit.character);
+  if (entry == nullptr) entry = GetEventAnm(unit.kind);
 }
 
 int CountHitUnits() {
@@ -383,15 +376,23 @@ int CheckFrontHeight(SlgUnit& unit) {
   return 1;
 }
 
-int WalkPath(SlgUnit& unit) {
+void SaveLegStart(SlgUnit& unit) {
+  int32_t frame = 0;
+  if (unit.anm != nullptr && unit.anm->handle != nullptr)
+    frame = Units().GetAnmFrameNo(unit.anm->handle);
+  unit.walk_state = {static_cast<int32_t>(Now()), unit.x, unit.y, unit.walk, frame < 0 ? 0 : frame};
+}
+
+void SetFastWalk(SlgUnit& unit, uint32_t fast) {
   BattleContext& b = Battle();
-  SlgSearchState& path = b.search;
-  if ((IsKeyTriggered(0) != 0 || IsKeyHeld(2) != 0) && b.fast_walk == 0) {
-    if (unit.anm != nullptr && unit.anm->handle != nullptr && Spx() != nullptr)
-      Spx()->SetSpeed(unit.anm->handle, kSlgFastWalkSpeed);
-    b.fast_walk_start = Now();
-    b.fast_walk = 1;
-  }
+  b.fast_walk = fast;
+  if (fast == 0) return;
+  if (unit.anm != nullptr && unit.anm->handle != nullptr && Spx() != nullptr)
+    Spx()->SetSpeed(unit.anm->handle, kSlgFastWalkSpeed);
+  b.fast_walk_start = Now();
+}
+
+int WalkRoute(SlgUnit& unit, const SlgWalkRoute& route, uint32_t fast) {
   const bool walking_state = unit.state == kUnitStateWalk || unit.state == kUnitStateHeightChange;
   switch (unit.step) {
     case 0:
@@ -402,7 +403,7 @@ int WalkPath(SlgUnit& unit) {
       }
       unit.cell_attr = Grid1At(unit.x, unit.y);
       CheckFrontHeight(unit);
-      b.fast_walk = 0;
+      SetFastWalk(unit, fast);
       if (unit.state != kUnitStateWalk && unit.state != kUnitStateHeightChange) return 0;
       SaveLegStart(unit);
       unit.step = 1;
@@ -415,9 +416,10 @@ int WalkPath(SlgUnit& unit) {
       if (unit.state == kUnitStateHeightChange) return 0;
       KeepDepth(unit);
       unit.cell_attr = Grid1At(unit.x, unit.y);
-      if (path.path_count > 0) {
-        path.path_count = static_cast<uint16_t>(path.path_count - 1);
-        const uint8_t code = path.path_dir[path.path_count % kSlgPathSize];
+      if (*route.legs > 0) {
+        *route.legs = static_cast<uint16_t>(*route.legs - 1);
+        Battle().search.path_count = *route.legs;
+        const uint8_t code = route.dirs[*route.legs % kSlgPathSize];
         const uint32_t d = (code + 2u) & 3u;
         if (d != unit.dir) SetUnitDir(unit, d);
         if (Height(unit.cell_attr) != Height(FrontCellAttr(unit)))
@@ -430,12 +432,19 @@ int WalkPath(SlgUnit& unit) {
       return 0;
     case 3:
       if (unit.state == kUnitStateHeightChange) return 0;
-      return ArriveOnDest(unit);
+      return ArriveOnDest(unit, route.dest);
     case 4:
-      return ArriveOnDest(unit);
+      return ArriveOnDest(unit, route.dest);
     default:
       return 0;
   }
+}
+
+int WalkPath(SlgUnit& unit) {
+  BattleContext& b = Battle();
+  if ((IsKeyTriggered(0) != 0 || IsKeyHeld(2) != 0) && b.fast_walk == 0) SetFastWalk(unit, 1);
+  SlgSearchState& path = b.search;
+  return WalkRoute(unit, {path.path_dir.data(), &path.path_count, path.move_dest}, 0);
 }
 
 int InViewArea(int32_t x, int32_t y) {

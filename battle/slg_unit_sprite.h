@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "battle/slg_battle_state.h"
+#include "battle/slg_search_state.h"
 #include "battle/slg_units.h"
 
 // Unit-animation slots (the UnitAnm.TAB slot names, kSlgAnmSlotNames).
@@ -39,6 +40,15 @@ constexpr uint8_t kSlgUntimedWalkKind = 25;
 // Animation speed of a fast walk (256 = normal).
 constexpr uint32_t kSlgFastWalkSpeed = 1024;
 
+// A walk's route: the direction codes from the destination back (each pointing back, the first
+// leg's code last; read modulo kSlgPathSize), the legs left after the current one (counted down
+// as the walk goes on and mirrored in SlgPathCount) and the destination (a snapped position).
+struct SlgWalkRoute {
+  const uint8_t* dirs;
+  uint16_t* legs;
+  SlgRangePos dest;
+};
+
 // Loads the slots of the unit's kind (Battle().memory_tier decides the attack pair).
 void LoadUnitAnms(SlgUnit& unit);
 // The body object from the pool by direction (standing patterns): 0 -> (3, 0), 1 -> (2, 0),
@@ -59,7 +69,8 @@ void PlayUnitAnm2(SlgUnit& unit, uint8_t mode);
 // Loads slot 0-22 unless loaded; releases it when loaded.
 void LoadUnitAnmSlot(SlgUnit& unit, int slot);
 void ReleaseUnitAnmSlot(SlgUnit& unit, int slot);
-// The unit's event animation (EventAnm.TAB by its character) into slot 0 unless loaded.
+// The unit's event animation (the EventAnm.TAB entry of its kind, 80-143) into slot 0 unless
+// loaded.
 void LoadUnitEventAnm(SlgUnit& unit);
 // Units 0 .. unit_count - 1 with flag bit 0.
 int CountHitUnits();
@@ -94,7 +105,21 @@ int UnitMoveStep(SlgUnit& unit, int32_t sx, int32_t sy);
 uint32_t FrontCellAttr(const SlgUnit& unit);
 // 1 and state 10 when the cell ahead has another height.
 int CheckFrontHeight(SlgUnit& unit);
-// The whole walk, one call a frame: 1 once the unit stands on SlgMoveDest.
+// Records the start of a leg in walk_state: now, the position, `walk` and the body
+// animation's frame.
+void SaveLegStart(SlgUnit& unit);
+// SlgFastWalk := fast; a non-zero one also starts the fast walk now (SlgFastWalkStart) and plays
+// the body at speed 1024.
+void SetFastWalk(SlgUnit& unit, uint32_t fast);
+// One frame of a walk along `route`, its step in unit.step: 0 leaves the unit's cell, sets
+// SlgFastWalk to `fast` and waits for state 1 or 10 (character 4 then goes straight to 3);
+// 1 runs the leg; 2 waits out state 10, then turns into the next leg (asking for state 10 before
+// a height change) or goes to 3; 3 waits out state 10 and stands the unit on the destination
+// (cell word, lift, shade, depth, occupancy grid); 4 as 3 without the wait. 1 on arrival, else 0.
+int WalkRoute(SlgUnit& unit, const SlgWalkRoute& route, uint32_t fast);
+// The battle's own walk along the move search's path (SlgPathDir, SlgPathCount, SlgMoveDest),
+// one call a frame: OK triggered or key 2 held walks fast from then on. 1 once the unit stands
+// on SlgMoveDest.
 int WalkPath(SlgUnit& unit);
 // 1 inside -447..447 x -287..351 (screen-relative pixels).
 int InViewArea(int32_t x, int32_t y);

@@ -492,8 +492,8 @@ void UnitHeightChange(SlgUnit& unit, SlgPair& pos) {
       SetAnmPattern(obj, kWalkPattern[unit.dir & 3]);
       ChangeUnitAnm(unit, obj->mode);
       const int32_t lift = floor();
-      // The jump steps this byte on to 2 when it lands. (Its rising speed is the jump's own.)
-      if (CtrlJumpEffect(unit, lift, 0, kSlgJumpGravity) != 0) {
+      // The jump steps this byte on to 2 when it lands.
+      if (CtrlJumpEffect(unit, lift, kSlgJumpSpeed, kSlgJumpGravity) != 0) {
         obj->state = 1;
       } else {
         unit.lift = lift;

@@ -37,6 +37,9 @@ constexpr uint8_t kUnitStateTeleportAppear = 21;
 
 // The gravity the height change hands the jump (16.16 pixels per frame per frame).
 constexpr int32_t kSlgJumpGravity = 16384;
+// Its rising speed (16.16 pixels per frame): 6 pixels a frame rise 69 pixels against that
+// gravity (in 24 frames), enough for the one level (48 pixels) a walk may climb.
+constexpr int32_t kSlgJumpSpeed = 0x60000;
 // The wait between the appearance and the departure of PlayerTeleportAppear (frames).
 constexpr uint16_t kSlgTeleportAppearWait = 60;
 

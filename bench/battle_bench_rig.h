@@ -6,6 +6,7 @@
 
 #include "battle/battle_context.h"
 #include "engine/app/context.h"
+#include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_scene.h"
@@ -21,5 +22,10 @@ struct BattleBenchRig {
     scene.engine().host.files.SetWorkingDirectory(tree.root());
     scene.engine().host.display.pitch_padding = 0;
     return scene.engine().ctx().ddraw.InitDirectDraw() == 1;
+  }
+  // The game tree's root as the working directory and its install directory as the game's.
+  void UseTree(testsupport::GameTree& game) {
+    scene.engine().host.files.SetWorkingDirectory(game.root());
+    scene.engine().ctx().file_io.SetInstallDir(game.install().c_str());
   }
 };

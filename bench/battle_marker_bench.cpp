@@ -38,8 +38,7 @@ void BM_RangeMarkers(benchmark::State& state) {
   }
   GameTree tree;
   EngineContext& ctx = rig.scene.engine().ctx();
-  rig.scene.engine().host.files.SetWorkingDirectory(tree.root());
-  ctx.file_io.SetInstallDir(tree.install().c_str());
+  rig.UseTree(tree);
   SystemSpriteSet().Lay(tree);
   LayMapFile(tree, 0, "p.spr", MapBankFile(GridBank(64, 64, 4, 4, 0)));
   MapTabWriter().File("Priority:", {"p.spr"}).Lay(tree, 0);

@@ -6,6 +6,12 @@
 // BM_SlgSearchTablePeak's sweep of every row of the attack table (aim and area from mid-map),
 // of the move floods up to move 16 and of attack floods up to range 255: the most pushes
 // (saturating at 65535) and the deepest work stack seen.
+//
+// The events' route search (battle_events/core/route_search.h), as a scripted walk starts it:
+// RouteSearch with the scripts' limit of 15 from mid-map and RouteTrace to the farthest cell it
+// reached, on the open map, a maze of walls with one gap each and a map of varied heights; and
+// FindFreeCellNear from the top-left cell on a map where only the far corner is free (every
+// cell queued). Counters: "allocs/call", "pushes" and "stack peak" of the flood, "route steps".
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +20,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_search.h"
+#include "battle_events/core/route_search.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 
@@ -21,6 +28,7 @@ namespace {
 
 using testsupport::BattleBoard;
 using testsupport::BoardUnit;
+using testsupport::CellWord;
 
 constexpr SlgRangePos kMid{1008, 1008};  // column 10, row 43
 
@@ -127,5 +135,82 @@ void BM_SlgSearchTablePeak(benchmark::State& state) {
   state.counters["deepest stack"] = peak;
 }
 BENCHMARK(BM_SlgSearchTablePeak)->Unit(benchmark::kMicrosecond);
+
+// ---- The events' route search ----
+
+enum class RouteMap { kOpen, kMaze, kHeights };
+
+void LayRouteMap(BattleBoard& board, RouteMap map) {
+  for (int row = 0; row < kSlgGridRows; ++row) {
+    for (int column = 0; column < kSlgGridColumns; ++column) {
+      uint32_t word = 0;
+      if (map == RouteMap::kMaze) {
+        // Walls down the map at every third column of the odd rows, each with one gap, the gaps
+        // alternately above and below mid-map.
+        if ((row & 1) != 0 && column % 3 == 0 && row != ((column / 3) % 2 == 0 ? 37 : 49))
+          word = CellWord(0, 0x400);
+      } else if (map == RouteMap::kHeights) {
+        word = CellWord((column * 7 + row * 3) % 5);
+      }
+      board.SetCell(column, row, word);
+      board.SetCell2(column, row, word);
+    }
+  }
+}
+
+void BM_RouteWalkStart(benchmark::State& state) {
+  const RouteMap map = static_cast<RouteMap>(state.range(0));
+  BattleBoard board;
+  LayRouteMap(board, map);
+  const SlgPoint start{kMid.x, kMid.y + 24};
+  // The target: the farthest cell the flood reaches (the first of them row by row).
+  RouteSearch(start, kRouteWalkLimit);
+  int farthest = 0;
+  int most = 0;
+  const auto& cost = Battle().search.range_cost;
+  for (int i = 0; i < kSlgGridCells; ++i) {
+    const int c = cost[static_cast<size_t>(i)];
+    if (c != kSlgCostUnreached && c > most) {
+      farthest = i;
+      most = c;
+    }
+  }
+  const SlgRangePos target =
+      testsupport::CellPos(farthest % kSlgGridColumns, farthest / kSlgGridColumns);
+  SlgUnit unit{};
+  RouteRecord route;
+  uint64_t allocations = 0;
+  int traced = 0;
+  for (auto _ : state) {
+    const uint64_t before = BenchAllocations();
+    RouteSearch(start, kRouteWalkLimit);
+    traced = RouteTrace(route, unit, target.x, target.y + 24);
+    allocations += BenchAllocations() - before;
+    benchmark::DoNotOptimize(route.count);
+  }
+  state.SetLabel(map == RouteMap::kOpen ? "open" : map == RouteMap::kMaze ? "maze" : "heights");
+  state.counters["allocs/call"] = static_cast<double>(allocations) / state.iterations();
+  state.counters["pushes"] = Battle().search.pushes;
+  state.counters["stack peak"] = Battle().search.stack_peak;
+  state.counters["route steps"] = traced != 0 ? route.count + 1 : 0;
+}
+BENCHMARK(BM_RouteWalkStart)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+void BM_FindFreeCellNearFullGrid(benchmark::State& state) {
+  BattleBoard board;
+  Battle().unit_grid.fill(0);
+  Battle().unit_grid[kSlgGridCells - 1] = kSlgNoUnit;
+  SlgPoint out;
+  FindFreeCellNear(out, 0, 0);  // the state block is made by the events' installer in a battle
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    const uint64_t before = BenchAllocations();
+    benchmark::DoNotOptimize(FindFreeCellNear(out, 0, 0));
+    allocations += BenchAllocations() - before;
+  }
+  state.counters["allocs/call"] = static_cast<double>(allocations) / state.iterations();
+  state.counters["found row"] = out.y / 24 + 1;
+}
+BENCHMARK(BM_FindFreeCellNearFullGrid)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

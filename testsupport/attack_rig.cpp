@@ -114,6 +114,7 @@ AttackRig::AttackRig(const AttackCase& row)
   sets.Apply(row.variant, row.type);
   if (row.fixtures) row.fixtures(sets);
   sets.Lay(tree, tables);
+  for (int kind : row.more_kinds) AttackFixtures(kind).Lay(tree, tables);
   if (row.road == AttackRoad::kBoard) {
     AttackFixtures(TargetKind(row.kind)).Lay(tree, tables);
     SystemSpriteSet().Lay(tree);
@@ -146,6 +147,7 @@ std::vector<std::pair<int, int>> AttackRig::LayoutCells(const AttackCase& row) {
   switch (row.layout) {
     case AttackLayout::kNone: n = 0; break;
     case AttackLayout::kThree: n = 3; break;
+    case AttackLayout::kFive: n = 5; break;
     default: n = 1; break;
   }
   std::vector<std::pair<int, int>> cells;

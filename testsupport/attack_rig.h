@@ -70,8 +70,8 @@ class BattleBoard;
 enum class AttackRoad : uint8_t { kBoard, kAction };
 // Where the targets stand, from the attacker's cell along its direction: none; one on the first
 // cell; three on the first three; one on the first with a wall (0x400) on the second; one on the
-// first, raised to height 2.
-enum class AttackLayout : uint8_t { kNone, kFront, kThree, kWallAhead, kRaised };
+// first, raised to height 2; five on the first five.
+enum class AttackLayout : uint8_t { kNone, kFront, kThree, kWallAhead, kRaised, kFive };
 // Who carries the hit signal (flag 0x4) at some frame of the attack.
 enum class HitSignal : uint8_t { kUnchecked, kEvery, kFirst, kNone };
 
@@ -120,6 +120,9 @@ struct AttackCase {
   std::vector<AttackCheckpoint> checkpoints = {};
   // Changes the attacker kind's sets before they are laid.
   std::function<void(AttackFixtures&)> fixtures = {};
+  // Further kinds whose default sets are laid too (the units a row adds in `before`; neither the
+  // attacker's kind nor its targets').
+  std::vector<int> more_kinds = {};
   // Runs on the built rig before the attack starts (doubles in the routine slots, a changed unit).
   std::function<void(AttackRig&)> before = {};
 };
@@ -170,6 +173,8 @@ class AttackRig {
   const std::set<int>& hit_units() const { return hit_units_; }
   const std::map<int, int16_t>& lives_at_start() const;
   BattleRig& rig() { return *rig_; }
+  // The board (kBoard; null on the action road): a row's `before` adds units with it.
+  BattleBoard* board() { return board_.get(); }
   AttackTrace& trace() { return *trace_; }
   // The battle's routine slots (put doubles here before Start).
   AttackDispatch& dispatch();

@@ -78,6 +78,7 @@ int BattleBoard::AddEntry(const BoardUnit& unit) {
   e.facing = unit.facing;
   e.flags = unit.flags;
   e.think_row = unit.variant;
+  e.placement_number = unit.number;
   e.present = 1;
   stage_.classes[static_cast<size_t>(n)] = {unit.kind, unit.category, 0, 0};
   ++stage_.header.num_unit;

@@ -18,7 +18,8 @@
 
 namespace testsupport {
 
-// A unit to create: its stage entry's fields and its class's kind and category.
+// A unit to create: its stage entry's fields and its class's kind and category. An event object
+// is a kind of 80-143 of category 3: {.kind = 80, .category = 3, .flags = 0x80}.
 struct BoardUnit {
   uint8_t side = 0;
   uint8_t character = 0;
@@ -29,6 +30,7 @@ struct BoardUnit {
   uint8_t facing = 0;
   uint16_t flags = 0xB180;  // shown, in the order, in the panels, on the grid, shown by flag
   uint8_t variant = 0;      // byte 10 of the entry (the think-change row, the variant byte)
+  uint8_t number = 0;       // byte 11: the placement number among the entries of its kind
 };
 
 // The snapped position of a cell, as the searches list it and the placement keeps it.

@@ -113,6 +113,10 @@ void BattleRig::InstallEventTable(const SlgEventEntry* table) {
   events_->InstallOn(battle_);
 }
 
+void BattleRig::InstallEventAnmTable(std::span<const SlgEventAnmHandler> anm_table) {
+  if (events_ != nullptr) events_->set_anm_table(anm_table);
+}
+
 const std::vector<EventNote>& BattleRig::event_notes() const {
   static const std::vector<EventNote> kNone;
   return events_ != nullptr ? events_->notes() : kNone;

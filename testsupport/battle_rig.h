@@ -24,14 +24,16 @@
 //   writer (testsupport/stage_writer.h) lays a battle map's files.
 // - Battle events: InstallEventTable puts the battle events on the rig's battle and an in-memory
 //   event table at each set-up (testsupport/event_tables.h), noting the rows started and finished
-//   with their driver frames (event_notes()); StubPhases puts a stub in turn control's slot of
-//   the frame (the phase entries), which ORs the bits given to RaiseTiming into the timing word.
+//   with their driver frames (event_notes()), and InstallEventAnmTable an event-animation table
+//   after it; StubPhases puts a stub in turn control's slot of the frame (the phase entries),
+//   which ORs the bits given to RaiseTiming into the timing word.
 //
 // Later battle issues extend this class: keep it narrow and every addition documented here.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,10 @@ class BattleRig {
   // each set-up (the initialisation's step 5: Slg::StartStage, a switch, a retry). A second call
   // replaces the table.
   void InstallEventTable(const SlgEventEntry* table);
+  // The event-animation table (entry i for kind 80 + i) that each set-up from now on installs
+  // after the event table, as a map's set-up does; empty: none. After InstallEventTable; it must
+  // outlive the rig.
+  void InstallEventAnmTable(std::span<const SlgEventAnmHandler> anm_table);
   // The rows started and finished since InstallEventTable, with the driver frame (frame()) each
   // happened in.
   const std::vector<EventNote>& event_notes() const;

@@ -43,6 +43,8 @@ void ScopedEventTable::InstallOn(BattleContext& battle) {
   battle.event_stand_ins.on_call = [](const char* call) {
     if (g_current != nullptr && std::strcmp(call, "Slg::SetupMapEvent") == 0) {
       StartEventCheck(g_current->table_);
+      // A map without event objects installs none (and calls nothing).
+      if (!g_current->anm_table_.empty()) SetEventAnmTable(g_current->anm_table_);
     }
   };
   battle.Extension<SlgEventCheckState>().observer = [](const SlgEventEntry& row,

@@ -18,10 +18,12 @@
 // a static, or through the row's argument block.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "battle/battle_extension.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/event_npc.h"
 
 class BattleContext;
 
@@ -83,6 +85,10 @@ class ScopedEventTable {
 
   // What the installer does, for a context made before this scope (the rig's own).
   void InstallOn(BattleContext& battle);
+  // The event-animation table each set-up from now on installs after the event table, as a map's
+  // set-up does (SetEventAnmTable); empty (the default): the set-up installs none and calls
+  // nothing, as a map without event objects. It must outlive its use.
+  void set_anm_table(std::span<const SlgEventAnmHandler> anm_table) { anm_table_ = anm_table; }
 
   const std::vector<EventNote>& notes() const { return notes_; }
 
@@ -90,6 +96,7 @@ class ScopedEventTable {
   static void Installer(BattleContext& battle);
 
   const SlgEventEntry* table_;
+  std::span<const SlgEventAnmHandler> anm_table_;
   const ProgramDriver* driver_;
   std::vector<EventNote> notes_;
   ScopedEventTable* previous_;

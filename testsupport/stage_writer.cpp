@@ -55,7 +55,7 @@ std::vector<uint8_t> StageTableBytes(const StageWriter& w) {
     out[at + 8] = e.facing;
     out[at + 9] = e.byte9;
     out[at + 10] = e.think_row;
-    out[at + 11] = e.byte11;
+    out[at + 11] = e.placement_number;
     PutU16(out, at + 12, e.flags);
     out[at + 14] = e.present;
     out[at + 15] = e.byte15;

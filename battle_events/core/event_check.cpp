@@ -83,6 +83,8 @@ void StartEventCheck(const SlgEventEntry* table) {
   e.task = SlgTaskCreate(SlgTaskOwner(), &EventCheckTask, kEventCheckTaskName);
   FixTaskListClear();
   EventNpcLoad();
+  // The map's set-up installs its event-animation table after this, or none.
+  SetEventAnmTable({});
 }
 
 void EventEnd() {
@@ -139,6 +141,7 @@ int CheckEvents() {
 int HasEventTable() { return EventCheckState().table != nullptr ? 1 : 0; }
 
 void EndEventCheck() {
+  SetEventAnmTable({});
   SlgEventCheckState& e = EventCheckState();
   if (e.table == nullptr && e.task == nullptr) return;
   EventNpcFree();

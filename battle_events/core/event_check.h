@@ -82,8 +82,9 @@ const SlgEventEntry* CurrentEvent();
 // Installs a map's table, in this order: the table stored; the 256 bytes of event flags cleared;
 // the command, busy and hold words := 0; the task "Slg::EventCheck" created under the mode
 // manager's task (SlgTaskOwner()) and kept (a check task still running from an earlier install is
-// ended first); the fixed-sprite list emptied; the event NPC animations loaded. Each map's
-// set-up calls it once.
+// ended first); the fixed-sprite list emptied; the event NPC animations loaded (and the event
+// steps' state cleared); no event-animation table current (the map's set-up installs its own
+// after this). Each map's set-up calls it once.
 void StartEventCheck(const SlgEventEntry* table);
 
 // Ends the running event: the task's phase := 4, so the handler is not called again and the next
@@ -116,8 +117,8 @@ namespace SlgEventCheck {
 int CheckEvents();
 // 1 while a table is installed.
 int HasEventTable();
-// Tears the events down at the battle's end, in this order: the event NPC animations freed,
-// every fixed sprite removed, the check task ended, the event background freed, the table
-// pointer := null. A second call finds nothing to do.
+// Tears the events down at the battle's end, in this order: no event-animation table current,
+// the event NPC animations freed, every fixed sprite removed, the check task ended, the event
+// background freed, the table pointer := null. A second call finds nothing more to do.
 void EndEventCheck();
 }  // namespace SlgEventCheck

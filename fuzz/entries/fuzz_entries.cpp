@@ -730,8 +730,9 @@ std::span<const Target> Targets() {
       {"slg_tables", SlgTablesEntry, SlgTablesSeeds},
       {"slg_map", SlgMapEntry, SlgMapSeeds},
       {"slg_think", ThinkEntry, ThinkSeeds},
-      // The battle events' condition language.
+      // The battle events' condition language and route search.
       {"condition", ConditionEntry, ConditionSeeds},
+      {"route_search", RouteEntry, RouteSeeds},
       // The debug menu's readers.
       {"def_names", DefNamesEntry, DefNamesSeeds},
       {"lip_sync", LipSyncDefEntry, LipSyncSeeds},

@@ -97,6 +97,8 @@ void SlgMapEntry(const uint8_t* data, size_t size);
 void ThinkEntry(const uint8_t* data, size_t size);
 // ---- The battle events' condition language (condition_entry.cpp) ----
 void ConditionEntry(const uint8_t* data, size_t size);
+// ---- The battle events' route search over any cell grid (route_entry.cpp) ----
+void RouteEntry(const uint8_t* data, size_t size);
 // ---- The debug menu's readers (debug_entries.cpp) ----
 // The DEF name lists and LipSync.DEF.
 void DefNamesEntry(const uint8_t* data, size_t size);

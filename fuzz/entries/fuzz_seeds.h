@@ -45,6 +45,8 @@ std::vector<Bytes> SlgMapSeeds();
 std::vector<Bytes> ThinkSeeds();
 // The battle events' condition language (condition_entry.cpp).
 std::vector<Bytes> ConditionSeeds();
+// The battle events' route search (route_entry.cpp).
+std::vector<Bytes> RouteSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();

@@ -75,7 +75,8 @@ void LayTables(testsupport::GameTree& tree) {
 // The initialisation machine as a battle's start runs it (tables, stage, the unit steps, the
 // main task) under a stand-in mode manager, then one task pass (the main task's frame) and the
 // teardown. Rules: the machine ends within its steps; at most 64 units, each of a kind in the
-// unit table and a category at most 4; sprite-buffer entries within the pool.
+// unit table and a category at most 4, or an event object (kind 80-143, category 3);
+// sprite-buffer entries within the pool.
 void InitialiseAndRunAFrame(testsupport::GameTree& tree, BattleContext& battle) {
   LayTables(tree);
   CGameTask& tasks = Ctx().game_task;
@@ -90,7 +91,7 @@ void InitialiseAndRunAFrame(testsupport::GameTree& tree, BattleContext& battle) 
   Check(s.unit_count <= kStageUnitEntries, kName, "more than 64 units");
   for (int i = 0; i < std::min<int>(s.unit_count, kStageUnitEntries); ++i) {
     const SlgUnit& u = s.units[static_cast<size_t>(i)];
-    Check(u.kind < kSlgUnitKinds && u.category < kSlgCategories, kName,
+    Check(SlgClassUsable(u.kind, u.category), kName,
           "a unit of a kind or category outside the tables");
   }
   tasks.ExecTask();
@@ -108,7 +109,7 @@ void InitialiseAndRunAFrame(testsupport::GameTree& tree, BattleContext& battle) 
 // Input: the stage table, face table, conversion table, map data, EnThk, EnCnd and EnTab. Rules:
 // the stage table is the file's first 1300 bytes (zero after) with NumUnit at most 64 and the map
 // width and height at most 32767; an entry is usable exactly when its class index, kind and
-// category lie inside their tables; the grids are the file's big-endian words at the offsets of
+// category lie inside their tables (kinds 80-143 of category 3 included); the grids are the file's big-endian words at the offsets of
 // bytes 80 and 88 when the file holds both, else zero; each think block is its file with exactly
 // the points of the doubled records doubled; internal faces lie in 0-254 and are 0 outside 0-519.
 void StageEntry(const uint8_t* data, size_t size) {
@@ -149,8 +150,7 @@ void StageEntry(const uint8_t* data, size_t size) {
   for (int i = 0; i < kStageUnitEntries; ++i) {
     const StageUnitEntry e = stage.unit(i);
     const StageClassEntry c = stage.class_entry(e.class_index);
-    const bool fits =
-        e.class_index < kStageClassEntries && c.kind < kSlgUnitKinds && c.category < kSlgCategories;
+    const bool fits = e.class_index < kStageClassEntries && SlgClassUsable(c.kind, c.category);
     Check(stage.usable(i) == fits, kName, "an entry's usable mark does not follow its class");
   }
 
@@ -218,6 +218,10 @@ std::vector<Bytes> StageSeeds() {
   odd.header.num_unit = 64;
   odd.units[5].class_index = 70;
   odd.classes[1].kind = 52;
+  // An event object made at the start.
+  odd.classes[2] = {80, 3, 0, 0};
+  odd.units[6].class_index = 2;
+  odd.units[6].present = 1;
   for (uint8_t type = 0; type < 8; ++type) {
     testsupport::ThinkRecord r;
     r.type = type;

@@ -569,12 +569,22 @@ TEST(EnemyForms, TheAttackWaitsForTheHerosCoverMoveAndHandsTheCoveredSlotToTurnC
   ASSERT_EQ(CmdRig::Step(), 12u) << "the hero is on his cover move";
   EXPECT_EQ(h.state, 14);
   EXPECT_EQ(r.A().state, 0) << "the attacker waits";
+  EXPECT_EQ(h.cover_hold(), 0) << "cleared as he sets off";
+  // Only the cover-hold byte lets the attacker go on: the other action bytes are not his arrival.
+  h.stats.action_bytes[1] = 1;
+  h.reaction_over() = 1;
   for (int f = 0; f < 5; ++f) EXPECT_EQ(r.Frame(attack), kSlgCmdRunning);
   EXPECT_EQ(CmdRig::Step(), 12u);
-  h.stats.action_bytes[1] = 1;  // the cover move has arrived
+  h.cover_hold() = 1;  // the cover move has arrived
   r.Frame(attack);
   EXPECT_EQ(CmdRig::Step(), 6u);
+  for (int f = 0; f < 400 && CmdRig::Step() != 7; ++f) r.Frame(attack);
+  ASSERT_EQ(CmdRig::Step(), 7u);
+  // (The attack's end marked the hits once more, which sent the hero on a second cover move.)
+  h.cover_hold() = 1;
   EXPECT_EQ(r.RunToEnd(attack, 400), kSlgCmdDone);
+  EXPECT_EQ(h.cover_hold(), 0) << "the end of the attack sends the hero back";
+  EXPECT_EQ(h.reaction_over(), 1) << "the hit marking's byte is left alone";
   EXPECT_NE(Battle().state.turn_flags & 0x10, 0);
   EXPECT_EQ(Battle().event_unit_ref[1], heroine);
   EXPECT_EQ(h.covered_slot(), 0);

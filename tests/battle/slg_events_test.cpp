@@ -144,10 +144,36 @@ TEST(SlgEventServices, FindUnitByGroupKindAndEventObjPlace) {
     EXPECT_EQ(u.cell_attr, c.word);
     EXPECT_EQ(u.lift, c.lift);
     EXPECT_EQ(body.shade, c.shade);
+    EXPECT_EQ(body.depth, -120);  // -(y / 2) of its position, first
     u.anm = nullptr;
     EventObjPlace(u);  // without a body object
     EXPECT_EQ(u.lift, c.lift);
   }
+
+  // The pieces: the cell word under the snapped position (a point inside the cell but off its
+  // centre reads the same cell), the lift and shade from the kept word only.
+  SlgUnit& u = Battle().state.units[placed];
+  board.SetCell(2, 10, testsupport::CellWord(4, 0, 2));
+  u.x = (192 + 30) * 65536;
+  u.y = (240 - 8) * 65536;
+  EXPECT_EQ(EventObjCellWord(u), testsupport::CellWord(4, 0, 2));
+  u.cell_attr = 7;
+  EXPECT_EQ(EventObjHeightLift(u), 7 * 48 * 65536);
+  EventObjSetHeightLift(u);
+  EXPECT_EQ(u.lift, 7 * 48 * 65536);
+  SlgAnmObj body{};
+  u.anm = &body;
+  EventObjShadeMode(u);
+  EXPECT_EQ(body.shade, 8192);
+  EventObjSetCellWord(u);
+  EventObjShadeMode(u);
+  EXPECT_EQ(body.shade, 16384);
+  EXPECT_EQ(u.lift, 7 * 48 * 65536);  // not read again by the shade
+  EventObjSetDepth(u);
+  EXPECT_EQ(body.depth, -116);
+  u.anm = nullptr;
+  EventObjShadeMode(u);
+  EventObjSetDepth(u);
 }
 
 }  // namespace

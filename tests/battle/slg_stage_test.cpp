@@ -34,7 +34,7 @@ void ExpectSameEntry(const StageUnitEntry& a, const StageUnitEntry& b, int i) {
   EXPECT_EQ(a.facing, b.facing);
   EXPECT_EQ(a.byte9, b.byte9);
   EXPECT_EQ(a.think_row, b.think_row);
-  EXPECT_EQ(a.byte11, b.byte11);
+  EXPECT_EQ(a.placement_number, b.placement_number);
   EXPECT_EQ(a.flags, b.flags);
   EXPECT_EQ(a.present, b.present);
   EXPECT_EQ(a.byte15, b.byte15);
@@ -69,7 +69,7 @@ TEST(StageSetup, RoundTripsHeaderEntriesClassesAndFaceTables) {
   e.x = -1234;
   e.byte9 = 0x99;
   e.think_row = 7;
-  e.byte11 = 0xBB;
+  e.placement_number = 0xBB;
   e.flags = 0x8421;
   e.byte15 = 0xF5;
   stage.header.scroll_x = -16;

@@ -368,7 +368,7 @@ TEST(SatanSummon, ThreeUnitsOnFreeCellsFadedInOneAfterTheOther) {
     EXPECT_EQ(u.anm->shade, 0);
     EXPECT_NE(u.flags & kUnitShown, 0u);
     EXPECT_LE(u.dir, 3);
-    EXPECT_EQ(u.byte8, 0);
+    EXPECT_EQ(u.deploy_state, 0);
     ASSERT_LT(static_cast<size_t>(n), fresh.size());
     EXPECT_EQ(fresh[static_cast<size_t>(n)].first, 0u) << "hidden until its fade";
     EXPECT_EQ(fresh[static_cast<size_t>(n)].second, kSummonFadeBlend);

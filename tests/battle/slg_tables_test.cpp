@@ -402,6 +402,36 @@ TEST(AttackBg, LoadsBySpecialAndCombinationTypeAndTilesThePicture) {
   EXPECT_EQ(LoadAttackBgSimple(unit, 0, SURFACE_BG), 0);
 }
 
+TEST(AttackBg, ATileWiderThanTheScreenIsTiledWholeAndAMissingPictureGivesTheLayerBack) {
+  BattleRig rig;
+  using namespace testsupport;
+  // A 1024 x 4 picture, red but for one green column at x 1000 (past the screen's width).
+  constexpr int kWidth = 1024;
+  std::vector<uint8_t> pixels(kWidth * 4, 1);
+  for (int y = 0; y < 4; ++y) pixels[static_cast<size_t>(y * kWidth + 1000)] = 2;
+  rig.driver().tree.Write("install/TaMvIk2/Wide.SpR",
+                          PictureFile({{0, 0, 0}, {31, 0, 0}, {0, 31, 0}},
+                                      {{kWidth, 4, kSprDepth8, 0, pixels}}));
+  SlgTableWriter tables;
+  tables.UnitAnm("KADRUN", "SPECIAL_BG", "wide.spr");
+  tables.Lay(rig.driver().tree);
+  LoadSlgTables();
+  SlgUnit unit{};
+  unit.stats.attack_type = 1;
+  ASSERT_EQ(LoadAttackBgTiled(unit, 0, SURFACE_BG, kWidth, 4, 2, 1), 1);
+  EXPECT_EQ(Ctx().ddraw.GetLayer(SURFACE_BG)->surface_width, 2 * kWidth);
+  for (int x : {1000, kWidth + 1000}) {
+    const uint32_t green = SurfacePixel(SURFACE_BG, x, 2);
+    EXPECT_EQ(green & 0xFF00FFu, 0u) << x;
+    EXPECT_GT(green >> 8 & 0xFFu, 0xF0u) << x;
+  }
+  EXPECT_EQ(SurfacePixel(SURFACE_BG, kWidth + 999, 2), 0x0000FFu);
+
+  EXPECT_EQ(LoadAttackBgTiled(unit, 1, SURFACE_BG, kWidth, 4, 2, 1), 0) << "no picture 1";
+  EXPECT_EQ(Ctx().ddraw.GetLayer(SURFACE_BG)->surface_width, kScreenWidth);
+  EXPECT_EQ(SurfacePixel(SURFACE_BG, 0, 0), 0u);
+}
+
 TEST(SlgTables, KeywordsAreWholeCaseSensitiveTokens) {
   EXPECT_EQ(SlgKeyword(kSlgUnitIdNames, "KADRUN"), 0);
   EXPECT_EQ(SlgKeyword(kSlgUnitIdNames, "JOKI_STAND"), 51);

@@ -152,6 +152,34 @@ TEST(SlgCreateUnit, RefusesTheSixtyFifthUnitAndEntriesTheStageCannotGive) {
   EXPECT_EQ(Slg::CreateUnit(*Battle().stage, 0), 0);
 }
 
+// Event objects (kinds 80-143) come only in category 3 and carry a zero type row: the table
+// has 52 rows. Every other kind above 51 stays unusable.
+TEST(SlgCreateUnit, MakesEventObjectsOfCategoryThreeWithAZeroTypeRow) {
+  struct Case {
+    uint8_t kind;
+    uint8_t category;
+    bool made;
+  };
+  for (const Case c : {Case{80, 3, true}, Case{100, 3, true}, Case{143, 3, true},
+                       Case{51, 3, true}, Case{79, 3, false}, Case{144, 3, false},
+                       Case{60, 3, false}, Case{80, 1, false}, Case{80, 0, false},
+                       Case{255, 3, false}}) {
+    SCOPED_TRACE(testing::Message() << "kind " << int{c.kind} << " category " << int{c.category});
+    BattleBoard board;
+    const uint8_t slot = board.AddUnit({.kind = c.kind, .category = c.category, .x = 96});
+    EXPECT_EQ(Battle().stage->usable(0), c.made);
+    ASSERT_EQ(slot != kSlgCreateRefused, c.made);
+    if (!c.made) continue;
+    const SlgUnit& u = Battle().state.units[slot];
+    EXPECT_EQ(u.kind, c.kind);
+    EXPECT_EQ(u.x, 96 * 65536);
+    const SlgUnitStats expected = c.kind < kSlgUnitType.size() ? kSlgUnitType[c.kind] : SlgUnitStats{};
+    SlgUnitStats totals = expected;
+    CalcStatTotals(totals);
+    EXPECT_EQ(std::memcmp(&u.stats, &totals, sizeof totals), 0);
+  }
+}
+
 TEST(SlgUnits, SetUnitStateAnyUnitInStateAndTotals) {
   BattleBoard board;
   EXPECT_EQ(AnyUnitInState(0), 0);  // no units
@@ -228,6 +256,47 @@ TEST(SlgRemoveUnit, KeepsSlotsDenseAndCorrectsUpdateIndexActingSlotAndOrder) {
   EXPECT_EQ(b.state.unit_count, 2);
   b.order.count = 0;
   EXPECT_EQ(Slg::OrderIndexOf(b.state.units[0]), -1);
+}
+
+// The words that name slots follow their units: the previous actor and the two event unit
+// references name none once theirs is gone and one less above it; the occupancy grid keeps the
+// moved units on their cells under their new slots.
+TEST(SlgRemoveUnit, ThePreviousActorTheEventReferencesAndTheGridFollowTheirUnits) {
+  BattleBoard board;
+  for (int i = 0; i < 5; ++i) {
+    board.AddUnit(testsupport::OnCell(2 + i, 10, {.character = static_cast<uint8_t>(i), .kind = 14}));
+  }
+  BattleContext& b = Battle();
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(GetUnitAtCell(2 + i, 10), i);
+  b.unit_grid[0] = 2;  // a stale entry naming the removed slot
+  struct Case {
+    uint16_t before;
+    uint16_t after;
+  };
+  const std::vector<Case> cases = {{0, 0}, {1, 1}, {2, kSlgNoUnit}, {3, 2}, {4, 3},
+                                   {kSlgNoUnit, kSlgNoUnit}, {70, 69}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before);
+    BattleBoard fresh;
+    for (int i = 0; i < 5; ++i) fresh.AddUnit({.character = static_cast<uint8_t>(i), .kind = 14});
+    Battle().state.previous_acting = c.before;
+    Battle().event_unit_ref = {c.before, static_cast<uint16_t>(c.before == 3 ? 4 : 1)};
+    Slg::RemoveUnit(2);
+    EXPECT_EQ(Battle().state.previous_acting, c.after);
+    EXPECT_EQ(Battle().event_unit_ref[0], c.after);
+    EXPECT_EQ(Battle().event_unit_ref[1], c.before == 3 ? 3 : 1);
+  }
+
+  // The grid (the first board's battle is current again).
+  Slg::RemoveUnit(2);
+  EXPECT_EQ(GetUnitAtCell(2, 10), 0);
+  EXPECT_EQ(GetUnitAtCell(3, 10), 1);
+  EXPECT_EQ(GetUnitAtCell(4, 10), kSlgNoUnit);
+  EXPECT_EQ(GetUnitAtCell(5, 10), 2);
+  EXPECT_EQ(GetUnitAtCell(6, 10), 3);
+  EXPECT_EQ(b.unit_grid[0], kSlgNoUnit);
+  EXPECT_EQ(b.state.units[2].character, 3);
+  EXPECT_EQ(b.state.units[3].character, 4);
 }
 
 TEST(SlgUnitCellGrid, SetClearGetAndPurge) {
