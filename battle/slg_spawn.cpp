@@ -61,7 +61,13 @@ SlgEffectTask* SlgTaskCreateAnmWork(SlgBody body, size_t bytes, const char* name
   }
   SlgWorkAnmObj(work) = obj;
   SlgEffectTask* task = Spawn(body, name, work);
-  if (task == nullptr) SlgFree(obj);
+  if (task == nullptr) {
+    SlgFree(obj);
+    return nullptr;
+  }
+  // The task owns the object too, so a task ended without its end form (the battle's teardown
+  // ends every task) frees it with the work area.
+  task->owned[kSlgAnmWorkObjSlot] = obj;
   return task;
 }
 
@@ -78,5 +84,6 @@ void SlgTaskEndPlain(SlgEffectTask* task) { SlgTaskEnd(task); }
 void SlgTaskEndAnmWork(SlgEffectTask* task) {
   if (SlgTaskIsAlive(task) == 0) return;
   if (task->owned[0] != nullptr) ReleaseObject(SlgWorkAnmObj(task->owned[0]));
+  task->owned[kSlgAnmWorkObjSlot] = nullptr;
   SlgTaskEnd(task);
 }

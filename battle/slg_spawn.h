@@ -15,7 +15,10 @@ SlgEffectTask* SlgTaskCreateWork(SlgBody body, size_t bytes, const char* name);
 SlgEffectTask* SlgTaskCreateAnm(SlgBody body, const char* name);
 // A task whose slot 0 is a zeroed work area of `bytes` (rounded up to 4, and at least one
 // pointer) whose first word points to a separately allocated zeroed SlgAnmObj; null when either
-// allocation fails or the task is not alive.
+// allocation fails or the task is not alive. The object is also kept in the last owned slot
+// (kSlgAnmWorkObjSlot), so a task ended by SlgTaskEnd (the battle's teardown) frees it; the
+// body must not set that slot, and frees the object only through SlgTaskEndAnmWork.
+constexpr int kSlgAnmWorkObjSlot = kSlgOwnedSlots - 1;
 SlgEffectTask* SlgTaskCreateAnmWork(SlgBody body, size_t bytes, const char* name);
 
 // The object of a SlgTaskCreateAnmWork task (the pointer in its work area's first word).

@@ -28,7 +28,7 @@
 #include "battle/slg_task.h"
 #include "battle_effects/boss_frame.h"
 #include "battle_effects/card_turn.h"
-#include "bench/bench_allocations.h"
+#include "bench/attack_bench_frame.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/frame_rate.h"
@@ -70,34 +70,6 @@ AttackRig MakeRig() {
                         }});
 }
 
-// One engine frame a 1/60 s step later, as the program's frame runs it (the rig's main task with
-// the units' updates, the effect tasks, the animations, the compose and the present), without
-// the test driver's input and sound recording.
-void Frame(AttackRig& r) {
-  static int n = 0;
-  r.rig().driver().host().clock.Advance(++n % 3 == 0 ? 16 : 17);
-  EngineContext& ctx = Ctx();
-  ctx.frame_rate.Update();
-  ctx.game_task.ExecTask();
-  ctx.anime.Exec(static_cast<uint32_t>(ctx.frame_rate.GetTime()));
-  ctx.ddraw.ShowWindow();
-}
-
-// Four frames to settle, then the timed frames (each after `change`, when given), with the
-// allocations they make counted.
-void TimeFrames(benchmark::State& state, AttackRig& r, const std::function<void()>& change = {}) {
-  for (int i = 0; i < 4; ++i) Frame(r);
-  uint64_t allocations = 0;
-  for (auto _ : state) {
-    const uint64_t before = BenchAllocations();
-    if (change) change();
-    Frame(r);
-    allocations += BenchAllocations() - before;
-  }
-  state.counters["allocs/frame"] =
-      static_cast<double>(allocations) / static_cast<double>(state.iterations());
-}
-
 void BM_DododiCard(benchmark::State& state) {
   AttackRig r = MakeRig();
   SprAnm* set = GetUnitAnm(kKind, kAnmSpecialEffect);
@@ -110,7 +82,7 @@ void BM_DododiCard(benchmark::State& state) {
   card->depth = -100;
   SlgPlayAnm(set, 11, card, SURFACE_ROOT);
   int32_t angle = 0;
-  TimeFrames(state, r, [&] {
+  TimeAttackFrames(state, r, [&] {
     // The front faces (the back is a polygon): 0-127 and 385-511.
     angle = (angle + 7) % 512;
     if (angle > 128 && angle < 384) angle = 384;
@@ -158,7 +130,7 @@ void BM_DododiScene(benchmark::State& state) {
   }
   BossPlay(objs[64], w.anms.effect, 2, {0, 0}, -41, 0, 0);
   SlgSprSetAlpha(objs[64], 0x10100);
-  TimeFrames(state, r);
+  TimeAttackFrames(state, r);
   SlgTaskStop(wave);
   r.rig().Step();
   BossFreeObjs({{objs.data(), 65}});
@@ -169,7 +141,7 @@ BENCHMARK(BM_DododiScene)->Unit(benchmark::kMicrosecond);
 
 void BM_DododiRigIdle(benchmark::State& state) {
   AttackRig r = MakeRig();
-  TimeFrames(state, r);
+  TimeAttackFrames(state, r);
 }
 BENCHMARK(BM_DododiRigIdle)->Unit(benchmark::kMicrosecond);
 

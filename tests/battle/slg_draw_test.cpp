@@ -396,6 +396,20 @@ TEST_F(SlgDrawTest, SpawnersRoundAndZeroTheirWork) {
   EXPECT_EQ(Battle().alloc.live, 0);
 }
 
+TEST_F(SlgDrawTest, AWorkAreaTasksObjectGoesWithATaskEndedPlainly) {
+  // The battle's teardown ends tasks with SlgTaskEnd: the object goes with the work area.
+  SlgEffectTask* w = SlgTaskCreateAnmWork(&Idle, 16, "AnmWork");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->owned[kSlgAnmWorkObjSlot], SlgWorkAnmObj(w->owned[0]));
+  SlgTaskEnd(w);
+  EXPECT_EQ(Battle().alloc.live, 0);
+  // The end form frees it once.
+  SlgEffectTask* e = SlgTaskCreateAnmWork(&Idle, 16, "AnmWork2");
+  ASSERT_NE(e, nullptr);
+  SlgTaskEndAnmWork(e);
+  EXPECT_EQ(Battle().alloc.live, 0);
+}
+
 TEST_F(SlgDrawTest, AFailedSpawnLeavesNothingAllocated) {
   struct Case {
     const char* what;

@@ -235,9 +235,6 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
     rows.push_back({.name = "hero_type" + std::to_string(type), .kind = 0, .type = type,
                     .dir = 2, .routine = routine});
   }
-  rows.push_back({.name = "kamui_special", .kind = 20, .type = 1, .dir = 3,
-                  .layout = AttackLayout::kThree, .routine = "Kamui::SpecialAttack",
-                  .sounds = special_music});
   rows.push_back({.name = "ashigaru_three", .kind = 14, .dir = 0, .layout = AttackLayout::kThree,
                   .routine = "EnemyNormalAttack", .pixels = platform::PixelLayout::kRgb555});
   rows.push_back({.name = "kouma_wall", .kind = 19, .layout = AttackLayout::kWallAhead,
