@@ -321,7 +321,8 @@ void UnitStateSeqA(SlgUnit& unit, SlgPair& pos) {
       while (row != nullptr && w.message < kSlgDefeatMessagesPerRow &&
              (*row)[static_cast<size_t>(w.message)].message < kSlgDefeatEnd) {
         const SlgDefeatMessage& m = (*row)[static_cast<size_t>(w.message)];
-        if (EventMessageNoWait(m.message, m.parameter) == 0) return;  // still showing
+        // The row's parameter is the face the message is shown with.
+        if (EventMessageNoWait(m.parameter, m.message) == 0) return;  // still showing
         DebugPrint("UnitStateSeqA: message %d %d\n", m.message, m.parameter);
         ++w.message;
       }

@@ -26,7 +26,7 @@ void EndEventCheck();
 // Nothing: no fixed event sprite exists.
 void FixTaskUpdateAll(uint32_t tone);
 // 1: the message has ended at once.
-int EventMessageNoWait(int message, int parameter);
+int EventMessageNoWait(int face, int message);
 // Nothing.
 void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen);
 // The unit effects without sprites (battle/slg_effect_calls.h has their protocol).
@@ -44,7 +44,7 @@ struct SlgEventEntries {
   void (*setup_map_event)(int map) = &SlgStandIn::SetupMapEvent;
   void (*end_event_check)() = &SlgStandIn::EndEventCheck;
   void (*fix_task_update_all)(uint32_t tone) = &SlgStandIn::FixTaskUpdateAll;
-  int (*event_message_no_wait)(int message, int parameter) = &SlgStandIn::EventMessageNoWait;
+  int (*event_message_no_wait)(int face, int message) = &SlgStandIn::EventMessageNoWait;
   void (*event_anm_update)(SlgUnit& unit, const SlgPair& screen) = &SlgStandIn::SlgEventAnmUpdate;
   int (*ctrl_stop_effect)(SlgUnit& unit) = &SlgStandIn::CtrlStopEffect;
   int (*ctrl_jump_effect)(SlgUnit& unit, int32_t floor, int32_t speed, int32_t gravity) =

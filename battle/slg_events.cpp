@@ -65,8 +65,8 @@ int GetEventUnitChara() {
   const uint16_t slot = b.event_unit_ref[0];
   return SlgSlotInUse(slot) ? b.state.units[slot].character : -1;
 }
-int EventMessageNoWait(int message, int parameter) {
-  return Battle().events.event_message_no_wait(message, parameter);
+int EventMessageNoWait(int face, int message) {
+  return Battle().events.event_message_no_wait(face, message);
 }
 void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen) {
   Battle().events.event_anm_update(unit, screen);
@@ -120,7 +120,7 @@ void EndEventCheck() {
 }
 
 void FixTaskUpdateAll(uint32_t /*tone*/) {}
-int EventMessageNoWait(int /*message*/, int /*parameter*/) { return 1; }
+int EventMessageNoWait(int /*face*/, int /*message*/) { return 1; }
 void SlgEventAnmUpdate(SlgUnit& /*unit*/, const SlgPair& /*screen*/) {}
 
 }  // namespace SlgStandIn

@@ -46,8 +46,9 @@ SlgUnit* FindUnitByGroupKind(int group, int character);
 // The character of the unit in the first event unit reference; -1 when it names no record in
 // use (65535, 64 or more, or at or beyond the unit count after a removal).
 int GetEventUnitChara();
-// Shows a self-closing battle message; 1 once it has ended (stand-in: at once).
-int EventMessageNoWait(int message, int parameter);
+// Shows battle message `message` with event face `face` for as long as its text takes to type,
+// without waiting for a key; 0 while it shows, 1 once it has closed (stand-in: 1 at once).
+int EventMessageNoWait(int face, int message);
 // The per-frame update of an event animation object (category 3; stand-in: nothing).
 void SlgEventAnmUpdate(SlgUnit& unit, const SlgPair& screen);
 

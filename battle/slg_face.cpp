@@ -103,24 +103,35 @@ void ShowUnitPanel(int unit) {
   b.face.panel_unit = static_cast<uint16_t>(unit);
 }
 
+void FaceMessageOpen(int face, int message) {
+  Battle().face.current = static_cast<uint16_t>(face);
+  OpenMessageWindow();
+  InitFace(face);
+  ShowMessage(-192, 96, 0, message);
+}
+
+int FaceMessageFrame() {
+  DrawFaceBlink(TamvikFunc::kFaceBox.left, TamvikFunc::kFaceBox.top, SURFACE_TEXT);
+  return MessageWait();
+}
+
+void FaceMessageClose() {
+  TamvikFunc::ReleaseBlinkAnm();
+  CloseMessageWindow();
+}
+
 int FaceMessage(int face, int message) {
-  BattleContext& b = Battle();
-  uint8_t& step = b.player.face_message_step;
+  uint8_t& step = Battle().player.face_message_step;
   switch (step) {
     case 0:
-      b.face.current = static_cast<uint16_t>(face);
-      OpenMessageWindow();
-      InitFace(face);
-      ShowMessage(-192, 96, 0, message);
+      FaceMessageOpen(face, message);
       step = 1;
       return 0;
     case 1:
-      DrawFaceBlink(TamvikFunc::kFaceBox.left, TamvikFunc::kFaceBox.top, SURFACE_TEXT);
-      if (MessageWait() != 0) step = 2;
+      if (FaceMessageFrame() != 0) step = 2;
       return 0;
     default:
-      TamvikFunc::ReleaseBlinkAnm();
-      CloseMessageWindow();
+      FaceMessageClose();
       step = 0;
       return 1;
   }

@@ -39,10 +39,16 @@ namespace Slg {
 // panel text ("%2d/%2d"), the unit remembered as the panel's. Nothing for a slot that is not a
 // unit.
 void ShowUnitPanel(int unit);
-// The face beside a battle message; 1 when finished. Step 0: the face set, the message window
-// opened, the face started, message `message` shown at (-192, 96). Step 1: the blinking face at
-// (32, 354) on surface 8 each frame until the message has been read. Step 2: the blink released,
-// the window closed, 1.
+// The pieces of a face message, which the events' message step (battle_events/
+// event_messages.h) shares with FaceMessage below. Open: the face set as the current event face
+// (Battle().face.current), the message window opened, the face started, message `message` shown
+// at (-192, 96). Frame: the blinking face at (32, 354) on surface 8, then one frame of the
+// message's wait; 1 once the message has been read. Close: the blink released, the window closed.
+void FaceMessageOpen(int face, int message);
+int FaceMessageFrame();
+void FaceMessageClose();
+// The face beside a battle message (the player phase's); 1 when finished. Step 0: the open, 0.
+// Step 1: the frame each call until the message has been read, 0. Step 2: the close, 1.
 int FaceMessage(int face, int message);
 
 }  // namespace Slg

@@ -21,7 +21,8 @@ struct SlgLowLifeRecord {
   uint32_t start;
 };
 
-// One defeat message: a message number (65535 or more ends the row) and its parameter.
+// One defeat message: a message number (65535 or more ends the row) and its parameter, the event
+// face it is shown with.
 struct SlgDefeatMessage {
   uint16_t message;
   uint16_t parameter;

@@ -47,7 +47,8 @@ struct SlgEffectTask {
   GameTaskRec* owner;  // the engine task it runs under (the mode manager's)
   uint32_t reserved1;
   char* name;  // the record's own copy of the task name (SlgAlloc)
-  uint32_t reserved2;
+  // A word the task's own effect reads and its children signal through (cleared at creation).
+  uint32_t signal;
   uint8_t phase;  // the effect's step number
   uint8_t index;  // 0, or the number given by SlgTaskCreateN
   uint32_t start;  // game clock (ms) at creation

@@ -7,6 +7,7 @@
 #include "battle/slg_draw.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_math.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_strip_wave.h"
@@ -108,6 +109,20 @@ const SlgUnit& BossAttackedUnit(const SlgUnit& acting) {
     return b.state.units[static_cast<size_t>(b.targets[0])];
   }
   return acting;
+}
+
+int BossListedTargets() {
+  const BattleContext& b = Battle();
+  int n = 0;
+  while (n < std::min<int>(b.target_count, kSlgMaxUnits) && b.targets[static_cast<size_t>(n)] >= 0)
+    ++n;
+  return n;
+}
+
+SlgPair BossRandomScreenPoint() {
+  const int32_t x = SlgRand() % 640 - 320;
+  const int32_t y = SlgRand() % 480 - 240;
+  return {x * 0x10000, y * 0x10000};
 }
 
 AnimeHandle BossPlay(SlgAnmObj* obj, SprAnm* set, uint32_t n, const SlgPair& at, int depth,

@@ -141,6 +141,11 @@ SlgPair BossUnitScreen(const SlgUnit& unit);
 // unit itself. (The byte is also the power byte of the attack's formula, so it is only trusted
 // when it names a target.)
 const SlgUnit& BossAttackedUnit(const SlgUnit& acting);
+// The targets of the damage list: its entries before the first -1, at most kSlgMaxUnits.
+int BossListedTargets();
+// A random screen point (x -320..319, y -240..239 pixels) as a drawing position: two SlgRand
+// draws, x first.
+SlgPair BossRandomScreenPoint();
 
 // Plays animation n of the set on the object at a drawing position and depth, with an attribute
 // word and a play mode (0 loops; kSlgAnmOnce; kSlgAnmStartStopped), on surface 4. The handle.

@@ -131,13 +131,6 @@ int32_t FlyAxis(int32_t start, int32_t velocity, int32_t frames, int32_t land) {
   return velocity >= 0 ? std::min(at, land) : std::max(at, land);
 }
 
-// A random screen point (pixels, x -320..319, y -240..239), as 16.16.
-SlgPair RandomScreenPoint() {
-  const int32_t x = SlgRand() % 640 - 320;
-  const int32_t y = SlgRand() % 480 - 240;
-  return {x * kPx, y * kPx};
-}
-
 // ---- Special attack ----
 
 struct Riser {
@@ -195,17 +188,9 @@ std::array<BossObjList, 8> SpecialLists(SpecialWork& w) {
            {w.targets.data(), w.target_count}}};
 }
 
-int ListedTargets() {
-  const BattleContext& b = Battle();
-  int n = 0;
-  while (n < std::min<int>(b.target_count, kSlgMaxUnits) && b.targets[static_cast<size_t>(n)] >= 0)
-    ++n;
-  return n;
-}
-
 int SetUp(SpecialWork& w) {
   if (!BossTakeAnms(w, BossAttack::kSpecial)) return kTimelineStop;
-  w.target_count = ListedTargets();
+  w.target_count = BossListedTargets();
   if (!BossAllocObjs(w, SpecialLists(w))) return kTimelineStop;
   // Background 0 is cut into its sprite before background 1 takes the surface for the strips.
   BossCutPicture(*w.unit, 0, SURFACE_SCRATCH, true, w.background);
@@ -281,7 +266,7 @@ int SceneRuns(SpecialWork& w) {
 void Sparkles(SpecialWork& w) {
   const int i = SpawnDue(w.sparkle_spawn, kSparkles, 1, 4);
   if (i < 0) return;
-  const SlgPair at = RandomScreenPoint();
+  const SlgPair at = BossRandomScreenPoint();
   const uint16_t attr = (SlgRand() & 1) != 0 ? 16 : 0;
   const uint32_t anm = kSparkleAnm + static_cast<uint32_t>(SlgRand() & 1);
   BossPlay(w.sparkles[static_cast<size_t>(i)], w.anms.effect, anm, at, UnitDepth(w) + kSceneDepth,
@@ -293,7 +278,7 @@ void Risers(SpecialWork& w) {
   if (spawned >= 0) {
     Riser& r = w.riser[static_cast<size_t>(spawned)];
     SlgAnmObj* obj = w.risers[static_cast<size_t>(spawned)];
-    r = {RandomScreenPoint(), kPx / 32, TimelineNow(), false, false};
+    r = {BossRandomScreenPoint(), kPx / 32, TimelineNow(), false, false};
     BossPlay(obj, w.anms.effect, kRiserAnm, r.spawn, UnitDepth(w) + kSceneDepth, 0, 0);
     SlgSprSetZoom(obj->handle, {r.zoom, r.zoom});
   }

@@ -46,3 +46,45 @@ struct KinematicPos {
 // The motion at `frames` frames from its start (frames below 0 count as 0). The products are
 // taken in 64 bits and held to the 32-bit range.
 KinematicPos KinematicAt(const Kinematic& motion, int32_t frames);
+
+// ---- The replay form ----
+//
+// A motion whose step depends on where it stands (a heading taken afresh each step, a speed that
+// changes, a hook that moves other things along): each frame the state is rebuilt from its start
+// values and the step applied once per elapsed frame, so a slow machine that skips frames passes
+// through the same states. The step (State&, int32_t i) is told the step's number (0 first) and
+// answers false to stop the motion there: no later step runs, in this frame or any later one.
+//
+//   struct Line { SlgPair pos; int32_t heading; };
+//   const KinematicReplayed<Line> r = KinematicReplay(Line{start}, frames, [](Line& l, int32_t) {
+//     ...one frame of flight...;  return !Inside(l.pos);
+//   });
+//   // r.state, r.steps (steps applied), r.stopped
+//
+// At most `limit` steps are applied (a clock that jumps far ahead does not make one frame run for
+// ever); frames below 0 count as 0.
+
+template <typename State>
+struct KinematicReplayed {
+  State state;
+  int32_t steps;
+  bool stopped;
+};
+
+constexpr int32_t kKinematicReplayLimit = 1 << 16;
+
+template <typename State, typename Step>
+KinematicReplayed<State> KinematicReplay(const State& start, int32_t frames, Step&& step,
+                                         int32_t limit = kKinematicReplayLimit) {
+  KinematicReplayed<State> r{start, 0, false};
+  const int32_t n = frames < 0 ? 0 : frames < limit ? frames : limit;
+  while (r.steps < n) {
+    const bool go_on = step(r.state, r.steps);
+    ++r.steps;
+    if (!go_on) {
+      r.stopped = true;
+      break;
+    }
+  }
+  return r;
+}

@@ -4,6 +4,7 @@
 #include "battle/slg_event_entries.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/route_search.h"
+#include "battle_events/event_messages.h"
 #include "battle_events/event_npc.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/runtime/shared_effects.h"
@@ -28,5 +29,7 @@ void InstallBattleEvents(BattleContext& battle) {
                     &SlgEventCheck::EndEventCheck, "end_event_check");
   InstallEventEntry(battle.events, &SlgEventEntries::event_anm_update, &EventAnmUpdate,
                     "event_anm_update");
+  InstallEventEntry(battle.events, &SlgEventEntries::event_message_no_wait,
+                    &SlgEventMessages::MessageNoWait, "event_message_no_wait");
   InstallSharedEffects(battle);
 }

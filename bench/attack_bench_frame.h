@@ -1,7 +1,8 @@
 // One engine frame of an attack on the headless attack rig, as the benchmarks of the attack
 // families time it: a 1/60 s step later (16 or 17 ms), the rig's main task with the units'
 // updates, the effect tasks, the animations, the compose and the present, without the test
-// driver's input and sound recording.
+// driver's input and sound recording. Also the rig's own units hidden, so that only the attack's
+// sprites are drawn.
 
 #pragma once
 
@@ -10,6 +11,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "battle/battle_context.h"
+#include "battle/slg_attack.h"
+#include "battle/slg_unit_sprite.h"
 #include "bench/bench_allocations.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -18,6 +22,16 @@
 #include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/attack_rig.h"
 #include "testsupport/program_driver.h"
+
+// The board's units hidden (an attack rig row's `before`).
+inline void HideAttackRigUnits(testsupport::AttackRig& r) {
+  BattleContext& b = r.rig().battle();
+  for (int i = 0; i < b.state.unit_count; ++i) {
+    SlgUnit& u = b.state.units[static_cast<size_t>(i)];
+    Slg::HideUnit(u);
+    u.flags &= ~kUnitShown;
+  }
+}
 
 inline void AttackBenchFrame(testsupport::AttackRig& r) {
   static int n = 0;

@@ -59,15 +59,7 @@ AttackRig MakeRig() {
                           f.Slot(kAnmSpecialEffect, effect);
                           f.Pictures(kAnmSpecialBg, {{320, 200}, {640, 448}});
                         },
-                    .before =
-                        [](AttackRig& r) {
-                          BattleContext& b = r.rig().battle();
-                          for (int i = 0; i < b.state.unit_count; ++i) {
-                            SlgUnit& u = b.state.units[static_cast<size_t>(i)];
-                            Slg::HideUnit(u);
-                            u.flags &= ~kUnitShown;
-                          }
-                        }});
+                    .before = &HideAttackRigUnits});
 }
 
 void BM_DododiCard(benchmark::State& state) {

@@ -154,6 +154,7 @@ void AttackTrace::BeforeUnitUpdate(const SlgUnit& unit) {
 }
 
 void AttackTrace::Compose() {
+  if (compose_probe_) compose_probe_();
   entries_ = CDdrawSpr::kEntryCount - Ctx().ddraw_spr.FreeEntryCount();
   polygons_ = PolygonEntries();
   peak_entries_ = std::max(peak_entries_, entries_);

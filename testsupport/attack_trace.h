@@ -27,9 +27,11 @@
 // before the compose); its end puts both back.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/slg_test_hooks.h"
@@ -81,6 +83,9 @@ class AttackTrace {
   int bgm_volume() const { return bgm_volume_; }
   int peak_entries() const { return peak_entries_; }
   int peak_polygons() const { return peak_polygons_; }
+  // Called just before each compose, while the frame's one-frame entries are still in the
+  // buffers (a test reads them there); empty: nothing.
+  void SetComposeProbe(std::function<void()> probe) { compose_probe_ = std::move(probe); }
   // The counts the last compose saw.
   int entries() const { return entries_; }
   int polygons() const { return polygons_; }
@@ -115,6 +120,7 @@ class AttackTrace {
   int polygons_ = 0;
   int peak_entries_ = 0;
   int peak_polygons_ = 0;
+  std::function<void()> compose_probe_;
 };
 
 // Whether `want` is a sub-sequence of `got` (in order, gaps allowed); when not, `why` names the

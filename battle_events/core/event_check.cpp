@@ -104,10 +104,13 @@ void StartGameWin() {
 void RequestGameOver() { Battle().lost = 1; }
 
 void ShowEventValue(const int16_t* value) {
-  if (value == nullptr) return;
-  char text[8];
-  std::snprintf(text, sizeof text, "%d", static_cast<int>(*value));
-  DrawDigitString(text, kSysMojiBDigit, kValueX, kValueY);
+  if (value != nullptr) DrawEventDebugNumber(kValueX, kValueY, *value);
+}
+
+void DrawEventDebugNumber(int x, int y, int32_t n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", static_cast<int>(n));
+  DrawDigitString(text, kSysMojiBDigit, x, y);
 }
 
 namespace SlgEventCheck {

@@ -105,6 +105,8 @@ void RequestGameOver();
 // Debug aid: the value drawn as "%d" with the battle digit sprites (system sprite slot 7,
 // "MojiBDigit:") at screen position (64, 192). Nothing for null.
 void ShowEventValue(const int16_t* value);
+// The same for n at screen position (x, y) (the message steps' message number).
+void DrawEventDebugNumber(int x, int y, int32_t n);
 
 // The bodies of the core's event entries (battle/slg_event_entries.h) that InstallBattleEvents
 // puts in place of the stand-ins.

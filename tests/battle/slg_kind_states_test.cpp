@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -17,6 +18,7 @@
 #include "battle/slg_boss_exit.h"
 #include "battle/slg_damage.h"
 #include "battle/slg_death.h"
+#include "battle/slg_event_entries.h"
 #include "battle/slg_events.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_search.h"
@@ -688,8 +690,18 @@ TEST(BossExit, NoWorkBlockEndsTheSequenceAtOnce) {
   }
 }
 
+// The messages the events were asked to show, as (face, message); each is still showing on its
+// first call.
+std::vector<std::pair<int, int>> g_no_wait_calls;
+int RecordNoWait(int face, int message) {
+  const bool again = !g_no_wait_calls.empty() && g_no_wait_calls.back() == std::pair{face, message};
+  g_no_wait_calls.emplace_back(face, message);
+  return again ? 1 : 0;
+}
+
 // Soukaku through UnitStateSeqA with a small DEAD_EFFECT set: the sparkle sound, the defeat
-// messages of the map's row in order, four more sounds, the white fades, the end.
+// messages of the map's row in order (each with its row's parameter as the face, until the
+// events report it closed), four more sounds, the white fades, the end.
 TEST(BossExit, SeqASoundsMessagesFadesAndEnd) {
   struct Case {
     uint32_t map;
@@ -702,6 +714,9 @@ TEST(BossExit, SeqASoundsMessagesFadesAndEnd) {
     SlgDefeatRow& row = Battle().kind_states.defeat_messages[3];
     row[0] = {100, 1};
     row[1] = {101, 2};
+    g_no_wait_calls.clear();
+    InstallEventEntry(Battle().events, &SlgEventEntries::event_message_no_wait, &RecordNoWait,
+                      "event_message_no_wait");
     const int64_t live = Battle().alloc.live;
     const uint8_t slot = f.Enemy(3, 10, 23);
     f.U(slot).flags |= kUnitStateStart;
@@ -719,6 +734,12 @@ TEST(BossExit, SeqASoundsMessagesFadesAndEnd) {
     for (const std::string& m : c.messages) expected.push_back(m);
     for (int i = 0; i < 4; ++i) expected.push_back("SeNo 134");
     EXPECT_EQ(Picked(trace, {"SeNo 134", "message 100 1", "message 101 2"}), expected);
+    if (!c.messages.empty()) {
+      EXPECT_EQ(g_no_wait_calls,
+                (std::vector<std::pair<int, int>>{{1, 100}, {1, 100}, {2, 101}, {2, 101}}));
+    } else {
+      EXPECT_TRUE(g_no_wait_calls.empty());
+    }
     EXPECT_EQ(CheckEventFlag(kSlgFlagBossGone), 1);
     EXPECT_EQ(Battle().kind_states.exit_a, nullptr);
     EXPECT_EQ(Battle().alloc.live, live);

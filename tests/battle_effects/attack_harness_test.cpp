@@ -260,8 +260,14 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
        {std::pair{0, "KadrunNormal"}, {1, "Tamvik::NormalAttack"}, {14, "EnemyNormalAttack"},
         {29, "Dododi::NormalAttack"}, {33, "Satan::NormalAttack"}, {36, "Satan::Critical2Attack"},
         {37, "Satan::CriticalAttack"}}) {
+    // Satan's attacks leave the camera where they took it, the critical-2 attack's clouds plane
+    // 1's offset too.
+    const uint32_t leaves = kind == 36   ? testsupport::kLeavesCamera | testsupport::kLeavesPlaneOffset
+                            : kind >= 33 ? testsupport::kLeavesCamera
+                                         : 0u;
     rows.push_back({.name = "action_kind" + std::to_string(kind), .kind = kind,
-                    .road = AttackRoad::kAction, .routine = routine, .hits = HitSignal::kNone});
+                    .road = AttackRoad::kAction, .routine = routine, .hits = HitSignal::kNone,
+                    .leaves = leaves});
   }
   rows.push_back({.name = "action_special", .kind = 12, .type = 1, .road = AttackRoad::kAction,
                   .routine = "Gtezav::SpecialAttack"});

@@ -1,10 +1,22 @@
 #pragma once
-// Helpers of the attack-effect tests: the hero's sets, and the frames between two game-clock
-// times as the battle counts them.
+// Helpers of the attack-effect tests: the hero's sets, the frames between two game-clock times as
+// the battle counts them, and what the engine shows of an attack (its live animations by the set
+// they play from, the polygon entries of surface 4).
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "battle/slg_tables.h"
+#include "engine/anime/anime.h"
+#include "engine/app/context.h"
+#include "engine/gfx/sprite/sprite.h"
+#include "scene/scene_context.h"
+#include "scene/sprite/spx_anime.h"
+#include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_fixtures.h"
 
 // The hero's sets for his attack tests (kind 0, and kind 7 for the cover move): SPECIAL_BODY
@@ -20,4 +32,99 @@ inline void HeroSets(testsupport::AttackFixtures& f) {
 // (to - from) x 60 / 1000, toward zero: the frames the battle counts from `from` at `to` (ms).
 inline int32_t FramesBetween(uint32_t from, uint32_t to) {
   return static_cast<int32_t>(int64_t{static_cast<int32_t>(to - from)} * 60 / 1000);
+}
+
+// The slot of a kind's sets a set was loaded from (its file's name, which the loader
+// upper-cases); -1 for none of them.
+inline int SlotOfSet(int kind, const SprAnm* set) {
+  if (set == nullptr) return -1;
+  const testsupport::AttackFixtures f(kind);
+  for (int slot = 0; slot < kSlgAnmSlots; ++slot) {
+    std::string name = f.FileName(slot);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (set->name.size() > name.size() &&
+        set->name.compare(set->name.size() - name.size(), name.size(), name) == 0 &&
+        set->name[set->name.size() - name.size() - 1] == '\\') {
+      return slot;
+    }
+  }
+  return -1;
+}
+
+// A live sprite-file animation.
+struct EffectAnim {
+  AnimeHandle handle;
+  int slot = -1;  // the slot its set was loaded from
+  uint32_t anm = 0;
+  int x = 0, y = 0;  // screen pixels
+  int priority = 0;
+  int32_t zoom = 0;  // x; and y
+  int32_t zoom_y = 0;
+  int32_t rotation = 0;  // radians x 256
+  uint32_t reverse = 0;
+  uint32_t loop = 0;
+  int32_t frame = 0;
+  bool drawn = false;
+  bool ended = false;
+  BlendWord alpha = 0;
+};
+
+// The live animations playing from the kind's set of `slot`.
+inline std::vector<EffectAnim> EffectAnims(int kind, int slot) {
+  std::vector<EffectAnim> out;
+  SpxAnimeKind* spx = Scene().tamvik_spr.spx();
+  for (AnimeHandle h : Ctx().anime.Records(kAnimeSpx)) {
+    const SpxAnimeBlock* b = spx->Block(h);
+    if (b == nullptr || SlotOfSet(kind, b->anm) != slot) continue;
+    out.push_back({h, slot, b->animation, b->x, b->y, b->priority, b->zoom_x, b->zoom_y,
+                   b->rotation, b->reverse, b->loop, b->frame, b->drawn != nullptr,
+                   b->end_reached != 0, spx->GetSpxAlpha(h)});
+  }
+  return out;
+}
+
+// Those of `anims` playing animation `anm`.
+inline std::vector<EffectAnim> OfAnm(const std::vector<EffectAnim>& anims, uint32_t anm) {
+  std::vector<EffectAnim> out;
+  for (const EffectAnim& a : anims) {
+    if (a.anm == anm) out.push_back(a);
+  }
+  return out;
+}
+
+// A polygon entry of surface 4.
+struct EffectPoly {
+  int priority = 0;
+  int x = 0, y = 0;
+  std::array<PolygonPoint, 4> c{};
+  BlendWord alpha = 0;
+  int32_t angle2 = 0;
+  int32_t zoom = 0;
+  uint32_t colour = 0;  // a pixel of the screen's layout
+};
+
+// The polygon entries of surface 4 as they stand (a one-frame entry only until the compose).
+inline std::vector<EffectPoly> EffectPolys() {
+  std::vector<EffectPoly> out;
+  const SprBuffer* buffer = Ctx().ddraw_spr.FindBuffer(SURFACE_ROOT, nullptr);
+  if (buffer == nullptr) return out;
+  for (int p = 0; p < SprBuffer::kPriorityCount; ++p) {
+    const SprLink* tail = &buffer->tail[static_cast<size_t>(p)];
+    for (const SprLink* l = buffer->head[static_cast<size_t>(p)].next; l != nullptr && l != tail;
+         l = l->next) {
+      const auto* e = static_cast<const SprBufferEntry*>(l);
+      if (e->type != kSprEntryPolygon) continue;
+      const PolygonBlock& pb = e->polygon;
+      out.push_back({e->priority,
+                     pb.x,
+                     pb.y,
+                     {pb.corner[0], pb.corner[1], pb.corner[2], pb.corner[3]},
+                     e->alpha,
+                     pb.angle2,
+                     pb.zoom_x,
+                     pb.color});
+    }
+  }
+  return out;
 }

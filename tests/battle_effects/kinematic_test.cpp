@@ -1,11 +1,12 @@
 // The kinematic kit: a straight motion read from its start at a frame count, its clamps and its
-// three end rules.
+// three end rules; and its replay form.
 
 #include "battle_effects/kinematic.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -92,6 +93,54 @@ TEST(Kinematic, ProductsBeyondTheRangeAreHeldAtItsEnds) {
   EXPECT_EQ(p.pos.x, INT32_MAX);
   EXPECT_EQ(p.pos.y, INT32_MIN);
   EXPECT_FALSE(p.ended);
+}
+
+}  // namespace
+
+namespace {
+
+// The replay form: a speed that grows each step, stopped by its step at a wall.
+struct Fall {
+  int32_t y = 0;
+  int32_t speed = 1;
+};
+
+TEST(KinematicReplay, StepsOncePerFrameFromTheStartAndStopsWhereTheStepSays) {
+  const auto step = [](Fall& f, int32_t) {
+    f.y += f.speed++;
+    return f.y < 40;  // the wall: 1 + 2 + ... + 9 = 45
+  };
+  struct Case {
+    int32_t frames;
+    int32_t y;
+    int32_t steps;
+    bool stopped;
+  } cases[] = {{-3, 0, 0, false}, {0, 0, 0, false}, {1, 1, 1, false},  {4, 10, 4, false},
+               {8, 36, 8, false}, {9, 45, 9, true}, {500, 45, 9, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frames);
+    const KinematicReplayed<Fall> r = KinematicReplay(Fall{}, c.frames, step);
+    EXPECT_EQ(r.state.y, c.y);
+    EXPECT_EQ(r.steps, c.steps);
+    EXPECT_EQ(r.stopped, c.stopped);
+  }
+  // The step is told its number; a clock far ahead runs no more than the limit.
+  std::vector<int32_t> told;
+  KinematicReplay(Fall{}, 3, [&told](Fall&, int32_t i) {
+    told.push_back(i);
+    return true;
+  });
+  EXPECT_EQ(told, (std::vector<int32_t>{0, 1, 2}));
+  const auto r = KinematicReplay(
+      Fall{}, INT32_MAX,
+      [](Fall& f, int32_t) {
+        ++f.y;
+        return true;
+      },
+      100);
+  EXPECT_EQ(r.steps, 100);
+  EXPECT_EQ(r.state.y, 100);
+  EXPECT_FALSE(r.stopped);
 }
 
 }  // namespace
