@@ -732,12 +732,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
     {NW::Counter(&CellsDone, 1), &FinishNormal},                                     // 5
 };
 
-// The family's battle block: one record per routine.
-struct AmaterasWork {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using AmaterasWork = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 

@@ -39,6 +39,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "battle/battle_extension.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_units.h"
@@ -72,6 +73,15 @@ template <class W>
 struct BossRecord {
   W work;
   StepClock clock;
+};
+
+// A boss family's battle block: one record for each of its two routines. Each family's work types
+// are its own, so each family gets a block of its own from the battle's extension state.
+template <class Special, class Normal>
+struct BossFamilyWork {
+  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
+  BossRecord<Special> special;
+  BossRecord<Normal> normal;
 };
 
 // The step byte of a boss routine: the unit's own body object's state byte; null without one.

@@ -277,9 +277,6 @@ int CardIn(SpecialWork& w) {
   return kTimelineNextRow;
 }
 
-int TurnCard(SpecialWork& w) { return CardTurnStep(w.card_turn); }
-void KeepTurning(SpecialWork& w) { CardTurnStep(w.card_turn); }
-
 int WhiteOut32(SpecialWork& /*w*/) {
   SlgWhiteOut(32);
   return kTimelineNextRow;
@@ -298,8 +295,6 @@ int StartPictureFade(SpecialWork& w) {
   PictureFadeStart(w.picture_fade, w.anms.effect, kPictureAnm);
   return kTimelineNextRow;
 }
-
-int FadePicture(SpecialWork& w) { return PictureFadeStep(w.picture_fade); }
 
 // The picture is gone; the boss waits stopped at the centre.
 int PictureGone(SpecialWork& w) {
@@ -593,10 +588,10 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::AtOnce(), &SetUp},                                                       // 0
     {SW::AtOnce(), &EnterScene},                                                  // 1
     {SW::FadeEnd(), &CardIn},                                                     // 2
-    {SW::SubDone(&TurnCard), &WhiteOut32},                                        // 3
-    {SW::FadeEnd(), &PictureIn, kTimelineNextRow, 0, &KeepTurning},               // 4
+    {SW::SubDone(&CardTurnRow<SpecialWork>), &WhiteOut32},                        // 3
+    {SW::FadeEnd(), &PictureIn, kTimelineNextRow, 0, &CardTurnEach<SpecialWork>}, // 4
     {SW::FadeEnd(), &StartPictureFade},                                           // 5
-    {SW::SubDone(&FadePicture), &PictureGone},                                    // 6
+    {SW::SubDone(&PictureFadeRow<SpecialWork>), &PictureGone},                    // 6
     {SW::Frames(3), &BossAppears},                                                // 7
     {SW::Counter(&BossAndAuraEnded, 1), &GlowsIn},                                // 8
     {SW::Frames(96), &WhiteOut8, kTimelineNextRow, 0, &Glows},                    // 9
@@ -752,12 +747,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
      kTimelineNextRow, 0, &Vanish},  // 4
 };
 
-// The family's battle block: one record per routine.
-struct VevazWork {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using VevazWork = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 

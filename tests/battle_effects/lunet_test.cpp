@@ -480,7 +480,7 @@ TEST(AttackSmoke, LunetVariantsAndTheSpecial) {
        .variant = AttackFixtures::Variant::kTwoFrames, .routine = "LunetNormalAttack"},
       {.name = "lunet_missing_slot", .kind = kKind, .type = 2,
        .variant = AttackFixtures::Variant::kMissingSlot, .routine = "LunetNormalAttack"},
-      // The special through the same entry, on the default sets (its rows: lunet_special_test.cpp).
+      // The special through the same entry, on the default sets (its rows: lunet_finisher_test.cpp).
       {.name = "lunet_special", .kind = kKind, .type = 1, .routine = "LunetSpecialAttack"},
   };
   for (const AttackCase& row : rows) testsupport::ExpectAttackCase(row);
