@@ -11,6 +11,7 @@
 #include "battle_events/runtime/effect_objects.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_func.h"
@@ -29,6 +30,18 @@ constexpr BlendWord kLevelMask = 0xFFFF;
 constexpr BlendWord kFullAlpha = 256;
 
 CDdrawSpr& Sprites() { return Ctx().ddraw_spr; }
+
+// The screen is composed only on frames some layer asks for: a moved, faded or removed
+// background asks for its layer itself, since nothing else need draw there while it shows (a
+// script may have the map hidden behind it).
+void RedrawBgLayer() { Ctx().ddraw.SetUpdate(SURFACE_ROOT, 1); }
+
+// Puts the background's entry at its kept position.
+void PlaceBg(const SlgEventRuntimeState& s) {
+  if (s.bg_entry == nullptr) return;
+  Sprites().SetBufferPos(s.bg_entry, s.bg_x, s.bg_y);
+  RedrawBgLayer();
+}
 
 // percent x 256 / 100, then scaled by num / frames (frames above 0), without overflow.
 BlendWord ScaledAlpha(int64_t num, int32_t frames, int32_t percent) {
@@ -72,7 +85,10 @@ void EventShowBG(int n) { LoadBG(n, kShowX, kShowY); }
 
 void EventFreeBG() {
   SlgEventRuntimeState& s = EventRuntimeState();
-  if (s.bg_entry != nullptr) Sprites().DeleteBuffer(&s.bg_entry);
+  if (s.bg_entry != nullptr) {
+    Sprites().DeleteBuffer(&s.bg_entry);
+    RedrawBgLayer();
+  }
   if (s.bg_sprite != nullptr) Sprites().DeleteSprite(&s.bg_sprite);
   s.bg_entry = nullptr;
   s.bg_sprite = nullptr;
@@ -82,6 +98,7 @@ void EventBgAlpha(int32_t alpha) {
   SlgEventRuntimeState& s = EventRuntimeState();
   if (s.bg_entry == nullptr) return;
   Sprites().SetBufferAlpha(s.bg_entry, static_cast<BlendWord>(alpha));
+  RedrawBgLayer();
 }
 
 int EventBgSlideIn(int n) {
@@ -92,7 +109,7 @@ int EventBgSlideIn(int n) {
       s.bg_x = kSlideStartX;
       s.bg_y = 0;
       s.bg_speed = kSlideStartSpeed;
-      if (s.bg_entry != nullptr) Sprites().SetBufferPos(s.bg_entry, s.bg_x, s.bg_y);
+      PlaceBg(s);
       s.slide_phase = 1;
       return 0;
     case 1:
@@ -122,7 +139,7 @@ int EventBgSlideIn(int n) {
       }
       s.bg_x = static_cast<int32_t>(x);
       s.bg_speed = static_cast<int32_t>(speed);
-      if (s.bg_entry != nullptr) Sprites().SetBufferPos(s.bg_entry, s.bg_x, s.bg_y);
+      PlaceBg(s);
       return 0;
     }
     default:

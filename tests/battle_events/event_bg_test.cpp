@@ -231,6 +231,26 @@ TEST(EventBg, FadesFollowPercentAndFrames) {
   }
 }
 
+// With nothing else drawing on the screen (no map), each alpha of a fade and the removal at its
+// end still reach the screen.
+TEST(EventBg, FadesAndTheRemovalReachTheScreenOnTheirOwn) {
+  BgRig b;
+  b.Picture(3);
+  std::vector<uint32_t> shown;
+  const auto look = [&] {
+    const uint32_t p = b.rig.PixelAt(317, 175);
+    if (shown.empty() || shown.back() != p) shown.push_back(p);
+  };
+  ASSERT_GT(b.StepsUntilDone([] { return EventBgFadeIn(3, 20, 100); }, 100, look), 0);
+  b.rig.Step();
+  look();
+  EXPECT_GE(shown.size(), 10u) << "the picture shows brighter frame by frame";
+  EXPECT_EQ(shown.back(), b.rig.Shown(0x0000F8u));
+  ASSERT_GT(b.StepsUntilDone([] { return EventBgFadeOut(20, 100); }, 100), 0);
+  b.rig.Step();
+  EXPECT_EQ(b.rig.PixelAt(317, 175), b.rig.Shown(0)) << "gone once freed";
+}
+
 TEST(EventBg, ZeroFramesFinishAtOnceWithoutShowing) {
   BgRig b;
   b.Picture(3);
@@ -604,6 +624,38 @@ TEST_P(EventBgFrameTest, TheMapAfterAMovieAndTheHandlersFadeIn) {
   EXPECT_EQ(m.rig.PixelAt(130, 5), tile(1, 0));
   EXPECT_EQ(m.rig.PixelAt(300, 300), tile(2, 2));
   EXPECT_EQ(m.rig.PixelAt(630, 470), tile(4, 3));
+}
+
+// A full-width picture sliding in from the right: half way, its left part is on the screen from
+// its position to the right edge, with the map still showing to its left.
+TEST_P(EventBgFrameTest, ABackgroundHalfSlidIn) {
+  BgRig b(Layout());
+  using namespace testsupport;
+  b.rig.driver().tree.Write(
+      "install/tamvik2/BG/BBG005.SPR",
+      PictureFile({{0, 0, 0}, {31, 0, 0}, {0, 0, 31}},
+                  {{640, 352, kSprDepth8, 0, [] {
+                      // Blue in its left 8 columns, red elsewhere.
+                      std::vector<uint8_t> p(640 * 352, 1);
+                      for (int y = 0; y < 352; ++y) std::fill_n(p.begin() + y * 640, 8, 2);
+                      return p;
+                    }()}}));
+  SlgEventRuntimeState& s = b.State();
+  int x_seen = -1;
+  ASSERT_GT(b.StepsUntilDone([] { return EventBgSlideIn(5); }, 100, [&] {
+    if (x_seen >= 0 || s.slide_phase != 2 || s.bg_x > 400) return;
+    x_seen = s.bg_x;
+    b.rig.Step();
+    b.rig.SaveFrame(Name("background_half_slid_in"));
+    EXPECT_EQ(b.rig.PixelAt(x_seen + 2, 100), b.rig.Shown(0xF80000u)) << "its blue left edge";
+    EXPECT_EQ(b.rig.PixelAt(x_seen + 20, 100), b.rig.Shown(0x0000F8u));
+    EXPECT_EQ(b.rig.PixelAt(635, 340), b.rig.Shown(0x0000F8u));
+    EXPECT_EQ(b.rig.PixelAt(x_seen - 5, 100), b.rig.Shown(0)) << "nothing to its left";
+  }), 0);
+  ASSERT_GE(x_seen, 100);
+  b.rig.Step();
+  EXPECT_EQ(b.rig.PixelAt(2, 100), b.rig.Shown(0xF80000u)) << "arrived";
+  EXPECT_EQ(b.rig.PixelAt(635, 340), b.rig.Shown(0x0000F8u));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EventBgFrameTest,
