@@ -60,9 +60,12 @@ class BgRig {
   SlgEventRuntimeState& State() { return Battle().Extension<SlgEventRuntimeState>(); }
   // Picture n in the rig's mixed-case tree.
   void Picture(int n, testsupport::SprRgb colour = {31, 0, 0}) {
+    WritePicture(n, SolidPicture(colour));
+  }
+  void WritePicture(int n, const std::vector<uint8_t>& file) {
     char rel[64];
     std::snprintf(rel, sizeof rel, "install/TaMvIk2/bg/bBg%03d.Spr", n);
-    rig.driver().tree.Write(rel, SolidPicture(colour));
+    rig.driver().tree.Write(rel, file);
   }
   // Calls `step` once, then once after each rig step, until it answers 1: the rig steps taken,
   // -1 past `limit`. `each` runs after every call that answered 0.
@@ -626,13 +629,14 @@ TEST_P(EventBgFrameTest, TheMapAfterAMovieAndTheHandlersFadeIn) {
   EXPECT_EQ(m.rig.PixelAt(630, 470), tile(4, 3));
 }
 
-// A full-width picture sliding in from the right: half way, its left part is on the screen from
-// its position to the right edge, with the map still showing to its left.
+// A full-width picture sliding in from the right with nothing else drawing (no map): half way, its
+// left part is on the screen from its position to the right edge, and once arrived it fills the
+// screen's width.
 TEST_P(EventBgFrameTest, ABackgroundHalfSlidIn) {
   BgRig b(Layout());
   using namespace testsupport;
-  b.rig.driver().tree.Write(
-      "install/tamvik2/BG/BBG005.SPR",
+  b.WritePicture(
+      5,
       PictureFile({{0, 0, 0}, {31, 0, 0}, {0, 0, 31}},
                   {{640, 352, kSprDepth8, 0, [] {
                       // Blue in its left 8 columns, red elsewhere.
