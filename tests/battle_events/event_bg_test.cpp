@@ -67,16 +67,12 @@ class BgRig {
     std::snprintf(rel, sizeof rel, "install/TaMvIk2/bg/bBg%03d.Spr", n);
     rig.driver().tree.Write(rel, file);
   }
-  // Calls `step` once, then once after each rig step, until it answers 1: the rig steps taken,
-  // -1 past `limit`. `each` runs after every call that answered 0.
+  // BattleRig::StepsUntilDone with an `each` that needs no step count.
   int StepsUntilDone(const std::function<int()>& step, int limit = 400,
                      const std::function<void()>& each = {}) {
-    for (int steps = 0; steps <= limit; ++steps) {
-      if (steps > 0) rig.Step();
-      if (step() != 0) return steps;
+    return rig.StepsUntilDone(step, limit, [&each](int) {
       if (each) each();
-    }
-    return -1;
+    });
   }
 
   BattleRig rig;
