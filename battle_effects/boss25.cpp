@@ -95,6 +95,8 @@ int SetUp(SpecialWork& w) {
   return kTimelineNextRow;
 }
 
+void TurnCards(SpecialWork& w);
+
 int EnterScene(SpecialWork& w) {
   const int depth = UnitDepth(w);
   BossPlay(w.boss[0], w.anms.body, kBossAnm, kSceneAt, depth, kMirror, kSlgAnmStartStopped);
@@ -107,6 +109,7 @@ int EnterScene(SpecialWork& w) {
   }
   w.cards_start = TimelineNow();
   w.card_spawn = {};
+  TurnCards(w);  // the first card starts turning with the set-up
   BossEnterScene(kShape);
   return kTimelineNextRow;
 }

@@ -5,14 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
+#include "engine/app/context.h"
+#include "engine/gfx/sprite/sprite.h"
 #include "testsupport/attack_rig.h"
 #include "tests/battle_effects/boss_play.h"
 
@@ -189,6 +194,235 @@ TEST(Boss25Edges, AMissingBackgroundLeavesTheScenePlaying) {
     f.Omit(kAnmSpecialBg);
   };
   testsupport::ExpectAttackCase(row);
+}
+
+}  // namespace
+
+namespace {
+
+using boss_play::Anim;
+using boss_play::FrameView;
+using boss_play::Play;
+using boss_play::OfAnm;
+
+// The picture's entries on surface 4 (the background's 640 x 480 sprite): priority and alpha.
+struct PictureEntry {
+  int priority;
+  BlendWord alpha;
+};
+std::vector<PictureEntry> PictureEntries() {
+  std::vector<PictureEntry> out;
+  const SprBuffer* buffer = Ctx().ddraw_spr.FindBuffer(SURFACE_ROOT, nullptr);
+  if (buffer == nullptr) return out;
+  for (size_t p = 0; p < SprBuffer::kPriorityCount; ++p) {
+    for (const SprLink* l = buffer->head[p].next; l != nullptr && l != &buffer->tail[p];
+         l = l->next) {
+      const auto* e = static_cast<const SprBufferEntry*>(l);
+      if (e->type != kSprEntrySprite || e->sprite == nullptr) continue;
+      if (e->sprite->width == 640 && e->sprite->height == 480) {
+        out.push_back({e->priority, e->sprite->alpha});
+      }
+    }
+  }
+  return out;
+}
+
+// The special on the unit in front (direction 1), with the picture observed each frame.
+struct SpecialPlay {
+  Play play;
+  std::map<int, std::vector<PictureEntry>> picture;  // by frame
+  std::map<int, std::vector<AnimeHandle>> running;      // by frame: slot-8 animations not stopped
+};
+
+SpecialPlay PlaySpecial(bool short_effect) {
+  SpecialPlay s;
+  s.play = boss_play::PlayObserved(
+      SmokeRow("boss25_special_timeline", 1, 1, AttackLayout::kFront, short_effect), 0,
+      "Boss25", 2, [&](AttackRig& /*r*/, const Play& p) {
+        if (p.state7 >= 0) return;
+        const int f = static_cast<int>(p.frames.size()) - 1;
+        s.picture[f] = PictureEntries();
+        for (const Anim& a : p.frames.back().effect) {
+          const AnimeRec* rec = Ctx().anime.RecordOf(a.handle);
+          if (rec != nullptr && rec->stop == 0) s.running[f].push_back(a.handle);
+        }
+        s.running[f];
+      });
+  return s;
+}
+
+class Boss25SpecialPlay : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    play_ = new SpecialPlay(PlaySpecial(false));
+    short_ = new SpecialPlay(PlaySpecial(true));
+  }
+  static void TearDownTestSuite() {
+    delete play_;
+    delete short_;
+    play_ = short_ = nullptr;
+  }
+  static int Set(const Play& p, int step) {
+    const auto it = p.step_set.find(step);
+    return it != p.step_set.end() ? it->second : -1;
+  }
+  static const FrameView& At(const Play& p, int f) { return p.frames[static_cast<size_t>(f)]; }
+  static bool Has(const std::vector<AnimeHandle>& v, AnimeHandle h) {
+    return std::find(v.begin(), v.end(), h) != v.end();
+  }
+  // The first frame from `from` on at which a slot-8 animation `anm` at screen x runs (is no
+  // longer stopped).
+  static int FirstRunning(const SpecialPlay& s, uint32_t anm, int x, int from) {
+    for (int f = from; f < static_cast<int>(s.play.frames.size()); ++f) {
+      for (const Anim& a : At(s.play, f).effect) {
+        if (a.anm == anm && a.x == x && Has(s.running.at(f), a.handle)) return f;
+      }
+    }
+    return -1;
+  }
+  static SpecialPlay* play_;
+  static SpecialPlay* short_;
+};
+SpecialPlay* Boss25SpecialPlay::play_ = nullptr;
+SpecialPlay* Boss25SpecialPlay::short_ = nullptr;
+
+TEST_F(Boss25SpecialPlay, EachStepBeginsWhenItsWaitIsOver) {
+  for (const SpecialPlay* s : {play_, short_}) {
+    const Play& p = s->play;
+    EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
+    ASSERT_EQ(p.step_set.size(), 9u) << "steps 1-9";
+    EXPECT_EQ(Set(p, 1), p.first_call);
+    EXPECT_EQ(Set(p, 2), Set(p, 1) + 1);
+    EXPECT_EQ(Set(p, 3), p.After(Set(p, 2), 91)) << "the opening's 91 frames";
+    // The opening effect (40 frames from the fade's end) has ended within the opening.
+    EXPECT_EQ(Set(p, 4), Set(p, 3) + 1);
+    EXPECT_EQ(Set(p, 6), p.After(Set(p, 5), 30)) << "the picture's 30 frames";
+    for (const auto& [step, from] : {std::pair{7, 6}, {9, 7}}) {
+      SCOPED_TRACE("the fade begun by step " + std::to_string(from));
+      EXPECT_GE(Set(p, step), p.After(Set(p, from), 32));
+      EXPECT_LE(Set(p, step), p.After(Set(p, from), 32) + 3);
+    }
+    EXPECT_EQ(Set(p, 8), Set(p, 7) + 1);
+    EXPECT_GT(p.state7, Set(p, 9));
+  }
+}
+
+TEST_F(Boss25SpecialPlay, TheEffectReplaysAsTenWithElevenAnimationsElseSeven) {
+  for (const auto& [s, replay] : {std::pair{play_, 10u}, {short_, 7u}}) {
+    const Play& p = s->play;
+    SCOPED_TRACE("replay " + std::to_string(replay));
+    const std::vector<Anim> shown = OfAnm(At(p, Set(p, 4)).effect, replay);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].x, 320);
+    EXPECT_EQ(shown[0].y, 48 + 240);
+    EXPECT_EQ(shown[0].reverse, 16u);
+    EXPECT_EQ(shown[0].priority, p.unit_depth - 1 + 1536);
+    // The boss is gone once the effect has passed its frame 22 (it ended before step 3's end).
+    EXPECT_FALSE(At(p, Set(p, 2)).body.empty());
+    EXPECT_TRUE(At(p, Set(p, 4)).body.empty());
+  }
+}
+
+TEST_F(Boss25SpecialPlay, PillarsRiseAtOneTwentyOneFortyOneAndSixtyOneFrames) {
+  const Play& p = play_->play;
+  const int risen = Set(p, 4);
+  struct Pillar {
+    uint32_t anm;
+    int x;
+    uint32_t reverse;
+    int depth;
+  };
+  const Pillar pillars[] = {{1, 240, 0, -1}, {1, 400, 16, -1}, {8, 240, 0, -2}, {8, 400, 16, -2}};
+  int32_t plain_zoom = 0;
+  int last = -1;
+  for (int k = 0; k < 4; ++k) {
+    SCOPED_TRACE("pillar " + std::to_string(k));
+    const Pillar& w = pillars[k];
+    const int shown = FirstRunning(*play_, w.anm, w.x, risen);
+    EXPECT_EQ(shown, p.After(risen, 1 + 20 * k));
+    ASSERT_GT(shown, 0);
+    last = shown;
+    const std::vector<Anim> at = OfAnm(At(p, shown).effect, w.anm);
+    const auto it = std::find_if(at.begin(), at.end(), [&](const Anim& a) {
+      return a.x == w.x && a.reverse == w.reverse && a.drawn;
+    });
+    ASSERT_NE(it, at.end());
+    EXPECT_EQ(it->y, 240);
+    EXPECT_EQ(it->priority, p.unit_depth + w.depth + 1536);
+    if (k == 0) plain_zoom = it->zoom;
+    if (k >= 2) {
+      EXPECT_EQ(it->zoom, 2 * plain_zoom);
+      EXPECT_EQ(it->zoom_y, 2 * plain_zoom);
+    }
+  }
+  EXPECT_EQ(Set(p, 5), p.After(last, 85)) << "step 4 ends 85 frames after the last pillar";
+}
+
+TEST_F(Boss25SpecialPlay, ThePictureComesInFrontAndFadesInOverThirtyFrames) {
+  const SpecialPlay& s = *play_;
+  const Play& p = s.play;
+  // The background at the back from the set-up to the picture's entry.
+  for (int f : {Set(p, 2), Set(p, 5) - 1}) {
+    ASSERT_EQ(s.picture.at(f).size(), 1u) << f;
+    EXPECT_EQ(s.picture.at(f)[0].priority, 2047) << f;
+  }
+  const std::pair<int, BlendWord> fade[] = {{0, 0}, {15, 123}, {30, 256}};
+  for (const auto& [n, alpha] : fade) {
+    SCOPED_TRACE("n " + std::to_string(n));
+    const int f = n == 0 ? Set(p, 5) : p.After(Set(p, 5), n);
+    ASSERT_EQ(s.picture.at(f).size(), 1u);
+    EXPECT_EQ(s.picture.at(f)[0].priority, 0);
+    EXPECT_EQ(s.picture.at(f)[0].alpha, alpha);
+  }
+  // The effect plays 7 mirrored with it; effect, cards and pillars are freed for the white-out.
+  const std::vector<Anim> seven = OfAnm(At(p, Set(p, 5)).effect, 7);
+  ASSERT_EQ(seven.size(), 1u);
+  EXPECT_EQ(seven[0].reverse, 16u);
+  EXPECT_TRUE(At(p, Set(p, 6)).effect.empty());
+  // Deleted on the return to the map.
+  EXPECT_TRUE(s.picture.at(Set(p, 8)).empty());
+}
+
+TEST_F(Boss25SpecialPlay, CardsTurnEveryThirtyTwoFramesAndEndOnTheirMirroredBacks) {
+  const Play& p = play_->play;
+  const int set_up = Set(p, 2);
+  for (int k = 0; k < Boss25::kCards; ++k) {
+    SCOPED_TRACE("card " + std::to_string(k));
+    const size_t i = static_cast<size_t>(k);
+    const int x = Boss25::kCardX[i] + 320;
+    const auto card = [&](int f) {
+      std::vector<Anim> out;
+      for (const Anim& a : At(p, f).effect) {
+        if (a.x == x && a.y == 240 && a.anm >= 3 && a.anm <= 6) out.push_back(a);
+      }
+      return out;
+    };
+    const int start = k == 0 ? set_up : p.After(set_up, 32 * k);
+    const int back = p.After(start, 16);
+    const int done = p.After(start, 32);
+    for (const auto& [f, anm, reverse] :
+         {std::tuple{start, Boss25::kCardFront[i], 0u}, {back - 1, Boss25::kCardFront[i], 0u},
+          {back, Boss25::kCardBack[i], 0u}, {done - 1, Boss25::kCardBack[i], 0u},
+          {done, Boss25::kCardBack[i], 16u}}) {
+      SCOPED_TRACE("frame " + std::to_string(f - set_up));
+      const std::vector<Anim> shown = card(f);
+      ASSERT_EQ(shown.size(), 1u);
+      EXPECT_EQ(shown[0].anm, anm);
+      EXPECT_EQ(shown[0].reverse, reverse);
+      EXPECT_EQ(shown[0].priority, p.unit_depth + 2 + 1536);
+    }
+  }
+}
+
+TEST_F(Boss25SpecialPlay, TheShadowIsOffFromTheSceneUntilTheWhiteInHasEnded) {
+  const Play& p = play_->play;
+  for (int f = 1; f < static_cast<int>(p.frames.size()); ++f) {
+    const bool off = f >= Set(p, 2) && f < Set(p, 9);
+    EXPECT_EQ(At(p, f).shadow, off ? 0u : 1u) << "frame " << f;
+  }
+  for (int f = Set(p, 2); f < Set(p, 8); ++f) EXPECT_EQ(At(p, f).flags & 6, 0) << f;
+  EXPECT_EQ(At(p, Set(p, 8)).flags & 6, 6);
+  EXPECT_FALSE(At(p, p.state7).fading);
 }
 
 }  // namespace
