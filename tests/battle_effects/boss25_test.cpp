@@ -16,6 +16,10 @@
 #include "battle/battle_context.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
+#include "battle/slg_units.h"
+#include "battle_effects/boss_frame.h"
+#include "testsupport/battle_board.h"
 #include "engine/app/context.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "testsupport/attack_rig.h"
@@ -423,6 +427,93 @@ TEST_F(Boss25SpecialPlay, TheShadowIsOffFromTheSceneUntilTheWhiteInHasEnded) {
   for (int f = Set(p, 2); f < Set(p, 8); ++f) EXPECT_EQ(At(p, f).flags & 6, 0) << f;
   EXPECT_EQ(At(p, Set(p, 8)).flags & 6, 6);
   EXPECT_FALSE(At(p, p.state7).fading);
+}
+
+}  // namespace
+
+namespace {
+
+using boss_play::Anim;
+using boss_play::OfAnm;
+using boss_play::Play;
+
+// A target far from the boss (no cell in front of it), on the board's ground.
+uint8_t AddFarTarget(AttackRig& r) {
+  const uint8_t slot = r.board()->AddUnit(testsupport::OnCell(
+      AttackRig::kColumn - 3, AttackRig::kRow + 12, {.kind = 1, .category = 0}));
+  SlgUnit& u = Battle().state.units[slot];
+  Slg::PlaceUnit(u);
+  u.stats.life = u.stats.max_life = 999;
+  u.flags |= kUnitInDamageList;
+  return slot;
+}
+
+TEST(Boss25Strike, TheUnitInFrontElseTheFirstTargetIsStruck) {
+  struct Case {
+    const char* name;
+    int dir;
+    AttackLayout layout;
+    bool far_target;  // a target added away from the boss
+    int raised;       // the struck unit's cell height
+    bool struck;
+  };
+  const Case cases[] = {
+      {"a target in front", 1, AttackLayout::kFront, false, 0, true},
+      {"a target in front, direction 3", 3, AttackLayout::kFront, false, 0, true},
+      {"none in front: the first target", 2, AttackLayout::kNone, true, 0, true},
+      {"no target at all", 1, AttackLayout::kNone, false, 0, false},
+      {"a target on a raised cell in front", 0, AttackLayout::kRaised, false, 2, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AttackCase row = SmokeRow("boss25_strike", 1, c.dir, c.layout);
+    if (c.far_target) {
+      row.before = [](AttackRig& r) {
+        ShadowOn(r);
+        AddFarTarget(r);
+        r.Step();
+      };
+    }
+    int slot = -1, depth = 0, raised = -1;
+    SlgPair screen{};
+    const Play p = boss_play::PlayObserved(row, 0, "Boss25", 2, [&](AttackRig& /*r*/,
+                                                                      const Play& play) {
+      if (play.first_call >= 0 || Battle().target_count <= 0 || Battle().targets[0] < 0) return;
+      // Before the attack: every layout here lists the unit in front, or the far one, first.
+      slot = Battle().targets[0];
+      const SlgUnit& t = Battle().state.units[static_cast<size_t>(slot)];
+      screen = Slg::PosToScreen({t.x, t.y});  // its map position, as the routines place hits
+      depth = BossUnitDepth(t);
+      raised = SlgCellHeightAt(t.x >> 16, t.y >> 16);
+    });
+    EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
+    ASSERT_TRUE(p.step_set.count(9) != 0);
+    const int strike = p.step_set.at(9);
+    const std::vector<Anim>& shown = p.frames[static_cast<size_t>(strike)].effect;
+    const std::vector<Anim> high = OfAnm(shown, 2);
+    const std::vector<Anim> low = OfAnm(shown, 9);
+    if (!c.struck) {
+      EXPECT_TRUE(high.empty());
+      EXPECT_TRUE(low.empty());
+      EXPECT_EQ(p.state7, strike + 1) << "step 9 ends at once";
+      continue;
+    }
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(raised, c.raised);
+    ASSERT_EQ(high.size(), 1u);
+    ASSERT_EQ(low.size(), 1u);
+    const int x = (screen.x >> 16) + 320, y = (screen.y >> 16) + 240;
+    EXPECT_EQ(high[0].x, x);
+    EXPECT_EQ(high[0].y, y - 192);
+    EXPECT_EQ(low[0].x, x);
+    EXPECT_EQ(low[0].y, y);
+    for (const Anim& a : {high[0], low[0]}) {
+      EXPECT_EQ(a.priority, depth - 1 + 1536);
+      EXPECT_EQ(a.reverse, 0u);
+      EXPECT_EQ(a.loop, 0u);
+    }
+    EXPECT_GT(p.state7, strike + 1) << "state 7 once both hits have ended";
+  }
 }
 
 }  // namespace
