@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
@@ -162,17 +163,33 @@ TEST(Boss25Edges, ABodyEndingBeforeItsThresholdStillStartsTheBubbles) {
   testsupport::ExpectAttackCase(row);
 }
 
-TEST(Boss25Edges, MissingSetsEndOnTheFirstCall) {
+// The frames from the attack state's start to state 7.
+int AttackFrames(const AttackOutcome& out) {
+  int six = -1, seven = -1;
+  for (const auto& line : out.lines) {
+    if (line.text == "unit 0 state 6" && six < 0) six = line.frame;
+    if (line.text == "unit 0 state 7" && seven < 0) seven = line.frame;
+  }
+  return seven - six;
+}
+
+TEST(Boss25Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   struct Case {
     const char* name;
     int type;
-    int omit;
+    int omit;        // a slot left out (-1 none)
+    int refuse_obj;  // the routine's n-th object refused (-1 none)
   };
   const Case cases[] = {
-      {"normal without slot 5", 0, kAnmAttackBody},
-      {"normal without slot 6", 0, kAnmAttackEffect},
-      {"special without slot 7", 1, kAnmSpecialBody},
-      {"special without slot 8", 1, kAnmSpecialEffect},
+      {"normal without slot 5", 0, kAnmAttackBody, -1},
+      {"normal without slot 6", 0, kAnmAttackEffect, -1},
+      {"special without slot 7", 1, kAnmSpecialBody, -1},
+      {"special without slot 8", 1, kAnmSpecialEffect, -1},
+      {"normal: its first object refused", 0, -1, 0},
+      {"normal: the last target hit refused", 0, -1, 18},
+      {"special: its first object refused", 1, -1, 0},
+      {"special: a pillar refused", 1, -1, 7},
+      {"special: the last strike hit refused", 1, -1, 11},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -184,10 +201,25 @@ TEST(Boss25Edges, MissingSetsEndOnTheFirstCall) {
                    .before = &ShadowOn};
     row.fixtures = [c](AttackFixtures& f) {
       Boss25Sets(f, false, 15);
-      f.Omit(c.omit);
+      if (c.omit >= 0) f.Omit(c.omit);
     };
+    if (c.refuse_obj >= 0) {
+      row.before = [c](AttackRig& r) {
+        ShadowOn(r);
+        auto objects = std::make_shared<int>(0);
+        Battle().alloc.refuse = [&r, c, objects](uint32_t, size_t bytes) {
+          const SlgUnit& a = r.attacker();
+          if (a.state != boss_play::kStateAttack || boss_play::StepOf(a) != 0 ||
+              bytes != sizeof(SlgAnmObj)) {
+            return false;
+          }
+          return (*objects)++ == c.refuse_obj;
+        };
+      };
+    }
     const AttackOutcome out = testsupport::PlayAttackCase(row);
     EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+    EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";
   }
 }
 
