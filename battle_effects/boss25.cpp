@@ -136,7 +136,9 @@ void TurnCards(SpecialWork& w) {
       BossPlay(obj, w.anms.effect, CardFaceAnm(k, face), at, UnitDepth(w) + 2, 0, 0);
       c.face = face;
     }
-    if (obj->handle != nullptr) SlgSprSetTurnY(obj->handle, angle, kCardTurnWidth, kCardPerspective);
+    if (obj->handle != nullptr) {
+      SlgSprSetTurnY(obj->handle, angle, kCardTurnWidth, kCardPerspective);
+    }
   }
 }
 
@@ -336,7 +338,9 @@ int Throw(NormalWork& w) {
   BossPlayDir(w.body[0], w.anms.body, {{0, 1, 1, 0}, 0}, w, kSlgAnmOnce);
   BossPlayDir(w.swings[0], w.anms.effect, {{0, 1, 1, 0}, swing_depth}, w, kSlgAnmOnce);
   BossPlayDir(w.swings[1], w.anms.effect, {{7, 6, 6, 7}, swing_depth}, w, kSlgAnmOnce);
-  if (dir == 1 || dir == 2) BossPlayDir(w.swings[2], w.anms.effect, {{5, 5, 5, 5}, 1}, w, kSlgAnmOnce);
+  if (dir == 1 || dir == 2) {
+    BossPlayDir(w.swings[2], w.anms.effect, {{5, 5, 5, 5}, 1}, w, kSlgAnmOnce);
+  }
 
   const SlgUnit& u = *w.unit;
   w.cells = std::clamp(CountLineCells(u, static_cast<int>(dir), kLineCells), 0, kLineCells);

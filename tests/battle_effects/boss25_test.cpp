@@ -469,15 +469,20 @@ using boss_play::Anim;
 using boss_play::OfAnm;
 using boss_play::Play;
 
-// A target far from the boss (no cell in front of it), on the board's ground.
-uint8_t AddFarTarget(AttackRig& r) {
-  const uint8_t slot = r.board()->AddUnit(testsupport::OnCell(
-      AttackRig::kColumn - 3, AttackRig::kRow + 12, {.kind = 1, .category = 0}));
+// A target of the damage list on a cell of the board's ground.
+uint8_t AddTarget(AttackRig& r, int column, int row) {
+  const uint8_t slot =
+      r.board()->AddUnit(testsupport::OnCell(column, row, {.kind = 1, .category = 0}));
   SlgUnit& u = Battle().state.units[slot];
   Slg::PlaceUnit(u);
   u.stats.life = u.stats.max_life = 999;
   u.flags |= kUnitInDamageList;
   return slot;
+}
+
+// A target far from the boss (no cell in front of it).
+uint8_t AddFarTarget(AttackRig& r) {
+  return AddTarget(r, AttackRig::kColumn - 3, AttackRig::kRow + 12);
 }
 
 TEST(Boss25Strike, TheUnitInFrontElseTheFirstTargetIsStruck) {
@@ -545,6 +550,162 @@ TEST(Boss25Strike, TheUnitInFrontElseTheFirstTargetIsStruck) {
       EXPECT_EQ(a.loop, 0u);
     }
     EXPECT_GT(p.state7, strike + 1) << "state 7 once both hits have ended";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using boss_play::Anim;
+using boss_play::Play;
+
+// The handles of a slot-6 animation in the order they first showed, with that frame.
+std::vector<std::pair<AnimeHandle, int>> FirstShown(const Play& p, uint32_t anm) {
+  std::vector<std::pair<AnimeHandle, int>> out;
+  for (int f = 0; f < static_cast<int>(p.frames.size()); ++f) {
+    for (const Anim& a : OfAnm(p.frames[static_cast<size_t>(f)].effect, anm)) {
+      const bool known = std::any_of(out.begin(), out.end(),
+                                     [&](const auto& e) { return e.first == a.handle; });
+      if (!known) out.emplace_back(a.handle, f);
+    }
+  }
+  return out;
+}
+
+const Anim* Find(const Play& p, int f, AnimeHandle h) {
+  for (const Anim& a : p.frames[static_cast<size_t>(f)].effect) {
+    if (a.handle == h) return &a;
+  }
+  return nullptr;
+}
+
+TEST(Boss25Normal, BubblesAndCellHitsOnTheFreeCellsAhead) {
+  // A target stands on cell 2 ahead; a wall on cell 1 or 3 leaves 0 or 2 free cells, none 5.
+  struct Bubble {
+    int32_t age;
+    int x, y;  // pixels from the unit's drawing position (the height table, doubled)
+  };
+  struct Case {
+    const char* name;
+    int dir;
+    int wall;  // the cell of the wall (0: none)
+    int free;
+    std::array<Bubble, 3> bubble;
+  };
+  constexpr std::array<Bubble, 3> kSide{{{0, 48, -72}, {16, 16, 0}, {31, -14, 14}}};
+  constexpr std::array<Bubble, 3> kFront{{{0, 0, -48}, {16, -32, -52}, {31, -62, -44}}};
+  const Case cases[] = {
+      {"a wall in front, direction 0", 0, 1, 0, kSide},
+      {"a wall in front, direction 1", 1, 1, 0, kFront},
+      {"two free cells, direction 0", 0, 3, 2, kSide},
+      {"two free cells, direction 1", 1, 3, 2, kFront},
+      {"five free cells, direction 0", 0, 0, 5, kSide},
+      {"five free cells, direction 1", 1, 0, 5, kFront},
+  };
+  constexpr int kThreshold[] = {6, 23};
+  constexpr uint32_t kTargetHit[] = {9, 8};
+  constexpr SlgPoint kStep[] = {{48, -24}, {48, 24}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AttackCase row = SmokeRow("boss25_line", 0, c.dir, AttackLayout::kNone);
+    // Bodies of 60 frames: direction 1's frame 23 comes before the end.
+    row.fixtures = [](AttackFixtures& f) { Boss25Sets(f, false, 30); };
+    uint8_t target = 0;
+    row.before = [c, &target](AttackRig& r) {
+      if (c.wall > 0) {
+        const auto w = testsupport::CellAlong(AttackRig::kColumn, AttackRig::kRow, c.dir, c.wall);
+        r.board()->SetCell(w.first, w.second, testsupport::CellWord(0, 0x400));
+      }
+      const auto t = testsupport::CellAlong(AttackRig::kColumn, AttackRig::kRow, c.dir, 2);
+      target = AddTarget(r, t.first, t.second);
+      ShadowOn(r);
+    };
+    SlgPair target_at{};
+    int target_depth = 0;
+    const Play p = boss_play::PlayObserved(row, 0, "Boss25", 0, [&](AttackRig&, const Play& play) {
+      if (play.step_set.count(2) == 0 ||
+          play.step_set.at(2) != static_cast<int>(play.frames.size()) - 1) {
+        return;
+      }
+      const SlgUnit& t = Battle().state.units[target];
+      target_at = SlgMapToScreen(t);
+      target_depth = BossUnitDepth(t);
+    });
+    EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
+    ASSERT_GT(p.state7, 0);
+    const int thrown = p.step_set.at(2);
+    const size_t d = static_cast<size_t>(c.dir);
+
+    // The bubbles: the first on the call that sees the body's threshold frame, one a frame after.
+    int reached = -1;
+    for (int f = thrown; f < p.state7 && reached < 0; ++f) {
+      const std::vector<Anim>& body = p.frames[static_cast<size_t>(f)].body;
+      if (!body.empty() && body[0].frame >= kThreshold[d]) reached = f;
+    }
+    ASSERT_GT(reached, thrown);
+    const auto bubbles = FirstShown(p, 2);
+    ASSERT_EQ(bubbles.size(), 5u);
+    const int first = bubbles[0].second;
+    EXPECT_EQ(first, reached + 1) << "the call after the body showed frame " << kThreshold[d];
+    for (size_t k = 0; k < bubbles.size(); ++k) {
+      SCOPED_TRACE("bubble " + std::to_string(k));
+      EXPECT_EQ(bubbles[k].second, first + static_cast<int>(k)) << "one a frame";
+    }
+    // Every bubble along its arc, and gone after its age 31.
+    for (const auto& [handle, start] : bubbles) {
+      for (const Bubble& b : c.bubble) {
+        SCOPED_TRACE("age " + std::to_string(b.age));
+        const int f = b.age == 0 ? start : p.After(start, b.age);
+        const Anim* a = Find(p, f, handle);
+        ASSERT_NE(a, nullptr);
+        const SlgPair u = p.frames[static_cast<size_t>(f)].unit_screen;
+        EXPECT_EQ(a->x, (u.x >> 16) + 320 + b.x);
+        EXPECT_EQ(a->y, (u.y >> 16) + 240 + b.y);
+        EXPECT_EQ(a->priority, p.unit_depth + (c.dir == 0 ? -1 : 1) + 1536);
+      }
+      EXPECT_EQ(Find(p, p.After(start, 32), handle), nullptr) << "released after age 31";
+    }
+
+    // The cell hits: one a frame from the first bubble's frame, in order along the line; cell 2
+    // at the target, the others at their cells.
+    const SlgPair u = p.frames[static_cast<size_t>(thrown)].unit_screen;
+    const auto cells = FirstShown(p, 4);
+    ASSERT_EQ(cells.size(), static_cast<size_t>(c.free));
+    for (size_t k = 0; k < cells.size(); ++k) {
+      SCOPED_TRACE("cell " + std::to_string(k + 1));
+      const auto& [handle, shown] = cells[k];
+      EXPECT_EQ(shown, first + static_cast<int>(k));
+      const Anim* a = Find(p, shown, handle);
+      ASSERT_NE(a, nullptr);
+      const int n = static_cast<int>(k) + 1;
+      if (n == 2) {
+        EXPECT_EQ(a->x, (target_at.x >> 16) + 320);
+        EXPECT_EQ(a->y, (target_at.y >> 16) + 240);
+        EXPECT_EQ(a->priority, target_depth + 1 + 1536);
+      } else {
+        EXPECT_EQ(a->x, (u.x >> 16) + 320 + n * kStep[d].x);
+        EXPECT_EQ(a->y, (u.y >> 16) + 240 + n * kStep[d].y);
+        EXPECT_EQ(a->priority, p.unit_depth + 1536);
+      }
+      EXPECT_EQ(a->loop, 0u);
+    }
+
+    // The target hit: on the target's cell only, played with the throw.
+    const auto hits = FirstShown(p, kTargetHit[d]);
+    if (c.free < 2) {
+      EXPECT_TRUE(hits.empty());
+      continue;
+    }
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].second, thrown);
+    const Anim* h = Find(p, thrown, hits[0].first);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->x, (target_at.x >> 16) + 320);
+    EXPECT_EQ(h->y, (target_at.y >> 16) + 240);
+    EXPECT_EQ(h->priority, target_depth - 1 + 1536);
+    EXPECT_EQ(h->reverse, 0u);
+    EXPECT_EQ(h->loop, 0u);
   }
 }
 
