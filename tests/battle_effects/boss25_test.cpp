@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -163,16 +162,6 @@ TEST(Boss25Edges, ABodyEndingBeforeItsThresholdStillStartsTheBubbles) {
   testsupport::ExpectAttackCase(row);
 }
 
-// The frames from the attack state's start to state 7.
-int AttackFrames(const AttackOutcome& out) {
-  int six = -1, seven = -1;
-  for (const auto& line : out.lines) {
-    if (line.text == "unit 0 state 6" && six < 0) six = line.frame;
-    if (line.text == "unit 0 state 7" && seven < 0) seven = line.frame;
-  }
-  return seven - six;
-}
-
 TEST(Boss25Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   struct Case {
     const char* name;
@@ -198,25 +187,9 @@ TEST(Boss25Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
                    .type = c.type,
                    .layout = AttackLayout::kThree,
                    .frame_limit = 1500,
+                   .fixtures = [](AttackFixtures& f) { Boss25Sets(f, false, 15); },
                    .before = &ShadowOn};
-    row.fixtures = [c](AttackFixtures& f) {
-      Boss25Sets(f, false, 15);
-      if (c.omit >= 0) f.Omit(c.omit);
-    };
-    if (c.refuse_obj >= 0) {
-      row.before = [c](AttackRig& r) {
-        ShadowOn(r);
-        auto objects = std::make_shared<int>(0);
-        Battle().alloc.refuse = [&r, c, objects](uint32_t, size_t bytes) {
-          const SlgUnit& a = r.attacker();
-          if (a.state != boss_play::kStateAttack || boss_play::StepOf(a) != 0 ||
-              bytes != sizeof(SlgAnmObj)) {
-            return false;
-          }
-          return (*objects)++ == c.refuse_obj;
-        };
-      };
-    }
+    row = boss_play::SetUpFailureRow(row, c.omit, c.refuse_obj);
     const AttackOutcome out = testsupport::PlayAttackCase(row);
     EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
     EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";
