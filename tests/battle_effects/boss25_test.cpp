@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <string>
 #include <tuple>
@@ -241,6 +242,8 @@ struct SpecialPlay {
   Play play;
   std::map<int, std::vector<PictureEntry>> picture;  // by frame
   std::map<int, std::vector<AnimeHandle>> running;      // by frame: slot-8 animations not stopped
+  // By frame: the corner factors of the slot-8 animations that have them (turned ones).
+  std::map<int, std::vector<std::pair<AnimeHandle, std::array<int32_t, 4>>>> corners;
 };
 
 SpecialPlay PlaySpecial(bool short_effect) {
@@ -256,6 +259,11 @@ SpecialPlay PlaySpecial(bool short_effect) {
           if (rec != nullptr && rec->stop == 0) s.running[f].push_back(a.handle);
         }
         s.running[f];
+        SpxAnimeKind* spx = Scene().tamvik_spr.spx();
+        for (const Anim& a : p.frames.back().effect) {
+          const SpxAnimeBlock* b = spx->Block(a.handle);
+          if (b != nullptr && b->corners) s.corners[f].emplace_back(a.handle, *b->corners);
+        }
       });
   return s;
 }
@@ -420,6 +428,28 @@ TEST_F(Boss25SpecialPlay, CardsTurnEveryThirtyTwoFramesAndEndOnTheirMirroredBack
       EXPECT_EQ(shown[0].reverse, reverse);
       EXPECT_EQ(shown[0].priority, p.unit_depth + 2 + 1536);
     }
+    // At its frame 8 or 9 (angle 64 or 72; the 16 / 17 ms clock skips a frame count now and
+    // then) the engine turns it with width 160 and perspective 640: the corner factors (x, left
+    // height, x, right height) of that turn.
+    const std::pair<int, std::array<int32_t, 4>> turns[] = {{8, {46352, 59744, 46352, 71327}},
+                                                            {9, {41614, 59207, 41614, 71864}}};
+    int checked = 0;
+    for (const auto& [n, factors] : turns) {
+      const int f = p.After(start, n);
+      if (p.Between(start, f) != n) continue;
+      SCOPED_TRACE("frame " + std::to_string(n));
+      const std::vector<Anim> shown = card(f);
+      ASSERT_EQ(shown.size(), 1u);
+      const auto seen = play_->corners.find(f);
+      ASSERT_NE(seen, play_->corners.end());
+      const auto& turned = seen->second;
+      const auto it = std::find_if(turned.begin(), turned.end(),
+                                   [&](const auto& e) { return e.first == shown[0].handle; });
+      ASSERT_NE(it, turned.end());
+      EXPECT_EQ(it->second, factors);
+      ++checked;
+    }
+    EXPECT_GT(checked, 0);
   }
 }
 
