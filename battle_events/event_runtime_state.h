@@ -17,6 +17,8 @@
 struct EventMessageRef {
   uint16_t face;
   uint16_t message;
+
+  constexpr bool operator==(const EventMessageRef&) const = default;
 };
 
 // Battle().Extension<SlgEventRuntimeState>(); kept for the whole battle (a stage's install
