@@ -111,6 +111,20 @@ void EventHarness::SetupMapEvent(int stage) {
 
 // ---- Before Start ----
 
+namespace {
+
+// The placement number of a new entry of `kind`: one more than the entries of its kind before it.
+uint8_t NextPlacementNumber(const StageWriter& s, int kind) {
+  int n = 1;
+  for (int i = 0; i < s.header.num_unit; ++i) {
+    const StageUnitEntry& e = s.units[static_cast<size_t>(i)];
+    if (s.classes[e.class_index].kind == kind) ++n;
+  }
+  return static_cast<uint8_t>(n);
+}
+
+}  // namespace
+
 int EventHarness::AddObject(int kind, int character, int x, int y) {
   StageWriter& s = install.stage;
   const int n = s.header.num_unit;
@@ -122,6 +136,7 @@ int EventHarness::AddObject(int kind, int character, int x, int y) {
   e.x = static_cast<int16_t>(x);
   e.y = static_cast<int16_t>(y);
   e.flags = 0x80;
+  e.placement_number = NextPlacementNumber(s, kind);
   s.classes[cls] = {static_cast<uint8_t>(kind), 3, 0, 0};
   s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
   if (std::find(object_kinds_.begin(), object_kinds_.end(), kind) == object_kinds_.end()) {
@@ -141,6 +156,7 @@ int EventHarness::AddUnit(int side, int character, int kind, int category, int x
   e.class_index = static_cast<uint8_t>(cls);
   e.x = static_cast<int16_t>(x);
   e.y = static_cast<int16_t>(y);
+  e.placement_number = NextPlacementNumber(s, kind);
   s.classes[cls] = {static_cast<uint8_t>(kind), static_cast<uint8_t>(category), 0, 0};
   s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
   return n;

@@ -101,7 +101,9 @@ class EventHarness {
   // An event object's placement entry (kind 80 or above, category 3, not made at the start) at
   // pixel (x, y) with that character byte; its EventAnm row and sprite file are laid. The entry.
   int AddObject(int kind, int character, int x, int y);
-  // A unit's placement entry (made at the start) of that side, character, kind and category.
+  // A unit's placement entry (made at the start; the hero's entry's flags) of that side,
+  // character, kind and category. Both number the entries of a kind 1, 2, ... (placement
+  // numbers).
   int AddUnit(int side, int character, int kind, int category, int x, int y);
   void SetP(int n, uint16_t value);
   void SetTrust(int heroine, int32_t trust);

@@ -166,20 +166,20 @@ consteval std::array<SlgEventEntry, GenericRowCount(D)> GenericRows() {
                          .handler = &UnitDownRow,
                          .arg = &t.falls[static_cast<size_t>(s)]};
   });
-  family(D.ref_talks, [&](int s) {
-    return SlgEventEntry{.id = static_cast<uint16_t>(D.ref_talks.base + s),
-                         .timing = 0x4,
-                         .b = g::kKp[static_cast<size_t>(s)],
-                         .handler = &RefTalkRow,
-                         .arg = &t.ref_talks[static_cast<size_t>(s)]};
-  });
-  family(D.ref_talks2, [&](int s) {
-    return SlgEventEntry{.id = static_cast<uint16_t>(D.ref_talks2.base + s),
-                         .timing = 0x10,
-                         .b = g::kCp[static_cast<size_t>(s)],
-                         .handler = &RefTalk2Row,
-                         .arg = &t.ref_talks2[static_cast<size_t>(s)]};
-  });
+  // The two families of remarks differ only in their moment, condition and handler.
+  auto remarks = [&](const GenericFamily& f, uint16_t timing,
+                     const std::array<const char*, kGenericSlots>& conditions,
+                     SlgEventHandler handler, const std::array<RefTalkArgs, kGenericSlots>& args) {
+    family(f, [&](int s) {
+      return SlgEventEntry{.id = static_cast<uint16_t>(f.base + s),
+                           .timing = timing,
+                           .b = conditions[static_cast<size_t>(s)],
+                           .handler = handler,
+                           .arg = &args[static_cast<size_t>(s)]};
+    });
+  };
+  remarks(D.ref_talks, 0x4, g::kKp, &RefTalkRow, t.ref_talks);
+  remarks(D.ref_talks2, 0x10, g::kCp, &RefTalk2Row, t.ref_talks2);
   if (D.favourite && D.char_talks.base != 0) {
     SlgEventEntry row{.id = D.char_talks.base,
                       .timing = 0x8,
