@@ -169,6 +169,33 @@ TEST(EventSeqRun, APairOfTwoWaitsIsRefusedAtItsFirstRunAndEndsTheEvent) {
   EXPECT_EQ(h->Records("end"), std::vector<std::string>{"end 1"});
 }
 
+TEST(EventSeqRun, RepeatAndIfSteerTheProgramAndALoopThatNeverWaitsIsStopped) {
+  {
+    OneRow row({S::SetFlag(300), S::If("F(300);", 2), S::Se(47), S::Label(2),
+                S::Label(1), S::Se(46), S::Wait(1), S::Repeat(3, 1),
+                S::StartGameWin(), S::End()});
+    auto h = HarnessFor(row.setup);
+    h->Start();
+    ASSERT_TRUE(h->RunUntil("the victory", [&h] { return h->FrameOf("task Slg::GameWin") >= 0; },
+                            60));
+    std::vector<std::string> story;
+    for (const testsupport::EventRecord& r : h->records()) {
+      if (r.what.rfind("se 4", 0) == 0 || r.what.rfind("task", 0) == 0) story.push_back(r.what);
+    }
+    EXPECT_EQ(story, (std::vector<std::string>{"se 46", "se 46", "se 46", "task Slg::GameWin"}))
+        << "the If jumped over se 47; the body ran three times, then the victory";
+    EXPECT_EQ(h->FrameOf("se 46"), h->FrameOf("start 1") + 1);
+  }
+  {
+    OneRow row({S::Label(1), S::Se(48), S::Goto(1), S::End()});
+    auto h = HarnessFor(row.setup);
+    h->Start();
+    ASSERT_TRUE(h->RunUntilIdle(30));
+    EXPECT_TRUE(h->rig().driver().trace().Contains("a loop that never waits"));
+    EXPECT_EQ(h->Records("end"), std::vector<std::string>{"end 1"});
+  }
+}
+
 // The row's handler, counting its calls.
 std::vector<int> g_calls;
 testsupport::EventHarness* g_h = nullptr;
@@ -251,6 +278,38 @@ TEST(EventHarnessMoments, EachMomentRaisesItsBitOnTheFrameItIsAppliedOnly) {
   h.Partner(0, 1);
   ASSERT_TRUE(h.RunUntilIdle(30));
   EXPECT_EQ(starts(15), 1u);
+}
+
+TEST(EventHarnessMoments, InstallFlagsScriptedRandomNumbersAndPValuesReachTheConditions) {
+  static constexpr SlgEventEntry kRows[] = {
+      {.id = 30, .timing = 0x8000, .a = "F(199);", .guard = {30, 0}, .set = {30, 0},
+       .handler = &testsupport::EventEndAtOnce},
+      {.id = 31, .timing = 0x8000, .b = "R(20);", .guard = {31, 0}, .set = {31, 0},
+       .handler = &testsupport::EventEndAtOnce},
+      {.id = 32, .timing = 0x8000, .b = "FAD(80);", .guard = {32, 0}, .set = {32, 0},
+       .handler = &testsupport::EventEndAtOnce},
+      kEventTableEnd};
+  static constexpr MapSetup kSetup{.table = kRows};
+  struct Case {
+    const char* name;
+    bool flag;
+    int32_t random;  // SlgRand's answers
+    uint16_t p80;
+    std::vector<std::string> starts;
+  } cases[] = {
+      {"all set", true, 0, 5, {"start 30", "start 31", "start 32"}},
+      {"none", false, 60000, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EventHarness h(kSetup);
+    if (c.flag) h.SetFlagAtInstall(199);
+    h.SetRandom({c.random});
+    h.SetP(80, c.p80);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(60));
+    EXPECT_EQ(h.Records("start"), c.starts);
+  }
 }
 
 // An event that counts to step 2 and stays there.
