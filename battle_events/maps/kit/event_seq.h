@@ -3,21 +3,22 @@
 // EventStep. The interpreter runs the list once a frame; its program counter is EventStep (so the
 // event check's "EventStep := 0 when an event starts" starts every program at its first op).
 //
+//   namespace S = EventSeq;
 //   constexpr auto kArrival = TalkList({{11, 10000}, {74, 3068}});
-//   constexpr EventSeq::Op kOpening[] = {
-//       EventSeq::FadeIn(),
-//       EventSeq::Messages(kArrival), EventSeq::Wait(30),
-//       EventSeq::ScrollPx(160, 0, 2), EventSeq::Wait(30),
-//       EventSeq::DeployKind(80), EventSeq::Se(259),        // immediate: on the scroll's last frame
-//       EventSeq::Wait(60),
-//       EventSeq::TimedChoice(10110, 120),
-//       EventSeq::Branch({{1, 4}, {2, 5}}, 8),          // on EventChoiceResult; else label 8
-//       EventSeq::Label(4), EventSeq::Messages(kYes), EventSeq::Goto(9),
-//       EventSeq::Label(5), EventSeq::Messages(kNo), EventSeq::Goto(9),
-//       EventSeq::Label(8), EventSeq::Messages(kLate),
-//       EventSeq::Label(9), EventSeq::End(),
+//   constexpr S::Op kOpening[] = {
+//       S::FadeIn(),
+//       S::Messages(kArrival), S::Wait(30),
+//       S::ScrollPx(160, 0, 2), S::Wait(30),
+//       S::DeployKind(80), S::Se(259),          // immediate: on the last wait's last frame
+//       S::Wait(60),
+//       S::TimedChoice(10110, 120),
+//       S::Branch({{1, 4}, {2, 5}}, 8),         // on EventChoiceResult; else label 8
+//       S::Label(4), S::Messages(kYes), S::Goto(9),
+//       S::Label(5), S::Messages(kNo), S::Goto(9),
+//       S::Label(8), S::Messages(kLate),
+//       S::Label(9), S::End(),
 //   };
-//   static_assert(EventSeq::Valid(kOpening));
+//   static_assert(S::Valid(kOpening));
 //   constexpr SeqArgs kOpeningArgs{kOpening};
 //   ... {.id = 9120, ..., .handler = &SeqRow, .arg = &kOpeningArgs},
 //
