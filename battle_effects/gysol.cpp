@@ -434,8 +434,9 @@ void SceneZoom(GysolSpecial& w) {
   int width = 0, height = 0;
   sprites.GetSpriteSize(w.picture7, &width, &height);
   w.zoom = GysolZoom(f);
-  sprites.PutSpriteZoom(w.picture7, 320 - width / 2, 384 - height / 2,
-                        sprites.GetSpriteSurface(w.blank), 1, w.zoom, w.zoom);
+  // Zoomed about its centre, which lands on (320, 384) (the picture's home is (0, 0)).
+  sprites.PutSpriteEx(w.picture7, 320, 384, sprites.GetSpriteSurface(w.blank), 1, 0, nullptr,
+                      w.zoom, w.zoom, 0, nullptr, width / 2, height / 2, CDdrawSpr::kOpaque);
   Ctx().ddraw.SetUpdate(SURFACE_ROOT, 1);
 }
 
@@ -705,7 +706,7 @@ int32_t GysolGround(const SlgPair& pos) {
 
 int16_t GysolBubbleDepth(const SlgPair& pos) {
   const SlgPoint cell = SnapPosToCell(pos.x >> 16, pos.y >> 16);
-  return static_cast<int16_t>(SlgCalcDepth(cell.x, cell.y + 24) - 16);
+  return static_cast<int16_t>(SlgCalcDepth(cell.x, cell.y) - 16);
 }
 
 void GysolBubbleStart(GysolBubble& b, int index, const SlgPair& at, uint8_t type) {

@@ -160,7 +160,8 @@ struct GysolBubble {
 // The ground height (16.16) under a map position: the cell's height (the attribute's low 5 bits)
 // x 48 px; 0 off the map.
 int32_t GysolGround(const SlgPair& pos);
-// The depth a bubble at a map position is drawn at: the depth of its cell's centre less 16.
+// The depth a bubble at a map position is drawn at: the depth of a unit standing on its cell
+// (SlgCalcDepth of the snapped position) less 16.
 int16_t GysolBubbleDepth(const SlgPair& pos);
 // Bubble i's start for an attacker at `at` (map position): the position, destination, height,
 // delay and animation fields (random numbers drawn in this order: x, y offsets, height, delay).
