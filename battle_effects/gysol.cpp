@@ -90,6 +90,7 @@ void BubblePlay(GysolBubble& b, uint32_t anim, uint16_t attr) {
   SlgPlayAnmAttr(b.set, anim, b.obj, SURFACE_ROOT, attr);
 }
 
+// The stage begins after the frame being stepped: its first frame is the next.
 void BubbleStage(GysolBubble& b, uint8_t stage) {
   b.stage = stage;
   b.stage_frame = b.stepped;
@@ -97,7 +98,7 @@ void BubbleStage(GysolBubble& b, uint8_t stage) {
 
 // Sinks 1 px a frame toward `floor`, the wobble dying away; true once there.
 bool Sink(GysolBubble& b, int32_t floor) {
-  const int32_t f = b.stepped - b.stage_frame + 1;
+  const int32_t f = b.stepped - b.stage_frame;  // frames of the stage, this one included
   b.amplitude = kAmplitude * std::max(kAmplitudeFall - f, 0) / kAmplitudeFall;
   b.height -= kPx;
   if (b.height > floor) return false;
@@ -137,7 +138,7 @@ void CriticalPop(const GysolBubble& b) {
 
 // One frame of the bubble.
 void StepBubble(GysolBubble& b) {
-  const int32_t f = b.stepped - b.stage_frame + 1;  // frames of the stage after this one
+  const int32_t f = b.stepped - b.stage_frame;  // frames of the stage, this one included
   switch (b.stage) {
     case kGysolBubbleWait:
       if (b.stepped + 1 < b.delay) break;

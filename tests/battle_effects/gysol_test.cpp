@@ -163,7 +163,7 @@ struct BubblePlay {
   std::vector<std::optional<GysolBubble>> start = std::vector<std::optional<GysolBubble>>(12);
   std::map<int, bool> hit;                  // by bubble, at its arrival
   std::map<int, int32_t> arrival_height;    // height when the travel began
-  std::map<int, int> travel_frames;         // frames seen travelling
+  std::map<int, int> travel_frames;         // game frames seen travelling
   std::map<int, int> travel;                // its computed travel
   std::map<int, GysolBubble> arrived;       // the work on its first frame after the travel
   std::map<int, std::pair<int, int>> drawn_at_arrival;  // x, priority of its animation
@@ -177,7 +177,7 @@ BubblePlay PlayBubbles(const AttackCase& row) {
   AttackRig r(row);
   r.Start();
   p.at = {r.attacker().x, r.attacker().y};
-  std::map<int, int> travel_start;
+  std::map<int, uint32_t> travel_start;  // game clock ms
   const auto each = [&] {
     if (!GysolAttackWork().normal.bubbles_started) return;
     for (int i = 0; i < kGysolBubbles; ++i) {
@@ -186,14 +186,14 @@ BubblePlay PlayBubbles(const AttackCase& row) {
       if (!p.start[i]) p.start[i] = *b;
       if (b->stage == kGysolBubbleTravel) {
         if (travel_start.count(i) == 0) {
-          travel_start[i] = r.frames();
+          travel_start[i] = TimelineNow();
           p.arrival_height[i] = b->height;
           p.travel[i] = b->travel;
         }
       } else if (b->stage > kGysolBubbleTravel && p.hit.count(i) == 0) {
         p.hit[i] = b->hit;
         p.arrived[i] = *b;
-        if (travel_start.count(i) != 0) p.travel_frames[i] = r.frames() - travel_start[i];
+        if (travel_start.count(i) != 0) p.travel_frames[i] = TimelineFrames(travel_start[i]);
         p.scroll_x = Battle().state.scroll_x;
         const uint32_t anim = b->type == 2 ? 14 : 9;
         for (const EffectAnim& a : OfAnm(EffectAnims(kKind, kAnmAttackEffect), anim)) {
@@ -214,10 +214,11 @@ BubblePlay PlayBubbles(const AttackCase& row) {
   return p;
 }
 
-TEST(GysolBubbles, StartDestinationClimbTravelAndDepth) {
-  // Every draw 20 (x 16, as SlgRand20 reads it): offsets of 20 px, heights 20 px over the start's
+// Every draw 20 (x 16, as SlgRand20 reads it): offsets of 20 px, heights 20 px over the start's
   // ground, delays of 4 frames. Bubble 3's destination cell is raised to height 2 (96 px).
+void StartClimbTravelAndDepth(uint32_t step_ms) {
   AttackCase row = Row(0, 1, AttackLayout::kNone, "bubbles");
+  row.step_ms = step_ms;
   row.before = [](AttackRig& r) {
     const auto [column, cell_row] = DestCell(3);
     r.board()->SetCell(column, cell_row, CellWord(2));
@@ -248,7 +249,10 @@ TEST(GysolBubbles, StartDestinationClimbTravelAndDepth) {
   // Bubble 3 travels (116, -20) px at 1 px a frame: 116 / cos(atan(20 / 116)) = 117.7 frames.
   EXPECT_GE(p.travel.at(3), 116);
   EXPECT_LE(p.travel.at(3), 118);
-  EXPECT_NEAR(p.travel_frames.at(3), p.travel.at(3), 1);
+  // Seen from the frame after the rise to the first after the arrival (a step of 50 ms: three
+  // frames).
+  EXPECT_GE(p.travel_frames.at(3), p.travel.at(3) - 1);
+  EXPECT_LE(p.travel_frames.at(3), p.travel.at(3) + (step_ms == 0 ? 1 : 4));
   // Bubble 1 travels (-20, -28) px: the larger, 28, over the velocity's 0.814 px: 34 frames.
   EXPECT_EQ(p.travel.at(1), 34);
   // At its destination (on the attacker's row) bubble 3 is drawn 16 in front of a unit standing
@@ -260,6 +264,11 @@ TEST(GysolBubbles, StartDestinationClimbTravelAndDepth) {
   EXPECT_EQ(p.arrived.at(3).pos.y, p.arrived.at(3).dest.y);
 }
 
+TEST(GysolBubbles, StartDestinationClimbTravelAndDepth) { StartClimbTravelAndDepth(0); }
+TEST(GysolBubbles, StartDestinationClimbTravelAndDepthSkippingFrames) {
+  StartClimbTravelAndDepth(50);
+}
+
 TEST(GysolBubbles, HitsOnlyTargetsOnTheirCells) {
   // Direction 1 puts the front target on bubble 10's cell (48, 24).
   struct Case {
@@ -269,6 +278,7 @@ TEST(GysolBubbles, HitsOnlyTargetsOnTheirCells) {
     bool other_unit;  // a unit that is not a target on bubble 3's cell
     bool at_edge;     // the attacker moved to column 0: bubbles 0, 6, 7 aim off the map
     std::set<int> hits;
+    uint32_t step_ms = 0;
   };
   const Case cases[] = {
       {"target", 0, AttackLayout::kFront, false, false, {10}},
@@ -276,10 +286,13 @@ TEST(GysolBubbles, HitsOnlyTargetsOnTheirCells) {
       {"not a target", 0, AttackLayout::kFront, true, false, {10}},
       {"type three", 3, AttackLayout::kFront, false, false, {}},
       {"off the map", 0, AttackLayout::kNone, false, true, {}},
+      {"target, frames skipped", 0, AttackLayout::kFront, false, false, {10}, 50},
+      {"critical target, frames skipped", 2, AttackLayout::kFront, false, false, {10}, 50},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     AttackCase row = Row(c.type, 1, c.layout, "hits");
+    row.step_ms = c.step_ms;
     row.before = [c](AttackRig& r) {
       if (c.other_unit) {
         const auto [column, cell_row] = DestCell(3);
@@ -307,8 +320,9 @@ TEST(GysolBubbles, HitsOnlyTargetsOnTheirCells) {
   }
 }
 
-TEST(GysolBubbles, ACriticalHitPopsFiveTimesWhileItsZoomFollowsTheKeys) {
+void CriticalHit(uint32_t step_ms) {
   AttackCase row = Row(2, 1, AttackLayout::kFront, "critical");
+  row.step_ms = step_ms;
   AttackRig r(row);
   r.Start();
   std::vector<int> pop_frames;
@@ -339,26 +353,33 @@ TEST(GysolBubbles, ACriticalHitPopsFiveTimesWhileItsZoomFollowsTheKeys) {
   }
   ASSERT_EQ(r.attacker().state, kAfterAttack);
   ASSERT_EQ(pop_frames.size(), 5u) << testing::PrintToString(pop_frames);
-  // 5 frames apart on the bubble's own clock (the rig's frames may see 4 or 6 of them).
-  for (size_t i = 1; i < pop_frames.size(); ++i) {
-    EXPECT_GE(pop_frames[i] - pop_frames[i - 1], 4);
-    EXPECT_LE(pop_frames[i] - pop_frames[i - 1], 6);
+  // 5 frames apart on the bubble's own clock (the rig's frames may see 4 or 6 of them; a step of
+  // 50 ms is three frames).
+  if (step_ms == 0) {
+    for (size_t i = 1; i < pop_frames.size(); ++i) {
+      EXPECT_GE(pop_frames[i] - pop_frames[i - 1], 4);
+      EXPECT_LE(pop_frames[i] - pop_frames[i - 1], 6);
+    }
+    EXPECT_NEAR(pop_frames.back() - pop_frames.front(), 20, 1);
   }
-  EXPECT_NEAR(pop_frames.back() - pop_frames.front(), 20, 1);
   // The keys {1, 16, 1}, {32, 80, 20} over the divisors 32 and 16: 1/32 x 1 at the start, the
   // way to 1 x 5 over 20 frames.
   SlgMotion m{};
   SlgMotionInit(m, kGysolCriticalKeys, 32, 16);
   EXPECT_EQ(m.x, kPx / 32);
   EXPECT_EQ(m.y, kPx);
-  std::map<int32_t, SlgPair> want;
+  std::map<int32_t, SlgPair> want{{0, {m.x, m.y}}};
   for (int32_t n = 1; SlgMotionStep(m) != 0; ++n) want[n] = {m.x, m.y};
-  EXPECT_EQ(want.size(), 20u);
-  for (const int32_t n : {1, 10, 20}) {
+  EXPECT_EQ(want.size(), 21u);
+  if (step_ms == 0) {
+    for (const int32_t n : {0, 10, 20}) EXPECT_EQ(zoom.count(n), 1u) << "motion frame " << n;
+  }
+  ASSERT_GT(zoom.size(), 5u);
+  for (const auto& [n, z] : zoom) {
     SCOPED_TRACE("motion frame " + std::to_string(n));
-    ASSERT_EQ(zoom.count(n), 1u);
-    EXPECT_EQ(zoom.at(n).x, want.at(n).x);
-    EXPECT_EQ(zoom.at(n).y, want.at(n).y);
+    ASSERT_EQ(want.count(n), 1u);
+    EXPECT_EQ(z.x, want.at(n).x);
+    EXPECT_EQ(z.y, want.at(n).y);
     ASSERT_EQ(drawn.count(n), 1u);
     EXPECT_EQ(drawn.at(n).x, want.at(n).x);
     EXPECT_EQ(drawn.at(n).y, want.at(n).y);
@@ -366,6 +387,9 @@ TEST(GysolBubbles, ACriticalHitPopsFiveTimesWhileItsZoomFollowsTheKeys) {
   EXPECT_EQ(want.at(20).y, kPx + 19 * ((5 * kPx - kPx) / 20));
   EXPECT_TRUE(end_anim_seen);
 }
+
+TEST(GysolBubbles, ACriticalHitPopsFiveTimesWhileItsZoomFollowsTheKeys) { CriticalHit(0); }
+TEST(GysolBubbles, ACriticalHitSkippingFrames) { CriticalHit(50); }
 
 TEST(GysolNormal, EndsThirtyFramesAfterTheLastBubble) {
   for (const int type : {0, 2, 3}) {
@@ -519,15 +543,18 @@ SpecialPlay PlaySpecial(const AttackCase& row) {
   return p;
 }
 
-TEST(GysolSpecial, FlipBookZoomStarsAndBurstModes) {
-  const SpecialPlay p = PlaySpecial(Row(1, 1, AttackLayout::kThree, "scene"));
+void FlipBookZoomStarsAndBurstModes(uint32_t step_ms) {
+  AttackCase row = Row(1, 1, AttackLayout::kThree, "scene");
+  row.step_ms = step_ms;
+  const SpecialPlay p = PlaySpecial(row);
+  const size_t seen = step_ms == 0 ? 2 : 6;  // a frame in so many seen at least
   EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
   // The flip-book: {0, 40}, {1, 4}, {2, 5}, {3, 6}, {4, 4}, {5, 4}: the picture of every
   // frame seen (a frame of the clock may be skipped), from 0 to the last row's last frame.
   const int ends[] = {40, 44, 49, 55, 59, 63};
-  ASSERT_GT(p.flip.size(), 35u) << testing::PrintToString(p.flip);
-  EXPECT_EQ(p.flip.begin()->first, 0);
-  EXPECT_GE(p.flip.rbegin()->first, 61);
+  ASSERT_GT(p.flip.size(), 63 / seen) << testing::PrintToString(p.flip);
+  EXPECT_LE(p.flip.begin()->first, step_ms == 0 ? 0 : 2);
+  EXPECT_GE(p.flip.rbegin()->first, step_ms == 0 ? 61 : 60);
   EXPECT_LE(p.flip.rbegin()->first, 62);
   for (const auto& [f, picture] : p.flip) {
     SCOPED_TRACE("flip-book frame " + std::to_string(f));
@@ -536,7 +563,7 @@ TEST(GysolSpecial, FlipBookZoomStarsAndBurstModes) {
     EXPECT_TRUE(p.flip_entry.at(f));
   }
   // Picture 7's zoom: nothing at z 0, then its corner where the zoom puts it on every frame.
-  ASSERT_GT(p.zoom.size(), 15u);
+  ASSERT_GT(p.zoom.size(), 30 / seen);
   for (const auto& [f, probes] : p.zoom) {
     SCOPED_TRACE("zoom frame " + std::to_string(f));
     EXPECT_EQ(probes.first, f != 0);
@@ -555,6 +582,11 @@ TEST(GysolSpecial, FlipBookZoomStarsAndBurstModes) {
   // Burst modes from the steps that raise them: 1 at once, 2 from step 3, 3 from step 6, 4 from
   // step 8, 5 from step 9.
   EXPECT_EQ(p.mode_step, (std::map<uint8_t, uint8_t>{{1, 1}, {2, 3}, {3, 6}, {4, 8}, {5, 9}}));
+}
+
+TEST(GysolSpecial, FlipBookZoomStarsAndBurstModes) { FlipBookZoomStarsAndBurstModes(0); }
+TEST(GysolSpecial, FlipBookZoomStarsAndBurstModesSkippingFrames) {
+  FlipBookZoomStarsAndBurstModes(50);
 }
 
 TEST(GysolSpecial, PiecesAtTheirValues) {
@@ -633,7 +665,7 @@ void BurstRoutine(SlgUnit& unit, SlgPair& /*pos*/) {
   if (w.burst.bursts != before) w.frames.push_back(f);
 }
 
-TEST(GysolBursts, SchedulesOverSixtyFramesAndTheWideBurstsDepth) {
+void BurstSchedules(uint32_t step_ms) {
   const struct {
     uint8_t mode;
     std::vector<int> frames;
@@ -648,6 +680,7 @@ TEST(GysolBursts, SchedulesOverSixtyFramesAndTheWideBurstsDepth) {
   for (const auto& c : cases) {
     SCOPED_TRACE("mode " + std::to_string(c.mode));
     AttackCase row = Row(1, 1, AttackLayout::kFront, "bursts");
+    row.step_ms = step_ms;
     row.sounds.clear();
     row.routine.clear();
     std::vector<int> priorities;
@@ -668,12 +701,12 @@ TEST(GysolBursts, SchedulesOverSixtyFramesAndTheWideBurstsDepth) {
         }
       }
     }
-    // Each at its frame, or the next where the clock skips one.
+    // Each at its frame, or the next where the clock skips one (with 50-ms steps, of three).
     const BurstProbe& w = Battle().Extension<BurstProbe>();
     ASSERT_EQ(w.frames.size(), c.frames.size()) << testing::PrintToString(w.frames);
     for (size_t i = 0; i < c.frames.size(); ++i) {
       EXPECT_GE(w.frames[i], c.frames[i]);
-      EXPECT_LE(w.frames[i], c.frames[i] + 1);
+      EXPECT_LE(w.frames[i], c.frames[i] + (step_ms == 0 ? 1 : 3));
     }
     for (const std::string& t : r.trace().Filter({"task+ AutoPtnChg2:No"})) {
       (void)t;
@@ -703,5 +736,8 @@ TEST(GysolBursts, SchedulesOverSixtyFramesAndTheWideBurstsDepth) {
     EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
   }
 }
+
+TEST(GysolBursts, SchedulesOverSixtyFramesAndTheWideBurstsDepth) { BurstSchedules(0); }
+TEST(GysolBursts, SchedulesSkippingFrames) { BurstSchedules(50); }
 
 }  // namespace
