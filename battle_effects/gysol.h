@@ -80,7 +80,8 @@ constexpr std::array<GysolOffset, kGysolBubbles> kGysolBubbleOffsets{{
     {-96, 48}, {-96, 0}, {-48, -24}, {48, -24}, {48, 24}, {-48, 24},
 }};
 // Objects 1 and 2 of the normal attack stand at the drawing position plus this, by direction.
-constexpr std::array<GysolOffset, 4> kGysolMouth{{{-68, -112}, {-76, -112}, {76, -112}, {68, -112}}};
+constexpr std::array<GysolOffset, 4> kGysolMouth{
+    {{-68, -112}, {-76, -112}, {76, -112}, {68, -112}}};
 // The normal attack's rows, the same for every attack type.
 constexpr SlgAttackRow kGysolNormalRows[] = {{{0, 1}, 0, 0}, {{6, 6}, -1, 0xFF}, {{7, 7}, 1, 1}};
 

@@ -141,16 +141,6 @@ std::pair<int, int> DestCell(int i) {
   return {column, row};
 }
 
-// A listed target on a cell (the damage list is made from the flag as the attack starts).
-uint8_t AddTarget(AttackRig& r, int column, int row) {
-  const uint8_t slot = r.board()->AddUnit(OnCell(column, row, {.kind = 1, .category = 0}));
-  SlgUnit& u = Battle().state.units[slot];
-  Slg::PlaceUnit(u);
-  u.stats.life = u.stats.max_life = 999;
-  u.flags |= kUnitInDamageList;
-  return slot;
-}
-
 const GysolBubble* LiveBubble(int i) {
   SlgEffectTask* t = GysolAttackWork().normal.bubbles[static_cast<size_t>(i)];
   if (t == nullptr || SlgTaskIsAlive(t) == 0) return nullptr;
@@ -422,7 +412,7 @@ TEST(GysolNormal, AHitsBurstOutlivesTheAttackOnItsOwnReferenceOfTheSet) {
     Battle().attack.skip_gauge = 1;
     for (int i = 0; i < kGysolBubbles; ++i) {
       const auto [column, cell_row] = DestCell(i);
-      AddTarget(r, column, cell_row);
+      AddListedTarget(r, column, cell_row);
     }
     r.Step();  // the added units show before the baseline is taken
   };
