@@ -174,10 +174,7 @@ void StepBubble(GysolBubble& b) {
       break;
     case kGysolBubbleCritical: {
       const int32_t due = SpawnDue(b.pops, kCriticalPops, f - 1);
-      if (due >= 0) {
-        CriticalPop(b);
-        ++b.pops_made;
-      }
+      if (due >= 0) CriticalPop(b);
       ++b.motion_frames;
       if (SlgMotionStep(b.motion) != 0) break;
       BubblePlay(b, kAnimCriticalEnd, b.obj->attr);
@@ -228,7 +225,6 @@ void StartBubbles(GysolNormal& w, const SlgUnit& unit) {
     SlgAnmHide(b.obj->handle);
     w.bubbles[static_cast<size_t>(i)] = t;
     ++w.live;
-    ++w.made;
   }
 }
 
@@ -686,16 +682,6 @@ int GysolFlipRowAt(int32_t frames) {
 
 int32_t GysolZoom(int32_t frames) {
   return static_cast<int32_t>(int64_t{std::max(frames, 0)} * kGysolStarSpeed / 140);
-}
-
-GysolCorner GysolZoomCorner(int32_t frames, int width, int height) {
-  // The engine zooms the drawing rectangle about its centre, both ends rounded outward.
-  const int64_t z = GysolZoom(frames);
-  const auto floor_px = [](int64_t v) {
-    return static_cast<int>(v >= 0 ? v / kPx : -((-v + kPx - 1) / kPx));
-  };
-  return {floor_px(320 * int64_t{kPx} - int64_t{width} * z / 2),
-          floor_px(384 * int64_t{kPx} - int64_t{height} * z / 2)};
 }
 
 int32_t GysolStarZoom(int32_t frames) { return kPx + std::max(frames, 0) * 4369; }

@@ -97,13 +97,6 @@ int GysolFlipRowAt(int32_t frames);
 
 // Picture 7's zoom (16.16) `frames` frames into the zoom stage: frames x 13.33 px / 140.
 int32_t GysolZoom(int32_t frames);
-// Its drawn top-left corner in the blank sprite for a picture of width x height centred on
-// (320, 384): 320 - width / 2 x z, 384 - height / 2 x z (pixels, rounded outward).
-struct GysolCorner {
-  int x, y;
-};
-GysolCorner GysolZoomCorner(int32_t frames, int width, int height);
-
 // A star's speed (16.16 px a frame: 13.33) and its zoom `frames` frames after its start.
 constexpr int32_t kGysolStarSpeed = 0xD5555;
 int32_t GysolStarZoom(int32_t frames);
@@ -156,7 +149,6 @@ struct GysolBubble {
   SlgMotion motion;           // the critical's zoom pair
   int32_t motion_frames;      // motion steps made
   Spawner pops;
-  int32_t pops_made;
 };
 // The ground height (16.16) under a map position: the cell's height (the attribute's low 5 bits)
 // x 48 px; 0 off the map.
@@ -177,8 +169,7 @@ struct GysolNormal {
   LayeredAttack layered;
   uint32_t start;  // game clock ms when the objects started
   bool bubbles_started;
-  int16_t live;     // bubbles running
-  int16_t made;     // bubbles made
+  int16_t live;  // bubbles running
   std::array<SlgEffectTask*, kGysolBubbles> bubbles;
 };
 
