@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_unit_sprite.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/gfx/sprite/sprite.h"
@@ -20,6 +24,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_fixtures.h"
 #include "testsupport/attack_rig.h"
+#include "testsupport/battle_board.h"
 
 // The hero's sets for his attack tests (kind 0, and kind 7 for the cover move): SPECIAL_BODY
 // animation 0 of 32 one-tick frames, SPECIAL_EFFECT animations 0-4, ATTACK_EFFECT 0-9 and the
@@ -181,4 +186,20 @@ inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
   for (int i = 0; i < row.outlive; ++i) r.Step();
   r.CheckEnd(row, failures);
   return failures;
+}
+
+// A target of the damage list on a cell of the board (raised to `height` first), a kind-1 unit
+// with life enough for every hit; added before the attack starts (the list is made from the flag
+// as the attack starts). Its slot.
+inline uint8_t AddListedTarget(testsupport::AttackRig& r, int column, int row, int height = 0) {
+  if (height != 0) {
+    r.board()->SetCell(column, row, testsupport::CellWord(static_cast<uint32_t>(height)));
+  }
+  const uint8_t slot =
+      r.board()->AddUnit(testsupport::OnCell(column, row, {.kind = 1, .category = 0}));
+  SlgUnit& u = Battle().state.units[slot];
+  Slg::PlaceUnit(u);
+  u.stats.life = u.stats.max_life = 999;
+  u.flags |= kUnitInDamageList;
+  return slot;
 }
