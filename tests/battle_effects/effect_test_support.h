@@ -8,10 +8,14 @@
 #include <cctype>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "battle/slg_anm_obj.h"
+#include "battle/slg_attack_state.h"
 #include "battle/slg_tables.h"
+#include "battle_effects/step_timeline.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/gfx/sprite/sprite.h"
@@ -181,4 +185,78 @@ inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
   for (int i = 0; i < row.outlive; ++i) r.Step();
   r.CheckEnd(row, failures);
   return failures;
+}
+
+// ---- Layered attacks: the objects each plays as it starts ----
+
+// One object as it starts.
+struct LayeredPlayed {
+  int anim = -1;
+  int depth = 0;  // less the unit body's depth
+  int mode = -1;  // the flag byte
+  int loop = -1;  // the engine's loop word; -1 without an animation
+  int once = -1;  // freed at its end (SlgAnmPlayOnce)
+  bool operator==(const LayeredPlayed&) const = default;
+};
+inline void PrintTo(const LayeredPlayed& p, std::ostream* os) {
+  *os << "{anim " << p.anim << " depth " << p.depth << " mode " << p.mode << " loop " << p.loop
+      << " once " << p.once << "}";
+}
+
+// A row of a table: {animation for directions 1 and 2, for 0 and 3}, depth offset.
+struct LayeredRow {
+  int anim[2];
+  int depth;
+};
+
+// The held form's objects (battle_effects/player_shape.h): flag byte 1 on all, object 1 without
+// looping and kept, the further ones once.
+inline std::vector<LayeredPlayed> ExpectedHeldObjects(const std::vector<LayeredRow>& rows,
+                                                      int count, int dir) {
+  std::vector<LayeredPlayed> out;
+  const int column = dir == 0 || dir == 3 ? 1 : 0;
+  for (int i = 0; i < count; ++i) {
+    const LayeredRow& r = rows[static_cast<size_t>(i)];
+    out.push_back({.anim = r.anim[column], .depth = r.depth, .mode = 1, .loop = 0,
+                   .once = i >= 2 ? 1 : 0});
+  }
+  return out;
+}
+
+struct LayeredOutcome {
+  std::vector<LayeredPlayed> objects;
+  int from_body_end = -1;  // frames from the body's end to state 7
+  std::vector<std::string> failures;
+};
+
+// Plays a layered attack's row to its end: the objects of the context `ctx_of` answers as they
+// start, the frames from the body's end to state 7, the end check.
+inline LayeredOutcome PlayLayered(const testsupport::AttackCase& row,
+                                  const std::function<SlgAttackCtx*()>& ctx_of) {
+  testsupport::AttackRig r(row);
+  r.Start();
+  LayeredOutcome out;
+  uint32_t body_end_ms = 0;
+  const auto each = [&] {
+    if (r.attacker().state == 7 && body_end_ms != 0 && out.from_body_end < 0) {
+      out.from_body_end = FramesBetween(body_end_ms, TimelineNow());
+    }
+    const SlgAttackCtx* ctx = r.attacker().state == 6 ? ctx_of() : nullptr;
+    if (ctx == nullptr || ctx->object_count == 0) return;
+    if (out.objects.empty()) {
+      SpxAnimeKind* spx = Scene().tamvik_spr.spx();
+      for (int i = 0; i < ctx->object_count; ++i) {
+        const SlgAnmObj* obj = ctx->objects[static_cast<size_t>(i)];
+        const SpxAnimeBlock* block = spx->Block(obj->handle);
+        out.objects.push_back({obj->pattern, obj->depth - r.attacker().anm->depth, obj->mode,
+                               block != nullptr ? static_cast<int>(block->loop) : -1,
+                               block != nullptr ? static_cast<int>(block->free_at_end) : -1});
+      }
+    }
+    if (body_end_ms == 0 && (ctx->objects[0]->state & kSlgAnmStateEnded) != 0) {
+      body_end_ms = TimelineNow();
+    }
+  };
+  out.failures = PlayToEnd(r, row, each);
+  return out;
 }
