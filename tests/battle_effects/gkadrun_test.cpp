@@ -97,6 +97,21 @@ TEST(GkadrunSmoke, SpecialFacing01) { PlayRows(1, 0, 1); }
 TEST(GkadrunSmoke, SpecialFacing23) { PlayRows(1, 2, 3); }
 TEST(GkadrunSmoke, SpecialSkippingFrames) { PlayRows(1, 0, 1, 50); }
 
+// The fixtures' variants on the sets as laid by default (animations the rows name may be
+// missing): every animation of two frames, the special's slot left out, one picture only.
+TEST(GkadrunSmoke, SpecialWithShortOrMissingSets) {
+  using Variant = AttackFixtures::Variant;
+  for (const Variant v : {Variant::kFull, Variant::kTwoFrames, Variant::kMissingSlot,
+                          Variant::kMissingPicture}) {
+    AttackCase row = Row(1, 1, AttackLayout::kThree, "variant" + std::to_string(static_cast<int>(v)));
+    row.fixtures = {};
+    row.variant = v;
+    // Without its sets the attack ends before its voice.
+    if (v == Variant::kMissingSlot) row.sounds.clear();
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
 TEST(GkadrunNormal, ObjectsByTypeAndDirection) {
   const std::vector<LayeredRow> type0 = {
       {{0, 1}, 0}, {{0, 1}, 0}, {{5, 9}, 0}, {{6, 10}, 0}, {{7, 11}, 0}};

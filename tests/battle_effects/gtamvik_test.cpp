@@ -98,6 +98,21 @@ TEST(GtamvikSmoke, SpecialFacing2) { PlayRows(1, 2, 2); }
 TEST(GtamvikSmoke, SpecialFacing3) { PlayRows(1, 3, 3); }
 TEST(GtamvikSmoke, SpecialSkippingFrames) { PlayRows(1, 1, 2, 50); }
 
+// The fixtures' variants on the sets as laid by default (animations the rows name may be
+// missing): every animation of two frames, the special's slot left out, one picture only.
+TEST(GtamvikSmoke, SpecialWithShortOrMissingSets) {
+  using Variant = AttackFixtures::Variant;
+  for (const Variant v : {Variant::kFull, Variant::kTwoFrames, Variant::kMissingSlot,
+                          Variant::kMissingPicture}) {
+    AttackCase row = Row(1, 1, AttackLayout::kThree, "variant" + std::to_string(static_cast<int>(v)));
+    row.fixtures = {};
+    row.variant = v;
+    // Without its sets the attack ends before its voice.
+    if (v == Variant::kMissingSlot) row.sounds.clear();
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
 TEST(GtamvikNormal, ObjectsByTypeAndDirection) {
   const std::vector<LayeredRow> type0 = {{{0, 1}, 0}, {{0, 1}, 0}, {{6, 7}, 0}};
   const std::vector<LayeredRow> type2 = {
