@@ -16,6 +16,7 @@
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle_effects/attack_routines.h"
+#include "battle_effects/effect_position.h"
 #include "battle_effects/heroine_scene.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -219,14 +220,6 @@ int Setup(GkadrunSpecial& w) {
   return kTimelineNextRow;
 }
 
-SlgUnit* FirstTarget() {
-  BattleContext& b = Battle();
-  if (b.target_count < 1) return nullptr;
-  const int slot = b.targets[0];
-  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
-  return &b.state.units[static_cast<size_t>(slot)];
-}
-
 int Begin(GkadrunSpecial& w) {
   SlgUnit& unit = *w.unit;
   SlgAttackCtx& ctx = *w.ctx;
@@ -236,7 +229,7 @@ int Begin(GkadrunSpecial& w) {
     EndAttack(unit);
     return kTimelineStop;
   }
-  if (const SlgUnit* target = FirstTarget()) {
+  if (const SlgUnit* target = ListedTarget(0)) {
     w.has_targets = true;
     const SlgPair raised = Slg::RaiseByCellHeight({target->x, target->y});
     Slg::ScrollJumpTo({raised.x - 128 * kPx, raised.y - 112 * kPx});

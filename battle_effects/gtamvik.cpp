@@ -16,6 +16,7 @@
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle_effects/attack_routines.h"
+#include "battle_effects/effect_position.h"
 #include "battle_effects/heroine_scene.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -58,14 +59,6 @@ SlgAnmObj* BodyObj(GtamvikSpecial& w) { return Obj(w, 0); }
 int16_t BodyDepth(const GtamvikSpecial& w) {
   const SlgAnmObj* body = Obj(w, 0);
   return body != nullptr ? body->depth : 0;
-}
-
-SlgUnit* TargetUnit(int i) {
-  BattleContext& b = Battle();
-  if (i < 0 || i >= b.target_count || i >= kSlgMaxUnits) return nullptr;
-  const int slot = b.targets[static_cast<size_t>(i)];
-  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
-  return &b.state.units[static_cast<size_t>(slot)];
 }
 
 bool IsTarget(uint16_t slot) {
@@ -649,7 +642,7 @@ enum VisitPhase : uint8_t { kVisitScroll = 0, kVisitWait = 1, kVisitBack = 2, kV
 // Targets whose drawn place has come into view get their hit animation, in list order, once.
 void MarkVisible(GtamvikSpecial& w) {
   for (int i = 0; i < Battle().target_count && i < kSlgMaxUnits; ++i) {
-    SlgUnit* target = TargetUnit(i);
+    SlgUnit* target = ListedTarget(i);
     if (target == nullptr || w.visited[static_cast<size_t>(i)]) continue;
     const SlgPair screen = Slg::PosToScreen({target->x, target->y});
     if (Slg::InViewArea(screen.x >> 16, screen.y >> 16) == 0) continue;
@@ -693,7 +686,7 @@ void VisitTask(SlgEffectTask* t) {
 bool StartVisit(GtamvikSpecial& w) {
   if (SlgTaskCreate(SlgTaskOwner(), &VisitTask, "Gtamvik::Hit") == nullptr) return false;
   w.visited.fill(false);
-  SlgUnit* last = TargetUnit(Battle().target_count - 1);
+  SlgUnit* last = ListedTarget(Battle().target_count - 1);
   if (last == nullptr) {
     w.visit_phase = kVisitNone;
     return true;

@@ -55,39 +55,15 @@ void GkadrunSets(AttackFixtures& f, const SetsOf& s) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                const SetsOf& sets = {}) {
-  AttackCase row{.name = "gkadrun_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "Gkadrun::SpecialAttack" : "Gkadrun::NormalAttack",
-                 .prefixes = {"Gkadrun"}};
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.leaves = testsupport::kLeavesCamera;
-    row.frame_limit = 900;
-  } else {
-    row.hits = HitSignal::kNone;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "Gkadrun", type, dir, layout, name);
   row.fixtures = [sets](AttackFixtures& f) { GkadrunSets(f, sets); };
   return row;
 }
 
 void PlayRows(int type, int first, int last, uint32_t step_ms = 0) {
-  for (int dir = first; dir <= last; ++dir) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
-                                       {AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"}}) {
-      AttackCase row = Row(type, dir, layout, name);
-      row.step_ms = step_ms;
-      testsupport::ExpectAttackCase(row);
-    }
-    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
-    action.road = testsupport::AttackRoad::kAction;
-    action.step_ms = step_ms;
-    testsupport::ExpectAttackCase(action);
-  }
+  ExpectSmokeRows([type](int dir, AttackLayout layout, const std::string& name) {
+    return Row(type, dir, layout, name);
+  }, first, last, step_ms);
 }
 
 TEST(GkadrunSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }
@@ -97,19 +73,8 @@ TEST(GkadrunSmoke, SpecialFacing01) { PlayRows(1, 0, 1); }
 TEST(GkadrunSmoke, SpecialFacing23) { PlayRows(1, 2, 3); }
 TEST(GkadrunSmoke, SpecialSkippingFrames) { PlayRows(1, 0, 1, 50); }
 
-// The fixtures' variants on the sets as laid by default (animations the rows name may be
-// missing): every animation of two frames, the special's slot left out, one picture only.
 TEST(GkadrunSmoke, SpecialWithShortOrMissingSets) {
-  using Variant = AttackFixtures::Variant;
-  for (const Variant v : {Variant::kFull, Variant::kTwoFrames, Variant::kMissingSlot,
-                          Variant::kMissingPicture}) {
-    AttackCase row = Row(1, 1, AttackLayout::kThree, "variant" + std::to_string(static_cast<int>(v)));
-    row.fixtures = {};
-    row.variant = v;
-    // Without its sets the attack ends before its voice.
-    if (v == Variant::kMissingSlot) row.sounds.clear();
-    testsupport::ExpectAttackCase(row);
-  }
+  ExpectSetVariants([](const std::string& name) { return Row(1, 1, AttackLayout::kThree, name); });
 }
 
 TEST(GkadrunNormal, ObjectsByTypeAndDirection) {

@@ -54,39 +54,16 @@ void GtamvikSets(AttackFixtures& f, int body_frames) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                int body_frames = 8) {
-  AttackCase row{.name = "gtamvik_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "Gtamvik::SpecialAttack" : "Gtamvik::NormalAttack",
-                 .prefixes = {"Gtamvik"}};
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.leaves = testsupport::kLeavesCamera;
-    row.frame_limit = 1200;
-  } else {
-    row.hits = HitSignal::kNone;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "Gtamvik", type, dir, layout, name);
+  row.frame_limit = std::max(row.frame_limit, 1200);
   row.fixtures = [body_frames](AttackFixtures& f) { GtamvikSets(f, body_frames); };
   return row;
 }
 
 void PlayRows(int type, int first, int last, uint32_t step_ms = 0) {
-  for (int dir = first; dir <= last; ++dir) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
-                                       {AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"}}) {
-      AttackCase row = Row(type, dir, layout, name);
-      row.step_ms = step_ms;
-      testsupport::ExpectAttackCase(row);
-    }
-    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
-    action.road = testsupport::AttackRoad::kAction;
-    action.step_ms = step_ms;
-    testsupport::ExpectAttackCase(action);
-  }
+  ExpectSmokeRows([type](int dir, AttackLayout layout, const std::string& name) {
+    return Row(type, dir, layout, name);
+  }, first, last, step_ms);
 }
 
 TEST(GtamvikSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }
@@ -98,19 +75,8 @@ TEST(GtamvikSmoke, SpecialFacing2) { PlayRows(1, 2, 2); }
 TEST(GtamvikSmoke, SpecialFacing3) { PlayRows(1, 3, 3); }
 TEST(GtamvikSmoke, SpecialSkippingFrames) { PlayRows(1, 1, 2, 50); }
 
-// The fixtures' variants on the sets as laid by default (animations the rows name may be
-// missing): every animation of two frames, the special's slot left out, one picture only.
 TEST(GtamvikSmoke, SpecialWithShortOrMissingSets) {
-  using Variant = AttackFixtures::Variant;
-  for (const Variant v : {Variant::kFull, Variant::kTwoFrames, Variant::kMissingSlot,
-                          Variant::kMissingPicture}) {
-    AttackCase row = Row(1, 1, AttackLayout::kThree, "variant" + std::to_string(static_cast<int>(v)));
-    row.fixtures = {};
-    row.variant = v;
-    // Without its sets the attack ends before its voice.
-    if (v == Variant::kMissingSlot) row.sounds.clear();
-    testsupport::ExpectAttackCase(row);
-  }
+  ExpectSetVariants([](const std::string& name) { return Row(1, 1, AttackLayout::kThree, name); });
 }
 
 TEST(GtamvikNormal, ObjectsByTypeAndDirection) {
