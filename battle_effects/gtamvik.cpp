@@ -483,7 +483,6 @@ void CrossCells(GtamvikSpecial& w, int32_t f) {
     SlgUnit& target = Battle().state.units[slot];
     AutoPtnChg(5, {target.x, target.y}, kFrontDepth, 0, w.ctx->effect_anims, SURFACE_ROOT);
     target.flags |= kUnitHitNow;
-    ++s.hits;
   }
 }
 

@@ -99,7 +99,6 @@ struct GtamvikShot {
   int32_t started;       // objects started
   SlgCell cell;          // the cell it last entered
   SlgMotion motion;      // the head's scale at the end
-  int32_t hits;          // target cells entered
 };
 
 // The special's state: one attack at a time, zero at its start.

@@ -286,9 +286,10 @@ void AddBeside(AttackRig& r, int& side) {
   for (int i = 0; i < 2; ++i) r.Step();
 }
 
-Sweep PlaySweep(bool refuse_shot) {
+Sweep PlaySweep(bool refuse_shot, uint32_t step_ms = 0) {
   AttackCase row = Row(1, 1, AttackLayout::kThree, refuse_shot ? "refused" : "sweep");
   row.hits = HitSignal::kUnchecked;
+  row.step_ms = step_ms;
   Sweep out;
   row.before = [&out](AttackRig& r) { AddBeside(r, out.side); };
   AttackRig r(row);
@@ -364,28 +365,31 @@ Sweep PlaySweep(bool refuse_shot) {
 }
 
 TEST(GtamvikShot, HitsTheTargetsItCrossesTurnsAtTheViewEdgeAndComesBack) {
-  const Sweep s = PlaySweep(false);
-  EXPECT_TRUE(s.failures.empty()) << testing::PrintToString(s.failures);
-  // Out and back: each target on the line is entered twice, a hit animation and a new hit
-  // signal each time; the one beside the line is never crossed.
-  for (const int slot : {1, 2, 3}) {
-    EXPECT_EQ(s.hits5.contains(slot) ? s.hits5.at(slot) : 0, 2) << "target " << slot;
-    EXPECT_EQ(s.signals.contains(slot) ? s.signals.at(slot) : 0, 2) << "target " << slot;
-  }
-  EXPECT_FALSE(s.hits5.contains(s.side));
-  EXPECT_FALSE(s.signals.contains(s.side));
-  EXPECT_TRUE(s.in_view_before_turn);
-  EXPECT_TRUE(s.turned_out_of_view);
-  EXPECT_GT(s.out_frames, 0);
-  EXPECT_NEAR(s.back_frames, s.out_frames, 1);
-  // The count: 2 with the shot, 1 once back (the closing row then), 0 at its end; 1 while the
-  // visit runs, 0 at its end.
-  EXPECT_EQ(s.counts, (std::vector<int>{2, 1, 0, 1, 0}));
-  EXPECT_EQ(s.counts_at_closing, (std::vector<int>{2, 1}));
-  EXPECT_EQ(s.closing_anim, 7) << "direction 1 plays the row's first column";
-  EXPECT_TRUE(s.visit_ran);
-  for (const int slot : {1, 2, 3, s.side}) {
-    EXPECT_EQ(s.visits6.contains(slot) ? s.visits6.at(slot) : 0, 1) << "target " << slot;
+  for (const uint32_t step_ms : {0u, 50u}) {
+    SCOPED_TRACE("step " + std::to_string(step_ms) + " ms");
+    const Sweep s = PlaySweep(false, step_ms);
+    EXPECT_TRUE(s.failures.empty()) << testing::PrintToString(s.failures);
+    // Out and back: each target on the line is entered twice, a hit animation and a new hit
+    // signal each time; the one beside the line is never crossed.
+    for (const int slot : {1, 2, 3}) {
+      EXPECT_EQ(s.hits5.contains(slot) ? s.hits5.at(slot) : 0, 2) << "target " << slot;
+      EXPECT_EQ(s.signals.contains(slot) ? s.signals.at(slot) : 0, 2) << "target " << slot;
+    }
+    EXPECT_FALSE(s.hits5.contains(s.side));
+    EXPECT_FALSE(s.signals.contains(s.side));
+    EXPECT_TRUE(s.in_view_before_turn);
+    EXPECT_TRUE(s.turned_out_of_view);
+    EXPECT_GT(s.out_frames, 0);
+    EXPECT_NEAR(s.back_frames, s.out_frames, step_ms == 0 ? 1 : 3);
+    // The count: 2 with the shot, 1 once back (the closing row then), 0 at its end; 1 while the
+    // visit runs, 0 at its end.
+    EXPECT_EQ(s.counts, (std::vector<int>{2, 1, 0, 1, 0}));
+    EXPECT_EQ(s.counts_at_closing, (std::vector<int>{2, 1}));
+    EXPECT_EQ(s.closing_anim, 7) << "direction 1 plays the row's first column";
+    EXPECT_TRUE(s.visit_ran);
+    for (const int slot : {1, 2, 3, s.side}) {
+      EXPECT_EQ(s.visits6.contains(slot) ? s.visits6.at(slot) : 0, 1) << "target " << slot;
+    }
   }
 }
 
