@@ -182,3 +182,22 @@ inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
   r.CheckEnd(row, failures);
   return failures;
 }
+
+// A player kind's smoke rows for one attack type and the facings first..last: with no target,
+// one and three on the board, and one on the battle action road. `row` makes the kind's row.
+inline void PlayPlayerRows(
+    const std::function<testsupport::AttackCase(int type, int dir, testsupport::AttackLayout,
+                                                const std::string& name)>& row,
+    int type, int first, int last) {
+  using testsupport::AttackLayout;
+  for (int dir = first; dir <= last; ++dir) {
+    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
+                                       {AttackLayout::kFront, "one"},
+                                       {AttackLayout::kThree, "three"}}) {
+      testsupport::ExpectAttackCase(row(type, dir, layout, name));
+    }
+    testsupport::AttackCase action = row(type, dir, AttackLayout::kFront, "action");
+    action.road = testsupport::AttackRoad::kAction;
+    testsupport::ExpectAttackCase(action);
+  }
+}
