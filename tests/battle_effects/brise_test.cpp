@@ -87,6 +87,25 @@ TEST(BriseSmoke, SpecialWithSkippedFramesAndRgb555) {
   testsupport::ExpectAttackCase(rgb555);
 }
 
+// A captured frame of the gradient with lines and dots (a PNG each into $TAMVIK_BATTLE_FRAMES):
+// picture A 160 rows high over the gradient's band 50 at row 400.
+TEST(BriseSmoke, GradientFrameInBothLayouts) {
+  for (const platform::PixelLayout pixels :
+       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
+    AttackCase row = Row(1, 1, AttackLayout::kFront,
+                         pixels == platform::PixelLayout::kRgb565 ? "frame565" : "frame555");
+    row.pixels = pixels;
+    row.fixtures = [](AttackFixtures& f) {
+      BriseSets(f, 80, 1952);
+      f.Pictures(kAnmSpecialBg, {{1952, 160}});
+    };
+    row.checkpoints = {{"gradient", -1, "task+ Brise::line8",
+                        {{600, 400, BriseBandColour(50)},
+                         {10, 10, AttackFixtures::ColourRef(kKind, kAnmSpecialBg, 0)}}}};
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
 TEST(BriseNormal, StateSevenThirtyFramesAfterTheBody) {
   for (const int type : {0, 2, 3}) {
     SCOPED_TRACE("type " + std::to_string(type));

@@ -70,6 +70,21 @@ TEST(TezavSmoke, SpecialWithSkippedFrames) {
   testsupport::ExpectAttackCase(skipped);
 }
 
+// A captured frame of the swarm (a PNG each into $TAMVIK_BATTLE_FRAMES): the first spark's frame,
+// back on the map with the units shown again (the attacker's stand pattern on its cell).
+TEST(TezavSmoke, SwarmFrameInBothLayouts) {
+  for (const platform::PixelLayout pixels :
+       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
+    AttackCase row = Row(1, 1, AttackLayout::kFront,
+                         pixels == platform::PixelLayout::kRgb565 ? "swarm565" : "swarm555");
+    row.pixels = pixels;
+    row.checkpoints = {{"swarm", -1, "task+ Tezav::Takari0",
+                        {{AttackRig::kBodyProbeX, AttackRig::kBodyProbeY,
+                          AttackFixtures::ColourRef(kKind, kAnmBaseBody, 2)}}}};
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
 TEST(TezavMark, SideFlipsPerMarkAndDelaysStepBySix) {
   // Side set first: right, left, right, left; the offsets and raise from the low five bits.
   const TezavMark right[] = {{94, 5, 7}, {100, -5, 7}, {106, 5, 7}, {112, -5, 7}};
