@@ -154,14 +154,17 @@ void DeleteBackground(TezavSpecial& w) {
   Ctx().ddraw.SetUpdate(SURFACE_ROOT, 1);
 }
 
+// Layer 4 cleared, given back at the screen's size (the tiled background resized it), and the
+// layers restored; once.
 void RestoreLayer(TezavSpecial& w) {
-  if (!w.layer_resized) return;
+  if (!w.layer_on) return;
   Ctx().anime.DeleteRef(&w.scroll);
   SlgClearLayer(SURFACE_ROOT);
-  Ctx().ddraw.GiveBackLayerSurface(SURFACE_ROOT, 0);
+  if (w.layer_resized) Ctx().ddraw.GiveBackLayerSurface(SURFACE_ROOT, 0);
   Ctx().ddraw.SetLayerScroll(SURFACE_ROOT, 0, 0);
   SlgLayerRestore();
   w.layer_resized = false;
+  w.layer_on = false;
 }
 
 // The sub-sequence: the fade in; reports 1 once it has ended; advanced (stage 2), the units
@@ -218,8 +221,14 @@ void Play(Robot& r, uint32_t anim, uint8_t mode) {
   PlayHeld(w.ctx->effect_anims, anim, r.obj, &r.set, SURFACE_ROOT);
 }
 
+// A spark's or the surprise's work: its object and its reference of the effect set.
+struct Held {
+  SlgAnmObj* obj;  // first (SlgTaskCreateAnmWork)
+  SprAnm* set;
+};
+
 void Spark(SlgEffectTask* t) {
-  auto& o = *static_cast<Robot*>(t->owned[0]);
+  auto& o = *static_cast<Held*>(t->owned[0]);
   TezavSpecial& w = Special();
   const bool ended = SlgAnmObjIsEnd(o.obj) != 0;
   if (t->phase == kSlgPhaseStop || w.ctx == nullptr || (ended && w.mode >= kTezavLeave)) {
@@ -239,11 +248,11 @@ void Spark(SlgEffectTask* t) {
 void StartSpark(TezavSpecial& w) {
   char name[32];
   std::snprintf(name, sizeof name, "Tezav::Takari%d", static_cast<int>(w.sparks++));
-  SlgTaskCreateAnmWork(&Spark, sizeof(Robot), name);
+  SlgTaskCreateAnmWork(&Spark, sizeof(Held), name);
 }
 
 void Surprise(SlgEffectTask* t) {
-  auto& o = *static_cast<Robot*>(t->owned[0]);
+  auto& o = *static_cast<Held*>(t->owned[0]);
   TezavSpecial& w = Special();
   if (t->phase == kSlgPhaseStop || w.ctx == nullptr || (t->phase != 0 && SlgAnmObjIsEnd(o.obj))) {
     if (w.surprise > 0) --w.surprise;
@@ -258,9 +267,9 @@ void Surprise(SlgEffectTask* t) {
 }
 
 void StartSurprise(TezavSpecial& w, const SlgAnmObj& of) {
-  SlgEffectTask* t = SlgTaskCreateAnmWork(&Surprise, sizeof(Robot), "Tezav::Robo Bikkuri");
+  SlgEffectTask* t = SlgTaskCreateAnmWork(&Surprise, sizeof(Held), "Tezav::Robo Bikkuri");
   if (t == nullptr) return;
-  auto& o = *static_cast<Robot*>(t->owned[0]);
+  auto& o = *static_cast<Held*>(t->owned[0]);
   o.obj->x = of.x;
   o.obj->y = of.y;
   o.obj->depth = static_cast<int16_t>(of.depth - 1);
@@ -278,7 +287,7 @@ void StartDrift(Robot& r, int32_t max_x, int32_t max_y) {
   anime.SetMoveCtrl2(r.move, &low, &high);
 }
 
-void RoboHover(Robot& r, int32_t f) {
+void RoboHover(Robot& r) {
   if (r.phase == 0) {
     if (SlgAnmObjIsEnd(r.obj) == 0) return;
     Play(r, r.lead ? 4 : 2, 0);
@@ -287,7 +296,6 @@ void RoboHover(Robot& r, int32_t f) {
   }
   r.obj->x = r.base.x;
   r.obj->y = r.base.y + SlgSin(TimelineFrames(r.since) * 16) * 4 * (kPx / 16384);
-  (void)f;
 }
 
 void RoboGather(TezavSpecial& w, Robot& r) {
@@ -399,7 +407,7 @@ void Robo(SlgEffectTask* t) {
     r.since = TimelineNow();
   }
   switch (w.mode) {
-    case kTezavHover: RoboHover(r, t->frames); break;
+    case kTezavHover: RoboHover(r); break;
     case kTezavGather: RoboGather(w, r); break;
     case kTezavSwarm: RoboSwarm(w, r); break;
     default:
@@ -439,6 +447,7 @@ int Setup(TezavSpecial& w) {
   w.ctx = CreateAttackCtx(unit);
   if (w.ctx == nullptr) return kTimelineStop;  // EndAttack has run
   SlgLayerOn(SURFACE_ROOT, 3);
+  w.layer_on = true;
   CDdrawAnime& anime = Ctx().anime;
   if (LoadAttackBgTiled(unit, 0, SURFACE_ROOT, 256, 256, 4, 4) != 0) {
     w.layer_resized = true;

@@ -23,7 +23,6 @@
 //
 // With no target the robots swarm, and the final hit stands, at the attacker's position.
 
-#include <array>
 #include <cstdint>
 
 #include "battle/battle_extension.h"
@@ -64,7 +63,8 @@ struct TezavSpecial {
   uint8_t mode;
   int16_t variant;
   AnimeHandle scroll;
-  bool layer_resized;
+  bool layer_on;       // layer 4 is on (SlgLayerOn) until the layers are restored
+  bool layer_resized;  // and stands on the tiled background's larger surface
   SprRec* picture1;
   SprBufferEntry* entry;
   int32_t robots_made;

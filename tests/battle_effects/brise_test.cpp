@@ -176,6 +176,8 @@ struct Timeline {
   int layer_width_after = 0, layer_height_after = 0;
   int small_bomb2_frame = -1;         // step-7 frame at its making
   std::vector<int> picture_widths;    // A, B, C after step 0 (0: not cut)
+  std::set<int> bomb_priorities;      // of every effect 3 seen
+  int expected_bomb_priority = 0;     // the first target's depth - 10, else the attacker's
 };
 
 Timeline PlayTimeline(AttackCase row, int refuse_frames = 0) {
@@ -228,6 +230,14 @@ Timeline PlayTimeline(AttackCase row, int refuse_frames = 0) {
       Ctx().ddraw_spr.GetBufferPos(w.entry, &x, &y);
       out.shake[f] = x;
     }
+    for (const EffectAnim& a : OfAnm(EffectAnims(kKind, kAnmSpecialEffect), 3)) {
+      out.bomb_priorities.insert(a.priority);
+    }
+    const BattleContext& b = Battle();
+    const SlgUnit* first = b.target_count > 0 && b.targets[0] >= 0
+                               ? &b.state.units[static_cast<size_t>(b.targets[0])]
+                               : &u;
+    if (first->anm != nullptr) out.expected_bomb_priority = SlgPriority(first->anm->depth - 10);
     const int damage = trace.Count("DamageMember");
     for (; damage_seen < damage; ++damage_seen) out.damage.emplace_back(step, f);
     // The small bomb 2 refused for its first frames at step 7.
@@ -283,13 +293,16 @@ TEST(BriseSpecial, TimelineOfDotsLinesPicturesShakeAndBombs) {
   }
   EXPECT_EQ(t.layer_width_after, 640);
   EXPECT_EQ(t.layer_height_after, 480);
+  EXPECT_EQ(t.bomb_priorities, std::set<int>{t.expected_bomb_priority});
 }
 
-TEST(BriseSpecial, GradientInRgb555) {
+TEST(BriseSpecial, GradientInRgb555WithNoTarget) {
   AttackCase row = Row(1, 0, AttackLayout::kNone, "gradient555");
   row.pixels = platform::PixelLayout::kRgb555;
   const Timeline t = PlayTimeline(row);
   EXPECT_TRUE(t.failures.empty()) << testing::PrintToString(t.failures);
+  // No target: the bombs stand at the attacker's depth - 10.
+  EXPECT_EQ(t.bomb_priorities, std::set<int>{t.expected_bomb_priority});
   ASSERT_TRUE(t.layer_big);
   for (const auto& [band, pixel] : t.band_pixel) {
     EXPECT_EQ(pixel, platform::PackColorRef(BriseBandColour(band), platform::PixelLayout::kRgb555))

@@ -141,6 +141,8 @@ struct SpecialRun {
   bool surprise = false;
   int robots = 0;
   bool robots_out_before_hit = false;
+  std::set<std::pair<int, int>> final_hit;  // screen pixels of effect 13
+  std::pair<int, int> attacker_at{};        // the attacker's drawing position, pixels
 };
 
 SpecialRun PlaySpecial(AttackLayout layout, bool variant, bool five_robots = false) {
@@ -187,6 +189,10 @@ SpecialRun PlaySpecial(AttackLayout layout, bool variant, bool five_robots = fal
       if (name == "Tezav::Robo Bikkuri") out.surprise = true;
     }
     out.robots = std::max(out.robots, static_cast<int>(w.robots_made));
+    for (const EffectAnim& a : OfAnm(EffectAnims(kKind, kAnmSpecialEffect), 13)) {
+      out.final_hit.insert({a.x, a.y});
+      out.attacker_at = {(w.pos.x >> 16) + 320, (w.pos.y >> 16) + 240};
+    }
   });
   Battle().alloc.refuse = nullptr;
   out.lead_anims = seen_anims.count(9) != 0 && seen_anims.count(4) != 0;
@@ -222,6 +228,8 @@ TEST(TezavSpecial, FiveRobotsAndNoTarget) {
   const SpecialRun alone = PlaySpecial(AttackLayout::kNone, true);
   EXPECT_TRUE(alone.failures.empty()) << testing::PrintToString(alone.failures);
   EXPECT_TRUE(alone.robots_out_before_hit);
+  // The final hit stands on the attacker.
+  EXPECT_EQ(alone.final_hit, (std::set<std::pair<int, int>>{alone.attacker_at}));
 }
 
 }  // namespace
