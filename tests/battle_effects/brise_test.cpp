@@ -31,7 +31,6 @@ using testsupport::AttackCase;
 using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::AttackRig;
-using testsupport::HitSignal;
 
 constexpr int kKind = 6;
 
@@ -47,19 +46,7 @@ void BriseSets(AttackFixtures& f, int body_frames, int width) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                int body_frames = 80, int width = 1952) {
-  AttackCase row{.name = "brise_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "Brise::SpecialAttack" : "Brise::NormalAttack",
-                 .prefixes = {"Brise"}};
-  row.hits = HitSignal::kNone;
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.frame_limit = 900;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "Brise", type, dir, layout, name, 900);
   row.fixtures = [body_frames, width](AttackFixtures& f) { BriseSets(f, body_frames, width); };
   return row;
 }

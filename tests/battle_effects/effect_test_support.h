@@ -201,3 +201,28 @@ inline void PlayPlayerRows(
     testsupport::ExpectAttackCase(action);
   }
 }
+
+// A player kind's smoke row: the family's routines (<Family>::NormalAttack, ::SpecialAttack)
+// and task prefix, no hit signal, and for the special its voice and `special_limit` frames.
+inline testsupport::AttackCase PlayerAttackRow(int kind, const std::string& family, int type,
+                                               int dir, testsupport::AttackLayout layout,
+                                               const std::string& name, int special_limit) {
+  std::string lower = family;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  testsupport::AttackCase row{
+      .name = lower + "_type" + std::to_string(type) + "_dir" + std::to_string(dir) + "_" + name,
+      .kind = kind,
+      .type = type,
+      .dir = dir,
+      .layout = layout,
+      .routine = family + (type == 1 ? "::SpecialAttack" : "::NormalAttack"),
+      .prefixes = {family}};
+  row.hits = testsupport::HitSignal::kNone;
+  if (type == 1) {
+    row.sounds = {"voice " + std::to_string(testsupport::AttackFixtures::VoiceNumber(
+                                 kind, kSlgVoiceSpecial))};
+    row.frame_limit = special_limit;
+  }
+  return row;
+}

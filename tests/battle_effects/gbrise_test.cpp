@@ -22,7 +22,6 @@ using testsupport::AttackCase;
 using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::AttackRig;
-using testsupport::HitSignal;
 
 constexpr int kKind = 13;
 constexpr int32_t kPx = 65536;
@@ -39,20 +38,9 @@ void GBriseSets(AttackFixtures& f, int effect_frames) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                int effect_frames = 80) {
-  AttackCase row{.name = "gbrise_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "GBrise::SpecialAttack" : "GBrise::NormalAttack",
-                 .prefixes = {"GBrise", "Gbrise"}};
-  row.hits = HitSignal::kNone;
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.leaves = testsupport::kLeavesCamera;
-    row.frame_limit = 900;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "GBrise", type, dir, layout, name, 900);
+  row.prefixes = {"GBrise", "Gbrise"};
+  if (type == 1) row.leaves = testsupport::kLeavesCamera;
   row.fixtures = [effect_frames](AttackFixtures& f) { GBriseSets(f, effect_frames); };
   return row;
 }

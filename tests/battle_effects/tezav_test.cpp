@@ -22,7 +22,6 @@ using testsupport::AttackCase;
 using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::AttackRig;
-using testsupport::HitSignal;
 
 constexpr int kKind = 5;
 
@@ -35,19 +34,7 @@ void TezavSets(AttackFixtures& f) {
 }
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) {
-  AttackCase row{.name = "tezav_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "Tezav::SpecialAttack" : "Tezav::NormalAttack",
-                 .prefixes = {"Tezav"}};
-  row.hits = HitSignal::kNone;
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.frame_limit = 1500;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "Tezav", type, dir, layout, name, 1500);
   row.fixtures = [](AttackFixtures& f) { TezavSets(f); };
   return row;
 }
@@ -200,23 +187,19 @@ SpecialRun PlaySpecial(AttackLayout layout, bool variant, bool five_robots = fal
 }
 
 TEST(TezavSpecial, PlainAndVariant) {
-  const SpecialRun plain = PlaySpecial(AttackLayout::kThree, false);
-  EXPECT_TRUE(plain.failures.empty()) << testing::PrintToString(plain.failures);
-  EXPECT_NEAR(plain.step5_frames, 130, 2);
-  EXPECT_FALSE(plain.effect14);
-  EXPECT_FALSE(plain.lead_anims);
-  EXPECT_FALSE(plain.surprise);
-  EXPECT_EQ(plain.robots, 8);
-  EXPECT_TRUE(plain.robots_out_before_hit);
-
-  const SpecialRun variant = PlaySpecial(AttackLayout::kFront, true);
-  EXPECT_TRUE(variant.failures.empty()) << testing::PrintToString(variant.failures);
-  EXPECT_NEAR(variant.step5_frames, 160, 2);
-  EXPECT_TRUE(variant.effect14);
-  EXPECT_TRUE(variant.lead_anims);
-  EXPECT_TRUE(variant.surprise);
-  EXPECT_EQ(variant.robots, 8);
-  EXPECT_TRUE(variant.robots_out_before_hit);
+  // The variant: step 5 30 frames longer, object 1's effect 14, robot 0's 9 and 4 and its
+  // surprise.
+  for (const bool variant : {false, true}) {
+    SCOPED_TRACE(variant ? "variant" : "plain");
+    const SpecialRun run = PlaySpecial(variant ? AttackLayout::kFront : AttackLayout::kThree, variant);
+    EXPECT_TRUE(run.failures.empty()) << testing::PrintToString(run.failures);
+    EXPECT_NEAR(run.step5_frames, variant ? 160 : 130, 2);
+    EXPECT_EQ(run.effect14, variant);
+    EXPECT_EQ(run.lead_anims, variant);
+    EXPECT_EQ(run.surprise, variant);
+    EXPECT_EQ(run.robots, 8);
+    EXPECT_TRUE(run.robots_out_before_hit);
+  }
 }
 
 TEST(TezavSpecial, FiveRobotsAndNoTarget) {
