@@ -43,7 +43,8 @@ constexpr uint32_t kBombAnim = 3;
 constexpr ColorRef kLineColour = 0x0019CD73;
 constexpr ColorRef kLargeDotColour = 0x0019FFB9;
 constexpr ColorRef kSmallDotColour = 0x0018CD18;
-// The picture cuts: the first column of A, B and C and their width.
+// The picture cuts A, B and C: their first and past-the-last columns, and their home x (B and C
+// are drawn from x -32).
 constexpr int kCutLeft[3] = {0, 608, 1248};
 constexpr int kCutRight[3] = {640, 1312, 1952};
 constexpr int kCutHome[3] = {0, -32, -32};
@@ -73,14 +74,8 @@ bool BodyAt(const BriseSpecial& w, int32_t n) {
 
 // The depth the bombs stand about: the first target's body object, else the attacker's.
 int16_t FirstTargetDepth(const SlgUnit& attacker) {
-  const BattleContext& b = Battle();
-  if (b.target_count >= 1) {
-    const int slot = b.targets[0];
-    if (slot >= 0 && slot < kSlgMaxUnits) {
-      const SlgUnit& t = b.state.units[static_cast<size_t>(slot)];
-      if (t.anm != nullptr) return t.anm->depth;
-    }
-  }
+  const SlgUnit* first = FirstTargetUnit();
+  if (first != nullptr && first->anm != nullptr) return first->anm->depth;
   return attacker.anm != nullptr ? attacker.anm->depth : 0;
 }
 
@@ -280,7 +275,6 @@ void StartLines(BriseSpecial& w, int32_t frames) {
   auto& l = *static_cast<Line*>(t->owned[0]);
   l.x = SlgRand() % 640 - 320;
   l.start_y = kLineTop;
-  ++w.lines_made;
 }
 
 // ---- Bombs ----

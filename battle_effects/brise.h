@@ -102,7 +102,6 @@ struct BriseSpecial {
   std::array<BriseDot, kBriseDots> dots;
   SlgEffectTask* dot_task;
   Spawner lines;
-  uint32_t lines_made;
   bool objects_started;
   bool scene_over;  // step 7 reached: the dots and lines end
   uint8_t events;   // events of the current step done (bit per event)

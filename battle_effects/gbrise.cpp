@@ -55,14 +55,6 @@ bool Object1At(const GBriseSpecial& w, int32_t n) {
   return TimelineWaitOver(TimelineWaitKind::kAnmFrame, n, Obj(w, 1), nullptr, nullptr);
 }
 
-SlgUnit* FirstTarget() {
-  BattleContext& b = Battle();
-  if (b.target_count < 1) return nullptr;
-  const int slot = b.targets[0];
-  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
-  return &b.state.units[static_cast<size_t>(slot)];
-}
-
 void DeletePictures(GBriseSpecial& w) {
   CDdrawSpr& sprites = Ctx().ddraw_spr;
   sprites.DeleteBuffer(&w.entry);
@@ -496,7 +488,7 @@ int Begin(GBriseSpecial& w) {
     EndAttack(unit);
     return kTimelineStop;
   }
-  if (SlgUnit* target = FirstTarget()) {
+  if (SlgUnit* target = FirstTargetUnit()) {
     w.has_targets = true;
     w.target = {target->x, target->y};
     const SlgPair raised = Slg::RaiseByCellHeight(w.target);

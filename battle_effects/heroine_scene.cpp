@@ -87,6 +87,14 @@ void LeaveSpecialScene() {
   ShowFlaggedUnits();
 }
 
+SlgUnit* FirstTargetUnit() {
+  BattleContext& b = Battle();
+  if (b.target_count < 1) return nullptr;
+  const int slot = b.targets[0];
+  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
+  return &b.state.units[static_cast<size_t>(slot)];
+}
+
 void PlaceObj(const SlgAnmObj* obj) {
   if (obj != nullptr && obj->handle != nullptr) SlgSprSetPos(obj->handle, {obj->x, obj->y});
 }

@@ -39,6 +39,9 @@ void EnterSpecialScene();
 // And ends: bits 1 and 2 set, the flagged units shown.
 void LeaveSpecialScene();
 
+// The damage list's first unit; null when the list is empty (or names no unit).
+SlgUnit* FirstTargetUnit();
+
 // The object's sprite at the object's position.
 void PlaceObj(const SlgAnmObj* obj);
 // A 16.16 position (about the screen centre) outside the box of half sizes (pixels).

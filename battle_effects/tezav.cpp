@@ -38,17 +38,9 @@ constexpr int16_t kRoboDepth = -1100;
 
 TezavSpecial& Special() { return TezavAttackWork().special; }
 
-SlgUnit* FirstTarget() {
-  BattleContext& b = Battle();
-  if (b.target_count < 1) return nullptr;
-  const int slot = b.targets[0];
-  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
-  return &b.state.units[static_cast<size_t>(slot)];
-}
-
 // The first target's drawing position; the attacker's when there is none.
 SlgPair TargetScreen(const TezavSpecial& w) {
-  if (const SlgUnit* t = FirstTarget()) return SlgMapToScreen(*t);
+  if (const SlgUnit* t = FirstTargetUnit()) return SlgMapToScreen(*t);
   return w.pos;
 }
 
