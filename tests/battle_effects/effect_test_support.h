@@ -291,11 +291,12 @@ inline LayeredOutcome PlayLayered(const testsupport::AttackCase& row,
 
 // A player kind's row: named "<family in lower case>_type<t>_dir<d>_<name>", reaching
 // "<family>::SpecialAttack" (type 1) or "<family>::NormalAttack", its tasks named "<family>...";
-// a special plays the kind's special voice and may leave the camera moved (900 frames at most),
+// a special plays the kind's special voice and may leave the camera moved (`special_limit` frames at most),
 // a normal attack gives no hit signal.
 inline testsupport::AttackCase PlayerAttackRow(int kind, const std::string& family, int type,
                                                int dir, testsupport::AttackLayout layout,
-                                               const std::string& name) {
+                                               const std::string& name,
+                                               int special_limit = 900) {
   std::string lower = family;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -311,7 +312,7 @@ inline testsupport::AttackCase PlayerAttackRow(int kind, const std::string& fami
     row.sounds = {"voice " +
                   std::to_string(testsupport::AttackFixtures::VoiceNumber(kind, kSlgVoiceSpecial))};
     row.leaves = testsupport::kLeavesCamera;
-    row.frame_limit = 900;
+    row.frame_limit = special_limit;
   } else {
     row.hits = testsupport::HitSignal::kNone;
   }

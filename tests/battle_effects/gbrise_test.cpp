@@ -22,7 +22,6 @@ using testsupport::AttackCase;
 using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::AttackRig;
-using testsupport::HitSignal;
 
 constexpr int kKind = 13;
 constexpr int32_t kPx = 65536;
