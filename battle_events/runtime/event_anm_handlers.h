@@ -39,6 +39,7 @@ enum class EventAnmDepth : uint8_t {
   kComputed,  // the depth the unit update computed
   kOffset,    // computed + value
   kFixed,     // value
+  kHalfY,     // minus half the object's pixel y, + value
 };
 
 // What moves each frame: the animation object's position (SetAnmPos) and the sprite, or the
