@@ -656,19 +656,12 @@ int StillProp(SlgUnit& unit, SlgPair& position) {
   return 0;
 }
 
-// The arrival's first wave: played once from the object's snapped position, drawn at minus half
-// its pixel y, one step in front.
-constexpr EventAnmDesc kFirstWave{.snap = EventAnmSnap::kObject,
-                                  .depth_rule = EventAnmDepth::kHalfY,
-                                  .depth = -1,
-                                  .release_at_end = true};
-
 constexpr auto kAnm = [] {
   std::array<SlgEventAnmHandler, kMap02ObjectKinds> t{};
   for (int k = 80; k <= 86; ++k) t[static_cast<size_t>(k - 80)] = &Townsperson;
   // 87-90, 102 and 103 (the props that answer the signal words) have no handler yet.
   t[91 - 80] = &StillProp;
-  for (int k = 92; k <= 96; ++k) t[static_cast<size_t>(k - 80)] = &EventAnmHandlerOf<kFirstWave>;
+  for (int k = 92; k <= 96; ++k) t[static_cast<size_t>(k - 80)] = EventAnmOnceSnapHalfYFore;
   for (int k = 97; k <= 101; ++k) t[static_cast<size_t>(k - 80)] = EventAnmHoldSnapHeldShadow;
   t[104 - 80] = EventAnmOnceCellShade0;
   t[105 - 80] = EventAnmFixedDepth259;

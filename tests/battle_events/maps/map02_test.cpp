@@ -1,0 +1,336 @@
+// Map 2's event script in real battles on the event harness: the first events and heroine 5's
+// trust, the three openings with the props' signal words answered by the test, the talks at the
+// MAD command, the boss's arrival and remarks, victory and defeat, the choice talks, heroine 5's
+// remark on a defeat and the townspeople.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_units.h"
+#include "battle_events/maps/map02.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/event_table_lint.h"
+#include "testsupport/lips_files.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+constexpr int kMad = 18;
+constexpr int kBossGroup = 2;
+constexpr int kBossCharacter = 24;
+constexpr int kCompanionCharacter = 21;
+
+// The openings' flags: set at the install, the openings do not run.
+constexpr int kOpeningFlags[] = {100, 101, 102};
+
+struct Map02Battle {
+  std::unique_ptr<EventHarness> h;
+  int guide1 = -1;
+  int guide3 = -1;
+};
+
+// Map 2's battle: the hero and heroines 1, 2, 3 and 5, the guides (kind 14 numbers 1 and 3), the
+// companion (kind 21), the boss (kind 22, group 2) and a kind-38 unit, the event objects
+// `objects` (kinds 80-105), the attacks stubbed.
+Map02Battle MakeBattle(const std::vector<int>& objects = {}) {
+  Map02Battle m;
+  EventHarness::Options options;
+  options.stage = 1;
+  m.h = std::make_unique<EventHarness>(kMap02Setup, options);
+  EventHarness& h = *m.h;
+  for (int id = 2000; id <= 2140; ++id) h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  for (int id : {301, 302, 3338, 3339, 3340, 3341, 15000, 15001, 15002}) {
+    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  }
+  for (int id = 3013; id <= 3027; ++id) h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  for (int id = 20000; id <= 20140; ++id) {
+    const bool choice = id == 20101 || id == 20122;
+    h.messages.Add({.id = static_cast<uint16_t>(id),
+                    .voice_word = 0,
+                    .lip = "",
+                    .text = choice ? testsupport::ChoiceText(3, 4) : "AB"});
+  }
+  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  for (int c : {1, 2, 3, 5}) h.AddUnit(0, c, c, 0, 96 + 48 * c, 288);
+  m.guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
+  m.guide3 = h.AddUnit(1, 11, 14, 1, 528, 360);
+  h.install.stage.units[static_cast<size_t>(m.guide1)].placement_number = 1;
+  h.install.stage.units[static_cast<size_t>(m.guide3)].placement_number = 3;
+  h.AddUnit(1, kCompanionCharacter, 21, 1, 432, 192);
+  h.AddUnit(kBossGroup, kBossCharacter, 22, 1, 528, 192);
+  h.AddUnit(1, 38, 38, 1, 576, 240);
+  h.AddObject(105, 0, 496, 312);  // the fixed sprite's animation
+  for (int kind : objects) h.AddObject(kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120);
+  h.StubAttacks({21, 22, 38});
+  return m;
+}
+
+std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+// ---- The table ----
+
+TEST(Map02Table, ItsRowsAreCleanAndInTheMapsOrder) {
+  EXPECT_TRUE(testsupport::LintMapSetup(1, kMap02Setup).empty());
+  const std::vector<int> ids = {2097, 2098, 2099, 2100, 2101, 2102, 2103, 2104, 2105, 2107,
+                                2108, 2109, 2110, 2111, 2112, 2113, 2114, 2115, 2116, 2117,
+                                2118, 2120, 2500, 2501, 2502, 2505, 2520, 2521, 2522, 2525,
+                                2530, 2531, 2532, 2535, 2600, 2601, 2602, 2603, 2606};
+  std::vector<int> got;
+  for (const SlgEventEntry* row = kMap02Setup.table; row->handler != nullptr; ++row) {
+    got.push_back(row->id);
+  }
+  EXPECT_EQ(got, ids);
+  EXPECT_EQ(kMap02Setup.anm_table.size(), 26u);
+  EXPECT_EQ(kMapEventSetupTable[1], &kMap02Setup);
+  const SlgEventEntry& fav = kMap02Setup.table[34];
+  EXPECT_STREQ(fav.c, "NP(IMR())|(!NU(UHW)&HGU(GBO,UHW,0))|HP(IKD,0);");
+  EXPECT_STREQ(kMap02Setup.table[38].c, "!NU(UHW)&HGU(GBO,UHW,0)|HP(IKD,0);");
+}
+
+// ---- The first events ----
+
+TEST(Map02Story, HeroineFivesTrustDecidesTheFirstEventAndTheTrustRemark) {
+  struct Case {
+    const char* name;
+    int32_t trust;
+    std::vector<std::string> first;  // the first two rows started
+    size_t remarks;                  // 2098 at two MAD commands
+  } cases[] = {
+      {"below 25: 2097 first, no remark", 24, {"start 2097", "start 2100"}, 0},
+      {"25: the remark once", 25, {"start 2100", "start 2101"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Map02Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    h.SetTrust(5, c.trust);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(3000));
+    const auto starts = Starts(h);
+    ASSERT_GE(starts.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(starts.begin(), starts.begin() + 2), c.first);
+    for (int i = 0; i < 2; ++i) {
+      h.Command(kMad);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
+    EXPECT_EQ(Count(h, "start 2098"), c.remarks);
+    EXPECT_EQ(Count(h, "start 2115"), 2 - c.remarks) << "2115 takes the MADs 2098 does not";
+  }
+}
+
+TEST(Map02Story, TheTalkAtMadFollowsTheStageOfTheBattleAndSetsNoFlag) {
+  struct Case {
+    std::vector<int> flags;
+    std::string talk;
+  } cases[] = {{{98}, "start 2115"}, {{98, 103}, "start 2116"}, {{98, 103, 107}, "start 2117"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.talk);
+    Map02Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    for (int f : c.flags) h.SetFlagAtInstall(f);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    for (int i = 0; i < 2; ++i) {
+      h.Command(kMad);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
+    EXPECT_EQ(Count(h, c.talk), 2u) << "every MAD";
+    for (const char* talk : {"start 2115", "start 2116", "start 2117"}) {
+      if (talk != c.talk) {
+        EXPECT_EQ(Count(h, talk), 0u) << talk;
+      }
+    }
+  }
+}
+
+// ---- The openings ----
+
+// Runs until the word has been written with `value` by the script, checks that the script holds
+// on it, then writes the props' answer.
+void Answer(EventHarness& h, int32_t& (*word)(), int32_t asked, int32_t answer,
+            const std::string& what) {
+  ASSERT_TRUE(h.RunUntil(what, [&] { return word() == asked; }, 3000));
+  h.RunFrames(20);
+  EXPECT_EQ(word(), asked) << what << ": the script holds until the prop answers";
+  word() = answer;
+}
+
+int32_t& Grow() { return Map02State().grow; }
+int32_t& Drop() { return Map02State().drop; }
+int32_t& Stretch() { return Map02State().stretch; }
+
+TEST(Map02Openings, TheThreeOpeningsRunInOrderWithTheirHandshakes) {
+  std::vector<int> objects;
+  for (int k = 80; k <= 104; ++k) objects.push_back(k);
+  Map02Battle m = MakeBattle(objects);
+  EventHarness& h = *m.h;
+  h.SetTrust(5, 30);
+  h.Start();
+
+  Answer(h, &Grow, 1, 2, "grow");
+  const size_t ends_before_drop = h.Records("end 2100").size();
+  Answer(h, &Drop, 1, 0, "drop");
+  EXPECT_EQ(h.Records("end 2100").size(), ends_before_drop);
+  Answer(h, &Grow, 3, 4, "shrink");
+  Answer(h, &Stretch, 1, 2, "lift off");
+  Answer(h, &Stretch, 3, 4, "set down");
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+
+  EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 2100", "start 2101", "start 2102"}));
+  EXPECT_LE(h.FrameOf("end 2100"), h.FrameOf("start 2101"));
+  EXPECT_LE(h.FrameOf("end 2101"), h.FrameOf("start 2102"));
+  EXPECT_EQ(Count(h, "stop se 221"), 1u);
+  EXPECT_GT(h.FrameOf("stop se 221"), h.FrameOf("se 221"));
+  EXPECT_GE(h.FrameOf("bgm 13"), 0);
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 254:3013", "message 256:3014", "message 209:3015",
+                                      "message 29:3016", "message 255:3017", "message 255:20042",
+                                      "message 110:20000", "message 213:20041",
+                                      "message 11:20001", "message 110:20115",
+                                      "message 110:20116", "message 110:20117",
+                                      "message 11:20118"}));
+  const std::string g1 = "remove 14 entry " + std::to_string(m.guide1);
+  const std::string g3 = "remove 14 entry " + std::to_string(m.guide3);
+  EXPECT_GE(h.FrameOf(g1), 0) << "the guides removed";
+  EXPECT_GE(h.FrameOf(g3), 0);
+  for (int kind : {0, 1, 2, 3, 5}) {
+    const SlgUnit* u = FindUnitByKind(kind);
+    ASSERT_NE(u, nullptr);
+    EXPECT_NE(u->flags & 0x80u, 0u) << "kind " << kind << " shown again";
+  }
+}
+
+// ---- The boss ----
+
+TEST(Map02Boss, DefeatFlagEndsTheBattleAsLost) {
+  Map02Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.SetFlagAtInstall(98);
+  h.SetFlagAtInstall(198);
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("game over", [&] { return h.FrameOf("task Slg::GameOver") >= 0; }, 2000));
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 2109"});
+  EXPECT_EQ(Battle().lost, 1u);
+  EXPECT_EQ(h.Records("message"), (std::vector<std::string>{"message 18:20019",
+                                                            "message 216:20020",
+                                                            "message 361:20021"}));
+  EXPECT_EQ(h.Records("fade"), (std::vector<std::string>{"fade 256 white", "fade 0 white"}));
+}
+
+TEST(Map02Boss, VictoryWaitsForTheBossToGoThenTheCompanionFalls) {
+  Map02Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {98, 103, 107}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.SetLife(kBossGroup, kBossCharacter, 0);
+  ASSERT_TRUE(h.RunUntil("2108", [&] { return h.FrameOf("start 2108") >= 0; }, 60));
+  h.RunFrames(60);
+  EXPECT_EQ(CheckEventFlag(196), 0) << "held while a kind-22 unit remains";
+  SlgUnit* boss = FindUnitByKind(22);
+  ASSERT_NE(boss, nullptr);
+  EventRemoveUnit(boss);
+  ASSERT_TRUE(h.RunUntil("flag 196", [] { return CheckEventFlag(196) != 0; }, 300));
+  const SlgUnit* companion = FindUnitByKind(21);
+  ASSERT_NE(companion, nullptr);
+  EXPECT_EQ(companion->state, 15) << "the companion falls";
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 3000));
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_GE(h.FrameOf("bgm 18"), 0);
+}
+
+TEST(Map02Boss, TheArrivalPassesTheTurnOnAndTheRemarksFollowTheBossTurns) {
+  Map02Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {98, 103, 199}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("2107", [&] { return h.FrameOf("end 2107") >= 0; }, 2000));
+  EXPECT_EQ(CheckEventFlag(107), 1);
+  EXPECT_LT(h.FrameOf("start 2104"), 0) << "flag 197 is not set";
+  const SlgUnit* boss = FindUnitByKind(22);
+  ASSERT_NE(boss, nullptr);
+  EXPECT_NE(boss->flags & 0x80u, 0u) << "shown";
+  // The unit chosen at the arrival lost its turn: another acts, or a round starts.
+  const int16_t round = static_cast<int16_t>(Battle().state.round);
+  h.RunFrames(10);
+  EXPECT_TRUE(Battle().state.acting_unit != kSlgNoUnit || Battle().state.round != round);
+
+  for (int remark = 0; remark < 5; ++remark) {
+    h.Act(kBossGroup, kBossCharacter);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Act(0, 0);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+  }
+  std::vector<std::string> remarks;
+  for (const std::string& s : Starts(h)) {
+    if (s >= "start 2110" && s <= "start 2114") remarks.push_back(s);
+  }
+  EXPECT_EQ(remarks, (std::vector<std::string>{"start 2110", "start 2111", "start 2112",
+                                               "start 2113", "start 2114"}));
+  EXPECT_GE(h.FrameOf("message 209:20022"), 0) << "heroine 5 on the map";
+}
+
+// ---- The choice talks ----
+
+TEST(Map02Choices, HeroineOnesAnswersChangeHerTrustAndAnswerTwoSkipsTheWait) {
+  struct Case {
+    int answer;  // 0: the choice times out
+    int32_t delta;
+    std::string se;  // "" none
+  } cases[] = {{1, -3, "se 21"}, {2, 0, ""}, {3, -2, "se 21"}, {0, 1, "se 20"}};
+  int answer1_frames = 0;
+  int answer2_frames = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Map02Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    h.SetFlagAtInstall(98);
+    h.SetP(17, 1);
+    h.SetTrust(1, 50);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    if (c.answer != 0) h.AnswerChoice(c.answer);
+    h.Act(0, 1);
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    ASSERT_GE(h.FrameOf("end 2120"), 0);
+    EXPECT_EQ(GetTrustVar(1), 50 + c.delta);
+    const auto se = h.Records("se 2");
+    if (c.se.empty()) {
+      EXPECT_TRUE(se.empty());
+    } else {
+      EXPECT_EQ(se, std::vector<std::string>{c.se});
+    }
+    const int length = h.FrameOf("end 2120") - h.FrameOf("message 30:20125") ;
+    if (c.answer == 1) answer1_frames = h.FrameOf("end 2120") - h.FrameOf("start 2120");
+    if (c.answer == 2) {
+      answer2_frames = h.FrameOf("end 2120") - h.FrameOf("start 2120");
+      EXPECT_LT(length, 60);
+    }
+  }
+  EXPECT_LT(answer2_frames, answer1_frames);
+}
+
+}  // namespace
