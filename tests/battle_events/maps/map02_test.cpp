@@ -226,13 +226,15 @@ TEST(Map02Boss, DefeatFlagEndsTheBattleAsLost) {
   h.SetFlagAtInstall(98);
   h.SetFlagAtInstall(198);
   h.Start();
-  ASSERT_TRUE(h.RunUntil("game over", [&] { return h.FrameOf("task Slg::GameOver") >= 0; }, 2000));
+  ASSERT_TRUE(h.RunUntil("lost", [&] { return Battle().lost == 1; }, 600));
+  ASSERT_TRUE(h.RunUntil("game over", [&] { return h.FrameOf("task Slg::GameOver") >= 0; }, 5));
   EXPECT_EQ(Starts(h), std::vector<std::string>{"start 2109"});
   EXPECT_EQ(Battle().lost, 1u);
   EXPECT_EQ(h.Records("message"), (std::vector<std::string>{"message 18:20019",
                                                             "message 216:20020",
                                                             "message 361:20021"}));
-  EXPECT_EQ(h.Records("fade"), (std::vector<std::string>{"fade 256 white", "fade 0 white"}));
+  EXPECT_EQ(h.Records("fade 256 white").size(), 1u);
+  EXPECT_LT(h.FrameOf("fade 256 white"), h.FrameOf("fade 0 white"));
 }
 
 TEST(Map02Boss, VictoryWaitsForTheBossToGoThenTheCompanionFalls) {
@@ -310,11 +312,13 @@ TEST(Map02Choices, HeroineOnesAnswersChangeHerTrustAndAnswerTwoSkipsTheWait) {
     h.SetFlagAtInstall(98);
     h.SetP(17, 1);
     h.SetTrust(1, 50);
-    h.Start();
-    ASSERT_TRUE(h.RunUntilIdle(600));
     if (c.answer != 0) h.AnswerChoice(c.answer);
-    h.Act(0, 1);
+    h.Start();
     ASSERT_TRUE(h.RunUntilIdle(2000));
+    if (h.FrameOf("start 2120") < 0) {
+      h.Act(0, 1);
+      ASSERT_TRUE(h.RunUntilIdle(2000));
+    }
     ASSERT_GE(h.FrameOf("end 2120"), 0);
     EXPECT_EQ(GetTrustVar(1), 50 + c.delta);
     const auto se = h.Records("se 2");
