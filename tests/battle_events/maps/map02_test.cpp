@@ -12,6 +12,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_start.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
@@ -22,6 +23,7 @@
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/stage_writer.h"
 
 namespace {
 
@@ -335,6 +337,104 @@ TEST(Map02Choices, HeroineOnesAnswersChangeHerTrustAndAnswerTwoSkipsTheWait) {
     }
   }
   EXPECT_LT(answer2_frames, answer1_frames);
+}
+
+
+TEST(Map02Choices, HeroineFivesAnswers) {
+  struct Case {
+    int answer;  // 0: the choice times out
+    int32_t delta;
+    std::vector<std::string> se;
+    std::string first;  // the answer's first message
+  } cases[] = {{1, -2, {"se 21"}, "message 211:20102"},
+               {2, 5, {"se 20"}, "message 210:20105"},
+               {3, -2, {"se 21"}, "message 213:20107"},
+               {0, 0, {}, "message 212:20111"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Map02Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    for (int f : {98, 105}) h.SetFlagAtInstall(f);
+    h.SetTrust(5, 40);
+    if (c.answer != 0) h.AnswerChoice(c.answer);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    if (h.FrameOf("start 2099") < 0) {
+      h.Act(0, 5);
+      ASSERT_TRUE(h.RunUntilIdle(2000));
+    }
+    ASSERT_GE(h.FrameOf("end 2099"), 0);
+    EXPECT_EQ(GetTrustVar(5), 40 + c.delta);
+    EXPECT_EQ(h.Records("se 2"), c.se);
+    EXPECT_GE(h.FrameOf(c.first), 0);
+  }
+}
+
+// ---- Heroine 5's remark on a defeat ----
+
+TEST(Map02Story, HeroineFivesDefeatRemarkWaitsWhileTheMainTaskWaitsForItsUnits) {
+  Map02Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.SetFlagAtInstall(98);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Defeat(1, 38, 0, 5);
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("2118", [&] { return h.FrameOf("start 2118") >= 0; }, 60));
+  SlgMainWork* work = Battle().control.main_work;
+  ASSERT_NE(work, nullptr);
+  for (int i = 0; i < 20; ++i) {
+    work->step = kSlgPhaseAgain;
+    h.RunFrames(1);
+    EXPECT_EQ(Battle().control.turn_hold, 0u) << "turn control runs";
+  }
+  EXPECT_LT(h.FrameOf("message 210:20038"), 0) << "nothing shows";
+  work->step = kSlgPhaseStart;
+  ASSERT_TRUE(h.RunUntil("end 2118", [&] { return h.FrameOf("end 2118") >= 0; }, 600));
+  EXPECT_GE(h.FrameOf("message 12:20039"), 0);
+  EXPECT_EQ(Battle().event_unit_ref[0], kSlgNoUnit);
+}
+
+// ---- The townspeople ----
+
+TEST(Map02Objects, ATownspersonWalksByItsByteUntilACellOfHeightZeroAndAnUnknownByteStandsStill) {
+  Map02Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  const SlgPoint start{320, 120};
+  const int walker = h.AddObject(80, 0, start.x, start.y);
+  const int stray = h.AddObject(81, 9, 432, 216);
+  (void)walker;
+  (void)stray;
+  // Every cell of height 1 but the one 24 frames along the walker's way (after its lift).
+  testsupport::StageWriter& st = h.install.stage;
+  st.grid1.fill(testsupport::CellWord(1));
+  const SlgCell goal = PosToCell(start.x - 2 * 24, start.y + 48 - 24);
+  st.grid1[static_cast<size_t>(goal.row * 22 + goal.column)] = testsupport::CellWord(0);
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("deployed", [] { return FindUnitByKind(80) != nullptr &&
+                                                 FindUnitByKind(80)->state == 2; }, 300));
+  SlgUnit* w = FindUnitByKind(80);
+  SlgUnit* s = FindUnitByKind(81);
+  ASSERT_NE(s, nullptr);
+  const int32_t sx = s->x;
+  const int32_t sy = s->y;
+  const int32_t wx = w->walk_state[1];
+  const int32_t wy = w->walk_state[2];
+  ASSERT_TRUE(h.RunUntil("stopped", [&] { return w->state == 3; }, 60));
+  const int32_t dx = (w->x - wx) >> 16;
+  const int32_t dy = (w->y - wy) >> 16;
+  EXPECT_LT(dx, 0);
+  EXPECT_EQ(dy * 2, dx) << "velocity (-2, -1)";
+  const SlgCell at = PosToCell(w->x >> 16, w->y >> 16);
+  EXPECT_EQ(at.column, goal.column);
+  EXPECT_EQ(at.row, goal.row);
+  const int32_t stop_x = w->x;
+  h.RunFrames(5);
+  EXPECT_EQ(w->x, stop_x) << "stays once released";
+  EXPECT_EQ(s->x, sx) << "byte 9 has no velocity";
+  EXPECT_EQ(s->y, sy);
 }
 
 }  // namespace
