@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,8 +46,9 @@ struct Map02Battle {
 
 // Map 2's battle: the hero and heroines 1, 2, 3 and 5, the guides (kind 14 numbers 1 and 3), the
 // companion (kind 21), the boss (kind 22, group 2) and a kind-38 unit, the event objects
-// `objects` (kinds 80-105), the attacks stubbed.
-Map02Battle MakeBattle(const std::vector<int>& objects = {}) {
+// `objects` (kinds 80-105), the attacks stubbed. The boss stands on the map from the start unless
+// it is to arrive.
+Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives = false) {
   Map02Battle m;
   EventHarness::Options options;
   options.stage = 1;
@@ -71,7 +73,8 @@ Map02Battle MakeBattle(const std::vector<int>& objects = {}) {
   h.install.stage.units[static_cast<size_t>(m.guide1)].placement_number = 1;
   h.install.stage.units[static_cast<size_t>(m.guide3)].placement_number = 3;
   h.AddUnit(1, kCompanionCharacter, 21, 1, 432, 192);
-  h.AddUnit(kBossGroup, kBossCharacter, 22, 1, 528, 192);
+  const int boss = h.AddUnit(kBossGroup, kBossCharacter, 22, 1, 528, 192);
+  if (boss_arrives) h.install.stage.units[static_cast<size_t>(boss)].present = 0;
   h.AddUnit(1, 38, 38, 1, 576, 240);
   h.AddObject(105, 0, 496, 312);  // the fixed sprite's animation
   for (int kind : objects) h.AddObject(kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120);
@@ -263,19 +266,31 @@ TEST(Map02Boss, VictoryWaitsForTheBossToGoThenTheCompanionFalls) {
 }
 
 TEST(Map02Boss, TheArrivalPassesTheTurnOnAndTheRemarksFollowTheBossTurns) {
-  Map02Battle m = MakeBattle();
+  Map02Battle m = MakeBattle({104}, true);
   EventHarness& h = *m.h;
+  // A soldier stands on the boss's arrival point.
+  const SlgPoint point = SnapPosToCell(1722, 1540);
+  h.AddUnit(1, 39, 14, 1, point.x, point.y);
   for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
   for (int f : {98, 103, 199}) h.SetFlagAtInstall(f);
-  h.Start();
-  ASSERT_TRUE(h.RunUntilIdle(600));
-  h.Act(0, 0);
+  h.Start();  // the first unit's turn raises the 0x4 moment
+  ASSERT_TRUE(h.RunUntil("flash", [&] { return !h.Records("deploy 104").empty(); }, 600));
+  const SlgUnit* boss = FindUnitByKind(22);
+  ASSERT_NE(boss, nullptr);
+  const SlgPoint at = SnapPosToCell(boss->x >> 16, boss->y >> 16);
+  EXPECT_FALSE(at.x == point.x && at.y == point.y) << "the taken cell is passed over";
+  EXPECT_LE(std::abs(at.x - point.x), 96);
+  EXPECT_LE(std::abs(at.y - point.y), 48);
+  EXPECT_EQ(Map02State().boss_point.x, at.x);
+  for (int i = 0; i < 14; ++i) {
+    EXPECT_EQ(boss->flags & 0x80u, 0u) << "hidden until the flash has played 15 frames";
+    h.RunFrames(1);
+  }
+  h.RunFrames(2);
+  EXPECT_NE(boss->flags & 0x80u, 0u) << "shown";
   ASSERT_TRUE(h.RunUntil("2107", [&] { return h.FrameOf("end 2107") >= 0; }, 2000));
   EXPECT_EQ(CheckEventFlag(107), 1);
   EXPECT_LT(h.FrameOf("start 2104"), 0) << "flag 197 is not set";
-  const SlgUnit* boss = FindUnitByKind(22);
-  ASSERT_NE(boss, nullptr);
-  EXPECT_NE(boss->flags & 0x80u, 0u) << "shown";
   // The unit chosen at the arrival lost its turn: another acts, or a round starts.
   const int16_t round = static_cast<int16_t>(Battle().state.round);
   h.RunFrames(10);
