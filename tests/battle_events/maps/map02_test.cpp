@@ -311,6 +311,30 @@ TEST(Map02Boss, TheArrivalPassesTheTurnOnAndTheRemarksFollowTheBossTurns) {
   EXPECT_GE(h.FrameOf("message 209:20022"), 0) << "heroine 5 on the map";
 }
 
+TEST(Map02Boss, TheCompanionsLeadInRaisesTheRemarkAndThenTheBossArrival) {
+  Map02Battle m = MakeBattle({104}, true);
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {98, 103}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_TRUE(h.Records("start 21").empty());
+  // The companion's attack starts: its lead-in (state 5) sets flags 197 and 199.
+  SlgUnit* companion = FindUnitByKind(21);
+  ASSERT_NE(companion, nullptr);
+  SetUnitState(*companion, 5);
+  h.RunFrames(2);
+  ASSERT_EQ(CheckEventFlag(197), 1);
+  for (int turn = 0; turn < 2; ++turn) {
+    h.Act(0, 0);
+    ASSERT_TRUE(h.RunUntilIdle(1200));
+  }
+  ASSERT_GE(h.FrameOf("end 2104"), 0);
+  ASSERT_GE(h.FrameOf("start 2107"), 0);
+  EXPECT_LE(h.FrameOf("end 2104"), h.FrameOf("start 2107"));
+  EXPECT_GE(h.FrameOf("message 33:20005"), 0) << "heroine 1 is on the map";
+}
+
 // ---- The choice talks ----
 
 TEST(Map02Choices, HeroineOnesAnswersChangeHerTrustAndAnswerTwoSkipsTheWait) {
