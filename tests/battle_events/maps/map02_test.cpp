@@ -20,6 +20,7 @@
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/map02.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
@@ -157,6 +158,13 @@ TEST(Map02Story, TheTalkAtMadFollowsTheStageOfTheBattleAndSetsNoFlag) {
       ASSERT_TRUE(h.RunUntilIdle(600));
     }
     EXPECT_EQ(Count(h, c.talk), 2u) << "every MAD";
+    // The set-up's one fixed sprite, its animation laid.
+    ASSERT_EQ(Battle().fix_tasks.count, 1);
+    const FixTaskWork* sprite = FixTaskWorkOf(Battle().fix_tasks.tasks[0]);
+    ASSERT_NE(sprite, nullptr);
+    EXPECT_EQ(sprite->x, 496 * 65536);
+    EXPECT_EQ(sprite->y, 312 * 65536);
+    EXPECT_NE(sprite->anm, nullptr);
     for (const char* talk : {"start 2115", "start 2116", "start 2117"}) {
       if (talk != c.talk) {
         EXPECT_EQ(Count(h, talk), 0u) << talk;
