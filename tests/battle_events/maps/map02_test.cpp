@@ -84,6 +84,18 @@ Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives =
 }
 
 std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
+
+// Starts the battle and runs to idle; when row `id` has not run by then (it waits for a unit's
+// turn), the unit of that group and character acts and the run goes on to idle.
+void StartAndRun(EventHarness& h, int id, int group, int character) {
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  if (h.FrameOf("start " + std::to_string(id)) < 0) {
+    h.Act(group, character);
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+  }
+  ASSERT_GE(h.FrameOf("end " + std::to_string(id)), 0);
+}
 size_t Count(const EventHarness& h, const std::string& what) {
   const auto r = h.Records(what);
   return static_cast<size_t>(std::count(r.begin(), r.end(), what));
@@ -362,13 +374,8 @@ TEST(Map02Choices, HeroineOnesAnswersChangeHerTrustAndAnswerTwoSkipsTheWait) {
     h.SetP(17, 1);
     h.SetTrust(1, 50);
     if (c.answer != 0) h.AnswerChoice(c.answer);
-    h.Start();
-    ASSERT_TRUE(h.RunUntilIdle(2000));
-    if (h.FrameOf("start 2120") < 0) {
-      h.Act(0, 1);
-      ASSERT_TRUE(h.RunUntilIdle(2000));
-    }
-    ASSERT_GE(h.FrameOf("end 2120"), 0);
+    StartAndRun(h, 2120, 0, 1);
+    if (HasFatalFailure()) return;
     EXPECT_EQ(GetTrustVar(1), 50 + c.delta);
     const auto se = h.Records("se 2");
     if (c.se.empty()) {
@@ -405,13 +412,8 @@ TEST(Map02Choices, HeroineFivesAnswers) {
     for (int f : {98, 105}) h.SetFlagAtInstall(f);
     h.SetTrust(5, 40);
     if (c.answer != 0) h.AnswerChoice(c.answer);
-    h.Start();
-    ASSERT_TRUE(h.RunUntilIdle(2000));
-    if (h.FrameOf("start 2099") < 0) {
-      h.Act(0, 5);
-      ASSERT_TRUE(h.RunUntilIdle(2000));
-    }
-    ASSERT_GE(h.FrameOf("end 2099"), 0);
+    StartAndRun(h, 2099, 0, 5);
+    if (HasFatalFailure()) return;
     EXPECT_EQ(GetTrustVar(5), 40 + c.delta);
     EXPECT_EQ(h.Records("se 2"), c.se);
     EXPECT_GE(h.FrameOf(c.first), 0);
