@@ -499,6 +499,7 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
      .handler = &SeqRow, .arg = &kOpening2101Args},
     {.id = 2102, .timing = 0x8000, .a = "F(101);", .guard = {102, 0}, .set = {102, 0},
      .handler = &SeqRow, .arg = &kOpening2102Args},
+    // The point scene after the soldiers are gone is not played yet: the row only sets its flag.
     {.id = 2103, .timing = 0x8000, .b = "NG(GZA);", .guard = {103, 0}, .set = {103, 0},
      .handler = &SeqRow, .arg = &kEndAtOnceArgs},
     {.id = 2104, .timing = 0x4, .a = "F(103)&F(197);", .guard = {104, 0}, .set = {104, 0},

@@ -35,6 +35,5 @@ Map02Words& Map02State();
 // The map's set-up (row 1 of the map set-up table).
 extern const MapSetup kMap02Setup;
 
-// The first kind of the map's event objects and the number of kinds its table covers (80-105).
-constexpr int kMap02FirstObjectKind = 80;
+// The number of event-object kinds the map's event-animation table covers (80-105).
 constexpr int kMap02ObjectKinds = 26;
