@@ -43,6 +43,7 @@ struct Map02Battle {
   std::unique_ptr<EventHarness> h;
   int guide1 = -1;
   int guide3 = -1;
+  int heroine5 = -1;
 };
 
 // Map 2's battle: the hero and heroines 1, 2, 3 and 5, the guides (kind 14 numbers 1 and 3), the
@@ -68,7 +69,10 @@ Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives =
                     .text = choice ? testsupport::ChoiceText(3, 4) : "AB"});
   }
   h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5}) h.AddUnit(0, c, c, 0, 96 + 48 * c, 288);
+  for (int c : {1, 2, 3, 5}) {
+    const int entry = h.AddUnit(0, c, c, 0, 96 + 48 * c, 288);
+    if (c == 5) m.heroine5 = entry;
+  }
   m.guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
   m.guide3 = h.AddUnit(1, 11, 14, 1, 528, 360);
   h.install.stage.units[static_cast<size_t>(m.guide1)].placement_number = 1;
@@ -353,6 +357,35 @@ TEST(Map02Boss, TheCompanionsLeadInRaisesTheRemarkAndThenTheBossArrival) {
   ASSERT_GE(h.FrameOf("start 2107"), 0);
   EXPECT_LE(h.FrameOf("end 2104"), h.FrameOf("start 2107"));
   EXPECT_GE(h.FrameOf("message 33:20005"), 0) << "heroine 1 is on the map";
+}
+
+TEST(Map02Boss, TheFirstRemarkChoosesItsLineByHeroineFive) {
+  struct Case {
+    bool present;
+    std::string line;
+  } cases[] = {{true, "message 209:20022"}, {false, "message 11:20023"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Map02Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    if (!c.present) h.install.stage.units[static_cast<size_t>(m.heroine5)].present = 0;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    for (int f : {98, 103, 107}) h.SetFlagAtInstall(f);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Act(kBossGroup, kBossCharacter);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_LT(h.FrameOf("start 2110"), 0) << "not while the boss acts";
+    h.Act(0, 0);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    const auto messages = h.Records("message");
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), c.line);
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& m) { return m.find(":2002") != m.npos; }),
+              1)
+        << "one line of the two";
+  }
 }
 
 // ---- The choice talks ----
