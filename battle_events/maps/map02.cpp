@@ -2,11 +2,14 @@
 
 #include <array>
 #include <span>
+#include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_events.h"
+#include "battle/slg_math.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_start.h"
 #include "battle/slg_turn.h"
@@ -22,8 +25,10 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/replay_motion.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
+#include "battle_events/runtime/event_tone.h"
 #include "battle_events/runtime/event_walks.h"
 #include "battle_events/runtime/generic_scenes.h"
 #include "engine/anime/anime.h"
@@ -57,6 +62,8 @@ constexpr std::array<int32_t, 6> kPartyKinds = {0, 1, 2, 3, 5, 20};
 constexpr int32_t kGuideKind = 14;
 constexpr int32_t kWalkingGuide = 256;
 constexpr int32_t kOtherGuide = 768;
+// The companion, who stands at the point scene's point and falls with the boss.
+constexpr int32_t kCompanionKind = 21;
 
 void UndeployKinds(int32_t first, int32_t last) {
   for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
@@ -247,6 +254,150 @@ constexpr S::Op kOpening2102[] = {
 static_assert(S::Valid(kOpening2102));
 constexpr SeqArgs kOpening2102Args{kOpening2102};
 
+// ---- 2103: the point scene, once the soldiers are gone ----
+
+int32_t& PulseWord() { return Map02State().pulse; }
+
+constexpr int32_t kScenePropKind = 102;
+constexpr int32_t kFigureKind = 103;
+
+void PointSceneStart() {
+  EventNopData(kNopDataAddress, 0);
+  Map02Words& w = Map02State();
+  w.pulse = 0;
+  w.hold = 0;
+  w.arrival = 0;
+  w.scene_point = FreeCellPointNear(768, 862);
+  EventSetKindPlaceCell(kCompanionKind, w.scene_point.x, w.scene_point.y);
+}
+void Nop87() { EventNopKind(87); }
+void LoadPointSceneBin() { EventLoadBin("EVS02103.BIN", kEventBinAddress); }
+void PointSceneMusic() { BGMPlayStart(30); }
+void PulseStart() {
+  EventDeployKind(kScenePropKind);
+  Map02State().pulse = 1;
+  EventNopValue(5);
+  EventSetTone(24);
+  SlgSePlay(222);
+}
+// The holds of the growing props keep the tone at 24 on every frame.
+bool PulseGrown() {
+  EventSetTone(24);
+  return Map02State().pulse == 2;
+}
+bool HoldGrown() {
+  EventSetTone(24);
+  return Map02State().hold == 2;
+}
+void HoldStart() { Map02State().hold = 1; }
+void PulseShrink() { Map02State().pulse = 3; }
+void StretchTone() {
+  Map02State().stretch = 5;
+  EventSetTone(0);
+}
+void UndeployLiftedProp() {
+  EventUndeployKind(87);
+  EventSetTone(24);
+}
+int ScrollToScenePoint() {
+  const SlgPoint p = Map02State().scene_point;
+  return EventScroll((p.x - 320) * 65536, (p.y - 240) * 65536, 4 * 65536);
+}
+void FirstFigures() {
+  EventDeployKindNo(kFigureKind, 1);
+  EventDeployKindNo(kFigureKind, 2);
+  SlgSePlay(218);
+}
+void LastFigures() {
+  EventDeployKindNo(kFigureKind, 3);
+  EventDeployKindNo(kFigureKind, 4);
+}
+constexpr int32_t kFirstArrivals = (1 << 1) | (1 << 2);
+constexpr int32_t kLastArrivals = (1 << 3) | (1 << 4);
+bool FirstArrived() { return (Map02State().arrival & kFirstArrivals) == kFirstArrivals; }
+bool LastArrived() { return (Map02State().arrival & kLastArrivals) == kLastArrivals; }
+void FirstFlash() {
+  EventSetTone(12);
+  SlgWhiteIn(32);
+}
+bool FadeEnded() { return SlgIsFadeEnd() != 0; }
+void CompanionAtPoint() {
+  EventSetTone(12);
+  EventUndeployKind(kScenePropKind);
+  for (int32_t n = 1; n <= 4; ++n) EventUndeployKindChara(kFigureKind, n);
+  EventRedeployKind(kCompanionKind);
+  SlgSePlay(222);
+}
+void WhiteIn32() { SlgWhiteIn(32); }
+void PointSceneBgm() {
+  BGMPlayStart(16);
+  EventNop0();
+}
+
+constexpr auto k3018 = TalkList({{12, 3018}, {114, 3019}});
+constexpr auto k3020 = TalkList({{78, 3020}});
+constexpr auto k3021 = TalkList({{256, 3021}});
+constexpr auto k3022 =
+    TalkList({{13, 3022}, {254, 3023}, {13, 3024}, {254, 3025}, {254, 3026}});
+constexpr auto k3027 = TalkList({{254, 3027}});
+constexpr auto k20002 = TalkList({{15, 20002}});
+constexpr auto k20003 = std::to_array<EventMessageRef>({{110, 20003}, {361, 20040}});
+
+constexpr S::Op kPointScene2103[] = {
+    S::FadeOutMusic(),
+    S::Do(&PointSceneStart),
+    S::FocusActing(),
+    S::Do(&Nop87),
+    S::Do(&LoadPointSceneBin),
+    S::Messages(k3018),
+    S::Wait(30),
+    S::TurnPlayersTo(246, 80),
+    S::Wait(30),
+    S::Messages(k3020),
+    S::Do(&LoadSeBank),
+    S::ScrollPx(172, -80, 4),
+    S::Do(&PointSceneMusic),
+    S::Wait(30),
+    S::Do(&LoadSeBank),
+    S::Do(&ShowBg202),
+    S::Messages(k3021),
+    S::Do(&FreeBgAndNop87),
+    S::Messages(k3022),
+    S::ScrollPx(448, 622, 4),
+    S::Wait(30),
+    S::Do(&PulseStart),
+    S::HoldUntil(&PulseGrown, {kScenePropKind}),
+    S::Do(&HoldStart),
+    S::HoldUntil(&HoldGrown, {kScenePropKind}),
+    S::Do(&PulseShrink),
+    S::HoldUntil(&PulseWord, 4, {kScenePropKind}),
+    S::Wait(30),
+    S::ScrollPx(172, -80, 4),
+    S::Wait(30),
+    S::Messages(k3027),
+    S::Do(&StretchTone),
+    S::ToneChange(0, 31, 1),
+    S::Do(&UndeployLiftedProp),
+    S::Wait(30),
+    S::Custom(&ScrollToScenePoint),
+    S::Do(&FirstFigures),
+    S::HoldUntil(&FirstArrived, {kFigureKind}),
+    S::Do(&FirstFlash),
+    S::HoldUntil(&FadeEnded, {}),
+    S::Do(&LastFigures),
+    S::HoldUntil(&LastArrived, {kFigureKind}),
+    S::Do(&CompanionAtPoint),
+    S::Do(&WhiteIn32),
+    S::HoldUntil(&FadeEnded, {}),
+    S::Do(&PointSceneBgm),
+    S::Wait(30),
+    S::Messages(k20002),
+    S::MessageIfPresent(3, k20003),
+    S::End(),
+};
+static_assert(S::Valid(kPointScene2103));
+constexpr SeqArgs kPointScene2103Args{kPointScene2103};
+
 // ---- 2104: a remark, answered while character 1 is on the map ----
 
 constexpr S::Op kRemark2104[] = {
@@ -280,7 +431,6 @@ constexpr SeqArgs kMeeting2105Args{kMeeting2105};
 
 constexpr int32_t kBossKind = 22;
 constexpr int32_t kBossFlashKind = 104;
-constexpr int32_t kCompanionKind = 21;
 
 void BossPlace() {
   EventNopData(kNopDataAddress, 0);
@@ -499,9 +649,8 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
      .handler = &SeqRow, .arg = &kOpening2101Args},
     {.id = 2102, .timing = 0x8000, .a = "F(101);", .guard = {102, 0}, .set = {102, 0},
      .handler = &SeqRow, .arg = &kOpening2102Args},
-    // The point scene after the soldiers are gone is not played yet: the row only sets its flag.
     {.id = 2103, .timing = 0x8000, .b = "NG(GZA);", .guard = {103, 0}, .set = {103, 0},
-     .handler = &SeqRow, .arg = &kEndAtOnceArgs},
+     .handler = &SeqRow, .arg = &kPointScene2103Args},
     {.id = 2104, .timing = 0x4, .a = "F(103)&F(197);", .guard = {104, 0}, .set = {104, 0},
      .handler = &SeqRow, .arg = &kRemark2104Args},
     {.id = 2105, .timing = 0x8, .b = "PP(ITZ);", .guard = {105, 0}, .c = "NU(UJD);",
@@ -657,14 +806,383 @@ int StillProp(SlgUnit& unit, SlgPair& position) {
   return 0;
 }
 
+// ---- The props that answer the signal words ----
+
+constexpr int32_t kFullZoom = 65536;
+// The shade word of the props the tone steps control.
+constexpr uint16_t kToneShadeMode = 24576;
+// Where the lifted prop is set down (map pixels).
+constexpr SlgPoint kSetDownPoint{492, 160};
+
+// A prop's motion record. Unit records move when others are removed, so the unit keeps the
+// number of its record (walk word 0, 1-based): phase 0 takes a new record, later phases find it
+// (a unit without one gets one).
+Map02Prop& NewProp(SlgUnit& unit) {
+  std::vector<Map02Prop>& props = Map02State().props;
+  props.emplace_back();
+  unit.walk_state[0] = static_cast<int32_t>(props.size());
+  return props.back();
+}
+Map02Prop& PropOf(SlgUnit& unit) {
+  std::vector<Map02Prop>& props = Map02State().props;
+  const int32_t n = unit.walk_state[0];
+  if (n >= 1 && static_cast<size_t>(n) <= props.size()) return props[static_cast<size_t>(n - 1)];
+  return NewProp(unit);
+}
+
+// The motion's clock restarted: its frames count from this call.
+void RestartClock(SlgAnmObj& body) {
+  body.start_time = body.now;
+  body.frames = 0;
+}
+
+void SetZoom(const SlgUnit& unit, const SlgPair& zoom) { SlgSprSetZoom(unit.anm->handle, zoom); }
+
+void ReleaseBody(SlgAnmObj& body) {
+  if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&body.handle);
+}
+
+// One frame of a prop growing from a small zoom: the zoom grows by the speed, which then shrinks
+// by `slowdown`; true at full size, with the addition that passed it undone.
+bool GrowStep(Map02Motion& m, int32_t slowdown) {
+  m.zoom.x += m.speed;
+  m.zoom.y += m.speed;
+  if (m.zoom.x >= kFullZoom) {
+    m.zoom.x -= m.speed;
+    m.zoom.y -= m.speed;
+    return true;
+  }
+  m.speed -= slowdown;
+  return false;
+}
+
+// One frame of a prop shrinking away: the zoom falls by the speed, which grows by 256 (at least
+// 256); true once the zoom x is below 257.
+bool ShrinkStep(Map02Motion& m) {
+  m.zoom.x -= m.speed;
+  m.zoom.y -= m.speed;
+  m.speed += 256;
+  if (m.speed < 1) m.speed = 256;
+  return m.zoom.x < 257;
+}
+
+// The lifted prop's phases.
+enum : uint8_t {
+  kLiftBobbing = 1,
+  kLiftingOff = 2,
+  kLiftGone = 3,
+  kLiftSetDown = 4,
+  kLiftSettling = 5,
+  kLiftDown = 6,
+};
+
+void StartBob(Map02Prop& p, const SlgUnit& unit) {
+  p.bob_centre = {unit.x + 65536, unit.y + 65536};
+  p.bob_phase = 0;
+}
+
+// Lift-off and set-down: the zoom x narrows while the zoom y stretches by the speed.
+bool LiftOffStep(Map02Motion& m) {
+  m.speed += 512;
+  m.zoom.x -= 2 * m.speed;
+  m.zoom.y += 16 * m.speed;
+  return m.zoom.x <= 8192;
+}
+bool SetDownStep(Map02Motion& m) {
+  m.zoom.x += 2 * m.speed;
+  m.zoom.y -= 16 * m.speed;
+  m.speed -= 512;
+  return m.zoom.x >= kFullZoom;
+}
+
+// Drawn stretched: raised by 8 x its zoom y.
+void DrawStretched(SlgUnit& unit, SlgPair position, const SlgPair& zoom) {
+  position.y += SlgFxMul(zoom.y, -8 * 65536);
+  unit.anm->shade = 0;
+  SetZoom(unit, zoom);
+  Draw(unit, position);
+}
+
+// The lifted prop: bobs on its cell; on stretch 1 it lifts off (stretch 2), on stretch 3 it is
+// set down at (492, 160) (stretch 4) and bobs there, tone-controlled while stretch is 5. Placed
+// after flag 102 it starts set down. Its speed starts at 0 for the lift-off, and the set-down
+// runs on what the lift-off left, so it mirrors it back to full size.
+int LiftedProp(SlgUnit& unit, SlgPair& position) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr) return 0;
+  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Words& w = Map02State();
+  if (unit.state == 0) {
+    ChangeUnitAnm(unit, 4);
+    p.now.zoom = {kFullZoom, kFullZoom};
+    uint8_t next = kLiftBobbing;
+    if (CheckEventFlag(102) != 0) {
+      unit.x = kSetDownPoint.x * 65536;
+      unit.y = kSetDownPoint.y * 65536;
+      next = kLiftDown;
+    }
+    StartBob(p, unit);
+    SetUnitState(unit, next);
+  }
+  switch (unit.state) {
+    case kLiftBobbing:
+    case kLiftDown: {
+      p.bob_phase = (p.bob_phase - 4) & 511;
+      unit.y = p.bob_centre.y + 8 * SlgCos(p.bob_phase);
+      body->shade = (unit.state == kLiftDown && w.stretch == 5) ? kToneShadeMode : 0;
+      SetZoom(unit, p.now.zoom);
+      Draw(unit, EventObjScreenPos(unit));
+      if (unit.state == kLiftBobbing && w.stretch == 1) {
+        p.saved = p.now;
+        RestartClock(*body);
+        SetUnitState(unit, kLiftingOff);
+      }
+      return 0;
+    }
+    case kLiftingOff:
+      if (ReplayMotion(p.now, p.saved, body->frames, LiftOffStep)) {
+        w.stretch = 2;
+        SetUnitState(unit, kLiftGone);
+      }
+      DrawStretched(unit, position, p.now.zoom);
+      return 0;
+    case kLiftGone:
+      if (w.stretch == 3) SetUnitState(unit, kLiftSetDown);
+      if (unit.state != kLiftSetDown) return 0;
+      [[fallthrough]];
+    case kLiftSetDown:
+      unit.x = kSetDownPoint.x * 65536;
+      unit.y = kSetDownPoint.y * 65536;
+      StartBob(p, unit);
+      p.saved = p.now;
+      RestartClock(*body);
+      SetUnitState(unit, kLiftSettling);
+      [[fallthrough]];
+    case kLiftSettling:
+      if (ReplayMotion(p.now, p.saved, body->frames, SetDownStep)) {
+        w.stretch = 4;
+        SetUnitState(unit, kLiftDown);
+      }
+      DrawStretched(unit, EventObjScreenPos(unit), p.now.zoom);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// The dropping props: on drop 1 they fall from 0.25 pixel a frame, 1/512 pixel faster each
+// frame up to 0.5 pixel a frame; once past y 1102 the animation is released and the drop signal
+// cleared.
+constexpr int32_t kDropStartSpeed = 16384;
+constexpr int32_t kDropTopSpeed = 32768;
+constexpr int32_t kDropEndY = 1102;
+
+bool DropStep(Map02Motion& m) {
+  m.speed += 128;
+  const bool top = m.speed >= kDropTopSpeed;
+  if (top) m.speed = kDropTopSpeed;
+  m.pos.y += m.speed;
+  return top;
+}
+
+int DroppingProp(SlgUnit& unit, SlgPair& /*position*/) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr || unit.state >= 4) return 0;
+  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Words& w = Map02State();
+  if (unit.state == 0) {
+    ChangeUnitAnm(unit, 4);
+    w.drop_depth = -((unit.y >> 16) / 2);
+    SetUnitState(unit, 1);
+  }
+  body->depth = static_cast<int16_t>(w.drop_depth);
+  if (unit.state == 1) {
+    body->shade = 1;
+    Draw(unit, EventObjScreenPos(unit));
+    if (w.drop != 1) return 0;
+    p.now = {.pos = {unit.x, unit.y}, .zoom = {}, .speed = kDropStartSpeed};
+    p.saved = p.now;
+    RestartClock(*body);
+    SetUnitState(unit, 2);
+  }
+  if (unit.state == 2) {
+    if (ReplayMotion(p.now, p.saved, body->frames, DropStep)) {
+      p.saved = p.now;
+      RestartClock(*body);
+      SetUnitState(unit, 3);
+    }
+  } else {
+    p.now.pos.y = p.saved.pos.y + kDropTopSpeed * body->frames;
+  }
+  unit.y = p.now.pos.y;
+  Draw(unit, EventObjScreenPos(unit));
+  if ((unit.y >> 16) > kDropEndY) {
+    ReleaseBody(*body);
+    w.drop = 0;
+    SetUnitState(unit, 4);
+  }
+  return 0;
+}
+
+// The growing prop: pattern 1; on grow 1 it grows from zoom 256 (grow 2 at full size), on grow 3
+// it shrinks away (grow 4).
+int GrowingProp(SlgUnit& unit, SlgPair& position) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr || unit.state >= 5) return 0;
+  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Words& w = Map02State();
+  if (unit.state == 0) {
+    SetAnmPattern(body, 1);
+    w.grow_depth = 1 - (unit.y >> 16) / 2;
+    SetUnitState(unit, 1);
+  }
+  if (unit.state == 1) {
+    if (w.grow != 1) return 0;
+    ChangeUnitAnm(unit, 4);
+    p.now = {.pos = {}, .zoom = {256, 256}, .speed = 8192};
+    p.saved = p.now;
+    RestartClock(*body);
+    SetUnitState(unit, 2);
+  }
+  if (unit.state == 2 &&
+      ReplayMotion(p.now, p.saved, body->frames, [](Map02Motion& m) { return GrowStep(m, 256); })) {
+    w.grow = 2;
+    SetUnitState(unit, 3);
+  }
+  if (unit.state == 3 && w.grow == 3) {
+    p.saved = p.now;
+    RestartClock(*body);
+    SetUnitState(unit, 4);
+  }
+  if (unit.state == 4 && ReplayMotion(p.now, p.saved, body->frames, ShrinkStep)) {
+    w.grow = 4;
+    SetUnitState(unit, 5);
+  }
+  body->shade = 1;
+  body->depth = static_cast<int16_t>(w.grow_depth);
+  SetZoom(unit, p.now.zoom);
+  Draw(unit, position);
+  return 0;
+}
+
+// Kind 102 by character byte: 0 the holding prop (grows on hold 1 at the scene point, hold 2 at
+// full size), 1 the pulsing prop (grows on pulse 1, pulse 2; shrinks on pulse 3, pulse 4, its
+// animation released). Both are tone-controlled. Another byte has no part in the scene and stands
+// idle.
+int ScenePointProp(SlgUnit& unit, SlgPair& /*position*/) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr || unit.character > 1 || unit.state >= 5) return 0;
+  const bool pulsing = unit.character == 1;
+  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Words& w = Map02State();
+  int32_t& signal = pulsing ? w.pulse : w.hold;
+  if (unit.state == 0) {
+    unit.x = w.scene_point.x * 65536;
+    unit.y = w.scene_point.y * 65536;
+    EventObjSnap(unit);
+    EventObjPlace(unit);
+    if (pulsing) SetAnmPattern(body, 1);
+    body->byte = 0;
+    SetUnitState(unit, 1);
+  }
+  if (unit.state == 1) {
+    if (signal != 1) return 0;
+    p.now = {.pos = {}, .zoom = {256, 256}, .speed = pulsing ? 16384 : 8192};
+    p.saved = p.now;
+    body->shade = kToneShadeMode;
+    ChangeUnitAnm(unit, 4);
+    RestartClock(*body);
+    SetUnitState(unit, 2);
+  }
+  const int32_t slowdown = pulsing ? 1024 : 256;
+  if (unit.state == 2 && ReplayMotion(p.now, p.saved, body->frames, [slowdown](Map02Motion& m) {
+        return GrowStep(m, slowdown);
+      })) {
+    signal = 2;
+    SetUnitState(unit, 3);
+  }
+  if (unit.state == 3 && pulsing && signal == 3) {
+    p.saved = p.now;
+    RestartClock(*body);
+    SetUnitState(unit, 4);
+  }
+  bool gone = false;
+  if (unit.state == 4 && ReplayMotion(p.now, p.saved, body->frames, ShrinkStep)) {
+    signal = 4;
+    SetUnitState(unit, 5);
+    gone = true;
+  }
+  body->shade = kToneShadeMode;
+  SetZoom(unit, p.now.zoom);
+  Draw(unit, EventObjScreenPos(unit));
+  if (gone) ReleaseBody(*body);
+  return 0;
+}
+
+// The flying figures (kind 103, bytes 1-4): from the scene point plus their byte's offset they
+// fly to the scene point's cell in 15 truncated steps (the last few units finished by the clamp
+// at the target); on arrival the bit of their byte is set and the animation released. Another
+// byte has no offset and stands idle.
+constexpr std::array<SlgPoint, 4> kFigureOffsets = {{{-312, -208}, {312, 208}, {312, -208}, {-312, 208}}};
+
+int32_t Approach(int32_t value, int32_t velocity, int32_t target) {
+  const int32_t next = value + velocity;
+  if (velocity < 0) return next < target ? target : next;
+  return next > target ? target : next;
+}
+
+int FlyingFigure(SlgUnit& unit, SlgPair& /*position*/) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr || unit.character < 1 || unit.character > 4 || unit.state >= 2) return 0;
+  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Words& w = Map02State();
+  if (unit.state == 0) {
+    const SlgPoint cell = SnapPosToCell(w.scene_point.x, w.scene_point.y);
+    const SlgPoint offset = kFigureOffsets[unit.character - 1u];
+    p.target = {cell.x * 65536, cell.y * 65536};
+    const SlgPair start{(w.scene_point.x + offset.x) * 65536, (w.scene_point.y + offset.y) * 65536};
+    SetAnmPattern(body, 0);
+    body->byte = 0;
+    ChangeUnitAnm(unit, 4);
+    body->shade = kToneShadeMode;
+    body->depth = static_cast<int16_t>(SlgCalcDepth(0, start.y >> 16));
+    p.velocity = {(p.target.x - start.x) / 15, (p.target.y - start.y) / 15};
+    p.now = {.pos = start, .zoom = {}, .speed = 0};
+    p.saved = p.now;
+    RestartClock(*body);
+    SetUnitState(unit, 1);
+  }
+  const bool arrived = ReplayMotion(p.now, p.saved, body->frames, [&p](Map02Motion& m) {
+    m.pos.x = Approach(m.pos.x, p.velocity.x, p.target.x);
+    m.pos.y = Approach(m.pos.y, p.velocity.y, p.target.y);
+    return m.pos.x == p.target.x && m.pos.y == p.target.y;
+  });
+  unit.x = p.now.pos.x;
+  unit.y = p.now.pos.y;
+  body->shade = kToneShadeMode;
+  body->depth = static_cast<int16_t>(-((unit.y >> 16) / 2));
+  Draw(unit, EventObjScreenPos(unit));
+  if (arrived) {
+    w.arrival |= 1 << unit.character;
+    ReleaseBody(*body);
+    SetUnitState(unit, 2);
+  }
+  return 0;
+}
+
 constexpr auto kAnm = [] {
   std::array<SlgEventAnmHandler, kMap02ObjectKinds> t{};
   for (int k = 80; k <= 86; ++k) t[static_cast<size_t>(k - 80)] = &Townsperson;
-  // 87-90, 102 and 103 (the props that answer the signal words) have no handler yet.
+  t[87 - 80] = &LiftedProp;
+  t[88 - 80] = &DroppingProp;
+  t[89 - 80] = &DroppingProp;
+  t[90 - 80] = &GrowingProp;
   t[91 - 80] = &StillProp;
   for (int k = 92; k <= 96; ++k) t[static_cast<size_t>(k - 80)] = EventAnmOnceSnapHalfYFore;
   for (int k = 97; k <= 101; ++k) t[static_cast<size_t>(k - 80)] = EventAnmHoldSnapHeldShadow;
   t[104 - 80] = EventAnmOnceCellShade0;
+  t[102 - 80] = &ScenePointProp;
+  t[103 - 80] = &FlyingFigure;
   t[105 - 80] = EventAnmFixedDepth259;
   return t;
 }();

@@ -7,10 +7,30 @@
 // props (kinds 87-90 and 102), which the holds of the openings wait on.
 
 #include <cstdint>
+#include <vector>
 
 #include "battle/battle_extension.h"
+#include "battle/slg_units.h"
 #include "battle/slg_geometry.h"
 #include "battle_events/map_setup.h"
+
+// A prop's timed motion: its position (16.16 map pixels), zoom (16.16, 65536 full size) and
+// speed, as they are now and as they were at the motion's start.
+struct Map02Motion {
+  SlgPair pos;
+  SlgPair zoom;
+  int32_t speed = 0;
+};
+struct Map02Prop {
+  Map02Motion now;
+  Map02Motion saved;
+  // The lifted prop's bob: its centre (16.16) and phase (0-511).
+  SlgPair bob_centre;
+  int32_t bob_phase = 0;
+  // A flying figure's target and velocity a frame (16.16).
+  SlgPair target;
+  SlgPair velocity;
+};
 
 // The map's words.
 struct Map02Words {
@@ -29,6 +49,13 @@ struct Map02Words {
   // The free cell points (map pixels) of the point scene and of the boss's arrival.
   SlgPoint scene_point{};
   SlgPoint boss_point{};
+  // The depths the dropping props (shared: the last one placed sets it) and the growing prop are
+  // drawn at.
+  int32_t drop_depth = 0;
+  int32_t grow_depth = 0;
+  // The props' motion records (a prop's unit keeps its record's number), one per prop placed in
+  // the stage.
+  std::vector<Map02Prop> props;
 };
 Map02Words& Map02State();
 
