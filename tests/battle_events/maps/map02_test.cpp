@@ -504,4 +504,220 @@ TEST(Map02Objects, ATownspersonWalksByItsByteUntilACellOfHeightZeroAndAnUnknownB
   EXPECT_EQ(s->y, sy);
 }
 
+// ---- The props ----
+
+// One prop driven by hand (no frames run): its handler called with its clock at `t` frames, as
+// the event objects' step calls it.
+struct Prop {
+  SlgUnit* unit = nullptr;
+  int32_t t = 0;
+  void Call() {
+    SlgAnmObj* body = unit->anm;
+    body->now = static_cast<uint32_t>(t);
+    body->frames = static_cast<int32_t>(body->now - body->start_time);
+    SlgPair position{};
+    kMap02Setup.anm_table[unit->kind - 80u](*unit, position);
+  }
+  const Map02Motion& Motion() const {
+    return Map02State().props.at(static_cast<size_t>(unit->walk_state[0] - 1)).now;
+  }
+};
+
+// A battle where the props of `objects` (kind, byte) stand placed and undeployed: the openings
+// and the point scene are over (flag 102 only when `set_down`).
+std::unique_ptr<EventHarness> PropBattle(const std::vector<std::pair<int, int>>& objects,
+                                         bool set_down = true) {
+  Map02Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (auto [kind, byte] : objects) h.AddObject(kind, byte, 432, 312);
+  for (int f : {98, 100, 101, 103}) h.SetFlagAtInstall(f);
+  if (set_down) h.SetFlagAtInstall(102);
+  h.Start();
+  return std::move(m.h);
+}
+
+// Deploys the prop of that kind and byte and calls its first phase at t = 0.
+Prop Deploy(int kind, int byte) {
+  EventDeployKindNo(kind, byte);
+  Prop p;
+  for (SlgUnit& u : Battle().state.units) {
+    if (u.kind == kind && u.character == byte && u.deploy_state != 0) p.unit = &u;
+  }
+  EXPECT_NE(p.unit, nullptr) << kind;
+  if (p.unit != nullptr) p.Call();
+  return p;
+}
+
+struct MotionEnd {
+  int32_t frames = -1;  // the frame of the signal's answer, -1 none within the limit
+  Map02Motion motion;
+  bool operator==(const MotionEnd& o) const {
+    const Map02Motion& a = motion;
+    const Map02Motion& b = o.motion;
+    return frames == o.frames && a.pos.x == b.pos.x && a.pos.y == b.pos.y &&
+           a.zoom.x == b.zoom.x && a.zoom.y == b.zoom.y && a.speed == b.speed;
+  }
+};
+
+int32_t& Grow() { return Map02State().grow; }
+int32_t& Stretch() { return Map02State().stretch; }
+int32_t& Pulse() { return Map02State().pulse; }
+int32_t& Hold() { return Map02State().hold; }
+
+// Raises the signal and runs the prop until it answers, the clock moving `stride` frames a call.
+MotionEnd RunMotion(Prop& p, int32_t& signal, int32_t raise, int32_t answer, int32_t stride) {
+  signal = raise;
+  p.Call();  // the signal is seen and the motion's clock starts
+  const int32_t start = p.t;
+  for (int i = 0; i < 400 && signal != answer; ++i) {
+    p.t += stride;
+    p.Call();
+  }
+  MotionEnd end{signal == answer ? p.t - start : -1, p.Motion()};
+  return end;
+}
+
+TEST(Map02Props, TimedMotionsEndOnTheirSignalsAndALateFrameJumpsToTheSameValues) {
+  struct Step {
+    int32_t& (*word)();
+    int32_t raise, answer;
+    int32_t frames;  // frame-by-frame: the frame of the answer
+    int32_t zoom_x, speed;
+  };
+  struct Case {
+    const char* name;
+    int kind, byte;
+    bool set_down;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"growing prop", 90, 0, true,
+       {{&Grow, 1, 2, 10, 64768, 5888}, {&Grow, 3, 4, 10, -5632, 8448}}},
+      {"lifted prop: lift-off from speed 0, then its mirror", 87, 0, false,
+       {{&Stretch, 1, 2, 11, -2048, 5632}, {&Stretch, 3, 4, 11, 65536, 0}}},
+      {"pulsing prop", 102, 1, true,
+       {{&Pulse, 1, 2, 5, 59648, 12288},
+        {&Pulse, 3, 4, 5, -4352, 13568}}},
+      {"holding prop", 102, 0, true,
+       {{&Hold, 1, 2, 10, 64768, 5888}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<MotionEnd> by_stride[2];
+    for (int run = 0; run < 2; ++run) {
+      const int32_t stride = run == 0 ? 1 : 5;
+      auto h = PropBattle({{c.kind, c.byte}}, c.set_down);
+      Prop p = Deploy(c.kind, c.byte);
+      ASSERT_NE(p.unit, nullptr);
+      for (const Step& s : c.steps) {
+        MotionEnd end = RunMotion(p, s.word(), s.raise, s.answer, stride);
+        if (stride == 1) {
+          EXPECT_EQ(end.frames, s.frames);
+          EXPECT_EQ(end.motion.zoom.x, s.zoom_x);
+          EXPECT_EQ(end.motion.speed, s.speed);
+        }
+        end.frames = -1;  // a late frame answers on the frame it comes
+        by_stride[run].push_back(end);
+      }
+    }
+    EXPECT_EQ(by_stride[0], by_stride[1]) << "the late frames reach the same values";
+  }
+}
+
+TEST(Map02Props, ADroppingPropClearsTheDropSignalOncePastY1102) {
+  auto h = PropBattle({{88, 0}});
+  Prop p = Deploy(88, 0);
+  ASSERT_NE(p.unit, nullptr);
+  Map02State().drop = 1;
+  int32_t last_y = p.unit->y;
+  for (int i = 0; i < 3000 && Map02State().drop == 1; ++i) {
+    last_y = p.unit->y;
+    ++p.t;
+    p.Call();
+  }
+  EXPECT_EQ(Map02State().drop, 0);
+  EXPECT_GT(p.unit->y >> 16, 1102);
+  EXPECT_LE(last_y >> 16, 1102) << "cleared on the frame it passed";
+  EXPECT_EQ(p.unit->y - last_y, 32768) << "at the top speed of half a pixel a frame";
+}
+
+TEST(Map02Props, FlyingFiguresReachTheScenePointsCellOnTheSixteenthFrame) {
+  const SlgPoint offsets[] = {{-312, -208}, {312, 208}, {312, -208}, {-312, 208}};
+  auto h = PropBattle({{103, 1}, {103, 2}, {103, 3}, {103, 4}});
+  const SlgPoint point = SnapPosToCell(432, 312);
+  Map02State().scene_point = point;
+  for (int byte = 1; byte <= 4; ++byte) {
+    SCOPED_TRACE(byte);
+    Prop p = Deploy(103, byte);
+    ASSERT_NE(p.unit, nullptr);
+    const SlgPoint o = offsets[byte - 1];
+    EXPECT_EQ(p.unit->x, (point.x + o.x) * 65536);
+    EXPECT_EQ(p.unit->y, (point.y + o.y) * 65536);
+    const int32_t vx = -o.x * 65536 / 15;
+    const int32_t vy = -o.y * 65536 / 15;
+    for (int f = 1; f <= 15; ++f) {
+      ++p.t;
+      p.Call();
+      EXPECT_EQ(p.unit->x, (point.x + o.x) * 65536 + vx * f);
+      EXPECT_EQ(p.unit->y, (point.y + o.y) * 65536 + vy * f);
+    }
+    EXPECT_EQ(Map02State().arrival & (1 << byte), 0) << "a few units short";
+    ++p.t;
+    p.Call();
+    EXPECT_EQ(p.unit->x, point.x * 65536);
+    EXPECT_EQ(p.unit->y, point.y * 65536);
+    EXPECT_NE(Map02State().arrival & (1 << byte), 0);
+    EXPECT_EQ(p.unit->anm->handle, nullptr) << "its animation released";
+  }
+}
+
+TEST(Map02Props, TheLiftedPropBobsTwoPixelsEachWayAndPlacedAfterFlag102NeverLifts) {
+  for (const bool set_down : {false, true}) {
+    SCOPED_TRACE(set_down ? "after flag 102" : "before flag 102");
+    auto h = PropBattle({{87, 0}}, set_down);
+    const SlgPoint placed{432, 312};
+    Prop p = Deploy(87, 0);
+    ASSERT_NE(p.unit, nullptr);
+    const SlgPoint at = set_down ? SlgPoint{492, 160} : placed;
+    const int32_t centre = (at.y + 1) * 65536;
+    int32_t low = centre;
+    int32_t high = centre;
+    std::vector<int32_t> ys;
+    if (set_down) Map02State().stretch = 1;
+    for (int f = 0; f < 128; ++f) {
+      ++p.t;
+      p.Call();
+      low = std::min(low, p.unit->y);
+      high = std::max(high, p.unit->y);
+      ys.push_back(p.unit->y);
+    }
+    EXPECT_EQ(high - centre, 2 * 65536);
+    EXPECT_EQ(centre - low, 2 * 65536);
+    EXPECT_EQ(p.unit->x, at.x * 65536);
+    p.t += 128;
+    p.Call();
+    EXPECT_EQ(p.unit->y, ys.front()) << "128 frames a cycle";
+    if (set_down) {
+      EXPECT_EQ(Map02State().stretch, 1) << "never lifts";
+      EXPECT_EQ(p.Motion().zoom.x, 65536);
+    }
+  }
+}
+
+TEST(Map02Props, AnUnknownScenePropByteStandsIdle) {
+  auto h = PropBattle({{102, 2}});
+  Prop p = Deploy(102, 2);
+  ASSERT_NE(p.unit, nullptr);
+  const int32_t x = p.unit->x;
+  Map02State().hold = 1;
+  Map02State().pulse = 1;
+  for (int f = 0; f < 20; ++f) {
+    ++p.t;
+    p.Call();
+  }
+  EXPECT_EQ(p.unit->state, 0);
+  EXPECT_EQ(p.unit->x, x);
+  EXPECT_EQ(Map02State().hold, 1);
+  EXPECT_EQ(Map02State().pulse, 1);
+}
+
 }  // namespace
