@@ -43,14 +43,19 @@ struct Map02Battle {
   std::unique_ptr<EventHarness> h;
   int guide1 = -1;
   int guide3 = -1;
+  int heroine3 = -1;
   int heroine5 = -1;
+  int companion = -1;
 };
 
 // Map 2's battle: the hero and heroines 1, 2, 3 and 5, the guides (kind 14 numbers 1 and 3), the
 // companion (kind 21), the boss (kind 22, group 2) and a kind-38 unit, the event objects
 // `objects` (kinds 80-105), the attacks stubbed. The boss stands on the map from the start unless
 // it is to arrive.
-Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives = false) {
+// `others` is the group of the guides, the companion and the kind-38 unit (group 1 holds back the
+// point scene, which waits until none of group 1 remains).
+Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives = false,
+                       int others = 1) {
   Map02Battle m;
   EventHarness::Options options;
   options.stage = 1;
@@ -71,16 +76,17 @@ Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives =
   h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
   for (int c : {1, 2, 3, 5}) {
     const int entry = h.AddUnit(0, c, c, 0, 96 + 48 * c, 288);
+    if (c == 3) m.heroine3 = entry;
     if (c == 5) m.heroine5 = entry;
   }
-  m.guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
-  m.guide3 = h.AddUnit(1, 11, 14, 1, 528, 360);
+  m.guide1 = h.AddUnit(others, 10, 14, 1, 480, 336);
+  m.guide3 = h.AddUnit(others, 11, 14, 1, 528, 360);
   h.install.stage.units[static_cast<size_t>(m.guide1)].placement_number = 1;
   h.install.stage.units[static_cast<size_t>(m.guide3)].placement_number = 3;
-  h.AddUnit(1, kCompanionCharacter, 21, 1, 432, 192);
+  m.companion = h.AddUnit(others, kCompanionCharacter, 21, 1, 432, 192);
   const int boss = h.AddUnit(kBossGroup, kBossCharacter, 22, 1, 528, 192);
   if (boss_arrives) h.install.stage.units[static_cast<size_t>(boss)].present = 0;
-  h.AddUnit(1, 38, 38, 1, 576, 240);
+  h.AddUnit(others, 38, 38, 1, 576, 240);
   h.AddObject(105, 0, 496, 312);  // the fixed sprite's animation
   for (int kind : objects) h.AddObject(kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120);
   h.StubAttacks({21, 22, 38});
@@ -502,6 +508,79 @@ TEST(Map02Objects, ATownspersonWalksByItsByteUntilACellOfHeightZeroAndAnUnknownB
   EXPECT_EQ(w->x, stop_x) << "stays once released";
   EXPECT_EQ(s->x, sx) << "byte 9 has no velocity";
   EXPECT_EQ(s->y, sy);
+}
+
+// ---- The point scene ----
+
+TEST(Map02PointScene, FromTheOpeningsThroughThePointSceneWithTheRealProps) {
+  struct Case {
+    const char* name;
+    bool heroine3;
+    bool scene_props;  // the kind-102 props on the stage
+    bool openings;     // from the openings (else from their flags)
+    const char* closing;
+  } cases[] = {
+      {"heroine 3 present, from the openings", true, true, true, "message 110:20003"},
+      {"heroine 3 absent", false, true, false, "message 361:20040"},
+      {"no kind-102 props: the holds end", true, false, false, "message 110:20003"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> objects;
+    for (int k = 80; k <= 91; ++k) objects.push_back(k);
+    Map02Battle m = MakeBattle(objects, false, 3);
+    EventHarness& h = *m.h;
+    if (c.scene_props) {
+      h.AddObject(102, 0, 320, 120);
+      h.AddObject(102, 1, 320, 120);
+    }
+    for (int byte = 1; byte <= 4; ++byte) h.AddObject(103, byte, 320, 120);
+    if (!c.heroine3) h.install.stage.units[static_cast<size_t>(m.heroine3)].present = 0;
+    // The companion comes in the scene; a unit stands on the scene point's cell, so she is
+    // placed beside it.
+    h.install.stage.units[static_cast<size_t>(m.companion)].present = 0;
+    const SlgPoint taken = SnapPosToCell(768, 862);
+    h.AddUnit(3, 39, 38, 1, taken.x, taken.y);
+    h.SetTrust(5, 30);
+    h.SetFlagAtInstall(98);
+    if (!c.openings) {
+      for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    }
+    h.Start();
+    if (c.openings) {
+      ASSERT_TRUE(h.RunUntil("openings", [&] { return h.FrameOf("end 2102") >= 0; }, 6000));
+    }
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_LT(h.FrameOf("start 2103"), 0) << "held while a soldier remains";
+    // The soldiers are gone.
+    for (SlgUnit& u : Battle().state.units) {
+      if (u.side == 1 && u.step != kSlgDeadStep) EventRemoveUnit(&u);
+    }
+    ASSERT_TRUE(h.RunUntil("2103", [&] { return h.FrameOf("end 2103") >= 0; }, 3000));
+    ASSERT_TRUE(h.RunUntilIdle(600));
+
+    for (int id = c.openings ? 2100 : 2103; id <= 2103; ++id) {
+      EXPECT_GE(h.FrameOf("end " + std::to_string(id)), 0) << id;
+    }
+    const SlgPoint point = Map02State().scene_point;
+    EXPECT_FALSE(point.x == taken.x && point.y == taken.y) << "the taken cell is passed over";
+    const SlgUnit* companion = FindUnitByKind(21);
+    ASSERT_NE(companion, nullptr);
+    EXPECT_EQ(companion->x, point.x * 65536);
+    EXPECT_EQ(companion->y, point.y * 65536);
+    EXPECT_EQ(FindUnitByKind(102), nullptr);
+    EXPECT_EQ(FindUnitByKind(103), nullptr);
+    if (c.scene_props) {
+      EXPECT_EQ(Map02State().pulse, 4);
+      EXPECT_EQ(Map02State().hold, 2);
+    }
+    EXPECT_EQ(Map02State().arrival, 0x1e) << "the four figures arrived";
+    EXPECT_GT(h.FrameOf("bgm 16"), h.FrameOf("start 2103"));
+    const auto messages = h.Records("message");
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2], "message 15:20002");
+    EXPECT_EQ(messages.back(), c.closing);
+  }
 }
 
 // ---- The props ----
