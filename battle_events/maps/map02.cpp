@@ -815,19 +815,17 @@ constexpr uint16_t kToneShadeMode = 24576;
 constexpr SlgPoint kSetDownPoint{492, 160};
 
 // A prop's motion record. Unit records move when others are removed, so the unit keeps the
-// number of its record (walk word 0, 1-based): phase 0 takes a new record, later phases find it
-// (a unit without one gets one).
-Map02Prop& NewProp(SlgUnit& unit) {
-  std::vector<Map02Prop>& props = Map02State().props;
-  props.emplace_back();
-  unit.walk_state[0] = static_cast<int32_t>(props.size());
-  return props.back();
-}
+// number of its record (walk word 0, 1-based): its first phase takes a new record, later phases
+// find it (a unit without one gets one).
 Map02Prop& PropOf(SlgUnit& unit) {
   std::vector<Map02Prop>& props = Map02State().props;
   const int32_t n = unit.walk_state[0];
-  if (n >= 1 && static_cast<size_t>(n) <= props.size()) return props[static_cast<size_t>(n - 1)];
-  return NewProp(unit);
+  if (unit.state != 0 && n >= 1 && static_cast<size_t>(n) <= props.size()) {
+    return props[static_cast<size_t>(n - 1)];
+  }
+  props.emplace_back();
+  unit.walk_state[0] = static_cast<int32_t>(props.size());
+  return props.back();
 }
 
 // The motion's clock restarted: its frames count from this call.
@@ -910,7 +908,7 @@ void DrawStretched(SlgUnit& unit, SlgPair position, const SlgPair& zoom) {
 int LiftedProp(SlgUnit& unit, SlgPair& position) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr) return 0;
-  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Prop& p = PropOf(unit);
   Map02Words& w = Map02State();
   if (unit.state == 0) {
     ChangeUnitAnm(unit, 4);
@@ -988,7 +986,7 @@ bool DropStep(Map02Motion& m) {
 int DroppingProp(SlgUnit& unit, SlgPair& /*position*/) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr || unit.state >= 4) return 0;
-  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Prop& p = PropOf(unit);
   Map02Words& w = Map02State();
   if (unit.state == 0) {
     ChangeUnitAnm(unit, 4);
@@ -1029,7 +1027,7 @@ int DroppingProp(SlgUnit& unit, SlgPair& /*position*/) {
 int GrowingProp(SlgUnit& unit, SlgPair& position) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr || unit.state >= 5) return 0;
-  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Prop& p = PropOf(unit);
   Map02Words& w = Map02State();
   if (unit.state == 0) {
     SetAnmPattern(body, 1);
@@ -1073,7 +1071,7 @@ int ScenePointProp(SlgUnit& unit, SlgPair& /*position*/) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr || unit.character > 1 || unit.state >= 5) return 0;
   const bool pulsing = unit.character == 1;
-  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Prop& p = PropOf(unit);
   Map02Words& w = Map02State();
   int32_t& signal = pulsing ? w.pulse : w.hold;
   if (unit.state == 0) {
@@ -1134,7 +1132,7 @@ int32_t Approach(int32_t value, int32_t velocity, int32_t target) {
 int FlyingFigure(SlgUnit& unit, SlgPair& /*position*/) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr || unit.character < 1 || unit.character > 4 || unit.state >= 2) return 0;
-  Map02Prop& p = unit.state == 0 ? NewProp(unit) : PropOf(unit);
+  Map02Prop& p = PropOf(unit);
   Map02Words& w = Map02State();
   if (unit.state == 0) {
     const SlgPoint cell = SnapPosToCell(w.scene_point.x, w.scene_point.y);
