@@ -654,7 +654,7 @@ void SamuraiLeadIn(SlgUnit& unit, SlgPair& pos) {
 }
 
 void SamuraiEnd(SlgUnit& unit, SlgPair& pos) {
-  if (CheckEventFlag(static_cast<int32_t>(kSlgFlagSamuraiStays)) != 0) {
+  if (CheckEventFlag(static_cast<int32_t>(kSlgFlagSamuraiFalls)) == 0) {
     SetUnitState(unit, kUnitStateStand);
     return;
   }

@@ -29,7 +29,8 @@
 // Event flags the families set.
 constexpr uint32_t kSlgFlagBossBackToStand = 199;
 constexpr uint32_t kSlgFlagSamuraiLeadIn = 197;
-constexpr uint32_t kSlgFlagSamuraiStays = 107;
+// Set by the story when the samurai boss has arrived: from then on a samurai at life 0 falls.
+constexpr uint32_t kSlgFlagSamuraiFalls = 107;
 constexpr uint32_t kSlgFlagGinkakuDefeated = 408;
 
 // The family tables (each 16 slots).
@@ -92,7 +93,8 @@ void ActKamuiAura(SlgUnit& unit, const SlgPair& pos);
 // ---- Samurai and Satan ----
 // State 5: event flags 197 and 199, then the core lead-in.
 void SamuraiLeadIn(SlgUnit& unit, SlgPair& pos);
-// State 15: back to state 0 while event flag 107 is set, else ActWakijiDead.
+// State 15: back to state 0 while event flag 107 is clear (a samurai cannot fall before the
+// story lets it), else ActWakijiDead.
 void SamuraiEnd(SlgUnit& unit, SlgPair& pos);
 // State 6 of Satan: the Satan attack entry (Battle().satan_action); while it is empty the attack
 // ends at once (EndEmptyAttack).

@@ -53,6 +53,8 @@ struct EventHarness::Hooks {
   static void OnSound(void* user, SlgSoundCall call, int value, int /*frames*/) {
     if (call == SlgSoundCall::kEffect) {
       static_cast<EventHarness*>(user)->Record("se " + std::to_string(value));
+    } else if (call == SlgSoundCall::kEffectStop) {
+      static_cast<EventHarness*>(user)->Record("stop se " + std::to_string(value));
     }
   }
   static void OnShow(void* user, SlgShowCall call, int a, int b) {
@@ -187,7 +189,11 @@ void EventHarness::Start() {
   LayLipsFiles(tree);
   if (!object_kinds_.empty()) {
     SlgTableWriter tables = install.Tables();
-    EventAnmWriter::Lay(tree, tables, install.stage.map, object_kinds_);
+    // The install's own row already describes its event NPC: a second row for it would stop
+    // the table's reading there.
+    std::vector<int> kinds = object_kinds_;
+    std::erase(kinds, kSlgEventNpcBase + BattleInstall::kEventNpc);
+    EventAnmWriter::Lay(tree, tables, install.stage.map, kinds);
     tables.Lay(tree);
   }
   GetSystemData()->setBattleMap(static_cast<uint32_t>(install.stage.map));

@@ -48,6 +48,7 @@
 //   "start <id>", "end <id>"                rows started and finished (the event check's observer)
 //   "message <face>:<message>"              a face message opened
 //   "se <n>", "bgm <n>"                     sound effects and battle music started
+//   "stop se <n>"                           a sound effect stopped (SePlay mode 2)
 //   "fade <level> black|white"              a screen fade toward level 256 (dark) or 0 (clear)
 //   "deploy <kind> entry <e>", "remove <kind> entry <e>"   units made and removed during the run
 //   "task <name>"                           the story's tasks: Slg::GameWin, Slg::GameOver,

@@ -104,6 +104,8 @@ int RunEventAnm(const EventAnmDesc& d, SlgUnit& unit, SlgPair& position) {
     body->depth = static_cast<int16_t>(body->depth + d.depth);
   } else if (d.depth_rule == EventAnmDepth::kFixed) {
     body->depth = d.depth;
+  } else if (d.depth_rule == EventAnmDepth::kHalfY) {
+    body->depth = static_cast<int16_t>(-((unit.y >> 16) / 2) + d.depth);
   }
   if (d.place == EventAnmPlace::kObjectAndSprite) SetAnmPos(body, position);
   SlgSprSetPos(body->handle, position);

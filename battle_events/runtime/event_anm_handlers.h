@@ -39,6 +39,7 @@ enum class EventAnmDepth : uint8_t {
   kComputed,  // the depth the unit update computed
   kOffset,    // computed + value
   kFixed,     // value
+  kHalfY,     // minus half the object's pixel y, + value
 };
 
 // What moves each frame: the animation object's position (SetAnmPos) and the sprite, or the
@@ -93,6 +94,8 @@ inline constexpr EventAnmDesc kOnceSnapFore{.snap = kObject, .depth_rule = kOffs
                                             .release_at_end = true};
 inline constexpr EventAnmDesc kOnceSnapBack{.snap = kObject, .depth_rule = kOffset, .depth = 1,
                                             .release_at_end = true};
+inline constexpr EventAnmDesc kOnceSnapHalfYFore{.snap = kObject, .depth_rule = kHalfY,
+                                                  .depth = -1, .release_at_end = true};
 inline constexpr EventAnmDesc kOnceSnapHeld{.snap = kObject, .held_start = true,
                                             .depth_rule = kOffset, .release_at_end = true};
 
@@ -151,6 +154,7 @@ inline constexpr SlgEventAnmHandler EventAnmOnceCellHeld = &EventAnmHandlerOf<ev
 inline constexpr SlgEventAnmHandler EventAnmOnceSnap = &EventAnmHandlerOf<event_anm::kOnceSnap>;
 inline constexpr SlgEventAnmHandler EventAnmOnceSnapFore = &EventAnmHandlerOf<event_anm::kOnceSnapFore>;
 inline constexpr SlgEventAnmHandler EventAnmOnceSnapBack = &EventAnmHandlerOf<event_anm::kOnceSnapBack>;
+inline constexpr SlgEventAnmHandler EventAnmOnceSnapHalfYFore = &EventAnmHandlerOf<event_anm::kOnceSnapHalfYFore>;
 inline constexpr SlgEventAnmHandler EventAnmOnceSnapHeld = &EventAnmHandlerOf<event_anm::kOnceSnapHeld>;
 inline constexpr SlgEventAnmHandler EventAnmHold = &EventAnmHandlerOf<event_anm::kHold>;
 inline constexpr SlgEventAnmHandler EventAnmHoldShade0 = &EventAnmHandlerOf<event_anm::kHoldShade0>;

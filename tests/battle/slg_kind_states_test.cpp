@@ -564,14 +564,14 @@ TEST(SamuraiAndSatan, LeadInFlagsEndByFlag107AndTheSatanEntry) {
   EXPECT_EQ(CheckEventFlag(kSlgFlagSamuraiLeadIn), 1);
   EXPECT_EQ(CheckEventFlag(kSlgFlagBossBackToStand), 1);
 
-  SetEventFlag(kSlgFlagSamuraiStays);
+  ClearEventFlag(kSlgFlagSamuraiFalls);
   SetUnitState(f.U(samurai), kUnitStateDefeated);
   f.Frame();
-  EXPECT_EQ(f.U(samurai).state, kUnitStateStand);
-  ClearEventFlag(kSlgFlagSamuraiStays);
+  EXPECT_EQ(f.U(samurai).state, kUnitStateStand) << "kept before flag 107";
+  SetEventFlag(kSlgFlagSamuraiFalls);
   SetUnitState(f.U(samurai), kUnitStateDefeated);
   for (int i = 0; i < 200 && f.U(samurai).step != kSlgDeadStep; ++i) f.Frame();
-  EXPECT_EQ(f.U(samurai).step, kSlgDeadStep) << "the ordinary death without flag 107";
+  EXPECT_EQ(f.U(samurai).step, kSlgDeadStep) << "falls once flag 107 is set";
 
   const uint8_t satan = f.Enemy(4, 10, 33);
   SetUnitState(f.U(satan), 6);

@@ -154,6 +154,8 @@ const Variant kVariants[] = {
      kRun},
     {"CellPosLoopFore2", EventAnmCellPosLoopFore2, kSn, kOffset, -2, false, false, kChara, false,
      kRun},
+    {"OnceSnapHalfYFore", EventAnmOnceSnapHalfYFore, kSn, kHalfY, -1, false, false, 0, false,
+     kRel},
 };
 
 int32_t ExpectedDepth(const Variant& v, const SlgUnit& u) {
@@ -165,6 +167,8 @@ int32_t ExpectedDepth(const Variant& v, const SlgUnit& u) {
       return computed + v.depth;
     case kFixed:
       return v.depth;
+    case kHalfY:
+      return -((u.y >> 16) / 2) + v.depth;
   }
   return 0;
 }
