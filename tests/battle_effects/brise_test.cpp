@@ -47,7 +47,7 @@ void BriseSets(AttackFixtures& f, int body_frames, int width) {
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                int body_frames = 80, int width = 1952) {
   AttackCase row = PlayerAttackRow(kKind, "Brise", type, dir, layout, name, 900);
-  row.hits = HitSignal::kNone;
+  row.hits = testsupport::HitSignal::kNone;
   row.leaves = 0;
   row.fixtures = [body_frames, width](AttackFixtures& f) { BriseSets(f, body_frames, width); };
   return row;

@@ -22,6 +22,7 @@ using testsupport::AttackCase;
 using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::AttackRig;
+using testsupport::HitSignal;
 
 constexpr int kKind = 13;
 constexpr int32_t kPx = 65536;

@@ -35,7 +35,7 @@ void TezavSets(AttackFixtures& f) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) {
   AttackCase row = PlayerAttackRow(kKind, "Tezav", type, dir, layout, name, 1500);
-  row.hits = HitSignal::kNone;
+  row.hits = testsupport::HitSignal::kNone;
   row.leaves = 0;
   row.fixtures = [](AttackFixtures& f) { TezavSets(f); };
   return row;
