@@ -74,3 +74,20 @@ TEST(Boss23Smoke, SpecialDirectionsZeroAndOne) { SpecialSmokeRows(0); }
 TEST(Boss23Smoke, SpecialDirectionsTwoAndThree) { SpecialSmokeRows(2); }
 
 }  // namespace
+
+namespace {
+
+// The normal attack ends with its five effect objects; a body of 200 frames still plays.
+TEST(Boss23Normal, EndsWithItsEffectsWithoutWaitingForTheBody) {
+  AttackCase row = SmokeRow("boss23_long_body", 0, 1, AttackLayout::kFront);
+  row.fixtures = [](AttackFixtures& f) {
+    Boss23Sets(f);
+    f.Slot(kAnmAttackBody, std::vector<AttackAnim>(2, AttackAnim{.frames = 100}));
+  };
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty());
+  ASSERT_GE(out.state7_frame, 0);
+  EXPECT_LT(out.state7_frame, 100);
+}
+
+}  // namespace

@@ -8,7 +8,10 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
 #include "tests/battle_effects/boss_play.h"
+#include "testsupport/battle_board.h"
 
 namespace {
 
@@ -72,5 +75,28 @@ void SpecialSmokeRows(int first_dir) {
 
 TEST(Boss24Smoke, SpecialDirectionsZeroAndOne) { SpecialSmokeRows(0); }
 TEST(Boss24Smoke, SpecialDirectionsTwoAndThree) { SpecialSmokeRows(2); }
+
+}  // namespace
+
+namespace {
+
+// The normal attack holds one hit per target, however many the damage list holds.
+TEST(Boss24Normal, OneHitPerTargetForNoneOneAndTenTargets) {
+  for (int targets : {0, 1, 10}) {
+    AttackCase row = SmokeRow("boss24_hits" + std::to_string(targets), 0, 1, AttackLayout::kNone);
+    row.before = [targets](AttackRig& r) {
+      for (int k = 0; k < targets; ++k) {
+        const uint8_t slot = r.board()->AddUnit(
+            testsupport::OnCell(2 + k % 5, 16 + 2 * (k / 5), {.kind = 1, .category = 0}));
+        SlgUnit& u = Battle().state.units[slot];
+        Slg::PlaceUnit(u);
+        u.stats.life = u.stats.max_life = 999;
+        u.flags |= kUnitInDamageList;
+      }
+      ShadowOn(r);
+    };
+    testsupport::ExpectAttackCase(row);
+  }
+}
 
 }  // namespace
