@@ -1,15 +1,23 @@
 // The attacks of kind 24 on the attack rig: every type over the directions and target layouts to
-// state 7, played twice alike; the normal attack's hits with no target, one and ten targets.
+// state 7, played twice alike; the normal attack's hits with no target, one and ten targets; the
+// special's timeline frame by frame: the held and shaken risers, their rise, the sparks, the
+// stones on targets of both sides and on empty cells.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
+#include "battle_effects/boss_frame.h"
+#include "battle_effects/falling_strikes.h"
 #include "tests/battle_effects/boss_play.h"
 #include "testsupport/battle_board.h"
 
@@ -96,6 +104,261 @@ TEST(Boss24Normal, OneHitPerTargetForNoneOneAndTenTargets) {
       ShadowOn(r);
     };
     testsupport::ExpectAttackCase(row);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using boss_play::Anim;
+using boss_play::FrameView;
+using boss_play::kStateAttack;
+using boss_play::OfAnm;
+using boss_play::Play;
+
+constexpr int32_t kPx = kFallPx;
+
+bool Holds(const std::vector<AnimeHandle>& handles, AnimeHandle h) {
+  return std::find(handles.begin(), handles.end(), h) != handles.end();
+}
+
+// Adds a target of the damage list of `side` at a cell before the attack starts.
+uint8_t AddTarget(AttackRig& r, int column, int row, uint8_t side) {
+  const uint8_t slot =
+      r.board()->AddUnit(testsupport::OnCell(column, row, {.side = side, .kind = 1}));
+  SlgUnit& u = Battle().state.units[slot];
+  Slg::PlaceUnit(u);
+  u.stats.life = u.stats.max_life = 999;
+  u.flags |= kUnitInDamageList;
+  return slot;
+}
+
+struct Target {
+  int x, y;  // screen pixels
+  int depth;
+};
+
+struct SpecialPlay {
+  Play play;
+  int base = 0;                    // the priority of depth 0
+  std::vector<Target> targets;     // as the attack began
+  SlgPair attacked{};              // the attacked unit's drawing position
+};
+
+class Boss24SpecialPlay : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    AttackCase row = SmokeRow("boss24_special_play", 1, 1, AttackLayout::kFront);
+    row.before = [](AttackRig& r) {
+      ShadowOn(r);
+      // The one in front (the attacked unit), one of side 1 48 px below it, one of side 0 48 px
+      // above it: cells 4 and 6 of the thirteen.
+      const auto front = AttackRig::LayoutCells(SmokeRow("", 1, 1, AttackLayout::kFront))[0];
+      AddTarget(r, front.first, front.second + 2, 1);
+      AddTarget(r, front.first, front.second - 2, 0);
+      r.Step();
+    };
+    play_ = new SpecialPlay;
+    SpecialPlay& s = *play_;
+    s.play = boss_play::PlayObserved(row, 0, "Boss24", 0, [&s](AttackRig& r, const Play& p) {
+      if (!s.targets.empty() || r.attacker().state != kStateAttack) return;
+      const BattleContext& b = Battle();
+      for (int i = 0; i < b.target_count; ++i) {
+        const SlgUnit& t = b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
+        const SlgPair at = SlgMapToScreen(t);
+        s.targets.push_back({(at.x >> 16) + 320, (at.y >> 16) + 240, BossUnitDepth(t)});
+      }
+      s.attacked = SlgMapToScreen(BossAttackedUnit(r.attacker()));
+      (void)p;
+    });
+    for (const FrameView& v : s.play.frames) {
+      if (!v.body.empty() && v.state == kStateAttack) {
+        s.base = v.body[0].priority - s.play.unit_depth;
+        break;
+      }
+    }
+  }
+  static void TearDownTestSuite() {
+    delete play_;
+    play_ = nullptr;
+  }
+  static int Set(int step) {
+    const auto it = play_->play.step_set.find(step);
+    return it != play_->play.step_set.end() ? it->second : -1;
+  }
+  static const FrameView& At(int f) { return play_->play.frames[static_cast<size_t>(f)]; }
+  static SpecialPlay* play_;
+};
+SpecialPlay* Boss24SpecialPlay::play_ = nullptr;
+
+TEST_F(Boss24SpecialPlay, StepsAndTheEnd) {
+  const Play& p = play_->play;
+  EXPECT_TRUE(p.failures.empty()) << testing::PrintToString(p.failures);
+  ASSERT_EQ(p.step_set.size(), 10u) << "steps 1-10";
+  ASSERT_EQ(play_->targets.size(), 3u);
+  // Step 1 runs on into step 2 in the same frame; the columns 64 frames after the replay, the
+  // late objects 64 after them.
+  EXPECT_EQ(Set(1), p.first_call);
+  EXPECT_EQ(Set(2), Set(1) + 1);
+  EXPECT_EQ(Set(5), p.After(Set(4), 64));
+  EXPECT_EQ(Set(6), p.After(Set(5), 64));
+  ASSERT_GT(p.state7, 0);
+  // The shadow off in the scene, back on with the stones.
+  for (int f = Set(3); f < Set(9); ++f) EXPECT_EQ(At(f).shadow, 0u) << f;
+  EXPECT_EQ(At(p.state7).shadow, 1u);
+}
+
+TEST_F(Boss24SpecialPlay, ColumnZeroIsHeldAndShakenThenRisesAtFivePixelsAFrame) {
+  const Play& p = play_->play;
+  ASSERT_GT(Set(7), 0);
+  // Held: at its place plus the shake, its clock at 0; the big object shaken by the same.
+  for (int f = Set(5); f < Set(6); ++f) {
+    SCOPED_TRACE(f);
+    const int32_t offset = ShakeOffsetAtFrame(p.Between(Set(5), f)) >> 16;
+    const std::vector<Anim> column = OfAnm(At(f).effect, 2);
+    ASSERT_EQ(column.size(), 1u);
+    EXPECT_EQ(column[0].x, 320 - 256 + offset);
+    EXPECT_EQ(column[0].y, 240 + 80);
+    EXPECT_EQ(column[0].frame, 0);
+    EXPECT_EQ(column[0].priority, play_->base + p.unit_depth - 8);
+    const std::vector<Anim> big = OfAnm(At(f).effect, 14);
+    ASSERT_EQ(big.size(), 1u);
+    EXPECT_EQ(big[0].x, 320 + 272 + offset);
+    EXPECT_EQ(big[0].y, 240 + 224);
+  }
+  // It starts 4 frames into step 6 and rises unshaken, gone once above -384 (at 93 frames).
+  const int start = p.After(Set(6), 4);
+  for (int f = Set(6); f < start; ++f) EXPECT_EQ(OfAnm(At(f).effect, 2)[0].frame, 0) << f;
+  int last = -1;
+  for (int f = start; f < Set(7); ++f) {
+    const std::vector<Anim> column = OfAnm(At(f).effect, 2);
+    const int n = p.Between(start, f);
+    if (n >= 93) {
+      EXPECT_TRUE(column.empty()) << f;
+      continue;
+    }
+    ASSERT_EQ(column.size(), 1u) << f;
+    EXPECT_EQ(column[0].x, 320 - 256) << f;
+    EXPECT_EQ(column[0].y, 240 + 80 - 5 * n) << f;
+    last = f;
+  }
+  EXPECT_EQ(p.Between(start, last + 1), 93);
+}
+
+TEST_F(Boss24SpecialPlay, StepSixEndsWhenTheColumnsAndTopsAreGoneWhileTheLateOnesRise) {
+  const Play& p = play_->play;
+  ASSERT_GT(Set(7), 0);
+  // The thirteen columns and tops: the objects of animations 2-12 before the late ones.
+  std::vector<AnimeHandle> risers;
+  for (const Anim& a : At(Set(6) - 1).effect) {
+    if (a.anm >= 2 && a.anm <= 12) risers.push_back(a.handle);
+  }
+  ASSERT_EQ(risers.size(), 13u);
+  int last = -1;
+  for (int f = Set(6); f < Set(7); ++f) {
+    for (const Anim& a : At(f).effect) {
+      if (Holds(risers, a.handle)) last = f;
+    }
+  }
+  EXPECT_EQ(Set(7), last + 1);
+  // The late object of animation 12 (at (192, 320)) rises from 92 frames into step 6 at
+  // (320 + 224) / 64 px a frame.
+  EXPECT_EQ(RiserSpeed(320 * kPx, 224), 8 * kPx + kPx / 2);
+  const int start = p.After(Set(6), 92);
+  int seen = 0;
+  for (int f = start; f < Set(8); ++f) {
+    for (const Anim& a : OfAnm(At(f).effect, 12)) {
+      if (Holds(risers, a.handle)) continue;
+      const RiserPos want = RiserAt(320 * kPx, RiserSpeed(320 * kPx, 224), p.Between(start, f));
+      EXPECT_EQ(a.y, 240 + (want.y >> 16)) << f;
+      EXPECT_EQ(a.x, 320 + 192) << f;
+      ++seen;
+    }
+  }
+  EXPECT_GT(seen, 20);
+}
+
+TEST_F(Boss24SpecialPlay, SparksOneEveryTwelveFramesAtRandomPlaces) {
+  const Play& p = play_->play;
+  const std::set<uint32_t> kinds{0, 1, 21, 22};
+  std::set<int> xs;
+  for (int f = Set(4); f < Set(5); ++f) {
+    SCOPED_TRACE(f);
+    const int n = p.Between(Set(4), f);
+    int count = 0;
+    for (const Anim& a : At(f).effect) {
+      if (kinds.count(a.anm) == 0) continue;
+      ++count;
+      xs.insert(a.x);
+      EXPECT_EQ(a.y, 240 - 144);
+      EXPECT_GE(a.x, 0);
+      EXPECT_LT(a.x, 640);
+      EXPECT_EQ(a.priority, play_->base + p.unit_depth + 16 + static_cast<int>(a.anm));
+    }
+    EXPECT_EQ(count, n < 1 ? 0 : std::min(12, 1 + (n - 1) / 12));
+  }
+  EXPECT_GT(xs.size(), 3u) << "new places on every play";
+}
+
+TEST_F(Boss24SpecialPlay, StonesStrikeTheTargetsAndBlinkOnEmptyCells) {
+  const Play& p = play_->play;
+  const int made = Set(10);
+  ASSERT_GT(made, 0);
+  // Thirteen stones, 240 px + the boss's drawing y above their cells, playing one of 15-18.
+  const std::vector<Anim>& first = At(made).effect;
+  std::vector<std::pair<int, int>> cells, want;
+  std::set<uint32_t> anms;
+  const int raise = 240 + (At(made).unit_screen.y >> 16);
+  for (const Anim& a : first) {
+    if (a.anm < 15 || a.anm > 18) continue;
+    anms.insert(a.anm);
+    cells.push_back({a.x - 320 - (play_->attacked.x >> 16), a.y + raise - 240 -
+                                                                  (play_->attacked.y >> 16)});
+  }
+  for (const SlgPoint& c : kStrikeCells) want.push_back({c.x, c.y});
+  std::sort(cells.begin(), cells.end());
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(cells, want);
+  EXPECT_GT(anms.size(), 1u) << "the fall animations vary";
+  // The hits: animation 20 on each of the three targets, in front of it.
+  std::vector<AnimeHandle> seen;
+  std::vector<std::tuple<int, int, int>> got_hits, want_hits;
+  for (int f = made; f <= p.state7; ++f) {
+    for (const Anim& a : OfAnm(At(f).effect, 20)) {
+      if (Holds(seen, a.handle)) continue;
+      seen.push_back(a.handle);
+      got_hits.push_back({a.x, a.y, a.priority});
+    }
+  }
+  for (const Target& t : play_->targets)
+    want_hits.push_back({t.x, t.y, play_->base + t.depth - 1});
+  std::sort(got_hits.begin(), got_hits.end());
+  std::sort(want_hits.begin(), want_hits.end());
+  EXPECT_EQ(got_hits, want_hits);
+  // The ten on empty cells: still at their cells, shown and hidden in turn, gone after 20 frames.
+  std::map<std::pair<int, int>, std::pair<int, int>> blink;  // cell -> first and last frame
+  std::map<std::pair<int, int>, std::set<bool>> shown;
+  for (int f = made; f <= p.state7; ++f) {
+    for (const Anim& a : At(f).effect) {
+      if (a.anm < 15 || a.anm > 18) continue;
+      const bool on_target = std::any_of(play_->targets.begin(), play_->targets.end(),
+                                         [&](const Target& t) { return t.x == a.x && t.y == a.y; });
+      if (on_target) continue;
+      // Landed: drawn at a cell's ground (a falling stone is above it).
+      const int dx = a.x - 320 - (play_->attacked.x >> 16);
+      const int dy = a.y - 240 - (play_->attacked.y >> 16);
+      if (std::find(want.begin(), want.end(), std::make_pair(dx, dy)) == want.end()) continue;
+      auto [it, fresh] = blink.emplace(std::make_pair(dx, dy), std::make_pair(f, f));
+      it->second.second = f;
+      shown[{dx, dy}].insert(a.drawn);
+    }
+  }
+  EXPECT_EQ(blink.size(), 10u);
+  for (const auto& [cell, span] : blink) {
+    SCOPED_TRACE(testing::PrintToString(cell));
+    EXPECT_EQ(span.second + 1, p.After(span.first, 20));
+    EXPECT_EQ(shown[cell].size(), 2u) << "blinking";
   }
 }
 
