@@ -418,12 +418,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
     {NW::Counter([](NormalWork& w) { return BossObjsEnded(w.effects); }, 1), &FinishNormal},  // 2
 };
 
-// The family's battle block: one record per routine.
-struct Boss23Work {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using Boss23Work = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 

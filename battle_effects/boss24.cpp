@@ -477,12 +477,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
     {NW::Counter(&AllEnded, 1), &FinishNormal},    // 2
 };
 
-// The family's battle block: one record per routine.
-struct Boss24Work {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using Boss24Work = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 
