@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -146,39 +147,123 @@ struct SpecialPlay {
   SlgPair attacked{};              // the attacked unit's drawing position
 };
 
-class Boss24SpecialPlay : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    AttackCase row = SmokeRow("boss24_special_play", 1, 1, AttackLayout::kFront);
-    row.before = [](AttackRig& r) {
-      ShadowOn(r);
-      // The one in front (the attacked unit), one of side 1 48 px below it, one of side 0 48 px
-      // above it: cells 4 and 6 of the thirteen.
-      const auto front = AttackRig::LayoutCells(SmokeRow("", 1, 1, AttackLayout::kFront))[0];
-      AddTarget(r, front.first, front.second + 2, 1);
-      AddTarget(r, front.first, front.second - 2, 0);
-      r.Step();
-    };
-    play_ = new SpecialPlay;
-    SpecialPlay& s = *play_;
-    s.play = boss_play::PlayObserved(row, 0, "Boss24", 0, [&s](AttackRig& r, const Play& p) {
-      if (!s.targets.empty() || r.attacker().state != kStateAttack) return;
-      const BattleContext& b = Battle();
-      for (int i = 0; i < b.target_count; ++i) {
-        const SlgUnit& t = b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
-        const SlgPair at = SlgMapToScreen(t);
-        s.targets.push_back({(at.x >> 16) + 320, (at.y >> 16) + 240, BossUnitDepth(t)});
-      }
-      s.attacked = SlgMapToScreen(BossAttackedUnit(r.attacker()));
-      (void)p;
-    });
-    for (const FrameView& v : s.play.frames) {
-      if (!v.body.empty() && v.state == kStateAttack) {
-        s.base = v.body[0].priority - s.play.unit_depth;
-        break;
-      }
+// Plays the special of the smoke row's direction 1 with the attacked unit in front, one target of
+// side 1 48 px below it and one of side 0 48 px above it (cells 4 and 6 of the thirteen).
+// `extra` runs after every frame, as PlayObserved's `between`.
+SpecialPlay PlaySpecial(const std::function<void(AttackRig&, const Play&)>& extra = {}) {
+  AttackCase row = SmokeRow("boss24_special_play", 1, 1, AttackLayout::kFront);
+  row.before = [](AttackRig& r) {
+    ShadowOn(r);
+    const auto front = AttackRig::LayoutCells(SmokeRow("", 1, 1, AttackLayout::kFront))[0];
+    AddTarget(r, front.first, front.second + 2, 1);
+    AddTarget(r, front.first, front.second - 2, 0);
+    r.Step();
+  };
+  SpecialPlay s;
+  s.play = boss_play::PlayObserved(row, 0, "Boss24", 0, [&s, &extra](AttackRig& r, const Play& p) {
+    if (extra) extra(r, p);
+    if (!s.targets.empty() || r.attacker().state != kStateAttack) return;
+    const BattleContext& b = Battle();
+    for (int i = 0; i < b.target_count; ++i) {
+      const SlgUnit& t = b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
+      const SlgPair at = SlgMapToScreen(t);
+      s.targets.push_back({(at.x >> 16) + 320, (at.y >> 16) + 240, BossUnitDepth(t)});
+    }
+    s.attacked = SlgMapToScreen(BossAttackedUnit(r.attacker()));
+  });
+  for (const FrameView& v : s.play.frames) {
+    if (!v.body.empty() && v.state == kStateAttack) {
+      s.base = v.body[0].priority - s.play.unit_depth;
+      break;
     }
   }
+  return s;
+}
+
+// The stones frame by frame from their making to the end: stone k waits 240 px + the boss's
+// drawing y (at the making) above its cell, starts falling 1 + 8k frames after the making, falls
+// as FallAt replays it from its start and lands on the frame FallAt lands it: on a target's cell
+// the hit (20) starts there that frame, on an empty cell the stone stays on its cell for 20
+// frames. Answers the frames each stone started and landed.
+struct StoneTimes {
+  std::vector<int> start, land;
+};
+StoneTimes ExpectStonesFallAndLand(const SpecialPlay& s) {
+  const Play& p = s.play;
+  StoneTimes times;
+  const auto made_it = p.step_set.find(10);
+  if (made_it == p.step_set.end() || p.state7 < 0) {
+    ADD_FAILURE() << "the stones were never made";
+    return times;
+  }
+  const int made = made_it->second;
+  const FrameView& at_made = p.frames[static_cast<size_t>(made)];
+  const int32_t raise = 240 * kPx + at_made.unit_screen.y;
+  const int landing = FallAt({raise, kPx}, 1 << 20).frames;
+  struct Cell {
+    int x;
+    int32_t y;  // 16.16 about the screen centre
+    bool target;
+  };
+  std::vector<Cell> cells;
+  for (const SlgPoint& c : kStrikeCells) {
+    const int x = 320 + (s.attacked.x >> 16) + c.x;
+    const int32_t y = s.attacked.y + c.y * kPx;
+    const bool target = std::any_of(s.targets.begin(), s.targets.end(), [&](const Target& t) {
+      return t.x == x && t.y == 240 + (y >> 16);
+    });
+    cells.push_back({x, y, target});
+    const int start = p.After(made, 1 + 8 * static_cast<int>(times.start.size()));
+    times.start.push_back(start);
+    times.land.push_back(landing == 0 ? start : p.After(start, landing));
+  }
+  auto screen_y = [](int32_t y) { return 240 + (y >> 16); };
+  // The first frame each hit showed, by its place.
+  std::map<std::pair<int, int>, int> hit_at;
+  std::vector<AnimeHandle> hits_seen;
+  for (int f = made; f <= p.state7; ++f) {
+    SCOPED_TRACE(f);
+    std::vector<std::pair<int, int>> got, want;
+    for (const Anim& a : p.frames[static_cast<size_t>(f)].effect) {
+      if (a.anm >= 15 && a.anm <= 18) got.push_back({a.x, a.y});
+      if (a.anm == 20 && !Holds(hits_seen, a.handle)) {
+        hits_seen.push_back(a.handle);
+        hit_at.emplace(std::make_pair(a.x, a.y), f);
+      }
+    }
+    for (size_t k = 0; k < cells.size(); ++k) {
+      const Cell& c = cells[k];
+      const int start = times.start[k], land = times.land[k];
+      if (f < start) {
+        want.push_back({c.x, screen_y(c.y - raise)});
+      } else if (f < land) {
+        const FallState fall = FallAt({raise, kPx}, p.Between(start, f));
+        want.push_back({c.x, screen_y(c.y - raise + fall.drop)});
+      } else if (!c.target && f < p.After(land, 20)) {
+        want.push_back({c.x, screen_y(c.y)});
+      }
+    }
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+  }
+  for (size_t k = 0; k < cells.size(); ++k) {
+    if (!cells[k].target) continue;
+    SCOPED_TRACE(k);
+    const auto it = hit_at.find({cells[k].x, screen_y(cells[k].y)});
+    if (it == hit_at.end()) {
+      ADD_FAILURE() << "no hit on the target's cell";
+      continue;
+    }
+    EXPECT_EQ(it->second, times.land[k]);
+  }
+  EXPECT_EQ(hit_at.size(), s.targets.size());
+  return times;
+}
+
+class Boss24SpecialPlay : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { play_ = new SpecialPlay(PlaySpecial()); }
   static void TearDownTestSuite() {
     delete play_;
     play_ = nullptr;
@@ -360,6 +445,40 @@ TEST_F(Boss24SpecialPlay, StonesStrikeTheTargetsAndBlinkOnEmptyCells) {
     EXPECT_EQ(span.second + 1, p.After(span.first, 20));
     EXPECT_EQ(shown[cell].size(), 2u) << "blinking";
   }
+}
+
+TEST_F(Boss24SpecialPlay, StonesStartEveryEightFramesAndLandWhenTheirFallReachesTheCell) {
+  const StoneTimes t = ExpectStonesFallAndLand(*play_);
+  ASSERT_EQ(t.land.size(), kStrikeCells.size());
+  // The boss stands on the screen: the stones fall for some frames before they land.
+  for (size_t k = 0; k < t.land.size(); ++k) EXPECT_GT(play_->play.Between(t.start[k], t.land[k]), 5);
+}
+
+// A boss drawn 400 px above the screen's centre starts its stones 160 px below their cells
+// (raise 240 - 400): each lands on the frame it starts.
+TEST(Boss24SpecialHigh, ABossDrawnFarAboveTheScreenLandsItsStonesAtOnce) {
+  int32_t saved_lift = 0;
+  bool lifted = false, restored = false;
+  const SpecialPlay s = PlaySpecial([&](AttackRig& r, const Play& p) {
+    SlgUnit& a = r.attacker();
+    const uint8_t step = p.frames.back().step;
+    if (a.state != kStateAttack) return;
+    if (!lifted && step == 9) {
+      // Waiting for the white-in: the boss lifted until it is drawn at y -400 px.
+      saved_lift = a.lift;
+      a.lift += SlgMapToScreen(a).y + 400 * kPx;
+      lifted = true;
+    } else if (lifted && !restored && step == 10) {
+      a.lift = saved_lift;
+      restored = true;
+    }
+  });
+  ASSERT_TRUE(restored);
+  EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
+  EXPECT_EQ(s.play.frames[static_cast<size_t>(s.play.step_set.at(10))].unit_screen.y, -400 * kPx);
+  const StoneTimes t = ExpectStonesFallAndLand(s);
+  ASSERT_EQ(t.land.size(), kStrikeCells.size());
+  EXPECT_EQ(t.land, t.start);
 }
 
 }  // namespace
