@@ -16,14 +16,13 @@
 #include "battle/battle_context.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
-#include "battle/slg_unit_sprite.h"
 #include "battle_effects/boss_frame.h"
 #include "battle_effects/falling_strikes.h"
 #include "tests/battle_effects/boss_play.h"
-#include "testsupport/battle_board.h"
 
 namespace {
 
+using boss_play::AddListedTarget;
 using boss_play::ShadowOn;
 using testsupport::AttackAnim;
 using testsupport::AttackCase;
@@ -94,14 +93,7 @@ TEST(Boss24Normal, OneHitPerTargetForNoneOneAndTenTargets) {
   for (int targets : {0, 1, 10}) {
     AttackCase row = SmokeRow("boss24_hits" + std::to_string(targets), 0, 1, AttackLayout::kNone);
     row.before = [targets](AttackRig& r) {
-      for (int k = 0; k < targets; ++k) {
-        const uint8_t slot = r.board()->AddUnit(
-            testsupport::OnCell(2 + k % 5, 16 + 2 * (k / 5), {.kind = 1, .category = 0}));
-        SlgUnit& u = Battle().state.units[slot];
-        Slg::PlaceUnit(u);
-        u.stats.life = u.stats.max_life = 999;
-        u.flags |= kUnitInDamageList;
-      }
+      for (int k = 0; k < targets; ++k) AddListedTarget(r, 2 + k % 5, 16 + 2 * (k / 5));
       ShadowOn(r);
     };
     testsupport::ExpectAttackCase(row);
@@ -124,17 +116,6 @@ bool Holds(const std::vector<AnimeHandle>& handles, AnimeHandle h) {
   return std::find(handles.begin(), handles.end(), h) != handles.end();
 }
 
-// Adds a target of the damage list of `side` at a cell before the attack starts.
-uint8_t AddTarget(AttackRig& r, int column, int row, uint8_t side) {
-  const uint8_t slot =
-      r.board()->AddUnit(testsupport::OnCell(column, row, {.side = side, .kind = 1}));
-  SlgUnit& u = Battle().state.units[slot];
-  Slg::PlaceUnit(u);
-  u.stats.life = u.stats.max_life = 999;
-  u.flags |= kUnitInDamageList;
-  return slot;
-}
-
 struct Target {
   int x, y;  // screen pixels
   int depth;
@@ -147,16 +128,18 @@ struct SpecialPlay {
   SlgPair attacked{};              // the attacked unit's drawing position
 };
 
-// Plays the special of the smoke row's direction 1 with the attacked unit in front, one target of
-// side 1 48 px below it and one of side 0 48 px above it (cells 4 and 6 of the thirteen).
-// `extra` runs after every frame, as PlayObserved's `between`.
-SpecialPlay PlaySpecial(const std::function<void(AttackRig&, const Play&)>& extra = {}) {
-  AttackCase row = SmokeRow("boss24_special_play", 1, 1, AttackLayout::kFront);
-  row.before = [](AttackRig& r) {
+// Plays the special in direction 1. With layout kFront: the attacked unit in front, one target of
+// side 1 48 px below it and one of side 0 48 px above it (cells 4 and 6 of the thirteen); with
+// kNone no target at all. `extra` runs after every frame, as PlayObserved's `between`.
+SpecialPlay PlaySpecial(AttackLayout layout,
+                        const std::function<void(AttackRig&, const Play&)>& extra = {}) {
+  AttackCase row = SmokeRow("boss24_special_play", 1, 1, layout);
+  row.before = [layout](AttackRig& r) {
     ShadowOn(r);
+    if (layout == AttackLayout::kNone) return;
     const auto front = AttackRig::LayoutCells(SmokeRow("", 1, 1, AttackLayout::kFront))[0];
-    AddTarget(r, front.first, front.second + 2, 1);
-    AddTarget(r, front.first, front.second - 2, 0);
+    AddListedTarget(r, front.first, front.second + 2, 1);
+    AddListedTarget(r, front.first, front.second - 2, 0);
     r.Step();
   };
   SpecialPlay s;
@@ -263,7 +246,7 @@ StoneTimes ExpectStonesFallAndLand(const SpecialPlay& s) {
 
 class Boss24SpecialPlay : public testing::Test {
  protected:
-  static void SetUpTestSuite() { play_ = new SpecialPlay(PlaySpecial()); }
+  static void SetUpTestSuite() { play_ = new SpecialPlay(PlaySpecial(AttackLayout::kFront)); }
   static void TearDownTestSuite() {
     delete play_;
     play_ = nullptr;
@@ -459,7 +442,7 @@ TEST_F(Boss24SpecialPlay, StonesStartEveryEightFramesAndLandWhenTheirFallReaches
 TEST(Boss24SpecialHigh, ABossDrawnFarAboveTheScreenLandsItsStonesAtOnce) {
   int32_t saved_lift = 0;
   bool lifted = false, restored = false;
-  const SpecialPlay s = PlaySpecial([&](AttackRig& r, const Play& p) {
+  const SpecialPlay s = PlaySpecial(AttackLayout::kFront, [&](AttackRig& r, const Play& p) {
     SlgUnit& a = r.attacker();
     const uint8_t step = p.frames.back().step;
     if (a.state != kStateAttack) return;
@@ -479,6 +462,18 @@ TEST(Boss24SpecialHigh, ABossDrawnFarAboveTheScreenLandsItsStonesAtOnce) {
   const StoneTimes t = ExpectStonesFallAndLand(s);
   ASSERT_EQ(t.land.size(), kStrikeCells.size());
   EXPECT_EQ(t.land, t.start);
+}
+
+
+// Without a target the stones centre on the boss itself and every one blinks on its cell.
+TEST(Boss24SpecialEdge, WithoutTargetsEveryStoneBlinksRoundTheBoss) {
+  const SpecialPlay s = PlaySpecial(AttackLayout::kNone);
+  EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
+  ASSERT_TRUE(s.targets.empty());
+  EXPECT_EQ(s.attacked.x, s.play.frames[static_cast<size_t>(s.play.first_call)].unit_screen.x);
+  EXPECT_EQ(s.attacked.y, s.play.frames[static_cast<size_t>(s.play.first_call)].unit_screen.y);
+  const StoneTimes t = ExpectStonesFallAndLand(s);
+  EXPECT_EQ(t.land.size(), kStrikeCells.size());
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
 #include "battle_effects/boss_frame.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -29,6 +30,7 @@
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
+#include "testsupport/battle_board.h"
 #include "tests/battle_effects/effect_test_support.h"
 
 namespace boss_play {
@@ -68,6 +70,18 @@ inline uint8_t StepOf(const SlgUnit& u) { return u.anm != nullptr ? u.anm->state
 inline void ShadowOn(AttackRig& r) {
   Battle().kind_states.boss_shadow = 1;
   r.Step();
+}
+
+// Adds a target of the damage list of `side` on a cell before the attack starts (the list is
+// made from the flag as the attack starts), with life enough for every hit.
+inline uint8_t AddListedTarget(AttackRig& r, int column, int row, uint8_t side = 0) {
+  const uint8_t slot =
+      r.board()->AddUnit(testsupport::OnCell(column, row, {.side = side, .kind = 1}));
+  SlgUnit& u = Battle().state.units[slot];
+  Slg::PlaceUnit(u);
+  u.stats.life = u.stats.max_life = 999;
+  u.flags |= kUnitInDamageList;
+  return slot;
 }
 
 // What one frame of an attack showed.
