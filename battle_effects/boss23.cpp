@@ -360,9 +360,10 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::AtOnce(), &SetUp},                                                               // 0
     {SW::AtOnce(), &EnterScene},                                                          // 1
     {SW::FadeEnd(), &SceneOpens},                                                         // 2
+    // The orb grows only once it plays 16 (from the end of step 3).
     {SW::AnmEnd([](SpecialWork& w) { return w.orbs[0]; }), &OrbGrows, kTimelineNextRow, 0,
-     &SceneBeforeFlames},                                                                 // 3
-    {SW::Frames(1), nullptr, kTimelineNextRow, kTimelineCalls, &SceneBeforeFlames},       // 4
+     &Rocks},                                                                             // 3
+    {SW::AtOnce(), nullptr, kTimelineNextRow, 0, &SceneBeforeFlames},                     // 4
     {SW::Counter([](SpecialWork& w) { return w.flames_done; }, kFlames), &FlamesGone,
      kTimelineNextRow, 0, &SceneWithFlames},                                              // 5
     {SW::FadeEnd(), &SceneGone, kTimelineNextRow, 0, &Orb},                               // 6

@@ -116,17 +116,8 @@ bool Holds(const std::vector<AnimeHandle>& handles, AnimeHandle h) {
   return std::find(handles.begin(), handles.end(), h) != handles.end();
 }
 
-struct Target {
-  int x, y;  // screen pixels
-  int depth;
-};
-
-struct SpecialPlay {
-  Play play;
-  int base = 0;                    // the priority of depth 0
-  std::vector<Target> targets;     // as the attack began
-  SlgPair attacked{};              // the attacked unit's drawing position
-};
+using SpecialPlay = boss_play::StrikePlay;
+using boss_play::TargetView;
 
 // Plays the special in direction 1. With layout kFront: the attacked unit in front, one target of
 // side 1 48 px below it and one of side 0 48 px above it (cells 4 and 6 of the thirteen); with
@@ -137,30 +128,10 @@ SpecialPlay PlaySpecial(AttackLayout layout,
   row.before = [layout](AttackRig& r) {
     ShadowOn(r);
     if (layout == AttackLayout::kNone) return;
-    const auto front = AttackRig::LayoutCells(SmokeRow("", 1, 1, AttackLayout::kFront))[0];
-    AddListedTarget(r, front.first, front.second + 2, 1);
-    AddListedTarget(r, front.first, front.second - 2, 0);
+    boss_play::AddTargetsBelowAndAboveFront(r, SmokeRow("", 1, 1, AttackLayout::kFront));
     r.Step();
   };
-  SpecialPlay s;
-  s.play = boss_play::PlayObserved(row, 0, "Boss24", 0, [&s, &extra](AttackRig& r, const Play& p) {
-    if (extra) extra(r, p);
-    if (!s.targets.empty() || r.attacker().state != kStateAttack) return;
-    const BattleContext& b = Battle();
-    for (int i = 0; i < b.target_count; ++i) {
-      const SlgUnit& t = b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
-      const SlgPair at = SlgMapToScreen(t);
-      s.targets.push_back({(at.x >> 16) + 320, (at.y >> 16) + 240, BossUnitDepth(t)});
-    }
-    s.attacked = SlgMapToScreen(BossAttackedUnit(r.attacker()));
-  });
-  for (const FrameView& v : s.play.frames) {
-    if (!v.body.empty() && v.state == kStateAttack) {
-      s.base = v.body[0].priority - s.play.unit_depth;
-      break;
-    }
-  }
-  return s;
+  return boss_play::PlayStrikes(row, "Boss24", extra);
 }
 
 // The stones frame by frame from their making to the end: stone k waits 240 px + the boss's
@@ -192,7 +163,7 @@ StoneTimes ExpectStonesFallAndLand(const SpecialPlay& s) {
   for (const SlgPoint& c : kStrikeCells) {
     const int x = 320 + (s.attacked.x >> 16) + c.x;
     const int32_t y = s.attacked.y + c.y * kPx;
-    const bool target = std::any_of(s.targets.begin(), s.targets.end(), [&](const Target& t) {
+    const bool target = std::any_of(s.targets.begin(), s.targets.end(), [&](const TargetView& t) {
       return t.x == x && t.y == 240 + (y >> 16);
     });
     cells.push_back({x, y, target});
@@ -399,7 +370,7 @@ TEST_F(Boss24SpecialPlay, StonesStrikeTheTargetsAndBlinkOnEmptyCells) {
       got_hits.push_back({a.x, a.y, a.priority});
     }
   }
-  for (const Target& t : play_->targets)
+  for (const TargetView& t : play_->targets)
     want_hits.push_back({t.x, t.y, play_->base + t.depth - 1});
   std::sort(got_hits.begin(), got_hits.end());
   std::sort(want_hits.begin(), want_hits.end());
@@ -411,7 +382,7 @@ TEST_F(Boss24SpecialPlay, StonesStrikeTheTargetsAndBlinkOnEmptyCells) {
     for (const Anim& a : At(f).effect) {
       if (a.anm < 15 || a.anm > 18) continue;
       const bool on_target = std::any_of(play_->targets.begin(), play_->targets.end(),
-                                         [&](const Target& t) { return t.x == a.x && t.y == a.y; });
+                                         [&](const TargetView& t) { return t.x == a.x && t.y == a.y; });
       if (on_target) continue;
       // Landed: drawn at a cell's ground (a falling stone is above it).
       const int dx = a.x - 320 - (play_->attacked.x >> 16);

@@ -186,6 +186,60 @@ inline Play PlayObserved(const AttackCase& row, uint32_t event_flag, const char*
   return play;
 }
 
+// ---- Strikes round the attacked unit ----
+
+// A target as the attack began: its drawing place (screen pixels), depth and side.
+struct TargetView {
+  int x, y;
+  int depth;
+  uint8_t side;
+};
+
+// A play with its damage list and the attacked unit's drawing position (16.16 about the screen
+// centre) as the attack began, and the priority of depth 0.
+struct StrikePlay {
+  Play play;
+  int base = 0;
+  std::vector<TargetView> targets;
+  SlgPair attacked{};
+};
+
+// PlayObserved of `row`, noting the targets and the attacked unit on the first attack frame.
+// `extra` runs after every frame, as PlayObserved's `between`.
+inline StrikePlay PlayStrikes(const AttackCase& row, const char* family,
+                              const std::function<void(AttackRig&, const Play&)>& extra = {}) {
+  StrikePlay s;
+  bool noted = false;
+  s.play = PlayObserved(row, 0, family, 0, [&](AttackRig& r, const Play& p) {
+    if (extra) extra(r, p);
+    if (noted || r.attacker().state != kStateAttack) return;
+    noted = true;
+    const BattleContext& b = Battle();
+    for (int i = 0; i < b.target_count; ++i) {
+      const SlgUnit& t = b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
+      const SlgPair at = SlgMapToScreen(t);
+      s.targets.push_back({(at.x >> 16) + 320, (at.y >> 16) + 240, BossUnitDepth(t), t.side});
+    }
+    s.attacked = SlgMapToScreen(BossAttackedUnit(r.attacker()));
+  });
+  for (const FrameView& v : s.play.frames) {
+    if (!v.body.empty() && v.state == kStateAttack) {
+      s.base = v.body[0].priority - s.play.unit_depth;
+      break;
+    }
+  }
+  return s;
+}
+
+// Two more targets of the damage list by the one in front of the attacker of `front` (a row of
+// layout kFront): one of side 1 two rows below it, one of side 0 two rows above it (48 px below
+// and above it on the screen).
+inline void AddTargetsBelowAndAboveFront(AttackRig& r, const AttackCase& front) {
+  const auto cell = AttackRig::LayoutCells(front)[0];
+  AddListedTarget(r, cell.first, cell.second + 2, 1);
+  AddListedTarget(r, cell.first, cell.second - 2, 0);
+}
+
 // Pins the attacked-unit byte to a slot once the attack state is reached (before its first call).
 inline std::function<void(AttackRig&, const Play&)> PinAttacked(
     std::function<uint8_t(AttackRig&)> slot) {
