@@ -8,10 +8,13 @@
 // frame S ends at the first frame F with (clock(F) - clock(S)) x 60 / 1000 >= n), so the rig's
 // 16 / 17 ms steps never blur a check.
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +65,33 @@ inline bool SameCorners(const std::array<PolygonPoint, 4>& a,
 }
 
 inline uint8_t StepOf(const SlgUnit& u) { return u.anm != nullptr ? u.anm->state : 0; }
+
+// A row whose routine must end on its first call (EndAttack) with everything given back: `omit`
+// a slot left out of the kind's sets, `refuse_obj` the routine's n-th object refused at its step
+// 0 (-1: neither).
+inline void ExpectEndOnFirstCall(AttackCase row, int omit, int refuse_obj) {
+  row.sounds = {};  // it ends before its voice
+  if (omit >= 0) {
+    row.fixtures = [sets = row.fixtures, omit](AttackFixtures& f) {
+      if (sets) sets(f);
+      f.Omit(omit);
+    };
+  }
+  if (refuse_obj >= 0) {
+    row.before = [before = row.before, refuse_obj](AttackRig& r) {
+      if (before) before(r);
+      auto objects = std::make_shared<int>(0);
+      Battle().alloc.refuse = [&r, refuse_obj, objects](uint32_t, size_t bytes) {
+        const SlgUnit& a = r.attacker();
+        if (a.state != kStateAttack || StepOf(a) != 0 || bytes != sizeof(SlgAnmObj)) return false;
+        return (*objects)++ == refuse_obj;
+      };
+    };
+  }
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";
+}
 
 // ---- Plays ----
 
