@@ -470,3 +470,38 @@ TEST(Boss23Edges, WithoutItsBackgroundTheSpecialPlaysOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// The normal attack's objects by direction, as they start: the body (slot 5) and the five effect
+// objects (slot 6) with their depths about the unit's.
+TEST(Boss23Normal, BodySwingsAndFurtherObjectsByDirection) {
+  struct Case {
+    int dir;
+    uint32_t body;
+    std::multiset<std::pair<uint32_t, int>> effects;  // animation, depth offset
+  } cases[] = {
+      {0, 1, {{2, -1}, {3, 1}, {9, -1}, {6, 1}, {7, 1}}},
+      {1, 0, {{0, -1}, {1, 1}, {8, -1}, {4, -1}, {5, -1}}},
+      {2, 0, {{0, -1}, {1, 1}, {8, -1}, {4, -1}, {5, -1}}},
+      {3, 1, {{2, -1}, {3, 1}, {9, -1}, {6, 1}, {7, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dir);
+    const SpecialPlay s =
+        boss_play::PlayStrikes(SmokeRow("boss23_normal_dir", 0, c.dir, AttackLayout::kFront), "Boss23");
+    EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
+    const auto started = s.play.step_set.find(2);
+    ASSERT_NE(started, s.play.step_set.end());
+    const FrameView& v = s.play.frames[static_cast<size_t>(started->second)];
+    ASSERT_EQ(v.body.size(), 1u);
+    EXPECT_EQ(v.body[0].anm, c.body);
+    std::multiset<std::pair<uint32_t, int>> effects;
+    for (const Anim& a : v.effect) {
+      effects.insert({a.anm, a.priority - s.base - s.play.unit_depth});
+    }
+    EXPECT_EQ(effects, c.effects);
+  }
+}
+
+}  // namespace

@@ -88,15 +88,23 @@ TEST(Boss24Smoke, SpecialDirectionsTwoAndThree) { SpecialSmokeRows(2); }
 
 namespace {
 
-// The normal attack holds one hit per target, however many the damage list holds.
+// The normal attack holds one hit per target, however many the damage list holds (beyond the
+// two its block had room for).
 TEST(Boss24Normal, OneHitPerTargetForNoneOneAndTenTargets) {
   for (int targets : {0, 1, 10}) {
+    SCOPED_TRACE(targets);
     AttackCase row = SmokeRow("boss24_hits" + std::to_string(targets), 0, 1, AttackLayout::kNone);
     row.before = [targets](AttackRig& r) {
       for (int k = 0; k < targets; ++k) AddListedTarget(r, 2 + k % 5, 16 + 2 * (k / 5));
       ShadowOn(r);
     };
-    testsupport::ExpectAttackCase(row);
+    const boss_play::StrikePlay s = boss_play::PlayStrikes(row, "Boss24");
+    EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
+    ASSERT_EQ(s.targets.size(), static_cast<size_t>(targets));
+    const auto started = s.play.step_set.find(2);
+    ASSERT_NE(started, s.play.step_set.end());
+    EXPECT_EQ(boss_play::OfAnm(s.play.frames[static_cast<size_t>(started->second)].effect, 2).size(),
+              static_cast<size_t>(targets));
   }
 }
 
@@ -499,6 +507,33 @@ TEST(Boss24Edges, WithoutItsBackgroundTheSpecialPlaysOn) {
   const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
   EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
   EXPECT_GT(out.state7_frame, 300);
+}
+
+}  // namespace
+
+namespace {
+
+// The normal attack's objects by direction, as they start: the body (slot 5), the effect and one
+// hit on each of three targets (slot 6), at their depths.
+TEST(Boss24Normal, BodyEffectAndHitsByDirection) {
+  for (int dir = 0; dir < 4; ++dir) {
+    SCOPED_TRACE(dir);
+    const uint32_t anm = dir == 0 || dir == 3 ? 1 : 0;
+    const SpecialPlay s =
+        boss_play::PlayStrikes(SmokeRow("boss24_normal_dir", 0, dir, AttackLayout::kThree), "Boss24");
+    EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
+    ASSERT_EQ(s.targets.size(), 3u);
+    const auto started = s.play.step_set.find(2);
+    ASSERT_NE(started, s.play.step_set.end());
+    const FrameView& v = s.play.frames[static_cast<size_t>(started->second)];
+    ASSERT_EQ(v.body.size(), 1u);
+    EXPECT_EQ(v.body[0].anm, anm);
+    std::multiset<std::tuple<uint32_t, int, int, int>> got, want;  // animation, x, y, priority
+    for (const Anim& a : v.effect) got.insert({a.anm, a.x, a.y, a.priority});
+    want.insert({anm, v.body[0].x, v.body[0].y, s.base + s.play.unit_depth - 1});
+    for (const TargetView& t : s.targets) want.insert({2, t.x, t.y, s.base + t.depth - 1});
+    EXPECT_EQ(got, want);
+  }
 }
 
 }  // namespace
