@@ -52,7 +52,7 @@ constexpr std::array<int8_t, kFlames> kFlameDepth{-4, -4, -4, -4, -4, -4, 4, 4, 
 constexpr SpawnRule kFlameRule{
     .interval = 8, .first = 8, .limit = kFlames, .number = SpawnNumber::kRunning};
 
-constexpr int kMeteors = static_cast<int>(kStrikeCells.size());
+constexpr int kMeteors = static_cast<int>(kStrikers);
 constexpr std::array<int8_t, kMeteors> kMeteorDepth{-1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1, 1, -1};
 constexpr std::array<int8_t, kMeteors> kMeteorEmptyDepth{-1, -1, 1, 1, -1, -1, 1, 1,
                                                          -1, -1, 1, 1, 2};
@@ -83,14 +83,8 @@ struct Flame {
   FlameState state;
 };
 
-enum class MeteorState : uint8_t { kWaiting, kFalling, kFirst, kSecond, kDone };
-
-struct Meteor {
-  SlgPair cell;  // the landing cell's ground point (map position)
-  uint16_t target;
-  uint32_t start;
-  MeteorState state;
-};
+// A landed meteor's stages: its first landing animation, then its second.
+constexpr uint8_t kMeteorFirst = kStrikeLanded, kMeteorSecond = kStrikeLanded + 1;
 
 struct SpecialWork : BossBase {
   SlgAnmObj* boss[1];
@@ -108,10 +102,7 @@ struct SpecialWork : BossBase {
   Spawner flame_spawn;
   uint32_t flame_start;
   int32_t flames_done;
-  std::array<Meteor, kMeteors> meteor;
-  Spawner meteor_spawn;
-  uint32_t meteor_start;
-  int32_t meteors_done;
+  Strikers strikes;
   int32_t raise;  // 360 px + the saved drawing y
   SlgPair saved;  // the acting unit's drawing position at the scene's start
 };
@@ -270,83 +261,63 @@ int MakeMeteors(SpecialWork& w) {
   BossShadowOn();
   const SlgUnit& attacked = BossAttackedUnit(*w.unit);
   std::array<CellStrike, kMeteors> strikes;
-  CellStrikesAround({attacked.x, attacked.y}, kStrikeCells, strikes);
+  MakeStrikers(w.strikes, {attacked.x, attacked.y}, strikes);
   w.raise = kMeteorRaise + w.saved.y;
   const uint16_t attr = BossUnitAttr(*w.unit);
   for (int i = 0; i < kMeteors; ++i) {
-    const CellStrike& s = strikes[static_cast<size_t>(i)];
-    w.meteor[static_cast<size_t>(i)] = {s.cell.ground, s.target, 0, MeteorState::kWaiting};
-    BossPlay(w.meteors[static_cast<size_t>(i)], w.anms.effect, kMeteorAnm, MeteorAt(w, s.screen, 0),
+    BossPlay(w.meteors[static_cast<size_t>(i)], w.anms.effect, kMeteorAnm,
+             MeteorAt(w, strikes[static_cast<size_t>(i)].screen, 0),
              UnitDepth(w) + kMeteorDepth[static_cast<size_t>(i)], attr, 0);
   }
-  w.meteor_spawn = {};
-  w.meteor_start = TimelineNow();
-  w.meteors_done = 0;
   return kTimelineNextRow;
 }
 
+// The landing animations of meteor i by what stands on its cell.
+LandingAnms LandingOf(const SpecialWork& w, int i) {
+  const uint16_t target = w.strikes.all[static_cast<size_t>(i)].target;
+  const bool on_target = target != kSlgNoUnit;
+  return MeteorLanding(on_target, on_target ? Battle().state.units[target].side : 0);
+}
+
+// A meteor reaching its cell: its first landing animation, before a target or at the empty
+// cell's depth.
 void Land(SpecialWork& w, int i, const SlgPair& at) {
-  Meteor& m = w.meteor[static_cast<size_t>(i)];
+  Striker& k = w.strikes.all[static_cast<size_t>(i)];
   SlgAnmObj* obj = w.meteors[static_cast<size_t>(i)];
-  const bool on_target = m.target != kSlgNoUnit;
-  const SlgUnit* target = on_target ? &Battle().state.units[m.target] : nullptr;
-  const LandingAnms anms = MeteorLanding(on_target, on_target ? target->side : 0);
-  const int depth = on_target ? BossUnitDepth(*target) - 1
-                              : UnitDepth(w) + kMeteorEmptyDepth[static_cast<size_t>(i)];
+  const int depth = k.target != kSlgNoUnit
+                        ? BossUnitDepth(Battle().state.units[k.target]) - 1
+                        : UnitDepth(w) + kMeteorEmptyDepth[static_cast<size_t>(i)];
   BossRelease(obj);
-  BossPlay(obj, w.anms.effect, anms.first, at, depth, BossUnitAttr(*w.unit), kSlgAnmOnce);
-  m.state = MeteorState::kFirst;
+  BossPlay(obj, w.anms.effect, LandingOf(w, i).first, at, depth, BossUnitAttr(*w.unit),
+           kSlgAnmOnce);
+  k.stage = kMeteorFirst;
 }
 
 void Meteors(SpecialWork& w) {
-  const int32_t due = SpawnDue(w.meteor_spawn, kMeteorRule, TimelineFrames(w.meteor_start));
-  if (due >= 0) {
-    Meteor& m = w.meteor[static_cast<size_t>(due)];
-    m.state = MeteorState::kFalling;
-    m.start = TimelineNow();
-  }
-  int done = 0;
-  for (int i = 0; i < kMeteors; ++i) {
-    Meteor& m = w.meteor[static_cast<size_t>(i)];
-    SlgAnmObj* obj = w.meteors[static_cast<size_t>(i)];
-    const SlgPair land = Slg::PosToScreen(m.cell);
-    switch (m.state) {
-      case MeteorState::kWaiting: BossFollow(obj, MeteorAt(w, land, 0)); break;
-      case MeteorState::kFalling: {
-        const int32_t frames = TimelineFrames(m.start);
-        const FallState f = FallAt({w.raise, kMeteorFirstSpeed}, frames);
-        if (f.landed) {
-          Land(w, i, land);
-        } else {
-          const SlgPair at = MeteorAt(w, land, f.drop);
-          BossFollow(obj, at);
-          StepTrails(TrailsOf(w.meteor_trails, i), w.anms.effect, frames, at, obj->depth);
-        }
-        break;
-      }
-      case MeteorState::kFirst:
-        if (SlgAnmObjIsEnd(obj) != 0) {
-          const bool on_target = m.target != kSlgNoUnit;
-          const LandingAnms anms =
-              MeteorLanding(on_target, on_target ? Battle().state.units[m.target].side : 0);
-          const int depth = obj->depth;
-          BossRelease(obj);
-          BossPlay(obj, w.anms.effect, anms.second, land, depth, BossUnitAttr(*w.unit),
+  StepStrikers(
+      w.strikes, kMeteorRule, {w.raise, kMeteorFirstSpeed},
+      [&w](int i, const SlgPair& land, int32_t drop, int32_t frames) {
+        SlgAnmObj* obj = w.meteors[static_cast<size_t>(i)];
+        const SlgPair at = MeteorAt(w, land, drop);
+        BossFollow(obj, at);
+        // Waiting (frames 0) no trail is due yet.
+        StepTrails(TrailsOf(w.meteor_trails, i), w.anms.effect, frames, at, obj->depth);
+      },
+      [&w](int i, const SlgPair& land) { Land(w, i, land); },
+      [&w](int i, const SlgPair& land) {
+        Striker& k = w.strikes.all[static_cast<size_t>(i)];
+        SlgAnmObj* obj = w.meteors[static_cast<size_t>(i)];
+        if (SlgAnmObjIsEnd(obj) == 0) return;
+        const int depth = obj->depth;
+        BossRelease(obj);
+        if (k.stage == kMeteorFirst) {
+          BossPlay(obj, w.anms.effect, LandingOf(w, i).second, land, depth, BossUnitAttr(*w.unit),
                    kSlgAnmOnce);
-          m.state = MeteorState::kSecond;
+          k.stage = kMeteorSecond;
+        } else {
+          k.stage = kStrikeDone;
         }
-        break;
-      case MeteorState::kSecond:
-        if (SlgAnmObjIsEnd(obj) != 0) {
-          BossRelease(obj);
-          m.state = MeteorState::kDone;
-        }
-        break;
-      case MeteorState::kDone: break;
-    }
-    if (m.state == MeteorState::kDone) ++done;
-  }
-  w.meteors_done = done;
+      });
 }
 
 int FinishSpecial(SpecialWork& w) {
@@ -369,7 +340,7 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::FadeEnd(), &SceneGone, kTimelineNextRow, 0, &Orb},                               // 6
     {SW::AtOnce(), &ReturnToMap},                                                         // 7
     {SW::FadeEnd(), &MakeMeteors},                                                        // 8
-    {SW::Counter([](SpecialWork& w) { return w.meteors_done; }, kMeteors), &FinishSpecial,
+    {SW::Counter([](SpecialWork& w) { return w.strikes.done; }, kMeteors), &FinishSpecial,
      kTimelineNextRow, 0, &Meteors},                                                      // 9
 };
 

@@ -74,7 +74,7 @@ constexpr SpawnRule kSparkRule{
 constexpr int32_t kSparkY = -144 * kPx;
 constexpr int kSparkDepth = 16;
 
-constexpr int kStones = static_cast<int>(kStrikeCells.size());
+constexpr int kStones = static_cast<int>(kStrikers);
 constexpr std::array<int8_t, kStones> kStoneDepth{-1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1, 1, 3};
 constexpr SpawnRule kStoneRule{
     .interval = 8, .first = 1, .limit = kStones, .number = SpawnNumber::kRunning};
@@ -93,15 +93,8 @@ struct Riser {
   RiseState state;
 };
 
-enum class StoneState : uint8_t { kWaiting, kFalling, kHit, kBlinking, kDone };
-
-struct Stone {
-  SlgPair cell;  // the landing cell's ground point (map position)
-  uint16_t target;
-  int32_t raise;
-  uint32_t start;
-  StoneState state;
-};
+// A landed stone's stages: its hit playing on a target, or blinking on an empty cell.
+constexpr uint8_t kStoneHit = kStrikeLanded, kStoneBlinking = kStrikeLanded + 1;
 
 struct SpecialWork : BossBase {
   SlgAnmObj* boss[1];
@@ -119,10 +112,8 @@ struct SpecialWork : BossBase {
   Spawner spark_spawn;
   uint32_t spark_start;
   uint32_t shake_start;
-  std::array<Stone, kStones> stone;
-  Spawner stone_spawn;
-  uint32_t stone_start;
-  int32_t stones_done;
+  Strikers strikes;
+  int32_t raise;  // of the stones: 240 px + the boss's drawing y
   BossPicture background;
 };
 
@@ -323,77 +314,50 @@ int MakeStones(SpecialWork& w) {
   BossShadowOn();
   const SlgUnit& attacked = BossAttackedUnit(*w.unit);
   std::array<CellStrike, kStones> strikes;
-  CellStrikesAround({attacked.x, attacked.y}, kStrikeCells, strikes);
-  const int32_t raise = kStoneRaise + w.pos.y;
+  MakeStrikers(w.strikes, {attacked.x, attacked.y}, strikes);
+  w.raise = kStoneRaise + w.pos.y;
   for (int i = 0; i < kStones; ++i) {
     const CellStrike& s = strikes[static_cast<size_t>(i)];
-    Stone& st = w.stone[static_cast<size_t>(i)];
-    st = {s.cell.ground, s.target, raise, 0, StoneState::kWaiting};
     BossPlay(w.stones[static_cast<size_t>(i)], w.anms.effect, PickStoneAnm(),
-             {s.screen.x, s.screen.y - raise}, UnitDepth(w) + kStoneDepth[static_cast<size_t>(i)],
-             0, 0);
+             {s.screen.x, s.screen.y - w.raise},
+             UnitDepth(w) + kStoneDepth[static_cast<size_t>(i)], 0, 0);
   }
-  w.stone_spawn = {};
-  w.stone_start = TimelineNow();
-  w.stones_done = 0;
   return kTimelineNextRow;
 }
 
-void Land(SpecialWork& w, Stone& st, SlgAnmObj* obj, const SlgPair& at) {
-  if (st.target != kSlgNoUnit) {
-    const SlgUnit& target = Battle().state.units[st.target];
+// A stone reaching its cell: on a target its hit, on an empty cell it blinks there.
+void Land(SpecialWork& w, int i, const SlgPair& at) {
+  Striker& k = w.strikes.all[static_cast<size_t>(i)];
+  SlgAnmObj* obj = w.stones[static_cast<size_t>(i)];
+  if (k.target != kSlgNoUnit) {
+    const SlgUnit& target = Battle().state.units[k.target];
     BossRelease(obj);
     BossPlay(obj, w.anms.effect, kStoneHitAnm, at, BossUnitDepth(target) - 1,
              BossUnitAttr(*w.unit), kSlgAnmOnce);
-    st.state = StoneState::kHit;
+    k.stage = kStoneHit;
   } else {
     BossFollow(obj, at);
     if (SpxAnimeKind* spx = Scene().tamvik_spr.spx()) spx->SetBlink(obj->handle, kBlinkPeriod);
-    st.state = StoneState::kBlinking;
+    k.stage = kStoneBlinking;
   }
-  st.start = TimelineNow();
 }
 
 void Stones(SpecialWork& w) {
-  const int32_t due = SpawnDue(w.stone_spawn, kStoneRule, TimelineFrames(w.stone_start));
-  if (due >= 0) {
-    Stone& st = w.stone[static_cast<size_t>(due)];
-    st.state = StoneState::kFalling;
-    st.start = TimelineNow();
-  }
-  int done = 0;
-  for (int i = 0; i < kStones; ++i) {
-    Stone& st = w.stone[static_cast<size_t>(i)];
-    SlgAnmObj* obj = w.stones[static_cast<size_t>(i)];
-    const SlgPair land = Slg::PosToScreen(st.cell);
-    switch (st.state) {
-      case StoneState::kWaiting: BossFollow(obj, {land.x, land.y - st.raise}); break;
-      case StoneState::kFalling: {
-        const FallState f = FallAt({st.raise, kPx}, TimelineFrames(st.start));
-        if (f.landed) {
-          Land(w, st, obj, land);
-        } else {
-          BossFollow(obj, {land.x, land.y - st.raise + f.drop});
-        }
-        break;
-      }
-      case StoneState::kHit:
-        if (SlgAnmObjIsEnd(obj) != 0) {
-          BossRelease(obj);
-          st.state = StoneState::kDone;
-        }
-        break;
-      case StoneState::kBlinking:
-        if (TimelineFrames(st.start) >= kBlinkFrames) {
-          BossRelease(obj);
-          st.state = StoneState::kDone;
-        }
-        break;
-      case StoneState::kDone: break;
-    }
-    if (st.state == StoneState::kDone) ++done;
-  }
-  w.stones_done = done;
+  StepStrikers(
+      w.strikes, kStoneRule, {w.raise, kPx},
+      [&w](int i, const SlgPair& land, int32_t drop, int32_t) {
+        BossFollow(w.stones[static_cast<size_t>(i)], {land.x, land.y - w.raise + drop});
+      },
+      [&w](int i, const SlgPair& land) { Land(w, i, land); },
+      [&w](int i, const SlgPair&) {
+        Striker& k = w.strikes.all[static_cast<size_t>(i)];
+        SlgAnmObj* obj = w.stones[static_cast<size_t>(i)];
+        const bool over = k.stage == kStoneHit ? SlgAnmObjIsEnd(obj) != 0
+                                               : TimelineFrames(k.start) >= kBlinkFrames;
+        if (!over) return;
+        BossRelease(obj);
+        k.stage = kStrikeDone;
+      });
 }
 
 int FinishSpecial(SpecialWork& w) {
@@ -416,7 +380,7 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::FadeEnd(), &SceneGone, kTimelineNextRow, 0, &LateScene},                    // 7
     {SW::AtOnce(), &ReturnToMap},                                                    // 8
     {SW::FadeEnd(), &MakeStones},                                                    // 9
-    {SW::Counter([](SpecialWork& w) { return w.stones_done; }, kStones), &FinishSpecial,
+    {SW::Counter([](SpecialWork& w) { return w.strikes.done; }, kStones), &FinishSpecial,
      kTimelineNextRow, 0, &Stones},                                                  // 10
 };
 

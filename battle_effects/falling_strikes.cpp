@@ -1,5 +1,5 @@
-// The shared shapes of the attacks of kinds 23 and 24: shake, risers, falls, flames, orb zoom and
-// the random picks.
+// The shared shapes of the attacks of kinds 23 and 24: shake, risers, falls, flames, orb zoom,
+// the random picks and the strikers.
 
 #include "battle_effects/falling_strikes.h"
 
@@ -109,4 +109,14 @@ uint32_t PickStoneAnm() { return 15 + static_cast<uint32_t>(SlgRand() & 3); }
 LandingAnms MeteorLanding(bool on_target, uint8_t side) {
   if (on_target && side == 0) return {6, 7};
   return {4, 8};
+}
+
+void MakeStrikers(Strikers& s, const SlgPair& centre, std::span<CellStrike, kStrikers> strikes) {
+  CellStrikesAround(centre, kStrikeCells, strikes);
+  for (size_t i = 0; i < kStrikers; ++i) {
+    s.all[i] = {strikes[i].cell.ground, strikes[i].target, 0, kStrikeWaiting};
+  }
+  s.spawn = {};
+  s.spawn_start = TimelineNow();
+  s.done = 0;
 }

@@ -11,16 +11,29 @@
 //   come down by its raise (at once when the raise is 0 or less);
 // - the flames' ellipse and their rise (a speed of -1 px a frame changing by -0.5 a frame);
 // - the orb's zoom, 1.0 + n/128 held at 1.5;
-// - the random picks of the sparks and rocks (from the battle's generator, SlgRand).
+// - the random picks of the sparks and rocks (from the battle's generator, SlgRand);
+// - the strikers on the thirteen cells (the stones, the meteors): made waiting round the attacked
+//   unit, started one by one by a spawner, each fall replayed until it lands on its cell, then
+//   the family's own landed stages.
 //
 //   const FallState f = FallAt({.raise = 300 * kFallPx, .first_speed = kFallPx}, frames);
 //   if (f.landed) ...   // else draw at landing point - raise + f.drop
+//
+//   StepStrikers(w.strikes, kRule, {w.raise, kFallPx},
+//                [&](int i, const SlgPair& land, int32_t drop, int32_t frames) { ...place... },
+//                [&](int i, const SlgPair& land) { ...play the landing, set the stage... },
+//                [&](int i, const SlgPair& land) { ...a landed stage; kStrikeDone at the end... });
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "battle/slg_geometry.h"
 #include "battle/slg_units.h"
+#include "battle_effects/cell_strikes.h"
+#include "battle_effects/spawner.h"
+#include "battle_effects/step_timeline.h"
 
 constexpr int32_t kFallPx = 0x10000;
 
@@ -119,3 +132,67 @@ struct LandingAnms {
 };
 // On a target of side 0: 6 then 7; on another side's target or an empty cell: 4 then 8.
 LandingAnms MeteorLanding(bool on_target, uint8_t side);
+
+// ---- Strikers ----
+
+// A striker's stages; a family numbers its landed stages from kStrikeLanded.
+constexpr uint8_t kStrikeWaiting = 0, kStrikeFalling = 1, kStrikeLanded = 2, kStrikeDone = 0xFF;
+
+struct Striker {
+  SlgPair cell;     // the landing cell's ground point (map position)
+  uint16_t target;  // the target standing there; kSlgNoUnit for none
+  uint32_t start;   // game clock when its fall began, then when it landed
+  uint8_t stage;
+};
+
+constexpr size_t kStrikers = kStrikeCells.size();
+
+// The strikers of an attack on the thirteen cells and the spawner that starts their falls.
+struct Strikers {
+  std::array<Striker, kStrikers> all;
+  Spawner spawn;
+  uint32_t spawn_start;
+  int32_t done;  // strikers at kStrikeDone
+};
+
+// The strikers on the thirteen cells round `centre` (a map position), all waiting, the spawner's
+// clock started now; strikes[i] is striker i's cell strike (for its object's first place).
+void MakeStrikers(Strikers& s, const SlgPair& centre, std::span<CellStrike, kStrikers> strikes);
+
+// One frame of the strikers. The one the rule has due starts falling. A waiting one is placed by
+// place(i, landing point, 0, 0); a falling one has its fall replayed: landed, its clock restarts
+// and land(i, landing point) plays its landing and sets its next stage; else place(i, landing
+// point, drop, frames since its fall began). A landed one (from kStrikeLanded) is stepped by
+// landed(i, landing point), which sets kStrikeDone at its end. The landing point is the cell's
+// current drawing position. s.done counts the finished ones.
+template <class Place, class Land, class Landed>
+void StepStrikers(Strikers& s, const SpawnRule& rule, const Fall& fall, Place&& place, Land&& land,
+                  Landed&& landed) {
+  const int32_t due = SpawnDue(s.spawn, rule, TimelineFrames(s.spawn_start));
+  if (due >= 0 && static_cast<size_t>(due) < kStrikers) {
+    s.all[static_cast<size_t>(due)].stage = kStrikeFalling;
+    s.all[static_cast<size_t>(due)].start = TimelineNow();
+  }
+  int32_t done = 0;
+  for (size_t n = 0; n < kStrikers; ++n) {
+    Striker& k = s.all[n];
+    const int i = static_cast<int>(n);
+    const SlgPair at = Slg::PosToScreen(k.cell);
+    if (k.stage == kStrikeWaiting) {
+      place(i, at, 0, 0);
+    } else if (k.stage == kStrikeFalling) {
+      const int32_t frames = TimelineFrames(k.start);
+      const FallState f = FallAt(fall, frames);
+      if (f.landed) {
+        k.start = TimelineNow();
+        land(i, at);
+      } else {
+        place(i, at, f.drop, frames);
+      }
+    } else if (k.stage != kStrikeDone) {
+      landed(i, at);
+    }
+    if (k.stage == kStrikeDone) ++done;
+  }
+  s.done = done;
+}

@@ -38,46 +38,20 @@ void Boss23Sets(AttackFixtures& f) {
 }
 
 AttackCase SmokeRow(std::string name, int type, int dir, AttackLayout layout) {
-  AttackCase row{.name = std::move(name),
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .frame_limit = 3000,
-                 .fixtures = &Boss23Sets,
-                 .before = &ShadowOn};
-  row.routine = type == 1 ? "Boss23::SpecialAttack" : "Boss23::NormalAttack";
-  row.prefixes = {"Boss23"};
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-  }
-  return row;
+  return boss_play::BossSmokeRow("Boss23", kKind, &Boss23Sets, std::move(name), type, dir, layout);
 }
-
-constexpr std::pair<int, AttackLayout> kSmokeLayouts[] = {{0, AttackLayout::kNone},
-                                                          {1, AttackLayout::kFront},
-                                                          {2, AttackLayout::kThree},
-                                                          {3, AttackLayout::kRaised}};
 
 TEST(Boss23Smoke, NormalTypesOverDirectionsAndLayouts) {
-  for (int type : {0, 2, 3}) {
-    for (const auto& [dir, layout] : kSmokeLayouts) {
-      testsupport::ExpectAttackCase(SmokeRow(
-          "boss23_type" + std::to_string(type) + "_dir" + std::to_string(dir), type, dir, layout));
-    }
-  }
+  for (int type : {0, 2, 3}) boss_play::ExpectBossSmokeRows(&SmokeRow, "boss23", type, {0, 1, 2, 3});
 }
 
-void SpecialSmokeRows(int first_dir) {
-  for (const auto& [dir, layout] : kSmokeLayouts) {
-    if (dir / 2 != first_dir / 2) continue;
-    testsupport::ExpectAttackCase(
-        SmokeRow("boss23_special_dir" + std::to_string(dir), 1, dir, layout));
-  }
+// The special's rows in two halves, each a test of its own (they run in parallel).
+TEST(Boss23Smoke, SpecialDirectionsZeroAndOne) {
+  boss_play::ExpectBossSmokeRows(&SmokeRow, "boss23", 1, {0, 1});
 }
-
-TEST(Boss23Smoke, SpecialDirectionsZeroAndOne) { SpecialSmokeRows(0); }
-TEST(Boss23Smoke, SpecialDirectionsTwoAndThree) { SpecialSmokeRows(2); }
+TEST(Boss23Smoke, SpecialDirectionsTwoAndThree) {
+  boss_play::ExpectBossSmokeRows(&SmokeRow, "boss23", 1, {2, 3});
+}
 
 }  // namespace
 

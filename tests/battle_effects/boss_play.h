@@ -13,9 +13,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -214,6 +216,49 @@ inline Play PlayObserved(const AttackCase& row, uint32_t event_flag, const char*
     if (t.find(family) != std::string::npos) play.tasks.push_back(t);
   }
   return play;
+}
+
+// ---- Smoke rows ----
+
+// The smoke table's layouts by direction: no target, one in front, three, one on a raised cell.
+inline constexpr std::array<std::pair<int, testsupport::AttackLayout>, 4> kBossSmokeLayouts{
+    {{0, testsupport::AttackLayout::kNone},
+     {1, testsupport::AttackLayout::kFront},
+     {2, testsupport::AttackLayout::kThree},
+     {3, testsupport::AttackLayout::kRaised}}};
+
+// A smoke row of a boss family: its routine "<family>::SpecialAttack" (type 1) or
+// "<family>::NormalAttack", its tasks' prefix `family`, its sets, the special's voice; the shadow
+// switch on before it starts.
+inline AttackCase BossSmokeRow(const char* family, int kind,
+                               const std::function<void(AttackFixtures&)>& sets, std::string name,
+                               int type, int dir, testsupport::AttackLayout layout) {
+  AttackCase row{.name = std::move(name),
+                 .kind = kind,
+                 .type = type,
+                 .dir = dir,
+                 .layout = layout,
+                 .frame_limit = 3000,
+                 .fixtures = sets,
+                 .before = &ShadowOn};
+  row.routine = std::string(family) + (type == 1 ? "::SpecialAttack" : "::NormalAttack");
+  row.prefixes = {family};
+  if (type == 1) {
+    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kind, kSlgVoiceSpecial))};
+  }
+  return row;
+}
+
+// The smoke rows of attack type `type` in the directions `dirs` (each with its layout of the
+// table), each played twice alike; `row` makes a row from its name, type, direction and layout.
+inline void ExpectBossSmokeRows(
+    const std::function<AttackCase(std::string, int, int, testsupport::AttackLayout)>& row,
+    const std::string& name, int type, std::initializer_list<int> dirs) {
+  for (int dir : dirs) {
+    const auto& [d, layout] = kBossSmokeLayouts[static_cast<size_t>(dir)];
+    testsupport::ExpectAttackCase(row(
+        name + "_type" + std::to_string(type) + "_dir" + std::to_string(d), type, d, layout));
+  }
 }
 
 // ---- Strikes round the attacked unit ----
