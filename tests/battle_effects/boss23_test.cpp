@@ -391,56 +391,25 @@ TEST(Boss23SpecialEdge, MeteorsCentreOnTheFirstTargetOrTheBossWhenTheByteNamesNo
                {"three targets, a free slot", AttackLayout::kThree, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    AttackCase row = SmokeRow("boss23_centre", 1, 1, c.layout);
-    SpecialPlay s = boss_play::PlayStrikes(
-        row, "Boss23",
-        c.free_slot ? boss_play::PinAttacked([](AttackRig&) { return uint8_t{60}; })
-                    : std::function<void(AttackRig&, const Play&)>{});
+    const SpecialPlay s = boss_play::PlayStrikesCentred(
+        SmokeRow("boss23_centre", 1, 1, c.layout), "Boss23", c.free_slot);
     EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
-    ASSERT_GE(s.play.first_call, 0);
-    // The centre the meteors must take, independent of the routine's own look-up.
-    if (s.targets.empty()) {
-      s.attacked = s.play.frames[static_cast<size_t>(s.play.first_call)].unit_screen;
-    } else {
-      s.attacked = {(s.targets[0].x - 320) * kPx, (s.targets[0].y - 240) * kPx};
-    }
     ExpectMeteorsFallAndLand(s);
   }
 }
 
+// Refused: the normal's body and its last further object, the special's boss and its last
+// meteor trail.
 TEST(Boss23Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
-  struct Case {
-    const char* name;
-    int type;
-    int omit;        // a slot left out (-1 none)
-    int refuse_obj;  // the routine's n-th object refused (-1 none)
-  } cases[] = {
-      {"normal without slot 5", 0, kAnmAttackBody, -1},
-      {"normal without slot 6", 0, kAnmAttackEffect, -1},
-      {"special without slot 7", 1, kAnmSpecialBody, -1},
-      {"special without slot 8", 1, kAnmSpecialEffect, -1},
-      {"normal: the body refused", 0, -1, 0},
-      {"normal: the last further object refused", 0, -1, 5},
-      {"special: the boss refused", 1, -1, 0},
-      {"special: the last meteor trail refused", 1, -1, 140},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    boss_play::ExpectEndOnFirstCall(SmokeRow("boss23_refused", c.type, 1, AttackLayout::kFront),
-                                    c.omit, c.refuse_obj);
-  }
+  boss_play::ExpectBossEndsOnFirstCall(
+      [](int type) { return SmokeRow("boss23_refused", type, 1, AttackLayout::kFront); },
+      {{0, 0}, {0, 5}, {1, 0}, {1, 140}});
 }
 
 // Without its background the special plays on to its end.
 TEST(Boss23Edges, WithoutItsBackgroundTheSpecialPlaysOn) {
-  AttackCase row = SmokeRow("boss23_no_background", 1, 1, AttackLayout::kFront);
-  row.fixtures = [](AttackFixtures& f) {
-    Boss23Sets(f);
-    f.Pictures(kAnmSpecialBg, {});
-  };
-  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
-  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-  EXPECT_GT(out.state7_frame, 300);
+  boss_play::ExpectSpecialWithoutBackgrounds(
+      SmokeRow("boss23_no_background", 1, 1, AttackLayout::kFront));
 }
 
 }  // namespace

@@ -95,6 +95,32 @@ inline void ExpectEndOnFirstCall(AttackCase row, int omit, int refuse_obj) {
   EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";
 }
 
+// The rows of a boss family that must end on their first call: each of its four slots left out
+// (5 and 6 from a normal attack, 7 and 8 from the special), then each of `refused` (attack type,
+// n: the routine's n-th object refused). `row` makes the family's row of an attack type.
+inline void ExpectBossEndsOnFirstCall(const std::function<AttackCase(int type)>& row,
+                                      std::initializer_list<std::pair<int, int>> refused) {
+  for (int slot : {kAnmAttackBody, kAnmAttackEffect, kAnmSpecialBody, kAnmSpecialEffect}) {
+    SCOPED_TRACE(testing::Message() << "slot " << slot << " left out");
+    ExpectEndOnFirstCall(row(slot >= kAnmSpecialBody ? 1 : 0), slot, -1);
+  }
+  for (const auto& [type, n] : refused) {
+    SCOPED_TRACE(testing::Message() << "type " << type << ": object " << n << " refused");
+    ExpectEndOnFirstCall(row(type), -1, n);
+  }
+}
+
+// A special attack row played without any background of its kind: it plays on to its end.
+inline void ExpectSpecialWithoutBackgrounds(AttackCase row) {
+  row.fixtures = [sets = row.fixtures](AttackFixtures& f) {
+    if (sets) sets(f);
+    f.Pictures(kAnmSpecialBg, {});
+  };
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_GT(out.state7_frame, 0);
+}
+
 // ---- Plays ----
 
 // The boss's first stand frame turns its shadow switch on (the board's boss never had one); a
@@ -218,6 +244,15 @@ inline Play PlayObserved(const AttackCase& row, uint32_t event_flag, const char*
   return play;
 }
 
+// Pins the attacked-unit byte to a slot once the attack state is reached (before its first call).
+inline std::function<void(AttackRig&, const Play&)> PinAttacked(
+    std::function<uint8_t(AttackRig&)> slot) {
+  return [slot](AttackRig& r, const Play& p) {
+    SlgUnit& a = r.attacker();
+    if (a.state == kStateAttack && p.first_call < 0) a.stats.action_bytes[0] = slot(r);
+  };
+}
+
 // ---- Smoke rows ----
 
 // The smoke table's layouts by direction: no target, one in front, three, one on a raised cell.
@@ -306,6 +341,23 @@ inline StrikePlay PlayStrikes(const AttackCase& row, const char* family,
   return s;
 }
 
+// PlayStrikes of `row` with the attacked-unit byte naming a free slot (60) when `free_slot`; its
+// `attacked` then is where the strikes must centre, found apart from the routine's own look-up:
+// on the first target, or without targets on the acting unit.
+inline StrikePlay PlayStrikesCentred(const AttackCase& row, const char* family, bool free_slot) {
+  StrikePlay s = PlayStrikes(row, family,
+                             free_slot ? PinAttacked([](AttackRig&) { return uint8_t{60}; })
+                                       : std::function<void(AttackRig&, const Play&)>{});
+  if (s.play.first_call < 0) {
+    ADD_FAILURE() << "the routine never ran";
+  } else if (s.targets.empty()) {
+    s.attacked = s.play.frames[static_cast<size_t>(s.play.first_call)].unit_screen;
+  } else {
+    s.attacked = {(s.targets[0].x - 320) * 0x10000, (s.targets[0].y - 240) * 0x10000};
+  }
+  return s;
+}
+
 // Two more targets of the damage list by the one in front of the attacker of `front` (a row of
 // layout kFront): one of side 1 two rows below it, one of side 0 two rows above it (48 px below
 // and above it on the screen).
@@ -313,15 +365,6 @@ inline void AddTargetsBelowAndAboveFront(AttackRig& r, const AttackCase& front) 
   const auto cell = AttackRig::LayoutCells(front)[0];
   AddListedTarget(r, cell.first, cell.second + 2, 1);
   AddListedTarget(r, cell.first, cell.second - 2, 0);
-}
-
-// Pins the attacked-unit byte to a slot once the attack state is reached (before its first call).
-inline std::function<void(AttackRig&, const Play&)> PinAttacked(
-    std::function<uint8_t(AttackRig&)> slot) {
-  return [slot](AttackRig& r, const Play& p) {
-    SlgUnit& a = r.attacker();
-    if (a.state == kStateAttack && p.first_call < 0) a.stats.action_bytes[0] = slot(r);
-  };
 }
 
 }  // namespace boss_play
