@@ -347,7 +347,8 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
 // ---- Normal attack ----
 
 constexpr BossDirAnm kNormalBody{{1, 0, 0, 1}, 0};
-constexpr std::array<BossDirAnm, 3> kSwings{{{{2, 0, 0, 2}, -1}, {{3, 1, 1, 3}, 1}, {{9, 8, 8, 9}, -1}}};
+constexpr std::array<BossDirAnm, 3> kSwings{
+    {{{2, 0, 0, 2}, -1}, {{3, 1, 1, 3}, 1}, {{9, 8, 8, 9}, -1}}};
 // The two further objects: animation by direction, the depth offset by direction for both.
 constexpr std::array<std::array<uint8_t, 4>, 2> kFurtherAnm{{{6, 4, 4, 6}, {7, 5, 5, 7}}};
 constexpr std::array<int8_t, 4> kFurtherDepth{1, -1, -1, 1};

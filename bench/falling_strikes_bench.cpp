@@ -49,7 +49,8 @@ void Sets(AttackFixtures& f, const std::vector<std::pair<int, int>>& sides) {
   f.Pictures(kAnmSpecialBg, {{640, 480}});
 }
 
-std::unique_ptr<AttackRig> StartSpecial(int kind, const std::function<void(AttackFixtures&)>& sets) {
+std::unique_ptr<AttackRig> StartSpecial(int kind,
+                                        const std::function<void(AttackFixtures&)>& sets) {
   auto r = std::make_unique<AttackRig>(testsupport::AttackCase{
       .kind = kind, .type = 1, .layout = AttackLayout::kThree, .fixtures = sets});
   r->Start();

@@ -42,7 +42,9 @@ AttackCase SmokeRow(std::string name, int type, int dir, AttackLayout layout) {
 }
 
 TEST(Boss23Smoke, NormalTypesOverDirectionsAndLayouts) {
-  for (int type : {0, 2, 3}) boss_play::ExpectBossSmokeRows(&SmokeRow, "boss23", type, {0, 1, 2, 3});
+  for (int type : {0, 2, 3}) {
+    boss_play::ExpectBossSmokeRows(&SmokeRow, "boss23", type, {0, 1, 2, 3});
+  }
 }
 
 // The special's rows in two halves, each a test of its own (they run in parallel).
@@ -83,18 +85,10 @@ using boss_play::TargetView;
 
 constexpr int32_t kPx = kFallPx;
 
-// Plays the special in direction 1. With layout kFront: the attacked unit in front, one target of
-// side 1 48 px below it and one of side 0 48 px above it (cells 4 and 6 of the thirteen); with
-// kNone no target at all.
+// Plays the special in direction 1, with targets of both sides round the attacked unit (kFront)
+// or none (kNone).
 SpecialPlay PlaySpecial(AttackLayout layout) {
-  AttackCase row = SmokeRow("boss23_special_play", 1, 1, layout);
-  row.before = [layout](AttackRig& r) {
-    ShadowOn(r);
-    if (layout == AttackLayout::kNone) return;
-    boss_play::AddTargetsBelowAndAboveFront(r, SmokeRow("", 1, 1, AttackLayout::kFront));
-    r.Step();
-  };
-  return boss_play::PlayStrikes(row, "Boss23");
+  return boss_play::PlayStrikesOnBothSides(SmokeRow("boss23_special_play", 1, 1, layout), "Boss23");
 }
 
 // Whether frame f shows an object of animation `anm` at (x, y) that frame f - 1 did not show
@@ -142,7 +136,8 @@ void ExpectMeteorsFallAndLand(const SpecialPlay& s) {
   };
   std::vector<Meteor> meteors;
   for (size_t k = 0; k < kStrikeCells.size(); ++k) {
-    const SlgPair land{s.attacked.x + kStrikeCells[k].x * kPx, s.attacked.y + kStrikeCells[k].y * kPx};
+    const SlgPair land{s.attacked.x + kStrikeCells[k].x * kPx,
+                       s.attacked.y + kStrikeCells[k].y * kPx};
     const TargetView* on = nullptr;
     for (const TargetView& t : s.targets) {
       if (t.x == 320 + (land.x >> 16) && t.y == 240 + (land.y >> 16)) on = &t;
@@ -153,7 +148,8 @@ void ExpectMeteorsFallAndLand(const SpecialPlay& s) {
   // Where meteor m stands at frame f of its wait or fall (screen pixels).
   const auto place = [&](const Meteor& m, int f) {
     const int32_t drop = f < m.start ? 0 : FallAt({d, 2 * kPx}, p.Between(m.start, f)).drop;
-    return std::make_pair(320 + ((m.land.x - (d - drop)) >> 16), 240 + ((m.land.y - (d - drop)) >> 16));
+    const int32_t left = d - drop;
+    return std::make_pair(320 + ((m.land.x - left) >> 16), 240 + ((m.land.y - left) >> 16));
   };
   for (int f = made; f <= p.state7; ++f) {
     SCOPED_TRACE(f);
@@ -432,7 +428,7 @@ TEST(Boss23Normal, BodySwingsAndFurtherObjectsByDirection) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dir);
     const SpecialPlay s =
-        boss_play::PlayStrikes(SmokeRow("boss23_normal_dir", 0, c.dir, AttackLayout::kFront), "Boss23");
+        boss_play::PlayStrikes(SmokeRow("boss23_normal", 0, c.dir, AttackLayout::kFront), "Boss23");
     EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
     const auto started = s.play.step_set.find(2);
     ASSERT_NE(started, s.play.step_set.end());

@@ -47,7 +47,9 @@ AttackCase SmokeRow(std::string name, int type, int dir, AttackLayout layout) {
 }
 
 TEST(Boss24Smoke, NormalTypesOverDirectionsAndLayouts) {
-  for (int type : {0, 2, 3}) boss_play::ExpectBossSmokeRows(&SmokeRow, "boss24", type, {0, 1, 2, 3});
+  for (int type : {0, 2, 3}) {
+    boss_play::ExpectBossSmokeRows(&SmokeRow, "boss24", type, {0, 1, 2, 3});
+  }
 }
 
 // The special's rows in two halves, each a test of its own (they run in parallel).
@@ -77,8 +79,8 @@ TEST(Boss24Normal, OneHitPerTargetForNoneOneAndTenTargets) {
     ASSERT_EQ(s.targets.size(), static_cast<size_t>(targets));
     const auto started = s.play.step_set.find(2);
     ASSERT_NE(started, s.play.step_set.end());
-    EXPECT_EQ(boss_play::OfAnm(s.play.frames[static_cast<size_t>(started->second)].effect, 2).size(),
-              static_cast<size_t>(targets));
+    const boss_play::FrameView& v = s.play.frames[static_cast<size_t>(started->second)];
+    EXPECT_EQ(boss_play::OfAnm(v.effect, 2).size(), static_cast<size_t>(targets));
   }
 }
 
@@ -101,19 +103,12 @@ bool Holds(const std::vector<AnimeHandle>& handles, AnimeHandle h) {
 using SpecialPlay = boss_play::StrikePlay;
 using boss_play::TargetView;
 
-// Plays the special in direction 1. With layout kFront: the attacked unit in front, one target of
-// side 1 48 px below it and one of side 0 48 px above it (cells 4 and 6 of the thirteen); with
-// kNone no target at all. `extra` runs after every frame, as PlayObserved's `between`.
+// Plays the special in direction 1, with targets of both sides round the attacked unit (kFront)
+// or none (kNone). `extra` runs after every frame, as PlayObserved's `between`.
 SpecialPlay PlaySpecial(AttackLayout layout,
                         const std::function<void(AttackRig&, const Play&)>& extra = {}) {
-  AttackCase row = SmokeRow("boss24_special_play", 1, 1, layout);
-  row.before = [layout](AttackRig& r) {
-    ShadowOn(r);
-    if (layout == AttackLayout::kNone) return;
-    boss_play::AddTargetsBelowAndAboveFront(r, SmokeRow("", 1, 1, AttackLayout::kFront));
-    r.Step();
-  };
-  return boss_play::PlayStrikes(row, "Boss24", extra);
+  return boss_play::PlayStrikesOnBothSides(SmokeRow("boss24_special_play", 1, 1, layout), "Boss24",
+                                           extra);
 }
 
 // The stones frame by frame from their making to the end: stone k waits 240 px + the boss's
@@ -364,7 +359,9 @@ TEST_F(Boss24SpecialPlay, StonesStrikeTheTargetsAndBlinkOnEmptyCells) {
     for (const Anim& a : At(f).effect) {
       if (a.anm < 15 || a.anm > 18) continue;
       const bool on_target = std::any_of(play_->targets.begin(), play_->targets.end(),
-                                         [&](const TargetView& t) { return t.x == a.x && t.y == a.y; });
+                                         [&](const TargetView& t) {
+                                           return t.x == a.x && t.y == a.y;
+                                         });
       if (on_target) continue;
       // Landed: drawn at a cell's ground (a falling stone is above it).
       const int dx = a.x - 320 - (play_->attacked.x >> 16);
@@ -387,7 +384,9 @@ TEST_F(Boss24SpecialPlay, StonesStartEveryEightFramesAndLandWhenTheirFallReaches
   const StoneTimes t = ExpectStonesFallAndLand(*play_);
   ASSERT_EQ(t.land.size(), kStrikeCells.size());
   // The boss stands on the screen: the stones fall for some frames before they land.
-  for (size_t k = 0; k < t.land.size(); ++k) EXPECT_GT(play_->play.Between(t.start[k], t.land[k]), 5);
+  for (size_t k = 0; k < t.land.size(); ++k) {
+    EXPECT_GT(play_->play.Between(t.start[k], t.land[k]), 5);
+  }
 }
 
 // A boss drawn 400 px above the screen's centre starts its stones 160 px below their cells
@@ -462,7 +461,7 @@ TEST(Boss24Normal, BodyEffectAndHitsByDirection) {
     SCOPED_TRACE(dir);
     const uint32_t anm = dir == 0 || dir == 3 ? 1 : 0;
     const SpecialPlay s =
-        boss_play::PlayStrikes(SmokeRow("boss24_normal_dir", 0, dir, AttackLayout::kThree), "Boss24");
+        boss_play::PlayStrikes(SmokeRow("boss24_normal", 0, dir, AttackLayout::kThree), "Boss24");
     EXPECT_TRUE(s.play.failures.empty()) << testing::PrintToString(s.play.failures);
     ASSERT_EQ(s.targets.size(), 3u);
     const auto started = s.play.step_set.find(2);

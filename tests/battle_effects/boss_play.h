@@ -358,13 +358,23 @@ inline StrikePlay PlayStrikesCentred(const AttackCase& row, const char* family, 
   return s;
 }
 
-// Two more targets of the damage list by the one in front of the attacker of `front` (a row of
-// layout kFront): one of side 1 two rows below it, one of side 0 two rows above it (48 px below
-// and above it on the screen).
-inline void AddTargetsBelowAndAboveFront(AttackRig& r, const AttackCase& front) {
-  const auto cell = AttackRig::LayoutCells(front)[0];
-  AddListedTarget(r, cell.first, cell.second + 2, 1);
-  AddListedTarget(r, cell.first, cell.second - 2, 0);
+// PlayStrikes of `row` (layout kFront or kNone) with targets of both sides round the attacked
+// unit: with kFront, besides the one in front, one of side 1 two rows below it and one of side 0
+// two rows above it (48 px below and above it on the screen: cells 4 and 6 of the thirteen);
+// with kNone no target at all.
+inline StrikePlay PlayStrikesOnBothSides(
+    AttackCase row, const char* family,
+    const std::function<void(AttackRig&, const Play&)>& extra = {}) {
+  if (row.layout == testsupport::AttackLayout::kFront) {
+    row.before = [before = row.before, front = row](AttackRig& r) {
+      if (before) before(r);
+      const auto cell = AttackRig::LayoutCells(front)[0];
+      AddListedTarget(r, cell.first, cell.second + 2, 1);
+      AddListedTarget(r, cell.first, cell.second - 2, 0);
+      r.Step();
+    };
+  }
+  return PlayStrikes(row, family, extra);
 }
 
 }  // namespace boss_play
