@@ -119,10 +119,9 @@ std::array<BossObjList, 7> SpecialLists(SpecialWork& w) {
            {w.meteor_trails.data(), kMeteors * kTrails}}};
 }
 
-std::span<SlgAnmObj* const> TrailsOf(const std::array<SlgAnmObj*, kFlames * kTrails>& a, int i) {
-  return std::span<SlgAnmObj* const>(a).subspan(static_cast<size_t>(i * kTrails), kTrails);
-}
-std::span<SlgAnmObj* const> TrailsOf(const std::array<SlgAnmObj*, kMeteors * kTrails>& a, int i) {
+// The four trails of flame or meteor i.
+template <size_t N>
+std::span<SlgAnmObj* const> TrailsOf(const std::array<SlgAnmObj*, N>& a, int i) {
   return std::span<SlgAnmObj* const>(a).subspan(static_cast<size_t>(i * kTrails), kTrails);
 }
 
@@ -300,7 +299,7 @@ void Meteors(SpecialWork& w) {
         SlgAnmObj* obj = w.meteors[static_cast<size_t>(i)];
         const SlgPair at = MeteorAt(w, land, drop);
         BossFollow(obj, at);
-        // Waiting (frames 0) no trail is due yet.
+        // While it waits (frames 0) no trail is due yet.
         StepTrails(TrailsOf(w.meteor_trails, i), w.anms.effect, frames, at, obj->depth);
       },
       [&w](int i, const SlgPair& land) { Land(w, i, land); },

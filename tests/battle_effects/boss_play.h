@@ -2,7 +2,8 @@
 // Observing a boss family's attack on the attack rig, frame by frame: the live animations of its
 // sets, the polygons of surface 4, the step byte, the shadow switch, the flags and the family's
 // event flag, and the frame at which each step was set (tests/battle_effects/*_test.cpp of the
-// boss families).
+// boss families); and the rows those tests share: the smoke rows, the ends on the first call, the
+// plays with targets round the attacked unit.
 //
 // Frame counts are checked against the game clock the rig records (a wait of n frames from a
 // frame S ends at the first frame F with (clock(F) - clock(S)) x 60 / 1000 >= n), so the rig's
