@@ -14,8 +14,8 @@
 //
 // Only the frames of those steps are timed; the others run untimed, and when the attack has
 // ended a new one starts on a fresh rig (untimed). Goal: under 3 ms a frame; "allocs/frame"
-// counts the allocations of the timed frames (the trails', sparks' and rocks' replays make new
-// animations, the rest none).
+// counts the allocations of the timed frames (the one-shot animations played again, and the
+// stands of the rig's own units, which stay shown, make a few).
 
 #include <benchmark/benchmark.h>
 
