@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
@@ -69,11 +70,9 @@ inline bool SameCorners(const std::array<PolygonPoint, 4>& a,
 
 inline uint8_t StepOf(const SlgUnit& u) { return u.anm != nullptr ? u.anm->state : 0; }
 
-// A row whose routine must end on its first call (EndAttack) with everything given back: `omit`
-// a slot left out of the kind's sets, `refuse_obj` the routine's n-th object refused at its step
-// 0 (-1: neither).
-inline void ExpectEndOnFirstCall(AttackCase row, int omit, int refuse_obj) {
-  row.sounds = {};  // it ends before its voice
+// The row with slot `omit` left out of its sets, or the n-th object (0 first) its set-up (step 0)
+// allocates refused, after the row's own `before` (-1: neither).
+inline AttackCase SetUpFailureRow(AttackCase row, int omit, int refuse_obj) {
   if (omit >= 0) {
     row.fixtures = [sets = row.fixtures, omit](AttackFixtures& f) {
       if (sets) sets(f);
@@ -91,6 +90,15 @@ inline void ExpectEndOnFirstCall(AttackCase row, int omit, int refuse_obj) {
       };
     };
   }
+  return row;
+}
+
+// A row whose routine must end on its first call (EndAttack) with everything given back: `omit`
+// a slot left out of the kind's sets, `refuse_obj` the routine's n-th object refused at its step
+// 0 (-1: neither).
+inline void ExpectEndOnFirstCall(AttackCase row, int omit, int refuse_obj) {
+  row = SetUpFailureRow(std::move(row), omit, refuse_obj);
+  row.sounds = {};  // it ends before its voice
   const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
   EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
   EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";
