@@ -252,9 +252,14 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
   rows.push_back({.name = "missing_slot", .kind = 5,
                   .variant = AttackFixtures::Variant::kMissingSlot,
                   .routine = "Tezav::NormalAttack"});
+  // A boss's shadow is on once it has stood a frame; its special turns it off and on again.
   rows.push_back({.name = "two_frames_skipped", .kind = 24, .type = 1,
                   .variant = AttackFixtures::Variant::kTwoFrames,
-                  .routine = "Boss24::SpecialAttack", .step_ms = 50});
+                  .routine = "Boss24::SpecialAttack", .step_ms = 50,
+                  .before = [](AttackRig& r) {
+                    Battle().kind_states.boss_shadow = 1;
+                    r.Step();
+                  }});
   // The battle action task: any kind and type; kinds 33, 36 and 37 are Satan's three attacks.
   for (const auto& [kind, routine] :
        {std::pair{0, "KadrunNormal"}, {1, "Tamvik::NormalAttack"}, {14, "EnemyNormalAttack"},

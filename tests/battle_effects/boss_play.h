@@ -2,18 +2,23 @@
 // Observing a boss family's attack on the attack rig, frame by frame: the live animations of its
 // sets, the polygons of surface 4, the step byte, the shadow switch, the flags and the family's
 // event flag, and the frame at which each step was set (tests/battle_effects/*_test.cpp of the
-// boss families).
+// boss families); and the rows those tests share: the smoke rows, the ends on the first call, the
+// plays with targets round the attacked unit.
 //
 // Frame counts are checked against the game clock the rig records (a wait of n frames from a
 // frame S ends at the first frame F with (clock(F) - clock(S)) x 60 / 1000 >= n), so the rig's
 // 16 / 17 ms steps never blur a check.
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -23,6 +28,7 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
+#include "battle/slg_unit_sprite.h"
 #include "battle_effects/boss_frame.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -31,6 +37,7 @@
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
+#include "testsupport/battle_board.h"
 #include "tests/battle_effects/effect_test_support.h"
 
 namespace boss_play {
@@ -86,6 +93,43 @@ inline AttackCase SetUpFailureRow(AttackCase row, int omit, int refuse_obj) {
   return row;
 }
 
+// A row whose routine must end on its first call (EndAttack) with everything given back: `omit`
+// a slot left out of the kind's sets, `refuse_obj` the routine's n-th object refused at its step
+// 0 (-1: neither).
+inline void ExpectEndOnFirstCall(AttackCase row, int omit, int refuse_obj) {
+  row = SetUpFailureRow(std::move(row), omit, refuse_obj);
+  row.sounds = {};  // it ends before its voice
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";
+}
+
+// The rows of a boss family that must end on their first call: each of its four slots left out
+// (5 and 6 from a normal attack, 7 and 8 from the special), then each of `refused` (attack type,
+// n: the routine's n-th object refused). `row` makes the family's row of an attack type.
+inline void ExpectBossEndsOnFirstCall(const std::function<AttackCase(int type)>& row,
+                                      std::initializer_list<std::pair<int, int>> refused) {
+  for (int slot : {kAnmAttackBody, kAnmAttackEffect, kAnmSpecialBody, kAnmSpecialEffect}) {
+    SCOPED_TRACE(testing::Message() << "slot " << slot << " left out");
+    ExpectEndOnFirstCall(row(slot >= kAnmSpecialBody ? 1 : 0), slot, -1);
+  }
+  for (const auto& [type, n] : refused) {
+    SCOPED_TRACE(testing::Message() << "type " << type << ": object " << n << " refused");
+    ExpectEndOnFirstCall(row(type), -1, n);
+  }
+}
+
+// A special attack row played without any background of its kind: it plays on to its end.
+inline void ExpectSpecialWithoutBackgrounds(AttackCase row) {
+  row.fixtures = [sets = row.fixtures](AttackFixtures& f) {
+    if (sets) sets(f);
+    f.Pictures(kAnmSpecialBg, {});
+  };
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_GT(out.state7_frame, 0);
+}
+
 // ---- Plays ----
 
 // The boss's first stand frame turns its shadow switch on (the board's boss never had one); a
@@ -93,6 +137,18 @@ inline AttackCase SetUpFailureRow(AttackCase row, int omit, int refuse_obj) {
 inline void ShadowOn(AttackRig& r) {
   Battle().kind_states.boss_shadow = 1;
   r.Step();
+}
+
+// Adds a target of the damage list of `side` on a cell before the attack starts (the list is
+// made from the flag as the attack starts), with life enough for every hit.
+inline uint8_t AddListedTarget(AttackRig& r, int column, int row, uint8_t side = 0) {
+  const uint8_t slot =
+      r.board()->AddUnit(testsupport::OnCell(column, row, {.side = side, .kind = 1}));
+  SlgUnit& u = Battle().state.units[slot];
+  Slg::PlaceUnit(u);
+  u.stats.life = u.stats.max_life = 999;
+  u.flags |= kUnitInDamageList;
+  return slot;
 }
 
 // What one frame of an attack showed.
@@ -204,6 +260,130 @@ inline std::function<void(AttackRig&, const Play&)> PinAttacked(
     SlgUnit& a = r.attacker();
     if (a.state == kStateAttack && p.first_call < 0) a.stats.action_bytes[0] = slot(r);
   };
+}
+
+// ---- Smoke rows ----
+
+// The smoke table's layouts by direction: no target, one in front, three, one on a raised cell.
+inline constexpr std::array<std::pair<int, testsupport::AttackLayout>, 4> kBossSmokeLayouts{
+    {{0, testsupport::AttackLayout::kNone},
+     {1, testsupport::AttackLayout::kFront},
+     {2, testsupport::AttackLayout::kThree},
+     {3, testsupport::AttackLayout::kRaised}}};
+
+// A smoke row of a boss family: its routine "<family>::SpecialAttack" (type 1) or
+// "<family>::NormalAttack", its tasks' prefix `family`, its sets, the special's voice; the shadow
+// switch on before it starts.
+inline AttackCase BossSmokeRow(const char* family, int kind,
+                               const std::function<void(AttackFixtures&)>& sets, std::string name,
+                               int type, int dir, testsupport::AttackLayout layout) {
+  AttackCase row{.name = std::move(name),
+                 .kind = kind,
+                 .type = type,
+                 .dir = dir,
+                 .layout = layout,
+                 .frame_limit = 3000,
+                 .fixtures = sets,
+                 .before = &ShadowOn};
+  row.routine = std::string(family) + (type == 1 ? "::SpecialAttack" : "::NormalAttack");
+  row.prefixes = {family};
+  if (type == 1) {
+    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kind, kSlgVoiceSpecial))};
+  }
+  return row;
+}
+
+// The smoke rows of attack type `type` in the directions `dirs` (each with its layout of the
+// table), each played twice alike; `row` makes a row from its name, type, direction and layout.
+inline void ExpectBossSmokeRows(
+    const std::function<AttackCase(std::string, int, int, testsupport::AttackLayout)>& row,
+    const std::string& name, int type, std::initializer_list<int> dirs) {
+  for (int dir : dirs) {
+    const auto& [d, layout] = kBossSmokeLayouts[static_cast<size_t>(dir)];
+    testsupport::ExpectAttackCase(row(
+        name + "_type" + std::to_string(type) + "_dir" + std::to_string(d), type, d, layout));
+  }
+}
+
+// ---- Strikes round the attacked unit ----
+
+// A target as the attack began: its drawing place (screen pixels), depth and side.
+struct TargetView {
+  int x, y;
+  int depth;
+  uint8_t side;
+};
+
+// A play with its damage list and the attacked unit's drawing position (16.16 about the screen
+// centre) as the attack began, and the priority of depth 0.
+struct StrikePlay {
+  Play play;
+  int base = 0;
+  std::vector<TargetView> targets;
+  SlgPair attacked{};
+};
+
+// PlayObserved of `row`, noting the targets and the attacked unit on the first attack frame.
+// `extra` runs after every frame, as PlayObserved's `between`.
+inline StrikePlay PlayStrikes(const AttackCase& row, const char* family,
+                              const std::function<void(AttackRig&, const Play&)>& extra = {}) {
+  StrikePlay s;
+  bool noted = false;
+  s.play = PlayObserved(row, 0, family, 0, [&](AttackRig& r, const Play& p) {
+    if (extra) extra(r, p);
+    if (noted || r.attacker().state != kStateAttack) return;
+    noted = true;
+    const BattleContext& b = Battle();
+    for (int i = 0; i < b.target_count; ++i) {
+      const SlgUnit& t = b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
+      const SlgPair at = SlgMapToScreen(t);
+      s.targets.push_back({(at.x >> 16) + 320, (at.y >> 16) + 240, BossUnitDepth(t), t.side});
+    }
+    s.attacked = SlgMapToScreen(BossAttackedUnit(r.attacker()));
+  });
+  for (const FrameView& v : s.play.frames) {
+    if (!v.body.empty() && v.state == kStateAttack) {
+      s.base = v.body[0].priority - s.play.unit_depth;
+      break;
+    }
+  }
+  return s;
+}
+
+// PlayStrikes of `row` with the attacked-unit byte naming a free slot (60) when `free_slot`; its
+// `attacked` then is where the strikes must centre, found apart from the routine's own look-up:
+// on the first target, or without targets on the acting unit.
+inline StrikePlay PlayStrikesCentred(const AttackCase& row, const char* family, bool free_slot) {
+  StrikePlay s = PlayStrikes(row, family,
+                             free_slot ? PinAttacked([](AttackRig&) { return uint8_t{60}; })
+                                       : std::function<void(AttackRig&, const Play&)>{});
+  if (s.play.first_call < 0) {
+    ADD_FAILURE() << "the routine never ran";
+  } else if (s.targets.empty()) {
+    s.attacked = s.play.frames[static_cast<size_t>(s.play.first_call)].unit_screen;
+  } else {
+    s.attacked = {(s.targets[0].x - 320) * 0x10000, (s.targets[0].y - 240) * 0x10000};
+  }
+  return s;
+}
+
+// PlayStrikes of `row` (layout kFront or kNone) with targets of both sides round the attacked
+// unit: with kFront, besides the one in front, one of side 1 two rows below it and one of side 0
+// two rows above it (48 px below and above it on the screen: cells 4 and 6 of the thirteen);
+// with kNone no target at all.
+inline StrikePlay PlayStrikesOnBothSides(
+    AttackCase row, const char* family,
+    const std::function<void(AttackRig&, const Play&)>& extra = {}) {
+  if (row.layout == testsupport::AttackLayout::kFront) {
+    row.before = [before = row.before, front = row](AttackRig& r) {
+      if (before) before(r);
+      const auto cell = AttackRig::LayoutCells(front)[0];
+      AddListedTarget(r, cell.first, cell.second + 2, 1);
+      AddListedTarget(r, cell.first, cell.second - 2, 0);
+      r.Step();
+    };
+  }
+  return PlayStrikes(row, family, extra);
 }
 
 }  // namespace boss_play
