@@ -103,6 +103,23 @@ int RoutineState(const EffectWork& w) {
 
 // ---- Effect tasks ----
 
+// A part flying straight from its start at its velocity, placed there, or ended once outside
+// -384..384 x -half_h..half_h.
+void FlyOut(SlgEffectTask* t, EffectWork& w, int32_t half_h) {
+  const Kinematic flight{.start = w.start,
+                         .velocity = w.vel,
+                         .end = KinematicEnd::kBoxLeft,
+                         .point = {-384 * kPx, -half_h * kPx},
+                         .box_high = {384 * kPx, half_h * kPx}};
+  const KinematicPos p = KinematicAt(flight, EffectFrames(t, w));
+  if (p.ended) {
+    EffectEnd(t);
+    return;
+  }
+  w.pos = p.pos;
+  GattaiPlace(w);
+}
+
 // A ray of a Chara1's fan: straight out at 12 px a frame until it leaves the box.
 void Ray(SlgEffectTask* t) {
   EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
@@ -116,18 +133,7 @@ void Ray(SlgEffectTask* t) {
     GattaiPlay(*w, D().eff_anm, from.anm, 0);
     t->phase = 1;
   }
-  const Kinematic ray{.start = w->start,
-                      .velocity = w->vel,
-                      .end = KinematicEnd::kBoxLeft,
-                      .point = {-384 * kPx, -240 * kPx},
-                      .box_high = {384 * kPx, 240 * kPx}};
-  const KinematicPos p = KinematicAt(ray, EffectFrames(t, *w));
-  if (p.ended) {
-    EffectEnd(t);
-    return;
-  }
-  w->pos = p.pos;
-  GattaiPlace(*w);
+  FlyOut(t, *w, 240);
 }
 
 // "Gattai::Davone::Chara1:Davone" (index 0) and "...Chara1:Kadrun" (index 1): a figure fading in
@@ -260,18 +266,7 @@ void Ball(SlgEffectTask* t) {
     SlgSprSetRot(w->obj.handle, w->angle);
     t->phase = 1;
   }
-  const Kinematic ball{.start = w->start,
-                       .velocity = w->vel,
-                       .end = KinematicEnd::kBoxLeft,
-                       .point = {-384 * kPx, -304 * kPx},
-                       .box_high = {384 * kPx, 304 * kPx}};
-  const KinematicPos p = KinematicAt(ball, EffectFrames(t, *w));
-  if (p.ended) {
-    EffectEnd(t);
-    return;
-  }
-  w->pos = p.pos;
-  GattaiPlace(*w);
+  FlyOut(t, *w, 304);
 }
 
 // "Gattai::Davone::Hana": grows to 2.0 turning, then a ball every frame until the stop word.

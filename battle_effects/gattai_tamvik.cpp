@@ -245,9 +245,7 @@ void Petal(SlgEffectTask* t) {
     t->phase = 1;
   }
   const TamvikPetal p = TamvikPetalAt(w->angle, EffectFrames(t, *w));
-  const int32_t x = p.pos.x >> 16;
-  const int32_t y = p.pos.y >> 16;
-  if (x < -640 || x > 640 || y < -480 || y > 480) {
+  if (OutsideBox(p.pos, 640, 480)) {
     EffectEnd(t);
     return;
   }

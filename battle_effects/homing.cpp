@@ -46,7 +46,8 @@ int32_t HomingTurnToward(int32_t heading, int32_t aim, int32_t step, int way) {
 }
 
 int32_t TurnToward(int32_t heading, int32_t aim, int32_t step) {
-  return HomingTurnToward(heading, aim, step, Slg::AngleDir(aim & kAngleMask, heading & kAngleMask));
+  const int way = Slg::AngleDir(aim & kAngleMask, heading & kAngleMask);
+  return HomingTurnToward(heading, aim, step, way);
 }
 
 int32_t HomingAimAngle(const Homing& h) {

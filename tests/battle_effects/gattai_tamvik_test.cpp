@@ -80,7 +80,9 @@ Record Play(const AttackCase& row) {
   static_cast<gattai_play::Play<Seen>&>(rec) = gattai_play::PlayRoutine<Seen>(
       row, "Gattai::Tamvik", "Gattai::Tamvik::Window",
       [&](AttackRig& r, const std::string& name, EffectWork& w, Sample& s) {
-        if (name.find("Zanzou") != std::string::npos) rec.blends[name].insert(SlgSprGetAlpha(&w.obj));
+        if (name.find("Zanzou") != std::string::npos) {
+          rec.blends[name].insert(SlgSprGetAlpha(&w.obj));
+        }
         if (StartsWith(name, "Gattai::Tamvik::Tama") && rec.starts.count(name) == 0) {
           rec.starts[name] = w.start;
         }
