@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/slg_tables.h"
@@ -50,12 +52,19 @@ struct Seen {
   int layers_visible = 0;
 };
 using Sample = gattai_play::Sample<Seen>;
-using Record = gattai_play::Play<Seen>;
+struct Record : gattai_play::Play<Seen> {
+  std::map<std::string, std::pair<SlgPair, SlgPair>> rays;  // a ray's last position, velocity
+};
 
 Record Play(const AttackCase& row) {
-  return gattai_play::PlayRoutine<Seen>(
+  Record rec;
+  static_cast<gattai_play::Play<Seen>&>(rec) = gattai_play::PlayRoutine<Seen>(
       row, "Gattai::Davone", "Gattai::Davone::Window",
-      [](AttackRig&, const std::string& name, EffectWork& w, Sample& s) {
+      [&rec](AttackRig&, const std::string& name, EffectWork& w, Sample& s) {
+        if (name.rfind("Gattai::Davone::Chara1:", 0) == 0 && name.back() >= '0' &&
+            name.back() <= '9') {
+          rec.rays[name] = {w.pos, w.vel};
+        }
         if (name == "Gattai::Davone::Hana") s.x.hana_zoom = w.zoom;
         if (name == "Gattai::Davone::Chara2:Davone") {
           s.x.davone_x = w.pos.x;
@@ -71,6 +80,7 @@ Record Play(const AttackCase& row) {
         s.x.vel_b = b.vel_b.y;
         if (b.entry_b != nullptr) s.x.tall_y = b.entry_b->y;
       });
+  return rec;
 }
 
 const Record& Played() {
@@ -116,6 +126,14 @@ TEST(GattaiDavone, TheFiguresComeAndGoWithTheirFansOfRays) {
       const gattai_play::Life ray = r.tasks.at(std::string(fan) + std::to_string(i));
       EXPECT_LE(ray.last - ray.first + 1, 60) << i;
       EXPECT_EQ(ray.first, r.tasks.at(fan).first);
+      // Last seen inside the box and within two steps of its edge (a rig frame may count two):
+      // it ended on leaving the box, not before.
+      const auto& [pos, vel] = r.rays.at(std::string(fan) + std::to_string(i));
+      const auto outside = [](int32_t x, int32_t y) {
+        return (x >> 16) < -384 || (x >> 16) > 384 || (y >> 16) < -240 || (y >> 16) > 240;
+      };
+      EXPECT_FALSE(outside(pos.x, pos.y)) << i;
+      EXPECT_TRUE(outside(pos.x + 2 * vel.x, pos.y + 2 * vel.y)) << i;
     }
   }
 }

@@ -344,7 +344,9 @@ TEST(GattaiTamvikSmoke, TheHeroineAndHerOtherFormThroughTheCommand) {
 }
 
 TEST(GattaiTamvikSmoke, ThroughTheActionTask) {
-  testsupport::ExpectAttackCase(SmokeRow(0, testsupport::AttackRoad::kAction));
+  for (int character : {0, 1}) {
+    testsupport::ExpectAttackCase(SmokeRow(character, testsupport::AttackRoad::kAction));
+  }
 }
 
 }  // namespace
