@@ -217,14 +217,7 @@ TEST(GattaiDavone, TheFlowerGrowsToTwoThenThrowsABallEachFrameUntilTheEnd) {
 TEST(GattaiDavone, AMissingSlotEndsAtOnceAndMissingPicturesShowNothing) {
   // The rig's end check compares the layers (shown again) and the sprite entries.
   AttackCase row = Row();
-  row.fixtures = [](AttackFixtures& f) {
-    Sets(f);
-    f.Omit(kAnmGattaiExtEffect);
-  };
-  const Record r = Play(row);
-  EXPECT_TRUE(r.failures.empty()) << Lines(r.failures);
-  EXPECT_TRUE(r.signals_at_end);
-  EXPECT_EQ(r.Named("Gattai::Davone:"), std::vector<std::string>{"Gattai::Davone::Window"});
+  gattai_play::ExpectEndsAtOnceWithoutItsSlot(row, "Gattai::Davone", "Gattai::Davone::Window");
 
   row.fixtures = [](AttackFixtures& f) {
     Sets(f);

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "battle/slg_tables.h"
 #include "battle_effects/effect_family.h"
 #include "battle_effects/gattai.h"
 #include "engine/app/context.h"
@@ -133,6 +136,22 @@ Play<Extra> PlayRoutine(
   for (int i = 0; i < row.outlive; ++i) r.Step();
   r.CheckEnd(row, rec.failures);
   return rec;
+}
+
+// The row with slot 13 (GATTAI_EXT_EFFECT) left out: the routine ends in its set-up with both
+// signals, and nothing of its family but the letterbox is ever made or left behind.
+inline void ExpectEndsAtOnceWithoutItsSlot(testsupport::AttackCase row, const std::string& family,
+                                           const std::string& window) {
+  const auto sets = row.fixtures;
+  row.fixtures = [sets](testsupport::AttackFixtures& f) {
+    if (sets) sets(f);
+    f.Omit(kAnmGattaiExtEffect);
+  };
+  const Play<int> r = PlayRoutine<int>(row, family, window);
+  EXPECT_TRUE(r.failures.empty()) << Lines(r.failures);
+  EXPECT_TRUE(r.signals_at_end);
+  EXPECT_EQ(r.leaked, std::vector<std::string>{"(checked)"}) << Lines(r.leaked);
+  EXPECT_EQ(r.Named(family + ":"), std::vector<std::string>{window});
 }
 
 }  // namespace gattai_play

@@ -290,16 +290,7 @@ TEST(GattaiTamvik, TheFireBallGrowsThenSpiralsRaiseTheSubStateAndTheWhiteOutEnds
 
 TEST(GattaiTamvik, AMissingSlotEndsAtOnceAndMissingPicturesShowNothing) {
   AttackCase row = Row(1);
-  row.fixtures = [](AttackFixtures& f) {
-    Sets(f);
-    f.Omit(kAnmGattaiExtEffect);
-  };
-  const Record r = Play(row);
-  EXPECT_TRUE(r.failures.empty()) << Lines(r.failures);
-  EXPECT_TRUE(r.signals_at_end);
-  EXPECT_EQ(r.leaked, std::vector<std::string>{"(checked)"}) << Lines(r.leaked);
-  EXPECT_LE(r.samples.back().frame, 400);  // no part of the routine played
-  EXPECT_EQ(r.Named("Gattai::Tamvik:"), std::vector<std::string>{"Gattai::Tamvik::Window"});
+  gattai_play::ExpectEndsAtOnceWithoutItsSlot(row, "Gattai::Tamvik", "Gattai::Tamvik::Window");
 
   row.fixtures = [](AttackFixtures& f) {
     Sets(f);
