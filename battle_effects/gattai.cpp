@@ -93,15 +93,7 @@ void RestartClock() { Gattai().start_ms = TimelineNow(); }
 // effect still plays from.
 void PlayEffect(EffectWork& w, uint32_t n, uint8_t mode) {
   const SlgAttackCtx* ctx = Gattai().ctx;
-  SprAnm* set = ctx != nullptr ? ctx->effect_anims : nullptr;
-  if (set == nullptr) return;
-  if (w.set == nullptr) w.set = SlgHoldAnmSet(set);
-  w.obj.x = w.pos.x;
-  w.obj.y = w.pos.y;
-  w.obj.depth = w.depth;
-  w.obj.mode = mode;
-  SlgPlayAnm(set, n, &w.obj, SURFACE_ROOT);
-  if (w.obj.handle != nullptr && (mode & kSlgAnmOnce) != 0) SlgAnmPlayOnce(&w.obj.handle);
+  GattaiPlay(w, ctx != nullptr ? ctx->effect_anims : nullptr, n, mode);
 }
 
 void SetZoom(EffectWork& w, int32_t zoom) {
@@ -473,7 +465,7 @@ void PendingCharacter(SlgEffectTask* task) {
 GattaiWork& Gattai() { return Battle().Extension<GattaiWork>(); }
 
 std::array<SlgBody, kGattaiCharacters> GattaiWork::DefaultTable() {
-  return {&PendingCharacter<0>, &PendingCharacter<0>, &PendingCharacter<1>, &PendingCharacter<2>,
+  return {&GattaiTamvik,         &GattaiTamvik,         &GattaiDavone,        &PendingCharacter<2>,
           &PendingCharacter<3>, &PendingCharacter<4>, &PendingCharacter<5>};
 }
 
@@ -529,6 +521,38 @@ void GattaiAction(SlgUnit& unit, SlgPair& pos) {
       RunOpening(unit, pos);
       return;
   }
+}
+
+// ---- Pieces the heroine routines share ----
+
+void GattaiPlay(EffectWork& w, SprAnm* set, uint32_t n, uint8_t mode) {
+  if (set == nullptr) return;
+  if (w.set == nullptr) w.set = SlgHoldAnmSet(set);
+  w.obj.x = w.pos.x;
+  w.obj.y = w.pos.y;
+  w.obj.depth = w.depth;
+  w.obj.mode = mode;
+  SlgPlayAnm(set, n, &w.obj, SURFACE_ROOT);
+  if (w.obj.handle != nullptr && (mode & kSlgAnmOnce) != 0) SlgAnmPlayOnce(&w.obj.handle);
+}
+
+void GattaiPlace(EffectWork& w) {
+  w.obj.x = w.pos.x;
+  w.obj.y = w.pos.y;
+  if (w.obj.handle != nullptr) SlgSprSetPos(w.obj.handle, w.pos);
+}
+
+SlgEffectTask* GattaiPart(SlgEffectTask* parent, SlgBody body, const char* base, int number,
+                          uint8_t index, const SlgPair& at) {
+  char name[96];
+  std::snprintf(name, sizeof(name), "%s%d", base, number);
+  SlgEffectTask* t = EffectCreate(parent, body, name, at);
+  if (t != nullptr) t->index = index;
+  return t;
+}
+
+int32_t GattaiFramesSince(const SlgEffectTask* task, uint32_t start_ms) {
+  return static_cast<int32_t>(int64_t{static_cast<int32_t>(task->now - start_ms)} * 60 / 1000);
 }
 
 // ---- The heroine-routine frame ----

@@ -124,6 +124,26 @@ void GattaiCharacterStep(SlgEffectTask* task, const GattaiCharacter& routine);
 // Frames on the sub-state's clock.
 int32_t GattaiSubFrames(const SlgEffectTask* task, const EffectWork& work);
 
+// ---- Pieces the heroine routines share ----
+
+// Plays animation n of `set` on the part's object at its position (16.16 about the screen
+// centre) and depth, looping for mode 0 (kSlgAnmOnce: once; kSlgAnmStartStopped: stopped); the
+// part holds a reference of the set until its end. Nothing without a set.
+void GattaiPlay(EffectWork& work, SprAnm* set, uint32_t n, uint8_t mode);
+// The part's object and its sprite to the part's position.
+void GattaiPlace(EffectWork& work);
+// A part of `parent` named `base` with `number` appended, at `at`, its index byte `index`; null
+// when it cannot be made.
+SlgEffectTask* GattaiPart(SlgEffectTask* parent, SlgBody body, const char* base, int number,
+                          uint8_t index, const SlgPair& at);
+// Frames since `start_ms` at the task's frame (60 a second, toward zero).
+int32_t GattaiFramesSince(const SlgEffectTask* task, uint32_t start_ms);
+
+// The heroine routines ("Gattai::EachCharacter" bodies): TAMVIK's (characters 0 and 1,
+// battle_effects/gattai_tamvik.h) and DAVONE's (character 2, battle_effects/gattai_davone.h).
+void GattaiTamvik(SlgEffectTask* task);
+void GattaiDavone(SlgEffectTask* task);
+
 // The letterbox window ("Gattai::Window"): two 64-pixel black bars slide in from above and below
 // over 32 frames, stay until windowClose, slide out over 32 frames and end. Started by the frame
 // under the routine task; windowClose is cleared at its start only while that routine lives.

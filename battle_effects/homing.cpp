@@ -23,12 +23,14 @@ void Turn(Homing& h, const HomingParams& p) {
   ++h.turns;
   if (!h.has_aim) return;
   const int32_t aim = HomingAimAngle(h);
-  int way = Slg::AngleDir(aim, h.heading);
-  if (p.direction == HomingDirection::kFixedOnce) {
-    if (h.way == 0) h.way = static_cast<int8_t>(way == 0 ? 1 : way);
-    way = way == 0 ? 0 : h.way;
-  }
   const int32_t step = p.turn_step != nullptr ? p.turn_step() : p.step;
+  if (p.direction == HomingDirection::kTowardAim) {
+    h.heading = TurnToward(h.heading, aim, step);
+    return;
+  }
+  int way = Slg::AngleDir(aim, h.heading);
+  if (h.way == 0) h.way = static_cast<int8_t>(way == 0 ? 1 : way);
+  way = way == 0 ? 0 : h.way;
   h.heading = HomingTurnToward(h.heading, aim, step, way);
 }
 
@@ -41,6 +43,11 @@ int32_t HomingTurnToward(int32_t heading, int32_t aim, int32_t step, int way) {
   const int32_t left = (way > 0 ? aim - heading : heading - aim) & kAngleMask;
   if (step >= left) return aim;
   return (heading + (way > 0 ? step : -step)) & kAngleMask;
+}
+
+int32_t TurnToward(int32_t heading, int32_t aim, int32_t step) {
+  const int way = Slg::AngleDir(aim & kAngleMask, heading & kAngleMask);
+  return HomingTurnToward(heading, aim, step, way);
 }
 
 int32_t HomingAimAngle(const Homing& h) {

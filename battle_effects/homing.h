@@ -65,6 +65,9 @@ struct Homing {
 // The heading `step` steps from `heading` toward `aim` the way `way` (+1 up, -1 down, 0 none),
 // stopping on the aim when the step reaches it; made 0-511.
 int32_t HomingTurnToward(int32_t heading, int32_t aim, int32_t step, int way);
+// At most `step` steps from `heading` toward `aim` the shorter way (Slg::AngleDir), stopping on
+// the aim; made 0-511. The turn of every missile that turns toward its aim at each step.
+int32_t TurnToward(int32_t heading, int32_t aim, int32_t step);
 // The angle from the position to the aim (0-511).
 int32_t HomingAimAngle(const Homing& homing);
 // Flies the frames from homing.frames up to `frames` by the rules above. True on the call that

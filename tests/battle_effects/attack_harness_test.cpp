@@ -246,9 +246,11 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
   rows.push_back({.name = "lunet_no_target", .kind = 3, .layout = AttackLayout::kNone,
                   .routine = "LunetNormalAttack",
                   .checkpoints = {BodyShown(3, "unit 0 state 7")}});
-  rows.push_back({.name = "combination", .kind = 1, .type = 5, .routine = "GattaiAction"});
+  // The heroines' parts of the combination run up to about 1000 frames.
+  rows.push_back({.name = "combination", .kind = 1, .type = 5, .routine = "GattaiAction",
+                  .frame_limit = 1500});
   rows.push_back({.name = "combination_no_target", .kind = 2, .type = 5,
-                  .layout = AttackLayout::kNone, .routine = "GattaiAction"});
+                  .layout = AttackLayout::kNone, .routine = "GattaiAction", .frame_limit = 1500});
   rows.push_back({.name = "missing_slot", .kind = 5,
                   .variant = AttackFixtures::Variant::kMissingSlot,
                   .routine = "Tezav::NormalAttack"});
@@ -279,7 +281,7 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
   rows.push_back({.name = "action_type3", .kind = 26, .type = 3, .road = AttackRoad::kAction,
                   .routine = "Amateras::NormalAttack"});
   rows.push_back({.name = "action_combination", .kind = 9, .type = 5, .road = AttackRoad::kAction,
-                  .routine = "GattaiAction"});
+                  .routine = "GattaiAction", .frame_limit = 1500});
   for (const AttackCase& row : rows) testsupport::ExpectAttackCase(row);
 }
 

@@ -40,6 +40,24 @@ TEST(Homing, TurnTowardTakesTheStepTheWayGivenAndStopsOnTheAim) {
   }
 }
 
+TEST(Homing, TurnTowardGoesTheShorterWayAcrossZero) {
+  struct Case {
+    int32_t heading, aim, step, expected;
+  } cases[] = {
+      {0, 100, 8, 8},      // up
+      {0, 400, 8, 504},    // down through 0: 112 steps that way, 400 the other
+      {500, 20, 8, 508},   // up across 511
+      {20, 500, 8, 12},    // down across 0
+      {100, 104, 8, 104},  // onto the aim
+      {0, 256, 8, 504},    // half a turn either way: Slg::AngleDir turns down
+      {700, 200, 8, 196},  // angles taken mod 512 (700 is 188)
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TurnToward(c.heading, c.aim, c.step), c.expected)
+        << c.heading << " -> " << c.aim << " by " << c.step;
+  }
+}
+
 TEST(Homing, AnAimBehindTurnsSixteenStepsEveryTwoFramesTheAngleDirWayThenSnaps) {
   const HomingParams p{};
   // Heading 0 (along +x), the aim far behind and a little above: the aim angle lies near 256.
