@@ -9,6 +9,7 @@
 #include "battle/slg_draw.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
+#include "battle/slg_spawn.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "engine/anime/anime.h"
@@ -71,6 +72,22 @@ void ReleaseHeldSet(SprAnm** held) {
   if (*held != nullptr) ReleaseUnitAnm(held);
   *held = nullptr;
 }
+
+void EndHeldEffect(SlgEffectTask* task) {
+  SprAnm* set = static_cast<HeldEffect*>(task->owned[0])->set;
+  SlgTaskEndAnmWork(task);
+  ReleaseHeldSet(&set);
+}
+
+SlgUnit* DamageTarget(int i) {
+  BattleContext& b = Battle();
+  if (i < 0 || i >= b.target_count || i >= kSlgMaxUnits) return nullptr;
+  const int slot = b.targets[static_cast<size_t>(i)];
+  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
+  return &b.state.units[static_cast<size_t>(slot)];
+}
+
+int16_t BodyDepthOf(const SlgUnit& unit) { return unit.anm != nullptr ? unit.anm->depth : 0; }
 
 namespace {
 constexpr uint16_t kFlagsUnitsShown = 0x6;  // SlgFlags bits 1 and 2

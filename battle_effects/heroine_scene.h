@@ -9,6 +9,7 @@
 
 struct SlgAnmObj;
 struct SlgAttackCtx;
+struct SlgEffectTask;
 struct SlgUnit;
 struct SprAnm;
 struct SprRec;
@@ -32,6 +33,21 @@ void ReleaseObjAnm(SlgAnmObj* obj);
 // reference of its own into `held` (given back by ReleaseHeldSet).
 void PlayHeld(SprAnm* set, uint32_t n, SlgAnmObj* obj, SprAnm** held, SurfaceId surface);
 void ReleaseHeldSet(SprAnm** held);
+
+// The work area of an effect task with its own object that plays from a held set: the object
+// first (SlgTaskCreateAnmWork's first word), then the held reference; a task's own fields follow.
+struct HeldEffect {
+  SlgAnmObj* obj;
+  SprAnm* set;
+};
+// Ends such a task: its animation released, its object freed, its held set given back.
+void EndHeldEffect(SlgEffectTask* task);
+
+// Entry i of the damage list as a unit, or null past its count or for a slot out of range (an
+// empty list has no first target).
+SlgUnit* DamageTarget(int i);
+// A unit's body depth (0 without a body object).
+int16_t BodyDepthOf(const SlgUnit& unit);
 
 // A special's scene begins: SlgFlags bits 1 and 2 cleared (the map's units hidden), a fade in
 // from black over 30 frames.
