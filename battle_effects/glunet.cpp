@@ -91,19 +91,10 @@ void HitAtBodyFrame(LayeredAttack& a) {
   if (SlgAnmObjIsEnd(body) == 0 && AnmFrameOf(body) >= kHitBodyFrameType2) StartHit(a);
 }
 
-constexpr LayeredForm NormalForm(std::span<const SlgAttackRow> rows, LayeredHook each) {
-  return LayeredForm{.rows = rows,
-                     .flag_one = kLayeredAll,
-                     .loop_off = LayeredBit(1),
-                     .count = LayeredCount::kBody,
-                     .final_wait = 0,
-                     .started = &NormalStarted,
-                     .each = each,
-                     .finish = &FreePlayerNormalCtx};
-}
-constexpr PlayerNormalForms kNormalForms{NormalForm(kRows23, &HitAfterFrames),
-                                         NormalForm(kRows01, &HitAtBodyFrame),
-                                         NormalForm(kRows23, nullptr)};
+constexpr PlayerNormalForms kNormalForms{
+    PlayerHitNormalForm(kRows23, &NormalStarted, &HitAfterFrames),
+    PlayerHitNormalForm(kRows01, &NormalStarted, &HitAtBodyFrame),
+    PlayerHitNormalForm(kRows23, &NormalStarted, nullptr)};
 
 // ---- The special's shared pieces ----
 

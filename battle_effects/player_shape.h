@@ -51,6 +51,21 @@ constexpr LayeredForm PlayerNormalForm(std::span<const SlgAttackRow> rows) {
                      .finish = &FreePlayerNormalCtx};
 }
 
+// The form of the normal attacks that rebuild the damage list as their objects start and end as
+// their body does (kinds 9 and 10): object 1 plays once with looping off (its handle kept), no
+// wait after the animations; `started` rebuilds the list (DamageMember), `each` starts the hit.
+constexpr LayeredForm PlayerHitNormalForm(std::span<const SlgAttackRow> rows, LayeredHook started,
+                                          LayeredHook each) {
+  return LayeredForm{.rows = rows,
+                     .flag_one = kLayeredAll,
+                     .loop_off = LayeredBit(1),
+                     .count = LayeredCount::kBody,
+                     .final_wait = 0,
+                     .started = started,
+                     .each = each,
+                     .finish = &FreePlayerNormalCtx};
+}
+
 // A kind's forms by attack type: 0 (and any type but 2 and 3), 2 (critical), 3.
 struct PlayerNormalForms {
   LayeredForm normal;
