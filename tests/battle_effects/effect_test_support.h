@@ -182,3 +182,34 @@ inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
   r.CheckEnd(row, failures);
   return failures;
 }
+
+// The smoke rows of one attack type for directions first-last: the board with no, one and three
+// targets and the action road, each played twice (ExpectAttackCase); `step_ms` 50 skips frames.
+using AttackRowMaker = std::function<testsupport::AttackCase(
+    int type, int dir, testsupport::AttackLayout layout, const std::string& name)>;
+inline void PlaySmokeRows(const AttackRowMaker& make, int type, int first, int last,
+                          uint32_t step_ms = 0) {
+  for (int dir = first; dir <= last; ++dir) {
+    for (const auto& [layout, name] : {std::pair{testsupport::AttackLayout::kNone, "none"},
+                                       {testsupport::AttackLayout::kFront, "one"},
+                                       {testsupport::AttackLayout::kThree, "three"}}) {
+      testsupport::AttackCase row = make(type, dir, layout, name);
+      row.step_ms = step_ms;
+      testsupport::ExpectAttackCase(row);
+    }
+    testsupport::AttackCase action = make(type, dir, testsupport::AttackLayout::kFront, "action");
+    action.road = testsupport::AttackRoad::kAction;
+    action.step_ms = step_ms;
+    testsupport::ExpectAttackCase(action);
+  }
+}
+
+// The frames of the outcome's trace lines that start with `prefix`.
+inline std::vector<int> TraceFrames(const testsupport::AttackOutcome& out,
+                                    const std::string& prefix) {
+  std::vector<int> frames;
+  for (const auto& line : out.lines) {
+    if (line.text.rfind(prefix, 0) == 0) frames.push_back(line.frame);
+  }
+  return frames;
+}

@@ -58,17 +58,9 @@ AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
 }
 
 void PlayRows(int type, int first, int last) {
-  for (int dir = first; dir <= last; ++dir) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
-                                       {AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"}}) {
-      testsupport::ExpectAttackCase(Row(type, dir, layout, name));
-    }
-    // The action road: the attack as the battle's command runs it.
-    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
-    action.road = testsupport::AttackRoad::kAction;
-    testsupport::ExpectAttackCase(action);
-  }
+  PlaySmokeRows([](int t, int dir, AttackLayout layout, const std::string& name) {
+    return Row(t, dir, layout, name);
+  }, type, first, last);
 }
 
 TEST(GBriseSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }

@@ -63,19 +63,7 @@ AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) 
 }
 
 void PlayRows(int type, int first, int last, uint32_t step_ms = 0) {
-  for (int dir = first; dir <= last; ++dir) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
-                                       {AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"}}) {
-      AttackCase row = Row(type, dir, layout, name);
-      row.step_ms = step_ms;
-      testsupport::ExpectAttackCase(row);
-    }
-    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
-    action.road = testsupport::AttackRoad::kAction;
-    action.step_ms = step_ms;
-    testsupport::ExpectAttackCase(action);
-  }
+  PlaySmokeRows(&Row, type, first, last, step_ms);
 }
 
 TEST(GdavoneSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }
@@ -90,14 +78,6 @@ TEST(GdavoneSmoke, SkippedFrames) {
   PlayRows(1, 1, 1, 50);
 }
 
-std::vector<int> FramesOf(const testsupport::AttackOutcome& out, const std::string& prefix) {
-  std::vector<int> frames;
-  for (const auto& line : out.lines) {
-    if (line.text.rfind(prefix, 0) == 0) frames.push_back(line.frame);
-  }
-  return frames;
-}
-
 TEST(GdavoneNormal, OneHitAtBodyFrame15ForOneOrThreeTargets) {
   for (const int type : {0, 2, 3}) {
     for (const auto& [layout, name] : {std::pair{AttackLayout::kFront, "one"},
@@ -107,8 +87,8 @@ TEST(GdavoneNormal, OneHitAtBodyFrame15ForOneOrThreeTargets) {
       const testsupport::AttackOutcome out =
           testsupport::PlayAttackCase(Row(type, 1, layout, name));
       EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-      const std::vector<int> hits = FramesOf(out, "task+ Gdavone::Hit ");
-      const std::vector<int> routine = FramesOf(out, "routine Gdavone::NormalAttack");
+      const std::vector<int> hits = TraceFrames(out, "task+ Gdavone::Hit ");
+      const std::vector<int> routine = TraceFrames(out, "routine Gdavone::NormalAttack");
       ASSERT_FALSE(routine.empty());
       if (layout == AttackLayout::kNone) {
         EXPECT_TRUE(hits.empty());

@@ -66,19 +66,7 @@ AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) 
 }
 
 void PlayRows(int type, int first, int last, uint32_t step_ms = 0) {
-  for (int dir = first; dir <= last; ++dir) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
-                                       {AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"}}) {
-      AttackCase row = Row(type, dir, layout, name);
-      row.step_ms = step_ms;
-      testsupport::ExpectAttackCase(row);
-    }
-    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
-    action.road = testsupport::AttackRoad::kAction;
-    action.step_ms = step_ms;
-    testsupport::ExpectAttackCase(action);
-  }
+  PlaySmokeRows(&Row, type, first, last, step_ms);
 }
 
 TEST(GlunetSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }
@@ -89,15 +77,6 @@ TEST(GlunetSmoke, SpecialFacing23) { PlayRows(1, 2, 3); }
 TEST(GlunetSmoke, SkippedFrames) {
   PlayRows(0, 1, 1, 50);
   PlayRows(1, 2, 2, 50);
-}
-
-// The frames of the trace lines whose text is `text`.
-std::vector<int> FramesOf(const testsupport::AttackOutcome& out, const std::string& text) {
-  std::vector<int> frames;
-  for (const auto& line : out.lines) {
-    if (line.text == text) frames.push_back(line.frame);
-  }
-  return frames;
 }
 
 // The game clock of the first trace line whose text starts with `prefix` (0 none).
@@ -132,8 +111,8 @@ TEST(GlunetNormal, OneHitByTypeWhateverTheTargets) {
       const testsupport::AttackOutcome out =
           testsupport::PlayAttackCase(Row(c.type, 1, layout, name));
       EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-      const std::vector<int> hits = FramesOf(out, "task+ Glunet::hit CTamvikGeneral::GeneralManeger");
-      const std::vector<int> routine = FramesOf(out, "routine Glunet::NormalAttack");
+      const std::vector<int> hits = TraceFrames(out, "task+ Glunet::hit CTamvikGeneral::GeneralManeger");
+      const std::vector<int> routine = TraceFrames(out, "routine Glunet::NormalAttack");
       ASSERT_FALSE(routine.empty());
       if (c.frames_after_start < 0 || layout == AttackLayout::kNone) {
         EXPECT_TRUE(hits.empty());
@@ -142,7 +121,7 @@ TEST(GlunetNormal, OneHitByTypeWhateverTheTargets) {
       ASSERT_EQ(hits.size(), 1u);
       EXPECT_NEAR(hits[0] - routine[0], c.frames_after_start, 1);
       // The hit lasts 50 frames; the attack itself ends as the body does (no wait after it).
-      const std::vector<int> gone = FramesOf(out, "task- Glunet::hit");
+      const std::vector<int> gone = TraceFrames(out, "task- Glunet::hit");
       ASSERT_EQ(gone.size(), 1u);
       EXPECT_NEAR(gone[0] - hits[0], 50, 1);
       EXPECT_NEAR(FramesInRoutine(out, "Glunet::NormalAttack"), 1 + 96, 2);
@@ -257,7 +236,7 @@ TEST(GlunetMarks, VolleysAt30_32_48ThenTheSquashThenStepFive) {
   }
   EXPECT_NEAR(mark0_end, 64 + 20, 1);
   // The unit reaches step 5 (and state 7) right after the last mark.
-  const std::vector<int> gen_end = FramesOf(out, "task- Glunet::Hit2Gen");
+  const std::vector<int> gen_end = TraceFrames(out, "task- Glunet::Hit2Gen");
   ASSERT_EQ(gen_end.size(), 1u);
   EXPECT_NEAR(out.state7_frame, gen_end[0], 2);
 }
@@ -266,8 +245,8 @@ TEST(GlunetMarks, NoTargetsMoveTheStepOnAtOnce) {
   const testsupport::AttackOutcome out =
       testsupport::PlayAttackCase(Row(1, 2, AttackLayout::kNone, "no_marks"));
   EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-  const std::vector<int> made = FramesOf(out, "task+ Glunet::Hit2Gen CTamvikGeneral::GeneralManeger");
-  const std::vector<int> gone = FramesOf(out, "task- Glunet::Hit2Gen");
+  const std::vector<int> made = TraceFrames(out, "task+ Glunet::Hit2Gen CTamvikGeneral::GeneralManeger");
+  const std::vector<int> gone = TraceFrames(out, "task- Glunet::Hit2Gen");
   ASSERT_EQ(made.size(), 1u);
   ASSERT_EQ(gone.size(), 1u);
   EXPECT_LE(gone[0] - made[0], 1);
