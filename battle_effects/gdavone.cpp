@@ -458,7 +458,7 @@ void Bird(SlgEffectTask* t) {
   for (; b.stepped < f; ++b.stepped) {
     const int32_t v = GdavoneBirdSpeed(b.stepped);
     b.pos.x -= SlgCos(kBirdAngle) * v / 64;
-    b.pos.y += SlgSin(kBirdAngle) * v / 64;
+    b.pos.y -= SlgSin(kBirdAngle) * v / 64;
     b.zoom += kBirdZoomStep;
   }
   PlaceBird(b);

@@ -33,8 +33,9 @@
 // 5 once; then 6 looping as it sinks and rises by GdavoneHaneDrop), 60 frames after the rise the
 // unit's step on.
 // The fire bird (SPECIAL_EFFECT 3, depth -1090): from x -448 on the line through object 0 at
-// angle 42, 18 pixels a frame up that line (mirrored) to x 576; it turns; 2 frames later, 128
-// pixels lower on the line, it flies back down it at v / 256 pixels a frame per table component,
+// angle 42 (y = y0 + |x - x0| tan 42: a V opening upward), 18 pixels a frame up and to the right
+// (mirrored) to x 576; it turns; 2 frames later, 128 pixels below the V's right arm, it flies back
+// up and to the left along it at v / 256 pixels a frame per table component,
 // v from 3072 down 16 a frame (GdavoneBirdSpeed), its zoom growing 1310/65536 a frame. At frame
 // 20 of the flight back it starts "Gdavoe::Bomb"; once v is below 1025 the screen whites out over
 // 32 frames, 32 frames later the bombs' end flag is raised, and once the bomb task has cleared it

@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_map.h"
+#include "battle/slg_math.h"
 #include "battle/slg_tables.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -189,6 +192,77 @@ TEST(GdavoneBird, SpeedFallsToZeroAndBombsOnTheDiamond) {
   }
 }
 
+// The bird on the rig: up the line mirrored until x 576, the turn (mirror off), 2 frames later
+// 128 pixels lower; the bomb task at frame 20 of the way back; the white-out once v is below
+// 1025 (frame 128 of the way back), the bombs' end flag 32 frames later (no piece after it).
+TEST(GdavoneBird, TurnsAtX576ThenBombsThenWhitesOut) {
+  AttackCase row = Row(1, 1, AttackLayout::kFront, "bird");
+  row.fixtures = [](AttackFixtures& f) {
+    GdavoneSets(f);
+    std::vector<AttackAnim> effects(11);
+    effects[3] = AttackAnim{.frames = 600, .ticks = 1};  // the bird, seen all the way
+    f.Slot(kAnmSpecialEffect, effects);
+  };
+  AttackRig r(row);
+  r.Start();
+  struct Seen {
+    int frame;
+    int x, y;
+    uint32_t reverse;
+  };
+  std::vector<Seen> bird;
+  const std::vector<std::string> failures = PlayToEnd(r, row, [&] {
+    for (const EffectAnim& a : OfAnm(EffectAnims(kKind, kAnmSpecialEffect), 3)) {
+      bird.push_back({r.frames(), a.x - kSlgCentreX, a.y, a.reverse});
+    }
+  });
+  EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+  size_t turn = 0;
+  while (turn < bird.size() && bird[turn].reverse != 0) ++turn;
+  ASSERT_GT(turn, 0u);
+  ASSERT_LT(turn + 3, bird.size());
+  EXPECT_EQ(bird[0].x, -448);
+  EXPECT_LT(bird[turn - 1].x, 576);
+  EXPECT_GE(bird[turn].x, 576);
+  EXPECT_LT(bird[turn].x, 576 + 16);
+  // Up the line: 18 pixels a frame along angle 42 (15.66 across, 8.87 up), over 60 frames.
+  ASSERT_GT(turn, 61u);
+  const double frames = bird[61].frame - bird[1].frame;
+  EXPECT_NEAR((bird[61].x - bird[1].x) / frames, 15.66, 0.3);
+  EXPECT_NEAR((bird[1].y - bird[61].y) / frames, 8.87, 0.3);
+  // Two (or, on the uneven clock, three) frames after the turn it stands 128 pixels below the
+  // V's right arm through object 0 (the unit's drawing position): y0 + |x - x0| tan 42 + 128.
+  size_t low = turn;
+  while (low < bird.size() && bird[low].y == bird[turn].y) ++low;
+  ASSERT_LT(low + 1, bird.size());
+  EXPECT_LE(bird[low].frame - bird[turn].frame, 3);
+  const Seen& lowered = bird[low];
+  EXPECT_EQ(lowered.x, bird[turn].x);
+  const SlgPair line = GdavoneAttackWork().special.pos;
+  const double tan42 = static_cast<double>(SlgSin(42)) / SlgCos(42);
+  const double arm = SlgScreenY(line.y) + std::abs(lowered.x - (line.x >> 16)) * tan42;
+  EXPECT_NEAR(lowered.y, arm + 128, 1.5);
+  // Then back up and to the left.
+  ASSERT_LT(low + 3, bird.size());
+  EXPECT_LT(bird[low + 3].x, lowered.x);
+  EXPECT_LT(bird[low + 3].y, lowered.y);
+  // The way back begins at that frame: the bomb task 20 frames on, the white-out at 128, the
+  // last piece 32 frames after.
+  const int back = lowered.frame;
+  int bomb_frame = -1, white_frame = -1, last_piece = -1;
+  for (const auto& line : r.trace().lines()) {
+    if (bomb_frame < 0 && line.text.rfind("task+ Gdavoe::Bomb", 0) == 0) bomb_frame = line.frame;
+    if (white_frame < 0 && bomb_frame >= 0 && line.text.rfind("fade ", 0) == 0 &&
+        line.text.size() > 2 && line.text.back() == '1') {
+      white_frame = line.frame;
+    }
+    if (line.text.rfind("task+ Gdavone::bomb", 0) == 0) last_piece = line.frame;
+  }
+  EXPECT_NEAR(bomb_frame - back, 20, 2);
+  EXPECT_NEAR(white_frame - back, 128, 2);
+  EXPECT_NEAR(last_piece - white_frame, 32, 1);
+}
+
 // Planes 0, 2 and 3 of battle map 0, loaded, so that their alpha can be read.
 void LoadPlanes(AttackRig& r) {
   testsupport::MapTabWriter tab;
@@ -227,17 +301,13 @@ TEST(GdavoneSpecial, PlanesShadedFromTheReturnToTheEndThenOpaque) {
 }
 
 // Effects refused through the allocation seam by their name copy's size, while the unit waits at
-// the step that makes them: the attack still ends and nothing is left behind.
+// the step that makes them: the attack still ends and nothing is left behind. No feathers: step 6
+// follows step 4's 37 frames at once; no bird: step 8 follows step 6 at once, then 31 frames.
 TEST(GdavoneSpecial, RefusedEffectsStillEndTheAttack) {
   const struct {
     const char* name;
     uint32_t step;  // the step whose frames make it
-    const char* absent;
-  } cases[] = {
-      {"Gdavoe::Bomb", 7, "task+ Gdavoe::Bomb"},
-      {"Gdavone::hane", 4, "task+ Gdavone::hane"},
-      {"Gdavone::Hinotori", 6, "task+ Gdavone::Hinotori"},
-  };
+  } cases[] = {{"Gdavoe::Bomb", 7}, {"Gdavone::hane", 4}, {"Gdavone::Hinotori", 6}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const AttackCase row = Row(1, 1, AttackLayout::kFront, "refused");
@@ -249,10 +319,23 @@ TEST(GdavoneSpecial, RefusedEffectsStillEndTheAttack) {
     Battle().alloc.refuse = [attacker, bytes, step](uint32_t, size_t size) {
       return attacker->state == 6 && attacker->step == step && size == bytes;
     };
-    const std::vector<std::string> failures = PlayToEnd(r, row);
+    std::map<uint32_t, int> first_frame;  // step -> the first frame the unit was seen at it
+    const std::vector<std::string> failures = PlayToEnd(r, row, [&] {
+      if (r.attacker().state == 6) first_frame.emplace(r.attacker().step, r.frames());
+    });
     Battle().alloc.refuse = nullptr;
     EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
-    EXPECT_EQ(r.trace().Find(c.absent), nullptr);
+    EXPECT_EQ(r.trace().Find(std::string("task+ ") + c.name + " "), nullptr);
+    if (step == 4) {
+      EXPECT_EQ(first_frame.count(5), 0u);
+      ASSERT_TRUE(first_frame.count(4) && first_frame.count(6));
+      EXPECT_NEAR(first_frame[6] - first_frame[4], 37, 2);
+    }
+    if (step == 6) {
+      EXPECT_EQ(first_frame.count(7), 0u);
+      ASSERT_TRUE(first_frame.count(8));
+      EXPECT_NEAR(r.trace().FrameOf("unit 0 state 7") - first_frame[8], 31, 2);
+    }
   }
 }
 
