@@ -213,3 +213,19 @@ inline std::vector<int> TraceFrames(const testsupport::AttackOutcome& out,
   }
   return frames;
 }
+
+// The game frames from the first trace line that starts with `from` to each line that starts
+// with `prefix` (on the game clock, so that rows with skipped frames compare too).
+inline std::vector<int> TraceGameFrames(const testsupport::AttackOutcome& out,
+                                        const std::string& from, const std::string& prefix) {
+  std::vector<int> frames;
+  const testsupport::AttackTraceLine* start = nullptr;
+  for (const auto& line : out.lines) {
+    if (start == nullptr && line.text.rfind(from, 0) == 0) start = &line;
+  }
+  if (start == nullptr) return frames;
+  for (const auto& line : out.lines) {
+    if (line.text.rfind(prefix, 0) == 0) frames.push_back(FramesBetween(start->ms, line.ms));
+  }
+  return frames;
+}

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_map.h"
 #include "battle/slg_math.h"
 #include "battle/slg_tables.h"
@@ -82,24 +83,30 @@ TEST(GdavoneSmoke, SkippedFrames) {
 }
 
 TEST(GdavoneNormal, OneHitAtBodyFrame15ForOneOrThreeTargets) {
-  for (const int type : {0, 2, 3}) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"},
-                                       {AttackLayout::kNone, "none"}}) {
-      SCOPED_TRACE("type " + std::to_string(type) + " " + name);
-      const testsupport::AttackOutcome out =
-          testsupport::PlayAttackCase(Row(type, 1, layout, name));
-      EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-      const std::vector<int> hits = TraceFrames(out, "task+ Gdavone::Hit ");
-      const std::vector<int> routine = TraceFrames(out, "routine Gdavone::NormalAttack");
-      ASSERT_FALSE(routine.empty());
-      if (layout == AttackLayout::kNone) {
-        EXPECT_TRUE(hits.empty());
-        continue;
+  for (const uint32_t step_ms : {0u, 50u}) {
+    const int step = step_ms == 0 ? 1 : 3;
+    for (const int type : {0, 2, 3}) {
+      for (const auto& [layout, name] : {std::pair{AttackLayout::kFront, "one"},
+                                         {AttackLayout::kThree, "three"},
+                                         {AttackLayout::kNone, "none"}}) {
+        SCOPED_TRACE("type " + std::to_string(type) + " " + name + " step " +
+                     std::to_string(step_ms));
+        AttackCase row = Row(type, 1, layout, name);
+        row.step_ms = step_ms;
+        const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+        EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+        const std::vector<int> hits =
+            TraceGameFrames(out, "routine Gdavone::NormalAttack", "task+ Gdavone::Hit ");
+        if (layout == AttackLayout::kNone) {
+          EXPECT_TRUE(hits.empty());
+          continue;
+        }
+        ASSERT_EQ(hits.size(), 1u);
+        // The objects start on the routine's second call; the body's frame 15 one-tick frames
+        // on (with skipped frames at most two steps past it).
+        EXPECT_GE(hits[0], step + 15 - 1);
+        EXPECT_LE(hits[0], step + 15 + 2 * step);
       }
-      ASSERT_EQ(hits.size(), 1u);
-      // The objects start on the routine's second call; the body's frame 15 one-tick frames on.
-      EXPECT_NEAR(hits[0] - routine[0], 1 + 15, 1);
     }
   }
 }
@@ -261,6 +268,34 @@ TEST(GdavoneBird, TurnsAtX576ThenBombsThenWhitesOut) {
   EXPECT_NEAR(bomb_frame - back, 20, 2);
   EXPECT_NEAR(white_frame - back, 128, 2);
   EXPECT_NEAR(last_piece - white_frame, 32, 1);
+}
+
+// With an empty damage list the bomb task stands on the attacker (looping animation 4 where the
+// attacker is drawn on the ground), its pieces fall as usual and the attack ends.
+TEST(GdavoneBird, EmptyListBombsOnTheAttacker) {
+  const AttackCase row = Row(1, 2, AttackLayout::kNone, "empty_bomb");
+  AttackRig r(row);
+  r.Start();
+  bool seen = false;
+  SlgPair at{};
+  SlgPair expected{};
+  const std::vector<std::string> failures = PlayToEnd(r, row, [&] {
+    if (seen || GdavoneAttackWork().special.bomb == nullptr) return;
+    for (const EffectAnim& a : OfAnm(EffectAnims(kKind, kAnmSpecialEffect), 4)) {
+      if (a.loop == 0) continue;
+      seen = true;
+      at = {a.x, a.y};
+      const SlgUnit& u = r.attacker();
+      const SlgPair p = Slg::PosToScreen({u.x, u.y});
+      expected = {SlgScreenX(p.x), SlgScreenY(p.y)};
+    }
+  });
+  EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(at.x, expected.x);
+  EXPECT_EQ(at.y, expected.y);
+  EXPECT_NE(r.trace().Find("task+ Gdavone::bomb0 "), nullptr);
+  EXPECT_EQ(r.trace().Find("task+ Gdavone::Hit"), nullptr);
 }
 
 // Planes 0, 2 and 3 of battle map 0, loaded, so that their alpha can be read.

@@ -97,34 +97,43 @@ std::vector<uint32_t> AllMsOf(const testsupport::AttackOutcome& out, const std::
 }
 
 TEST(GlunetNormal, OneHitByTypeWhateverTheTargets) {
-  // The objects start on the routine's second call (frame 1 of it). Type 0: 84 frames later;
-  // type 2: the body's frame 38 (two ticks a frame: 76 frames); type 3: none.
+  // The objects start on the routine's second call. Type 0: 84 frames later; type 2: the body's
+  // frame 38 (two ticks a frame: 76 frames); type 3: none. At 60 frames a second, and with
+  // about three frames a step (the hit then on a step at most two steps past its moment: the
+  // body's animation also starts on a step).
   const struct {
     int type;
     int frames_after_start;  // -1: no hit
-  } cases[] = {{0, 1 + 84}, {2, 1 + 76}, {3, -1}};
-  for (const auto& c : cases) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"},
-                                       {AttackLayout::kNone, "none"}}) {
-      SCOPED_TRACE("type " + std::to_string(c.type) + " " + name);
-      const testsupport::AttackOutcome out =
-          testsupport::PlayAttackCase(Row(c.type, 1, layout, name));
-      EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
-      const std::vector<int> hits = TraceFrames(out, "task+ Glunet::hit CTamvikGeneral::GeneralManeger");
-      const std::vector<int> routine = TraceFrames(out, "routine Glunet::NormalAttack");
-      ASSERT_FALSE(routine.empty());
-      if (c.frames_after_start < 0 || layout == AttackLayout::kNone) {
-        EXPECT_TRUE(hits.empty());
-        continue;
+  } cases[] = {{0, 84}, {2, 76}, {3, -1}};
+  for (const uint32_t step_ms : {0u, 50u}) {
+    const int step = step_ms == 0 ? 1 : 3;
+    for (const auto& c : cases) {
+      for (const auto& [layout, name] : {std::pair{AttackLayout::kFront, "one"},
+                                         {AttackLayout::kThree, "three"},
+                                         {AttackLayout::kNone, "none"}}) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + " " + name + " step " +
+                     std::to_string(step_ms));
+        AttackCase row = Row(c.type, 1, layout, name);
+        row.step_ms = step_ms;
+        const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+        EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+        const std::string routine = "routine Glunet::NormalAttack";
+        const std::vector<int> hits = TraceGameFrames(out, routine, "task+ Glunet::hit ");
+        if (c.frames_after_start < 0 || layout == AttackLayout::kNone) {
+          EXPECT_TRUE(hits.empty());
+          continue;
+        }
+        ASSERT_EQ(hits.size(), 1u);
+        EXPECT_GE(hits[0], step + c.frames_after_start - 1);
+        EXPECT_LE(hits[0], step + c.frames_after_start + 2 * step);
+        // The hit lasts 50 frames; the attack itself ends as the body does (no wait after it).
+        const std::vector<int> gone = TraceGameFrames(out, routine, "task- Glunet::hit");
+        ASSERT_EQ(gone.size(), 1u);
+        EXPECT_NEAR(gone[0] - hits[0], 50, step);
+        const std::vector<int> end = TraceGameFrames(out, routine, "unit 0 state 7");
+        ASSERT_FALSE(end.empty());
+        EXPECT_NEAR(end[0], step + 96, 2 * step);
       }
-      ASSERT_EQ(hits.size(), 1u);
-      EXPECT_NEAR(hits[0] - routine[0], c.frames_after_start, 1);
-      // The hit lasts 50 frames; the attack itself ends as the body does (no wait after it).
-      const std::vector<int> gone = TraceFrames(out, "task- Glunet::hit");
-      ASSERT_EQ(gone.size(), 1u);
-      EXPECT_NEAR(gone[0] - hits[0], 50, 1);
-      EXPECT_NEAR(FramesInRoutine(out, "Glunet::NormalAttack"), 1 + 96, 2);
     }
   }
 }
