@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -162,6 +163,9 @@ TEST(GdavoneStrips, CutWithinThePicture) {
       if (w.strips[0] != nullptr) Ctx().ddraw_spr.GetSpriteSize(w.strips[0], &width, nullptr);
     });
     EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+    // Every strip and the column's picture given back at the end.
+    EXPECT_EQ(std::count(w.strips.begin(), w.strips.end(), nullptr), kGdavoneStrips);
+    EXPECT_EQ(w.pole, nullptr);
     EXPECT_EQ(made, c.strips);
     EXPECT_EQ(entries, c.strips);
     EXPECT_EQ(width, c.width);

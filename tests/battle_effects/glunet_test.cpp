@@ -250,6 +250,34 @@ TEST(GlunetMarks, VolleysAt30_32_48ThenTheSquashThenStepFive) {
   EXPECT_NEAR(out.state7_frame, gen_end[0], 2);
 }
 
+// A mark's animation long enough to be seen through its squash: from frame 64 (its 8-frame sparks
+// have ended at 56) its zoom is GlunetSquashZoom of the frames since, for 20 frames.
+TEST(GlunetMarks, SquashSeenOnTheMark) {
+  AttackCase row = Row(1, 1, AttackLayout::kFront, "squash");
+  row.fixtures = [](AttackFixtures& f) { GlunetSets(f, 200, 8); };
+  AttackRig r(row);
+  r.Start();
+  uint32_t mark = 0;
+  int squashed = 0;
+  const std::vector<std::string> failures = PlayToEnd(r, row, [&] {
+    if (mark == 0) {
+      const testsupport::AttackTraceLine* l = r.trace().Find("task+ Glunet::HitMart20 ");
+      if (l == nullptr) return;
+      mark = l->ms;
+    }
+    for (const EffectAnim& a : OfAnm(EffectAnims(kKind, kAnmSpecialEffect), 5)) {
+      if (a.zoom == kPx && a.zoom_y == kPx) continue;
+      const int g = (kPx - a.zoom) / 3276;
+      EXPECT_EQ(a.zoom, GlunetSquashZoom(g).x);
+      EXPECT_EQ(a.zoom_y, GlunetSquashZoom(g).y);
+      EXPECT_NEAR(FramesBetween(mark, TimelineNow()), 64 + g, 1);
+      ++squashed;
+    }
+  });
+  EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+  EXPECT_GE(squashed, 15);  // about 19 frames of it (a frame of the first may be the zoom 1.0)
+}
+
 TEST(GlunetMarks, NoTargetsMoveTheStepOnAtOnce) {
   const testsupport::AttackOutcome out =
       testsupport::PlayAttackCase(Row(1, 2, AttackLayout::kNone, "no_marks"));
