@@ -46,14 +46,10 @@ W& WorkOf(SlgEffectTask* t) {
 // An effect of the running attack (a stale one of an attack cut short touches nothing).
 bool Current(uint32_t serial) { return serial == Special().serial; }
 
-// A task's own effect object placed and playing from the context's effect set (held).
+// A task's own effect object placed and playing from the special's effect set (held).
 void PlayOn(HeldEffect& e, const SlgPair& at, int depth, uint8_t mode, uint32_t anim) {
   const GdavoneSpecial& w = Special();
-  e.obj->x = at.x;
-  e.obj->y = at.y;
-  e.obj->depth = static_cast<int16_t>(depth);
-  e.obj->mode = mode;
-  if (w.ctx != nullptr) PlayHeld(w.ctx->effect_anims, anim, e.obj, &e.set, SURFACE_ROOT);
+  PlayHeldAt(e, w.ctx != nullptr ? w.ctx->effect_anims : nullptr, anim, at, depth, mode);
 }
 
 // ---- The normal attack ----
@@ -79,16 +75,8 @@ void HitAtBodyFrame(LayeredAttack& a) {
   w.hit_started = true;
   const SlgUnit* target = DamageTarget(0);
   if (target == nullptr) return;
-  SlgEffectTask* t = SlgTaskCreateAnmWork(&Hit, sizeof(HitWork), "Gdavone::Hit");
-  if (t == nullptr) return;
-  HitWork& h = WorkOf<HitWork>(t);
-  const SlgPair at = Slg::PosToScreen({target->x, target->y});
-  h.obj->x = at.x;
-  h.obj->y = at.y;
-  h.obj->depth = static_cast<int16_t>(BodyDepthOf(*target) - 10);
-  h.obj->mode = kSlgAnmOnce;
-  PlayHeld(a.ctx->effect_anims, a.unit->stats.attack_type == 2 ? 5 : 4, h.obj, &h.set,
-           SURFACE_ROOT);
+  StartTargetEffect(&Hit, sizeof(HitWork), "Gdavone::Hit", *target, -10, a.ctx->effect_anims,
+                    a.unit->stats.attack_type == 2 ? 5 : 4, kSlgAnmOnce);
 }
 
 constexpr PlayerNormalForms kNormalForms{

@@ -62,15 +62,8 @@ void StartHit(const LayeredAttack& a) {
   GlunetAttackWork().hit_started = true;
   const SlgUnit* target = DamageTarget(0);
   if (target == nullptr || a.ctx == nullptr) return;
-  SlgEffectTask* t = SlgTaskCreateAnmWork(&Hit, sizeof(HitWork), "Glunet::hit");
-  if (t == nullptr) return;
-  HitWork& h = WorkOf<HitWork>(t);
-  const SlgPair at = Slg::PosToScreen({target->x, target->y});
-  h.obj->x = at.x;
-  h.obj->y = at.y;
-  h.obj->depth = static_cast<int16_t>(BodyDepthOf(*target) - 10);
-  h.obj->mode = 0;
-  PlayHeld(a.ctx->effect_anims, kHitAnim, h.obj, &h.set, SURFACE_ROOT);
+  StartTargetEffect(&Hit, sizeof(HitWork), "Glunet::hit", *target, -10, a.ctx->effect_anims,
+                    kHitAnim, 0);
 }
 
 void NormalStarted(LayeredAttack& /*a*/) {
@@ -216,11 +209,9 @@ void Volley(SlgEffectTask* t, const MarkWork& m) {
     s.serial = m.serial;
     ++w.mark[static_cast<size_t>(m.index)].sparks;
     const bool left = (k & 1) != 0;
-    s.obj->x = m.at.x + (left ? -kSparkOffset : kSparkOffset) * kPx;
-    s.obj->y = m.at.y;
-    s.obj->depth = static_cast<int16_t>(m.depth - 2);
-    s.obj->mode = kSlgAnmOnce;
-    PlayHeld(w.ctx->effect_anims, left ? 8 : 7, s.obj, &s.set, SURFACE_ROOT);
+    PlayHeldAt(s, w.ctx->effect_anims, left ? 8 : 7,
+               {m.at.x + (left ? -kSparkOffset : kSparkOffset) * kPx, m.at.y}, m.depth - 2,
+               kSlgAnmOnce);
   }
 }
 
@@ -267,11 +258,7 @@ void StartMark(GlunetSpecial& w, int i, const SlgUnit& target) {
   m.depth = BodyDepthOf(target);
   w.mark[static_cast<size_t>(i)] = GlunetMark{0, w.serial};
   ++w.marks;
-  m.obj->x = m.at.x;
-  m.obj->y = m.at.y;
-  m.obj->depth = static_cast<int16_t>(m.depth + 2);
-  m.obj->mode = kSlgAnmOnce;
-  PlayHeld(w.ctx->effect_anims, kMarkAnim, m.obj, &m.set, SURFACE_ROOT);
+  PlayHeldAt(m, w.ctx->effect_anims, kMarkAnim, m.at, m.depth + 2, kSlgAnmOnce);
   if (HasScene() && m.obj->handle != nullptr) Scene().tamvik_spr.spx()->SetBlink(m.obj->handle, 2);
 }
 

@@ -7,6 +7,7 @@
 #include "battle/slg_attack.h"
 #include "battle/slg_attack_anm.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_spawn.h"
@@ -77,6 +78,25 @@ void EndHeldEffect(SlgEffectTask* task) {
   SprAnm* set = static_cast<HeldEffect*>(task->owned[0])->set;
   SlgTaskEndAnmWork(task);
   ReleaseHeldSet(&set);
+}
+
+void PlayHeldAt(HeldEffect& effect, SprAnm* set, uint32_t n, const SlgPair& at, int depth,
+                uint8_t mode) {
+  effect.obj->x = at.x;
+  effect.obj->y = at.y;
+  effect.obj->depth = static_cast<int16_t>(depth);
+  effect.obj->mode = mode;
+  if (set != nullptr || effect.set != nullptr) PlayHeld(set, n, effect.obj, &effect.set, SURFACE_ROOT);
+}
+
+SlgEffectTask* StartTargetEffect(SlgBody body, size_t bytes, const char* name,
+                                 const SlgUnit& target, int depth_offset, SprAnm* set, uint32_t n,
+                                 uint8_t mode) {
+  SlgEffectTask* t = SlgTaskCreateAnmWork(body, bytes, name);
+  if (t == nullptr) return nullptr;
+  PlayHeldAt(*static_cast<HeldEffect*>(t->owned[0]), set, n, Slg::PosToScreen({target.x, target.y}),
+             BodyDepthOf(target) + depth_offset, mode);
+  return t;
 }
 
 SlgUnit* DamageTarget(int i) {

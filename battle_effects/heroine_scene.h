@@ -2,14 +2,15 @@
 // Small pieces the heroine specials share: their SPECIAL_BG pictures cut into sprites, and the
 // animations their objects and effect tasks play.
 
+#include <cstddef>
 #include <cstdint>
 
+#include "battle/slg_task.h"
 #include "battle/slg_units.h"
 #include "engine/gfx/gfx_types.h"
 
 struct SlgAnmObj;
 struct SlgAttackCtx;
-struct SlgEffectTask;
 struct SlgUnit;
 struct SprAnm;
 struct SprRec;
@@ -42,6 +43,16 @@ struct HeldEffect {
 };
 // Ends such a task: its animation released, its object freed, its held set given back.
 void EndHeldEffect(SlgEffectTask* task);
+// The effect's object placed at `at` (16.16 about the screen centre) at `depth` with mode byte
+// `mode`, playing animation n of `set` (held); nothing is played without a set.
+void PlayHeldAt(HeldEffect& effect, SprAnm* set, uint32_t n, const SlgPair& at, int depth,
+                uint8_t mode);
+// An effect task `name` with `body` and a work area of `bytes` (a HeldEffect first) playing
+// animation n of `set` on the target where it stands on the ground, `depth_offset` from its body
+// depth; null when it cannot be made.
+SlgEffectTask* StartTargetEffect(SlgBody body, size_t bytes, const char* name,
+                                 const SlgUnit& target, int depth_offset, SprAnm* set, uint32_t n,
+                                 uint8_t mode);
 
 // Entry i of the damage list as a unit, or null past its count or for a slot out of range (an
 // empty list has no first target).
