@@ -426,16 +426,7 @@ void NormalAttack(SlgUnit& unit, SlgPair& pos) {
 }
 
 void SpecialAttack(SlgUnit& unit, SlgPair& pos) {
-  GlunetSpecial& w = Special();
-  if (unit.step == 0) {
-    GiveBackSpecial(w);  // an attack cut short by a stage switch
-    const uint32_t serial = w.serial + 1;
-    w = GlunetSpecial{};
-    w.serial = serial;
-  }
-  w.unit = &unit;
-  w.pos = pos;
-  RunTimeline(kSpecialSteps, unit.step, w.clock, w);
+  RunPlayerSpecial(Special(), kSpecialSteps, &GiveBackSpecial, unit, pos);
 }
 
 }  // namespace Glunet

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/slg_tables.h"
@@ -181,6 +182,31 @@ inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
   for (int i = 0; i < row.outlive; ++i) r.Step();
   r.CheckEnd(row, failures);
   return failures;
+}
+
+// A player kind's row: named "<name_prefix>_type<t>_dir<d>_<name>", reaching
+// "<family>::NormalAttack" (or "::SpecialAttack" for type 1, which also plays the special's
+// voice), no unit carrying the hit signal, the family's task prefixes.
+inline testsupport::AttackCase PlayerAttackRow(int kind, const std::string& name_prefix,
+                                               const std::string& family,
+                                               std::vector<std::string> prefixes, int type,
+                                               int dir, testsupport::AttackLayout layout,
+                                               const std::string& name) {
+  testsupport::AttackCase row{
+      .name = name_prefix + "_type" + std::to_string(type) + "_dir" + std::to_string(dir) + "_" +
+              name,
+      .kind = kind,
+      .type = type,
+      .dir = dir,
+      .layout = layout,
+      .routine = family + (type == 1 ? "::SpecialAttack" : "::NormalAttack"),
+      .prefixes = std::move(prefixes)};
+  row.hits = testsupport::HitSignal::kNone;
+  if (type == 1) {
+    row.sounds = {"voice " +
+                  std::to_string(testsupport::AttackFixtures::VoiceNumber(kind, kSlgVoiceSpecial))};
+  }
+  return row;
 }
 
 // The smoke rows of one attack type for directions first-last: the board with no, one and three

@@ -39,17 +39,9 @@ void GBriseSets(AttackFixtures& f, int effect_frames) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                int effect_frames = 80) {
-  AttackCase row{.name = "gbrise_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "GBrise::SpecialAttack" : "GBrise::NormalAttack",
-                 .prefixes = {"GBrise", "Gbrise"}};
-  row.hits = HitSignal::kNone;
+  AttackCase row = PlayerAttackRow(kKind, "gbrise", "GBrise", {"GBrise", "Gbrise"}, type, dir,
+                                   layout, name);
   if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
     row.leaves = testsupport::kLeavesCamera;
     row.frame_limit = 900;
   }

@@ -50,19 +50,8 @@ void GdavoneSets(AttackFixtures& f, testsupport::AttackPicture bg = {672, 480}) 
 }
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) {
-  AttackCase row{.name = "gdavone_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "Gdavone::SpecialAttack" : "Gdavone::NormalAttack",
-                 .prefixes = {"Gdavone", "Gdavoe"}};
-  row.hits = HitSignal::kNone;
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.frame_limit = 1200;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "gdavone", "Gdavone", {"Gdavone", "Gdavoe"}, type, dir, layout, name);
+  if (type == 1) row.frame_limit = 1200;
   row.fixtures = [](AttackFixtures& f) { GdavoneSets(f); };
   return row;
 }

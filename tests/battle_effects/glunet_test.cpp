@@ -48,19 +48,8 @@ void GlunetSets(AttackFixtures& f, int mark_frames = 8, int spark_frames = 8) {
 }
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) {
-  AttackCase row{.name = "glunet_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "Glunet::SpecialAttack" : "Glunet::NormalAttack",
-                 .prefixes = {"Glunet"}};
-  row.hits = HitSignal::kNone;
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.frame_limit = 900;
-  }
+  AttackCase row = PlayerAttackRow(kKind, "glunet", "Glunet", {"Glunet"}, type, dir, layout, name);
+  if (type == 1) row.frame_limit = 900;
   row.fixtures = [](AttackFixtures& f) { GlunetSets(f); };
   return row;
 }
