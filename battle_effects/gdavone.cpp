@@ -562,8 +562,6 @@ void EndTask(SlgEffectTask*& t) {
 }
 
 int BackToMap(GdavoneSpecial& w) {
-  SlgUnit& unit = *w.unit;
-  SlgAttackCtx& ctx = *w.ctx;
   SlgLayerRestore();
   // The wave and the column end: what they show goes now (also when either task was refused).
   DeleteStrips(w);
@@ -572,15 +570,7 @@ int BackToMap(GdavoneSpecial& w) {
   EndTask(w.pole_scroll);
   LeaveSpecialScene();
   ShowTargets(Battle().target_count);
-  FreeAnimeObjs(ctx.objects.data(), ctx.object_count);
-  ctx.objects.fill(nullptr);
-  ctx.object_count = 0;
-  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, 1) != 0) {
-    ctx.object_count = 1;
-    ctx.objects[0]->x = w.pos.x;
-    ctx.objects[0]->y = w.pos.y;
-    PlayAttackAnms(ctx.objects.data(), kClosing, 1, unit.dir, ctx, SURFACE_ROOT);
-  }
+  PlayClosingObjects(*w.ctx, *w.unit, w.pos, kClosing, 1);
   SetPlanes(kPlaneShade);
   return StartBird(w) ? kTimelineNextRow : kStepBird + 1;
 }

@@ -360,21 +360,11 @@ int EndFlash(GlunetSpecial& w) {
 }
 
 int BackToMap(GlunetSpecial& w) {
-  SlgUnit& unit = *w.unit;
-  SlgAttackCtx& ctx = *w.ctx;
   SlgClearLayer(SURFACE_ROOT);
   SlgLayerRestore();
   LeaveSpecialScene();
   ShowTargets(Battle().target_count);
-  FreeAnimeObjs(ctx.objects.data(), ctx.object_count);
-  ctx.objects.fill(nullptr);
-  ctx.object_count = 0;
-  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, 1) != 0) {
-    ctx.object_count = 1;
-    ctx.objects[0]->x = w.pos.x;
-    ctx.objects[0]->y = w.pos.y;
-    PlayAttackAnms(ctx.objects.data(), kClosing, 1, unit.dir, ctx, SURFACE_ROOT);
-  }
+  PlayClosingObjects(*w.ctx, *w.unit, w.pos, kClosing, 1);
   SlgEffectTask* t = SlgTaskCreateWork(&HitGen, sizeof(HitGenWork), "Glunet::Hit2Gen");
   if (t == nullptr) return kStepMarks + 1;
   WorkOf<HitGenWork>(t).serial = w.serial;

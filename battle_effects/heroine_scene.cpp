@@ -48,6 +48,20 @@ bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n) {
   return true;
 }
 
+void PlayClosingObjects(SlgAttackCtx& ctx, const SlgUnit& unit, const SlgPair& pos,
+                        const SlgAttackRow* rows, int n) {
+  FreeAnimeObjs(ctx.objects.data(), ctx.object_count);
+  ctx.objects.fill(nullptr);
+  ctx.object_count = 0;
+  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, n) == 0) return;
+  ctx.object_count = static_cast<int16_t>(n);
+  for (SlgAnmObj* obj : std::span(ctx.objects).first(static_cast<size_t>(n))) {
+    obj->x = pos.x;
+    obj->y = pos.y;
+  }
+  PlayAttackAnms(ctx.objects.data(), rows, n, unit.dir, ctx, SURFACE_ROOT);
+}
+
 void FreeSceneCtx(SlgAttackCtx*& ctx) {
   if (ctx == nullptr) return;
   FreeAnimeObjs(ctx->objects.data(), ctx->object_count);

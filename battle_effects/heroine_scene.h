@@ -11,6 +11,7 @@
 
 struct SlgAnmObj;
 struct SlgAttackCtx;
+struct SlgAttackRow;
 struct SlgUnit;
 struct SprAnm;
 struct SprRec;
@@ -25,6 +26,11 @@ SprRec* CutWorkBox(int width, int height);
 // object 0 playing the body set's animation 0 stopped on its first frame; false (nothing kept)
 // when the objects are refused.
 bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n);
+// The context's objects freed, then n new ones on the unit's body object at `pos` playing the
+// rows for the unit's direction (PlayAttackAnms: the closing of a special back on the map); when
+// they are refused the context is left without objects.
+void PlayClosingObjects(SlgAttackCtx& ctx, const SlgUnit& unit, const SlgPair& pos,
+                        const SlgAttackRow* rows, int n);
 // The context's objects freed and the context given back; null after.
 void FreeSceneCtx(SlgAttackCtx*& ctx);
 
