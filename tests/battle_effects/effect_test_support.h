@@ -230,6 +230,23 @@ inline void PlaySmokeRows(const AttackRowMaker& make, int type, int first, int l
   }
 }
 
+// The variant rows of attack types 0 and 1 (every animation of two frames, the type's effect slot
+// missing, one picture only), on the kind's default sets (the row's own fixtures dropped, which
+// would put back what the variant takes away).
+inline void PlayVariantRows(const AttackRowMaker& make) {
+  using Variant = testsupport::AttackFixtures::Variant;
+  for (const Variant v : {Variant::kTwoFrames, Variant::kMissingSlot, Variant::kMissingPicture}) {
+    for (const int type : {0, 1}) {
+      testsupport::AttackCase row = make(type, 1, testsupport::AttackLayout::kFront,
+                                         "variant" + std::to_string(static_cast<int>(v)));
+      row.variant = v;
+      row.fixtures = {};
+      if (v == Variant::kMissingSlot) row.sounds.clear();  // no context: the attack ends at once
+      testsupport::ExpectAttackCase(row);
+    }
+  }
+}
+
 // The frames of the outcome's trace lines that start with `prefix`.
 inline std::vector<int> TraceFrames(const testsupport::AttackOutcome& out,
                                     const std::string& prefix) {

@@ -67,6 +67,7 @@ TEST(GdavoneSmoke, SpecialFacing0) { PlayRows(1, 0, 0); }
 TEST(GdavoneSmoke, SpecialFacing1) { PlayRows(1, 1, 1); }
 TEST(GdavoneSmoke, SpecialFacing2) { PlayRows(1, 2, 2); }
 TEST(GdavoneSmoke, SpecialFacing3) { PlayRows(1, 3, 3); }
+TEST(GdavoneSmoke, Variants) { PlayVariantRows(&Row); }
 TEST(GdavoneSmoke, SkippedFrames) {
   PlayRows(2, 0, 0, 50);
   PlayRows(1, 1, 1, 50);

@@ -63,6 +63,7 @@ TEST(GlunetSmoke, CriticalFacing0123) { PlayRows(2, 0, 3); }
 TEST(GlunetSmoke, TypeThreeFacing0123) { PlayRows(3, 0, 3); }
 TEST(GlunetSmoke, SpecialFacing01) { PlayRows(1, 0, 1); }
 TEST(GlunetSmoke, SpecialFacing23) { PlayRows(1, 2, 3); }
+TEST(GlunetSmoke, Variants) { PlayVariantRows(&Row); }
 TEST(GlunetSmoke, SkippedFrames) {
   PlayRows(0, 1, 1, 50);
   PlayRows(1, 2, 2, 50);
