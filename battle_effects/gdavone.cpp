@@ -609,6 +609,8 @@ GdavoneWork::~GdavoneWork() {
     DeleteStrips(special);
     DeletePole(special);
   }
+  FreeCtxAtBattleEnd(special.ctx);
+  FreeCtxAtBattleEnd(normal.ctx);
 }
 
 int32_t GdavoneStripShift(int32_t frames, int k) {

@@ -92,7 +92,8 @@ struct GdavoneSpecial {
 struct GdavoneWork {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
   GdavoneWork() = default;
-  // A battle that ends mid-special: the strips and the column's picture are given back.
+  // A battle that ends mid-attack: the context, its objects, the strips and the column's picture
+  // are given back.
   ~GdavoneWork();
   GdavoneWork(const GdavoneWork&) = delete;
   GdavoneWork& operator=(const GdavoneWork&) = delete;

@@ -400,6 +400,8 @@ GlunetWork& GlunetAttackWork() { return Battle().Extension<GlunetWork>(); }
 
 GlunetWork::~GlunetWork() {
   if (HasCtx()) DeleteFlash(special);
+  FreeCtxAtBattleEnd(special.ctx);
+  FreeCtxAtBattleEnd(normal.ctx);
 }
 
 SlgPair GlunetSquashZoom(int32_t frames) {

@@ -78,7 +78,8 @@ struct GlunetSpecial {
 struct GlunetWork {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
   GlunetWork() = default;
-  // A battle that ends mid-special: the flash's sprites are given back.
+  // A battle that ends mid-attack: the context, its objects and the flash's sprites are given
+  // back.
   ~GlunetWork();
   GlunetWork(const GlunetWork&) = delete;
   GlunetWork& operator=(const GlunetWork&) = delete;

@@ -12,6 +12,7 @@
 #include "battle/slg_sound.h"
 #include "battle/slg_spawn.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -68,6 +69,17 @@ void FreeSceneCtx(SlgAttackCtx*& ctx) {
   ctx->objects.fill(nullptr);
   ctx->object_count = 0;
   FreeAttackCtx(ctx);
+  ctx = nullptr;
+}
+
+void FreeCtxAtBattleEnd(SlgAttackCtx*& ctx) {
+  if (!HasBattle() || ctx == nullptr) return;
+  if (HasCtx() && HasScene()) {
+    FreeSceneCtx(ctx);
+    return;
+  }
+  for (SlgAnmObj* obj : ctx->objects) SlgFree(obj);
+  SlgFree(ctx);
   ctx = nullptr;
 }
 

@@ -33,6 +33,10 @@ void PlayClosingObjects(SlgAttackCtx& ctx, const SlgUnit& unit, const SlgPair& p
                         const SlgAttackRow* rows, int n);
 // The context's objects freed and the context given back; null after.
 void FreeSceneCtx(SlgAttackCtx*& ctx);
+// The same from a family block's destructor, when the battle ends mid-attack: while the engine
+// and the scene stand, as FreeSceneCtx; else (their entries, animations and sets went first)
+// only the battle's own blocks. Nothing without a battle.
+void FreeCtxAtBattleEnd(SlgAttackCtx*& ctx);
 
 // The object's animation released (the object is kept).
 void ReleaseObjAnm(SlgAnmObj* obj);
