@@ -7,9 +7,12 @@
 #include "battle/slg_attack.h"
 #include "battle/slg_attack_anm.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
+#include "battle/slg_spawn.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -46,12 +49,37 @@ bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n) {
   return true;
 }
 
+void PlayClosingObjects(SlgAttackCtx& ctx, const SlgUnit& unit, const SlgPair& pos,
+                        const SlgAttackRow* rows, int n) {
+  FreeAnimeObjs(ctx.objects.data(), ctx.object_count);
+  ctx.objects.fill(nullptr);
+  ctx.object_count = 0;
+  if (AllocAnimeObjs(ctx.objects.data(), unit.anm, n) == 0) return;
+  ctx.object_count = static_cast<int16_t>(n);
+  for (SlgAnmObj* obj : std::span(ctx.objects).first(static_cast<size_t>(n))) {
+    obj->x = pos.x;
+    obj->y = pos.y;
+  }
+  PlayAttackAnms(ctx.objects.data(), rows, n, unit.dir, ctx, SURFACE_ROOT);
+}
+
 void FreeSceneCtx(SlgAttackCtx*& ctx) {
   if (ctx == nullptr) return;
   FreeAnimeObjs(ctx->objects.data(), ctx->object_count);
   ctx->objects.fill(nullptr);
   ctx->object_count = 0;
   FreeAttackCtx(ctx);
+  ctx = nullptr;
+}
+
+void FreeCtxAtBattleEnd(SlgAttackCtx*& ctx) {
+  if (!HasBattle() || ctx == nullptr) return;
+  if (HasCtx() && HasScene()) {
+    FreeSceneCtx(ctx);
+    return;
+  }
+  for (SlgAnmObj* obj : ctx->objects) SlgFree(obj);
+  SlgFree(ctx);
   ctx = nullptr;
 }
 
@@ -71,6 +99,41 @@ void ReleaseHeldSet(SprAnm** held) {
   if (*held != nullptr) ReleaseUnitAnm(held);
   *held = nullptr;
 }
+
+void EndHeldEffect(SlgEffectTask* task) {
+  SprAnm* set = static_cast<HeldEffect*>(task->owned[0])->set;
+  SlgTaskEndAnmWork(task);
+  ReleaseHeldSet(&set);
+}
+
+void PlayHeldAt(HeldEffect& effect, SprAnm* set, uint32_t n, const SlgPair& at, int depth,
+                uint8_t mode) {
+  effect.obj->x = at.x;
+  effect.obj->y = at.y;
+  effect.obj->depth = static_cast<int16_t>(depth);
+  effect.obj->mode = mode;
+  if (set != nullptr || effect.set != nullptr) PlayHeld(set, n, effect.obj, &effect.set, SURFACE_ROOT);
+}
+
+SlgEffectTask* StartTargetEffect(SlgBody body, size_t bytes, const char* name,
+                                 const SlgUnit& target, int depth_offset, SprAnm* set, uint32_t n,
+                                 uint8_t mode) {
+  SlgEffectTask* t = SlgTaskCreateAnmWork(body, bytes, name);
+  if (t == nullptr) return nullptr;
+  PlayHeldAt(*static_cast<HeldEffect*>(t->owned[0]), set, n, Slg::PosToScreen({target.x, target.y}),
+             BodyDepthOf(target) + depth_offset, mode);
+  return t;
+}
+
+SlgUnit* DamageTarget(int i) {
+  BattleContext& b = Battle();
+  if (i < 0 || i >= b.target_count || i >= kSlgMaxUnits) return nullptr;
+  const int slot = b.targets[static_cast<size_t>(i)];
+  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
+  return &b.state.units[static_cast<size_t>(slot)];
+}
+
+int16_t BodyDepthOf(const SlgUnit& unit) { return unit.anm != nullptr ? unit.anm->depth : 0; }
 
 namespace {
 constexpr uint16_t kFlagsUnitsShown = 0x6;  // SlgFlags bits 1 and 2

@@ -2,13 +2,16 @@
 // Small pieces the heroine specials share: their SPECIAL_BG pictures cut into sprites, and the
 // animations their objects and effect tasks play.
 
+#include <cstddef>
 #include <cstdint>
 
+#include "battle/slg_task.h"
 #include "battle/slg_units.h"
 #include "engine/gfx/gfx_types.h"
 
 struct SlgAnmObj;
 struct SlgAttackCtx;
+struct SlgAttackRow;
 struct SlgUnit;
 struct SprAnm;
 struct SprRec;
@@ -23,8 +26,17 @@ SprRec* CutWorkBox(int width, int height);
 // object 0 playing the body set's animation 0 stopped on its first frame; false (nothing kept)
 // when the objects are refused.
 bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n);
+// The context's objects freed, then n new ones on the unit's body object at `pos` playing the
+// rows for the unit's direction (PlayAttackAnms: the closing of a special back on the map); when
+// they are refused the context is left without objects.
+void PlayClosingObjects(SlgAttackCtx& ctx, const SlgUnit& unit, const SlgPair& pos,
+                        const SlgAttackRow* rows, int n);
 // The context's objects freed and the context given back; null after.
 void FreeSceneCtx(SlgAttackCtx*& ctx);
+// The same from a family block's destructor, when the battle ends mid-attack: while the engine
+// and the scene stand, as FreeSceneCtx; else (their entries, animations and sets went first)
+// only the battle's own blocks. Nothing without a battle.
+void FreeCtxAtBattleEnd(SlgAttackCtx*& ctx);
 
 // The object's animation released (the object is kept).
 void ReleaseObjAnm(SlgAnmObj* obj);
@@ -32,6 +44,31 @@ void ReleaseObjAnm(SlgAnmObj* obj);
 // reference of its own into `held` (given back by ReleaseHeldSet).
 void PlayHeld(SprAnm* set, uint32_t n, SlgAnmObj* obj, SprAnm** held, SurfaceId surface);
 void ReleaseHeldSet(SprAnm** held);
+
+// The work area of an effect task with its own object that plays from a held set: the object
+// first (SlgTaskCreateAnmWork's first word), then the held reference; a task's own fields follow.
+struct HeldEffect {
+  SlgAnmObj* obj;
+  SprAnm* set;
+};
+// Ends such a task: its animation released, its object freed, its held set given back.
+void EndHeldEffect(SlgEffectTask* task);
+// The effect's object placed at `at` (16.16 about the screen centre) at `depth` with mode byte
+// `mode`, playing animation n of `set` (held); nothing is played without a set.
+void PlayHeldAt(HeldEffect& effect, SprAnm* set, uint32_t n, const SlgPair& at, int depth,
+                uint8_t mode);
+// An effect task `name` with `body` and a work area of `bytes` (a HeldEffect first) playing
+// animation n of `set` on the target where it stands on the ground, `depth_offset` from its body
+// depth; null when it cannot be made.
+SlgEffectTask* StartTargetEffect(SlgBody body, size_t bytes, const char* name,
+                                 const SlgUnit& target, int depth_offset, SprAnm* set, uint32_t n,
+                                 uint8_t mode);
+
+// Entry i of the damage list as a unit, or null past its count or for a slot out of range (an
+// empty list has no first target).
+SlgUnit* DamageTarget(int i);
+// A unit's body depth (0 without a body object).
+int16_t BodyDepthOf(const SlgUnit& unit);
 
 // A special's scene begins: SlgFlags bits 1 and 2 cleared (the map's units hidden), a fade in
 // from black over `fade_frames` frames.

@@ -24,12 +24,15 @@
 // beside its special's work: one attack of a family runs at a time.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "battle/slg_attack_anm.h"
+#include "battle/slg_battle_state.h"
 #include "battle/slg_units.h"
 #include "battle_effects/layered_attack.h"
+#include "battle_effects/step_timeline.h"
 
 struct SlgAttackCtx;
 struct SlgUnit;
@@ -68,6 +71,21 @@ constexpr LayeredForm PlayerHeldNormalForm(std::span<const SlgAttackRow> rows,
                      .finish = &FreePlayerNormalCtx};
 }
 
+// The form of the normal attacks that rebuild the damage list as their objects start and end as
+// their body does (kinds 9 and 10): object 1 plays once with looping off (its handle kept), no
+// wait after the animations; `started` rebuilds the list (DamageMember), `each` starts the hit.
+constexpr LayeredForm PlayerHitNormalForm(std::span<const SlgAttackRow> rows, LayeredHook started,
+                                          LayeredHook each) {
+  return LayeredForm{.rows = rows,
+                     .flag_one = kLayeredAll,
+                     .loop_off = LayeredBit(1),
+                     .count = LayeredCount::kBody,
+                     .final_wait = 0,
+                     .started = started,
+                     .each = each,
+                     .finish = &FreePlayerNormalCtx};
+}
+
 // A kind's forms by attack type: 0 (and any type but 2 and 3), 2 (critical), 3.
 struct PlayerNormalForms {
   LayeredForm normal;
@@ -78,3 +96,22 @@ struct PlayerNormalForms {
 // One call a frame while the unit attacks.
 void RunPlayerNormal(PlayerNormal& work, const PlayerNormalForms& forms, SlgUnit& unit,
                      SlgPair& pos);
+
+// A player special's frame, one call a frame: at step 0 what an attack cut short (a stage switch)
+// left behind is given back and the work cleared but for its serial, which counts one on (the
+// effects an attack made carry it, so those of an earlier one touch nothing); then the attacker,
+// its drawing position and one call of the special's steps. W has `serial`, `unit`, `pos` and
+// `clock`.
+template <class W, size_t N>
+void RunPlayerSpecial(W& work, const TimelineRow<W> (&steps)[N], void (*give_back)(W&),
+                      SlgUnit& unit, SlgPair& pos) {
+  if (unit.step == 0) {
+    give_back(work);
+    const uint32_t serial = work.serial + 1;
+    work = W{};
+    work.serial = serial;
+  }
+  work.unit = &unit;
+  work.pos = pos;
+  RunTimeline(steps, unit.step, work.clock, work);
+}

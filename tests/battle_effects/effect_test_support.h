@@ -10,6 +10,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -357,4 +358,42 @@ inline void ExpectSmokeRows(
     action.step_ms = step_ms;
     testsupport::ExpectAttackCase(action);
   }
+}
+
+// The set variants of attack types 0 and 1 facing 1 with one target (ExpectSetVariants); `make`
+// gives the kind's row for a type, direction, layout and name.
+inline void PlayVariantRows(
+    const std::function<testsupport::AttackCase(int type, int dir, testsupport::AttackLayout,
+                                                const std::string& name)>& make) {
+  for (const int type : {0, 1}) {
+    ExpectSetVariants([&make, type](const std::string& name) {
+      return make(type, 1, testsupport::AttackLayout::kFront, name);
+    });
+  }
+}
+
+// The frames of the outcome's trace lines that start with `prefix`.
+inline std::vector<int> TraceFrames(const testsupport::AttackOutcome& out,
+                                    const std::string& prefix) {
+  std::vector<int> frames;
+  for (const auto& line : out.lines) {
+    if (line.text.rfind(prefix, 0) == 0) frames.push_back(line.frame);
+  }
+  return frames;
+}
+
+// The game frames from the first trace line that starts with `from` to each line that starts
+// with `prefix` (on the game clock, so that rows with skipped frames compare too).
+inline std::vector<int> TraceGameFrames(const testsupport::AttackOutcome& out,
+                                        const std::string& from, const std::string& prefix) {
+  std::vector<int> frames;
+  const testsupport::AttackTraceLine* start = nullptr;
+  for (const auto& line : out.lines) {
+    if (start == nullptr && line.text.rfind(from, 0) == 0) start = &line;
+  }
+  if (start == nullptr) return frames;
+  for (const auto& line : out.lines) {
+    if (line.text.rfind(prefix, 0) == 0) frames.push_back(FramesBetween(start->ms, line.ms));
+  }
+  return frames;
 }
