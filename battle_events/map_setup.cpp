@@ -5,10 +5,11 @@
 #include "battle_events/core/event_check.h"
 #include "battle_events/event_sound.h"
 #include "battle_events/fix_task.h"
+#include "battle_events/maps/map01.h"
 #include "engine/core/debug_trace.h"
 
-// No map is scripted yet: every row installs nothing.
-const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {};
+// The scripted maps' rows; the others install nothing.
+const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {&kMap01};
 
 MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
 
