@@ -16,11 +16,17 @@
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/maps/map01.h"
 #include "testsupport/event_harness.h"
+#include "testsupport/lips_files.h"
+#include "testsupport/script_writer.h"
 
 namespace {
 
 using testsupport::EventHarness;
 using Strings = std::vector<std::string>;
+
+bool Has(const Strings& list, const std::string& what) {
+  return std::find(list.begin(), list.end(), what) != list.end();
+}
 
 // ---- The builder's two-unit stage (the hero and one ASHIGARU) ----
 
@@ -53,6 +59,164 @@ TEST(Map01, TheTwoUnitStageRunsFromTheOpeningToOneVictory) {
   for (int flag : {101, 102, 116, 117, 118}) EXPECT_NE(CheckEventFlag(flag), 0) << flag;
   EXPECT_NE(Battle().camera.lock, 0u);
   EXPECT_EQ(Battle().control.turn_hold, 0u) << "the events' end let the turn go on";
+}
+
+// ---- A small stage of map 1's cast ----
+
+// The hero (from the builder) and heroines 1-3 and 5, two soldiers and two guides of kind 14
+// (placement numbers 2-5 after the builder's ASHIGARU: the guides are 3 and 5), the boss (kind
+// 20, group 2) and one event object of each of the opening's roles: crowd (80, 81, 105), waves
+// (96, 101), the two substitutes (kind 100), the strike and the end (111, 110), the posts (112,
+// 113).
+void Map01Stage(EventHarness& h) {
+  for (int c = 1; c <= 3; ++c) h.AddUnit(0, c, c, 0, 160 + 32 * c, 320);
+  h.AddUnit(0, 5, 5, 0, 160, 352);
+  h.AddUnit(1, 21, 14, 1, 448, 160);  // soldier, number 2
+  h.AddUnit(1, 22, 14, 1, 480, 192);  // guide, number 3
+  h.AddUnit(1, 23, 14, 1, 512, 160);  // soldier, number 4
+  h.AddUnit(1, 24, 14, 1, 544, 192);  // guide, number 5
+  h.AddUnit(2, 20, 20, 1, 576, 224);  // the boss
+  for (int kind : {81, 80, 96, 100, 101, 105, 110, 111, 112, 113}) {
+    h.AddObject(kind, 0, 64 + 12 * (kind - 80), 96);
+    if (kind == 100) h.AddObject(kind, 1, 96, 128);
+  }
+  h.StubAttacks({0, 1, 2, 3, 5, 14, 20});
+  // The builder's install has animation rows for kinds 0 and 14 only; of the event objects'
+  // pictures the harness lays, only the first kinds' load in a battle this size (the objects
+  // without one are still deployed and run their handlers).
+  h.ExpectTrace("is not described in UnitAnm Table");
+  h.ExpectTrace("is not described in EventAnm Table");
+}
+
+void DefeatSoldiers(EventHarness& h) {
+  for (int c : {20, 21, 22, 23, 24}) h.Defeat(1, c, 0, 0, true);
+}
+
+// The opening deploys its crowd and sends it away (the crowd answers the trigger word by
+// leaving, the last one puts the word back), then the chain to the victory with the boss.
+TEST(Map01, TheMainChainOnMapOnesCastWithEveryChoiceTimedOut) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  EXPECT_EQ(Story(h, "start"), (Strings{"start 101", "start 102"}));
+  EXPECT_EQ(Map01().trigger, 0);
+  const Strings deploys = h.Records("deploy");
+  for (int kind : {80, 81, 100, 105, 110, 111, 112}) {
+    EXPECT_TRUE(std::any_of(deploys.begin(), deploys.end(), [kind](const std::string& r) {
+      return r.rfind("deploy " + std::to_string(kind) + " ", 0) == 0;
+    })) << kind;
+  }
+  EXPECT_TRUE(Has(h.Records("se"), "se 21")) << "the offer declined";
+  EXPECT_TRUE(Has(h.Records("message"), "message 111:20010"));
+  DefeatSoldiers(h);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  EXPECT_EQ(Story(h, "start"), (Strings{"start 101", "start 102", "start 116"}));
+  h.Defeat(2, 20, 0, 0, true);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  EXPECT_EQ(Story(h, "start"),
+            (Strings{"start 101", "start 102", "start 116", "start 117", "start 118"}));
+  EXPECT_EQ(h.Records("bgm"), (Strings{"bgm 6", "bgm 1", "bgm 13", "bgm 16", "bgm 18"}));
+  EXPECT_EQ(h.Records("task Slg::GameWin"), Strings{"task Slg::GameWin"});
+  for (int flag : {101, 102, 116, 117, 118}) EXPECT_NE(CheckEventFlag(flag), 0) << flag;
+}
+
+// Flag 199 (the boss struck and back on its feet) gives 116 with soldiers left; the boss's fall
+// then makes every soldier left fall with it.
+TEST(Map01, FlagOneNinetyNineGivesTheSoldiersGoneAndTheBossTakesThemDown) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  SetEventFlag(199);
+  h.BeginTurn();
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  EXPECT_EQ(Story(h, "start"), (Strings{"start 101", "start 102", "start 116"}));
+  h.Defeat(2, 20, 0, 0, true);
+  ASSERT_TRUE(h.RunUntil("117 started", [&h] { return h.FrameOf("start 117") >= 0; }, 600));
+  h.RunFrames(3);
+  for (int c : {20, 21, 22, 23, 24}) {
+    const SlgUnit* soldier = FindUnitByGroupKind(1, c);
+    ASSERT_NE(soldier, nullptr);
+    EXPECT_EQ(soldier->state, 15) << c;
+  }
+}
+
+// 1400 from turn 5 with heroine 1 acting: each answer's lists and sound.
+TEST(Map01, HeroineOnesTalkByAnswer) {
+  struct Case {
+    int answer;  // 0: timed out
+    Strings lists;
+    Strings se;
+  } cases[] = {
+      {1, {"message 11:60040", "message 29:60050"}, {"se 21"}},
+      {2, {"message 12:60060", "message 30:60070"}, {"se 20"}},
+      {3, {"message 12:60080", "message 31:60090"}, {}},
+      {0, {"message 11:60100", "message 29:60110"}, {"se 21"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    EventHarness h(kMap01);
+    Map01Stage(h);
+    h.messages.Add({.id = 60030, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(6000));
+    for (int turn = 2; turn <= 4; ++turn) h.BeginTurn();
+    h.Act(0, 1);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(h.FrameOf("start 1400"), -1) << "not before turn 5";
+    h.BeginTurn();
+    h.Act(0, 2);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(h.FrameOf("start 1400"), -1) << "not for another unit";
+    if (c.answer != 0) h.AnswerChoice(c.answer);
+    const size_t se_before = h.Records("se").size();
+    h.Act(0, 1);
+    ASSERT_TRUE(h.RunUntilIdle(1200));
+    ASSERT_GE(h.FrameOf("start 1400"), 0);
+    const Strings messages = h.Records("message");
+    for (const std::string& m : c.lists) EXPECT_TRUE(Has(messages, m)) << m;
+    const Strings se = h.Records("se");
+    EXPECT_EQ(Strings(se.begin() + static_cast<long>(se_before), se.end()), c.se);
+    h.Act(0, 2);
+    h.Act(0, 1);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(h.Records("start 1400").size(), 1u) << "once";
+  }
+}
+
+// The guide's remark at each MAD command: 119 before the soldiers are gone, 120 after; both
+// repeat, neither fires at MA.
+TEST(Map01, TheGuideRemarksOnEveryMadCommand) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  for (int choice : {2, 18, 18}) {
+    h.Command(choice);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+  }
+  EXPECT_EQ(Story(h, "start").size(), 4u);
+  EXPECT_EQ(h.Records("start 119").size(), 2u);
+  DefeatSoldiers(h);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  for (int choice : {18, 2, 18}) {
+    h.Command(choice);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+  }
+  EXPECT_EQ(h.Records("start 119").size(), 2u);
+  EXPECT_EQ(h.Records("start 120").size(), 2u);
+}
+
+// Without BBG001.SPR the opening traces the missing picture and still ends; a stage with no
+// guide and no crowd runs it to its end as well (the builder's stage above).
+TEST(Map01, AMissingBackgroundIsTracedAndTheOpeningEnds) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  EXPECT_TRUE(Has(h.Records("end"), "end 101"));
+  EXPECT_GT(h.rig().driver().trace().Count("LoadBG: File Not Found"), 0);
 }
 
 }  // namespace
