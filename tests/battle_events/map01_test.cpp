@@ -10,11 +10,16 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_enemy.h"
 #include "battle/slg_events.h"
+#include "battle/slg_player.h"
+#include "battle/slg_start.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/maps/map01.h"
+#include "scene/scene_context.h"
+#include "scene/ui/tamvik_func.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/script_writer.h"
@@ -217,6 +222,63 @@ TEST(Map01, AMissingBackgroundIsTracedAndTheOpeningEnds) {
   ASSERT_TRUE(h.RunUntilIdle(6000));
   EXPECT_TRUE(Has(h.Records("end"), "end 101"));
   EXPECT_GT(h.rig().driver().trace().Count("LoadBG: File Not Found"), 0);
+}
+
+// ---- The demonstration ----
+
+// Answers 1 and 2 start the demonstration on the real player and enemy phases: the acting order
+// starts with the tutorial table's units, the battle cursor follows the glide and not a mouse move
+// of the player's, and each virtual OK press is seen in one frame only (answer 2 also plays
+// heroine 3's grudging lines). The click points are the real map's: on this small stage the
+// first move's destination lies off the map, so the run stops there.
+TEST(Map01, TheDemonstrationDrivesTheRealPhasesWithOneFramePresses) {
+  for (int answer : {1, 2}) {
+    SCOPED_TRACE(answer);
+    EventHarness h(kMap01);
+    Map01Stage(h);
+    h.messages.Add({.id = 20005, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
+    h.Start();
+    BattleContext& b = Battle();
+    b.phases.player = &SlgPlayerPhase;
+    b.phases.enemy_step = &EnemyPhaseStep;
+    h.AnswerChoice(answer);
+    ASSERT_TRUE(h.RunUntil("the demonstration", [] { return Battle().event_words.demo_cursor != 0; },
+                           6000));
+    EXPECT_NE(b.pointer_mode, 0u);
+    EXPECT_EQ(b.control.turn_hold, 0u) << "the turn runs the virtual commands";
+    EXPECT_EQ(Has(h.Records("message"), "message 112:20015"), answer == 2);
+    // The tutorial table's order: heroine kind 1, heroine kind 3, a soldier, heroine kind 2.
+    const auto kind_at = [&b](int n) {
+      return b.state.units[b.order.entries[static_cast<size_t>(n)].slot].kind;
+    };
+    EXPECT_EQ(kind_at(0), 1);
+    EXPECT_EQ(kind_at(1), 3);
+    EXPECT_EQ(kind_at(2), 14);
+    EXPECT_EQ(kind_at(3), 2);
+    // Heroine 1 acts; a pointer moved by the player during the glide is put back by the glide.
+    const SlgUnit* heroine = FindUnitByGroupKind(0, 1);
+    ASSERT_NE(heroine, nullptr);
+    EXPECT_EQ(b.state.acting_unit, heroine->slot);
+    h.RunFrames(40);
+    b.state.pointer = {0, 0};
+    h.RunFrames(1);
+    EXPECT_NE(b.state.pointer.x, 0);
+    // The presses of the first clicks: each seen by IsKeyTriggered in one frame only, and the
+    // player phase takes them.
+    int seen = 0;
+    int longest = 0;
+    int held = 0;
+    for (int f = 0; f < 600; ++f) {
+      h.RunFrames(1);
+      const bool pressed = Scene().virtual_key_mode != 0 && IsKeyTriggered(0) != 0;
+      held = pressed ? held + 1 : 0;
+      longest = std::max(longest, held);
+      if (pressed && held == 1) ++seen;
+    }
+    EXPECT_GE(seen, 2);
+    EXPECT_EQ(longest, 1) << "a press is cleared on the frame after it";
+    EXPECT_GE(h.rig().driver().trace().Count("Press OK"), 2);
+  }
 }
 
 }  // namespace
