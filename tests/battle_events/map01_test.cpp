@@ -224,6 +224,81 @@ TEST(Map01, AMissingBackgroundIsTracedAndTheOpeningEnds) {
   EXPECT_GT(h.rig().driver().trace().Count("LoadBG: File Not Found"), 0);
 }
 
+// ---- The generic rows on this map ----
+
+// Heroine 1's fall scene by trust (its three references), then -10 and SE 21; none while the
+// hero's life is 0.
+TEST(Map01, HeroineOnesFallSceneByTrustAndNotOnceTheHeroIsDown) {
+  struct Case {
+    int32_t trust;
+    bool hero_down;
+    std::string message;  // "" none
+  } cases[] = {
+      {10, false, "message 36:2029"},
+      {6, false, "message 36:2027"},
+      {5, false, "message 31:2028"},
+      {10, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.trust << (c.hero_down ? " hero down" : ""));
+    EventHarness h(kMap01);
+    Map01Stage(h);
+    h.SetTrust(1, c.trust);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(6000));
+    if (c.hero_down) h.SetLife(0, 0, 0);
+    h.Defeat(0, 1, 1, 21, true);
+    ASSERT_TRUE(h.RunUntilIdle(1200));
+    if (c.message.empty()) {
+      EXPECT_EQ(h.FrameOf("start 1500"), -1);
+      continue;
+    }
+    ASSERT_GE(h.FrameOf("start 1500"), 0);
+    EXPECT_TRUE(Has(h.Records("message"), c.message));
+    EXPECT_EQ(GetTrustVar(1), c.trust - 10);
+    const int start = h.FrameOf("start 1500");
+    EXPECT_TRUE(std::any_of(h.records().begin(), h.records().end(), [start](const auto& r) {
+      return r.what == "se 21" && r.frame > start;
+    }));
+  }
+}
+
+// Heroine 1's remark when she has defeated a unit, at the next unit change.
+TEST(Map01, HeroineOnesRemarkAfterSheDefeatsAUnit) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  h.Defeat(1, 21, 0, 1, true);
+  h.Act(0, 2);
+  ASSERT_TRUE(h.RunUntilIdle(1200));
+  EXPECT_GE(h.FrameOf("start 1520"), 0);
+  EXPECT_TRUE(Has(h.Records("message"), "message 30:3338"));
+}
+
+// The favourite's remark when the hero acts: the favourite (highest trust) present, and not once
+// she is gone.
+TEST(Map01, TheFavouritesRemarkWithTheFavouritePresentAndAbsent) {
+  for (bool present : {true, false}) {
+    SCOPED_TRACE(present);
+    EventHarness h(kMap01);
+    Map01Stage(h);
+    h.SetTrust(2, 60);
+    h.SetRandom({0});
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(6000));
+    if (!present) {
+      h.Defeat(0, 2, 1, 21, true);
+      ASSERT_TRUE(h.RunUntilIdle(1200));
+    }
+    h.Act(0, 0);
+    ASSERT_TRUE(h.RunUntilIdle(1200));
+    EXPECT_EQ(h.FrameOf("start 1600") >= 0, present);
+    const Strings m = h.Records("message");
+    EXPECT_EQ(Has(m, "message 75:2047") || Has(m, "message 75:2048"), present);
+  }
+}
+
 // ---- The demonstration ----
 
 // Answers 1 and 2 start the demonstration on the real player and enemy phases: the acting order
