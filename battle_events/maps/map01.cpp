@@ -80,8 +80,10 @@ void PlayBgm(int32_t n) { BGMPlayStart(n); }
 void ResumeSecondWave() { ForKinds(101, 104, &EventResumeKindAnm); }
 void LoadStrike() { EventLoadBin("EVS01003.BIN", 0); }
 void SendCrowdAway() { Map01().trigger = kMap01CrowdLeave; }
+// The opening's last objects taken off; the crowd's second sprite is not needed any more.
 void ClearOpening() {
   for (int kind : {111, 110, 105, 106, 107, 108}) EventUndeployKind(kind);
+  ReleaseEventAnm(&Map01().shadow_anm);
 }
 
 constexpr bool IsCrowdKind(int kind) { return (kind >= 80 && kind <= 95) || (kind >= 105 && kind <= 109); }
