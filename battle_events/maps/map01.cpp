@@ -22,7 +22,6 @@
 #include "battle_events/event_units.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
-#include "battle_events/maps/kit/generic_rows.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "engine/app/context.h"
 #include "engine/core/frame_rate.h"
@@ -199,55 +198,31 @@ void DemoOff() {
   Map01().tutorial_count = 0;
 }
 
-template <int32_t X, int32_t Y>
-int ClickAt() {
-  return TutorialClickAt(X, Y);
-}
-template <int32_t Kind>
-int ClickUnit() {
-  return TutorialClickUnit(Kind);
-}
-template <int32_t N>
-int WaitFrames() {
-  return TutorialWait(N);
-}
-template <int32_t Kind>
-int UnitIdle() {
-  return TutorialUnitIdle(Kind);
-}
-template <int32_t Kind>
-int PhaseReady() {
-  return TutorialPhaseReady(Kind);
-}
-template <int32_t Group, int32_t Kind>
-int TurnPassed() {
-  return TutorialTurnPassed(Group, Kind);
-}
-
+// The cursor helpers as custom steps, all on one phase (they never run side by side).
 constexpr uint8_t kTutorialPhase = 1;
 template <int32_t X, int32_t Y>
 constexpr S::Op TClickAt() {
-  return S::Custom(&ClickAt<X, Y>, kTutorialPhase);
+  return S::Custom(+[] { return TutorialClickAt(X, Y); }, kTutorialPhase);
 }
 template <int32_t K>
 constexpr S::Op TClickUnit() {
-  return S::Custom(&ClickUnit<K>, kTutorialPhase);
+  return S::Custom(+[] { return TutorialClickUnit(K); }, kTutorialPhase);
 }
 template <int32_t N>
 constexpr S::Op TWait() {
-  return S::Custom(&WaitFrames<N>, kTutorialPhase);
+  return S::Custom(+[] { return TutorialWait(N); }, kTutorialPhase);
 }
 template <int32_t K>
 constexpr S::Op TUnitIdle() {
-  return S::Custom(&UnitIdle<K>, kTutorialPhase);
+  return S::Custom(+[] { return TutorialUnitIdle(K); }, kTutorialPhase);
 }
 template <int32_t K>
 constexpr S::Op TPhaseReady() {
-  return S::Custom(&PhaseReady<K>, kTutorialPhase);
+  return S::Custom(+[] { return TutorialPhaseReady(K); }, kTutorialPhase);
 }
 template <int32_t G, int32_t K>
 constexpr S::Op TTurnPassed() {
-  return S::Custom(&TurnPassed<G, K>, kTutorialPhase);
+  return S::Custom(+[] { return TutorialTurnPassed(G, K); }, kTutorialPhase);
 }
 
 constexpr auto kOffer = TalkList({{29, 10007}, {74, 10008}, {110, 20000}, {110, 10009}});
@@ -385,28 +360,7 @@ constexpr auto kStory = std::to_array<SlgEventEntry>({
      .set = {400, 0}, .handler = &SeqRow, .arg = &kHeroine1TalkArgs},
 });
 
-constexpr GenericTalkSet kTalks{
-    .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
-               {2, {{{81, 2051}, {81, 2049}, {81, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}}}},
-    .ref_talks = {{{30, 3338}, {75, 3339}, {111, 3340}, {}, {}, {210, 3341}}},
-    .ref_talks2 = {{{30, 2024}, {75, 2046}, {110, 2068}, {}, {}, {210, 2114}}},
-    .char_talks = {{{1, {{{36, 2023}, {30, 2022}, {29, 2019}, {29, 2020}, {29, 2021}}}},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}}}},
-    .favourite = {{{{0, 0}, {0, 0}, {30, 2025}, {30, 2026}, {75, 2047}, {75, 2048}, {111, 2069},
-                    {111, 2070}, {156, 2093}, {156, 2094}, {210, 2115}, {210, 2116}, {138, 2138},
-                    {138, 2139}}}}};
-constexpr GenericDesc kGeneric{
-    .talks = &kTalks,
-    .falls = {.base = 1500, .members = kITV | kIDV | kILN},
-    .ref_talks = {.base = 1520, .members = kITV | kIDV | kILN | kITZ},
-    .ref_talks2 = {.base = 1530, .members = kITV | kIDV | kILN | kITZ},
-    .char_talks = {.base = 1600, .members = kITV | kIDV | kILN},
-    .talk_c = "HGU(GBO,UKM,0)|HP(IKD,0);",
-    .favourite_c = "NP(IMR())|HGU(GBO,UKM,0)|HP(IKD,0);"};
-
-constexpr auto kTable = JoinRows(kStory, GenericRows<kGeneric>());
+constexpr auto kTable = JoinRows(kStory, GenericRows<kMap01Generic>());
 static_assert(kTable.size() == 24, "23 rows and the end row");
 
 // ---- The event objects ----
