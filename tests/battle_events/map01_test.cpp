@@ -147,23 +147,25 @@ TEST(Map01, FlagOneNinetyNineGivesTheSoldiersGoneAndTheBossTakesThemDown) {
   }
 }
 
-// 1400 from turn 5 with heroine 1 acting: each answer's lists and sound.
+// 1400 from turn 5 with heroine 1 acting: each answer's lists, variables and sound.
 TEST(Map01, HeroineOnesTalkByAnswer) {
   struct Case {
     int answer;  // 0: timed out
+    int delta;
     Strings lists;
     Strings se;
   } cases[] = {
-      {1, {"message 11:60040", "message 29:60050"}, {"se 21"}},
-      {2, {"message 12:60060", "message 30:60070"}, {"se 20"}},
-      {3, {"message 12:60080", "message 31:60090"}, {}},
-      {0, {"message 11:60100", "message 29:60110"}, {"se 21"}},
+      {1, -2, {"message 11:60040", "message 29:60050"}, {"se 21"}},
+      {2, 5, {"message 12:60060", "message 30:60070"}, {"se 20"}},
+      {3, 0, {"message 12:60080", "message 31:60090"}, {}},
+      {0, -2, {"message 11:60100", "message 29:60110"}, {"se 21"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
     EventHarness h(kMap01);
     Map01Stage(h);
     h.messages.Add({.id = 60030, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
+    h.SetTrust(1, 20);
     h.Start();
     ASSERT_TRUE(h.RunUntilIdle(6000));
     for (int turn = 2; turn <= 4; ++turn) h.BeginTurn();
@@ -181,6 +183,7 @@ TEST(Map01, HeroineOnesTalkByAnswer) {
     ASSERT_GE(h.FrameOf("start 1400"), 0);
     const Strings messages = h.Records("message");
     for (const std::string& m : c.lists) EXPECT_TRUE(Has(messages, m)) << m;
+    EXPECT_EQ(GetTrustVar(1), 20 + c.delta);
     const Strings se = h.Records("se");
     EXPECT_EQ(Strings(se.begin() + static_cast<long>(se_before), se.end()), c.se);
     h.Act(0, 2);
@@ -312,6 +315,7 @@ TEST(Map01, TheDemonstrationDrivesTheRealPhasesWithOneFramePresses) {
     EventHarness h(kMap01);
     Map01Stage(h);
     h.messages.Add({.id = 20005, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
+    h.SetTrust(3, 20);
     h.Start();
     BattleContext& b = Battle();
     b.phases.player = &SlgPlayerPhase;
@@ -322,6 +326,7 @@ TEST(Map01, TheDemonstrationDrivesTheRealPhasesWithOneFramePresses) {
     EXPECT_NE(b.pointer_mode, 0u);
     EXPECT_EQ(b.control.turn_hold, 0u) << "the turn runs the virtual commands";
     EXPECT_EQ(Has(h.Records("message"), "message 112:20015"), answer == 2);
+    EXPECT_EQ(GetTrustVar(3), answer == 2 ? 15 : 20);
     // The tutorial table's order: heroine kind 1, heroine kind 3, a soldier, heroine kind 2.
     const auto kind_at = [&b](int n) {
       return b.state.units[b.order.entries[static_cast<size_t>(n)].slot].kind;
