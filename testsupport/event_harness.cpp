@@ -9,6 +9,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
+#include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
@@ -187,7 +188,11 @@ void EventHarness::Start() {
   LayLipsFiles(tree);
   if (!object_kinds_.empty()) {
     SlgTableWriter tables = install.Tables();
-    EventAnmWriter::Lay(tree, tables, install.stage.map, object_kinds_);
+    // The install's own event sprite has its row already: a second row of the same NPC would
+    // end the table's reading there.
+    std::vector<int> kinds = object_kinds_;
+    std::erase(kinds, kSlgEventNpcBase + BattleInstall::kEventNpc);
+    EventAnmWriter::Lay(tree, tables, install.stage.map, kinds);
     tables.Lay(tree);
   }
   GetSystemData()->setBattleMap(static_cast<uint32_t>(install.stage.map));

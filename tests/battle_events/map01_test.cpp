@@ -86,11 +86,8 @@ void Map01Stage(EventHarness& h) {
     if (kind == 100) h.AddObject(kind, 1, 96, 128);
   }
   h.StubAttacks({0, 1, 2, 3, 5, 14, 20});
-  // The builder's install has animation rows for kinds 0 and 14 only; of the event objects'
-  // pictures the harness lays, only the first kinds' load in a battle this size (the objects
-  // without one are still deployed and run their handlers).
+  // The builder's install has unit animation rows for kinds 0 and 14 only.
   h.ExpectTrace("is not described in UnitAnm Table");
-  h.ExpectTrace("is not described in EventAnm Table");
 }
 
 void DefeatSoldiers(EventHarness& h) {
