@@ -24,6 +24,7 @@
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "engine/app/context.h"
+#include "engine/core/debug_trace.h"
 #include "engine/core/frame_rate.h"
 #include "scene/ui/tamvik_func.h"
 
@@ -546,6 +547,44 @@ int Finish() {
   return 1;
 }
 
+// A wait out of patience: the acting heroine backed out to the free cursor by virtual Cancel
+// presses (one frame in two, so each is seen once), then her actions ended there; 1 once ended,
+// or when there is no heroine's phase to end or the second patience has run out.
+int EndActingTurn() {
+  Map01State& m = Map01();
+  SlgMainWork* work = B().control.main_work;
+  const SlgUnit* actor = SlgActingUnit();
+  if (work == nullptr || actor == nullptr || actor->side != 0 ||
+      m.tutorial_count >= 2 * kMap01TutorialPatience) {
+    DebugPrint("Tutorial: the demonstration goes on without its wait\n");
+    return Finish();
+  }
+  switch (work->step) {
+    case kSlgPlayerFree:
+      DebugPrint("Tutorial: the acting unit's actions end\n");
+      Slg::SetPhaseState(work, kSlgPlayerEndTurn);
+      return Finish();
+    case kSlgPlayerMove:
+    case kSlgPlayerAttack:
+    case kSlgPlayerCommand:
+      if (m.tutorial_count % 2 == 0) {
+        TamvikFunc::PressVirtualKey(1);
+        m.press_pending = true;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// A wait: 1 once reached; out of patience, the acting heroine's actions are ended.
+int Patient(bool reached) {
+  Map01State& m = Map01();
+  if (reached) return Finish();
+  if (++m.tutorial_count < kMap01TutorialPatience) return 0;
+  return EndActingTurn();
+}
+
 }  // namespace
 
 const MapSetup kMap01{.bgm = MapBgm::Play(6), .table = kTable.data(), .anm_table = kAnm};
@@ -605,20 +644,18 @@ int TutorialWait(int32_t frames) {
 
 int TutorialUnitIdle(int32_t kind) {
   const SlgUnit* unit = FirstOf(0, kind);
-  return unit == nullptr || Idle(*unit) ? 1 : 0;
+  return Patient(unit == nullptr || Idle(*unit));
 }
 
 int TutorialPhaseReady(int32_t kind) {
   const SlgUnit* unit = FirstOf(0, kind);
-  if (unit == nullptr) return 1;
-  return Idle(*unit) && PhaseByte() == kSlgPlayerCommand ? 1 : 0;
+  return Patient(unit == nullptr || (Idle(*unit) && PhaseByte() == kSlgPlayerCommand));
 }
 
 int TutorialTurnPassed(int32_t group, int32_t kind) {
   const SlgUnit* unit = FirstOf(group, kind);
-  if (unit == nullptr) return 1;
-  const bool acting = B().state.acting_unit == unit->slot;
-  return Idle(*unit) && !acting && PhaseByte() != kSlgPhaseAgain ? 1 : 0;
+  return Patient(unit == nullptr || (Idle(*unit) && B().state.acting_unit != unit->slot &&
+                                     PhaseByte() != kSlgPhaseAgain));
 }
 
 void Map01PrepareTutorial() {

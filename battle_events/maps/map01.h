@@ -78,6 +78,13 @@ constexpr int kMap01ClickUnitDx = 0;
 constexpr int kMap01ClickUnitDy = -16;
 // Frames of a cursor glide.
 constexpr int kMap01GlideFrames = 20;
+// Frames a demonstration wait gives the player phase to reach what it waits for (a click that
+// found no cell to move to, a command left waiting for a target). Then the wait ends the acting
+// heroine's actions itself: a virtual Cancel every other frame backs her out of an open command
+// and the command window, and from the free cursor her actions end as the window's end entry
+// ends them; the demonstration goes on with the next unit. After twice this many frames the wait
+// completes whatever the phase does.
+constexpr int kMap01TutorialPatience = 240;
 
 // Map 1's state in a battle (Battle().Extension<Map01State>()), made afresh for each stage.
 struct Map01State {
@@ -108,12 +115,13 @@ int TutorialClickAt(int32_t x, int32_t y);
 // clamped to the screen), waits 30 frames and presses OK. A missing unit: 1 at once.
 int TutorialClickUnit(int32_t kind);
 int TutorialWait(int32_t frames);
+// The three waits below end as kMap01TutorialPatience says when they are not reached.
 // Until the first unit of the kind is in unit state 0 or 8 (a missing unit: 1).
 int TutorialUnitIdle(int32_t kind);
 // That, and the player phase in its command state (17).
 int TutorialPhaseReady(int32_t kind);
-// Until the unit of (group, kind) is idle, not the acting unit and the player phase not in its
-// state 16. Group 1: every unit of the enemy side.
+// Until the first unit of (group, kind) is idle, not the acting unit and the player phase not in
+// its state 16.
 int TutorialTurnPassed(int32_t group, int32_t kind);
 // The demonstration's preparation: the acting order rearranged from the tutorial table (units
 // missing from the map left out), the first made the acting unit, the player phase back to its

@@ -1,7 +1,7 @@
 // Map 1's event script in real battles on the event harness: the opening, the offer of the
 // demonstration and its three answers, the battle's end in three events, the guide's remarks on
-// MAD, heroine 1's talk and the generic rows, on the builder's two-unit stage and on a small stage
-// of map 1's cast.
+// MAD, heroine 1's talk and the generic rows, on the builder's two-unit stage, on a small stage
+// of map 1's cast and on a larger one laid out for the demonstration's clicks.
 
 #include <gtest/gtest.h>
 
@@ -23,6 +23,7 @@
 #include "testsupport/event_harness.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/script_writer.h"
+#include "testsupport/stage_writer.h"
 
 namespace {
 
@@ -301,61 +302,141 @@ TEST(Map01, TheFavouritesRemarkWithTheFavouritePresentAndAbsent) {
 
 // ---- The demonstration ----
 
-// Answers 1 and 2 start the demonstration on the real player and enemy phases: the acting order
-// starts with the tutorial table's units, the battle cursor follows the glide and not a mouse move
-// of the player's, and each virtual OK press is seen in one frame only (answer 2 also plays
-// heroine 3's grudging lines). The click points are the real map's: on this small stage the
-// first move's destination lies off the map, so the run stops there.
-TEST(Map01, TheDemonstrationDrivesTheRealPhasesWithOneFramePresses) {
+// Answer `answer` to the offer with the real player and enemy phases; runs until the demonstration
+// has begun.
+void BeginDemonstration(EventHarness& h, int answer) {
+  h.messages.Add({.id = 20005, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
+  h.SetTrust(3, 20);
+  h.Start();
+  Battle().phases.player = &SlgPlayerPhase;
+  Battle().phases.enemy_step = &EnemyPhaseStep;
+  h.AnswerChoice(answer);
+  ASSERT_TRUE(h.RunUntil("the demonstration", [] { return Battle().event_words.demo_cursor != 0; },
+                         6000));
+}
+
+// Runs until the demonstration has ended (the frame its end state is set). What it saw: the virtual OK as IsKeyTriggered reads it (how many presses and
+// the most frames one lasted) and the slots that acted, in order.
+struct DemoRun {
+  int presses = 0;
+  int longest = 0;
+  std::vector<uint16_t> actors;
+};
+DemoRun RunDemonstration(EventHarness& h, int limit) {
+  DemoRun run;
+  int held = 0;
+  bool ended = false;
+  for (int f = 0; f < limit && !ended; ++f) {
+    h.RunFrames(1);
+    const bool pressed = Scene().virtual_key_mode != 0 && IsKeyTriggered(0) != 0;
+    held = pressed ? held + 1 : 0;
+    run.longest = std::max(run.longest, held);
+    if (held == 1) ++run.presses;
+    const uint16_t acting = Battle().state.acting_unit;
+    if (acting < Battle().state.unit_count && (run.actors.empty() || run.actors.back() != acting)) {
+      run.actors.push_back(acting);
+    }
+    ended = Battle().event_words.demo_cursor == 0;
+  }
+  EXPECT_TRUE(ended) << "the demonstration did not end (" << h.RunningRow() << ")";
+  return run;
+}
+
+// The battle as the demonstration leaves it: the turn held for the closing lists, the real mouse
+// back, no virtual key mode and no virtual key left pressed.
+void ExpectDemonstrationOver() {
+  const BattleContext& b = Battle();
+  EXPECT_EQ(b.control.turn_hold, 1u);
+  EXPECT_EQ(b.event_words.demo_cursor, 0u);
+  EXPECT_EQ(b.pointer_mode, 0u);
+  EXPECT_EQ(Scene().virtual_key_mode, 0);
+  EXPECT_EQ(Scene().virtual_keys, 0u);
+}
+
+// A map laid out for the click points: 1280 x 960 with heroine 1 a cell from (912, 304), the
+// soldier she strikes at (864, 328), heroine 3 near (974, 376) and heroine 2 near (952, 320).
+void DemonstrationStage(EventHarness& h) {
+  testsupport::StageWriter& s = h.install.stage;
+  s.header.width = 1280;
+  s.header.height = 960;
+  s.units[1].x = 864;  // the builder's ASHIGARU: the soldier of the tutorial table
+  s.units[1].y = 328;
+  h.AddUnit(0, 1, 1, 0, 816, 304);
+  h.AddUnit(0, 2, 2, 0, 1056, 320);
+  h.AddUnit(0, 3, 3, 0, 1008, 424);
+  h.AddUnit(2, 20, 20, 1, 1200, 800);
+  h.StubAttacks({0, 1, 2, 3, 14, 20});
+  h.ExpectTrace("is not described in UnitAnm Table");
+}
+
+// Answers 1 and 2 play the demonstration to its end on the real player and enemy phases: the
+// acting order starts with the tutorial table's units, each heroine goes where the clicks say,
+// heroine 1 strikes the soldier, the soldier acts between heroines 3 and 2; the cursor follows the
+// glide, not a mouse move of the player's; each virtual OK is seen in one frame only. On the built
+// command window a click on a heroine after her move chooses the attack, which then waits for a
+// target no click gives (heroines 3 and 2): her wait ends her actions after its patience.
+TEST(Map01, TheDemonstrationPlaysToItsEndOnTheRealPhases) {
   for (int answer : {1, 2}) {
     SCOPED_TRACE(answer);
     EventHarness h(kMap01);
-    Map01Stage(h);
-    h.messages.Add({.id = 20005, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
-    h.SetTrust(3, 20);
-    h.Start();
+    DemonstrationStage(h);
+    BeginDemonstration(h, answer);
     BattleContext& b = Battle();
-    b.phases.player = &SlgPlayerPhase;
-    b.phases.enemy_step = &EnemyPhaseStep;
-    h.AnswerChoice(answer);
-    ASSERT_TRUE(h.RunUntil("the demonstration", [] { return Battle().event_words.demo_cursor != 0; },
-                           6000));
     EXPECT_NE(b.pointer_mode, 0u);
     EXPECT_EQ(b.control.turn_hold, 0u) << "the turn runs the virtual commands";
     EXPECT_EQ(Has(h.Records("message"), "message 112:20015"), answer == 2);
+    EXPECT_EQ(Has(h.Records("message"), "message 112:20016"), answer == 2);
     EXPECT_EQ(GetTrustVar(3), answer == 2 ? 15 : 20);
-    // The tutorial table's order: heroine kind 1, heroine kind 3, a soldier, heroine kind 2.
     const auto kind_at = [&b](int n) {
       return b.state.units[b.order.entries[static_cast<size_t>(n)].slot].kind;
     };
-    EXPECT_EQ(kind_at(0), 1);
-    EXPECT_EQ(kind_at(1), 3);
-    EXPECT_EQ(kind_at(2), 14);
-    EXPECT_EQ(kind_at(3), 2);
-    // Heroine 1 acts; a pointer moved by the player during the glide is put back by the glide.
-    const SlgUnit* heroine = FindUnitByGroupKind(0, 1);
-    ASSERT_NE(heroine, nullptr);
-    EXPECT_EQ(b.state.acting_unit, heroine->slot);
+    EXPECT_EQ((std::vector<int>{kind_at(0), kind_at(1), kind_at(2), kind_at(3)}),
+              (std::vector<int>{1, 3, 14, 2}));
+    // A pointer moved by the player during the first glide is put back by the glide.
     h.RunFrames(40);
     b.state.pointer = {0, 0};
     h.RunFrames(1);
-    EXPECT_NE(b.state.pointer.x, 0);
-    // The presses of the first clicks: each seen by IsKeyTriggered in one frame only, and the
-    // player phase takes them.
-    int seen = 0;
-    int longest = 0;
-    int held = 0;
-    for (int f = 0; f < 600; ++f) {
-      h.RunFrames(1);
-      const bool pressed = Scene().virtual_key_mode != 0 && IsKeyTriggered(0) != 0;
-      held = pressed ? held + 1 : 0;
-      longest = std::max(longest, held);
-      if (pressed && held == 1) ++seen;
+    EXPECT_TRUE(b.state.pointer.x != 0 || b.state.pointer.y != 0);
+
+    const int ok_before = h.rig().driver().trace().Count("Press OK");
+    const DemoRun run = RunDemonstration(h, 6000);
+    EXPECT_EQ(run.longest, 1) << "a press is cleared on the frame after it";
+    EXPECT_GE(run.presses, 12);
+    EXPECT_GE(h.rig().driver().trace().Count("Press OK") - ok_before, run.presses - 1);
+    std::vector<int> kinds;
+    for (uint16_t slot : run.actors) kinds.push_back(b.state.units[slot].kind);
+    EXPECT_EQ(kinds, (std::vector<int>{1, 3, 14, 2})) << "the table's order, the soldier between";
+    const struct {
+      int kind;
+      int32_t x, y;
+    } places[] = {{1, 912, 288}, {3, 960, 360}, {2, 960, 312}};
+    for (const auto& p : places) {
+      const SlgUnit* u = FindUnitByGroupKind(0, p.kind);
+      ASSERT_NE(u, nullptr);
+      EXPECT_EQ(u->x >> 16, p.x) << p.kind;
+      EXPECT_EQ(u->y >> 16, p.y) << p.kind;
     }
-    EXPECT_GE(seen, 2);
-    EXPECT_EQ(longest, 1) << "a press is cleared on the frame after it";
-    EXPECT_GE(h.rig().driver().trace().Count("Press OK"), 2);
+    EXPECT_TRUE(Has(h.Records("message"), "message 110:10039")) << "the closing lists";
+    ExpectDemonstrationOver();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_TRUE(Has(h.Records("end"), "end 102"));
   }
+}
+
+// On a map the click points miss (the 640 x 480 stage: heroine 1's destination lies off it) no
+// wait holds the battle: each runs out of patience, ends the acting heroine's actions and the
+// demonstration goes on to its end, leaving the battle as it should.
+TEST(Map01, TheDemonstrationEndsOnAMapItsClicksMiss) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  BeginDemonstration(h, 1);
+  const DemoRun run = RunDemonstration(h, 12000);
+  EXPECT_EQ(run.longest, 1);
+  EXPECT_GT(h.rig().driver().trace().Count("Tutorial: the acting unit's actions end"), 0);
+  EXPECT_TRUE(Has(h.Records("message"), "message 110:10039"));
+  ExpectDemonstrationOver();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_TRUE(Has(h.Records("end"), "end 102"));
 }
 
 }  // namespace
