@@ -9,6 +9,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
+#include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"

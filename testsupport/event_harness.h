@@ -13,9 +13,10 @@
 // The battle: the builder's dressed install (testsupport/battle_install.h) of the chosen stage,
 // with the stage (`install.stage`) open to change before Start: AddObject adds event objects
 // (placement entries of kinds 80 and above in category 3, their EventAnm rows and tiny sprite
-// files); `messages` is the battle message file; a face file opens every event face. The set-up
-// goes into the battle's set-up row of the stage (the map set-up's seam), so the real
-// initialisation installs it at its step 5 as it installs a map's own.
+// files; kind 80 keeps the install's own row and sprite); `messages` is the battle message file;
+// a face file opens every event face. The set-up goes into the battle's set-up row of the stage
+// (the map set-up's seam), so the real initialisation installs it at its step 5 as it installs a
+// map's own.
 //
 // Before Start: P values and trust (set before the battle starts), the random numbers SlgRand
 // answers (in turn; the last repeats), the flags the battle core would have set (198, 199,

@@ -835,6 +835,13 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
   const std::string bg_name = UnitAnmWriter(0).FileName(kSpecialBgSlot);
   tables.UnitAnm(kSlgUnitIdNames[0], kSlgAnmSlotNames[kSpecialBgSlot], bg_name);
   tree.Write(SlgTableWriter::TreeRel("tamvik2\\" + bg_name), SpecialBgFile(glyphs, kSpecials[0]));
+  // The event backgrounds of map 1's script: the town's situation, the soldiers gone, the victory.
+  tree.Write(SlgTableWriter::TreeRel("tamvik2\\BG\\BBG001.SPR"),
+             PictureOf(Card(glyphs, {20, 10, 4}, {8, 2, 2}, "BATTLE", "城鎮遇襲", 8)));
+  tree.Write(SlgTableWriter::TreeRel("tamvik2\\BG\\BBG201.SPR"),
+             PictureOf(Card(glyphs, {6, 10, 20}, {2, 2, 8}, "BATTLE", "士兵退去", 9)));
+  tree.Write(SlgTableWriter::TreeRel("tamvik2\\BG\\BBG101.SPR"),
+             PictureOf(Card(glyphs, {24, 20, 6}, {10, 6, 2}, "VICTORY", "勝利", 10)));
   tables.Se(17, "cancel.wav", "STATIC");
   tables.Lay(tree);
   SlgTableWriter::LayWave(tree, "TAMVIK2\\SE\\cancel.wav");

@@ -391,6 +391,11 @@ void WriteSounds(Out& out) {
                        rate / 4));
   out.Write("tamvik1/bgm/sm02.wav",
             SampleTune({392.0, 440.0, 493.9, 587.3, 493.9, 440.0, 392.0, 329.6}, rate / 4));
+  // The first battle's music: its start, its first fight, the soldiers gone, the victory.
+  out.Write("tamvik1/bgm/sm06.wav", SampleTune({293.7, 349.2, 440.0, 349.2}, rate / 4));
+  out.Write("tamvik1/bgm/sm13.wav", SampleTune({329.6, 392.0, 493.9, 392.0}, rate / 4));
+  out.Write("tamvik1/bgm/sm16.wav", SampleTune({261.6, 329.6, 392.0, 523.3}, rate / 4));
+  out.Write("tamvik1/bgm/sm18.wav", SampleTune({523.3, 659.3, 784.0, 1046.5}, rate / 4));
   // The voices of the scenes' messages.
   for (int v = 1; v <= kSampleVoices; ++v) {
     char name[32];

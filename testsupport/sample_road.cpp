@@ -8,6 +8,8 @@
 #endif
 
 #include "battle/battle_context.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_unit.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_bup.h"
@@ -247,10 +249,29 @@ bool SampleRoad::UntilSlotMenuSubStep(const std::string& name, int sub_step, int
 
 bool SampleRoad::WinTheBattle(int limit) {
   BattleScript player(d);
-  return d.RunUntil("the battle won", [&player](const ProgramDriver&) {
+  int since_press = 0;
+  return d.RunUntil("the battle won", [&](const ProgramDriver&) {
     if (!HasBattle() || Battle().control.exited != 0) return true;
     BattleScript::InstallAttackStubs({0, 14});
-    if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
+    // An event's messages are closed with OK, one press every 30 frames.
+    if (Battle().event_busy != 0) {
+      if (++since_press >= 30) {
+        since_press = 0;
+        Press(kGameKey0);
+      }
+      return false;
+    }
+    // The cell up and to the left of the enemy (the rows are staggered), wherever its own move
+    // took it.
+    const SlgBattleState& state = Battle().state;
+    for (uint32_t slot = 0; SlgSlotInUse(slot); ++slot) {
+      const SlgUnit& unit = state.units[slot];
+      if (unit.side != 1 || !SlgUnitLive(unit)) continue;
+      const SlgCell at = PosToCell(unit.x >> 16, unit.y >> 16);
+      if (player.Ready()) player.HeroWalksAndAttacks(
+          {static_cast<int16_t>(at.column - 1 + (at.row & 1)), static_cast<int16_t>(at.row - 1)});
+      break;
+    }
     return false;
   }, limit);
 }

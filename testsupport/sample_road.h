@@ -87,8 +87,9 @@ class SampleRoad {
   bool UntilSlotMenuSubStep(const std::string& name, int sub_step, int limit);
 
   // Runs the sample's battle to its end: the hero walks beside the enemy and attacks until it
-  // falls (the attacks end at once until the kinds' effects exist); the victory needs a rule
-  // installed as the event check. Whether the battle was left within the limit.
+  // falls (the attacks end at once until the kinds' effects exist); the messages of the events on
+  // the way are closed with OK, and the victory needs a rule installed as the event check. Whether
+  // the battle was left within the limit.
   bool WinTheBattle(int limit);
 
   // The traced lines of a file missing, cut or failing (SampleTraceFaults).

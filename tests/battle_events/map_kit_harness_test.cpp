@@ -69,6 +69,18 @@ TEST(EventSeqRun, ImmediatesRunOnTheFrameTheOpBeforeThemCompletedAndTheNextStepO
   EXPECT_EQ(h->Records("end"), std::vector<std::string>{"end 1"});
 }
 
+// The ops whose builders share the runtime's names reach the runtime: a heroine's variables
+// change and the defeat starts its task.
+TEST(EventSeqRun, HeroineParamAndTheDefeatReachTheRuntime) {
+  OneRow row({S::AddHeroineParam(2, -3), S::RequestGameOver(), S::End()});
+  auto h = HarnessFor(row.setup);
+  h->SetTrust(2, 20);
+  h->Start();
+  h->RunFrames(30);
+  EXPECT_EQ(GetTrustVar(2), 17);
+  EXPECT_EQ(h->Records("task Slg::GameOver"), std::vector<std::string>{"task Slg::GameOver"});
+}
+
 TEST(EventSeqRun, ABranchOnTheChoiceTakesItsCaseOrTheDefault) {
   struct Case {
     const char* name;

@@ -12,43 +12,11 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/map01.h"
 
 namespace {
 
 // ---- Map 1's generic rows ----
-
-constexpr GenericTalkSet kMap01Talks{
-    .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
-               {2, {{{81, 2051}, {81, 2049}, {81, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}}}},
-    .ref_talks = {{{30, 3338}, {75, 3339}, {111, 3340}, {}, {}, {210, 3341}}},
-    .ref_talks2 = {{{30, 2024}, {75, 2046}, {110, 2068}, {}, {}, {210, 2114}}},
-    .char_talks = {{{1, {{{36, 2023}, {30, 2022}, {29, 2019}, {29, 2020}, {29, 2021}}}},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {111, 2069},
-                    {111, 2070},
-                    {156, 2093},
-                    {156, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
-
-constexpr GenericDesc kMap01Generic{
-    .talks = &kMap01Talks,
-    .falls = {.base = 1500, .members = kITV | kIDV | kILN},
-    .ref_talks = {.base = 1520, .members = kITV | kIDV | kILN | kITZ},
-    .ref_talks2 = {.base = 1530, .members = kITV | kIDV | kILN | kITZ},
-    .char_talks = {.base = 1600, .members = kITV | kIDV | kILN},
-    .talk_c = "HGU(GBO,UKM,0)|HP(IKD,0);",
-    .favourite_c = "NP(IMR())|HGU(GBO,UKM,0)|HP(IKD,0);"};
 
 constexpr auto kMap01GenericRows = GenericRows<kMap01Generic>();
 

@@ -137,7 +137,7 @@ TEST(MapSetup, MapNineteensMusicFollowsTheStoryFlagAfterTheInstall) {
 }
 
 TEST(MapSetup, ANullRowAndAStageOutsideTheTableInstallNothing) {
-  // The program's rows (no map scripted yet): the battle runs without events and is not black.
+  // A null row (a map not scripted): the battle runs without events and is not black.
   {
     BattleRig rig;
     BattleInstall install;
@@ -145,6 +145,7 @@ TEST(MapSetup, ANullRowAndAStageOutsideTheTableInstallNothing) {
     GetSystemData()->setBattleMap(0);
     GetSystemData()->setVoiceOff(1);
     InstallBattleEvents(rig.battle());
+    MapSetupRows().rows[0] = nullptr;
     rig.StubPhases();
     Slg::StartStage();
     ASSERT_TRUE(rig.RunUntil("round 1", [] { return Battle().state.round == 1; }, 60));

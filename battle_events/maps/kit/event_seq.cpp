@@ -244,6 +244,7 @@ void RunBgm(const Op& op) { EventBgmPlay(op.first.i[0]); }
 void RunStopBgm(const Op&) { EventStopBgm(); }
 void RunFadeOutMusic(const Op&) { Eve::StartFadeOutMusic(); }
 void RunSetP(const Op& op) { SlgSetMacroP(op.first.i[0], static_cast<uint16_t>(op.first.i[1])); }
+// Qualified: inside EventSeq the plain names are the op builders of the same name.
 void RunAddHeroineParam(const Op& op) { ::AddHeroineParam(op.first.i[0], op.first.i[1]); }
 void RunStartGameWin(const Op&) { ::StartGameWin(); }
 void RunSwitchStage(const Op& op) { Slg::SwitchStage(op.first.i[0]); }
