@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ constexpr int kNearY = 1000;
 struct Map03Battle {
   std::unique_ptr<EventHarness> h;
   std::vector<int> soldiers;
+  std::array<int, 7> heroine_entry{};  // by character
+  int boss = -1;
 };
 
 // Map 3's battle: the hero and heroines 1, 2, 3, 5 and 6 on the near side of the victory line,
@@ -62,7 +65,9 @@ Map03Battle MakeBattle(bool real_attacks = false) {
                           : std::string("AB"));
   }
   h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5, 6}) h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
+  for (int c : {1, 2, 3, 5, 6}) {
+    m.heroine_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
+  }
   h.install.stage.units[0].x = kNearX;  // the hero
   h.install.stage.units[0].y = kNearY;
   const int guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
@@ -71,7 +76,7 @@ Map03Battle MakeBattle(bool real_attacks = false) {
   h.install.stage.units[static_cast<size_t>(guide2)].placement_number = 2;
   m.soldiers = {guide1, guide2, h.AddUnit(1, 12, 15, 1, 432, 192),
                 h.AddUnit(1, 13, 16, 1, 576, 240)};
-  h.AddUnit(kBossGroup, kBossCharacter, 23, 1, 528, 192);
+  m.boss = h.AddUnit(kBossGroup, kBossCharacter, 23, 1, 528, 192);
   for (int kind = 80; kind <= 108; ++kind) h.AddObject(kind, kind & 3, 320, 120);
   if (real_attacks) {
     h.StubAttacks({15, 16});
@@ -263,7 +268,7 @@ TEST(Map03Victory, WhoeverCrossesTheLineFirstStartsTheVictoryOnce) {
       // Fallen beyond the line: its line test is below 0 but its row does not fire.
       h.MoveTo(0, c.character, kFarX, kFarY);
       h.Defeat(0, c.character, kBossGroup, kBossCharacter, true);
-      ASSERT_TRUE(h.RunUntilIdle(1200));
+      h.RunFrames(120);
       EXPECT_LT(CondLP(c.character, -1, 768, 888), 0);
       EXPECT_EQ(CondNP(c.character), 1);
     } else {
@@ -316,5 +321,84 @@ TEST(Map03Victory, TheAnswerDecidesWhomTheBossStrikes) {
     ASSERT_NE(boss, nullptr);
     EXPECT_EQ(boss->flags & 0x80u, 0u) << "the boss is hidden";
   }
+}
+
+// The player's unit of that character on the map (not a record being removed).
+const SlgUnit* LiveChara(int c) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    const SlgUnit& u = Battle().state.units[i];
+    if (u.side == 0 && u.character == c && u.step != kSlgDeadStep) return &u;
+  }
+  return nullptr;
+}
+
+TEST(Map03Victory, FallenHeroinesComeBackAndTheWholePartyWalksIntoFormation) {
+  Map03Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.SetTrust(2, 35);
+  h.SetTrust(5, 35);
+  // Heroines 2 and 5 are not on the map when the line is crossed (fallen).
+  for (int c : {2, 5}) h.install.stage.units[static_cast<size_t>(m.heroine_entry[c])].present = 0;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106, 501, 505}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  ASSERT_EQ(LiveChara(2), nullptr);
+  ASSERT_EQ(LiveChara(5), nullptr);
+  h.MoveTo(0, 0, kFarX, kFarY);
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("walks", [&] { return h.FrameOf("message 11:30008") >= 0; }, 3000));
+
+  EXPECT_EQ(Map03State().arrived, 0x3F) << "all six walkers arrived";
+  const struct {
+    int c;
+    SlgPoint to;
+  } formation[] = {{0, {958, 624}}, {1, {860, 576}}, {3, {814, 600}},
+                   {6, {862, 624}}, {5, {914, 650}}, {2, {814, 650}}};
+  for (const auto& f : formation) {
+    SCOPED_TRACE(f.c);
+    const SlgUnit* u = LiveChara(f.c);
+    ASSERT_NE(u, nullptr);
+    const SlgPoint at = SnapPosToCell(u->x >> 16, u->y >> 16);
+    const SlgPoint want = SnapPosToCell(f.to.x, f.to.y);
+    EXPECT_EQ(at.x, want.x);
+    EXPECT_EQ(at.y, want.y);
+  }
+  for (int c : {2, 5}) {
+    SCOPED_TRACE(c);
+    const SlgUnit* u = LiveChara(c);
+    ASSERT_NE(u, nullptr);
+    EXPECT_GT(u->stats.life, 0);
+    const SlgUnitStats& s = u->stats;
+    EXPECT_NE(s.trust_attack + s.trust_defence + s.trust_move, 0) << "the trust bonus";
+    EXPECT_EQ(s.total_attack, static_cast<uint8_t>(s.attack + s.extra_attack + s.trust_attack));
+    EXPECT_EQ(s.total_move, static_cast<uint8_t>(s.move + s.extra_move + s.trust_move));
+  }
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    const SlgUnit& u = Battle().state.units[i];
+    EXPECT_FALSE(u.kind >= 14 && u.kind <= 16 && u.step != kSlgDeadStep)
+        << "a soldier of kind " << int(u.kind) << " left";
+  }
+}
+
+// The boss missing from the map: the victory ends without a strike, and no life changes.
+TEST(Map03Victory, WithoutTheBossTheVictoryEndsWithoutAStrike) {
+  Map03Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.ExpectTrace("no boss for the boss's strike");
+  h.AnswerChoice(1);
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106}) h.SetFlagAtInstall(f);
+  h.install.stage.units[static_cast<size_t>(m.boss)].present = 0;
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.MoveTo(0, 0, kFarX, kFarY);
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 4000));
+  const SlgUnit* hero = LiveChara(0);
+  ASSERT_NE(hero, nullptr);
+  EXPECT_NE(hero->stats.life, 10);
+  EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
+  EXPECT_EQ(SlgGetMacroP(70), 0);
 }
 }  // namespace
