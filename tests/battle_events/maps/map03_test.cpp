@@ -290,14 +290,16 @@ TEST(Map03Victory, TheAnswerDecidesWhomTheBossStrikes) {
     const char* picture;
     uint16_t p70;
     const char* last;
+    bool real_attack = false;  // the boss's own attack routine, not the stub
   } cases[] = {
       {"the first line: the hero", 1, 0, "deploy 107", 0, "message 18:30015"},
       {"the second line: character 1", 2, 1, "deploy 108", 1, "message 36:2027"},
       {"no answer: character 1", 0, 1, "deploy 108", 1, "message 36:2027"},
+      {"the boss's real attack", 1, 0, "deploy 107", 0, "message 18:30015", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Map03Battle m = MakeBattle();
+    Map03Battle m = MakeBattle(c.real_attack);
     EventHarness& h = *m.h;
     if (c.line != 0) h.AnswerChoice(c.line);
     CrossTheLine(h, 0);
