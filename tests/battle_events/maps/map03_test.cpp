@@ -403,4 +403,27 @@ TEST(Map03Victory, WithoutTheBossTheVictoryEndsWithoutAStrike) {
   EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
   EXPECT_EQ(SlgGetMacroP(70), 0);
 }
+
+// With 64 units on the map a fallen heroine cannot be made again: she stays away and the victory
+// goes on to its end.
+TEST(Map03Victory, AFallenHeroineTheBattleCannotMakeAgainStaysAway) {
+  Map03Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.install.stage.units[static_cast<size_t>(m.heroine_entry[2])].present = 0;
+  h.AnswerChoice(1);
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106, 501}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  // Soldiers of kind 15 fill every record.
+  while (Slg::CreateUnit(*Battle().stage, m.soldiers[2]) != kSlgCreateRefused) {
+  }
+  ASSERT_EQ(Battle().state.unit_count, 64u);
+  h.MoveTo(0, 0, kFarX, kFarY);
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 4000));
+  EXPECT_EQ(LiveChara(2), nullptr);
+  EXPECT_NE(LiveChara(5), nullptr);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+}
 }  // namespace
