@@ -24,6 +24,7 @@
 #include "battle_events/event_sound.h"
 #include "battle_events/event_steps.h"
 #include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
@@ -640,7 +641,6 @@ bool AnmEnded(const SlgUnit& unit) { return SlgAnmObjIsEnd(unit.anm) != 0; }
 
 constexpr EventAnmDesc kPlayOnce{};
 constexpr EventAnmDesc kLoop{.start = EventAnmStart::kLoop};
-constexpr EventAnmDesc kStill{.start = EventAnmStart::kStill};
 constexpr EventAnmDesc kPlayOnceCell{.snap = EventAnmSnap::kCell};
 
 // The townspeople's velocity (pixels a frame) by character byte (its low two bits).
@@ -839,21 +839,17 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
   return 0;
 }
 
-// The strike's flash (kind 107 at the hero, 108 at character 1): played once, then a still
-// picture of pattern 0 at the struck unit, held while the scene's last lines are read.
+// The strike's flash (kind 107 at the hero, 108 at character 1): played once, its kind
+// undeployed, then a still picture of its pattern 0 (a fixed sprite) at the struck unit, held
+// while the scene's last lines are read.
 int StrikePicture(SlgUnit& unit, SlgPair& position) {
-  if (unit.anm == nullptr) return 0;
-  if (unit.walk_state[0] == 0) {
-    RunEventAnm(kPlayOnce, unit, position);
-    if (!AnmEnded(unit)) return 0;
-    if (SlgUnit* at = LiveChara(unit.kind - 107); at != nullptr) {
-      unit.x = at->x;
-      unit.y = at->y;
-    }
-    unit.walk_state[0] = 1;
-    SetUnitState(unit, 0);
+  RunEventAnm(event_anm::kOnce, unit, position);
+  if (unit.state != kEventAnmEnded || unit.walk_state[0] != 0) return 0;
+  unit.walk_state[0] = 1;
+  EventUndeployKind(unit.kind);
+  if (const SlgUnit* at = LiveChara(unit.kind - 107); at != nullptr) {
+    FixTaskAddOne(0, unit.kind, at->x, at->y);
   }
-  RunEventAnm(kStill, unit, position);
   return 0;
 }
 

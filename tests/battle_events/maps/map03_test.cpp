@@ -19,6 +19,7 @@
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/core/event_queries.h"
 #include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/map03.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
@@ -315,6 +316,11 @@ TEST(Map03Victory, TheAnswerDecidesWhomTheBossStrikes) {
       if (r.rfind(c.picture, 0) == 0) pictured = true;
     }
     EXPECT_TRUE(pictured) << c.picture;
+    ASSERT_EQ(Battle().fix_tasks.count, 1) << "the still picture";
+    const FixTaskWork* picture = FixTaskWorkOf(Battle().fix_tasks.tasks[0]);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->x >> 16, struck->x >> 16);
+    EXPECT_EQ(picture->y >> 16, struck->y >> 16);
     EXPECT_EQ(SlgGetMacroP(70), c.p70);
     EXPECT_GE(h.FrameOf(c.last), 0);
     EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
