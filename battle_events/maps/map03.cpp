@@ -399,21 +399,22 @@ void Fanfare() {
   EventDeployKind(102);
 }
 
-void SubstituteFor(int32_t kind) {
-  Map03State().done = 0;
-  EventDeployKind(kind);
-}
-void HeroSubstitute() { SubstituteFor(105); }
-void HeroineSubstitute() { SubstituteFor(106); }
+// The character the boss strikes: the hero (answer 1) or character 1 (every other answer).
+void AimAtHero() { Map03State().struck = 0; }
+void AimAtHeroine() { Map03State().struck = 1; }
+bool HeroineAimedAt() { return Map03State().struck == 1; }
 
-void AimAt(int32_t character) {
-  Slg::ClearMoveBackup();
+// The struck character's substitute figure (kind 105 the hero's, 106 character 1's).
+void Substitute() {
   Map03Words& w = Map03State();
-  w.struck = character;
-  w.strike = 0;
+  w.done = 0;
+  EventDeployKind(105 + w.struck);
 }
-void AimAtHero() { AimAt(0); }
-void AimAtHeroine() { AimAt(1); }
+
+void PrepareStrike() {
+  Slg::ClearMoveBackup();
+  Map03State().strike = 0;
+}
 
 // The boss's scripted strike on the chosen character through the battle's attack frame: it ends
 // once the boss is back in state 0 or 8, the target left at life 10. Without the boss or the
@@ -441,12 +442,11 @@ int Strike() {
   return 1;
 }
 
-void Struck(int32_t picture) {
-  EventDeployKind(picture);
+// The strike's flash at the struck character (kind 107 the hero's, 108 character 1's).
+void Struck() {
+  EventDeployKind(107 + Map03State().struck);
   SlgSePlay(135);
 }
-void HeroStruck() { Struck(107); }
-void HeroineStruck() { Struck(108); }
 
 // The white flash that takes the boss away: white out with the flag word's bit 0x40 held, the
 // boss hidden, white in; the swaying prop settles once the screen is clear.
@@ -505,26 +505,25 @@ constexpr S::Op kVictory3107[] = {
     S::Branch({{1, 1}}, 2),
     S::Label(1),
     S::Messages(k30013),
-    S::Do(&HeroSubstitute),
-    S::HoldUntil(&DoneWord, 1, {105}),
-    S::FadeOutMusic(),
-    S::Messages(k30014),
     S::Do(&AimAtHero),
-    S::Custom(&Strike),
-    S::Do(&HeroStruck),
-    S::Messages(k30015),
-    S::SetP(70, 0),
-    S::Goto(3),
+    S::Goto(4),
     S::Label(2),
     S::Messages(k30018),
     S::Messages(k30017),
-    S::Do(&HeroineSubstitute),
-    S::HoldUntil(&DoneWord, 1, {106}),
+    S::Do(&AimAtHeroine),
+    S::Label(4),
+    S::Do(&Substitute),
+    S::HoldUntil(&DoneWord, 1, {105, 106}),
     S::FadeOutMusic(),
     S::Messages(k30014),
-    S::Do(&AimAtHeroine),
+    S::Do(&PrepareStrike),
     S::Custom(&Strike),
-    S::Do(&HeroineStruck),
+    S::Do(&Struck),
+    S::If(&HeroineAimedAt, 5),
+    S::Messages(k30015),
+    S::SetP(70, 0),
+    S::Goto(3),
+    S::Label(5),
     S::Messages(k2027),
     S::Messages(k30019),
     S::SetP(70, 1),
