@@ -10,6 +10,7 @@
 #include "battle/slg_draw.h"
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
+#include "battle/slg_hits.h"
 #include "battle/slg_map.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
@@ -435,9 +436,14 @@ int Strike() {
   }
   if (boss != nullptr && boss->state != 0 && boss->state != 8) return 0;
   if (target != nullptr) target->stats.life = 10;
-  EventAttackFinish(boss, target);
-  // A boss gone during its strike cannot finish it: the scripted-attack words are cleared here.
-  Battle().event_words.acting_mode = {};
+  if (boss != nullptr) {
+    EventAttackFinish(boss, target);
+  } else {
+    // The boss went during its strike: the finish is made here without it.
+    Battle().event_words.acting_mode = {};
+    Slg::MarkFlaggedUnits();
+    if (target != nullptr) target->flags &= ~1u;
+  }
   w.strike = 2;
   return 1;
 }
