@@ -60,9 +60,10 @@ constexpr const char* kSeBank = "SEBE03.ALL";
 constexpr uint32_t kShowFlag = 0x80;
 // The party's kinds, hidden through the openings.
 constexpr std::array<int32_t, 6> kPartyKinds = {0, 1, 2, 3, 5, 6};
-// The guide who walks through the opening (kind 14, placement number 1 x 256).
+// The two guides who walk through the opening (kind 14, placement numbers 1 and 2, x 256).
 constexpr int32_t kGuideKind = 14;
-constexpr int32_t kGuideNumber = 256;
+constexpr int32_t kFirstGuide = 256;
+constexpr int32_t kSecondGuide = 512;
 // The boss: group 2, character 9, kind 23.
 constexpr int32_t kBossGroup = 2;
 constexpr int32_t kBossCharacter = 9;
@@ -120,13 +121,13 @@ void PeopleFleeing() {
   EventLoadPcm("PEOPLE2.PCM");
   EventSePlay(310);
 }
-// The guide walks to the cell point of (x, y) with its height.
-int GuideWalk(int32_t x, int32_t y, int32_t speed_word) {
+// A guide walks to the cell point of (x, y) with its height.
+int GuideWalk(int32_t number, int32_t x, int32_t y) {
   const SlgPoint to = CellToPosHeight(x, y);
-  return EventWalkKindNo(&Map03State().guide_walk, kGuideKind, speed_word, to.x, to.y, 0);
+  return EventWalkKindNo(&Map03State().guide_walk, kGuideKind, number, to.x, to.y, 0);
 }
-int GuideWalk1() { return GuideWalk(1098, 1704, kGuideNumber); }
-int GuideWalk2() { return GuideWalk(1244, 1154, 2 * kGuideNumber); }
+int GuideWalk1() { return GuideWalk(kFirstGuide, 1098, 1704); }
+int GuideWalk2() { return GuideWalk(kSecondGuide, 1244, 1154); }
 void SecondCrowd() {
   UndeployKinds(80, 83);
   DeployKinds(84, 85);

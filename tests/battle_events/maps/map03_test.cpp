@@ -432,4 +432,20 @@ TEST(Map03Victory, AFallenHeroineTheBattleCannotMakeAgainStaysAway) {
   EXPECT_NE(LiveChara(5), nullptr);
   EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
 }
+
+// The boss gone in the middle of its strike: the strike is finished without it.
+TEST(Map03Victory, ABossGoneDuringItsStrikeLeavesTheStrikeFinished) {
+  Map03Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.AnswerChoice(1);
+  CrossTheLine(h, 0);
+  ASSERT_TRUE(h.RunUntil("strike", [] { return Battle().event_words.acting_mode[0] == 1; }, 4000));
+  EventRemoveUnit(FindUnitByGroupKind(kBossGroup, kBossCharacter));
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 4000));
+  EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
+  const SlgUnit* hero = LiveChara(0);
+  ASSERT_NE(hero, nullptr);
+  EXPECT_EQ(hero->stats.life, 10);
+  EXPECT_EQ(hero->flags & 1u, 0u) << "out of the damage list";
+}
 }  // namespace
