@@ -7,10 +7,12 @@
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/map01.h"
 #include "battle_events/maps/map02.h"
+#include "battle_events/maps/map03.h"
 #include "engine/core/debug_trace.h"
 
 // The scripted maps' rows; the others install nothing.
-const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {&kMap01, &kMap02Setup};
+const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {&kMap01, &kMap02Setup,
+                                                                            &kMap03Setup};
 
 MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
 
