@@ -3,6 +3,7 @@
 #include "battle/slg_tables.h"
 #include "testsupport/game_over_pictures.h"
 #include "testsupport/script_writer.h"
+#include "testsupport/spr_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/unit_anm_writer.h"
 
@@ -109,6 +110,10 @@ void BattleInstall::Lay(GameTree& tree) const {
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\VOICE\\") + kVoiceFile);
   tree.Write(SlgTableWriter::TreeRel(std::string("tamvik2\\") + kEventFile),
              UnitAnmWriter(14).File(0));
+  tree.Write(SlgTableWriter::TreeRel("tamvik2\\BG\\BBG001.SPR"),
+             PictureFile({{0, 0, 0}, {0, 31, 0}},
+                         {{kBackgroundWidth, kBackgroundHeight, kSprDepth8, 0,
+                           std::vector<uint8_t>(kBackgroundWidth * kBackgroundHeight, 1)}}));
 }
 
 }  // namespace testsupport

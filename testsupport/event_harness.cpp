@@ -14,11 +14,13 @@
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
+#include "battle_events/event_movie.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_sound.h"
 #include "battle_events/event_units.h"
 #include "engine/input/dinput.h"
 #include "game/system_data.h"
+#include "platform/headless/headless_movie.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/event_anm_writer.h"
 #include "testsupport/lips_files.h"
@@ -66,6 +68,27 @@ struct EventHarness::Hooks {
         break;
       case SlgShowCall::kBgm:
         h->Record("bgm " + std::to_string(a));
+        break;
+      case SlgShowCall::kBgShown:
+        h->Record("bg show " + std::to_string(a));
+        break;
+      case SlgShowCall::kBgSlid:
+        h->Record("bg slide " + std::to_string(a));
+        break;
+      case SlgShowCall::kBgFadedIn:
+        h->Record("bg fade-in " + std::to_string(a));
+        break;
+      case SlgShowCall::kBgFadedOut:
+        h->Record("bg fade-out " + std::to_string(a));
+        break;
+      case SlgShowCall::kBgFreed:
+        h->Record("bg free " + std::to_string(a));
+        break;
+      case SlgShowCall::kMovieStarted:
+        h->Record("movie " + MovieFileName(a, b));
+        break;
+      case SlgShowCall::kMovieEnded:
+        h->Record("movie end");
         break;
     }
   }
@@ -160,6 +183,20 @@ int EventHarness::AddUnit(int side, int character, int kind, int category, int x
   s.classes[cls] = {static_cast<uint8_t>(kind), static_cast<uint8_t>(category), 0, 0};
   s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
   return n;
+}
+
+void EventHarness::AddMovie(int group, int index, double seconds) {
+  const std::string path =
+      rig_.driver().tree.Write(SlgTableWriter::TreeRel(MovieFileName(group, index)), "scripted");
+  platform::headless::ScriptedMovie script;
+  script.duration = seconds;
+  script.format.width = 64;
+  script.format.height = 48;
+  for (int i = 0; i < 3; ++i) {
+    script.frames.push_back(platform::headless::HeadlessMovies::SolidFrame(
+        script.format, seconds * i / 3, static_cast<uint16_t>(0x1111 * (i + 1))));
+  }
+  rig_.driver().host().movies.Add(path, script);
 }
 
 void EventHarness::SetP(int n, uint16_t value) { p_values_.emplace_back(n, value); }

@@ -52,9 +52,11 @@
 //   "deploy <kind> entry <e>", "remove <kind> entry <e>"   units made and removed during the run
 //   "task <name>"                           the story's tasks: Slg::GameWin, Slg::GameOver,
 //                                           a stage switch's task, Eve::fadeOutMusic
+//   "bg show|slide|fade-in|fade-out|free <n>"   the events' background picture n shown, its
+//                                           slide-in or fade begun, freed
+//   "movie <name>", "movie end"             an event movie started (its file name); its step done
 //   "trace <line>"                          a trace with "not described" or "out of table"
 // An unexpected "trace" record fails the test when the harness goes (ExpectTrace lets one pass).
-// (The event backgrounds and movies have no recorder until they exist.)
 
 #include <cstdint>
 #include <functional>
@@ -105,6 +107,8 @@ class EventHarness {
   // character, kind and category. Both number the entries of a kind 1, 2, ... (placement
   // numbers).
   int AddUnit(int side, int character, int kind, int category, int x, int y);
+  // A scripted movie of `seconds` (three solid pictures) for movie group x 100 + index.
+  void AddMovie(int group, int index, double seconds);
   void SetP(int n, uint16_t value);
   void SetTrust(int heroine, int32_t trust);
   void SetRandom(std::vector<int32_t> values);
