@@ -16,6 +16,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/core/event_heroines.h"
 #include "battle_events/event_bg.h"
 #include "battle_events/event_movie.h"
 #include "battle_events/event_runtime_state.h"
@@ -196,6 +197,23 @@ TEST(EventSeqRun, RepeatAndIfSteerTheProgramAndALoopThatNeverWaitsIsStopped) {
     EXPECT_TRUE(h->rig().driver().trace().Contains("a loop that never waits"));
     EXPECT_EQ(h->Records("end"), std::vector<std::string>{"end 1"});
   }
+}
+
+// The immediates named like the battle's own functions call those functions (the trust of both
+// heroine variables raised, the game over begun), not the op builders of the same names.
+TEST(EventSeqRun, HeroineParamsAndTheGameOverReachTheBattle) {
+  OneRow row({S::AddHeroineParam(1, 5), S::AddHeroineParam(2, -3), S::RequestGameOver(),
+              S::End()});
+  auto h = HarnessFor(row.setup);
+  h->SetTrust(1, 12);
+  h->SetTrust(2, 40);
+  h->SetP(10, 32768);  // heroine 1's second variable at 0
+  h->Start();
+  ASSERT_TRUE(h->RunUntil(
+      "the game over", [&h] { return h->FrameOf("task Slg::GameOver") >= 0; }, 60));
+  EXPECT_EQ(GetTrustVar(1), 17);
+  EXPECT_EQ(GetTrustVar(2), 37);
+  EXPECT_EQ(GetHeroineVar2(1), 5);
 }
 
 // The row's handler, counting its calls.

@@ -244,10 +244,10 @@ void RunBgm(const Op& op) { EventBgmPlay(op.first.i[0]); }
 void RunStopBgm(const Op&) { EventStopBgm(); }
 void RunFadeOutMusic(const Op&) { Eve::StartFadeOutMusic(); }
 void RunSetP(const Op& op) { SlgSetMacroP(op.first.i[0], static_cast<uint16_t>(op.first.i[1])); }
-void RunAddHeroineParam(const Op& op) { AddHeroineParam(op.first.i[0], op.first.i[1]); }
+void RunAddHeroineParam(const Op& op) { ::AddHeroineParam(op.first.i[0], op.first.i[1]); }
 void RunStartGameWin(const Op&) { ::StartGameWin(); }
 void RunSwitchStage(const Op& op) { Slg::SwitchStage(op.first.i[0]); }
-void RunGameOver(const Op&) { RequestGameOver(); }
+void RunGameOver(const Op&) { ::RequestGameOver(); }
 
 }  // namespace detail
 }  // namespace EventSeq
