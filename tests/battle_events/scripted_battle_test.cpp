@@ -14,6 +14,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
+#include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
@@ -26,11 +27,13 @@
 #include "engine/core/debug_trace.h"
 #include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
+#include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "platform/headless/headless_movie.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/event_recorder.h"
 #include "testsupport/event_tables.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/portrait_writer.h"
@@ -125,8 +128,23 @@ constexpr SlgEventEntry kMapATable[] = {
     kEventTableEnd};
 constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kBgm), .table = kMapATable};
 
+// What map A left when map B's opening starts: its flags set, and whether a background shows.
+struct MapALeft {
+  std::vector<int> flags;
+  bool background = false;
+};
+MapALeft g_left_at_b;
+void NoteWhatMapALeft() {
+  g_left_at_b = {};
+  for (int flag : {kOpened, kChosen, kFilmed, kDestroyed, kEnded, kLostFlag, kLost}) {
+    if (CheckEventFlag(flag) != 0) g_left_at_b.flags.push_back(flag);
+  }
+  g_left_at_b.background = Battle().Extension<SlgEventRuntimeState>().bg_entry != nullptr;
+}
+
 // Map B: an opening that fades the map in and wins.
-constexpr S::Op kMapBOpening[] = {S::FadeIn(), S::StartGameWin(), S::End()};
+constexpr S::Op kMapBOpening[] = {S::Do(&NoteWhatMapALeft), S::FadeIn(), S::StartGameWin(),
+                                  S::End()};
 static_assert(S::Valid(kMapBOpening));
 constexpr SeqArgs kMapBOpeningArgs{kMapBOpening};
 constexpr uint16_t kMapBOpened = 201;
@@ -135,9 +153,6 @@ constexpr SlgEventEntry kMapBTable[] = {
      .handler = &SeqRow, .arg = &kMapBOpeningArgs},
     kEventTableEnd};
 constexpr MapSetup kMapBSetup{.table = kMapBTable};
-
-// What the flags of map A hold when map B's opening starts (all clear after a switch).
-std::vector<int> g_flags_at_b;
 
 void SetupByMap(int stage) {
   const bool map_a = GetSystemData()->battleMap() == static_cast<uint32_t>(kMapA);
@@ -183,10 +198,11 @@ void LayStory(BattleRig& rig) {
 }
 
 struct StoryOutcome {
-  std::vector<testsupport::EventNote> notes;
+  std::vector<testsupport::EventRecord> records;
   std::vector<int> modes;
   int trust_gain = 0;
   uint32_t lost = 0;
+  uint16_t round_var = 0;
 };
 
 // The story road: the player ends each turn, answers every message and takes the choice's first
@@ -200,15 +216,17 @@ void StoryRoad(BattleRig& rig, StoryOutcome& out) {
   SetTrustVar(1, 12);
   const int trust_before = GetTrustVar(1);
   testsupport::BattleScript player(rig.driver());
+  testsupport::EventRecorder recorder(rig.driver());
   int choice_frames = 0;
   bool halved = false;
-  g_flags_at_b.clear();
+  g_left_at_b = {.flags = {-1}, .background = true};
   constexpr int kFrameLimit = 6000;
   int f = 0;
   for (; f < kFrameLimit; ++f) {
     const int mode = CTamvikGeneral::GetMode();
     if (out.modes.empty() || out.modes.back() != mode) out.modes.push_back(mode);
     if (f > 0 && (mode < 26 || mode > 28)) break;
+    if (HasBattle() && Battle().test_hooks.user != &recorder) recorder.Attach(Battle());
     if (HasBattle() && Battle().state.round >= 1) {
       BattleContext& b = Battle();
       testsupport::BattleScript::InstallAttackStubs({0, 1, 14});
@@ -234,9 +252,12 @@ void StoryRoad(BattleRig& rig, StoryOutcome& out) {
       }
     }
     if (!rig.Step()) break;
+    recorder.AfterFrame(rig.event_notes());
   }
+  if (HasBattle()) recorder.Detach(Battle());
+  out.records = recorder.records();
+  out.round_var = GetMacroP(kSlgRoundVar);
   EXPECT_LT(f, kFrameLimit) << "the battle did not hand back";
-  out.notes = rig.event_notes();
   out.trust_gain = GetTrustVar(1) - trust_before;
   out.lost = GetSystemData()->battleLost();
 }
@@ -248,18 +269,22 @@ BattleRig::Options ManagerOptions() {
   return o;
 }
 
-std::vector<uint16_t> Started(const std::vector<testsupport::EventNote>& notes) {
-  std::vector<uint16_t> ids;
-  for (const testsupport::EventNote& n : notes) {
-    if (n.moment == SlgEventMoment::kStarted) ids.push_back(n.id);
+// The story's records without the screen fades and the messages' OK sound (they come with every
+// message and battle start).
+std::vector<std::string> Story(const std::vector<testsupport::EventRecord>& records) {
+  std::vector<std::string> out;
+  for (const testsupport::EventRecord& r : records) {
+    if (r.what.rfind("fade ", 0) == 0 || r.what == "se 15") continue;
+    out.push_back(r.what);
   }
-  return ids;
+  return out;
 }
 
 class ScriptedBattle : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwice) {
   g_map_b = GetParam();
+  const bool faded = g_map_b == 17;
   std::vector<StoryOutcome> outcomes;
   EXPECT_TRUE(testsupport::RunBattleTwice(
       [&outcomes](BattleRig& rig) {
@@ -270,12 +295,38 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
       ManagerOptions()));
   ASSERT_EQ(outcomes.size(), 2u);
   const StoryOutcome& o = outcomes[0];
-  EXPECT_EQ(Started(o.notes), (std::vector<uint16_t>{kOpened, kChosen, kFilmed, kDestroyed,
-                                                     kEnded, kMapBOpened}));
+  std::vector<std::string> want = {
+      "deploy 0 entry 0", "deploy 14 entry 1", "bgm 3",
+      // The opening: the background slides in under the talk and fades out.
+      "start 101", "bg show 1", "bg slide 1", "message 11:10000", "message 74:10001",
+      "bg fade-out 1", "bg free 1", "end 101",
+      // Round 2: the choice, its first line raising heroine 1's trust.
+      "start 102", "end 102",
+      // The ASHIGARU at half life: the movie.
+      "start 103", "movie Movie\\Movie005.mpg", "movie end", "end 103",
+      // Round 3: the enemies destroyed, then the ending with its switch.
+      "start 104", "remove 14 entry 1", "end 104", "start 110", "message 11:10002"};
+  if (faded) {
+    want.insert(want.end(), {"task Slg::_exchangeStage", "end 110"});
+  } else {
+    // Switched at once: the stage (and the running event with it) goes in the ending's frame,
+    // before the event check reports the ending finished.
+    want.insert(want.end(), {"task Slg::_exchangeStageNofade"});
+  }
+  // Map B: the hero again and heroine 1 (whose kind has no sprite rows in the install), the
+  // opening and the victory.
+  want.insert(want.end(), {"remove 0 entry 0", "deploy 0 entry 0", "deploy 1 entry 1",
+                           "trace UID:1 BASE_BODY is not described in UnitAnm Table!",
+                           "trace UID:1 BASE_EFFECT is not described in UnitAnm Table!",
+                           "start 201", "task Slg::GameWin", "end 201"});
+  EXPECT_EQ(Story(o.records), want);
   EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(o.lost, 0u);
   EXPECT_EQ(o.trust_gain, 5);
-  EXPECT_EQ(outcomes[1].notes, o.notes);
+  EXPECT_EQ(o.round_var, 1) << "map B won in its first round";
+  EXPECT_TRUE(g_left_at_b.flags.empty()) << "map A's flags at map B's opening";
+  EXPECT_FALSE(g_left_at_b.background);
+  EXPECT_EQ(outcomes[1].records, o.records);
   EXPECT_EQ(outcomes[1].modes, o.modes);
 }
 
