@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -205,9 +206,10 @@ struct StoryOutcome {
   uint16_t round_var = 0;
 };
 
-// The story road: the player ends each turn, answers every message and takes the choice's first
-// line; once the choice is made the ASHIGARU's life is halved, which brings the movie.
-void StoryRoad(BattleRig& rig, StoryOutcome& out) {
+// The player ends each turn, answers every message and takes the choice's line `answer` (1-3);
+// on the story road (line 1) the ASHIGARU's life is halved once the choice is made, which brings
+// the movie; a game over is given up.
+void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
   LayStory(rig);
   GetSystemData()->setVoiceOff(1);
   rig.InstallEventTable(kMapATable);
@@ -218,7 +220,8 @@ void StoryRoad(BattleRig& rig, StoryOutcome& out) {
   testsupport::BattleScript player(rig.driver());
   testsupport::EventRecorder recorder(rig.driver());
   int choice_frames = 0;
-  bool halved = false;
+  int downs = 0;  // the Down keys pressed in the choice
+  bool halved = answer != 1;
   g_left_at_b = {.flags = {-1}, .background = true};
   constexpr int kFrameLimit = 6000;
   int f = 0;
@@ -242,8 +245,12 @@ void StoryRoad(BattleRig& rig, StoryOutcome& out) {
       choice_frames = rt.choice_phase == 1 ? choice_frames + 1 : 0;
       const SlgEventCheckState& check = b.Extension<SlgEventCheckState>();
       const bool event_running = check.task != nullptr && check.task->phase != kEventCheckIdle;
-      if (player.Ready()) {
-        if (b.message.wait_state == 1 || choice_frames == 40) {
+      if (player.Ready() && !player.AnswerGameOver(true)) {
+        if (choice_frames >= 40 && downs < answer - 1) {
+          player.Press(kGameKeyDown);
+          ++downs;
+        } else if (b.message.wait_state == 1 || (choice_frames >= 40 && downs == answer - 1)) {
+          if (choice_frames >= 40) ++downs;
           player.Press(kGameKey0);
         } else if (!event_running) {
           const SlgUnit* acting = testsupport::BattleScript::ActingUnit();
@@ -289,7 +296,7 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   EXPECT_TRUE(testsupport::RunBattleTwice(
       [&outcomes](BattleRig& rig) {
         StoryOutcome out;
-        StoryRoad(rig, out);
+        PlayStory(rig, 1, out);
         outcomes.push_back(std::move(out));
       },
       ManagerOptions()));
@@ -328,6 +335,34 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   EXPECT_FALSE(g_left_at_b.background);
   EXPECT_EQ(outcomes[1].records, o.records);
   EXPECT_EQ(outcomes[1].modes, o.modes);
+}
+
+// The choice's third line sets the defeat's flag: its row asks for the game over, which the
+// player gives up; the battle is lost and the manager goes back to mode 1.
+TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
+  g_map_b = 1;
+  std::vector<StoryOutcome> outcomes;
+  EXPECT_TRUE(testsupport::RunBattleTwice(
+      [&outcomes](BattleRig& rig) {
+        StoryOutcome out;
+        PlayStory(rig, 3, out);
+        outcomes.push_back(std::move(out));
+      },
+      ManagerOptions()));
+  ASSERT_EQ(outcomes.size(), 2u);
+  const StoryOutcome& o = outcomes[0];
+  const std::vector<std::string> story = Story(o.records);
+  const auto after_opening = std::find(story.begin(), story.end(), "end 101");
+  ASSERT_NE(after_opening, story.end());
+  // No movie (the enemy keeps its life), no ending: the defeat's row and the game over with its
+  // music.
+  EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
+            (std::vector<std::string>{"start 102", "end 102", "start 121", "task Slg::GameOver",
+                                      "end 121", "bgm 19"}));
+  EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 1}));
+  EXPECT_EQ(o.lost, 1u);
+  EXPECT_EQ(o.trust_gain, 0);
+  EXPECT_EQ(outcomes[1].records, o.records);
 }
 
 INSTANTIATE_TEST_SUITE_P(SwitchForms, ScriptedBattle, ::testing::Values(1, 17),
