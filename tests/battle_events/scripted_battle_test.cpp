@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -94,7 +95,11 @@ constexpr S::Op kChoiceOps[] = {
 static_assert(S::Valid(kChoiceOps));
 constexpr SeqArgs kChoiceArgs{kChoiceOps};
 
-constexpr S::Op kMovieOps[] = {S::Custom(&PlayMovie, 3), S::FadeIn(), S::End()};
+// After the movie the handler has the map drawn again (the movie's preparation stopped it), then
+// fades the battle in.
+void DrawMapAgain() { Battle().flags |= 0x2; }
+constexpr S::Op kMovieOps[] = {S::Custom(&PlayMovie, 3), S::Do(&DrawMapAgain), S::FadeIn(),
+                               S::End()};
 static_assert(S::Valid(kMovieOps));
 constexpr SeqArgs kMovieArgs{kMovieOps};
 
@@ -204,7 +209,51 @@ struct StoryOutcome {
   int trust_gain = 0;
   uint32_t lost = 0;
   uint16_t round_var = 0;
+  // The checkpoints' frames taken (the background half slid in, the map after the movie).
+  bool sliding_seen = false;
+  bool map_after_movie_seen = false;
 };
+
+// Whether a frame's COLORREF shows the background picture's colour (5-bit green 31 alone), as
+// both the 5:6:5 and the 5:5:5 frame keep the top five bits of each channel.
+bool IsPictureGreen(uint32_t ref) {
+  return (ref >> 3 & 31) == 0 && (ref >> 11 & 31) == 31 && (ref >> 19 & 31) == 0;
+}
+
+// Whether the latest frame shows the map's ground in its corners, where no unit stands (every
+// ground tile of the install has some colour).
+bool ShowsTheGround(const BattleRig& rig) {
+  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{634, 5}, std::pair{5, 474},
+                             std::pair{634, 474}}) {
+    if ((rig.PixelAt(x, y) & 0xF8F8F8) == 0) return false;
+  }
+  return true;
+}
+
+// Named checkpoints of the story road: each frame is written for people ($TAMVIK_BATTLE_FRAMES)
+// and probed.
+void TakeCheckpoints(BattleRig& rig, const testsupport::EventRecorder& recorder,
+                     StoryOutcome& out) {
+  if (!HasBattle()) return;
+  const SlgEventRuntimeState& rt = Battle().Extension<SlgEventRuntimeState>();
+  // The background on its way in from the right: its left edge at the picture's home
+  // (320 - width / 2) plus the slide offset, the screen to its left not covered by it.
+  if (!out.sliding_seen && rt.slide_phase == 2 && rt.bg_entry != nullptr && rt.bg_x > 16 &&
+      rt.bg_x < 320) {
+    out.sliding_seen = true;
+    rig.SaveFrame("story_background_sliding_in");
+    const int left = 320 - BattleInstall::kBackgroundWidth / 2 + rt.bg_x;
+    EXPECT_TRUE(IsPictureGreen(rig.PixelAt(left + 2, 176))) << "the picture at " << left;
+    EXPECT_FALSE(IsPictureGreen(rig.PixelAt(left - 4, 176))) << "nothing of it before " << left;
+  }
+  // The map back after the movie's fade and the handler's fade-in.
+  const int movie_end = recorder.FrameOf("end 103");
+  if (!out.map_after_movie_seen && movie_end >= 0 && rig.frame() >= movie_end + 30) {
+    out.map_after_movie_seen = true;
+    rig.SaveFrame("story_map_after_movie");
+    EXPECT_TRUE(ShowsTheGround(rig)) << "the map is drawn again";
+  }
+}
 
 // The player ends each turn, answers every message and takes the choice's line `answer` (1-3);
 // on the story road (line 1) the ASHIGARU's life is halved once the choice is made, which brings
@@ -260,6 +309,7 @@ void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
     }
     if (!rig.Step()) break;
     recorder.AfterFrame(rig.event_notes());
+    TakeCheckpoints(rig, recorder, out);
   }
   if (HasBattle()) recorder.Detach(Battle());
   out.records = recorder.records();
@@ -333,6 +383,8 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   EXPECT_EQ(o.round_var, 1) << "map B won in its first round";
   EXPECT_TRUE(g_left_at_b.flags.empty()) << "map A's flags at map B's opening";
   EXPECT_FALSE(g_left_at_b.background);
+  EXPECT_TRUE(o.sliding_seen);
+  EXPECT_TRUE(o.map_after_movie_seen);
   EXPECT_EQ(outcomes[1].records, o.records);
   EXPECT_EQ(outcomes[1].modes, o.modes);
 }
