@@ -12,16 +12,13 @@
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
-#include "battle_events/event_movie.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_units.h"
 #include "engine/input/dinput.h"
 #include "game/system_data.h"
-#include "platform/headless/headless_movie.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/event_anm_writer.h"
-#include "testsupport/lips_files.h"
-#include "testsupport/portrait_writer.h"
+#include "testsupport/story_map.h"
 
 namespace testsupport {
 namespace {
@@ -126,17 +123,7 @@ int EventHarness::AddUnit(int side, int character, int kind, int category, int x
 }
 
 void EventHarness::AddMovie(int group, int index, double seconds) {
-  const std::string path =
-      rig_.driver().tree.Write(SlgTableWriter::TreeRel(MovieFileName(group, index)), "scripted");
-  platform::headless::ScriptedMovie script;
-  script.duration = seconds;
-  script.format.width = 64;
-  script.format.height = 48;
-  for (int i = 0; i < 3; ++i) {
-    script.frames.push_back(platform::headless::HeadlessMovies::SolidFrame(
-        script.format, seconds * i / 3, static_cast<uint16_t>(0x1111 * (i + 1))));
-  }
-  rig_.driver().host().movies.Add(path, script);
+  AddScriptedMovie(rig_, group, index, seconds);
 }
 
 void EventHarness::SetP(int n, uint16_t value) { p_values_.emplace_back(n, value); }
@@ -155,13 +142,7 @@ void EventHarness::Start() {
   install.stage.face_conv.fill(1);  // every event face opens internal face 0
   install.Lay(tree);
   tree.Write(SlgMessageRel(install.stage.map), messages.Bytes());
-  FaceFileContents faces;
-  faces.records = {{0, 1, 32}};
-  faces.images = 1;
-  // Beside the install's own folder (one folder whatever the case: the file layer's case-blind
-  // search takes the first it finds).
-  tree.Write("install/TaMvIk2/system/kaoslg.spr", FaceFile(faces));
-  LayLipsFiles(tree);
+  LayEventFaces(tree);
   if (!object_kinds_.empty()) {
     SlgTableWriter tables = install.Tables();
     EventAnmWriter::Lay(tree, tables, install.stage.map, object_kinds_);

@@ -8,200 +8,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
-#include "battle/slg_start.h"
 #include "battle/slg_turn.h"
-#include "battle/slg_unit.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/core/event_heroines.h"
-#include "battle_events/event_bg.h"
-#include "battle_events/event_movie.h"
 #include "battle_events/event_runtime_state.h"
-#include "battle_events/map_setup.h"
-#include "battle_events/maps/kit/event_rows.h"
-#include "battle_events/maps/kit/event_seq.h"
-#include "engine/core/debug_trace.h"
-#include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
-#include "platform/headless/headless_movie.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
-#include "testsupport/battle_script.h"
 #include "testsupport/event_recorder.h"
-#include "testsupport/event_tables.h"
-#include "testsupport/lips_files.h"
-#include "testsupport/portrait_writer.h"
-#include "testsupport/script_writer.h"
-#include "testsupport/slg_table_writer.h"
+#include "testsupport/story_map.h"
 
 namespace {
 
 using testsupport::BattleInstall;
 using testsupport::BattleRig;
-namespace S = EventSeq;
-
-constexpr int kMapA = 0;
-constexpr uint16_t kTalkA = 10000;
-constexpr uint16_t kTalkB = 10001;
-constexpr uint16_t kEndTalk = 10002;
-constexpr uint16_t kChoice = 10100;
-constexpr int kBgm = 3;
-
-// The story's flags (each row's guard and set flag).
-constexpr int16_t kOpened = 101;
-constexpr int16_t kChosen = 102;
-constexpr int16_t kFilmed = 103;
-constexpr int16_t kDestroyed = 104;
-constexpr int16_t kEnded = 110;
-constexpr int16_t kLostFlag = 120;
-constexpr int16_t kLost = 121;
-
-int SlideInBackground() { return EventBgSlideIn(BattleInstall::kBackground); }
-int FadeOutBackground() { return EventBgFadeOut(10, 100); }
-int PlayMovie() { return EventMoviePlay(0, 5); }
-int DestroyEnemies() { return EventDestroyEnemies(); }
-
-// Map A: the opening, the choice on round 2, the movie once the ASHIGARU is at half life, the
-// enemies destroyed from round 3, the ending (no enemy left) switching to map B, and the defeat
-// the choice's third answer asks for.
-constexpr auto kOpeningTalk = TalkList({{11, kTalkA}, {74, kTalkB}});
-constexpr S::Op kOpening[] = {
-    S::FadeIn(),
-    S::Custom(&SlideInBackground, 1),
-    S::Messages(kOpeningTalk),
-    S::Custom(&FadeOutBackground, 2),
-    S::ScrollPx(32, 0, 8),
-    S::End(),
-};
-static_assert(S::Valid(kOpening));
-constexpr SeqArgs kOpeningArgs{kOpening};
-
-constexpr S::Op kChoiceOps[] = {
-    S::TimedChoice(kChoice, 0),
-    S::Branch({{1, 1}, {2, 2}, {3, 3}}, 9),
-    S::Label(1), S::AddHeroineParam(1, 5), S::Goto(9),
-    S::Label(2), S::AddHeroineParam(2, 5), S::Goto(9),
-    S::Label(3), S::SetFlag(kLostFlag),
-    S::Label(9), S::End(),
-};
-static_assert(S::Valid(kChoiceOps));
-constexpr SeqArgs kChoiceArgs{kChoiceOps};
-
-// After the movie the handler has the map drawn again (the movie's preparation stopped it), then
-// fades the battle in.
-void DrawMapAgain() { Battle().flags |= 0x2; }
-constexpr S::Op kMovieOps[] = {S::Custom(&PlayMovie, 3), S::Do(&DrawMapAgain), S::FadeIn(),
-                               S::End()};
-static_assert(S::Valid(kMovieOps));
-constexpr SeqArgs kMovieArgs{kMovieOps};
-
-constexpr S::Op kDestroyOps[] = {S::Custom(&DestroyEnemies, 4), S::End()};
-static_assert(S::Valid(kDestroyOps));
-constexpr SeqArgs kDestroyArgs{kDestroyOps};
-
-constexpr S::Op kLostOps[] = {S::RequestGameOver(), S::End()};
-static_assert(S::Valid(kLostOps));
-constexpr SeqArgs kLostArgs{kLostOps};
-
-// The ending's map B (set per run: the core switches to some maps at once, fades to others).
-int g_map_b = 1;
-void SwitchToMapB() { Slg::SwitchStage(g_map_b); }
-constexpr S::Op kEndingOps[] = {S::Message(11, kEndTalk), S::Do(&SwitchToMapB), S::End()};
-static_assert(S::Valid(kEndingOps));
-constexpr SeqArgs kEndingArgs{kEndingOps};
-
-constexpr SlgEventEntry kMapATable[] = {
-    {.id = kOpened, .timing = 0x8000, .guard = {kOpened, 0}, .set = {kOpened, 0},
-     .handler = &SeqRow, .arg = &kOpeningArgs},
-    {.id = kChosen, .timing = 0x0001, .a = "F(101)&(T()>=2);", .guard = {kChosen, 0},
-     .set = {kChosen, 0}, .handler = &SeqRow, .arg = &kChoiceArgs},
-    {.id = kFilmed, .timing = 0x8000, .a = "F(102);", .b = "HGU(GZA,14,50);",
-     .guard = {kFilmed, 0}, .set = {kFilmed, 0}, .handler = &SeqRow, .arg = &kMovieArgs},
-    {.id = kDestroyed, .timing = 0x0001, .a = "F(103)&(T()>=3);", .guard = {kDestroyed, 0},
-     .set = {kDestroyed, 0}, .handler = &SeqRow, .arg = &kDestroyArgs},
-    {.id = kEnded, .timing = 0x8000, .a = "F(101);", .b = "NG(GZA);", .guard = {kEnded, 0},
-     .set = {kEnded, 0}, .handler = &SeqRow, .arg = &kEndingArgs},
-    {.id = kLost, .timing = 0x8000, .a = "F(120);", .guard = {kLost, 0}, .set = {kLost, 0},
-     .handler = &SeqRow, .arg = &kLostArgs},
-    kEventTableEnd};
-constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kBgm), .table = kMapATable};
-
-// What map A left when map B's opening starts: its flags set, and whether a background shows.
-struct MapALeft {
-  std::vector<int> flags;
-  bool background = false;
-};
-MapALeft g_left_at_b;
-void NoteWhatMapALeft() {
-  g_left_at_b = {};
-  for (int flag : {kOpened, kChosen, kFilmed, kDestroyed, kEnded, kLostFlag, kLost}) {
-    if (CheckEventFlag(flag) != 0) g_left_at_b.flags.push_back(flag);
-  }
-  g_left_at_b.background = Battle().Extension<SlgEventRuntimeState>().bg_entry != nullptr;
-}
-
-// Map B: an opening that fades the map in and wins.
-constexpr S::Op kMapBOpening[] = {S::Do(&NoteWhatMapALeft), S::FadeIn(), S::StartGameWin(),
-                                  S::End()};
-static_assert(S::Valid(kMapBOpening));
-constexpr SeqArgs kMapBOpeningArgs{kMapBOpening};
-constexpr uint16_t kMapBOpened = 201;
-constexpr SlgEventEntry kMapBTable[] = {
-    {.id = kMapBOpened, .timing = 0x8000, .guard = {kOpened, 0}, .set = {kOpened, 0},
-     .handler = &SeqRow, .arg = &kMapBOpeningArgs},
-    kEventTableEnd};
-constexpr MapSetup kMapBSetup{.table = kMapBTable};
-
-void SetupByMap(int stage) {
-  const bool map_a = GetSystemData()->battleMap() == static_cast<uint32_t>(kMapA);
-  MapSetupRows().rows[static_cast<size_t>(stage)] = map_a ? &kMapASetup : &kMapBSetup;
-  SlgMapSetup::SetupMapEvent(stage);
-}
-void InstallSetupByMap(BattleContext& battle) { battle.events.setup_map_event = &SetupByMap; }
-
-// The story's files beside the dressed install of both maps: the story lines and the choice in
-// each map's message file, an event face for every face, the lip files and the movie.
-void LayStory(BattleRig& rig) {
-  testsupport::GameTree& tree = rig.driver().tree;
-  for (const int map : {kMapA, g_map_b}) {
-    BattleInstall install;
-    install.stage.map = map;
-    install.stage.face_conv.fill(1);
-    if (map != kMapA) install.HeroineInsteadOfEnemy();
-    install.Lay(tree);
-    testsupport::MessageTableWriter messages;
-    for (uint16_t id : {kTalkA, kTalkB, kEndTalk}) {
-      messages.Add({.id = id, .voice_word = 0, .lip = "", .text = "AB"});
-    }
-    messages.Add({.id = kChoice, .voice_word = 0, .lip = "",
-                  .text = testsupport::ChoiceText(3, 4)});
-    tree.Write(testsupport::SlgMessageRel(map), messages.Bytes());
-  }
-  testsupport::FaceFileContents faces;
-  faces.records = {{0, 1, 32}};
-  faces.images = 1;
-  tree.Write("install/TaMvIk2/system/kaoslg.spr", testsupport::FaceFile(faces));
-  testsupport::LayLipsFiles(tree);
-  const std::string path = tree.Write(
-      testsupport::SlgTableWriter::TreeRel(MovieFileName(0, 5)), std::string("scripted"));
-  platform::headless::ScriptedMovie movie;
-  movie.duration = 0.3;
-  movie.format.width = 64;
-  movie.format.height = 48;
-  for (int i = 0; i < 3; ++i) {
-    movie.frames.push_back(platform::headless::HeadlessMovies::SolidFrame(
-        movie.format, 0.1 * i, static_cast<uint16_t>(0x1111 * (i + 1))));
-  }
-  rig.driver().host().movies.Add(path, movie);
-}
 
 struct StoryOutcome {
   std::vector<testsupport::EventRecord> records;
@@ -259,19 +85,10 @@ void TakeCheckpoints(BattleRig& rig, const testsupport::EventRecorder& recorder,
 // on the story road (line 1) the ASHIGARU's life is halved once the choice is made, which brings
 // the movie; a game over is given up.
 void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
-  LayStory(rig);
-  GetSystemData()->setVoiceOff(1);
-  rig.InstallEventTable(kMapATable);
-  ScopedBattleInstaller by_map(&InstallSetupByMap);
-  InstallSetupByMap(rig.battle());
-  SetTrustVar(1, 12);
+  testsupport::LayStoryFiles(rig);
+  testsupport::StoryBattle story(rig, answer);
   const int trust_before = GetTrustVar(1);
-  testsupport::BattleScript player(rig.driver());
   testsupport::EventRecorder recorder(rig.driver());
-  int choice_frames = 0;
-  int downs = 0;  // the Down keys pressed in the choice
-  bool halved = answer != 1;
-  g_left_at_b = {.flags = {-1}, .background = true};
   constexpr int kFrameLimit = 6000;
   int f = 0;
   for (; f < kFrameLimit; ++f) {
@@ -279,34 +96,7 @@ void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
     if (out.modes.empty() || out.modes.back() != mode) out.modes.push_back(mode);
     if (f > 0 && (mode < 26 || mode > 28)) break;
     if (HasBattle() && Battle().test_hooks.user != &recorder) recorder.Attach(Battle());
-    if (HasBattle() && Battle().state.round >= 1) {
-      BattleContext& b = Battle();
-      testsupport::BattleScript::InstallAttackStubs({0, 1, 14});
-      b.state.units[0].stats.life = b.state.units[0].stats.max_life = 30000;
-      if (!halved && CheckEventFlag(kChosen) != 0) {
-        halved = true;
-        for (uint32_t i = 0; i < b.state.unit_count; ++i) {
-          SlgUnit& u = b.state.units[i];
-          if (u.kind == 14) u.stats.life = static_cast<decltype(u.stats.life)>(u.stats.max_life / 2);
-        }
-      }
-      const SlgEventRuntimeState& rt = b.Extension<SlgEventRuntimeState>();
-      choice_frames = rt.choice_phase == 1 ? choice_frames + 1 : 0;
-      const SlgEventCheckState& check = b.Extension<SlgEventCheckState>();
-      const bool event_running = check.task != nullptr && check.task->phase != kEventCheckIdle;
-      if (player.Ready() && !player.AnswerGameOver(true)) {
-        if (choice_frames >= 40 && downs < answer - 1) {
-          player.Press(kGameKeyDown);
-          ++downs;
-        } else if (b.message.wait_state == 1 || (choice_frames >= 40 && downs == answer - 1)) {
-          if (choice_frames >= 40) ++downs;
-          player.Press(kGameKey0);
-        } else if (!event_running) {
-          const SlgUnit* acting = testsupport::BattleScript::ActingUnit();
-          if (acting != nullptr && acting->side == 0) player.EndHeroTurn();
-        }
-      }
-    }
+    story.BeforeFrame();
     if (!rig.Step()) break;
     recorder.AfterFrame(rig.event_notes());
     TakeCheckpoints(rig, recorder, out);
@@ -340,8 +130,7 @@ std::vector<std::string> Story(const std::vector<testsupport::EventRecord>& reco
 class ScriptedBattle : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwice) {
-  g_map_b = GetParam();
-  const bool faded = g_map_b == 17;
+  const bool faded = testsupport::StoryMapB(GetParam()) == 17;
   std::vector<StoryOutcome> outcomes;
   EXPECT_TRUE(testsupport::RunBattleTwice(
       [&outcomes](BattleRig& rig) {
@@ -381,8 +170,9 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   EXPECT_EQ(o.lost, 0u);
   EXPECT_EQ(o.trust_gain, 5);
   EXPECT_EQ(o.round_var, 1) << "map B won in its first round";
-  EXPECT_TRUE(g_left_at_b.flags.empty()) << "map A's flags at map B's opening";
-  EXPECT_FALSE(g_left_at_b.background);
+  ASSERT_TRUE(testsupport::StoryLeft().reached);
+  EXPECT_TRUE(testsupport::StoryLeft().flags.empty()) << "map A's flags at map B's opening";
+  EXPECT_FALSE(testsupport::StoryLeft().background);
   EXPECT_TRUE(o.sliding_seen);
   EXPECT_TRUE(o.map_after_movie_seen);
   EXPECT_EQ(outcomes[1].records, o.records);
@@ -392,7 +182,7 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
 // The choice's third line sets the defeat's flag: its row asks for the game over, which the
 // player gives up; the battle is lost and the manager goes back to mode 1.
 TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
-  g_map_b = 1;
+  testsupport::StoryMapB(1);
   std::vector<StoryOutcome> outcomes;
   EXPECT_TRUE(testsupport::RunBattleTwice(
       [&outcomes](BattleRig& rig) {
