@@ -16,6 +16,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_turn.h"
 #include "battle_events/event_runtime_state.h"
+#include "engine/core/debug_trace.h"
 #include "flow/tamvik_general.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
@@ -31,6 +32,7 @@ using testsupport::BattleRig;
 
 struct StoryOutcome {
   std::vector<testsupport::EventRecord> records;
+  std::vector<std::string> traces;
   std::vector<int> modes;
   int trust_gain = 0;
   uint32_t lost = 0;
@@ -103,6 +105,7 @@ void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
   }
   if (HasBattle()) recorder.Detach(Battle());
   out.records = recorder.records();
+  for (const DebugTraceLine& line : rig.driver().trace().lines()) out.traces.push_back(line.text);
   out.round_var = GetMacroP(kSlgRoundVar);
   EXPECT_LT(f, kFrameLimit) << "the battle did not hand back";
   out.trust_gain = GetTrustVar(1) - trust_before;
@@ -175,7 +178,13 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   EXPECT_FALSE(testsupport::StoryLeft().background);
   EXPECT_TRUE(o.sliding_seen);
   EXPECT_TRUE(o.map_after_movie_seen);
+  const auto count = [&o](const std::string& line) {
+    return std::count(o.traces.begin(), o.traces.end(), line);
+  };
+  EXPECT_EQ(count("MoviePlay: Movie\\Movie005.mpg.\n"), 1);
+  EXPECT_EQ(count("SLG INIT END\n"), 2) << "map A, then map B";
   EXPECT_EQ(outcomes[1].records, o.records);
+  EXPECT_EQ(outcomes[1].traces, o.traces);
   EXPECT_EQ(outcomes[1].modes, o.modes);
 }
 
@@ -205,6 +214,7 @@ TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
   EXPECT_EQ(o.lost, 1u);
   EXPECT_EQ(o.trust_gain, 0);
   EXPECT_EQ(outcomes[1].records, o.records);
+  EXPECT_EQ(outcomes[1].traces, o.traces);
 }
 
 INSTANTIATE_TEST_SUITE_P(SwitchForms, ScriptedBattle, ::testing::Values(1, 17),
