@@ -145,6 +145,8 @@ int StoryMapB(int map) {
 
 const StoryLeftAtMapB& StoryLeft() { return g_left_at_b; }
 
+const SlgEventEntry* StoryMapATable() { return kMapATable; }
+
 void LayEventFaces(GameTree& tree) {
   FaceFileContents faces;
   faces.records = {{0, 1, 32}};

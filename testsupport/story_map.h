@@ -25,6 +25,7 @@
 #include "testsupport/battle_script.h"
 
 class BattleContext;
+struct SlgEventEntry;
 
 namespace testsupport {
 
@@ -42,6 +43,9 @@ constexpr uint16_t kStoryDefeat = 121;
 constexpr uint16_t kStoryMapBOpening = 201;
 constexpr int kStoryMapA = 0;
 constexpr int kStoryBgm = 3;
+
+// Map A's event table (ended by kEventTableEnd).
+const SlgEventEntry* StoryMapATable();
 
 // The map the ending switches to (1 by default); given a value, it is set first.
 int StoryMapB(int map = -1);
