@@ -61,6 +61,17 @@ void PlaceUnits(testsupport::BattleBoard& board) {
   }
 }
 
+// A game and a board of 64 units (the first acting), the random source answering one value.
+struct CheckBoard {
+  CheckBoard() {
+    board.battle().rand_seam.script = [] { return 0x1234; };
+    PlaceUnits(board);
+    board.battle().state.acting_unit = 0;
+  }
+  testsupport::TestGame game;
+  testsupport::BattleBoard board;
+};
+
 // Times CheckEvents on `table` (started on the board's battle, which clears the flags; then
 // `flags` set and `timing` in the timing word); fails the run when a row starts.
 void TimeChecks(benchmark::State& state, BattleContext& b, const SlgEventEntry* table,
@@ -84,12 +95,8 @@ void TimeChecks(benchmark::State& state, BattleContext& b, const SlgEventEntry* 
 }
 
 void BM_CheckEventsWorstFrame(benchmark::State& state) {
-  testsupport::TestGame game;
-  testsupport::BattleBoard board;
-  BattleContext& b = board.battle();
-  b.rand_seam.script = [] { return 0x1234; };
-  PlaceUnits(board);
-  b.state.acting_unit = 0;
+  CheckBoard on;
+  BattleContext& b = on.board.battle();
   std::vector<SlgEventEntry> table;
   for (int i = 0; i < 60; ++i) {
     const Conditions& c = kConditions[static_cast<size_t>(i % 3)];
@@ -111,12 +118,8 @@ void BM_CheckEventsWorstFrame(benchmark::State& state) {
 BENCHMARK(BM_CheckEventsWorstFrame)->Unit(benchmark::kMicrosecond);
 
 void BM_CheckEventsStoryMap(benchmark::State& state) {
-  testsupport::TestGame game;
-  testsupport::BattleBoard board;
-  BattleContext& b = board.battle();
-  b.rand_seam.script = [] { return 0x1234; };
-  PlaceUnits(board);
-  b.state.acting_unit = 0;
+  CheckBoard on;
+  BattleContext& b = on.board.battle();
   b.state.turn_counter = 2;
   const SlgEventEntry* table = testsupport::StoryMapATable();
   const SlgEventEntry* end = table;

@@ -130,18 +130,25 @@ std::vector<std::string> Story(const std::vector<testsupport::EventRecord>& reco
   return out;
 }
 
+// The story with the choice's line `answer`, played on two fresh rigs (`RunBattleTwice`: the same
+// frames and sound calls); both runs' outcomes.
+std::vector<StoryOutcome> PlayTwice(int answer) {
+  std::vector<StoryOutcome> outcomes;
+  EXPECT_TRUE(testsupport::RunBattleTwice(
+      [&outcomes, answer](BattleRig& rig) {
+        StoryOutcome out;
+        PlayStory(rig, answer, out);
+        outcomes.push_back(std::move(out));
+      },
+      ManagerOptions()));
+  return outcomes;
+}
+
 class ScriptedBattle : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwice) {
   const bool faded = testsupport::StoryMapB(GetParam()) == 17;
-  std::vector<StoryOutcome> outcomes;
-  EXPECT_TRUE(testsupport::RunBattleTwice(
-      [&outcomes](BattleRig& rig) {
-        StoryOutcome out;
-        PlayStory(rig, 1, out);
-        outcomes.push_back(std::move(out));
-      },
-      ManagerOptions()));
+  const std::vector<StoryOutcome> outcomes = PlayTwice(1);
   ASSERT_EQ(outcomes.size(), 2u);
   const StoryOutcome& o = outcomes[0];
   std::vector<std::string> want = {
@@ -192,14 +199,7 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
 // player gives up; the battle is lost and the manager goes back to mode 1.
 TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
   testsupport::StoryMapB(1);
-  std::vector<StoryOutcome> outcomes;
-  EXPECT_TRUE(testsupport::RunBattleTwice(
-      [&outcomes](BattleRig& rig) {
-        StoryOutcome out;
-        PlayStory(rig, 3, out);
-        outcomes.push_back(std::move(out));
-      },
-      ManagerOptions()));
+  const std::vector<StoryOutcome> outcomes = PlayTwice(3);
   ASSERT_EQ(outcomes.size(), 2u);
   const StoryOutcome& o = outcomes[0];
   const std::vector<std::string> story = Story(o.records);
