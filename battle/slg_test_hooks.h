@@ -1,10 +1,10 @@
 #pragma once
 // Hooks a test sets on a battle context to watch what the battle does between two frames: every
 // effect task made and ended (the task layer traces nothing of its own), every call of the
-// battle's sound layer (effects, voices, music volume), and the messages, fades and music a
-// story asks for. Plain function pointers with the test's own argument, null when unset; nothing
-// is allocated. The attack recorder (testsupport/attack_trace.h) and the event harness
-// (testsupport/event_harness.h) use them; the program never sets them.
+// battle's sound layer (effects, voices, music volume), and the messages, fades, music,
+// backgrounds and movies a story asks for. Plain function pointers with the test's own argument,
+// null when unset; nothing is allocated. The attack recorder (testsupport/attack_trace.h) and the
+// event harness (testsupport/event_harness.h) use them; the program never sets them.
 
 #include <cstdint>
 
@@ -27,6 +27,14 @@ enum class SlgShowCall : uint8_t {
   kMessage,  // Slg::FaceMessageOpen: a the event face, b the message number
   kFade,     // SlgFade: a the level it goes to (256 dark, 0 clear), b the mode (0 black, 1 white)
   kBgm,      // BGMPlayStart: a the music number
+  // The events' background picture (a its number): shown, a slide-in or fade begun, freed.
+  kBgShown,
+  kBgSlid,
+  kBgFadedIn,
+  kBgFadedOut,
+  kBgFreed,
+  kMovieStarted,  // an event movie started: a the group, b the index of its number
+  kMovieEnded,    // the event movie step finished (played, skipped or failed to start)
 };
 
 struct SlgTestHooks {

@@ -6,6 +6,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_map.h"
+#include "battle/slg_test_hooks.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_steps.h"
 #include "battle_events/runtime/effect_objects.h"
@@ -79,6 +80,8 @@ void LoadBG(int n, int x, int y) {
   if (s.bg_sprite == nullptr) return;
   s.bg_entry = SlgSprCreate(CDdrawSpr::kBuffered, s.bg_sprite, s.bg_x, s.bg_y, SURFACE_ROOT, 0,
                             kBgDepth, 0);
+  s.bg_number = n;
+  SlgTellShowHook(SlgShowCall::kBgShown, n, 0);
 }
 
 void EventShowBG(int n) { LoadBG(n, kShowX, kShowY); }
@@ -88,6 +91,7 @@ void EventFreeBG() {
   if (s.bg_entry != nullptr) {
     Sprites().DeleteBuffer(&s.bg_entry);
     RedrawBgLayer();
+    SlgTellShowHook(SlgShowCall::kBgFreed, s.bg_number, 0);
   }
   if (s.bg_sprite != nullptr) Sprites().DeleteSprite(&s.bg_sprite);
   s.bg_entry = nullptr;
@@ -110,6 +114,7 @@ int EventBgSlideIn(int n) {
       s.bg_y = 0;
       s.bg_speed = kSlideStartSpeed;
       PlaceBg(s);
+      SlgTellShowHook(SlgShowCall::kBgSlid, n, 0);
       s.slide_phase = 1;
       return 0;
     case 1:
@@ -155,6 +160,7 @@ int EventBgFadeIn(int n, int32_t frames, int32_t percent) {
     case 0:
       EventShowBG(n);
       EventBgAlpha(0);
+      SlgTellShowHook(SlgShowCall::kBgFadedIn, n, 0);
       s.bg_fade_in_phase = 1;
       return 0;
     case 1:
@@ -183,6 +189,7 @@ int EventBgFadeOut(int32_t frames, int32_t percent) {
   switch (s.bg_fade_out_phase) {
     case 0:
       EventBgAlpha(static_cast<int32_t>(FullAlpha(percent)));
+      if (s.bg_entry != nullptr) SlgTellShowHook(SlgShowCall::kBgFadedOut, s.bg_number, 0);
       s.bg_fade_out_start = EffectNow();
       s.bg_fade_out_phase = 1;
       return 0;

@@ -6,6 +6,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_screen.h"
+#include "battle/slg_test_hooks.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_steps.h"
 #include "engine/app/context.h"
@@ -56,6 +57,7 @@ int MoviePlay(int32_t group, int32_t index, int full) {
                                     : TamvikFunc::PlayMovie(name.c_str());
       if (started != 0) {
         DebugPrint("MoviePlay: %s.\n", name.c_str());
+        SlgTellShowHook(SlgShowCall::kMovieStarted, group, index);
         s.movie_phase = 2;
       } else {
         DebugPrint("Can't Play Movie %s.\n", name.c_str());
@@ -89,6 +91,7 @@ int MoviePlay(int32_t group, int32_t index, int full) {
       return 0;
     default:
       s.movie_phase = 0;
+      SlgTellShowHook(SlgShowCall::kMovieEnded, 0, 0);
       return 1;
   }
 }

@@ -110,6 +110,8 @@ struct SlgEventRuntimeState {
   // null when none is shown, its buffer position (pixels) and slide speed.
   SprRec* bg_sprite = nullptr;
   SprBufferEntry* bg_entry = nullptr;
+  // The number of the picture last shown (for the test hooks' record of its fades and its end).
+  int32_t bg_number = 0;
   int32_t bg_x = 0;
   int32_t bg_y = 0;
   int32_t bg_speed = 0;

@@ -14,6 +14,10 @@
 // BM_BattleVictoryHeadless: the victory row of the run table (the hero walks up to the ASHIGARU
 // and attacks until it falls, the enemy's think attacking back), the clock stepped as fast as the
 // frames run, nothing traced: "x_real_time" is game seconds per wall second (goal: at least 100).
+//
+// BM_StoryRoadHeadless: the scripted two-map battle's story road (testsupport/story_map.h: the
+// opening with its background and talk, the choice, the movie, the enemies destroyed, the switch
+// at once to map B and its victory), the same clock and rate.
 
 #include <benchmark/benchmark.h>
 
@@ -48,6 +52,7 @@
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/slg_map_writer.h"
+#include "testsupport/story_map.h"
 
 namespace {
 
@@ -243,6 +248,11 @@ BENCHMARK(BM_BattleFrameFromManager)->Unit(benchmark::kMillisecond)->Iterations(
 
 // ---- The victory row as fast as frames run ----
 
+// The steps the battle took when the manager went on to mode 32 with the battle won, else 0.
+int WonSteps(const BattleRig& rig) {
+  return CTamvikGeneral::GetMode() == 32 && GetSystemData()->battleLost() == 0 ? rig.steps() : 0;
+}
+
 // Plays the victory row; the frames it took, 0 when the battle did not hand back as won.
 // The rig's start and the install's files (a temporary folder) are made with the timing paused:
 // they are the test's set-up, not the game's.
@@ -259,8 +269,7 @@ int PlayVictory(benchmark::State& state) {
   for (int f = 0; f < 3000; ++f) {
     if (f > 0 && !InBattleModes()) {
       SetDebugTraceHook(capture);
-      return CTamvikGeneral::GetMode() == 32 && GetSystemData()->battleLost() == 0 ? rig.steps()
-                                                                                  : 0;
+      return WonSteps(rig);
     }
     if (HasBattle()) testsupport::BattleScript::InstallAttackStubs({0, 14});
     if (player.Ready()) player.HeroWalksAndAttacks({3, 9});
@@ -270,12 +279,15 @@ int PlayVictory(benchmark::State& state) {
   return 0;
 }
 
-void BM_BattleVictoryHeadless(benchmark::State& state) {
+// Plays a battle each iteration (`play`: its frames, 0 when it was not won) and reports the game
+// seconds per wall second.
+void ReportHeadlessRate(benchmark::State& state, int (*play)(benchmark::State&),
+                        const char* not_won) {
   double frames = 0;
   for (auto _ : state) {
-    const int n = PlayVictory(state);
+    const int n = play(state);
     if (n == 0) {
-      state.SkipWithError("the victory row was not won");
+      state.SkipWithError(not_won);
       break;
     }
     frames += n;
@@ -283,8 +295,38 @@ void BM_BattleVictoryHeadless(benchmark::State& state) {
   state.counters["game_frames"] = benchmark::Counter(frames, benchmark::Counter::kAvgIterations);
   state.counters["x_real_time"] = benchmark::Counter(frames / 60.0, benchmark::Counter::kIsRate);
 }
+
+void BM_BattleVictoryHeadless(benchmark::State& state) {
+  ReportHeadlessRate(state, &PlayVictory, "the victory row was not won");
+}
 // Rates per wall second: the counters divide by real time (the battle's start from the manager,
 // its initialisation and every frame to the manager's next mode).
 BENCHMARK(BM_BattleVictoryHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Plays the story road; the frames it took, 0 when the battle did not hand back as won.
+int PlayStoryRoad(benchmark::State& state) {
+  state.PauseTiming();
+  BattleRig rig(RigOptions());
+  testsupport::StoryMapB(1);
+  testsupport::LayStoryFiles(rig);
+  testsupport::StoryBattle story(rig, 1);
+  state.ResumeTiming();
+  const DebugTraceHook capture = SetDebugTraceHook({});
+  for (int f = 0; f < 6000; ++f) {
+    if (f > 0 && !InBattleModes()) {
+      SetDebugTraceHook(capture);
+      return WonSteps(rig);
+    }
+    story.BeforeFrame();
+    if (!rig.Step()) break;
+  }
+  SetDebugTraceHook(capture);
+  return 0;
+}
+
+void BM_StoryRoadHeadless(benchmark::State& state) {
+  ReportHeadlessRate(state, &PlayStoryRoad, "the story road was not won");
+}
+BENCHMARK(BM_StoryRoadHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

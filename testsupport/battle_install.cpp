@@ -3,6 +3,7 @@
 #include "battle/slg_tables.h"
 #include "testsupport/game_over_pictures.h"
 #include "testsupport/script_writer.h"
+#include "testsupport/spr_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/unit_anm_writer.h"
 
@@ -109,6 +110,12 @@ void BattleInstall::Lay(GameTree& tree) const {
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\VOICE\\") + kVoiceFile);
   tree.Write(SlgTableWriter::TreeRel(std::string("tamvik2\\") + kEventFile),
              UnitAnmWriter(14).File(0));
+  // In the game-over pictures' folder, spelt as they spell it: two spellings of one folder would
+  // hide one from the file layer's case-blind search.
+  tree.Write("install/TaMvIk2/Bg/bBg001.Spr",
+             PictureFile({{0, 0, 0}, {0, 31, 0}},
+                         {{kBackgroundWidth, kBackgroundHeight, kSprDepth8, 0,
+                           std::vector<uint8_t>(kBackgroundWidth * kBackgroundHeight, 1)}}));
 }
 
 }  // namespace testsupport

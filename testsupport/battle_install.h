@@ -10,7 +10,8 @@
 // - bare: each text table and System.Tab one "#" line, nothing else the tables name;
 // - dressed: a few real lines each: a static effect (15, the OK sound) and a streamed one (20),
 //   a voice file and ATTACK voices of both kinds, base, attack, death and ability sprite sets for kinds 0 and 14,
-//   one event sprite, and the whole system-sprite set (cursors, grid, command and info windows,
+//   one event sprite, one event background picture (BBG001.SPR, 16 x 8 of one colour), and the
+//   whole system-sprite set (cursors, grid, command and info windows,
 //   gauges, digits, shadow, continue and yes/no); the files all laid.
 //
 //   testsupport::BattleInstall install;                 // dressed, map 0
@@ -47,6 +48,10 @@ class BattleInstall {
   static constexpr int kTile = 64;
   static constexpr int kTileCols = 10;
   static constexpr int kTileRows = 8;
+  // The dressed form's event background picture number and its size.
+  static constexpr int kBackground = 1;
+  static constexpr int kBackgroundWidth = 16;
+  static constexpr int kBackgroundHeight = 8;
   // The message ids of the battle message file.
   static constexpr uint16_t kMessageIds[2] = {19990, 19992};
 

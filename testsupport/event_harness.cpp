@@ -3,27 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string_view>
 #include <utility>
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
-#include "battle/slg_tables.h"
-#include "battle/slg_task.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_runtime_state.h"
-#include "battle_events/event_sound.h"
 #include "battle_events/event_units.h"
 #include "engine/input/dinput.h"
 #include "game/system_data.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/event_anm_writer.h"
-#include "testsupport/lips_files.h"
-#include "testsupport/portrait_writer.h"
+#include "testsupport/story_map.h"
 
 namespace testsupport {
 namespace {
@@ -31,48 +26,10 @@ namespace {
 // The harness whose set-up and hooks run (one at a time).
 EventHarness* g_harness = nullptr;
 
-// The traces that name a script's missing piece.
-constexpr const char* kFaultTraces[] = {"not described", "out of table"};
-
 // The frames a choice window is given to open before its answer is keyed.
 constexpr int kChoiceSettle = 40;
 
 }  // namespace
-
-struct EventHarness::Hooks {
-  static void OnTask(void* user, SlgTaskEvent event, const SlgEffectTask& task) {
-    if (event != SlgTaskEvent::kCreated || task.name == nullptr) return;
-    static constexpr const char* kStory[] = {kSlgGameWinTaskName, kSlgGameOverTaskName,
-                                             kSlgExchangeTaskName, kSlgExchangeNofadeTaskName,
-                                             Eve::kFadeOutMusicTask};
-    for (const char* name : kStory) {
-      if (std::string_view(task.name) == name) {
-        static_cast<EventHarness*>(user)->Record(std::string("task ") + task.name);
-      }
-    }
-  }
-  static void OnSound(void* user, SlgSoundCall call, int value, int /*frames*/) {
-    if (call == SlgSoundCall::kEffect) {
-      static_cast<EventHarness*>(user)->Record("se " + std::to_string(value));
-    } else if (call == SlgSoundCall::kEffectStop) {
-      static_cast<EventHarness*>(user)->Record("stop se " + std::to_string(value));
-    }
-  }
-  static void OnShow(void* user, SlgShowCall call, int a, int b) {
-    auto* h = static_cast<EventHarness*>(user);
-    switch (call) {
-      case SlgShowCall::kMessage:
-        h->Record("message " + std::to_string(a) + ":" + std::to_string(b));
-        break;
-      case SlgShowCall::kFade:
-        h->Record("fade " + std::to_string(a) + (b == 1 ? " white" : " black"));
-        break;
-      case SlgShowCall::kBgm:
-        h->Record("bgm " + std::to_string(a));
-        break;
-    }
-  }
-};
 
 EventHarness::EventHarness(const MapSetup& setup) : EventHarness(setup, Options{}) {}
 
@@ -89,14 +46,14 @@ EventHarness::EventHarness(const MapSetup& setup, Options options)
 }
 
 EventHarness::~EventHarness() {
-  for (const EventRecord& r : records_) {
+  for (const EventRecord& r : recorder_.records()) {
     if (r.what.rfind("trace ", 0) != 0) continue;
     const bool expected = std::any_of(
         expected_traces_.begin(), expected_traces_.end(),
         [&r](const std::string& e) { return r.what.find(e) != std::string::npos; });
     if (!expected) ADD_FAILURE() << "frame " << r.frame << ": unexpected " << r.what;
   }
-  rig_.battle().test_hooks = {};
+  recorder_.Detach(rig_.battle());
   rig_.battle().rand_seam.script = nullptr;
   installer_.reset();
   g_harness = nullptr;
@@ -165,6 +122,10 @@ int EventHarness::AddUnit(int side, int character, int kind, int category, int x
   return n;
 }
 
+void EventHarness::AddMovie(int group, int index, double seconds) {
+  AddScriptedMovie(rig_, group, index, seconds);
+}
+
 void EventHarness::SetP(int n, uint16_t value) { p_values_.emplace_back(n, value); }
 void EventHarness::SetTrust(int heroine, int32_t trust) { trusts_.emplace_back(heroine, trust); }
 void EventHarness::SetRandom(std::vector<int32_t> values) { random_ = std::move(values); }
@@ -181,13 +142,7 @@ void EventHarness::Start() {
   install.stage.face_conv.fill(1);  // every event face opens internal face 0
   install.Lay(tree);
   tree.Write(SlgMessageRel(install.stage.map), messages.Bytes());
-  FaceFileContents faces;
-  faces.records = {{0, 1, 32}};
-  faces.images = 1;
-  // Beside the install's own folder (one folder whatever the case: the file layer's case-blind
-  // search takes the first it finds).
-  tree.Write("install/TaMvIk2/system/kaoslg.spr", FaceFile(faces));
-  LayLipsFiles(tree);
+  LayEventFaces(tree);
   if (!object_kinds_.empty()) {
     SlgTableWriter tables = install.Tables();
     // The install's own row already describes its event NPC: a second row for it would stop
@@ -208,12 +163,12 @@ void EventHarness::Start() {
       return v;
     };
   }
-  rig_.battle().test_hooks = {this, &Hooks::OnTask, &Hooks::OnSound, &Hooks::OnShow};
+  recorder_.Attach(rig_.battle());
   started_ = true;
   Slg::StartStage();
   RunUntil("the battle's first round", [] { return Battle().state.round >= 1; }, 120);
   // The units the initialisation made are the battle's, not the story's.
-  std::erase_if(records_, [](const EventRecord& r) { return r.what.rfind("deploy ", 0) == 0; });
+  recorder_.Drop("deploy ");
 }
 
 // ---- Moments ----
@@ -302,9 +257,6 @@ void EventHarness::PhaseSlot(SlgMainWork* /*work*/) {
 
 // ---- Running ----
 
-void EventHarness::Record(std::string what) {
-  records_.push_back({rig_.frame(), std::move(what)});
-}
 
 void EventHarness::Step() {
   if (!started_) {
@@ -339,45 +291,7 @@ void EventHarness::AfterFrame() {
     Battle().player.last_choice = 0;
     clear_command_ = false;
   }
-  // Rows started and finished, from the event check's observer.
-  const std::vector<EventNote>& notes = events_->notes();
-  for (; notes_seen_ < notes.size(); ++notes_seen_) {
-    const EventNote& n = notes[notes_seen_];
-    records_.push_back({n.frame, std::string(n.moment == SlgEventMoment::kStarted ? "start " : "end ") +
-                                     std::to_string(n.id)});
-  }
-  // Units made and removed: by their placement entry (slots move when a record goes).
-  std::vector<std::pair<int, int>> live;
-  const SlgBattleState& s = Battle().state;
-  for (uint32_t slot = 0; slot < s.unit_count && slot < s.units.size(); ++slot) {
-    const SlgUnit& u = s.units[slot];
-    if (SlgUnitLive(u)) live.emplace_back(u.entry, u.kind);
-  }
-  std::sort(live.begin(), live.end());
-  for (const auto& [entry, kind] : live) {
-    if (!std::binary_search(live_.begin(), live_.end(), std::make_pair(entry, kind))) {
-      Record("deploy " + std::to_string(kind) + " entry " + std::to_string(entry));
-    }
-  }
-  for (const auto& [entry, kind] : live_) {
-    if (!std::binary_search(live.begin(), live.end(), std::make_pair(entry, kind))) {
-      Record("remove " + std::to_string(kind) + " entry " + std::to_string(entry));
-    }
-  }
-  live_ = std::move(live);
-  // The traces that name a missing piece of a script.
-  const std::vector<DebugTraceLine>& lines = rig_.driver().trace().lines();
-  for (; trace_seen_ < lines.size(); ++trace_seen_) {
-    const std::string& text = lines[trace_seen_].text;
-    for (const char* fault : kFaultTraces) {
-      if (text.find(fault) != std::string::npos) {
-        std::string line = text;
-        while (!line.empty() && line.back() == '\n') line.pop_back();
-        Record("trace " + line);
-        break;
-      }
-    }
-  }
+  recorder_.AfterFrame(events_->notes());
 }
 
 void EventHarness::RunFrames(int n) {
@@ -418,21 +332,6 @@ std::string EventHarness::RunningRow() const {
 }
 
 // ---- Records ----
-
-std::vector<std::string> EventHarness::Records(const std::string& prefix) const {
-  std::vector<std::string> out;
-  for (const EventRecord& r : records_) {
-    if (r.what.rfind(prefix, 0) == 0) out.push_back(r.what);
-  }
-  return out;
-}
-
-int EventHarness::FrameOf(const std::string& what) const {
-  for (const EventRecord& r : records_) {
-    if (r.what == what) return r.frame;
-  }
-  return -1;
-}
 
 bool RunEventsTwice(const std::function<std::unique_ptr<EventHarness>()>& make,
                     const std::function<void(EventHarness&)>& scenario) {

@@ -45,18 +45,9 @@
 // no event running and none started (the check task idle) and no moment waiting. A limit that
 // runs out fails the test with the running row's index, id and EventStep.
 //
-// Records: one list in frame order, each with its driver frame:
-//   "start <id>", "end <id>"                rows started and finished (the event check's observer)
-//   "message <face>:<message>"              a face message opened
-//   "se <n>", "bgm <n>"                     sound effects and battle music started
-//   "stop se <n>"                           a sound effect stopped (SePlay mode 2)
-//   "fade <level> black|white"              a screen fade toward level 256 (dark) or 0 (clear)
-//   "deploy <kind> entry <e>", "remove <kind> entry <e>"   units made and removed during the run
-//   "task <name>"                           the story's tasks: Slg::GameWin, Slg::GameOver,
-//                                           a stage switch's task, Eve::fadeOutMusic
-//   "trace <line>"                          a trace with "not described" or "out of table"
+// Records: the event recorder's list (testsupport/event_recorder.h), one in frame order for the
+// whole run.
 // An unexpected "trace" record fails the test when the harness goes (ExpectTrace lets one pass).
-// (The event backgrounds and movies have no recorder until they exist.)
 
 #include <cstdint>
 #include <functional>
@@ -68,19 +59,13 @@
 #include "battle_events/map_setup.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/event_recorder.h"
 #include "testsupport/script_writer.h"
 
 struct SlgMainWork;
 struct SlgUnit;
 
 namespace testsupport {
-
-struct EventRecord {
-  int frame = 0;
-  std::string what;
-
-  bool operator==(const EventRecord&) const = default;
-};
 
 class EventHarness {
  public:
@@ -107,6 +92,8 @@ class EventHarness {
   // character, kind and category. Both number the entries of a kind 1, 2, ... (placement
   // numbers).
   int AddUnit(int side, int character, int kind, int category, int x, int y);
+  // A scripted movie of `seconds` (three solid pictures) for movie group x 100 + index.
+  void AddMovie(int group, int index, double seconds);
   void SetP(int n, uint16_t value);
   void SetTrust(int heroine, int32_t trust);
   void SetRandom(std::vector<int32_t> values);
@@ -138,11 +125,11 @@ class EventHarness {
   bool Idle() const;
 
   // ---- Records ----
-  const std::vector<EventRecord>& records() const { return records_; }
-  // The records' texts that start with `prefix`, in order.
-  std::vector<std::string> Records(const std::string& prefix) const;
-  // The frame of the first record whose text is `what`; -1 when none.
-  int FrameOf(const std::string& what) const;
+  const std::vector<EventRecord>& records() const { return recorder_.records(); }
+  std::vector<std::string> Records(const std::string& prefix) const {
+    return recorder_.Records(prefix);
+  }
+  int FrameOf(const std::string& what) const { return recorder_.FrameOf(what); }
   // "row 3 (id 1500) step 2", or "no event" (the running row, for failures).
   std::string RunningRow() const;
 
@@ -151,10 +138,8 @@ class EventHarness {
   SlgUnit* Unit(int group, int character);
 
  private:
-  struct Hooks;
   static void Installer(BattleContext& battle);
   static void SetupMapEvent(int stage);
-  void Record(std::string what);
   void Step();
   void AfterFrame();
   void PhaseSlot(SlgMainWork* work);
@@ -176,10 +161,7 @@ class EventHarness {
   std::vector<int> choice_answers_;
   bool clear_command_ = false;  // the command word goes back to 0 after this frame
   int choice_opened_ = -1;   // the frame the current choice window opened
-  size_t notes_seen_ = 0;
-  size_t trace_seen_ = 0;
-  std::vector<std::pair<int, int>> live_;  // (entry, kind) of the units alive after the last frame
-  std::vector<EventRecord> records_;
+  EventRecorder recorder_{rig_.driver()};
   bool started_ = false;
 };
 

@@ -16,6 +16,9 @@
 #include "battle/slg_events.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_bg.h"
+#include "battle_events/event_movie.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
@@ -208,6 +211,23 @@ TEST(EventSeqRun, RepeatAndIfSteerTheProgramAndALoopThatNeverWaitsIsStopped) {
   }
 }
 
+// The immediates named like the battle's own functions call those functions (the trust of both
+// heroine variables raised, the game over begun), not the op builders of the same names.
+TEST(EventSeqRun, HeroineParamsAndTheGameOverReachTheBattle) {
+  OneRow row({S::AddHeroineParam(1, 5), S::AddHeroineParam(2, -3), S::RequestGameOver(),
+              S::End()});
+  auto h = HarnessFor(row.setup);
+  h->SetTrust(1, 12);
+  h->SetTrust(2, 40);
+  h->SetP(10, 32768);  // heroine 1's second variable at 0
+  h->Start();
+  ASSERT_TRUE(h->RunUntil(
+      "the game over", [&h] { return h->FrameOf("task Slg::GameOver") >= 0; }, 60));
+  EXPECT_EQ(GetTrustVar(1), 17);
+  EXPECT_EQ(GetTrustVar(2), 37);
+  EXPECT_EQ(GetHeroineVar2(1), 5);
+}
+
 // The row's handler, counting its calls.
 std::vector<int> g_calls;
 testsupport::EventHarness* g_h = nullptr;
@@ -341,6 +361,37 @@ TEST(EventHarnessMoments, AHandlerThatNeverEndsFailsRunUntilIdleWithItsRowAndSte
   g_stuck = &h;
   EXPECT_NONFATAL_FAILURE(g_stuck->RunUntilIdle(20), "row 1 (id 9) step 2");
   g_stuck = nullptr;
+}
+
+// ---- Backgrounds and movies in the records ----
+
+int SlideInBackground() { return EventBgSlideIn(testsupport::BattleInstall::kBackground); }
+int FadeOutBackground() { return EventBgFadeOut(10, 100); }
+int FadeInBackground() { return EventBgFadeIn(testsupport::BattleInstall::kBackground, 5, 50); }
+int PlayMovie() { return EventMoviePlay(0, 5); }
+
+TEST(EventHarnessRecords, BackgroundsAndMoviesAreRecordedInOrderWithTheirNumbersAndNames) {
+  OneRow row({S::Custom(&SlideInBackground, 1), S::Custom(&FadeOutBackground, 2),
+              S::Custom(&FadeInBackground, 3), S::Custom(&PlayMovie, 4), S::End()});
+  EventHarness h(row.setup);
+  h.AddMovie(0, 5, 0.3);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  std::vector<std::string> got;
+  for (const testsupport::EventRecord& r : h.records()) {
+    if (r.what.rfind("bg ", 0) == 0 || r.what.rfind("movie", 0) == 0 ||
+        r.what.rfind("start", 0) == 0 || r.what.rfind("end", 0) == 0) {
+      got.push_back(r.what);
+    }
+  }
+  // The movie's preparation frees nothing: the faded-in picture stays until the battle ends.
+  const std::vector<std::string> want = {
+      "start 1",     "bg show 1", "bg slide 1", "bg fade-out 1",
+      "bg free 1",   "bg show 1", "bg fade-in 1", "movie Movie\\Movie005.mpg",
+      "movie end",   "end 1"};
+  EXPECT_EQ(got, want);
+  EXPECT_LT(h.FrameOf("bg slide 1"), h.FrameOf("bg fade-out 1"));
+  EXPECT_LT(h.FrameOf("movie Movie\\Movie005.mpg"), h.FrameOf("movie end"));
 }
 
 // ---- The toolkit's test map ----

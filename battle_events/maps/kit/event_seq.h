@@ -120,7 +120,9 @@ constexpr int kMaxBranchCases = 6;
 // The most object kinds a hold names.
 constexpr int kMaxHoldKinds = 4;
 
-struct Op {
+// Discarding an op is always a slip: inside this namespace a call meant for the battle's own
+// function of the same name (AddHeroineParam, RequestGameOver, ...) would build an op instead.
+struct [[nodiscard]] Op {
   OpKind kind = OpKind::kEnd;
   Step first{};
   Step second{};

@@ -1,0 +1,225 @@
+// A scripted battle played whole from the mode manager: a two-map story written with the
+// map-script toolkit (an opening with a background and talk, a timed choice, a movie once the
+// enemy is hurt, the enemy destroyed, an ending that switches to the second map, whose opening
+// wins), the player ending each turn and answering the messages and the choice through the
+// input rows. The same story runs with a second map the core switches to at once and with one it
+// fades to, each twice with the same frames, sounds and rows.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle/slg_turn.h"
+#include "battle_events/event_runtime_state.h"
+#include "engine/core/debug_trace.h"
+#include "flow/tamvik_general.h"
+#include "game/macro_vars.h"
+#include "game/system_data.h"
+#include "testsupport/battle_install.h"
+#include "testsupport/battle_rig.h"
+#include "testsupport/event_recorder.h"
+#include "testsupport/story_map.h"
+
+namespace {
+
+using testsupport::BattleInstall;
+using testsupport::BattleRig;
+
+struct StoryOutcome {
+  std::vector<testsupport::EventRecord> records;
+  std::vector<std::string> traces;
+  std::vector<int> modes;
+  int trust_gain = 0;
+  uint32_t lost = 0;
+  uint16_t round_var = 0;
+  // The checkpoints' frames taken (the background half slid in, the map after the movie).
+  bool sliding_seen = false;
+  bool map_after_movie_seen = false;
+};
+
+// Whether a frame's COLORREF shows the background picture's colour (5-bit green 31 alone), as
+// both the 5:6:5 and the 5:5:5 frame keep the top five bits of each channel.
+bool IsPictureGreen(uint32_t ref) {
+  return (ref >> 3 & 31) == 0 && (ref >> 11 & 31) == 31 && (ref >> 19 & 31) == 0;
+}
+
+// Whether the latest frame shows the map's ground in its corners, where no unit stands (every
+// ground tile of the install has some colour).
+bool ShowsTheGround(const BattleRig& rig) {
+  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{634, 5}, std::pair{5, 474},
+                             std::pair{634, 474}}) {
+    if ((rig.PixelAt(x, y) & 0xF8F8F8) == 0) return false;
+  }
+  return true;
+}
+
+// Named checkpoints of the story road: each frame is written for people ($TAMVIK_BATTLE_FRAMES)
+// and probed.
+void TakeCheckpoints(BattleRig& rig, const testsupport::EventRecorder& recorder,
+                     StoryOutcome& out) {
+  if (!HasBattle()) return;
+  const SlgEventRuntimeState& rt = Battle().Extension<SlgEventRuntimeState>();
+  // The background on its way in from the right: its left edge at the picture's home
+  // (320 - width / 2) plus the slide offset, the screen to its left not covered by it.
+  if (!out.sliding_seen && rt.slide_phase == 2 && rt.bg_entry != nullptr && rt.bg_x > 16 &&
+      rt.bg_x < 320) {
+    out.sliding_seen = true;
+    rig.SaveFrame("story_background_sliding_in");
+    const int left = 320 - BattleInstall::kBackgroundWidth / 2 + rt.bg_x;
+    EXPECT_TRUE(IsPictureGreen(rig.PixelAt(left + 2, 176))) << "the picture at " << left;
+    EXPECT_FALSE(IsPictureGreen(rig.PixelAt(left - 4, 176))) << "nothing of it before " << left;
+  }
+  // The map back after the movie's fade and the handler's fade-in.
+  const int movie_end = recorder.FrameOf("end 103");
+  if (!out.map_after_movie_seen && movie_end >= 0 && rig.frame() >= movie_end + 30) {
+    out.map_after_movie_seen = true;
+    rig.SaveFrame("story_map_after_movie");
+    EXPECT_TRUE(ShowsTheGround(rig)) << "the map is drawn again";
+  }
+}
+
+// The player ends each turn, answers every message and takes the choice's line `answer` (1-3);
+// on the story road (line 1) the ASHIGARU's life is halved once the choice is made, which brings
+// the movie; a game over is given up.
+void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
+  testsupport::LayStoryFiles(rig);
+  testsupport::StoryBattle story(rig, answer);
+  const int trust_before = GetTrustVar(1);
+  testsupport::EventRecorder recorder(rig.driver());
+  constexpr int kFrameLimit = 6000;
+  int f = 0;
+  for (; f < kFrameLimit; ++f) {
+    const int mode = CTamvikGeneral::GetMode();
+    if (out.modes.empty() || out.modes.back() != mode) out.modes.push_back(mode);
+    if (f > 0 && (mode < 26 || mode > 28)) break;
+    if (HasBattle() && Battle().test_hooks.user != &recorder) recorder.Attach(Battle());
+    story.BeforeFrame();
+    if (!rig.Step()) break;
+    recorder.AfterFrame(rig.event_notes());
+    TakeCheckpoints(rig, recorder, out);
+  }
+  if (HasBattle()) recorder.Detach(Battle());
+  out.records = recorder.records();
+  for (const DebugTraceLine& line : rig.driver().trace().lines()) out.traces.push_back(line.text);
+  out.round_var = GetMacroP(kSlgRoundVar);
+  EXPECT_LT(f, kFrameLimit) << "the battle did not hand back";
+  out.trust_gain = GetTrustVar(1) - trust_before;
+  out.lost = GetSystemData()->battleLost();
+}
+
+BattleRig::Options ManagerOptions() {
+  BattleRig::Options o;
+  o.manager_mode = 26;
+  o.seed = 11;
+  return o;
+}
+
+// The story's records without the screen fades and the messages' OK sound (they come with every
+// message and battle start).
+std::vector<std::string> Story(const std::vector<testsupport::EventRecord>& records) {
+  std::vector<std::string> out;
+  for (const testsupport::EventRecord& r : records) {
+    if (r.what.rfind("fade ", 0) == 0 || r.what == "se 15") continue;
+    out.push_back(r.what);
+  }
+  return out;
+}
+
+// The story with the choice's line `answer`, played on two fresh rigs (`RunBattleTwice`: the same
+// frames and sound calls); both runs' outcomes.
+std::vector<StoryOutcome> PlayTwice(int answer) {
+  std::vector<StoryOutcome> outcomes;
+  EXPECT_TRUE(testsupport::RunBattleTwice(
+      [&outcomes, answer](BattleRig& rig) {
+        StoryOutcome out;
+        PlayStory(rig, answer, out);
+        outcomes.push_back(std::move(out));
+      },
+      ManagerOptions()));
+  return outcomes;
+}
+
+class ScriptedBattle : public ::testing::TestWithParam<int> {};
+
+TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwice) {
+  const bool faded = testsupport::StoryMapB(GetParam()) == 17;
+  const std::vector<StoryOutcome> outcomes = PlayTwice(1);
+  ASSERT_EQ(outcomes.size(), 2u);
+  const StoryOutcome& o = outcomes[0];
+  std::vector<std::string> want = {
+      "deploy 0 entry 0", "deploy 14 entry 1", "bgm 3",
+      // The opening: the background slides in under the talk and fades out.
+      "start 101", "bg show 1", "bg slide 1", "message 11:10000", "message 74:10001",
+      "bg fade-out 1", "bg free 1", "end 101",
+      // Round 2: the choice, its first line raising heroine 1's trust.
+      "start 102", "end 102",
+      // The ASHIGARU at half life: the movie.
+      "start 103", "movie Movie\\Movie005.mpg", "movie end", "end 103",
+      // Round 3: the enemies destroyed, then the ending with its switch.
+      "start 104", "remove 14 entry 1", "end 104", "start 110", "message 11:10002"};
+  if (faded) {
+    want.insert(want.end(), {"task Slg::_exchangeStage", "end 110"});
+  } else {
+    // Switched at once: the stage (and the running event with it) goes in the ending's frame,
+    // before the event check reports the ending finished.
+    want.insert(want.end(), {"task Slg::_exchangeStageNofade"});
+  }
+  // Map B: the hero again and heroine 1 (whose kind has no sprite rows in the install), the
+  // opening and the victory.
+  want.insert(want.end(), {"remove 0 entry 0", "deploy 0 entry 0", "deploy 1 entry 1",
+                           "trace UID:1 BASE_BODY is not described in UnitAnm Table!",
+                           "trace UID:1 BASE_EFFECT is not described in UnitAnm Table!",
+                           "start 201", "task Slg::GameWin", "end 201"});
+  EXPECT_EQ(Story(o.records), want);
+  EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(o.lost, 0u);
+  EXPECT_EQ(o.trust_gain, 5);
+  EXPECT_EQ(o.round_var, 1) << "map B won in its first round";
+  ASSERT_TRUE(testsupport::StoryLeft().reached);
+  EXPECT_TRUE(testsupport::StoryLeft().flags.empty()) << "map A's flags at map B's opening";
+  EXPECT_FALSE(testsupport::StoryLeft().background);
+  EXPECT_TRUE(o.sliding_seen);
+  EXPECT_TRUE(o.map_after_movie_seen);
+  const auto count = [&o](const std::string& line) {
+    return std::count(o.traces.begin(), o.traces.end(), line);
+  };
+  EXPECT_EQ(count("MoviePlay: Movie\\Movie005.mpg.\n"), 1);
+  EXPECT_EQ(count("SLG INIT END\n"), 2) << "map A, then map B";
+  EXPECT_EQ(outcomes[1].records, o.records);
+  EXPECT_EQ(outcomes[1].traces, o.traces);
+  EXPECT_EQ(outcomes[1].modes, o.modes);
+}
+
+// The choice's third line sets the defeat's flag: its row asks for the game over, which the
+// player gives up; the battle is lost and the manager goes back to mode 1.
+TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
+  testsupport::StoryMapB(1);
+  const std::vector<StoryOutcome> outcomes = PlayTwice(3);
+  ASSERT_EQ(outcomes.size(), 2u);
+  const StoryOutcome& o = outcomes[0];
+  const std::vector<std::string> story = Story(o.records);
+  const auto after_opening = std::find(story.begin(), story.end(), "end 101");
+  ASSERT_NE(after_opening, story.end());
+  // No movie (the enemy keeps its life), no ending: the defeat's row and the game over with its
+  // music.
+  EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
+            (std::vector<std::string>{"start 102", "end 102", "start 121", "task Slg::GameOver",
+                                      "end 121", "bgm 19"}));
+  EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 1}));
+  EXPECT_EQ(o.lost, 1u);
+  EXPECT_EQ(o.trust_gain, 0);
+  EXPECT_EQ(outcomes[1].records, o.records);
+  EXPECT_EQ(outcomes[1].traces, o.traces);
+}
+
+INSTANTIATE_TEST_SUITE_P(SwitchForms, ScriptedBattle, ::testing::Values(1, 17),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == 17 ? std::string("faded") : std::string("at_once");
+                         });
+
+}  // namespace

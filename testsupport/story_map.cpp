@@ -1,0 +1,233 @@
+#include "testsupport/story_map.h"
+
+#include <string>
+
+#include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle/slg_start.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_bg.h"
+#include "battle_events/event_movie.h"
+#include "battle_events/event_runtime_state.h"
+#include "battle_events/map_setup.h"
+#include "battle_events/maps/kit/event_rows.h"
+#include "battle_events/maps/kit/event_seq.h"
+#include "engine/input/dinput.h"
+#include "game/system_data.h"
+#include "platform/headless/headless_movie.h"
+#include "testsupport/battle_install.h"
+#include "testsupport/battle_rig.h"
+#include "testsupport/lips_files.h"
+#include "testsupport/portrait_writer.h"
+#include "testsupport/script_writer.h"
+#include "testsupport/slg_table_writer.h"
+
+namespace testsupport {
+namespace {
+
+namespace S = EventSeq;
+
+constexpr uint16_t kTalkA = 10000;
+constexpr uint16_t kTalkB = 10001;
+constexpr uint16_t kEndTalk = 10002;
+constexpr uint16_t kChoice = 10100;
+
+int SlideInBackground() { return EventBgSlideIn(BattleInstall::kBackground); }
+int FadeOutBackground() { return EventBgFadeOut(10, 100); }
+int PlayMovie() { return EventMoviePlay(0, 5); }
+int DestroyEnemies() { return EventDestroyEnemies(); }
+
+// Map A: the opening, the choice on round 2, the movie once the ASHIGARU is at half life, the
+// enemies destroyed from round 3, the ending (no enemy left) switching to map B, and the defeat
+// the choice's third answer asks for.
+constexpr auto kOpeningTalk = TalkList({{11, kTalkA}, {74, kTalkB}});
+constexpr S::Op kOpening[] = {
+    S::FadeIn(),
+    S::Custom(&SlideInBackground, 1),
+    S::Messages(kOpeningTalk),
+    S::Custom(&FadeOutBackground, 2),
+    S::ScrollPx(32, 0, 8),
+    S::End(),
+};
+static_assert(S::Valid(kOpening));
+constexpr SeqArgs kOpeningArgs{kOpening};
+
+constexpr S::Op kChoiceOps[] = {
+    S::TimedChoice(kChoice, 0),
+    S::Branch({{1, 1}, {2, 2}, {3, 3}}, 9),
+    S::Label(1), S::AddHeroineParam(1, 5), S::Goto(9),
+    S::Label(2), S::AddHeroineParam(2, 5), S::Goto(9),
+    S::Label(3), S::SetFlag(kStoryLostFlag),
+    S::Label(9), S::End(),
+};
+static_assert(S::Valid(kChoiceOps));
+constexpr SeqArgs kChoiceArgs{kChoiceOps};
+
+// After the movie the handler has the map drawn again (the movie's preparation stopped it), then
+// fades the battle in.
+void DrawMapAgain() { Battle().flags |= 0x2; }
+constexpr S::Op kMovieOps[] = {S::Custom(&PlayMovie, 3), S::Do(&DrawMapAgain), S::FadeIn(),
+                               S::End()};
+static_assert(S::Valid(kMovieOps));
+constexpr SeqArgs kMovieArgs{kMovieOps};
+
+constexpr S::Op kDestroyOps[] = {S::Custom(&DestroyEnemies, 4), S::End()};
+static_assert(S::Valid(kDestroyOps));
+constexpr SeqArgs kDestroyArgs{kDestroyOps};
+
+constexpr S::Op kLostOps[] = {S::RequestGameOver(), S::End()};
+static_assert(S::Valid(kLostOps));
+constexpr SeqArgs kLostArgs{kLostOps};
+
+// The ending's map B (the core switches to some maps at once, fades to others).
+int g_map_b = 1;
+void SwitchToMapB() { Slg::SwitchStage(g_map_b); }
+constexpr S::Op kEndingOps[] = {S::Message(11, kEndTalk), S::Do(&SwitchToMapB), S::End()};
+static_assert(S::Valid(kEndingOps));
+constexpr SeqArgs kEndingArgs{kEndingOps};
+
+constexpr SlgEventEntry kMapATable[] = {
+    {.id = kStoryOpening, .timing = 0x8000, .guard = {kStoryOpening, 0},
+     .set = {kStoryOpening, 0}, .handler = &SeqRow, .arg = &kOpeningArgs},
+    {.id = kStoryChoice, .timing = 0x0001, .a = "F(101)&(T()>=2);", .guard = {kStoryChoice, 0},
+     .set = {kStoryChoice, 0}, .handler = &SeqRow, .arg = &kChoiceArgs},
+    {.id = kStoryMovie, .timing = 0x8000, .a = "F(102);", .b = "HGU(GZA,14,50);",
+     .guard = {kStoryMovie, 0}, .set = {kStoryMovie, 0}, .handler = &SeqRow,
+     .arg = &kMovieArgs},
+    {.id = kStoryDestroy, .timing = 0x0001, .a = "F(103)&(T()>=3);",
+     .guard = {kStoryDestroy, 0}, .set = {kStoryDestroy, 0}, .handler = &SeqRow,
+     .arg = &kDestroyArgs},
+    {.id = kStoryEnding, .timing = 0x8000, .a = "F(101);", .b = "NG(GZA);",
+     .guard = {kStoryEnding, 0}, .set = {kStoryEnding, 0}, .handler = &SeqRow, .arg = &kEndingArgs},
+    {.id = kStoryDefeat, .timing = 0x8000, .a = "F(120);", .guard = {kStoryDefeat, 0},
+     .set = {kStoryDefeat, 0}, .handler = &SeqRow, .arg = &kLostArgs},
+    kEventTableEnd};
+constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kStoryBgm), .table = kMapATable};
+
+StoryLeftAtMapB g_left_at_b;
+void NoteWhatMapALeft() {
+  g_left_at_b = {};
+  g_left_at_b.reached = true;
+  for (int flag : {int{kStoryOpening}, int{kStoryChoice}, int{kStoryMovie}, int{kStoryDestroy},
+                   int{kStoryEnding}, kStoryLostFlag, int{kStoryDefeat}}) {
+    if (CheckEventFlag(flag) != 0) g_left_at_b.flags.push_back(flag);
+  }
+  g_left_at_b.background = Battle().Extension<SlgEventRuntimeState>().bg_entry != nullptr;
+}
+
+// Map B: an opening that fades the map in and wins.
+constexpr S::Op kMapBOpening[] = {S::Do(&NoteWhatMapALeft), S::FadeIn(), S::StartGameWin(),
+                                  S::End()};
+static_assert(S::Valid(kMapBOpening));
+constexpr SeqArgs kMapBOpeningArgs{kMapBOpening};
+constexpr SlgEventEntry kMapBTable[] = {
+    {.id = kStoryMapBOpening, .timing = 0x8000, .guard = {kStoryOpening, 0},
+     .set = {kStoryOpening, 0},
+     .handler = &SeqRow, .arg = &kMapBOpeningArgs},
+    kEventTableEnd};
+constexpr MapSetup kMapBSetup{.table = kMapBTable};
+
+void SetupByMap(int stage) {
+  const bool map_a = GetSystemData()->battleMap() == static_cast<uint32_t>(kStoryMapA);
+  MapSetupRows().rows[static_cast<size_t>(stage)] = map_a ? &kMapASetup : &kMapBSetup;
+  SlgMapSetup::SetupMapEvent(stage);
+}
+void InstallSetupByMap(BattleContext& battle) { battle.events.setup_map_event = &SetupByMap; }
+
+}  // namespace
+
+int StoryMapB(int map) {
+  if (map >= 0) g_map_b = map;
+  return g_map_b;
+}
+
+const StoryLeftAtMapB& StoryLeft() { return g_left_at_b; }
+
+const SlgEventEntry* StoryMapATable() { return kMapATable; }
+
+void LayEventFaces(GameTree& tree) {
+  FaceFileContents faces;
+  faces.records = {{0, 1, 32}};
+  faces.images = 1;
+  // Beside the install's own folder (one folder whatever the case: the file layer's case-blind
+  // search takes the first it finds).
+  tree.Write("install/TaMvIk2/system/kaoslg.spr", FaceFile(faces));
+  LayLipsFiles(tree);
+}
+
+void AddScriptedMovie(BattleRig& rig, int group, int index, double seconds) {
+  const std::string path =
+      rig.driver().tree.Write(SlgTableWriter::TreeRel(MovieFileName(group, index)), "scripted");
+  platform::headless::ScriptedMovie script;
+  script.duration = seconds;
+  script.format.width = 64;
+  script.format.height = 48;
+  for (int i = 0; i < 3; ++i) {
+    script.frames.push_back(platform::headless::HeadlessMovies::SolidFrame(
+        script.format, seconds * i / 3, static_cast<uint16_t>(0x1111 * (i + 1))));
+  }
+  rig.driver().host().movies.Add(path, script);
+}
+
+void LayStoryFiles(BattleRig& rig) {
+  GameTree& tree = rig.driver().tree;
+  for (const int map : {kStoryMapA, g_map_b}) {
+    BattleInstall install;
+    install.stage.map = map;
+    install.stage.face_conv.fill(1);  // every event face opens internal face 0
+    if (map != kStoryMapA) install.HeroineInsteadOfEnemy();
+    install.Lay(tree);
+    MessageTableWriter messages;
+    for (uint16_t id : {kTalkA, kTalkB, kEndTalk}) {
+      messages.Add({.id = id, .voice_word = 0, .lip = "", .text = "AB"});
+    }
+    messages.Add({.id = kChoice, .voice_word = 0, .lip = "", .text = ChoiceText(3, 4)});
+    tree.Write(SlgMessageRel(map), messages.Bytes());
+  }
+  LayEventFaces(tree);
+  AddScriptedMovie(rig, 0, 5, 0.3);
+}
+
+StoryBattle::StoryBattle(BattleRig& rig, int answer)
+    : answer_(answer), halved_(answer != 1), player_(rig.driver()) {
+  GetSystemData()->setVoiceOff(1);
+  rig.InstallEventTable(kMapATable);
+  by_map_.emplace(&InstallSetupByMap);
+  InstallSetupByMap(rig.battle());
+  SetTrustVar(1, 12);
+  g_left_at_b = {};
+}
+
+void StoryBattle::BeforeFrame() {
+  if (!HasBattle() || Battle().state.round < 1) return;
+  BattleContext& b = Battle();
+  BattleScript::InstallAttackStubs({0, 1, 14});
+  b.state.units[0].stats.life = b.state.units[0].stats.max_life = 30000;
+  if (!halved_ && CheckEventFlag(kStoryChoice) != 0) {
+    halved_ = true;
+    for (uint32_t i = 0; i < b.state.unit_count; ++i) {
+      SlgUnit& u = b.state.units[i];
+      if (u.kind == 14) u.stats.life = static_cast<decltype(u.stats.life)>(u.stats.max_life / 2);
+    }
+  }
+  const SlgEventRuntimeState& rt = b.Extension<SlgEventRuntimeState>();
+  choice_frames_ = rt.choice_phase == 1 ? choice_frames_ + 1 : 0;
+  const SlgEventCheckState& check = b.Extension<SlgEventCheckState>();
+  const bool event_running = check.task != nullptr && check.task->phase != kEventCheckIdle;
+  if (!player_.Ready() || player_.AnswerGameOver(true)) return;
+  constexpr int kChoiceSettle = 40;
+  if (choice_frames_ >= kChoiceSettle && downs_ < answer_ - 1) {
+    player_.Press(kGameKeyDown);
+    ++downs_;
+  } else if (b.message.wait_state == 1 || choice_frames_ >= kChoiceSettle) {
+    if (choice_frames_ >= kChoiceSettle) ++downs_;
+    player_.Press(kGameKey0);
+  } else if (!event_running) {
+    const SlgUnit* acting = BattleScript::ActingUnit();
+    if (acting != nullptr && acting->side == 0) player_.EndHeroTurn();
+  }
+}
+
+}  // namespace testsupport
