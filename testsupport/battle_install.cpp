@@ -110,6 +110,7 @@ void BattleInstall::Lay(GameTree& tree) const {
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\VOICE\\") + kVoiceFile);
   tree.Write(SlgTableWriter::TreeRel(std::string("tamvik2\\") + kEventFile),
              UnitAnmWriter(14).File(0));
+  if (!background) return;
   // In the game-over pictures' folder, spelt as they spell it: two spellings of one folder would
   // hide one from the file layer's case-blind search.
   tree.Write("install/TaMvIk2/Bg/bBg001.Spr",

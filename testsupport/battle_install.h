@@ -58,6 +58,9 @@ class BattleInstall {
   explicit BattleInstall(Form form = Form::kDressed);
 
   Form form;
+  // Whether the dressed form lays its event background picture (off: a battle whose picture is
+  // missing).
+  bool background = true;
   // The stage (MinimalStage of map 0 unless changed; its map number places every map file).
   StageWriter stage;
 

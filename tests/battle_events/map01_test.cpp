@@ -219,6 +219,7 @@ TEST(Map01, TheGuideRemarksOnEveryMadCommand) {
 TEST(Map01, AMissingBackgroundIsTracedAndTheOpeningEnds) {
   EventHarness h(kMap01);
   Map01Stage(h);
+  h.install.background = false;
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(6000));
   EXPECT_TRUE(Has(h.Records("end"), "end 101"));
