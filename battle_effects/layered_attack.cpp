@@ -63,7 +63,10 @@ int FollowedUp(LayeredAttack& a) {
   return a.form->follow_up == nullptr ? 1 : a.form->follow_up(a);
 }
 
-int Waited(LayeredAttack& a) { return TimelineFrames(a.clock.start) >= a.form->final_wait ? 1 : 0; }
+int Waited(LayeredAttack& a) {
+  if (TimelineFrames(a.clock.start) < a.form->final_wait) return 0;
+  return a.form->ready == nullptr ? 1 : a.form->ready(a);
+}
 
 int Finish(LayeredAttack& a) {
   SlgAttackCtx& ctx = *a.ctx;
