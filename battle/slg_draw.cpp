@@ -46,7 +46,9 @@ void SlgPolyFree(SlgPoly* poly) {
   if (poly->entry != nullptr && !poly->one_frame) Sprites().DeleteBuffer(&poly->entry);
   poly->entry = nullptr;
   poly->one_frame = false;
-  Ctx().ddraw.SetUpdate(poly->surface, 1);
+  // A record never made names no surface: 0 is the update word's hold bit, and setting it would
+  // stop every compose (and with it the removal of one-frame entries) for good.
+  if (poly->surface != 0) Ctx().ddraw.SetUpdate(poly->surface, 1);
 }
 
 void SlgPolySetRot(SlgPoly* poly, int i, int32_t v) {

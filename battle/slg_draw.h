@@ -46,7 +46,8 @@ SprBufferEntry* SlgSprCreate(const char* buffer, SprRec* sprite, int x, int y, S
 // pool is empty).
 SprBufferEntry* SlgPolyCreate(const char* buffer, SlgPoly* poly, SurfaceId surface);
 // Deletes the record's entry (when it has one, and it is not a one-frame entry, which the engine
-// removes itself) and asks its surface to update.
+// removes itself) and asks its surface to update; a record never made has no surface and asks
+// nothing (freeing it leaves the screen composing).
 void SlgPolyFree(SlgPoly* poly);
 // Angle word i (0-2) := v x 804 / 256.
 void SlgPolySetRot(SlgPoly* poly, int i, int32_t v);

@@ -196,9 +196,6 @@ int CardIn(SpecialWork& w) {
   return kTimelineNextRow;
 }
 
-int TurnCard(SpecialWork& w) { return CardTurnStep(w.card_turn); }
-void KeepTurning(SpecialWork& w) { CardTurnStep(w.card_turn); }
-
 int WhiteOut(SpecialWork& /*w*/) {
   SlgWhiteOut(32);
   return kTimelineNextRow;
@@ -217,8 +214,6 @@ int StartPictureFade(SpecialWork& w) {
   PictureFadeStart(w.picture_fade, w.anms.effect, kPictureAnm);
   return kTimelineNextRow;
 }
-
-int FadePicture(SpecialWork& w) { return PictureFadeStep(w.picture_fade); }
 
 int BossStands(SpecialWork& w) {
   BossFreeObjs({{w.picture, 1}});
@@ -466,10 +461,10 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::AtOnce(), &SetUp},                                                          // 0
     {SW::AtOnce(), &EnterScene},                                                     // 1
     {SW::FadeEnd(), &CardIn},                                                        // 2
-    {SW::SubDone(&TurnCard), &WhiteOut},                                             // 3
-    {SW::FadeEnd(), &ShowPicture, kTimelineNextRow, 0, &KeepTurning},                // 4
+    {SW::SubDone(&CardTurnRow<SpecialWork>), &WhiteOut},                             // 3
+    {SW::FadeEnd(), &ShowPicture, kTimelineNextRow, 0, &CardTurnEach<SpecialWork>},  // 4
     {SW::FadeEnd(), &StartPictureFade},                                              // 5
-    {SW::SubDone(&FadePicture), &BossStands},                                        // 6
+    {SW::SubDone(&PictureFadeRow<SpecialWork>), &BossStands},                        // 6
     {SW::Frames(2)},                                                                 // 7
     {SW::AtOnce(), &SecondBackground},                                               // 8
     {SW::Frames(kBgFade), &SceneRuns, kTimelineNextRow, 0, &FadeBackgroundIn},       // 9
@@ -588,12 +583,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
      &FollowBody},  // 5
 };
 
-// The family's battle block: one record per routine.
-struct Boss30Work {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using Boss30Work = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 

@@ -215,6 +215,21 @@ SlgEffectTask* BossLineScrollStart(const SlgUnit& unit, int picture, const char*
   return task;
 }
 
+SlgEffectTask* BossWideLineScrollStart(const SlgUnit& unit, int picture, const char* name,
+                                       const BossLineScroll& s) {
+  CDdrawFunc& ddraw = Ctx().ddraw;
+  const int width = s.width + 2 * s.x_offset;
+  const int height = s.band_height + std::max(s.top, 0);
+  const bool resized = ddraw.ResizeSurface(s.source, 0, width, height) != 0;
+  if (!resized) DebugPrint("Boss attack: surface %d not resized for %s: its strips are cut short\n",
+                           s.source, name);
+  SlgEffectTask* task = BossLineScrollStart(unit, picture, name, s);
+  if (resized && ddraw.GiveBackLayerSurface(s.source, 0) == 0) {
+    DebugPrint("Boss attack: surface %d not given back after the cut of %s\n", s.source, name);
+  }
+  return task;
+}
+
 void BossSceneOn(const BossBase& w, const BossSpecialShape& shape) {
   SlgLayerOn(SURFACE_ROOT, shape.layer_mode);
   SelectUnitVoice(*w.unit);

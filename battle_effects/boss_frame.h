@@ -39,6 +39,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "battle/battle_extension.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_units.h"
@@ -72,6 +73,15 @@ template <class W>
 struct BossRecord {
   W work;
   StepClock clock;
+};
+
+// A boss family's battle block: one record for each of its two routines. Each family's work types
+// are its own, so each family gets a block of its own from the battle's extension state.
+template <class Special, class Normal>
+struct BossFamilyWork {
+  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
+  BossRecord<Special> special;
+  BossRecord<Normal> normal;
 };
 
 // The step byte of a boss routine: the unit's own body object's state byte; null without one.
@@ -217,6 +227,11 @@ struct BossLineScroll {
 // missing or the task is refused: the scene plays without it.
 SlgEffectTask* BossLineScrollStart(const SlgUnit& unit, int picture, const char* name,
                                    const BossLineScroll& scroll);
+// The same for a band whose strips reach past the screen-sized source surface (width + 2 x
+// x_offset across, band_height + top lines down): the surface takes that size for the cut (the
+// strips keep copies of their lines) and is given back at once, so every strip is made.
+SlgEffectTask* BossWideLineScrollStart(const SlgUnit& unit, int picture, const char* name,
+                                       const BossLineScroll& scroll);
 
 // The set-up's end: layer 4 on (SlgLayerOn(4, layer_mode)) and the unit's attack voice.
 void BossSceneOn(const BossBase& w, const BossSpecialShape& shape);

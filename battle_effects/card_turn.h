@@ -58,5 +58,15 @@ struct CardTurn {
 void CardTurnStart(CardTurn& card, SlgAnmObj* obj, SprAnm* set, const CardLook& look, int depth);
 // One frame of the turn; 1 once the zoom is 1.0 (and on every later call), else 0.
 int CardTurnStep(CardTurn& card);
+// The same as timeline steps of a work with a `card_turn`: a wait for the turn's end, and the turn
+// drawn on while another step runs.
+template <class W>
+int CardTurnRow(W& w) {
+  return CardTurnStep(w.card_turn);
+}
+template <class W>
+void CardTurnEach(W& w) {
+  CardTurnStep(w.card_turn);
+}
 // Removes the back polygon (the object stays the caller's).
 void CardTurnFree(CardTurn& card);

@@ -19,7 +19,7 @@
 #include "battle/slg_unit.h"
 #include "battle_effects/attack_routines.h"
 #include "battle_effects/effect_position.h"
-#include "battle_effects/special_scene.h"
+#include "battle_effects/heroine_scene.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"

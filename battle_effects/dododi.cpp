@@ -205,9 +205,6 @@ int EnterScene(SpecialWork& w) {
   return kTimelineNextRow;
 }
 
-int TurnCard(SpecialWork& w) { return CardTurnStep(w.card_turn); }
-void KeepTurning(SpecialWork& w) { CardTurnStep(w.card_turn); }
-
 int WhiteOut32(SpecialWork& /*w*/) {
   SlgWhiteOut(32);
   return kTimelineNextRow;
@@ -230,8 +227,6 @@ int StartPictureFade(SpecialWork& w) {
   PictureFadeStart(w.picture_fade, w.anms.effect, kPictureAnm);
   return kTimelineNextRow;
 }
-
-int FadePicture(SpecialWork& w) { return PictureFadeStep(w.picture_fade); }
 
 int PictureGone(SpecialWork& w) {
   BossFreeObjs({{w.picture, 1}});
@@ -443,11 +438,11 @@ using SW = TimelineWait<SpecialWork>;
 constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::AtOnce(), &SetUp},                                              // 0
     {SW::AtOnce(), &EnterScene},                                         // 1
-    {SW::SubDone(&TurnCard), &WhiteOut32},                               // 2
-    {SW::FadeEnd(), &CardGone, kTimelineNextRow, 0, &KeepTurning},       // 3
+    {SW::SubDone(&CardTurnRow<SpecialWork>), &WhiteOut32},               // 2
+    {SW::FadeEnd(), &CardGone, kTimelineNextRow, 0, &CardTurnEach<SpecialWork>},  // 3
     {SW::AtOnce(), &ShowPicture},                                        // 4
     {SW::FadeEnd(), &StartPictureFade},                                  // 5
-    {SW::SubDone(&FadePicture), &PictureGone},                           // 6
+    {SW::SubDone(&PictureFadeRow<SpecialWork>), &PictureGone},           // 6
     {SW::AtOnce(), &BossAppears},                                        // 7
     {SW::Frames(2)},                                                     // 8
     {SW::AtOnce(), &BackgroundGone},                                     // 9
@@ -559,12 +554,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
     {NW::Counter(&GroupsEnded, 1), &FinishNormal, kTimelineNextRow, 0, &PlayGroups},   // 3
 };
 
-// The family's battle block: one record per routine.
-struct DododiWork {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using DododiWork = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 

@@ -14,6 +14,10 @@ constexpr int32_t kPx = 65536;
 
 bool ParentGone(const EffectWork& w) { return w.parent != nullptr && EffectParent(w) == nullptr; }
 
+bool Stopped(const EffectWork& w) {
+  return (w.stop_word != nullptr ? *w.stop_word : Family().stop) != 0;
+}
+
 }  // namespace
 
 EffectFamily& Family() { return Battle().Extension<EffectFamily>(); }
@@ -43,6 +47,7 @@ SlgEffectTask* EffectCreate(SlgEffectTask* parent, SlgBody body, const char* nam
   if (const EffectWork* p = EffectWorkOf(parent)) {
     w->parent = parent;
     w->parent_id = p->id;
+    w->stop_word = p->stop_word;
   }
   w->pos = w->start = at;
   w->start_ms = task->start;
@@ -97,7 +102,7 @@ EffectWork* EffectPartBegin(SlgEffectTask* task, EffectWatch watch) {
     SlgTaskEnd(task);
     return nullptr;
   }
-  if (task->phase > 1 || ParentGone(*w) || (watch == EffectWatch::kStop && Family().stop != 0)) {
+  if (task->phase > 1 || ParentGone(*w) || (watch == EffectWatch::kStop && Stopped(*w))) {
     EffectEnd(task);
     return nullptr;
   }

@@ -66,6 +66,9 @@ struct EffectWork {
   // The child the task waits for (EffectAwait).
   SlgEffectTask* child;
   uint32_t child_id;
+  // The stop word the part watches (EffectWatch::kStop): null the family's; a part made under a
+  // parent watches the parent's.
+  const uint32_t* stop_word;
 };
 
 // The family's battle-wide words (Battle().Extension<EffectFamily>()).
@@ -80,7 +83,8 @@ struct EffectFamily {
 };
 EffectFamily& Family();
 
-// What a part ends on besides its own phase: its parent's end, and also the stop word.
+// What a part ends on besides its own phase: its parent's end, and also the stop word (the
+// family's, or the one its work area names).
 enum class EffectWatch : uint8_t { kParent, kStop };
 // Where a signal goes in the parent.
 enum class EffectSignal : uint8_t { kSubStep, kState, kWord };

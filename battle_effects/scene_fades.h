@@ -33,6 +33,11 @@ struct PictureFade {
 };
 void PictureFadeStart(PictureFade& fade, SprAnm* set, uint32_t anm);
 int PictureFadeStep(PictureFade& fade);
+// The same as a timeline step of a work with a `picture_fade`: a wait for the fade's end.
+template <class W>
+int PictureFadeRow(W& w) {
+  return PictureFadeStep(w.picture_fade);
+}
 
 struct LineScrollFade {
   uint32_t start;  // game clock ms

@@ -165,7 +165,6 @@ constexpr BossLineScroll kLineScroll{.source = SURFACE_ROOT,
                                      .scroll_wrap = 512,
                                      .scroll_speed = 4 * kPx,
                                      .alpha = 0};
-constexpr int kCutWidth = kLineScroll.width + 2 * kLineScroll.x_offset;
 constexpr const char kLineScrollName[] = "Vevaz::LineScroll";
 constexpr CardLook kCard{11, 0x9409, {{{-88, -136}, {86, -136}, {86, 134}, {-88, 134}}}};
 constexpr int kBackgroundDepth = 509;
@@ -255,28 +254,14 @@ const SlgUnit& TargetUnit(int i) {
   return b.state.units[static_cast<size_t>(b.targets[static_cast<size_t>(i)])];
 }
 
-// Background 2 goes onto surface 4 and is cut into the band's strips there. The strips reach 704
-// pixels across and 512 lines down, past the screen-sized surface: the surface takes that size
-// for the cut (the strips keep copies of their lines) and is given back at once.
-SlgEffectTask* StartLineScroll(const SlgUnit& unit) {
-  CDdrawFunc& ddraw = Ctx().ddraw;
-  const bool resized =
-      ddraw.ResizeSurface(kLineScroll.source, 0, kCutWidth, kLineScroll.band_height) != 0;
-  if (!resized) DebugPrint("Vevaz: surface 4 not resized for the band: its strips are cut short\n");
-  SlgEffectTask* task = BossLineScrollStart(unit, 2, kLineScrollName, kLineScroll);
-  if (resized && ddraw.GiveBackLayerSurface(kLineScroll.source, 0) == 0) {
-    DebugPrint("Vevaz: surface 4 not given back after the band's cut\n");
-  }
-  return task;
-}
-
 int SetUp(SpecialWork& w) {
   if (!BossTakeAnms(w, BossAttack::kSpecial)) return kTimelineStop;
   w.target_count = BossListedTargets();
   if (!BossAllocObjs(w, SpecialLists(w))) return kTimelineStop;
   BossCutPicture(*w.unit, 0, SURFACE_SCRATCH, true, w.backgrounds[0]);
   BossCutPicture(*w.unit, 1, SURFACE_SCRATCH, true, w.backgrounds[1]);
-  w.line_scroll = StartLineScroll(*w.unit);
+  // Background 2 goes onto surface 4 and is cut there into strips of 704 x 1, 512 lines down.
+  w.line_scroll = BossWideLineScrollStart(*w.unit, 2, kLineScrollName, kLineScroll);
   SlgClearLayer(SURFACE_ROOT);
   BossSceneOn(w, kShape);
   return kTimelineNextRow;
@@ -291,9 +276,6 @@ int CardIn(SpecialWork& w) {
   CardTurnStart(w.card_turn, w.card[0], w.anms.effect, kCard, UnitDepth(w) - 1);
   return kTimelineNextRow;
 }
-
-int TurnCard(SpecialWork& w) { return CardTurnStep(w.card_turn); }
-void KeepTurning(SpecialWork& w) { CardTurnStep(w.card_turn); }
 
 int WhiteOut32(SpecialWork& /*w*/) {
   SlgWhiteOut(32);
@@ -313,8 +295,6 @@ int StartPictureFade(SpecialWork& w) {
   PictureFadeStart(w.picture_fade, w.anms.effect, kPictureAnm);
   return kTimelineNextRow;
 }
-
-int FadePicture(SpecialWork& w) { return PictureFadeStep(w.picture_fade); }
 
 // The picture is gone; the boss waits stopped at the centre.
 int PictureGone(SpecialWork& w) {
@@ -608,10 +588,10 @@ constexpr TimelineRow<SpecialWork> kSpecial[] = {
     {SW::AtOnce(), &SetUp},                                                       // 0
     {SW::AtOnce(), &EnterScene},                                                  // 1
     {SW::FadeEnd(), &CardIn},                                                     // 2
-    {SW::SubDone(&TurnCard), &WhiteOut32},                                        // 3
-    {SW::FadeEnd(), &PictureIn, kTimelineNextRow, 0, &KeepTurning},               // 4
+    {SW::SubDone(&CardTurnRow<SpecialWork>), &WhiteOut32},                        // 3
+    {SW::FadeEnd(), &PictureIn, kTimelineNextRow, 0, &CardTurnEach<SpecialWork>}, // 4
     {SW::FadeEnd(), &StartPictureFade},                                           // 5
-    {SW::SubDone(&FadePicture), &PictureGone},                                    // 6
+    {SW::SubDone(&PictureFadeRow<SpecialWork>), &PictureGone},                    // 6
     {SW::Frames(3), &BossAppears},                                                // 7
     {SW::Counter(&BossAndAuraEnded, 1), &GlowsIn},                                // 8
     {SW::Frames(96), &WhiteOut8, kTimelineNextRow, 0, &Glows},                    // 9
@@ -767,12 +747,8 @@ constexpr TimelineRow<NormalWork> kNormal[] = {
      kTimelineNextRow, 0, &Vanish},  // 4
 };
 
-// The family's battle block: one record per routine.
-struct VevazWork {
-  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
-  BossRecord<SpecialWork> special;
-  BossRecord<NormalWork> normal;
-};
+// The family's battle block.
+using VevazWork = BossFamilyWork<SpecialWork, NormalWork>;
 
 }  // namespace
 

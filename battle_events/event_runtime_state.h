@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "battle/battle_extension.h"
+#include "battle/slg_units.h"
 #include "battle_events/runtime/shared_effects_state.h"
 
 // One message of a message list: an event face number (the stage's face conversion table turns
@@ -81,4 +82,19 @@ struct SlgEventRuntimeState {
   uint8_t vanish_phase = 0;
   SlgUnitRef vanish_unit{};
   uint32_t vanish_start = 0;
+
+  // ---- The point mover (battle_events/runtime/event_script_helpers.h) ----
+  // EventMoveToward: the point and velocity (16.16) and the time (game clock ms) kept at its
+  // start.
+  uint8_t move_phase = 0;
+  SlgPair move_point{};
+  SlgPair move_velocity{};
+  uint32_t move_start = 0;
+
+  // ---- Generic scenes (battle_events/runtime/generic_scenes.h) ----
+  // EventCharTalkPick's phase word.
+  int32_t talk_pick_phase = 0;
+  // The reference a character talk or the favourite's talk chose (an index into its table), and
+  // the one a fall scene chose.
+  int8_t talk_line = 0;
 };

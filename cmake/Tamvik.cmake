@@ -20,8 +20,10 @@ if(TAMVIK_TSAN)
   target_link_options(tamvik_options INTERFACE -fsanitize=thread)
 endif()
 if(TAMVIK_FUZZ)
-  # Coverage for libFuzzer in every library; the fuzz targets link the fuzzer itself.
-  target_compile_options(tamvik_options INTERFACE -fsanitize=fuzzer-no-link)
+  # Coverage for libFuzzer in every library but the per-pixel arithmetic of
+  # fuzz/coverage_ignore.txt; the fuzz targets link the fuzzer itself.
+  target_compile_options(tamvik_options INTERFACE -fsanitize=fuzzer-no-link
+    -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/fuzz/coverage_ignore.txt)
 endif()
 
 # tamvik_library(<name> [DIRS <dir>...] [DEPS <target>...])

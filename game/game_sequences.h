@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "engine/core/debug_trace.h"
 
+class AdvState;
 struct GameTaskRec;
 
 template <class Signature>
@@ -96,6 +98,12 @@ struct GameSequences {
   // CTamvikOption::SetReturnMode: the mode the option menu returns with. option_menu above is
   // StartOptionMenu (owner) and, negated, IsOptionMenuEnd ("CTamvikOption::OptionMenu" exists).
   std::function<void(uint32_t mode)> option_return_mode;
+
+  // ---- The scene engine's judgement of a saved story state (the save files' reads) ----
+  // Why the scene start could not run the saved state (bit 15 of its scene code clear): empty
+  // when it can (CTamvikMacro::SavedSceneFault). A save it refuses reads as a damaged one.
+  // Unfilled: every state is taken.
+  std::function<std::string(const AdvState& saved)> saved_scene_fault;
 
   // ---- The slot menu's loaded flag (the option menu's and the title's load) ----
   // CTamvikBup::IsLoaded (1 after a load handed control to the manager) and ClearLoaded; the

@@ -82,6 +82,19 @@ bool ReadGameSave(int slot, std::vector<uint8_t>* bytes) {
     DebugPrint("GameLoad %s: stack depths out of range\n", name.c_str());
     return false;
   }
+  // A scene the start cannot run (no scene after it, a resume past its script) would leave the
+  // game standing still: such a save is refused as a damaged one.
+  const GameSequences& sequences = Game().sequences;
+  if (sequences.saved_scene_fault) {
+    AdvState saved;
+    std::memcpy(saved.bytes(), bytes->data(), AdvState::kSize);
+    saved.setSceneCode(saved.sceneCode() & ~kBeforeBattleBit);
+    const std::string fault = sequences.saved_scene_fault(saved);
+    if (!fault.empty()) {
+      DebugPrint("GameLoad %s: %s\n", name.c_str(), fault.c_str());
+      return false;
+    }
+  }
   return true;
 }
 

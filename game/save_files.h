@@ -22,10 +22,11 @@ std::string SaveSlotFileName(int slot);
 int LoadSystemData();
 // Writes the system data block. 1 written, 0 not (the old file stays).
 int SaveSystemData();
-// Reads a slot: exactly 8768 bytes whose two stack depths are below 1000, else nothing changes
-// (0). Sets savedBeforeBattle from bit 15 of the scene code and clears the bit, and composes
-// layers 5 and 6 in the saved order (bytes 8 and 9; values of neither form give layer 5 above,
-// traced). 1 loaded.
+// Reads a slot: exactly 8768 bytes whose two stack depths are below 1000 and whose story state
+// the scene start can run (GameSequences::saved_scene_fault), else nothing changes (0). Sets
+// savedBeforeBattle from bit 15 of the scene code and clears the bit, and composes layers 5 and
+// 6 in the saved order (bytes 8 and 9; values of neither form give layer 5 above, traced). 1
+// loaded.
 int LoadGameData(int slot);
 // Takes the compose positions of layers 5 and 6 into the story state (bytes 8 and 9: 3, 2 with
 // layer 5 above, 2, 3 with layer 6 above), writes the slot with

@@ -92,8 +92,12 @@ class Files {
   // contents are on the disc, and the directory entry too, before it returns true. A file that
   // is a symbolic link is written through to the file it points to (the link stays); a replaced
   // file keeps its permission bits; a new one gets 0666 less the umask. Temporary files that a
-  // killed process left in that directory are removed.
-  virtual bool Replace(const char* path, const void* data, uint32_t size) = 0;
+  // killed process left in that directory are removed. A replaced file whose mode denies its
+  // owner reading or writing gets the new-file mode instead. When everything but the final sync
+  // of the directory succeeded the save stands (true) and `warning` (when given) says what
+  // failed; otherwise it is left empty.
+  virtual bool Replace(const char* path, const void* data, uint32_t size,
+                       std::string* warning = nullptr) = 0;
 };
 
 // The portable implementation on POSIX calls, used by the headless backend and the real program.
@@ -140,7 +144,13 @@ class PosixFiles final : public Files {
   bool Copy(const char* source, const char* target, bool overwrite) override;
   bool Delete(const char* path) override;
   bool MakeDirectory(const char* path) override;
-  bool Replace(const char* path, const void* data, uint32_t size) override;
+  bool Replace(const char* path, const void* data, uint32_t size,
+               std::string* warning = nullptr) override;
+
+  // The call that puts a file's or a directory's data on the disc (fsync); tests put one in its
+  // place that fails as a faulty disc would. Null restores fsync.
+  using SyncCall = int (*)(int fd);
+  void SetSyncCall(SyncCall call) { sync_ = call; }
 
  private:
   struct Impl;
@@ -153,6 +163,7 @@ class PosixFiles final : public Files {
 
   Drive drives_[26];
   std::string working_directory_;
+  SyncCall sync_ = nullptr;  // null: fsync
   std::unique_ptr<Impl> impl_;
 };
 

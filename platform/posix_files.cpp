@@ -180,13 +180,13 @@ void RemoveLeftoverSaves(const std::string& dir) {
 }
 
 // Puts a directory's entries on the disc. File systems that cannot sync a directory say EINVAL;
-// nothing more can be done there.
-bool SyncDirectory(const std::string& dir) {
+// nothing more can be done there. 0, or the error number.
+int SyncDirectory(const std::string& dir, PosixFiles::SyncCall sync) {
   const int fd = OpenRetry(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  if (fd < 0) return errno;
+  const int error = (sync != nullptr ? sync(fd) : ::fsync(fd)) == 0 || errno == EINVAL ? 0 : errno;
   ::close(fd);
-  return ok;
+  return error;
 }
 
 }  // namespace
@@ -589,7 +589,8 @@ bool PosixFiles::Copy(const char* source, const char* target, bool overwrite) {
   return ok;
 }
 
-bool PosixFiles::Replace(const char* path, const void* data, uint32_t size) {
+bool PosixFiles::Replace(const char* path, const void* data, uint32_t size, std::string* warning) {
+  if (warning != nullptr) warning->clear();
   if (size > 0 && data == nullptr) return false;
   std::string host;
   std::string parent;
@@ -609,15 +610,24 @@ bool PosixFiles::Replace(const char* path, const void* data, uint32_t size) {
   int out = CreateSaveTemp(dir, &temp);
   if (out < 0) return false;
   bool ok = WriteAll(out, data, size);
-  // A replaced file keeps its permission bits; a new one has 0666 less the umask from its
-  // creation.
-  if (ok && exists) ok = ::fchmod(out, st.st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(out) == 0;
+  // A replaced file keeps its permission bits when they let its owner read and write it (the
+  // game must read its own save again); otherwise, and for a new file, it has 0666 less the
+  // umask from its creation.
+  if (ok && exists && (st.st_mode & 0600) == 0600) ok = ::fchmod(out, st.st_mode & 07777) == 0;
+  if (ok) ok = (sync_ != nullptr ? sync_(out) : ::fsync(out)) == 0;
   if (::close(out) != 0) ok = false;
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());
-  // The rename itself is on the disc only once the directory is.
-  if (ok) ok = SyncDirectory(dir);
+  // The rename itself is on the disc only once the directory is. When that sync fails the new
+  // file is in place all the same (its data was synced before the rename): the save stands, and
+  // only how durable its directory entry is remains unknown, which the warning says.
+  if (ok) {
+    const int error = SyncDirectory(dir, sync_);
+    if (error != 0 && warning != nullptr) {
+      *warning = "the directory " + dir + " could not be synced after the save (" +
+                 std::strerror(error) + ")";
+    }
+  }
   impl_->listings.erase(parent);
   impl_->listings.erase(dir);
   return ok;

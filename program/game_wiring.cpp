@@ -28,6 +28,7 @@
 #include "minigames/minigame_context.h"
 // ----
 #include "scene/script/tamvik_adv.h"
+#include "scene/script/tamvik_macro.h"
 #include "scene/ui/tamvik_icat.h"
 
 GameHooks MakeGameHooks(CDebugMenu& menu) {
@@ -48,6 +49,9 @@ void WireGameSequences(GameSequences& sequences, CDebugMenu& menu) {
   sequences.scene_end = [] { CTamvikAdv::EndAdvMain(); };
   sequences.scene_screen = [] { CTamvikAdv::InitScreen(); };
   sequences.scene_minigame = [] { return static_cast<int>(CTamvikAdv::GetMiniGameNo()); };
+  sequences.saved_scene_fault = [](const AdvState& saved) {
+    return CTamvikMacro::SavedSceneFault(saved);
+  };
   sequences.set_mode = [](int mode) { return CTamvikGeneral::SetMode(mode); };
   sequences.reset_adv_screen = [] { CTamvikGeneral::ResetAdvScreen(); };
   sequences.start_manager = [] { CTamvikGeneral::StartManager(); };

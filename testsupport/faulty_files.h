@@ -1,9 +1,9 @@
 #pragma once
 // A files seam that passes every call to a real one and fails the ones a test picks: a full disc
 // (writes fail, or write only part of what they were given and then fail), reads that start
-// failing after a number of good ones (a disc taken out while a file streams), opens for writing
-// refused, copies refused, the last step of a whole-file save (the rename over the old file)
-// refused, directories that cannot be made or read, and no host paths.
+// failing after a number of good ones (a disc taken out while a file streams), opens for reading
+// or writing refused, copies refused, the last step of a whole-file save (the rename over the old
+// file) refused, directories that cannot be made or read, and no host paths.
 
 #include <algorithm>
 #include <cstdint>
@@ -20,6 +20,8 @@ class FaultyFiles final : public platform::Files {
 
   // What tests set.
   bool write_open_fails = false;
+  // Opens for reading refused (a file that is there but cannot be opened).
+  bool read_open_fails = false;
   // A full disc: every write stores at most `disk_room` more bytes in total, then fails.
   bool disk_full = false;
   uint64_t disk_room = 0;
@@ -44,7 +46,7 @@ class FaultyFiles final : public platform::Files {
   uint32_t DriveType(int index) override { return real_.DriveType(index); }
   intptr_t Open(const char* path, bool write) override {
     opened.push_back(path != nullptr ? path : "");
-    if (write && write_open_fails) return -1;
+    if (write ? write_open_fails : read_open_fails) return -1;
     return real_.Open(path, write);
   }
   bool Close(intptr_t handle) override { return real_.Close(handle); }
@@ -91,7 +93,8 @@ class FaultyFiles final : public platform::Files {
     return !make_directory_fails && real_.MakeDirectory(path);
   }
   // A whole-file save needs room for all of it (its temporary file is written first).
-  bool Replace(const char* path, const void* data, uint32_t size) override {
+  bool Replace(const char* path, const void* data, uint32_t size,
+               std::string* warning = nullptr) override {
     ++writes;
     if (write_open_fails || rename_fails) return false;
     if (disk_full) {
@@ -101,7 +104,7 @@ class FaultyFiles final : public platform::Files {
       }
       disk_room -= size;
     }
-    return real_.Replace(path, data, size);
+    return real_.Replace(path, data, size, warning);
   }
 
  private:

@@ -15,6 +15,7 @@
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_tables.h"
 #include "testsupport/battle_install.h"
+#include "testsupport/lzss_writer.h"
 #include "testsupport/sample_art.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/slg_map_writer.h"
@@ -213,6 +214,216 @@ std::vector<uint8_t> EmptyUnitFile() {
   std::vector<std::vector<SprUnitEntry>> units{{BoxEntry(0, -4, -8, 8, 8)}};
   std::vector<std::vector<SprFrameSpec>> animations(4, {{0, 8}});
   return AnimationFile({{0, 0, 0}}, images, units, animations);
+}
+
+// ---- Attack sets ----
+
+// The attack sets' animation and picture slots (the battle's UnitAnm slots).
+constexpr int kAttackBodySlot = 5;
+constexpr int kAttackEffectSlot = 6;
+constexpr int kSpecialBodySlot = 7;
+constexpr int kSpecialEffectSlot = 8;
+constexpr int kSpecialBgSlot = 10;
+constexpr int kEffectBox = 96;  // the effect pictures' side
+constexpr SprRgb kSlashCore{31, 31, 30};
+constexpr SprRgb kSlashEdge{31, 27, 6};
+constexpr SprRgb kCriticalEdge{31, 9, 4};
+constexpr SprRgb kSpark{31, 22, 2};
+
+// Packed images: the effect pictures are mostly the key and shrink to a tenth.
+SprImage Packed(const SprImage& image) {
+  return SprImage(image.width, image.height, kSprDepth8 | kSprPacked, 0,
+                  LzssEncode(image.data.data(), image.data.size()));
+}
+
+// A slash: the arc swept so far (`progress` of it, from the upper left down to the lower right,
+// or mirrored), a wide coloured edge under a white core, thinning toward its start.
+Canvas SlashPicture(double progress, SprRgb edge, bool mirror, bool big) {
+  Canvas c(kEffectBox, kEffectBox, {{0, 0, 0}});
+  const uint8_t e = c.Colour(edge);
+  const uint8_t core = c.Colour(kSlashCore);
+  const double r = big ? 42.0 : 36.0;
+  const double from = -2.4;
+  const double sweep = 2.6;
+  const int steps = 24;
+  const int shown = std::max(1, static_cast<int>(steps * progress));
+  const auto at = [&](int i) {
+    const double a = from + sweep * i / steps;
+    int x = static_cast<int>(std::lround(kEffectBox / 2 + r * std::cos(a)));
+    const int y = static_cast<int>(std::lround(kEffectBox / 2 + r * std::sin(a) * 0.8 + 8));
+    if (mirror) x = kEffectBox - 1 - x;
+    return std::pair<int, int>{x, y};
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = std::max(0, shown - 16); i < shown; ++i) {
+      const auto [x0, y0] = at(i);
+      const auto [x1, y1] = at(i + 1);
+      const int age = shown - i;  // 1 at the tip
+      const int width = std::max(2, (big ? 12 : 9) - age / 2);
+      c.Line(x0, y0, x1, y1, pass == 0 ? width : std::max(1, width / 2), pass == 0 ? e : core);
+    }
+  }
+  return c;
+}
+
+// A burst: a star of `points` rays about the centre, grown to `size` of the box, over a white
+// disc.
+Canvas BurstPicture(double size, SprRgb ray, int points) {
+  Canvas c(kEffectBox, kEffectBox, {{0, 0, 0}});
+  const uint8_t rays = c.Colour(ray);
+  const uint8_t core = c.Colour(kSlashCore);
+  const int cx = kEffectBox / 2;
+  const int cy = kEffectBox / 2;
+  const double outer = (kEffectBox / 2 - 2) * size;
+  std::vector<std::pair<int, int>> star;
+  for (int i = 0; i < 2 * points; ++i) {
+    const double a = 3.14159265 * i / points;
+    const double rr = i % 2 == 0 ? outer : outer * 0.4;
+    star.emplace_back(static_cast<int>(std::lround(cx + rr * std::cos(a))),
+                      static_cast<int>(std::lround(cy + rr * std::sin(a))));
+  }
+  c.Polygon(star, rays);
+  c.Disc(cx, cy, std::max(2, static_cast<int>(outer * 0.3)), core);
+  return c;
+}
+
+// A ring on the ground: a diamond outline grown to `size` of the box.
+Canvas RingPicture(double size, SprRgb colour) {
+  Canvas c(kEffectBox, kEffectBox, {{0, 0, 0}});
+  const int r = std::max(4, static_cast<int>((kEffectBox / 2 - 3) * size));
+  c.Diamond(kEffectBox / 2, kEffectBox / 2, r, r / 2, c.Colour(colour), 4);
+  c.Diamond(kEffectBox / 2, kEffectBox / 2, r, r / 2, c.Colour(kSlashCore), 1);
+  return c;
+}
+
+// Frames of one animation: pictures and the ticks each shows.
+struct EffectAnim {
+  std::vector<Canvas> frames;
+  uint16_t ticks = 3;
+};
+
+EffectAnim Slash(SprRgb edge, bool mirror, bool big) {
+  EffectAnim a;
+  for (const double p : {0.25, 0.5, 0.75, 1.0, 1.0}) a.frames.push_back(SlashPicture(p, edge, mirror, big));
+  return a;
+}
+EffectAnim Burst(SprRgb ray, int points) {
+  EffectAnim a;
+  for (const double s : {0.3, 0.6, 0.9, 1.0, 0.7}) a.frames.push_back(BurstPicture(s, ray, points));
+  return a;
+}
+EffectAnim Ring(SprRgb colour) {
+  EffectAnim a;
+  for (const double s : {0.3, 0.55, 0.8, 1.0}) a.frames.push_back(RingPicture(s, colour));
+  return a;
+}
+
+// An effect file: every frame a packed picture centred at the unit's middle (the anchor at the
+// feet), animation n playing its frames once each.
+std::vector<uint8_t> EffectFile(const std::vector<EffectAnim>& anims) {
+  std::vector<Canvas> pictures;
+  for (const EffectAnim& a : anims) pictures.insert(pictures.end(), a.frames.begin(), a.frames.end());
+  OneTable shared = OnOneTable(pictures);
+  std::vector<std::vector<SprUnitEntry>> units;
+  for (size_t i = 0; i < shared.images.size(); ++i) {
+    shared.images[i] = Packed(shared.images[i]);
+    units.push_back({BoxEntry(static_cast<uint16_t>(i), -kEffectBox / 2,
+                              -kUnitH / 2 - kEffectBox / 2, kEffectBox, kEffectBox)});
+  }
+  std::vector<std::vector<SprFrameSpec>> animations;
+  uint16_t next = 0;
+  for (const EffectAnim& a : anims) {
+    std::vector<SprFrameSpec> frames;
+    for (size_t f = 0; f < a.frames.size(); ++f) frames.push_back({next++, a.ticks});
+    animations.push_back(std::move(frames));
+  }
+  return AnimationFile(shared.colours, shared.images, units, animations);
+}
+
+// The attack's body: the unit's figure, its weapon down, then raised and struck down again
+// (`frames` frames, the last ones the stroke held); animation 0 and 2 from behind, 1 and 3 from
+// the front.
+std::vector<uint8_t> AttackBodyFile(int kind, int side, int frames) {
+  std::vector<Canvas> pictures;
+  for (const bool back : {true, false}) {
+    pictures.push_back(UnitPicture(kind, side, back, false, false));
+    pictures.push_back(UnitPicture(kind, side, back, true, false));
+    pictures.push_back(UnitPicture(kind, side, back, false, true));
+  }
+  const OneTable shared = OnOneTable(pictures);
+  std::vector<std::vector<SprUnitEntry>> units;
+  for (size_t i = 0; i < shared.images.size(); ++i) {
+    units.push_back({BoxEntry(static_cast<uint16_t>(i), -kUnitW / 2, -kUnitH, kUnitW, kUnitH)});
+  }
+  std::vector<std::vector<SprFrameSpec>> animations;
+  for (int n = 0; n < 4; ++n) {
+    const auto base = static_cast<uint16_t>(n % 2 == 0 ? 0 : 3);
+    std::vector<SprFrameSpec> anim;
+    for (int f = 0; f < frames; ++f) {
+      // Down, raised for a third, then the stroke (legs apart).
+      const int third = f * 3 / frames;
+      anim.push_back({static_cast<uint16_t>(base + (third == 0 ? 0 : third == 1 ? 1 : 2)), 2});
+    }
+    animations.push_back(std::move(anim));
+  }
+  return AnimationFile(shared.colours, shared.images, units, animations);
+}
+
+// The normal and critical attacks' effects: 0, 1 the slash (one way and mirrored); 2, 3 the
+// critical slash; 4, 5 the hit's burst; 6, 7 the flash; 8, 9 the critical ring on the ground.
+std::vector<uint8_t> AttackEffectFile() {
+  return EffectFile({Slash(kSlashEdge, false, false), Slash(kSlashEdge, true, false),
+                     Slash(kCriticalEdge, false, true), Slash(kCriticalEdge, true, true),
+                     Burst(kSpark, 8), Burst(kSpark, 8), Burst(kSlashEdge, 6),
+                     Burst(kSlashEdge, 6), Ring(kCriticalEdge), Ring(kCriticalEdge)});
+}
+
+// The special's effects: 0 the wind of slashes that loops round the dash, 1 the sparks, 2 the
+// after-image, 3 and 4 the hit marks; 5-7 the target's bursts.
+std::vector<uint8_t> SpecialEffectFile(int kind, int side) {
+  EffectAnim wind;
+  for (int f = 0; f < 6; ++f) wind.frames.push_back(SlashPicture(1.0, kSlashEdge, f % 2 == 1, true));
+  EffectAnim ghost;
+  Canvas figure(kEffectBox, kEffectBox, {{0, 0, 0}});
+  const Canvas body = UnitPicture(kind, side, false, true, true);
+  for (int y = 0; y < body.height(); ++y) {
+    for (int x = 0; x < body.width(); ++x) {
+      if (body.At(x, y) == 0) continue;
+      figure.Put(kEffectBox / 2 - kUnitW / 2 + x, kEffectBox / 2 - kUnitH / 2 + y + 8,
+                 figure.Colour({20, 26, 31}));
+    }
+  }
+  ghost.frames = {figure, figure};
+  ghost.ticks = 4;
+  return EffectFile({wind, Burst(kSpark, 10), ghost, Burst(kCriticalEdge, 8), Burst(kSlashEdge, 12),
+                     Burst(kSpark, 8), Burst(kSpark, 8), Burst(kSpark, 8)});
+}
+
+// The special's pictures: 0 the lightning's flash over the whole screen, 1 the background tile
+// that scrolls behind the dash, with the special's name.
+std::vector<uint8_t> SpecialBgFile(Glyphs& glyphs, const std::string& name) {
+  Canvas flash(640, 480, {{0, 0, 0}});
+  flash.Fill(flash.Colour({31, 31, 24}));
+  const uint8_t bolt = flash.Colour({31, 24, 4});
+  flash.Line(360, 0, 280, 200, 14, bolt);
+  flash.Line(280, 200, 380, 230, 14, bolt);
+  flash.Line(380, 230, 260, 480, 14, bolt);
+  Canvas tile(1024, 512, {{0, 0, 0}});
+  tile.Gradient(0, 512, tile.Ramp({2, 4, 14}, {10, 14, 28}, 8), 8);
+  const uint8_t line = tile.Colour({20, 24, 31});
+  for (int i = 0; i < 24; ++i) {
+    const int y = 12 + i * 21;
+    const int x = (i * 397) % 1024;
+    tile.Line(x, y, std::min(1023, x + 160 + (i % 3) * 60), y, 2, line);
+  }
+  for (int i = 0; i < 2; ++i) {
+    tile.OutlinedText(glyphs, 80 + i * 512, 200 + i * 40, name, tile.Colour(kGold),
+                      tile.Colour(kInk), 3);
+  }
+  std::vector<SprImage> images;
+  const OneTable shared = OnOneTable({flash, tile});
+  for (const SprImage& image : shared.images) images.push_back(Packed(image));
+  return PictureFile(shared.colours, images);
 }
 
 // ---- System sprites ----
@@ -605,11 +816,25 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
     };
     tree.Write(rel(0), UnitFile(kind, side, false));
     tree.Write(rel(4), EmptyUnitFile());
-    tree.Write(rel(5), UnitFile(kind, side, true));
+    tree.Write(rel(kAttackBodySlot), AttackBodyFile(kind, side, 12));
+    tree.Write(rel(kAttackEffectSlot), AttackEffectFile());
+    tree.Write(rel(kSpecialBodySlot), AttackBodyFile(kind, side, 36));
+    tree.Write(rel(kSpecialEffectSlot), SpecialEffectFile(kind, side));
   }
   LaySystemSprites(tree, glyphs);
   // The sounds the road asks for besides the builder's: the cancel sound.
   SlgTableWriter tables = install.Tables();
+  // The special sets of both kinds, and the hero's special pictures.
+  for (const auto& [kind, side] : kUnits) {
+    const UnitAnmWriter set(kind);
+    for (const int slot : {kSpecialBodySlot, kSpecialEffectSlot}) {
+      tables.UnitAnm(kSlgUnitIdNames[static_cast<size_t>(kind)],
+                     kSlgAnmSlotNames[static_cast<size_t>(slot)], set.FileName(slot));
+    }
+  }
+  const std::string bg_name = UnitAnmWriter(0).FileName(kSpecialBgSlot);
+  tables.UnitAnm(kSlgUnitIdNames[0], kSlgAnmSlotNames[kSpecialBgSlot], bg_name);
+  tree.Write(SlgTableWriter::TreeRel("tamvik2\\" + bg_name), SpecialBgFile(glyphs, kSpecials[0]));
   tables.Se(17, "cancel.wav", "STATIC");
   tables.Lay(tree);
   SlgTableWriter::LayWave(tree, "TAMVIK2\\SE\\cancel.wav");

@@ -53,6 +53,13 @@ void SetHeroineVar2(int32_t heroine, int32_t value) {
   if (IsHeroine(heroine)) SetHeroineVar(Var2Of(heroine), heroine, value);
 }
 
+void AddHeroineParam(int32_t heroine, int32_t delta) {
+  if (!IsHeroine(heroine)) return;
+  const int32_t d = static_cast<int8_t>(delta);
+  SetTrustVar(heroine, ClampParam16(GetTrustVar(heroine) + d));
+  SetHeroineVar2(heroine, ClampParam16(GetHeroineVar2(heroine) + d));
+}
+
 int32_t TopHeroine(const std::array<int32_t, kHeroineCount>& values, uint32_t eligible) {
   int32_t best = INT32_MIN;
   int32_t best_heroine = 1;

@@ -18,6 +18,13 @@ int32_t GetHeroineVar2(int32_t heroine);
 // As SetTrustVar, on the second variable.
 void SetHeroineVar2(int32_t heroine, int32_t value);
 
+// v held to the range of a heroine variable, -32768 .. 32767.
+constexpr int32_t ClampParam16(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
+// Adds delta, taken as a signed byte, to both variables of heroine 1-6, each held to -32768 ..
+// 32767 and written back through SetTrustVar and SetHeroineVar2 (so her unit's stats are
+// recomputed when it is on the map). Any other number: nothing.
+void AddHeroineParam(int32_t heroine, int32_t delta);
+
 // The heroine (1-6) with the highest value among those `eligible` names (bit h - 1 for heroine
 // h): the best starts as the smallest 32-bit value with heroine 1, and a heroine is taken only
 // when her value is strictly greater. So ties go to the lowest number, and the answer is 1 when

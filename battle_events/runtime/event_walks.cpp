@@ -17,6 +17,7 @@
 #include "battle_events/event_steps.h"
 #include "battle_events/event_units.h"
 #include "battle_events/runtime/effect_objects.h"
+#include "battle_events/runtime/event_script_helpers.h"
 
 namespace {
 
@@ -169,8 +170,7 @@ int EventScriptedAction(SlgUnit* unit, SlgUnit* const* targets, int32_t count) {
     for (int32_t i = 0; targets != nullptr && i < count; ++i) {
       SlgUnit* target = targets[i];
       if (!Live(target)) continue;
-      target->flags |= kUnitInDamageList;
-      target->stats.attack_type = actor->slot;
+      EventMarkScriptedTarget(*actor, *target);
       SetUnitState(*target, kUnitStateHit);
     }
     Battle().search.range_count = 0;

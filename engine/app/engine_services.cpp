@@ -25,6 +25,7 @@ class ProductionServices final : public EngineServices {
   int ShowWindow() override { return c_.ddraw.ShowWindow(); }
 
   int LoadFont() override { return c_.ddraw_text.LoadFont(); }
+  std::string FontFailure() override { return c_.ddraw_text.load_failure(); }
   void SetPixelMode(int mode) override {
     c_.ddraw_text.SetPixelMode(static_cast<uint32_t>(mode));
   }

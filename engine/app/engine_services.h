@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace platform {
 class Window;
@@ -29,6 +30,8 @@ class EngineServices {
 
   // Glyph fonts (CDdrawText).
   virtual int LoadFont() = 0;
+  // Why the last LoadFont failed (the file and the cause); empty when it did not.
+  virtual std::string FontFailure() { return {}; }
   // 2 RGB565, 1 RGB555.
   virtual void SetPixelMode(int mode) = 0;
   // Frees the font buffers; nothing when already freed.

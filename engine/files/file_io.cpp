@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/core/debug_trace.h"
 #include "platform/platform.h"
@@ -53,7 +54,41 @@ bool FileIO::DriveUsable(int drive) const {
 
 FileHandle FileIO::FileOpen(const char* path, FileMode mode) {
   if (path == nullptr || seams_.files == nullptr) return kInvalidFile;
-  return seams_.files->Open(path, mode == FileMode::kWrite);
+  const FileHandle handle = seams_.files->Open(path, mode == FileMode::kWrite);
+  if (handle != kInvalidFile) open_names_[handle] = path;
+  return handle;
+}
+
+std::string FileIO::NameOf(FileHandle handle) const {
+  const auto it = open_names_.find(handle);
+  return it != open_names_.end() ? it->second : "handle " + std::to_string(handle);
+}
+
+std::string FileIO::WhyNotOpened(const char* name, uint32_t places) {
+  platform::Files* files = seams_.files;
+  if (files == nullptr) return "no file access";
+  std::vector<std::string> paths;
+  char path[kPathMax];
+  if (places & kSearchSelf) paths.emplace_back(name);
+  if ((places & kSearchInstall) && has_install_dir_ && JoinPath(install_dir_.c_str(), name, path)) {
+    paths.emplace_back(path);
+  }
+  if (places & kSearchDrives) {
+    for (int i = 0; i < kDriveCount; ++i) {
+      if (DriveUsable(i) && JoinPath(drives_[i].root.c_str(), name, path)) paths.emplace_back(path);
+    }
+  }
+  for (const std::string& p : paths) {
+    switch (files->KindOf(p.c_str())) {
+      case platform::Files::Kind::kMissing: continue;
+      case platform::Files::Kind::kDirectory: return p + " is a directory";
+      case platform::Files::Kind::kOther:
+        return p + " is not a regular file (a pipe, socket or device)";
+      case platform::Files::Kind::kFile:
+        return p + " is there but cannot be opened (no permission, or the disc fails)";
+    }
+  }
+  return "not found";
 }
 
 FileHandle FileIO::FileOpenInst(const char* name, FileMode mode) {
@@ -105,7 +140,7 @@ FileHandle FileIO::Open(const char* name, FileMode mode, uint32_t places, int er
     if (handle == kInvalidFile) handle = FileOpenDrive(name, mode);
   }
   if (handle == kInvalidFile) {
-    DebugPrint("FileIO::Open: %s not found\n", name);
+    DebugPrint("FileIO::Open: %s: %s\n", name, WhyNotOpened(name, places).c_str());
     if (error_flag != 0) ShowNotFound(name);
   }
   return handle;
@@ -161,13 +196,14 @@ int FileIO::ExistPath(const char* path) {
 
 int FileIO::Close(FileHandle handle) {
   if (handle == kInvalidFile || seams_.files == nullptr) return 0;
+  open_names_.erase(handle);
   return seams_.files->Close(handle) ? 1 : 0;
 }
 
 uint32_t FileIO::GetSize(FileHandle handle) {
   int64_t size = seams_.files == nullptr ? -1 : seams_.files->Size(handle);
   if (size < 0) {
-    DebugPrint("FileIO::GetSize: invalid file handle %ld\n", static_cast<long>(handle));
+    DebugPrint("FileIO::GetSize: no size for %s\n", NameOf(handle).c_str());
     return 0;
   }
   return static_cast<uint32_t>(size);
@@ -194,7 +230,7 @@ int FileIO::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* byte
   bool ok = seams_.files != nullptr && seams_.files->Read(handle, buffer, count, &done);
   if (bytes_read) *bytes_read = done;
   if (!ok) {
-    DebugPrint("FileIO::Read: failed on file handle %ld\n", static_cast<long>(handle));
+    DebugPrint("FileIO::Read: failed on %s\n", NameOf(handle).c_str());
     return 0;
   }
   return 1;
@@ -202,7 +238,7 @@ int FileIO::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* byte
 
 int FileIO::Write(FileHandle handle, const void* buffer, uint32_t count) {
   if (seams_.files == nullptr || !seams_.files->Write(handle, buffer, count)) {
-    DebugPrint("FileIO::Write: failed on file handle %ld\n", static_cast<long>(handle));
+    DebugPrint("FileIO::Write: failed on %s\n", NameOf(handle).c_str());
     return 0;
   }
   return 1;
@@ -211,7 +247,7 @@ int FileIO::Write(FileHandle handle, const void* buffer, uint32_t count) {
 uint32_t FileIO::Seek(FileHandle handle, int32_t distance, int method) {
   int64_t pos = seams_.files == nullptr ? -1 : seams_.files->Seek(handle, distance, method);
   if (pos < 0) {
-    DebugPrint("FileIO::Seek: failed on file handle %ld\n", static_cast<long>(handle));
+    DebugPrint("FileIO::Seek: failed on %s\n", NameOf(handle).c_str());
     return kSeekFailed;
   }
   return static_cast<uint32_t>(pos);
@@ -264,8 +300,7 @@ int FileIO::FindDisc(int want) {
 int FileIO::GetFileTimeText(FileHandle handle, char* out) {
   platform::LocalTime t;
   if (out == nullptr || seams_.files == nullptr || !seams_.files->LastWriteTime(handle, &t)) {
-    DebugPrint("FileIO::GetFileTimeText: no time for file handle %ld\n",
-               static_cast<long>(handle));
+    DebugPrint("FileIO::GetFileTimeText: no time for %s\n", NameOf(handle).c_str());
     return 0;
   }
   std::snprintf(out, kFileTimeTextSize, "%.04d/%.02d/%.02d %.02d:%.02d", Clamp(t.year, 0, 9999),
@@ -310,10 +345,12 @@ int FileIO::SaveFile(const char* name, const void* data, uint32_t size) {
       return 0;
     }
   }
-  if (!seams_.files->Replace(path, data, size)) {
+  std::string warning;
+  if (!seams_.files->Replace(path, data, size, &warning)) {
     DebugPrint("FileIO::SaveFile: %s failed\n", path);
     return 0;
   }
+  if (!warning.empty()) DebugPrint("FileIO::SaveFile: %s saved, but %s\n", path, warning.c_str());
   return 1;
 }
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace platform {
@@ -139,6 +140,12 @@ class FileIO {
   // prefix + name into out (kPathMax bytes); false (with a trace) when it does not fit.
   static bool JoinPath(const char* prefix, const char* name, char* out);
   bool DriveUsable(int drive) const;
+  // Why a name did not open in those places: what stands at the first of its paths that holds
+  // something (a directory, a pipe or device, a file that cannot be opened); "not found" when
+  // none does.
+  std::string WhyNotOpened(const char* name, uint32_t places);
+  // The path a handle was opened with, for traces ("handle N" for one not opened here).
+  std::string NameOf(FileHandle handle) const;
 
   platform::Platform& seams_;
   std::function<void()> before_fatal_box_;
@@ -149,4 +156,5 @@ class FileIO {
   int previous_find_drive_ = -1;
   uint32_t scan_count_ = 0;
   DriveRec drives_[kDriveCount];
+  std::unordered_map<FileHandle, std::string> open_names_;
 };

@@ -101,7 +101,9 @@ class CDinput {
   void SetPadConfig(uint32_t entry, uint32_t pad);
   uint32_t GetPadConfig(uint32_t entry) const;
   static uint32_t GetDefaultPadConfig(uint32_t entry);
-  // save\key.dat in the install directory; 1 done, 0 not.
+  // save\key.dat in the install directory; 1 done, 0 not. A load takes the first 32 bytes only
+  // when the file holds them all and reads without error (pad numbers outside the pad state
+  // become none); else the assignment in force stays, with a trace.
   int SaveKeyConfig();
   int LoadKeyConfig();
   const KeyConfig& key_config() const { return key_config_; }

@@ -111,27 +111,25 @@ int CDinput::LoadKeyConfig() {
   const FileHandle file = io.Open(kKeyFile, FileMode::kRead, kSearchInstall, 0);
   if (file == kInvalidFile) return 0;
 
-  // Each half replaces only the bytes the file holds; the rest keep their values.
-  uint8_t buffer[kKeyConfigEntries];
-  uint32_t got = 0;
-  io.Read(file, buffer, kKeyConfigEntries, &got);
-  got = std::min<uint32_t>(got, kKeyConfigEntries);
-  std::memcpy(key_config_.keyboard.data(), buffer, got);
-  uint32_t total = got;
-
-  got = 0;
-  io.Read(file, buffer, kKeyConfigEntries, &got);
-  got = std::min<uint32_t>(got, kKeyConfigEntries);
-  for (uint32_t i = 0; i < got; ++i) {
-    if (buffer[i] >= kPadStateSize) {
-      DebugPrint("Key Config Load: pad %u of entry %u read as none\n", buffer[i], i);
-    }
-    key_config_.pad[i] = SanePad(buffer[i]);
-  }
-  total += got;
-
-  if (total < sizeof(KeyConfig)) DebugPrint("Key Config Load: %u of 32 bytes\n", total);
-  DebugPrint("Key Config Load\n");
+  // The whole record is read before any of it is used: a cut or unreadable file leaves the
+  // assignment in force as it was (half of an assignment would mix two players' keys).
+  uint8_t record[2 * kKeyConfigEntries];
+  bool failed = false;
+  const size_t got = io.ReadFully(file, record, sizeof record, &failed);
   io.Close(file);
+  if (failed || got < sizeof record) {
+    DebugPrint("Key Config Load: %s %s (%zu of %zu bytes); the assignment in force stays\n",
+               kKeyFile, failed ? "could not be read" : "is cut short", got, sizeof record);
+    return 0;
+  }
+  std::memcpy(key_config_.keyboard.data(), record, kKeyConfigEntries);
+  for (uint32_t i = 0; i < kKeyConfigEntries; ++i) {
+    const uint8_t pad = record[kKeyConfigEntries + i];
+    if (pad >= kPadStateSize) {
+      DebugPrint("Key Config Load: pad %u of entry %u read as none\n", pad, i);
+    }
+    key_config_.pad[i] = SanePad(pad);
+  }
+  DebugPrint("Key Config Load\n");
   return 1;
 }

@@ -74,6 +74,8 @@ int MovieObject::Open(const char* path, platform::Display* display, platform::Su
   duration_ = info.duration;
   movie_ = std::move(movie);
   renderer_ = std::move(renderer);
+  path_ = path;
+  last_picture_ = 0;
   state_ = 1;
   return 0;
 }
@@ -102,8 +104,18 @@ void MovieObject::Close() {
   renderer_.reset();
 }
 
+bool MovieObject::Stalled() {
+  return movie_ && movie_->Position() - last_picture_ >= kStallSeconds;
+}
+
 int MovieObject::End() {
   if (!movie_) return 1;
+  if (Stalled()) {
+    DebugPrint("MovieObject::End: %s gave no picture from %.2f s to %.2f s (stated length %.2f s): "
+               "taken as ended\n",
+               path_.c_str(), last_picture_, movie_->Position(), duration_);
+    return 1;
+  }
   const double position = movie_->Position();
   DebugPrint("MovieObject::End = MovieTime=%d NowPos=%d\n", TraceTime(duration_),
              TraceTime(position));
@@ -120,8 +132,10 @@ double MovieObject::GetPos() { return movie_ ? movie_->Position() : -1.0; }
 int MovieObject::RenderDue() {
   if (!movie_ || !renderer_ || state_ != 2) return -1;
   const int due = movie_->NextDueMs();
-  if (due != 0) return due;
-  const bool taken = movie_->TakeFrame(&frame_);
+  // Nothing due: only a decoder that has given nothing for a second needs the end check now.
+  if (due != 0 && !Stalled()) return due;
+  const bool taken = due == 0 && movie_->TakeFrame(&frame_);
+  if (taken) last_picture_ = movie_->Position();
   renderer_->DoRenderSample(taken ? &frame_ : nullptr);
   // The end check may have paused the movie; the overlay may have closed it.
   if (!movie_ || state_ != 2) return -1;

@@ -8,8 +8,9 @@
 // RenderDue in every iteration: it shows the picture that is due (end check, picture, overlay)
 // and says how long the loop may wait for an event before the next one is due. The end check
 // finishes a movie that is within 0.1 s of its stated length (when that length holds), whose last
-// picture has had its time on screen, or that was asked to stop: the movie is paused, the state becomes 3, loop mode 1 returns and the
-// user-13 event is posted; its handler (OnGraphEvent) closes the movie, releases the compose,
+// picture has had its time on screen, that has given no picture for a second (a damaged stream;
+// the quit request is refused only while pictures come), or that was asked to stop: the movie is
+// paused, the state becomes 3, loop mode 1 returns and the user-13 event is posted; its handler (OnGraphEvent) closes the movie, releases the compose,
 // blanks the movie's rectangle on the screen and asks for a full compose.
 //
 // States (`MovieState`): 0 none, 1 playing, 2 paused, 3 ended and waiting for the clean-up. The
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "engine/core/frame_rate.h"
 #include "engine/gfx/gfx_types.h"
@@ -72,9 +74,14 @@ class MovieObject {
   // Stops (unless stopped) and lets go of the movie and the renderer.
   void Close();
   // 1 when there is no movie, when less than 0.1 s of its stated length is left and the movie
-  // says that length holds (not an estimate, no picture beyond it), or when its stream has ended
-  // and the last picture has had its time on screen; else 0.
+  // says that length holds (not an estimate, no picture beyond it), when its stream has ended
+  // and the last picture has had its time on screen, or when no picture has come for a second of
+  // the movie clock (a damaged stream whose decoder gives nothing more: the file is named in the
+  // trace); else 0.
   int End();
+  // No picture taken for kStallSeconds of the movie clock while it runs.
+  bool Stalled();
+  static constexpr double kStallSeconds = 1.0;
 
   // The movie clock in seconds; -1.0 without a movie.
   double GetPos();
@@ -98,6 +105,8 @@ class MovieObject {
   std::unique_ptr<platform::Movie> movie_;
   std::unique_ptr<CMovieRenderer> renderer_;
   platform::MovieFrame frame_;  // the picture being shown (its buffer is reused)
+  std::string path_;            // the game path, for traces
+  double last_picture_ = 0;     // movie clock of the last picture taken (or of the start)
   Rect rect_{32, 16, 608, 336};
   int trims_[4] = {0, 30, 0, 27};
 };

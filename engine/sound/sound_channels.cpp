@@ -74,6 +74,8 @@ void CDsoundFunc::Update(int32_t now) {
     if (channels[ch].status == 0) continue;
     if (UpdateChannel(ch, static_cast<uint32_t>(now)) == 0) {
       DebugPrint("%s", kConvertFailed[ch]);
+      DebugPrint("DS SoundFile %s: stopped, it could not be read or converted further\n",
+                 formats[ch].name.c_str());
       StopChannel(ch);
     }
   }
@@ -177,6 +179,8 @@ int CDsoundFunc::PlayWorker(SoundFormatBlock& f, SoundChannel& c) {
   if (c.status != 0) StopWorker(c);
 
   const auto fail = [&] {
+    // The lines before this one say what went wrong; this one says with which file.
+    DebugPrint("DS SoundFile %s: not played\n", f.name.c_str());
     CloseAcm(c);
     c.buffer.reset();
     c.status = 0;

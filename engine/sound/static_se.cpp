@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/core/debug_trace.h"
@@ -19,9 +20,10 @@ namespace {
 
 bool ValidSlot(int slot) { return slot >= 0 && slot < kStaticSeSlots; }
 
-// A message box without owner and caption; the game goes on once it is closed.
-void Box(platform::Window* window, const char* text) {
-  if (window != nullptr) window->MessageBox(false, text, "");
+// A message box without owner and caption, its text followed by the file's path; the game goes
+// on once it is closed.
+void Box(platform::Window* window, const char* text, const char* path) {
+  if (window != nullptr) window->MessageBox(false, std::string(text) + "\n" + path, "");
 }
 
 
@@ -163,7 +165,7 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
     io.Close(file);
     if (box != nullptr) {
       DebugPrint("%s: %s\n", box, path);
-      Box(seams_.window, box);
+      Box(seams_.window, box, path);
     }
     return 0;
   };
@@ -211,7 +213,7 @@ int CDsoundFunc::LoadPcmEffect(int slot, const char* path) {
   std::unique_ptr<platform::SoundBuffer> buffer = device_->CreateBuffer(BufferFormat(f), size);
   if (buffer == nullptr) {
     DebugPrint("Could not Create Sound Buffer.: %s\n", path);
-    Box(seams_.window, "Could not Create Sound Buffer.");
+    Box(seams_.window, "Could not Create Sound Buffer.", path);
     return 0;
   }
   platform::LockedRegions r;
@@ -234,6 +236,7 @@ int CDsoundFunc::LoadCompressedEffect(int slot, const char* file_name) {
   if (!spare_format.SetName(file_name)) return 0;
   SoundChannel c;  // a scratch channel: no loop restart, nothing open
   const auto fail = [&] {
+    DebugPrint("DS SoundFile %s: not loaded\n", file_name);
     CloseAcm(c);
     c.buffer.reset();
     return 0;

@@ -31,14 +31,28 @@ using detail::Check;
 
 namespace detail {
 
-BattleOnRig::BattleOnRig() : rig(Rig(false)), engine_scope(*rig.context) {
+BattleOnRig::BattleOnRig()
+    : rig(Rig(false)),
+      engine_scope(*rig.context),
+      own_battle(std::make_unique<BattleContext>()),
+      battle(*own_battle) {
   Ctx().file_io.SetInstallDir(Tree().install().c_str());
 }
 
-BattleOnRig::~BattleOnRig() { TakeSpriteEntries(); }
+BattleOnRig::BattleOnRig(BattleContext& kept)
+    : rig(Rig(false)), engine_scope(*rig.context), battle(kept) {
+  Ctx().file_io.SetInstallDir(Tree().install().c_str());
+}
+
+BattleOnRig::~BattleOnRig() {
+  TakeSpriteEntries();
+  scene.spx_cache.Clear();
+}
 
 int BattleOnRig::TakeSpriteEntries() {
   CDdrawSpr& spr = Ctx().ddraw_spr;
+  // No entry taken from the pool: nothing to walk (2048 priority lists of six buffers).
+  if (spr.FreeEntryCount() == CDdrawSpr::kEntryCount) return 0;
   std::vector<SprBufferEntry*> live;
   for (const SurfaceId id : {SurfaceId{2}, SurfaceId{4}, SurfaceId{5}, SurfaceId{6}, SurfaceId{7},
                              SurfaceId{8}}) {
@@ -203,21 +217,32 @@ std::vector<Bytes> SlgTablesSeeds() {
 
 // Input: control (bytes 0-1 and 2-3 the view's x and y, little-endian signed; byte 4 the frames
 // between the three draws), Map01.TAB, the priority file "prio.bin" and the bank file the table
-// may name as "ground0.spr" or "g1.spr". The table is read as a stage's set-up reads it and the
-// map drawn in three frames. Rules: a plane built has tiles of a size with cols and rows of
+// may name as "ground0.spr" or "g1.spr" (its images cut as detail::CutSprImages cuts them). The table is read as a stage's set-up reads it and the
+// map drawn in three frames. Rules: a plane with a bank has tiles of a size with cols and rows of
 // (2047 + tile) / tile, at most 64 banks each of cols x rows tiles; the priority heights are the
 // file's little-endian words as far as it holds them when the table names it; sprite-buffer
 // entries within the pool after each frame.
 void SlgMapEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, 4);
-  detail::BattleOnRig on;
+  // One battle context for every input (200 KB to clear): an input reaches only its map state,
+  // made anew here and freed at the end.
+  static BattleContext* const kept = new BattleContext;
+  kept->map = SlgMapState{};
+  kept->flags = 0;
+  detail::BattleOnRig on(*kept);
   if (!on.rig.ready) return;
+  // The install directory as the path from the working directory (the tree's "cwd"): every file
+  // the table names is then resolved from there, not through each folder of the tree's own path
+  // (a table names a file several times, and opening was most of an input's time).
+  Ctx().file_io.SetInstallDir("../install/");
   testsupport::GameTree& tree = detail::Tree();
   const std::string folder = "install/tamvik2/Map/Map01/";
   tree.Write(folder + "Map01.TAB", parts[1]);
   tree.Write(folder + "prio.bin", parts[2]);
-  tree.Write(folder + "ground0.spr", parts[3]);
-  tree.Write(folder + "g1.spr", parts[3]);
+  Bytes bank = parts[3];
+  if (!detail::CutSprImages(bank)) return;
+  tree.Write(folder + "ground0.spr", bank);
+  tree.Write(folder + "g1.spr", bank);
   const Bytes& control = parts[0];
   const auto x = static_cast<int16_t>(ByteAt(control, 0) | ByteAt(control, 1) << 8);
   const auto y = static_cast<int16_t>(ByteAt(control, 2) | ByteAt(control, 3) << 8);
@@ -227,7 +252,9 @@ void SlgMapEntry(const uint8_t* data, size_t size) {
   SlgMap::LoadMapTable(0);
   const SlgMapState& m = on.battle.map;
   for (const auto& plane : m.planes) {
-    if (!plane) continue;
+    // A plane a property line made whose File: line failed has no bank and no tiles (nothing of
+    // it is drawn).
+    if (!plane || plane->bank_count == 0) continue;
     const SlgMapPlane& p = *plane;
     Check(p.tile_w > 0 && p.tile_h > 0 && p.cols == (2047 + p.tile_w) / p.tile_w &&
               p.rows == (2047 + p.tile_h) / p.tile_h,
@@ -251,11 +278,14 @@ void SlgMapEntry(const uint8_t* data, size_t size) {
 
 std::vector<Bytes> SlgMapSeeds() {
   const testsupport::BattleInstall install;
+  // A bank of twelve 16 x 16 tiles: the builder's bank of 64 x 64 tiles is 650 KB, read whole for
+  // every plane of every input.
+  const Bytes bank = testsupport::MapBankFile(testsupport::GridBank(16, 16, 4, 3, 0));
   const std::string tab = install.MapTab().Text();
   std::vector<uint8_t> control = {0, 0, 0, 0, 8};
   std::vector<Bytes> seeds;
   seeds.push_back(JoinParts({control, Bytes(tab.begin(), tab.end()), {},
-                             testsupport::BattleInstall::GroundBank()}));
+                             bank}));
   // Every plane with its commands, the priority plane with its file, the whole-map picture.
   testsupport::MapTabWriter busy;
   busy.File("Ground:", {"ground0.spr", "g1.spr"})
@@ -276,7 +306,7 @@ std::vector<Bytes> SlgMapSeeds() {
   const std::string busy_text = busy.Text();
   seeds.push_back(JoinParts({{0x30, 0xFF, 0x10, 0x00, 3}, Bytes(busy_text.begin(), busy_text.end()),
                              testsupport::PriorityFile(heights, 1000),
-                             testsupport::BattleInstall::GroundBank()}));
+                             bank}));
   // Tiles of odd sizes and places, some outside the plane.
   std::vector<testsupport::MapTile> tiles = {{.w = 48, .h = 40, .x = 0, .y = 0},
                                              {.w = 48, .h = 40, .x = 2000, .y = 2040},
@@ -284,6 +314,10 @@ std::vector<Bytes> SlgMapSeeds() {
                                              {.w = 1, .h = 1, .x = 48, .y = 40}};
   seeds.push_back(JoinParts({{0xFF, 0x7F, 0x00, 0x80, 255}, Bytes(tab.begin(), tab.end()), {},
                              testsupport::MapBankFile(tiles)}));
+  // A plane a property line makes after its File: line failed: no bank (a finding of the
+  // fuzzer: such a plane has no tiles to check, and nothing of it is drawn).
+  const std::string bankless = "Sky: File: none.spr\r\nSky: Alpha: 128\r\nSky: Scroll: 1 1\r\n";
+  seeds.push_back(JoinParts({{0, 0, 0, 0, 1}, Bytes(bankless.begin(), bankless.end()), {}, bank}));
   return seeds;
 }
 

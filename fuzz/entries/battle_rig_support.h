@@ -1,8 +1,10 @@
 #pragma once
 // The battle entries' surroundings: the shared display rig's engine (its display set up once)
-// with a fresh game, scene and battle context for one input; the shared tree is the install
-// directory. Sprite-buffer entries an input left are removed when it ends, so the next input
-// starts with the whole pool.
+// with a fresh game, a battle context (fresh, or one the entry keeps) and the rig's shared scene
+// for one input; the shared tree is the install directory. Sprite-buffer entries an input left
+// are removed when it ends, so the next input starts with the whole pool.
+
+#include <memory>
 
 #include "battle/battle_context.h"
 #include "engine/app/context.h"
@@ -13,7 +15,10 @@
 namespace fuzz::detail {
 
 struct BattleOnRig {
+  // With a fresh battle context of its own.
   BattleOnRig();
+  // With a battle context the caller keeps (and resets as far as its input reaches).
+  explicit BattleOnRig(BattleContext& kept);
   ~BattleOnRig();
   BattleOnRig(const BattleOnRig&) = delete;
   BattleOnRig& operator=(const BattleOnRig&) = delete;
@@ -27,9 +32,10 @@ struct BattleOnRig {
   ContextScope engine_scope;
   GameContext game;
   GameScope game_scope{game};
-  SceneContext scene;
+  SceneContext& scene = SharedScene(false);
   SceneScope scene_scope{scene};
-  BattleContext battle;
+  std::unique_ptr<BattleContext> own_battle;
+  BattleContext& battle;
   BattleScope battle_scope{battle};
 };
 

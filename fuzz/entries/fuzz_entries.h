@@ -80,6 +80,14 @@ void StageEntry(const uint8_t* data, size_t size);
 void SprFileEntry(const uint8_t* data, size_t size);
 void MacroVarsEntry(const uint8_t* data, size_t size);
 void MapHitEntry(const uint8_t* data, size_t size);
+// The save files (save\system.dat and a slot) with the scene engine's judgement of a saved story
+// state; the battle message file with its look-ups.
+void SaveFilesEntry(const uint8_t* data, size_t size);
+void SlgMessageEntry(const uint8_t* data, size_t size);
+// The title's petal wipe (flow/petal_wipe.h).
+void PetalWipeEntry(const uint8_t* data, size_t size);
+// A bitmap into a minigame surface slot, and drawn into an existing one.
+void MinigameBmpEntry(const uint8_t* data, size_t size);
 // ---- The battle's readers besides the stage files (battle_entries.cpp) ----
 // The four battle text tables and System.Tab with their look-ups; Map.TAB with its priority file
 // and a bank, drawn in three frames.

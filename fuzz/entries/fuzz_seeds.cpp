@@ -196,22 +196,31 @@ std::vector<Bytes> SettingsSeeds() {
   };
 }
 
-std::vector<Bytes> BmpSeeds() {
-  // A small two-colour picture with a cyan corner, in every stored form.
+std::vector<Bytes> SmallBitmaps(const std::optional<size_t>& cut_to) {
+  // A small two-colour picture with a cyan corner; every other form stored top-down.
   testsupport::BmpPicture picture(5, 3, 0x00336699);
   picture.at(0, 0) = 0x00FFFF00;
-  std::vector<Bytes> seeds;
-  uint8_t flags = 0;
+  std::vector<Bytes> files;
   using testsupport::BmpFormat;
   for (BmpFormat f : {BmpFormat::kPalette1, BmpFormat::kPalette4, BmpFormat::kPalette8,
                       BmpFormat::kRgb555, BmpFormat::kRgb565, BmpFormat::kRgb24,
                       BmpFormat::kRgb32}) {
     testsupport::BmpOptions o;
     o.format = f;
-    o.top_down = (flags & 1) != 0;
+    o.top_down = files.size() % 2 == 1;
+    o.cut_to = cut_to;
+    files.push_back(testsupport::WriteBmp(picture, o));
+  }
+  return files;
+}
+
+std::vector<Bytes> BmpSeeds() {
+  std::vector<Bytes> seeds;
+  uint8_t flags = 0;
+  for (const Bytes& file : SmallBitmaps()) {
     Bytes control{static_cast<uint8_t>(flags & 0x0F)};
     control = Cat(Cat(control, Le16(flags * 7)), Le16(flags * 3));
-    seeds.push_back(JoinParts({control, testsupport::WriteBmp(picture, o)}));
+    seeds.push_back(JoinParts({control, file}));
     ++flags;
   }
   // Larger than the screen at an offset, so a layer grows.

@@ -4,6 +4,7 @@
 // target. tools/fuzz writes them into fuzz/corpus/<target>/ before a run; the smoke test feeds
 // them (and variants of them) straight to the entries.
 
+#include <optional>
 #include <vector>
 
 #include "fuzz/entries/fuzz_entries.h"
@@ -19,6 +20,8 @@ std::vector<Bytes> WaveConvertSeeds();
 std::vector<Bytes> PathSeeds();
 std::vector<Bytes> SettingsSeeds();
 std::vector<Bytes> BmpSeeds();
+// A 5 x 3 two-colour bitmap in every stored form (every other one top-down), cut when asked.
+std::vector<Bytes> SmallBitmaps(const std::optional<size_t>& cut_to = std::nullopt);
 std::vector<Bytes> ScriptSeeds();
 std::vector<Bytes> BmxSeeds();
 std::vector<Bytes> StaticSeSeeds();
@@ -32,6 +35,10 @@ std::vector<Bytes> StageSeeds();
 std::vector<Bytes> SprFileSeeds();
 std::vector<Bytes> MacroVarsSeeds();
 std::vector<Bytes> MapHitSeeds();
+std::vector<Bytes> SaveFilesSeeds();
+std::vector<Bytes> SlgMessageSeeds();
+std::vector<Bytes> PetalWipeSeeds();
+std::vector<Bytes> MinigameBmpSeeds();
 // The battle's readers besides the stage files (battle_entries.cpp).
 std::vector<Bytes> SlgTablesSeeds();
 std::vector<Bytes> SlgMapSeeds();

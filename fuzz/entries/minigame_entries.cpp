@@ -9,6 +9,7 @@
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/gfx/pixels/bmp_reader.h"
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
@@ -23,6 +24,7 @@
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/little_endian.h"
+#include "platform/surface.h"
 #include "testsupport/od_writer.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
@@ -48,6 +50,37 @@ struct MinigameRig {
   MinigameScope scope{minigame};
   bool ready = false;
 };
+
+// A minigame screen opened once per layout and kept open, on a display of its own (so the
+// shared rigs' layers stay as the other entries expect them): opening and closing the screen
+// fills it whole each time, which was most of a small input's time. An input makes the engine
+// and minigame contexts current (`Use`) and frees the slots it fills.
+struct KeptMinigameScreen {
+  explicit KeptMinigameScreen(bool rgb555) : rig(rgb555) {
+    ContextScope engine_scope(*rig.context);
+    MinigameScope scope(minigame);
+    ready = rig.ready && mg_screen_open() == 1;
+  }
+
+  struct Use {
+    explicit Use(KeptMinigameScreen& kept) : engine_scope(*kept.rig.context), scope(kept.minigame) {}
+    ContextScope engine_scope;
+    MinigameScope scope;
+  };
+
+  DisplayRig rig;
+  MinigameContext minigame;
+  bool ready = false;
+};
+
+KeptMinigameScreen& KeptScreen(bool rgb555) {
+  if (rgb555) {
+    static KeptMinigameScreen* const kept555 = new KeptMinigameScreen(true);
+    return *kept555;
+  }
+  static KeptMinigameScreen* const kept565 = new KeptMinigameScreen(false);
+  return *kept565;
+}
 
 // Whether a solid record of the od asks for a surface of more than a million pixels (such
 // pictures only cost the harness time and memory; the size checks are the same for small ones).
@@ -196,8 +229,8 @@ void MinigameSprEntry(const uint8_t* data, size_t size) {
   }
 }
 
-// Input: the file. Variables 16-47 take the file's little-endian values as far as it holds them
-// (at most 128 bytes) and 0 after.
+// Input: the file. A file of 128 bytes or more sets variables 16-47 to the little-endian values
+// of its first 128 bytes; a shorter one leaves them as they were.
 void MinigameDatEntry(const uint8_t* data, size_t size) {
   constexpr const char* kName = "minigame_dat";
   testsupport::GameTree& tree = detail::Tree();
@@ -206,13 +239,16 @@ void MinigameDatEntry(const uint8_t* data, size_t size) {
   Ctx().file_io.SetInstallDir(tree.install().c_str());
   MinigameContext minigame;
   MinigameScope scope(minigame);
-  mg_save_read();
-  uint8_t block[128] = {};
-  if (size != 0) std::memcpy(block, data, size < 128 ? size : 128);
+  // Values the variables hold before the read: a damaged file must leave them so.
+  const auto before = [](int i) { return 0x5A000000 + i; };
+  for (int i = 0; i < 32; ++i) minigame.vars[static_cast<size_t>(16 + i)] = before(i);
+  const bool whole = size >= 128;
+  Check(mg_save_read() == (whole ? 1 : 0), kName, "a file read other than exactly when whole");
   for (int i = 0; i < 32; ++i) {
-    Check(minigame.vars[static_cast<size_t>(16 + i)] ==
-              static_cast<int32_t>(platform::GetLe32(block + 4 * i)),
-          kName, "a variable differs from the file");
+    const int32_t expected =
+        whole ? static_cast<int32_t>(platform::GetLe32(data + 4 * i)) : before(i);
+    Check(minigame.vars[static_cast<size_t>(16 + i)] == expected, kName,
+          whole ? "a variable differs from the file" : "a damaged file changed a variable");
   }
   // The common menu's ranking display of a row picked by the input's size shows the list as read.
   const int game = static_cast<int>(size % mg::kGameCount);
@@ -266,6 +302,89 @@ std::vector<Bytes> MinigameSprSeeds() {
 
 std::vector<Bytes> MinigameDatSeeds() {
   return {testsupport::MinigameDat({{16, 1}, {47, -1}}), Bytes(60, 0x11), Bytes(200, 0xFF), {}};
+}
+
+// Parts: control, bitmap file. Control bytes: 0 bit 0 RGB555, bit 1 the video-memory option; 1
+// the slot (1-255 from its value); 2-3 and 4-5 the position (signed) of the draw into an existing
+// 24 x 16 slot. A bitmap of more than a million pixels is passed over (its surface only costs the
+// harness time; the checks are the same for small ones). Rules: mg_load_bmp takes the file exactly
+// when its headers pass (ParseBmpHeader on the whole file) and its sides are surface sides; the
+// slot then holds a surface of the bitmap's size, else it is empty; mg_load_bmp_at draws only
+// inside the bitmap's rectangle at the position: every other pixel of the 24 x 16 slot keeps its
+// value.
+void MinigameBmpEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "minigame_bmp";
+  constexpr int32_t kDrawSlot = 300;
+  constexpr int32_t kDrawW = 24;
+  constexpr int32_t kDrawH = 16;
+  const std::vector<Bytes> parts = SplitParts(data, size, 2);
+  const Bytes& control = parts[0];
+  const Bytes& file = parts[1];
+  BmpInfo info;
+  const bool parsed = ParseBmpHeader(file.data(), file.size(), file.size(), &info);
+  if (parsed && int64_t{info.width} * info.height > (int64_t{1} << 20)) return;
+  testsupport::GameTree& tree = detail::Tree();
+  tree.Write("install/p/b.bmp", file);
+  const uint8_t flags = detail::ByteAt(control, 0);
+  KeptMinigameScreen& kept = KeptScreen((flags & 1) != 0);
+  KeptMinigameScreen::Use use(kept);
+  Check(kept.ready, kName, "display set-up failed");
+  const int32_t slot = 1 + detail::ByteAt(control, 1) % 255;
+  const bool takes = parsed && info.width <= platform::Surface::kMaxSide &&
+                     info.height <= platform::Surface::kMaxSide;
+  Check(mg_load_bmp(slot, "p\\b.bmp", (flags >> 1) & 1) == (takes ? 1 : 0), kName,
+        "a bitmap loaded other than exactly when its headers pass");
+  int32_t w = 0, h = 0;
+  if (takes) {
+    Check(mg_surf_size(slot, &w, &h) == 1 && w == info.width && h == info.height, kName,
+          "a loaded bitmap's surface is not the bitmap's size");
+  } else {
+    Check(mg_surf_exists(slot) == 0, kName, "a refused bitmap left a surface");
+  }
+
+  const auto x = static_cast<int16_t>(detail::Le16(control, 2));
+  const auto y = static_cast<int16_t>(detail::Le16(control, 4));
+  if (mg_surf_create(kDrawSlot, kDrawW, kDrawH, 0) != 1) {
+    Check(false, kName, "a 24 x 16 slot could not be made");
+    mg_surf_free(slot);
+    return;
+  }
+  for (int32_t py = 0; py < kDrawH; ++py) {
+    for (int32_t px = 0; px < kDrawW; ++px) {
+      mg_pixel_set(kDrawSlot, px, py, static_cast<ColorRef>(0x10203 * (px + 7 * py)));
+    }
+  }
+  std::vector<uint32_t> before;
+  for (int32_t py = 0; py < kDrawH; ++py) {
+    for (int32_t px = 0; px < kDrawW; ++px) before.push_back(mg_pixel_get(kDrawSlot, px, py));
+  }
+  Check(mg_load_bmp_at(kDrawSlot, x, y, "p\\b.bmp") == (parsed ? 1 : 0), kName,
+        "a bitmap drawn other than exactly when its headers pass");
+  for (int32_t py = 0; py < kDrawH; ++py) {
+    for (int32_t px = 0; px < kDrawW; ++px) {
+      const bool inside = parsed && px >= x && px < x + info.width && py >= y && py < y + info.height;
+      if (inside) continue;
+      Check(mg_pixel_get(kDrawSlot, px, py) == before[static_cast<size_t>(py * kDrawW + px)], kName,
+            "a pixel outside the bitmap's rectangle changed");
+    }
+  }
+  mg_surf_free(kDrawSlot);
+  mg_surf_free(slot);
+}
+
+std::vector<Bytes> MinigameBmpSeeds() {
+  std::vector<Bytes> seeds;
+  uint8_t n = 0;
+  for (const Bytes& file : SmallBitmaps()) {
+    const Bytes control = {static_cast<uint8_t>(n & 3), static_cast<uint8_t>(10 + n),
+                           static_cast<uint8_t>(n * 5), 0, static_cast<uint8_t>(n * 2), 0};
+    seeds.push_back(JoinParts({control, file}));
+    ++n;
+  }
+  // Partly off the slot's top left, and a file cut inside its rows.
+  seeds.push_back(JoinParts({{0, 3, 0xFE, 0xFF, 0xFF, 0xFF}, SmallBitmaps()[5]}));
+  seeds.push_back(JoinParts({{1, 4, 2, 0, 2, 0}, SmallBitmaps(70)[5]}));
+  return seeds;
 }
 
 }  // namespace fuzz

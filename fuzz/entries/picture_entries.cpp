@@ -8,9 +8,12 @@
 #include "engine/app/context.h"
 #include "engine/gfx/pixels/bmp_reader.h"
 #include "engine/gfx/display/ddraw_func.h"
+#include "engine/files/file_io.h"
+#include "flow/petal_wipe.h"
 #include "fuzz/entries/entry_support.h"
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 #include "platform/headless/headless_platform.h"
+#include "testsupport/petal_wipe_writer.h"
 #include "testsupport/temp_tree.h"
 
 namespace fuzz {
@@ -108,6 +111,93 @@ void BmxEntry(const uint8_t* data, size_t size) {
   CDdrawFunc& ddraw = rig.context->ddraw;
   platform::Surface* target = ddraw.GetSurface(kTargets[flags & 3]);
   ddraw.DrawBmx(pixels.get(), x, y, width, height, target, (flags >> 2) & 1, level);
+}
+
+// ---- The title's petal wipe ----
+
+// Parts: control, hana.bin. Control bytes: 0-1 and 2-3 the lock's width and height (1-700 from
+// their values), 4 the pitch's extra pixels (0-7), 5 bit 0: the wipe also plays on the display.
+// DrawPetalFrame runs frame after frame over the data into a locked picture of that size whose
+// pitch pixels and extra row hold a sentinel; then (bit 0) the wipe plays from the file: Start,
+// then Step every frame. Rules: a frame moves on through the data or ends it (the data's size +
+// 1); at most 45 frames are drawn; only the paint colour is written, and nothing past the
+// picture's width or height; the wipe is over after 45 frames at the latest.
+namespace {
+
+// The first rule of the petal picture a pixel breaks, or null: inside the picture only the
+// sentinel or the paint, past its width and height only the sentinel. One pass over up to half
+// a million pixels, left without coverage instrumentation (fuzz/coverage_ignore.txt).
+const char* PetalPictureFault(const std::vector<uint16_t>& pixels, int width, int height,
+                              int pitch_pixels, uint16_t sentinel, uint16_t paint) {
+  for (int y = 0; y <= height; ++y) {
+    const uint16_t* row = pixels.data() + static_cast<size_t>(y) * pitch_pixels;
+    for (int x = 0; x < pitch_pixels; ++x) {
+      if (row[x] == sentinel) continue;
+      if (x >= width || y >= height) return "a pixel outside the picture";
+      if (row[x] != paint) return "a pixel got another colour than the paint";
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void PetalWipeEntry(const uint8_t* data, size_t size) {
+  constexpr const char* kName = "petal_wipe";
+  constexpr uint16_t kSentinel = 0xA5A5;
+  constexpr uint16_t kPaint = 0x1234;
+  const std::vector<Bytes> parts = SplitParts(data, size, 2);
+  const Bytes& control = parts[0];
+  const Bytes& hana = parts[1];
+  const int width = 1 + static_cast<int>(Le16(control, 0) % 700);
+  const int height = 1 + static_cast<int>(Le16(control, 2) % 700);
+  const int pitch_pixels = width + ByteAt(control, 4) % 8;
+  std::vector<uint16_t> pixels(static_cast<size_t>(pitch_pixels) * (height + 1), kSentinel);
+  const SurfaceDesc lock{reinterpret_cast<uint8_t*>(pixels.data()), pitch_pixels * 2, width,
+                         height};
+  size_t pos = 0;
+  int frames = 0;
+  while (pos <= hana.size() && frames < kPetalFrames) {
+    const size_t next = DrawPetalFrame(hana, pos, lock, kPaint);
+    Check(next > pos && next <= hana.size() + 1, kName, "a frame did not move on through the data");
+    pos = next;
+    ++frames;
+  }
+  const char* fault = PetalPictureFault(pixels, width, height, pitch_pixels, kSentinel, kPaint);
+  Check(fault == nullptr, kName, fault != nullptr ? fault : "");
+
+  if ((ByteAt(control, 5) & 1) == 0) return;
+  DisplayRig& rig = Rig(false);
+  if (!rig.ready) return;
+  ContextScope scope(*rig.context);
+  Tree().Write("install/tamvik1/system/hana.bin", hana);
+  Ctx().file_io.SetInstallDir(Tree().install().c_str());
+  PetalWipe wipe;
+  wipe.Start(Ctx().file_io, Ctx().ddraw);
+  int frame = 0;
+  while (!wipe.Step(Ctx().ddraw, frame) && frame <= kPetalFrames * kPetalFrameSpacing) ++frame;
+  Check(wipe.Done() && wipe.NextFrame() <= kPetalFrames, kName, "the wipe did not end");
+  wipe.Release();
+}
+
+std::vector<Bytes> PetalWipeSeeds() {
+  // A few frames of lines of petals, then an empty frame.
+  std::vector<testsupport::PetalFrame> petals;
+  for (int f = 0; f < 4; ++f) {
+    testsupport::PetalFrame frame;
+    for (int line = 0; line < 30 + 10 * f; ++line) {
+      frame.push_back({static_cast<uint8_t>(10 * f + line % 7), 20, 200, 30, 250, 110});
+    }
+    petals.push_back(frame);
+  }
+  petals.push_back({});
+  const Bytes frames = testsupport::PetalWipeFile(petals);
+  return {JoinParts({{0x7F, 0x02, 0xDF, 0x01, 0, 1}, frames}),
+          JoinParts({{0x10, 0, 0x10, 0, 3, 0}, frames}),
+          JoinParts({{0x7F, 0x02, 0xDF, 0x01, 1, 1}, Bytes(frames.begin(), frames.begin() + 200)}),
+          JoinParts({{5, 0, 5, 0, 0, 1}, testsupport::ZeroRunLine(40)}),
+          JoinParts({{0x7F, 0x02, 0xDF, 0x01, 0, 0},
+                     testsupport::PetalWipeFile({testsupport::AlternatingPixelsFrame()})})};
 }
 
 }  // namespace fuzz

@@ -31,7 +31,29 @@ bool InsideTerminated(const std::vector<uint8_t>& table, const uint8_t* p) {
 
 }  // namespace
 
-// Input: the script, then the message table. Rules: the read position never passes the script;
+std::vector<uint16_t> detail::CheckMessages(const CTamvikMacro& macro, const char* target) {
+  const std::vector<uint8_t>& table = macro.table();
+  std::vector<uint16_t> ids = {0, 1, 0xFFFF};
+  for (size_t i = 4; i + 1 < table.size() && ids.size() < 64; i += 4) {
+    ids.push_back(static_cast<uint16_t>(table[i] << 8 | table[i + 1]));
+  }
+  std::vector<uint16_t> found;
+  for (uint16_t id : ids) {
+    MessageData m;
+    if (macro.FindMessageData(&m, id) == 0) continue;
+    found.push_back(id);
+    Check(InsideTerminated(table, m.text), target, "message text outside the table");
+    if (m.voice == -1) {
+      Check(m.lip == nullptr, target, "an empty entry has lip text");
+    } else {
+      Check(InsideTerminated(table, m.lip), target, "lip text outside the table");
+    }
+  }
+  return found;
+}
+
+// Input: the script, then the message table. Rules: the scene loads exactly when the table's
+// head holds together (a refused load says why); the read position never passes the script;
 // the decode task ends a pass in bounded work (a runaway script yields); every message found
 // has its text and lip text inside the table and terminated there; an empty entry has voice -1
 // and no lip text.
@@ -45,8 +67,22 @@ void ScriptEntry(const uint8_t* data, size_t size) {
   tree.Write("install/Macro/0305tbl.bin", parts[1]);
   GetAdvState()->setSceneCode(0x0305);
   CTamvikMacro& macro = scene.scene().macro;
-  if (macro.MacroLoad(0x0305) == 0) {
-    Check(false, kName, "a scene whose both files exist does not load");
+  // A table loads when its head holds together: N (1 or more) with its 2N directory words and T
+  // inside the table's whole words; the script and the table within their limits.
+  const Bytes& t = parts[1];
+  const size_t words = t.size() / 2;
+  const size_t n = words >= 2 ? size_t{t[0]} << 8 | t[1] : 0;
+  const size_t lips = words >= 2 ? size_t{t[2]} << 8 | t[3] : 0;
+  const bool loads = parts[0].size() <= CTamvikMacro::kMaxScriptBytes + 1 &&
+                     t.size() <= 4 * 65536 + 1 && words >= 2 && n >= 1 && 2 * n <= words &&
+                     lips <= words;
+  if (macro.MacroLoad(0x0305) != (loads ? 1 : 0)) {
+    Check(false, kName, loads ? "a scene whose files hold together does not load"
+                              : "a table whose head does not hold together loads");
+    return;
+  }
+  if (!loads) {
+    Check(!macro.load_failure().empty(), kName, "a refused load names no cause");
     return;
   }
   macro.StartDecoding();
@@ -54,22 +90,7 @@ void ScriptEntry(const uint8_t* data, size_t size) {
     Ctx().game_task.ExecTask();
     Check(macro.position() <= macro.script().size(), kName, "the read position passed the script");
   }
-
-  const std::vector<uint8_t>& table = macro.table();
-  std::vector<uint16_t> ids = {0, 1, 0xFFFF};
-  for (size_t i = 4; i + 1 < table.size() && ids.size() < 64; i += 4) {
-    ids.push_back(static_cast<uint16_t>(table[i] << 8 | table[i + 1]));
-  }
-  for (uint16_t id : ids) {
-    MessageData m;
-    if (macro.FindMessageData(&m, id) == 0) continue;
-    Check(InsideTerminated(table, m.text), kName, "message text outside the table");
-    if (m.voice == -1) {
-      Check(m.lip == nullptr, kName, "an empty entry has lip text");
-    } else {
-      Check(InsideTerminated(table, m.lip), kName, "lip text outside the table");
-    }
-  }
+  detail::CheckMessages(macro, kName);
 }
 
 std::vector<Bytes> ScriptSeeds() {

@@ -1,22 +1,32 @@
-// The enemy think files played: EnThk, EnCnd and EnTab on a fixed stage of the hero and four
-// enemies, the battle run headless on the battle rig with the player ending each turn.
+// The enemy think files: EnThk, EnCnd and EnTab as a stage's set-up leaves them, and the
+// think interpreter run for each of four enemies on a board of the hero and those enemies, from
+// the choice of the think to the end of the unit's action (think step 18). The actions the steps
+// start are carried out as far as the interpreter sees them (a walk ends where it was going, an
+// attack's dying units are waited for), not played: a whole battle per input ran a second.
 
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_enemy.h"
 #include "battle/slg_enemy_state.h"
+#include "battle/slg_enemy_think.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_search.h"
+#include "battle/slg_stage.h"
 #include "battle/slg_start.h"
+#include "battle/slg_unit.h"
 #include "engine/app/context.h"
-#include "engine/gfx/sprite/sprite.h"
+#include "engine/files/file_io.h"
+#include "engine/files/random.h"
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
 #include "game/game_context.h"
-#include "game/system_data.h"
-#include "testsupport/battle_install.h"
-#include "testsupport/battle_rig.h"
-#include "testsupport/battle_script.h"
+#include "testsupport/battle_board.h"
 #include "testsupport/stage_writer.h"
 
 namespace fuzz {
@@ -27,93 +37,194 @@ using detail::Check;
 namespace {
 
 constexpr const char* kName = "slg_think";
-// Frames the battle is played; an enemy acting longer than the bound has not ended its action.
-constexpr int kFrames = 300;
-constexpr int kActionBound = 240;
 constexpr int kEnemies = 4;
+// Think steps (with the camera's frames of the focus steps) an action may take; the old whole
+// battle allowed 240 frames.
+constexpr int kStepBound = 400;
 
-// The fixed stage: the hero at cell (2, 10), ASHIGARU at (4, 10) and (4, 12), HINAWA at (5, 10),
-// OOZUTU at (6, 10); each enemy's think-change row and present byte from the control block.
-testsupport::StageWriter FixedStage(const Bytes& control) {
-  testsupport::StageWriter st = testsupport::MinimalStage();
-  st.classes[2] = {15, 1, 0, 0};
-  st.classes[3] = {16, 1, 0, 0};
-  const struct {
-    int column, row;
-    uint8_t class_index;
-  } enemies[kEnemies] = {{4, 10, 1}, {4, 12, 1}, {5, 10, 2}, {6, 10, 3}};
-  for (int i = 0; i < kEnemies; ++i) {
-    StageUnitEntry& u = st.units[static_cast<size_t>(i + 1)];
-    u = st.units[1];
-    u.class_index = enemies[i].class_index;
-    u.x = static_cast<int16_t>((2 * enemies[i].column + (enemies[i].row & 1)) * 48);
-    u.y = static_cast<int16_t>(24 * enemies[i].row);
-    u.think_row = ByteAt(control, static_cast<size_t>(4 + 2 * i));
-    u.present = (ByteAt(control, static_cast<size_t>(5 + 2 * i)) & 1) == 0 ? 1 : 0;
+// The board: the hero at cell (2, 10), ASHIGARU at (4, 10) and (4, 12), HINAWA at (5, 10),
+// OOZUTU at (6, 10); each enemy's think-change row and presence from the control block.
+struct Placed {
+  int column, row;
+  uint8_t kind;
+};
+constexpr Placed kHero = {2, 10, 0};
+constexpr Placed kFoes[kEnemies] = {{4, 10, 14}, {4, 12, 14}, {5, 10, 15}, {6, 10, 16}};
+constexpr int kFieldRows = 24;
+constexpr int kFieldColumns = 12;
+
+// Runs one enemy's action from the choice of its think to think step 18 (not run: it hands the
+// turn on). False when it does not get there within the bound.
+bool RunAction(uint8_t slot, platform::headless::HeadlessClock& clock) {
+  BattleContext& b = Battle();
+  SlgMainWork work{};
+  work.step = kEnemyPhaseThink;
+  b.state.acting_unit = slot;
+  b.enemy.think_step = kThinkStepChoose;
+  b.enemy.next_step = kThinkStepEnd;
+  const int units = std::min<int>(b.state.unit_count, kSlgMaxUnits);
+  for (int i = 0; i < kStepBound; ++i) {
+    if (work.step == kEnemyPhaseThink && b.enemy.think_step == kThinkStepEnd) return true;
+    switch (work.step) {
+      case kEnemyPhaseThink:
+        RunEnemyThinkStep(&work);
+        break;
+      case kEnemyPhaseWalk: {
+        const SlgRangePos d = b.think_search.destination;
+        const SlgCell cell = PosToCell(d.x, d.y);
+        Check(cell.column >= 0 && cell.column < kSlgGridColumns && cell.row >= 0 &&
+                  cell.row < kSlgGridRows,
+              kName, "a walk goes to no cell of the map");
+        b.enemy.next_step = kThinkStepEnd;
+        work.step = kEnemyPhaseThink;
+        break;
+      }
+      case kEnemyPhaseAttack:
+        Check(b.think_search.target < units, kName, "an attack on no unit");
+        b.enemy.next_step = kThinkStepEnd;
+        work.step = kEnemyPhaseWait;
+        break;
+      case kEnemyPhaseSupport:
+        Check(b.think_search.support_target < units, kName, "support for no unit");
+        work.step = kEnemyPhaseThink;
+        break;
+      case kEnemyPhaseGuard:
+      case kEnemyPhaseWait:
+        work.step = kEnemyPhaseThink;
+        break;
+      default:
+        Check(false, kName, "the think steps left the enemy program's phase steps");
+        return true;
+    }
+    clock.Advance(17);  // the focus steps' camera moves by the clock
   }
-  st.header.num_unit = kEnemies + 1;
-  return st;
+  return false;
+}
+
+// The board, made once per process (a battle context is 200 KB to clear and its stage table is
+// written again for every unit a board adds: per input that was a third of an input's time). The
+// think steps change the battle's words, never the board's units or cells: each input puts back
+// the words as they were after the board was made.
+struct ThinkBoard {
+  ThinkBoard() {
+    BattleScope scope(battle);
+    board = std::make_unique<testsupport::BattleBoard>(battle);
+    // The field: 12 columns by 24 rows around the units, every other cell of the grid a wall (as
+    // a stage's map data walls its edges), so that the searches spread over the field and not
+    // over the whole grid.
+    for (int row = 0; row < kSlgGridRows; ++row) {
+      for (int column = 0; column < kSlgGridColumns; ++column) {
+        if (row < kFieldRows && column < kFieldColumns) continue;
+        board->SetCell(column, row, kSlgCellMoveStop | kSlgCellAttackStop);
+      }
+    }
+    const auto add = [this](const Placed& p, uint8_t side, uint8_t category) {
+      return board->AddUnit(testsupport::OnCell(
+          p.column, p.row,
+          {.side = side, .character = p.kind, .kind = p.kind, .category = category}));
+    };
+    add(kHero, 0, 0);
+    for (int i = 0; i < kEnemies; ++i) {
+      foes[i] = add(kFoes[i], 1, 1);
+      if (foes[i] >= kSlgMaxUnits) continue;
+      SlgUnit& u = battle.state.units[foes[i]];
+      entries[i] = u.entry;
+      u.stats.total_move = 3;
+      u.stats.life = 100;
+      u.stats.max_life = 100;
+      u.stats.counter = static_cast<int8_t>(i % 2);
+    }
+    state = battle.state;
+    camera = battle.camera;
+    table = battle.stage->bytes();
+  }
+  void Restore() {
+    battle.state = state;
+    battle.camera = camera;
+    battle.flags = 0;
+    battle.phase_sub = 0;
+    battle.enemy = SlgEnemyState{};
+    battle.search = SlgSearchState{};
+    battle.think_search = SlgThinkSearchState{};
+    battle.cmd = SlgCommandState{};
+    battle.control = SlgControlWords{};
+    battle.stage->Assign(table.data(), table.size(), "board");
+  }
+
+  BattleContext battle;
+  std::unique_ptr<testsupport::BattleBoard> board;
+  uint8_t foes[kEnemies] = {};
+  int entries[kEnemies] = {};
+  SlgBattleState state{};
+  SlgCamera camera{};
+  std::array<uint8_t, kStageTableBytes> table{};
+};
+
+ThinkBoard& SharedBoard() {
+  static ThinkBoard* board = new ThinkBoard;  // lives as long as the process
+  return *board;
 }
 
 }  // namespace
 
 // Input: control (bytes 0-3 the generator's seed, little-endian; then per enemy its EnTab row
-// and a byte whose bit 0 leaves it out), EnThk, EnCnd, EnTab. The battle starts as a stage does
-// and is played for 300 frames (or until it hands back), the hero's turns ended, a game over
-// given up. Rules: at most 64 units, each of a kind in the unit table and a category at most 4;
-// sprite-buffer entries within the pool; no enemy action runs for more than 240 frames before it ends in think step 18.
+// and a byte whose bit 0 leaves it out; byte 12 the enemy that acts), EnThk, EnCnd, EnTab. The
+// files are installed as Slg::LoadEnemyThink installs them; then the enemy byte 12 names (or the
+// next present one) acts once: one action per input, each of them a few searches of the field. Rules: every action reaches think step
+// 18 within 400 steps; a walk goes to a cell of the map, an attack and a support to a unit;
+// still the five units, each of a kind in the unit table and a category at most 4.
 void ThinkEntry(const uint8_t* data, size_t size) {
   const std::vector<Bytes> parts = SplitParts(data, size, 4);
   const Bytes& control = parts[0];
-  testsupport::BattleRig::Options options;
-  options.seed = static_cast<uint32_t>(ByteAt(control, 0) | ByteAt(control, 1) << 8 |
-                                       ByteAt(control, 2) << 16 |
-                                       static_cast<uint32_t>(ByteAt(control, 3)) << 24);
-  testsupport::BattleRig rig(options);
-  testsupport::BattleInstall install(testsupport::BattleInstall::Form::kBare);
-  install.stage = FixedStage(control);
-  install.stage.SetRaw(testsupport::StageWriter::kThink, parts[1]);
-  install.stage.SetRaw(testsupport::StageWriter::kCond, parts[2]);
-  install.stage.SetRaw(testsupport::StageWriter::kChange, parts[3]);
-  install.Lay(rig.driver().tree);
-  GetSystemData()->setBattleMap(0);
-  Game().sequences.set_mode = [](int) { return 1; };
-  Slg::StartStage();
+  detail::DisplayRig& rig = detail::Rig(false);
+  if (!rig.ready) return;
+  ContextScope engine_scope(*rig.context);
+  GameContext game;
+  GameScope game_scope(game);
+  ThinkBoard& tb = SharedBoard();
+  BattleScope battle_scope(tb.battle);
+  tb.Restore();
+  Ctx().random.Seed(static_cast<uint32_t>(ByteAt(control, 0) | ByteAt(control, 1) << 8 |
+                                          ByteAt(control, 2) << 16 |
+                                          static_cast<uint32_t>(ByteAt(control, 3)) << 24));
+  // The three files as Slg::LoadEnemyThink leaves them, the points of the think and condition
+  // records doubled (reading them is the stage target's: three reads through the whole path
+  // search were a fifth of an input's time); an empty part stands for a file that is not there.
+  BattleContext& battle = tb.battle;
+  const auto block = [](const Bytes& bytes) {
+    return bytes.empty() ? nullptr : std::make_unique<SlgThinkBlock>(bytes.begin(), bytes.end());
+  };
+  battle.enemy_think = block(parts[1]);
+  if (battle.enemy_think) SlgDoubleThinkPoints(*battle.enemy_think);
+  battle.enemy_cond = block(parts[2]);
+  if (battle.enemy_cond) SlgDoubleCondPoints(*battle.enemy_cond);
+  battle.enemy_change = block(parts[3]);
+  // Each enemy's think-change row (byte 10 of its stage entry).
+  std::array<uint8_t, kStageTableBytes> table = tb.battle.stage->bytes();
+  for (int i = 0; i < kEnemies; ++i) {
+    table[kStageUnitOffset + 16 * static_cast<size_t>(tb.entries[i]) + 10] =
+        ByteAt(control, static_cast<size_t>(4 + 2 * i));
+  }
+  tb.battle.stage->Assign(table.data(), table.size(), "board");
 
-  testsupport::BattleScript player(rig.driver());
-  int acting = -1;
-  int acting_frames = 0;
-  for (int f = 0; f < kFrames; ++f) {
-    const BattleContext& b = rig.battle();
-    if (b.control.exited != 0) break;
-    testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
-    if (player.Ready() && !player.AnswerGameOver(true)) player.EndHeroTurn();
-    if (!rig.Step()) break;
-
-    const SlgBattleState& s = b.state;
+  // The acting enemy: the one byte 12 names, or the next present one after it.
+  for (int k = 0; k < kEnemies; ++k) {
+    const int i = (ByteAt(control, 12) + k) % kEnemies;
+    if ((ByteAt(control, static_cast<size_t>(5 + 2 * i)) & 1) != 0 || tb.foes[i] >= kSlgMaxUnits) {
+      continue;
+    }
+    Check(RunAction(tb.foes[i], rig.host.clock), kName,
+          "an enemy action did not reach think step 18 within its step bound");
+    const SlgBattleState& s = tb.battle.state;
     Check(s.unit_count <= kSlgMaxUnits, kName, "more than 64 units");
-    for (int i = 0; i < std::min<int>(s.unit_count, kSlgMaxUnits); ++i) {
-      const SlgUnit& u = s.units[static_cast<size_t>(i)];
-      Check(u.kind < kSlgUnitKinds && u.category < kSlgCategories, kName,
+    for (int u = 0; u < std::min<int>(s.unit_count, kSlgMaxUnits); ++u) {
+      const SlgUnit& unit = s.units[static_cast<size_t>(u)];
+      Check(unit.kind < kSlgUnitKinds && unit.category < kSlgCategories, kName,
             "a unit of a kind or category outside the tables");
     }
-    const int free = Ctx().ddraw_spr.FreeEntryCount();
-    Check(free >= 0 && free <= CDdrawSpr::kEntryCount, kName,
-          "sprite-buffer entries outside the pool");
-    const SlgUnit* now = testsupport::BattleScript::ActingUnit();
-    // Only while turn control runs (a game over or the victory stops the main task).
-    const int enemy =
-        now != nullptr && now->side != 0 && b.control.main_work != nullptr ? s.acting_unit : -1;
-    // An action ends through think step 18; the next one (the same unit may act twice) counts
-    // from there.
-    const bool ended = b.enemy.think_step == kThinkStepEnd;
-    acting_frames = enemy >= 0 && enemy == acting && !ended ? acting_frames + 1 : 0;
-    acting = enemy;
-    if (acting_frames > kActionBound) {
-      Check(false, kName, "an enemy action did not end within its frame bound");
-      break;
-    }
+    break;
   }
+  Slg::FreeThinkData();
 }
 
 std::vector<Bytes> ThinkSeeds() {
@@ -121,10 +232,12 @@ std::vector<Bytes> ThinkSeeds() {
   // The swarm: thinks of types 0, 2 and 4 (all engaging), rows 0-2.
   StageWriter st = testsupport::MinimalStage();
   testsupport::LaySwarmThinks(st);
-  const Bytes control = {7, 0, 0, 0, 0, 0, 1, 0, 2, 0, 1, 0};
   std::vector<Bytes> seeds;
-  seeds.push_back(JoinParts({control, st.Bytes(StageWriter::kThink), st.Bytes(StageWriter::kCond),
-                             st.Bytes(StageWriter::kChange)}));
+  for (uint8_t acting = 0; acting < kEnemies; ++acting) {
+    const Bytes control = {7, 0, 0, 0, 0, 0, 1, 0, 2, 0, 1, 0, acting};
+    seeds.push_back(JoinParts({control, st.Bytes(StageWriter::kThink),
+                               st.Bytes(StageWriter::kCond), st.Bytes(StageWriter::kChange)}));
+  }
   // Holding and support thinks behind conditions that hold (life, lines, heights), every type,
   // points doubled, rows past the table.
   StageWriter odd = testsupport::MinimalStage();

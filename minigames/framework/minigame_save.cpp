@@ -14,7 +14,8 @@ int mg_save_read() {
   MinigameContext& m = Minigame();
   m.fw.save_blocked = 0;
   std::vector<uint8_t> bytes;
-  switch (mg_read_file(kMinigameSaveName, kSearchInstall, kMinigameSaveSize, &bytes)) {
+  bool larger = false;
+  switch (mg_read_file(kMinigameSaveName, kSearchInstall, kMinigameSaveSize, &bytes, &larger)) {
     case MgRead::kMissing:
       return 0;
     case MgRead::kError:
@@ -24,15 +25,20 @@ int mg_save_read() {
     case MgRead::kOk:
       break;
   }
+  // The record is used whole or not at all: half of a cut file would mix saved rankings with
+  // cleared ones, so the variables keep what they hold. Bytes past the record are left unread.
   if (bytes.size() < kMinigameSaveSize) {
-    DebugPrint("mg_start: %s holds %zu of %u bytes\n", kMinigameSaveName, bytes.size(),
+    DebugPrint("mg_start: %s holds %zu of %u bytes; not used\n", kMinigameSaveName, bytes.size(),
+               kMinigameSaveSize);
+    return 0;
+  }
+  if (larger) {
+    DebugPrint("mg_start: %s is longer than %u bytes; the rest is not read\n", kMinigameSaveName,
                kMinigameSaveSize);
   }
-  std::array<uint8_t, kMinigameSaveSize> block{};
-  std::copy(bytes.begin(), bytes.end(), block.begin());
   for (int i = 0; i < mg::kSavedVarCount; ++i) {
     m.vars[static_cast<size_t>(mg::kFirstSavedVar + i)] =
-        static_cast<int32_t>(platform::GetLe32(block.data() + 4 * i));
+        static_cast<int32_t>(platform::GetLe32(bytes.data() + 4 * i));
   }
   return 1;
 }

@@ -11,8 +11,9 @@
 constexpr const char* kMinigameSaveName = "save\\minigame.dat";
 constexpr uint32_t kMinigameSaveSize = 128;
 
-// Reads the file into variables 16-47 (already cleared by the caller). 1 read, 0 missing or
-// unreadable.
+// Reads the file into variables 16-47 (already cleared by the caller) when it holds the whole
+// 128 bytes (more are not read); a shorter file leaves them as they are (with a trace). 1 read,
+// 0 missing, unreadable or cut short.
 int mg_save_read();
 // Writes variables 16-47 whole (mg_file_write), unless the last read failed. 1 written, 0 not.
 int mg_save_write();

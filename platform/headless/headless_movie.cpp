@@ -8,6 +8,10 @@ namespace platform::headless {
 
 namespace {
 
+// How often a stalled script asks to be polled, as a decoding source does while it waits for
+// its decoder.
+constexpr int kStallPollMs = 10;
+
 class ScriptedMoviePlayback final : public Movie {
  public:
   ScriptedMoviePlayback(Clock& clock, ScriptedMovie script, PixelLayout layout,
@@ -44,7 +48,7 @@ class ScriptedMoviePlayback final : public Movie {
 
   int NextDueMs() override {
     if (!clock_.running() || stopped_ || !info_.has_video) return -1;
-    if (next_ >= script_.frames.size()) return 0;
+    if (next_ >= script_.frames.size()) return script_.stalls_after_last ? kStallPollMs : 0;
     return MovieWaitMs(script_.frames[next_].time - clock_.Seconds());
   }
 
@@ -61,7 +65,9 @@ class ScriptedMoviePlayback final : public Movie {
     return true;
   }
 
-  bool EndOfStream() override { return !info_.has_video || next_ >= script_.frames.size(); }
+  bool EndOfStream() override {
+    return !info_.has_video || (next_ >= script_.frames.size() && !script_.stalls_after_last);
+  }
 
  private:
   MovieClock clock_;

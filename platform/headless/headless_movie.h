@@ -26,6 +26,9 @@ struct ScriptedMovie {
   // In time order. Their own size, format and data are handed out as they stand, so a test can
   // script pictures that do not match the format.
   std::vector<MovieFrame> frames;
+  // After the last picture the stream neither ends nor gives another (a decoder stuck on damaged
+  // data): the source keeps asking to be polled and never reports its end.
+  bool stalls_after_last = false;
 };
 
 // What happened to the movies opened from one script.

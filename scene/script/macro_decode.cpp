@@ -339,7 +339,7 @@ void CTamvikMacro::DecodeNextScene() {
     // Decoding goes on at word 0 of the new script in this same pass.
     RestoreLayers();
   } else {
-    continue_flag = 0;
+    LoadFailed("the scene change could not load its scene");
   }
 }
 

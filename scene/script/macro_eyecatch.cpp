@@ -79,8 +79,7 @@ void DecodeEyecatch(GameTaskRec* task) {
       if (macro.LoadNextScene() == 0) {
         // As a failed scene start: traced, the interpreter's error state, decoding stopped.
         DebugPrint("MacroLoad Error\n");
-        macro.DecodeError("the next scene after the eyecatch could not be loaded",
-                          GetAdvState()->sceneCode());
+        macro.LoadFailed("the next scene after the eyecatch could not start");
         EndCommand(task);
         return;
       }

@@ -148,7 +148,7 @@ bool CTamvikMacro::SceneStartLoad() {
     extras_wall = 0;
     // One attempt: each try moves the scene code one row down the succession table.
     if (LoadNextScene() == 0) {
-      DecodeError("the scene's script could not be loaded", adv.sceneCode());
+      LoadFailed("the scene could not start");
       return false;
     }
     Game().macro.depth1 = 0;
@@ -156,10 +156,10 @@ bool CTamvikMacro::SceneStartLoad() {
     return true;
   }
   // A resume: the script left in memory, but the extras scene's, which is loaded again, and a
-  // script that is not there at all (a resume after loading a save), which is loaded first.
-  if (!has_script_ || adv.minigameMode() != 0) {
+  // script that is not the scene's (a resume after loading a save), which is loaded first.
+  if (!has_script_ || adv.minigameMode() != 0 || script_scene_ != adv.sceneCode()) {
     if (MacroLoad(adv.sceneCode()) == 0) {
-      DecodeError("the scene's script could not be loaded for the resume", adv.sceneCode());
+      LoadFailed("the scene could not resume");
       return false;
     }
   }
@@ -176,6 +176,8 @@ void CTamvikMacro::SceneStartStep(GameTaskRec* task) {
     case 0: {
       ddraw.CaptureLayers(SURFACE_TEXT, SURFACE_XFADE);
       DebugPrint("Decode Macro Begin\n");
+      // What stopped an earlier scene is not this one's.
+      ClearDecodeError();
       shown_face = 0;
       shown_chara = 99;
       continue_flag = 1;

@@ -1,6 +1,9 @@
 #include "scene/script/tamvik_adv.h"
 
+#include <string>
+
 #include "engine/anime/anime.h"
+#include "engine/app/app_state.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/step_task.h"
@@ -8,6 +11,8 @@
 #include "engine/sound/dsound_func.h"
 #include "game/game_context.h"
 #include "game/system_data.h"
+#include "platform/platform.h"
+#include "platform/window.h"
 #include "scene/scene_context.h"
 #include "scene/script/tamvik_macro.h"
 #include "scene/ui/tamvik_func.h"
@@ -53,6 +58,26 @@ void ForgetDeletedAnimations() {
   }
 }
 
+// The box a scene that cannot go on shows: the game's words, then the file and the cause. The
+// game goes on once it is closed.
+constexpr const char* kSceneFailedText = "剧本无法继续，返回标题画面。";
+
+// A scene whose start failed or whose script cannot go on: the file and the cause in the trace
+// and in the box, the scene ended as the manager ends one, and the title asked for. Nothing is
+// saved on the way, so the player's saves stay as they are.
+void SceneFailed() {
+  const std::string failure = Scene().macro.failure();
+  DebugPrint("CTamvikAdv::AdvMain: scene %.04x stopped: %s; back to the title\n",
+             GetAdvState()->sceneCode(), failure.c_str());
+  platform::Window* owner = GetMainWindow();
+  platform::Window* window = owner != nullptr ? owner : Ctx().platform.window;
+  if (window != nullptr) {
+    window->MessageBox(owner != nullptr, std::string(kSceneFailedText) + "\n" + failure, "ERROR");
+  }
+  CTamvikAdv::EndAdvMain();
+  RequestMode(CTamvikAdv::kModeTitle);
+}
+
 }  // namespace
 
 uint32_t CTamvikAdv::GetEndCode() { return Scene().adv.end_code; }
@@ -94,7 +119,14 @@ void CTamvikAdv::AdvMain(GameTaskRec* record) {
         case 2: task.GoTo(7); break;
         case 5: task.GoTo(10); break;
         case 6: task.GoTo(11); break;
-        default: break;
+        default:
+          // An end command whose operand is cut off by the script's end has ended the scene all
+          // the same (its end code above); an error without one has stopped it.
+          if (Scene().macro.HasDecodeError()) {
+            SceneFailed();  // the controller ends there
+            return;
+          }
+          break;
       }
       break;
     case 7:

@@ -6,6 +6,10 @@
 //
 //   end code 2 (MINIGAME) -> mode 33, 5 (MACROEND) -> 32 GM_ADV_STAGE_CLEAR, 6 (FIGHT) -> 31.
 //
+// A scene that cannot start or whose script cannot go on (the interpreter's error state) is not
+// left standing: the controller traces the file and the cause, shows them in an "ERROR" box,
+// ends the scene as EndAdvMain does and asks for the title (mode 3); nothing is saved.
+//
 // It also holds the stop helpers the manager, the save path and the debug menu tear a scene down
 // with. The end code and the minigame number live in the scene context (`Scene().adv`); the
 // manager is reached through GameSequences (set_mode, reset_adv_screen, start_manager).
@@ -35,6 +39,7 @@ class CTamvikAdv {
   static constexpr const char* kAdvMainName = "CTamvikAdv::AdvMain";
   static constexpr const char* kManagerTaskName = "CTamvikGeneral::GeneralManeger";
   // Modes requested from the manager.
+  static constexpr int kModeTitle = 3;
   static constexpr int kModeAdvInit = 29;
   static constexpr int kModeBattle = 31;  // save before the battle, then the battle
   static constexpr int kModeStageClear = 32;

@@ -1,5 +1,8 @@
 #include "scene/script/tamvik_macro.h"
 
+#include <cstdio>
+#include <string>
+
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -85,6 +88,17 @@ uint16_t CTamvikMacro::GetItem(int n) {
 void CTamvikMacro::DecodeError(const char* what, uint32_t value) {
   DebugPrint("Decode Error: scene %.04x word %u: %s (%u)\n", GetAdvState()->sceneCode(), position_,
              what, value);
+  char text[160];
+  std::snprintf(text, sizeof text, "%s word %u: %s (%u)",
+                has_script_ ? script_name_.c_str() : "no script", position_, what, value);
+  failure_ = text;
+  continue_flag = 0;
+  decode_error_ = true;
+}
+
+void CTamvikMacro::LoadFailed(const char* during) {
+  failure_ = std::string(during) + ": " + load_failure_;
+  DebugPrint("Decode Error: scene %.04x: %s\n", GetAdvState()->sceneCode(), failure_.c_str());
   continue_flag = 0;
   decode_error_ = true;
 }

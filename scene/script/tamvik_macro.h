@@ -23,6 +23,7 @@
 #include "game/macro_vars.h"
 #include "scene/script/movie_captions.h"
 
+class AdvState;
 struct SprBufferEntry;
 struct SprRec;
 
@@ -74,12 +75,23 @@ class CTamvikMacro {
   uint32_t Pop2();
 
   // ---- Files ----
-  // Loads the scene's script and message table; both are installed only when both were read.
-  // 1 loaded (read position 0), 0 failed (nothing changed).
+  // "Macro\CCSS.bin" of a scene code.
+  static std::string ScriptFileName(uint16_t scene);
+  // Loads the scene's script and message table; both are installed only when both were read
+  // and the table's head holds together (its count and directory inside it). 1 loaded (read
+  // position 0, error state cleared), 0 failed (nothing changed; load_failure() says why).
   int MacroLoad(uint16_t scene);
   // The scene start's load: the scene code unchanged after a debug restart (ADV state byte 42),
-  // else the next scene of the succession table (byte 12 := its wall variant). 0 when no row.
+  // else the next scene of the succession table (byte 12 := its wall variant). 0 when no row
+  // (load_failure() says so) or the load failed.
   int LoadNextScene();
+  // The file and the cause of the last failed load.
+  const std::string& load_failure() const { return load_failure_; }
+  // Why the scene start could not run a saved story state (bit 15 of its scene code clear): no
+  // scene follows its scene code; or, for a resume or a debug restart, the saved scene's script
+  // is missing while everything is installed, or holds fewer words than the resume position.
+  // Empty when it can run (what the start finds beyond this it reports itself).
+  static std::string SavedSceneFault(const AdvState& saved);
   // The battle map's message file "Tamvik2\Macro\M<nn>MES.BIN" as the message table; a file that
   // does not open keeps the table held. 1 / 0.
   int LoadSlgMessage(int map);
@@ -132,8 +144,14 @@ class CTamvikMacro {
   // An operand: A[nn] (0x10nn), the variable word 256 + nn (0x20nn), the next word (0x80xx) or
   // the word itself.
   bool GetOperand(uint16_t* value);
-  // Marks a decode error: trace, continue flag 0, error state.
+  // Marks a decode error: trace, continue flag 0, error state; failure() names the script file,
+  // the word and the cause.
   void DecodeError(const char* what, uint32_t value);
+  // The same for a load that failed while `during` (the scene start, a scene change): failure()
+  // is `during` and the load's own failure (the file and the cause).
+  void LoadFailed(const char* during);
+  // What stopped the script, naming its file; empty without an error.
+  const std::string& failure() const { return failure_; }
 
   void SetDebugTrace(uint32_t on) { trace_ = on; }
   void SetStepMode(uint32_t on) { step_mode_ = on; }
@@ -145,7 +163,10 @@ class CTamvikMacro {
   const std::vector<uint8_t>& table() const { return table_; }
   uint32_t position() const { return position_; }
   bool HasDecodeError() const { return decode_error_; }
-  void ClearDecodeError() { decode_error_ = false; }
+  void ClearDecodeError() {
+    decode_error_ = false;
+    failure_.clear();
+  }
 
   uint32_t continue_flag = 0;
   uint32_t if_flag = 0;
@@ -187,9 +208,13 @@ class CTamvikMacro {
 
   std::vector<uint16_t> script_;  // host-order words
   bool has_script_ = false;
+  std::string script_name_;     // the file the script was read from
+  uint16_t script_scene_ = 0;   // the scene code it was loaded for
   std::vector<uint8_t> table_;
   uint32_t position_ = 0;
   bool decode_error_ = false;
+  std::string failure_;
+  std::string load_failure_;
   uint32_t trace_ = 0;
   uint32_t step_mode_ = 0;
   uint32_t step_hold_ = 0;

@@ -103,7 +103,11 @@ void SpxAnimeKind::DeleteAllSpx() {
 int SpxAnimeKind::IsEnd(AnimeHandle handle) const {
   const SpxAnimeBlock* block = Block(handle);
   if (block == nullptr) return 1;
-  if (block->loop != 0) return 0;
+  return block->loop != 0 ? 0 : IsStopped(handle);
+}
+
+int SpxAnimeKind::IsStopped(AnimeHandle handle) const {
+  if (Block(handle) == nullptr) return 1;
   const int32_t step = anime_.RecordOf(handle)->step;
   return step == kStepHold || step == kStepEnding ? 1 : 0;
 }

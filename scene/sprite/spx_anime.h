@@ -78,6 +78,9 @@ class SpxAnimeKind {
                       int priority);
   int IsEnd(AnimeHandle handle) const;
   int IsSpxEnd(AnimeHandle handle) const;
+  // 1 when the animation no longer advances, looping or not: it holds on a frame without a wait
+  // or has ended (or the handle is none of this kind).
+  int IsStopped(AnimeHandle handle) const;
   int ShowSpx(AnimeHandle handle);
   int HideSpx(AnimeHandle handle);
   int DeleteSpxRef(AnimeHandle* variable);

@@ -74,6 +74,11 @@ int SpxCache::Lookup(const char* name, uint32_t mask, SprParts* out) {
   return 1;
 }
 
+void SpxCache::Clear() {
+  while (!list_.empty()) Unlink(list_.front().get());
+  total_ = 0;
+}
+
 void SpxCache::Insert(const char* name, uint32_t mask, SprPartStore parts, uint32_t size) {
   if (budget_ == 0) InitSize();
   while (total_ + size > budget_) {

@@ -67,6 +67,8 @@ class SpxCache {
   // first while the total would pass the budget.
   void Insert(const char* name, uint32_t mask, SprPartStore parts, uint32_t size);
   SpxCacheEntry* FindByName(const char* name) const;
+  // Drops every entry (the budget stays).
+  void Clear();
 
   static std::string UpperName(const char* name);
 

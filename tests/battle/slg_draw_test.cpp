@@ -181,6 +181,27 @@ TEST_F(SlgDrawTest, PolygonWords) {
   SlgPolyFree(nullptr);
 }
 
+// A record that was never made (freed as part of a clean-up) asks no update: surface 0 is the
+// update word's hold bit, which would stop every compose and the drawing of one-frame entries.
+TEST_F(SlgDrawTest, FreeingARecordNeverMadeLeavesTheScreenComposing) {
+  SlgPoly never;
+  SlgPolyFree(&never);
+  EXPECT_EQ(Ctx().ddraw.IsUpdate(0), 0u);
+  SlgPoly once;
+  once.corners[2] = {4, 4};
+  SprBufferEntry* entry = SlgPolyCreate(nullptr, &once, SURFACE_ROOT);
+  ASSERT_NE(entry, nullptr);
+  const int shown = d.rig.driver().presented();
+  ASSERT_TRUE(d.rig.RunUntil("drawn", [&] { return d.rig.driver().presented() > shown; }, 5));
+  EXPECT_FALSE(entry->in_use) << "the one-frame entry is drawn and removed";
+  // A record that was made still asks its surface to update when freed.
+  SlgPoly kept;
+  SlgPolyCreate(CDdrawSpr::kBuffered, &kept, SURFACE_BG);
+  Ctx().ddraw.SetUpdate(SURFACE_BG, 0);
+  SlgPolyFree(&kept);
+  EXPECT_NE(Ctx().ddraw.IsUpdate(SURFACE_BG), 0u);
+}
+
 // A one-frame polygon's entry is removed by the engine after its draw and its pool slot handed
 // on: freeing (or re-making with a name) the record afterwards leaves the new owner's entry alone.
 TEST_F(SlgDrawTest, AOneFramePolygonNeverDeletesTheEntryThatTookItsSlot) {

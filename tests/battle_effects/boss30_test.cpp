@@ -664,16 +664,6 @@ TEST_F(Boss30SpecialPlay, TheBeamsTurnAndStretchTowardTheirPoints) {
 
 // ---- Edge cases ----
 
-// The frames from the attack state's start to state 7.
-int AttackFrames(const AttackOutcome& out) {
-  int six = -1, seven = -1;
-  for (const auto& line : out.lines) {
-    if (line.text == "unit 0 state 6" && six < 0) six = line.frame;
-    if (line.text == "unit 0 state 7" && seven < 0) seven = line.frame;
-  }
-  return seven - six;
-}
-
 TEST(Boss30Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   struct Case {
     const char* name;

@@ -96,22 +96,6 @@ AttackCase Row(int kind, int type, int dir, AttackLayout layout, int body = 20, 
   return row;
 }
 
-// Plays the started rig to state 7 (each frame after the step: `each`), through the end and the
-// outlive budget; the end check's failures.
-std::vector<std::string> PlayToEnd(AttackRig& r, const AttackCase& row,
-                                   const std::function<void()>& each = {}) {
-  std::vector<std::string> failures;
-  while (r.attacker().state != kStateAfterAttack && r.frames() < row.frame_limit) {
-    r.Step();
-    if (each) each();
-  }
-  if (r.attacker().state != kStateAfterAttack) failures.push_back("state 7 not reached");
-  for (int n = 0; !r.Ended() && n < AttackRig::kEndLimit; ++n) r.Step();
-  for (int i = 0; i < row.outlive; ++i) r.Step();
-  r.CheckEnd(row, failures);
-  return failures;
-}
-
 // The live effect task of that name (the first), or null.
 SlgEffectTask* LiveTask(const char* name) {
   for (GameTaskRec* t = Ctx().game_task.root()->next; t != nullptr; t = t->next) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -152,4 +153,32 @@ inline int FramesInRoutine(const testsupport::AttackOutcome& out, const std::str
     if (line.text == "routine " + routine) return out.state7_frame - line.frame;
   }
   return -1;
+}
+
+// The frames from the attacker's attack state (6) to its state 7 in an outcome's trace.
+inline int AttackFrames(const testsupport::AttackOutcome& out) {
+  int six = -1, seven = -1;
+  for (const auto& line : out.lines) {
+    if (line.text == "unit 0 state 6" && six < 0) six = line.frame;
+    if (line.text == "unit 0 state 7" && seven < 0) seven = line.frame;
+  }
+  return seven - six;
+}
+
+// Plays the started rig to the attacker's state 7 (each frame after the step: `each`), then
+// through the attack's end and the row's outlive budget; the end check's failures.
+inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
+                                          const testsupport::AttackCase& row,
+                                          const std::function<void()>& each = {}) {
+  constexpr uint8_t kAfterAttack = 7;
+  std::vector<std::string> failures;
+  while (r.attacker().state != kAfterAttack && r.frames() < row.frame_limit) {
+    r.Step();
+    if (each) each();
+  }
+  if (r.attacker().state != kAfterAttack) failures.push_back("state 7 not reached");
+  for (int n = 0; !r.Ended() && n < testsupport::AttackRig::kEndLimit; ++n) r.Step();
+  for (int i = 0; i < row.outlive; ++i) r.Step();
+  r.CheckEnd(row, failures);
+  return failures;
 }

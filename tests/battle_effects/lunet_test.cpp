@@ -25,6 +25,7 @@
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_rig.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
@@ -51,22 +52,6 @@ AttackCase Row(int type, int dir, AttackLayout layout, int body_frames = kLongBo
     f.Slot(kAnmAttackBody, 4, AttackAnim{.frames = body_frames, .ticks = 1});
   };
   return row;
-}
-
-// Plays the started rig to state 7 (each frame: `each`), then through the attack's end and the
-// row's outlive budget; the end check's failures.
-std::vector<std::string> PlayToEnd(AttackRig& r, const AttackCase& row,
-                                   const std::function<void()>& each = {}) {
-  std::vector<std::string> failures;
-  while (r.attacker().state != kStateAfterAttack && r.frames() < row.frame_limit) {
-    r.Step();
-    if (each) each();
-  }
-  if (r.attacker().state != kStateAfterAttack) failures.push_back("state 7 not reached");
-  for (int n = 0; !r.Ended() && n < AttackRig::kEndLimit; ++n) r.Step();
-  for (int i = 0; i < row.outlive; ++i) r.Step();
-  r.CheckEnd(row, failures);
-  return failures;
 }
 
 // ---- The steps by type and direction ----
@@ -495,7 +480,7 @@ TEST(AttackSmoke, LunetVariantsAndTheSpecial) {
        .variant = AttackFixtures::Variant::kTwoFrames, .routine = "LunetNormalAttack"},
       {.name = "lunet_missing_slot", .kind = kKind, .type = 2,
        .variant = AttackFixtures::Variant::kMissingSlot, .routine = "LunetNormalAttack"},
-      // The special through the same entry, on the default sets (its rows: lunet_special_test.cpp).
+      // The special through the same entry, on the default sets (its rows: lunet_finisher_test.cpp).
       {.name = "lunet_special", .kind = kKind, .type = 1, .routine = "LunetSpecialAttack"},
   };
   for (const AttackCase& row : rows) testsupport::ExpectAttackCase(row);

@@ -48,22 +48,6 @@ AttackCase Row(const std::string& name, AttackLayout layout = AttackLayout::kFro
   return row;
 }
 
-// Plays the started rig to state 7 (calling `each` after every frame), then through the end and
-// the outlive budget; the end check's failures.
-std::vector<std::string> PlayToEnd(AttackRig& r, const AttackCase& row,
-                                   const std::function<void()>& each) {
-  std::vector<std::string> failures;
-  while (r.attacker().state != kStateAfterAttack && r.frames() < row.frame_limit) {
-    r.Step();
-    each();
-  }
-  if (r.attacker().state != kStateAfterAttack) failures.push_back("state 7 not reached");
-  for (int n = 0; !r.Ended() && n < AttackRig::kEndLimit; ++n) r.Step();
-  for (int i = 0; i < row.outlive; ++i) r.Step();
-  r.CheckEnd(row, failures);
-  return failures;
-}
-
 // Frames between changes, on the game clock.
 struct Changes {
   uint32_t last = 0;

@@ -29,6 +29,7 @@
 #include "engine/core/game_task.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "testsupport/attack_rig.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
@@ -80,22 +81,6 @@ bool Stopped(AnimeHandle handle) {
 
 int FramesBetween(uint32_t from, uint32_t to) {
   return static_cast<int>(int64_t{static_cast<int32_t>(to - from)} * 60 / 1000);
-}
-
-// Plays the started rig to state 7 (each frame: `each`), then through the end and the outlive
-// budget; the end check's failures.
-std::vector<std::string> PlayToEnd(AttackRig& r, const AttackCase& row,
-                                   const std::function<void()>& each = {}) {
-  std::vector<std::string> failures;
-  while (r.attacker().state != kStateAfterAttack && r.frames() < row.frame_limit) {
-    r.Step();
-    if (each) each();
-  }
-  if (r.attacker().state != kStateAfterAttack) failures.push_back("state 7 not reached");
-  for (int n = 0; !r.Ended() && n < AttackRig::kEndLimit; ++n) r.Step();
-  for (int i = 0; i < row.outlive; ++i) r.Step();
-  r.CheckEnd(row, failures);
-  return failures;
 }
 
 // A script for the battle's random draws: the values in turn, then 0.

@@ -35,6 +35,7 @@
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/save_data_builder.h"
+#include "testsupport/script_writer.h"
 #include "testsupport/system_se_starts.h"
 #include "testsupport/spr_writer.h"
 #include "testsupport/wav_writer.h"
@@ -243,7 +244,7 @@ TEST(BupBootCheck, SetsTheNoSaveBitByTheUsedSlotsAndGoesToMode15) {
   };
   const Case cases[] = {
       {"no file", [](BupRig&) {}, 1},
-      {"slot 21 only", [](BupRig& r) { r.Save(21, 0x0302); }, 0},
+      {"slot 21 only", [](BupRig& r) { r.Save(21, 0x0308); }, 0},
       {"scene code 0", [](BupRig& r) { r.Save(4, 0x0000); }, 1},
       {"wrong size",
        [](BupRig& r) {
@@ -305,9 +306,9 @@ TEST(BupSaveOffer, WaitsForTheEyecatchThenFadesSetsUpTheScreenAndGoesToMode38) {
 
 TEST(BupRows, ShowTheChapterLabelTitleAndTimeOrTheEmptyForm) {
   BupRig r;
-  r.Save(3, 0x0201, 0x300, "2001/08/02 09:05");  // follows into chapter 2 (no table: itself)
+  r.Save(3, 0x0103, 0x300, "2001/08/02 09:05");  // followed by 0x0201, in chapter 2
   r.Save(5, 0x0A02, 0x300, "2001/08/03 10:00");
-  r.Save(6, 0x0B01, 0x300, "2001/08/03 10:00");
+  r.Save(6, 0x0B01, 0x300, "2001/08/03 10:00");  // no scene follows it: unusable, shown empty
   r.Start();
   CTamvikBup::ReadSlotList();
   EXPECT_EQ(CTamvikBup::SlotLine(3), "F03 2001/08/02 09:05");
@@ -319,8 +320,9 @@ TEST(BupRows, ShowTheChapterLabelTitleAndTimeOrTheEmptyForm) {
   EXPECT_EQ(CTamvikBup::SlotLine(4), "F04 ----/--/-- --:--");
   EXPECT_EQ(CTamvikBup::EmptySlotText(), B5("沒有記錄"));
   EXPECT_EQ(CTamvikBup::GetSlotChapter(4), 0);
-  // A chapter byte outside 1-10 (from the file) shows neither label nor title.
-  EXPECT_EQ(CTamvikBup::GetSlotChapter(6), 11);
+  EXPECT_EQ(CTamvikBup::GetSlotChapter(6), 0);
+  EXPECT_EQ(CTamvikBup::SlotLine(6), "F06 ----/--/-- --:--");
+  // A chapter outside 1-10 shows neither label nor title.
   EXPECT_TRUE(CTamvikBup::ChapterLabel(11).empty());
   EXPECT_TRUE(CTamvikBup::ChapterTitle(11).empty());
   EXPECT_TRUE(CTamvikBup::ChapterLabel(0).empty());
@@ -331,7 +333,7 @@ TEST(BupRows, ShowTheChapterLabelTitleAndTimeOrTheEmptyForm) {
 
 TEST(BupLoad, DecidingASlotLoadsItClosesThroughSteps100To102AndSetsMode37) {
   BupRig r;
-  r.Save(3, 0x0302, 0x350);
+  r.Save(3, 0x0308, 0x350);
   r.Save(7, 0x0402, 0x360);
   r.Start();
   r.Open(0);
@@ -350,7 +352,7 @@ TEST(BupLoad, DecidingASlotLoadsItClosesThroughSteps100To102AndSetsMode37) {
   EXPECT_EQ(steps, (std::vector<int>{100, 101, 102}));
   EXPECT_EQ(CTamvikGeneral::GetMode(), 37);
   EXPECT_EQ(CTamvikBup::IsLoaded(), 1);
-  EXPECT_EQ(GetAdvState()->sceneCode(), 0x0302);
+  EXPECT_EQ(GetAdvState()->sceneCode(), 0x0308);
   EXPECT_EQ(GetMacroA(0), 0x350);
   CTamvikBup::ClearLoaded();
   EXPECT_EQ(CTamvikBup::IsLoaded(), 0);
@@ -358,7 +360,7 @@ TEST(BupLoad, DecidingASlotLoadsItClosesThroughSteps100To102AndSetsMode37) {
 
 TEST(BupLoad, ADamagedSlotFailsWithItsMessageAndTheMenuStays) {
   BupRig r;
-  r.Save(3, 0x0302, 0x350);
+  r.Save(3, 0x0308, 0x350);
   r.Start();
   SetMacroA(0, 0x1234);
   r.Open(0);
@@ -396,14 +398,97 @@ TEST(BupLoad, AnEmptySlotOnlyPlaysTheErrorSoundAndCancelCloses) {
   EXPECT_EQ(CTamvikGeneral::GetMode(), kManagerIdleMode);
 }
 
+// Saves whose story state the scene start cannot run: each shows as an unusable (empty) slot in
+// the real load menu, deciding on it loads nothing, LoadGameData refuses it and the file stays.
+TEST(BupLoad, SavesWhoseSceneCannotStartAreRefusedAndKept) {
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> make;  // changes a save of scene 0x0103
+    bool loads;
+  };
+  const auto scene = [](uint16_t code) {
+    return [code](std::vector<uint8_t>& b) {
+      b[0] = static_cast<uint8_t>(code);
+      b[1] = static_cast<uint8_t>(code >> 8);
+    };
+  };
+  const auto resume = [](uint16_t code, uint32_t position) {
+    return [code, position](std::vector<uint8_t>& b) {
+      b[0] = static_cast<uint8_t>(code);
+      b[1] = static_cast<uint8_t>(code >> 8);
+      b[10] = 1;
+      for (int i = 0; i < 4; ++i) b[16 + i] = static_cast<uint8_t>(position >> (8 * i));
+    };
+  };
+  // A header of bytes from a fixed sequence (the stack depths after it stay usable).
+  const auto noise = [](uint32_t seed) {
+    return [seed](std::vector<uint8_t>& b) {
+      uint32_t x = seed;
+      for (int i = 0; i < 48; ++i) {
+        x = x * 1103515245u + 12345u;
+        b[static_cast<size_t>(i)] = static_cast<uint8_t>(x >> 16);
+      }
+    };
+  };
+  std::vector<Case> cases = {
+      {"a scene that starts", scene(0x0103), true},
+      {"saved before a battle", scene(0x8000 | 0x0103), true},
+      {"a resume inside the script", resume(0x0100, 3), true},
+      {"scene 7FFF", scene(0x7FFF), false},
+      {"scene 0A04, the last", scene(0x0A04), false},
+      {"scene 0999", scene(0x0999), false},
+      {"scene 0900", scene(0x0900), false},
+      {"a resume past the script's end", resume(0x0100, 60000), false},
+      {"a resume in a scene without a script", resume(0x0302, 0), false},
+  };
+  for (uint32_t seed : {1u, 2u, 3u, 77u}) cases.push_back({"random header bytes", noise(seed), false});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BupRig r;
+    testsupport::ScriptWriter script;
+    script.Words(std::vector<uint16_t>(10, 0x0001));
+    testsupport::LayScene(r.d.tree, 0x0100, script.Bytes(),
+                          testsupport::MessageTableWriter().Add({1, 5, "a", "b"}).Bytes());
+    testsupport::SaveFileSpec spec;
+    spec.scene = 0x0103;
+    std::vector<uint8_t> bytes = testsupport::SaveFileBytes(spec);
+    c.make(bytes);
+    r.d.tree.Write(BupRig::SlotPath(1), bytes);
+    r.Start();
+    GetAdvState()->setSceneCode(0x0205);
+    SetMacroA(0, 0x1234);
+    r.Open(0);
+    EXPECT_EQ(CTamvikBup::SlotLine(1).find("----/--/--") == std::string::npos, c.loads);
+    r.ClearSounds();
+    if (c.loads) {
+      r.DecideAndAnswer(true);
+      ASSERT_TRUE(r.RunUntil([&] { return r.MenuTask() == nullptr; }, 200));
+      EXPECT_EQ(CTamvikBup::IsLoaded(), 1);
+      EXPECT_NE(GetAdvState()->sceneCode(), 0x0205);
+    } else {
+      r.Press(kDecide);
+      r.Frames(2);
+      EXPECT_EQ(r.sounds[5], 1);
+      EXPECT_TRUE(r.InMain());
+      EXPECT_EQ(LoadGameData(1), 0);
+      EXPECT_EQ(CTamvikBup::IsLoaded(), 0);
+      EXPECT_EQ(GetAdvState()->sceneCode(), 0x0205);
+      EXPECT_EQ(GetMacroA(0), 0x1234);
+      EXPECT_TRUE(r.d.trace().Contains("GameLoad save\\data1.sav: "));
+    }
+    EXPECT_EQ(r.Bytes(1), std::string(bytes.begin(), bytes.end()));
+  }
+}
+
+// ---- Save ----
 // ---- Save ----
 
 TEST(BupSave, NoLeavesTheFileYesOverwritesItAndClearsTheNoSaveBit) {
   BupRig r;
-  r.Save(2, 0x0302, 0x350, "2001/08/02 09:05");
+  r.Save(2, 0x0308, 0x350, "2001/08/02 09:05");
   r.Start();
   GetSystemData()->setSaveFlags(1);
-  GetAdvState()->setSceneCode(0x0501);
+  GetAdvState()->setSceneCode(0x0502);
   const std::string old = r.Bytes(2);
   r.Open(1);
   EXPECT_EQ(r.M().menuState, 3);
@@ -417,7 +502,7 @@ TEST(BupSave, NoLeavesTheFileYesOverwritesItAndClearsTheNoSaveBit) {
   EXPECT_EQ(r.sounds[14], 1);
   EXPECT_EQ(r.sounds[5], 0);
   EXPECT_NE(r.Bytes(2), old);
-  EXPECT_EQ(GetSaveSceneCode(2), 0x0501);
+  EXPECT_EQ(GetSaveSceneCode(2), 0x0502);
   EXPECT_NE(CTamvikBup::GetSlotTime(2), "2001/08/02 09:05");
   EXPECT_FALSE(CTamvikBup::GetSlotTime(2).empty());
   EXPECT_EQ(GetSystemData()->saveFlags() & 1, 0);
@@ -426,7 +511,7 @@ TEST(BupSave, NoLeavesTheFileYesOverwritesItAndClearsTheNoSaveBit) {
 
 TEST(BupSave, AWriteFailureShowsItsMessageAndKeepsTheOldFile) {
   BupRig r;
-  r.Save(2, 0x0302, 0x350);
+  r.Save(2, 0x0308, 0x350);
   r.Start();
   const std::string old = r.Bytes(2);
   testsupport::FaultyFiles files{r.d.host().files};
@@ -458,7 +543,7 @@ TEST(BupCopyDelete, TheSelectorIsReachedOnlyFromLoadOrSaveWithASlotUsed) {
     EXPECT_EQ(r.M().choice, 4);
   }
   BupRig r;
-  r.Save(3, 0x0302);
+  r.Save(3, 0x0308);
   r.Start();
   r.Open(0);
   r.Press(kRight);
@@ -484,7 +569,7 @@ TEST(BupCopyDelete, TheSelectorIsReachedOnlyFromLoadOrSaveWithASlotUsed) {
 
 TEST(BupCopyDelete, CopiesDeletesAndReportsEachOutcome) {
   BupRig r;
-  r.Save(3, 0x0302, 0x350);
+  r.Save(3, 0x0308, 0x350);
   r.Start();
   r.Open(1);
   const std::string three = r.Bytes(3);
@@ -549,7 +634,7 @@ TEST(BupCopyDelete, CopiesDeletesAndReportsEachOutcome) {
 
 TEST(BupCopyDelete, FailuresShowTheirMessagesWithTheErrorSound) {
   BupRig r;
-  r.Save(3, 0x0302);
+  r.Save(3, 0x0308);
   r.Start();
   testsupport::FaultyFiles files{r.d.host().files};
   files.copy_fails = true;
@@ -656,7 +741,7 @@ TEST(BupCursor, TheMouseMovesTheCursorByRowAndScrollsByItsButtons) {
 
 TEST(BupCursor, TheMousePicksTheSelectorAndTheAnswerButtons) {
   BupRig r;
-  r.Save(1, 0x0302);
+  r.Save(1, 0x0308);
   r.Start();
   r.Open(0);
   const auto point_at = [&](const Rect& b) { r.Point(b.left + 4, b.top + 4); };
@@ -697,7 +782,7 @@ TEST(BupReleases, NothingOfTheMenuRemainsAfterAnyWayOut) {
   for (Way way : {Way::kCancel, Way::kLoad, Way::kSave, Way::kOwnerEnds}) {
     SCOPED_TRACE(static_cast<int>(way));
     BupRig r;
-    r.Save(1, 0x0302);
+    r.Save(1, 0x0308);
     r.Start();
     const BupRig::Held before = BupRig::Count();
     r.Open(way == Way::kSave ? 1 : 0);
@@ -729,7 +814,7 @@ TEST(BupReleases, NothingOfTheMenuRemainsAfterAnyWayOut) {
 
 TEST(BupFrame, ACapturedFrameShowsTheRows) {
   BupRig r;
-  r.Save(2, 0x0302, 0x300, "2001/08/02 09:05");
+  r.Save(2, 0x0308, 0x300, "2001/08/02 09:05");
   r.Start();
   r.Open(1);
   r.Frames(3);

@@ -46,6 +46,56 @@ TEST(SampleBoot, BootsToTheExtraSceneAndBackToTheTitle) {
   EXPECT_EQ(run.NotFound(), std::vector<std::string>{});
 }
 
+// A damaged scene script or message table of the install: the scene that meets it names the file
+// and the cause in its box, the title comes back and takes the player again, and the player's
+// saves stay as they were.
+TEST(SampleBoot, ADamagedSceneFileNamesItselfAndTheTitleComesBack) {
+  const struct {
+    const char* name;
+    const char* file;  // under the install directory
+    int row;           // of the title menu: 0 new game, 2 the extra scenario
+    std::string bytes;
+    const char* named;
+  } cases[] = {
+      {"the extra scene's script cut inside its first command", "Macro/0109.bin", 2,
+       std::string("\x00\x31", 2), "Macro\\0109.bin word 1: read past the end of the script"},
+      {"the extra scene's script of noise", "Macro/0109.bin", 2, std::string(64, '\x77'),
+       "Macro\\0109.bin word 1: unknown command class (119)"},
+      {"the extra scene's table emptied", "Macro/0109tbl.bin", 2, "",
+       "Macro\\0109tbl.bin holds 0 bytes, less than its head"},
+      {"the new game's script emptied", "Macro/0100.bin", 0, "",
+       "Macro\\0100.bin word 0: read past the end of the script"},
+      {"the new game's table with its directory past its end", "Macro/0100tbl.bin", 0,
+       std::string("\x7F\xFF\x00\x02", 4), "Macro\\0100tbl.bin has a head that does not fit it"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SampleRoad run(TAMVIK_SAMPLE_DIR, "");
+    run.d.tree.Write(std::string("install/") + c.file, c.bytes);
+    const fs::path slot = fs::path(run.d.tree.Path("install")) / "save" / "data1.sav";
+    const std::string slot_bytes = run.d.tree.Read("install/save/data1.sav");
+    const auto slot_time = fs::last_write_time(slot);
+    const std::string system_bytes = run.d.tree.Read("install/save/system.dat");
+    ASSERT_TRUE(run.BootToTitleMenu());
+    run.ChooseRow(c.row);
+    ASSERT_TRUE(run.UntilMode(30, 300));
+    ASSERT_TRUE(run.UntilMode(4, 300));
+    run.d.Run(1);
+    const std::vector<int> tail(run.modes.begin() + 9, run.modes.end());
+    EXPECT_EQ(tail, (std::vector<int>{29, 30, 3, 4}));
+    const auto& boxes = run.d.host_window().boxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "ERROR");
+    EXPECT_NE(boxes[0].text.find(c.named), std::string::npos) << boxes[0].text;
+    // The title takes the player again, and nothing was saved.
+    ASSERT_TRUE(run.UntilShown("title after a damaged scene", testsupport::SampleTitleColour(), 600));
+    EXPECT_EQ(run.d.tree.Read("install/save/data1.sav"), slot_bytes);
+    EXPECT_EQ(fs::last_write_time(slot), slot_time);
+    EXPECT_EQ(run.d.tree.Read("install/save/system.dat"), system_bytes);
+    EXPECT_EQ(fs::last_write_time(run.system_dat), run.system_dat_time);
+  }
+}
+
 TEST(SampleBoot, ContinueLoadsSlotOneIntoTheSameSceneAndBack) {
   SampleRoad run(TAMVIK_SAMPLE_DIR);
   ASSERT_TRUE(run.BootToTitleMenu());

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <chrono>
 #include <filesystem>
@@ -402,6 +404,77 @@ TEST(PosixFiles, ReplaceKeepsModesWritesThroughLinksAndClearsLeftovers) {
       EXPECT_FALSE(name.size() == 12 && name.rfind(".save-", 0) == 0);
     }
   }
+}
+
+// The disc faults of a save: which sync fails (fsync on the temporary file, or on the directory
+// after the rename), chosen by the test.
+enum class FailingSync { kNone, kFile, kDirectory };
+FailingSync g_failing_sync = FailingSync::kNone;
+
+int FaultySync(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return -1;
+  const bool directory = S_ISDIR(st.st_mode);
+  if ((g_failing_sync == FailingSync::kFile && !directory) ||
+      (g_failing_sync == FailingSync::kDirectory && directory)) {
+    errno = EIO;
+    return -1;
+  }
+  return ::fsync(fd);
+}
+
+// A save over a file whose mode keeps its owner out, and a save whose sync fails: the result says
+// whether the new file stands, and the game can read back what it reports as saved.
+TEST(PosixFiles, ReplaceOnUnreadableModesAndFailingSyncs) {
+  const struct {
+    const char* name;
+    mode_t old_mode;
+    FailingSync failing;
+    bool saved;
+    mode_t mode_after;  // 0: the new-file mode (0666 less the umask)
+    bool warned;
+  } cases[] = {
+      {"mode 000", 0000, FailingSync::kNone, true, 0, false},
+      {"write only", 0200, FailingSync::kNone, true, 0, false},
+      {"read only", 0400, FailingSync::kNone, true, 0, false},
+      {"owner reads and writes", 0600, FailingSync::kNone, true, 0600, false},
+      {"the file's sync fails", 0640, FailingSync::kFile, false, 0640, false},
+      {"the directory's sync fails", 0640, FailingSync::kDirectory, true, 0640, true},
+  };
+  const mode_t mask = ::umask(022);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::TempTree tree;
+    tree.Write("save/data1.sav", "old");
+    ASSERT_EQ(::chmod(tree.Path("save/data1.sav").c_str(), c.old_mode), 0);
+    PosixFiles files;
+    files.SetWorkingDirectory(tree.root());
+    g_failing_sync = c.failing;
+    files.SetSyncCall(&FaultySync);
+    std::string warning = "stale";
+    EXPECT_EQ(files.Replace("save\\data1.sav", "new", 3, &warning), c.saved);
+    g_failing_sync = FailingSync::kNone;
+    EXPECT_EQ(!warning.empty(), c.warned) << warning;
+    if (c.warned) {
+      EXPECT_NE(warning.find(strerror(EIO)), std::string::npos) << warning;
+    }
+    EXPECT_EQ(ModeOf(tree.Path("save/data1.sav")), c.mode_after != 0 ? c.mode_after : 0644u);
+    if (c.saved) {
+      // What was reported saved opens and reads back.
+      const intptr_t h = files.Open("save\\data1.sav", false);
+      ASSERT_GE(h, 0);
+      char buffer[8] = {};
+      uint32_t got = 0;
+      EXPECT_TRUE(files.Read(h, buffer, sizeof buffer, &got));
+      EXPECT_EQ(std::string(buffer, got), "new");
+      files.Close(h);
+    } else {
+      ASSERT_EQ(::chmod(tree.Path("save/data1.sav").c_str(), 0600), 0);
+      EXPECT_EQ(tree.Read("save/data1.sav"), "old");
+    }
+    EXPECT_EQ(Entries(tree.Path("save")), std::vector<std::string>{"data1.sav"});
+  }
+  ::umask(mask);
 }
 
 TEST(PosixFiles, KindsAndTheWorkingDirectory) {

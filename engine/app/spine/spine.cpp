@@ -37,22 +37,26 @@ void OnDestroy(platform::Window* window) {
 }
 
 // The glyph fonts did not load: a box (which needs no game window; the real backend also writes
-// it to stderr) names the files that are missing and where they were looked for.
+// it to stderr) names the files that are missing and where they were looked for, or the file
+// that is there but unusable and why.
 void ReportFontsMissing(platform::Window* window) {
   static constexpr const char* kFontFiles[] = {"CHT.DAT", "ENG12.DAT", "CHT24.DAT"};
   platform::Files* files = Ctx().platform.files;
   std::string missing;
   for (const char* name : kFontFiles) {
-    if (files != nullptr && files->IsFile(name)) continue;
+    if (files != nullptr && files->KindOf(name) != platform::Files::Kind::kMissing) continue;
     missing += missing.empty() ? "" : ", ";
     missing += name;
   }
   std::string where = files != nullptr ? files->WorkingDirectory() : std::string();
   if (where.empty()) where = "(unknown)";
+  const std::string failure = Services().FontFailure();
+  const std::string cause =
+      !missing.empty() ? "missing " + missing
+                       : (failure.empty() ? std::string("a font file could not be read") : failure);
   window->MessageBox(false,
-                     "glyph fonts not found in the working directory " + where + ": " +
-                         (missing.empty() ? std::string("a font file could not be read")
-                                          : "missing " + missing) +
+                     std::string(missing.empty() ? "glyph fonts unusable" : "glyph fonts not found") +
+                         " in the working directory " + where + ": " + cause +
                          " (the game reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
                      "ERROR");
 }

@@ -154,26 +154,32 @@ void PaintCoveredPixels(const uint8_t* glyph, int cell_width, int x, int y,
 }
 
 // The glyph data file of the working directory, read whole into `out` up to `limit` bytes.
-// Returns false (with a trace) when it cannot be opened or read; `size` receives the file's
-// full length.
+// Returns false (with the cause in `failure`, also traced) when it cannot be opened or read;
+// `size` receives the file's full length.
 bool ReadFontFile(platform::Files* files, const char* name, size_t limit, std::vector<uint8_t>& out,
-                  int64_t& size) {
+                  int64_t& size, std::string& failure) {
   out.clear();
   size = 0;
-  if (files == nullptr) {
-    DebugPrint("CDdrawText::LoadFont %s: no file access\n", name);
+  const auto fail = [&](const std::string& cause) {
+    failure = std::string(name) + " " + cause;
+    DebugPrint("CDdrawText::LoadFont %s\n", failure.c_str());
+    out.clear();
     return false;
-  }
+  };
+  if (files == nullptr) return fail("cannot be opened: no file access");
   intptr_t handle = files->Open(name, false);
   if (handle < 0) {
-    DebugPrint("CDdrawText::LoadFont %s cannot be opened\n", name);
-    return false;
+    switch (files->KindOf(name)) {
+      case platform::Files::Kind::kMissing: return fail("is missing");
+      case platform::Files::Kind::kDirectory: return fail("is a directory");
+      case platform::Files::Kind::kOther: return fail("is not a regular file");
+      case platform::Files::Kind::kFile: return fail("cannot be opened");
+    }
   }
   size = files->Size(handle);
   if (size < 0) {
-    DebugPrint("CDdrawText::LoadFont %s: size unknown\n", name);
     files->Close(handle);
-    return false;
+    return fail("has no size");
   }
   size_t want = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(limit)));
   out.resize(want);
@@ -182,10 +188,8 @@ bool ReadFontFile(platform::Files* files, const char* name, size_t limit, std::v
     uint32_t n = 0;
     uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(want - got, 1u << 20));
     if (!files->Read(handle, out.data() + got, chunk, &n)) {
-      DebugPrint("CDdrawText::LoadFont %s: read failed\n", name);
       files->Close(handle);
-      out.clear();
-      return false;
+      return fail("cannot be read");
     }
     if (n == 0) break;  // the file ended early (it shrank since its size was taken)
     got += n;
@@ -530,13 +534,23 @@ int CDdrawText::LoadFont() {
   FreeFont();
   code_count_ = 0;
   codes_.fill(0);
+  load_failure_.clear();
 
   platform::Files* files = seams_.files;
   std::vector<uint8_t> bytes;
   int64_t size = 0;
+  // A font without a single glyph draws nothing: the game would run without its text.
+  const auto empty = [this](const char* name, const char* what) {
+    load_failure_ = std::string(name) + " holds no " + what;
+    DebugPrint("CDdrawText::LoadFont %s\n", load_failure_.c_str());
+    return 0;
+  };
 
   // The code table: kept to its fixed size.
-  if (!ReadFontFile(files, "CHT.DAT", kCodeTableSize * sizeof(uint16_t), bytes, size)) return 0;
+  if (!ReadFontFile(files, "CHT.DAT", kCodeTableSize * sizeof(uint16_t), bytes, size,
+                    load_failure_)) {
+    return 0;
+  }
   if (size / 2 > kCodeTableSize) {
     DebugPrint("CDdrawText::LoadFont CHT.DAT holds %lld codes, the first %d are kept\n",
                static_cast<long long>(size / 2), kCodeTableSize);
@@ -545,9 +559,14 @@ int CDdrawText::LoadFont() {
   for (uint32_t i = 0; i < code_count_; ++i) {
     codes_[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
   }
+  if (code_count_ == 0) return empty("CHT.DAT", "codes");
 
   // Glyph data past the last reachable glyph is never read, so none is kept.
-  if (!ReadFontFile(files, "ENG12.DAT", kGlyph12Count * kGlyph12Bytes, glyph12_, size)) return 0;
+  if (!ReadFontFile(files, "ENG12.DAT", kGlyph12Count * kGlyph12Bytes, glyph12_, size,
+                    load_failure_)) {
+    return 0;
+  }
+  if (glyph12_.size() < kGlyph12Bytes) return empty("ENG12.DAT", "glyphs");
   glyph12_loaded_ = true;
   if (glyph12_.size() < static_cast<size_t>(kGlyph12Count) * kGlyph12Bytes) {
     DebugPrint("CDdrawText::LoadFont ENG12.DAT holds %zu of %d glyphs\n",
@@ -555,9 +574,10 @@ int CDdrawText::LoadFont() {
   }
 
   if (!ReadFontFile(files, "CHT24.DAT", static_cast<size_t>(kCodeTableSize) * kGlyph24Bytes,
-                    glyph24_, size)) {
+                    glyph24_, size, load_failure_)) {
     return 0;
   }
+  if (glyph24_.size() < kGlyph24Bytes) return empty("CHT24.DAT", "glyphs");
   glyph24_loaded_ = true;
   if (glyph24_.size() / kGlyph24Bytes < code_count_) {
     DebugPrint("CDdrawText::LoadFont CHT24.DAT holds %zu glyphs for %u codes\n",

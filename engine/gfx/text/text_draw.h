@@ -24,6 +24,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,11 +65,15 @@ class CDdrawText {
   // --- Loading -----------------------------------------------------------------------------
 
   // Loads CHT.DAT, ENG12.DAT and CHT24.DAT in that order by bare name from the working directory
-  // (names match case-insensitively). A file that cannot be opened ends the loading: it and the
-  // fonts after it stay unloaded (with a trace). Fonts loaded before are dropped first. More than
-  // 3000 codes keep the first 3000; short glyph files are kept as they are and glyphs past their
-  // end are treated as missing. Returns 1 when all three loaded, else 0 (start-up ignores it).
+  // (names match case-insensitively). A file that cannot be opened or read, or that holds no
+  // glyph at all (CHT.DAT no code, ENG12.DAT or CHT24.DAT less than one glyph), ends the loading:
+  // it and the fonts after it stay unloaded, and load_failure() names the file and the cause
+  // (also traced). Fonts loaded before are dropped first. More than 3000 codes keep the first
+  // 3000; short glyph files are kept as they are and glyphs past their end are treated as
+  // missing. Returns 1 when all three loaded, else 0 (start-up then ends the program).
   int LoadFont();
+  // Why the last LoadFont failed ("CHT.DAT holds no codes", ...); empty after a good one.
+  const std::string& load_failure() const { return load_failure_; }
   // Frees both glyph buffers; the code table and its count stay.
   void FreeFont();
 
@@ -181,4 +186,5 @@ class CDdrawText {
   std::vector<uint8_t> glyph12_;
   bool glyph24_loaded_ = false;
   bool glyph12_loaded_ = false;
+  std::string load_failure_;
 };

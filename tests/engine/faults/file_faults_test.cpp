@@ -1,8 +1,11 @@
 // The files seam under attack while the program runs: a full disc when the key assignment is
-// saved, opens for writing refused, copies refused.
+// saved, opens for writing refused, copies refused, a save whose directory cannot be synced.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "engine/files/file_io.h"
@@ -92,6 +95,30 @@ TEST(FileFaults, CopyThatFailsIsReported) {
   EXPECT_TRUE(trace.Contains("FileIO::CopyFile"));
   EXPECT_FALSE(p.tree.Exists("install/save/b.dat"));
   EXPECT_TRUE(p.Run(3));
+}
+
+// A disc that fails the sync of a directory (and only that).
+int DirectorySyncFails(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EIO;
+    return -1;
+  }
+  return ::fsync(fd);
+}
+
+TEST(FileFaults, ASaveWhoseDirectoryCannotBeSyncedIsSavedAndTraced) {
+  FilesProgram p;
+  ASSERT_TRUE(p.started);
+  p.host().files.SetSyncCall(&DirectorySyncFails);
+  testsupport::TraceCapture trace;
+  Ctx().input.SetKeyConfig(0, 0x1E);
+  EXPECT_EQ(Ctx().input.SaveKeyConfig(), 1);
+  p.host().files.SetSyncCall(nullptr);
+  EXPECT_TRUE(trace.Contains("saved, but the directory"));
+  EXPECT_FALSE(trace.Contains("Key Config Save Fail"));
+  ASSERT_EQ(p.KeyFile().size(), 32u);
+  EXPECT_EQ(p.KeyFile()[0], 0x1E);
 }
 
 }  // namespace

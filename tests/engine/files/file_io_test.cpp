@@ -1,6 +1,7 @@
 #include "engine/files/file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "engine/app/app_state.h"
+#include "testsupport/faulty_files.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/trace_capture.h"
@@ -307,6 +309,47 @@ TEST(FileOpenError, MissingFileShowsTheBoxAndClosesTheWindow) {
   EXPECT_EQ(layer.io().GetFileTimeText(h, buffer), 0);
   EXPECT_STREQ(buffer, "keepme!");
   EXPECT_EQ(layer.io().Close(h), 0);
+}
+
+// What stands where a data file should be is traced as what it is, and a read that fails names
+// the file it failed on.
+TEST(FileOpenError, TracesWhatStandsInPlaceOfTheFileAndNamesFailedReads) {
+  Layer l;
+  l.tree.MakeDir("install/data/dir.bin");
+  ASSERT_EQ(::mkfifo((l.tree.install() + "data/pipe.bin").c_str(), 0600), 0);
+  l.tree.Write("install/data/locked.bin", "x");
+  l.tree.Write("install/data/good.bin", "good");
+  testsupport::FaultyFiles faulty(l.files());
+  l.engine.host.seams().files = &faulty;
+  const struct {
+    const char* name;
+    bool refuse_read_opens;
+    const char* said;
+  } cases[] = {
+      {"data\\dir.bin", false, "data\\dir.bin is a directory"},
+      {"data\\pipe.bin", false, "data\\pipe.bin is not a regular file"},
+      {"data\\locked.bin", true, "data\\locked.bin is there but cannot be opened"},
+      {"data\\none.bin", false, "data\\none.bin: not found"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    faulty.read_open_fails = c.refuse_read_opens;
+    testsupport::TraceCapture trace;
+    EXPECT_EQ(l.io().Open(c.name, FileMode::kRead, kSearchAll), kInvalidFile);
+    EXPECT_TRUE(trace.Contains(c.said));
+    EXPECT_EQ(trace.Contains("not found"), std::string(c.said).find("not found") != std::string::npos);
+  }
+  faulty.read_open_fails = false;
+  const FileHandle h = l.io().Open("data\\good.bin", FileMode::kRead, kSearchInstall);
+  ASSERT_NE(h, kInvalidFile);
+  faulty.reads_before_failure = 0;
+  testsupport::TraceCapture trace;
+  char buffer[4];
+  uint32_t got = 0;
+  EXPECT_EQ(l.io().Read(h, buffer, 4, &got), 0);
+  EXPECT_TRUE(trace.Contains("FileIO::Read: failed on " + l.tree.install() + "data\\good.bin"));
+  l.io().Close(h);
+  l.engine.host.seams().files = &l.engine.host.files;
 }
 
 TEST(FileHandles, ClosedHandleIsNoLongerUsable) {

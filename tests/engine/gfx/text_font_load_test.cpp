@@ -179,24 +179,47 @@ TEST(TextFontLoad, TruncatedGlyphFilesAreNotReadPastTheirEnd) {
   EXPECT_EQ(pic.at(24, 0), kSentinel);  // 文 not
 }
 
-TEST(TextFontLoad, OddAndEmptyCodeFiles) {
+// A font file without a single glyph fails the load as a missing one does, with the file and the
+// cause; a file with one glyph (an odd CHT.DAT drops its last byte) loads.
+TEST(TextFontLoad, FilesWithoutAGlyphFailTheLoadAndSayWhich) {
   struct Case {
+    const char* name;
     std::vector<uint8_t> cht;
-    uint32_t codes;
+    size_t eng12_bytes;
+    size_t cht24_bytes;
+    int loaded;
+    const char* failure;
   };
+  const GlyphFontFiles font = testsupport::MakeGlyphFont();
   const Case cases[] = {
-      {{}, 0},
-      {{0x40, 0xA4, 0xA4}, 1},  // odd size: the last byte is not a code
+      {"empty code table", {}, font.eng12.size(), font.cht24.size(), 0, "CHT.DAT holds no codes"},
+      {"one byte of codes", {0x40}, font.eng12.size(), font.cht24.size(), 0,
+       "CHT.DAT holds no codes"},
+      {"odd code table", {0x40, 0xA4, 0xA4}, font.eng12.size(), font.cht24.size(), 1, ""},
+      {"empty single-byte glyphs", font.cht, 0, font.cht24.size(), 0, "ENG12.DAT holds no glyphs"},
+      {"single-byte glyphs cut inside the first", font.cht, 143, font.cht24.size(), 0,
+       "ENG12.DAT holds no glyphs"},
+      {"one single-byte glyph", font.cht, 144, font.cht24.size(), 1, ""},
+      {"empty double-byte glyphs", font.cht, font.eng12.size(), 0, 0, "CHT24.DAT holds no glyphs"},
+      {"double-byte glyphs cut inside the first", font.cht, font.eng12.size(), 287, 0,
+       "CHT24.DAT holds no glyphs"},
+      {"one double-byte glyph", font.cht, font.eng12.size(), 288, 1, ""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     TempTree dir;
-    GlyphFontFiles font = testsupport::MakeGlyphFont();
-    font.cht = c.cht;
-    testsupport::WriteGlyphFont(dir, font);
+    GlyphFontFiles files = font;
+    files.cht = c.cht;
+    files.eng12.resize(c.eng12_bytes);
+    files.cht24.resize(c.cht24_bytes);
+    testsupport::WriteGlyphFont(dir, files);
+    testsupport::TraceCapture trace;
     Loaded l(dir);
-    EXPECT_EQ(l.loaded, 1);
-    EXPECT_EQ(l.text().code_count(), c.codes);
-    EXPECT_TRUE(l.text().glyph12_loaded());
+    EXPECT_EQ(l.loaded, c.loaded);
+    EXPECT_EQ(l.text().load_failure(), c.failure);
+    if (c.loaded == 0) {
+      EXPECT_TRUE(trace.Contains(c.failure));
+    }
   }
 }
 

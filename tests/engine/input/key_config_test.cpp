@@ -9,6 +9,7 @@
 #include "engine/files/file_io.h"
 #include "engine/app/context.h"
 #include "engine/input/dinput.h"
+#include "testsupport/faulty_files.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/trace_capture.h"
@@ -104,24 +105,48 @@ TEST_F(KeyConfigTest, SaveAndLoadRoundTripAll32Bytes) {
   ExpectConfig(chosen);
 }
 
-TEST_F(KeyConfigTest, ShortFileReplacesOnlyTheBytesItHolds) {
-  for (size_t size : {0u, 10u, 16u, 20u, 31u}) {
-    SCOPED_TRACE(size);
-    di.InitKeyConfig();
-    di.InitPadConfig();
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-      bytes[i] = static_cast<uint8_t>(i < 16 ? 0x40 + i : 17 + i - 16);  // pads 17..31
-    }
-    WriteKeyFile(bytes);
-    testsupport::TraceCapture trace;
-    EXPECT_EQ(di.LoadKeyConfig(), 1);
-    EXPECT_TRUE(trace.Contains("of 32 bytes"));
-    for (uint32_t i = 0; i < 16; ++i) {
-      EXPECT_EQ(di.GetKeyConfig(i), i < size ? 0x40 + i : kExpectedDefaults.keyboard[i]);
-      EXPECT_EQ(di.GetPadConfig(i), 16 + i < size ? 17 + i : kExpectedDefaults.pad[i]);
-    }
+// A key file is taken whole or not at all: cut at any length, or failing to read, it leaves the
+// assignment in force; 32 bytes or more (the rest ignored) replace it.
+TEST_F(KeyConfigTest, AFileIsTakenWholeOrNotAtAll) {
+  std::vector<uint8_t> record(40);
+  for (size_t i = 0; i < record.size(); ++i) {
+    record[i] = static_cast<uint8_t>(i < 16 ? 0x40 + i : 17 + (i - 16) % 15);  // pads 17..31
   }
+  KeyConfig in_force = kExpectedDefaults;
+  in_force.keyboard[3] = 0x11;
+  in_force.pad[5] = 9;
+  const auto set_in_force = [&] {
+    for (uint32_t i = 0; i < 16; ++i) {
+      di.SetKeyConfig(i, in_force.keyboard[i]);
+      di.SetPadConfig(i, in_force.pad[i]);
+    }
+  };
+  KeyConfig from_file;
+  for (uint32_t i = 0; i < 16; ++i) {
+    from_file.keyboard[i] = record[i];
+    from_file.pad[i] = record[16 + i];
+  }
+  for (size_t size = 0; size <= record.size(); ++size) {
+    SCOPED_TRACE(size);
+    set_in_force();
+    WriteKeyFile(std::vector<uint8_t>(record.begin(), record.begin() + static_cast<long>(size)));
+    testsupport::TraceCapture trace;
+    EXPECT_EQ(di.LoadKeyConfig(), size >= 32 ? 1 : 0);
+    EXPECT_EQ(trace.Contains("is cut short (" + std::to_string(size) + " of 32 bytes)"), size < 32);
+    ExpectConfig(size >= 32 ? from_file : in_force);
+  }
+
+  // A read that fails part-way: nothing of it is used.
+  testsupport::FaultyFiles faulty(engine.host.files);
+  engine.host.seams().files = &faulty;
+  faulty.reads_before_failure = 0;
+  set_in_force();
+  WriteKeyFile(std::vector<uint8_t>(record.begin(), record.begin() + 32));
+  testsupport::TraceCapture trace;
+  EXPECT_EQ(di.LoadKeyConfig(), 0);
+  EXPECT_TRUE(trace.Contains("could not be read"));
+  ExpectConfig(in_force);
+  engine.host.seams().files = &engine.host.files;
 }
 
 TEST_F(KeyConfigTest, PadNumbersOutsideThePadStateLoadAsNone) {

@@ -268,6 +268,45 @@ TEST_F(Movie, AMovieWhosePicturesEndEarlyStillEnds) {
   EXPECT_EQ(movies().record(path).taken, 6);
 }
 
+// A damaged movie that states 42.9 s and whose pictures stop at 0.24 s while its stream neither
+// ends nor gives more: it ends a second after its last picture, named in the trace, and the quit
+// request is refused only until then.
+TEST_F(Movie, AMovieWhosePicturesStopForASecondEndsAndIsNamed) {
+  ScriptedMovie script = Solid(160, 120, 42.9, 40, 240, 0x600);
+  script.stalls_after_last = true;
+  const std::string path = AddMovie("Movie/damaged.mpg", script);
+  AppSetActive(1);
+  testsupport::TraceCapture trace;
+  ASSERT_EQ(player().Play(&window(), path.c_str()), 1);
+  int code = -1;
+  bool refused_while_playing = false;
+  int steps = 0;
+  for (int& i = steps; i < 200 && player().GetMovieState() != kMovieNone; ++i) {
+    if (i == 30) {
+      // 0.6 s in, pictures have stopped but the second has not passed: the quit is refused.
+      window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+      EXPECT_TRUE(MessageLoopStep(&window(), code));
+      refused_while_playing = window().IsCreated();
+      continue;
+    }
+    Advance(20);
+    EXPECT_TRUE(MessageLoopStep(&window(), code));
+  }
+  EXPECT_TRUE(refused_while_playing);
+  EXPECT_EQ(player().GetMovieState(), kMovieNone);
+  // 20 ms a step: the end comes a second after the last picture (0.24 s), not at 42.9 s.
+  EXPECT_GT(steps, 55);
+  EXPECT_LT(steps, 75);
+  EXPECT_EQ(movies().record(path).taken, 7);
+  EXPECT_TRUE(trace.Contains("MovieObject::End: " + path + " gave no picture from 0.24 s"));
+  EXPECT_EQ(AppGetLoopMode(), 1u);
+  // The game goes on: a quit is taken now.
+  window().PostEvent({EventKind::kSysKeyDown, platform::kVkF4});
+  for (int i = 0; i < 5 && MessageLoopStep(&window(), code); ++i) {
+  }
+  EXPECT_FALSE(window().IsCreated());
+}
+
 TEST_F(Movie, RendererStretchesTheTrimmedPictureIntoTheRectangle) {
   // Every row of the 640 x 480 picture holds its own number + 1.
   ScriptedMovie script;

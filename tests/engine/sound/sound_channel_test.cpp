@@ -335,6 +335,7 @@ TEST(SoundChannel, FilesThatCannotPlayLeaveTheChannelStoppedAndClosed) {
     const std::string path = rig.tree.Write("bad.wav", c.bytes);
     EXPECT_EQ(rig.dsound().PlayBGM(path.c_str()), 0);
     EXPECT_TRUE(trace.Contains(c.trace));
+    EXPECT_TRUE(trace.Contains("DS SoundFile " + path + ": not played\n"));
     EXPECT_TRUE(rig.dsound().IsBGMStop());
     const SoundChannel& bgm = rig.dsound().channels[kChannelBgm];
     EXPECT_EQ(bgm.file, kInvalidFile);
@@ -344,10 +345,33 @@ TEST(SoundChannel, FilesThatCannotPlayLeaveTheChannelStoppedAndClosed) {
   }
   ChannelRig rig;
   testsupport::TraceCapture trace;
-  EXPECT_EQ(rig.dsound().PlaySE(rig.tree.Path("missing.wav").c_str()), 0);
+  const std::string missing = rig.tree.Path("missing.wav");
+  EXPECT_EQ(rig.dsound().PlaySE(missing.c_str()), 0);
   EXPECT_TRUE(trace.Contains("DS SoundFile Open Falid\n"));
+  EXPECT_TRUE(trace.Contains("DS SoundFile " + missing + ": not played\n"));
   EXPECT_EQ(rig.dsound().PlaySE(nullptr), 0);
   EXPECT_TRUE(rig.dsound().IsSEStop());
+}
+
+// Compressed music whose data turns undecodable ten seconds in (after the 8 s the start converts):
+// it starts, then stops at that block, and the trace names the file.
+TEST(SoundChannel, MusicThatCannotBeDecodedFurtherStopsAndIsNamed) {
+  ChannelRig rig;
+  auto wav = testsupport::EncodedWav(platform::kWaveFormatImaAdpcm, 1, kRate, Marked(14 * kRate));
+  ASSERT_TRUE(wav.has_value());
+  const size_t block = wav->format.block_align;
+  const size_t bad = 10 * wav->format.avg_bytes_per_sec / block * block;
+  ASSERT_LT(bad + 2, wav->data.size());
+  wav->data[bad + 2] = 200;  // a step index beyond the step table
+  const std::string path = rig.Put("music.wav", *wav);
+  testsupport::TraceCapture trace;
+  ASSERT_EQ(rig.dsound().PlayBGM(path.c_str()), 1);
+  rig.Seconds(1);
+  EXPECT_FALSE(rig.dsound().IsBGMStop());
+  rig.Seconds(9);
+  EXPECT_TRUE(rig.dsound().IsBGMStop());
+  EXPECT_TRUE(trace.Contains("BGM_Convert Failed\n"));
+  EXPECT_TRUE(trace.Contains("DS SoundFile " + path + ": stopped"));
 }
 
 TEST(SoundChannel, WithoutASoundDeviceEverythingIsANoOp) {

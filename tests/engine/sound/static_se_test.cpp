@@ -232,7 +232,7 @@ TEST(StaticSe, BadFilesShowTheirBoxAndLeaveTheSlotEmpty) {
       EXPECT_TRUE(boxes.empty());
     } else {
       ASSERT_EQ(boxes.size(), 1u);
-      EXPECT_EQ(boxes[0].text, c.box);
+      EXPECT_EQ(boxes[0].text, std::string(c.box) + "\n" + bad);
       EXPECT_FALSE(boxes[0].owned);
       EXPECT_EQ(boxes[0].caption, "");
     }

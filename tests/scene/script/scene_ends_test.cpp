@@ -305,41 +305,87 @@ TEST(SpecialScenes, IdleTimerRestartsWithEveryCommandSoShortWaitsNeverTimeOut) {
   EXPECT_EQ(GetAdvState()->sceneSkip(), 0u);
 }
 
-TEST(SceneFailures, MissingScriptIsTriedOnceKeepsTheSceneCodeAndSetsTheErrorState) {
-  SceneRig rig;  // no script for scene 0x0100
-  ASSERT_TRUE(rig.StartScene(0x0000));
-  ASSERT_TRUE(rig.d.Run(100));
-  EXPECT_EQ(TraceCount(rig.d, "MacroLoad Binary Filename"), 1);
-  EXPECT_EQ(GetAdvState()->sceneCode(), 0x0100);
-  EXPECT_TRUE(rig.d.scene.macro.HasDecodeError());
-  EXPECT_EQ(rig.RequestedMode(), SceneRig::kNoMode);
-  EXPECT_TRUE(rig.ControllerRuns());
+TEST(SceneFailures, ResumeWithoutAScriptLoadsTheScenesOwnScript) {
+  const ScriptWriter script = testsupport::MinigameInCallScript(2);
+  const ScriptWriter other = testsupport::Scene0100Script();
+  // As after loading a save made during a minigame: no script in memory, or another scene's.
+  for (const bool other_in_memory : {false, true}) {
+    SCOPED_TRACE(other_in_memory ? "another scene's script in memory" : "no script in memory");
+    SceneRig rig;
+    rig.Lay(0x0100, script);
+    rig.Lay(0x0302, other);
+    if (other_in_memory) {
+      ASSERT_EQ(rig.d.scene.macro.MacroLoad(0x0302), 1);
+    }
+    AdvState& adv = *GetAdvState();
+    adv.setResumeInScript(1);
+    adv.setResumePosition(AfterMinigame(script, 2));
+    Game().macro.depth2 = 0;
+    ASSERT_TRUE(rig.StartScene(0x0100));
+    ASSERT_TRUE(rig.d.Run(5));
+    EXPECT_EQ(TraceCount(rig.d, "MacroLoad Binary Filename Macro\\0100.bin"), 1);
+    EXPECT_EQ(adv.resumeInScript(), 0);
+    EXPECT_EQ(rig.d.scene.macro.position(), AfterMinigame(script, 2));
+    EXPECT_EQ(rig.d.scene.macro.script(), script.words());
+  }
 }
 
-TEST(SceneFailures, ResumeWithoutAScriptLoadsTheScenesOwnScript) {
-  SceneRig rig;
-  const ScriptWriter script = testsupport::MinigameInCallScript(2);
-  rig.Lay(0x0100, script);
-  // As after loading a save made during a minigame: no script in memory.
-  AdvState& adv = *GetAdvState();
-  adv.setResumeInScript(1);
-  adv.setResumePosition(AfterMinigame(script, 2));
-  Game().macro.depth2 = 0;
-  ASSERT_TRUE(rig.StartScene(0x0100));
-  ASSERT_TRUE(rig.d.Run(5));
-  EXPECT_EQ(TraceCount(rig.d, "MacroLoad Binary Filename Macro\\0100.bin"), 1);
-  EXPECT_EQ(adv.resumeInScript(), 0);
-  EXPECT_EQ(rig.d.scene.macro.position(), AfterMinigame(script, 2));
-
-  // A saved index past the script is a decode error, not a read past it.
-  SceneRig far;
-  far.Lay(0x0100, script);
-  GetAdvState()->setResumeInScript(1);
-  GetAdvState()->setResumePosition(60000);
-  ASSERT_TRUE(far.StartScene(0x0100));
-  ASSERT_TRUE(far.d.Run(20));
-  EXPECT_TRUE(far.d.scene.macro.HasDecodeError());
-  EXPECT_TRUE(far.ControllerRuns());
+// A scene that cannot start or whose script cannot go on: the box and the trace name the file and
+// the cause, the scene ends with every task under it, and the title is asked for.
+TEST(SceneFailures, AScriptThatCannotGoOnNamesItsFileAndGoesBackToTheTitle) {
+  struct Case {
+    const char* name;
+    uint16_t start;           // the scene code the controller starts with
+    uint32_t resume;          // a resume position, or 0 for none
+    std::vector<uint16_t> script;  // Macro\0100.bin; empty: none laid
+    std::string table;        // Macro\0100tbl.bin when not empty (else the rig's)
+    const char* named;        // what the box names
+  };
+  const std::vector<uint16_t> plain = testsupport::Scene0100Script().words();
+  ScriptWriter change;
+  change.NextScene(706);  // scene 0x0706: no script
+  const Case cases[] = {
+      {"no script", 0x0000, 0, {}, "", "Macro\\0100.bin cannot be opened"},
+      {"no scene follows", 0x0999, 0, plain, "", "no scene follows scene 0999"},
+      {"resume past the script", 0x0100, 60000, plain, "",
+       "Macro\\0100.bin word 0: jump target past the end (60000)"},
+      {"table without a head", 0x0000, 0, plain, std::string(3, '\0'),
+       "Macro\\0100tbl.bin holds 2 bytes, less than its head"},
+      {"table whose directory passes its end", 0x0000, 0, plain, std::string("\x00\x40\x00\x00", 4),
+       "Macro\\0100tbl.bin has a head that does not fit it (N 64, T 0, 2 words)"},
+      {"an unknown opcode", 0x0000, 0, {0x0001, 0x0077}, "", "Macro\\0100.bin word 2: unknown opcode (119)"},
+      {"a scene change to a scene without a script", 0x0000, 0, change.words(), "",
+       "Macro\\0706.bin cannot be opened"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SceneRig rig;
+    if (!c.script.empty()) {
+      ScriptWriter w;
+      w.Words(c.script);
+      rig.Lay(0x0100, w);
+    }
+    if (!c.table.empty()) rig.d.tree.Write(testsupport::SceneTableRel(0x0100), c.table);
+    if (c.resume != 0) {
+      GetAdvState()->setResumeInScript(1);
+      GetAdvState()->setResumePosition(c.resume);
+    }
+    ASSERT_TRUE(rig.StartScene(c.start));
+    ASSERT_TRUE(rig.RunUntilMode(kStartFrames));
+    EXPECT_EQ(rig.RequestedMode(), CTamvikAdv::kModeTitle);
+    EXPECT_FALSE(rig.ControllerRuns());
+    EXPECT_FALSE(rig.InterpreterRuns());
+    const auto& boxes = rig.d.host_window().boxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "ERROR");
+    EXPECT_NE(boxes[0].text.find(c.named), std::string::npos) << boxes[0].text;
+    EXPECT_TRUE(rig.d.trace().Contains("stopped: "));
+    // Nothing more happens, and nothing is retried.
+    const int loads = TraceCount(rig.d, "MacroLoad Binary Filename");
+    ASSERT_TRUE(rig.d.Run(30));
+    EXPECT_EQ(TraceCount(rig.d, "MacroLoad Binary Filename"), loads);
+    EXPECT_EQ(boxes.size(), 1u);
+  }
 }
 
 TEST(SceneStops, StopAdvRestartsTheSceneWithOrWithoutAController) {

@@ -105,6 +105,14 @@ TEST_F(SpxCacheTest, LeastRecentlyUsedGoesFirstAndAHitIsEvictedLast) {
   EXPECT_TRUE(trace.Contains("SpxCache::Total 4096K, Cache 2048K,E \n"));
   EXPECT_EQ(cache().Lookup("b", 6, &out), 0);
   EXPECT_EQ(cache().FindByName("c"), nullptr);
+  // Emptied: nothing found, nothing counted, and the budget as it was.
+  const uint32_t budget = cache().budget();
+  cache().Clear();
+  EXPECT_EQ(cache().count(), 0u);
+  EXPECT_EQ(cache().total(), 0u);
+  EXPECT_EQ(cache().Lookup("d", 6, &out), 0);
+  EXPECT_EQ(cache().FindByName("e"), nullptr);
+  EXPECT_EQ(cache().budget(), budget);
 }
 
 TEST_F(SpxCacheTest, ALoadOverTheBudgetEmptiesTheCacheAndStaysOver) {

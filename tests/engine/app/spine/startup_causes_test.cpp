@@ -141,6 +141,34 @@ TEST(StartupCauses, EachProblemNamesItsCauseAndEndsWithItsStatus) {
        "glyph fonts not found in the working directory {cwd}: missing CHT24.DAT (the game reads "
        "CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
        "", true},  // all ASCII: the single-byte glyphs, loaded before CHT24.DAT, draw it
+      {"an empty code table",
+       [](Start& s) {
+         s.Install(s.tree.Path("install"));
+         s.tree.Write("cwd/CHT.DAT", "");
+       },
+       kExitSetupFailed,
+       "glyph fonts unusable in the working directory {cwd}: CHT.DAT holds no codes (the game "
+       "reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
+       ""},
+      {"double-byte glyphs shorter than one glyph",
+       [](Start& s) {
+         s.Install(s.tree.Path("install"));
+         s.tree.Write("cwd/CHT24.DAT", std::string(287, '\x11'));
+       },
+       kExitSetupFailed,
+       "glyph fonts unusable in the working directory {cwd}: CHT24.DAT holds no glyphs (the game "
+       "reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
+       "", true},
+      {"a directory in place of the single-byte glyphs",
+       [](Start& s) {
+         s.Install(s.tree.Path("install"));
+         s.tree.Remove("cwd/ENG12.DAT");
+         s.tree.MakeDir("cwd/ENG12.DAT");
+       },
+       kExitSetupFailed,
+       "glyph fonts unusable in the working directory {cwd}: ENG12.DAT is a directory (the game "
+       "reads CHT.DAT, ENG12.DAT and CHT24.DAT from there)",
+       ""},
       {"no display, checked before the single-instance test",
        [](Start& s) {
          s.Install(s.tree.Path("install"));

@@ -1,4 +1,4 @@
-#include "battle_effects/special_scene.h"
+#include "battle_effects/heroine_scene.h"
 
 #include <span>
 
