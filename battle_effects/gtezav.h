@@ -14,7 +14,30 @@
 //   5  once no attack animation and no shell runs: 30 frames
 //   6  once the hit counter (sparks still playing) is 0: everything freed, state 7
 //
-// The special (type 1) is not built yet: it ends the attack on its first frame.
+// The special (type 1), on the unit's step counter:
+//   0  the context, the SPECIAL_EFFECT2 set (missing: the attack ends), layer 4 in mode 3 with
+//      SPECIAL_BG picture 0 tiled 640 x 480 (1 x 2) and scrolled 20 px down every 16 ms (wrapping
+//      at 1024 x 480), the voice
+//   1  the targets hidden, two objects at (0, 80) (the body's animation 0, effect 20 one deeper),
+//      the scene's first call, the four pictures ("Gtezav::Picture%d")
+//   2  the scene's fade-in ended: the four lights ("Gtezav::Light%d")
+//   3  a rock ("Gtezav::rock%d") every 10 frames; once no picture runs, the scene's white-out
+//   4  the white-out ended
+//   5  the scene's clean-up; object 0 plays {13, 14} by direction
+//   6  object 0 on the handed position from here on; the targets shown, SlgFlags bit 6 cleared,
+//      beast 0 ("Gtezav::beast%d"), mode 1 (the rocks end)
+//   7  each beast once the one before has left the running count, four in all; then 60 frames
+//   8  mode 2 (the beasts close in); 60 frames
+//   9  a white-in over 30 frames, 14 hit animations (11) scattered about the first target, mode 3
+//      (the beasts end); 150 frames
+//   10 everything given back, state 7
+// With no target no beast starts and nothing is scattered.
+//
+// The scene (a presentation, stepped once a call from step 1 on): 0 the units hidden and a fade
+// in from black over 30 frames; 1 the fade's end (report); 2 held until step 3 moves it on;
+// 3 a white-out over 30 frames; 4 its end (report); 5 the clean-up (the flagged units shown,
+// SlgFlags | 0x46, the scroll deleted, layer 4 cleared, the layers restored, a white-in over 20
+// frames); 6 the targets shown (report).
 
 #include <array>
 #include <cstdint>
@@ -24,7 +47,10 @@
 #include "battle/slg_units.h"
 #include "battle_effects/homing.h"
 #include "battle_effects/layered_attack.h"
+#include "battle_effects/presentation.h"
+#include "battle_effects/spawner.h"
 #include "battle_effects/step_timeline.h"
+#include "engine/anime/anime_handle.h"
 
 struct SlgAnmObj;
 struct SlgUnit;
@@ -91,8 +117,88 @@ struct GtezavNormal {
   uint32_t stepped_call;
 };
 
+// ---- The special's tables and motions, by index 0-3 (another counts as 0) ----
+
+// A picture's start point (pixels about the screen centre); its animation (effect set), and after
+// the fold its second one (SPECIAL_EFFECT2).
+SlgPair GtezavPictureStart(int i);
+uint32_t GtezavPictureAnm(int i, bool second);
+// A beast's start angle and its animation (effect set).
+int32_t GtezavBeastAngle(int k);
+uint32_t GtezavBeastAnm(int k);
+
+// A picture's flight over `distance` pixels: 40 px a frame, braked by 2 px a frame squared over
+// its last 20 frames (so it is k x k pixels away k frames before it arrives). The frames it
+// takes, and its distance from the centre `t` frames after it set off (16.16).
+int32_t GtezavFlyFrames(int32_t distance);
+int32_t GtezavFlyDistance(int32_t distance, int32_t t);
+// The picture's corner factors `f` frames (0-15) into its fold: the width 1 + 1310 f / 65536,
+// the height 1 - 4369 f / 65536, as {width, height, width, height}.
+std::array<int32_t, 4> GtezavFoldCorners(int32_t f);
+
+// The picture's time line from the start of its flight, frames.
+constexpr int32_t kGtezavPictureWait = 120;  // picture 0's wait from step 1
+constexpr int32_t kGtezavPictureRest = 11;
+constexpr int32_t kGtezavPictureFold = 15;
+constexpr int32_t kGtezavPictureRestAfter = 15;
+
+// A light's climb: the angle on its ellipse, the spin (512ths a frame, up to 16), the rise and
+// its speed (16.16 pixels, upward negative; the speed falls 0.25 px a frame to -16).
+struct GtezavLightMotion {
+  int32_t angle;
+  int32_t spin;
+  int32_t rise;
+  int32_t rise_speed;
+};
+// One frame of the climb; true once the light has risen 360 px.
+bool GtezavLightStep(GtezavLightMotion& m);
+
+// A beast's entrance, frames: its two effects grow (zoom + 3276 a frame to 1.0) for 30 frames,
+// then the beast appears and the effects shrink for 20.
+constexpr int32_t kGtezavBeastGrow = 30;
+constexpr int32_t kGtezavBeastShrink = 20;
+// The effects' zoom `f` frames into the entrance (16.16).
+int32_t GtezavBeastEffectZoom(int32_t f);
+// The beast's radius (16.16) `f` frames into its closing in, and its blend word.
+int32_t GtezavBeastRadius(int32_t f);
+uint32_t GtezavBeastAlpha(int32_t f);
+
+// What the special's effect tasks read (GtezavSpecial::mode).
+enum GtezavMode : uint8_t {
+  kGtezavScene = 0,
+  kGtezavRocksEnd = 1,
+  kGtezavBeastsClose = 2,
+  kGtezavBeastsEnd = 3,
+};
+
+struct GtezavSpecial {
+  SlgAttackCtx* ctx;
+  SlgUnit* unit;
+  SlgPair pos;  // the drawing position of the current call
+  StepClock clock;
+  PresentationState scene;
+  SprAnm* effect2;      // the SPECIAL_EFFECT2 set
+  AnimeHandle scroll;   // the background's layer scroll
+  int16_t running;      // pictures, then beasts in their entrance
+  int16_t counter;      // pictures unfolded
+  int16_t side;         // the next rock's side, 1 or -1
+  uint8_t mode;         // GtezavMode
+  uint8_t beasts;       // beasts started
+  uint8_t missing;      // bit i: picture i could not be started
+  int16_t target;       // the first target's slot, -1 for none
+  uint32_t rock_names;
+  Spawner rocks;
+};
+
 struct GtezavWork {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kBattle;
+  GtezavWork() = default;
+  // A battle that ends mid-special: the scroll and the SPECIAL_EFFECT2 set given back.
+  ~GtezavWork();
+  GtezavWork(const GtezavWork&) = delete;
+  GtezavWork& operator=(const GtezavWork&) = delete;
+
   GtezavNormal normal;
+  GtezavSpecial special;
 };
 GtezavWork& GtezavAttackWork();

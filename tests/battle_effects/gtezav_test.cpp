@@ -9,17 +9,28 @@
 #include <vector>
 
 #include "battle/slg_math.h"
+#include "battle/slg_tables.h"
 #include "testsupport/attack_rig.h"
 #include "tests/battle_effects/effect_test_support.h"
 
 namespace {
 
 using testsupport::AttackCase;
+using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::HitSignal;
 
 constexpr int kKind = 12;
 constexpr int32_t kPx = 65536;
+
+// Kind 12's sets: SPECIAL_BODY animations 0-15, SPECIAL_EFFECT 0-28 and SPECIAL_EFFECT2 0-10 of
+// the default length (4 frames of 2 ticks), SPECIAL_BG picture 0 at 640 x 480.
+void GtezavSets(AttackFixtures& f) {
+  f.Slot(kAnmSpecialBody, 16);
+  f.Slot(kAnmSpecialEffect, 29);
+  f.Slot(kAnmSpecialEffect2, 11);
+  f.Pictures(kAnmSpecialBg, {{640, 480}});
+}
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) {
   AttackCase row{.name = "gtezav_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
@@ -28,15 +39,20 @@ AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name) 
                  .type = type,
                  .dir = dir,
                  .layout = layout,
-                 .routine = "Gtezav::NormalAttack",
+                 .routine = type == 1 ? "Gtezav::SpecialAttack" : "Gtezav::NormalAttack",
                  .prefixes = {"Gtezav"}};
   row.hits = HitSignal::kNone;
   row.frame_limit = 900;
+  if (type == 1) {
+    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
+    row.frame_limit = 1500;
+  }
+  row.fixtures = &GtezavSets;
   return row;
 }
 
-void PlayRows(int type) {
-  for (int dir = 0; dir <= 3; ++dir) {
+void PlayRows(int type, int first = 0, int last = 3) {
+  for (int dir = first; dir <= last; ++dir) {
     for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
                                        {AttackLayout::kFront, "one"},
                                        {AttackLayout::kThree, "three"}}) {
@@ -51,6 +67,10 @@ void PlayRows(int type) {
 TEST(GtezavSmoke, NormalFacing0123) { PlayRows(0); }
 TEST(GtezavSmoke, CriticalFacing0123) { PlayRows(2); }
 TEST(GtezavSmoke, TypeThreeFacing0123) { PlayRows(3); }
+TEST(GtezavSmoke, SpecialFacing0) { PlayRows(1, 0, 0); }
+TEST(GtezavSmoke, SpecialFacing1) { PlayRows(1, 1, 1); }
+TEST(GtezavSmoke, SpecialFacing2) { PlayRows(1, 2, 2); }
+TEST(GtezavSmoke, SpecialFacing3) { PlayRows(1, 3, 3); }
 
 TEST(GtezavTables, WaitsAnglesAndLaunchersByDirection) {
   const struct {
