@@ -378,6 +378,7 @@ constexpr int32_t kBeastCloseStep = 6553;
 constexpr int32_t kBeastFadeFrames = 60;
 constexpr uint32_t kBeastBlend = 0x30000;
 constexpr int kBeasts = 4;
+constexpr int kRing = 0, kFlash = 1, kBody = 2;
 
 constexpr uint32_t kScatterAnm = 11;
 constexpr int kScatterCount = 14;
@@ -432,16 +433,7 @@ void EndHeldTask(SlgEffectTask* t, SprAnm* const* held, size_t count) {
 
 // ---- Lights ----
 
-struct Light {
-  SlgAnmObj* obj;
-  SprAnm* set;
-  GtezavLightMotion motion;
-  int32_t climb_start;  // the task's frames when the climb began; -1 before
-  int32_t stepped;      // frames of the climb flown
-  uint8_t index;
-};
-
-void PlaceLight(const GtezavSpecial& w, Light& l) {
+void PlaceLight(const GtezavSpecial& w, GtezavLight& l) {
   const SlgPair on = OnEllipse(kSceneCentre, kLightRadius, l.motion.angle);
   const int32_t dy = on.y - kSceneCentre.y;
   Put(l.obj, {on.x, on.y + l.motion.rise}, DepthByHeight(BodyDepth(w), dy));
@@ -449,7 +441,7 @@ void PlaceLight(const GtezavSpecial& w, Light& l) {
 
 void LightBody(SlgEffectTask* t) {
   GtezavSpecial& w = Special();
-  auto& l = *static_cast<Light*>(t->owned[0]);
+  auto& l = *static_cast<GtezavLight*>(t->owned[0]);
   if (t->phase == kSlgPhaseStop) {
     EndHeldTask(t, &l.set, 1);
     return;
@@ -473,9 +465,9 @@ void StartLights(GtezavSpecial& w) {
   for (int i = 0; i < 4; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "Gtezav::Light%d", i);
-    SlgEffectTask* t = SlgTaskCreateAnmWork(&LightBody, sizeof(Light), name);
+    SlgEffectTask* t = SlgTaskCreateAnmWork(&LightBody, sizeof(GtezavLight), name);
     if (t == nullptr) continue;
-    auto& l = *static_cast<Light*>(t->owned[0]);
+    auto& l = *static_cast<GtezavLight*>(t->owned[0]);
     l.index = static_cast<uint8_t>(i);
     l.motion.angle = 128 * i;
     l.climb_start = -1;
@@ -527,21 +519,6 @@ void StartRock(GtezavSpecial& w) {
 
 // ---- Pictures ----
 
-enum PicturePhase : uint8_t { kPicWaiting, kPicFlying };
-
-struct Picture {
-  SlgAnmObj* obj;
-  std::array<SprAnm*, 2> sets;  // the effect set and SPECIAL_EFFECT2, held
-  uint8_t index;
-  uint8_t phase;
-  uint8_t folded;     // the second animation plays
-  uint8_t unfolded;   // the counter has been raised
-  uint8_t counted;    // still in the running count
-  int32_t fly_start;  // the task's frames when the flight began
-  int32_t distance;   // pixels from the start point to the centre
-  int32_t fly;        // frames of each flight
-};
-
 int32_t IntSqrt(int64_t v) {
   int64_t r = 0;
   while ((r + 1) * (r + 1) <= v) ++r;
@@ -560,12 +537,12 @@ void RaiseCounter(GtezavSpecial& w) {
   while (w.counter < 4 && (w.missing & (1u << w.counter)) != 0) ++w.counter;
 }
 
-void EndPicture(SlgEffectTask* t, Picture& p) {
+void EndPicture(SlgEffectTask* t, GtezavPicture& p) {
   LeaveRunning(Special(), p.counted);
   EndHeldTask(t, p.sets.data(), p.sets.size());
 }
 
-void PlacePicture(Picture& p, int32_t r, int sign) {
+void PlacePicture(GtezavPicture& p, int32_t r, int sign) {
   const SlgPair start = GtezavPictureStart(p.index);
   const int32_t d = std::max(p.distance, 1);
   p.obj->x = static_cast<int32_t>(int64_t{start.x} * r / d) * sign;
@@ -575,15 +552,15 @@ void PlacePicture(Picture& p, int32_t r, int sign) {
 
 void PictureBody(SlgEffectTask* t) {
   GtezavSpecial& w = Special();
-  auto& p = *static_cast<Picture*>(t->owned[0]);
+  auto& p = *static_cast<GtezavPicture*>(t->owned[0]);
   if (t->phase == kSlgPhaseStop) {
     EndPicture(t, p);
     return;
   }
-  if (p.phase == kPicWaiting) {
+  if (p.phase == kGtezavPictureWaiting) {
     const bool due = p.index == 0 ? t->frames >= kGtezavPictureWait : w.counter >= p.index;
     if (!due) return;
-    p.phase = kPicFlying;
+    p.phase = kGtezavPictureFlying;
     p.fly_start = t->frames;
     Ctx().anime.SetStop(p.obj->handle, 0);
     SpxAnimeKind* spx = HasScene() ? Scene().tamvik_spr.spx() : nullptr;
@@ -627,12 +604,12 @@ void StartPictures(GtezavSpecial& w) {
   for (int i = 0; i < 4; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "Gtezav::Picture%d", i);
-    SlgEffectTask* t = SlgTaskCreateAnmWork(&PictureBody, sizeof(Picture), name);
+    SlgEffectTask* t = SlgTaskCreateAnmWork(&PictureBody, sizeof(GtezavPicture), name);
     if (t == nullptr) {
       w.missing = static_cast<uint8_t>(w.missing | (1u << i));
       continue;
     }
-    auto& p = *static_cast<Picture*>(t->owned[0]);
+    auto& p = *static_cast<GtezavPicture*>(t->owned[0]);
     p.index = static_cast<uint8_t>(i);
     p.counted = 1;
     ++w.running;
@@ -655,24 +632,7 @@ void StartPictures(GtezavSpecial& w) {
 
 // ---- Beasts ----
 
-enum BeastPhase : uint8_t { kBeastGrow, kBeastShrink, kBeastCircle, kBeastClose };
-
-constexpr int kRing = 0, kFlash = 1, kBody = 2;
-
-struct Beast {
-  std::array<SlgAnmObj*, 3> objs;
-  SprAnm* set;
-  uint8_t index;
-  uint8_t phase;
-  uint8_t counted;
-  int32_t phase_start;  // the task's frames
-  int32_t stepped;      // frames of circling flown
-  int32_t angle;
-  int32_t radius;
-  int32_t closed;       // frames of closing in flown
-};
-
-void EndBeast(SlgEffectTask* t, Beast& b) {
+void EndBeast(SlgEffectTask* t, GtezavBeast& b) {
   LeaveRunning(Special(), b.counted);
   FreeAnimeObjs(b.objs.data(), static_cast<int>(b.objs.size()));
   for (size_t i = 0; i < b.objs.size(); ++i) t->owned[i + 1] = nullptr;
@@ -680,7 +640,7 @@ void EndBeast(SlgEffectTask* t, Beast& b) {
   SlgTaskEnd(t);
 }
 
-void PlaceBeast(GtezavSpecial& w, Beast& b, int32_t f) {
+void PlaceBeast(GtezavSpecial& w, GtezavBeast& b, int32_t f) {
   const SlgUnit* target = FirstTarget(w);
   if (target == nullptr) return;
   const SlgPair centre = SlgMapToScreen(*target);
@@ -689,8 +649,8 @@ void PlaceBeast(GtezavSpecial& w, Beast& b, int32_t f) {
   const int32_t depth = DepthByHeight(base, at.y - centre.y);
   Put(b.objs[kRing], at, depth + 1);
   Put(b.objs[kFlash], at, depth - 1);
-  if (b.phase == kBeastGrow || b.phase == kBeastShrink) {
-    const int32_t zoom = GtezavBeastEffectZoom(b.phase == kBeastGrow ? f : kGtezavBeastGrow + f);
+  if (b.phase == kGtezavBeastGrowing || b.phase == kGtezavBeastShrinking) {
+    const int32_t zoom = GtezavBeastEffectZoom(b.phase == kGtezavBeastGrowing ? f : kGtezavBeastGrow + f);
     SlgSprSetZoom(b.objs[kRing]->handle, {zoom, zoom});
     SlgSprSetZoom(b.objs[kFlash]->handle, {zoom, zoom});
     SpxAnimeKind* spx = HasScene() ? Scene().tamvik_spr.spx() : nullptr;
@@ -702,7 +662,7 @@ void PlaceBeast(GtezavSpecial& w, Beast& b, int32_t f) {
       }
     }
   }
-  if (b.phase != kBeastGrow) {
+  if (b.phase != kGtezavBeastGrowing) {
     Put(b.objs[kBody], {at.x, at.y - kBeastRaise}, depth);
     Slg::DrawUnitShadow(at);
   }
@@ -710,35 +670,35 @@ void PlaceBeast(GtezavSpecial& w, Beast& b, int32_t f) {
 
 void BeastBody(SlgEffectTask* t) {
   GtezavSpecial& w = Special();
-  auto& b = *static_cast<Beast*>(t->owned[0]);
+  auto& b = *static_cast<GtezavBeast*>(t->owned[0]);
   if (t->phase == kSlgPhaseStop || w.mode >= kGtezavBeastsEnd || FirstTarget(w) == nullptr) {
     EndBeast(t, b);
     return;
   }
   for (; b.stepped < t->frames; ++b.stepped) {
     b.angle = (b.angle + kBeastTurn) & 511;
-    if (b.phase == kBeastClose) b.radius = GtezavBeastRadius(++b.closed);
+    if (b.phase == kGtezavBeastClosing) b.radius = GtezavBeastRadius(++b.closed);
   }
   int32_t f = t->frames - b.phase_start;
-  if (b.phase == kBeastGrow && f >= kGtezavBeastGrow) {
-    b.phase = kBeastShrink;
+  if (b.phase == kGtezavBeastGrowing && f >= kGtezavBeastGrow) {
+    b.phase = kGtezavBeastShrinking;
     b.phase_start += kGtezavBeastGrow;
     f -= kGtezavBeastGrow;
     b.objs[kBody]->mode = 0;
     PlayHeld(w.ctx->effect_anims, GtezavBeastAnm(b.index), b.objs[kBody], &b.set, SURFACE_ROOT);
   }
-  if (b.phase == kBeastShrink && f >= kGtezavBeastShrink) {
-    b.phase = kBeastCircle;
+  if (b.phase == kGtezavBeastShrinking && f >= kGtezavBeastShrink) {
+    b.phase = kGtezavBeastCircling;
     ReleaseObjAnm(b.objs[kRing]);
     ReleaseObjAnm(b.objs[kFlash]);
     LeaveRunning(w, b.counted);
   }
-  if (b.phase == kBeastCircle && w.mode >= kGtezavBeastsClose) {
-    b.phase = kBeastClose;
+  if (b.phase == kGtezavBeastCircling && w.mode >= kGtezavBeastsClose) {
+    b.phase = kGtezavBeastClosing;
     b.phase_start = t->frames;
     b.closed = 0;
   }
-  if (b.phase == kBeastClose) {
+  if (b.phase == kGtezavBeastClosing) {
     SlgSprSetAlpha(b.objs[kBody], GtezavBeastAlpha(t->frames - b.phase_start));
   }
   PlaceBeast(w, b, f);
@@ -749,7 +709,7 @@ void StartBeast(GtezavSpecial& w, int k) {
   std::snprintf(name, sizeof name, "Gtezav::beast%d", k);
   SlgEffectTask* t = SlgTaskCreate(SlgTaskOwner(), &BeastBody, name);
   if (t == nullptr) return;
-  auto* b = static_cast<Beast*>(SlgAlloc(sizeof(Beast)));
+  auto* b = static_cast<GtezavBeast*>(SlgAlloc(sizeof(GtezavBeast)));
   if (b == nullptr) {
     SlgTaskEnd(t);
     return;

@@ -163,6 +163,58 @@ int32_t GtezavBeastEffectZoom(int32_t f);
 int32_t GtezavBeastRadius(int32_t f);
 uint32_t GtezavBeastAlpha(int32_t f);
 
+// The special's effect tasks' work (slot 0 of each task, the object first where it has one).
+
+// "Gtezav::Light%d": effect animation 21 + i once about (0, 80) on its ellipse, then 25 + i looping
+// while it climbs.
+struct GtezavLight {
+  SlgAnmObj* obj;
+  SprAnm* set;  // its own reference of the effect set
+  GtezavLightMotion motion;
+  int32_t climb_start;  // the task's frames when the climb began; -1 before
+  int32_t stepped;      // frames of the climb flown
+  uint8_t index;
+};
+
+enum GtezavPicturePhase : uint8_t { kGtezavPictureWaiting, kGtezavPictureFlying };
+
+// "Gtezav::Picture%d": its flight counted from its start (`fly_start`, the task's frames): `fly`
+// frames in, the rest, the fold (the second animation at its end), the unfold (the counter raised
+// at its end), the rest after, `fly` frames out to the point opposite its start.
+struct GtezavPicture {
+  SlgAnmObj* obj;
+  std::array<SprAnm*, 2> sets;  // its own references of the effect set and SPECIAL_EFFECT2
+  uint8_t index;
+  uint8_t phase;      // GtezavPicturePhase
+  uint8_t folded;     // the second animation plays
+  uint8_t unfolded;   // the counter has been raised
+  uint8_t counted;    // still in the running count
+  int32_t fly_start;
+  int32_t distance;   // pixels from the start point to the centre
+  int32_t fly;        // frames of each flight
+};
+
+enum GtezavBeastPhase : uint8_t {
+  kGtezavBeastGrowing,
+  kGtezavBeastShrinking,
+  kGtezavBeastCircling,
+  kGtezavBeastClosing,
+};
+
+// "Gtezav::beast%d": objects 0 and 1 the effects 16 and 17, object 2 the beast.
+struct GtezavBeast {
+  std::array<SlgAnmObj*, 3> objs;
+  SprAnm* set;  // its own reference of the effect set
+  uint8_t index;
+  uint8_t phase;    // GtezavBeastPhase
+  uint8_t counted;  // still in the running count
+  int32_t phase_start;  // the task's frames
+  int32_t stepped;      // frames of circling flown
+  int32_t angle;
+  int32_t radius;       // 16.16
+  int32_t closed;       // frames of closing in flown
+};
+
 // What the special's effect tasks read (GtezavSpecial::mode).
 enum GtezavMode : uint8_t {
   kGtezavScene = 0,

@@ -5,11 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "battle/slg_math.h"
+#include "battle/slg_draw.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_task.h"
+#include "engine/core/game_task.h"
 #include "testsupport/attack_rig.h"
 #include "tests/battle_effects/effect_test_support.h"
 
@@ -166,5 +172,302 @@ TEST(GtezavShellHoming, TurnsByTheStoredStepsOneWayUntilTheTargetAngle) {
   GtezavFlyShell(s, 3);
   EXPECT_EQ(s.homing.heading, (0 + way * (s.turns[0] + s.turns[1])) & 511);
 }
+
+}  // namespace
+
+namespace {
+
+using testsupport::AttackRig;
+
+constexpr uint8_t kStateAfterAttack = 7;
+
+GtezavWork& Work(AttackRig& r) { return r.rig().battle().Extension<GtezavWork>(); }
+
+SlgEffectTask* TaskNamed(const std::string& name) {
+  GameTaskRec* rec = Ctx().game_task.FindTask(name.c_str());
+  return rec != nullptr ? static_cast<SlgEffectTask*>(rec->work) : nullptr;
+}
+template <class T>
+T* TaskWork(const std::string& name) {
+  SlgEffectTask* t = TaskNamed(name);
+  return t != nullptr ? static_cast<T*>(t->owned[0]) : nullptr;
+}
+
+// The rig frames of the trace lines that start with `prefix`.
+std::vector<int> FramesOf(const std::vector<testsupport::AttackTraceLine>& lines,
+                          const std::string& prefix) {
+  std::vector<int> out;
+  for (const auto& line : lines) {
+    if (line.text.rfind(prefix, 0) == 0) out.push_back(line.frame);
+  }
+  return out;
+}
+
+// ---- The special's tables and motions ----
+
+TEST(GtezavSpecialTables, PicturesAndBeastsByIndex) {
+  const struct {
+    int i;
+    SlgPair start;
+    uint32_t anm, second;
+    int32_t beast_angle;
+    uint32_t beast;
+  } rows[] = {{0, {384, -368}, 4, 8, 64, 13},
+              {1, {-384, -368}, 6, 10, 192, 15},
+              {2, {384, 0}, 3, 7, 320, 12},
+              {3, {0, 496}, 5, 9, 448, 14}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE("index " + std::to_string(r.i));
+    EXPECT_EQ(GtezavPictureStart(r.i).x, r.start.x);
+    EXPECT_EQ(GtezavPictureStart(r.i).y, r.start.y);
+    EXPECT_EQ(GtezavPictureAnm(r.i, false), r.anm);
+    EXPECT_EQ(GtezavPictureAnm(r.i, true), r.second);
+    EXPECT_EQ(GtezavBeastAngle(r.i), r.beast_angle);
+    EXPECT_EQ(GtezavBeastAnm(r.i), r.beast);
+  }
+}
+
+TEST(GtezavSpecialTables, PicturesFlyAtFortyAndBrakeOverTheLastTwentyFrames) {
+  // |(384, -368)| = 531 px: 20 braking frames cover 400, 4 more at 40 the rest.
+  const struct {
+    int32_t distance, frames;
+  } flights[] = {{531, 24}, {384, 20}, {496, 23}, {400, 20}, {401, 21}, {1, 1}, {0, 0}};
+  for (const auto& f : flights) EXPECT_EQ(GtezavFlyFrames(f.distance), f.frames) << f.distance;
+  EXPECT_EQ(GtezavFlyDistance(531, 0), 531 * kPx);
+  EXPECT_EQ(GtezavFlyDistance(531, 1), 520 * kPx);  // 40 a frame before the brake
+  EXPECT_EQ(GtezavFlyDistance(531, 3), 440 * kPx);
+  EXPECT_EQ(GtezavFlyDistance(531, 4), 400 * kPx);  // the brake: k x k, k frames from the end
+  EXPECT_EQ(GtezavFlyDistance(531, 14), 100 * kPx);
+  EXPECT_EQ(GtezavFlyDistance(531, 23), 1 * kPx);
+  EXPECT_EQ(GtezavFlyDistance(531, 24), 0);
+  EXPECT_EQ(GtezavFlyDistance(531, 99), 0);
+  // The braking: the speed falls by 2 px a frame every frame of the last 20.
+  for (int32_t t = 5; t < 24; ++t) {
+    const int32_t before = GtezavFlyDistance(531, t - 1) - GtezavFlyDistance(531, t);
+    const int32_t after = GtezavFlyDistance(531, t) - GtezavFlyDistance(531, t + 1);
+    EXPECT_EQ(before - after, 2 * kPx) << t;
+  }
+}
+
+TEST(GtezavSpecialTables, FoldCornersAtTheStartTheMiddleAndTheEnd) {
+  using Corners = std::array<int32_t, 4>;
+  EXPECT_EQ(GtezavFoldCorners(0), (Corners{kPx, kPx, kPx, kPx}));
+  const int32_t w7 = kPx + 7 * 1310, h7 = kPx - 7 * 4369;
+  EXPECT_EQ(GtezavFoldCorners(7), (Corners{w7, h7, w7, h7}));
+  // Flat at 15 (1/65536 of its height); beyond holds.
+  const int32_t w15 = kPx + 15 * 1310;
+  EXPECT_EQ(GtezavFoldCorners(15), (Corners{w15, 1, w15, 1}));
+  EXPECT_EQ(GtezavFoldCorners(40), GtezavFoldCorners(15));
+}
+
+TEST(GtezavSpecialTables, LightsSpinUpAndEndAfterRising360Pixels) {
+  GtezavLightMotion m{.angle = 128, .spin = 0, .rise = 0, .rise_speed = 0};
+  int frames = 0;
+  int32_t before = 0;
+  while (!GtezavLightStep(m) && frames < 1000) {
+    ++frames;
+    before = m.rise;
+    EXPECT_LE(m.spin, 16);
+    EXPECT_GE(m.rise_speed, -16 * kPx);
+  }
+  ++frames;
+  // Speed -n/4 after n frames: risen n(n + 1)/8 px, 360 first reached at n = 54.
+  EXPECT_EQ(frames, 54);
+  EXPECT_GT(before, -360 * kPx);
+  EXPECT_EQ(m.rise, -54 * 55 * kPx / 8);
+  EXPECT_EQ(m.spin, 16);
+  EXPECT_EQ(m.angle, (128 + 136 + 16 * (54 - 16)) & 511);
+  // The speed stops at -16 px a frame.
+  GtezavLightMotion fast{.angle = 0, .spin = 0, .rise = -4000 * kPx, .rise_speed = -16 * kPx};
+  GtezavLightStep(fast);
+  EXPECT_EQ(fast.rise_speed, -16 * kPx);
+}
+
+TEST(GtezavSpecialTables, BeastsGrowShrinkCloseInAndFade) {
+  const struct {
+    int32_t f, zoom;
+  } zooms[] = {{0, 0},        {10, 32760}, {20, 65520},         {21, kPx},
+               {29, kPx},     {30, kPx},   {31, kPx - 3276},    {40, kPx - 32760},
+               {50, kPx - 65520}, {80, kPx - 65520}};
+  for (const auto& z : zooms) EXPECT_EQ(GtezavBeastEffectZoom(z.f), z.zoom) << z.f;
+  EXPECT_EQ(GtezavBeastRadius(0), 96 * kPx);
+  EXPECT_EQ(GtezavBeastRadius(60), 96 * kPx - 60 * 6553);
+  EXPECT_EQ(GtezavBeastRadius(2000), 0);
+  EXPECT_EQ(GtezavBeastAlpha(0), 0x30000u);
+  EXPECT_EQ(GtezavBeastAlpha(30), 0x30080u);
+  EXPECT_EQ(GtezavBeastAlpha(60), 0x30100u);
+  EXPECT_EQ(GtezavBeastAlpha(200), 0x30100u);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The special on the rig ----
+
+struct SpecialSeen {
+  std::array<int, 4> flying_ms{};       // game clock when picture i was first seen flying
+  std::array<int, 4> counter_ms{};      // when the counter first reached i (0: picture 0's wait)
+  std::array<int32_t, 4> fly_start{};   // the picture's task frames at its flight
+  std::set<int32_t> fold_steps;         // the fold steps whose corners were seen
+  int corner_checks = 0;
+  std::array<int32_t, 4> light_rise{};  // the last rise seen
+  std::array<bool, 4> light_seen{};
+  std::array<int, 4> beast_made_ms{};   // when beast k was first seen
+  std::array<int, 4> beast_out_ms{};    // when beast k left the running count
+  int most_beasts_in_entrance = 0;
+  int mode2_ms = 0, mode3_ms = 0, state7_ms = 0;
+  bool closed_in = false;               // every beast's radius fell after mode 2
+  int beasts_after_mode3 = 0;           // beasts alive a frame after mode 3
+  bool flags_at_step6 = false, shadows_at_step7 = false;
+  bool scroll_before = false, scroll_after = false;
+};
+
+// Plays the special (dir 1, one target) to its end, watching every frame.
+SpecialSeen PlaySpecial(uint32_t step_ms, std::vector<std::string>& failures,
+                        std::vector<testsupport::AttackTraceLine>* keep = nullptr, int* scatter = nullptr) {
+  AttackCase row = Row(1, 1, AttackLayout::kFront, "timeline");
+  row.step_ms = step_ms;
+  AttackRig r(row);
+  r.Start();
+  SpecialSeen s;
+  s.counter_ms.fill(-1);
+  s.flying_ms.fill(-1);
+  s.beast_made_ms.fill(-1);
+  s.beast_out_ms.fill(-1);
+  std::array<int32_t, 4> closing{};  // the most frames of closing in seen, by beast
+  failures = PlayToEnd(r, row, [&] {
+    GtezavSpecial& w = Work(r).special;
+    const int now = static_cast<int>(r.rig().Now());
+    const SlgUnit& a = r.attacker();
+    if (a.state == kStateAfterAttack) {
+      if (s.state7_ms == 0) s.state7_ms = now;
+      return;
+    }
+    for (int i = 1; i < 4; ++i) {
+      if (w.counter >= i && s.counter_ms[i] < 0) s.counter_ms[i] = now;
+    }
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = "Gtezav::Picture" + std::to_string(i);
+      const SlgEffectTask* t = TaskNamed(name);
+      const GtezavPicture* p = TaskWork<GtezavPicture>(name);
+      if (p == nullptr || p->phase != kGtezavPictureFlying) continue;
+      if (s.flying_ms[i] < 0) {
+        s.flying_ms[i] = now;
+        s.fly_start[i] = p->fly_start;
+      }
+      // The corners of the fold and the unfold as the frame showed them.
+      const int32_t f = t->frames - p->fly_start;
+      const int32_t rest = p->fly + kGtezavPictureRest;
+      if (f < rest || f >= rest + 2 * kGtezavPictureFold) continue;
+      const int32_t k = f < rest + kGtezavPictureFold ? f - rest
+                                                       : 2 * kGtezavPictureFold - (f - rest);
+      const SpxAnimeBlock* b = Scene().tamvik_spr.spx()->Block(p->obj->handle);
+      ASSERT_NE(b, nullptr);
+      ASSERT_TRUE(b->corners);
+      EXPECT_EQ(*b->corners, GtezavFoldCorners(k)) << "picture " << i << " frame " << f;
+      s.fold_steps.insert(k);
+      ++s.corner_checks;
+    }
+    for (int i = 0; i < 4; ++i) {
+      const GtezavLight* l = TaskWork<GtezavLight>("Gtezav::Light" + std::to_string(i));
+      if (l == nullptr) continue;
+      s.light_seen[static_cast<size_t>(i)] = true;
+      s.light_rise[static_cast<size_t>(i)] = l->motion.rise;
+    }
+    int in_entrance = 0;
+    for (int k = 0; k < 4; ++k) {
+      const GtezavBeast* b = TaskWork<GtezavBeast>("Gtezav::beast" + std::to_string(k));
+      if (b == nullptr) continue;
+      if (s.beast_made_ms[k] < 0) s.beast_made_ms[k] = now;
+      if (b->counted != 0) ++in_entrance;
+      if (b->counted == 0 && s.beast_out_ms[k] < 0) s.beast_out_ms[k] = now;
+      if (w.mode == kGtezavBeastsEnd) ++s.beasts_after_mode3;
+      if (w.mode == kGtezavBeastsClose && b->phase == kGtezavBeastClosing) {
+        // Closing in and fading in by the frames since it saw mode 2.
+        const int32_t f = TaskNamed("Gtezav::beast" + std::to_string(k))->frames - b->phase_start;
+        EXPECT_EQ(b->radius, GtezavBeastRadius(f)) << "beast " << k;
+        EXPECT_EQ(SlgSprGetAlpha(b->objs[2]), GtezavBeastAlpha(f)) << "beast " << k;
+        closing[static_cast<size_t>(k)] = std::max(closing[static_cast<size_t>(k)], f);
+      }
+    }
+    s.most_beasts_in_entrance = std::max(s.most_beasts_in_entrance, in_entrance);
+    if (w.mode >= kGtezavBeastsClose && s.mode2_ms == 0) s.mode2_ms = now;
+    if (w.mode >= kGtezavBeastsEnd && s.mode3_ms == 0) {
+      s.mode3_ms = now;
+      s.closed_in = std::all_of(closing.begin(), closing.end(), [](int32_t f) { return f >= 50; });
+      if (scatter != nullptr) {
+        *scatter = static_cast<int>(r.trace().Filter({"task+ AutoPtnChg2"}).size());
+      }
+    }
+    const uint16_t flags = r.rig().battle().flags;
+    if (a.step == 6) s.flags_at_step6 = (flags & 0x46) == 0x46;
+    if (a.step == 7 && !s.shadows_at_step7) s.shadows_at_step7 = (flags & 0x40) == 0;
+    const bool scrolling = !Ctx().anime.Records(kAnimeLayerScroll).empty();
+    if (a.step >= 2 && a.step <= 4) s.scroll_before = s.scroll_before || scrolling;
+    if (a.step >= 6) s.scroll_after = s.scroll_after || scrolling;
+  });
+  if (keep != nullptr) *keep = r.trace().lines();
+  return s;
+}
+
+void ExpectTimeline(uint32_t step_ms) {
+  std::vector<std::string> failures;
+  std::vector<testsupport::AttackTraceLine> trace;
+  int scatter_at_mode3 = -1;
+  const SpecialSeen s = PlaySpecial(step_ms, failures, &trace, &scatter_at_mode3);
+  EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+  // A step of the rig is this many frames, at most.
+  const int slack = step_ms == 0 ? 1 : static_cast<int>(step_ms * 60 / 1000) + 1;
+  // Picture 0 sets off 120 frames after its start; each other one on the frame its number is
+  // reached by the counter (the unfold of the one before).
+  EXPECT_GE(s.fly_start[0], kGtezavPictureWait);
+  EXPECT_LE(s.fly_start[0], kGtezavPictureWait + slack);
+  for (int i = 1; i < 4; ++i) {
+    SCOPED_TRACE("picture " + std::to_string(i));
+    ASSERT_GE(s.counter_ms[i], 0);
+    EXPECT_EQ(s.flying_ms[i], s.counter_ms[i]);
+    EXPECT_GT(s.flying_ms[i], s.flying_ms[i - 1]);
+  }
+  // At 60 frames a second every fold step is seen, 0, 7 and 15 among them.
+  EXPECT_GT(s.corner_checks, 0);
+  if (step_ms == 0) {
+    EXPECT_EQ(s.fold_steps.size(), 16u);
+  }
+  // The lights: each ended once it had risen 360 px, and not before.
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(s.light_seen[static_cast<size_t>(i)]);
+    EXPECT_GT(s.light_rise[static_cast<size_t>(i)], -360 * kPx);
+  }
+  // The beasts: one after another, each made on the frame the one before left the count.
+  EXPECT_EQ(s.most_beasts_in_entrance, 1);
+  for (int k = 1; k < 4; ++k) {
+    SCOPED_TRACE("beast " + std::to_string(k));
+    ASSERT_GE(s.beast_made_ms[k], 0);
+    // The routine runs before the beasts in a frame: it sees the count fall on the next one.
+    EXPECT_GT(s.beast_made_ms[k], s.beast_out_ms[k - 1]);
+    EXPECT_LE(FramesBetween(static_cast<uint32_t>(s.beast_out_ms[k - 1]),
+                            static_cast<uint32_t>(s.beast_made_ms[k])),
+              slack);
+  }
+  EXPECT_TRUE(s.closed_in) << "mode 2 closes the beasts in, fading";
+  EXPECT_EQ(s.beasts_after_mode3, 0) << "mode 3 frees them on its frame";
+  EXPECT_EQ(FramesOf(trace, "task- Gtezav::beast").size(), 4u);
+  // 60 frames from the last beast's entrance to mode 2, 60 more to mode 3, 150 to state 7.
+  const auto frames = [](int from, int to) {
+    return FramesBetween(static_cast<uint32_t>(from), static_cast<uint32_t>(to));
+  };
+  EXPECT_NEAR(frames(s.beast_out_ms[3], s.mode2_ms), 60, slack);
+  EXPECT_NEAR(frames(s.mode2_ms, s.mode3_ms), 60, slack);
+  EXPECT_NEAR(frames(s.mode3_ms, s.state7_ms), 150, slack);
+  EXPECT_EQ(scatter_at_mode3, 14);
+  EXPECT_TRUE(s.flags_at_step6) << "the clean-up sets SlgFlags 0x46";
+  EXPECT_TRUE(s.shadows_at_step7) << "step 6 clears bit 6";
+  EXPECT_TRUE(s.scroll_before);
+  EXPECT_FALSE(s.scroll_after) << "the clean-up deletes the scroll";
+}
+
+TEST(GtezavSpecialPlay, TimelineAtSixtyFrames) { ExpectTimeline(0); }
+TEST(GtezavSpecialPlay, TimelineWithSkippedFrames) { ExpectTimeline(50); }
 
 }  // namespace
