@@ -1033,8 +1033,18 @@ uint32_t GtezavBeastAlpha(int32_t f) {
 GtezavWork& GtezavAttackWork() { return Battle().Extension<GtezavWork>(); }
 
 GtezavWork::~GtezavWork() {
+  if (!HasBattle()) return;
   if (HasCtx()) Ctx().anime.DeleteRef(&special.scroll);
-  if (HasScene() && special.effect2 != nullptr) ReleaseUnitAnm(&special.effect2);
+  special.scroll = nullptr;
+  for (SlgAttackCtx* ctx : {normal.ctx, special.ctx}) {
+    if (ctx == nullptr || HasScene()) continue;
+    // The animations went with the scene.
+    for (SlgAnmObj* obj : ctx->objects) {
+      if (obj != nullptr) obj->handle = nullptr;
+    }
+  }
+  FreeSceneCtx(normal.ctx);
+  GiveBackSpecial(special);
 }
 
 namespace Gtezav {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "engine/core/game_task.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/attack_rig.h"
 #include "tests/battle_effects/effect_test_support.h"
 
@@ -469,5 +471,120 @@ void ExpectTimeline(uint32_t step_ms) {
 
 TEST(GtezavSpecialPlay, TimelineAtSixtyFrames) { ExpectTimeline(0); }
 TEST(GtezavSpecialPlay, TimelineWithSkippedFrames) { ExpectTimeline(50); }
+
+}  // namespace
+
+namespace {
+
+bool StepUntil(AttackRig& r, const std::function<bool()>& reached, int limit = 1500) {
+  for (int n = 0; n < limit && !reached(); ++n) r.Step();
+  return reached();
+}
+
+bool SameTop5(uint32_t a, uint32_t b) { return (a & 0xF8F8F8) == (b & 0xF8F8F8); }
+
+// ---- The special's edges ----
+
+TEST(GtezavSpecialEdges, NoTargetStartsNoBeastAndScattersNothing) {
+  const AttackCase row = Row(1, 1, AttackLayout::kNone, "no_target");
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  // The end check: the camera, layers, fade, flags, entries and allocations as before.
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_GE(out.state7_frame, 0);
+  EXPECT_EQ(FramesOf(out.lines, "task+ Gtezav::beast").size(), 0u);
+  EXPECT_EQ(FramesOf(out.lines, "task+ AutoPtnChg2").size(), 0u);
+  // The scene ran whole: the four pictures and the lights.
+  EXPECT_EQ(FramesOf(out.lines, "task+ Gtezav::Picture").size(), 4u);
+  EXPECT_EQ(FramesOf(out.lines, "task+ Gtezav::Light").size(), 4u);
+}
+
+TEST(GtezavSpecialEdges, NoSpecialEffect2EndsTheAttackOnItsFirstFrame) {
+  AttackCase row = Row(1, 1, AttackLayout::kFront, "no_effect2");
+  row.fixtures = [](AttackFixtures& f) {
+    GtezavSets(f);
+    f.Omit(kAnmSpecialEffect2);
+  };
+  row.sounds = {};
+  const testsupport::AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_EQ(FramesInRoutine(out, "Gtezav::SpecialAttack"), 0);
+  EXPECT_EQ(FramesOf(out.lines, "task+ Gtezav").size(), 0u);
+}
+
+TEST(GtezavSpecialEdges, ARigDestroyedMidAttackLeavesNothing) {
+  // LeakSanitizer and AddressSanitizer watch the ends of the block and the rig.
+  for (const auto& [type, step] : {std::pair{1, 3u}, {1, 7u}, {1, 9u}, {0, 2u}, {0, 4u}}) {
+    SCOPED_TRACE("type " + std::to_string(type) + " step " + std::to_string(step));
+    AttackRig r(Row(type, 1, AttackLayout::kFront, "teardown"));
+    r.Start();
+    EXPECT_TRUE(StepUntil(r, [&] { return r.InAttack() && r.attacker().step == step; }));
+    for (int i = 0; i < 20; ++i) r.Step();
+  }
+}
+
+TEST(GtezavSpecialPlay, TheBackgroundScrollsDownTwentyPixelsEverySixteenMs) {
+  AttackRig r(Row(1, 1, AttackLayout::kFront, "scroll"));
+  r.Start();
+  ASSERT_TRUE(StepUntil(r, [&] { return r.InAttack() && r.attacker().step == 3; }));
+  const AnimeHandle scroll = Work(r).special.scroll;
+  const AnimeRec* rec = Ctx().anime.RecordOf(scroll);
+  ASSERT_NE(rec, nullptr);
+  const auto& block = static_cast<const AnimeScrollBlock&>(*rec->param);
+  EXPECT_EQ(block.layer, SURFACE_ROOT);
+  EXPECT_EQ(block.dx, 0);
+  EXPECT_EQ(block.dy, 20);
+  EXPECT_EQ(block.interval, 16u);
+  EXPECT_EQ(block.wrap_width, 1024);
+  EXPECT_EQ(block.wrap_height, 480);
+  EXPECT_EQ(block.moves, 0x7FFFFFFF);
+  const uint32_t ms0 = r.rig().Now();
+  const int64_t moves0 = block.moves_done;
+  bool wrapped = false;
+  int last_y = -1;
+  for (int i = 0; i < 60; ++i) {
+    r.Step();
+    const int64_t moves = block.moves_done - moves0;
+    const int64_t due = (r.rig().Now() - ms0) / 16;
+    EXPECT_NEAR(static_cast<double>(moves), static_cast<double>(due), 1.0);
+    int x = 0, y = 0;
+    Ctx().ddraw.GetLayerScroll(SURFACE_ROOT, &x, &y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, static_cast<int>(block.moves_done * 20 % 480));
+    wrapped = wrapped || y < last_y;
+    last_y = y;
+  }
+  EXPECT_TRUE(wrapped);
+}
+
+// ---- A frame for people: the four beasts circling the target ----
+
+TEST(GtezavFrames, FourBeastsCirclingInBothLayouts) {
+  for (const platform::PixelLayout layout :
+       {platform::PixelLayout::kRgb565, platform::PixelLayout::kRgb555}) {
+    const bool rgb565 = layout == platform::PixelLayout::kRgb565;
+    AttackCase row = Row(1, 1, AttackLayout::kFront, rgb565 ? "beasts_565" : "beasts_555");
+    row.pixels = layout;
+    AttackRig r(row);
+    r.Start();
+    const auto circling = [&] {
+      const GtezavSpecial& w = Work(r).special;
+      return r.InAttack() && w.beasts == 4 && w.running == 0 && w.mode == kGtezavRocksEnd;
+    };
+    ASSERT_TRUE(StepUntil(r, circling));
+    r.Step();
+    r.rig().SaveFrame(row.name);
+    for (int k = 0; k < 4; ++k) {
+      SCOPED_TRACE("beast " + std::to_string(k));
+      const GtezavBeast* b = TaskWork<GtezavBeast>("Gtezav::beast" + std::to_string(k));
+      ASSERT_NE(b, nullptr);
+      EXPECT_EQ(b->phase, kGtezavBeastCircling);
+      // A pixel of its square, right of its anchor (clear of the marker strip).
+      const SlgAnmObj* body = b->objs[2];
+      const uint32_t colour = AttackFixtures::ColourRef(kKind, kAnmSpecialEffect, GtezavBeastAnm(k));
+      EXPECT_TRUE(SameTop5(r.rig().PixelAt(SlgScreenX(body->x) + 3, SlgScreenY(body->y) - 8),
+                           r.rig().Shown(colour)));
+    }
+  }
+}
 
 }  // namespace
