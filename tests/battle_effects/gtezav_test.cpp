@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "battle/slg_math.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "engine/core/game_task.h"
@@ -79,6 +81,19 @@ TEST(GtezavSmoke, SpecialFacing0) { PlayRows(1, 0, 0); }
 TEST(GtezavSmoke, SpecialFacing1) { PlayRows(1, 1, 1); }
 TEST(GtezavSmoke, SpecialFacing2) { PlayRows(1, 2, 2); }
 TEST(GtezavSmoke, SpecialFacing3) { PlayRows(1, 3, 3); }
+
+// About three game frames a step, as on a slow machine.
+TEST(GtezavSmoke, EveryTypeWithSkippedFrames) {
+  for (int type = 0; type <= 3; ++type) {
+    for (const auto road : {testsupport::AttackRoad::kBoard, testsupport::AttackRoad::kAction}) {
+      AttackCase row = Row(type, 2, AttackLayout::kFront,
+                           road == testsupport::AttackRoad::kBoard ? "skip" : "skip_action");
+      row.road = road;
+      row.step_ms = 50;
+      testsupport::ExpectAttackCase(row);
+    }
+  }
+}
 
 TEST(GtezavTables, WaitsAnglesAndLaunchersByDirection) {
   const struct {
@@ -584,6 +599,193 @@ TEST(GtezavFrames, FourBeastsCirclingInBothLayouts) {
       EXPECT_TRUE(SameTop5(r.rig().PixelAt(SlgScreenX(body->x) + 3, SlgScreenY(body->y) - 8),
                            r.rig().Shown(colour)));
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The normal attack on the rig ----
+
+struct ShellSeen {
+  uint32_t made_ms = 0;
+  SlgPair from{};
+  SlgPair aim{};
+  int32_t heading = -1;
+  bool out_seen = false;  // seen after it left the running count
+  bool out_on_overlap = false;
+};
+
+struct NormalSeen {
+  std::map<int, ShellSeen> shells;
+  uint32_t step1_ms = 0;
+  std::set<int> steps;
+  SlgPair base{};    // the attacker's map position raised by its cell height
+  SlgPair cursor{};  // the cursor point raised by its cell height
+  std::vector<testsupport::AttackTraceLine> lines;
+  int state7_frame = -1;
+};
+
+NormalSeen PlayNormal(int type, int dir, AttackLayout layout, std::vector<std::string>& failures,
+                      const std::function<void(AttackFixtures&)>& fixtures = &GtezavSets) {
+  AttackCase row = Row(type, dir, layout, "normal");
+  row.fixtures = fixtures;
+  AttackRig r(row);
+  r.Start();
+  NormalSeen seen;
+  failures = PlayToEnd(r, row, [&] {
+    const GtezavNormal& n = Work(r).normal;
+    const SlgUnit& a = r.attacker();
+    if (a.state == kStateAfterAttack) {
+      if (seen.state7_frame < 0) seen.state7_frame = r.frames();
+      return;
+    }
+    if (!r.InAttack()) return;
+    seen.steps.insert(n.step);
+    if (n.step == 1 && seen.step1_ms == 0) {
+      seen.step1_ms = n.clock.start;
+      seen.base = Slg::RaiseByCellHeight({a.x, a.y});
+      const auto& c = r.rig().battle().state.cursor_point;
+      seen.cursor = Slg::RaiseByCellHeight({c[0] * kPx, c[1] * kPx});
+    }
+    for (int i = 0; i < 8; ++i) {
+      const std::string name = "Gtezav::Shell" + std::to_string(i);
+      const SlgEffectTask* t = TaskNamed(name);
+      const GtezavShell* s = TaskWork<GtezavShell>(name);
+      if (s == nullptr) continue;
+      ShellSeen& sh = seen.shells[i];
+      if (sh.heading < 0) {
+        sh.made_ms = t->start;
+        sh.from = s->phase == kGtezavLaunch ? s->from : SlgPair{};
+        sh.aim = s->homing.aim;
+        sh.heading = s->homing.heading;
+      }
+      if (s->counted == 0 && !sh.out_seen && s->phase == kGtezavLeaving && s->type != 3) {
+        sh.out_seen = true;
+        // Counted out on the frame its box met the target's (or its turns ran out).
+        const Homing& h = s->homing;
+        const bool overlap = std::abs(h.pos.x - h.aim.x) <= 24 * kPx &&
+                             std::abs(h.pos.y - h.aim.y) <= 24 * kPx;
+        sh.out_on_overlap = h.burst && overlap && h.turns < kGtezavShellTurns &&
+                            t->frames - s->phase_start == 0;
+      }
+    }
+  });
+  seen.lines = r.trace().lines();
+  return seen;
+}
+
+void ExpectShells(int type) {
+  std::set<int32_t> offsets;
+  for (int dir = 0; dir <= 3; ++dir) {
+    SCOPED_TRACE("type " + std::to_string(type) + " dir " + std::to_string(dir));
+    std::vector<std::string> failures;
+    const NormalSeen seen = PlayNormal(type, dir, AttackLayout::kFront, failures);
+    EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+    ASSERT_EQ(static_cast<int>(seen.shells.size()), GtezavShellCount(type));
+    const auto frames = [](uint32_t from, uint32_t to) { return FramesBetween(from, to); };
+    const ShellSeen& first = seen.shells.at(0);
+    const int32_t wait = GtezavFirstShellWait(type, dir);
+    EXPECT_GE(frames(seen.step1_ms, first.made_ms), wait);
+    EXPECT_LE(frames(seen.step1_ms, first.made_ms), wait + 1);
+    const SlgPair& base = seen.base;
+    const SlgPair off = GtezavLauncherOffset(dir);
+    const SlgPair& aim = seen.cursor;
+    for (const auto& [i, s] : seen.shells) {
+      SCOPED_TRACE("shell " + std::to_string(i));
+      const int32_t spacing = GtezavShellSpacing(type) * i;
+      EXPECT_GE(frames(first.made_ms, s.made_ms), spacing);
+      EXPECT_LE(frames(first.made_ms, s.made_ms), spacing + 1);
+      // 16-31 either side of the direction's launch angle.
+      const int32_t d = (s.heading - GtezavLaunchAngle(dir)) & 511;
+      EXPECT_TRUE((d >= 16 && d <= 31) || (d >= 512 - 31 && d <= 512 - 16)) << d;
+      offsets.insert(d);
+      EXPECT_EQ(s.from.x, base.x + off.x * kPx);
+      EXPECT_EQ(s.from.y, base.y + off.y * kPx);
+      EXPECT_EQ(s.aim.x, aim.x);
+      EXPECT_EQ(s.aim.y, aim.y - 32 * kPx);
+      if (type != 3) {
+        EXPECT_TRUE(s.out_seen);
+        EXPECT_TRUE(s.out_on_overlap);
+      }
+    }
+    // Type 3: no spark, and step 3 goes straight to step 5.
+    const size_t sparks = FramesOf(seen.lines, "task+ Gtezav::Spark").size();
+    if (type == 3) {
+      EXPECT_EQ(sparks, 0u);
+      EXPECT_EQ(seen.steps.count(4), 0u);
+    } else {
+      EXPECT_EQ(sparks, 4u * 5u);  // one target: 5 sparks on each of the 4 burst frames
+      EXPECT_EQ(seen.steps.count(4), 1u);
+    }
+    EXPECT_EQ(seen.steps.count(5), 1u);
+  }
+  // The side and the step are drawn (each run's generator starts from the same seed): the
+  // shells of a run leave at different angles, on both sides over the five of the critical.
+  EXPECT_GE(offsets.size(), 3u);
+  if (type == 2) {
+    EXPECT_TRUE(std::any_of(offsets.begin(), offsets.end(), [](int32_t d) { return d < 256; }));
+    EXPECT_TRUE(std::any_of(offsets.begin(), offsets.end(), [](int32_t d) { return d > 256; }));
+  }
+}
+
+TEST(GtezavNormal, ShellsOfTypeZeroByDirection) { ExpectShells(0); }
+TEST(GtezavNormal, ShellsOfTheCriticalByDirection) { ExpectShells(2); }
+TEST(GtezavNormal, ShellsOfTypeThreeByDirection) { ExpectShells(3); }
+
+TEST(GtezavNormal, SparksFivePerTargetEachBurstFrameAndTheEndWaitsForTheLast) {
+  // Sparks of 40 frames (every ATTACK_EFFECT animation): longer than the final 30-frame wait.
+  const auto long_sparks = [](AttackFixtures& f) {
+    GtezavSets(f);
+    f.Slot(kAnmAttackEffect, 8, testsupport::AttackAnim{.frames = 40, .ticks = 1});
+  };
+  for (const int type : {0, 2}) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    std::vector<std::string> failures;
+    const NormalSeen seen = PlayNormal(type, 1, AttackLayout::kThree, failures, long_sparks);
+    EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+    std::map<int, int> per_frame;
+    for (int f : FramesOf(seen.lines, "task+ Gtezav::Spark")) ++per_frame[f];
+    ASSERT_EQ(per_frame.size(), 4u);
+    int expected_frame = per_frame.begin()->first;
+    for (const auto& [frame, count] : per_frame) {
+      EXPECT_EQ(frame, expected_frame++) << "bursts on consecutive frames";
+      EXPECT_EQ(count, 3 * 5) << "frame " << frame;
+    }
+    const std::vector<int> ends = FramesOf(seen.lines, "task- Gtezav::Spark");
+    ASSERT_EQ(ends.size(), 60u);
+    const int last_end = *std::max_element(ends.begin(), ends.end());
+    const int last_burst = per_frame.rbegin()->first;
+    // 40 frames and a delay of up to 14 from the last burst; state 7 right after, not 30 frames
+    // after the burst.
+    EXPECT_GE(last_end - last_burst, 40);
+    EXPECT_LE(last_end - last_burst, 40 + 14 + 1);
+    EXPECT_GE(seen.state7_frame, last_end);
+    EXPECT_LE(seen.state7_frame, last_end + 1);
+  }
+}
+
+TEST(GtezavNormal, SparksPlayTheirAnimationAfterADelayOfUpToFourteenFrames) {
+  for (const int type : {0, 2}) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    AttackRig r(Row(type, 1, AttackLayout::kThree, "spark_delays"));
+    r.Start();
+    ASSERT_TRUE(StepUntil(r, [&] { return Work(r).normal.step == 4; }));
+    // The first burst: 15 sparks, the type's animation, hidden until their delay has passed.
+    const std::vector<EffectAnim> sparks =
+        OfAnm(EffectAnims(kKind, kAnmAttackEffect), type == 2 ? 5u : 4u);
+    EXPECT_EQ(sparks.size(), 15u);
+    std::set<uint32_t> delays;
+    for (const EffectAnim& a : sparks) {
+      const SpxAnimeBlock* b = Scene().tamvik_spr.spx()->Block(a.handle);
+      ASSERT_NE(b, nullptr);
+      EXPECT_LE(b->start_delay, 14u);
+      delays.insert(b->start_delay);
+      EXPECT_EQ(b->frame == -1, b->start_delay > 0);
+    }
+    EXPECT_GE(delays.size(), 4u) << "the delays are drawn";
+    EXPECT_EQ(Work(r).normal.hits, 15);
   }
 }
 
