@@ -71,12 +71,16 @@ GtezavNormal& Normal() { return GtezavAttackWork().normal; }
 
 // ---- Shells ----
 
+// The shell leaves the running count (once).
+void Uncount(GtezavShell& s) {
+  if (s.counted == 0) return;
+  s.counted = 0;
+  GtezavNormal& w = Normal();
+  if (w.running > 0) --w.running;
+}
+
 void EndShell(SlgEffectTask* t, GtezavShell& s) {
-  if (s.counted != 0) {
-    s.counted = 0;
-    GtezavNormal& w = Normal();
-    if (w.running > 0) --w.running;
-  }
+  Uncount(s);
   SlgTaskEndAnmWork(t);
 }
 
@@ -105,10 +109,7 @@ void ShellBody(SlgEffectTask* t) {
         if (s.type == kTypeStraight) {
           // Straight on for as long again, then gone.
           Leave(t, s, kGtezavLeaving, kShellSpeed);
-          if (s.counted != 0) {
-            s.counted = 0;
-            if (Normal().running > 0) --Normal().running;
-          }
+          Uncount(s);
         } else {
           s.phase = kGtezavHoming;
           s.phase_start = t->frames;
@@ -118,10 +119,7 @@ void ShellBody(SlgEffectTask* t) {
       break;
     case kGtezavHoming:
       if (GtezavFlyShell(s, f)) {
-        if (s.counted != 0) {
-          s.counted = 0;
-          if (Normal().running > 0) --Normal().running;
-        }
+        Uncount(s);
         Leave(t, s, kGtezavLeaving, kGtezavShellHoming.speed);
       }
       break;
@@ -1054,11 +1052,7 @@ void NormalAttack(SlgUnit& unit, SlgPair& pos) {
   if (unit.step == 0) {
     w = GtezavNormal{};
     w.unit = &unit;
-    w.ctx = CreateAttackCtx(unit);
-    if (w.ctx == nullptr) return;  // EndAttack has run
-    w.layered.ctx = w.ctx;
-    w.layered.user = &w;
-    unit.step = 1;
+    w.ctx = OpenLayeredAttack(w.layered, unit, &w);
     return;
   }
   w.unit = &unit;

@@ -96,6 +96,15 @@ int LayeredObjectCount(const LayeredForm& form, int dir) {
   return by_dir == 0 ? rows : std::min(by_dir, rows);
 }
 
+SlgAttackCtx* OpenLayeredAttack(LayeredAttack& attack, SlgUnit& unit, void* user) {
+  SlgAttackCtx* ctx = CreateAttackCtx(unit);
+  if (ctx == nullptr) return nullptr;
+  attack.ctx = ctx;
+  attack.user = user;
+  unit.step = 1;
+  return ctx;
+}
+
 int RunLayeredAttack(LayeredAttack& attack, const LayeredForm& form, SlgUnit& unit,
                      SlgPair& pos) {
   if (attack.step >= kEnded) return 1;

@@ -94,6 +94,10 @@ struct LayeredAttack {
   int32_t running;          // the count rule's last answer
 };
 
+// A routine's first call (the unit's step 0): the attack context made and handed to the kit with
+// the routine's work as its user, the unit moved to step 1. Null when the context is refused:
+// EndAttack has run and the routine is not called again.
+SlgAttackCtx* OpenLayeredAttack(LayeredAttack& attack, SlgUnit& unit, void* user);
 // One call a frame. 1 on the call that ends the attack (or once it has ended), else 0.
 int RunLayeredAttack(LayeredAttack& attack, const LayeredForm& form, SlgUnit& unit, SlgPair& pos);
 

@@ -1,5 +1,6 @@
-// Player kind 12's normal attack on the attack rig: the smoke rows of every normal type, the
-// direction tables, the shells' homing and the sparks' signs.
+// Player kind 12's attacks on the attack rig: the smoke rows of every type, the normal attack's
+// direction tables, shells and sparks, the special's tables, its timeline (at 60 frames a second
+// and with skipped frames), its background scroll, its edges and a frame of the circling beasts.
 
 #include "battle_effects/gtezav.h"
 
@@ -13,12 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "battle/slg_math.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_math.h"
 #include "battle/slg_tables.h"
-#include "battle/slg_task.h"
-#include "engine/core/game_task.h"
 #include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/attack_rig.h"
 #include "tests/battle_effects/effect_test_support.h"
@@ -190,9 +189,6 @@ TEST(GtezavShellHoming, TurnsByTheStoredStepsOneWayUntilTheTargetAngle) {
   EXPECT_EQ(s.homing.heading, (0 + way * (s.turns[0] + s.turns[1])) & 511);
 }
 
-}  // namespace
-
-namespace {
 
 using testsupport::AttackRig;
 
@@ -200,15 +196,6 @@ constexpr uint8_t kStateAfterAttack = 7;
 
 GtezavWork& Work(AttackRig& r) { return r.rig().battle().Extension<GtezavWork>(); }
 
-SlgEffectTask* TaskNamed(const std::string& name) {
-  GameTaskRec* rec = Ctx().game_task.FindTask(name.c_str());
-  return rec != nullptr ? static_cast<SlgEffectTask*>(rec->work) : nullptr;
-}
-template <class T>
-T* TaskWork(const std::string& name) {
-  SlgEffectTask* t = TaskNamed(name);
-  return t != nullptr ? static_cast<T*>(t->owned[0]) : nullptr;
-}
 
 // The rig frames of the trace lines that start with `prefix`.
 std::vector<int> FramesOf(const std::vector<testsupport::AttackTraceLine>& lines,
@@ -316,9 +303,6 @@ TEST(GtezavSpecialTables, BeastsGrowShrinkCloseInAndFade) {
   EXPECT_EQ(GtezavBeastAlpha(200), 0x30100u);
 }
 
-}  // namespace
-
-namespace {
 
 // ---- The special on the rig ----
 
@@ -366,8 +350,8 @@ SpecialSeen PlaySpecial(uint32_t step_ms, std::vector<std::string>& failures,
     }
     for (int i = 0; i < 4; ++i) {
       const std::string name = "Gtezav::Picture" + std::to_string(i);
-      const SlgEffectTask* t = TaskNamed(name);
-      const GtezavPicture* p = TaskWork<GtezavPicture>(name);
+      const SlgEffectTask* t = EffectTaskNamed(name);
+      const GtezavPicture* p = EffectTaskWork<GtezavPicture>(name);
       if (p == nullptr || p->phase != kGtezavPictureFlying) continue;
       if (s.flying_ms[i] < 0) {
         s.flying_ms[i] = now;
@@ -387,14 +371,14 @@ SpecialSeen PlaySpecial(uint32_t step_ms, std::vector<std::string>& failures,
       ++s.corner_checks;
     }
     for (int i = 0; i < 4; ++i) {
-      const GtezavLight* l = TaskWork<GtezavLight>("Gtezav::Light" + std::to_string(i));
+      const GtezavLight* l = EffectTaskWork<GtezavLight>("Gtezav::Light" + std::to_string(i));
       if (l == nullptr) continue;
       s.light_seen[static_cast<size_t>(i)] = true;
       s.light_rise[static_cast<size_t>(i)] = l->motion.rise;
     }
     int in_entrance = 0;
     for (int k = 0; k < 4; ++k) {
-      const GtezavBeast* b = TaskWork<GtezavBeast>("Gtezav::beast" + std::to_string(k));
+      const GtezavBeast* b = EffectTaskWork<GtezavBeast>("Gtezav::beast" + std::to_string(k));
       if (b == nullptr) continue;
       if (s.beast_made_ms[k] < 0) s.beast_made_ms[k] = now;
       if (b->counted != 0) ++in_entrance;
@@ -402,7 +386,7 @@ SpecialSeen PlaySpecial(uint32_t step_ms, std::vector<std::string>& failures,
       if (w.mode == kGtezavBeastsEnd) ++s.beasts_after_mode3;
       if (w.mode == kGtezavBeastsClose && b->phase == kGtezavBeastClosing) {
         // Closing in and fading in by the frames since it saw mode 2.
-        const int32_t f = TaskNamed("Gtezav::beast" + std::to_string(k))->frames - b->phase_start;
+        const int32_t f = EffectTaskNamed("Gtezav::beast" + std::to_string(k))->frames - b->phase_start;
         EXPECT_EQ(b->radius, GtezavBeastRadius(f)) << "beast " << k;
         EXPECT_EQ(SlgSprGetAlpha(b->objs[2]), GtezavBeastAlpha(f)) << "beast " << k;
         closing[static_cast<size_t>(k)] = std::max(closing[static_cast<size_t>(k)], f);
@@ -487,9 +471,6 @@ void ExpectTimeline(uint32_t step_ms) {
 TEST(GtezavSpecialPlay, TimelineAtSixtyFrames) { ExpectTimeline(0); }
 TEST(GtezavSpecialPlay, TimelineWithSkippedFrames) { ExpectTimeline(50); }
 
-}  // namespace
-
-namespace {
 
 bool StepUntil(AttackRig& r, const std::function<bool()>& reached, int limit = 1500) {
   for (int n = 0; n < limit && !reached(); ++n) r.Step();
@@ -590,7 +571,7 @@ TEST(GtezavFrames, FourBeastsCirclingInBothLayouts) {
     r.rig().SaveFrame(row.name);
     for (int k = 0; k < 4; ++k) {
       SCOPED_TRACE("beast " + std::to_string(k));
-      const GtezavBeast* b = TaskWork<GtezavBeast>("Gtezav::beast" + std::to_string(k));
+      const GtezavBeast* b = EffectTaskWork<GtezavBeast>("Gtezav::beast" + std::to_string(k));
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->phase, kGtezavBeastCircling);
       // A pixel of its square, right of its anchor (clear of the marker strip).
@@ -602,9 +583,6 @@ TEST(GtezavFrames, FourBeastsCirclingInBothLayouts) {
   }
 }
 
-}  // namespace
-
-namespace {
 
 // ---- The normal attack on the rig ----
 
@@ -653,8 +631,8 @@ NormalSeen PlayNormal(int type, int dir, AttackLayout layout, std::vector<std::s
     }
     for (int i = 0; i < 8; ++i) {
       const std::string name = "Gtezav::Shell" + std::to_string(i);
-      const SlgEffectTask* t = TaskNamed(name);
-      const GtezavShell* s = TaskWork<GtezavShell>(name);
+      const SlgEffectTask* t = EffectTaskNamed(name);
+      const GtezavShell* s = EffectTaskWork<GtezavShell>(name);
       if (s == nullptr) continue;
       ShellSeen& sh = seen.shells[i];
       if (sh.heading < 0) {
