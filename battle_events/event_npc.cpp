@@ -6,6 +6,7 @@
 #include "battle/slg_tables.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
+#include "battle_events/event_bg.h"
 #include "battle_events/event_runtime_state.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
@@ -68,6 +69,8 @@ bool EventKindBeyondTable(int kind) {
 
 void EventNpcLoad() {
   BattleContext& b = Battle();
+  // The block holds the background's sprite and entry: free them before it is cleared.
+  EventFreeBG();
   b.Extension<SlgEventRuntimeState>() = SlgEventRuntimeState{};
   // A second install without an end between would otherwise keep the first one's references.
   EventNpcFree();

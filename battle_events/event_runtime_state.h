@@ -11,6 +11,11 @@
 #include "battle/battle_extension.h"
 #include "battle/slg_units.h"
 #include "battle_events/runtime/shared_effects_state.h"
+#include "engine/gfx/gfx_types.h"
+#include "engine/gfx/pixels/blend_blit.h"
+
+struct SprBufferEntry;
+struct SprRec;
 
 // One message of a message list: an event face number (the stage's face conversion table turns
 // it into an internal face) and a message number of the battle message file.
@@ -97,4 +102,35 @@ struct SlgEventRuntimeState {
   // The reference a character talk or the favourite's talk chose (an index into its table), and
   // the one a fall scene chose.
   int8_t talk_line = 0;
+
+  // ---- Backgrounds, plane fades and movies (battle_events/event_bg.h, event_movie.h) ----
+  // The one background picture over the map: its sprite (on surface 12) and buffer entry, both
+  // null when none is shown, its buffer position (pixels) and slide speed.
+  SprRec* bg_sprite = nullptr;
+  SprBufferEntry* bg_entry = nullptr;
+  int32_t bg_x = 0;
+  int32_t bg_y = 0;
+  int32_t bg_speed = 0;
+  // EventBgSlideIn: the start (game clock ms) with the position and speed at that time.
+  uint8_t slide_phase = 0;
+  uint32_t slide_start = 0;
+  int32_t slide_x0 = 0;
+  int32_t slide_speed0 = 0;
+  // EventBgFadeIn and EventBgFadeOut: their starts.
+  uint8_t bg_fade_in_phase = 0;
+  uint32_t bg_fade_in_start = 0;
+  uint8_t bg_fade_out_phase = 0;
+  uint32_t bg_fade_out_start = 0;
+  // Map plane 1: the alpha word read by the last EventPlaneFadeOut (low 16 bits the level, the
+  // high bits kept), and each fade's phase and start.
+  BlendWord plane_alpha = 256;
+  uint8_t plane_out_phase = 0;
+  uint32_t plane_out_start = 0;
+  uint8_t plane_in_phase = 0;
+  uint32_t plane_in_start = 0;
+  uint8_t plane_full_phase = 0;
+  uint32_t plane_full_start = 0;
+  // MoviePlay: its phase (0-4) and the layer states saved when the movie has ended.
+  uint8_t movie_phase = 0;
+  LayerState movie_layers{};
 };

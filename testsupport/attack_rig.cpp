@@ -58,19 +58,6 @@ uint8_t CharacterOf(int kind) {
   return 20;
 }
 
-// The cell `n` steps from (column, row) toward direction dir: each step moves the snapped point
-// by (+-48, +-24) pixels, one row and half a column (odd rows lie half a column right).
-std::pair<int, int> CellAlong(int column, int row, int dir, int n) {
-  static constexpr std::array<std::array<int, 2>, 4> kSteps{{{1, -1}, {1, 1}, {-1, 1}, {-1, -1}}};
-  const auto [dx, dy] = kSteps[static_cast<size_t>(dir & 3)];
-  for (int i = 0; i < n; ++i) {
-    if (dx > 0 && (row & 1) != 0) ++column;
-    if (dx < 0 && (row & 1) == 0) --column;
-    row += dy;
-  }
-  return {column, row};
-}
-
 bool SameTop5(uint32_t a, uint32_t b) {
   for (int shift : {3, 11, 19}) {
     if (((a >> shift) & 0x1F) != ((b >> shift) & 0x1F)) return false;
@@ -85,6 +72,17 @@ std::string Join(const std::vector<std::string>& items) {
 }
 
 }  // namespace
+
+std::pair<int, int> CellAlong(int column, int row, int dir, int n) {
+  static constexpr std::array<std::array<int, 2>, 4> kSteps{{{1, -1}, {1, 1}, {-1, 1}, {-1, -1}}};
+  const auto [dx, dy] = kSteps[static_cast<size_t>(dir & 3)];
+  for (int i = 0; i < n; ++i) {
+    if (dx > 0 && (row & 1) != 0) ++column;
+    if (dx < 0 && (row & 1) == 0) --column;
+    row += dy;
+  }
+  return {column, row};
+}
 
 // What the end check compares with.
 struct AttackRig::Baseline {

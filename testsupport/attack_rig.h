@@ -53,6 +53,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_extension.h"
@@ -204,6 +205,11 @@ class AttackRig {
   bool command_running_ = false;
   int frames_ = 0;
 };
+
+// The board cell `n` steps from (column, row) toward direction dir (0-3): each step moves the
+// snapped point by (+-48, +-24) pixels, one row and half a column (odd rows lie half a column
+// right).
+std::pair<int, int> CellAlong(int column, int row, int dir, int n);
 
 // Plays the row once on a fresh rig: the whole attack and every check above.
 AttackOutcome PlayAttackCase(const AttackCase& row);

@@ -87,6 +87,16 @@ bool BattleRig::RunUntil(const std::string& name, const std::function<bool()>& r
   return driver_.RunUntil(name, [&reached](const ProgramDriver&) { return reached(); }, limit);
 }
 
+int BattleRig::StepsUntilDone(const std::function<int()>& step, int limit,
+                              const std::function<void(int)>& each) {
+  for (int steps = 0; steps <= limit; ++steps) {
+    if (steps > 0) Step();
+    if (step() != 0) return steps;
+    if (each) each(steps);
+  }
+  return -1;
+}
+
 uint32_t BattleRig::Now() const { return static_cast<uint32_t>(Ctx().frame_rate.GetTime()); }
 
 GameTaskRec* BattleRig::manager() const { return Ctx().game_task.FindTask(kManagerName); }

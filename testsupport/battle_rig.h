@@ -87,6 +87,11 @@ class BattleRig {
     return driver_.RunUntil(checkpoint, limit);
   }
   bool RunUntil(const std::string& name, const std::function<bool()>& reached, int limit);
+  // An event step run to its end: `step` called at once and then once after each rig step until
+  // it answers 1, at most `limit` steps. The rig steps taken (0: it answered 1 at once), -1 when
+  // it never did. `each` is told the step count after each call that answered 0.
+  int StepsUntilDone(const std::function<int()>& step, int limit = 400,
+                     const std::function<void(int)>& each = {});
   void Schedule(const std::vector<InputRow>& rows) { driver_.Schedule(rows); }
 
   // The game clock (ms), the rig steps since the start and the driver's frame count (one more).

@@ -35,6 +35,7 @@ using testsupport::AttackCase;
 using testsupport::AttackFixtures;
 using testsupport::AttackLayout;
 using testsupport::AttackRig;
+using testsupport::CellAlong;
 using testsupport::CellWord;
 using testsupport::OnCell;
 
@@ -315,18 +316,6 @@ TEST(AmaterasSpecial, FortyTargetsFourHitsEach) {
 }
 
 // ---- The normal attack ----
-
-// The cell n steps along a direction from (column, row) on the board's grid.
-std::pair<int, int> CellAlong(int column, int row, int dir, int n) {
-  constexpr std::array<std::array<int, 2>, 4> kSteps{{{1, -1}, {1, 1}, {-1, 1}, {-1, -1}}};
-  const auto [dx, dy] = kSteps[static_cast<size_t>(dir & 3)];
-  for (int i = 0; i < n; ++i) {
-    if (dx > 0 && (row & 1) != 0) ++column;
-    if (dx < 0 && (row & 1) == 0) --column;
-    row += dy;
-  }
-  return {column, row};
-}
 
 TEST(AmaterasNormal, CellHitsOnTheirDelaysWallsAndATargetOnTheBeam) {
   struct Case {

@@ -12,7 +12,6 @@
 #include <array>
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -684,22 +683,8 @@ TEST(Boss30Edges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    AttackCase row = Row(c.type, 1, AttackLayout::kFront);
-    row.fixtures = [c](AttackFixtures& f) {
-      Boss30Sets(f);
-      if (c.omit >= 0) f.Omit(c.omit);
-    };
-    if (c.refuse_obj >= 0) {
-      row.before = [c](AttackRig& r) {
-        ShadowOn(r);
-        auto objects = std::make_shared<int>(0);
-        Battle().alloc.refuse = [&r, c, objects](uint32_t, size_t bytes) {
-          const SlgUnit& a = r.attacker();
-          if (a.state != kStateAttack || StepOf(a) != 0 || bytes != sizeof(SlgAnmObj)) return false;
-          return (*objects)++ == c.refuse_obj;
-        };
-      };
-    }
+    const AttackCase row =
+        boss_play::SetUpFailureRow(Row(c.type, 1, AttackLayout::kFront), c.omit, c.refuse_obj);
     const AttackOutcome out = testsupport::PlayAttackCase(row);
     EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
     EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";

@@ -12,10 +12,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
@@ -60,6 +62,29 @@ inline bool SameCorners(const std::array<PolygonPoint, 4>& a,
 }
 
 inline uint8_t StepOf(const SlgUnit& u) { return u.anm != nullptr ? u.anm->state : 0; }
+
+// The row with slot `omit` left out of its sets, or the n-th object (0 first) its set-up (step 0)
+// allocates refused, after the row's own `before` (-1: neither).
+inline AttackCase SetUpFailureRow(AttackCase row, int omit, int refuse_obj) {
+  if (omit >= 0) {
+    row.fixtures = [sets = row.fixtures, omit](AttackFixtures& f) {
+      if (sets) sets(f);
+      f.Omit(omit);
+    };
+  }
+  if (refuse_obj >= 0) {
+    row.before = [before = row.before, refuse_obj](AttackRig& r) {
+      if (before) before(r);
+      auto objects = std::make_shared<int>(0);
+      Battle().alloc.refuse = [&r, refuse_obj, objects](uint32_t, size_t bytes) {
+        const SlgUnit& a = r.attacker();
+        if (a.state != kStateAttack || StepOf(a) != 0 || bytes != sizeof(SlgAnmObj)) return false;
+        return (*objects)++ == refuse_obj;
+      };
+    };
+  }
+  return row;
+}
 
 // ---- Plays ----
 

@@ -876,22 +876,9 @@ TEST(DododiEdges, MissingSetsAndRefusedObjectsEndOnTheFirstCall) {
                    .type = c.type,
                    .layout = AttackLayout::kThree,
                    .frame_limit = 1500,
+                   .fixtures = &DododiSets,
                    .before = &ShadowOn};
-    row.fixtures = [c](AttackFixtures& f) {
-      DododiSets(f);
-      if (c.omit >= 0) f.Omit(c.omit);
-    };
-    if (c.refuse_obj >= 0) {
-      row.before = [c](AttackRig& r) {
-        ShadowOn(r);
-        auto objects = std::make_shared<int>(0);
-        Battle().alloc.refuse = [&r, c, objects](uint32_t, size_t bytes) {
-          const SlgUnit& a = r.attacker();
-          if (a.state != kStateAttack || StepOf(a) != 0 || bytes != sizeof(SlgAnmObj)) return false;
-          return (*objects)++ == c.refuse_obj;
-        };
-      };
-    }
+    row = boss_play::SetUpFailureRow(row, c.omit, c.refuse_obj);
     const AttackOutcome out = testsupport::PlayAttackCase(row);
     EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
     EXPECT_EQ(AttackFrames(out), 1) << "EndAttack on the first call";

@@ -44,6 +44,7 @@ using testsupport::AttackOutcome;
 using testsupport::AttackRig;
 using testsupport::AttackRoad;
 using testsupport::BattleBoard;
+using testsupport::CellAlong;
 using testsupport::CellWord;
 using testsupport::OnCell;
 
@@ -143,18 +144,6 @@ TEST(VevazWave, PassesOnTheFirstFrameEitherAxisChangesSignAndAtOnceForNoLength) 
     }
     EXPECT_EQ(first, c.pass);
   }
-}
-
-// The cell n steps along a direction from (column, row) on the board's grid.
-std::pair<int, int> CellAlong(int column, int row, int dir, int n) {
-  constexpr std::array<std::array<int, 2>, 4> kSteps{{{1, -1}, {1, 1}, {-1, 1}, {-1, -1}}};
-  const auto [dx, dy] = kSteps[static_cast<size_t>(dir & 3)];
-  for (int i = 0; i < n; ++i) {
-    if (dx > 0 && (row & 1) != 0) ++column;
-    if (dx < 0 && (row & 1) == 0) --column;
-    row += dy;
-  }
-  return {column, row};
 }
 
 TEST(VevazWave, TheLineStopsAtWallsHeightChangesAndTheMapBound) {

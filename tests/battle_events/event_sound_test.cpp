@@ -38,15 +38,7 @@ class SoundRig {
     }
     return n;
   }
-  // Steps until `step` answers 1 (called once after each rig step, the first call at once); the
-  // steps taken, -1 past `limit`.
-  int StepsUntilDone(int (*step)(), int limit = 200) {
-    for (int steps = 0; steps <= limit; ++steps) {
-      if (steps > 0) rig.Step();
-      if (step() != 0) return steps;
-    }
-    return -1;
-  }
+  int StepsUntilDone(int (*step)(), int limit = 200) { return rig.StepsUntilDone(step, limit); }
 
   BattleRig rig;
 };

@@ -40,17 +40,9 @@ class StepRig {
     board.SetMapSize(kMapPixels, kMapPixels);
   }
 
-  // Calls `step` at once and then once after each rig step until it answers 1, at most `limit`
-  // steps; the rig steps taken (0: it answered 1 at once), -1 when it never did. `each` is told
-  // the step count after each call that answered 0.
   int StepsUntilDone(const std::function<int()>& step, int limit = 400,
                      const std::function<void(int)>& each = {}) {
-    for (int steps = 0; steps <= limit; ++steps) {
-      if (steps > 0) rig.Step();
-      if (step() != 0) return steps;
-      if (each) each(steps);
-    }
-    return -1;
+    return rig.StepsUntilDone(step, limit, each);
   }
   SlgEventRuntimeState& State() { return Battle().Extension<SlgEventRuntimeState>(); }
 

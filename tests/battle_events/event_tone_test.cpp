@@ -45,16 +45,12 @@ class ToneRig {
   }
   static SlgUnit& U(uint8_t slot) { return Battle().state.units[slot]; }
   static BlendWord Alpha(uint8_t slot) { return SlgSprGetAlpha(U(slot).anm); }
-  // Calls `step` at once and then after each rig step until it answers 1 (at most `limit`):
-  // the steps taken, -1 at the limit; `each` after each call that answered 0.
+  // BattleRig::StepsUntilDone with an `each` that needs no step count.
   int StepsUntilDone(const std::function<int()>& step, int limit = 400,
                      const std::function<void()>& each = {}) {
-    for (int steps = 0; steps <= limit; ++steps) {
-      if (steps > 0) rig.Step();
-      if (step() != 0) return steps;
+    return rig.StepsUntilDone(step, limit, [&each](int) {
       if (each) each();
-    }
-    return -1;
+    });
   }
 
   const ScopedBattleInstaller installer{&InstallBattleEvents};
