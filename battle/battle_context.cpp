@@ -38,3 +38,8 @@ BattleContext::~BattleContext() {
   // Last: what ended above may have used the libraries' state.
   extensions.Clear();
 }
+
+void SlgTellShowHook(SlgShowCall call, int a, int b) {
+  const SlgTestHooks& hooks = Battle().test_hooks;
+  if (hooks.show != nullptr) hooks.show(hooks.user, call, a, b);
+}

@@ -265,11 +265,13 @@ SlgPair SlgRecoilOf(int kind) {
 
 // ---- Attack context and objects ----
 
-SlgAttackCtx* CreateAttackCtx(SlgUnit& unit) {
+SlgAttackCtx* CreateAttackCtx(SlgUnit& unit) { return CreateAttackCtx(unit, &EndAttack); }
+
+SlgAttackCtx* CreateAttackCtx(SlgUnit& unit, void (*end)(SlgUnit& unit)) {
   void* block = SlgAlloc(sizeof(SlgAttackCtx));
   if (block == nullptr) {
     DebugPrint("CreateAttackCtx: no memory for the context\n");
-    EndAttack(unit);
+    end(unit);
     return nullptr;
   }
   // The whole context starts cleared: the routine's words hold no stale values.
@@ -282,7 +284,7 @@ SlgAttackCtx* CreateAttackCtx(SlgUnit& unit) {
     ReleaseUnitAnm(&ctx->body_anims);
     ReleaseUnitAnm(&ctx->effect_anims);
     SlgFree(ctx);
-    EndAttack(unit);
+    end(unit);
     return nullptr;
   }
   ctx->mark_a = ctx->mark_b = -1;

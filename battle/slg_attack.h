@@ -28,6 +28,9 @@ SlgPair SlgRecoilOf(int kind);
 // unit's attack type (UnitAnm), marks -1. When either set is missing (or the context cannot be
 // allocated): the sets released, nothing kept, EndAttack(unit) and null; the caller stops.
 SlgAttackCtx* CreateAttackCtx(SlgUnit& unit);
+// The same with the refused attack ended by `end` instead of EndAttack (a routine whose every
+// attack type ends as a normal attack passes EndNormalAttack).
+SlgAttackCtx* CreateAttackCtx(SlgUnit& unit, void (*end)(SlgUnit& unit));
 // Releases the loaded sets and frees the context; nothing for null.
 void FreeAttackCtx(SlgAttackCtx* ctx);
 // n zeroed objects into entries 0 .. n - 1 (with a template each copies its x, y and depth).

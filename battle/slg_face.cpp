@@ -104,6 +104,7 @@ void ShowUnitPanel(int unit) {
 }
 
 void FaceMessageOpen(int face, int message) {
+  SlgTellShowHook(SlgShowCall::kMessage, face, message);
   Battle().face.current = static_cast<uint16_t>(face);
   OpenMessageWindow();
   InitFace(face);

@@ -30,6 +30,7 @@ int SlgClearLayer(SurfaceId layer) {
 }
 
 void SlgFade(int from, int to, int frames, int mode) {
+  SlgTellShowHook(SlgShowCall::kFade, to, mode);
   CDdrawAnime& anime = Ctx().anime;
   AnimeHandle& handle = Battle().fade_handle;
   anime.DeleteRef(&handle);

@@ -194,6 +194,7 @@ void AttackVoice(uint32_t code) {
 }
 
 void BGMPlayStart(int n) {
+  SlgTellShowHook(SlgShowCall::kBgm, n, 0);
   Battle().bgm_number = n;
   SlgTaskCreate(SlgTaskOwner(), &DecodeMusic, kMusicTask);
   DebugPrint("SLG:BGMPlayStart: BGMNo %d\n", n);

@@ -75,14 +75,6 @@ bool AttackSetType(uint8_t type) { return type == kTypeNormal || type == kTypeCr
 
 int TargetCount() { return std::clamp<int>(Battle().target_count, 0, kSlgMaxUnits); }
 
-// Target i of the damage list, or null when the entry names no unit in use.
-const SlgUnit* TargetAt(int i) {
-  BattleContext& b = Battle();
-  if (i < 0 || i >= TargetCount()) return nullptr;
-  const int8_t slot = b.targets[static_cast<size_t>(i)];
-  if (slot < 0 || !SlgSlotInUse(static_cast<uint32_t>(slot))) return nullptr;
-  return &b.state.units[static_cast<size_t>(slot)];
-}
 
 // ---- Effect tasks: one object each, playing from a reference of their own ----
 
@@ -162,7 +154,7 @@ struct TargetFx {
 // it ends once its animation has.
 void RunTargetFx(SlgEffectTask* t, const TargetFx& fx) {
   if (t->owned[1] == nullptr) {
-    const SlgUnit* target = TargetAt(t->index);
+    const SlgUnit* target = ListedTarget(t->index);
     FxLook look;
     if (target != nullptr && fx.look(*target, t->index, look) && FxPlay(t, look)) return;
   } else if (!FxOver(t)) {
@@ -398,7 +390,7 @@ void StartSkyExplosion(KoumaFWork& w) {
   int n = 0;
   const SlgUnit* first = nullptr;
   for (int i = 0; i < TargetCount(); ++i) {
-    const SlgUnit* target = TargetAt(i);
+    const SlgUnit* target = ListedTarget(i);
     if (target == nullptr) continue;
     if (first == nullptr) first = target;
     const SlgPair at = TargetScreen(*target);
@@ -672,7 +664,7 @@ void EnemyNormalStarted(LayeredAttack& a) {
   constexpr SlgAttackRow kTargetRow = {{4, 5}, -1, 0};
   constexpr SlgAttackRow kCriticalTargetRow = {{6, 7}, -1, 0};
   for (int i = 0; i < w.target_objects; ++i) {
-    const SlgUnit* target = TargetAt(i);
+    const SlgUnit* target = ListedTarget(i);
     SlgAnmObj* obj = w.target_objs[static_cast<size_t>(i)];
     if (target == nullptr || obj == nullptr) continue;
     const SlgPair at = TargetScreen(*target);

@@ -6,6 +6,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_unit.h"
 #include "scene/scene_context.h"
 #include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
@@ -41,6 +42,14 @@ uint16_t ListedTargetAt(const SlgPair& pos) {
 }
 
 }  // namespace
+
+SlgUnit* ListedTarget(int i) {
+  BattleContext& b = Battle();
+  if (i < 0 || i >= std::clamp<int>(b.target_count, 0, kSlgMaxUnits)) return nullptr;
+  const int8_t slot = b.targets[static_cast<size_t>(i)];
+  if (slot < 0 || !SlgSlotInUse(static_cast<uint32_t>(slot))) return nullptr;
+  return &b.state.units[static_cast<size_t>(slot)];
+}
 
 int32_t AnmFrameOf(const SlgAnmObj* obj) {
   if (obj == nullptr || obj->handle == nullptr || !HasScene()) return 0;

@@ -28,6 +28,9 @@ struct SlgCellPoint {
 // The cell point under (x >> 16, y >> 16), 16.16.
 SlgCellPoint SnapPosToCellHeight(int32_t x, int32_t y);
 
+// Target i of the damage list (0 .. target_count - 1); null outside it or when the entry names
+// no unit in use.
+SlgUnit* ListedTarget(int i);
 // The slot of the first target of the damage list, in list order, standing in the cell of pos;
 // when none does, the list's first slot; kSlgNoUnit for an empty list (never its -1).
 uint16_t TargetAtPos(const SlgPair& pos);

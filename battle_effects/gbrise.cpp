@@ -17,6 +17,7 @@
 #include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "battle_effects/attack_routines.h"
+#include "battle_effects/effect_position.h"
 #include "battle_effects/heroine_scene.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -53,14 +54,6 @@ SlgAnmObj* Obj(const GBriseSpecial& w, int i) {
 // Object 1 is at frame n or later (or has ended, or has no animation, or is gone).
 bool Object1At(const GBriseSpecial& w, int32_t n) {
   return TimelineWaitOver(TimelineWaitKind::kAnmFrame, n, Obj(w, 1), nullptr, nullptr);
-}
-
-SlgUnit* FirstTarget() {
-  BattleContext& b = Battle();
-  if (b.target_count < 1) return nullptr;
-  const int slot = b.targets[0];
-  if (slot < 0 || slot >= kSlgMaxUnits) return nullptr;
-  return &b.state.units[static_cast<size_t>(slot)];
 }
 
 void DeletePictures(GBriseSpecial& w) {
@@ -496,7 +489,7 @@ int Begin(GBriseSpecial& w) {
     EndAttack(unit);
     return kTimelineStop;
   }
-  if (SlgUnit* target = FirstTarget()) {
+  if (SlgUnit* target = ListedTarget(0)) {
     w.has_targets = true;
     w.target = {target->x, target->y};
     const SlgPair raised = Slg::RaiseByCellHeight(w.target);

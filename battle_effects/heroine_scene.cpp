@@ -76,10 +76,10 @@ namespace {
 constexpr uint16_t kFlagsUnitsShown = 0x6;  // SlgFlags bits 1 and 2
 }  // namespace
 
-void EnterSpecialScene() {
+void EnterSpecialScene(int fade_frames) {
   BattleContext& b = Battle();
   b.flags = static_cast<uint16_t>(b.flags & ~kFlagsUnitsShown);
-  SlgFadeIn(30);
+  SlgFadeIn(fade_frames);
 }
 
 void LeaveSpecialScene() {

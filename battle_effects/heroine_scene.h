@@ -34,8 +34,8 @@ void PlayHeld(SprAnm* set, uint32_t n, SlgAnmObj* obj, SprAnm** held, SurfaceId 
 void ReleaseHeldSet(SprAnm** held);
 
 // A special's scene begins: SlgFlags bits 1 and 2 cleared (the map's units hidden), a fade in
-// from black over 30 frames.
-void EnterSpecialScene();
+// from black over `fade_frames` frames.
+void EnterSpecialScene(int fade_frames = 30);
 // And ends: bits 1 and 2 set, the flagged units shown.
 void LeaveSpecialScene();
 

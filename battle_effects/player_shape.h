@@ -23,6 +23,8 @@
 // Each family keeps its own PlayerNormal in its per-battle block (Battle().Extension<...>()),
 // beside its special's work: one attack of a family runs at a time.
 
+#include <array>
+#include <cstdint>
 #include <span>
 
 #include "battle/slg_attack_anm.h"
@@ -46,6 +48,21 @@ constexpr LayeredForm PlayerNormalForm(std::span<const SlgAttackRow> rows) {
   return LayeredForm{.rows = rows,
                      .flag_one = kLayeredAll,
                      .once = LayeredBit(1),
+                     .count = LayeredCount::kBody,
+                     .final_wait = 30,
+                     .finish = &FreePlayerNormalCtx};
+}
+
+// The held form (kinds 7 and 8): object 1 plays through without looping and keeps its handle,
+// the objects after it play once and clear their handles at their ends; `count_by_dir` as
+// LayeredForm's (0: one object per row).
+constexpr LayeredForm PlayerHeldNormalForm(std::span<const SlgAttackRow> rows,
+                                           std::array<uint8_t, 4> count_by_dir = {}) {
+  return LayeredForm{.rows = rows,
+                     .count_by_dir = count_by_dir,
+                     .flag_one = kLayeredAll,
+                     .once = kLayeredAll & ~(LayeredBit(0) | LayeredBit(1)),
+                     .loop_off = LayeredBit(1),
                      .count = LayeredCount::kBody,
                      .final_wait = 30,
                      .finish = &FreePlayerNormalCtx};

@@ -22,6 +22,8 @@ struct SprRec;
 struct EventMessageRef {
   uint16_t face;
   uint16_t message;
+
+  constexpr bool operator==(const EventMessageRef&) const = default;
 };
 
 // Battle().Extension<SlgEventRuntimeState>(); kept for the whole battle (a stage's install

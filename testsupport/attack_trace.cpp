@@ -112,7 +112,7 @@ struct AttackTrace::Sample {
 AttackTrace::AttackTrace(BattleContext& battle)
     : battle_(battle), saved_hooks_(battle.test_hooks), services_(new Services(*this)),
       last_(new Sample) {
-  battle_.test_hooks = {this, &OnTask, &OnSound};
+  battle_.test_hooks = {this, &OnTask, &OnSound, nullptr};
   Ctx().UseServices(services_.get());
 }
 

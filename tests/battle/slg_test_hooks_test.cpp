@@ -43,7 +43,7 @@ TEST(SlgTestHooks, EveryTaskMadeAndEndedIsToldAndNothingOnceUnset) {
   BattleRig rig;
   g_told.clear();
   static char user[] = "hook";
-  rig.battle().test_hooks = {user, &OnTask, nullptr};
+  rig.battle().test_hooks = {user, &OnTask, nullptr, nullptr};
   SlgTaskCreate(SlgTaskOwner(), &Parent, "Hooks::Parent");
   rig.Step();
   rig.Step();
@@ -67,7 +67,7 @@ TEST(SlgTestHooks, EveryTaskMadeAndEndedIsToldAndNothingOnceUnset) {
 TEST(SlgTestHooks, TheSoundLayersCallsAreToldAsMade) {
   BattleRig rig;
   g_told.clear();
-  rig.battle().test_hooks = {nullptr, nullptr, &OnSound};
+  rig.battle().test_hooks = {nullptr, nullptr, &OnSound, nullptr};
   SlgSePlay(12);
   SePlay(12, 2);
   SePlay(12, 3);  // no call of the sound layer

@@ -37,7 +37,6 @@ using testsupport::AttackLayout;
 using testsupport::AttackRig;
 using testsupport::CellAlong;
 using testsupport::CellWord;
-using testsupport::OnCell;
 
 constexpr int32_t kPx = 0x10000;
 
@@ -293,20 +292,11 @@ TEST(AmaterasSpecial, AHitThatNeverLoopsIsPlayedAgainAndTheAttackEnds) {
   EXPECT_GT(places.size(), 12u);
 }
 
-// A target of the damage list on a cell of the board, with life enough for every hit.
-void AddTarget(AttackRig& r, int column, int row) {
-  const uint8_t slot = r.board()->AddUnit(OnCell(column, row, {.kind = 1, .category = 0}));
-  SlgUnit& u = Battle().state.units[slot];
-  Slg::PlaceUnit(u);
-  u.stats.life = u.stats.max_life = 999;
-  u.flags |= kUnitInDamageList;
-}
-
 TEST(AmaterasSpecial, FortyTargetsFourHitsEach) {
   AttackCase row = Row(26, 1, 3, AttackLayout::kNone);
   row.before = [](AttackRig& r) {
     Battle().attack.skip_gauge = 1;
-    for (int i = 0; i < 40; ++i) AddTarget(r, 1 + i % 8, 26 + 2 * (i / 8));
+    for (int i = 0; i < 40; ++i) AddListedTarget(r, 1 + i % 8, 26 + 2 * (i / 8));
     boss_play::ShadowOn(r);
   };
   const Play p = boss_play::PlayObserved(row, 0, "Amateras");
@@ -339,7 +329,7 @@ TEST(AmaterasNormal, CellHitsOnTheirDelaysWallsAndATargetOnTheBeam) {
       }
       if (c.target > 0) {
         const auto t = CellAlong(AttackRig::kColumn, AttackRig::kRow, c.dir, c.target);
-        AddTarget(r, t.first, t.second);
+        AddListedTarget(r, t.first, t.second);
       }
       boss_play::ShadowOn(r);
     };

@@ -51,8 +51,6 @@ using testsupport::AttackLayout;
 using testsupport::AttackOutcome;
 using testsupport::AttackRig;
 using testsupport::AttackRoad;
-using testsupport::CellWord;
-using testsupport::OnCell;
 
 constexpr int kKind = 30;
 constexpr int32_t kPx = 0x10000;
@@ -90,17 +88,6 @@ AttackCase Row(int type, int dir, AttackLayout layout) {
           .frame_limit = 2000,
           .fixtures = &Boss30Sets,
           .before = &ShadowOn};
-}
-
-// Adds a target of the damage list at a cell (raised to `height`) before the attack starts.
-uint8_t AddTarget(AttackRig& r, int column, int row, int height) {
-  if (height != 0) r.board()->SetCell(column, row, CellWord(static_cast<uint32_t>(height)));
-  const uint8_t slot = r.board()->AddUnit(OnCell(column, row, {.kind = 1, .category = 0}));
-  SlgUnit& u = Battle().state.units[slot];
-  Slg::PlaceUnit(u);
-  u.stats.life = u.stats.max_life = 999;
-  u.flags |= kUnitInDamageList;
-  return slot;
 }
 
 bool Known(const std::vector<std::pair<AnimeHandle, int>>& seen, AnimeHandle h) {
@@ -293,9 +280,9 @@ TEST(Boss30Normal, TheProjectileDipsOnItsWayAndBurstsOnTheFrameItPasses) {
   const Case cases[] = {
       {"three cells away", 1, AttackLayout::kThree, [](AttackRig& r) { return r.targets()[2]; }},
       {"the same x, two rows down: the y test", 1, AttackLayout::kNone,
-       [](AttackRig& r) { return AddTarget(r, AttackRig::kColumn, AttackRig::kRow + 2, 0); }},
+       [](AttackRig& r) { return AddListedTarget(r, AttackRig::kColumn, AttackRig::kRow + 2, 0); }},
       {"the same y, a column left: the x test", 2, AttackLayout::kNone,
-       [](AttackRig& r) { return AddTarget(r, AttackRig::kColumn - 1, AttackRig::kRow, 0); }},
+       [](AttackRig& r) { return AddListedTarget(r, AttackRig::kColumn - 1, AttackRig::kRow, 0); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -395,7 +382,7 @@ class Boss30SpecialPlay : public testing::Test {
       ShadowOn(r);
       // A second target on strike point 5, (0, +48) pixels from the one in front, raised.
       const auto front = AttackRig::LayoutCells(Row(1, 1, AttackLayout::kFront))[0];
-      AddTarget(r, front.first, front.second + 2, 2);
+      AddListedTarget(r, front.first, front.second + 2, 2);
       r.Step();
     };
     play_ = new SpecialPlay(PlaySpecial(row));

@@ -8,11 +8,19 @@
 #include <cctype>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
+#include "battle/slg_unit_sprite.h"
+#include "battle/slg_anm_obj.h"
+#include "battle/slg_attack_state.h"
+#include "battle_effects/step_timeline.h"
 #include "engine/core/game_task.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -22,6 +30,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/attack_fixtures.h"
 #include "testsupport/attack_rig.h"
+#include "testsupport/battle_board.h"
 
 // The hero's sets for his attack tests (kind 0, and kind 7 for the cover move): SPECIAL_BODY
 // animation 0 of 32 one-tick frames, SPECIAL_EFFECT animations 0-4, ATTACK_EFFECT 0-9 and the
@@ -194,4 +203,170 @@ inline std::vector<std::string> PlayToEnd(testsupport::AttackRig& r,
   for (int i = 0; i < row.outlive; ++i) r.Step();
   r.CheckEnd(row, failures);
   return failures;
+}
+
+// A target of the damage list on a cell of the board (raised to `height` first), a kind-1 unit
+// with life enough for every hit; added before the attack starts (the list is made from the flag
+// as the attack starts). Its slot.
+inline uint8_t AddListedTarget(testsupport::AttackRig& r, int column, int row, int height = 0) {
+  if (height != 0) {
+    r.board()->SetCell(column, row, testsupport::CellWord(static_cast<uint32_t>(height)));
+  }
+  const uint8_t slot =
+      r.board()->AddUnit(testsupport::OnCell(column, row, {.kind = 1, .category = 0}));
+  SlgUnit& u = Battle().state.units[slot];
+  Slg::PlaceUnit(u);
+  u.stats.life = u.stats.max_life = 999;
+  u.flags |= kUnitInDamageList;
+  return slot;
+}
+
+// ---- Layered attacks: the objects each plays as it starts ----
+
+// One object as it starts.
+struct LayeredPlayed {
+  int anim = -1;
+  int depth = 0;  // less the unit body's depth
+  int mode = -1;  // the flag byte
+  int loop = -1;  // the engine's loop word; -1 without an animation
+  int once = -1;  // freed at its end (SlgAnmPlayOnce)
+  bool operator==(const LayeredPlayed&) const = default;
+};
+inline void PrintTo(const LayeredPlayed& p, std::ostream* os) {
+  *os << "{anim " << p.anim << " depth " << p.depth << " mode " << p.mode << " loop " << p.loop
+      << " once " << p.once << "}";
+}
+
+// A row of a table: {animation for directions 1 and 2, for 0 and 3}, depth offset.
+struct LayeredRow {
+  int anim[2];
+  int depth;
+};
+
+// The held form's objects (battle_effects/player_shape.h): flag byte 1 on all, object 1 without
+// looping and kept, the further ones once.
+inline std::vector<LayeredPlayed> ExpectedHeldObjects(const std::vector<LayeredRow>& rows,
+                                                      int count, int dir) {
+  std::vector<LayeredPlayed> out;
+  const int column = dir == 0 || dir == 3 ? 1 : 0;
+  for (int i = 0; i < count; ++i) {
+    const LayeredRow& r = rows[static_cast<size_t>(i)];
+    out.push_back({.anim = r.anim[column], .depth = r.depth, .mode = 1, .loop = 0,
+                   .once = i >= 2 ? 1 : 0});
+  }
+  return out;
+}
+
+// The context's objects as they stand, depths less the unit body's.
+inline std::vector<LayeredPlayed> PlayedObjects(const SlgAttackCtx& ctx, int body_depth) {
+  std::vector<LayeredPlayed> out;
+  SpxAnimeKind* spx = Scene().tamvik_spr.spx();
+  for (int i = 0; i < ctx.object_count; ++i) {
+    const SlgAnmObj* obj = ctx.objects[static_cast<size_t>(i)];
+    const SpxAnimeBlock* block = spx->Block(obj->handle);
+    out.push_back({obj->pattern, obj->depth - body_depth, obj->mode,
+                   block != nullptr ? static_cast<int>(block->loop) : -1,
+                   block != nullptr ? static_cast<int>(block->free_at_end) : -1});
+  }
+  return out;
+}
+
+struct LayeredOutcome {
+  std::vector<LayeredPlayed> objects;
+  int from_body_end = -1;  // frames from the body's end to state 7
+  std::vector<std::string> failures;
+};
+
+// Plays a layered attack's row to its end: the objects of the context `ctx_of` answers as they
+// start, the frames from the body's end to state 7, the end check.
+inline LayeredOutcome PlayLayered(const testsupport::AttackCase& row,
+                                  const std::function<SlgAttackCtx*()>& ctx_of) {
+  testsupport::AttackRig r(row);
+  r.Start();
+  LayeredOutcome out;
+  uint32_t body_end_ms = 0;
+  const auto each = [&] {
+    if (r.attacker().state == 7 && body_end_ms != 0 && out.from_body_end < 0) {
+      out.from_body_end = FramesBetween(body_end_ms, TimelineNow());
+    }
+    const SlgAttackCtx* ctx = r.attacker().state == 6 ? ctx_of() : nullptr;
+    if (ctx == nullptr || ctx->object_count == 0) return;
+    if (out.objects.empty()) out.objects = PlayedObjects(*ctx, r.attacker().anm->depth);
+    if (body_end_ms == 0 && (ctx->objects[0]->state & kSlgAnmStateEnded) != 0) {
+      body_end_ms = TimelineNow();
+    }
+  };
+  out.failures = PlayToEnd(r, row, each);
+  return out;
+}
+
+// ---- Player kinds' smoke rows ----
+
+// A player kind's row: named "<family in lower case>_type<t>_dir<d>_<name>", reaching
+// "<family>::SpecialAttack" (type 1) or "<family>::NormalAttack", its tasks named "<family>...";
+// a special plays the kind's special voice and may leave the camera moved (900 frames at most),
+// a normal attack gives no hit signal.
+inline testsupport::AttackCase PlayerAttackRow(int kind, const std::string& family, int type,
+                                               int dir, testsupport::AttackLayout layout,
+                                               const std::string& name) {
+  std::string lower = family;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  testsupport::AttackCase row{
+      .name = lower + "_type" + std::to_string(type) + "_dir" + std::to_string(dir) + "_" + name,
+      .kind = kind,
+      .type = type,
+      .dir = dir,
+      .layout = layout,
+      .routine = family + (type == 1 ? "::SpecialAttack" : "::NormalAttack"),
+      .prefixes = {family}};
+  if (type == 1) {
+    row.sounds = {"voice " +
+                  std::to_string(testsupport::AttackFixtures::VoiceNumber(kind, kSlgVoiceSpecial))};
+    row.leaves = testsupport::kLeavesCamera;
+    row.frame_limit = 900;
+  } else {
+    row.hits = testsupport::HitSignal::kNone;
+  }
+  return row;
+}
+
+// The fixtures' variants on the sets as laid by default (animations the rows name may be
+// missing): every animation of two frames, the attack type's slot left out (the attack then ends
+// before its voice), one picture only; `make` gives the row for a name.
+inline void ExpectSetVariants(
+    const std::function<testsupport::AttackCase(const std::string& name)>& make) {
+  using Variant = testsupport::AttackFixtures::Variant;
+  for (const Variant v : {Variant::kFull, Variant::kTwoFrames, Variant::kMissingSlot,
+                          Variant::kMissingPicture}) {
+    testsupport::AttackCase row = make("variant" + std::to_string(static_cast<int>(v)));
+    row.fixtures = {};
+    row.variant = v;
+    if (v == Variant::kMissingSlot) row.sounds.clear();
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
+// Every direction first..last: no target, one and three on the board, one on the action road,
+// each played twice (ExpectAttackCase), at `step_ms` a rig step (0: 60 frames a second; 50:
+// frames skipped).
+inline void ExpectSmokeRows(
+    const std::function<testsupport::AttackCase(int dir, testsupport::AttackLayout layout,
+                                                const std::string& name)>& make,
+    int first, int last, uint32_t step_ms = 0) {
+  using testsupport::AttackLayout;
+  for (int dir = first; dir <= last; ++dir) {
+    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
+                                       {AttackLayout::kFront, "one"},
+                                       {AttackLayout::kThree, "three"}}) {
+      testsupport::AttackCase row = make(dir, layout, name);
+      row.step_ms = step_ms;
+      testsupport::ExpectAttackCase(row);
+    }
+    // The action road: the attack as the battle's command runs it.
+    testsupport::AttackCase action = make(dir, AttackLayout::kFront, "action");
+    action.road = testsupport::AttackRoad::kAction;
+    action.step_ms = step_ms;
+    testsupport::ExpectAttackCase(action);
+  }
 }

@@ -39,36 +39,17 @@ void GBriseSets(AttackFixtures& f, int effect_frames) {
 
 AttackCase Row(int type, int dir, AttackLayout layout, const std::string& name,
                int effect_frames = 80) {
-  AttackCase row{.name = "gbrise_type" + std::to_string(type) + "_dir" + std::to_string(dir) +
-                         "_" + name,
-                 .kind = kKind,
-                 .type = type,
-                 .dir = dir,
-                 .layout = layout,
-                 .routine = type == 1 ? "GBrise::SpecialAttack" : "GBrise::NormalAttack",
-                 .prefixes = {"GBrise", "Gbrise"}};
+  AttackCase row = PlayerAttackRow(kKind, "GBrise", type, dir, layout, name);
+  row.prefixes.push_back("Gbrise");
   row.hits = HitSignal::kNone;
-  if (type == 1) {
-    row.sounds = {"voice " + std::to_string(AttackFixtures::VoiceNumber(kKind, kSlgVoiceSpecial))};
-    row.leaves = testsupport::kLeavesCamera;
-    row.frame_limit = 900;
-  }
   row.fixtures = [effect_frames](AttackFixtures& f) { GBriseSets(f, effect_frames); };
   return row;
 }
 
 void PlayRows(int type, int first, int last) {
-  for (int dir = first; dir <= last; ++dir) {
-    for (const auto& [layout, name] : {std::pair{AttackLayout::kNone, "none"},
-                                       {AttackLayout::kFront, "one"},
-                                       {AttackLayout::kThree, "three"}}) {
-      testsupport::ExpectAttackCase(Row(type, dir, layout, name));
-    }
-    // The action road: the attack as the battle's command runs it.
-    AttackCase action = Row(type, dir, AttackLayout::kFront, "action");
-    action.road = testsupport::AttackRoad::kAction;
-    testsupport::ExpectAttackCase(action);
-  }
+  ExpectSmokeRows([type](int dir, AttackLayout layout, const std::string& name) {
+    return Row(type, dir, layout, name);
+  }, first, last);
 }
 
 TEST(GBriseSmoke, NormalFacing0123) { PlayRows(0, 0, 3); }

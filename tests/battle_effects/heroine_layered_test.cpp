@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,19 +33,7 @@ using testsupport::AttackRig;
 
 constexpr uint8_t kStateAfterAttack = 7;
 
-// One object as it starts.
-struct Played {
-  int anim = -1;
-  int depth = 0;   // less the unit body's depth
-  int mode = -1;   // the flag byte
-  int loop = -1;   // the engine's loop word; -1 without an animation
-  int once = -1;   // freed at its end (SlgAnmPlayOnce)
-  bool operator==(const Played&) const = default;
-};
-void PrintTo(const Played& p, std::ostream* os) {
-  *os << "{anim " << p.anim << " depth " << p.depth << " mode " << p.mode << " loop " << p.loop
-      << " once " << p.once << "}";
-}
+using Played = LayeredPlayed;
 
 struct Outcome {
   std::vector<Played> objects;
@@ -73,14 +60,7 @@ Outcome Play(int kind, int type, int dir, AttackLayout layout,
     const SlgAttackCtx* ctx = r.attacker().state == 6 ? CtxOf(kind) : nullptr;
     if (ctx != nullptr && ctx->object_count > 0 && out.objects.empty()) {
       play_ms = TimelineNow();
-      SpxAnimeKind* spx = Scene().tamvik_spr.spx();
-      for (int i = 0; i < ctx->object_count; ++i) {
-        const SlgAnmObj* obj = ctx->objects[static_cast<size_t>(i)];
-        const SpxAnimeBlock* block = spx->Block(obj->handle);
-        out.objects.push_back({obj->pattern, obj->depth - r.attacker().anm->depth, obj->mode,
-                               block != nullptr ? static_cast<int>(block->loop) : -1,
-                               block != nullptr ? static_cast<int>(block->free_at_end) : -1});
-      }
+      out.objects = PlayedObjects(*ctx, r.attacker().anm->depth);
     }
     if (ctx != nullptr && ctx->object_count > 0 && body_end_ms == 0 &&
         (ctx->objects[0]->state & kSlgAnmStateEnded) != 0) {
@@ -103,10 +83,7 @@ Outcome Play(int kind, int type, int dir, AttackLayout layout,
 }
 
 // The rows as the table gives them: {animation for directions 1 and 2, for 0 and 3, depth}.
-struct Row {
-  int anim[2];
-  int depth;
-};
+using Row = LayeredRow;
 
 std::vector<Played> Expected(const std::vector<Row>& rows, int count, int dir, uint32_t once,
                              uint32_t flag_one, uint32_t held) {

@@ -351,16 +351,6 @@ AttackCase SpecialRow(int dir, AttackLayout layout) {
           .before = &ShadowOn};
 }
 
-// Adds a listed target on a cell (the damage list is made from the flag as the attack starts).
-uint8_t AddTarget(AttackRig& r, int column, int row) {
-  const uint8_t slot = r.board()->AddUnit(OnCell(column, row, {.kind = 1, .category = 0}));
-  SlgUnit& u = Battle().state.units[slot];
-  Slg::PlaceUnit(u);
-  u.stats.life = u.stats.max_life = 999;
-  u.flags |= kUnitInDamageList;
-  return slot;
-}
-
 // ---- The special attack ----
 
 class VevazSpecialPlay : public testing::Test {
@@ -527,7 +517,6 @@ TEST_F(VevazSpecialPlay, ShadowFlagsAndTheBattleAsBefore) {
   EXPECT_FALSE(p.At(p.state7).flag910);
 }
 
-
 TEST(VevazSpecial, TargetsAlongBehindAndBeyondAWallAreAllHit) {
   // Direction 0 from (4, 20): targets 1 and 3 cells ahead, one behind, one past a wall on the
   // fifth cell (never reached: it starts as the run ends). The 50-ms clock skips frames.
@@ -541,7 +530,7 @@ TEST(VevazSpecial, TargetsAlongBehindAndBeyondAWallAreAllHit) {
       r.board()->SetCell(wall.first, wall.second, CellWord(0, 0x400));
       for (const auto& [dir, n] : {std::pair{0, 1}, {0, 3}, {2, 1}, {0, 6}}) {
         const auto cell = CellAlong(AttackRig::kColumn, AttackRig::kRow, dir, n);
-        AddTarget(r, cell.first, cell.second);
+        AddListedTarget(r, cell.first, cell.second);
       }
       ShadowOn(r);
     };
@@ -685,7 +674,7 @@ TEST(VevazNormal, NoTargetEndsTheHitStepAtOnceAndTwelveTargetsEachGetAHit) {
   AttackCase row = NormalRow(3, 0, AttackLayout::kNone);
   row.before = [](AttackRig& r) {
     Battle().attack.skip_gauge = 1;
-    for (int i = 0; i < 12; ++i) AddTarget(r, 2 + i % 6, 30 + 2 * (i / 6));
+    for (int i = 0; i < 12; ++i) AddListedTarget(r, 2 + i % 6, 30 + 2 * (i / 6));
     ShadowOn(r);
   };
   const Play many = PlayObserved(row);
