@@ -63,7 +63,10 @@ int FollowedUp(LayeredAttack& a) {
   return a.form->follow_up == nullptr ? 1 : a.form->follow_up(a);
 }
 
-int Waited(LayeredAttack& a) { return TimelineFrames(a.clock.start) >= a.form->final_wait ? 1 : 0; }
+int Waited(LayeredAttack& a) {
+  if (TimelineFrames(a.clock.start) < a.form->final_wait) return 0;
+  return a.form->ready == nullptr ? 1 : a.form->ready(a);
+}
 
 int Finish(LayeredAttack& a) {
   SlgAttackCtx& ctx = *a.ctx;
@@ -91,6 +94,15 @@ int LayeredObjectCount(const LayeredForm& form, int dir) {
   const int rows = static_cast<int>(std::min<size_t>(form.rows.size(), kSlgAttackObjects));
   const int by_dir = form.count_by_dir[static_cast<size_t>(dir >= 0 && dir <= 3 ? dir : 0)];
   return by_dir == 0 ? rows : std::min(by_dir, rows);
+}
+
+SlgAttackCtx* OpenLayeredAttack(LayeredAttack& attack, SlgUnit& unit, void* user) {
+  SlgAttackCtx* ctx = CreateAttackCtx(unit);
+  if (ctx == nullptr) return nullptr;
+  attack.ctx = ctx;
+  attack.user = user;
+  unit.step = 1;
+  return ctx;
 }
 
 int RunLayeredAttack(LayeredAttack& attack, const LayeredForm& form, SlgUnit& unit,

@@ -27,7 +27,8 @@
 // 1. Count, every call: the `each` hook, then the count rule; once it is below 1, in the same
 //    call:
 // 2. the follow-up: the `follow_up` hook, every call until it answers 1 (none: at once); then
-// 3. the final wait: `final_wait` frames counted from the call that ended the follow-up; then
+// 3. the final wait: `final_wait` frames counted from the call that ended the follow-up, and the
+//    `ready` hook answering 1 (none: at once); then
 //    FreeAnimeObjs, ctx's objects cleared, the `finish` hook (which gives back the context or the
 //    sets: the kit never releases them), SetUnitState(unit, 7).
 //
@@ -76,6 +77,8 @@ struct LayeredForm {
   // After the count, every call until it answers 1 (a follow-up the attack waits for).
   int (*follow_up)(LayeredAttack& attack) = nullptr;
   LayeredHook finish = nullptr;   // at the end, after the objects are freed: the context back
+  // After the final wait, every call until it answers 1 (effects the end waits for); none: at once.
+  int (*ready)(LayeredAttack& attack) = nullptr;
 };
 
 // The running attack, in the routine's work; zero at the attack's start but for `ctx` (and
@@ -91,6 +94,10 @@ struct LayeredAttack {
   int32_t running;          // the count rule's last answer
 };
 
+// A routine's first call (the unit's step 0): the attack context made and handed to the kit with
+// the routine's work as its user, the unit moved to step 1. Null when the context is refused:
+// EndAttack has run and the routine is not called again.
+SlgAttackCtx* OpenLayeredAttack(LayeredAttack& attack, SlgUnit& unit, void* user);
 // One call a frame. 1 on the call that ends the attack (or once it has ended), else 0.
 int RunLayeredAttack(LayeredAttack& attack, const LayeredForm& form, SlgUnit& unit, SlgPair& pos);
 

@@ -15,11 +15,7 @@ void RunPlayerNormal(PlayerNormal& w, const PlayerNormalForms& forms, SlgUnit& u
                      SlgPair& pos) {
   if (unit.step == 0) {
     w = PlayerNormal{};
-    w.ctx = CreateAttackCtx(unit);
-    if (w.ctx == nullptr) return;  // EndAttack has run
-    w.layered.ctx = w.ctx;
-    w.layered.user = &w;
-    unit.step = 1;
+    w.ctx = OpenLayeredAttack(w.layered, unit, &w);
     return;
   }
   const uint8_t type = unit.stats.attack_type;

@@ -935,11 +935,7 @@ void NormalAttack(SlgUnit& unit, SlgPair& pos) {
   if (unit.step == 0) {
     w = YsolWork{};
     w.unit = &unit;
-    w.ctx = CreateAttackCtx(unit);
-    if (w.ctx == nullptr) return;  // EndAttack has run
-    w.layered.ctx = w.ctx;
-    w.layered.user = &w;
-    unit.step = 1;
+    w.ctx = OpenLayeredAttack(w.layered, unit, &w);
     return;
   }
   w.unit = &unit;

@@ -277,7 +277,7 @@ TEST(AttackSmoke, EveryKindsSlotEndsItsAttackOnBothRoads) {
                     .leaves = leaves});
   }
   rows.push_back({.name = "action_special", .kind = 12, .type = 1, .road = AttackRoad::kAction,
-                  .routine = "Gtezav::SpecialAttack"});
+                  .routine = "Gtezav::SpecialAttack", .frame_limit = 1200});
   rows.push_back({.name = "action_type3", .kind = 26, .type = 3, .road = AttackRoad::kAction,
                   .routine = "Amateras::NormalAttack"});
   rows.push_back({.name = "action_combination", .kind = 9, .type = 5, .road = AttackRoad::kAction,

@@ -17,10 +17,12 @@
 #include "battle/slg_battle_state.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_tables.h"
+#include "battle/slg_task.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_attack_state.h"
 #include "battle_effects/step_timeline.h"
+#include "engine/core/game_task.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/gfx/sprite/sprite.h"
@@ -39,6 +41,17 @@ inline void HeroSets(testsupport::AttackFixtures& f) {
   f.Slot(kAnmSpecialEffect, 5);
   f.Slot(kAnmAttackEffect, 10);
   f.Pictures(kAnmSpecialBg, {{1024, 512}, {1024, 512}});
+}
+
+// The live effect task of that name (the first one), and its work area (slot 0); null for none.
+inline SlgEffectTask* EffectTaskNamed(const std::string& name) {
+  GameTaskRec* rec = Ctx().game_task.FindTask(name.c_str());
+  return rec != nullptr ? static_cast<SlgEffectTask*>(rec->work) : nullptr;
+}
+template <class T>
+T* EffectTaskWork(const std::string& name) {
+  SlgEffectTask* t = EffectTaskNamed(name);
+  return t != nullptr ? static_cast<T*>(t->owned[0]) : nullptr;
 }
 
 // (to - from) x 60 / 1000, toward zero: the frames the battle counts from `from` at `to` (ms).

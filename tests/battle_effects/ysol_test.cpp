@@ -64,15 +64,6 @@ AttackCase Row(int type, int dir, AttackLayout layout) {
 
 YsolWork& Work(AttackRig& r) { return r.rig().battle().Extension<YsolWork>(); }
 
-SlgEffectTask* TaskNamed(const std::string& name) {
-  GameTaskRec* rec = Ctx().game_task.FindTask(name.c_str());
-  return rec != nullptr ? static_cast<SlgEffectTask*>(rec->work) : nullptr;
-}
-template <class T>
-T* TaskWork(const std::string& name) {
-  SlgEffectTask* t = TaskNamed(name);
-  return t != nullptr ? static_cast<T*>(t->owned[0]) : nullptr;
-}
 
 bool Stopped(AnimeHandle handle) {
   const AnimeRec* rec = Ctx().anime.RecordOf(handle);
@@ -195,7 +186,7 @@ TEST(YsolNormal, ShellsByTypeAndTargetCountAimHomeHitAndEnd) {
           step6_ms = w.layered.clock.start;
         }
         for (int i = 0; i < n; ++i) {
-          const YsolShell* s = TaskWork<YsolShell>("YSOL::LShell" + std::to_string(i));
+          const YsolShell* s = EffectTaskWork<YsolShell>("YSOL::LShell" + std::to_string(i));
           if (s == nullptr) continue;
           ShellSeen& seen = shells[i];
           if (seen.angle < 0) {
@@ -294,7 +285,7 @@ SpecialSeen PlaySpecial(AttackRig& r, const AttackCase& row, int fall_frames) {
     if (p.clock.started != 0 && seen.stage_ms[p.stage] == 0) seen.stage_ms[p.stage] = p.clock.start;
     if (p.stage == 4 && w.picture.sprite != nullptr) seen.alphas.push_back(w.picture.sprite->alpha);
     for (int i = 0; i < kYsolBigBears; ++i) {
-      SlgEffectTask* t = TaskNamed("YSOL::BigBear" + std::to_string(i));
+      SlgEffectTask* t = EffectTaskNamed("YSOL::BigBear" + std::to_string(i));
       if (t == nullptr) continue;
       const auto* s = static_cast<const YsolBigBear*>(t->owned[0]);
       if (s->stage != kYsolBigWait && seen.big_bear_start.count(i) == 0) {
@@ -373,7 +364,7 @@ TEST(YsolSpecial, ABearOnAnotherTargetsCellEndsAtOnce) {
     for (int t = 0; t < 3; ++t) {
       for (int i = 0; i < 4; ++i) {
         const std::string name = "YSOL::Bear" + std::to_string(t) + std::to_string(i);
-        const YsolBear* b = TaskWork<YsolBear>(name);
+        const YsolBear* b = EffectTaskWork<YsolBear>(name);
         if (b != nullptr && made.count(name) == 0) {
           made[name] = r.frames();
           on_target[name] = IsTargetAtPos(b->at) != 0;
