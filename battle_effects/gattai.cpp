@@ -465,7 +465,7 @@ void PendingCharacter(SlgEffectTask* task) {
 GattaiWork& Gattai() { return Battle().Extension<GattaiWork>(); }
 
 std::array<SlgBody, kGattaiCharacters> GattaiWork::DefaultTable() {
-  return {&GattaiTamvik,         &GattaiTamvik,         &GattaiDavone,        &PendingCharacter<2>,
+  return {&GattaiTamvik,        &GattaiTamvik,        &GattaiDavone,       &GattaiLunet,
           &PendingCharacter<3>, &PendingCharacter<4>, &PendingCharacter<5>};
 }
 
