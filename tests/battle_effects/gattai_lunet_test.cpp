@@ -223,4 +223,30 @@ TEST(GattaiLunet, AMissingSlotEndsAtOnceAndMissingPicturesLetItRunOn) {
   EXPECT_TRUE(p.signals_at_end);
 }
 
+// ---- Roads ----
+
+AttackCase SmokeRow(testsupport::AttackRoad road) {
+  AttackCase row = Row();
+  row.road = road;
+  row.routine = "GattaiAction";
+  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  using testsupport::AttackProbe;
+  // In the snow, 20 late flakes on (about frame 84, the fade-in over): the hero's second picture
+  // has drifted 21 px right of (-16, -48), its square standing above and right of that point.
+  row.checkpoints = {
+      {.name = "snow",
+       .event = "task+ Gattai::Lunet:Snow2:20",
+       .probes = {AttackProbe{328, 184, AttackFixtures::ColourRef(kKind, kAnmGattaiExtEffect, 1)}}},
+  };
+  return row;
+}
+
+TEST(GattaiLunetSmoke, ThroughTheCommand) {
+  testsupport::ExpectAttackCase(SmokeRow(testsupport::AttackRoad::kBoard));
+}
+
+TEST(GattaiLunetSmoke, ThroughTheActionTask) {
+  testsupport::ExpectAttackCase(SmokeRow(testsupport::AttackRoad::kAction));
+}
+
 }  // namespace
