@@ -466,7 +466,7 @@ GattaiWork& Gattai() { return Battle().Extension<GattaiWork>(); }
 
 std::array<SlgBody, kGattaiCharacters> GattaiWork::DefaultTable() {
   return {&GattaiTamvik,        &GattaiTamvik,        &GattaiDavone,       &GattaiLunet,
-          &PendingCharacter<3>, &PendingCharacter<4>, &PendingCharacter<5>};
+          &GattaiYsol,          &PendingCharacter<4>, &PendingCharacter<5>};
 }
 
 bool GattaiOpeningB(int character) {
