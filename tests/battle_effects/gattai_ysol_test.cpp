@@ -190,4 +190,31 @@ TEST(GattaiYsol, AMissingSlotEndsAtOnceAndMissingPicturesLetItRunOn) {
   EXPECT_TRUE(p.signals_at_end);
 }
 
+// ---- Roads ----
+
+AttackCase SmokeRow(testsupport::AttackRoad road) {
+  AttackCase row = Row();
+  row.road = road;
+  row.routine = "GattaiAction";
+  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  using testsupport::AttackProbe;
+  // The heroine's card 44 frames into its crossing (about x 238), turned 704 steps: narrowed, over
+  // the still of the map.
+  row.checkpoints = {
+      {.name = "turning_card",
+       .event = "task+ Gattai:Ysolu:Effect:0:10",
+       .probes = {AttackProbe{548, 228,
+                              AttackFixtures::ColourRef(kKind, kAnmGattaiExtEffect, 1)}}},
+  };
+  return row;
+}
+
+TEST(GattaiYsolSmoke, ThroughTheCommand) {
+  testsupport::ExpectAttackCase(SmokeRow(testsupport::AttackRoad::kBoard));
+}
+
+TEST(GattaiYsolSmoke, ThroughTheActionTask) {
+  testsupport::ExpectAttackCase(SmokeRow(testsupport::AttackRoad::kAction));
+}
+
 }  // namespace
