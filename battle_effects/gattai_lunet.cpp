@@ -70,15 +70,14 @@ int RoutineState(const EffectWork& w) {
 
 // ---- Effect tasks ----
 
-// "Gattai::Lunet::Kadrun1:<index>": drifts until the routine leaves the snow scene.
-void Kadrun1(SlgEffectTask* t) {
+// A drifting picture of the row; with `scene_only` it ends as the routine leaves the snow scene.
+void Drift(SlgEffectTask* t, const DriftRow& row, bool scene_only) {
   EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
   if (w == nullptr) return;
-  if (RoutineState(*w) != 0) {
+  if (scene_only && RoutineState(*w) != 0) {
     EffectEnd(t);
     return;
   }
-  const DriftRow& row = kKadrun1[std::min<int>(t->index, 2)];
   if (t->phase == 0) {
     w->pos = row.start;
     w->depth = row.depth;
@@ -89,19 +88,11 @@ void Kadrun1(SlgEffectTask* t) {
   GattaiPlace(*w);
 }
 
-// "Gattai::Lunet:Kadrun2": drifts until the stop word.
-void Kadrun2(SlgEffectTask* t) {
-  EffectWork* w = EffectPartBegin(t, EffectWatch::kStop);
-  if (w == nullptr) return;
-  if (t->phase == 0) {
-    w->pos = kKadrun2.start;
-    w->depth = kKadrun2.depth;
-    GattaiPlay(*w, L().eff_anm, kKadrun2.anm, 0);
-    t->phase = 1;
-  }
-  w->pos = LunetDrift(kKadrun2.start, kKadrun2.vel, EffectFrames(t, *w));
-  GattaiPlace(*w);
-}
+// "Gattai::Lunet::Kadrun1:<index>": until the routine leaves the snow scene.
+void Kadrun1(SlgEffectTask* t) { Drift(t, kKadrun1[std::min<int>(t->index, 2)], true); }
+
+// "Gattai::Lunet:Kadrun2": until the stop word.
+void Kadrun2(SlgEffectTask* t) { Drift(t, kKadrun2, false); }
 
 // "Gattai::Lunet:Lunet2": the heroine's picture as an entry, drifting until the stop word (the
 // frame's end deletes the entry with the picture).
