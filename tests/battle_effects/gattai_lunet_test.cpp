@@ -28,21 +28,9 @@ using testsupport::AttackRig;
 constexpr int32_t kPx = 65536;
 constexpr int kKind = 3;
 
-void Sets(AttackFixtures& f) {
-  f.Slot(kAnmGattaiBody, 2, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiEffect, 3, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiExtEffect, 13);
-  f.Pictures(kAnmGattaiBg, {{640, 480}, {224, 200}});
-}
+void Sets(AttackFixtures& f) { gattai_play::LayPartSets(f, {{640, 480}, {224, 200}}); }
 
-AttackCase Row() {
-  AttackCase row{.name = "gattai_lunet", .kind = kKind, .type = 5, .frame_limit = 1500,
-                 .outlive = 90, .sounds = {"bgm-volume 50 200", "bgm-volume 100 128"},
-                 .prefixes = {"Gattai::"}};
-  row.fixtures = &Sets;
-  row.before = [](AttackRig& r) { r.attacker().character = 3; };
-  return row;
-}
+AttackCase Row() { return gattai_play::PartRow("gattai_lunet", kKind, 3, &Sets); }
 
 bool FirstFlake(const std::string& name) {
   const std::string base = "Gattai::Lunet:Snow";

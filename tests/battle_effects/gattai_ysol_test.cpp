@@ -26,20 +26,10 @@ using testsupport::AttackRig;
 constexpr int32_t kPx = 65536;
 constexpr int kKind = 4;
 
-void Sets(AttackFixtures& f) {
-  f.Slot(kAnmGattaiBody, 2, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiEffect, 3, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiExtEffect, 13);
-  f.Pictures(kAnmGattaiBg, {{640, 480}, {640, 480}});
-}
+void Sets(AttackFixtures& f) { gattai_play::LayPartSets(f, {{640, 480}, {640, 480}}); }
 
 AttackCase Row() {
-  AttackCase row{.name = "gattai_ysol", .kind = kKind, .type = 5, .frame_limit = 2000,
-                 .outlive = 90, .sounds = {"bgm-volume 50 200", "bgm-volume 100 128"},
-                 .prefixes = {"Gattai::", "Gattai:Ysolu:"}};
-  row.fixtures = &Sets;
-  row.before = [](AttackRig& r) { r.attacker().character = 4; };
-  return row;
+  return gattai_play::PartRow("gattai_ysol", kKind, 4, &Sets, 2000, {"Gattai::", "Gattai:Ysolu:"});
 }
 
 struct Seen {
