@@ -453,19 +453,8 @@ void ShowBoss() { EventSetKindFlag(kBossKind, kShowFlag); }
 
 // No unit acts any more: the unit chosen when the boss arrived loses its turn. The battle goes
 // on with the next unit of the order that may act, or, when none is left, the order position
-// passes the end so that the next frame starts a round (left at "no acting unit" inside the
-// order, turn control would run no phase again).
-void EndActingUnit() {
-  BattleContext& b = Battle();
-  b.state.acting_unit = kSlgNoUnit;
-  const int next = SlgNextActorPos(b.state.order_pos);
-  if (next >= 0) {
-    Slg::SetActingUnit(next);
-  } else {
-    b.state.order_pos = static_cast<int16_t>(b.order.count);
-  }
-  if (b.control.main_work != nullptr) Slg::SetPhaseState(b.control.main_work, kSlgPhaseStart);
-}
+// passes the end so that the next frame starts a round.
+void EndActingUnit() { Slg::PassTurn(Battle().control.main_work); }
 
 constexpr auto kBoss1 = TalkList({{13, 20007}, {361, 20012}});
 constexpr auto kBoss2 = TalkList({{361, 20013}, {15, 20014}});

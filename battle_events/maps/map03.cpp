@@ -383,14 +383,17 @@ void PlaceParty() {
 }
 
 // The six walks side by side; each walker is driven until it has finished once (a missing one at
-// once).
+// once). A heroine made again is looked up among the live records: her fallen record stays in
+// its slot, dead, until the next round's purge.
 int WalkParty() {
   Map03Words& w = Map03State();
   for (size_t n = 0; n < kFormation.size(); ++n) {
     const int32_t bit = 1 << n;
     if ((w.arrived & bit) != 0) continue;
     const Formation& f = kFormation[n];
-    if (EventWalkUnit(&w.walks[n], 0, f.character, f.to.x, f.to.y, 1) != 0) w.arrived |= bit;
+    if (EventWalkObj(&w.walks[n], LiveChara(f.character), f.to.x, f.to.y, 1) != 0) {
+      w.arrived |= bit;
+    }
   }
   return w.arrived == (1 << kFormation.size()) - 1 ? 1 : 0;
 }
@@ -802,7 +805,7 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
   Map03Words& w = Map03State();
   const int32_t character = unit.kind - 105;
   auto finish = [&] {
-    EventSetKindFlag(character, kShowFlag);
+    EventSetUnitFlag(LiveChara(character), kShowFlag);
     EventUndeployKind(unit.kind);
     w.done = 1;
     unit.walk_state[0] = 3;
@@ -816,7 +819,7 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
     }
     unit.x = stand_in_for->x;
     unit.y = stand_in_for->y;
-    EventClearKindFlag(character, kShowFlag);
+    EventClearUnitFlag(stand_in_for, kShowFlag);
     SetAnmPattern(unit.anm, 3);
     EventDeployKind(104);
     unit.walk_state[0] = 1;

@@ -165,6 +165,48 @@ TEST(SlgMainTask, ARoundInWhichNobodyMayActLeavesNoUnitActing) {
   EXPECT_EQ(g_phase_calls, 0);  // last round's unit does not act again
 }
 
+// The acting unit gone during its own turn (an event removed it, its record dead or purged):
+// phases that never end a turn by themselves, yet the turn passes on, to the next unit of the
+// order or, the last one gone, to a new round.
+TEST(SlgMainTask, AnActingUnitGoneDuringItsTurnPassesTheTurnOn) {
+  enum Gone { kFirstDead, kLastDead, kLastSlotPurged };
+  struct Case {
+    const char* name;
+    Gone gone;
+    int round;  // the round in which the other unit acts
+  } cases[] = {
+      {"the first of the order, dead", kFirstDead, 1},
+      {"the last of the order, dead: a new round", kLastDead, 2},
+      {"its record purged from the last slot", kLastSlotPurged, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BattleRun r;
+    ASSERT_TRUE(r.Start());
+    BattleContext& b = r.rig.battle();
+    g_phase_calls = 0;
+    b.phases.player = &CountPhase;
+    b.phases.enemy_step = &CountPhase;
+    ASSERT_EQ(b.order.count, 2);
+    int pos = c.gone == kFirstDead ? 0 : 1;
+    if (c.gone == kLastSlotPurged) {
+      pos = b.order.entries[0].slot > b.order.entries[1].slot ? 0 : 1;
+    }
+    if (pos != 0) Slg::SetActingUnit(pos);
+    const uint16_t gone = b.state.acting_unit;
+    const int other_entry = b.state.units[b.order.entries[1 - pos].slot].entry;
+    b.state.units[gone].step = kSlgDeadStep;
+    if (c.gone == kLastSlotPurged) Slg::PurgeDeadUnits();
+    ASSERT_TRUE(r.rig.Run(3));
+    EXPECT_EQ(b.state.round, c.round);
+    const SlgUnit* acting = SlgActingUnit();
+    ASSERT_NE(acting, nullptr) << "a unit acts";
+    EXPECT_TRUE(SlgUnitLive(*acting));
+    EXPECT_EQ(acting->entry, other_entry);
+    EXPECT_GT(g_phase_calls, 0) << "its phase runs";
+  }
+}
+
 TEST(SlgDefeat, BothRoadsEndInTheSequenceAndEachAnswerGoesItsWay) {
   enum Road { kOneRecordLeft, kLost };
   struct Case {

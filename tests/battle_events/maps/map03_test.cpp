@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,7 +41,6 @@ constexpr int kNearY = 1000;
 struct Map03Battle {
   std::unique_ptr<EventHarness> h;
   std::vector<int> soldiers;
-  std::array<int, 7> heroine_entry{};  // by character
   int boss = -1;
 };
 
@@ -66,9 +64,7 @@ Map03Battle MakeBattle(bool real_attacks = false) {
                           : std::string("AB"));
   }
   h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5, 6}) {
-    m.heroine_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
-  }
+  for (int c : {1, 2, 3, 5, 6}) h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
   h.install.stage.units[0].x = kNearX;  // the hero
   h.install.stage.units[0].y = kNearY;
   const int guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
@@ -340,19 +336,27 @@ const SlgUnit* LiveChara(int c) {
   return nullptr;
 }
 
+// Heroine `c` defeated by the boss and removed from the map; her fall scene played.
+void FallToTheBoss(EventHarness& h, int c) {
+  h.Defeat(0, c, kBossGroup, kBossCharacter, true);
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  ASSERT_EQ(LiveChara(c), nullptr);
+}
+
 TEST(Map03Victory, FallenHeroinesComeBackAndTheWholePartyWalksIntoFormation) {
   Map03Battle m = MakeBattle();
   EventHarness& h = *m.h;
   h.SetTrust(2, 35);
   h.SetTrust(5, 35);
-  // Heroines 2 and 5 are not on the map when the line is crossed (fallen).
-  for (int c : {2, 5}) h.install.stage.units[static_cast<size_t>(m.heroine_entry[c])].present = 0;
   for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
-  for (int f : {98, 105, 106, 501, 505}) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106}) h.SetFlagAtInstall(f);
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(600));
-  ASSERT_EQ(LiveChara(2), nullptr);
-  ASSERT_EQ(LiveChara(5), nullptr);
+  // Heroines 2 and 5 fall to the boss before the line is crossed (heroine 2 the acting unit of
+  // the first round), each with her fall scene.
+  FallToTheBoss(h, 2);
+  FallToTheBoss(h, 5);
+  EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 501", "start 505"}));
   h.MoveTo(0, 0, kFarX, kFarY);
   h.Act(0, 0);
   ASSERT_TRUE(h.RunUntil("walks", [&] { return h.FrameOf("message 11:30008") >= 0; }, 3000));
@@ -415,12 +419,12 @@ TEST(Map03Victory, WithoutTheBossTheVictoryEndsWithoutAStrike) {
 TEST(Map03Victory, AFallenHeroineTheBattleCannotMakeAgainStaysAway) {
   Map03Battle m = MakeBattle();
   EventHarness& h = *m.h;
-  h.install.stage.units[static_cast<size_t>(m.heroine_entry[2])].present = 0;
   h.AnswerChoice(1);
   for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
-  for (int f : {98, 105, 106, 501}) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106}) h.SetFlagAtInstall(f);
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(600));
+  FallToTheBoss(h, 2);
   // Soldiers of kind 15 fill every record.
   while (Slg::CreateUnit(*Battle().stage, m.soldiers[2]) != kSlgCreateRefused) {
   }
