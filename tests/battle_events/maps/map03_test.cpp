@@ -19,6 +19,7 @@
 #include "battle_events/core/event_queries.h"
 #include "battle_events/event_units.h"
 #include "battle_events/fix_task.h"
+#include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/map03.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
@@ -106,6 +107,16 @@ TEST(Map03Table, ItsRowsAreCleanAndInTheMapsOrder) {
   EXPECT_EQ(kMapEventSetupTable[2], &kMap03Setup);
   EXPECT_STREQ(kMap03Setup.table[30].b, "PP(IKD)&R(10);");
   EXPECT_STREQ(kMap03Setup.table[30].c, "HP(IKD,0)|NP(IMR());");
+  // The favourite's lines: character 4's with face 4 on this map, the others the shared ones.
+  const auto& favourite = static_cast<const FavouriteArgs*>(kMap03Setup.table[30].arg)->references;
+  EXPECT_EQ(favourite[8], (EventMessageRef{4, 2093}));
+  EXPECT_EQ(favourite[9], (EventMessageRef{4, 2094}));
+  EXPECT_EQ(favourite[12], (EventMessageRef{138, 2138}));
+  // Heroine 6's defeat remark as the map has it.
+  const auto* remark = static_cast<const RefTalkArgs*>(kMap03Setup.table[23].arg);
+  EXPECT_EQ(kMap03Setup.table[23].id, 524);
+  EXPECT_EQ(remark->face, 138);
+  EXPECT_EQ(remark->message, 2414);
 }
 
 // ---- The openings ----
