@@ -149,14 +149,18 @@ TEST(SlgMainTask, TurnHoldSuspendsTurnControl) {
 
 int g_phase_calls = 0;
 void CountPhase(SlgMainWork* /*work*/) { ++g_phase_calls; }
+// Phases that only count their calls (and never end a turn).
+void CountPhases(BattleContext& b) {
+  g_phase_calls = 0;
+  b.phases.player = &CountPhase;
+  b.phases.enemy_step = &CountPhase;
+}
 
 TEST(SlgMainTask, ARoundInWhichNobodyMayActLeavesNoUnitActing) {
   BattleRun r;
   ASSERT_TRUE(r.Start());
   BattleContext& b = r.rig.battle();
-  g_phase_calls = 0;
-  b.phases.player = &CountPhase;
-  b.phases.enemy_step = &CountPhase;
+  CountPhases(b);
   for (int i = 0; i < b.state.unit_count; ++i) b.state.units[i].flags |= kUnitActed;
   b.state.order_pos = b.order.count;  // the round is over
   ASSERT_TRUE(r.rig.Step());
@@ -170,23 +174,22 @@ TEST(SlgMainTask, ARoundInWhichNobodyMayActLeavesNoUnitActing) {
 // order or, the last one gone, to a new round.
 TEST(SlgMainTask, AnActingUnitGoneDuringItsTurnPassesTheTurnOn) {
   enum Gone { kFirstDead, kLastDead, kLastSlotPurged };
-  struct Case {
+  // The unit that goes, and the round in which the other unit acts.
+  const struct {
     const char* name;
     Gone gone;
-    int round;  // the round in which the other unit acts
+    int round;
   } cases[] = {
       {"the first of the order, dead", kFirstDead, 1},
       {"the last of the order, dead: a new round", kLastDead, 2},
       {"its record purged from the last slot", kLastSlotPurged, 2},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     BattleRun r;
     ASSERT_TRUE(r.Start());
     BattleContext& b = r.rig.battle();
-    g_phase_calls = 0;
-    b.phases.player = &CountPhase;
-    b.phases.enemy_step = &CountPhase;
+    CountPhases(b);
     ASSERT_EQ(b.order.count, 2);
     int pos = c.gone == kFirstDead ? 0 : 1;
     if (c.gone == kLastSlotPurged) {
