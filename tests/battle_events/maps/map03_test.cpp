@@ -68,8 +68,9 @@ Map03Battle MakeBattle(bool real_attacks = false) {
   for (int c : {1, 2, 3, 5, 6}) h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
   h.install.stage.units[0].x = kNearX;  // the hero
   h.install.stage.units[0].y = kNearY;
-  const int guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
-  const int guide2 = h.AddUnit(1, 11, 14, 1, 528, 360);
+  // The guides a few cells from where the opening walks them.
+  const int guide1 = h.AddUnit(1, 10, 14, 1, 912, 1680);
+  const int guide2 = h.AddUnit(1, 11, 14, 1, 1056, 1176);
   h.install.stage.units[static_cast<size_t>(guide1)].placement_number = 1;
   h.install.stage.units[static_cast<size_t>(guide2)].placement_number = 2;
   m.soldiers = {guide1, guide2, h.AddUnit(1, 12, 15, 1, 432, 192),
@@ -162,6 +163,22 @@ TEST(Map03Openings, TheChainRunsWithTheRealPropsAndTheCameraHeldUntilTheTour) {
     EXPECT_NE(u->flags & 0x80u, 0u) << "kind " << kind << " shown again";
   }
   EXPECT_EQ(CheckEventFlag(104), 1);
+  // The two guides have walked from their places to their points (the cell points of the
+  // opening's targets).
+  const struct {
+    int number;  // placement number x 256
+    SlgPoint to;
+  } guides[] = {{256, {1098, 1704}}, {512, {1244, 1154}}};
+  for (const auto& g : guides) {
+    SCOPED_TRACE(g.number);
+    const SlgUnit* guide = FindUnitByIndex(14, g.number);
+    ASSERT_NE(guide, nullptr);
+    const SlgPoint want = CellToPosHeight(g.to.x, g.to.y);
+    const SlgPoint at = SnapPosToCell(guide->x >> 16, guide->y >> 16);
+    const SlgPoint cell = SnapPosToCell(want.x, want.y);
+    EXPECT_EQ(at.x, cell.x);
+    EXPECT_EQ(at.y, cell.y);
+  }
 }
 
 // ---- The turn talks ----
