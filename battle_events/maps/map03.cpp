@@ -29,6 +29,7 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "battle_events/runtime/event_walks.h"
@@ -81,15 +82,7 @@ void NopKinds(int32_t first, int32_t last) {
   for (int32_t k = first; k <= last; ++k) EventNopKind(k);
 }
 
-// The player's unit of that character that is on the map (a record being removed is not).
-SlgUnit* LiveChara(int32_t character) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && unit.step != kSlgDeadStep) return &unit;
-  }
-  return nullptr;
-}
+SlgUnit* LiveChara(int32_t character) { return LivePartyUnit(character); }
 
 SlgUnit* Boss() {
   SlgUnit* boss = FindUnitByGroupKind(kBossGroup, kBossCharacter);
@@ -328,45 +321,13 @@ void VictoryStart() {
 }
 void VictoryLoad() { EventLoadBin("EVS03107.BIN", kEventBinAddress); }
 
-void RemoveSoldiers() {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.kind >= 14 && unit.kind <= 16 && unit.step != kSlgDeadStep) EventRemoveUnit(&unit);
-  }
-}
+void RemoveSoldiers() { RemoveUnitsOfKinds(14, 16); }
 
-// The first usable placement entry of the player's character; -1 when none.
-int PartyEntry(int32_t character) {
-  const StageTable& stage = *Battle().stage;
-  for (int n = 0; n < stage.unit_count(); ++n) {
-    const StageUnitEntry e = stage.unit(n);
-    if (e.side == 0 && e.character == character && stage.usable(n)) return n;
-  }
-  return -1;
-}
-
-// A fallen heroine's leftover record goes and she is made again from her placement entry, with
-// the trust bonus and totals the battle's initialisation gives a player's unit. One whose entry
-// is gone or whose creation is refused stays away.
+// A fallen heroine's leftover record goes and she is made again from her placement entry. One
+// whose entry is gone or whose creation is refused stays away.
 void BringBackFallen() {
-  if (Battle().stage == nullptr) return;
   for (int32_t c : kFallenBack) {
-    if (CondNP(c) == 0) continue;
-    EventRemoveChara(0, c);
-    const int entry = PartyEntry(c);
-    if (entry < 0) {
-      DebugPrint("map 3 victory: character %d has no placement entry: not brought back\n", c);
-      continue;
-    }
-    const uint8_t slot = Slg::CreateUnit(*Battle().stage, entry);
-    if (slot == kSlgCreateRefused) {
-      DebugPrint("map 3 victory: character %d: entry %d: no unit made\n", c, entry);
-      continue;
-    }
-    SlgUnit& unit = Battle().state.units[slot];
-    Slg::PlaceUnit(unit);
-    Slg::RecalcUnitStats(unit);
+    if (CondNP(c) != 0) BringBackPartyMember(c, "map 3 victory");
   }
   Slg::ResetCurrentUnit();
 }
