@@ -217,27 +217,36 @@ int ApparitionFade(Map04Fade& f) {
   EventSetTone(f.level);
   return 0;
 }
+// A fade reset and started on the frame its apparitions come, so they find the signal at 0.
+void StartFade(Map04Fade& f) {
+  f = Map04Fade{};
+  ApparitionFade(f);
+}
 int FadeA() { return ApparitionFade(Map04State().fades[0]); }
 int FadeB() { return ApparitionFade(Map04State().fades[1]); }
 
 void FirstApparitions() {
   EventLoadSeBank(kSeBank);
   DeployKinds(80, 83);
-  Map04State().fades[0] = Map04Fade{};
+  StartFade(Map04State().fades[0]);
   Slg::ClearMoveBackup();
   EventLoadCharaExtraAnm(kOpponentGroup, kOpponentCharacter);
   SlgSePlay(231);
 }
-void LastApparition() {
+// The steps after a fade start on the frame after it has ended (steps that complete at once), so
+// the apparitions see its signal for a frame.
+int LastApparition() {
   EventLoadSeBank(kSeBank);
   EventDeployKind(84);
-  Map04State().fades[1] = Map04Fade{};
+  StartFade(Map04State().fades[1]);
   SlgSePlay(231);
+  return 1;
 }
-void ApparitionsGo() {
+int ApparitionsGo() {
   UndeployKinds(80, 84);
   for (int32_t n = 3; n <= 6; ++n) EventSetUnitFlag(Soldier(n), kShowFlag);
   EventSetKindFlag(kCommanderKind, kShowFlag);
+  return 1;
 }
 
 // The scout's strike on the opponent through the battle's attack frame. Without either of them
@@ -333,9 +342,9 @@ constexpr S::Op kOpening4099[] = {
     S::Wait(15),
     S::Do(&FirstApparitions),
     S::Custom(&FadeA),
-    S::Do(&LastApparition),
+    S::Custom(&LastApparition),
     S::Custom(&FadeB),
-    S::Do(&ApparitionsGo),
+    S::Custom(&ApparitionsGo),
     S::Messages(k40041),
     S::Do(&ScoutAttacks),
     S::Custom(&StrikeEnded),
