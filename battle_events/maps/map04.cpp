@@ -513,9 +513,14 @@ void PartyOnClosingCells() {
   for (const ClosingCell& cell : kClosingCells) {
     SlgUnit* unit = LivePartyUnit(cell.character);
     if (unit == nullptr) continue;
-    EventPlaceUnitAt(unit, cell.at.x, cell.at.y, 0);
+    ClearUnitCell(*unit);
     Slg::SetUnitDir(*unit, 0);
     SetUnitState(*unit, 0);
+    const SlgPoint at = CellToPosHeight(cell.at.x, cell.at.y);
+    unit->x = at.x * 65536;
+    unit->y = at.y * 65536;
+    EventObjPlace(*unit);
+    SetUnitCell(*unit);
   }
 }
 void FreeBg() { EventFreeBG(); }
