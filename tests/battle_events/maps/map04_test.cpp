@@ -406,6 +406,7 @@ TEST(Map04Goal, EachCharacterOnEachGoalCellReachesTheGoalAreaOnce) {
     }
     EXPECT_EQ(Count(h, "start 4106"), 0u);
     EXPECT_NE(LiveObject(95), nullptr) << "the marker";
+    EXPECT_EQ(Count(h, "se 227"), kMap04GoalArea.size());
   }
 }
 
@@ -416,12 +417,11 @@ TEST(Map04Goal, HeroinesThreeAndFourReachNothing) {
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(600));
   for (int c : {3, 4}) {
-    h.MoveTo(0, c, 1078, 528);
-    h.Act(0, c);
-    ASSERT_TRUE(h.RunUntilIdle(600));
-    h.MoveTo(0, c, 1148, 480);
-    h.Act(0, c);
-    ASSERT_TRUE(h.RunUntilIdle(600));
+    for (const auto& p : kMap04GoalArea) {
+      h.MoveTo(0, c, p[0], p[1]);
+      h.Act(0, c);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
     h.MoveTo(0, c, kPartyX + 96 * c, kPartyY + 96);
   }
   EXPECT_TRUE(Starts(h).empty());
