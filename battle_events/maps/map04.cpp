@@ -760,6 +760,13 @@ constexpr auto kAnm = [] {
   return t;
 }();
 
+// The deferred sprite set-up, handed to the battle one frame after the install: the place of the
+// wind-driven particles' fixed sprites, which it does not make yet.
+void WindParticles() {}
+
 }  // namespace
 
-const MapSetup kMap04Setup{.bgm = MapBgm::None(), .table = kTable.data(), .anm_table = kAnm};
+const MapSetup kMap04Setup{.bgm = MapBgm::None(),
+                           .table = kTable.data(),
+                           .anm_table = kAnm,
+                           .deferred = &WindParticles};
