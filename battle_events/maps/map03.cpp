@@ -82,8 +82,6 @@ void NopKinds(int32_t first, int32_t last) {
   for (int32_t k = first; k <= last; ++k) EventNopKind(k);
 }
 
-SlgUnit* LiveChara(int32_t character) { return LivePartyUnit(character); }
-
 SlgUnit* Boss() {
   SlgUnit* boss = FindUnitByGroupKind(kBossGroup, kBossCharacter);
   return boss != nullptr && boss->step != kSlgDeadStep ? boss : nullptr;
@@ -334,7 +332,7 @@ void BringBackFallen() {
 
 void PlaceParty() {
   for (const Formation& f : kFormation) {
-    SlgUnit* unit = LiveChara(f.character);
+    SlgUnit* unit = LivePartyUnit(f.character);
     if (unit == nullptr) continue;
     EventPlaceUnitAt(unit, f.from.x, f.from.y, 0);
     Slg::SetUnitDir(*unit, 0);
@@ -385,7 +383,7 @@ void PrepareStrike() {
 int Strike() {
   Map03Words& w = Map03State();
   SlgUnit* boss = Boss();
-  SlgUnit* target = LiveChara(w.struck);
+  SlgUnit* target = LivePartyUnit(w.struck);
   if (w.strike == 0) {
     if (boss == nullptr || target == nullptr) {
       DebugPrint("map 3 victory: no %s for the boss's strike\n", boss == nullptr ? "boss" : "target");
@@ -770,7 +768,7 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
   };
   if (unit.walk_state[0] == 3) return 0;
   if (unit.state == 0 && unit.walk_state[0] == 0) {
-    SlgUnit* stand_in_for = LiveChara(character);
+    SlgUnit* stand_in_for = LivePartyUnit(character);
     if (unit.anm == nullptr || stand_in_for == nullptr) {
       finish();
       return 0;
@@ -814,7 +812,7 @@ int StrikePicture(SlgUnit& unit, SlgPair& position) {
   if (unit.state != kEventAnmEnded || unit.walk_state[0] != 0) return 0;
   unit.walk_state[0] = 1;
   EventUndeployKind(unit.kind);
-  if (const SlgUnit* at = LiveChara(unit.kind - 107); at != nullptr) {
+  if (const SlgUnit* at = LivePartyUnit(unit.kind - 107); at != nullptr) {
     FixTaskAddOne(0, unit.kind, at->x, at->y);
   }
   return 0;
