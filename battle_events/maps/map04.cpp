@@ -720,7 +720,7 @@ constexpr EventAnmDesc kMarkerDesc{.start = EventAnmStart::kLoop,
 constexpr EventAnmDesc kCellObjectDesc{.start = EventAnmStart::kLoop, .snap = EventAnmSnap::kCell};
 
 // The effect on the scout (100): at her place one depth in front of her, played once; at its
-// end, or at once when she is not on the map, the kind is undeployed. walk_state is unused.
+// end, or at once when she is not on the map, the kind is undeployed.
 constexpr EventAnmDesc kScoutEffectDesc{.snap = EventAnmSnap::kObject};
 int ScoutEffect(SlgUnit& unit, SlgPair& position) {
   if (unit.state >= kEventAnmEnded) return 0;
