@@ -1,0 +1,196 @@
+// Map 6's event script in real battles on the event harness: the table, the opening by its
+// answers (the stage switch and the parting), the commander's menu, the bombardment and the
+// opened cells, the reaction lines, the victory's wait and walk, the taunts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_search.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/core/event_conditions.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
+#include "battle_events/maps/commander_scenes.h"
+#include "battle_events/maps/map06.h"
+#include "battle_events/runtime/event_walks.h"
+#include "game/system_data.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/event_table_lint.h"
+#include "testsupport/lips_files.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+constexpr int kMad = 18;
+constexpr int kCommanderGroup = 2;
+constexpr int kCommander = 24;
+constexpr int kStage = 5;
+// The opening's and the menu's flags: set at the install, they do not run.
+constexpr int kOpeningFlags[] = {105, 153};
+
+struct Map06Battle {
+  std::unique_ptr<EventHarness> h;
+  std::array<int, 7> party_entry{};  // by character
+  int commander = -1;
+};
+
+// Map 6's battle: the hero and heroines 1-6, kind-14 soldiers of numbers 1-9, kind 16 numbers
+// 10-13, kind 15 number 14, the commander (kind 24, group 2), the event objects 80-114; the
+// attacks stubbed unless `real_commander`.
+Map06Battle MakeBattle(bool real_commander = false) {
+  Map06Battle m;
+  EventHarness::Options options;
+  options.stage = kStage;
+  m.h = std::make_unique<EventHarness>(kMap06Setup, options);
+  EventHarness& h = *m.h;
+  auto add = [&](int id, std::string text) {
+    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
+  };
+  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
+  for (int id : {2414, 3037, 3038, 3339, 3340, 3341, 3346}) add(id, "AB");
+  for (int id = 10000; id <= 10340; ++id) {
+    add(id, id == 10060 ? testsupport::ChoiceText(2, 4) : std::string("AB"));
+  }
+  for (int id = 60000; id <= 60280; ++id) {
+    add(id, id >= 60130 && id <= 60132 ? testsupport::ChoiceText(3, 4) : std::string("AB"));
+  }
+  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  h.install.stage.units[0].x = 384;  // the hero
+  h.install.stage.units[0].y = 768;
+  for (int c = 1; c <= 6; ++c) {
+    m.party_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, 192 + 48 * c, 864);
+  }
+  auto soldier = [&](int kind, int number, int x, int y) {
+    const int e = h.AddUnit(1, 30 + number, kind, 1, x, y);
+    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(number);
+  };
+  for (int n = 1; n <= 9; ++n) soldier(14, n, 1200 + 48 * (n % 3), 400 + 48 * (n / 3));
+  for (int n = 10; n <= 13; ++n) soldier(16, n, 1500, 300 + 48 * (n - 10));
+  soldier(15, 14, 1600, 300);
+  m.commander = h.AddUnit(kCommanderGroup, kCommander, kCommander, 1, 1400, 200);
+  for (int kind = 80; kind <= 114; ++kind) {
+    // The falling parts start a little above where they land.
+    h.AddObject(kind, kind & 1, 1300, kind == 101 || kind == 102 ? 600 : 300);
+  }
+  if (real_commander) {
+    h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, 16});
+  } else {
+    h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, 16, kCommander});
+  }
+  return m;
+}
+
+[[maybe_unused]] std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+// The messages from the first one with that text on.
+std::vector<std::string> MessagesFrom(const EventHarness& h, const std::string& first) {
+  auto r = h.Records("message");
+  auto at = std::find(r.begin(), r.end(), first);
+  return {at, r.end()};
+}
+
+// ---- The table ----
+
+TEST(Map06Table, ItsRowsAreCleanAndInTheMapsOrder) {
+  EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap06Setup).empty());
+  const std::vector<int> ids = {6105, 6151, 6153, 6156, 6157, 6160, 6165, 6190, 6195,
+                                6196, 3393, 3394, 3396, 3397, 3409, 3410, 3412, 3413,
+                                3417, 3418, 3420, 3421, 3464, 3466, 3467, 3469, 3470};
+  std::vector<int> got;
+  for (const SlgEventEntry* row = kMap06Setup.table; row->handler != nullptr; ++row) {
+    got.push_back(row->id);
+  }
+  EXPECT_EQ(got, ids);
+  EXPECT_EQ(kMap06Setup.anm_table.size(), 35u);
+  EXPECT_EQ(kMapEventSetupTable[kStage], &kMap06Setup);
+  const SlgEventEntry* t = kMap06Setup.table;
+  EXPECT_STREQ(t[3].b, "(T()>15)|NG(GZA);");
+  EXPECT_STREQ(t[5].b, "F(400)|F(402)|F(403)|F(405)|F(406);");
+  EXPECT_STREQ(t[22].c, "HP(IKD,0)|NP(IMR());");
+  EXPECT_STREQ(t[25].b, "PP(ITZ)&R(20);");
+  EXPECT_STREQ(t[26].b, "PP(IBS)&R(20);");
+  for (int r = 10; r <= 13; ++r) EXPECT_EQ(t[r].guard[0], t[r].set[0]);
+  EXPECT_EQ(t[10].guard[0], 501);
+  EXPECT_EQ(t[13].guard[0], 505);
+}
+
+// ---- The opening ----
+
+// The opening played to its end with the choice answered `line` (0: the time-out).
+void PlayOpening(Map06Battle& m, int line) {
+  EventHarness& h = *m.h;
+  h.SetTrust(4, 40);
+  if (line != 0) h.AnswerChoice(line);
+  h.Start();
+  // The stage switch tears the battle down with its event table: the opening's end is then not
+  // reported.
+  ASSERT_TRUE(h.RunUntil("6105", [&] {
+    return h.FrameOf("end 6105") >= 0 || h.FrameOf("task Slg::_exchangeStageNofade") >= 0;
+  }, 20000));
+}
+
+TEST(Map06Opening, TheFirstAnswerKeepsHeroineFourAndSwitchesToStageTwenty) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  PlayOpening(m, 1);
+  EXPECT_EQ(CheckEventFlag(407), 0);
+  EXPECT_EQ(SlgGetMacroP(71), 0);
+  EXPECT_EQ(GetTrustVar(4), 45);
+  EXPECT_EQ(Count(h, "task Slg::_exchangeStageNofade"), 1u);
+  EXPECT_EQ(h.Records("message").back(), "message 29:10100");
+  EXPECT_GE(h.FrameOf("se 20"), 0);
+  EXPECT_EQ(GetSystemData()->battleMap(), 20u);
+}
+
+TEST(Map06Opening, TheOtherAnswersPartHeroinesFourAndOneFromTheParty) {
+  const struct Case {
+    int line;
+    std::vector<std::string> first;
+  } cases[] = {
+      {2, {"message 11:10105", "message 213:10110", "message 114:10115", "message 29:10120"}},
+      {0, {"message 11:10132", "message 114:10115", "message 29:10120"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Map06Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    PlayOpening(m, c.line);
+    std::vector<std::string> tail = c.first;
+    tail.insert(tail.end(), {"message 149:10125", "message 29:10130"});
+    const auto after = MessagesFrom(h, c.first.front());
+    EXPECT_EQ(after, tail);
+    EXPECT_EQ(CheckEventFlag(407), 1);
+    EXPECT_EQ(SlgGetMacroP(71), 1);
+    EXPECT_EQ(GetTrustVar(4), 35);
+    EXPECT_GE(h.FrameOf("se 21"), 0);
+    EXPECT_EQ(Count(h, "task Slg::_exchangeStageNofade"), 0u);
+    for (int ch : {4, 1}) {
+      SCOPED_TRACE(ch);
+      EXPECT_EQ(CondNP(ch), 1);
+      for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+        const SlgUnit& u = Battle().state.units[i];
+        EXPECT_FALSE(u.character == ch && u.kind == ch && u.side == 0) << "still in the party";
+      }
+    }
+    EXPECT_EQ(CheckEventFlag(199), 0);
+    EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
+    for (RouteWork* r : Map06State().routes) EXPECT_EQ(r, nullptr) << "the routes are freed";
+  }
+}
+
+}  // namespace
