@@ -111,7 +111,9 @@ int VolleyStep(const VolleyDesc& desc) {
 }
 
 void AddFixedSprite(uint32_t anm_id, int32_t x, int32_t y) {
-  CommanderScenes().fixed_sprite = FixTaskAddOne(0, anm_id, x * 65536, y * 65536);
+  CommanderSceneWords& w = CommanderScenes();
+  w.fixed_sprite = FixTaskAddOne(0, anm_id, x * 65536, y * 65536);
+  w.fixed_sprite_anm = w.fixed_sprite != nullptr ? anm_id : 0;
 }
 
 void ExchangeFixedSprite(uint32_t anm_id, int32_t x, int32_t y) {

@@ -41,6 +41,7 @@ struct CommanderSceneWords {
   int32_t drop = 0;
   // The fixed sprite a map's opening adds and its bombardment exchanges.
   SlgEffectTask* fixed_sprite = nullptr;
+  uint32_t fixed_sprite_anm = 0;
   // The volley: the objects shown so far and the frames since the last.
   int32_t volley = 0;
   int32_t volley_frames = 0;

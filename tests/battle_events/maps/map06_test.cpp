@@ -92,7 +92,7 @@ Map06Battle MakeBattle(bool real_commander = false) {
   return m;
 }
 
-[[maybe_unused]] std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
+std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
 size_t Count(const EventHarness& h, const std::string& what) {
   const auto r = h.Records(what);
   return static_cast<size_t>(std::count(r.begin(), r.end(), what));
@@ -190,6 +190,134 @@ TEST(Map06Opening, TheOtherAnswersPartHeroinesFourAndOneFromTheParty) {
     EXPECT_EQ(CheckEventFlag(199), 0);
     EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
     for (RouteWork* r : Map06State().routes) EXPECT_EQ(r, nullptr) << "the routes are freed";
+  }
+}
+
+// ---- The commander's menu ----
+
+TEST(Map06Menu, EachAnswerPathSetsItsFlagAndOnlyAHeroinesGivesHerTrust) {
+  const struct Case {
+    std::vector<int> lines;  // the answers in turn; a level without one times out
+    int flag;
+    int heroine;  // 0: none
+    std::vector<std::string> messages;
+  } cases[] = {
+      {{1}, 430, 0, {"message 13:60210", "message 283:60244"}},
+      {{2}, 432, 2, {"message 13:60220", "message 75:60221", "message 283:60222"}},
+      {{3, 1}, 433, 3, {"message 13:60230", "message 111:60231", "message 283:60232"}},
+      {{3, 2}, 430, 0, {"message 13:60243", "message 283:60244"}},
+      {{3, 3, 1}, 435, 5, {"message 13:60250", "message 210:60251", "message 283:60252"}},
+      {{3, 3, 2}, 436, 6, {"message 13:60260", "message 138:60261", "message 283:60262"}},
+      {{}, 430, 0, {"message 13:60270", "message 284:60271"}},
+      {{3}, 430, 0, {"message 13:60270", "message 284:60271"}},
+      {{3, 3}, 430, 0, {"message 13:60270", "message 284:60271"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.lines));
+    Map06Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    for (int heroine = 1; heroine <= 6; ++heroine) h.SetTrust(heroine, 30);
+    for (int line : c.lines) h.AnswerChoice(line);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Act(kCommanderGroup, kCommander);
+    ASSERT_TRUE(h.RunUntilIdle(4000));
+    h.Act(0, 0);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Act(kCommanderGroup, kCommander);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(Starts(h), std::vector<std::string>{"start 6151"}) << "the menu runs once";
+    const std::vector<std::string> intro = {"message 282:60090", "message 282:60100",
+                                            "message 282:60110", "message 282:60120",
+                                            "message 282:60125"};
+    std::vector<std::string> all = intro;
+    all.insert(all.end(), c.messages.begin(), c.messages.end());
+    EXPECT_EQ(h.Records("message"), all);
+    for (int f = 430; f <= 436; ++f) EXPECT_EQ(CheckEventFlag(f), f == c.flag ? 1 : 0) << f;
+    for (int heroine = 1; heroine <= 6; ++heroine) {
+      EXPECT_EQ(GetTrustVar(heroine), heroine == c.heroine ? 35 : 30) << heroine;
+    }
+    EXPECT_EQ(Count(h, "se 20"), c.heroine != 0 ? 1u : 0u);
+  }
+}
+
+// ---- The bombardment ----
+
+size_t GridIndex(SlgPoint p) {
+  const SlgCell c = PosToCell(p.x, p.y);
+  return static_cast<size_t>(c.row) * kSlgGridColumns + static_cast<size_t>(c.column);
+}
+// The move search's cost of the cell of `to` from the cell up and to the left of it.
+uint16_t MoveCost(SlgPoint to) {
+  const SlgPoint from = SnapPosToCell(to.x - 48, to.y - 24);
+  Slg::MoveSearch(0, {static_cast<int16_t>(from.x), static_cast<int16_t>(from.y)}, 3);
+  return Battle().search.range_cost[GridIndex(to)];
+}
+// The frame of the first record that starts with `prefix`; -1 when none.
+int FrameStarting(const EventHarness& h, const std::string& prefix) {
+  for (const auto& r : h.records()) {
+    if (r.what.rfind(prefix, 0) == 0) return r.frame;
+  }
+  return -1;
+}
+
+TEST(Map06Bombardment, AfterTurnFifteenOrTheLastSoldierItOpensTheFourCells) {
+  for (const bool by_turn : {true, false}) {
+    SCOPED_TRACE(by_turn ? "T() > 15" : "NG(GZA)");
+    Map06Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    h.Start();
+    // The opening's fixed sprite, and the four cells closed in both grids.
+    AddFixedSprite(kMap06FixedBefore, kMap06FixedX, kMap06FixedY);
+    SlgEffectTask* before = CommanderScenes().fixed_sprite;
+    ASSERT_NE(before, nullptr);
+    for (SlgPoint p : kMap06OpenedCells) {
+      Battle().cell_grid[GridIndex(p)] |= kBlockedCellBits;
+      Battle().cell_grid2[GridIndex(p)] |= kBlockedCellBits;
+    }
+    Battle().state.acting_unit = h.Unit(0, 0)->slot;
+    for (SlgPoint p : kMap06OpenedCells) EXPECT_EQ(MoveCost(p), 255) << p.x << "," << p.y;
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_TRUE(Starts(h).empty());
+
+    if (by_turn) {
+      for (int t = 0; t < 14; ++t) h.BeginTurn();  // round 15
+      ASSERT_TRUE(h.RunUntilIdle(600));
+      EXPECT_TRUE(Starts(h).empty()) << "not on turn 15";
+      h.BeginTurn();
+    } else {
+      for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+        SlgUnit& u = Battle().state.units[i];
+        if (u.side == 1) EventRemoveUnit(&u);
+      }
+      h.BeginTurn();  // round 2
+    }
+    ASSERT_TRUE(h.RunUntilIdle(4000));
+    EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 6156", "start 6157"}));
+    EXPECT_EQ(h.Records("message"),
+              (std::vector<std::string>{"message 239:10205", "message 239:10210",
+                                        "message 11:10180", "message 282:3038"}));
+    std::vector<int> volley;
+    for (int kind = 105; kind <= 109; ++kind) {
+      volley.push_back(FrameStarting(h, "deploy " + std::to_string(kind) + " entry"));
+    }
+    for (size_t n = 1; n < volley.size(); ++n) EXPECT_EQ(volley[n] - volley[n - 1], 8) << n;
+    EXPECT_EQ(Count(h, "se 135"), 5u);
+    EXPECT_LT(volley.back(), h.FrameOf("fade 0 white"));
+    EXPECT_GE(h.FrameOf("bgm 16"), 0);
+
+    for (SlgPoint p : kMap06OpenedCells) {
+      SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
+      EXPECT_EQ(Battle().cell_grid[GridIndex(p)] & kBlockedCellBits, 0u);
+      EXPECT_EQ(Battle().cell_grid2[GridIndex(p)] & kBlockedCellBits, 0u);
+      Battle().state.acting_unit = h.Unit(0, 0)->slot;
+      EXPECT_LT(MoveCost(p), 255) << "the move search passes";
+    }
+    EXPECT_EQ(CommanderScenes().fixed_sprite_anm, kMap06FixedAfter);
+    EXPECT_NE(CommanderScenes().fixed_sprite, before);
+    EXPECT_EQ(Battle().fix_tasks.count, 1);
   }
 }
 
