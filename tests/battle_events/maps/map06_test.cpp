@@ -12,6 +12,8 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_battle_state.h"
+#include "battle/slg_enemy.h"
+#include "battle/slg_start.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_search.h"
@@ -319,6 +321,63 @@ TEST(Map06Bombardment, AfterTurnFifteenOrTheLastSoldierItOpensTheFourCells) {
     EXPECT_NE(CommanderScenes().fixed_sprite, before);
     EXPECT_EQ(Battle().fix_tasks.count, 1);
   }
+}
+
+// ---- The reaction lines ----
+
+TEST(Map06Reactions, TheHighestRequestFirstOneARunAndNoneForAFlagOutsideTheRow) {
+  const struct Case {
+    std::vector<int> flags;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {{402, 406}, {"message 141:10240", "message 78:10230"}},
+      {{401}, {}},
+      {{400, 403, 405}, {"message 213:10245", "message 114:10235", "message 15:10220"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.flags));
+    Map06Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    for (int f : c.flags) SetEventFlag(static_cast<uint32_t>(f));
+    for (int turn = 0; turn < 4; ++turn) {
+      h.BeginTurn();
+      ASSERT_TRUE(h.RunUntilIdle(1000));
+    }
+    EXPECT_EQ(h.Records("message"), c.messages);
+    EXPECT_EQ(Count(h, "start 6160"), c.messages.size());
+    for (int f = 400; f <= 406; ++f) EXPECT_EQ(CheckEventFlag(f), f == 401 && c.flags[0] == 401);
+  }
+}
+
+TEST(Map06Reactions, TheCommandersNamedPullTakesHeroineThreeAndHerLineFollows) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.SetFlagAtInstall(151);  // the menu has been answered: heroine 3
+  h.SetFlagAtInstall(433);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  SlgUnit* three = h.Unit(0, 3);
+  ASSERT_NE(three, nullptr);
+  const int32_t from_x = three->x;
+  h.Act(kCommanderGroup, kCommander);
+  h.RunFrames(1);
+  ASSERT_EQ(Battle().state.acting_unit, h.Unit(kCommanderGroup, kCommander)->slot);
+  // The commander's own program, frame by frame, until it has pulled someone.
+  SlgMainWork work{};
+  for (int f = 0; f < 120 && CheckEventFlag(403) == 0; ++f) {
+    EnemyPhaseStep(&work);
+    h.RunFrames(1);
+  }
+  EXPECT_EQ(CheckEventFlag(403), 1) << "heroine 3 was pulled";
+  EXPECT_NE(h.Unit(0, 3)->x, from_x);
+  h.BeginTurn();
+  ASSERT_TRUE(h.RunUntilIdle(1000));
+  EXPECT_EQ(h.Records("message"), std::vector<std::string>{"message 114:10235"});
+  EXPECT_EQ(CheckEventFlag(403), 0);
 }
 
 }  // namespace
