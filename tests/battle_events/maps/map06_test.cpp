@@ -380,4 +380,166 @@ TEST(Map06Reactions, TheCommandersNamedPullTakesHeroineThreeAndHerLineFollows) {
   EXPECT_EQ(CheckEventFlag(403), 0);
 }
 
+// ---- The victory ----
+
+// A battle past its opening after the parting: heroines 4 and 1 have left the party.
+void PartedBattle(EventHarness& h) {
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  for (int f : {151, 159, 157}) h.SetFlagAtInstall(f);
+  h.Start();
+  for (int c : {4, 1}) {
+    SlgUnit* u = h.Unit(0, c);
+    EventRemoveChara(0, c);
+    u->side = 3;
+  }
+  ASSERT_TRUE(h.RunUntilIdle(600));
+}
+
+// The scroll's view centre (map pixels).
+SlgPoint ViewCentre() {
+  return {static_cast<int32_t>(Battle().state.scroll_x) + 320,
+          static_cast<int32_t>(Battle().state.scroll_y) + 240};
+}
+
+TEST(Map06Victory, ItWaitsForTheCommandersExitThenTheSoldiersOnScreenFallAndTheOthersGo) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  PartedBattle(h);
+  const SlgPoint centre = ViewCentre();
+  h.MoveTo(1, 31, centre.x, centre.y);  // soldier 1 on screen
+  h.MoveTo(1, 39, 100, 1900);           // soldier 9 far off
+  h.SetLife(kCommanderGroup, kCommander, 0);
+  h.BeginTurn();
+  h.RunFrames(120);
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 6190"});
+  EXPECT_TRUE(h.Records("message").empty()) << "no talk before flag 198";
+  ASSERT_NE(h.Unit(1, 39), nullptr);
+  SetEventFlag(198);
+  h.RunFrames(2);
+  const SlgUnit* on_screen = FindUnitByGroupKind(1, 31);
+  ASSERT_NE(on_screen, nullptr);
+  EXPECT_EQ(on_screen->state, 15) << "it falls";
+  const SlgUnit* far = FindUnitByGroupKind(1, 39);
+  EXPECT_TRUE(far == nullptr || !SlgUnitLive(*far)) << "taken off the map";
+}
+
+TEST(Map06Victory, ASoldierThatNeverLeavesHoldsTheTalkForThreeHundredFrames) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  PartedBattle(h);
+  const SlgPoint centre = ViewCentre();
+  h.MoveTo(1, 31, centre.x, centre.y);
+  h.SetLife(kCommanderGroup, kCommander, 0);
+  h.SetFlagAtInstall(198);
+  SetEventFlag(198);
+  h.BeginTurn();
+  ASSERT_TRUE(h.RunUntil("the fall", [&] {
+    const SlgUnit* u = FindUnitByGroupKind(1, 31);
+    return u != nullptr && u->state == 15;
+  }, 60));
+  const int fall = h.rig().frame();
+  // The soldier stands up again each frame: group 1 never empties.
+  ASSERT_TRUE(h.RunUntil("the talk", [&] {
+    if (SlgUnit* u = FindUnitByGroupKind(1, 31); u != nullptr && SlgUnitLive(*u)) {
+      SetUnitState(*u, 0);
+    }
+    return h.FrameOf("message 11:10300") >= 0;
+  }, 600));
+  EXPECT_GE(h.FrameOf("message 11:10300") - fall, 300);
+  EXPECT_LE(h.FrameOf("message 11:10300") - fall, 320);
+}
+
+TEST(Map06Victory, HeroinesFourAndOneWalkWithTheCameraInItsBoxAndTheBattleIsWonOnce) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  PartedBattle(h);
+  h.SetLife(kCommanderGroup, kCommander, 0);
+  SetEventFlag(198);
+  h.BeginTurn();
+  // The test map is smaller than the scroll to (200, 600) asks for: the camera is put where that
+  // scroll leaves it on the real map once the follow begins, and must then stay in its box.
+  bool placed = false;
+  int followed = 0;
+  auto whitened = [&] {
+    for (const auto& r : h.records()) {
+      if (r.what.rfind("fade ", 0) == 0 && r.what.ends_with(" white")) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(h.RunUntil("the victory", [&] {
+    if (Map06State().leg >= 1 && !whitened()) {
+      if (!placed) {
+        for (int c : {4, 1}) {
+          const SlgUnit* u = FindUnitByGroupKind(0, c);
+          EXPECT_TRUE(u != nullptr && SlgUnitLive(*u)) << "heroine " << c << " is back";
+        }
+        Slg::ScrollJumpTo({(200 + 320) * 65536, (600 + 240) * 65536});
+        placed = true;
+        return false;
+      }
+      const auto& s = Battle().state;
+      EXPECT_GE(s.scroll_x, 200u);
+      EXPECT_LE(s.scroll_x, 508u);
+      EXPECT_GE(s.scroll_y, 420u);
+      EXPECT_LE(s.scroll_y, 600u);
+      ++followed;
+    }
+    return h.FrameOf("end 6190") >= 0;
+  }, 20000));
+  EXPECT_TRUE(placed);
+  EXPECT_GT(followed, 10);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 11:10300", "message 29:10185", "message 148:10190",
+                                      "message 11:10305", "message 11:10310", "message 11:10315",
+                                      "message 11:10320"}));
+  EXPECT_EQ(Count(h, "se 135"), 5u);
+  EXPECT_GE(h.FrameOf("bgm 18"), 0);
+  for (int c = 0; c <= 6; ++c) EXPECT_EQ(CondNP(c), 1) << c;
+  for (RouteWork* r : Map06State().victory_routes) EXPECT_EQ(r, nullptr);
+  h.RunFrames(30);
+  EXPECT_EQ(Count(h, "start 6190"), 1u);
+}
+
+// ---- The taunts ----
+
+TEST(Map06Taunts, TheTauntChangesWithTheBombardmentAndFlag409TalksOnlyBeforeIt) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.SetFlagAtInstall(151);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Command(kMad);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  SetEventFlag(409);
+  SetEventFlag(159);  // the bombardment has been
+  h.BeginTurn();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Command(kMad);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 6195", "start 6157", "start 6196"}))
+      << "no 6165 once flag 159 is set";
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 239:10325", "message 282:3038",
+                                      "message 239:10330"}));
+}
+
+TEST(Map06Taunts, Flag409BeforeTheBombardmentGivesItsTalkOnce) {
+  Map06Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  SetEventFlag(409);
+  for (int turn = 0; turn < 2; ++turn) {
+    h.BeginTurn();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+  }
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 6165"});
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 284:10255", "message 282:10260",
+                                      "message 239:10266", "message 11:10270"}));
+}
+
 }  // namespace
