@@ -50,8 +50,11 @@ struct Map06Battle {
 
 // Map 6's battle: the hero and heroines 1-6, kind-14 soldiers of numbers 1-9, kind 16 numbers
 // 10-13, kind 15 number 14, the commander (kind 24, group 2), the event objects 80-114; the
-// attacks stubbed unless `real_commander`.
-Map06Battle MakeBattle(bool real_commander = false) {
+// attacks stubbed. `missing` leaves out those kinds (party members or event objects).
+Map06Battle MakeBattle(const std::vector<int>& missing = {}) {
+  auto left_out = [&](int kind) {
+    return std::find(missing.begin(), missing.end(), kind) != missing.end();
+  };
   Map06Battle m;
   EventHarness::Options options;
   options.stage = kStage;
@@ -72,6 +75,7 @@ Map06Battle MakeBattle(bool real_commander = false) {
   h.install.stage.units[0].x = 384;  // the hero
   h.install.stage.units[0].y = 768;
   for (int c = 1; c <= 6; ++c) {
+    if (left_out(c)) continue;
     m.party_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, 192 + 48 * c, 864);
   }
   auto soldier = [&](int kind, int number, int x, int y) {
@@ -83,14 +87,11 @@ Map06Battle MakeBattle(bool real_commander = false) {
   soldier(15, 14, 1600, 300);
   m.commander = h.AddUnit(kCommanderGroup, kCommander, kCommander, 1, 1400, 200);
   for (int kind = 80; kind <= 114; ++kind) {
+    if (left_out(kind)) continue;
     // The falling parts start a little above where they land.
     h.AddObject(kind, kind & 1, 1300, kind == 101 || kind == 102 ? 600 : 300);
   }
-  if (real_commander) {
-    h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, 16});
-  } else {
-    h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, 16, kCommander});
-  }
+  h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, 16, kCommander});
   return m;
 }
 
@@ -134,22 +135,47 @@ TEST(Map06Table, ItsRowsAreCleanAndInTheMapsOrder) {
 // ---- The opening ----
 
 // The opening played to its end with the choice answered `line` (0: the time-out).
-void PlayOpening(Map06Battle& m, int line) {
+// What the opening's scripted actions did: the units struck (by kind) and whether the acting
+// mode was on meanwhile.
+struct Struck {
+  std::vector<int> kinds;
+  bool acting_mode = false;
+};
+Struck PlayOpening(Map06Battle& m, int line) {
   EventHarness& h = *m.h;
+  Struck struck;
   h.SetTrust(4, 40);
   if (line != 0) h.AnswerChoice(line);
   h.Start();
   // The stage switch tears the battle down with its event table: the opening's end is then not
   // reported.
-  ASSERT_TRUE(h.RunUntil("6105", [&] {
+  const bool ended = h.RunUntil("6105", [&] {
+    for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+      const SlgUnit& u = Battle().state.units[i];
+      if (u.state == 9 && std::find(struck.kinds.begin(), struck.kinds.end(), u.kind) ==
+                              struck.kinds.end()) {
+        struck.kinds.push_back(u.kind);
+        struck.acting_mode = Battle().event_words.acting_mode[0] == 1;
+      }
+    }
     return h.FrameOf("end 6105") >= 0 || h.FrameOf("task Slg::_exchangeStageNofade") >= 0;
-  }, 20000));
+  }, 20000);
+  EXPECT_TRUE(ended);
+  return struck;
 }
 
 TEST(Map06Opening, TheFirstAnswerKeepsHeroineFourAndSwitchesToStageTwenty) {
   Map06Battle m = MakeBattle();
   EventHarness& h = *m.h;
-  PlayOpening(m, 1);
+  const Struck struck = PlayOpening(m, 1);
+  // The first action strikes the commander alone (count 1), the second heroines 2, 5 and 6.
+  EXPECT_EQ(struck.kinds, (std::vector<int>{kCommander, 2, 5, 6}));
+  EXPECT_TRUE(struck.acting_mode);
+  // The mechanism: grown (SE 234), parts dropped (SE 235), shrunk, SE 235 stopped.
+  EXPECT_LT(h.FrameOf("se 234"), h.FrameOf("se 235"));
+  EXPECT_LT(h.FrameOf("se 235"), h.FrameOf("stop se 235"));
+  EXPECT_EQ(CommanderScenes().mechanism, 4);
+  EXPECT_EQ(CommanderScenes().fixed_sprite_anm, kMap06FixedBefore);
   EXPECT_EQ(CheckEventFlag(407), 0);
   EXPECT_EQ(SlgGetMacroP(71), 0);
   EXPECT_EQ(GetTrustVar(4), 45);
@@ -171,7 +197,7 @@ TEST(Map06Opening, TheOtherAnswersPartHeroinesFourAndOneFromTheParty) {
     SCOPED_TRACE(c.line);
     Map06Battle m = MakeBattle();
     EventHarness& h = *m.h;
-    PlayOpening(m, c.line);
+    (void)PlayOpening(m, c.line);
     std::vector<std::string> tail = c.first;
     tail.insert(tail.end(), {"message 149:10125", "message 29:10130"});
     const auto after = MessagesFrom(h, c.first.front());
@@ -193,6 +219,16 @@ TEST(Map06Opening, TheOtherAnswersPartHeroinesFourAndOneFromTheParty) {
     EXPECT_EQ(Battle().event_words.acting_mode[0], 0u);
     for (RouteWork* r : Map06State().routes) EXPECT_EQ(r, nullptr) << "the routes are freed";
   }
+}
+
+TEST(Map06Opening, WithoutTheMechanismOrHeroineFourItStillComesToItsEnd) {
+  Map06Battle m = MakeBattle({4, 101, 102, 103});
+  EventHarness& h = *m.h;
+  const Struck struck = PlayOpening(m, 2);
+  EXPECT_GE(h.FrameOf("end 6105"), 0);
+  EXPECT_TRUE(struck.kinds.empty()) << "no actor, no action";
+  EXPECT_GE(h.FrameOf("stop se 235"), 0);
+  EXPECT_EQ(CondNP(1), 1) << "heroine 1 still leaves";
 }
 
 // ---- The commander's menu ----
@@ -321,6 +357,18 @@ TEST(Map06Bombardment, AfterTurnFifteenOrTheLastSoldierItOpensTheFourCells) {
     EXPECT_NE(CommanderScenes().fixed_sprite, before);
     EXPECT_EQ(Battle().fix_tasks.count, 1);
   }
+}
+
+TEST(Map06Bombardment, WithoutTheShellObjectTheScrollDoesNotHoldForEver) {
+  Map06Battle m = MakeBattle({112});
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  for (int t = 0; t < 15; ++t) h.BeginTurn();
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  EXPECT_GE(h.FrameOf("end 6156"), 0);
+  EXPECT_EQ(Count(h, "se 135"), 5u);
 }
 
 // ---- The reaction lines ----
