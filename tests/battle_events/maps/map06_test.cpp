@@ -231,6 +231,26 @@ TEST(Map06Opening, WithoutTheMechanismOrHeroineFourItStillComesToItsEnd) {
   EXPECT_EQ(CondNP(1), 1) << "heroine 1 still leaves";
 }
 
+TEST(Map06Objects, TheCrowdRunsFromItsStartTwiceAsFastForAnOddCharacterByte) {
+  Map06Battle m = MakeBattle();  // kind 80 has character byte 0, kind 81 byte 1
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EventDeployKind(80);
+  EventDeployKind(81);
+  h.RunFrames(40);
+  const SlgUnit* even = FindUnitByKind(80);
+  const SlgUnit* odd = FindUnitByKind(81);
+  ASSERT_TRUE(even != nullptr && odd != nullptr && even->anm != nullptr && odd->anm != nullptr);
+  const int32_t frames = even->anm->frames;
+  EXPECT_GT(frames, 20);
+  EXPECT_EQ(even->x - even->walk_state[1], -2 * 65536 * frames);
+  EXPECT_EQ(even->y - even->walk_state[2], 65536 * frames);
+  EXPECT_EQ(odd->x - odd->walk_state[1], -4 * 65536 * odd->anm->frames);
+  EXPECT_EQ(odd->y - odd->walk_state[2], 2 * 65536 * odd->anm->frames);
+}
+
 // ---- The commander's menu ----
 
 TEST(Map06Menu, EachAnswerPathSetsItsFlagAndOnlyAHeroinesGivesHerTrust) {
