@@ -150,7 +150,9 @@ void Opening8102Start() {
 }
 
 // Soldier number 1 strikes heroine 5 through the battle's attack frame; the step ends once the
-// soldier is back in state 0 or 8. Without the soldier or heroine 5 there is no strike.
+// soldier is back in state 0 or 8. Without the soldier or heroine 5 there is no strike. The
+// camera hold is let go for the strike: the attack's end shows the damage with the camera on the
+// target and waits for the camera, which a held camera never brings there.
 int Strike() {
   Map08Words& w = Map08State();
   SlgUnit* soldier = FindUnitByIndex(kSoldierKind, kFirstSoldier);
@@ -165,6 +167,8 @@ int Strike() {
     }
     EventAttackPrepare(soldier, target, 0);
     EventAttackStart(soldier, target);
+    w.held_camera = Battle().camera.lock;
+    Battle().camera.lock = 0;
     w.strike = 1;
     return 0;
   }
@@ -176,8 +180,9 @@ int Strike() {
     Slg::MarkFlaggedUnits();
     if (target != nullptr) target->flags &= ~1u;
   }
-  // The scene still drives units until its end.
+  // The scene still drives units until its end, with the camera held again.
   Battle().event_words.acting_mode[0] = 1;
+  Battle().camera.lock = w.held_camera;
   w.strike = 2;
   return 1;
 }
@@ -717,8 +722,11 @@ int EffectOn(SlgUnit& unit, SlgPair& position) {
 
 // A barrier: until its switch's signal 1 it is drawn with its alpha pulsing from 256 down to 0
 // over 64 frames and back up over 64 (the pulse holds while the flag word's bit 0x20 is set);
-// then it lets go of its animation. walk_state[0] counts the pulse's frames.
+// then it lets go of its animation. walk_state[0] counts the pulse's frames. Its animation
+// loops: played once it would be let go at its end, the barrier gone while its cells still
+// block the way.
 constexpr int32_t kPulseFrames = 64;
+constexpr EventAnmDesc kBarrierLoop{.start = EventAnmStart::kLoop};
 template <int32_t kSwitch>
 int Barrier(SlgUnit& unit, SlgPair& position) {
   if (unit.anm == nullptr || unit.state >= kEventAnmEnded) return 0;
@@ -728,7 +736,7 @@ int Barrier(SlgUnit& unit, SlgPair& position) {
     return 0;
   }
   if (unit.state == kEventAnmFirst) unit.walk_state[0] = 0;
-  RunEventAnm(event_anm::kOnce, unit, position);
+  RunEventAnm(kBarrierLoop, unit, position);
   if ((Battle().flags & kPulseHoldBit) == 0) {
     unit.walk_state[0] = (unit.walk_state[0] + 1) % (2 * kPulseFrames);
   }

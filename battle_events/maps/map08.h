@@ -24,6 +24,8 @@ struct Map08Words {
   int32_t switcher = 0;
   // The opening's scripted strike: 0 not prepared, 1 under way, 2 done.
   int32_t strike = 0;
+  // The camera hold the strike let go of, given back at its end.
+  uint32_t held_camera = 0;
 };
 Map08Words& Map08State();
 
