@@ -565,4 +565,29 @@ TEST(Map08Taunts, EachTauntInItsTimeAndTheLongOneOnce) {
                                       "message 209:10200"}));
 }
 
+// ---- Heroines 4 and 5 ----
+
+TEST(Map08Talk8400, HeroineFourActingFromTheFifthRoundTalksWithHeroineFive) {
+  Map08Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  for (int round = 2; round <= 5; ++round) {
+    h.Act(0, 4);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(Count(h, "start 8400"), 0u) << "round " << round - 1;
+    h.BeginTurn();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+  }
+  h.Act(0, 4);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Act(0, 4);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 8400"});
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 159:60000", "message 210:60010",
+                                      "message 209:60020"}));
+}
+
 }  // namespace
