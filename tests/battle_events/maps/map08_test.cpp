@@ -565,6 +565,19 @@ TEST(Map08Taunts, EachTauntInItsTimeAndTheLongOneOnce) {
                                       "message 209:10200"}));
 }
 
+// Heroine 1's trust low at the opening (flag 130): the first taunt is the short line already.
+TEST(Map08Taunts, WithLowTrustTheFirstTauntIsTheShortLine) {
+  Map08Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.SetFlagAtInstall(130);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Command(kMad);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_EQ(h.Records("message"), std::vector<std::string>{"message 117:10025"});
+}
+
 // ---- Heroines 4 and 5 ----
 
 TEST(Map08Talk8400, HeroineFourActingFromTheFifthRoundTalksWithHeroineFive) {
