@@ -403,28 +403,15 @@ int BgSlideIn106() { return EventBgSlideIn(106); }
 void FadeOut() { SlgFadeOut(64); }
 
 // Each fallen heroine's leftover record goes and every placement entry of her kind is made again
-// (created, placed, its stats worked out). One refused (64 units) is traced and stays away.
+// (EventRedeployKind: created and placed, a refused one traced), her stats then worked out.
 void BringBackFallen() {
   EventFreeBG();
-  if (Battle().stage == nullptr) return;
-  const StageTable& stage = *Battle().stage;
   for (int32_t c = 1; c <= 6; ++c) {
     if (CondNP(c) == 0) continue;
     EventRemoveChara(0, c);
-    for (int n = 0; n < stage.unit_count(); ++n) {
-      const StageUnitEntry e = stage.unit(n);
-      if (!stage.usable(n) || stage.class_entry(e.class_index).kind != c) continue;
-      const uint8_t slot = Slg::CreateUnit(stage, n);
-      if (slot == kSlgCreateRefused) {
-        DebugPrint("map 8 victory: kind %d: entry %d: no unit made\n", c, n);
-        continue;
-      }
-      SlgUnit& unit = Battle().state.units[slot];
-      Slg::PlaceUnit(unit);
-      Slg::RecalcUnitStats(unit);
-    }
+    EventRedeployKind(c);
+    if (SlgUnit* unit = LiveChara(c); unit != nullptr) Slg::RecalcUnitStats(*unit);
   }
-  Slg::ResetCurrentUnit();
 }
 
 void PlaceParty() {
