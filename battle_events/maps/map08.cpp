@@ -13,7 +13,6 @@
 #include "battle/slg_hits.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
-#include "battle/slg_stage_table.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
 #include "battle/slg_unit_sprite.h"
