@@ -8,11 +8,14 @@
 #include "battle_events/maps/map01.h"
 #include "battle_events/maps/map02.h"
 #include "battle_events/maps/map03.h"
+#include "battle_events/maps/map05.h"
+#include "battle_events/maps/map09.h"
 #include "engine/core/debug_trace.h"
 
 // The scripted maps' rows; the others install nothing.
-const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {&kMap01, &kMap02Setup,
-                                                                            &kMap03Setup};
+const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
+    &kMap01,      &kMap02Setup, &kMap03Setup, nullptr, &kMap05Setup, nullptr, nullptr, nullptr,
+    &kMap09Setup};
 
 MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
 
