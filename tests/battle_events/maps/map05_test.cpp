@@ -274,26 +274,29 @@ TEST(Map05Generic, FlagOneNineEightSilencesEveryGenericRow) {
     const char* name;
     std::function<void(EventHarness&)> moment;
     const char* row;
+    const char* message;  // its first line
   } cases[] = {
-      {"a fall", [](EventHarness& h) { h.Defeat(0, 1, kBossGroup, 9, true); }, "start 500"},
-      {"a remark on a defeat",
+      {"a fall", [](EventHarness& h) { h.Defeat(0, 1, kBossGroup, 9, true); }, "start 500",
+       "message 36:2029"},
+      {"heroine 3's remark on a defeat",
        [](EventHarness& h) {
-         h.Defeat(1, 11, 0, 2, true);
-         h.Act(0, 5);
+         h.Defeat(1, 11, 0, 3, true);
+         h.Act(0, 3);
        },
-       "start 521"},
-      {"a remark on a joint action", [](EventHarness& h) { h.Partner(0, 6); }, "start 534"},
-      {"the favourite", [](EventHarness& h) { h.Act(0, 0); }, "start 600"},
-      {"a turn remark", [](EventHarness& h) { h.Act(0, 2); }, "start 602"},
+       "start 522", "message 102:3340"},
+      {"heroine 3's remark on a joint action", [](EventHarness& h) { h.Partner(0, 3); },
+       "start 532", "message 102:2068"},
+      {"the favourite", [](EventHarness& h) { h.Act(0, 0); }, "start 600", "message 30:2025"},
+      {"a turn remark", [](EventHarness& h) { h.Act(0, 2); }, "start 602", "message 75:2042"},
   };
   for (const Case& c : cases) {
     for (bool flag : {false, true}) {
       SCOPED_TRACE(testing::Message() << c.name << (flag ? " with" : " without") << " flag 198");
       auto hp = MakeBattle();
       EventHarness& h = *hp;
-      h.SetFlagAtInstall(100);
+      for (int f : {100, 101, 110, 111, 112, 113, 114}) h.SetFlagAtInstall(f);
       if (flag) h.SetFlagAtInstall(198);
-      h.SetTrust(1, 30);
+      for (int hero = 1; hero <= 6; ++hero) h.SetTrust(hero, hero == 1 ? 30 : 10);
       h.SetRandom({0});
       h.Start();
       ASSERT_TRUE(h.RunUntilIdle(600));
@@ -302,6 +305,8 @@ TEST(Map05Generic, FlagOneNineEightSilencesEveryGenericRow) {
       EXPECT_EQ(Count(h, c.row), flag ? 0u : 1u);
       if (flag) {
         EXPECT_TRUE(Starts(h).empty());
+      } else {
+        EXPECT_GE(h.FrameOf(c.message), 0);
       }
     }
   }
