@@ -19,6 +19,7 @@
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/replay_motion.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "scene/scene_context.h"
@@ -31,12 +32,8 @@ namespace {
 namespace S = EventSeq;
 
 constexpr const char* kSeBank = "SEBE07.ALL";
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 // The enemy's soldiers: kind 14, placement numbers 1-28 (x 256 in the removals).
 constexpr int32_t kSoldierKind = 14;
-// The show flag of a unit (EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The speaker of message 3088 by favourite character 0-6.
 constexpr std::array<int32_t, 7> kFaces = {0, 29, 74, 110, 155, 209, 137};
 
