@@ -13,7 +13,6 @@
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/kit/drift.h"
 
-
 // The number of event-object kinds the map's event-animation table covers (80-83).
 constexpr int kMap09ObjectKinds = 4;
 // The drifting particles: twelve of each twin, each with its drift record of 480 frames (its
