@@ -1,5 +1,7 @@
 #include "testsupport/battle_install.h"
 
+#include <cstdio>
+
 #include "battle/slg_tables.h"
 #include "testsupport/game_over_pictures.h"
 #include "testsupport/script_writer.h"
@@ -113,10 +115,16 @@ void BattleInstall::Lay(GameTree& tree) const {
   if (!background) return;
   // In the game-over pictures' folder, spelt as they spell it: two spellings of one folder would
   // hide one from the file layer's case-blind search.
-  tree.Write("install/TaMvIk2/Bg/bBg001.Spr",
-             PictureFile({{0, 0, 0}, {0, 31, 0}},
-                         {{kBackgroundWidth, kBackgroundHeight, kSprDepth8, 0,
-                           std::vector<uint8_t>(kBackgroundWidth * kBackgroundHeight, 1)}}));
+  const auto picture =
+      PictureFile({{0, 0, 0}, {0, 31, 0}},
+                  {{kBackgroundWidth, kBackgroundHeight, kSprDepth8, 0,
+                    std::vector<uint8_t>(kBackgroundWidth * kBackgroundHeight, 1)}});
+  tree.Write("install/TaMvIk2/Bg/bBg001.Spr", picture);
+  for (const int n : more_backgrounds) {
+    char name[40];
+    std::snprintf(name, sizeof name, "install/TaMvIk2/Bg/bBg%03d.Spr", n);
+    tree.Write(name, picture);
+  }
 }
 
 }  // namespace testsupport

@@ -61,6 +61,8 @@ class BattleInstall {
   // Whether the dressed form lays its event background picture (off: a battle whose picture is
   // missing).
   bool background = true;
+  // More event background numbers laid with the same picture (a map's own pictures).
+  std::vector<int> more_backgrounds;
   // The stage (MinimalStage of map 0 unless changed; its map number places every map file).
   StageWriter stage;
 

@@ -21,7 +21,7 @@
 //
 //   falls        0x8000  B "NP(c);"           guard 500 + s (and extra)  C fall_c  set 500 + s
 //                        UnitDownRow
-//   ref_talks    0x4     B "KP(c);"           RefTalkRow
+//   ref_talks    0x4     B "KP(c);"           C ref_talk_c    RefTalkRow
 //   ref_talks2   0x10    B "CP(c);"           RefTalk2Row
 //   favourite    0x8     B "PP(IKD)&R(n);"    C favourite_c   FavouriteRow (with char talks)
 //   char_talks   0x8     B "PP(c)&R(n);"      C talk_c        CharTalkRow
@@ -86,6 +86,8 @@ struct GenericDesc {
   const char* fall_c = "HP(IKD,0);";
   const char* talk_c = "HP(IKD,0);";
   const char* favourite_c = "NP(IMR())|HP(IKD,0);";
+  // Condition C of the remarks on a defeat (none unless a map writes one).
+  const char* ref_talk_c = kNoEventCondition;
 };
 
 namespace generic_rows_detail {
@@ -168,18 +170,19 @@ consteval std::array<SlgEventEntry, GenericRowCount(D)> GenericRows() {
   });
   // The two families of remarks differ only in their moment, condition and handler.
   auto remarks = [&](const GenericFamily& f, uint16_t timing,
-                     const std::array<const char*, kGenericSlots>& conditions,
+                     const std::array<const char*, kGenericSlots>& conditions, const char* c,
                      SlgEventHandler handler, const std::array<RefTalkArgs, kGenericSlots>& args) {
     family(f, [&](int s) {
       return SlgEventEntry{.id = static_cast<uint16_t>(f.base + s),
                            .timing = timing,
                            .b = conditions[static_cast<size_t>(s)],
+                           .c = c,
                            .handler = handler,
                            .arg = &args[static_cast<size_t>(s)]};
     });
   };
-  remarks(D.ref_talks, 0x4, g::kKp, &RefTalkRow, t.ref_talks);
-  remarks(D.ref_talks2, 0x10, g::kCp, &RefTalk2Row, t.ref_talks2);
+  remarks(D.ref_talks, 0x4, g::kKp, D.ref_talk_c, &RefTalkRow, t.ref_talks);
+  remarks(D.ref_talks2, 0x10, g::kCp, kNoEventCondition, &RefTalk2Row, t.ref_talks2);
   if (D.favourite && D.char_talks.base != 0) {
     SlgEventEntry row{.id = D.char_talks.base,
                       .timing = 0x8,
