@@ -8,11 +8,14 @@
 #include "battle_events/maps/map01.h"
 #include "battle_events/maps/map02.h"
 #include "battle_events/maps/map03.h"
+#include "battle_events/maps/map10.h"
+#include "battle_events/maps/map11.h"
 #include "engine/core/debug_trace.h"
 
 // The scripted maps' rows; the others install nothing.
-const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {&kMap01, &kMap02Setup,
-                                                                            &kMap03Setup};
+const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
+    &kMap01, &kMap02Setup, &kMap03Setup, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    &kMap10Setup, &kMap11Setup};
 
 MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
 
