@@ -18,6 +18,7 @@
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
@@ -28,10 +29,6 @@ namespace {
 
 namespace S = EventSeq;
 
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // Player characters 0-6; kind 80 + c is character c's arrival figure, 87 + c its standing one.
 constexpr int32_t kCharacters = 7;
 constexpr int32_t kArrivalKind = 80;

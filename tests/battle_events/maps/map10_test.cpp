@@ -263,7 +263,7 @@ void PlaySplit(const SplitCase& c) {
   }
 }
 
-TEST(Map10Split, TheTalksFollowTheOrderAndEachRoadFillsItsGroup) {
+TEST(Map10Split, TheTalksFollowTheOrderAndEachAnswerFillsItsGroup) {
   const SplitCase cases[] = {
       {"three first answers: the others stay", {40, 50, 50, 10, 60, 0}, {1, 1, 1},
        {5, 2, 3}, {5, 2, 3}, {1, 4, 6}},
@@ -271,6 +271,12 @@ TEST(Map10Split, TheTalksFollowTheOrderAndEachRoadFillsItsGroup) {
        {5, 2, 3}, {1, 4, 6}, {5, 2, 3}},
       {"1, 2, another line, 1: going after the fourth", {40, 50, 50, 10, 60, 0}, {1, 2, 3, 1},
        {5, 2, 3, 1}, {5, 3, 1}, {2, 4, 6}},
+  };
+  for (const SplitCase& c : cases) PlaySplit(c);
+}
+
+TEST(Map10Split, EqualValuesTalkInNumberOrderAndTimeOutsGo) {
+  const SplitCase cases[] = {
       {"equal values talk in number order", {7, 7, 7, 7, 7, 7}, {2, 1, 2, 2},
        {1, 2, 3, 4}, {2, 5, 6}, {1, 3, 4}},
       {"no answers: the time-outs go", {0, 0, 0, 0, 0, 30}, {}, {6, 1, 2}, {6, 1, 2},
