@@ -141,6 +141,7 @@ TEST(Map10Arrival, TheFiguresArriveWithThePartyHiddenAndTheCameraHeldUntilTheArr
     return h->FrameOf("end 10120") >= 0;
   }, 3000));
   EXPECT_EQ(Battle().camera.lock, 0u);
+  EXPECT_EQ(Battle().fix_tasks.count, 2) << "the map's fixed sprites";
   EXPECT_TRUE(hidden_seen) << "the party hidden while the figures stand";
   for (int c = 0; c <= 6; ++c) {
     const SlgUnit* u = FindUnitByKind(c);

@@ -24,7 +24,6 @@
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/map10.h"
 #include "battle_events/maps/map11.h"
-#include "battle_events/runtime/event_walks.h"
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
@@ -57,8 +56,8 @@ void AddMessages(EventHarness& h) {
 
 // Map 11's battle: the hero, heroines 1-6 whose entries are not made at the start, the install's
 // soldier and one more, three factories of variants 0-2 (with the entries 10-12 they produce
-// from) and the event objects 80-94; the heroines' going variables from `going` (heroine numbers)
-// unless `p_values` gives them.
+// from) and the event objects 80-94; the going variables of the heroines in `going` set, and the
+// second variables `second` (index h - 1).
 Map11Battle MakeBattle(const std::vector<int>& going,
                        const std::array<int32_t, 6>& second = {}) {
   Map11Battle m;
@@ -334,6 +333,7 @@ TEST(Map11Glow, ItsAlphaPulsesOverSixtyFourFramesUnlessTheSpritesAreHeld) {
   for (int f : {130, 140, 150}) h.SetFlagAtInstall(f);
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_EQ(Battle().fix_tasks.count, 18) << "the map's fixed sprites";
   SlgUnit* glow = FindUnitByKind(kMap11GlowKind);
   ASSERT_NE(glow, nullptr);
   ASSERT_NE(glow->anm, nullptr);
