@@ -122,6 +122,10 @@ class BattleContext {
   // EventUnitRef: slot 0 the unit that made a defeat, slot 1 the joint action's partner;
   // kSlgNoUnit none, which they start as (a zero would name slot 0).
   std::array<uint16_t, 2> event_unit_ref{kSlgNoUnit, kSlgNoUnit};
+  // The character byte of the acting unit when a factory (kind 43) was last destroyed (0 with no
+  // acting unit). Kept until the next destruction: the events' finishes reset the references
+  // above, not this.
+  uint8_t factory_destroyer = 0;
   uint32_t route_walking = 0;  // SlgRouteWalking: non-zero while an event walks a unit
   // The calls the core makes of the battle events (battle/slg_event_entries.h): stand-ins until
   // the events' installer fills them.

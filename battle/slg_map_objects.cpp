@@ -569,7 +569,10 @@ void FactoryProduce(SlgUnit& unit, SlgPair& pos) {
 
 void FactoryDead(SlgUnit& unit, SlgPair& pos) {
   if (unit.step == 0) {
-    Battle().event_unit_ref[0] = unit.slot;
+    BattleContext& b = Battle();
+    b.event_unit_ref[0] = unit.slot;
+    const SlgUnit* destroyer = SlgActingUnit();
+    b.factory_destroyer = destroyer != nullptr ? destroyer->character : 0;
     SetEventFlag(kSlgFactoryDeadFlag + VariantOf(unit));
   }
   SlgAnmObj** parts = PartsOf(unit);

@@ -71,8 +71,10 @@ void FactoryIdle(SlgUnit& unit, SlgPair& pos);
 // 1, 0. Nothing is made (a trace, state 0) with 64 units, without that entry, or when the cell
 // it would walk to is taken.
 void FactoryProduce(SlgUnit& unit, SlgPair& pos);
-// Factory state 15: on its first frame its slot into the first event unit reference and event
-// flag 427 + variant; then ActMapObjDead; once the slot is dead its part objects are freed.
+// Factory state 15: on its first frame its slot into the first event unit reference, the acting
+// unit's character byte into Battle().factory_destroyer (the maps' target lines name who
+// destroyed it) and event flag 427 + variant; then ActMapObjDead; once the slot is dead its part
+// objects are freed.
 void FactoryDead(SlgUnit& unit, SlgPair& pos);
 // Generator state 6: both effects shown and played once; when they have ended the unit of entry
 // variant + 10 is created and placed where the entry puts it (refused as the factory's), the

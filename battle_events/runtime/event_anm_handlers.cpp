@@ -91,6 +91,10 @@ void Start(const EventAnmDesc& d, SlgUnit& unit) {
 
 }  // namespace
 
+void EventAnmReplay(SlgUnit& unit, uint8_t flags) {
+  if (unit.anm != nullptr) Replay(unit, flags);
+}
+
 int RunEventAnm(const EventAnmDesc& d, SlgUnit& unit, SlgPair& position) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr || unit.state >= kEventAnmEnded) return 0;

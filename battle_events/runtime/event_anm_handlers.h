@@ -70,6 +70,11 @@ constexpr int16_t kEventAnmFixedDepth = -1099;
 // The handler body every variant shares. Nothing for a unit without a body object.
 int RunEventAnm(const EventAnmDesc& desc, SlgUnit& unit, SlgPair& position);
 
+// The body's current pattern replayed from its set (ChangeUnitAnm), then the flag byte `flags`
+// in force on the new animation: it loops only with flags 0 (kSlgAnmOnce plays it once), and flag
+// bit 1 holds it on its first frame. For a map's own handlers that change pattern mid-way.
+void EventAnmReplay(SlgUnit& unit, uint8_t flags);
+
 template <const EventAnmDesc& kDesc>
 int EventAnmHandlerOf(SlgUnit& unit, SlgPair& position) {
   return RunEventAnm(kDesc, unit, position);

@@ -317,7 +317,7 @@ TEST(MapObjectFactory, MakesNothingWithoutRoomOrEntry) {
 
 TEST(MapObjectFactory, HideStopsItsPartsAndDeathSetsItsFlagAndFreesThem) {
   Objects o;
-  o.Add(Soldier(1, 4));
+  const uint8_t soldier = o.Add(Soldier(1, 4));
   const uint8_t factory = o.Add(Obj(kSlgKindFactory, 3, 10, 2, 23));
   o.Frame();
   SlgUnit& f = o.U(factory);
@@ -333,8 +333,11 @@ TEST(MapObjectFactory, HideStopsItsPartsAndDeathSetsItsFlagAndFreesThem) {
   for (SlgAnmObj* p : parts) EXPECT_EQ(Ctx().anime.RecordOf(p->handle)->stop, 0u);
 
   EXPECT_EQ(GetEventUnitChara(), -1);
+  // The acting unit destroys it: its character is recorded.
+  Battle().state.acting_unit = soldier;
   SetUnitState(f, kUnitStateDefeated);
   o.Frame();
+  EXPECT_EQ(Battle().factory_destroyer, 20);
   EXPECT_EQ(CheckEventFlag(kSlgFactoryDeadFlag + 2), 1);
   EXPECT_EQ(CheckEventFlag(kSlgFactoryDeadFlag), 0);
   EXPECT_EQ(Battle().event_unit_ref[0], factory);
