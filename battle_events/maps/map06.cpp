@@ -21,6 +21,7 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
@@ -617,38 +618,20 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
      .arg = &k6196Args},
 });
 
-// The pairs by the generic tables' slots (1, 2, 3, 4, 6, 5), the turn remarks by the table's
-// order (its slot-4 row is character 5's, its slot-5 row character 6's).
-constexpr GenericTalkSet kTalks{
-    .falls = {{{},
-               {2, {{{81, 2051}, {81, 2049}, {76, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}},
-               {},
-               {6, {{{144, 2142}, {144, 2140}, {144, 2141}}}},
-               {5, {{{216, 2119}, {216, 2117}, {216, 2118}}}}}},
-    .ref_talks = {{{}, {75, 3339}, {111, 3340}, {}, {138, 2414}, {210, 3341}}},
-    .ref_talks2 = {{{}, {75, 2046}, {111, 2068}, {}, {138, 2137}, {210, 2114}}},
-    .char_talks = {{{},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}},
-                    {},
-                    {5, {{{216, 2113}, {210, 2112}, {209, 2109}, {209, 2110}, {209, 2111}}}},
-                    {6, {{{144, 2136}, {138, 2135}, {137, 2132}, {137, 2133}, {137, 2134}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {111, 2069},
-                    {111, 2070},
-                    {4, 2093},
-                    {4, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
 constexpr uint8_t kMembers = kIDV | kILN | kIBS | kITZ;
+// The shared lines, but for character 3's remark on a joint action (face 111), the turn remarks
+// by the table's order (its slot-4 row is character 5's, its slot-5 row character 6's) and the
+// favourite lines of character 4 (face 4).
+constexpr GenericTalkSet kTalks = [] {
+  GenericTalkSet t = CommonTalks(kMembers);
+  t.ref_talks2[2].face = 111;
+  const CharTalkArgs slot4 = t.char_talks[4];
+  t.char_talks[4] = t.char_talks[5];
+  t.char_talks[5] = slot4;
+  t.favourite.references[8] = {4, 2093};
+  t.favourite.references[9] = {4, 2094};
+  return t;
+}();
 constexpr GenericDesc kGeneric{
     .talks = &kTalks,
     .falls = {.base = 3392, .members = kMembers},
