@@ -47,11 +47,7 @@ namespace S = EventSeq;
 int32_t& CarrierSignal1() { return Map04State().carrier1; }
 int32_t& CarrierSignal2() { return Map04State().carrier2; }
 
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 constexpr const char* kSeBank = "SEBE03.ALL";
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The party's kinds hidden through the openings (heroine 3 walks ahead alone).
 constexpr std::array<int32_t, 5> kPartyKinds = {0, 1, 2, 5, 6};
 // The heroine who walks ahead: character 3 of the player's group.
@@ -95,15 +91,8 @@ constexpr std::array<ClosingCell, 5> kClosingCells = {
 // The heroines the victory brings back when they are not on the map.
 constexpr std::array<int32_t, 4> kBroughtBack = {1, 2, 5, 6};
 
-void DeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventDeployKind(k);
-}
-void UndeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
-}
-
 SlgUnit* Live(SlgUnit* unit) { return unit != nullptr && SlgUnitLive(*unit) ? unit : nullptr; }
-SlgUnit* Soldier(int32_t number) { return Live(FindUnitByIndex(kSoldierKind, number * kNumber)); }
+SlgUnit* Soldier(int32_t number) { return LiveUnitByIndex(kSoldierKind, number * kNumber); }
 SlgUnit* Opponent() { return Live(FindUnitByGroupKind(kOpponentGroup, kOpponentCharacter)); }
 SlgUnit* Scout() { return Live(FindUnitByGroupKind(0, kScout)); }
 

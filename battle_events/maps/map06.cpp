@@ -22,6 +22,7 @@
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
 #include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
@@ -38,8 +39,6 @@ constexpr uint32_t kSceneBinAddress = 0x60d0000;
 constexpr uint32_t kMapPartAddress = 0x60c0000;
 constexpr const char* kSeBank = "SEBE04.ALL";
 constexpr const char* kMapPart = "MPK06_01.BIN";
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The walking heroine of the opening and the victory, and her companion.
 constexpr int32_t kHeroine4 = 4;
 constexpr int32_t kHeroine1 = 1;
@@ -53,34 +52,8 @@ constexpr int32_t kEnemyWaitFrames = 300;
 // The flag the commander's exit sets once its fall has played.
 constexpr int32_t kCommanderDownFlag = 198;
 
-void DeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventDeployKind(k);
-}
-void UndeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
-}
-
-// The first live unit of the kind / the player's live unit of the character.
-SlgUnit* LiveKind(int32_t kind) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.kind == kind && SlgUnitLive(unit)) return &unit;
-  }
-  return nullptr;
-}
-SlgUnit* LiveChara(int32_t character) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && SlgUnitLive(unit)) return &unit;
-  }
-  return nullptr;
-}
-SlgUnit* LiveKindNo(int32_t kind, int32_t number) {
-  SlgUnit* unit = FindUnitByIndex(kind, number * 256);
-  return unit != nullptr && SlgUnitLive(*unit) ? unit : nullptr;
-}
+// The live unit of the kind with that placement number (x 256).
+SlgUnit* LiveKindNo(int32_t kind, int32_t number) { return LiveUnitByIndex(kind, number * 256); }
 
 // Route work areas made every frame until all exist (an allocation may be refused for a while).
 template <size_t N>
@@ -114,7 +87,7 @@ constexpr std::array<int32_t, 6> kGathering = {0, 1, 2, 3, 5, 6};
 
 void HideParty() {
   for (int32_t k : kParty) EventClearKindFlag(k, kShowFlag);
-  if (SlgUnit* h = LiveKind(kHeroine4); h != nullptr) EventLoadUnitExtraAnm(h);
+  if (SlgUnit* h = LiveUnitOfKind(kHeroine4); h != nullptr) EventLoadUnitExtraAnm(h);
 }
 void DeployMechanism() {
   EventLoadBin("EVS06105.BIN", kOpeningBinAddress);
@@ -163,7 +136,7 @@ void ShowHeroine4() { EventSetKindFlag(kHeroine4, kShowFlag); }
 // Heroine 4 acts on the targets the keys name, looked up on each call: the event objects freed
 // in the waits before move the records. Without her unit the action is skipped.
 int ScriptedAction(std::span<SlgUnit* const> targets, int32_t count) {
-  SlgUnit* actor = LiveKind(kHeroine4);
+  SlgUnit* actor = LiveUnitOfKind(kHeroine4);
   if (actor == nullptr && EventRuntimeState().action_phase == 0) {
     DebugPrint("map 6: no unit of kind %d: its scripted action is skipped\n", kHeroine4);
     return 1;
@@ -171,12 +144,13 @@ int ScriptedAction(std::span<SlgUnit* const> targets, int32_t count) {
   return EventScriptedAction(actor, targets.data(), count);
 }
 int StrikeCommander() {
-  const std::array<SlgUnit*, 3> targets = {LiveKind(kCommanderKind), LiveKindNo(kSoldierKind, 1),
+  const std::array<SlgUnit*, 3> targets = {LiveUnitOfKind(kCommanderKind),
+                                           LiveKindNo(kSoldierKind, 1),
                                            LiveKindNo(kSoldierKind, 2)};
   return ScriptedAction(targets, 1);
 }
 int StrikeParty() {
-  const std::array<SlgUnit*, 3> targets = {LiveKind(2), LiveKind(5), LiveKind(6)};
+  const std::array<SlgUnit*, 3> targets = {LiveUnitOfKind(2), LiveUnitOfKind(5), LiveUnitOfKind(6)};
   return ScriptedAction(targets, 3);
 }
 void ActingModeOn() { Battle().event_words.acting_mode[0] = 1; }
@@ -199,7 +173,7 @@ void Arrival() {
 void PartyAppears() {
   for (int32_t c : kGathering) {
     EventSetKindFlag(c, kShowFlag);
-    if (SlgUnit* u = LiveChara(c); u != nullptr) SetUnitState(*u, 0);
+    if (SlgUnit* u = LivePartyUnit(c); u != nullptr) SetUnitState(*u, 0);
   }
 }
 void ArrivalGone() { UndeployKinds(95, 100); }
@@ -241,7 +215,7 @@ int Ready() { return EventReady(); }
 
 // A character leaves the battle: off the player's side for good (its record then dead).
 void Leave(int32_t character) {
-  SlgUnit* unit = LiveChara(character);
+  SlgUnit* unit = LivePartyUnit(character);
   if (unit == nullptr) {
     DebugPrint("map 6: character %d is not on the map: cannot leave\n", character);
     return;
@@ -486,8 +460,8 @@ void VictoryLoad() {
 // Heroine c made again from her placement entries (unless she is still on the map) and put on
 // (x, y).
 SlgUnit* BringBack(int32_t character, int32_t x, int32_t y) {
-  if (LiveChara(character) == nullptr) EventRedeployKind(character);
-  SlgUnit* unit = LiveChara(character);
+  if (LivePartyUnit(character) == nullptr) EventRedeployKind(character);
+  SlgUnit* unit = LivePartyUnit(character);
   if (unit == nullptr) {
     DebugPrint("map 6 victory: character %d could not be placed again\n", character);
     return nullptr;
@@ -535,7 +509,7 @@ int VictoryWalks() {
       EventWalkUnit(w.victory_routes[1], 0, kHeroine1, 776, 712, 1) != 0) {
     w.partner_arrived = 1;
   }
-  if (w.leg >= 1) FollowUnit(LiveChara(kHeroine1), {160, 336}, kCameraBox);
+  if (w.leg >= 1) FollowUnit(LivePartyUnit(kHeroine1), {160, 336}, kCameraBox);
   if (w.volley_done == 0 && VolleyStep(kVolley) != 0) w.volley_done = 1;
   return w.leg == 3 && w.partner_arrived == 1 && w.volley_done == 1 ? 1 : 0;
 }

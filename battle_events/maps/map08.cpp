@@ -26,6 +26,7 @@
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
 #include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "engine/app/context.h"
@@ -39,8 +40,6 @@ namespace {
 
 namespace S = EventSeq;
 
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 // The enemy soldiers (kind 34); number 1 strikes in the opening.
 constexpr int32_t kSoldierKind = 34;
 constexpr int32_t kFirstSoldier = 256;
@@ -57,26 +56,6 @@ constexpr uint16_t kPulseHoldBit = 0x20;
 // The cell bit that blocks a move.
 constexpr uint32_t kCellBlocked = 0x400;
 
-// The player's unit of that character that is on the map (a record being removed is not).
-SlgUnit* LiveChara(int32_t character) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && unit.step != kSlgDeadStep) return &unit;
-  }
-  return nullptr;
-}
-
-// The first unit of the kind that has not left the map.
-SlgUnit* LiveKind(int32_t kind) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.kind == kind && unit.step != kSlgDeadStep) return &unit;
-  }
-  return nullptr;
-}
-
 // The camera's top-left moved to the unit's position less (320, 240) at `speed` pixels a frame;
 // a missing unit ends the step at once.
 int ScrollToUnit(const SlgUnit* unit, int32_t speed, const char* who) {
@@ -88,13 +67,13 @@ int ScrollToUnit(const SlgUnit* unit, int32_t speed, const char* who) {
 }
 template <int32_t kCharacter, int32_t kSpeed>
 int ScrollToChara() {
-  return ScrollToUnit(LiveChara(kCharacter), kSpeed, "party member");
+  return ScrollToUnit(LivePartyUnit(kCharacter), kSpeed, "party member");
 }
-int ScrollToCommander() { return ScrollToUnit(LiveKind(kCommanderKind), 16, "commander"); }
+int ScrollToCommander() { return ScrollToUnit(LiveUnitOfKind(kCommanderKind), 16, "commander"); }
 // Heroine 1 when she is on the map, else the hero.
 int ScrollToHeroineOrHero() {
-  SlgUnit* unit = LiveChara(1);
-  return ScrollToUnit(unit != nullptr ? unit : LiveChara(0), 8, "heroine 1 or hero");
+  SlgUnit* unit = LivePartyUnit(1);
+  return ScrollToUnit(unit != nullptr ? unit : LivePartyUnit(0), 8, "heroine 1 or hero");
 }
 
 int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }
@@ -113,7 +92,7 @@ void LoadOpeningAnms() {
 void WeakenHeroines() {
   const int32_t factor = SlgGetMacroP(kWeakeningVar) != 0 ? kMap08WeakFactor : kMap08HalfFactor;
   for (int32_t c = 2; c <= 6; ++c) {
-    SlgUnit* unit = LiveChara(c);
+    SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) continue;
     unit->stats.life = static_cast<int16_t>((unit->stats.max_life * factor) >> 16);
     unit->stats.kiai = 0;
@@ -125,7 +104,7 @@ void Opening8101() {
   if (GetTrustVar(1) < kLowTrust) SetEventFlag(130);
   Map08Words& w = Map08State();
   w.signal1 = {};
-  for (int32_t kind = 83; kind <= 87; ++kind) EventDeployKind(kind);
+  DeployKinds(83, 87);
   WeakenHeroines();
   SetEventFlag(401);
 }
@@ -155,9 +134,8 @@ void Opening8102Start() {
 // target and waits for the camera, which a held camera never brings there.
 int Strike() {
   Map08Words& w = Map08State();
-  SlgUnit* soldier = FindUnitByIndex(kSoldierKind, kFirstSoldier);
-  if (soldier != nullptr && soldier->step == kSlgDeadStep) soldier = nullptr;
-  SlgUnit* target = LiveChara(5);
+  SlgUnit* soldier = LiveUnitByIndex(kSoldierKind, kFirstSoldier);
+  SlgUnit* target = LivePartyUnit(5);
   if (w.strike == 0) {
     if (soldier == nullptr || target == nullptr) {
       DebugPrint("map 8 opening: no %s for the soldier's strike\n",
@@ -195,7 +173,7 @@ void Struck() {
 void Counter() {
   Slg::ClearMoveBackup();
   EventLoadCharaExtraAnm(0, 3);
-  if (SlgUnit* heroine3 = LiveChara(3); heroine3 != nullptr) SetUnitState(*heroine3, 5);
+  if (SlgUnit* heroine3 = LivePartyUnit(3); heroine3 != nullptr) SetUnitState(*heroine3, 5);
 }
 void SoldierFalls() { EventSetKindNoState(kSoldierKind, kFirstSoldier, kFallState); }
 void ShowBg205() { EventShowBG(205); }
@@ -274,7 +252,7 @@ constexpr std::array<SwitchDesc, kMap08Switches> kSwitches = {{
 int32_t Switcher(const SwitchDesc& s) {
   const SlgCell on = PosToCell(s.cell.x, s.cell.y);
   for (int32_t c = 0; c <= 6; ++c) {
-    const SlgUnit* unit = LiveChara(c);
+    const SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) continue;
     const SlgCell at = PosToCell(unit->x >> 16, unit->y >> 16);
     if (at.column == on.column && at.row == on.row) return c;
@@ -350,7 +328,7 @@ constexpr SeqArgs kCommander8105Args{kCommander8105};
 // ---- 8420: the commander's power-up ----
 
 void PowerUp() {
-  SlgUnit* commander = LiveKind(kCommanderKind);
+  SlgUnit* commander = LiveUnitOfKind(kCommanderKind);
   if (commander == nullptr) {
     DebugPrint("map 8 power-up: no commander\n");
     return;
@@ -410,13 +388,13 @@ void BringBackFallen() {
     if (CondNP(c) == 0) continue;
     EventRemoveChara(0, c);
     EventRedeployKind(c);
-    if (SlgUnit* unit = LiveChara(c); unit != nullptr) Slg::RecalcUnitStats(*unit);
+    if (SlgUnit* unit = LivePartyUnit(c); unit != nullptr) Slg::RecalcUnitStats(*unit);
   }
 }
 
 void PlaceParty() {
   for (int32_t c = 0; c <= 6; ++c) {
-    SlgUnit* unit = LiveChara(c);
+    SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) continue;
     const SlgPoint& p = kClosingCells[static_cast<size_t>(c)];
     EventPlaceUnitAt(unit, 2 * p.x, 2 * p.y, 2);
@@ -512,7 +490,7 @@ void Aura() {
   EventDeployKind(80);
 }
 void Restore() {
-  SlgUnit* heroine1 = LiveChara(1);
+  SlgUnit* heroine1 = LivePartyUnit(1);
   if (heroine1 == nullptr) {
     DebugPrint("map 8: heroine 1 is not on the map to be restored\n");
     return;
@@ -671,7 +649,7 @@ constexpr EventAnmDesc kEffectOnce{.depth_rule = EventAnmDepth::kOffset, .depth 
 template <int32_t kCharacter, uint8_t kPattern>
 int EffectOn(SlgUnit& unit, SlgPair& position) {
   if (unit.state == kEventAnmFirst) {
-    const SlgUnit* on = LiveChara(kCharacter);
+    const SlgUnit* on = LivePartyUnit(kCharacter);
     if (on == nullptr || unit.anm == nullptr) {
       EventUndeployKind(unit.kind);
       return 0;
