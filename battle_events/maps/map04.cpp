@@ -111,7 +111,6 @@ bool StandsOn(int32_t c, const std::array<int32_t, 2>& p) {
   return CondXGU(0, c) == CondXF(p[0], p[1]) && CondYGU(0, c) == CondYF(p[0], p[1]);
 }
 
-int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }
 void LoadSeBank() { EventLoadSeBank(kSeBank); }
 
 // ---- 4099: the scout's opening ----

@@ -211,7 +211,6 @@ void Aura() {
 }
 void AuraGone() { EventUndeployKind(110); }
 void FaceHeroine4Forward() { EventSetCharaDir(kHeroine4, 1); }
-int Ready() { return EventReady(); }
 
 // A character leaves the battle: off the player's side for good (its record then dead).
 void Leave(int32_t character) {
@@ -298,7 +297,7 @@ constexpr S::Op kOpening6105[] = {
     S::Do(&FaceHeroine4Forward),
     S::ScrollPx(0, 680, 8),
     S::Message(114, 10055),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(10060, 120),
     S::SetFlag(407),
     S::SetP(71, 1),

@@ -76,9 +76,6 @@ int ScrollToHeroineOrHero() {
   return ScrollToUnit(unit != nullptr ? unit : LivePartyUnit(0), 8, "heroine 1 or hero");
 }
 
-int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }
-int Ready() { return EventReady(); }
-
 void LockCamera() { Battle().camera.lock = 1; }
 
 // ---- 8101: the first opening ----
@@ -453,9 +450,9 @@ constexpr auto k10041 = TalkList({{12, 10041}, {31, 10042}, {15, 10043}});
 // Every answer other than 1 and 2 (a time-out, a third line of the choice text) takes the
 // time-out's road, so the talk always ends.
 constexpr S::Op kChoice8108[] = {
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::Messages(k10031),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(10110, 300),
     S::Branch({{1, 1}, {2, 2}}, 3),
     S::Label(1), S::Messages(k10033), S::AddHeroineParam(1, 2), S::Se(20), S::Goto(4),

@@ -27,6 +27,9 @@ void DeployKinds(int32_t first, int32_t last);
 void UndeployKinds(int32_t first, int32_t last);
 void NopKinds(int32_t first, int32_t last);
 
+// A step (EventSeq::Custom) that completes once the screen fade has ended.
+int FadeEnded();
+
 // The shared lines of every slot (ITV, IDV, ILN, IYS, IBS, ITZ); IYS has none.
 inline constexpr GenericTalkSet kCommonTalks{
     .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
