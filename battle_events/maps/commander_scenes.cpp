@@ -25,10 +25,6 @@
 
 CommanderSceneWords& CommanderScenes() { return Battle().Extension<CommanderSceneWords>(); }
 
-namespace commander_detail {
-int Ready() { return EventReady(); }
-}  // namespace commander_detail
-
 namespace {
 
 // The battle flag word's bit that hides the fixed sprites.

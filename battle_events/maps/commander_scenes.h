@@ -28,6 +28,7 @@
 #include "battle/slg_geometry.h"
 #include "battle_events/core/event_table.h"
 #include "battle_events/event_messages.h"
+#include "battle_events/event_sound.h"
 #include "battle_events/maps/kit/event_seq.h"
 
 struct SlgEffectTask;
@@ -106,7 +107,6 @@ constexpr size_t OpCount(const CommanderMenuDesc& d) {
   }
   return n;
 }
-int Ready();
 }  // namespace commander_detail
 
 // The menu's step sequence (run it with SeqRow); D a constant of static storage.
@@ -121,7 +121,7 @@ consteval std::array<EventSeq::Op, commander_detail::OpCount(D)> CommanderMenuOp
   };
   ops[at++] = S::ScrollPx(D.scroll.x, D.scroll.y, D.scroll_speed);
   ops[at++] = S::Messages(D.intro);
-  ops[at++] = S::Custom(&commander_detail::Ready);
+  ops[at++] = S::Custom(&EventReady);
   const int levels = Levels(D);
   for (int level = 0; level < levels; ++level) {
     ops[at++] = S::Label(kLevelLabel + level);

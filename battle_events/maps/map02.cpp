@@ -553,8 +553,6 @@ void Heroine5Defeat(const SlgEventEntry& row) {
 
 // ---- 2099 and 2120: the choice talks ----
 
-int Ready() { return EventReady(); }
-
 constexpr auto k20100 = TalkList({{209, 20100}});
 constexpr auto k2099a = TalkList({{211, 20102}, {211, 20103}});
 constexpr auto k2099b = TalkList({{210, 20105}, {210, 20106}});
@@ -562,11 +560,11 @@ constexpr auto k2099c = TalkList({{213, 20107}, {211, 20108}, {211, 20109}, {211
 constexpr auto k2099d = TalkList({{212, 20111}, {212, 20112}, {209, 20113}});
 
 constexpr S::Op kChoice2099[] = {
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::FocusUnit(0, 5),
     S::Wait(30),
     S::Messages(k20100),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(20101, 600),
     S::Branch({{1, 1}, {2, 2}, {3, 3}}, 4),
     S::Label(1), S::Se(21), S::AddHeroineParam(5, -2), S::Messages(k2099a), S::Goto(9),
@@ -585,9 +583,9 @@ constexpr auto k2120c = TalkList({{31, 20126}, {32, 20127}});
 constexpr auto k2120d = TalkList({{29, 20124}, {30, 20128}, {29, 20129}});
 
 constexpr S::Op kChoice2120[] = {
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::Messages(k2120),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(20122, 600),
     S::Branch({{1, 1}, {2, 2}, {3, 3}}, 4),
     S::Label(1), S::Messages(k2120a), S::AddHeroineParam(1, -3), S::Se(21), S::Wait(60), S::Goto(9),

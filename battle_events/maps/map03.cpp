@@ -72,9 +72,6 @@ SlgUnit* Boss() {
   return boss != nullptr && boss->step != kSlgDeadStep ? boss : nullptr;
 }
 
-int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }
-int Ready() { return EventReady(); }
-
 // ---- 3100: the opening in the town ----
 
 void Opening3100Start() {
@@ -257,9 +254,9 @@ constexpr auto k3098b2 = TalkList({{138, 30107}, {138, 30108}});
 constexpr auto k3098c = TalkList({{139, 30109}, {139, 30110}, {139, 30111}});
 
 constexpr S::Op kChoice3098[] = {
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::Messages(k30100),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(30101, 300),
     S::Branch({{1, 1}, {2, 2}, {3, 3}}, 4),
     S::Label(1), S::Messages(k3098a1), S::Se(21), S::AddHeroineParam(6, -2),
@@ -454,7 +451,7 @@ constexpr S::Op kVictory3107[] = {
     S::Do(&Fanfare),
     S::HoldUntil(&FanfareWord, 3, {102}),
     S::Messages(k30010),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(30020, 120),
     S::Branch({{1, 1}}, 2),
     S::Label(1),

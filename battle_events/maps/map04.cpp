@@ -27,6 +27,7 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/effect_objects.h"
 #include "battle_events/runtime/event_anm_handlers.h"
@@ -46,11 +47,7 @@ namespace S = EventSeq;
 int32_t& CarrierSignal1() { return Map04State().carrier1; }
 int32_t& CarrierSignal2() { return Map04State().carrier2; }
 
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 constexpr const char* kSeBank = "SEBE03.ALL";
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The party's kinds hidden through the openings (heroine 3 walks ahead alone).
 constexpr std::array<int32_t, 5> kPartyKinds = {0, 1, 2, 5, 6};
 // The heroine who walks ahead: character 3 of the player's group.
@@ -94,15 +91,8 @@ constexpr std::array<ClosingCell, 5> kClosingCells = {
 // The heroines the victory brings back when they are not on the map.
 constexpr std::array<int32_t, 4> kBroughtBack = {1, 2, 5, 6};
 
-void DeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventDeployKind(k);
-}
-void UndeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
-}
-
 SlgUnit* Live(SlgUnit* unit) { return unit != nullptr && SlgUnitLive(*unit) ? unit : nullptr; }
-SlgUnit* Soldier(int32_t number) { return Live(FindUnitByIndex(kSoldierKind, number * kNumber)); }
+SlgUnit* Soldier(int32_t number) { return LiveUnitByIndex(kSoldierKind, number * kNumber); }
 SlgUnit* Opponent() { return Live(FindUnitByGroupKind(kOpponentGroup, kOpponentCharacter)); }
 SlgUnit* Scout() { return Live(FindUnitByGroupKind(0, kScout)); }
 
@@ -121,7 +111,6 @@ bool StandsOn(int32_t c, const std::array<int32_t, 2>& p) {
   return CondXGU(0, c) == CondXF(p[0], p[1]) && CondYGU(0, c) == CondYF(p[0], p[1]);
 }
 
-int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }
 void LoadSeBank() { EventLoadSeBank(kSeBank); }
 
 // ---- 4099: the scout's opening ----
@@ -643,36 +632,16 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
     VictoryRow("XGU(GPL,IBS)=XF(1078,528)&YGU(GPL,IBS)=YF(1078,528);", "NP(IBS);"),
 });
 
-constexpr GenericTalkSet kTalks{
-    .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
-               {2, {{{81, 2051}, {81, 2049}, {76, 2050}}}},
-               {},
-               {},
-               {6, {{{144, 2142}, {144, 2140}, {144, 2141}}}},
-               {5, {{{216, 2119}, {216, 2117}, {216, 2118}}}}}},
-    .ref_talks = {{{30, 3338}, {75, 3339}, {}, {}, {138, 2414}, {210, 3341}}},
-    .ref_talks2 = {{{30, 2024}, {75, 2046}, {}, {}, {138, 2137}, {210, 2114}}},
-    .char_talks = {{{1, {{{36, 2023}, {30, 2022}, {29, 2019}, {29, 2020}, {29, 2021}}}},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {},
-                    {},
-                    {6, {{{144, 2136}, {138, 2135}, {137, 2132}, {137, 2133}, {137, 2134}}}},
-                    {5, {{{216, 2113}, {210, 2112}, {209, 2109}, {209, 2110}, {209, 2111}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {102, 2069},
-                    {102, 2070},
-                    {4, 2093},
-                    {4, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
 constexpr uint8_t kMembers = kITV | kIDV | kIBS | kITZ;
+// The shared lines, but for the favourite lines of characters 3 (face 102) and 4 (face 4).
+constexpr GenericTalkSet kTalks = [] {
+  GenericTalkSet t = CommonTalks(kMembers);
+  t.favourite.references[6] = {102, 2069};
+  t.favourite.references[7] = {102, 2070};
+  t.favourite.references[8] = {4, 2093};
+  t.favourite.references[9] = {4, 2094};
+  return t;
+}();
 constexpr GenericDesc kGeneric{.talks = &kTalks,
                                .falls = {.base = 500, .members = kMembers},
                                .ref_talks = {.base = 520, .members = kMembers},

@@ -21,6 +21,8 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
@@ -37,8 +39,6 @@ constexpr uint32_t kSceneBinAddress = 0x60d0000;
 constexpr uint32_t kMapPartAddress = 0x60c0000;
 constexpr const char* kSeBank = "SEBE04.ALL";
 constexpr const char* kMapPart = "MPK06_01.BIN";
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The walking heroine of the opening and the victory, and her companion.
 constexpr int32_t kHeroine4 = 4;
 constexpr int32_t kHeroine1 = 1;
@@ -52,34 +52,8 @@ constexpr int32_t kEnemyWaitFrames = 300;
 // The flag the commander's exit sets once its fall has played.
 constexpr int32_t kCommanderDownFlag = 198;
 
-void DeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventDeployKind(k);
-}
-void UndeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
-}
-
-// The first live unit of the kind / the player's live unit of the character.
-SlgUnit* LiveKind(int32_t kind) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.kind == kind && SlgUnitLive(unit)) return &unit;
-  }
-  return nullptr;
-}
-SlgUnit* LiveChara(int32_t character) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && SlgUnitLive(unit)) return &unit;
-  }
-  return nullptr;
-}
-SlgUnit* LiveKindNo(int32_t kind, int32_t number) {
-  SlgUnit* unit = FindUnitByIndex(kind, number * 256);
-  return unit != nullptr && SlgUnitLive(*unit) ? unit : nullptr;
-}
+// The live unit of the kind with that placement number (x 256).
+SlgUnit* LiveKindNo(int32_t kind, int32_t number) { return LiveUnitByIndex(kind, number * 256); }
 
 // Route work areas made every frame until all exist (an allocation may be refused for a while).
 template <size_t N>
@@ -113,7 +87,7 @@ constexpr std::array<int32_t, 6> kGathering = {0, 1, 2, 3, 5, 6};
 
 void HideParty() {
   for (int32_t k : kParty) EventClearKindFlag(k, kShowFlag);
-  if (SlgUnit* h = LiveKind(kHeroine4); h != nullptr) EventLoadUnitExtraAnm(h);
+  if (SlgUnit* h = LiveUnitOfKind(kHeroine4); h != nullptr) EventLoadUnitExtraAnm(h);
 }
 void DeployMechanism() {
   EventLoadBin("EVS06105.BIN", kOpeningBinAddress);
@@ -162,7 +136,7 @@ void ShowHeroine4() { EventSetKindFlag(kHeroine4, kShowFlag); }
 // Heroine 4 acts on the targets the keys name, looked up on each call: the event objects freed
 // in the waits before move the records. Without her unit the action is skipped.
 int ScriptedAction(std::span<SlgUnit* const> targets, int32_t count) {
-  SlgUnit* actor = LiveKind(kHeroine4);
+  SlgUnit* actor = LiveUnitOfKind(kHeroine4);
   if (actor == nullptr && EventRuntimeState().action_phase == 0) {
     DebugPrint("map 6: no unit of kind %d: its scripted action is skipped\n", kHeroine4);
     return 1;
@@ -170,12 +144,13 @@ int ScriptedAction(std::span<SlgUnit* const> targets, int32_t count) {
   return EventScriptedAction(actor, targets.data(), count);
 }
 int StrikeCommander() {
-  const std::array<SlgUnit*, 3> targets = {LiveKind(kCommanderKind), LiveKindNo(kSoldierKind, 1),
+  const std::array<SlgUnit*, 3> targets = {LiveUnitOfKind(kCommanderKind),
+                                           LiveKindNo(kSoldierKind, 1),
                                            LiveKindNo(kSoldierKind, 2)};
   return ScriptedAction(targets, 1);
 }
 int StrikeParty() {
-  const std::array<SlgUnit*, 3> targets = {LiveKind(2), LiveKind(5), LiveKind(6)};
+  const std::array<SlgUnit*, 3> targets = {LiveUnitOfKind(2), LiveUnitOfKind(5), LiveUnitOfKind(6)};
   return ScriptedAction(targets, 3);
 }
 void ActingModeOn() { Battle().event_words.acting_mode[0] = 1; }
@@ -198,7 +173,7 @@ void Arrival() {
 void PartyAppears() {
   for (int32_t c : kGathering) {
     EventSetKindFlag(c, kShowFlag);
-    if (SlgUnit* u = LiveChara(c); u != nullptr) SetUnitState(*u, 0);
+    if (SlgUnit* u = LivePartyUnit(c); u != nullptr) SetUnitState(*u, 0);
   }
 }
 void ArrivalGone() { UndeployKinds(95, 100); }
@@ -236,11 +211,10 @@ void Aura() {
 }
 void AuraGone() { EventUndeployKind(110); }
 void FaceHeroine4Forward() { EventSetCharaDir(kHeroine4, 1); }
-int Ready() { return EventReady(); }
 
 // A character leaves the battle: off the player's side for good (its record then dead).
 void Leave(int32_t character) {
-  SlgUnit* unit = LiveChara(character);
+  SlgUnit* unit = LivePartyUnit(character);
   if (unit == nullptr) {
     DebugPrint("map 6: character %d is not on the map: cannot leave\n", character);
     return;
@@ -323,7 +297,7 @@ constexpr S::Op kOpening6105[] = {
     S::Do(&FaceHeroine4Forward),
     S::ScrollPx(0, 680, 8),
     S::Message(114, 10055),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(10060, 120),
     S::SetFlag(407),
     S::SetP(71, 1),
@@ -485,8 +459,8 @@ void VictoryLoad() {
 // Heroine c made again from her placement entries (unless she is still on the map) and put on
 // (x, y).
 SlgUnit* BringBack(int32_t character, int32_t x, int32_t y) {
-  if (LiveChara(character) == nullptr) EventRedeployKind(character);
-  SlgUnit* unit = LiveChara(character);
+  if (LivePartyUnit(character) == nullptr) EventRedeployKind(character);
+  SlgUnit* unit = LivePartyUnit(character);
   if (unit == nullptr) {
     DebugPrint("map 6 victory: character %d could not be placed again\n", character);
     return nullptr;
@@ -534,7 +508,7 @@ int VictoryWalks() {
       EventWalkUnit(w.victory_routes[1], 0, kHeroine1, 776, 712, 1) != 0) {
     w.partner_arrived = 1;
   }
-  if (w.leg >= 1) FollowUnit(LiveChara(kHeroine1), {160, 336}, kCameraBox);
+  if (w.leg >= 1) FollowUnit(LivePartyUnit(kHeroine1), {160, 336}, kCameraBox);
   if (w.volley_done == 0 && VolleyStep(kVolley) != 0) w.volley_done = 1;
   return w.leg == 3 && w.partner_arrived == 1 && w.volley_done == 1 ? 1 : 0;
 }
@@ -617,38 +591,20 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
      .arg = &k6196Args},
 });
 
-// The pairs by the generic tables' slots (1, 2, 3, 4, 6, 5), the turn remarks by the table's
-// order (its slot-4 row is character 5's, its slot-5 row character 6's).
-constexpr GenericTalkSet kTalks{
-    .falls = {{{},
-               {2, {{{81, 2051}, {81, 2049}, {76, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}},
-               {},
-               {6, {{{144, 2142}, {144, 2140}, {144, 2141}}}},
-               {5, {{{216, 2119}, {216, 2117}, {216, 2118}}}}}},
-    .ref_talks = {{{}, {75, 3339}, {111, 3340}, {}, {138, 2414}, {210, 3341}}},
-    .ref_talks2 = {{{}, {75, 2046}, {111, 2068}, {}, {138, 2137}, {210, 2114}}},
-    .char_talks = {{{},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}},
-                    {},
-                    {5, {{{216, 2113}, {210, 2112}, {209, 2109}, {209, 2110}, {209, 2111}}}},
-                    {6, {{{144, 2136}, {138, 2135}, {137, 2132}, {137, 2133}, {137, 2134}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {111, 2069},
-                    {111, 2070},
-                    {4, 2093},
-                    {4, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
 constexpr uint8_t kMembers = kIDV | kILN | kIBS | kITZ;
+// The shared lines, but for character 3's remark on a joint action (face 111), the turn remarks
+// by the table's order (its slot-4 row is character 5's, its slot-5 row character 6's) and the
+// favourite lines of character 4 (face 4).
+constexpr GenericTalkSet kTalks = [] {
+  GenericTalkSet t = CommonTalks(kMembers);
+  t.ref_talks2[2].face = 111;
+  const CharTalkArgs slot4 = t.char_talks[4];
+  t.char_talks[4] = t.char_talks[5];
+  t.char_talks[5] = slot4;
+  t.favourite.references[8] = {4, 2093};
+  t.favourite.references[9] = {4, 2094};
+  return t;
+}();
 constexpr GenericDesc kGeneric{
     .talks = &kTalks,
     .falls = {.base = 3392, .members = kMembers},

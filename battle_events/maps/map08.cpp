@@ -25,6 +25,8 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "engine/app/context.h"
@@ -38,8 +40,6 @@ namespace {
 
 namespace S = EventSeq;
 
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 // The enemy soldiers (kind 34); number 1 strikes in the opening.
 constexpr int32_t kSoldierKind = 34;
 constexpr int32_t kFirstSoldier = 256;
@@ -56,26 +56,6 @@ constexpr uint16_t kPulseHoldBit = 0x20;
 // The cell bit that blocks a move.
 constexpr uint32_t kCellBlocked = 0x400;
 
-// The player's unit of that character that is on the map (a record being removed is not).
-SlgUnit* LiveChara(int32_t character) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && unit.step != kSlgDeadStep) return &unit;
-  }
-  return nullptr;
-}
-
-// The first unit of the kind that has not left the map.
-SlgUnit* LiveKind(int32_t kind) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.kind == kind && unit.step != kSlgDeadStep) return &unit;
-  }
-  return nullptr;
-}
-
 // The camera's top-left moved to the unit's position less (320, 240) at `speed` pixels a frame;
 // a missing unit ends the step at once.
 int ScrollToUnit(const SlgUnit* unit, int32_t speed, const char* who) {
@@ -87,17 +67,14 @@ int ScrollToUnit(const SlgUnit* unit, int32_t speed, const char* who) {
 }
 template <int32_t kCharacter, int32_t kSpeed>
 int ScrollToChara() {
-  return ScrollToUnit(LiveChara(kCharacter), kSpeed, "party member");
+  return ScrollToUnit(LivePartyUnit(kCharacter), kSpeed, "party member");
 }
-int ScrollToCommander() { return ScrollToUnit(LiveKind(kCommanderKind), 16, "commander"); }
+int ScrollToCommander() { return ScrollToUnit(LiveUnitOfKind(kCommanderKind), 16, "commander"); }
 // Heroine 1 when she is on the map, else the hero.
 int ScrollToHeroineOrHero() {
-  SlgUnit* unit = LiveChara(1);
-  return ScrollToUnit(unit != nullptr ? unit : LiveChara(0), 8, "heroine 1 or hero");
+  SlgUnit* unit = LivePartyUnit(1);
+  return ScrollToUnit(unit != nullptr ? unit : LivePartyUnit(0), 8, "heroine 1 or hero");
 }
-
-int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }
-int Ready() { return EventReady(); }
 
 void LockCamera() { Battle().camera.lock = 1; }
 
@@ -112,7 +89,7 @@ void LoadOpeningAnms() {
 void WeakenHeroines() {
   const int32_t factor = SlgGetMacroP(kWeakeningVar) != 0 ? kMap08WeakFactor : kMap08HalfFactor;
   for (int32_t c = 2; c <= 6; ++c) {
-    SlgUnit* unit = LiveChara(c);
+    SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) continue;
     unit->stats.life = static_cast<int16_t>((unit->stats.max_life * factor) >> 16);
     unit->stats.kiai = 0;
@@ -124,7 +101,7 @@ void Opening8101() {
   if (GetTrustVar(1) < kLowTrust) SetEventFlag(130);
   Map08Words& w = Map08State();
   w.signal1 = {};
-  for (int32_t kind = 83; kind <= 87; ++kind) EventDeployKind(kind);
+  DeployKinds(83, 87);
   WeakenHeroines();
   SetEventFlag(401);
 }
@@ -154,9 +131,8 @@ void Opening8102Start() {
 // target and waits for the camera, which a held camera never brings there.
 int Strike() {
   Map08Words& w = Map08State();
-  SlgUnit* soldier = FindUnitByIndex(kSoldierKind, kFirstSoldier);
-  if (soldier != nullptr && soldier->step == kSlgDeadStep) soldier = nullptr;
-  SlgUnit* target = LiveChara(5);
+  SlgUnit* soldier = LiveUnitByIndex(kSoldierKind, kFirstSoldier);
+  SlgUnit* target = LivePartyUnit(5);
   if (w.strike == 0) {
     if (soldier == nullptr || target == nullptr) {
       DebugPrint("map 8 opening: no %s for the soldier's strike\n",
@@ -194,7 +170,7 @@ void Struck() {
 void Counter() {
   Slg::ClearMoveBackup();
   EventLoadCharaExtraAnm(0, 3);
-  if (SlgUnit* heroine3 = LiveChara(3); heroine3 != nullptr) SetUnitState(*heroine3, 5);
+  if (SlgUnit* heroine3 = LivePartyUnit(3); heroine3 != nullptr) SetUnitState(*heroine3, 5);
 }
 void SoldierFalls() { EventSetKindNoState(kSoldierKind, kFirstSoldier, kFallState); }
 void ShowBg205() { EventShowBG(205); }
@@ -273,7 +249,7 @@ constexpr std::array<SwitchDesc, kMap08Switches> kSwitches = {{
 int32_t Switcher(const SwitchDesc& s) {
   const SlgCell on = PosToCell(s.cell.x, s.cell.y);
   for (int32_t c = 0; c <= 6; ++c) {
-    const SlgUnit* unit = LiveChara(c);
+    const SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) continue;
     const SlgCell at = PosToCell(unit->x >> 16, unit->y >> 16);
     if (at.column == on.column && at.row == on.row) return c;
@@ -349,7 +325,7 @@ constexpr SeqArgs kCommander8105Args{kCommander8105};
 // ---- 8420: the commander's power-up ----
 
 void PowerUp() {
-  SlgUnit* commander = LiveKind(kCommanderKind);
+  SlgUnit* commander = LiveUnitOfKind(kCommanderKind);
   if (commander == nullptr) {
     DebugPrint("map 8 power-up: no commander\n");
     return;
@@ -409,13 +385,13 @@ void BringBackFallen() {
     if (CondNP(c) == 0) continue;
     EventRemoveChara(0, c);
     EventRedeployKind(c);
-    if (SlgUnit* unit = LiveChara(c); unit != nullptr) Slg::RecalcUnitStats(*unit);
+    if (SlgUnit* unit = LivePartyUnit(c); unit != nullptr) Slg::RecalcUnitStats(*unit);
   }
 }
 
 void PlaceParty() {
   for (int32_t c = 0; c <= 6; ++c) {
-    SlgUnit* unit = LiveChara(c);
+    SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) continue;
     const SlgPoint& p = kClosingCells[static_cast<size_t>(c)];
     EventPlaceUnitAt(unit, 2 * p.x, 2 * p.y, 2);
@@ -474,9 +450,9 @@ constexpr auto k10041 = TalkList({{12, 10041}, {31, 10042}, {15, 10043}});
 // Every answer other than 1 and 2 (a time-out, a third line of the choice text) takes the
 // time-out's road, so the talk always ends.
 constexpr S::Op kChoice8108[] = {
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::Messages(k10031),
-    S::Custom(&Ready),
+    S::Custom(&EventReady),
     S::TimedChoice(10110, 300),
     S::Branch({{1, 1}, {2, 2}}, 3),
     S::Label(1), S::Messages(k10033), S::AddHeroineParam(1, 2), S::Se(20), S::Goto(4),
@@ -511,7 +487,7 @@ void Aura() {
   EventDeployKind(80);
 }
 void Restore() {
-  SlgUnit* heroine1 = LiveChara(1);
+  SlgUnit* heroine1 = LivePartyUnit(1);
   if (heroine1 == nullptr) {
     DebugPrint("map 8: heroine 1 is not on the map to be restored\n");
     return;
@@ -627,38 +603,18 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
      .c = "NP(IYS)|NP(ITZ);", .set = {400, 0}, .handler = &SeqRow, .arg = &kTalk8400Args},
 });
 
-// The heroines' shared pairs (falls, remarks, turn remarks, the favourite's lines), as the other
-// maps without pairs of their own use them.
-constexpr GenericTalkSet kTalks{
-    .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
-               {2, {{{81, 2051}, {81, 2049}, {76, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}},
-               {4, {{{162, 2097}, {162, 2095}, {162, 2096}}}},
-               {6, {{{144, 2142}, {144, 2140}, {144, 2141}}}},
-               {5, {{{216, 2119}, {216, 2117}, {216, 2118}}}}}},
-    .ref_talks = {{{30, 3338}, {75, 3339}, {111, 3340}, {156, 3342}, {138, 2414}, {210, 3341}}},
-    .ref_talks2 = {{{30, 2024}, {75, 2046}, {111, 2068}, {156, 2092}, {138, 2137}, {210, 2114}}},
-    .char_talks = {{{1, {{{36, 2023}, {30, 2022}, {29, 2019}, {29, 2020}, {29, 2021}}}},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}},
-                    {4, {{{159, 2091}, {156, 2090}, {155, 2087}, {155, 2088}, {155, 2089}}}},
-                    {6, {{{144, 2136}, {138, 2135}, {137, 2132}, {137, 2133}, {137, 2134}}}},
-                    {5, {{{216, 2113}, {210, 2112}, {209, 2109}, {209, 2110}, {209, 2111}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {111, 2069},
-                    {111, 2070},
-                    {156, 2093},
-                    {156, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
 constexpr uint8_t kMembers = kITV | kIDV | kILN | kIYS | kIBS | kITZ;
+// The shared lines with character 4's own (a member here) and character 3's remark on a joint
+// action with face 111.
+constexpr GenericTalkSet kTalks = [] {
+  GenericTalkSet t = CommonTalks(kMembers);
+  t.falls[3] = {4, {{{162, 2097}, {162, 2095}, {162, 2096}}}};
+  t.ref_talks[3] = {156, 3342};
+  t.ref_talks2[2].face = 111;
+  t.ref_talks2[3] = {156, 2092};
+  t.char_talks[3] = {4, {{{159, 2091}, {156, 2090}, {155, 2087}, {155, 2088}, {155, 2089}}}};
+  return t;
+}();
 constexpr GenericDesc kGeneric{.talks = &kTalks,
                                .falls = {.base = 500, .members = kMembers},
                                .ref_talks = {.base = 520, .members = kMembers},
@@ -690,7 +646,7 @@ constexpr EventAnmDesc kEffectOnce{.depth_rule = EventAnmDepth::kOffset, .depth 
 template <int32_t kCharacter, uint8_t kPattern>
 int EffectOn(SlgUnit& unit, SlgPair& position) {
   if (unit.state == kEventAnmFirst) {
-    const SlgUnit* on = LiveChara(kCharacter);
+    const SlgUnit* on = LivePartyUnit(kCharacter);
     if (on == nullptr || unit.anm == nullptr) {
       EventUndeployKind(unit.kind);
       return 0;

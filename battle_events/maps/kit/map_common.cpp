@@ -1,5 +1,6 @@
 #include "battle_events/maps/kit/map_common.h"
 
+#include "battle/slg_screen.h"
 #include "battle_events/event_units.h"
 #include "battle_events/runtime/event_script_helpers.h"
 
@@ -12,3 +13,5 @@ void UndeployKinds(int32_t first, int32_t last) {
 void NopKinds(int32_t first, int32_t last) {
   for (int32_t k = first; k <= last; ++k) EventNopKind(k);
 }
+
+int FadeEnded() { return SlgIsFadeEnd() != 0 ? 1 : 0; }

@@ -28,6 +28,9 @@ void DeployKinds(int32_t first, int32_t last);
 void UndeployKinds(int32_t first, int32_t last);
 void NopKinds(int32_t first, int32_t last);
 
+// A step (EventSeq::Custom) that completes once the screen fade has ended.
+int FadeEnded();
+
 // The shared lines of every slot (ITV, IDV, ILN, IYS, IBS, ITZ): the standard pairs, heroine 3's
 // remark on a joint action with her face 110.
 inline constexpr GenericTalkSet kCommonTalks = [] {

@@ -18,6 +18,20 @@ SlgUnit* LivePartyUnit(int32_t character) {
   return nullptr;
 }
 
+SlgUnit* LiveUnitOfKind(int32_t kind) {
+  BattleContext& b = Battle();
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    SlgUnit& unit = b.state.units[i];
+    if (unit.kind == kind && SlgUnitLive(unit)) return &unit;
+  }
+  return nullptr;
+}
+
+SlgUnit* LiveUnitByIndex(int32_t kind, int32_t number) {
+  SlgUnit* unit = FindUnitByIndex(kind, number);
+  return unit != nullptr && SlgUnitLive(*unit) ? unit : nullptr;
+}
+
 void RemoveUnitsOfKinds(int32_t first, int32_t last) {
   BattleContext& b = Battle();
   for (uint32_t i = 0; SlgSlotInUse(i); ++i) {

@@ -1,6 +1,7 @@
 #pragma once
-// The party's units as the victory scenes handle them: the live unit of a character, the
-// soldiers taken off the map, and a fallen heroine made again from her placement entry.
+// The units as the scenes look them up and handle them: the live unit of a character, of a kind
+// or of a kind's placement number, the soldiers taken off the map, and a fallen heroine made
+// again from her placement entry.
 
 #include <cstdint>
 
@@ -9,6 +10,10 @@ struct SlgUnit;
 // The player's unit of that character that is on the map (a record being removed is not); null
 // when none.
 SlgUnit* LivePartyUnit(int32_t character);
+// The first unit of the kind that is on the map (a record being removed is not); null when none.
+SlgUnit* LiveUnitOfKind(int32_t kind);
+// The unit FindUnitByIndex(kind, number) gives, if it is on the map; null when none.
+SlgUnit* LiveUnitByIndex(int32_t kind, int32_t number);
 
 // Every live unit of kinds first..last taken off the map (EventRemoveUnit).
 void RemoveUnitsOfKinds(int32_t first, int32_t last);
