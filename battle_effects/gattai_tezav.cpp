@@ -261,15 +261,19 @@ bool Finale(SlgEffectTask* task, EffectWork& w, int32_t frames) {
       b.timer = kTezavFlicker[0];
       b.k = 0;
       b.flicker_ms = task->now;
+      b.flicker_base = 0;
       w.sub = 1;
       return false;
     case 1: {
-      const int32_t f = GattaiFramesSince(task, b.flicker_ms);
+      // The frames since the last change: its clock restarts there, counted in whole frames
+      // from the flicker's start so that no part of a frame is lost at a restart.
+      const int32_t total = GattaiFramesSince(task, b.flicker_ms);
+      const int32_t f = total - b.flicker_base;
       if (f < b.timer) return false;
       ++b.k;
       const int8_t next = kTezavFlicker[static_cast<size_t>(std::min(b.k, kTezavFlickerSteps - 1))];
       b.timer = next + (b.timer - f);
-      b.flicker_ms = task->now;
+      b.flicker_base = total;
       if (next >= 0) {
         b.flicker_pic = 7 - b.flicker_pic;
         ShowCentred(b.flicker_pic);

@@ -51,7 +51,8 @@ struct GattaiTezavWork {
   int flicker_pic = 3;
   int32_t timer = 0;  // frames the shown flicker picture stays
   int k = 0;          // the flicker table's index
-  uint32_t flicker_ms = 0;
+  uint32_t flicker_ms = 0;    // the flicker's start
+  int32_t flicker_base = 0;    // its frames at the last change
 };
 GattaiTezavWork& GattaiTezavBlock();
 
