@@ -264,10 +264,7 @@ TEST(GattaiBrise, AMissingSlotEndsAtOnceTakingTheStripsAlong) {
 // ---- Roads ----
 
 AttackCase SmokeRow(testsupport::AttackRoad road) {
-  AttackCase row = Row();
-  row.road = road;
-  row.routine = "GattaiAction";
-  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  AttackCase row = gattai_play::OnRoad(Row(), road);
   using testsupport::AttackProbe;
   // On the waving strips as the first sweep starts (the fade-in over, the letterbox's black bar
   // above the band); then picture 0's strips standing alone once picture 1's have gone.

@@ -102,6 +102,15 @@ inline testsupport::AttackCase PartRow(std::string name, int kind, int character
   return row;
 }
 
+// A part's row for a smoke run on `road` (the combination driver's routine; "_action" on the
+// action task's road).
+inline testsupport::AttackCase OnRoad(testsupport::AttackCase row, testsupport::AttackRoad road) {
+  row.road = road;
+  row.routine = "GattaiAction";
+  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  return row;
+}
+
 inline SlgEffectTask* TaskNamed(const std::string& name) {
   GameTaskRec* rec = Ctx().game_task.FindTask(name.c_str());
   return rec != nullptr ? static_cast<SlgEffectTask*>(rec->work) : nullptr;

@@ -328,10 +328,7 @@ TEST(GattaiTezav, AMissingSlotEndsAtOnceAndMissingPicturesLetItRunOn) {
 // ---- Roads ----
 
 AttackCase SmokeRow(testsupport::AttackRoad road) {
-  AttackCase row = Row();
-  row.road = road;
-  row.routine = "GattaiAction";
-  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  AttackCase row = gattai_play::OnRoad(Row(), road);
   using testsupport::AttackProbe;
   const uint32_t pic4 = AttackFixtures::ColourRef(kKind, kAnmGattaiBg, 4);
   const uint32_t pic5 = AttackFixtures::ColourRef(kKind, kAnmGattaiBg, 5);
