@@ -5,7 +5,9 @@
 
 #include "battle/slg_draw.h"
 #include "battle/slg_math.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_spawn.h"
+#include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "engine/app/context.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -165,4 +167,43 @@ void SlgLineScrollTask(SlgEffectTask* task) {
       SlgTaskEnd(task);
       return;
   }
+}
+
+// ---- Strips cut within a picture ----
+
+namespace {
+
+Rect Intersect(const Rect& a, const Rect& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
+bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+}  // namespace
+
+Rect SlgStripRect(int32_t k, int32_t width, int32_t strip_height, const Rect& bounds) {
+  const Rect full{0, k * strip_height, width, (k + 1) * strip_height};
+  return Intersect(full, bounds);
+}
+
+SprRec* SlgCutStrip(SurfaceId source, const Rect& r, int32_t margin, int32_t drop) {
+  if (Empty(r)) return nullptr;
+  return Sprites().CreateSprite(r.left - margin, r.top + drop, source, r.left, r.top, r.right,
+                                r.bottom);
+}
+
+Rect SlgSurfaceRect(SurfaceId source) {
+  const LayerRec* layer = Ctx().ddraw.GetLayer(source);
+  if (layer == nullptr) return {0, 0, 640, 480};
+  return {0, 0, layer->surface_width, layer->surface_height};
+}
+
+bool SlgLoadStripPicture(const SlgUnit& unit, int picture, SurfaceId surface, Rect& bounds) {
+  SlgClearLayer(surface);
+  bounds = SlgSurfaceRect(surface);
+  Rect rect{};
+  if (LoadAttackBg(unit, picture, surface, &rect) == 0) return false;
+  bounds = Intersect(rect, bounds);
+  return true;
 }

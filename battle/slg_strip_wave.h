@@ -68,3 +68,23 @@ void SlgLineScrollSetScroll(SlgEffectTask* task, int32_t band_height, int32_t wr
 void SlgLineScrollTask(SlgEffectTask* task);
 // The work area of a strip-wave task (null for null).
 StripWaveWork* SlgLineScrollWork(SlgEffectTask* task);
+
+// ---- Strips cut within a picture ----
+// Pictures cut into horizontal strips that keep their place on the screen and are moved sideways
+// by their entries: strip k is the rectangle (0, k x strip_height, width, (k + 1) x
+// strip_height) of the surface, held to the picture's rectangle, so a picture smaller than the
+// band gives fewer or narrower strips and none past its edge.
+
+struct SlgUnit;
+
+// Strip k's rectangle within `bounds` (empty when nothing of it lies there).
+Rect SlgStripRect(int32_t k, int32_t width, int32_t strip_height, const Rect& bounds);
+// A rectangle of the surface as a strip sprite whose home keeps its place, `margin` pixels left
+// and `drop` lines down: an entry at (0, 0) draws it there. Null for an empty rectangle.
+SprRec* SlgCutStrip(SurfaceId source, const Rect& r, int32_t margin, int32_t drop);
+// The surface's own rectangle (the screen's without a layer record).
+Rect SlgSurfaceRect(SurfaceId source);
+// Background `picture` of the unit's attack (LoadAttackBg) onto the cleared surface; the
+// rectangle its strips are cut within (the picture's, held to the surface) into `bounds`. False
+// when the picture does not load (`bounds` is then the whole cleared surface).
+bool SlgLoadStripPicture(const SlgUnit& unit, int picture, SurfaceId surface, Rect& bounds);

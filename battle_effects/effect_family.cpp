@@ -102,7 +102,7 @@ EffectWork* EffectPartBegin(SlgEffectTask* task, EffectWatch watch) {
     SlgTaskEnd(task);
     return nullptr;
   }
-  if (task->phase > 1 || ParentGone(*w) || (watch == EffectWatch::kStop && Stopped(*w))) {
+  if (EffectPartEnds(task, *w, watch)) {
     EffectEnd(task);
     return nullptr;
   }
@@ -111,6 +111,10 @@ EffectWork* EffectPartBegin(SlgEffectTask* task, EffectWatch watch) {
     w->sub = 0;
   }
   return w;
+}
+
+bool EffectPartEnds(const SlgEffectTask* task, const EffectWork& w, EffectWatch watch) {
+  return task->phase > 1 || ParentGone(w) || (watch == EffectWatch::kStop && Stopped(w));
 }
 
 void EffectEnd(SlgEffectTask* task) {

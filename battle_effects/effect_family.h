@@ -118,6 +118,9 @@ void EffectAwaitGone(EffectWork& work, uint8_t waiting_sub);
 // area; its parent gone; the stop word, when it watches it). A top task (no parent) also has its
 // sub-step reset here when its part number changed.
 EffectWork* EffectPartBegin(SlgEffectTask* task, EffectWatch watch);
+// Whether EffectPartBegin would end the part this frame (a later phase, its parent gone, the stop
+// word when it watches it): a part holding sprites of its own gives them back first.
+bool EffectPartEnds(const SlgEffectTask* task, const EffectWork& work, EffectWatch watch);
 // Releases the part's animation and its set, then ends the task (the record is gone).
 void EffectEnd(SlgEffectTask* task);
 

@@ -438,26 +438,6 @@ void Finish(SlgUnit& unit) {
   SetUnitState(unit, kStateAfterAttack);
 }
 
-// ---- The heroine routines not built yet: a frame with nothing to play ----
-
-bool NoStates(SlgEffectTask*, EffectWork&, GattaiFrame&) { return true; }
-
-template <int Character>
-void PendingCharacter(SlgEffectTask* task) {
-  static constexpr GattaiCharacter kRoutine{.name = "Gattai (not built yet)",
-                                            .family = Character,
-                                            .window = nullptr,
-                                            .slots = {-1, -1, -1, -1},
-                                            .pictures = 0,
-                                            .picture_surface = SURFACE_SCRATCH,
-                                            .layer_on = false,
-                                            .voice_at_setup = false,
-                                            .start = nullptr,
-                                            .states = &NoStates,
-                                            .release = nullptr};
-  GattaiCharacterStep(task, kRoutine);
-}
-
 }  // namespace
 
 // ---- The block ----
@@ -465,8 +445,8 @@ void PendingCharacter(SlgEffectTask* task) {
 GattaiWork& Gattai() { return Battle().Extension<GattaiWork>(); }
 
 std::array<SlgBody, kGattaiCharacters> GattaiWork::DefaultTable() {
-  return {&GattaiTamvik,        &GattaiTamvik,        &GattaiDavone,       &GattaiLunet,
-          &GattaiYsol,          &PendingCharacter<4>, &PendingCharacter<5>};
+  return {&GattaiTamvik, &GattaiTamvik, &GattaiDavone, &GattaiLunet,
+          &GattaiYsol,   &GattaiTezav,  &GattaiBrise};
 }
 
 bool GattaiOpeningB(int character) {

@@ -15,6 +15,7 @@
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_spawn.h"
+#include "battle/slg_strip_wave.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_unit.h"
@@ -75,51 +76,29 @@ SlgAnmObj* Obj(Work& w, int i) {
 
 // ---- The strips ----
 
-Rect Intersect(const Rect& a, const Rect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-          std::min(a.bottom, b.bottom)};
-}
-
-bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
 // Strip k's rectangle on surface 4 within `bounds` (empty when nothing of it lies there).
 Rect StripRect(int k, const Rect& bounds) {
-  const Rect full{0, k * kSamuraiStripHeight, kSamuraiStripWidth, (k + 1) * kSamuraiStripHeight};
-  return Intersect(full, bounds);
+  return SlgStripRect(k, kSamuraiStripWidth, kSamuraiStripHeight, bounds);
 }
 
 // Cuts a rectangle of surface 4 into a strip sprite whose home keeps the strip's place, 16
 // pixels left: an entry at (0, 0) draws it where it belongs on the screen. Null for an empty one.
-SprRec* CutStrip(const Rect& r) {
-  if (Empty(r)) return nullptr;
-  return Sprites().CreateSprite(r.left - kSamuraiStripMargin, r.top, SURFACE_ROOT, r.left, r.top,
-                                r.right, r.bottom);
-}
+SprRec* CutStrip(const Rect& r) { return SlgCutStrip(SURFACE_ROOT, r, kSamuraiStripMargin, 0); }
 
 // Draws a strip back at the place of surface 4 it was cut from.
 void PutStrip(SprRec* strip) {
   if (strip != nullptr) Sprites().PutSprite(strip, kSamuraiStripMargin, 0, SURFACE_ROOT, 0);
 }
 
-// The surface's own rectangle.
-Rect SurfaceRect() {
-  const LayerRec* layer = Ctx().ddraw.GetLayer(SURFACE_ROOT);
-  if (layer == nullptr) return {0, 0, kScreenWidth, kScreenHeight};
-  return {0, 0, layer->surface_width, layer->surface_height};
-}
-
 // Background `picture` onto the cleared surface 4: the rectangle its strips are cut within (the
 // picture's, held to the surface; the whole cleared surface when it does not load).
 Rect LoadBackground(const SlgUnit& unit, int picture) {
-  SlgClearLayer(SURFACE_ROOT);
-  const Rect surface = SurfaceRect();
-  Rect rect{};
-  if (LoadAttackBg(unit, picture, SURFACE_ROOT, &rect) == 0) {
+  Rect bounds{};
+  if (!SlgLoadStripPicture(unit, picture, SURFACE_ROOT, bounds)) {
     DebugPrint("Samurai::SpecialAttack: kind %d has no background %d: its strips are blank\n",
                unit.kind, picture);
-    return surface;
   }
-  return Intersect(rect, surface);
+  return bounds;
 }
 
 void CutArray(std::array<SprRec*, kSamuraiStrips>& strips, const Rect& bounds) {

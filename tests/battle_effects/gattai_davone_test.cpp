@@ -220,10 +220,7 @@ TEST(GattaiDavone, AMissingSlotEndsAtOnceAndMissingPicturesShowNothing) {
 // ---- Roads ----
 
 AttackCase SmokeRow(testsupport::AttackRoad road) {
-  AttackCase row = Row();
-  row.road = road;
-  row.routine = "GattaiAction";
-  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  AttackCase row = gattai_play::OnRoad(Row(), road);
   using testsupport::AttackProbe;
   row.checkpoints = {
       {.name = "wide_background",

@@ -214,10 +214,7 @@ TEST(GattaiLunet, AMissingSlotEndsAtOnceAndMissingPicturesLetItRunOn) {
 // ---- Roads ----
 
 AttackCase SmokeRow(testsupport::AttackRoad road) {
-  AttackCase row = Row();
-  row.road = road;
-  row.routine = "GattaiAction";
-  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  AttackCase row = gattai_play::OnRoad(Row(), road);
   using testsupport::AttackProbe;
   // In the snow, 20 late flakes on (about frame 84, the fade-in over): the hero's second picture
   // has drifted 21 px right of (-16, -48), its square standing above and right of that point.

@@ -293,10 +293,7 @@ TEST(GattaiTamvik, AMissingSlotEndsAtOnceAndMissingPicturesShowNothing) {
 // ---- Roads ----
 
 AttackCase SmokeRow(int character, testsupport::AttackRoad road) {
-  AttackCase row = Row(character);
-  row.road = road;
-  row.routine = "GattaiAction";
-  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  AttackCase row = gattai_play::OnRoad(Row(character), road);
   using testsupport::AttackProbe;
   const uint32_t hero = AttackFixtures::ColourRef(kKind, kAnmGattaiBg, 0);
   const uint32_t heroine = AttackFixtures::ColourRef(kKind, kAnmGattaiBg, 1);

@@ -183,10 +183,7 @@ TEST(GattaiYsol, AMissingSlotEndsAtOnceAndMissingPicturesLetItRunOn) {
 // ---- Roads ----
 
 AttackCase SmokeRow(testsupport::AttackRoad road) {
-  AttackCase row = Row();
-  row.road = road;
-  row.routine = "GattaiAction";
-  if (road == testsupport::AttackRoad::kAction) row.name += "_action";
+  AttackCase row = gattai_play::OnRoad(Row(), road);
   using testsupport::AttackProbe;
   // The heroine's card 44 frames into its crossing (about x 238), turned 704 steps: narrowed, over
   // the still of the map.
