@@ -164,6 +164,8 @@ class AttackRig {
 
   // Starts the attack (the command, the event-style state, or the battle action task).
   void Start();
+  // The attack type the next Start plays (one rig plays attack after attack: a long battle).
+  void set_type(int type) { row_.type = type; }
   // One rig step, recorded.
   void Step();
   // Frames since Start.

@@ -28,6 +28,7 @@
 #include "battle_effects/gattai.h"
 #include "testsupport/attack_rig.h"
 #include "testsupport/trace_capture.h"
+#include "tests/battle_effects/effect_test_support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -460,5 +461,44 @@ TEST(AttackTeardownCombination, ABattleEndedInTheMiddleOfACombinationLeavesNothi
     ExpectCleanTeardown(row, row.kind % 2 == 0 ? Teardown::kContextEnds : Teardown::kExit);
   }
 }
+
+
+// ---- A long battle ----
+
+// Attack after attack on one board: each kind's attacker plays its types in turn, five attacks on
+// one rig, and after each the battle stands as before it (the invariant check: the allocator's
+// balance, the live tasks, the sprite-buffer entries and polygons, the animations and the set
+// references). Over the families, about 200 attacks.
+void PlayLongBattle(int kind, int attacks) {
+  const std::vector<int> types = TypesOf(kind);
+  AttackCase first = TableRow(kind, types[0], 1, AttackLayout::kThree, AttackRoad::kBoard);
+  AttackRig r(first);
+  for (int n = 0; n < attacks; ++n) {
+    const int type = types[static_cast<size_t>(n) % types.size()];
+    AttackCase row = TableRow(kind, type, 1, AttackLayout::kThree, AttackRoad::kBoard);
+    SCOPED_TRACE(row.name + " attack " + std::to_string(n));
+    r.set_type(row.type);
+    if (kind == kSatanKind) Battle().attack.attack_kind = static_cast<uint16_t>(type);
+    for (int i = 0; i < Battle().state.unit_count; ++i) {
+      SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+      u.stats.life = u.stats.max_life = 999;
+    }
+    r.Start();
+    std::vector<std::string> failures = PlayToEnd(r, row);
+    EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+    if (!failures.empty()) return;
+  }
+}
+
+class AttackLongBattle : public testing::TestWithParam<Family> {};
+
+TEST_P(AttackLongBattle, AttackAfterAttackOnOneBoardLeavesTheBattleAsBefore) {
+  for (int kind : GetParam().kinds) PlayLongBattle(kind, 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Family, AttackLongBattle, testing::ValuesIn(Families()),
+                         [](const testing::TestParamInfo<Family>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
