@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <array>
 #include <functional>
 #include <map>
@@ -110,6 +111,11 @@ AttackCase TableRow(int kind, int type, int dir, AttackLayout layout, AttackRoad
                  .layout = road == AttackRoad::kAction ? AttackLayout::kFront : layout,
                  .road = road,
                  .frame_limit = 3000};
+  // A gallery for people: with $TAMVIK_BATTLE_FRAMES naming a folder, each row leaves a PNG of
+  // the frame its routine starts in and of its 90th frame there (<row>_<checkpoint>.png).
+  if (std::getenv("TAMVIK_BATTLE_FRAMES") != nullptr) {
+    row.checkpoints = {{.name = "routine", .event = "routine "}, {.name = "frame90", .frame = 90}};
+  }
   if (type == kTypeCombination) {
     row.routine = "GattaiAction";
     row.prefixes = {"Gattai::"};
