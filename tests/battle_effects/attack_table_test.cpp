@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -265,14 +266,15 @@ void PlayFamily(const Family& family) {
   }
 }
 
+std::string FamilyName(const testing::TestParamInfo<Family>& info) { return info.param.name; }
+void PrintTo(const Family& f, std::ostream* os) { *os << f.name; }
+
 class AttackTable : public testing::TestWithParam<Family> {};
 
 TEST_P(AttackTable, EveryRowPlaysToItsEndTwiceAlikeOnBothRoadsAndClocks) { PlayFamily(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Family, AttackTable, testing::ValuesIn(Families()),
-                         [](const testing::TestParamInfo<Family>& info) {
-                           return std::string(info.param.name);
-                         });
+                         &FamilyName);
 
 TEST(AttackTableCombination, EveryHeroineKindsCombinationA) {
   for (const AttackCase& row : CombinationRows({1, 2, 3, 4, 5, 6})) {
@@ -458,9 +460,7 @@ TEST_P(AttackTeardown, ABattleEndedInTheMiddleOfAnAttackLeavesNothingBehind) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Family, AttackTeardown, testing::ValuesIn(Families()),
-                         [](const testing::TestParamInfo<Family>& info) {
-                           return std::string(info.param.name);
-                         });
+                         &FamilyName);
 
 TEST(AttackTeardownCombination, ABattleEndedInTheMiddleOfACombinationLeavesNothingBehind) {
   for (const AttackCase& row : CombinationRows({1, 2, 3, 4, 8, 9})) {
@@ -503,8 +503,6 @@ TEST_P(AttackLongBattle, AttackAfterAttackOnOneBoardLeavesTheBattleAsBefore) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Family, AttackLongBattle, testing::ValuesIn(Families()),
-                         [](const testing::TestParamInfo<Family>& info) {
-                           return std::string(info.param.name);
-                         });
+                         &FamilyName);
 
 }  // namespace
