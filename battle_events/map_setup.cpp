@@ -8,11 +8,15 @@
 #include "battle_events/maps/map01.h"
 #include "battle_events/maps/map02.h"
 #include "battle_events/maps/map03.h"
+#include "battle_events/maps/map04.h"
+#include "battle_events/maps/map06.h"
+#include "battle_events/maps/map08.h"
 #include "engine/core/debug_trace.h"
 
 // The scripted maps' rows; the others install nothing.
-const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {&kMap01, &kMap02Setup,
-                                                                            &kMap03Setup};
+const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
+    &kMap01, &kMap02Setup, &kMap03Setup, &kMap04Setup, nullptr,
+    &kMap06Setup, nullptr, &kMap08Setup};
 
 MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
 

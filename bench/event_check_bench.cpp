@@ -8,6 +8,9 @@
 // choice's flags set, so that every row whose timing the word holds is tested to its conditions
 // (the movie's at full life, the ending's with the enemy standing, the defeat's without its flag)
 // and none starts.
+//
+// BM_CheckEventsMap04: map 4's table (48 rows) on a 0x8000 | 0x0004 frame with its openings' flags
+// set, so that no row starts and the twenty goal-area rows parse their XGU / XF conditions.
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +24,7 @@
 #include "battle_events/core/cond_eval.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/events_install.h"
+#include "battle_events/maps/map04.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/story_map.h"
@@ -128,5 +132,15 @@ void BM_CheckEventsStoryMap(benchmark::State& state) {
              {testsupport::kStoryOpening, testsupport::kStoryChoice});
 }
 BENCHMARK(BM_CheckEventsStoryMap)->Unit(benchmark::kMicrosecond);
+
+void BM_CheckEventsMap04(benchmark::State& state) {
+  CheckBoard on;
+  BattleContext& b = on.board.battle();
+  const SlgEventEntry* table = kMap04Setup.table;
+  const SlgEventEntry* end = table;
+  while (end->handler != nullptr) ++end;
+  TimeChecks(state, b, table, end, 0x8000 | 0x0004, {99, 100});
+}
+BENCHMARK(BM_CheckEventsMap04)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

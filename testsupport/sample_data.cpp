@@ -384,6 +384,16 @@ void WriteSounds(Out& out) {
                      Notes({990.0 - 5 * n, 740.0 - 5 * n, 550.0 - 5 * n}, rate, rate / 12, 7000))
                   .Bytes());
   }
+  // The timed choice's countdowns (TE06_00 to TE06_08, by the length of the time given): a clock's
+  // ticks, one a second, falling in pitch towards the end.
+  for (int band = 0; band <= 8; ++band) {
+    std::vector<double> ticks;
+    for (int t = 0; t < band + 2; ++t) ticks.push_back(t % 2 == 0 ? 1320.0 - 40 * t : 0.0);
+    char name[32];
+    std::snprintf(name, sizeof name, "TE06_%02d.wav", band);
+    out.Write("tamvik1/system/se/" + std::string(name),
+              PcmWav(1, rate, 16, Notes(ticks, rate, rate / 2, 6000)).Bytes());
+  }
   // The music: a short tune, looping from its start; the extras' sound test plays sm02.
   out.Write("tamvik1/bgm/sm01.wav",
             SampleTune({523.3, 659.3, 784.0, 659.3, 587.3, 698.5, 880.0, 698.5, 523.3, 659.3, 784.0,
@@ -633,6 +643,11 @@ void WriteChoiceFiles(Out& out, Glyphs& g) {
   frame.Frame(0, 0, 512, 176, 8, 4);
   frame.Text(g, 512 - Canvas::TextWidth("選擇", 1) - 12, 176 - 32, "選擇", 1);
   out.Write(win + "window_c.spr", PictureOf(frame));
+  // The timed choice's window (544 x 240), labelled the same with the time it counts down.
+  Canvas timed(544, 240, LabelColours({0, 0, 0}));
+  timed.Frame(0, 0, 544, 240, 8, 4);
+  timed.Text(g, 544 - Canvas::TextWidth("限時選擇", 1) - 12, 240 - 32, "限時選擇", 1);
+  out.Write(win + "window_a.spr", PictureOf(timed));
   Canvas bar(480, 32, LabelColours({24, 20, 6}));
   bar.Fill(3);
   out.Write(win + "LipsCur.spr", PictureOf(bar));

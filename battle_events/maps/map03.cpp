@@ -30,6 +30,7 @@
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
 #include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "battle_events/runtime/event_walks.h"
@@ -65,16 +66,6 @@ constexpr int32_t kBossCharacter = 9;
 constexpr int32_t kBossKind = 23;
 // The battle flag word's bit held through the victory's white-out.
 constexpr uint16_t kWhiteOutBit = 0x40;
-
-// The player's unit of that character that is on the map (a record being removed is not).
-SlgUnit* LiveChara(int32_t character) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && unit.step != kSlgDeadStep) return &unit;
-  }
-  return nullptr;
-}
 
 SlgUnit* Boss() {
   SlgUnit* boss = FindUnitByGroupKind(kBossGroup, kBossCharacter);
@@ -313,52 +304,20 @@ void VictoryStart() {
 }
 void VictoryLoad() { EventLoadBin("EVS03107.BIN", kEventBinAddress); }
 
-void RemoveSoldiers() {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& unit = b.state.units[i];
-    if (unit.kind >= 14 && unit.kind <= 16 && unit.step != kSlgDeadStep) EventRemoveUnit(&unit);
-  }
-}
+void RemoveSoldiers() { RemoveUnitsOfKinds(14, 16); }
 
-// The first usable placement entry of the player's character; -1 when none.
-int PartyEntry(int32_t character) {
-  const StageTable& stage = *Battle().stage;
-  for (int n = 0; n < stage.unit_count(); ++n) {
-    const StageUnitEntry e = stage.unit(n);
-    if (e.side == 0 && e.character == character && stage.usable(n)) return n;
-  }
-  return -1;
-}
-
-// A fallen heroine's leftover record goes and she is made again from her placement entry, with
-// the trust bonus and totals the battle's initialisation gives a player's unit. One whose entry
-// is gone or whose creation is refused stays away.
+// A fallen heroine's leftover record goes and she is made again from her placement entry. One
+// whose entry is gone or whose creation is refused stays away.
 void BringBackFallen() {
-  if (Battle().stage == nullptr) return;
   for (int32_t c : kFallenBack) {
-    if (CondNP(c) == 0) continue;
-    EventRemoveChara(0, c);
-    const int entry = PartyEntry(c);
-    if (entry < 0) {
-      DebugPrint("map 3 victory: character %d has no placement entry: not brought back\n", c);
-      continue;
-    }
-    const uint8_t slot = Slg::CreateUnit(*Battle().stage, entry);
-    if (slot == kSlgCreateRefused) {
-      DebugPrint("map 3 victory: character %d: entry %d: no unit made\n", c, entry);
-      continue;
-    }
-    SlgUnit& unit = Battle().state.units[slot];
-    Slg::PlaceUnit(unit);
-    Slg::RecalcUnitStats(unit);
+    if (CondNP(c) != 0) BringBackPartyMember(c, "map 3 victory");
   }
   Slg::ResetCurrentUnit();
 }
 
 void PlaceParty() {
   for (const Formation& f : kFormation) {
-    SlgUnit* unit = LiveChara(f.character);
+    SlgUnit* unit = LivePartyUnit(f.character);
     if (unit == nullptr) continue;
     EventPlaceUnitAt(unit, f.from.x, f.from.y, 0);
     Slg::SetUnitDir(*unit, 0);
@@ -376,7 +335,7 @@ int WalkParty() {
     const int32_t bit = 1 << n;
     if ((w.arrived & bit) != 0) continue;
     const Formation& f = kFormation[n];
-    if (EventWalkObj(&w.walks[n], LiveChara(f.character), f.to.x, f.to.y, 1) != 0) {
+    if (EventWalkObj(&w.walks[n], LivePartyUnit(f.character), f.to.x, f.to.y, 1) != 0) {
       w.arrived |= bit;
     }
   }
@@ -412,7 +371,7 @@ void PrepareStrike() {
 int Strike() {
   Map03Words& w = Map03State();
   SlgUnit* boss = Boss();
-  SlgUnit* target = LiveChara(w.struck);
+  SlgUnit* target = LivePartyUnit(w.struck);
   if (w.strike == 0) {
     if (boss == nullptr || target == nullptr) {
       DebugPrint("map 3 victory: no %s for the boss's strike\n", boss == nullptr ? "boss" : "target");
@@ -768,14 +727,14 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
   Map03Words& w = Map03State();
   const int32_t character = unit.kind - 105;
   auto finish = [&] {
-    EventSetUnitFlag(LiveChara(character), kShowFlag);
+    EventSetUnitFlag(LivePartyUnit(character), kShowFlag);
     EventUndeployKind(unit.kind);
     w.done = 1;
     unit.walk_state[0] = 3;
   };
   if (unit.walk_state[0] == 3) return 0;
   if (unit.state == 0 && unit.walk_state[0] == 0) {
-    SlgUnit* stand_in_for = LiveChara(character);
+    SlgUnit* stand_in_for = LivePartyUnit(character);
     if (unit.anm == nullptr || stand_in_for == nullptr) {
       finish();
       return 0;
@@ -819,7 +778,7 @@ int StrikePicture(SlgUnit& unit, SlgPair& position) {
   if (unit.state != kEventAnmEnded || unit.walk_state[0] != 0) return 0;
   unit.walk_state[0] = 1;
   EventUndeployKind(unit.kind);
-  if (const SlgUnit* at = LiveChara(unit.kind - 107); at != nullptr) {
+  if (const SlgUnit* at = LivePartyUnit(unit.kind - 107); at != nullptr) {
     FixTaskAddOne(0, unit.kind, at->x, at->y);
   }
   return 0;

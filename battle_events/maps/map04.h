@@ -1,0 +1,65 @@
+#pragma once
+// Map 4's event script: the set-up of its row of the map set-up table, its event table and the
+// words its handlers and its event objects share.
+//
+// The map words are made afresh for each stage (so they are zero when the map's events are
+// installed). The opening's apparitions (kinds 80-84) wait on the apparition signal; the victory
+// waits on the flying carrier's two signals (kind 97), which the carrier, the hero's jump (98)
+// and its effect (99) answer between them with the jump signals and the hero-aboard signal.
+
+#include <array>
+#include <cstdint>
+
+#include "battle/battle_extension.h"
+#include "battle_events/event_runtime_state.h"
+#include "battle_events/map_setup.h"
+#include "battle_events/runtime/event_walks.h"
+
+// One apparition fade's progress: 0 not started (the next call starts it), 1 fading, 2 at level
+// 0 (the next call ends it); its start time on the game clock and its tone level.
+struct Map04Fade {
+  int32_t phase = 0;
+  uint32_t start = 0;
+  int32_t level = 0;
+};
+
+struct Map04Words {
+  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kStage;
+  // The character found on the goal area or the goal cell (0 when none).
+  int32_t goal_character = 0;
+  // The walks' work areas: the opening's and the victory's.
+  RouteWork opening_walk{};
+  RouteWork victory_walk{};
+  // 1 once the walk of a walk with the camera on the walker has arrived.
+  int32_t walk_done = 0;
+  // The apparitions' fades (A: kinds 80-83, B: kind 84) and their signal: 0 while a fade runs, 1
+  // once it has ended (the apparitions leave tone control).
+  std::array<Map04Fade, 2> fades{};
+  int32_t apparition = 0;
+  // The carrier's signals: 1 once it hovers beside the goal, 2 once it has flown off with the
+  // hero aboard.
+  int32_t carrier1 = 0;
+  int32_t carrier2 = 0;
+  // The jump's signals: the hero has landed on the carrier; the jump effect has ended.
+  int32_t jump = 0;
+  int32_t jump_effect_end = 0;
+  // 1 once the hero rides the carrier.
+  int32_t hero_aboard = 0;
+  // The two lists the events fill with the leading heroine's face before playing them.
+  std::array<EventMessageRef, 2> arrival_list{};
+  std::array<EventMessageRef, 2> farewell_list{};
+};
+Map04Words& Map04State();
+
+// The map's set-up (row 3 of the map set-up table).
+extern const MapSetup kMap04Setup;
+
+// The number of event-object kinds the map's event-animation table covers (80-100).
+constexpr int kMap04ObjectKinds = 21;
+
+// The goal area's four cells (map points, in the order the rows test them) and the goal cell.
+inline constexpr std::array<std::array<int32_t, 2>, 4> kMap04GoalArea = {
+    {{1078, 528}, {1052, 480}, {1148, 528}, {1148, 480}}};
+inline constexpr std::array<int32_t, 2> kMap04GoalCell = {1078, 528};
+// The characters the goal rows watch, in row order.
+inline constexpr std::array<int32_t, 5> kMap04GoalCharacters = {0, 1, 2, 5, 6};

@@ -1,0 +1,531 @@
+// Map 4's event script in real battles on the event harness: the table against the goal rows'
+// two lists, the scout's opening with its strike and the apparitions, the enemy's arrival and the
+// leading heroine's face, the taunts in turn, the goal area and the goal cell, and the victory
+// with the carrier's signals raised by the test.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_draw.h"
+#include "battle/slg_events.h"
+#include "battle/slg_formulas.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_search.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_units.h"
+#include "battle_events/maps/kit/event_rows.h"
+#include "battle_events/maps/kit/party_units.h"
+#include "battle_events/maps/map04.h"
+#include "battle_events/runtime/event_tone.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/event_table_lint.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+constexpr int kMad = 18;
+constexpr int kOpponentGroup = 2;
+constexpr int kOpponentCharacter = 9;
+constexpr uint32_t kCellBlocked = 0x400;
+
+// The party's start, away from the goal area.
+constexpr int kPartyX = 500;
+constexpr int kPartyY = 1000;
+
+struct Map04Battle {
+  std::unique_ptr<EventHarness> h;
+  std::array<int, 7> party_entry{};  // by character
+  std::vector<std::pair<int, int>> reinforcements;  // (kind, entry) of numbers 7-27, not present at the start
+  int commander = -1;
+};
+
+// Map 4's battle: the hero and heroines 1, 2, 3, 5 and 6 (and 4 when asked), the scout
+// (heroine 3) near the start of her walk, soldiers of kind 14 numbers 1-6 along her way, some of
+// the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
+// 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed
+// unless `real_scout_attack` (the scout's own attack routine then plays the strike).
+Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false) {
+  Map04Battle m;
+  EventHarness::Options options;
+  options.stage = 3;
+  m.h = std::make_unique<EventHarness>(kMap04Setup, options);
+  EventHarness& h = *m.h;
+  auto add = [&](int id) {
+    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  };
+  for (int id = 2000; id <= 2160; ++id) add(id);
+  for (int id : {2414, 3337, 3338, 3339, 3341}) add(id);
+  for (int id = 40000; id <= 40041; ++id) add(id);
+  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  h.SetRandom({99});      // no turn remark
+  h.install.stage.units[0].x = kPartyX;  // the hero
+  h.install.stage.units[0].y = kPartyY;
+  for (int c : {1, 2, 5, 6}) {
+    m.party_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, kPartyX + 96 * c, kPartyY);
+  }
+  m.party_entry[3] = h.AddUnit(0, 3, 3, 0, 528, 792);
+  if (with_character4) m.party_entry[4] = h.AddUnit(0, 4, 4, 0, kPartyX, kPartyY + 96);
+  const std::array<SlgPoint, 6> soldiers = {
+      {{816, 648}, {1056, 528}, {1296, 432}, {1392, 432}, {1296, 480}, {1392, 480}}};
+  for (size_t n = 0; n < soldiers.size(); ++n) {
+    const int e = h.AddUnit(1, 10 + static_cast<int>(n), 14, 1, soldiers[n].x, soldiers[n].y);
+    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n + 1);
+  }
+  struct Later {
+    int kind, number, x, y;
+  };
+  for (const Later& l : {Later{14, 7, 384, 1488}, Later{14, 27, 480, 1488}, Later{15, 8, 384, 1536},
+                         Later{16, 12, 480, 1536}}) {
+    const int e = h.AddUnit(1, 20 + l.number, l.kind, 1, l.x, l.y);
+    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(l.number);
+    h.install.stage.units[static_cast<size_t>(e)].present = 0;
+    m.reinforcements.push_back({l.kind, e});
+  }
+  h.AddUnit(kOpponentGroup, kOpponentCharacter, 17, 1, 1200, 456);
+  m.commander = h.AddUnit(1, 30, 23, 1, 1488, 384);
+  for (int kind = 80; kind <= 100; ++kind) h.AddObject(kind, 0, 320, 120);
+  if (real_scout_attack) {
+    h.StubAttacks({14, 15, 16, 17, 23});
+  } else {
+    h.StubAttacks({3, 14, 15, 16, 17, 23});
+  }
+  return m;
+}
+
+std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+// The live unit of a kind and placement number.
+const SlgUnit* Numbered(int kind, int number) {
+  const SlgUnit* u = FindUnitByIndex(kind, number * 256);
+  return u != nullptr && SlgUnitLive(*u) ? u : nullptr;
+}
+const SlgUnit* LiveObject(int kind) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    const SlgUnit& u = Battle().state.units[i];
+    if (u.kind == kind && SlgUnitLive(u) && (u.deploy_state == 1 || u.deploy_state == 2)) {
+      return &u;
+    }
+  }
+  return nullptr;
+}
+uint32_t GridWord(const SlgGrid& grid, int x, int y) {
+  const SlgPoint p = SnapPosToCell(x, y);
+  int index = 0;
+  EXPECT_TRUE(SlgSearchCellIndex(p.x, p.y, &index));
+  return grid[static_cast<size_t>(index)];
+}
+
+// ---- The table ----
+
+constexpr const char* kGoalCodes[] = {"IKD", "ITV", "IDV", "ITZ", "IBS"};
+
+std::string OnCell(const std::string& code, int x, int y) {
+  const std::string cell = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  return "XGU(GPL," + code + ")=XF" + cell + "&YGU(GPL," + code + ")=YF" + cell + ";";
+}
+
+TEST(Map04Table, ItsRowsAreCleanInTheMapsOrderAndTheGoalRowsFollowTheirTwoLists) {
+  EXPECT_TRUE(testsupport::LintMapSetup(3, kMap04Setup).empty());
+  EXPECT_EQ(kMapEventSetupTable[3], &kMap04Setup);
+  EXPECT_EQ(kMap04Setup.anm_table.size(), 21u);
+  EXPECT_EQ(kMap04Setup.bgm, MapBgm::None());
+  std::vector<const SlgEventEntry*> rows;
+  for (const SlgEventEntry* row = kMap04Setup.table; row->handler != nullptr; ++row) {
+    rows.push_back(row);
+  }
+  ASSERT_EQ(rows.size(), 48u);
+  std::vector<int> ids;
+  for (const SlgEventEntry* row : rows) ids.push_back(row->id);
+  std::vector<int> want = {4099, 4100, 4101, 4102, 4103};
+  want.insert(want.end(), 20, 4104);
+  want.push_back(4105);
+  want.insert(want.end(), 5, 4106);
+  for (int id : {500, 501, 504, 505, 520, 521, 524, 525, 530, 531, 534, 535, 600, 601, 602, 605,
+                 606}) {
+    want.push_back(id);
+  }
+  EXPECT_EQ(ids, want);
+
+  // Rows 5-24: each character of the list on each goal cell; rows 26-30: each on the goal cell.
+  size_t at = 5;
+  for (const char* code : kGoalCodes) {
+    for (const auto& p : kMap04GoalArea) {
+      SCOPED_TRACE(at);
+      EXPECT_EQ(rows[at]->b, OnCell(code, p[0], p[1]));
+      EXPECT_EQ(rows[at]->c, "NP(" + std::string(code) + ");");
+      EXPECT_EQ(rows[at]->timing, 0x4);
+      EXPECT_EQ(rows[at]->guard[0], 104);
+      ++at;
+    }
+  }
+  EXPECT_STREQ(rows[24]->b, "XGU(GPL,IBS)=XF(1148,480)&YGU(GPL,IBS)=YF(1148,480);");
+  EXPECT_STREQ(rows[24]->c, "NP(IBS);");
+  at = 26;
+  for (const char* code : kGoalCodes) {
+    SCOPED_TRACE(at);
+    EXPECT_EQ(rows[at]->b, OnCell(code, 1078, 528));
+    EXPECT_EQ(rows[at]->c, "NP(" + std::string(code) + ");");
+    EXPECT_STREQ(rows[at]->a, "F(104);");
+    EXPECT_EQ(rows[at]->guard[0], 106);
+    ++at;
+  }
+  EXPECT_STREQ(rows[30]->b, "XGU(GPL,IBS)=XF(1078,528)&YGU(GPL,IBS)=YF(1078,528);");
+  EXPECT_STREQ(rows[30]->c, "NP(IBS);");
+
+  // The taunts' rotation flags and the generic rows' arguments as the map writes them.
+  const struct {
+    size_t row;
+    int16_t guard, set, clear;
+  } taunts[] = {{2, 101, 101, 102}, {3, 102, 102, 103}, {4, 103, 103, 101}};
+  for (const auto& t : taunts) {
+    EXPECT_EQ(rows[t.row]->guard[0], t.guard);
+    EXPECT_EQ(rows[t.row]->guard[1], 104);
+    EXPECT_EQ(rows[t.row]->set[0], t.set);
+    EXPECT_EQ(rows[t.row]->clear[0], t.clear);
+  }
+  EXPECT_STREQ(rows[43]->b, "PP(IKD)&R(10);");
+  EXPECT_STREQ(rows[43]->c, "HP(IKD,0)|NP(IMR());");
+  const auto* favourite = static_cast<const FavouriteArgs*>(rows[43]->arg);
+  EXPECT_EQ(favourite->references[6], (EventMessageRef{102, 2069}));
+  EXPECT_EQ(favourite->references[8], (EventMessageRef{4, 2093}));
+}
+
+// ---- Opening 4099 ----
+
+TEST(Map04Opening, TheScoutsOpeningPlaysToItsEnd) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.Start();
+
+  // The apparitions: still and transparent when they come, fully shown once fade A has ended.
+  ASSERT_TRUE(h.RunUntil("apparitions", [] { return LiveObject(80) != nullptr; }, 6000));
+  h.RunFrames(1);
+  for (int kind = 80; kind <= 83; ++kind) {
+    const SlgUnit* a = LiveObject(kind);
+    ASSERT_NE(a, nullptr) << kind;
+    EXPECT_EQ(SlgSprGetAlpha(a->anm), 0u) << kind;
+    EXPECT_EQ(a->anm->shade, kToneShade) << kind;
+  }
+  EXPECT_EQ(Battle().event_words.acting_mode[0], 1u);
+  ASSERT_TRUE(h.RunUntil("fade A", [] { return Map04State().apparition == 1; }, 600));
+  for (int kind = 80; kind <= 83; ++kind) {
+    const SlgUnit* a = LiveObject(kind);
+    ASSERT_NE(a, nullptr) << kind;
+    EXPECT_EQ(SlgSprGetAlpha(a->anm), 256u) << kind;
+    EXPECT_EQ(a->anm->shade, 0u) << kind;
+  }
+  ASSERT_TRUE(h.RunUntil("apparition 84", [] { return LiveObject(84) != nullptr; }, 60));
+  h.RunFrames(2);
+  ASSERT_NE(LiveObject(84), nullptr);
+  EXPECT_EQ(SlgSprGetAlpha(LiveObject(84)->anm), 0u);
+  EXPECT_EQ(SlgSprGetAlpha(LiveObject(80)->anm), 256u) << "out of tone control";
+  ASSERT_TRUE(h.RunUntil("fade B", [] { return Map04State().apparition == 1; }, 600));
+  ASSERT_NE(LiveObject(84), nullptr);
+  EXPECT_EQ(SlgSprGetAlpha(LiveObject(84)->anm), 256u);
+  h.RunFrames(1);
+  EXPECT_EQ(LiveObject(84), nullptr) << "the apparitions go the frame after";
+
+  // The strike leaves the opponent at life 10.
+  ASSERT_TRUE(h.RunUntil("strike", [&] { return h.FrameOf("message 105:40003") >= 0; }, 3000));
+  const SlgUnit* opponent = FindUnitByGroupKind(kOpponentGroup, kOpponentCharacter);
+  ASSERT_NE(opponent, nullptr);
+  EXPECT_EQ(opponent->stats.life, 10);
+  EXPECT_EQ(opponent->flags & kUnitInDamageList, 0u);
+
+  ASSERT_TRUE(h.RunUntil("4099", [&] { return h.FrameOf("end 4099") >= 0; }, 3000));
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 103:40000", "message 103:40001",
+                                      "message 278:40002", "message 279:40041",
+                                      "message 105:40003"}));
+  EXPECT_GE(h.FrameOf("bgm 30"), 0);
+  EXPECT_EQ(h.Records("deploy 100 ").size(), 1u);
+  EXPECT_EQ(LivePartyUnit(3), nullptr) << "the scout has fallen";
+  for (int n = 3; n <= 6; ++n) EXPECT_EQ(Numbered(14, n), nullptr) << n;
+  const SlgUnit* gone = FindUnitByGroupKind(kOpponentGroup, kOpponentCharacter);
+  EXPECT_TRUE(gone == nullptr || !SlgUnitLive(*gone));
+  EXPECT_NE(LiveObject(96), nullptr);
+  EXPECT_NE(GridWord(Battle().cell_grid, 1100, 504) & kCellBlocked, 0u);
+  EXPECT_NE(GridWord(Battle().cell_grid2, 1100, 504) & kCellBlocked, 0u);
+  EXPECT_EQ(Battle().event_words.acting_mode, (std::array<uint32_t, 2>{0, 0}));
+
+  // The player's move search keeps off the blocked cell.
+  const SlgPoint blocked = SnapPosToCell(1100, 504);
+  const SlgPoint from = SnapPosToCell(1004, 554);
+  Slg::MoveSearch(0, {static_cast<int16_t>(from.x), static_cast<int16_t>(from.y)}, 6);
+  ASSERT_GT(Battle().search.range_count, 0u);
+  for (uint32_t i = 0; i < Battle().search.range_count; ++i) {
+    const SlgRangePos p = Battle().search.range_list[static_cast<size_t>(i)];
+    EXPECT_FALSE(p.x == blocked.x && p.y == blocked.y) << "the blocked cell is listed";
+  }
+
+  // Opening 4100 follows.
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 4099", "start 4100"}));
+}
+
+TEST(Map04Opening, TheScoutsRealAttackEndsTheStrike) {
+  Map04Battle m = MakeBattle(true);
+  EventHarness& h = *m.h;
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("strike", [&] { return h.FrameOf("message 105:40003") >= 0; }, 8000));
+  const SlgUnit* opponent = FindUnitByGroupKind(kOpponentGroup, kOpponentCharacter);
+  ASSERT_NE(opponent, nullptr);
+  EXPECT_EQ(opponent->stats.life, 10);
+  ASSERT_TRUE(h.RunUntil("4099", [&] { return h.FrameOf("end 4099") >= 0; }, 3000));
+  EXPECT_EQ(Battle().event_words.acting_mode, (std::array<uint32_t, 2>{0, 0}));
+}
+
+// Without the scout the opening's walks, strikes and falls complete at once, the strike is
+// traced and her effect (kind 100) is never deployed; deployed by hand it goes at once.
+TEST(Map04Opening, WithoutTheScoutTheOpeningStillEnds) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.ExpectTrace("no scout for the scout's strike");
+  h.install.stage.units[static_cast<size_t>(m.party_entry[3])].present = 0;
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("4099", [&] { return h.FrameOf("end 4099") >= 0; }, 6000));
+  EXPECT_TRUE(h.Records("deploy 100").empty());
+  const SlgUnit* opponent = FindUnitByGroupKind(kOpponentGroup, kOpponentCharacter);
+  EXPECT_TRUE(opponent == nullptr || !SlgUnitLive(*opponent));
+
+  EventDeployKind(100);
+  h.RunFrames(2);
+  EXPECT_EQ(LiveObject(100), nullptr) << "the effect undeploys itself without the scout";
+}
+
+// ---- Opening 4100 ----
+
+TEST(Map04Arrival, TheReinforcementsComeAndTheLeadingHeroineSpeaks) {
+  const struct {
+    int top;
+    int face;
+  } cases[] = {{1, 29}, {2, 74}, {3, 29}, {4, 29}, {5, 209}, {6, 137}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.top);
+    Map04Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int heroine = 1; heroine <= 6; ++heroine) {
+      const int var = kTrustSaveVars[static_cast<size_t>(6 + heroine - 1)];
+      h.SetP(var, static_cast<uint16_t>(32768 + (heroine == c.top ? 20 : 0)));
+    }
+    h.SetFlagAtInstall(99);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(4000));
+    ASSERT_EQ(GetTopHeroineVar2(), c.top);
+    EXPECT_EQ(Starts(h), std::vector<std::string>{"start 4100"});
+    EXPECT_EQ(h.Records("message"),
+              (std::vector<std::string>{"message 137:3337", "message 33:40004",
+                                        "message 15:40005", "message 239:40040",
+                                        "message 15:40006",
+                                        "message " + std::to_string(c.face) + ":40007"}));
+    for (const auto& [kind, e] : m.reinforcements) {
+      EXPECT_EQ(Count(h, "deploy " + std::to_string(kind) + " entry " + std::to_string(e)), 1u)
+          << "entry " << e;
+    }
+    EXPECT_NE(Numbered(14, 7), nullptr);
+    EXPECT_NE(Numbered(14, 27), nullptr);
+    EXPECT_NE(Numbered(15, 8), nullptr);
+    EXPECT_NE(Numbered(16, 12), nullptr);
+    const auto bgm = h.Records("bgm");
+    ASSERT_FALSE(bgm.empty());
+    EXPECT_EQ(bgm.back(), "bgm 27");
+    EXPECT_LT(h.FrameOf("bgm 12"), h.FrameOf("bgm 27"));
+    for (int kind : {0, 1, 2, 5, 6}) {
+      const SlgUnit* u = FindUnitByKind(kind);
+      ASSERT_NE(u, nullptr);
+      EXPECT_NE(u->flags & 0x80u, 0u) << "kind " << kind << " shown";
+    }
+  }
+}
+
+// ---- The taunts ----
+
+TEST(Map04Talks, TheTauntsRotateUntilTheGoalAreaThenOnlyTheLateTaunt) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : {99, 100}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  auto taunt = [&] {
+    h.Command(kMad);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Command(2);  // another command starts nothing
+    ASSERT_TRUE(h.RunUntilIdle(600));
+  };
+  for (int i = 0; i < 4; ++i) taunt();
+  SetEventFlag(104);
+  for (int i = 0; i < 3; ++i) taunt();
+  EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 4101", "start 4102", "start 4103",
+                                                 "start 4101", "start 4105", "start 4105",
+                                                 "start 4105"}));
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 239:40008", "message 239:40009",
+                                      "message 239:40010", "message 239:40008",
+                                      "message 239:40016", "message 239:40016",
+                                      "message 239:40016"}));
+}
+
+// ---- The goal area ----
+
+TEST(Map04Goal, EachCharacterOnEachGoalCellReachesTheGoalAreaOnce) {
+  const std::array<std::string, 7> lines = {"message 15:40011", "message 33:40012",
+                                            "message 78:40013", "",
+                                            "",                 "message 213:40015",
+                                            "message 141:40014"};
+  for (int c : kMap04GoalCharacters) {
+    SCOPED_TRACE(c);
+    Map04Battle m = MakeBattle();
+    EventHarness& h = *m.h;
+    for (int f : {99, 100}) h.SetFlagAtInstall(f);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    for (const auto& p : kMap04GoalArea) {
+      SCOPED_TRACE(testing::Message() << "(" << p[0] << ", " << p[1] << ")");
+      ClearEventFlag(104);
+      const size_t before = Count(h, "start 4104");
+      h.MoveTo(0, c, p[0], p[1]);
+      h.Act(0, c);
+      ASSERT_TRUE(h.RunUntilIdle(2000));
+      EXPECT_EQ(Count(h, "start 4104"), before + 1);
+      EXPECT_EQ(h.Records("message").back(), lines[static_cast<size_t>(c)]);
+      EXPECT_EQ(Map04State().goal_character, c);
+      h.MoveTo(0, c, kPartyX + 96 * c, kPartyY);
+    }
+    EXPECT_EQ(Count(h, "start 4106"), 0u);
+    EXPECT_NE(LiveObject(95), nullptr) << "the marker";
+    EXPECT_EQ(Count(h, "se 227"), kMap04GoalArea.size());
+  }
+}
+
+TEST(Map04Goal, HeroinesThreeAndFourReachNothing) {
+  Map04Battle m = MakeBattle(false, true);
+  EventHarness& h = *m.h;
+  for (int f : {99, 100}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  for (int c : {3, 4}) {
+    for (const auto& p : kMap04GoalArea) {
+      h.MoveTo(0, c, p[0], p[1]);
+      h.Act(0, c);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
+    h.MoveTo(0, c, kPartyX + 96 * c, kPartyY + 96);
+  }
+  EXPECT_TRUE(Starts(h).empty());
+}
+
+TEST(Map04Goal, TheGoalCellFirstReachesTheAreaAndWinsAtALaterCheck) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : {99, 100}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 4104"});
+  h.Command(2);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 4104"}) << "no 0x4 check yet";
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("4106", [&] { return h.FrameOf("start 4106") >= 0; }, 600));
+}
+
+// ---- The victory ----
+
+TEST(Map04Victory, TheSoldiersGoTheAbsentComeBackAndTheHeroBoardsTheCarrier) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  // Heroines 2 and 5 are not on the map when the goal cell is reached (fallen).
+  for (int c : {2, 5}) h.install.stage.units[static_cast<size_t>(m.party_entry[c])].present = 0;
+  for (int f : {99, 100, 104, 501, 505}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  ASSERT_EQ(LivePartyUnit(2), nullptr);
+  ASSERT_EQ(LivePartyUnit(5), nullptr);
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+
+  // The soldiers fade out under tone control, then leave.
+  ASSERT_TRUE(h.RunUntil("fading", [] {
+    const SlgUnit* s = Numbered(14, 1);
+    return s != nullptr && s->anm->shade == kToneShade && SlgSprGetAlpha(s->anm) < 128;
+  }, 600));
+  ASSERT_TRUE(h.RunUntil("goal line", [&] { return h.FrameOf("message 15:40017") >= 0; }, 600));
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    const SlgUnit& u = Battle().state.units[i];
+    EXPECT_FALSE(u.kind >= 14 && u.kind <= 16 && SlgUnitLive(u)) << "kind " << int(u.kind);
+  }
+
+  // The carrier arrives: the scene waits for its first signal.
+  ASSERT_TRUE(h.RunUntil("carrier", [] { return LiveObject(97) != nullptr; }, 2000));
+  h.RunFrames(200);
+  EXPECT_LT(h.FrameOf("message 74:40029"), 0) << "waits for the carrier";
+  const std::array<std::pair<int, SlgPoint>, 5> closing = {
+      {{0, {1008, 504}}, {1, {1106, 554}}, {2, {1104, 604}}, {5, {910, 504}}, {6, {1004, 556}}}};
+  for (const auto& [c, at] : closing) {
+    SCOPED_TRACE(c);
+    const SlgUnit* u = LivePartyUnit(c);
+    ASSERT_NE(u, nullptr);
+    const SlgPoint want = SnapPosToCell(at.x, at.y);
+    const SlgPoint got = SnapPosToCell(u->x >> 16, u->y >> 16);
+    EXPECT_EQ(got.x, want.x);
+    EXPECT_EQ(got.y, want.y);
+    EXPECT_EQ(u->dir, 0u);
+  }
+  for (int c : {2, 5}) EXPECT_GT(LivePartyUnit(c)->stats.life, 0) << c;
+  Map04State().carrier1 = 1;
+
+  // The hero walks to the carrier and jumps; the battle is won after the second signal.
+  ASSERT_TRUE(h.RunUntil("jump", [] { return LiveObject(98) != nullptr; }, 3000));
+  const SlgUnit* hero = LivePartyUnit(0);
+  ASSERT_NE(hero, nullptr);
+  const SlgPoint want = SnapPosToCell(1248, 384);
+  const SlgPoint got = SnapPosToCell(hero->x >> 16, hero->y >> 16);
+  EXPECT_EQ(got.x, want.x);
+  EXPECT_EQ(got.y, want.y);
+  h.RunFrames(100);
+  EXPECT_LT(h.FrameOf("task Slg::GameWin"), 0) << "waits for the carrier to fly off";
+  Map04State().carrier2 = 1;
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 600));
+  h.RunFrames(5);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(h.Records("message").back(), "message 33:40038");
+  EXPECT_EQ(Starts(h), std::vector<std::string>{"start 4106"});
+}
+
+// A heroine the battle cannot make again (64 units) stays away; the victory goes on.
+TEST(Map04Victory, AnAbsentHeroineTheBattleCannotMakeAgainStaysAway) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.install.stage.units[static_cast<size_t>(m.party_entry[2])].present = 0;
+  for (int f : {99, 100, 104, 501}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  // Commanders fill every record (the victory takes only the soldiers off).
+  while (Slg::CreateUnit(*Battle().stage, m.commander) != kSlgCreateRefused) {
+  }
+  Map04State().carrier1 = 1;
+  Map04State().carrier2 = 1;
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 3000));
+  EXPECT_EQ(LivePartyUnit(2), nullptr);
+  EXPECT_NE(LivePartyUnit(5), nullptr);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+}
+
+}  // namespace
