@@ -6,8 +6,23 @@
 #include "battle/slg_task.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
+#include "engine/core/debug_trace.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "scene/scene_context.h"
+
+namespace {
+
+// The runtime blocks nothing gave back: the work of an attack (or an effect) the battle's end cut
+// short, whose owner had no end of its own to run.
+void FreeBlocksLeft(SlgAllocSeam& alloc) {
+  const int64_t left = SlgFreeAllLeft(alloc);
+  if (left != 0) {
+    DebugPrint("Slg: %lld runtime blocks were still held at the battle's end; freed\n",
+               static_cast<long long>(left));
+  }
+}
+
+}  // namespace
 
 BattleContext::BattleContext() { RunBattleInstallers(*this); }
 
@@ -19,6 +34,7 @@ BattleContext::~BattleContext() {
     FreeSlgActionBodies();
     FreeBossExitWork(false);  // a boss exit cut short by the battle's end
     extensions.Clear();
+    FreeBlocksLeft(alloc);
     return;
   }
   // The tasks' owned blocks go back through this context's allocator seam.
@@ -37,6 +53,7 @@ BattleContext::~BattleContext() {
   Ctx().ddraw_spr.DeleteSprite(&game_over.picture);
   // Last: what ended above may have used the libraries' state.
   extensions.Clear();
+  FreeBlocksLeft(alloc);
 }
 
 void SlgTellShowHook(SlgShowCall call, int a, int b) {

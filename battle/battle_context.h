@@ -52,13 +52,17 @@
 
 struct SlgEffectTask;
 
+struct SlgAllocHeader;
+
 // The allocator seam of SlgAlloc / SlgFree: counts what is taken and given back, and lets a test
-// refuse chosen allocations.
+// refuse chosen allocations. It keeps the blocks not given back in a list, so that the battle's
+// end frees what an attack cut short still held (SlgFreeAllLeft).
 struct SlgAllocSeam {
   uint32_t calls = 0;      // SlgAlloc calls so far
   int64_t live = 0;        // blocks taken and not yet given back
   // Asked before each allocation with the call's number (from 0) and the size; true refuses it.
   std::function<bool(uint32_t call, size_t bytes)> refuse;
+  SlgAllocHeader* blocks = nullptr;  // the blocks taken, newest first
 };
 
 // The seam of SlgRand (battle/slg_math.h): counts its calls and lets a test script its values.

@@ -1,5 +1,7 @@
 #include "battle/slg_task.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,13 +37,42 @@ void TellTaskHook(SlgTaskEvent event, const SlgEffectTask& task) {
 
 }  // namespace
 
+// Each block is preceded by its header: the seam it was taken from and its neighbours in the
+// seam's list of live blocks. The header keeps the block's alignment.
+struct alignas(std::max_align_t) SlgAllocHeader {
+  SlgAllocSeam* seam;
+  SlgAllocHeader* prev;
+  SlgAllocHeader* next;
+};
+
+namespace {
+
+SlgAllocHeader* HeaderOf(void* block) { return static_cast<SlgAllocHeader*>(block) - 1; }
+
+void Unlink(SlgAllocHeader* h) {
+  if (h->prev != nullptr) {
+    h->prev->next = h->next;
+  } else if (h->seam != nullptr) {
+    h->seam->blocks = h->next;
+  }
+  if (h->next != nullptr) h->next->prev = h->prev;
+}
+
+}  // namespace
+
 void* SlgAlloc(size_t bytes) {
   SlgAllocSeam& seam = Battle().alloc;
   const uint32_t call = seam.calls++;
   if (seam.refuse && seam.refuse(call, bytes)) return nullptr;
-  void* block = std::calloc(1, bytes == 0 ? 1 : bytes);
-  if (block != nullptr) ++seam.live;
-  return block;
+  if (bytes > SIZE_MAX - sizeof(SlgAllocHeader)) return nullptr;
+  auto* h = static_cast<SlgAllocHeader*>(std::calloc(1, sizeof(SlgAllocHeader) + bytes));
+  if (h == nullptr) return nullptr;
+  h->seam = &seam;
+  h->next = seam.blocks;
+  if (seam.blocks != nullptr) seam.blocks->prev = h;
+  seam.blocks = h;
+  ++seam.live;
+  return h + 1;
 }
 
 void SlgFree(void* block) {
@@ -50,8 +81,21 @@ void SlgFree(void* block) {
 
 void SlgFreeTo(SlgAllocSeam& seam, void* block) {
   if (block == nullptr) return;
+  SlgAllocHeader* h = HeaderOf(block);
+  Unlink(h);
   --seam.live;
-  std::free(block);
+  std::free(h);
+}
+
+int64_t SlgFreeAllLeft(SlgAllocSeam& seam) {
+  int64_t n = 0;
+  while (SlgAllocHeader* h = seam.blocks) {
+    seam.blocks = h->next;
+    std::free(h);
+    ++n;
+  }
+  seam.live -= n;
+  return n;
 }
 
 GameTaskRec* SlgTaskOwner() { return Ctx().game_task.FindTask(kManagerTaskName); }

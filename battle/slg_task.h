@@ -64,6 +64,9 @@ void SlgFree(void* block);
 // SlgFree through a given context's seam, for a block given back where no battle is current (an
 // extension state block's destructor). Takes null.
 void SlgFreeTo(SlgAllocSeam& seam, void* block);
+// Frees every block of the seam not given back yet (the battle context's end: work an attack cut
+// short still held); how many there were.
+int64_t SlgFreeAllLeft(SlgAllocSeam& seam);
 
 // The owner of battle tasks: the mode manager's task ("CTamvikGeneral::GeneralManeger"), or
 // null when it does not run.

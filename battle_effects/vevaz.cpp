@@ -714,14 +714,15 @@ int HitsGone(NormalWork& w) {
   return kTimelineNextRow;
 }
 
-// The after-images go in reverse: the last first.
+// The after-images go in reverse: the last first. An image whose animation the set lacks has no
+// handle from the start and counts as gone, or the step would wait for it for ever.
 void Vanish(NormalWork& w) {
   const int32_t n = TimelineFrames(w.vanish_start);
+  w.images_gone = 0;
   for (int i = 0; i < kImages; ++i) {
     SlgAnmObj* image = w.images[static_cast<size_t>(i)];
-    if (image->handle == nullptr) continue;
-    if (n >= ImageGoes(i)) {
-      BossRelease(image);
+    if (image->handle != nullptr && n >= ImageGoes(i)) BossRelease(image);
+    if (image->handle == nullptr) {
       ++w.images_gone;
     } else {
       BossFollow(image, w.pos);

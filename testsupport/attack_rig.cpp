@@ -520,15 +520,22 @@ AttackOutcome PlayAttackCase(const AttackCase& row) {
   for (size_t i = 0; i < row.checkpoints.size(); ++i) {
     if (!checked[i]) out.failures.push_back("checkpoint " + row.checkpoints[i].name + " not reached");
   }
+  if (row.road == AttackRoad::kBoard) {
+    const SlgBattleState& s = r.rig().battle().state;
+    for (int i = 0; i < s.unit_count; ++i) {
+      const SlgUnit& u = s.units[static_cast<size_t>(i)];
+      out.units[i] = {u.state, u.stats.life, u.x, u.y};
+    }
+  }
   out.lines = r.trace().lines();
   out.trace = r.trace().Texts();
   out.record = RecordOf(r.rig());
   return out;
 }
 
-void ExpectAttackCase(const AttackCase& row) {
+AttackOutcome ExpectAttackCase(const AttackCase& row) {
   SCOPED_TRACE(row.name);
-  const AttackOutcome first = PlayAttackCase(row);
+  AttackOutcome first = PlayAttackCase(row);
   const AttackOutcome second = PlayAttackCase(row);
   for (const std::string& f : first.failures) ADD_FAILURE() << row.name << ": " << f;
   SameBattleRuns(first.record, second.record);
@@ -537,12 +544,13 @@ void ExpectAttackCase(const AttackCase& row) {
     if (first.trace[i] != second.trace[i]) {
       ADD_FAILURE() << row.name << ": the two runs' traces differ at line " << i << ": \""
                     << first.trace[i] << "\" and \"" << second.trace[i] << "\"";
-      return;
+      return first;
     }
   }
   if (first.trace.size() != second.trace.size()) {
     ADD_FAILURE() << row.name << ": the two runs' traces differ in length";
   }
+  return first;
 }
 
 }  // namespace testsupport

@@ -135,6 +135,14 @@ struct AttackOutcome {
   std::vector<AttackTraceLine> lines;  // the recorder's lines
   std::vector<std::string> trace;      // their texts with frames (AttackTrace::Texts)
   BattleRunRecord record;
+  // Each board unit at the end (after the outlive frames): state, life and map position (16.16).
+  struct UnitEnd {
+    int state = 0;
+    int life = 0;
+    int32_t x = 0, y = 0;
+    bool operator==(const UnitEnd&) const = default;
+  };
+  std::map<int, UnitEnd> units;
 };
 
 class AttackRig {
@@ -156,6 +164,8 @@ class AttackRig {
 
   // Starts the attack (the command, the event-style state, or the battle action task).
   void Start();
+  // The attack type the next Start plays (one rig plays attack after attack: a long battle).
+  void set_type(int type) { row_.type = type; }
   // One rig step, recorded.
   void Step();
   // Frames since Start.
@@ -214,7 +224,7 @@ std::pair<int, int> CellAlong(int column, int row, int dir, int n);
 // Plays the row once on a fresh rig: the whole attack and every check above.
 AttackOutcome PlayAttackCase(const AttackCase& row);
 // Plays the row twice and reports each failure (and any difference between the two runs) as a
-// test failure.
-void ExpectAttackCase(const AttackCase& row);
+// test failure; the first run's outcome.
+AttackOutcome ExpectAttackCase(const AttackCase& row);
 
 }  // namespace testsupport

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -278,6 +280,30 @@ TEST(SlgTaskTeardown, TheBattleContextEndsItsTasks) {
   }
   EXPECT_EQ(Ctx().game_task.FindTask("Left"), nullptr);
   ASSERT_TRUE(rig.Run(1));
+}
+
+
+// Blocks nothing gives back (the work of an attack the battle's end cut short) go with the battle
+// context, whichever order they were taken and given back in; a block given back is off the list.
+TEST(SlgTaskTeardown, TheBattleContextFreesTheBlocksLeft) {
+  BattleRig rig;
+  BattleContext battle;
+  BattleScope scope(battle);
+  std::vector<void*> blocks;
+  for (size_t bytes : {1, 16, 100, 0, 4096}) blocks.push_back(SlgAlloc(bytes));
+  for (void* b : blocks) {
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % alignof(std::max_align_t), 0u);
+  }
+  // The first, a middle and the newest given back.
+  for (size_t i : {size_t{0}, size_t{2}, size_t{4}}) SlgFree(blocks[i]);
+  EXPECT_EQ(battle.alloc.live, 2);
+  static_cast<char*>(blocks[1])[15] = 1;  // still usable
+  EXPECT_EQ(SlgFreeAllLeft(battle.alloc), 2);
+  EXPECT_EQ(battle.alloc.live, 0);
+  EXPECT_EQ(SlgFreeAllLeft(battle.alloc), 0);
+  // And at the context's end.
+  SlgAlloc(32);
 }
 
 }  // namespace

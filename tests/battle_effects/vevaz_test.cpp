@@ -760,3 +760,16 @@ TEST(VevazSmoke, SpecialOnTheActionRoad) {
 }
 
 }  // namespace
+
+// An attack-effect set with fewer animations than the after-images name: the images that never
+// played count as gone, and the attack ends.
+TEST(VevazEdges, AfterImagesTheSetLacksDoNotHoldTheNormalAttack) {
+  AttackCase row = SmokeRow("vevaz_short_set", 0, 1, AttackLayout::kFront);
+  row.fixtures = [](AttackFixtures& f) {
+    VevazSets(f);
+    f.Slot(kAnmAttackEffect, 8, AttackAnim{.frames = 6});
+  };
+  const AttackOutcome out = testsupport::PlayAttackCase(row);
+  EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+  EXPECT_GT(out.state7_frame, 0);
+}

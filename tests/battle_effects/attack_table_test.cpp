@@ -1,0 +1,508 @@
+// The whole attack table: every routine slot of the dispatch holds one of the game's routines and
+// a row of this table plays it to its end; each kind's rows on the board road (the command, the
+// lead-in, the hits and the end timeline as in a battle) and on the battle action task's road,
+// each played twice; the normal and special rows again on the skipped-frame clock, ending alike;
+// the empty kinds; and a battle torn down in the middle of an attack of every family.
+//
+// The rows play on the fixtures' default sets, which no family's own tests use: what a routine
+// does with content it did not expect (fewer animations than it names) is checked here too.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <array>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_attack.h"
+#include "battle/slg_screen.h"
+#include "battle/slg_start.h"
+#include "battle/slg_tables.h"
+#include "battle/slg_unit.h"
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/attack_routines.h"
+#include "battle_effects/gattai.h"
+#include "testsupport/attack_rig.h"
+#include "testsupport/trace_capture.h"
+#include "tests/battle_effects/effect_test_support.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace {
+
+using testsupport::AttackCase;
+using testsupport::AttackLayout;
+using testsupport::AttackOutcome;
+using testsupport::AttackRig;
+using testsupport::AttackRoad;
+
+// The combination characters whose heroine parts are being built apart (TEZAV's and BRISE's):
+// their slots still hold the combination frame's placeholder, which plays no part. The walk
+// leaves them out until both parts are in; then this list goes.
+constexpr std::array<int, 2> kPartsStillToCome = {5, 6};
+
+constexpr int kTypeCombination = 5;
+constexpr int kSatanKind = 33;
+
+bool IsBoss(int kind) { return kind >= 23 && kind <= 30; }
+
+// The routine a kind's attack of `type` plays from the default slots (for Satan `type` is the
+// attack kind word); null for none.
+SlgAttackRoutine RoutineOf(int kind, int type) {
+  const AttackKindRoutines r = DefaultAttackRoutines().kinds[static_cast<size_t>(kind)];
+  switch (AttackShapeOf(kind)) {
+    case AttackShape::kPlayer:
+    case AttackShape::kTwoWay:
+      return type == 1 ? r.special : r.normal;
+    case AttackShape::kDirect:
+      return r.normal;
+    case AttackShape::kHero:
+      return type == 1 ? r.special : type == 2 ? r.critical : r.normal;
+    case AttackShape::kSatan:
+      return type == 1 ? r.normal : type == 3 ? r.special : r.critical;
+    case AttackShape::kEmpty:
+      break;
+  }
+  return nullptr;
+}
+
+std::string NameOf(SlgAttackRoutine routine) {
+  const char* name = AttackRoutineName(routine);
+  return name != nullptr ? name : "";
+}
+
+// The family's effect-task prefix: the namespace of its routine's name ("Kamui" of
+// "Kamui::NormalAttack"); every task for the routines outside a namespace.
+std::string TaskPrefix(const std::string& routine) {
+  const size_t colon = routine.find("::");
+  return colon == std::string::npos ? "" : routine.substr(0, colon);
+}
+
+const char* LayoutName(AttackLayout layout) {
+  switch (layout) {
+    case AttackLayout::kNone: return "none";
+    case AttackLayout::kFront: return "one";
+    case AttackLayout::kThree: return "three";
+    case AttackLayout::kWallAhead: return "wall";
+    case AttackLayout::kRaised: return "raised";
+    case AttackLayout::kFive: return "five";
+  }
+  return "?";
+}
+
+// A row of the table: kind, type, direction, layout and road; what the routine must reach and
+// which of its changes it may leave.
+AttackCase TableRow(int kind, int type, int dir, AttackLayout layout, AttackRoad road) {
+  const bool satan = kind == kSatanKind;
+  const int attack_type = satan ? 0 : type;
+  AttackCase row{.name = "table_k" + std::to_string(kind) + "_t" + std::to_string(type) + "_d" +
+                         std::to_string(dir) + "_" + LayoutName(layout) +
+                         (road == AttackRoad::kAction ? "_action" : ""),
+                 .kind = kind,
+                 .type = attack_type,
+                 .dir = dir,
+                 .layout = road == AttackRoad::kAction ? AttackLayout::kFront : layout,
+                 .road = road,
+                 .frame_limit = 3000};
+  // A gallery for people: with $TAMVIK_BATTLE_FRAMES naming a folder, each row leaves a PNG of
+  // the frame its routine starts in and of its 90th frame there (<row>_<checkpoint>.png).
+  if (std::getenv("TAMVIK_BATTLE_FRAMES") != nullptr) {
+    row.checkpoints = {{.name = "routine", .event = "routine "}, {.name = "frame90", .frame = 90}};
+  }
+  if (type == kTypeCombination) {
+    row.routine = "GattaiAction";
+    row.prefixes = {"Gattai::"};
+    row.outlive = 90;
+    row.sounds = {"bgm-volume 50 200", "bgm-volume 100 128"};
+    // One heroine part for each row: the kinds take the characters in turn.
+    const int character = (kind < 7 ? kind - 1 : kind - 2) % kGattaiCharacters;
+    row.before = [character](AttackRig& r) {
+      r.attacker().character = static_cast<uint8_t>(character);
+    };
+    return row;
+  }
+  row.routine = NameOf(RoutineOf(kind, type));
+  row.prefixes = {TaskPrefix(row.routine)};
+  if (type == 1) row.leaves |= testsupport::kLeavesCamera;
+  if (type == 1 && AttackShapeOf(kind) != AttackShape::kDirect && !satan) {
+    row.sounds = {"voice " + std::to_string(testsupport::AttackFixtures::VoiceNumber(
+                                 kind, kSlgVoiceSpecial))};
+  }
+  if (satan) {
+    // Satan's attack is chosen by the attack kind word his program sets; his clouds leave plane
+    // 1's offset where they put it.
+    row.leaves = testsupport::kLeavesCamera | testsupport::kLeavesPlaneOffset;
+    row.hits = testsupport::HitSignal::kNone;
+    row.before = [type](AttackRig&) { Battle().attack.attack_kind = static_cast<uint16_t>(type); };
+  } else if (IsBoss(kind) && road == AttackRoad::kAction) {
+    // A boss special keeps layer 4 in mode 2, where a battle keeps it: the action task's bare
+    // stage is given the battle's layer first.
+    row.before = [](AttackRig&) { SlgSetLayer(SURFACE_ROOT, 2); };
+  } else if (IsBoss(kind)) {
+    // A boss stands on the map with its shadow shown.
+    row.before = [](AttackRig& r) {
+      Battle().kind_states.boss_shadow = 1;
+      r.Step();
+    };
+  }
+  return row;
+}
+
+// The types a kind's rows play (Satan: the attack kinds 1, 3 and another).
+std::vector<int> TypesOf(int kind) {
+  if (kind == kSatanKind) return {1, 3, 0};
+  return {0, 1, 2, 3};
+}
+
+constexpr std::array<AttackLayout, 4> kLayouts = {AttackLayout::kFront, AttackLayout::kThree,
+                                                  AttackLayout::kNone, AttackLayout::kWallAhead};
+
+// Every row of a kind: each type on the board, direction and layout in turn; the first two
+// types on the action road too (Satan's attack kind is his program's choice, which the action
+// task makes on its own: his board rows only).
+std::vector<AttackCase> KindRows(int kind) {
+  std::vector<AttackCase> rows;
+  const std::vector<int> types = TypesOf(kind);
+  for (size_t n = 0; n < types.size(); ++n) {
+    rows.push_back(TableRow(kind, types[n], static_cast<int>((kind + n) % 4), kLayouts[n % 4],
+                            AttackRoad::kBoard));
+  }
+  if (kind != kSatanKind) {
+    for (size_t n = 0; n < 2; ++n) {
+      AttackCase row = TableRow(kind, types[n], static_cast<int>((kind + n + 2) % 4),
+                                AttackLayout::kFront, AttackRoad::kAction);
+      // The action road draws in the other pixel layout.
+      row.pixels = platform::PixelLayout::kRgb555;
+      rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+// The combination rows: every heroine kind's type 5 on the board.
+std::vector<AttackCase> CombinationRows(std::initializer_list<int> kinds) {
+  std::vector<AttackCase> rows;
+  for (int kind : kinds) {
+    rows.push_back(TableRow(kind, kTypeCombination, kind % 4,
+                            kind % 2 == 0 ? AttackLayout::kFront : AttackLayout::kThree,
+                            AttackRoad::kBoard));
+  }
+  return rows;
+}
+
+// The families, each one ctest case (the kinds that share a family's routines together).
+struct Family {
+  const char* name;
+  std::vector<int> kinds;
+};
+const std::vector<Family>& Families() {
+  static const std::vector<Family> families = {
+      {"Hero", {0}},
+      {"Heroines", {1, 2, 3, 4}},
+      {"SecondFormA", {5, 6, 7}},
+      {"SecondFormB", {8, 9, 10}},
+      {"SecondFormC", {11, 12, 13}},
+      {"CommonEnemiesA", {14, 15, 16, 17}},
+      {"CommonEnemiesB", {18, 19, 34, 35}},
+      {"CommonEnemiesC", {48, 49, 50}},
+      {"KamuiAndSamurai", {20, 21, 22}},
+      {"KamuiForms", {31, 32}},
+      {"BossesA", {23, 24, 25}},
+      {"Amateras", {26, 27}},
+      {"VevazAndDododi", {28, 29}},
+      {"Boss30AndSatan", {30, 33}},
+  };
+  return families;
+}
+
+// The normal and special rows of the board again with frames skipped: the same states in the
+// same order, the same hits, lives, positions and event flags.
+void ExpectSameOnTheSkippedClock(const AttackCase& row, const AttackOutcome& at_one_frame) {
+  AttackCase skipped = row;
+  skipped.name += "_skipped";
+  skipped.step_ms = 50;
+  const AttackOutcome out = testsupport::PlayAttackCase(skipped);
+  for (const std::string& f : out.failures) ADD_FAILURE() << skipped.name << ": " << f;
+  const auto lines = [](const AttackOutcome& o) {
+    std::vector<std::string> kept;
+    for (const auto& line : o.lines) {
+      const std::string& t = line.text;
+      if ((t.rfind("unit ", 0) == 0 && t.find(" shown ") == std::string::npos) ||
+          t.rfind("event ", 0) == 0 || t.rfind("routine ", 0) == 0) {
+        kept.push_back(t);
+      }
+    }
+    // A hit signal may come and go within one skipped step: which units carried it counts.
+    std::set<std::string> hits;
+    std::vector<std::string> rest;
+    for (const std::string& t : kept) {
+      if (t.find(" hit ") != std::string::npos) {
+        hits.insert(t.substr(0, t.find(" hit ")));
+      } else {
+        rest.push_back(t);
+      }
+    }
+    rest.insert(rest.end(), hits.begin(), hits.end());
+    return rest;
+  };
+  EXPECT_EQ(lines(out), lines(at_one_frame)) << skipped.name;
+  EXPECT_EQ(out.units, at_one_frame.units) << skipped.name << ": the units end otherwise";
+}
+
+void PlayFamily(const Family& family) {
+  for (int kind : family.kinds) {
+    for (const AttackCase& row : KindRows(kind)) {
+      const AttackOutcome out = testsupport::ExpectAttackCase(row);
+      if (row.road == AttackRoad::kBoard && row.type <= 1) ExpectSameOnTheSkippedClock(row, out);
+    }
+  }
+}
+
+std::string FamilyName(const testing::TestParamInfo<Family>& info) { return info.param.name; }
+void PrintTo(const Family& f, std::ostream* os) { *os << f.name; }
+
+class AttackTable : public testing::TestWithParam<Family> {};
+
+TEST_P(AttackTable, EveryRowPlaysToItsEndTwiceAlikeOnBothRoadsAndClocks) { PlayFamily(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Family, AttackTable, testing::ValuesIn(Families()),
+                         &FamilyName);
+
+TEST(AttackTableCombination, EveryHeroineKindsCombinationA) {
+  for (const AttackCase& row : CombinationRows({1, 2, 3, 4, 5, 6})) {
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
+TEST(AttackTableCombination, EveryHeroineKindsCombinationB) {
+  for (const AttackCase& row : CombinationRows({8, 9, 10, 11, 12, 13})) {
+    testsupport::ExpectAttackCase(row);
+  }
+}
+
+// ---- The coverage walk ----
+
+// Every routine the table's rows must reach.
+std::set<std::string> TableRoutines() {
+  std::set<std::string> out;
+  for (const Family& f : Families()) {
+    for (int kind : f.kinds) {
+      for (const AttackCase& row : KindRows(kind)) {
+        if (!row.routine.empty()) out.insert(row.routine);
+      }
+    }
+  }
+  out.insert("GattaiAction");
+  return out;
+}
+
+TEST(AttackTableCoverage, EverySlotHoldsAGameRoutineThatATableRowPlays) {
+  const std::set<std::string> played = TableRoutines();
+  const AttackRoutineSlots slots = DefaultAttackRoutines();
+  std::set<int> in_families;
+  for (const Family& f : Families()) in_families.insert(f.kinds.begin(), f.kinds.end());
+  const auto expect_slot = [&](SlgAttackRoutine routine, const std::string& where) {
+    SCOPED_TRACE(where);
+    ASSERT_NE(routine, nullptr) << "an empty slot";
+    const std::string name = NameOf(routine);
+    EXPECT_FALSE(name.empty()) << "a slot holds a routine that is not the game's";
+    EXPECT_TRUE(played.count(name) != 0) << name << ": no row of the table plays it";
+  };
+  for (int kind = 0; kind < kSlgActionRows; ++kind) {
+    const AttackKindRoutines& r = slots.kinds[static_cast<size_t>(kind)];
+    const std::string where = "kind " + std::to_string(kind);
+    switch (AttackShapeOf(kind)) {
+      case AttackShape::kEmpty:
+        EXPECT_EQ(r.normal, nullptr) << where;
+        EXPECT_EQ(r.special, nullptr) << where;
+        EXPECT_EQ(r.critical, nullptr) << where;
+        continue;
+      case AttackShape::kHero:
+      case AttackShape::kSatan:
+        expect_slot(r.critical, where + " critical");
+        [[fallthrough]];
+      case AttackShape::kPlayer:
+      case AttackShape::kTwoWay:
+        expect_slot(r.special, where + " special");
+        [[fallthrough]];
+      case AttackShape::kDirect:
+        expect_slot(r.normal, where + " normal");
+        break;
+    }
+    EXPECT_TRUE(in_families.count(kind) != 0) << where << " is in no family of the table";
+  }
+  EXPECT_NE(slots.hero_setup, nullptr);
+  expect_slot(slots.gattai, "the combination");
+  EXPECT_EQ(slots.hero_cover, &KadrunCover);
+}
+
+TEST(AttackTableCoverage, TheInstalledTablesCallTheDispatchInEveryRowButTheEmptyOnes) {
+  AttackRig r({.name = "coverage", .kind = 14, .layout = AttackLayout::kNone});
+  const BattleContext& b = Battle();
+  for (int kind = 0; kind < kSlgActionRows; ++kind) {
+    SCOPED_TRACE(kind);
+    const bool empty = AttackShapeOf(kind) == AttackShape::kEmpty;
+    if (kind == kSatanKind) {
+      EXPECT_EQ(b.action_table[static_cast<size_t>(kind)], nullptr) << "the core copy has no row 33";
+      EXPECT_NE(b.satan_action, nullptr);
+      continue;
+    }
+    EXPECT_EQ(b.action_table[static_cast<size_t>(kind)] == nullptr, empty);
+  }
+  for (size_t k = 0; k < b.gattai_table.size(); ++k) {
+    EXPECT_EQ(b.gattai_table[k] == nullptr, k == 0 || k == 7) << "combination row " << k;
+  }
+}
+
+// A heroine part runs its own states: its task lives on after its set-up, where the frame's
+// placeholder for a part not built yet ends at once.
+TEST(AttackTableCoverage, EveryCombinationCharacterPlaysAPartOfItsOwn) {
+  for (int character = 0; character < kGattaiCharacters; ++character) {
+    if (std::find(kPartsStillToCome.begin(), kPartsStillToCome.end(), character) !=
+        kPartsStillToCome.end()) {
+      continue;
+    }
+    SCOPED_TRACE("character " + std::to_string(character));
+    AttackCase row = TableRow(1, kTypeCombination, 1, AttackLayout::kFront, AttackRoad::kBoard);
+    row.before = [character](AttackRig& r) {
+      r.attacker().character = static_cast<uint8_t>(character);
+    };
+    const AttackOutcome out = testsupport::PlayAttackCase(row);
+    EXPECT_TRUE(out.failures.empty()) << testing::PrintToString(out.failures);
+    int born = -1, gone = -1;
+    for (const auto& line : out.lines) {
+      if (line.text.rfind("task+ Gattai::EachCharacter", 0) == 0 && born < 0) born = line.frame;
+      if (line.text == "task- Gattai::EachCharacter") gone = line.frame;
+    }
+    ASSERT_GE(born, 0);
+    EXPECT_GT(gone - born, 30) << "the part played nothing of its own";
+  }
+}
+
+// Kinds 36-47 and 51 have no routine: a unit of such a kind in its attack state calls nothing
+// and ends through the core's empty-row end, with its trace.
+TEST(AttackTableCoverage, TheEmptyKindsCallNothingAndEndAtOnce) {
+  AttackRig r({.name = "empty", .kind = 14, .layout = AttackLayout::kNone});
+  SlgUnit& unit = r.attacker();
+  for (int kind = 0; kind < kSlgActionRows; ++kind) {
+    if (AttackShapeOf(kind) != AttackShape::kEmpty) continue;
+    SCOPED_TRACE("kind " + std::to_string(kind));
+    testsupport::TraceCapture trace;
+    unit.kind = static_cast<uint8_t>(kind);
+    SetUnitState(unit, 6);
+    const uint32_t calls = r.dispatch().calls;
+    SlgPair pos{};
+    Slg::AttackState(unit, pos);
+    EXPECT_EQ(unit.state, 7);
+    EXPECT_EQ(r.dispatch().calls, calls) << "a routine was called";
+    EXPECT_TRUE(trace.Contains("kind " + std::to_string(kind) + " has no attack routine"));
+  }
+}
+
+
+// ---- Teardown in the middle of an attack ----
+
+// Whether memory was lost since the start of the process (LeakSanitizer's check, which goes on
+// after a finding; false without it).
+bool MemoryLost() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __lsan_do_recoverable_leak_check() != 0;
+#else
+  return false;
+#endif
+}
+
+enum class Teardown { kContextEnds, kExit };
+
+// Plays the row to the middle of its attack state, then ends the battle there: the rig (and its
+// battle context) goes, after the battle's exit for kExit. Nothing may be lost.
+void ExpectCleanTeardown(const AttackCase& row, Teardown how) {
+  const AttackOutcome whole = testsupport::PlayAttackCase(row);
+  int six = -1;
+  for (const auto& line : whole.lines) {
+    if (six < 0 && line.text.find(" state 6") != std::string::npos) six = line.frame;
+  }
+  const int middle = std::max(1, (std::max(six, 0) + whole.state7_frame) / 2);
+  {
+    AttackRig r(row);
+    r.Start();
+    while (r.frames() < middle) r.Step();
+    if (how == Teardown::kExit) {
+      BattleContext& b = Battle();
+      b.control.built = 1;
+      Slg::ExitSlg();
+      EXPECT_TRUE(AttackRig::LiveTaskNames().empty())
+          << row.name << ": effect tasks outlive the exit: "
+          << testing::PrintToString(AttackRig::LiveTaskNames());
+    }
+  }
+  EXPECT_FALSE(MemoryLost()) << row.name << " ended at frame " << middle << " loses memory";
+}
+
+class AttackTeardown : public testing::TestWithParam<Family> {};
+
+TEST_P(AttackTeardown, ABattleEndedInTheMiddleOfAnAttackLeavesNothingBehind) {
+  for (int kind : GetParam().kinds) {
+    const std::vector<int> types = TypesOf(kind);
+    for (size_t n = 0; n < 2; ++n) {
+      AttackCase row = TableRow(kind, types[n], 1, AttackLayout::kFront, AttackRoad::kBoard);
+      ExpectCleanTeardown(row, n == 0 ? Teardown::kContextEnds : Teardown::kExit);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Family, AttackTeardown, testing::ValuesIn(Families()),
+                         &FamilyName);
+
+TEST(AttackTeardownCombination, ABattleEndedInTheMiddleOfACombinationLeavesNothingBehind) {
+  for (const AttackCase& row : CombinationRows({1, 2, 3, 4, 8, 9})) {
+    ExpectCleanTeardown(row, row.kind % 2 == 0 ? Teardown::kContextEnds : Teardown::kExit);
+  }
+}
+
+
+// ---- A long battle ----
+
+// Attack after attack on one board: each kind's attacker plays its types in turn, five attacks on
+// one rig, and after each the battle stands as before it (the invariant check: the allocator's
+// balance, the live tasks, the sprite-buffer entries and polygons, the animations and the set
+// references). Over the families, about 200 attacks.
+void PlayLongBattle(int kind, int attacks) {
+  const std::vector<int> types = TypesOf(kind);
+  AttackCase first = TableRow(kind, types[0], 1, AttackLayout::kThree, AttackRoad::kBoard);
+  AttackRig r(first);
+  for (int n = 0; n < attacks; ++n) {
+    const int type = types[static_cast<size_t>(n) % types.size()];
+    AttackCase row = TableRow(kind, type, 1, AttackLayout::kThree, AttackRoad::kBoard);
+    SCOPED_TRACE(row.name + " attack " + std::to_string(n));
+    r.set_type(row.type);
+    if (kind == kSatanKind) Battle().attack.attack_kind = static_cast<uint16_t>(type);
+    for (int i = 0; i < Battle().state.unit_count; ++i) {
+      SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+      u.stats.life = u.stats.max_life = 999;
+    }
+    r.Start();
+    std::vector<std::string> failures = PlayToEnd(r, row);
+    EXPECT_TRUE(failures.empty()) << testing::PrintToString(failures);
+    if (!failures.empty()) return;
+  }
+}
+
+class AttackLongBattle : public testing::TestWithParam<Family> {};
+
+TEST_P(AttackLongBattle, AttackAfterAttackOnOneBoardLeavesTheBattleAsBefore) {
+  for (int kind : GetParam().kinds) PlayLongBattle(kind, 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Family, AttackLongBattle, testing::ValuesIn(Families()),
+                         &FamilyName);
+
+}  // namespace
