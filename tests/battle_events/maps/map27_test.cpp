@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_events.h"
@@ -386,6 +387,20 @@ TEST(Map27Gate, WithoutTheShellObjectTheBombardmentDoesNotHold) {
   EXPECT_EQ(Count(h, "se 135"), 5u);
 }
 
+TEST(Map27Objects, TheCannonFlashDrawsInFrontInShadeMode24576) {
+  Map27Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EventDeployKind(92);
+  h.RunFrames(2);
+  const SlgUnit* flash = FindUnitByKind(92);
+  ASSERT_TRUE(flash != nullptr && flash->anm != nullptr);
+  EXPECT_EQ(flash->anm->shade, 24576);
+  EXPECT_EQ(flash->anm->depth, -1100);
+}
+
 // ---- The reaction lines and YSOL's lines ----
 
 TEST(Map27Reactions, TwoRequestsGiveTwoRunsHighestFirst) {
@@ -512,6 +527,34 @@ TEST(Map27Victory, Flag407KeepsTheRowShut) {
   ASSERT_TRUE(h.RunUntilIdle(600));
   EXPECT_EQ(Count(h, "start 27185"), 0u);
   EXPECT_EQ(Count(h, "task Slg::GameWin"), 0u);
+}
+
+// ---- The whole story ----
+
+TEST(Map27Story, ArrivalMenuYsolsGateAndVictoryInTurn) {
+  Map27Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  h.AnswerChoice(2);  // heroine 2
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.Act(kBossGroup, kBoss);
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  const SlgPoint mark = CellToPosHeight(kMark.x, kMark.y);
+  h.MoveTo(0, kYsol, mark.x, mark.y);
+  h.Act(0, kYsol);
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  h.SetLife(kBossGroup, kBoss, 0);
+  h.BeginTurn();
+  h.RunFrames(2);
+  SetEventFlag(198);
+  ASSERT_TRUE(h.RunUntil("the victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; },
+                         3000));
+  EXPECT_EQ(StoryStarts(h),
+            (std::vector<std::string>{"start 27150", "start 27153", "start 27151", "start 27152",
+                                      "start 27157", "start 27185"}));
+  EXPECT_EQ(CheckEventFlag(432), 1);
+  ExpectTheGateOpen(h);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
 }
 
 }  // namespace
