@@ -15,12 +15,15 @@
 #include "battle_events/maps/map09.h"
 #include "battle_events/maps/map10.h"
 #include "battle_events/maps/map11.h"
+#include "battle_events/maps/map12.h"
+#include "battle_events/maps/map13.h"
 #include "engine/core/debug_trace.h"
 
 // The scripted maps' rows; the others install nothing.
 const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
-    nullptr,      &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup};
+    nullptr,      &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
+    &kMap12Setup, &kMap13Setup};
 
 MapSetupState& MapSetupRows() { return Battle().Extension<MapSetupState>(); }
 
