@@ -15,6 +15,8 @@
 #include "battle_events/maps/map09.h"
 #include "battle_events/maps/map10.h"
 #include "battle_events/maps/map11.h"
+#include "battle_events/maps/map12.h"
+#include "battle_events/maps/map13.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -22,9 +24,10 @@
 const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     nullptr,      &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
-    // Rows 11-25.
+    &kMap12Setup, &kMap13Setup,
+    // Rows 13-25.
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr, nullptr, nullptr,
     // Row 26: map 27.
     &kMap27Setup};
 
