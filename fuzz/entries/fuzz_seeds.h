@@ -47,6 +47,8 @@ std::vector<Bytes> ThinkSeeds();
 std::vector<Bytes> ConditionSeeds();
 // The battle events' route search (route_entry.cpp).
 std::vector<Bytes> RouteSeeds();
+// The story state a battle with events meets (story_entry.cpp).
+std::vector<Bytes> StoryStateSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();
