@@ -42,8 +42,15 @@ int DestroyEnemies() { return EventDestroyEnemies(); }
 // Map A: the opening, the choice on round 2, the movie once the ASHIGARU is at half life, the
 // enemies destroyed from round 3, the ending (no enemy left) switching to map B, and the defeat
 // the choice's third answer asks for.
+StoryLeftAtMapB g_left_at_b;
+void NoteMapAStart() {
+  g_left_at_b.anm_in_use_at_a = Battle().anm_pool.in_use;
+  g_left_at_b.alloc_live_at_a = Battle().alloc.live;
+}
+
 constexpr auto kOpeningTalk = TalkList({{11, kTalkA}, {74, kTalkB}});
 constexpr S::Op kOpening[] = {
+    S::Do(&NoteMapAStart),
     S::FadeIn(),
     S::Custom(&SlideInBackground, 1),
     S::Messages(kOpeningTalk),
@@ -106,9 +113,13 @@ constexpr SlgEventEntry kMapATable[] = {
     kEventTableEnd};
 constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kStoryBgm), .table = kMapATable};
 
-StoryLeftAtMapB g_left_at_b;
 void NoteWhatMapALeft() {
+  const StoryLeftAtMapB at_a = g_left_at_b;
   g_left_at_b = {};
+  g_left_at_b.anm_in_use_at_a = at_a.anm_in_use_at_a;
+  g_left_at_b.alloc_live_at_a = at_a.alloc_live_at_a;
+  g_left_at_b.anm_in_use_at_b = Battle().anm_pool.in_use;
+  g_left_at_b.alloc_live_at_b = Battle().alloc.live;
   g_left_at_b.reached = true;
   for (int flag : {int{kStoryOpening}, int{kStoryChoice}, int{kStoryMovie}, int{kStoryDestroy},
                    int{kStoryEnding}, kStoryLostFlag, int{kStoryDefeat}}) {

@@ -56,6 +56,13 @@ struct StoryLeftAtMapB {
   bool reached = false;
   std::vector<int> flags;
   bool background = false;
+  // The animation objects taken (Battle().anm_pool.in_use) and the SlgAlloc blocks not given back
+  // (Battle().alloc.live) as each map's opening began (-1: that opening did not run). The switch
+  // gave back everything map A held when map B's figures are those of a battle started on map B.
+  int32_t anm_in_use_at_a = -1;
+  int64_t alloc_live_at_a = -1;
+  int32_t anm_in_use_at_b = -1;
+  int64_t alloc_live_at_b = -1;
 };
 const StoryLeftAtMapB& StoryLeft();
 

@@ -144,6 +144,20 @@ std::vector<StoryOutcome> PlayTwice(int answer) {
   return outcomes;
 }
 
+// A battle started on map B itself (its opening notes what it finds and wins).
+testsupport::StoryLeftAtMapB MapBAlone() {
+  BattleRig rig(ManagerOptions());
+  testsupport::LayStoryFiles(rig);
+  testsupport::StoryBattle story(rig, 1);
+  // The mode manager takes the battle map from the scene that asks for the battle.
+  GetAdvState()->setSceneCode(testsupport::StoryMapB() == 17 ? 0x0A01 : 0x0204);
+  for (int f = 0; f < 600 && !testsupport::StoryLeft().reached; ++f) {
+    story.BeforeFrame();
+    if (!rig.Step()) break;
+  }
+  return testsupport::StoryLeft();
+}
+
 class ScriptedBattle : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwice) {
@@ -183,6 +197,16 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   ASSERT_TRUE(testsupport::StoryLeft().reached);
   EXPECT_TRUE(testsupport::StoryLeft().flags.empty()) << "map A's flags at map B's opening";
   EXPECT_FALSE(testsupport::StoryLeft().background);
+  // Map A's objects and blocks gone with its stage: map B's opening holds what it holds in a
+  // battle started on map B.
+  const testsupport::StoryLeftAtMapB switched = testsupport::StoryLeft();
+  const testsupport::StoryLeftAtMapB alone = MapBAlone();
+  ASSERT_TRUE(alone.reached);
+  EXPECT_EQ(alone.anm_in_use_at_a, -1) << "map A's opening did not run";
+  EXPECT_GE(switched.anm_in_use_at_a, 0);
+  EXPECT_EQ(switched.anm_in_use_at_b, alone.anm_in_use_at_b);
+  EXPECT_EQ(switched.alloc_live_at_b, alone.alloc_live_at_b);
+  EXPECT_EQ(switched.alloc_live_at_b, switched.alloc_live_at_a);
   EXPECT_TRUE(o.sliding_seen);
   EXPECT_TRUE(o.map_after_movie_seen);
   const auto count = [&o](const std::string& line) {
