@@ -465,8 +465,8 @@ void PendingCharacter(SlgEffectTask* task) {
 GattaiWork& Gattai() { return Battle().Extension<GattaiWork>(); }
 
 std::array<SlgBody, kGattaiCharacters> GattaiWork::DefaultTable() {
-  return {&GattaiTamvik,         &GattaiTamvik,         &GattaiDavone,        &PendingCharacter<2>,
-          &PendingCharacter<3>, &PendingCharacter<4>, &PendingCharacter<5>};
+  return {&GattaiTamvik,        &GattaiTamvik,        &GattaiDavone,       &GattaiLunet,
+          &GattaiYsol,          &PendingCharacter<4>, &PendingCharacter<5>};
 }
 
 bool GattaiOpeningB(int character) {

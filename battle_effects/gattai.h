@@ -140,9 +140,13 @@ SlgEffectTask* GattaiPart(SlgEffectTask* parent, SlgBody body, const char* base,
 int32_t GattaiFramesSince(const SlgEffectTask* task, uint32_t start_ms);
 
 // The heroine routines ("Gattai::EachCharacter" bodies): TAMVIK's (characters 0 and 1,
-// battle_effects/gattai_tamvik.h) and DAVONE's (character 2, battle_effects/gattai_davone.h).
+// battle_effects/gattai_tamvik.h), DAVONE's (character 2, battle_effects/gattai_davone.h),
+// LUNET's (character 3, battle_effects/gattai_lunet.h) and YSOL's (character 4,
+// battle_effects/gattai_ysol.h).
 void GattaiTamvik(SlgEffectTask* task);
 void GattaiDavone(SlgEffectTask* task);
+void GattaiLunet(SlgEffectTask* task);
+void GattaiYsol(SlgEffectTask* task);
 
 // The letterbox window ("Gattai::Window"): two 64-pixel black bars slide in from above and below
 // over 32 frames, stay until windowClose, slide out over 32 frames and end. Started by the frame

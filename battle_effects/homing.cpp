@@ -23,14 +23,16 @@ void Turn(Homing& h, const HomingParams& p) {
   ++h.turns;
   if (!h.has_aim) return;
   const int32_t aim = HomingAimAngle(h);
-  const int32_t step = p.turn_step != nullptr ? p.turn_step() : p.step;
   if (p.direction == HomingDirection::kTowardAim) {
-    h.heading = TurnToward(h.heading, aim, step);
+    h.heading = TurnToward(h.heading, aim, p.turn_step != nullptr ? p.turn_step() : p.step);
     return;
   }
+  // The way is fixed before the step is asked for: a step hook may clear the kept way so that the
+  // next turn chooses anew, and that must not undo this turn's choice.
   int way = Slg::AngleDir(aim, h.heading);
   if (h.way == 0) h.way = static_cast<int8_t>(way == 0 ? 1 : way);
   way = way == 0 ? 0 : h.way;
+  const int32_t step = p.turn_step != nullptr ? p.turn_step() : p.step;
   h.heading = HomingTurnToward(h.heading, aim, step, way);
 }
 

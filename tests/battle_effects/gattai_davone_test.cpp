@@ -28,21 +28,9 @@ using testsupport::AttackRig;
 constexpr int32_t kPx = 65536;
 constexpr int kKind = 2;
 
-void Sets(AttackFixtures& f) {
-  f.Slot(kAnmGattaiBody, 2, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiEffect, 3, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiExtEffect, 13);
-  f.Pictures(kAnmGattaiBg, {{512, 480}, {640, 512}});
-}
+void Sets(AttackFixtures& f) { gattai_play::LayPartSets(f, {{512, 480}, {640, 512}}); }
 
-AttackCase Row() {
-  AttackCase row{.name = "gattai_davone", .kind = kKind, .type = 5, .frame_limit = 1500,
-                 .outlive = 90, .sounds = {"bgm-volume 50 200", "bgm-volume 100 128"},
-                 .prefixes = {"Gattai::"}};
-  row.fixtures = &Sets;
-  row.before = [](AttackRig& r) { r.attacker().character = 2; };
-  return row;
-}
+AttackCase Row() { return gattai_play::PartRow("gattai_davone", kKind, 2, &Sets); }
 
 struct Seen {
   int32_t vel_b = 0;  // the tall scroll's speed

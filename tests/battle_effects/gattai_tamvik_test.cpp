@@ -38,23 +38,10 @@ constexpr int kHeroineW = 256, kHeroineH = 160;
 
 // GATTAI_BODY and GATTAI_EFFECT for the driver; slot 13 with animations 0-12; GATTAI_BG the two
 // cut-ins.
-void Sets(AttackFixtures& f) {
-  f.Slot(kAnmGattaiBody, 2, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiEffect, 3, {.frames = 8, .ticks = 2});
-  f.Slot(kAnmGattaiExtEffect, 13);
-  f.Pictures(kAnmGattaiBg, {{kHeroW, kHeroH}, {kHeroineW, kHeroineH}});
-}
+void Sets(AttackFixtures& f) { gattai_play::LayPartSets(f, {{kHeroW, kHeroH}, {kHeroineW, kHeroineH}}); }
 
 AttackCase Row(int character) {
-  AttackCase row{.name = "gattai_tamvik" + std::to_string(character), .kind = kKind, .type = 5,
-                 .frame_limit = 1500, .outlive = 90,
-                 .sounds = {"bgm-volume 50 200", "bgm-volume 100 128"},
-                 .prefixes = {"Gattai::"}};
-  row.fixtures = &Sets;
-  row.before = [character](AttackRig& r) {
-    r.attacker().character = static_cast<uint8_t>(character);
-  };
-  return row;
+  return gattai_play::PartRow("gattai_tamvik" + std::to_string(character), kKind, character, &Sets);
 }
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
