@@ -10,10 +10,16 @@
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_bg.h"
 #include "battle_events/event_movie.h"
+#include "battle_events/event_npc.h"
 #include "battle_events/event_runtime_state.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/runtime/event_anm_handlers.h"
+#include "battle_events/runtime/event_tone.h"
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
 #include "engine/input/dinput.h"
 #include "game/system_data.h"
 #include "platform/headless/headless_movie.h"
@@ -38,6 +44,9 @@ int SlideInBackground() { return EventBgSlideIn(BattleInstall::kBackground); }
 int FadeOutBackground() { return EventBgFadeOut(10, 100); }
 int PlayMovie() { return EventMoviePlay(0, 5); }
 int DestroyEnemies() { return EventDestroyEnemies(); }
+// The third ASHIGARU, placed hidden, shown.
+constexpr uint8_t kHiddenAshigaru[] = {14, BattleInstall::kHiddenAshigaruNumber};
+int RevealHiddenAshigaru() { return EventRevealUnits(kHiddenAshigaru, 1); }
 
 // Map A: the opening, the choice on round 2, the movie once the ASHIGARU is at half life, the
 // enemies destroyed from round 3, the ending (no enemy left) switching to map B, and the defeat
@@ -56,6 +65,12 @@ constexpr S::Op kOpening[] = {
     S::Messages(kOpeningTalk),
     S::Custom(&FadeOutBackground, 2),
     S::ScrollPx(32, 0, 8),
+    // The two event objects come on (kind 80 holds its last frame, 81 plays once) while
+    // heroine 1 walks two rows up and one cell left; then the hidden ASHIGARU appears.
+    S::DeployKind(BattleInstall::kObjectKinds[0]),
+    S::DeployKind(BattleInstall::kObjectKinds[1]),
+    S::WalkUnit(0, 0, 1, kStoryWalkX, kStoryWalkY, 0),
+    S::Custom(&RevealHiddenAshigaru, 5),
     S::End(),
 };
 static_assert(S::Valid(kOpening));
@@ -111,13 +126,27 @@ constexpr SlgEventEntry kMapATable[] = {
     {.id = kStoryDefeat, .timing = 0x8000, .a = "F(120);", .guard = {kStoryDefeat, 0},
      .set = {kStoryDefeat, 0}, .handler = &SeqRow, .arg = &kLostArgs},
     kEventTableEnd};
-constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kStoryBgm), .table = kMapATable};
+// Kind 80 holds its last frame, kind 81 plays once.
+constexpr SlgEventAnmHandler kMapAAnm[] = {EventAnmHold, EventAnmOnce};
+// Two fixed sprites of kind 80's pictures, one in the normal shade, one under the map's tone (kind
+// 81's colours on screen are its object's alone).
+constexpr FixTaskRow kMapAFixed[] = {{0, 80, 560, 96}, {16, 80, -80, 400}, kFixTaskRowEnd};
+void AddFixedSprites() { FixTaskAddList(kMapAFixed); }
+// The map task counts the frames it runs while the map has its events.
+void CountMapTaskFrame(SlgEffectTask*) { ++g_left_at_b.map_task_frames; }
+constexpr MapTaskSpec kMapATasks[] = {MapTask<&CountMapTaskFrame>(kStoryMapTaskName)};
+constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kStoryBgm), .table = kMapATable,
+                              .anm_table = kMapAAnm, .deferred = &AddFixedSprites,
+                              .tasks = kMapATasks};
 
 void NoteWhatMapALeft() {
   const StoryLeftAtMapB at_a = g_left_at_b;
   g_left_at_b = {};
   g_left_at_b.anm_in_use_at_a = at_a.anm_in_use_at_a;
   g_left_at_b.alloc_live_at_a = at_a.alloc_live_at_a;
+  g_left_at_b.map_task_frames = at_a.map_task_frames;
+  g_left_at_b.fixed_sprites = Battle().fix_tasks.count;
+  g_left_at_b.map_task = Ctx().game_task.FindTask(kStoryMapTaskName) != nullptr;
   g_left_at_b.anm_in_use_at_b = Battle().anm_pool.in_use;
   g_left_at_b.alloc_live_at_b = Battle().alloc.live;
   g_left_at_b.reached = true;
@@ -184,11 +213,17 @@ void AddScriptedMovie(BattleRig& rig, int group, int index, double seconds) {
 
 void LayStoryFiles(BattleRig& rig) {
   GameTree& tree = rig.driver().tree;
-  for (const int map : {kStoryMapA, g_map_b}) {
+  // The text tables are one set for every map: map A's, laid last, are those read (its cast's
+  // sprite sets and event-object rows; map B places none that map A's tables lack).
+  for (const int map : {g_map_b, kStoryMapA}) {
     BattleInstall install;
     install.stage.map = map;
     install.stage.face_conv.fill(1);  // every event face opens internal face 0
-    if (map != kStoryMapA) install.HeroineInsteadOfEnemy();
+    if (map == kStoryMapA) {
+      install.StoryCast();
+    } else {
+      install.HeroineInsteadOfEnemy();
+    }
     install.Lay(tree);
     MessageTableWriter messages;
     for (uint16_t id : {kTalkA, kTalkB, kEndTalk}) {

@@ -3,8 +3,11 @@
 // player that plays it on the battle rig from the mode manager (tests/battle_events/
 // scripted_battle_test.cpp; the story-road benchmark in bench/battle_run_bench.cpp).
 //
-// Map A (map 0, the builder's minimal stage): the opening (fade-in, background 1 slid in, two
-// messages, the background faded out, a scroll); on round 2 a choice of three lines (heroine 1
+// Map A (map 0, the builder's minimal stage with its story cast: two heroines, three ASHIGARU,
+// the third hidden, two event objects; an event-animation table holding kind 80 and playing kind
+// 81 once, two fixed sprites added by the deferred call, a map task): the opening (fade-in,
+// background 1 slid in, two messages, the background faded out, a scroll, both event objects
+// deployed, heroine 1's walk, the hidden ASHIGARU revealed); on round 2 a choice of three lines (heroine 1
 // + 5, heroine 2 + 5, the defeat's flag 120); once the choice is made and the ASHIGARU is at half
 // life or less, Movie005 (the map drawn again, the battle faded in); from round 3 the enemies
 // destroyed; with no enemy left the ending (a message, Slg::SwitchStage to map B); on flag 120
@@ -43,6 +46,10 @@ constexpr uint16_t kStoryDefeat = 121;
 constexpr uint16_t kStoryMapBOpening = 201;
 constexpr int kStoryMapA = 0;
 constexpr int kStoryBgm = 3;
+// Where the opening walks heroine 1 (cell (1, 6)), and the name of map A's task.
+constexpr int kStoryWalkX = 96;
+constexpr int kStoryWalkY = 144;
+constexpr const char* kStoryMapTaskName = "Slg::StoryMapA::task";
 
 // Map A's event table (ended by kEventTableEnd).
 const SlgEventEntry* StoryMapATable();
@@ -63,6 +70,11 @@ struct StoryLeftAtMapB {
   int64_t alloc_live_at_a = -1;
   int32_t anm_in_use_at_b = -1;
   int64_t alloc_live_at_b = -1;
+  // Frames map A's task ran; the fixed sprites listed and whether map A's task was there at map
+  // B's opening.
+  int map_task_frames = 0;
+  int fixed_sprites = -1;
+  bool map_task = false;
 };
 const StoryLeftAtMapB& StoryLeft();
 

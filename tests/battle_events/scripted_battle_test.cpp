@@ -13,16 +13,22 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_draw.h"
 #include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_turn.h"
 #include "battle_events/event_runtime_state.h"
+#include "battle_events/event_units.h"
+#include "battle_events/runtime/event_tone.h"
 #include "engine/core/debug_trace.h"
 #include "flow/tamvik_general.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/event_anm_writer.h"
 #include "testsupport/event_recorder.h"
+#include "testsupport/spr_writer.h"
 #include "testsupport/story_map.h"
 
 namespace {
@@ -37,9 +43,20 @@ struct StoryOutcome {
   int trust_gain = 0;
   uint32_t lost = 0;
   uint16_t round_var = 0;
-  // The checkpoints' frames taken (the background half slid in, the map after the movie).
+  // The checkpoints' frames taken (the background half slid in, an event object playing, the
+  // tone half way in the reveal, the map after the movie).
   bool sliding_seen = false;
+  bool object_playing_seen = false;
+  bool reveal_half_seen = false;
   bool map_after_movie_seen = false;
+  // As the opening ended: heroine 1's cell, whether the hidden ASHIGARU shows (out of tone
+  // control), the pixels of the once object's colours on screen and both objects' handler
+  // phases (their state bytes).
+  SlgCell heroine1_cell{};
+  bool hidden_shown = false;
+  int once_pixels_after = -1;
+  int once_state_after = -1;
+  int hold_state_after = -1;
 };
 
 // Whether a frame's COLORREF shows the background picture's colour (5-bit green 31 alone), as
@@ -58,6 +75,30 @@ bool ShowsTheGround(const BattleRig& rig) {
   return true;
 }
 
+// The pixels of the latest frame in either pattern colour of an event object kind.
+int KindPixels(const BattleRig& rig, int kind) {
+  using testsupport::EventAnmWriter;
+  const uint32_t a = rig.Shown(testsupport::SprColourRef(EventAnmWriter::Colour(kind, 0)));
+  const uint32_t b = rig.Shown(testsupport::SprColourRef(EventAnmWriter::Colour(kind, 1)));
+  int n = 0;
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      const uint32_t c = rig.PixelAt(x, y);
+      n += (c == a || c == b) ? 1 : 0;
+    }
+  }
+  return n;
+}
+
+// The third ASHIGARU (placed hidden), null when not there.
+const SlgUnit* HiddenAshigaru() {
+  for (uint32_t i = 0; i < Battle().state.unit_count; ++i) {
+    const SlgUnit& u = Battle().state.units[i];
+    if (u.entry == BattleInstall::kHiddenAshigaruEntry) return &u;
+  }
+  return nullptr;
+}
+
 // Named checkpoints of the story road: each frame is written for people ($TAMVIK_BATTLE_FRAMES)
 // and probed.
 void TakeCheckpoints(BattleRig& rig, const testsupport::EventRecorder& recorder,
@@ -73,6 +114,44 @@ void TakeCheckpoints(BattleRig& rig, const testsupport::EventRecorder& recorder,
     const int left = 320 - BattleInstall::kBackgroundWidth / 2 + rt.bg_x;
     EXPECT_TRUE(IsPictureGreen(rig.PixelAt(left + 2, 176))) << "the picture at " << left;
     EXPECT_FALSE(IsPictureGreen(rig.PixelAt(left - 4, 176))) << "nothing of it before " << left;
+  }
+  // Kind 81's object playing its one pass (the fixed sprites show kind 80's picture): one square
+  // of its colour on screen.
+  const SlgUnit* once = FindUnitByKind(BattleInstall::kObjectKinds[1]);
+  if (!out.object_playing_seen && once != nullptr && once->state == 1 &&
+      once->deploy_state == 2) {
+    out.object_playing_seen = true;
+    rig.SaveFrame("story_event_object_playing");
+    const int n = KindPixels(rig, BattleInstall::kObjectKinds[1]);
+    EXPECT_GT(n, 0);
+    EXPECT_LE(n, testsupport::EventAnmWriter::kSide * testsupport::EventAnmWriter::kSide);
+  }
+  // The hidden ASHIGARU half faded in: its body's alpha that of a tone level half way.
+  const SlgUnit* hidden = HiddenAshigaru();
+  if (!out.reveal_half_seen && rt.reveal_phase >= 2 && hidden != nullptr &&
+      hidden->anm != nullptr && hidden->anm->shade == kToneShade) {
+    const int alpha = SlgSprGetAlpha(hidden->anm);
+    if (alpha >= 96 && alpha <= 160) {
+      out.reveal_half_seen = true;
+      rig.SaveFrame("story_reveal_half_way");
+      bool a_level = false;
+      for (int level = 0; level <= kToneInvisible; ++level) {
+        a_level = a_level || alpha == (kToneInvisible - level) * 256 / kToneInvisible;
+      }
+      EXPECT_TRUE(a_level) << alpha;
+    }
+  }
+  // The opening's end: the walk done, the reveal done, the once object gone, the held one there.
+  if (out.once_pixels_after < 0 && recorder.FrameOf("end 101") >= 0) {
+    if (const SlgUnit* h1 = FindUnitByGroupKind(0, 1)) {
+      out.heroine1_cell = PosToCell(h1->x >> 16, h1->y >> 16);
+    }
+    out.hidden_shown = hidden != nullptr && (hidden->flags & kUnitShown) != 0 &&
+                       hidden->anm != nullptr && hidden->anm->shade != kToneShade;
+    out.once_pixels_after = KindPixels(rig, BattleInstall::kObjectKinds[1]);
+    out.once_state_after = once != nullptr ? once->state : -1;
+    const SlgUnit* held = FindUnitByKind(BattleInstall::kObjectKinds[0]);
+    out.hold_state_after = held != nullptr ? held->state : -1;
   }
   // The map back after the movie's fade and the handler's fade-in.
   const int movie_end = recorder.FrameOf("end 103");
@@ -166,16 +245,22 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   ASSERT_EQ(outcomes.size(), 2u);
   const StoryOutcome& o = outcomes[0];
   std::vector<std::string> want = {
-      "deploy 0 entry 0", "deploy 14 entry 1", "bgm 3",
-      // The opening: the background slides in under the talk and fades out.
+      // The story cast: the hero, the ASHIGARU, heroines 1 and 2, the second ASHIGARU and the
+      // third (present, not shown).
+      "deploy 0 entry 0", "deploy 14 entry 1", "deploy 1 entry 2", "deploy 2 entry 3",
+      "deploy 14 entry 4", "deploy 14 entry 5", "bgm 3",
+      // The opening: the background slides in under the talk and fades out; the event objects,
+      // heroine 1's walk and the reveal (its sound).
       "start 101", "bg show 1", "bg slide 1", "message 11:10000", "message 74:10001",
-      "bg fade-out 1", "bg free 1", "end 101",
+      "bg fade-out 1", "bg free 1", "deploy 80 entry 6", "deploy 81 entry 7", "se 244",
+      "end 101",
       // Round 2: the choice, its first line raising heroine 1's trust.
       "start 102", "end 102",
       // The ASHIGARU at half life: the movie.
       "start 103", "movie Movie\\Movie005.mpg", "movie end", "end 103",
       // Round 3: the enemies destroyed, then the ending with its switch.
-      "start 104", "remove 14 entry 1", "end 104", "start 110", "message 11:10002"};
+      "start 104", "remove 14 entry 1", "remove 14 entry 4", "remove 14 entry 5", "end 104",
+      "start 110", "message 11:10002"};
   if (faded) {
     want.insert(want.end(), {"task Slg::_exchangeStage", "end 110"});
   } else {
@@ -183,12 +268,11 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
     // before the event check reports the ending finished.
     want.insert(want.end(), {"task Slg::_exchangeStageNofade"});
   }
-  // Map B: the hero again and heroine 1 (whose kind has no sprite rows in the install), the
+  // Map A's units and objects go with its stage; map B: the hero again and heroine 1, the
   // opening and the victory.
-  want.insert(want.end(), {"remove 0 entry 0", "deploy 0 entry 0", "deploy 1 entry 1",
-                           "trace UID:1 BASE_BODY is not described in UnitAnm Table!",
-                           "trace UID:1 BASE_EFFECT is not described in UnitAnm Table!",
-                           "start 201", "task Slg::GameWin", "end 201"});
+  want.insert(want.end(), {"remove 0 entry 0", "remove 1 entry 2", "remove 2 entry 3",
+                           "remove 80 entry 6", "remove 81 entry 7", "deploy 0 entry 0",
+                           "deploy 1 entry 1", "start 201", "task Slg::GameWin", "end 201"});
   EXPECT_EQ(Story(o.records), want);
   EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 32}));
   EXPECT_EQ(o.lost, 0u);
@@ -206,8 +290,19 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
   EXPECT_GE(switched.anm_in_use_at_a, 0);
   EXPECT_EQ(switched.anm_in_use_at_b, alone.anm_in_use_at_b);
   EXPECT_EQ(switched.alloc_live_at_b, alone.alloc_live_at_b);
-  EXPECT_EQ(switched.alloc_live_at_b, switched.alloc_live_at_a);
   EXPECT_TRUE(o.sliding_seen);
+  EXPECT_TRUE(o.object_playing_seen);
+  EXPECT_TRUE(o.reveal_half_seen);
+  const SlgCell walk_to = PosToCell(testsupport::kStoryWalkX, testsupport::kStoryWalkY);
+  EXPECT_EQ(o.heroine1_cell.column, walk_to.column);
+  EXPECT_EQ(o.heroine1_cell.row, walk_to.row);
+  EXPECT_TRUE(o.hidden_shown);
+  EXPECT_EQ(o.once_pixels_after, 0) << "the once object released at its end";
+  EXPECT_EQ(o.once_state_after, 2);
+  EXPECT_EQ(o.hold_state_after, 1) << "the held object keeps its last frame";
+  EXPECT_GT(switched.map_task_frames, 0);
+  EXPECT_EQ(switched.fixed_sprites, 0);
+  EXPECT_FALSE(switched.map_task);
   EXPECT_TRUE(o.map_after_movie_seen);
   const auto count = [&o](const std::string& line) {
     return std::count(o.traces.begin(), o.traces.end(), line);
