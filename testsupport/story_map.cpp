@@ -1,5 +1,6 @@
 #include "testsupport/story_map.h"
 
+#include <array>
 #include <string>
 
 #include "battle/battle_context.h"
@@ -16,6 +17,7 @@
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/maps/kit/generic_rows.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_tone.h"
 #include "engine/app/context.h"
@@ -39,6 +41,9 @@ constexpr uint16_t kTalkA = 10000;
 constexpr uint16_t kTalkB = 10001;
 constexpr uint16_t kEndTalk = 10002;
 constexpr uint16_t kChoice = 10100;
+// The generic rows' messages.
+constexpr uint16_t kGenericTalkFirst = 3010;
+constexpr uint16_t kGenericTalkLast = 3033;
 
 int SlideInBackground() { return EventBgSlideIn(BattleInstall::kBackground); }
 int FadeOutBackground() { return EventBgFadeOut(10, 100); }
@@ -110,7 +115,7 @@ constexpr S::Op kEndingOps[] = {S::Message(11, kEndTalk), S::Do(&SwitchToMapB), 
 static_assert(S::Valid(kEndingOps));
 constexpr SeqArgs kEndingArgs{kEndingOps};
 
-constexpr SlgEventEntry kMapATable[] = {
+constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
     {.id = kStoryOpening, .timing = 0x8000, .guard = {kStoryOpening, 0},
      .set = {kStoryOpening, 0}, .handler = &SeqRow, .arg = &kOpeningArgs},
     {.id = kStoryChoice, .timing = 0x0001, .a = "F(101)&(T()>=2);", .guard = {kStoryChoice, 0},
@@ -124,8 +129,26 @@ constexpr SlgEventEntry kMapATable[] = {
     {.id = kStoryEnding, .timing = 0x8000, .a = "F(101);", .b = "NG(GZA);",
      .guard = {kStoryEnding, 0}, .set = {kStoryEnding, 0}, .handler = &SeqRow, .arg = &kEndingArgs},
     {.id = kStoryDefeat, .timing = 0x8000, .a = "F(120);", .guard = {kStoryDefeat, 0},
-     .set = {kStoryDefeat, 0}, .handler = &SeqRow, .arg = &kLostArgs},
-    kEventTableEnd};
+     .set = {kStoryDefeat, 0}, .handler = &SeqRow, .arg = &kLostArgs},});
+
+// The generic rows of heroines 1 and 2: their falls, remarks on a defeat and a joint action,
+// turn remarks and the favourite's.
+constexpr GenericTalkSet kTalks{
+    .falls = {{{1, {{{36, 3010}, {36, 3011}, {31, 3012}}}},
+               {2, {{{81, 3020}, {81, 3021}, {76, 3022}}}}}},
+    .ref_talks = {{{30, 3013}, {75, 3023}}},
+    .ref_talks2 = {{{30, 3014}, {75, 3024}}},
+    .char_talks = {{{1, {{{36, 3015}, {30, 3016}, {29, 3017}, {29, 3018}, {29, 3019}}}},
+                    {2, {{{81, 3025}, {75, 3026}, {74, 3027}, {75, 3028}, {74, 3029}}}}}},
+    .favourite = {{{{0, 0}, {0, 0}, {30, 3030}, {30, 3031}, {75, 3032}, {75, 3033}}}}};
+constexpr GenericDesc kGeneric{
+    .talks = &kTalks,
+    .falls = {.base = kStoryFallBase, .members = kITV | kIDV},
+    .ref_talks = {.base = kStoryRefTalkBase, .members = kITV | kIDV},
+    .ref_talks2 = {.base = kStoryRefTalk2Base, .members = kITV | kIDV},
+    .char_talks = {.base = kStoryCharTalkBase, .members = kITV | kIDV}};
+
+constexpr auto kMapATable = JoinRows(kStoryRows, GenericRows<kGeneric>());
 // Kind 80 holds its last frame, kind 81 plays once.
 constexpr SlgEventAnmHandler kMapAAnm[] = {EventAnmHold, EventAnmOnce};
 // Two fixed sprites of kind 80's pictures, one in the normal shade, one under the map's tone (kind
@@ -135,7 +158,7 @@ void AddFixedSprites() { FixTaskAddList(kMapAFixed); }
 // The map task counts the frames it runs while the map has its events.
 void CountMapTaskFrame(SlgEffectTask*) { ++g_left_at_b.map_task_frames; }
 constexpr MapTaskSpec kMapATasks[] = {MapTask<&CountMapTaskFrame>(kStoryMapTaskName)};
-constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kStoryBgm), .table = kMapATable,
+constexpr MapSetup kMapASetup{.bgm = MapBgm::Play(kStoryBgm), .table = kMapATable.data(),
                               .anm_table = kMapAAnm, .deferred = &AddFixedSprites,
                               .tasks = kMapATasks};
 
@@ -185,7 +208,7 @@ int StoryMapB(int map) {
 
 const StoryLeftAtMapB& StoryLeft() { return g_left_at_b; }
 
-const SlgEventEntry* StoryMapATable() { return kMapATable; }
+const SlgEventEntry* StoryMapATable() { return kMapATable.data(); }
 
 void LayEventFaces(GameTree& tree) {
   FaceFileContents faces;
@@ -229,6 +252,9 @@ void LayStoryFiles(BattleRig& rig) {
     for (uint16_t id : {kTalkA, kTalkB, kEndTalk}) {
       messages.Add({.id = id, .voice_word = 0, .lip = "", .text = "AB"});
     }
+    for (uint16_t id = kGenericTalkFirst; id <= kGenericTalkLast; ++id) {
+      messages.Add({.id = id, .voice_word = 0, .lip = "", .text = "CD"});
+    }
     messages.Add({.id = kChoice, .voice_word = 0, .lip = "", .text = ChoiceText(3, 4)});
     tree.Write(SlgMessageRel(map), messages.Bytes());
   }
@@ -239,7 +265,7 @@ void LayStoryFiles(BattleRig& rig) {
 StoryBattle::StoryBattle(BattleRig& rig, int answer)
     : answer_(answer), halved_(answer != 1), player_(rig.driver()) {
   GetSystemData()->setVoiceOff(1);
-  rig.InstallEventTable(kMapATable);
+  rig.InstallEventTable(kMapATable.data());
   by_map_.emplace(&InstallSetupByMap);
   InstallSetupByMap(rig.battle());
   SetTrustVar(1, 12);

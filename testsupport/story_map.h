@@ -7,13 +7,13 @@
 // the third hidden, two event objects; an event-animation table holding kind 80 and playing kind
 // 81 once, two fixed sprites added by the deferred call, a map task): the opening (fade-in,
 // background 1 slid in, two messages, the background faded out, a scroll, both event objects
-// deployed, heroine 1's walk, the hidden ASHIGARU revealed); on round 2 a choice of three lines (heroine 1
-// + 5, heroine 2 + 5, the defeat's flag 120); once the choice is made and the ASHIGARU is at half
-// life or less, Movie005 (the map drawn again, the battle faded in); from round 3 the enemies
-// destroyed; with no enemy left the ending (a message, Slg::SwitchStage to map B); on flag 120
-// the game over. Map B (the builder's stage with a heroine in place of the enemy): an opening
-// that fades in and wins. Each map's set-up is chosen by the battle map in the battle's
-// setup_map_event.
+// deployed, heroine 1's walk, the hidden ASHIGARU revealed); on round 2 a choice of three lines
+// (heroine 1 + 5, heroine 2 + 5, the defeat's flag 120); once the choice is made and the
+// ASHIGARU is at half life or less, Movie005 (the map drawn again, the battle faded in); from
+// round 3 the enemies destroyed; with no enemy left the ending (a message, Slg::SwitchStage to
+// map B); on flag 120 the game over; after the story's rows the generic rows of heroines 1 and 2.
+// Map B (the builder's stage with a heroine in place of the enemy): an opening that fades in and
+// wins. Each map's set-up is chosen by the battle map in the battle's setup_map_event.
 //
 //   testsupport::StoryMapB(17);                    // the map the ending switches to
 //   testsupport::LayStoryFiles(rig);
@@ -45,6 +45,12 @@ constexpr int kStoryLostFlag = 120;
 constexpr uint16_t kStoryDefeat = 121;
 constexpr uint16_t kStoryMapBOpening = 201;
 constexpr int kStoryMapA = 0;
+// The generic rows of heroines 1 and 2 (slot s: base + s; the turn remarks base + 1 + s, the
+// favourite's row the base itself).
+constexpr uint16_t kStoryFallBase = 1500;
+constexpr uint16_t kStoryRefTalkBase = 1520;
+constexpr uint16_t kStoryRefTalk2Base = 1530;
+constexpr uint16_t kStoryCharTalkBase = 1600;
 constexpr int kStoryBgm = 3;
 // Where the opening walks heroine 1 (cell (1, 6)), and the name of map A's task.
 constexpr int kStoryWalkX = 96;

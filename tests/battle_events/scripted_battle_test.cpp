@@ -254,10 +254,15 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
       "start 101", "bg show 1", "bg slide 1", "message 11:10000", "message 74:10001",
       "bg fade-out 1", "bg free 1", "deploy 80 entry 6", "deploy 81 entry 7", "se 244",
       "end 101",
+      // Heroine 1's turn: the favourite's remark (heroine 1, whose trust is the highest) by the
+      // seeded chance.
+      "start 1600", "message 30:3031", "end 1600",
       // Round 2: the choice, its first line raising heroine 1's trust.
       "start 102", "end 102",
       // The ASHIGARU at half life: the movie.
       "start 103", "movie Movie\\Movie005.mpg", "movie end", "end 103",
+      // The favourite's other line, and heroine 2's turn remark (its fourth of five).
+      "start 1600", "message 30:3030", "end 1600", "start 1602", "message 74:3027", "end 1602",
       // Round 3: the enemies destroyed, then the ending with its switch.
       "start 104", "remove 14 entry 1", "remove 14 entry 4", "remove 14 entry 5", "end 104",
       "start 110", "message 11:10002"};
@@ -324,11 +329,12 @@ TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
   const std::vector<std::string> story = Story(o.records);
   const auto after_opening = std::find(story.begin(), story.end(), "end 101");
   ASSERT_NE(after_opening, story.end());
-  // No movie (the enemy keeps its life), no ending: the defeat's row and the game over with its
-  // music.
+  // The favourite's remark, no movie (the enemy keeps its life), no ending: the defeat's row and
+  // the game over with its music.
   EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
-            (std::vector<std::string>{"start 102", "end 102", "start 121", "task Slg::GameOver",
-                                      "end 121", "bgm 19"}));
+            (std::vector<std::string>{"start 1600", "message 30:3031", "end 1600", "start 102",
+                                      "end 102", "start 121", "task Slg::GameOver", "end 121",
+                                      "bgm 19"}));
   EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 1}));
   EXPECT_EQ(o.lost, 1u);
   EXPECT_EQ(o.trust_gain, 0);
