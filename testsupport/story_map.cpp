@@ -1,11 +1,14 @@
 #include "testsupport/story_map.h"
 
 #include <array>
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_start.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
@@ -41,6 +44,10 @@ constexpr uint16_t kTalkA = 10000;
 constexpr uint16_t kTalkB = 10001;
 constexpr uint16_t kEndTalk = 10002;
 constexpr uint16_t kChoice = 10100;
+// The player phase's bit of a turn's attack done (the control words' action_done).
+constexpr uint8_t kPlayerAttacked = 4;
+// The unit state of a defeated unit (its death action).
+constexpr uint8_t kStoryFellState = 15;
 // The generic rows' messages.
 constexpr uint16_t kGenericTalkFirst = 3010;
 constexpr uint16_t kGenericTalkLast = 3033;
@@ -71,7 +78,7 @@ constexpr S::Op kOpening[] = {
     S::Custom(&FadeOutBackground, 2),
     S::ScrollPx(32, 0, 8),
     // The two event objects come on (kind 80 holds its last frame, 81 plays once) while
-    // heroine 1 walks two rows up and one cell left; then the hidden ASHIGARU appears.
+    // heroine 1 walks beside the second ASHIGARU; then the hidden ASHIGARU appears.
     S::DeployKind(BattleInstall::kObjectKinds[0]),
     S::DeployKind(BattleInstall::kObjectKinds[1]),
     S::WalkUnit(0, 0, 1, kStoryWalkX, kStoryWalkY, 0),
@@ -262,21 +269,65 @@ void LayStoryFiles(BattleRig& rig) {
   AddScriptedMovie(rig, 0, 5, 0.3);
 }
 
-StoryBattle::StoryBattle(BattleRig& rig, int answer)
-    : answer_(answer), halved_(answer != 1), player_(rig.driver()) {
+StoryBattle::StoryBattle(BattleRig& rig, int answer, Road road)
+    : answer_(answer), road_(road), halved_(answer != 1 || road == Road::kFought),
+      player_(rig.driver()) {
   GetSystemData()->setVoiceOff(1);
   rig.InstallEventTable(kMapATable.data());
   by_map_.emplace(&InstallSetupByMap);
   InstallSetupByMap(rig.battle());
   SetTrustVar(1, 12);
+  SetTrustVar(2, 8);
   g_left_at_b = {};
+}
+
+bool StoryBattle::BesideAnEnemy(const SlgUnit& unit, SlgCell& to) {
+  const SlgBattleState& s = Battle().state;
+  const SlgCell at = PosToCell(unit.x >> 16, unit.y >> 16);
+  int best = -1;
+  for (uint32_t i = 0; i < s.unit_count; ++i) {
+    const SlgUnit& e = s.units[i];
+    if (e.kind != 14 || !SlgUnitLive(e) || e.stats.life == 0 || (e.flags & kUnitShown) == 0) {
+      continue;
+    }
+    const SlgCell c = PosToCell(e.x >> 16, e.y >> 16);
+    // The four cells that touch a diamond cell: a row up and down, odd rows shifted right.
+    const int left = c.column - 1 + (c.row & 1);
+    for (const auto& [col, row] : {std::pair{left, c.row - 1}, std::pair{left + 1, c.row - 1},
+                                   std::pair{left, c.row + 1}, std::pair{left + 1, c.row + 1}}) {
+      const bool mine = col == at.column && row == at.row;
+      if (!mine && GetUnitAtCell(col, row) != kSlgNoUnit) continue;
+      const int d = mine ? 0 : std::abs(col - at.column) * 2 + std::abs(row - at.row);
+      if (best >= 0 && d >= best) continue;
+      best = d;
+      to = {static_cast<int16_t>(col), static_cast<int16_t>(row)};
+    }
+  }
+  return best >= 0;
+}
+
+void StoryBattle::FoughtHook() {
+  SlgBattleState& s = Battle().state;
+  const SlgUnit* acting = BattleScript::ActingUnit();
+  for (uint32_t i = 0; i < s.unit_count; ++i) {
+    SlgUnit& u = s.units[i];
+    if (u.kind == 14 && u.stats.life > 1) u.stats.life = 1;
+    if (u.side == 0 && u.character == 1) u.stats.life = u.stats.max_life = 30000;
+    if (!felled_ && acting != nullptr && acting->character == 0 && u.side == 0 &&
+        u.character == 2 && SlgUnitLive(u)) {
+      felled_ = true;
+      u.stats.life = 0;
+      SetUnitState(u, kStoryFellState);
+    }
+  }
 }
 
 void StoryBattle::BeforeFrame() {
   if (!HasBattle() || Battle().state.round < 1) return;
   BattleContext& b = Battle();
-  BattleScript::InstallAttackStubs({0, 1, 14});
+  BattleScript::InstallAttackStubs({0, 1, 2, 14});
   b.state.units[0].stats.life = b.state.units[0].stats.max_life = 30000;
+  if (road_ == Road::kFought) FoughtHook();
   if (!halved_ && CheckEventFlag(kStoryChoice) != 0) {
     halved_ = true;
     for (uint32_t i = 0; i < b.state.unit_count; ++i) {
@@ -298,7 +349,18 @@ void StoryBattle::BeforeFrame() {
     player_.Press(kGameKey0);
   } else if (!event_running) {
     const SlgUnit* acting = BattleScript::ActingUnit();
-    if (acting != nullptr && acting->side == 0) player_.EndHeroTurn();
+    if (acting == nullptr || acting->side != 0) return;
+    SlgCell to{};
+    // One attack a turn: a unit that has attacked ends its turn. The hero walks to the enemy; a
+    // heroine attacks only from where she stands.
+    const bool attacked = (b.control.action_done & kPlayerAttacked) != 0;
+    const SlgCell at = PosToCell(acting->x >> 16, acting->y >> 16);
+    if (road_ == Road::kFought && !attacked && BesideAnEnemy(*acting, to) &&
+        (acting->character == 0 || (to.column == at.column && to.row == at.row)) &&
+        player_.HeroWalksAndAttacks(to)) {
+      return;
+    }
+    player_.EndHeroTurn();
   }
 }
 

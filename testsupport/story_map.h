@@ -52,8 +52,9 @@ constexpr uint16_t kStoryRefTalkBase = 1520;
 constexpr uint16_t kStoryRefTalk2Base = 1530;
 constexpr uint16_t kStoryCharTalkBase = 1600;
 constexpr int kStoryBgm = 3;
-// Where the opening walks heroine 1 (cell (1, 6)), and the name of map A's task.
-constexpr int kStoryWalkX = 96;
+// Where the opening walks heroine 1 (cell (3, 7), beside the second ASHIGARU at (4, 8)), and the
+// name of map A's task.
+constexpr int kStoryWalkX = 336;
 constexpr int kStoryWalkY = 144;
 constexpr const char* kStoryMapTaskName = "Slg::StoryMapA::task";
 
@@ -98,17 +99,32 @@ void LayStoryFiles(BattleRig& rig);
 // life kept at 30000, the ASHIGARU's life halved once the choice is made (on the story road,
 // answer 1), messages answered with OK, the choice's line `answer` taken after 40 frames (Down,
 // OK), a game over given up, and the hero's turn ended when no event runs. Voices off; heroine 1's
-// trust 12 at the start.
+// trust 12 and heroine 2's 8 at the start.
+//
+// On the fought road the ASHIGARU's life is kept at 1 (each hit defeats), heroine 1's like the
+// hero's, and heroine 2 falls (life 0, the defeated state, as a defeating hit leaves her) on the
+// hero's first turn; the hero walks beside the nearest ASHIGARU and attacks it with the real
+// commands, a heroine attacks one beside her; each ends its turn after one attack, or at once
+// when it has none to attack.
 class StoryBattle {
  public:
-  StoryBattle(BattleRig& rig, int answer);
+  enum class Road { kStory, kFought };
+  StoryBattle(BattleRig& rig, int answer, Road road = Road::kStory);
   StoryBattle(const StoryBattle&) = delete;
   StoryBattle& operator=(const StoryBattle&) = delete;
 
   void BeforeFrame();
 
  private:
+  // Heroine 2 felled, on the fought road.
+  void FoughtHook();
+  // A free cell beside the live ASHIGARU nearest to `unit` (its own cell when it stands beside
+  // one); false when none is left.
+  static bool BesideAnEnemy(const SlgUnit& unit, SlgCell& to);
+
   int answer_;
+  Road road_;
+  bool felled_ = false;
   int choice_frames_ = 0;
   int downs_ = 0;
   bool halved_;

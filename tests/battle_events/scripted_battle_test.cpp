@@ -40,7 +40,8 @@ struct StoryOutcome {
   std::vector<testsupport::EventRecord> records;
   std::vector<std::string> traces;
   std::vector<int> modes;
-  int trust_gain = 0;
+  int trust_gain = 0;  // heroine 1's, heroine 2's
+  int trust2_gain = 0;
   uint32_t lost = 0;
   uint16_t round_var = 0;
   // The checkpoints' frames taken (the background half slid in, an event object playing, the
@@ -165,10 +166,12 @@ void TakeCheckpoints(BattleRig& rig, const testsupport::EventRecorder& recorder,
 // The player ends each turn, answers every message and takes the choice's line `answer` (1-3);
 // on the story road (line 1) the ASHIGARU's life is halved once the choice is made, which brings
 // the movie; a game over is given up.
-void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
+void PlayStory(BattleRig& rig, int answer, StoryOutcome& out,
+               testsupport::StoryBattle::Road road = testsupport::StoryBattle::Road::kStory) {
   testsupport::LayStoryFiles(rig);
-  testsupport::StoryBattle story(rig, answer);
+  testsupport::StoryBattle story(rig, answer, road);
   const int trust_before = GetTrustVar(1);
+  const int trust2_before = GetTrustVar(2);
   testsupport::EventRecorder recorder(rig.driver());
   constexpr int kFrameLimit = 6000;
   int f = 0;
@@ -188,6 +191,7 @@ void PlayStory(BattleRig& rig, int answer, StoryOutcome& out) {
   out.round_var = GetMacroP(kSlgRoundVar);
   EXPECT_LT(f, kFrameLimit) << "the battle did not hand back";
   out.trust_gain = GetTrustVar(1) - trust_before;
+  out.trust2_gain = GetTrustVar(2) - trust2_before;
   out.lost = GetSystemData()->battleLost();
 }
 
@@ -211,12 +215,13 @@ std::vector<std::string> Story(const std::vector<testsupport::EventRecord>& reco
 
 // The story with the choice's line `answer`, played on two fresh rigs (`RunBattleTwice`: the same
 // frames and sound calls); both runs' outcomes.
-std::vector<StoryOutcome> PlayTwice(int answer) {
+std::vector<StoryOutcome> PlayTwice(
+    int answer, testsupport::StoryBattle::Road road = testsupport::StoryBattle::Road::kStory) {
   std::vector<StoryOutcome> outcomes;
   EXPECT_TRUE(testsupport::RunBattleTwice(
-      [&outcomes, answer](BattleRig& rig) {
+      [&outcomes, answer, road](BattleRig& rig) {
         StoryOutcome out;
-        PlayStory(rig, answer, out);
+        PlayStory(rig, answer, out, road);
         outcomes.push_back(std::move(out));
       },
       ManagerOptions()));
@@ -254,15 +259,14 @@ TEST_P(ScriptedBattle, TheStoryRoadPlaysFromTheOpeningToTheVictoryTheSameWayTwic
       "start 101", "bg show 1", "bg slide 1", "message 11:10000", "message 74:10001",
       "bg fade-out 1", "bg free 1", "deploy 80 entry 6", "deploy 81 entry 7", "se 244",
       "end 101",
-      // Heroine 1's turn: the favourite's remark (heroine 1, whose trust is the highest) by the
-      // seeded chance.
-      "start 1600", "message 30:3031", "end 1600",
+      // Heroine 2's turn remark by the seeded chance (trust 8: its fourth or fifth line).
+      "start 1602", "message 74:3029", "end 1602",
       // Round 2: the choice, its first line raising heroine 1's trust.
       "start 102", "end 102",
       // The ASHIGARU at half life: the movie.
       "start 103", "movie Movie\\Movie005.mpg", "movie end", "end 103",
-      // The favourite's other line, and heroine 2's turn remark (its fourth of five).
-      "start 1600", "message 30:3030", "end 1600", "start 1602", "message 74:3027", "end 1602",
+      // The favourite's remark (heroine 1, whose trust is the highest) by the seeded chance.
+      "start 1600", "message 30:3031", "end 1600",
       // Round 3: the enemies destroyed, then the ending with its switch.
       "start 104", "remove 14 entry 1", "remove 14 entry 4", "remove 14 entry 5", "end 104",
       "start 110", "message 11:10002"};
@@ -329,10 +333,10 @@ TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
   const std::vector<std::string> story = Story(o.records);
   const auto after_opening = std::find(story.begin(), story.end(), "end 101");
   ASSERT_NE(after_opening, story.end());
-  // The favourite's remark, no movie (the enemy keeps its life), no ending: the defeat's row and
+  // Heroine 2's turn remark, no movie (the enemy keeps its life), no ending: the defeat's row and
   // the game over with its music.
   EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
-            (std::vector<std::string>{"start 1600", "message 30:3031", "end 1600", "start 102",
+            (std::vector<std::string>{"start 1602", "message 74:3029", "end 1602", "start 102",
                                       "end 102", "start 121", "task Slg::GameOver", "end 121",
                                       "bgm 19"}));
   EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 1}));
@@ -340,6 +344,44 @@ TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
   EXPECT_EQ(o.trust_gain, 0);
   EXPECT_EQ(outcomes[1].records, o.records);
   EXPECT_EQ(outcomes[1].traces, o.traces);
+}
+
+// The fought road: the hero and heroine 1 defeat the ASHIGARU with the real commands (each hit
+// defeats); heroine 1's defeat brings her remark; heroine 2 falls and her fall scene runs.
+TEST(ScriptedBattleFought, TheHeroAndHeroineOneDefeatTheAshigaruTheSameWayTwice) {
+  testsupport::StoryMapB(1);
+  const std::vector<StoryOutcome> outcomes = PlayTwice(1, testsupport::StoryBattle::Road::kFought);
+  ASSERT_EQ(outcomes.size(), 2u);
+  const StoryOutcome& o = outcomes[0];
+  const std::vector<std::string> story = Story(o.records);
+  const auto after_opening = std::find(story.begin(), story.end(), "end 101");
+  ASSERT_NE(after_opening, story.end());
+  EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
+            (std::vector<std::string>{
+                // Heroine 1, beside the second ASHIGARU since the opening's walk, defeats it: her
+                // remark on the defeat as the next unit begins to act, while its death plays.
+                "start 1520", "message 30:3013", "end 1520", "remove 14 entry 4",
+                // Heroine 2 felled on the hero's turn: her death, her fall scene (trust 8: the
+                // second line) with its sound.
+                "remove 2 entry 3", "start 1501", "message 81:3021", "se 21", "end 1501",
+                // The hero walks beside the first ASHIGARU and defeats it.
+                "remove 14 entry 1",
+                // Round 2: the choice, the movie (the last ASHIGARU is at 1 life), its defeat.
+                "start 102", "end 102", "start 103", "movie Movie\\Movie005.mpg", "movie end",
+                "end 103", "remove 14 entry 5",
+                // No enemy left: the ending, the switch and map B's victory.
+                "start 110", "message 11:10002", "task Slg::_exchangeStageNofade",
+                "remove 0 entry 0", "remove 1 entry 2", "remove 80 entry 6", "remove 81 entry 7",
+                "deploy 0 entry 0", "deploy 1 entry 1", "start 201", "task Slg::GameWin",
+                "end 201"}));
+  EXPECT_EQ(o.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(o.lost, 0u);
+  EXPECT_EQ(o.trust_gain, 5);
+  EXPECT_EQ(o.trust2_gain, -10) << "heroine 2's fall";
+  EXPECT_EQ(o.round_var, 1) << "map B won in its first round";
+  EXPECT_EQ(outcomes[1].records, o.records);
+  EXPECT_EQ(outcomes[1].traces, o.traces);
+  EXPECT_EQ(outcomes[1].modes, o.modes);
 }
 
 INSTANTIATE_TEST_SUITE_P(SwitchForms, ScriptedBattle, ::testing::Values(1, 17),
