@@ -317,7 +317,12 @@ void SlgTurnControl(SlgMainWork* work) {
     return;
   }
   SlgUnit* u = SlgActingUnit();
-  if (u == nullptr || !SlgUnitLive(*u)) return;
+  if (u == nullptr || !SlgUnitLive(*u)) {
+    // The acting unit went during its own turn (an event removed it): no phase of it will ever
+    // end that turn, so it passes on here.
+    if (s.acting_unit != kSlgNoUnit) Slg::PassTurn(work);
+    return;
+  }
   if (u->side == 0 && u->category == 0) {
     if (b.phases.player != nullptr) b.phases.player(work);
   } else if (b.phases.enemy_step != nullptr) {
@@ -422,6 +427,18 @@ void NextActor(SlgMainWork* work) {
     b.state.order_pos = b.order.count;
   }
   SetPhaseState(work, kSlgPhaseStart);
+}
+
+void PassTurn(SlgMainWork* work) {
+  BattleContext& b = B();
+  b.state.acting_unit = kSlgNoUnit;
+  const int next = SlgNextActorPos(b.state.order_pos);
+  if (next >= 0) {
+    SetActingUnit(next);
+  } else {
+    b.state.order_pos = static_cast<int16_t>(b.order.count);
+  }
+  if (work != nullptr) SetPhaseState(work, kSlgPhaseStart);
 }
 
 void SetActingUnit(int p) {

@@ -84,6 +84,11 @@ void SetPhaseState(SlgMainWork* work, uint8_t state);
 // 15; none left: the order position passes the end, so the next frame starts a round); with flag
 // 0x800 state 16.
 void NextActor(SlgMainWork* work);
+// The acting unit loses its turn without acting on: the next unit of the order that may act
+// becomes the acting one, or, with none left, the order position passes the end so that the next
+// frame starts a round (no unit acting meanwhile); phase state 15 in `work` when there is one.
+// Turn control calls it when the acting unit has gone during its turn.
+void PassTurn(SlgMainWork* work);
 // Makes order position p the acting unit (-1: none, the order position back to the one before
 // the last choice): SlgActionsLeft 2, SlgActionDone 0, the target count 0; a side-0 unit gets its
 // combination partner, command window, command table and trust bonus; the stat totals, the

@@ -226,8 +226,3 @@ void InstallAttackDispatch(BattleContext& battle) {
   }
 }
 
-void EndStubAttack(SlgUnit& unit, const char* routine) {
-  DebugPrint("%s: not built yet: the attack ends (kind %d, unit %d)\n", routine, unit.kind,
-             unit.slot);
-  EndAttack(unit);
-}

@@ -90,6 +90,3 @@ PcAttackTable PcAttackTableOf(int kind);
 // and makes the dispatch block.
 void InstallAttackDispatch(BattleContext& battle);
 
-// The stub of a routine not built yet: "<routine>: not built yet: the attack ends (kind k, unit
-// n)" traced, then EndAttack (so the attack ends on its first frame, as an empty row does).
-void EndStubAttack(SlgUnit& unit, const char* routine);

@@ -1,8 +1,7 @@
 #pragma once
 // Every attack routine of the unit kinds, by family: the routine slots the dispatch tables name
 // (battle_effects/attack_dispatch.h). Each family's routines are defined in the family's own file
-// (named beside each group); a routine not built yet is a stub there that ends the attack on its
-// first frame and traces its name (EndStubAttack), so every kind reaches its slot from the start.
+// (named beside each group).
 //
 // All take (unit, pos): the attacker and its drawing position (16.16 about the screen centre),
 // once a frame while the unit is in its attack state, and follow the routine contract of

@@ -25,6 +25,7 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/replay_motion.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
@@ -48,13 +49,7 @@ int32_t& StretchWord() { return Map02State().stretch; }
 int32_t& GrowWord() { return Map02State().grow; }
 int32_t& DropWord() { return Map02State().drop; }
 
-// The scripts' data block address of the no-op data writes.
-constexpr uint32_t kNopDataAddress = 0x4f100;
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 constexpr const char* kSeBank = "SEBE02.ALL";
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The party's kinds hidden during the first opening and shown at the end of the second.
 constexpr std::array<int32_t, 6> kPartyKinds = {0, 1, 2, 3, 5, 20};
 // The guide that walks off in the first opening and the two guides removed in the second
@@ -64,10 +59,6 @@ constexpr int32_t kWalkingGuide = 256;
 constexpr int32_t kOtherGuide = 768;
 // The companion, who stands at the point scene's point and falls with the boss.
 constexpr int32_t kCompanionKind = 21;
-
-void UndeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
-}
 
 // The nearest free cell to map pixel (x, y) taking its height into account: the point lifted by
 // its cell's height, moved to the nearest free cell and brought back down.
@@ -453,19 +444,8 @@ void ShowBoss() { EventSetKindFlag(kBossKind, kShowFlag); }
 
 // No unit acts any more: the unit chosen when the boss arrived loses its turn. The battle goes
 // on with the next unit of the order that may act, or, when none is left, the order position
-// passes the end so that the next frame starts a round (left at "no acting unit" inside the
-// order, turn control would run no phase again).
-void EndActingUnit() {
-  BattleContext& b = Battle();
-  b.state.acting_unit = kSlgNoUnit;
-  const int next = SlgNextActorPos(b.state.order_pos);
-  if (next >= 0) {
-    Slg::SetActingUnit(next);
-  } else {
-    b.state.order_pos = static_cast<int16_t>(b.order.count);
-  }
-  if (b.control.main_work != nullptr) Slg::SetPhaseState(b.control.main_work, kSlgPhaseStart);
-}
+// passes the end so that the next frame starts a round.
+void EndActingUnit() { Slg::PassTurn(Battle().control.main_work); }
 
 constexpr auto kBoss1 = TalkList({{13, 20007}, {361, 20012}});
 constexpr auto kBoss2 = TalkList({{361, 20013}, {15, 20014}});
@@ -683,36 +663,8 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
      .set = {120, 0}, .handler = &SeqRow, .arg = &kChoice2120Args},
 });
 
-constexpr GenericTalkSet kTalks{
-    .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
-               {2, {{{81, 2051}, {81, 2049}, {76, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}},
-               {},
-               {},
-               {5, {{{216, 2119}, {216, 2117}, {216, 2118}}}}}},
-    .ref_talks = {{{30, 3338}, {75, 3339}, {111, 3340}, {}, {}, {210, 3341}}},
-    .ref_talks2 = {{{30, 2024}, {75, 2046}, {110, 2068}, {}, {}, {210, 2114}}},
-    .char_talks = {{{1, {{{36, 2023}, {30, 2022}, {29, 2019}, {29, 2020}, {29, 2021}}}},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}},
-                    {},
-                    {},
-                    {5, {{{216, 2113}, {210, 2112}, {209, 2109}, {209, 2110}, {209, 2111}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {111, 2069},
-                    {111, 2070},
-                    {156, 2093},
-                    {156, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
 constexpr uint8_t kMembers = kITV | kIDV | kILN | kITZ;
+constexpr GenericTalkSet kTalks = CommonTalks(kMembers);
 constexpr GenericDesc kGeneric{
     .talks = &kTalks,
     .falls = {.base = 2500, .members = kMembers},

@@ -29,6 +29,7 @@
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "battle_events/runtime/event_walks.h"
@@ -51,13 +52,7 @@ int32_t& Signal2() { return Map03State().signal2; }
 int32_t& FanfareWord() { return Map03State().fanfare; }
 int32_t& DoneWord() { return Map03State().done; }
 
-// The scripts' data block address of the no-op data writes.
-constexpr uint32_t kNopDataAddress = 0x4f100;
-// The load address of the event data files.
-constexpr uint32_t kEventBinAddress = 0x60c0000;
 constexpr const char* kSeBank = "SEBE03.ALL";
-// The show flag of a unit (EventSetKindFlag / EventClearKindFlag).
-constexpr uint32_t kShowFlag = 0x80;
 // The party's kinds, hidden through the openings.
 constexpr std::array<int32_t, 6> kPartyKinds = {0, 1, 2, 3, 5, 6};
 // The two guides who walk through the opening (kind 14, placement numbers 1 and 2, x 256).
@@ -70,16 +65,6 @@ constexpr int32_t kBossCharacter = 9;
 constexpr int32_t kBossKind = 23;
 // The battle flag word's bit held through the victory's white-out.
 constexpr uint16_t kWhiteOutBit = 0x40;
-
-void DeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventDeployKind(k);
-}
-void UndeployKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventUndeployKind(k);
-}
-void NopKinds(int32_t first, int32_t last) {
-  for (int32_t k = first; k <= last; ++k) EventNopKind(k);
-}
 
 // The player's unit of that character that is on the map (a record being removed is not).
 SlgUnit* LiveChara(int32_t character) {
@@ -383,14 +368,17 @@ void PlaceParty() {
 }
 
 // The six walks side by side; each walker is driven until it has finished once (a missing one at
-// once).
+// once). A heroine made again is looked up among the live records: her fallen record stays in
+// its slot, dead, until the next round's purge.
 int WalkParty() {
   Map03Words& w = Map03State();
   for (size_t n = 0; n < kFormation.size(); ++n) {
     const int32_t bit = 1 << n;
     if ((w.arrived & bit) != 0) continue;
     const Formation& f = kFormation[n];
-    if (EventWalkUnit(&w.walks[n], 0, f.character, f.to.x, f.to.y, 1) != 0) w.arrived |= bit;
+    if (EventWalkObj(&w.walks[n], LiveChara(f.character), f.to.x, f.to.y, 1) != 0) {
+      w.arrived |= bit;
+    }
   }
   return w.arrived == (1 << kFormation.size()) - 1 ? 1 : 0;
 }
@@ -592,36 +580,14 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
     VictoryRow("0>LP(IBS,-1,768,888);", "NP(IBS);"),
 });
 
-constexpr GenericTalkSet kTalks{
-    .falls = {{{1, {{{36, 2029}, {36, 2027}, {31, 2028}}}},
-               {2, {{{81, 2051}, {81, 2049}, {76, 2050}}}},
-               {3, {{{117, 2073}, {117, 2071}, {112, 2072}}}},
-               {},
-               {6, {{{144, 2142}, {144, 2140}, {144, 2141}}}},
-               {5, {{{216, 2119}, {216, 2117}, {216, 2118}}}}}},
-    .ref_talks = {{{30, 3338}, {75, 3339}, {111, 3340}, {}, {138, 2414}, {210, 3341}}},
-    .ref_talks2 = {{{30, 2024}, {75, 2046}, {110, 2068}, {}, {138, 2137}, {210, 2114}}},
-    .char_talks = {{{1, {{{36, 2023}, {30, 2022}, {29, 2019}, {29, 2020}, {29, 2021}}}},
-                    {2, {{{81, 2045}, {75, 2044}, {74, 2041}, {75, 2042}, {74, 2043}}}},
-                    {3, {{{117, 2067}, {111, 2066}, {110, 2063}, {110, 2064}, {110, 2065}}}},
-                    {},
-                    {6, {{{144, 2136}, {138, 2135}, {137, 2132}, {137, 2133}, {137, 2134}}}},
-                    {5, {{{216, 2113}, {210, 2112}, {209, 2109}, {209, 2110}, {209, 2111}}}}}},
-    .favourite = {{{{0, 0},
-                    {0, 0},
-                    {30, 2025},
-                    {30, 2026},
-                    {75, 2047},
-                    {75, 2048},
-                    {111, 2069},
-                    {111, 2070},
-                    {4, 2093},
-                    {4, 2094},
-                    {210, 2115},
-                    {210, 2116},
-                    {138, 2138},
-                    {138, 2139}}}}};
 constexpr uint8_t kMembers = kITV | kIDV | kILN | kIBS | kITZ;
+// The shared lines, but for the favourite lines of character 4 (face 4).
+constexpr GenericTalkSet kTalks = [] {
+  GenericTalkSet t = CommonTalks(kMembers);
+  t.favourite.references[8] = {4, 2093};
+  t.favourite.references[9] = {4, 2094};
+  return t;
+}();
 constexpr GenericDesc kGeneric{.talks = &kTalks,
                                .falls = {.base = 500, .members = kMembers},
                                .ref_talks = {.base = 520, .members = kMembers},
@@ -802,7 +768,7 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
   Map03Words& w = Map03State();
   const int32_t character = unit.kind - 105;
   auto finish = [&] {
-    EventSetKindFlag(character, kShowFlag);
+    EventSetUnitFlag(LiveChara(character), kShowFlag);
     EventUndeployKind(unit.kind);
     w.done = 1;
     unit.walk_state[0] = 3;
@@ -816,7 +782,7 @@ int Substitute(SlgUnit& unit, SlgPair& position) {
     }
     unit.x = stand_in_for->x;
     unit.y = stand_in_for->y;
-    EventClearKindFlag(character, kShowFlag);
+    EventClearUnitFlag(stand_in_for, kShowFlag);
     SetAnmPattern(unit.anm, 3);
     EventDeployKind(104);
     unit.walk_state[0] = 1;

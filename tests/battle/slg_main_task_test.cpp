@@ -149,20 +149,65 @@ TEST(SlgMainTask, TurnHoldSuspendsTurnControl) {
 
 int g_phase_calls = 0;
 void CountPhase(SlgMainWork* /*work*/) { ++g_phase_calls; }
+// Phases that only count their calls (and never end a turn).
+void CountPhases(BattleContext& b) {
+  g_phase_calls = 0;
+  b.phases.player = &CountPhase;
+  b.phases.enemy_step = &CountPhase;
+}
 
 TEST(SlgMainTask, ARoundInWhichNobodyMayActLeavesNoUnitActing) {
   BattleRun r;
   ASSERT_TRUE(r.Start());
   BattleContext& b = r.rig.battle();
-  g_phase_calls = 0;
-  b.phases.player = &CountPhase;
-  b.phases.enemy_step = &CountPhase;
+  CountPhases(b);
   for (int i = 0; i < b.state.unit_count; ++i) b.state.units[i].flags |= kUnitActed;
   b.state.order_pos = b.order.count;  // the round is over
   ASSERT_TRUE(r.rig.Step());
   EXPECT_EQ(b.state.round, 2);
   EXPECT_EQ(b.state.acting_unit, kSlgNoUnit);
   EXPECT_EQ(g_phase_calls, 0);  // last round's unit does not act again
+}
+
+// The acting unit gone during its own turn (an event removed it, its record dead or purged):
+// phases that never end a turn by themselves, yet the turn passes on, to the next unit of the
+// order or, the last one gone, to a new round.
+TEST(SlgMainTask, AnActingUnitGoneDuringItsTurnPassesTheTurnOn) {
+  enum Gone { kFirstDead, kLastDead, kLastSlotPurged };
+  // The unit that goes, and the round in which the other unit acts.
+  const struct {
+    const char* name;
+    Gone gone;
+    int round;
+  } cases[] = {
+      {"the first of the order, dead", kFirstDead, 1},
+      {"the last of the order, dead: a new round", kLastDead, 2},
+      {"its record purged from the last slot", kLastSlotPurged, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BattleRun r;
+    ASSERT_TRUE(r.Start());
+    BattleContext& b = r.rig.battle();
+    CountPhases(b);
+    ASSERT_EQ(b.order.count, 2);
+    int pos = c.gone == kFirstDead ? 0 : 1;
+    if (c.gone == kLastSlotPurged) {
+      pos = b.order.entries[0].slot > b.order.entries[1].slot ? 0 : 1;
+    }
+    if (pos != 0) Slg::SetActingUnit(pos);
+    const uint16_t gone = b.state.acting_unit;
+    const int other_entry = b.state.units[b.order.entries[1 - pos].slot].entry;
+    b.state.units[gone].step = kSlgDeadStep;
+    if (c.gone == kLastSlotPurged) Slg::PurgeDeadUnits();
+    ASSERT_TRUE(r.rig.Run(3));
+    EXPECT_EQ(b.state.round, c.round);
+    const SlgUnit* acting = SlgActingUnit();
+    ASSERT_NE(acting, nullptr) << "a unit acts";
+    EXPECT_TRUE(SlgUnitLive(*acting));
+    EXPECT_EQ(acting->entry, other_entry);
+    EXPECT_GT(g_phase_calls, 0) << "its phase runs";
+  }
 }
 
 TEST(SlgDefeat, BothRoadsEndInTheSequenceAndEachAnswerGoesItsWay) {

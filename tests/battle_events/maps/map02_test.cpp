@@ -21,6 +21,7 @@
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_units.h"
 #include "battle_events/fix_task.h"
+#include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/map02.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
@@ -128,6 +129,7 @@ TEST(Map02Table, ItsRowsAreCleanAndInTheMapsOrder) {
   EXPECT_EQ(kMapEventSetupTable[1], &kMap02Setup);
   const SlgEventEntry& fav = kMap02Setup.table[34];
   EXPECT_STREQ(fav.c, "NP(IMR())|(!NU(UHW)&HGU(GBO,UHW,0))|HP(IKD,0);");
+  EXPECT_EQ(static_cast<const FavouriteArgs*>(fav.arg)->references[8], (EventMessageRef{156, 2093}));
   EXPECT_STREQ(kMap02Setup.table[38].c, "!NU(UHW)&HGU(GBO,UHW,0)|HP(IKD,0);");
 }
 

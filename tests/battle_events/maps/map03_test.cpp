@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "battle_events/core/event_queries.h"
 #include "battle_events/event_units.h"
 #include "battle_events/fix_task.h"
+#include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/map03.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
@@ -42,7 +42,6 @@ constexpr int kNearY = 1000;
 struct Map03Battle {
   std::unique_ptr<EventHarness> h;
   std::vector<int> soldiers;
-  std::array<int, 7> heroine_entry{};  // by character
   int boss = -1;
 };
 
@@ -66,13 +65,12 @@ Map03Battle MakeBattle(bool real_attacks = false) {
                           : std::string("AB"));
   }
   h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5, 6}) {
-    m.heroine_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
-  }
+  for (int c : {1, 2, 3, 5, 6}) h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
   h.install.stage.units[0].x = kNearX;  // the hero
   h.install.stage.units[0].y = kNearY;
-  const int guide1 = h.AddUnit(1, 10, 14, 1, 480, 336);
-  const int guide2 = h.AddUnit(1, 11, 14, 1, 528, 360);
+  // The guides a few cells from where the opening walks them.
+  const int guide1 = h.AddUnit(1, 10, 14, 1, 912, 1680);
+  const int guide2 = h.AddUnit(1, 11, 14, 1, 1056, 1176);
   h.install.stage.units[static_cast<size_t>(guide1)].placement_number = 1;
   h.install.stage.units[static_cast<size_t>(guide2)].placement_number = 2;
   m.soldiers = {guide1, guide2, h.AddUnit(1, 12, 15, 1, 432, 192),
@@ -110,6 +108,16 @@ TEST(Map03Table, ItsRowsAreCleanAndInTheMapsOrder) {
   EXPECT_EQ(kMapEventSetupTable[2], &kMap03Setup);
   EXPECT_STREQ(kMap03Setup.table[30].b, "PP(IKD)&R(10);");
   EXPECT_STREQ(kMap03Setup.table[30].c, "HP(IKD,0)|NP(IMR());");
+  // The favourite's lines: character 4's with face 4 on this map, the others the shared ones.
+  const auto& favourite = static_cast<const FavouriteArgs*>(kMap03Setup.table[30].arg)->references;
+  EXPECT_EQ(favourite[8], (EventMessageRef{4, 2093}));
+  EXPECT_EQ(favourite[9], (EventMessageRef{4, 2094}));
+  EXPECT_EQ(favourite[12], (EventMessageRef{138, 2138}));
+  // Heroine 6's defeat remark as the map has it.
+  const auto* remark = static_cast<const RefTalkArgs*>(kMap03Setup.table[23].arg);
+  EXPECT_EQ(kMap03Setup.table[23].id, 524);
+  EXPECT_EQ(remark->face, 138);
+  EXPECT_EQ(remark->message, 2414);
 }
 
 // ---- The openings ----
@@ -155,6 +163,22 @@ TEST(Map03Openings, TheChainRunsWithTheRealPropsAndTheCameraHeldUntilTheTour) {
     EXPECT_NE(u->flags & 0x80u, 0u) << "kind " << kind << " shown again";
   }
   EXPECT_EQ(CheckEventFlag(104), 1);
+  // The two guides have walked from their places to their points (the cell points of the
+  // opening's targets).
+  const struct {
+    int number;  // placement number x 256
+    SlgPoint to;
+  } guides[] = {{256, {1098, 1704}}, {512, {1244, 1154}}};
+  for (const auto& g : guides) {
+    SCOPED_TRACE(g.number);
+    const SlgUnit* guide = FindUnitByIndex(14, g.number);
+    ASSERT_NE(guide, nullptr);
+    const SlgPoint want = CellToPosHeight(g.to.x, g.to.y);
+    const SlgPoint at = SnapPosToCell(guide->x >> 16, guide->y >> 16);
+    const SlgPoint cell = SnapPosToCell(want.x, want.y);
+    EXPECT_EQ(at.x, cell.x);
+    EXPECT_EQ(at.y, cell.y);
+  }
 }
 
 // ---- The turn talks ----
@@ -340,19 +364,27 @@ const SlgUnit* LiveChara(int c) {
   return nullptr;
 }
 
+// Heroine `c` defeated by the boss and removed from the map; her fall scene played.
+void FallToTheBoss(EventHarness& h, int c) {
+  h.Defeat(0, c, kBossGroup, kBossCharacter, true);
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  ASSERT_EQ(LiveChara(c), nullptr);
+}
+
 TEST(Map03Victory, FallenHeroinesComeBackAndTheWholePartyWalksIntoFormation) {
   Map03Battle m = MakeBattle();
   EventHarness& h = *m.h;
   h.SetTrust(2, 35);
   h.SetTrust(5, 35);
-  // Heroines 2 and 5 are not on the map when the line is crossed (fallen).
-  for (int c : {2, 5}) h.install.stage.units[static_cast<size_t>(m.heroine_entry[c])].present = 0;
   for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
-  for (int f : {98, 105, 106, 501, 505}) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106}) h.SetFlagAtInstall(f);
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(600));
-  ASSERT_EQ(LiveChara(2), nullptr);
-  ASSERT_EQ(LiveChara(5), nullptr);
+  // Heroines 2 and 5 fall to the boss before the line is crossed (heroine 2 the acting unit of
+  // the first round), each with her fall scene.
+  FallToTheBoss(h, 2);
+  FallToTheBoss(h, 5);
+  EXPECT_EQ(Starts(h), (std::vector<std::string>{"start 501", "start 505"}));
   h.MoveTo(0, 0, kFarX, kFarY);
   h.Act(0, 0);
   ASSERT_TRUE(h.RunUntil("walks", [&] { return h.FrameOf("message 11:30008") >= 0; }, 3000));
@@ -415,12 +447,12 @@ TEST(Map03Victory, WithoutTheBossTheVictoryEndsWithoutAStrike) {
 TEST(Map03Victory, AFallenHeroineTheBattleCannotMakeAgainStaysAway) {
   Map03Battle m = MakeBattle();
   EventHarness& h = *m.h;
-  h.install.stage.units[static_cast<size_t>(m.heroine_entry[2])].present = 0;
   h.AnswerChoice(1);
   for (int f : kOpeningFlags) h.SetFlagAtInstall(f);
-  for (int f : {98, 105, 106, 501}) h.SetFlagAtInstall(f);
+  for (int f : {98, 105, 106}) h.SetFlagAtInstall(f);
   h.Start();
   ASSERT_TRUE(h.RunUntilIdle(600));
+  FallToTheBoss(h, 2);
   // Soldiers of kind 15 fill every record.
   while (Slg::CreateUnit(*Battle().stage, m.soldiers[2]) != kSlgCreateRefused) {
   }
