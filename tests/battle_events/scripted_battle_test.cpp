@@ -213,6 +213,17 @@ std::vector<std::string> Story(const std::vector<testsupport::EventRecord>& reco
   return out;
 }
 
+// The story's records after the opening's end (empty, and the test failed, when it did not end).
+std::vector<std::string> AfterOpening(const StoryOutcome& o) {
+  const std::vector<std::string> story = Story(o.records);
+  const auto end = std::find(story.begin(), story.end(), "end 101");
+  if (end == story.end()) {
+    ADD_FAILURE() << "the opening did not end";
+    return {};
+  }
+  return std::vector<std::string>(end + 1, story.end());
+}
+
 // The story with the choice's line `answer`, played on two fresh rigs (`RunBattleTwice`: the same
 // frames and sound calls); both runs' outcomes.
 std::vector<StoryOutcome> PlayTwice(
@@ -330,12 +341,9 @@ TEST(ScriptedBattleDefeat, TheThirdAnswerLosesTheBattleTheSameWayTwice) {
   const std::vector<StoryOutcome> outcomes = PlayTwice(3);
   ASSERT_EQ(outcomes.size(), 2u);
   const StoryOutcome& o = outcomes[0];
-  const std::vector<std::string> story = Story(o.records);
-  const auto after_opening = std::find(story.begin(), story.end(), "end 101");
-  ASSERT_NE(after_opening, story.end());
   // Heroine 2's turn remark, no movie (the enemy keeps its life), no ending: the defeat's row and
   // the game over with its music.
-  EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
+  EXPECT_EQ(AfterOpening(o),
             (std::vector<std::string>{"start 1602", "message 74:3029", "end 1602", "start 102",
                                       "end 102", "start 121", "task Slg::GameOver", "end 121",
                                       "bgm 19"}));
@@ -353,10 +361,7 @@ TEST(ScriptedBattleFought, TheHeroAndHeroineOneDefeatTheAshigaruTheSameWayTwice)
   const std::vector<StoryOutcome> outcomes = PlayTwice(1, testsupport::StoryBattle::Road::kFought);
   ASSERT_EQ(outcomes.size(), 2u);
   const StoryOutcome& o = outcomes[0];
-  const std::vector<std::string> story = Story(o.records);
-  const auto after_opening = std::find(story.begin(), story.end(), "end 101");
-  ASSERT_NE(after_opening, story.end());
-  EXPECT_EQ(std::vector<std::string>(after_opening + 1, story.end()),
+  EXPECT_EQ(AfterOpening(o),
             (std::vector<std::string>{
                 // Heroine 1, beside the second ASHIGARU since the opening's walk, defeats it: her
                 // remark on the defeat as the next unit begins to act, while its death plays.
