@@ -136,7 +136,8 @@ constexpr auto kStoryRows = std::to_array<SlgEventEntry>({
     {.id = kStoryEnding, .timing = 0x8000, .a = "F(101);", .b = "NG(GZA);",
      .guard = {kStoryEnding, 0}, .set = {kStoryEnding, 0}, .handler = &SeqRow, .arg = &kEndingArgs},
     {.id = kStoryDefeat, .timing = 0x8000, .a = "F(120);", .guard = {kStoryDefeat, 0},
-     .set = {kStoryDefeat, 0}, .handler = &SeqRow, .arg = &kLostArgs},});
+     .set = {kStoryDefeat, 0}, .handler = &SeqRow, .arg = &kLostArgs},
+});
 
 // The generic rows of heroines 1 and 2: their falls, remarks on a defeat and a joint action,
 // turn remarks and the favourite's.
