@@ -32,6 +32,7 @@
 #include "testsupport/battle_rig.h"
 #include "testsupport/lips_files.h"
 #include "testsupport/portrait_writer.h"
+#include "testsupport/program_driver.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/slg_table_writer.h"
 
@@ -274,6 +275,9 @@ StoryBattle::StoryBattle(BattleRig& rig, int answer, Road road)
     : answer_(answer), road_(road), halved_(answer != 1 || road == Road::kFought),
       player_(rig.driver()) {
   GetSystemData()->setVoiceOff(1);
+  // The scripted movie is timed by the rig's clock and posts nothing from a thread of its own: a
+  // wait for an event while it plays could only run out in wall time.
+  rig.driver().host_window().waits_for_other_threads = false;
   rig.InstallEventTable(kMapATable.data());
   by_map_.emplace(&InstallSetupByMap);
   InstallSetupByMap(rig.battle());

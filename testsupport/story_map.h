@@ -99,7 +99,7 @@ void LayStoryFiles(BattleRig& rig);
 // life kept at 30000, the ASHIGARU's life halved once the choice is made (on the story road,
 // answer 1), messages answered with OK, the choice's line `answer` taken after 40 frames (Down,
 // OK), a game over given up, and the hero's turn ended when no event runs. Voices off; heroine 1's
-// trust 12 and heroine 2's 8 at the start.
+// trust 12 and heroine 2's 8 at the start; no wait for an event in wall time while the movie plays.
 //
 // On the fought road the ASHIGARU's life is kept at 1 (each hit defeats), heroine 1's like the
 // hero's, and heroine 2 falls (life 0, the defeated state, as a defeating hit leaves her) on the
