@@ -49,6 +49,10 @@ uint32_t BattleMap() { return GetSystemData()->battleMap(); }
 
 void InitStep0(BattleContext& b) {
   b.state = SlgBattleState{};
+  // The order of a stage switched from (or of the battle before a retry) goes with its units:
+  // the order position step 5 sets beyond the new units must be beyond the order's count too, so
+  // that the first frame starts round 1.
+  b.order = SlgOrder{};
   b.event_words = SlgEventWords{};
   b.flags = 0;
   b.phase_sub = 0;

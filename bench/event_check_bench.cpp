@@ -6,8 +6,9 @@
 // BM_CheckEventsStoryMap: the same over the scripted story's map A table (testsupport/story_map.h)
 // in its busiest frame: the timing word 0x8000 | 0x0004 | 0x0008 and the opening's and the
 // choice's flags set, so that every row whose timing the word holds is tested to its conditions
-// (the movie's at full life, the ending's with the enemy standing, the defeat's without its flag)
-// and none starts.
+// (the movie's at full life, the ending's with the enemy standing, the defeat's without its flag;
+// the generic rows with the heroines on the board and the random source failing R(20)) and none
+// starts.
 //
 // BM_CheckEventsMap04: map 4's table (48 rows) on a 0x8000 | 0x0004 frame with its openings' flags
 // set, so that no row starts and the twenty goal-area rows parse their XGU / XF conditions.
@@ -125,6 +126,9 @@ void BM_CheckEventsStoryMap(benchmark::State& state) {
   CheckBoard on;
   BattleContext& b = on.board.battle();
   b.state.turn_counter = 2;
+  // The random source fails R(20): the turn remarks and the favourite's are tested to their last
+  // condition and do not start.
+  b.rand_seam.script = [] { return 0xFFFF; };
   const SlgEventEntry* table = testsupport::StoryMapATable();
   const SlgEventEntry* end = table;
   while (end->handler != nullptr) ++end;

@@ -1,8 +1,10 @@
 #include "testsupport/battle_install.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "battle/slg_tables.h"
+#include "testsupport/event_anm_writer.h"
 #include "testsupport/game_over_pictures.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/spr_writer.h"
@@ -21,17 +23,33 @@ constexpr const char* kOkFile = "ok.wav";
 constexpr const char* kStreamedFile = "hit.wav";
 constexpr const char* kVoiceFile = "v001.wav";
 constexpr const char* kEventFile = "event0.spr";
-constexpr int kInstallKinds[] = {0, 14};
 
-// The sprite sets of the two kinds in play: base (body, effect) and attack (body, effect).
-std::vector<UnitAnmWriter> UnitSets() {
+// The sprite sets of the kinds in play: base (body, effect) and attack (body, effect).
+std::vector<UnitAnmWriter> UnitSets(const std::vector<int>& kinds) {
   std::vector<UnitAnmWriter> sets;
-  for (const int kind : kInstallKinds) {
+  for (const int kind : kinds) {
     UnitAnmWriter set(kind);
     set.Slot(kAttackBody).Slot(kAttackEffect).Slot(kDeadEffect).Slot(kAbilityEffect);
     sets.push_back(set);
   }
   return sets;
+}
+
+// The placement number of a new entry of `kind`: one more than the entries of its kind before it.
+uint8_t NextPlacementNumber(const StageWriter& s, int kind) {
+  int n = 1;
+  for (int i = 0; i < s.header.num_unit; ++i) {
+    const StageUnitEntry& e = s.units[static_cast<size_t>(i)];
+    if (s.classes[e.class_index].kind == kind) ++n;
+  }
+  return static_cast<uint8_t>(n);
+}
+
+// The event objects whose rows and files the install adds: its own NPC's row already describes
+// kind 80 (a second row for it would stop the table's reading there).
+std::vector<int> ObjectKindsBeyondOwn(std::vector<int> kinds) {
+  std::erase(kinds, kSlgEventNpcBase + BattleInstall::kEventNpc);
+  return kinds;
 }
 
 }  // namespace
@@ -43,6 +61,64 @@ void BattleInstall::HeroineInsteadOfEnemy() {
   u.side = 0;
   u.character = 1;
   stage.classes[u.class_index] = {1, 0, 0, 0};
+}
+
+int BattleInstall::AddUnit(int side, int character, int kind, int category, int x, int y) {
+  StageWriter& s = stage;
+  const int n = s.header.num_unit;
+  const auto cls = static_cast<size_t>(n);
+  StageUnitEntry& e = s.units[static_cast<size_t>(n)];
+  e = s.units[0];  // the hero's entry: a complete unit
+  e.side = static_cast<uint8_t>(side);
+  e.character = static_cast<uint8_t>(character);
+  e.class_index = static_cast<uint8_t>(cls);
+  e.x = static_cast<int16_t>(x);
+  e.y = static_cast<int16_t>(y);
+  e.placement_number = NextPlacementNumber(s, kind);
+  s.classes[cls] = {static_cast<uint8_t>(kind), static_cast<uint8_t>(category), 0, 0};
+  s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
+  return n;
+}
+
+int BattleInstall::AddObject(int kind, int character, int x, int y) {
+  StageWriter& s = stage;
+  const int n = s.header.num_unit;
+  const auto cls = static_cast<size_t>(n);
+  StageUnitEntry& e = s.units[static_cast<size_t>(n)];
+  e = {};
+  e.class_index = static_cast<uint8_t>(cls);
+  e.character = static_cast<uint8_t>(character);
+  e.x = static_cast<int16_t>(x);
+  e.y = static_cast<int16_t>(y);
+  e.flags = 0x80;
+  e.placement_number = NextPlacementNumber(s, kind);
+  s.classes[cls] = {static_cast<uint8_t>(kind), 3, 0, 0};
+  s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
+  if (std::find(object_kinds.begin(), object_kinds.end(), kind) == object_kinds.end()) {
+    object_kinds.push_back(kind);
+  }
+  return n;
+}
+
+void BattleInstall::StoryCast() {
+  constexpr int kAshigaru = 14;
+  const int hero_x = stage.units[0].x;
+  AddUnit(0, 1, 1, 0, kHeroine1X, kHeroine1Y);
+  AddUnit(0, 2, 2, 0, hero_x, stage.units[0].y + 48);
+  const StageUnitEntry first = stage.units[1];
+  for (const int y : {first.y - 48, kHiddenAshigaruY}) {
+    const int n = AddUnit(first.side, first.character, kAshigaru, 1, first.x, y);
+    stage.units[static_cast<size_t>(n)].facing = first.facing;
+  }
+  // Present but not shown: the reveal shows it.
+  stage.units[kHiddenAshigaruEntry].flags = static_cast<uint16_t>(first.flags & ~0x80);
+  AddObject(kObjectKinds[0], 0, 480, 144);
+  AddObject(kObjectKinds[1], 0, 480, 336);
+  for (const int kind : {1, 2}) {
+    if (std::find(sprite_kinds.begin(), sprite_kinds.end(), kind) == sprite_kinds.end()) {
+      sprite_kinds.push_back(kind);
+    }
+  }
 }
 
 SlgTableWriter BattleInstall::Tables() const {
@@ -57,15 +133,18 @@ SlgTableWriter BattleInstall::Tables() const {
   tables.VoiceFile(kVoice, kVoiceFile)
       .UnitVoices(kSlgUnitIdNames[0], "ATTACK", {kVoice})
       .UnitVoices(kSlgUnitIdNames[14], "ATTACK", {kVoice});
-  const std::vector<UnitAnmWriter> sets = UnitSets();
+  const std::vector<UnitAnmWriter> sets = UnitSets(sprite_kinds);
   for (size_t i = 0; i < sets.size(); ++i) {
-    const auto kind = static_cast<size_t>(kInstallKinds[i]);
+    const auto kind = static_cast<size_t>(sprite_kinds[i]);
     for (const int slot : {0, 4, kAttackBody, kAttackEffect, kDeadEffect, kAbilityEffect}) {
       tables.UnitAnm(kSlgUnitIdNames[kind], kSlgAnmSlotNames[static_cast<size_t>(slot)],
                      sets[i].FileName(slot));
     }
   }
   tables.EventAnm(stage.map, kEventNpc, kEventFile);
+  for (const int kind : ObjectKindsBeyondOwn(object_kinds)) {
+    EventAnmWriter::Row(tables, stage.map, kind);
+  }
   return tables;
 }
 
@@ -106,7 +185,8 @@ void BattleInstall::Lay(GameTree& tree) const {
   }
   SystemSpriteSet().Lay(tree);
   SlgTableWriter unused;  // the sets' lines are Tables()'s; only their files are laid here
-  for (const UnitAnmWriter& set : UnitSets()) set.Lay(tree, unused);
+  for (const UnitAnmWriter& set : UnitSets(sprite_kinds)) set.Lay(tree, unused);
+  for (const int kind : ObjectKindsBeyondOwn(object_kinds)) EventAnmWriter::LayFile(tree, kind);
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\SE\\") + kOkFile);
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\SE\\") + kStreamedFile);
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\VOICE\\") + kVoiceFile);

@@ -14,6 +14,12 @@
 //   whole system-sprite set (cursors, grid, command and info windows,
 //   gauges, digits, shadow, continue and yes/no); the files all laid.
 //
+// Either form takes more placement entries before it is laid: units (AddUnit), and in the dressed
+// form event objects (AddObject: their EventAnm rows and tiny sprite files come with them), or the
+// story cast
+// (StoryCast: two heroines beside the hero, three ASHIGARU, the third hidden, and two event
+// objects).
+//
 //   testsupport::BattleInstall install;                 // dressed, map 0
 //   install.stage.units[0].x = 96;                      // change the stage before laying
 //   install.Lay(rig.driver().tree);
@@ -44,6 +50,18 @@ class BattleInstall {
   static constexpr int kVoice = 1;
   // Its event sprite's NPC entry (read by GetEventAnm(kEventNpc + 80)).
   static constexpr int kEventNpc = 0;
+  // The story cast's entries (StoryCast): the heroines of characters 1 and 2, the second and third
+  // ASHIGARU (placement numbers 2 and 3; the third placed hidden) and the event objects of kinds 80
+  // and 81, and where each stands.
+  static constexpr int kHeroine1Entry = 2;
+  static constexpr int kHeroine2Entry = 3;
+  static constexpr int kHiddenAshigaruEntry = 5;
+  static constexpr int kHiddenAshigaruNumber = 3;
+  static constexpr int kObjectKinds[2] = {80, 81};
+  // Pixels of the cells: the hero (2, 10), heroine 1 (2, 8), heroine 2 (2, 12), the ASHIGARU
+  // (4, 10), (4, 8) and (4, 12), the objects (5, 6) and (5, 14).
+  static constexpr int kHeroine1X = 192, kHeroine1Y = 192;
+  static constexpr int kHiddenAshigaruX = 384, kHiddenAshigaruY = 288;
   // The ground plane's tiles: 64 x 64, 10 x 8 of them (the whole 640 x 480 stage).
   static constexpr int kTile = 64;
   static constexpr int kTileCols = 10;
@@ -80,6 +98,24 @@ class BattleInstall {
   // its cell: a battle of two player units and no enemy, which the one-unit rule (a round that
   // begins with one unit record left is lost) does not end.
   void HeroineInsteadOfEnemy();
+
+  // A unit's placement entry (made at the start; the hero's entry's flags) of that side,
+  // character, kind and category at pixel (x, y). The entry's number. Both adders number the
+  // entries of a kind 1, 2, ... (placement numbers).
+  int AddUnit(int side, int character, int kind, int category, int x, int y);
+  // An event object's placement entry (kind 80 or above, category 3, not made at the start) at
+  // pixel (x, y) with that character byte; its EventAnm row and sprite file are laid with the
+  // install (kind 80 keeps the install's own row and sprite). The entry's number.
+  int AddObject(int kind, int character, int x, int y);
+  // The cast of a battle with a story (the dressed form): heroines of characters 1 and 2 beside
+  // the hero (kinds 1 and 2, their sprite sets laid), two more ASHIGARU, the third placed hidden
+  // (entry flags without 0x80: it shows when revealed), and the event objects of kinds 80 and 81.
+  void StoryCast();
+
+  // The unit kinds whose base, attack, death and ability sprite sets are laid (dressed form).
+  std::vector<int> sprite_kinds{0, 14};
+  // The event-object kinds AddObject placed.
+  std::vector<int> object_kinds;
 
   // Writes every file into the tree's install directory.
   void Lay(GameTree& tree) const;

@@ -43,9 +43,10 @@ class BattleScript {
   // The hero's turn ended: from the free cursor OK opens the command window, whose selection
   // steps right until OK chooses the end of the turn. Whether it pressed.
   bool EndHeroTurn();
-  // On the hero's turn: a walk to `to` (the command window's walk, the map cursor steered there
-  // by the arrow keys, OK, OK once it stands), unless it stands there, then an attack (the
-  // window's attack, OK on the unit the cursor is put on, OK on its area). Whether it acted.
+  // On the turn of a player unit (the hero or a heroine: the player phase's): a walk to `to` (the
+  // command window's walk, the map cursor steered there by the arrow keys, OK, OK once it
+  // stands), unless it stands there, then an attack (the window's attack, OK on the unit the
+  // cursor is put on, OK on its area). Whether it acted.
   bool HeroWalksAndAttacks(SlgCell to);
   // The game-over menu's answer once it shows: OK continues (the item it opens on); giving up
   // moves to item 0 first. Whether it pressed.

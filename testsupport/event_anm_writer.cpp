@@ -33,11 +33,19 @@ std::vector<uint8_t> EventAnmWriter::File(int kind) {
   return AnimationFile(colours, images, units, animations);
 }
 
+void EventAnmWriter::LayFile(GameTree& tree, int kind) {
+  tree.Write(SlgTableWriter::TreeRel("tamvik2\\" + FileName(kind)), File(kind));
+}
+
+void EventAnmWriter::Row(SlgTableWriter& tables, int map, int kind) {
+  tables.EventAnm(map, kind - kSlgEventNpcBase, FileName(kind));
+}
+
 void EventAnmWriter::Lay(GameTree& tree, SlgTableWriter& tables, int map,
                          const std::vector<int>& kinds) {
   for (const int kind : kinds) {
-    tree.Write(SlgTableWriter::TreeRel("tamvik2\\" + FileName(kind)), File(kind));
-    tables.EventAnm(map, kind - kSlgEventNpcBase, FileName(kind));
+    LayFile(tree, kind);
+    Row(tables, map, kind);
   }
 }
 

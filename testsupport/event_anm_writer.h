@@ -37,6 +37,10 @@ class EventAnmWriter {
   // "npc<kind>.spr" and its bytes.
   static std::string FileName(int kind);
   static std::vector<uint8_t> File(int kind);
+  // The kind's file written under the install directory's "tamvik2\"; its EventAnm.TAB row for
+  // battle map `map` (NPC id kind - 80) added to `tables`.
+  static void LayFile(GameTree& tree, int kind);
+  static void Row(SlgTableWriter& tables, int map, int kind);
   // Writes each kind's file under the install directory's "tamvik2\" and adds its EventAnm.TAB
   // row for battle map `map` (NPC id kind - 80) to `tables` (the caller lays the tables).
   static void Lay(GameTree& tree, SlgTableWriter& tables, int map, const std::vector<int>& kinds);

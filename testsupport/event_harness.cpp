@@ -17,7 +17,6 @@
 #include "engine/input/dinput.h"
 #include "game/system_data.h"
 #include "testsupport/battle_script.h"
-#include "testsupport/event_anm_writer.h"
 #include "testsupport/story_map.h"
 
 namespace testsupport {
@@ -71,55 +70,12 @@ void EventHarness::SetupMapEvent(int stage) {
 
 // ---- Before Start ----
 
-namespace {
-
-// The placement number of a new entry of `kind`: one more than the entries of its kind before it.
-uint8_t NextPlacementNumber(const StageWriter& s, int kind) {
-  int n = 1;
-  for (int i = 0; i < s.header.num_unit; ++i) {
-    const StageUnitEntry& e = s.units[static_cast<size_t>(i)];
-    if (s.classes[e.class_index].kind == kind) ++n;
-  }
-  return static_cast<uint8_t>(n);
-}
-
-}  // namespace
-
 int EventHarness::AddObject(int kind, int character, int x, int y) {
-  StageWriter& s = install.stage;
-  const int n = s.header.num_unit;
-  const auto cls = static_cast<size_t>(n);
-  StageUnitEntry& e = s.units[static_cast<size_t>(n)];
-  e = {};
-  e.class_index = static_cast<uint8_t>(cls);
-  e.character = static_cast<uint8_t>(character);
-  e.x = static_cast<int16_t>(x);
-  e.y = static_cast<int16_t>(y);
-  e.flags = 0x80;
-  e.placement_number = NextPlacementNumber(s, kind);
-  s.classes[cls] = {static_cast<uint8_t>(kind), 3, 0, 0};
-  s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
-  if (std::find(object_kinds_.begin(), object_kinds_.end(), kind) == object_kinds_.end()) {
-    object_kinds_.push_back(kind);
-  }
-  return n;
+  return install.AddObject(kind, character, x, y);
 }
 
 int EventHarness::AddUnit(int side, int character, int kind, int category, int x, int y) {
-  StageWriter& s = install.stage;
-  const int n = s.header.num_unit;
-  const auto cls = static_cast<size_t>(n);
-  StageUnitEntry& e = s.units[static_cast<size_t>(n)];
-  e = s.units[0];  // the hero's entry: a complete unit
-  e.side = static_cast<uint8_t>(side);
-  e.character = static_cast<uint8_t>(character);
-  e.class_index = static_cast<uint8_t>(cls);
-  e.x = static_cast<int16_t>(x);
-  e.y = static_cast<int16_t>(y);
-  e.placement_number = NextPlacementNumber(s, kind);
-  s.classes[cls] = {static_cast<uint8_t>(kind), static_cast<uint8_t>(category), 0, 0};
-  s.header.num_unit = static_cast<decltype(s.header.num_unit)>(n + 1);
-  return n;
+  return install.AddUnit(side, character, kind, category, x, y);
 }
 
 void EventHarness::AddMovie(int group, int index, double seconds) {
@@ -143,15 +99,6 @@ void EventHarness::Start() {
   install.Lay(tree);
   tree.Write(SlgMessageRel(install.stage.map), messages.Bytes());
   LayEventFaces(tree);
-  if (!object_kinds_.empty()) {
-    SlgTableWriter tables = install.Tables();
-    // The install's own row already describes its event NPC: a second row for it would stop
-    // the table's reading there.
-    std::vector<int> kinds = object_kinds_;
-    std::erase(kinds, kSlgEventNpcBase + BattleInstall::kEventNpc);
-    EventAnmWriter::Lay(tree, tables, install.stage.map, kinds);
-    tables.Lay(tree);
-  }
   GetSystemData()->setBattleMap(static_cast<uint32_t>(install.stage.map));
   GetSystemData()->setVoiceOff(1);
   for (const auto& [n, value] : p_values_) SlgSetMacroP(n, value);

@@ -149,7 +149,6 @@ class EventHarness {
   BattleRig rig_;
   std::unique_ptr<ScopedEventTable> events_;
   std::unique_ptr<ScopedBattleInstaller> installer_;
-  std::vector<int> object_kinds_;
   std::vector<std::pair<int, uint16_t>> p_values_;
   std::vector<std::pair<int, int32_t>> trusts_;
   std::vector<int32_t> random_;

@@ -733,6 +733,9 @@ std::span<const Target> Targets() {
       // The battle events' condition language and route search.
       {"condition", ConditionEntry, ConditionSeeds},
       {"route_search", RouteEntry, RouteSeeds},
+      // A battle of the story from the mode manager per input.
+      {"story_state", StoryStateEntry, StoryStateSeeds, 2},
+      {"story_stage", StoryStageEntry, StoryStageSeeds, 4},
       // The debug menu's readers.
       {"def_names", DefNamesEntry, DefNamesSeeds},
       {"lip_sync", LipSyncDefEntry, LipSyncSeeds},

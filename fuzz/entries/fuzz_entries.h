@@ -99,6 +99,10 @@ void ThinkEntry(const uint8_t* data, size_t size);
 void ConditionEntry(const uint8_t* data, size_t size);
 // ---- The battle events' route search over any cell grid (route_entry.cpp) ----
 void RouteEntry(const uint8_t* data, size_t size);
+// ---- The story state (variables and flags) under the test story played (story_entry.cpp) ----
+void StoryStateEntry(const uint8_t* data, size_t size);
+// The stage table and both cell grids under an opening that deploys event objects and walks.
+void StoryStageEntry(const uint8_t* data, size_t size);
 // ---- The debug menu's readers (debug_entries.cpp) ----
 // The DEF name lists and LipSync.DEF.
 void DefNamesEntry(const uint8_t* data, size_t size);

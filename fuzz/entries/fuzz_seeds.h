@@ -47,6 +47,9 @@ std::vector<Bytes> ThinkSeeds();
 std::vector<Bytes> ConditionSeeds();
 // The battle events' route search (route_entry.cpp).
 std::vector<Bytes> RouteSeeds();
+// The story state and a stage under event objects and a walk (story_entry.cpp).
+std::vector<Bytes> StoryStateSeeds();
+std::vector<Bytes> StoryStageSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();

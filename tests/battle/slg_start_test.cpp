@@ -14,10 +14,12 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_debug_tasks.h"
+#include "battle/slg_events.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_spawn.h"
 #include "battle/slg_task.h"
+#include "battle/slg_turn.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
@@ -451,6 +453,39 @@ TEST(SlgSwitch, ARetryShowsTheLoadingPictureAgain) {
   ASSERT_TRUE(s.Build());
   EXPECT_EQ(s.rig.battle().control.retry, 0u);
   EXPECT_EQ(s.Count("SLG INIT END"), 2);
+}
+
+// The first frame of a stage starts its round 1 whatever the stage before it left: a map of four
+// units switched to one of two (whose order position, beyond its own two units, is not beyond
+// the four entries of the old order).
+TEST(SlgSwitch, TheNewStageStartsItsFirstRoundWhateverTheOldOrderHeld) {
+  for (const bool fade : {false, true}) {
+    SCOPED_TRACE(fade);
+    StageWriter big = testsupport::MinimalStage();
+    big.header.num_unit = 4;
+    for (int i = 2; i < 4; ++i) {
+      big.units[static_cast<size_t>(i)] = big.units[1];
+      big.units[static_cast<size_t>(i)].y = static_cast<int16_t>(240 + 64 * (i - 1));
+    }
+    StartRig s(big);
+    const int map_b = fade ? 17 : 1;
+    StageFor(map_b).Lay(s.rig.driver().tree);
+    ASSERT_TRUE(s.StartAndBuild());
+    BattleContext& b = s.rig.battle();
+    ASSERT_TRUE(s.rig.RunUntil("round 1 of the first map", [&b] { return b.state.round == 1; }, 5));
+    ASSERT_EQ(b.order.count, 4);
+    SlgSetMacroP(kSlgRoundVar, 3);  // as the first map's third round left it
+
+    Slg::SwitchStage(map_b);
+    ASSERT_TRUE(s.rig.RunUntil("switched", [] { return TaskExists(kSlgInitTaskName); }, 60));
+    ASSERT_TRUE(s.Build());
+    ASSERT_EQ(b.state.unit_count, 2u);
+    ASSERT_TRUE(s.rig.Step());
+    EXPECT_EQ(b.state.round, 1);
+    EXPECT_EQ(SlgGetMacroP(kSlgRoundVar), 1);
+    EXPECT_EQ(b.order.count, 2);
+    EXPECT_LT(b.state.acting_unit, 2u);
+  }
 }
 
 TEST(SlgStart, AMapBeyondTheLastHandsBackAtOnceWithoutASecondTeardown) {

@@ -1,0 +1,240 @@
+// The story state a battle with events meets: the script variables P[0-99] as a save file brings
+// them and the battle flags the core and the events keep, given by the input, then the two-map
+// test story (testsupport/story_map.h) played from the mode manager for a bounded number of
+// frames. Every value of the trust words, the round and lost-battle words and the variables the
+// conditions read (FAD) reaches the event table's rows.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_search.h"
+#include "battle/slg_stage_table.h"
+#include "battle_events/core/route_search.h"
+#include "battle_events/event_npc.h"
+#include "battle_events/event_units.h"
+#include "battle_events/maps/kit/event_rows.h"
+#include "battle_events/maps/kit/event_seq.h"
+#include "flow/tamvik_general.h"
+#include "fuzz/entries/entry_support.h"
+#include "fuzz/entries/fuzz_entries.h"
+#include "fuzz/entries/fuzz_seeds.h"
+#include "game/macro_vars.h"
+#include "testsupport/battle_install.h"
+#include "testsupport/battle_rig.h"
+#include "testsupport/stage_writer.h"
+#include "testsupport/story_map.h"
+
+namespace fuzz {
+
+using detail::ByteAt;
+using detail::Check;
+
+namespace {
+
+constexpr const char* kName = "story_state";
+// Frames an input plays: the opening, a choice and some turns of the story.
+constexpr int kFrameBound = 700;
+constexpr int kVariables = 100;
+constexpr size_t kMaxFlags = 32;
+
+// Whether every unit of the battle is one a stage may create: at most 64, each of a kind of the
+// unit table with a category at most 4, or an event object (kind 80-143 of category 3).
+bool UnitsSound() {
+  const SlgBattleState& s = Battle().state;
+  if (s.unit_count > kSlgMaxUnits) return false;
+  for (uint32_t i = 0; i < s.unit_count; ++i) {
+    const SlgUnit& u = s.units[i];
+    const bool object = u.kind >= 80 && u.kind <= 143 && u.category == 3;
+    if (!object && (u.kind >= kSlgUnitKinds || u.category >= kSlgCategories)) return false;
+  }
+  return true;
+}
+
+// ---- The stage under an opening of event objects and a walk ----
+constexpr const char* kStageName = "story_stage";
+constexpr int kStageFrameBound = 360;
+
+// What the input's control block asks of the opening: a third kind deployed (80 + byte, at or
+// beyond the event-animation table's two rows), the point FindFreeCellNear starts from.
+int32_t g_extra_kind = 82;
+SlgPoint g_free_from{};
+
+void DeployExtraKind() { EventDeployKind(g_extra_kind); }
+void CheckFreeCell() {
+  SlgPoint out;
+  if (FindFreeCellNear(out, g_free_from.x, g_free_from.y) == 1) {
+    const SlgCell cell = PosToCell(out.x, out.y);
+    Check(cell.column >= 0 && cell.column < kSlgGridColumns && cell.row >= 0 &&
+              cell.row < kSlgGridRows,
+          kStageName, "a free cell off the grid");
+  } else {
+    Check(out.x == g_free_from.x && out.y == g_free_from.y, kStageName,
+          "no free cell, and the point not handed back");
+  }
+}
+// The event objects' animation: nothing to do but stay where they are.
+int HoldStill(SlgUnit&, SlgPair&) { return 0; }
+constexpr SlgEventAnmHandler kStageAnm[] = {&HoldStill, &HoldStill};
+
+namespace S = EventSeq;
+constexpr S::Op kStageOpening[] = {
+    S::FadeIn(),
+    S::DeployKind(80),
+    S::DeployKind(81),
+    S::Do(&DeployExtraKind),
+    S::Do(&CheckFreeCell),
+    S::WalkUnit(0, 0, 0, 288, 240, 2),
+    S::Do(&CheckFreeCell),
+    S::End(),
+};
+static_assert(S::Valid(kStageOpening));
+constexpr SeqArgs kStageOpeningArgs{kStageOpening};
+constexpr SlgEventEntry kStageTable[] = {
+    {.id = 1, .timing = 0x8000, .guard = {1, 0}, .set = {1, 0}, .handler = &SeqRow,
+     .arg = &kStageOpeningArgs},
+    kEventTableEnd};
+
+}  // namespace
+
+// Input: control (byte 0 the choice's answer, 1-3 by its value mod 3; bytes 1-4 the generator's
+// seed), P[0-99] as 200 little-endian bytes (missing ones 0), the flags set once the battle is
+// installed (16-bit numbers, at most 32). Rules: the run ends within its frame bound (the program
+// never stops on its own), the mode stays a battle's (26-28) or one the battle hands back to, at
+// most 64 units of the kinds a stage may create; no allocation is left behind.
+void StoryStateEntry(const uint8_t* data, size_t size) {
+  const std::vector<Bytes> parts = SplitParts(data, size, 3);
+  const Bytes& control = parts[0];
+  testsupport::BattleRig::Options options;
+  options.manager_mode = 26;
+  options.hash_frames = false;
+  options.seed = static_cast<uint32_t>(ByteAt(control, 1) | ByteAt(control, 2) << 8 |
+                                       ByteAt(control, 3) << 16 |
+                                       static_cast<uint32_t>(ByteAt(control, 4)) << 24);
+  testsupport::BattleRig rig(options);
+  testsupport::LayStoryFiles(rig);
+  testsupport::StoryBattle story(rig, 1 + ByteAt(control, 0) % 3);
+  for (int p = 0; p < kVariables; ++p) {
+    const size_t at = static_cast<size_t>(2 * p);
+    SetMacroP(p, static_cast<uint16_t>(ByteAt(parts[1], at) | ByteAt(parts[1], at + 1) << 8));
+  }
+  const Bytes& flags = parts[2];
+  bool flags_set = false;
+  for (int f = 0; f < kFrameBound; ++f) {
+    const int mode = CTamvikGeneral::GetMode();
+    if (f > 0 && (mode < 26 || mode > 28)) {
+      Check(mode == 1 || mode == 32 || mode == 0, kName, "the battle handed back to no mode");
+      break;
+    }
+    if (HasBattle()) {
+      if (!flags_set) {
+        flags_set = true;
+        for (size_t i = 0; i + 1 < flags.size() && i / 2 < kMaxFlags; i += 2) {
+          SetEventFlag(static_cast<uint32_t>(flags[i] | flags[i + 1] << 8));
+        }
+      }
+      Check(UnitsSound(), kName, "a unit a stage may not create, or more than 64");
+    }
+    story.BeforeFrame();
+    if (!rig.Step()) {
+      Check(false, kName, "the program stopped");
+      break;
+    }
+  }
+}
+
+// Input: control (byte 0 the extra kind's offset from 80; bytes 1-4 the free-cell point, x and y
+// little-endian), the stage table (Map01.DAT) and the map data (Map01.bin, both cell grids) of
+// the builder's install, with an opening that fades in, deploys kinds 80, 81 and the extra kind,
+// looks for a free cell, walks the hero and looks again. Rules: at most 64 units of the kinds a
+// stage may create on every frame; a free cell found lies on the grid, none hands the point back;
+// the run ends within its bound; no allocation is left behind.
+void StoryStageEntry(const uint8_t* data, size_t size) {
+  const std::vector<Bytes> parts = SplitParts(data, size, 3);
+  const Bytes& control = parts[0];
+  g_extra_kind = 80 + ByteAt(control, 0);
+  g_free_from = {static_cast<int16_t>(ByteAt(control, 1) | ByteAt(control, 2) << 8),
+                 static_cast<int16_t>(ByteAt(control, 3) | ByteAt(control, 4) << 8)};
+  testsupport::BattleRig::Options options;
+  options.manager_mode = 26;
+  options.hash_frames = false;
+  testsupport::BattleRig rig(options);
+  testsupport::BattleInstall install;
+  install.stage.SetRaw(testsupport::StageWriter::kStage, parts[1]);
+  install.stage.SetRaw(testsupport::StageWriter::kMapData, parts[2]);
+  install.Lay(rig.driver().tree);
+  testsupport::LayEventFaces(rig.driver().tree);
+  rig.InstallEventTable(kStageTable);
+  rig.InstallEventAnmTable(kStageAnm);
+  for (int f = 0; f < kStageFrameBound; ++f) {
+    const int mode = CTamvikGeneral::GetMode();
+    if (f > 0 && (mode < 26 || mode > 28)) break;
+    if (HasBattle()) Check(UnitsSound(), kStageName, "a unit a stage may not create, or more than 64");
+    if (!rig.Step()) break;
+  }
+}
+
+std::vector<Bytes> StoryStageSeeds() {
+  using testsupport::StageWriter;
+  StageWriter st = testsupport::MinimalStage();
+  // Two event objects of kind 80 and one of 81, none present at the start.
+  st.classes[2] = {80, 3, 0, 0};
+  st.classes[3] = {81, 3, 0, 0};
+  for (int i = 2; i < 5; ++i) {
+    StageUnitEntry& e = st.units[static_cast<size_t>(i)];
+    e.side = 2;
+    e.class_index = static_cast<uint8_t>(i == 4 ? 3 : 2);
+    e.x = static_cast<int16_t>(160 + 64 * i);
+    e.y = 336;
+    e.flags = 0x80;
+    e.present = 0;
+    e.placement_number = static_cast<uint8_t>(i == 3 ? 2 : 1);
+  }
+  st.header.num_unit = 5;
+  std::vector<Bytes> seeds;
+  seeds.push_back(JoinParts(
+      {{0, 64, 1, 240, 0}, st.Bytes(StageWriter::kStage), st.Bytes(StageWriter::kMapData)}));
+  // The walk's way walled, the extra kind far beyond the table, the point off the map.
+  StageWriter walled = st;
+  for (int row = 0; row < kSlgGridRows; ++row) {
+    walled.grid1[static_cast<size_t>(row * kSlgGridColumns + 3)] =
+        kSlgCellMoveStop | kSlgCellAttackStop;
+  }
+  seeds.push_back(JoinParts({{200, 0xFF, 0x7F, 0x00, 0x80}, walled.Bytes(StageWriter::kStage),
+                             walled.Bytes(StageWriter::kMapData)}));
+  return seeds;
+}
+
+std::vector<Bytes> StoryStateSeeds() {
+  const auto word = [](Bytes& b, int index, uint16_t value) {
+    if (b.size() < static_cast<size_t>(2 * index + 2)) b.resize(static_cast<size_t>(2 * index + 2));
+    b[static_cast<size_t>(2 * index)] = static_cast<uint8_t>(value);
+    b[static_cast<size_t>(2 * index + 1)] = static_cast<uint8_t>(value >> 8);
+  };
+  std::vector<Bytes> seeds;
+  // The story road as the test plays it, with no variables.
+  seeds.push_back(JoinParts({{0, 11, 0, 0, 0}, {}, {}}));
+  // Trust words at both ends and the FAD variables at odd values; the defeat's answer.
+  Bytes vars;
+  word(vars, 40, 0);
+  word(vars, 60, 0xFFFF);
+  word(vars, 73, 0x8000);
+  word(vars, 83, 0x7FFF);
+  word(vars, 99, 1);
+  seeds.push_back(JoinParts({{2, 3, 0, 0, 0}, vars, {}}));
+  // The story's flags already set after the install: the opening and the choice done, the lost
+  // flag, a flag past every row.
+  Bytes flags;
+  for (const uint16_t f : {uint16_t{101}, uint16_t{102}, uint16_t{120}, uint16_t{0xFFFF}}) {
+    flags.push_back(static_cast<uint8_t>(f));
+    flags.push_back(static_cast<uint8_t>(f >> 8));
+  }
+  seeds.push_back(JoinParts({{1, 5, 0, 0, 0}, vars, flags}));
+  return seeds;
+}
+
+}  // namespace fuzz
