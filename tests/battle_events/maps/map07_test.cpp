@@ -1,0 +1,271 @@
+// Map 7's event script in real battles on the event harness: the table and its line conditions,
+// the silent events (leader, stat shifts, life cuts), the long-move opening with its camera path,
+// the lines that bring the hidden soldiers, the meeting of heroines 2 and 6 and the victory.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_start.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/cond_eval.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/core/event_conditions.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/core/event_queries.h"
+#include "battle_events/event_units.h"
+#include "battle_events/maps/commander_scenes.h"
+#include "battle_events/maps/map07.h"
+#include "engine/app/context.h"
+#include "engine/core/game_task.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/event_table_lint.h"
+#include "testsupport/lips_files.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+constexpr int kStage = 6;
+constexpr int kMad = 18;
+constexpr int kCommanderGroup = 2;
+constexpr int kCommanderCharacter = 8;
+constexpr int kCommanderKind = 25;
+constexpr int kHiddenKind = 34;
+// Silences the turn remarks' and the favourite's chances (R(n) fails).
+constexpr int32_t kNoChance = 0xFFFF;
+// The silent events and the openings: set at the install, they do not run.
+constexpr int kOpeningFlags[] = {97, 98, 99, 100, 101};
+
+struct BattleOptions {
+  std::vector<int> missing_party{};  // characters left out
+  bool skip_opening = true;          // flags 97-101 set at the install
+};
+
+// Map 7's battle (stage 6): the hero and heroines 1-6, kind-14 soldiers of numbers 1-3 (the
+// install's own enemy is the first), hidden kind-34 soldiers 17-26 (17 and 18 on the map,
+// 19-26 made only by the lines), the commander (kind 25, group 2, character 8; made by the
+// opening), the event objects 80-92; the attacks stubbed.
+std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
+  EventHarness::Options options;
+  options.stage = kStage;
+  auto h = std::make_unique<EventHarness>(kMap07Setup, options);
+  auto add = [&](int id, std::string text) {
+    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
+  };
+  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
+  for (int id : {670, 671, 672, 2414}) add(id, "AB");
+  for (int id = 3030; id <= 3350; ++id) add(id, "AB");
+  for (int id = 10000; id <= 10120; ++id) {
+    add(id, id == 10047 ? testsupport::ChoiceText(2, 4) : std::string("AB"));
+  }
+  for (int id = 35000; id <= 35007; ++id) add(id, "AB");
+  for (int id : {60000, 60010}) add(id, "AB");
+  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  h->ExpectTrace("map 7: long move");
+  h->install.stage.units[0].x = 384;  // the hero
+  h->install.stage.units[0].y = 624;
+  h->install.stage.units[1].x = 336;  // soldier 1
+  h->install.stage.units[1].y = 528;
+  h->install.stage.units[1].placement_number = 1;
+  for (int c = 1; c <= 6; ++c) {
+    if (std::find(o.missing_party.begin(), o.missing_party.end(), c) != o.missing_party.end()) {
+      continue;
+    }
+    h->AddUnit(0, c, c, 0, 288 + 48 * c, 648 + 24 * (c % 2));
+  }
+  auto soldier = [&](int kind, int number, int x, int y, bool present) {
+    const int e = h->AddUnit(1, 20 + number, kind, 1, x, y);
+    StageUnitEntry& entry = h->install.stage.units[static_cast<size_t>(e)];
+    entry.placement_number = static_cast<uint8_t>(number);
+    entry.present = present ? 1 : 0;
+  };
+  soldier(14, 2, 240, 720, true);
+  soldier(14, 3, 432, 720, true);
+  for (int n = 17; n <= 26; ++n) soldier(kHiddenKind, n, 1200 + 48 * (n % 4), 1400, n <= 18);
+  const int commander = h->AddUnit(kCommanderGroup, kCommanderCharacter, kCommanderKind, 1, 1000, 300);
+  h->install.stage.units[static_cast<size_t>(commander)].present = 0;
+  for (int kind = 80; kind <= 92; ++kind) {
+    // The falling parts start a little above where they land.
+    h->AddObject(kind, 0, 812, kind <= 81 ? 400 : 408);
+  }
+  h->StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, kHiddenKind, kCommanderKind});
+  h->SetRandom({kNoChance});
+  if (o.skip_opening) {
+    for (int f : kOpeningFlags) h->SetFlagAtInstall(f);
+  }
+  return h;
+}
+
+[[maybe_unused]] std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+bool Flag(int n) { return CheckEventFlag(n) != 0; }
+std::string LongMoveName(int n) {
+  char name[40];
+  std::snprintf(name, sizeof name, kMap07LongMoveName, n);
+  return name;
+}
+[[maybe_unused]] bool LongMoveRuns(int n) { return Ctx().game_task.FindTask(LongMoveName(n).c_str()) != nullptr; }
+const SlgEventEntry& Row(int id) {
+  const SlgEventEntry* row = kMap07Setup.table;
+  while (row->handler != nullptr && row->id != id) ++row;
+  return *row;
+}
+
+// ---- The table ----
+
+TEST(Map07Table, ItsRowsAreCleanAndInTheMapsOrder) {
+  EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap07Setup).empty());
+  EXPECT_EQ(kMapEventSetupTable[kStage], &kMap07Setup);
+  EXPECT_EQ(kMap07Setup.anm_table.size(), 13u);
+  std::vector<int> ids;
+  for (const SlgEventEntry* row = kMap07Setup.table; row->handler != nullptr; ++row) {
+    ids.push_back(row->id);
+  }
+  std::vector<int> want = {7080, 7085, 7097, 7098, 7099, 7100, 7101, 7102, 7103, 7104, 7105, 7106,
+                           7107, 7108, 7109, 7110, 7111, 7112, 7113, 7114, 7115, 7116, 7117, 7120,
+                           7400};
+  for (int base : {7500, 7520, 7530}) {
+    for (int s = 0; s < 6; ++s) want.push_back(base + s);
+  }
+  for (int s = 0; s <= 6; ++s) want.push_back(7600 + s);
+  EXPECT_EQ(ids, want);
+  const SlgEventEntry* t = kMap07Setup.table;
+  EXPECT_STREQ(t[43].b, "PP(IKD)&R(10);");
+  EXPECT_STREQ(t[43].c, "NP(IMR());");
+  for (int r = 44; r <= 49; ++r) EXPECT_STREQ(t[r].c, "") << r;
+  EXPECT_STREQ(t[25].c, "HP(IKD,0);");
+  EXPECT_STREQ(t[7].c, "F(115)|F(110)|F(200);");
+  EXPECT_STREQ(t[8].c, "F(115)|F(109)|F(200);");
+}
+
+TEST(Map07Table, TheLineConditionsAreTheSevenTermsJoined) {
+  auto term = [](const std::string& c, const std::string& x, const std::string& y) {
+    return "((!NP(" + c + "))&((0>=LP(" + c + ",-1," + x + "," + y + "))&(0<=LP(" + c + ",1," +
+           x + "," + y + "))))";
+  };
+  EXPECT_EQ(term("IKD", "624", "744"),
+            "((!NP(IKD))&((0>=LP(IKD,-1,624,744))&(0<=LP(IKD,1,624,744))))");
+  for (auto [id, x, y] : {std::tuple{7104, "624", "744"}, std::tuple{7108, "910", "1176"}}) {
+    std::string want;
+    for (const char* c : {"IKD", "ITV", "IDV", "ILN", "IYS", "ITZ", "IBS"}) {
+      if (!want.empty()) want += "|";
+      want += term(c, x, y);
+    }
+    want += ";";
+    EXPECT_EQ(Row(id).b, want) << id;
+  }
+}
+
+// ---- The silent events ----
+
+TEST(Map07Silent, TheLeaderRuleAndTheTauntItLetsRunOnce) {
+  EXPECT_EQ(Map07LeaderFlag(25, 24), 120);
+  EXPECT_EQ(Map07LeaderFlag(30, 30), 120);
+  EXPECT_EQ(Map07LeaderFlag(24, 25), 125);
+  EXPECT_EQ(Map07LeaderFlag(25, 30), 125);
+  EXPECT_EQ(Map07LeaderFlag(24, 24), 0);
+  struct Case {
+    int trust2, trust6, flag, runs, never;
+  };
+  for (const Case& c : {Case{25, 24, 120, 7085, 7080}, Case{24, 25, 125, 7080, 7085},
+                        Case{24, 24, 0, 0, 0}}) {
+    SCOPED_TRACE(c.trust2 * 100 + c.trust6);
+    // The leader choice runs: of the silent events and openings only its flag is not set.
+    auto h = MakeBattle({.skip_opening = false});
+    for (int f : {98, 99, 100, 101}) h->SetFlagAtInstall(f);
+    h->SetTrust(2, c.trust2);
+    h->SetTrust(6, c.trust6);
+    h->Start();
+    ASSERT_TRUE(h->RunUntilIdle(600));
+    EXPECT_EQ(Count(*h, "start 7097"), 1u);
+    EXPECT_EQ(Flag(120), c.flag == 120);
+    EXPECT_EQ(Flag(125), c.flag == 125);
+    for (int n = 0; n < 2; ++n) {
+      h->Command(kMad);
+      ASSERT_TRUE(h->RunUntilIdle(600));
+    }
+    if (c.runs != 0) {
+      EXPECT_EQ(Count(*h, "start " + std::to_string(c.runs)), 1u);
+      EXPECT_EQ(Count(*h, "start " + std::to_string(c.never)), 0u);
+    } else {
+      EXPECT_EQ(Count(*h, "start 7080") + Count(*h, "start 7085"), 0u);
+    }
+  }
+}
+
+TEST(Map07Silent, StatShiftsAreHeldToAByte) {
+  struct Case {
+    int p;
+    uint8_t attack, defence, want_attack, want_defence;
+  };
+  for (const Case& c : {Case{0, 10, 10, 10, 10}, Case{1, 10, 10, 13, 7}, Case{2, 10, 10, 7, 14},
+                        Case{1, 254, 2, 255, 0}, Case{2, 1, 253, 0, 255}}) {
+    for (uint16_t p85 : {1, 0}) {
+      SCOPED_TRACE(std::to_string(c.p) + " " + std::to_string(c.attack) + " p85 " +
+                   std::to_string(p85));
+      auto h = MakeBattle();
+      h->SetP(85, p85);
+      h->SetP(17, static_cast<uint16_t>(c.p));  // character 1
+      h->Start();
+      SlgUnit* u = h->Unit(0, 1);
+      ASSERT_NE(u, nullptr);
+      u->stats.extra_attack = c.attack;
+      u->stats.extra_defence = c.defence;
+      ClearEventFlag(98);
+      ASSERT_TRUE(h->RunUntilIdle(600));
+      u = h->Unit(0, 1);
+      ASSERT_NE(u, nullptr);
+      EXPECT_EQ(u->stats.extra_attack, p85 == 1 ? c.want_attack : c.attack);
+      EXPECT_EQ(u->stats.extra_defence, p85 == 1 ? c.want_defence : c.defence);
+    }
+  }
+}
+
+TEST(Map07Silent, LifeCutsByTheHeroinesState) {
+  for (auto [p, life] : {std::pair{0, 56}, {3, 45}, {7, 30}, {8, 30}, {65535, 30}}) {
+    SCOPED_TRACE(p);
+    auto h = MakeBattle();
+    h->SetP(29, static_cast<uint16_t>(p));
+    h->SetP(49, static_cast<uint16_t>(p));
+    h->Start();
+    for (int c : {2, 6}) {
+      h->Unit(0, c)->stats.max_life = 90;
+      h->Unit(0, c)->stats.life = 90;
+    }
+    ClearEventFlag(99);
+    ASSERT_TRUE(h->RunUntilIdle(600));
+    for (int c : {2, 6}) {
+      EXPECT_EQ(h->Unit(0, c)->stats.max_life, 60) << c;
+      EXPECT_EQ(h->Unit(0, c)->stats.life, life) << c;
+    }
+    EXPECT_EQ(h->Unit(0, 1)->stats.max_life == 60, false);  // the others keep theirs
+  }
+}
+
+TEST(Map07Silent, AbsentHeroinesAreLeftAlone) {
+  auto h = MakeBattle({.missing_party = {2, 6}});
+  h->SetP(85, 1);
+  h->SetP(27, 1);
+  h->SetP(29, 3);
+  h->Start();
+  ClearEventFlag(98);
+  ClearEventFlag(99);
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  EXPECT_EQ(Count(*h, "start 7098"), 1u);
+  EXPECT_EQ(Count(*h, "start 7099"), 1u);
+}
+
+}  // namespace
