@@ -268,4 +268,97 @@ TEST(Map07Silent, AbsentHeroinesAreLeftAlone) {
   EXPECT_EQ(Count(*h, "start 7099"), 1u);
 }
 
+// ---- The opening ----
+
+// What the opening's run showed: the long moves seen running, the first frame the mechanism
+// moved and whether the moves and the camera path were done by then.
+struct OpeningWatch {
+  std::array<bool, 6> seen{};
+  int mechanism_frame = -1;
+  bool moves_done_then = false;
+  bool path_done_then = false;
+  int frame = 0;
+  void operator()() {
+    ++frame;
+    for (int n = 0; n < 6; ++n) seen[static_cast<size_t>(n)] |= LongMoveRuns(n);
+    if (mechanism_frame < 0 && CommanderScenes().mechanism != 0) {
+      mechanism_frame = frame;
+      const Map07Words& w = Map07State();
+      moves_done_then = w.moves_running == 0;
+      path_done_then = w.path_at >= 3 && w.path.size() == 3;
+    }
+  }
+};
+
+// Whether the unit stands on the cell of map pixel (x, y).
+void ExpectOnCell(const SlgUnit* u, int x, int y) {
+  ASSERT_NE(u, nullptr);
+  const SlgPoint at = SnapPosToCell(u->x >> 16, u->y >> 16);
+  const SlgPoint want = SnapPosToCell(x, y);
+  EXPECT_EQ(at.x, want.x) << x << "," << y;
+  EXPECT_EQ(at.y, want.y) << x << "," << y;
+}
+
+TEST(Map07Opening, TheLongMovesAndThePathRunBeforeTheMechanism) {
+  auto h = MakeBattle({.skip_opening = false});
+  h->Start();
+  OpeningWatch watch;
+  ASSERT_TRUE(h->RunUntil("the first opening", [&] {
+    watch();
+    return Flag(100);
+  }, 6000));
+  for (int n = 0; n < 6; ++n) EXPECT_TRUE(watch.seen[static_cast<size_t>(n)]) << n;
+  for (int n = 0; n < 6; ++n) EXPECT_FALSE(LongMoveRuns(n)) << n;
+  EXPECT_GT(watch.mechanism_frame, 0);
+  EXPECT_TRUE(watch.moves_done_then);
+  EXPECT_TRUE(watch.path_done_then);
+  ExpectOnCell(h->Unit(0, 0), 382, 1106);
+  ExpectOnCell(h->Unit(0, 2), 384, 1056);
+  ExpectOnCell(h->Unit(0, 6), 286, 1104);
+  ExpectOnCell(FindUnitByIndex(14, 1 * 256), 290, 576);
+  ExpectOnCell(FindUnitByIndex(14, 2 * 256), 288, 672);
+  ExpectOnCell(FindUnitByIndex(14, 3 * 256), 382, 624);
+  const auto msgs = h->Records("message");
+  const auto at = std::find(msgs.begin(), msgs.end(), "message 273:10050");
+  EXPECT_EQ(std::vector<std::string>(at, msgs.end()),
+            (std::vector<std::string>{"message 273:10050", "message 271:3347",
+                                      "message 273:10000", "message 271:10051"}));
+  // The second opening: the arrival, the two soldiers shown and the party ready.
+  ASSERT_TRUE(h->RunUntilIdle(3000));
+  EXPECT_EQ(Count(*h, "start 7101"), 1u);
+  for (int n : {17, 18}) {
+    const SlgUnit* u = FindUnitByIndex(kHiddenKind, n * 256);
+    ASSERT_NE(u, nullptr);
+    EXPECT_NE(u->flags & 0x80u, 0u) << n;
+  }
+  for (int c : {1, 3, 4, 5}) {
+    EXPECT_NE(h->Unit(0, c)->flags & 0x80u, 0u) << c;
+    EXPECT_EQ(h->Unit(0, c)->state, 0) << c;
+  }
+  EXPECT_EQ(Count(*h, "bgm 13"), 1u);
+}
+
+TEST(Map07Opening, ItEndsWithoutAWalker) {
+  auto h = MakeBattle({.missing_party = {6}, .skip_opening = false});
+  h->Start();
+  ASSERT_TRUE(h->RunUntilIdle(6000));
+  EXPECT_TRUE(Flag(100));
+  EXPECT_TRUE(Flag(101));
+  for (int n = 0; n < 6; ++n) EXPECT_FALSE(LongMoveRuns(n)) << n;
+}
+
+TEST(Map07Opening, AStageSwitchEndsTheLongMovesAndTheirWork) {
+  auto h = MakeBattle({.skip_opening = false});
+  h->Start();
+  ASSERT_TRUE(h->RunUntil("the long moves walking", [] {
+    return LongMoveRuns(5) && Map07State().moves_running == 6 && LongMoveRuns(0);
+  }, 600));
+  h->RunFrames(45);  // every move past its delay, with its work area
+  const int64_t with_moves = Battle().alloc.live;
+  Slg::SwitchStage(15);
+  h->RunFrames(30);
+  for (int n = 0; n < 12; ++n) EXPECT_FALSE(LongMoveRuns(n)) << n;
+  EXPECT_LE(Battle().alloc.live, with_moves - 6);
+}
+
 }  // namespace
