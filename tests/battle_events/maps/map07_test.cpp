@@ -49,6 +49,7 @@ constexpr int kOpeningFlags[] = {97, 98, 99, 100, 101};
 struct BattleOptions {
   std::vector<int> missing_party{};  // characters left out
   bool skip_opening = true;          // flags 97-101 set at the install
+  bool commander = false;            // the commander on the map from the start
 };
 
 // Map 7's battle (stage 6): the hero and heroines 1-6, kind-14 soldiers of numbers 1-3 (the
@@ -72,8 +73,8 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
   for (int id : {60000, 60010}) add(id, "AB");
   h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
   h->ExpectTrace("map 7: long move");
-  h->install.stage.units[0].x = 384;  // the hero
-  h->install.stage.units[0].y = 624;
+  h->install.stage.units[0].x = 152;  // the hero
+  h->install.stage.units[0].y = 960;
   h->install.stage.units[1].x = 336;  // soldier 1
   h->install.stage.units[1].y = 528;
   h->install.stage.units[1].placement_number = 1;
@@ -81,7 +82,8 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
     if (std::find(o.missing_party.begin(), o.missing_party.end(), c) != o.missing_party.end()) {
       continue;
     }
-    h->AddUnit(0, c, c, 0, 288 + 48 * c, 648 + 24 * (c % 2));
+    // Below both lines' points and outside their diagonals.
+    h->AddUnit(0, c, c, 0, 152 + 48 * c, 960 + 24 * (c % 2));
   }
   auto soldier = [&](int kind, int number, int x, int y, bool present) {
     const int e = h->AddUnit(1, 20 + number, kind, 1, x, y);
@@ -93,7 +95,7 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
   soldier(14, 3, 432, 720, true);
   for (int n = 17; n <= 26; ++n) soldier(kHiddenKind, n, 1200 + 48 * (n % 4), 1400, n <= 18);
   const int commander = h->AddUnit(kCommanderGroup, kCommanderCharacter, kCommanderKind, 1, 1000, 300);
-  h->install.stage.units[static_cast<size_t>(commander)].present = 0;
+  h->install.stage.units[static_cast<size_t>(commander)].present = o.commander ? 1 : 0;
   for (int kind = 80; kind <= 92; ++kind) {
     // The falling parts start a little above where they land.
     h->AddObject(kind, 0, 812, kind <= 81 ? 400 : 408);
@@ -359,6 +361,166 @@ TEST(Map07Opening, AStageSwitchEndsTheLongMovesAndTheirWork) {
   h->RunFrames(30);
   for (int n = 0; n < 12; ++n) EXPECT_FALSE(LongMoveRuns(n)) << n;
   EXPECT_LE(Battle().alloc.live, with_moves - 6);
+}
+
+// ---- The lines ----
+
+TEST(Map07Lines, TheFirstLineHoldsBetweenItsDiagonals) {
+  auto h = MakeBattle();
+  h->Start();
+  const SlgPoint p = CellToPosHeight(624, 744);
+  const char* line = Row(7104).b;
+  auto put = [&](int c, int x, int y) {
+    SlgUnit* u = h->Unit(0, c);
+    u->x = x * 65536;
+    u->y = y * 65536;
+  };
+  EXPECT_EQ(CondEval(line), 0);  // everyone below the point
+  struct Case {
+    int dx, dy;
+    bool holds;
+  };
+  for (const Case& c : {Case{0, -100, true}, Case{150, -100, true}, Case{-200, -100, true},
+                        Case{300, -100, false}, Case{-300, -100, false}, Case{0, 100, false}}) {
+    put(3, p.x + c.dx, p.y + c.dy);
+    EXPECT_EQ(CondEval(line) != 0, c.holds) << c.dx << "," << c.dy;
+  }
+  put(3, p.x, p.y - 100);
+  h->Unit(0, 3)->step = kSlgDeadStep;  // absent: not counted
+  EXPECT_EQ(CondEval(line), 0);
+}
+
+TEST(Map07Lines, CrossingTheFirstLineBringsItsSoldiers) {
+  auto h = MakeBattle({.commander = true});
+  h->Start();
+  ASSERT_NE(h->Unit(kCommanderGroup, kCommanderCharacter), nullptr);
+  const SlgPoint p = CellToPosHeight(624, 744);
+  h->MoveTo(0, 1, p.x, p.y - 48);
+  h->Act(0, 1);
+  ASSERT_TRUE(h->RunUntilIdle(3000));
+  EXPECT_EQ(Count(*h, "start 7104"), 1u);
+  EXPECT_TRUE(Flag(104));
+  constexpr std::array<SlgPoint, 6> kCells = {
+      {{768, 536}, {568, 576}, {912, 456}, {576, 480}, {960, 376}, {816, 360}}};
+  for (int n = 21; n <= 26; ++n) {
+    SCOPED_TRACE(n);
+    const SlgUnit* u = FindUnitByIndex(kHiddenKind, n * 256);
+    ExpectOnCell(u, kCells[static_cast<size_t>(n - 21)].x, kCells[static_cast<size_t>(n - 21)].y);
+    if (u != nullptr) {
+      EXPECT_NE(u->flags & 0x80u, 0u);
+    }
+  }
+  EXPECT_GE(Count(*h, "se 244"), 7u);  // six reveals and the commander's vanish
+  const SlgUnit* commander = FindUnitByGroupKind(kCommanderGroup, kCommanderCharacter);
+  EXPECT_TRUE(commander == nullptr || !SlgUnitLive(*commander));
+  EXPECT_EQ(Count(*h, "bgm 16"), 1u);
+}
+
+TEST(Map07Lines, TheFirstLineWithoutTheCommanderStillEnds) {
+  auto h = MakeBattle();
+  h->Start();
+  const SlgPoint p = CellToPosHeight(624, 744);
+  h->MoveTo(0, 1, p.x, p.y - 48);
+  h->Act(0, 1);
+  ASSERT_TRUE(h->RunUntilIdle(3000));
+  EXPECT_TRUE(Flag(104));
+}
+
+// ---- The meeting ----
+
+// Heroine 2 ends her action diagonally next to heroine 6 (far below both lines).
+void Meet(EventHarness& h) {
+  // The hero acts first, so the previous actor is not heroine 6.
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  const SlgPoint q = SnapPosToCell(1500, 1700);
+  h.MoveTo(0, 6, q.x, q.y);
+  h.MoveTo(0, 2, q.x + 48, q.y + 24);
+  h.Act(0, 2);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Act(0, 0);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+}
+
+TEST(Map07Meeting, EachAnswerShiftsTheHeroines) {
+  struct Case {
+    int line;  // 0: the time-out
+    int delta2, delta6;
+    bool flag200;
+  };
+  for (const Case& c : {Case{1, -5, 5, false}, Case{2, 5, -5, false}, Case{0, 3, 3, true}}) {
+    SCOPED_TRACE(c.line);
+    auto h = MakeBattle();
+    h->SetTrust(2, 20);
+    h->SetTrust(6, 20);
+    h->Start();
+    if (c.line != 0) h->AnswerChoice(c.line);
+    Meet(*h);
+    EXPECT_EQ(Count(*h, "start 7102"), 1u);
+    EXPECT_EQ(Count(*h, "start 7109"), 1u);
+    EXPECT_EQ(Count(*h, "start 7110"), 0u);
+    EXPECT_EQ(GetTrustVar(2), 20 + c.delta2);
+    EXPECT_EQ(GetTrustVar(6), 20 + c.delta6);
+    EXPECT_EQ(Flag(200), c.flag200);
+  }
+}
+
+TEST(Map07Meeting, AfterTheTimeOutNeitherMeetingRunsAndTheFollowUpsCan) {
+  auto h = MakeBattle();
+  h->Start();
+  Meet(*h);
+  ASSERT_TRUE(Flag(200));
+  // Heroine 6 now ends her action next to heroine 2: the other twin stays shut.
+  h->Act(0, 6);
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  h->Act(0, 0);
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  EXPECT_EQ(Count(*h, "start 7103"), 0u);
+  EXPECT_EQ(Count(*h, "start 7110"), 0u);
+  // Heroine 2 defeats a soldier with heroine 6 on the map: the follow-up talk.
+  h->Defeat(1, 22, 0, 2, true);
+  h->Act(0, 0);
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  EXPECT_EQ(Count(*h, "start 7113"), 1u);
+}
+
+// ---- The victory ----
+
+TEST(Map07Victory, NoSoldierLeftAfterTheFirstLineWinsTheBattle) {
+  auto h = MakeBattle({.commander = true});
+  h->Start();
+  // Heroine 4 has left before the end.
+  EventRemoveChara(0, 4);
+  const SlgPoint p = CellToPosHeight(624, 744);
+  h->MoveTo(0, 1, p.x, p.y - 48);
+  h->Act(0, 1);
+  ASSERT_TRUE(h->RunUntilIdle(3000));
+  ASSERT_TRUE(Flag(104));
+  ASSERT_EQ(Count(*h, "start 7105"), 0u);
+  // Every kind-34 soldier falls.
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    if (s.units[i].kind == kHiddenKind) EventRemoveUnit(&s.units[i]);
+  }
+  h->RunFrames(2);
+  ASSERT_TRUE(h->RunUntilIdle(6000));
+  EXPECT_EQ(Count(*h, "start 7105"), 1u);
+  EXPECT_EQ(Count(*h, "task Slg::GameWin"), 1u);
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    EXPECT_FALSE(s.units[i].side == 1 && SlgUnitLive(s.units[i])) << i;
+  }
+  constexpr std::array<SlgPoint, 7> kClosing = {
+      {{360, 228}, {436, 216}, {480, 216}, {528, 216}, {408, 256}, {456, 252}, {456, 184}}};
+  for (int c = 0; c <= 6; ++c) {
+    SCOPED_TRACE(c);
+    const SlgUnit* u = h->Unit(0, c);
+    ExpectOnCell(u, kClosing[static_cast<size_t>(c)].x * 2, kClosing[static_cast<size_t>(c)].y * 2);
+    if (u != nullptr) {
+      EXPECT_EQ(u->dir, 3u);
+    }
+  }
+  EXPECT_EQ(Battle().flags & 0x40, 0);
+  EXPECT_EQ(Count(*h, "bgm 18"), 1u);
 }
 
 }  // namespace
