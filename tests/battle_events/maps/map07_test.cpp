@@ -15,7 +15,9 @@
 #include "battle/slg_battle_state.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_stage_table.h"
 #include "battle/slg_start.h"
+#include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/cond_eval.h"
 #include "battle_events/core/event_check.h"
@@ -356,11 +358,20 @@ TEST(Map07Opening, AStageSwitchEndsTheLongMovesAndTheirWork) {
     return LongMoveRuns(5) && Map07State().moves_running == 6 && LongMoveRuns(0);
   }, 600));
   h->RunFrames(45);  // every move past its delay, with its work area
+  for (int n = 0; n < 6; ++n) {
+    GameTaskRec* rec = Ctx().game_task.FindTask(LongMoveName(n).c_str());
+    ASSERT_NE(rec, nullptr);
+    EXPECT_NE(static_cast<SlgEffectTask*>(rec->work)->owned[0], nullptr) << n;
+  }
+  // Ending a move gives back its work area and its name, and nothing else.
+  const int64_t before_end = Battle().alloc.live;
+  SlgTaskEnd(static_cast<SlgEffectTask*>(Ctx().game_task.FindTask(LongMoveName(0).c_str())->work));
+  EXPECT_EQ(Battle().alloc.live, before_end - 2);
   const int64_t with_moves = Battle().alloc.live;
   Slg::SwitchStage(15);
   h->RunFrames(30);
   for (int n = 0; n < 12; ++n) EXPECT_FALSE(LongMoveRuns(n)) << n;
-  EXPECT_LE(Battle().alloc.live, with_moves - 6);
+  EXPECT_LE(Battle().alloc.live, with_moves - 5);
 }
 
 // ---- The lines ----
@@ -388,6 +399,31 @@ TEST(Map07Lines, TheFirstLineHoldsBetweenItsDiagonals) {
   put(3, p.x, p.y - 100);
   h->Unit(0, 3)->step = kSlgDeadStep;  // absent: not counted
   EXPECT_EQ(CondEval(line), 0);
+}
+
+TEST(Map07Lines, AnEntryIsMovedByItsPlacementNumberOnly) {
+  auto h = MakeBattle();
+  h->Start();
+  const StageTable& stage = *Battle().stage;
+  auto positions = [&] {
+    std::vector<std::pair<int, int>> p;
+    for (int n = 0; n < stage.unit_count(); ++n) p.emplace_back(stage.unit(n).x, stage.unit(n).y);
+    return p;
+  };
+  const auto before = positions();
+  EventSetKindNoPlaceCell(kHiddenKind, 99 * 256, 768, 536);  // no such number
+  EventSetKindNoPlaceCell(kCommanderKind, 22 * 256, 768, 536);  // no such kind and number
+  EXPECT_EQ(positions(), before);
+  EventSetKindNoPlaceCell(kHiddenKind, 22 * 256, 768, 536);
+  const auto after = positions();
+  int changed = 0;
+  for (size_t n = 0; n < after.size(); ++n) {
+    if (after[n] == before[n]) continue;
+    ++changed;
+    EXPECT_EQ(stage.unit(static_cast<int>(n)).placement_number, 22);
+    EXPECT_EQ(after[n], (std::pair<int, int>{768, 536}));
+  }
+  EXPECT_EQ(changed, 1);
 }
 
 TEST(Map07Lines, CrossingTheFirstLineBringsItsSoldiers) {
