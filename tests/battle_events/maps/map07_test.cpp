@@ -229,7 +229,9 @@ TEST(Map07Silent, StatShiftsAreHeldToAByte) {
       u->stats.extra_attack = c.attack;
       u->stats.extra_defence = c.defence;
       ClearEventFlag(98);
+      h->RunFrames(2);
       ASSERT_TRUE(h->RunUntilIdle(600));
+      ASSERT_EQ(Count(*h, "start 7098"), p85 == 1 ? 1u : 0u);
       u = h->Unit(0, 1);
       ASSERT_NE(u, nullptr);
       EXPECT_EQ(u->stats.extra_attack, p85 == 1 ? c.want_attack : c.attack);
@@ -250,7 +252,9 @@ TEST(Map07Silent, LifeCutsByTheHeroinesState) {
       h->Unit(0, c)->stats.life = 90;
     }
     ClearEventFlag(99);
+    h->RunFrames(2);
     ASSERT_TRUE(h->RunUntilIdle(600));
+    ASSERT_EQ(Count(*h, "start 7099"), 1u);
     for (int c : {2, 6}) {
       EXPECT_EQ(h->Unit(0, c)->stats.max_life, 60) << c;
       EXPECT_EQ(h->Unit(0, c)->stats.life, life) << c;
@@ -267,6 +271,7 @@ TEST(Map07Silent, AbsentHeroinesAreLeftAlone) {
   h->Start();
   ClearEventFlag(98);
   ClearEventFlag(99);
+  h->RunFrames(2);
   ASSERT_TRUE(h->RunUntilIdle(600));
   EXPECT_EQ(Count(*h, "start 7098"), 1u);
   EXPECT_EQ(Count(*h, "start 7099"), 1u);
