@@ -168,6 +168,11 @@ void EventSetKindPlaceCell(int32_t kind, int32_t x, int32_t y) {
   if (n >= 0) Battle().stage->SetUnitPos(n, static_cast<int16_t>(x), static_cast<int16_t>(y));
 }
 
+void EventSetKindNoPlaceCell(int32_t kind, int32_t number, int32_t x, int32_t y) {
+  const int n = FirstEntryOfKind(kind, [&](const StageUnitEntry& e) { return HasNumber(e, number); });
+  if (n >= 0) Battle().stage->SetUnitPos(n, static_cast<int16_t>(x), static_cast<int16_t>(y));
+}
+
 // ---- Flags, state, direction, animations ----
 
 void EventSetUnitFlag(SlgUnit* unit, uint32_t bits) {

@@ -64,6 +64,9 @@ void EventRemoveKindNo(int32_t kind, int32_t number);
 // The pixel position of the first placement entry of the kind (nothing when none): a later
 // deploy of that entry puts the unit there.
 void EventSetKindPlaceCell(int32_t kind, int32_t x, int32_t y);
+// The same for the first entry of the kind with that placement number (number x 256); nothing
+// when no entry has it.
+void EventSetKindNoPlaceCell(int32_t kind, int32_t number, int32_t x, int32_t y);
 
 // ---- Flags, state, direction, animations ----
 // Flag word |= bits; exactly 0x80 also shows the unit (Slg::ShowUnit).

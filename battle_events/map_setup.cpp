@@ -11,6 +11,7 @@
 #include "battle_events/maps/map04.h"
 #include "battle_events/maps/map05.h"
 #include "battle_events/maps/map06.h"
+#include "battle_events/maps/map07.h"
 #include "battle_events/maps/map08.h"
 #include "battle_events/maps/map09.h"
 #include "battle_events/maps/map10.h"
@@ -23,7 +24,7 @@
 // The scripted maps' rows; the others install nothing.
 const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
-    nullptr,      &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
+    &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
     &kMap12Setup, &kMap13Setup,
     // Rows 13-25.
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

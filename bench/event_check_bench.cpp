@@ -12,6 +12,10 @@
 //
 // BM_CheckEventsMap04: map 4's table (48 rows) on a 0x8000 | 0x0004 frame with its openings' flags
 // set, so that no row starts and the twenty goal-area rows parse their XGU / XF conditions.
+//
+// BM_CheckEventsMap07: map 7's table (50 rows) on a 0x8000 | 0x0004 frame with its silent events'
+// and openings' flags set and the player's units below both lines' points, so that no row starts
+// and the two line rows evaluate their fourteen LP terms.
 
 #include <benchmark/benchmark.h>
 
@@ -26,6 +30,7 @@
 #include "battle_events/core/event_check.h"
 #include "battle_events/events_install.h"
 #include "battle_events/maps/map04.h"
+#include "battle_events/maps/map07.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/story_map.h"
@@ -146,5 +151,19 @@ void BM_CheckEventsMap04(benchmark::State& state) {
   TimeChecks(state, b, table, end, 0x8000 | 0x0004, {99, 100});
 }
 BENCHMARK(BM_CheckEventsMap04)->Unit(benchmark::kMicrosecond);
+
+void BM_CheckEventsMap07(benchmark::State& state) {
+  CheckBoard on;
+  BattleContext& b = on.board.battle();
+  // The player's units below both lines' points (outside their diagonals).
+  for (SlgUnit& u : b.state.units) {
+    if (u.side == 0) u.y = 1900 * 65536;
+  }
+  const SlgEventEntry* table = kMap07Setup.table;
+  const SlgEventEntry* end = table;
+  while (end->handler != nullptr) ++end;
+  TimeChecks(state, b, table, end, 0x8000 | 0x0004, {97, 98, 99, 100, 101});
+}
+BENCHMARK(BM_CheckEventsMap07)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
