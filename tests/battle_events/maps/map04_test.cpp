@@ -93,6 +93,8 @@ Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = fa
   h.AddUnit(kOpponentGroup, kOpponentCharacter, 17, 1, 1200, 456);
   m.commander = h.AddUnit(1, 30, 23, 1, 1488, 384);
   for (int kind = 80; kind <= 100; ++kind) h.AddObject(kind, 0, 320, 120);
+  // The animations of the particles (101) and the wind controller (102): entries never deployed.
+  for (int kind = 101; kind <= 102; ++kind) h.AddObject(kind, 0, 320, 120);
   if (real_scout_attack) {
     h.StubAttacks({14, 15, 16, 17, 23});
   } else {
