@@ -752,9 +752,9 @@ constexpr SlgPoint kCarrierHover = {1408, 416};
 constexpr int32_t kCarrierSlowX = 1552;
 constexpr int32_t kCarrierGoneX = 1264;
 constexpr int32_t kCarrierSe = 226;
-// The slowing: 1.0 less 1/72 a frame (so it would stop after 144 pixels, the way to the hover
-// point), never below 1/8, so the hover point is always reached.
-constexpr int32_t kCarrierSlowStep = 65536 / 72;
+// The slowing: the speed 1.0 less 1/144 a frame (the rate that would stop it 144 pixels on, at the
+// hover point), never below 1/8, so the hover point is always reached.
+constexpr int32_t kCarrierSlowStep = 65536 / 144;
 constexpr int32_t kCarrierSlowest = 65536 / 8;
 constexpr int32_t kCarrierBobPixels = 8;
 constexpr int32_t kCarrierBobRate = 4;  // steps of 512 a frame
@@ -1008,11 +1008,24 @@ SlgPoint VisibleCorner() {
   return {s.scroll_x + s.scroll_offset_x, s.scroll_y + s.scroll_offset_y};
 }
 
-void WindController(SlgEffectTask* /*task*/) { StepDrift(Map04State().wind); }
+// The wind steps once for each frame of the game clock since its first call, so a late frame
+// lands on the values the frame-by-frame run has.
+void WindController(SlgEffectTask* /*task*/) {
+  Map04Words& w = Map04State();
+  if (w.wind_frames < 0) {
+    w.wind_start = EffectNow();
+    w.wind_frames = 0;
+  }
+  for (const int32_t now = EffectFrames(w.wind_start); w.wind_frames < now; ++w.wind_frames) {
+    StepDrift(w.wind);
+  }
+}
 
 // A particle; its index (0-45) is the task's first work word. On a (re)start: its point in the
 // field about the visible area, its height and its fall speed from the generator in that order;
-// each frame its path replayed from there; a restart when its animation has ended.
+// each frame its path replayed from there over its age on the game clock: x by -2.0 less the
+// wind of each frame, y falling from `height` above its point by its speed; a restart when its
+// animation has ended.
 void Particle(SlgEffectTask* task) {
   FixTaskWork* work = FixTaskWorkOf(task);
   if (work == nullptr || FixTaskIsShown(*work) == 0) return;
@@ -1032,6 +1045,7 @@ void Particle(SlgEffectTask* task) {
     p.start_y = (corner.y - kMap04FieldMargin + SlgRand() % kMap04FieldHeight) * 65536;
     p.height = SlgRand() % (p.started == 0 ? kMap04FirstHeight : kMap04Height);
     p.speed = 2 * 65536 - SlgRand() % (65536 / 2);
+    p.start_time = EffectNow();
     p.age = 0;
     p.running = 1;
     p.started = 1;
@@ -1042,7 +1056,7 @@ void Particle(SlgEffectTask* task) {
       }
     }
   } else {
-    ++p.age;
+    p.age = std::max(EffectFrames(p.start_time), 0);
   }
   work->x = p.start_x + Map04ParticleDrift(p, w.wind.value);
   work->y = p.start_y - p.height * 65536 + static_cast<int32_t>(int64_t{p.speed} * p.age);

@@ -1,7 +1,7 @@
 // Map 4's event script in real battles on the event harness: the table against the goal rows'
 // two lists, the scout's opening with its strike and the apparitions, the enemy's arrival and the
-// leading heroine's face, the taunts in turn, the goal area and the goal cell, and the victory
-// with the carrier's signals raised by the test.
+// leading heroine's face, the taunts in turn, the goal area and the goal cell, the victory with
+// the flying carrier, the hero's jump and its effect, and the wind-driven particles.
 
 #include <gtest/gtest.h>
 
@@ -53,10 +53,13 @@ struct Map04Battle {
 // the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
 // 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed
 // unless `real_scout_attack` (the scout's own attack routine then plays the strike).
-Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false) {
+// `missing_kind`: an event object whose entry the stage lacks; `seed`: the engine generator's.
+Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false,
+                       int missing_kind = 0, uint32_t seed = 1) {
   Map04Battle m;
   EventHarness::Options options;
   options.stage = 3;
+  options.rig.seed = seed;
   m.h = std::make_unique<EventHarness>(kMap04Setup, options);
   EventHarness& h = *m.h;
   auto add = [&](int id) {
@@ -92,7 +95,9 @@ Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = fa
   }
   h.AddUnit(kOpponentGroup, kOpponentCharacter, 17, 1, 1200, 456);
   m.commander = h.AddUnit(1, 30, 23, 1, 1488, 384);
-  for (int kind = 80; kind <= 100; ++kind) h.AddObject(kind, 0, 320, 120);
+  for (int kind = 80; kind <= 100; ++kind) {
+    if (kind != missing_kind) h.AddObject(kind, 0, 320, 120);
+  }
   // The animations of the particles (101) and the wind controller (102): entries never deployed.
   for (int kind = 101; kind <= 102; ++kind) h.AddObject(kind, 0, 320, 120);
   if (real_scout_attack) {
@@ -489,9 +494,16 @@ TEST(Map04Victory, TheSoldiersGoTheAbsentComeBackAndTheHeroBoardsTheCarrier) {
     EXPECT_EQ(u->dir, 0u);
   }
   for (int c : {2, 5}) EXPECT_GT(LivePartyUnit(c)->stats.life, 0) << c;
-  Map04State().carrier1 = 1;
 
-  // The hero walks to the carrier and jumps; the battle is won after the second signal.
+  // The carrier flies in and stops beside the goal: its first signal lets the scene go on.
+  ASSERT_TRUE(h.RunUntil("carrier stops", [] { return Map04State().carrier1 == 1; }, 1000));
+  const SlgUnit* carrier = LiveObject(97);
+  ASSERT_NE(carrier, nullptr);
+  EXPECT_EQ(carrier->x, 1408 * 65536);
+  EXPECT_EQ(carrier->y, 416 * 65536);
+  EXPECT_EQ(Count(h, "se 226"), 1u);
+
+  // The hero walks to the carrier and jumps aboard; the battle is won once it has flown off.
   ASSERT_TRUE(h.RunUntil("jump", [] { return LiveObject(98) != nullptr; }, 3000));
   const SlgUnit* hero = LivePartyUnit(0);
   ASSERT_NE(hero, nullptr);
@@ -499,12 +511,12 @@ TEST(Map04Victory, TheSoldiersGoTheAbsentComeBackAndTheHeroBoardsTheCarrier) {
   const SlgPoint got = SnapPosToCell(hero->x >> 16, hero->y >> 16);
   EXPECT_EQ(got.x, want.x);
   EXPECT_EQ(got.y, want.y);
-  h.RunFrames(100);
-  EXPECT_LT(h.FrameOf("task Slg::GameWin"), 0) << "waits for the carrier to fly off";
-  Map04State().carrier2 = 1;
-  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 600));
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 1500));
+  EXPECT_EQ(Map04State().carrier2, 1);
+  EXPECT_EQ(Map04State().hero_aboard, 1);
   h.RunFrames(5);
   EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(Count(h, "se 226"), 2u);
   EXPECT_EQ(h.Records("message").back(), "message 33:40038");
   EXPECT_EQ(Starts(h), std::vector<std::string>{"start 4106"});
 }
