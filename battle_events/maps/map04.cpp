@@ -769,8 +769,8 @@ void CarrierDraw(SlgUnit& unit, SlgPair& position, bool bob) {
   unit.x = unit.walk_state[1];
   unit.y = unit.walk_state[2] + (bob ? Map04CarrierBob(unit.walk_state[0]) * 65536 : 0);
   ++unit.walk_state[0];
-  unit.anm->shade = kToneShade;
   DrawAt(unit, position);
+  unit.anm->shade = kToneShade;  // after the placing, which writes the cell's shade
 }
 
 int Carrier(SlgUnit& unit, SlgPair& position) {
@@ -915,7 +915,6 @@ int HeroJump(SlgUnit& unit, SlgPair& position) {
       break;
     default:
       w.hero_aboard = 1;
-      unit.anm->shade = kToneShade;
       break;
   }
   if (unit.state >= 3 && carrier != nullptr) {
@@ -924,6 +923,7 @@ int HeroJump(SlgUnit& unit, SlgPair& position) {
     unit.y = ride.y;
   }
   DrawAt(unit, position);
+  if (unit.state == 5) unit.anm->shade = kToneShade;  // riding along under the map's tone
   if (carrier != nullptr && carrier->anm != nullptr) {
     unit.anm->depth = static_cast<int16_t>(carrier->anm->depth - 1);
   }

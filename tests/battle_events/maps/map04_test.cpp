@@ -22,6 +22,7 @@
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_units.h"
 #include "battle_events/maps/kit/event_rows.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map04.h"
 #include "battle_events/runtime/event_tone.h"
@@ -540,6 +541,114 @@ TEST(Map04Victory, AnAbsentHeroineTheBattleCannotMakeAgainStaysAway) {
   EXPECT_EQ(LivePartyUnit(2), nullptr);
   EXPECT_NE(LivePartyUnit(5), nullptr);
   EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The carrier, the jump and its effect ----
+
+// Starts the victory: flags of the openings and the goal area, the hero on the goal cell.
+void StartVictory(EventHarness& h) {
+  for (int f : {99, 100, 104}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+}
+
+TEST(Map04Carrier, ItFliesInHoversTakesTheHeroAboardAndFliesOff) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  StartVictory(h);
+  ASSERT_TRUE(h.RunUntil("carrier", [] { return LiveObject(97) != nullptr; }, 3000));
+  h.RunFrames(1);  // its set-up ran on its first frame, its sound on this one
+  const SlgUnit* carrier = LiveObject(97);
+  ASSERT_NE(carrier, nullptr);
+  EXPECT_EQ(carrier->x >> 16, 1888);
+  EXPECT_EQ(carrier->anm->shade, kToneShade);
+
+  // Flying in: left and up, never past the hover point, slowing after x 1552.
+  int32_t last_x = carrier->x;
+  int32_t step_at_1552 = 0;
+  int32_t last_step = 0;
+  h.RunFrames(1);
+  ASSERT_TRUE(h.RunUntil("hover", [&] {
+    const int32_t step = last_x - carrier->x;
+    EXPECT_GE(carrier->x, 1408 * 65536);
+    EXPECT_GT(step, 0);
+    if (carrier->x > 1552 * 65536) {
+      EXPECT_EQ(step, 2 * 65536);
+    }
+    if (carrier->x <= 1552 * 65536 && step_at_1552 == 0) step_at_1552 = step;
+    last_step = step;
+    last_x = carrier->x;
+    return Map04State().carrier1 == 1;
+  }, 1000));
+  EXPECT_LT(last_step, step_at_1552) << "it slows down before it stops";
+  EXPECT_EQ(carrier->x, 1408 * 65536);
+  EXPECT_EQ(carrier->y, 416 * 65536);
+  EXPECT_EQ(Count(h, "se 226"), 1u);
+
+  // Hovering: it bobs about the hover point until the hero is aboard.
+  std::vector<int32_t> hover_y;
+  ASSERT_TRUE(h.RunUntil("jump", [&] {
+    if (Map04State().hero_aboard == 0) {
+      EXPECT_EQ(carrier->x, 1408 * 65536);
+      hover_y.push_back(carrier->y);
+    }
+    return LiveObject(98) != nullptr;
+  }, 3000));
+  ASSERT_FALSE(hover_y.empty());
+  const auto [low, high] = std::minmax_element(hover_y.begin(), hover_y.end());
+  EXPECT_LT(*low, 416 * 65536);
+  EXPECT_GT(*high, 416 * 65536);
+  EXPECT_LE(*high - *low, 16 * 65536);
+
+  // The jump: the hero hidden, then the landing exactly on the ride point with the jump signal.
+  const SlgUnit* jump = LiveObject(98);
+  const SlgUnit* hero = LivePartyUnit(0);
+  ASSERT_NE(hero, nullptr);
+  h.RunFrames(1);
+  EXPECT_EQ(hero->flags & kShowFlag, 0u) << "the hero's unit is hidden";
+  EXPECT_NE(LiveObject(99), nullptr) << "the jump's effect";
+  ASSERT_TRUE(h.RunUntil("landing", [] { return Map04State().jump == 1; }, 600));
+  EXPECT_EQ(jump->x, carrier->x - 24 * 65536);
+  EXPECT_EQ(jump->y, carrier->y - 80 * 65536);
+  EXPECT_EQ(Map04State().hero_aboard, 0);
+
+  // The effect ends and goes; the hero is aboard the next frame but one; the carrier leaves.
+  ASSERT_TRUE(h.RunUntil("effect end", [] { return Map04State().jump_effect_end == 1; }, 600));
+  ASSERT_TRUE(h.RunUntil("aboard", [] { return Map04State().hero_aboard == 1; }, 10));
+  h.RunFrames(2);
+  EXPECT_EQ(LiveObject(99), nullptr);
+  EXPECT_EQ(jump->x, carrier->x - 24 * 65536) << "it rides along";
+  EXPECT_EQ(jump->y, carrier->y - 80 * 65536);
+  EXPECT_EQ(jump->anm->shade, kToneShade);
+  EXPECT_EQ(Count(h, "se 226"), 2u);
+  h.rig().SaveFrame("map04_hero_aboard");
+  ASSERT_TRUE(h.RunUntil("off", [] { return Map04State().carrier2 == 1; }, 600));
+  EXPECT_LE(carrier->x, 1264 * 65536);
+  EXPECT_GT(carrier->x, 1262 * 65536) << "the signal on the frame it passes x 1264";
+  const int32_t x = carrier->x;
+  h.RunFrames(3);
+  EXPECT_LT(carrier->x, x) << "it keeps flying";
+}
+
+// A stage without one of the objects (a cut or wrong stage file) still ends the victory.
+TEST(Map04Carrier, AVictoryWithoutOneOfTheObjectsStillEnds) {
+  for (int missing : {97, 98, 99}) {
+    SCOPED_TRACE(missing);
+    Map04Battle m = MakeBattle(false, false, missing);
+    EventHarness& h = *m.h;
+    h.ExpectTrace("map 4");
+    StartVictory(h);
+    ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 5000));
+    h.RunFrames(5);
+    EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+    EXPECT_EQ(h.Records("message").back(), "message 33:40038");
+  }
 }
 
 }  // namespace
