@@ -1008,22 +1008,25 @@ SlgPoint VisibleCorner() {
   return {s.scroll_x + s.scroll_offset_x, s.scroll_y + s.scroll_offset_y};
 }
 
+// The frame number of the game clock (frames since its zero).
+int32_t ClockFrame() { return EffectFrames(0); }
+
 // The wind steps once for each frame of the game clock since its first call, so a late frame
 // lands on the values the frame-by-frame run has.
 void WindController(SlgEffectTask* /*task*/) {
   Map04Words& w = Map04State();
   if (w.wind_frames < 0) {
-    w.wind_start = EffectNow();
+    w.wind_start = ClockFrame();
     w.wind_frames = 0;
   }
-  for (const int32_t now = EffectFrames(w.wind_start); w.wind_frames < now; ++w.wind_frames) {
+  for (const int32_t now = ClockFrame() - w.wind_start; w.wind_frames < now; ++w.wind_frames) {
     StepDrift(w.wind);
   }
 }
 
 // A particle; its index (0-45) is the task's first work word. On a (re)start: its point in the
 // field about the visible area, its height and its fall speed from the generator in that order;
-// each frame its path replayed from there over its age on the game clock: x by -2.0 less the
+// each frame its path replayed from there over its age on the wind's count: x by -2.0 less the
 // wind of each frame, y falling from `height` above its point by its speed; a restart when its
 // animation has ended.
 void Particle(SlgEffectTask* task) {
@@ -1045,18 +1048,19 @@ void Particle(SlgEffectTask* task) {
     p.start_y = (corner.y - kMap04FieldMargin + SlgRand() % kMap04FieldHeight) * 65536;
     p.height = SlgRand() % (p.started == 0 ? kMap04FirstHeight : kMap04Height);
     p.speed = 2 * 65536 - SlgRand() % (65536 / 2);
-    p.start_time = EffectNow();
+    p.start_frame = w.wind_frames;
     p.age = 0;
     p.running = 1;
     p.started = 1;
     if (work->anm != nullptr) {
+      obj->mode = kSlgAnmOnce;  // its life is one play of its animation
       SlgPlayAnm(work->anm, obj->pattern, obj, 4);
       if (HasScene() && obj->handle != nullptr) {
         if (SpxAnimeKind* spx = Scene().tamvik_spr.spx()) spx->SetBlink(obj->handle, kParticleBlink);
       }
     }
   } else {
-    p.age = std::max(EffectFrames(p.start_time), 0);
+    p.age = std::max(w.wind_frames - p.start_frame, 0);
   }
   work->x = p.start_x + Map04ParticleDrift(p, w.wind.value);
   work->y = p.start_y - p.height * 65536 + static_cast<int32_t>(int64_t{p.speed} * p.age);

@@ -33,8 +33,8 @@ struct Map04Particle {
   int32_t start_y = 0;
   int32_t height = 0;   // pixels above its point at the start
   int32_t speed = 0;    // its fall a frame (16.16): 2.0 less a fraction below 0.5
-  uint32_t start_time = 0;  // its start on the game clock
-  int32_t age = 0;      // frames since its start
+  int32_t start_frame = 0;  // the wind's frame count at its start
+  int32_t age = 0;          // frames since its start
   int32_t running = 0;  // 0 until (re)started
   int32_t started = 0;  // 1 once started once (later heights are the lower ones)
 };
@@ -73,8 +73,9 @@ struct Map04Words {
   int32_t hero_aboard = 0;
   // The shared wind level and the particles it blows.
   DriftLevel wind = kMap04WindStart;
-  // The wind's start on the game clock and the frames it has stepped (-1 before its first frame).
-  uint32_t wind_start = 0;
+  // The game-clock frame of the wind's first frame and the frames it has stepped since (-1
+  // before its first frame). The particles count their age on the same count.
+  int32_t wind_start = 0;
   int32_t wind_frames = -1;
   std::array<Map04Particle, kMap04Particles> particles{};
   // The two lists the events fill with the leading heroine's face before playing them.

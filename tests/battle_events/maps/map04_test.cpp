@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/party_units.h"
@@ -649,6 +651,179 @@ TEST(Map04Carrier, AVictoryWithoutOneOfTheObjectsStillEnds) {
     EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
     EXPECT_EQ(h.Records("message").back(), "message 33:40038");
   }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The wind and its particles ----
+
+// The wind after k frames from its start, as a table of its phases: a hold of 300 frames at 0,
+// then the rise (6553 a frame, held to 0x30000 on its 31st frame), 300 frames high, the fall to 0
+// on its 31st frame, 300 frames low, and again.
+int32_t WindAfter(int k) {
+  if (k <= 300) return 0;
+  const int r = (k - 301) % 662 + 1;
+  if (r <= 31) return std::min(6553 * r, 0x30000);
+  if (r <= 331) return 0x30000;
+  if (r <= 362) return std::max(0x30000 - 6553 * (r - 331), 0);
+  return 0;
+}
+
+TEST(Map04Wind, ItHoldsRisesHoldsFallsAndHoldsFrameByFrame) {
+  static_assert(6553 * 30 == 0x30000 - 18, "30 steps stop 18 short of the top");
+  DriftLevel wind = kMap04WindStart;
+  EXPECT_EQ(wind.value, 0);
+  for (int k = 1; k <= 2 * 962 + 40; ++k) {
+    StepDrift(wind);
+    ASSERT_EQ(wind.value, WindAfter(k)) << "frame " << k;
+  }
+  // Spot values of the table itself: the first rise's first and 31st frames, the fall's end.
+  EXPECT_EQ(WindAfter(301), 6553);
+  EXPECT_EQ(WindAfter(330), 0x30000 - 18);
+  EXPECT_EQ(WindAfter(331), 0x30000);
+  EXPECT_EQ(WindAfter(662), 0);
+  EXPECT_EQ(WindAfter(963), 6553);
+}
+
+// A particle's record is 480 frames; a longer life never reads past it: the later frames take
+// the current wind, as frames not recorded yet do.
+TEST(Map04Wind, FramesBeyondTheRecordTakeTheCurrentWind) {
+  struct Case {
+    int32_t age;
+    int32_t want;  // with frames recorded at 10, 20, 30, 40 (and the current wind 100)
+  };
+  constexpr int32_t kBase = -1000;
+  for (const Case& c : {Case{0, 0}, Case{2, 2 * kBase - 30}, Case{4, 4 * kBase - 100},
+                        Case{7, 7 * kBase - 100 - 3 * 100}, Case{1000, 1000 * kBase - 100 - 996 * 100}}) {
+    SCOPED_TRACE(c.age);
+    DriftHistory<4> history;
+    for (int32_t f = 1; f <= 4; ++f) history.ReplayLong(f, kBase, 10 * f);
+    EXPECT_EQ(history.ReplayLong(c.age, kBase, 100), c.want);
+    EXPECT_EQ(history.recorded, 4) << "nothing recorded past its size";
+  }
+}
+
+// The particles' tasks in the fixed-sprite list: the controller first, then particles 0-45.
+FixTaskWork* ParticleWork(int i) { return FixTaskWorkOf(Battle().fix_tasks.tasks[static_cast<size_t>(1 + i)]); }
+
+// A battle past its openings whose particles have started, drawing from the engine's generator
+// (the battle's scripted answers set aside).
+void StartField(EventHarness& h) {
+  for (int f : {99, 100}) h.SetFlagAtInstall(f);
+  h.Start();
+  Battle().rand_seam.script = nullptr;
+  h.RunFrames(3);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+}
+
+TEST(Map04Particles, TheSetUpAddsTheControllerAndFortySixParticles) {
+  Map04Battle m = MakeBattle();
+  StartField(*m.h);
+  const FixTaskList& list = Battle().fix_tasks;
+  ASSERT_EQ(list.count, 1 + kMap04Particles);
+  for (int i = 0; i < kMap04Particles; ++i) {
+    SCOPED_TRACE(i);
+    FixTaskWork* work = ParticleWork(i);
+    ASSERT_NE(work, nullptr);
+    EXPECT_EQ(work->step_words[0], static_cast<uint32_t>(i));
+    EXPECT_EQ(Map04State().particles[static_cast<size_t>(i)].started, 1);
+  }
+  // The wind steps once a frame through its first hold and into its rise; a late frame of 10
+  // (its start moved back) lands on the values of the frame-by-frame run.
+  Map04Words& w = Map04State();
+  for (int n = 0; n < 320; ++n) {
+    const int32_t frames = w.wind_frames;
+    m.h->RunFrames(1);
+    ASSERT_EQ(w.wind_frames, frames + 1);
+    ASSERT_EQ(w.wind.value, WindAfter(w.wind_frames)) << w.wind_frames;
+  }
+  EXPECT_GT(w.wind.value, 0) << "rising";
+  const int32_t frames = w.wind_frames;
+  w.wind_start -= 9;
+  m.h->RunFrames(1);
+  EXPECT_EQ(w.wind_frames, frames + 10);
+  EXPECT_EQ(w.wind.value, WindAfter(frames + 10));
+}
+
+// A restart's draws in their order (x, y, height, speed); then x moves by -2.0 less the wind of
+// each frame and y falls by the speed.
+TEST(Map04Particles, ARestartDrawsItsStartAndThePathFollowsTheWind) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  StartField(h);
+  Map04Words& w = Map04State();
+  Map04Particle& p = w.particles[5];
+  FixTaskWork* work = ParticleWork(5);
+  ASSERT_NE(work, nullptr);
+  w.wind = DriftLevel{};  // rising from 0: a wind that changes every frame
+  for (const bool first : {true, false}) {
+    SCOPED_TRACE(first);
+    std::vector<int32_t> draws = {1000, 600, 700, 0x3000};
+    uint32_t drawn = 0;
+    Battle().rand_seam.script = [&] { return drawn < draws.size() ? draws[drawn++] : 12345; };
+    p.running = 0;
+    p.started = first ? 0 : 1;
+    h.RunFrames(1);
+    Battle().rand_seam.script = nullptr;
+    ASSERT_EQ(drawn, 4u);
+    const SlgBattleState& s = Battle().state;
+    const int32_t corner_x = s.scroll_x + s.scroll_offset_x;
+    const int32_t corner_y = s.scroll_y + s.scroll_offset_y;
+    EXPECT_EQ(p.start_x, (corner_x - 32 + 1000 % 704) * 65536);
+    EXPECT_EQ(p.start_y, (corner_y - 32 + 600 % 544) * 65536);
+    EXPECT_EQ(p.height, first ? 700 : 700 % 480);
+    EXPECT_EQ(p.speed, 0x20000 - 0x3000);
+    EXPECT_EQ(p.history.recorded, 0) << "a restart clears the record";
+
+    // Until its (short) animation ends and it starts again.
+    int64_t x = p.start_x;
+    std::vector<int32_t> seen;
+    const int32_t start = p.start_frame;
+    for (int n = 1; n <= 600; ++n) {
+      h.RunFrames(1);
+      if (p.start_frame != start) break;
+      ASSERT_EQ(p.age, n);
+      x += -2 * 65536 - w.wind.value;
+      seen.push_back(w.wind.value);
+      ASSERT_EQ(work->x, x) << "frame " << n;
+      ASSERT_EQ(work->y, p.start_y - p.height * 65536 + p.speed * n) << "frame " << n;
+    }
+    ASSERT_GE(seen.size(), 5u);
+    EXPECT_NE(seen.front(), seen.back()) << "the wind changed over the path";
+  }
+}
+
+TEST(Map04Particles, AParticleRestartsWhenItsAnimationEnds) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  StartField(h);
+  Map04Particle& p = Map04State().particles[0];
+  const int32_t start = p.start_frame;
+  const int32_t x = p.start_x;
+  ASSERT_TRUE(h.RunUntil("restart", [&] { return p.start_frame != start; }, 3000));
+  EXPECT_NE(p.start_x, x);
+  EXPECT_LT(p.height, kMap04Height) << "later starts are lower";
+  EXPECT_LE(p.history.recorded, 1);
+}
+
+// Two runs with one seed place every particle alike; the particles differ from one another.
+TEST(Map04Particles, OneSeedGivesTheSamePositions) {
+  auto run = [](uint32_t seed) {
+    Map04Battle m = MakeBattle(false, false, 0, seed);
+    StartField(*m.h);
+    m.h->RunFrames(30);
+    std::vector<std::pair<int32_t, int32_t>> at;
+    for (int i = 0; i < kMap04Particles; ++i) at.emplace_back(ParticleWork(i)->x, ParticleWork(i)->y);
+    return at;
+  };
+  const auto a = run(7);
+  const auto b = run(7);
+  EXPECT_EQ(a, b);
+  std::set<std::pair<int32_t, int32_t>> apart(a.begin(), a.end());
+  EXPECT_GT(apart.size(), 40u);
+  EXPECT_NE(run(8), a);
 }
 
 }  // namespace
