@@ -17,6 +17,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_search.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
@@ -629,6 +630,10 @@ TEST(Map04Carrier, ItFliesInHoversTakesTheHeroAboardAndFliesOff) {
   EXPECT_EQ(jump->y, carrier->y - 80 * 65536);
   EXPECT_EQ(jump->anm->shade, kToneShade);
   EXPECT_EQ(Count(h, "se 226"), 2u);
+  // A picture for people: the carrier, the hero aboard and the particles (the skipped openings
+  // leave the screen faded; it is brought in for the picture).
+  SlgFadeIn(1);
+  h.RunFrames(3);
   h.rig().SaveFrame("map04_hero_aboard");
   ASSERT_TRUE(h.RunUntil("off", [] { return Map04State().carrier2 == 1; }, 600));
   EXPECT_LE(carrier->x, 1264 * 65536);
