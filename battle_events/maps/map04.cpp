@@ -1,5 +1,6 @@
 #include "battle_events/maps/map04.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -10,6 +11,8 @@
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_hits.h"
+#include "battle/slg_map.h"
+#include "battle/slg_math.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_search.h"
 #include "battle/slg_sound.h"
@@ -24,17 +27,22 @@
 #include "battle_events/event_sound.h"
 #include "battle_events/event_steps.h"
 #include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/maps/kit/generic_rows.h"
 #include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/party_units.h"
+#include "battle_events/maps/kit/replay_motion.h"
 #include "battle_events/runtime/effect_objects.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "battle_events/runtime/event_tone.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
+#include "scene/scene_context.h"
+#include "scene/sprite/spx_anime.h"
+#include "scene/sprite/tamvik_spr.h"
 
 Map04Words& Map04State() { return Battle().Extension<Map04Words>(); }
 
@@ -523,8 +531,14 @@ int HeroWalk(int32_t x, int32_t y) {
 }
 int HeroToTheEdge() { return HeroWalk(1152, 432); }
 int HeroToTheCarrier() { return HeroWalk(1248, 384); }
+// Without a jump (no kind-98 entry on the stage) the hero counts as aboard at once, so the
+// carrier leaves and the victory goes on.
 void HeroJumps() {
   EventDeployKind(98);
+  if (LiveUnitOfKind(98) == nullptr) {
+    DebugPrint("map 4 victory: no jump object; the carrier leaves\n");
+    Map04State().hero_aboard = 1;
+  }
   FillLeaderList(Map04State().farewell_list, kFarewellFaces, 40038);
 }
 int PlayFarewellList() { return EventMessageList(Map04State().farewell_list); }
@@ -715,6 +729,257 @@ int ScoutEffect(SlgUnit& unit, SlgPair& position) {
   return 0;
 }
 
+// Draws the object at its map position: the body placed, the sprite at its screen position and
+// depth.
+void DrawAt(SlgUnit& unit, SlgPair& position) {
+  EventObjPlace(unit);
+  position = EventObjScreenPos(unit);
+  if (unit.anm == nullptr || unit.anm->handle == nullptr) return;
+  SlgSprSetPos(unit.anm->handle, position);
+  SlgSprSetPri(unit.anm->handle, unit.anm->depth);
+}
+void PlayPattern(SlgUnit& unit, uint8_t pattern, uint8_t flags) {
+  SetAnmPattern(unit.anm, pattern);
+  EventAnmReplay(unit, flags);
+}
+
+// ---- The flying carrier (97) ----
+// Phases (state byte): 0 set-up, 1 its sound, 2 flying in, 3 slowing, 4 hovering, 5 flying off,
+// 6 gone on. walk_state: [0] the bob's frame, [1] and [2] the path's point without the bob,
+// [3] the speed (16.16, along (-2, -1) at 1.0).
+constexpr SlgPoint kCarrierStart = {1888, 656};
+constexpr SlgPoint kCarrierHover = {1408, 416};
+constexpr int32_t kCarrierSlowX = 1552;
+constexpr int32_t kCarrierGoneX = 1264;
+constexpr int32_t kCarrierSe = 226;
+// The slowing: the speed 1.0 less 1/144 a frame (the rate that would stop it 144 pixels on, at the
+// hover point), never below 1/8, so the hover point is always reached.
+constexpr int32_t kCarrierSlowStep = 65536 / 144;
+constexpr int32_t kCarrierSlowest = 65536 / 8;
+constexpr int32_t kCarrierBobPixels = 8;
+constexpr int32_t kCarrierBobRate = 4;  // steps of 512 a frame
+
+constexpr EventAnmDesc kCarrierLoop{.start = EventAnmStart::kLoop};
+
+void CarrierPath(SlgUnit& unit, int32_t dx, int32_t dy) {
+  unit.walk_state[1] += dx;
+  unit.walk_state[2] += dy;
+}
+void CarrierDraw(SlgUnit& unit, SlgPair& position, bool bob) {
+  unit.x = unit.walk_state[1];
+  unit.y = unit.walk_state[2] + (bob ? Map04CarrierBob(unit.walk_state[0]) * 65536 : 0);
+  ++unit.walk_state[0];
+  DrawAt(unit, position);
+  unit.anm->shade = kToneShade;  // after the placing, which writes the cell's shade
+}
+
+int Carrier(SlgUnit& unit, SlgPair& position) {
+  if (unit.anm == nullptr) return 0;
+  Map04Words& w = Map04State();
+  switch (unit.state) {
+    case 0:
+      RunEventAnm(kCarrierLoop, unit, position);
+      unit.walk_state = {0, kCarrierStart.x * 65536, kCarrierStart.y * 65536, 65536, 0};
+      w.carrier1 = 0;
+      w.carrier2 = 0;
+      SetUnitState(unit, 1);
+      break;
+    case 1:
+      SlgSePlay(kCarrierSe);
+      SetUnitState(unit, 2);
+      break;
+    case 2:
+      CarrierPath(unit, -2 * 65536, -65536);
+      if (unit.walk_state[1] <= kCarrierSlowX * 65536) SetUnitState(unit, 3);
+      break;
+    case 3: {
+      int32_t& speed = unit.walk_state[3];
+      speed = std::max(speed - kCarrierSlowStep, kCarrierSlowest);
+      CarrierPath(unit, -2 * speed, -speed);
+      if (unit.walk_state[1] <= kCarrierHover.x * 65536) {
+        unit.walk_state = {0, kCarrierHover.x * 65536, kCarrierHover.y * 65536, 0, 0};
+        w.carrier1 = 1;
+        SetUnitState(unit, 4);
+      }
+      break;
+    }
+    case 4:
+      if (w.hero_aboard == 1) {
+        SlgSePlay(kCarrierSe);
+        unit.walk_state = {0, kCarrierHover.x * 65536, kCarrierHover.y * 65536, 65536, 0};
+        SetUnitState(unit, 5);
+      }
+      break;
+    default:
+      CarrierPath(unit, -2 * 65536, -65536);
+      if (unit.state == 5 && unit.walk_state[1] <= kCarrierGoneX * 65536) {
+        w.carrier2 = 1;
+        SetUnitState(unit, 6);
+      }
+      break;
+  }
+  CarrierDraw(unit, position, unit.state <= 4);
+  if (unit.state >= 5) unit.anm->depth = static_cast<int16_t>(SlgMap::GetPlaneDepth(3));
+  if (unit.anm->handle != nullptr) SlgSprSetPri(unit.anm->handle, unit.anm->depth);
+  return 0;
+}
+
+// ---- The hero's jump (98) ----
+// Phases: 0 set-up, 1 the run-up at the hero's place, 2 the arc, 3 riding until the jump effect
+// ends, 4 a frame in pattern 1, 5 aboard. walk_state: [0] the arc's frame, [1] and [2] its start
+// (16.16).
+constexpr int32_t kJumpVx = 4 * 65536;
+constexpr int32_t kJumpVy = -6 * 65536;
+constexpr int32_t kJumpGravity = 65536 / 4;
+constexpr int32_t kRideDx = -24;
+constexpr int32_t kRideDy = -80;
+
+SlgUnit* Carrier() { return LiveUnitOfKind(97); }
+// Where the hero rides: (carrier x - 24, carrier y - 80).
+SlgPair RidePoint(const SlgUnit& carrier) {
+  return {carrier.x + kRideDx * 65536, carrier.y + kRideDy * 65536};
+}
+
+struct JumpArc {
+  int32_t x, y, vy;
+};
+// The arc `frames` frames from its start; x held at the ride point's x, and y at its y once it
+// falls. True once it has landed there.
+bool JumpArcAt(const SlgUnit& unit, const SlgPair& ride, int32_t frames, JumpArc& arc) {
+  bool landed = false;
+  ReplayMotion(arc, JumpArc{unit.walk_state[1], unit.walk_state[2], kJumpVy}, frames,
+               [&](JumpArc& a) {
+                 a.x = std::min(a.x + kJumpVx, ride.x);
+                 a.y += a.vy;
+                 a.vy += kJumpGravity;
+                 if (a.vy > 0 && a.y >= ride.y) {
+                   a.y = ride.y;
+                   landed = a.x == ride.x;
+                 }
+                 return landed;
+               });
+  return landed;
+}
+
+void JumpLands(SlgUnit& unit) {
+  Map04State().jump = 1;
+  PlayPattern(unit, 5, kSlgAnmOnce);
+  SetUnitState(unit, 3);
+}
+
+int HeroJump(SlgUnit& unit, SlgPair& position) {
+  if (unit.anm == nullptr) return 0;
+  Map04Words& w = Map04State();
+  SlgUnit* carrier = Carrier();
+  if (unit.state == 0) {
+    if (const SlgUnit* hero = LivePartyUnit(0)) {
+      unit.x = hero->x;
+      unit.y = hero->y;
+    }
+    unit.walk_state = {0, unit.x, unit.y, 0, 0};
+    PlayPattern(unit, 3, kSlgAnmOnce);
+    EventClearKindFlag(0, kShowFlag);
+    w.hero_aboard = 0;
+    EventDeployKind(99);
+    if (LiveUnitOfKind(99) == nullptr) {
+      DebugPrint("map 4 jump: no jump effect\n");
+      w.jump_effect_end = 1;
+    }
+    SetUnitState(unit, 1);
+  }
+  switch (unit.state) {
+    case 1:
+      if (SlgAnmObjIsEnd(unit.anm) != 0) SetUnitState(unit, 2);
+      break;
+    case 2: {
+      if (carrier == nullptr) {
+        DebugPrint("map 4 jump: no carrier; the hero lands where it stands\n");
+        JumpLands(unit);
+        break;
+      }
+      JumpArc arc{};
+      const bool landed = JumpArcAt(unit, RidePoint(*carrier), ++unit.walk_state[0], arc);
+      unit.x = arc.x;
+      unit.y = arc.y;
+      if (landed) JumpLands(unit);
+      break;
+    }
+    case 3:
+      if (w.jump_effect_end == 1) {
+        PlayPattern(unit, 1, 0);
+        SetUnitState(unit, 4);
+      }
+      break;
+    case 4:
+      SetUnitState(unit, 5);
+      break;
+    default:
+      w.hero_aboard = 1;
+      break;
+  }
+  if (unit.state >= 3 && carrier != nullptr) {
+    const SlgPair ride = RidePoint(*carrier);
+    unit.x = ride.x;
+    unit.y = ride.y;
+  }
+  DrawAt(unit, position);
+  if (unit.state == 5) unit.anm->shade = kToneShade;  // riding along under the map's tone
+  if (carrier != nullptr && carrier->anm != nullptr) {
+    unit.anm->depth = static_cast<int16_t>(carrier->anm->depth - 1);
+  }
+  if (unit.anm->handle != nullptr) SlgSprSetPri(unit.anm->handle, unit.anm->depth);
+  return 0;
+}
+
+// ---- The jump effect (99) ----
+// Phases: 0 set-up, 1 waiting for the jump signal, 2 following the jump until its animation
+// ends, 3 ended (its end signal set, the kind undeployed).
+int JumpEffect(SlgUnit& unit, SlgPair& position) {
+  Map04Words& w = Map04State();
+  if (unit.state >= 3) return 0;
+  SlgUnit* jump = LiveUnitOfKind(98);
+  auto end = [&] {
+    if (unit.anm != nullptr && HasScene()) Scene().tamvik_spr.ReleaseAnm(&unit.anm->handle);
+    w.jump_effect_end = 1;
+    SetUnitState(unit, 3);
+    EventUndeployKind(99);
+  };
+  if (unit.anm == nullptr) {
+    end();
+    return 0;
+  }
+  if (unit.state == 0) {
+    if (jump != nullptr) {
+      unit.x = jump->x;
+      unit.y = jump->y;
+    }
+    SetAnmPattern(unit.anm, unit.anm->pattern);
+    EventAnmReplay(unit, kSlgAnmOnce | 0x02);
+    w.jump = 0;
+    w.jump_effect_end = 0;
+    SetUnitState(unit, 1);
+  }
+  if (unit.state == 1 && w.jump == 1) {
+    EventAnmReplay(unit, kSlgAnmOnce);
+    SetUnitState(unit, 2);
+  }
+  if (jump == nullptr && unit.state == 2) {
+    end();
+    return 0;
+  }
+  if (jump != nullptr) {
+    unit.x = jump->x;
+    unit.y = jump->y;
+  }
+  DrawAt(unit, position);
+  if (jump != nullptr && jump->anm != nullptr) {
+    unit.anm->depth = static_cast<int16_t>(jump->anm->depth - 1);
+  }
+  if (unit.anm->handle != nullptr) SlgSprSetPri(unit.anm->handle, unit.anm->depth);
+  if (unit.state == 2 && SlgAnmObjIsEnd(unit.anm) != 0) end();
+  return 0;
+}
+
 constexpr auto kAnm = [] {
   std::array<SlgEventAnmHandler, kMap04ObjectKinds> t{};
   for (int k = 80; k <= 84; ++k) t[static_cast<size_t>(k - 80)] = &Apparition;
@@ -722,18 +987,107 @@ constexpr auto kAnm = [] {
   for (int k = 90; k <= 94; ++k) t[static_cast<size_t>(k - 80)] = EventAnmHoldSnapHeldShadow;
   t[95 - 80] = &EventAnmHandlerOf<kMarkerDesc>;
   t[96 - 80] = &EventAnmHandlerOf<kCellObjectDesc>;
-  // The carrier (97), the hero's jump (98) and its effect (99) are shown held where they are
-  // placed; the victory's holds also end when no carrier is deployed.
-  for (int k = 97; k <= 99; ++k) t[static_cast<size_t>(k - 80)] = EventAnmHold;
+  t[97 - 80] = &Carrier;
+  t[98 - 80] = &HeroJump;
+  t[99 - 80] = &JumpEffect;
   t[100 - 80] = &ScoutEffect;
   return t;
 }();
 
-// The deferred sprite set-up, handed to the battle one frame after the install: the place of the
-// wind-driven particles' fixed sprites, which it does not make yet.
-void WindParticles() {}
+// ---- The wind-driven particles (fixed sprites) ----
+
+constexpr uint32_t kWindId = 9;
+constexpr uint32_t kWindAnm = 102;
+constexpr uint32_t kParticleId = 8;
+constexpr uint32_t kParticleAnm = 101;
+constexpr int32_t kParticleBlink = 2;
+
+// The visible area's top-left corner in map pixels, as the fixed sprites place themselves.
+SlgPoint VisibleCorner() {
+  const SlgBattleState& s = Battle().state;
+  return {s.scroll_x + s.scroll_offset_x, s.scroll_y + s.scroll_offset_y};
+}
+
+// The frame number of the game clock (frames since its zero).
+int32_t ClockFrame() { return EffectFrames(0); }
+
+// The wind steps once for each frame of the game clock since its first call, so a late frame
+// lands on the values the frame-by-frame run has.
+void WindController(SlgEffectTask* /*task*/) {
+  Map04Words& w = Map04State();
+  if (w.wind_frames < 0) {
+    w.wind_start = ClockFrame();
+    w.wind_frames = 0;
+  }
+  for (const int32_t now = ClockFrame() - w.wind_start; w.wind_frames < now; ++w.wind_frames) {
+    StepDrift(w.wind);
+  }
+}
+
+// A particle; its index (0-45) is the task's first work word. On a (re)start: its point in the
+// field about the visible area, its height and its fall speed from the generator in that order;
+// each frame its path replayed from there over its age on the wind's count: x by -2.0 less the
+// wind of each frame, y falling from `height` above its point by its speed; a restart when its
+// animation has ended.
+void Particle(SlgEffectTask* task) {
+  FixTaskWork* work = FixTaskWorkOf(task);
+  if (work == nullptr || FixTaskIsShown(*work) == 0) return;
+  SlgAnmObj* obj = work->obj;
+  if (obj == nullptr) return;
+  Map04Words& w = Map04State();
+  Map04Particle& p = w.particles[work->step_words[0] % kMap04Particles];
+  const SlgPoint corner = VisibleCorner();
+  if (p.running != 0 && work->anm != nullptr && obj->handle != nullptr &&
+      SlgAnmObjIsEnd(obj) != 0) {
+    if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&obj->handle);
+    p.running = 0;
+  }
+  if (p.running == 0) {
+    p.history.Clear();
+    p.start_x = (corner.x - kMap04FieldMargin + SlgRand() % kMap04FieldWidth) * 65536;
+    p.start_y = (corner.y - kMap04FieldMargin + SlgRand() % kMap04FieldHeight) * 65536;
+    p.height = SlgRand() % (p.started == 0 ? kMap04FirstHeight : kMap04Height);
+    p.speed = 2 * 65536 - SlgRand() % (65536 / 2);
+    p.start_frame = w.wind_frames;
+    p.age = 0;
+    p.running = 1;
+    p.started = 1;
+    if (work->anm != nullptr) {
+      obj->mode = kSlgAnmOnce;  // its life is one play of its animation
+      SlgPlayAnm(work->anm, obj->pattern, obj, 4);
+      if (HasScene() && obj->handle != nullptr) {
+        if (SpxAnimeKind* spx = Scene().tamvik_spr.spx()) spx->SetBlink(obj->handle, kParticleBlink);
+      }
+    }
+  } else {
+    p.age = std::max(w.wind_frames - p.start_frame, 0);
+  }
+  work->x = p.start_x + Map04ParticleDrift(p, w.wind.value);
+  work->y = p.start_y - p.height * 65536 + static_cast<int32_t>(int64_t{p.speed} * p.age);
+  if (obj->handle == nullptr) return;
+  SlgSprSetPos(obj->handle, {work->x - (corner.x + 320) * 65536,
+                             work->y - (corner.y + 240) * 65536});
+}
+
+// The deferred sprite set-up, handed to the battle one frame after the install: the wind
+// controller, then the 46 particles.
+void WindParticles() {
+  FixTaskAdd(kWindId, kWindAnm, &WindController, 0, 0);
+  for (uint32_t i = 0; i < kMap04Particles; ++i) {
+    SlgEffectTask* task = FixTaskAdd(kParticleId, kParticleAnm, &Particle, 0, 0);
+    if (FixTaskWork* work = FixTaskWorkOf(task)) work->step_words[0] = i;
+  }
+}
 
 }  // namespace
+
+int32_t Map04ParticleDrift(Map04Particle& p, int32_t wind) {
+  return p.history.ReplayLong(p.age, -2 * 65536, wind);
+}
+
+int32_t Map04CarrierBob(int32_t n) {
+  return SlgCos(n * kCarrierBobRate - 128) * kCarrierBobPixels / 16384;
+}
 
 const MapSetup kMap04Setup{.bgm = MapBgm::None(),
                            .table = kTable.data(),

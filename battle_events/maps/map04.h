@@ -13,7 +13,33 @@
 #include "battle/battle_extension.h"
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/map_setup.h"
+#include "battle_events/maps/kit/drift.h"
 #include "battle_events/runtime/event_walks.h"
+
+// The wind-driven particles: 46 fixed sprites blown by a shared wind level; each keeps the level
+// of every frame of its life (480 frames; later frames take the current level).
+constexpr int kMap04Particles = 46;
+constexpr int kMap04ParticleHistory = 480;
+// The field a particle starts in: the visible area widened by 32 pixels on each side.
+constexpr int32_t kMap04FieldWidth = 704;
+constexpr int32_t kMap04FieldHeight = 544;
+constexpr int32_t kMap04FieldMargin = 32;
+// How high above its point a particle starts: up to 960 pixels on its first start, 480 later.
+constexpr int32_t kMap04FirstHeight = 960;
+constexpr int32_t kMap04Height = 480;
+struct Map04Particle {
+  DriftHistory<kMap04ParticleHistory> history{};
+  int32_t start_x = 0;  // its point (16.16 map pixels)
+  int32_t start_y = 0;
+  int32_t height = 0;   // pixels above its point at the start
+  int32_t speed = 0;    // its fall a frame (16.16): 2.0 less a fraction below 0.5
+  int32_t start_frame = 0;  // the wind's frame count at its start
+  int32_t age = 0;          // frames since its start
+  int32_t running = 0;  // 0 until (re)started
+  int32_t started = 0;  // 1 once started once (later heights are the lower ones)
+};
+// The wind starts in its hold at 0.
+constexpr DriftLevel kMap04WindStart{.phase = DriftPhase::kHoldLow};
 
 // One apparition fade's progress: 0 not started (the next call starts it), 1 fading, 2 at level
 // 0 (the next call ends it); its start time on the game clock and its tone level.
@@ -45,6 +71,13 @@ struct Map04Words {
   int32_t jump_effect_end = 0;
   // 1 once the hero rides the carrier.
   int32_t hero_aboard = 0;
+  // The shared wind level and the particles it blows.
+  DriftLevel wind = kMap04WindStart;
+  // The game-clock frame of the wind's first frame and the frames it has stepped since (-1
+  // before its first frame). The particles count their age on the same count.
+  int32_t wind_start = 0;
+  int32_t wind_frames = -1;
+  std::array<Map04Particle, kMap04Particles> particles{};
   // The two lists the events fill with the leading heroine's face before playing them.
   std::array<EventMessageRef, 2> arrival_list{};
   std::array<EventMessageRef, 2> farewell_list{};
@@ -56,6 +89,14 @@ extern const MapSetup kMap04Setup;
 
 // The number of event-object kinds the map's event-animation table covers (80-100).
 constexpr int kMap04ObjectKinds = 21;
+
+// A particle's x offset (16.16) after `age` frames: -2.0 less the recorded wind on each frame,
+// the current wind on frames not recorded (beyond its history too).
+int32_t Map04ParticleDrift(Map04Particle& p, int32_t wind);
+
+// The carrier's bob (pixels) on frame n of a flight or hover: a sine of 8 pixels, 128 frames a
+// turn, 0 on frame 0.
+int32_t Map04CarrierBob(int32_t n);
 
 // The goal area's four cells (map points, in the order the rows test them) and the goal cell.
 inline constexpr std::array<std::array<int32_t, 2>, 4> kMap04GoalArea = {

@@ -8,7 +8,8 @@
 //   x = start_x + history.Replay(age, -2 * 65536, level.value);
 //
 // The level (16.16) rises by 6553 a frame from where the rise began up to 0x30000, holds 300
-// frames, falls by 6553 a frame to 0, holds 300 frames, and starts over.
+// frames, falls by 6553 a frame to 0, holds 300 frames, and starts over. A level may start in any
+// phase (DriftLevel{.phase = DriftPhase::kHoldLow} holds at 0 first).
 
 #include <array>
 #include <cstddef>
@@ -45,5 +46,12 @@ struct DriftHistory {
     int64_t dx = 0;
     for (int32_t f = 0; f < frames; ++f) dx += int64_t{base} - level[static_cast<size_t>(f)];
     return static_cast<int32_t>(dx);
+  }
+  // The same over a life that may outlast the record: frames past N are never recorded and take
+  // `current`, as unrecorded frames do.
+  int32_t ReplayLong(int32_t age, int32_t base, int32_t current) {
+    const int32_t dx = Replay(age, base, current);
+    if (age <= N) return dx;
+    return static_cast<int32_t>(int64_t{dx} + (int64_t{base} - current) * (int64_t{age} - N));
   }
 };

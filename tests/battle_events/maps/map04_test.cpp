@@ -1,13 +1,14 @@
 // Map 4's event script in real battles on the event harness: the table against the goal rows'
 // two lists, the scout's opening with its strike and the apparitions, the enemy's arrival and the
-// leading heroine's face, the taunts in turn, the goal area and the goal cell, and the victory
-// with the carrier's signals raised by the test.
+// leading heroine's face, the taunts in turn, the goal area and the goal cell, the victory with
+// the flying carrier, the hero's jump and its effect, and the wind-driven particles.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,15 @@
 #include "battle/slg_events.h"
 #include "battle/slg_formulas.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_screen.h"
 #include "battle/slg_search.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_units.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/event_rows.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map04.h"
 #include "battle_events/runtime/event_tone.h"
@@ -53,10 +57,13 @@ struct Map04Battle {
 // the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
 // 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed
 // unless `real_scout_attack` (the scout's own attack routine then plays the strike).
-Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false) {
+// `missing_kind`: an event object whose entry the stage lacks; `seed`: the engine generator's.
+Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false,
+                       int missing_kind = 0, uint32_t seed = 1) {
   Map04Battle m;
   EventHarness::Options options;
   options.stage = 3;
+  options.rig.seed = seed;
   m.h = std::make_unique<EventHarness>(kMap04Setup, options);
   EventHarness& h = *m.h;
   auto add = [&](int id) {
@@ -92,7 +99,11 @@ Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = fa
   }
   h.AddUnit(kOpponentGroup, kOpponentCharacter, 17, 1, 1200, 456);
   m.commander = h.AddUnit(1, 30, 23, 1, 1488, 384);
-  for (int kind = 80; kind <= 100; ++kind) h.AddObject(kind, 0, 320, 120);
+  for (int kind = 80; kind <= 100; ++kind) {
+    if (kind != missing_kind) h.AddObject(kind, 0, 320, 120);
+  }
+  // The animations of the particles (101) and the wind controller (102): entries never deployed.
+  for (int kind = 101; kind <= 102; ++kind) h.AddObject(kind, 0, 320, 120);
   if (real_scout_attack) {
     h.StubAttacks({14, 15, 16, 17, 23});
   } else {
@@ -487,9 +498,16 @@ TEST(Map04Victory, TheSoldiersGoTheAbsentComeBackAndTheHeroBoardsTheCarrier) {
     EXPECT_EQ(u->dir, 0u);
   }
   for (int c : {2, 5}) EXPECT_GT(LivePartyUnit(c)->stats.life, 0) << c;
-  Map04State().carrier1 = 1;
 
-  // The hero walks to the carrier and jumps; the battle is won after the second signal.
+  // The carrier flies in and stops beside the goal: its first signal lets the scene go on.
+  ASSERT_TRUE(h.RunUntil("carrier stops", [] { return Map04State().carrier1 == 1; }, 1000));
+  const SlgUnit* carrier = LiveObject(97);
+  ASSERT_NE(carrier, nullptr);
+  EXPECT_EQ(carrier->x, 1408 * 65536);
+  EXPECT_EQ(carrier->y, 416 * 65536);
+  EXPECT_EQ(Count(h, "se 226"), 1u);
+
+  // The hero walks to the carrier and jumps aboard; the battle is won once it has flown off.
   ASSERT_TRUE(h.RunUntil("jump", [] { return LiveObject(98) != nullptr; }, 3000));
   const SlgUnit* hero = LivePartyUnit(0);
   ASSERT_NE(hero, nullptr);
@@ -497,12 +515,12 @@ TEST(Map04Victory, TheSoldiersGoTheAbsentComeBackAndTheHeroBoardsTheCarrier) {
   const SlgPoint got = SnapPosToCell(hero->x >> 16, hero->y >> 16);
   EXPECT_EQ(got.x, want.x);
   EXPECT_EQ(got.y, want.y);
-  h.RunFrames(100);
-  EXPECT_LT(h.FrameOf("task Slg::GameWin"), 0) << "waits for the carrier to fly off";
-  Map04State().carrier2 = 1;
-  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 600));
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 1500));
+  EXPECT_EQ(Map04State().carrier2, 1);
+  EXPECT_EQ(Map04State().hero_aboard, 1);
   h.RunFrames(5);
   EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(Count(h, "se 226"), 2u);
   EXPECT_EQ(h.Records("message").back(), "message 33:40038");
   EXPECT_EQ(Starts(h), std::vector<std::string>{"start 4106"});
 }
@@ -526,6 +544,291 @@ TEST(Map04Victory, AnAbsentHeroineTheBattleCannotMakeAgainStaysAway) {
   EXPECT_EQ(LivePartyUnit(2), nullptr);
   EXPECT_NE(LivePartyUnit(5), nullptr);
   EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The carrier, the jump and its effect ----
+
+// Starts the victory: flags of the openings and the goal area, the hero on the goal cell.
+void StartVictory(EventHarness& h) {
+  for (int f : {99, 100, 104}) h.SetFlagAtInstall(f);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+}
+
+TEST(Map04Carrier, ItFliesInHoversTakesTheHeroAboardAndFliesOff) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  StartVictory(h);
+  ASSERT_TRUE(h.RunUntil("carrier", [] { return LiveObject(97) != nullptr; }, 3000));
+  h.RunFrames(1);  // its set-up ran on its first frame, its sound on this one
+  const SlgUnit* carrier = LiveObject(97);
+  ASSERT_NE(carrier, nullptr);
+  EXPECT_EQ(carrier->x >> 16, 1888);
+  EXPECT_EQ(carrier->anm->shade, kToneShade);
+
+  // Flying in: left and up, never past the hover point, slowing after x 1552.
+  int32_t last_x = carrier->x;
+  int32_t step_at_1552 = 0;
+  int32_t last_step = 0;
+  h.RunFrames(1);
+  ASSERT_TRUE(h.RunUntil("hover", [&] {
+    const int32_t step = last_x - carrier->x;
+    EXPECT_GE(carrier->x, 1408 * 65536);
+    EXPECT_GT(step, 0);
+    if (carrier->x > 1552 * 65536) {
+      EXPECT_EQ(step, 2 * 65536);
+    }
+    if (carrier->x <= 1552 * 65536 && step_at_1552 == 0) step_at_1552 = step;
+    last_step = step;
+    last_x = carrier->x;
+    return Map04State().carrier1 == 1;
+  }, 1000));
+  EXPECT_LT(last_step, step_at_1552) << "it slows down before it stops";
+  EXPECT_EQ(carrier->x, 1408 * 65536);
+  EXPECT_EQ(carrier->y, 416 * 65536);
+  EXPECT_EQ(Count(h, "se 226"), 1u);
+
+  // Hovering: it bobs about the hover point until the hero is aboard.
+  std::vector<int32_t> hover_y;
+  ASSERT_TRUE(h.RunUntil("jump", [&] {
+    if (Map04State().hero_aboard == 0) {
+      EXPECT_EQ(carrier->x, 1408 * 65536);
+      hover_y.push_back(carrier->y);
+    }
+    return LiveObject(98) != nullptr;
+  }, 3000));
+  ASSERT_FALSE(hover_y.empty());
+  const auto [low, high] = std::minmax_element(hover_y.begin(), hover_y.end());
+  EXPECT_LT(*low, 416 * 65536);
+  EXPECT_GT(*high, 416 * 65536);
+  EXPECT_LE(*high - *low, 16 * 65536);
+
+  // The jump: the hero hidden, then the landing exactly on the ride point with the jump signal.
+  const SlgUnit* jump = LiveObject(98);
+  const SlgUnit* hero = LivePartyUnit(0);
+  ASSERT_NE(hero, nullptr);
+  h.RunFrames(1);
+  EXPECT_EQ(hero->flags & kShowFlag, 0u) << "the hero's unit is hidden";
+  EXPECT_NE(LiveObject(99), nullptr) << "the jump's effect";
+  ASSERT_TRUE(h.RunUntil("landing", [] { return Map04State().jump == 1; }, 600));
+  EXPECT_EQ(jump->x, carrier->x - 24 * 65536);
+  EXPECT_EQ(jump->y, carrier->y - 80 * 65536);
+  EXPECT_EQ(Map04State().hero_aboard, 0);
+
+  // The effect ends and goes; the hero is aboard the next frame but one; the carrier leaves.
+  ASSERT_TRUE(h.RunUntil("effect end", [] { return Map04State().jump_effect_end == 1; }, 600));
+  ASSERT_TRUE(h.RunUntil("aboard", [] { return Map04State().hero_aboard == 1; }, 10));
+  h.RunFrames(2);
+  EXPECT_EQ(LiveObject(99), nullptr);
+  EXPECT_EQ(jump->x, carrier->x - 24 * 65536) << "it rides along";
+  EXPECT_EQ(jump->y, carrier->y - 80 * 65536);
+  EXPECT_EQ(jump->anm->shade, kToneShade);
+  EXPECT_EQ(Count(h, "se 226"), 2u);
+  // A picture for people: the carrier, the hero aboard and the particles (the skipped openings
+  // leave the screen faded; it is brought in for the picture).
+  SlgFadeIn(1);
+  h.RunFrames(3);
+  h.rig().SaveFrame("map04_hero_aboard");
+  ASSERT_TRUE(h.RunUntil("off", [] { return Map04State().carrier2 == 1; }, 600));
+  EXPECT_LE(carrier->x, 1264 * 65536);
+  EXPECT_GT(carrier->x, 1262 * 65536) << "the signal on the frame it passes x 1264";
+  const int32_t x = carrier->x;
+  h.RunFrames(3);
+  EXPECT_LT(carrier->x, x) << "it keeps flying";
+}
+
+// A stage without one of the objects (a cut or wrong stage file) still ends the victory.
+TEST(Map04Carrier, AVictoryWithoutOneOfTheObjectsStillEnds) {
+  for (int missing : {97, 98, 99}) {
+    SCOPED_TRACE(missing);
+    Map04Battle m = MakeBattle(false, false, missing);
+    EventHarness& h = *m.h;
+    h.ExpectTrace("map 4");
+    StartVictory(h);
+    ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 5000));
+    h.RunFrames(5);
+    EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+    EXPECT_EQ(h.Records("message").back(), "message 33:40038");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The wind and its particles ----
+
+// The wind after k frames from its start, as a table of its phases: a hold of 300 frames at 0,
+// then the rise (6553 a frame, held to 0x30000 on its 31st frame), 300 frames high, the fall to 0
+// on its 31st frame, 300 frames low, and again.
+int32_t WindAfter(int k) {
+  if (k <= 300) return 0;
+  const int r = (k - 301) % 662 + 1;
+  if (r <= 31) return std::min(6553 * r, 0x30000);
+  if (r <= 331) return 0x30000;
+  if (r <= 362) return std::max(0x30000 - 6553 * (r - 331), 0);
+  return 0;
+}
+
+TEST(Map04Wind, ItHoldsRisesHoldsFallsAndHoldsFrameByFrame) {
+  static_assert(6553 * 30 == 0x30000 - 18, "30 steps stop 18 short of the top");
+  DriftLevel wind = kMap04WindStart;
+  EXPECT_EQ(wind.value, 0);
+  for (int k = 1; k <= 2 * 962 + 40; ++k) {
+    StepDrift(wind);
+    ASSERT_EQ(wind.value, WindAfter(k)) << "frame " << k;
+  }
+  // Spot values of the table itself: the first rise's first and 31st frames, the fall's end.
+  EXPECT_EQ(WindAfter(301), 6553);
+  EXPECT_EQ(WindAfter(330), 0x30000 - 18);
+  EXPECT_EQ(WindAfter(331), 0x30000);
+  EXPECT_EQ(WindAfter(662), 0);
+  EXPECT_EQ(WindAfter(963), 6553);
+}
+
+// A particle's record is 480 frames; a longer life never reads past it: the later frames take
+// the current wind, as frames not recorded yet do.
+TEST(Map04Wind, FramesBeyondTheRecordTakeTheCurrentWind) {
+  struct Case {
+    int32_t age;
+    int32_t want;  // with frames recorded at 10, 20, 30, 40 (and the current wind 100)
+  };
+  constexpr int32_t kBase = -1000;
+  for (const Case& c : {Case{0, 0}, Case{2, 2 * kBase - 30}, Case{4, 4 * kBase - 100},
+                        Case{7, 7 * kBase - 100 - 3 * 100}, Case{1000, 1000 * kBase - 100 - 996 * 100}}) {
+    SCOPED_TRACE(c.age);
+    DriftHistory<4> history;
+    for (int32_t f = 1; f <= 4; ++f) history.ReplayLong(f, kBase, 10 * f);
+    EXPECT_EQ(history.ReplayLong(c.age, kBase, 100), c.want);
+    EXPECT_EQ(history.recorded, 4) << "nothing recorded past its size";
+  }
+}
+
+// The particles' tasks in the fixed-sprite list: the controller first, then particles 0-45.
+FixTaskWork* ParticleWork(int i) { return FixTaskWorkOf(Battle().fix_tasks.tasks[static_cast<size_t>(1 + i)]); }
+
+// A battle past its openings whose particles have started, drawing from the engine's generator
+// (the battle's scripted answers set aside).
+void StartField(EventHarness& h) {
+  for (int f : {99, 100}) h.SetFlagAtInstall(f);
+  h.Start();
+  Battle().rand_seam.script = nullptr;
+  h.RunFrames(3);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+}
+
+TEST(Map04Particles, TheSetUpAddsTheControllerAndFortySixParticles) {
+  Map04Battle m = MakeBattle();
+  StartField(*m.h);
+  const FixTaskList& list = Battle().fix_tasks;
+  ASSERT_EQ(list.count, 1 + kMap04Particles);
+  for (int i = 0; i < kMap04Particles; ++i) {
+    SCOPED_TRACE(i);
+    FixTaskWork* work = ParticleWork(i);
+    ASSERT_NE(work, nullptr);
+    EXPECT_EQ(work->step_words[0], static_cast<uint32_t>(i));
+    EXPECT_EQ(Map04State().particles[static_cast<size_t>(i)].started, 1);
+  }
+  // The wind steps once a frame through its first hold and into its rise; a late frame of 10
+  // (its start moved back) lands on the values of the frame-by-frame run.
+  Map04Words& w = Map04State();
+  for (int n = 0; n < 320; ++n) {
+    const int32_t frames = w.wind_frames;
+    m.h->RunFrames(1);
+    ASSERT_EQ(w.wind_frames, frames + 1);
+    ASSERT_EQ(w.wind.value, WindAfter(w.wind_frames)) << w.wind_frames;
+  }
+  EXPECT_GT(w.wind.value, 0) << "rising";
+  const int32_t frames = w.wind_frames;
+  w.wind_start -= 9;
+  m.h->RunFrames(1);
+  EXPECT_EQ(w.wind_frames, frames + 10);
+  EXPECT_EQ(w.wind.value, WindAfter(frames + 10));
+}
+
+// A restart's draws in their order (x, y, height, speed); then x moves by -2.0 less the wind of
+// each frame and y falls by the speed.
+TEST(Map04Particles, ARestartDrawsItsStartAndThePathFollowsTheWind) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  StartField(h);
+  Map04Words& w = Map04State();
+  Map04Particle& p = w.particles[5];
+  FixTaskWork* work = ParticleWork(5);
+  ASSERT_NE(work, nullptr);
+  w.wind = DriftLevel{};  // rising from 0: a wind that changes every frame
+  for (const bool first : {true, false}) {
+    SCOPED_TRACE(first);
+    std::vector<int32_t> draws = {1000, 600, 700, 0x3000};
+    uint32_t drawn = 0;
+    Battle().rand_seam.script = [&] { return drawn < draws.size() ? draws[drawn++] : 12345; };
+    p.running = 0;
+    p.started = first ? 0 : 1;
+    h.RunFrames(1);
+    Battle().rand_seam.script = nullptr;
+    ASSERT_EQ(drawn, 4u);
+    const SlgBattleState& s = Battle().state;
+    const int32_t corner_x = s.scroll_x + s.scroll_offset_x;
+    const int32_t corner_y = s.scroll_y + s.scroll_offset_y;
+    EXPECT_EQ(p.start_x, (corner_x - 32 + 1000 % 704) * 65536);
+    EXPECT_EQ(p.start_y, (corner_y - 32 + 600 % 544) * 65536);
+    EXPECT_EQ(p.height, first ? 700 : 700 % 480);
+    EXPECT_EQ(p.speed, 0x20000 - 0x3000);
+    EXPECT_EQ(p.history.recorded, 0) << "a restart clears the record";
+
+    // Until its (short) animation ends and it starts again.
+    int64_t x = p.start_x;
+    std::vector<int32_t> seen;
+    const int32_t start = p.start_frame;
+    for (int n = 1; n <= 600; ++n) {
+      h.RunFrames(1);
+      if (p.start_frame != start) break;
+      ASSERT_EQ(p.age, n);
+      x += -2 * 65536 - w.wind.value;
+      seen.push_back(w.wind.value);
+      ASSERT_EQ(work->x, x) << "frame " << n;
+      ASSERT_EQ(work->y, p.start_y - p.height * 65536 + p.speed * n) << "frame " << n;
+    }
+    ASSERT_GE(seen.size(), 5u);
+    EXPECT_NE(seen.front(), seen.back()) << "the wind changed over the path";
+  }
+}
+
+TEST(Map04Particles, AParticleRestartsWhenItsAnimationEnds) {
+  Map04Battle m = MakeBattle();
+  EventHarness& h = *m.h;
+  StartField(h);
+  Map04Particle& p = Map04State().particles[0];
+  const int32_t start = p.start_frame;
+  const int32_t x = p.start_x;
+  ASSERT_TRUE(h.RunUntil("restart", [&] { return p.start_frame != start; }, 3000));
+  EXPECT_NE(p.start_x, x);
+  EXPECT_LT(p.height, kMap04Height) << "later starts are lower";
+  EXPECT_LE(p.history.recorded, 1);
+}
+
+// Two runs with one seed place every particle alike; the particles differ from one another.
+TEST(Map04Particles, OneSeedGivesTheSamePositions) {
+  auto run = [](uint32_t seed) {
+    Map04Battle m = MakeBattle(false, false, 0, seed);
+    StartField(*m.h);
+    m.h->RunFrames(30);
+    std::vector<std::pair<int32_t, int32_t>> at;
+    for (int i = 0; i < kMap04Particles; ++i) at.emplace_back(ParticleWork(i)->x, ParticleWork(i)->y);
+    return at;
+  };
+  const auto a = run(7);
+  const auto b = run(7);
+  EXPECT_EQ(a, b);
+  std::set<std::pair<int32_t, int32_t>> apart(a.begin(), a.end());
+  EXPECT_GT(apart.size(), 40u);
+  EXPECT_NE(run(8), a);
 }
 
 }  // namespace
