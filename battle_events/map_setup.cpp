@@ -18,6 +18,7 @@
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map13.h"
+#include "battle_events/maps/map16.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -26,9 +27,12 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
     &kMap12Setup, &kMap13Setup,
-    // Rows 13-25.
+    // Rows 13-14.
+    nullptr, nullptr,
+    // Row 15: map 16.
+    &kMap16Setup,
+    // Rows 16-25.
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr,
     // Row 26: map 27.
     &kMap27Setup};
 
