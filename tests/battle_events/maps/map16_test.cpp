@@ -477,3 +477,22 @@ TEST(Map16Bursts, NoFixedSpriteTaskOutlivesTheBattle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Map16Victory, WithoutTheHeroTheScrollIsSkippedAndTheSceneGoesOn) {
+  auto h = MakeBattle();
+  h->ExpectTrace("the hero is not on the map");
+  h->Start();
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  EventRemoveUnit(h->Unit(0, 0));
+  Slg::PurgeDeadUnits();
+  ASSERT_EQ(FindUnitByGroupKind(0, 0), nullptr);
+  h->SetLife(2, kBossChar, 0);
+  SetEventFlag(198);
+  ASSERT_TRUE(h->RunUntil("16230", [&] { return h->FrameOf("end 16230") >= 0; }, 3000));
+  EXPECT_EQ(Count(*h, "bg slide 108"), 1);
+  EXPECT_EQ(Count(*h, "task Slg::GameWin"), 1);
+}
+
+}  // namespace
