@@ -496,3 +496,26 @@ TEST(Map16Victory, WithoutTheHeroTheScrollIsSkippedAndTheSceneGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Flag 131 from the core: a generator (kind 44) whose defeat sequence ends sets it.
+TEST(Map16Talker, ADefeatedGeneratorPlaysTheTalkersFirstLine) {
+  constexpr int kGenerator = 50;
+  auto h = MakeBattle();
+  h->AddUnit(1, kGenerator, 44, 4, 1200, 200);
+  h->Start();
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  h->Defeat(1, kKoumaChar, 0, 3);
+  h->Act(0, 3);
+  ASSERT_TRUE(h->RunUntilIdle(3000));
+  EXPECT_EQ(Map16State().talker, 3);
+  EXPECT_EQ(h->FrameOf("start 16140"), -1);
+  SetUnitState(*h->Unit(1, kGenerator), 15);
+  ASSERT_TRUE(h->RunUntil("16140", [&] { return h->FrameOf("end 16140") >= 0; }, 3000));
+  EXPECT_EQ(Count(*h, Line(3, 0)), 1);
+  EXPECT_EQ(CheckEventFlag(131), 0);
+  EXPECT_EQ(h->FrameOf("start 16150"), -1);
+}
+
+}  // namespace
