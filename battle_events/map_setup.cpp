@@ -18,6 +18,7 @@
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map13.h"
+#include "battle_events/maps/map18.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -26,9 +27,12 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
     &kMap12Setup, &kMap13Setup,
-    // Rows 13-25.
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr,
+    // Rows 13-16.
+    nullptr, nullptr, nullptr, nullptr,
+    // Row 17: map 18.
+    &kMap18Setup,
+    // Rows 18-25.
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     // Row 26: map 27.
     &kMap27Setup};
 
