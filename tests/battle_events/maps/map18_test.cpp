@@ -15,6 +15,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_task.h"
+#include "battle/slg_start.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_conditions.h"
@@ -49,7 +50,8 @@ void AddMessages(EventHarness& h) {
 // Map 18's battle: the hero, heroines 1-6 as kinds 8-13 (those in `absent` not made at the
 // start), one enemy of group 1, the boss (kind 28, group 2, character 17) not made at the start,
 // and the event objects 80-91 (88 and 90 with character bytes 0-2).
-std::unique_ptr<EventHarness> Map18Battle(uint16_t p83, const std::vector<int>& absent = {}) {
+std::unique_ptr<EventHarness> Map18Battle(uint16_t p83, const std::vector<int>& absent = {},
+                                          bool boss = true) {
   EventHarness::Options options;
   options.stage = kStage;
   auto h = std::make_unique<EventHarness>(kMap18Setup, options);
@@ -65,8 +67,10 @@ std::unique_ptr<EventHarness> Map18Battle(uint16_t p83, const std::vector<int>& 
     }
   }
   h->AddUnit(1, 20, kEnemyKind, 1, 300, 300);
-  const int boss = h->AddUnit(2, kMap18BossCharacter, kMap18BossKind, 1, 1200, 700);
-  h->install.stage.units[static_cast<size_t>(boss)].present = 0;
+  if (boss) {
+    const int n = h->AddUnit(2, kMap18BossCharacter, kMap18BossKind, 1, 1200, 700);
+    h->install.stage.units[static_cast<size_t>(n)].present = 0;
+  }
   for (int kind = 80; kind <= 91; ++kind) {
     const int copies = kind == 88 || kind == 90 ? 3 : 1;
     for (int n = 0; n < copies; ++n) h->AddObject(kind, n, 1300 + 16 * n, 600);
@@ -167,14 +171,14 @@ FinaleRun PlayFinale(EventHarness& h, int walker) {
   h.SetFlagAtInstall(100);
   h.Start();
   EXPECT_TRUE(h.RunUntilIdle(600));
-  const int64_t live = Battle().alloc.live;
   RemoveEnemies();
   bool placed_seen = false;
   int walk_frame = -1;
   int started = 0;
   int prev_phase = 0;
   int32_t last_cam_x = Battle().camera.current_x;
-  int64_t live_at_switch = -1;
+  int64_t live_before = Battle().alloc.live;
+  int64_t freed_at_switch = -1;
   bool in_push = false;
   const bool ended = h.RunUntil("the switch", [&] {
     Map18Words& w = Map18State();
@@ -236,11 +240,14 @@ FinaleRun PlayFinale(EventHarness& h, int walker) {
     }
     prev_phase = w.phase;
     // The switch fades out before the battle is torn down: the works are already freed then.
-    if (h.FrameOf(kSwitch) >= 0 && live_at_switch < 0) live_at_switch = Battle().alloc.live;
+    if (h.FrameOf(kSwitch) >= 0 && freed_at_switch < 0) {
+      freed_at_switch = live_before - Battle().alloc.live;
+    }
+    live_before = Battle().alloc.live;
     return h.FrameOf(kSwitch) >= 0 && GetSystemData()->battleMap() == 22u;
   }, 40000);
   EXPECT_TRUE(ended);
-  EXPECT_LE(live_at_switch, live) << "the route works are freed";
+  EXPECT_GE(freed_at_switch, kMap18Routes) << "the route works are freed with the switch's frame";
   return run;
 }
 
@@ -275,4 +282,69 @@ TEST(Map18Finale, ThePartnerChoosesTheFinaleAndEachPlaysOnceToStageTwentyTwo) {
     EXPECT_EQ(Map18State().routes, nullptr);
   }
 }
+
+TEST(Map18Finale, AbsentHeroinesComeBackAndAMissingBossLetsTheFinaleEnd) {
+  const struct Case {
+    std::vector<int> absent;
+    bool boss;
+  } cases[] = {{{2, 5}, true}, {{}, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.boss ? "heroines 2 and 5 absent" : "no boss");
+    auto h = Map18Battle(0, c.absent, c.boss);
+    if (!c.boss) h->ExpectTrace("map 18 finale: no walker or no boss");
+    const FinaleRun run = PlayFinale(*h, 6);
+    for (int ch = 0; ch < 7; ++ch) EXPECT_TRUE(run.placed[static_cast<size_t>(ch)]) << ch;
+    EXPECT_EQ(run.starts.size(), 6u) << "all walked in";
+    EXPECT_EQ(run.boss_struck, c.boss);
+    EXPECT_EQ(run.camera_shook, c.boss);
+    EXPECT_EQ(h->Records(kSwitch).size(), 1u);
+    EXPECT_EQ(GetSystemData()->battleMap(), 22u);
+  }
+}
+
+// The heroines that come back are their own kinds (character + 7).
+TEST(Map18Finale, TheRedeployedHeroinesAreTheirOwnKinds) {
+  auto h = Map18Battle(0, {2, 5});
+  h->SetFlagAtInstall(100);
+  h->Start();
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  EXPECT_EQ(Member(2), nullptr);
+  EXPECT_EQ(Member(5), nullptr);
+  RemoveEnemies();
+  ASSERT_TRUE(h->RunUntil("the first talk", [&] { return h->FrameOf("message 74:10013") >= 0; },
+                          3000));
+  ASSERT_NE(Member(2), nullptr);
+  ASSERT_NE(Member(5), nullptr);
+  EXPECT_EQ(Member(2)->kind, 9);
+  EXPECT_EQ(Member(5)->kind, 12);
+}
+
+// A battle torn down in the middle of the finale gives the route works back with the battle's
+// tasks: the teardown frees the works, their holder and its name beyond what it frees at the
+// same frame of a battle without the finale.
+int64_t TeardownFrees(bool finale) {
+  auto h = Map18Battle(0);
+  h->ExpectTrace("not built");
+  h->SetFlagAtInstall(100);
+  if (!finale) h->SetFlagAtInstall(105);  // the finale does not start
+  h->Start();
+  EXPECT_TRUE(h->RunUntilIdle(600));
+  RemoveEnemies();
+  if (finale) {
+    EXPECT_TRUE(h->RunUntil("the walk-in", [&] { return Map18State().started > 0; }, 5000));
+  } else {
+    h->RunFrames(2);
+  }
+  EXPECT_EQ(Map18State().routes != nullptr, finale);
+  const int64_t live = Battle().alloc.live;
+  SlgTeardown();
+  return live - Battle().alloc.live;
+}
+
+TEST(Map18Finale, ATeardownMidFinaleFreesTheRouteWorks) {
+  const int64_t idle = TeardownFrees(false);
+  const int64_t mid_finale = TeardownFrees(true);
+  EXPECT_GE(mid_finale - idle, kMap18Routes);
+}
+
 }  // namespace
