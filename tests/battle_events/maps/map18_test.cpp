@@ -48,7 +48,7 @@ void AddMessages(EventHarness& h) {
 }
 
 // Map 18's battle: the hero, heroines 1-6 as kinds 8-13 (those in `absent` not made at the
-// start), one enemy of group 1, the boss (kind 28, group 2, character 17) not made at the start,
+// start; -c: no entry at all), one enemy of group 1, the boss (kind 28, group 2, character 17) not made at the start,
 // and the event objects 80-91 (88 and 90 with character bytes 0-2).
 std::unique_ptr<EventHarness> Map18Battle(uint16_t p83, const std::vector<int>& absent = {},
                                           bool boss = true) {
@@ -61,6 +61,7 @@ std::unique_ptr<EventHarness> Map18Battle(uint16_t p83, const std::vector<int>& 
   h->install.stage.units[0].x = 1000;
   h->install.stage.units[0].y = 800;
   for (int c = 1; c <= 6; ++c) {
+    if (std::find(absent.begin(), absent.end(), -c) != absent.end()) continue;  // no entry
     const int n = h->AddUnit(0, c, c + 7, 0, 900 + 48 * c, 900);
     if (std::find(absent.begin(), absent.end(), c) != absent.end()) {
       h->install.stage.units[static_cast<size_t>(n)].present = 0;
@@ -257,12 +258,11 @@ TEST(Map18Finale, ThePartnerChoosesTheFinaleAndEachPlaysOnceToStageTwentyTwo) {
     int walker;
     const char* row;
     const char* other;
-    const char* picture;
-  } cases[] = {{4, 1, "start 18106", "start 18105", "bg show 238"},
-               {0, 6, "start 18105", "start 18106", "bg show 242"},
-               {1, 6, "start 18105", "start 18106", "bg show 242"},
-               {6, 6, "start 18105", "start 18106", "bg show 242"},
-               {300, 6, "start 18105", "start 18106", "bg show 242"}};
+  } cases[] = {{4, 1, "start 18106", "start 18105"},
+               {0, 6, "start 18105", "start 18106"},
+               {1, 6, "start 18105", "start 18106"},
+               {6, 6, "start 18105", "start 18106"},
+               {300, 6, "start 18105", "start 18106"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.p83);
     auto h = Map18Battle(c.p83);
@@ -283,17 +283,22 @@ TEST(Map18Finale, ThePartnerChoosesTheFinaleAndEachPlaysOnceToStageTwentyTwo) {
   }
 }
 
-TEST(Map18Finale, AbsentHeroinesComeBackAndAMissingBossLetsTheFinaleEnd) {
+TEST(Map18Finale, AbsentHeroinesComeBackAndMissingUnitsLetTheFinaleEnd) {
   const struct Case {
     std::vector<int> absent;
     bool boss;
-  } cases[] = {{{2, 5}, true}, {{}, false}};
+  } cases[] = {{{2, 5}, true}, {{}, false}, {{-3}, true}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.boss ? "heroines 2 and 5 absent" : "no boss");
+    SCOPED_TRACE(c.absent.empty() ? 0 : c.absent.front());
     auto h = Map18Battle(0, c.absent, c.boss);
     if (!c.boss) h->ExpectTrace("map 18 finale: no walker or no boss");
+    const bool no_three = c.absent == std::vector<int>{-3};
+    if (no_three) h->ExpectTrace("map 18 finale: character 3 is not on the map");
     const FinaleRun run = PlayFinale(*h, 6);
-    for (int ch = 0; ch < 7; ++ch) EXPECT_TRUE(run.placed[static_cast<size_t>(ch)]) << ch;
+    // Without a unit character 3 has no cell; her walk counts as arrived at once.
+    for (int ch = 0; ch < 7; ++ch) {
+      EXPECT_EQ(run.placed[static_cast<size_t>(ch)], !(no_three && ch == 3)) << ch;
+    }
     EXPECT_EQ(run.starts.size(), 6u) << "all walked in";
     EXPECT_EQ(run.boss_struck, c.boss);
     EXPECT_EQ(run.camera_shook, c.boss);
