@@ -19,6 +19,7 @@
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map13.h"
 #include "battle_events/maps/map16.h"
+#include "battle_events/maps/map18.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -27,12 +28,19 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
     &kMap12Setup, &kMap13Setup,
-    // Rows 13-14.
-    nullptr, nullptr,
-    // Row 15: map 16.
-    &kMap16Setup,
-    // Rows 16-25.
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr,  // row 13: map 14
+    nullptr,  // row 14: map 15
+    &kMap16Setup,  // row 15: map 16
+    nullptr,  // row 16: map 17
+    &kMap18Setup,  // row 17: map 18
+    nullptr,  // row 18: map 19
+    nullptr,  // row 19: map 20
+    nullptr,  // row 20: map 21
+    nullptr,  // row 21: map 22
+    nullptr,  // row 22: map 23
+    nullptr,  // row 23: map 24
+    nullptr,  // row 24: map 25
+    nullptr,  // row 25: map 26
     // Row 26: map 27.
     &kMap27Setup};
 
