@@ -125,18 +125,7 @@ constexpr SeqArgs kOpeningArgs{kOpening};
 
 // ---- The finale ----
 
-// The party's unit of character c on the map; the event objects (kinds 80 and above), which
-// share side 0 and carry character bytes of their own, are not party units.
-SlgUnit* PartyMember(int32_t c) {
-  BattleContext& b = Battle();
-  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
-    SlgUnit& u = b.state.units[i];
-    if (u.side == 0 && u.character == c && u.kind < 80 && SlgUnitLive(u)) return &u;
-  }
-  return nullptr;
-}
-
-SlgUnit* Walker() { return PartyMember(Map18Walker()); }
+SlgUnit* Walker() { return LivePartyUnit(Map18Walker()); }
 
 void Pose(SlgUnit* unit, uint32_t dir) {
   if (unit == nullptr) return;
@@ -149,7 +138,7 @@ void PlaceParty() {
   const bool swap = EventPartnerChara() == 6;
   for (int32_t c = 0; c < 7; ++c) {
     if (CondNP(c) != 0) EventRedeployKind(c + 7);
-    SlgUnit* unit = PartyMember(c);
+    SlgUnit* unit = LivePartyUnit(c);
     if (unit == nullptr) {
       DebugPrint("map 18 finale: character %d is not on the map: not placed\n", c);
       continue;
@@ -208,7 +197,7 @@ int WalkIn() {
     const int32_t c = kMap18WalkOrder[static_cast<size_t>(n)];
     if ((w.arrived & (1u << c)) != 0) continue;
     const Map18Point t = kMap18WalkTargets[static_cast<size_t>(c)];
-    if (EventWalkObj(Route(c), PartyMember(c), t.x, t.y, 0) != 0) w.arrived |= 1u << c;
+    if (EventWalkObj(Route(c), LivePartyUnit(c), t.x, t.y, 0) != 0) w.arrived |= 1u << c;
   }
   if (w.started < count) return 0;
   for (int32_t c : kMap18WalkOrder) {
@@ -224,7 +213,7 @@ void Figures() {
 }
 void Standing() {
   DeployKinds(81, 83);
-  for (int32_t c = 0; c < 7; ++c) Pose(PartyMember(c), 2);
+  for (int32_t c = 0; c < 7; ++c) Pose(LivePartyUnit(c), 2);
 }
 void FiguresGone() {
   UndeployKinds(85, 87);
@@ -260,7 +249,7 @@ int WalkerIdle() {
 void ClearParty() {
   for (int32_t c = 0; c < 7; ++c) {
     if (c == 6 || c == Map18Walker()) continue;
-    if (SlgUnit* u = PartyMember(c); u != nullptr) EventRemoveUnit(u);
+    if (SlgUnit* u = LivePartyUnit(c); u != nullptr) EventRemoveUnit(u);
   }
   RaiseCompanion();
 }
@@ -623,7 +612,7 @@ int Companion(SlgUnit& unit, SlgPair& position) {
     SetAnmPattern(body, unit.state % 2 == 1 ? 3 : 2);
     unit.walk_state[2] = 0;
   }
-  if (const SlgUnit* walker = PartyMember(w.routes != nullptr ? Map18Walker() : kMap18WalkerA);
+  if (const SlgUnit* walker = LivePartyUnit(w.routes != nullptr ? Map18Walker() : kMap18WalkerA);
       walker != nullptr) {
     unit.x = walker->x + Fixed(24);
     unit.y = walker->y;

@@ -46,8 +46,10 @@ TEST_F(KitUnits, LookUpsPassOverRemovedRecordsAndOtherSides) {
   board.AddUnit({.side = 0, .character = 3, .kind = 3});                 // 2
   board.AddUnit({.side = 1, .character = 21, .kind = 14, .number = 2});  // 3
   board.AddUnit({.side = 2, .character = 5, .kind = 23});                // 4
+  ASSERT_EQ(board.AddUnit({.side = 0, .character = 4, .kind = 3}), 5);  // 5, made an event object
   U(0).step = kSlgDeadStep;
   U(1).step = kSlgDeadStep;
+  U(5).kind = 85;  // an event object's record: side 0 and a character byte of its own
   struct Case {
     const char* name;
     SlgUnit* found;
@@ -57,6 +59,7 @@ TEST_F(KitUnits, LookUpsPassOverRemovedRecordsAndOtherSides) {
       {"party character 3: the live record after the removed one", LivePartyUnit(3), 2},
       {"party character 5: only on side 2", LivePartyUnit(5), -1},
       {"party character 21: only on side 1", LivePartyUnit(21), -1},
+      {"party character 4: only an event object carries it", LivePartyUnit(4), -1},
       {"kind 3: the live record after the removed one", LiveUnitOfKind(3), 2},
       {"kind 14: the live record after the removed one", LiveUnitOfKind(14), 3},
       {"kind 23 on side 2", LiveUnitOfKind(23), 4},

@@ -13,7 +13,11 @@ SlgUnit* LivePartyUnit(int32_t character) {
   BattleContext& b = Battle();
   for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
     SlgUnit& unit = b.state.units[i];
-    if (unit.side == 0 && unit.character == character && SlgUnitLive(unit)) return &unit;
+    // Event objects share side 0 and carry character bytes of their own: they are not the party.
+    if (unit.side == 0 && unit.character == character && unit.kind < kSlgEventObjKindFirst &&
+        SlgUnitLive(unit)) {
+      return &unit;
+    }
   }
   return nullptr;
 }

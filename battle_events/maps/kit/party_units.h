@@ -7,8 +7,8 @@
 
 struct SlgUnit;
 
-// The player's unit of that character that is on the map (a record being removed is not); null
-// when none.
+// The player's unit of that character that is on the map (a record being removed is not, nor an
+// event object with that character byte); null when none.
 SlgUnit* LivePartyUnit(int32_t character);
 // The first unit of the kind that is on the map (a record being removed is not); null when none.
 SlgUnit* LiveUnitOfKind(int32_t kind);
