@@ -18,6 +18,8 @@
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map13.h"
+#include "battle_events/maps/map14.h"
+#include "battle_events/maps/map15.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -25,10 +27,10 @@
 const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
-    &kMap12Setup, &kMap13Setup,
-    // Rows 13-25.
+    &kMap12Setup, &kMap13Setup, &kMap14Setup, &kMap15Setup,
+    // Rows 15-25.
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr,
+    nullptr,
     // Row 26: map 27.
     &kMap27Setup};
 
