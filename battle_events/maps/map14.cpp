@@ -239,8 +239,20 @@ int SlideIn107() { return EventBgSlideIn(107); }
 
 constexpr auto k1169 = TalkList({{210, 1169}});
 constexpr auto k1170 = TalkList({{210, 1170}});
+// The victory waits for the end of the boss's exit sequence (flag 198). A stage that held no
+// boss record when the row started has no exit sequence to wait for: traced, and it goes on.
+void NoteBoss() {
+  Map14Words& w = Map14State();
+  w.no_boss = FindUnitByKind(kMap14BossKind) == nullptr;
+  if (w.no_boss) {
+    DebugPrint("map 14 victory: no unit of kind %d: flag 198 not awaited\n", kMap14BossKind);
+  }
+}
+bool BossGone() { return CheckEventFlag(198) != 0 || Map14State().no_boss; }
+
 constexpr S::Op kVictory[] = {
-    S::HoldUntil("F(198);", {}),
+    S::Do(&NoteBoss),
+    S::HoldUntil(&BossGone, {}),
     S::Do(&EventDestroyEnemiesReset),
     S::Custom(&DestroyEnemies),
     S::FadeOutMusic(),
@@ -304,7 +316,9 @@ constexpr auto kAnswer2 = TalkList({{12, 60050}, {293, 60060}, {239, 60070}});
 // The first boss on the map; a stage without one keeps its stats (traced).
 SlgUnit* Boss(const char* what) {
   SlgUnit* boss = LiveUnitOfKind(kMap14BossKind);
-  if (boss == nullptr) DebugPrint("map 14 choice: no unit of kind %d to %s\n", kMap14BossKind, what);
+  if (boss == nullptr) {
+    DebugPrint("map 14 choice: no unit of kind %d to %s\n", kMap14BossKind, what);
+  }
   return boss;
 }
 

@@ -38,6 +38,8 @@ struct Map14Words {
   // The squeezing figures' zoom (16.16) and the zoom their current phase started from.
   SlgPair zoom{};
   SlgPair saved{};
+  // The victory found no boss record when it started.
+  bool no_boss = false;
 };
 Map14Words& Map14State();
 
