@@ -13,6 +13,7 @@
 #include "battle/slg_anm_obj.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_hits.h"
 #include "battle/slg_map.h"
 #include "battle/slg_map_plane.h"
 #include "battle/slg_unit.h"
@@ -205,6 +206,32 @@ TEST(Map14Lines, EachCharactersFlagFiresItsLineOnceUntilTheBossMusic) {
   late->Act(0, 1);
   ASSERT_TRUE(late->RunUntilIdle(600));
   for (const Case& c : cases) EXPECT_TRUE(late->Records(c.line).empty()) << c.flag;
+}
+
+// The core's own flag: the end of an attack by character 3 (kind 10) sets 954, and the next
+// action plays 14118's line.
+TEST(Map14Lines, AnAttackByCharacterThreeGivesHerLine) {
+  auto h = Map14Battle();
+  h->SetFlagAtInstall(100);
+  h->Start();
+  SlgUnit* attacker = h->Unit(0, 3);
+  SlgUnit* target = h->Unit(1, 20);
+  ASSERT_NE(attacker, nullptr);
+  ASSERT_NE(target, nullptr);
+  SlgSearchState& search = Battle().search;
+  const SlgPoint cell = SnapPosToCell(target->x >> 16, target->y >> 16);
+  search.range_count = 0;
+  search.range_list[search.range_count++] = {static_cast<int16_t>(cell.x),
+                                             static_cast<int16_t>(cell.y)};
+  attacker->stats.attack_type = 0;
+  Slg::MarkHitUnits(*attacker);
+  SetUnitState(*attacker, 5);
+  ASSERT_TRUE(h->RunUntil("flag 954", [] { return CheckEventFlag(954) != 0; }, 1200));
+  EXPECT_EQ(CheckEventFlag(953), 0);
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  h->Act(0, 1);
+  ASSERT_TRUE(h->RunUntilIdle(600));
+  EXPECT_EQ(h->Records("message 111:10004").size(), 1u);
 }
 
 TEST(Map14Lines, FavouriteByImrAndPartnerByP83) {
