@@ -20,6 +20,7 @@
 #include "battle_events/core/event_conditions.h"
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
+#include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map14.h"
 #include "battle_events/maps/map15.h"
@@ -84,6 +85,28 @@ TEST(Map14Table, RowsInOrderAndTheSetUps) {
                                   612,   613,   614,   615,   616};
   EXPECT_EQ(Ids(kMap14Setup.table), map14);
   EXPECT_EQ(Ids(kMap15Setup.table), (std::vector<int>{15101, 15102, 15103}));
+  // The generic rows' two differences from the standard pairs, and the turn talks by heroine.
+  for (const SlgEventEntry* row = kMap14Setup.table; row->handler != nullptr; ++row) {
+    if (row->id == 610) {
+      const auto* args = static_cast<const FavouriteArgs*>(row->arg);
+      EXPECT_EQ(args->references[0], (EventMessageRef{65535, 0}));
+      EXPECT_EQ(args->references[1], (EventMessageRef{65535, 0}));
+      EXPECT_EQ(args->references[2], (EventMessageRef{30, 2025}));
+      EXPECT_STREQ(row->c, "NP(IMR());");
+    }
+    if (row->id == 616) {
+      const auto* args = static_cast<const CharTalkArgs*>(row->arg);
+      EXPECT_EQ(args->character, 6);
+      EXPECT_EQ(args->references[1], (EventMessageRef{138, 2134}));
+      EXPECT_STREQ(row->b, "PP(IBS)&R(20);");
+    }
+    if (row->id == 615) {
+      EXPECT_STREQ(row->b, "PP(ITZ)&R(20);");
+    }
+    if (row->id >= 14115 && row->id <= 14121) {
+      EXPECT_EQ(row->guard[1], 105) << row->id;
+    }
+  }
   EXPECT_EQ(kMapEventSetupTable[13], &kMap14Setup);
   EXPECT_EQ(kMapEventSetupTable[14], &kMap15Setup);
   EXPECT_EQ(kMap14Setup.bgm, MapBgm::Play(27));
