@@ -18,6 +18,8 @@
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map13.h"
+#include "battle_events/maps/map14.h"
+#include "battle_events/maps/map15.h"
 #include "battle_events/maps/map16.h"
 #include "battle_events/maps/map18.h"
 #include "battle_events/maps/map27.h"
@@ -28,8 +30,8 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
     &kMap12Setup, &kMap13Setup,
-    nullptr,  // row 13: map 14
-    nullptr,  // row 14: map 15
+    &kMap14Setup,  // row 13: map 14
+    &kMap15Setup,  // row 14: map 15
     &kMap16Setup,  // row 15: map 16
     nullptr,  // row 16: map 17
     &kMap18Setup,  // row 17: map 18
