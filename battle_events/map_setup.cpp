@@ -18,6 +18,7 @@
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map13.h"
+#include "battle_events/maps/map17.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -26,8 +27,8 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap01,      &kMap02Setup, &kMap03Setup, &kMap04Setup, &kMap05Setup,  &kMap06Setup,
     &kMap07Setup, &kMap08Setup, &kMap09Setup, &kMap10Setup, &kMap11Setup,
     &kMap12Setup, &kMap13Setup,
-    // Rows 13-25.
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    // Rows 13-25 (row 16: map 17).
+    nullptr, nullptr, nullptr, &kMap17Setup, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     nullptr, nullptr, nullptr,
     // Row 26: map 27.
     &kMap27Setup};
