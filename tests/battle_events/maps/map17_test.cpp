@@ -1,0 +1,166 @@
+// Map 17's event script: its table, the warping figure's zoom runs, and the opening and the warp
+// and shot scene in real battles on the event harness.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_events.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/map17.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/event_table_lint.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+constexpr int kStage = 16;
+
+// Map 17's battle: the hero and heroines 1-6, the boss (kind 30, group 2), the event objects
+// 80-109 but those in `missing`; the attacks stubbed.
+std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
+  EventHarness::Options options;
+  options.stage = kStage;
+  auto h = std::make_unique<EventHarness>(kMap17Setup, options);
+  for (int id : {3163, 3173, 3175, 3177, 3179, 3180, 10000, 10001, 10002, 10003, 10004}) {
+    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  }
+  h->ExpectTrace("UID:");
+  h->install.stage.units[0].x = 384;
+  h->install.stage.units[0].y = 768;
+  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c + 7, 0, 192 + 48 * c, 864);
+  h->AddUnit(2, 30, 30, 1, 1400, 200);
+  for (int kind = 80; kind <= 109; ++kind) {
+    if (std::find(missing.begin(), missing.end(), kind) == missing.end()) {
+      h->AddObject(kind, 0, 1300, 300);
+    }
+  }
+  h->StubAttacks({7, 8, 9, 10, 11, 12, 13, 30});
+  return h;
+}
+
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+TEST(Map17Table, ItsRowsAreCleanAndInTheMapsOrder) {
+  EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap17Setup).empty());
+  std::vector<int> ids = {17120, 17130, 17140, 17150, 17155, 17160,
+                          17170, 17180, 17190, 17200, 17410};
+  for (int base : {17500, 17520, 17530}) {
+    for (int id = base; id <= base + 5; ++id) ids.push_back(id);
+  }
+  for (int id = 17610; id <= 17616; ++id) ids.push_back(id);
+  std::vector<int> got;
+  for (const SlgEventEntry* row = kMap17Setup.table; row->handler != nullptr; ++row) {
+    got.push_back(row->id);
+  }
+  EXPECT_EQ(got, ids);
+  EXPECT_EQ(kMap17Setup.anm_table.size(), 30u);
+  EXPECT_EQ(kMapEventSetupTable[kStage], &kMap17Setup);
+  const SlgEventEntry* t = kMap17Setup.table;
+  EXPECT_STREQ(t[5].b, "NG(GZA)|F(199);");
+  EXPECT_EQ(t[7].clear[0], 190);
+  EXPECT_EQ(t[8].clear[0], 180);
+  EXPECT_STREQ(t[29].c, "HP(IKD,0)|NP(IMR());");
+  EXPECT_STREQ(t[34].b, "PP(ITZ)&R(20);");
+  EXPECT_STREQ(t[35].b, "PP(IBS)&R(20);");
+}
+
+TEST(Map17Figure, TheWarpOutEndsOnFrame11AndTheWarpInBringsTheZoomBackExactly) {
+  const Map17Warp rest{};
+  EXPECT_GT(Map17WarpOut(rest, 10).zoom_x, 8192);
+  const Map17Warp out = Map17WarpOut(rest, 11);
+  EXPECT_EQ(out.zoom_x, -2048);
+  // Frames past the end change nothing: the run stops at its limit.
+  const Map17Warp late = Map17WarpOut(rest, 40);
+  EXPECT_EQ(late.zoom_x, out.zoom_x);
+  EXPECT_EQ(late.zoom_y, out.zoom_y);
+  EXPECT_LT(Map17WarpIn(out, 10).zoom_x, 0x10000);
+  const Map17Warp in = Map17WarpIn(out, 11);
+  EXPECT_EQ(in.zoom_x, 0x10000);
+  EXPECT_EQ(in.zoom_y, 0x10000);
+  EXPECT_EQ(Map17WarpIn(out, 50).zoom_x, 0x10000);
+
+  const struct {
+    int32_t t, alpha;
+  } fade[] = {{0, 256}, {1, 247}, {30, 8}, {31, 0}, {45, 0}};
+  for (const auto& c : fade) EXPECT_EQ(Map17FadeAlpha(c.t), c.alpha) << c.t;
+}
+
+TEST(Map17Opening, TheBuildingsFallInOrderUnderDoubleFlashesAndThePartyArrives) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("17120 ended", [] { return CheckEventFlag(120) != 0; }, 5000));
+  // The deploys and removals frame by frame (within a frame in kind order).
+  std::vector<std::vector<std::string>> log;
+  int frame = -1;
+  for (const auto& r : h.records()) {
+    if (r.what.rfind("deploy ", 0) != 0 && r.what.rfind("remove ", 0) != 0) continue;
+    if (r.frame != frame) log.emplace_back();
+    frame = r.frame;
+    log.back().push_back(r.what.substr(0, r.what.find(" entry")));
+  }
+  for (auto& f : log) std::sort(f.begin(), f.end());
+  const std::vector<std::vector<std::string>> expected = {
+      {"deploy 93", "deploy 94", "deploy 95", "deploy 96", "deploy 97"},
+      {"deploy 98"}, {"deploy 99"}, {"remove 96", "remove 98"}, {"remove 99"},
+      {"deploy 100"}, {"deploy 101"}, {"remove 100", "remove 97"},
+      {"deploy 102", "remove 101"}, {"deploy 103"}, {"remove 102", "remove 95"},
+      {"deploy 104", "remove 103"}, {"deploy 105"}, {"deploy 106"}, {"deploy 107"},
+      {"deploy 108"}, {"remove 104", "remove 94"},
+      {"deploy 80", "deploy 81", "deploy 82", "deploy 83", "deploy 84", "deploy 85", "deploy 86"},
+      {"remove 80", "remove 81", "remove 82", "remove 83", "remove 84", "remove 85", "remove 86"}};
+  EXPECT_EQ(log, expected);
+  // Each burst with its SE 135 on its frame: three second bursts and the four of the fourth
+  // building, one after another.
+  EXPECT_EQ(Count(h, "se 135"), 7u);
+  int previous = -1;
+  for (int kind = 105; kind <= 108; ++kind) {
+    const std::string deploy = "deploy " + std::to_string(kind);
+    int at = -1;
+    for (const auto& r : h.records()) {
+      if (r.what.rfind(deploy, 0) == 0) at = r.frame;
+    }
+    EXPECT_GT(at, previous) << kind;
+    bool with_se = false;
+    for (const auto& r : h.records()) with_se = with_se || (r.frame == at && r.what == "se 135");
+    EXPECT_TRUE(with_se) << kind;
+    previous = at;
+  }
+  EXPECT_EQ(Count(h, "se 284"), 4u);
+  EXPECT_EQ(Count(h, "se 288"), 4u);
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 305:3173", "message 11:3163",
+                                      "message 15:10000"}));
+  // The heroines (kinds 8-13) show again.
+  for (int c = 1; c <= 6; ++c) {
+    const SlgUnit* u = h.Unit(0, c);
+    ASSERT_NE(u, nullptr) << c;
+    EXPECT_NE(u->flags & kShowFlag, 0u) << c;
+  }
+}
+
+// Without the warping figure the sync waits end at once; both shots hit.
+TEST(Map17Warp, WithoutTheFigureTheSceneGoesOnAndBothShotsHit) {
+  auto hp = MakeBattle({90});
+  EventHarness& h = *hp;
+  h.SetFlagAtInstall(120);
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("17130 ended", [] { return CheckEventFlag(130) != 0; }, 5000));
+  EXPECT_EQ(Count(h, "se 279"), 1u);
+  EXPECT_EQ(Count(h, "se 135"), 2u);
+  EXPECT_EQ(h.Records("message").back(), "message 18:10004");
+  EXPECT_EQ(Map17State().sync, kMap17Fade);
+}
+
+}  // namespace
