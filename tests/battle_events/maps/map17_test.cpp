@@ -29,7 +29,8 @@ std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
   EventHarness::Options options;
   options.stage = kStage;
   auto h = std::make_unique<EventHarness>(kMap17Setup, options);
-  for (int id : {3163, 3173, 3175, 3177, 3179, 3180, 10000, 10001, 10002, 10003, 10004}) {
+  for (int id : {3163, 3173, 3175, 3177, 3179, 3180, 10000, 10001, 10002, 10003, 10004, 10012,
+                 10013, 10014, 10015}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
   h->ExpectTrace("UID:");
@@ -161,6 +162,56 @@ TEST(Map17Warp, WithoutTheFigureTheSceneGoesOnAndBothShotsHit) {
   EXPECT_EQ(Count(h, "se 135"), 2u);
   EXPECT_EQ(h.Records("message").back(), "message 18:10004");
   EXPECT_EQ(Map17State().sync, kMap17Fade);
+}
+
+// With the figure on the map it answers each signal of the event and moves on only after it:
+// phase 2 after sync 1, phase 4 after sync 3, phase 7 after sync 5; the scene then ends.
+TEST(Map17Warp, TheFigureMovesOnlyOnTheEventsSignals) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  h.SetFlagAtInstall(120);
+  h.Start();
+  int highest_sync = 0;
+  int highest_phase = 0;
+  std::vector<std::string> faults;
+  const bool ended = h.RunUntil(
+      "17130 ended",
+      [&] {
+        const int sync = Map17State().sync;
+        for (size_t i = 0; i < kSlgMaxUnits; ++i) {
+          const SlgUnit& u = Battle().state.units[i];
+          if (u.kind != 90 || u.step == kSlgDeadStep || u.deploy_state == 0) continue;
+          highest_phase = std::max<int>(highest_phase, u.state);
+        }
+        highest_sync = std::max(highest_sync, sync);
+        if (highest_phase >= 2 && highest_sync < 1) faults.push_back("warp-out before sync 1");
+        if (highest_phase >= 4 && highest_sync < 3) faults.push_back("warp-in before sync 3");
+        if (highest_phase >= 7 && highest_sync < 5) faults.push_back("fade before sync 5");
+        return CheckEventFlag(130) != 0;
+      },
+      8000);
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(faults.empty()) << faults.front();
+  EXPECT_EQ(highest_sync, kMap17Faded);
+  EXPECT_GE(highest_phase, 9);
+  EXPECT_EQ(Count(h, "se 135"), 2u);
+}
+
+// The tour leaves the first unit of kind 7 (the hero here) a third of its life.
+TEST(Map17Tour, TheFirstUnitOfKind7KeepsAThirdOfItsLife) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  for (int f : {120, 130, 140, 150}) h.SetFlagAtInstall(f);
+  h.AddUnit(0, 7, 7, 0, 600, 900);
+  h.Start();
+  SlgUnit* unit = h.Unit(0, 7);
+  ASSERT_NE(unit, nullptr);
+  unit->stats.life = 100;
+  ASSERT_TRUE(h.RunUntil("17155 ended", [] { return CheckEventFlag(155) != 0; }, 5000));
+  EXPECT_EQ(unit->stats.life, 33);
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 233:10012", "message 233:10013",
+                                      "message 233:10014", "message 11:10015"}));
 }
 
 }  // namespace
