@@ -16,6 +16,7 @@
 #include "battle_events/maps/map17.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/lips_files.h"
 
 namespace {
 
@@ -33,6 +34,10 @@ std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
                  10013, 10014, 10015}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
+  for (int id : {10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
+    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  }
+  h->messages.Add({.id = 60010, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
   h->ExpectTrace("UID:");
   h->install.stage.units[0].x = 384;
   h->install.stage.units[0].y = 768;
@@ -212,6 +217,76 @@ TEST(Map17Tour, TheFirstUnitOfKind7KeepsAThirdOfItsLife) {
   EXPECT_EQ(h.Records("message"),
             (std::vector<std::string>{"message 233:10012", "message 233:10013",
                                       "message 233:10014", "message 11:10015"}));
+}
+
+constexpr int kMad = 18;
+// The story scenes before the talks, done.
+constexpr int kStoryFlags[] = {120, 130, 140, 150, 155};
+
+// 17180 and 17190 take turns on the boss's taunt until flag 160; then only 17200.
+TEST(Map17Talks, TheTauntsAlternateUntilFlag160AndThenOneLinePlays) {
+  for (const bool after : {false, true}) {
+    SCOPED_TRACE(after);
+    auto hp = MakeBattle();
+    EventHarness& h = *hp;
+    for (int f : kStoryFlags) h.SetFlagAtInstall(f);
+    if (after) h.SetFlagAtInstall(160);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    for (int n = 0; n < 3; ++n) {
+      h.Act(0, 0);
+      h.Command(kMad);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
+    std::vector<std::string> talks;
+    for (const std::string& r : h.Records("start ")) {
+      if (r == "start 17180" || r == "start 17190" || r == "start 17200") talks.push_back(r);
+    }
+    if (after) {
+      EXPECT_EQ(talks, std::vector<std::string>(3, "start 17200"));
+    } else {
+      EXPECT_EQ(talks, (std::vector<std::string>{"start 17180", "start 17190", "start 17180"}));
+    }
+  }
+}
+
+// The choice on flag 905: answer 1 restores the boss's kiai and sets its attack total to 17;
+// any other answer, or none, one line.
+TEST(Map17Choice, OnlyAnswer1RestoresTheBoss) {
+  const struct {
+    int answer;  // 0: time-out
+    bool restored;
+  } cases[] = {{1, true}, {0, false}, {2, false}, {3, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    auto hp = MakeBattle();
+    EventHarness& h = *hp;
+    for (int f : kStoryFlags) h.SetFlagAtInstall(f);
+    h.SetFlagAtInstall(160);
+    h.SetFlagAtInstall(905);
+    if (c.answer != 0) h.AnswerChoice(c.answer);
+    h.Start();
+    SlgUnit* boss = h.Unit(2, 30);
+    ASSERT_NE(boss, nullptr);
+    boss->stats.kiai = 0;
+    const uint8_t total = boss->stats.total_attack;
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    if (h.FrameOf("start 17410") < 0) {
+      h.Act(0, 0);
+      ASSERT_TRUE(h.RunUntilIdle(2000));
+    }
+    ASSERT_GE(h.FrameOf("start 17410"), 0);
+    std::vector<std::string> lines = {"message 305:60000"};
+    if (c.restored) {
+      lines.insert(lines.end(), {"message 11:60020", "message 303:60030", "message 303:60040"});
+    } else {
+      lines.push_back("message 304:60050");
+    }
+    EXPECT_EQ(h.Records("message"), lines);
+    EXPECT_EQ(boss->stats.kiai, c.restored ? boss->stats.max_kiai : 0);
+    EXPECT_EQ(boss->stats.total_attack, c.restored ? 17 : total);
+    EXPECT_EQ(CheckEventFlag(906), c.restored ? 1 : 0);
+  }
 }
 
 }  // namespace
