@@ -34,7 +34,7 @@ std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
                  10013, 10014, 10015}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
-  for (int id : {10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
+  for (int id : {10006, 10007, 10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
   h->messages.Add({.id = 60010, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
@@ -287,6 +287,30 @@ TEST(Map17Choice, OnlyAnswer1RestoresTheBoss) {
     EXPECT_EQ(boss->stats.total_attack, c.restored ? 17 : total);
     EXPECT_EQ(CheckEventFlag(906), c.restored ? 1 : 0);
   }
+}
+
+// The boss's death waits for the end of its exit sequence (flag 198); then the enemies fall and
+// the battle is won once.
+TEST(Map17Victory, ItWaitsForFlag198AndWinsOnce) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  for (int f : kStoryFlags) h.SetFlagAtInstall(f);
+  h.SetFlagAtInstall(160);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.SetLife(2, 30, 0);
+  h.BeginTurn();
+  h.RunFrames(120);
+  EXPECT_EQ(Count(h, "start 17170"), 1u);
+  EXPECT_TRUE(h.Records("message").empty()) << "nothing before flag 198";
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 0u);
+  SetEventFlag(198);
+  ASSERT_TRUE(h.RunUntil("the victory", [&] { return h.FrameOf("end 17170") >= 0; }, 3000));
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 14:10006", "message 14:10007"}));
+  h.RunFrames(30);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(Count(h, "start 17170"), 1u);
 }
 
 }  // namespace
