@@ -313,4 +313,38 @@ TEST(Map17Victory, ItWaitsForFlag198AndWinsOnce) {
   EXPECT_EQ(Count(h, "start 17170"), 1u);
 }
 
+// The first shot hits on the frame its x reaches the hero's: at once for a hero to its left,
+// after 32 frames for a distance the 32 frames divide, 33 when the velocity was truncated. Kind
+// 91 comes once per shot.
+TEST(Map17Warp, TheShotHitsOnTheFrameItReachesTheTarget) {
+  const struct {
+    int hero_x;     // map pixels; the shot stands at 1300
+    int32_t extra;  // added to the hero's 16.16 x after the start
+    int32_t frames;
+  } cases[] = {{384, 0, 1}, {1620, 0, 32}, {1620, 5, 33}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.extra);
+    SCOPED_TRACE(c.hero_x);
+    auto hp = MakeBattle({90});
+    EventHarness& h = *hp;
+    h.install.stage.units[0].x = static_cast<int16_t>(c.hero_x);
+    h.SetFlagAtInstall(120);
+    h.Start();
+    SlgUnit* hero = h.Unit(0, 0);
+    ASSERT_NE(hero, nullptr);
+    hero->x += c.extra;
+    int32_t at_hit = -1;
+    ASSERT_TRUE(h.RunUntil(
+        "the first hit",
+        [&] {
+          if (at_hit < 0 && h.Records("deploy 91").size() == 1) at_hit = Map17State().shot_frames;
+          return at_hit >= 0;
+        },
+        3000));
+    EXPECT_EQ(at_hit, c.frames);
+    ASSERT_TRUE(h.RunUntil("17130 ended", [] { return CheckEventFlag(130) != 0; }, 3000));
+    EXPECT_EQ(h.Records("deploy 91").size(), 2u);
+  }
+}
+
 }  // namespace
