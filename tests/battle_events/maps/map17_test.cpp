@@ -12,6 +12,7 @@
 #include "battle/slg_battle_state.h"
 #include "battle/slg_events.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/event_units.h"
 #include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/map17.h"
 #include "testsupport/event_harness.h"
@@ -34,7 +35,7 @@ std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
                  10013, 10014, 10015}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
-  for (int id : {10006, 10007, 10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
+  for (int id : {3182, 3183, 3184, 3185, 3186, 10006, 10007, 10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
   h->messages.Add({.id = 60010, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
@@ -345,6 +346,38 @@ TEST(Map17Warp, TheShotHitsOnTheFrameItReachesTheTarget) {
     ASSERT_TRUE(h.RunUntil("17130 ended", [] { return CheckEventFlag(130) != 0; }, 3000));
     EXPECT_EQ(h.Records("deploy 91").size(), 2u);
   }
+}
+
+// 17150 makes kind 17 numbers 13-16 (not on the map before), reveals them one after another
+// with SE 244 each; without a unit of kind 87 its vanish is skipped.
+TEST(Map17Reinforcements, FourAreMadeAndRevealedInTurn) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  for (int n = 13; n <= 16; ++n) {
+    const int e = h.AddUnit(1, 20 + n, 17, 1, 600 + 48 * (n % 4), 400);
+    StageUnitEntry& entry = h.install.stage.units[static_cast<size_t>(e)];
+    entry.placement_number = static_cast<uint8_t>(n);
+    entry.present = 0;
+  }
+  for (int f : {120, 130, 140}) h.SetFlagAtInstall(f);
+  h.ExpectTrace("map 17: no unit of kind 87 to vanish");
+  h.Start();
+  for (int n = 13; n <= 16; ++n) EXPECT_EQ(FindUnitByIndex(17, n << 8), nullptr) << n;
+  ASSERT_TRUE(h.RunUntil("17150 ended", [] { return CheckEventFlag(150) != 0; }, 5000));
+  std::vector<int> reveals;
+  for (const auto& r : h.records()) {
+    if (r.what == "se 244") reveals.push_back(r.frame);
+  }
+  ASSERT_GE(reveals.size(), 4u);
+  for (size_t n = 1; n < 4; ++n) EXPECT_GT(reveals[n], reveals[n - 1]);
+  for (int n = 13; n <= 16; ++n) {
+    const SlgUnit* u = FindUnitByIndex(17, n << 8);
+    ASSERT_NE(u, nullptr) << n;
+    EXPECT_EQ(u->kind, 17);
+  }
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 303:3184", "message 302:3185",
+                                      "message 289:3186"}));
 }
 
 }  // namespace
