@@ -35,7 +35,7 @@ std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
                  10013, 10014, 10015}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
-  for (int id : {3182, 3183, 3184, 3185, 3186, 10006, 10007, 10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
+  for (int id : {3182, 3183, 3187, 3184, 3185, 3186, 10006, 10007, 10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
   }
   h->messages.Add({.id = 60010, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
@@ -378,6 +378,25 @@ TEST(Map17Reinforcements, FourAreMadeAndRevealedInTurn) {
   EXPECT_EQ(h.Records("message"),
             (std::vector<std::string>{"message 303:3184", "message 302:3185",
                                       "message 289:3186"}));
+}
+
+// With a minor enemy (group GZA) on the map, flag 199 alone shows the figure of kind 109.
+TEST(Map17Figure109, Flag199AloneShowsItWhileMinorEnemiesStand) {
+  for (const bool flag : {false, true}) {
+    SCOPED_TRACE(flag);
+    auto hp = MakeBattle();
+    EventHarness& h = *hp;
+    h.AddUnit(1, 21, 14, 1, 900, 500);
+    for (int f : kStoryFlags) h.SetFlagAtInstall(f);
+    if (flag) h.SetFlagAtInstall(199);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    EXPECT_EQ(Count(h, "start 17160"), flag ? 1u : 0u);
+    if (!flag) continue;
+    EXPECT_EQ(h.Records("message"), std::vector<std::string>{"message 303:3187"});
+    EXPECT_EQ(h.Records("deploy 109").size(), 1u);
+    EXPECT_EQ(h.Records("remove 109").size(), 1u);
+  }
 }
 
 }  // namespace
