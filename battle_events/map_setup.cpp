@@ -21,6 +21,7 @@
 #include "battle_events/maps/map14.h"
 #include "battle_events/maps/map15.h"
 #include "battle_events/maps/map16.h"
+#include "battle_events/maps/map17.h"
 #include "battle_events/maps/map18.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
@@ -33,7 +34,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap14Setup,  // row 13: map 14
     &kMap15Setup,  // row 14: map 15
     &kMap16Setup,  // row 15: map 16
-    nullptr,  // row 16: map 17
+    &kMap17Setup,  // row 16: map 17
     &kMap18Setup,  // row 17: map 18
     nullptr,  // row 18: map 19
     nullptr,  // row 19: map 20
