@@ -306,15 +306,6 @@ constexpr GenericDesc kJointAndTurnTalks{
                          "F(446)&PP(IBS)&R(20);", "F(445)&PP(ITZ)&R(20);"}},
     .favourite_c = "HP(IKD,0)|NP(IMR());"};
 
-// The map numbers its turn talks by heroine: heroine 5's row (11615) comes before heroine 6's
-// (11616), where the builder's slot order has them the other way round.
-constexpr auto TurnTalksByHeroine(std::array<SlgEventEntry, GenericRowCount(kJointAndTurnTalks)> rows) {
-  const size_t last = rows.size() - 1;
-  std::swap(rows[last - 1], rows[last]);
-  std::swap(rows[last - 1].id, rows[last].id);
-  return rows;
-}
-
 constexpr auto kTable = JoinRows(kStoryRows, GenericRows<kFallsAndRemarks>(), kTargetRows,
                                  TurnTalksByHeroine(GenericRows<kJointAndTurnTalks>()));
 static_assert(kTable.size() == 35 + 1);

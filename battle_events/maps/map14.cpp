@@ -406,17 +406,9 @@ constexpr GenericDesc kGeneric{.talks = &kTalks,
                                .favourite_chance = 10,
                                .favourite_c = "NP(IMR());"};
 
+// The remarks (520-535) are each guarded by their own id; the turn talks are numbered by heroine.
 constexpr auto GenericRows14() {
-  auto rows = GenericRows<kGeneric>();
-  // The remarks (520-535) are each guarded by their own id.
-  for (SlgEventEntry& row : rows) {
-    if (row.id >= 520 && row.id <= 535) row.guard[0] = static_cast<int16_t>(row.id);
-  }
-  // The turn talks are numbered by heroine: heroine 5's row (615) before heroine 6's (616).
-  const size_t last = rows.size() - 1;
-  std::swap(rows[last - 1], rows[last]);
-  std::swap(rows[last - 1].id, rows[last].id);
-  return rows;
+  return TurnTalksByHeroine(GuardedByOwnId(GenericRows<kGeneric>(), 520, 535));
 }
 
 constexpr auto kTable = JoinRows(kStoryRows, GenericRows14());

@@ -37,6 +37,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "battle_events/core/event_table.h"
 #include "battle_events/maps/kit/event_rows.h"
@@ -202,5 +203,26 @@ consteval std::array<SlgEventEntry, GenericRowCount(D)> GenericRows() {
                          .handler = &CharTalkRow,
                          .arg = &t.char_talks[static_cast<size_t>(s)]};
   });
+  return rows;
+}
+
+// For maps that number their turn talks by heroine (heroine 5's row before heroine 6's, where the
+// slot order has them the other way round): the last two rows trade places and ids.
+template <size_t N>
+constexpr std::array<SlgEventEntry, N> TurnTalksByHeroine(std::array<SlgEventEntry, N> rows) {
+  static_assert(N >= 2);
+  std::swap(rows[N - 2], rows[N - 1]);
+  std::swap(rows[N - 2].id, rows[N - 1].id);
+  return rows;
+}
+
+// For maps whose remarks play once each: every row with an id in first..last is guarded by its own
+// id.
+template <size_t N>
+constexpr std::array<SlgEventEntry, N> GuardedByOwnId(std::array<SlgEventEntry, N> rows,
+                                                      uint16_t first, uint16_t last) {
+  for (SlgEventEntry& row : rows) {
+    if (row.id >= first && row.id <= last) row.guard[0] = static_cast<int16_t>(row.id);
+  }
   return rows;
 }
