@@ -1,6 +1,7 @@
 #include "battle_events/core/event_check.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "battle/battle_context.h"
 #include "battle/slg_geometry.h"
@@ -144,8 +145,9 @@ int CheckEvents() {
 int HasEventTable() { return EventCheckState().table != nullptr ? 1 : 0; }
 
 void EndEventCheck() {
-  SetEventAnmTable({});
   SlgEventCheckState& e = EventCheckState();
+  if (void (*map_end)() = std::exchange(e.map_end, nullptr); map_end != nullptr) map_end();
+  SetEventAnmTable({});
   if (e.table == nullptr && e.task == nullptr) return;
   EventNpcFree();
   FixTaskRemoveAll();

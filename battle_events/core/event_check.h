@@ -68,6 +68,9 @@ struct SlgEventCheckState {
   int32_t step = 0;
   // The "Slg::EventCheck" task's record; null when no table is installed.
   SlgEffectTask* task = nullptr;
+  // The map's own part of the teardown (a map whose tasks hold animations sets it when it makes
+  // them): called first by EndEventCheck, then cleared.
+  void (*map_end)() = nullptr;
   // Test support: told of each row started and finished (empty in the program).
   std::function<void(const SlgEventEntry& row, SlgEventMoment moment)> observer;
 };
@@ -119,7 +122,8 @@ namespace SlgEventCheck {
 int CheckEvents();
 // 1 while a table is installed.
 int HasEventTable();
-// Tears the events down at the battle's end, in this order: no event-animation table current,
+// Tears the events down at the battle's end, in this order: the map's own part (map_end, once),
+// no event-animation table current,
 // the event NPC animations freed, every fixed sprite removed, the check task ended, the event
 // background freed, the table pointer := null. A second call finds nothing more to do.
 void EndEventCheck();
