@@ -17,9 +17,11 @@
 #include <cstdint>
 
 #include "battle/battle_extension.h"
+#include "battle/slg_anm_obj.h"
 #include "battle_events/map_setup.h"
 
 struct SlgEffectTask;
+struct SprAnm;
 
 // The tasks' names (the "is it running" look-ups find them by these).
 inline constexpr const char* kMap20HornsTask = "Slg::Map20:SatanTsuno";
@@ -90,6 +92,24 @@ struct Map20Flight {
 // position moves by (cos x speed) >> 14 and (sin x speed) >> 14, the zoom falls by 1024 and the
 // speed by 128; it stops on the frame the speed reaches 0 or less.
 Map20Flight Map20FragmentFlight(const Map20Flight& start, int32_t direction, int32_t frames);
+
+// A boss task's work block (its owned slot 0, from SlgAlloc, made on its first frame).
+struct Map20BossWork {
+  SprAnm* anm;  // the EventAnm animation
+  SlgAnmObj obj;
+  int32_t x;  // 8.8 map pixels
+  int32_t y;
+  int32_t hidden;  // 1 while bit 0x20 of the flag word hides it
+  int32_t begun;   // the first step has run (a fragment's start saved, the pieces started)
+  int32_t burst;   // the jewel: its fragments made
+  int32_t rested;  // the jewel: switched to its second animation
+  // A fragment's direction (512 steps), its flight now and at its start.
+  int32_t direction;
+  Map20Flight flight;
+  Map20Flight start;
+};
+// The task's work block; null for null or before its first frame.
+Map20BossWork* Map20WorkOf(SlgEffectTask* task);
 
 // The boss tasks (map20_boss.cpp). Each start makes the task under the battle's task owner and
 // answers its record (null when it could not be made, traced).

@@ -54,23 +54,7 @@ constexpr BossDesc Desc(BossKind kind) {
 // The jewel's second animation, once its first has ended.
 constexpr BossDesc kJewelRest{100, 1614, 279};
 
-// The work block (owned slot 0, from SlgAlloc).
-struct BossWork {
-  SprAnm* anm;
-  SlgAnmObj obj;
-  int32_t x;  // 8.8 map pixels
-  int32_t y;
-  int32_t hidden;  // 1 while bit 0x20 of the flag word hides it
-  int32_t begun;   // the first step has run (a fragment's start saved, the pieces started)
-  int32_t burst;   // the jewel: its fragments made
-  int32_t rested;  // the jewel: switched to its second animation
-  // A fragment's direction and flight, and its start values.
-  int32_t direction;
-  Map20Flight flight;
-  Map20Flight start;
-};
-
-BossWork* WorkOf(SlgEffectTask* t) { return static_cast<BossWork*>(t->owned[0]); }
+using BossWork = Map20BossWork;
 
 int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
@@ -114,7 +98,7 @@ void Untrack(SlgEffectTask* t) {
 
 // The animation released and the task ended (its work block goes with its owned slots).
 void Release(SlgEffectTask* t) {
-  if (BossWork* w = WorkOf(t); w != nullptr) {
+  if (BossWork* w = Map20WorkOf(t); w != nullptr) {
     if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&w->obj.handle);
     ReleaseEventAnm(&w->anm);
     w->anm = nullptr;
@@ -254,7 +238,7 @@ void Step(BossKind kind, SlgEffectTask* t, BossWork& w) {
 // shown again; phase 0 the set-up, 1 the step, any other the release and the end.
 template <BossKind K>
 void BossBody(SlgEffectTask* t) {
-  BossWork* w = WorkOf(t);
+  BossWork* w = Map20WorkOf(t);
   if (HasEventTable() == 0) {
     t->phase = kSlgPhaseStop;
   } else if ((Battle().flags & kMap20HideBit) != 0) {
@@ -271,7 +255,7 @@ void BossBody(SlgEffectTask* t) {
     case 0: {
       if (w == nullptr) {
         t->owned[0] = SlgAlloc(sizeof(BossWork));
-        w = WorkOf(t);
+        w = Map20WorkOf(t);
         if (w == nullptr) {
           DebugPrint("map 20: no work block for %s\n", t->name);
           Release(t);
@@ -329,6 +313,10 @@ SlgEffectTask* StartTask(BossKind kind) {
 }
 
 }  // namespace
+
+Map20BossWork* Map20WorkOf(SlgEffectTask* task) {
+  return task != nullptr ? static_cast<Map20BossWork*>(task->owned[0]) : nullptr;
+}
 
 Map20Flight Map20FragmentFlight(const Map20Flight& start, int32_t direction, int32_t frames) {
   Map20Flight f = start;
