@@ -16,6 +16,7 @@
 #include "battle/slg_events.h"
 #include "battle/slg_math.h"
 #include "battle/slg_start.h"
+#include "battle/slg_tables.h"
 #include "battle/slg_task.h"
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
@@ -298,27 +299,38 @@ TEST(Map20BossTask, CommonRulesHiddenStoppedAndTableRemoved) {
   }
 }
 
-// A battle torn down (or switched to another stage) with every boss task running leaves no task,
-// no animation and no EventAnm record (LeakSanitizer checks the records at the test's end).
+// A battle torn down (or switched to another stage) with every boss task running leaves no task
+// and no reference of their EventAnm records: the test holds one reference of each of the
+// records the tasks play (95, 97, 98, 99) and finds only its own left once the tasks are gone.
 TEST(Map20BossTask, TeardownAndStageSwitchEndEveryBossTask) {
   for (bool to_stage : {false, true}) {
     SCOPED_TRACE(to_stage ? "switched" : "torn down");
     auto h = AfterOpening();
     BossAt(40);  // the jewel breaks out
+    const std::string last = std::string(kMap20FragmentTask) + "29";
     ASSERT_TRUE(h->RunUntil("the fragments", [&] {
-      return Running(std::string(kMap20FragmentTask) + "29") && Map20WorkOf(TaskNamed(std::string(kMap20FragmentTask) + "29")) != nullptr;
+      return Running(last) && Map20WorkOf(TaskNamed(last)) != nullptr;
     }, 6000));
     EXPECT_EQ(Map20LiveTasks(), 4 + kMap20Fragments);
+    std::array<SprAnm*, 4> held{};
+    const std::array<int, 4> npcs = {95, 97, 98, 99};
+    for (size_t i = 0; i < held.size(); ++i) {
+      held[i] = GetEventAnm(npcs[i]);
+      ASSERT_NE(held[i], nullptr);
+      EXPECT_GT(held[i]->ref, 1) << npcs[i] << " is played by a task";
+    }
     if (to_stage) {
       Slg::SwitchStage(0);
-      h->RunFrames(120);
+      ASSERT_TRUE(h->RunUntil("the switch's teardown", [] { return !Running(kMap20JewelTask); }, 120));
     } else {
       SlgTeardown();
     }
     EXPECT_FALSE(Running(kMap20HornsTask));
-    EXPECT_FALSE(Running(kMap20JewelTask));
     EXPECT_FALSE(Running(std::string(kMap20FragmentTask) + "0"));
-    EXPECT_EQ(EventCheckState().map_end, nullptr);
+    for (size_t i = 0; i < held.size(); ++i) {
+      EXPECT_EQ(held[i]->ref, 1) << npcs[i];
+      ReleaseEventAnm(&held[i]);
+    }
   }
 }
 
