@@ -54,23 +54,21 @@ constexpr BossDesc Desc(BossKind kind) {
 // The jewel's second animation, once its first has ended.
 constexpr BossDesc kJewelRest{100, 1614, 279};
 
-using BossWork = Map20BossWork;
-
 int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
 // The sprite's place: the map position less the camera's top-left and half the screen, 16.16.
-SlgPair ScreenOf(const BossWork& w) {
+SlgPair ScreenOf(const Map20BossWork& w) {
   const SlgBattleState& s = Battle().state;
   return {Wrap(int64_t{w.x} * 256 - (int64_t{s.scroll_x} + 320) * kOne),
           Wrap(int64_t{w.y} * 256 - (int64_t{s.scroll_y} + 240) * kOne)};
 }
-void Place(BossWork& w) {
+void Place(Map20BossWork& w) {
   const SlgPair at = ScreenOf(w);
   w.obj.x = at.x;
   w.obj.y = at.y;
   SlgSprSetPos(w.obj.handle, at);
 }
-void Play(BossWork& w, uint32_t pattern, uint8_t mode) {
+void Play(Map20BossWork& w, uint32_t pattern, uint8_t mode) {
   w.obj.mode = mode;
   Place(w);
   SlgPlayAnm(w.anm, pattern, &w.obj, kBossSurface);
@@ -98,7 +96,7 @@ void Untrack(SlgEffectTask* t) {
 
 // The animation released and the task ended (its work block goes with its owned slots).
 void Release(SlgEffectTask* t) {
-  if (BossWork* w = Map20WorkOf(t); w != nullptr) {
+  if (Map20BossWork* w = Map20WorkOf(t); w != nullptr) {
     if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&w->obj.handle);
     ReleaseEventAnm(&w->anm);
     w->anm = nullptr;
@@ -113,9 +111,9 @@ SlgEffectTask* StartTask(BossKind kind);
 // ---- Set-up and steps of each kind ----
 
 // The seen stage's pattern: 0-3 for the weak point, the crackle's 1-3 as 0-2.
-uint32_t WeakPattern(uint8_t stage) { return std::min<uint32_t>(stage, 3); }
+uint32_t StagePattern(uint8_t stage) { return std::min<uint32_t>(stage, 3); }
 
-void SetUp(BossKind kind, BossWork& w) {
+void SetUp(BossKind kind, Map20BossWork& w) {
   Map20Words& m = Map20State();
   switch (kind) {
     case BossKind::kHorns:
@@ -127,7 +125,7 @@ void SetUp(BossKind kind, BossWork& w) {
       break;
     case BossKind::kWeak:
       m.weak_seen = m.weak_stage;
-      Play(w, WeakPattern(m.weak_stage), 0);
+      Play(w, StagePattern(m.weak_stage), 0);
       SlgSprSetAlpha(&w.obj, kWeakAlpha);
       SlgSprSetZoom(w.obj.handle, {0, 0});
       break;
@@ -151,7 +149,7 @@ void SetUp(BossKind kind, BossWork& w) {
   }
 }
 
-void Step(BossKind kind, SlgEffectTask* t, BossWork& w) {
+void Step(BossKind kind, SlgEffectTask* t, Map20BossWork& w) {
   Map20Words& m = Map20State();
   switch (kind) {
     case BossKind::kHorns:
@@ -159,7 +157,7 @@ void Step(BossKind kind, SlgEffectTask* t, BossWork& w) {
     case BossKind::kWeak: {
       if (m.weak_stage != m.weak_seen) {
         m.weak_seen = m.weak_stage;
-        Play(w, WeakPattern(m.weak_stage), 0);
+        Play(w, StagePattern(m.weak_stage), 0);
         SlgSprSetAlpha(&w.obj, kWeakAlpha);
       }
       const int32_t zoom = static_cast<int32_t>(
@@ -174,7 +172,7 @@ void Step(BossKind kind, SlgEffectTask* t, BossWork& w) {
           t->phase = kSlgPhaseStop;
           return;
         }
-        Play(w, WeakPattern(m.crackle_stage) - 1, 0);
+        Play(w, StagePattern(m.crackle_stage) - 1, 0);
       }
       break;
     case BossKind::kJewel:
@@ -238,7 +236,7 @@ void Step(BossKind kind, SlgEffectTask* t, BossWork& w) {
 // shown again; phase 0 the set-up, 1 the step, any other the release and the end.
 template <BossKind K>
 void BossBody(SlgEffectTask* t) {
-  BossWork* w = Map20WorkOf(t);
+  Map20BossWork* w = Map20WorkOf(t);
   if (HasEventTable() == 0) {
     t->phase = kSlgPhaseStop;
   } else if ((Battle().flags & kMap20HideBit) != 0) {
@@ -254,7 +252,7 @@ void BossBody(SlgEffectTask* t) {
   switch (t->phase) {
     case 0: {
       if (w == nullptr) {
-        t->owned[0] = SlgAlloc(sizeof(BossWork));
+        t->owned[0] = SlgAlloc(sizeof(Map20BossWork));
         w = Map20WorkOf(t);
         if (w == nullptr) {
           DebugPrint("map 20: no work block for %s\n", t->name);
@@ -266,6 +264,8 @@ void BossBody(SlgEffectTask* t) {
       w->x = d.x * 256;
       w->y = d.y * 256;
       w->anm = GetEventAnm(d.anm);
+      // Without its animation the task runs on and draws nothing.
+      if (w->anm == nullptr) DebugPrint("map 20: %s has no EventAnm %d\n", t->name, d.anm);
       Track(t);
       SetUp(K, *w);
       t->phase = 1;
