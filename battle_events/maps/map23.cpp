@@ -425,6 +425,9 @@ int Overlay(SlgUnit& unit, SlgPair& position) {
   return RunEventAnm(kOverlayPlay, unit, position);
 }
 
+// The first frame of a wall piece: on its cell's point, its pattern (0) played once.
+constexpr EventAnmDesc kWallStart{.start = EventAnmStart::kPlay, .snap = EventAnmSnap::kCellPos};
+
 // A wall piece (kinds 83-85, 89-91), its phase the state byte: 0 put on its cell's point and
 // pattern 0 played once; 1 following its position (depth - its character byte + 80) until the
 // animation has ended, then pattern 1 looping (2); 2 following; 3 its animation released.
@@ -432,15 +435,8 @@ int WallPiece(SlgUnit& unit, SlgPair& position) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr) return 0;
   if (unit.state == 0) {
-    SlgPair at{};
-    EventObjCellPos(at, unit.x >> 16, unit.y >> 16);
-    unit.x = at.x;
-    unit.y = at.y;
-    EventObjPlace(unit);
-    position = Slg::PosToScreen({unit.x, unit.y});
     SetAnmPattern(body, 0);
-    EventAnmReplay(unit, kSlgAnmOnce);
-    SetUnitState(unit, 1);
+    RunEventAnm(kWallStart, unit, position);  // state 1
   }
   if (unit.state == 3) {
     if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&body->handle);

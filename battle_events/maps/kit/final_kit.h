@@ -1,5 +1,5 @@
 #pragma once
-// The final battle's shared pieces (maps 23-26): scripted scenes in which the party is shown in a
+// The final battle's shared building blocks (maps 23-26): scripted scenes in which the party is shown in a
 // flash, walks, leaves or stays behind, a companion fights in scripted attacks and a still
 // picture ends the map with a stage switch or the victory.
 //
@@ -14,7 +14,7 @@
 //   FinalFreeBg                          the party-shown steps and the still-picture ending
 //
 // A map keeps a FinalParty, a FinalRouteWorks and (where it walks several units) a FinalWalkers
-// in its stage words, and writes its handlers as step sequences around these pieces.
+// in its stage words, and writes its handlers as step sequences around these blocks.
 
 #include <array>
 #include <cstdint>
