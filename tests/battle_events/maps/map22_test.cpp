@@ -1,0 +1,377 @@
+// Map 22's event script: its table, the trust order, and the scenes and objects in real battles on
+// the event harness.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_battle_state.h"
+#include "battle/slg_death.h"
+#include "battle/slg_events.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_check.h"
+#include "battle_events/core/event_queries.h"
+#include "battle_events/event_units.h"
+#include "battle_events/maps/kit/map_common.h"
+#include "battle_events/maps/map22.h"
+#include "engine/app/context.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/event_table_lint.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+constexpr int kStage = 21;
+constexpr int kPx = 65536;
+
+struct BattleOptions {
+  // Heroines on the map from the start (the others come by their placement entries).
+  std::vector<int> present{};
+  // Heroines without a placement entry.
+  std::vector<int> no_entry{};
+  // Event-object kinds without a placement entry.
+  std::vector<int> missing{};
+  // The second boss on the map from the start.
+  bool second_boss = false;
+};
+
+bool Has(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+
+// Map 22's battle: the hero, heroines 1-6 of kinds 1-6 (made by the scenes unless present), the
+// first boss (kind 26, group 2), the second (kind 27, group 2, character 27, made by 22150), kind
+// 35 numbers 17-24 (group 1, made by 22150), one enemy of group 1, the unit (group 2, character
+// 7), and the event objects 80-104 (104 with direction 1); the attacks stubbed.
+std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
+  EventHarness::Options options;
+  options.stage = kStage;
+  auto h = std::make_unique<EventHarness>(kMap22Setup, options);
+  for (int id : {3101, 10000, 10001, 10002, 2147, 2143, 2144, 3027, 3338, 3339, 3340, 3342, 3341,
+                 2414, 10003, 3115, 3116, 10004, 3117, 3118, 3119, 3120, 3121, 10005, 3122, 10018,
+                 3123, 3105, 3106, 3107, 3108, 3109, 3110, 10006, 10007, 10008, 10009, 10010,
+                 10011, 10012, 2246, 3143, 3144, 3145, 3141, 10014, 10015, 10016, 10017, 3124,
+                 3125}) {
+    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  }
+  h->ExpectTrace("UID:");
+  h->ExpectTrace("no placement entry");
+  auto& units = h->install.stage.units;
+  units[0].x = 768;
+  units[0].y = 480;
+  for (int c = 1; c <= 6; ++c) {
+    if (Has(o.no_entry, c)) continue;
+    const int n = h->AddUnit(0, c, c, 0, 192 + 48 * c, 900);
+    units[static_cast<size_t>(n)].present = Has(o.present, c) ? 1 : 0;
+  }
+  h->AddUnit(2, 26, 26, 1, 1400, 200);
+  const int second = h->AddUnit(2, 27, 27, 1, 1300, 300);
+  units[static_cast<size_t>(second)].present = o.second_boss ? 1 : 0;
+  for (int n = 17; n <= 24; ++n) {
+    const int e = h->AddUnit(1, 40 + n, 35, 1, 900 + 24 * n, 200);
+    units[static_cast<size_t>(e)].present = 0;
+    units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n);
+    units[static_cast<size_t>(e)].flags = static_cast<uint16_t>(units[0].flags & ~0x80);
+  }
+  h->AddUnit(1, 40, 14, 1, 1500, 700);
+  h->AddUnit(2, 7, 14, 1, 1000, 360);
+  for (int kind = 80; kind <= 104; ++kind) {
+    if (Has(o.missing, kind)) continue;
+    const int n = h->AddObject(kind, 0, 1200, 300);
+    if (kind == 104) units[static_cast<size_t>(n)].facing = 1;
+  }
+  h->StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35});
+  return h;
+}
+
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+// The live unit of a group and character (kind below 80); null when none.
+SlgUnit* Live(int group, int character) {
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; i < s.unit_count; ++i) {
+    SlgUnit& u = s.units[i];
+    if (u.step != kSlgDeadStep && u.side == group && u.character == character && u.kind < 80) {
+      return &u;
+    }
+  }
+  return nullptr;
+}
+SlgUnit* Object(int kind) {
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; i < s.unit_count; ++i) {
+    SlgUnit& u = s.units[i];
+    if (u.step != kSlgDeadStep && u.kind == kind && u.deploy_state != 0) return &u;
+  }
+  return nullptr;
+}
+
+constexpr int kParticipation[] = {0, 18, 28, 38, 58, 68, 48};
+
+// ---- The table ----
+
+TEST(Map22Table, ItsRowsAreCleanAndInTheMapsOrder) {
+  EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap22Setup).empty());
+  EXPECT_EQ(kMapEventSetupTable[kStage], &kMap22Setup);
+  EXPECT_EQ(kMap22Setup.anm_table.size(), 25u);
+  EXPECT_EQ(kMap22Setup.bgm, MapBgm::None());
+  std::vector<int> ids = {22110, 22120, 22130, 22140, 22150, 22160, 22170,
+                          22180, 22190, 22210, 22211, 22212, 22410};
+  for (int base : {22500, 22520, 22530}) {
+    for (int id = base; id <= base + 5; ++id) ids.push_back(id);
+  }
+  for (int id = 22600; id <= 22606; ++id) ids.push_back(id);
+  std::vector<int> got;
+  std::vector<const SlgEventEntry*> rows;
+  for (const SlgEventEntry* row = kMap22Setup.table; row->handler != nullptr; ++row) {
+    got.push_back(row->id);
+    rows.push_back(row);
+  }
+  ASSERT_EQ(got, ids);
+  // The generic rows of a heroine are guarded by her participation flag (slots in the order of
+  // characters 1, 2, 3, 4, 6, 5).
+  const char* const a[] = {"F(18);", "F(28);", "F(38);", "F(58);", "F(48);", "F(68);"};
+  for (size_t s = 0; s < 6; ++s) {
+    EXPECT_STREQ(rows[13 + s]->a, a[s]) << s;
+    EXPECT_STREQ(rows[13 + s]->c, "HP(IKD,0);");
+    EXPECT_STREQ(rows[19 + s]->a, a[s]) << s;
+    EXPECT_STREQ(rows[25 + s]->a, a[s]) << s;
+  }
+  EXPECT_STREQ(rows[31]->b, "PP(IKD)&R(10);");
+  EXPECT_STREQ(rows[31]->c, "NP(IMR());");
+  EXPECT_STREQ(rows[37]->b, "PP(ITZ)&R(20);");
+  EXPECT_STREQ(rows[37]->c, "");
+  EXPECT_STREQ(rows[32]->a, "");
+  // The talk pairs and the boss at 30 %.
+  EXPECT_EQ(rows[10]->guard[1], 130);
+  EXPECT_EQ(rows[11]->clear[0], 211);
+  EXPECT_EQ(rows[12]->guard[1], 170);
+  EXPECT_EQ(rows[5]->clear[0], 198);
+}
+
+// ---- The trust order and the speaker ----
+
+TEST(Map22Order, JoinedHeroinesComeFirstAndEachPartIsSortedByTrust) {
+  const struct {
+    std::vector<int> joined;
+    Map22Trusts trust;
+    Map22Order order;
+  } cases[] = {
+      {{2, 5}, {0, 0, 0, 0, 0, 0, 0}, {2, 5, 6, 4, 3, 1}},
+      {{2, 5}, {0, 9, 0, 0, 0, 0, 0}, {2, 5, 1, 6, 4, 3}},
+      // The later of two equal trusts stays behind; a strictly higher one passes.
+      {{1, 2, 3}, {0, 5, 7, 7, 0, 0, 0}, {2, 3, 1, 6, 5, 4}},
+      {{}, {0, 1, 2, 3, 4, 5, 6}, {6, 5, 4, 3, 2, 1}},
+      {{}, {0, 0, 0, 0, 0, 0, 0}, {6, 5, 4, 3, 2, 1}},
+      {{1, 2, 3, 4, 5, 6}, {0, 0, 0, 0, 0, 0, 0}, {1, 2, 3, 4, 5, 6}},
+      {{1, 2, 3, 4, 5, 6}, {0, 3, -8, 3, 12, 0, 3}, {4, 1, 3, 6, 5, 2}},
+  };
+  for (const auto& c : cases) {
+    std::array<bool, 7> joined{};
+    for (int j : c.joined) joined[static_cast<size_t>(j)] = true;
+    EXPECT_EQ(Map22BuildOrder(joined, c.trust), c.order) << ::testing::PrintToString(c.joined);
+  }
+}
+
+TEST(Map22Order, TheSpeakerIsThePresentHeroineWithTheHighestTrustTheEarlierOnTies) {
+  const Map22Order order = {4, 2, 6, 1, 3, 5};
+  Map22Trusts trust{};
+  trust[4] = 10;
+  trust[2] = 40;
+  trust[6] = 40;
+  std::array<bool, 7> present{};
+  EXPECT_EQ(Map22Speaker(order, present, trust), 0);
+  present[4] = present[2] = present[6] = true;
+  EXPECT_EQ(Map22Speaker(order, present, trust), 2);
+  present[2] = false;
+  EXPECT_EQ(Map22Speaker(order, present, trust), 6);
+  present[6] = false;
+  EXPECT_EQ(Map22Speaker(order, present, trust), 4);
+}
+
+// ---- The opening ----
+
+// Heroines 2 and 5 have joined: the order is 2, 5, 6, 4, 3, 1; 2, 5 and 6 are made on the
+// doubled points with their flags; 4, 3 and 1 stay away, and one of them falling is never seen.
+TEST(Map22Opening, TheFirstThreeOfTheOrderTakePartOnTheirDoubledCells) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  h.SetP(27, 1);
+  h.SetP(67, 1);
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("22110 ended", [] { return CheckEventFlag(110) != 0; }, 600));
+  EXPECT_EQ(Map22State().order, (Map22Order{2, 5, 6, 4, 3, 1}));
+  const struct {
+    int c, x, y;
+  } placed[] = {{2, 432, 268}, {5, 360, 256}, {6, 432, 292}};
+  for (const auto& p : placed) {
+    const SlgUnit* u = Live(0, p.c);
+    ASSERT_NE(u, nullptr) << p.c;
+    const SlgPoint cell = SnapPosToCell(2 * p.x, 2 * p.y);
+    EXPECT_EQ(u->x >> 16, cell.x) << p.c;
+  }
+  for (int c = 1; c <= 6; ++c) {
+    const bool takes_part = c == 2 || c == 5 || c == 6;
+    EXPECT_EQ(CheckEventFlag(kParticipation[c]), takes_part ? 1 : 0) << c;
+    EXPECT_EQ(Live(0, c) != nullptr, takes_part) << c;
+  }
+  // The first boss is hidden; the drifting figure is out.
+  const SlgUnit* boss = Live(2, 26);
+  ASSERT_NE(boss, nullptr);
+  EXPECT_EQ(boss->flags & kShowFlag, 0u);
+  EXPECT_NE(Object(80), nullptr);
+  // Heroine 1 takes no part: her fall row (22500) never starts.
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  EXPECT_EQ(h.FrameOf("start 22500"), -1);
+}
+
+// Mode 1 without a placement entry of her kind places nothing and sets no flag; the others of
+// the three are placed all the same.
+TEST(Map22Opening, AHeroineWithoutAPlacementEntryIsNotPlacedAndTakesNoPart) {
+  auto hp = MakeBattle({.no_entry = {1}});
+  EventHarness& h = *hp;
+  h.SetTrust(1, 90);  // first of the order
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("22110 ended", [] { return CheckEventFlag(110) != 0; }, 600));
+  EXPECT_EQ(Map22State().order[0], 1);
+  EXPECT_EQ(CheckEventFlag(18), 0);
+  EXPECT_EQ(Live(0, 1), nullptr);
+  const int second = Map22State().order[1];
+  const int third = Map22State().order[2];
+  EXPECT_EQ(CheckEventFlag(kParticipation[second]), 1);
+  EXPECT_EQ(CheckEventFlag(kParticipation[third]), 1);
+}
+
+// ---- The first scene and the drifting figure ----
+
+// The figure bobs within 2 pixels of its base on a 128-frame period; once the rise byte is set
+// its lift grows by 2621 a frame of its clock.
+TEST(Map22FirstScene, TheDriftingFigureBobsAndThenRises) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("figure out", [] { return Object(80) != nullptr && Object(80)->state == 1; }, 200));
+  const int32_t base = Map22State().bob_base_y;
+  std::vector<int32_t> ys;
+  for (int f = 0; f < 257; ++f) {
+    h.RunFrames(1);
+    const SlgUnit* fig = Object(80);
+    ASSERT_NE(fig, nullptr);
+    ys.push_back(fig->y);
+    if (Map22State().rise == 1) break;
+  }
+  ASSERT_GT(ys.size(), 140u) << "the rise began too early for the test";
+  for (int32_t y : ys) EXPECT_LE(std::abs(y - base), 2 * kPx);
+  EXPECT_NE(*std::min_element(ys.begin(), ys.end()), *std::max_element(ys.begin(), ys.end()));
+  for (size_t i = 0; i + 128 < ys.size(); ++i) EXPECT_EQ(ys[i], ys[i + 128]) << i;
+
+  ASSERT_TRUE(h.RunUntil("rise", [] { return Map22State().rise == 1; }, 2000));
+  h.RunFrames(2);
+  SlgUnit* fig = Object(80);
+  ASSERT_NE(fig, nullptr);
+  const int32_t lift0 = fig->lift;
+  const int32_t clock0 = fig->anm->frames;
+  h.RunFrames(10);
+  EXPECT_EQ(fig->lift - lift0, 2621 * (fig->anm->frames - clock0));
+  EXPECT_GT(fig->lift, lift0);
+}
+
+// The first scene: the picture, the figure of kind 81 ending with H = 1, the boss shown, BGM 16.
+TEST(Map22FirstScene, TheBossShowsOnceKind81HasEnded) {
+  for (const bool without : {false, true}) {
+    SCOPED_TRACE(without);
+    auto hp = MakeBattle({.missing = without ? std::vector<int>{81} : std::vector<int>{}});
+    EventHarness& h = *hp;
+    h.Start();
+    ASSERT_TRUE(h.RunUntil("22120 ended", [] { return CheckEventFlag(120) != 0; }, 3000));
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    EXPECT_EQ(Count(h, "bg fade-in 207"), 1u);
+    EXPECT_EQ(Map22State().h, without ? 0 : 1);
+    EXPECT_EQ(h.Records("bgm"), std::vector<std::string>{"bgm 16"});
+    const SlgUnit* boss = Live(2, 26);
+    ASSERT_NE(boss, nullptr);
+    EXPECT_NE(boss->flags & kShowFlag, 0u);
+    EXPECT_EQ(h.Records("message").back(), "message 255:3027");
+    EXPECT_EQ(Object(80), nullptr);
+  }
+}
+
+// ---- The talks ----
+
+constexpr int kMad = 18;
+
+// 22211 / 22212 take turns on M(MAD) before flag 130; 22190 / 22210 from flag 160 on, when the
+// first pair never plays again.
+TEST(Map22Talks, ThePairsAlternateAndTheFirstStopsForGoodAtFlag130) {
+  const struct {
+    std::vector<int> flags;
+    std::vector<std::string> talks;
+  } cases[] = {
+      {{110, 120}, {"start 22211", "start 22212", "start 22211"}},
+      {{110, 120, 130, 140, 150, 160}, {"start 22190", "start 22210", "start 22190"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flags.size());
+    auto hp = MakeBattle({.present = {1, 2, 3, 4, 5, 6}});
+    EventHarness& h = *hp;
+    h.SetRandom({0xFFFF});  // no turn remark
+    for (int f : c.flags) h.SetFlagAtInstall(f);
+    h.SetFlagAtInstall(170);  // no boss scene in the way
+    h.SetFlagAtInstall(180);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    for (int n = 0; n < 3; ++n) {
+      h.Act(0, 0);
+      h.Command(kMad);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
+    std::vector<std::string> talks;
+    for (const std::string& r : h.Records("start 22")) {
+      if (r == "start 22190" || r == "start 22210" || r == "start 22211" || r == "start 22212") {
+        talks.push_back(r);
+      }
+    }
+    EXPECT_EQ(talks, c.talks);
+  }
+}
+
+// The second boss at 30 %: once between flags 160 and 170, with its values worked out again.
+TEST(Map22Talks, TheSecondBossAt30PercentSpeaksOnceBetweenFlags160And170) {
+  for (const bool after_170 : {false, true}) {
+    SCOPED_TRACE(after_170);
+    auto hp = MakeBattle({.present = {1, 2, 3, 4, 5, 6}, .second_boss = true});
+    EventHarness& h = *hp;
+    h.SetRandom({0xFFFF});  // no turn remark
+    for (int f : {110, 120, 130, 140, 150, 160}) h.SetFlagAtInstall(f);
+    if (after_170) h.SetFlagAtInstall(170);
+    h.SetFlagAtInstall(180);
+    h.Start();
+    SlgUnit* boss = Live(2, 27);
+    ASSERT_NE(boss, nullptr);
+    ASSERT_TRUE(h.RunUntilIdle(2000));
+    boss->stats.max_life = 100;
+    boss->stats.life = 31;
+    h.Act(0, 0);
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(Count(h, "start 22410"), 0u) << "above 30 %";
+    boss->stats.life = 30;
+    for (int n = 0; n < 2; ++n) {
+      h.Act(0, 0);
+      ASSERT_TRUE(h.RunUntilIdle(600));
+    }
+    EXPECT_EQ(Count(h, "start 22410"), after_170 ? 0u : 1u);
+    if (!after_170) {
+      EXPECT_EQ(h.Records("message"),
+                (std::vector<std::string>{"message 255:3124", "message 255:3125"}));
+      EXPECT_EQ(Count(h, "se 30"), 1u);
+    }
+  }
+}
+
+}  // namespace
