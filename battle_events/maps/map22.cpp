@@ -328,8 +328,13 @@ constexpr SeqArgs kRegroupArgs{kRegroup};
 bool Present1() { return Present(1); }
 bool Present3() { return Present(3); }
 bool Present4() { return Present(4); }
-// Kind 83 answers H = 1 and kind 82 then H = 2: the wait ends without either of them.
-bool SecondSignal() { return Map22State().h == 2 || !KindDeployed(82) || !KindDeployed(83); }
+// Kind 83 answers H = 1 once it has faded in and kind 82 then H = 2. Without kind 83 the wait
+// ends at once; without kind 82 it ends on kind 83's H = 1 (which would otherwise overwrite the
+// scene's next H = 4 and hold kind 83 for ever).
+bool SecondSignal() {
+  const int32_t h = Map22State().h;
+  return h == 2 || !KindDeployed(83) || (h == 1 && !KindDeployed(82));
+}
 void SendFadeOut() { Map22State().h = 4; }
 void SecondBoss() { EventRedeployKind(kSecondBoss); }
 // Kind 35 numbers 17-24 made again, each marked (number in the high byte) to be revealed.

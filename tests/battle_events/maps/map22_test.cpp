@@ -19,6 +19,7 @@
 #include "battle_events/maps/kit/map_common.h"
 #include "battle_events/maps/map22.h"
 #include "engine/app/context.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
 
@@ -74,7 +75,6 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
     const int e = h->AddUnit(1, 40 + n, 35, 1, 900 + 24 * n, 200);
     units[static_cast<size_t>(e)].present = 0;
     units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n);
-    units[static_cast<size_t>(e)].flags = static_cast<uint16_t>(units[0].flags & ~0x80);
   }
   h->AddUnit(1, 40, 14, 1, 1500, 700);
   h->AddUnit(2, 7, 14, 1, 1000, 360);
@@ -90,6 +90,14 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
 size_t Count(const EventHarness& h, const std::string& what) {
   const auto r = h.Records(what);
   return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+int LastFrameOf(const EventHarness& h, const std::string& what) {
+  int frame = -1;
+  for (const auto& r : h.records()) {
+    if (r.what == what) frame = r.frame;
+  }
+  return frame;
 }
 
 // The live unit of a group and character (kind below 80); null when none.
@@ -371,6 +379,152 @@ TEST(Map22Talks, TheSecondBossAt30PercentSpeaksOnceBetweenFlags160And170) {
                 (std::vector<std::string>{"message 255:3124", "message 255:3125"}));
       EXPECT_EQ(Count(h, "se 30"), 1u);
     }
+  }
+}
+
+// ---- The whole map ----
+
+// The first boss defeated (state 15) leaves through its exit sequence, whose flag 198 lets 22130
+// go on.
+void DefeatBoss(EventHarness& h, int character) {
+  SlgUnit* boss = Live(2, character);
+  ASSERT_NE(boss, nullptr) << character;
+  boss->stats.life = 0;
+  SetUnitState(*boss, kUnitStateDefeated);
+  h.RunFrames(1);
+}
+
+// No heroine has joined; trusts 5: 40, 3: 40, 1: 10: the order is 5, 3, 1, 6, 4, 2 and 5, 3 and
+// 1 take part. The map from the opening to the movie victory (22170 ends at once here).
+TEST(Map22Story, TheMapPlaysFromTheOpeningToTheMovieVictory) {
+  auto hp = MakeBattle();
+  EventHarness& h = *hp;
+  h.SetTrust(5, 40);
+  h.SetTrust(3, 40);
+  h.SetTrust(1, 10);
+  h.SetRandom({0xFFFF});
+  h.AddMovie(0, 21, 0.5);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  ASSERT_EQ(CheckEventFlag(120), 1);
+  EXPECT_EQ(Map22State().order, (Map22Order{5, 3, 1, 6, 4, 2}));
+
+  // 22130 holds until the boss has left (flag 198), then the present heroine with the highest
+  // trust, the earlier of the two 40s, speaks.
+  DefeatBoss(h, 26);
+  ASSERT_TRUE(h.RunUntil("22130", [&] { return h.FrameOf("start 22130") >= 0; }, 60));
+  const size_t lines_before = h.Records("message").size();
+  ASSERT_TRUE(h.RunUntil("flag 198", [] { return CheckEventFlag(198) != 0; }, 2000));
+  EXPECT_EQ(h.Records("message").size(), lines_before) << "nothing before flag 198";
+  EXPECT_EQ(Live(2, 26), nullptr);
+
+  // On to the end of the gathering, watching H.
+  std::vector<int32_t> hs;
+  ASSERT_TRUE(h.RunUntil("22160 ended",
+                         [&] {
+                           const int32_t v = Map22State().h;
+                           if (hs.empty() || hs.back() != v) hs.push_back(v);
+                           return CheckEventFlag(160) != 0 && h.FrameOf("end 22160") >= 0;
+                         },
+                         8000));
+  EXPECT_EQ(hs, (std::vector<int32_t>{1, 0, 1, 2, 4, 3}));
+  const std::vector<std::string> lines = h.Records("message");
+  auto has = [&](const std::string& m) {
+    return std::find(lines.begin(), lines.end(), m) != lines.end();
+  };
+  EXPECT_TRUE(has("message 210:3341"));
+  EXPECT_FALSE(has("message 111:3340"));
+  // The second wave's lines of characters 1 and 3 (present), not 4's.
+  EXPECT_TRUE(has("message 33:3116"));
+  EXPECT_TRUE(has("message 114:3120"));
+  EXPECT_FALSE(has("message 159:3121"));
+  // The second boss and the eight of kind 35, revealed one after another.
+  ASSERT_NE(Live(2, 27), nullptr);
+  EXPECT_EQ(Count(h, "bgm 27"), 1u);
+  for (int n = 17; n <= 24; ++n) {
+    const SlgUnit* u = FindUnitByIndex(35, n << 8);
+    ASSERT_NE(u, nullptr) << n;
+    EXPECT_NE(u->flags & kShowFlag, 0u) << n;
+    EXPECT_EQ(u->flags & kUnitHideNext, 0u) << n;
+  }
+  EXPECT_EQ(Count(h, "se 244"), 8u);
+  // The gathering: all six take part, the last three on their points, flag 198 cleared; o[4]
+  // (heroine 6) says both her lines.
+  for (int c = 1; c <= 6; ++c) {
+    EXPECT_EQ(CheckEventFlag(kParticipation[c]), 1) << c;
+    EXPECT_NE(Live(0, c), nullptr) << c;
+  }
+  EXPECT_EQ(CheckEventFlag(198), 0);
+  EXPECT_TRUE(has("message 137:3110"));
+  EXPECT_TRUE(has("message 137:10012"));
+  const SlgPoint cell = SnapPosToCell(2 * 384, 2 * 284);
+  EXPECT_EQ(Live(0, 6)->x >> 16, cell.x);
+  for (int c : {0, 5, 3, 1}) EXPECT_EQ(Live(0, c)->dir, 0) << c;
+
+  // The second boss at life 0 after flag 150 stays on the map in state 0; 22170 and the victory
+  // follow.
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  DefeatBoss(h, 27);
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 3000));
+  SlgUnit* second = Live(2, 27);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->state, 0);
+  EXPECT_GE(h.FrameOf("start 22170"), 0);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(second->flags & kShowFlag, 0u);
+  EXPECT_EQ(Ctx().ddraw.GetClearFlag(), 1);
+  EXPECT_GE(h.FrameOf("movie end"), 0);
+  h.RunFrames(5);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  // The six flashes from full white after waits of 59, 29, 59, 19, 29 and 59 frames (the waits
+  // run on the game clock: a frame or two more), then the white-out after 69 more and the movie.
+  std::vector<int> flashes;
+  for (const auto& r : h.records()) {
+    if (r.what == "fade 0 white" && r.frame > h.FrameOf("start 22180")) flashes.push_back(r.frame);
+  }
+  ASSERT_EQ(flashes.size(), 7u);  // the six and the white-in after the white-out
+  const int waits[] = {29, 59, 19, 29, 59};
+  for (size_t i = 0; i < 5; ++i) {
+    const int gap = flashes[i + 1] - flashes[i];
+    EXPECT_GE(gap, waits[i]) << i;
+    EXPECT_LE(gap, waits[i] + 2) << i;
+  }
+  EXPECT_GT(LastFrameOf(h, "fade 256 white"), flashes[5] + 69);
+  EXPECT_LT(LastFrameOf(h, "fade 256 white"), flashes[6]);
+  EXPECT_GT(h.FrameOf("movie Movie\\Movie021.mpg"), flashes[6]);
+  EXPECT_GE(h.FrameOf("task Slg::GameWin"), h.FrameOf("movie end"));
+}
+
+// Without the movie file the victory goes on all the same: one win.
+TEST(Map22Story, WithoutTheMovieTheBattleIsStillWon) {
+  auto hp = MakeBattle({.present = {1, 2, 3}, .second_boss = true});
+  EventHarness& h = *hp;
+  for (int f : {110, 120, 130, 140, 150, 160, 170}) h.SetFlagAtInstall(f);
+  h.ExpectTrace("Can't Play Movie");
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 3000));
+  h.RunFrames(5);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  EXPECT_EQ(h.Records("movie Movie"), std::vector<std::string>{});
+  EXPECT_EQ(h.Records("message"),
+            (std::vector<std::string>{"message 258:3143", "message 258:3144", "message 258:3145",
+                                      "message 258:3141"}));
+}
+
+// The second wave's waits on H end when kind 82 or 83 is missing; the scene goes on to the
+// reveal.
+TEST(Map22SecondWave, TheWaitsOnHEndWithoutTheirObjects) {
+  for (const int missing : {82, 83}) {
+    SCOPED_TRACE(missing);
+    auto hp = MakeBattle({.present = {1, 2, 3}, .missing = {missing}});
+    EventHarness& h = *hp;
+    for (int f : {110, 120, 130, 140}) h.SetFlagAtInstall(f);
+    h.SetFlagAtInstall(160);  // the gathering not in the way
+    h.Start();
+    ASSERT_TRUE(h.RunUntil("22150 ended", [&] { return h.FrameOf("end 22150") >= 0; }, 5000));
+    EXPECT_EQ(Count(h, "message 254:3119"), 1u);
+    EXPECT_NE(Live(2, 27), nullptr);
+    EXPECT_EQ(Count(h, "se 244"), 8u);
   }
 }
 
