@@ -32,9 +32,11 @@
 #include "battle_events/maps/kit/standard_talks.h"
 #include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_tone.h"
+#include "engine/anime/anime.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "scene/scene_context.h"
+#include "scene/sprite/spx_anime.h"
 #include "scene/sprite/tamvik_spr.h"
 
 Map22Words& Map22State() { return Battle().Extension<Map22Words>(); }
@@ -68,6 +70,39 @@ int32_t Map22Speaker(const Map22Order& order, const std::array<bool, 7>& present
     }
   }
   return speaker;
+}
+
+Map22Order Map22Resort(Map22Order order, const Map22Trusts& trust) {
+  auto t = [&](size_t place) { return trust[static_cast<size_t>(order[place])]; };
+  for (size_t i = 0; i + 1 < order.size(); ++i) {
+    size_t best = i + 1;
+    for (size_t j = i + 2; j < order.size(); ++j) {
+      if (t(j) > t(best)) best = j;
+    }
+    if (t(best) > t(i)) std::swap(order[i], order[best]);
+  }
+  return order;
+}
+
+namespace {
+
+// The twinkle's keys: (1.0, 0.164) for a frame, to (0.164, 1.0) over 6 frames and back over 6.
+constexpr SlgMotionKey kTwinkleKeys[] = {{128, 21, 1}, {21, 128, 6}, {128, 21, 6}, {0, 0, 0}};
+constexpr int16_t kTwinkleDivisor = 128;
+
+void TwinkleRun(SlgMotion& m, int32_t frames) {
+  SlgMotionInit(m, kTwinkleKeys, kTwinkleDivisor, kTwinkleDivisor);
+  for (int32_t n = 0; n < frames; ++n) {
+    if (SlgMotionStep(m) == 0) SlgMotionInit(m, kTwinkleKeys, kTwinkleDivisor, kTwinkleDivisor);
+  }
+}
+
+}  // namespace
+
+SlgPair Map22Twinkle(int32_t frames) {
+  SlgMotion m{};
+  TwinkleRun(m, frames);
+  return {m.x, m.y};
 }
 
 namespace {
@@ -510,7 +545,173 @@ constexpr SeqArgs kGatheringArgs{kGathering};
 
 // ---- 22170: the second boss down ----
 
+// The points of the party after the scene, by character 0-6 (halved).
+constexpr std::array<SlgPoint, 7> kClosingPoints = {
+    {{384, 240}, {336, 216}, {456, 228}, {312, 252}, {432, 264}, {360, 276}, {408, 204}}};
+// The unit the merging object flies to, and where it stands for the scene.
+constexpr int32_t kFlightGroup = 2;
+constexpr int32_t kFlightCharacter = 7;
+constexpr int32_t kMergeKind = 90;
+
+void SetSceneBit(bool on) {
+  Battle().flags = static_cast<uint16_t>(on ? Battle().flags | kSceneBit : Battle().flags & ~kSceneBit);
+}
+
+void MergeStart() {
+  SlgFadeIn(0);
+  SlgBgmVolumeDown();
+  ClearCursorBit();
+  EventLoadBin("EVS22170.BIN", kBinAddress);
+  Map22Words& w = Map22State();
+  w.order = Map22Resort(w.order, Trusts());
+}
+// The camera centred on the hero's point raised by its cell height.
+int ScrollToHero() {
+  const SlgUnit* hero = UnitOf(0, 0);
+  if (hero == nullptr) {
+    DebugPrint("map 22 merge: no hero to scroll to\n");
+    return 1;
+  }
+  const SlgPair at = Slg::RaiseByCellHeight({hero->x, hero->y});
+  return EventScroll(at.x - 320 * kPx, at.y - 240 * kPx, 4 * kPx);
+}
+void Swell() {
+  SlgWhiteOut(64);
+  SetSceneBit(true);
+  Map22State().d = 2;
+  BGMPlayStart(1);
+}
+// The figures out, the enemies gone, the party hidden, the unit the object flies to placed.
+void FiguresOut() {
+  SlgWhiteIn(16);
+  SetSceneBit(false);
+  DeployKinds(97, 103);
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; i < s.unit_count && i < s.units.size(); ++i) {
+    if (SlgUnitLive(s.units[i]) && s.units[i].side == 1) EventRemoveUnit(&s.units[i]);
+  }
+  for (int32_t k = 0; k <= 6; ++k) EventClearKindFlag(k, kShowFlag);
+  MoveUnit(kFlightGroup, kFlightCharacter, 504, 180, 2);
+}
+
+constexpr LineTable kPassLines = {{{0, 0},
+                                   {29, 3139},
+                                   {74, 3135},
+                                   {110, 3131},
+                                   {156, 3129},
+                                   {209, 3133},
+                                   {137, 3137}}};
+constexpr LineTable kFirstPlaceLines = {{{0, 0},
+                                         {29, 3140},
+                                         {74, 3136},
+                                         {110, 3132},
+                                         {155, 3130},
+                                         {209, 3134},
+                                         {137, 3138}}};
+
+// The passes over o[2]-o[6] (pass = place 2-6), then o[1].
+void PassesStart() { Map22State().pass = 2; }
+int PassLine() { return SayLine(kPassLines, Place(Map22State().pass)); }
+int PassScroll() {
+  const int32_t c = Place(Map22State().pass);
+  if (c < 1 || c > 6) return 1;
+  const SlgPoint p = kClosingPoints[static_cast<size_t>(c)];
+  return EventScroll((p.x - 160) * 2 * kPx, (p.y - 120) * 2 * kPx, 8 * kPx);
+}
+void PassDeploy() { EventDeployKind(kMergeKind + Place(Map22State().pass)); }
+bool NextPass() { return ++Map22State().pass <= 6; }
+int FirstPlaceLine() { return SayLine(kFirstPlaceLines, Place(1)); }
+void FirstPlaceDeploy() { EventDeployKind(kMergeKind + Place(1)); }
+
+// The joining loop over o[1]-o[6] (pass = place 1-6): K names her object, D := 3 sends it.
+void JoinStart() {
+  Map22State().pass = 1;
+  SetSceneBit(true);
+}
+void JoinSend() {
+  Map22Words& w = Map22State();
+  w.k = kMergeKind + Place(w.pass);
+  w.d = 3;
+}
+// D = 1 from the object K names, or that object not on the map (a kind without a placement
+// entry, or one freed) so the scene cannot hold.
+bool Arrived() {
+  const Map22Words& w = Map22State();
+  return w.d == 1 || !KindDeployed(w.k);
+}
+void WhiteIn8() { SlgWhiteIn(8); }
+bool NextJoin() { return ++Map22State().pass <= 6; }
+void JoinEnd() { SetSceneBit(false); }
+void MergeLeaves() {
+  Map22Words& w = Map22State();
+  w.k = kMergeKind;
+  w.d = 3;
+}
+void ClosingWhite() {
+  SetSceneBit(true);
+  SlgWhiteOut(64);
+  SlgSePlay400(1);
+}
+bool SeStopped() { return SlgIsSeStop() != 0; }
+void PartyBack() {
+  for (int32_t c = 0; c <= 6; ++c) {
+    const SlgPoint p = kClosingPoints[static_cast<size_t>(c)];
+    MoveUnit(0, c, p.x, p.y, 0);
+  }
+  UndeployKinds(97, 103);
+  for (int32_t k = 0; k <= 6; ++k) EventSetKindFlag(k, kShowFlag);
+  SlgFadeIn(16);
+  SetSceneBit(false);
+}
+void MergeObjectsGone() { UndeployKinds(90, 96); }
+
+constexpr auto k10100 = TalkList({{258, 10100}});
+constexpr auto k10020 = TalkList({{13, 10020}});
+constexpr auto k10021 = TalkList({{13, 10020}, {13, 10021}, {13, 10022}});
+constexpr auto k10023 = TalkList({{13, 10023}});
+
 constexpr S::Op kSecondBossDown[] = {
+    S::Do(&MergeStart),
+    S::Do(&LoadSeBank),
+    S::Messages(k10100),
+    S::Wait(30),
+    S::Custom(&ScrollToHero),
+    S::Messages(k10020),
+    S::DeployKind(kMergeKind),
+    S::Messages(k10021),
+    S::Do(&Swell),
+    S::Wait(90),
+    S::Do(&FiguresOut),
+    S::ScrollPx(448, 240, 4),
+    S::Do(&PassesStart),
+    S::Label(1),
+    S::Custom(&PassLine),
+    S::Custom(&PassScroll),
+    S::Do(&PassDeploy),
+    S::Wait(60),
+    S::If(&NextPass, 1),
+    S::Custom(&FirstPlaceLine),
+    S::Do(&FirstPlaceDeploy),
+    S::ScrollPx(576, 112, 8),
+    S::Wait(60),
+    S::Do(&JoinStart),
+    S::Label(2),
+    S::Do(&JoinSend),
+    S::HoldUntil(&Arrived, {}),
+    S::Se(262),
+    S::Do(&WhiteIn8),
+    S::If(&NextJoin, 2),
+    S::Do(&JoinEnd),
+    S::Wait(30),
+    S::Messages(k10023),
+    S::Do(&MergeLeaves),
+    S::HoldUntil(&Arrived, {}),
+    S::Do(&ClosingWhite),
+    S::Wait(90),
+    S::HoldUntil(&SeStopped, {}),
+    S::Do(&PartyBack),
+    S::Wait(30),
+    S::Do(&MergeObjectsGone),
     S::End(),
 };
 static_assert(S::Valid(kSecondBossDown));
@@ -833,6 +1034,285 @@ int VictoryFigure(SlgUnit& unit, SlgPair& position) {
   return 0;
 }
 
+// ---- Kinds 90-96: the merging object (90) and the joining objects (91-96) ----
+
+constexpr int32_t kZoomOne = 0x10000;
+constexpr int32_t kZoomHalf = 0x8000;
+constexpr int32_t kZoomFull = 0x50000;
+constexpr int32_t kZoomTiny = 6553;
+constexpr int32_t kZoomArrival = 0x4000;
+constexpr int32_t kGrowPerFrame = 436;
+constexpr int32_t kSwellPerFrame = 4915;
+constexpr int32_t kRisePx = 4;
+constexpr int32_t kMergeLift = 48 * kPx;
+constexpr int32_t kJoinLift = 96 * kPx;
+constexpr int32_t kTopLift = 160 * kPx;
+constexpr int16_t kFrontDepth = -1099;
+constexpr int32_t kDepthStep = 64;
+
+// The object's elapsed frames on its body's clock; an object without a body runs each phase to
+// its end at once, so a scene waiting on it goes on.
+int32_t Elapsed(const SlgUnit& unit) { return unit.anm != nullptr ? unit.anm->frames : 1 << 16; }
+void Restart(SlgUnit& unit) {
+  if (unit.anm != nullptr) RestartClock(*unit.anm);
+}
+Map22Flight& FlightOf(const SlgUnit& unit) {
+  return Map22State().flights[static_cast<size_t>(std::clamp<int>(unit.kind - kMergeKind, 0, 6))];
+}
+
+// The sprite at the object's screen position and depth, with the zoom pair (and the rotation)
+// when given.
+void PlaceMerge(SlgUnit& unit, const SlgPair* zoom, const int32_t* rotation) {
+  if (unit.anm == nullptr || unit.anm->handle == nullptr) return;
+  const SlgPair at = EventObjScreenPos(unit);
+  SlgSprSetPos(unit.anm->handle, at);
+  SlgSprSetPri(unit.anm->handle, unit.anm->depth);
+  if (zoom != nullptr) SlgSprSetZoom(unit.anm->handle, *zoom);
+  if (rotation != nullptr) SlgSprSetRot(unit.anm->handle, *rotation);
+}
+
+// The twinkle's placing: the rotation from its base, the zoom pair times the motion's factors.
+void TwinklePlace(SlgUnit& unit, Map22Words& w) {
+  w.rotation = w.rotation_base + 4 * Elapsed(unit);
+  const SlgPair zoom{SlgFxMul(w.zoom.x, w.twinkle.x), SlgFxMul(w.zoom.y, w.twinkle.y)};
+  PlaceMerge(unit, &zoom, &w.rotation);
+}
+// The motion run again from its start for the elapsed frames: the value of the next frame.
+void TwinkleStep(const SlgUnit& unit, Map22Words& w) { TwinkleRun(w.twinkle, Elapsed(unit)); }
+
+void SwellTest(SlgUnit& unit, Map22Words& w) {
+  if (w.d != 2) return;
+  w.d = 0;
+  w.base_zoom = w.zoom;
+  w.rotation_base = w.rotation;
+  Restart(unit);
+  unit.step = kMap22MergeSwelling;
+}
+
+// A flight replayed from its start for the elapsed frames: each frame a 1/divisor of what is
+// left to the target point, and of what is left to the lift `lift_to` (16.16, truncated toward
+// zero).
+void Fly(SlgUnit& unit, const Map22Flight& f, const SlgPair& target, int32_t lift_to,
+         int32_t divisor) {
+  int32_t x = f.start.x;
+  int32_t y = f.start.y;
+  int32_t lift = f.start_lift;
+  const int32_t frames = std::min(Elapsed(unit), f.duration);
+  for (int32_t n = 0; n < frames; ++n) {
+    x += (target.x - x) / divisor;
+    y += (target.y - y) / divisor;
+    lift += (lift_to - lift) / divisor;
+  }
+  unit.x = x;
+  unit.y = y;
+  unit.lift = lift;
+}
+
+void StartFlight(SlgUnit& unit, int32_t duration) {
+  Map22Flight& f = FlightOf(unit);
+  f.duration = duration;
+  f.start = {unit.x, unit.y};
+  f.start_lift = unit.lift;
+  Restart(unit);
+}
+
+void MergeFirstFrame(SlgUnit& unit, Map22Words& w) {
+  w.d = 0;
+  w.k = unit.kind;
+  if (unit.anm != nullptr) unit.anm->mode = 0;
+  if (unit.kind == kMergeKind) {
+    w.target = {unit.x, unit.y};
+    if (const SlgUnit* hero = UnitOf(0, 0); hero != nullptr) {
+      unit.x = hero->x;
+      unit.y = hero->y;
+    }
+    w.zoom = {kZoomTiny, kZoomTiny};
+    w.arrival = 0;
+    SlgMotionInit(w.twinkle, kTwinkleKeys, kTwinkleDivisor, kTwinkleDivisor);
+    EventObjSnap(unit);
+    EventObjPlace(unit);
+    unit.lift = kMergeLift;
+    w.base_zoom = w.zoom;
+    w.rotation_base = w.rotation;
+    Restart(unit);
+    if (unit.anm != nullptr) ChangeUnitAnm(unit, 4);
+    PlaceMerge(unit, &w.zoom, nullptr);
+    unit.step = kMap22MergeGrowing;
+    return;
+  }
+  EventObjSnap(unit);
+  EventObjPlace(unit);
+  unit.lift = kJoinLift;
+  FlightOf(unit).duration = 20;
+  Restart(unit);
+  unit.step = kMap22JoinAppearing;
+}
+
+int MergeObject(SlgUnit& unit, SlgPair& /*position*/) {
+  Map22Words& w = Map22State();
+  SlgAnmObj* body = unit.anm;
+  if (body != nullptr) body->depth = static_cast<int16_t>(body->depth - kDepthStep);
+  const uint32_t phase = unit.step;
+  if (body != nullptr &&
+      (phase == kMap22MergeGrowing || phase == kMap22MergeSwelling || phase == kMap22MergeSwellingAway)) {
+    body->depth = kFrontDepth;
+  }
+  switch (phase) {
+    case kMap22MergeStart:
+      MergeFirstFrame(unit, w);
+      return 0;
+    case kMap22MergeGrowing: {
+      const int32_t z = w.base_zoom.x + kGrowPerFrame * Elapsed(unit);
+      w.zoom = {z, w.base_zoom.y + kGrowPerFrame * Elapsed(unit)};
+      if (w.zoom.x >= kZoomHalf) {
+        w.zoom = {kZoomHalf, kZoomHalf};
+        unit.step = kMap22MergeHolding;
+      }
+      SwellTest(unit, w);
+      TwinklePlace(unit, w);
+      TwinkleStep(unit, w);
+      return 0;
+    }
+    case kMap22MergeHolding:
+      SwellTest(unit, w);
+      TwinklePlace(unit, w);
+      TwinkleStep(unit, w);
+      return 0;
+    case kMap22MergeSwelling:
+      w.zoom = {w.base_zoom.x + kSwellPerFrame * Elapsed(unit),
+                w.base_zoom.y + kSwellPerFrame * Elapsed(unit)};
+      TwinklePlace(unit, w);
+      if (w.zoom.x >= kZoomFull) {
+        unit.x = w.target.x;
+        unit.y = w.target.y;
+        EventObjSnap(unit);
+        EventObjPlace(unit);
+        w.target = {unit.x, unit.y};
+        w.zoom = {kZoomOne, kZoomOne};
+        unit.lift = kJoinLift;
+        unit.step = kMap22MergeWaiting;
+      } else {
+        TwinkleStep(unit, w);
+      }
+      return 0;
+    case kMap22MergeWaiting:
+      if (w.arrival != 0) {
+        w.arrival = 0;
+        w.zoom = {w.zoom.x + kZoomArrival, w.zoom.y + kZoomArrival};
+      }
+      if (w.d == 3 && w.k == kMergeKind) {
+        if (const SlgUnit* to = UnitOf(kFlightGroup, kFlightCharacter); to != nullptr) {
+          w.target = {to->x, to->y};
+        }
+        StartFlight(unit, 60);
+        w.d = 0;
+        unit.step = kMap22MergeFlying;
+      }
+      PlaceMerge(unit, &w.zoom, nullptr);
+      return 0;
+    case kMap22MergeFlying:
+      if (Elapsed(unit) >= FlightOf(unit).duration) {
+        w.d = 1;
+        w.base_zoom = w.zoom;
+        Restart(unit);
+        unit.step = kMap22MergeSwellingAway;
+      } else {
+        Fly(unit, FlightOf(unit), w.target, kMergeLift, 60);
+      }
+      PlaceMerge(unit, &w.zoom, nullptr);
+      return 0;
+    case kMap22MergeSwellingAway:
+      w.zoom = {w.base_zoom.x + kSwellPerFrame * Elapsed(unit),
+                w.base_zoom.y + kSwellPerFrame * Elapsed(unit)};
+      PlaceMerge(unit, &w.zoom, nullptr);
+      if (w.zoom.x >= kZoomFull) {
+        Release(unit);
+        unit.step = kMap22MergeDone;
+      }
+      return 0;
+    case kMap22JoinAppearing:
+      if (Elapsed(unit) < FlightOf(unit).duration) return 0;
+      SlgSePlay(31);
+      Restart(unit);
+      if (body != nullptr) {
+        ChangeUnitAnm(unit, 4);
+        if (HasScene() && body->handle != nullptr) Scene().tamvik_spr.spx()->HideSpx(body->handle);
+      }
+      PlaceMerge(unit, nullptr, nullptr);
+      unit.step = kMap22JoinWaiting;
+      return 0;
+    case kMap22JoinWaiting:
+      if (w.d == 3 && w.k == unit.kind) {
+        w.d = 0;
+        FlightOf(unit).start_lift = unit.lift;
+        Restart(unit);
+        unit.step = kMap22JoinRising;
+      }
+      PlaceMerge(unit, nullptr, nullptr);
+      return 0;
+    case kMap22JoinRising:
+      unit.lift = FlightOf(unit).start_lift + kRisePx * kPx * Elapsed(unit);
+      if (unit.lift >= kTopLift) {
+        unit.lift = kTopLift;
+        StartFlight(unit, 20);
+        unit.step = kMap22JoinFlying;
+      }
+      PlaceMerge(unit, nullptr, nullptr);
+      return 0;
+    case kMap22JoinFlying:
+      if (Elapsed(unit) >= FlightOf(unit).duration) {
+        w.d = 1;
+        w.arrival = 1;
+        Release(unit);
+        unit.step = kMap22MergeDone;
+        return 0;
+      }
+      Fly(unit, FlightOf(unit), w.target, kJoinLift, 20);
+      PlaceMerge(unit, nullptr, nullptr);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// ---- Kinds 97-103: the figures of characters 0-6 (the direction byte) ----
+
+constexpr uint16_t kToneShade = 24576;
+constexpr uint32_t kFigureHeld = 1;
+constexpr uint32_t kFigureRunning = 2;
+
+int PartyFigure(SlgUnit& unit, SlgPair& position) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr) return 0;
+  const int32_t c = unit.dir;
+  if (unit.step == 0) {
+    EventObjSnap(unit);
+    EventObjPlace(unit);
+    position = EventObjScreenPos(unit);
+    body->attr = static_cast<uint16_t>(c * 64);
+    if (c == 0) {
+      body->mode = kSlgAnmOnce;
+      ChangeUnitAnm(unit, 4);
+      body->mode = 0;
+      unit.step = kFigureRunning;
+    } else {
+      if (!Present(c)) body->shade = kToneShade;
+      body->mode = kSlgAnmOnce | kSlgAnmStartStopped;
+      ChangeUnitAnm(unit, 4);
+      if (body->handle != nullptr) Ctx().anime.SetStop(body->handle, 1);
+      unit.step = kFigureHeld;
+    }
+  }
+  if (unit.step == kFigureHeld && Map22State().k - kMergeKind == c) {
+    body->mode = 0;
+    if (body->handle != nullptr) Ctx().anime.SetStop(body->handle, 0);
+    ++unit.step;
+  }
+  body->depth = static_cast<int16_t>(body->depth - 1);
+  if (body->handle != nullptr) Draw(unit, position);
+  return 0;
+}
+
 constexpr EventAnmDesc kArrival{.snap = EventAnmSnap::kObject,
                                 .depth_rule = EventAnmDepth::kOffset,
                                 .depth = -1,
@@ -848,7 +1328,8 @@ constexpr auto kAnm = [] {
   set(82, 82, &SummonFigure);
   set(83, 83, &GateFigure);
   set(84, 89, &EventAnmHandlerOf<kArrival>);
-  set(90, 103, EventAnmHoldSnap);
+  set(90, 96, &MergeObject);
+  set(97, 103, &PartyFigure);
   set(104, 104, &VictoryFigure);
   return t;
 }();

@@ -40,6 +40,39 @@ Map22Order Map22BuildOrder(const std::array<bool, 7>& joined, const Map22Trusts&
 int32_t Map22Speaker(const Map22Order& order, const std::array<bool, 7>& present,
                      const Map22Trusts& trust);
 
+// Event 22170's order: for each place i from 1 to 5 in turn, the later place with the highest
+// trust (the earliest of equals) changes places with i when its trust is strictly higher.
+Map22Order Map22Resort(Map22Order order, const Map22Trusts& trust);
+
+// The merging object's twinkle: the zoom factors (16.16) `frames` elapsed frames after its start,
+// the keyed motion run from its start once a frame and started again whenever it ends (a
+// 13-frame cycle between (1.0, 0.164) and (0.164, 1.0)).
+SlgPair Map22Twinkle(int32_t frames);
+
+// The merging and joining objects' phases (their step-counter word).
+enum Map22MergePhase : uint32_t {
+  kMap22MergeStart = 0,
+  kMap22MergeGrowing = 1,
+  kMap22MergeHolding = 2,
+  kMap22MergeSwelling = 3,
+  kMap22MergeWaiting = 4,
+  kMap22MergeFlying = 5,
+  kMap22MergeSwellingAway = 6,
+  kMap22JoinAppearing = 7,
+  kMap22JoinWaiting = 8,
+  kMap22JoinRising = 9,
+  kMap22JoinFlying = 10,
+  kMap22MergeDone = 11,
+};
+
+// A flight of a merging or joining object: where it started (16.16), its lift then and the
+// frames it takes (the duration word).
+struct Map22Flight {
+  SlgPair start{};
+  int32_t start_lift = 0;
+  int32_t duration = 0;
+};
+
 struct Map22Words {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kStage;
   Map22Order order{};
@@ -55,6 +88,18 @@ struct Map22Words {
   int32_t bob_angle = 0;
   // The gathering's turns during its scroll: frames since the scroll began.
   int32_t turn_frames = 0;
+  // The merging and joining objects' shared values: the zoom pair and its base (16.16), the
+  // rotation word and its base, the target point (16.16 map pixels) and the twinkle motion; the
+  // flights of kinds 90-96 (index kind - 90).
+  SlgPair zoom{};
+  SlgPair base_zoom{};
+  int32_t rotation = 0;
+  int32_t rotation_base = 0;
+  SlgPair target{};
+  SlgMotion twinkle{};
+  std::array<Map22Flight, 7> flights{};
+  // Event 22170's place counter (its passes and its joining loop).
+  int32_t pass = 0;
 };
 Map22Words& Map22State();
 
