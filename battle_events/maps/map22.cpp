@@ -205,12 +205,26 @@ void PlaceHeroine(int32_t character, int32_t x, int32_t y, int mode) {
   SetEventFlag(static_cast<uint32_t>(kMap22ParticipationFlags[static_cast<size_t>(character)]));
 }
 
-int32_t Place(int n) { return Map22State().order[static_cast<size_t>(n - 1)]; }
-
 Map22Trusts Trusts() {
   Map22Trusts t{};
   for (int c = 1; c <= 6; ++c) t[static_cast<size_t>(c)] = GetTrustVar(c);
   return t;
+}
+
+// The opening's trust order from the joining variables and the trusts.
+void BuildOrder() {
+  std::array<bool, 7> joined{};
+  for (size_t c = 1; c <= 6; ++c) joined[c] = SlgGetMacroP(kMap22JoinedVars[c]) != 0;
+  Map22State().order = Map22BuildOrder(joined, Trusts());
+}
+
+// The character at place n (1-6) of the trust order. An order the opening never built (the map's
+// state is made afresh for each stage, the story flags are not) is built first, so the later
+// scenes never send a kind their objects do not answer.
+int32_t Place(int n) {
+  Map22Words& w = Map22State();
+  if (w.order[0] == 0) BuildOrder();
+  return w.order[static_cast<size_t>(n - 1)];
 }
 
 void Recalc(SlgUnit* unit) {
@@ -238,10 +252,7 @@ constexpr std::array<SlgPoint, 3> kOpeningPoints = {{{432, 268}, {360, 256}, {43
 
 void Opening() {
   for (size_t c = 1; c <= 6; ++c) ClearEventFlag(static_cast<uint32_t>(kMap22ParticipationFlags[c]));
-  std::array<bool, 7> joined{};
-  for (size_t c = 1; c <= 6; ++c) joined[c] = SlgGetMacroP(kMap22JoinedVars[c]) != 0;
-  Map22Words& w = Map22State();
-  w.order = Map22BuildOrder(joined, Trusts());
+  BuildOrder();
   for (int n = 1; n <= 3; ++n) {
     const SlgPoint p = kOpeningPoints[static_cast<size_t>(n - 1)];
     PlaceHeroine(Place(n), p.x, p.y, 1);
@@ -320,6 +331,7 @@ constexpr LineTable kBossDownLines = {{{0, 0},
 int SpeakerLine() {
   std::array<bool, 7> present{};
   for (int c = 1; c <= 6; ++c) present[static_cast<size_t>(c)] = Present(c);
+  Place(1);
   return SayLine(kBossDownLines, Map22Speaker(Map22State().order, present, Trusts()));
 }
 
@@ -562,6 +574,7 @@ void MergeStart() {
   SlgBgmVolumeDown();
   ClearCursorBit();
   EventLoadBin("EVS22170.BIN", kBinAddress);
+  Place(1);
   Map22Words& w = Map22State();
   w.order = Map22Resort(w.order, Trusts());
 }

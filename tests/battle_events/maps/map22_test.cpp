@@ -39,6 +39,8 @@ struct BattleOptions {
   std::vector<int> missing{};
   // The second boss on the map from the start.
   bool second_boss = false;
+  // The unit (group 2, character 7) the merging object flies to.
+  bool flight_unit = true;
 };
 
 bool Has(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
@@ -51,6 +53,10 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
   EventHarness::Options options;
   options.stage = kStage;
   auto h = std::make_unique<EventHarness>(kMap22Setup, options);
+  for (int id : {10100, 10020, 10021, 10022, 10023, 3129, 3130, 3131, 3132, 3133, 3134, 3135,
+                 3136, 3137, 3138, 3139, 3140}) {
+    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  }
   for (int id : {3101, 10000, 10001, 10002, 2147, 2143, 2144, 3027, 3338, 3339, 3340, 3342, 3341,
                  2414, 10003, 3115, 3116, 10004, 3117, 3118, 3119, 3120, 3121, 10005, 3122, 10018,
                  3123, 3105, 3106, 3107, 3108, 3109, 3110, 10006, 10007, 10008, 10009, 10010,
@@ -77,10 +83,12 @@ std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
     units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n);
   }
   h->AddUnit(1, 40, 14, 1, 1500, 700);
-  h->AddUnit(2, 7, 14, 1, 1000, 360);
+  if (o.flight_unit) h->AddUnit(2, 7, 14, 1, 1000, 360);
   for (int kind = 80; kind <= 104; ++kind) {
     if (Has(o.missing, kind)) continue;
     const int n = h->AddObject(kind, 0, 1200, 300);
+    // The figures' characters and the victory figure's pattern are their direction bytes.
+    if (kind >= 97 && kind <= 103) units[static_cast<size_t>(n)].facing = static_cast<uint8_t>(kind - 97);
     if (kind == 104) units[static_cast<size_t>(n)].facing = 1;
   }
   h->StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35});
@@ -526,6 +534,361 @@ TEST(Map22SecondWave, TheWaitsOnHEndWithoutTheirObjects) {
     EXPECT_NE(Live(2, 27), nullptr);
     EXPECT_EQ(Count(h, "se 244"), 8u);
   }
+}
+
+// ---- Event 22170 ----
+
+TEST(Map22Merge, TheOrderIsSortedAgainByTrustAlone) {
+  const struct {
+    std::array<int32_t, 6> trust_by_place;
+    Map22Order order;
+  } cases[] = {
+      // The later of the two 30s stays behind the earlier.
+      {{10, 30, 20, 30, 5, 40}, {6, 2, 4, 3, 1, 5}},
+      {{7, 7, 7, 7, 7, 7}, {1, 2, 3, 4, 5, 6}},
+      {{1, 2, 3, 4, 5, 6}, {6, 5, 4, 3, 2, 1}},
+  };
+  for (const auto& c : cases) {
+    const Map22Order order = {1, 2, 3, 4, 5, 6};
+    Map22Trusts trust{};
+    for (size_t i = 0; i < 6; ++i) trust[i + 1] = c.trust_by_place[i];
+    const Map22Order got = Map22Resort(order, trust);
+    EXPECT_EQ(got, c.order) << ::testing::PrintToString(c.trust_by_place);
+    for (size_t i = 0; i + 1 < 6; ++i) {
+      EXPECT_GE(trust[static_cast<size_t>(got[i])], trust[static_cast<size_t>(got[i + 1])]);
+    }
+  }
+}
+
+// The twinkle's factors: (1.0, 0.164) at the start, (0.164, 1.0) after 7 frames, a 13-frame
+// cycle, every value between the two.
+TEST(Map22Merge, TheTwinkleRunsA13FrameCycleBetweenItsKeys) {
+  constexpr int32_t kLow = 21 * 65536 / 128;
+  EXPECT_EQ(Map22Twinkle(0).x, 65536);
+  EXPECT_EQ(Map22Twinkle(0).y, kLow);
+  EXPECT_EQ(Map22Twinkle(7).x, kLow);
+  EXPECT_EQ(Map22Twinkle(7).y, 65536);
+  std::vector<int32_t> xs;
+  for (int32_t f = 0; f < 40; ++f) {
+    const SlgPair v = Map22Twinkle(f);
+    EXPECT_EQ(v.x, Map22Twinkle(f + 13).x) << f;
+    EXPECT_EQ(v.y, Map22Twinkle(f + 13).y) << f;
+    EXPECT_GE(v.x, kLow - 8);
+    EXPECT_LE(v.x, 65536);
+    EXPECT_GE(v.y, kLow - 8);
+    EXPECT_LE(v.y, 65536);
+    xs.push_back(v.x);
+  }
+  std::sort(xs.begin(), xs.end());
+  EXPECT_GE(std::unique(xs.begin(), xs.end()) - xs.begin(), 6);
+}
+
+// One frame of the objects of kinds 90-96 as the test saw it.
+struct MergeFrame {
+  int frame;
+  uint32_t phase;
+  int32_t elapsed;
+  SlgPair zoom;
+  SlgPair at;
+  int32_t lift;
+  SlgPair twinkle;
+};
+
+// The phase changes of the first object of `kind`: (phase from, phase to, elapsed at the change).
+struct PhaseWatch {
+  int kind;
+  std::vector<MergeFrame> frames;
+  void See(int frame) {
+    const SlgUnit* u = Object(kind);
+    if (u == nullptr || u->anm == nullptr) return;
+    const Map22Words& w = Map22State();
+    frames.push_back({frame, u->step, u->anm->frames, w.zoom, {u->x, u->y}, u->lift,
+                      {w.twinkle.x, w.twinkle.y}});
+  }
+  // The first frame seen in `phase`; null when never.
+  const MergeFrame* First(uint32_t phase) const {
+    for (const MergeFrame& f : frames) {
+      if (f.phase == phase) return &f;
+    }
+    return nullptr;
+  }
+  // The last frame seen in `phase`.
+  const MergeFrame* Last(uint32_t phase) const {
+    const MergeFrame* last = nullptr;
+    for (const MergeFrame& f : frames) {
+      if (f.phase == phase) last = &f;
+    }
+    return last;
+  }
+};
+
+// 22170 from its start (the second boss never made: HGU on an absent unit holds), with heroines
+// 1-6 present and 1, 2, 3 taking part.
+std::unique_ptr<EventHarness> MergeBattle(const BattleOptions& o = {.present = {1, 2, 3, 4, 5, 6}}) {
+  auto h = MakeBattle(o);
+  for (int f : {110, 120, 130, 140, 150, 160}) h->SetFlagAtInstall(f);
+  h->SetFlagAtInstall(180);  // no victory after it
+  h->SetRandom({0xFFFF});
+  return h;
+}
+
+// The merging object grows to 0.5 on elapsed frame 61, swells to 5.0 in 61 frames once D = 2,
+// sits at its point at 1.0, takes in six arrivals (2.5) and swells away in 34 frames after its
+// flight of 60 frames.
+TEST(Map22Merge, TheMergingObjectGrowsSwellsTakesInSixAndSwellsAway) {
+  auto hp = MergeBattle();
+  EventHarness& h = *hp;
+  h.Start();
+  PhaseWatch watch{90, {}};
+  int frame = 0;
+  ASSERT_TRUE(h.RunUntil("22170 ended",
+                         [&] {
+                           watch.See(frame++);
+                           return h.FrameOf("end 22170") >= 0;
+                         },
+                         6000));
+  // Growing by 436 a frame from 0.1: still below 0.5 on elapsed frame 60, held at 0.5 from 61.
+  for (const MergeFrame& f : watch.frames) {
+    if (f.phase == kMap22MergeGrowing) {
+      EXPECT_EQ(f.zoom.x, 6553 + 436 * f.elapsed) << f.frame;
+    }
+    if (f.phase == kMap22MergeSwelling) {
+      EXPECT_EQ(f.zoom.x, 0x8000 + 4915 * f.elapsed) << f.frame;
+    }
+  }
+  const MergeFrame* holding = watch.First(kMap22MergeHolding);
+  ASSERT_NE(holding, nullptr);
+  EXPECT_LE(watch.Last(kMap22MergeGrowing)->elapsed, 60);
+  EXPECT_GE(holding->elapsed, 61);
+  EXPECT_EQ(holding->zoom.x, 0x8000);
+  // Swelling by 4915 a frame: 12 short of 5.0 on frame 60, at its point with 1.0 from 61.
+  const MergeFrame* waiting = watch.First(kMap22MergeWaiting);
+  ASSERT_NE(waiting, nullptr);
+  EXPECT_LE(watch.Last(kMap22MergeSwelling)->elapsed, 60);
+  EXPECT_GE(waiting->elapsed, 61);
+  EXPECT_EQ(waiting->zoom.x, 0x10000);
+  EXPECT_EQ(waiting->lift, 96 * kPx);
+  // Six arrivals of 0.25 each; the flight of 60 frames; the swell away from 2.5 in 34 frames.
+  const MergeFrame* flying = watch.First(kMap22MergeFlying);
+  ASSERT_NE(flying, nullptr);
+  EXPECT_EQ(watch.Last(kMap22MergeWaiting)->zoom.x, 0x28000);
+  EXPECT_LT(watch.Last(kMap22MergeFlying)->elapsed, 60);
+  EXPECT_GE(watch.Last(kMap22MergeFlying)->elapsed, 57);
+  for (const MergeFrame& f : watch.frames) {
+    if (f.phase == kMap22MergeSwellingAway) {
+      EXPECT_EQ(f.zoom.x, 0x28000 + 4915 * f.elapsed) << f.frame;
+      EXPECT_LE(f.elapsed, 33) << f.frame;
+    }
+  }
+  EXPECT_GE(watch.First(kMap22MergeDone)->elapsed, 34);
+  // The flight went toward the unit (group 2, character 7), about 63 % of the way.
+  const SlgUnit* to = Live(2, 7);
+  ASSERT_NE(to, nullptr);
+  const MergeFrame* last_flight = watch.Last(kMap22MergeFlying);
+  EXPECT_LT(std::abs(last_flight->at.x - to->x), std::abs(waiting->at.x - to->x));
+  EXPECT_NE(last_flight->at.x, to->x);
+  // The twinkle's value is the motion replayed for the elapsed frames, whatever frames the
+  // clock skipped.
+  int twinkles = 0;
+  for (const MergeFrame& f : watch.frames) {
+    if (f.phase != kMap22MergeGrowing && f.phase != kMap22MergeHolding) continue;
+    ++twinkles;
+    EXPECT_EQ(f.twinkle.x, Map22Twinkle(f.elapsed).x) << f.frame;
+    EXPECT_EQ(f.twinkle.y, Map22Twinkle(f.elapsed).y) << f.frame;
+  }
+  EXPECT_GT(twinkles, 60);
+}
+
+// A joining object waits in phase 8 until D = 3 names its kind, rises from 96 to 160 pixels in
+// 16 frames and joins in 20 more with D = 1 and the arrival byte set.
+TEST(Map22Merge, AJoiningObjectWaitsForItsOrderRisesAndJoins) {
+  auto hp = MergeBattle();
+  EventHarness& h = *hp;
+  h.SetTrust(4, 90);  // heroine 4 first of the order: her object is sent first
+  h.Start();
+  PhaseWatch watch{94, {}};
+  int frame = 0;
+  int d_one = -1;
+  int arrival = -1;
+  std::vector<std::string> faults;
+  ASSERT_TRUE(h.RunUntil("joined",
+                         [&] {
+                           watch.See(frame++);
+                           const Map22Words& w = Map22State();
+                           const SlgUnit* u = Object(94);
+                           if (u == nullptr) return false;
+                           // Sent first: while it rises the others still wait in phase 8.
+                           if (u->step == kMap22JoinRising) {
+                             for (int k = 91; k <= 96; ++k) {
+                               const SlgUnit* o = Object(k);
+                               if (k != 94 && (o == nullptr || o->step != kMap22JoinWaiting)) {
+                                 faults.push_back("object " + std::to_string(k) + " not waiting");
+                               }
+                             }
+                           }
+                           if (u->step == kMap22MergeDone && d_one < 0) {
+                             d_one = w.d;
+                             arrival = w.arrival;
+                           }
+                           return d_one >= 0;
+                         },
+                         6000));
+  EXPECT_TRUE(faults.empty()) << faults.front();
+  EXPECT_EQ(Map22State().order[0], 4);
+  const MergeFrame* waiting = watch.Last(kMap22JoinWaiting);
+  ASSERT_NE(waiting, nullptr);
+  EXPECT_EQ(waiting->lift, 96 * kPx);
+  // Rising 4 pixels a frame: below 160 pixels until elapsed frame 16; then 20 frames of flight
+  // toward the merging object's point and down to 96 pixels.
+  for (const MergeFrame& f : watch.frames) {
+    if (f.phase == kMap22JoinRising) {
+      EXPECT_EQ(f.lift, 96 * kPx + 4 * kPx * f.elapsed) << f.frame;
+      EXPECT_LE(f.elapsed, 15) << f.frame;
+    }
+    if (f.phase == kMap22JoinFlying) {
+      EXPECT_LT(f.elapsed, 20) << f.frame;
+    }
+  }
+  const MergeFrame* flying = watch.First(kMap22JoinFlying);
+  ASSERT_NE(flying, nullptr);
+  const MergeFrame* last = watch.Last(kMap22JoinFlying);
+  const SlgPair target = Map22State().target;
+  EXPECT_LT(std::abs(last->at.x - target.x), std::abs(waiting->at.x - target.x) + 1);
+  EXPECT_LT(last->lift, 160 * kPx);
+  EXPECT_EQ(d_one, 1);
+  EXPECT_EQ(arrival, 1);
+}
+
+// A joining object never sent stays waiting in phase 8 until it is undeployed.
+TEST(Map22Merge, AJoiningObjectNeverSentWaitsUntilUndeployed) {
+  auto hp = MergeBattle({.present = {1, 2, 3, 4, 5, 6}, .second_boss = true});
+  EventHarness& h = *hp;
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EventDeployKind(92);
+  h.RunFrames(300);
+  const SlgUnit* u = Object(92);
+  ASSERT_NE(u, nullptr);
+  EXPECT_EQ(u->step, kMap22JoinWaiting);
+  EXPECT_EQ(Map22State().k, 92);
+  EventUndeployKind(92);
+  h.RunFrames(2);
+  EXPECT_EQ(Object(92), nullptr);
+}
+
+// Without the unit (group 2, character 7) the merging object keeps its point, sets D = 1 after 60
+// frames and swells away there; the scene ends.
+TEST(Map22Merge, WithoutTheUnitToFlyToTheObjectStaysAndSwellsAway) {
+  auto hp = MergeBattle({.present = {1, 2, 3, 4, 5, 6}, .flight_unit = false});
+  EventHarness& h = *hp;
+  h.Start();
+  PhaseWatch watch{90, {}};
+  int frame = 0;
+  ASSERT_TRUE(h.RunUntil("22170 ended",
+                         [&] {
+                           watch.See(frame++);
+                           return h.FrameOf("end 22170") >= 0;
+                         },
+                         6000));
+  const MergeFrame* waiting = watch.Last(kMap22MergeWaiting);
+  ASSERT_NE(waiting, nullptr);
+  for (const MergeFrame& f : watch.frames) {
+    if (f.phase >= kMap22MergeFlying && f.phase <= kMap22MergeSwellingAway) {
+      EXPECT_EQ(f.at.x, waiting->at.x) << f.frame;
+      EXPECT_EQ(f.at.y, waiting->at.y) << f.frame;
+    }
+  }
+  EXPECT_LT(watch.Last(kMap22MergeFlying)->elapsed, 60);
+  EXPECT_GE(watch.Last(kMap22MergeFlying)->elapsed, 57);
+  EXPECT_NE(watch.First(kMap22MergeDone), nullptr);
+}
+
+// The figures: character 0's plays at once; a heroine's is held until her joining object is
+// deployed, an absent heroine's drawn under tone control and started all the same.
+TEST(Map22Merge, AFigureStartsWhenItsHeroinesJoiningObjectIsDeployed) {
+  auto hp = MergeBattle({.present = {1, 2, 3, 4, 6}});
+  EventHarness& h = *hp;
+  h.Start();
+  std::array<uint16_t, 7> shade{};
+  std::vector<std::string> faults;
+  ASSERT_TRUE(h.RunUntil("figures out", [] { return Object(103) != nullptr; }, 3000));
+  // A figure is held while its heroine's joining object is not out, and running from the frame
+  // after that object's first frame (which names its kind in K).
+  std::array<bool, 7> object_seen{};
+  ASSERT_TRUE(h.RunUntil("22170 passes",
+                         [&] {
+                           for (int c = 1; c <= 6; ++c) {
+                             const SlgUnit* u = Object(97 + c);
+                             if (u == nullptr || u->anm == nullptr) continue;
+                             shade[static_cast<size_t>(c)] = u->anm->shade;
+                             const bool seen = object_seen[static_cast<size_t>(c)];
+                             if (!seen && u->step != 1) faults.push_back("early " + std::to_string(c));
+                             if (seen && u->step != 2) faults.push_back("late " + std::to_string(c));
+                             const SlgUnit* o = Object(90 + c);
+                             object_seen[static_cast<size_t>(c)] = o != nullptr && o->step >= 7;
+                           }
+                           const SlgUnit* hero = Object(97);
+                           if (hero == nullptr || hero->step != 2) faults.push_back("hero held");
+                           return Object(90 + Map22State().order[0]) != nullptr;
+                         },
+                         3000));
+  h.RunFrames(1);
+  EXPECT_TRUE(faults.empty()) << faults.front();
+  for (int c = 0; c <= 6; ++c) {
+    const SlgUnit* u = Object(97 + c);
+    ASSERT_NE(u, nullptr) << c;
+    EXPECT_EQ(u->step, 2u) << c;
+  }
+  EXPECT_EQ(shade[5], 24576);
+  EXPECT_NE(shade[4], 24576);
+}
+
+// 22170 to its end: the enemies gone, the party back on its points facing 0 and shown, objects
+// 90-103 undeployed; the same records on two runs; then 22180 wins.
+TEST(Map22Merge, TheSceneEndsWithThePartyOnItsPointsAndTheVictoryFollows) {
+  auto make = [] {
+    auto h = MakeBattle({.present = {1, 2, 3, 4, 5, 6}});
+    for (int f : {110, 120, 130, 140, 150, 160}) h->SetFlagAtInstall(f);
+    h->SetRandom({0xFFFF});
+    h->AddMovie(0, 21, 0.2);
+    return h;
+  };
+  EXPECT_TRUE(testsupport::RunEventsTwice(make, [](EventHarness& h) {
+    h.Start();
+    ASSERT_TRUE(h.RunUntil("22170 ended", [&] { return h.FrameOf("end 22170") >= 0; }, 6000));
+  }));
+  auto hp = make();
+  EventHarness& h = *hp;
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("22170 ended", [&] { return h.FrameOf("end 22170") >= 0; }, 6000));
+  h.RunFrames(2);
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; i < s.unit_count; ++i) {
+    const SlgUnit& u = s.units[i];
+    if (u.step == kSlgDeadStep) continue;
+    EXPECT_NE(u.side, 1) << "slot " << i;
+    if (u.kind >= 90 && u.kind <= 103) {
+      EXPECT_EQ(u.deploy_state, 0) << int{u.kind};
+    }
+  }
+  const SlgPoint points[] = {{384, 240}, {336, 216}, {456, 228}, {312, 252},
+                             {432, 264}, {360, 276}, {408, 204}};
+  for (int c = 0; c <= 6; ++c) {
+    const SlgUnit* u = Live(0, c);
+    ASSERT_NE(u, nullptr) << c;
+    const SlgPoint cell = CellToPosHeight(2 * points[c].x, 2 * points[c].y);
+    EXPECT_EQ(u->x >> 16, cell.x) << c;
+    EXPECT_EQ(u->y >> 16, cell.y) << c;
+    EXPECT_EQ(u->dir, 0) << c;
+    EXPECT_NE(u->flags & kShowFlag, 0u) << c;
+  }
+  const SlgUnit* to = Live(2, 7);
+  ASSERT_NE(to, nullptr);
+  EXPECT_EQ(to->dir, 2);
+  EXPECT_EQ(Count(h, "se 262"), 6u);
+  EXPECT_EQ(Count(h, "se 401"), 1u);
+  EXPECT_EQ(Battle().flags & 0x40, 0);
+  ASSERT_TRUE(h.RunUntil("victory", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 3000));
 }
 
 }  // namespace
