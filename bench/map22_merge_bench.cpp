@@ -19,12 +19,12 @@
 #include "battle_events/maps/map22.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
-#include "testsupport/test_game.h"
+#include "testsupport/test_scene.h"
 
 namespace {
 
 void BM_Map22MergeFrame(benchmark::State& state) {
-  testsupport::TestGame game;
+  testsupport::TestScene scene;
   testsupport::BattleBoard board;
   BattleContext& b = board.battle();
   InstallBattleEvents(b);

@@ -622,6 +622,17 @@ struct PhaseWatch {
   }
 };
 
+// Runs until 22170 has ended, watching the object every frame.
+bool WatchTo22170End(EventHarness& h, PhaseWatch& watch) {
+  int frame = 0;
+  return h.RunUntil("22170 ended",
+                    [&] {
+                      watch.See(frame++);
+                      return h.FrameOf("end 22170") >= 0;
+                    },
+                    6000);
+}
+
 // 22170 from its start (the second boss never made: HGU on an absent unit holds), with heroines
 // 1-6 present and 1, 2, 3 taking part.
 std::unique_ptr<EventHarness> MergeBattle(const BattleOptions& o = {.present = {1, 2, 3, 4, 5, 6}}) {
@@ -640,13 +651,7 @@ TEST(Map22Merge, TheMergingObjectGrowsSwellsTakesInSixAndSwellsAway) {
   EventHarness& h = *hp;
   h.Start();
   PhaseWatch watch{90, {}};
-  int frame = 0;
-  ASSERT_TRUE(h.RunUntil("22170 ended",
-                         [&] {
-                           watch.See(frame++);
-                           return h.FrameOf("end 22170") >= 0;
-                         },
-                         6000));
+  ASSERT_TRUE(WatchTo22170End(h, watch));
   // Growing by 436 a frame from 0.1: still below 0.5 on elapsed frame 60, held at 0.5 from 61.
   for (const MergeFrame& f : watch.frames) {
     if (f.phase == kMap22MergeGrowing) {
@@ -783,13 +788,7 @@ TEST(Map22Merge, WithoutTheUnitToFlyToTheObjectStaysAndSwellsAway) {
   EventHarness& h = *hp;
   h.Start();
   PhaseWatch watch{90, {}};
-  int frame = 0;
-  ASSERT_TRUE(h.RunUntil("22170 ended",
-                         [&] {
-                           watch.See(frame++);
-                           return h.FrameOf("end 22170") >= 0;
-                         },
-                         6000));
+  ASSERT_TRUE(WatchTo22170End(h, watch));
   const MergeFrame* waiting = watch.Last(kMap22MergeWaiting);
   ASSERT_NE(waiting, nullptr);
   for (const MergeFrame& f : watch.frames) {
