@@ -1249,7 +1249,8 @@ int MergeObject(SlgUnit& unit, SlgPair& /*position*/) {
       Restart(unit);
       if (body != nullptr) {
         ChangeUnitAnm(unit, 4);
-        if (HasScene() && body->handle != nullptr) Scene().tamvik_spr.spx()->HideSpx(body->handle);
+        SpxAnimeKind* spx = HasScene() ? Scene().tamvik_spr.spx() : nullptr;
+        if (spx != nullptr && body->handle != nullptr) spx->HideSpx(body->handle);
       }
       PlaceMerge(unit, nullptr, nullptr);
       unit.step = kMap22JoinWaiting;
