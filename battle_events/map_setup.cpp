@@ -24,6 +24,7 @@
 #include "battle_events/maps/map17.h"
 #include "battle_events/maps/map18.h"
 #include "battle_events/maps/map20.h"
+#include "battle_events/maps/map22.h"
 #include "battle_events/maps/map23.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
@@ -41,7 +42,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     nullptr,  // row 18: map 19
     &kMap20Setup,  // row 19: map 20
     nullptr,  // row 20: map 21
-    nullptr,  // row 21: map 22
+    &kMap22Setup,  // row 21: map 22
     &kMap23Setup,  // row 22: map 23
     nullptr,  // row 23: map 24
     nullptr,  // row 24: map 25
