@@ -23,6 +23,7 @@
 #include "battle_events/maps/map16.h"
 #include "battle_events/maps/map17.h"
 #include "battle_events/maps/map18.h"
+#include "battle_events/maps/map19.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -36,7 +37,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap16Setup,  // row 15: map 16
     &kMap17Setup,  // row 16: map 17
     &kMap18Setup,  // row 17: map 18
-    nullptr,  // row 18: map 19
+    &kMap19Setup,  // row 18: map 19
     nullptr,  // row 19: map 20
     nullptr,  // row 20: map 21
     nullptr,  // row 21: map 22

@@ -1,0 +1,64 @@
+#pragma once
+// Map 19's event script: the duel map the story visits twice. On the first visit (P[73] not 1)
+// the hero and one partner heroine face the boss of kind 31; the opening is a long scene with
+// three timed choices in which the boss (group 2, character 16) strikes the hero down to fixed
+// fractions of his life and the partner is taken away. On the return visit (P[73] 1) one scene
+// plays. The partner (P[83]) picks the parallel lines each scene shows.
+
+#include <array>
+#include <cstdint>
+
+#include "battle/battle_extension.h"
+#include "battle_events/map_setup.h"
+
+// The beam figure's run (object 80): waiting for phase word A, vanishing, paused, reappearing,
+// under the tone change, done.
+enum class Map19BeamPhase : uint8_t { kWaiting, kVanishing, kPaused, kReappearing, kTone, kDone };
+
+struct Map19Beam {
+  Map19BeamPhase phase = Map19BeamPhase::kWaiting;
+  int32_t step = 0;        // s, 16.16
+  int32_t saved_step = 0;  // s where the current run began
+  int32_t start = 0;       // the body clock's frame count then
+};
+
+// The map's words: zero at battle start.
+struct Map19Words {
+  static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kStage;
+  // The partner heroine (1-6), read again on the first step of each scene.
+  int32_t partner = 0;
+  // Phase word A (the opening writes 1) and the end word A2 (object 80 writes 1).
+  int32_t phase_a = 0;
+  int32_t end_a2 = 0;
+  // The last tone change's result, which objects 81 and 88 wait for.
+  int32_t tone_result = 0;
+  // 1 once object 82 (or 89) has played.
+  int32_t object82 = 0;
+  // Phase word B of the second phase and the victory.
+  int32_t phase_b = 0;
+  // The return visit's done words, one per heroine 0-6.
+  std::array<int32_t, 7> done{};
+  // The strike in progress: its phase and the frames it has waited for the attacker.
+  int32_t strike_phase = 0;
+  int32_t strike_wait = 0;
+  // 1 while the opening waits for its SE 404 to end.
+  int32_t se_wait = 0;
+  Map19Beam beam{};
+};
+Map19Words& Map19State();
+
+// The zoom pair of the beam at step value s (16.16): x = 1.0 - 2s, y = 1.0 + 16s.
+struct Map19Zoom {
+  int32_t x;
+  int32_t y;
+};
+constexpr Map19Zoom Map19BeamZoom(int32_t s) { return {0x10000 - 2 * s, 0x10000 + 16 * s}; }
+
+// The partner heroine's character for P[83] (1 for 0 and for values past 6).
+int32_t Map19Partner();
+
+// The map's set-up (row 18 of the map set-up table).
+extern const MapSetup kMap19Setup;
+
+// The number of event-object kinds the map's event-animation table covers (80-111).
+constexpr int kMap19ObjectKinds = 32;
