@@ -15,12 +15,46 @@
 // under the tone change, done.
 enum class Map19BeamPhase : uint8_t { kWaiting, kVanishing, kPaused, kReappearing, kTone, kDone };
 
+// A beam figure's zoom run: the step value s and where and when the current run began.
 struct Map19Beam {
-  Map19BeamPhase phase = Map19BeamPhase::kWaiting;
   int32_t step = 0;        // s, 16.16
   int32_t saved_step = 0;  // s where the current run began
   int32_t start = 0;       // the body clock's frame count then
 };
+
+// Phase word B between the second phase's scenes (1, 3, 5, 7) and object 87 (2, 4, 6, 8).
+enum Map19PhaseB : int32_t {
+  kMap19BVanish = 1,
+  kMap19BVanished = 2,
+  kMap19BAppear = 3,
+  kMap19BAppeared = 4,
+  kMap19BMove = 5,
+  kMap19BMoved = 6,
+  kMap19BLeave = 7,
+  kMap19BLeft = 8,
+};
+
+// One drifting sprite: its start, height A, speed (16.16 a frame), lifetime, the two jitters,
+// the wave's start angle and height W (pixels), the start frame on its task's clock.
+struct Map19Drift {
+  int32_t x0 = 0;  // 16.16 map position
+  int32_t y0 = 0;
+  int32_t height = 0;
+  int32_t speed = 0;
+  int32_t life = 0;
+  int32_t jitter_x = 0;
+  int32_t jitter_y = 0;
+  int32_t angle = 0;
+  int32_t wave = 0;
+  int32_t start = 0;
+};
+// Where a drifting sprite stands t frames after its start (16.16 map position).
+struct Map19Point {
+  int32_t x;
+  int32_t y;
+};
+Map19Point Map19DriftPos(const Map19Drift& d, int32_t t);
+constexpr int kMap19Drifts = 24;
 
 // The map's words: zero at battle start.
 struct Map19Words {
@@ -43,7 +77,15 @@ struct Map19Words {
   int32_t strike_wait = 0;
   // 1 while the opening waits for its SE 404 to end.
   int32_t se_wait = 0;
+  // Object 80's run and phase; object 87's.
   Map19Beam beam{};
+  Map19BeamPhase beam_phase = Map19BeamPhase::kWaiting;
+  Map19Beam figure{};
+  int32_t figure_phase = 0;
+  // A custom step's sub-phase and frame count (the second scene's taken-away part).
+  int32_t sub = 0;
+  int32_t sub_frames = 0;
+  std::array<Map19Drift, kMap19Drifts> drifts{};
 };
 Map19Words& Map19State();
 

@@ -79,6 +79,8 @@ std::unique_ptr<EventHarness> Map19Battle(const Map19Options& o = {}) {
       h->AddObject(kind, 0, 700, 1100);
     }
   }
+  // The fixed sprites' animations (112-114): their EventAnm rows and sprite files only.
+  for (int kind : {112, 113, 114}) h->install.object_kinds.push_back(kind);
   h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kBossKind, kSecondBossKind});
   h->SetP(83, o.p83);
   h->SetP(73, o.p73);
@@ -303,10 +305,10 @@ TEST(Map19Beam, TheFigureVanishesPausesAndReappearsOnTheWord) {
       [&] {
         ++frame;
         const Map19Words& w = Map19State();
-        const auto phase = static_cast<size_t>(w.beam.phase);
+        const auto phase = static_cast<size_t>(w.beam_phase);
         if (at[phase] < 0) at[phase] = frame;
         if (phase > 0 && w.phase_a != 1) faults.push_back("moved before A");
-        if (w.end_a2 != 0 && w.beam.phase != Map19BeamPhase::kDone) faults.push_back("early A2");
+        if (w.end_a2 != 0 && w.beam_phase != Map19BeamPhase::kDone) faults.push_back("early A2");
         return w.end_a2 == 1;
       },
       2000));
