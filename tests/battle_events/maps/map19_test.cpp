@@ -6,13 +6,19 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_events.h"
+#include "battle/slg_fix_task_state.h"
+#include "battle/slg_task.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/core/event_queries.h"
+#include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map19.h"
 #include "testsupport/event_harness.h"
@@ -27,10 +33,12 @@ constexpr int kStage = 18;
 constexpr int kBossKind = 31;
 constexpr int kSecondBossKind = 32;
 constexpr int kMad = 18;
+// Stage 19 switches at once, without a fade.
+constexpr const char* kSwitch = "task Slg::_exchangeStageNofade";
 
 // Map 19's battle: the hero, heroines 1-6 as kinds 8-13, the kind-31 boss (group 2, character
 // 16) not made at the start unless `boss_present` (none at all without `boss`), the kind-32 boss
-// (group 2, character 17) not made unless `second_present`, and the event objects 80-111 but
+// (group 2, character 11) not made unless `second_present`, and the event objects 80-111 but
 // those in `missing`.
 struct Map19Options {
   uint16_t p83 = 1;
@@ -39,6 +47,7 @@ struct Map19Options {
   bool boss = true;
   bool boss_present = false;
   bool second_present = false;
+  std::vector<int> absent{};  // heroines not made at the start
   std::vector<int> missing{};
 };
 
@@ -59,7 +68,15 @@ std::unique_ptr<EventHarness> Map19Battle(const Map19Options& o = {}) {
     add(id);
   }
   for (int id = 20000; id <= 20015; ++id) add(id);
-  for (int id : {10020, 10200, 10370}) {
+  for (int id : {1467, 1468, 1469, 1470, 1471, 3278, 3279, 3281, 3282, 3283, 3285, 3292, 3293,
+                 3294, 3295, 3296, 3300, 3302, 3303, 3304, 3305, 3306, 3307, 3309, 3311, 3312,
+                 3316, 3349, 12000, 12010, 12020, 12030, 12040, 12050, 12070, 12081, 12082, 12083,
+                 12084, 12085, 12086, 12126, 12151, 12152, 12153, 12154, 12155, 13000, 13010,
+                 14000, 14010, 14020, 14030, 14050}) {
+    add(id);
+  }
+  for (int id = 12100; id <= 12450; id += 10) add(id);
+  for (int id : {10020, 10200, 10370, 12090, 14040}) {
     h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "",
                      .text = testsupport::ChoiceText(3, 4)});
   }
@@ -67,12 +84,22 @@ std::unique_ptr<EventHarness> Map19Battle(const Map19Options& o = {}) {
   h->ExpectTrace("File Not Found");
   h->install.stage.units[0].x = 520;
   h->install.stage.units[0].y = 1080;
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c + 7, 0, 400 + 48 * c, 1000);
+  for (int c = 1; c <= 6; ++c) {
+    const int n = h->AddUnit(0, c, c + 7, 0, 400 + 48 * c, 1000);
+    if (std::find(o.absent.begin(), o.absent.end(), c) != o.absent.end()) {
+      h->install.stage.units[static_cast<size_t>(n)].present = 0;
+    }
+  }
+  // The second boss's guard (kinds 48-50), not made at the start.
+  for (int kind = 48; kind <= 50; ++kind) {
+    const int n = h->AddUnit(1, kind, kind, 1, 900 + 48 * (kind - 48), 700);
+    h->install.stage.units[static_cast<size_t>(n)].present = 0;
+  }
   if (o.boss) {
     const int n = h->AddUnit(2, 16, kBossKind, 1, 600, 1200);
     h->install.stage.units[static_cast<size_t>(n)].present = o.boss_present ? 1 : 0;
   }
-  const int n = h->AddUnit(2, 17, kSecondBossKind, 1, 800, 1200);
+  const int n = h->AddUnit(2, 11, kSecondBossKind, 1, 800, 1200);
   h->install.stage.units[static_cast<size_t>(n)].present = o.second_present ? 1 : 0;
   for (int kind = 80; kind <= 111; ++kind) {
     if (std::find(o.missing.begin(), o.missing.end(), kind) == o.missing.end()) {
@@ -81,7 +108,7 @@ std::unique_ptr<EventHarness> Map19Battle(const Map19Options& o = {}) {
   }
   // The fixed sprites' animations (112-114): their EventAnm rows and sprite files only.
   for (int kind : {112, 113, 114}) h->install.object_kinds.push_back(kind);
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kBossKind, kSecondBossKind});
+  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kBossKind, kSecondBossKind, 48, 49, 50});
   h->SetP(83, o.p83);
   h->SetP(73, o.p73);
   h->SetP(84, o.p84);
@@ -425,6 +452,296 @@ TEST(Map19Rows, ThePartnersLinesFollowTheStory) {
     ASSERT_TRUE(h.RunUntilIdle(600));
     EXPECT_EQ(h.Records("message"), c.messages);
   }
+}
+
+// ---- The second phase ----
+
+// The first visit after the opening, up to the kind-31 boss's fall.
+std::unique_ptr<EventHarness> SecondPhase(Map19Options o) {
+  o.boss_present = true;
+  auto h = Map19Battle(o);
+  for (int f : {110, 115}) h->SetFlagAtInstall(f);
+  return h;
+}
+
+bool FlagSet(int flag) { return CheckEventFlag(flag) != 0; }
+
+// The second scene with the partner (character 5) off the field: she comes back as kind 12 with
+// her fall row open again; each answer's branch plays and the camera is held at the end, until
+// 19121's last step.
+TEST(Map19SecondScene, ThePartnerComesBackAndTheCameraIsHeldUntilTheArrival) {
+  const struct {
+    int answer;  // 0: time-out
+    const char* line;
+  } cases[] = {{1, "message 14:12100"}, {0, "message 14:12150"}, {3, "message 14:12150"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    auto hp = SecondPhase({.p83 = 6, .absent = {5}});
+    EventHarness& h = *hp;
+    h.SetFlagAtInstall(505);
+    if (c.answer != 0) h.AnswerChoice(c.answer);
+    h.Start();
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    EXPECT_EQ(LivePartyUnit(5), nullptr);
+    h.SetLife(2, 16, 0);
+    ASSERT_TRUE(h.RunUntil("19120 ended", [] { return FlagSet(120); }, 8000));
+    const SlgUnit* partner = LivePartyUnit(5);
+    ASSERT_NE(partner, nullptr);
+    EXPECT_EQ(partner->kind, 12);
+    EXPECT_FALSE(FlagSet(505));
+    EXPECT_EQ(Battle().camera.lock, 1u);
+    EXPECT_EQ(LiveUnitOfKind(kBossKind), nullptr);
+    EXPECT_TRUE(FlagSet(197));
+    EXPECT_TRUE(Has(h.Records("message"), c.line));
+    EXPECT_EQ(h.Records("message").back(), "message 263:12450");
+    ASSERT_TRUE(h.RunUntil("19121 ended", [] { return FlagSet(121); }, 8000));
+    EXPECT_EQ(Battle().camera.lock, 0u);
+  }
+}
+
+// The arrival and the victory: object 87 answers each odd value of phase word B with the next
+// even one, at its positions; the guard arrives, the hero and the partner are restored; the
+// second boss's exit sets flag 198, P[73] becomes 1 and the battle is won once.
+TEST(Map19SecondScene, TheArrivalAndTheVictoryRunOnPhaseWordB) {
+  auto hp = SecondPhase({.p83 = 2});
+  EventHarness& h = *hp;
+  h.AnswerChoice(1);
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.SetLife(2, 16, 0);
+  ASSERT_TRUE(h.RunUntil("19120 ended", [] { return FlagSet(120); }, 8000));
+  SlgUnit* hero = h.Unit(0, 0);
+  ASSERT_NE(hero, nullptr);
+  hero->stats.life = 1;
+  hero->stats.kiai = 0;
+  std::vector<int> b_values;
+  std::vector<std::pair<int, int>> at;
+  ASSERT_TRUE(h.RunUntil(
+      "19121 ended",
+      [&] {
+        const int b = Map19State().phase_b;
+        if (b_values.empty() || b_values.back() != b) {
+          b_values.push_back(b);
+          if (b == 4 || b == 6) {
+            const SlgUnit* figure = LiveUnitOfKind(87);
+            at.emplace_back(figure ? figure->x >> 16 : -1, figure ? figure->y >> 16 : -1);
+          }
+        }
+        return FlagSet(121);
+      },
+      8000));
+  EXPECT_EQ(b_values, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(at, (std::vector<std::pair<int, int>>{{576, 1048}, {632, 912}}));
+  for (int kind = 48; kind <= 50; ++kind) EXPECT_NE(LiveUnitOfKind(kind), nullptr) << kind;
+  EXPECT_EQ(hero->stats.life, hero->stats.max_life);
+  EXPECT_EQ(hero->stats.kiai, static_cast<uint16_t>(hero->stats.max_kiai));
+  const SlgUnit* partner = LivePartyUnit(2);
+  ASSERT_NE(partner, nullptr);
+  EXPECT_EQ(partner->stats.life, partner->stats.max_life);
+
+  h.SetLife(2, 11, 0);
+  ASSERT_TRUE(h.RunUntil("the win", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 8000));
+  h.RunFrames(10);
+  EXPECT_TRUE(FlagSet(195));
+  EXPECT_TRUE(FlagSet(198));
+  EXPECT_EQ(SlgGetMacroP(73), 1);
+  EXPECT_EQ(Map19State().phase_b, 8);
+  EXPECT_EQ(Count(h, "task Slg::GameWin"), 1u);
+  for (int kind = 48; kind <= 50; ++kind) EXPECT_EQ(LiveUnitOfKind(kind), nullptr) << kind;
+}
+
+// Without object 87 the waits on phase word B end at once and both scenes go on to the win.
+TEST(Map19SecondScene, WithoutTheSecondFigureTheScenesGoOn) {
+  auto hp = SecondPhase({.missing = {87}});
+  EventHarness& h = *hp;
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.SetLife(2, 16, 0);
+  ASSERT_TRUE(h.RunUntil("19121 ended", [] { return FlagSet(121); }, 12000));
+  h.SetLife(2, 11, 0);
+  ASSERT_TRUE(h.RunUntil("the win", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 8000));
+}
+
+// ---- The return visit ----
+
+// For each partner: she stands on character 1's place and character 1 on hers; the other
+// heroines' lines in the order 3, 6, 2, 5, 4, 1; the seven appearances in their order; after the
+// movie the stage switches once, leaving no fixed sprite.
+TEST(Map19ReturnVisit, ThePartyGathersSpeaksAndLeavesForTheMovie) {
+  const struct {
+    uint16_t p83;
+    int partner;
+  } cases[] = {{1, 1}, {2, 2}, {3, 3}, {5, 4}, {6, 5}, {4, 6}};
+  const std::vector<std::string> lines = {"message 111:3292", "message 138:3293",
+                                          "message 75:3294",  "message 210:3295",
+                                          "message 156:3296", "message 30:3302"};
+  const int line_of[7] = {-1, 5, 2, 0, 4, 3, 1};  // character -> its line's index
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.p83);
+    auto hp = Map19Battle({.p83 = c.p83, .p73 = 1});
+    EventHarness& h = *hp;
+    h.ExpectTrace("Can't Play Movie");
+    h.Start();
+    ASSERT_TRUE(h.RunUntil("the appearances", [] { return Deployed(104); }, 6000));
+    const SlgPoint own = CellToPosHeight(576, 1104);
+    const SlgUnit* partner = LivePartyUnit(c.partner);
+    ASSERT_NE(partner, nullptr);
+    EXPECT_EQ(partner->x >> 16, own.x);
+    EXPECT_EQ(partner->y >> 16, own.y);
+    if (c.partner != 1) {
+      const int rows[7][2] = {{520, 1080}, {576, 1104}, {432, 1128}, {440, 984},
+                              {576, 960},  {728, 1128}, {672, 1008}};
+      const SlgPoint hers = CellToPosHeight(rows[c.partner][0], rows[c.partner][1]);
+      const SlgUnit* first = LivePartyUnit(1);
+      ASSERT_NE(first, nullptr);
+      EXPECT_EQ(first->x >> 16, hers.x);
+      EXPECT_EQ(first->y >> 16, hers.y);
+    }
+    ASSERT_TRUE(h.RunUntil("the switch", [&] { return h.FrameOf(kSwitch) >= 0; }, 8000));
+    h.RunFrames(5);
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (static_cast<int>(i) != line_of[c.partner]) expected.push_back(lines[i]);
+    }
+    std::vector<std::string> got;
+    for (const auto& m : h.Records("message")) {
+      if (std::find(lines.begin(), lines.end(), m) != lines.end()) got.push_back(m);
+    }
+    EXPECT_EQ(got, expected);
+    std::vector<std::string> appearances;
+    for (const auto& r : h.Records("deploy ")) {
+      const int kind = std::stoi(r.substr(7));
+      if (kind >= 99 && kind <= 105) appearances.push_back(std::to_string(kind));
+    }
+    EXPECT_EQ(appearances,
+              (std::vector<std::string>{"104", "102", "105", "101", "100", "103", "99"}));
+    EXPECT_EQ(Count(h, "movie end"), 1u);
+    EXPECT_EQ(Count(h, kSwitch), 1u);
+    EXPECT_LT(h.FrameOf("movie end"), h.FrameOf(kSwitch) + 1);
+    EXPECT_EQ(Battle().fix_tasks.count, 0);
+  }
+}
+
+// A heroine absent from the field: her appearance ends at once and the scene goes on.
+TEST(Map19ReturnVisit, AMissingHeroinesAppearanceDoesNotHoldTheScene) {
+  auto hp = Map19Battle({.p83 = 1, .p73 = 1, .absent = {2}});
+  EventHarness& h = *hp;
+  h.ExpectTrace("Can't Play Movie");
+  h.ExpectTrace("map 19");
+  h.Start();
+  ASSERT_TRUE(h.RunUntil("the switch", [&] { return h.FrameOf(kSwitch) >= 0; }, 10000));
+  EXPECT_EQ(Count(h, "deploy 101 entry"), 0u);
+}
+
+// ---- The fixed sprites ----
+
+TEST(Map19Sprites, TwentyNineAreListedAndHideOnTheFlagWordsBit) {
+  auto hp = Map19Battle();
+  EventHarness& h = *hp;
+  h.Start();
+  h.RunFrames(3);
+  const FixTaskList& list = Battle().fix_tasks;
+  ASSERT_EQ(list.count, 29);
+  for (int i = 5; i < 29; ++i) {
+    EXPECT_EQ(FixTaskWorkOf(list.tasks[static_cast<size_t>(i)])->step_words[0],
+              static_cast<uint32_t>(i - 5));
+  }
+  Battle().flags |= 0x20;
+  h.RunFrames(1);
+  for (int i = 0; i < list.count; ++i) {
+    EXPECT_EQ(FixTaskWorkOf(list.tasks[static_cast<size_t>(i)])->shown, 0) << i;
+  }
+  Battle().flags &= static_cast<uint16_t>(~0x20);
+  h.RunFrames(1);
+  for (int i = 0; i < list.count; ++i) {
+    EXPECT_EQ(FixTaskWorkOf(list.tasks[static_cast<size_t>(i)])->shown, 1) << i;
+  }
+}
+
+// The one-shot plays again on the frame after its end.
+TEST(Map19Sprites, TheOneShotReplaysTheFrameAfterItsEnd) {
+  auto hp = Map19Battle();
+  EventHarness& h = *hp;
+  h.Start();
+  h.RunFrames(3);
+  SlgEffectTask* task = Battle().fix_tasks.tasks[0];
+  const FixTaskWork* work = FixTaskWorkOf(task);
+  ASSERT_NE(work, nullptr);
+  ASSERT_NE(work->obj, nullptr);
+  int ends = 0;
+  for (int f = 0; f < 600 && ends < 2; ++f) {
+    const bool before = task->phase == 1;
+    h.RunFrames(1);
+    if (before && task->phase == 0) {
+      ++ends;
+      h.RunFrames(1);
+      EXPECT_EQ(task->phase, 1);
+      EXPECT_NE(work->obj->handle, nullptr);
+    }
+  }
+  EXPECT_EQ(ends, 2);
+}
+
+// The drift: jitters on odd frames only, the wave from its start angle, the height's offset.
+TEST(Map19Sprites, TheDriftFollowsItsTerms) {
+  const Map19Drift d{.x0 = 500 << 16, .y0 = 100 << 16, .height = 32, .speed = 0x10000,
+                     .life = 1200, .jitter_x = -10, .jitter_y = 20, .angle = 0, .wave = 0};
+  const struct {
+    int32_t t, x, y;
+  } cases[] = {{0, 500, 122}, {1, 489, 142}, {2, 498, 122}, {3, 487, 142}};
+  for (const auto& c : cases) {
+    const Map19Point p = Map19DriftPos(d, c.t);
+    EXPECT_EQ(p.x >> 16, c.x) << c.t;
+    EXPECT_EQ(p.y >> 16, c.y) << c.t;
+  }
+  Map19Drift wave = d;
+  wave.wave = 10;
+  wave.jitter_y = 0;
+  // SlgCos at 0 is 1.0: ten pixels more; at 128 (t = 32) none.
+  EXPECT_EQ((Map19DriftPos(wave, 0).y - Map19DriftPos(d, 0).y) >> 16, 10);
+  EXPECT_EQ(Map19DriftPos(wave, 32).y >> 16, Map19DriftPos(d, 32).y >> 16);
+}
+
+// A drifting sprite restarts when its lifetime is over, and at once when it leaves the view box.
+TEST(Map19Sprites, ADriftingSpriteRestartsAtItsLifetimeOrOutsideTheBox) {
+  const struct {
+    int32_t random;
+    int32_t least, most;  // frames between two starts (on the task's clock)
+  } cases[] = {{2048, 1200, 1201}, {0, 1, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.random);
+    auto hp = Map19Battle();
+    EventHarness& h = *hp;
+    for (int f : {110, 140}) h.SetFlagAtInstall(f);
+    h.SetRandom({c.random});
+    h.Start();
+    std::vector<int32_t> starts;
+    for (int f = 0; f < 2600 && starts.size() < 3; ++f) {
+      h.RunFrames(1);
+      const int32_t s = Map19State().drifts[0].start;
+      if (starts.empty() || starts.back() != s) starts.push_back(s);
+    }
+    ASSERT_GE(starts.size(), 3u);
+    EXPECT_GE(starts[2] - starts[1], c.least);
+    EXPECT_LE(starts[2] - starts[1], c.most);
+  }
+}
+
+// The engine's seeded generator: the same starts in two runs, and different ones for different
+// sprites.
+TEST(Map19Sprites, TheStartsRepeatInASecondRunAndVaryBetweenSprites) {
+  std::vector<std::vector<int32_t>> runs;
+  for (int run = 0; run < 2; ++run) {
+    auto hp = Map19Battle();
+    EventHarness& h = *hp;
+    h.Start();
+    h.RunFrames(5);
+    std::vector<int32_t> xs;
+    for (const Map19Drift& d : Map19State().drifts) xs.push_back(d.x0);
+    runs.push_back(xs);
+  }
+  EXPECT_EQ(runs[0], runs[1]);
+  EXPECT_GT(std::set<int32_t>(runs[0].begin(), runs[0].end()).size(), 12u);
 }
 
 }  // namespace
