@@ -2,8 +2,11 @@
 // Map 19's event script: the duel map the story visits twice. On the first visit (P[73] not 1)
 // the hero and one partner heroine face the boss of kind 31; the opening is a long scene with
 // three timed choices in which the boss (group 2, character 16) strikes the hero down to fixed
-// fractions of his life and the partner is taken away. On the return visit (P[73] 1) one scene
-// plays. The partner (P[83]) picks the parallel lines each scene shows.
+// fractions of his life and the partner is taken away. Once that boss falls the second scene
+// finishes it, the boss of kind 32 arrives through a teleport figure (object 87, on phase word B)
+// and its fall wins the battle and sets P[73] := 1. On the return visit (P[73] 1) the party
+// gathers, seven figures appear and a movie leads to stage 19. The partner (P[83]) picks the
+// parallel lines each scene shows. Fixed sprites: five repeating one-shots and 24 drifting ones.
 
 #include <array>
 #include <cstdint>
