@@ -3,13 +3,17 @@
 #include <cstdio>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_anm_pool.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_spawn.h"
 #include "battle/slg_tables.h"
 #include "battle/slg_unit_sprite.h"
 #include "battle_events/core/event_queries.h"
+#include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
+#include "scene/scene_context.h"
+#include "scene/sprite/tamvik_spr.h"
 
 namespace {
 
@@ -183,7 +187,26 @@ void FixTaskMain(SlgEffectTask* task) {
     task->phase = 1;
     SlgPlayAnm(work->anm, obj->pattern, obj, kFixSurface);
   }
-  const SlgPoint lifted = CellPosLift(work->x >> 16, work->y >> 16);
+  FixTaskUpdatePos(*work);
+  FixTaskScreenPos(*work);
+}
+
+int FixTaskPlay(FixTaskWork& work, bool once) {
+  if (work.obj == nullptr || work.anm == nullptr) return 0;
+  work.obj->mode = once ? kSlgAnmOnce : 0;
+  return SlgPlayAnm(work.anm, work.obj->pattern, work.obj, kFixSurface) != nullptr ? 1 : 0;
+}
+
+void FixTaskRelease(FixTaskWork& work) {
+  if (work.obj != nullptr && work.obj->handle != nullptr && HasScene()) {
+    Scene().tamvik_spr.ReleaseAnm(&work.obj->handle);
+  }
+}
+
+void FixTaskUpdatePos(FixTaskWork& work) {
+  SlgAnmObj* obj = work.obj;
+  if (obj == nullptr) return;
+  const SlgPoint lifted = CellPosLift(work.x >> 16, work.y >> 16);
   SetAnmPriByPos(obj, {Wrap(int64_t{lifted.x} * 65536),
                        Wrap((int64_t{lifted.y} - kDepthRaise) * 65536)});
   if (obj->shade == kFixShadeTone) {
@@ -192,10 +215,20 @@ void FixTaskMain(SlgEffectTask* task) {
     obj->depth = kFixDepthBehind;
   }
   SlgSprSetPri(obj->handle, obj->depth);
+}
+
+void FixTaskScreenPos(FixTaskWork& work) {
+  if (work.obj == nullptr) return;
   const SlgBattleState& s = Battle().state;
   const int64_t left = int64_t{s.scroll_x} + 320 + s.scroll_offset_x;
   const int64_t top = int64_t{s.scroll_y} + 240 + s.scroll_offset_y;
-  SlgSprSetPos(obj->handle, {Wrap(work->x - left * 65536), Wrap(work->y - top * 65536)});
+  SlgSprSetPos(work.obj->handle, {Wrap(work.x - left * 65536), Wrap(work.y - top * 65536)});
+}
+
+SlgRect FixTaskViewBox(int32_t margin_x, int32_t margin_y) {
+  const SlgBattleState& s = Battle().state;
+  return {s.scroll_x, s.scroll_y, Wrap(int64_t{s.scroll_x} + 640 + margin_x),
+          Wrap(int64_t{s.scroll_y} + 480 + margin_y)};
 }
 
 namespace SlgFixTask {

@@ -19,6 +19,7 @@
 #include <span>
 
 #include "battle/slg_fix_task_state.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_task.h"
 
 // The id that ends a description list.
@@ -94,6 +95,20 @@ int FixTaskIsShown(FixTaskWork& work);
 // height and moved 24 pixels up (267 in shade mode 24576, -1099 in 16384), and the sprite stands
 // at the map position less (scroll x + 320, scroll y + 240) and the stage's origin offsets.
 void FixTaskMain(SlgEffectTask* task);
+// FixTaskMain's two placing steps, for per-frame functions of their own: the depth from the map
+// position (lifted, raised, the signed modes' depths) with the sprite's priority, and the
+// sprite's screen position from the map position, the scroll and the stage's origin offsets.
+// Nothing without an animation object.
+void FixTaskUpdatePos(FixTaskWork& work);
+// Plays the sprite's animation from its first frame on the fixed sprites' surface, once or
+// looping; 1 when it started (0 without an animation).
+int FixTaskPlay(FixTaskWork& work, bool once);
+// Releases the sprite's engine animation; its pool object stays.
+void FixTaskRelease(FixTaskWork& work);
+void FixTaskScreenPos(FixTaskWork& work);
+// The visible map rectangle in pixels: from the camera's top-left (the scroll) over the 640 x 480
+// screen, widened by the margins on the right and at the bottom.
+SlgRect FixTaskViewBox(int32_t margin_x, int32_t margin_y);
 
 // The body of the core's FixTaskUpdateAll (battle/slg_events.h), which the events' installer puts
 // in the entry table: every listed sprite's alpha word := tone, then shown or hidden

@@ -23,6 +23,7 @@
 #include "battle_events/maps/map16.h"
 #include "battle_events/maps/map17.h"
 #include "battle_events/maps/map18.h"
+#include "battle_events/maps/map19.h"
 #include "battle_events/maps/map20.h"
 #include "battle_events/maps/map22.h"
 #include "battle_events/maps/map23.h"
@@ -39,7 +40,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap16Setup,  // row 15: map 16
     &kMap17Setup,  // row 16: map 17
     &kMap18Setup,  // row 17: map 18
-    nullptr,  // row 18: map 19
+    &kMap19Setup,  // row 18: map 19
     &kMap20Setup,  // row 19: map 20
     nullptr,  // row 20: map 21
     &kMap22Setup,  // row 21: map 22
