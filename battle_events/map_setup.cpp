@@ -23,6 +23,7 @@
 #include "battle_events/maps/map16.h"
 #include "battle_events/maps/map17.h"
 #include "battle_events/maps/map18.h"
+#include "battle_events/maps/map21.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -38,7 +39,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap18Setup,  // row 17: map 18
     nullptr,  // row 18: map 19
     nullptr,  // row 19: map 20
-    nullptr,  // row 20: map 21
+    &kMap21Setup,  // row 20: map 21
     nullptr,  // row 21: map 22
     nullptr,  // row 22: map 23
     nullptr,  // row 23: map 24
