@@ -31,6 +31,8 @@ int32_t Map21NextFacing(int32_t facing, int32_t toward) {
       {1, 1, 2, 3},
       {0, 0, 2, 3},
   }};
+  // UAJ answers 4 for two units that are not neighbours: there is no column for it, and the
+  // unit stays as it is (so does one facing outside the table).
   if (facing < 0 || facing > 3 || toward < 0 || toward > 3) return facing;
   return kTurns[static_cast<size_t>(facing)][static_cast<size_t>(toward)];
 }
@@ -51,6 +53,16 @@ constexpr std::array<int32_t, 3> kCast = {kHero, kChara1, kChara4};
 // The aura (kind 92) and the objects of the fixed sprites' two places.
 constexpr int32_t kAuraKind = 92;
 constexpr SlgPoint kSpriteAt[2] = {{-256, 0}, {-240, 480}};
+// The objects each opening lights (five from the first: 80-84 for 21105, 85-89 for 21106),
+// the frames between two lights and the aura's frames before the first.
+constexpr int32_t kLights = 5;
+constexpr int32_t kLightFrames = 8;
+constexpr int32_t kAuraFrames = 180;
+// The turning: the frames before each turn and once facing the target.
+constexpr int32_t kTurnFrames = 4;
+constexpr int32_t kFacedFrames = 30;
+// The stage the decisive scene switches to.
+constexpr int32_t kNextStage = 26;
 
 // ---- 21105 and 21106: the openings ----
 
@@ -125,12 +137,12 @@ void AuraOff() {
 template <const OpeningDesc& D>
 int LightObjects() {
   Map21Words& w = Map21State();
-  if (w.lit < kMap21Lights && EffectFrames(w.lit_start) / kMap21LightFrames > w.lit) {
+  if (w.lit < kLights && EffectFrames(w.lit_start) / kLightFrames > w.lit) {
     SlgSePlay(135);
     EventDeployKind(D.first_lit + w.lit);
     ++w.lit;
   }
-  return w.lit >= kMap21Lights ? 1 : 0;
+  return w.lit >= kLights ? 1 : 0;
 }
 // 21105: sprite B becomes 94 and the first object 90 gives way to 91.
 void ExchangeSet() {
@@ -147,7 +159,7 @@ void ExchangeZero() {
 // The lit objects taken off, the last first.
 template <const OpeningDesc& D>
 void LitGone() {
-  for (int32_t k = D.first_lit + kMap21Lights - 1; k >= D.first_lit; --k) EventUndeployKind(k);
+  for (int32_t k = D.first_lit + kLights - 1; k >= D.first_lit; --k) EventUndeployKind(k);
 }
 
 constexpr auto kOpeningFirst = TalkList({{11, 10005}, {148, 10010}});
@@ -160,7 +172,7 @@ constexpr std::array<S::Op, 11> OpeningOps() {
       S::FadeIn(),
       S::Messages(kOpeningFirst),
       S::Do(&AuraOn),
-      S::Wait(kMap21AuraFrames),
+      S::Wait(kAuraFrames),
       S::Do(&AuraOff<D>),
       S::Custom(&LightObjects<D>),
       S::Do(Exchange),
@@ -208,12 +220,12 @@ int TurnToFace() {
         continue;
       }
       case 1:
-        if (EventWait(kMap21TurnFrames) == 0) return 0;
+        if (EventWait(kTurnFrames) == 0) return 0;
         EventSetCharaDir(t.kind, static_cast<uint32_t>(w.turn_to));
         w.turn_phase = 0;
         continue;
       default:
-        if (EventWait(kMap21FacedFrames) == 0) return 0;
+        if (EventWait(kFacedFrames) == 0) return 0;
         w.turn_phase = 0;
         ++w.turner;
         continue;
@@ -286,7 +298,7 @@ constexpr S::Op kScene21130[] = {
     S::FadeOut(),
     S::Do(&StopSe11),
     S::Custom(&Movie),
-    S::SwitchStage(kMap21NextStage),
+    S::SwitchStage(kNextStage),
     S::Goto(kDone),
     // She hesitates: the second choice.
     S::Label(kHesitate),

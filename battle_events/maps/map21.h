@@ -40,17 +40,6 @@ extern const MapSetup kMap21Setup;
 
 // The number of event-object kinds the map's event-animation table covers (80-96).
 constexpr int kMap21ObjectKinds = 17;
-// The objects each opening lights (five from the first): 80-84 for 21105, 85-89 for 21106.
-constexpr int kMap21Lights = 5;
-// The frames between two lights and the aura's frames before the first.
-constexpr int32_t kMap21LightFrames = 8;
-constexpr int32_t kMap21AuraFrames = 180;
-// The turning: the frames before each turn and once facing the target.
-constexpr int32_t kMap21TurnFrames = 4;
-constexpr int32_t kMap21FacedFrames = 30;
-// The stage the decisive scene switches to.
-constexpr int kMap21NextStage = 26;
-
 // The direction a unit facing `facing` turns to next on its way to `toward` (both direction
 // codes 0-3). A value outside 0-3 (toward 4: the two units are not neighbours) gives `facing`:
 // the unit does not turn.
