@@ -454,8 +454,13 @@ std::vector<TurnSeen> WatchTurning(EventHarness& h, const std::function<void()>&
   return seen;
 }
 
-void FaceAll(EventHarness& h, int dir) {
+// The hero and character 1 opposite each other beside character 4 (the hero toward her in
+// direction a), all three facing `dir`; the scene's first choice answered 3 (the silent line).
+void ReadyToTurn(EventHarness& h, int a, int dir) {
+  PlaceOpposite(h, a);
+  ASSERT_TRUE(h.RunUntilIdle(600));
   for (int c : {kHero, kOne, kFour}) Slg::SetUnitDir(*h.Unit(0, c), static_cast<uint32_t>(dir));
+  h.AnswerChoice(3);
 }
 
 TEST(Map21Turning, EachPairOfTheTurnTableTurnsStepByStep) {
@@ -467,10 +472,7 @@ TEST(Map21Turning, EachPairOfTheTurnTableTurnsStepByStep) {
   for (int a = 0; a < 4; ++a) {
     for (int d = 0; d < 4; ++d) {
       SCOPED_TRACE(testing::Message() << "toward " << a << " facing " << d);
-      PlaceOpposite(*h, a);
-      ASSERT_TRUE(h->RunUntilIdle(600));
-      FaceAll(*h, d);
-      h->AnswerChoice(3);
+      ReadyToTurn(*h, a, d);
       const int b = (a + 2) % 4;
       EXPECT_TRUE(TurnsAsRuled(WatchTurning(*h),
                                ExpectedTurning({{kOne, d, b}, {kFour, d, b}, {kHero, d, a}})));
@@ -482,38 +484,42 @@ TEST(Map21Turning, EachPairOfTheTurnTableTurnsStepByStep) {
 }
 
 TEST(Map21Turning, ATargetNoLongerBesideOrAUnitGoneTurnsNobody) {
-  // Character 4 moved away after the check: every target is out of reach (UAJ 4), each unit
-  // only waits its 30 frames.
-  {
+  const struct Case {
+    const char* what;
+    int facing;
+    std::function<void(EventHarness&)> at_start;  // after the frame the scene was found in
+    std::vector<TurnPart> parts;
+    const char* trace;
+  } cases[] = {
+      // Every target out of reach (UAJ 4): each unit only waits its 30 frames.
+      {"character 4 moved away",
+       2,
+       [](EventHarness& h) {
+         const SlgPoint far = SnapPosToCell(900, 1200);
+         SlgUnit* four = h.Unit(0, kFour);
+         EventPlaceUnitAt(four, far.x, far.y, four->dir);
+       },
+       {{kOne, 2, -1}, {kFour, 2, -1}, {kHero, 2, -1}},
+       ""},
+      // Character 1 passed over, the other two turn as ever.
+      {"character 1 gone",
+       0,
+       [](EventHarness& h) { EventRemoveUnit(h.Unit(0, kOne)); },
+       {{kOne, 0, -2}, {kFour, 0, 3}, {kHero, 0, 1}},
+       "map 21: character 1 is not on the map"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     auto h = MakeBattle({.flags = {125}});
     h->Start();
     ASSERT_TRUE(h->RunUntilIdle(600));
-    PlaceOpposite(*h, 1);
-    ASSERT_TRUE(h->RunUntilIdle(600));
-    FaceAll(*h, 2);
-    h->AnswerChoice(3);
-    const auto seen = WatchTurning(*h, [&] {
-      const SlgPoint far = SnapPosToCell(900, 1200);
-      SlgUnit* four = h->Unit(0, kFour);
-      EventPlaceUnitAt(four, far.x, far.y, four->dir);
-    });
-    EXPECT_TRUE(TurnsAsRuled(seen, ExpectedTurning({{kOne, 2, -1}, {kFour, 2, -1}, {kHero, 2, -1}})));
-    ASSERT_TRUE(h->RunUntilIdle(1200));
-    EXPECT_EQ(Count(*h, "end 21130"), 1u);
-  }
-  // Character 1 gone: she is passed over, the other two turn as ever.
-  {
-    auto h = MakeBattle({.flags = {125}});
-    h->Start();
-    ASSERT_TRUE(h->RunUntilIdle(600));
-    PlaceOpposite(*h, 1);
-    ASSERT_TRUE(h->RunUntilIdle(600));
-    FaceAll(*h, 0);
-    h->AnswerChoice(3);
+    ReadyToTurn(*h, 1, c.facing);
     testsupport::TraceCapture trace;
-    const auto seen = WatchTurning(*h, [&] { EventRemoveUnit(h->Unit(0, kOne)); });
-    EXPECT_TRUE(TurnsAsRuled(seen, ExpectedTurning({{kOne, 0, -2}, {kFour, 0, 3}, {kHero, 0, 1}})));
-    EXPECT_TRUE(trace.Contains("map 21: character 1 is not on the map"));
+    const auto seen = WatchTurning(*h, [&] { c.at_start(*h); });
+    EXPECT_TRUE(TurnsAsRuled(seen, ExpectedTurning(c.parts)));
+    if (c.trace[0] != '\0') {
+      EXPECT_TRUE(trace.Contains(c.trace));
+    }
     ASSERT_TRUE(h->RunUntilIdle(1200));
     EXPECT_EQ(Count(*h, "end 21130"), 1u);
   }
