@@ -55,8 +55,8 @@ struct BattleOptions {
   std::vector<int> flags{};  // more flags set at the install
 };
 
-// Map 21's battle (stage 20): the hero and characters 1 and 4 (kinds 0, 1, 4), the install's
-// own enemy, the event objects 80-96; the attacks stubbed, R(25) failing.
+// Map 21's battle (stage 20): the hero and characters 1 and 4 (kinds 0, 1, 4), two enemies,
+// the event objects 80-96; the attacks stubbed, R(25) failing.
 std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
   EventHarness::Options options;
   options.stage = kStage;
