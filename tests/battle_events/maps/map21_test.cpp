@@ -133,7 +133,7 @@ void PlaceOpposite(EventHarness& h, int a) { Place(h, (a + 2) % 4, a); }
 
 // ---- The table ----
 
-TEST(Map21Table, ItsRowsAreCleanAndInThePartsOrder) {
+TEST(Map21Table, ItsRowsAreCleanAndInTheMapsOrder) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap21Setup).empty());
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap21Setup);
   EXPECT_EQ(kMap21Setup.bgm, MapBgm::Play(12));
@@ -368,7 +368,7 @@ std::ostream& operator<<(std::ostream& o, const TurnSeen& t) {
 
 // A unit's part of the turning: who, from which direction to which (-1: its target is not
 // next to it, -2: the unit is not on the map).
-struct TurnPart {
+struct UnitTurn {
   int character, from, to;
 };
 // One thing the turning shows: the unit and its new direction (-1: the first list), the frames
@@ -379,11 +379,11 @@ struct TurnStep {
 };
 // What the turning shows, by the rule: 4 frames before each turn, 30 once facing, the first
 // list on the frame after the turning; the scene's first frame follows the one it was found in.
-std::vector<TurnStep> ExpectedTurning(const std::vector<TurnPart>& parts) {
+std::vector<TurnStep> ExpectedTurning(const std::vector<UnitTurn>& parts) {
   std::vector<TurnStep> steps;
   int frames = 1;
   int waits = 0;
-  for (const TurnPart& p : parts) {
+  for (const UnitTurn& p : parts) {
     if (p.to == -2) continue;
     if (p.to >= 0) {
       for (int d : kPaths[p.from][p.to]) {
@@ -488,7 +488,7 @@ TEST(Map21Turning, ATargetNoLongerBesideOrAUnitGoneTurnsNobody) {
     const char* what;
     int facing;
     std::function<void(EventHarness&)> at_start;  // after the frame the scene was found in
-    std::vector<TurnPart> parts;
+    std::vector<UnitTurn> parts;
     const char* trace;
   } cases[] = {
       // Every target out of reach (UAJ 4): each unit only waits its 30 frames.
