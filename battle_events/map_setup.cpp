@@ -25,6 +25,7 @@
 #include "battle_events/maps/map18.h"
 #include "battle_events/maps/map19.h"
 #include "battle_events/maps/map20.h"
+#include "battle_events/maps/map21.h"
 #include "battle_events/maps/map22.h"
 #include "battle_events/maps/map23.h"
 #include "battle_events/maps/map27.h"
@@ -42,7 +43,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap18Setup,  // row 17: map 18
     &kMap19Setup,  // row 18: map 19
     &kMap20Setup,  // row 19: map 20
-    nullptr,  // row 20: map 21
+    &kMap21Setup,  // row 20: map 21
     &kMap22Setup,  // row 21: map 22
     &kMap23Setup,  // row 22: map 23
     nullptr,  // row 23: map 24
