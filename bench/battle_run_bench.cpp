@@ -51,6 +51,7 @@
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
+#include "testsupport/headless_records.h"
 #include "testsupport/slg_map_writer.h"
 #include "testsupport/story_map.h"
 
@@ -248,13 +249,6 @@ BENCHMARK(BM_BattleFrameFromManager)->Unit(benchmark::kMillisecond)->Iterations(
 
 // ---- The victory row as fast as frames run ----
 
-// The headless display's copy of each presented frame and the sound device's capture of what it
-// mixed are the driver's records, not the game's frame: nothing here reads them.
-void HeadlessRecordsOff(BattleRig& rig) {
-  rig.driver().host().display.keep_frame = false;
-  rig.driver().host().audio.capture = false;
-}
-
 // The steps the battle took when the manager went on to mode 32 with the battle won, else 0.
 int WonSteps(const BattleRig& rig) {
   return CTamvikGeneral::GetMode() == 32 && GetSystemData()->battleLost() == 0 ? rig.steps() : 0;
@@ -268,7 +262,8 @@ int PlayVictory(benchmark::State& state) {
   BattleRig rig(RigOptions());
   rig.InstallEventTable(testsupport::kVictoryEvents);
   BattleInstall().Lay(rig.driver().tree);
-  HeadlessRecordsOff(rig);
+  // The driver's frame and sound records are not the game's frame: nothing here reads them.
+  testsupport::HeadlessRecordsOff(rig.driver());
   state.ResumeTiming();
   GetSystemData()->setVoiceOff(1);
   testsupport::BattleScript player(rig.driver());
@@ -318,7 +313,8 @@ int PlayStoryRoad(benchmark::State& state) {
   testsupport::StoryMapB(1);
   testsupport::LayStoryFiles(rig);
   testsupport::StoryBattle story(rig, 1);
-  HeadlessRecordsOff(rig);
+  // The driver's frame and sound records are not the game's frame: nothing here reads them.
+  testsupport::HeadlessRecordsOff(rig.driver());
   state.ResumeTiming();
   const DebugTraceHook capture = SetDebugTraceHook({});
   for (int f = 0; f < 6000; ++f) {

@@ -33,6 +33,7 @@
 #include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/headless_records.h"
 #include "testsupport/story_map.h"
 
 namespace {
@@ -165,7 +166,7 @@ struct OpeningFrame {
       return Fail("not every unit was made");
     }
     rig.driver().host().display.on_present = nullptr;
-    rig.driver().host().audio.capture = false;
+    testsupport::HeadlessRecordsOff(rig.driver());
     return true;
   }
   bool Fail(const char* why) {

@@ -26,6 +26,7 @@
 #include "game/macro_vars.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/headless_records.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/story_map.h"
 
@@ -53,13 +54,6 @@ bool UnitsSound() {
     if (!object && (u.kind >= kSlgUnitKinds || u.category >= kSlgCategories)) return false;
   }
   return true;
-}
-
-// The driver's copy of each presented frame and its capture of the mixed sound: no rule reads
-// them, and the frame's copy was a large part of an input's time.
-void RecordsOff(testsupport::BattleRig& rig) {
-  rig.driver().host().display.keep_frame = false;
-  rig.driver().host().audio.capture = false;
 }
 
 // ---- The stage under an opening of event objects and a walk ----
@@ -123,7 +117,9 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
                                        ByteAt(control, 3) << 16 |
                                        static_cast<uint32_t>(ByteAt(control, 4)) << 24);
   testsupport::BattleRig rig(options);
-  RecordsOff(rig);
+  // No rule reads the driver's frame and sound records (the frame's copy was a large part of an
+  // input's time).
+  testsupport::HeadlessRecordsOff(rig.driver());
   testsupport::LayStoryFiles(rig);
   testsupport::StoryBattle story(rig, 1 + ByteAt(control, 0) % 3);
   for (int p = 0; p < kVariables; ++p) {
@@ -171,7 +167,7 @@ void StoryStageEntry(const uint8_t* data, size_t size) {
   options.manager_mode = 26;
   options.hash_frames = false;
   testsupport::BattleRig rig(options);
-  RecordsOff(rig);
+  testsupport::HeadlessRecordsOff(rig.driver());
   testsupport::BattleInstall install;
   install.stage.SetRaw(testsupport::StageWriter::kStage, parts[1]);
   install.stage.SetRaw(testsupport::StageWriter::kMapData, parts[2]);
