@@ -26,6 +26,7 @@
 #include "game/macro_vars.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/headless_records.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/story_map.h"
 
@@ -116,6 +117,9 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
                                        ByteAt(control, 3) << 16 |
                                        static_cast<uint32_t>(ByteAt(control, 4)) << 24);
   testsupport::BattleRig rig(options);
+  // No rule reads the driver's frame and sound records (the frame's copy was a large part of an
+  // input's time).
+  testsupport::HeadlessRecordsOff(rig.driver());
   testsupport::LayStoryFiles(rig);
   testsupport::StoryBattle story(rig, 1 + ByteAt(control, 0) % 3);
   for (int p = 0; p < kVariables; ++p) {
@@ -163,6 +167,7 @@ void StoryStageEntry(const uint8_t* data, size_t size) {
   options.manager_mode = 26;
   options.hash_frames = false;
   testsupport::BattleRig rig(options);
+  testsupport::HeadlessRecordsOff(rig.driver());
   testsupport::BattleInstall install;
   install.stage.SetRaw(testsupport::StageWriter::kStage, parts[1]);
   install.stage.SetRaw(testsupport::StageWriter::kMapData, parts[2]);

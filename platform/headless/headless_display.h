@@ -55,6 +55,10 @@ class HeadlessDisplay final : public Display {
   // Called after every successful present, with the new frame in place (a test driver records
   // each presented frame here; the display keeps only the latest).
   std::function<void(const HeadlessDisplay&)> on_present;
+  // Whether a present keeps a copy of the frame (frame, FramePixel, SaveFrame*; a driver's frame
+  // hashes read it). A benchmark that reads no frame turns it off: the copy of a whole screen is
+  // then no part of the frames it times, and `frame` stays the last one kept.
+  bool keep_frame = true;
 
   // What tests read.
   bool open = false;

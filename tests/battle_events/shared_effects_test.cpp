@@ -18,6 +18,7 @@
 #include "battle/battle_context.h"
 #include "battle/battle_extension.h"
 #include "battle/slg_anm_pool.h"
+#include "battle/slg_draw.h"
 #include "battle/slg_effect_calls.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_screen.h"
@@ -30,6 +31,7 @@
 #include "battle/slg_unit_states.h"
 #include "battle_events/events_install.h"
 #include "battle_events/runtime/effect_objects.h"
+#include "battle_events/runtime/event_tone.h"
 #include "battle_events/runtime/shared_effects_state.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -600,6 +602,58 @@ TEST(SharedEffectFaults, ARemovedOrDeadUnitEndsItsTaskWithoutTouchingAnother) {
       }
     }
   }
+}
+
+// ---- A burst beside a reveal ----
+
+// A story opening plays the first burst on one unit while it reveals another, both stepped in
+// the same frames: the reveal's tone reaches the revealed body only (never the burst's objects
+// or the other unit), both sounds play once, and each ends whole: the unit shown out of tone
+// control, the burst's objects and work given back.
+TEST(SharedBursts, ABurstBesideARevealKeepsItsObjectsOutOfTheTone) {
+  EffectRig r;
+  SlgUnit& a = r.U(r.Add(OnCell(6, 20)));
+  const uint8_t hidden_slot = r.Add(OnCell(9, 20, {.flags = 0xB100, .number = 2}));
+  for (SlgUnit* u : {&a, &r.U(hidden_slot)}) Slg::SetUnitDir(*u, u->dir);  // bodies playing
+  SlgUnit& hidden = r.U(hidden_slot);
+  ASSERT_NE(hidden.anm, nullptr);
+  r.rig.Step();
+  const int pool = r.Pool();
+  const int64_t live = r.Live();
+  TraceCapture trace;
+  const uint8_t list[] = {0, 2};
+  bool revealing = true, bursting = true;
+  std::set<BlendWord> levels;
+  int frames = 0;
+  int burst_objects_seen = 0;
+  for (; frames < 300 && (revealing || bursting); ++frames) {
+    if (revealing) revealing = EventRevealUnits(list, 1) == 0;
+    if (bursting) bursting = SlgFallEffect(a, SlgMapToScreen(a)) != 0;
+    if (revealing && hidden.anm->shade == kToneShade) levels.insert(SlgSprGetAlpha(hidden.anm));
+    EXPECT_EQ(SlgSprGetAlpha(a.anm), 256u) << "frame " << frames;
+    if (const FallWork* w = r.Effects().fall) {
+      std::vector<const SlgAnmObj*> objs{w->main};
+      for (const FallParticle& p : w->particles) objs.push_back(p.obj);
+      for (const SlgAnmObj* o : objs) {
+        if (o != nullptr && o->handle != nullptr) {
+          ++burst_objects_seen;
+          ASSERT_EQ(SlgSprGetAlpha(o), 256u) << "a burst object toned, frame " << frames;
+        }
+      }
+    }
+    r.rig.Step();
+  }
+  ASSERT_FALSE(revealing || bursting) << "both end";
+  EXPECT_GT(burst_objects_seen, 100) << "the burst's objects played beside the fade";
+  EXPECT_GT(levels.size(), 20u) << "the revealed body faded in level by level";
+  EXPECT_NE(hidden.flags & kUnitShown, 0u);
+  EXPECT_EQ(hidden.anm->shade, 0);
+  EXPECT_EQ(SlgSprGetAlpha(hidden.anm), 256u);
+  EXPECT_EQ(r.Pool(), pool);
+  EXPECT_EQ(r.Live(), live);
+  EXPECT_EQ(r.Effects().fall, nullptr);
+  EXPECT_EQ(trace.Count("SeNo 30 "), 1);
+  EXPECT_EQ(trace.Count("SeNo 244 "), 1);
 }
 
 // ---- A captured frame ----

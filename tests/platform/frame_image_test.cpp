@@ -78,9 +78,15 @@ TEST(HeadlessDisplay, KeepsTheLatestFrameWithACounterAndWritesIt) {
   testsupport::TempTree out;
   EXPECT_TRUE(display.SaveFrameBmp(out.Path("headless_frame.bmp")));
   EXPECT_FALSE(display.SaveFramePng("/nonexistent-dir/frame.png"));
+  // Not keeping frames: counted, the kept one left as it was.
+  display.keep_frame = false;
+  front->Row(479)[639] = 0x001F;
+  ASSERT_TRUE(display.Present(*front));
+  EXPECT_EQ(display.frames_presented, 3);
+  EXPECT_EQ(display.FramePixel(639, 479), 0x7C00);
   display.present_fails = true;
   EXPECT_FALSE(display.Present(*front));
-  EXPECT_EQ(display.frames_presented, 2);
+  EXPECT_EQ(display.frames_presented, 3);
 }
 
 }  // namespace

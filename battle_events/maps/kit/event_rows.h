@@ -78,8 +78,11 @@ void ForEachRowMessageList(const SlgEventEntry& row,
 
 // The references in order followed by the end marker (face 65535):
 //   constexpr auto kTalk = TalkList({{11, 10000}, {74, 3068}});  // 3 references
+// (constexpr, not consteval: clang refuses a consteval call whose arguments name a template's
+// parameter, as the maps' talk templates write them; a constexpr variable is still evaluated at
+// compile time.)
 template <size_t N>
-consteval std::array<EventMessageRef, N + 1> TalkList(const EventMessageRef (&refs)[N]) {
+constexpr std::array<EventMessageRef, N + 1> TalkList(const EventMessageRef (&refs)[N]) {
   std::array<EventMessageRef, N + 1> list{};
   for (size_t i = 0; i < N; ++i) list[i] = refs[i];
   list[N] = kEventMessageListEndRef;

@@ -311,6 +311,14 @@ TEST_P(FillTest, FillsWithKeyOrBlackRefuseThePrimaryAndResetALayersScroll) {
   EXPECT_EQ(dd.IsUpdate(12), 0u);  // a fill requests no compose
   ASSERT_EQ(dd.FillSurfaceRect(12, 10, 10, 20, 20, 0), 1);
   EXPECT_EQ(Pixel(12, 15, 15), 0);
+  // Black inside a keyed rectangle (a byte fill): its edges stay where they are.
+  ASSERT_EQ(dd.FillSurfaceRect(12, 8, 8, 22, 22, 1), 1);
+  ASSERT_EQ(dd.FillSurfaceRect(12, 10, 10, 20, 20, 0), 1);
+  EXPECT_EQ(Pixel(12, 10, 10), 0);
+  EXPECT_EQ(Pixel(12, 19, 19), 0);
+  EXPECT_EQ(Pixel(12, 9, 15), Key());
+  EXPECT_EQ(Pixel(12, 20, 15), Key());
+  EXPECT_EQ(Pixel(12, 15, 20), Key());
 
   EXPECT_EQ(dd.FillSurfaceRect(1, 0, 0, 10, 10, 0), 0);
   EXPECT_EQ(dd.ClearSurface(1, 0), 0);
