@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_obj.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_events.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
+#include "battle_events/event_units.h"
 #include "battle_events/maps/kit/final_kit.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map24.h"
@@ -209,6 +211,8 @@ struct StandRun {
   std::array<int, kFinalKinds> arrived{};
   std::array<bool, kFinalKinds> on_walk_in{};
   std::array<bool, kFinalKinds> on_second{};
+  int companion_set_off = -1;  // frames after the stand's start: her interval over
+  int walk_in_done = -1;  // frames after the stand's start: the others turned to face 2
   std::array<int, kFinalKinds> dir_at_talk{};  // when the first leave word is said
   std::array<std::array<int32_t, 2>, kFinalKinds> second_from{};  // where each stood then
   bool companion_on_stand = false;
@@ -288,6 +292,12 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
           r.on_walk_in[i] = SameCell(LivePartyUnit(k), p.x, p.y);
         }
         was[i] = w.walkers.walking[i];
+      }
+      if (r.companion_set_off < 0 && w.companion_started != 0) {
+        r.companion_set_off = frame - r.stand_start;
+      }
+      if (r.walk_in_done < 0 && w.companion_started != 0 && w.walkers.arrived >= w.party.count) {
+        r.walk_in_done = frame - r.stand_start;
       }
     } else if (walk == 2) {
       for (int k = 0; k < kFinalKinds; ++k) {
@@ -389,6 +399,8 @@ void ExpectWholeStand(const RouteCase& c) {
     }
   }
   EXPECT_EQ(listed, 5);
+  EXPECT_EQ(r.walk_in_done, *std::max_element(r.arrived.begin(), r.arrived.end()))
+      << "on with the last arrival";
   // The companion on her stand, facing 0, acts on the staged object (type 2, aimed at its
   // point), which has advanced twice (pattern 2).
   EXPECT_TRUE(r.companion_on_stand);
@@ -426,6 +438,148 @@ TEST(Map24Run, OtherRoutesAndAPartnerOutOfTheTablePlayTheFirstRows) {
   ExpectWholeStand({1, 24105, 24110, "message 212:10100"});
   ExpectWholeStand({4, 24105, 24110, "message 212:10110"});
   ExpectWholeStand({300, 24105, 24110, "message 212:10100"});
+}
+
+// ---- Missing units ----
+
+// A missing member's walks count as arrived at once, so both counts are reached; a missing
+// companion ends the interval at once and her act and the attacks on her are skipped; without
+// the enemy groups the attacks are skipped. Each scene still reaches the switch.
+TEST(Map24Missing, AMissingMemberOrCompanionLetsTheStandEnd) {
+  const struct Case {
+    std::vector<int> missing;
+    size_t attacks;
+  } cases[] = {{{4}, 4}, {{5}, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.missing.front());
+    Map24Case s;
+    s.missing = c.missing;
+    auto h = Map24Battle(s);
+    h->ExpectTrace("final battle: party kind " + std::to_string(c.missing.front()));
+    if (c.attacks == 0) h->ExpectTrace("final battle: a scripted attack without its actor or target");
+    const StandRun r = PlayStand(*h);
+    ASSERT_TRUE(r.switched);
+    const auto k = static_cast<size_t>(c.missing.front());
+    EXPECT_EQ(r.marked[k], -1) << "never seen walking: counted as arrived on its first step";
+    // The walk-in ends on the frame the last walker arrives, the count of five reached.
+    EXPECT_EQ(r.walk_in_done, *std::max_element(r.arrived.begin(), r.arrived.end()));
+    // A missing companion ends her interval at once.
+    EXPECT_EQ(r.companion_set_off - r.marked[0], k == 5 ? 0 : kMap24CompanionDelay);
+    EXPECT_EQ(r.attacks.size(), c.attacks);
+    EXPECT_EQ(r.flash_deploys.size(), 3u);
+    EXPECT_EQ(h->Records(kSwitch).size(), 1u);
+  }
+}
+
+TEST(Map24Missing, WithoutTheEnemyGroupsTheAttacksAreSkipped) {
+  Map24Case s;
+  s.attackers = false;
+  auto h = Map24Battle(s);
+  h->ExpectTrace("final battle: a scripted attack without its actor or target");
+  const StandRun r = PlayStand(*h);
+  ASSERT_TRUE(r.switched);
+  EXPECT_TRUE(r.attacks.empty());
+  EXPECT_EQ(r.attacks_clean, 0) << "no words were set";
+  EXPECT_TRUE(r.flash_deploys.empty());
+  EXPECT_EQ(r.picture, 241);
+  EXPECT_EQ(h->Records(kSwitch).size(), 1u);
+}
+
+// ---- The map's objects ----
+
+// A battle with the map's rows done (their flags set): only the objects the test deploys run.
+std::unique_ptr<EventHarness> ObjectsBattle() {
+  Map24Case s;
+  auto h = Map24Battle(s);
+  for (int f : {105, 106, 110, 111}) h->SetFlagAtInstall(f);
+  h->Start();
+  return h;
+}
+
+// Each growing object's zoom pair starts at 1/64 and gains 1/64 a frame of its clock until it is
+// whole after 63 frames, then stays; 81, deployed later, keeps its own pair. State 2 releases.
+TEST(Map24Objects, GrowingObjectsReachWholeSizeOnTheirOwnClocks) {
+  auto h = ObjectsBattle();
+  EventDeployKind(80);
+  h->RunFrames(20);
+  EventDeployKind(81);
+  std::array<int, 2> whole_at{-1, -1};  // the clock's frames when the zoom became whole
+  std::array<int32_t, 2> last{};
+  int32_t other_then = -1;  // 81's zoom when 80 became whole
+  for (int f = 0; f < 90; ++f) {
+    h->RunFrames(1);
+    for (int n = 0; n < 2; ++n) {
+      const SlgUnit* u = LiveUnitOfKind(80 + n);
+      ASSERT_NE(u, nullptr);
+      if (u->anm == nullptr || u->state == 0) continue;
+      const SlgPair zoom = Map24State().zoom[static_cast<size_t>(n)];
+      EXPECT_EQ(zoom.x, zoom.y);
+      EXPECT_GE(zoom.x, last[static_cast<size_t>(n)]) << "never shrinks";
+      last[static_cast<size_t>(n)] = zoom.x;
+      if (whole_at[static_cast<size_t>(n)] < 0) {
+        EXPECT_EQ(zoom.x, std::min(kMap24ZoomStart * (1 + u->anm->frames), kMap24ZoomFull));
+        if (zoom.x == kMap24ZoomFull) whole_at[static_cast<size_t>(n)] = u->anm->frames;
+      } else {
+        EXPECT_EQ(zoom.x, kMap24ZoomFull);
+      }
+    }
+    if (whole_at[0] >= 0 && other_then < 0) other_then = Map24State().zoom[1].x;
+  }
+  EXPECT_EQ(whole_at, (std::array<int, 2>{63, 63}));
+  EXPECT_GT(other_then, kMap24ZoomStart);
+  EXPECT_LT(other_then, kMap24ZoomFull) << "81 still growing on its own pair";
+  SlgUnit* grown = LiveUnitOfKind(80);
+  SetUnitState(*grown, 2);
+  h->RunFrames(1);
+  EXPECT_EQ(grown->state, 3);
+  EXPECT_EQ(grown->anm->handle, nullptr) << "released";
+}
+
+// The staged object: states 0, 2, 4 and 6 give patterns 0-3 (3 played once), 7 pattern 4 when
+// its frame counter reaches 128, 9 releases its animation.
+TEST(Map24Objects, TheStagedObjectShowsAPatternForEachStateTheScriptGivesIt) {
+  auto h = ObjectsBattle();
+  EventDeployKind(82);
+  h->RunFrames(2);
+  SlgUnit* staged = LiveUnitOfKind(82);
+  ASSERT_NE(staged, nullptr);
+  ASSERT_NE(staged->anm, nullptr);
+  EXPECT_EQ(staged->state, 1);
+  EXPECT_EQ(staged->anm->pattern, 0);
+  const struct Step {
+    uint8_t set, pattern, then;
+  } steps[] = {{2, 1, 3}, {4, 2, 5}, {6, 3, 7}};
+  for (const Step& s : steps) {
+    SetUnitState(*staged, s.set);
+    h->RunFrames(1);
+    EXPECT_EQ(staged->anm->pattern, s.pattern) << int{s.set};
+    EXPECT_EQ(staged->state, s.then) << int{s.set};
+  }
+  EXPECT_EQ(staged->anm->mode & kSlgAnmOnce, kSlgAnmOnce) << "pattern 3 played once";
+  int frames = 0;
+  while (staged->state == 7 && frames < 300) {
+    h->RunFrames(1);
+    ++frames;
+  }
+  EXPECT_EQ(frames, kMap24StagedHold);
+  EXPECT_EQ(staged->state, 8);
+  EXPECT_EQ(staged->anm->pattern, 4);
+  EXPECT_EQ(staged->anm->mode & kSlgAnmOnce, 0) << "pattern 4 loops";
+  SetUnitState(*staged, 9);
+  h->RunFrames(1);
+  EXPECT_EQ(staged->state, 10);
+  EXPECT_EQ(staged->anm->handle, nullptr) << "released";
+}
+
+// The walk-in points: (x + 24 x offset, y - 12 x offset), doubled, by kind.
+TEST(Map24WalkIn, ThePointsFollowTheOffsetTable) {
+  const FinalCell start{192, 320};
+  const int offsets[] = {12, 12, 12, 11, 15, 8, 12};
+  for (int k = 0; k < kFinalKinds; ++k) {
+    const SlgPoint p = Map24WalkInPoint(start, k);
+    EXPECT_EQ(p.x, (192 + 24 * offsets[k]) * 2) << k;
+    EXPECT_EQ(p.y, (320 - 12 * offsets[k]) * 2) << k;
+  }
 }
 
 }  // namespace
