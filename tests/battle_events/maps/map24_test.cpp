@@ -25,10 +25,12 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_test_helpers.h"
 
 namespace {
 
 using testsupport::EventHarness;
+using testsupport::OnCellOf;
 
 constexpr int kStage = 23;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
@@ -55,22 +57,11 @@ struct Map24Case {
 // companion's stand, the event objects 80-88 on the staged object's point and the fixed sprites'
 // animation row 89.
 std::unique_ptr<EventHarness> Map24Battle(const Map24Case& s) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap24Setup, options);
+  auto h = testsupport::FinalPartyHarness(kMap24Setup, kStage, s.missing);
   AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 400;
-  h->install.stage.units[0].y = 600;
-  auto missing = [&](int c) {
-    return std::find(s.missing.begin(), s.missing.end(), c) != s.missing.end();
-  };
-  for (int c = 1; c <= 6; ++c) {
-    if (!missing(c)) h->AddUnit(0, c, c + 7, 0, 300 + 48 * c, 700);
-  }
-  if (missing(0)) h->install.stage.units[0].present = 0;
   if (s.attackers) {
-    const std::array<std::array<int, 3>, 3> groups = {{{17, 644, 588}, {19, 548, 588}, {18, 548, 492}}};
+    const std::array<std::array<int, 3>, 3> groups = {
+        {{17, 644, 588}, {19, 548, 588}, {18, 548, 492}}};
     for (int c = 0; c < 3; ++c) {
       const auto& g = groups[static_cast<size_t>(c)];
       const int n = h->AddUnit(1, c, g[0], 1, g[1], g[2]);
@@ -85,19 +76,6 @@ std::unique_ptr<EventHarness> Map24Battle(const Map24Case& s) {
   return h;
 }
 
-std::vector<int> Ids(const SlgEventEntry* table) {
-  std::vector<int> ids;
-  for (const SlgEventEntry* row = table; row->handler != nullptr; ++row) ids.push_back(row->id);
-  return ids;
-}
-
-bool SameCell(const SlgUnit* u, int x, int y) {
-  if (u == nullptr) return false;
-  const SlgCell a = PosToCell(u->x >> 16, u->y >> 16);
-  const SlgCell b = PosToCell(x, y);
-  return a.column == b.column && a.row == b.row;
-}
-
 // The P[83] values that give route kinds 1-6.
 constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
 
@@ -105,40 +83,34 @@ constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
 
 TEST(Map24Table, FourRowsTheObjectsAndTheFixedSprites) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap24Setup).empty());
-  EXPECT_EQ(Ids(kMap24Setup.table), (std::vector<int>{24105, 24106, 24110, 24111}));
+  testsupport::ExpectFinalRows(kMap24Setup.table, {24105, 24106, 24110, 24111},
+                               {"FAD(83)!=2;", "FAD(83)=2;", "FAD(83)!=6;", "FAD(83)=6;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap24Setup);
   EXPECT_EQ(kMap24Setup.bgm, MapBgm::None());
   EXPECT_EQ(kMap24Setup.anm_table.size(), static_cast<size_t>(kMap24ObjectKinds));
-  const SlgEventEntry* t = kMap24Setup.table;
-  const char* conditions[] = {"FAD(83)!=2;", "FAD(83)=2;", "FAD(83)!=6;", "FAD(83)=6;"};
-  const int flags[] = {105, 106, 110, 111};
-  for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(t[n].timing, 0x8000);
-    EXPECT_STREQ(t[n].b, conditions[n]);
-    EXPECT_EQ(t[n].guard[0], flags[n]);
-    EXPECT_EQ(t[n].set[0], flags[n]);
-  }
   // The deferred set-up: 22 fixed sprites of animation 89 on their map points, in order.
   Map24Case s;
   auto h = Map24Battle(s);
-  for (int f : flags) h->SetFlagAtInstall(f);
+  for (int f : {105, 106, 110, 111}) h->SetFlagAtInstall(f);
   h->Start();
   h->RunFrames(4);
   const FixTaskList& list = Battle().fix_tasks;
   ASSERT_EQ(list.count, kMap24FixedSprites);
+  const int points[kMap24FixedSprites][2] = {
+      {22, 650},   {118, 656}, {132, 978},  {190, 406},  {304, 502},  {382, 438},
+      {482, 264},  {594, 360}, {532, 890},  {734, 700},  {972, 752},  {1232, 626},
+      {772, 122},  {886, 214}, {978, 234},  {1170, 72},  {1276, 92},  {960, 508},
+      {1042, 494}, {1092, 464}, {1148, 428}, {1246, 356}};
   for (int n = 0; n < kMap24FixedSprites; ++n) {
     const FixTaskRow& row = kMap24Sprites[static_cast<size_t>(n)];
     EXPECT_EQ(row.id, 3);
     EXPECT_EQ(row.anm_id, 89u);
     const FixTaskWork* work = FixTaskWorkOf(list.tasks[static_cast<size_t>(n)]);
     ASSERT_NE(work, nullptr);
-    EXPECT_EQ(work->x, row.x * 65536) << n;
-    EXPECT_EQ(work->y, row.y * 65536) << n;
-    EXPECT_NE(work->anm, nullptr) << n;
+    EXPECT_EQ(work->x, points[n][0] * 65536) << n;
+    EXPECT_EQ(work->y, points[n][1] * 65536) << n;
+    EXPECT_NE(work->anm, nullptr) << n << ": animation 89 found";
   }
-  EXPECT_EQ(kMap24Sprites[0].x, 22);
-  EXPECT_EQ(kMap24Sprites[21].y, 356);
-  EXPECT_EQ(kMap24Sprites[kMap24FixedSprites].id, kFixTaskEndId);
 }
 
 // ---- The party shown ----
@@ -173,7 +145,7 @@ TEST(Map24Party, EachRouteKindPlacesItsPartyAndSaysItsList) {
         continue;
       }
       ASSERT_NE(u, nullptr) << k;
-      EXPECT_TRUE(SameCell(u, c.px(), c.py())) << k;
+      EXPECT_TRUE(OnCellOf(u, c.px(), c.py())) << k;
       EXPECT_EQ(u->dir, 0) << k;
     }
     ASSERT_TRUE(h->RunUntilIdle(3000));
@@ -289,7 +261,7 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
         if (w.walkers.walking[i] == 0 && was[i] != 0 && r.arrived[i] < 0) {
           r.arrived[i] = frame - r.stand_start;
           const SlgPoint p = Map24WalkInPoint(row[i], k);
-          r.on_walk_in[i] = SameCell(LivePartyUnit(k), p.x, p.y);
+          r.on_walk_in[i] = OnCellOf(LivePartyUnit(k), p.x, p.y);
         }
         was[i] = w.walkers.walking[i];
       }
@@ -304,7 +276,7 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
         const auto i = static_cast<size_t>(k);
         if (w.walkers.walking[i] == 0 && was[i] != 0) {
           const SlgPoint t = w.walkers.target[i];
-          r.on_second[i] = SameCell(LivePartyUnit(k), t.x, t.y) &&
+          r.on_second[i] = OnCellOf(LivePartyUnit(k), t.x, t.y) &&
                            t.x == r.second_from[i][0] + kMap24OnX && t.y == r.second_from[i][1] + kMap24OnY;
         }
         was[i] = w.walkers.walking[i];
@@ -313,7 +285,7 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
     const SlgUnit* comp = LivePartyUnit(w.companion);
     if (!acted && comp != nullptr && comp->state == 5 && r.stand_start >= 0 && walk == 2) {
       acted = true;
-      r.companion_on_stand = SameCell(comp, kMap24StandX, kMap24StandY);
+      r.companion_on_stand = OnCellOf(comp, kMap24StandX, kMap24StandY);
       r.companion_dir = comp->dir;
       r.act_type = comp->stats.attack_type;
       r.act_aim = {Battle().cmd.target_pos[0], Battle().cmd.target_pos[1]};
@@ -434,9 +406,13 @@ TEST(Map24Run, DavoneAndTezaviRoutesPlayTheirOwnRowsToTheSwitch) {
   ExpectWholeStand({6, 24105, 24111, "message 32:20070"});
 }
 
-TEST(Map24Run, OtherRoutesAndAPartnerOutOfTheTablePlayTheFirstRows) {
+TEST(Map24Run, TamvikAndBriseRoutesPlayTheFirstRowsWithTheirLists) {
   ExpectWholeStand({1, 24105, 24110, "message 212:10100"});
   ExpectWholeStand({4, 24105, 24110, "message 212:10110"});
+}
+
+// P[83] 300 (out of the table) counts as route kind 1.
+TEST(Map24Run, APartnerOutOfTheTablePlaysTheFirstRows) {
   ExpectWholeStand({300, 24105, 24110, "message 212:10100"});
 }
 
