@@ -28,6 +28,7 @@
 #include "battle_events/maps/map21.h"
 #include "battle_events/maps/map22.h"
 #include "battle_events/maps/map23.h"
+#include "battle_events/maps/map24.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -46,7 +47,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap21Setup,  // row 20: map 21
     &kMap22Setup,  // row 21: map 22
     &kMap23Setup,  // row 22: map 23
-    nullptr,  // row 23: map 24
+    &kMap24Setup,  // row 23: map 24
     nullptr,  // row 24: map 25
     nullptr,  // row 25: map 26
     // Row 26: map 27.

@@ -27,10 +27,12 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_test_helpers.h"
 
 namespace {
 
 using testsupport::EventHarness;
+using testsupport::OnCellOf;
 
 constexpr int kStage = 22;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
@@ -57,19 +59,8 @@ struct Map23Case {
 // (kind 29, group 1) placed hidden later, the group-2 walker (character 48) and the event objects
 // 80-91 (80 and 86 with sub-numbers 0-2, 82 and 88 with 0-1).
 std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap23Setup, options);
+  auto h = testsupport::FinalPartyHarness(kMap23Setup, kStage, s.missing);
   AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 400;
-  h->install.stage.units[0].y = 600;
-  auto missing = [&](int c) {
-    return std::find(s.missing.begin(), s.missing.end(), c) != s.missing.end();
-  };
-  for (int c = 1; c <= 6; ++c) {
-    if (!missing(c)) h->AddUnit(0, c, c + 7, 0, 300 + 48 * c, 700);
-  }
   if (s.guard) {
     const int n = h->AddUnit(1, 20, kMap23GuardKind, 1, 900, 420);
     h->install.stage.units[static_cast<size_t>(n)].present = 0;
@@ -86,37 +77,16 @@ std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
   return h;
 }
 
-std::vector<int> Ids(const SlgEventEntry* table) {
-  std::vector<int> ids;
-  for (const SlgEventEntry* row = table; row->handler != nullptr; ++row) ids.push_back(row->id);
-  return ids;
-}
-
-bool SameCell(const SlgUnit* u, int x, int y) {
-  if (u == nullptr) return false;
-  const SlgCell a = PosToCell(u->x >> 16, u->y >> 16);
-  const SlgCell b = PosToCell(x, y);
-  return a.column == b.column && a.row == b.row;
-}
-
 // ---- The table ----
 
 TEST(Map23Table, FourRowsInTheMapsOrderAndTheSetUp) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap23Setup).empty());
-  EXPECT_EQ(Ids(kMap23Setup.table), (std::vector<int>{23105, 23106, 23110, 23111}));
+  testsupport::ExpectFinalRows(kMap23Setup.table, {23105, 23106, 23110, 23111},
+                               {"FAD(83)!=4;", "FAD(83)=4;", "FAD(83)!=2;", "FAD(83)=2;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap23Setup);
   EXPECT_EQ(kMap23Setup.bgm, MapBgm::None());
   EXPECT_EQ(kMap23Setup.anm_table.size(), static_cast<size_t>(kMap23ObjectKinds));
   EXPECT_NE(kMap23Setup.deferred, nullptr);
-  const SlgEventEntry* t = kMap23Setup.table;
-  const char* conditions[] = {"FAD(83)!=4;", "FAD(83)=4;", "FAD(83)!=2;", "FAD(83)=2;"};
-  const int flags[] = {105, 106, 110, 111};
-  for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(t[n].timing, 0x8000);
-    EXPECT_STREQ(t[n].b, conditions[n]);
-    EXPECT_EQ(t[n].guard[0], flags[n]);
-    EXPECT_EQ(t[n].set[0], flags[n]);
-  }
 }
 
 // ---- A whole run: the party scene, the stand, the switch ----
@@ -176,7 +146,7 @@ StageRun Play(EventHarness& h, const std::function<void()>& after_start = {}) {
         if (!c.present()) {
           r.placed[static_cast<size_t>(k)] = u == nullptr ? 0 : -1;
         } else {
-          r.placed[static_cast<size_t>(k)] = SameCell(u, c.px(), c.py()) && u->dir == 2 ? 1 : -1;
+          r.placed[static_cast<size_t>(k)] = OnCellOf(u, c.px(), c.py()) && u->dir == 2 ? 1 : -1;
         }
       }
     }
