@@ -24,6 +24,7 @@
 #include "battle_events/maps/map17.h"
 #include "battle_events/maps/map18.h"
 #include "battle_events/maps/map23.h"
+#include "battle_events/maps/map25.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -43,7 +44,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     nullptr,  // row 21: map 22
     &kMap23Setup,  // row 22: map 23
     nullptr,  // row 23: map 24
-    nullptr,  // row 24: map 25
+    &kMap25Setup,  // row 24: map 25
     nullptr,  // row 25: map 26
     // Row 26: map 27.
     &kMap27Setup};

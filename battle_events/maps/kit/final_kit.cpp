@@ -195,3 +195,14 @@ void FinalPartyStands(const FinalParty& party) {
 void FinalShowPicture(int picture) { LoadBG(picture, 320, 240); }
 
 void FinalFreeBg() { EventFreeBG(); }
+
+// ---- The party as it stands ----
+
+void ListFinalParty(FinalParty& party) {
+  party = {};
+  for (int32_t kind = 0; kind < kFinalKinds; ++kind) {
+    if (LivePartyUnit(kind) != nullptr) {
+      party.kinds[static_cast<size_t>(party.count++)] = static_cast<int8_t>(kind);
+    }
+  }
+}

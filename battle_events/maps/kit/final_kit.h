@@ -155,3 +155,7 @@ void FinalPicture() {
 }
 // EventFreeBG.
 void FinalFreeBg();
+
+// ---- The party as it stands ----
+// The group-0 units of kinds 0-6 on the map listed in kind order (nobody moved).
+void ListFinalParty(FinalParty& party);
