@@ -58,6 +58,10 @@ SlgUnit* Companion() { return LivePartyUnit(W().companion); }
 SlgUnit* Struck() { return LivePartyUnit(W().struck); }
 
 void LoadSe() { EventLoadSeBank(kSeBank); }
+
+// The game clock's 60 Hz frame number: the descent and the shake count the frames the clock has
+// passed since their start (a stalled clock counts none, a late frame several).
+int32_t ClockFrame() { return EffectFrames(0); }
 template <int N>
 void Se400() {
   SlgSePlay400(N);
@@ -186,7 +190,7 @@ void DescentBegins() {
   BGMPlayStart(17);
   const SlgUnit* boss = Boss();
   w.lift_noted = boss != nullptr ? boss->lift : 0;
-  w.descent_since = EffectNow();
+  w.descent_from = ClockFrame();
   w.landed = 0;
 }
 
@@ -197,7 +201,7 @@ int Descend() {
   SlgUnit* boss = Boss();
   if (boss == nullptr) return 1;
   const int64_t lift =
-      int64_t{w.lift_noted} - int64_t{kMap25DescentStep} * EffectFrames(w.descent_since);
+      int64_t{w.lift_noted} - int64_t{kMap25DescentStep} * (ClockFrame() - w.descent_from);
   if (lift > 0) {
     boss->lift = static_cast<int32_t>(lift);
     return 0;
@@ -265,7 +269,7 @@ int StruckLine() {
 // of eight brings both back to where they stood).
 void ShakeFrame() {
   Map25Shake& s = W().shake;
-  if (EffectFrames(s.since) < s.hold) return;
+  if (ClockFrame() - s.from < s.hold) return;
   const Map25ShakeEntry e = kMap25Shake[static_cast<size_t>(s.index)];
   for (SlgUnit* unit : {Companion(), Boss()}) {
     if (unit == nullptr) continue;
@@ -273,7 +277,7 @@ void ShakeFrame() {
     unit->y += e.dy * 65536;
   }
   s.hold = e.hold;
-  s.since = EffectNow();
+  s.from = ClockFrame();
   s.index = (s.index + 1) % static_cast<int32_t>(kMap25Shake.size());
   ++s.moves;
 }
@@ -287,7 +291,7 @@ int CompanionToGrapple() {
   PoseUnit(Companion(), 0);
   return 1;
 }
-void ShakeBegins() { W().shake = {.index = 0, .hold = 1, .since = EffectNow(), .moves = 0}; }
+void ShakeBegins() { W().shake = {.index = 0, .hold = 1, .from = ClockFrame(), .moves = 0}; }
 
 // Step 14: the shake while the list plays.
 template <const std::span<const EventMessageRef>& List>

@@ -50,7 +50,7 @@ inline constexpr std::array<Map25ShakeEntry, 8> kMap25Shake = {{
 struct Map25Shake {
   int32_t index = 0;   // the next offset
   int32_t hold = 0;    // frames of the current hold
-  uint32_t since = 0;  // the game clock (ms) at the hold's start
+  int32_t from = 0;    // the game clock's frame at the hold's start
   int32_t moves = 0;   // offsets applied so far
 };
 
@@ -63,9 +63,9 @@ struct Map25Words {
   int32_t companion = 3;
   // Kind 4's walk-in point (map pixels).
   SlgPoint kind4_cell{};
-  // The descent: the lift noted and the game clock (ms) at its start; 1 once landed.
+  // The descent: the lift noted and the game clock's frame at its start; 1 once landed.
   int32_t lift_noted = 0;
-  uint32_t descent_since = 0;
+  int32_t descent_from = 0;
   int32_t landed = 0;
   // The strike loop: the index into the party list, and the kind being struck.
   int32_t strike = 0;
