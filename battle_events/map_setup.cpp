@@ -25,6 +25,7 @@
 #include "battle_events/maps/map18.h"
 #include "battle_events/maps/map23.h"
 #include "battle_events/maps/map25.h"
+#include "battle_events/maps/map26.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -45,7 +46,7 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap23Setup,  // row 22: map 23
     nullptr,  // row 23: map 24
     &kMap25Setup,  // row 24: map 25
-    nullptr,  // row 25: map 26
+    &kMap26Setup,  // row 25: map 26
     // Row 26: map 27.
     &kMap27Setup};
 

@@ -28,8 +28,6 @@
 #include "battle_events/runtime/event_script_helpers.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
-#include "scene/scene_context.h"
-#include "scene/sprite/tamvik_spr.h"
 
 Map23Words& Map23State() { return Battle().Extension<Map23Words>(); }
 
@@ -425,35 +423,12 @@ int Overlay(SlgUnit& unit, SlgPair& position) {
   return RunEventAnm(kOverlayPlay, unit, position);
 }
 
-// The first frame of a wall piece: on its cell's point, its pattern (0) played once.
-constexpr EventAnmDesc kWallStart{.start = EventAnmStart::kPlay, .snap = EventAnmSnap::kCellPos};
-
-// A wall piece (kinds 83-85, 89-91), its phase the state byte: 0 put on its cell's point and
-// pattern 0 played once; 1 following its position (depth - its character byte + 80) until the
-// animation has ended, then pattern 1 looping (2); 2 following; 3 its animation released.
+// A wall piece (kinds 83-85, 89-91): the two-part object at depth - its character byte + 80.
+int16_t WallDepth(const SlgUnit& unit) {
+  return static_cast<int16_t>(unit.anm->depth - unit.character + 80);
+}
 int WallPiece(SlgUnit& unit, SlgPair& position) {
-  SlgAnmObj* body = unit.anm;
-  if (body == nullptr) return 0;
-  if (unit.state == 0) {
-    SetAnmPattern(body, 0);
-    RunEventAnm(kWallStart, unit, position);  // state 1
-  }
-  if (unit.state == 3) {
-    if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&body->handle);
-    SetUnitState(unit, 4);
-    return 0;
-  }
-  if (unit.state > 3) return 0;
-  body->depth = static_cast<int16_t>(body->depth - unit.character + 80);
-  SetAnmPos(body, position);
-  SlgSprSetPos(body->handle, position);
-  SlgSprSetPri(body->handle, body->depth);
-  if (unit.state == 1 && SlgAnmObjIsEnd(body) != 0) {
-    SetAnmPattern(body, 1);
-    EventAnmReplay(unit, 0);
-    SetUnitState(unit, 2);
-  }
-  return 0;
+  return FinalTwoPartObject(unit, position, &WallDepth);
 }
 
 constexpr auto kAnm = [] {

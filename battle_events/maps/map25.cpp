@@ -62,10 +62,6 @@ void LoadSe() { EventLoadSeBank(kSeBank); }
 // The game clock's 60 Hz frame number: the descent and the shake count the frames the clock has
 // passed since their start (a stalled clock counts none, a late frame several).
 int32_t ClockFrame() { return EffectFrames(0); }
-template <int N>
-void Se400() {
-  SlgSePlay400(N);
-}
 
 // ---- 25105 / 25106: the party shown ----
 
@@ -367,15 +363,6 @@ constexpr auto MakeBossOpening() {
   });
 }
 
-template <size_t A, size_t B>
-constexpr std::array<S::Op, A + B> Join(const std::array<S::Op, A>& a,
-                                        const std::array<S::Op, B>& b) {
-  std::array<S::Op, A + B> out{};
-  for (size_t n = 0; n < A; ++n) out[n] = a[n];
-  for (size_t n = 0; n < B; ++n) out[A + n] = b[n];
-  return out;
-}
-
 // The picture, its 300 frames and the switch to map 26 (the last steps of both scenes).
 constexpr auto kEnding = std::to_array<S::Op>({
     S::Custom(&FinalSeStopped, 6), S::Wait(10), S::Do(&CompanionAttackClosed),
@@ -384,7 +371,7 @@ constexpr auto kEnding = std::to_array<S::Op>({
 });
 
 constexpr auto k110Ops =
-    Join(Join(MakeBossOpening<3, k110GrappleList>(),
+    JoinOps(JoinOps(MakeBossOpening<3, k110GrappleList>(),
               std::to_array<S::Op>({
                   S::Messages(kCompanionStruck), S::Do(&StrikeCompanion::Prepare),     // 17
                   S::Do(&StrikeCompanion::LoadExtra), S::Do(&StrikeCompanion::Start),  // 18
@@ -392,14 +379,14 @@ constexpr auto k110Ops =
                   S::Do(&LoadSe), S::DeployKind(81), S::Se(302),                       // 20
                   S::Wait(90), S::Se(292),                                             // 21
                   S::Messages(k110End), S::UndeployKind(81), S::DeployKind(83),
-                  S::Do(&Se400<1>),                                                    // 22
+                  S::Do(&FinalSe400<1>),                                                    // 22
                   S::Wait(90),                                                         // 23
                   S::WhiteOut(), S::UndeployKind(83), S::Do(&FinalPicture<240>),       // 24
               })),
          kEnding);
 
 constexpr auto k111Ops =
-    Join(Join(MakeBossOpening<1, k111GrappleList>(),
+    JoinOps(JoinOps(MakeBossOpening<1, k111GrappleList>(),
               std::to_array<S::Op>({
                   S::Do(&StrikeCompanion::Prepare),                                    // 16
                   S::Do(&StrikeCompanion::LoadExtra), S::Do(&StrikeCompanion::Start),  // 18
@@ -407,9 +394,9 @@ constexpr auto k111Ops =
                   S::Do(&LoadSe), S::DeployKind(81), S::Se(302),                       // 20
                   S::Wait(90), S::Se(292),                                             // 21
                   S::Messages(k111End1), S::UndeployKind(81), S::DeployKind(82),
-                  S::Do(&Se400<4>),                                                    // 22
+                  S::Do(&FinalSe400<4>),                                                    // 22
                   S::Custom(&FinalSeStopped, 6),                                       // 23
-                  S::Messages(k111End2), S::DeployKind(83), S::Do(&Se400<1>),          // 24
+                  S::Messages(k111End2), S::DeployKind(83), S::Do(&FinalSe400<1>),          // 24
                   S::Wait(90),                                                         // 25
                   S::WhiteOut(), S::UndeployKind(82), S::UndeployKind(83),
                   S::Do(&FinalPicture<238>),                                           // 26

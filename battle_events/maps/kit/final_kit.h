@@ -21,6 +21,7 @@
 
 #include "battle/slg_battle_state.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_sound.h"
 #include "battle/slg_task.h"
 #include "battle_events/runtime/event_walks.h"
 
@@ -159,3 +160,26 @@ void FinalFreeBg();
 // ---- The party as it stands ----
 // The group-0 units of kinds 0-6 on the map listed in kind order (nobody moved).
 void ListFinalParty(FinalParty& party);
+
+// ---- Objects played in two parts ----
+// An event object whose pattern 0 is played once as its entrance and pattern 1 then loops, the
+// phase its state byte: 0 put on its cell's point, pattern 0 once; 1 following its position
+// until the animation has ended, then pattern 1 looping (2); 2 following; 3 its animation
+// released. `depth`, when given, gives the body's depth each frame before the sprite is placed.
+int FinalTwoPartObject(SlgUnit& unit, SlgPair& position,
+                       int16_t (*depth)(const SlgUnit& unit) = nullptr);
+
+// ---- Sequence pieces ----
+// SlgSePlay400(n) as an immediate op.
+template <int N>
+void FinalSe400() {
+  SlgSePlay400(N);
+}
+// Two op lists one after the other (a scene's shared opening and its own ending).
+template <class Op, size_t A, size_t B>
+constexpr std::array<Op, A + B> JoinOps(const std::array<Op, A>& a, const std::array<Op, B>& b) {
+  std::array<Op, A + B> out{};
+  for (size_t n = 0; n < A; ++n) out[n] = a[n];
+  for (size_t n = 0; n < B; ++n) out[A + n] = b[n];
+  return out;
+}

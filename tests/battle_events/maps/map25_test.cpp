@@ -317,7 +317,7 @@ TEST(Map25Run, RoutesOneTwoThreePlayToStageTwentyFive) {
   });
 }
 
-TEST(Map25Run, RoutesFourFiveSixAndOutOfTablePlayToStageTwentyFive) {
+TEST(Map25Run, RoutesFourAndFivePlayToStageTwentyFive) {
   PlayRoutes({
       {4, 25105, 25110, 3, {0, 3, 4, 6}, "message 140:3243"},
       {5, 25105, 25110, 3, {0, 1, 3, 4}, "message 32:3241"},
