@@ -395,17 +395,8 @@ constexpr SeqArgs k111Args{k111Ops};
 
 // ---- The table ----
 
-constexpr auto kTable = std::to_array<SlgEventEntry>({
-    {.id = 23105, .timing = 0x8000, .b = "FAD(83)!=4;", .guard = {105, 0}, .set = {105, 0},
-     .handler = &SeqRow, .arg = &k105Args},
-    {.id = 23106, .timing = 0x8000, .b = "FAD(83)=4;", .guard = {106, 0}, .set = {106, 0},
-     .handler = &SeqRow, .arg = &k106Args},
-    {.id = 23110, .timing = 0x8000, .b = "FAD(83)!=2;", .guard = {110, 0}, .set = {110, 0},
-     .handler = &SeqRow, .arg = &k110Args},
-    {.id = 23111, .timing = 0x8000, .b = "FAD(83)=2;", .guard = {111, 0}, .set = {111, 0},
-     .handler = &SeqRow, .arg = &k111Args},
-    {},
-});
+constexpr auto kTable =
+    FinalEventTable(23, 4, 2, {&k105Args, &k106Args, &k110Args, &k111Args});
 
 // ---- The map's objects ----
 

@@ -370,38 +370,38 @@ constexpr auto kEnding = std::to_array<S::Op>({
     S::Do(&Routes::Free), S::SwitchStage(25), S::End(),
 });
 
-constexpr auto k110Ops =
-    JoinOps(JoinOps(MakeBossOpening<3, k110GrappleList>(),
-              std::to_array<S::Op>({
-                  S::Messages(kCompanionStruck), S::Do(&StrikeCompanion::Prepare),     // 17
-                  S::Do(&StrikeCompanion::LoadExtra), S::Do(&StrikeCompanion::Start),  // 18
-                  S::Custom(&StrikeCompanion::Finished, 5),                            // 19
-                  S::Do(&LoadSe), S::DeployKind(81), S::Se(302),                       // 20
-                  S::Wait(90), S::Se(292),                                             // 21
-                  S::Messages(k110End), S::UndeployKind(81), S::DeployKind(83),
-                  S::Do(&FinalSe400<1>),                                                    // 22
-                  S::Wait(90),                                                         // 23
-                  S::WhiteOut(), S::UndeployKind(83), S::Do(&FinalPicture<240>),       // 24
-              })),
-         kEnding);
+// 25110's steps 17-24: (303/10040) before the companion is struck; 81, then 83, picture 240.
+constexpr auto k110Ending = std::to_array<S::Op>({
+    S::Messages(kCompanionStruck), S::Do(&StrikeCompanion::Prepare),     // 17
+    S::Do(&StrikeCompanion::LoadExtra), S::Do(&StrikeCompanion::Start),  // 18
+    S::Custom(&StrikeCompanion::Finished, 5),                            // 19
+    S::Do(&LoadSe), S::DeployKind(81), S::Se(302),                       // 20
+    S::Wait(90), S::Se(292),                                             // 21
+    S::Messages(k110End), S::UndeployKind(81), S::DeployKind(83),
+    S::Do(&FinalSe400<1>),                                               // 22
+    S::Wait(90),                                                         // 23
+    S::WhiteOut(), S::UndeployKind(83), S::Do(&FinalPicture<240>),       // 24
+});
+// 25111's: the strike prepared at the end of step 16 without a message; 81, 82, 83, picture 238.
+constexpr auto k111Ending = std::to_array<S::Op>({
+    S::Do(&StrikeCompanion::Prepare),                                    // 16
+    S::Do(&StrikeCompanion::LoadExtra), S::Do(&StrikeCompanion::Start),  // 18
+    S::Custom(&StrikeCompanion::Finished, 5),                            // 19
+    S::Do(&LoadSe), S::DeployKind(81), S::Se(302),                       // 20
+    S::Wait(90), S::Se(292),                                             // 21
+    S::Messages(k111End1), S::UndeployKind(81), S::DeployKind(82),
+    S::Do(&FinalSe400<4>),                                               // 22
+    S::Custom(&FinalSeStopped, 6),                                       // 23
+    S::Messages(k111End2), S::DeployKind(83), S::Do(&FinalSe400<1>),     // 24
+    S::Wait(90),                                                         // 25
+    S::WhiteOut(), S::UndeployKind(82), S::UndeployKind(83),
+    S::Do(&FinalPicture<238>),                                           // 26
+});
 
+constexpr auto k110Ops =
+    JoinOps(JoinOps(MakeBossOpening<3, k110GrappleList>(), k110Ending), kEnding);
 constexpr auto k111Ops =
-    JoinOps(JoinOps(MakeBossOpening<1, k111GrappleList>(),
-              std::to_array<S::Op>({
-                  S::Do(&StrikeCompanion::Prepare),                                    // 16
-                  S::Do(&StrikeCompanion::LoadExtra), S::Do(&StrikeCompanion::Start),  // 18
-                  S::Custom(&StrikeCompanion::Finished, 5),                            // 19
-                  S::Do(&LoadSe), S::DeployKind(81), S::Se(302),                       // 20
-                  S::Wait(90), S::Se(292),                                             // 21
-                  S::Messages(k111End1), S::UndeployKind(81), S::DeployKind(82),
-                  S::Do(&FinalSe400<4>),                                                    // 22
-                  S::Custom(&FinalSeStopped, 6),                                       // 23
-                  S::Messages(k111End2), S::DeployKind(83), S::Do(&FinalSe400<1>),          // 24
-                  S::Wait(90),                                                         // 25
-                  S::WhiteOut(), S::UndeployKind(82), S::UndeployKind(83),
-                  S::Do(&FinalPicture<238>),                                           // 26
-              })),
-         kEnding);
+    JoinOps(JoinOps(MakeBossOpening<1, k111GrappleList>(), k111Ending), kEnding);
 
 static_assert(S::Valid(k110Ops));
 static_assert(S::Valid(k111Ops));
@@ -410,17 +410,8 @@ constexpr SeqArgs k111Args{k111Ops};
 
 // ---- The table ----
 
-constexpr auto kTable = std::to_array<SlgEventEntry>({
-    {.id = 25105, .timing = 0x8000, .b = "FAD(83)!=6;", .guard = {105, 0}, .set = {105, 0},
-     .handler = &SeqRow, .arg = &k105Args},
-    {.id = 25106, .timing = 0x8000, .b = "FAD(83)=6;", .guard = {106, 0}, .set = {106, 0},
-     .handler = &SeqRow, .arg = &k106Args},
-    {.id = 25110, .timing = 0x8000, .b = "FAD(83)!=3;", .guard = {110, 0}, .set = {110, 0},
-     .handler = &SeqRow, .arg = &k110Args},
-    {.id = 25111, .timing = 0x8000, .b = "FAD(83)=3;", .guard = {111, 0}, .set = {111, 0},
-     .handler = &SeqRow, .arg = &k111Args},
-    {},
-});
+constexpr auto kTable =
+    FinalEventTable(25, 6, 3, {&k105Args, &k106Args, &k110Args, &k111Args});
 
 // ---- The map's objects ----
 

@@ -210,18 +210,16 @@ constexpr auto kEnding = std::to_array<S::Op>({
     S::Do(&Routes::Free), S::StartGameWin(), S::End(),
 });
 
-constexpr auto k110Ops = JoinOps(JoinOps(MakeSceneOpening<kScene110>(),
-                                   std::to_array<S::Op>({
-                                       S::Messages(kPushTalk), S::Do(&PushesBegin),  // 10
-                                       S::Custom(&Pushes, 2),                        // 11
-                                       S::Messages(kPushedTalk),                     // 12
-                                       S::Wait(24), S::Do(&BossGone),
-                                       S::Custom(&PusherLeaves, 1),                  // 13
-                                       S::Messages(kLastTalk), S::FadeOutMusic(),
-                                       S::Do(&FinalSe400<2>),                             // 14
-                                       S::WhiteOut(), S::Do(&FinalPicture<243>),     // 15
-                                   })),
-                              kEnding);
+// 26110's steps 10-15: the pushes, the pusher away, the music's fade, picture 243.
+constexpr auto k110Ending = std::to_array<S::Op>({
+    S::Messages(kPushTalk), S::Do(&PushesBegin),                     // 10
+    S::Custom(&Pushes, 2),                                           // 11
+    S::Messages(kPushedTalk),                                        // 12
+    S::Wait(24), S::Do(&BossGone), S::Custom(&PusherLeaves, 1),      // 13
+    S::Messages(kLastTalk), S::FadeOutMusic(), S::Do(&FinalSe400<2>),  // 14
+    S::WhiteOut(), S::Do(&FinalPicture<243>),                        // 15
+});
+constexpr auto k110Ops = JoinOps(JoinOps(MakeSceneOpening<kScene110>(), k110Ending), kEnding);
 
 // ---- 26111: the fly-off ----
 
@@ -264,18 +262,17 @@ constexpr auto kTamvikTalk = TalkList({{15, 45140}, {305, 10060}, {36, 20000}, {
 constexpr auto kFlyTalk = TalkList({{36, 3253}, {31, 3254}, {306, 3247}});
 constexpr auto kAfterFly = TalkList({{32, 3223}});
 
-constexpr auto k111Ops = JoinOps(JoinOps(MakeSceneOpening<kScene111>(),
-                                   std::to_array<S::Op>({
-                                       S::Messages(kTamvikTalk), S::Do(&TamvikAndBossGone),  // 10
-                                       S::ScrollPx(576, 224, 256), S::Wait(10),
-                                       S::Do(&WhiteBack),                                    // 11
-                                       S::Wait(180),                                         // 12
-                                       S::Messages(kFlyTalk), S::Do(&FlyBases),              // 13
-                                       S::Custom(&FlyOff, 2),                                // 14
-                                       S::Messages(kAfterFly), S::Do(&FinalSe400<2>),             // 15
-                                       S::WhiteOut(), S::Do(&FinalPicture<238>),             // 16
-                                   })),
-                              kEnding);
+// 26111's steps 10-16: the white flash, the fly-off, picture 238.
+constexpr auto k111Ending = std::to_array<S::Op>({
+    S::Messages(kTamvikTalk), S::Do(&TamvikAndBossGone),                 // 10
+    S::ScrollPx(576, 224, 256), S::Wait(10), S::Do(&WhiteBack),          // 11
+    S::Wait(180),                                                        // 12
+    S::Messages(kFlyTalk), S::Do(&FlyBases),                             // 13
+    S::Custom(&FlyOff, 2),                                               // 14
+    S::Messages(kAfterFly), S::Do(&FinalSe400<2>),                       // 15
+    S::WhiteOut(), S::Do(&FinalPicture<238>),                            // 16
+});
+constexpr auto k111Ops = JoinOps(JoinOps(MakeSceneOpening<kScene111>(), k111Ending), kEnding);
 
 static_assert(S::Valid(k110Ops));
 static_assert(S::Valid(k111Ops));
@@ -284,17 +281,8 @@ constexpr SeqArgs k111Args{k111Ops};
 
 // ---- The table ----
 
-constexpr auto kTable = std::to_array<SlgEventEntry>({
-    {.id = 26105, .timing = 0x8000, .b = "FAD(83)!=3;", .guard = {105, 0}, .set = {105, 0},
-     .handler = &SeqRow, .arg = &k105Args},
-    {.id = 26106, .timing = 0x8000, .b = "FAD(83)=3;", .guard = {106, 0}, .set = {106, 0},
-     .handler = &SeqRow, .arg = &k106Args},
-    {.id = 26110, .timing = 0x8000, .b = "FAD(83)!=5;", .guard = {110, 0}, .set = {110, 0},
-     .handler = &SeqRow, .arg = &k110Args},
-    {.id = 26111, .timing = 0x8000, .b = "FAD(83)=5;", .guard = {111, 0}, .set = {111, 0},
-     .handler = &SeqRow, .arg = &k111Args},
-    {},
-});
+constexpr auto kTable =
+    FinalEventTable(26, 3, 5, {&k105Args, &k106Args, &k110Args, &k111Args});
 
 // ---- The map's objects ----
 

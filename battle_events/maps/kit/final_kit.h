@@ -12,6 +12,10 @@
 //   FinalAttack<&Actor, &Target, type>   the scripted attack's three parts as sequence ops
 //   FinalPartyBg, FinalPartyFlash, FinalPartyStands, FinalSeStopped, FinalPicture<n>,
 //   FinalFreeBg                          the party-shown steps and the still-picture ending
+//   ListFinalParty(party)                the party on the map listed, nobody moved
+//   FinalTwoPartObject                   an object's entrance played once, then its loop
+//   FinalSe400<n>, JoinOps               sequence pieces
+//   FinalEventTable                      a final map's four rows
 //
 // A map keeps a FinalParty, a FinalRouteWorks and (where it walks several units) a FinalWalkers
 // in its stage words, and writes its handlers as step sequences around these blocks.
@@ -23,6 +27,8 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_task.h"
+#include "battle_events/core/event_table.h"
+#include "battle_events/maps/kit/event_seq.h"
 #include "battle_events/runtime/event_walks.h"
 
 // The player's unit kinds of the final battle (the hero 0, the heroines 1-6).
@@ -182,4 +188,32 @@ constexpr std::array<Op, A + B> JoinOps(const std::array<Op, A>& a, const std::a
   for (size_t n = 0; n < A; ++n) out[n] = a[n];
   for (size_t n = 0; n < B; ++n) out[A + n] = b[n];
   return out;
+}
+
+// ---- The event table ----
+// The conditions that tell the two rows of a pair apart: P[83] other than n, and P[83] n.
+inline constexpr std::array<const char*, 7> kFinalNotPartner = {
+    "", "FAD(83)!=1;", "FAD(83)!=2;", "FAD(83)!=3;", "FAD(83)!=4;", "FAD(83)!=5;", "FAD(83)!=6;"};
+inline constexpr std::array<const char*, 7> kFinalPartner = {
+    "", "FAD(83)=1;", "FAD(83)=2;", "FAD(83)=3;", "FAD(83)=4;", "FAD(83)=5;", "FAD(83)=6;"};
+// A final map's four rows and the end row: the party scenes (map x 1000 + 105 while P[83] is not
+// `party_partner`, + 106 when it is) and the main scenes (+ 110 and + 111 the same with
+// `scene_partner`), each at timing 0x8000 with its own last three digits as guard and set flag,
+// run by SeqRow on the programs given in that order.
+constexpr std::array<SlgEventEntry, 5> FinalEventTable(
+    int32_t map, int32_t party_partner, int32_t scene_partner,
+    const std::array<const EventSeq::ProgramArgs*, 4>& programs) {
+  constexpr std::array<int16_t, 4> kRows = {105, 106, 110, 111};
+  std::array<SlgEventEntry, 5> t{};
+  for (size_t n = 0; n < kRows.size(); ++n) {
+    const auto partner = static_cast<size_t>(n < 2 ? party_partner : scene_partner);
+    t[n] = {.id = static_cast<uint16_t>(map * 1000 + kRows[n]),
+            .timing = 0x8000,
+            .b = n % 2 == 0 ? kFinalNotPartner.at(partner) : kFinalPartner.at(partner),
+            .guard = {kRows[n], 0},
+            .set = {kRows[n], 0},
+            .handler = &SeqRow,
+            .arg = programs[n]};
+  }
+  return t;
 }

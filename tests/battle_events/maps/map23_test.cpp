@@ -27,9 +27,14 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
+using final_map_test::AddLaterUnit;
+using final_map_test::AddParty;
+using final_map_test::ExpectFinalRows;
+using final_map_test::SameCell;
 using testsupport::EventHarness;
 
 constexpr int kStage = 22;
@@ -62,18 +67,8 @@ std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
   auto h = std::make_unique<EventHarness>(kMap23Setup, options);
   AddMessages(*h);
   h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 400;
-  h->install.stage.units[0].y = 600;
-  auto missing = [&](int c) {
-    return std::find(s.missing.begin(), s.missing.end(), c) != s.missing.end();
-  };
-  for (int c = 1; c <= 6; ++c) {
-    if (!missing(c)) h->AddUnit(0, c, c + 7, 0, 300 + 48 * c, 700);
-  }
-  if (s.guard) {
-    const int n = h->AddUnit(1, 20, kMap23GuardKind, 1, 900, 420);
-    h->install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
+  AddParty(*h, s.missing, 400, 600, 700);
+  if (s.guard) AddLaterUnit(*h, 1, 20, kMap23GuardKind, 900, 420);
   if (s.walker) h->AddUnit(2, kMap23WalkerCharacter, kWalkerKind, 1, 1100, 500);
   for (int kind = 80; kind <= 91; ++kind) {
     const int copies = kind == 80 || kind == 86 ? 3 : kind == 82 || kind == 88 ? 2 : 1;
@@ -86,37 +81,16 @@ std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
   return h;
 }
 
-std::vector<int> Ids(const SlgEventEntry* table) {
-  std::vector<int> ids;
-  for (const SlgEventEntry* row = table; row->handler != nullptr; ++row) ids.push_back(row->id);
-  return ids;
-}
-
-bool SameCell(const SlgUnit* u, int x, int y) {
-  if (u == nullptr) return false;
-  const SlgCell a = PosToCell(u->x >> 16, u->y >> 16);
-  const SlgCell b = PosToCell(x, y);
-  return a.column == b.column && a.row == b.row;
-}
-
 // ---- The table ----
 
 TEST(Map23Table, FourRowsInTheMapsOrderAndTheSetUp) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap23Setup).empty());
-  EXPECT_EQ(Ids(kMap23Setup.table), (std::vector<int>{23105, 23106, 23110, 23111}));
+  ExpectFinalRows(kMap23Setup.table, 23,
+                  {"FAD(83)!=4;", "FAD(83)=4;", "FAD(83)!=2;", "FAD(83)=2;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap23Setup);
   EXPECT_EQ(kMap23Setup.bgm, MapBgm::None());
   EXPECT_EQ(kMap23Setup.anm_table.size(), static_cast<size_t>(kMap23ObjectKinds));
   EXPECT_NE(kMap23Setup.deferred, nullptr);
-  const SlgEventEntry* t = kMap23Setup.table;
-  const char* conditions[] = {"FAD(83)!=4;", "FAD(83)=4;", "FAD(83)!=2;", "FAD(83)=2;"};
-  const int flags[] = {105, 106, 110, 111};
-  for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(t[n].timing, 0x8000);
-    EXPECT_STREQ(t[n].b, conditions[n]);
-    EXPECT_EQ(t[n].guard[0], flags[n]);
-    EXPECT_EQ(t[n].set[0], flags[n]);
-  }
 }
 
 // ---- A whole run: the party scene, the stand, the switch ----

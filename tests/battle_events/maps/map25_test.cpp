@@ -25,9 +25,14 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
+using final_map_test::AddLaterUnit;
+using final_map_test::AddParty;
+using final_map_test::ExpectFinalRows;
+using final_map_test::Placed;
 using testsupport::EventHarness;
 
 constexpr int kStage = 24;
@@ -59,18 +64,8 @@ std::unique_ptr<EventHarness> Map25Battle(const Map25Case& s) {
   auto h = std::make_unique<EventHarness>(kMap25Setup, options);
   AddMessages(*h);
   h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 400;
-  h->install.stage.units[0].y = 700;
-  auto missing = [&](int c) {
-    return std::find(s.missing.begin(), s.missing.end(), c) != s.missing.end();
-  };
-  for (int c = 1; c <= 6; ++c) {
-    if (!missing(c)) h->AddUnit(0, c, c + 7, 0, 300 + 48 * c, 760);
-  }
-  if (s.boss) {
-    const int n = h->AddUnit(1, 20, kMap25BossKind, 1, 1000, 420);
-    h->install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
+  AddParty(*h, s.missing, 400, 700, 760);
+  if (s.boss) AddLaterUnit(*h, 1, 20, kMap25BossKind, 1000, 420);
   for (int kind = 80; kind <= 83; ++kind) h->AddObject(kind, 0, 1000 + 48 * (kind - 80), 400);
   h->install.more_backgrounds = {238, 240, 300};
   h->StubAttacks({0, 8, 9, 10, 11, 12, 13});
@@ -79,35 +74,14 @@ std::unique_ptr<EventHarness> Map25Battle(const Map25Case& s) {
   return h;
 }
 
-std::vector<int> Ids(const SlgEventEntry* table) {
-  std::vector<int> ids;
-  for (const SlgEventEntry* row = table; row->handler != nullptr; ++row) ids.push_back(row->id);
-  return ids;
-}
-
 TEST(Map25Table, FourRowsInTheMapsOrderAndTheSetUp) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap25Setup).empty());
-  EXPECT_EQ(Ids(kMap25Setup.table), (std::vector<int>{25105, 25106, 25110, 25111}));
+  ExpectFinalRows(kMap25Setup.table, 25,
+                  {"FAD(83)!=6;", "FAD(83)=6;", "FAD(83)!=3;", "FAD(83)=3;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap25Setup);
   EXPECT_EQ(kMap25Setup.bgm, MapBgm::None());
   EXPECT_EQ(kMap25Setup.anm_table.size(), static_cast<size_t>(kMap25ObjectKinds));
   EXPECT_EQ(kMap25Setup.deferred, nullptr);
-  const SlgEventEntry* t = kMap25Setup.table;
-  const char* conditions[] = {"FAD(83)!=6;", "FAD(83)=6;", "FAD(83)!=3;", "FAD(83)=3;"};
-  const int flags[] = {105, 106, 110, 111};
-  for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(t[n].timing, 0x8000);
-    EXPECT_STREQ(t[n].b, conditions[n]);
-    EXPECT_EQ(t[n].guard[0], flags[n]);
-    EXPECT_EQ(t[n].set[0], flags[n]);
-  }
-}
-
-bool SameCell(const SlgUnit* u, int x, int y) {
-  if (u == nullptr) return false;
-  const SlgCell a = PosToCell(u->x >> 16, u->y >> 16);
-  const SlgCell b = PosToCell(x, y);
-  return a.column == b.column && a.row == b.row;
 }
 
 // What a run to the switch saw, frame by frame (driver frames, as the records have them).
@@ -176,8 +150,7 @@ Run25 Play(EventHarness& h, const std::function<void()>& after_start = {},
       for (int k = 0; k < 7; ++k) {
         const SlgUnit* u = LivePartyUnit(k);
         const FinalCell c = row[static_cast<size_t>(k)];
-        r.placed[static_cast<size_t>(k)] =
-            !c.present() ? (u == nullptr ? 0 : -1) : (SameCell(u, c.px(), c.py()) && u->dir == 2 ? 1 : -1);
+        r.placed[static_cast<size_t>(k)] = Placed(u, c.present(), c.px(), c.py(), 2);
       }
     }
     if (r.descent_begin < 0 && h.FrameOf("bgm 17") >= 0) {
@@ -188,8 +161,7 @@ Run25 Play(EventHarness& h, const std::function<void()>& after_start = {},
         const FinalCell c = row[static_cast<size_t>(k)];
         const int x = (c.x + kMap25WalkInX) * 2;
         const int y = (c.y + kMap25WalkInY) * 2;
-        r.walked_in[static_cast<size_t>(k)] =
-            !c.present() ? (u == nullptr ? 0 : -1) : (SameCell(u, x, y) && u->dir == 0 ? 1 : -1);
+        r.walked_in[static_cast<size_t>(k)] = Placed(u, c.present(), x, y, 0);
       }
     } else if (r.descent_begin >= 0 && w.landed == 0) {
       const SlgUnit* boss = LiveUnitOfKind(kMap25BossKind);
@@ -198,7 +170,8 @@ Run25 Play(EventHarness& h, const std::function<void()>& after_start = {},
                (r.lifts.empty() || r.lifts.back() != 0)) {
       r.lifts.push_back(0);
     }
-    if (!shake_seen && w.shake.hold == 1 && w.shake.moves == 0 && h.FrameOf("message 18:40080") >= 0) {
+    if (!shake_seen && w.shake.hold == 1 && w.shake.moves == 0 &&
+        h.FrameOf("message 18:40080") >= 0) {
       shake_seen = true;
       r.before_shake = ShakePositions();
     }
@@ -502,8 +475,9 @@ TEST(Map25Shake, TheOffsetsAndHoldsAndBothBackInPlaceAfterEachCycle) {
       expect[1] += e.dy * 65536;
       expect[2] += e.dx * 65536;
       expect[3] += e.dy * 65536;
-      EXPECT_EQ((std::array<int32_t, 4>{r.shake[n][1], r.shake[n][2], r.shake[n][3], r.shake[n][4]}),
-                expect);
+      const std::array<int32_t, 4> at = {r.shake[n][1], r.shake[n][2], r.shake[n][3],
+                                         r.shake[n][4]};
+      EXPECT_EQ(at, expect);
       if (n == 0) continue;
       const int hold = kMap25Shake[(n - 1) % 8].hold;
       const int took = r.shake[n][0] - r.shake[n - 1][0];
@@ -517,8 +491,7 @@ TEST(Map25Shake, TheOffsetsAndHoldsAndBothBackInPlaceAfterEachCycle) {
         EXPECT_LE(took, hold + 1);
       }
       if (n % 8 == 7) {
-        EXPECT_EQ((std::array<int32_t, 4>{r.shake[n][1], r.shake[n][2], r.shake[n][3], r.shake[n][4]}),
-                  r.before_shake);
+        EXPECT_EQ(at, r.before_shake) << "back where they stood";
       }
     }
   }

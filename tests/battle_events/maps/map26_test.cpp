@@ -21,9 +21,14 @@
 #include "battle_events/runtime/effect_objects.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
+using final_map_test::AddLaterUnit;
+using final_map_test::AddParty;
+using final_map_test::ExpectFinalRows;
+using final_map_test::Placed;
 using testsupport::EventHarness;
 
 constexpr int kStage = 25;
@@ -57,17 +62,8 @@ std::unique_ptr<EventHarness> Map26Battle(const Map26Case& s) {
   auto h = std::make_unique<EventHarness>(kMap26Setup, options);
   AddMessages(*h);
   h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 400;
-  h->install.stage.units[0].y = 600;
-  for (int c = 1; c <= 6; ++c) {
-    if (std::find(s.missing.begin(), s.missing.end(), c) == s.missing.end()) {
-      h->AddUnit(0, c, c + 7, 0, 300 + 48 * c, 700);
-    }
-  }
-  if (s.boss) {
-    const int n = h->AddUnit(1, 20, kMap26BossKind, 1, 1000, 360);
-    h->install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
+  AddParty(*h, s.missing, 400, 600, 700);
+  if (s.boss) AddLaterUnit(*h, 1, 20, kMap26BossKind, 1000, 360);
   if (s.escort) h->AddUnit(2, kMap26EscortCharacter, kEscortKind, 1, 1100, 500);
   for (int kind = 80; kind <= 84; ++kind) h->AddObject(kind, 0, 900 + 48 * (kind - 80), 400);
   h->install.more_backgrounds = {238, 243, 300};
@@ -76,35 +72,14 @@ std::unique_ptr<EventHarness> Map26Battle(const Map26Case& s) {
   return h;
 }
 
-std::vector<int> Ids(const SlgEventEntry* table) {
-  std::vector<int> ids;
-  for (const SlgEventEntry* row = table; row->handler != nullptr; ++row) ids.push_back(row->id);
-  return ids;
-}
-
-bool SameCell(const SlgUnit* u, int x, int y) {
-  if (u == nullptr) return false;
-  const SlgCell a = PosToCell(u->x >> 16, u->y >> 16);
-  const SlgCell b = PosToCell(x, y);
-  return a.column == b.column && a.row == b.row;
-}
-
 TEST(Map26Table, FourRowsInTheMapsOrderAndTheSetUp) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap26Setup).empty());
-  EXPECT_EQ(Ids(kMap26Setup.table), (std::vector<int>{26105, 26106, 26110, 26111}));
+  ExpectFinalRows(kMap26Setup.table, 26,
+                  {"FAD(83)!=3;", "FAD(83)=3;", "FAD(83)!=5;", "FAD(83)=5;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap26Setup);
   EXPECT_EQ(kMap26Setup.bgm, MapBgm::Play(26));
   EXPECT_EQ(kMap26Setup.anm_table.size(), static_cast<size_t>(kMap26ObjectKinds));
   EXPECT_EQ(kMap26Setup.deferred, nullptr);
-  const SlgEventEntry* t = kMap26Setup.table;
-  const char* conditions[] = {"FAD(83)!=3;", "FAD(83)=3;", "FAD(83)!=5;", "FAD(83)=5;"};
-  const int flags[] = {105, 106, 110, 111};
-  for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(t[n].timing, 0x8000);
-    EXPECT_STREQ(t[n].b, conditions[n]);
-    EXPECT_EQ(t[n].guard[0], flags[n]);
-    EXPECT_EQ(t[n].set[0], flags[n]);
-  }
 }
 
 // What a run to the victory saw.
@@ -150,8 +125,7 @@ Run26 Play(EventHarness& h) {
         const SlgUnit* u = LivePartyUnit(k);
         const FinalCell c = row[static_cast<size_t>(k)];
         if (u != nullptr) r.members.push_back(k);
-        r.placed[static_cast<size_t>(k)] =
-            !c.present() ? (u == nullptr ? 0 : -1) : (SameCell(u, c.px(), c.py()) && u->dir == 2 ? 1 : -1);
+        r.placed[static_cast<size_t>(k)] = Placed(u, c.present(), c.px(), c.py(), 2);
       }
     }
     if (r.pushes_begin < 0 && w.push_interval == kMap26FirstPush) {
