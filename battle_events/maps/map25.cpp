@@ -415,12 +415,11 @@ constexpr auto kTable =
 
 // ---- The map's objects ----
 
-// Kind 83: the object's pattern (its character byte) played looping where it stands.
-constexpr EventAnmDesc kPatternPlay{.start = EventAnmStart::kCharaLoop};
-
+// 80 and 81 their pattern on their cell one depth step further in front each frame, 82 two steps,
+// 83 the pattern player.
 constexpr std::array<SlgEventAnmHandler, kMap25ObjectKinds> kAnm = {
     EventAnmCellPosLoopFore, EventAnmCellPosLoopFore, EventAnmCellPosLoopFore2,
-    &EventAnmHandlerOf<kPatternPlay>,
+    FinalPatternPlayer,
 };
 
 }  // namespace

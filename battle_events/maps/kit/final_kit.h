@@ -16,6 +16,7 @@
 //   FinalTwoPartObject                   an object's entrance played once, then its loop
 //   FinalSe400<n>, JoinOps               sequence pieces
 //   FinalEventTable                      a final map's four rows
+//   FinalPatternPlayer                   an object's pattern looping where it stands
 //
 // A map keeps a FinalParty, a FinalRouteWorks and (where it walks several units) a FinalWalkers
 // in its stage words, and writes its handlers as step sequences around these blocks.
@@ -29,6 +30,7 @@
 #include "battle/slg_task.h"
 #include "battle_events/core/event_table.h"
 #include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_walks.h"
 
 // The player's unit kinds of the final battle (the hero 0, the heroines 1-6).
@@ -217,3 +219,9 @@ constexpr std::array<SlgEventEntry, 5> FinalEventTable(
   }
   return t;
 }
+
+// ---- The pattern player ----
+// The object's pattern (its character byte) played looping where it stands: the final maps'
+// pattern player, as a handler and as the descriptor their own handlers run after their work.
+inline constexpr EventAnmDesc kFinalPatternPlay{.start = EventAnmStart::kCharaLoop};
+inline constexpr SlgEventAnmHandler FinalPatternPlayer = &EventAnmHandlerOf<kFinalPatternPlay>;
