@@ -2,6 +2,7 @@
 
 #include <array>
 #include <span>
+#include <utility>
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
