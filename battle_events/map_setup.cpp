@@ -29,6 +29,8 @@
 #include "battle_events/maps/map22.h"
 #include "battle_events/maps/map23.h"
 #include "battle_events/maps/map24.h"
+#include "battle_events/maps/map25.h"
+#include "battle_events/maps/map26.h"
 #include "battle_events/maps/map27.h"
 #include "engine/core/debug_trace.h"
 
@@ -48,8 +50,8 @@ const std::array<const MapSetup*, kMapSetupRows> kMapEventSetupTable = {
     &kMap22Setup,  // row 21: map 22
     &kMap23Setup,  // row 22: map 23
     &kMap24Setup,  // row 23: map 24
-    nullptr,  // row 24: map 25
-    nullptr,  // row 25: map 26
+    &kMap25Setup,  // row 24: map 25
+    &kMap26Setup,  // row 25: map 26
     // Row 26: map 27.
     &kMap27Setup};
 

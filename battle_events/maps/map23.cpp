@@ -28,8 +28,6 @@
 #include "battle_events/runtime/event_script_helpers.h"
 #include "battle_events/runtime/event_walks.h"
 #include "engine/core/debug_trace.h"
-#include "scene/scene_context.h"
-#include "scene/sprite/tamvik_spr.h"
 
 Map23Words& Map23State() { return Battle().Extension<Map23Words>(); }
 
@@ -397,24 +395,14 @@ constexpr SeqArgs k111Args{k111Ops};
 
 // ---- The table ----
 
-constexpr auto kTable = std::to_array<SlgEventEntry>({
-    {.id = 23105, .timing = 0x8000, .b = "FAD(83)!=4;", .guard = {105, 0}, .set = {105, 0},
-     .handler = &SeqRow, .arg = &k105Args},
-    {.id = 23106, .timing = 0x8000, .b = "FAD(83)=4;", .guard = {106, 0}, .set = {106, 0},
-     .handler = &SeqRow, .arg = &k106Args},
-    {.id = 23110, .timing = 0x8000, .b = "FAD(83)!=2;", .guard = {110, 0}, .set = {110, 0},
-     .handler = &SeqRow, .arg = &k110Args},
-    {.id = 23111, .timing = 0x8000, .b = "FAD(83)=2;", .guard = {111, 0}, .set = {111, 0},
-     .handler = &SeqRow, .arg = &k111Args},
-    {},
-});
+constexpr auto kTable =
+    FinalEventTable(23, 4, 2, {&k105Args, &k106Args, &k110Args, &k111Args});
 
 // ---- The map's objects ----
 
 // The companion overlay (82: 23110's companion, kind 2; 88: 23111's, kind 1): in front of the
 // companion by 4 depth steps for sub-number 0, behind by 4 for sub-number 1; its pattern (the
 // sub-number) played looping at its position.
-constexpr EventAnmDesc kOverlayPlay{.start = EventAnmStart::kCharaLoop};
 template <int32_t CompanionKind>
 int Overlay(SlgUnit& unit, SlgPair& position) {
   if (unit.anm == nullptr) return 0;
@@ -422,38 +410,15 @@ int Overlay(SlgUnit& unit, SlgPair& position) {
   if (c != nullptr && c->anm != nullptr) {
     unit.anm->depth = static_cast<int16_t>(c->anm->depth + (unit.character == 0 ? 4 : -4));
   }
-  return RunEventAnm(kOverlayPlay, unit, position);
+  return RunEventAnm(kFinalPatternPlay, unit, position);
 }
 
-// The first frame of a wall piece: on its cell's point, its pattern (0) played once.
-constexpr EventAnmDesc kWallStart{.start = EventAnmStart::kPlay, .snap = EventAnmSnap::kCellPos};
-
-// A wall piece (kinds 83-85, 89-91), its phase the state byte: 0 put on its cell's point and
-// pattern 0 played once; 1 following its position (depth - its character byte + 80) until the
-// animation has ended, then pattern 1 looping (2); 2 following; 3 its animation released.
+// A wall piece (kinds 83-85, 89-91): the two-part object at depth - its character byte + 80.
+int16_t WallDepth(const SlgUnit& unit) {
+  return static_cast<int16_t>(unit.anm->depth - unit.character + 80);
+}
 int WallPiece(SlgUnit& unit, SlgPair& position) {
-  SlgAnmObj* body = unit.anm;
-  if (body == nullptr) return 0;
-  if (unit.state == 0) {
-    SetAnmPattern(body, 0);
-    RunEventAnm(kWallStart, unit, position);  // state 1
-  }
-  if (unit.state == 3) {
-    if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&body->handle);
-    SetUnitState(unit, 4);
-    return 0;
-  }
-  if (unit.state > 3) return 0;
-  body->depth = static_cast<int16_t>(body->depth - unit.character + 80);
-  SetAnmPos(body, position);
-  SlgSprSetPos(body->handle, position);
-  SlgSprSetPri(body->handle, body->depth);
-  if (unit.state == 1 && SlgAnmObjIsEnd(body) != 0) {
-    SetAnmPattern(body, 1);
-    EventAnmReplay(unit, 0);
-    SetUnitState(unit, 2);
-  }
-  return 0;
+  return FinalTwoPartObject(unit, position, &WallDepth);
 }
 
 constexpr auto kAnm = [] {

@@ -1,6 +1,8 @@
 #include "battle_events/maps/kit/final_kit.h"
 
 #include "battle/battle_context.h"
+#include "battle/slg_anm_pool.h"
+#include "battle/slg_draw.h"
 #include "battle/slg_events.h"
 #include "battle/slg_sound.h"
 #include "battle/slg_unit.h"
@@ -8,8 +10,11 @@
 #include "battle_events/event_bg.h"
 #include "battle_events/event_units.h"
 #include "battle_events/maps/kit/party_units.h"
+#include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_script_helpers.h"
 #include "engine/core/debug_trace.h"
+#include "scene/scene_context.h"
+#include "scene/sprite/tamvik_spr.h"
 
 namespace {
 
@@ -195,3 +200,47 @@ void FinalPartyStands(const FinalParty& party) {
 void FinalShowPicture(int picture) { LoadBG(picture, 320, 240); }
 
 void FinalFreeBg() { EventFreeBG(); }
+
+// ---- The party as it stands ----
+
+void ListFinalParty(FinalParty& party) {
+  party = {};
+  for (int32_t kind = 0; kind < kFinalKinds; ++kind) {
+    if (LivePartyUnit(kind) != nullptr) {
+      party.kinds[static_cast<size_t>(party.count++)] = static_cast<int8_t>(kind);
+    }
+  }
+}
+
+// ---- Objects played in two parts ----
+
+namespace {
+// The first frame: on its cell's point, its pattern (0) played once.
+constexpr EventAnmDesc kTwoPartStart{.start = EventAnmStart::kPlay,
+                                     .snap = EventAnmSnap::kCellPos};
+}  // namespace
+
+int FinalTwoPartObject(SlgUnit& unit, SlgPair& position, int16_t (*depth)(const SlgUnit& unit)) {
+  SlgAnmObj* body = unit.anm;
+  if (body == nullptr) return 0;
+  if (unit.state == 0) {
+    SetAnmPattern(body, 0);
+    RunEventAnm(kTwoPartStart, unit, position);  // state 1
+  }
+  if (unit.state == 3) {
+    if (HasScene()) Scene().tamvik_spr.ReleaseAnm(&body->handle);
+    SetUnitState(unit, 4);
+    return 0;
+  }
+  if (unit.state > 3) return 0;
+  if (depth != nullptr) body->depth = depth(unit);
+  SetAnmPos(body, position);
+  SlgSprSetPos(body->handle, position);
+  SlgSprSetPri(body->handle, body->depth);
+  if (unit.state == 1 && SlgAnmObjIsEnd(body) != 0) {
+    SetAnmPattern(body, 1);
+    EventAnmReplay(unit, 0);
+    SetUnitState(unit, 2);
+  }
+  return 0;
+}

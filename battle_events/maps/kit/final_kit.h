@@ -12,6 +12,11 @@
 //   FinalAttack<&Actor, &Target, type>   the scripted attack's three parts as sequence ops
 //   FinalPartyBg, FinalPartyFlash, FinalPartyStands, FinalSeStopped, FinalPicture<n>,
 //   FinalFreeBg                          the party-shown steps and the still-picture ending
+//   ListFinalParty(party)                the party on the map listed, nobody moved
+//   FinalTwoPartObject                   an object's entrance played once, then its loop
+//   FinalSe400<n>, JoinOps               sequence pieces
+//   FinalEventTable                      a final map's four rows
+//   FinalPatternPlayer                   an object's pattern looping where it stands
 //
 // A map keeps a FinalParty, a FinalRouteWorks and (where it walks several units) a FinalWalkers
 // in its stage words, and writes its handlers as step sequences around these blocks.
@@ -21,7 +26,11 @@
 
 #include "battle/slg_battle_state.h"
 #include "battle/slg_geometry.h"
+#include "battle/slg_sound.h"
 #include "battle/slg_task.h"
+#include "battle_events/core/event_table.h"
+#include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/runtime/event_anm_handlers.h"
 #include "battle_events/runtime/event_walks.h"
 
 // The player's unit kinds of the final battle (the hero 0, the heroines 1-6).
@@ -155,3 +164,64 @@ void FinalPicture() {
 }
 // EventFreeBG.
 void FinalFreeBg();
+
+// ---- The party as it stands ----
+// The group-0 units of kinds 0-6 on the map listed in kind order (nobody moved).
+void ListFinalParty(FinalParty& party);
+
+// ---- Objects played in two parts ----
+// An event object whose pattern 0 is played once as its entrance and pattern 1 then loops, the
+// phase its state byte: 0 put on its cell's point, pattern 0 once; 1 following its position
+// until the animation has ended, then pattern 1 looping (2); 2 following; 3 its animation
+// released. `depth`, when given, gives the body's depth each frame before the sprite is placed.
+int FinalTwoPartObject(SlgUnit& unit, SlgPair& position,
+                       int16_t (*depth)(const SlgUnit& unit) = nullptr);
+
+// ---- Sequence pieces ----
+// SlgSePlay400(n) as an immediate op.
+template <int N>
+void FinalSe400() {
+  SlgSePlay400(N);
+}
+// Two op lists one after the other (a scene's shared opening and its own ending).
+template <class Op, size_t A, size_t B>
+constexpr std::array<Op, A + B> JoinOps(const std::array<Op, A>& a, const std::array<Op, B>& b) {
+  std::array<Op, A + B> out{};
+  for (size_t n = 0; n < A; ++n) out[n] = a[n];
+  for (size_t n = 0; n < B; ++n) out[A + n] = b[n];
+  return out;
+}
+
+// ---- The event table ----
+// The conditions that tell the two rows of a pair apart: P[83] other than n, and P[83] n.
+inline constexpr std::array<const char*, 7> kFinalNotPartner = {
+    "", "FAD(83)!=1;", "FAD(83)!=2;", "FAD(83)!=3;", "FAD(83)!=4;", "FAD(83)!=5;", "FAD(83)!=6;"};
+inline constexpr std::array<const char*, 7> kFinalPartner = {
+    "", "FAD(83)=1;", "FAD(83)=2;", "FAD(83)=3;", "FAD(83)=4;", "FAD(83)=5;", "FAD(83)=6;"};
+// A final map's four rows and the end row: the party scenes (map x 1000 + 105 while P[83] is not
+// `party_partner`, + 106 when it is) and the main scenes (+ 110 and + 111 the same with
+// `scene_partner`), each at timing 0x8000 with its own last three digits as guard and set flag,
+// run by SeqRow on the programs given in that order.
+constexpr std::array<SlgEventEntry, 5> FinalEventTable(
+    int32_t map, int32_t party_partner, int32_t scene_partner,
+    const std::array<const EventSeq::ProgramArgs*, 4>& programs) {
+  constexpr std::array<int16_t, 4> kRows = {105, 106, 110, 111};
+  std::array<SlgEventEntry, 5> t{};
+  for (size_t n = 0; n < kRows.size(); ++n) {
+    const auto partner = static_cast<size_t>(n < 2 ? party_partner : scene_partner);
+    t[n] = {.id = static_cast<uint16_t>(map * 1000 + kRows[n]),
+            .timing = 0x8000,
+            .b = n % 2 == 0 ? kFinalNotPartner.at(partner) : kFinalPartner.at(partner),
+            .guard = {kRows[n], 0},
+            .set = {kRows[n], 0},
+            .handler = &SeqRow,
+            .arg = programs[n]};
+  }
+  return t;
+}
+
+// ---- The pattern player ----
+// The object's pattern (its character byte) played looping where it stands: the final maps'
+// pattern player, as a handler and as the descriptor their own handlers run after their work.
+inline constexpr EventAnmDesc kFinalPatternPlay{.start = EventAnmStart::kCharaLoop};
+inline constexpr SlgEventAnmHandler FinalPatternPlayer = &EventAnmHandlerOf<kFinalPatternPlay>;

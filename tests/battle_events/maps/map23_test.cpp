@@ -27,12 +27,15 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/map_test_helpers.h"
+#include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
+using final_map_test::AddLaterUnit;
+using final_map_test::AddParty;
+using final_map_test::ExpectFinalRows;
+using final_map_test::SameCell;
 using testsupport::EventHarness;
-using testsupport::OnCellOf;
 
 constexpr int kStage = 22;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
@@ -59,12 +62,13 @@ struct Map23Case {
 // (kind 29, group 1) placed hidden later, the group-2 walker (character 48) and the event objects
 // 80-91 (80 and 86 with sub-numbers 0-2, 82 and 88 with 0-1).
 std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
-  auto h = testsupport::FinalPartyHarness(kMap23Setup, kStage, s.missing);
+  EventHarness::Options options;
+  options.stage = kStage;
+  auto h = std::make_unique<EventHarness>(kMap23Setup, options);
   AddMessages(*h);
-  if (s.guard) {
-    const int n = h->AddUnit(1, 20, kMap23GuardKind, 1, 900, 420);
-    h->install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
+  h->ExpectTrace("UID:");
+  AddParty(*h, s.missing, 400, 600, 700);
+  if (s.guard) AddLaterUnit(*h, 1, 20, kMap23GuardKind, 900, 420);
   if (s.walker) h->AddUnit(2, kMap23WalkerCharacter, kWalkerKind, 1, 1100, 500);
   for (int kind = 80; kind <= 91; ++kind) {
     const int copies = kind == 80 || kind == 86 ? 3 : kind == 82 || kind == 88 ? 2 : 1;
@@ -81,8 +85,8 @@ std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
 
 TEST(Map23Table, FourRowsInTheMapsOrderAndTheSetUp) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap23Setup).empty());
-  testsupport::ExpectFinalRows(kMap23Setup.table, {23105, 23106, 23110, 23111},
-                               {"FAD(83)!=4;", "FAD(83)=4;", "FAD(83)!=2;", "FAD(83)=2;"});
+  ExpectFinalRows(kMap23Setup.table, 23,
+                  {"FAD(83)!=4;", "FAD(83)=4;", "FAD(83)!=2;", "FAD(83)=2;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap23Setup);
   EXPECT_EQ(kMap23Setup.bgm, MapBgm::None());
   EXPECT_EQ(kMap23Setup.anm_table.size(), static_cast<size_t>(kMap23ObjectKinds));
@@ -146,7 +150,7 @@ StageRun Play(EventHarness& h, const std::function<void()>& after_start = {}) {
         if (!c.present()) {
           r.placed[static_cast<size_t>(k)] = u == nullptr ? 0 : -1;
         } else {
-          r.placed[static_cast<size_t>(k)] = OnCellOf(u, c.px(), c.py()) && u->dir == 2 ? 1 : -1;
+          r.placed[static_cast<size_t>(k)] = SameCell(u, c.px(), c.py()) && u->dir == 2 ? 1 : -1;
         }
       }
     }
