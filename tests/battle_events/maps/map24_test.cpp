@@ -25,12 +25,14 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/map_test_helpers.h"
+#include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
 using testsupport::EventHarness;
-using testsupport::OnCellOf;
+using final_map_test::AddParty;
+using final_map_test::ExpectFinalRows;
+using final_map_test::SameCell;
 
 constexpr int kStage = 23;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
@@ -57,8 +59,12 @@ struct Map24Case {
 // companion's stand, the event objects 80-88 on the staged object's point and the fixed sprites'
 // animation row 89.
 std::unique_ptr<EventHarness> Map24Battle(const Map24Case& s) {
-  auto h = testsupport::FinalPartyHarness(kMap24Setup, kStage, s.missing);
+  EventHarness::Options options;
+  options.stage = kStage;
+  auto h = std::make_unique<EventHarness>(kMap24Setup, options);
   AddMessages(*h);
+  h->ExpectTrace("UID:");
+  AddParty(*h, s.missing, 400, 600, 700);
   if (s.attackers) {
     const std::array<std::array<int, 3>, 3> groups = {
         {{17, 644, 588}, {19, 548, 588}, {18, 548, 492}}};
@@ -83,8 +89,8 @@ constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
 
 TEST(Map24Table, FourRowsTheObjectsAndTheFixedSprites) {
   EXPECT_TRUE(testsupport::LintMapSetup(kStage, kMap24Setup).empty());
-  testsupport::ExpectFinalRows(kMap24Setup.table, {24105, 24106, 24110, 24111},
-                               {"FAD(83)!=2;", "FAD(83)=2;", "FAD(83)!=6;", "FAD(83)=6;"});
+  ExpectFinalRows(kMap24Setup.table, 24,
+                  {"FAD(83)!=2;", "FAD(83)=2;", "FAD(83)!=6;", "FAD(83)=6;"});
   EXPECT_EQ(kMapEventSetupTable[kStage], &kMap24Setup);
   EXPECT_EQ(kMap24Setup.bgm, MapBgm::None());
   EXPECT_EQ(kMap24Setup.anm_table.size(), static_cast<size_t>(kMap24ObjectKinds));
@@ -145,7 +151,7 @@ TEST(Map24Party, EachRouteKindPlacesItsPartyAndSaysItsList) {
         continue;
       }
       ASSERT_NE(u, nullptr) << k;
-      EXPECT_TRUE(OnCellOf(u, c.px(), c.py())) << k;
+      EXPECT_TRUE(SameCell(u, c.px(), c.py())) << k;
       EXPECT_EQ(u->dir, 0) << k;
     }
     ASSERT_TRUE(h->RunUntilIdle(3000));
@@ -261,7 +267,7 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
         if (w.walkers.walking[i] == 0 && was[i] != 0 && r.arrived[i] < 0) {
           r.arrived[i] = frame - r.stand_start;
           const SlgPoint p = Map24WalkInPoint(row[i], k);
-          r.on_walk_in[i] = OnCellOf(LivePartyUnit(k), p.x, p.y);
+          r.on_walk_in[i] = SameCell(LivePartyUnit(k), p.x, p.y);
         }
         was[i] = w.walkers.walking[i];
       }
@@ -276,7 +282,7 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
         const auto i = static_cast<size_t>(k);
         if (w.walkers.walking[i] == 0 && was[i] != 0) {
           const SlgPoint t = w.walkers.target[i];
-          r.on_second[i] = OnCellOf(LivePartyUnit(k), t.x, t.y) &&
+          r.on_second[i] = SameCell(LivePartyUnit(k), t.x, t.y) &&
                            t.x == r.second_from[i][0] + kMap24OnX && t.y == r.second_from[i][1] + kMap24OnY;
         }
         was[i] = w.walkers.walking[i];
@@ -285,7 +291,7 @@ StandRun PlayStand(EventHarness& h, const std::function<void()>& after_start = {
     const SlgUnit* comp = LivePartyUnit(w.companion);
     if (!acted && comp != nullptr && comp->state == 5 && r.stand_start >= 0 && walk == 2) {
       acted = true;
-      r.companion_on_stand = OnCellOf(comp, kMap24StandX, kMap24StandY);
+      r.companion_on_stand = SameCell(comp, kMap24StandX, kMap24StandY);
       r.companion_dir = comp->dir;
       r.act_type = comp->stats.attack_type;
       r.act_aim = {Battle().cmd.target_pos[0], Battle().cmd.target_pos[1]};
