@@ -473,22 +473,32 @@ void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555) {
 
 // ---- The screen fade ---------------------------------------------------------------------------
 
-template <class L>
+// Each field floor(c * f / 256) with the fields left in place (f8 = f << 8 for an f of 0-255;
+// kWhole: f = 256, every field as it is), then `add`.
+template <class L, bool kWhole>
 struct FadeOp : OpBase {
-  V f, add;
+  V f8, add;
   HWY_INLINE V operator()(V p, V, V, int, int) const {
-    const Channels c = Split<L>(p);
-    return hn::Add(Pack<L>(Weigh(c.r, f), Weigh(c.g, f), Weigh(c.b, f)), add);
+    return hn::Add(kWhole ? hn::And(p, Splat(L::kFields)) : Scale<L>(p, f8), add);
   }
 };
+
+template <class L>
+void FadeRowAs(const Rows& rows, uint16_t f, uint16_t add) {
+  if (f >= 256) {
+    RunRows(rows, FadeOp<L, true>{{}, Splat(0), Splat(add)});
+  } else {
+    RunRows(rows, FadeOp<L, false>{{}, Splat(uint32_t{f} << 8), Splat(add)});
+  }
+}
 
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
   auto* bytes = reinterpret_cast<uint8_t*>(row);
   const Rows rows{bytes, 0, bytes, 0, bytes, 0, width, 1};
   if (rgb555) {
-    RunRows(rows, FadeOp<Rgb555>{{}, Splat(f), Splat(add)});
+    FadeRowAs<Rgb555>(rows, f, add);
   } else {
-    RunRows(rows, FadeOp<Rgb565>{{}, Splat(f), Splat(add)});
+    FadeRowAs<Rgb565>(rows, f, add);
   }
 }
 

@@ -25,14 +25,25 @@ namespace platform {
 class Surface;
 }
 
-// The pixels of a surface that are not the key: per row, bit x % 64 of word x / 64.
+// The groups of 16 pixels of a surface that hold no key pixel, per row and per phase: for
+// phase p (0-15), bit j % 64 of word j / 64 is set when the pixels p + 16j to p + 16j + 15 are
+// all other than the key. A layer's view may start at any column, so its screen groups may
+// start at any phase of its rows; one word of the right phase then gives 64 groups at once.
 class KeyBits {
  public:
+  static constexpr int kGroupPixels = 16;
+  static constexpr int kPhases = kGroupPixels;
+
   // Readies the bits for `surface` and `key`. False when the surface's pixels changed since the
   // previous call (nothing is scanned then).
   bool Prepare(const platform::Surface& surface, uint16_t key);
-  // Row y's bits (found on first use), followed by a zero word; null when the row is all key.
+  // Row y's groups (found on first use), kPhases arrays of Words() words each, each array
+  // followed by a zero word; null when the row has no group without the key.
   const uint64_t* Row(const platform::Surface& surface, int y);
+  // The words of one phase's array, the spare zero word included.
+  size_t Words() const { return words_; }
+  // The groups a phase's array can hold.
+  int64_t Groups() const { return groups_; }
 
  private:
   static constexpr uint8_t kUnknown = 0, kFound = 1, kAllKey = 2;  // a row's state
@@ -40,14 +51,15 @@ class KeyBits {
   uint64_t stamp_ = ~uint64_t{0};       // the pixels the bits describe
   uint64_t seen_stamp_ = ~uint64_t{0};  // the stamp at the previous Prepare
   uint16_t key_ = 0;
-  size_t words_ = 0;  // words a row, the spare zero word included
+  int64_t groups_ = 0;
+  size_t words_ = 0;  // words of a phase's array, the spare zero word included
   std::vector<uint64_t> bits_;
   std::vector<uint8_t> built_;  // per row: kUnknown, kFound or kAllKey
 };
 
 class ScreenCover {
  public:
-  static constexpr int kGroup = 16;
+  static constexpr int kGroup = KeyBits::kGroupPixels;
   static constexpr int kGroups = kScreenWidth / kGroup;
   static_assert(kScreenWidth % kGroup == 0 && kGroups <= 64);
   static constexpr int kPositions = 5;
