@@ -568,9 +568,20 @@ PixelBox CopyKeyed(const KeyedCopy& c) {
     uint16_t* dst = c.dst + y * c.dst_stride;
     // The next source row of a wide copy (a layer) is asked for while this one is copied: the
     // rows of a large picture lie apart, and each would otherwise start with a wait on memory.
+    // With a cover, only the columns the next row will copy.
     if (w >= 128 && y + 1 < c.height) {
-      const auto* next = reinterpret_cast<const char*>(src + c.src_stride);
-      for (size_t at = 0; at < w * 2; at += 64) hwy::Prefetch(next + at);
+      const uint16_t* next = src + c.src_stride;
+      const auto ask = [next](size_t from, size_t to) {
+        const auto* bytes = reinterpret_cast<const char*>(next);
+        for (size_t at = from * 2; at < to * 2; at += 64) hwy::Prefetch(bytes + at);
+      };
+      if (c.cover == nullptr) {
+        ask(0, w);
+      } else {
+        ScreenCover::OpenRuns(c.cover[y + 1], c.dst_x, c.dst_x + c.width, [&](int from, int to) {
+          ask(static_cast<size_t>(from - c.dst_x), static_cast<size_t>(to - c.dst_x));
+        });
+      }
     }
     size_t first = w, last = 0;
     if (c.cover != nullptr) {

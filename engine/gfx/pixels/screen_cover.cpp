@@ -16,21 +16,21 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
   stamp_ = stamp;
   key_ = key;
   groups_ = surface.width() / kGroupPixels;
+  height_ = static_cast<size_t>(surface.height());
   words_ = static_cast<size_t>(groups_ + 63) / 64 + 1;
-  const size_t row_words = words_ * kPhases;
   // The storage grows to the largest layer seen and is kept, so steady frames allocate nothing.
-  bits_.resize(std::max(bits_.size(), row_words * static_cast<size_t>(surface.height())));
+  bits_.resize(std::max(bits_.size(), words_ * kPhases * height_));
   built_.assign(std::max(built_.size(), static_cast<size_t>(surface.height())), 0);
   return true;
 }
 
-const uint64_t* KeyBits::Row(const platform::Surface& surface, int y) {
-  const size_t row_words = words_ * kPhases;
-  uint64_t* bits = bits_.data() + row_words * static_cast<size_t>(y);
+bool KeyBits::Find(const platform::Surface& surface, int y) {
   uint8_t& built = built_[static_cast<size_t>(y)];
-  if (built == kAllKey) return nullptr;
-  if (built == kFound) return bits;
-  std::fill_n(bits, row_words, 0);
+  for (int phase = 0; phase < kPhases; ++phase) {
+    std::fill_n(bits_.data() + (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) *
+                                   words_,
+                words_, 0);
+  }
   const uint16_t* row = surface.Row(y);
   const int width = surface.width();
   // `run` counts the pixels other than the key ending at x; from 16 on, the group ending at x
@@ -42,11 +42,13 @@ const uint64_t* KeyBits::Row(const platform::Surface& surface, int y) {
     if (run < kGroupPixels) continue;
     const int start = x - (kGroupPixels - 1);
     const auto j = static_cast<size_t>(start / kGroupPixels);
-    bits[static_cast<size_t>(start % kGroupPixels) * words_ + j / 64] |= uint64_t{1} << (j % 64);
+    const size_t at = (static_cast<size_t>(start % kGroupPixels) * height_ +
+                       static_cast<size_t>(y)) * words_ + j / 64;
+    bits_[at] |= uint64_t{1} << (j % 64);
     any = true;
   }
   built = any ? kFound : kAllKey;
-  return any ? bits : nullptr;
+  return any;
 }
 
 // ---- ScreenCover ----
@@ -81,11 +83,12 @@ void ScreenCover::AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows)
   // group the first bit. The groups after it lie 16 columns apart, in the bits after it.
   const int64_t at = int64_t{l.source_x} + first * kGroup - s.left;
   if (at < 0 || at / kGroup >= l.bits->Groups()) return;
-  const size_t phase = static_cast<size_t>(at % kGroup) * l.bits->Words();
+  const auto phase = static_cast<int>(at % kGroup);
   for (int y = std::max(s.top, 0); y < std::min(s.bottom, kScreenHeight); ++y) {
-    const uint64_t* bits = l.bits->Row(*l.surface, l.source_y + (y - s.top));
-    if (bits == nullptr) continue;  // no group without the key: covers nothing
-    rows[static_cast<size_t>(y)] |= Window(bits + phase, at / kGroup) << first & inside;
+    const int source_y = l.source_y + (y - s.top);
+    if (!l.bits->Row(*l.surface, source_y)) continue;  // no group without the key
+    rows[static_cast<size_t>(y)] |=
+        Window(l.bits->Groups(phase, source_y), at / kGroup) << first & inside;
   }
 }
 

@@ -37,22 +37,30 @@ class KeyBits {
   // Readies the bits for `surface` and `key`. False when the surface's pixels changed since the
   // previous call (nothing is scanned then).
   bool Prepare(const platform::Surface& surface, uint16_t key);
-  // Row y's groups (found on first use), kPhases arrays of Words() words each, each array
-  // followed by a zero word; null when the row has no group without the key.
-  const uint64_t* Row(const platform::Surface& surface, int y);
-  // The words of one phase's array, the spare zero word included.
-  size_t Words() const { return words_; }
-  // The groups a phase's array can hold.
+  // Finds row y's groups on first use; false when the row has no group without the key.
+  bool Row(const platform::Surface& surface, int y) {
+    const uint8_t built = built_[static_cast<size_t>(y)];
+    return built == kUnknown ? Find(surface, y) : built == kFound;
+  }
+  // Row y's groups at `phase` (the row found by Row), followed by a zero word. The rows of one
+  // phase lie one after another, so a compose reading every row at one phase reads memory in
+  // order.
+  const uint64_t* Groups(int phase, int y) const {
+    return bits_.data() + (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) * words_;
+  }
+  // The groups a row holds at phase 0 (at least as many as at the other phases).
   int64_t Groups() const { return groups_; }
 
  private:
   static constexpr uint8_t kUnknown = 0, kFound = 1, kAllKey = 2;  // a row's state
+  bool Find(const platform::Surface& surface, int y);
   const platform::Surface* surface_ = nullptr;
   uint64_t stamp_ = ~uint64_t{0};       // the pixels the bits describe
   uint64_t seen_stamp_ = ~uint64_t{0};  // the stamp at the previous Prepare
   uint16_t key_ = 0;
   int64_t groups_ = 0;
-  size_t words_ = 0;  // words of a phase's array, the spare zero word included
+  size_t height_ = 0;
+  size_t words_ = 0;  // words of a row at one phase, the spare zero word included
   std::vector<uint64_t> bits_;
   std::vector<uint8_t> built_;  // per row: kUnknown, kFound or kAllKey
 };
