@@ -403,10 +403,6 @@ int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destin
       // The entry after this one; Detach moves it on if a draw takes that entry out of the list
       // (a surface restore during a draw runs the redraw hook).
       walk_next_ = n->next;
-      // The entries of a list lie scattered over the pool: the next one is asked for from
-      // memory now, and arrives while this one is drawn.
-      __builtin_prefetch(walk_next_);
-      __builtin_prefetch(reinterpret_cast<const char*>(walk_next_) + 64);
       auto* e = static_cast<SprBufferEntry*>(n);
       if (e->type == kSprEntryPolygon) {
         ddraw_.DrawPolygon(destination, &e->polygon);
