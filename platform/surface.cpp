@@ -52,7 +52,8 @@ std::unique_ptr<Surface> Surface::Create(int width, int height, PixelLayout layo
   auto* pixels = static_cast<uint16_t*>(
       ::operator new[](bytes, std::align_val_t{alignment}, std::nothrow));
   if (pixels == nullptr) return nullptr;
-  surface->pixels_ = std::unique_ptr<uint16_t[], SurfacePixelFree>(pixels, SurfacePixelFree{alignment});
+  surface->pixels_ =
+      std::unique_ptr<uint16_t[], SurfacePixelFree>(pixels, SurfacePixelFree{alignment});
 #if defined(__linux__)
   if (alignment == kLargePage) madvise(pixels, bytes, MADV_HUGEPAGE);
 #endif

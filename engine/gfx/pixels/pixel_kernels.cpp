@@ -668,7 +668,8 @@ HWY_INLINE void TextureVectors(DD d, const TextureSpan& a, int32_t last_index) {
   const auto lane = hn::Iota(d, 0);
   const auto pitch = hn::Set(d, static_cast<int32_t>(a.pitch / 2));
   const auto last = hn::Set(d, last_index);
-  const auto ds = hn::Set(d, static_cast<int32_t>(a.ds)), dt = hn::Set(d, static_cast<int32_t>(a.dt));
+  const auto ds = hn::Set(d, static_cast<int32_t>(a.ds));
+  const auto dt = hn::Set(d, static_cast<int32_t>(a.dt));
   // The positions of pixel i and the lanes after it.
   const auto at = [&](int64_t i) {
     return std::pair{hn::Add(hn::Set(d, static_cast<int32_t>(a.s + a.ds * i)), hn::Mul(lane, ds)),

@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 #include "engine/files/random.h"
 #include "platform/surface.h"
