@@ -4,6 +4,10 @@
 #include <atomic>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace platform {
 
 uint16_t PackColorRef(uint32_t colorref, PixelLayout layout) {
@@ -17,6 +21,9 @@ uint32_t UnpackToColorRef(uint16_t pixel, PixelLayout layout) {
 }
 
 namespace {
+
+// The size of the system's large pages (2 MiB on x86-64 and most Arm systems).
+constexpr size_t kLargePage = size_t{2} << 20;
 
 // Every surface's stamps start at a base of its own, far apart, so that a stamp also tells one
 // surface from another (one made later at the same address included).
@@ -38,8 +45,19 @@ std::unique_ptr<Surface> Surface::Create(int width, int height, PixelLayout layo
   std::unique_ptr<Surface> surface(new (std::nothrow) Surface());
   if (!surface) return nullptr;
   surface->stamp_ = NewStampBase();
-  surface->pixels_.reset(new (std::nothrow) uint16_t[bytes / 2]());
-  if (!surface->pixels_) return nullptr;
+  // A large block (a layer bigger than the screen) starts at a boundary of the system's large
+  // pages and asks for them: a compose reads rows of several such layers far apart, which on
+  // small pages would each cost an address translation from memory.
+  const size_t alignment = bytes >= kLargePage ? kLargePage : size_t{64};
+  auto* pixels = static_cast<uint16_t*>(
+      ::operator new[](bytes, std::align_val_t{alignment}, std::nothrow));
+  if (pixels == nullptr) return nullptr;
+  surface->pixels_ =
+      std::unique_ptr<uint16_t[], SurfacePixelFree>(pixels, SurfacePixelFree{alignment});
+#if defined(__linux__)
+  if (alignment == kLargePage) madvise(pixels, bytes, MADV_HUGEPAGE);
+#endif
+  std::fill_n(pixels, bytes / 2, uint16_t{0});
   surface->width_ = width;
   surface->height_ = height;
   surface->pitch_ = static_cast<int>(pitch);
@@ -47,6 +65,10 @@ std::unique_ptr<Surface> Surface::Create(int width, int height, PixelLayout layo
   surface->layout_ = layout;
   surface->video_memory_ = options.video_memory;
   return surface;
+}
+
+void SurfacePixelFree::operator()(uint16_t* p) const {
+  ::operator delete[](p, std::align_val_t{alignment});
 }
 
 Surface::~Surface() {

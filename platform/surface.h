@@ -43,6 +43,12 @@ struct SurfaceLock {
   PixelLayout layout = PixelLayout::kRgb565;
 };
 
+// Frees a surface's pixel block, made with the given alignment.
+struct SurfacePixelFree {
+  size_t alignment = alignof(std::max_align_t);
+  void operator()(uint16_t* p) const;
+};
+
 class Surface {
  public:
   // Largest width or height accepted, and the largest pixel block.
@@ -129,7 +135,7 @@ class Surface {
   size_t row_words_ = 0;
   PixelLayout layout_ = PixelLayout::kRgb565;
   bool video_memory_ = false;
-  std::unique_ptr<uint16_t[]> pixels_;
+  std::unique_ptr<uint16_t[], SurfacePixelFree> pixels_;
   bool has_color_key_ = false;
   uint16_t color_key_ = 0;
   int lock_count_ = 0;

@@ -5,8 +5,9 @@
 // Pixels travel in 16-bit lanes, one pixel a lane, as many as the instruction set's vectors
 // hold. All channel products fit in 16 bits (at most 63 x 256), so each lane computes exactly the
 // per-channel integer arithmetic of the scalar form. A row's last pixels that do not fill a
-// vector go through the same operation on a copy in a small buffer, so no pixel outside the
-// area is read or written.
+// vector are done again with the row's last whole vector, or, in a row shorter than a vector,
+// with masked loads and stores (or copies in a small buffer where the instruction set has no
+// safe masked load), so no pixel outside the area is read or written.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/gfx/pixels/pixel_kernels.cpp"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/gfx/pixels/pixel_kernels.h"
 #include "engine/gfx/pixels/screen_cover.h"
@@ -82,36 +84,66 @@ struct OpBase {
   static constexpr bool kSkipsKeyGroups = false;
 };
 
+// Runs `op` on the vector of columns [col, col + Lanes) into `out`; false when the vector is
+// left as it is (a key-honouring blend's all-key source vector, skipped without reading or
+// writing the destination).
+template <class Op>
+HWY_INLINE bool RunVector(const Op& op, const uint16_t* dp, const uint16_t* sp,
+                          const uint16_t* xp, size_t col, int row, V& out) {
+  const D d;
+  V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
+  if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
+  if constexpr (Op::kSkipsKeyGroups) {
+    if (hn::AllTrue(d, hn::Eq(s, op.key))) return false;
+  }
+  if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
+  if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
+  out = op(s, x, v, static_cast<int>(col), row);
+  return true;
+}
+
 // Runs `op` over the columns [begin, end) of one row.
 template <class Op>
 HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uint16_t* xp,
                        size_t begin, size_t end, int row) {
   const D d;
   const size_t n = hn::Lanes(d);
-  size_t col = begin;
-  for (; col + n <= end; col += n) {
-    V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
-    if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
-    // A vector of key-coloured source pixels of a key-honouring blend leaves the destination
-    // as it is: it is skipped without reading or writing it.
-    if constexpr (Op::kSkipsKeyGroups) {
-      if (hn::AllTrue(d, hn::Eq(s, op.key))) continue;
+  if (end - begin >= n) {
+    // A last part shorter than a vector is done as the run's last whole vector, worked out
+    // before the vectors ahead of it write over its first lanes: every lane depends only on its
+    // own pixels (the inputs never partly overlap the destination), so storing it last gives the
+    // lanes done twice the values they got the first time.
+    const size_t last = end - n;
+    V tail;
+    const bool tail_drawn = (end - begin) % n != 0 && RunVector(op, dp, sp, xp, last, row, tail);
+    for (size_t col = begin; col + n <= end; col += n) {
+      V out;
+      if (RunVector(op, dp, sp, xp, col, row, out)) hn::StoreU(out, d, dp + col);
     }
-    if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
-    if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
-    hn::StoreU(op(s, x, v, static_cast<int>(col), row), d, dp + col);
+    if (tail_drawn) hn::StoreU(tail, d, dp + last);
+    return;
   }
-  if (col < end) {
-    const size_t rest = (end - col) * 2;
-    HWY_ALIGN uint16_t bs[kMaxLanes] = {}, bx[kMaxLanes] = {}, bd[kMaxLanes] = {};
-    if constexpr (Op::kReadsSource) std::memcpy(bs, sp + col, rest);
-    if constexpr (Op::kReadsAux) std::memcpy(bx, xp + col, rest);
-    if constexpr (Op::kReadsDest) std::memcpy(bd, dp + col, rest);
-    const V out =
-        op(hn::Load(d, bs), hn::Load(d, bx), hn::Load(d, bd), static_cast<int>(col), row);
-    hn::Store(out, d, bd);
-    std::memcpy(dp + col, bd, rest);
-  }
+  if (begin >= end) return;
+  const size_t col = begin;
+#if !HWY_MEM_OPS_MIGHT_FAULT
+  // A run shorter than a vector through masked loads and stores, which touch only its lanes.
+  const auto part = hn::FirstN(d, end - col);
+  V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
+  if constexpr (Op::kReadsSource) s = hn::MaskedLoad(part, d, sp + col);
+  if constexpr (Op::kReadsAux) x = hn::MaskedLoad(part, d, xp + col);
+  if constexpr (Op::kReadsDest) v = hn::MaskedLoad(part, d, dp + col);
+  hn::BlendedStore(op(s, x, v, static_cast<int>(col), row), part, d, dp + col);
+#else
+  // Where a vector load may fault past the run, the run goes through copies in a small buffer.
+  const size_t rest = (end - col) * 2;
+  HWY_ALIGN uint16_t bs[kMaxLanes] = {}, bx[kMaxLanes] = {}, bd[kMaxLanes] = {};
+  if constexpr (Op::kReadsSource) std::memcpy(bs, sp + col, rest);
+  if constexpr (Op::kReadsAux) std::memcpy(bx, xp + col, rest);
+  if constexpr (Op::kReadsDest) std::memcpy(bd, dp + col, rest);
+  const V out = op(hn::Load(d, bs), hn::Load(d, bx), hn::Load(d, bd), static_cast<int>(col), row);
+  hn::Store(out, d, bd);
+  std::memcpy(dp + col, bd, rest);
+#endif
 }
 
 // Runs `op` over every pixel of the area. Inputs never partly overlap the destination here (the
@@ -441,22 +473,32 @@ void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555) {
 
 // ---- The screen fade ---------------------------------------------------------------------------
 
-template <class L>
+// Each field floor(c * f / 256) with the fields left in place (f8 = f << 8 for an f of 0-255;
+// kWhole: f = 256, every field as it is), then `add`.
+template <class L, bool kWhole>
 struct FadeOp : OpBase {
-  V f, add;
+  V f8, add;
   HWY_INLINE V operator()(V p, V, V, int, int) const {
-    const Channels c = Split<L>(p);
-    return hn::Add(Pack<L>(Weigh(c.r, f), Weigh(c.g, f), Weigh(c.b, f)), add);
+    return hn::Add(kWhole ? hn::And(p, Splat(L::kFields)) : Scale<L>(p, f8), add);
   }
 };
+
+template <class L>
+void FadeRowAs(const Rows& rows, uint16_t f, uint16_t add) {
+  if (f >= 256) {
+    RunRows(rows, FadeOp<L, true>{{}, Splat(0), Splat(add)});
+  } else {
+    RunRows(rows, FadeOp<L, false>{{}, Splat(uint32_t{f} << 8), Splat(add)});
+  }
+}
 
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555) {
   auto* bytes = reinterpret_cast<uint8_t*>(row);
   const Rows rows{bytes, 0, bytes, 0, bytes, 0, width, 1};
   if (rgb555) {
-    RunRows(rows, FadeOp<Rgb555>{{}, Splat(f), Splat(add)});
+    FadeRowAs<Rgb555>(rows, f, add);
   } else {
-    RunRows(rows, FadeOp<Rgb565>{{}, Splat(f), Splat(add)});
+    FadeRowAs<Rgb565>(rows, f, add);
   }
 }
 
@@ -526,9 +568,20 @@ PixelBox CopyKeyed(const KeyedCopy& c) {
     uint16_t* dst = c.dst + y * c.dst_stride;
     // The next source row of a wide copy (a layer) is asked for while this one is copied: the
     // rows of a large picture lie apart, and each would otherwise start with a wait on memory.
+    // With a cover, only the columns the next row will copy.
     if (w >= 128 && y + 1 < c.height) {
-      const auto* next = reinterpret_cast<const char*>(src + c.src_stride);
-      for (size_t at = 0; at < w * 2; at += 64) hwy::Prefetch(next + at);
+      const uint16_t* next = src + c.src_stride;
+      const auto ask = [next](size_t from, size_t to) {
+        const auto* bytes = reinterpret_cast<const char*>(next);
+        for (size_t at = from * 2; at < to * 2; at += 64) hwy::Prefetch(bytes + at);
+      };
+      if (c.cover == nullptr) {
+        ask(0, w);
+      } else {
+        ScreenCover::OpenRuns(c.cover[y + 1], c.dst_x, c.dst_x + c.width, [&](int from, int to) {
+          ask(static_cast<size_t>(from - c.dst_x), static_cast<size_t>(to - c.dst_x));
+        });
+      }
     }
     size_t first = w, last = 0;
     if (c.cover != nullptr) {
@@ -577,6 +630,11 @@ using D32 = hn::ScalableTag<int32_t>;
 template <class DD>
 HWY_INLINE auto GatherPixels(DD d, const uint16_t* base, hn::Vec<DD> index, hn::Vec<DD> last) {
   const auto is_last = hn::Eq(index, last);
+  if (hn::AllFalse(d, is_last)) {
+    const auto words =
+        hn::GatherOffset(d, reinterpret_cast<const int32_t*>(base), hn::ShiftLeft<1>(index));
+    return hn::DemoteTo(hn::Rebind<uint16_t, DD>(), hn::And(words, hn::Set(d, 0xFFFF)));
+  }
   const auto offset =
       hn::Sub(hn::ShiftLeft<1>(index), hn::IfThenElseZero(is_last, hn::Set(d, 2)));
   const auto words = hn::GatherOffset(d, reinterpret_cast<const int32_t*>(base), offset);
@@ -610,17 +668,34 @@ HWY_INLINE void TextureVectors(DD d, const TextureSpan& a, int32_t last_index) {
   const auto lane = hn::Iota(d, 0);
   const auto pitch = hn::Set(d, static_cast<int32_t>(a.pitch / 2));
   const auto last = hn::Set(d, last_index);
-  const auto draw = [&](int64_t i) {
-    const auto s = hn::Add(hn::Set(d, static_cast<int32_t>(a.s + a.ds * i)),
-                           hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.ds))));
-    const auto t = hn::Add(hn::Set(d, static_cast<int32_t>(a.t + a.dt * i)),
-                           hn::Mul(lane, hn::Set(d, static_cast<int32_t>(a.dt))));
+  const auto ds = hn::Set(d, static_cast<int32_t>(a.ds));
+  const auto dt = hn::Set(d, static_cast<int32_t>(a.dt));
+  // The positions of pixel i and the lanes after it.
+  const auto at = [&](int64_t i) {
+    return std::pair{hn::Add(hn::Set(d, static_cast<int32_t>(a.s + a.ds * i)), hn::Mul(lane, ds)),
+                     hn::Add(hn::Set(d, static_cast<int32_t>(a.t + a.dt * i)), hn::Mul(lane, dt))};
+  };
+  const auto draw = [&](int64_t i, hn::Vec<DD> s, hn::Vec<DD> t) {
     const auto index = hn::Add(hn::Mul(hn::ShiftRight<16>(t), pitch), hn::ShiftRight<16>(s));
     PutTexels(d, out + i, GatherPixels(d, base, index, last), a.keyed, a.key);
   };
+  // The positions step by a whole vector's worth of pixels at a time; every position stepped to
+  // lies on the span, so none leaves the 32-bit range.
+  auto [s, t] = at(0);
+  const auto step_s = hn::Set(d, static_cast<int32_t>(a.ds * n));
+  const auto step_t = hn::Set(d, static_cast<int32_t>(a.dt * n));
   int64_t i = 0;
-  for (; i + n <= a.count; i += n) draw(i);
-  if (i < a.count) draw(a.count - n);
+  for (; i + n <= a.count; i += n) {
+    draw(i, s, t);
+    if (i + 2 * n <= a.count) {
+      s = hn::Add(s, step_s);
+      t = hn::Add(t, step_t);
+    }
+  }
+  if (i < a.count) {
+    const auto [s_end, t_end] = at(a.count - n);
+    draw(a.count - n, s_end, t_end);
+  }
 }
 
 void FillTextureSpan(const TextureSpan& a) {
@@ -656,8 +731,26 @@ void GatherRow(const uint16_t* src, int src_width, const int32_t* columns, uint1
   const int32_t last = src_width - 1;
   if (last >= 1 && width >= n) {
     const auto last_v = hn::Set(d, last);
+    const hn::Rebind<uint16_t, D32> dh;
+    const hn::RebindToUnsigned<D32> du;
+    const auto lanes = hn::Set(du, static_cast<uint32_t>(n));
     const auto put = [&](int at) {
-      PutTexels(d, dst + at, GatherPixels(d, src, hn::LoadU(d, columns + at), last_v), keyed, k);
+      const auto cols = hn::LoadU(d, columns + at);
+      // A row drawn at a zoom of 1 or more (either way round) takes each vector's pixels from
+      // at most one vector's width of the source row: those are loaded once and put in place by
+      // a lane shuffle, which costs far less than a gather. The load starts no later than
+      // Lanes before the row's end, so it stays inside the row.
+      if (src_width >= n) {
+        const int32_t low = std::min(std::min(columns[at], columns[at + n - 1]), src_width - n);
+        const auto index = hn::Sub(cols, hn::Set(d, low));
+        if (hn::AllTrue(du, hn::Lt(hn::BitCast(du, index), lanes))) {
+          const auto row = hn::PromoteTo(d, hn::LoadU(dh, src + low));
+          const auto picked = hn::TableLookupLanes(row, hn::IndicesFromVec(d, index));
+          PutTexels(d, dst + at, hn::DemoteTo(dh, picked), keyed, k);
+          return;
+        }
+      }
+      PutTexels(d, dst + at, GatherPixels(d, src, cols, last_v), keyed, k);
     };
     for (; i + n <= width; i += n) put(i);
     // The last part again with the row's last whole vector (dst never overlaps src).

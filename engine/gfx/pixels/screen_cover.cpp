@@ -15,31 +15,40 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
   surface_ = &surface;
   stamp_ = stamp;
   key_ = key;
-  words_ = static_cast<size_t>(surface.width() + 63) / 64 + 1;
+  groups_ = surface.width() / kGroupPixels;
+  height_ = static_cast<size_t>(surface.height());
+  words_ = static_cast<size_t>(groups_ + 63) / 64 + 1;
   // The storage grows to the largest layer seen and is kept, so steady frames allocate nothing.
-  bits_.resize(std::max(bits_.size(), words_ * static_cast<size_t>(surface.height())));
+  bits_.resize(std::max(bits_.size(), words_ * kPhases * height_));
   built_.assign(std::max(built_.size(), static_cast<size_t>(surface.height())), 0);
   return true;
 }
 
-const uint64_t* KeyBits::Row(const platform::Surface& surface, int y) {
-  uint64_t* bits = bits_.data() + words_ * static_cast<size_t>(y);
+bool KeyBits::Find(const platform::Surface& surface, int y) {
   uint8_t& built = built_[static_cast<size_t>(y)];
-  if (built == kAllKey) return nullptr;
-  if (built == kFound) return bits;
+  for (int phase = 0; phase < kPhases; ++phase) {
+    std::fill_n(bits_.data() + (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) *
+                                   words_,
+                words_, 0);
+  }
   const uint16_t* row = surface.Row(y);
   const int width = surface.width();
-  uint64_t any = 0;
-  for (size_t w = 0; w < words_; ++w) {
-    uint64_t word = 0;
-    const int from = static_cast<int>(w) * 64;
-    const int to = std::min(from + 64, width);
-    for (int x = from; x < to; ++x) word |= static_cast<uint64_t>(row[x] != key_) << (x - from);
-    bits[w] = word;
-    any |= word;
+  // `run` counts the pixels other than the key ending at x; from 16 on, the group ending at x
+  // holds none.
+  int run = 0;
+  bool any = false;
+  for (int x = 0; x < width; ++x) {
+    run = row[x] != key_ ? run + 1 : 0;
+    if (run < kGroupPixels) continue;
+    const int start = x - (kGroupPixels - 1);
+    const auto j = static_cast<size_t>(start / kGroupPixels);
+    const size_t at = (static_cast<size_t>(start % kGroupPixels) * height_ +
+                       static_cast<size_t>(y)) * words_ + j / 64;
+    bits_[at] |= uint64_t{1} << (j % 64);
+    any = true;
   }
-  built = any != 0 ? kFound : kAllKey;
-  return any != 0 ? bits : nullptr;
+  built = any ? kFound : kAllKey;
+  return any;
 }
 
 // ---- ScreenCover ----
@@ -62,15 +71,6 @@ inline uint64_t Window(const uint64_t* bits, int64_t at) {
   return bits[word] >> shift | bits[word + 1] << (64 - shift);
 }
 
-// Of the four 16-bit lanes of w, those that are all ones, as four bits.
-inline uint64_t FullLanes(uint64_t w) {
-  constexpr uint64_t kLow = 0x7FFF7FFF7FFF7FFFull, kHigh = 0x8000800080008000ull;
-  const uint64_t x = ~w;
-  const uint64_t nonzero = (((x & kLow) + kLow) | x) & kHigh;
-  const uint64_t full = ~nonzero & kHigh;
-  return (full >> 15 & 1) | (full >> 30 & 2) | (full >> 45 & 4) | (full >> 60 & 8);
-}
-
 }  // namespace
 
 void ScreenCover::AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows) {
@@ -79,15 +79,16 @@ void ScreenCover::AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows)
   const int first = (s.left + kGroup - 1) / kGroup, end = s.right / kGroup;
   if (first >= end) return;
   const uint64_t inside = GroupsOf(first * kGroup, end * kGroup);
+  // The layer column under the screen group `first`: its phase picks the array of groups, its
+  // group the first bit. The groups after it lie 16 columns apart, in the bits after it.
+  const int64_t at = int64_t{l.source_x} + first * kGroup - s.left;
+  if (at < 0 || at / kGroup >= l.bits->Groups()) return;
+  const auto phase = static_cast<int>(at % kGroup);
   for (int y = std::max(s.top, 0); y < std::min(s.bottom, kScreenHeight); ++y) {
-    const uint64_t* bits = l.bits->Row(*l.surface, l.source_y + (y - s.top));
-    if (bits == nullptr) continue;  // all key: covers nothing
-    uint64_t opaque = 0;
-    for (int g = first; g < end; g += 4) {
-      const int64_t at = int64_t{l.source_x} + g * kGroup - s.left;
-      opaque |= FullLanes(Window(bits, at)) << g;
-    }
-    rows[static_cast<size_t>(y)] |= opaque & inside;
+    const int source_y = l.source_y + (y - s.top);
+    if (!l.bits->Row(*l.surface, source_y)) continue;  // no group without the key
+    rows[static_cast<size_t>(y)] |=
+        Window(l.bits->Groups(phase, source_y), at / kGroup) << first & inside;
   }
 }
 

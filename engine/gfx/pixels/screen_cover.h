@@ -25,29 +25,49 @@ namespace platform {
 class Surface;
 }
 
-// The pixels of a surface that are not the key: per row, bit x % 64 of word x / 64.
+// The groups of 16 pixels of a surface that hold no key pixel, per row and per phase: for
+// phase p (0-15), bit j % 64 of word j / 64 is set when the pixels p + 16j to p + 16j + 15 are
+// all other than the key. A layer's view may start at any column, so its screen groups may
+// start at any phase of its rows; one word of the right phase then gives 64 groups at once.
 class KeyBits {
  public:
+  static constexpr int kGroupPixels = 16;
+  static constexpr int kPhases = kGroupPixels;
+
   // Readies the bits for `surface` and `key`. False when the surface's pixels changed since the
   // previous call (nothing is scanned then).
   bool Prepare(const platform::Surface& surface, uint16_t key);
-  // Row y's bits (found on first use), followed by a zero word; null when the row is all key.
-  const uint64_t* Row(const platform::Surface& surface, int y);
+  // Finds row y's groups on first use; false when the row has no group without the key.
+  bool Row(const platform::Surface& surface, int y) {
+    const uint8_t built = built_[static_cast<size_t>(y)];
+    return built == kUnknown ? Find(surface, y) : built == kFound;
+  }
+  // Row y's groups at `phase` (the row found by Row), followed by a zero word. The rows of one
+  // phase lie one after another, so a compose reading every row at one phase reads memory in
+  // order.
+  const uint64_t* Groups(int phase, int y) const {
+    return bits_.data() + (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) * words_;
+  }
+  // The groups a row holds at phase 0 (at least as many as at the other phases).
+  int64_t Groups() const { return groups_; }
 
  private:
   static constexpr uint8_t kUnknown = 0, kFound = 1, kAllKey = 2;  // a row's state
+  bool Find(const platform::Surface& surface, int y);
   const platform::Surface* surface_ = nullptr;
   uint64_t stamp_ = ~uint64_t{0};       // the pixels the bits describe
   uint64_t seen_stamp_ = ~uint64_t{0};  // the stamp at the previous Prepare
   uint16_t key_ = 0;
-  size_t words_ = 0;  // words a row, the spare zero word included
+  int64_t groups_ = 0;
+  size_t height_ = 0;
+  size_t words_ = 0;  // words of a row at one phase, the spare zero word included
   std::vector<uint64_t> bits_;
   std::vector<uint8_t> built_;  // per row: kUnknown, kFound or kAllKey
 };
 
 class ScreenCover {
  public:
-  static constexpr int kGroup = 16;
+  static constexpr int kGroup = KeyBits::kGroupPixels;
   static constexpr int kGroups = kScreenWidth / kGroup;
   static_assert(kScreenWidth % kGroup == 0 && kGroups <= 64);
   static constexpr int kPositions = 5;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -294,6 +295,32 @@ TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
                                                  reinterpret_cast<uint16_t*>(r.dst), w, k);
               },
               at + " stretched row");
+          // Rows stretched as a zoom draws them, forward and mirrored: each column repeated
+          // one or more times (a zoom of 1-3), the last or first reaching the row's end.
+          for (bool mirrored : {false, true}) {
+            const int repeat = 1 + rng.Next() % 3, offset = rng.Next() % repeat;
+            std::vector<int32_t> zoomed(static_cast<size_t>(w));
+            for (int i = 0; i < w; ++i) {
+              const int c = std::min(tw - 1, (i + offset) / repeat);
+              zoomed[static_cast<size_t>(i)] = mirrored ? tw - 1 - c : c;
+            }
+            const int shift = std::max(0, (tw - 1) - zoomed[mirrored ? 0 : w - 1]);
+            if (!mirrored) {
+              for (int32_t& c : zoomed) c += shift;  // the last column the row's last pixel
+            }
+            Compare(
+                start, w, 1,
+                [&](Rows r) {
+                  pixel_kernels::GatherRow(last_row, tw, zoomed.data(),
+                                           reinterpret_cast<uint16_t*>(r.dst), w, k);
+                },
+                [&](Rows r) {
+                  pixel_kernels::scalar::GatherRow(last_row, tw, zoomed.data(),
+                                                   reinterpret_cast<uint16_t*>(r.dst), w, k);
+                },
+                at + " zoomed row mirrored " + std::to_string(mirrored) + " repeat " +
+                    std::to_string(repeat));
+          }
           Compare(
               start, w, 1,
               [&](Rows r) {
