@@ -106,7 +106,10 @@ struct BattleFrame {
         UnitAnmWriter(kind).Lay(tree, tables);
       }
     }
-    for (const int kind : more_kinds) AttackFixtures(kind).Lay(tree, tables);
+    // With a BASE_EFFECT of their own: the scene's units play their idle effects from it.
+    for (const int kind : more_kinds) {
+      AttackFixtures(kind).Slot(kAnmBaseEffect, AttackFixtures::kSlotAnims).Lay(tree, tables);
+    }
     tables.Lay(tree);
     LoadSlgTables();
     SystemSpriteSet().Lay(tree);
