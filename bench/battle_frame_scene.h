@@ -153,17 +153,7 @@ struct BattleFrame {
         unit.walk_state = {static_cast<int32_t>(Ctx().frame_rate.GetTime()), unit.x, unit.y, 0, 0};
       }
     }
-    // A move range of 256 cells (a 16 x 16 block of rows in view) opening: shown after 12 frames.
-    SlgSearchState& search = battle.search;
-    search.range_centre = {336, 264};
-    search.range_count = 256;
-    search.mode = 0;
-    for (int i = 0; i < 256; ++i) {
-      search.range_list[static_cast<size_t>(i)] = {
-          static_cast<int16_t>(336 + 48 * (i % 16 - 8) + 24 * ((i / 16) & 1)),
-          static_cast<int16_t>(264 + 24 * (i / 16 - 8))};
-    }
-    battle.cmd.range_view = kSlgRangeOpen;
+    OpenRangeOf256Cells(battle);
     g_effect_anm = battle.state.units[0].anims[kUnitAnmBaseEffect];
     if (g_effect_anm == nullptr) return false;
     if (SlgTaskCreate(nullptr, &BattleMain, "Bench::BattleMain") == nullptr) return false;

@@ -139,10 +139,9 @@ SlgTableWriter BattleInstall::Tables() const {
     return tables;
   }
   tables.Se(kOkSe, kOkFile, "STATIC").Se(kStreamedSe, kStreamedFile, "STREAMING");
-  tables.VoiceFile(kVoice, kVoiceFile);
-  for (const int kind : sprite_kinds) {
-    tables.UnitVoices(kSlgUnitIdNames[static_cast<size_t>(kind)], "ATTACK", {kVoice});
-  }
+  tables.VoiceFile(kVoice, kVoiceFile)
+      .UnitVoices(kSlgUnitIdNames[0], "ATTACK", {kVoice})
+      .UnitVoices(kSlgUnitIdNames[14], "ATTACK", {kVoice});
   for (const int kind : sprite_kinds) {
     const UnitAnmWriter names(kind);
     for (const int slot : {kAnmBaseBody, kAnmBaseEffect, kAnmAttackBody, kAnmAttackEffect,

@@ -18,6 +18,20 @@ CGameTask::~CGameTask() {
   pass_depth_ = 0;
   DelAllTask();
   delete root_;
+  while (spare_ != nullptr) {
+    GameTaskRec* next = spare_->next;
+    delete spare_;
+    spare_ = next;
+  }
+}
+
+GameTaskRec* CGameTask::NewRecord() {
+  if (spare_ == nullptr) return new GameTaskRec;
+  GameTaskRec* task = spare_;
+  spare_ = task->next;
+  --spare_count_;
+  task->next = nullptr;
+  return task;
 }
 
 int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, void* work,
@@ -28,7 +42,7 @@ int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, 
     TaskFreeBlock(extra);
     return 0;
   }
-  auto* task = new GameTaskRec;
+  GameTaskRec* task = NewRecord();
   task->function = function;
   task->name = name;
   task->work = work;
@@ -52,7 +66,21 @@ void CGameTask::Free(GameTaskRec* task) {
   if (task->next != nullptr) task->next->previous = task->previous;
   TaskFreeBlock(task->work);
   TaskFreeBlock(task->extra);
-  delete task;
+  if (spare_count_ >= kSpareRecords) {
+    delete task;
+    return;
+  }
+  // Back to a fresh record's state, the name's capacity kept.
+  task->previous = nullptr;
+  task->owner = nullptr;
+  task->function = nullptr;
+  task->name.clear();
+  task->work = nullptr;
+  task->extra = nullptr;
+  task->deleted = false;
+  task->next = spare_;
+  spare_ = task;
+  ++spare_count_;
 }
 
 int CGameTask::DelTask(GameTaskRec* task) {

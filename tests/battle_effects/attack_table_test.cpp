@@ -362,21 +362,28 @@ constexpr std::array<testsupport::AttackFixtures::Variant, 4> kContentVariants =
     testsupport::AttackFixtures::Variant::kMissingSlot,
     testsupport::AttackFixtures::Variant::kMissingPicture};
 constexpr int kSeededDraws = 20;
+constexpr int kSeededOutlive = 3000;
+constexpr int kSeededFrameLimit = 9000;
 
 void ExpectPlays(const AttackCase& row) {
   const AttackOutcome out = testsupport::PlayAttackCase(row);
   EXPECT_TRUE(out.failures.empty()) << row.name << ": " << testing::PrintToString(out.failures);
 }
 
-TEST_P(AttackContent, EveryRoutinePlaysToItsEndOnContentItMayMeet) {
-  std::vector<AttackCase> rows;  // the normal and special attack of each kind
-  for (int kind : GetParam().kinds) {
+// The normal and special attack of each kind of the family.
+std::vector<AttackCase> ContentRows(const Family& family) {
+  std::vector<AttackCase> rows;
+  for (int kind : family.kinds) {
     const std::vector<int> types = TypesOf(kind);
     for (size_t n = 0; n < 2; ++n) {
       rows.push_back(TableRow(kind, types[n], static_cast<int>(n), kLayouts[n], AttackRoad::kBoard));
     }
   }
-  for (const AttackCase& base : rows) {
+  return rows;
+}
+
+TEST_P(AttackContent, EveryRoutinePlaysToItsEndOnContentItMayMeet) {
+  for (const AttackCase& base : ContentRows(GetParam())) {
     for (const auto variant : kContentVariants) {
       AttackCase row = base;
       row.name += "_variant" + std::to_string(static_cast<int>(variant));
@@ -390,10 +397,18 @@ TEST_P(AttackContent, EveryRoutinePlaysToItsEndOnContentItMayMeet) {
       ExpectPlays(row);
     }
   }
+}
+
+TEST_P(AttackContent, EveryRoutinePlaysToItsEndOnSeededAnimationLengths) {
+  const std::vector<AttackCase> rows = ContentRows(GetParam());
   for (int draw = 0; draw < kSeededDraws; ++draw) {
     AttackCase row = rows[static_cast<size_t>(draw) % rows.size()];
-    // Effects the routine leaves playing end with their animations: up to 300 frames of 2 ticks.
-    row.outlive = 2 * 300 + 60;
+    // Effects the routine leaves playing end with their animations (up to 300 frames of 2 ticks,
+    // some played one after another): the checks come once none is left.
+    row.outlive = kSeededOutlive;
+    row.outlive_until_quiet = true;
+    // Routines that wait for their effects wait for animations up to 150 times the default's.
+    row.frame_limit = kSeededFrameLimit;
     const auto seed = static_cast<uint32_t>(draw + 1);
     row.name += "_seed" + std::to_string(seed);
     row.fixtures = [seed](testsupport::AttackFixtures& f) { f.DrawLengths(seed); };
