@@ -18,20 +18,6 @@ CGameTask::~CGameTask() {
   pass_depth_ = 0;
   DelAllTask();
   delete root_;
-  while (spare_ != nullptr) {
-    GameTaskRec* next = spare_->next;
-    delete spare_;
-    spare_ = next;
-  }
-}
-
-GameTaskRec* CGameTask::NewRecord() {
-  if (spare_ == nullptr) return new GameTaskRec;
-  GameTaskRec* task = spare_;
-  spare_ = task->next;
-  --spare_count_;
-  task->next = nullptr;
-  return task;
 }
 
 int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, void* work,
@@ -42,7 +28,7 @@ int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, 
     TaskFreeBlock(extra);
     return 0;
   }
-  GameTaskRec* task = NewRecord();
+  auto* task = new GameTaskRec;
   task->function = function;
   task->name = name;
   task->work = work;
@@ -66,21 +52,7 @@ void CGameTask::Free(GameTaskRec* task) {
   if (task->next != nullptr) task->next->previous = task->previous;
   TaskFreeBlock(task->work);
   TaskFreeBlock(task->extra);
-  if (spare_count_ >= kSpareRecords) {
-    delete task;
-    return;
-  }
-  // Back to a fresh record's state, the name's capacity kept.
-  task->previous = nullptr;
-  task->owner = nullptr;
-  task->function = nullptr;
-  task->name.clear();
-  task->work = nullptr;
-  task->extra = nullptr;
-  task->deleted = false;
-  task->next = spare_;
-  spare_ = task;
-  ++spare_count_;
+  delete task;
 }
 
 int CGameTask::DelTask(GameTaskRec* task) {

@@ -85,15 +85,8 @@ class CGameTask {
   GameTaskRec* root() const { return root_; }
 
  private:
-  // Freed records are kept as spares (up to kSpareRecords) and taken again by SetTask, name
-  // capacity and all: effects that start and end tasks every few frames allocate nothing once
-  // warm. A spare is unlinked (previous null), so DelTask and IsTask refuse a stale pointer to it.
-  static constexpr int kSpareRecords = 64;
-  GameTaskRec* NewRecord();
   void Free(GameTaskRec* task);
 
   GameTaskRec* root_;
-  GameTaskRec* spare_ = nullptr;  // linked through `next`
-  int spare_count_ = 0;
   int pass_depth_ = 0;
 };

@@ -3,8 +3,8 @@
 // allocates nothing; the reused record and block start from their defaults, and the list keeps
 // only a bounded number of spares.
 //
-// This program's global operator new is replaced (tests/engine/counting_new.h) to count the
-// allocations of the test's own thread.
+// This program's global operator new is replaced below to count the allocations of the test's
+// own thread.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,33 @@
 
 #include "anime_test_support.h"
 #include "testsupport/trace_capture.h"
-#include "tests/engine/counting_new.h"
+
+namespace {
+thread_local uint64_t t_allocations = 0;
+
+void* CountedAlloc(std::size_t size) {
+  ++t_allocations;
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return CountedAlloc(size); }
+void* operator new[](std::size_t size) { return CountedAlloc(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++t_allocations;
+  return std::malloc(size != 0 ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  ++t_allocations;
+  return std::malloc(size != 0 ? size : 1);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
