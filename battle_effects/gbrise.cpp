@@ -469,16 +469,7 @@ void Tame(SlgEffectTask* t) {
 
 // ---- The special's steps ----
 
-int Setup(GBriseSpecial& w) {
-  SlgUnit& unit = *w.unit;
-  w.ctx = CreateAttackCtx(unit);
-  if (w.ctx == nullptr) return kTimelineStop;  // EndAttack has run
-  SlgLayerOn(SURFACE_ROOT, 2);
-  LoadPictures(w);
-  SelectUnitVoice(unit);
-  PlayUnitVoice();
-  return kTimelineNextRow;
-}
+int Setup(GBriseSpecial& w) { return SceneSetup(w, &LoadPictures); }
 
 int Begin(GBriseSpecial& w) {
   SlgUnit& unit = *w.unit;

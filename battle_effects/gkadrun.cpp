@@ -209,16 +209,7 @@ void Bursts(GkadrunSpecial& w) {
 
 // ---- The special's steps ----
 
-int Setup(GkadrunSpecial& w) {
-  SlgUnit& unit = *w.unit;
-  w.ctx = CreateAttackCtx(unit);
-  if (w.ctx == nullptr) return kTimelineStop;  // EndAttack has run
-  SlgLayerOn(SURFACE_ROOT, 2);
-  LoadPictures(w);
-  SelectUnitVoice(unit);
-  PlayUnitVoice();
-  return kTimelineNextRow;
-}
+int Setup(GkadrunSpecial& w) { return SceneSetup(w, &LoadPictures); }
 
 int Begin(GkadrunSpecial& w) {
   SlgUnit& unit = *w.unit;

@@ -5,8 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "battle/slg_attack.h"
+#include "battle/slg_screen.h"
+#include "battle/slg_sound.h"
 #include "battle/slg_task.h"
 #include "battle/slg_units.h"
+#include "battle_effects/step_timeline.h"
 #include "engine/gfx/gfx_types.h"
 
 struct SlgAnmObj;
@@ -31,6 +35,21 @@ bool StartSceneObjects(SlgAttackCtx& ctx, const SlgUnit& unit, int n);
 // they are refused the context is left without objects.
 void PlayClosingObjects(SlgAttackCtx& ctx, const SlgUnit& unit, const SlgPair& pos,
                         const SlgAttackRow* rows, int n);
+// The first step of a special whose scene loads its pictures at once (a timeline row of the
+// work's type, whose `unit` and `ctx` it fills): the attack's context (none: EndAttack has run
+// and the timeline stops), layer 4 in mode 2, the pictures (`load`), the unit's voice.
+template <typename Work>
+int SceneSetup(Work& w, void (*load)(Work&)) {
+  SlgUnit& unit = *w.unit;
+  w.ctx = CreateAttackCtx(unit);
+  if (w.ctx == nullptr) return kTimelineStop;
+  SlgLayerOn(SURFACE_ROOT, 2);
+  load(w);
+  SelectUnitVoice(unit);
+  PlayUnitVoice();
+  return kTimelineNextRow;
+}
+
 // The context's objects freed and the context given back; null after.
 void FreeSceneCtx(SlgAttackCtx*& ctx);
 // The same from a family block's destructor, when the battle ends mid-attack: while the engine

@@ -10,6 +10,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_anm_obj.h"
+#include "battle/slg_command_state.h"
 #include "battle/slg_draw.h"
 #include "battle/slg_enemy.h"
 #include "battle/slg_gauge.h"
@@ -51,6 +52,20 @@ inline void ScrollOnePixel() {
   scroll = (scroll + 1) % 64;
   Battle().state.scroll_x = static_cast<int16_t>(scroll);
   Battle().state.scroll_y = static_cast<int16_t>(scroll / 2);
+}
+
+// A move range of 256 cells (a 16 x 16 block of rows in view) opening: shown after 12 frames.
+inline void OpenRangeOf256Cells(BattleContext& b) {
+  SlgSearchState& search = b.search;
+  search.range_centre = {336, 264};
+  search.range_count = 256;
+  search.mode = 0;
+  for (int i = 0; i < 256; ++i) {
+    search.range_list[static_cast<size_t>(i)] = {
+        static_cast<int16_t>(336 + 48 * (i % 16 - 8) + 24 * ((i / 16) & 1)),
+        static_cast<int16_t>(264 + 24 * (i / 16 - 8))};
+  }
+  b.cmd.range_view = kSlgRangeOpen;
 }
 
 // The animation the effect movers play; set before they start.

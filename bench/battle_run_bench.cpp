@@ -152,17 +152,7 @@ struct ManagerBattleFrame {
       SetUnitState(unit, kUnitStateWalk);
       unit.walk_state = {static_cast<int32_t>(Ctx().frame_rate.GetTime()), unit.x, unit.y, 0, 0};
     }
-    // A range of 256 cells (16 x 16 rows in view) opening: shown after 12 frames.
-    SlgSearchState& search = b.search;
-    search.range_centre = {336, 264};
-    search.range_count = 256;
-    search.mode = 0;
-    for (int i = 0; i < 256; ++i) {
-      search.range_list[static_cast<size_t>(i)] = {
-          static_cast<int16_t>(336 + 48 * (i % 16 - 8) + 24 * ((i / 16) & 1)),
-          static_cast<int16_t>(264 + 24 * (i / 16 - 8))};
-    }
-    b.cmd.range_view = kSlgRangeOpen;
+    battle_bench::OpenRangeOf256Cells(b);
     battle_bench::g_effect_anm = b.state.units[0].anims[kUnitAnmBaseEffect];
     if (battle_bench::g_effect_anm == nullptr) return Fail("no effect animation");
     if (SlgTaskCreate(nullptr, &Busy, "Bench::Busy") == nullptr) return Fail("no task");

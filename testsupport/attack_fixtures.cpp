@@ -3,6 +3,7 @@
 #include <set>
 
 #include "battle/slg_tables.h"
+#include "engine/files/random.h"
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/temp_tree.h"
 
@@ -56,16 +57,31 @@ AttackFixtures& AttackFixtures::Omit(int slot) {
 AttackFixtures& AttackFixtures::Apply(Variant variant, int type) {
   switch (variant) {
     case Variant::kFull: break;
-    case Variant::kTwoFrames:
-      for (auto& [slot, anims] : anims_) {
-        if (slot == kAnmBaseBody) continue;
-        for (AttackAnim& a : anims) a.frames = 2;
-      }
-      break;
+    case Variant::kTwoFrames: EveryFrames(2); break;
+    case Variant::kOneFrame: EveryFrames(1); break;
+    case Variant::kNoFrames: EveryFrames(0); break;
     case Variant::kMissingSlot: Omit(GetAtkEffectUnitAnmfromAtkType(type)); break;
     case Variant::kMissingPicture:
       for (auto& [slot, pictures] : pictures_) pictures.resize(1);
       break;
+  }
+  return *this;
+}
+
+void AttackFixtures::EveryFrames(int frames) {
+  for (auto& [slot, anims] : anims_) {
+    if (slot == kAnmBaseBody) continue;
+    for (AttackAnim& a : anims) a.frames = frames;
+  }
+}
+
+AttackFixtures& AttackFixtures::DrawLengths(uint32_t seed) {
+  constexpr int kLongest = 300;
+  GameRandom random;
+  random.Seed(seed);
+  for (auto& [slot, anims] : anims_) {
+    if (slot == kAnmBaseBody) continue;
+    for (AttackAnim& a : anims) a.frames = 1 + random.Next() % kLongest;
   }
   return *this;
 }

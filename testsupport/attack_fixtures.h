@@ -58,8 +58,17 @@ class AttackFixtures {
   static constexpr int kPictures = 4;
 
   // The variants a smoke row names: every animation of two frames; the attack type's effect slot
-  // left out of UnitAnm.TAB; the picture slots with one picture only.
-  enum class Variant : uint8_t { kFull, kTwoFrames, kMissingSlot, kMissingPicture };
+  // left out of UnitAnm.TAB; the picture slots with one picture only; every animation of one
+  // frame; every animation with no frame at all (BASE_BODY, the unit's own, keeps its frames in
+  // each).
+  enum class Variant : uint8_t {
+    kFull,
+    kTwoFrames,
+    kMissingSlot,
+    kMissingPicture,
+    kOneFrame,
+    kNoFrames
+  };
 
   explicit AttackFixtures(int kind);
 
@@ -72,6 +81,9 @@ class AttackFixtures {
   AttackFixtures& Omit(int slot);
   // A smoke row's variant for an attack of `type` (its effect slot for kMissingSlot).
   AttackFixtures& Apply(Variant variant, int type);
+  // Every animation but BASE_BODY's a length of 1-300 frames drawn from the game's generator
+  // seeded with `seed` (the same seed, the same lengths).
+  AttackFixtures& DrawLengths(uint32_t seed);
 
   int kind() const { return kind_; }
   // The colour of animation (or picture) n of slot s of a kind: distinct for kinds 0-51, slots
@@ -89,6 +101,9 @@ class AttackFixtures {
   void Lay(GameTree& tree, SlgTableWriter& tables) const;
 
  private:
+  // Every animation but BASE_BODY's of `frames` frames.
+  void EveryFrames(int frames);
+
   int kind_;
   std::map<int, std::vector<AttackAnim>> anims_;
   std::map<int, std::vector<AttackPicture>> pictures_;

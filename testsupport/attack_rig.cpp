@@ -501,6 +501,7 @@ AttackOutcome PlayAttackCase(const AttackCase& row) {
     if (!r.Ended()) out.failures.push_back("the attack's end did not come");
     out.end_frame = r.frames();
     for (int i = 0; i < row.outlive; ++i) {
+      if (row.outlive_until_quiet && AttackRig::LiveTaskNames().empty()) break;
       r.Step();
       checkpoints();
     }

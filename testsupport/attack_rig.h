@@ -112,6 +112,9 @@ struct AttackCase {
   std::string routine = {};
   int frame_limit = 600;  // from the start to state 7
   int outlive = 60;       // frames after the end before the task and resource checks
+  // The outlive budget ends early, on the first frame no effect task is alive (for content whose
+  // animation lengths vary: the budget is then the longest the effects may take).
+  bool outlive_until_quiet = false;
   uint32_t step_ms = 0;   // BattleRig::Options::step_ms (50: frames skipped)
   platform::PixelLayout pixels = platform::PixelLayout::kRgb565;
   HitSignal hits = HitSignal::kUnchecked;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "battle/slg_tables.h"
+#include "testsupport/attack_fixtures.h"
 #include "testsupport/event_anm_writer.h"
 #include "testsupport/game_over_pictures.h"
 #include "testsupport/script_writer.h"
@@ -15,22 +16,26 @@ namespace testsupport {
 
 namespace {
 
-constexpr int kAttackBody = 5;
-constexpr int kAttackEffect = 6;
-constexpr int kDeadEffect = 21;
-constexpr int kAbilityEffect = 22;
 constexpr const char* kOkFile = "ok.wav";
 constexpr const char* kStreamedFile = "hit.wav";
 constexpr const char* kVoiceFile = "v001.wav";
 constexpr const char* kEventFile = "event0.spr";
 
-// The sprite sets of the kinds in play: base (body, effect) and attack (body, effect).
+// The sprite sets of the kinds in play: base (body, effect), death and ability effects, with the
+// writer's four patterns; the attack and special sets (bodies and effects) with eight, as many as
+// the attacks play from one set.
+constexpr int kAttackPatterns = 8;
 std::vector<UnitAnmWriter> UnitSets(const std::vector<int>& kinds) {
   std::vector<UnitAnmWriter> sets;
   for (const int kind : kinds) {
-    UnitAnmWriter set(kind);
-    set.Slot(kAttackBody).Slot(kAttackEffect).Slot(kDeadEffect).Slot(kAbilityEffect);
-    sets.push_back(set);
+    UnitAnmWriter base(kind);
+    base.Slot(kAnmDeadEffect).Slot(kAnmAbilityEffect);
+    sets.push_back(base);
+    UnitAnmWriter attack(kind);
+    attack.Slots({kAnmAttackBody, kAnmAttackEffect, kAnmSpecialBody, kAnmSpecialEffect,
+                  kAnmSpecialEffect2})
+        .ExtraPatterns(kAttackPatterns - 4);
+    sets.push_back(attack);
   }
   return sets;
 }
@@ -114,7 +119,11 @@ void BattleInstall::StoryCast() {
   stage.units[kHiddenAshigaruEntry].flags = static_cast<uint16_t>(first.flags & ~0x80);
   AddObject(kObjectKinds[0], 0, 480, 144);
   AddObject(kObjectKinds[1], 0, 480, 336);
-  for (const int kind : {1, 2}) {
+  AddSpriteKinds({1, 2});
+}
+
+void BattleInstall::AddSpriteKinds(std::initializer_list<int> kinds) {
+  for (const int kind : kinds) {
     if (std::find(sprite_kinds.begin(), sprite_kinds.end(), kind) == sprite_kinds.end()) {
       sprite_kinds.push_back(kind);
     }
@@ -133,12 +142,13 @@ SlgTableWriter BattleInstall::Tables() const {
   tables.VoiceFile(kVoice, kVoiceFile)
       .UnitVoices(kSlgUnitIdNames[0], "ATTACK", {kVoice})
       .UnitVoices(kSlgUnitIdNames[14], "ATTACK", {kVoice});
-  const std::vector<UnitAnmWriter> sets = UnitSets(sprite_kinds);
-  for (size_t i = 0; i < sets.size(); ++i) {
-    const auto kind = static_cast<size_t>(sprite_kinds[i]);
-    for (const int slot : {0, 4, kAttackBody, kAttackEffect, kDeadEffect, kAbilityEffect}) {
-      tables.UnitAnm(kSlgUnitIdNames[kind], kSlgAnmSlotNames[static_cast<size_t>(slot)],
-                     sets[i].FileName(slot));
+  for (const int kind : sprite_kinds) {
+    const UnitAnmWriter names(kind);
+    for (const int slot : {kAnmBaseBody, kAnmBaseEffect, kAnmAttackBody, kAnmAttackEffect,
+                           kAnmSpecialBody, kAnmSpecialEffect, kAnmSpecialEffect2, kAnmDeadEffect,
+                           kAnmSpecialBg, kAnmAbilityEffect}) {
+      tables.UnitAnm(kSlgUnitIdNames[static_cast<size_t>(kind)],
+                     kSlgAnmSlotNames[static_cast<size_t>(slot)], names.FileName(slot));
     }
   }
   tables.EventAnm(stage.map, kEventNpc, kEventFile);
@@ -186,6 +196,11 @@ void BattleInstall::Lay(GameTree& tree) const {
   SystemSpriteSet().Lay(tree);
   SlgTableWriter unused;  // the sets' lines are Tables()'s; only their files are laid here
   for (const UnitAnmWriter& set : UnitSets(sprite_kinds)) set.Lay(tree, unused);
+  // The special attacks' pictures: the attack fixtures' four pictures of 64 x 64.
+  for (const int kind : sprite_kinds) {
+    tree.Write(SlgTableWriter::TreeRel("tamvik2\\" + UnitAnmWriter(kind).FileName(kAnmSpecialBg)),
+               AttackFixtures(kind).File(kAnmSpecialBg));
+  }
   for (const int kind : ObjectKindsBeyondOwn(object_kinds)) EventAnmWriter::LayFile(tree, kind);
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\SE\\") + kOkFile);
   SlgTableWriter::LayWave(tree, std::string("TAMVIK2\\SE\\") + kStreamedFile);

@@ -9,7 +9,8 @@
 // Two forms:
 // - bare: each text table and System.Tab one "#" line, nothing else the tables name;
 // - dressed: a few real lines each: a static effect (15, the OK sound) and a streamed one (20),
-//   a voice file and ATTACK voices of both kinds, base, attack, death and ability sprite sets for kinds 0 and 14,
+//   a voice file and ATTACK voices of kinds 0 and 14; base, attack, special, death and ability
+//   sprite sets for the kinds in play (0 and 14-16 unless more are added),
 //   one event sprite, one event background picture (BBG001.SPR, 16 x 8 of one colour), and the
 //   whole system-sprite set (cursors, grid, command and info windows,
 //   gauges, digits, shadow, continue and yes/no); the files all laid.
@@ -27,6 +28,7 @@
 //   Slg::StartStage();
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -112,8 +114,11 @@ class BattleInstall {
   // (entry flags without 0x80: it shows when revealed), and the event objects of kinds 80 and 81.
   void StoryCast();
 
-  // The unit kinds whose base, attack, death and ability sprite sets are laid (dressed form).
-  std::vector<int> sprite_kinds{0, 14};
+  // The unit kinds whose base, attack, special, death and ability sprite sets are laid (dressed
+  // form): the hero, the ASHIGARU, the HINAWA and the OOZUTU.
+  std::vector<int> sprite_kinds{0, 14, 15, 16};
+  // More kinds in play (those laid already stay once).
+  void AddSpriteKinds(std::initializer_list<int> kinds);
   // The event-object kinds AddObject placed.
   std::vector<int> object_kinds;
 

@@ -946,16 +946,8 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
   LaySystemSprites(tree, glyphs);
   // The sounds the road asks for besides the builder's: the cancel sound.
   SlgTableWriter tables = install.Tables();
-  // The special sets of both kinds, and the hero's special pictures.
-  for (const auto& [kind, side] : kUnits) {
-    const UnitAnmWriter set(kind);
-    for (const int slot : {kSpecialBodySlot, kSpecialEffectSlot}) {
-      tables.UnitAnm(kSlgUnitIdNames[static_cast<size_t>(kind)],
-                     kSlgAnmSlotNames[static_cast<size_t>(slot)], set.FileName(slot));
-    }
-  }
+  // The hero's special pictures over the builder's (which names every attack set and picture).
   const std::string bg_name = UnitAnmWriter(0).FileName(kSpecialBgSlot);
-  tables.UnitAnm(kSlgUnitIdNames[0], kSlgAnmSlotNames[kSpecialBgSlot], bg_name);
   tree.Write(SlgTableWriter::TreeRel("tamvik2\\" + bg_name), SpecialBgFile(glyphs, kSpecials[0]));
   // The event backgrounds of map 1's script: the town's situation, the soldiers gone, the victory.
   tree.Write(SlgTableWriter::TreeRel("tamvik2\\BG\\BBG001.SPR"),

@@ -339,8 +339,9 @@ void SpxAnimeKind::StepSpx(AnimeRec* record, uint32_t now) {
           ++block.frame;
           wait = static_cast<uint32_t>(block.frame) < block.frame_count ? wait_of(block.frame) : 0;
         }
-        if (block.frame_count != 0 && static_cast<uint32_t>(block.frame) >= block.frame_count) {
-          // Only events: the end of play.
+        if (static_cast<uint32_t>(block.frame) >= block.frame_count) {
+          // Only events, or no frame at all: the end of play (a play-once animation of no frames
+          // ends as one of events only, rather than holding for ever unended).
           block.end_reached = 1;
           if (block.loop != 0) {
             ++block.loop_count;

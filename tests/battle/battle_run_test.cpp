@@ -11,10 +11,12 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "battle/battle_context.h"
+#include "battle/battle_extension.h"
 #include "battle/slg_attack.h"
 #include "battle/slg_boss_exit.h"
 #include "battle/slg_enemy.h"
@@ -28,6 +30,8 @@
 #include "battle/slg_start.h"
 #include "battle/slg_summon.h"
 #include "battle/slg_turn.h"
+#include "battle_effects/attack_dispatch.h"
+#include "battle_effects/effects_install.h"
 #include "engine/app/context.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/game_task.h"
@@ -117,10 +121,10 @@ void ExpectUnitShown(const BattleRig& rig, const SlgUnit& u, const char* what) {
 // `events` installed at each build of the battle; the manager's modes recorded as they change.
 class BattleRun {
  public:
-  static constexpr int kFrameLimit = 3000;
+  static constexpr int kFrameLimit = 5000;
 
   explicit BattleRun(BattleRig& rig, const SlgEventEntry* events = testsupport::kVictoryEvents)
-      : rig(rig) {
+      : rig(rig), effects(&InstallBattleEffects) {
     GetSystemData()->setVoiceOff(1);
     rig.InstallEventTable(events);
   }
@@ -128,22 +132,17 @@ class BattleRun {
   BattleRun& operator=(const BattleRun&) = delete;
 
   // Steps until the manager has left its battle modes (26-28), under the frame limit; whether it
-  // did. Before each frame the attack stubs are in place and the row's player looks at the
-  // battle.
+  // did. Before each frame the row's player looks at the battle.
   bool RunToModeAfterBattle() {
     for (int f = 0; f < kFrameLimit; ++f) {
       const int mode = CTamvikGeneral::GetMode();
       if (modes.empty() || modes.back() != mode) modes.push_back(mode);
       if (f > 0 && (mode < 26 || mode > 28)) return true;
-      // Until the kinds' attack effects exist, the attack of every kind in play ends at once.
-      if (HasBattle()) {
-        testsupport::BattleScript::InstallAttackStubs({0, 14, 15, 16});
-        if (each_frame) each_frame();
-      }
       if (on_frame && player.Ready()) on_frame();
       const size_t traced = rig.driver().trace().lines().size();
       if (!rig.Step()) break;
       NoteOutcomes();
+      NoteAttacks();
       if (after_frame) {
         const std::vector<DebugTraceLine>& lines = rig.driver().trace().lines();
         std::vector<std::string> added;
@@ -170,6 +169,25 @@ class BattleRun {
     win_running = win;
     over_running = over;
     exited_before = exited;
+  }
+  // The attacks begun in the frame just run (a unit that entered its attack state, 6 or 19) and
+  // the routine the dispatch called last.
+  void NoteAttacks() {
+    if (!HasBattle()) return;
+    BattleContext& b = Battle();
+    const SlgBattleState& s = b.state;
+    for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
+      const SlgUnit& u = s.units[static_cast<size_t>(i)];
+      const bool attacking = u.state == 6 || u.state == 19;
+      if (attacking && !attacking_[static_cast<size_t>(i)]) {
+        attacks.push_back(
+            {u.kind, u.kind == kSlgKindSatan ? b.attack.attack_kind : u.stats.attack_type});
+      }
+      attacking_[static_cast<size_t>(i)] = attacking;
+    }
+    if (const char* name = AttackRoutineName(b.Extension<AttackDispatch>().last_routine)) {
+      routines.insert(name);
+    }
   }
   // Exactly the one outcome the row is about: `wins` victories, `overs` game overs, nothing
   // begun after the hand-back.
@@ -239,20 +257,32 @@ class BattleRun {
   }
 
   BattleRig& rig;
+  // The game's attack routines in every battle the row builds, as the program installs them.
+  ScopedBattleInstaller effects;
   std::vector<Capture> captures;
   testsupport::BattleScript player{rig.driver()};
-  // Before every frame while a battle exists: the row's own fixtures (its attack routines).
-  std::function<void()> each_frame;
   std::function<void()> on_frame;
   // Called after each frame with the trace lines that frame added.
   std::function<void(const std::vector<std::string>&)> after_frame;
   std::vector<int> modes;
+  // Each attack begun: the attacker's kind and its attack type (for Satan the attack kind word
+  // its program chose).
+  struct Attack {
+    int kind;
+    int variant;
+  };
+  std::vector<Attack> attacks;
+  // The names of the game's routines the attacks played.
+  std::set<std::string> routines;
   int victories = 0;
   int game_overs = 0;
   int after_exit = 0;
   bool win_running = false;
   bool over_running = false;
   bool exited_before = false;
+
+ private:
+  std::array<bool, kSlgMaxUnits> attacking_{};
 };
 
 BattleRig::Options ManagerOptions() {
@@ -389,6 +419,9 @@ void Victory(BattleRig& rig) {
   EXPECT_GE(oks, 6);  // the walk's and the attack's choices at least
   EXPECT_TRUE(silent_oks.empty()) << silent_oks.size() << " of " << oks << " OKs played no sound";
   run.ExpectCapturesTaken();
+  // The game's own attacks played: the hero's (normal or critical) and the ASHIGARU's.
+  EXPECT_TRUE(run.routines.contains("KadrunNormal") || run.routines.contains("KadrunCritical"));
+  EXPECT_TRUE(run.routines.contains("EnemyNormalAttack"));
 }
 
 // ---- Switch: map 1 at once, then map 17 with its fade, in round 1 of each ----
@@ -541,6 +574,9 @@ void Swarm(BattleRig& rig) {
   EXPECT_LE(GetMacroP(kSlgRoundVar), 6);
   EXPECT_GE(enemy_actions, 4);
   EXPECT_TRUE(unended.empty()) << unended.size() << " enemy actions not ended in step 18";
+  // The three enemy kinds' own attacks played.
+  EXPECT_EQ(run.routines,
+            (std::set<std::string>{"EnemyNormalAttack", "WakijiM::Attack", "WakijiF::Attack"}));
 }
 
 // ---- Summoner: the hero and two heroines against a Satan that summons kinds 48-50 ----
@@ -549,10 +585,7 @@ void Swarm(BattleRig& rig) {
 // the three units, appended to the order, act after it in that round and again in the next,
 // walking and striking through the generic program, while the Satan, its kiai kept full, strikes
 // with its special attack; once they have acted, the test's rule wins.
-std::vector<uint16_t> g_satan_variants;  // the variant of each Satan attack, in order
-
 void Summoner(BattleRig& rig) {
-  g_satan_variants.clear();
   BattleInstall install;
   testsupport::StageWriter& st = install.stage;
   st.header.width = 2112;  // the summons' rectangle lies inside the map
@@ -576,6 +609,7 @@ void Summoner(BattleRig& rig) {
   entry(3, 0, 2, 2, 14, 2, 0, 1);
   for (int n = 0; n < 3; ++n) entry(4 + n, 1, 40, 0, 0, static_cast<uint8_t>(48 + n), 1, 0);
   st.header.num_unit = 7;
+  install.AddSpriteKinds({1, 2, kSlgKindSatan, 48, 49, 50});
   install.Lay(rig.driver().tree);
   static constexpr SlgEventEntry kEvents[] = {
       kOpeningRow,
@@ -587,13 +621,6 @@ void Summoner(BattleRig& rig) {
       kVictoryRow,
       kEventTableEnd};
   BattleRun run(rig, kEvents);
-  run.each_frame = [] {
-    testsupport::BattleScript::InstallAttackStubs({1, 2, 48, 49, 50});
-    Battle().satan_action = [](SlgUnit& unit, SlgPair&) {
-      g_satan_variants.push_back(Battle().attack.attack_kind);
-      EndAttack(unit);
-    };
-  };
   int summon_round = 0;
   std::vector<std::pair<int, int>> summoned_acts;  // (round, kind) of each summoned unit's turn
   int last_acting = -1;
@@ -641,7 +668,13 @@ void Summoner(BattleRig& rig) {
   run.ExpectOutcomes(1, 0);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
   // The opening attack in round 1, the summon in round 2, the special attack in round 3.
-  EXPECT_EQ(g_satan_variants, (std::vector<uint16_t>{kSatanCritical2, kSatanCritical}));
+  std::vector<int> satan_variants;  // the variant of each Satan attack, in order
+  for (const BattleRun::Attack& a : run.attacks) {
+    if (a.kind == kSlgKindSatan) satan_variants.push_back(a.variant);
+  }
+  EXPECT_EQ(satan_variants, (std::vector<int>{kSatanCritical2, kSatanCritical}));
+  EXPECT_EQ(run.routines,
+            (std::set<std::string>{"Satan::Critical2Attack", "Satan::CriticalAttack"}));
   EXPECT_EQ(summon_round, 2);
   // In the summon's round in the order they were appended; in the next by the rebuilt order.
   for (const int round : {summon_round, summon_round + 1}) {
@@ -695,6 +728,7 @@ void Bosses(BattleRig& rig) {
   entry(3, 0, 2, 1, 11, 2, 0);
   entry(4, 1, 31, 4, 10, 24, 1);  // kind 24 where the ASHIGARU stood
   st.header.num_unit = 5;
+  install.AddSpriteKinds({1, 2, 24, 29});
   install.Lay(rig.driver().tree);
   static constexpr SlgEventEntry kEvents[] = {
       kOpeningRow,
@@ -711,7 +745,6 @@ void Bosses(BattleRig& rig) {
   g_standing_at_exit.clear();
   g_boss_gone_seen = false;
   BattleRun run(rig, kEvents);
-  run.each_frame = [] { testsupport::BattleScript::InstallAttackStubs({1, 2, 24, 29}); };
   std::array<uint8_t, 2> acted{};  // the action bits each boss showed on its turns: 29, 24
   bool sturdy = false;
   bool lowered = false;
@@ -755,6 +788,9 @@ void Bosses(BattleRig& rig) {
   EXPECT_TRUE(g_boss_gone_seen);
   EXPECT_EQ(g_standing_at_exit, std::vector<int>{29}) << "the kind-24 boss left, kind 29 stands";
   EXPECT_EQ(run.Count("outside its list"), 0);
+  // The kind-24 boss's normal attack, kind 29's special, the hero's last strike.
+  EXPECT_EQ(run.routines, (std::set<std::string>{"Boss24::NormalAttack", "Dododi::SpecialAttack",
+                                                 "KadrunNormal"}));
 }
 
 struct Row {

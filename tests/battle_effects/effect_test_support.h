@@ -410,3 +410,23 @@ inline std::vector<int> TraceGameFrames(const testsupport::AttackOutcome& out,
   }
   return frames;
 }
+
+// A heroine the hero covers: the hero (`hero_kind` 0 or 7) placed on the cell beside the
+// attacker (the front cell of direction dir + 1), able to cover once, and the row's first target
+// marked covered; then two frames, so that he is shown as the others are when the attack starts.
+// Slg::FindUnitByChara(0) finds him.
+inline void CoverTheFirstTarget(testsupport::AttackRig& r, int hero_kind, int dir) {
+  const auto cell = testsupport::AttackRig::LayoutCells(
+      {.dir = (dir + 1) & 3, .layout = testsupport::AttackLayout::kFront})[0];
+  const uint8_t slot = r.board()->AddUnit(testsupport::OnCell(
+      cell.first, cell.second,
+      {.side = 0, .character = 0, .kind = static_cast<uint8_t>(hero_kind), .category = 0}));
+  SlgBattleState& s = r.rig().battle().state;
+  SlgUnit& hero = s.units[slot];
+  Slg::PlaceUnit(hero);
+  hero.stats.life = hero.stats.max_life = 999;
+  hero.cover_count() = 1;
+  s.units[r.targets()[0]].flags |= kUnitCovered;
+  r.Step();
+  r.Step();
+}

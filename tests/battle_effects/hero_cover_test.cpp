@@ -59,20 +59,7 @@ AttackCase CoverRow(int hero_kind, int dir) {
                  .more_kinds = {hero_kind}};
   row.before = [hero_kind, dir](AttackRig& r) {
     r.dispatch().slots.kinds[kEnemy].normal = &CoverStub;
-    const auto cell =
-        AttackRig::LayoutCells({.dir = (dir + 1) & 3, .layout = AttackLayout::kFront})[0];
-    const uint8_t slot = r.board()->AddUnit(testsupport::OnCell(
-        cell.first, cell.second,
-        {.side = 0, .character = 0, .kind = static_cast<uint8_t>(hero_kind), .category = 0}));
-    SlgBattleState& s = r.rig().battle().state;
-    SlgUnit& hero = s.units[slot];
-    Slg::PlaceUnit(hero);
-    hero.stats.life = hero.stats.max_life = 999;
-    hero.cover_count() = 1;
-    s.units[r.targets()[0]].flags |= kUnitCovered;
-    // His first updates show him as the others are shown when the attack starts.
-    r.Step();
-    r.Step();
+    CoverTheFirstTarget(r, hero_kind, dir);
   };
   return row;
 }

@@ -87,7 +87,7 @@ void Map01Stage(EventHarness& h) {
     if (kind == 100) h.AddObject(kind, 1, 96, 128);
   }
   h.StubAttacks({0, 1, 2, 3, 5, 14, 20});
-  // The builder's install has unit animation rows for kinds 0 and 14 only.
+  // The builder's install has unit animation rows for kinds 0 and 14-16 only.
   h.ExpectTrace("is not described in UnitAnm Table");
 }
 

@@ -25,6 +25,7 @@ enum Animation : uint32_t {
   kZeroWaits,     // 0, 0
   kUnitPast,      // a unit past the unit count
   kSkippable,     // 6, event 0x1003, 6, 6
+  kNoFrames,      // no frame at all
 };
 
 class SpxAnimeTest : public ::testing::Test {
@@ -42,7 +43,8 @@ class SpxAnimeTest : public ::testing::Test {
                                      {{0, 0x1000}, {1, 0x1002}},
                                      {{0, 0}, {1, 0}},
                                      {{7, 6}},
-                                     {{0, 6}, {0, 0x1003}, {1, 6}, {0, 6}}}));
+                                     {{0, 6}, {0, 0x1003}, {1, 6}, {0, 6}},
+                                     {}}));
     anm = TamvikFunc::LoadAnmFile("a.spr");
     ASSERT_NE(anm, nullptr);
     kind().SetSoundHook(&RecordEvent);
@@ -267,12 +269,23 @@ TEST_F(SpxAnimeTest, BadDataFinishesItsStep) {
   EXPECT_TRUE(trace.Contains("unitNo(7>=2) is too large"));
   EXPECT_EQ(spr().GetAnmFrameWait(anm, kUnitPast, 5), 0);
 
-  // Event-only animations, looping and not; a looping one of zero waits after a start delay.
+  // Event-only animations, looping and not; a looping one of zero waits after a start delay;
+  // animations of no frame at all, played once (ended at its first step, as an event-only one:
+  // a wait for its end returns) and looping (kept, drawing nothing).
   AnimeHandle events_once = Play(kEventsOnly, 0);
   AnimeHandle events_loop = Play(kEventsOnly, 1);
   AnimeHandle zero_loop = Play(kZeroWaits, 1);
+  AnimeHandle empty_once = Play(kNoFrames, 0);
+  AnimeHandle empty_loop = Play(kNoFrames, 1);
   kind().SetStartDelay(zero_loop, 1);
+  EXPECT_EQ(kind().IsSpxEnd(empty_once), 0);
+  anime().Exec(0);
+  EXPECT_EQ(kind().IsSpxEnd(empty_once), 1);
+  EXPECT_EQ(kind().IsSpxEnd(empty_loop), 1);
   for (uint32_t t = 0; t <= 100; t += 17) anime().Exec(t);
+  EXPECT_EQ(anime().IsAnime(empty_once), 0);
+  EXPECT_EQ(anime().IsAnime(empty_loop), 1);
+  EXPECT_EQ(DrawnX(empty_loop), -1);
   EXPECT_EQ(anime().IsAnime(events_once), 0);  // ended
   EXPECT_EQ(anime().IsAnime(events_loop), 1);
   EXPECT_GE(kind().GetLoopCount(events_loop), 2u);
