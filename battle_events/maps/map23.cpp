@@ -143,7 +143,7 @@ constexpr auto MakeParty() {
       S::Do(Scene.exits == &kMap23Exits105 ? &PartyStart<105> : &PartyStart<106>),  // 0
       S::Do(&LoadSe), S::Do(&FinalPartyFlash),                                        // 1
       S::FadeIn(), S::WhiteOut(),                                                     // 2, 3
-      S::Custom(&FinalSeStopped), S::Do(&PartyStands),                                // 4
+      S::Custom(&SeStopped<23>), S::Do(&PartyStands),                                // 4
       S::WhiteIn(), S::Do(&LoadSceneBin<Scene>), S::Wait(60),                         // 5-7
       S::Messages(Talk1), S::Wait(240), S::Messages(Talk2), S::Do(&ExitsBegin),       // 8-10
       S::Custom(&Exits<Scene>),                                                       // 11

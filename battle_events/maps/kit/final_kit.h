@@ -10,7 +10,7 @@
 //   FinalRoutes<&Works>                  the route works, owned by a holder task
 //   FinalWalkers, StepFinalWalkers       marked walkers on their own works, arrivals counted
 //   FinalAttack<&Actor, &Target, type>   the scripted attack's three parts as sequence ops
-//   FinalPartyBg, FinalPartyFlash, FinalPartyStands, FinalSeStopped, FinalPicture<n>,
+//   FinalPartyBg, FinalPartyFlash, FinalPartyStands, FinalPicture<n>,
 //   FinalFreeBg                          the party-shown steps and the still-picture ending
 //   ListFinalParty(party)                the party on the map listed, nobody moved
 //   FinalTwoPartObject                   an object's entrance played once, then its loop
@@ -152,8 +152,6 @@ struct FinalAttack {
 void FinalPartyBg();
 // SlgSePlay(291), SlgSePlay400(2).
 void FinalPartyFlash();
-// A step: 1 once SlgIsSeStop is positive (or after kFinalStepLimit frames, traced).
-int FinalSeStopped();
 // EventFreeBG and every listed member facing 2 in state 0.
 void FinalPartyStands(const FinalParty& party);
 // LoadBG(picture, 320, 240), as a sequence op (FinalPicture<n>) or a call.
