@@ -417,10 +417,10 @@ constexpr auto kTable =
 // ---- The map's objects ----
 
 // 80 and 81 their pattern on their cell one depth step further in front each frame, 82 two steps,
-// 83 the pattern player.
+// 83 the shared pattern player (its pattern played once).
 constexpr std::array<SlgEventAnmHandler, kMap25ObjectKinds> kAnm = {
     EventAnmCellPosLoopFore, EventAnmCellPosLoopFore, EventAnmCellPosLoopFore2,
-    FinalPatternPlayer,
+    EventAnmCellOnce,
 };
 
 }  // namespace

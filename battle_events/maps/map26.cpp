@@ -288,13 +288,14 @@ constexpr auto kTable =
 
 // Kinds 80 and 81: the object's pattern (its character byte) looping, drawn where the boss
 // stands (its map point as drawn on the ground) 8 depth steps in front of it.
+constexpr EventAnmDesc kBossOverlayPlay{.start = EventAnmStart::kCharaLoop};
 int BossOverlay(SlgUnit& unit, SlgPair& position) {
   if (unit.anm == nullptr) return 0;
   if (const SlgUnit* boss = Boss(); boss != nullptr) {
     position = Slg::PosToScreen({boss->x, boss->y});
     if (boss->anm != nullptr) unit.anm->depth = static_cast<int16_t>(boss->anm->depth - 8);
   }
-  return RunEventAnm(kFinalPatternPlay, unit, position);
+  return RunEventAnm(kBossOverlayPlay, unit, position);
 }
 // Kinds 82-84: the entrance played once, then looping, following the object's position.
 int FlyingObject(SlgUnit& unit, SlgPair& position) {

@@ -16,7 +16,6 @@
 //   FinalTwoPartObject                   an object's entrance played once, then its loop
 //   FinalSe400<n>, JoinOps               sequence pieces
 //   FinalEventTable                      a final map's four rows
-//   FinalPatternPlayer                   an object's pattern looping where it stands
 //
 // A map keeps a FinalParty, a FinalRouteWorks and (where it walks several units) a FinalWalkers
 // in its stage words, and writes its handlers as step sequences around these blocks.
@@ -218,8 +217,3 @@ constexpr std::array<SlgEventEntry, 5> FinalEventTable(
   return t;
 }
 
-// ---- The pattern player ----
-// The object's pattern (its character byte) played looping where it stands: the final maps'
-// pattern player, as a handler and as the descriptor their own handlers run after their work.
-inline constexpr EventAnmDesc kFinalPatternPlay{.start = EventAnmStart::kCharaLoop};
-inline constexpr SlgEventAnmHandler FinalPatternPlayer = &EventAnmHandlerOf<kFinalPatternPlay>;
