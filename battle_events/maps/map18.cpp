@@ -381,15 +381,6 @@ void FlashIn() {
   EventDeployKind(Flash);
   SlgSePlay400(4);
 }
-// Until the sound effects have stopped (or the step's limit has passed).
-int SeStopped() {
-  if (SlgIsSeStop() != 0) return StepDone();
-  if (++Map18State().frames > kMap18StepLimit) {
-    DebugPrint("map 18 finale: the sound effect did not stop: going on\n");
-    return StepDone();
-  }
-  return 0;
-}
 template <int Flash>
 void FiguresSwap() {
   for (int32_t n = 0; n <= 2; ++n) EventUndeployKindChara(88, n);
@@ -505,12 +496,12 @@ constexpr auto MakeFinale() {
       S::Do(&FiguresAround), S::FocusUnit(0, walker), S::Se(300), S::FadeOutMusic(),
       S::Messages(k10175), S::Do(&FigureCentre), S::Wait(60), S::Messages(d.talks[7]),
       // 14
-      S::Custom(&BossWalks), S::Messages(k3195), S::Do(&FlashIn<flash>), S::Custom(&SeStopped),
+      S::Custom(&BossWalks), S::Messages(k3195), S::Do(&FlashIn<flash>), S::Custom(&SeStopped<18>),
       S::Messages(d.talks[8]),
       // 15
       S::Do(&FiguresSwap<flash>), S::Wait(60), S::WhiteOut(), S::Do(&FiguresOut),
       // 16
-      S::Do(&StillPicture<picture>), S::Custom(&SeStopped), S::Wait(10), S::WhiteIn(),
+      S::Do(&StillPicture<picture>), S::Custom(&SeStopped<18>), S::Wait(10), S::WhiteIn(),
       S::Wait(300), S::WhiteOut(), S::Do(&FreeBg), S::WhiteIn(),
       // 17
       S::Do(&FreeRoutes), S::SwitchStage(22), S::End(),

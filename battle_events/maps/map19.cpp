@@ -262,7 +262,7 @@ int SeToEnd() {
     w.se_wait = 1;
     return 0;
   }
-  if (SlgIsSeStop() == 0) return 0;
+  if (SeStoppedOrLimit(19) == 0) return 0;
   w.se_wait = 0;
   return 1;
 }

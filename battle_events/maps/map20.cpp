@@ -65,20 +65,6 @@ void PartyShown(bool shown) {
   }
 }
 
-// Waits for the effect a scene played to stop; after kMap20SeLimit frames it goes on (traced),
-// so a channel that never reports stopped does not hold the battle.
-int SeStopped() {
-  Map20Words& m = Map20State();
-  if (SlgIsSeStop() != 0) {
-    m.se_wait = 0;
-    return 1;
-  }
-  if (++m.se_wait < kMap20SeLimit) return 0;
-  DebugPrint("map 20: the sound effect did not stop; the scene goes on\n");
-  m.se_wait = 0;
-  return 1;
-}
-
 // ---- 20110: the opening ----
 
 void OpeningStart() {
@@ -185,7 +171,6 @@ void RaiseStage() {
   Map20Words& m = Map20State();
   m.weak_stage = kStage;
   m.crackle_stage = kStage;
-  m.se_wait = 0;
   SlgSePlay400(0);
 }
 void JewelBreaksOut() {
@@ -215,7 +200,7 @@ constexpr auto k10060 = TalkList({{269, 10060}});
 constexpr S::Op kAt75[] = {
     S::ScrollPx(1336, 104, 32),
     S::Do(&RaiseStage<1>),
-    S::Custom(&SeStopped),
+    S::Custom(&SeStopped<20>),
     S::Messages(k10040),
     S::End(),
 };
@@ -225,7 +210,7 @@ constexpr SeqArgs kAt75Args{kAt75};
 constexpr S::Op kAt50[] = {
     S::ScrollPx(1336, 104, 32),
     S::Do(&RaiseStage<2>),
-    S::Custom(&SeStopped),
+    S::Custom(&SeStopped<20>),
     S::Do(&JewelBreaksOut),
     S::Custom(&JewelWait),
     S::Messages(k10050),
@@ -237,7 +222,7 @@ constexpr SeqArgs kAt50Args{kAt50};
 constexpr S::Op kAt25[] = {
     S::ScrollPx(1336, 104, 32),
     S::Do(&RaiseStage<3>),
-    S::Custom(&SeStopped),
+    S::Custom(&SeStopped<20>),
     S::Do(&HornsBlowOff),
     S::Wait(120),
     S::Messages(k10060),
@@ -251,7 +236,6 @@ constexpr SeqArgs kAt25Args{kAt25};
 void LoadVictoryData() { EventLoadBin("EVS20160.BIN", kEventBinAddress); }
 void VictoryObject() {
   EventDeployKind(kVictoryObject);
-  Map20State().se_wait = 0;
   SlgSePlay400(5);
 }
 void WhiteOut() { SlgWhiteOut(32); }
@@ -281,7 +265,7 @@ constexpr S::Op kVictory[] = {
     S::Do(&LoadVictoryData),
     S::ScrollPx(1336, 104, 32),
     S::Do(&VictoryObject),
-    S::Custom(&SeStopped),
+    S::Custom(&SeStopped<20>),
     S::Messages(k40000),
     S::Do(&WhiteOut),
     S::Custom(&FadeEnded),

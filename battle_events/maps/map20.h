@@ -43,8 +43,6 @@ constexpr int kMap20PartnerVar = 83;
 // is set while the opening's background picture is shown.
 constexpr uint16_t kMap20HideBit = 0x20;
 constexpr uint16_t kMap20PictureBit = 0x80;
-// The most frames a scene waits for a sound effect to stop before going on.
-constexpr int32_t kMap20SeLimit = 600;
 // Boss tasks the map keeps track of at once (six single tasks and the fragments, with room).
 constexpr int kMap20TaskSlots = 48;
 
@@ -66,8 +64,6 @@ struct Map20Words {
   int32_t jewel_frames = 0;
   // 1 while the opening's background picture is shown.
   int32_t picture = 0;
-  // Frames waited for a sound effect to stop.
-  int32_t se_wait = 0;
   // Every boss task that holds an animation, so that the teardown releases them.
   std::array<SlgEffectTask*, kMap20TaskSlots> live{};
 };

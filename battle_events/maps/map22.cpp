@@ -665,7 +665,6 @@ void ClosingWhite() {
   SlgWhiteOut(64);
   SlgSePlay400(1);
 }
-bool SeStopped() { return SlgIsSeStop() != 0; }
 void PartyBack() {
   for (int32_t c = 0; c <= 6; ++c) {
     const SlgPoint p = kClosingPoints[static_cast<size_t>(c)];
@@ -721,7 +720,7 @@ constexpr S::Op kSecondBossDown[] = {
     S::HoldUntil(&Arrived, {}),
     S::Do(&ClosingWhite),
     S::Wait(90),
-    S::HoldUntil(&SeStopped, {}),
+    S::Custom(&SeStopped<22>),
     S::Do(&PartyBack),
     S::Wait(30),
     S::Do(&MergeObjectsGone),

@@ -143,7 +143,7 @@ constexpr auto MakeParty() {
       S::Do(Scene.exits == &kMap23Exits105 ? &PartyStart<105> : &PartyStart<106>),  // 0
       S::Do(&LoadSe), S::Do(&FinalPartyFlash),                                        // 1
       S::FadeIn(), S::WhiteOut(),                                                     // 2, 3
-      S::Custom(&FinalSeStopped), S::Do(&PartyStands),                                // 4
+      S::Custom(&SeStopped<23>), S::Do(&PartyStands),                                // 4
       S::WhiteIn(), S::Do(&LoadSceneBin<Scene>), S::Wait(60),                         // 5-7
       S::Messages(Talk1), S::Wait(240), S::Messages(Talk2), S::Do(&ExitsBegin),       // 8-10
       S::Custom(&Exits<Scene>),                                                       // 11
@@ -402,7 +402,7 @@ constexpr auto kTable =
 
 // The companion overlay (82: 23110's companion, kind 2; 88: 23111's, kind 1): in front of the
 // companion by 4 depth steps for sub-number 0, behind by 4 for sub-number 1; its pattern (the
-// sub-number) played looping at its position.
+// sub-number) played once at its position, as the shared pattern player does.
 template <int32_t CompanionKind>
 int Overlay(SlgUnit& unit, SlgPair& position) {
   if (unit.anm == nullptr) return 0;
@@ -410,7 +410,7 @@ int Overlay(SlgUnit& unit, SlgPair& position) {
   if (c != nullptr && c->anm != nullptr) {
     unit.anm->depth = static_cast<int16_t>(c->anm->depth + (unit.character == 0 ? 4 : -4));
   }
-  return RunEventAnm(kFinalPatternPlay, unit, position);
+  return RunEventAnm(event_anm::kCellOnce, unit, position);
 }
 
 // A wall piece (kinds 83-85, 89-91): the two-part object at depth - its character byte + 80.

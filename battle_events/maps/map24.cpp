@@ -120,7 +120,7 @@ constexpr auto MakeParty() {
       S::FadeOut(), S::Do(&FinalPartyBg),                         // 4
       S::FadeIn(), S::Do(&FinalPartyFlash),                       // 5
       S::WhiteOut(),                                              // 6
-      S::Custom(&FinalSeStopped), S::Do(&PartyStands),            // 7
+      S::Custom(&SeStopped<24>), S::Do(&PartyStands),            // 7
       S::WhiteIn(), S::Wait(60),                                  // 8, 9
       S::Custom(&PartyRouteTalk<Scene>),                          // 10
       S::Wait(240), S::Messages(Scene.closing), S::FadeOutMusic(),  // 11, 12
@@ -351,7 +351,7 @@ constexpr auto MakeStand() {
 
 // The still picture and the switch to map 25, after the white-out that shows it.
 constexpr auto kPictureEnd = std::to_array<S::Op>({
-    S::Custom(&FinalSeStopped), S::Wait(10),                                        // 39 / 40
+    S::Custom(&SeStopped<24>), S::Wait(10),                                        // 39 / 40
     S::WhiteIn(), S::Wait(300), S::WhiteOut(), S::Do(&FinalFreeBg), S::WhiteIn(),  // 40-43 / 41-44
     S::Do(&Routes::Free), S::SwitchStage(24), S::End(),                             // 44 / 45
 });
@@ -416,7 +416,7 @@ constexpr auto k111Ending = std::to_array<S::Op>({
     S::Wait(64), S::Se(292),                                                         // 34
     S::Messages(k111Farewell), S::UndeployKind(86), S::Do(&CompanionFaces2),
     S::DeployKind(87), S::Do(&Se400, 4),                                             // 35
-    S::Custom(&FinalSeStopped),                                                      // 36
+    S::Custom(&SeStopped<24>),                                                      // 36
     S::Messages(k111Last), S::DeployKind(88), S::Do(&Se400, 1),                      // 37
     S::Wait(30),                                                                     // 38
     S::WhiteOut(), S::UndeployKind(87), S::UndeployKind(88), S::Do(&FinalPicture<238>),  // 39

@@ -105,7 +105,7 @@ constexpr auto MakeParty() {
       S::Do(&PartyBg),                                  // 1
       S::FadeIn(), S::Do(&FinalPartyFlash),             // 2
       S::WhiteOut(),                                    // 3
-      S::Custom(&FinalSeStopped), S::Do(&PartyStands),  // 4
+      S::Custom(&SeStopped<25>), S::Do(&PartyStands),  // 4
       S::WhiteIn(), S::Wait(60),                        // 5, 6
       S::Custom(Talk, 1),                               // 7
       S::Wait(240), S::Messages(kAfterShown), S::End(), // 8-10
@@ -366,7 +366,7 @@ constexpr auto MakeBossOpening() {
 
 // The picture, its 300 frames and the switch to map 26 (the last steps of both scenes).
 constexpr auto kEnding = std::to_array<S::Op>({
-    S::Custom(&FinalSeStopped, 6), S::Wait(10), S::Do(&CompanionAttackClosed),
+    S::Custom(&SeStopped<25>, 6), S::Wait(10), S::Do(&CompanionAttackClosed),
     S::WhiteIn(), S::Wait(300), S::WhiteOut(), S::Do(&FinalFreeBg), S::WhiteIn(),
     S::Do(&Routes::Free), S::SwitchStage(25), S::End(),
 });
@@ -392,7 +392,7 @@ constexpr auto k111Ending = std::to_array<S::Op>({
     S::Wait(90), S::Se(292),                                             // 21
     S::Messages(k111End1), S::UndeployKind(81), S::DeployKind(82),
     S::Do(&FinalSe400<4>),                                               // 22
-    S::Custom(&FinalSeStopped, 6),                                       // 23
+    S::Custom(&SeStopped<25>, 6),                                       // 23
     S::Messages(k111End2), S::DeployKind(83), S::Do(&FinalSe400<1>),     // 24
     S::Wait(90),                                                         // 25
     S::WhiteOut(), S::UndeployKind(82), S::UndeployKind(83),
@@ -417,10 +417,10 @@ constexpr auto kTable =
 // ---- The map's objects ----
 
 // 80 and 81 their pattern on their cell one depth step further in front each frame, 82 two steps,
-// 83 the pattern player.
+// 83 the shared pattern player (its pattern played once).
 constexpr std::array<SlgEventAnmHandler, kMap25ObjectKinds> kAnm = {
     EventAnmCellPosLoopFore, EventAnmCellPosLoopFore, EventAnmCellPosLoopFore2,
-    FinalPatternPlayer,
+    EventAnmCellOnce,
 };
 
 }  // namespace

@@ -88,7 +88,7 @@ constexpr auto MakeParty() {
       S::Do(&PartyBg),                                   // 1
       S::FadeIn(), S::Do(&FinalPartyFlash),              // 2
       S::WhiteOut(),                                     // 3
-      S::Custom(&FinalSeStopped), S::Do(&PartyStands),   // 4
+      S::Custom(&SeStopped<26>), S::Do(&PartyStands),   // 4
       S::WhiteIn(), S::Wait(120),                        // 5, 6
       S::Custom(Talk, 1), S::FadeOutMusic(), S::End(),   // 7, 8
   });
@@ -205,7 +205,7 @@ constexpr auto kLastTalk = TalkList({{156, 10080}});
 
 // The picture's wait, its 300 frames and the victory (the last steps of both scenes).
 constexpr auto kEnding = std::to_array<S::Op>({
-    S::Custom(&FinalSeStopped, 2), S::Wait(180),
+    S::Custom(&SeStopped<26>, 2), S::Wait(180),
     S::WhiteIn(), S::Wait(300), S::WhiteOut(), S::Do(&FinalFreeBg), S::WhiteIn(),
     S::Do(&Routes::Free), S::StartGameWin(), S::End(),
 });
@@ -288,13 +288,14 @@ constexpr auto kTable =
 
 // Kinds 80 and 81: the object's pattern (its character byte) looping, drawn where the boss
 // stands (its map point as drawn on the ground) 8 depth steps in front of it.
+constexpr EventAnmDesc kBossOverlayPlay{.start = EventAnmStart::kCharaLoop};
 int BossOverlay(SlgUnit& unit, SlgPair& position) {
   if (unit.anm == nullptr) return 0;
   if (const SlgUnit* boss = Boss(); boss != nullptr) {
     position = Slg::PosToScreen({boss->x, boss->y});
     if (boss->anm != nullptr) unit.anm->depth = static_cast<int16_t>(boss->anm->depth - 8);
   }
-  return RunEventAnm(kFinalPatternPlay, unit, position);
+  return RunEventAnm(kBossOverlayPlay, unit, position);
 }
 // Kinds 82-84: the entrance played once, then looping, following the object's position.
 int FlyingObject(SlgUnit& unit, SlgPair& position) {

@@ -15,6 +15,8 @@
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
 #include "battle/slg_unit.h"
+#include "engine/app/context.h"
+#include "engine/sound/dsound_func.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
 #include "battle_events/event_bg.h"
@@ -22,6 +24,7 @@
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
+#include "battle_events/maps/kit/map_common.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_tables.h"
 #include "testsupport/kit_test_map.h"
@@ -142,6 +145,34 @@ TEST(EventSeqRun, AHoldWaitsForItsSignalAndEndsAtOnceWithNoAnsweringObject) {
     } else {
       EXPECT_EQ(h->FrameOf("se 43"), first) << "nothing answers: the hold ends at once";
       EXPECT_EQ(g_prop_frames, 0);
+    }
+  }
+}
+
+// The kit's wait for the sound effect: it goes on at once when the channel has stopped, and after
+// its frame limit, traced with the map's number, when the channel never reports stopped.
+TEST(EventSeqRun, TheSoundEffectWaitEndsWhenTheChannelStopsOrAtItsLimit) {
+  for (bool playing : {false, true}) {
+    SCOPED_TRACE(playing ? "the effect never stops" : "no effect playing");
+    OneRow row({S::Custom(&SeStopped<99>), S::Se(43), S::End()});
+    auto h = HarnessFor(row.setup);
+    if (playing) h->ExpectTrace("map 99: the sound effect did not stop");
+    h->Start();
+    auto& channel = Ctx().dsound.channels[kChannelSe];
+    ASSERT_TRUE(h->RunUntil(
+        "the effect played",
+        [&] {
+          if (playing) channel.status = 2;
+          return h->FrameOf("se 43") >= 0;
+        },
+        kSeStopLimit + 60));
+    channel.status = 0;
+    const int first = h->FrameOf("start 1") + 1;
+    if (playing) {
+      EXPECT_GE(h->FrameOf("se 43"), first + kSeStopLimit) << "held for the whole limit";
+      EXPECT_LE(h->FrameOf("se 43"), first + kSeStopLimit + 2);
+    } else {
+      EXPECT_LE(h->FrameOf("se 43"), first + 1) << "nothing playing: no wait";
     }
   }
 }

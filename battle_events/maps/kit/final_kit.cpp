@@ -22,7 +22,6 @@ namespace {
 struct FinalKitWaits {
   static constexpr BattleExtensionLife kBattleLife = BattleExtensionLife::kStage;
   int32_t attack = 0;
-  int32_t se = 0;
 };
 FinalKitWaits& Waits() { return Battle().Extension<FinalKitWaits>(); }
 
@@ -178,18 +177,6 @@ void FinalPartyBg() {
 void FinalPartyFlash() {
   SlgSePlay(291);
   SlgSePlay400(2);
-}
-
-int FinalSeStopped() {
-  int32_t& frames = Waits().se;
-  if (SlgIsSeStop() > 0) {
-    frames = 0;
-    return 1;
-  }
-  if (++frames <= kFinalStepLimit) return 0;
-  DebugPrint("final battle: the sound effect did not stop: going on\n");
-  frames = 0;
-  return 1;
 }
 
 void FinalPartyStands(const FinalParty& party) {

@@ -10,13 +10,12 @@
 //   FinalRoutes<&Works>                  the route works, owned by a holder task
 //   FinalWalkers, StepFinalWalkers       marked walkers on their own works, arrivals counted
 //   FinalAttack<&Actor, &Target, type>   the scripted attack's three parts as sequence ops
-//   FinalPartyBg, FinalPartyFlash, FinalPartyStands, FinalSeStopped, FinalPicture<n>,
+//   FinalPartyBg, FinalPartyFlash, FinalPartyStands, FinalPicture<n>,
 //   FinalFreeBg                          the party-shown steps and the still-picture ending
 //   ListFinalParty(party)                the party on the map listed, nobody moved
 //   FinalTwoPartObject                   an object's entrance played once, then its loop
 //   FinalSe400<n>, JoinOps               sequence pieces
 //   FinalEventTable                      a final map's four rows
-//   FinalPatternPlayer                   an object's pattern looping where it stands
 //
 // A map keeps a FinalParty, a FinalRouteWorks and (where it walks several units) a FinalWalkers
 // in its stage words, and writes its handlers as step sequences around these blocks.
@@ -152,8 +151,6 @@ struct FinalAttack {
 void FinalPartyBg();
 // SlgSePlay(291), SlgSePlay400(2).
 void FinalPartyFlash();
-// A step: 1 once SlgIsSeStop is positive (or after kFinalStepLimit frames, traced).
-int FinalSeStopped();
 // EventFreeBG and every listed member facing 2 in state 0.
 void FinalPartyStands(const FinalParty& party);
 // LoadBG(picture, 320, 240), as a sequence op (FinalPicture<n>) or a call.
@@ -220,8 +217,3 @@ constexpr std::array<SlgEventEntry, 5> FinalEventTable(
   return t;
 }
 
-// ---- The pattern player ----
-// The object's pattern (its character byte) played looping where it stands: the final maps'
-// pattern player, as a handler and as the descriptor their own handlers run after their work.
-inline constexpr EventAnmDesc kFinalPatternPlay{.start = EventAnmStart::kCharaLoop};
-inline constexpr SlgEventAnmHandler FinalPatternPlayer = &EventAnmHandlerOf<kFinalPatternPlay>;

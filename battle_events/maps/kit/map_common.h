@@ -31,6 +31,17 @@ void NopKinds(int32_t first, int32_t last);
 // A step (EventSeq::Custom) that completes once the screen fade has ended.
 int FadeEnded();
 
+// The frames a step waits for the sound effect to stop before it goes on without it.
+inline constexpr int32_t kSeStopLimit = 900;
+// A step (EventSeq::Custom) that completes once the sound effect channel has stopped, or after
+// kSeStopLimit frames, traced with the map's number, so a channel that never reports stopped
+// does not hold the battle for ever. One wait runs at a time; its count starts afresh each stage.
+int SeStoppedOrLimit(int map);
+template <int Map>
+int SeStopped() {
+  return SeStoppedOrLimit(Map);
+}
+
 // The shared lines of every slot (ITV, IDV, ILN, IYS, IBS, ITZ): the standard pairs, heroine 3's
 // remark on a joint action with her face 110.
 inline constexpr GenericTalkSet kCommonTalks = [] {

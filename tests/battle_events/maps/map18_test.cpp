@@ -252,36 +252,43 @@ FinaleRun PlayFinale(EventHarness& h, int walker) {
   return run;
 }
 
-TEST(Map18Finale, ThePartnerChoosesTheFinaleAndEachPlaysOnceToStageTwentyTwo) {
-  const struct Case {
-    uint16_t p83;
-    int walker;
-    const char* row;
-    const char* other;
-  } cases[] = {{4, 1, "start 18106", "start 18105"},
-               {0, 6, "start 18105", "start 18106"},
-               {1, 6, "start 18105", "start 18106"},
-               {6, 6, "start 18105", "start 18106"},
-               {300, 6, "start 18105", "start 18106"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.p83);
-    auto h = Map18Battle(c.p83);
-    const FinaleRun run = PlayFinale(*h, c.walker);
-    EXPECT_EQ(h->Records(c.row).size(), 1u);
-    EXPECT_TRUE(h->Records(c.other).empty());
-    for (int ch = 0; ch < 7; ++ch) EXPECT_TRUE(run.placed[static_cast<size_t>(ch)]) << ch;
-    EXPECT_EQ(run.starts, (std::vector<int>{16, 48, 80, 112, 144, 176}));
-    EXPECT_TRUE(run.grid_reduced);
-    EXPECT_TRUE(run.both_on_map_after_step8);
-    EXPECT_TRUE(run.boss_struck);
-    EXPECT_TRUE(run.camera_shook);
-    EXPECT_TRUE(run.camera_on_actor);
-    EXPECT_TRUE(run.walker_pushed);
-    EXPECT_EQ(h->Records(kSwitch).size(), 1u);
-    EXPECT_EQ(GetSystemData()->battleMap(), 22u);
-    EXPECT_EQ(Map18State().routes, nullptr);
-  }
+// One partner per case (each finale runs long under the sanitizers).
+struct PartnerCase {
+  uint16_t p83;
+  int walker;
+  const char* row;
+  const char* other;
+};
+class Map18FinalePartner : public ::testing::TestWithParam<PartnerCase> {};
+
+TEST_P(Map18FinalePartner, ThePartnerChoosesTheFinaleAndItPlaysOnceToStageTwentyTwo) {
+  const PartnerCase& c = GetParam();
+  auto h = Map18Battle(c.p83);
+  const FinaleRun run = PlayFinale(*h, c.walker);
+  EXPECT_EQ(h->Records(c.row).size(), 1u);
+  EXPECT_TRUE(h->Records(c.other).empty());
+  for (int ch = 0; ch < 7; ++ch) EXPECT_TRUE(run.placed[static_cast<size_t>(ch)]) << ch;
+  EXPECT_EQ(run.starts, (std::vector<int>{16, 48, 80, 112, 144, 176}));
+  EXPECT_TRUE(run.grid_reduced);
+  EXPECT_TRUE(run.both_on_map_after_step8);
+  EXPECT_TRUE(run.boss_struck);
+  EXPECT_TRUE(run.camera_shook);
+  EXPECT_TRUE(run.camera_on_actor);
+  EXPECT_TRUE(run.walker_pushed);
+  EXPECT_EQ(h->Records(kSwitch).size(), 1u);
+  EXPECT_EQ(GetSystemData()->battleMap(), 22u);
+  EXPECT_EQ(Map18State().routes, nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Partners, Map18FinalePartner,
+                         ::testing::Values(PartnerCase{4, 1, "start 18106", "start 18105"},
+                                           PartnerCase{0, 6, "start 18105", "start 18106"},
+                                           PartnerCase{1, 6, "start 18105", "start 18106"},
+                                           PartnerCase{6, 6, "start 18105", "start 18106"},
+                                           PartnerCase{300, 6, "start 18105", "start 18106"}),
+                         [](const ::testing::TestParamInfo<PartnerCase>& info) {
+                           return "Partner" + std::to_string(info.param.p83);
+                         });
 
 TEST(Map18Finale, AbsentHeroinesComeBackAndMissingUnitsLetTheFinaleEnd) {
   const struct Case {
