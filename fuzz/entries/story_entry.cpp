@@ -151,7 +151,8 @@ class RealMapPlay {
  private:
   void Answer(int f) {
     if (Battle().message.wait_state == 1) {
-      rig_.Schedule({testsupport::GameKeyDown(f, kGameKey0), testsupport::GameKeyUp(f + 1, kGameKey0)});
+      rig_.Schedule(
+          {testsupport::GameKeyDown(f, kGameKey0), testsupport::GameKeyUp(f + 1, kGameKey0)});
     }
     const SlgEventRuntimeState& rt = Battle().Extension<SlgEventRuntimeState>();
     if (rt.choice_phase != 1) {
@@ -166,7 +167,8 @@ class RealMapPlay {
       rig_.Schedule({testsupport::GameKeyDown(at, kGameKeyDown),
                      testsupport::GameKeyUp(at + 1, kGameKeyDown)});
     }
-    rig_.Schedule({testsupport::GameKeyDown(at, kGameKey0), testsupport::GameKeyUp(at + 1, kGameKey0)});
+    rig_.Schedule(
+        {testsupport::GameKeyDown(at, kGameKey0), testsupport::GameKeyUp(at + 1, kGameKey0)});
   }
 
   // Turn control's slot: the due moment's bits into the timing word.

@@ -110,7 +110,8 @@ namespace shape {
 using testsupport::CheckMapSetupShape;
 using testsupport::MapSetupShape;
 
-MapSetupShape Row(MapBgm bgm, bool anm, bool deferred, std::vector<MapSetupShape::Task> tasks = {}) {
+MapSetupShape Row(MapBgm bgm, bool anm, bool deferred,
+                  std::vector<MapSetupShape::Task> tasks = {}) {
   return {bgm, anm, deferred, std::move(tasks)};
 }
 
@@ -123,7 +124,8 @@ std::vector<MapSetupShape> MapShapes() {
       Row(B::Play(6), true, false),   Row(B::Play(16), true, false),  Row(B::Play(5), true, true),
       Row(B::Play(6), true, true,
           {{"Slg::Map10::lips_exeflag_cntrl", MapTaskOrder::kAfterDeferred}}),
-      Row(B::Play(30), true, true),   Row(B::Play(29), true, true),   Row(B::Play(14), false, false),
+      Row(B::Play(30), true, true),   Row(B::Play(29), true, true),
+      Row(B::Play(14), false, false),
       Row(B::Play(27), true, false),  Row(B::Play(29), true, false),
       Row(B::Play(14), false, true, {{"Slg::Map16:CheckKouma", MapTaskOrder::kBeforeDeferred}}),
       Row(B::Play(22), true, false),  Row(B::Play(14), true, false),
