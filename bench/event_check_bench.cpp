@@ -13,6 +13,12 @@
 // BM_CheckEventsMap04: map 4's table (48 rows) on a 0x8000 | 0x0004 frame with its openings' flags
 // set, so that no row starts and the twenty goal-area rows parse their XGU / XF conditions.
 //
+// BM_CheckEventsHeavyMap/N: the heaviest real tables (maps 4, 7, 8 and 12) on a frame of
+// 0x8000 | 0x0004 | 0x0008 (a unit acting, the timing the most rows wait for), with the player's
+// units below map 7's line points and the flags of the rows that would start set (found before
+// the timing by checking until no row starts), so that the check walks the whole table to its
+// end and no row starts.
+//
 // BM_CheckEventsMap07: map 7's table (50 rows) on a 0x8000 | 0x0004 frame with its silent events'
 // and openings' flags set and the player's units below both lines' points, so that no row starts
 // and the two line rows evaluate their fourteen LP terms.
@@ -21,7 +27,6 @@
 
 #include <array>
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -31,6 +36,8 @@
 #include "battle_events/events_install.h"
 #include "battle_events/maps/map04.h"
 #include "battle_events/maps/map07.h"
+#include "battle_events/maps/map08.h"
+#include "battle_events/maps/map12.h"
 #include "bench/bench_allocations.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/story_map.h"
@@ -85,7 +92,7 @@ struct CheckBoard {
 // Times CheckEvents on `table` (started on the board's battle, which clears the flags; then
 // `flags` set and `timing` in the timing word); fails the run when a row starts.
 void TimeChecks(benchmark::State& state, BattleContext& b, const SlgEventEntry* table,
-                const SlgEventEntry* end, uint16_t timing, std::initializer_list<int> flags = {}) {
+                const SlgEventEntry* end, uint16_t timing, const std::vector<int>& flags = {}) {
   InstallBattleEvents(b);
   StartEventCheck(table);
   for (int flag : flags) SetEventFlag(static_cast<uint32_t>(flag));
@@ -165,5 +172,50 @@ void BM_CheckEventsMap07(benchmark::State& state) {
   TimeChecks(state, b, table, end, 0x8000 | 0x0004, {97, 98, 99, 100, 101});
 }
 BENCHMARK(BM_CheckEventsMap07)->Unit(benchmark::kMicrosecond);
+
+// The flags that keep every row of `table` from starting on this frame: checks on a fresh install
+// until none starts, each time setting the guard flag of the row that did. Empty with `ok` false
+// when a row that started has no guard flag.
+std::vector<int> QuietFlags(BattleContext& b, const SlgEventEntry* table, uint16_t timing,
+                            bool& ok) {
+  std::vector<int> flags;
+  ok = true;
+  for (int tries = 0; tries < 128; ++tries) {
+    InstallBattleEvents(b);
+    StartEventCheck(table);
+    for (int flag : flags) SetEventFlag(static_cast<uint32_t>(flag));
+    b.state.turn_flags = timing;
+    if (SlgEventCheck::CheckEvents() == 0) return flags;
+    const SlgEventEntry* started = CurrentEvent();
+    const int16_t guard = started->guard[0] != 0 ? started->guard[0] : started->guard[1];
+    if (guard == 0) break;
+    flags.push_back(guard);
+  }
+  ok = false;
+  return {};
+}
+
+void BM_CheckEventsHeavyMap(benchmark::State& state) {
+  CheckBoard on;
+  BattleContext& b = on.board.battle();
+  for (SlgUnit& u : b.state.units) {
+    if (u.side == 0) u.y = 1900 * 65536;
+  }
+  b.rand_seam.script = [] { return 0xFFFF; };
+  const MapSetup* setup = kMapEventSetupTable[static_cast<size_t>(state.range(0) - 1)];
+  constexpr uint16_t kTiming = 0x8000 | 0x0004 | 0x0008;
+  bool ok = false;
+  const std::vector<int> flags = QuietFlags(b, setup->table, kTiming, ok);
+  if (!ok) {
+    state.SkipWithError("a row without a guard flag starts on the frame");
+    return;
+  }
+  const SlgEventEntry* end = setup->table;
+  while (end->handler != nullptr) ++end;
+  state.counters["rows"] = static_cast<double>(end - setup->table);
+  state.counters["flags set"] = static_cast<double>(flags.size());
+  TimeChecks(state, b, setup->table, end, kTiming, flags);
+}
+BENCHMARK(BM_CheckEventsHeavyMap)->Arg(4)->Arg(7)->Arg(8)->Arg(12)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "testsupport/event_table_lint.h"
 
+#include <cstdio>
+#include <string_view>
 
 #include "battle/slg_events.h"
 #include "battle_events/core/cond_eval.h"
 #include "battle_events/event_messages.h"
+#include "battle_events/maps/commander_scenes.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 
@@ -28,6 +31,25 @@ const CondFunctions& SyntaxOnly() {
     return f;
   }();
   return functions;
+}
+
+// The handlers shared by many rows, each reading its row's argument block.
+bool IsSharedHandler(SlgEventHandler handler) {
+  for (SlgEventHandler shared : {&UnitDownRow, &RefTalkRow, &RefTalk2Row, &CharTalkRow,
+                                 &FavouriteRow, &TalkListRow, &WaitTalkListRow, &SeqRow,
+                                 &ReactionRow}) {
+    if (handler == shared) return true;
+  }
+  return false;
+}
+
+// The first event-object kind (entry 0 of an event-animation table).
+constexpr int32_t kFirstEventKind = 80;
+
+std::string Hex(uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", value);
+  return text;
 }
 
 bool IsEndRow(const SlgEventEntry& row) {
@@ -105,6 +127,16 @@ std::vector<TableFault> LintMapSetup(int stage, const MapSetup& setup) {
     if (row.handler == nullptr) {
       lint.Fault(n, row.id, "handler", "null before the end row (the table would end here)");
     }
+    if (row.timing == 0) {
+      lint.Fault(n, row.id, "timing", "0: the row never starts");
+    } else if ((row.timing & ~kEventTimingBits) != 0) {
+      lint.Fault(n, row.id, "timing",
+                 Hex(row.timing) + " holds bits the battle never sets (" +
+                     Hex(static_cast<uint16_t>(row.timing & ~kEventTimingBits)) + ")");
+    }
+    if (row.arg == nullptr && IsSharedHandler(row.handler)) {
+      lint.Fault(n, row.id, "argument block", "a shared handler's row without its arguments");
+    }
     lint.Condition(n, row.id, "condition A", row.a);
     lint.Condition(n, row.id, "condition B", row.b);
     lint.Condition(n, row.id, "condition C", row.c);
@@ -119,9 +151,69 @@ std::vector<TableFault> LintMapSetup(int stage, const MapSetup& setup) {
     if (row.handler == &SeqRow && row.arg != nullptr) {
       const std::string_view fault = EventSeq::Fault(static_cast<const SeqArgs*>(row.arg)->ops);
       if (!fault.empty()) lint.Fault(n, row.id, "program", std::string(fault));
+      for (const EventSeq::Op& op : static_cast<const SeqArgs*>(row.arg)->ops) {
+        if (op.kind != EventSeq::OpKind::kDo) continue;
+        if (op.run != &EventSeq::detail::RunDeployKind &&
+            op.run != &EventSeq::detail::RunDeployKindNo) {
+          continue;
+        }
+        const int32_t kind = op.first.i[0];
+        if (kind >= kFirstEventKind &&
+            kind - kFirstEventKind >= static_cast<int32_t>(setup.anm_table.size())) {
+          lint.Fault(n, row.id, "deploy",
+                     "kind " + std::to_string(kind) + " lies beyond the event-animation table (" +
+                         std::to_string(setup.anm_table.size()) + " entries)");
+        }
+      }
     }
   }
   lint.Fault(kMaxRows, 0, "table", "no end row within " + std::to_string(kMaxRows) + " rows");
+  return faults;
+}
+
+std::vector<TableFault> CheckMapSetupShape(int stage, const MapSetup& setup,
+                                           const MapSetupShape& shape) {
+  std::vector<TableFault> faults;
+  Linter lint(stage, faults);
+  auto music = [](const MapBgm& bgm) {
+    switch (bgm.kind) {
+      case MapBgm::Kind::kNone: return std::string("none");
+      case MapBgm::Kind::kPlay: return "BGM " + std::to_string(bgm.number);
+      case MapBgm::Kind::kByStoryFlag: return std::string("by the story flag");
+    }
+    return std::string("?");
+  };
+  if (!(setup.bgm == shape.bgm)) {
+    lint.Fault(-1, 0, "music", music(setup.bgm) + ", not " + music(shape.bgm));
+  }
+  const bool has_anm = !setup.anm_table.empty();
+  if (has_anm != shape.anm_table) {
+    lint.Fault(-1, 0, "anm table", has_anm ? "installed, not none" : "none, not installed");
+  }
+  const bool has_deferred = setup.deferred != nullptr;
+  if (has_deferred != shape.deferred) {
+    lint.Fault(-1, 0, "deferred set-up", has_deferred ? "given, not none" : "none, not given");
+  }
+  // The order RunMapSetup makes them in: those before the deferred call, then the others.
+  auto text = [](std::string_view name, MapTaskOrder order) {
+    return "\"" + std::string(name) + "\"" +
+           (order == MapTaskOrder::kBeforeDeferred ? " before" : " after") + " the deferred call";
+  };
+  std::string made;
+  for (MapTaskOrder order : {MapTaskOrder::kBeforeDeferred, MapTaskOrder::kAfterDeferred}) {
+    for (const MapTaskSpec& task : setup.tasks) {
+      if (task.order != order) continue;
+      made += (made.empty() ? "" : ", ") + text(task.name == nullptr ? "" : task.name, order);
+    }
+  }
+  std::string wanted;
+  for (const MapSetupShape::Task& task : shape.tasks) {
+    wanted += (wanted.empty() ? "" : ", ") + text(task.name, task.order);
+  }
+  if (made != wanted) {
+    lint.Fault(-1, 0, "map tasks",
+               (made.empty() ? "none" : made) + ", not " + (wanted.empty() ? "none" : wanted));
+  }
   return faults;
 }
 

@@ -11,7 +11,18 @@
 //   - every message list a row plays (a talk-list row's, a step sequence's; battle_events/maps/
 //     kit/event_rows.h) ends with the end marker (face 65535);
 //   - a step sequence's program is not refused (EventSeq::Fault);
-//   - an event-animation table that is given has its length (a table pointer with no rows).
+//   - an event-animation table that is given has its length (a table pointer with no rows);
+//   - every timing mask is non-zero and holds only the bits the battle sets (kEventTimingBits);
+//   - every row of a shared handler (the row adapters of battle_events/maps/kit/event_rows.h, the
+//     step sequences, the reaction lines) carries its argument block;
+//   - every event object a step sequence deploys (DeployKind, DeployKindNo; kind 80 and above)
+//     has a handler slot in the map's event-animation table (kind - 80 below its length).
+//
+// A step sequence's program is checked by EventSeq::Fault: exactly one End, every jump, repeat
+// and branch (a branch's default included: every choice has one) naming a label of the program.
+//
+// CheckMapSetupShape compares a set-up with what its map must install (music, event-animation
+// table, deferred set-up, map tasks and their order).
 //
 //   for (const TableFault& f : LintMapSetups(kMapEventSetupTable)) ADD_FAILURE() << f.Text();
 
@@ -35,6 +46,28 @@ struct TableFault {
   // "map 4 row 12 (id 4500) condition B: ..." (or "map 4 set-up anm table: ...").
   std::string Text() const;
 };
+
+// The timing bits the battle sets: kTurnNoEvent (0x8000), kTurnNewRound (0x0001), the player
+// phase's chosen command (0x0002), kTurnSameUnit (0x0004), the acting unit chosen (0x0008, with
+// 0x0004) and the attack command's cover (0x0010). A row waiting on any other bit never starts.
+constexpr uint16_t kEventTimingBits = 0x801F;
+
+// What a map's set-up must install.
+struct MapSetupShape {
+  MapBgm bgm{};
+  bool anm_table = false;
+  bool deferred = false;
+  // The map tasks in the order they are made: each name and when, against the deferred call.
+  struct Task {
+    std::string name;
+    MapTaskOrder order = MapTaskOrder::kAfterDeferred;
+  };
+  std::vector<Task> tasks;
+};
+
+// The differences between a set-up and its shape, as faults of the set-up (row -1).
+std::vector<TableFault> CheckMapSetupShape(int stage, const MapSetup& setup,
+                                           const MapSetupShape& shape);
 
 // The faults of one set-up (stage 0-26; its map is stage + 1).
 std::vector<TableFault> LintMapSetup(int stage, const MapSetup& setup);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -14,18 +16,25 @@
 #include "battle/slg_geometry.h"
 #include "battle/slg_search.h"
 #include "battle/slg_stage_table.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
 #include "battle_events/core/route_search.h"
 #include "battle_events/event_npc.h"
+#include "battle_events/event_runtime_state.h"
 #include "battle_events/event_units.h"
+#include "battle_events/map_setup.h"
 #include "battle_events/maps/kit/event_rows.h"
 #include "battle_events/maps/kit/event_seq.h"
 #include "flow/tamvik_general.h"
 #include "fuzz/entries/entry_support.h"
 #include "fuzz/entries/fuzz_entries.h"
 #include "fuzz/entries/fuzz_seeds.h"
+#include "engine/input/dinput.h"
 #include "game/macro_vars.h"
+#include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/event_tables.h"
 #include "testsupport/headless_records.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/story_map.h"
@@ -55,6 +64,142 @@ bool UnitsSound() {
   }
   return true;
 }
+
+// ---- A real map's script ----
+
+// The selector byte: 0 the entry's own test map, 1-27 the real map of that number (values wrap).
+int SelectedMap(const Bytes& control, size_t at) {
+  return ByteAt(control, at) % (kMapSetupRows + 1);
+}
+
+// Frames a real map plays after its battle starts: its opening and some rounds of moments.
+constexpr int kMapFrameBound = 480;
+// A moment every this many frames.
+constexpr int kMomentFrames = 24;
+// The frames a timed choice's window is given to open before its answer is keyed.
+constexpr int kChoiceSettle = 40;
+
+// The rules of a real map's frame besides the units': at most 64 fixed sprites, and no event
+// object running (deploy state 1 or 2) of a kind beyond the event-animation table.
+void CheckMapFrame(const char* name) {
+  Check(Battle().fix_tasks.count <= kFixTaskMax, name, "more than 64 fixed sprites");
+  const SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
+    const SlgUnit& u = s.units[i];
+    if (u.category != 3 || (u.deploy_state != kEventObjDeployed &&
+                            u.deploy_state != kEventObjRunning)) {
+      continue;
+    }
+    Check(!EventKindBeyondTable(u.kind), name, "an event object beyond the animation table");
+  }
+}
+
+// A real map's set-up (its row of the map set-up table) on the rig's battle of stage map - 1,
+// played as a map's test plays it: messages that wait are answered, a timed choice is answered
+// once its window has settled, and every 24 frames a moment from the next byte of `moments`
+// reaches turn control's slot: bit 0 a new round, bit 1 a chosen command (the byte's top three
+// bits the choice), bit 2 the acting unit chosen, bit 3 a cover, bit 4 the same unit acting on.
+// The battle's own rules (units, fixed sprites, the animation table) are checked every frame;
+// the run ends at its frame bound (a map that ends its battle idles on there).
+class RealMapPlay {
+ public:
+  RealMapPlay(testsupport::BattleRig& rig, int map, Bytes moments)
+      : rig_(rig), moments_(std::move(moments)),
+        events_(*kMapEventSetupTable[static_cast<size_t>(map - 1)], &rig.driver()) {
+    GetSystemData()->setBattleMap(static_cast<uint32_t>(map - 1));
+    GetSystemData()->setVoiceOff(1);
+    rig.driver().host_window().waits_for_other_threads = false;
+    events_.InstallOn(rig.battle());
+    rig.StubPhases([this](SlgMainWork*) { ApplyMoment(); });
+  }
+
+  // The rig's options: the battle started on its own (Slg::StartStage, as a map's test does), not
+  // by the mode manager, whose battle start picks the map from the story's scene.
+  static testsupport::BattleRig::Options Options(testsupport::BattleRig::Options options) {
+    options.manager_mode = -1;
+    return options;
+  }
+
+  // The install of stage map - 1 with every event face opening internal face 0.
+  static testsupport::BattleInstall Install(int map) {
+    testsupport::BattleInstall install;
+    install.stage.map = map - 1;
+    install.stage.face_conv.fill(1);
+    return install;
+  }
+
+  // `on_battle` runs once, on the first frame the battle exists.
+  void Play(const char* name, const std::function<void()>& on_battle = {}) {
+    bool started = false;
+    Slg::StartStage();
+    for (int f = 0; f < kMapFrameBound; ++f) {
+      if (HasBattle()) {
+        if (!started && on_battle) on_battle();
+        started = true;
+        Check(UnitsSound(), name, "a unit a stage may not create, or more than 64");
+        CheckMapFrame(name);
+        Answer(f);
+        if (f % kMomentFrames == 0) due_ = ByteAt(moments_, next_++) | 0x100;
+      }
+      if (!rig_.Step()) {
+        Check(false, name, "the program stopped");
+        break;
+      }
+    }
+  }
+
+ private:
+  void Answer(int f) {
+    if (Battle().message.wait_state == 1) {
+      rig_.Schedule(
+          {testsupport::GameKeyDown(f, kGameKey0), testsupport::GameKeyUp(f + 1, kGameKey0)});
+    }
+    const SlgEventRuntimeState& rt = Battle().Extension<SlgEventRuntimeState>();
+    if (rt.choice_phase != 1) {
+      choice_opened_ = -1;
+      return;
+    }
+    if (choice_opened_ < 0) choice_opened_ = f;
+    if (f != choice_opened_ + kChoiceSettle) return;
+    const int line = 1 + ByteAt(moments_, next_) % 3;
+    int at = f + 1;
+    for (int i = 1; i < line; ++i, at += 2) {
+      rig_.Schedule({testsupport::GameKeyDown(at, kGameKeyDown),
+                     testsupport::GameKeyUp(at + 1, kGameKeyDown)});
+    }
+    rig_.Schedule(
+        {testsupport::GameKeyDown(at, kGameKey0), testsupport::GameKeyUp(at + 1, kGameKey0)});
+  }
+
+  // Turn control's slot: the due moment's bits into the timing word.
+  void ApplyMoment() {
+    Battle().player.last_choice = 0;
+    if (due_ == 0) return;
+    const int byte = due_ & 0xFF;
+    due_ = 0;
+    SlgBattleState& s = Battle().state;
+    if ((byte & 0x01) != 0) {
+      ++s.round;
+      SlgSetMacroP(kSlgRoundVar, s.round);
+      s.turn_counter = s.round;
+      rig_.RaiseTiming(kTurnNewRound);
+    }
+    if ((byte & 0x02) != 0) {
+      Battle().player.last_choice = static_cast<uint8_t>(byte >> 5);
+      rig_.RaiseTiming(0x0002);
+    }
+    if ((byte & 0x04) != 0) rig_.RaiseTiming(kTurnActingChosen);
+    if ((byte & 0x08) != 0) rig_.RaiseTiming(0x0010);
+    if ((byte & 0x10) != 0) rig_.RaiseTiming(kTurnSameUnit);
+  }
+
+  testsupport::BattleRig& rig_;
+  Bytes moments_;
+  size_t next_ = 0;
+  int due_ = 0;
+  int choice_opened_ = -1;
+  testsupport::ScopedEventTable events_;
+};
 
 // ---- The stage under an opening of event objects and a walk ----
 constexpr const char* kStageName = "story_stage";
@@ -103,12 +248,15 @@ constexpr SlgEventEntry kStageTable[] = {
 }  // namespace
 
 // Input: control (byte 0 the choice's answer, 1-3 by its value mod 3; bytes 1-4 the generator's
-// seed), P[0-99] as 200 little-endian bytes (missing ones 0), the flags set once the battle is
-// installed (16-bit numbers, at most 32). Rules: the run ends within its frame bound (the program
-// never stops on its own), the mode stays a battle's (26-28) or one the battle hands back to, at
-// most 64 units of the kinds a stage may create; no allocation is left behind.
+// seed; byte 5 the map: 0 the test story, 1-27 that real map's script, values wrap), P[0-99] as
+// 200 little-endian bytes (missing ones 0), the flags set once the battle is installed (16-bit
+// numbers, at most 32), a real map's moments (one byte every 24 frames: RealMapPlay). Rules: the
+// run ends within its frame bound (the program never stops on its own), the mode stays a
+// battle's (26-28) or one the battle hands back to, at most 64 units of the kinds a stage may
+// create; on a real map at most 64 fixed sprites and no event object beyond the animation table;
+// no allocation is left behind.
 void StoryStateEntry(const uint8_t* data, size_t size) {
-  const std::vector<Bytes> parts = SplitParts(data, size, 3);
+  const std::vector<Bytes> parts = SplitParts(data, size, 4);
   const Bytes& control = parts[0];
   testsupport::BattleRig::Options options;
   options.manager_mode = 26;
@@ -116,17 +264,34 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
   options.seed = static_cast<uint32_t>(ByteAt(control, 1) | ByteAt(control, 2) << 8 |
                                        ByteAt(control, 3) << 16 |
                                        static_cast<uint32_t>(ByteAt(control, 4)) << 24);
-  testsupport::BattleRig rig(options);
+  const int map = SelectedMap(control, 5);
+  testsupport::BattleRig rig(map != 0 ? RealMapPlay::Options(options) : options);
   // No rule reads the driver's frame and sound records (the frame's copy was a large part of an
   // input's time).
   testsupport::HeadlessRecordsOff(rig.driver());
+  const auto set_variables = [&parts] {
+    for (int p = 0; p < kVariables; ++p) {
+      const size_t at = static_cast<size_t>(2 * p);
+      SetMacroP(p, static_cast<uint16_t>(ByteAt(parts[1], at) | ByteAt(parts[1], at + 1) << 8));
+    }
+  };
+  const Bytes& flags = parts[2];
+  const auto set_flags = [&flags] {
+    for (size_t i = 0; i + 1 < flags.size() && i / 2 < kMaxFlags; i += 2) {
+      SetEventFlag(static_cast<uint32_t>(flags[i] | flags[i + 1] << 8));
+    }
+  };
+  if (map != 0) {
+    RealMapPlay::Install(map).Lay(rig.driver().tree);
+    testsupport::LayEventFaces(rig.driver().tree);
+    RealMapPlay play(rig, map, parts[3]);
+    set_variables();
+    play.Play(kName, set_flags);
+    return;
+  }
   testsupport::LayStoryFiles(rig);
   testsupport::StoryBattle story(rig, 1 + ByteAt(control, 0) % 3);
-  for (int p = 0; p < kVariables; ++p) {
-    const size_t at = static_cast<size_t>(2 * p);
-    SetMacroP(p, static_cast<uint16_t>(ByteAt(parts[1], at) | ByteAt(parts[1], at + 1) << 8));
-  }
-  const Bytes& flags = parts[2];
+  set_variables();
   bool flags_set = false;
   for (int f = 0; f < kFrameBound; ++f) {
     const int mode = CTamvikGeneral::GetMode();
@@ -137,9 +302,7 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
     if (HasBattle()) {
       if (!flags_set) {
         flags_set = true;
-        for (size_t i = 0; i + 1 < flags.size() && i / 2 < kMaxFlags; i += 2) {
-          SetEventFlag(static_cast<uint32_t>(flags[i] | flags[i + 1] << 8));
-        }
+        set_flags();
       }
       Check(UnitsSound(), kName, "a unit a stage may not create, or more than 64");
     }
@@ -152,13 +315,15 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
 }
 
 // Input: control (byte 0 the extra kind's offset from 80; bytes 1-4 the free-cell point, x and y
-// little-endian), the stage table (Map01.DAT) and the map data (Map01.bin, both cell grids) of
-// the builder's install, with an opening that fades in, deploys kinds 80, 81 and the extra kind,
-// looks for a free cell, walks the hero and looks again. Rules: at most 64 units of the kinds a
-// stage may create on every frame; a free cell found lies on the grid, none hands the point back;
-// the run ends within its bound; no allocation is left behind.
+// little-endian; byte 5 the map: 0 the test opening, 1-27 that real map's script, values wrap),
+// the stage table (MapNN.DAT) and the map data (MapNN.bin, both cell grids) of the builder's
+// install, a real map's moments (RealMapPlay). The test opening fades in, deploys kinds 80, 81
+// and the extra kind, looks for a free cell, walks the hero and looks again. Rules: at most 64
+// units of the kinds a stage may create on every frame; a free cell found lies on the grid, none
+// hands the point back; on a real map at most 64 fixed sprites and no event object beyond the
+// animation table; the run ends within its bound; no allocation is left behind.
 void StoryStageEntry(const uint8_t* data, size_t size) {
-  const std::vector<Bytes> parts = SplitParts(data, size, 3);
+  const std::vector<Bytes> parts = SplitParts(data, size, 4);
   const Bytes& control = parts[0];
   g_extra_kind = 80 + ByteAt(control, 0);
   g_free_from = {static_cast<int16_t>(ByteAt(control, 1) | ByteAt(control, 2) << 8),
@@ -166,13 +331,20 @@ void StoryStageEntry(const uint8_t* data, size_t size) {
   testsupport::BattleRig::Options options;
   options.manager_mode = 26;
   options.hash_frames = false;
-  testsupport::BattleRig rig(options);
+  const int map = SelectedMap(control, 5);
+  testsupport::BattleRig rig(map != 0 ? RealMapPlay::Options(options) : options);
   testsupport::HeadlessRecordsOff(rig.driver());
-  testsupport::BattleInstall install;
+  testsupport::BattleInstall install =
+      map != 0 ? RealMapPlay::Install(map) : testsupport::BattleInstall{};
   install.stage.SetRaw(testsupport::StageWriter::kStage, parts[1]);
   install.stage.SetRaw(testsupport::StageWriter::kMapData, parts[2]);
   install.Lay(rig.driver().tree);
   testsupport::LayEventFaces(rig.driver().tree);
+  if (map != 0) {
+    RealMapPlay play(rig, map, parts[3]);
+    play.Play(kStageName);
+    return;
+  }
   rig.InstallEventTable(kStageTable);
   rig.InstallEventAnmTable(kStageAnm);
   for (int f = 0; f < kStageFrameBound; ++f) {
@@ -203,6 +375,14 @@ std::vector<Bytes> StoryStageSeeds() {
   std::vector<Bytes> seeds;
   seeds.push_back(JoinParts(
       {{0, 64, 1, 240, 0}, st.Bytes(StageWriter::kStage), st.Bytes(StageWriter::kMapData)}));
+  // Real maps on the same stage: map 4's wind and its deferred set-up, map 19's drifting sprites,
+  // map 22's merge, with new rounds, commands and actors as moments.
+  for (const uint8_t map : {uint8_t{4}, uint8_t{19}, uint8_t{22}}) {
+    StageWriter real = st;
+    real.map = map - 1;
+    seeds.push_back(JoinParts({{0, 64, 1, 240, 0, map}, real.Bytes(StageWriter::kStage),
+                               real.Bytes(StageWriter::kMapData), {0x01, 0x00, 0x05, 0x42, 0x11}}));
+  }
   // The walk's way walled, the extra kind far beyond the table, the point off the map.
   StageWriter walled = st;
   for (int row = 0; row < kSlgGridRows; ++row) {
@@ -239,6 +419,22 @@ std::vector<Bytes> StoryStateSeeds() {
     flags.push_back(static_cast<uint8_t>(f >> 8));
   }
   seeds.push_back(JoinParts({{1, 5, 0, 0, 0}, vars, flags}));
+  // Every real map with no variables, a new round, a command, an actor and a cover as moments;
+  // then the maps whose story reads the variables most, with the values their tests use (the
+  // second visit of map 19, the route heroine, the allowance of map 16).
+  const Bytes moments = {0x01, 0x00, 0x05, 0x42, 0x08, 0x11, 0x00, 0x01};
+  for (uint8_t map = 1; map <= kMapSetupRows; ++map) {
+    seeds.push_back(JoinParts({{0, 1, 0, 0, 0, map}, {}, {}, moments}));
+  }
+  Bytes story;
+  word(story, 73, 1);
+  word(story, 80, 3);
+  word(story, 82, 2);
+  word(story, 83, 1);
+  word(story, 84, 1);
+  for (const uint8_t map : {uint8_t{16}, uint8_t{18}, uint8_t{19}, uint8_t{21}, uint8_t{23}}) {
+    seeds.push_back(JoinParts({{1, 2, 0, 0, 0, map}, story, flags, moments}));
+  }
   return seeds;
 }
 
