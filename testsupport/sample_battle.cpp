@@ -15,6 +15,7 @@
 #include "battle/slg_sys_spr.h"
 #include "battle/slg_tables.h"
 #include "testsupport/battle_install.h"
+#include "testsupport/event_anm_writer.h"
 #include "testsupport/lzss_writer.h"
 #include "testsupport/sample_art.h"
 #include "testsupport/script_writer.h"
@@ -545,6 +546,80 @@ std::vector<uint8_t> SpecialBgFile(Glyphs& glyphs, const std::string& name) {
   return PictureFile(shared.colours, images);
 }
 
+// ---- Map 1's event objects ----
+
+// The opening's people of the town (kinds 81-86: the crowd that watches and flees when the
+// soldiers strike) and the soldiers of its second wave (kinds 101-104), each at a pixel of the
+// map away from the hills and from the road between the hero and the ASHIGARU.
+struct EventObject {
+  int kind;
+  int x;
+  int y;
+};
+constexpr EventObject kCrowd[] = {{81, 96, 144},  {82, 288, 144}, {83, 432, 168},
+                                  {84, 144, 312}, {85, 336, 312}, {86, 192, 336}};
+constexpr EventObject kSecondWave[] = {
+    {101, 576, 192}, {102, 528, 216}, {103, 528, 264}, {104, 576, 288}};
+// The crowd's second sprite (the EventAnm the map reads for it): a soft shadow at its feet.
+constexpr int kCrowdShadowKind = 109;
+
+constexpr int kPersonW = 32;
+constexpr int kPersonH = 46;
+
+// One file of an event object: pattern 0 from the front, standing and raising an arm in turn
+// (the crowd watching, the soldiers shouting), pattern 1 walking away from behind; each picture
+// hangs from the object's anchor by its feet.
+std::vector<uint8_t> EventObjectFile(const std::vector<Canvas>& front,
+                                     const std::vector<Canvas>& away) {
+  std::vector<Canvas> pictures(front);
+  pictures.insert(pictures.end(), away.begin(), away.end());
+  const OneTable shared = OnOneTable(pictures);
+  std::vector<std::vector<SprUnitEntry>> units;
+  for (size_t i = 0; i < shared.images.size(); ++i) {
+    const int w = pictures[i].width();
+    const int h = pictures[i].height();
+    units.push_back({BoxEntry(static_cast<uint16_t>(i), -w / 2, -h, w, h)});
+  }
+  std::vector<std::vector<SprFrameSpec>> animations(2);
+  for (size_t i = 0; i < front.size(); ++i) animations[0].push_back({static_cast<uint16_t>(i), 20});
+  for (size_t i = 0; i < away.size(); ++i) {
+    animations[1].push_back({static_cast<uint16_t>(front.size() + i), 8});
+  }
+  return AnimationFile(shared.colours, shared.images, units, animations);
+}
+
+// A person of the town: hair and clothes vary with the kind.
+std::vector<uint8_t> TownsfolkFile(int kind) {
+  const SprRgb hair[3] = {{4, 3, 2}, {18, 10, 4}, {22, 22, 22}};
+  const SprRgb clothes[4] = {{22, 18, 10}, {10, 20, 12}, {24, 12, 16}, {12, 14, 22}};
+  const Look look{hair[kind % 3], {31, 24, 19}, clothes[kind % 4]};
+  const auto person = [&look](bool back, bool raised, bool stride) {
+    Canvas c(kPersonW, kPersonH, {{0, 0, 0}});
+    DrawPerson(c, 2, 0, kPersonW - 4, kPersonH, look, back, raised);
+    if (stride) {  // the legs apart
+      c.Rect(2, 36, 9, kPersonH, 0);
+      c.Rect(23, 36, kPersonW, kPersonH, 0);
+    }
+    return c;
+  };
+  return EventObjectFile({person(false, false, false), person(false, true, false)},
+                         {person(true, false, false), person(true, false, true)});
+}
+
+// A soldier of the second wave: the ASHIGARU's own figure, its spear down and raised in turn.
+std::vector<uint8_t> SoldierFile() {
+  return EventObjectFile({UnitPicture(14, 1, false, false, false),
+                          UnitPicture(14, 1, false, true, false)},
+                         {UnitPicture(14, 1, true, false, false),
+                          UnitPicture(14, 1, true, false, true)});
+}
+
+std::vector<uint8_t> CrowdShadowFile() {
+  Canvas c(32, 12, {{0, 0, 0}});
+  c.Ellipse(16, 6, 14, 5, c.Colour({2, 3, 2}));
+  return EventObjectFile({c}, {c});
+}
+
 // ---- System sprites ----
 
 // The same with the system sprites' animations: 0 cycling through the `cycle` first frames (all
@@ -927,7 +1002,16 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
   GameTree tree;
   BattleInstall install(BattleInstall::Form::kDressed);
   install.stage = SampleStage();
+  // Map 1's opening plays on the town's people and the soldiers' second wave.
+  for (const EventObject& o : kCrowd) install.AddObject(o.kind, 0, o.x, o.y);
+  for (const EventObject& o : kSecondWave) install.AddObject(o.kind, 0, o.x, o.y);
   install.Lay(tree);
+  const auto event_rel = [](int kind) {
+    return SlgTableWriter::TreeRel("tamvik2\\" + EventAnmWriter::FileName(kind));
+  };
+  for (const EventObject& o : kCrowd) tree.Write(event_rel(o.kind), TownsfolkFile(o.kind));
+  for (const EventObject& o : kSecondWave) tree.Write(event_rel(o.kind), SoldierFile());
+  tree.Write(event_rel(kCrowdShadowKind), CrowdShadowFile());
   // The ground plane, the units, the system sprites.
   LayMapFile(tree, kMap, BattleInstall::GroundBankName(), MapBank(MapPicture(install.stage)));
   const std::pair<int, int> kUnits[2] = {{0, 0}, {14, 1}};
@@ -956,6 +1040,7 @@ void WriteBattle(Out& out, Glyphs& glyphs) {
              PictureOf(Card(glyphs, {6, 10, 20}, {2, 2, 8}, "BATTLE", "士兵退去", 9)));
   tree.Write(SlgTableWriter::TreeRel("tamvik2\\BG\\BBG101.SPR"),
              PictureOf(Card(glyphs, {24, 20, 6}, {10, 6, 2}, "VICTORY", "勝利", 10)));
+  EventAnmWriter::Row(tables, kMap, kCrowdShadowKind);
   tables.Se(17, "cancel.wav", "STATIC");
   tables.Lay(tree);
   SlgTableWriter::LayWave(tree, "TAMVIK2\\SE\\cancel.wav");

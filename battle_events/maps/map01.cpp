@@ -443,12 +443,16 @@ int CrowdHandler(SlgUnit& unit, SlgPair& position) {
   return 0;
 }
 
-// Kinds 101-104: drawn at their screen position with the unit shadow under them.
+// Kinds 101-104: drawn at their screen position with the unit shadow under them. The body's
+// animation starts held on its first frame (shown, not moving) until the opening resumes it
+// (EventResumeKindAnm); without a start the object would have nothing to draw.
 int ShadowedHandler(SlgUnit& unit, SlgPair& position) {
   SlgAnmObj* body = unit.anm;
   if (body == nullptr) return 0;
   if (unit.state == 0) {
     EventObjPlace(unit);
+    SetAnmPattern(body, 0);
+    EventAnmReplay(unit, kSlgAnmStartStopped);
     SetUnitState(unit, 1);
   }
   position = EventObjScreenPos(unit);

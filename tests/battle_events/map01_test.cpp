@@ -17,6 +17,7 @@
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_heroines.h"
+#include "battle_events/event_units.h"
 #include "battle_events/maps/map01.h"
 #include "scene/scene_context.h"
 #include "scene/ui/tamvik_func.h"
@@ -122,6 +123,28 @@ TEST(Map01, TheMainChainOnMapOnesCastWithEveryChoiceTimedOut) {
   EXPECT_EQ(h.Records("bgm"), (Strings{"bgm 6", "bgm 1", "bgm 13", "bgm 16", "bgm 18"}));
   EXPECT_EQ(h.Records("task Slg::GameWin"), Strings{"task Slg::GameWin"});
   for (int flag : {101, 102, 116, 117, 118}) EXPECT_NE(CheckEventFlag(flag), 0) << flag;
+}
+
+// The second wave's soldier (kind 101) is drawn from the frame after its deploy: its animation
+// held on its first frame until the opening resumes it with the music, then playing.
+TEST(Map01, TheSecondWaveIsDrawnHeldAndThenResumed) {
+  EventHarness h(kMap01);
+  Map01Stage(h);
+  h.Start();
+  const auto soldier = [] {
+    SlgUnit* unit = FindUnitByKind(101);
+    return unit != nullptr && SlgUnitLive(*unit) ? unit->anm : nullptr;
+  };
+  ASSERT_TRUE(h.RunUntil("the second wave", [&] { return soldier() != nullptr; }, 6000));
+  h.RunFrames(2);
+  ASSERT_NE(soldier(), nullptr);
+  EXPECT_NE(soldier()->handle, nullptr) << "nothing to draw";
+  EXPECT_NE(soldier()->mode & kSlgAnmStartStopped, 0) << "held before the music";
+  ASSERT_TRUE(h.RunUntil("battle music 1", [&h] { return Has(h.Records("bgm"), "bgm 1"); }, 6000));
+  h.RunFrames(2);
+  ASSERT_NE(soldier(), nullptr);
+  EXPECT_NE(soldier()->handle, nullptr);
+  EXPECT_EQ(soldier()->mode & kSlgAnmStartStopped, 0) << "resumed with the music";
 }
 
 // Flag 199 (the boss struck and back on its feet) gives 116 with soldiers left; the boss's fall

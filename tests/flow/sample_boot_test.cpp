@@ -13,6 +13,8 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
+#include "battle/slg_unit.h"
+#include "battle_events/event_npc.h"
 #include "battle_events/maps/map01.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
@@ -220,6 +222,22 @@ TEST(SampleBoot, TheNewGamesChoicePlaysTheSwimmingGameAndTheSceneGoesOn) {
 
 // ---- The new game's battle ----
 
+// Map 1's event objects on the sample's stage (its townspeople and the soldiers of the second
+// wave) now on the map: deployed or running, each with its picture loaded from its EventAnm row.
+int EventObjectsOnMap(int first_kind, int last_kind, bool* all_drawn = nullptr) {
+  int n = 0;
+  if (all_drawn != nullptr) *all_drawn = true;
+  const SlgBattleState& state = Battle().state;
+  for (uint32_t slot = 0; slot < state.unit_count && slot < state.units.size(); ++slot) {
+    const SlgUnit& unit = state.units[slot];
+    if (!SlgUnitLive(unit) || unit.kind < first_kind || unit.kind > last_kind) continue;
+    if (unit.deploy_state != kEventObjDeployed && unit.deploy_state != kEventObjRunning) continue;
+    ++n;
+    if (all_drawn != nullptr && unit.anm == nullptr) *all_drawn = false;
+  }
+  return n;
+}
+
 // The first choice's second line ends the scene in its FIGHT: past the offer to save, the
 // manager starts the builder's dressed battle from the sample's own files (none missing), and
 // the input script wins it; the manager goes on to the stage clear's offer to save, then to the
@@ -243,14 +261,29 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   EXPECT_EQ(Battle().state.unit_count, 2);
   // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
   // attacks end at once until the kinds' effects exist); map 1's script plays on the way: its
-  // opening (no guide and no crowd on this stage) and the offer of the demonstration, taken with
-  // OK (no heroine is on this stage: the demonstration runs through its lessons without her
-  // moves), their messages closed with OK; the ASHIGARU's defeat gives the
+  // opening (its crowd and second wave, no guide on this stage) and the offer of the
+  // demonstration, taken with OK (no heroine is on this stage: the demonstration runs through its
+  // lessons without her moves), their messages closed with OK; the ASHIGARU's defeat gives the
   // soldiers-gone event, with no boss the boss-down event follows, then the victory, and the
   // manager goes on to the stage clear.
+  // The opening puts the town's six people on the map, then the four soldiers of the second
+  // wave; the soldiers are taken off and the people walk away before the party is shown.
+  bool drawn = false;
+  ASSERT_TRUE(run.d.RunUntil("the crowd on the map", [](const ProgramDriver&) {
+    return EventObjectsOnMap(81, 86) == 6;
+  }, 600));
+  EXPECT_EQ(EventObjectsOnMap(81, 86, &drawn), 6);
+  EXPECT_TRUE(drawn);
+  ASSERT_TRUE(run.PressUntil(kGameKey0, "the second wave", [] {
+    return EventObjectsOnMap(101, 104) == 4;
+  }, 3000, 30));
+  EXPECT_EQ(EventObjectsOnMap(101, 104, &drawn), 4);
+  EXPECT_TRUE(drawn);
   ASSERT_TRUE(run.PressUntil(kGameKey0, "map 1's opening", [] {
     return CheckEventFlag(102) != 0 && Battle().event_busy == 0;
   }, 6000, 30));
+  EXPECT_EQ(EventObjectsOnMap(81, 86), 0);
+  EXPECT_EQ(EventObjectsOnMap(101, 104), 0);
   ASSERT_TRUE(run.WinTheBattle(3000));
   ASSERT_TRUE(run.UntilMode(35, 300)) << ::testing::PrintToString(run.modes);
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
