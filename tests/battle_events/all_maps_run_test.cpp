@@ -1,0 +1,259 @@
+// The map scripts played through the real runtime and battle core on their small stages
+// (testsupport/map_stages.h), one row per map and variant, each from its set-up to the map's own
+// end (the victory, the stage switch or the lost battle), and each run twice on fresh battles
+// that must record the same frames.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_boss_exit.h"
+#include "battle/slg_events.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_conditions.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_units.h"
+#include "battle_events/map_setup.h"
+#include "battle_events/maps/map10.h"
+#include "game/system_data.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/map_stages.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+enum class End { kWin, kSwitch, kLost };
+
+struct RunRow {
+  const char* name;
+  int map;
+  // Before the start: story variables, trust, flags the core would have set, answers.
+  std::function<void(EventHarness&)> before;
+  // After the start: the moments the rows wait for, up to the end's request.
+  std::function<void(EventHarness&)> play;
+  End end;
+  int next_stage;  // the stage a switch asks for
+  std::vector<std::string> starts;    // every row started, in order
+  std::vector<std::string> messages;  // every message shown, in order
+  std::vector<std::string> sounds;    // BGM and SE records that must appear
+  std::function<void()> variables;    // checks of the story variables written
+};
+
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+std::string EndRecord(End end) {
+  switch (end) {
+    case End::kWin:
+      return std::string("task ") + kSlgGameWinTaskName;
+    case End::kSwitch:
+      return std::string("task ") + kSlgExchangeNofadeTaskName;
+    case End::kLost:
+      return std::string("task ") + kSlgGameOverTaskName;
+  }
+  return {};
+}
+
+void Flags(EventHarness& h, std::initializer_list<int> flags) {
+  for (int f : flags) h.SetFlagAtInstall(f);
+}
+
+// Plays the row on a started harness and checks what it did.
+void Play(const RunRow& row, EventHarness& h) {
+  if (row.before) row.before(h);
+  h.Start();
+  if (row.play) row.play(h);
+  const std::string end = EndRecord(row.end);
+  ASSERT_TRUE(h.RunUntil(end, [&] { return h.FrameOf(end) >= 0; }, 20000));
+  // A switch hands the context to the next stage's set-up: the run stops at its request.
+  if (row.end != End::kSwitch) h.RunFrames(30);
+  EXPECT_EQ(Count(h, end), 1u) << "the end is reached once";
+  switch (row.end) {
+    case End::kWin:
+      EXPECT_EQ(Battle().lost, 0u);
+      break;
+    case End::kSwitch:
+      EXPECT_EQ(GetSystemData()->battleMap(), static_cast<uint32_t>(row.next_stage));
+      break;
+    case End::kLost:
+      EXPECT_EQ(Battle().lost, 1u);
+      break;
+  }
+  // Every row that started finished, except the one that asked for a switch (the switch tears
+  // the table down under it).
+  std::vector<std::string> running;
+  for (const auto& r : h.records()) {
+    if (r.what.rfind("start ", 0) == 0) running.push_back(r.what.substr(6));
+    if (r.what.rfind("end ", 0) != 0) continue;
+    const auto at = std::find(running.begin(), running.end(), r.what.substr(4));
+    EXPECT_NE(at, running.end()) << "frame " << r.frame << ": " << r.what << " never started";
+    if (at != running.end()) running.erase(at);
+  }
+  EXPECT_LE(running.size(), row.end == End::kSwitch ? 1u : 0u) << "rows left running";
+  const auto starts = h.Records("start");
+  if (!row.starts.empty()) {
+    EXPECT_EQ(starts, row.starts);
+  }
+  if (!row.messages.empty()) {
+    EXPECT_EQ(h.Records("message"), row.messages);
+  }
+  for (const std::string& s : row.sounds) EXPECT_GE(h.FrameOf(s), 0) << s;
+  if (row.variables) row.variables();
+}
+
+// ---- The rows ----
+
+// Map 2's boss and the companion: the boss's life goes to 0, it leaves; the companion falls.
+void Map02Victory(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.SetLife(2, 24, 0);
+  ASSERT_TRUE(h.RunUntil("2108", [&] { return h.FrameOf("start 2108") >= 0; }, 60));
+  h.RunFrames(60);
+  SlgUnit* boss = FindUnitByKind(22);
+  ASSERT_NE(boss, nullptr);
+  EventRemoveUnit(boss);
+}
+
+// Map 5's boss defeated from full life by heroine `by`: its exit sequence starts on the next
+// frame (the battle puts a defeated boss in state 15).
+std::function<void(EventHarness&)> Map05Defeat(int by) {
+  return [by](EventHarness& h) {
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Defeat(2, 10, 0, by);
+    h.RunFrames(1);
+    SlgUnit* boss = h.Unit(2, 10);
+    ASSERT_NE(boss, nullptr);
+    SetUnitState(*boss, 15);
+  };
+}
+
+void Map05Before(EventHarness& h) {
+  Flags(h, {100, 101, 110, 111, 112, 113, 114});
+  h.SetTrust(3, 30);
+  h.SetRandom({0xFFFF});  // R(n) fails: no turn remarks
+}
+
+// Map 10's heroines' second variables (which order the talks).
+constexpr std::array<int, 6> kMap10SecondVar = {10, 20, 30, 50, 60, 40};
+std::function<void(EventHarness&)> Map10Before(std::array<int, 6> values,
+                                               std::vector<int> answers) {
+  return [values, answers](EventHarness& h) {
+    for (size_t i = 0; i < values.size(); ++i) {
+      h.SetP(kMap10SecondVar[i], static_cast<uint16_t>(32768 + values[i]));
+    }
+    for (int line : answers) h.AnswerChoice(line);
+  };
+}
+std::function<void()> Map10Going(std::vector<int> going) {
+  return [going] {
+    for (int heroine = 1; heroine <= 6; ++heroine) {
+      const bool goes = std::count(going.begin(), going.end(), heroine) == 1;
+      EXPECT_EQ(SlgGetMacroP(kMap10GoingVar[static_cast<size_t>(heroine - 1)]), goes ? 1 : 0)
+          << "heroine " << heroine;
+    }
+  };
+}
+
+const std::vector<RunRow>& Rows() {
+  static const std::vector<RunRow> rows = {
+      {"Map02Lost", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 198}); }, nullptr,
+       End::kLost, 0, {"start 2109"},
+       {"message 18:20019", "message 216:20020", "message 361:20021"}, {}, nullptr},
+      {"Map02Won", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 103, 107}); },
+       Map02Victory, End::kWin, 0, {}, {}, {"bgm 18"},
+       [] { EXPECT_EQ(CheckEventFlag(196), 1); }},
+      {"Map05WonByHeroine3", 5, Map05Before, Map05Defeat(3), End::kWin, 0,
+       {"start 5103", "start 5104"},
+       {"message 103:50003", "message 102:439", "message 102:440"}, {"bgm 18"},
+       [] { EXPECT_EQ(GetTrustVar(3), 35); }},
+      {"Map05WonByHeroine1", 5, Map05Before, Map05Defeat(1), End::kWin, 0, {"start 5104"},
+       {"message 102:439", "message 102:440"}, {"bgm 18"},
+       [] { EXPECT_EQ(GetTrustVar(3), 30); }},
+      {"Map06KeepsHeroine4", 6,
+       [](EventHarness& h) {
+         h.SetTrust(4, 40);
+         h.AnswerChoice(1);
+       },
+       nullptr, End::kSwitch, 20, {}, {}, {"se 20"},
+       [] {
+         EXPECT_EQ(GetTrustVar(4), 45);
+         EXPECT_EQ(SlgGetMacroP(71), 0);
+         EXPECT_EQ(CheckEventFlag(407), 0);
+       }},
+      {"Map06PartsHeroines4And1", 6,
+       [](EventHarness& h) {
+         h.SetTrust(4, 40);
+         h.AnswerChoice(2);
+       },
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntil("6105", [&] { return h.FrameOf("end 6105") >= 0; }, 20000));
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         // The commander beaten; the core's flag 198 after its defeat sequence.
+         h.SetLife(2, 24, 0);
+         SetEventFlag(kSlgFlagBossGone);
+         h.BeginTurn();
+       },
+       End::kWin, 0, {}, {}, {"se 21", "bgm 18"},
+       [] {
+         EXPECT_EQ(GetTrustVar(4), 35);
+         EXPECT_EQ(SlgGetMacroP(71), 1);
+         EXPECT_EQ(CheckEventFlag(407), 1);
+       }},
+      {"Map09NoInput", 9, nullptr, nullptr, End::kWin, 0,
+       {"start 9120", "start 9130", "start 9140", "start 9160", "start 9170", "start 9180"}, {},
+       {"bgm 16", "bgm 27", "bg show 8", "bg free 8", "se 135"},
+       [] { EXPECT_EQ(CondNU(14), 1) << "no kind-14 unit after the bombardment"; }},
+      {"Map09SecondAnswerRewardsTheFavourite", 9,
+       [](EventHarness& h) {
+         for (int hero = 1; hero <= 6; ++hero) h.SetTrust(hero, hero == 3 ? 40 : 20);
+         h.AnswerChoice(2);
+       },
+       nullptr, End::kWin, 0,
+       {"start 9120", "start 9130", "start 9140", "start 9160", "start 9170", "start 9180"}, {},
+       {"se 20"},
+       [] {
+         for (int hero = 1; hero <= 6; ++hero) {
+           EXPECT_EQ(GetTrustVar(hero), hero == 3 ? 45 : 20) << "heroine " << hero;
+         }
+       }},
+      {"Map10FirstAnswersStay", 10, Map10Before({40, 50, 50, 10, 60, 0}, {1, 1, 1}), nullptr,
+       End::kSwitch, 10, {"start 10110", "start 10120", "start 10130", "start 10135",
+                          "start 10132", "start 10133", "start 10140"},
+       {}, {}, Map10Going({5, 2, 3})},
+      {"Map10SecondAnswersGo", 10, Map10Before({40, 50, 50, 10, 60, 0}, {2, 2, 2}), nullptr,
+       End::kSwitch, 10, {"start 10110", "start 10120", "start 10130", "start 10135",
+                          "start 10132", "start 10133", "start 10140"},
+       {}, {}, Map10Going({1, 4, 6})},
+  };
+  return rows;
+}
+
+class MapRun : public testing::TestWithParam<size_t> {};
+
+TEST_P(MapRun, PlaysToItsEndTheSameWayTwice) {
+  const RunRow& row = Rows()[GetParam()];
+  const testsupport::MapStage* stage = testsupport::FindMapStage(row.map);
+  ASSERT_NE(stage, nullptr);
+  const MapSetup& setup = *kMapEventSetupTable[static_cast<size_t>(row.map - 1)];
+  EXPECT_TRUE(testsupport::RunEventsTwice(
+      [&] { return testsupport::MakeMapHarness(setup, *stage); },
+      [&](EventHarness& h) { Play(row, h); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllMaps, MapRun, testing::Range<size_t>(0, Rows().size()),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                           return std::string(Rows()[info.param].name);
+                         });
+
+}  // namespace

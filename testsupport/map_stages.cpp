@@ -1,0 +1,179 @@
+#include "testsupport/map_stages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "testsupport/lips_files.h"
+
+namespace testsupport {
+namespace {
+
+std::vector<MapStageUnit> Party(std::initializer_list<int> heroines, int x0, int dx, int y0,
+                                int dy) {
+  std::vector<MapStageUnit> units;
+  for (int c : heroines) {
+    units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = x0 + dx * c,
+                     .y = y0 + dy * c});
+  }
+  return units;
+}
+
+std::vector<MapStageObject> Objects(int first, int last, int x, int y) {
+  std::vector<MapStageObject> objects;
+  for (int kind = first; kind <= last; ++kind) objects.push_back({kind, 0, x, y});
+  return objects;
+}
+
+template <typename T>
+std::vector<T> Join(std::vector<T> a, const std::vector<T>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<MapStageMessages> Singles(std::initializer_list<int> ids) {
+  std::vector<MapStageMessages> out;
+  for (int id : ids) out.push_back({id, id});
+  return out;
+}
+
+// Map 2 (stage 1): heroines 1, 2, 3, 5; the guides (kind 14 numbers 1 and 3), the companion
+// (kind 21), a kind-38 unit, all of group 1; the boss (kind 22, group 2); the fixed sprite's
+// animation (kind 105).
+MapStage Map02() {
+  MapStage s{.map = 2, .stage = 1};
+  s.units = Party({1, 2, 3, 5}, 96, 48, 288, 0);
+  s.units.push_back({1, 10, 14, 1, 480, 336, 1});
+  s.units.push_back({1, 11, 14, 1, 528, 360, 3});
+  s.units.push_back({1, 21, 21, 1, 432, 192});
+  s.units.push_back({2, 24, 22, 1, 528, 192});
+  s.units.push_back({1, 38, 38, 1, 576, 240});
+  s.objects = {{105, 0, 496, 312}};
+  s.messages = Join({{2000, 2140}, {3013, 3027}, {20000, 20140, {20101, 20122}, 3}},
+                    Singles({301, 302, 3338, 3339, 3340, 3341, 15000, 15001, 15002}));
+  s.stub_kinds = {21, 22, 38};
+  return s;
+}
+
+// Map 5 (stage 4): heroines 1, 2, 3, 5, 6; the opponent (group 2, character 9), the boss (kind
+// 23, group 2, character 10), two soldiers; the event objects 80-96.
+MapStage Map05() {
+  MapStage s{.map = 5, .stage = 4};
+  s.units = Party({1, 2, 3, 5, 6}, 400, 48, 600, 0);
+  s.units.push_back({2, 9, 15, 1, 700, 760});
+  s.units.push_back({2, 10, 23, 1, 900, 500});
+  s.units.push_back({1, 11, 14, 1, 600, 400});
+  s.units.push_back({1, 12, 14, 1, 648, 424});
+  s.objects = Objects(80, 96, 320, 120);
+  s.messages = Join({{2000, 2160}, {50000, 50015}},
+                    Singles({439, 440, 2414, 3338, 3339, 3340, 3341, 3342, 35000, 35001, 35002,
+                             60020}));
+  s.stub_kinds = {14, 15, 23};
+  return s;
+}
+
+// Map 6 (stage 5): heroines 1-6; kind-14 soldiers numbers 1-9, kind 16 numbers 10-13, kind 15
+// number 14, the commander (kind 24, group 2); the event objects 80-114 (odd kinds character
+// byte 1; the falling parts 101 and 102 above where they land).
+MapStage Map06() {
+  MapStage s{.map = 6, .stage = 5, .hero_x = 384, .hero_y = 768};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 192, 48, 864, 0);
+  for (int n = 1; n <= 9; ++n) s.units.push_back({1, 30 + n, 14, 1, 1200 + 48 * (n % 3), 400 + 48 * (n / 3), n});
+  for (int n = 10; n <= 13; ++n) s.units.push_back({1, 30 + n, 16, 1, 1500, 300 + 48 * (n - 10), n});
+  s.units.push_back({1, 44, 15, 1, 1600, 300, 14});
+  s.units.push_back({2, 24, 24, 1, 1400, 200});
+  for (int kind = 80; kind <= 114; ++kind) {
+    s.objects.push_back({kind, kind & 1, 1300, kind == 101 || kind == 102 ? 600 : 300});
+  }
+  s.messages = Join({{2000, 2160}, {10000, 10340, {10060}, 2},
+                     {60000, 60280, {60130, 60131, 60132}, 3}},
+                    Singles({2414, 3037, 3038, 3339, 3340, 3341, 3346}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 15, 16, 24};
+  return s;
+}
+
+// Map 10 (stage 9): the hero and heroines 1-6 in a row going down to the left; the figures of
+// kinds 80-94 above the hero.
+MapStage Map10() {
+  MapStage s{.map = 10, .stage = 9, .hero_x = 1100, .hero_y = 1000};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 1100, -48, 1000, 24);
+  s.objects = Objects(80, 94, 1100, 904);
+  s.messages = Join({{10000, 10070}, {20000, 20005, {20000, 20001, 20002, 20003, 20004, 20005}, 3}},
+                    Singles({3000, 3088, 3090, 3095, 3096, 3097, 3098, 3099, 3100}));
+  return s;
+}
+
+// Map 9 (stage 8): heroines 1-6; the soldiers of kind 14 (group 1, placement numbers 1-28: the
+// install's own enemy is the first), the newcomer (80), the shells (81, bytes 1-10), the arrivals
+// (82, 83) and the particles' animations (84, 85); the bombardment's background picture 8.
+MapStage Map09() {
+  MapStage s{.map = 9, .stage = 8};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 400, 48, 600, 0);
+  s.install_enemy_number = 1;
+  for (int n = 2; n <= 28; ++n) {
+    s.units.push_back({1, 10 + n, 14, 1, 480 + 48 * (n % 7), 200 + 24 * (n / 7), n});
+  }
+  s.objects = {{80, 0, 560, 400}};
+  for (int n = 1; n <= 10; ++n) s.objects.push_back({81, n, 480 + 48 * (n % 7), 200 + 24 * (n / 7)});
+  for (int kind = 82; kind <= 85; ++kind) s.objects.push_back({kind, 0, 600, 420});
+  s.messages = {{3068, 3089}, {10000, 10035}, {10110, 10110, {10110}, 3}};
+  s.stub_kinds = {14};
+  s.backgrounds = {8};
+  return s;
+}
+
+const std::vector<MapStage>& Stages() {
+  static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10()};
+  return stages;
+}
+
+}  // namespace
+
+const MapStage* FindMapStage(int map) {
+  for (const MapStage& s : Stages()) {
+    if (s.map == map) return &s;
+  }
+  return nullptr;
+}
+
+std::vector<int> DescribedMaps() {
+  std::vector<int> maps;
+  for (const MapStage& s : Stages()) maps.push_back(s.map);
+  return maps;
+}
+
+std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage) {
+  EventHarness::Options options;
+  options.stage = stage.stage;
+  auto h = std::make_unique<EventHarness>(setup, options);
+  for (const MapStageMessages& m : stage.messages) {
+    for (int id = m.first; id <= m.last; ++id) {
+      const bool choice = std::find(m.choices.begin(), m.choices.end(), id) != m.choices.end();
+      h->messages.Add({.id = static_cast<uint16_t>(id),
+                       .voice_word = 0,
+                       .lip = "",
+                       .text = choice ? ChoiceText(m.choice_lines, 4) : std::string("AB")});
+    }
+  }
+  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  if (stage.hero_x >= 0) {
+    h->install.stage.units[0].x = static_cast<int16_t>(stage.hero_x);
+    h->install.stage.units[0].y = static_cast<int16_t>(stage.hero_y);
+  }
+  h->install.more_backgrounds = stage.backgrounds;
+  if (stage.install_enemy_number != 0) {
+    h->install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
+  }
+  for (const MapStageUnit& u : stage.units) {
+    const int e = h->AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);
+    if (u.number != 0) {
+      h->install.stage.units[static_cast<size_t>(e)].placement_number =
+          static_cast<uint8_t>(u.number);
+    }
+  }
+  for (const MapStageObject& o : stage.objects) h->AddObject(o.kind, o.character, o.x, o.y);
+  for (int kind : stage.stub_kinds) h->StubAttacks({kind});
+  return h;
+}
+
+}  // namespace testsupport
