@@ -122,8 +122,28 @@ MapStage Map09() {
   return s;
 }
 
+// Map 16 (stage 15): the hero at (600, 600) and heroines 1-6 in a row going down to the left; the
+// gate-breakers (kinds 17, 18, 19 of group 1, characters 40-42) away from the gates; the boss
+// (kind 29, group 2, character 18); the opening's and the gates' pictures. The stage holds no
+// NPC files.
+MapStage Map16() {
+  MapStage s{.map = 16, .stage = 15, .hero_x = 600, .hero_y = 600};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 600, -48, 600, 24);
+  for (int i = 0; i < 3; ++i) s.units.push_back({1, 40 + i, 17 + i, 1, 200 + 96 * i, 300});
+  s.units.push_back({2, 18, 29, 1, 1300, 400});
+  s.messages = Join({{10000, 10084}, {60010, 60010, {60010}, 3}},
+                    Singles({186, 672, 2024, 2046, 2068, 2092, 2114, 2137, 2414, 3171, 3338, 3339,
+                             3340, 3341, 3342, 20000, 20010, 20015, 20020, 60000, 60020, 60030,
+                             60040, 60050, 60060, 60070, 60080, 60090}));
+  s.stub_kinds = {17, 18, 19, 20, 29};
+  s.backgrounds = {108, 244, 245, 246, 247, 248, 249};
+  s.expected_traces = {"NPCID:"};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
-  static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10()};
+  static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
+                                               Map16()};
   return stages;
 }
 
@@ -156,6 +176,7 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
     }
   }
   h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  for (const char* trace : stage.expected_traces) h->ExpectTrace(trace);
   if (stage.hero_x >= 0) {
     h->install.stage.units[0].x = static_cast<int16_t>(stage.hero_x);
     h->install.stage.units[0].y = static_cast<int16_t>(stage.hero_y);

@@ -51,6 +51,7 @@ struct MapStage {
   std::vector<int> stub_kinds{};
   std::vector<int> backgrounds{};  // background pictures laid besides the install's
   int install_enemy_number = 0;  // the install's own enemy's placement number; 0 keeps it
+  std::vector<const char*> expected_traces{};  // traces the stage is known to raise
 };
 
 // The description of that map; null when none is written.

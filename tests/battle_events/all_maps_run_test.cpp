@@ -23,6 +23,7 @@
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/map10.h"
+#include "battle_events/maps/map16.h"
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/map_stages.h"
@@ -44,7 +45,7 @@ struct RunRow {
   int next_stage;  // the stage a switch asks for
   std::vector<std::string> starts;    // every row started, in order
   std::vector<std::string> messages;  // every message shown, in order
-  std::vector<std::string> sounds;    // BGM and SE records that must appear
+  std::vector<std::string> marks;     // records that must appear (BGM, SE, backgrounds)
   std::function<void()> variables;    // checks of the story variables written
 };
 
@@ -108,7 +109,7 @@ void Play(const RunRow& row, EventHarness& h) {
   if (!row.messages.empty()) {
     EXPECT_EQ(h.Records("message"), row.messages);
   }
-  for (const std::string& s : row.sounds) EXPECT_GE(h.FrameOf(s), 0) << s;
+  for (const std::string& s : row.marks) EXPECT_GE(h.FrameOf(s), 0) << s;
   if (row.variables) row.variables();
 }
 
@@ -163,6 +164,19 @@ std::function<void()> Map10Going(std::vector<int> going) {
           << "heroine " << heroine;
     }
   };
+}
+
+// Map 16: gate-breaker n (character 40 + n) put on the first gate, then a unit acts.
+void Map16Pass(EventHarness& h, int n) {
+  h.MoveTo(1, 40 + n, kMap16Gates[0].x, kMap16Gates[0].y);
+  h.RunFrames(2);
+  h.Act(0, 0);
+}
+std::function<void(EventHarness&)> Map16Allowance(int allowance) {
+  return [allowance](EventHarness& h) { h.SetP(82, static_cast<uint16_t>(allowance)); };
+}
+void Map16WaitFor(EventHarness& h, const std::string& what) {
+  ASSERT_TRUE(h.RunUntil(what, [&] { return h.FrameOf(what) >= 0; }, 3000));
 }
 
 const std::vector<RunRow>& Rows() {
@@ -235,6 +249,44 @@ const std::vector<RunRow>& Rows() {
        End::kSwitch, 10, {"start 10110", "start 10120", "start 10130", "start 10135",
                           "start 10132", "start 10133", "start 10140"},
        {}, {}, Map10Going({1, 4, 6})},
+      {"Map16Allowance1Lost", 16, Map16Allowance(1),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         Map16Pass(h, 1);  // kind 18: warned
+         Map16WaitFor(h, "end 16200");
+         Map16Pass(h, 0);
+       },
+       End::kLost, 0, {}, {}, {"bg show 245", "message 506:10035", "start 16201"},
+       [] {
+         EXPECT_EQ(CheckEventFlag(200), 1);
+         EXPECT_EQ(CheckEventFlag(kMap16DefeatGuard), 1);
+       }},
+      {"Map16Allowance2Lost", 16, Map16Allowance(2),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         Map16Pass(h, 2);
+         Map16WaitFor(h, "end 16210");
+         Map16Pass(h, 0);
+         Map16WaitFor(h, "end 16211");
+         Map16Pass(h, 1);
+       },
+       End::kLost, 0, {}, {}, {"bg show 249", "bg show 247", "start 16212"},
+       [] { EXPECT_EQ(CheckEventFlag(kMap16DefeatGuard), 1); }},
+      {"Map16AllowanceOtherLost", 16, Map16Allowance(3),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         Map16Pass(h, 0);
+       },
+       End::kLost, 0, {}, {}, {"start 16220"},
+       [] { EXPECT_EQ(CheckEventFlag(193), 1); }},
+      {"Map16Won", 16, Map16Allowance(1),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         h.SetLife(2, 18, 0);
+         h.RunFrames(200);
+         SetEventFlag(kSlgFlagBossGone);
+       },
+       End::kWin, 0, {}, {}, {"start 16230", "bg slide 108"}, nullptr},
   };
   return rows;
 }
