@@ -141,9 +141,25 @@ MapStage Map16() {
   return s;
 }
 
+// Map 21 (stage 20): the hero and characters 1 and 4 (kinds 0, 1, 4), whom the openings make;
+// a second enemy (a battle of one unit is lost at once); the event objects 80-96 with a character
+// byte apart from the cast's.
+MapStage Map21() {
+  MapStage s{.map = 21, .stage = 20, .hero_x = 200, .hero_y = 900, .hero_present = false};
+  for (int c : {1, 4}) {
+    s.units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = 200 + 100 * c,
+                       .y = 900, .present = false});
+  }
+  s.units.push_back({1, 31, 14, 1, 1000, 1200});
+  for (int kind = 80; kind <= 96; ++kind) s.objects.push_back({kind, 20, 700, 300});
+  s.messages = {{10000, 10300, {10135, 10225}, 3}};
+  s.stub_kinds = {0, 1, 4, 14};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
-                                               Map16()};
+                                               Map16(), Map21()};
   return stages;
 }
 
@@ -181,12 +197,14 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
     h->install.stage.units[0].x = static_cast<int16_t>(stage.hero_x);
     h->install.stage.units[0].y = static_cast<int16_t>(stage.hero_y);
   }
+  h->install.stage.units[0].present = stage.hero_present ? 1 : 0;
   h->install.more_backgrounds = stage.backgrounds;
   if (stage.install_enemy_number != 0) {
     h->install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
   }
   for (const MapStageUnit& u : stage.units) {
     const int e = h->AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);
+    h->install.stage.units[static_cast<size_t>(e)].present = u.present ? 1 : 0;
     if (u.number != 0) {
       h->install.stage.units[static_cast<size_t>(e)].placement_number =
           static_cast<uint8_t>(u.number);

@@ -23,6 +23,7 @@ struct MapStageUnit {
   int x = 0;
   int y = 0;
   int number = 0;  // its placement number; 0 keeps the harness's numbering
+  bool present = true;  // made at the start (else a row of the map makes it)
 };
 
 struct MapStageObject {
@@ -45,6 +46,7 @@ struct MapStage {
   int stage = 0;  // the battle map the set-up runs in
   int hero_x = -1;  // the hero's place; -1 keeps the install's
   int hero_y = -1;
+  bool hero_present = true;
   std::vector<MapStageUnit> units{};
   std::vector<MapStageObject> objects{};
   std::vector<MapStageMessages> messages{};

@@ -15,6 +15,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_boss_exit.h"
 #include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
 #include "battle/slg_start.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
@@ -32,7 +33,8 @@ namespace {
 
 using testsupport::EventHarness;
 
-enum class End { kWin, kSwitch, kLost };
+// kNone: the scene ends and the battle goes on (the map's end is the battle's own).
+enum class End { kWin, kSwitch, kLost, kNone };
 
 struct RunRow {
   const char* name;
@@ -62,6 +64,8 @@ std::string EndRecord(End end) {
       return std::string("task ") + kSlgExchangeNofadeTaskName;
     case End::kLost:
       return std::string("task ") + kSlgGameOverTaskName;
+    case End::kNone:
+      break;
   }
   return {};
 }
@@ -76,11 +80,21 @@ void Play(const RunRow& row, EventHarness& h) {
   h.Start();
   if (row.play) row.play(h);
   const std::string end = EndRecord(row.end);
-  ASSERT_TRUE(h.RunUntil(end, [&] { return h.FrameOf(end) >= 0; }, 20000));
+  if (row.end == End::kNone) {
+    ASSERT_TRUE(h.RunUntilIdle(6000));
+  } else {
+    ASSERT_TRUE(h.RunUntil(end, [&] { return h.FrameOf(end) >= 0; }, 20000));
+  }
   // A switch hands the context to the next stage's set-up: the run stops at its request.
   if (row.end != End::kSwitch) h.RunFrames(30);
-  EXPECT_EQ(Count(h, end), 1u) << "the end is reached once";
+  for (End e : {End::kWin, End::kSwitch, End::kLost}) {
+    EXPECT_EQ(Count(h, EndRecord(e)), e == row.end ? 1u : 0u) << EndRecord(e);
+  }
+  EXPECT_EQ(Count(h, std::string("task ") + kSlgExchangeTaskName), 0u);
   switch (row.end) {
+    case End::kNone:
+      EXPECT_EQ(Battle().lost, 0u);
+      break;
     case End::kWin:
       EXPECT_EQ(Battle().lost, 0u);
       break;
@@ -177,6 +191,29 @@ std::function<void(EventHarness&)> Map16Allowance(int allowance) {
 }
 void Map16WaitFor(EventHarness& h, const std::string& what) {
   ASSERT_TRUE(h.RunUntil(what, [&] { return h.FrameOf(what) >= 0; }, 3000));
+}
+
+// Map 21: both openings (P[80] 0 and 1) make the cast; the talks' flag 125 (both lines heard);
+// the cast placed around character 4 (the hero and character 1 on opposite sides) and the hero
+// acting starts the scene with `answers` queued. Character 4's trust starts at 20.
+std::function<void(EventHarness&)> Map21Before(uint16_t p80, std::vector<int> answers) {
+  return [p80, answers](EventHarness& h) {
+    h.SetP(80, p80);
+    h.SetTrust(4, 20);
+    h.SetRandom({0xFFFF});  // R(25) fails: no chance lines
+    h.AddMovie(0, 14, 0.1);
+    for (int a : answers) h.AnswerChoice(a);
+  };
+}
+void Map21Scene(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  SetEventFlag(125);
+  const SlgPoint four = SnapPosToCell(624, 600);
+  h.MoveTo(0, 4, four.x, four.y);
+  h.MoveTo(0, 0, four.x - 48, four.y + 24);
+  h.MoveTo(0, 1, four.x + 48, four.y - 24);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Act(0, 0);
 }
 
 const std::vector<RunRow>& Rows() {
@@ -287,6 +324,19 @@ const std::vector<RunRow>& Rows() {
          SetEventFlag(kSlgFlagBossGone);
        },
        End::kWin, 0, {}, {}, {"start 16230", "bg slide 108"}, nullptr},
+      {"Map21Opening1GoesWithTheHero", 21, Map21Before(0, {1}), Map21Scene, End::kSwitch, 26,
+       {}, {}, {"start 21106", "start 21130", "message 11:10170", "movie Movie\\Movie014.mpg"},
+       [] { EXPECT_EQ(GetTrustVar(4), 60); }},
+      {"Map21Opening2GoesWithTheHero", 21, Map21Before(1, {1}), Map21Scene, End::kSwitch, 26,
+       {}, {}, {"start 21105", "start 21130", "message 11:10165", "movie Movie\\Movie014.mpg"},
+       [] { EXPECT_EQ(GetTrustVar(4), 60); }},
+      {"Map21ComesRound", 21, Map21Before(0, {2, 2}), Map21Scene, End::kSwitch, 26, {}, {},
+       {"message 147:10280", "movie Movie\\Movie014.mpg"},
+       [] { EXPECT_EQ(GetTrustVar(4), 60); }},
+      {"Map21TurnsBack", 21, Map21Before(0, {2, 1}), Map21Scene, End::kNone, 0, {}, {},
+       {"message 15:10250", "se 21", "end 21130"}, [] { EXPECT_EQ(GetTrustVar(4), 15); }},
+      {"Map21Silent", 21, Map21Before(1, {3}), Map21Scene, End::kNone, 0, {}, {},
+       {"message 148:10290", "end 21130"}, [] { EXPECT_EQ(GetTrustVar(4), 20); }},
   };
   return rows;
 }
