@@ -157,9 +157,47 @@ MapStage Map21() {
   return s;
 }
 
+// Map 19 (stage 18): the hero and heroines 1-6 as kinds 8-13; the second boss's guard (kinds
+// 48-50, group 1), the kind-31 boss (group 2, character 16) and the kind-32 boss (group 2,
+// character 11), none made at the start; the event objects 80-111 and the fixed sprites'
+// animations 112-114. The stage has no file for the event pictures the map asks for.
+MapStage Map19() {
+  MapStage s{.map = 19, .stage = 18, .hero_x = 520, .hero_y = 1080};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 400 + 48 * c, 1000});
+  for (int kind = 48; kind <= 50; ++kind) {
+    s.units.push_back({.side = 1, .character = kind, .kind = kind, .category = 1,
+                       .x = 900 + 48 * (kind - 48), .y = 700, .present = false});
+  }
+  s.units.push_back({.side = 2, .character = 16, .kind = 31, .category = 1, .x = 600, .y = 1200,
+                     .present = false});
+  s.units.push_back({.side = 2, .character = 11, .kind = 32, .category = 1, .x = 800, .y = 1200,
+                     .present = false});
+  s.objects = Objects(80, 111, 700, 1100);
+  s.anm_kinds = {112, 113, 114};
+  s.messages = {{1398, 1406}, {2000, 2160}, {20000, 20015}};
+  for (int id = 10010; id <= 10870; id += 10) {
+    const bool choice = id == 10020 || id == 10200 || id == 10370;
+    s.messages.push_back({id, id, choice ? std::vector<int>{id} : std::vector<int>{}, 3});
+  }
+  for (int id = 12100; id <= 12450; id += 10) s.messages.push_back({id, id});
+  s.messages = Join(s.messages,
+                    Singles({2414, 3272, 3273, 3274, 3275, 3276, 3277, 3338, 3339, 3340, 3341,
+                             3342, 3348, 1467, 1468, 1469, 1470, 1471, 3278, 3279, 3281, 3282,
+                             3283, 3285, 3292, 3293, 3294, 3295, 3296, 3300, 3302, 3303, 3304,
+                             3305, 3306, 3307, 3309, 3311, 3312, 3316, 3349, 12000, 12010, 12020,
+                             12030, 12040, 12050, 12070, 12081, 12082, 12083, 12084, 12085, 12086,
+                             12126, 12151, 12152, 12153, 12154, 12155, 13000, 13010, 14000, 14010,
+                             14020, 14030, 14050}));
+  s.messages.push_back({12090, 12090, {12090}, 3});
+  s.messages.push_back({14040, 14040, {14040}, 3});
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 31, 32, 48, 49, 50};
+  s.expected_traces = {"File Not Found"};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
-                                               Map16(), Map21()};
+                                               Map16(), Map19(), Map21()};
   return stages;
 }
 
@@ -211,6 +249,7 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
     }
   }
   for (const MapStageObject& o : stage.objects) h->AddObject(o.kind, o.character, o.x, o.y);
+  for (int kind : stage.anm_kinds) h->install.object_kinds.push_back(kind);
   for (int kind : stage.stub_kinds) h->StubAttacks({kind});
   return h;
 }

@@ -53,6 +53,7 @@ struct MapStage {
   std::vector<int> stub_kinds{};
   std::vector<int> backgrounds{};  // background pictures laid besides the install's
   int install_enemy_number = 0;  // the install's own enemy's placement number; 0 keeps it
+  std::vector<int> anm_kinds{};  // event-object kinds with EventAnm rows and sprites only
   std::vector<const char*> expected_traces{};  // traces the stage is known to raise
 };
 

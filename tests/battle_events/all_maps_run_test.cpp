@@ -216,6 +216,16 @@ void Map21Scene(EventHarness& h) {
   h.Act(0, 0);
 }
 
+// Map 19's first visit: the opening, the kind-31 boss beaten (the second scene brings the
+// kind-32 boss and its guard), then the kind-32 boss beaten.
+void Map19FirstVisit(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntil("19110 ended", [] { return CheckEventFlag(110) != 0; }, 12000));
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.SetLife(2, 16, 0);
+  ASSERT_TRUE(h.RunUntil("19121 ended", [] { return CheckEventFlag(121) != 0; }, 12000));
+  h.SetLife(2, 11, 0);
+}
+
 const std::vector<RunRow>& Rows() {
   static const std::vector<RunRow> rows = {
       {"Map02Lost", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 198}); }, nullptr,
@@ -337,6 +347,25 @@ const std::vector<RunRow>& Rows() {
        {"message 15:10250", "se 21", "end 21130"}, [] { EXPECT_EQ(GetTrustVar(4), 15); }},
       {"Map21Silent", 21, Map21Before(1, {3}), Map21Scene, End::kNone, 0, {}, {},
        {"message 148:10290", "end 21130"}, [] { EXPECT_EQ(GetTrustVar(4), 20); }},
+      {"Map19FirstVisit", 19,
+       [](EventHarness& h) {
+         h.SetP(83, 2);
+         h.SetP(73, 0);
+         h.AnswerChoice(1);
+       },
+       Map19FirstVisit, End::kWin, 0, {}, {}, {"start 19110", "start 19120", "start 19121"},
+       [] {
+         EXPECT_EQ(SlgGetMacroP(73), 1);
+         EXPECT_EQ(CheckEventFlag(195), 1);
+       }},
+      {"Map19ReturnVisit", 19,
+       [](EventHarness& h) {
+         h.SetP(83, 1);
+         h.SetP(73, 1);
+         h.ExpectTrace("Can't Play Movie");
+       },
+       nullptr, End::kSwitch, 19, {}, {}, {"start 19140", "bgm 28", "movie end"},
+       [] { EXPECT_EQ(Battle().fix_tasks.count, 0); }},
   };
   return rows;
 }
