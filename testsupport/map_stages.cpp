@@ -195,9 +195,93 @@ MapStage Map19() {
   return s;
 }
 
+// The final battle's maps (23-26): the hero at (hero_x, hero_y) and heroines 1-6 as kinds 8-13
+// in a row at y = heroines_y.
+MapStage FinalMap(int map, int hero_x, int hero_y, int heroines_y) {
+  MapStage s{.map = map, .stage = map - 1, .hero_x = hero_x, .hero_y = hero_y};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 300 + 48 * c, heroines_y});
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13};
+  return s;
+}
+
+// Map 23 (stage 22): the guard (kind 29, group 1) placed later, the group-2 walker (character
+// 48, kind 31), the event objects 80-91 (80 and 86 with sub-numbers 0-2, 82 and 88 with 0-1) and
+// the drift's animation row (92); the pictures 238, 239 and 300.
+MapStage Map23() {
+  MapStage s = FinalMap(23, 400, 600, 700);
+  s.units.push_back({.side = 1, .character = 20, .kind = 29, .category = 1, .x = 900, .y = 420,
+                     .present = false});
+  s.units.push_back({2, 48, 31, 1, 1100, 500});
+  for (int kind = 80; kind <= 91; ++kind) {
+    const int copies = kind == 80 || kind == 86 ? 3 : kind == 82 || kind == 88 ? 2 : 1;
+    for (int n = 0; n < copies; ++n) s.objects.push_back({kind, n, 900 + 48 * (kind - 80), 400 + 16 * n});
+  }
+  s.objects.push_back({92, 0, 320, 120});
+  s.backgrounds = {238, 239, 300};
+  s.messages = Join({{3200, 3224}}, Singles({10000, 10010, 10020, 10030, 10040, 10050, 20000,
+                                             20010, 20020, 40100, 40200}));
+  s.stub_kinds.insert(s.stub_kinds.end(), {29, 31});
+  return s;
+}
+
+// Map 24 (stage 23): the three attackers (group 1, characters 0-2, kinds 17, 19, 18) placed
+// later; the event objects 80-88 at the aim point and the fixed sprites' row (89); the pictures
+// 238, 241 and 300.
+MapStage Map24() {
+  MapStage s = FinalMap(24, 400, 600, 700);
+  const int groups[3][3] = {{17, 644, 588}, {19, 548, 588}, {18, 548, 492}};
+  for (int c = 0; c < 3; ++c) {
+    s.units.push_back({.side = 1, .character = c, .kind = groups[c][0], .category = 1,
+                       .x = groups[c][1], .y = groups[c][2], .present = false});
+  }
+  s.objects = Objects(80, 88, 740, 468);
+  s.objects.push_back({89, 0, 320, 120});
+  s.backgrounds = {238, 241, 300};
+  s.messages = Singles({3000, 3005, 3197, 3200, 3208, 3209, 3210, 3211, 40000, 40001, 40100,
+                        40200});
+  s.messages.push_back({3224, 3237});
+  for (int id = 10000; id <= 10160; id += 5) s.messages.push_back({id, id});
+  for (int id = 20000; id <= 20100; id += 10) s.messages.push_back({id, id});
+  s.stub_kinds.insert(s.stub_kinds.end(), {17, 18, 19});
+  return s;
+}
+
+// Map 25 (stage 24): the boss (kind 30, group 1) placed later; the event objects 80-83; the
+// pictures 238, 240 and 300.
+MapStage Map25() {
+  MapStage s = FinalMap(25, 400, 700, 760);
+  s.units.push_back({.side = 1, .character = 20, .kind = 30, .category = 1, .x = 1000, .y = 420,
+                     .present = false});
+  for (int kind = 80; kind <= 83; ++kind) s.objects.push_back({kind, 0, 1000 + 48 * (kind - 80), 400});
+  s.backgrounds = {238, 240, 300};
+  s.messages = Singles({3200, 3208, 3209, 3211, 3239, 3240, 3241, 3243, 3244, 3253, 3254, 10000,
+                        10002, 10010, 10020, 10030, 10035, 10036, 10040, 10050, 10060, 20000,
+                        20010, 20020, 40020, 40030, 40040, 40050, 40060, 40070, 40080, 40200,
+                        45000, 45020});
+  s.stub_kinds.push_back(30);
+  return s;
+}
+
+// Map 26 (stage 25): the boss (kind 30, group 1) placed later, the escort (group 2, character
+// 48, kind 31); the event objects 80-84; the pictures 238, 243 and 300.
+MapStage Map26() {
+  MapStage s = FinalMap(26, 400, 600, 700);
+  s.units.push_back({.side = 1, .character = 20, .kind = 30, .category = 1, .x = 1000, .y = 360,
+                     .present = false});
+  s.units.push_back({2, 48, 31, 1, 1100, 500});
+  for (int kind = 80; kind <= 84; ++kind) s.objects.push_back({kind, 0, 900 + 48 * (kind - 80), 400});
+  s.backgrounds = {238, 243, 300};
+  s.messages = Singles({3209, 3223, 3226, 3240, 3245, 3246, 3247, 3253, 3254, 10000, 10010, 10020,
+                        10030, 10040, 10050, 10060, 10070, 10080, 20000, 30000, 30010, 30020,
+                        30030, 30040, 30050, 30060, 45110, 45120, 45140, 45150});
+  s.stub_kinds.insert(s.stub_kinds.end(), {30, 31});
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
-                                               Map16(), Map19(), Map21()};
+                                               Map16(), Map19(), Map21(), Map23(), Map24(),
+                                               Map25(), Map26()};
   return stages;
 }
 

@@ -34,10 +34,11 @@ namespace {
 using testsupport::EventHarness;
 
 // kNone: the scene ends and the battle goes on (the map's end is the battle's own).
-enum class End { kWin, kSwitch, kLost, kNone };
+// kFadeSwitch: the switch after a 32-frame fade out (stages 17 and 22-25).
+enum class End { kWin, kSwitch, kFadeSwitch, kLost, kNone };
 
 struct RunRow {
-  const char* name;
+  std::string name;
   int map;
   // Before the start: story variables, trust, flags the core would have set, answers.
   std::function<void(EventHarness&)> before;
@@ -62,6 +63,8 @@ std::string EndRecord(End end) {
       return std::string("task ") + kSlgGameWinTaskName;
     case End::kSwitch:
       return std::string("task ") + kSlgExchangeNofadeTaskName;
+    case End::kFadeSwitch:
+      return std::string("task ") + kSlgExchangeTaskName;
     case End::kLost:
       return std::string("task ") + kSlgGameOverTaskName;
     case End::kNone:
@@ -86,11 +89,11 @@ void Play(const RunRow& row, EventHarness& h) {
     ASSERT_TRUE(h.RunUntil(end, [&] { return h.FrameOf(end) >= 0; }, 20000));
   }
   // A switch hands the context to the next stage's set-up: the run stops at its request.
-  if (row.end != End::kSwitch) h.RunFrames(30);
-  for (End e : {End::kWin, End::kSwitch, End::kLost}) {
+  const bool switched = row.end == End::kSwitch || row.end == End::kFadeSwitch;
+  if (!switched) h.RunFrames(30);
+  for (End e : {End::kWin, End::kSwitch, End::kFadeSwitch, End::kLost}) {
     EXPECT_EQ(Count(h, EndRecord(e)), e == row.end ? 1u : 0u) << EndRecord(e);
   }
-  EXPECT_EQ(Count(h, std::string("task ") + kSlgExchangeTaskName), 0u);
   switch (row.end) {
     case End::kNone:
       EXPECT_EQ(Battle().lost, 0u);
@@ -99,14 +102,15 @@ void Play(const RunRow& row, EventHarness& h) {
       EXPECT_EQ(Battle().lost, 0u);
       break;
     case End::kSwitch:
+    case End::kFadeSwitch:
       EXPECT_EQ(GetSystemData()->battleMap(), static_cast<uint32_t>(row.next_stage));
       break;
     case End::kLost:
       EXPECT_EQ(Battle().lost, 1u);
       break;
   }
-  // Every row that started finished, except the one that asked for a switch (the switch tears
-  // the table down under it).
+  // Every row that started finished, except one that asked for a switch (the switch tears the
+  // table down under it).
   std::vector<std::string> running;
   for (const auto& r : h.records()) {
     if (r.what.rfind("start ", 0) == 0) running.push_back(r.what.substr(6));
@@ -115,7 +119,7 @@ void Play(const RunRow& row, EventHarness& h) {
     EXPECT_NE(at, running.end()) << "frame " << r.frame << ": " << r.what << " never started";
     if (at != running.end()) running.erase(at);
   }
-  EXPECT_LE(running.size(), row.end == End::kSwitch ? 1u : 0u) << "rows left running";
+  EXPECT_LE(running.size(), switched ? 1u : 0u) << "rows left running";
   const auto starts = h.Records("start");
   if (!row.starts.empty()) {
     EXPECT_EQ(starts, row.starts);
@@ -226,8 +230,33 @@ void Map19FirstVisit(EventHarness& h) {
   h.SetLife(2, 11, 0);
 }
 
+// The final battle's maps 23-26, each route heroine 1-6 (P[83] of her route): each map's first
+// two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
+// 26 is won.
+std::vector<RunRow> FinalRows() {
+  static const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4",
+                                       "Heroine5", "Heroine6"};
+  constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
+  struct Final {
+    int map, a, b;
+  };
+  std::vector<RunRow> rows;
+  for (const Final& f : {Final{23, 4, 2}, Final{24, 2, 6}, Final{25, 6, 3}, Final{26, 3, 5}}) {
+    for (int route = 1; route <= 6; ++route) {
+      const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
+      const int base = f.map * 1000 + 100;
+      const std::string first = "start " + std::to_string(base + (p83 == f.a ? 6 : 5));
+      const std::string second = "start " + std::to_string(base + (p83 == f.b ? 11 : 10));
+      rows.push_back({"Map" + std::to_string(f.map) + "Route" + kNames[route], f.map, [p83](EventHarness& h) { h.SetP(83, p83); }, nullptr,
+                      f.map == 26 ? End::kWin : End::kFadeSwitch, f.map, {first, second}, {},
+                      {"bg show 300"}, nullptr});
+    }
+  }
+  return rows;
+}
+
 const std::vector<RunRow>& Rows() {
-  static const std::vector<RunRow> rows = {
+  static std::vector<RunRow> rows = {
       {"Map02Lost", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 198}); }, nullptr,
        End::kLost, 0, {"start 2109"},
        {"message 18:20019", "message 216:20020", "message 361:20021"}, {}, nullptr},
@@ -367,6 +396,12 @@ const std::vector<RunRow>& Rows() {
        nullptr, End::kSwitch, 19, {}, {}, {"start 19140", "bgm 28", "movie end"},
        [] { EXPECT_EQ(Battle().fix_tasks.count, 0); }},
   };
+  static const bool finals = [] {
+    const std::vector<RunRow> more = FinalRows();
+    rows.insert(rows.end(), more.begin(), more.end());
+    return true;
+  }();
+  (void)finals;
   return rows;
 }
 
@@ -384,7 +419,7 @@ TEST_P(MapRun, PlaysToItsEndTheSameWayTwice) {
 
 INSTANTIATE_TEST_SUITE_P(AllMaps, MapRun, testing::Range<size_t>(0, Rows().size()),
                          [](const testing::TestParamInfo<size_t>& info) {
-                           return std::string(Rows()[info.param].name);
+                           return Rows()[info.param].name;
                          });
 
 }  // namespace
