@@ -195,6 +195,27 @@ MapStage Map19() {
   return s;
 }
 
+// Map 18 (stage 17): the hero and heroines 1-6 as kinds 8-13; one enemy of group 1 (kind 14);
+// the boss (kind 28, group 2, character 17) placed later; the event objects 80-91 (88 and 90
+// with character bytes 0-2). The stage has no file for the event pictures the map asks for.
+MapStage Map18() {
+  MapStage s{.map = 18, .stage = 17, .hero_x = 1000, .hero_y = 800};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 900 + 48 * c, 900});
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  s.units.push_back({.side = 2, .character = 17, .kind = 28, .category = 1, .x = 1200, .y = 700,
+                     .present = false});
+  for (int kind = 80; kind <= 91; ++kind) {
+    const int copies = kind == 88 || kind == 90 ? 3 : 1;
+    for (int n = 0; n < copies; ++n) s.objects.push_back({kind, n, 1300 + 16 * n, 600});
+  }
+  s.messages = Join({{2000, 2160}, {10000, 10180}, {20000, 20065}},
+                    Singles({1377, 1378, 1379, 1380, 2414, 3193, 3194, 3195, 3196, 3197, 3198,
+                             3200, 3338, 3339, 3340, 3341, 3342, 5000, 30000}));
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 14, 28};
+  s.expected_traces = {"File Not Found"};
+  return s;
+}
+
 // The final battle's maps (23-26): the hero at (hero_x, hero_y) and heroines 1-6 as kinds 8-13
 // in a row at y = heroines_y.
 MapStage FinalMap(int map, int hero_x, int hero_y, int heroines_y) {
@@ -280,7 +301,8 @@ MapStage Map26() {
 
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
-                                               Map16(), Map19(), Map21(), Map23(), Map24(),
+                                               Map16(), Map18(), Map19(), Map21(), Map23(),
+                                               Map24(),
                                                Map25(), Map26()};
   return stages;
 }

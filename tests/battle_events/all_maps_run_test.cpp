@@ -230,7 +230,7 @@ void Map19FirstVisit(EventHarness& h) {
   h.SetLife(2, 11, 0);
 }
 
-// The final battle's maps 23-26, each route heroine 1-6 (P[83] of her route): each map's first
+// Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
 std::vector<RunRow> FinalRows() {
@@ -241,6 +241,22 @@ std::vector<RunRow> FinalRows() {
     int map, a, b;
   };
   std::vector<RunRow> rows;
+  // Map 18: the opening, then its enemies gone; the finale chooses by P[83] 4 and switches to
+  // stage 22 after a fade.
+  for (int route = 1; route <= 6; ++route) {
+    const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
+    rows.push_back({std::string("Map18Route") + kNames[route], 18,
+                    [p83](EventHarness& h) { h.SetP(83, p83); },
+                    [](EventHarness& h) {
+                      ASSERT_TRUE(h.RunUntilIdle(6000));
+                      for (int i = 0; i < Battle().state.unit_count; ++i) {
+                        SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+                        if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
+                      }
+                    },
+                    End::kFadeSwitch, 22, {}, {},
+                    {p83 == 4 ? "start 18106" : "start 18105", "se 301"}, nullptr});
+  }
   for (const Final& f : {Final{23, 4, 2}, Final{24, 2, 6}, Final{25, 6, 3}, Final{26, 3, 5}}) {
     for (int route = 1; route <= 6; ++route) {
       const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
