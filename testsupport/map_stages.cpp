@@ -122,6 +122,23 @@ MapStage Map09() {
   return s;
 }
 
+// Map 12 (stage 11): the hero at (1100, 600), heroines 1-6, four guards of kind 17 (characters
+// 10-13) on the player's side, one enemy; the event objects 80-94 (the vanishing figures 87-90
+// with character bytes 0-3).
+MapStage Map12() {
+  MapStage s{.map = 12, .stage = 11, .hero_x = 1100, .hero_y = 600};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 600, 48, 600, 0);
+  for (int g = 0; g < 4; ++g) s.units.push_back({0, 10 + g, 17, 0, 700 + 48 * g, 800});
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  for (int kind = 80; kind <= 94; ++kind) {
+    s.objects.push_back({kind, kind >= 87 && kind <= 90 ? kind - 87 : 0, 900 + 16 * (kind - 80), 500});
+  }
+  s.messages = Join({{2000, 2160}, {10000, 10050}, {15000, 15005}},
+                    Singles({2414, 3146, 3147, 3148, 3149, 3338, 3339, 3340, 3341, 3342}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 17, 14};
+  return s;
+}
+
 // Map 16 (stage 15): the hero at (600, 600) and heroines 1-6 in a row going down to the left; the
 // gate-breakers (kinds 17, 18, 19 of group 1, characters 40-42) away from the gates; the boss
 // (kind 29, group 2, character 18); the opening's and the gates' pictures. The stage holds no
@@ -301,7 +318,7 @@ MapStage Map26() {
 
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
-                                               Map16(), Map18(), Map19(), Map21(), Map23(),
+                                               Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
                                                Map25(), Map26()};
   return stages;

@@ -24,6 +24,7 @@
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/map10.h"
+#include "battle_events/maps/map12.h"
 #include "battle_events/maps/map16.h"
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
@@ -184,6 +185,21 @@ std::function<void()> Map10Going(std::vector<int> going) {
   };
 }
 
+// Map 12's escape: after the opening each of the party is given life 10 + c and kiai 30 + c,
+// all cross the line through (1200, 480) and the hero acts.
+void Map12Escape(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  for (int c = 0; c <= 6; ++c) {
+    SlgUnit* u = h.Unit(0, c);
+    ASSERT_NE(u, nullptr);
+    u->stats.life = static_cast<int16_t>(10 + c);
+    u->stats.kiai = static_cast<uint16_t>(30 + c);
+    h.MoveTo(0, c, 1500, 420 + 16 * c);
+  }
+  h.RunFrames(2);
+  h.Act(0, 0);
+}
+
 // Map 16: gate-breaker n (character 40 + n) put on the first gate, then a unit acts.
 void Map16Pass(EventHarness& h, int n) {
   h.MoveTo(1, 40 + n, kMap16Gates[0].x, kMap16Gates[0].y);
@@ -341,6 +357,19 @@ const std::vector<RunRow>& Rows() {
        End::kSwitch, 10, {"start 10110", "start 10120", "start 10130", "start 10135",
                           "start 10132", "start 10133", "start 10140"},
        {}, {}, Map10Going({1, 4, 6})},
+      {"Map12Escape", 12,
+       [](EventHarness& h) {
+         h.AddMovie(1, 18, 0.2);
+         Flags(h, {99, 102, 103});  // the turn rows before the escape have run
+       },
+       Map12Escape,
+       End::kSwitch, 12, {}, {}, {"task Eve::fadeOutMusic", "movie Movie\\Movie118.mpg"},
+       [] {
+         for (size_t c = 0; c < 7; ++c) {
+           EXPECT_EQ(SlgGetMacroP(kMap12LifeVar[c]), static_cast<int>(10 + c)) << c;
+           EXPECT_EQ(SlgGetMacroP(kMap12KiaiVar[c]), static_cast<int>(30 + c)) << c;
+         }
+       }},
       {"Map16Allowance1Lost", 16, Map16Allowance(1),
        [](EventHarness& h) {
          ASSERT_TRUE(h.RunUntilIdle(3000));
