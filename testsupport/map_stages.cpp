@@ -212,6 +212,21 @@ MapStage Map19() {
   return s;
 }
 
+// Map 27 (stage 26): the hero at (384, 768) and heroines 1-6, soldiers of side 1 (characters
+// 31-36, kind 14), the boss (kind 24, group 2, character 24); the event objects 80-95.
+MapStage Map27() {
+  MapStage s{.map = 27, .stage = 26, .hero_x = 384, .hero_y = 768};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 192, 48, 864, 0);
+  for (int n = 1; n <= 6; ++n) s.units.push_back({1, 30 + n, 14, 1, 1200 + 48 * (n % 3), 400 + 48 * (n / 3)});
+  s.units.push_back({2, 24, 24, 1, 1400, 200});
+  s.objects = Objects(80, 95, 1300, 300);
+  s.messages = Join({{2000, 2160}, {10130, 10340}, {60000, 60280, {60130, 60131, 60132}, 3}},
+                    Singles({586, 587, 2414, 3004, 3038, 3338, 3339, 3340, 3341, 3342, 35000,
+                             35001, 35002, 35004, 40000}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 24};
+  return s;
+}
+
 // Map 18 (stage 17): the hero and heroines 1-6 as kinds 8-13; one enemy of group 1 (kind 14);
 // the boss (kind 28, group 2, character 17) placed later; the event objects 80-91 (88 and 90
 // with character bytes 0-2). The stage has no file for the event pictures the map asks for.
@@ -320,7 +335,7 @@ const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
-                                               Map25(), Map26()};
+                                               Map25(), Map26(), Map27()};
   return stages;
 }
 

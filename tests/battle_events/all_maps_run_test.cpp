@@ -21,6 +21,7 @@
 #include "battle/slg_unit.h"
 #include "battle_events/core/event_conditions.h"
 #include "battle_events/core/event_heroines.h"
+#include "battle_events/core/event_queries.h"
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/map10.h"
@@ -198,6 +199,22 @@ void Map12Escape(EventHarness& h) {
   }
   h.RunFrames(2);
   h.Act(0, 0);
+}
+
+// Map 27: after the arrival and the menu the boss acts; heroine 4 on the marked cell acts and
+// opens the gate; the boss beaten and the core's flag 198.
+void Map27Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.Act(2, 24);
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  const SlgPoint mark = CellToPosHeight(1584, 792);
+  h.MoveTo(0, 4, mark.x, mark.y);
+  h.Act(0, 4);
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  h.SetLife(2, 24, 0);
+  h.BeginTurn();
+  h.RunFrames(2);
+  SetEventFlag(kSlgFlagBossGone);
 }
 
 // Map 16: gate-breaker n (character 40 + n) put on the first gate, then a unit acts.
@@ -440,6 +457,11 @@ const std::vector<RunRow>& Rows() {
        },
        nullptr, End::kSwitch, 19, {}, {}, {"start 19140", "bgm 28", "movie end"},
        [] { EXPECT_EQ(Battle().fix_tasks.count, 0); }},
+      {"Map27ArrivalMenuGateWon", 27, [](EventHarness& h) { h.AnswerChoice(2); }, Map27Play,
+       End::kWin, 0, {}, {},
+       {"start 27150", "start 27153", "start 27151", "start 27152", "start 27157",
+        "start 27185"},
+       [] { EXPECT_EQ(CheckEventFlag(432), 1); }},
   };
   static const bool finals = [] {
     const std::vector<RunRow> more = FinalRows();
