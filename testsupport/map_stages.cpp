@@ -55,6 +55,24 @@ MapStage Map02() {
   return s;
 }
 
+// Map 3 (stage 2): the hero at (1100, 1000) and heroines 1, 2, 3, 5, 6 on the near side of the
+// victory line; the two guides (kind 14 numbers 1 and 2), soldiers of kinds 15 and 16, the boss
+// (kind 23, group 2, character 9); the event objects 80-108 (character bytes kind & 3).
+MapStage Map03() {
+  MapStage s{.map = 3, .stage = 2, .hero_x = 1100, .hero_y = 1000};
+  s.units = Party({1, 2, 3, 5, 6}, 1100, 48, 1000, 0);
+  s.units.push_back({1, 10, 14, 1, 912, 1680, 1});
+  s.units.push_back({1, 11, 14, 1, 1056, 1176, 2});
+  s.units.push_back({1, 12, 15, 1, 432, 192});
+  s.units.push_back({1, 13, 16, 1, 576, 240});
+  s.units.push_back({2, 9, 23, 1, 528, 192});
+  for (int kind = 80; kind <= 108; ++kind) s.objects.push_back({kind, kind & 3, 320, 120});
+  s.messages = Join({{2000, 2160}, {30000, 30100, {30020}, 2}, {30101, 30101, {30101}, 4}, {30102, 30120}},
+                    Singles({2414, 3030, 3031, 3032, 3033, 3034, 3338, 3339, 3340, 3341, 3345}));
+  s.stub_kinds = {14, 15, 16, 23};
+  return s;
+}
+
 // Map 5 (stage 4): heroines 1, 2, 3, 5, 6; the opponent (group 2, character 9), the boss (kind
 // 23, group 2, character 10), two soldiers; the event objects 80-96.
 MapStage Map05() {
@@ -332,7 +350,7 @@ MapStage Map26() {
 }
 
 const std::vector<MapStage>& Stages() {
-  static const std::vector<MapStage> stages = {Map02(), Map05(), Map06(), Map09(), Map10(),
+  static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
                                                Map25(), Map26(), Map27()};

@@ -312,6 +312,18 @@ const std::vector<RunRow>& Rows() {
       {"Map02Won", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 103, 107}); },
        Map02Victory, End::kWin, 0, {}, {}, {"bgm 18"},
        [] { EXPECT_EQ(CheckEventFlag(196), 1); }},
+      {"Map03CrossesTheLine", 3,
+       [](EventHarness& h) {
+         Flags(h, {98, 105, 106});  // the talks before the line
+         h.AnswerChoice(2);
+       },
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(6000));
+         h.MoveTo(0, 0, 600, 700);
+         h.Act(0, 0);
+       },
+       End::kWin, 0, {}, {}, {"message 36:2027"},
+       [] { EXPECT_EQ(SlgGetMacroP(70), 1); }},
       {"Map05WonByHeroine3", 5, Map05Before, Map05Defeat(3), End::kWin, 0,
        {"start 5103", "start 5104"},
        {"message 103:50003", "message 102:439", "message 102:440"}, {"bgm 18"},
