@@ -79,7 +79,7 @@ void Flags(EventHarness& h, std::initializer_list<int> flags) {
   for (int f : flags) h.SetFlagAtInstall(f);
 }
 
-// Plays the row on a started harness and checks what it did.
+// Plays the row on a fresh harness (started here) and checks what it did.
 void Play(const RunRow& row, EventHarness& h) {
   if (row.before) row.before(h);
   h.Start();
@@ -98,8 +98,6 @@ void Play(const RunRow& row, EventHarness& h) {
   }
   switch (row.end) {
     case End::kNone:
-      EXPECT_EQ(Battle().lost, 0u);
-      break;
     case End::kWin:
       EXPECT_EQ(Battle().lost, 0u);
       break;
