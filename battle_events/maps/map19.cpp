@@ -1205,7 +1205,9 @@ int Sweep(SlgUnit& unit, SlgPair& position) {
     unit.walk_state[1] = unit.x;
     unit.walk_state[2] = unit.y;
   } else if (unit.state == kEventAnmRunning) {
-    const int32_t t = std::clamp(unit.anm->frames, 0, 1 << 12);
+    // An animation that runs long stops the sweep far past any map's edge, before the
+    // 32-bit pixel offset could overflow (8 px x 65536 x 4096 frames already would).
+    const int32_t t = std::clamp(unit.anm->frames, 0, 1 << 11);
     unit.x = unit.walk_state[1] - 8 * kPx * t;
     unit.y = unit.walk_state[2] + 4 * kPx * t;
     EventObjPlace(unit);

@@ -19,6 +19,7 @@
 #include "battle_events/maps/map05.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -31,28 +32,11 @@ constexpr int kBossKind = 23;
 // Silences the turn remarks' and the favourite's chances (R(n) fails).
 constexpr int32_t kNoChance = 0xFFFF;
 
-// Map 5's battle (stage 4): the hero and heroines 1, 2, 3, 5, 6, the opponent (group 2,
-// character 9), the boss (kind 23, group 2), two soldiers and the event objects 80-96; the
-// attacks stubbed.
+// Map 5's battle (stage 4) on its small stage: the hero and heroines 1, 2, 3, 5, 6, the opponent
+// (group 2, character 9), the boss (kind 23, group 2), two soldiers and the event objects 80-96;
+// the attacks stubbed.
 std::unique_ptr<EventHarness> MakeBattle() {
-  EventHarness::Options options;
-  options.stage = 4;
-  auto h = std::make_unique<EventHarness>(kMap05Setup, options);
-  auto add = [&](int id) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {439, 440, 2414, 3338, 3339, 3340, 3341, 3342, 35000, 35001, 35002, 60020}) add(id);
-  for (int id = 50000; id <= 50015; ++id) add(id);
-  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5, 6}) h->AddUnit(0, c, c, 0, 400 + 48 * c, 600);
-  h->AddUnit(kBossGroup, 9, 15, 1, 700, 760);
-  h->AddUnit(kBossGroup, kBossCharacter, kBossKind, 1, 900, 500);
-  h->AddUnit(1, 11, 14, 1, 600, 400);
-  h->AddUnit(1, 12, 14, 1, 648, 424);
-  for (int kind = 80; kind <= 96; ++kind) h->AddObject(kind, 0, 320, 120);
-  h->StubAttacks({14, 15, kBossKind});
-  return h;
+  return testsupport::MakeMapHarness(kMap05Setup, *testsupport::FindMapStage(5));
 }
 
 std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }

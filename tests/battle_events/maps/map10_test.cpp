@@ -23,7 +23,7 @@
 #include "testsupport/cond_fake.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -33,9 +33,6 @@ constexpr const char* kTaskName = "Slg::Map10::lips_exeflag_cntrl";
 constexpr const char* kSwitch = "task Slg::_exchangeStageNofade";
 // The arrival's flags: set at the install, the arrival does not run.
 constexpr int kArrivalFlags[] = {110, 120};
-// Where the party stands.
-constexpr int kPartyX = 1100;
-constexpr int kPartyY = 1000;
 
 // Per heroine 1-6 (index h - 1): the talk's opening line and its farewell line.
 const std::array<std::string, 6> kOpening = {"message 29:10001",  "message 74:10013",
@@ -48,27 +45,10 @@ const std::array<int, 7> kLeaderFace = {0, 29, 74, 110, 155, 209, 137};
 // The heroines' second variables (index h - 1), which order the talks.
 constexpr std::array<int, 6> kSecondVar = {10, 20, 30, 50, 60, 40};
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id, std::string text) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id : {3000, 3088, 3090, 3095, 3096, 3097, 3098, 3099, 3100}) add(id, "AB");
-  for (int id = 10000; id <= 10070; ++id) add(id, "AB");
-  for (int id = 20000; id <= 20005; ++id) add(id, testsupport::ChoiceText(3, 4));
-}
-
-// Map 10's battle: the hero and heroines 1-6 in a row, the figures of kinds 80-94, the heroines'
-// second variables `values` (index h - 1).
+// Map 10's battle on its small stage: the hero and heroines 1-6 in a row, the figures of kinds
+// 80-94, the heroines' second variables `values` (index h - 1).
 std::unique_ptr<EventHarness> MakeBattle(const std::array<int32_t, 6>& values) {
-  EventHarness::Options options;
-  options.stage = 9;
-  auto h = std::make_unique<EventHarness>(kMap10Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h->install.stage.units[0].x = kPartyX;
-  h->install.stage.units[0].y = kPartyY;
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c, 0, kPartyX - 48 * c, kPartyY + 24 * c);
-  for (int kind = 80; kind <= 94; ++kind) h->AddObject(kind, 0, kPartyX, kPartyY - 96);
+  auto h = testsupport::MakeMapHarness(kMap10Setup, *testsupport::FindMapStage(10));
   for (size_t i = 0; i < values.size(); ++i) {
     h->SetP(kSecondVar[i], static_cast<uint16_t>(32768 + values[i]));
   }

@@ -18,6 +18,7 @@
 #include "battle/slg_task.h"
 #include "battle_events/core/event_check.h"
 #include "battle_events/core/event_queries.h"
+#include "battle_events/event_units.h"
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map19.h"
@@ -560,6 +561,35 @@ TEST(Map19SecondScene, WithoutTheSecondFigureTheScenesGoOn) {
   ASSERT_TRUE(h.RunUntil("19121 ended", [] { return FlagSet(121); }, 12000));
   h.SetLife(2, 11, 0);
   ASSERT_TRUE(h.RunUntil("the win", [&] { return h.FrameOf("task Slg::GameWin") >= 0; }, 8000));
+}
+
+// The sweeping object (91) moves 8 pixels left and 4 down for each frame of its animation; an
+// animation that runs very long stops it far off the map instead of overflowing the offset.
+TEST(Map19Sweep, ALongAnimationStopsTheSweepFarOffTheMap) {
+  auto hp = SecondPhase({});
+  EventHarness& h = *hp;
+  h.Start();
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  EventDeployKind(91);
+  h.RunFrames(2);
+  SlgUnit* sweep = LiveUnitOfKind(91);
+  ASSERT_NE(sweep, nullptr);
+  ASSERT_NE(sweep->anm, nullptr);
+  const int32_t x0 = sweep->walk_state[1];
+  const int32_t y0 = sweep->walk_state[2];
+  const int32_t t = sweep->anm->frames;
+  EXPECT_EQ(sweep->x, x0 - 8 * 65536 * t);
+  EXPECT_EQ(sweep->y, y0 + 4 * 65536 * t);
+  for (uint32_t frames : {3000u, 4096u, 1u << 20}) {
+    SCOPED_TRACE(frames);
+    // The object's clock set back that many frames.
+    sweep->anm->start_time = sweep->anm->now - frames * 1000u / 60u;
+    h.RunFrames(1);
+    sweep = LiveUnitOfKind(91);
+    ASSERT_NE(sweep, nullptr);
+    EXPECT_EQ(sweep->x, x0 - 8 * 65536 * 2048);
+    EXPECT_EQ(sweep->y, y0 + 4 * 65536 * 2048);
+  }
 }
 
 // ---- The return visit ----

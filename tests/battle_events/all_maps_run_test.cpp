@@ -1,0 +1,502 @@
+// The map scripts played through the real runtime and battle core on their small stages
+// (testsupport/map_stages.h), one row per map and variant, each from its set-up to the map's own
+// end (the victory, the stage switch or the lost battle), and each run twice on fresh battles
+// that must record the same frames.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_boss_exit.h"
+#include "battle/slg_events.h"
+#include "battle/slg_geometry.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_conditions.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/core/event_queries.h"
+#include "battle_events/event_units.h"
+#include "battle_events/map_setup.h"
+#include "battle_events/maps/map10.h"
+#include "battle_events/maps/map12.h"
+#include "battle_events/maps/map16.h"
+#include "game/system_data.h"
+#include "testsupport/event_harness.h"
+#include "testsupport/map_stages.h"
+
+namespace {
+
+using testsupport::EventHarness;
+
+// kNone: the scene ends and the battle goes on (the map's end is the battle's own).
+// kFadeSwitch: the switch after a 32-frame fade out (stages 17 and 22-25).
+enum class End { kWin, kSwitch, kFadeSwitch, kLost, kNone };
+
+struct RunRow {
+  std::string name;
+  int map;
+  // Before the start: story variables, trust, flags the core would have set, answers.
+  std::function<void(EventHarness&)> before;
+  // After the start: the moments the rows wait for, up to the end's request.
+  std::function<void(EventHarness&)> play;
+  End end;
+  int next_stage;  // the stage a switch asks for
+  std::vector<std::string> starts;    // every row started, in order
+  std::vector<std::string> messages;  // every message shown, in order
+  std::vector<std::string> marks;     // records that must appear (BGM, SE, backgrounds)
+  std::function<void()> variables;    // checks of the story variables written
+};
+
+size_t Count(const EventHarness& h, const std::string& what) {
+  const auto r = h.Records(what);
+  return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+}
+
+std::string EndRecord(End end) {
+  switch (end) {
+    case End::kWin:
+      return std::string("task ") + kSlgGameWinTaskName;
+    case End::kSwitch:
+      return std::string("task ") + kSlgExchangeNofadeTaskName;
+    case End::kFadeSwitch:
+      return std::string("task ") + kSlgExchangeTaskName;
+    case End::kLost:
+      return std::string("task ") + kSlgGameOverTaskName;
+    case End::kNone:
+      break;
+  }
+  return {};
+}
+
+void Flags(EventHarness& h, std::initializer_list<int> flags) {
+  for (int f : flags) h.SetFlagAtInstall(f);
+}
+
+// Plays the row on a fresh harness (started here) and checks what it did.
+void Play(const RunRow& row, EventHarness& h) {
+  if (row.before) row.before(h);
+  h.Start();
+  if (row.play) row.play(h);
+  const std::string end = EndRecord(row.end);
+  if (row.end == End::kNone) {
+    ASSERT_TRUE(h.RunUntilIdle(6000));
+  } else {
+    ASSERT_TRUE(h.RunUntil(end, [&] { return h.FrameOf(end) >= 0; }, 20000));
+  }
+  // A switch hands the context to the next stage's set-up: the run stops at its request.
+  const bool switched = row.end == End::kSwitch || row.end == End::kFadeSwitch;
+  if (!switched) h.RunFrames(30);
+  for (End e : {End::kWin, End::kSwitch, End::kFadeSwitch, End::kLost}) {
+    EXPECT_EQ(Count(h, EndRecord(e)), e == row.end ? 1u : 0u) << EndRecord(e);
+  }
+  switch (row.end) {
+    case End::kNone:
+    case End::kWin:
+      EXPECT_EQ(Battle().lost, 0u);
+      break;
+    case End::kSwitch:
+    case End::kFadeSwitch:
+      EXPECT_EQ(GetSystemData()->battleMap(), static_cast<uint32_t>(row.next_stage));
+      break;
+    case End::kLost:
+      EXPECT_EQ(Battle().lost, 1u);
+      break;
+  }
+  // Every row that started finished, except one that asked for a switch (the switch tears the
+  // table down under it).
+  std::vector<std::string> running;
+  for (const auto& r : h.records()) {
+    if (r.what.rfind("start ", 0) == 0) running.push_back(r.what.substr(6));
+    if (r.what.rfind("end ", 0) != 0) continue;
+    const auto at = std::find(running.begin(), running.end(), r.what.substr(4));
+    EXPECT_NE(at, running.end()) << "frame " << r.frame << ": " << r.what << " never started";
+    if (at != running.end()) running.erase(at);
+  }
+  EXPECT_LE(running.size(), switched ? 1u : 0u) << "rows left running";
+  const auto starts = h.Records("start");
+  if (!row.starts.empty()) {
+    EXPECT_EQ(starts, row.starts);
+  }
+  if (!row.messages.empty()) {
+    EXPECT_EQ(h.Records("message"), row.messages);
+  }
+  for (const std::string& s : row.marks) EXPECT_GE(h.FrameOf(s), 0) << s;
+  if (row.variables) row.variables();
+}
+
+// ---- The rows ----
+
+// Map 2's boss and the companion: the boss's life goes to 0, it leaves; the companion falls.
+void Map02Victory(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.SetLife(2, 24, 0);
+  ASSERT_TRUE(h.RunUntil("2108", [&] { return h.FrameOf("start 2108") >= 0; }, 60));
+  h.RunFrames(60);
+  SlgUnit* boss = FindUnitByKind(22);
+  ASSERT_NE(boss, nullptr);
+  EventRemoveUnit(boss);
+}
+
+// Map 5's boss defeated from full life by heroine `by`: its exit sequence starts on the next
+// frame (the battle puts a defeated boss in state 15).
+std::function<void(EventHarness&)> Map05Defeat(int by) {
+  return [by](EventHarness& h) {
+    ASSERT_TRUE(h.RunUntilIdle(600));
+    h.Defeat(2, 10, 0, by);
+    h.RunFrames(1);
+    SlgUnit* boss = h.Unit(2, 10);
+    ASSERT_NE(boss, nullptr);
+    SetUnitState(*boss, 15);
+  };
+}
+
+void Map05Before(EventHarness& h) {
+  Flags(h, {100, 101, 110, 111, 112, 113, 114});
+  h.SetTrust(3, 30);
+  h.SetRandom({0xFFFF});  // R(n) fails: no turn remarks
+}
+
+// Map 10's heroines' second variables (which order the talks).
+constexpr std::array<int, 6> kMap10SecondVar = {10, 20, 30, 50, 60, 40};
+std::function<void(EventHarness&)> Map10Before(std::array<int, 6> values,
+                                               std::vector<int> answers) {
+  return [values, answers](EventHarness& h) {
+    for (size_t i = 0; i < values.size(); ++i) {
+      h.SetP(kMap10SecondVar[i], static_cast<uint16_t>(32768 + values[i]));
+    }
+    for (int line : answers) h.AnswerChoice(line);
+  };
+}
+std::function<void()> Map10Going(std::vector<int> going) {
+  return [going] {
+    for (int heroine = 1; heroine <= 6; ++heroine) {
+      const bool goes = std::count(going.begin(), going.end(), heroine) == 1;
+      EXPECT_EQ(SlgGetMacroP(kMap10GoingVar[static_cast<size_t>(heroine - 1)]), goes ? 1 : 0)
+          << "heroine " << heroine;
+    }
+  };
+}
+
+// Map 12's escape: after the opening each of the party is given life 10 + c and kiai 30 + c,
+// all cross the line through (1200, 480) and the hero acts.
+void Map12Escape(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  for (int c = 0; c <= 6; ++c) {
+    SlgUnit* u = h.Unit(0, c);
+    ASSERT_NE(u, nullptr);
+    u->stats.life = static_cast<int16_t>(10 + c);
+    u->stats.kiai = static_cast<uint16_t>(30 + c);
+    h.MoveTo(0, c, 1500, 420 + 16 * c);
+  }
+  h.RunFrames(2);
+  h.Act(0, 0);
+}
+
+// Map 27: after the arrival and the menu the boss acts; heroine 4 on the marked cell acts and
+// opens the gate; the boss beaten and the core's flag 198.
+void Map27Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.Act(2, 24);
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  const SlgPoint mark = CellToPosHeight(1584, 792);
+  h.MoveTo(0, 4, mark.x, mark.y);
+  h.Act(0, 4);
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  h.SetLife(2, 24, 0);
+  h.BeginTurn();
+  h.RunFrames(2);
+  SetEventFlag(kSlgFlagBossGone);
+}
+
+// Map 16: gate-breaker n (character 40 + n) put on the first gate, then a unit acts.
+void Map16Pass(EventHarness& h, int n) {
+  h.MoveTo(1, 40 + n, kMap16Gates[0].x, kMap16Gates[0].y);
+  h.RunFrames(2);
+  h.Act(0, 0);
+}
+std::function<void(EventHarness&)> Map16Allowance(int allowance) {
+  return [allowance](EventHarness& h) { h.SetP(82, static_cast<uint16_t>(allowance)); };
+}
+void Map16WaitFor(EventHarness& h, const std::string& what) {
+  ASSERT_TRUE(h.RunUntil(what, [&] { return h.FrameOf(what) >= 0; }, 3000));
+}
+
+// Map 21: both openings (P[80] 0 and 1) make the cast; the talks' flag 125 (both lines heard);
+// the cast placed around character 4 (the hero and character 1 on opposite sides) and the hero
+// acting starts the scene with `answers` queued. Character 4's trust starts at 20.
+std::function<void(EventHarness&)> Map21Before(uint16_t p80, std::vector<int> answers) {
+  return [p80, answers](EventHarness& h) {
+    h.SetP(80, p80);
+    h.SetTrust(4, 20);
+    h.SetRandom({0xFFFF});  // R(25) fails: no chance lines
+    h.AddMovie(0, 14, 0.1);
+    for (int a : answers) h.AnswerChoice(a);
+  };
+}
+void Map21Scene(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  SetEventFlag(125);
+  const SlgPoint four = SnapPosToCell(624, 600);
+  h.MoveTo(0, 4, four.x, four.y);
+  h.MoveTo(0, 0, four.x - 48, four.y + 24);
+  h.MoveTo(0, 1, four.x + 48, four.y - 24);
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.Act(0, 0);
+}
+
+// Map 19's first visit: the opening, the kind-31 boss beaten (the second scene brings the
+// kind-32 boss and its guard), then the kind-32 boss beaten.
+void Map19FirstVisit(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntil("19110 ended", [] { return CheckEventFlag(110) != 0; }, 12000));
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.SetLife(2, 16, 0);
+  ASSERT_TRUE(h.RunUntil("19121 ended", [] { return CheckEventFlag(121) != 0; }, 12000));
+  h.SetLife(2, 11, 0);
+}
+
+// Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
+// two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
+// 26 is won.
+std::vector<RunRow> FinalRows() {
+  static const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4",
+                                       "Heroine5", "Heroine6"};
+  constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
+  struct Final {
+    int map, a, b;
+  };
+  std::vector<RunRow> rows;
+  // Map 18: the opening, then its enemies gone; the finale chooses by P[83] 4 and switches to
+  // stage 22 after a fade.
+  for (int route = 1; route <= 6; ++route) {
+    const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
+    rows.push_back({std::string("Map18Route") + kNames[route], 18,
+                    [p83](EventHarness& h) { h.SetP(83, p83); },
+                    [](EventHarness& h) {
+                      ASSERT_TRUE(h.RunUntilIdle(6000));
+                      for (int i = 0; i < Battle().state.unit_count; ++i) {
+                        SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+                        if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
+                      }
+                    },
+                    End::kFadeSwitch, 22, {}, {},
+                    {p83 == 4 ? "start 18106" : "start 18105", "se 301"}, nullptr});
+  }
+  for (const Final& f : {Final{23, 4, 2}, Final{24, 2, 6}, Final{25, 6, 3}, Final{26, 3, 5}}) {
+    for (int route = 1; route <= 6; ++route) {
+      const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
+      const int base = f.map * 1000 + 100;
+      const std::string first = "start " + std::to_string(base + (p83 == f.a ? 6 : 5));
+      const std::string second = "start " + std::to_string(base + (p83 == f.b ? 11 : 10));
+      rows.push_back({"Map" + std::to_string(f.map) + "Route" + kNames[route], f.map, [p83](EventHarness& h) { h.SetP(83, p83); }, nullptr,
+                      f.map == 26 ? End::kWin : End::kFadeSwitch, f.map, {first, second}, {},
+                      {"bg show 300"}, nullptr});
+    }
+  }
+  return rows;
+}
+
+const std::vector<RunRow>& Rows() {
+  static std::vector<RunRow> rows = {
+      {"Map02Lost", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 198}); }, nullptr,
+       End::kLost, 0, {"start 2109"},
+       {"message 18:20019", "message 216:20020", "message 361:20021"}, {}, nullptr},
+      {"Map02Won", 2, [](EventHarness& h) { Flags(h, {100, 101, 102, 98, 103, 107}); },
+       Map02Victory, End::kWin, 0, {}, {}, {"bgm 18"},
+       [] { EXPECT_EQ(CheckEventFlag(196), 1); }},
+      {"Map03CrossesTheLine", 3,
+       [](EventHarness& h) {
+         Flags(h, {98, 105, 106});  // the talks before the line
+         h.AnswerChoice(2);
+       },
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(6000));
+         h.MoveTo(0, 0, 600, 700);
+         h.Act(0, 0);
+       },
+       End::kWin, 0, {}, {}, {"message 36:2027"},
+       [] { EXPECT_EQ(SlgGetMacroP(70), 1); }},
+      {"Map05WonByHeroine3", 5, Map05Before, Map05Defeat(3), End::kWin, 0,
+       {"start 5103", "start 5104"},
+       {"message 103:50003", "message 102:439", "message 102:440"}, {"bgm 18"},
+       [] { EXPECT_EQ(GetTrustVar(3), 35); }},
+      {"Map05WonByHeroine1", 5, Map05Before, Map05Defeat(1), End::kWin, 0, {"start 5104"},
+       {"message 102:439", "message 102:440"}, {"bgm 18"},
+       [] { EXPECT_EQ(GetTrustVar(3), 30); }},
+      {"Map06KeepsHeroine4", 6,
+       [](EventHarness& h) {
+         h.SetTrust(4, 40);
+         h.AnswerChoice(1);
+       },
+       nullptr, End::kSwitch, 20, {}, {}, {"se 20"},
+       [] {
+         EXPECT_EQ(GetTrustVar(4), 45);
+         EXPECT_EQ(SlgGetMacroP(71), 0);
+         EXPECT_EQ(CheckEventFlag(407), 0);
+       }},
+      {"Map06PartsHeroines4And1", 6,
+       [](EventHarness& h) {
+         h.SetTrust(4, 40);
+         h.AnswerChoice(2);
+       },
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntil("6105", [&] { return h.FrameOf("end 6105") >= 0; }, 20000));
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         // The commander beaten; the core's flag 198 after its defeat sequence.
+         h.SetLife(2, 24, 0);
+         SetEventFlag(kSlgFlagBossGone);
+         h.BeginTurn();
+       },
+       End::kWin, 0, {}, {}, {"se 21", "bgm 18"},
+       [] {
+         EXPECT_EQ(GetTrustVar(4), 35);
+         EXPECT_EQ(SlgGetMacroP(71), 1);
+         EXPECT_EQ(CheckEventFlag(407), 1);
+       }},
+      {"Map09NoInput", 9, nullptr, nullptr, End::kWin, 0,
+       {"start 9120", "start 9130", "start 9140", "start 9160", "start 9170", "start 9180"}, {},
+       {"bgm 16", "bgm 27", "bg show 8", "bg free 8", "se 135"},
+       [] { EXPECT_EQ(CondNU(14), 1) << "no kind-14 unit after the bombardment"; }},
+      {"Map09SecondAnswerRewardsTheFavourite", 9,
+       [](EventHarness& h) {
+         for (int hero = 1; hero <= 6; ++hero) h.SetTrust(hero, hero == 3 ? 40 : 20);
+         h.AnswerChoice(2);
+       },
+       nullptr, End::kWin, 0,
+       {"start 9120", "start 9130", "start 9140", "start 9160", "start 9170", "start 9180"}, {},
+       {"se 20"},
+       [] {
+         for (int hero = 1; hero <= 6; ++hero) {
+           EXPECT_EQ(GetTrustVar(hero), hero == 3 ? 45 : 20) << "heroine " << hero;
+         }
+       }},
+      {"Map10FirstAnswersStay", 10, Map10Before({40, 50, 50, 10, 60, 0}, {1, 1, 1}), nullptr,
+       End::kSwitch, 10, {"start 10110", "start 10120", "start 10130", "start 10135",
+                          "start 10132", "start 10133", "start 10140"},
+       {}, {}, Map10Going({5, 2, 3})},
+      {"Map10SecondAnswersGo", 10, Map10Before({40, 50, 50, 10, 60, 0}, {2, 2, 2}), nullptr,
+       End::kSwitch, 10, {"start 10110", "start 10120", "start 10130", "start 10135",
+                          "start 10132", "start 10133", "start 10140"},
+       {}, {}, Map10Going({1, 4, 6})},
+      {"Map12Escape", 12,
+       [](EventHarness& h) {
+         h.AddMovie(1, 18, 0.2);
+         Flags(h, {99, 102, 103});  // the turn rows before the escape have run
+       },
+       Map12Escape,
+       End::kSwitch, 12, {}, {}, {"task Eve::fadeOutMusic", "movie Movie\\Movie118.mpg"},
+       [] {
+         for (size_t c = 0; c < 7; ++c) {
+           EXPECT_EQ(SlgGetMacroP(kMap12LifeVar[c]), static_cast<int>(10 + c)) << c;
+           EXPECT_EQ(SlgGetMacroP(kMap12KiaiVar[c]), static_cast<int>(30 + c)) << c;
+         }
+       }},
+      {"Map16Allowance1Lost", 16, Map16Allowance(1),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         Map16Pass(h, 1);  // kind 18: warned
+         Map16WaitFor(h, "end 16200");
+         Map16Pass(h, 0);
+       },
+       End::kLost, 0, {}, {}, {"bg show 245", "message 506:10035", "start 16201"},
+       [] {
+         EXPECT_EQ(CheckEventFlag(200), 1);
+         EXPECT_EQ(CheckEventFlag(kMap16DefeatGuard), 1);
+       }},
+      {"Map16Allowance2Lost", 16, Map16Allowance(2),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         Map16Pass(h, 2);
+         Map16WaitFor(h, "end 16210");
+         Map16Pass(h, 0);
+         Map16WaitFor(h, "end 16211");
+         Map16Pass(h, 1);
+       },
+       End::kLost, 0, {}, {}, {"bg show 249", "bg show 247", "start 16212"},
+       [] { EXPECT_EQ(CheckEventFlag(kMap16DefeatGuard), 1); }},
+      {"Map16AllowanceOtherLost", 16, Map16Allowance(3),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         Map16Pass(h, 0);
+       },
+       End::kLost, 0, {}, {}, {"start 16220"},
+       [] { EXPECT_EQ(CheckEventFlag(193), 1); }},
+      {"Map16Won", 16, Map16Allowance(1),
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(3000));
+         h.SetLife(2, 18, 0);
+         h.RunFrames(200);
+         SetEventFlag(kSlgFlagBossGone);
+       },
+       End::kWin, 0, {}, {}, {"start 16230", "bg slide 108"}, nullptr},
+      {"Map21Opening1GoesWithTheHero", 21, Map21Before(0, {1}), Map21Scene, End::kSwitch, 26,
+       {}, {}, {"start 21106", "start 21130", "message 11:10170", "movie Movie\\Movie014.mpg"},
+       [] { EXPECT_EQ(GetTrustVar(4), 60); }},
+      {"Map21Opening2GoesWithTheHero", 21, Map21Before(1, {1}), Map21Scene, End::kSwitch, 26,
+       {}, {}, {"start 21105", "start 21130", "message 11:10165", "movie Movie\\Movie014.mpg"},
+       [] { EXPECT_EQ(GetTrustVar(4), 60); }},
+      {"Map21ComesRound", 21, Map21Before(0, {2, 2}), Map21Scene, End::kSwitch, 26, {}, {},
+       {"message 147:10280", "movie Movie\\Movie014.mpg"},
+       [] { EXPECT_EQ(GetTrustVar(4), 60); }},
+      {"Map21TurnsBack", 21, Map21Before(0, {2, 1}), Map21Scene, End::kNone, 0, {}, {},
+       {"message 15:10250", "se 21", "end 21130"}, [] { EXPECT_EQ(GetTrustVar(4), 15); }},
+      {"Map21Silent", 21, Map21Before(1, {3}), Map21Scene, End::kNone, 0, {}, {},
+       {"message 148:10290", "end 21130"}, [] { EXPECT_EQ(GetTrustVar(4), 20); }},
+      {"Map19FirstVisit", 19,
+       [](EventHarness& h) {
+         h.SetP(83, 2);
+         h.SetP(73, 0);
+         h.AnswerChoice(1);
+       },
+       Map19FirstVisit, End::kWin, 0, {}, {}, {"start 19110", "start 19120", "start 19121"},
+       [] {
+         EXPECT_EQ(SlgGetMacroP(73), 1);
+         EXPECT_EQ(CheckEventFlag(195), 1);
+       }},
+      {"Map19ReturnVisit", 19,
+       [](EventHarness& h) {
+         h.SetP(83, 1);
+         h.SetP(73, 1);
+         h.ExpectTrace("Can't Play Movie");
+       },
+       nullptr, End::kSwitch, 19, {}, {}, {"start 19140", "bgm 28", "movie end"},
+       [] { EXPECT_EQ(Battle().fix_tasks.count, 0); }},
+      {"Map27ArrivalMenuGateWon", 27, [](EventHarness& h) { h.AnswerChoice(2); }, Map27Play,
+       End::kWin, 0, {}, {},
+       {"start 27150", "start 27153", "start 27151", "start 27152", "start 27157",
+        "start 27185"},
+       [] { EXPECT_EQ(CheckEventFlag(432), 1); }},
+  };
+  static const bool finals = [] {
+    const std::vector<RunRow> more = FinalRows();
+    rows.insert(rows.end(), more.begin(), more.end());
+    return true;
+  }();
+  (void)finals;
+  return rows;
+}
+
+class MapRun : public testing::TestWithParam<size_t> {};
+
+TEST_P(MapRun, PlaysToItsEndTheSameWayTwice) {
+  const RunRow& row = Rows()[GetParam()];
+  const testsupport::MapStage* stage = testsupport::FindMapStage(row.map);
+  ASSERT_NE(stage, nullptr);
+  const MapSetup& setup = *kMapEventSetupTable[static_cast<size_t>(row.map - 1)];
+  EXPECT_TRUE(testsupport::RunEventsTwice(
+      [&] { return testsupport::MakeMapHarness(setup, *stage); },
+      [&](EventHarness& h) { Play(row, h); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllMaps, MapRun, testing::Range<size_t>(0, Rows().size()),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                           return Rows()[info.param].name;
+                         });
+
+}  // namespace

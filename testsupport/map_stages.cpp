@@ -1,0 +1,413 @@
+#include "testsupport/map_stages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "testsupport/lips_files.h"
+
+namespace testsupport {
+namespace {
+
+std::vector<MapStageUnit> Party(std::initializer_list<int> heroines, int x0, int dx, int y0,
+                                int dy) {
+  std::vector<MapStageUnit> units;
+  for (int c : heroines) {
+    units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = x0 + dx * c,
+                     .y = y0 + dy * c});
+  }
+  return units;
+}
+
+std::vector<MapStageObject> Objects(int first, int last, int x, int y) {
+  std::vector<MapStageObject> objects;
+  for (int kind = first; kind <= last; ++kind) objects.push_back({kind, 0, x, y});
+  return objects;
+}
+
+template <typename T>
+std::vector<T> Join(std::vector<T> a, const std::vector<T>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<MapStageMessages> Singles(std::initializer_list<int> ids) {
+  std::vector<MapStageMessages> out;
+  for (int id : ids) out.push_back({id, id});
+  return out;
+}
+
+// Map 2 (stage 1): heroines 1, 2, 3, 5; the guides (kind 14 numbers 1 and 3), the companion
+// (kind 21), a kind-38 unit, all of group 1; the boss (kind 22, group 2); the fixed sprite's
+// animation (kind 105).
+MapStage Map02() {
+  MapStage s{.map = 2, .stage = 1};
+  s.units = Party({1, 2, 3, 5}, 96, 48, 288, 0);
+  s.units.push_back({1, 10, 14, 1, 480, 336, 1});
+  s.units.push_back({1, 11, 14, 1, 528, 360, 3});
+  s.units.push_back({1, 21, 21, 1, 432, 192});
+  s.units.push_back({2, 24, 22, 1, 528, 192});
+  s.units.push_back({1, 38, 38, 1, 576, 240});
+  s.objects = {{105, 0, 496, 312}};
+  s.messages = Join({{2000, 2140}, {3013, 3027}, {20000, 20140, {20101, 20122}, 3}},
+                    Singles({301, 302, 3338, 3339, 3340, 3341, 15000, 15001, 15002}));
+  s.stub_kinds = {21, 22, 38};
+  return s;
+}
+
+// Map 3 (stage 2): the hero at (1100, 1000) and heroines 1, 2, 3, 5, 6 on the near side of the
+// victory line; the two guides (kind 14 numbers 1 and 2), soldiers of kinds 15 and 16, the boss
+// (kind 23, group 2, character 9); the event objects 80-108 (character bytes kind & 3).
+MapStage Map03() {
+  MapStage s{.map = 3, .stage = 2, .hero_x = 1100, .hero_y = 1000};
+  s.units = Party({1, 2, 3, 5, 6}, 1100, 48, 1000, 0);
+  s.units.push_back({1, 10, 14, 1, 912, 1680, 1});
+  s.units.push_back({1, 11, 14, 1, 1056, 1176, 2});
+  s.units.push_back({1, 12, 15, 1, 432, 192});
+  s.units.push_back({1, 13, 16, 1, 576, 240});
+  s.units.push_back({2, 9, 23, 1, 528, 192});
+  for (int kind = 80; kind <= 108; ++kind) s.objects.push_back({kind, kind & 3, 320, 120});
+  s.messages = Join({{2000, 2160}, {30000, 30100, {30020}, 2}, {30101, 30101, {30101}, 4}, {30102, 30120}},
+                    Singles({2414, 3030, 3031, 3032, 3033, 3034, 3338, 3339, 3340, 3341, 3345}));
+  s.stub_kinds = {14, 15, 16, 23};
+  return s;
+}
+
+// Map 5 (stage 4): heroines 1, 2, 3, 5, 6; the opponent (group 2, character 9), the boss (kind
+// 23, group 2, character 10), two soldiers; the event objects 80-96.
+MapStage Map05() {
+  MapStage s{.map = 5, .stage = 4};
+  s.units = Party({1, 2, 3, 5, 6}, 400, 48, 600, 0);
+  s.units.push_back({2, 9, 15, 1, 700, 760});
+  s.units.push_back({2, 10, 23, 1, 900, 500});
+  s.units.push_back({1, 11, 14, 1, 600, 400});
+  s.units.push_back({1, 12, 14, 1, 648, 424});
+  s.objects = Objects(80, 96, 320, 120);
+  s.messages = Join({{2000, 2160}, {50000, 50015}},
+                    Singles({439, 440, 2414, 3338, 3339, 3340, 3341, 3342, 35000, 35001, 35002,
+                             60020}));
+  s.stub_kinds = {14, 15, 23};
+  return s;
+}
+
+// Map 6 (stage 5): heroines 1-6; kind-14 soldiers numbers 1-9, kind 16 numbers 10-13, kind 15
+// number 14, the commander (kind 24, group 2); the event objects 80-114 (odd kinds character
+// byte 1; the falling parts 101 and 102 above where they land).
+MapStage Map06() {
+  MapStage s{.map = 6, .stage = 5, .hero_x = 384, .hero_y = 768};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 192, 48, 864, 0);
+  for (int n = 1; n <= 9; ++n) s.units.push_back({1, 30 + n, 14, 1, 1200 + 48 * (n % 3), 400 + 48 * (n / 3), n});
+  for (int n = 10; n <= 13; ++n) s.units.push_back({1, 30 + n, 16, 1, 1500, 300 + 48 * (n - 10), n});
+  s.units.push_back({1, 44, 15, 1, 1600, 300, 14});
+  s.units.push_back({2, 24, 24, 1, 1400, 200});
+  for (int kind = 80; kind <= 114; ++kind) {
+    s.objects.push_back({kind, kind & 1, 1300, kind == 101 || kind == 102 ? 600 : 300});
+  }
+  s.messages = Join({{2000, 2160}, {10000, 10340, {10060}, 2},
+                     {60000, 60280, {60130, 60131, 60132}, 3}},
+                    Singles({2414, 3037, 3038, 3339, 3340, 3341, 3346}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 15, 16, 24};
+  return s;
+}
+
+// Map 10 (stage 9): the hero and heroines 1-6 in a row going down to the left; the figures of
+// kinds 80-94 above the hero.
+MapStage Map10() {
+  MapStage s{.map = 10, .stage = 9, .hero_x = 1100, .hero_y = 1000};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 1100, -48, 1000, 24);
+  s.objects = Objects(80, 94, 1100, 904);
+  s.messages = Join({{10000, 10070}, {20000, 20005, {20000, 20001, 20002, 20003, 20004, 20005}, 3}},
+                    Singles({3000, 3088, 3090, 3095, 3096, 3097, 3098, 3099, 3100}));
+  return s;
+}
+
+// Map 9 (stage 8): heroines 1-6; the soldiers of kind 14 (group 1, placement numbers 1-28: the
+// install's own enemy is the first), the newcomer (80), the shells (81, bytes 1-10), the arrivals
+// (82, 83) and the particles' animations (84, 85); the bombardment's background picture 8.
+MapStage Map09() {
+  MapStage s{.map = 9, .stage = 8};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 400, 48, 600, 0);
+  s.install_enemy_number = 1;
+  for (int n = 2; n <= 28; ++n) {
+    s.units.push_back({1, 10 + n, 14, 1, 480 + 48 * (n % 7), 200 + 24 * (n / 7), n});
+  }
+  s.objects = {{80, 0, 560, 400}};
+  for (int n = 1; n <= 10; ++n) s.objects.push_back({81, n, 480 + 48 * (n % 7), 200 + 24 * (n / 7)});
+  for (int kind = 82; kind <= 85; ++kind) s.objects.push_back({kind, 0, 600, 420});
+  s.messages = {{3068, 3089}, {10000, 10035}, {10110, 10110, {10110}, 3}};
+  s.stub_kinds = {14};
+  s.backgrounds = {8};
+  return s;
+}
+
+// Map 12 (stage 11): the hero at (1100, 600), heroines 1-6, four guards of kind 17 (characters
+// 10-13) on the player's side, one enemy; the event objects 80-94 (the vanishing figures 87-90
+// with character bytes 0-3).
+MapStage Map12() {
+  MapStage s{.map = 12, .stage = 11, .hero_x = 1100, .hero_y = 600};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 600, 48, 600, 0);
+  for (int g = 0; g < 4; ++g) s.units.push_back({0, 10 + g, 17, 0, 700 + 48 * g, 800});
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  for (int kind = 80; kind <= 94; ++kind) {
+    s.objects.push_back({kind, kind >= 87 && kind <= 90 ? kind - 87 : 0, 900 + 16 * (kind - 80), 500});
+  }
+  s.messages = Join({{2000, 2160}, {10000, 10050}, {15000, 15005}},
+                    Singles({2414, 3146, 3147, 3148, 3149, 3338, 3339, 3340, 3341, 3342}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 17, 14};
+  return s;
+}
+
+// Map 16 (stage 15): the hero at (600, 600) and heroines 1-6 in a row going down to the left; the
+// gate-breakers (kinds 17, 18, 19 of group 1, characters 40-42) away from the gates; the boss
+// (kind 29, group 2, character 18); the opening's and the gates' pictures. The stage holds no
+// NPC files.
+MapStage Map16() {
+  MapStage s{.map = 16, .stage = 15, .hero_x = 600, .hero_y = 600};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 600, -48, 600, 24);
+  for (int i = 0; i < 3; ++i) s.units.push_back({1, 40 + i, 17 + i, 1, 200 + 96 * i, 300});
+  s.units.push_back({2, 18, 29, 1, 1300, 400});
+  s.messages = Join({{10000, 10084}, {60010, 60010, {60010}, 3}},
+                    Singles({186, 672, 2024, 2046, 2068, 2092, 2114, 2137, 2414, 3171, 3338, 3339,
+                             3340, 3341, 3342, 20000, 20010, 20015, 20020, 60000, 60020, 60030,
+                             60040, 60050, 60060, 60070, 60080, 60090}));
+  s.stub_kinds = {17, 18, 19, 20, 29};
+  s.backgrounds = {108, 244, 245, 246, 247, 248, 249};
+  s.expected_traces = {"NPCID:"};
+  return s;
+}
+
+// Map 21 (stage 20): the hero and characters 1 and 4 (kinds 0, 1, 4), whom the openings make;
+// a second enemy (a battle of one unit is lost at once); the event objects 80-96 with a character
+// byte apart from the cast's.
+MapStage Map21() {
+  MapStage s{.map = 21, .stage = 20, .hero_x = 200, .hero_y = 900, .hero_present = false};
+  for (int c : {1, 4}) {
+    s.units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = 200 + 100 * c,
+                       .y = 900, .present = false});
+  }
+  s.units.push_back({1, 31, 14, 1, 1000, 1200});
+  for (int kind = 80; kind <= 96; ++kind) s.objects.push_back({kind, 20, 700, 300});
+  s.messages = {{10000, 10300, {10135, 10225}, 3}};
+  s.stub_kinds = {0, 1, 4, 14};
+  return s;
+}
+
+// Map 19 (stage 18): the hero and heroines 1-6 as kinds 8-13; the second boss's guard (kinds
+// 48-50, group 1), the kind-31 boss (group 2, character 16) and the kind-32 boss (group 2,
+// character 11), none made at the start; the event objects 80-111 and the fixed sprites'
+// animations 112-114. The stage has no file for the event pictures the map asks for.
+MapStage Map19() {
+  MapStage s{.map = 19, .stage = 18, .hero_x = 520, .hero_y = 1080};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 400 + 48 * c, 1000});
+  for (int kind = 48; kind <= 50; ++kind) {
+    s.units.push_back({.side = 1, .character = kind, .kind = kind, .category = 1,
+                       .x = 900 + 48 * (kind - 48), .y = 700, .present = false});
+  }
+  s.units.push_back({.side = 2, .character = 16, .kind = 31, .category = 1, .x = 600, .y = 1200,
+                     .present = false});
+  s.units.push_back({.side = 2, .character = 11, .kind = 32, .category = 1, .x = 800, .y = 1200,
+                     .present = false});
+  s.objects = Objects(80, 111, 700, 1100);
+  s.anm_kinds = {112, 113, 114};
+  s.messages = {{1398, 1406}, {2000, 2160}, {20000, 20015}};
+  for (int id = 10010; id <= 10870; id += 10) {
+    const bool choice = id == 10020 || id == 10200 || id == 10370;
+    s.messages.push_back({id, id, choice ? std::vector<int>{id} : std::vector<int>{}, 3});
+  }
+  for (int id = 12100; id <= 12450; id += 10) s.messages.push_back({id, id});
+  s.messages = Join(s.messages,
+                    Singles({2414, 3272, 3273, 3274, 3275, 3276, 3277, 3338, 3339, 3340, 3341,
+                             3342, 3348, 1467, 1468, 1469, 1470, 1471, 3278, 3279, 3281, 3282,
+                             3283, 3285, 3292, 3293, 3294, 3295, 3296, 3300, 3302, 3303, 3304,
+                             3305, 3306, 3307, 3309, 3311, 3312, 3316, 3349, 12000, 12010, 12020,
+                             12030, 12040, 12050, 12070, 12081, 12082, 12083, 12084, 12085, 12086,
+                             12126, 12151, 12152, 12153, 12154, 12155, 13000, 13010, 14000, 14010,
+                             14020, 14030, 14050}));
+  s.messages.push_back({12090, 12090, {12090}, 3});
+  s.messages.push_back({14040, 14040, {14040}, 3});
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 31, 32, 48, 49, 50};
+  s.expected_traces = {"File Not Found"};
+  return s;
+}
+
+// Map 27 (stage 26): the hero at (384, 768) and heroines 1-6, soldiers of side 1 (characters
+// 31-36, kind 14), the boss (kind 24, group 2, character 24); the event objects 80-95.
+MapStage Map27() {
+  MapStage s{.map = 27, .stage = 26, .hero_x = 384, .hero_y = 768};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 192, 48, 864, 0);
+  for (int n = 1; n <= 6; ++n) s.units.push_back({1, 30 + n, 14, 1, 1200 + 48 * (n % 3), 400 + 48 * (n / 3)});
+  s.units.push_back({2, 24, 24, 1, 1400, 200});
+  s.objects = Objects(80, 95, 1300, 300);
+  s.messages = Join({{2000, 2160}, {10130, 10340}, {60000, 60280, {60130, 60131, 60132}, 3}},
+                    Singles({586, 587, 2414, 3004, 3038, 3338, 3339, 3340, 3341, 3342, 35000,
+                             35001, 35002, 35004, 40000}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 24};
+  return s;
+}
+
+// Map 18 (stage 17): the hero and heroines 1-6 as kinds 8-13; one enemy of group 1 (kind 14);
+// the boss (kind 28, group 2, character 17) placed later; the event objects 80-91 (88 and 90
+// with character bytes 0-2). The stage has no file for the event pictures the map asks for.
+MapStage Map18() {
+  MapStage s{.map = 18, .stage = 17, .hero_x = 1000, .hero_y = 800};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 900 + 48 * c, 900});
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  s.units.push_back({.side = 2, .character = 17, .kind = 28, .category = 1, .x = 1200, .y = 700,
+                     .present = false});
+  for (int kind = 80; kind <= 91; ++kind) {
+    const int copies = kind == 88 || kind == 90 ? 3 : 1;
+    for (int n = 0; n < copies; ++n) s.objects.push_back({kind, n, 1300 + 16 * n, 600});
+  }
+  s.messages = Join({{2000, 2160}, {10000, 10180}, {20000, 20065}},
+                    Singles({1377, 1378, 1379, 1380, 2414, 3193, 3194, 3195, 3196, 3197, 3198,
+                             3200, 3338, 3339, 3340, 3341, 3342, 5000, 30000}));
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 14, 28};
+  s.expected_traces = {"File Not Found"};
+  return s;
+}
+
+// The final battle's maps (23-26): the hero at (hero_x, hero_y) and heroines 1-6 as kinds 8-13
+// in a row at y = heroines_y.
+MapStage FinalMap(int map, int hero_x, int hero_y, int heroines_y) {
+  MapStage s{.map = map, .stage = map - 1, .hero_x = hero_x, .hero_y = hero_y};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 300 + 48 * c, heroines_y});
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13};
+  return s;
+}
+
+// Map 23 (stage 22): the guard (kind 29, group 1) placed later, the group-2 walker (character
+// 48, kind 31), the event objects 80-91 (80 and 86 with sub-numbers 0-2, 82 and 88 with 0-1) and
+// the drift's animation row (92); the pictures 238, 239 and 300.
+MapStage Map23() {
+  MapStage s = FinalMap(23, 400, 600, 700);
+  s.units.push_back({.side = 1, .character = 20, .kind = 29, .category = 1, .x = 900, .y = 420,
+                     .present = false});
+  s.units.push_back({2, 48, 31, 1, 1100, 500});
+  for (int kind = 80; kind <= 91; ++kind) {
+    const int copies = kind == 80 || kind == 86 ? 3 : kind == 82 || kind == 88 ? 2 : 1;
+    for (int n = 0; n < copies; ++n) s.objects.push_back({kind, n, 900 + 48 * (kind - 80), 400 + 16 * n});
+  }
+  s.objects.push_back({92, 0, 320, 120});
+  s.backgrounds = {238, 239, 300};
+  s.messages = Join({{3200, 3224}}, Singles({10000, 10010, 10020, 10030, 10040, 10050, 20000,
+                                             20010, 20020, 40100, 40200}));
+  s.stub_kinds.insert(s.stub_kinds.end(), {29, 31});
+  return s;
+}
+
+// Map 24 (stage 23): the three attackers (group 1, characters 0-2, kinds 17, 19, 18) placed
+// later; the event objects 80-88 at the aim point and the fixed sprites' row (89); the pictures
+// 238, 241 and 300.
+MapStage Map24() {
+  MapStage s = FinalMap(24, 400, 600, 700);
+  const int groups[3][3] = {{17, 644, 588}, {19, 548, 588}, {18, 548, 492}};
+  for (int c = 0; c < 3; ++c) {
+    s.units.push_back({.side = 1, .character = c, .kind = groups[c][0], .category = 1,
+                       .x = groups[c][1], .y = groups[c][2], .present = false});
+  }
+  s.objects = Objects(80, 88, 740, 468);
+  s.objects.push_back({89, 0, 320, 120});
+  s.backgrounds = {238, 241, 300};
+  s.messages = Singles({3000, 3005, 3197, 3200, 3208, 3209, 3210, 3211, 40000, 40001, 40100,
+                        40200});
+  s.messages.push_back({3224, 3237});
+  for (int id = 10000; id <= 10160; id += 5) s.messages.push_back({id, id});
+  for (int id = 20000; id <= 20100; id += 10) s.messages.push_back({id, id});
+  s.stub_kinds.insert(s.stub_kinds.end(), {17, 18, 19});
+  return s;
+}
+
+// Map 25 (stage 24): the boss (kind 30, group 1) placed later; the event objects 80-83; the
+// pictures 238, 240 and 300.
+MapStage Map25() {
+  MapStage s = FinalMap(25, 400, 700, 760);
+  s.units.push_back({.side = 1, .character = 20, .kind = 30, .category = 1, .x = 1000, .y = 420,
+                     .present = false});
+  for (int kind = 80; kind <= 83; ++kind) s.objects.push_back({kind, 0, 1000 + 48 * (kind - 80), 400});
+  s.backgrounds = {238, 240, 300};
+  s.messages = Singles({3200, 3208, 3209, 3211, 3239, 3240, 3241, 3243, 3244, 3253, 3254, 10000,
+                        10002, 10010, 10020, 10030, 10035, 10036, 10040, 10050, 10060, 20000,
+                        20010, 20020, 40020, 40030, 40040, 40050, 40060, 40070, 40080, 40200,
+                        45000, 45020});
+  s.stub_kinds.push_back(30);
+  return s;
+}
+
+// Map 26 (stage 25): the boss (kind 30, group 1) placed later, the escort (group 2, character
+// 48, kind 31); the event objects 80-84; the pictures 238, 243 and 300.
+MapStage Map26() {
+  MapStage s = FinalMap(26, 400, 600, 700);
+  s.units.push_back({.side = 1, .character = 20, .kind = 30, .category = 1, .x = 1000, .y = 360,
+                     .present = false});
+  s.units.push_back({2, 48, 31, 1, 1100, 500});
+  for (int kind = 80; kind <= 84; ++kind) s.objects.push_back({kind, 0, 900 + 48 * (kind - 80), 400});
+  s.backgrounds = {238, 243, 300};
+  s.messages = Singles({3209, 3223, 3226, 3240, 3245, 3246, 3247, 3253, 3254, 10000, 10010, 10020,
+                        10030, 10040, 10050, 10060, 10070, 10080, 20000, 30000, 30010, 30020,
+                        30030, 30040, 30050, 30060, 45110, 45120, 45140, 45150});
+  s.stub_kinds.insert(s.stub_kinds.end(), {30, 31});
+  return s;
+}
+
+const std::vector<MapStage>& Stages() {
+  static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
+                                               Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
+                                               Map24(),
+                                               Map25(), Map26(), Map27()};
+  return stages;
+}
+
+}  // namespace
+
+const MapStage* FindMapStage(int map) {
+  for (const MapStage& s : Stages()) {
+    if (s.map == map) return &s;
+  }
+  return nullptr;
+}
+
+std::vector<int> DescribedMaps() {
+  std::vector<int> maps;
+  for (const MapStage& s : Stages()) maps.push_back(s.map);
+  return maps;
+}
+
+std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage) {
+  EventHarness::Options options;
+  options.stage = stage.stage;
+  auto h = std::make_unique<EventHarness>(setup, options);
+  for (const MapStageMessages& m : stage.messages) {
+    for (int id = m.first; id <= m.last; ++id) {
+      const bool choice = std::find(m.choices.begin(), m.choices.end(), id) != m.choices.end();
+      h->messages.Add({.id = static_cast<uint16_t>(id),
+                       .voice_word = 0,
+                       .lip = "",
+                       .text = choice ? ChoiceText(m.choice_lines, 4) : std::string("AB")});
+    }
+  }
+  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  for (const char* trace : stage.expected_traces) h->ExpectTrace(trace);
+  if (stage.hero_x >= 0) {
+    h->install.stage.units[0].x = static_cast<int16_t>(stage.hero_x);
+    h->install.stage.units[0].y = static_cast<int16_t>(stage.hero_y);
+  }
+  h->install.stage.units[0].present = stage.hero_present ? 1 : 0;
+  h->install.more_backgrounds = stage.backgrounds;
+  if (stage.install_enemy_number != 0) {
+    h->install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
+  }
+  for (const MapStageUnit& u : stage.units) {
+    const int e = h->AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);
+    h->install.stage.units[static_cast<size_t>(e)].present = u.present ? 1 : 0;
+    if (u.number != 0) {
+      h->install.stage.units[static_cast<size_t>(e)].placement_number =
+          static_cast<uint8_t>(u.number);
+    }
+  }
+  for (const MapStageObject& o : stage.objects) h->AddObject(o.kind, o.character, o.x, o.y);
+  for (int kind : stage.anm_kinds) h->install.object_kinds.push_back(kind);
+  for (int kind : stage.stub_kinds) h->StubAttacks({kind});
+  return h;
+}
+
+}  // namespace testsupport
