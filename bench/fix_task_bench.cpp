@@ -9,36 +9,20 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
-#include "battle/slg_tables.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/events_install.h"
 #include "battle_events/fix_task.h"
-#include "bench/battle_bench_rig.h"
+#include "bench/event_bench_rig.h"
 #include "bench/bench_allocations.h"
-#include "testsupport/event_anm_writer.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/temp_tree.h"
 
 namespace {
 
 using namespace testsupport;
 
-constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
-
 void BM_FixedSprites(benchmark::State& state) {
-  BattleBenchRig rig;
-  if (!rig.Open()) {
+  EventBenchRig rig;
+  if (!rig.OpenEvents({81, 82})) {
     state.SkipWithError("no display");
     return;
   }
-  GameTree tree;
-  rig.UseTree(tree);
-  SlgTableWriter tables;
-  EventAnmWriter::Lay(tree, tables, 0, {81, 82});
-  tables.Lay(tree);
-  LoadSlgTables();
-  InstallBattleEvents(rig.battle);
-  StartEventCheck(kNoRows);
   for (int i = 0; i < kFixTaskMax; ++i) {
     const int32_t x = (64 + 24 * (i % 16)) << 16;
     const int32_t y = (200 + 40 * (i / 16)) << 16;

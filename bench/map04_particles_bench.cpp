@@ -9,16 +9,10 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
-#include "battle/slg_tables.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/events_install.h"
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/map04.h"
-#include "bench/battle_bench_rig.h"
+#include "bench/event_bench_rig.h"
 #include "bench/bench_allocations.h"
-#include "testsupport/event_anm_writer.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/temp_tree.h"
 
 namespace {
 
@@ -37,31 +31,18 @@ void AgeParticles() {
 }
 
 void BM_Map04Particles(benchmark::State& state) {
-  BattleBenchRig rig;
-  if (!rig.Open()) {
+  EventBenchRig rig;
+  if (!rig.OpenEvents({101, 102})) {
     state.SkipWithError("no display");
     return;
   }
-  GameTree tree;
-  rig.UseTree(tree);
-  SlgTableWriter tables;
-  EventAnmWriter::Lay(tree, tables, 0, {101, 102});
-  tables.Lay(tree);
-  LoadSlgTables();
-  InstallBattleEvents(rig.battle);
-  StartEventCheck(kNoRows);
   kMap04Setup.deferred();
   FixTaskList& list = rig.battle.fix_tasks;
   if (list.count != 1 + kMap04Particles) {
     state.SkipWithError("the particles were not made");
     return;
   }
-  auto step = [&] {
-    for (int i = 0; i < list.count; ++i) {
-      SlgEffectTask* task = list.tasks[static_cast<size_t>(i)];
-      task->body(task);
-    }
-  };
+  auto step = [&] { rig.RunFixTaskBodies(); };
   step();  // the wind's first frame; the particles start and play their animations
   Map04State().wind.value = 0x18000;  // a wind blowing, on every frame recorded
   AgeParticles();

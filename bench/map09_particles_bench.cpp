@@ -11,22 +11,14 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
-#include "battle/slg_tables.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/events_install.h"
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/map09.h"
-#include "bench/battle_bench_rig.h"
+#include "bench/event_bench_rig.h"
 #include "bench/bench_allocations.h"
-#include "testsupport/event_anm_writer.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/temp_tree.h"
 
 namespace {
 
 using namespace testsupport;
-
-constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
 
 // Every particle one frame short of its last, placed so that its path over 479 frames of its
 // recorded drift (`drift`: the x it travels, by particle) and its rise ends inside the field.
@@ -46,31 +38,18 @@ void AgeParticles(const SlgBattleState& s, const std::array<int32_t, 2 * kMap09P
 }
 
 void BM_Map09Particles(benchmark::State& state) {
-  BattleBenchRig rig;
-  if (!rig.Open()) {
+  EventBenchRig rig;
+  if (!rig.OpenEvents({84, 85})) {
     state.SkipWithError("no display");
     return;
   }
-  GameTree tree;
-  rig.UseTree(tree);
-  SlgTableWriter tables;
-  EventAnmWriter::Lay(tree, tables, 0, {84, 85});
-  tables.Lay(tree);
-  LoadSlgTables();
-  InstallBattleEvents(rig.battle);
-  StartEventCheck(kNoRows);
   kMap09Setup.deferred();
   FixTaskList& list = rig.battle.fix_tasks;
   if (list.count != 2 * kMap09Particles + 1) {
     state.SkipWithError("the particles were not made");
     return;
   }
-  auto step = [&] {
-    for (int i = 0; i < list.count; ++i) {
-      SlgEffectTask* task = list.tasks[static_cast<size_t>(i)];
-      task->body(task);
-    }
-  };
+  auto step = [&] { rig.RunFixTaskBodies(); };
   step();  // the particles start and play their animations
   std::array<int32_t, 2 * kMap09Particles> drift{};
   AgeParticles(rig.battle.state, drift);

@@ -9,39 +9,24 @@
 #include <cstdint>
 
 #include "battle/battle_context.h"
-#include "battle/slg_tables.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/events_install.h"
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/map19.h"
-#include "bench/battle_bench_rig.h"
+#include "bench/event_bench_rig.h"
 #include "bench/bench_allocations.h"
-#include "testsupport/event_anm_writer.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/temp_tree.h"
 
 namespace {
 
 using namespace testsupport;
 
-constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
 // The one-shots' and the drifts' sprites, and the fixed sprites the deferred set-up makes.
 constexpr int kMap19FixedSprites = 5 + kMap19Drifts;
 
 void BM_Map19Drift(benchmark::State& state) {
-  BattleBenchRig rig;
-  if (!rig.Open()) {
+  EventBenchRig rig;
+  if (!rig.OpenEvents({112, 113, 114})) {
     state.SkipWithError("no display");
     return;
   }
-  GameTree tree;
-  rig.UseTree(tree);
-  SlgTableWriter tables;
-  EventAnmWriter::Lay(tree, tables, 0, {112, 113, 114});
-  tables.Lay(tree);
-  LoadSlgTables();
-  InstallBattleEvents(rig.battle);
-  StartEventCheck(kNoRows);
   kMap19Setup.deferred();
   FixTaskList& list = rig.battle.fix_tasks;
   if (list.count != kMap19FixedSprites) {
@@ -52,10 +37,7 @@ void BM_Map19Drift(benchmark::State& state) {
   uint32_t frame = 0;
   auto step = [&] {
     s.scroll_x = static_cast<int16_t>((frame++ * 3) % 256);
-    for (int i = 0; i < list.count; ++i) {
-      SlgEffectTask* t = list.tasks[static_cast<size_t>(i)];
-      t->body(t);
-    }
+    rig.RunFixTaskBodies();
   };
   for (int i = 0; i < 60; ++i) step();  // every drift started and its animation playing
   uint64_t allocations = 0;

@@ -11,39 +11,23 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
-#include "battle/slg_tables.h"
 #include "battle/slg_task.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/events_install.h"
 #include "battle_events/maps/map20.h"
-#include "bench/battle_bench_rig.h"
+#include "bench/event_bench_rig.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
-#include "testsupport/event_anm_writer.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/temp_tree.h"
 
 namespace {
 
 using namespace testsupport;
 
-constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
-
 void BM_Map20BossFrame(benchmark::State& state) {
-  BattleBenchRig rig;
-  if (!rig.Open()) {
+  EventBenchRig rig;
+  if (!rig.OpenEvents({95, 96, 97, 98, 99, 100})) {
     state.SkipWithError("no display");
     return;
   }
-  GameTree tree;
-  rig.UseTree(tree);
-  SlgTableWriter tables;
-  EventAnmWriter::Lay(tree, tables, 0, {95, 96, 97, 98, 99, 100});
-  tables.Lay(tree);
-  LoadSlgTables();
-  InstallBattleEvents(rig.battle);
-  StartEventCheck(kNoRows);
   Map20Words& m = Map20State();
   std::vector<SlgEffectTask*> tasks = {Map20StartHorns(), Map20StartWeakPoint(),
                                        Map20StartCrackle(), Map20StartJewel()};

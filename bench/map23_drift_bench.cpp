@@ -7,38 +7,22 @@
 #include <cstdint>
 
 #include "battle/battle_context.h"
-#include "battle/slg_tables.h"
-#include "battle_events/core/event_check.h"
-#include "battle_events/events_install.h"
 #include "battle_events/fix_task.h"
 #include "battle_events/maps/map23.h"
 #include "battle_events/runtime/effect_objects.h"
-#include "bench/battle_bench_rig.h"
+#include "bench/event_bench_rig.h"
 #include "bench/bench_allocations.h"
-#include "testsupport/event_anm_writer.h"
-#include "testsupport/slg_table_writer.h"
-#include "testsupport/temp_tree.h"
 
 namespace {
 
 using namespace testsupport;
 
-constexpr SlgEventEntry kNoRows[] = {kEventTableEnd};
-
 void BM_Map23Drift(benchmark::State& state) {
-  BattleBenchRig rig;
-  if (!rig.Open()) {
+  EventBenchRig rig;
+  if (!rig.OpenEvents({92})) {
     state.SkipWithError("no display");
     return;
   }
-  GameTree tree;
-  rig.UseTree(tree);
-  SlgTableWriter tables;
-  EventAnmWriter::Lay(tree, tables, 0, {92});
-  tables.Lay(tree);
-  LoadSlgTables();
-  InstallBattleEvents(rig.battle);
-  StartEventCheck(kNoRows);
   kMap23Setup.deferred();
   FixTaskList& list = rig.battle.fix_tasks;
   if (list.count != kMap23Particles + 1) {
@@ -47,12 +31,7 @@ void BM_Map23Drift(benchmark::State& state) {
   }
   Map23Words& w = Map23State();
   SlgBattleState& s = rig.battle.state;
-  auto step = [&] {
-    for (int i = 0; i < list.count; ++i) {
-      SlgEffectTask* t = list.tasks[static_cast<size_t>(i)];
-      t->body(t);
-    }
-  };
+  auto step = [&] { rig.RunFixTaskBodies(); };
   step();  // the first frame starts every particle
   uint32_t frame = 0;
   uint64_t allocations = 0;
