@@ -364,15 +364,6 @@ constexpr std::array<testsupport::AttackFixtures::Variant, 4> kContentVariants =
 constexpr int kSeededDraws = 20;
 constexpr int kSeededOutlive = 3000;
 constexpr int kSeededFrameLimit = 9000;
-// Seeded rows that still fail, kept to be mended. The specials of TAMVIK (kind 1), GTAMVIK (8)
-// and GYSOL (11) leave one engine animation (GTAMVIK's seed 14: three) and as many set references
-// behind once every effect task has ended; YSOL's special (4) with seed 8 waits in its step 5 for
-// its bears, whose tasks never end, past the watchdog.
-const std::set<std::string> kSeededRowsStillFailing = {
-    "table_k1_t1_d1_three_seed18",  "table_k4_t1_d1_three_seed8",
-    "table_k8_t1_d1_three_seed14",  "table_k8_t1_d1_three_seed20",
-    "table_k11_t1_d1_three_seed2",  "table_k11_t1_d1_three_seed14",
-    "table_k11_t1_d1_three_seed20"};
 
 void ExpectPlays(const AttackCase& row) {
   const AttackOutcome out = testsupport::PlayAttackCase(row);
@@ -421,7 +412,6 @@ TEST_P(AttackContent, EveryRoutinePlaysToItsEndOnSeededAnimationLengths) {
     const auto seed = static_cast<uint32_t>(draw + 1);
     row.name += "_seed" + std::to_string(seed);
     row.fixtures = [seed](testsupport::AttackFixtures& f) { f.DrawLengths(seed); };
-    if (kSeededRowsStillFailing.contains(row.name)) continue;
     ExpectPlays(row);
   }
 }
