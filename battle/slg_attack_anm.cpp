@@ -36,7 +36,8 @@ bool OneShotEnded(SlgAnmObj* obj) {
   if (obj->tag != kSlgAnmHeldSetTag) return SlgAnmObjIsEnd(obj) != 0;
   if (obj->handle == nullptr) return true;
   SpxAnimeKind* spx = Spx();
-  if (spx != nullptr && spx->IsSpxEnd(obj->handle) == 0) return false;
+  if (spx == nullptr) return true;  // no sprite layer left to play or free it
+  if (spx->IsSpxEnd(obj->handle) == 0) return false;
   // Its last frame has passed: the engine frees the animation on a later pass (a task pass always
   // comes between) and the callback gives the set back. The task lasts until then, so an ended
   // one-shot leaves neither behind; the object then lets go of both.
