@@ -36,9 +36,12 @@ bool OneShotEnded(SlgAnmObj* obj) {
   if (obj->tag != kSlgAnmHeldSetTag) return SlgAnmObjIsEnd(obj) != 0;
   if (obj->handle == nullptr) return true;
   SpxAnimeKind* spx = Spx();
-  if (spx != nullptr && spx->IsSpxEnd(obj->handle) == 0) return false;
+  if (spx == nullptr) return true;  // no sprite layer left to play or free it
+  if (spx->IsSpxEnd(obj->handle) == 0) return false;
   // Its last frame has passed: the engine frees the animation on a later pass (a task pass always
-  // comes between) and the callback gives the set back, so the object lets go of both now.
+  // comes between) and the callback gives the set back. The task lasts until then, so an ended
+  // one-shot leaves neither behind; the object then lets go of both.
+  if (Ctx().anime.IsAnime(obj->handle) != 0) return false;
   obj->handle = nullptr;
   obj->anims = nullptr;
   return true;

@@ -519,6 +519,11 @@ void PresentDropped(YsolWork& w) { Present(w); }
 
 SlgAnmObj* Body(YsolWork& w) { return Obj(w, 0); }
 
+// Step 5: the picture has ramped in. Its report may already have come (and been dropped) while
+// the steps before waited for a long body animation; the stage it then holds ends the wait, which
+// would otherwise never end.
+int PictureIn(YsolWork& w) { return Present(w) != 0 || w.presentation.stage >= 6 ? 1 : 0; }
+
 // What the special took (YsolGiveBack). The layers are put back by the step that ends the
 // scene.
 void GiveBackSpecial(YsolWork& w) { YsolGiveBack(w); }
@@ -871,7 +876,7 @@ constexpr Row kSpecialSteps[] = {
     {Wait::SubDone(&Present), &BodyRuns},                                      // 2
     {Wait::AnmEnd(&Body), &BigBearsDrop, kTimelineNextRow, 0, &PresentDropped},  // 3
     {Wait::AnmEnd(&Body), nullptr, kTimelineNextRow, 0, &PresentDropped},       // 4
-    {Wait::SubDone(&Present), &FrontEffect},                                   // 5
+    {Wait::SubDone(&PictureIn), &FrontEffect},                                 // 5
     {Wait::SubDone(&ObjectsIdle), &WhiteOut, kTimelineNextRow, 0, &PresentDropped},  // 6
     {Wait::SubDone(&Present), &SceneEnds},                                     // 7
     {Wait::AtOnce(), &NextTarget, kTimelineNextRow, 0, &PresentDropped},        // 8

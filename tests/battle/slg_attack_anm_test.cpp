@@ -392,7 +392,8 @@ TEST(OneShots, AUnitSetComesBackWhenTheBattleEndsWhileItPlays) {
 namespace {
 
 // A one-shot outlives the routine that started it: its set stays loaded while it plays, whoever
-// else lets the set go, and comes back when it ends, also when it is ended early.
+// else lets the set go, and comes back when it ends, also when it is ended early. Its task lasts
+// as long as its animation.
 TEST(OneShots, EveryFormHoldsItsSetUntilItsAnimationEnds) {
   struct Case {
     const char* name;
@@ -435,7 +436,10 @@ TEST(OneShots, EveryFormHoldsItsSetUntilItsAnimationEnds) {
       continue;
     }
     ASSERT_TRUE(r.rig.RunUntil("the one-shot ended", [&] { return SlgTaskIsAlive(task) == 0; }, 40));
-    EXPECT_TRUE(r.rig.RunUntil("the set given back", [&] { return set->ref == refs - 1; }, 4));
+    // Once its task has ended nothing of it is left: whoever waits for the effect tasks to end
+    // finds the animation freed and the set given back.
+    EXPECT_EQ(Ctx().anime.IsAnime(handle), 0) << "the animation went with the task";
+    EXPECT_EQ(set->ref, refs - 1) << "the set came back with the task's end";
   }
 }
 

@@ -22,6 +22,7 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
+#include "battle/slg_events.h"
 #include "battle/slg_screen.h"
 #include "battle/slg_start.h"
 #include "battle/slg_tables.h"
@@ -281,6 +282,22 @@ void ExpectSameOnTheSkippedClock(const AttackCase& row, const AttackOutcome& at_
   EXPECT_EQ(out.units, at_one_frame.units) << skipped.name << ": the units end otherwise";
 }
 
+// Kind 28's special once its first special's flag 901 is set: 910 instead, 901 kept.
+constexpr int kSecondSpecialKind = 28;
+void ExpectSecondSpecialFlag(const AttackCase& row) {
+  AttackCase again = row;
+  again.name += "_after_901";
+  const auto before = row.before;
+  again.before = [before](AttackRig& r) {
+    SetEventFlag(901);
+    if (before) before(r);
+  };
+  const AttackOutcome out = testsupport::ExpectAttackCase(again);
+  // 901, set before the attack, is seen set as well; the attack adds 910 and keeps 901.
+  EXPECT_EQ(FlagsSet(out), (std::set<int>{901, 910})) << again.name << ": event flags";
+  for (const auto& line : out.lines) EXPECT_NE(line.text, "event 901 off") << again.name;
+}
+
 void PlayFamily(const Family& family) {
   for (int kind : family.kinds) {
     for (const AttackCase& row : KindRows(kind)) {
@@ -289,6 +306,7 @@ void PlayFamily(const Family& family) {
       const int type = kind == kSatanKind ? 0 : row.type;
       EXPECT_EQ(FlagsSet(out), FlagsOfOneAttack(kind, type)) << row.name << ": event flags";
       if (row.type <= 1) ExpectSameOnTheSkippedClock(row, out);
+      if (kind == kSecondSpecialKind && row.type == 1) ExpectSecondSpecialFlag(row);
     }
   }
 }
@@ -364,15 +382,6 @@ constexpr std::array<testsupport::AttackFixtures::Variant, 4> kContentVariants =
 constexpr int kSeededDraws = 20;
 constexpr int kSeededOutlive = 3000;
 constexpr int kSeededFrameLimit = 9000;
-// Seeded rows that still fail, kept to be mended. The specials of TAMVIK (kind 1), GTAMVIK (8)
-// and GYSOL (11) leave one engine animation (GTAMVIK's seed 14: three) and as many set references
-// behind once every effect task has ended; YSOL's special (4) with seed 8 waits in its step 5 for
-// its bears, whose tasks never end, past the watchdog.
-const std::set<std::string> kSeededRowsStillFailing = {
-    "table_k1_t1_d1_three_seed18",  "table_k4_t1_d1_three_seed8",
-    "table_k8_t1_d1_three_seed14",  "table_k8_t1_d1_three_seed20",
-    "table_k11_t1_d1_three_seed2",  "table_k11_t1_d1_three_seed14",
-    "table_k11_t1_d1_three_seed20"};
 
 void ExpectPlays(const AttackCase& row) {
   const AttackOutcome out = testsupport::PlayAttackCase(row);
@@ -421,7 +430,6 @@ TEST_P(AttackContent, EveryRoutinePlaysToItsEndOnSeededAnimationLengths) {
     const auto seed = static_cast<uint32_t>(draw + 1);
     row.name += "_seed" + std::to_string(seed);
     row.fixtures = [seed](testsupport::AttackFixtures& f) { f.DrawLengths(seed); };
-    if (kSeededRowsStillFailing.contains(row.name)) continue;
     ExpectPlays(row);
   }
 }

@@ -569,3 +569,21 @@ TEST(YsolSpecial, ABigBearsHitMarkOutlivesTheAttackOnAHeldSet) {
 }
 
 }  // namespace
+
+namespace {
+
+// The body animations outlast the picture's ramp: the presentation's report of the ramp's end
+// comes while the steps before still wait for the body, and the special must go on without it.
+TEST(YsolSpecial, ALongBodyAnimationOutlastingThePictureRampDoesNotStallTheSpecial) {
+  AttackCase row = Row(1, 1, AttackLayout::kFront);
+  row.name = "ysol_long_body";
+  row.routine = "Ysol::SpecialAttack";
+  row.frame_limit = 4000;
+  row.fixtures = [](AttackFixtures& f) {
+    Sets(f);
+    f.Slot(kAnmSpecialBody, 13, AttackAnim{.frames = 300, .ticks = 2});
+  };
+  testsupport::ExpectAttackCase(row);
+}
+
+}  // namespace
