@@ -349,11 +349,45 @@ MapStage Map26() {
   return s;
 }
 
+// Map 1 (stage 0): the hero and the install's soldier (kind 14, number 1); heroines 1-3 and 5,
+// four more of kind 14 (numbers 2-5: the guides are 3 and 5), the boss (kind 20, group 2); one
+// event object of each of the opening's roles (two substitutes of kind 100).
+MapStage Map01() {
+  MapStage s{.map = 1, .stage = 0};
+  for (int c = 1; c <= 3; ++c) s.units.push_back({0, c, c, 0, 160 + 32 * c, 320});
+  s.units.push_back({0, 5, 5, 0, 160, 352});
+  for (int n = 0; n < 4; ++n) s.units.push_back({1, 21 + n, 14, 1, 448 + 32 * n, 160 + 32 * (n % 2)});
+  s.units.push_back({2, 20, 20, 1, 576, 224});
+  for (int kind : {81, 80, 96, 100, 101, 105, 110, 111, 112, 113}) {
+    s.objects.push_back({kind, 0, 64 + 12 * (kind - 80), 96});
+    if (kind == 100) s.objects.push_back({kind, 1, 96, 128});
+  }
+  s.stub_kinds = {0, 1, 2, 3, 5, 14, 20};
+  return s;
+}
+
+// Map 14 (stage 13): heroines 1-6 as kinds 8-13, the boss (kind 28, group 2, character 30), one
+// enemy of group 1; the event objects 80-95 (95 with character byte 1).
+MapStage Map14() {
+  MapStage s{.map = 14, .stage = 13};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 600 + 48 * c, 600});
+  s.units.push_back({2, 30, 28, 1, 1200, 400});
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  for (int kind = 80; kind <= 95; ++kind) s.objects.push_back({kind, kind == 95 ? 1 : 0, 900, 500});
+  s.messages = Join({{2000, 2160}, {3150, 3170}, {10000, 10030}, {15000, 15005},
+                     {60010, 60010, {60010}, 3}},
+                    Singles({1169, 1170, 2414, 3338, 3339, 3340, 3341, 3342, 60000, 60020, 60030,
+                             60040, 60050, 60060, 60070, 60080, 60090}));
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 28, 14};
+  s.expected_traces = {"map 14"};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
-                                               Map25(), Map26(), Map27()};
+                                               Map25(), Map26(), Map27(), Map01(), Map14()};
   return stages;
 }
 
@@ -369,6 +403,7 @@ const MapStage* FindMapStage(int map) {
 std::vector<int> DescribedMaps() {
   std::vector<int> maps;
   for (const MapStage& s : Stages()) maps.push_back(s.map);
+  std::sort(maps.begin(), maps.end());
   return maps;
 }
 

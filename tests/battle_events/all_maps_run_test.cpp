@@ -261,6 +261,26 @@ void Map19FirstVisit(EventHarness& h) {
   h.SetLife(2, 11, 0);
 }
 
+// Map 1: after the opening (the offer timed out) the soldiers fall, then the boss.
+void Map01Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  for (int c : {20, 21, 22, 23, 24}) h.Defeat(1, c, 0, 0, true);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.Defeat(2, 20, 0, 0, true);
+}
+
+// Map 14: the opening, a boss action with flag 199 (its music), the boss at life 0 and the
+// core's flag 198 at the end of its exit sequence.
+void Map14Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntil("14100", [&] { return h.FrameOf("end 14100") >= 0; }, 6000));
+  SetEventFlag(199);
+  h.Act(2, 30);
+  ASSERT_TRUE(h.RunUntilIdle(1200));
+  h.SetLife(2, 30, 0);
+  h.RunFrames(30);
+  SetEventFlag(kSlgFlagBossGone);
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -472,6 +492,16 @@ const std::vector<RunRow>& Rows() {
        {"start 27150", "start 27153", "start 27151", "start 27152", "start 27157",
         "start 27185"},
        [] { EXPECT_EQ(CheckEventFlag(432), 1); }},
+      {"Map01OfferTimedOutWon", 1, nullptr, Map01Play, End::kWin, 0, {}, {},
+       {"start 101", "start 102", "start 116", "start 117", "start 118", "message 111:20010",
+        "se 21", "bgm 6", "bgm 13", "bgm 16", "bgm 18"},
+       [] {
+         for (int flag : {101, 102, 116, 117, 118}) EXPECT_NE(CheckEventFlag(flag), 0) << flag;
+       }},
+      {"Map14OpeningBossMusicWon", 14, nullptr, Map14Play, End::kWin, 0, {}, {},
+       {"start 14100", "start 14105", "start 14110", "bgm 27", "bgm 14", "bgm 17", "se 270",
+        "se 271", "message 294:3158", "bg slide 107", "bgm 18"},
+       [] { EXPECT_NE(CheckEventFlag(101), 0); }},
   };
   static const bool finals = [] {
     const std::vector<RunRow> more = FinalRows();
