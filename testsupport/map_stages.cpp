@@ -383,11 +383,55 @@ MapStage Map14() {
   return s;
 }
 
+// Map 4 (stage 3): the hero at (500, 1000), heroines 1, 2, 5, 6 beside him and the scout
+// (heroine 3) near the start of her walk; soldiers of kind 14 numbers 1-6 along her way, the
+// reinforcements (numbers 7, 27 of kind 14, 8 of kind 15, 12 of kind 16) not present at the
+// start, the opponent (group 2, character 9, kind 17), the commander (kind 23); the event
+// objects 80-100 and the animations of the particles and the wind (101, 102).
+MapStage Map04() {
+  MapStage s{.map = 4, .stage = 3, .hero_x = 500, .hero_y = 1000};
+  for (int c : {1, 2, 5, 6}) s.units.push_back({0, c, c, 0, 500 + 96 * c, 1000});
+  s.units.push_back({0, 3, 3, 0, 528, 792});
+  const int soldiers[6][2] = {{816, 648}, {1056, 528}, {1296, 432}, {1392, 432}, {1296, 480}, {1392, 480}};
+  for (int n = 0; n < 6; ++n) s.units.push_back({1, 10 + n, 14, 1, soldiers[n][0], soldiers[n][1], n + 1});
+  const int later[4][4] = {{14, 7, 384, 1488}, {14, 27, 480, 1488}, {15, 8, 384, 1536}, {16, 12, 480, 1536}};
+  for (const auto& l : later) s.units.push_back({1, 20 + l[1], l[0], 1, l[2], l[3], l[1], false});
+  s.units.push_back({2, 9, 17, 1, 1200, 456});
+  s.units.push_back({1, 30, 23, 1, 1488, 384});
+  s.objects = Objects(80, 102, 320, 120);
+  s.messages = Join({{2000, 2160}, {40000, 40041}}, Singles({2414, 3337, 3338, 3339, 3341}));
+  s.stub_kinds = {3, 14, 15, 16, 17, 23};
+  return s;
+}
+
+// Map 7 (stage 6): the hero at (152, 960), the install's soldier (kind 14, number 1) at (336,
+// 528), heroines 1-6 below both lines, soldiers 2 and 3 of kind 14, the hidden kind-34 soldiers
+// 17-26 (17 and 18 on the map), the commander (kind 25, group 2, character 8) on the map; the
+// event objects 80-92 (the falling parts 80 and 81 above where they land).
+MapStage Map07() {
+  MapStage s{.map = 7, .stage = 6, .hero_x = 152, .hero_y = 960};
+  s.install_enemy_number = 1;
+  s.install_enemy_x = 336;
+  s.install_enemy_y = 528;
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c, 0, 152 + 48 * c, 960 + 24 * (c % 2)});
+  s.units.push_back({1, 22, 14, 1, 240, 720, 2});
+  s.units.push_back({1, 23, 14, 1, 432, 720, 3});
+  for (int n = 17; n <= 26; ++n) s.units.push_back({1, 20 + n, 34, 1, 1200 + 48 * (n % 4), 1400, n, n <= 18});
+  s.units.push_back({2, 8, 25, 1, 1000, 300});
+  for (int kind = 80; kind <= 92; ++kind) s.objects.push_back({kind, 0, 812, kind <= 81 ? 400 : 408});
+  s.messages = Join({{2000, 2160}, {3030, 3350}, {10000, 10120, {10047}, 2}, {35000, 35007}},
+                    Singles({670, 671, 672, 2414, 60000, 60010}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 34, 25};
+  s.expected_traces = {"map 7: long move"};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
-                                               Map25(), Map26(), Map27(), Map01(), Map14()};
+                                               Map25(), Map26(), Map27(), Map01(), Map14(),
+                                               Map04(), Map07()};
   return stages;
 }
 
@@ -430,6 +474,10 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
   h->install.more_backgrounds = stage.backgrounds;
   if (stage.install_enemy_number != 0) {
     h->install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
+  }
+  if (stage.install_enemy_x >= 0) {
+    h->install.stage.units[1].x = static_cast<int16_t>(stage.install_enemy_x);
+    h->install.stage.units[1].y = static_cast<int16_t>(stage.install_enemy_y);
   }
   for (const MapStageUnit& u : stage.units) {
     const int e = h->AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);

@@ -53,6 +53,8 @@ struct MapStage {
   std::vector<int> stub_kinds{};
   std::vector<int> backgrounds{};  // background pictures laid besides the install's
   int install_enemy_number = 0;  // the install's own enemy's placement number; 0 keeps it
+  int install_enemy_x = -1;  // the install's own enemy's place; -1 keeps the install's
+  int install_enemy_y = -1;
   std::vector<int> anm_kinds{};  // event-object kinds with EventAnm rows and sprites only
   std::vector<const char*> expected_traces{};  // traces the stage is known to raise
 };

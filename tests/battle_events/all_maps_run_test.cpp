@@ -281,6 +281,37 @@ void Map14Play(EventHarness& h) {
   SetEventFlag(kSlgFlagBossGone);
 }
 
+// Map 4: the openings' and the goal area's flags set; the hero on the goal cell acts: the
+// soldiers go, the carrier comes and the hero boards it.
+void Map04Before(EventHarness& h) {
+  Flags(h, {99, 100, 104});
+  h.SetRandom({99});  // no turn remark
+}
+void Map04Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+}
+
+// Map 7: the openings' flags set, the commander on the map; heroine 4 gone, heroine 1 past the
+// first line; every kind-34 soldier falls.
+void Map07Before(EventHarness& h) {
+  Flags(h, {97, 98, 99, 100, 101});
+  h.SetRandom({0xFFFF});  // R(n) fails: no chance lines
+}
+void Map07Play(EventHarness& h) {
+  EventRemoveChara(0, 4);
+  const SlgPoint p = CellToPosHeight(624, 744);
+  h.MoveTo(0, 1, p.x, p.y - 48);
+  h.Act(0, 1);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    if (s.units[i].kind == 34) EventRemoveUnit(&s.units[i]);
+  }
+  h.RunFrames(2);
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -502,6 +533,23 @@ const std::vector<RunRow>& Rows() {
        {"start 14100", "start 14105", "start 14110", "bgm 27", "bgm 14", "bgm 17", "se 270",
         "se 271", "message 294:3158", "bg slide 107", "bgm 18"},
        [] { EXPECT_NE(CheckEventFlag(101), 0); }},
+      {"Map04CarrierWon", 4, Map04Before, Map04Play, End::kWin, 0, {"start 4106"}, {},
+       {"message 15:40017", "se 226", "message 33:40038"},
+       [] {
+         for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+           const SlgUnit& u = Battle().state.units[i];
+           EXPECT_FALSE(u.kind >= 14 && u.kind <= 16 && SlgUnitLive(u)) << "kind " << int(u.kind);
+         }
+       }},
+      {"Map07SoldiersGoneWon", 7, Map07Before, Map07Play, End::kWin, 0, {}, {},
+       {"start 7105", "bgm 18"},
+       [] {
+         EXPECT_NE(CheckEventFlag(104), 0);
+         for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+           const SlgUnit& u = Battle().state.units[i];
+           EXPECT_FALSE(u.side == 1 && SlgUnitLive(u)) << i;
+         }
+       }},
   };
   static const bool finals = [] {
     const std::vector<RunRow> more = FinalRows();
