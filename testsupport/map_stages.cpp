@@ -426,12 +426,69 @@ MapStage Map07() {
   return s;
 }
 
+// Map 8 (stage 7): the hero at (240, 1296) and heroines 1-6 apart along the row, none on a
+// switch; soldiers of kind 34 numbers 1-4, the commander (kind 25, group 2, character 9); the
+// event objects 80-87.
+MapStage Map08() {
+  MapStage s{.map = 8, .stage = 7, .hero_x = 240, .hero_y = 1296};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 240, 192, 1296, 0);
+  for (int n = 1; n <= 4; ++n) s.units.push_back({1, 10 + n, 34, 1, 240 + 192 * n, 1584, n});
+  s.units.push_back({2, 9, 25, 1, 1200, 1584});
+  s.objects = Objects(80, 87, 320, 120);
+  s.messages = Join({{2000, 2160}, {3000, 3070}, {10000, 10050}, {10110, 10110, {10110}, 3}},
+                    Singles({186, 672, 2414, 3338, 3339, 3340, 3341, 3342, 10200, 15000, 15001,
+                             15002, 60000, 60010, 60020, 60030}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 34, 25};
+  return s;
+}
+
+// Map 11 (stage 10): the hero at (1200, 600); heroines 1-6 whose entries the placement makes;
+// entries up to 12 of kind 14 not made at the start (the factories produce from 10-12), one
+// kind-15 soldier, three factories (kind 43, category 4, variants 0-2 by thinking row); the
+// event objects 80-94.
+MapStage Map11() {
+  MapStage s{.map = 11, .stage = 10, .hero_x = 1200, .hero_y = 600};
+  for (int c = 1; c <= 6; ++c) {
+    s.units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = 200 + 48 * c,
+                       .y = 900, .present = false});
+  }
+  for (int n = 8; n < 13; ++n) {
+    s.units.push_back({.side = 1, .character = 20, .kind = 14, .category = 1, .x = 400, .y = 500,
+                       .present = false});
+  }
+  s.units.push_back({1, 21, 15, 1, 480, 400});
+  for (int v = 0; v < 3; ++v) {
+    s.units.push_back({.side = 1, .character = 30 + v, .kind = 43, .category = 4,
+                       .x = 600 + 96 * v, .y = 300, .think_row = v});
+  }
+  s.objects = Objects(80, 94, 1000, 700);
+  s.messages = Join({{2000, 2160}, {10000, 10070}},
+                    Singles({2414, 3094, 3338, 3339, 3340, 3341, 3342, 20000}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 15, 43};
+  s.expected_traces = {"no placement cell"};
+  return s;
+}
+
+// Map 15 (stage 14): heroines 1-6 as kinds 8-13, the boss (kind 18, group 2, character 18); the
+// event objects 80-86 (character bytes 0-6).
+MapStage Map15() {
+  MapStage s{.map = 15, .stage = 14};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 600 + 48 * c, 600});
+  s.units.push_back({2, 18, 18, 1, 1100, 500});
+  for (int kind = 80; kind <= 86; ++kind) s.objects.push_back({kind, kind - 80, 900, 500});
+  s.messages = Join({{2000, 2160}, {3150, 3170}, {10000, 10030}, {15000, 15005},
+                     {60010, 60010, {60010}, 3}},
+                    Singles({1169, 1170, 2414, 3338, 3339, 3340, 3341, 3342, 60000, 60020, 60030,
+                             60040, 60050, 60060, 60070, 60080, 60090}));
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
                                                Map25(), Map26(), Map27(), Map01(), Map14(),
-                                               Map04(), Map07()};
+                                               Map04(), Map07(), Map08(), Map11(), Map15()};
   return stages;
 }
 
@@ -485,6 +542,9 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
     if (u.number != 0) {
       h->install.stage.units[static_cast<size_t>(e)].placement_number =
           static_cast<uint8_t>(u.number);
+    }
+    if (u.think_row >= 0) {
+      h->install.stage.units[static_cast<size_t>(e)].think_row = static_cast<uint8_t>(u.think_row);
     }
   }
   for (const MapStageObject& o : stage.objects) h->AddObject(o.kind, o.character, o.x, o.y);

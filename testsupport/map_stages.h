@@ -24,6 +24,7 @@ struct MapStageUnit {
   int y = 0;
   int number = 0;  // its placement number; 0 keeps the harness's numbering
   bool present = true;  // made at the start (else a row of the map makes it)
+  int think_row = -1;  // its thinking row (the factories' variant); -1 keeps the harness's
 };
 
 struct MapStageObject {

@@ -25,6 +25,7 @@
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/map10.h"
+#include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map16.h"
 #include "game/system_data.h"
@@ -312,6 +313,43 @@ void Map07Play(EventHarness& h) {
   h.RunFrames(2);
 }
 
+// Map 8: both openings done; the party at full life, the commander falls (the battle puts it in
+// state 15) and its exit sequence ends the battle.
+void Map08Play(EventHarness& h) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    SlgUnit& u = Battle().state.units[i];
+    if (u.side != 0) continue;
+    u.stats.max_life = 100;
+    u.stats.life = 100;
+  }
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  SlgUnit* commander = FindUnitByKind(25);
+  ASSERT_NE(commander, nullptr);
+  commander->stats.life = 0;
+  SetUnitState(*commander, 15);
+}
+
+// Map 11: heroine 3 sent on by map 10, the rows before the targets done; the three factories
+// destroyed by heroine 3 (byte 3), 9 (index 1) and 0 in turn, then the finale. The heroines'
+// second variables hold 0 (stored with the sign bit).
+void Map11Before(EventHarness& h) {
+  Flags(h, {130, 140, 150});
+  h.SetP(kMap10GoingVar[2], 1);
+  for (int var : kMap10SecondVar) h.SetP(var, 32768);
+}
+void Map11Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  // The row takes the byte when it starts and clears all three flags when it ends.
+  const std::pair<int, uint8_t> steps[] = {{427, 3}, {429, 9}, {428, 0}};
+  for (const auto& [flag, byte] : steps) {
+    Battle().factory_destroyer = byte;
+    SetEventFlag(static_cast<uint32_t>(flag));
+    ASSERT_TRUE(h.RunUntil("the flags cleared", [] {
+      return CheckEventFlag(427) + CheckEventFlag(428) + CheckEventFlag(429) == 0;
+    }, 600));
+  }
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -541,6 +579,22 @@ const std::vector<RunRow>& Rows() {
            EXPECT_FALSE(u.kind >= 14 && u.kind <= 16 && SlgUnitLive(u)) << "kind " << int(u.kind);
          }
        }},
+      {"Map08CommanderFallsWon", 8, [](EventHarness& h) {
+         Flags(h, {101, 102});
+         h.SetRandom({0xFFFF});  // no turn remark draws its chance
+       },
+       Map08Play, End::kWin, 0, {}, {}, {"start 8106"},
+       [] { EXPECT_EQ(CheckEventFlag(198), 1); }},
+      {"Map11TargetsThenTheFinale", 11, Map11Before, Map11Play, End::kSwitch, 21, {}, {},
+       {"start 11160", "message 110:10042", "start 11170", "message 29:10047", "start 11180",
+        "message 11:10060", "start 11190", "se 269", "task Eve::fadeOutMusic",
+        "message 15:10061", "message 11:10062"},
+       [] { EXPECT_EQ(CheckEventFlag(kMap11PresentFlag + 3), 1); }},
+      {"Map15ClosingLinesWithoutPartner2", 15, [](EventHarness& h) { h.SetP(83, 2); }, nullptr,
+       End::kSwitch, 15, {"start 15101", "start 15102", "start 15103"}, {},
+       {"message 114:3166", "message 233:3168", "message 137:3169", "message 209:3170",
+        "se 286", "se 283", "fade 256 black"},
+       nullptr},
       {"Map07SoldiersGoneWon", 7, Map07Before, Map07Play, End::kWin, 0, {}, {},
        {"start 7105", "bgm 18"},
        [] {
