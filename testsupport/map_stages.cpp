@@ -483,12 +483,50 @@ MapStage Map15() {
   return s;
 }
 
+// Map 17 (stage 16): the hero at (384, 768) and heroines 1-6 as kinds 8-13, the boss (kind 30,
+// group 2, character 30); the event objects 80-109.
+MapStage Map17() {
+  MapStage s{.map = 17, .stage = 16, .hero_x = 384, .hero_y = 768};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 192 + 48 * c, 864});
+  s.units.push_back({2, 30, 30, 1, 1400, 200});
+  s.objects = Objects(80, 109, 1300, 300);
+  s.messages = Join({{60010, 60010, {60010}, 3}},
+                    Singles({3163, 3173, 3175, 3177, 3179, 3180, 3182, 3183, 3184, 3185, 3186,
+                             3187, 10000, 10001, 10002, 10003, 10004, 10006, 10007, 10009, 10010,
+                             10011, 10012, 10013, 10014, 10015, 60000, 60020, 60030, 60040,
+                             60050}));
+  s.stub_kinds = {7, 8, 9, 10, 11, 12, 13, 30};
+  return s;
+}
+
+// Map 20 (stage 19): the hero at (1000, 800) and heroines 1-6 as kinds 8-13, the boss (kind 33,
+// group 2, character 15), the two summoned units (kinds 48 and 49, group 2); the event objects
+// 80-94 and the boss tasks' animations 95-100. The stage has no file for the event pictures the
+// map asks for.
+MapStage Map20() {
+  MapStage s{.map = 20, .stage = 19, .hero_x = 1000, .hero_y = 800};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 900 + 48 * c, 900});
+  s.units.push_back({2, 15, 33, 1, 1500, 400});
+  s.units.push_back({2, 30, 48, 1, 1300, 300});
+  s.units.push_back({2, 31, 49, 1, 1350, 300});
+  for (int kind = 80; kind <= 100; ++kind) {
+    s.objects.push_back({kind, kind >= 87 && kind <= 93 ? kind - 87 : 0, 1300 + 8 * (kind - 80), 600});
+  }
+  s.messages = Join({{2000, 2160}, {3352, 3362}},
+                    Singles({2414, 3163, 3338, 3339, 3340, 3341, 3342, 40000, 40010, 10010, 10020,
+                             10030, 10040, 10050, 10060, 10070, 10080}));
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 33, 48, 49};
+  s.expected_traces = {"File Not Found"};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
                                                Map25(), Map26(), Map27(), Map01(), Map14(),
-                                               Map04(), Map07(), Map08(), Map11(), Map15()};
+                                               Map04(), Map07(), Map08(), Map11(), Map15(),
+                                               Map17(), Map20()};
   return stages;
 }
 

@@ -28,6 +28,8 @@
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map16.h"
+#include "battle_events/maps/map20.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/map_stages.h"
@@ -350,6 +352,22 @@ void Map11Play(EventHarness& h) {
   }
 }
 
+// Map 20: the boss's life (maximum 1000) from full to 20 % (the 25 % scene), then 0; the
+// victory removes the summons and plays the movie.
+void Map20BossAt(int percent) {
+  SlgUnit* boss = LiveUnitOfKind(33);
+  ASSERT_NE(boss, nullptr);
+  boss->stats.max_life = 1000;
+  boss->stats.life = static_cast<int16_t>(10 * percent);
+}
+void Map20Play(EventHarness& h) {
+  Map20BossAt(100);
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  Map20BossAt(20);
+  ASSERT_TRUE(h.RunUntil("20150", [&] { return h.FrameOf("end 20150") >= 0; }, 6000));
+  Map20BossAt(0);
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -595,6 +613,28 @@ const std::vector<RunRow>& Rows() {
        {"message 114:3166", "message 233:3168", "message 137:3169", "message 209:3170",
         "se 286", "se 283", "fade 256 black"},
        nullptr},
+      {"Map17BossGoneWon", 17,
+       [](EventHarness& h) { Flags(h, {120, 130, 140, 150, 155, 160}); },
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(600));
+         h.SetLife(2, 30, 0);
+         h.BeginTurn();
+         h.RunFrames(120);
+         SetEventFlag(kSlgFlagBossGone);
+       },
+       End::kWin, 0, {"start 17170"}, {"message 14:10006", "message 14:10007"}, {}, nullptr},
+      {"Map20BossThresholdsWon", 20,
+       [](EventHarness& h) {
+         h.SetP(kMap20PartnerVar, 1);
+         h.AddMovie(1, 20, 0.2);
+       },
+       Map20Play, End::kWin, 0, {}, {},
+       {"start 20150", "start 20160", "se 405", "message 13:40010", "movie end"},
+       [] {
+         EXPECT_EQ(LiveUnitOfKind(48), nullptr);
+         EXPECT_EQ(LiveUnitOfKind(49), nullptr);
+         EXPECT_EQ(Map20LiveTasks(), 0);
+       }},
       {"Map07SoldiersGoneWon", 7, Map07Before, Map07Play, End::kWin, 0, {}, {},
        {"start 7105", "bgm 18"},
        [] {
