@@ -520,13 +520,41 @@ MapStage Map20() {
   return s;
 }
 
+// Map 22 (stage 21): the hero at (768, 480), heroines 1-6 whose entries the scenes make, the
+// first boss (kind 26, group 2), the second (kind 27, group 2, character 27) and kind 35 numbers
+// 17-24 (group 1) made by the second wave, one enemy of group 1, the unit the merging object
+// flies to (group 2, character 7); the event objects 80-104 (the figures 97-103 with direction
+// bytes 0-6, the victory figure 104 with 1).
+MapStage Map22() {
+  MapStage s{.map = 22, .stage = 21, .hero_x = 768, .hero_y = 480};
+  for (int c = 1; c <= 6; ++c) {
+    s.units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = 192 + 48 * c,
+                       .y = 900, .present = false});
+  }
+  s.units.push_back({2, 26, 26, 1, 1400, 200});
+  s.units.push_back({.side = 2, .character = 27, .kind = 27, .category = 1, .x = 1300, .y = 300,
+                     .present = false});
+  for (int n = 17; n <= 24; ++n) s.units.push_back({1, 40 + n, 35, 1, 900 + 24 * n, 200, n, false});
+  s.units.push_back({1, 40, 14, 1, 1500, 700});
+  s.units.push_back({2, 7, 14, 1, 1000, 360});
+  for (int kind = 80; kind <= 104; ++kind) {
+    const int facing = kind >= 97 && kind <= 103 ? kind - 97 : kind == 104 ? 1 : -1;
+    s.objects.push_back({kind, 0, 1200, 300, facing});
+  }
+  s.messages = Join({{3101, 3145}, {10000, 10023}},
+                    Singles({10100, 2143, 2144, 2147, 2246, 2414, 3338, 3339, 3340, 3341, 3342}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35};
+  s.expected_traces = {"no placement entry"};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
                                                Map25(), Map26(), Map27(), Map01(), Map14(),
                                                Map04(), Map07(), Map08(), Map11(), Map15(),
-                                               Map17(), Map20()};
+                                               Map17(), Map20(), Map22()};
   return stages;
 }
 
@@ -585,7 +613,12 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
       h->install.stage.units[static_cast<size_t>(e)].think_row = static_cast<uint8_t>(u.think_row);
     }
   }
-  for (const MapStageObject& o : stage.objects) h->AddObject(o.kind, o.character, o.x, o.y);
+  for (const MapStageObject& o : stage.objects) {
+    const int e = h->AddObject(o.kind, o.character, o.x, o.y);
+    if (o.facing >= 0) {
+      h->install.stage.units[static_cast<size_t>(e)].facing = static_cast<uint8_t>(o.facing);
+    }
+  }
   for (int kind : stage.anm_kinds) h->install.object_kinds.push_back(kind);
   for (int kind : stage.stub_kinds) h->StubAttacks({kind});
   return h;

@@ -32,6 +32,7 @@ struct MapStageObject {
   int character = 0;
   int x = 0;
   int y = 0;
+  int facing = -1;  // its direction byte; -1 keeps the harness's
 };
 
 // Messages first..last; those named in `choices` are choice texts of `choice_lines` lines.

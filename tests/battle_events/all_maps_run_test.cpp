@@ -368,6 +368,33 @@ void Map20Play(EventHarness& h) {
   Map20BossAt(0);
 }
 
+// Map 22: trusts 5: 40, 3: 40, 1: 10 (the order 5, 3, 1, 6, 4, 2); the first boss defeated
+// leaves through its exit sequence, the second wave and the gathering, then the second boss at
+// life 0 and the victory with its movie.
+void Map22Defeat(EventHarness& h, int character) {
+  SlgUnit* boss = h.Unit(2, character);
+  ASSERT_NE(boss, nullptr) << character;
+  boss->stats.life = 0;
+  SetUnitState(*boss, 15);
+  h.RunFrames(1);
+}
+void Map22Before(EventHarness& h) {
+  h.SetTrust(5, 40);
+  h.SetTrust(3, 40);
+  h.SetTrust(1, 10);
+  h.SetRandom({0xFFFF});
+  h.AddMovie(0, 21, 0.5);
+}
+void Map22Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  Map22Defeat(h, 26);
+  ASSERT_TRUE(h.RunUntil("22160 ended", [&] {
+    return CheckEventFlag(160) != 0 && h.FrameOf("end 22160") >= 0;
+  }, 8000));
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  Map22Defeat(h, 27);
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -634,6 +661,14 @@ const std::vector<RunRow>& Rows() {
          EXPECT_EQ(LiveUnitOfKind(48), nullptr);
          EXPECT_EQ(LiveUnitOfKind(49), nullptr);
          EXPECT_EQ(Map20LiveTasks(), 0);
+       }},
+      {"Map22OpeningToTheMovieVictory", 22, Map22Before, Map22Play, End::kWin, 0, {}, {},
+       {"start 22130", "start 22170", "start 22180", "message 210:3341", "message 33:3116",
+        "message 114:3120", "bgm 27", "se 244", "message 137:3110", "message 137:10012",
+        "movie Movie\\Movie021.mpg", "movie end"},
+       [] {
+         EXPECT_EQ(CheckEventFlag(120), 1);
+         EXPECT_EQ(CheckEventFlag(160), 1);
        }},
       {"Map07SoldiersGoneWon", 7, Map07Before, Map07Play, End::kWin, 0, {}, {},
        {"start 7105", "bgm 18"},
