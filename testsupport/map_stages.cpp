@@ -548,13 +548,24 @@ MapStage Map22() {
   return s;
 }
 
+// Map 13 (stage 12): the hero at (1100, 600), heroines 1-6, one enemy of group 1 (kind 14).
+MapStage Map13() {
+  MapStage s{.map = 13, .stage = 12, .hero_x = 1100, .hero_y = 600};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 600, 48, 600, 0);
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  s.messages = Join({{2000, 2160}, {10000, 10050}, {15000, 15005}},
+                    Singles({2414, 3146, 3147, 3148, 3149, 3338, 3339, 3340, 3341, 3342}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
                                                Map25(), Map26(), Map27(), Map01(), Map14(),
                                                Map04(), Map07(), Map08(), Map11(), Map15(),
-                                               Map17(), Map20(), Map22()};
+                                               Map17(), Map20(), Map22(), Map13()};
   return stages;
 }
 

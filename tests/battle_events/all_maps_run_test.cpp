@@ -395,6 +395,33 @@ void Map22Play(EventHarness& h) {
   Map22Defeat(h, 27);
 }
 
+// Map 13 on the life and kiai map 12 left (heroines 1 and 5 without life); the party's maxima
+// 80 and 50; the first turn restores the party, then every enemy of group 1 is taken off.
+// Heroine 4 is the favourite.
+constexpr std::array<std::array<int, 2>, 7> kMap13Left = {
+    {{40, 20}, {0, 9}, {900, 30}, {12, 700}, {5, 5}, {0, 0}, {20, 10}}};
+void Map13Before(EventHarness& h) {
+  for (size_t c = 0; c < kMap13Left.size(); ++c) {
+    h.SetP(kMap12LifeVar[c], static_cast<uint16_t>(kMap13Left[c][0]));
+    h.SetP(kMap12KiaiVar[c], static_cast<uint16_t>(kMap13Left[c][1]));
+  }
+  h.SetTrust(4, 90);
+}
+void Map13Play(EventHarness& h) {
+  for (int c = 0; c <= 6; ++c) {
+    if (SlgUnit* u = FindUnitByGroupKind(0, c); u != nullptr) {
+      u->stats.max_life = 80;
+      u->stats.max_kiai = 50;
+    }
+  }
+  h.BeginTurn();
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  for (int i = 0; i < Battle().state.unit_count; ++i) {
+    SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+    if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
+  }
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -669,6 +696,24 @@ const std::vector<RunRow>& Rows() {
        [] {
          EXPECT_EQ(CheckEventFlag(120), 1);
          EXPECT_EQ(CheckEventFlag(160), 1);
+       }},
+      {"Map13RestoredPartyWon", 13, Map13Before, Map13Play, End::kWin, 0,
+       {"start 13104", "start 13105"}, {},
+       {"message 239:10022", "message 239:10023", "fade 256 white", "message 4:10024",
+        "message 150:10029", "message 6:3148", "message 203:3149"},
+       [] {
+         // Heroines 1 and 5 gone with their falls marked, the others within their maxima, the
+         // hero brought to life 1 at the end.
+         for (int c : {1, 5}) EXPECT_NE(CondNP(c), 0) << c;
+         for (int f : {500, 505}) EXPECT_EQ(CheckEventFlag(static_cast<uint32_t>(f)), 1) << f;
+         const std::array<std::array<int, 3>, 4> kept = {{{2, 80, 30}, {3, 12, 50}, {4, 5, 5}, {6, 20, 10}}};
+         for (const auto& [c, life, kiai] : kept) {
+           const SlgUnit* u = FindUnitByGroupKind(0, c);
+           ASSERT_NE(u, nullptr) << c;
+           EXPECT_EQ(u->stats.life, life) << c;
+           EXPECT_EQ(u->stats.kiai, kiai) << c;
+         }
+         EXPECT_EQ(FindUnitByGroupKind(0, 0)->stats.life, 1);
        }},
       {"Map07SoldiersGoneWon", 7, Map07Before, Map07Play, End::kWin, 0, {}, {},
        {"start 7105", "bgm 18"},
