@@ -19,6 +19,12 @@ std::vector<MapStageUnit> Party(std::initializer_list<int> heroines, int x0, int
   return units;
 }
 
+// The same units, made later by the map's rows rather than at the start.
+std::vector<MapStageUnit> Later(std::vector<MapStageUnit> units) {
+  for (MapStageUnit& u : units) u.present = false;
+  return units;
+}
+
 std::vector<MapStageObject> Objects(int first, int last, int x, int y) {
   std::vector<MapStageObject> objects;
   for (int kind = first; kind <= last; ++kind) objects.push_back({kind, 0, x, y});
@@ -448,10 +454,7 @@ MapStage Map08() {
 // event objects 80-94.
 MapStage Map11() {
   MapStage s{.map = 11, .stage = 10, .hero_x = 1200, .hero_y = 600};
-  for (int c = 1; c <= 6; ++c) {
-    s.units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = 200 + 48 * c,
-                       .y = 900, .present = false});
-  }
+  s.units = Later(Party({1, 2, 3, 4, 5, 6}, 200, 48, 900, 0));
   for (int n = 8; n < 13; ++n) {
     s.units.push_back({.side = 1, .character = 20, .kind = 14, .category = 1, .x = 400, .y = 500,
                        .present = false});
@@ -527,10 +530,7 @@ MapStage Map20() {
 // bytes 0-6, the victory figure 104 with 1).
 MapStage Map22() {
   MapStage s{.map = 22, .stage = 21, .hero_x = 768, .hero_y = 480};
-  for (int c = 1; c <= 6; ++c) {
-    s.units.push_back({.side = 0, .character = c, .kind = c, .category = 0, .x = 192 + 48 * c,
-                       .y = 900, .present = false});
-  }
+  s.units = Later(Party({1, 2, 3, 4, 5, 6}, 192, 48, 900, 0));
   s.units.push_back({2, 26, 26, 1, 1400, 200});
   s.units.push_back({.side = 2, .character = 27, .kind = 27, .category = 1, .x = 1300, .y = 300,
                      .present = false});
