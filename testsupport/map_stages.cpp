@@ -19,6 +19,12 @@ std::vector<MapStageUnit> Party(std::initializer_list<int> heroines, int x0, int
   return units;
 }
 
+// The same units, made later by the map's rows rather than at the start.
+std::vector<MapStageUnit> Later(std::vector<MapStageUnit> units) {
+  for (MapStageUnit& u : units) u.present = false;
+  return units;
+}
+
 std::vector<MapStageObject> Objects(int first, int last, int x, int y) {
   std::vector<MapStageObject> objects;
   for (int kind = first; kind <= last; ++kind) objects.push_back({kind, 0, x, y});
@@ -349,11 +355,217 @@ MapStage Map26() {
   return s;
 }
 
+// Map 1 (stage 0): the hero and the install's soldier (kind 14, number 1); heroines 1-3 and 5,
+// four more of kind 14 (numbers 2-5: the guides are 3 and 5), the boss (kind 20, group 2); one
+// event object of each of the opening's roles (two substitutes of kind 100).
+MapStage Map01() {
+  MapStage s{.map = 1, .stage = 0};
+  for (int c = 1; c <= 3; ++c) s.units.push_back({0, c, c, 0, 160 + 32 * c, 320});
+  s.units.push_back({0, 5, 5, 0, 160, 352});
+  for (int n = 0; n < 4; ++n) s.units.push_back({1, 21 + n, 14, 1, 448 + 32 * n, 160 + 32 * (n % 2)});
+  s.units.push_back({2, 20, 20, 1, 576, 224});
+  for (int kind : {81, 80, 96, 100, 101, 105, 110, 111, 112, 113}) {
+    s.objects.push_back({kind, 0, 64 + 12 * (kind - 80), 96});
+    if (kind == 100) s.objects.push_back({kind, 1, 96, 128});
+  }
+  s.stub_kinds = {0, 1, 2, 3, 5, 14, 20};
+  return s;
+}
+
+// Map 14 (stage 13): heroines 1-6 as kinds 8-13, the boss (kind 28, group 2, character 30), one
+// enemy of group 1; the event objects 80-95 (95 with character byte 1).
+MapStage Map14() {
+  MapStage s{.map = 14, .stage = 13};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 600 + 48 * c, 600});
+  s.units.push_back({2, 30, 28, 1, 1200, 400});
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  for (int kind = 80; kind <= 95; ++kind) s.objects.push_back({kind, kind == 95 ? 1 : 0, 900, 500});
+  s.messages = Join({{2000, 2160}, {3150, 3170}, {10000, 10030}, {15000, 15005},
+                     {60010, 60010, {60010}, 3}},
+                    Singles({1169, 1170, 2414, 3338, 3339, 3340, 3341, 3342, 60000, 60020, 60030,
+                             60040, 60050, 60060, 60070, 60080, 60090}));
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 28, 14};
+  s.expected_traces = {"map 14"};
+  return s;
+}
+
+// Map 4 (stage 3): the hero at (500, 1000), heroines 1, 2, 5, 6 beside him and the scout
+// (heroine 3) near the start of her walk; soldiers of kind 14 numbers 1-6 along her way, the
+// reinforcements (numbers 7, 27 of kind 14, 8 of kind 15, 12 of kind 16) not present at the
+// start, the opponent (group 2, character 9, kind 17), the commander (kind 23); the event
+// objects 80-100 and the animations of the particles and the wind (101, 102).
+MapStage Map04() {
+  MapStage s{.map = 4, .stage = 3, .hero_x = 500, .hero_y = 1000};
+  for (int c : {1, 2, 5, 6}) s.units.push_back({0, c, c, 0, 500 + 96 * c, 1000});
+  s.units.push_back({0, 3, 3, 0, 528, 792});
+  const int soldiers[6][2] = {{816, 648}, {1056, 528}, {1296, 432}, {1392, 432}, {1296, 480}, {1392, 480}};
+  for (int n = 0; n < 6; ++n) s.units.push_back({1, 10 + n, 14, 1, soldiers[n][0], soldiers[n][1], n + 1});
+  const int later[4][4] = {{14, 7, 384, 1488}, {14, 27, 480, 1488}, {15, 8, 384, 1536}, {16, 12, 480, 1536}};
+  for (const auto& l : later) s.units.push_back({1, 20 + l[1], l[0], 1, l[2], l[3], l[1], false});
+  s.units.push_back({2, 9, 17, 1, 1200, 456});
+  s.units.push_back({1, 30, 23, 1, 1488, 384});
+  s.objects = Objects(80, 102, 320, 120);
+  s.messages = Join({{2000, 2160}, {40000, 40041}}, Singles({2414, 3337, 3338, 3339, 3341}));
+  s.stub_kinds = {3, 14, 15, 16, 17, 23};
+  return s;
+}
+
+// Map 7 (stage 6): the hero at (152, 960), the install's soldier (kind 14, number 1) at (336,
+// 528), heroines 1-6 below both lines, soldiers 2 and 3 of kind 14, the hidden kind-34 soldiers
+// 17-26 (17 and 18 on the map), the commander (kind 25, group 2, character 8) on the map; the
+// event objects 80-92 (the falling parts 80 and 81 above where they land).
+MapStage Map07() {
+  MapStage s{.map = 7, .stage = 6, .hero_x = 152, .hero_y = 960};
+  s.install_enemy_number = 1;
+  s.install_enemy_x = 336;
+  s.install_enemy_y = 528;
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c, 0, 152 + 48 * c, 960 + 24 * (c % 2)});
+  s.units.push_back({1, 22, 14, 1, 240, 720, 2});
+  s.units.push_back({1, 23, 14, 1, 432, 720, 3});
+  for (int n = 17; n <= 26; ++n) s.units.push_back({1, 20 + n, 34, 1, 1200 + 48 * (n % 4), 1400, n, n <= 18});
+  s.units.push_back({2, 8, 25, 1, 1000, 300});
+  for (int kind = 80; kind <= 92; ++kind) s.objects.push_back({kind, 0, 812, kind <= 81 ? 400 : 408});
+  s.messages = Join({{2000, 2160}, {3030, 3350}, {10000, 10120, {10047}, 2}, {35000, 35007}},
+                    Singles({670, 671, 672, 2414, 60000, 60010}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 34, 25};
+  s.expected_traces = {"map 7: long move"};
+  return s;
+}
+
+// Map 8 (stage 7): the hero at (240, 1296) and heroines 1-6 apart along the row, none on a
+// switch; soldiers of kind 34 numbers 1-4, the commander (kind 25, group 2, character 9); the
+// event objects 80-87.
+MapStage Map08() {
+  MapStage s{.map = 8, .stage = 7, .hero_x = 240, .hero_y = 1296};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 240, 192, 1296, 0);
+  for (int n = 1; n <= 4; ++n) s.units.push_back({1, 10 + n, 34, 1, 240 + 192 * n, 1584, n});
+  s.units.push_back({2, 9, 25, 1, 1200, 1584});
+  s.objects = Objects(80, 87, 320, 120);
+  s.messages = Join({{2000, 2160}, {3000, 3070}, {10000, 10050}, {10110, 10110, {10110}, 3}},
+                    Singles({186, 672, 2414, 3338, 3339, 3340, 3341, 3342, 10200, 15000, 15001,
+                             15002, 60000, 60010, 60020, 60030}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 34, 25};
+  return s;
+}
+
+// Map 11 (stage 10): the hero at (1200, 600); heroines 1-6 whose entries the placement makes;
+// entries up to 12 of kind 14 not made at the start (the factories produce from 10-12), one
+// kind-15 soldier, three factories (kind 43, category 4, variants 0-2 by thinking row); the
+// event objects 80-94.
+MapStage Map11() {
+  MapStage s{.map = 11, .stage = 10, .hero_x = 1200, .hero_y = 600};
+  s.units = Later(Party({1, 2, 3, 4, 5, 6}, 200, 48, 900, 0));
+  for (int n = 8; n < 13; ++n) {
+    s.units.push_back({.side = 1, .character = 20, .kind = 14, .category = 1, .x = 400, .y = 500,
+                       .present = false});
+  }
+  s.units.push_back({1, 21, 15, 1, 480, 400});
+  for (int v = 0; v < 3; ++v) {
+    s.units.push_back({.side = 1, .character = 30 + v, .kind = 43, .category = 4,
+                       .x = 600 + 96 * v, .y = 300, .think_row = v});
+  }
+  s.objects = Objects(80, 94, 1000, 700);
+  s.messages = Join({{2000, 2160}, {10000, 10070}},
+                    Singles({2414, 3094, 3338, 3339, 3340, 3341, 3342, 20000}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 15, 43};
+  s.expected_traces = {"no placement cell"};
+  return s;
+}
+
+// Map 15 (stage 14): heroines 1-6 as kinds 8-13, the boss (kind 18, group 2, character 18); the
+// event objects 80-86 (character bytes 0-6).
+MapStage Map15() {
+  MapStage s{.map = 15, .stage = 14};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 600 + 48 * c, 600});
+  s.units.push_back({2, 18, 18, 1, 1100, 500});
+  for (int kind = 80; kind <= 86; ++kind) s.objects.push_back({kind, kind - 80, 900, 500});
+  s.messages = Join({{2000, 2160}, {3150, 3170}, {10000, 10030}, {15000, 15005},
+                     {60010, 60010, {60010}, 3}},
+                    Singles({1169, 1170, 2414, 3338, 3339, 3340, 3341, 3342, 60000, 60020, 60030,
+                             60040, 60050, 60060, 60070, 60080, 60090}));
+  return s;
+}
+
+// Map 17 (stage 16): the hero at (384, 768) and heroines 1-6 as kinds 8-13, the boss (kind 30,
+// group 2, character 30); the event objects 80-109.
+MapStage Map17() {
+  MapStage s{.map = 17, .stage = 16, .hero_x = 384, .hero_y = 768};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 192 + 48 * c, 864});
+  s.units.push_back({2, 30, 30, 1, 1400, 200});
+  s.objects = Objects(80, 109, 1300, 300);
+  s.messages = Join({{60010, 60010, {60010}, 3}},
+                    Singles({3163, 3173, 3175, 3177, 3179, 3180, 3182, 3183, 3184, 3185, 3186,
+                             3187, 10000, 10001, 10002, 10003, 10004, 10006, 10007, 10009, 10010,
+                             10011, 10012, 10013, 10014, 10015, 60000, 60020, 60030, 60040,
+                             60050}));
+  s.stub_kinds = {7, 8, 9, 10, 11, 12, 13, 30};
+  return s;
+}
+
+// Map 20 (stage 19): the hero at (1000, 800) and heroines 1-6 as kinds 8-13, the boss (kind 33,
+// group 2, character 15), the two summoned units (kinds 48 and 49, group 2); the event objects
+// 80-94 and the boss tasks' animations 95-100. The stage has no file for the event pictures the
+// map asks for.
+MapStage Map20() {
+  MapStage s{.map = 20, .stage = 19, .hero_x = 1000, .hero_y = 800};
+  for (int c = 1; c <= 6; ++c) s.units.push_back({0, c, c + 7, 0, 900 + 48 * c, 900});
+  s.units.push_back({2, 15, 33, 1, 1500, 400});
+  s.units.push_back({2, 30, 48, 1, 1300, 300});
+  s.units.push_back({2, 31, 49, 1, 1350, 300});
+  for (int kind = 80; kind <= 100; ++kind) {
+    s.objects.push_back({kind, kind >= 87 && kind <= 93 ? kind - 87 : 0, 1300 + 8 * (kind - 80), 600});
+  }
+  s.messages = Join({{2000, 2160}, {3352, 3362}},
+                    Singles({2414, 3163, 3338, 3339, 3340, 3341, 3342, 40000, 40010, 10010, 10020,
+                             10030, 10040, 10050, 10060, 10070, 10080}));
+  s.stub_kinds = {0, 8, 9, 10, 11, 12, 13, 33, 48, 49};
+  s.expected_traces = {"File Not Found"};
+  return s;
+}
+
+// Map 22 (stage 21): the hero at (768, 480), heroines 1-6 whose entries the scenes make, the
+// first boss (kind 26, group 2), the second (kind 27, group 2, character 27) and kind 35 numbers
+// 17-24 (group 1) made by the second wave, one enemy of group 1, the unit the merging object
+// flies to (group 2, character 7); the event objects 80-104 (the figures 97-103 with direction
+// bytes 0-6, the victory figure 104 with 1).
+MapStage Map22() {
+  MapStage s{.map = 22, .stage = 21, .hero_x = 768, .hero_y = 480};
+  s.units = Later(Party({1, 2, 3, 4, 5, 6}, 192, 48, 900, 0));
+  s.units.push_back({2, 26, 26, 1, 1400, 200});
+  s.units.push_back({.side = 2, .character = 27, .kind = 27, .category = 1, .x = 1300, .y = 300,
+                     .present = false});
+  for (int n = 17; n <= 24; ++n) s.units.push_back({1, 40 + n, 35, 1, 900 + 24 * n, 200, n, false});
+  s.units.push_back({1, 40, 14, 1, 1500, 700});
+  s.units.push_back({2, 7, 14, 1, 1000, 360});
+  for (int kind = 80; kind <= 104; ++kind) {
+    const int facing = kind >= 97 && kind <= 103 ? kind - 97 : kind == 104 ? 1 : -1;
+    s.objects.push_back({kind, 0, 1200, 300, facing});
+  }
+  s.messages = Join({{3101, 3145}, {10000, 10023}},
+                    Singles({10100, 2143, 2144, 2147, 2246, 2414, 3338, 3339, 3340, 3341, 3342}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35};
+  s.expected_traces = {"no placement entry"};
+  return s;
+}
+
+// Map 13 (stage 12): the hero at (1100, 600), heroines 1-6, one enemy of group 1 (kind 14).
+MapStage Map13() {
+  MapStage s{.map = 13, .stage = 12, .hero_x = 1100, .hero_y = 600};
+  s.units = Party({1, 2, 3, 4, 5, 6}, 600, 48, 600, 0);
+  s.units.push_back({1, 20, 14, 1, 300, 300});
+  s.messages = Join({{2000, 2160}, {10000, 10050}, {15000, 15005}},
+                    Singles({2414, 3146, 3147, 3148, 3149, 3338, 3339, 3340, 3341, 3342}));
+  s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14};
+  return s;
+}
+
 const std::vector<MapStage>& Stages() {
   static const std::vector<MapStage> stages = {Map02(), Map03(), Map05(), Map06(), Map09(), Map10(),
                                                Map12(), Map16(), Map18(), Map19(), Map21(), Map23(),
                                                Map24(),
-                                               Map25(), Map26(), Map27()};
+                                               Map25(), Map26(), Map27(), Map01(), Map14(),
+                                               Map04(), Map07(), Map08(), Map11(), Map15(),
+                                               Map17(), Map20(), Map22(), Map13()};
   return stages;
 }
 
@@ -369,6 +581,7 @@ const MapStage* FindMapStage(int map) {
 std::vector<int> DescribedMaps() {
   std::vector<int> maps;
   for (const MapStage& s : Stages()) maps.push_back(s.map);
+  std::sort(maps.begin(), maps.end());
   return maps;
 }
 
@@ -396,6 +609,10 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
   if (stage.install_enemy_number != 0) {
     h->install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
   }
+  if (stage.install_enemy_x >= 0) {
+    h->install.stage.units[1].x = static_cast<int16_t>(stage.install_enemy_x);
+    h->install.stage.units[1].y = static_cast<int16_t>(stage.install_enemy_y);
+  }
   for (const MapStageUnit& u : stage.units) {
     const int e = h->AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);
     h->install.stage.units[static_cast<size_t>(e)].present = u.present ? 1 : 0;
@@ -403,8 +620,16 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
       h->install.stage.units[static_cast<size_t>(e)].placement_number =
           static_cast<uint8_t>(u.number);
     }
+    if (u.think_row >= 0) {
+      h->install.stage.units[static_cast<size_t>(e)].think_row = static_cast<uint8_t>(u.think_row);
+    }
   }
-  for (const MapStageObject& o : stage.objects) h->AddObject(o.kind, o.character, o.x, o.y);
+  for (const MapStageObject& o : stage.objects) {
+    const int e = h->AddObject(o.kind, o.character, o.x, o.y);
+    if (o.facing >= 0) {
+      h->install.stage.units[static_cast<size_t>(e)].facing = static_cast<uint8_t>(o.facing);
+    }
+  }
   for (int kind : stage.anm_kinds) h->install.object_kinds.push_back(kind);
   for (int kind : stage.stub_kinds) h->StubAttacks({kind});
   return h;

@@ -24,6 +24,7 @@ struct MapStageUnit {
   int y = 0;
   int number = 0;  // its placement number; 0 keeps the harness's numbering
   bool present = true;  // made at the start (else a row of the map makes it)
+  int think_row = -1;  // its thinking row (the factories' variant); -1 keeps the harness's
 };
 
 struct MapStageObject {
@@ -31,6 +32,7 @@ struct MapStageObject {
   int character = 0;
   int x = 0;
   int y = 0;
+  int facing = -1;  // its direction byte; -1 keeps the harness's
 };
 
 // Messages first..last; those named in `choices` are choice texts of `choice_lines` lines.
@@ -53,6 +55,8 @@ struct MapStage {
   std::vector<int> stub_kinds{};
   std::vector<int> backgrounds{};  // background pictures laid besides the install's
   int install_enemy_number = 0;  // the install's own enemy's placement number; 0 keeps it
+  int install_enemy_x = -1;  // the install's own enemy's place; -1 keeps the install's
+  int install_enemy_y = -1;
   std::vector<int> anm_kinds{};  // event-object kinds with EventAnm rows and sprites only
   std::vector<const char*> expected_traces{};  // traces the stage is known to raise
 };

@@ -25,8 +25,11 @@
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
 #include "battle_events/maps/map10.h"
+#include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
 #include "battle_events/maps/map16.h"
+#include "battle_events/maps/map20.h"
+#include "battle_events/maps/kit/party_units.h"
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/map_stages.h"
@@ -261,6 +264,164 @@ void Map19FirstVisit(EventHarness& h) {
   h.SetLife(2, 11, 0);
 }
 
+// Map 1: after the opening (the offer timed out) the soldiers fall, then the boss.
+void Map01Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  for (int c : {20, 21, 22, 23, 24}) h.Defeat(1, c, 0, 0, true);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.Defeat(2, 20, 0, 0, true);
+}
+
+// Map 14: the opening, a boss action with flag 199 (its music), the boss at life 0 and the
+// core's flag 198 at the end of its exit sequence.
+void Map14Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntil("14100", [&] { return h.FrameOf("end 14100") >= 0; }, 6000));
+  SetEventFlag(199);
+  h.Act(2, 30);
+  ASSERT_TRUE(h.RunUntilIdle(1200));
+  h.SetLife(2, 30, 0);
+  h.RunFrames(30);
+  SetEventFlag(kSlgFlagBossGone);
+}
+
+// Map 4: the openings' and the goal area's flags set; the hero on the goal cell acts: the
+// soldiers go, the carrier comes and the hero boards it.
+void Map04Before(EventHarness& h) {
+  Flags(h, {99, 100, 104});
+  h.SetRandom({99});  // no turn remark
+}
+void Map04Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  h.MoveTo(0, 0, 1078, 528);
+  h.Act(0, 0);
+}
+
+// Map 7: the openings' flags set, the commander on the map; heroine 4 gone, heroine 1 past the
+// first line; every kind-34 soldier falls.
+void Map07Before(EventHarness& h) {
+  Flags(h, {97, 98, 99, 100, 101});
+  h.SetRandom({0xFFFF});  // R(n) fails: no chance lines
+}
+void Map07Play(EventHarness& h) {
+  EventRemoveChara(0, 4);
+  const SlgPoint p = CellToPosHeight(624, 744);
+  h.MoveTo(0, 1, p.x, p.y - 48);
+  h.Act(0, 1);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  SlgBattleState& s = Battle().state;
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    if (s.units[i].kind == 34) EventRemoveUnit(&s.units[i]);
+  }
+  h.RunFrames(2);
+}
+
+// Map 8: both openings done; the party at full life, the commander falls (the battle puts it in
+// state 15) and its exit sequence ends the battle.
+void Map08Play(EventHarness& h) {
+  for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+    SlgUnit& u = Battle().state.units[i];
+    if (u.side != 0) continue;
+    u.stats.max_life = 100;
+    u.stats.life = 100;
+  }
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  SlgUnit* commander = FindUnitByKind(25);
+  ASSERT_NE(commander, nullptr);
+  commander->stats.life = 0;
+  SetUnitState(*commander, 15);
+}
+
+// Map 11: heroine 3 sent on by map 10, the rows before the targets done; the three factories
+// destroyed by heroine 3 (byte 3), 9 (index 1) and 0 in turn, then the finale. The heroines'
+// second variables hold 0 (stored with the sign bit).
+void Map11Before(EventHarness& h) {
+  Flags(h, {130, 140, 150});
+  h.SetP(kMap10GoingVar[2], 1);
+  for (int var : kMap10SecondVar) h.SetP(var, 32768);
+}
+void Map11Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  // The row takes the byte when it starts and clears all three flags when it ends.
+  const std::pair<int, uint8_t> steps[] = {{427, 3}, {429, 9}, {428, 0}};
+  for (const auto& [flag, byte] : steps) {
+    Battle().factory_destroyer = byte;
+    SetEventFlag(static_cast<uint32_t>(flag));
+    ASSERT_TRUE(h.RunUntil("the flags cleared", [] {
+      return CheckEventFlag(427) + CheckEventFlag(428) + CheckEventFlag(429) == 0;
+    }, 600));
+  }
+}
+
+// Map 20: the boss's life (maximum 1000) from full to 20 % (the 25 % scene), then 0; the
+// victory removes the summons and plays the movie.
+void Map20BossAt(int percent) {
+  SlgUnit* boss = LiveUnitOfKind(33);
+  ASSERT_NE(boss, nullptr);
+  boss->stats.max_life = 1000;
+  boss->stats.life = static_cast<int16_t>(10 * percent);
+}
+void Map20Play(EventHarness& h) {
+  Map20BossAt(100);
+  ASSERT_TRUE(h.RunUntilIdle(6000));
+  Map20BossAt(20);
+  ASSERT_TRUE(h.RunUntil("20150", [&] { return h.FrameOf("end 20150") >= 0; }, 6000));
+  Map20BossAt(0);
+}
+
+// Map 22: trusts 5: 40, 3: 40, 1: 10 (the order 5, 3, 1, 6, 4, 2); the first boss defeated
+// leaves through its exit sequence, the second wave and the gathering, then the second boss at
+// life 0 and the victory with its movie.
+void Map22Defeat(EventHarness& h, int character) {
+  SlgUnit* boss = h.Unit(2, character);
+  ASSERT_NE(boss, nullptr) << character;
+  boss->stats.life = 0;
+  SetUnitState(*boss, 15);
+  h.RunFrames(1);
+}
+void Map22Before(EventHarness& h) {
+  h.SetTrust(5, 40);
+  h.SetTrust(3, 40);
+  h.SetTrust(1, 10);
+  h.SetRandom({0xFFFF});
+  h.AddMovie(0, 21, 0.5);
+}
+void Map22Play(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntilIdle(4000));
+  Map22Defeat(h, 26);
+  ASSERT_TRUE(h.RunUntil("22160 ended", [&] {
+    return CheckEventFlag(160) != 0 && h.FrameOf("end 22160") >= 0;
+  }, 8000));
+  ASSERT_TRUE(h.RunUntilIdle(2000));
+  Map22Defeat(h, 27);
+}
+
+// Map 13 on the life and kiai map 12 left (heroines 1 and 5 without life); the party's maxima
+// 80 and 50; the first turn restores the party, then every enemy of group 1 is taken off.
+// Heroine 4 is the favourite.
+constexpr std::array<std::array<int, 2>, 7> kMap13Left = {
+    {{40, 20}, {0, 9}, {900, 30}, {12, 700}, {5, 5}, {0, 0}, {20, 10}}};
+void Map13Before(EventHarness& h) {
+  for (size_t c = 0; c < kMap13Left.size(); ++c) {
+    h.SetP(kMap12LifeVar[c], static_cast<uint16_t>(kMap13Left[c][0]));
+    h.SetP(kMap12KiaiVar[c], static_cast<uint16_t>(kMap13Left[c][1]));
+  }
+  h.SetTrust(4, 90);
+}
+void Map13Play(EventHarness& h) {
+  for (int c = 0; c <= 6; ++c) {
+    if (SlgUnit* u = FindUnitByGroupKind(0, c); u != nullptr) {
+      u->stats.max_life = 80;
+      u->stats.max_kiai = 50;
+    }
+  }
+  h.BeginTurn();
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  for (int i = 0; i < Battle().state.unit_count; ++i) {
+    SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
+    if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
+  }
+}
+
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
 // two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
 // 26 is won.
@@ -472,6 +633,97 @@ const std::vector<RunRow>& Rows() {
        {"start 27150", "start 27153", "start 27151", "start 27152", "start 27157",
         "start 27185"},
        [] { EXPECT_EQ(CheckEventFlag(432), 1); }},
+      {"Map01OfferTimedOutWon", 1, nullptr, Map01Play, End::kWin, 0, {}, {},
+       {"start 101", "start 102", "start 116", "start 117", "start 118", "message 111:20010",
+        "se 21", "bgm 6", "bgm 13", "bgm 16", "bgm 18"},
+       [] {
+         for (int flag : {101, 102, 116, 117, 118}) EXPECT_NE(CheckEventFlag(flag), 0) << flag;
+       }},
+      {"Map14OpeningBossMusicWon", 14, nullptr, Map14Play, End::kWin, 0, {}, {},
+       {"start 14100", "start 14105", "start 14110", "bgm 27", "bgm 14", "bgm 17", "se 270",
+        "se 271", "message 294:3158", "bg slide 107", "bgm 18"},
+       [] { EXPECT_NE(CheckEventFlag(101), 0); }},
+      {"Map04CarrierWon", 4, Map04Before, Map04Play, End::kWin, 0, {"start 4106"}, {},
+       {"message 15:40017", "se 226", "message 33:40038"},
+       [] {
+         for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+           const SlgUnit& u = Battle().state.units[i];
+           EXPECT_FALSE(u.kind >= 14 && u.kind <= 16 && SlgUnitLive(u)) << "kind " << int(u.kind);
+         }
+       }},
+      {"Map08CommanderFallsWon", 8, [](EventHarness& h) {
+         Flags(h, {101, 102});
+         h.SetRandom({0xFFFF});  // no turn remark draws its chance
+       },
+       Map08Play, End::kWin, 0, {}, {}, {"start 8106"},
+       [] { EXPECT_EQ(CheckEventFlag(198), 1); }},
+      {"Map11TargetsThenTheFinale", 11, Map11Before, Map11Play, End::kSwitch, 21, {}, {},
+       {"start 11160", "message 110:10042", "start 11170", "message 29:10047", "start 11180",
+        "message 11:10060", "start 11190", "se 269", "task Eve::fadeOutMusic",
+        "message 15:10061", "message 11:10062"},
+       [] { EXPECT_EQ(CheckEventFlag(kMap11PresentFlag + 3), 1); }},
+      {"Map15ClosingLinesWithoutPartner2", 15, [](EventHarness& h) { h.SetP(83, 2); }, nullptr,
+       End::kSwitch, 15, {"start 15101", "start 15102", "start 15103"}, {},
+       {"message 114:3166", "message 233:3168", "message 137:3169", "message 209:3170",
+        "se 286", "se 283", "fade 256 black"},
+       nullptr},
+      {"Map17BossGoneWon", 17,
+       [](EventHarness& h) { Flags(h, {120, 130, 140, 150, 155, 160}); },
+       [](EventHarness& h) {
+         ASSERT_TRUE(h.RunUntilIdle(600));
+         h.SetLife(2, 30, 0);
+         h.BeginTurn();
+         h.RunFrames(120);
+         SetEventFlag(kSlgFlagBossGone);
+       },
+       End::kWin, 0, {"start 17170"}, {"message 14:10006", "message 14:10007"}, {}, nullptr},
+      {"Map20BossThresholdsWon", 20,
+       [](EventHarness& h) {
+         h.SetP(kMap20PartnerVar, 1);
+         h.AddMovie(1, 20, 0.2);
+       },
+       Map20Play, End::kWin, 0, {}, {},
+       {"start 20150", "start 20160", "se 405", "message 13:40010", "movie end"},
+       [] {
+         EXPECT_EQ(LiveUnitOfKind(48), nullptr);
+         EXPECT_EQ(LiveUnitOfKind(49), nullptr);
+         EXPECT_EQ(Map20LiveTasks(), 0);
+       }},
+      {"Map22OpeningToTheMovieVictory", 22, Map22Before, Map22Play, End::kWin, 0, {}, {},
+       {"start 22130", "start 22170", "start 22180", "message 210:3341", "message 33:3116",
+        "message 114:3120", "bgm 27", "se 244", "message 137:3110", "message 137:10012",
+        "movie Movie\\Movie021.mpg", "movie end"},
+       [] {
+         EXPECT_EQ(CheckEventFlag(120), 1);
+         EXPECT_EQ(CheckEventFlag(160), 1);
+       }},
+      {"Map13RestoredPartyWon", 13, Map13Before, Map13Play, End::kWin, 0,
+       {"start 13104", "start 13105"}, {},
+       {"message 239:10022", "message 239:10023", "fade 256 white", "message 4:10024",
+        "message 150:10029", "message 6:3148", "message 203:3149"},
+       [] {
+         // Heroines 1 and 5 gone with their falls marked, the others within their maxima, the
+         // hero brought to life 1 at the end.
+         for (int c : {1, 5}) EXPECT_NE(CondNP(c), 0) << c;
+         for (int f : {500, 505}) EXPECT_EQ(CheckEventFlag(static_cast<uint32_t>(f)), 1) << f;
+         const std::array<std::array<int, 3>, 4> kept = {{{2, 80, 30}, {3, 12, 50}, {4, 5, 5}, {6, 20, 10}}};
+         for (const auto& [c, life, kiai] : kept) {
+           const SlgUnit* u = FindUnitByGroupKind(0, c);
+           ASSERT_NE(u, nullptr) << c;
+           EXPECT_EQ(u->stats.life, life) << c;
+           EXPECT_EQ(u->stats.kiai, kiai) << c;
+         }
+         EXPECT_EQ(FindUnitByGroupKind(0, 0)->stats.life, 1);
+       }},
+      {"Map07SoldiersGoneWon", 7, Map07Before, Map07Play, End::kWin, 0, {}, {},
+       {"start 7105", "bgm 18"},
+       [] {
+         EXPECT_NE(CheckEventFlag(104), 0);
+         for (uint32_t i = 0; SlgSlotInUse(i); ++i) {
+           const SlgUnit& u = Battle().state.units[i];
+           EXPECT_FALSE(u.side == 1 && SlgUnitLive(u)) << i;
+         }
+       }},
   };
   static const bool finals = [] {
     const std::vector<RunRow> more = FinalRows();
