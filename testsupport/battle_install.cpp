@@ -151,11 +151,15 @@ SlgTableWriter BattleInstall::Tables() const {
                      kSlgAnmSlotNames[static_cast<size_t>(slot)], names.FileName(slot));
     }
   }
+  AddEventAnmRows(tables);
+  return tables;
+}
+
+void BattleInstall::AddEventAnmRows(SlgTableWriter& tables) const {
   tables.EventAnm(stage.map, kEventNpc, kEventFile);
   for (const int kind : ObjectKindsBeyondOwn(object_kinds)) {
     EventAnmWriter::Row(tables, stage.map, kind);
   }
-  return tables;
 }
 
 SystemTabWriter BattleInstall::SystemTab() const {

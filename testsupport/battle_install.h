@@ -88,6 +88,9 @@ class BattleInstall {
 
   // The pieces as written (tests and fuzz seeds take their bytes).
   SlgTableWriter Tables() const;
+  // The EventAnm.TAB rows of this install's map (its own NPC and its event objects) added to
+  // `tables`: several maps' stages laid in one install share one table.
+  void AddEventAnmRows(SlgTableWriter& tables) const;
   SystemTabWriter SystemTab() const;
   MapTabWriter MapTab() const;
   // The ground plane's bank file ("ground0.spr" in the map folder).

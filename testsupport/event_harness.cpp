@@ -15,6 +15,7 @@
 #include "battle_events/event_runtime_state.h"
 #include "battle_events/event_units.h"
 #include "engine/input/dinput.h"
+#include "game/macro_vars.h"
 #include "game/system_data.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/story_map.h"
@@ -60,11 +61,24 @@ EventHarness::~EventHarness() {
 
 void EventHarness::Installer(BattleContext& battle) {
   battle.events.setup_map_event = &EventHarness::SetupMapEvent;
+  if (g_harness == nullptr) return;
+  // After the event table's installer, which puts the harness's own set-up into every row.
+  for (const auto& c : g_harness->chain_) {
+    battle.Extension<MapSetupState>().rows[static_cast<size_t>(c->install.stage.map)] = &c->setup;
+  }
 }
 
 void EventHarness::SetupMapEvent(int stage) {
   SlgMapSetup::SetupMapEvent(stage);
   if (g_harness == nullptr) return;
+  StageSetUp setup{
+      .stage = stage, .frame = g_harness->rig_.frame(), .flags_set = 0, .variables = {}};
+  for (int flag = 0; flag < kEventFlagCount; ++flag) setup.flags_set += CheckEventFlag(flag);
+  for (size_t i = 0; i < kMacroVarWords; ++i) {
+    setup.variables.push_back(GetMacroVar(static_cast<int>(i)));
+  }
+  g_harness->setups_.push_back(std::move(setup));
+  if (stage != g_harness->install.stage.map) return;
   for (int flag : g_harness->install_flags_) SetEventFlag(static_cast<uint32_t>(flag));
 }
 
@@ -93,10 +107,39 @@ void EventHarness::ExpectTrace(std::string fragment) {
   expected_traces_.push_back(std::move(fragment));
 }
 
+void EventHarness::AddChainStage(const MapSetup& setup, const BattleInstall& stage,
+                                 const MessageTableWriter& stage_messages) {
+  const int map = stage.stage.map;
+  if (map < 0 || map >= kMapSetupRows || map == install.stage.map) {
+    ADD_FAILURE() << "a chained stage " << map << " must be another battle map of 0-26";
+    return;
+  }
+  chain_.push_back(std::make_unique<ChainStage>(ChainStage{setup, stage, stage_messages}));
+  Installer(rig_.battle());
+}
+
 void EventHarness::Start() {
   GameTree& tree = rig_.driver().tree;
+  // The chained stages first: the tables they share are laid last, from the harness's install
+  // with every stage's EventAnm rows and every sprite kind in play.
+  for (const auto& c : chain_) {
+    c->install.stage.face_conv.fill(1);
+    c->install.Lay(tree);
+    tree.Write(SlgMessageRel(c->install.stage.map), c->messages.Bytes());
+    for (int kind : c->install.sprite_kinds) {
+      if (std::find(install.sprite_kinds.begin(), install.sprite_kinds.end(), kind) ==
+          install.sprite_kinds.end()) {
+        install.sprite_kinds.push_back(kind);
+      }
+    }
+  }
   install.stage.face_conv.fill(1);  // every event face opens internal face 0
   install.Lay(tree);
+  if (!chain_.empty()) {
+    SlgTableWriter tables = install.Tables();
+    for (const auto& c : chain_) c->install.AddEventAnmRows(tables);
+    tables.Lay(tree);
+  }
   tree.Write(SlgMessageRel(install.stage.map), messages.Bytes());
   LayEventFaces(tree);
   GetSystemData()->setBattleMap(static_cast<uint32_t>(install.stage.map));

@@ -101,6 +101,14 @@ class EventHarness {
   void StubAttacks(std::initializer_list<int> kinds);
   // A trace that contains `fragment` does not fail the test.
   void ExpectTrace(std::string fragment);
+  // Another map's stage in the same install, for a chain of stages played through the real
+  // switch (Slg::SwitchStage): its stage files and battle message file laid beside the harness's
+  // own, its event objects' rows added to the shared EventAnm table, and `setup` put into the
+  // battle's set-up row of its stage (stage.stage.map) each time the battle is built, so the
+  // switch's new initialisation installs it. The flags of SetFlagAtInstall are the harness's own
+  // stage's only.
+  void AddChainStage(const MapSetup& setup, const BattleInstall& stage,
+                     const MessageTableWriter& stage_messages);
   // Lays the files, starts the battle and runs until its first main-task frame (round 1).
   void Start();
 
@@ -130,6 +138,16 @@ class EventHarness {
     return recorder_.Records(prefix);
   }
   int FrameOf(const std::string& what) const { return recorder_.FrameOf(what); }
+  // Each set-up the battle installed, in order (the first stage's, then one per stage switch):
+  // its stage, the frame, how many event flags were set right after it (before the harness's
+  // install flags) and the story variables (A and P, GetMacroVar) then.
+  struct StageSetUp {
+    int stage = 0;
+    int frame = 0;
+    int flags_set = 0;
+    std::vector<uint16_t> variables{};
+  };
+  const std::vector<StageSetUp>& setups() const { return setups_; }
   // "row 3 (id 1500) step 2", or "no event" (the running row, for failures).
   std::string RunningRow() const;
 
@@ -144,8 +162,15 @@ class EventHarness {
   void AfterFrame();
   void PhaseSlot(SlgMainWork* work);
 
+  struct ChainStage {
+    MapSetup setup;
+    BattleInstall install;
+    MessageTableWriter messages;
+  };
+
   Options options_;
   MapSetup setup_;
+  std::vector<std::unique_ptr<ChainStage>> chain_;  // the set-up rows point into them
   BattleRig rig_;
   std::unique_ptr<ScopedEventTable> events_;
   std::unique_ptr<ScopedBattleInstaller> installer_;
@@ -161,6 +186,7 @@ class EventHarness {
   bool clear_command_ = false;  // the command word goes back to 0 after this frame
   int choice_opened_ = -1;   // the frame the current choice window opened
   EventRecorder recorder_{rig_.driver()};
+  std::vector<StageSetUp> setups_;
   bool started_ = false;
 };
 

@@ -66,7 +66,23 @@ const MapStage* FindMapStage(int map);
 // The maps that have one, in order.
 std::vector<int> DescribedMaps();
 
-// A harness of `setup` on the stage (not started).
-std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage);
+// A harness of `setup` on the stage (not started), on a battle rig of those options.
+std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage,
+                                             const BattleRig::Options& rig = {});
+
+// The stage written into an install (its battle map, placement entries, event objects and
+// pictures) and its messages into a battle message file.
+void DressMapStage(const MapStage& stage, BattleInstall& install, MessageTableWriter& messages);
+
+// A chain of maps played in one battle through the real stage switch: a harness of the first
+// map's real set-up on its stage (as MakeMapHarness), with each later map's stage laid in the same
+// install and its real set-up in its stage's row (EventHarness::AddChainStage); every stage's
+// known traces expected and its kinds' attacks stubbed; `rig` the battle rig's options. Null (the
+// test failed) when a map has no description.
+//
+//   auto h = testsupport::MakeMapChainHarness({12, 13});
+//   h->Start();  // map 12's stage; its switch to stage 12 starts map 13's set-up on it
+std::unique_ptr<EventHarness> MakeMapChainHarness(const std::vector<int>& maps,
+                                                  const BattleRig::Options& rig = {});
 
 }  // namespace testsupport
