@@ -15,6 +15,11 @@
 // and attacks until it falls, the enemy's think attacking back), the clock stepped as fast as the
 // frames run, nothing traced: "x_real_time" is game seconds per wall second (goal: at least 100).
 //
+// BM_FinalChainHeadless: the final chain of map scripts in one battle (testsupport/map_stages.h,
+// maps 18, 23, 24, 25 and 26 on their small stages, the first route heroine): map 18's opening,
+// its enemies taken off, then every map to the next through the real stage switch and its fade
+// until map 26 is won; the same clock and rate, the harness's start (the files laid) included.
+//
 // BM_StoryRoadHeadless: the scripted two-map battle's story road (testsupport/story_map.h: the
 // opening with its background and talk, the choice, the movie, the enemies destroyed, the switch
 // at once to map B and its victory), the same clock and rate.
@@ -29,6 +34,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_events.h"
 #include "battle/slg_gauge.h"
 #include "battle/slg_player.h"
 #include "battle/slg_range_markers.h"
@@ -52,6 +58,7 @@
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/headless_records.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/slg_map_writer.h"
 #include "testsupport/story_map.h"
 
@@ -323,5 +330,37 @@ void BM_StoryRoadHeadless(benchmark::State& state) {
   ReportHeadlessRate(state, &PlayStoryRoad, "the story road was not won");
 }
 BENCHMARK(BM_StoryRoadHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Plays the final chain; the frames it took, 0 when map 26 was not won.
+int PlayFinalChain(benchmark::State& state) {
+  state.PauseTiming();
+  BattleRig::Options options;
+  options.seed = 7;
+  options.hash_frames = false;
+  const std::unique_ptr<testsupport::EventHarness> h =
+      testsupport::MakeMapChainHarness({18, 23, 24, 25, 26}, options);
+  h->SetP(83, 1);
+  testsupport::HeadlessRecordsOff(h->rig().driver());
+  state.ResumeTiming();
+  const DebugTraceHook capture = SetDebugTraceHook({});
+  h->Start();
+  bool won = h->RunUntilIdle(6000);
+  if (won) {
+    SlgBattleState& s = Battle().state;
+    for (int i = 0; i < s.unit_count; ++i) {
+      SlgUnit& u = s.units[static_cast<size_t>(i)];
+      if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
+    }
+    const std::string win = std::string("task ") + kSlgGameWinTaskName;
+    won = h->RunUntil(win, [&h, &win] { return h->FrameOf(win) >= 0; }, 40000);
+  }
+  SetDebugTraceHook(capture);
+  return won ? h->rig().steps() : 0;
+}
+
+void BM_FinalChainHeadless(benchmark::State& state) {
+  ReportHeadlessRate(state, &PlayFinalChain, "the final chain was not won");
+}
+BENCHMARK(BM_FinalChainHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
