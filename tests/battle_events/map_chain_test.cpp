@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
@@ -184,13 +187,16 @@ void PlayChain(const ChainRow& row, EventHarness& h) {
     if (testing::Test::HasFatalFailure()) return;
     for (const std::string& s : leg.marks) EXPECT_GE(h.FrameOf(s), 0) << s;
   }
+  // One stage per map; no end but the last map's own.
   EXPECT_EQ(h.setups().size(), row.legs.size());
+  EXPECT_EQ(Count(h, std::string("task ") + kSlgGameWinTaskName),
+            row.legs.back().end == End::kWin ? 1u : 0u);
   EXPECT_EQ(Count(h, std::string("task ") + kSlgGameOverTaskName), 0u);
   if (row.variables) row.variables();
 }
 
 // SlgRand answers 0xFFFF from now on: R(n) fails (no chance lines).
-void NoChance(EventHarness& /*h*/) {
+void NoChance() {
   Battle().rand_seam.script = [] { return int32_t{0xFFFF}; };
 }
 
@@ -234,8 +240,8 @@ std::vector<ChainRow> FinalChains() {
   return rows;
 }
 
-const std::vector<ChainRow>& Chains() {
-  static std::vector<ChainRow> rows = {
+std::vector<ChainRow> MakeChains() {
+  std::vector<ChainRow> rows = {
       // Map 6 keeps heroine 4 (P[71] 0) and switches to map 21, whose scene she turns back from.
       {"Map06ToMap21",
        [](EventHarness& h) {
@@ -245,7 +251,7 @@ const std::vector<ChainRow>& Chains() {
          for (int a : {1, 2, 1}) h.AnswerChoice(a);
        },
        {{6, nullptr, End::kSwitch, {"se 20"}},
-        {21, [](EventHarness& h) { NoChance(h); Map21Scene(h); }, End::kIdle,
+        {21, [](EventHarness& h) { NoChance(); Map21Scene(h); }, End::kIdle,
          {"start 21106", "message 15:10250", "end 21130"}}},
        [] {
          EXPECT_EQ(SlgGetMacroP(71), 0);
@@ -277,7 +283,7 @@ const std::vector<ChainRow>& Chains() {
            Map11Play(h);
          },
          End::kSwitch, {"start 11190", "se 269"}},
-        {22, [](EventHarness& h) { NoChance(h); Map22Play(h); }, End::kWin,
+        {22, [](EventHarness& h) { NoChance(); Map22Play(h); }, End::kWin,
          {"start 22180", "movie Movie\\Movie021.mpg"}}},
        [] {
          Map10Going({5, 2, 3})();
@@ -324,12 +330,12 @@ const std::vector<ChainRow>& Chains() {
         {20, Map20Play, End::kWin, {"start 20150", "start 20160"}}},
        [] { EXPECT_EQ(SlgGetMacroP(73), 1); }},
   };
-  static const bool finals = [] {
-    const std::vector<ChainRow> more = FinalChains();
-    rows.insert(rows.end(), more.begin(), more.end());
-    return true;
-  }();
-  (void)finals;
+  for (ChainRow& row : FinalChains()) rows.push_back(std::move(row));
+  return rows;
+}
+
+const std::vector<ChainRow>& Chains() {
+  static const std::vector<ChainRow> rows = MakeChains();
   return rows;
 }
 
