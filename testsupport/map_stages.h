@@ -66,6 +66,11 @@ const MapStage* FindMapStage(int map);
 // The maps that have one, in order.
 std::vector<int> DescribedMaps();
 
+// The stage put on a dressed install (its map number, the hero's place, the units, the event
+// objects, the pictures) and its messages added to a battle message file (choice texts where
+// named). MakeMapHarness and the whole-program stages (testsupport/map_program.h) use it.
+void DressMapInstall(const MapStage& stage, BattleInstall& install, MessageTableWriter& messages);
+
 // A harness of `setup` on the stage (not started).
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage);
 

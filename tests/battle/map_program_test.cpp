@@ -1,0 +1,213 @@
+// The real map scripts through the whole program: the mode manager enters mode 26, its battle
+// entry starts the stage, and the composition root's installers put the map's real set-up on it,
+// so the scripts reach the core only through the events' entry table. A player answers what the
+// battle asks (the messages that wait for a key, the hero's turns, the game-over menu) until the
+// manager leaves its battle modes. Each row asserts the modes, the lost-battle word and what the
+// story did, and runs twice on fresh programs that must show, play and record the same.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle/slg_objects_state.h"
+#include "battle/slg_start.h"
+#include "battle/slg_turn.h"
+#include "battle/slg_unit.h"
+#include "battle_events/core/event_heroines.h"
+#include "battle_events/event_units.h"
+#include "battle_events/maps/map16.h"
+#include "engine/input/dinput.h"
+#include "flow/tamvik_general.h"
+#include "game/system_data.h"
+#include "testsupport/battle_rig.h"
+#include "testsupport/battle_script.h"
+#include "testsupport/event_recorder.h"
+#include "testsupport/map_program.h"
+#include "testsupport/map_stages.h"
+
+namespace {
+
+using testsupport::BattleRig;
+using testsupport::EventRecord;
+
+// One row's program: the rig with the real manager in mode 26, the composition root's battle
+// extensions, the maps' stages laid, and the story at the scene whose battle the manager starts
+// (its table of scenes names the first map's stage).
+struct ProgramRun {
+  static constexpr int kFrameLimit = 20000;
+
+  ProgramRun(BattleRig& rig, std::initializer_list<int> maps, uint16_t scene)
+      : rig(rig), events(rig), maps(maps) {
+    testsupport::LayMapStages(rig.driver().tree, maps);
+    GetAdvState()->setSceneCode(scene);
+    GetSystemData()->setVoiceOff(1);
+  }
+
+  // Steps until the manager has left its battle modes (26-28); whether it did. Before each frame
+  // the row's own look (`on_frame`, when given) comes first, then the player: OK for a message
+  // that waits for its key, the game-over menu's answer, the hero's turn ended.
+  bool RunToModeAfterBattle() {
+    for (int f = 0; f < kFrameLimit; ++f) {
+      const int mode = CTamvikGeneral::GetMode();
+      if (modes.empty() || modes.back() != mode) modes.push_back(mode);
+      if (f > 0 && (mode < 26 || mode > 28)) return true;
+      if (on_frame) on_frame();
+      if (player.Ready()) {
+        if (Battle().message.wait_state == 1) {
+          player.Press(kGameKey0);
+        } else if (!player.AnswerGameOver(give_up)) {
+          player.EndHeroTurn();
+        }
+      }
+      if (!rig.Step()) break;
+      events.AfterFrame();
+    }
+    // The trace's last lines say where it stopped.
+    std::string tail;
+    const auto& lines = rig.driver().trace().lines();
+    for (size_t i = lines.size() > 40 ? lines.size() - 40 : 0; i < lines.size(); ++i) {
+      tail += lines[i].text;
+    }
+    ADD_FAILURE() << "the battle did not hand back within " << kFrameLimit << " frames (mode "
+                  << CTamvikGeneral::GetMode() << ", frame " << rig.frame() << ")\n" << tail;
+    return false;
+  }
+
+  std::vector<std::string> Records(const std::string& prefix) const {
+    return events.recorder().Records(prefix);
+  }
+  int FrameOf(const std::string& what) const { return events.recorder().FrameOf(what); }
+  size_t Count(const std::string& what) const {
+    const auto r = Records(what);
+    return static_cast<size_t>(std::count(r.begin(), r.end(), what));
+  }
+  // The traces naming a missing piece other than those the maps' stages are known to raise
+  // (their expected traces, and the unit slots the install's sprite rows leave out).
+  std::vector<std::string> UnexpectedTraces() const {
+    std::vector<std::string> known = {"UID:"};
+    for (const int map : maps) {
+      if (const testsupport::MapStage* stage = testsupport::FindMapStage(map)) {
+        known.insert(known.end(), stage->expected_traces.begin(), stage->expected_traces.end());
+      }
+    }
+    std::vector<std::string> out;
+    for (const std::string& trace : Records("trace")) {
+      const auto found = [&trace](const std::string& k) { return trace.find(k) != std::string::npos; };
+      if (std::none_of(known.begin(), known.end(), found)) out.push_back(trace);
+    }
+    return out;
+  }
+  // The one end the row is about (a victory or a game over), begun once, and no unexpected
+  // trace naming a script's missing piece.
+  void ExpectEnd(const char* task) const {
+    for (const char* t : {kSlgGameWinTaskName, kSlgGameOverTaskName}) {
+      const std::string record = std::string("task ") + t;
+      EXPECT_EQ(Count(record), std::string(t) == task ? 1u : 0u) << record;
+    }
+    EXPECT_EQ(UnexpectedTraces(), std::vector<std::string>{});
+  }
+
+  BattleRig& rig;
+  testsupport::ProgramMapEvents events;
+  testsupport::BattleScript player{rig.driver()};
+  bool give_up = true;
+  std::vector<int> maps;
+  std::function<void()> on_frame;
+  std::vector<int> modes;
+};
+
+BattleRig::Options ManagerOptions() {
+  BattleRig::Options o;
+  o.manager_mode = 26;
+  o.seed = 11;
+  return o;
+}
+
+// The story scenes whose battles are maps 9 (stage 8) and 15 (stage 14).
+constexpr uint16_t kMap09Scene = 0x0700;
+constexpr uint16_t kMap15Scene = 0x0902;
+
+// ---- Map 9: the whole map plays with no input, to its victory ----
+// The opening, the gathering, the choice (timed out), the bombardment, the arrivals and the
+// victory; the manager goes on to mode 28, then 32, with the lost-battle word 0.
+void Map09Victory(BattleRig& rig, std::vector<EventRecord>& records) {
+  ProgramRun run(rig, {9}, kMap09Scene);
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 32}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 0u);
+  run.ExpectEnd(kSlgGameWinTaskName);
+  EXPECT_EQ(run.Records("start"),
+            (std::vector<std::string>{"start 9120", "start 9130", "start 9140", "start 9160",
+                                      "start 9170", "start 9180"}));
+  for (const char* mark : {"bgm 16", "bgm 27", "bg show 8", "se 135"}) {
+    EXPECT_GE(run.FrameOf(mark), 0) << mark;
+  }
+  records = run.events.recorder().records();
+}
+
+// ---- Map 16: a gate breached with the allowance other than 1 and 2, the game over ----
+// The battle starts on map 15, whose closing lines switch to map 16 (stage 15, which no scene
+// starts). P[82] 3: once map 16's opening has ended and the hero's turn has come, a gate-breaker stands on the
+// first gate; the next unit's turn starts the defeat (16220), whose scene ends in the events'
+// defeat request; the player gives up at the game-over menu, and the manager goes to mode 1 with
+// the lost-battle word 1.
+void Map16Defeat(BattleRig& rig, std::vector<EventRecord>& records) {
+  SlgSetMacroP(82, 3);
+  ProgramRun run(rig, {15, 16}, kMap15Scene);
+  bool placed = false;
+  run.on_frame = [&run, &placed] {
+    if (placed || run.FrameOf("end 16120") < 0) return;
+    const SlgUnit* acting = testsupport::BattleScript::ActingUnit();
+    if (acting == nullptr || acting->kind != 0) return;
+    SlgUnit* breaker = FindUnitByGroupKind(1, 40);
+    if (breaker == nullptr) return;
+    EventPlaceUnitAt(breaker, kMap16Gates[0].x, kMap16Gates[0].y, breaker->dir);
+    placed = true;
+  };
+  ASSERT_TRUE(run.RunToModeAfterBattle());
+  EXPECT_TRUE(placed);
+  EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
+  EXPECT_EQ(GetSystemData()->battleLost(), 1u);
+  run.ExpectEnd(kSlgGameOverTaskName);
+  const std::string switched = std::string("task ") + kSlgExchangeNofadeTaskName;
+  EXPECT_EQ(run.Count(switched), 1u);
+  EXPECT_GT(run.FrameOf(switched), run.FrameOf("start 15103"));
+  EXPECT_GT(run.FrameOf("start 16110"), run.FrameOf(switched));
+  EXPECT_GT(run.FrameOf("start 16220"), run.FrameOf("end 16120"));
+  EXPECT_EQ(run.Count("start 16201") + run.Count("start 16212"), 0u);
+  EXPECT_EQ(CheckEventFlag(kMap16DefeatGuard), 1);
+  records = run.events.recorder().records();
+}
+
+struct Row {
+  const char* name;
+  void (*scenario)(BattleRig&, std::vector<EventRecord>&);
+};
+
+class MapProgram : public ::testing::TestWithParam<Row> {};
+
+TEST_P(MapProgram, PlaysToTheManagersNextModeTheSameWayTwice) {
+  std::vector<std::vector<EventRecord>> runs;
+  const auto scenario = [&runs](BattleRig& rig) {
+    runs.emplace_back();
+    GetParam().scenario(rig, runs.back());
+  };
+  EXPECT_TRUE(testsupport::RunBattleTwice(scenario, ManagerOptions()));
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_FALSE(runs[0].empty());
+  EXPECT_EQ(runs[0], runs[1]) << "the two runs recorded different rows, messages or sounds";
+}
+
+INSTANTIATE_TEST_SUITE_P(Maps, MapProgram,
+                         ::testing::Values(Row{"map09_victory", &Map09Victory},
+                                           Row{"map16_defeat", &Map16Defeat}),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
