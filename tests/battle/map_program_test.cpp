@@ -102,12 +102,12 @@ struct ProgramRun {
     }
     return out;
   }
-  // The one end the row is about (a victory or a game over), begun once, and no unexpected
-  // trace naming a script's missing piece.
-  void ExpectEnd(const char* task) const {
+  // The one end the row is about (a victory or a game over), begun `times` times and the other
+  // never, no unexpected trace naming a script's missing piece, nothing of the battle left.
+  void ExpectEnd(const char* task, int times = 1) const {
     for (const char* t : {kSlgGameWinTaskName, kSlgGameOverTaskName}) {
       const std::string record = std::string("task ") + t;
-      EXPECT_EQ(Count(record), std::string(t) == task ? 1u : 0u) << record;
+      EXPECT_EQ(Count(record), std::string(t) == task ? static_cast<size_t>(times) : 0u) << record;
     }
     EXPECT_EQ(UnexpectedTraces(), std::vector<std::string>{});
     ExpectNothingLeft();
@@ -163,36 +163,49 @@ void Map09Victory(BattleRig& rig, std::vector<EventRecord>& records) {
 
 // ---- Map 16: a gate breached with the allowance other than 1 and 2, the game over ----
 // The battle starts on map 15, whose closing lines switch to map 16 (stage 15, which no scene
-// starts). P[82] 3: once map 16's opening has ended and the hero's turn has come, a gate-breaker stands on the
-// first gate; the next unit's turn starts the defeat (16220), whose scene ends in the events'
-// defeat request; the player gives up at the game-over menu, and the manager goes to mode 1 with
-// the lost-battle word 1.
-void Map16Defeat(BattleRig& rig, std::vector<EventRecord>& records) {
+// starts). P[82] 3: once map 16's opening has ended and the hero's turn has come, a gate-breaker
+// stands on the first gate; the next unit's turn starts the defeat (16220), whose scene ends in
+// the events' defeat request. The player continues `continues` times (the retry builds stage 15
+// again: map 16's set-up, opening and defeat play again), then gives up, and the manager goes to
+// mode 1 with the lost-battle word 1.
+void Map16Defeat(BattleRig& rig, std::vector<EventRecord>& records, int continues) {
   SlgSetMacroP(82, 3);
   ProgramRun run(rig, {15, 16}, kMap15Scene);
-  bool placed = false;
-  run.on_frame = [&run, &placed] {
-    if (placed || run.FrameOf("end 16120") < 0) return;
+  int placed = 0;  // once in each initialisation of map 16
+  run.on_frame = [&run, &placed, continues] {
+    const int overs = static_cast<int>(run.Count(std::string("task ") + kSlgGameOverTaskName));
+    run.give_up = overs > continues;  // continue the first `continues` game overs
+    if (placed > overs || static_cast<int>(run.Count("end 16120")) <= overs) return;
     const SlgUnit* acting = testsupport::BattleScript::ActingUnit();
-    if (acting == nullptr || acting->kind != 0) return;
+    if (acting == nullptr || acting->kind != 0 || Battle().state.round < 1) return;
     SlgUnit* breaker = FindUnitByGroupKind(1, 40);
     if (breaker == nullptr) return;
     EventPlaceUnitAt(breaker, kMap16Gates[0].x, kMap16Gates[0].y, breaker->dir);
-    placed = true;
+    ++placed;
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
-  EXPECT_TRUE(placed);
+  EXPECT_EQ(placed, continues + 1);
   EXPECT_EQ(run.modes, (std::vector<int>{26, 27, 28, 1}));
   EXPECT_EQ(GetSystemData()->battleLost(), 1u);
-  run.ExpectEnd(kSlgGameOverTaskName);
+  run.ExpectEnd(kSlgGameOverTaskName, continues + 1);
+  std::vector<std::string> starts = {"start 15101", "start 15102", "start 15103"};
+  for (int n = 0; n <= continues; ++n) {
+    starts.insert(starts.end(), {"start 16110", "start 16120", "start 16220"});
+  }
+  EXPECT_EQ(run.Records("start"), starts);
+  // Map 15 switches at once; each retry starts stage 15 again without a fade.
   const std::string switched = std::string("task ") + kSlgExchangeNofadeTaskName;
-  EXPECT_EQ(run.Count(switched), 1u);
+  EXPECT_EQ(run.Count(switched), static_cast<size_t>(continues + 1));
   EXPECT_GT(run.FrameOf(switched), run.FrameOf("start 15103"));
   EXPECT_GT(run.FrameOf("start 16110"), run.FrameOf(switched));
-  EXPECT_GT(run.FrameOf("start 16220"), run.FrameOf("end 16120"));
-  EXPECT_EQ(run.Count("start 16201") + run.Count("start 16212"), 0u);
   EXPECT_EQ(CheckEventFlag(kMap16DefeatGuard), 1);
   records = run.events.recorder().records();
+}
+void Map16GivenUp(BattleRig& rig, std::vector<EventRecord>& records) {
+  Map16Defeat(rig, records, 0);
+}
+void Map16ContinuedOnceThenGivenUp(BattleRig& rig, std::vector<EventRecord>& records) {
+  Map16Defeat(rig, records, 1);
 }
 
 // ---- The final chain: map 18, then 23, 24, 25 and 26 won, on heroine 3's route ----
@@ -267,7 +280,8 @@ TEST_P(MapProgram, PlaysToTheManagersNextModeTheSameWayTwice) {
 
 INSTANTIATE_TEST_SUITE_P(Maps, MapProgram,
                          ::testing::Values(Row{"map09_victory", &Map09Victory},
-                                           Row{"map16_defeat", &Map16Defeat},
+                                           Row{"map16_defeat", &Map16GivenUp},
+                                           Row{"map16_defeat_continued", &Map16ContinuedOnceThenGivenUp},
                                            Row{"final_chain", &FinalChain, 50}),
                          [](const ::testing::TestParamInfo<Row>& info) {
                            return std::string(info.param.name);
