@@ -6,7 +6,12 @@
 #include <string>
 
 #include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle/slg_objects_state.h"
+#include "battle/slg_unit.h"
 #include "battle_events/core/event_check.h"
+#include "battle_events/event_units.h"
+#include "engine/input/dinput.h"
 #include "program/game_wiring.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
@@ -92,6 +97,28 @@ void ProgramMapEvents::Observe(BattleContext& battle) {
     if (g_current == nullptr) return;
     g_current->notes_.push_back({row.id, moment, g_current->rig_.frame()});
   };
+}
+
+void MapProgramPlayer::BeforeFrame() {
+  if (!HasBattle() || !script_.Ready()) return;
+  if (Battle().message.wait_state == 1) {
+    script_.Press(kGameKey0);
+  } else if (!script_.AnswerGameOver(give_up)) {
+    script_.EndHeroTurn();
+  }
+}
+
+bool HerosTurn() {
+  const SlgUnit* acting = BattleScript::ActingUnit();
+  return acting != nullptr && acting->kind == 0 && Battle().state.round >= 1;
+}
+
+void RemoveLiveUnitsOfSide(int side) {
+  SlgBattleState& s = Battle().state;
+  for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
+    SlgUnit& u = s.units[static_cast<size_t>(i)];
+    if (u.side == side && SlgUnitLive(u)) EventRemoveUnit(&u);
+  }
 }
 
 }  // namespace testsupport

@@ -8,7 +8,8 @@
 //   testsupport::ProgramMapEvents events(rig);
 //   testsupport::LayMapStages(rig.driver().tree, {23, 24, 25, 26});
 //   GetSystemData()->setBattleMap(22);                   // the first map's stage
-//   ... each frame: rig.Step(); events.AfterFrame();
+//   testsupport::MapProgramPlayer player(rig.driver());
+//   ... each frame: player.BeforeFrame(); rig.Step(); events.AfterFrame();
 //   EXPECT_EQ(events.recorder().Records("start"), ...);
 
 #include <initializer_list>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "battle/battle_extension.h"
+#include "testsupport/battle_script.h"
 #include "testsupport/event_recorder.h"
 #include "testsupport/event_tables.h"
 
@@ -56,5 +58,24 @@ class ProgramMapEvents {
   std::vector<EventNote> notes_;
   EventRecorder recorder_;
 };
+
+// The player of a map's battle: before each frame (once the last key is up), OK for a message
+// that waits for its key, else the game-over menu answered (giving up when `give_up`, else
+// continuing), else the hero's turn ended.
+class MapProgramPlayer {
+ public:
+  explicit MapProgramPlayer(ProgramDriver& driver) : script_(driver) {}
+  void BeforeFrame();
+  bool give_up = true;
+
+ private:
+  BattleScript script_;
+};
+
+// Whether the hero (kind 0) is the acting unit in a round: the moment a run plays a move of its
+// own (a unit placed, enemies removed) between the battle's turns.
+bool HerosTurn();
+// Every live unit of that side removed, as a map's rows remove units.
+void RemoveLiveUnitsOfSide(int side);
 
 }  // namespace testsupport

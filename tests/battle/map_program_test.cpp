@@ -14,18 +14,14 @@
 
 #include "battle/battle_context.h"
 #include "battle/slg_events.h"
-#include "battle/slg_objects_state.h"
 #include "battle/slg_start.h"
 #include "battle/slg_turn.h"
 #include "battle/slg_unit.h"
-#include "battle_events/core/event_heroines.h"
 #include "battle_events/event_units.h"
 #include "battle_events/maps/map16.h"
-#include "engine/input/dinput.h"
 #include "flow/tamvik_general.h"
 #include "game/system_data.h"
 #include "testsupport/battle_rig.h"
-#include "testsupport/battle_script.h"
 #include "testsupport/event_recorder.h"
 #include "testsupport/map_program.h"
 #include "testsupport/map_stages.h"
@@ -49,21 +45,14 @@ struct ProgramRun {
   }
 
   // Steps until the manager has left its battle modes (26-28); whether it did. Before each frame
-  // the row's own look (`on_frame`, when given) comes first, then the player: OK for a message
-  // that waits for its key, the game-over menu's answer, the hero's turn ended.
+  // the row's own look (`on_frame`, when given) comes first, then the player.
   bool RunToModeAfterBattle() {
     for (int f = 0; f < kFrameLimit; ++f) {
       const int mode = CTamvikGeneral::GetMode();
       if (modes.empty() || modes.back() != mode) modes.push_back(mode);
       if (f > 0 && (mode < 26 || mode > 28)) return true;
       if (on_frame) on_frame();
-      if (player.Ready()) {
-        if (Battle().message.wait_state == 1) {
-          player.Press(kGameKey0);
-        } else if (!player.AnswerGameOver(give_up)) {
-          player.EndHeroTurn();
-        }
-      }
+      player.BeforeFrame();
       if (!rig.Step()) break;
       events.AfterFrame();
     }
@@ -124,8 +113,7 @@ struct ProgramRun {
 
   BattleRig& rig;
   testsupport::ProgramMapEvents events;
-  testsupport::BattleScript player{rig.driver()};
-  bool give_up = true;
+  testsupport::MapProgramPlayer player{rig.driver()};
   std::vector<int> maps;
   std::function<void()> on_frame;
   std::vector<int> modes;
@@ -174,10 +162,9 @@ void Map16Defeat(BattleRig& rig, std::vector<EventRecord>& records, int continue
   int placed = 0;  // once in each initialisation of map 16
   run.on_frame = [&run, &placed, continues] {
     const int overs = static_cast<int>(run.Count(std::string("task ") + kSlgGameOverTaskName));
-    run.give_up = overs > continues;  // continue the first `continues` game overs
+    run.player.give_up = overs > continues;  // continue the first `continues` game overs
     if (placed > overs || static_cast<int>(run.Count("end 16120")) <= overs) return;
-    const SlgUnit* acting = testsupport::BattleScript::ActingUnit();
-    if (acting == nullptr || acting->kind != 0 || Battle().state.round < 1) return;
+    if (!testsupport::HerosTurn()) return;
     SlgUnit* breaker = FindUnitByGroupKind(1, 40);
     if (breaker == nullptr) return;
     EventPlaceUnitAt(breaker, kMap16Gates[0].x, kMap16Gates[0].y, breaker->dir);
@@ -220,14 +207,8 @@ void FinalChain(BattleRig& rig, std::vector<EventRecord>& records) {
   ProgramRun run(rig, {18, 23, 24, 25, 26}, kMap18Scene);
   bool cleared = false;
   run.on_frame = [&run, &cleared] {
-    if (cleared || run.FrameOf("end 18100") < 0) return;
-    const SlgUnit* acting = testsupport::BattleScript::ActingUnit();
-    if (acting == nullptr || acting->kind != 0) return;
-    SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-    }
+    if (cleared || run.FrameOf("end 18100") < 0 || !testsupport::HerosTurn()) return;
+    testsupport::RemoveLiveUnitsOfSide(1);
     cleared = true;
   };
   ASSERT_TRUE(run.RunToModeAfterBattle());
