@@ -18,6 +18,11 @@
 // BM_StoryRoadHeadless: the scripted two-map battle's story road (testsupport/story_map.h: the
 // opening with its background and talk, the choice, the movie, the enemies destroyed, the switch
 // at once to map B and its victory), the same clock and rate.
+//
+// BM_FinalChainHeadless: the real map scripts of the final chain (testsupport/map_program.h, as
+// tests/battle/map_program_test.cpp plays it): map 18 from its scene on heroine 3's route, its
+// enemies removed after the opening, then maps 23, 24 and 25 switching after their fades and map
+// 26 won; the same clock and rate.
 
 #include <benchmark/benchmark.h>
 
@@ -29,6 +34,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_command_state.h"
 #include "battle/slg_draw.h"
+#include "battle/slg_events.h"
 #include "battle/slg_gauge.h"
 #include "battle/slg_player.h"
 #include "battle/slg_range_markers.h"
@@ -47,11 +53,13 @@
 #include "engine/core/game_task.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "flow/tamvik_general.h"
+#include "game/game_state.h"
 #include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/headless_records.h"
+#include "testsupport/map_program.h"
 #include "testsupport/slg_map_writer.h"
 #include "testsupport/story_map.h"
 
@@ -323,5 +331,42 @@ void BM_StoryRoadHeadless(benchmark::State& state) {
   ReportHeadlessRate(state, &PlayStoryRoad, "the story road was not won");
 }
 BENCHMARK(BM_StoryRoadHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Plays the final chain; the frames it took, 0 when the battle did not hand back as won.
+int PlayFinalChain(benchmark::State& state) {
+  state.PauseTiming();
+  BattleRig rig(RigOptions());
+  testsupport::ProgramMapEvents events(rig);
+  testsupport::LayMapStages(rig.driver().tree, {18, 23, 24, 25, 26});
+  GetAdvState()->setSceneCode(0x0A01);  // map 18's battle (stage 17)
+  SlgSetMacroP(kSlgPairVar, 3);
+  testsupport::HeadlessRecordsOff(rig.driver());
+  state.ResumeTiming();
+  GetSystemData()->setVoiceOff(1);
+  testsupport::MapProgramPlayer player(rig.driver());
+  bool cleared = false;
+  const DebugTraceHook capture = SetDebugTraceHook({});
+  for (int f = 0; f < 30000; ++f) {
+    if (f > 0 && !InBattleModes()) {
+      SetDebugTraceHook(capture);
+      return WonSteps(rig);
+    }
+    // Map 18's enemies go on the hero's first turn after its opening.
+    if (!cleared && events.recorder().FrameOf("end 18100") >= 0 && testsupport::HerosTurn()) {
+      testsupport::RemoveLiveUnitsOfSide(1);
+      cleared = true;
+    }
+    player.BeforeFrame();
+    if (!rig.Step()) break;
+    events.AfterFrame();
+  }
+  SetDebugTraceHook(capture);
+  return 0;
+}
+
+void BM_FinalChainHeadless(benchmark::State& state) {
+  ReportHeadlessRate(state, &PlayFinalChain, "the final chain was not won");
+}
+BENCHMARK(BM_FinalChainHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
