@@ -15,10 +15,10 @@
 #include "program/game_wiring.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
-#include "testsupport/temp_tree.h"
 #include "testsupport/map_stages.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/story_map.h"
+#include "testsupport/temp_tree.h"
 
 namespace testsupport {
 namespace {

@@ -6,8 +6,8 @@
 //
 //   testsupport::BattleRig rig(options);                 // manager_mode 26
 //   testsupport::ProgramMapEvents events(rig);
-//   testsupport::LayMapStages(rig.driver().tree, {23, 24, 25, 26});
-//   GetSystemData()->setBattleMap(22);                   // the first map's stage
+//   testsupport::LayMapStages(rig.driver().tree, {18, 23, 24, 25, 26});
+//   GetAdvState()->setSceneCode(0x0A01);                 // the scene whose battle is map 18
 //   testsupport::MapProgramPlayer player(rig.driver());
 //   ... each frame: player.BeforeFrame(); rig.Step(); events.AfterFrame();
 //   EXPECT_EQ(events.recorder().Records("start"), ...);
@@ -28,11 +28,10 @@ class GameTree;
 
 // Lays the stages of these maps (their descriptions, testsupport/map_stages.h) on one tree: each
 // map's dressed install (DressMapInstall) with every event face opening face 0 and the sprite
-// sets of its units' kinds, its battle
-// message file and the event faces. The text tables the maps share are written once with every
-// map's rows (each map's event-animation rows, the union of the unit rows), so that a battle
-// switching from one map to the next finds the next one's. A map without a description fails
-// the test.
+// sets of its units' kinds, its battle message file, and the event faces. The text tables the
+// maps share are written once with every map's rows (each map's event-animation rows, the union
+// of the unit rows), so that a battle switching from one map to the next finds the next one's. A
+// map without a description fails the test.
 void LayMapStages(GameTree& tree, std::initializer_list<int> maps);
 
 // While it lives: the installers the composition root registers (BattleExtensionInstallers,

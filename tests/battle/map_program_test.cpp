@@ -86,7 +86,9 @@ struct ProgramRun {
     }
     std::vector<std::string> out;
     for (const std::string& trace : Records("trace")) {
-      const auto found = [&trace](const std::string& k) { return trace.find(k) != std::string::npos; };
+      const auto found = [&trace](const std::string& k) {
+        return trace.find(k) != std::string::npos;
+      };
       if (std::none_of(known.begin(), known.end(), found)) out.push_back(trace);
     }
     return out;
@@ -96,13 +98,14 @@ struct ProgramRun {
   void ExpectEnd(const char* task, int times = 1) const {
     for (const char* t : {kSlgGameWinTaskName, kSlgGameOverTaskName}) {
       const std::string record = std::string("task ") + t;
-      EXPECT_EQ(Count(record), std::string(t) == task ? static_cast<size_t>(times) : 0u) << record;
+      const size_t expected = std::string(t) == task ? static_cast<size_t>(times) : 0u;
+      EXPECT_EQ(Count(record), expected) << record;
     }
     EXPECT_EQ(UnexpectedTraces(), std::vector<std::string>{});
     ExpectNothingLeft();
   }
   // Nothing of the battle is left once it has handed back: no block of its allocator, no
-  // animation object, no fixed sprite, no battle task.
+  // animation object, no fixed sprite, and the battle no longer built.
   static void ExpectNothingLeft() {
     const BattleContext& b = Battle();
     EXPECT_EQ(b.alloc.live, 0) << "battle blocks still held";
@@ -259,13 +262,11 @@ TEST_P(MapProgram, PlaysToTheManagersNextModeTheSameWayTwice) {
   EXPECT_EQ(runs[0], runs[1]) << "the two runs recorded different rows, messages or sounds";
 }
 
-INSTANTIATE_TEST_SUITE_P(Maps, MapProgram,
-                         ::testing::Values(Row{"map09_victory", &Map09Victory},
-                                           Row{"map16_defeat", &Map16GivenUp},
-                                           Row{"map16_defeat_continued", &Map16ContinuedOnceThenGivenUp},
-                                           Row{"final_chain", &FinalChain, 50}),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Maps, MapProgram,
+    ::testing::Values(Row{"map09_victory", &Map09Victory}, Row{"map16_defeat", &Map16GivenUp},
+                      Row{"map16_defeat_continued", &Map16ContinuedOnceThenGivenUp},
+                      Row{"final_chain", &FinalChain, 50}),
+    [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
 }  // namespace
