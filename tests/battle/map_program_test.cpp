@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,7 @@ struct Row {
   // within a test's time under the sanitizers.
   uint32_t step_ms = 0;
 };
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class MapProgram : public ::testing::TestWithParam<Row> {};
 
