@@ -76,8 +76,8 @@ struct ProgramRun {
     const auto r = Records(what);
     return static_cast<size_t>(std::count(r.begin(), r.end(), what));
   }
-  // The traces naming a missing piece other than those the maps' stages are known to raise
-  // (their expected traces, and the unit slots the install's sprite rows leave out).
+  // The "not described" and "out of table" traces other than those the maps' stages are known
+  // to raise (their expected traces, and the unit slots the install's sprite rows leave out).
   std::vector<std::string> UnexpectedTraces() const {
     std::vector<std::string> known = {"UID:"};
     for (const int map : maps) {
@@ -95,7 +95,7 @@ struct ProgramRun {
     return out;
   }
   // The one end the row is about (a victory or a game over), begun `times` times and the other
-  // never, no unexpected trace naming a script's missing piece, nothing of the battle left.
+  // never, no unexpected trace of something not described, nothing of the battle left.
   void ExpectEnd(const char* task, int times = 1) const {
     for (const char* t : {kSlgGameWinTaskName, kSlgGameOverTaskName}) {
       const std::string record = std::string("task ") + t;
