@@ -23,6 +23,11 @@
 // BM_StoryRoadHeadless: the scripted two-map battle's story road (testsupport/story_map.h: the
 // opening with its background and talk, the choice, the movie, the enemies destroyed, the switch
 // at once to map B and its victory), the same clock and rate.
+//
+// BM_FinalChainHeadless: the real map scripts of the final chain (testsupport/map_program.h, as
+// tests/battle/map_program_test.cpp plays it): map 18 from its scene on heroine 3's route, its
+// enemies removed after the opening, then maps 23, 24 and 25 switching after their fades and map
+// 26 won; the same clock and rate.
 
 #include <benchmark/benchmark.h>
 
@@ -53,12 +58,13 @@
 #include "engine/core/game_task.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "flow/tamvik_general.h"
+#include "game/game_state.h"
 #include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
 #include "testsupport/battle_script.h"
 #include "testsupport/headless_records.h"
-#include "testsupport/map_stages.h"
+#include "testsupport/map_program.h"
 #include "testsupport/slg_map_writer.h"
 #include "testsupport/story_map.h"
 
@@ -331,31 +337,36 @@ void BM_StoryRoadHeadless(benchmark::State& state) {
 }
 BENCHMARK(BM_StoryRoadHeadless)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// Plays the final chain; the frames it took, 0 when map 26 was not won.
+// Plays the final chain; the frames it took, 0 when the battle did not hand back as won.
 int PlayFinalChain(benchmark::State& state) {
   state.PauseTiming();
-  BattleRig::Options options;
-  options.seed = 7;
-  options.hash_frames = false;
-  const std::unique_ptr<testsupport::EventHarness> h =
-      testsupport::MakeMapChainHarness({18, 23, 24, 25, 26}, options);
-  h->SetP(83, 1);
-  testsupport::HeadlessRecordsOff(h->rig().driver());
+  BattleRig rig(RigOptions());
+  testsupport::ProgramMapEvents events(rig);
+  testsupport::LayMapStages(rig.driver().tree, {18, 23, 24, 25, 26});
+  GetAdvState()->setSceneCode(0x0A01);  // map 18's battle (stage 17)
+  SlgSetMacroP(kSlgPairVar, 3);
+  testsupport::HeadlessRecordsOff(rig.driver());
   state.ResumeTiming();
+  GetSystemData()->setVoiceOff(1);
+  testsupport::MapProgramPlayer player(rig.driver());
+  bool cleared = false;
   const DebugTraceHook capture = SetDebugTraceHook({});
-  h->Start();
-  bool won = h->RunUntilIdle(6000);
-  if (won) {
-    SlgBattleState& s = Battle().state;
-    for (int i = 0; i < s.unit_count; ++i) {
-      SlgUnit& u = s.units[static_cast<size_t>(i)];
-      if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
+  for (int f = 0; f < 30000; ++f) {
+    if (f > 0 && !InBattleModes()) {
+      SetDebugTraceHook(capture);
+      return WonSteps(rig);
     }
-    const std::string win = std::string("task ") + kSlgGameWinTaskName;
-    won = h->RunUntil(win, [&h, &win] { return h->FrameOf(win) >= 0; }, 40000);
+    // Map 18's enemies go on the hero's first turn after its opening.
+    if (!cleared && events.recorder().FrameOf("end 18100") >= 0 && testsupport::HerosTurn()) {
+      testsupport::RemoveLiveUnitsOfSide(1);
+      cleared = true;
+    }
+    player.BeforeFrame();
+    if (!rig.Step()) break;
+    events.AfterFrame();
   }
   SetDebugTraceHook(capture);
-  return won ? h->rig().steps() : 0;
+  return 0;
 }
 
 void BM_FinalChainHeadless(benchmark::State& state) {

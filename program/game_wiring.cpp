@@ -184,7 +184,13 @@ void WireBattleSequence(GameSequences& sequences) {
   sequences.battle.is_running = [] { return HasBattle() && BattleTaskRuns(); };
 }
 
+std::span<const BattleInstaller> BattleExtensionInstallers() {
+  static constexpr BattleInstaller kInstallers[] = {&InstallBattleEffects, &InstallBattleEvents};
+  return kInstallers;
+}
+
 void RegisterBattleExtensions() {
-  RegisterBattleInstaller(&InstallBattleEffects);
-  RegisterBattleInstaller(&InstallBattleEvents);
+  for (const BattleInstaller installer : BattleExtensionInstallers()) {
+    RegisterBattleInstaller(installer);
+  }
 }

@@ -3,6 +3,9 @@
 // the real entries of the game's sequences. The program (main.cpp) and the whole-program test
 // driver (testsupport/program_driver.h) both wire the game this way.
 
+#include <span>
+
+#include "battle/battle_extension.h"
 #include "engine/app/game_hooks.h"
 
 class CDebugMenu;
@@ -35,3 +38,6 @@ void WireBattleSequence(GameSequences& sequences);
 // program driver does not: whole-program tests run the core with its stand-ins unless they
 // register the installers they want.
 void RegisterBattleExtensions();
+// The installers RegisterBattleExtensions registers, in its order (a whole-program test
+// registers them for its own scope).
+std::span<const BattleInstaller> BattleExtensionInstallers();
