@@ -637,4 +637,15 @@ std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapSta
   return h;
 }
 
+int StageEntryOf(const EventHarness& h, int side, int character) {
+  const StageWriter& s = h.install.stage;
+  for (int n = 0; n < s.header.num_unit; ++n) {
+    const StageUnitEntry& e = s.units[static_cast<size_t>(n)];
+    if (s.classes[e.class_index].category != 3 && e.side == side && e.character == character) {
+      return n;
+    }
+  }
+  return -1;
+}
+
 }  // namespace testsupport

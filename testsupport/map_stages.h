@@ -69,4 +69,8 @@ std::vector<int> DescribedMaps();
 // A harness of `setup` on the stage (not started).
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage);
 
+// The install's entry of the first unit (not an event object) of that side and character; -1
+// when there is none. Tests change an entry (its presence, its place) before the start.
+int StageEntryOf(const EventHarness& h, int side, int character);
+
 }  // namespace testsupport
