@@ -587,8 +587,8 @@ std::vector<int> DescribedMaps() {
   return maps;
 }
 
-std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage) {
-  EventHarness::Options options;
+std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage,
+                                             EventHarness::Options options) {
   options.stage = stage.stage;
   auto h = std::make_unique<EventHarness>(setup, options);
   for (const MapStageMessages& m : stage.messages) {

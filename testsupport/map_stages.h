@@ -66,8 +66,10 @@ const MapStage* FindMapStage(int map);
 // The maps that have one, in order.
 std::vector<int> DescribedMaps();
 
-// A harness of `setup` on the stage (not started).
-std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage);
+// A harness of `setup` on the stage (not started); `options` give the rest (the stage's battle
+// map replaces theirs).
+std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage,
+                                             EventHarness::Options options = {});
 
 // The install's entry of the first unit (not an event object) of that side and character; -1
 // when there is none. Tests change an entry (its presence, its place) before the start.
