@@ -424,9 +424,9 @@ void Map13Play(EventHarness& h) {
   }
 }
 
-// Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
-// two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
-// 26 is won.
+// Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's
+// first two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a
+// fade, 26 is won.
 const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4", "Heroine5",
                               "Heroine6"};
 // P[83] of each route heroine's route (index 1-6).

@@ -63,7 +63,9 @@ Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives =
     if (u.side == 1) u.side = others;
     if (u.side == kBossGroup && u.character == kBossCharacter) u.present = !boss_arrives;
   }
-  for (int kind : objects) stage.objects.push_back({kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120});
+  for (int kind : objects) {
+    stage.objects.push_back({kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120});
+  }
   Map02Battle m;
   m.h = testsupport::MakeMapHarness(kMap02Setup, stage);
   const EventHarness& h = *m.h;

@@ -41,10 +41,10 @@ struct Map03Battle {
   int boss = -1;
 };
 
-// Map 3's battle on its small stage: the hero and heroines 1, 2, 3, 5 and 6 on the near side of
-// the victory line (LP(c, -1, 768, 888) > 0), the two guides (kind 14 numbers 1 and 2), soldiers of kinds 14-16, the boss
-// (kind 23, group 2, character 9) and the event objects 80-108; the attacks stubbed (only the
-// soldiers' of kinds 15 and 16 with `real_attacks`).
+// Map 3's battle on its small stage: the hero and heroines 1, 2, 3, 5 and 6 on the near side of the
+// victory line (LP(c, -1, 768, 888) > 0), the two guides (kind 14 numbers 1 and 2), soldiers of
+// kinds 14-16, the boss (kind 23, group 2, character 9) and the event objects 80-108; the attacks
+// stubbed (only the soldiers' of kinds 15 and 16 with `real_attacks`).
 Map03Battle MakeBattle(bool real_attacks = false) {
   testsupport::MapStage stage = *testsupport::FindMapStage(3);
   if (real_attacks) stage.stub_kinds = {15, 16};

@@ -53,12 +53,12 @@ struct Map04Battle {
   int commander = -1;
 };
 
-// Map 4's battle on its small stage: the hero and heroines 1, 2, 3, 5 and 6 (and 4 when asked),
-// the scout (heroine 3) near the start of her walk, soldiers of kind 14 numbers 1-6 along her way, some of
-// the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
-// 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed
-// unless `real_scout_attack` (the scout's own attack routine then plays the strike).
-// `missing_kind`: an event object whose entry the stage lacks; `seed`: the engine generator's.
+// Map 4's battle on its small stage: the hero and heroines 1, 2, 3, 5 and 6 (and 4 when asked), the
+// scout (heroine 3) near the start of her walk, soldiers of kind 14 numbers 1-6 along her way, some
+// of the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
+// 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed unless
+// `real_scout_attack` (the scout's own attack routine then plays the strike). `missing_kind`: an
+// event object whose entry the stage lacks; `seed`: the engine generator's.
 Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false,
                        int missing_kind = 0, uint32_t seed = 1) {
   testsupport::MapStage stage = *testsupport::FindMapStage(4);

@@ -49,15 +49,16 @@ struct Map06Battle {
 };
 
 // Map 6's battle on its small stage: the hero and heroines 1-6, kind-14 soldiers of numbers 1-9,
-// kind 16 numbers 10-13, kind 15 number 14, the commander (kind 24, group 2), the event objects 80-114; the
-// attacks stubbed. `missing` leaves out those kinds (party members or event objects).
+// kind 16 numbers 10-13, kind 15 number 14, the commander (kind 24, group 2), the event objects
+// 80-114; the attacks stubbed. `missing` leaves out those kinds (party members or event objects).
 Map06Battle MakeBattle(const std::vector<int>& missing = {}) {
   auto left_out = [&](int kind) {
     return std::find(missing.begin(), missing.end(), kind) != missing.end();
   };
   testsupport::MapStage stage = *testsupport::FindMapStage(6);
-  std::erase_if(stage.units,
-                [&](const testsupport::MapStageUnit& u) { return u.side == 0 && left_out(u.kind); });
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 && left_out(u.kind);
+  });
   std::erase_if(stage.objects,
                 [&](const testsupport::MapStageObject& o) { return left_out(o.kind); });
   Map06Battle m;

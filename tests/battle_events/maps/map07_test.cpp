@@ -54,10 +54,11 @@ struct BattleOptions {
   bool commander = false;            // the commander on the map from the start
 };
 
-// Map 7's battle on its small stage (stage 6): the hero and heroines 1-6 but `missing_party`, kind-14 soldiers of numbers 1-3 (the
-// install's own enemy is the first), hidden kind-34 soldiers 17-26 (17 and 18 on the map,
-// 19-26 made only by the lines), the commander (kind 25, group 2, character 8; made by the
-// opening unless `commander`), the event objects 80-92; the attacks stubbed.
+// Map 7's battle on its small stage (stage 6): the hero and heroines 1-6 but `missing_party`,
+// kind-14 soldiers of numbers 1-3 (the install's own enemy is the first), hidden kind-34 soldiers
+// 17-26 (17 and 18 on the map, 19-26 made only by the lines), the commander (kind 25, group 2,
+// character 8; made by the opening unless `commander`), the event objects 80-92; the attacks
+// stubbed.
 std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
   testsupport::MapStage stage = *testsupport::FindMapStage(7);
   std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {

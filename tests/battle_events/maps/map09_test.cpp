@@ -30,13 +30,14 @@ using testsupport::EventHarness;
 constexpr int kSoldiers = 28;
 
 // Map 9's battle on its small stage (stage 8): the hero, the heroines `heroines`, the soldiers of
-// kind 14 (group 1, placement numbers 1-28: the install's own enemy is the first), the newcomer (80), the shells
-// (81, bytes 1-10), the arrivals (82, 83) and the particles' animations (84, 85); the attacks
-// stubbed; the bombardment's background picture 8.
+// kind 14 (group 1, placement numbers 1-28: the install's own enemy is the first), the newcomer
+// (80), the shells (81, bytes 1-10), the arrivals (82, 83) and the particles' animations (84, 85);
+// the attacks stubbed; the bombardment's background picture 8.
 std::unique_ptr<EventHarness> MakeBattle(std::vector<int> heroines = {1, 2, 3, 4, 5, 6}) {
   testsupport::MapStage stage = *testsupport::FindMapStage(9);
   std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
-    return u.side == 0 && std::find(heroines.begin(), heroines.end(), u.character) == heroines.end();
+    return u.side == 0 &&
+           std::find(heroines.begin(), heroines.end(), u.character) == heroines.end();
   });
   return testsupport::MakeMapHarness(kMap09Setup, stage);
 }

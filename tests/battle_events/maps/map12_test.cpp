@@ -45,9 +45,9 @@ constexpr int kBeyondX = 1500;
 constexpr int kShortX = 1000;
 int LineY(int c) { return 420 + 16 * c; }
 
-// Map 12's battle on its small stage: the hero at (1100, 600), heroines 1-6 (those in `absent`
-// not made), four guards of kind 17 (characters 10-13), one enemy of kind 14, the event objects 80-94 (the vanishing figures 87-90 with
-// character bytes 0-3).
+// Map 12's battle on its small stage: the hero at (1100, 600), heroines 1-6 (those in `absent` not
+// made), four guards of kind 17 (characters 10-13), one enemy of kind 14, the event objects 80-94
+// (the vanishing figures 87-90 with character bytes 0-3).
 std::unique_ptr<EventHarness> Map12Battle(const std::vector<int>& absent = {}) {
   testsupport::MapStage stage = *testsupport::FindMapStage(12);
   for (testsupport::MapStageUnit& u : stage.units) {
