@@ -544,7 +544,8 @@ MapStage Map22() {
     s.objects.push_back({kind, 0, 1200, 300, facing});
   }
   s.messages = Join({{3101, 3145}, {10000, 10023}},
-                    Singles({10100, 2143, 2144, 2147, 2246, 2414, 3338, 3339, 3340, 3341, 3342}));
+                    Singles({10100, 2143, 2144, 2147, 2246, 2414, 3027, 3338, 3339, 3340, 3341,
+                             3342}));
   s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35};
   s.expected_traces = {"no placement entry"};
   return s;
