@@ -71,6 +71,9 @@ std::vector<int> DescribedMaps();
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage,
                                              EventHarness::Options options = {});
 
+// Lays the stage on a harness made for its battle map (before the start).
+void LayMapStage(EventHarness& h, const MapStage& stage);
+
 // The install's entry of the first unit (not an event object) of that side and character; -1
 // when there is none. Tests change an entry (its presence, its place) before the start.
 int StageEntryOf(const EventHarness& h, int side, int character);
