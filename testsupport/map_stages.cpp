@@ -358,7 +358,7 @@ MapStage Map26() {
 // Map 1 (stage 0): the hero and the install's soldier (kind 14, number 1); heroines 1-3 and 5,
 // four more of kind 14 (numbers 2-5: the guides are 3 and 5), the boss (kind 20, group 2); one
 // event object of each of the opening's roles (two substitutes of kind 100); the offer of the
-// demonstration as a choice of three lines.
+// demonstration and heroine 1's question as choices of three lines.
 MapStage Map01() {
   MapStage s{.map = 1, .stage = 0};
   for (int c = 1; c <= 3; ++c) s.units.push_back({0, c, c, 0, 160 + 32 * c, 320});
@@ -369,7 +369,7 @@ MapStage Map01() {
     s.objects.push_back({kind, 0, 64 + 12 * (kind - 80), 96});
     if (kind == 100) s.objects.push_back({kind, 1, 96, 128});
   }
-  s.messages = {{20005, 20005, {20005}, 3}};
+  s.messages = {{20005, 20005, {20005}, 3}, {60030, 60030, {60030}, 3}};
   s.stub_kinds = {0, 1, 2, 3, 5, 14, 20};
   return s;
 }

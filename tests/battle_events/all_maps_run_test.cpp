@@ -503,6 +503,39 @@ RunRow Map01Answer(int answer) {
           }};
 }
 
+// Map 1's heroine 1 talk (from turn 5, when she acts) answered 1, 2 or 3, or timed out (0), after
+// the offer declined: heroine 1's trust (20) -2, +5, unchanged, -2; then the battle is won.
+RunRow Map01Heroine1Talk(int answer) {
+  struct Road {
+    int delta;
+    std::vector<std::string> marks;
+  };
+  const Road roads[] = {{-2, {"message 11:60100", "message 29:60110", "se 21"}},
+                        {-2, {"message 11:60040", "message 29:60050", "se 21"}},
+                        {5, {"message 12:60060", "message 30:60070", "se 20"}},
+                        {0, {"message 12:60080", "message 31:60090"}}};
+  const Road& road = roads[answer];
+  std::vector<std::string> marks = road.marks;
+  marks.insert(marks.end(), {"start 1400", "message 30:60000", "start 118", "bgm 18"});
+  const int delta = road.delta;
+  const std::string how = answer == 0 ? "TimedOut" : "Answer" + std::to_string(answer);
+  return {"Map01Heroine1Talk" + how + "Won", 1,
+          [answer](EventHarness& h) {
+            h.SetTrust(1, 20);
+            h.AnswerChoice(3);  // the offer declined
+            if (answer != 0) h.AnswerChoice(answer);
+          },
+          [](EventHarness& h) {
+            ASSERT_TRUE(h.RunUntilIdle(6000));
+            for (int turn = 2; turn <= 5; ++turn) h.BeginTurn();
+            h.Act(0, 1);
+            ASSERT_TRUE(h.RunUntil("1400", [&] { return h.FrameOf("end 1400") >= 0; }, 1200));
+            Map01PlayAfterTheOffer(h);
+          },
+          End::kWin, 0, {}, {}, marks,
+          [delta] { EXPECT_EQ(GetTrustVar(1), 20 + delta); }};
+}
+
 // Map 15 for each route heroine and for no route (P[83] 0): the closing talk leaves out the
 // line of the heroine P[83] names (heroines 1 and 4 have none), then the switch to stage 15.
 RunRow Map15Route(int route) {
@@ -584,6 +617,7 @@ RunRow Map08Openings(const std::string& name, uint16_t p81, int trust1) {
 std::vector<RunRow> MoreRows() {
   std::vector<RunRow> rows;
   for (int answer : {1, 2, 3}) rows.push_back(Map01Answer(answer));
+  for (int answer : {0, 1, 2, 3}) rows.push_back(Map01Heroine1Talk(answer));
   for (int route : {0, 1, 3, 4, 5, 6}) rows.push_back(Map15Route(route));
   rows.push_back(Map07Openings("Map07OpeningsHeroine2LeadsWon", 40, 20, 120));
   rows.push_back(Map07Openings("Map07OpeningsHeroine6LeadsWon", 20, 40, 125));

@@ -75,7 +75,7 @@ TEST(Map01, TheTwoUnitStageRunsFromTheOpeningToOneVictory) {
 // (placement numbers 2-5 after the builder's ASHIGARU: the guides are 3 and 5), the boss (kind
 // 20, group 2) and one event object of each of the opening's roles: crowd (80, 81, 105), waves
 // (96, 101), the two substitutes (kind 100), the strike and the end (111, 110), the posts (112,
-// 113); the offer as a choice.
+// 113); the offer and heroine 1's question as choices.
 void Map01Stage(EventHarness& h) {
   testsupport::LayMapStage(h, *testsupport::FindMapStage(1));
 }
@@ -173,7 +173,6 @@ TEST(Map01, HeroineOnesTalkByAnswer) {
     SCOPED_TRACE(c.answer);
     EventHarness h(kMap01);
     Map01Stage(h);
-    h.messages.Add({.id = 60030, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
     h.SetTrust(1, 20);
     h.Start();
     ASSERT_TRUE(h.RunUntilIdle(6000));
