@@ -359,7 +359,8 @@ MapStage Map26() {
 
 // Map 1 (stage 0): the hero and the install's soldier (kind 14, number 1); heroines 1-3 and 5,
 // four more of kind 14 (numbers 2-5: the guides are 3 and 5), the boss (kind 20, group 2); one
-// event object of each of the opening's roles (two substitutes of kind 100).
+// event object of each of the opening's roles (two substitutes of kind 100); the offer of the
+// demonstration and heroine 1's question as choices of three lines.
 MapStage Map01() {
   MapStage s{.map = 1, .stage = 0};
   for (int c = 1; c <= 3; ++c) s.units.push_back({0, c, c, 0, 160 + 32 * c, 320});
@@ -370,6 +371,7 @@ MapStage Map01() {
     s.objects.push_back({kind, 0, 64 + 12 * (kind - 80), 96});
     if (kind == 100) s.objects.push_back({kind, 1, 96, 128});
   }
+  s.messages = {{20005, 20005, {20005}, 3}, {60030, 60030, {60030}, 3}};
   s.stub_kinds = {0, 1, 2, 3, 5, 14, 20};
   return s;
 }
@@ -544,7 +546,8 @@ MapStage Map22() {
     s.objects.push_back({kind, 0, 1200, 300, facing});
   }
   s.messages = Join({{3101, 3145}, {10000, 10023}},
-                    Singles({10100, 2143, 2144, 2147, 2246, 2414, 3338, 3339, 3340, 3341, 3342}));
+                    Singles({10100, 2143, 2144, 2147, 2246, 2414, 3027, 3338, 3339, 3340, 3341,
+                             3342}));
   s.stub_kinds = {0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35};
   s.expected_traces = {"no placement entry"};
   return s;
@@ -588,16 +591,29 @@ std::vector<int> DescribedMaps() {
 }
 
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage,
-                                             const BattleRig::Options& rig) {
-  EventHarness::Options options;
-  options.rig = rig;
+                                             EventHarness::Options options) {
   options.stage = stage.stage;
   auto h = std::make_unique<EventHarness>(setup, options);
-  DressMapStage(stage, h->install, h->messages);
-  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (const char* trace : stage.expected_traces) h->ExpectTrace(trace);
-  for (int kind : stage.stub_kinds) h->StubAttacks({kind});
+  LayMapStage(*h, stage);
   return h;
+}
+
+void LayMapStage(EventHarness& h, const MapStage& stage) {
+  DressMapStage(stage, h.install, h.messages);
+  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
+  for (const char* trace : stage.expected_traces) h.ExpectTrace(trace);
+  for (int kind : stage.stub_kinds) h.StubAttacks({kind});
+}
+
+int StageEntryOf(const EventHarness& h, int side, int character) {
+  const StageWriter& s = h.install.stage;
+  for (int n = 0; n < s.header.num_unit; ++n) {
+    const StageUnitEntry& e = s.units[static_cast<size_t>(n)];
+    if (s.classes[e.class_index].category != 3 && e.side == side && e.character == character) {
+      return n;
+    }
+  }
+  return -1;
 }
 
 void DressMapStage(const MapStage& stage, BattleInstall& install, MessageTableWriter& messages) {
@@ -651,7 +667,9 @@ std::unique_ptr<EventHarness> MakeMapChainHarness(const std::vector<int>& maps,
     ADD_FAILURE() << "a chain must start on a described map";
     return nullptr;
   }
-  auto h = MakeMapHarness(*kMapEventSetupTable[static_cast<size_t>(maps[0] - 1)], *first, rig);
+  EventHarness::Options options;
+  options.rig = rig;
+  auto h = MakeMapHarness(*kMapEventSetupTable[static_cast<size_t>(maps[0] - 1)], *first, options);
   for (size_t i = 1; i < maps.size(); ++i) {
     const MapStage* stage = FindMapStage(maps[i]);
     const MapSetup* setup = kMapEventSetupTable[static_cast<size_t>(maps[i] - 1)];

@@ -66,9 +66,18 @@ const MapStage* FindMapStage(int map);
 // The maps that have one, in order.
 std::vector<int> DescribedMaps();
 
-// A harness of `setup` on the stage (not started), on a battle rig of those options.
+// A harness of `setup` on the stage (not started); `options` give the rest (the stage's battle
+// map replaces theirs).
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage,
-                                             const BattleRig::Options& rig = {});
+                                             EventHarness::Options options = {});
+
+// Lays the stage on a harness made for its battle map (before the start): DressMapStage on its
+// install and messages, the stage's known traces expected and its kinds' attacks stubbed.
+void LayMapStage(EventHarness& h, const MapStage& stage);
+
+// The install's entry of the first unit (not an event object) of that side and character; -1
+// when there is none. Tests change an entry (its presence, its place) before the start.
+int StageEntryOf(const EventHarness& h, int side, int character);
 
 // The stage written into an install (its battle map, placement entries, event objects and
 // pictures) and its messages into a battle message file.

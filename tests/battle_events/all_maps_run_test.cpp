@@ -24,9 +24,11 @@
 #include "battle_events/core/event_queries.h"
 #include "battle_events/event_units.h"
 #include "battle_events/map_setup.h"
+#include "battle_events/maps/map07.h"
 #include "battle_events/maps/map10.h"
 #include "battle_events/maps/map11.h"
 #include "battle_events/maps/map12.h"
+#include "battle_events/maps/map15.h"
 #include "battle_events/maps/map16.h"
 #include "battle_events/maps/map20.h"
 #include "battle_events/maps/kit/party_units.h"
@@ -254,13 +256,15 @@ void Map08Play(EventHarness& h) {
   SetUnitState(*commander, 15);
 }
 
-// Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's first
-// two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a fade,
-// 26 is won.
+// Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's
+// first two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a
+// fade, 26 is won.
+const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4", "Heroine5",
+                              "Heroine6"};
+// P[83] of each route heroine's route (index 1-6).
+constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
+
 std::vector<RunRow> FinalRows() {
-  static const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4",
-                                       "Heroine5", "Heroine6"};
-  constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
   struct Final {
     int map, a, b;
   };
@@ -292,6 +296,166 @@ std::vector<RunRow> FinalRows() {
                       {"bg show 300"}, nullptr});
     }
   }
+  return rows;
+}
+
+// Map 1: the offer of the demonstration answered (heroine 3's trust 20): answers 1 and 2 play
+// the demonstration (2 after the grudging lines, heroine 3's trust -5), answer 3 declines it as
+// the time-out does. Then the soldiers fall and the boss.
+void Map01PlayAfterTheOffer(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntil("the offer's road ended",
+                         [&] { return h.FrameOf("end 102") >= 0; }, 12000));
+  ASSERT_TRUE(h.RunUntilIdle(600));
+  for (int c : {20, 21, 22, 23, 24}) h.Defeat(1, c, 0, 0, true);
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  h.Defeat(2, 20, 0, 0, true);
+}
+RunRow Map01Answer(int answer) {
+  const bool plays = answer != 3;
+  std::vector<std::string> marks = {"start 101", "start 102", "start 116", "start 117",
+                                    "start 118", "bgm 18"};
+  if (plays) {
+    marks.insert(marks.end(), {"message 110:10010", "message 110:10039", "message 110:10100"});
+  } else {
+    marks.insert(marks.end(), {"se 21", "message 111:20010"});
+  }
+  if (answer == 2) marks.insert(marks.end(), {"message 112:20015", "message 112:20016"});
+  return {"Map01Answer" + std::to_string(answer) + (plays ? "DemonstrationWon" : "DeclinedWon"),
+          1,
+          [answer](EventHarness& h) {
+            h.SetTrust(3, 20);
+            h.AnswerChoice(answer);
+          },
+          Map01PlayAfterTheOffer, End::kWin, 0, {}, {}, marks,
+          [answer, plays] {
+            EXPECT_EQ(GetTrustVar(3), answer == 2 ? 15 : 20);
+            EXPECT_EQ(Battle().event_words.demo_cursor, 0u);
+            EXPECT_EQ(Battle().pointer_mode, 0u) << (plays ? "the demonstration" : "declined");
+            for (int flag : {101, 102, 116, 117, 118}) EXPECT_NE(CheckEventFlag(flag), 0) << flag;
+          }};
+}
+
+// Map 1's heroine 1 talk (from turn 5, when she acts) answered 1, 2 or 3, or timed out (0), after
+// the offer declined: heroine 1's trust (20) -2, +5, unchanged, -2; then the battle is won.
+RunRow Map01Heroine1Talk(int answer) {
+  struct Road {
+    int delta;
+    std::vector<std::string> marks;
+  };
+  const Road roads[] = {{-2, {"message 11:60100", "message 29:60110", "se 21"}},
+                        {-2, {"message 11:60040", "message 29:60050", "se 21"}},
+                        {5, {"message 12:60060", "message 30:60070", "se 20"}},
+                        {0, {"message 12:60080", "message 31:60090"}}};
+  const Road& road = roads[answer];
+  std::vector<std::string> marks = road.marks;
+  marks.insert(marks.end(), {"start 1400", "message 30:60000", "start 118", "bgm 18"});
+  const int delta = road.delta;
+  const std::string how = answer == 0 ? "TimedOut" : "Answer" + std::to_string(answer);
+  return {"Map01Heroine1Talk" + how + "Won", 1,
+          [answer](EventHarness& h) {
+            h.SetTrust(1, 20);
+            h.AnswerChoice(3);  // the offer declined
+            if (answer != 0) h.AnswerChoice(answer);
+          },
+          [](EventHarness& h) {
+            ASSERT_TRUE(h.RunUntilIdle(6000));
+            for (int turn = 2; turn <= 5; ++turn) h.BeginTurn();
+            h.Act(0, 1);
+            ASSERT_TRUE(h.RunUntil("1400", [&] { return h.FrameOf("end 1400") >= 0; }, 1200));
+            Map01PlayAfterTheOffer(h);
+          },
+          End::kWin, 0, {}, {}, marks,
+          [delta] { EXPECT_EQ(GetTrustVar(1), 20 + delta); }};
+}
+
+// Map 15 for each route heroine and for no route (P[83] 0): the closing talk leaves out the
+// line of the heroine P[83] names (heroines 1 and 4 have none), then the switch to stage 15.
+RunRow Map15Route(int route) {
+  const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
+  const int partner = Map15Partner(p83);
+  std::vector<std::string> messages = {"message 297:3160", "message 297:3161", "message 29:3162",
+                                       "message 29:3163",  "message 299:3164", "message 233:3165"};
+  if (partner != 3) messages.push_back("message 114:3166");
+  if (partner != 2) messages.push_back("message 74:3167");
+  messages.push_back("message 233:3168");
+  if (partner != 6) messages.push_back("message 137:3169");
+  if (partner != 5) messages.push_back("message 209:3170");
+  messages.insert(messages.end(),
+                  {"message 299:10000", "message 299:10001", "message 300:10002"});
+  return {std::string("Map15Route") + (route == 0 ? "None" : kNames[route]), 15,
+          [p83](EventHarness& h) { h.SetP(83, p83); }, nullptr, End::kSwitch, 15,
+          {"start 15101", "start 15102", "start 15103"}, messages,
+          {"bgm 14", "se 131", "se 286", "se 283"},
+          [partner] { EXPECT_EQ(Map15State().partner, partner); }};
+}
+
+// Map 7 from its set-up: the leader chosen by the trust of heroines 2 and 6, heroine 2's and 6's
+// life cut, the two openings with their long moves, then the first line crossed and the
+// soldiers gone (as Map07Play). The commander is made by the first opening.
+std::function<void(EventHarness&)> Map07FromTheStart(int trust2, int trust6) {
+  return [trust2, trust6](EventHarness& h) {
+    h.SetRandom({0xFFFF});  // R(n) fails: no chance lines
+    h.SetTrust(2, trust2);
+    h.SetTrust(6, trust6);
+    for (StageUnitEntry& u : h.install.stage.units) {
+      if (u.side == 2) u.present = 0;
+    }
+  };
+}
+void Map07OpeningsThenPlay(EventHarness& h) {
+  ASSERT_TRUE(h.RunUntil("the openings", [] { return CheckEventFlag(101) != 0; }, 8000));
+  ASSERT_TRUE(h.RunUntilIdle(3000));
+  ASSERT_NE(LiveUnitOfKind(25), nullptr) << "the commander made by the opening";
+  Map07Play(h);
+}
+RunRow Map07Openings(const std::string& name, int trust2, int trust6, int leader) {
+  return {name, 7, Map07FromTheStart(trust2, trust6), Map07OpeningsThenPlay, End::kWin, 0,
+          {}, {},
+          {"start 7097", "start 7099", "start 7100", "start 7101", "start 7104", "start 7105",
+           "message 273:10050", "message 271:3347", "message 29:3040", "message 273:3041",
+           "message 273:3042", "bgm 13", "bgm 16", "bgm 18"},
+          [leader] {
+            for (int flag : {120, 125}) {
+              EXPECT_EQ(CheckEventFlag(static_cast<uint32_t>(flag)), flag == leader ? 1 : 0)
+                  << flag;
+            }
+            EXPECT_EQ(Map07State().moves_running, 0);
+          }};
+}
+
+// Map 8 from its set-up: the weakening opening by P[81] and heroine 1's trust (below 25 is
+// remembered in flag 130), the soldier's strike and the long talk, then the commander falls.
+RunRow Map08Openings(const std::string& name, uint16_t p81, int trust1) {
+  return {name, 8,
+          [p81, trust1](EventHarness& h) {
+            h.SetRandom({0xFFFF});  // no turn remark draws its chance
+            h.SetP(81, p81);
+            h.SetTrust(1, trust1);
+          },
+          [](EventHarness& h) {
+            ASSERT_TRUE(h.RunUntil("8102", [&] { return h.FrameOf("end 8102") >= 0; }, 8000));
+            Map08Play(h);
+          },
+          End::kWin, 0, {}, {},
+          {"start 8101", "start 8102", "start 8106", "start 8107", "se 135",
+           "message 216:3047", "message 271:3058", "bgm 13"},
+          [trust1] {
+            EXPECT_EQ(CheckEventFlag(401), 1);
+            EXPECT_EQ(CheckEventFlag(130), trust1 < 25 ? 1 : 0);
+            EXPECT_EQ(CheckEventFlag(198), 1);
+          }};
+}
+
+std::vector<RunRow> MoreRows() {
+  std::vector<RunRow> rows;
+  for (int answer : {1, 2, 3}) rows.push_back(Map01Answer(answer));
+  for (int answer : {0, 1, 2, 3}) rows.push_back(Map01Heroine1Talk(answer));
+  for (int route : {0, 1, 3, 4, 5, 6}) rows.push_back(Map15Route(route));
+  rows.push_back(Map07Openings("Map07OpeningsHeroine2LeadsWon", 40, 20, 120));
+  rows.push_back(Map07Openings("Map07OpeningsHeroine6LeadsWon", 20, 40, 125));
+  rows.push_back(Map07Openings("Map07OpeningsNoLeaderWon", 10, 10, 0));
+  rows.push_back(Map08Openings("Map08OpeningsWeakenedLowTrustWon", 1, 24));
+  rows.push_back(Map08Openings("Map08OpeningsHalvedWon", 0, 25));
   return rows;
 }
 
@@ -558,8 +722,9 @@ const std::vector<RunRow>& Rows() {
        }},
   };
   static const bool finals = [] {
-    const std::vector<RunRow> more = FinalRows();
-    rows.insert(rows.end(), more.begin(), more.end());
+    for (const std::vector<RunRow>& more : {FinalRows(), MoreRows()}) {
+      rows.insert(rows.end(), more.begin(), more.end());
+    }
     return true;
   }();
   (void)finals;

@@ -23,6 +23,7 @@
 #include "scene/ui/tamvik_func.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/script_writer.h"
 #include "testsupport/stage_writer.h"
 
@@ -74,22 +75,9 @@ TEST(Map01, TheTwoUnitStageRunsFromTheOpeningToOneVictory) {
 // (placement numbers 2-5 after the builder's ASHIGARU: the guides are 3 and 5), the boss (kind
 // 20, group 2) and one event object of each of the opening's roles: crowd (80, 81, 105), waves
 // (96, 101), the two substitutes (kind 100), the strike and the end (111, 110), the posts (112,
-// 113).
+// 113); the offer and heroine 1's question as choices.
 void Map01Stage(EventHarness& h) {
-  for (int c = 1; c <= 3; ++c) h.AddUnit(0, c, c, 0, 160 + 32 * c, 320);
-  h.AddUnit(0, 5, 5, 0, 160, 352);
-  h.AddUnit(1, 21, 14, 1, 448, 160);  // soldier, number 2
-  h.AddUnit(1, 22, 14, 1, 480, 192);  // guide, number 3
-  h.AddUnit(1, 23, 14, 1, 512, 160);  // soldier, number 4
-  h.AddUnit(1, 24, 14, 1, 544, 192);  // guide, number 5
-  h.AddUnit(2, 20, 20, 1, 576, 224);  // the boss
-  for (int kind : {81, 80, 96, 100, 101, 105, 110, 111, 112, 113}) {
-    h.AddObject(kind, 0, 64 + 12 * (kind - 80), 96);
-    if (kind == 100) h.AddObject(kind, 1, 96, 128);
-  }
-  h.StubAttacks({0, 1, 2, 3, 5, 14, 20});
-  // The builder's install has unit animation rows for kinds 0 and 14-16 only.
-  h.ExpectTrace("is not described in UnitAnm Table");
+  testsupport::LayMapStage(h, *testsupport::FindMapStage(1));
 }
 
 void DefeatSoldiers(EventHarness& h) {
@@ -185,7 +173,6 @@ TEST(Map01, HeroineOnesTalkByAnswer) {
     SCOPED_TRACE(c.answer);
     EventHarness h(kMap01);
     Map01Stage(h);
-    h.messages.Add({.id = 60030, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
     h.SetTrust(1, 20);
     h.Start();
     ASSERT_TRUE(h.RunUntilIdle(6000));
@@ -326,10 +313,9 @@ TEST(Map01, TheFavouritesRemarkWithTheFavouritePresentAndAbsent) {
 
 // ---- The demonstration ----
 
-// Answer `answer` to the offer with the real player and enemy phases; runs until the demonstration
-// has begun.
+// Answer `answer` to the offer (a choice on both stages) with the real player and enemy phases;
+// runs until the demonstration has begun.
 void BeginDemonstration(EventHarness& h, int answer) {
-  h.messages.Add({.id = 20005, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
   h.SetTrust(3, 20);
   h.Start();
   Battle().phases.player = &SlgPlayerPhase;
@@ -378,7 +364,8 @@ void ExpectDemonstrationOver() {
 }
 
 // A map laid out for the click points: 1280 x 960 with heroine 1 a cell from (912, 304), the
-// soldier she strikes at (864, 328), heroine 3 near (974, 376) and heroine 2 near (952, 320).
+// soldier she strikes at (864, 328), heroine 3 near (974, 376) and heroine 2 near (952, 320); the
+// offer as a choice.
 void DemonstrationStage(EventHarness& h) {
   testsupport::StageWriter& s = h.install.stage;
   s.header.width = 1280;
@@ -389,6 +376,7 @@ void DemonstrationStage(EventHarness& h) {
   h.AddUnit(0, 2, 2, 0, 1056, 320);
   h.AddUnit(0, 3, 3, 0, 1008, 424);
   h.AddUnit(2, 20, 20, 1, 1200, 800);
+  h.messages.Add({.id = 20005, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
   h.StubAttacks({0, 1, 2, 3, 14, 20});
   h.ExpectTrace("is not described in UnitAnm Table");
 }

@@ -1,6 +1,5 @@
 #pragma once
-// What the tests of the final battle's maps (23-26) share: the party of their battles, a unit the
-// script places later, the rows of a table, and a unit's cell.
+// What the tests of the final battle's maps (23-26) share: the rows of a table and a unit's cell.
 
 #include <gtest/gtest.h>
 
@@ -15,26 +14,6 @@
 #include "testsupport/event_harness.h"
 
 namespace final_map_test {
-
-// The hero at (hero_x, hero_y) and heroines 1-6 as unit kinds 8-13 in a row at y = heroines_y
-// (the `missing` characters left out).
-inline void AddParty(testsupport::EventHarness& h, const std::vector<int>& missing, int hero_x,
-                     int hero_y, int heroines_y) {
-  h.install.stage.units[0].x = hero_x;
-  h.install.stage.units[0].y = hero_y;
-  for (int c = 1; c <= 6; ++c) {
-    if (std::find(missing.begin(), missing.end(), c) == missing.end()) {
-      h.AddUnit(0, c, c + 7, 0, 300 + 48 * c, heroines_y);
-    }
-  }
-}
-
-// A unit not on the map at the start (the script deploys it later).
-inline void AddLaterUnit(testsupport::EventHarness& h, int side, int character, int kind, int x,
-                         int y) {
-  const int n = h.AddUnit(side, character, kind, 1, x, y);
-  h.install.stage.units[static_cast<size_t>(n)].present = 0;
-}
 
 inline std::vector<int> Ids(const SlgEventEntry* table) {
   std::vector<int> ids;

@@ -25,7 +25,7 @@
 #include "battle_events/maps/map02.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/stage_writer.h"
 
 namespace {
@@ -49,48 +49,31 @@ struct Map02Battle {
   int companion = -1;
 };
 
-// Map 2's battle: the hero and heroines 1, 2, 3 and 5, the guides (kind 14 numbers 1 and 3), the
-// companion (kind 21), the boss (kind 22, group 2) and a kind-38 unit, the event objects
-// `objects` (kinds 80-105), the attacks stubbed. The boss stands on the map from the start unless
+// Map 2's battle on its small stage: the hero and heroines 1, 2, 3 and 5, the guides (kind 14
+// numbers 1 and 3), the companion (kind 21), the boss (kind 22, group 2) and a kind-38 unit, the
+// fixed sprite's animation (kind 105) and the event objects `objects` (kinds 80-105), the
+// attacks stubbed. The boss stands on the map from the start unless
 // it is to arrive.
 // `others` is the group of the guides, the companion and the kind-38 unit (group 1 holds back the
 // point scene, which waits until none of group 1 remains).
 Map02Battle MakeBattle(const std::vector<int>& objects = {}, bool boss_arrives = false,
                        int others = 1) {
+  testsupport::MapStage stage = *testsupport::FindMapStage(2);
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == 1) u.side = others;
+    if (u.side == kBossGroup && u.character == kBossCharacter) u.present = !boss_arrives;
+  }
+  for (int kind : objects) {
+    stage.objects.push_back({kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120});
+  }
   Map02Battle m;
-  EventHarness::Options options;
-  options.stage = 1;
-  m.h = std::make_unique<EventHarness>(kMap02Setup, options);
-  EventHarness& h = *m.h;
-  for (int id = 2000; id <= 2140; ++id) h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  for (int id : {301, 302, 3338, 3339, 3340, 3341, 15000, 15001, 15002}) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  }
-  for (int id = 3013; id <= 3027; ++id) h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  for (int id = 20000; id <= 20140; ++id) {
-    const bool choice = id == 20101 || id == 20122;
-    h.messages.Add({.id = static_cast<uint16_t>(id),
-                    .voice_word = 0,
-                    .lip = "",
-                    .text = choice ? testsupport::ChoiceText(3, 4) : "AB"});
-  }
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5}) {
-    const int entry = h.AddUnit(0, c, c, 0, 96 + 48 * c, 288);
-    if (c == 3) m.heroine3 = entry;
-    if (c == 5) m.heroine5 = entry;
-  }
-  m.guide1 = h.AddUnit(others, 10, 14, 1, 480, 336);
-  m.guide3 = h.AddUnit(others, 11, 14, 1, 528, 360);
-  h.install.stage.units[static_cast<size_t>(m.guide1)].placement_number = 1;
-  h.install.stage.units[static_cast<size_t>(m.guide3)].placement_number = 3;
-  m.companion = h.AddUnit(others, kCompanionCharacter, 21, 1, 432, 192);
-  const int boss = h.AddUnit(kBossGroup, kBossCharacter, 22, 1, 528, 192);
-  if (boss_arrives) h.install.stage.units[static_cast<size_t>(boss)].present = 0;
-  h.AddUnit(others, 38, 38, 1, 576, 240);
-  h.AddObject(105, 0, 496, 312);  // the fixed sprite's animation
-  for (int kind : objects) h.AddObject(kind, kind - 80 <= 6 ? kind - 80 : 0, 320, 120);
-  h.StubAttacks({21, 22, 38});
+  m.h = testsupport::MakeMapHarness(kMap02Setup, stage);
+  const EventHarness& h = *m.h;
+  m.guide1 = testsupport::StageEntryOf(h, others, 10);
+  m.guide3 = testsupport::StageEntryOf(h, others, 11);
+  m.heroine3 = testsupport::StageEntryOf(h, 0, 3);
+  m.heroine5 = testsupport::StageEntryOf(h, 0, 5);
+  m.companion = testsupport::StageEntryOf(h, others, kCompanionCharacter);
   return m;
 }
 

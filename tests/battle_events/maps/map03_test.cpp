@@ -23,7 +23,7 @@
 #include "battle_events/maps/map03.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -35,53 +35,24 @@ constexpr int kBossCharacter = 9;
 // The openings' flags: set at the install, the openings do not run.
 constexpr int kOpeningFlags[] = {100, 101, 97};
 
-// The party's start, on the near side of the victory line (LP(c, -1, 768, 888) > 0).
-constexpr int kNearX = 1100;
-constexpr int kNearY = 1000;
-
 struct Map03Battle {
   std::unique_ptr<EventHarness> h;
   std::vector<int> soldiers;
   int boss = -1;
 };
 
-// Map 3's battle: the hero and heroines 1, 2, 3, 5 and 6 on the near side of the victory line,
-// the two guides (kind 14 numbers 1 and 2), soldiers of kinds 14-16, the boss (kind 23, group 2,
-// character 9) and the event objects 80-108; the attacks stubbed unless `real_attacks`.
+// Map 3's battle on its small stage: the hero and heroines 1, 2, 3, 5 and 6 on the near side of the
+// victory line (LP(c, -1, 768, 888) > 0), the two guides (kind 14 numbers 1 and 2), soldiers of
+// kinds 14-16, the boss (kind 23, group 2, character 9) and the event objects 80-108; the attacks
+// stubbed (only the soldiers' of kinds 15 and 16 with `real_attacks`).
 Map03Battle MakeBattle(bool real_attacks = false) {
+  testsupport::MapStage stage = *testsupport::FindMapStage(3);
+  if (real_attacks) stage.stub_kinds = {15, 16};
   Map03Battle m;
-  EventHarness::Options options;
-  options.stage = 2;
-  m.h = std::make_unique<EventHarness>(kMap03Setup, options);
-  EventHarness& h = *m.h;
-  auto add = [&](int id, std::string text) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
-  for (int id : {2414, 3030, 3031, 3032, 3033, 3034, 3338, 3339, 3340, 3341, 3345}) add(id, "AB");
-  for (int id = 30000; id <= 30120; ++id) {
-    add(id, id == 30020   ? testsupport::ChoiceText(2, 4)
-            : id == 30101 ? testsupport::ChoiceText(4, 4)
-                          : std::string("AB"));
-  }
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  for (int c : {1, 2, 3, 5, 6}) h.AddUnit(0, c, c, 0, kNearX + 48 * c, kNearY);
-  h.install.stage.units[0].x = kNearX;  // the hero
-  h.install.stage.units[0].y = kNearY;
-  // The guides a few cells from where the opening walks them.
-  const int guide1 = h.AddUnit(1, 10, 14, 1, 912, 1680);
-  const int guide2 = h.AddUnit(1, 11, 14, 1, 1056, 1176);
-  h.install.stage.units[static_cast<size_t>(guide1)].placement_number = 1;
-  h.install.stage.units[static_cast<size_t>(guide2)].placement_number = 2;
-  m.soldiers = {guide1, guide2, h.AddUnit(1, 12, 15, 1, 432, 192),
-                h.AddUnit(1, 13, 16, 1, 576, 240)};
-  m.boss = h.AddUnit(kBossGroup, kBossCharacter, 23, 1, 528, 192);
-  for (int kind = 80; kind <= 108; ++kind) h.AddObject(kind, kind & 3, 320, 120);
-  if (real_attacks) {
-    h.StubAttacks({15, 16});
-  } else {
-    h.StubAttacks({14, 15, 16, 23});
-  }
+  m.h = testsupport::MakeMapHarness(kMap03Setup, stage);
+  const EventHarness& h = *m.h;
+  for (int c = 10; c <= 13; ++c) m.soldiers.push_back(testsupport::StageEntryOf(h, 1, c));
+  m.boss = testsupport::StageEntryOf(h, kBossGroup, kBossCharacter);
   return m;
 }
 

@@ -31,6 +31,7 @@
 #include "battle_events/runtime/event_tone.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -52,63 +53,41 @@ struct Map04Battle {
   int commander = -1;
 };
 
-// Map 4's battle: the hero and heroines 1, 2, 3, 5 and 6 (and 4 when asked), the scout
-// (heroine 3) near the start of her walk, soldiers of kind 14 numbers 1-6 along her way, some of
-// the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
-// 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed
-// unless `real_scout_attack` (the scout's own attack routine then plays the strike).
-// `missing_kind`: an event object whose entry the stage lacks; `seed`: the engine generator's.
+// Map 4's battle on its small stage: the hero and heroines 1, 2, 3, 5 and 6 (and 4 when asked), the
+// scout (heroine 3) near the start of her walk, soldiers of kind 14 numbers 1-6 along her way, some
+// of the reinforcements (numbers 7-27 of kinds 14-16) not present at the start, the opponent (group
+// 2, character 9), the commander (kind 23) and the event objects 80-100; the attacks stubbed unless
+// `real_scout_attack` (the scout's own attack routine then plays the strike). `missing_kind`: an
+// event object whose entry the stage lacks; `seed`: the engine generator's.
 Map04Battle MakeBattle(bool real_scout_attack = false, bool with_character4 = false,
                        int missing_kind = 0, uint32_t seed = 1) {
-  Map04Battle m;
+  testsupport::MapStage stage = *testsupport::FindMapStage(4);
+  if (with_character4) {
+    // After the scout, before the soldiers.
+    const auto scout = std::find_if(stage.units.begin(), stage.units.end(),
+                                    [](const testsupport::MapStageUnit& u) {
+                                      return u.side == 0 && u.character == 3;
+                                    });
+    stage.units.insert(scout + 1, {0, 4, 4, 0, kPartyX, kPartyY + 96});
+  }
+  std::erase_if(stage.objects,
+                [&](const testsupport::MapStageObject& o) { return o.kind == missing_kind; });
+  if (real_scout_attack) std::erase(stage.stub_kinds, 3);
   EventHarness::Options options;
-  options.stage = 3;
   options.rig.seed = seed;
-  m.h = std::make_unique<EventHarness>(kMap04Setup, options);
+  Map04Battle m;
+  m.h = testsupport::MakeMapHarness(kMap04Setup, stage, options);
   EventHarness& h = *m.h;
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {2414, 3337, 3338, 3339, 3341}) add(id);
-  for (int id = 40000; id <= 40041; ++id) add(id);
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h.SetRandom({99});      // no turn remark
-  h.install.stage.units[0].x = kPartyX;  // the hero
-  h.install.stage.units[0].y = kPartyY;
-  for (int c : {1, 2, 5, 6}) {
-    m.party_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, kPartyX + 96 * c, kPartyY);
+  h.SetRandom({99});  // no turn remark
+  for (int c = 1; c <= 6; ++c) {
+    m.party_entry[static_cast<size_t>(c)] = testsupport::StageEntryOf(h, 0, c);
   }
-  m.party_entry[3] = h.AddUnit(0, 3, 3, 0, 528, 792);
-  if (with_character4) m.party_entry[4] = h.AddUnit(0, 4, 4, 0, kPartyX, kPartyY + 96);
-  const std::array<SlgPoint, 6> soldiers = {
-      {{816, 648}, {1056, 528}, {1296, 432}, {1392, 432}, {1296, 480}, {1392, 480}}};
-  for (size_t n = 0; n < soldiers.size(); ++n) {
-    const int e = h.AddUnit(1, 10 + static_cast<int>(n), 14, 1, soldiers[n].x, soldiers[n].y);
-    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n + 1);
+  for (const testsupport::MapStageUnit& u : stage.units) {
+    if (!u.present) {
+      m.reinforcements.push_back({u.kind, testsupport::StageEntryOf(h, u.side, u.character)});
+    }
   }
-  struct Later {
-    int kind, number, x, y;
-  };
-  for (const Later& l : {Later{14, 7, 384, 1488}, Later{14, 27, 480, 1488}, Later{15, 8, 384, 1536},
-                         Later{16, 12, 480, 1536}}) {
-    const int e = h.AddUnit(1, 20 + l.number, l.kind, 1, l.x, l.y);
-    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(l.number);
-    h.install.stage.units[static_cast<size_t>(e)].present = 0;
-    m.reinforcements.push_back({l.kind, e});
-  }
-  h.AddUnit(kOpponentGroup, kOpponentCharacter, 17, 1, 1200, 456);
-  m.commander = h.AddUnit(1, 30, 23, 1, 1488, 384);
-  for (int kind = 80; kind <= 100; ++kind) {
-    if (kind != missing_kind) h.AddObject(kind, 0, 320, 120);
-  }
-  // The animations of the particles (101) and the wind controller (102): entries never deployed.
-  for (int kind = 101; kind <= 102; ++kind) h.AddObject(kind, 0, 320, 120);
-  if (real_scout_attack) {
-    h.StubAttacks({14, 15, 16, 17, 23});
-  } else {
-    h.StubAttacks({3, 14, 15, 16, 17, 23});
-  }
+  m.commander = testsupport::StageEntryOf(h, 1, 30);
   return m;
 }
 

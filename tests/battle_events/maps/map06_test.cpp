@@ -29,7 +29,7 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -48,50 +48,25 @@ struct Map06Battle {
   int commander = -1;
 };
 
-// Map 6's battle: the hero and heroines 1-6, kind-14 soldiers of numbers 1-9, kind 16 numbers
-// 10-13, kind 15 number 14, the commander (kind 24, group 2), the event objects 80-114; the
-// attacks stubbed. `missing` leaves out those kinds (party members or event objects).
+// Map 6's battle on its small stage: the hero and heroines 1-6, kind-14 soldiers of numbers 1-9,
+// kind 16 numbers 10-13, kind 15 number 14, the commander (kind 24, group 2), the event objects
+// 80-114; the attacks stubbed. `missing` leaves out those kinds (party members or event objects).
 Map06Battle MakeBattle(const std::vector<int>& missing = {}) {
   auto left_out = [&](int kind) {
     return std::find(missing.begin(), missing.end(), kind) != missing.end();
   };
+  testsupport::MapStage stage = *testsupport::FindMapStage(6);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 && left_out(u.kind);
+  });
+  std::erase_if(stage.objects,
+                [&](const testsupport::MapStageObject& o) { return left_out(o.kind); });
   Map06Battle m;
-  EventHarness::Options options;
-  options.stage = kStage;
-  m.h = std::make_unique<EventHarness>(kMap06Setup, options);
-  EventHarness& h = *m.h;
-  auto add = [&](int id, std::string text) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
-  for (int id : {2414, 3037, 3038, 3339, 3340, 3341, 3346}) add(id, "AB");
-  for (int id = 10000; id <= 10340; ++id) {
-    add(id, id == 10060 ? testsupport::ChoiceText(2, 4) : std::string("AB"));
-  }
-  for (int id = 60000; id <= 60280; ++id) {
-    add(id, id >= 60130 && id <= 60132 ? testsupport::ChoiceText(3, 4) : std::string("AB"));
-  }
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h.install.stage.units[0].x = 384;  // the hero
-  h.install.stage.units[0].y = 768;
+  m.h = testsupport::MakeMapHarness(kMap06Setup, stage);
   for (int c = 1; c <= 6; ++c) {
-    if (left_out(c)) continue;
-    m.party_entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, 192 + 48 * c, 864);
+    if (!left_out(c)) m.party_entry[static_cast<size_t>(c)] = testsupport::StageEntryOf(*m.h, 0, c);
   }
-  auto soldier = [&](int kind, int number, int x, int y) {
-    const int e = h.AddUnit(1, 30 + number, kind, 1, x, y);
-    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(number);
-  };
-  for (int n = 1; n <= 9; ++n) soldier(14, n, 1200 + 48 * (n % 3), 400 + 48 * (n / 3));
-  for (int n = 10; n <= 13; ++n) soldier(16, n, 1500, 300 + 48 * (n - 10));
-  soldier(15, 14, 1600, 300);
-  m.commander = h.AddUnit(kCommanderGroup, kCommander, kCommander, 1, 1400, 200);
-  for (int kind = 80; kind <= 114; ++kind) {
-    if (left_out(kind)) continue;
-    // The falling parts start a little above where they land.
-    h.AddObject(kind, kind & 1, 1300, kind == 101 || kind == 102 ? 600 : 300);
-  }
-  h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, 16, kCommander});
+  m.commander = testsupport::StageEntryOf(*m.h, kCommanderGroup, kCommander);
   return m;
 }
 

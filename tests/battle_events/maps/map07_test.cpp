@@ -31,7 +31,7 @@
 #include "engine/core/game_task.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -54,55 +54,21 @@ struct BattleOptions {
   bool commander = false;            // the commander on the map from the start
 };
 
-// Map 7's battle (stage 6): the hero and heroines 1-6, kind-14 soldiers of numbers 1-3 (the
-// install's own enemy is the first), hidden kind-34 soldiers 17-26 (17 and 18 on the map,
-// 19-26 made only by the lines), the commander (kind 25, group 2, character 8; made by the
-// opening), the event objects 80-92; the attacks stubbed.
+// Map 7's battle on its small stage (stage 6): the hero and heroines 1-6 but `missing_party`,
+// kind-14 soldiers of numbers 1-3 (the install's own enemy is the first), hidden kind-34 soldiers
+// 17-26 (17 and 18 on the map, 19-26 made only by the lines), the commander (kind 25, group 2,
+// character 8; made by the opening unless `commander`), the event objects 80-92; the attacks
+// stubbed.
 std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap07Setup, options);
-  auto add = [&](int id, std::string text) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
-  for (int id : {670, 671, 672, 2414}) add(id, "AB");
-  for (int id = 3030; id <= 3350; ++id) add(id, "AB");
-  for (int id = 10000; id <= 10120; ++id) {
-    add(id, id == 10047 ? testsupport::ChoiceText(2, 4) : std::string("AB"));
+  testsupport::MapStage stage = *testsupport::FindMapStage(7);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 && std::find(o.missing_party.begin(), o.missing_party.end(),
+                                    u.character) != o.missing_party.end();
+  });
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == kCommanderGroup) u.present = o.commander;
   }
-  for (int id = 35000; id <= 35007; ++id) add(id, "AB");
-  for (int id : {60000, 60010}) add(id, "AB");
-  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h->ExpectTrace("map 7: long move");
-  h->install.stage.units[0].x = 152;  // the hero
-  h->install.stage.units[0].y = 960;
-  h->install.stage.units[1].x = 336;  // soldier 1
-  h->install.stage.units[1].y = 528;
-  h->install.stage.units[1].placement_number = 1;
-  for (int c = 1; c <= 6; ++c) {
-    if (std::find(o.missing_party.begin(), o.missing_party.end(), c) != o.missing_party.end()) {
-      continue;
-    }
-    // Below both lines' points and outside their diagonals.
-    h->AddUnit(0, c, c, 0, 152 + 48 * c, 960 + 24 * (c % 2));
-  }
-  auto soldier = [&](int kind, int number, int x, int y, bool present) {
-    const int e = h->AddUnit(1, 20 + number, kind, 1, x, y);
-    StageUnitEntry& entry = h->install.stage.units[static_cast<size_t>(e)];
-    entry.placement_number = static_cast<uint8_t>(number);
-    entry.present = present ? 1 : 0;
-  };
-  soldier(14, 2, 240, 720, true);
-  soldier(14, 3, 432, 720, true);
-  for (int n = 17; n <= 26; ++n) soldier(kHiddenKind, n, 1200 + 48 * (n % 4), 1400, n <= 18);
-  const int commander = h->AddUnit(kCommanderGroup, kCommanderCharacter, kCommanderKind, 1, 1000, 300);
-  h->install.stage.units[static_cast<size_t>(commander)].present = o.commander ? 1 : 0;
-  for (int kind = 80; kind <= 92; ++kind) {
-    // The falling parts start a little above where they land.
-    h->AddObject(kind, 0, 812, kind <= 81 ? 400 : 408);
-  }
-  h->StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, kHiddenKind, kCommanderKind});
+  auto h = testsupport::MakeMapHarness(kMap07Setup, stage);
   h->SetRandom({kNoChance});
   if (o.skip_opening) {
     for (int f : kOpeningFlags) h->SetFlagAtInstall(f);

@@ -23,7 +23,7 @@
 #include "battle_events/maps/map08.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -56,42 +56,18 @@ struct Map08Battle {
   int commander = -1;
 };
 
-// Map 8's battle: the hero and heroines 1-6 (kinds 0-6, life 100 of 100), soldiers of kind 34
-// numbers 1-4 (group 1), the commander (kind 25, group 2) and the event objects 80-87; attacks
-// stubbed unless `real_attacks`.
+// Map 8's battle on its small stage: the hero and heroines 1-6 (kinds 0-6), soldiers of kind 34
+// numbers 1-4 (group 1), the commander (kind 25, group 2) and the event objects 80-87; the
+// soldiers' attacks stubbed unless `real_attacks`.
 Map08Battle MakeBattle(bool real_attacks = false) {
+  testsupport::MapStage stage = *testsupport::FindMapStage(8);
+  if (real_attacks) std::erase(stage.stub_kinds, kSoldierKind);
   Map08Battle m;
-  EventHarness::Options options;
-  options.stage = kStage;
-  m.h = std::make_unique<EventHarness>(kMap08Setup, options);
+  m.h = testsupport::MakeMapHarness(kMap08Setup, stage);
   EventHarness& h = *m.h;
-  auto add = [&](int id, std::string text) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
-  for (int id : {186, 672, 2414, 3338, 3339, 3340, 3341, 3342}) add(id, "AB");
-  for (int id = 3000; id <= 3070; ++id) add(id, "AB");
-  for (int id = 10000; id <= 10050; ++id) add(id, "AB");
-  add(10110, testsupport::ChoiceText(3, 4));
-  for (int id : {10200, 15000, 15001, 15002, 60000, 60010, 60020, 60030}) add(id, "AB");
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
   h.SetRandom({0xFFFF});  // no turn remark draws its chance
-  h.install.stage.units[0].x = kPartyX;
-  h.install.stage.units[0].y = kPartyY;
-  for (int c = 1; c <= 6; ++c) {
-    m.entry[static_cast<size_t>(c)] = h.AddUnit(0, c, c, 0, kPartyX + 192 * c, kPartyY);
-  }
-  for (int n = 1; n <= 4; ++n) {
-    const int e = h.AddUnit(1, 10 + n, kSoldierKind, 1, 240 + 192 * n, 1584);
-    h.install.stage.units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n);
-  }
-  m.commander = h.AddUnit(kCommanderGroup, kCommanderCharacter, kCommanderKind, 1, 1200, 1584);
-  for (int kind = 80; kind <= 87; ++kind) h.AddObject(kind, 0, 320, 120);
-  if (real_attacks) {
-    h.StubAttacks({0, 1, 2, 3, 4, 5, 6, kCommanderKind});
-  } else {
-    h.StubAttacks({0, 1, 2, 3, 4, 5, 6, kSoldierKind, kCommanderKind});
-  }
+  for (int c = 1; c <= 6; ++c) m.entry[static_cast<size_t>(c)] = testsupport::StageEntryOf(h, 0, c);
+  m.commander = testsupport::StageEntryOf(h, kCommanderGroup, kCommanderCharacter);
   return m;
 }
 

@@ -21,7 +21,7 @@
 #include "battle_events/maps/map09.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -29,33 +29,17 @@ using testsupport::EventHarness;
 
 constexpr int kSoldiers = 28;
 
-// Map 9's battle (stage 8): the hero, the heroines `heroines`, the soldiers of kind 14 (group 1,
-// placement numbers 1-28: the install's own enemy is the first), the newcomer (80), the shells
-// (81, bytes 1-10), the arrivals (82, 83) and the particles' animations (84, 85); the attacks
-// stubbed; the bombardment's background picture 8.
+// Map 9's battle on its small stage (stage 8): the hero, the heroines `heroines`, the soldiers of
+// kind 14 (group 1, placement numbers 1-28: the install's own enemy is the first), the newcomer
+// (80), the shells (81, bytes 1-10), the arrivals (82, 83) and the particles' animations (84, 85);
+// the attacks stubbed; the bombardment's background picture 8.
 std::unique_ptr<EventHarness> MakeBattle(std::vector<int> heroines = {1, 2, 3, 4, 5, 6}) {
-  EventHarness::Options options;
-  options.stage = 8;
-  auto h = std::make_unique<EventHarness>(kMap09Setup, options);
-  auto add = [&](int id, std::string text) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id = 3068; id <= 3089; ++id) add(id, "AB");
-  for (int id = 10000; id <= 10035; ++id) add(id, "AB");
-  add(10110, testsupport::ChoiceText(3, 4));
-  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h->install.more_backgrounds = {8};
-  for (int c : heroines) h->AddUnit(0, c, c, 0, 400 + 48 * c, 600);
-  h->install.stage.units[1].placement_number = 1;
-  for (int n = 2; n <= kSoldiers; ++n) {
-    const int entry = h->AddUnit(1, 10 + n, 14, 1, 480 + 48 * (n % 7), 200 + 24 * (n / 7));
-    h->install.stage.units[static_cast<size_t>(entry)].placement_number = static_cast<uint8_t>(n);
-  }
-  h->AddObject(80, 0, 560, 400);
-  for (int n = 1; n <= 10; ++n) h->AddObject(81, n, 480 + 48 * (n % 7), 200 + 24 * (n / 7));
-  for (int kind = 82; kind <= 85; ++kind) h->AddObject(kind, 0, 600, 420);
-  h->StubAttacks({14});
-  return h;
+  testsupport::MapStage stage = *testsupport::FindMapStage(9);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 &&
+           std::find(heroines.begin(), heroines.end(), u.character) == heroines.end();
+  });
+  return testsupport::MakeMapHarness(kMap09Setup, stage);
 }
 
 std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }

@@ -27,7 +27,7 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -45,52 +45,22 @@ struct Map11Battle {
   std::array<int, 3> factory{};  // entries of variants 0-2
 };
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {2414, 3094, 3338, 3339, 3340, 3341, 3342, 20000}) add(id);
-  for (int id = 10000; id <= 10070; ++id) add(id);
-}
-
-// Map 11's battle: the hero, heroines 1-6 whose entries are not made at the start, the install's
-// soldier and one more, three factories of variants 0-2 (with the entries 10-12 they produce
-// from) and the event objects 80-94; the going variables of the heroines in `going` set, and the
-// second variables `second` (index h - 1).
+// Map 11's battle on its small stage: the hero, heroines 1-6 whose entries are not made at the
+// start, the install's soldier and one more, three factories of variants 0-2 (with the entries
+// 10-12 they produce from) and the event objects 80-94; the going variables of the heroines in
+// `going` set, and the second variables `second` (index h - 1).
 Map11Battle MakeBattle(const std::vector<int>& going,
                        const std::array<int32_t, 6>& second = {}) {
   Map11Battle m;
-  EventHarness::Options options;
-  options.stage = 10;
-  m.h = std::make_unique<EventHarness>(kMap11Setup, options);
+  m.h = testsupport::MakeMapHarness(kMap11Setup, *testsupport::FindMapStage(11));
   EventHarness& h = *m.h;
-  AddMessages(h);
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h.ExpectTrace("no placement cell");
-  h.install.stage.units[0].x = 1200;
-  h.install.stage.units[0].y = 600;
-  for (int c = 1; c <= 6; ++c) {
-    const int n = h.AddUnit(0, c, c, 0, 200 + 48 * c, 900);
-    h.install.stage.units[static_cast<size_t>(n)].present = 0;
+  for (int v = 0; v < 3; ++v) {
+    m.factory[static_cast<size_t>(v)] = testsupport::StageEntryOf(h, 1, 30 + v);
   }
-  // Entries up to 9, then the three the factories produce from (not made at the start).
-  while (h.install.stage.header.num_unit < 13) {
-    const int n = h.AddUnit(1, 20, 14, 1, 400, 500);
-    h.install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
-  h.AddUnit(1, 21, 15, 1, 480, 400);
-  for (uint8_t v = 0; v < 3; ++v) {
-    const int n = h.AddUnit(1, 30 + v, kFactoryKind, 4, 600 + 96 * v, 300);
-    h.install.stage.units[static_cast<size_t>(n)].think_row = v;
-    m.factory[v] = n;
-  }
-  for (int kind = 80; kind <= 94; ++kind) h.AddObject(kind, 0, 1000, 700);
   for (int c : going) h.SetP(kMap10GoingVar[static_cast<size_t>(c - 1)], 1);
   for (size_t i = 0; i < second.size(); ++i) {
     h.SetP(kSecondVar[i], static_cast<uint16_t>(32768 + second[i]));
   }
-  h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 15, kFactoryKind});
   return m;
 }
 
@@ -362,18 +332,8 @@ TEST(Map11Glow, ItsAlphaPulsesOverSixtyFourFramesUnlessTheSpritesAreHeld) {
 TEST(Map11Chain, TheHeroinesMapTenSentOnAreExactlyTheOnesPlaced) {
   std::vector<int> going;
   {
-    EventHarness::Options options;
-    options.stage = 9;
-    EventHarness h(kMap10Setup, options);
-    auto add = [&](int id, std::string text) {
-      h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-    };
-    for (int id : {3000, 3088, 3090, 3095, 3096, 3097, 3098, 3099, 3100}) add(id, "AB");
-    for (int id = 10000; id <= 10070; ++id) add(id, "AB");
-    for (int id = 20000; id <= 20005; ++id) add(id, testsupport::ChoiceText(3, 4));
-    h.ExpectTrace("UID:");
-    for (int c = 1; c <= 6; ++c) h.AddUnit(0, c, c, 0, 1100 - 48 * c, 1000 + 24 * c);
-    for (int kind = 80; kind <= 94; ++kind) h.AddObject(kind, 0, 1100, 900);
+    auto map10 = testsupport::MakeMapHarness(kMap10Setup, *testsupport::FindMapStage(10));
+    EventHarness& h = *map10;
     for (int flag : {110, 120}) h.SetFlagAtInstall(flag);
     for (int line : {2, 1, 1, 2, 1}) h.AnswerChoice(line);
     h.Start();

@@ -27,6 +27,7 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/slg_map_writer.h"
 #include "engine/input/dinput.h"
@@ -39,49 +40,22 @@ using testsupport::EventHarness;
 constexpr const char* kSwitch = "task Slg::_exchangeStageNofade";
 constexpr int kMad = 18;
 constexpr int kMa = 2;
-constexpr int kEnemyKind = 14;
-constexpr int kGuardCharacter = 10;  // the guards' character bytes: 10-13
-
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {2414, 3146, 3147, 3148, 3149, 3338, 3339, 3340, 3341, 3342}) add(id);
-  for (int id = 10000; id <= 10050; ++id) add(id);
-  for (int id = 15000; id <= 15005; ++id) add(id);
-}
-
 // Beyond the line through (1200, 480) (LP > 0) and short of it.
 constexpr int kBeyondX = 1500;
 constexpr int kShortX = 1000;
 int LineY(int c) { return 420 + 16 * c; }
 
-// Map 12's battle: the hero at (1100, 600), heroines 1-6 (those in `absent` not made), four
-// guards of kind 17, one enemy, the event objects 80-94 (the vanishing figures 87-90 with
-// character bytes 0-3).
+// Map 12's battle on its small stage: the hero at (1100, 600), heroines 1-6 (those in `absent` not
+// made), four guards of kind 17 (characters 10-13), one enemy of kind 14, the event objects 80-94
+// (the vanishing figures 87-90 with character bytes 0-3).
 std::unique_ptr<EventHarness> Map12Battle(const std::vector<int>& absent = {}) {
-  EventHarness::Options options;
-  options.stage = 11;
-  auto h = std::make_unique<EventHarness>(kMap12Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 1100;
-  h->install.stage.units[0].y = 600;
-  for (int c = 1; c <= 6; ++c) {
-    const int n = h->AddUnit(0, c, c, 0, 600 + 48 * c, 600);
-    if (std::find(absent.begin(), absent.end(), c) != absent.end()) {
-      h->install.stage.units[static_cast<size_t>(n)].present = 0;
+  testsupport::MapStage stage = *testsupport::FindMapStage(12);
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == 0 && std::find(absent.begin(), absent.end(), u.character) != absent.end()) {
+      u.present = false;
     }
   }
-  for (int g = 0; g < 4; ++g) h->AddUnit(0, kGuardCharacter + g, kMap12GuardKind, 0, 700 + 48 * g, 800);
-  h->AddUnit(1, 20, kEnemyKind, 1, 300, 300);
-  for (int kind = 80; kind <= 94; ++kind) {
-    const int character = kind >= 87 && kind <= 90 ? kind - 87 : 0;
-    h->AddObject(kind, character, 900 + 16 * (kind - 80), 500);
-  }
-  h->StubAttacks({0, 1, 2, 3, 4, 5, 6, kMap12GuardKind, kEnemyKind});
-  return h;
+  return testsupport::MakeMapHarness(kMap12Setup, stage);
 }
 
 std::vector<SlgUnit*> Guards() {
@@ -385,20 +359,12 @@ constexpr int kMaxKiai = 50;
 std::unique_ptr<EventHarness> Map13Battle(const std::map<int, std::pair<int, int>>& p,
                                          bool answer_messages = true) {
   EventHarness::Options options;
-  options.stage = 12;
   options.answer_messages = answer_messages;
-  auto h = std::make_unique<EventHarness>(kMap13Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 1100;
-  h->install.stage.units[0].y = 600;
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c, 0, 600 + 48 * c, 600);
-  h->AddUnit(1, 20, kEnemyKind, 1, 300, 300);
+  auto h = testsupport::MakeMapHarness(kMap13Setup, *testsupport::FindMapStage(13), options);
   for (const auto& [c, v] : p) {
     h->SetP(kMap12LifeVar[static_cast<size_t>(c)], static_cast<uint16_t>(v.first));
     h->SetP(kMap12KiaiVar[static_cast<size_t>(c)], static_cast<uint16_t>(v.second));
   }
-  h->StubAttacks({0, 1, 2, 3, 4, 5, 6, kEnemyKind});
   return h;
 }
 

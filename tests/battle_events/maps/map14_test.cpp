@@ -27,6 +27,7 @@
 #include "battle_events/runtime/event_script_helpers.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/program_driver.h"
 #include "testsupport/slg_map_writer.h"
 
@@ -37,36 +38,16 @@ using testsupport::EventHarness;
 constexpr int kMad = 18;
 constexpr int kBossCharacter = 30;
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {1169, 1170, 2414, 3338, 3339, 3340, 3341, 3342}) add(id);
-  for (int id = 3150; id <= 3170; ++id) add(id);
-  for (int id = 10000; id <= 10030; ++id) add(id);
-  for (int id = 15000; id <= 15005; ++id) add(id);
-  for (int id = 60000; id <= 60090; id += 10) {
-    if (id != 60010) add(id);
-  }
-  h.messages.Add({.id = 60010, .voice_word = 0, .lip = "", .text = "A$$B$$C"});
-}
-
-// Map 14's battle: heroines 1-6 of kinds 8-13, the boss (group 2, kind 28) unless left out, one
-// enemy of group 1, the event objects 80-95 (95 with character byte 1).
+// Map 14's battle on its small stage: heroines 1-6 of kinds 8-13, the boss (group 2, kind 28)
+// unless left out, one enemy of group 1, the event objects 80-95 (95 with character byte 1).
 std::unique_ptr<EventHarness> Map14Battle(bool with_boss = true) {
-  EventHarness::Options options;
-  options.stage = 13;
-  auto h = std::make_unique<EventHarness>(kMap14Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->ExpectTrace("map 14");
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c + 7, 0, 600 + 48 * c, 600);
-  if (with_boss) h->AddUnit(2, kBossCharacter, kMap14BossKind, 1, 1200, 400);
-  h->AddUnit(1, 20, 14, 1, 300, 300);
-  for (int kind = 80; kind <= 95; ++kind) h->AddObject(kind, kind == 95 ? 1 : 0, 900, 500);
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kMap14BossKind, 14});
-  return h;
+  testsupport::MapStage stage = *testsupport::FindMapStage(14);
+  if (!with_boss) {
+    std::erase_if(stage.units, [](const testsupport::MapStageUnit& u) {
+      return u.side == 2 && u.character == kBossCharacter;
+    });
+  }
+  return testsupport::MakeMapHarness(kMap14Setup, stage);
 }
 
 std::vector<int> Ids(const SlgEventEntry* table) {
@@ -424,14 +405,7 @@ TEST(Map14Figure, FadesToToneLevel31AndIsDoneThreeFramesLater) {
 // ---- Map 15 ----
 
 std::unique_ptr<EventHarness> Map15Battle(int p83) {
-  EventHarness::Options options;
-  options.stage = 14;
-  auto h = std::make_unique<EventHarness>(kMap15Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c + 7, 0, 600 + 48 * c, 600);
-  h->AddUnit(2, 18, 18, 1, 1100, 500);
-  for (int kind = 80; kind <= 86; ++kind) h->AddObject(kind, kind - 80, 900, 500);
+  auto h = testsupport::MakeMapHarness(kMap15Setup, *testsupport::FindMapStage(15));
   h->SetP(83, static_cast<uint16_t>(p83));
   return h;
 }

@@ -25,7 +25,7 @@
 #include "testsupport/cond_fake.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -37,24 +37,6 @@ constexpr int kStage = 15;
 constexpr int kKoumaChar = 40;
 constexpr int kBossChar = 18;
 constexpr int kBossKind = 29;
-constexpr int kHeroX = 600;
-constexpr int kHeroY = 600;
-
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id, std::string text) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id : {186, 672, 2024, 2046, 2068, 2092, 2114, 2137, 2414, 3171, 3338, 3339, 3340,
-                 3341, 3342}) {
-    add(id, "AB");
-  }
-  for (int id = 10000; id <= 10084; ++id) add(id, "AB");
-  for (int id : {20000, 20010, 20015, 20020, 60000, 60020, 60030, 60040, 60050, 60060, 60070,
-                 60080, 60090}) {
-    add(id, "AB");
-  }
-  add(60010, testsupport::ChoiceText(3, 4));
-}
 
 struct BattleOptions {
   std::vector<int> kouma_kinds = {17, 18, 19};
@@ -64,23 +46,18 @@ struct BattleOptions {
   int allowance = 1;
 };
 
+// Map 16's battle on its small stage: the hero at (600, 600) and heroines 1-6, the kouma units
+// and the boss as `o` says; the opening's and the gates' pictures.
 std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap16Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->ExpectTrace("NPCID:");
-  h->install.more_backgrounds = {108, 244, 245, 246, 247, 248, 249};
-  h->install.stage.units[0].x = kHeroX;
-  h->install.stage.units[0].y = kHeroY;
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c, 0, kHeroX - 48 * c, kHeroY + 24 * c);
+  testsupport::MapStage stage = *testsupport::FindMapStage(16);
+  // The kouma units and the boss as the options say, in the description's order.
+  std::erase_if(stage.units, [](const testsupport::MapStageUnit& u) { return u.side != 0; });
   for (size_t i = 0; i < o.kouma_kinds.size(); ++i) {
-    h->AddUnit(1, kKoumaChar + static_cast<int>(i), o.kouma_kinds[i], o.kouma_category,
-               200 + 96 * static_cast<int>(i), 300);
+    stage.units.push_back({1, kKoumaChar + static_cast<int>(i), o.kouma_kinds[i],
+                           o.kouma_category, 200 + 96 * static_cast<int>(i), 300});
   }
-  if (o.boss) h->AddUnit(2, kBossChar, kBossKind, 1, 1300, 400);
-  h->StubAttacks({17, 18, 19, 20, kBossKind});
+  if (o.boss) stage.units.push_back({2, kBossChar, kBossKind, 1, 1300, 400});
+  auto h = testsupport::MakeMapHarness(kMap16Setup, stage);
   h->SetP(82, static_cast<uint16_t>(o.allowance));
   if (o.skip_opening) h->SetFlagAtInstall(120);
   return h;

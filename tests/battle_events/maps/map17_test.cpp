@@ -17,7 +17,7 @@
 #include "battle_events/maps/map17.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -25,32 +25,14 @@ using testsupport::EventHarness;
 
 constexpr int kStage = 16;
 
-// Map 17's battle: the hero and heroines 1-6, the boss (kind 30, group 2), the event objects
-// 80-109 but those in `missing`; the attacks stubbed.
+// Map 17's battle on its small stage: the hero and heroines 1-6, the boss (kind 30, group 2), the
+// event objects 80-109 but those in `missing`; the attacks stubbed.
 std::unique_ptr<EventHarness> MakeBattle(const std::vector<int>& missing = {}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap17Setup, options);
-  for (int id : {3163, 3173, 3175, 3177, 3179, 3180, 10000, 10001, 10002, 10003, 10004, 10012,
-                 10013, 10014, 10015}) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  }
-  for (int id : {3182, 3183, 3187, 3184, 3185, 3186, 10006, 10007, 10009, 10010, 10011, 60000, 60020, 60030, 60040, 60050}) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  }
-  h->messages.Add({.id = 60010, .voice_word = 0, .lip = "", .text = testsupport::ChoiceText(3, 4)});
-  h->ExpectTrace("UID:");
-  h->install.stage.units[0].x = 384;
-  h->install.stage.units[0].y = 768;
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c + 7, 0, 192 + 48 * c, 864);
-  h->AddUnit(2, 30, 30, 1, 1400, 200);
-  for (int kind = 80; kind <= 109; ++kind) {
-    if (std::find(missing.begin(), missing.end(), kind) == missing.end()) {
-      h->AddObject(kind, 0, 1300, 300);
-    }
-  }
-  h->StubAttacks({7, 8, 9, 10, 11, 12, 13, 30});
-  return h;
+  testsupport::MapStage stage = *testsupport::FindMapStage(17);
+  std::erase_if(stage.objects, [&](const testsupport::MapStageObject& o) {
+    return std::find(missing.begin(), missing.end(), o.kind) != missing.end();
+  });
+  return testsupport::MakeMapHarness(kMap17Setup, stage);
 }
 
 size_t Count(const EventHarness& h, const std::string& what) {

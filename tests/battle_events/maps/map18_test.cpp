@@ -25,6 +25,7 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -32,51 +33,22 @@ using testsupport::EventHarness;
 
 constexpr int kStage = 17;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
-constexpr int kEnemyKind = 14;
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {1377, 1378, 1379, 1380, 2414, 3193, 3194, 3195, 3196, 3197, 3198, 3200, 3338,
-                 3339, 3340, 3341, 3342, 5000, 30000}) {
-    add(id);
-  }
-  for (int id = 10000; id <= 10180; ++id) add(id);
-  for (int id = 20000; id <= 20065; ++id) add(id);
-}
-
-// Map 18's battle: the hero, heroines 1-6 as kinds 8-13 (those in `absent` not made at the
-// start; -c: no entry at all), one enemy of group 1, the boss (kind 28, group 2, character 17) not made at the start,
-// and the event objects 80-91 (88 and 90 with character bytes 0-2).
+// Map 18's battle on its small stage: the hero, heroines 1-6 as kinds 8-13 (those in `absent`
+// not made at the start; -c: no entry at all), one enemy of group 1, the boss (kind 28, group 2,
+// character 17) not made at the start, and the event objects 80-91 (88 and 90 with character
+// bytes 0-2).
 std::unique_ptr<EventHarness> Map18Battle(uint16_t p83, const std::vector<int>& absent = {},
                                           bool boss = true) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap18Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->ExpectTrace("File Not Found");
-  h->install.stage.units[0].x = 1000;
-  h->install.stage.units[0].y = 800;
-  for (int c = 1; c <= 6; ++c) {
-    if (std::find(absent.begin(), absent.end(), -c) != absent.end()) continue;  // no entry
-    const int n = h->AddUnit(0, c, c + 7, 0, 900 + 48 * c, 900);
-    if (std::find(absent.begin(), absent.end(), c) != absent.end()) {
-      h->install.stage.units[static_cast<size_t>(n)].present = 0;
-    }
+  auto listed = [&](int c) { return std::find(absent.begin(), absent.end(), c) != absent.end(); };
+  testsupport::MapStage stage = *testsupport::FindMapStage(18);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return (u.side == 0 && listed(-u.character)) || (u.side == 2 && !boss);
+  });
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == 0 && listed(u.character)) u.present = false;
   }
-  h->AddUnit(1, 20, kEnemyKind, 1, 300, 300);
-  if (boss) {
-    const int n = h->AddUnit(2, kMap18BossCharacter, kMap18BossKind, 1, 1200, 700);
-    h->install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
-  for (int kind = 80; kind <= 91; ++kind) {
-    const int copies = kind == 88 || kind == 90 ? 3 : 1;
-    for (int n = 0; n < copies; ++n) h->AddObject(kind, n, 1300 + 16 * n, 600);
-  }
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kEnemyKind, kMap18BossKind});
+  auto h = testsupport::MakeMapHarness(kMap18Setup, stage);
   h->SetP(kMap18PartnerVar, p83);
   return h;
 }

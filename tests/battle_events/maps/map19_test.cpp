@@ -24,7 +24,7 @@
 #include "battle_events/maps/map19.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -37,10 +37,10 @@ constexpr int kMad = 18;
 // Stage 19 switches at once, without a fade.
 constexpr const char* kSwitch = "task Slg::_exchangeStageNofade";
 
-// Map 19's battle: the hero, heroines 1-6 as kinds 8-13, the kind-31 boss (group 2, character
-// 16) not made at the start unless `boss_present` (none at all without `boss`), the kind-32 boss
-// (group 2, character 11) not made unless `second_present`, and the event objects 80-111 but
-// those in `missing`.
+// Map 19's battle on its small stage: the hero, heroines 1-6 as kinds 8-13, the kind-31 boss (group
+// 2, character 16) not made at the start unless `boss_present` (none at all without `boss`), the
+// kind-32 boss (group 2, character 11) not made unless `second_present`, and the event objects
+// 80-111 but those in `missing`.
 struct Map19Options {
   uint16_t p83 = 1;
   uint16_t p73 = 0;
@@ -53,63 +53,21 @@ struct Map19Options {
 };
 
 std::unique_ptr<EventHarness> Map19Battle(const Map19Options& o = {}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap19Setup, options);
-  auto add = [&](int id) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 1398; id <= 1406; ++id) add(id);
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {2414, 3272, 3273, 3274, 3275, 3276, 3277, 3338, 3339, 3340, 3341, 3342, 3348}) {
-    add(id);
-  }
-  for (int id = 10010; id <= 10870; id += 10) {
-    if (id == 10020 || id == 10200 || id == 10370) continue;
-    add(id);
-  }
-  for (int id = 20000; id <= 20015; ++id) add(id);
-  for (int id : {1467, 1468, 1469, 1470, 1471, 3278, 3279, 3281, 3282, 3283, 3285, 3292, 3293,
-                 3294, 3295, 3296, 3300, 3302, 3303, 3304, 3305, 3306, 3307, 3309, 3311, 3312,
-                 3316, 3349, 12000, 12010, 12020, 12030, 12040, 12050, 12070, 12081, 12082, 12083,
-                 12084, 12085, 12086, 12126, 12151, 12152, 12153, 12154, 12155, 13000, 13010,
-                 14000, 14010, 14020, 14030, 14050}) {
-    add(id);
-  }
-  for (int id = 12100; id <= 12450; id += 10) add(id);
-  for (int id : {10020, 10200, 10370, 12090, 14040}) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "",
-                     .text = testsupport::ChoiceText(3, 4)});
-  }
-  h->ExpectTrace("UID:");
-  h->ExpectTrace("File Not Found");
-  h->install.stage.units[0].x = 520;
-  h->install.stage.units[0].y = 1080;
-  for (int c = 1; c <= 6; ++c) {
-    const int n = h->AddUnit(0, c, c + 7, 0, 400 + 48 * c, 1000);
-    if (std::find(o.absent.begin(), o.absent.end(), c) != o.absent.end()) {
-      h->install.stage.units[static_cast<size_t>(n)].present = 0;
+  testsupport::MapStage stage = *testsupport::FindMapStage(19);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.kind == kBossKind && !o.boss;
+  });
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == 0 && std::find(o.absent.begin(), o.absent.end(), u.character) != o.absent.end()) {
+      u.present = false;
     }
+    if (u.kind == kBossKind) u.present = o.boss_present;
+    if (u.kind == kSecondBossKind) u.present = o.second_present;
   }
-  // The second boss's guard (kinds 48-50), not made at the start.
-  for (int kind = 48; kind <= 50; ++kind) {
-    const int n = h->AddUnit(1, kind, kind, 1, 900 + 48 * (kind - 48), 700);
-    h->install.stage.units[static_cast<size_t>(n)].present = 0;
-  }
-  if (o.boss) {
-    const int n = h->AddUnit(2, 16, kBossKind, 1, 600, 1200);
-    h->install.stage.units[static_cast<size_t>(n)].present = o.boss_present ? 1 : 0;
-  }
-  const int n = h->AddUnit(2, 11, kSecondBossKind, 1, 800, 1200);
-  h->install.stage.units[static_cast<size_t>(n)].present = o.second_present ? 1 : 0;
-  for (int kind = 80; kind <= 111; ++kind) {
-    if (std::find(o.missing.begin(), o.missing.end(), kind) == o.missing.end()) {
-      h->AddObject(kind, 0, 700, 1100);
-    }
-  }
-  // The fixed sprites' animations (112-114): their EventAnm rows and sprite files only.
-  for (int kind : {112, 113, 114}) h->install.object_kinds.push_back(kind);
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kBossKind, kSecondBossKind, 48, 49, 50});
+  std::erase_if(stage.objects, [&](const testsupport::MapStageObject& obj) {
+    return std::find(o.missing.begin(), o.missing.end(), obj.kind) != o.missing.end();
+  });
+  auto h = testsupport::MakeMapHarness(kMap19Setup, stage);
   h->SetP(83, o.p83);
   h->SetP(73, o.p73);
   h->SetP(84, o.p84);

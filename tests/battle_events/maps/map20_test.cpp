@@ -32,6 +32,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/trace_capture.h"
 
 namespace {
@@ -40,41 +41,18 @@ using testsupport::EventHarness;
 
 constexpr int kStage = 19;
 constexpr int kBossKind = 33;
-constexpr int kBossCharacter = 15;
 constexpr int kBossLife = 1000;
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id);
-  for (int id : {2414, 3163, 3338, 3339, 3340, 3341, 3342, 40000, 40010}) add(id);
-  for (int id = 3352; id <= 3362; ++id) add(id);
-  for (int id = 10010; id <= 10080; id += 10) add(id);
-}
-
-// Map 20's battle: the hero, heroines 1-6 as kinds 8-13, the boss (kind 33, group 2), two
-// summoned units (kinds 48 and 49, group 2), the event objects 80-94 (87-93 with the character
-// bytes given) and the boss tasks' animations 95-100 (entries never made).
+// Map 20's battle on its small stage: the hero, heroines 1-6 as kinds 8-13, the boss (kind 33,
+// group 2), two summoned units (kinds 48 and 49, group 2), the event objects 80-94 (87-93 with the
+// character bytes given) and the boss tasks' animations 95-100 (entries never made).
 std::unique_ptr<EventHarness> Map20Battle(uint16_t p83 = 1,
                                           std::array<int, 7> characters = {0, 1, 2, 3, 4, 5, 6}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap20Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  h->ExpectTrace("File Not Found");
-  h->install.stage.units[0].x = 1000;
-  h->install.stage.units[0].y = 800;
-  for (int c = 1; c <= 6; ++c) h->AddUnit(0, c, c + 7, 0, 900 + 48 * c, 900);
-  h->AddUnit(2, kBossCharacter, kBossKind, 1, 1500, 400);
-  h->AddUnit(2, 30, 48, 1, 1300, 300);
-  h->AddUnit(2, 31, 49, 1, 1350, 300);
-  for (int kind = 80; kind <= 100; ++kind) {
-    const int character = kind >= 87 && kind <= 93 ? characters[static_cast<size_t>(kind - 87)] : 0;
-    h->AddObject(kind, character, 1300 + 8 * (kind - 80), 600);
+  testsupport::MapStage stage = *testsupport::FindMapStage(20);
+  for (testsupport::MapStageObject& o : stage.objects) {
+    if (o.kind >= 87 && o.kind <= 93) o.character = characters[static_cast<size_t>(o.kind - 87)];
   }
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kBossKind, 48, 49});
+  auto h = testsupport::MakeMapHarness(kMap20Setup, stage);
   h->SetP(kMap20PartnerVar, p83);
   return h;
 }

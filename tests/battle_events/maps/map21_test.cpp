@@ -29,7 +29,7 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/trace_capture.h"
 
 namespace {
@@ -46,7 +46,6 @@ constexpr const char* kSwitch = "task Slg::_exchangeStageNofade";
 constexpr int kHero = 0;
 constexpr int kOne = 1;
 constexpr int kFour = 4;
-constexpr int kEnemyKind = 14;
 
 struct BattleOptions {
   // The openings run and make the cast; else flags 105 and 106 are set at the install and the
@@ -55,32 +54,15 @@ struct BattleOptions {
   std::vector<int> flags{};  // more flags set at the install
 };
 
-// Map 21's battle (stage 20): the hero and characters 1 and 4 (kinds 0, 1, 4), two enemies,
-// the event objects 80-96; the attacks stubbed, R(25) failing.
+// Map 21's battle on its small stage (stage 20): the hero and characters 1 and 4 (kinds 0, 1, 4),
+// two enemies, the event objects 80-96; the attacks stubbed, R(25) failing.
 std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap21Setup, options);
-  for (int id = 10000; id <= 10300; ++id) {
-    const bool choice = id == 10135 || id == 10225;
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "",
-                     .text = choice ? testsupport::ChoiceText(3, 4) : std::string("AB")});
+  testsupport::MapStage stage = *testsupport::FindMapStage(21);
+  stage.hero_present = !o.openings;
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == 0) u.present = !o.openings;
   }
-  h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  const uint8_t present = o.openings ? 0 : 1;
-  h->install.stage.units[0].x = 200;  // the hero
-  h->install.stage.units[0].y = 900;
-  h->install.stage.units[0].present = present;
-  for (int c : {kOne, kFour}) {
-    const int e = h->AddUnit(0, c, c, 0, 200 + 100 * c, 900);
-    h->install.stage.units[static_cast<size_t>(e)].present = present;
-  }
-  // A second enemy: a battle of one unit is lost at once.
-  const int enemy = h->AddUnit(1, 31, kEnemyKind, 1, 1000, 1200);
-  h->install.stage.units[static_cast<size_t>(enemy)].present = 1;
-  // Character bytes apart from the cast's (the objects stand on the player's side).
-  for (int kind = 80; kind <= 96; ++kind) h->AddObject(kind, 20, 700, 300);
-  h->StubAttacks({0, 1, 4, kEnemyKind});
+  auto h = testsupport::MakeMapHarness(kMap21Setup, stage);
   h->SetRandom({kNoChance});
   if (!o.openings) {
     h->SetFlagAtInstall(105);

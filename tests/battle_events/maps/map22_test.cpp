@@ -22,6 +22,7 @@
 #include "engine/gfx/display/ddraw_func.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -45,54 +46,23 @@ struct BattleOptions {
 
 bool Has(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
 
-// Map 22's battle: the hero, heroines 1-6 of kinds 1-6 (made by the scenes unless present), the
-// first boss (kind 26, group 2), the second (kind 27, group 2, character 27, made by 22150), kind
-// 35 numbers 17-24 (group 1, made by 22150), one enemy of group 1, the unit (group 2, character
-// 7), and the event objects 80-104 (104 with direction 1); the attacks stubbed.
+// Map 22's battle on its small stage: the hero, heroines 1-6 of kinds 1-6 (made by the scenes
+// unless present), the first boss (kind 26, group 2), the second (kind 27, group 2, character 27,
+// made by 22150), kind 35 numbers 17-24 (group 1, made by 22150), one enemy of group 1, the unit
+// (group 2, character 7), and the event objects 80-104 (104 with direction 1); the attacks stubbed.
 std::unique_ptr<EventHarness> MakeBattle(const BattleOptions& o = {}) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap22Setup, options);
-  for (int id : {10100, 10020, 10021, 10022, 10023, 3129, 3130, 3131, 3132, 3133, 3134, 3135,
-                 3136, 3137, 3138, 3139, 3140}) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
+  testsupport::MapStage stage = *testsupport::FindMapStage(22);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return (u.side == 0 && Has(o.no_entry, u.character)) ||
+           (u.side == 2 && u.character == 7 && !o.flight_unit);
+  });
+  for (testsupport::MapStageUnit& u : stage.units) {
+    if (u.side == 0) u.present = Has(o.present, u.character);
+    if (u.side == 2 && u.character == 27) u.present = o.second_boss;
   }
-  for (int id : {3101, 10000, 10001, 10002, 2147, 2143, 2144, 3027, 3338, 3339, 3340, 3342, 3341,
-                 2414, 10003, 3115, 3116, 10004, 3117, 3118, 3119, 3120, 3121, 10005, 3122, 10018,
-                 3123, 3105, 3106, 3107, 3108, 3109, 3110, 10006, 10007, 10008, 10009, 10010,
-                 10011, 10012, 2246, 3143, 3144, 3145, 3141, 10014, 10015, 10016, 10017, 3124,
-                 3125}) {
-    h->messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  }
-  h->ExpectTrace("UID:");
-  h->ExpectTrace("no placement entry");
-  auto& units = h->install.stage.units;
-  units[0].x = 768;
-  units[0].y = 480;
-  for (int c = 1; c <= 6; ++c) {
-    if (Has(o.no_entry, c)) continue;
-    const int n = h->AddUnit(0, c, c, 0, 192 + 48 * c, 900);
-    units[static_cast<size_t>(n)].present = Has(o.present, c) ? 1 : 0;
-  }
-  h->AddUnit(2, 26, 26, 1, 1400, 200);
-  const int second = h->AddUnit(2, 27, 27, 1, 1300, 300);
-  units[static_cast<size_t>(second)].present = o.second_boss ? 1 : 0;
-  for (int n = 17; n <= 24; ++n) {
-    const int e = h->AddUnit(1, 40 + n, 35, 1, 900 + 24 * n, 200);
-    units[static_cast<size_t>(e)].present = 0;
-    units[static_cast<size_t>(e)].placement_number = static_cast<uint8_t>(n);
-  }
-  h->AddUnit(1, 40, 14, 1, 1500, 700);
-  if (o.flight_unit) h->AddUnit(2, 7, 14, 1, 1000, 360);
-  for (int kind = 80; kind <= 104; ++kind) {
-    if (Has(o.missing, kind)) continue;
-    const int n = h->AddObject(kind, 0, 1200, 300);
-    // The figures' characters and the victory figure's pattern are their direction bytes.
-    if (kind >= 97 && kind <= 103) units[static_cast<size_t>(n)].facing = static_cast<uint8_t>(kind - 97);
-    if (kind == 104) units[static_cast<size_t>(n)].facing = 1;
-  }
-  h->StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, 26, 27, 35});
-  return h;
+  std::erase_if(stage.objects,
+                [&](const testsupport::MapStageObject& obj) { return Has(o.missing, obj.kind); });
+  return testsupport::MakeMapHarness(kMap22Setup, stage);
 }
 
 size_t Count(const EventHarness& h, const std::string& what) {

@@ -27,12 +27,11 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
-using final_map_test::AddLaterUnit;
-using final_map_test::AddParty;
 using final_map_test::ExpectFinalRows;
 using final_map_test::SameCell;
 using testsupport::EventHarness;
@@ -41,16 +40,6 @@ constexpr int kStage = 22;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
 constexpr int kWalkerKind = 31;
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id = 3200; id <= 3224; ++id) add(id);
-  for (int id : {10000, 10010, 10020, 10030, 10040, 10050, 20000, 20010, 20020, 40100, 40200}) {
-    add(id);
-  }
-}
-
 struct Map23Case {
   uint16_t p83 = 1;
   std::vector<int> missing;  // party kinds without a unit
@@ -58,25 +47,19 @@ struct Map23Case {
   bool walker = true;
 };
 
-// Map 23's battle: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left out), the guard
-// (kind 29, group 1) placed hidden later, the group-2 walker (character 48) and the event objects
-// 80-91 (80 and 86 with sub-numbers 0-2, 82 and 88 with 0-1).
+// Map 23's battle on its small stage: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left
+// out), the guard (kind 29, group 1) placed hidden later, the group-2 walker (character 48) and the
+// event objects 80-91 (80 and 86 with sub-numbers 0-2, 82 and 88 with 0-1).
 std::unique_ptr<EventHarness> Map23Battle(const Map23Case& s) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap23Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  AddParty(*h, s.missing, 400, 600, 700);
-  if (s.guard) AddLaterUnit(*h, 1, 20, kMap23GuardKind, 900, 420);
-  if (s.walker) h->AddUnit(2, kMap23WalkerCharacter, kWalkerKind, 1, 1100, 500);
-  for (int kind = 80; kind <= 91; ++kind) {
-    const int copies = kind == 80 || kind == 86 ? 3 : kind == 82 || kind == 88 ? 2 : 1;
-    for (int n = 0; n < copies; ++n) h->AddObject(kind, n, 900 + 48 * (kind - 80), 400 + 16 * n);
-  }
-  h->AddObject(92, 0, 320, 120);  // the drift's animation row
-  h->install.more_backgrounds = {238, 239, 300};
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kMap23GuardKind, kWalkerKind});
+  testsupport::MapStage stage = *testsupport::FindMapStage(23);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 &&
+           std::find(s.missing.begin(), s.missing.end(), u.character) != s.missing.end();
+  });
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return (u.kind == kMap23GuardKind && !s.guard) || (u.kind == kWalkerKind && !s.walker);
+  });
+  auto h = testsupport::MakeMapHarness(kMap23Setup, stage);
   h->SetP(83, s.p83);
   return h;
 }

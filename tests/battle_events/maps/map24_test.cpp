@@ -25,28 +25,17 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
 using testsupport::EventHarness;
-using final_map_test::AddParty;
 using final_map_test::ExpectFinalRows;
 using final_map_test::SameCell;
 
 constexpr int kStage = 23;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
-
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id : {3000, 3005, 3197, 3200, 3208, 3209, 3210, 3211}) add(id);
-  for (int id = 3224; id <= 3237; ++id) add(id);
-  for (int id = 10000; id <= 10160; id += 5) add(id);
-  for (int id = 20000; id <= 20100; id += 10) add(id);
-  for (int id : {40000, 40001, 40100, 40200}) add(id);
-}
 
 struct Map24Case {
   uint16_t p83 = 1;
@@ -54,30 +43,20 @@ struct Map24Case {
   bool attackers = true;     // the three enemy groups' entries
 };
 
-// Map 24's battle: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left out), the enemy
-// groups of kinds 17, 19 and 18 (group 1, characters 0, 1, 2) placed later around the
-// companion's stand, the event objects 80-88 on the staged object's point and the fixed sprites'
-// animation row 89.
+// Map 24's battle on its small stage: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left
+// out), the enemy groups of kinds 17, 19 and 18 (group 1, characters 0, 1, 2) placed later around
+// the companion's stand, the event objects 80-88 on the staged object's point and the fixed
+// sprites' animation row 89.
 std::unique_ptr<EventHarness> Map24Battle(const Map24Case& s) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap24Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  AddParty(*h, s.missing, 400, 600, 700);
-  if (s.attackers) {
-    const std::array<std::array<int, 3>, 3> groups = {
-        {{17, 644, 588}, {19, 548, 588}, {18, 548, 492}}};
-    for (int c = 0; c < 3; ++c) {
-      const auto& g = groups[static_cast<size_t>(c)];
-      const int n = h->AddUnit(1, c, g[0], 1, g[1], g[2]);
-      h->install.stage.units[static_cast<size_t>(n)].present = 0;
-    }
+  testsupport::MapStage stage = *testsupport::FindMapStage(24);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 &&
+           std::find(s.missing.begin(), s.missing.end(), u.character) != s.missing.end();
+  });
+  if (!s.attackers) {
+    std::erase_if(stage.units, [](const testsupport::MapStageUnit& u) { return u.side == 1; });
   }
-  for (int kind = 80; kind <= 88; ++kind) h->AddObject(kind, 0, kMap24AimX, kMap24AimY);
-  h->AddObject(89, 0, 320, 120);  // the fixed sprites' animation row
-  h->install.more_backgrounds = {238, 241, 300};
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, 17, 18, 19});
+  auto h = testsupport::MakeMapHarness(kMap24Setup, stage);
   h->SetP(83, s.p83);
   return h;
 }

@@ -25,29 +25,17 @@
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
-using final_map_test::AddLaterUnit;
-using final_map_test::AddParty;
 using final_map_test::ExpectFinalRows;
 using final_map_test::Placed;
 using testsupport::EventHarness;
 
 constexpr int kStage = 24;
 constexpr const char* kSwitch = "task Slg::_exchangeStage";
-
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id : {3200, 3208, 3209, 3211, 3239, 3240, 3241, 3243, 3244, 3253, 3254, 10000, 10002,
-                 10010, 10020, 10030, 10035, 10036, 10040, 10050, 10060, 20000, 20010, 20020,
-                 40020, 40030, 40040, 40050, 40060, 40070, 40080, 40200, 45000, 45020}) {
-    add(id);
-  }
-}
 
 struct Map25Case {
   uint16_t p83 = 1;
@@ -56,20 +44,20 @@ struct Map25Case {
   bool stub_boss = true;  // the boss's attack ends on its first frame
 };
 
-// Map 25's battle: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left out), the boss
-// (kind 30, group 1) placed later by the script, and the event objects 80-83.
+// Map 25's battle on its small stage: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left
+// out), the boss (kind 30, group 1) placed later by the script, and the event objects 80-83.
 std::unique_ptr<EventHarness> Map25Battle(const Map25Case& s) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap25Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  AddParty(*h, s.missing, 400, 700, 760);
-  if (s.boss) AddLaterUnit(*h, 1, 20, kMap25BossKind, 1000, 420);
-  for (int kind = 80; kind <= 83; ++kind) h->AddObject(kind, 0, 1000 + 48 * (kind - 80), 400);
-  h->install.more_backgrounds = {238, 240, 300};
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13});
-  if (s.stub_boss) h->StubAttacks({kMap25BossKind});
+  testsupport::MapStage stage = *testsupport::FindMapStage(25);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 &&
+           std::find(s.missing.begin(), s.missing.end(), u.character) != s.missing.end();
+  });
+  if (!s.boss) {
+    std::erase_if(stage.units,
+                  [](const testsupport::MapStageUnit& u) { return u.kind == kMap25BossKind; });
+  }
+  if (!s.stub_boss) std::erase(stage.stub_kinds, kMap25BossKind);
+  auto h = testsupport::MakeMapHarness(kMap25Setup, stage);
   h->SetP(83, s.p83);
   return h;
 }

@@ -21,12 +21,11 @@
 #include "battle_events/runtime/effect_objects.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
+#include "testsupport/map_stages.h"
 #include "tests/battle_events/maps/final_map_fixture.h"
 
 namespace {
 
-using final_map_test::AddLaterUnit;
-using final_map_test::AddParty;
 using final_map_test::ExpectFinalRows;
 using final_map_test::Placed;
 using testsupport::EventHarness;
@@ -35,17 +34,6 @@ constexpr int kStage = 25;
 constexpr const char* kWin = "task Slg::GameWin";
 constexpr int kEscortKind = 31;
 
-void AddMessages(EventHarness& h) {
-  auto add = [&](int id) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = "AB"});
-  };
-  for (int id : {3209, 3223, 3226, 3240, 3245, 3246, 3247, 3253, 3254, 10000, 10010, 10020,
-                 10030, 10040, 10050, 10060, 10070, 10080, 20000, 30000, 30010, 30020, 30030,
-                 30040, 30050, 30060, 45110, 45120, 45140, 45150}) {
-    add(id);
-  }
-}
-
 struct Map26Case {
   uint16_t p83 = 1;
   bool boss = true;
@@ -53,21 +41,17 @@ struct Map26Case {
   std::vector<int> missing;  // party kinds without a unit
 };
 
-// Map 26's battle: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left out), the boss
-// (kind 30, group 1) placed later by the script, the group-2 escort (character 48) and the event
-// objects 80-84.
+// Map 26's battle on its small stage: the hero, heroines 1-6 as kinds 8-13 (the `missing` ones left
+// out), the boss (kind 30, group 1) placed later by the script, the group-2 escort (character 48)
+// and the event objects 80-84.
 std::unique_ptr<EventHarness> Map26Battle(const Map26Case& s) {
-  EventHarness::Options options;
-  options.stage = kStage;
-  auto h = std::make_unique<EventHarness>(kMap26Setup, options);
-  AddMessages(*h);
-  h->ExpectTrace("UID:");
-  AddParty(*h, s.missing, 400, 600, 700);
-  if (s.boss) AddLaterUnit(*h, 1, 20, kMap26BossKind, 1000, 360);
-  if (s.escort) h->AddUnit(2, kMap26EscortCharacter, kEscortKind, 1, 1100, 500);
-  for (int kind = 80; kind <= 84; ++kind) h->AddObject(kind, 0, 900 + 48 * (kind - 80), 400);
-  h->install.more_backgrounds = {238, 243, 300};
-  h->StubAttacks({0, 8, 9, 10, 11, 12, 13, kMap26BossKind, kEscortKind});
+  testsupport::MapStage stage = *testsupport::FindMapStage(26);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return (u.kind == kMap26BossKind && !s.boss) || (u.kind == kEscortKind && !s.escort) ||
+           (u.side == 0 &&
+            std::find(s.missing.begin(), s.missing.end(), u.character) != s.missing.end());
+  });
+  auto h = testsupport::MakeMapHarness(kMap26Setup, stage);
   h->SetP(83, s.p83);
   return h;
 }

@@ -30,7 +30,7 @@
 #include "battle_events/maps/map27.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
-#include "testsupport/lips_files.h"
+#include "testsupport/map_stages.h"
 
 namespace {
 
@@ -50,41 +50,20 @@ struct Map27Battle {
   std::unique_ptr<EventHarness> h;
 };
 
-// Map 27's battle: the hero and heroines 1-6, soldiers of side 1 (characters 31-36), the boss
-// (kind 24, group 2), the event objects 80-95; the attacks stubbed. `missing` leaves out those
-// kinds (party members or event objects).
+// Map 27's battle on its small stage: the hero and heroines 1-6, soldiers of side 1 (characters
+// 31-36), the boss (kind 24, group 2), the event objects 80-95; the attacks stubbed. `missing`
+// leaves out those kinds (party members or event objects).
 Map27Battle MakeBattle(const std::vector<int>& missing = {}) {
   auto left_out = [&](int kind) {
     return std::find(missing.begin(), missing.end(), kind) != missing.end();
   };
-  Map27Battle m;
-  EventHarness::Options options;
-  options.stage = kStage;
-  m.h = std::make_unique<EventHarness>(kMap27Setup, options);
-  EventHarness& h = *m.h;
-  auto add = [&](int id, std::string text) {
-    h.messages.Add({.id = static_cast<uint16_t>(id), .voice_word = 0, .lip = "", .text = text});
-  };
-  for (int id = 2000; id <= 2160; ++id) add(id, "AB");
-  for (int id : {586, 587, 2414, 3004, 3038, 3338, 3339, 3340, 3341, 3342}) add(id, "AB");
-  for (int id = 10130; id <= 10340; ++id) add(id, "AB");
-  for (int id : {35000, 35001, 35002, 35004, 40000}) add(id, "AB");
-  for (int id = 60000; id <= 60280; ++id) {
-    add(id, id >= 60130 && id <= 60132 ? testsupport::ChoiceText(3, 4) : std::string("AB"));
-  }
-  h.ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
-  h.install.stage.units[0].x = 384;  // the hero
-  h.install.stage.units[0].y = 768;
-  for (int c = 1; c <= 6; ++c) {
-    if (!left_out(c)) h.AddUnit(0, c, c, 0, 192 + 48 * c, 864);
-  }
-  for (int n = 1; n <= 6; ++n) h.AddUnit(1, 30 + n, 14, 1, 1200 + 48 * (n % 3), 400 + 48 * (n / 3));
-  h.AddUnit(kBossGroup, kBoss, kBoss, 1, 1400, 200);
-  for (int kind = 80; kind <= 95; ++kind) {
-    if (!left_out(kind)) h.AddObject(kind, 0, 1300, 300);
-  }
-  h.StubAttacks({0, 1, 2, 3, 4, 5, 6, 14, kBoss});
-  return m;
+  testsupport::MapStage stage = *testsupport::FindMapStage(27);
+  std::erase_if(stage.units, [&](const testsupport::MapStageUnit& u) {
+    return u.side == 0 && left_out(u.kind);
+  });
+  std::erase_if(stage.objects,
+                [&](const testsupport::MapStageObject& o) { return left_out(o.kind); });
+  return {testsupport::MakeMapHarness(kMap27Setup, stage)};
 }
 
 std::vector<std::string> Starts(const EventHarness& h) { return h.Records("start"); }
