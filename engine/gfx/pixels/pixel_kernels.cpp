@@ -65,6 +65,15 @@ HWY_INLINE V AddFields(V x, V y) {
   };
   return hn::Or3(field(L::kRedMask), field(L::kGreenMask), field(L::kBlueMask));
 }
+// floor(x / 2) + floor(y / 2) for every channel: each field's lowest bit cleared in both, then
+// their rounded average, taken in 17 bits so that the top field's carry is kept: the sum of the
+// cleared fields is even, so rounding adds nothing, and each field's carry shifts down into its
+// own top bit. Bit 15 of RGB555 is cleared too.
+template <class L>
+HWY_INLINE V HalfSum(V x, V y) {
+  const V m = Splat(static_cast<uint16_t>(L::kHalfMask << 1));
+  return hn::AverageRound(hn::And(x, m), hn::And(y, m));
+}
 // Every channel halved.
 template <class L>
 HWY_INLINE V Half(V p) {
@@ -195,7 +204,7 @@ struct HalfAlphaOp : OpBase {
   static constexpr bool kReadsDest = true;
   V key;
   HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, hn::Add(Half<L>(s), Half<L>(d)));
+    V out = Select(hn::Eq(s, d), d, HalfSum<L>(s, d));
     if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
     return out;
   }
