@@ -43,8 +43,9 @@ using Rgb555 = platform::Rgb555Traits;
 // floor(field * weight / 256) for every channel with the fields left in place, given
 // w8 = weight << 8 for a weight of 0-255. (f << shift) * (weight << 8) >> 16 keeps at least the
 // bits of floor(f * weight / 256) << shift, and taking each product's own field drops the rest.
-// Blue lies at bit 0, where the high half of the product is the quotient itself. The fields are put together by two and-or steps, one instruction each
-// where the instruction set has three-input logic.
+// Blue lies at bit 0, where the high half of the product is the quotient itself. The fields are
+// put together by two and-or steps, one instruction each where the instruction set has
+// three-input logic.
 template <class L>
 HWY_INLINE V Scale(V p, V w8) {
   const V kr = Splat(L::kRedMask), kg = Splat(L::kGreenMask), kb = Splat(L::kBlueMask);
@@ -116,14 +117,30 @@ HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uin
   const D d;
   const size_t n = hn::Lanes(d);
   if (end - begin >= n) {
-    // A last part shorter than a vector is done as the run's last whole vector, worked out
-    // before the vectors ahead of it write over its first lanes: every lane depends only on its
-    // own pixels (the inputs never partly overlap the destination), so storing it last gives the
-    // lanes done twice the values they got the first time.
+    // Vectors of a destination that does not start on a vector boundary would each load and
+    // store across two cache lines: a run of two vectors or more then does its first vector
+    // where it starts and the rest from the next boundary on.
+    const size_t bytes = n * sizeof(uint16_t);
+    const auto at = reinterpret_cast<uintptr_t>(dp + begin);
+    const bool align = at % bytes != 0 && at % sizeof(uint16_t) == 0 && end - begin >= 2 * n;
+    const size_t start = align ? begin + (bytes - at % bytes) / sizeof(uint16_t) : begin;
+    // A last part shorter than a vector is done as the run's last whole vector, and the first
+    // vector of an aligned run before the one at the boundary, each worked out before the
+    // vectors that overlap it write over its lanes: every lane depends only on its own pixels
+    // (the inputs never partly overlap the destination), so the lanes done twice get the same
+    // values both times.
     const size_t last = end - n;
-    V tail;
-    const bool tail_drawn = (end - begin) % n != 0 && RunVector(op, dp, sp, xp, last, row, tail);
-    for (size_t col = begin; col + n <= end; col += n) {
+    V tail, head, first;
+    const bool tail_drawn = (end - start) % n != 0 && RunVector(op, dp, sp, xp, last, row, tail);
+    size_t col = start;
+    if (align) {
+      const bool head_drawn = RunVector(op, dp, sp, xp, begin, row, head);
+      const bool first_drawn = RunVector(op, dp, sp, xp, start, row, first);
+      if (head_drawn) hn::StoreU(head, d, dp + begin);
+      if (first_drawn) hn::StoreU(first, d, dp + start);
+      col += n;
+    }
+    for (; col + n <= end; col += n) {
       V out;
       if (RunVector(op, dp, sp, xp, col, row, out)) hn::StoreU(out, d, dp + col);
     }
