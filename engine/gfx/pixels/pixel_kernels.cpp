@@ -118,11 +118,13 @@ HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uin
   const size_t n = hn::Lanes(d);
   if (end - begin >= n) {
     // Vectors of a destination that does not start on a vector boundary would each load and
-    // store across two cache lines: a run of two vectors or more then does its first vector
-    // where it starts and the rest from the next boundary on.
+    // store across two cache lines: a run of two vectors or more that reads the destination then
+    // does its first vector where it starts and the rest from the next boundary on. (Where only
+    // the stores would cross, the extra vector costs more than it saves.)
     const size_t bytes = n * sizeof(uint16_t);
     const auto at = reinterpret_cast<uintptr_t>(dp + begin);
-    const bool align = at % bytes != 0 && at % sizeof(uint16_t) == 0 && end - begin >= 2 * n;
+    const bool align = Op::kReadsDest && at % bytes != 0 && at % sizeof(uint16_t) == 0 &&
+                       end - begin >= 2 * n;
     const size_t start = align ? begin + (bytes - at % bytes) / sizeof(uint16_t) : begin;
     // A last part shorter than a vector is done as the run's last whole vector, and the first
     // vector of an aligned run before the one at the boundary, each worked out before the
