@@ -131,8 +131,8 @@ TEST(PixelKernels, BlendEqualsTheScalarFormInEveryModeLevelAndMember) {
 // the source's fields follow the column and the destination's the row (red counting down, so
 // the last column is the key, and the diagonal holds sources equal to the destination); in
 // RGB555 the unused bit 15 is set on every other pixel of both (so half the last column is not
-// the key). The scalar
-// result is worked out once per call and held against every instruction set.
+// the key). The rows start at every alignment the padded pitch gives. The scalar result is
+// worked out once per call and held against every instruction set.
 TEST(PixelKernels, BlendEqualsTheScalarFormForEveryFieldPairAtEveryLevel) {
   const std::vector<int64_t> targets = pixel_kernels::VectorTargets();
   constexpr int kSide = 64;
@@ -192,8 +192,8 @@ TEST(PixelKernels, BlendEqualsTheScalarFormForEveryFieldPairAtEveryLevel) {
   }
 }
 
-// The fade at every factor over pixels holding every field value (each field of pixel v
-// equal to v) and 4096 others spread over all pixel values.
+// The fade at every factor over pixels holding every field value (each field of pixel v holding
+// v, cut to its width) and 4096 others spread over all pixel values.
 TEST(PixelKernels, FadeEqualsTheScalarFormForEveryFieldValueAtEveryFactor) {
   const std::vector<int64_t> targets = pixel_kernels::VectorTargets();
   std::vector<uint16_t> every;
