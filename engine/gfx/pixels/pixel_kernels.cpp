@@ -40,32 +40,40 @@ HWY_INLINE V Splat(uint32_t x) { return hn::Set(D(), static_cast<uint16_t>(x)); 
 using Rgb565 = platform::Rgb565Traits;
 using Rgb555 = platform::Rgb555Traits;
 
-struct Channels {
-  V r, g, b;
-};
-template <class L>
-HWY_INLINE Channels Split(V p) {
-  return {hn::And(hn::ShiftRight<L::kRedShift>(p), Splat(L::kRedMax)),
-          hn::And(hn::ShiftRight<L::kGreenShift>(p), Splat(L::kGreenMax)),
-          hn::And(p, Splat(L::kBlueMax))};
-}
-template <class L>
-HWY_INLINE V Pack(V r, V g, V b) {
-  return hn::Or(hn::Or(hn::ShiftLeft<L::kRedShift>(r), hn::ShiftLeft<L::kGreenShift>(g)), b);
-}
-// floor(c * w / 256) on field units, w = 0-256.
-HWY_INLINE V Weigh(V c, V w) { return hn::ShiftRight<8>(hn::Mul(c, w)); }
-
 // floor(field * weight / 256) for every channel with the fields left in place, given
 // w8 = weight << 8 for a weight of 0-255. (f << shift) * (weight << 8) >> 16 keeps at least the
-// bits of floor(f * weight / 256) << shift, and masking to the field drops the rest. Blue lies
-// at bit 0, where the high half of the product is the quotient itself.
+// bits of floor(f * weight / 256) << shift, and taking each product's own field drops the rest.
+// Blue lies at bit 0, where the high half of the product is the quotient itself. The fields are
+// put together by two and-or steps, one instruction each where the instruction set has
+// three-input logic.
 template <class L>
 HWY_INLINE V Scale(V p, V w8) {
   const V kr = Splat(L::kRedMask), kg = Splat(L::kGreenMask), kb = Splat(L::kBlueMask);
-  return hn::Or(hn::Or(hn::And(hn::MulHigh(hn::And(p, kr), w8), kr),
-                       hn::And(hn::MulHigh(hn::And(p, kg), w8), kg)),
-                hn::MulHigh(hn::And(p, kb), w8));
+  const V r = hn::MulHigh(hn::And(p, kr), w8);
+  const V g = hn::MulHigh(hn::And(p, kg), w8);
+  const V b = hn::MulHigh(hn::And(p, kb), w8);
+  return hn::OrAnd(hn::OrAnd(b, g, kg), r, kr);
+}
+// min(x + y, max) for every channel of two pixels of this layout, the fields left in place.
+// Each field's sum is taken with the other fields masked off: a sum that leaves the lane (red at
+// the top of an RGB565 pixel) saturates to all ones, whose minimum with the field's mask is the
+// field's maximum; any other sum is exact, with its bits below the field zero.
+template <class L>
+HWY_INLINE V AddFields(V x, V y) {
+  const auto field = [x, y](uint16_t mask) {
+    const V k = Splat(mask);
+    return hn::Min(hn::SaturatedAdd(hn::And(x, k), hn::And(y, k)), k);
+  };
+  return hn::Or3(field(L::kRedMask), field(L::kGreenMask), field(L::kBlueMask));
+}
+// floor(x / 2) + floor(y / 2) for every channel: each field's lowest bit cleared in both, then
+// their rounded average, taken in 17 bits so that the top field's carry is kept: the sum of the
+// cleared fields is even, so rounding adds nothing, and each field's carry shifts down into its
+// own top bit. Bit 15 of RGB555 is cleared too.
+template <class L>
+HWY_INLINE V HalfSum(V x, V y) {
+  const V m = Splat(static_cast<uint16_t>(L::kHalfMask << 1));
+  return hn::AverageRound(hn::And(x, m), hn::And(y, m));
 }
 // Every channel halved.
 template <class L>
@@ -109,14 +117,32 @@ HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uin
   const D d;
   const size_t n = hn::Lanes(d);
   if (end - begin >= n) {
-    // A last part shorter than a vector is done as the run's last whole vector, worked out
-    // before the vectors ahead of it write over its first lanes: every lane depends only on its
-    // own pixels (the inputs never partly overlap the destination), so storing it last gives the
-    // lanes done twice the values they got the first time.
+    // Vectors of a destination that does not start on a vector boundary would each load and
+    // store across two cache lines: a run of two vectors or more that reads the destination then
+    // does its first vector where it starts and the rest from the next boundary on. (Where only
+    // the stores would cross, the extra vector costs more than it saves.)
+    const size_t bytes = n * sizeof(uint16_t);
+    const auto at = reinterpret_cast<uintptr_t>(dp + begin);
+    const bool align = Op::kReadsDest && at % bytes != 0 && at % sizeof(uint16_t) == 0 &&
+                       end - begin >= 2 * n;
+    const size_t start = align ? begin + (bytes - at % bytes) / sizeof(uint16_t) : begin;
+    // A last part shorter than a vector is done as the run's last whole vector, and the first
+    // vector of an aligned run before the one at the boundary, each worked out before the
+    // vectors that overlap it write over its lanes: every lane depends only on its own pixels
+    // (the inputs never partly overlap the destination), so the lanes done twice get the same
+    // values both times.
     const size_t last = end - n;
-    V tail;
-    const bool tail_drawn = (end - begin) % n != 0 && RunVector(op, dp, sp, xp, last, row, tail);
-    for (size_t col = begin; col + n <= end; col += n) {
+    V tail, head, first;
+    const bool tail_drawn = (end - start) % n != 0 && RunVector(op, dp, sp, xp, last, row, tail);
+    size_t col = start;
+    if (align) {
+      const bool head_drawn = RunVector(op, dp, sp, xp, begin, row, head);
+      const bool first_drawn = RunVector(op, dp, sp, xp, start, row, first);
+      if (head_drawn) hn::StoreU(head, d, dp + begin);
+      if (first_drawn) hn::StoreU(first, d, dp + start);
+      col += n;
+    }
+    for (; col + n <= end; col += n) {
       V out;
       if (RunVector(op, dp, sp, xp, col, row, out)) hn::StoreU(out, d, dp + col);
     }
@@ -197,7 +223,7 @@ struct HalfAlphaOp : OpBase {
   static constexpr bool kReadsDest = true;
   V key;
   HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, hn::Add(Half<L>(s), Half<L>(d)));
+    V out = Select(hn::Eq(s, d), d, HalfSum<L>(s, d));
     if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
     return out;
   }
@@ -222,18 +248,13 @@ struct CopyOp : OpBase {
   HWY_INLINE V operator()(V s, V, V, int, int) const { return hn::And(s, Splat(L::kFields)); }
 };
 
-// Mode 1: min(d + s * a, max) per channel (kFull: level 256, s itself).
+// Mode 1: min(d + s * a, max) per channel (kFull: level 256, s itself; a8 = level << 8).
 template <class L, bool kFull>
 struct AddOp : OpBase {
   static constexpr bool kReadsDest = true;
-  V a;
+  V a8;
   HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    Channels cs = Split<L>(s);
-    const Channels cd = Split<L>(d);
-    if constexpr (!kFull) cs = {Weigh(cs.r, a), Weigh(cs.g, a), Weigh(cs.b, a)};
-    return Pack<L>(hn::Min(hn::Add(cd.r, cs.r), Splat(L::kRedMax)),
-                   hn::Min(hn::Add(cd.g, cs.g), Splat(L::kGreenMax)),
-                   hn::Min(hn::Add(cd.b, cs.b), Splat(L::kBlueMax)));
+    return AddFields<L>(kFull ? s : Scale<L>(s, a8), d);
   }
 };
 
@@ -259,17 +280,12 @@ struct TintOp : OpBase {
   }
 };
 
-// Modes 3-6: min(s + lift, max) per channel, the lift being floor(max * a / 256) in the
-// lightened channels and 0 in the copied ones.
+// Modes 3-6: min(s + lift, max) per channel, the lift (packed as a pixel) being
+// floor(max * a / 256) in the lightened channels and 0 in the copied ones.
 template <class L>
 struct LightenOp : OpBase {
-  V lift_r, lift_g, lift_b;
-  HWY_INLINE V operator()(V s, V, V, int, int) const {
-    const Channels cs = Split<L>(s);
-    return Pack<L>(hn::Min(hn::Add(cs.r, lift_r), Splat(L::kRedMax)),
-                   hn::Min(hn::Add(cs.g, lift_g), Splat(L::kGreenMax)),
-                   hn::Min(hn::Add(cs.b, lift_b), Splat(L::kBlueMax)));
-  }
+  V lift;
+  HWY_INLINE V operator()(V s, V, V, int, int) const { return AddFields<L>(s, lift); }
 };
 
 // Mode 8: every channel of the destination halved.
@@ -319,8 +335,9 @@ void BlendAs(const BlendCall& c) {
   const Rows& rows = c.rows;
   const uint32_t a = c.level;
   const uint16_t key = c.key;
-  const uint32_t lift_r = L::kRedMax * a / 256, lift_g = L::kGreenMax * a / 256,
-                 lift_b = L::kBlueMax * a / 256;
+  const uint32_t lift_r = (L::kRedMax * a / 256) << L::kRedShift,
+                 lift_g = (L::kGreenMax * a / 256) << L::kGreenShift,
+                 lift_b = (L::kBlueMax * a / 256) << L::kBlueShift;
   switch (c.mode >> 16) {
     case 0:
       if (a == 256) {
@@ -339,9 +356,9 @@ void BlendAs(const BlendCall& c) {
       break;
     case 1:
       if (a == 256) {
-        RunBlend<kKey>(c, AddOp<L, true>{{}, Splat(a)}, key);
+        RunBlend<kKey>(c, AddOp<L, true>{{}, Splat(0)}, key);
       } else {
-        RunBlend<kKey>(c, AddOp<L, false>{{}, Splat(a)}, key);
+        RunBlend<kKey>(c, AddOp<L, false>{{}, Splat(a << 8)}, key);
       }
       break;
     case 2:
@@ -354,16 +371,16 @@ void BlendAs(const BlendCall& c) {
       }
       break;
     case 3:
-      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r), Splat(lift_g), Splat(lift_b)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r | lift_g | lift_b)}, key);
       break;
     case 4:
-      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r), Splat(0), Splat(0)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_r)}, key);
       break;
     case 5:
-      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(0), Splat(lift_g), Splat(0)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_g)}, key);
       break;
     case 6:
-      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(0), Splat(0), Splat(lift_b)}, key);
+      RunBlend<kKey>(c, LightenOp<L>{{}, Splat(lift_b)}, key);
       break;
     case 7: {
       if (a == 256) {
@@ -401,6 +418,9 @@ void Blend(const BlendCall& c) {
 
 // ---- Brightness, cross-fade, masked shadow ----------------------------------------------------
 
+struct Channels {
+  V r, g, b;
+};
 // The five-bit channels the brightness tables work on.
 template <class L>
 HWY_INLINE Channels Split5(V p) {

@@ -127,6 +127,104 @@ TEST(PixelKernels, BlendEqualsTheScalarFormInEveryModeLevelAndMember) {
   });
 }
 
+// Every pair of source and destination field values at every level: in the 64 x 64 pictures
+// the source's fields follow the column and the destination's the row (red counting down, so
+// the last column is the key, and the diagonal holds sources equal to the destination); in
+// RGB555 the unused bit 15 is set on every other pixel of both (so half the last column is not
+// the key). The rows start at every alignment the padded pitch gives. The scalar result is
+// worked out once per call and held against every instruction set.
+TEST(PixelKernels, BlendEqualsTheScalarFormForEveryFieldPairAtEveryLevel) {
+  const std::vector<int64_t> targets = pixel_kernels::VectorTargets();
+  constexpr int kSide = 64;
+  for (bool rgb555 : {false, true}) {
+    const int green_bits = rgb555 ? 5 : 6;
+    const auto pixel = [&](int v, int parity) {
+      const int r = (63 - v) & 31, g = v & ((1 << green_bits) - 1), b = v & 31;
+      const int top = rgb555 && parity != 0 ? 0x8000 : 0;
+      return static_cast<uint16_t>(top | r << (5 + green_bits) | g << 5 | b);
+    };
+    Picture src(kSide, kSide, 0), dst(kSide, kSide, 0);
+    for (int y = 0; y < kSide; ++y) {
+      for (int x = 0; x < kSide; ++x) {
+        src.at(x, y) = pixel(x, (x + y) & 1);
+        dst.at(x, y) = pixel(y, (x + y) & 1);
+      }
+    }
+    const uint16_t key = rgb555 ? kKey555 : kKey565;
+    ASSERT_EQ(src.at(kSide - 1, 1), key);
+    for (bool honour : {false, true}) {
+      for (uint32_t mode = 0; mode <= 8; ++mode) {
+        for (uint32_t level = 0; level <= 256; ++level) {
+          pixel_kernels::BlendCall call{{}, level, mode << 16, key, 0x5A5A, rgb555, honour};
+          const auto run = [&](Picture& out, auto blend) {
+            out = dst;
+            call.rows = {reinterpret_cast<uint8_t*>(out.data()),
+                         out.pitch(),
+                         reinterpret_cast<const uint8_t*>(src.data()),
+                         src.pitch(),
+                         nullptr,
+                         0,
+                         kSide,
+                         kSide};
+            blend(call);
+          };
+          Picture want(0, 0, 0), got(0, 0, 0);
+          run(want, pixel_kernels::scalar::Blend);
+          for (int64_t target : targets) {
+            pixel_kernels::UseVectorTarget(target);
+            run(got, pixel_kernels::Blend);
+            const auto diff = std::mismatch(got.pixels.begin(), got.pixels.end(),
+                                            want.pixels.begin());
+            if (diff.first != got.pixels.end()) {
+              const auto i = diff.first - got.pixels.begin();
+              ADD_FAILURE() << pixel_kernels::VectorTargetName(target) << " 555 " << rgb555
+                            << " key " << honour << " mode " << mode << " level " << level
+                            << ": pixel " << i << " vector 0x" << std::hex << *diff.first
+                            << " scalar 0x" << *diff.second;
+              pixel_kernels::UseVectorTarget(0);
+              return;
+            }
+          }
+          pixel_kernels::UseVectorTarget(0);
+        }
+      }
+    }
+  }
+}
+
+// The fade at every factor over pixels holding every field value (each field of pixel v holding
+// v, cut to its width) and 4096 others spread over all pixel values.
+TEST(PixelKernels, FadeEqualsTheScalarFormForEveryFieldValueAtEveryFactor) {
+  const std::vector<int64_t> targets = pixel_kernels::VectorTargets();
+  std::vector<uint16_t> every;
+  for (uint16_t v = 0; v < 64; ++v) {
+    every.push_back(static_cast<uint16_t>((v & 31) << 11 | v << 5 | (v & 31)));
+  }
+  for (uint32_t i = 0; i < 4096; ++i) every.push_back(static_cast<uint16_t>(i * 0x9E37u));
+  for (bool rgb555 : {false, true}) {
+    for (uint16_t f = 0; f <= 256; ++f) {
+      const auto add = static_cast<uint16_t>(f % 2 == 0 ? 0 : 0x0841);
+      std::vector<uint16_t> want = every;
+      pixel_kernels::scalar::FadeRow(want.data(), static_cast<int>(want.size()), f, add, rgb555);
+      for (int64_t target : targets) {
+        pixel_kernels::UseVectorTarget(target);
+        std::vector<uint16_t> got = every;
+        pixel_kernels::FadeRow(got.data(), static_cast<int>(got.size()), f, add, rgb555);
+        const auto diff = std::mismatch(got.begin(), got.end(), want.begin());
+        if (diff.first != got.end()) {
+          ADD_FAILURE() << pixel_kernels::VectorTargetName(target) << " 555 " << rgb555
+                        << " factor " << f << ": pixel 0x" << std::hex
+                        << (diff.first - got.begin()) << " vector 0x" << *diff.first
+                        << " scalar 0x" << *diff.second;
+          pixel_kernels::UseVectorTarget(0);
+          return;
+        }
+      }
+      pixel_kernels::UseVectorTarget(0);
+    }
+  }
+}
+
 TEST(PixelKernels, BrightnessCrossFadeShadowAndFadeEqualTheScalarForms) {
   ForEachTarget([&](const std::string& target) {
     GameRandom rng;
