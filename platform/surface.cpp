@@ -77,9 +77,14 @@ Surface::~Surface() {
 }
 
 bool Surface::Lock(SurfaceLock& out) {
+  if (!LockForReading(out)) return false;
+  ++stamp_;
+  return true;
+}
+
+bool Surface::LockForReading(SurfaceLock& out) {
   if (IsLost()) return false;
   ++lock_count_;
-  ++stamp_;
   out.bits = reinterpret_cast<uint8_t*>(pixels_.get());
   out.pitch = pitch_;
   out.width = width_;

@@ -83,6 +83,10 @@ class Surface {
   // Locks the whole surface. False (and `out` untouched) while the surface is lost. Locks nest:
   // each successful Lock needs one Unlock.
   bool Lock(SurfaceLock& out);
+  // The same for a caller that only reads the pixels: the change stamp stays where it was, so
+  // what drawing code keeps about the picture stays valid (a sprite drawn turned or translucent
+  // keeps its key scan). Released with Unlock.
+  bool LockForReading(SurfaceLock& out);
   void Unlock();
   bool locked() const { return lock_count_ > 0; }
 
@@ -117,12 +121,18 @@ class Surface {
   uint64_t stamp() const { return stamp_; }
   // What the last keyed copy out of this surface found: inside the rectangle it read (left, top,
   // right, bottom, right/bottom exclusive), the pixels that differ from `key` all lie in `box`
-  // (empty when there are none). Valid only while `stamp` equals the surface's stamp.
+  // (empty when there are none). Valid only while `stamp` equals the surface's stamp. Apart
+  // from that: the rows [solid_top, solid_bottom) hold no pixel equal to `solid_key` (the longest
+  // such run), valid while `solid_stamp` equals the surface's stamp.
   struct KeyScan {
     uint64_t stamp = ~uint64_t{0};
     uint16_t key = 0;
     int32_t read[4] = {0, 0, 0, 0};
     int32_t box[4] = {0, 0, 0, 0};
+    uint64_t solid_stamp = ~uint64_t{0};
+    uint16_t solid_key = 0;
+    int32_t solid_top = 0;
+    int32_t solid_bottom = 0;
   };
   KeyScan& key_scan() const { return key_scan_; }
 

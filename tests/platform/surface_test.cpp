@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/config.h"
 #include "platform/display.h"
 
@@ -104,6 +106,28 @@ TEST(SurfaceLoss, LostSurfacesRefuseLocksAndComeBackWithJunk) {
   s->Row(0)[0] = 0x1234;
   EXPECT_TRUE(s->Restore());  // restoring a surface that is not lost keeps its pixels
   EXPECT_EQ(s->Row(0)[0], 0x1234);
+}
+
+// A lock for writing moves the change stamp on (the pixels may change through it); a lock for
+// reading leaves it, but holds the surface locked all the same and is refused on a lost surface.
+TEST(SurfaceLock, OnlyALockForWritingMovesTheChangeStamp) {
+  auto s = Surface::Create(4, 4, PixelLayout::kRgb565);
+  ASSERT_NE(s, nullptr);
+  platform::SurfaceLock lock;
+  const uint64_t before = s->stamp();
+  ASSERT_TRUE(s->LockForReading(lock));
+  EXPECT_EQ(lock.bits, reinterpret_cast<const uint8_t*>(std::as_const(*s).Row(0)));
+  EXPECT_EQ(lock.pitch, s->pitch());
+  EXPECT_TRUE(s->locked());
+  s->Unlock();
+  EXPECT_FALSE(s->locked());
+  EXPECT_EQ(s->stamp(), before);
+  ASSERT_TRUE(s->Lock(lock));
+  s->Unlock();
+  EXPECT_NE(s->stamp(), before);
+  s->SetLost(true);
+  EXPECT_FALSE(s->LockForReading(lock));
+  EXPECT_FALSE(s->locked());
 }
 
 TEST(FlipChain, TheBackBufferIsLostWithItsFrontAndBuffersExchange) {

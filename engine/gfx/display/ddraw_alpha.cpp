@@ -18,11 +18,14 @@ bool InsideSurface(const Rect& r, const Surface& s) {
   return r.left >= 0 && r.top >= 0 && r.right <= s.width() && r.bottom <= s.height();
 }
 
-// Unlocks a surface when the scope ends (only if it was locked here).
+// Unlocks a surface when the scope ends (only if it was locked here). A source is locked for
+// reading only.
 class LockGuard {
  public:
-  explicit LockGuard(CDdrawFunc& ddraw, Surface* surface) : surface_(surface) {
-    locked_ = ddraw.LockSurface(surface, &desc_) != 0;
+  enum Use { kRead, kWrite };
+  LockGuard(CDdrawFunc& ddraw, Surface* surface, Use use) : surface_(surface) {
+    locked_ = use == kWrite ? ddraw.LockSurface(surface, &desc_) != 0
+                            : surface != nullptr && surface->LockForReading(desc_);
   }
   ~LockGuard() {
     if (locked_) surface_->Unlock();
@@ -79,8 +82,8 @@ int CDdrawFunc::BltAlphaWork(Surface* source, Rect source_rect, Surface* destina
     if (BltWait(copy, &whole, destination, &d, kBltWait, nullptr)) {
       bool blended = false;
       {
-        LockGuard src(*this, source);
-        LockGuard dst(*this, copy);
+        LockGuard src(*this, source, LockGuard::kRead);
+        LockGuard dst(*this, copy, LockGuard::kWrite);
         if (src.ok() && dst.ok()) {
           BltAlphaSoft(src.desc().bits, src.desc().pitch, s.left, s.top, sw, sh, dst.desc().bits,
                        dst.desc().pitch, 0, 0, dw, dh, color_key, level, mode, tint);
@@ -93,9 +96,9 @@ int CDdrawFunc::BltAlphaWork(Surface* source, Rect source_rect, Surface* destina
     return 1;
   }
 
-  LockGuard src(*this, source);
+  LockGuard src(*this, source, LockGuard::kRead);
   if (!src.ok()) return 1;
-  LockGuard dst(*this, destination);
+  LockGuard dst(*this, destination, LockGuard::kWrite);
   if (!dst.ok()) return 1;
   BltAlphaSoft(src.desc().bits, src.desc().pitch, s.left, s.top, sw, sh, dst.desc().bits,
                dst.desc().pitch, d.left, d.top, dw, dh, color_key, level, mode, tint, cover);

@@ -140,7 +140,7 @@ int CDdrawFunc::PutTransform(Surface* source, const Rect* source_rect, Surface* 
   const QuadCorners p = TransformCorners(*destination_rect, rotation, corners, left, right, top,
                                          bottom, flags, fx);
   SurfaceDesc src;
-  if (!LockSurface(source, &src)) {
+  if (!source->LockForReading(src)) {
     DebugPrint("CDdrawFunc::PutTransform: source lock failed\n");
     return 0;
   }

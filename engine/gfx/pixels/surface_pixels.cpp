@@ -117,12 +117,50 @@ bool Contains(const int32_t (&outer)[4], const Rect& r) {
   return outer[0] <= r.left && outer[1] <= r.top && r.right <= outer[2] && r.bottom <= outer[3];
 }
 
+// Copies a row of n pixels (source and destination apart) in pieces of 16, the last piece ending
+// at the row's end (a pixel copied twice gets the same value): the pieces are fixed-size copies
+// the compiler makes into a few vector moves, where a library call per short row (a sprite's)
+// would cost as much as the pixels.
+inline void CopyRowPlain(const uint16_t* s, uint16_t* d, size_t n) {
+  constexpr size_t kPiece = 16;
+  if (n < kPiece) {
+    for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    return;
+  }
+  for (size_t i = 0; i + kPiece < n; i += kPiece) std::memcpy(d + i, s + i, kPiece * 2);
+  std::memcpy(d + n - kPiece, s + n - kPiece, kPiece * 2);
+}
+
+// The longest run of whole rows of the surface without a pixel equal to `key`, kept in the scan
+// until the surface's pixels change.
+void FindSolidRows(const platform::Surface& source, uint16_t key,
+                   platform::Surface::KeyScan& scan) {
+  scan.solid_stamp = source.stamp();
+  scan.solid_key = key;
+  scan.solid_top = scan.solid_bottom = 0;
+  const auto width = static_cast<size_t>(source.width());
+  int run_top = 0;
+  for (int y = 0; y < source.height(); ++y) {
+    const uint16_t* row = source.Row(y);
+    // Without an early exit, so the compiler checks many pixels at once.
+    bool keyed = false;
+    for (size_t x = 0; x < width; ++x) keyed |= row[x] == key;
+    if (keyed) {
+      run_top = y + 1;
+    } else if (y + 1 - run_top > scan.solid_bottom - scan.solid_top) {
+      scan.solid_top = run_top;
+      scan.solid_bottom = y + 1;
+    }
+  }
+}
+
 // A keyed copy of the same size, not mirrored, from a source that does not overlap the
 // destination. Pixels equal to the key leave the destination as it is, so only the box of the
 // source's other pixels needs copying: the first copy at a change stamp of the source finds that
 // box while it copies and keeps it on the source (Surface::KeyScan); later copies at the same
 // stamp copy only the box (nothing at all for a picture that is all key, such as an empty
-// overlay or layer).
+// overlay or layer); rows of the picture that hold no key at all (most rows of a sprite: its key
+// lies in a few edge rows) are plain row copies, without comparing a pixel or working out a box.
 void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
                        platform::Surface& destination, const Rect& d, uint16_t key,
                        const ScreenCover* cover) {
@@ -150,7 +188,34 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
     const int top = std::max(s.top, scan.box[1]);
     const int right = std::min(s.right, scan.box[2]);
     const int bottom = std::min(s.bottom, scan.box[3]);
-    if (left < right && top < bottom) copy(left, top, right, bottom);
+    if (left >= right || top >= bottom) return;
+    if (scan.solid_stamp != source.stamp() || scan.solid_key != key) {
+      FindSolidRows(source, key, scan);
+    }
+    const int solid_top = std::clamp(scan.solid_top, top, bottom);
+    const int solid_bottom = std::clamp(scan.solid_bottom, solid_top, bottom);
+    if (top < solid_top) copy(left, top, right, solid_top);
+    if (solid_top < solid_bottom) {
+      const ptrdiff_t src_pitch = source.pitch() / 2;
+      const ptrdiff_t dst_pitch = destination.pitch() / 2;
+      const uint16_t* from = source.Row(solid_top) + left;
+      uint16_t* to = destination.Row(solid_top + dy) + left + dx;
+      const auto width = static_cast<size_t>(right - left);
+      if (cover == nullptr) {
+        for (int y = solid_top; y < solid_bottom; ++y, from += src_pitch, to += dst_pitch) {
+          CopyRowPlain(from, to, width);
+        }
+      } else {
+        const uint64_t* covered = cover->Rows() + (solid_top + dy);
+        for (int y = solid_top; y < solid_bottom; ++y, from += src_pitch, to += dst_pitch) {
+          ScreenCover::OpenRuns(*covered++, left + dx, right + dx, [&](int a, int b) {
+            const auto at = static_cast<size_t>(a - left - dx);
+            CopyRowPlain(from + at, to + at, static_cast<size_t>(b - a));
+          });
+        }
+      }
+    }
+    if (solid_bottom < bottom) copy(left, solid_bottom, right, bottom);
     return;
   }
   const uint64_t stamp = source.stamp();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 #include "engine/core/debug_trace.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -413,7 +414,7 @@ bool CDdrawSpr::StretchVisible(const SprRec* sprite, const Rect& full, const Rec
   SourceSteps row(first_row, sh, fh);
   const int32_t* columns = columns_.data();
   for (int b = 0; b < vh; ++b, row.Next()) {
-    const uint16_t* in = source->Row(row.Index(mirror_y));
+    const uint16_t* in = std::as_const(*source).Row(row.Index(mirror_y));
     uint16_t* out = cushion->Row(b);
     pixel_kernels::GatherRow(in, static_cast<int>(sw), columns, out, vw, nullptr);
   }

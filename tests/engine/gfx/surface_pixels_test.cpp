@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "engine/gfx/pixels/screen_cover.h"
 #include "platform/surface.h"
 
 namespace {
@@ -192,6 +195,144 @@ TEST(SurfacePixels, KeyedCopySeesEveryChangeOfTheSource) {
     reset_destination();
     CopyPixels(*source, change.copy, *destination, change.copy, how);
     check(change.copy, "third copy");
+  }
+}
+
+// A picture like a sprite's: key pixels in a corner of its first rows and one pixel near its
+// bottom, every other row free of the key. Copies after the first at the same change stamp copy
+// the key-free rows without comparing pixels; every copy must still follow the pixel rule:
+// repeated, of a part, at odd destination columns, at widths around the 16-pixel pieces, after a
+// key pixel is written into a key-free row (through a row or through a lock), after a read-only
+// lock (which must not hide a change made before it), and with another key.
+TEST(SurfacePixels, RepeatedKeyedCopiesOfAPictureWithKeyFreeRowsFollowThePixelRule) {
+  constexpr uint16_t kKey = 0x07FF;
+  constexpr int kH = 9;
+  struct Step {
+    const char* name;
+    void (*apply)(Surface& source, int width);
+    Rect part;  // the source rectangle copied, or empty for the whole picture
+    uint16_t key = kKey;
+  };
+  const Step steps[] = {
+      {"first copy", [](Surface&, int) {}, {}},
+      {"the same again", [](Surface&, int) {}, {}},
+      {"a part", [](Surface&, int) {}, {0, 1, 1, 8}},
+      {"a key written into a key-free row",
+       [](Surface& s, int w) { s.Row(4)[w / 2] = kKey; }, {}},
+      {"a key written through a lock",
+       [](Surface& s, int w) {
+         platform::SurfaceLock lock;
+         ASSERT_TRUE(s.Lock(lock));
+         reinterpret_cast<uint16_t*>(lock.bits + 6 * lock.pitch)[w - 1] = kKey;
+         s.Unlock();
+       },
+       {}},
+      {"a read-only lock after a change",
+       [](Surface& s, int) {
+         s.Row(5)[0] = kKey;
+         platform::SurfaceLock lock;
+         ASSERT_TRUE(s.LockForReading(lock));
+         s.Unlock();
+       },
+       {}},
+      {"another key", [](Surface&, int) {}, {}, 0x1000},
+  };
+  for (const int width : {1, 5, 15, 16, 17, 31, 40, 67}) {
+    auto source = Make(width, kH, PixelLayout::kRgb565);
+    auto destination = Make(80, kH + 2, PixelLayout::kRgb565);
+    ASSERT_TRUE(source && destination);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const bool key = (y < 2 && x < 3) || (y == kH - 2 && x == width / 3);
+        source->Row(y)[x] = key ? kKey : static_cast<uint16_t>(0x1000 + x + 97 * y);
+      }
+    }
+    const Surface& src = *source;
+    const Surface& dst = *destination;
+    for (const Step& step : steps) {
+      SCOPED_TRACE(testing::Message() << "width " << width << ", " << step.name);
+      step.apply(*source, width);
+      const Rect s = step.part.right > 0 ? Rect{step.part.left, step.part.top,
+                                                 std::min(width, step.part.right + width / 2),
+                                                 step.part.bottom}
+                                          : Rect{0, 0, width, kH};
+      for (const int dx : {0, 7}) {
+        for (int y = 0; y < kH + 2; ++y) {
+          for (int x = 0; x < 80; ++x) destination->Row(y)[x] = DestinationPixel(x, y);
+        }
+        const Rect d{dx + s.left, 1 + s.top, dx + s.right, 1 + s.bottom};
+        const uint16_t key = step.key;
+        CopyPixels(*source, s, *destination, d, PixelCopy{&key, false, false});
+        for (int y = 0; y < kH + 2; ++y) {
+          for (int x = 0; x < 80; ++x) {
+            uint16_t want = DestinationPixel(x, y);
+            if (x >= d.left && x < d.right && y >= d.top && y < d.bottom) {
+              const uint16_t v = src.Row(y - 1)[x - dx];
+              if (v != key) want = v;
+            }
+            ASSERT_EQ(dst.Row(y)[x], want) << "at (" << x << ", " << y << ") dx " << dx;
+          }
+        }
+      }
+    }
+  }
+}
+
+// A picture like a sprite's copied onto the screen under a cover, after a copy without it: the
+// columns a layer above will overwrite may be left, every other pixel follows the pixel rule.
+TEST(SurfacePixels, RepeatedKeyedCopiesUnderACoverFollowThePixelRuleWhereOpen) {
+  constexpr uint16_t kKey = 0x07FF;
+  constexpr int kW = 70, kH = 12;
+  // The layer above: opaque in columns 16-47 and 80-95 of rows 0-39, key elsewhere.
+  auto layer = Surface::Create(kScreenWidth, 40, PixelLayout::kRgb565);
+  auto screen = Surface::Create(kScreenWidth, 40, PixelLayout::kRgb565);
+  auto source = Make(kW, kH, PixelLayout::kRgb565);
+  ASSERT_TRUE(layer && screen && source);
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < kScreenWidth; ++x) {
+      const bool opaque = (x >= 16 && x < 48) || (x >= 80 && x < 96);
+      layer->Row(y)[x] = opaque ? 0x0001 : kKey;
+    }
+  }
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      source->Row(y)[x] = y == 0 && x < 4 ? kKey : static_cast<uint16_t>(0x2000 + x + 71 * y);
+    }
+  }
+  KeyBits bits;
+  bits.Prepare(*layer, kKey);
+  ASSERT_TRUE(bits.Prepare(*layer, kKey));
+  std::array<ScreenCover::Layer, ScreenCover::kPositions> layers{};
+  layers[4] = {&bits, layer.get(), 0, 0, Rect{0, 0, kScreenWidth, 40}};
+  ScreenCover cover;
+  cover.Begin(screen.get(), layers);
+  cover.SetPosition(3);
+  ASSERT_TRUE(cover.Applies(screen.get()));
+  const Surface& src = *source;
+  const Surface& dst = *screen;
+  // A copy without the cover first, which keeps what it found for the copies after it.
+  const uint16_t first_key = kKey;
+  CopyPixels(*source, {0, 0, kW, kH}, *screen, {0, 0, kW, kH}, PixelCopy{&first_key});
+  for (const int dx : {5, 9, 30}) {
+    SCOPED_TRACE(testing::Message() << "destination column " << dx);
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < kScreenWidth; ++x) screen->Row(y)[x] = DestinationPixel(x, y);
+    }
+    const Rect d{dx, 3, dx + kW, 3 + kH};
+    const uint16_t key = kKey;
+    CopyPixels(*source, {0, 0, kW, kH}, *screen, d, PixelCopy{&key, false, false, &cover});
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < kScreenWidth; ++x) {
+        uint16_t want = DestinationPixel(x, y);
+        if (x >= d.left && x < d.right && y >= d.top && y < d.bottom) {
+          const uint16_t v = src.Row(y - d.top)[x - d.left];
+          if (v != key) want = v;
+        }
+        const bool covered = (x >= 16 && x < 48) || (x >= 80 && x < 96);
+        if (covered && dst.Row(y)[x] == DestinationPixel(x, y)) continue;
+        ASSERT_EQ(dst.Row(y)[x], want) << "at (" << x << ", " << y << ")";
+      }
+    }
   }
 }
 
