@@ -54,6 +54,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle_events/map_setup.h"
@@ -101,6 +102,15 @@ class EventHarness {
   void StubAttacks(std::initializer_list<int> kinds);
   // A trace that contains `fragment` does not fail the test.
   void ExpectTrace(std::string fragment);
+  // The story given so far (SetP, SetTrust, SetFlagAtInstall, AnswerChoice, each in order).
+  struct Inputs {
+    std::vector<std::pair<int, uint16_t>> p{};
+    std::vector<std::pair<int, int32_t>> trust{};
+    std::vector<int> flags{};
+    std::vector<int> answers{};
+    bool operator==(const Inputs&) const = default;
+  };
+  Inputs inputs() const { return {p_values_, trusts_, install_flags_, choice_answers_}; }
   // Lays the files, starts the battle and runs until its first main-task frame (round 1).
   void Start();
 

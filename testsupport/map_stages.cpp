@@ -585,52 +585,57 @@ std::vector<int> DescribedMaps() {
   return maps;
 }
 
+void DressMapStage(const MapStage& stage, BattleInstall& install, MessageTableWriter& messages) {
+  install.stage.map = stage.stage;
+  for (const MapStageMessages& m : stage.messages) {
+    for (int id = m.first; id <= m.last; ++id) {
+      const bool choice = std::find(m.choices.begin(), m.choices.end(), id) != m.choices.end();
+      messages.Add({.id = static_cast<uint16_t>(id),
+                    .voice_word = 0,
+                    .lip = "",
+                    .text = choice ? ChoiceText(m.choice_lines, 4) : std::string("AB")});
+    }
+  }
+  if (stage.hero_x >= 0) {
+    install.stage.units[0].x = static_cast<int16_t>(stage.hero_x);
+    install.stage.units[0].y = static_cast<int16_t>(stage.hero_y);
+  }
+  install.stage.units[0].present = stage.hero_present ? 1 : 0;
+  install.more_backgrounds = stage.backgrounds;
+  if (stage.install_enemy_number != 0) {
+    install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
+  }
+  if (stage.install_enemy_x >= 0) {
+    install.stage.units[1].x = static_cast<int16_t>(stage.install_enemy_x);
+    install.stage.units[1].y = static_cast<int16_t>(stage.install_enemy_y);
+  }
+  for (const MapStageUnit& u : stage.units) {
+    const int e = install.AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);
+    install.stage.units[static_cast<size_t>(e)].present = u.present ? 1 : 0;
+    if (u.number != 0) {
+      install.stage.units[static_cast<size_t>(e)].placement_number =
+          static_cast<uint8_t>(u.number);
+    }
+    if (u.think_row >= 0) {
+      install.stage.units[static_cast<size_t>(e)].think_row = static_cast<uint8_t>(u.think_row);
+    }
+  }
+  for (const MapStageObject& o : stage.objects) {
+    const int e = install.AddObject(o.kind, o.character, o.x, o.y);
+    if (o.facing >= 0) {
+      install.stage.units[static_cast<size_t>(e)].facing = static_cast<uint8_t>(o.facing);
+    }
+  }
+  for (int kind : stage.anm_kinds) install.object_kinds.push_back(kind);
+}
+
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage) {
   EventHarness::Options options;
   options.stage = stage.stage;
   auto h = std::make_unique<EventHarness>(setup, options);
-  for (const MapStageMessages& m : stage.messages) {
-    for (int id = m.first; id <= m.last; ++id) {
-      const bool choice = std::find(m.choices.begin(), m.choices.end(), id) != m.choices.end();
-      h->messages.Add({.id = static_cast<uint16_t>(id),
-                       .voice_word = 0,
-                       .lip = "",
-                       .text = choice ? ChoiceText(m.choice_lines, 4) : std::string("AB")});
-    }
-  }
+  DressMapStage(stage, h->install, h->messages);
   h->ExpectTrace("UID:");  // the dressed install has sprite rows for the hero's kind only
   for (const char* trace : stage.expected_traces) h->ExpectTrace(trace);
-  if (stage.hero_x >= 0) {
-    h->install.stage.units[0].x = static_cast<int16_t>(stage.hero_x);
-    h->install.stage.units[0].y = static_cast<int16_t>(stage.hero_y);
-  }
-  h->install.stage.units[0].present = stage.hero_present ? 1 : 0;
-  h->install.more_backgrounds = stage.backgrounds;
-  if (stage.install_enemy_number != 0) {
-    h->install.stage.units[1].placement_number = static_cast<uint8_t>(stage.install_enemy_number);
-  }
-  if (stage.install_enemy_x >= 0) {
-    h->install.stage.units[1].x = static_cast<int16_t>(stage.install_enemy_x);
-    h->install.stage.units[1].y = static_cast<int16_t>(stage.install_enemy_y);
-  }
-  for (const MapStageUnit& u : stage.units) {
-    const int e = h->AddUnit(u.side, u.character, u.kind, u.category, u.x, u.y);
-    h->install.stage.units[static_cast<size_t>(e)].present = u.present ? 1 : 0;
-    if (u.number != 0) {
-      h->install.stage.units[static_cast<size_t>(e)].placement_number =
-          static_cast<uint8_t>(u.number);
-    }
-    if (u.think_row >= 0) {
-      h->install.stage.units[static_cast<size_t>(e)].think_row = static_cast<uint8_t>(u.think_row);
-    }
-  }
-  for (const MapStageObject& o : stage.objects) {
-    const int e = h->AddObject(o.kind, o.character, o.x, o.y);
-    if (o.facing >= 0) {
-      h->install.stage.units[static_cast<size_t>(e)].facing = static_cast<uint8_t>(o.facing);
-    }
-  }
-  for (int kind : stage.anm_kinds) h->install.object_kinds.push_back(kind);
   for (int kind : stage.stub_kinds) h->StubAttacks({kind});
   return h;
 }

@@ -66,6 +66,10 @@ const MapStage* FindMapStage(int map);
 // The maps that have one, in order.
 std::vector<int> DescribedMaps();
 
+// The stage's battle (its stage number, hero, units, event objects, backgrounds and
+// event-animation kinds) on `install`, and its messages into `messages`.
+void DressMapStage(const MapStage& stage, BattleInstall& install, MessageTableWriter& messages);
+
 // A harness of `setup` on the stage (not started).
 std::unique_ptr<EventHarness> MakeMapHarness(const MapSetup& setup, const MapStage& stage);
 

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/entries/fuzz_entries.h"
@@ -141,6 +143,51 @@ std::vector<const fuzz::Target*> AllTargets() {
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzSmoke, ::testing::ValuesIn(AllTargets()),
                          [](const ::testing::TestParamInfo<const fuzz::Target*>& info) {
                            return std::string(info.param->name);
+                         });
+
+// The seeds made from a test table's rows (Target::row_seeds), each with one variant of it: one
+// test per row, since each runs a whole battle.
+struct RowCase {
+  const fuzz::Target* target;
+  fuzz::RowSeed seed;
+};
+
+std::vector<RowCase> AllRowCases() {
+  std::vector<RowCase> out;
+  for (const fuzz::Target& t : fuzz::Targets()) {
+    if (t.row_seeds == nullptr) continue;
+    for (fuzz::RowSeed& seed : t.row_seeds()) out.push_back({&t, std::move(seed)});
+  }
+  return out;
+}
+
+// Test names carry the row; the seed's bytes are not printed.
+void PrintTo(const RowCase& c, std::ostream* os) { *os << c.target->name << " " << c.seed.name; }
+
+class FuzzRowSeeds : public ::testing::TestWithParam<RowCase> {};
+
+TEST_P(FuzzRowSeeds, SeedAndAVariantKeepEveryRule) {
+  const RowCase& c = GetParam();
+  std::vector<std::string> failures;
+  g_failures = &failures;
+  fuzz::SetFailureHandler(RecordFailure);
+  Mutator mutator(std::hash<std::string>{}(c.seed.name) & 0xFFFF);
+  const Bytes variant = mutator.Mutate(c.seed.bytes);
+  for (const Bytes* input : {&c.seed.bytes, &variant}) {
+    failures.clear();
+    c.target->entry(input->data(), input->size());
+    for (const std::string& f : failures) {
+      ADD_FAILURE() << (input == &variant ? "variant: " : "seed: ") << f;
+    }
+  }
+  fuzz::SetFailureHandler(nullptr);
+  g_failures = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FuzzRowSeeds, ::testing::ValuesIn(AllRowCases()),
+                         [](const ::testing::TestParamInfo<RowCase>& info) {
+                           return std::string(info.param.target->name) + "_" +
+                                  info.param.seed.name;
                          });
 
 TEST(FuzzParts, SplitAndJoinAgree) {
