@@ -454,17 +454,16 @@ Bytes MapControl(int map, const std::vector<int>& answers) {
 }  // namespace
 
 std::vector<Bytes> StoryStateSeeds() {
-  const auto word = PutWord;
   std::vector<Bytes> seeds;
   // The story road as the test plays it, with no variables.
   seeds.push_back(JoinParts({{0, 11, 0, 0, 0}, {}, {}}));
   // Trust words at both ends and the FAD variables at odd values; the defeat's answer.
   Bytes vars;
-  word(vars, 40, 0);
-  word(vars, 60, 0xFFFF);
-  word(vars, 73, 0x8000);
-  word(vars, 83, 0x7FFF);
-  word(vars, 99, 1);
+  PutWord(vars, 40, 0);
+  PutWord(vars, 60, 0xFFFF);
+  PutWord(vars, 73, 0x8000);
+  PutWord(vars, 83, 0x7FFF);
+  PutWord(vars, 99, 1);
   seeds.push_back(JoinParts({{2, 3, 0, 0, 0}, vars, {}}));
   // The story's flags already set after the install: the opening and the choice done, the lost
   // flag, a flag past every row.
@@ -482,11 +481,11 @@ std::vector<Bytes> StoryStateSeeds() {
     seeds.push_back(JoinParts({{0, 1, 0, 0, 0, map}, {}, {}, moments}));
   }
   Bytes story;
-  word(story, 73, 1);
-  word(story, 80, 3);
-  word(story, 82, 2);
-  word(story, 83, 1);
-  word(story, 84, 1);
+  PutWord(story, 73, 1);
+  PutWord(story, 80, 3);
+  PutWord(story, 82, 2);
+  PutWord(story, 83, 1);
+  PutWord(story, 84, 1);
   for (const uint8_t map : {uint8_t{16}, uint8_t{18}, uint8_t{19}, uint8_t{21}, uint8_t{23}}) {
     seeds.push_back(JoinParts({{1, 2, 0, 0, 0, map}, story, flags, moments}));
   }
