@@ -108,7 +108,6 @@ class EventHarness {
     std::vector<std::pair<int, int32_t>> trust{};
     std::vector<int> flags{};
     std::vector<int> answers{};
-    bool operator==(const Inputs&) const = default;
   };
   Inputs inputs() const { return {p_values_, trusts_, install_flags_, choice_answers_}; }
   // Lays the files, starts the battle and runs until its first main-task frame (round 1).

@@ -95,7 +95,9 @@ void RecordFailure(const char* target, const char* what) {
   if (g_failures != nullptr) g_failures->push_back(std::string(target) + ": " + what);
 }
 
-class FuzzSmoke : public ::testing::TestWithParam<const fuzz::Target*> {
+// A test whose entries report broken rules as failures.
+template <typename Param>
+class RecordingTest : public ::testing::TestWithParam<Param> {
  protected:
   void SetUp() override {
     g_failures = &failures_;
@@ -107,13 +109,20 @@ class FuzzSmoke : public ::testing::TestWithParam<const fuzz::Target*> {
   }
 
   // Runs one input and reports any broken rule with the input's description.
-  void Run(const Bytes& input, const std::string& what) {
+  void Run(const fuzz::Target& target, const Bytes& input, const std::string& what) {
     failures_.clear();
-    GetParam()->entry(input.data(), input.size());
+    target.entry(input.data(), input.size());
     for (const std::string& f : failures_) ADD_FAILURE() << what << ": " << f;
   }
 
   std::vector<std::string> failures_;
+};
+
+class FuzzSmoke : public RecordingTest<const fuzz::Target*> {
+ protected:
+  void Run(const Bytes& input, const std::string& what) {
+    RecordingTest::Run(*GetParam(), input, what);
+  }
 };
 
 constexpr int kVariants = 300;
@@ -164,24 +173,13 @@ std::vector<RowCase> AllRowCases() {
 // Test names carry the row; the seed's bytes are not printed.
 void PrintTo(const RowCase& c, std::ostream* os) { *os << c.target->name << " " << c.seed.name; }
 
-class FuzzRowSeeds : public ::testing::TestWithParam<RowCase> {};
+class FuzzRowSeeds : public RecordingTest<RowCase> {};
 
 TEST_P(FuzzRowSeeds, SeedAndAVariantKeepEveryRule) {
   const RowCase& c = GetParam();
-  std::vector<std::string> failures;
-  g_failures = &failures;
-  fuzz::SetFailureHandler(RecordFailure);
+  Run(*c.target, c.seed.bytes, "seed");
   Mutator mutator(std::hash<std::string>{}(c.seed.name) & 0xFFFF);
-  const Bytes variant = mutator.Mutate(c.seed.bytes);
-  for (const Bytes* input : {&c.seed.bytes, &variant}) {
-    failures.clear();
-    c.target->entry(input->data(), input->size());
-    for (const std::string& f : failures) {
-      ADD_FAILURE() << (input == &variant ? "variant: " : "seed: ") << f;
-    }
-  }
-  fuzz::SetFailureHandler(nullptr);
-  g_failures = nullptr;
+  Run(*c.target, mutator.Mutate(c.seed.bytes), "variant");
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FuzzRowSeeds, ::testing::ValuesIn(AllRowCases()),
