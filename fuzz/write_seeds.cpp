@@ -1,5 +1,6 @@
 // Writes the seed corpus of each fuzz target: fuzz_write_seeds <dir> [target...] puts the seeds
-// of every named target (all when none is named) into <dir>/<target>/seed-<n>.
+// of every named target (all when none is named) into <dir>/<target>/seed-<n>, and the seeds of
+// a test table's rows into <dir>/<target>/row-<row name>.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,13 +19,23 @@ bool WriteSeeds(const std::filesystem::path& dir, const fuzz::Target& target) {
     return false;
   }
   int n = 0;
-  for (const fuzz::Bytes& seed : target.seeds()) {
-    const std::filesystem::path file = out / ("seed-" + std::to_string(n++));
+  const auto write = [&out, &n](const std::string& name, const fuzz::Bytes& seed) {
+    const std::filesystem::path file = out / name;
     std::ofstream f(file, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
     if (!f) {
       std::fprintf(stderr, "cannot write %s\n", file.c_str());
       return false;
+    }
+    ++n;
+    return true;
+  };
+  for (const fuzz::Bytes& seed : target.seeds()) {
+    if (!write("seed-" + std::to_string(n), seed)) return false;
+  }
+  if (target.row_seeds != nullptr) {
+    for (const fuzz::RowSeed& seed : target.row_seeds()) {
+      if (!write("row-" + seed.name, seed.bytes)) return false;
     }
   }
   std::printf("%s: %d seeds\n", target.name, n);

@@ -54,6 +54,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle_events/map_setup.h"
@@ -109,6 +110,14 @@ class EventHarness {
   // stage's only.
   void AddChainStage(const MapSetup& setup, const BattleInstall& stage,
                      const MessageTableWriter& stage_messages);
+  // The story given so far (SetP, SetTrust, SetFlagAtInstall, AnswerChoice, each in order).
+  struct Inputs {
+    std::vector<std::pair<int, uint16_t>> p{};
+    std::vector<std::pair<int, int32_t>> trust{};
+    std::vector<int> flags{};
+    std::vector<int> answers{};
+  };
+  Inputs inputs() const { return {p_values_, trusts_, install_flags_, choice_answers_}; }
   // Lays the files, starts the battle and runs until its first main-task frame (round 1).
   void Start();
 

@@ -734,8 +734,8 @@ std::span<const Target> Targets() {
       {"condition", ConditionEntry, ConditionSeeds},
       {"route_search", RouteEntry, RouteSeeds},
       // A battle of the story from the mode manager per input.
-      {"story_state", StoryStateEntry, StoryStateSeeds, 2},
-      {"story_stage", StoryStageEntry, StoryStageSeeds, 4},
+      {"story_state", StoryStateEntry, StoryStateSeeds, 2, StoryStateRowSeeds},
+      {"story_stage", StoryStageEntry, StoryStageSeeds, 4, StoryStageRowSeeds},
       // The debug menu's readers.
       {"def_names", DefNamesEntry, DefNamesSeeds},
       {"lip_sync", LipSyncDefEntry, LipSyncSeeds},

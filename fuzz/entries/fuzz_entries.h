@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,12 @@ namespace fuzz {
 using Bytes = std::vector<uint8_t>;
 using Entry = void (*)(const uint8_t* data, size_t size);
 using SeedMaker = std::vector<Bytes> (*)();
+// A seed made from a row of a test table, named by the row.
+struct RowSeed {
+  std::string name;
+  Bytes bytes;
+};
+using RowSeedMaker = std::vector<RowSeed> (*)();
 
 struct Target {
   const char* name;
@@ -29,6 +36,9 @@ struct Target {
   // Mutated variants the smoke test runs besides the seeds (a whole played battle per input
   // takes far longer than one file read: such targets run a few).
   int smoke_variants = 300;
+  // Seeds made from a test table's rows: written into the corpus beside the others; the smoke
+  // test runs each row's seed and a variant of it as a test of its own.
+  RowSeedMaker row_seeds = nullptr;
 };
 
 // Every target, in a fixed order.

@@ -50,6 +50,10 @@ std::vector<Bytes> RouteSeeds();
 // The story state and a stage under event objects and a walk (story_entry.cpp).
 std::vector<Bytes> StoryStateSeeds();
 std::vector<Bytes> StoryStageSeeds();
+// The map scripts' run table's rows: each row's story (variables, trust, flags, answers) on its
+// map; each map's small stage under its script.
+std::vector<RowSeed> StoryStateRowSeeds();
+std::vector<RowSeed> StoryStageRowSeeds();
 // The debug menu's readers (debug_entries.cpp).
 std::vector<Bytes> DefNamesSeeds();
 std::vector<Bytes> LipSyncSeeds();

@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_battle_state.h"
 #include "battle/slg_events.h"
+#include "battle/slg_formulas.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_search.h"
 #include "battle/slg_stage_table.h"
@@ -34,8 +36,12 @@
 #include "game/system_data.h"
 #include "testsupport/battle_install.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/battle_script.h"
 #include "testsupport/event_tables.h"
 #include "testsupport/headless_records.h"
+#include "testsupport/map_run_stories.h"
+#include "testsupport/map_stages.h"
+#include "testsupport/script_writer.h"
 #include "testsupport/stage_writer.h"
 #include "testsupport/story_map.h"
 
@@ -95,17 +101,22 @@ void CheckMapFrame(const char* name) {
 }
 
 // A real map's set-up (its row of the map set-up table) on the rig's battle of stage map - 1,
-// played as a map's test plays it: messages that wait are answered, a timed choice is answered
-// once its window has settled, and every 24 frames a moment from the next byte of `moments`
+// the map's small stage (its cast, event objects, backgrounds and messages), played as a map's
+// test plays it: messages that wait are answered, a timed choice is answered once its window has
+// settled (with the next of the queued `answers`, each line 1-3 by its value, then with the line
+// the moment byte due names), and every 24 frames a moment from the next byte of `moments`
 // reaches turn control's slot: bit 0 a new round, bit 1 a chosen command (the byte's top three
 // bits the choice), bit 2 the acting unit chosen, bit 3 a cover, bit 4 the same unit acting on.
 // The battle's own rules (units, fixed sprites, the animation table) are checked every frame;
 // the run ends at its frame bound (a map that ends its battle idles on there).
 class RealMapPlay {
  public:
-  RealMapPlay(testsupport::BattleRig& rig, int map, Bytes moments)
-      : rig_(rig), moments_(std::move(moments)),
+  RealMapPlay(testsupport::BattleRig& rig, int map, Bytes moments, Bytes answers)
+      : rig_(rig), moments_(std::move(moments)), answers_(std::move(answers)),
         events_(*kMapEventSetupTable[static_cast<size_t>(map - 1)], &rig.driver()) {
+    if (const testsupport::MapStage* stage = testsupport::FindMapStage(map)) {
+      stub_kinds_ = stage->stub_kinds;
+    }
     GetSystemData()->setBattleMap(static_cast<uint32_t>(map - 1));
     GetSystemData()->setVoiceOff(1);
     rig.driver().host_window().waits_for_other_threads = false;
@@ -120,12 +131,24 @@ class RealMapPlay {
     return options;
   }
 
-  // The install of stage map - 1 with every event face opening internal face 0.
-  static testsupport::BattleInstall Install(int map) {
+  // The install of stage map - 1 dressed with the map's small stage, its messages into
+  // `messages`, every event face opening internal face 0.
+  static testsupport::BattleInstall Install(int map, testsupport::MessageTableWriter& messages) {
     testsupport::BattleInstall install;
     install.stage.map = map - 1;
+    if (const testsupport::MapStage* stage = testsupport::FindMapStage(map)) {
+      testsupport::DressMapStage(*stage, install, messages);
+    }
     install.stage.face_conv.fill(1);
     return install;
+  }
+
+  // Lays the install, the battle message file and the face files.
+  static void Lay(const testsupport::BattleInstall& install,
+                  const testsupport::MessageTableWriter& messages, testsupport::GameTree& tree) {
+    install.Lay(tree);
+    tree.Write(testsupport::SlgMessageRel(install.stage.map), messages.Bytes());
+    testsupport::LayEventFaces(tree);
   }
 
   // `on_battle` runs once, on the first frame the battle exists.
@@ -140,6 +163,7 @@ class RealMapPlay {
         CheckMapFrame(name);
         Answer(f);
         if (f % kMomentFrames == 0) due_ = ByteAt(moments_, next_++) | 0x100;
+        for (const int kind : stub_kinds_) testsupport::BattleScript::InstallAttackStubs({kind});
       }
       if (!rig_.Step()) {
         Check(false, name, "the program stopped");
@@ -161,7 +185,9 @@ class RealMapPlay {
     }
     if (choice_opened_ < 0) choice_opened_ = f;
     if (f != choice_opened_ + kChoiceSettle) return;
-    const int line = 1 + ByteAt(moments_, next_) % 3;
+    const int line = next_answer_ < answers_.size()
+                         ? 1 + (answers_[next_answer_++] + 2) % 3
+                         : 1 + ByteAt(moments_, next_) % 3;
     int at = f + 1;
     for (int i = 1; i < line; ++i, at += 2) {
       rig_.Schedule({testsupport::GameKeyDown(at, kGameKeyDown),
@@ -196,10 +222,18 @@ class RealMapPlay {
   testsupport::BattleRig& rig_;
   Bytes moments_;
   size_t next_ = 0;
+  Bytes answers_;
+  size_t next_answer_ = 0;
+  std::vector<int> stub_kinds_;
   int due_ = 0;
   int choice_opened_ = -1;
   testsupport::ScopedEventTable events_;
 };
+
+// A real map's queued choice answers: the control block's bytes from 6 on.
+Bytes QueuedAnswers(const Bytes& control) {
+  return control.size() > 6 ? Bytes(control.begin() + 6, control.end()) : Bytes{};
+}
 
 // ---- The stage under an opening of event objects and a walk ----
 constexpr const char* kStageName = "story_stage";
@@ -248,7 +282,8 @@ constexpr SlgEventEntry kStageTable[] = {
 }  // namespace
 
 // Input: control (byte 0 the choice's answer, 1-3 by its value mod 3; bytes 1-4 the generator's
-// seed; byte 5 the map: 0 the test story, 1-27 that real map's script, values wrap), P[0-99] as
+// seed; byte 5 the map: 0 the test story, 1-27 that real map's script, values wrap; from byte 6
+// a real map's queued choice answers), P[0-99] as
 // 200 little-endian bytes (missing ones 0), the flags set once the battle is installed (16-bit
 // numbers, at most 32), a real map's moments (one byte every 24 frames: RealMapPlay). Rules: the
 // run ends within its frame bound (the program never stops on its own), the mode stays a
@@ -282,9 +317,9 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
     }
   };
   if (map != 0) {
-    RealMapPlay::Install(map).Lay(rig.driver().tree);
-    testsupport::LayEventFaces(rig.driver().tree);
-    RealMapPlay play(rig, map, parts[3]);
+    testsupport::MessageTableWriter messages;
+    RealMapPlay::Lay(RealMapPlay::Install(map, messages), messages, rig.driver().tree);
+    RealMapPlay play(rig, map, parts[3], QueuedAnswers(control));
     set_variables();
     play.Play(kName, set_flags);
     return;
@@ -315,7 +350,8 @@ void StoryStateEntry(const uint8_t* data, size_t size) {
 }
 
 // Input: control (byte 0 the extra kind's offset from 80; bytes 1-4 the free-cell point, x and y
-// little-endian; byte 5 the map: 0 the test opening, 1-27 that real map's script, values wrap),
+// little-endian; byte 5 the map: 0 the test opening, 1-27 that real map's script, values wrap;
+// from byte 6 a real map's queued choice answers),
 // the stage table (MapNN.DAT) and the map data (MapNN.bin, both cell grids) of the builder's
 // install, a real map's moments (RealMapPlay). The test opening fades in, deploys kinds 80, 81
 // and the extra kind, looks for a free cell, walks the hero and looks again. Rules: at most 64
@@ -334,17 +370,19 @@ void StoryStageEntry(const uint8_t* data, size_t size) {
   const int map = SelectedMap(control, 5);
   testsupport::BattleRig rig(map != 0 ? RealMapPlay::Options(options) : options);
   testsupport::HeadlessRecordsOff(rig.driver());
+  testsupport::MessageTableWriter messages;
   testsupport::BattleInstall install =
-      map != 0 ? RealMapPlay::Install(map) : testsupport::BattleInstall{};
+      map != 0 ? RealMapPlay::Install(map, messages) : testsupport::BattleInstall{};
   install.stage.SetRaw(testsupport::StageWriter::kStage, parts[1]);
   install.stage.SetRaw(testsupport::StageWriter::kMapData, parts[2]);
-  install.Lay(rig.driver().tree);
-  testsupport::LayEventFaces(rig.driver().tree);
   if (map != 0) {
-    RealMapPlay play(rig, map, parts[3]);
+    RealMapPlay::Lay(install, messages, rig.driver().tree);
+    RealMapPlay play(rig, map, parts[3], QueuedAnswers(control));
     play.Play(kStageName);
     return;
   }
+  install.Lay(rig.driver().tree);
+  testsupport::LayEventFaces(rig.driver().tree);
   rig.InstallEventTable(kStageTable);
   rig.InstallEventAnmTable(kStageAnm);
   for (int f = 0; f < kStageFrameBound; ++f) {
@@ -394,22 +432,38 @@ std::vector<Bytes> StoryStageSeeds() {
   return seeds;
 }
 
+namespace {
+
+// P[index] := value in an input's variables part (200 little-endian bytes at most).
+void PutWord(Bytes& b, int index, uint16_t value) {
+  if (b.size() < static_cast<size_t>(2 * index + 2)) b.resize(static_cast<size_t>(2 * index + 2));
+  b[static_cast<size_t>(2 * index)] = static_cast<uint8_t>(value);
+  b[static_cast<size_t>(2 * index + 1)] = static_cast<uint8_t>(value >> 8);
+}
+
+// A real map's moments in the seeds: a new round, a command, an actor and a cover, the same unit.
+const Bytes kMapMoments = {0x01, 0x00, 0x05, 0x42, 0x08, 0x11, 0x00, 0x01};
+
+// A real map's control block: the generator's seed 1, the map, the queued answers.
+Bytes MapControl(int map, const std::vector<int>& answers) {
+  Bytes control = {0, 1, 0, 0, 0, static_cast<uint8_t>(map)};
+  for (const int line : answers) control.push_back(static_cast<uint8_t>(line));
+  return control;
+}
+
+}  // namespace
+
 std::vector<Bytes> StoryStateSeeds() {
-  const auto word = [](Bytes& b, int index, uint16_t value) {
-    if (b.size() < static_cast<size_t>(2 * index + 2)) b.resize(static_cast<size_t>(2 * index + 2));
-    b[static_cast<size_t>(2 * index)] = static_cast<uint8_t>(value);
-    b[static_cast<size_t>(2 * index + 1)] = static_cast<uint8_t>(value >> 8);
-  };
   std::vector<Bytes> seeds;
   // The story road as the test plays it, with no variables.
   seeds.push_back(JoinParts({{0, 11, 0, 0, 0}, {}, {}}));
   // Trust words at both ends and the FAD variables at odd values; the defeat's answer.
   Bytes vars;
-  word(vars, 40, 0);
-  word(vars, 60, 0xFFFF);
-  word(vars, 73, 0x8000);
-  word(vars, 83, 0x7FFF);
-  word(vars, 99, 1);
+  PutWord(vars, 40, 0);
+  PutWord(vars, 60, 0xFFFF);
+  PutWord(vars, 73, 0x8000);
+  PutWord(vars, 83, 0x7FFF);
+  PutWord(vars, 99, 1);
   seeds.push_back(JoinParts({{2, 3, 0, 0, 0}, vars, {}}));
   // The story's flags already set after the install: the opening and the choice done, the lost
   // flag, a flag past every row.
@@ -422,18 +476,56 @@ std::vector<Bytes> StoryStateSeeds() {
   // Every real map with no variables, a new round, a command, an actor and a cover as moments;
   // then the maps whose story reads the variables most, with the values their tests use (the
   // second visit of map 19, the route heroine, the allowance of map 16).
-  const Bytes moments = {0x01, 0x00, 0x05, 0x42, 0x08, 0x11, 0x00, 0x01};
+  const Bytes& moments = kMapMoments;
   for (uint8_t map = 1; map <= kMapSetupRows; ++map) {
     seeds.push_back(JoinParts({{0, 1, 0, 0, 0, map}, {}, {}, moments}));
   }
   Bytes story;
-  word(story, 73, 1);
-  word(story, 80, 3);
-  word(story, 82, 2);
-  word(story, 83, 1);
-  word(story, 84, 1);
+  PutWord(story, 73, 1);
+  PutWord(story, 80, 3);
+  PutWord(story, 82, 2);
+  PutWord(story, 83, 1);
+  PutWord(story, 84, 1);
   for (const uint8_t map : {uint8_t{16}, uint8_t{18}, uint8_t{19}, uint8_t{21}, uint8_t{23}}) {
     seeds.push_back(JoinParts({{1, 2, 0, 0, 0, map}, story, flags, moments}));
+  }
+  return seeds;
+}
+
+// Each run row's story as the harness gives it: its P values, then its trust (stored with a bias
+// of 32768 in the heroine's trust variable), the flags set once the battle is installed and the
+// queued answers, on the row's map with the usual moments.
+std::vector<RowSeed> StoryStateRowSeeds() {
+  std::vector<RowSeed> seeds;
+  for (const testsupport::MapRunStory& row : testsupport::MapRunStories()) {
+    const testsupport::EventHarness::Inputs& in = row.inputs;
+    Bytes vars;
+    for (const auto& [n, value] : in.p) PutWord(vars, n, value);
+    for (const auto& [heroine, trust] : in.trust) {
+      PutWord(vars, kTrustSaveVars[static_cast<size_t>(heroine - 1)],
+              static_cast<uint16_t>(static_cast<uint32_t>(trust) + 32768));
+    }
+    Bytes flags;
+    for (const int f : in.flags) {
+      flags.push_back(static_cast<uint8_t>(f));
+      flags.push_back(static_cast<uint8_t>(f >> 8));
+    }
+    seeds.push_back({row.name, JoinParts({MapControl(row.map, in.answers), vars, flags,
+                                          kMapMoments})});
+  }
+  return seeds;
+}
+
+// Each map's small stage (the stage table and map data its run rows play on) under its script.
+std::vector<RowSeed> StoryStageRowSeeds() {
+  using testsupport::StageWriter;
+  std::vector<RowSeed> seeds;
+  for (const int map : testsupport::DescribedMaps()) {
+    testsupport::MessageTableWriter messages;
+    const testsupport::BattleInstall install = RealMapPlay::Install(map, messages);
+    seeds.push_back({"Map" + std::string(map < 10 ? "0" : "") + std::to_string(map),
+                     JoinParts({MapControl(map, {}), install.stage.Bytes(StageWriter::kStage),
+                                install.stage.Bytes(StageWriter::kMapData), kMapMoments})});
   }
   return seeds;
 }

@@ -34,6 +34,7 @@
 #include "battle_events/maps/kit/party_units.h"
 #include "game/system_data.h"
 #include "testsupport/event_harness.h"
+#include "testsupport/map_run_stories.h"
 #include "testsupport/map_stages.h"
 #include "tests/battle_events/map_plays.h"
 
@@ -747,5 +748,24 @@ INSTANTIATE_TEST_SUITE_P(AllMaps, MapRun, testing::Range<size_t>(0, Rows().size(
                          [](const testing::TestParamInfo<size_t>& info) {
                            return Rows()[info.param].name;
                          });
+
+// The stories the story fuzz targets take as seeds (testsupport/map_run_stories.h) are exactly
+// what the rows give their harnesses before the start.
+TEST(MapRunStories, AreTheRowsOwn) {
+  ASSERT_EQ(testsupport::MapRunStories().size(), Rows().size());
+  for (const RunRow& row : Rows()) {
+    const testsupport::MapRunStory* story = testsupport::FindMapRunStory(row.name);
+    ASSERT_NE(story, nullptr) << row.name;
+    EXPECT_EQ(story->map, row.map) << row.name;
+    auto h = testsupport::MakeMapHarness(*kMapEventSetupTable[static_cast<size_t>(row.map - 1)],
+                                         *testsupport::FindMapStage(row.map));
+    if (row.before) row.before(*h);
+    const EventHarness::Inputs given = h->inputs();
+    EXPECT_EQ(given.p, story->inputs.p) << row.name;
+    EXPECT_EQ(given.trust, story->inputs.trust) << row.name;
+    EXPECT_EQ(given.flags, story->inputs.flags) << row.name;
+    EXPECT_EQ(given.answers, story->inputs.answers) << row.name;
+  }
+}
 
 }  // namespace

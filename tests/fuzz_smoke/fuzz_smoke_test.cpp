@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/entries/fuzz_entries.h"
@@ -93,7 +95,9 @@ void RecordFailure(const char* target, const char* what) {
   if (g_failures != nullptr) g_failures->push_back(std::string(target) + ": " + what);
 }
 
-class FuzzSmoke : public ::testing::TestWithParam<const fuzz::Target*> {
+// A test whose entries report broken rules as failures.
+template <typename Param>
+class RecordingTest : public ::testing::TestWithParam<Param> {
  protected:
   void SetUp() override {
     g_failures = &failures_;
@@ -105,13 +109,20 @@ class FuzzSmoke : public ::testing::TestWithParam<const fuzz::Target*> {
   }
 
   // Runs one input and reports any broken rule with the input's description.
-  void Run(const Bytes& input, const std::string& what) {
+  void Run(const fuzz::Target& target, const Bytes& input, const std::string& what) {
     failures_.clear();
-    GetParam()->entry(input.data(), input.size());
+    target.entry(input.data(), input.size());
     for (const std::string& f : failures_) ADD_FAILURE() << what << ": " << f;
   }
 
   std::vector<std::string> failures_;
+};
+
+class FuzzSmoke : public RecordingTest<const fuzz::Target*> {
+ protected:
+  void Run(const Bytes& input, const std::string& what) {
+    RecordingTest::Run(*GetParam(), input, what);
+  }
 };
 
 constexpr int kVariants = 300;
@@ -141,6 +152,40 @@ std::vector<const fuzz::Target*> AllTargets() {
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzSmoke, ::testing::ValuesIn(AllTargets()),
                          [](const ::testing::TestParamInfo<const fuzz::Target*>& info) {
                            return std::string(info.param->name);
+                         });
+
+// The seeds made from a test table's rows (Target::row_seeds), each with one variant of it: one
+// test per row, since each runs a whole battle.
+struct RowCase {
+  const fuzz::Target* target;
+  fuzz::RowSeed seed;
+};
+
+std::vector<RowCase> AllRowCases() {
+  std::vector<RowCase> out;
+  for (const fuzz::Target& t : fuzz::Targets()) {
+    if (t.row_seeds == nullptr) continue;
+    for (fuzz::RowSeed& seed : t.row_seeds()) out.push_back({&t, std::move(seed)});
+  }
+  return out;
+}
+
+// Test names carry the row; the seed's bytes are not printed.
+void PrintTo(const RowCase& c, std::ostream* os) { *os << c.target->name << " " << c.seed.name; }
+
+class FuzzRowSeeds : public RecordingTest<RowCase> {};
+
+TEST_P(FuzzRowSeeds, SeedAndAVariantKeepEveryRule) {
+  const RowCase& c = GetParam();
+  Run(*c.target, c.seed.bytes, "seed");
+  Mutator mutator(std::hash<std::string>{}(c.seed.name) & 0xFFFF);
+  Run(*c.target, mutator.Mutate(c.seed.bytes), "variant");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FuzzRowSeeds, ::testing::ValuesIn(AllRowCases()),
+                         [](const ::testing::TestParamInfo<RowCase>& info) {
+                           return std::string(info.param.target->name) + "_" +
+                                  info.param.seed.name;
                          });
 
 TEST(FuzzParts, SplitAndJoinAgree) {
