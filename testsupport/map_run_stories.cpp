@@ -14,9 +14,8 @@ namespace {
 
 using Inputs = EventHarness::Inputs;
 
-// Map 10's heroines' second variables (which order the talks) and the values its rows give them
-// (stored with the sign bit: 32768 + value).
-constexpr std::array<int, 6> kMap10SecondVar = {10, 20, 30, 50, 60, 40};
+// The values map 10's rows give its heroines' second variables (stored with the sign bit:
+// 32768 + value).
 Inputs Map10(std::array<int, 6> values, std::vector<int> answers) {
   Inputs in;
   for (size_t i = 0; i < values.size(); ++i) {
@@ -113,12 +112,9 @@ std::vector<MapRunStory> Make() {
       {"Map08OpeningsHalvedWon", 8, {.p = {{81, 0}}, .trust = {{1, 25}}}},
   };
   // The final battle's maps, each route heroine 1-6 by P[83] of her route.
-  static const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4",
-                                       "Heroine5", "Heroine6"};
-  constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
   for (const int map : {18, 23, 24, 25, 26}) {
     for (int route = 1; route <= 6; ++route) {
-      rows.push_back({"Map" + std::to_string(map) + "Route" + kNames[route], map,
+      rows.push_back({"Map" + std::to_string(map) + "Route" + kRouteNames[static_cast<size_t>(route)], map,
                       {.p = {{83, kP83OfRoute[static_cast<size_t>(route)]}}}});
     }
   }

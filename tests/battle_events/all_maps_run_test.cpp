@@ -260,10 +260,8 @@ void Map08Play(EventHarness& h) {
 // Maps 18 and 23-26 (the final battle), each route heroine 1-6 (P[83] of her route): each map's
 // first two rows and last two choose by P[83] (a and b), 23-25 switch to the next stage after a
 // fade, 26 is won.
-const char* const kNames[] = {"", "Heroine1", "Heroine2", "Heroine3", "Heroine4", "Heroine5",
-                              "Heroine6"};
-// P[83] of each route heroine's route (index 1-6).
-constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
+using testsupport::kP83OfRoute;
+using testsupport::kRouteNames;
 
 std::vector<RunRow> FinalRows() {
   struct Final {
@@ -274,7 +272,7 @@ std::vector<RunRow> FinalRows() {
   // stage 22 after a fade.
   for (int route = 1; route <= 6; ++route) {
     const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];
-    rows.push_back({std::string("Map18Route") + kNames[route], 18,
+    rows.push_back({std::string("Map18Route") + kRouteNames[static_cast<size_t>(route)], 18,
                     [p83](EventHarness& h) { h.SetP(83, p83); },
                     [](EventHarness& h) {
                       ASSERT_TRUE(h.RunUntilIdle(6000));
@@ -292,7 +290,7 @@ std::vector<RunRow> FinalRows() {
       const int base = f.map * 1000 + 100;
       const std::string first = "start " + std::to_string(base + (p83 == f.a ? 6 : 5));
       const std::string second = "start " + std::to_string(base + (p83 == f.b ? 11 : 10));
-      rows.push_back({"Map" + std::to_string(f.map) + "Route" + kNames[route], f.map, [p83](EventHarness& h) { h.SetP(83, p83); }, nullptr,
+      rows.push_back({"Map" + std::to_string(f.map) + "Route" + kRouteNames[static_cast<size_t>(route)], f.map, [p83](EventHarness& h) { h.SetP(83, p83); }, nullptr,
                       f.map == 26 ? End::kWin : End::kFadeSwitch, f.map, {first, second}, {},
                       {"bg show 300"}, nullptr});
     }
@@ -383,7 +381,7 @@ RunRow Map15Route(int route) {
   if (partner != 5) messages.push_back("message 209:3170");
   messages.insert(messages.end(),
                   {"message 299:10000", "message 299:10001", "message 300:10002"});
-  return {std::string("Map15Route") + (route == 0 ? "None" : kNames[route]), 15,
+  return {std::string("Map15Route") + (route == 0 ? "None" : kRouteNames[static_cast<size_t>(route)]), 15,
           [p83](EventHarness& h) { h.SetP(83, p83); }, nullptr, End::kSwitch, 15,
           {"start 15101", "start 15102", "start 15103"}, messages,
           {"bgm 14", "se 131", "se 286", "se 283"},

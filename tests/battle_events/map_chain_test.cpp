@@ -31,6 +31,7 @@
 #include "engine/gfx/sprite/sprite.h"
 #include "game/macro_vars.h"
 #include "game/system_data.h"
+#include "testsupport/map_run_stories.h"
 #include "testsupport/map_stages.h"
 #include "tests/battle_events/map_plays.h"
 
@@ -218,7 +219,7 @@ std::vector<std::string> FinalStarts(int map, uint16_t p83, int a, int b) {
 
 std::vector<ChainRow> FinalChains() {
   // The route heroine's P[83] (route k of kP83OfRoute[k]).
-  constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
+  using testsupport::kP83OfRoute;
   std::vector<ChainRow> rows;
   for (int route = 1; route <= 6; ++route) {
     const uint16_t p83 = kP83OfRoute[static_cast<size_t>(route)];

@@ -22,6 +22,7 @@
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map10.h"
 #include "battle_events/maps/map12.h"
+#include "testsupport/map_run_stories.h"
 #include "testsupport/event_harness.h"
 
 namespace map_plays {
@@ -33,7 +34,7 @@ inline void Flags(EventHarness& h, std::initializer_list<int> flags) {
 }
 
 // Map 10's heroines' second variables (which order the talks).
-inline constexpr std::array<int, 6> kMap10SecondVar = {10, 20, 30, 50, 60, 40};
+using testsupport::kMap10SecondVar;
 inline std::function<void(EventHarness&)> Map10Before(std::array<int, 6> values,
                                                std::vector<int> answers) {
   return [values, answers](EventHarness& h) {

@@ -23,6 +23,7 @@
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map24.h"
 #include "game/system_data.h"
+#include "testsupport/map_run_stories.h"
 #include "testsupport/event_harness.h"
 #include "testsupport/event_table_lint.h"
 #include "testsupport/map_stages.h"
@@ -62,7 +63,7 @@ std::unique_ptr<EventHarness> Map24Battle(const Map24Case& s) {
 }
 
 // The P[83] values that give route kinds 1-6.
-constexpr std::array<uint16_t, 7> kP83OfRoute = {0, 1, 2, 3, 5, 6, 4};
+using testsupport::kP83OfRoute;
 
 // ---- The table ----
 
