@@ -4,6 +4,13 @@
 
 #include "engine/core/debug_trace.h"
 
+namespace {
+
+// The name length a new record has room for (longer names grow it once, and it keeps that).
+constexpr size_t kNameRoom = 47;
+
+}  // namespace
+
 void* TaskAllocBlock(size_t size) {
   void* block = std::calloc(1, size == 0 ? 1 : size);
   if (block == nullptr) throw std::bad_alloc();
@@ -38,6 +45,8 @@ int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, 
     --spare_count_;
   } else {
     task = new GameTaskRec;
+    // Room for the names tasks are given, so that a reused record takes a new name in place.
+    task->name.reserve(kNameRoom);
   }
   task->function = function;
   task->name = name;  // a reused record keeps its name's storage
