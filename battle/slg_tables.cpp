@@ -314,7 +314,7 @@ void FillCell(std::array<AnmFileRec*, N>& cells, size_t at, const std::string& n
       return;
     }
   }
-  cells[at] = new AnmFileRec{name, 1, shade};
+  cells[at] = new AnmFileRec{name, 1, shade, std::string(kTableDir) + name};
 }
 
 void ReadUnitAnmTable(SlgTextTables& t) {
@@ -381,8 +381,7 @@ void ReadEventAnmTable(SlgTextTables& t) {
 // The record's file at the battle's brightness.
 SprAnm* LoadRecord(const AnmFileRec& rec) {
   const int level = Battle().night_mode != 0 && rec.shade == 0 ? 204 : 256;
-  const std::string path = std::string(kTableDir) + rec.name;
-  return TamvikFunc::LoadAnmFile(path.c_str(), 0, level);
+  return TamvikFunc::LoadAnmFile(rec.path.c_str(), 0, level);
 }
 
 const AnmFileRec* UnitCell(int kind, int slot) {

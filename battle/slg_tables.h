@@ -91,6 +91,7 @@ struct AnmFileRec {
   std::string name;  // upper-cased, relative to "tamvik2\"
   uint32_t count = 0;
   int32_t shade = -1;  // 0 "Night": darkened in night mode
+  std::string path;    // "tamvik2\" + name, made once: loading the record builds no string
 };
 
 struct SlgSeEntry {

@@ -10,6 +10,7 @@
 #include "battle/battle_context.h"
 #include "battle/slg_geometry.h"
 #include "battle/slg_unit.h"
+#include "battle_effects/attack_dispatch.h"
 #include "engine/app/context.h"
 #include "engine/core/game_task.h"
 #include "flow/tamvik_bup.h"
@@ -252,7 +253,10 @@ bool SampleRoad::WinTheBattle(int limit) {
   int since_press = 0;
   return d.RunUntil("the battle won", [&](const ProgramDriver&) {
     if (!HasBattle() || Battle().control.exited != 0) return true;
-    BattleScript::InstallAttackStubs({0, 14});
+    if (const char* routine =
+            AttackRoutineName(Battle().Extension<AttackDispatch>().last_routine)) {
+      attack_routines.insert(routine);
+    }
     // An event's messages are closed with OK, one press every 30 frames.
     if (Battle().event_busy != 0) {
       if (++since_press >= 30) {

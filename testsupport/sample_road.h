@@ -13,9 +13,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "battle/battle_extension.h"
+#include "battle_effects/effects_install.h"
 #include "engine/input/dinput.h"
 #include "testsupport/faulty_files.h"
 #include "testsupport/program_driver.h"
@@ -87,10 +90,12 @@ class SampleRoad {
   bool UntilSlotMenuSubStep(const std::string& name, int sub_step, int limit);
 
   // Runs the sample's battle to its end: the hero walks beside the enemy and attacks until it
-  // falls (the attacks end at once until the kinds' effects exist); the messages of the events on
-  // the way are closed with OK, and the victory needs a rule installed as the event check. Whether
-  // the battle was left within the limit.
+  // falls, each attack played by the kinds' own routines (the road installs the battle's attack
+  // effects as the program does); the messages of the events on the way are closed with OK, and
+  // the victory needs a rule installed as the event check. Whether the battle was left within the
+  // limit. The names of the routines the attacks played are kept in `attack_routines`.
   bool WinTheBattle(int limit);
+  std::set<std::string> attack_routines;
 
   // The traced lines of a file missing, cut or failing (SampleTraceFaults).
   std::vector<std::string> TraceFaults() const { return SampleTraceFaults(d.trace()); }
@@ -114,6 +119,8 @@ class SampleRoad {
   std::vector<std::string> NotFound();
 
   std::vector<int> modes;  // the manager's modes, each change once
+  // The attack effects, registered for the road's life as the program's start registers them.
+  ScopedBattleInstaller effects{&InstallBattleEffects};
   ProgramDriver d;
   FaultyFiles files{d.host().files};
   std::filesystem::path system_dat;

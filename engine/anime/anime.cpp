@@ -190,10 +190,15 @@ int CDdrawAnime::IsAnime(AnimeHandle handle) const { return RecordOf(handle) != 
 
 std::vector<AnimeHandle> CDdrawAnime::Records(int32_t kind) const {
   std::vector<AnimeHandle> out;
+  Records(kind, out);
+  return out;
+}
+
+void CDdrawAnime::Records(int32_t kind, std::vector<AnimeHandle>& out) const {
+  out.clear();
   for (AnimeRec* record = head_; record != nullptr; record = record->next) {
     if (!record->deleted && record->kind == kind) out.push_back(HandleOf(record));
   }
-  return out;
 }
 
 int CDdrawAnime::Delete(AnimeHandle handle) {

@@ -374,6 +374,8 @@ class CDdrawAnime {
   // The live animations of a kind, newest first (for a layer that deletes its kind's records
   // by what they play).
   std::vector<AnimeHandle> Records(int32_t kind) const;
+  // The same into `out` (cleared first), whose storage a caller that asks often keeps.
+  void Records(int32_t kind, std::vector<AnimeHandle>& out) const;
   int SetStopWord(AnimeHandle handle, uint32_t value);
   // The same; clearing it also lets the kind redraw what it shows (Resume).
   int SetStop(AnimeHandle handle, uint32_t value);

@@ -4,6 +4,13 @@
 
 #include "engine/core/debug_trace.h"
 
+namespace {
+
+// The name length a new record has room for (longer names grow it once, and it keeps that).
+constexpr size_t kNameRoom = 47;
+
+}  // namespace
+
 void* TaskAllocBlock(size_t size) {
   void* block = std::calloc(1, size == 0 ? 1 : size);
   if (block == nullptr) throw std::bad_alloc();
@@ -17,6 +24,10 @@ CGameTask::CGameTask() : root_(new GameTaskRec) { root_->name = "ROOT"; }
 CGameTask::~CGameTask() {
   pass_depth_ = 0;
   DelAllTask();
+  while (GameTaskRec* spare = spares_) {
+    spares_ = spare->next;
+    delete spare;
+  }
   delete root_;
 }
 
@@ -28,9 +39,18 @@ int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, 
     TaskFreeBlock(extra);
     return 0;
   }
-  auto* task = new GameTaskRec;
+  GameTaskRec* task = spares_;
+  if (task != nullptr) {
+    spares_ = task->next;
+    --spare_count_;
+  } else {
+    task = new GameTaskRec;
+    // Room for the names tasks are given, so that a reused record takes a new name in place.
+    task->name.reserve(kNameRoom);
+  }
   task->function = function;
-  task->name = name;
+  task->name = name;  // a reused record keeps its name's storage
+  task->deleted = false;
   task->work = work;
   task->extra = extra;
 
@@ -40,6 +60,7 @@ int CGameTask::SetTask(GameTaskRec* owner, TaskFunc function, const char* name, 
   task->previous = last;
   task->next = nullptr;
   task->owner = owner;
+  task->owner_generation = owner != nullptr ? owner->generation : 0;
   return 1;
 }
 
@@ -52,7 +73,16 @@ void CGameTask::Free(GameTaskRec* task) {
   if (task->next != nullptr) task->next->previous = task->previous;
   TaskFreeBlock(task->work);
   TaskFreeBlock(task->extra);
-  delete task;
+  task->work = nullptr;
+  task->extra = nullptr;
+  task->function = nullptr;
+  task->owner = nullptr;
+  task->previous = nullptr;  // DelTask refuses it from now on
+  // Every handle of the task that ended here stops naming it.
+  ++task->generation;
+  task->next = spares_;
+  spares_ = task;
+  ++spare_count_;
 }
 
 int CGameTask::DelTask(GameTaskRec* task) {
@@ -86,11 +116,15 @@ GameTaskRec* CGameTask::FindTask(const char* name) const {
   return nullptr;
 }
 
-int CGameTask::IsTask(const GameTaskRec* task) const {
+GameTaskRec* CGameTask::Find(TaskHandle handle) const {
+  if (handle.record == nullptr) return nullptr;
+  // The list is searched rather than the record read, so a handle of another list is safe too.
   for (GameTaskRec* t = root_; t != nullptr; t = t->next) {
-    if (t == task) return t->deleted ? 0 : 1;
+    if (t == handle.record) {
+      return !t->deleted && t->generation == handle.generation ? t : nullptr;
+    }
   }
-  return 0;
+  return nullptr;
 }
 
 int CGameTask::ExecTask() {

@@ -2,6 +2,10 @@
 // The named task list on which every game sequence runs. Each task is a record with a per-frame
 // function, a name, an owner and an owned work block; one pass per frame runs every task once in
 // creation order. Tasks are found, tested for life and ended through their name or record.
+// Ended records are kept and reused for later tasks (a task start allocates nothing once the list
+// has held as many tasks before), so a record's address alone does not name one task: whatever
+// is kept past the moment a task may end names it by a TaskHandle, which carries the record's
+// generation.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +18,14 @@ struct GameTaskRec;
 using TaskFunc = void (*)(GameTaskRec*);
 
 struct GameTaskRec {
-  GameTaskRec* previous = nullptr;  // null only for ROOT
+  GameTaskRec* previous = nullptr;  // null only for ROOT and for records kept for reuse
   GameTaskRec* next = nullptr;      // null for the last record
   GameTaskRec* owner = nullptr;     // stored for the task's own use; the list never follows it
+  // The owner's generation when the task was made: with owner, the handle of the owner
+  // (OwnerHandle), which no longer names a live task once the owner has ended.
+  uint32_t owner_generation = 0;
+  // Counts the tasks this record has carried; raised each time one ends.
+  uint32_t generation = 0;
   TaskFunc function = nullptr;      // null: the task has ended and is freed on the next visit
   std::string name;
   void* work = nullptr;   // owned; freed with the record
@@ -25,6 +34,23 @@ struct GameTaskRec {
   // look-ups and the pass frees it when it reaches it, so no link the pass holds ever dangles.
   bool deleted = false;
 };
+
+// One task, named so that it stays named after the task ends: once its task ends the handle
+// finds nothing, even when the record has been reused for a new task.
+struct TaskHandle {
+  GameTaskRec* record = nullptr;
+  uint32_t generation = 0;
+};
+
+// The handle of a live record (a null handle for null).
+inline TaskHandle HandleOf(const GameTaskRec* task) {
+  if (task == nullptr) return {};
+  return {const_cast<GameTaskRec*>(task), task->generation};
+}
+// The handle of the task's owner as it was when the task was made (null for none).
+inline TaskHandle OwnerHandle(const GameTaskRec* task) {
+  return {task->owner, task->owner == nullptr ? 0 : task->owner_generation};
+}
 
 // The 16-byte work block of the short creation form. By convention byte 0 is a mode or
 // sub-state and byte 1 the step number on which the task function switches.
@@ -75,18 +101,26 @@ class CGameTask {
   // The oldest live record bearing the name (exact, case-sensitive), or null. "NULL" is never
   // found. A task whose function was cleared is still found until it is freed.
   GameTaskRec* FindTask(const char* name) const;
-  // 1 when the pointer is one of the list's live records.
-  int IsTask(const GameTaskRec* task) const;
+  // The live record the handle names, or null: null for a null handle, for a task that has
+  // ended (deleted, or its function cleared and freed), and for a record since reused.
+  GameTaskRec* Find(TaskHandle handle) const;
+  // 1 when the handle names a live task.
+  int IsTask(TaskHandle handle) const { return Find(handle) != nullptr ? 1 : 0; }
   // One pass: runs every record's function in list order, frees ended records.
   int ExecTask();
   // Traces every record.
   int Enum() const;
 
   GameTaskRec* root() const { return root_; }
+  // Ended records kept for reuse.
+  size_t spare_count() const { return spare_count_; }
 
  private:
+  // Unlinks the record, frees its blocks and keeps it for reuse.
   void Free(GameTaskRec* task);
 
   GameTaskRec* root_;
+  GameTaskRec* spares_ = nullptr;  // chained through next
+  size_t spare_count_ = 0;
   int pass_depth_ = 0;
 };

@@ -67,7 +67,9 @@ class StepTask {
 
   // The task it was started under no longer exists. A task started without an owner never loses
   // it.
-  bool OwnerGone() const { return record_->owner != nullptr && list_.IsTask(record_->owner) == 0; }
+  bool OwnerGone() const {
+    return record_->owner != nullptr && list_.IsTask(OwnerHandle(record_)) == 0;
+  }
 
   // Ends the task. Safe from inside its own function: the running pass frees the record once the
   // function has returned, and the pass goes on with the task after it.

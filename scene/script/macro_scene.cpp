@@ -80,14 +80,16 @@ void CTamvikMacro::StopDecoding() {
   macro.continue_flag = 0;
   if (decode == nullptr) return;
   // Every task whose owner is the decode task or one of its tasks, owners before the tasks under
-  // them: a task left behind would read the next scene's script, or take a new task at its freed
-  // owner's address for alive.
-  std::vector<GameTaskRec*> tree{decode};
+  // them: a task left behind would read the next scene's script. They are held by handle: an end
+  // path may start a new task in the record of one ended before it.
+  std::vector<TaskHandle> tree{HandleOf(decode)};
   for (size_t i = 0; i < tree.size(); ++i) {
     for (GameTaskRec* t = list.root(); t != nullptr; t = t->next) {
-      if (!t->deleted && t->owner == tree[i] &&
-          std::find(tree.begin(), tree.end(), t) == tree.end()) {
-        tree.push_back(t);
+      if (!t->deleted && t->owner == tree[i].record &&
+          t->owner_generation == tree[i].generation &&
+          std::find_if(tree.begin(), tree.end(),
+                       [t](const TaskHandle& h) { return h.record == t; }) == tree.end()) {
+        tree.push_back(HandleOf(t));
       }
     }
   }
@@ -97,8 +99,8 @@ void CTamvikMacro::StopDecoding() {
   // has ended itself before (its function cleared), so it is not run again from inside itself.
   list.DelTask(decode);
   for (size_t i = 1; i < tree.size(); ++i) {
-    GameTaskRec* t = tree[i];
-    if (list.IsTask(t) == 0) continue;  // ended by the end path of a task before it
+    GameTaskRec* t = list.Find(tree[i]);
+    if (t == nullptr) continue;  // ended by the end path of a task before it
     if (t->function != nullptr) t->function(t);
     list.DelTask(t);
   }

@@ -87,10 +87,14 @@ int SpxAnimeKind::DeleteSpxRef(AnimeHandle* variable) {
 
 int SpxAnimeKind::DeleteBySpx(const SprAnm* anm) {
   int deleted = 0;
-  for (AnimeHandle handle : anime_.Records(kAnimeSpx)) {
+  // Taken out while it is walked: a call made from a deletion gets a list of its own.
+  std::vector<AnimeHandle> handles = std::move(handles_);
+  anime_.Records(kAnimeSpx, handles);
+  for (AnimeHandle handle : handles) {
     SpxAnimeBlock* block = Block(handle);
     if (block != nullptr && block->anm == anm) deleted += DeleteSpxRef(&handle);
   }
+  handles_ = std::move(handles);
   return deleted;
 }
 

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/anime/anime.h"
 #include "engine/gfx/gfx_types.h"
@@ -141,6 +142,8 @@ class SpxAnimeKind {
   CDdrawAnime& anime_;
   CTamvikSpr& units_;
   SpxSoundHook hook_ = nullptr;
+  // The handle list DeleteBySpx walks, kept so that giving back a set allocates nothing.
+  std::vector<AnimeHandle> handles_;
 };
 
 // The time of a wait word: wait x 1000 / 60 x 256 (ms x 256).

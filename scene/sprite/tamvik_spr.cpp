@@ -18,10 +18,23 @@ namespace {
 
 int16_t I16(int32_t v) { return static_cast<int16_t>(v); }
 
+char Raised(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether a record's name (kept as SprRecordName made it) is the name asked for, compared the
+// same way without building the raised copy: a look-up allocates nothing.
+bool SameRecordName(const std::string& stored, const char* name) {
+  if (name == nullptr) return stored.empty();
+  size_t i = 0;
+  for (; name[i] != '\0'; ++i) {
+    if (i >= stored.size() || stored[i] != Raised(name[i])) return false;
+  }
+  return i == stored.size();
+}
+
 template <class Record>
-Record* FindByName(Record* head, const std::string& name) {
+Record* FindByName(Record* head, const char* name) {
   for (Record* r = head; r != nullptr; r = r->next) {
-    if (r->name == name) return r;
+    if (SameRecordName(r->name, name)) return r;
   }
   return nullptr;
 }
@@ -50,9 +63,7 @@ void DeleteSprites(std::vector<SprRec*>& sprites) {
 
 std::string SprRecordName(const char* name) {
   std::string out = name != nullptr ? name : "";
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : out) c = Raised(c);
   return out;
 }
 
@@ -166,19 +177,19 @@ SlgMapSpr* CTamvikSpr::BuildSlgMap(const char* name, std::vector<SprRec*> sprite
 }
 
 SprUnit* CTamvikSpr::FindUnit(const char* name) {
-  SprUnit* unit = FindByName(units_, SprRecordName(name));
+  SprUnit* unit = FindByName(units_, name);
   if (unit != nullptr) ++unit->ref;
   return unit;
 }
 
 SprAnm* CTamvikSpr::FindAnm(const char* name) {
-  SprAnm* anm = FindByName(anms_, SprRecordName(name));
+  SprAnm* anm = FindByName(anms_, name);
   if (anm != nullptr) ++anm->ref;
   return anm;
 }
 
 SlgMapSpr* CTamvikSpr::FindSlgMap(const char* name) {
-  SlgMapSpr* map = FindByName(slg_maps_, SprRecordName(name));
+  SlgMapSpr* map = FindByName(slg_maps_, name);
   if (map != nullptr) ++map->ref;
   return map;
 }

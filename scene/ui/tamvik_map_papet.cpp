@@ -182,7 +182,7 @@ void CTamvikMap::SetPapetPos(int x, int y) {
 
 void CTamvikMap::PapetSeq(GameTaskRec* task) {
   if (!HasScene()) return;
-  if (task->owner != nullptr && Ctx().game_task.IsTask(task->owner) == 0) {
+  if (task->owner != nullptr && Ctx().game_task.IsTask(OwnerHandle(task)) == 0) {
     EndPapetSeq();
     return;
   }

@@ -259,8 +259,8 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   }, 3000)) << ::testing::PrintToString(run.modes);
   ASSERT_TRUE(run.d.RunUntil(testsupport::TraceContains("SLG INIT END"), 600));
   EXPECT_EQ(Battle().state.unit_count, 2);
-  // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (the
-  // attacks end at once until the kinds' effects exist); map 1's script plays on the way: its
+  // Won by the input script: the hero walks beside the ASHIGARU and attacks until it falls (his
+  // own attack routine plays each attack); map 1's script plays on the way: its
   // opening (its crowd and second wave, no guide on this stage) and the offer of the
   // demonstration, taken with OK (no heroine is on this stage: the demonstration runs through its
   // lessons without her moves), their messages closed with OK; the ASHIGARU's defeat gives the
@@ -285,6 +285,9 @@ TEST(SampleBoot, TheNewGamesBattleIsWonByTheInputScriptAndTheRoadEndsAtTheTitle)
   EXPECT_EQ(EventObjectsOnMap(81, 86), 0);
   EXPECT_EQ(EventObjectsOnMap(101, 104), 0);
   ASSERT_TRUE(run.WinTheBattle(3000));
+  EXPECT_TRUE(run.attack_routines.contains("KadrunNormal") ||
+              run.attack_routines.contains("KadrunCritical"))
+      << ::testing::PrintToString(run.attack_routines);
   ASSERT_TRUE(run.UntilMode(35, 300)) << ::testing::PrintToString(run.modes);
   EXPECT_EQ(GetSystemData()->battleLost(), 0u);
   // The stage clear's offer to save: go on. The scene after the battle says its two messages and

@@ -211,6 +211,9 @@ TEST(SampleRoadTest, FromTheLogoThroughAMinigameTheBattleAndTheExtrasToALoadAndT
   // enemy left the test's victory rule (installed before the battle) starts the victory, since
   // the stage's events are not the sample's yet.
   ASSERT_TRUE(run.WinTheBattle(3000));
+  EXPECT_TRUE(run.attack_routines.contains("KadrunNormal") ||
+              run.attack_routines.contains("KadrunCritical"))
+      << ::testing::PrintToString(run.attack_routines);
   ASSERT_TRUE(run.AnswerTheSaveOffer(2));
 
   // The scene after the battle, then the extras scene: its sound test, then its end.

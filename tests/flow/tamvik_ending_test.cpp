@@ -226,11 +226,12 @@ TEST(EndingStart, StopsSoundLoadsFilesFillsAndReplacesARunningEnding) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->owner, rig.owner);
   EXPECT_EQ(static_cast<EndingState*>(first->extra)->ending, 1u);
+  const TaskHandle first_handle = HandleOf(first);
 
   // A second start ends the first: one ending task, of the new ending.
   E::StartEndingMain(rig.owner, 9);
   ASSERT_TRUE(rig.d.Step());
-  EXPECT_EQ(Ctx().game_task.IsTask(first), 0);
+  EXPECT_EQ(Ctx().game_task.IsTask(first_handle), 0);
   GameTaskRec* second = kEndingMain.Find(Ctx().game_task);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(static_cast<EndingState*>(second->extra)->ending, 0u);

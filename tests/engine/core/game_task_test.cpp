@@ -53,7 +53,7 @@ TEST_F(TaskListTest, RootIsFoundAndNeverDeleted) {
   EXPECT_EQ(list.FindTask("NULL"), nullptr);
   EXPECT_EQ(list.DelTask(list.root()), 0);
   EXPECT_EQ(list.FindTask("ROOT"), list.root());
-  EXPECT_EQ(list.IsTask(list.root()), 1);
+  EXPECT_EQ(list.IsTask(HandleOf(list.root())), 1);
 }
 
 TEST_F(TaskListTest, RecordsNamedNullAreNeverFound) {
@@ -128,7 +128,7 @@ TEST_F(TaskListTest, ClearedFunctionEndsTheTaskAndTheNextVisitFreesIt) {
   // Ended but not yet freed: still found, still a record.
   GameTaskRec* a = list.FindTask("A");
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(list.IsTask(a), 1);
+  EXPECT_EQ(list.IsTask(HandleOf(a)), 1);
   EXPECT_EQ(Pass(), Names{"B"});
   EXPECT_EQ(list.FindTask("A"), nullptr);
   EXPECT_EQ(Count(), 2);
@@ -158,10 +158,11 @@ TEST_F(TaskListTest, DeletionFromInsideAPass) {
       if (t->name != c.runner || seen_gone) return;
       GameTaskRec* victim = h.list->FindTask(c.victim);
       ASSERT_NE(victim, nullptr);
+      const TaskHandle handle = HandleOf(victim);
       EXPECT_EQ(h.list->DelTask(victim), 1);
       EXPECT_EQ(h.list->DelTask(victim), 0);  // a second deletion is refused
       EXPECT_EQ(h.list->FindTask(c.victim), nullptr);
-      EXPECT_EQ(h.list->IsTask(victim), 0);
+      EXPECT_EQ(h.list->IsTask(handle), 0);
       seen_gone = true;
     };
     EXPECT_EQ(Pass(), c.first_pass);
@@ -179,8 +180,9 @@ TEST_F(TaskListTest, ChildSeesItsOwnerEnd) {
   list.SetTaskSimple(nullptr, LoggingTask, "owner");
   GameTaskRec* owner = list.FindTask("owner");
   list.SetTaskSimple(owner, [](GameTaskRec* t) {
-    g_h->log.push_back(g_h->list->IsTask(t->owner) ? "child:owner-alive" : "child:owner-gone");
-    if (!g_h->list->IsTask(t->owner)) t->function = nullptr;
+    const bool alive = g_h->list->IsTask(OwnerHandle(t)) != 0;
+    g_h->log.push_back(alive ? "child:owner-alive" : "child:owner-gone");
+    if (!g_h->list->IsTask(OwnerHandle(t))) t->function = nullptr;
   }, "child");
   EXPECT_EQ(Pass(), (Names{"owner", "child:owner-alive"}));
 
@@ -197,12 +199,111 @@ TEST_F(TaskListTest, OwnerDeletedDuringAPassIsGoneForItsChildAtOnce) {
   list.SetTaskSimple(nullptr, LoggingTask, "owner");
   GameTaskRec* owner = list.FindTask("owner");
   list.SetTaskSimple(owner, [](GameTaskRec* t) {
-    g_h->log.push_back(g_h->list->IsTask(t->owner) ? "alive" : "gone");
+    g_h->log.push_back(g_h->list->IsTask(OwnerHandle(t)) ? "alive" : "gone");
   }, "child");
   h.on_run = [](GameTaskRec* t) {
     if (t->name == "killer") g_h->list->DelTask(g_h->list->FindTask("owner"));
   };
   EXPECT_EQ(Pass(), (Names{"killer", "gone"}));
+}
+
+TEST_F(TaskListTest, HandleOfAnEndedTaskFindsNothingOnceItsRecordIsReused) {
+  // Each way a task ends; then the next task started takes its record.
+  enum class End { kDeletedBetweenPasses, kDeletedByItselfInAPass, kFunctionCleared };
+  const struct {
+    const char* name;
+    End end;
+  } cases[] = {
+      {"deleted between passes", End::kDeletedBetweenPasses},
+      {"deleted by itself during a pass", End::kDeletedByItselfInAPass},
+      {"function cleared, freed on the next visit", End::kFunctionCleared},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    list.DelAllTask();
+    list.SetTaskSimple(nullptr, LoggingTask, "a task with a long name that ends");
+    GameTaskRec* ending = list.FindTask("a task with a long name that ends");
+    const TaskHandle old = HandleOf(ending);
+    EXPECT_EQ(list.Find(old), ending);
+    switch (c.end) {
+      case End::kDeletedBetweenPasses:
+        list.DelTask(ending);
+        break;
+      case End::kDeletedByItselfInAPass:
+        h.on_run = [](GameTaskRec* t) { g_h->list->DelTask(t); };
+        Pass();
+        break;
+      case End::kFunctionCleared:
+        h.on_run = [](GameTaskRec* t) { t->function = nullptr; };
+        Pass();
+        EXPECT_EQ(list.Find(old), ending);  // ended, but found until freed
+        Pass();
+        break;
+    }
+    h.on_run = nullptr;
+    EXPECT_EQ(list.Find(old), nullptr);
+
+    list.SetTaskSimple(nullptr, LoggingTask, "B");
+    GameTaskRec* reused = list.FindTask("B");
+    ASSERT_EQ(reused, old.record);  // the same record, now another task
+    EXPECT_EQ(list.Find(old), nullptr);
+    EXPECT_EQ(list.IsTask(old), 0);
+    EXPECT_EQ(list.DelTask(list.Find(old)), 0);
+    EXPECT_EQ(list.Find(HandleOf(reused)), reused);
+    EXPECT_EQ(Pass(), Names{"B"});
+  }
+  EXPECT_EQ(list.Find(TaskHandle{}), nullptr);
+}
+
+TEST_F(TaskListTest, ChildOfAnOwnerWhoseRecordWasReusedSeesItGone) {
+  list.SetTaskSimple(nullptr, LoggingTask, "owner");
+  list.SetTaskSimple(list.FindTask("owner"), [](GameTaskRec* t) {
+    g_h->log.push_back(g_h->list->IsTask(OwnerHandle(t)) ? "alive" : "gone");
+  }, "child");
+  EXPECT_EQ(Pass(), (Names{"owner", "alive"}));
+  GameTaskRec* owner = list.FindTask("owner");
+  list.DelTask(owner);
+  list.SetTaskSimple(nullptr, LoggingTask, "newcomer");
+  ASSERT_EQ(list.FindTask("newcomer"), owner);
+  EXPECT_EQ(list.FindTask("child")->owner, owner);
+  EXPECT_EQ(Pass(), (Names{"gone", "newcomer"}));
+}
+
+TEST_F(TaskListTest, EndedRecordsAreKeptAndReusedWholeAndClean) {
+  // Records come back as spares whichever way their tasks end, and new tasks take them before
+  // any new record is made; the destructor frees the spares (LeakSanitizer checks).
+  const char* names[] = {"first task with a long name", "second", "third task with a long name"};
+  for (const char* n : names) list.SetTaskSimple(nullptr, LoggingTask, n);
+  EXPECT_EQ(list.spare_count(), 0u);
+  list.DelTask(list.FindTask("second"));
+  EXPECT_EQ(list.spare_count(), 1u);
+  h.on_run = [](GameTaskRec* t) { g_h->list->DelTask(t); };
+  Pass();
+  h.on_run = nullptr;
+  EXPECT_EQ(list.spare_count(), 3u);
+  EXPECT_EQ(Count(), 1);
+
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    for (const char* n : names) list.SetTaskSimple(list.root(), LoggingTask, n);
+    EXPECT_EQ(list.spare_count(), 0u);
+    EXPECT_EQ(Count(), 4);
+    // A reused record is as a new one: its own name, a zeroed block, no extra, not deleted.
+    for (const char* n : names) {
+      GameTaskRec* t = list.FindTask(n);
+      ASSERT_NE(t, nullptr);
+      EXPECT_EQ(t->name, n);
+      EXPECT_EQ(t->owner, list.root());
+      EXPECT_EQ(t->extra, nullptr);
+      EXPECT_FALSE(t->deleted);
+      for (uint8_t b : TaskWorkAs<TaskWork>(t)->bytes) EXPECT_EQ(b, 0);
+      TaskStep(t) = 7;
+    }
+    EXPECT_EQ(Pass(), (Names{names[0], names[1], names[2]}));
+    list.DelAllTask();
+    EXPECT_EQ(list.spare_count(), 3u);
+  }
+  EXPECT_EQ(list.DelTask(list.FindTask(names[0])), 0);
 }
 
 TEST_F(TaskListTest, DeleteAllDuringAPassLetsTasksCreatedAfterItRun) {

@@ -79,6 +79,7 @@ TEST_F(StepTaskTest, AdvancesThroughItsStepsEndsItselfAndAnswersWhetherItRuns) {
   GameTaskRec* record = kCountSeq.Find(list());
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->work, work);
+  const TaskHandle handle = HandleOf(record);
   EXPECT_EQ(work->step, 0);
   EXPECT_EQ(work->form, 0);
   EXPECT_EQ(work->frames, 0);
@@ -96,7 +97,7 @@ TEST_F(StepTaskTest, AdvancesThroughItsStepsEndsItselfAndAnswersWhetherItRuns) {
   // Ending itself: the rest of the pass still runs, the record is gone afterwards.
   EXPECT_EQ(Pass(), (Lines{"count: end", "count: after end", "after"}));
   EXPECT_FALSE(kCountSeq.IsRunning(list()));
-  EXPECT_EQ(list().IsTask(record), 0);
+  EXPECT_EQ(list().IsTask(handle), 0);
   EXPECT_EQ(Pass(), Lines{"after"});
 }
 
@@ -119,7 +120,7 @@ void Killer(GameTaskRec*) {
 }
 
 TEST_F(StepTaskTest, EndsWhenItsOwnerIsGone) {
-  enum class When { kBetweenPasses, kEarlierInThePass };
+  enum class When { kBetweenPasses, kEarlierInThePass, kBetweenPassesRecordReused };
   const struct {
     const char* name;
     When when;
@@ -128,6 +129,10 @@ TEST_F(StepTaskTest, EndsWhenItsOwnerIsGone) {
       {"owner deleted between passes", When::kBetweenPasses, false},
       {"owner later in the list, deleted between passes", When::kBetweenPasses, true},
       {"owner deleted by a task before the machine, same pass", When::kEarlierInThePass, false},
+      // The next task started takes the owner's record: the machine must not take it for its
+      // owner.
+      {"owner deleted, its record reused before the next pass", When::kBetweenPassesRecordReused,
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -142,6 +147,7 @@ TEST_F(StepTaskTest, EndsWhenItsOwnerIsGone) {
     if (c.owner_after) {
       list().SetTask(nullptr, &Plain, "owner", TaskAllocBlock(16), nullptr);
       record->owner = list().FindTask("owner");
+      record->owner_generation = record->owner->generation;
     }
     ASSERT_NE(record->owner, nullptr);
 
@@ -154,6 +160,13 @@ TEST_F(StepTaskTest, EndsWhenItsOwnerIsGone) {
     if (c.when == When::kBetweenPasses) {
       list().DelTask(record->owner);
       EXPECT_EQ(Pass(), Lines{"count: owner gone"});
+    } else if (c.when == When::kBetweenPassesRecordReused) {
+      GameTaskRec* owner = record->owner;
+      list().DelTask(owner);
+      list().SetTask(nullptr, &Plain, "newcomer", TaskAllocBlock(16), nullptr);
+      ASSERT_EQ(list().FindTask("newcomer"), owner);
+      EXPECT_EQ(Pass(), (Lines{"count: owner gone", "newcomer"}));
+      list().DelTask(owner);
     } else {
       g_kill_owner = true;
       EXPECT_EQ(Pass(), (Lines{"owner deleted", "count: owner gone"}));

@@ -45,6 +45,12 @@ TEST_F(TamvikSprTest, RecordsAreSharedByNameAndFreedWithTheirSprites) {
   EXPECT_EQ(a, b);
   EXPECT_EQ(a->ref, 2);
   EXPECT_EQ(a->name, "UNIT.SPR");
+  // Names are compared whole, whatever the case of a-z; nothing else matches.
+  for (const char* other : {"unit.sp", "unit.sprx", "", "unit_spr", "xunit.spr"}) {
+    EXPECT_EQ(spr().FindUnit(other), nullptr) << other;
+  }
+  EXPECT_EQ(spr().FindUnit(nullptr), nullptr);
+  EXPECT_EQ(a->ref, 2);
   const std::vector<SprRec*> made = a->sprites;
   ASSERT_EQ(made.size(), 2u);
   for (SprRec* s : made) EXPECT_EQ(sprites().IsSprite(s), 1);
