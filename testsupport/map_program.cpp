@@ -113,12 +113,4 @@ bool HerosTurn() {
   return acting != nullptr && acting->kind == 0 && Battle().state.round >= 1;
 }
 
-void RemoveLiveUnitsOfSide(int side) {
-  SlgBattleState& s = Battle().state;
-  for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
-    SlgUnit& u = s.units[static_cast<size_t>(i)];
-    if (u.side == side && SlgUnitLive(u)) EventRemoveUnit(&u);
-  }
-}
-
 }  // namespace testsupport

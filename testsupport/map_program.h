@@ -74,7 +74,5 @@ class MapProgramPlayer {
 // Whether the hero (kind 0) is the acting unit in a round: the moment a run plays a move of its
 // own (a unit placed, enemies removed) between the battle's turns.
 bool HerosTurn();
-// Every live unit of that side removed, as a map's rows remove units.
-void RemoveLiveUnitsOfSide(int side);
 
 }  // namespace testsupport

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "battle/battle_context.h"
+#include "battle/slg_events.h"
+#include "battle/slg_unit.h"
 #include "testsupport/lips_files.h"
 
 namespace testsupport {
@@ -685,6 +688,14 @@ std::unique_ptr<EventHarness> MakeMapChainHarness(const std::vector<int>& maps,
     for (int kind : stage->stub_kinds) h->StubAttacks({kind});
   }
   return h;
+}
+
+void RemoveLiveUnitsOfSide(int side) {
+  SlgBattleState& s = Battle().state;
+  for (int i = 0; i < s.unit_count && i < kSlgMaxUnits; ++i) {
+    SlgUnit& u = s.units[static_cast<size_t>(i)];
+    if (u.side == side && SlgUnitLive(u)) EventRemoveUnit(&u);
+  }
 }
 
 }  // namespace testsupport

@@ -94,4 +94,7 @@ void DressMapStage(const MapStage& stage, BattleInstall& install, MessageTableWr
 std::unique_ptr<EventHarness> MakeMapChainHarness(const std::vector<int>& maps,
                                                   const BattleRig::Options& rig = {});
 
+// Every live unit of that side removed, as a map's rows remove units.
+void RemoveLiveUnitsOfSide(int side);
+
 }  // namespace testsupport

@@ -276,10 +276,7 @@ std::vector<RunRow> FinalRows() {
                     [p83](EventHarness& h) { h.SetP(83, p83); },
                     [](EventHarness& h) {
                       ASSERT_TRUE(h.RunUntilIdle(6000));
-                      for (int i = 0; i < Battle().state.unit_count; ++i) {
-                        SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
-                        if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-                      }
+                      testsupport::RemoveLiveUnitsOfSide(1);
                     },
                     End::kFadeSwitch, 22, {}, {},
                     {p83 == 4 ? "start 18106" : "start 18105", "se 301"}, nullptr});

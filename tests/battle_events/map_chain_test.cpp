@@ -202,12 +202,7 @@ void NoChance() {
 }
 
 // The group-1 units taken off the map.
-void RemoveGroup1() {
-  for (int i = 0; i < Battle().state.unit_count; ++i) {
-    SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
-    if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-  }
-}
+void RemoveGroup1() { testsupport::RemoveLiveUnitsOfSide(1); }
 
 // A final map's first two rows, each chosen by P[83]: the second of a pair when it is `a`
 // (then `b`).

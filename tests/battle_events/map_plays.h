@@ -22,8 +22,9 @@
 #include "battle_events/maps/kit/party_units.h"
 #include "battle_events/maps/map10.h"
 #include "battle_events/maps/map12.h"
-#include "testsupport/map_run_stories.h"
 #include "testsupport/event_harness.h"
+#include "testsupport/map_run_stories.h"
+#include "testsupport/map_stages.h"
 
 namespace map_plays {
 
@@ -193,10 +194,7 @@ inline void Map13Play(EventHarness& h) {
   }
   h.BeginTurn();
   ASSERT_TRUE(h.RunUntilIdle(3000));
-  for (int i = 0; i < Battle().state.unit_count; ++i) {
-    SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
-    if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-  }
+  testsupport::RemoveLiveUnitsOfSide(1);
 }
 
 }  // namespace map_plays

@@ -436,10 +436,7 @@ TEST(Map13Victory, TheHeroAtLifeOneAndTheClosingSoundsAtRandomIntervals) {
   h->Start();
   h->Unit(0, 0)->stats.life = 30;
   // Every enemy of group GZA (the install's soldier too) taken off the map.
-  for (int i = 0; i < Battle().state.unit_count; ++i) {
-    SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
-    if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-  }
+  testsupport::RemoveLiveUnitsOfSide(1);
   constexpr int kHold = 600;
   int closing_from = -1;
   ASSERT_TRUE(h->RunUntil("the victory", [&] {

@@ -164,10 +164,7 @@ TEST(Map14Chain, EitherBossMusicRowPlaysOnce) {
     h->RunFrames(2);
     if (!by_flag) {
       // Every unit of group 1 gone.
-      for (int i = 0; i < Battle().state.unit_count; ++i) {
-        SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
-        if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-      }
+      testsupport::RemoveLiveUnitsOfSide(1);
       h->RunFrames(2);
       ASSERT_NE(CondNG(1), 0);
     }

@@ -59,12 +59,7 @@ std::vector<int> Ids(const SlgEventEntry* table) {
   return ids;
 }
 
-void RemoveEnemies() {
-  for (int i = 0; i < Battle().state.unit_count; ++i) {
-    SlgUnit& u = Battle().state.units[static_cast<size_t>(i)];
-    if (u.side == 1 && SlgUnitLive(u)) EventRemoveUnit(&u);
-  }
-}
+void RemoveEnemies() { testsupport::RemoveLiveUnitsOfSide(1); }
 
 // The party's unit of character c (event objects share side 0 and character bytes).
 SlgUnit* Member(int c) {
