@@ -65,6 +65,7 @@
 #include "testsupport/battle_script.h"
 #include "testsupport/headless_records.h"
 #include "testsupport/map_program.h"
+#include "testsupport/map_stages.h"
 #include "testsupport/slg_map_writer.h"
 #include "testsupport/story_map.h"
 
