@@ -21,8 +21,12 @@ constexpr uint64_t kHashStart = 14695981039346656037ull;
 constexpr uint64_t kHashPrime = 1099511628211ull;
 
 // FNV-1a in four interleaved lanes of 8-byte words (a whole presented frame is hashed every
-// frame, so the lanes keep the multiplications independent), the tail byte by byte.
+// frame, so the lanes keep the multiplications independent), the tail byte by byte. The words
+// read are inside the caller's buffer by construction, so the hash is left out of the sanitizers'
+// instrumentation and optimised even in their build: instrumented, it took over a third of a
+// whole-program test's time.
 template <class T>
+__attribute__((no_sanitize("address", "undefined"), optimize("O2")))
 uint64_t HashMore(uint64_t hash, const T* values, size_t count) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(values);
   const size_t size = count * sizeof(T);
