@@ -11,7 +11,7 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
   const bool steady = stamp == seen_stamp_;
   seen_stamp_ = stamp;
   if (!steady) return false;
-  if (&surface == surface_ && stamp == stamp_ && key == key_) return true;
+  if (Describes(surface, key)) return true;
   surface_ = &surface;
   stamp_ = stamp;
   key_ = key;
@@ -20,35 +20,39 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
   words_ = static_cast<size_t>(groups_ + 63) / 64 + 1;
   // The storage grows to the largest layer seen and is kept, so steady frames allocate nothing.
   bits_.resize(std::max(bits_.size(), words_ * kPhases * height_));
-  built_.assign(std::max(built_.size(), static_cast<size_t>(surface.height())), 0);
+  all_key_.resize(bits_.size());
+  state_.assign(std::max(state_.size(), static_cast<size_t>(surface.height())), kUnknown);
   return true;
 }
 
-bool KeyBits::Find(const platform::Surface& surface, int y) {
-  uint8_t& built = built_[static_cast<size_t>(y)];
+bool KeyBits::Describes(const platform::Surface& surface, uint16_t key) const {
+  return &surface == surface_ && surface.stamp() == stamp_ && key == key_;
+}
+
+uint8_t KeyBits::Find(const platform::Surface& surface, int y) {
   for (int phase = 0; phase < kPhases; ++phase) {
-    std::fill_n(bits_.data() + (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) *
-                                   words_,
-                words_, 0);
+    std::fill_n(bits_.data() + At(phase, y), words_, 0);
+    std::fill_n(all_key_.data() + At(phase, y), words_, 0);
   }
   const uint16_t* row = surface.Row(y);
   const int width = surface.width();
-  // `run` counts the pixels other than the key ending at x; from 16 on, the group ending at x
-  // holds none.
-  int run = 0;
-  bool any = false;
+  // `opaque` counts the pixels other than the key ending at x, `keys` the key pixels: from 16
+  // on, the group ending at x holds none of the other kind.
+  int opaque = 0, keys = 0;
+  uint8_t state = kFound;
   for (int x = 0; x < width; ++x) {
-    run = row[x] != key_ ? run + 1 : 0;
-    if (run < kGroupPixels) continue;
+    const bool key = row[x] == key_;
+    opaque = key ? 0 : opaque + 1;
+    keys = key ? keys + 1 : 0;
+    if (opaque < kGroupPixels && keys < kGroupPixels) continue;
     const int start = x - (kGroupPixels - 1);
     const auto j = static_cast<size_t>(start / kGroupPixels);
-    const size_t at = (static_cast<size_t>(start % kGroupPixels) * height_ +
-                       static_cast<size_t>(y)) * words_ + j / 64;
-    bits_[at] |= uint64_t{1} << (j % 64);
-    any = true;
+    const size_t at = At(start % kGroupPixels, y) + j / 64;
+    (key ? all_key_ : bits_)[at] |= uint64_t{1} << (j % 64);
+    state |= key ? kAllKey : kOpaque;
   }
-  built = any ? kFound : kAllKey;
-  return any;
+  state_[static_cast<size_t>(y)] = state;
+  return state;
 }
 
 // ---- ScreenCover ----
@@ -73,35 +77,64 @@ inline uint64_t Window(const uint64_t* bits, int64_t at) {
 
 }  // namespace
 
-void ScreenCover::AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows) {
+bool ScreenCover::AddLayer(Layer& l, ScreenRows& covered, ScreenRows& all_key) {
   const Rect& s = l.screen;
   // The whole groups inside the layer's screen columns.
   const int first = (s.left + kGroup - 1) / kGroup, end = s.right / kGroup;
-  if (first >= end) return;
+  if (first >= end) return false;
   const uint64_t inside = GroupsOf(first * kGroup, end * kGroup);
   // The layer column under the screen group `first`: its phase picks the array of groups, its
   // group the first bit. The groups after it lie 16 columns apart, in the bits after it.
   const int64_t at = int64_t{l.source_x} + first * kGroup - s.left;
-  if (at < 0 || at / kGroup >= l.bits->Groups()) return;
+  if (at < 0 || at / kGroup >= l.bits->Groups()) return false;
   const auto phase = static_cast<int>(at % kGroup);
+  bool any_key = false;
   for (int y = std::max(s.top, 0); y < std::min(s.bottom, kScreenHeight); ++y) {
     const int source_y = l.source_y + (y - s.top);
-    if (!l.bits->Row(*l.surface, source_y)) continue;  // no group without the key
-    rows[static_cast<size_t>(y)] |=
-        Window(l.bits->Groups(phase, source_y), at / kGroup) << first & inside;
+    const uint8_t kinds = l.bits->Row(*l.surface, source_y);
+    if ((kinds & KeyBits::kOpaque) != 0) {
+      covered[static_cast<size_t>(y)] |=
+          Window(l.bits->Groups(phase, source_y), at / kGroup) << first & inside;
+    }
+    if ((kinds & KeyBits::kAllKey) != 0) {
+      all_key[static_cast<size_t>(y)] |=
+          Window(l.bits->AllKeyGroups(phase, source_y), at / kGroup) << first & inside;
+      any_key = true;
+    }
   }
+  return any_key;
 }
 
 void ScreenCover::Begin(const platform::Surface* target, std::array<Layer, kPositions>& layers) {
   target_ = target;
   position_ = -1;
-  std::array<uint64_t, kScreenHeight> above{};
+  ScreenRows above{};
   for (int p = kPositions - 1; p >= 0; --p) {
     rows_[static_cast<size_t>(p)] = above;
     uint64_t any = 0;
     for (uint64_t row : above) any |= row;
     any_[static_cast<size_t>(p)] = any != 0;
     Layer& l = layers[static_cast<size_t>(p)];
-    if (p > 0 && l.bits != nullptr && l.surface != nullptr) AddOpaque(l, above);
+    LayerCopy& copy = copies_[static_cast<size_t>(p)];
+    copy.surface = nullptr;
+    if (p == 0 || l.bits == nullptr || l.surface == nullptr) continue;
+    // The layer's own copy skips what is covered and what it holds only the key in.
+    copy.rows = above;
+    if (AddLayer(l, above, copy.rows)) {
+      copy.bits = l.bits;
+      copy.surface = l.surface;
+      copy.dx = l.screen.left - l.source_x;
+      copy.dy = l.screen.top - l.source_y;
+    }
   }
+}
+
+const uint64_t* ScreenCover::KeyedCopyRows(const platform::Surface& source, uint16_t key, int dx,
+                                           int dy) const {
+  const LayerCopy& copy = copies_[static_cast<size_t>(position_)];
+  if (&source == copy.surface && dx == copy.dx && dy == copy.dy &&
+      copy.bits->Describes(source, key)) {
+    return copy.rows.data();
+  }
+  return Rows();
 }
