@@ -21,6 +21,7 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
   // The storage grows to the largest layer seen and is kept, so steady frames allocate nothing.
   bits_.resize(std::max(bits_.size(), words_ * kPhases * height_));
   all_key_.resize(bits_.size());
+  maps_.resize(std::max(maps_.size(), 2 * ((static_cast<size_t>(surface.width()) + 63) / 64 + 1)));
   state_.assign(std::max(state_.size(), static_cast<size_t>(surface.height())), kUnknown);
   return true;
 }
@@ -29,28 +30,66 @@ bool KeyBits::Describes(const platform::Surface& surface, uint16_t key) const {
   return &surface == surface_ && surface.stamp() == stamp_ && key == key_;
 }
 
+namespace {
+
+// Keeps in `map` (a bit a pixel, the word after the row's last zero) only the pixels that start a
+// run of 16 set bits.
+void KeepRunStarts(uint64_t* map, size_t words) {
+  for (const int k : {1, 2, 4, 8}) {
+    for (size_t i = 0; i < words; ++i) map[i] &= map[i] >> k | map[i + 1] << (64 - k);
+  }
+}
+
+// Ors the groups whose run starts `map` holds into the rows of every phase: the start s is the
+// group s / 16 of phase s % 16. Returns whether there was any.
+bool AddRunStarts(const uint64_t* map, size_t words, uint64_t* phase_rows, size_t phase_stride) {
+  uint64_t any = 0;
+  for (size_t i = 0; i < words; ++i) {
+    const uint64_t starts = map[i];
+    if (starts == 0) continue;
+    any |= starts;
+    // Word i holds the groups 4i to 4i + 3 of every phase, one 16-bit lane each: a multiply
+    // gathers the phase's bit of the four lanes into bits 48-51.
+    const size_t word = i / 16;
+    const auto shift = static_cast<int>(4 * (i % 16));
+    for (size_t phase = 0; phase < KeyBits::kPhases; ++phase) {
+      const uint64_t lanes = starts >> phase & 0x0001000100010001u;
+      const uint64_t groups = lanes * 0x0001000200040008u >> 48;
+      phase_rows[phase * phase_stride + word] |= groups << shift;
+    }
+  }
+  return any != 0;
+}
+
+}  // namespace
+
 uint8_t KeyBits::Find(const platform::Surface& surface, int y) {
   for (int phase = 0; phase < kPhases; ++phase) {
     std::fill_n(bits_.data() + At(phase, y), words_, 0);
     std::fill_n(all_key_.data() + At(phase, y), words_, 0);
   }
   const uint16_t* row = surface.Row(y);
-  const int width = surface.width();
-  // `opaque` counts the pixels other than the key ending at x, `keys` the key pixels: from 16
-  // on, the group ending at x holds none of the other kind.
-  int opaque = 0, keys = 0;
-  uint8_t state = kFound;
-  for (int x = 0; x < width; ++x) {
-    const bool key = row[x] == key_;
-    opaque = key ? 0 : opaque + 1;
-    keys = key ? keys + 1 : 0;
-    if (opaque < kGroupPixels && keys < kGroupPixels) continue;
-    const int start = x - (kGroupPixels - 1);
-    const auto j = static_cast<size_t>(start / kGroupPixels);
-    const size_t at = At(start % kGroupPixels, y) + j / 64;
-    (key ? all_key_ : bits_)[at] |= uint64_t{1} << (j % 64);
-    state |= key ? kAllKey : kOpaque;
+  const auto width = static_cast<size_t>(surface.width());
+  // A bit a pixel: set where it is the key, and where it is not; the bits past the row clear.
+  const size_t words = (width + 63) / 64;
+  uint64_t* keys = maps_.data();
+  uint64_t* opaque = keys + words + 1;
+  for (size_t i = 0; i < words; ++i) {
+    const size_t from = i * 64, count = std::min<size_t>(64, width - from);
+    uint64_t map = 0;
+    for (size_t b = 0; b < count; ++b) map |= uint64_t{row[from + b] == key_} << b;
+    const uint64_t inside = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+    keys[i] = map;
+    opaque[i] = ~map & inside;
   }
+  keys[words] = opaque[words] = 0;
+  KeepRunStarts(keys, words);
+  KeepRunStarts(opaque, words);
+  // The rows of one phase lie height_ * words_ words apart.
+  const size_t stride = height_ * words_;
+  uint8_t state = kFound;
+  if (AddRunStarts(opaque, words, bits_.data() + At(0, y), stride)) state |= kOpaque;
+  if (AddRunStarts(keys, words, all_key_.data() + At(0, y), stride)) state |= kAllKey;
   state_[static_cast<size_t>(y)] = state;
   return state;
 }

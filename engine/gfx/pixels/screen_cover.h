@@ -12,7 +12,9 @@
 // Which pixels of a layer are opaque comes from `KeyBits`, kept per layer surface and found
 // again only when the surface's pixels change (its change stamp). A layer whose pixels changed
 // since the last compose covers nothing in this one: a picture redrawn every frame is not
-// scanned every frame.
+// scanned every frame. The same scan finds the groups of a layer that are all key, which the
+// layer's own keyed copy would leave as they are: that copy skips them with the covered ones,
+// without loading their pixels.
 
 #include <array>
 #include <bit>
@@ -72,6 +74,7 @@ class KeyBits {
   std::vector<uint64_t> bits_;     // groups without the key
   std::vector<uint64_t> all_key_;  // groups of nothing but the key
   std::vector<uint8_t> state_;     // per row: kUnknown, or kFound with kOpaque and kAllKey
+  std::vector<uint64_t> maps_;     // the row being found, a bit a pixel (Find's work space)
 };
 
 class ScreenCover {
