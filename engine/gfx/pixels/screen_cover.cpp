@@ -19,8 +19,7 @@ bool KeyBits::Prepare(const platform::Surface& surface, uint16_t key) {
   height_ = static_cast<size_t>(surface.height());
   words_ = static_cast<size_t>(groups_ + 63) / 64 + 1;
   // The storage grows to the largest layer seen and is kept, so steady frames allocate nothing.
-  bits_.resize(std::max(bits_.size(), words_ * kPhases * height_));
-  all_key_.resize(bits_.size());
+  bits_.resize(std::max(bits_.size(), 2 * words_ * kPhases * height_));
   maps_.resize(std::max(maps_.size(), 2 * ((static_cast<size_t>(surface.width()) + 63) / 64 + 1)));
   state_.assign(std::max(state_.size(), static_cast<size_t>(surface.height())), kUnknown);
   return true;
@@ -65,8 +64,7 @@ bool AddRunStarts(const uint64_t* map, size_t words, uint64_t* phase_rows, size_
 
 uint8_t KeyBits::Find(const platform::Surface& surface, int y) {
   for (int phase = 0; phase < kPhases; ++phase) {
-    std::fill_n(bits_.data() + At(phase, y), words_, 0);
-    std::fill_n(all_key_.data() + At(phase, y), words_, 0);
+    std::fill_n(bits_.data() + At(phase, y), 2 * words_, 0);
   }
   const uint16_t* row = surface.Row(y);
   const auto width = static_cast<size_t>(surface.width());
@@ -85,11 +83,10 @@ uint8_t KeyBits::Find(const platform::Surface& surface, int y) {
   keys[words] = opaque[words] = 0;
   KeepRunStarts(keys, words);
   KeepRunStarts(opaque, words);
-  // The rows of one phase lie height_ * words_ words apart.
-  const size_t stride = height_ * words_;
+  const size_t stride = At(1, y) - At(0, y);
   uint8_t state = kFound;
   if (AddRunStarts(opaque, words, bits_.data() + At(0, y), stride)) state |= kOpaque;
-  if (AddRunStarts(keys, words, all_key_.data() + At(0, y), stride)) state |= kAllKey;
+  if (AddRunStarts(keys, words, bits_.data() + At(0, y) + words_, stride)) state |= kAllKey;
   state_[static_cast<size_t>(y)] = state;
   return state;
 }

@@ -54,14 +54,18 @@ class KeyBits {
   // reads memory in order.
   const uint64_t* Groups(int phase, int y) const { return bits_.data() + At(phase, y); }
   // The same for row y's groups of nothing but the key.
-  const uint64_t* AllKeyGroups(int phase, int y) const { return all_key_.data() + At(phase, y); }
+  const uint64_t* AllKeyGroups(int phase, int y) const {
+    return bits_.data() + At(phase, y) + words_;
+  }
   // The groups a row holds at phase 0 (at least as many as at the other phases).
   int64_t Groups() const { return groups_; }
 
  private:
   static constexpr uint8_t kUnknown = 0, kFound = 1;  // a row's state, with kOpaque and kAllKey
+  // A row's words at one phase: its groups without the key, then those of only the key, side by
+  // side so that a compose reads both from the same memory lines.
   size_t At(int phase, int y) const {
-    return (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) * words_;
+    return (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) * 2 * words_;
   }
   uint8_t Find(const platform::Surface& surface, int y);
   const platform::Surface* surface_ = nullptr;
@@ -71,8 +75,7 @@ class KeyBits {
   int64_t groups_ = 0;
   size_t height_ = 0;
   size_t words_ = 0;  // words of a row at one phase, the spare zero word included
-  std::vector<uint64_t> bits_;     // groups without the key
-  std::vector<uint64_t> all_key_;  // groups of nothing but the key
+  std::vector<uint64_t> bits_;     // per phase and row: groups without the key, only the key
   std::vector<uint8_t> state_;     // per row: kUnknown, or kFound with kOpaque and kAllKey
   std::vector<uint64_t> maps_;     // the row being found, a bit a pixel (Find's work space)
 };
