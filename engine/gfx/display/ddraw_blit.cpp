@@ -173,7 +173,8 @@ int CDdrawFunc::BltSurface(Surface* source, Rect source_rect, Surface* destinati
   return DrawWhenReady(*this, *source, *destination, "CDdrawFunc::BltSurface", true, [&] {
     uint16_t key = source->color_key();
     PixelCopy how{color_key != 0 ? &key : nullptr, MirrorBit(flags, fx, kBltFxMirrorLeftRight),
-                  MirrorBit(flags, fx, kBltFxMirrorUpDown), CoverFor(destination)};
+                  MirrorBit(flags, fx, kBltFxMirrorUpDown),
+                  color_key != 0 ? KeyedCopyCoverFor(source, destination) : CoverFor(destination)};
     CopyPixels(*source, s, *destination, d, how);
     if (destination_no != 0) SetUpdate(destination_no, 1);
   });

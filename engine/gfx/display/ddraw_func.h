@@ -273,6 +273,12 @@ class CDdrawFunc {
   const ScreenCover* CoverFor(const platform::Surface* surface) const {
     return cover_.Applies(surface) ? &cover_ : nullptr;
   }
+  // The same for a keyed copy of `source`, which also skips the groups of a layer it copies that
+  // hold nothing but the key.
+  const ScreenCover* KeyedCopyCoverFor(const platform::Surface* source,
+                                       const platform::Surface* destination) const {
+    return cover_.AppliesToKeyedCopy(source, destination) ? &cover_ : nullptr;
+  }
 
   platform::Display* display_;
   platform::Window* window_;

@@ -12,7 +12,9 @@
 // Which pixels of a layer are opaque comes from `KeyBits`, kept per layer surface and found
 // again only when the surface's pixels change (its change stamp). A layer whose pixels changed
 // since the last compose covers nothing in this one: a picture redrawn every frame is not
-// scanned every frame.
+// scanned every frame. The same scan finds the groups of a layer that are all key, which the
+// layer's own keyed copy would leave as they are: that copy skips them with the covered ones,
+// without loading their pixels.
 
 #include <array>
 #include <bit>
@@ -25,35 +27,47 @@ namespace platform {
 class Surface;
 }
 
-// The groups of 16 pixels of a surface that hold no key pixel, per row and per phase: for
-// phase p (0-15), bit j % 64 of word j / 64 is set when the pixels p + 16j to p + 16j + 15 are
-// all other than the key. A layer's view may start at any column, so its screen groups may
-// start at any phase of its rows; one word of the right phase then gives 64 groups at once.
+// The groups of 16 pixels of a surface that hold no key pixel, and those that hold nothing but
+// the key, per row and per phase: for phase p (0-15), bit j % 64 of word j / 64 is set when the
+// pixels p + 16j to p + 16j + 15 are all other than the key (all the key). A layer's view may
+// start at any column, so its screen groups may start at any phase of its rows; one word of the
+// right phase then gives 64 groups at once.
 class KeyBits {
  public:
   static constexpr int kGroupPixels = 16;
   static constexpr int kPhases = kGroupPixels;
+  // What Row tells of a found row: it has groups without the key, groups of nothing but the key.
+  static constexpr uint8_t kOpaque = 2, kAllKey = 4;
 
   // Readies the bits for `surface` and `key`. False when the surface's pixels changed since the
   // previous call (nothing is scanned then).
   bool Prepare(const platform::Surface& surface, uint16_t key);
-  // Finds row y's groups on first use; false when the row has no group without the key.
-  bool Row(const platform::Surface& surface, int y) {
-    const uint8_t built = built_[static_cast<size_t>(y)];
-    return built == kUnknown ? Find(surface, y) : built == kFound;
+  // True when the bits describe `surface`'s pixels as they are now, with `key`.
+  bool Describes(const platform::Surface& surface, uint16_t key) const;
+  // Finds row y's groups on first use and tells which kinds it has (kOpaque, kAllKey).
+  uint8_t Row(const platform::Surface& surface, int y) {
+    const uint8_t state = state_[static_cast<size_t>(y)];
+    return state == kUnknown ? Find(surface, y) : state;
   }
-  // Row y's groups at `phase` (the row found by Row), followed by a zero word. The rows of one
-  // phase lie one after another, so a compose reading every row at one phase reads memory in
-  // order.
-  const uint64_t* Groups(int phase, int y) const {
-    return bits_.data() + (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) * words_;
+  // Row y's groups without the key at `phase` (the row found by Row), followed by a zero word.
+  // The rows of one phase lie one after another, so a compose reading every row at one phase
+  // reads memory in order.
+  const uint64_t* Groups(int phase, int y) const { return bits_.data() + At(phase, y); }
+  // The same for row y's groups of nothing but the key.
+  const uint64_t* AllKeyGroups(int phase, int y) const {
+    return bits_.data() + At(phase, y) + words_;
   }
   // The groups a row holds at phase 0 (at least as many as at the other phases).
   int64_t Groups() const { return groups_; }
 
  private:
-  static constexpr uint8_t kUnknown = 0, kFound = 1, kAllKey = 2;  // a row's state
-  bool Find(const platform::Surface& surface, int y);
+  static constexpr uint8_t kUnknown = 0, kFound = 1;  // a row's state, with kOpaque and kAllKey
+  // A row's words at one phase: its groups without the key, then those of only the key, side by
+  // side so that a compose reads both from the same memory lines.
+  size_t At(int phase, int y) const {
+    return (static_cast<size_t>(phase) * height_ + static_cast<size_t>(y)) * 2 * words_;
+  }
+  uint8_t Find(const platform::Surface& surface, int y);
   const platform::Surface* surface_ = nullptr;
   uint64_t stamp_ = ~uint64_t{0};       // the pixels the bits describe
   uint64_t seen_stamp_ = ~uint64_t{0};  // the stamp at the previous Prepare
@@ -61,8 +75,9 @@ class KeyBits {
   int64_t groups_ = 0;
   size_t height_ = 0;
   size_t words_ = 0;  // words of a row at one phase, the spare zero word included
-  std::vector<uint64_t> bits_;
-  std::vector<uint8_t> built_;  // per row: kUnknown, kFound or kAllKey
+  std::vector<uint64_t> bits_;     // per phase and row: groups without the key, only the key
+  std::vector<uint8_t> state_;     // per row: kUnknown, or kFound with kOpaque and kAllKey
+  std::vector<uint64_t> maps_;     // the row being found, a bit a pixel (Find's work space)
 };
 
 class ScreenCover {
@@ -90,6 +105,7 @@ class ScreenCover {
   void Stop() {
     target_ = nullptr;
     position_ = -1;
+    for (LayerCopy& c : copies_) c.surface = nullptr;
   }
 
   // True when draws onto `surface` are to consult the cover: the compose's target, at a
@@ -124,6 +140,18 @@ class ScreenCover {
   static void OpenRuns(uint64_t covered, int left, int right, F f);
   // The covered groups of the rows at the current position, indexed by screen row.
   const uint64_t* Rows() const { return rows_[static_cast<size_t>(position_)].data(); }
+  // True when a keyed copy of `source` onto `surface` has groups to skip: those covered, or
+  // those of the current position's layer that hold nothing but the key.
+  bool AppliesToKeyedCopy(const platform::Surface* source, const platform::Surface* surface) const {
+    return Applies(surface) || (surface != nullptr && surface == target_ && position_ >= 0 &&
+                                source == copies_[static_cast<size_t>(position_)].surface);
+  }
+  // The groups a keyed copy of `source` with `key` onto the target may leave as they are,
+  // indexed by screen row, the copy's destination lying (dx, dy) from its source: the covered
+  // groups and, when it is the current position's layer as Begin found it (the same pixels and
+  // key, the same offset), that layer's groups of nothing but the key as well.
+  const uint64_t* KeyedCopyRows(const platform::Surface& source, uint16_t key, int dx,
+                                int dy) const;
 
  private:
   // Bits of the groups of [left, right) (groups partly outside count), 0 <= left < right <= 640.
@@ -131,13 +159,23 @@ class ScreenCover {
     const int first = left / kGroup, count = (right - 1) / kGroup - first + 1;
     return (count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1) << first;
   }
-  // Adds the groups layer `l` covers to `rows`.
-  static void AddOpaque(Layer& l, std::array<uint64_t, kScreenHeight>& rows);
+  using ScreenRows = std::array<uint64_t, kScreenHeight>;
+  // A layer's own keyed copy: its covered groups and its groups of nothing but the key.
+  struct LayerCopy {
+    const KeyBits* bits = nullptr;
+    const platform::Surface* surface = nullptr;  // null: nothing of the layer's own to skip
+    int dx = 0, dy = 0;                           // screen position minus layer position
+    ScreenRows rows{};
+  };
+  // Adds the groups layer `l` covers to `covered` and those that are all key to `all_key`;
+  // false when it has none of the latter on the screen.
+  static bool AddLayer(Layer& l, ScreenRows& covered, ScreenRows& all_key);
 
   const platform::Surface* target_ = nullptr;
   int position_ = -1;
-  std::array<std::array<uint64_t, kScreenHeight>, kPositions> rows_{};
+  std::array<ScreenRows, kPositions> rows_{};
   std::array<bool, kPositions> any_{};  // whether anything at a position is covered
+  std::array<LayerCopy, kPositions> copies_{};
 };
 
 template <class F>

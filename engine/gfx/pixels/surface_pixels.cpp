@@ -167,6 +167,8 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
   platform::Surface::KeyScan& scan = source.key_scan();
   const int dx = d.left - s.left;
   const int dy = d.top - s.top;
+  // Per screen row, the groups left as they are: covered, or all key in a layer being copied.
+  const uint64_t* skip = cover != nullptr ? cover->KeyedCopyRows(source, key, dx, dy) : nullptr;
   // The copy of the source columns [left, right) and rows [top, bottom), or of them only what
   // is not covered.
   const auto copy = [&](int left, int top, int right, int bottom) {
@@ -177,8 +179,8 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
                                right - left,
                                bottom - top,
                                key};
-    if (cover != nullptr) {
-      c.cover = cover->Rows() + (top + dy);
+    if (skip != nullptr) {
+      c.cover = skip + (top + dy);
       c.dst_x = left + dx;
     }
     return pixel_kernels::CopyKeyed(c);
@@ -201,12 +203,12 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
       const uint16_t* from = source.Row(solid_top) + left;
       uint16_t* to = destination.Row(solid_top + dy) + left + dx;
       const auto width = static_cast<size_t>(right - left);
-      if (cover == nullptr) {
+      if (skip == nullptr) {
         for (int y = solid_top; y < solid_bottom; ++y, from += src_pitch, to += dst_pitch) {
           CopyRowPlain(from, to, width);
         }
       } else {
-        const uint64_t* covered = cover->Rows() + (solid_top + dy);
+        const uint64_t* covered = skip + (solid_top + dy);
         for (int y = solid_top; y < solid_bottom; ++y, from += src_pitch, to += dst_pitch) {
           ScreenCover::OpenRuns(*covered++, left + dx, right + dx, [&](int a, int b) {
             const auto at = static_cast<size_t>(a - left - dx);
