@@ -446,12 +446,9 @@ int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destin
     const uint32_t count = buffer->order_count;
     for (uint32_t i = 0; i < count;) {
       SprBufferEntry* const e = buffer->order[i++];
-      // The entries two ahead are asked for from memory, and the next one's sprite record (its
-      // entry arrived meanwhile): a draw between takes long enough for them to arrive.
+      // The entry two ahead is asked for from memory: a draw between takes long enough for
+      // it to arrive.
       if (i + 1 < count) PrefetchEntry(buffer->order[i + 1]);
-      if (i < count && buffer->order[i]->sprite != nullptr) {
-        __builtin_prefetch(buffer->order[i]->sprite);
-      }
       at.next = e->next;
       p = e->priority;
       if (DrawEntry(e, ox, oy, destination)) {
