@@ -76,9 +76,12 @@ constexpr auto kReciprocals = [] {
 int64_t SpanStep(int64_t n, int64_t width) {
   const uint64_t magnitude = n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
   if (width <= kReciprocalWidths && magnitude <= UINT32_MAX) {
-    const auto q = static_cast<int64_t>(
-        static_cast<unsigned __int128>(magnitude) * kReciprocals[static_cast<size_t>(width)] >>
-        kReciprocalShift);
+    // The 77-bit product in two 64-bit halves (no 128-bit type on every machine): the low 32
+    // bits of the reciprocal and the rest, shifted down by 32 and by the remaining 12.
+    const uint64_t reciprocal = kReciprocals[static_cast<size_t>(width)];
+    const uint64_t low = magnitude * (reciprocal & UINT32_MAX) >> 32;
+    const uint64_t high = magnitude * (reciprocal >> 32);
+    const auto q = static_cast<int64_t>((high + low) >> (kReciprocalShift - 32));
     return n < 0 ? -q : q;
   }
   // Wider spans and longer texture distances (rare): a division, in 32 bits where it fits.

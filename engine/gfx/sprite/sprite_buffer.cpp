@@ -420,7 +420,7 @@ bool CDdrawSpr::DrawEntry(SprBufferEntry* e, int ox, int oy, Surface* destinatio
                 e->has_zoom4 ? e->zoom4.data() : nullptr, e->center_x, e->center_y, e->alpha);
   }
   // A one-frame entry goes after its draw, unless the draw took it away already (a redraw hook
-  // that deleted its sprite): removing it twice would unlink a loose record.
+  // that deleted it): removing it twice would unlink a loose record.
   if (e->name != nullptr || !e->in_use) return false;
   RemoveEntry(e);
   return true;
