@@ -1,6 +1,7 @@
 #include "engine/gfx/pixels/quad_raster.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -56,15 +57,41 @@ struct SpanArgs {
   int64_t from, to;
 };
 
-// n / width (truncated) for a span of width > 0. A sprite's texture distance and a span's
-// width fit in 32 bits in all but absurd quads, and the 32-bit division costs a fraction of the
-// 64-bit one; both give the same quotient.
-inline int64_t SpanStep(int64_t n, int64_t width) {
+// Reciprocals of the span widths 1 .. kReciprocalWidths: ceil(2^44 / width). For every n below
+// 2^32, floor(n * reciprocal / 2^44) is floor(n / width) exactly (the product exceeds n / width
+// by less than 2^-32 of n, as width <= 2^12), so a span's two steps take two multiplies instead
+// of two divisions.
+constexpr int64_t kReciprocalWidths = 4096;
+constexpr int kReciprocalShift = 44;
+constexpr auto kReciprocals = [] {
+  std::array<uint64_t, kReciprocalWidths + 1> r{};
+  for (uint64_t w = 1; w <= kReciprocalWidths; ++w) {
+    r[w] = ((uint64_t{1} << kReciprocalShift) + w - 1) / w;
+  }
+  return r;
+}();
+
+}  // namespace
+
+int64_t SpanStep(int64_t n, int64_t width) {
+  const uint64_t magnitude = n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
+  if (width <= kReciprocalWidths && magnitude <= UINT32_MAX) {
+    // The 77-bit product in two 64-bit halves (no 128-bit type on every machine): the low 32
+    // bits of the reciprocal and the rest, shifted down by 32 and by the remaining 12.
+    const uint64_t reciprocal = kReciprocals[static_cast<size_t>(width)];
+    const uint64_t low = magnitude * (reciprocal & UINT32_MAX) >> 32;
+    const uint64_t high = magnitude * (reciprocal >> 32);
+    const auto q = static_cast<int64_t>((high + low) >> (kReciprocalShift - 32));
+    return n < 0 ? -q : q;
+  }
+  // Wider spans and longer texture distances (rare): a division, in 32 bits where it fits.
   if (n >= INT32_MIN && n <= INT32_MAX && width <= INT32_MAX) {
     return static_cast<int32_t>(n) / static_cast<int32_t>(width);
   }
   return n / width;
 }
+
+namespace {
 
 struct SolidFill {
   uint16_t colour;

@@ -46,3 +46,7 @@ void BlitPolygon16Work(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t 
 void BlitPolygon16(void* dst, int32_t dst_pitch, int32_t dst_width, int32_t dst_height,
                    int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                    int32_t x3, int32_t y3, uint16_t colour);
+
+// The texture step of a span: n / width truncated toward zero, for a span width above 0 (the
+// rasterizer's per-row quotient, made without a division for widths up to 4096).
+int64_t SpanStep(int64_t n, int64_t width);

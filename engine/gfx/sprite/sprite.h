@@ -109,6 +109,21 @@ struct SprBuffer {
   // Bit p % 64 of word p / 64 is set when list p may hold entries (set when one is added, cleared
   // by the draw walk when it finds the list empty), so the walk visits only those lists.
   std::array<uint64_t, kPriorityCount / 64> used{};
+
+  // The entries in drawing order (the lists from 2047 down to 0, each oldest first), kept by the
+  // draw walk so that a walk over unchanged lists reads one array instead of chasing the links
+  // (each a cache miss once a frame's pixels have gone through the cache). Valid while
+  // `order_valid`: an entry added behind the last one in drawing order is appended, any other
+  // change to the lists clears it, and the next walk, going by the lists, lays it out again.
+  static constexpr int kOrderCapacity = 1024;
+  std::array<SprBufferEntry*, kOrderCapacity> order{};
+  uint32_t order_count = 0;
+  bool order_valid = true;
+  // Counts every entry linked into or taken out of the lists, so a walk sees a change made
+  // under one of its draws.
+  uint32_t changes = 0;
+  // Walks of this buffer running (a draw may start another one).
+  int walks = 0;
 };
 
 class CDdrawSpr {
@@ -123,6 +138,7 @@ class CDdrawSpr {
   static constexpr uint32_t kMirrorUpDown = 0x20;
   // The name callers give persistent entries.
   static constexpr const char* kBuffered = "Buffered";
+  static_assert(kEntryCount <= SprBuffer::kOrderCapacity);
 
   // `mirror_blocks` (at most 1024) sizes the mirroring-block pool; the game uses the full pool,
   // tests a small one to reach its end.
@@ -265,7 +281,9 @@ class CDdrawSpr {
                                   platform::Surface* surface, int color_key, int priority,
                                   uint32_t mirror);
   void LinkBuffer(SprBufferEntry* entry);
-  void Detach(SprBufferEntry* entry);
+  void Detach(SprBuffer* buffer, SprBufferEntry* entry);
+  // Draws one entry of a walk; a one-frame entry is removed (true).
+  bool DrawEntry(SprBufferEntry* entry, int ox, int oy, platform::Surface* destination);
   void UnlinkBuffer(SprBufferEntry* entry);
   void RemoveEntry(SprBufferEntry* entry);
   void FreeBuffer(SprBuffer* buffer);
@@ -274,10 +292,14 @@ class CDdrawSpr {
 
   SprRec* sprites_ = nullptr;
   SprBuffer* buffers_ = nullptr;
-  // The buffer whose walk is running (it is not freed under the walk) and the link the walk
-  // goes to next (moved on when that entry leaves its list during a draw).
-  SprBuffer* walking_ = nullptr;
-  SprLink* walk_next_ = nullptr;
+  // The running walks, innermost first (a draw may start another one): the link each goes to
+  // next, moved on when that entry leaves its list during a draw. A buffer under a walk is not
+  // freed (SprBuffer::walks).
+  struct WalkPosition {
+    SprLink* next = nullptr;
+    WalkPosition* outer = nullptr;
+  };
+  WalkPosition* walks_ = nullptr;
 
   std::unique_ptr<SprBufferEntry[]> entries_;
   std::unique_ptr<SprBufferEntry*[]> entry_stack_;

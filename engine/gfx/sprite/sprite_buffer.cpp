@@ -136,15 +136,29 @@ void InsertNewest(SprBuffer& buffer, SprBufferEntry* e) {
   tail.prev = e;
   const auto p = static_cast<size_t>(e->priority);
   buffer.used[p / 64] |= uint64_t{1} << (p % 64);
+  ++buffer.changes;
+  if (!buffer.order_valid) return;
+  // Newest at its priority and no entry in front of it: it is drawn last.
+  if (buffer.walks == 0 &&
+      (buffer.order_count == 0 || buffer.order[buffer.order_count - 1]->priority >= e->priority)) {
+    buffer.order[buffer.order_count++] = e;
+  } else {
+    buffer.order_valid = false;
+  }
 }
 
 }  // namespace
 
-void CDdrawSpr::Detach(SprBufferEntry* e) {
-  if (walk_next_ == e) walk_next_ = e->next;
+void CDdrawSpr::Detach(SprBuffer* buffer, SprBufferEntry* e) {
+  for (WalkPosition* w = walks_; w != nullptr; w = w->outer) {
+    if (w->next == e) w->next = e->next;
+  }
   e->prev->next = e->next;
   e->next->prev = e->prev;
   e->next = e->prev = nullptr;
+  if (buffer == nullptr) return;
+  ++buffer->changes;
+  buffer->order_valid = false;
 }
 
 void CDdrawSpr::LinkBuffer(SprBufferEntry* entry) {
@@ -166,16 +180,16 @@ void CDdrawSpr::LinkBuffer(SprBufferEntry* entry) {
 }
 
 void CDdrawSpr::UnlinkBuffer(SprBufferEntry* entry) {
-  Detach(entry);
   SprBuffer* buffer = FindBuffer(entry->surface_id, entry->surface);
+  Detach(buffer, entry);
   if (buffer == nullptr) return;
   if (buffer->count > 0) --buffer->count;
   // A buffer keyed by pointer goes with its last entry (after the walk, if one is running).
-  if (buffer->surface_id == 0 && buffer->count == 0 && buffer != walking_) FreeBuffer(buffer);
+  if (buffer->surface_id == 0 && buffer->count == 0 && buffer->walks == 0) FreeBuffer(buffer);
 }
 
 void CDdrawSpr::FreeBuffer(SprBuffer* buffer) {
-  if (buffer == walking_) return;  // emptied under its own walk: freed when the walk ends
+  if (buffer->walks > 0) return;  // emptied under its own walk: freed when the walk ends
   for (SprBuffer** link = &buffers_; *link != nullptr; link = &(*link)->next) {
     if (*link == buffer) {
       *link = buffer->next;
@@ -234,7 +248,7 @@ void CDdrawSpr::DeleteAllBuffer() {
   SprBuffer** link = &buffers_;
   while (*link != nullptr) {
     SprBuffer* b = *link;
-    if (b == walking_) {
+    if (b->walks > 0) {
       link = &b->next;
       continue;
     }
@@ -280,7 +294,7 @@ int CDdrawSpr::SetBufferPriority(SprBufferEntry* entry, int priority) {
   SprBuffer* buffer = FindBuffer(entry->surface_id, entry->surface);
   if (buffer == nullptr) return 0;
   // Moved within its buffer (the count does not change, so a pointer-keyed buffer stays).
-  Detach(entry);
+  Detach(buffer, entry);
   entry->priority = CheckPriority(priority);
   InsertNewest(*buffer, entry);
   return 1;
@@ -384,47 +398,119 @@ int CDdrawSpr::DrawSpriteBuffer(const SprRec* sprite) {
   return 1;
 }
 
+namespace {
+
+// Asks for the lines of an entry's first 128 bytes, the fields a sprite's draw reads (the
+// polygon's block comes after them).
+void PrefetchEntry(const SprBufferEntry* e) {
+  const auto* bytes = reinterpret_cast<const char*>(e);
+  __builtin_prefetch(bytes);
+  __builtin_prefetch(bytes + 64);
+  __builtin_prefetch(bytes + 127);
+}
+
+}  // namespace
+
+bool CDdrawSpr::DrawEntry(SprBufferEntry* e, int ox, int oy, Surface* destination) {
+  if (e->type == kSprEntryPolygon) {
+    ddraw_.DrawPolygon(destination, &e->polygon);
+  } else {
+    PutSpriteEx(e->sprite, ox + e->x, oy + e->y, destination, static_cast<int>(e->color_key),
+                e->blt_flags, e->mirror, e->zoom_x, e->zoom_y, e->rotation,
+                e->has_zoom4 ? e->zoom4.data() : nullptr, e->center_x, e->center_y, e->alpha);
+  }
+  // A one-frame entry goes after its draw, unless the draw took it away already (a redraw hook
+  // that deleted it): removing it twice would unlink a loose record.
+  if (e->name != nullptr || !e->in_use) return false;
+  RemoveEntry(e);
+  return true;
+}
+
 int CDdrawSpr::DrawBufferList(SprBuffer* buffer, int ox, int oy, Surface* destination) {
   if (buffer == nullptr || destination == nullptr) return 0;
-  SprBuffer* const outer = walking_;
-  SprLink* const outer_next = walk_next_;
-  walking_ = buffer;
+  WalkPosition at{nullptr, walks_};
+  walks_ = &at;
+  // Only the outermost walk of a buffer reads and lays out its drawing order; a walk started
+  // under one of its draws goes by the lists.
+  const bool outermost = buffer->walks++ == 0;
+  // The changes this walk expects: its own removals of one-frame entries. Any other means a draw
+  // changed the lists, and the walk goes on by them.
+  uint32_t expected = buffer->changes;
   uint32_t remaining = buffer->count;
+  uint32_t kept = 0;
   int visited = 0;
-  for (int p = kPriorityCount - 1; p >= 0; --p) {
-    // The next list at or below p that may hold entries (read afresh: a draw may add entries).
-    size_t word = static_cast<size_t>(p) / 64;
-    uint64_t bits = buffer->used[word] & (~uint64_t{0} >> (63 - p % 64));
-    while (bits == 0 && word > 0) bits = buffer->used[--word];
-    if (bits == 0) break;
-    p = static_cast<int>(word * 64) + 63 - std::countl_zero(bits);
-    const SprLink* const tail = &buffer->tail[static_cast<size_t>(p)];
-    for (SprLink* n = buffer->head[static_cast<size_t>(p)].next; n != tail;) {
-      // The entry after this one; Detach moves it on if a draw takes that entry out of the list
-      // (a surface restore during a draw runs the redraw hook).
-      walk_next_ = n->next;
-      auto* e = static_cast<SprBufferEntry*>(n);
-      if (e->type == kSprEntryPolygon) {
-        ddraw_.DrawPolygon(destination, &e->polygon);
+  int p = kPriorityCount - 1;
+  SprLink* resume = nullptr;  // where the walk by the lists starts in list p (null: its head)
+  bool by_lists = !(outermost && buffer->order_valid);
+  if (!by_lists) {
+    const uint32_t count = buffer->order_count;
+    for (uint32_t i = 0; i < count;) {
+      SprBufferEntry* const e = buffer->order[i++];
+      // The entry two ahead is asked for from memory: a draw between takes long enough for
+      // it to arrive.
+      if (i + 1 < count) PrefetchEntry(buffer->order[i + 1]);
+      at.next = e->next;
+      p = e->priority;
+      if (DrawEntry(e, ox, oy, destination)) {
+        ++expected;
       } else {
-        PutSpriteEx(e->sprite, ox + e->x, oy + e->y, destination, static_cast<int>(e->color_key),
-                    e->blt_flags, e->mirror, e->zoom_x, e->zoom_y, e->rotation,
-                    e->has_zoom4 ? e->zoom4.data() : nullptr, e->center_x, e->center_y,
-                    e->alpha);
+        buffer->order[kept++] = e;
       }
-      if (e->name == nullptr) RemoveEntry(e);
       ++visited;
       if (remaining > 0) --remaining;
-      n = walk_next_;
+      if (buffer->changes != expected) {
+        by_lists = true;
+        resume = at.next;
+        break;
+      }
     }
-    if (buffer->head[static_cast<size_t>(p)].next == tail) {
-      buffer->used[word] &= ~(uint64_t{1} << (p % 64));
-    }
-    // The lower lists are empty once every entry has been seen.
-    if (remaining == 0) break;
   }
-  walking_ = outer;
-  walk_next_ = outer_next;
-  if (buffer->surface_id == 0 && buffer->count == 0 && buffer != outer) FreeBuffer(buffer);
+  if (by_lists) {
+    for (;; --p) {
+      SprLink* n = resume;
+      size_t word = static_cast<size_t>(p) / 64;
+      if (n != nullptr) {
+        resume = nullptr;
+      } else {
+        if (p < 0) break;
+        // The next list at or below p that may hold entries (read afresh: a draw may add
+        // entries).
+        uint64_t bits = buffer->used[word] & (~uint64_t{0} >> (63 - p % 64));
+        while (bits == 0 && word > 0) bits = buffer->used[--word];
+        if (bits == 0) break;
+        p = static_cast<int>(word * 64) + 63 - std::countl_zero(bits);
+        n = buffer->head[static_cast<size_t>(p)].next;
+      }
+      const SprLink* const tail = &buffer->tail[static_cast<size_t>(p)];
+      while (n != tail) {
+        // The entry after this one; Detach moves it on if a draw takes that entry out of the
+        // list (a surface restore during a draw runs the redraw hook).
+        at.next = n->next;
+        auto* e = static_cast<SprBufferEntry*>(n);
+        if (DrawEntry(e, ox, oy, destination)) {
+          ++expected;
+        } else if (outermost && buffer->changes == expected) {
+          // (After a change the order is laid out again by the next walk, so no more is kept.)
+          buffer->order[kept++] = e;
+        }
+        ++visited;
+        if (remaining > 0) --remaining;
+        n = at.next;
+      }
+      if (buffer->head[static_cast<size_t>(p)].next == tail) {
+        buffer->used[word] &= ~(uint64_t{1} << (p % 64));
+      }
+      // The lower lists are empty once every entry has been seen.
+      if (remaining == 0) break;
+    }
+  }
+  --buffer->walks;
+  if (outermost) {
+    // Every entry left was seen in order, and nothing else changed: the order holds.
+    buffer->order_count = kept;
+    buffer->order_valid = buffer->changes == expected && kept == buffer->count;
+  }
+  walks_ = at.outer;
+  if (buffer->surface_id == 0 && buffer->count == 0 && buffer->walks == 0) FreeBuffer(buffer);
   return visited;
 }

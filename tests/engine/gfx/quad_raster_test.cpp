@@ -284,6 +284,29 @@ void LiteralRaster(std::vector<uint16_t>& dst, const Quad& q, const Picture& src
   }
 }
 
+// Pixels of a 640 x 480 draw of the quad that differ from the literal rules' (and in `changed`
+// the pixels the rules draw).
+int DifferencesFromTheLiteralRules(const Quad& q, const Picture& src, bool keyed, int* changed) {
+  std::vector<uint16_t> expected(640 * 480, kBack);
+  LiteralRaster(expected, q, src, keyed);
+  Picture dst(640, 480, kBack);
+  if (keyed) {
+    BlitTransform16(dst.data(), dst.pitch(), 640, 480, q, src.data(), src.pitch(), src.width,
+                    src.height, kKey);
+  } else {
+    Draw(dst, q, src);
+  }
+  int differ = 0;
+  *changed = 0;
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      differ += dst.at(x, y) != expected[y * 640 + x];
+      *changed += expected[y * 640 + x] != kBack;
+    }
+  }
+  return differ;
+}
+
 // Random convex quads (corners at sorted angles around an ellipse, turned, partly off screen,
 // both windings) with the sprite draw's texture corners, keyed and unkeyed.
 TEST(QuadRaster, MatchesTheLiteralRulesOnTheFullScreen) {
@@ -312,26 +335,95 @@ TEST(QuadRaster, MatchesTheLiteralRulesOnTheFullScreen) {
     }
     if (next(2) == 1) std::swap(q[1], q[3]);
     const bool keyed = next(2) == 1;
-    std::vector<uint16_t> expected(640 * 480, kBack);
-    LiteralRaster(expected, q, src, keyed);
-    Picture dst(640, 480, kBack);
-    if (keyed) {
-      BlitTransform16(dst.data(), dst.pitch(), 640, 480, q, src.data(), src.pitch(), src.width,
-                      src.height, kKey);
-    } else {
-      Draw(dst, q, src);
-    }
-    int differ = 0, changed = 0;
-    for (int y = 0; y < 480; ++y) {
-      for (int x = 0; x < 640; ++x) {
-        differ += dst.at(x, y) != expected[y * 640 + x];
-        changed += expected[y * 640 + x] != kBack;
-      }
-    }
-    ASSERT_EQ(differ, 0) << "round " << round;
+    int changed = 0;
+    ASSERT_EQ(DifferencesFromTheLiteralRules(q, src, keyed, &changed), 0) << "round " << round;
     drawn += changed > 0;
   }
   EXPECT_GT(drawn, 100);
+}
+
+// Quads whose spans test the per-row texture steps at their limits, against the literal rules:
+// nearly flat ones (one or two rows, up to 5000 pixels wide, so the unclipped span is wider than
+// the screen), needles one or two pixels wide, a texture of 2048 columns squeezed into a few
+// pixels (steps near 2^27), corners at odd positions far off screen, and quads without height or
+// width; both windings, keyed and unkeyed.
+TEST(QuadRaster, SpanStepsAtTheirLimitsMatchTheLiteralRules) {
+  Picture src(2048, 40, 0);
+  for (int y = 0; y < src.height; ++y) {
+    for (int x = 0; x < src.width; ++x) {
+      src.at(x, y) = static_cast<uint16_t>((x * 40503 + y * 977 + 1) & 0xFFFF);
+    }
+  }
+  for (int i = 0; i < src.width * src.height; i += 5) src.pixels[static_cast<size_t>(i)] = kKey;
+  uint32_t seed = 2026;
+  auto next = [&](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  struct Shape {
+    const char* name;
+    int max_width, max_height;  // the quad's extent: 0 .. max - 1 pixels
+    int texture_width, texture_height;
+  };
+  const Shape shapes[] = {
+      {"nearly flat and wide", 5000, 3, 2048, 40}, {"needle", 3, 700, 64, 40},
+      {"squeezed texture", 12, 12, 2048, 40},      {"one pixel texture", 900, 500, 1, 1},
+      {"any", 1400, 1100, 300, 40},
+  };
+  for (const Shape& shape : shapes) {
+    int drawn = 0;
+    for (int round = 0; round < 60; ++round) {
+      const int w = next(shape.max_width), h = next(shape.max_height);
+      const int x0 = next(640 + 2 * w + 41) - w - 21, y0 = next(480 + 2 * h + 41) - h - 21;
+      const int tw = shape.texture_width, th = shape.texture_height;
+      // A parallelogram (convex, as the sprite draw's quads are) leaning and dropping by up to
+      // its own extent: its edges cross the rows at uneven fractions of a pixel.
+      const int lean = next(2 * w + 1) - w, drop = next(2 * h + 1) - h;
+      Quad q{{{x0, y0, 0, 0},
+              {x0 + w, y0 + drop / 3, tw - 1, 0},
+              {x0 + w + lean / 5, y0 + h + drop / 3, tw - 1, th - 1},
+              {x0 + lean / 5, y0 + h, 0, th - 1}}};
+      if (next(2) == 1) std::swap(q[1], q[3]);
+      const bool keyed = next(2) == 1;
+      int changed = 0;
+      ASSERT_EQ(DifferencesFromTheLiteralRules(q, src, keyed, &changed), 0)
+          << shape.name << ", round " << round;
+      drawn += changed > 0;
+    }
+    EXPECT_GT(drawn, 5) << shape.name;
+  }
+}
+
+// The span step against a division: every width to 4100 with numerators around its multiples
+// and at the ends of the 32-bit range, and wider spans and longer distances.
+TEST(QuadRaster, SpanStepIsTheTruncatedQuotient) {
+  int wrong = 0;
+  const auto check = [&](int64_t n, int64_t width) {
+    if (SpanStep(n, width) != n / width && wrong++ < 5) {
+      ADD_FAILURE() << n << " / " << width << ": got " << SpanStep(n, width);
+    }
+  };
+  for (int64_t width = 1; width <= 4100; ++width) {
+    for (const int64_t k : {int64_t{0}, int64_t{1}, int64_t{7}, int64_t{65536},
+                            (int64_t{1} << 32) / width - 1, (int64_t{1} << 32) / width}) {
+      for (const int64_t d : {-1, 0, 1}) {
+        check(k * width + d, width);
+        check(-(k * width + d), width);
+      }
+    }
+    for (const int64_t n : {int64_t{INT32_MAX}, int64_t{INT32_MIN}, int64_t{UINT32_MAX},
+                            -int64_t{UINT32_MAX}, int64_t{1} << 32, -(int64_t{1} << 32)}) {
+      check(n, width);
+    }
+  }
+  for (const int64_t width : {int64_t{5000}, int64_t{1} << 20, int64_t{INT32_MAX},
+                              int64_t{1} << 40}) {
+    for (const int64_t n : {int64_t{0}, int64_t{4999}, int64_t{-5001}, int64_t{INT32_MIN},
+                            int64_t{1} << 45, -(int64_t{3} << 50)}) {
+      check(n, width);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

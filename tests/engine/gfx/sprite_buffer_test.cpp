@@ -7,9 +7,11 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "engine/files/random.h"
 #include "sprite_test_support.h"
 #include "testsupport/trace_capture.h"
 
@@ -582,6 +584,193 @@ TEST_P(BufferTest, ListingsOnlyTrace) {
   spr().EnumSpriteList(100);  // past the end: header and totals only
   EXPECT_FALSE(trace.Contains("\tNo:"));
   EXPECT_TRUE(trace.Contains("CDdrawSpr::Enum Sprite List End.\n"));
+}
+
+// ---- The drawing order kept between walks ----
+
+// One-pixel sprites of 32 distinct pixels drawn into 16 one-pixel cells of row 0: the cells
+// show which entry of each was drawn last, so any change of the drawing order shows.
+class OrderTest : public BufferTest {
+ protected:
+  static constexpr int kColours = 32;
+  static constexpr int kCells = 16;
+
+  void SetUp() override {
+    BufferTest::SetUp();
+    if (HasFatalFailure()) return;
+    for (int x = 0; x < kColours; ++x) colours.push_back(Cut(0, 0, {x, 0, x + 1, 1}));
+  }
+
+  SprBufferEntry* Add(const char* name, int colour, int cell, int priority) {
+    return spr().SetBuffer(name, colours[static_cast<size_t>(colour)], cell, 0, kLayer, 0,
+                           priority);
+  }
+
+  // Row 0's cells after a walk in the lists' order, and the number of entries in the lists.
+  std::vector<uint16_t> ByTheLists(int* entries) {
+    std::vector<uint16_t> cells(kCells, background);
+    *entries = 0;
+    const SprBuffer* b = spr().FindBuffer(kLayer, nullptr);
+    for (int p = SprBuffer::kPriorityCount - 1; b != nullptr && p >= 0; --p) {
+      const auto i = static_cast<size_t>(p);
+      for (const SprLink* n = b->head[i].next; n != &b->tail[i]; n = n->next) {
+        const auto* e = static_cast<const SprBufferEntry*>(n);
+        cells[static_cast<size_t>(e->x)] = e->sprite->surface->Row(0)[0];
+        ++*entries;
+      }
+    }
+    return cells;
+  }
+
+  std::vector<uint16_t> Cells() {
+    std::vector<uint16_t> cells;
+    for (int x = 0; x < kCells; ++x) cells.push_back(At(x, 0));
+    return cells;
+  }
+
+  std::vector<SprRec*> colours;
+};
+INSTANTIATE_FOR_BOTH_LAYOUTS(OrderTest);
+
+// Rounds of random changes between walks (entries added in and out of drawing order, one-frame
+// and kept, deleted, moved to another priority, quiet rounds): every walk draws what a walk of
+// the lists draws, whether it reads the kept order or lays it out again.
+TEST_P(OrderTest, EveryWalkDrawsInTheListsOrderWhateverChangedBefore) {
+  GameRandom rng;
+  rng.Seed(174);
+  std::vector<SprBufferEntry*> kept;
+  int by_kept_order = 0;
+  int by_lists = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int style = rng.Next() % 4;  // 0: quiet, 1: adds in drawing order, 2-3: any change
+    if (style != 0) {
+      int priority = rng.Next() % 8;
+      for (int n = rng.Next() % 6; n > 0; --n) {
+        if (style == 1) {
+          priority = std::max(priority - rng.Next() % 2, 0);
+        } else {
+          const int pick = rng.Next() % 10;
+          priority = pick == 0 ? 2047 : pick == 1 ? 1000 : rng.Next() % 8;
+        }
+        const bool once = rng.Next() % 3 == 0;
+        SprBufferEntry* e = Add(once ? nullptr : kKeep, rng.Next() % kColours,
+                                rng.Next() % kCells, priority);
+        ASSERT_NE(e, nullptr);
+        if (!once) kept.push_back(e);
+      }
+    }
+    if (style >= 2 && !kept.empty()) {
+      const auto victim = static_cast<size_t>(rng.Next()) % kept.size();
+      if (rng.Next() % 2 == 0) {
+        EXPECT_EQ(spr().DeleteBuffer(&kept[victim]), 1);
+        kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(victim));
+      } else {
+        EXPECT_EQ(spr().SetBufferPriority(kept[victim], rng.Next() % 8), 1);
+      }
+    }
+    const SprBuffer* b = spr().FindBuffer(kLayer, nullptr);
+    if (b == nullptr) continue;
+    (b->order_valid ? by_kept_order : by_lists) += 1;
+    int entries = 0;
+    const std::vector<uint16_t> want = ByTheLists(&entries);
+    ASSERT_EQ(DrawLayer(), entries) << "round " << round;
+    ASSERT_EQ(Cells(), want) << "round " << round;
+    ASSERT_EQ(b->count, kept.size()) << "round " << round;
+  }
+  // Both ways of walking were taken many times.
+  EXPECT_GT(by_kept_order, 50);
+  EXPECT_GT(by_lists, 50);
+}
+
+// A draw may change the buffer under the walk (a lost surface restored during the draw runs the
+// redraw hook). A walk over the kept order then goes on by the lists from where it stands: it
+// draws, visits and leaves exactly what a walk by the lists does from the start.
+TEST_P(OrderTest, ChangesUnderADrawLeaveWhatAWalkByTheListsLeaves) {
+  // Before the hook: kept entries a..e and one-frame f, in drawing order
+  // a (7), b (5), c (5, lost: its draw runs the hook), f (5, one-frame), d (3), e (0).
+  struct Scene {
+    SprBufferEntry* a;
+    SprBufferEntry* b;
+    SprBufferEntry* c;
+    SprBufferEntry* d;
+    SprBufferEntry* e;
+    SprRec* lost;
+  };
+  using Change = std::function<void(Scene&)>;
+  struct Case {
+    const char* name;
+    Change change;
+    bool once = false;  // c, whose draw runs the hook, is a one-frame entry
+  };
+  const Case cases[] = {
+      {"delete the next", [this](Scene& s) { spr().DeleteBuffer(&s.d); }},
+      {"delete one drawn", [this](Scene& s) { spr().DeleteBuffer(&s.a); }},
+      {"add behind", [this](Scene&) { Add(kKeep, 9, 4, 9); }},
+      {"add at its priority", [this](Scene&) { Add(kKeep, 9, 2, 5); }},
+      {"add in front", [this](Scene&) { Add(kKeep, 9, 3, 1); }},
+      {"add a one-frame entry in front", [this](Scene&) { Add(nullptr, 9, 3, 1); }},
+      {"move the next to the back",
+       [this](Scene& s) { spr().SetBufferPriority(s.d, 2000); }},
+      {"move the drawn one to the front",
+       [this](Scene& s) { spr().SetBufferPriority(s.c, 0); }},
+      {"move one drawn in front",
+       [this](Scene& s) { spr().SetBufferPriority(s.a, 2); }},
+      {"walk the buffer again",
+       [this](Scene&) {
+         SprBuffer* b = spr().FindBuffer(kLayer, nullptr);
+         spr().DrawBufferList(b, 0, 0, target());
+       }},
+      {"delete the drawn entry", [this](Scene& s) { spr().DeleteBuffer(&s.c); }},
+      {"delete the drawn one-frame entry", [this](Scene& s) { spr().DeleteBuffer(&s.c); }, true},
+  };
+  for (const Case& c : cases) {
+    int kept_visited = 0;
+    std::vector<uint16_t> kept_cells;
+    uint32_t kept_left = 0;
+    for (const bool kept_order : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (kept_order ? ", kept order" : ", by the lists"));
+      spr().DeleteAllBuffer();
+      // The lost sprite stands alone at cell 1 (one pixel of its own colour).
+      SprRec* lost = Cut(0, 0, {20, 0, 21, 1});
+      ASSERT_NE(lost, nullptr);
+      Scene s{Add(kKeep, 0, 0, 7), Add(kKeep, 1, 1, 5), nullptr, nullptr, nullptr, lost};
+      s.c = spr().SetBuffer(c.once ? nullptr : kKeep, lost, 1, 0, kLayer, 0, 5);
+      Add(nullptr, 2, 2, 5);
+      s.d = Add(kKeep, 3, 3, 3);
+      s.e = Add(kKeep, 4, 4, 0);
+      SprBuffer* buffer = spr().FindBuffer(kLayer, nullptr);
+      ASSERT_NE(buffer, nullptr);
+      ASSERT_TRUE(buffer->order_valid);  // every entry was added behind the last one
+      if (!kept_order) buffer->order_valid = false;
+      lost->surface->SetLost(true);
+      int runs = 0;
+      ddraw().hooks().redraw_text = [&] {
+        if (runs++ == 0) c.change(s);
+      };
+      const int visited = DrawLayer();
+      ddraw().hooks().redraw_text = nullptr;
+      EXPECT_GT(runs, 0);
+      // (A sprite's own surface stays lost: it draws nothing until found again.)
+      if (s.lost != nullptr) s.lost->surface->SetLost(false);
+      const std::vector<uint16_t> cells = Cells();
+      const uint32_t left = buffer->count;
+      // The next walk (over unchanged lists) draws what the lists hold.
+      int entries = 0;
+      const std::vector<uint16_t> want_next = ByTheLists(&entries);
+      EXPECT_EQ(DrawLayer(), entries);
+      EXPECT_EQ(Cells(), want_next);
+      if (kept_order) {
+        kept_visited = visited;
+        kept_cells = cells;
+        kept_left = left;
+      } else {
+        EXPECT_EQ(visited, kept_visited);
+        EXPECT_EQ(cells, kept_cells);
+        EXPECT_EQ(left, kept_left);
+      }
+      if (s.lost != nullptr) spr().DeleteSprite(&s.lost);
+    }
+  }
 }
 
 }  // namespace
