@@ -16,6 +16,7 @@
 #include <hwy/highway.h>
 
 #include <algorithm>
+#include <type_traits>
 #include <cstring>
 #include <utility>
 
@@ -102,7 +103,7 @@ HWY_INLINE bool RunVector(const Op& op, const uint16_t* dp, const uint16_t* sp,
   V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
   if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
   if constexpr (Op::kSkipsKeyGroups) {
-    if (hn::AllTrue(d, hn::Eq(s, op.key))) return false;
+    if (hn::AllFalse(d, hn::Ne(s, op.key))) return false;
   }
   if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
   if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
@@ -203,43 +204,51 @@ HWY_INLINE void RunRows(const Rows& a, const Op& op, const uint64_t* cover = nul
 
 // ---- Blend modes ------------------------------------------------------------------------------
 
-// Mode 0 at a level of 1-255 (a8 = level << 8, ia8 = (256 - level) << 8). A destination pixel
-// equal to the source stays as it is; with kWriteKey (the non-honouring members) a key-coloured
-// source pixel is written unchanged. The two weights add up to 256, so no field carries.
-template <class L, bool kWriteKey>
-struct AlphaOp : OpBase {
+// The lanes whose source pixel differs both from the key and from the destination pixel.
+HWY_INLINE M DiffersFromBoth(V s, V d, V key) {
+  const M not_key = hn::Ne(s, key);  // the same compare as the all-key vector test
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+  // With AVX-512 the second compare is masked by the first: Highway's And of the two masks would
+  // add a mask instruction per vector, a measurable share of an alpha blend's work.
+  return M{_mm512_mask_cmpneq_epi16_mask(not_key.raw, s.raw, d.raw)};
+#else
+  return hn::And(not_key, hn::Ne(s, d));
+#endif
+}
+
+// Mode 0 blends (`Mix`) where the source pixel differs from the destination pixel and from the
+// key. Elsewhere the honouring members (kHonour) keep the destination, skipping all-key source
+// vectors; the others write the source (a source equal to the destination writes the same
+// value). Both rules are one select, which AVX-512 folds into the instruction that ends the mix.
+template <class Mixer, bool kHonour>
+struct UnlessEqualOrKey : Mixer {
   static constexpr bool kReadsDest = true;
-  V a8, ia8, key;
+  static constexpr bool kSkipsKeyGroups = kHonour;
+  V key;
   HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, hn::Add(Scale<L>(s, a8), Scale<L>(d, ia8)));
-    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
-    return out;
+    return hn::IfThenElse(DiffersFromBoth(s, d, key), Mixer::Mix(s, d), kHonour ? d : s);
   }
+};
+
+// Mode 0 at a level of 1-255 (a8 = level << 8, ia8 = (256 - level) << 8). The two weights add
+// up to 256, so no field carries.
+template <class L>
+struct AlphaMix : OpBase {
+  V a8, ia8;
+  HWY_INLINE V Mix(V s, V d) const { return hn::Add(Scale<L>(s, a8), Scale<L>(d, ia8)); }
 };
 
 // Mode 0 at level 128: each channel of both pixels halved, then added.
-template <class L, bool kWriteKey>
-struct HalfAlphaOp : OpBase {
-  static constexpr bool kReadsDest = true;
-  V key;
-  HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, HalfSum<L>(s, d));
-    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
-    return out;
-  }
+template <class L>
+struct HalfAlphaMix : OpBase {
+  HWY_INLINE V Mix(V s, V d) const { return HalfSum<L>(s, d); }
 };
 
 // Mode 0 at level 0 and 256: the destination or the source, passed through the channel
-// arithmetic (which drops RGB555's unused bit 15), equal pixels and the key as at other levels.
-template <class L, bool kWriteKey, bool kSource>
-struct AlphaEndOp : OpBase {
-  static constexpr bool kReadsDest = true;
-  V key;
-  HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, hn::And(kSource ? s : d, Splat(L::kFields)));
-    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
-    return out;
-  }
+// arithmetic (which drops RGB555's unused bit 15).
+template <class L, bool kSource>
+struct AlphaEndMix : OpBase {
+  HWY_INLINE V Mix(V s, V d) const { return hn::And(kSource ? s : d, Splat(L::kFields)); }
 };
 
 // Modes 2 and 7 at level 256: the source's channels.
@@ -339,21 +348,23 @@ void BlendAs(const BlendCall& c) {
                  lift_g = (L::kGreenMax * a / 256) << L::kGreenShift,
                  lift_b = (L::kBlueMax * a / 256) << L::kBlueShift;
   switch (c.mode >> 16) {
-    case 0:
+    case 0: {
+      const auto run = [&c, key](const auto& mix) {
+        RunRows(c.rows, UnlessEqualOrKey<std::decay_t<decltype(mix)>, kKey>{mix, Splat(key)},
+                c.cover, c.dst_x);
+      };
       if (a == 256) {
-        RunBlend<kKey>(c, AlphaEndOp<L, !kKey, true>{{}, Splat(key)}, key);
+        run(AlphaEndMix<L, true>{});
       } else if (a == 128) {
-        RunBlend<kKey>(c, HalfAlphaOp<L, !kKey>{{}, Splat(key)}, key);
+        run(HalfAlphaMix<L>{});
       } else if (a == 0) {
         // In RGB565 level 0 keeps every pixel but the non-honouring members' key pixels.
-        if (L::kFields != 0xFFFF || !kKey) {
-          RunBlend<kKey>(c, AlphaEndOp<L, !kKey, false>{{}, Splat(key)}, key);
-        }
+        if (L::kFields != 0xFFFF || !kKey) run(AlphaEndMix<L, false>{});
       } else {
-        RunBlend<kKey>(c, AlphaOp<L, !kKey>{{}, Splat(a << 8), Splat((256 - a) << 8), Splat(key)},
-                       key);
+        run(AlphaMix<L>{{}, Splat(a << 8), Splat((256 - a) << 8)});
       }
       break;
+    }
     case 1:
       if (a == 256) {
         RunBlend<kKey>(c, AddOp<L, true>{{}, Splat(0)}, key);
