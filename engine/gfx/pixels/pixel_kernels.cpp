@@ -83,6 +83,29 @@ HWY_INLINE V Half(V p) {
 }
 HWY_INLINE V Select(M m, V yes, V no) { return hn::IfThenElse(m, yes, no); }
 
+// The key tests of the key-honouring operations, written per instruction set. With AVX-512 they
+// all start from one compare, the lanes that are not the key: the all-key vector test asks
+// whether no lane differs, the honouring select keeps the destination outside those lanes, and
+// mode 0's lanes that differ both from the key and from the destination take a second compare
+// masked by the first (Highway's And of two masks would cost one more instruction a vector).
+// Elsewhere masks are vectors: the tests start from the lanes equal to the key, which need no
+// inversion.
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+HWY_INLINE bool AllKey(V s, V key) { return hn::AllFalse(D(), hn::Ne(s, key)); }
+HWY_INLINE V KeepWhereKey(V s, V key, V kept, V other) {
+  return hn::IfThenElse(hn::Ne(s, key), other, kept);
+}
+HWY_INLINE M DiffersFromBoth(V s, V d, V key) {
+  return M{_mm512_mask_cmpneq_epi16_mask(hn::Ne(s, key).raw, s.raw, d.raw)};
+}
+#else
+HWY_INLINE bool AllKey(V s, V key) { return hn::AllTrue(D(), hn::Eq(s, key)); }
+HWY_INLINE V KeepWhereKey(V s, V key, V kept, V other) {
+  return hn::IfThenElse(hn::Eq(s, key), kept, other);
+}
+HWY_INLINE M DiffersFromBoth(V s, V d, V key) { return hn::And(hn::Ne(s, key), hn::Ne(s, d)); }
+#endif
+
 // ---- The row runner ---------------------------------------------------------------------------
 
 // What an operation reads unless it says otherwise.
@@ -103,7 +126,7 @@ HWY_INLINE bool RunVector(const Op& op, const uint16_t* dp, const uint16_t* sp,
   V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
   if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
   if constexpr (Op::kSkipsKeyGroups) {
-    if (hn::AllFalse(d, hn::Ne(s, op.key))) return false;
+    if (AllKey(s, op.key)) return false;
   }
   if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
   if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
@@ -203,18 +226,6 @@ HWY_INLINE void RunRows(const Rows& a, const Op& op, const uint64_t* cover = nul
 }
 
 // ---- Blend modes ------------------------------------------------------------------------------
-
-// The lanes whose source pixel differs both from the key and from the destination pixel.
-HWY_INLINE M DiffersFromBoth(V s, V d, V key) {
-  const M not_key = hn::Ne(s, key);  // the same compare as the all-key vector test
-#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
-  // With AVX-512 the second compare is masked by the first: Highway's And of the two masks would
-  // add a mask instruction per vector, a measurable share of an alpha blend's work.
-  return M{_mm512_mask_cmpneq_epi16_mask(not_key.raw, s.raw, d.raw)};
-#else
-  return hn::And(not_key, hn::Ne(s, d));
-#endif
-}
 
 // Mode 0 blends (`Mix`) where the source pixel differs from the destination pixel and from the
 // key. Elsewhere the honouring members (kHonour) keep the destination, skipping all-key source
@@ -326,7 +337,7 @@ struct KeyedOp : Op {
   static constexpr bool kSkipsKeyGroups = true;
   V key;
   HWY_INLINE V operator()(V s, V x, V d, int col, int row) const {
-    return Select(hn::Eq(s, key), d, Op::operator()(s, x, d, col, row));
+    return KeepWhereKey(s, key, d, Op::operator()(s, x, d, col, row));
   }
 };
 
