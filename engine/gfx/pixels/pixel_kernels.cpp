@@ -16,8 +16,8 @@
 #include <hwy/highway.h>
 
 #include <algorithm>
-#include <type_traits>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "engine/gfx/pixels/pixel_kernels.h"
