@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "engine/gfx/pixels/pixel_kernels.h"
@@ -82,6 +83,29 @@ HWY_INLINE V Half(V p) {
 }
 HWY_INLINE V Select(M m, V yes, V no) { return hn::IfThenElse(m, yes, no); }
 
+// The key tests of the key-honouring operations, written per instruction set. With AVX-512 they
+// all start from one compare, the lanes that are not the key: the all-key vector test asks
+// whether no lane differs, the honouring select keeps the destination outside those lanes, and
+// mode 0's lanes that differ both from the key and from the destination take a second compare
+// masked by the first (Highway's And of two masks would cost one more instruction a vector).
+// Elsewhere masks are vectors: the tests start from the lanes equal to the key, which need no
+// inversion.
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+HWY_INLINE bool AllKey(V s, V key) { return hn::AllFalse(D(), hn::Ne(s, key)); }
+HWY_INLINE V KeepWhereKey(V s, V key, V kept, V other) {
+  return hn::IfThenElse(hn::Ne(s, key), other, kept);
+}
+HWY_INLINE M DiffersFromBoth(V s, V d, V key) {
+  return M{_mm512_mask_cmpneq_epi16_mask(hn::Ne(s, key).raw, s.raw, d.raw)};
+}
+#else
+HWY_INLINE bool AllKey(V s, V key) { return hn::AllTrue(D(), hn::Eq(s, key)); }
+HWY_INLINE V KeepWhereKey(V s, V key, V kept, V other) {
+  return hn::IfThenElse(hn::Eq(s, key), kept, other);
+}
+HWY_INLINE M DiffersFromBoth(V s, V d, V key) { return hn::And(hn::Ne(s, key), hn::Ne(s, d)); }
+#endif
+
 // ---- The row runner ---------------------------------------------------------------------------
 
 // What an operation reads unless it says otherwise.
@@ -102,7 +126,7 @@ HWY_INLINE bool RunVector(const Op& op, const uint16_t* dp, const uint16_t* sp,
   V s = hn::Zero(d), x = hn::Zero(d), v = hn::Zero(d);
   if constexpr (Op::kReadsSource) s = hn::LoadU(d, sp + col);
   if constexpr (Op::kSkipsKeyGroups) {
-    if (hn::AllTrue(d, hn::Eq(s, op.key))) return false;
+    if (AllKey(s, op.key)) return false;
   }
   if constexpr (Op::kReadsAux) x = hn::LoadU(d, xp + col);
   if constexpr (Op::kReadsDest) v = hn::LoadU(d, dp + col);
@@ -203,43 +227,39 @@ HWY_INLINE void RunRows(const Rows& a, const Op& op, const uint64_t* cover = nul
 
 // ---- Blend modes ------------------------------------------------------------------------------
 
-// Mode 0 at a level of 1-255 (a8 = level << 8, ia8 = (256 - level) << 8). A destination pixel
-// equal to the source stays as it is; with kWriteKey (the non-honouring members) a key-coloured
-// source pixel is written unchanged. The two weights add up to 256, so no field carries.
-template <class L, bool kWriteKey>
-struct AlphaOp : OpBase {
+// Mode 0 blends (`Mix`) where the source pixel differs from the destination pixel and from the
+// key. Elsewhere the honouring members (kHonour) keep the destination, skipping all-key source
+// vectors; the others write the source (a source equal to the destination writes the same
+// value). Both rules are one select, which AVX-512 folds into the instruction that ends the mix.
+template <class Mixer, bool kHonour>
+struct UnlessEqualOrKey : Mixer {
   static constexpr bool kReadsDest = true;
-  V a8, ia8, key;
+  static constexpr bool kSkipsKeyGroups = kHonour;
+  V key;
   HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, hn::Add(Scale<L>(s, a8), Scale<L>(d, ia8)));
-    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
-    return out;
+    return hn::IfThenElse(DiffersFromBoth(s, d, key), Mixer::Mix(s, d), kHonour ? d : s);
   }
+};
+
+// Mode 0 at a level of 1-255 (a8 = level << 8, ia8 = (256 - level) << 8). The two weights add
+// up to 256, so no field carries.
+template <class L>
+struct AlphaMix : OpBase {
+  V a8, ia8;
+  HWY_INLINE V Mix(V s, V d) const { return hn::Add(Scale<L>(s, a8), Scale<L>(d, ia8)); }
 };
 
 // Mode 0 at level 128: each channel of both pixels halved, then added.
-template <class L, bool kWriteKey>
-struct HalfAlphaOp : OpBase {
-  static constexpr bool kReadsDest = true;
-  V key;
-  HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, HalfSum<L>(s, d));
-    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
-    return out;
-  }
+template <class L>
+struct HalfAlphaMix : OpBase {
+  HWY_INLINE V Mix(V s, V d) const { return HalfSum<L>(s, d); }
 };
 
 // Mode 0 at level 0 and 256: the destination or the source, passed through the channel
-// arithmetic (which drops RGB555's unused bit 15), equal pixels and the key as at other levels.
-template <class L, bool kWriteKey, bool kSource>
-struct AlphaEndOp : OpBase {
-  static constexpr bool kReadsDest = true;
-  V key;
-  HWY_INLINE V operator()(V s, V, V d, int, int) const {
-    V out = Select(hn::Eq(s, d), d, hn::And(kSource ? s : d, Splat(L::kFields)));
-    if constexpr (kWriteKey) out = Select(hn::Eq(s, key), s, out);
-    return out;
-  }
+// arithmetic (which drops RGB555's unused bit 15).
+template <class L, bool kSource>
+struct AlphaEndMix : OpBase {
+  HWY_INLINE V Mix(V s, V d) const { return hn::And(kSource ? s : d, Splat(L::kFields)); }
 };
 
 // Modes 2 and 7 at level 256: the source's channels.
@@ -317,7 +337,7 @@ struct KeyedOp : Op {
   static constexpr bool kSkipsKeyGroups = true;
   V key;
   HWY_INLINE V operator()(V s, V x, V d, int col, int row) const {
-    return Select(hn::Eq(s, key), d, Op::operator()(s, x, d, col, row));
+    return KeepWhereKey(s, key, d, Op::operator()(s, x, d, col, row));
   }
 };
 
@@ -339,21 +359,23 @@ void BlendAs(const BlendCall& c) {
                  lift_g = (L::kGreenMax * a / 256) << L::kGreenShift,
                  lift_b = (L::kBlueMax * a / 256) << L::kBlueShift;
   switch (c.mode >> 16) {
-    case 0:
+    case 0: {
+      const auto run = [&c, key](const auto& mix) {
+        RunRows(c.rows, UnlessEqualOrKey<std::decay_t<decltype(mix)>, kKey>{mix, Splat(key)},
+                c.cover, c.dst_x);
+      };
       if (a == 256) {
-        RunBlend<kKey>(c, AlphaEndOp<L, !kKey, true>{{}, Splat(key)}, key);
+        run(AlphaEndMix<L, true>{});
       } else if (a == 128) {
-        RunBlend<kKey>(c, HalfAlphaOp<L, !kKey>{{}, Splat(key)}, key);
+        run(HalfAlphaMix<L>{});
       } else if (a == 0) {
         // In RGB565 level 0 keeps every pixel but the non-honouring members' key pixels.
-        if (L::kFields != 0xFFFF || !kKey) {
-          RunBlend<kKey>(c, AlphaEndOp<L, !kKey, false>{{}, Splat(key)}, key);
-        }
+        if (L::kFields != 0xFFFF || !kKey) run(AlphaEndMix<L, false>{});
       } else {
-        RunBlend<kKey>(c, AlphaOp<L, !kKey>{{}, Splat(a << 8), Splat((256 - a) << 8), Splat(key)},
-                       key);
+        run(AlphaMix<L>{{}, Splat(a << 8), Splat((256 - a) << 8)});
       }
       break;
+    }
     case 1:
       if (a == 256) {
         RunBlend<kKey>(c, AddOp<L, true>{{}, Splat(0)}, key);

@@ -38,8 +38,11 @@ struct Pictures {
   Picture src, aux, dst;
 };
 
+// The destination column AreaOf puts under source column x.
+constexpr int kDstOverSrc = 2;
+
 // Random pictures of w x h pixels (plus room for the offsets): about a quarter of the source
-// pixels are the key and an eighth equal the destination pixel below them.
+// pixels are the key and an eighth equal the destination pixel the area puts them on.
 Pictures RandomPictures(GameRandom& rng, int w, int h, uint16_t key) {
   const auto pixel = [&rng] {
     return static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next());
@@ -50,18 +53,19 @@ Pictures RandomPictures(GameRandom& rng, int w, int h, uint16_t key) {
   for (int y = 0; y < p.src.height; ++y) {
     for (int x = 0; x < p.src.width; ++x) {
       const int r = rng.Next() % 8;
-      p.src.at(x, y) = r < 2 ? key : r == 2 ? p.dst.at(x, y) : pixel();
+      p.src.at(x, y) = r < 2 ? key : r == 2 ? p.dst.at(x + kDstOverSrc, y) : pixel();
     }
   }
   return p;
 }
 
-// The area of w x h pixels at odd offsets: destination (3, 1), source and aux (1, 1).
+// The area of w x h pixels at odd offsets: destination (1 + kDstOverSrc, 1), source and aux
+// (1, 1).
 Rows AreaOf(Pictures& p, int w, int h) {
   const auto at = [](Picture& pic, int x, int y) {
     return reinterpret_cast<uint8_t*>(&pic.at(x, y));
   };
-  return {at(p.dst, 3, 1), p.dst.pitch(), at(p.src, 1, 1), p.src.pitch(),
+  return {at(p.dst, 1 + kDstOverSrc, 1), p.dst.pitch(), at(p.src, 1, 1), p.src.pitch(),
           at(p.aux, 1, 1), p.aux.pitch(), w, h};
 }
 
@@ -190,6 +194,46 @@ TEST(PixelKernels, BlendEqualsTheScalarFormForEveryFieldPairAtEveryLevel) {
       }
     }
   }
+}
+
+// Mode 0 over sources made of runs of 1-40 pixels, each run all key, all equal to the
+// destination pixels under it, or other pixels: whole vectors of key pixels (which the honouring
+// members skip) and of equal pixels, and vectors where the two rules and the blend meet at any
+// lane.
+TEST(PixelKernels, AlphaBlendOverRunsOfKeyAndEqualPixelsEqualsTheScalarForm) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(3);
+    for (int w = 1; w <= 67; ++w) {
+      for (bool rgb555 : {false, true}) {
+        const uint16_t key = rgb555 ? kKey555 : kKey565;
+        Pictures start = RandomPictures(rng, w, 3, key);
+        for (int y = 0; y < start.src.height; ++y) {
+          int kind = 0, left = 0;
+          for (int x = 0; x < start.src.width; ++x) {
+            if (left-- == 0) {
+              kind = rng.Next() % 3;
+              left = rng.Next() % 40;
+            }
+            uint16_t& v = start.src.at(x, y);
+            if (kind == 0) v = key;
+            if (kind == 1) v = start.dst.at(x + kDstOverSrc, y);
+          }
+        }
+        for (bool honour : {false, true}) {
+          for (uint32_t level : {0u, 1u, 77u, 128u, 255u, 256u}) {
+            pixel_kernels::BlendCall call{{}, level, 0, key, 0x5A5A, rgb555, honour};
+            Compare(
+                start, w, 3, [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
+                [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
+                target + " runs width " + std::to_string(w) + " 555 " +
+                    std::to_string(rgb555) + " key " + std::to_string(honour) + " level " +
+                    std::to_string(level));
+          }
+        }
+      }
+    }
+  });
 }
 
 // The fade at every factor over pixels holding every field value (each field of pixel v holding
