@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -217,10 +219,37 @@ TEST_F(AnimeReuseTest, AStaleHandleNeverReachesTheAnimationThatReusesItsRecord) 
   EXPECT_EQ(ends, 0);
 }
 
+TEST_F(AnimeReuseTest, TheEngineKindsStartedAgainAllocateNothingOnceWarm) {
+  // An attack fades the screen, scrolls a layer and starts timers in the middle of its frames.
+  struct Creator {
+    const char* name;
+    std::function<AnimeHandle()> start;
+  };
+  const Creator kCreators[] = {
+      {"fade", [this] { return anime().CreateFade(0, 16, 4, 0); }},
+      {"timer", [this] { return anime().CreateTimer(); }},
+      {"layer scroll", [this] { return anime().CreateLayerScroll(SURFACE_BG, 1, 0, 10, 3); }},
+  };
+  for (const Creator& c : kCreators) {
+    SCOPED_TRACE(c.name);
+    anime().DeleteAll();
+    auto round = [&] {
+      AnimeHandle h = c.start();
+      ASSERT_NE(h, nullptr);
+      Frame(17);
+      anime().Delete(h);
+    };
+    round();  // warm
+    const uint64_t before = t_allocations;
+    for (int i = 0; i < 20; ++i) round();
+    EXPECT_EQ(t_allocations - before, 0u);
+  }
+}
+
 TEST_F(AnimeReuseTest, OnlyABoundedNumberOfFreedAnimationsIsKept) {
   // Many animations at once, then all freed: the list keeps a bounded number of spares, so
   // starting as many again allocates for the rest (record and block each).
-  constexpr size_t kMany = 400;
+  constexpr size_t kMany = std::max(CDdrawAnime::kSpareRecords, CDdrawAnime::kSpareBlocks) + 400;
   for (size_t i = 0; i < kMany; ++i) Start();
   anime().DeleteAll();
   const uint64_t before = t_allocations;
