@@ -2,45 +2,17 @@
 // file's slots, the channel's block buffers and the sound buffer's memory. A voice started in
 // the middle of an attack's frames then allocates nothing, and is heard exactly as before.
 //
-// This program's global operator new is replaced below to count the allocations of the test's
-// own thread.
+// The program's operator new counts the allocations of the test's own thread
+// (tests/counting_new).
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "channel_rig.h"
-
-namespace {
-thread_local uint64_t t_allocations = 0;
-
-void* CountedAlloc(std::size_t size) {
-  ++t_allocations;
-  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  ++t_allocations;
-  return std::malloc(size != 0 ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  ++t_allocations;
-  return std::malloc(size != 0 ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "tests/counting_new/counting_new.h"
 
 namespace {
 
@@ -86,9 +58,9 @@ TEST(SoundReuse, ASoundStartedAgainAllocatesNothingAndIsHeardTheSame) {
       const int i = round % 2;
       rig.dsound().StopChannel(c.channel);
       const size_t from = rig.MixedFrames();
-      const uint64_t before = t_allocations;
+      const uint64_t before = counting_new::ThreadAllocations();
       ASSERT_EQ(rig.dsound().PlayChannel(c.channel, names[static_cast<size_t>(i)].c_str()), 1);
-      EXPECT_EQ(t_allocations - before, 0u) << "round " << round;
+      EXPECT_EQ(counting_new::ThreadAllocations() - before, 0u) << "round " << round;
       EXPECT_EQ(rig.audio().mixer().buffer_count(), 1u);
       // Played to its end: every sample as in the file, nothing left of the sound before.
       rig.Seconds(1.0);
