@@ -167,9 +167,15 @@ void VoicePlay(int n) {
   if (n < 0 || static_cast<size_t>(n) >= names.size() || n >= kSlgVoiceCount) return;
   const std::string& name = names[static_cast<size_t>(n)];
   if (name.empty()) return;
-  const std::string path = "tamvik2\\Voice\\" + name;
-  DebugPrint("Voice = %s\n", path.c_str());
-  sound.PlayVoice(path.c_str());
+  // Built in place: a voice starts in the middle of an attack's frames, which allocate nothing.
+  char path[kWaveNameSize];
+  const int length = std::snprintf(path, sizeof path, "tamvik2\\Voice\\%s", name.c_str());
+  if (length < 0 || static_cast<size_t>(length) >= sizeof path) {
+    DebugPrint("Voice %d: name too long (%zu bytes)\n", n, name.size());
+    return;
+  }
+  DebugPrint("Voice = %s\n", path);
+  sound.PlayVoice(path);
 }
 
 void AttackVoice(uint32_t code) {

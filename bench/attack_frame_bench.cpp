@@ -5,7 +5,8 @@
 // - AttackFrame/<routine>: one iteration is the whole attack; the counters give the frames'
 //   mean and worst time (ms), the worst "steady" frame (every frame but the routine's first two,
 //   where its set-up runs: "setup_ms" apart), the allocations a frame (mean over the steady
-//   frames), the peak of sprite-buffer entries and the game seconds played a wall second.
+//   frames), the steady frames that allocate at all ("alloc_frames"), the peak of sprite-buffer
+//   entries and the game seconds played a wall second.
 // - AttackFrameInBattle/<routine>: the same attack played inside BM_BattleFrame's scene (64 units,
 //   the map scrolling, markers, gauge, cursors), through the whole engine frame; the same
 //   counters, to read beside BM_BattleFrame's.
@@ -76,12 +77,12 @@ struct AttackFrames {
 };
 
 // The counters of an attack's frames: mean and worst, the worst steady frame (every frame but the
-// routine's first two, its set-up: "setup_ms"), the allocations a steady frame, the peak of
-// entries and the game time played a wall second.
+// routine's first two, its set-up: "setup_ms"), the allocations a steady frame and how many
+// steady frames allocate, the peak of entries and the game time played a wall second.
 void ReportFrames(benchmark::State& state, const AttackFrames& f) {
   double sum = 0, worst = 0, steady_worst = 0, setup = 0;
   uint64_t steady_allocs = 0;
-  int steady = 0;
+  int steady = 0, alloc_frames = 0;
   for (size_t i = 0; i < f.ms.size(); ++i) {
     sum += f.ms[i];
     worst = std::max(worst, f.ms[i]);
@@ -92,6 +93,7 @@ void ReportFrames(benchmark::State& state, const AttackFrames& f) {
     } else {
       steady_worst = std::max(steady_worst, f.ms[i]);
       steady_allocs += f.allocs[i];
+      if (f.allocs[i] != 0) ++alloc_frames;
       ++steady;
     }
   }
@@ -103,6 +105,7 @@ void ReportFrames(benchmark::State& state, const AttackFrames& f) {
   state.counters["setup_ms"] = setup;
   state.counters["allocs/frame"] =
       steady > 0 ? static_cast<double>(steady_allocs) / steady : 0.0;
+  state.counters["alloc_frames"] = alloc_frames;
   state.counters["peak_entries"] = f.peak_entries;
   state.counters["x_real_time"] = f.wall_ms > 0 ? f.game_ms / f.wall_ms : 0.0;
 }

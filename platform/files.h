@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -158,7 +159,7 @@ class PosixFiles final : public Files {
   // the host directory holding it.
   bool Resolve(const char* path, std::string* out, bool* found, std::string* parent);
   // The entry of `dir` matching `name`: exact first, then case-folded through the listing cache.
-  bool MatchEntry(const std::string& dir, const std::string& name, std::string* entry);
+  bool MatchEntry(std::string_view dir, std::string_view name, std::string* entry);
   bool IsOpen(intptr_t handle) const;
 
   Drive drives_[26];

@@ -1,8 +1,46 @@
 #include "platform/mixer.h"
 
 #include <algorithm>
+#include <new>
 
 namespace platform {
+
+MixerShared::MixerShared() {
+  spare_objects.reserve(kSpare);
+  spare_storage.reserve(kSpare);
+}
+
+MixerShared::~MixerShared() {
+  for (void* memory : spare_objects) ::operator delete(memory);
+}
+
+std::vector<uint8_t> MixerShared::TakeStorage(size_t size) {
+  auto best = spare_storage.end();
+  for (auto it = spare_storage.begin(); it != spare_storage.end(); ++it) {
+    if (it->capacity() >= size && (best == spare_storage.end() || it->capacity() < best->capacity())) {
+      best = it;
+    }
+  }
+  if (best == spare_storage.end()) return {};
+  std::vector<uint8_t> storage = std::move(*best);
+  // The order of the kept stores does not matter: the last one fills the hole.
+  *best = std::move(spare_storage.back());
+  spare_storage.pop_back();
+  return storage;
+}
+
+void MixerShared::KeepStorage(std::vector<uint8_t>&& storage) {
+  if (storage.capacity() == 0 || storage.capacity() > kSpareStorageLimit) return;
+  if (spare_storage.size() < kSpare) {
+    spare_storage.push_back(std::move(storage));
+    return;
+  }
+  // Full: the larger store is kept.
+  auto smallest = std::min_element(
+      spare_storage.begin(), spare_storage.end(),
+      [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
+  if (smallest->capacity() < storage.capacity()) *smallest = std::move(storage);
+}
 
 Mixer::Mixer(uint32_t device_rate) : shared_(std::make_shared<MixerShared>()) {
   SetDeviceRate(device_rate);
@@ -10,7 +48,23 @@ Mixer::Mixer(uint32_t device_rate) : shared_(std::make_shared<MixerShared>()) {
 
 std::unique_ptr<SoundBuffer> Mixer::CreateBuffer(const PcmFormat& format, uint32_t size) {
   if (!format.Valid() || size < format.BlockAlign() || size > kMaxBufferSize) return nullptr;
-  std::unique_ptr<SoundBuffer> buffer(new SoundBuffer(shared_, format, size));
+  void* memory = nullptr;
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->spare_objects.empty()) {
+      memory = shared_->spare_objects.back();
+      shared_->spare_objects.pop_back();
+    }
+  }
+  if (memory == nullptr) memory = ::operator new(sizeof(SoundBuffer));
+  SoundBuffer* made = nullptr;
+  try {
+    made = ::new (memory) SoundBuffer(shared_, format, size);
+  } catch (...) {
+    ::operator delete(memory);
+    throw;
+  }
+  std::unique_ptr<SoundBuffer> buffer(made);
   std::lock_guard lock(shared_->mutex);
   shared_->buffers.push_back(buffer.get());
   return buffer;

@@ -24,9 +24,27 @@ namespace platform {
 constexpr uint32_t kDefaultDeviceRate = 44100;
 
 struct MixerShared {
+  MixerShared();
+  ~MixerShared();
+  MixerShared(const MixerShared&) = delete;
+  MixerShared& operator=(const MixerShared&) = delete;
+
   std::mutex mutex;
   std::vector<SoundBuffer*> buffers;  // every live buffer, in creation order
   uint32_t device_rate = kDefaultDeviceRate;
+
+  // The memory of deleted buffers kept for the next ones (under the mutex): at most kSpare
+  // objects' memory, and at most kSpare sample stores of up to kSpareStorageLimit bytes each,
+  // so that playing a sound again and again allocates nothing; the rest is freed.
+  static constexpr size_t kSpare = 8;
+  static constexpr size_t kSpareStorageLimit = 4u << 20;
+  std::vector<void*> spare_objects;
+  std::vector<std::vector<uint8_t>> spare_storage;
+
+  // Kept storage holding at least `size` bytes (the smallest such), or an empty vector.
+  std::vector<uint8_t> TakeStorage(size_t size);
+  // Keeps the storage when there is room (and it is not too large), else frees it.
+  void KeepStorage(std::vector<uint8_t>&& storage);
 };
 
 class Mixer {

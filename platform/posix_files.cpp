@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <set>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -43,6 +42,12 @@ std::string JoinHost(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   if (dir.back() == '/') return dir + name;
   return dir + "/" + name;
+}
+
+// Appends `name` to the host directory path in `path` (as JoinHost does), in place.
+void AppendHost(std::string* path, std::string_view name) {
+  if (!path->empty() && path->back() != '/') path->push_back('/');
+  path->append(name);
 }
 
 bool SameTime(const timespec& a, const timespec& b) {
@@ -200,7 +205,24 @@ struct PosixFiles::Impl {
     std::vector<std::string> names;  // sorted, so that a folded match is deterministic
   };
   std::unordered_map<std::string, Listing> listings;
-  std::set<int> open_handles;
+  // The open descriptors, sorted.
+  std::vector<int> open_handles;
+  Impl() {
+    for (std::string* s : {&current, &exact, &key, &entry, &host, &parent}) {
+      s->reserve(kScratchReserve);
+    }
+  }
+  // The path search's working strings, kept between calls so that a path whose directories are
+  // listed already is found without allocating (a sound started mid-frame opens its file); room
+  // for paths of this length is made at once, so a longer name seen first mid-frame fits too.
+  static constexpr size_t kScratchReserve = 1024;
+  std::string current;  // the host path built so far
+  std::string exact;    // a directory and a name joined, for the exact-case test
+  std::string key;      // a directory's listing key
+  std::string entry;    // the entry a segment matched
+  std::string host;     // the host path of Open and IsFile
+  std::string parent;   // the parent directory of Open
+  std::vector<std::string_view> segments;
 };
 
 PosixFiles::PosixFiles() : impl_(std::make_unique<Impl>()) {}
@@ -261,14 +283,21 @@ void PosixFiles::SetWorkingDirectory(std::string directory) {
 
 void PosixFiles::ForgetListings() { impl_->listings.clear(); }
 
-bool PosixFiles::MatchEntry(const std::string& dir, const std::string& name, std::string* entry) {
+bool PosixFiles::MatchEntry(std::string_view dir, std::string_view name, std::string* entry) {
   struct stat st;
-  std::string exact = JoinHost(dir.empty() ? std::string(".") : dir, name);
+  std::string& key = impl_->key;
+  if (dir.empty()) {
+    key.assign(".");
+  } else {
+    key.assign(dir);
+  }
+  std::string& exact = impl_->exact;
+  exact.assign(key);
+  AppendHost(&exact, name);
   if (::stat(exact.c_str(), &st) == 0) {
-    *entry = name;
+    entry->assign(name);
     return true;
   }
-  const std::string key = dir.empty() ? std::string(".") : dir;
   struct stat dst;
   if (::stat(key.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode)) {
     impl_->listings.erase(key);
@@ -298,7 +327,7 @@ bool PosixFiles::MatchEntry(const std::string& dir, const std::string& name, std
   }
   for (const std::string& n : listing.names) {
     if (FoldedEqual(n, name)) {
-      *entry = n;
+      entry->assign(n);
       return true;
     }
   }
@@ -310,23 +339,25 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
   std::string_view p = path;
   if (IsSeparator(p.back())) return false;  // names a directory, never a file
 
-  std::string base;
+  // The search builds the host path in place; `out` and `parent` are the caller's own strings.
+  std::string& current = impl_->current;
   bool on_drive = false;
   if (p.size() >= 2 && p[1] == ':' &&
       ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'))) {
     int index = FoldAscii(p[0]) - 'a';
     const Drive& drive = drives_[index];
     if (!drive.present || drive.directory.empty()) return false;
-    base = drive.directory;
+    current.assign(drive.directory);
     on_drive = true;
     p.remove_prefix(2);
   } else if (IsSeparator(p.front())) {
-    base = "/";
+    current.assign("/");
   } else {
-    base = working_directory_;
+    current.assign(working_directory_);
   }
 
-  std::vector<std::string_view> segments;
+  std::vector<std::string_view>& segments = impl_->segments;
+  segments.clear();
   while (!p.empty()) {
     while (!p.empty() && IsSeparator(p.front())) p.remove_prefix(1);
     size_t end = 0;
@@ -336,13 +367,20 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
   }
   if (segments.empty()) return false;
 
+  const auto set_parent = [&] {
+    if (parent == nullptr) return;
+    if (current.empty()) {
+      parent->assign(".");
+    } else {
+      parent->assign(current);
+    }
+  };
   // A drive's root has no parent: ".." there stays at the root, so no path on a drive leads
   // out of the directory standing for it.
   size_t depth = 0;
-  std::string current = base;
+  std::string& entry = impl_->entry;
   for (size_t i = 0; i < segments.size(); ++i) {
-    std::string name(segments[i]);
-    std::string entry;
+    const std::string_view name = segments[i];
     bool last = i + 1 == segments.size();
     if (name == "." || name == "..") {
       if (last) return false;
@@ -350,20 +388,21 @@ bool PosixFiles::Resolve(const char* path, std::string* out, bool* found, std::s
         if (on_drive && depth == 0) continue;
         if (depth > 0) --depth;
       }
-      entry = name;
+      entry.assign(name);
     } else if (!MatchEntry(current, name, &entry)) {
       if (!last) return false;
-      if (parent) *parent = current.empty() ? std::string(".") : current;
+      set_parent();
       if (found) *found = false;
-      *out = JoinHost(current, name);
+      out->assign(current);
+      AppendHost(out, name);
       return true;
     }
-    if (last && parent) *parent = current.empty() ? std::string(".") : current;
+    if (last) set_parent();
     if (entry != "." && entry != "..") ++depth;
-    current = JoinHost(current, entry);
+    AppendHost(&current, entry);
   }
   if (found) *found = true;
-  *out = current;
+  out->assign(current);
   return true;
 }
 
@@ -386,26 +425,29 @@ uint32_t PosixFiles::DriveType(int index) {
 
 bool PosixFiles::IsOpen(intptr_t handle) const {
   return handle >= 0 && handle <= INT32_MAX &&
-         impl_->open_handles.count(static_cast<int>(handle)) != 0;
+         std::binary_search(impl_->open_handles.begin(), impl_->open_handles.end(),
+                            static_cast<int>(handle));
 }
 
 intptr_t PosixFiles::Open(const char* path, bool write) {
-  std::string host;
-  std::string parent;
+  std::string& host = impl_->host;
+  std::string& parent = impl_->parent;
   bool found = false;
   if (!Resolve(path, &host, &found, &parent)) return -1;
   int fd = write ? OpenRegular(host.c_str(), O_WRONLY | O_CREAT, 0666)
                  : OpenRegular(host.c_str(), O_RDONLY);
   if (fd < 0) return -1;
   if (write && !found) impl_->listings.erase(parent);  // the directory gained an entry
-  impl_->open_handles.insert(fd);
+  std::vector<int>& handles = impl_->open_handles;
+  handles.insert(std::lower_bound(handles.begin(), handles.end(), fd), fd);
   return fd;
 }
 
 bool PosixFiles::Close(intptr_t handle) {
   if (!IsOpen(handle)) return false;
   int fd = static_cast<int>(handle);
-  impl_->open_handles.erase(fd);
+  std::vector<int>& handles = impl_->open_handles;
+  handles.erase(std::lower_bound(handles.begin(), handles.end(), fd));
   return ::close(fd) == 0;
 }
 
@@ -473,7 +515,7 @@ bool PosixFiles::LastWriteTime(intptr_t handle, LocalTime* out) {
 }
 
 bool PosixFiles::IsFile(const char* path) {
-  std::string host;
+  std::string& host = impl_->host;
   bool found = false;
   if (!Resolve(path, &host, &found, nullptr) || !found) return false;
   struct stat st;

@@ -38,13 +38,37 @@ SoundBuffer::SoundBuffer(std::shared_ptr<MixerShared> shared, const PcmFormat& f
     : shared_(std::move(shared)),
       format_(format),
       size_(size),
-      frames_(size / format.BlockAlign()),
-      data_(size, format.bits_per_sample == 8 ? 0x80 : 0x00) {}
+      frames_(size / format.BlockAlign()) {
+  {
+    std::lock_guard lock(shared_->mutex);
+    data_ = shared_->TakeStorage(size);
+    staging_ = shared_->TakeStorage(size);
+  }
+  data_.assign(size, format.bits_per_sample == 8 ? 0x80 : 0x00);
+}
 
 SoundBuffer::~SoundBuffer() {
   std::lock_guard lock(shared_->mutex);
   auto& list = shared_->buffers;
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  data_.clear();
+  staging_.clear();
+  shared_->KeepStorage(std::move(data_));
+  shared_->KeepStorage(std::move(staging_));
+}
+
+void SoundBuffer::operator delete(SoundBuffer* buffer, std::destroying_delete_t) {
+  // The mixer's state outlives the destructor here: the memory goes back to it.
+  const std::shared_ptr<MixerShared> shared = buffer->shared_;
+  buffer->~SoundBuffer();
+  {
+    std::lock_guard lock(shared->mutex);
+    if (shared->spare_objects.size() < MixerShared::kSpare) {
+      shared->spare_objects.push_back(buffer);
+      return;
+    }
+  }
+  ::operator delete(buffer);
 }
 
 bool SoundBuffer::Lock(uint32_t offset, uint32_t length, LockedRegions* out) {

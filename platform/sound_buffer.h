@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace platform {
@@ -62,6 +63,10 @@ struct MixerShared;
 class SoundBuffer {
  public:
   ~SoundBuffer();
+  // Deleting a buffer gives its memory (the object and its sample storage) to its mixer, which
+  // keeps a few for the next buffers made: a sound started in the middle of a frame then
+  // allocates nothing.
+  void operator delete(SoundBuffer* buffer, std::destroying_delete_t);
   SoundBuffer(const SoundBuffer&) = delete;
   SoundBuffer& operator=(const SoundBuffer&) = delete;
 

@@ -283,7 +283,7 @@ void CDdrawAnime::Enum() const {
 // ---- Timer ----
 
 AnimeHandle CDdrawAnime::CreateTimer() {
-  auto block = std::make_unique<AnimeTimerBlock>();
+  auto block = NewBlock<AnimeTimerBlock>();
   block->start = Now();
   return Link(kAnimeTimer, std::move(block));
 }

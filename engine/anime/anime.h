@@ -351,9 +351,10 @@ class CDdrawAnime {
   }
   // At most this many freed records, and freed blocks of each type asked for through NewBlock,
   // are kept for reuse; the rest are freed, so a list that once held many animations gives the
-  // memory back.
-  static constexpr size_t kSpareRecords = 64;
-  static constexpr size_t kSpareBlocks = 64;
+  // memory back. As many as the sprite buffer has entries: an attack's effects that fill it
+  // start again without allocating.
+  static constexpr size_t kSpareRecords = 1024;
+  static constexpr size_t kSpareBlocks = 1024;
 
   // ---- The list ----
   // One step of every animation at game-clock time `now` (ms), newest first; returns 1.

@@ -75,7 +75,7 @@ int32_t ToInt32(int64_t value) {
 AnimeHandle CDdrawAnime::CreateSpriteAnime(SprRec* sprite, int start_a, int target_a, int step_a,
                                          int start_b, int target_b, int step_b, int mode,
                                          uint32_t interval) {
-  auto block = std::make_unique<AnimeSpriteBlock>();
+  auto block = NewBlock<AnimeSpriteBlock>();
   block->sprite = sprite;
   block->start_a = start_a;
   block->target_a = target_a;
@@ -129,7 +129,7 @@ AnimeHandle CDdrawAnime::CreateLayerScroll(SurfaceId layer, int dx, int dy, uint
     DebugPrint("CDdrawAnime::CreateLayerScroll: surface %d is not a layer\n", layer);
     return nullptr;
   }
-  auto block = std::make_unique<AnimeScrollBlock>();
+  auto block = NewBlock<AnimeScrollBlock>();
   block->layer = layer;
   block->dx = dx;
   block->dy = dy;
@@ -225,7 +225,7 @@ AnimeHandle CDdrawAnime::CreatePointMove(AnimePoint* point, AnimePoint* velocity
     DebugPrint("CDdrawAnime::CreatePointMove: no point or velocity\n");
     return nullptr;
   }
-  auto block = std::make_unique<AnimePointMoveBlock>();
+  auto block = NewBlock<AnimePointMoveBlock>();
   block->point = point;
   block->velocity = velocity;
   block->acceleration = acceleration;

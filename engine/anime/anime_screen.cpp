@@ -25,7 +25,7 @@ AnimeHandle CDdrawAnime::CreateWave(int left, int top, int right, int bottom, in
                band_height);
     return nullptr;
   }
-  auto block = std::make_unique<AnimeWaveBlock>();
+  auto block = NewBlock<AnimeWaveBlock>();
   block->rect = {left, top, right, bottom};
   block->phase = phase;
   block->band_height = band_height;
@@ -119,7 +119,7 @@ AnimeHandle CDdrawAnime::CreateFade(int start_level, int end_level, int frames, 
     ddraw_.SetUpdate(SURFACE_ALL_LAYERS, 1);
     return nullptr;
   }
-  auto block = std::make_unique<AnimeFadeBlock>();
+  auto block = NewBlock<AnimeFadeBlock>();
   block->type = type;
   block->start_level = start_level;
   block->end_level = end_level;

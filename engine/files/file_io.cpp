@@ -55,13 +55,29 @@ bool FileIO::DriveUsable(int drive) const {
 FileHandle FileIO::FileOpen(const char* path, FileMode mode) {
   if (path == nullptr || seams_.files == nullptr) return kInvalidFile;
   const FileHandle handle = seams_.files->Open(path, mode == FileMode::kWrite);
-  if (handle != kInvalidFile) open_names_[handle] = path;
+  if (handle != kInvalidFile) {
+    // A closed file's slot is taken again with its string, so a file opened in the middle of a
+    // frame allocates nothing once as many have been open at a time.
+    OpenName* slot = nullptr;
+    for (OpenName& n : open_names_) {
+      if (n.handle == handle || (slot == nullptr && n.handle == kInvalidFile)) slot = &n;
+      if (n.handle == handle) break;
+    }
+    if (slot == nullptr) {
+      slot = &open_names_.emplace_back();
+      slot->name.reserve(kPathMax);
+    }
+    slot->handle = handle;
+    slot->name.assign(path);
+  }
   return handle;
 }
 
 std::string FileIO::NameOf(FileHandle handle) const {
-  const auto it = open_names_.find(handle);
-  return it != open_names_.end() ? it->second : "handle " + std::to_string(handle);
+  for (const OpenName& n : open_names_) {
+    if (handle != kInvalidFile && n.handle == handle) return n.name;
+  }
+  return "handle " + std::to_string(handle);
 }
 
 std::string FileIO::WhyNotOpened(const char* name, uint32_t places) {
@@ -196,7 +212,9 @@ int FileIO::ExistPath(const char* path) {
 
 int FileIO::Close(FileHandle handle) {
   if (handle == kInvalidFile || seams_.files == nullptr) return 0;
-  open_names_.erase(handle);
+  for (OpenName& n : open_names_) {
+    if (n.handle == handle) n.handle = kInvalidFile;
+  }
   return seams_.files->Close(handle) ? 1 : 0;
 }
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_map>
+#include <vector>
 #include <utility>
 
 namespace platform {
@@ -156,5 +156,11 @@ class FileIO {
   int previous_find_drive_ = -1;
   uint32_t scan_count_ = 0;
   DriveRec drives_[kDriveCount];
-  std::unordered_map<FileHandle, std::string> open_names_;
+  // The name each open file was opened by, for traces; a closed file's slot has kInvalidFile and
+  // is reused.
+  struct OpenName {
+    FileHandle handle = kInvalidFile;
+    std::string name;
+  };
+  std::vector<OpenName> open_names_;
 };

@@ -330,4 +330,6 @@ class CDsoundFunc {
   FileIO& files_;
   const CFrameRate& clock_;
   platform::Audio* device_ = nullptr;  // the open sound device; null: no sound
+  // OpenAcm's work copy of a compressed format, kept so that opening a file allocates nothing.
+  std::vector<uint8_t> acm_work_;
 };

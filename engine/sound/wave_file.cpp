@@ -81,6 +81,8 @@ bool SoundFormatBlock::SetName(const char* file_name) {
     DebugPrint("DS SoundFile name too long (%zu bytes)\n", length);
     return false;
   }
+  // Room for the longest name at once: a channel's next file then never allocates for its name.
+  name.reserve(kWaveNameSize);
   name.assign(file_name, length);
   return true;
 }
@@ -182,7 +184,8 @@ int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
   // from the head as far as the head reaches, with the extra size limited to the chunk.
   const uint32_t copy_size =
       std::max({max_format, format.format_size, platform::kWaveFormatExSize});
-  std::vector<uint8_t> work(copy_size, 0);
+  std::vector<uint8_t>& work = acm_work_;
+  work.assign(copy_size, 0);
   const uint32_t in_head = format.header_bytes - format.format_offset;
   std::memcpy(work.data(), format.header.data() + format.format_offset,
               std::min(copy_size, in_head));
@@ -357,8 +360,10 @@ void CDsoundFunc::CloseAcm(SoundChannel& channel) {
     files_.Close(channel.file);
     channel.file = kInvalidFile;
   }
-  channel.source_block = std::vector<uint8_t>();
-  channel.pcm_block_storage = std::vector<uint8_t>();
+  // The block buffers keep their storage for the channel's next file: a voice or an effect
+  // started in the middle of a frame then allocates nothing when its blocks are no larger.
+  channel.source_block.clear();
+  channel.pcm_block_storage.clear();
   channel.pcm_block = nullptr;
   channel.stream.reset();
   channel.driver.reset();

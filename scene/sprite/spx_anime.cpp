@@ -178,8 +178,7 @@ int SpxAnimeKind::SetSpxCorners(AnimeHandle handle, int32_t c0, int32_t c1, int3
                                 int update) {
   SpxAnimeBlock* block = Settable(handle, true);
   if (block == nullptr) return 0;
-  if (!block->corners) block->corners = std::make_unique<std::array<int32_t, 4>>();
-  *block->corners = {c0, c1, c2, c3};
+  block->corners = std::array<int32_t, 4>{c0, c1, c2, c3};
   RebuildSpx(*block, update);
   return 1;
 }

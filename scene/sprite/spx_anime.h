@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/anime/anime.h"
@@ -48,7 +49,7 @@ struct SpxAnimeBlock final : AnimeBlock {
   uint32_t loop_count = 0;
   int32_t blink_period = 0;
   int32_t blink_counter = 0;
-  std::unique_ptr<std::array<int32_t, 4>> corners;  // perspective factors, made on first use
+  std::optional<std::array<int32_t, 4>> corners;  // perspective factors, once set
   BlendWord alpha = 256;
   SprAnm* anm = nullptr;
   SprUnitHandle* drawn = nullptr;

@@ -315,7 +315,7 @@ SprUnitHandle* CTamvikSpr::PutUnitWork(SprUnit* unit, uint32_t n, const SpxAnime
     cos_a = std::cos(a);
     sin_a = std::sin(a);
   }
-  const std::array<int32_t, 4>* corners = place.corners.get();
+  const std::array<int32_t, 4>* corners = place.corners ? &*place.corners : nullptr;
   for (uint32_t e = 0; e < comp->count; ++e) {
     const uint16_t* w = comp->Entry(e);
     SprRec* sprite = GetUnitSprID(unit, w[15]);
@@ -574,26 +574,32 @@ int CTamvikSpr::BakeAnmAlpha(SprAnm* anm, uint32_t n, int32_t alpha) {
   if (anm == nullptr || n >= anm->AnmDataNum()) return 0;
   CDdrawSpr& spr = Ctx().ddraw_spr;
   // Each sprite once, though several frames show it: baking twice would scale it twice.
-  std::vector<SprRec*> baked;
+  std::vector<SprRec*>& baked = bake_done_;
+  baked.clear();
+  // One copy serves every sprite of its size (CopySprite fills a copy of the same size in place).
+  SprRec* copy = nullptr;
   for (uint32_t m = 0; m < anm->animations[n].size(); ++m) {
-    std::vector<SprRec*> sprites;
+    std::vector<SprRec*>& sprites = bake_frame_sprites_;
     GetAnmFrameSprites(anm, n, m, &sprites);
     for (SprRec* sprite : sprites) {
       if (sprite == nullptr || std::find(baked.begin(), baked.end(), sprite) != baked.end()) continue;
       baked.push_back(sprite);
       platform::Surface* own = spr.GetSpriteSurface(sprite);
-      SprRec* copy = spr.CopySprite(sprite, nullptr);
-      if (own == nullptr || copy == nullptr) {
+      if (own == nullptr) continue;
+      SprRec* made = spr.CopySprite(sprite, copy);
+      if (made == nullptr) continue;
+      if (made != copy) {
         spr.DeleteSprite(&copy);
-        continue;
+        copy = made;
       }
       spr.SetSpriteAlpha(copy, static_cast<BlendWord>(alpha + 0x20000));
       spr.PutSpriteEx(copy, -copy->rect.left, -copy->rect.top, own, 1, 0, nullptr,
                       CDdrawSpr::kZoomOne, CDdrawSpr::kZoomOne, 0, nullptr, 0, 0,
                       CDdrawSpr::kOpaque);
-      spr.DeleteSprite(&copy);
     }
   }
+  spr.DeleteSprite(&copy);
+  baked.clear();
   return 1;
 }
 

@@ -218,6 +218,10 @@ class CTamvikSpr {
   std::array<SprUnitHandle*, kSprUnitHandleCount> free_{};
   std::array<bool, kSprUnitHandleCount> in_use_{};
   int free_top_ = 0;
+  // BakeAnmAlpha's lists, kept so that an attack that bakes in the middle of its frames
+  // allocates nothing for them.
+  std::vector<SprRec*> bake_frame_sprites_;
+  std::vector<SprRec*> bake_done_;
 };
 
 // The upper-cased (ASCII only) file name records are found by.

@@ -308,10 +308,10 @@ TEST_F(SlgDrawTest, AnimationSetters) {
   EXPECT_EQ(SlgSprSetRot(h, 640), 1);
   EXPECT_EQ(b->rotation, 128 * 804 / 256);
   EXPECT_EQ(SlgSprSetCorners(h, nullptr), 0);
-  EXPECT_EQ(b->corners, nullptr);
+  EXPECT_FALSE(b->corners.has_value());
   const int32_t factors[4] = {0x10000, 0x8000, 0x20000, 0x4000};
   EXPECT_EQ(SlgSprSetCorners(h, factors), 1);
-  ASSERT_NE(b->corners, nullptr);
+  ASSERT_TRUE(b->corners.has_value());
   EXPECT_EQ((*b->corners)[3], 0x4000);
 
   SlgAnmObj none{};

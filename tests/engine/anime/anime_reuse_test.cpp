@@ -3,47 +3,21 @@
 // allocates nothing; the reused record and block start from their defaults, and the list keeps
 // only a bounded number of spares.
 //
-// This program's global operator new is replaced below to count the allocations of the test's
-// own thread.
+// The program's operator new counts the allocations of the test's own thread
+// (tests/counting_new).
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
+#include <functional>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "anime_test_support.h"
 #include "testsupport/trace_capture.h"
-
-namespace {
-thread_local uint64_t t_allocations = 0;
-
-void* CountedAlloc(std::size_t size) {
-  ++t_allocations;
-  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  ++t_allocations;
-  return std::malloc(size != 0 ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  ++t_allocations;
-  return std::malloc(size != 0 ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "tests/counting_new/counting_new.h"
 
 namespace {
 
@@ -135,9 +109,9 @@ TEST_F(AnimeReuseTest, ReplayingAnAnimationAllocatesNothingOnceWarm) {
       }
     };
     for (int i = 0; i < 40; ++i) replay_round();  // warm: the spares are in place
-    const uint64_t before = t_allocations;
+    const uint64_t before = counting_new::ThreadAllocations();
     for (int i = 0; i < 200; ++i) replay_round();
-    const uint64_t allocations = t_allocations - before;
+    const uint64_t allocations = counting_new::ThreadAllocations() - before;
     EXPECT_EQ(allocations, 0u);
     for (AnimeHandle h : held) EXPECT_EQ(anime().IsAnime(h), 1);
     if (driver_record != nullptr) {
@@ -217,15 +191,42 @@ TEST_F(AnimeReuseTest, AStaleHandleNeverReachesTheAnimationThatReusesItsRecord) 
   EXPECT_EQ(ends, 0);
 }
 
+TEST_F(AnimeReuseTest, TheEngineKindsStartedAgainAllocateNothingOnceWarm) {
+  // An attack fades the screen, scrolls a layer and starts timers in the middle of its frames.
+  struct Creator {
+    const char* name;
+    std::function<AnimeHandle()> start;
+  };
+  const Creator kCreators[] = {
+      {"fade", [this] { return anime().CreateFade(0, 16, 4, 0); }},
+      {"timer", [this] { return anime().CreateTimer(); }},
+      {"layer scroll", [this] { return anime().CreateLayerScroll(SURFACE_BG, 1, 0, 10, 3); }},
+  };
+  for (const Creator& c : kCreators) {
+    SCOPED_TRACE(c.name);
+    anime().DeleteAll();
+    auto round = [&] {
+      AnimeHandle h = c.start();
+      ASSERT_NE(h, nullptr);
+      Frame(17);
+      anime().Delete(h);
+    };
+    round();  // warm
+    const uint64_t before = counting_new::ThreadAllocations();
+    for (int i = 0; i < 20; ++i) round();
+    EXPECT_EQ(counting_new::ThreadAllocations() - before, 0u);
+  }
+}
+
 TEST_F(AnimeReuseTest, OnlyABoundedNumberOfFreedAnimationsIsKept) {
   // Many animations at once, then all freed: the list keeps a bounded number of spares, so
   // starting as many again allocates for the rest (record and block each).
-  constexpr size_t kMany = 400;
+  constexpr size_t kMany = std::max(CDdrawAnime::kSpareRecords, CDdrawAnime::kSpareBlocks) + 400;
   for (size_t i = 0; i < kMany; ++i) Start();
   anime().DeleteAll();
-  const uint64_t before = t_allocations;
+  const uint64_t before = counting_new::ThreadAllocations();
   for (size_t i = 0; i < kMany; ++i) Start();
-  const uint64_t allocations = t_allocations - before;
+  const uint64_t allocations = counting_new::ThreadAllocations() - before;
   EXPECT_EQ(allocations, (kMany - CDdrawAnime::kSpareRecords) + (kMany - CDdrawAnime::kSpareBlocks));
   anime().DeleteAll();
 }

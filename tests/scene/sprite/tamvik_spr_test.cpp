@@ -239,7 +239,7 @@ TEST_F(TamvikSprTest, PutUnitWorkPlacesEveryEntry) {
     place.reverse = c.reverse;
     place.zoom_x = place.zoom_y = c.zoom;
     place.rotation = c.rotation;
-    if (c.corners) place.corners = std::make_unique<std::array<int32_t, 4>>(std::array<int32_t, 4>{0x8000, 0x18000, 0x18000, 0x8000});
+    if (c.corners) place.corners = std::array<int32_t, 4>{0x8000, 0x18000, 0x18000, 0x8000};
     SprUnitHandle* handle = spr().PutUnitWork(unit, 0, place, CDdrawSpr::kBuffered);
     ASSERT_NE(handle, nullptr);
     ASSERT_EQ(handle->count, 1u);
