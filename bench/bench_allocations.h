@@ -1,6 +1,6 @@
 #pragma once
-// The count of operator new calls made by the benchmark program so far (the replaced global
-// operator new of frame_bench.cpp counts them).
+// The count of operator new calls made by the benchmark program so far, by every thread (the
+// program links testsupport/counting_new, whose replaced global operator new counts them).
 
 #include <cstdint>
 

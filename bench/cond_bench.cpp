@@ -8,7 +8,7 @@
 #include <string>
 
 #include "battle_events/core/cond_eval.h"
-#include "bench/alloc_count.h"
+#include "bench/bench_allocations.h"
 #include "testsupport/cond_fake.h"
 
 namespace {
@@ -33,9 +33,9 @@ void EvaluateCondition(benchmark::State& state, const std::string& text, size_t 
   uint64_t allocations = 0;
   for (auto _ : state) {
     fake.Clear();
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     benchmark::DoNotOptimize(CondEval(text.c_str(), fake.functions()));
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
   }
   state.counters["chars"] = static_cast<double>(text.size());
   state.counters["allocs/eval"] =

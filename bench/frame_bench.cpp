@@ -6,18 +6,14 @@
 // a 1/60 s step later: input poll, task list, sound step, animations, compose, flip and present.
 //
 // Beside the time, the benchmark counts the allocations made by the steady frames
-// ("allocs/frame", through the replaced global operator new below): a steady frame allocates
-// nothing. When the message has been typed to its end it is typed again; that restart (which
-// allocates) happens outside the timed and counted part.
+// ("allocs/frame", through testsupport/counting_new's replaced operator new): a steady frame
+// allocates nothing. When the message has been typed to its end it is typed again; that restart
+// (which allocates) happens outside the timed and counted part.
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 
-#include "bench/alloc_count.h"
 #include "engine/app/app_state.h"
 #include "engine/anime/anime.h"
 #include "engine/app/context.h"
@@ -26,49 +22,16 @@
 #include "engine/app/spine/spine.h"
 #include "flow/tamvik_general.h"
 #include "testsupport/busy_scene.h"
+#include "testsupport/counting_new/counting_new.h"
 #include "testsupport/glyph_font_fixture.h"
 #include "testsupport/temp_tree.h"
 #include "testsupport/test_engine.h"
 #include "testsupport/test_scene.h"
 #include "bench/bench_allocations.h"
 
-// ---- Allocation counting (this program only) ----
+// ---- Allocation counting (the program links testsupport/counting_new) ----
 
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}  // namespace
-
-// The count of operator new calls so far, for the other benchmarks of this program that check
-// their steady state allocates nothing (bench/bench_allocations.h).
-uint64_t BenchAllocations() { return g_allocations.load(std::memory_order_relaxed); }
-
-namespace {
-
-void* CountedAlloc(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-uint64_t BenchAllocationCount() { return g_allocations.load(std::memory_order_relaxed); }
-
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size != 0 ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size != 0 ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+uint64_t BenchAllocations() { return counting_new::AllAllocations(); }
 
 namespace {
 
@@ -119,9 +82,9 @@ void Run(benchmark::State& state, bool rgb555) {
   const int presented_before = program.engine.host.display.frames_presented;
   uint64_t allocations = 0;
   for (auto _ : state) {
-    const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    const uint64_t before = BenchAllocations();
     program.Frame();
-    allocations += g_allocations.load(std::memory_order_relaxed) - before;
+    allocations += BenchAllocations() - before;
     if (program.engine.ctx().anime.BlockOf<AnimeMessageBlock>(program.scene.message) == nullptr) {
       state.PauseTiming();
       testsupport::RestartMessage(program.scene);

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "bench/alloc_count.h"
+#include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -70,14 +70,14 @@ void BM_HanaMatchSteps(benchmark::State& state) {
       }
       state.ResumeTiming();
     }
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     hana::hana_proc(mg::kStateRunning);
     if (mg_is_running()) {
       mg_print_step();
       mg_shake_step();
       mg_obj_update();
     }
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
     ++steps;
   }
   state.counters["steps/s"] =

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/alloc_count.h"
+#include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -68,9 +68,9 @@ void BM_MinigameFadeFrame(benchmark::State& state) {
   frame();  // captures the scene into 1021
   uint64_t allocations = 0;
   for (auto _ : state) {
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     frame();
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();
   if (Minigame().fw.fade_phase != 2) state.SkipWithError("the fade path was not taken");
@@ -157,7 +157,7 @@ void BM_MinigameObjectUpdate(benchmark::State& state) {
   }
   uint64_t allocations = 0;
   for (auto _ : state) {
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     for (int i = 0; i < steps; ++i) mg_obj_update();
     // Ended scripts and flips start again (outside the goal's work, but cheap).
     for (int o = 1; o <= 50; ++o) {
@@ -166,7 +166,7 @@ void BM_MinigameObjectUpdate(benchmark::State& state) {
     for (int o = 151; o <= 170; ++o) {
       if (mg_obj_flipping(o) == 0) mg_obj_flip(o, 1 + o % 8);
     }
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
   }
   state.counters["allocs/iter"] = static_cast<double>(allocations) / state.iterations();
   state.counters["us/step"] = benchmark::Counter(
@@ -233,9 +233,9 @@ void BM_MinigameBusyDraw(benchmark::State& state) {
   mg_obj_update();
   uint64_t allocations = 0;
   for (auto _ : state) {
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     mg_draw(mg::kSlotScreen);
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();
   mg_map_close();
@@ -302,9 +302,9 @@ void BM_MinigamePrintPage(benchmark::State& state) {
     printer.counter = 0;
     printer.pen_x = printer.start_x;
     printer.pen_y = printer.start_y;
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     mg_print_step();
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
   }
   if (mg_print_busy() != 0) state.SkipWithError("the page was not typed in one step");
   state.counters["allocs/page"] = static_cast<double>(allocations) / state.iterations();

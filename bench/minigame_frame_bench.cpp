@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/alloc_count.h"
+#include "bench/bench_allocations.h"
 #include "game/game_context.h"
 #include "minigames/cook/cook_state.h"
 #include "minigames/framework/minigame_cursor.h"
@@ -243,18 +243,18 @@ void MinigameFrame(benchmark::State& state, const Moment& g) {
   // driver's records of the whole frame.
   std::function<void()> step = Game().sequences.minigame_step;
   Game().sequences.minigame_step = [step] {
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     step();
-    g_mg_frame_allocations += BenchAllocationCount() - before;
+    g_mg_frame_allocations += BenchAllocations() - before;
   };
   for (int i = 0; i < 3; ++i) runner.Step();  // past anything the first steps start once
   uint64_t allocations = 0;
   int64_t steps = 0;
   g_mg_frame_allocations = 0;
   for (auto _ : state) {
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     runner.Step();
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
     steps += runner.last_steps();
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();

@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdint>
 
-#include "bench/alloc_count.h"
+#include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -123,9 +123,9 @@ void BM_MinigameFrameShooting(benchmark::State& state) {
   uint64_t allocations = 0;
   int64_t steps = 0;
   for (auto _ : state) {
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     rig.Frame();
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
     steps += Minigame().fw.last_steps;
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();

@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/alloc_count.h"
+#include "bench/bench_allocations.h"
 #include "engine/app/context.h"
 #include "engine/files/file_io.h"
 #include "engine/gfx/display/ddraw_func.h"
@@ -76,9 +76,9 @@ void BM_SoujiBusyFrame(benchmark::State& state) {
     state.PauseTiming();
     MakeBusy(s);
     state.ResumeTiming();
-    const uint64_t before = BenchAllocationCount();
+    const uint64_t before = BenchAllocations();
     frame();
-    allocations += BenchAllocationCount() - before;
+    allocations += BenchAllocations() - before;
     steps += Minigame().fw.last_steps;
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();

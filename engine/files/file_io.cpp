@@ -74,8 +74,10 @@ FileHandle FileIO::FileOpen(const char* path, FileMode mode) {
 }
 
 std::string FileIO::NameOf(FileHandle handle) const {
-  for (const OpenName& n : open_names_) {
-    if (handle != kInvalidFile && n.handle == handle) return n.name;
+  if (handle != kInvalidFile) {
+    for (const OpenName& n : open_names_) {
+      if (n.handle == handle) return n.name;
+    }
   }
   return "handle " + std::to_string(handle);
 }

@@ -4,7 +4,7 @@
 // only a bounded number of spares.
 //
 // The program's operator new counts the allocations of the test's own thread
-// (tests/counting_new).
+// (testsupport/counting_new).
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 
 #include "anime_test_support.h"
 #include "testsupport/trace_capture.h"
-#include "tests/counting_new/counting_new.h"
+#include "testsupport/counting_new/counting_new.h"
 
 namespace {
 

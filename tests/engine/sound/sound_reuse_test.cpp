@@ -3,7 +3,7 @@
 // the middle of an attack's frames then allocates nothing, and is heard exactly as before.
 //
 // The program's operator new counts the allocations of the test's own thread
-// (tests/counting_new).
+// (testsupport/counting_new).
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "channel_rig.h"
-#include "tests/counting_new/counting_new.h"
+#include "testsupport/counting_new/counting_new.h"
 
 namespace {
 
