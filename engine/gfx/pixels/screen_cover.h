@@ -153,12 +153,13 @@ class ScreenCover {
   const uint64_t* KeyedCopyRows(const platform::Surface& source, uint16_t key, int dx,
                                 int dy) const;
 
- private:
   // Bits of the groups of [left, right) (groups partly outside count), 0 <= left < right <= 640.
   static uint64_t GroupsOf(int left, int right) {
     const int first = left / kGroup, count = (right - 1) / kGroup - first + 1;
     return (count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1) << first;
   }
+
+ private:
   using ScreenRows = std::array<uint64_t, kScreenHeight>;
   // A layer's own keyed copy: its covered groups and its groups of nothing but the key.
   struct LayerCopy {

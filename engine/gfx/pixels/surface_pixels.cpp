@@ -64,9 +64,16 @@ void CopyRowStretched(const uint16_t* s, int sw, uint16_t* d, int dw, bool mirro
 
 void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& d,
                const PixelCopy& how) {
-  const ScreenCover* cover = how.cover;
   const int dw = d.right - d.left;
   const int dh = d.bottom - d.top;
+  if (dw <= 0 || dh <= 0) return;
+  // The cover's groups under the destination's columns, worked out once for all rows: a row none
+  // of whose groups is covered is drawn whole, one with all of them covered is left out, and only
+  // the others go by their open runs. A rectangle reaching past the screen's sides takes no
+  // cover (the cover's rows hold only the screen's columns).
+  const ScreenCover* cover =
+      d.left >= 0 && d.right <= kScreenWidth ? how.cover : nullptr;
+  const uint64_t groups = cover != nullptr ? ScreenCover::GroupsOf(d.left, d.right) : 0;
   const bool same_width = sw == dw;
   int32_t columns[kMaxColumnTable];
   const bool table = !same_width && dw <= kMaxColumnTable;
@@ -78,7 +85,8 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
   }
   Stepper row(sh, dh);
   for (int j = 0; j < dh; ++j, row.Next()) {
-    if (cover != nullptr && cover->RowHidden(d.top + j, d.left, d.right)) continue;
+    const uint64_t covered = cover != nullptr ? cover->Row(d.top + j) & groups : 0;
+    if (covered == groups && covered != 0) continue;
     int sj = how.mirror_y ? sh - 1 - row.value() : row.value();
     const uint16_t* s = src.base + static_cast<size_t>(sj) * src.stride;
     uint16_t* out = dst.Row(d.top + j) + d.left;
@@ -96,9 +104,9 @@ void CopyRects(Picture src, int sw, int sh, platform::Surface& dst, const Rect& 
         CopyRowSame(s + a, out + a, b - a, how.key);
       }
     };
-    if (cover != nullptr) {
-      cover->ForOpenRuns(d.top + j, d.left, d.right,
-                         [&](int from, int to) { draw(from - d.left, to - d.left); });
+    if (covered != 0) {
+      ScreenCover::OpenRuns(covered, d.left, d.right,
+                            [&](int from, int to) { draw(from - d.left, to - d.left); });
     } else {
       draw(0, dw);
     }
@@ -117,14 +125,34 @@ bool Contains(const int32_t (&outer)[4], const Rect& r) {
   return outer[0] <= r.left && outer[1] <= r.top && r.right <= outer[2] && r.bottom <= outer[3];
 }
 
+// Copies n pixels (source and destination apart) as two fixed-size pieces of `kPiece` pixels,
+// one at each end, overlapping in the middle: for kPiece <= n <= 2 * kPiece.
+template <size_t kPiece>
+inline void CopyTwoPieces(const uint16_t* s, uint16_t* d, size_t n) {
+  uint16_t head[kPiece], tail[kPiece];
+  std::memcpy(head, s, kPiece * 2);
+  std::memcpy(tail, s + n - kPiece, kPiece * 2);
+  std::memcpy(d, head, kPiece * 2);
+  std::memcpy(d + n - kPiece, tail, kPiece * 2);
+}
+
 // Copies a row of n pixels (source and destination apart) in pieces of 16, the last piece ending
 // at the row's end (a pixel copied twice gets the same value): the pieces are fixed-size copies
 // the compiler makes into a few vector moves, where a library call per short row (a sprite's)
-// would cost as much as the pixels.
+// would cost as much as the pixels. A row shorter than a piece (an open run cut by the cover at
+// a sprite's edge) is two overlapping pieces of 8, 4 or 2 pixels, not a loop a pixel at a time.
 inline void CopyRowPlain(const uint16_t* s, uint16_t* d, size_t n) {
   constexpr size_t kPiece = 16;
   if (n < kPiece) {
-    for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    if (n >= 8) {
+      CopyTwoPieces<8>(s, d, n);
+    } else if (n >= 4) {
+      CopyTwoPieces<4>(s, d, n);
+    } else if (n >= 2) {
+      CopyTwoPieces<2>(s, d, n);
+    } else if (n == 1) {
+      d[0] = s[0];
+    }
     return;
   }
   for (size_t i = 0; i + kPiece < n; i += kPiece) std::memcpy(d + i, s + i, kPiece * 2);

@@ -336,6 +336,142 @@ TEST(SurfacePixels, RepeatedKeyedCopiesUnderACoverFollowThePixelRuleWhereOpen) {
   }
 }
 
+// A cover over a screen `width` pixels wide whose layer (position 4, 640 x 40 at the screen's
+// top left) is opaque where `opaque(x, y)` says, drawn at position 3.
+struct CoverFixture {
+  template <class F>
+  CoverFixture(int width, int height, F opaque)
+      : layer(Surface::Create(kScreenWidth, 40, PixelLayout::kRgb565)),
+        screen(Surface::Create(width, height, PixelLayout::kRgb565)) {
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < kScreenWidth; ++x) layer->Row(y)[x] = opaque(x, y) ? 0x0001 : kKey;
+    }
+    bits.Prepare(*layer, kKey);
+    EXPECT_TRUE(bits.Prepare(*layer, kKey));
+    std::array<ScreenCover::Layer, ScreenCover::kPositions> layers{};
+    layers[4] = {&bits, layer.get(), 0, 0, Rect{0, 0, kScreenWidth, 40}};
+    cover.Begin(screen.get(), layers);
+    cover.SetPosition(3);
+  }
+  // Whether the layer above overwrites screen pixel (x, y).
+  bool Covered(int x, int y) const {
+    const Surface& l = *layer;
+    return x < kScreenWidth && y < 40 && l.Row(y)[x] != kKey;
+  }
+  void ClearScreen() {
+    for (int y = 0; y < screen->height(); ++y) {
+      for (int x = 0; x < screen->width(); ++x) screen->Row(y)[x] = DestinationPixel(x, y);
+    }
+  }
+  // Every screen pixel against `want` (null outside the drawn rectangle: unchanged): covered
+  // pixels may also have been left as they were.
+  template <class Want>
+  void Check(const Rect& d, Want want) const {
+    const Surface& dst = *screen;
+    for (int y = 0; y < dst.height(); ++y) {
+      for (int x = 0; x < dst.width(); ++x) {
+        const uint16_t before = DestinationPixel(x, y);
+        const bool inside = x >= d.left && x < d.right && y >= d.top && y < d.bottom;
+        const uint16_t expected = inside ? want(x - d.left, y - d.top, before) : before;
+        const uint16_t got = dst.Row(y)[x];
+        if (got == expected || (Covered(x, y) && got == before)) continue;
+        FAIL() << "at (" << x << ", " << y << "): " << got << ", want " << expected;
+      }
+    }
+  }
+
+  static constexpr uint16_t kKey = 0x07FF;
+  std::unique_ptr<Surface> layer, screen;
+  KeyBits bits;
+  ScreenCover cover;
+};
+
+// Stretched and mirrored copies under a cover whose rows are partly covered, wholly covered or
+// open, against the copy rule where the layer above leaves the screen open. Covered rows and
+// groups may be left, nothing outside the rectangle changes. The last case's rectangle reaches
+// past the screen's 640 columns on a wider destination, where the cover's rows end.
+TEST(SurfacePixels, StretchedAndMirroredCopiesUnderACoverFollowTheCopyRuleWhereOpen) {
+  // Bands of five rows: two groups covered; all covered; nothing covered; all but columns 32-63.
+  const auto opaque = [](int x, int y) {
+    switch (y / 5 % 4) {
+      case 0:
+        return (x >= 16 && x < 48) || (x >= 80 && x < 96);
+      case 1:
+        return true;
+      case 2:
+        return false;
+      default:
+        return x < 32 || x >= 64;
+    }
+  };
+  struct Case {
+    Rect s, d;
+    bool mirror_x, mirror_y, keyed;
+    int screen_width;
+  };
+  const Case cases[] = {
+      {{3, 2, 43, 32}, {7, 1, 87, 38}, false, false, true, kScreenWidth},      // wider and taller
+      {{0, 5, 64, 25}, {13, 20, 40, 33}, false, false, true, kScreenWidth},    // narrower
+      {{5, 0, 38, 16}, {30, 3, 63, 19}, true, false, true, kScreenWidth},      // mirrored, same size
+      {{1, 1, 21, 21}, {1, 0, 46, 38}, false, true, true, kScreenWidth},       // flipped, stretched
+      {{9, 3, 59, 14}, {60, 17, 135, 39}, true, true, false, kScreenWidth},    // both ways, plain
+      {{0, 0, 41, 40}, {17, 0, 58, 40}, false, false, false, kScreenWidth},    // plain, same size
+      {{2, 4, 47, 35}, {601, 5, 691, 36}, false, false, true, 700},            // past column 640
+      {{0, 0, 72, 45}, {551, 0, 640, 45}, true, false, true, kScreenWidth},    // up to the edge
+  };
+  auto source = Make(72, 72, PixelLayout::kRgb565);
+  ASSERT_TRUE(source);
+  for (int y = 0; y < 72; ++y) {
+    for (int x = 0; x < 72; ++x) source->Row(y)[x] = SourcePixel(x, y, CoverFixture::kKey);
+  }
+  const Surface& src = *source;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "destination " << c.d.left << "," << c.d.top << " - "
+                                    << c.d.right << "," << c.d.bottom);
+    CoverFixture f(c.screen_width, 45, opaque);
+    ASSERT_TRUE(f.cover.Applies(f.screen.get()));
+    f.ClearScreen();
+    const uint16_t key = CoverFixture::kKey;
+    CopyPixels(*source, c.s, *f.screen, c.d,
+               PixelCopy{c.keyed ? &key : nullptr, c.mirror_x, c.mirror_y, &f.cover});
+    const int sw = c.s.right - c.s.left, sh = c.s.bottom - c.s.top;
+    const int dw = c.d.right - c.d.left, dh = c.d.bottom - c.d.top;
+    f.Check(c.d, [&](int i, int j, uint16_t before) {
+      const int u = i * sw / dw, v = j * sh / dh;
+      const uint16_t p = src.Row(c.s.top + (c.mirror_y ? sh - 1 - v : v))[
+          c.s.left + (c.mirror_x ? sw - 1 - u : u)];
+      return c.keyed && p == key ? before : p;
+    });
+  }
+}
+
+// A key-free picture copied again (the copy that reuses its key scan copies its rows plainly)
+// under a cover of every other 16-pixel group: open runs of every length from 1 to 16 at both
+// ends of the rectangle, at every start column of a group, for narrow and wide pictures.
+TEST(SurfacePixels, KeyFreeRowsUnderACoverAtEveryOpenRunLength) {
+  CoverFixture f(kScreenWidth, 12, [](int x, int) { return (x / 16) % 2 == 1; });
+  for (const int w : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 33, 40}) {
+    auto source = Make(w, 6, PixelLayout::kRgb565);
+    ASSERT_TRUE(source);
+    for (int y = 0; y < 6; ++y) {
+      for (int x = 0; x < w; ++x) source->Row(y)[x] = static_cast<uint16_t>(0x2000 + x + 71 * y);
+    }
+    const Surface& src = *source;
+    const uint16_t key = CoverFixture::kKey;
+    // The first copy, without the cover, finds the picture's box and key-free rows.
+    f.ClearScreen();
+    CopyPixels(*source, {0, 0, w, 6}, *f.screen, {0, 3, w, 9}, PixelCopy{&key});
+    for (int dx = 0; dx < 34; ++dx) {
+      SCOPED_TRACE(testing::Message() << "width " << w << ", column " << dx);
+      f.ClearScreen();
+      const Rect d{dx, 3, dx + w, 9};
+      CopyPixels(*source, {0, 0, w, 6}, *f.screen, d, PixelCopy{&key, false, false, &f.cover});
+      f.Check(d, [&](int i, int j, uint16_t) { return src.Row(j)[i]; });
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
 // A source wholly of the key leaves the destination as it was, copy after copy.
 TEST(SurfacePixels, KeyedCopyOfAnAllKeySourceChangesNothing) {
   constexpr uint16_t kKey = 0x03FF;
