@@ -12,6 +12,8 @@
 //   unconverted. The source bytes used are reported, so the caller can offer the rest again.
 // - PcmSize(n) is the exact number of PCM bytes that converting n source bytes with kConvertEnd
 //   produces (for block codecs; for frame codecs such as MPEG audio it is an upper estimate).
+// - After Restart() a stream converts as a newly opened stream of the same formats would: nothing
+//   of the data converted before (data held back, decoder or parser state) reaches its output.
 
 #include <cstdint>
 #include <memory>
@@ -72,6 +74,11 @@ class CodecStream {
   virtual bool Convert(const uint8_t* source, uint32_t source_length, uint8_t* destination,
                        uint32_t destination_length, uint32_t flags, uint32_t* source_used,
                        uint32_t* destination_used) = 0;
+  // Drops whatever the conversion so far left in the stream, so that the next data (of another
+  // file of the same format, or the same file from its start) converts as on a new stream. Lets
+  // a caller keep a stream instead of opening a new one per file. False when the stream cannot
+  // start again; it is then to be closed.
+  virtual bool Restart() = 0;
 };
 
 class CodecDriver {

@@ -110,7 +110,8 @@ struct AcmStreamHeader {
 struct SoundChannel {
   FileHandle file = kInvalidFile;                 // the open wave file
   std::unique_ptr<platform::CodecStream> stream;  // conversion stream (compressed files)
-  std::unique_ptr<platform::CodecDriver> driver;  // the driver the stream runs on
+  uint32_t driver_id = 0;  // the driver the stream runs on (the sound service keeps it open)
+  int kept_stream = -1;    // the service's kept-stream entry the stream came from; -1: none
   AcmStreamHeader stream_header;
   uint32_t status = 0;       // 0 stopped, 1 starting, 2 playing, 3 last data read, 4 paused
   uint32_t last_refill = 0;  // ms
@@ -280,7 +281,10 @@ class CDsoundFunc {
   // or its head is not a usable wave head.
   int OpenWave(SoundFormatBlock& format, SoundChannel& channel);
   // Sets up the conversion: PCM files are used as they are; compressed ones get the suggested
-  // PCM format, the scaled loop point and a stream on the first driver that takes them.
+  // PCM format, the scaled loop point and a stream on the first driver that takes them. Drivers
+  // stay open once opened, and a stream closed by CloseAcm is kept (a few, the least recently
+  // closed given up first) and started again for the next file of the same format record, so
+  // that a format opened before opens again without allocating.
   int OpenAcm(SoundFormatBlock& format, SoundChannel& channel);
   // Opens the file for streaming at the sample data and allocates the block buffers.
   int OpenStream(SoundFormatBlock& format, SoundChannel& channel);
@@ -291,9 +295,11 @@ class CDsoundFunc {
   // length. Source bytes the converter did not use are read again next time (the file is moved
   // back by them). 0 when the conversion fails.
   int ConvertSourceBlock(SoundChannel& channel, uint32_t bytes_read);
-  // Closes the conversion, the file and the block buffers; safe on a channel opened only in part
-  // or not at all.
+  // Closes the conversion (its stream goes back to the kept ones), the file and the block
+  // buffers; safe on a channel opened only in part or not at all.
   void CloseAcm(SoundChannel& channel);
+  // How many closed streams are kept for reuse (for tests: the number stays bounded).
+  size_t KeptStreamCount() const;
 
   // Codec driver identifiers by priority.
   std::array<uint32_t, kAcmDriverSlots> acm_drivers{};
@@ -332,4 +338,48 @@ class CDsoundFunc {
   platform::Audio* device_ = nullptr;  // the open sound device; null: no sound
   // OpenAcm's work copy of a compressed format, kept so that opening a file allocates nothing.
   std::vector<uint8_t> acm_work_;
+
+  // The codec objects kept from file to file (wave_file.cpp). They belong to the codecs seam
+  // they came from; another seam (or none) drops them.
+  struct KeptDriver {
+    uint32_t id = 0;  // the driver id the slot was opened for; 0: not asked yet
+    std::unique_ptr<platform::CodecDriver> driver;  // null: the codecs have no such driver
+  };
+  struct KeptStream {
+    std::vector<uint8_t> format;  // the source format record (with its extra bytes) it converts
+    platform::WaveFormatEx pcm;   // the PCM format it converts to
+    uint32_t slot = 0;            // the driver slot it was opened on
+    std::unique_ptr<platform::CodecStream> stream;  // null while lent to a channel, or unused
+    bool lent = false;
+    bool stale = false;     // the codecs changed while lent: closed when it comes back
+    uint64_t closed_at = 0;  // when it came back (a count of closes), for giving up the oldest
+  };
+  // Kept streams in all: three channels and a static effect's scratch channel hold at most four
+  // at once, so two formats alternating on every channel still find theirs.
+  static constexpr size_t kKeptStreams = 8;
+  // Makes the kept objects belong to `codecs` (dropping those of another seam); false (traced)
+  // when its largest format size cannot be told.
+  bool UseCodecs(platform::WaveCodecs* codecs);
+  // The driver of the slot, opened on first use and kept; null when the codecs refuse its id.
+  platform::CodecDriver* SlotDriver(uint32_t slot);
+  // Lends the channel a kept idle stream opened for the same format record (its `size` bytes:
+  // the 18-byte record and its extra bytes) and PCM format, started again; false when there is
+  // none.
+  bool LendKeptStream(const uint8_t* format, uint32_t size, const platform::WaveFormatEx& pcm,
+                      SoundChannel& channel);
+  // Files the channel's newly opened stream as lent, when an entry is free or idle to give up.
+  void FileNewStream(const uint8_t* format, uint32_t size, const platform::WaveFormatEx& pcm,
+                     uint32_t slot, SoundChannel& channel);
+  // Takes the channel's stream back into its entry (or closes it when it has none).
+  void ReturnStream(SoundChannel& channel);
+  // Closes every idle kept stream and driver; lent streams are closed when they come back.
+  void DropKeptCodecs();
+
+  platform::WaveCodecs* kept_codecs_ = nullptr;  // the codecs the kept objects came from
+  uint32_t max_format_size_ = 0;                 // their largest format record
+  bool max_format_known_ = false;                // ... once asked successfully
+  // Drivers before streams: the streams are closed first.
+  std::array<KeptDriver, kAcmDriverSlots> kept_drivers_;
+  std::array<KeptStream, kKeptStreams> kept_streams_;
+  uint64_t closes_ = 0;
 };

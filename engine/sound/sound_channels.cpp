@@ -63,6 +63,8 @@ void CDsoundFunc::Release() {
   // The streamed effect too: its file and buffer must not outlive the device.
   StopSE();
   ReleaseStaticSE();
+  // The kept codec objects go with the device (the channels gave their streams back above).
+  DropKeptCodecs();
   if (device_ != nullptr) {
     device_->Close();
     device_ = nullptr;

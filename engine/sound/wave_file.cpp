@@ -89,6 +89,8 @@ bool SoundFormatBlock::SetName(const char* file_name) {
 
 int CDsoundFunc::EnumAcmDrivers() {
   DebugPrint("ACM Driver Search Start\n");
+  // The table may come out otherwise: streams kept for the old one are not used again.
+  DropKeptCodecs();
   platform::WaveCodecs* codecs = seams_.codecs;
   std::vector<platform::CodecDriverDetails> drivers;
   if (codecs == nullptr || !codecs->EnumDrivers(&drivers)) {
@@ -158,6 +160,9 @@ int CDsoundFunc::OpenWave(SoundFormatBlock& format, SoundChannel& channel) {
 }
 
 int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
+  // What the channel still held goes back first (a PCM file must not find a stream left over);
+  // a kept stream may serve this very file.
+  ReturnStream(channel);
   if (format.source_format.format_tag == platform::kWaveFormatPcm) {
     channel.pcm_block_size = channel.source_block_size;
     channel.pcm_data_size = channel.source_data_size;
@@ -175,11 +180,8 @@ int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
   }
 
   platform::WaveCodecs* codecs = seams_.codecs;
-  uint32_t max_format = 0;
-  if (codecs == nullptr || !codecs->MaxFormatSize(&max_format)) {
-    DebugPrint("acmMetrics failed mmr=%u!", 1u);
-    return 0;
-  }
+  if (!UseCodecs(codecs)) return 0;
+  const uint32_t max_format = max_format_size_;
   // The work copy of the source format: the larger of the largest format and the chunk, taken
   // from the head as far as the head reaches, with the extra size limited to the chunk.
   const uint32_t copy_size =
@@ -210,22 +212,27 @@ int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
   channel.loop_point *= factor;
   channel.pcm_rate = format.pcm_format.avg_bytes_per_sec;
 
-  channel.stream.reset();
-  channel.driver.reset();
-  for (uint32_t i = 0; i < kAcmDriverSlots; ++i) {
-    if (acm_drivers[i] == 0) continue;
-    std::unique_ptr<platform::CodecDriver> driver = codecs->OpenDriver(acm_drivers[i]);
-    if (driver == nullptr) continue;
-    DebugPrint("Driver Open Success:%d\t", static_cast<int>(i));
-    std::unique_ptr<platform::CodecStream> stream =
-        driver->OpenStream(work.data(), copy_size, format.pcm_format);
-    if (stream != nullptr) {
-      DebugPrint("Stream Open Success\n");
-      channel.driver = std::move(driver);
-      channel.stream = std::move(stream);
-      break;
+  // A stream is made by the record and its extra bytes alone: a kept one serves every file
+  // whose record and extra bytes are these.
+  const uint32_t record_size =
+      std::min(copy_size, platform::kWaveFormatExSize + format.source_format.extra_size);
+  if (!LendKeptStream(work.data(), record_size, format.pcm_format, channel)) {
+    for (uint32_t i = 0; i < kAcmDriverSlots; ++i) {
+      if (acm_drivers[i] == 0) continue;
+      platform::CodecDriver* driver = SlotDriver(i);
+      if (driver == nullptr) continue;
+      DebugPrint("Driver Open Success:%d\t", static_cast<int>(i));
+      std::unique_ptr<platform::CodecStream> stream =
+          driver->OpenStream(work.data(), copy_size, format.pcm_format);
+      if (stream != nullptr) {
+        DebugPrint("Stream Open Success\n");
+        channel.stream = std::move(stream);
+        channel.driver_id = acm_drivers[i];
+        FileNewStream(work.data(), record_size, format.pcm_format, i, channel);
+        break;
+      }
+      DebugPrint("Stream Open Fail:%d\n", kCodecNotPossible);
     }
-    DebugPrint("Stream Open Fail:%d\n", kCodecNotPossible);
   }
   if (channel.stream == nullptr) {
     DebugPrint("No Driver Exist\n");
@@ -238,8 +245,7 @@ int CDsoundFunc::OpenAcm(SoundFormatBlock& format, SoundChannel& channel) {
       !channel.stream->PcmSize(channel.source_data_size, &pcm_data) || pcm_block == 0 ||
       static_cast<uint64_t>(pcm_block) * kBufferBlocks > platform::kMaxBufferSize) {
     DebugPrint("AcmStreamSize Failed:%d\n", kCodecNotPossible);
-    channel.stream.reset();
-    channel.driver.reset();
+    ReturnStream(channel);
     return 0;
   }
   channel.pcm_block_size = pcm_block;
@@ -365,6 +371,113 @@ void CDsoundFunc::CloseAcm(SoundChannel& channel) {
   channel.source_block.clear();
   channel.pcm_block_storage.clear();
   channel.pcm_block = nullptr;
+  ReturnStream(channel);
+}
+
+size_t CDsoundFunc::KeptStreamCount() const {
+  size_t n = 0;
+  for (const KeptStream& k : kept_streams_) n += k.stream != nullptr ? 1 : 0;
+  return n;
+}
+
+bool CDsoundFunc::UseCodecs(platform::WaveCodecs* codecs) {
+  if (codecs != kept_codecs_) {
+    DropKeptCodecs();
+    kept_codecs_ = codecs;
+    max_format_known_ = false;
+  }
+  if (codecs != nullptr && !max_format_known_) {
+    max_format_known_ = codecs->MaxFormatSize(&max_format_size_);
+  }
+  if (codecs == nullptr || !max_format_known_) {
+    DebugPrint("acmMetrics failed mmr=%u!", 1u);
+    return false;
+  }
+  return true;
+}
+
+platform::CodecDriver* CDsoundFunc::SlotDriver(uint32_t slot) {
+  KeptDriver& k = kept_drivers_[slot];
+  if (k.id != acm_drivers[slot]) {
+    k.driver = kept_codecs_->OpenDriver(acm_drivers[slot]);
+    k.id = acm_drivers[slot];
+  }
+  return k.driver.get();
+}
+
+bool CDsoundFunc::LendKeptStream(const uint8_t* format, uint32_t size,
+                                 const platform::WaveFormatEx& pcm, SoundChannel& channel) {
+  for (size_t i = 0; i < kept_streams_.size(); ++i) {
+    KeptStream& k = kept_streams_[i];
+    if (k.stream == nullptr || k.format.size() != size ||
+        std::memcmp(k.format.data(), format, size) != 0 || k.pcm.format_tag != pcm.format_tag ||
+        k.pcm.channels != pcm.channels || k.pcm.samples_per_sec != pcm.samples_per_sec ||
+        k.pcm.bits_per_sample != pcm.bits_per_sample || acm_drivers[k.slot] == 0 ||
+        SlotDriver(k.slot) == nullptr) {
+      continue;
+    }
+    if (!k.stream->Restart()) {
+      // It cannot start again: closed, and the search opens a new one.
+      k.stream.reset();
+      continue;
+    }
+    DebugPrint("Driver Open Success:%d\t", static_cast<int>(k.slot));
+    DebugPrint("Stream Open Success\n");
+    channel.stream = std::move(k.stream);
+    channel.driver_id = acm_drivers[k.slot];
+    channel.kept_stream = static_cast<int>(i);
+    k.lent = true;
+    return true;
+  }
+  return false;
+}
+
+void CDsoundFunc::FileNewStream(const uint8_t* format, uint32_t size,
+                                const platform::WaveFormatEx& pcm, uint32_t slot,
+                                SoundChannel& channel) {
+  // An unused entry, else the idle one closed longest ago; none while all are lent.
+  KeptStream* entry = nullptr;
+  for (KeptStream& k : kept_streams_) {
+    if (k.lent) continue;
+    if (k.stream == nullptr) {
+      entry = &k;
+      break;
+    }
+    if (entry == nullptr || k.closed_at < entry->closed_at) entry = &k;
+  }
+  if (entry == nullptr) return;
+  entry->stream.reset();
+  entry->format.assign(format, format + size);
+  entry->pcm = pcm;
+  entry->slot = slot;
+  entry->lent = true;
+  entry->stale = false;
+  channel.kept_stream = static_cast<int>(entry - kept_streams_.data());
+}
+
+void CDsoundFunc::ReturnStream(SoundChannel& channel) {
+  const int i = channel.kept_stream;
+  channel.kept_stream = -1;
+  channel.driver_id = 0;
+  if (i >= 0 && static_cast<size_t>(i) < kept_streams_.size() && kept_streams_[i].lent) {
+    KeptStream& k = kept_streams_[static_cast<size_t>(i)];
+    k.lent = false;
+    if (!k.stale && channel.stream != nullptr) {
+      k.stream = std::move(channel.stream);
+      k.closed_at = ++closes_;
+      return;
+    }
+  }
   channel.stream.reset();
-  channel.driver.reset();
+}
+
+void CDsoundFunc::DropKeptCodecs() {
+  for (KeptStream& k : kept_streams_) {
+    k.stream.reset();
+    k.stale = k.lent;
+  }
+  for (KeptDriver& d : kept_drivers_) {
+    d.driver.reset();
+    d.id = 0;
+  }
 }

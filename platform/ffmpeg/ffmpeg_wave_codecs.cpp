@@ -1,8 +1,8 @@
 #include "platform/ffmpeg/ffmpeg_wave_codecs.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <map>
 #include <utility>
 
 #include "platform/ima_adpcm.h"
@@ -135,6 +135,23 @@ class FfmpegStream final : public CodecStream {
                                    source_used, destination_used);
   }
 
+  bool Restart() override {
+    pending_.clear();
+    if (ima_) return true;  // every block decodes on its own, from its header
+    avcodec_flush_buffers(ctx_);
+    // The converter only changes the sample format (the rates agree), so it holds nothing back;
+    // should it ever, it is made anew for the next frame.
+    if (swr_ != nullptr && swr_get_delay(swr_, 1) != 0) swr_free(&swr_);
+    if (framed_ && parser_fed_) {
+      // The parser may hold part of a frame and the sync of the data before: a new one. It is
+      // already new after data that ended (kConvertEnd), the usual case of a file played out.
+      av_parser_close(parser_);
+      parser_ = av_parser_init(codec_id_);
+      parser_fed_ = false;
+    }
+    return !framed_ || parser_ != nullptr;
+  }
+
  private:
   FfmpegStream(const Entry& entry, const WaveFormatEx& source)
       : codec_id_(static_cast<AVCodecID>(entry.codec_id)),
@@ -181,22 +198,29 @@ class FfmpegStream final : public CodecStream {
 
   // The samples one block (or final partial block) of `bytes` bytes decodes to. Asked of the
   // decoder itself with a silent block of that size, so that the sizes always agree with what
-  // the decoder delivers; a size too small to hold a block header gives 0.
+  // the decoder delivers; a size too small to hold a block header gives 0. The last few answers
+  // are kept (a stream is asked for its block and for the last block of each file it converts),
+  // in buffers that keep their storage, so that asking again allocates nothing.
   bool SamplesFor(uint32_t bytes, uint32_t* samples) {
     if (ima_) {
       *samples = ImaAdpcmBlockSamples(bytes, source_.channels);
       return true;
     }
-    auto it = samples_for_.find(bytes);
-    if (it == samples_for_.end()) {
-      std::vector<uint8_t> silent(bytes, 0);
-      std::vector<uint8_t> pcm;
-      uint32_t count = 0;
-      if (Decode(silent.data(), bytes, &pcm))
-        count = static_cast<uint32_t>(pcm.size() / pcm_align_);
-      it = samples_for_.emplace(bytes, count).first;
+    for (const SizeAnswer& a : sizes_) {
+      if (a.known && a.bytes == bytes) {
+        *samples = a.samples;
+        return true;
+      }
     }
-    *samples = it->second;
+    silent_.assign(bytes, 0);
+    sized_pcm_.clear();
+    uint32_t count = 0;
+    if (Decode(silent_.data(), bytes, &sized_pcm_)) {
+      count = static_cast<uint32_t>(sized_pcm_.size() / pcm_align_);
+    }
+    sizes_[next_size_] = SizeAnswer{bytes, count, true};
+    next_size_ = (next_size_ + 1) % sizes_.size();
+    *samples = count;
     return true;
   }
 
@@ -282,8 +306,10 @@ class FfmpegStream final : public CodecStream {
 
   bool ConvertFrames(const uint8_t* source, uint32_t length, uint8_t* destination,
                      uint32_t capacity, uint32_t flags, uint32_t* used, uint32_t* written) {
+    if (parser_ == nullptr) return false;  // a parser that could not be made again
     input_.assign(length + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     if (length != 0) std::memcpy(input_.data(), source, length);
+    if (length != 0) parser_fed_ = true;
     uint32_t pos = 0;
     while (pos < length) {
       uint8_t* frame_data = nullptr;
@@ -309,6 +335,7 @@ class FfmpegStream final : public CodecStream {
       avcodec_flush_buffers(ctx_);
       av_parser_close(parser_);
       parser_ = av_parser_init(codec_id_);
+      parser_fed_ = false;
       if (parser_ == nullptr) return false;
     }
     const uint32_t n = static_cast<uint32_t>(std::min<size_t>(pending_.size(), capacity));
@@ -403,7 +430,16 @@ class FfmpegStream final : public CodecStream {
   int swr_format_ = -1;
   int swr_channels_ = 0;
   int swr_rate_ = 0;
-  std::map<uint32_t, uint32_t> samples_for_;
+  bool parser_fed_ = false;  // data went into the parser since it was made
+  struct SizeAnswer {
+    uint32_t bytes = 0;
+    uint32_t samples = 0;
+    bool known = false;
+  };
+  std::array<SizeAnswer, 8> sizes_{};
+  size_t next_size_ = 0;
+  std::vector<uint8_t> silent_;
+  std::vector<uint8_t> sized_pcm_;
   std::vector<uint8_t> packet_buffer_;
   std::vector<uint8_t> input_;
   std::vector<uint8_t> scratch_;

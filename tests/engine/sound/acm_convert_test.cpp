@@ -255,7 +255,7 @@ TEST(AcmConversion, FailuresAreTracedAndLeaveNothingOpen) {
       EXPECT_TRUE(trace.Contains("No Driver Exist\n"));
     }
     EXPECT_EQ(rig.channel.stream, nullptr);
-    EXPECT_EQ(rig.channel.driver, nullptr);
+    EXPECT_EQ(rig.channel.driver_id, 0u);
     rig.dsound().CloseAcm(rig.channel);
   }
 }
@@ -322,7 +322,7 @@ TEST(AcmConversion, CloseReleasesEverythingAndMayRepeat) {
   rig.dsound().CloseAcm(rig.channel);
   EXPECT_EQ(rig.channel.file, kInvalidFile);
   EXPECT_EQ(rig.channel.stream, nullptr);
-  EXPECT_EQ(rig.channel.driver, nullptr);
+  EXPECT_EQ(rig.channel.driver_id, 0u);
   EXPECT_EQ(rig.channel.pcm_block, nullptr);
   EXPECT_FALSE(rig.channel.stream_header.prepared);
   EXPECT_EQ(rig.channel.stream_header.source_length, rig.channel.source_block_size);
