@@ -347,9 +347,14 @@ int DamageMember() {
     const SlgUnit& u = b.state.units[static_cast<size_t>(slot)];
     return std::llabs(u.x - ax) + std::llabs(u.y - ay);
   };
-  // Nearest first; units at the same distance keep their slot order.
-  std::stable_sort(list.begin(), list.begin() + count,
-                   [&](int8_t l, int8_t r) { return distance(l) < distance(r); });
+  // Nearest first; units at the same distance keep their slot order. The slot breaks the tie
+  // (the list is in slot order and holds each slot once), so a plain sort gives the stable
+  // order without the merge buffer a stable sort allocates in the middle of an attack.
+  std::sort(list.begin(), list.begin() + count, [&](int8_t l, int8_t r) {
+    const int64_t dl = distance(l);
+    const int64_t dr = distance(r);
+    return dl != dr ? dl < dr : l < r;
+  });
   b.targets.fill(-1);
   std::copy(list.begin(), list.begin() + count, b.targets.begin());
   b.target_count = static_cast<int8_t>(count);

@@ -23,6 +23,7 @@
 #include "engine/sound/dsound_func.h"
 #include "testsupport/battle_board.h"
 #include "testsupport/battle_rig.h"
+#include "testsupport/counting_new/counting_new.h"
 #include "testsupport/slg_table_writer.h"
 #include "testsupport/trace_capture.h"
 #include "testsupport/unit_anm_writer.h"
@@ -276,6 +277,39 @@ TEST(DamageMember, SortsByDistanceKeepsSlotOrderForEqualsAndTraces) {
       if (i < c.expected.size()) want += (v < 10 ? "   " : "  ") + std::to_string(v) + " ";
     }
     EXPECT_EQ(traced, want);
+  }
+}
+
+// The list is built in the middle of an attack's frames: a full board of hit units, many at the
+// same distance, is ordered without a single allocation, nearest first and equals by slot.
+TEST(DamageMember, OrdersAFullBoardWithoutAllocating) {
+  BattleBoard board;
+  BattleContext& b = Battle();
+  b.state.unit_count = kSlgMaxUnits;
+  b.state.units[0].x = 500 * kPx;
+  b.state.units[0].y = 500 * kPx;
+  for (size_t i = 1; i < kSlgMaxUnits; ++i) {
+    SlgUnit& u = b.state.units[i];
+    // Distances 40, 30, 20, 10, 40, 30, ...: four rings, each holding every fourth slot.
+    const int32_t d = static_cast<int32_t>(40 - 10 * ((i - 1) % 4));
+    u.x = (500 + (i % 2 == 0 ? d : 0)) * kPx;
+    u.y = (500 - (i % 2 == 0 ? 0 : d)) * kPx;
+    u.flags = 0x2001;
+  }
+  b.attacker = &b.state.units[0];
+  const uint64_t before = counting_new::ThreadAllocations();
+  const int count = DamageMember();
+  EXPECT_EQ(counting_new::ThreadAllocations() - before, 0u);
+  ASSERT_EQ(count, kSlgMaxUnits - 1);
+  for (int i = 1; i < count; ++i) {
+    const auto distance = [&](int8_t slot) {
+      const SlgUnit& u = b.state.units[static_cast<size_t>(slot)];
+      return std::llabs(u.x - b.attacker->x) + std::llabs(u.y - b.attacker->y);
+    };
+    const int8_t l = b.targets[static_cast<size_t>(i - 1)];
+    const int8_t r = b.targets[static_cast<size_t>(i)];
+    EXPECT_TRUE(distance(l) < distance(r) || (distance(l) == distance(r) && l < r))
+        << "entries " << i - 1 << " and " << i << ": slots " << int{l} << ", " << int{r};
   }
 }
 
