@@ -136,8 +136,14 @@ HWY_INLINE bool RunVector(const Op& op, const uint16_t* dp, const uint16_t* sp,
 
 // Runs `op` over the columns [begin, end) of one row.
 template <class Op>
-HWY_INLINE void RunRow(const Op& op, uint16_t* dp, const uint16_t* sp, const uint16_t* xp,
+HWY_INLINE void RunRow(const Op& op_in, uint16_t* dp, const uint16_t* sp, const uint16_t* xp,
                        size_t begin, size_t end, int row) {
+  // The operation's constants (weights, key) are copied into a local whose address never leaves
+  // this function: the caller's object is reachable from elsewhere (the cover's run callback takes
+  // it by reference), and vector types may alias any store, so read through the reference every
+  // constant would be loaded from memory again after each pixel store (six more vector loads a
+  // vector in the alpha blend, which on this hardware cost as much as the arithmetic).
+  const Op op = op_in;
   const D d;
   const size_t n = hn::Lanes(d);
   if (end - begin >= n) {
