@@ -129,13 +129,8 @@ class ScreenCover {
   }
   // True when every pixel of the rectangle is covered.
   bool Hidden(const Rect& r) const;
-  // Calls f(from, to) for each run of columns of [left, right) on row y that is not covered
-  // (whole groups; the run's ends cut to [left, right)).
-  template <class F>
-  void ForOpenRuns(int y, int left, int right, F f) const {
-    OpenRuns(Row(y), left, right, f);
-  }
-  // The same for a row whose covered groups are `covered`.
+  // Calls f(from, to) for each run of columns of [left, right) that is not covered, in a row
+  // whose covered groups are `covered` (whole groups; the run's ends cut to [left, right)).
   template <class F>
   static void OpenRuns(uint64_t covered, int left, int right, F f);
   // The covered groups of the rows at the current position, indexed by screen row.

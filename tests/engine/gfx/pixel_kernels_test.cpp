@@ -59,6 +59,23 @@ Pictures RandomPictures(GameRandom& rng, int w, int h, uint16_t key) {
   return p;
 }
 
+// Runs `body(target, rng, w, rgb555, key, start)` on every instruction set for every width 1-67
+// and both pixel layouts, `start` being random pictures of `rows` rows drawn from one generator
+// seeded with `seed` (the body may draw more from `rng`).
+template <class F>
+void ForEachRandomPicture(uint32_t seed, int rows, F body) {
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(seed);
+    for (int w = 1; w <= 67; ++w) {
+      for (bool rgb555 : {false, true}) {
+        const uint16_t key = rgb555 ? kKey555 : kKey565;
+        body(target, rng, w, rgb555, key, RandomPictures(rng, w, rows, key));
+      }
+    }
+  });
+}
+
 // The area of w x h pixels at odd offsets: destination (1 + kDstOverSrc, 1), source and aux
 // (1, 1).
 Rows AreaOf(Pictures& p, int w, int h) {
@@ -88,43 +105,36 @@ void Compare(const Pictures& start, int w, int h, Vector vector, Scalar scalar,
 
 TEST(PixelKernels, BlendEqualsTheScalarFormInEveryModeLevelAndMember) {
   const uint32_t levels[] = {0, 1, 77, 127, 128, 129, 200, 255, 256};
-  ForEachTarget([&](const std::string& target) {
-    GameRandom rng;
-    rng.Seed(1);
-    for (int w = 1; w <= 67; ++w) {
-      for (bool rgb555 : {false, true}) {
-        const uint16_t key = rgb555 ? kKey555 : kKey565;
-        const Pictures start = RandomPictures(rng, w, 3, key);
-        // A random cover of 16-pixel screen groups, used on every other call.
-        const int screen_x = rng.Next() % (640 - 70);
-        std::vector<uint64_t> cover(3);
-        for (uint64_t& row : cover) {
-          row = uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
-                uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next();
-        }
-        bool covered = false;
-        for (bool honour : {false, true}) {
-          for (uint32_t mode = 0; mode <= 10; ++mode) {
-            // Every level at a few widths, one random level at the others.
-            const bool all_levels = w == 1 || w == 16 || w == 67;
-            for (uint32_t level : levels) {
-              const uint32_t a = all_levels ? level : levels[rng.Next() % 9];
-              covered = !covered;
-              pixel_kernels::BlendCall call{{},     a,      mode << 16,
-                                            key,    0x5A5A, rgb555,
-                                            honour, covered ? cover.data() : nullptr,
-                                            screen_x};
-              Compare(
-                  start, w, 3,
-                  [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
-                  [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
-                  target + " blend width " + std::to_string(w) + " 555 " +
-                      std::to_string(rgb555) + " key " + std::to_string(honour) + " mode " +
-                      std::to_string(mode) + " level " + std::to_string(a) + " covered " +
-                      std::to_string(covered));
-              if (!all_levels) break;
-            }
-          }
+  ForEachRandomPicture(1, 3, [&](const std::string& target, GameRandom& rng, int w,
+                                 bool rgb555, const uint16_t key, const Pictures start) {
+    // A random cover of 16-pixel screen groups, used on every other call.
+    const int screen_x = rng.Next() % (640 - 70);
+    std::vector<uint64_t> cover(3);
+    for (uint64_t& row : cover) {
+      row = uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
+            uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next();
+    }
+    bool covered = false;
+    for (bool honour : {false, true}) {
+      for (uint32_t mode = 0; mode <= 10; ++mode) {
+        // Every level at a few widths, one random level at the others.
+        const bool all_levels = w == 1 || w == 16 || w == 67;
+        for (uint32_t level : levels) {
+          const uint32_t a = all_levels ? level : levels[rng.Next() % 9];
+          covered = !covered;
+          pixel_kernels::BlendCall call{{},     a,      mode << 16,
+                                        key,    0x5A5A, rgb555,
+                                        honour, covered ? cover.data() : nullptr,
+                                        screen_x};
+          Compare(
+              start, w, 3,
+              [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
+              [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
+              target + " blend width " + std::to_string(w) + " 555 " +
+                  std::to_string(rgb555) + " key " + std::to_string(honour) + " mode " +
+                  std::to_string(mode) + " level " + std::to_string(a) + " covered " +
+                  std::to_string(covered));
+          if (!all_levels) break;
         }
       }
     }
@@ -201,36 +211,29 @@ TEST(PixelKernels, BlendEqualsTheScalarFormForEveryFieldPairAtEveryLevel) {
 // members skip) and of equal pixels, and vectors where the two rules and the blend meet at any
 // lane.
 TEST(PixelKernels, AlphaBlendOverRunsOfKeyAndEqualPixelsEqualsTheScalarForm) {
-  ForEachTarget([&](const std::string& target) {
-    GameRandom rng;
-    rng.Seed(3);
-    for (int w = 1; w <= 67; ++w) {
-      for (bool rgb555 : {false, true}) {
-        const uint16_t key = rgb555 ? kKey555 : kKey565;
-        Pictures start = RandomPictures(rng, w, 3, key);
-        for (int y = 0; y < start.src.height; ++y) {
-          int kind = 0, left = 0;
-          for (int x = 0; x < start.src.width; ++x) {
-            if (left-- == 0) {
-              kind = rng.Next() % 3;
-              left = rng.Next() % 40;
-            }
-            uint16_t& v = start.src.at(x, y);
-            if (kind == 0) v = key;
-            if (kind == 1) v = start.dst.at(x + kDstOverSrc, y);
-          }
+  ForEachRandomPicture(3, 3, [&](const std::string& target, GameRandom& rng, int w,
+                                 bool rgb555, const uint16_t key, Pictures start) {
+    for (int y = 0; y < start.src.height; ++y) {
+      int kind = 0, left = 0;
+      for (int x = 0; x < start.src.width; ++x) {
+        if (left-- == 0) {
+          kind = rng.Next() % 3;
+          left = rng.Next() % 40;
         }
-        for (bool honour : {false, true}) {
-          for (uint32_t level : {0u, 1u, 77u, 128u, 255u, 256u}) {
-            pixel_kernels::BlendCall call{{}, level, 0, key, 0x5A5A, rgb555, honour};
-            Compare(
-                start, w, 3, [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
-                [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
-                target + " runs width " + std::to_string(w) + " 555 " +
-                    std::to_string(rgb555) + " key " + std::to_string(honour) + " level " +
-                    std::to_string(level));
-          }
-        }
+        uint16_t& v = start.src.at(x, y);
+        if (kind == 0) v = key;
+        if (kind == 1) v = start.dst.at(x + kDstOverSrc, y);
+      }
+    }
+    for (bool honour : {false, true}) {
+      for (uint32_t level : {0u, 1u, 77u, 128u, 255u, 256u}) {
+        pixel_kernels::BlendCall call{{}, level, 0, key, 0x5A5A, rgb555, honour};
+        Compare(
+            start, w, 3, [&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
+            [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
+            target + " runs width " + std::to_string(w) + " 555 " +
+                std::to_string(rgb555) + " key " + std::to_string(honour) + " level " +
+                std::to_string(level));
       }
     }
   });
@@ -270,73 +273,59 @@ TEST(PixelKernels, FadeEqualsTheScalarFormForEveryFieldValueAtEveryFactor) {
 }
 
 TEST(PixelKernels, BrightnessCrossFadeShadowAndFadeEqualTheScalarForms) {
-  ForEachTarget([&](const std::string& target) {
-    GameRandom rng;
-    rng.Seed(2);
-    for (int w = 1; w <= 67; ++w) {
-      for (bool rgb555 : {false, true}) {
-        const uint16_t key = rgb555 ? kKey555 : kKey565;
-        const Pictures start = RandomPictures(rng, w, 2, key);
-        const std::string at = target + " width " + std::to_string(w) + " 555 " +
-                               std::to_string(rgb555);
-        const auto factor = static_cast<uint16_t>(rng.Next() % 17);
-        Compare(
-            start, w, 2, [&](Rows r) { pixel_kernels::Bright(r, factor, rgb555); },
-            [&](Rows r) { pixel_kernels::scalar::Bright(r, factor, rgb555); }, at + " bright");
-        Compare(
-            start, w, 2,
-            [&](Rows r) { pixel_kernels::CrossFade(r, 16 - factor, factor, rgb555); },
-            [&](Rows r) { pixel_kernels::scalar::CrossFade(r, 16 - factor, factor, rgb555); },
-            at + " cross-fade");
-        Compare(
-            start, w, 2, [&](Rows r) { pixel_kernels::MaskedShadow(r, key, rgb555); },
-            [&](Rows r) { pixel_kernels::scalar::MaskedShadow(r, key, rgb555); }, at + " shadow");
-        const auto f = static_cast<uint16_t>(rng.Next() % 257);
-        const auto add = static_cast<uint16_t>(rng.Next() % 2 == 0 ? 0 : 0x0841);
-        const auto fade = [&](Rows r, auto row_fn) {
-          for (int y = 0; y < r.height; ++y) {
-            row_fn(reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), r.width, f, add,
-                   rgb555);
-          }
-        };
-        Compare(
-            start, w, 2, [&](Rows r) { fade(r, pixel_kernels::FadeRow); },
-            [&](Rows r) { fade(r, pixel_kernels::scalar::FadeRow); }, at + " fade");
+  ForEachRandomPicture(2, 2, [&](const std::string& target, GameRandom& rng, int w,
+                                 bool rgb555, const uint16_t key, const Pictures start) {
+    const std::string at = target + " width " + std::to_string(w) + " 555 " +
+                           std::to_string(rgb555);
+    const auto factor = static_cast<uint16_t>(rng.Next() % 17);
+    Compare(
+        start, w, 2, [&](Rows r) { pixel_kernels::Bright(r, factor, rgb555); },
+        [&](Rows r) { pixel_kernels::scalar::Bright(r, factor, rgb555); }, at + " bright");
+    Compare(
+        start, w, 2,
+        [&](Rows r) { pixel_kernels::CrossFade(r, 16 - factor, factor, rgb555); },
+        [&](Rows r) { pixel_kernels::scalar::CrossFade(r, 16 - factor, factor, rgb555); },
+        at + " cross-fade");
+    Compare(
+        start, w, 2, [&](Rows r) { pixel_kernels::MaskedShadow(r, key, rgb555); },
+        [&](Rows r) { pixel_kernels::scalar::MaskedShadow(r, key, rgb555); }, at + " shadow");
+    const auto f = static_cast<uint16_t>(rng.Next() % 257);
+    const auto add = static_cast<uint16_t>(rng.Next() % 2 == 0 ? 0 : 0x0841);
+    const auto fade = [&](Rows r, auto row_fn) {
+      for (int y = 0; y < r.height; ++y) {
+        row_fn(reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), r.width, f, add,
+               rgb555);
       }
-    }
+    };
+    Compare(
+        start, w, 2, [&](Rows r) { fade(r, pixel_kernels::FadeRow); },
+        [&](Rows r) { fade(r, pixel_kernels::scalar::FadeRow); }, at + " fade");
   });
 }
 
 TEST(PixelKernels, KeyedRowCopyEqualsTheScalarFormAndFindsTheExactColumns) {
-  ForEachTarget([&](const std::string& target) {
-    GameRandom rng;
-    rng.Seed(3);
-    for (int w = 1; w <= 67; ++w) {
-      for (bool rgb555 : {false, true}) {
-        const uint16_t key = rgb555 ? kKey555 : kKey565;
-        Pictures start = RandomPictures(rng, w, 4, key);
-        // Row 2 all key, row 3 key but for one random pixel.
-        for (int x = 0; x < start.src.width; ++x) start.src.at(x, 2) = start.src.at(x, 3) = key;
-        start.src.at(1 + rng.Next() % w, 3) = 0x1234;
-        for (int y = 0; y < 4; ++y) {
-          pixel_kernels::ColumnSpan vector_span, scalar_span;
-          Compare(
-              start, w, 4,
-              [&](Rows r) {
-                pixel_kernels::CopyRowKeyed(
-                    reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
-                    reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key, &vector_span);
-              },
-              [&](Rows r) {
-                pixel_kernels::scalar::CopyRowKeyed(
-                    reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
-                    reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key, &scalar_span);
-              },
-              target + " keyed row " + std::to_string(y) + " width " + std::to_string(w));
-          EXPECT_EQ(vector_span.first, scalar_span.first) << target << " width " << w;
-          EXPECT_EQ(vector_span.last, scalar_span.last) << target << " width " << w;
-        }
-      }
+  ForEachRandomPicture(3, 4, [&](const std::string& target, GameRandom& rng, int w,
+                                 bool, const uint16_t key, Pictures start) {
+    // Row 2 all key, row 3 key but for one random pixel.
+    for (int x = 0; x < start.src.width; ++x) start.src.at(x, 2) = start.src.at(x, 3) = key;
+    start.src.at(1 + rng.Next() % w, 3) = 0x1234;
+    for (int y = 0; y < 4; ++y) {
+      pixel_kernels::ColumnSpan vector_span, scalar_span;
+      Compare(
+          start, w, 4,
+          [&](Rows r) {
+            pixel_kernels::CopyRowKeyed(
+                reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
+                reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key, &vector_span);
+          },
+          [&](Rows r) {
+            pixel_kernels::scalar::CopyRowKeyed(
+                reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
+                reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key, &scalar_span);
+          },
+          target + " keyed row " + std::to_string(y) + " width " + std::to_string(w));
+      EXPECT_EQ(vector_span.first, scalar_span.first) << target << " width " << w;
+      EXPECT_EQ(vector_span.last, scalar_span.last) << target << " width " << w;
     }
   });
 }
@@ -387,95 +376,88 @@ TEST(PixelKernels, KeyedRectangleCopyEqualsTheScalarFormWithAndWithoutACover) {
 // it), turned and zoomed both ways, keyed and not; stretched rows by column tables and mirrored
 // rows, keyed and not.
 TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
-  ForEachTarget([&](const std::string& target) {
-    GameRandom rng;
-    rng.Seed(4);
-    for (int w = 1; w <= 67; ++w) {
-      for (bool rgb555 : {false, true}) {
-        const uint16_t key = rgb555 ? kKey555 : kKey565;
-        const Pictures start = RandomPictures(rng, w, 1, key);
-        // The texture: tw x th pixels, pitch tw + odd padding, the last row without padding.
-        const int tw = 1 + rng.Next() % 40, th = 1 + rng.Next() % 30, tpitch = tw + 1;
-        std::vector<uint16_t> texture(static_cast<size_t>(tpitch) * (th - 1) + tw);
-        // Pixels of all 16 bits (the top bit set in half of them).
-        for (uint16_t& v : texture) {
-          v = rng.Next() % 4 == 0 ? key : static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next());
+  ForEachRandomPicture(4, 1, [&](const std::string& target, GameRandom& rng, int w,
+                                 bool, const uint16_t key, const Pictures start) {
+    // The texture: tw x th pixels, pitch tw + odd padding, the last row without padding.
+    const int tw = 1 + rng.Next() % 40, th = 1 + rng.Next() % 30, tpitch = tw + 1;
+    std::vector<uint16_t> texture(static_cast<size_t>(tpitch) * (th - 1) + tw);
+    // Pixels of all 16 bits (the top bit set in half of them).
+    for (uint16_t& v : texture) {
+      v = rng.Next() % 4 == 0 ? key : static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next());
+    }
+    // A span of w pixels whose ends lie inside the texture.
+    const auto inside = [&](int64_t limit) {
+      return (int64_t{rng.Next()} << 15 | rng.Next()) % (limit << 16);
+    };
+    const int64_t s0 = inside(tw), s1 = inside(tw), t0 = inside(th), t1 = inside(th);
+    const int64_t ds = w > 1 ? (s1 - s0) / (w - 1) : 0, dt = w > 1 ? (t1 - t0) / (w - 1) : 0;
+    for (bool keyed : {false, true}) {
+      const auto span = [&](Rows r) {
+        return pixel_kernels::TextureSpan{r.dst, w, s0, t0, ds, dt,
+                                          reinterpret_cast<const uint8_t*>(texture.data()),
+                                          tpitch * 2, tw - 1, th - 1, true, keyed, key};
+      };
+      Compare(
+          start, w, 1, [&](Rows r) { pixel_kernels::FillTextureSpan(span(r)); },
+          [&](Rows r) { pixel_kernels::scalar::FillTextureSpan(span(r)); },
+          target + " texture span width " + std::to_string(w));
+    }
+    // The last texture pixel read by a whole row of one column.
+    std::vector<int32_t> columns(static_cast<size_t>(w));
+    for (int32_t& c : columns) c = rng.Next() % tw;
+    columns[static_cast<size_t>(rng.Next() % w)] = tw - 1;
+    const uint16_t* last_row = texture.data() + static_cast<size_t>(tpitch) * (th - 1);
+    for (const uint16_t* k : {static_cast<const uint16_t*>(nullptr), &key}) {
+      const std::string at = target + " width " + std::to_string(w) + " keyed " +
+                             std::to_string(k != nullptr);
+      Compare(
+          start, w, 1,
+          [&](Rows r) {
+            pixel_kernels::GatherRow(last_row, tw, columns.data(),
+                                     reinterpret_cast<uint16_t*>(r.dst), w, k);
+          },
+          [&](Rows r) {
+            pixel_kernels::scalar::GatherRow(last_row, tw, columns.data(),
+                                             reinterpret_cast<uint16_t*>(r.dst), w, k);
+          },
+          at + " stretched row");
+      // Rows stretched as a zoom draws them, forward and mirrored: each column repeated
+      // one or more times (a zoom of 1-3), the last or first reaching the row's end.
+      for (bool mirrored : {false, true}) {
+        const int repeat = 1 + rng.Next() % 3, offset = rng.Next() % repeat;
+        std::vector<int32_t> zoomed(static_cast<size_t>(w));
+        for (int i = 0; i < w; ++i) {
+          const int c = std::min(tw - 1, (i + offset) / repeat);
+          zoomed[static_cast<size_t>(i)] = mirrored ? tw - 1 - c : c;
         }
-        // A span of w pixels whose ends lie inside the texture.
-        const auto inside = [&](int64_t limit) {
-          return (int64_t{rng.Next()} << 15 | rng.Next()) % (limit << 16);
-        };
-        const int64_t s0 = inside(tw), s1 = inside(tw), t0 = inside(th), t1 = inside(th);
-        const int64_t ds = w > 1 ? (s1 - s0) / (w - 1) : 0, dt = w > 1 ? (t1 - t0) / (w - 1) : 0;
-        for (bool keyed : {false, true}) {
-          const auto span = [&](Rows r) {
-            return pixel_kernels::TextureSpan{r.dst, w, s0, t0, ds, dt,
-                                              reinterpret_cast<const uint8_t*>(texture.data()),
-                                              tpitch * 2, tw - 1, th - 1, true, keyed, key};
-          };
-          Compare(
-              start, w, 1, [&](Rows r) { pixel_kernels::FillTextureSpan(span(r)); },
-              [&](Rows r) { pixel_kernels::scalar::FillTextureSpan(span(r)); },
-              target + " texture span width " + std::to_string(w));
+        const int shift = std::max(0, (tw - 1) - zoomed[mirrored ? 0 : w - 1]);
+        if (!mirrored) {
+          for (int32_t& c : zoomed) c += shift;  // the last column the row's last pixel
         }
-        // The last texture pixel read by a whole row of one column.
-        std::vector<int32_t> columns(static_cast<size_t>(w));
-        for (int32_t& c : columns) c = rng.Next() % tw;
-        columns[static_cast<size_t>(rng.Next() % w)] = tw - 1;
-        const uint16_t* last_row = texture.data() + static_cast<size_t>(tpitch) * (th - 1);
-        for (const uint16_t* k : {static_cast<const uint16_t*>(nullptr), &key}) {
-          const std::string at = target + " width " + std::to_string(w) + " keyed " +
-                                 std::to_string(k != nullptr);
-          Compare(
-              start, w, 1,
-              [&](Rows r) {
-                pixel_kernels::GatherRow(last_row, tw, columns.data(),
-                                         reinterpret_cast<uint16_t*>(r.dst), w, k);
-              },
-              [&](Rows r) {
-                pixel_kernels::scalar::GatherRow(last_row, tw, columns.data(),
-                                                 reinterpret_cast<uint16_t*>(r.dst), w, k);
-              },
-              at + " stretched row");
-          // Rows stretched as a zoom draws them, forward and mirrored: each column repeated
-          // one or more times (a zoom of 1-3), the last or first reaching the row's end.
-          for (bool mirrored : {false, true}) {
-            const int repeat = 1 + rng.Next() % 3, offset = rng.Next() % repeat;
-            std::vector<int32_t> zoomed(static_cast<size_t>(w));
-            for (int i = 0; i < w; ++i) {
-              const int c = std::min(tw - 1, (i + offset) / repeat);
-              zoomed[static_cast<size_t>(i)] = mirrored ? tw - 1 - c : c;
-            }
-            const int shift = std::max(0, (tw - 1) - zoomed[mirrored ? 0 : w - 1]);
-            if (!mirrored) {
-              for (int32_t& c : zoomed) c += shift;  // the last column the row's last pixel
-            }
-            Compare(
-                start, w, 1,
-                [&](Rows r) {
-                  pixel_kernels::GatherRow(last_row, tw, zoomed.data(),
-                                           reinterpret_cast<uint16_t*>(r.dst), w, k);
-                },
-                [&](Rows r) {
-                  pixel_kernels::scalar::GatherRow(last_row, tw, zoomed.data(),
-                                                   reinterpret_cast<uint16_t*>(r.dst), w, k);
-                },
-                at + " zoomed row mirrored " + std::to_string(mirrored) + " repeat " +
-                    std::to_string(repeat));
-          }
-          Compare(
-              start, w, 1,
-              [&](Rows r) {
-                pixel_kernels::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+        Compare(
+            start, w, 1,
+            [&](Rows r) {
+              pixel_kernels::GatherRow(last_row, tw, zoomed.data(),
+                                       reinterpret_cast<uint16_t*>(r.dst), w, k);
+            },
+            [&](Rows r) {
+              pixel_kernels::scalar::GatherRow(last_row, tw, zoomed.data(),
                                                reinterpret_cast<uint16_t*>(r.dst), w, k);
-              },
-              [&](Rows r) {
-                pixel_kernels::scalar::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
-                                                       reinterpret_cast<uint16_t*>(r.dst), w, k);
-              },
-              at + " mirrored row");
-        }
+            },
+            at + " zoomed row mirrored " + std::to_string(mirrored) + " repeat " +
+                std::to_string(repeat));
       }
+      Compare(
+          start, w, 1,
+          [&](Rows r) {
+            pixel_kernels::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+                                           reinterpret_cast<uint16_t*>(r.dst), w, k);
+          },
+          [&](Rows r) {
+            pixel_kernels::scalar::CopyRowMirrored(reinterpret_cast<const uint16_t*>(r.src),
+                                                   reinterpret_cast<uint16_t*>(r.dst), w, k);
+          },
+          at + " mirrored row");
     }
   });
 }
