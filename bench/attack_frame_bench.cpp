@@ -1,18 +1,26 @@
-// Each family's heaviest attack, its frames timed from the lead-in to state 7 on the headless
-// attack rig (the command, the units' updates, the effect tasks, the animations, the compose and
-// the present), with the fixtures' default sets and three targets ahead:
+// Each family's heaviest attack, its frames timed from the lead-in to state 7 (the command, the
+// units' updates, the effect tasks, the animations, the compose and the present), with the
+// fixtures' default sets and three targets ahead:
 //
-// - AttackFrame/<routine>: one iteration is the whole attack; the counters give the frames'
-//   mean and worst time (ms), the worst "steady" frame (every frame but the routine's first two,
-//   where its set-up runs: "setup_ms" apart), the allocations a frame (mean over the steady
-//   frames), the steady frames that allocate at all ("alloc_frames"), the peak of sprite-buffer
-//   entries and the game seconds played a wall second.
+// - AttackFrame/<routine>: on the headless attack rig. Each iteration builds a rig, plays one
+//   attack untimed to its end (the engine's pools and kept records then hold what an attack
+//   takes, as in a battle after its first attack), then times the same attack again with the
+//   rig's recorder paused and no debug trace kept: what is counted is the game's own work.
 // - AttackFrameInBattle/<routine>: the same attack played inside BM_BattleFrame's scene (64 units,
-//   the map scrolling, markers, gauge, cursors), through the whole engine frame; the same
-//   counters, to read beside BM_BattleFrame's.
+//   the map scrolling, markers, gauge, cursors), through the whole engine frame; the first
+//   iteration's attack warms the pools, the counters are the last one's.
 //
-// Goals: the worst steady frame under 3 ms, no allocation in steady frames, set-up frames that
-// cut or blend strips under 16 ms.
+// Counters (the last attack's frames): "frames", "mean_ms" and "worst_ms" over them all; the
+// set-up frames, those in which the engine made a sprite or a user surface (a set or a picture
+// loaded, strips cut, an alpha copy baked, a window or a work surface made), apart:
+// "setup_frames" and "setup_worst_ms"; the steady frames, every other one: "steady_mean_ms",
+// "steady_worst_ms", "allocs/frame" (operator new calls a steady frame) and "alloc_frames" (the
+// steady frames that allocate at all); "peak_entries" (sprite-buffer entries in use when a
+// compose starts, one-frame entries included) and "x_real_time" (game seconds a wall second of
+// frame work).
+//
+// Goals: the worst steady frame under 3 ms, no allocation in steady frames, set-up frames under
+// 16 ms each.
 
 #include <benchmark/benchmark.h>
 
@@ -20,16 +28,23 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/battle_context.h"
 #include "battle/slg_attack.h"
+#include "battle/slg_events.h"
+#include "battle/slg_unit.h"
 #include "battle_effects/effects_install.h"
 #include "bench/attack_bench_frame.h"
 #include "bench/battle_frame_scene.h"
 #include "bench/bench_allocations.h"
 #include "engine/app/context.h"
+#include "engine/core/debug_trace.h"
+#include "engine/gfx/display/ddraw_func.h"
 #include "engine/gfx/sprite/sprite.h"
 #include "testsupport/attack_rig.h"
 
@@ -65,96 +80,194 @@ constexpr Candidate kCandidates[] = {
 
 constexpr int kFrameLimit = 3000;
 
-// What the frames of an attack measured: each frame's time and allocations, the frame its
-// routine started in (-1 none), the peak of sprite-buffer entries, game and wall time.
-struct AttackFrames {
-  const std::vector<double>& ms;
-  const std::vector<uint64_t>& allocs;
-  int routine_first;
-  int peak_entries;
-  double game_ms;
-  double wall_ms;
+// Sprites and user surfaces the engine has made so far. A frame in which the count rises built
+// content (a set's or a picture's pictures cut, strips cut, an alpha copy baked, a window's
+// sprites, a picture read, a work surface or a layer's larger stand-in made): a set-up frame.
+// A frame that only draws, moves and starts what is there, allocations of a growing pool
+// included, is a steady frame.
+uint64_t ContentMade() {
+  EngineContext& ctx = Ctx();
+  return ctx.ddraw_spr.sprites_made() + ctx.ddraw.user_surfaces_made();
+}
+
+// The peak of sprite-buffer entries in use when a compose starts drawing the buffers (the
+// frame's one-frame entries included: each buffer's draw removes its own), while it lives.
+class EntryPeak {
+ public:
+  EntryPeak() : hooks_(Ctx().ddraw.hooks()), inner_(hooks_.draw_sprites) {
+    hooks_.draw_sprites = [this](SurfaceId id) {
+      peak_ = std::max(peak_, CDdrawSpr::kEntryCount - Ctx().ddraw_spr.FreeEntryCount());
+      return inner_ ? inner_(id) : 0;
+    };
+  }
+  ~EntryPeak() { hooks_.draw_sprites = std::move(inner_); }
+  EntryPeak(const EntryPeak&) = delete;
+  EntryPeak& operator=(const EntryPeak&) = delete;
+  int peak() const { return peak_; }
+
+ private:
+  ComposeHooks& hooks_;
+  std::function<int(SurfaceId)> inner_;
+  int peak_ = 0;
 };
 
-// The counters of an attack's frames: mean and worst, the worst steady frame (every frame but the
-// routine's first two, its set-up: "setup_ms"), the allocations a steady frame and how many
-// steady frames allocate, the peak of entries and the game time played a wall second.
-void ReportFrames(benchmark::State& state, const AttackFrames& f) {
-  double sum = 0, worst = 0, steady_worst = 0, setup = 0;
+// Each frame of an attack: its time, its allocations and whether it was a set-up frame.
+struct FrameLog {
+  std::vector<double> ms;
+  std::vector<uint64_t> allocs;
+  std::vector<bool> setup;
+  double game_ms = 0;
+  double wall_ms = 0;
+
+  // Emptied, with room for the longest attack (so that the log itself allocates nothing while
+  // frames are counted).
+  void Clear() {
+    ms.clear();
+    allocs.clear();
+    setup.clear();
+    ms.reserve(kFrameLimit);
+    allocs.reserve(kFrameLimit);
+    setup.reserve(kFrameLimit);
+  }
+  template <typename Frame>
+  void Time(Frame&& frame) {
+    const uint64_t made = ContentMade();
+    const uint64_t before = BenchAllocations();
+    const auto t0 = std::chrono::steady_clock::now();
+    frame();
+    const auto t1 = std::chrono::steady_clock::now();
+    const uint64_t allocations = BenchAllocations() - before;
+    ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    allocs.push_back(allocations);
+    setup.push_back(ContentMade() != made);
+  }
+  // The attack's frames added to the game and wall time of the run.
+  void AddTimes() {
+    game_ms += static_cast<double>(ms.size()) * 1000.0 / 60.0;
+    for (const double m : ms) wall_ms += m;
+  }
+};
+
+// The counters of the last attack's frames: all frames' mean and worst; the set-up frames (count
+// and worst) apart; the steady frames' mean and worst, their allocations a frame and how many of
+// them allocate at all; the peak of entries and the game time played a wall second (over every
+// attack timed).
+void ReportFrames(benchmark::State& state, const FrameLog& f, int peak_entries) {
+  double sum = 0, worst = 0, steady_sum = 0, steady_worst = 0, setup_worst = 0;
   uint64_t steady_allocs = 0;
-  int steady = 0, alloc_frames = 0;
+  int steady = 0, setup = 0, alloc_frames = 0;
   for (size_t i = 0; i < f.ms.size(); ++i) {
     sum += f.ms[i];
     worst = std::max(worst, f.ms[i]);
-    const bool setup_frame = f.routine_first >= 0 && (static_cast<int>(i) == f.routine_first ||
-                                                      static_cast<int>(i) == f.routine_first + 1);
-    if (setup_frame) {
-      setup = std::max(setup, f.ms[i]);
+    if (f.setup[i]) {
+      ++setup;
+      setup_worst = std::max(setup_worst, f.ms[i]);
     } else {
+      ++steady;
+      steady_sum += f.ms[i];
       steady_worst = std::max(steady_worst, f.ms[i]);
       steady_allocs += f.allocs[i];
       if (f.allocs[i] != 0) ++alloc_frames;
-      ++steady;
     }
   }
   const double frames = static_cast<double>(std::max<size_t>(f.ms.size(), 1));
   state.counters["frames"] = static_cast<double>(f.ms.size());
   state.counters["mean_ms"] = sum / frames;
   state.counters["worst_ms"] = worst;
+  state.counters["setup_frames"] = setup;
+  state.counters["setup_worst_ms"] = setup_worst;
+  state.counters["steady_mean_ms"] = steady > 0 ? steady_sum / steady : 0.0;
   state.counters["steady_worst_ms"] = steady_worst;
-  state.counters["setup_ms"] = setup;
   state.counters["allocs/frame"] =
       steady > 0 ? static_cast<double>(steady_allocs) / steady : 0.0;
   state.counters["alloc_frames"] = alloc_frames;
-  state.counters["peak_entries"] = f.peak_entries;
+  state.counters["peak_entries"] = peak_entries;
   state.counters["x_real_time"] = f.wall_ms > 0 ? f.game_ms / f.wall_ms : 0.0;
 }
 
+// What an attack of the candidate needs set before it starts (Satan's attack kind word).
+void BeforeAttack(const Candidate& c) {
+  if (c.satan_attack_kind >= 0) {
+    Battle().attack.attack_kind = static_cast<uint16_t>(c.satan_attack_kind);
+  }
+}
+
+// One attack played untimed to its end on the rig, the effects it left run out, then the board
+// put back as it stood (every unit's life, and its place where the attack moved it: Satan's wind
+// carries units away): the engine's pools and kept records then hold what an attack takes, as in
+// a battle after its first attack, and the timed attack meets the same board. False when it did
+// not end.
+bool WarmUp(AttackRig& r, const Candidate& c) {
+  BattleContext& b = r.rig().battle();
+  std::vector<std::pair<int32_t, int32_t>> places;
+  for (int i = 0; i < b.state.unit_count; ++i) {
+    const SlgUnit& u = b.state.units[static_cast<size_t>(i)];
+    places.emplace_back(u.x, u.y);
+  }
+  BeforeAttack(c);
+  r.Start();
+  int n = 0;
+  for (; n < kFrameLimit && r.attacker().state != 7; ++n) AttackBenchFrame(r);
+  for (; n < kFrameLimit && !r.Ended(); ++n) AttackBenchFrame(r);
+  for (; n < kFrameLimit && !AttackRig::LiveTaskNames().empty(); ++n) AttackBenchFrame(r);
+  for (int i = 0; i < b.state.unit_count; ++i) {
+    SlgUnit& u = b.state.units[static_cast<size_t>(i)];
+    u.stats.life = u.stats.max_life;
+    const auto [x, y] = places[static_cast<size_t>(i)];
+    if (u.x == x && u.y == y) continue;
+    ClearUnitCell(u);
+    u.x = x;
+    u.y = y;
+    EventObjPlace(u);
+    SetUnitCell(u);
+  }
+  return n < kFrameLimit;
+}
+
 void BM_AttackFrame(benchmark::State& state, Candidate c) {
-  std::vector<double> frame_ms;
-  std::vector<uint64_t> frame_allocs;
-  int routine_first = -1;
+  FrameLog log;
   int peak_entries = 0;
-  double game_ms = 0, wall_ms = 0;
   for (auto _ : state) {
     state.PauseTiming();
     AttackCase row{.name = c.name, .kind = c.kind, .type = c.type,
                    .layout = AttackLayout::kThree, .frame_limit = kFrameLimit};
-    if (c.satan_attack_kind >= 0) {
-      const int attack_kind = c.satan_attack_kind;
-      row.before = [attack_kind](AttackRig&) {
-        Battle().attack.attack_kind = static_cast<uint16_t>(attack_kind);
-      };
-    } else if (c.kind >= 23 && c.kind <= 30) {
+    if (c.kind >= 23 && c.kind <= 30) {
       row.before = [](AttackRig& r) {
         Battle().kind_states.boss_shadow = 1;
         r.Step();
       };
     }
     AttackRig r(row);
+    if (!WarmUp(r, c)) {
+      state.SkipWithError("the warm-up attack did not end");
+      return;
+    }
+    BeforeAttack(c);
     r.Start();
-    frame_ms.clear();
-    frame_allocs.clear();
-    routine_first = -1;
+    log.Clear();
+    // The game as it runs: the recorder told nothing, no debug trace kept, the presented frames
+    // neither hashed nor filed by the test driver.
+    r.trace().Pause(true);
+    const DebugTraceHook capture = SetDebugTraceHook({});
+    auto& display = r.rig().driver().host().display;
+    auto on_present = std::move(display.on_present);
+    display.on_present = nullptr;
+    std::optional<EntryPeak> entries(std::in_place);
     state.ResumeTiming();
-    const uint32_t attack_state = c.type == 5 ? 19 : 6;
     for (int n = 0; n < kFrameLimit && r.attacker().state != 7; ++n) {
-      const uint64_t allocs = BenchAllocations();
-      const auto t0 = std::chrono::steady_clock::now();
-      AttackBenchFrame(r);
-      const auto t1 = std::chrono::steady_clock::now();
-      frame_ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-      frame_allocs.push_back(BenchAllocations() - allocs);
-      if (routine_first < 0 && r.attacker().state == attack_state) routine_first = n;
-      peak_entries = std::max(peak_entries, CDdrawSpr::kEntryCount - Ctx().ddraw_spr.FreeEntryCount());
+      log.Time([&r] { AttackBenchFrame(r); });
     }
     state.PauseTiming();
-    peak_entries = std::max(peak_entries, r.trace().peak_entries());
-    game_ms += static_cast<double>(frame_ms.size()) * 1000.0 / 60.0;
-    for (double ms : frame_ms) wall_ms += ms;
+    peak_entries = std::max(peak_entries, entries->peak());
+    entries.reset();
+    display.on_present = std::move(on_present);
+    SetDebugTraceHook(capture);
+    r.trace().Pause(false);
+    if (r.attacker().state != 7) state.SkipWithError("the attack did not reach state 7");
+    log.AddTimes();
     state.ResumeTiming();
   }
-  ReportFrames(state, {frame_ms, frame_allocs, routine_first, peak_entries, game_ms, wall_ms});
+  ReportFrames(state, log, peak_entries);
 }
 
 // ---- The same attacks inside the battle's full frame ----
@@ -184,38 +297,24 @@ void BM_AttackFrameInBattle(benchmark::State& state, Candidate c) {
     program.Frame();
     program.KeepGauge();
   }
-  std::vector<double> frame_ms;
-  std::vector<uint64_t> frame_allocs;
-  int routine_first = -1;
+  FrameLog log;
   int peak_entries = 0;
-  double game_ms = 0, wall_ms = 0;
-  const uint8_t attack_state = c.type == 5 ? 19 : 6;
   for (auto _ : state) {
     state.PauseTiming();
-    frame_ms.clear();
-    frame_allocs.clear();
-    routine_first = -1;
+    log.Clear();
     for (const int t : targets) b.state.units[static_cast<size_t>(t)].flags |= kUnitInDamageList;
     a.stats.attack_type = static_cast<uint8_t>(c.type);
     if (c.satan_attack_kind >= 0) b.attack.attack_kind = static_cast<uint16_t>(c.satan_attack_kind);
     if (c.type == 5) a.stats.action_bytes[2] = a.character;
     SetUnitState(a, c.type == 5 ? 19 : 5);
+    std::optional<EntryPeak> entries(std::in_place);
     state.ResumeTiming();
-    for (int n = 0; n < kFrameLimit && a.state != 7; ++n) {
-      const uint64_t allocs = BenchAllocations();
-      const auto t0 = std::chrono::steady_clock::now();
-      program.Frame();
-      const auto t1 = std::chrono::steady_clock::now();
-      frame_ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-      frame_allocs.push_back(BenchAllocations() - allocs);
-      if (routine_first < 0 && a.state == attack_state) routine_first = static_cast<int>(n);
-      peak_entries =
-          std::max(peak_entries, CDdrawSpr::kEntryCount - Ctx().ddraw_spr.FreeEntryCount());
-    }
+    for (int n = 0; n < kFrameLimit && a.state != 7; ++n) log.Time([&program] { program.Frame(); });
     state.PauseTiming();
+    peak_entries = std::max(peak_entries, entries->peak());
+    entries.reset();
     if (a.state != 7) state.SkipWithError("the attack did not reach state 7");
-    game_ms += static_cast<double>(frame_ms.size()) * 1000.0 / 60.0;
-    for (double ms : frame_ms) wall_ms += ms;
+    log.AddTimes();
     for (int n = 0; n < kFrameLimit && a.state != 0; ++n) {
       program.Frame();
       program.KeepGauge();
@@ -225,7 +324,7 @@ void BM_AttackFrameInBattle(benchmark::State& state, Candidate c) {
     }
     state.ResumeTiming();
   }
-  ReportFrames(state, {frame_ms, frame_allocs, routine_first, peak_entries, game_ms, wall_ms});
+  ReportFrames(state, log, peak_entries);
   program.Teardown();
 }
 

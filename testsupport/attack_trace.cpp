@@ -121,6 +121,18 @@ AttackTrace::~AttackTrace() {
   battle_.test_hooks = saved_hooks_;
 }
 
+void AttackTrace::Pause(bool paused) {
+  if (paused == paused_) return;
+  paused_ = paused;
+  Ctx().UseServices(paused ? nullptr : services_.get());
+  if (paused) {
+    own_hooks_ = battle_.test_hooks;
+    battle_.test_hooks = saved_hooks_;
+  } else {
+    battle_.test_hooks = own_hooks_;
+  }
+}
+
 void AttackTrace::Add(std::string text) {
   lines_.push_back({frame_, static_cast<uint32_t>(Ctx().frame_rate.GetTime()), std::move(text)});
 }
@@ -150,6 +162,7 @@ void AttackTrace::OnSound(void* user, SlgSoundCall call, int value, int frames) 
 }
 
 void AttackTrace::BeforeUnitUpdate(const SlgUnit& unit) {
+  if (paused_) return;
   if ((unit.flags & kUnitHitNow) != 0) hit_signalled_.insert(unit.slot);
 }
 

@@ -65,6 +65,10 @@ class AttackTrace {
   void BeforeUnitUpdate(const SlgUnit& unit);
   // Samples every watched value; one line per change.
   void EndFrame();
+  // While paused the recorder is out of the game's way: the battle's test hooks and the engine
+  // services are what they were before it, so it is told nothing and counts no compose (a
+  // benchmark times and counts the game's own work); resumed, it records again.
+  void Pause(bool paused);
 
   const std::vector<AttackTraceLine>& lines() const { return lines_; }
   // The texts of the lines that start with one of the prefixes, in order.
@@ -107,6 +111,8 @@ class AttackTrace {
 
   BattleContext& battle_;
   SlgTestHooks saved_hooks_;
+  SlgTestHooks own_hooks_;  // the recorder's hooks while it is paused
+  bool paused_ = false;
   std::unique_ptr<Services> services_;
   std::unique_ptr<Sample> last_;
   std::vector<AttackTraceLine> lines_;

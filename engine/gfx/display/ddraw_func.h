@@ -89,6 +89,10 @@ class CDdrawFunc {
   int DeleteUserSurface(UserSurface number);
   platform::Surface* GetUserSurface(UserSurface number) const;
   int AttachUserSurface(SurfaceId layer_id, UserSurface number);
+  // User surfaces made since this object was made: work surfaces, the surface a picture is read
+  // into (LoadBitmap), a layer's larger stand-in (ResizeSurface). Each is a frame's set-up work:
+  // the frame benchmarks tell such frames from those that only draw what is there.
+  uint64_t user_surfaces_made() const { return user_surfaces_made_; }
 
   void SetColorKey(platform::Surface* surface);
   uint32_t GetColorKey() const { return color_key_; }
@@ -289,6 +293,7 @@ class CDdrawFunc {
   bool open_ = false;
   std::array<platform::Surface*, 14> surfaces_{};  // index = id; 0 unused
   std::array<platform::Surface*, kUserSurfaceCount> user_surfaces_{};
+  uint64_t user_surfaces_made_ = 0;
   std::unordered_map<const platform::Surface*, std::unique_ptr<platform::Surface>> owned_;
 
   uint32_t color_key_ = 0;

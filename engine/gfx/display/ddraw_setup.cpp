@@ -183,6 +183,7 @@ UserSurface CDdrawFunc::CreateUserSurfaceEx(int width, int height, int memory) {
   }
   if (s == nullptr) return -1;
   user_surfaces_[static_cast<size_t>(n)] = s;
+  ++user_surfaces_made_;
   return n;
 }
 

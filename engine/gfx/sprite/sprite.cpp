@@ -130,6 +130,7 @@ SprRec* CDdrawSpr::MakeSprite(int x, int y, Surface* source, Rect source_rect, i
   sprite->alpha = kOpaque;
   sprite->rect = {x, y, x + w, y + h};
   sprite->surface = own;
+  ++sprites_made_;
   return sprite;
 }
 

@@ -258,6 +258,11 @@ class CDdrawSpr {
   // Free pool records (for callers that want to know how many entries they may still make).
   int FreeEntryCount() const { return entry_top_; }
   int FreeMirrorBlockCount() const { return mirror_top_; }
+  // Sprites made since this object was made (cut from a surface, or copied into a new sprite;
+  // a copy into a sprite of the same size makes none). Making a sprite copies its picture into a
+  // new surface, a frame's set-up work: the frame benchmarks tell such frames from those that
+  // only draw what is there.
+  uint64_t sprites_made() const { return sprites_made_; }
 
  private:
   SprRec* MakeSprite(int x, int y, platform::Surface* source, Rect source_rect, int memory,
@@ -307,6 +312,7 @@ class CDdrawSpr {
   std::unique_ptr<BltFx[]> mirrors_;
   std::unique_ptr<BltFx*[]> mirror_stack_;
   int mirror_top_ = 0;
+  uint64_t sprites_made_ = 0;
 
   std::vector<int32_t> columns_;  // per-draw source columns of the cushion stretch
 };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "display_test_support.h"
@@ -150,6 +151,34 @@ TEST_P(UserSurfaceTest, MemoryKindsAndFailedCreationsLeaveTheSlotFree) {
   EXPECT_EQ(dd.CreateUserSurface(0, 8), -1);
   EXPECT_TRUE(trace.Contains("CDdrawFunc::CreateSurface Failed\n"));
   EXPECT_EQ(dd.CreateUserSurface(8, 8), 3);  // the failures took no number
+}
+
+// The count of user surfaces made rises by one for each surface made (a work surface, a
+// layer's larger stand-in), never for a refusal or a delete: a frame benchmark tells the frames
+// that build content from those that only draw it by this count.
+TEST_P(UserSurfaceTest, UserSurfacesMadeCountsEachSurfaceMadeAndNoRefusal) {
+  auto& dd = ddraw();
+  UserSurface kept = -1;
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    uint64_t made;
+  } cases[] = {
+      {"a system-memory surface", [&] { kept = dd.CreateUserSurface(8, 8); }, 1},
+      {"a video-memory surface", [&] { dd.CreateUserSurfaceEx(8, 8, 1); }, 1},
+      {"a layer's larger stand-in", [&] { dd.ResizeSurface(SURFACE_BG, 0, 800, 600); }, 1},
+      {"a stand-in made anew", [&] { dd.ResizeSurface(SURFACE_BG, 0, 900, 600); }, 1},
+      {"an unknown memory kind", [&] { dd.CreateUserSurfaceEx(8, 8, 2); }, 0},
+      {"an empty size", [&] { dd.CreateUserSurface(0, 8); }, 0},
+      {"a resize of a surface that is no layer",
+       [&] { dd.ResizeSurface(SURFACE_SCRATCH, 0, 800, 600); }, 0},
+      {"a delete", [&] { DeleteUserSurface(kept); }, 0},
+  };
+  for (const auto& c : cases) {
+    const uint64_t before = dd.user_surfaces_made();
+    c.act();
+    EXPECT_EQ(dd.user_surfaces_made() - before, c.made) << c.what;
+  }
 }
 
 TEST_P(UserSurfaceTest, NumbersOutsideTheTableAreRefused) {

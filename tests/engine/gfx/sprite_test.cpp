@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <functional>
 
 #include "sprite_test_support.h"
 #include "testsupport/trace_capture.h"
@@ -121,6 +122,43 @@ TEST_P(SpriteTest, CopySpriteFillsATargetOfTheSameSizeElseMakesANewSprite) {
   EXPECT_EQ(copy->rect.left, s->rect.left);
   EXPECT_EQ(copy->surface->Row(7)[15], Src(15, 7));
   EXPECT_EQ(spr().CopySprite(nullptr, nullptr), nullptr);
+}
+
+// The count of sprites made rises by one for each new sprite (cut, or copied into a new one),
+// never for a copy into a sprite of its size, a refusal or a draw: a frame benchmark tells the
+// frames that build content from those that only draw it by this count.
+TEST_P(SpriteTest, SpritesMadeCountsEachNewSpriteAndNothingElse) {
+  SprRec* s = Cut(0, 0, {0, 0, 16, 8});
+  SprRec* same = Cut(0, 0, {20, 0, 36, 8});
+  SprRec* small = Cut(0, 0, {0, 0, 4, 4});
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    uint64_t made;
+  } cases[] = {
+      {"a cut", [&] { Cut(0, 0, {0, 0, 8, 8}); }, 1},
+      {"a cut in video memory", [&] { spr().CreateSprite(0, 0, kSource, 0, 0, 8, 8, 1); }, 1},
+      {"a cut from a surface pointer",
+       [&] { spr().CreateSpriteSys(0, 0, ddraw().GetSurface(kSource), {0, 0, 2, 2}); }, 1},
+      {"a copy into a sprite of another size", [&] { spr().CopySprite(s, small); }, 1},
+      {"a copy into a sprite of its size", [&] { spr().CopySprite(s, same); }, 0},
+      {"an empty rectangle", [&] { Cut(0, 0, {4, 4, 4, 8}); }, 0},
+      {"a rectangle outside the source", [&] { Cut(0, 0, {0, 0, 4000, 8}); }, 0},
+      {"no source surface", [&] { spr().CreateSpriteSys(0, 0, nullptr, {0, 0, 2, 2}); }, 0},
+      {"a draw and a buffer entry",
+       [&] {
+         spr().PutSprite(s, 0, 0, kTarget, 0);
+         SprBufferEntry* e = spr().SetBuffer(nullptr, s, 0, 0, kTarget, 0);
+         spr().DeleteBuffer(&e);
+       },
+       0},
+      {"a delete", [&] { spr().DeleteSprite(&small); }, 0},
+  };
+  for (const auto& c : cases) {
+    const uint64_t before = spr().sprites_made();
+    c.act();
+    EXPECT_EQ(spr().sprites_made() - before, c.made) << c.what;
+  }
 }
 
 // ---- The drawing rectangle ----
