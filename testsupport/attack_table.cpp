@@ -160,4 +160,6 @@ const std::vector<Family>& Families() {
   return families;
 }
 
+void PrintTo(const Family& family, std::ostream* os) { *os << family.name; }
+
 }  // namespace testsupport::attack_table

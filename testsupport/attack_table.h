@@ -7,6 +7,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,7 @@ struct Family {
   std::vector<int> kinds;
 };
 const std::vector<Family>& Families();
+// A family printed by its name (in a parameterised test's messages).
+void PrintTo(const Family& family, std::ostream* os);
 
 }  // namespace testsupport::attack_table

@@ -140,7 +140,6 @@ void PlayFamily(const Family& family) {
 }
 
 std::string FamilyName(const testing::TestParamInfo<Family>& info) { return info.param.name; }
-void PrintTo(const Family& f, std::ostream* os) { *os << f.name; }
 
 class AttackTable : public testing::TestWithParam<Family> {};
 
