@@ -66,6 +66,9 @@ struct KeyedCopy {
   uint16_t key;
   const uint64_t* cover = nullptr;
   int dst_x = 0;
+  // False when the caller has no use for the box: the copy then returns an empty one without
+  // looking for it.
+  bool find_box = true;
 };
 
 // Columns [left, right) and rows [top, bottom) of a rectangle; empty when left >= right.
@@ -100,7 +103,7 @@ void MaskedShadow(const Rows& rows, uint16_t transparent, bool rgb555);
 // the columns holding other pixels are reported.
 void CopyRowKeyed(const uint16_t* src, uint16_t* dst, int width, uint16_t key, ColumnSpan* span);
 // The same for a rectangle, returning the box of its source pixels other than the key (left
-// empty when a cover is given: what is skipped is not looked at).
+// empty when a cover is given, what is skipped not being looked at, and when find_box is false).
 PixelBox CopyKeyed(const KeyedCopy& copy);
 // The screen fade of one row: each field floor(c * f / 256), then `add` added to the pixel.
 void FadeRow(uint16_t* row, int width, uint16_t f, uint16_t add, bool rgb555);

@@ -164,7 +164,7 @@ PixelBox CopyKeyed(const KeyedCopy& c) {
       if (c.cover != nullptr && (c.cover[y] >> group & 1) != 0) continue;
       if (src[x] == c.key) continue;
       dst[x] = src[x];
-      if (c.cover != nullptr) continue;
+      if (c.cover != nullptr || !c.find_box) continue;
       box.left = std::min(box.left, x);
       box.right = std::max(box.right, x + 1);
       box.top = std::min(box.top, y);

@@ -198,8 +198,8 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
   // Per screen row, the groups left as they are: covered, or all key in a layer being copied.
   const uint64_t* skip = cover != nullptr ? cover->KeyedCopyRows(source, key, dx, dy) : nullptr;
   // The copy of the source columns [left, right) and rows [top, bottom), or of them only what
-  // is not covered.
-  const auto copy = [&](int left, int top, int right, int bottom) {
+  // is not covered; the box of its other pixels is looked for when `find_box` asks.
+  const auto copy = [&](int left, int top, int right, int bottom, bool find_box) {
     pixel_kernels::KeyedCopy c{source.Row(top) + left,
                                source.pitch() / 2,
                                destination.Row(top + dy) + left + dx,
@@ -211,6 +211,7 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
       c.cover = skip + (top + dy);
       c.dst_x = left + dx;
     }
+    c.find_box = find_box;
     return pixel_kernels::CopyKeyed(c);
   };
   if (scan.stamp == source.stamp() && scan.key == key && Contains(scan.read, s)) {
@@ -224,7 +225,7 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
     }
     const int solid_top = std::clamp(scan.solid_top, top, bottom);
     const int solid_bottom = std::clamp(scan.solid_bottom, solid_top, bottom);
-    if (top < solid_top) copy(left, top, right, solid_top);
+    if (top < solid_top) copy(left, top, right, solid_top, false);
     if (solid_top < solid_bottom) {
       const ptrdiff_t src_pitch = source.pitch() / 2;
       const ptrdiff_t dst_pitch = destination.pitch() / 2;
@@ -245,11 +246,11 @@ void CopyKeyedSameSize(const platform::Surface& source, const Rect& s,
         }
       }
     }
-    if (solid_bottom < bottom) copy(left, solid_bottom, right, bottom);
+    if (solid_bottom < bottom) copy(left, solid_bottom, right, bottom, false);
     return;
   }
   const uint64_t stamp = source.stamp();
-  const pixel_kernels::PixelBox box = copy(s.left, s.top, s.right, s.bottom);
+  const pixel_kernels::PixelBox box = copy(s.left, s.top, s.right, s.bottom, cover == nullptr);
   // Kept only when the copy looked at every pixel (a covered copy skips some) and nothing
   // changed the source meanwhile (it is not the destination).
   if (cover != nullptr || source.stamp() != stamp) return;

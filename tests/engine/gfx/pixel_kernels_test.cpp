@@ -372,6 +372,83 @@ TEST(PixelKernels, KeyedRectangleCopyEqualsTheScalarFormWithAndWithoutACover) {
   });
 }
 
+// Sources made of runs of 1-40 pixels, each run all key or none of it: whole vectors of key
+// (which write nothing) and of other pixels, and vectors where the two meet at any lane, in
+// rows and in rectangles, the box asked for or not (an empty box then), with and without a
+// cover.
+TEST(PixelKernels, KeyedCopiesOverRunsOfKeyAndOtherPixelsEqualTheScalarForm) {
+  ForEachRandomPicture(6, 4, [&](const std::string& target, GameRandom& rng, int w, bool,
+                                 const uint16_t key, Pictures start) {
+    for (int y = 0; y < start.src.height; ++y) {
+      bool keyed = false;
+      int left = 0;
+      for (int x = 0; x < start.src.width; ++x) {
+        if (left-- == 0) {
+          keyed = rng.Next() % 2 == 0;
+          left = rng.Next() % 40;
+        }
+        if (keyed) start.src.at(x, y) = key;
+        if (!keyed && start.src.at(x, y) == key) start.src.at(x, y) = 0x1234;
+      }
+    }
+    const std::string at = target + " runs width " + std::to_string(w);
+    for (int y = 0; y < 4; ++y) {
+      for (bool spanned : {false, true}) {
+        pixel_kernels::ColumnSpan vector_span{-1, -1}, scalar_span{-1, -1};
+        const auto row = [&](auto copy, Rows r, pixel_kernels::ColumnSpan& span) {
+          copy(reinterpret_cast<const uint16_t*>(r.src + y * r.src_advance),
+               reinterpret_cast<uint16_t*>(r.dst + y * r.dst_advance), w, key,
+               spanned ? &span : nullptr);
+        };
+        Compare(
+            start, w, 4, [&](Rows r) { row(pixel_kernels::CopyRowKeyed, r, vector_span); },
+            [&](Rows r) { row(pixel_kernels::scalar::CopyRowKeyed, r, scalar_span); },
+            at + " row " + std::to_string(y));
+        EXPECT_EQ(vector_span.first, scalar_span.first) << at << " row " << y;
+        EXPECT_EQ(vector_span.last, scalar_span.last) << at << " row " << y;
+      }
+    }
+    const int screen_x = rng.Next() % (640 - 70);
+    std::vector<uint64_t> cover(4);
+    for (uint64_t& word : cover) {
+      word = uint64_t{static_cast<uint32_t>(rng.Next())} << 30 ^
+             uint64_t{static_cast<uint32_t>(rng.Next())} << 15 ^ rng.Next();
+    }
+    struct Case {
+      bool covered, find_box;
+    };
+    for (const Case& copy : {Case{false, true}, Case{false, false}, Case{true, true}}) {
+      const bool covered = copy.covered, find_box = copy.find_box;
+      pixel_kernels::PixelBox vector_box{-1, -1, -1, -1}, scalar_box{-1, -1, -1, -1};
+      const auto call = [&](Rows r) {
+        pixel_kernels::KeyedCopy c{reinterpret_cast<const uint16_t*>(r.src),
+                                   r.src_advance / 2,
+                                   reinterpret_cast<uint16_t*>(r.dst),
+                                   r.dst_advance / 2,
+                                   w,
+                                   4,
+                                   key,
+                                   covered ? cover.data() : nullptr,
+                                   screen_x};
+        c.find_box = find_box;
+        return c;
+      };
+      const std::string what =
+          at + " covered " + std::to_string(covered) + " box " + std::to_string(find_box);
+      Compare(
+          start, w, 4, [&](Rows r) { vector_box = pixel_kernels::CopyKeyed(call(r)); },
+          [&](Rows r) { scalar_box = pixel_kernels::scalar::CopyKeyed(call(r)); }, what);
+      EXPECT_EQ(vector_box.left, scalar_box.left) << what;
+      EXPECT_EQ(vector_box.top, scalar_box.top) << what;
+      EXPECT_EQ(vector_box.right, scalar_box.right) << what;
+      EXPECT_EQ(vector_box.bottom, scalar_box.bottom) << what;
+      if (!find_box) {
+        EXPECT_EQ(vector_box.left, vector_box.right) << what << ": a box found";
+      }
+    }
+  });
+}
+
 // Texture spans inside a small picture whose last pixel ends its allocation (no padding after
 // it), turned and zoomed both ways, keyed and not; stretched rows by column tables and mirrored
 // rows, keyed and not.
