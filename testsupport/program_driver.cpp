@@ -20,28 +20,51 @@ constexpr uint64_t kHashStart = 14695981039346656037ull;
 
 constexpr uint64_t kHashPrime = 1099511628211ull;
 
-// FNV-1a in four interleaved lanes of 8-byte words (a whole presented frame is hashed every
-// frame, so the lanes keep the multiplications independent), the tail byte by byte. The words
-// read are inside the caller's buffer by construction, so the hash is left out of the sanitizers'
-// instrumentation and optimised even in their build: instrumented, it took over a third of a
-// whole-program test's time.
+// A whole presented frame is hashed every frame of a run compared twice, so the bulk is hashed
+// in 64-byte blocks by eight lanes that the compiler turns into vector code: each lane adds its
+// words and the product of their keyed halves (a changed word changes both sums), and the lanes
+// are folded with FNV-1a at the end; the tail goes byte by byte. The words read are inside the
+// caller's buffer by construction, so the hash is left out of the sanitizers' instrumentation and
+// optimised even in their build: instrumented, it took over a third of a whole-program test's
+// time. On x86-64 the bulk is compiled for AVX-512 and AVX2 too, the best chosen when loaded.
+constexpr uint64_t kLaneKey[8] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full,
+                                  0x165667B19E3779F9ull, 0xD6E8FEB86659FD93ull,
+                                  0xFF51AFD7ED558CCDull, 0xC4CEB9FE1A85EC53ull,
+                                  0x87C37B91114253D5ull, 0x4CF5AD432745937Full};
+
+#if defined(__x86_64__)
+#define TAMVIK_HASH_CLONES target_clones("arch=x86-64-v4", "avx2", "default"),
+#else
+#define TAMVIK_HASH_CLONES
+#endif
+
+__attribute__((no_sanitize("address", "undefined"), optimize("O3"), TAMVIK_HASH_CLONES noinline))
+uint64_t HashBlocks(uint64_t hash, const unsigned char* bytes, size_t blocks) {
+  uint64_t sum[8] = {}, product[8] = {};
+  for (size_t b = 0; b < blocks; ++b) {
+    uint64_t word[8];
+    std::memcpy(word, bytes + 64 * b, sizeof word);
+    for (int k = 0; k < 8; ++k) {
+      const uint64_t keyed = word[k] ^ kLaneKey[k];
+      sum[k] += word[k];
+      product[k] += (keyed & 0xFFFFFFFFu) * (keyed >> 32);
+    }
+  }
+  for (int k = 0; k < 8; ++k) hash = (((hash ^ sum[k]) * kHashPrime) ^ product[k]) * kHashPrime;
+  return hash;
+}
+
+#undef TAMVIK_HASH_CLONES
+
 template <class T>
 __attribute__((no_sanitize("address", "undefined"), optimize("O2")))
 uint64_t HashMore(uint64_t hash, const T* values, size_t count) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(values);
   const size_t size = count * sizeof(T);
   size_t i = 0;
-  if (size >= 32) {
-    uint64_t lane[4] = {hash, hash ^ 1, hash ^ 2, hash ^ 3};
-    for (; i + 32 <= size; i += 32) {
-      for (size_t k = 0; k < 4; ++k) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i + 8 * k, sizeof word);
-        lane[k] = (lane[k] ^ word) * kHashPrime;
-      }
-    }
-    hash = lane[0];
-    for (size_t k = 1; k < 4; ++k) hash = (hash ^ lane[k]) * kHashPrime;
+  if (size >= 64) {
+    hash = HashBlocks(hash, bytes, size / 64);
+    i = size / 64 * 64;
   }
   for (; i < size; ++i) {
     hash ^= bytes[i];
