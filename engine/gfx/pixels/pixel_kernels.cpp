@@ -59,13 +59,14 @@ HWY_INLINE V Scale(V p, V w8) {
 // Each field's sum is taken with the other fields masked off: a sum that leaves the lane (red at
 // the top of an RGB565 pixel) saturates to all ones, whose minimum with the field's mask is the
 // field's maximum; any other sum is exact, with its bits below the field zero.
+HWY_INLINE V AddField(V x, V y, uint16_t mask) {
+  const V k = Splat(mask);
+  return hn::Min(hn::SaturatedAdd(hn::And(x, k), hn::And(y, k)), k);
+}
 template <class L>
 HWY_INLINE V AddFields(V x, V y) {
-  const auto field = [x, y](uint16_t mask) {
-    const V k = Splat(mask);
-    return hn::Min(hn::SaturatedAdd(hn::And(x, k), hn::And(y, k)), k);
-  };
-  return hn::Or3(field(L::kRedMask), field(L::kGreenMask), field(L::kBlueMask));
+  return hn::Or3(AddField(x, y, L::kRedMask), AddField(x, y, L::kGreenMask),
+                 AddField(x, y, L::kBlueMask));
 }
 // floor(x / 2) + floor(y / 2) for every channel: each field's lowest bit cleared in both, then
 // their rounded average, taken in 17 bits so that the top field's carry is kept: the sum of the
@@ -114,6 +115,9 @@ struct OpBase {
   static constexpr bool kReadsAux = false;
   static constexpr bool kReadsDest = false;
   static constexpr bool kSkipsKeyGroups = false;
+  // Whether a pixel's result depends on its column or row (the checkerboard), not only on its
+  // own pixels.
+  static constexpr bool kUsesPosition = false;
 };
 
 // Runs `op` on the vector of columns [col, col + Lanes) into `out`; false when the vector is
@@ -209,11 +213,25 @@ HWY_INLINE void RunRow(const Op& op_in, uint16_t* dp, const uint16_t* sp, const 
 template <class Op>
 HWY_INLINE void RunRows(const Rows& a, const Op& op, const uint64_t* cover = nullptr,
                         int cover_x = 0) {
-  const auto width = static_cast<size_t>(a.width);
+  auto width = static_cast<size_t>(a.width);
+  int height = a.height;
+  // Rows that follow each other without a gap in every picture the operation touches (a
+  // full-width area of a picture whose pitch is its width) are run as one row: no per-row
+  // set-up, and no row but the last ends in a part vector. Only for operations whose pixels
+  // depend on nothing but their own pixels, and without a cover (whose words are per row).
+  if constexpr (!Op::kUsesPosition) {
+    const auto row_bytes = static_cast<ptrdiff_t>(width * sizeof(uint16_t));
+    if (cover == nullptr && height > 1 && a.dst_advance == row_bytes &&
+        (!Op::kReadsSource || a.src_advance == row_bytes) &&
+        (!Op::kReadsAux || a.aux_advance == row_bytes)) {
+      width *= static_cast<size_t>(height);
+      height = 1;
+    }
+  }
   uint8_t* dst = a.dst;
   const uint8_t* src = a.src;
   const uint8_t* aux = a.aux;
-  for (int row = 0; row < a.height; ++row) {
+  for (int row = 0; row < height; ++row) {
     auto* dp = reinterpret_cast<uint16_t*>(dst);
     const auto* sp = reinterpret_cast<const uint16_t*>(src);
     const auto* xp = reinterpret_cast<const uint16_t*>(aux);
@@ -325,6 +343,7 @@ struct ShadowOp : OpBase {
 // Mode 9: the source where column + row + height is even, the destination elsewhere.
 struct MeshOp : OpBase {
   static constexpr bool kReadsDest = true;
+  static constexpr bool kUsesPosition = true;
   int height;
   HWY_INLINE V operator()(V s, V, V d, int col, int row) const {
     const D du;

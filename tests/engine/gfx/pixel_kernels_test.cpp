@@ -141,6 +141,104 @@ TEST(PixelKernels, BlendEqualsTheScalarFormInEveryModeLevelAndMember) {
   });
 }
 
+// Areas whose rows follow each other without a gap in every picture (the pitch twice the
+// width, as a full-width area has), which the kernels may run as one long row: every blend mode
+// (the checkerboard's pixels depend on their row and column, which one long row must not change),
+// the brightness copy, the cross-fade and the masked shadow, against the scalar forms. Also with
+// the destination gapless but the source or the second source padded, where the rows must not
+// be joined. Each area starts at a random pixel of its allocation (so at every alignment to a
+// vector), with random pixels before and after it that must stay as they are.
+TEST(PixelKernels, GaplessRowsEqualTheScalarForms) {
+  struct Layout {
+    int src_pad, aux_pad;
+  };
+  constexpr Layout kLayouts[] = {{0, 0}, {2, 0}, {0, 2}};
+  constexpr int kRows = 3;
+  ForEachTarget([&](const std::string& target) {
+    GameRandom rng;
+    rng.Seed(6);
+    const auto pixel = [&rng] { return static_cast<uint16_t>(rng.Next() << 1 ^ rng.Next()); };
+    for (int w = 1; w <= 67; ++w) {
+      for (const Layout layout : kLayouts) {
+        for (bool rgb555 : {false, true}) {
+          const uint16_t key = rgb555 ? kKey555 : kKey565;
+          // One allocation per picture: `lead` pixels, the rows (each `pad` pixels longer than
+          // the area), 40 pixels after.
+          struct Flat {
+            int lead, pad;
+            std::vector<uint16_t> pixels;
+            uint16_t& at(int x, int y, int w) {
+              return pixels[static_cast<size_t>(lead + y * (w + pad) + x)];
+            }
+          };
+          const auto make = [&](int pad) {
+            Flat f{rng.Next() % 34, pad, {}};
+            f.pixels.resize(static_cast<size_t>(f.lead + kRows * (w + pad) + 40));
+            for (uint16_t& v : f.pixels) v = pixel();
+            return f;
+          };
+          Flat dst = make(0), src = make(layout.src_pad), aux = make(layout.aux_pad);
+          // A quarter of the source pixels the key, an eighth equal to the destination's.
+          for (int y = 0; y < kRows; ++y) {
+            for (int x = 0; x < w; ++x) {
+              const int r = rng.Next() % 8;
+              if (r < 2) src.at(x, y, w) = key;
+              if (r == 2) src.at(x, y, w) = dst.at(x, y, w);
+            }
+          }
+          const std::string at = target + " gapless width " + std::to_string(w) +
+                                 " source pad " + std::to_string(layout.src_pad) +
+                                 " aux pad " + std::to_string(layout.aux_pad) + " 555 " +
+                                 std::to_string(rgb555);
+          // Runs `vector` and `scalar` on copies of the destination and compares them whole.
+          const auto compare = [&](auto vector, auto scalar, const std::string& what) {
+            Flat a = dst, b = dst;
+            const auto area = [&](Flat& out) {
+              const auto row = [w](const Flat& f) { return ptrdiff_t{2} * (w + f.pad); };
+              return Rows{reinterpret_cast<uint8_t*>(out.pixels.data() + out.lead),
+                          row(out),
+                          reinterpret_cast<const uint8_t*>(src.pixels.data() + src.lead),
+                          row(src),
+                          reinterpret_cast<const uint8_t*>(aux.pixels.data() + aux.lead),
+                          row(aux),
+                          w,
+                          kRows};
+            };
+            vector(area(a));
+            scalar(area(b));
+            const auto diff = std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin());
+            if (diff.first != a.pixels.end()) {
+              ADD_FAILURE() << at << " " << what << ": pixel " << (diff.first - a.pixels.begin())
+                            << " (area from " << dst.lead << ") vector 0x" << std::hex
+                            << *diff.first << " scalar 0x" << *diff.second;
+            }
+          };
+          for (bool honour : {false, true}) {
+            for (uint32_t mode = 0; mode <= 10; ++mode) {
+              for (uint32_t level : {0u, 77u, 128u, 256u, static_cast<uint32_t>(rng.Next() % 257)}) {
+                pixel_kernels::BlendCall call{{}, level, mode << 16, key, 0x5A5A, rgb555, honour};
+                compare([&](Rows r) { call.rows = r; pixel_kernels::Blend(call); },
+                        [&](Rows r) { call.rows = r; pixel_kernels::scalar::Blend(call); },
+                        "blend key " + std::to_string(honour) + " mode " + std::to_string(mode) +
+                            " level " + std::to_string(level));
+              }
+            }
+          }
+          const auto factor = static_cast<uint16_t>(rng.Next() % 17);
+          compare([&](Rows r) { pixel_kernels::Bright(r, factor, rgb555); },
+                  [&](Rows r) { pixel_kernels::scalar::Bright(r, factor, rgb555); }, "bright");
+          compare([&](Rows r) { pixel_kernels::CrossFade(r, 16 - factor, factor, rgb555); },
+                  [&](Rows r) { pixel_kernels::scalar::CrossFade(r, 16 - factor, factor, rgb555); },
+                  "cross-fade");
+          compare([&](Rows r) { pixel_kernels::MaskedShadow(r, key, rgb555); },
+                  [&](Rows r) { pixel_kernels::scalar::MaskedShadow(r, key, rgb555); },
+                  "masked shadow");
+        }
+      }
+    }
+  });
+}
+
 // Every pair of source and destination field values at every level: in the 64 x 64 pictures
 // the source's fields follow the column and the destination's the row (red counting down, so
 // the last column is the key, and the diagonal holds sources equal to the destination); in
