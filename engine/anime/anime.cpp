@@ -118,7 +118,7 @@ void CDdrawAnime::Release(AnimeRec* record) {
     const std::type_info& type = typeid(*param);
     for (SpareBlocks& spare : spare_blocks_) {
       if (*spare.type == type) {
-        // A block of the type its creator made itself (not through NewBlock) is kept too.
+        // One fewer out (a block its creator made itself, never counted, is kept all the same).
         if (spare.out > 0) --spare.out;
         if (spare.blocks.size() < kSpareBlocks) spare.blocks.push_back(std::move(param));
         break;
