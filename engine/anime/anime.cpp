@@ -62,18 +62,26 @@ AnimeHandle CDdrawAnime::Link(int32_t kind, std::unique_ptr<AnimeBlock> param) {
 }
 
 AnimeRec* CDdrawAnime::LinkRecord(int32_t kind, std::unique_ptr<AnimeBlock> param) {
+  if (spare_records_ == nullptr) MakeSpareRecords();
   AnimeRec* record = spare_records_;
-  if (record != nullptr) {
-    spare_records_ = record->next;
-    --spare_record_count_;
-  } else {
-    record = new AnimeRec;
-  }
+  spare_records_ = record->next;
+  --spare_record_count_;
+  ++live_record_count_;
   record->kind = kind;
   record->param = std::move(param);
   record->next = head_;
   head_ = record;
   return record;
+}
+
+void CDdrawAnime::MakeSpareRecords() {
+  const size_t batch = GrowthBatch(live_record_count_, kSpareRecords);
+  for (size_t i = 0; i < batch; ++i) {
+    auto* record = new AnimeRec;
+    record->next = spare_records_;
+    spare_records_ = record;
+  }
+  spare_record_count_ += batch;
 }
 
 void CDdrawAnime::Free(AnimeRec* record) {
@@ -105,10 +113,13 @@ void CDdrawAnime::Release(AnimeRec* record) {
   const uint32_t generation = record->generation + 1;
   *record = AnimeRec{};
   record->generation = generation;
+  --live_record_count_;
   if (param != nullptr) {
     const std::type_info& type = typeid(*param);
     for (SpareBlocks& spare : spare_blocks_) {
       if (*spare.type == type) {
+        // One fewer out (a block its creator made itself, never counted, is kept all the same).
+        if (spare.out > 0) --spare.out;
         if (spare.blocks.size() < kSpareBlocks) spare.blocks.push_back(std::move(param));
         break;
       }
@@ -124,18 +135,21 @@ void CDdrawAnime::Release(AnimeRec* record) {
   }
 }
 
-std::unique_ptr<AnimeBlock> CDdrawAnime::TakeSpareBlock(const std::type_info& type) {
+CDdrawAnime::SpareBlocks& CDdrawAnime::SpareBlocksOf(const std::type_info& type) {
   for (SpareBlocks& spare : spare_blocks_) {
-    if (*spare.type != type) continue;
-    if (spare.blocks.empty()) return nullptr;
-    std::unique_ptr<AnimeBlock> block = std::move(spare.blocks.back());
-    spare.blocks.pop_back();
-    return block;
+    if (*spare.type == type) return spare;
   }
   SpareBlocks& spare = spare_blocks_.emplace_back();
   spare.type = &type;
   spare.blocks.reserve(kSpareBlocks);
-  return nullptr;
+  return spare;
+}
+
+size_t CDdrawAnime::SpareBlockCount(const std::type_info& type) const {
+  for (const SpareBlocks& spare : spare_blocks_) {
+    if (*spare.type == type) return spare.blocks.size();
+  }
+  return 0;
 }
 
 void CDdrawAnime::Remove(AnimeRec* record) {

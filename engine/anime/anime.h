@@ -330,7 +330,7 @@ class CDdrawAnime {
   void RegisterEngineKinds();
   // A new record of the kind with its block, linked at the head (stepped first): the creators
   // of every kind, also those registered from outside the engine, make their records here.
-  // The record is a spare one of an animation freed before when the list kept one.
+  // The record is a spare one (of an animation freed before, or of the last batch made).
   AnimeHandle Link(int32_t kind, std::unique_ptr<AnimeBlock> param);
   // The handle of a record the list hands a kind's step (or its block's clean-up).
   static AnimeHandle HandleOf(AnimeRec* record) {
@@ -339,13 +339,21 @@ class CDdrawAnime {
   // A parameter block with its default values for a creator: the block of a freed animation of
   // the same type when the list kept one, else a new one. Once a type has been asked for here,
   // the list keeps the blocks of that type its freed animations leave (up to kSpareBlocks), so
-  // kinds that are started again and again allocate nothing in steady play.
+  // kinds that are started again and again allocate nothing in steady play. When none is kept,
+  // a batch is made at once (GrowthBatch of the blocks of the type out now) and the rest kept.
   template <class Block>
   std::unique_ptr<Block> NewBlock() {
     static_assert(std::is_base_of_v<AnimeBlock, Block>);
-    std::unique_ptr<AnimeBlock> spare = TakeSpareBlock(typeid(Block));
-    if (spare == nullptr) return std::make_unique<Block>();
-    std::unique_ptr<Block> block(static_cast<Block*>(spare.release()));
+    SpareBlocks& spare = SpareBlocksOf(typeid(Block));
+    const size_t out = spare.out++;
+    if (spare.blocks.empty()) {
+      for (size_t i = 1; i < GrowthBatch(out, kSpareBlocks); ++i) {
+        spare.blocks.push_back(std::make_unique<Block>());
+      }
+      return std::make_unique<Block>();
+    }
+    std::unique_ptr<Block> block(static_cast<Block*>(spare.blocks.back().release()));
+    spare.blocks.pop_back();
     *block = Block{};
     return block;
   }
@@ -355,6 +363,17 @@ class CDdrawAnime {
   // start again without allocating.
   static constexpr size_t kSpareRecords = 1024;
   static constexpr size_t kSpareBlocks = 1024;
+  // Records and blocks are made in batches: when none is kept, as many as are out at that
+  // moment (at least kMinBatch, at most the spare limit), so the list's room doubles as it grows.
+  // An animation count that passes its earlier peak by a few (a stand replayed at an attack's
+  // end while its effects still play) then takes records and blocks made before, not new ones.
+  static constexpr size_t kMinBatch = 32;
+  static constexpr size_t GrowthBatch(size_t out, size_t limit) {
+    return out < kMinBatch ? kMinBatch : out < limit ? out : limit;
+  }
+  // The records kept for reuse, and the blocks of a type (0 for a type never asked for).
+  size_t SpareRecordCount() const { return spare_record_count_; }
+  size_t SpareBlockCount(const std::type_info& type) const;
 
   // ---- The list ----
   // One step of every animation at game-clock time `now` (ms), newest first; returns 1.
@@ -533,14 +552,14 @@ class CDdrawAnime {
 
  private:
 
-  // Links a new record (a spare one when kept) at the head.
+  // Links a spare record at the head (a batch is made when none is left).
   AnimeRec* LinkRecord(int32_t kind, std::unique_ptr<AnimeBlock> param);
   // Unlinks and frees the record.
   void Free(AnimeRec* record);
   // Frees an unlinked record: it and its block are kept for reuse while there is room.
   void Release(AnimeRec* record);
-  // A kept block of the type (null when none), making the type one whose blocks are kept.
-  std::unique_ptr<AnimeBlock> TakeSpareBlock(const std::type_info& type);
+  // A batch of records for the spare list (it is empty).
+  void MakeSpareRecords();
   // Frees every record marked deleted.
   void Sweep();
   // The record, its kind clean-up run, marked or freed.
@@ -580,13 +599,18 @@ class CDdrawAnime {
 
   // Freed records kept for Link (linked through `next`, each reset to its defaults), and the
   // freed blocks kept for NewBlock, one list per type asked for (capacity kSpareBlocks, reserved
-  // when the type is first asked for).
+  // when the type is first asked for) with the count of the type's blocks NewBlock handed out
+  // that have not come back.
   struct SpareBlocks {
     const std::type_info* type = nullptr;
     std::vector<std::unique_ptr<AnimeBlock>> blocks;
+    size_t out = 0;
   };
+  // The kept blocks of the type, making the type one whose blocks are kept.
+  SpareBlocks& SpareBlocksOf(const std::type_info& type);
   AnimeRec* spare_records_ = nullptr;
   size_t spare_record_count_ = 0;
+  size_t live_record_count_ = 0;  // records linked (deleted ones not freed yet included)
   std::vector<SpareBlocks> spare_blocks_;
   uint32_t punctuation_ = 0;  // the last character typed is a pause mark
   int exec_depth_ = 0;        // Exec calls running

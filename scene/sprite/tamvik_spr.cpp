@@ -576,7 +576,10 @@ int CTamvikSpr::BakeAnmAlpha(SprAnm* anm, uint32_t n, int32_t alpha) {
   // Each sprite once, though several frames show it: baking twice would scale it twice.
   std::vector<SprRec*>& baked = bake_done_;
   baked.clear();
-  // One copy serves every sprite of its size (CopySprite fills a copy of the same size in place).
+  // Each picture is blended onto itself from a copy: the engine's working surface holds it (no
+  // allocation in the middle of an attack); a picture too large for it gets a sprite copy, one
+  // serving every sprite of its size (CopySprite fills a copy of the same size in place).
+  SprRec work;
   SprRec* copy = nullptr;
   for (uint32_t m = 0; m < anm->animations[n].size(); ++m) {
     std::vector<SprRec*>& sprites = bake_frame_sprites_;
@@ -586,14 +589,18 @@ int CTamvikSpr::BakeAnmAlpha(SprAnm* anm, uint32_t n, int32_t alpha) {
       baked.push_back(sprite);
       platform::Surface* own = spr.GetSpriteSurface(sprite);
       if (own == nullptr) continue;
-      SprRec* made = spr.CopySprite(sprite, copy);
-      if (made == nullptr) continue;
-      if (made != copy) {
-        spr.DeleteSprite(&copy);
-        copy = made;
+      SprRec* from = &work;
+      if (!spr.CopySpriteToWork(sprite, work)) {
+        SprRec* made = spr.CopySprite(sprite, copy);
+        if (made == nullptr) continue;
+        if (made != copy) {
+          spr.DeleteSprite(&copy);
+          copy = made;
+        }
+        from = copy;
       }
-      spr.SetSpriteAlpha(copy, static_cast<BlendWord>(alpha + 0x20000));
-      spr.PutSpriteEx(copy, -copy->rect.left, -copy->rect.top, own, 1, 0, nullptr,
+      spr.SetSpriteAlpha(from, static_cast<BlendWord>(alpha + 0x20000));
+      spr.PutSpriteEx(from, -from->rect.left, -from->rect.top, own, 1, 0, nullptr,
                       CDdrawSpr::kZoomOne, CDdrawSpr::kZoomOne, 0, nullptr, 0, 0,
                       CDdrawSpr::kOpaque);
     }

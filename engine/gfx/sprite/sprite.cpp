@@ -213,6 +213,26 @@ SprRec* CDdrawSpr::CopySprite(const SprRec* sprite, SprRec* target) {
   return copy;
 }
 
+bool CDdrawSpr::CopySpriteToWork(const SprRec* sprite, SprRec& work) {
+  if (sprite == nullptr || sprite->surface == nullptr) return false;
+  Surface* surface = ddraw_.GetSurface(SURFACE_SCRATCH);
+  if (surface == nullptr || surface == sprite->surface || sprite->width > surface->width() ||
+      sprite->height > surface->height()) {
+    return false;
+  }
+  const Rect whole{0, 0, sprite->width, sprite->height};
+  if (!ddraw_.BltSurface(sprite->surface, whole, surface, whole, 0, 0, nullptr)) return false;
+  work = SprRec{};
+  work.x = sprite->x;
+  work.y = sprite->y;
+  work.width = sprite->width;
+  work.height = sprite->height;
+  work.alpha = sprite->alpha;
+  work.rect = sprite->rect;
+  work.surface = surface;
+  return true;
+}
+
 // ---- Fields and the drawing rectangle ----
 
 int CDdrawSpr::SetSpriteAlpha(SprRec* sprite, BlendWord alpha) {
@@ -364,8 +384,9 @@ int CDdrawSpr::PutTranslucent(SprRec* sprite, const Rect& d, Surface* destinatio
 
   Surface* cushion = ddraw_.GetSurface(SURFACE_SCRATCH);
   bool temporary = false;
-  if (cushion == nullptr || cushion == destination || vw > cushion->width() ||
-      vh > cushion->height()) {
+  // Not the working surface when the picture itself sits there (CopySpriteToWork).
+  if (cushion == nullptr || cushion == destination || cushion == sprite->surface ||
+      vw > cushion->width() || vh > cushion->height()) {
     cushion = ddraw_.CreateSurface(vw, vh);
     if (cushion == nullptr) {
       DebugPrint("CDdrawSpr::PutSpriteEx: no %dx%d cushion surface\n", vw, vh);

@@ -163,6 +163,13 @@ class CDdrawSpr {
   // Into a target of the same size: its fields and picture become the sprite's (returns the
   // target). Otherwise a new system-memory copy (null on failure).
   SprRec* CopySprite(const SprRec* sprite, SprRec* target);
+  // A copy of the sprite without a new sprite, for a draw of the sprite onto its own surface:
+  // `work` takes the sprite's fields and, as its surface, the working surface (SURFACE_SCRATCH)
+  // with the picture at its top left. False (work untouched) when there is no working surface,
+  // the picture does not fit it or the copy fails; the caller then makes a sprite copy. `work`
+  // is no sprite of the list (no entry may show it) and holds until the working surface's next
+  // use.
+  bool CopySpriteToWork(const SprRec* sprite, SprRec& work);
   int IsSprite(const SprRec* sprite) const;
   int SetSpriteAlpha(SprRec* sprite, BlendWord alpha);
   platform::Surface* GetSpriteSurface(const SprRec* sprite) const;

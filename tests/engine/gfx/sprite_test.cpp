@@ -161,6 +161,93 @@ TEST_P(SpriteTest, SpritesMadeCountsEachNewSpriteAndNothingElse) {
   }
 }
 
+struct WorkCopyCase {
+  const char* name;
+  BlendWord alpha;
+  int scale_x, scale_y;  // percents of the drawing rectangle (100: the picture's own size)
+  uint32_t blt_flags;
+  const BltFx* fx;
+  bool changes;  // the draw changes the picture (a blend of a picture with itself does not)
+};
+
+// A sprite drawn onto its own surface from a work copy (the working surface holds the picture)
+// leaves what a draw from a sprite copy leaves, also where the translucent draw stretches
+// through its cushion, which is that same working surface.
+TEST_P(SpriteTest, ADrawFromAWorkCopyLeavesWhatADrawFromASpriteCopyLeaves) {
+  static const WorkCopyCase kCases[] = {
+      {"scaled copy at its own size (an alpha bake)", 0x20000 + 128, 100, 100, 0, nullptr, true},
+      {"alpha blend at its own size", 100, 100, 100, 0, nullptr, false},
+      {"add, shrunk through the cushion", 0x10000 + 64, 50, 75, 0, nullptr, true},
+      {"scaled copy, mirrored through the cushion", 0x20000 + 200, 100, 100, kBltDdFx, &kMirrorX,
+       true},
+  };
+  const Rect cut{7, 3, 47, 31};  // 40 x 28
+  for (const WorkCopyCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    // The same draw from a sprite copy and from a work copy, each onto a sprite of its own.
+    auto draw_onto_itself = [&](bool work_copy) {
+      SprRec* s = Cut(60, 40, cut);
+      spr().SetSpriteScale(s, c.scale_x, c.scale_y);
+      spr().SetSpriteAlpha(s, c.alpha);
+      SprRec work;
+      SprRec* copy = nullptr;
+      if (work_copy) {
+        EXPECT_TRUE(spr().CopySpriteToWork(s, work));
+        EXPECT_EQ(work.surface, ddraw().GetSurface(SURFACE_SCRATCH));
+      } else {
+        copy = spr().CopySprite(s, nullptr);
+      }
+      SprRec* from = work_copy ? &work : copy;
+      EXPECT_NE(from, nullptr);
+      if (from == nullptr) return testpix::Picture(1, 1, 0);
+      EXPECT_EQ(from->rect.right - from->rect.left, s->rect.right - s->rect.left);
+      EXPECT_EQ(spr().PutSpriteEx(from, -from->rect.left, -from->rect.top, s->surface, 1,
+                                  c.blt_flags, c.fx, kOne, kOne, 0, nullptr, 0, 0,
+                                  CDdrawSpr::kOpaque),
+                1);
+      testpix::Picture drawn = Grab(s->surface);
+      spr().DeleteSprite(&copy);
+      spr().DeleteSprite(&s);
+      return drawn;
+    };
+    SprRec* original = Cut(60, 40, cut);
+    const testpix::Picture before = Grab(original->surface);
+    spr().DeleteSprite(&original);
+    const testpix::Picture want = draw_onto_itself(false);
+    const testpix::Picture got = draw_onto_itself(true);
+    EXPECT_EQ(want.pixels != before.pixels, c.changes);
+    ASSERT_EQ(got.width, want.width);
+    ASSERT_EQ(got.height, want.height);
+    int wrong = 0;
+    for (int y = 0; y < want.height; ++y) {
+      for (int x = 0; x < want.width; ++x) wrong += got.at(x, y) != want.at(x, y) ? 1 : 0;
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+TEST_P(SpriteTest, AWorkCopyIsRefusedForAPictureLargerThanTheWorkingSurface) {
+  Surface* wide = ddraw().CreateSurface(700, 8);
+  ASSERT_NE(wide, nullptr);
+  SprRec* s = spr().CreateSpriteSys(0, 0, wide, {0, 0, 700, 8});
+  ASSERT_NE(s, nullptr);
+  SprRec work;
+  work.x = 5;
+  EXPECT_FALSE(spr().CopySpriteToWork(s, work));
+  EXPECT_EQ(work.x, 5);  // untouched
+  EXPECT_EQ(work.surface, nullptr);
+  EXPECT_FALSE(spr().CopySpriteToWork(nullptr, work));
+  // The whole screen's size still fits.
+  SprRec* screen = Cut(0, 0, {0, 0, 640, 480});
+  ASSERT_NE(screen, nullptr);
+  EXPECT_TRUE(spr().CopySpriteToWork(screen, work));
+  EXPECT_EQ(work.width, 640);
+  EXPECT_EQ(work.surface->Row(479)[639], Src(639, 479));
+  spr().DeleteSprite(&s);
+  spr().DeleteSprite(&screen);
+  ddraw().ReleaseSurface(wide);
+}
+
 // ---- The drawing rectangle ----
 
 struct ScaleCase {

@@ -10,6 +10,7 @@
 #include "scene/sprite/tamvik_spr.h"
 #include "scene/ui/tamvik_func.h"
 #include "tests/scene/sprite/spr_test_support.h"
+#include "testsupport/counting_new/counting_new.h"
 
 namespace {
 
@@ -370,6 +371,51 @@ TEST_F(TamvikSprTest, FrameQueriesAlphaAndListings) {
   EXPECT_TRUE(trace.Contains("Q.SPR\n"));
   EXPECT_TRUE(trace.Contains("No  0 Ref: 1 AnmDataNum:  1 Q.SPR\n"));
   EXPECT_TRUE(trace.Contains("CtamvikSpr::Enum Anime List End.\n"));
+}
+
+// An attack bakes its cards to half strength in the middle of its frames: each picture the
+// animation shows is blended onto itself once (one its frames show twice is not halved twice),
+// as the display's blend of a copy would leave it, and a bake made again allocates nothing.
+TEST_F(TamvikSprTest, BakingBlendsEachPictureOnceAndAllocatesNothingWhenRepeated) {
+  // Animation 0 shows sprite 1 in both of its frames.
+  File("bake.spr", {{BoxEntry(0, 0, 0, 2, 2), BoxEntry(1, 2, 0, 2, 2)}, {BoxEntry(1, 0, 0, 2, 2)}},
+       {{{0, 6}, {1, 3}}});
+  SprAnm* anm = TamvikFunc::LoadAnmFile("bake.spr");
+  ASSERT_NE(anm, nullptr);
+  ASSERT_EQ(anm->unit->sprites.size(), 2u);
+  CDdrawFunc& ddraw = fx.scene.engine().ctx().ddraw;
+  constexpr int32_t kAlpha = 128;
+  // The expected pictures: each sprite's picture blended once by the display from a copy.
+  std::vector<SprRec*> want;
+  for (SprRec* s : anm->unit->sprites) {
+    SprRec* source = sprites().CopySprite(s, nullptr);
+    SprRec* blended = sprites().CopySprite(s, nullptr);
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(blended, nullptr);
+    const Rect whole{0, 0, s->width, s->height};
+    ASSERT_EQ(ddraw.BltAlpha(source->surface, whole, blended->surface, whole, 1,
+                             static_cast<BlendWord>(kAlpha + 0x20000)),
+              1);
+    EXPECT_NE(blended->surface->Row(0)[0], source->surface->Row(0)[0]);  // halved
+    sprites().DeleteSprite(&source);
+    want.push_back(blended);
+  }
+  EXPECT_EQ(spr().BakeAnmAlpha(anm, 0, kAlpha), 1);
+  for (size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    const platform::Surface* got = anm->unit->sprites[i]->surface;
+    const platform::Surface* expected = want[i]->surface;
+    int differ = 0;
+    for (int y = 0; y < got->height(); ++y) {
+      for (int x = 0; x < got->width(); ++x) differ += got->Row(y)[x] != expected->Row(y)[x] ? 1 : 0;
+    }
+    EXPECT_EQ(differ, 0);
+    sprites().DeleteSprite(&want[i]);
+  }
+  const uint64_t before = counting_new::ThreadAllocations();
+  EXPECT_EQ(spr().BakeAnmAlpha(anm, 0, kAlpha), 1);
+  EXPECT_EQ(counting_new::ThreadAllocations() - before, 0u);
+  EXPECT_EQ(TamvikFunc::ReleaseAnmFile(anm), 1);
 }
 
 }  // namespace
