@@ -86,6 +86,20 @@ Rows AreaOf(Pictures& p, int w, int h) {
           at(p.aux, 1, 1), p.aux.pitch(), w, h};
 }
 
+// A keyed copy of w x h pixels over the compared rows (the pictures' pitches are in bytes).
+pixel_kernels::KeyedCopy KeyedCopyOf(Rows r, int w, int h, uint16_t key, const uint64_t* cover,
+                                     int screen_x) {
+  return pixel_kernels::KeyedCopy{reinterpret_cast<const uint16_t*>(r.src),
+                                  r.src_advance / 2,
+                                  reinterpret_cast<uint16_t*>(r.dst),
+                                  r.dst_advance / 2,
+                                  w,
+                                  h,
+                                  key,
+                                  cover,
+                                  screen_x};
+}
+
 // Runs `vector` and `scalar` (each given the area of its own copy of the pictures) and compares
 // every destination pixel.
 template <class Vector, class Scalar>
@@ -446,15 +460,7 @@ TEST(PixelKernels, KeyedRectangleCopyEqualsTheScalarFormWithAndWithoutACover) {
       for (bool covered : {false, true}) {
         pixel_kernels::PixelBox vector_box, scalar_box;
         const auto call = [&](Rows r) {
-          return pixel_kernels::KeyedCopy{reinterpret_cast<const uint16_t*>(r.src),
-                                          r.src_advance / 2,
-                                          reinterpret_cast<uint16_t*>(r.dst),
-                                          r.dst_advance / 2,
-                                          w,
-                                          5,
-                                          key,
-                                          covered ? cover.data() : nullptr,
-                                          screen_x};
+          return KeyedCopyOf(r, w, 5, key, covered ? cover.data() : nullptr, screen_x);
         };
         Compare(
             start, w, 5, [&](Rows r) { vector_box = pixel_kernels::CopyKeyed(call(r)); },
@@ -519,15 +525,8 @@ TEST(PixelKernels, KeyedCopiesOverRunsOfKeyAndOtherPixelsEqualTheScalarForm) {
       const bool covered = copy.covered, find_box = copy.find_box;
       pixel_kernels::PixelBox vector_box{-1, -1, -1, -1}, scalar_box{-1, -1, -1, -1};
       const auto call = [&](Rows r) {
-        pixel_kernels::KeyedCopy c{reinterpret_cast<const uint16_t*>(r.src),
-                                   r.src_advance / 2,
-                                   reinterpret_cast<uint16_t*>(r.dst),
-                                   r.dst_advance / 2,
-                                   w,
-                                   4,
-                                   key,
-                                   covered ? cover.data() : nullptr,
-                                   screen_x};
+        pixel_kernels::KeyedCopy c =
+            KeyedCopyOf(r, w, 4, key, covered ? cover.data() : nullptr, screen_x);
         c.find_box = find_box;
         return c;
       };
