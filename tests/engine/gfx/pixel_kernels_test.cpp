@@ -584,17 +584,21 @@ TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
     for (const uint16_t* k : {static_cast<const uint16_t*>(nullptr), &key}) {
       const std::string at = target + " width " + std::to_string(w) + " keyed " +
                              std::to_string(k != nullptr);
-      Compare(
-          start, w, 1,
-          [&](Rows r) {
-            pixel_kernels::GatherRow(last_row, tw, columns.data(),
-                                     reinterpret_cast<uint16_t*>(r.dst), w, k);
-          },
-          [&](Rows r) {
-            pixel_kernels::scalar::GatherRow(last_row, tw, columns.data(),
-                                             reinterpret_cast<uint16_t*>(r.dst), w, k);
-          },
-          at + " stretched row");
+      // The vector and the scalar gather of the texture's last row through `cols`.
+      const auto compare_gather = [&](const std::vector<int32_t>& cols, const std::string& what) {
+        Compare(
+            start, w, 1,
+            [&](Rows r) {
+              pixel_kernels::GatherRow(last_row, tw, cols.data(),
+                                       reinterpret_cast<uint16_t*>(r.dst), w, k);
+            },
+            [&](Rows r) {
+              pixel_kernels::scalar::GatherRow(last_row, tw, cols.data(),
+                                               reinterpret_cast<uint16_t*>(r.dst), w, k);
+            },
+            what);
+      };
+      compare_gather(columns, at + " stretched row");
       // Rows stretched as a zoom draws them, forward and mirrored: each column repeated
       // one or more times (a zoom of 1-3), the last or first reaching the row's end.
       for (bool mirrored : {false, true}) {
@@ -608,17 +612,8 @@ TEST(PixelKernels, TextureSpansStretchedAndMirroredRowsEqualTheScalarForms) {
         if (!mirrored) {
           for (int32_t& c : zoomed) c += shift;  // the last column the row's last pixel
         }
-        Compare(
-            start, w, 1,
-            [&](Rows r) {
-              pixel_kernels::GatherRow(last_row, tw, zoomed.data(),
-                                       reinterpret_cast<uint16_t*>(r.dst), w, k);
-            },
-            [&](Rows r) {
-              pixel_kernels::scalar::GatherRow(last_row, tw, zoomed.data(),
-                                               reinterpret_cast<uint16_t*>(r.dst), w, k);
-            },
-            at + " zoomed row mirrored " + std::to_string(mirrored) + " repeat " +
+        compare_gather(
+            zoomed, at + " zoomed row mirrored " + std::to_string(mirrored) + " repeat " +
                 std::to_string(repeat));
       }
       Compare(
